@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QtCore/QDeadlineTimer>
+
+#include <functional>
+
+// Main-thread dispatch. The main thread is the thread of the application
+// object (QCoreApplication or a subclass), which must exist before any of
+// these is called.
+namespace ZPHMainThread {
+
+// True on the thread that owns the application object.
+bool isMainThread();
+
+// Runs `work` on the main thread at a later turn of its event loop, also
+// when called on the main thread. Never waits.
+void async(std::function<void()> work);
+
+// Runs `work` on the main thread and returns when it has run. On the main
+// thread it runs at once. From another thread the caller waits; the main
+// thread must not be waiting for the caller at the same time.
+void sync(const std::function<void()>& work);
+
+// Serves the calling thread's event loop until `done` answers true or the
+// deadline passes; answers the last value of `done`. For tests and for the
+// rare caller that must wait without blocking delivery.
+bool processEventsUntil(const std::function<bool()>& done, QDeadlineTimer deadline);
+
+}  // namespace ZPHMainThread
+
+// Debug-build guard for the thread rules.
+#ifdef QT_DEBUG
+#define ZPH_ASSERT_MAIN_THREAD() Q_ASSERT_X(ZPHMainThread::isMainThread(), Q_FUNC_INFO, "must run on the main thread")
+#else
+#define ZPH_ASSERT_MAIN_THREAD() \
+  do {                           \
+  } while (false)
+#endif

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Zephlin needs to build, test and run.
+# Only missing packages are installed; nothing prompts.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential
+  cmake
+  ninja-build
+  ccache
+  pkg-config
+  qt6-base-dev
+  qt6-base-dev-tools
+  libqt6sql6-sqlite
+  libgl-dev
+  libsqlite3-dev
+  libsqlitecpp-dev
+  libxml2-dev
+  libgtest-dev
+  libgmock-dev
+  libbenchmark-dev
+  python3
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "Installing missing packages: ${missing[*]}"
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+  SUDO="sudo"
+fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -q </dev/null
+$SUDO apt-get install -y -q --no-install-recommends "${missing[@]}" </dev/null

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Zephlin (Release) and starts it.
+# Arguments are passed to the program.
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+
+"$ZPH_ROOT/scripts/deps.sh"
+
+BUILD="$ZPH_ROOT/build/release"
+cmake -S "$ZPH_ROOT" -B "$BUILD" $(zph_generator) -DCMAKE_BUILD_TYPE=Release -DZPH_BUILD_TESTS=OFF
+cmake --build "$BUILD" --target zephlin -j "$(zph_jobs)"
+
+exec "$BUILD/bin/zephlin" "$@"

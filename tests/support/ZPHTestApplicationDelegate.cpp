@@ -1,0 +1,166 @@
+#include "support/ZPHTestApplicationDelegate.h"
+
+#include "platform/ZPHMainThread.h"
+
+#include <QtCore/QDir>
+#include <QtCore/QMutexLocker>
+
+ZPHTestApplicationDelegate::ZPHTestApplicationDelegate()
+    : m_dataFolder(m_root.filePath(QStringLiteral("data"))), m_cacheFolder(m_root.filePath(QStringLiteral("cache")))
+{
+  QDir().mkpath(m_dataFolder);
+  QDir().mkpath(m_cacheFolder);
+  m_previous = sharedDelegate();
+  setSharedDelegate(this);
+}
+
+ZPHTestApplicationDelegate::~ZPHTestApplicationDelegate()
+{
+  if (sharedDelegate() == this)
+    setSharedDelegate(m_previous);
+}
+
+QList<ZPHTestApplicationDelegate::StatusEvent> ZPHTestApplicationDelegate::statusEvents() const
+{
+  QMutexLocker locker(&m_mutex);
+  return m_statusEvents;
+}
+
+QList<std::shared_ptr<ZPHStatusItem>> ZPHTestApplicationDelegate::visibleStatusItems() const
+{
+  QMutexLocker locker(&m_mutex);
+  QList<std::shared_ptr<ZPHStatusItem>> visible;
+  for (const StatusEvent& event : m_statusEvents) {
+    switch (event.kind) {
+    case StatusEvent::Added:
+      visible.append(event.item);
+      break;
+    case StatusEvent::Removed:
+      visible.removeAll(event.item);
+      break;
+    case StatusEvent::RemovedByIdentifier:
+      if (statusItemIdentifier) {
+        visible.removeIf([&](const std::shared_ptr<ZPHStatusItem>& item) {
+          return statusItemIdentifier(*item) == event.identifier;
+        });
+      }
+      break;
+    }
+  }
+  return visible;
+}
+
+QList<ZPHError> ZPHTestApplicationDelegate::coreDataFailures() const
+{
+  QMutexLocker locker(&m_mutex);
+  return m_failures;
+}
+
+QList<std::shared_ptr<ZPHSubscribeRequest>> ZPHTestApplicationDelegate::subscribeRequests() const
+{
+  QMutexLocker locker(&m_mutex);
+  return m_subscribeRequests;
+}
+
+ZPHManagedObjectContext* ZPHTestApplicationDelegate::mainThreadManagedObjectContext() const
+{
+  return ZPHMainThread::isMainThread() ? scriptedMainContext : nullptr;
+}
+
+std::shared_ptr<ZPHManagedObjectContext> ZPHTestApplicationDelegate::temporaryManagedObjectContext()
+{
+  return makeTemporaryContext ? makeTemporaryContext() : nullptr;
+}
+
+std::shared_ptr<ZPHManagedObjectContext> ZPHTestApplicationDelegate::temporaryManagedObjectContextOnPrivateQueue()
+{
+  return temporaryManagedObjectContext();
+}
+
+void ZPHTestApplicationDelegate::addCoreDataQueueOperation(std::shared_ptr<CBOperation> operation)
+{
+  if (onCoreDataQueueOperation)
+    onCoreDataQueueOperation(std::move(operation), false);
+}
+
+void ZPHTestApplicationDelegate::addCoreDataQueueOperationAndWait(std::shared_ptr<CBOperation> operation)
+{
+  if (onCoreDataQueueOperation)
+    onCoreDataQueueOperation(std::move(operation), true);
+}
+
+void ZPHTestApplicationDelegate::addCoreDataQueueBlock(std::function<void()> block,
+                                                       std::function<void()> completionHandler)
+{
+  if (shuttingDown)
+    return;
+  block();
+  if (completionHandler)
+    completionHandler();
+}
+
+void ZPHTestApplicationDelegate::addMainThreadCoreDataQueueBlock(std::function<void()> block)
+{
+  if (shuttingDown)
+    return;
+  ZPHMainThread::sync(block);
+}
+
+void ZPHTestApplicationDelegate::addMainThreadCoreDataQueueBlockIgnoringTermination(std::function<void()> block)
+{
+  ZPHMainThread::sync(block);
+}
+
+void ZPHTestApplicationDelegate::saveManagedObjectContext(ZPHManagedObjectContext* context)
+{
+  if (onSave)
+    onSave(context);
+}
+
+void ZPHTestApplicationDelegate::handleCoreDataFailureWithError(const ZPHError& error)
+{
+  QMutexLocker locker(&m_mutex);
+  m_failures.append(error);
+}
+
+void ZPHTestApplicationDelegate::performUndoableOperation(std::shared_ptr<ZPHUndoableOperation> operation)
+{
+  if (onUndoableOperation)
+    onUndoableOperation(std::move(operation));
+}
+
+void ZPHTestApplicationDelegate::addStatusItem(std::shared_ptr<ZPHStatusItem> item,
+                                               std::function<void()> addCompletionHandler)
+{
+  {
+    QMutexLocker locker(&m_mutex);
+    m_statusEvents.append({StatusEvent::Added, std::move(item), {}});
+  }
+  if (addCompletionHandler)
+    ZPHMainThread::async(std::move(addCompletionHandler));
+}
+
+void ZPHTestApplicationDelegate::removeStatusItem(std::shared_ptr<ZPHStatusItem> item,
+                                                  std::function<void()> removalCompletionHandler)
+{
+  {
+    QMutexLocker locker(&m_mutex);
+    m_statusEvents.append({StatusEvent::Removed, std::move(item), {}});
+  }
+  if (removalCompletionHandler)
+    ZPHMainThread::async(std::move(removalCompletionHandler));
+}
+
+void ZPHTestApplicationDelegate::removeAnyStatusItemWithIdentifier(const QString& identifier)
+{
+  QMutexLocker locker(&m_mutex);
+  m_statusEvents.append({StatusEvent::RemovedByIdentifier, nullptr, identifier});
+}
+
+QList<CBFeed*> ZPHTestApplicationDelegate::addFeedsWithSubscribeRequestReturningNewlyAddedFeeds(
+    std::shared_ptr<ZPHSubscribeRequest> request)
+{
+  QMutexLocker locker(&m_mutex);
+  m_subscribeRequests.append(std::move(request));
+  return scriptedNewlyAddedFeeds;
+}

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "foundation/ZPHCoreApplicationDelegate.h"
+#include "support/ZPHTestSupport.h"
+
+#include <QtCore/QList>
+#include <QtCore/QMutex>
+#include <QtCore/QStringList>
+
+#include <atomic>
+
+// The application side of the core library for tests: its own data and cache
+// folders in a temp folder, status items recorded in order, failures
+// counted, and answers the test scripts. It registers itself as the shared
+// delegate while it lives.
+//
+// The store-related members answer nothing until a test supplies them
+// through the hooks below.
+class ZPHTestApplicationDelegate : public ZPHCoreApplicationDelegate {
+public:
+  ZPHTestApplicationDelegate();
+  ~ZPHTestApplicationDelegate() override;
+
+  // Scripted answers.
+  std::atomic<bool> shuttingDown{false};
+  QString scriptedUserAgent = QStringLiteral("Zephlin/test");
+  QList<CBFeed*> scriptedNewlyAddedFeeds;
+  CBDataController* scriptedDataController = nullptr;
+  ZPHRefreshController* scriptedRefreshController = nullptr;
+  ZPHManagedObjectContext* scriptedMainContext = nullptr;
+  std::function<std::shared_ptr<ZPHManagedObjectContext>()> makeTemporaryContext;
+  std::function<void(std::shared_ptr<CBOperation>, bool wait)> onCoreDataQueueOperation;
+  std::function<void(ZPHManagedObjectContext*)> onSave;
+  std::function<void(std::shared_ptr<ZPHUndoableOperation>)> onUndoableOperation;
+
+  // What the library did.
+  struct StatusEvent {
+    enum Kind { Added, Removed, RemovedByIdentifier } kind;
+    std::shared_ptr<ZPHStatusItem> item;  // null for RemovedByIdentifier
+    QString identifier;                   // RemovedByIdentifier only
+  };
+  QList<StatusEvent> statusEvents() const;
+  // Items added and not removed since, in order of addition.
+  QList<std::shared_ptr<ZPHStatusItem>> visibleStatusItems() const;
+  QList<ZPHError> coreDataFailures() const;
+  QList<std::shared_ptr<ZPHSubscribeRequest>> subscribeRequests() const;
+
+  // Folders: data and cache inside the delegate's temp folder.
+  QString rootFolder() const { return m_root.path(); }
+
+  // ZPHCoreApplicationDelegate
+  bool appIsShuttingDown() const override { return shuttingDown.load(); }
+  CBDataController* dataController() const override { return scriptedDataController; }
+  ZPHRefreshController* refreshController() const override { return scriptedRefreshController; }
+  ZPHManagedObjectContext* mainThreadManagedObjectContext() const override;
+  std::shared_ptr<ZPHManagedObjectContext> temporaryManagedObjectContext() override;
+  std::shared_ptr<ZPHManagedObjectContext> temporaryManagedObjectContextOnPrivateQueue() override;
+  void addCoreDataQueueOperation(std::shared_ptr<CBOperation> operation) override;
+  void addCoreDataQueueOperationAndWait(std::shared_ptr<CBOperation> operation) override;
+  void addCoreDataQueueBlock(std::function<void()> block, std::function<void()> completionHandler) override;
+  void addMainThreadCoreDataQueueBlock(std::function<void()> block) override;
+  void addMainThreadCoreDataQueueBlockIgnoringTermination(std::function<void()> block) override;
+  void saveManagedObjectContext(ZPHManagedObjectContext* context) override;
+  void handleCoreDataFailureWithError(const ZPHError& error) override;
+  void performUndoableOperation(std::shared_ptr<ZPHUndoableOperation> operation) override;
+  QString pathToDataFolder() const override { return m_dataFolder; }
+  QString pathToCacheFolder() const override { return m_cacheFolder; }
+  QString userAgent() const override { return scriptedUserAgent; }
+  void addStatusItem(std::shared_ptr<ZPHStatusItem> item, std::function<void()> addCompletionHandler) override;
+  void removeStatusItem(std::shared_ptr<ZPHStatusItem> item, std::function<void()> removalCompletionHandler) override;
+  void removeAnyStatusItemWithIdentifier(const QString& identifier) override;
+  QList<CBFeed*> addFeedsWithSubscribeRequestReturningNewlyAddedFeeds(
+      std::shared_ptr<ZPHSubscribeRequest> request) override;
+
+  // Identifier of a status item, supplied by tests that know the type (the
+  // double cannot see inside the item).
+  std::function<QString(const ZPHStatusItem&)> statusItemIdentifier;
+
+private:
+  ZPHTestTempDir m_root;
+  QString m_dataFolder;
+  QString m_cacheFolder;
+  mutable QMutex m_mutex;
+  QList<StatusEvent> m_statusEvents;
+  QList<ZPHError> m_failures;
+  QList<std::shared_ptr<ZPHSubscribeRequest>> m_subscribeRequests;
+  ZPHCoreApplicationDelegate* m_previous = nullptr;
+};

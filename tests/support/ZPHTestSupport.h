@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QtCore/QDeadlineTimer>
+#include <QtCore/QString>
+#include <QtCore/QTemporaryDir>
+
+#include <functional>
+
+// A fresh folder for one test, removed with the object.
+class ZPHTestTempDir {
+public:
+  ZPHTestTempDir();
+  QString path() const { return m_dir.path(); }
+  // path()/name
+  QString filePath(const QString& name) const { return m_dir.filePath(name); }
+  // Writes `bytes` to path()/name and answers the full path.
+  QString writeFile(const QString& name, const QByteArray& bytes) const;
+
+private:
+  QTemporaryDir m_dir;
+};
+
+// Serves the main event loop until `done` answers true or `timeoutMs` pass;
+// answers the last value of `done`.
+bool ZPHTestWaitUntil(const std::function<bool()>& done, int timeoutMs = 5000);
+
+// Serves the main event loop for about `ms` milliseconds.
+void ZPHTestSpinEventLoop(int ms);
+
+// Reads a file from tests/fixtures.
+QByteArray ZPHTestFixture(const QString& relativePath);
