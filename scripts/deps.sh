@@ -11,7 +11,7 @@ PACKAGES=(
   pkg-config
   qt6-base-dev
   qt6-base-dev-tools
-  libqt6sql6-sqlite
+  tzdata
   libgl-dev
   libsqlite3-dev
   libsqlitecpp-dev
