@@ -16,6 +16,8 @@ PACKAGES=(
   libsqlite3-dev
   libsqlitecpp-dev
   libxml2-dev
+  qtkeychain-qt6-dev
+  libsecret-1-0
   libgtest-dev
   libgmock-dev
   libbenchmark-dev

@@ -1,0 +1,263 @@
+#include "support/ZPHTestHTTPServer.h"
+
+#include <QtCore/QHash>
+#include <QtCore/QMutex>
+#include <QtCore/QMutexLocker>
+#include <QtCore/QThread>
+#include <QtCore/QTimer>
+#include <QtNetwork/QHostAddress>
+#include <QtNetwork/QTcpServer>
+#include <QtNetwork/QTcpSocket>
+
+namespace {
+
+constexpr qsizetype kMaximumHeaderBytes = 64 * 1024;
+constexpr qint64 kMaximumBodyBytes = 64 * 1024 * 1024;
+
+QByteArray reasonPhrase(int status)
+{
+  switch (status) {
+    case 200:
+      return "OK";
+    case 201:
+      return "Created";
+    case 204:
+      return "No Content";
+    case 301:
+      return "Moved Permanently";
+    case 302:
+      return "Found";
+    case 304:
+      return "Not Modified";
+    case 400:
+      return "Bad Request";
+    case 401:
+      return "Unauthorized";
+    case 403:
+      return "Forbidden";
+    case 404:
+      return "Not Found";
+    case 410:
+      return "Gone";
+    case 413:
+      return "Content Too Large";
+    case 431:
+      return "Request Header Fields Too Large";
+    case 500:
+      return "Internal Server Error";
+    case 501:
+      return "Not Implemented";
+    default:
+      return "Status";
+  }
+}
+
+bool hasHeader(const ZPHTestHTTPHeaders& headers, const QByteArray& name)
+{
+  for (const auto& header : headers) {
+    if (header.first.compare(name, Qt::CaseInsensitive) == 0)
+      return true;
+  }
+  return false;
+}
+
+ZPHTestHTTPResponse plainResponse(int status)
+{
+  ZPHTestHTTPResponse response;
+  response.status = status;
+  response.headers = {{"Content-Type", "text/plain"}};
+  response.body = reasonPhrase(status) + "\n";
+  return response;
+}
+
+}  // namespace
+
+QByteArray ZPHTestHTTPRequest::header(const QByteArray& name) const
+{
+  for (const auto& header : headers) {
+    if (header.first.compare(name, Qt::CaseInsensitive) == 0)
+      return header.second;
+  }
+  return {};
+}
+
+struct ZPHTestHTTPServer::Private {
+  QThread thread;
+  QObject* context = nullptr;  // lives on `thread`; parent of the server and its sockets
+  quint16 port = 0;
+
+  mutable QMutex mutex;
+  QHash<QString, ZPHTestHTTPHandler> routes;
+  QList<ZPHTestHTTPRequest> requests;
+
+  // Server thread only.
+  void accept(QTcpServer* server);
+  // Answers once a whole request is in `buffer`; false while more must come.
+  bool serve(QTcpSocket* socket, const QByteArray& buffer);
+  void respond(QTcpSocket* socket, const ZPHTestHTTPRequest* request, const ZPHTestHTTPResponse& response);
+};
+
+void ZPHTestHTTPServer::Private::accept(QTcpServer* server)
+{
+  while (QTcpSocket* socket = server->nextPendingConnection()) {
+    auto buffer = std::make_shared<QByteArray>();
+    auto answered = std::make_shared<bool>(false);
+    QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, buffer, answered] {
+      buffer->append(socket->readAll());
+      if (!*answered)
+        *answered = serve(socket, *buffer);
+    });
+    QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+  }
+}
+
+bool ZPHTestHTTPServer::Private::serve(QTcpSocket* socket, const QByteArray& buffer)
+{
+  const qsizetype headerEnd = buffer.indexOf("\r\n\r\n");
+  if (headerEnd < 0) {
+    if (buffer.size() <= kMaximumHeaderBytes)
+      return false;
+    respond(socket, nullptr, plainResponse(431));
+    return true;
+  }
+
+  ZPHTestHTTPRequest request;
+  const QList<QByteArray> lines = buffer.left(headerEnd).split('\n');
+  const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
+  if (requestLine.size() != 3 || !requestLine[2].startsWith("HTTP/1.")) {
+    respond(socket, nullptr, plainResponse(400));
+    return true;
+  }
+  request.method = requestLine[0];
+  const QByteArray target = requestLine[1];
+  const qsizetype question = target.indexOf('?');
+  request.path = QUrl::fromPercentEncoding(question < 0 ? target : target.left(question));
+  if (question >= 0)
+    request.query = QString::fromLatin1(target.mid(question + 1));
+  for (qsizetype i = 1; i < lines.size(); ++i) {
+    const QByteArray line = lines[i].trimmed();
+    const qsizetype colon = line.indexOf(':');
+    if (colon <= 0) {
+      respond(socket, nullptr, plainResponse(400));
+      return true;
+    }
+    request.headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
+  }
+  if (!request.header("Transfer-Encoding").isNull()) {
+    respond(socket, nullptr, plainResponse(501));
+    return true;
+  }
+
+  qint64 contentLength = 0;
+  if (const QByteArray length = request.header("Content-Length"); !length.isNull()) {
+    bool ok = false;
+    contentLength = length.toLongLong(&ok);
+    if (!ok || contentLength < 0) {
+      respond(socket, nullptr, plainResponse(400));
+      return true;
+    }
+    if (contentLength > kMaximumBodyBytes) {
+      respond(socket, nullptr, plainResponse(413));
+      return true;
+    }
+  }
+  const qsizetype bodyStart = headerEnd + 4;
+  if (buffer.size() - bodyStart < contentLength)
+    return false;
+  request.body = buffer.mid(bodyStart, contentLength);
+
+  ZPHTestHTTPHandler handler;
+  {
+    QMutexLocker locker(&mutex);
+    requests.append(request);
+    handler = routes.value(request.path);
+  }
+  respond(socket, &request, handler ? handler(request) : plainResponse(404));
+  return true;
+}
+
+void ZPHTestHTTPServer::Private::respond(QTcpSocket* socket, const ZPHTestHTTPRequest* request,
+                                         const ZPHTestHTTPResponse& response)
+{
+  QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + reasonPhrase(response.status) + "\r\n";
+  for (const auto& [name, value] : response.headers) head += name + ": " + value + "\r\n";
+  if (!hasHeader(response.headers, "Content-Length"))
+    head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
+  if (!hasHeader(response.headers, "Connection"))
+    head += "Connection: close\r\n";
+  head += "\r\n";
+
+  const bool withBody = !(request && request->method == "HEAD") && response.status != 204 && response.status != 304;
+  const QByteArray body = withBody ? response.body : QByteArray();
+  if (response.delayBeforeBodyMs <= 0) {
+    socket->write(head + body);
+    socket->disconnectFromHost();
+    return;
+  }
+  socket->write(head);
+  socket->flush();
+  QTimer::singleShot(response.delayBeforeBodyMs, socket, [socket, body] {
+    socket->write(body);
+    socket->disconnectFromHost();
+  });
+}
+
+ZPHTestHTTPServer::ZPHTestHTTPServer() : d(std::make_unique<Private>())
+{
+  d->thread.setObjectName(QStringLiteral("ZPH test HTTP server"));
+}
+
+ZPHTestHTTPServer::~ZPHTestHTTPServer()
+{
+  if (!d->thread.isRunning())
+    return;
+  QObject* context = d->context;
+  QMetaObject::invokeMethod(
+      context, [context] { delete context; }, Qt::BlockingQueuedConnection);
+  d->thread.quit();
+  d->thread.wait();
+}
+
+bool ZPHTestHTTPServer::start()
+{
+  if (d->thread.isRunning())
+    return d->port != 0;
+  d->context = new QObject;
+  d->context->moveToThread(&d->thread);
+  d->thread.start();
+  Private* p = d.get();
+  QMetaObject::invokeMethod(
+      d->context,
+      [p] {
+        auto* server = new QTcpServer(p->context);
+        if (!server->listen(QHostAddress::LocalHost, 0))
+          return;
+        QObject::connect(server, &QTcpServer::newConnection, server, [p, server] { p->accept(server); });
+        p->port = server->serverPort();
+      },
+      Qt::BlockingQueuedConnection);
+  return d->port != 0;
+}
+
+quint16 ZPHTestHTTPServer::port() const
+{
+  return d->port;
+}
+
+QUrl ZPHTestHTTPServer::url(const QString& pathAndQuery) const
+{
+  const QString path = pathAndQuery.startsWith(u'/') ? pathAndQuery : u'/' + pathAndQuery;
+  return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(d->port).arg(path));
+}
+
+void ZPHTestHTTPServer::route(const QString& path, ZPHTestHTTPHandler handler)
+{
+  QMutexLocker locker(&d->mutex);
+  d->routes.insert(path, std::move(handler));
+}
+
+QList<ZPHTestHTTPRequest> ZPHTestHTTPServer::requests() const
+{
+  QMutexLocker locker(&d->mutex);
+  return d->requests;
+}

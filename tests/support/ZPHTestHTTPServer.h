@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QtCore/QByteArray>
+#include <QtCore/QList>
+#include <QtCore/QString>
+#include <QtCore/QUrl>
+
+#include <functional>
+#include <memory>
+#include <utility>
+
+using ZPHTestHTTPHeaders = QList<std::pair<QByteArray, QByteArray>>;
+
+// One request as the server received it.
+struct ZPHTestHTTPRequest {
+  QByteArray method;
+  QString path;   // percent-decoded
+  QString query;  // as sent, without "?"; null when there was none
+  ZPHTestHTTPHeaders headers;
+  QByteArray body;
+
+  // The first header of that name (any case), or null.
+  QByteArray header(const QByteArray& name) const;
+};
+
+// What a route answers. Content-Length and "Connection: close" are added
+// unless the headers have them.
+struct ZPHTestHTTPResponse {
+  int status = 200;
+  ZPHTestHTTPHeaders headers;
+  QByteArray body;
+  int delayBeforeBodyMs = 0;  // the status line and headers go out first
+};
+
+using ZPHTestHTTPHandler = std::function<ZPHTestHTTPResponse(const ZPHTestHTTPRequest&)>;
+
+// A small HTTP/1.1 server on 127.0.0.1 for tests, serving on a thread of its
+// own so a test on the main thread may block or spin its event loop. It
+// answers only the routes a test registers (404 otherwise), reads
+// Content-Length bodies, closes the connection after each response and
+// keeps every request it received.
+class ZPHTestHTTPServer {
+public:
+  ZPHTestHTTPServer();
+  ~ZPHTestHTTPServer();
+  ZPHTestHTTPServer(const ZPHTestHTTPServer&) = delete;
+  ZPHTestHTTPServer& operator=(const ZPHTestHTTPServer&) = delete;
+
+  // Listens on an ephemeral port; answers whether it does.
+  bool start();
+  quint16 port() const;
+  // "http://127.0.0.1:<port>" + pathAndQuery ("/" prepended when missing).
+  QUrl url(const QString& pathAndQuery = QStringLiteral("/")) const;
+
+  // Answers requests for exactly `path` (any method) with `handler`, which
+  // runs on the server's thread. Replaces an earlier handler of the path.
+  void route(const QString& path, ZPHTestHTTPHandler handler);
+
+  // The requests received so far, in order (routed or not).
+  QList<ZPHTestHTTPRequest> requests() const;
+
+private:
+  struct Private;
+  std::unique_ptr<Private> d;
+};
