@@ -71,7 +71,9 @@ QString leadingNumber(const QString& text, bool allowFraction)
   const qsizetype start = i;
   if (i < n && (text.at(i) == QLatin1Char('+') || text.at(i) == QLatin1Char('-')))
     ++i;
-  const auto isDigit = [&](qsizetype at) { return at < n && text.at(at) >= QLatin1Char('0') && text.at(at) <= QLatin1Char('9'); };
+  const auto isDigit = [&](qsizetype at) {
+    return at < n && text.at(at) >= QLatin1Char('0') && text.at(at) <= QLatin1Char('9');
+  };
   bool digits = false;
   while (isDigit(i)) {
     ++i;
@@ -125,8 +127,7 @@ qint64 leadingInteger(const QString& text)
   const qint64 value = number.toLongLong(&ok);
   if (ok)
     return value;
-  return number.startsWith(QLatin1Char('-')) ? std::numeric_limits<qint64>::min()
-                                             : std::numeric_limits<qint64>::max();
+  return number.startsWith(QLatin1Char('-')) ? std::numeric_limits<qint64>::min() : std::numeric_limits<qint64>::max();
 }
 
 double leadingDouble(const QString& text)

@@ -2,7 +2,8 @@
 
 // Collection helpers of the core library: emptiness tests, nil-safe and
 // identity-based list methods, typed reads of variant maps, HTTP form
-// encoding, and writing lists and maps to files.
+// encoding, writing lists and maps to files, and two small helpers for
+// numbers and timers.
 //
 // "nil" is a null pointer for pointer elements, an invalid QVariant for
 // variants and a null QString for strings. Identity-based methods take lists

@@ -150,7 +150,10 @@ QString CBAppSupportFolderPath()
   return path;
 }
 
-QString CBAppSupportFilePath(const QString& filename) { return appendPathComponent(CBAppSupportFolderPath(), filename); }
+QString CBAppSupportFilePath(const QString& filename)
+{
+  return appendPathComponent(CBAppSupportFolderPath(), filename);
+}
 
 QString CBAppNameWithAppSuffixStripped(const QString& name)
 {
@@ -312,8 +315,7 @@ QString CBTempDirectory()
     ::mkdir(QFile::encodeName(base).constData(), 0700);
   }
   const QString name = CBAppName();
-  if (name.isEmpty() || name.contains(QLatin1Char('/')) || name == QLatin1String("..") ||
-      name == QLatin1String("."))
+  if (name.isEmpty() || name.contains(QLatin1Char('/')) || name == QLatin1String("..") || name == QLatin1String("."))
     return {};
   const QString path = appendPathComponent(base, name);
   const QByteArray nativePath = QFile::encodeName(path);

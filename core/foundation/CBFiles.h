@@ -1,7 +1,7 @@
 #pragma once
 
-// Application identity, standard folders and nil-safe file helpers of the
-// core library. Every function answers false, a null string, nullopt or 0
+// Application identity, standard folders, nil-safe file helpers and the
+// paths of compiled-in resources, for the core library. Every function answers false, a null string, nullopt or 0
 // rather than failing loudly; none of them passes an error on.
 
 #include <QtCore/QStandardPaths>

@@ -54,11 +54,11 @@ QString CBMimeTypeForURLString(const QString& urlString)
     const QString& mimeType;
   };
   const SuffixType table[] = {
-      {CBJJPEGSUffix, CBJPEGMimeType},      {CBPNGSuffix, CBPNGMimeType},
-      {CBGIFSuffix, CBGIFMimeType},         {CBMOVSuffix, CBVideoQuicktimeMimeType},
+      {CBJJPEGSUffix, CBJPEGMimeType},        {CBPNGSuffix, CBPNGMimeType},
+      {CBGIFSuffix, CBGIFMimeType},           {CBMOVSuffix, CBVideoQuicktimeMimeType},
       {CBQTSuffix, CBVideoQuicktimeMimeType}, {CBMPGSuffix, CBVideoMpegMimeType},
-      {CBMP4Suffix, CBVideoMP4MimeType},    {CBAIFFSuffix, CBAudioAIFFMimeType},
-      {CBMP3Suffix, CBAudioMP3MimeType},    {CBM4ASuffix, CBAudioXM4AMimeType},
+      {CBMP4Suffix, CBVideoMP4MimeType},      {CBAIFFSuffix, CBAudioAIFFMimeType},
+      {CBMP3Suffix, CBAudioMP3MimeType},      {CBM4ASuffix, CBAudioXM4AMimeType},
       {CBM4VSuffix, CBVideoXM4VMimeType},
   };
   for (const SuffixType& entry : table) {

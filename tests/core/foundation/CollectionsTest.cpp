@@ -113,8 +113,8 @@ TEST(Collections, IdentityTellsEqualObjectsApart)
 TEST(Collections, TransformSkipsNilResults)
 {
   const QStringList names{"a", "", "c"};
-  const QVariantList result =
-      cb_mutableArrayWithArray(names, [](const QString& s) { return s.isEmpty() ? QVariant() : QVariant(s.toUpper()); });
+  const QVariantList result = cb_mutableArrayWithArray(
+      names, [](const QString& s) { return s.isEmpty() ? QVariant() : QVariant(s.toUpper()); });
   EXPECT_EQ(result, (QVariantList{"A", "C"}));
   EXPECT_TRUE(cb_mutableArrayWithArray(QStringList(), [](const QString& s) { return s; }).isEmpty());
 }

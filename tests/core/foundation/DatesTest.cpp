@@ -78,7 +78,7 @@ TEST(Dates, CalendarGroupBoundaries)
 TEST(Dates, CalendarGroupCountsCalendarDaysAcrossDaylightSavingChanges)
 {
   ScopedTimeZone zone("Europe/Berlin");
-  const QDate spring(2024, 3, 31);  // 23 hours long
+  const QDate spring(2024, 3, 31);   // 23 hours long
   const QDate autumn(2024, 10, 27);  // 25 hours long
   const struct {
     QDateTime now;

@@ -35,7 +35,8 @@ TEST(Errors, GenericHTTPError)
   EXPECT_TRUE(error.value(ZPHErrorDateKey).toDateTime().isValid());
 
   EXPECT_EQ(ZPHErrors::genericHTTPErrorString(404), "the server returned an unexpected response code: 404 Not Found");
-  EXPECT_EQ(ZPHErrors::genericHTTPErrorString(599), "the server returned an unexpected response code: 599 Unknown Error");
+  EXPECT_EQ(ZPHErrors::genericHTTPErrorString(599),
+            "the server returned an unexpected response code: 599 Unknown Error");
 }
 
 TEST(Errors, LogErrorMessagePostsAtOnce)
@@ -104,8 +105,8 @@ TEST(MimeTypes, MediaKindsDownloadsAndPNG)
     const char* url;
     bool downloadable;
   } urls[] = {
-      {"http://example.com/", true},  {"HTTPS://example.com/", true}, {"FEED://example.com/rss", true},
-      {"file:///etc/passwd", false},  {"ftp://example.com/", false},  {"", false},
+      {"http://example.com/", true}, {"HTTPS://example.com/", true}, {"FEED://example.com/rss", true},
+      {"file:///etc/passwd", false}, {"ftp://example.com/", false},  {"", false},
   };
   for (const auto& c : urls)
     EXPECT_EQ(CBURLIsDownloadable(QUrl(c.url)), c.downloadable) << c.url;
