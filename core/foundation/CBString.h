@@ -233,6 +233,9 @@ QString cb_stringByFilteringHTMLTagContentsWithinTagsWithNames(const QString& st
 // image fragment (ignoring case).
 bool cb_isIgnorableImgURLString(const QString& urlString);
 
+// The image walks below look at a bounded amount of text: when hostile HTML
+// makes image tags overlap heavily, they stop early (with a log line).
+
 // The sources of all image tags, in order, references replaced.
 QStringList cb_allImgURLStringsInHTML(const QString& html);
 
