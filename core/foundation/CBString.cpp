@@ -1,8 +1,491 @@
 #include "foundation/CBString.h"
 
+#include "foundation/CBEntityDecoding.h"
+#include "platform/ZPHLog.h"
+
+#include <QtCore/QCryptographicHash>
+#include <QtCore/QFile>
 #include <QtCore/QFileInfo>
+#include <QtCore/QRegularExpression>
 #include <QtCore/QStringDecoder>
-#include <QtCore/QStringList>
+#include <QtCore/QUrl>
+#include <QtCore/QUuid>
+
+#include <algorithm>
+#include <limits>
+#include <utility>
+
+namespace {
+
+QString emptyString()
+{
+  return QString(QLatin1String(""));
+}
+
+// A QString that is never null, even for an empty view.
+QString toNonNullString(QStringView view)
+{
+  return view.isEmpty() ? emptyString() : view.toString();
+}
+
+bool isBlank(QChar c)
+{
+  return c == u'\t' || c == u'\n' || c == u'\r' || c == u' ';
+}
+
+// Characters that a URL may hold as they are, beside letters, digits and
+// "-_.~".
+const QByteArray kURLLegalCharacters = QByteArrayLiteral("!*'();/?:@&=+$,#");
+
+// The characters left as they are in a form value, beside "-_.~".
+const QByteArray kURLEncodingLegalCharacters = QByteArrayLiteral("()");
+
+int hexDigitValue(char c)
+{
+  if (c >= '0' && c <= '9')
+    return c - '0';
+  if (c >= 'a' && c <= 'f')
+    return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F')
+    return c - 'A' + 10;
+  return -1;
+}
+
+// Leading integer the way a string's intValue reads it (white space, a sign,
+// digits), clamped to the int range; 0 without digits.
+int leadingIntValue(QStringView text)
+{
+  qsizetype i = 0;
+  while (i < text.size() && text[i].isSpace()) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
+    negative = text[i] == u'-';
+    ++i;
+  }
+  qint64 value = 0;
+  for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
+    if (value <= std::numeric_limits<int>::max())
+      value = value * 10 + (text[i].unicode() - u'0');
+  }
+  if (negative)
+    value = -value;
+  return int(std::clamp<qint64>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
+
+// The walk shared by the two white-space-keeping tag strippers: characters
+// inside "<...>" are dropped, a blank run outside tags is written as one
+// space, and the walk stops once `maxCharacters` (when above 0) characters
+// were written. A stray ">" leaves the depth at 0.
+QString strippedHTMLWalk(QStringView string, int maxCharacters, bool* reachedMaximum)
+{
+  QString result;
+  result.reserve(maxCharacters > 0 ? qMin<qsizetype>(string.size(), maxCharacters) : string.size());
+  qsizetype depth = 0;
+  qsizetype written = 0;
+  bool previousWasBlank = false;
+  *reachedMaximum = false;
+  for (const QChar c : string) {
+    if (c == u'<') {
+      ++depth;
+      continue;
+    }
+    if (c == u'>') {
+      if (depth > 0)
+        --depth;
+      continue;
+    }
+    if (depth != 0)
+      continue;
+    if (isBlank(c)) {
+      if (previousWasBlank)
+        continue;
+      result += u' ';
+      previousWasBlank = true;
+    } else {
+      result += c;
+      previousWasBlank = false;
+    }
+    ++written;
+    if (maxCharacters > 0 && written >= maxCharacters) {
+      *reachedMaximum = true;
+      break;
+    }
+  }
+  return result.isNull() ? emptyString() : result;
+}
+
+struct XMLReference {
+  const char* reference;
+  char16_t character;
+};
+
+// Applied in this order; the ampersand references last, so "&amp;lt;" gives
+// "&lt;".
+const XMLReference kXMLReferences[] = {
+    {"&lt;", u'<'},   {"&#60;", u'<'},   {"&#x3C;", u'<'}, {"&#x3c;", u'<'},  {"&gt;", u'>'},    {"&#x3E;", u'>'},
+    {"&#62;", u'>'},  {"&#x3e;", u'>'},  {"&quot;", u'"'}, {"&#34;", u'"'},   {"&#x22;", u'"'},  {"&apos;", u'\''},
+    {"&#39;", u'\''}, {"&#x27;", u'\''}, {"&nbsp;", u' '}, {"&mdash;", u'-'}, {"&ldquo;", u'"'}, {"&rdquo;", u'"'},
+    {"&amp;", u'&'},  {"&#38;", u'&'},   {"&#x26;", u'&'},
+};
+
+// Fragments of image addresses that are advertising, tracking, counters or
+// share buttons rather than pictures of an article.
+const char* const kIgnorableImageURLFragments[] = {
+    "feedburner",
+    "googleadservices",
+    "reblog",
+    "zemanta",
+    "pheedo",
+    "tweetmeme",
+    "doubleclick",
+    "record_view",
+    "stats.wordpress.com",
+    "rfihub",
+    "wp-digg-this",
+    "slashdot-it",
+    "feeds.wordpress.com",
+    "facebook_icon",
+    "pml.png",
+    "//a.",
+    "ZoneID",
+    "adnxs",
+    "//pixel.",
+    "//hits.",
+    "invitemedia",
+    "partnerid",
+    "share-button",
+    "linkedin",
+    "stumbleupon",
+    "googlesyndication.com",
+    "feedsportal.com",
+    "flattr",
+};
+
+// Copies an attribute value that starts at `from`: blanks, quotes and "="
+// before it are skipped; a tab, line break or ">" ends it anywhere; once
+// something was copied, a quote or apostrophe ends it too, and so does a
+// space when `spaceEnds`.
+QStringView tagValue(QStringView tag, qsizetype from, bool spaceEnds)
+{
+  const qsizetype n = tag.size();
+  qsizetype i = from;
+  while (i < n && (tag[i] == u' ' || tag[i] == u'"' || tag[i] == u'\'' || tag[i] == u'=')) ++i;
+  const qsizetype start = i;
+  for (; i < n; ++i) {
+    const QChar c = tag[i];
+    if (c == u'\t' || c == u'\n' || c == u'\r' || c == u'>' || c == u'"' || c == u'\'')
+      break;
+    if (spaceEnds && c == u' ')
+      break;
+  }
+  return tag.mid(start, i - start);
+}
+
+QString sourceOfImageTag(QStringView tag)
+{
+  qsizetype from = tag.indexOf(QLatin1String("http://"));
+  if (from < 0) {
+    from = tag.indexOf(QLatin1String(" src"));
+    if (from < 0)
+      return {};
+    from += 4;
+  }
+  return toNonNullString(tagValue(tag, from, true));
+}
+
+std::optional<int> integerAttribute(QStringView tag, QLatin1String name)
+{
+  const qsizetype at = tag.indexOf(QLatin1Char(' ') + name);
+  if (at < 0)
+    return std::nullopt;
+  const QStringView value = tagValue(tag, at + 1 + name.size(), false);
+  if (value.isEmpty())
+    return std::nullopt;
+  return leadingIntValue(value);
+}
+
+// Walks the image tags of `html` in order: each tag runs from "<img" (or,
+// when no "<img" is left, "IMG") to the next ">", and the next search starts
+// one character after the tag's start. `visit` answers false to stop. Tags
+// may overlap in hostile text, so the characters examined are bounded by a
+// multiple of the text's length.
+template <typename Visit>
+void walkImageTags(const QString& html, Visit visit)
+{
+  const qsizetype n = html.size();
+  qsizetype budget = 4 * n + 4096;
+  bool lowerCaseTagsLeft = true;
+  qsizetype offset = 0;
+  while (offset < n) {
+    qsizetype start = -1;
+    if (lowerCaseTagsLeft) {
+      start = html.indexOf(QLatin1String("<img"), offset);
+      lowerCaseTagsLeft = start >= 0;
+    }
+    if (start < 0)
+      start = html.indexOf(QLatin1String("IMG"), offset);
+    if (start < 0)
+      return;
+    const qsizetype end = html.indexOf(u'>', start);
+    if (end < 0)
+      return;
+    const QStringView tag = QStringView(html).mid(start, end - start + 1);
+    budget -= tag.size();
+    if (budget < 0) {
+      qCWarning(zphCore) << "image tags overlap too much; scan stopped at" << start << "of" << n;
+      return;
+    }
+    if (!visit(tag))
+      return;
+    offset = start + 1;
+  }
+}
+
+bool isIgnorableImageURL(QStringView urlString)
+{
+  if (urlString.isEmpty())
+    return true;
+  for (const char* fragment : kIgnorableImageURLFragments) {
+    if (urlString.contains(QLatin1String(fragment), Qt::CaseInsensitive))
+      return true;
+  }
+  return false;
+}
+
+// True when `text` starts with a URL scheme followed by "://".
+bool startsWithSchemeAndSlashes(QStringView text)
+{
+  if (text.isEmpty() || !text[0].isLetter() || text[0].unicode() >= 128)
+    return false;
+  qsizetype i = 1;
+  while (i < text.size() && text[i].unicode() < 128 &&
+         (text[i].isLetterOrNumber() || text[i] == u'+' || text[i] == u'.' || text[i] == u'-'))
+    ++i;
+  return text.mid(i).startsWith(QLatin1String("://"));
+}
+
+QString percentEscaped(const QString& string, const QByteArray& legal)
+{
+  if (string.isNull())
+    return {};
+  return QString::fromLatin1(QUrl::toPercentEncoding(string, legal));
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// C functions
+
+bool CBStringIsEmpty(const QString& string)
+{
+  return string.isEmpty();
+}
+
+bool CBEqualNotEmptyStrings(const QString& string1, const QString& string2)
+{
+  return !string1.isEmpty() && !string2.isEmpty() && string1 == string2;
+}
+
+bool CBEqualStrings(const QString& string1, const QString& string2)
+{
+  if (string1.isNull() || string2.isNull())
+    return string1.isNull() && string2.isNull();
+  return string1 == string2;
+}
+
+QString CBAddStrings(const QString& string1, const QString& string2)
+{
+  if (string1.isNull())
+    return string2;
+  if (string2.isNull())
+    return string1;
+  return string1 + string2;
+}
+
+QString CBStringReplaceAll(const QString& string, const QString& target, const QString& replacement)
+{
+  if (string.isNull())
+    return {};
+  if (target.isEmpty() || replacement.isNull())
+    return string;
+  QString result = string;
+  result.replace(target, replacement);
+  return result;
+}
+
+QString CBStringCreateLink(const QString& text, const QString& urlString)
+{
+  return QLatin1String("<a href=\"") + urlString + QLatin1String("\">") + text + QLatin1String("</a>");
+}
+
+QString CBStringByAddingPercentEscapes(const QString& string)
+{
+  return percentEscaped(string, kURLLegalCharacters);
+}
+
+QString CBURLDecodedString(const QString& string)
+{
+  if (string.isNull() || !string.contains(u'%'))
+    return string;
+  const QByteArray bytes = string.toUtf8();
+  QByteArray decoded;
+  decoded.reserve(bytes.size());
+  for (qsizetype i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] != '%') {
+      decoded += bytes[i];
+      continue;
+    }
+    const int high = i + 2 < bytes.size() ? hexDigitValue(bytes[i + 1]) : -1;
+    const int low = high >= 0 ? hexDigitValue(bytes[i + 2]) : -1;
+    if (low < 0)
+      return {};
+    decoded += char(high * 16 + low);
+    i += 2;
+  }
+  QStringDecoder decoder(QStringDecoder::Utf8,
+                         QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+  const QString text = decoder.decode(decoded);
+  if (decoder.hasError())
+    return {};
+  return text.isNull() ? emptyString() : text;
+}
+
+QString CBStringMailToLinkWithTitleAndBody(const QString& title, const QString& body)
+{
+  const QString escapedTitle = CBStringByAddingPercentEscapes(title);
+  const QString escapedBody = CBStringByAddingPercentEscapes(body);
+  QString subjectPart = escapedTitle.isNull() ? emptyString() : QLatin1String("subject=") + escapedTitle;
+  QString bodyPart = escapedBody.isNull() ? emptyString() : QLatin1String("body=") + escapedBody;
+  subjectPart.replace(u'&', QLatin1String("%26"));
+  bodyPart.replace(u'&', QLatin1String("%26"));
+  return QLatin1String("mailto:?") + subjectPart + QLatin1Char('&') + bodyPart;
+}
+
+bool CBStringIsWebOrFileURLString(const QString& string)
+{
+  if (string.isEmpty())
+    return false;
+  if (!string.startsWith(QLatin1String("http://")) && !string.startsWith(QLatin1String("https://")) &&
+      !string.startsWith(QLatin1String("file://")))
+    return false;
+  return QUrl(string, QUrl::StrictMode).isValid();
+}
+
+bool CBURLIsFeedURL(const QString& string)
+{
+  return string.startsWith(QLatin1String("feed:"), Qt::CaseInsensitive);
+}
+
+QString CBURLWithFeedURL(const QString& string)
+{
+  if (string.isNull())
+    return {};
+  if (!CBURLIsFeedURL(string))
+    return string;
+  QString rest = string.mid(5);
+  if (rest.startsWith(QLatin1String("//")))
+    rest.remove(0, 2);
+  if (rest.isEmpty())
+    return {};
+
+  // A feed: address either wraps a complete web address or stands for
+  // "http:" followed by the rest. A wrapped address of any other scheme
+  // ("feed:javascript://...") is refused.
+  QString candidate;
+  if (rest.startsWith(QLatin1String("http://"), Qt::CaseInsensitive) ||
+      rest.startsWith(QLatin1String("https://"), Qt::CaseInsensitive)) {
+    candidate = rest;
+  } else {
+    if (startsWithSchemeAndSlashes(rest))
+      return {};
+    candidate = QLatin1String("http://") + rest;
+  }
+  const QUrl url(candidate);
+  const QString scheme = url.scheme();
+  if (!url.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")) || url.host().isEmpty())
+    return {};
+  return candidate;
+}
+
+qsizetype CBStringIndexOfFirstInstanceOfCharacter(const QString& string, QChar character)
+{
+  if (string.size() < 3)
+    return -1;
+  const qsizetype index = string.indexOf(character, 1);
+  return index >= 0 && index < string.size() - 1 ? index : -1;
+}
+
+QStringList CBArraySeparatedByFirstInstanceOfCharacter(const QString& string, QChar character)
+{
+  const qsizetype index = CBStringIndexOfFirstInstanceOfCharacter(string, character);
+  if (index < 0)
+    return {};
+  return {string.left(index), string.mid(index + 1)};
+}
+
+QString CBStringStartingAfterCharacter(const QString& string, QChar character)
+{
+  const qsizetype index = CBStringIndexOfFirstInstanceOfCharacter(string, character);
+  if (index < 0)
+    return {};
+  return string.mid(index + 1);
+}
+
+QString CBQueryStringFromURLString(const QString& urlString)
+{
+  return CBStringStartingAfterCharacter(urlString, u'?');
+}
+
+std::optional<QHash<QString, QString>> CBDictionaryFromURLParametersString(const QString& parameters)
+{
+  if (parameters.isNull())
+    return std::nullopt;
+  QHash<QString, QString> result;
+  result.reserve(10);
+  const QStringList pairs = parameters.split(u'&');
+  for (const QString& pair : pairs) {
+    const QStringList nameAndValue = CBArraySeparatedByFirstInstanceOfCharacter(pair, u'=');
+    if (nameAndValue.size() != 2)
+      continue;
+    const QString name = CBURLDecodedString(nameAndValue.at(0));
+    const QString value = CBURLDecodedString(nameAndValue.at(1));
+    if (name.isNull() || value.isNull())
+      continue;
+    result.insert(name, value);
+  }
+  return result;
+}
+
+std::optional<QHash<QString, QString>> CBDictionaryFromURLString(const QString& urlString)
+{
+  const QString query = CBQueryStringFromURLString(urlString);
+  if (query.isNull())
+    return std::nullopt;
+  return CBDictionaryFromURLParametersString(query);
+}
+
+QString CBStringStripHTML(const QString& string)
+{
+  if (string.isNull() || !string.contains(u'<'))
+    return string;
+  QString result;
+  result.reserve(string.size());
+  qsizetype depth = 0;
+  for (const QChar c : string) {
+    if (c == u'<') {
+      ++depth;
+    } else if (c == u'>') {
+      // A stray ">" leaves the depth at 0 instead of hiding the text after it.
+      if (depth > 0 && --depth == 0)
+        result += u' ';
+    } else if (depth == 0) {
+      if (c == u' ' && result.endsWith(u' '))
+        continue;
+      result += c;
+    }
+  }
+  return result;
+}
 
 QString CBStringUsefulStringWithData(const QByteArray& data)
 {
@@ -31,6 +514,47 @@ QString CBStringUsefulStringWithData(const QByteArray& data)
   return {};
 }
 
+// ---------------------------------------------------------------------------
+// Strings
+
+bool cb_contains(const QString& string, const QString& substring)
+{
+  return !substring.isEmpty() && string.contains(substring);
+}
+
+bool cb_caseInsensitiveContains(const QString& string, const QString& substring)
+{
+  return !substring.isEmpty() && string.contains(substring, Qt::CaseInsensitive);
+}
+
+QString cb_stringByStrippingPrefix(const QString& string, const QString& prefix)
+{
+  if (prefix.isEmpty() || !string.startsWith(prefix))
+    return string;
+  return string.mid(prefix.size());
+}
+
+QString cb_stringByStrippingSuffix(const QString& string, const QString& suffix)
+{
+  if (suffix.isEmpty() || !string.endsWith(suffix))
+    return string;
+  return string.left(string.size() - suffix.size());
+}
+
+QString cb_stringByStrippingCaseInsensitivePrefix(const QString& string, const QString& prefix)
+{
+  if (prefix.isEmpty() || !string.startsWith(prefix, Qt::CaseInsensitive))
+    return string;
+  return string.mid(prefix.size());
+}
+
+QString cb_stringByStrippingCaseInsensitiveSuffix(const QString& string, const QString& suffix)
+{
+  if (suffix.isEmpty() || !string.endsWith(suffix, Qt::CaseInsensitive))
+    return string;
+  return string.left(string.size() - suffix.size());
+}
+
 QString cb_stringByStrippingURLQuery(const QString& string)
 {
   if (!string.contains(QLatin1Char('?')))
@@ -38,6 +562,196 @@ QString cb_stringByStrippingURLQuery(const QString& string)
   QStringList parts = string.split(QLatin1Char('?'));
   parts.removeLast();
   return parts.join(QLatin1Char('?'));
+}
+
+QString cb_stringByTrimmingWhitespace(const QString& string)
+{
+  return string.trimmed();
+}
+
+QString cb_stringByCollapsingWhitespace(const QString& string)
+{
+  QString result = string;
+  cb_collapseWhitespace(result);
+  return result;
+}
+
+QString cb_stringByTrimmingCharactersFromEnd(const QString& string, int count)
+{
+  if (string.isNull())
+    return {};
+  if (string.size() <= count)
+    return emptyString();
+  return string.left(string.size() - qMax(count, 0));
+}
+
+QString cb_replaceAll(const QString& string, const QString& target, const QString& replacement)
+{
+  return CBStringReplaceAll(string, target, replacement);
+}
+
+QString cb_md5HashString(const QString& string)
+{
+  return QString::fromLatin1(QCryptographicHash::hash(string.toUtf8(), QCryptographicHash::Md5).toHex());
+}
+
+QString cb_URLStringSafeForFileSystem(const QString& string)
+{
+  return cb_md5HashString(string);
+}
+
+QString cb_uuidString()
+{
+  return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+}
+
+QString cb_stringWithContentsOfUTF8EncodedFile(const QString& path)
+{
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly))
+    return {};
+  const QByteArray data = file.readAll();
+  if (data.isEmpty())
+    return emptyString();
+  const QString text = cb_stringWithUTF8EncodedData(data);
+  if (!text.isNull())
+    return text;
+  // Not UTF-8: a byte-order mark names the encoding.
+  const std::optional<QStringConverter::Encoding> encoding = QStringConverter::encodingForData(data);
+  if (!encoding || *encoding == QStringConverter::Utf8)
+    return {};
+  QStringDecoder decoder(*encoding, QStringDecoder::Flag::Stateless);
+  const QString decoded = decoder.decode(data);
+  if (decoder.hasError())
+    return {};
+  return decoded.isNull() ? emptyString() : decoded;
+}
+
+QString cb_stringWithUTF8EncodedData(const QByteArray& data)
+{
+  if (data.isNull())
+    return {};
+  QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+  const QString text = decoder.decode(data);
+  if (decoder.hasError())
+    return {};
+  return text.isNull() ? emptyString() : text;
+}
+
+QString cb_stringByAddingStrings(const QString& string1, const QString& string2)
+{
+  return string1 + string2;
+}
+
+QString cb_stringByInserting2XSignifier(const QString& string)
+{
+  const qsizetype dot = string.lastIndexOf(u'.');
+  if (string.size() < 10 || dot < 0)
+    return {};
+  QString result = string;
+  result.insert(dot, QLatin1String("@2x"));
+  return result;
+}
+
+QString cb_stringStrippedForItsURL(const QString& string)
+{
+  if (string.isNull())
+    return {};
+  const qsizetype open = string.indexOf(u'<');
+  const qsizetype close = open >= 0 ? string.indexOf(u'>', open + 1) : -1;
+  if (close < 0)
+    return string;
+  return string.mid(open + 1, close - open - 1).trimmed();
+}
+
+QString cb_stringWithStrippedHTML(const QString& string, int maxCharacters)
+{
+  if (string.isNull())
+    return {};
+  if (!string.contains(u'<'))
+    return maxCharacters > 0 && maxCharacters < string.size() ? string.left(maxCharacters) : string;
+  bool reachedMaximum = false;
+  return strippedHTMLWalk(string, maxCharacters, &reachedMaximum);
+}
+
+QString cb_stringWithCollapsedWhitespace(const QString& string)
+{
+  if (string.isNull())
+    return {};
+  const QString trimmed = string.trimmed();
+  QString result;
+  result.reserve(trimmed.size());
+  for (QChar c : trimmed) {
+    if (c == u'\t' || c == u'\r' || c == u'\n')
+      c = u' ';
+    if (c == u' ' && result.endsWith(u' '))
+      continue;
+    result += c;
+  }
+  return result.isNull() ? emptyString() : result;
+}
+
+namespace {
+
+template <typename Keep>
+QString keepingCodePoints(const QString& string, Keep keep)
+{
+  if (string.isNull())
+    return {};
+  QString result = emptyString();
+  result.reserve(string.size());
+  const qsizetype n = string.size();
+  for (qsizetype i = 0; i < n; ++i) {
+    char32_t codePoint = string[i].unicode();
+    qsizetype units = 1;
+    if (string[i].isHighSurrogate() && i + 1 < n && string[i + 1].isLowSurrogate()) {
+      codePoint = QChar::surrogateToUcs4(string[i], string[i + 1]);
+      units = 2;
+    }
+    if (keep(codePoint))
+      result += QStringView(string).mid(i, units);
+    i += units - 1;
+  }
+  return result;
+}
+
+}  // namespace
+
+QString cb_stringWithCollapsedNonAlphaNumericCharacters(const QString& string)
+{
+  return keepingCodePoints(string, [](char32_t c) { return QChar::isLetterOrNumber(c) || QChar::isMark(c); });
+}
+
+QString cb_stringWithCollapsedNonNumbericCharacters(const QString& string)
+{
+  return keepingCodePoints(string, [](char32_t c) { return QChar::category(c) == QChar::Number_DecimalDigit; });
+}
+
+QString cb_substringToFirstOccurenceOfString(const QString& string, const QString& substring)
+{
+  const qsizetype index = substring.isEmpty() ? -1 : string.indexOf(substring);
+  if (index <= 0)
+    return {};
+  return string.left(index);
+}
+
+QString cb_substringAfterFirstOccurenceOfString(const QString& string, const QString& substring)
+{
+  const qsizetype index = substring.isEmpty() ? -1 : string.indexOf(substring);
+  if (index <= 0)
+    return {};
+  const qsizetype after = index + substring.size();
+  if (after >= string.size())
+    return {};
+  return string.mid(after);
+}
+
+QString cb_ellipsizeAfterNWords(const QString& string, int count)
+{
+  if (string.isNull())
+    return {};
+  const QString words = string.split(u' ').mid(0, qMax(count, 0)).join(u' ');
+  return words.isNull() ? emptyString() : words;
 }
 
 void cb_splitFilenameWithSuffix(const QString& filenameWithSuffix, QString* filename, QString* suffix)
@@ -51,4 +765,269 @@ void cb_splitFilenameWithSuffix(const QString& filenameWithSuffix, QString* file
     *filename = hasExtension ? filenameWithSuffix.left(dot) : filenameWithSuffix;
   if (suffix != nullptr)
     *suffix = hasExtension ? filenameWithSuffix.mid(dot + 1) : QString(QLatin1String(""));
+}
+
+bool cb_usernameAndPasswordFromURL(const QString& urlString, QString* username, QString* password)
+{
+  const qsizetype slashes = urlString.indexOf(QLatin1String("//"));
+  if (!urlString.contains(u'@') || slashes < 0)
+    return false;
+  QString credentials = urlString.mid(slashes + 2);
+  const qsizetype slash = credentials.indexOf(u'/');
+  if (slash >= 0)
+    credentials.truncate(slash);
+  const qsizetype at = credentials.indexOf(u'@');
+  if (at >= 0)
+    credentials.truncate(at);
+  const QStringList pieces = credentials.split(u':');
+  if (username != nullptr)
+    *username = CBURLDecodedString(pieces.at(0));
+  if (password != nullptr)
+    *password = pieces.size() > 1 ? CBURLDecodedString(pieces.at(1)) : QString();
+  return true;
+}
+
+QString cb_URLStringWithUsernameAndPasswordRemoved(const QString& urlString)
+{
+  QUrl url(urlString);
+  if (!url.isValid() || url.userInfo().isEmpty())
+    return urlString;
+  url.setUserInfo(QString());
+  return url.toString(QUrl::FullyEncoded);
+}
+
+QString cb_stringWithURLEncoding(const QString& string)
+{
+  return percentEscaped(string, kURLEncodingLegalCharacters);
+}
+
+QString cb_stringWithURLEncodedNameValuePair(const QString& name, const QString& value)
+{
+  return cb_stringWithURLEncoding(name) + QLatin1Char('=') + cb_stringWithURLEncoding(value);
+}
+
+QString cb_stringWithURLEncodedNameValuePairsFromDictionarySortedByKey(const QVariantMap& dictionary)
+{
+  QStringList pairs;
+  pairs.reserve(dictionary.size());
+  for (auto it = dictionary.cbegin(); it != dictionary.cend(); ++it)
+    pairs.append(cb_stringWithURLEncodedNameValuePair(it.key(), it.value().toString()));
+  const QString joined = pairs.join(u'&');
+  return joined.isNull() ? emptyString() : joined;
+}
+
+QString cb_byteString(quint64 count)
+{
+  return QStringLiteral("%1 bytes").arg(count);
+}
+
+QString cb_kilobyteString(quint64 count)
+{
+  if (count < 1024)
+    return cb_byteString(count);
+  return cb_doubleStringWithOneDecimalPlace(double(count) / 1024.0) + QLatin1String(" KB");
+}
+
+QString cb_megabyteString(quint64 count)
+{
+  if (count <= 1048575)
+    return cb_kilobyteString(count);
+  return cb_doubleStringWithOneDecimalPlace(double(count) / 1048576.0) + QLatin1String(" MB");
+}
+
+QString cb_gigabyteString(quint64 count)
+{
+  if (count <= 1073741823)
+    return cb_megabyteString(count);
+  return cb_doubleStringWithOneDecimalPlace(double(count) / 1073741824.0) + QLatin1String(" GB");
+}
+
+QString cb_doubleStringWithOneDecimalPlace(double number)
+{
+  const QString text = QString::asprintf("%f", number);
+  const qsizetype dot = text.indexOf(u'.');
+  if (dot < 0 || dot + 1 >= text.size())
+    return text;
+  return text.left(dot + 2);
+}
+
+QString cb_stringByReplacingXMLCharacterReferences(const QString& string)
+{
+  QString result = string;
+  cb_replaceXMLCharacterReferences(result);
+  return result;
+}
+
+QString cb_stringByReplacingReservedXMLCharactersWithReferences(const QString& string)
+{
+  QString result = string;
+  result.replace(u'&', QLatin1String("&amp;"));
+  result.replace(u'>', QLatin1String("&gt;"));
+  result.replace(u'<', QLatin1String("&lt;"));
+  result.replace(u'"', QLatin1String("&quot;"));
+  return result;
+}
+
+QString cb_stringByMakingPlainTextTitle(const QString& string)
+{
+  QString title = CBStringWithDecodedEntities(string);
+  if (title.contains(u'<')) {
+    static const char* const formattingTags[] = {"<i>", "</i>", "<b>", "</b>", "<br>", "<br/>"};
+    for (const char* tag : formattingTags) title.remove(QLatin1String(tag), Qt::CaseInsensitive);
+  }
+  cb_replaceXMLCharacterReferences(title);
+  cb_collapseWhitespace(title);
+  return title;
+}
+
+QString cb_stringByFilteringHTMLTagContentsWithinTagsWithNames(const QString& string, const QStringList& tagNames)
+{
+  if (tagNames.isEmpty())
+    return string;
+  QStringList patterns;
+  patterns.reserve(tagNames.size());
+  for (const QString& name : tagNames)
+    patterns.append(QLatin1String("<\\s*") + name + QLatin1String(".*?>(.*?)</\\s*") + name + QLatin1String("\\s*>"));
+  const QRegularExpression expression(patterns.join(u'|'), QRegularExpression::CaseInsensitiveOption);
+  if (!expression.isValid()) {
+    qCWarning(zphCore).noquote() << QStringLiteral("error creating regex : %1").arg(expression.errorString());
+    return {};
+  }
+  QString result = string;
+  result.replace(expression, QString());
+  return result;
+}
+
+// ---------------------------------------------------------------------------
+// Images in HTML
+
+bool cb_isIgnorableImgURLString(const QString& urlString)
+{
+  return isIgnorableImageURL(urlString);
+}
+
+QStringList cb_allImgURLStringsInHTML(const QString& html)
+{
+  QStringList sources;
+  walkImageTags(html, [&sources](QStringView tag) {
+    const QString source = sourceOfImageTag(tag);
+    if (!source.isNull())
+      sources.append(cb_stringByReplacingXMLCharacterReferences(source));
+    return true;
+  });
+  return sources;
+}
+
+QString cb_firstImgURLStringInHTML(const QString& html)
+{
+  QString found;
+  walkImageTags(html, [&found](QStringView tag) {
+    const QString source = sourceOfImageTag(tag);
+    if (source.isNull())
+      return false;
+    const std::optional<int> width = integerAttribute(tag, QLatin1String("width"));
+    const std::optional<int> height = integerAttribute(tag, QLatin1String("height"));
+    if (isIgnorableImageURL(source) || (width && *width < 32) || (height && *height < 32))
+      return true;
+    found = cb_stringByReplacingXMLCharacterReferences(source);
+    return false;
+  });
+  return found;
+}
+
+QString cb_sourceOfImageTag(const QString& tag)
+{
+  return sourceOfImageTag(tag);
+}
+
+std::optional<int> cb_widthOfImageTag(const QString& tag)
+{
+  return integerAttribute(tag, QLatin1String("width"));
+}
+
+std::optional<int> cb_heightOfImageTag(const QString& tag)
+{
+  return integerAttribute(tag, QLatin1String("height"));
+}
+
+QString cb_htmlTagAttributeValue(const QString& tag, const QString& name)
+{
+  const qsizetype at = name.isEmpty() ? -1 : tag.indexOf(QLatin1Char(' ') + name);
+  if (at < 0)
+    return {};
+  const QStringView value = tagValue(tag, at + 1 + name.size(), false);
+  if (value.isEmpty())
+    return {};
+  return value.toString();
+}
+
+// ---------------------------------------------------------------------------
+// Mutable strings
+
+void cb_safeAppendString(QString& string, const QString& other)
+{
+  if (!other.isNull())
+    string.append(other);
+}
+
+void cb_replaceOccurrencesOfString(QString& string, const QString& target, const QString& replacement)
+{
+  if (target.isEmpty() || replacement.isNull())
+    return;
+  string.replace(target, replacement);
+}
+
+void cb_replaceEntity38WithAmpersand(QString& string)
+{
+  string.replace(QLatin1String("&#38;"), QLatin1String("&"));
+}
+
+void cb_collapseWhitespace(QString& string)
+{
+  if (string.isEmpty())
+    return;
+  QString result;
+  result.reserve(string.size());
+  for (QChar c : std::as_const(string)) {
+    if (c == u'\t' || c == u'\r' || c == u'\n')
+      c = u' ';
+    if (c == u' ' && result.endsWith(u' '))
+      continue;
+    result += c;
+  }
+  string = result.trimmed();
+}
+
+void cb_replaceXMLCharacterReferences(QString& string)
+{
+  if (!string.contains(u'&') || !string.contains(u';'))
+    return;
+  for (const XMLReference& entry : kXMLReferences)
+    string.replace(QLatin1String(entry.reference), QChar(entry.character));
+}
+
+QString cb_mutableStringByAddingThreeStrings(const QString& s1, const QString& s2, const QString& s3)
+{
+  QString result = emptyString();
+  cb_safeAppendString(result, s1);
+  cb_safeAppendString(result, s2);
+  cb_safeAppendString(result, s3);
+  return result;
+}
+
+QString cb_mutableStringWithStrippedHTML(const QString& string, int maxCharacters)
+{
+  if (string.isEmpty())
+    return {};
+  if (!string.contains(u'<'))
+    return maxCharacters > 0 && maxCharacters < string.size() ? string.left(maxCharacters) : string;
+  bool reachedMaximum = false;
+  QString result = strippedHTMLWalk(string, maxCharacters, &reachedMaximum);
+  if (reachedMaximum) {
+    qsizetype lastBlank = result.size() - 1;
+    while (lastBlank >= 0 && !result.at(lastBlank).isSpace()) --lastBlank;
+    if (lastBlank >= 0)
+      result.replace(lastBlank, result.size() - lastBlank, QLatin1String("..."));
+  }
+  return result;
 }

@@ -1,0 +1,37 @@
+#pragma once
+
+// Decoding of HTML character references (named and numeric) in feed titles,
+// link titles and article text. Decoding never turns text into markup: the
+// references for "&", "<" and ">" stay encoded.
+
+#include <QtCore/QHash>
+#include <QtCore/QString>
+
+// The entity table: reference name (the text between "&" and ";", e.g.
+// "eacute" or "#233") -> replacement text. 234 entries; "amp", "lt" and "gt"
+// map to "&amp;", "&lt;", "&gt;". Built once on first use, read-only after.
+const QHash<QString, QString>& CBEntitiesDictionary();
+
+// Decodes the references in `string`. Named references are looked up in the
+// table unless `convertHexEntitiesOnly` is set (which, despite its name, still
+// decodes decimal references as well as hexadecimal ones). A numeric
+// reference ("&#233;", "&#xe9;") gives the character with that code point
+// when it is 1..0x10FFFF and not a surrogate; other values stay as written.
+// Numeric references to "&" become "&amp;"; those to "<" and ">" become
+// "&lt;"/"&gt;", or stay as written when carets are to stay encoded
+// (`convertCarets` false or `convertHexEntitiesOnly` true) - like the named
+// "&lt;"/"&gt;". Unknown references are copied as written. A string without
+// "&" comes back unchanged.
+QString cb_stringWithDecodedEntities(const QString& string, bool convertCarets, bool convertHexEntitiesOnly);
+
+// cb_stringWithDecodedEntities(string, true, false).
+QString cb_stringWithDecodedEntities(const QString& string);
+
+// The same as cb_stringWithDecodedEntities(string).
+QString CBStringWithDecodedEntities(const QString& string);
+
+// Scans `string` as a hexadecimal number (leading white space and a "0x"
+// prefix accepted, digits up to the first non-digit; too large a number gives
+// 0xFFFFFFFF) into *value and answers true; leaves *value unchanged and
+// answers false when no digit can be scanned.
+bool cb_intValueFromHexDigit(const QString& string, quint32* value);

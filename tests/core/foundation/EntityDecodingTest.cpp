@@ -1,0 +1,204 @@
+#include "foundation/CBEntityDecoding.h"
+
+#include <gtest/gtest.h>
+
+TEST(CBEntityDecoding, TableHoldsTheNamedAndNumericReferences)
+{
+  const QHash<QString, QString>& table = CBEntitiesDictionary();
+  EXPECT_EQ(&table, &CBEntitiesDictionary());
+  EXPECT_EQ(table.size(), 234);
+  qsizetype numeric = 0;
+  for (auto it = table.cbegin(); it != table.cend(); ++it) numeric += it.key().startsWith(u'#') ? 1 : 0;
+  EXPECT_EQ(numeric, 118);
+  for (int code = 160; code <= 255; ++code) EXPECT_TRUE(table.contains(QStringLiteral("#%1").arg(code))) << code;
+
+  struct Case {
+    const char* key;
+    const char16_t* value;
+  };
+  const Case cases[] = {
+      // Encoded on purpose: decoding never makes markup.
+      {"amp", u"&amp;"},
+      {"lt", u"&lt;"},
+      {"gt", u"&gt;"},
+      // Windows-1252 meanings.
+      {"#145", u"\u2018"},
+      {"#146", u"\u2019"},
+      {"#147", u"\u201C"},
+      {"#148", u"\u201D"},
+      {"#149", u"\u2022"},
+      {"#150", u"-"},
+      {"#151", u"\u2014"},
+      {"#153", u"\u2122"},
+      // Question marks.
+      {"#164", u"?"},
+      {"#166", u"?"},
+      {"#208", u"?"},
+      {"#222", u"?"},
+      {"#240", u"?"},
+      {"#254", u"?"},
+      {"curren", u"?"},
+      {"brvbar", u"?"},
+      {"brkbar", u"?"},
+      {"die", u"?"},
+      {"ETH", u"?"},
+      {"eth", u"?"},
+      {"THORN", u"?"},
+      {"thorn", u"?"},
+      {"Dstrok", u"?"},
+      // Blanks.
+      {"#32", u" "},
+      {"#160", u" "},
+      {"#173", u" "},
+      {"#178", u" "},
+      {"#179", u" "},
+      {"#185", u" "},
+      {"#8194", u" "},
+      {"#8195", u" "},
+      {"nbsp", u" "},
+      {"shy", u" "},
+      {"sup1", u" "},
+      {"sup2", u" "},
+      {"sup3", u" "},
+      // ASCII look-alikes.
+      {"#8211", u"-"},
+      {"ndash", u"-"},
+      {"#215", u"x"},
+      {"times", u"x"},
+      {"#221", u"Y"},
+      {"Yacute", u"Y"},
+      {"#253", u"y"},
+      {"yacute", u"y"},
+      {"#188", u"1/4"},
+      {"#189", u"1/2"},
+      {"#190", u"3/4"},
+      {"frac14", u"1/4"},
+      {"frac12", u"1/2"},
+      {"frac34", u"3/4"},
+      // Punctuation and symbols.
+      {"#8212", u"\u2014"},
+      {"mdash", u"\u2014"},
+      {"#8216", u"\u2018"},
+      {"lsquo", u"\u2018"},
+      {"#8217", u"\u2019"},
+      {"rsquo", u"\u2019"},
+      {"#8220", u"\u201C"},
+      {"ldquo", u"\u201C"},
+      {"#8221", u"\u201D"},
+      {"rdquo", u"\u201D"},
+      {"#8230", u"\u2026"},
+      {"hellip", u"\u2026"},
+      {"euro", u"\u20AC"},
+      {"hearts", u"\u2665"},
+      {"Pi", u"\u03A0"},
+      {"pi", u"\u03C0"},
+      {"trade", u"\u2122"},
+      {"#34", u"\""},
+      {"#034", u"\""},
+      {"quot", u"\""},
+      {"#39", u"'"},
+      {"#039", u"'"},
+      {"apos", u"'"},
+      // Plain ISO 8859-1.
+      {"#233", u"\u00E9"},
+      {"eacute", u"\u00E9"},
+      {"#198", u"\u00C6"},
+      {"AElig", u"\u00C6"},
+      {"#168", u"\u00A8"},
+      {"uml", u"\u00A8"},
+      {"#255", u"\u00FF"},
+      {"yuml", u"\u00FF"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(table.value(QString::fromLatin1(c.key)), QString::fromUtf16(c.value)) << c.key;
+
+  // A named reference and the numeric one of the same character agree.
+  for (auto it = table.cbegin(); it != table.cend(); ++it) {
+    if (it.key().startsWith(u'#') || it.value().size() != 1)
+      continue;
+    const ushort code = it.value().at(0).unicode();
+    if (code >= 160 && code <= 255) {
+      EXPECT_EQ(table.value(QStringLiteral("#%1").arg(code)), it.value()) << it.key().toStdString();
+    }
+  }
+}
+
+TEST(CBEntityDecoding, DecodesReferencesButNeverMakesMarkup)
+{
+  struct Case {
+    const char16_t* input;
+    bool convertCarets;
+    bool numericOnly;
+    const char16_t* result;
+  };
+  const Case cases[] = {
+      {u"AT&amp;T", true, false, u"AT&amp;T"},
+      {u"AT&amp;T", false, false, u"AT&amp;T"},
+      {u"&lt;b&gt;", true, false, u"&lt;b&gt;"},
+      {u"&lt;b&gt;", false, false, u"&lt;b&gt;"},
+      {u"caf&eacute;", true, false, u"caf\u00E9"},
+      {u"caf&#233;", true, false, u"caf\u00E9"},
+      {u"caf&#xe9;", true, false, u"caf\u00E9"},
+      {u"&#39;&apos;&#8217;", true, false, u"''\u2019"},
+      {u"&#65;&#x42;&#0067;", true, false, u"ABC"},
+      {u"&#150;", true, false, u"-"},
+      {u"&nbsp;", true, false, u" "},
+      // Left as written.
+      {u"&#X41;", true, false, u"&#X41;"},
+      {u"&#x0;&#0;", true, false, u"&#x0;&#0;"},
+      {u"&#-65;", true, false, u"&#-65;"},
+      {u"a & b; c", true, false, u"a & b; c"},
+      {u"&unknown;", true, false, u"&unknown;"},
+      {u"&amp &lt", true, false, u"&amp &lt"},
+      {u"&&amp;x&", true, false, u"&&amp;x&"},
+      {u"&;", true, false, u"&;"},
+      // Code points above the basic plane become surrogate pairs.
+      {u"&#128512;", true, false, u"\U0001F600"},
+      {u"&#x1F600;", true, false, u"\U0001F600"},
+      {u"&#x10FFFF;", true, false, u"\U0010FFFF"},
+      // Surrogates and values past Unicode stay as written.
+      {u"&#xD800;&#56320;", true, false, u"&#xD800;&#56320;"},
+      {u"&#x110000;&#1114112;", true, false, u"&#x110000;&#1114112;"},
+      {u"&#99999999999;&#xFFFFFFFFFF;", true, false, u"&#99999999999;&#xFFFFFFFFFF;"},
+      // Numeric references to "&", "<" and ">" stay encoded.
+      {u"&#38;&#x26;", true, false, u"&amp;&amp;"},
+      {u"&#38;", false, false, u"&amp;"},
+      {u"&#60;script&#x3E;", true, false, u"&lt;script&gt;"},
+      {u"&#x3c;b&#62;", true, false, u"&lt;b&gt;"},
+      {u"&#60;script&#x3E;", false, false, u"&#60;script&#x3E;"},
+      {u"&#60;script&#x3E;", true, true, u"&#60;script&#x3E;"},
+      // Numeric only: the table is skipped, decimal references still decode.
+      {u"&eacute;&#233;", true, true, u"&eacute;\u00E9"},
+      {u"&#150;", true, true, u"\u0096"},
+      {u"&lt;&amp;", true, true, u"&lt;&amp;"},
+  };
+  for (const Case& c : cases) {
+    const QString input = QString::fromUtf16(c.input);
+    EXPECT_EQ(cb_stringWithDecodedEntities(input, c.convertCarets, c.numericOnly), QString::fromUtf16(c.result))
+        << input.toStdString() << " carets " << c.convertCarets << " numeric-only " << c.numericOnly;
+  }
+
+  EXPECT_EQ(QString::fromUtf16(u"\U0001F600").size(), 2);
+  EXPECT_EQ(CBStringWithDecodedEntities("caf&eacute; &lt;"), "caf\u00e9 &lt;");
+  EXPECT_EQ(cb_stringWithDecodedEntities("&#60;"), "&lt;");
+  EXPECT_TRUE(CBStringWithDecodedEntities(QString()).isNull());
+  EXPECT_EQ(CBStringWithDecodedEntities("no references"), "no references");
+}
+
+TEST(CBEntityDecoding, HexDigitsScanning)
+{
+  struct Case {
+    const char* text;
+    bool scanned;
+    quint32 value;
+  };
+  const Case cases[] = {
+      {"ff", true, 255},    {"0x1F", true, 31}, {" 0X2a", true, 42},
+      {"41zz", true, 0x41}, {"0x", true, 0},    {"FFFFFFFFFF", true, 0xFFFFFFFF},
+      {"zz", false, 7},     {"", false, 7},     {"x41", false, 7},
+  };
+  for (const Case& c : cases) {
+    quint32 value = 7;
+    EXPECT_EQ(cb_intValueFromHexDigit(c.text, &value), c.scanned) << c.text;
+    EXPECT_EQ(value, c.value) << c.text;
+  }
+}
