@@ -107,12 +107,7 @@ bool intValueFromHexDigit(const QString& string, uint* value)
 
 QString convertEntities(const QString& string)
 {
-  QString result = string;
-  result.replace(u'&', QLatin1String("&amp;"));
-  result.replace(u'>', QLatin1String("&gt;"));
-  result.replace(u'<', QLatin1String("&lt;"));
-  result.replace(u'"', QLatin1String("&quot;"));
-  return result;
+  return cb_stringByReplacingReservedXMLCharactersWithReferences(string);
 }
 
 bool hasHighChars(const QString& string)

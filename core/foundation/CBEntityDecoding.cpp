@@ -1,5 +1,7 @@
 #include "foundation/CBEntityDecoding.h"
 
+#include "foundation/CBString.h"
+
 #include <limits>
 
 namespace {
@@ -81,27 +83,6 @@ bool isHexDigit(QChar c)
   return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
 }
 
-// Leading integer of `text` the way a string's intValue reads it: white
-// space, an optional sign, digits up to the first non-digit; clamped to the
-// int range; 0 when there are no digits.
-qint64 leadingDecimalValue(QStringView text)
-{
-  qsizetype i = 0;
-  while (i < text.size() && text[i].isSpace()) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
-    negative = text[i] == u'-';
-    ++i;
-  }
-  qint64 value = 0;
-  for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-    if (value <= std::numeric_limits<int>::max())
-      value = value * 10 + (text[i].unicode() - u'0');
-  }
-  if (negative)
-    return value > qint64(std::numeric_limits<int>::max()) + 1 ? std::numeric_limits<int>::min() : -value;
-  return value > std::numeric_limits<int>::max() ? std::numeric_limits<int>::max() : value;
-}
 
 quint64 hexDigitValue(QChar c)
 {
@@ -158,7 +139,7 @@ QString numericReferenceReplacement(const QString& name, bool caretsStayEncoded)
     cb_intValueFromHexDigit(digits, &hex);
     code = hex;
   } else {
-    code = leadingDecimalValue(QStringView(name).mid(1));
+    code = CBStringIntValue(QStringView(name).mid(1));
   }
   if (!isDecodableCodePoint(code))
     return {};

@@ -51,26 +51,6 @@ int hexDigitValue(char c)
   return -1;
 }
 
-// Leading integer the way a string's intValue reads it (white space, a sign,
-// digits), clamped to the int range; 0 without digits.
-int leadingIntValue(QStringView text)
-{
-  qsizetype i = 0;
-  while (i < text.size() && text[i].isSpace()) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
-    negative = text[i] == u'-';
-    ++i;
-  }
-  qint64 value = 0;
-  for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-    if (value <= std::numeric_limits<int>::max())
-      value = value * 10 + (text[i].unicode() - u'0');
-  }
-  if (negative)
-    value = -value;
-  return int(std::clamp<qint64>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
-}
 
 // The walk shared by the two white-space-keeping tag strippers: characters
 // inside "<...>" are dropped, a blank run outside tags is written as one
@@ -201,7 +181,7 @@ std::optional<int> integerAttribute(QStringView tag, QLatin1String name)
   const QStringView value = tagValue(tag, at + 1 + name.size(), false);
   if (value.isEmpty())
     return std::nullopt;
-  return leadingIntValue(value);
+  return CBStringIntValue(value);
 }
 
 // Walks the image tags of `html` in order: each tag runs from "<img" (or,
@@ -272,6 +252,25 @@ QString percentEscaped(const QString& string, const QByteArray& legal)
 }
 
 }  // namespace
+
+int CBStringIntValue(QStringView text)
+{
+  qsizetype i = 0;
+  while (i < text.size() && text[i].isSpace()) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
+    negative = text[i] == u'-';
+    ++i;
+  }
+  qint64 value = 0;
+  for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
+    if (value <= std::numeric_limits<int>::max())
+      value = value * 10 + (text[i].unicode() - u'0');
+  }
+  if (negative)
+    value = -value;
+  return int(std::clamp<qint64>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
 
 // ---------------------------------------------------------------------------
 // C functions

@@ -10,6 +10,7 @@
 #include <QtCore/QByteArray>
 #include <QtCore/QHash>
 #include <QtCore/QString>
+#include <QtCore/QStringView>
 #include <QtCore/QStringList>
 #include <QtCore/QVariantMap>
 
@@ -90,6 +91,11 @@ std::optional<QHash<QString, QString>> CBDictionaryFromURLString(const QString& 
 // tag closes, a space after a kept space dropped. Null for null; the string
 // itself without "<". A stray ">" never hides text.
 QString CBStringStripHTML(const QString& string);
+
+// The leading integer of a text as a string's intValue reads it: white
+// space, an optional sign, digits up to the first non-digit; clamped to the
+// int range; 0 without digits.
+int CBStringIntValue(QStringView text);
 
 // Bytes to text: UTF-16 with a byte-order mark, else the first of UTF-8,
 // ISO Latin-1, ... that decodes. Null for null data.

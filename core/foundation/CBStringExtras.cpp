@@ -1,5 +1,7 @@
 #include "foundation/CBStringExtras.h"
 
+#include <QtCore/QUrl>
+
 #include "foundation/CBString.h"
 
 #include <QtCore/QCollator>
@@ -88,13 +90,12 @@ bool usernameAndPasswordFromURL(const QString& urlString, QString* username, QSt
 
 QString urlWithUsernameAndPasswordRemoved(const QString& urlString)
 {
-  QString username;
-  QString password;
-  if (!cb_usernameAndPasswordFromURL(urlString, &username, &password) || username.isEmpty() || password.isEmpty())
+  // Credentials are cleared on the parsed address, so escaped ones go too;
+  // an address with a user name alone stays as it is.
+  QUrl url(urlString);
+  if (!url.isValid() || url.userName().isEmpty() || url.password().isEmpty())
     return urlString;
-  QString result = urlString;
-  result.remove(username + QLatin1Char(':') + password + QLatin1Char('@'));
-  return result;
+  return cb_URLStringWithUsernameAndPasswordRemoved(urlString);
 }
 
 QString cb_replaceAll(const QString& string, const QString& target, const QString& replacement)
