@@ -1,0 +1,16 @@
+#include "feeds/CBDeleteFeedInfoOperation.h"
+
+#include "feeds/CBLocalAccountFeedMetadataCache.h"
+
+CBDeleteFeedInfoOperation::CBDeleteFeedInfoOperation(std::shared_ptr<CBLocalAccountFeedMetadataCache> cache,
+                                                     const QUrl& feedURL)
+    : m_cache(std::move(cache)), m_feedURL(feedURL)
+{
+}
+
+void CBDeleteFeedInfoOperation::main()
+{
+  if (!isCancelled() && m_cache)
+    m_cache->deleteAllInfoForFeedURL(m_feedURL);
+  CBOperation::main();
+}
