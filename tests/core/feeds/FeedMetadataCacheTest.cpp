@@ -361,6 +361,44 @@ TEST_F(FeedMetadataCacheTest, EachThreadUsesItsOwnConnection)
   }
 }
 
+TEST_F(FeedMetadataCacheTest, PlainDatabaseLivesInTheDataFolderAndNestsTransactionsPerThread)
+{
+  const QString create = QStringLiteral("CREATE TABLE notes (name TEXT UNIQUE, body TEXT);");
+  auto countNotes = [](CBSQLiteDatabaseController& database) {
+    const std::optional<QVariantList> row =
+        database.executeQueryForFirstRow(QStringLiteral("select count(*) from notes;"));
+    return row ? row->at(0).toLongLong() : -1;
+  };
+  {
+    CBSQLiteDatabaseController database(QStringLiteral("Notes.sqlite3"), create);
+    EXPECT_EQ(database.databaseFilePath(),
+              QDir(m_delegate.pathToDataFolder()).filePath(QStringLiteral("Notes.sqlite3")));
+    EXPECT_TRUE(database.databaseIsNew());
+
+    // Only the outermost end commits: until then another thread's own
+    // connection cannot read past the open transaction.
+    database.beginTransaction();
+    database.beginTransaction();
+    ASSERT_TRUE(database.executeUpdate(QStringLiteral("insert into notes (name, body) values (?, ?)"),
+                                       {QStringLiteral("a"), QStringLiteral("one")}));
+    database.endTransaction();
+    qint64 seenInside = -2;
+    std::thread([&] { seenInside = countNotes(database); }).join();
+    EXPECT_NE(seenInside, 1);
+    database.endTransaction();
+    qint64 seenAfter = -2;
+    std::thread([&] { seenAfter = countNotes(database); }).join();
+    EXPECT_EQ(seenAfter, 1);
+    database.endTransaction();  // unbalanced: nothing happens
+    EXPECT_EQ(countNotes(database), 1);
+  }
+  LogCapture log;
+  CBSQLiteDatabaseController reopened(QStringLiteral("Notes.sqlite3"), create);
+  EXPECT_FALSE(reopened.databaseIsNew());
+  EXPECT_EQ(countNotes(reopened), 1);
+  EXPECT_TRUE(log.warnings().isEmpty()) << log.warnings().join(QLatin1Char('\n')).toStdString();
+}
+
 TEST_F(FeedMetadataCacheTest, NoCacheFolderMakesNoDatabase)
 {
   ZPHCoreApplicationDelegate::setSharedDelegate(nullptr);
