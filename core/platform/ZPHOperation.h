@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QtCore/QMutex>
+#include <QtCore/QWaitCondition>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+class ZPHOperationQueue;
+
+// One unit of background work, run once by a ZPHOperationQueue.
+//
+// A plain operation does its work in main(); the queue's worker thread calls
+// start(), which runs main() unless the operation was cancelled first, and
+// the operation is finished when main() returns. A concurrent operation
+// (isConcurrent() true) overrides start(), returns early and calls
+// setFinished() later from any thread; its queue slot stays taken until then.
+//
+// Operations are shared: the queue holds one reference while the operation
+// waits or runs.
+class ZPHOperation : public std::enable_shared_from_this<ZPHOperation> {
+public:
+  ZPHOperation();
+  virtual ~ZPHOperation();
+  ZPHOperation(const ZPHOperation&) = delete;
+  ZPHOperation& operator=(const ZPHOperation&) = delete;
+
+  // Marks the operation cancelled. A waiting operation then finishes without
+  // running main(); a running one sees isCancelled() and may stop early.
+  virtual void cancel();
+  bool isCancelled() const { return m_cancelled.load(); }
+  bool isExecuting() const;
+  bool isFinished() const;
+  virtual bool isConcurrent() const { return false; }
+
+  // Runs on the worker thread that finished the operation, after it finished.
+  void setCompletionBlock(std::function<void()> block);
+
+  // Blocks until the operation finished. Never call it for an operation that
+  // has not been added to a queue.
+  void waitUntilFinished() const;
+
+  // Called by the queue on a worker thread. The default runs main() and
+  // finishes the operation, or only finishes it when it was cancelled.
+  virtual void start();
+
+protected:
+  virtual void main() {}
+
+  // State changes for concurrent operations.
+  void setExecuting(bool executing);
+  void setFinished();
+
+private:
+  friend class ZPHOperationQueue;
+  void setFinishedHandler(std::function<void()> handler);
+
+  std::atomic<bool> m_cancelled{false};
+  mutable QMutex m_stateMutex;
+  mutable QWaitCondition m_finishedCondition;
+  bool m_executing = false;
+  bool m_finished = false;
+  bool m_settled = false;  // finished and its completion block has run
+  std::function<void()> m_completionBlock;
+  std::function<void()> m_finishedHandler;
+};
+
+// An operation whose work is a block.
+class ZPHBlockOperation : public ZPHOperation {
+public:
+  explicit ZPHBlockOperation(std::function<void()> block) : m_block(std::move(block)) {}
+
+protected:
+  void main() override
+  {
+    if (m_block)
+      m_block();
+  }
+
+private:
+  std::function<void()> m_block;
+};

@@ -1,0 +1,147 @@
+#include "platform/ZPHOperationQueue.h"
+
+#include "platform/ZPHOperation.h"
+
+#include <QtCore/QMutexLocker>
+#include <QtCore/QThreadPool>
+
+namespace {
+// Width of a queue without a fixed limit.
+constexpr int UnboundedWidth = 64;
+thread_local ZPHOperationQueue* t_currentQueue = nullptr;
+}  // namespace
+
+ZPHOperationQueue::ZPHOperationQueue(const QString& name) : m_name(name), m_pool(std::make_unique<QThreadPool>())
+{
+  m_pool->setMaxThreadCount(UnboundedWidth);
+  if (!name.isEmpty())
+    m_pool->setObjectName(name);
+}
+
+ZPHOperationQueue::~ZPHOperationQueue()
+{
+  cancelAllOperations();
+  waitUntilAllOperationsAreFinished();
+  m_pool->waitForDone();
+}
+
+QString ZPHOperationQueue::name() const
+{
+  QMutexLocker locker(&m_mutex);
+  return m_name;
+}
+
+void ZPHOperationQueue::setName(const QString& name)
+{
+  QMutexLocker locker(&m_mutex);
+  m_name = name;
+}
+
+int ZPHOperationQueue::maxConcurrentOperationCount() const
+{
+  QMutexLocker locker(&m_mutex);
+  return m_width;
+}
+
+void ZPHOperationQueue::setMaxConcurrentOperationCount(int count)
+{
+  QMutexLocker locker(&m_mutex);
+  m_width = count;
+  startWaitingOperations();
+}
+
+int ZPHOperationQueue::effectiveWidth() const
+{
+  return m_width > 0 ? m_width : UnboundedWidth;
+}
+
+void ZPHOperationQueue::addOperation(const std::shared_ptr<ZPHOperation>& operation)
+{
+  if (!operation)
+    return;
+  QMutexLocker locker(&m_mutex);
+  Q_ASSERT_X(!m_operations.contains(operation), Q_FUNC_INFO, "operation added twice");
+  m_operations.append(operation);
+  m_waiting.append(operation);
+  startWaitingOperations();
+}
+
+void ZPHOperationQueue::startWaitingOperations()
+{
+  while (!m_suspended && m_running < effectiveWidth() && !m_waiting.isEmpty()) {
+    std::shared_ptr<ZPHOperation> operation = m_waiting.takeFirst();
+    ++m_running;
+    ZPHOperation* raw = operation.get();
+    operation->setFinishedHandler([this, raw] { operationFinished(raw); });
+    m_pool->start([this, operation] {
+      ZPHOperationQueue* previous = t_currentQueue;
+      t_currentQueue = this;
+      operation->start();
+      t_currentQueue = previous;
+    });
+  }
+}
+
+void ZPHOperationQueue::operationFinished(ZPHOperation* operation)
+{
+  // Keeps the operation alive until the lock is released.
+  std::shared_ptr<ZPHOperation> keep;
+  QMutexLocker locker(&m_mutex);
+  for (qsizetype i = 0; i < m_operations.size(); ++i) {
+    if (m_operations.at(i).get() == operation) {
+      keep = m_operations.takeAt(i);
+      break;
+    }
+  }
+  --m_running;
+  startWaitingOperations();
+  if (m_operations.isEmpty())
+    m_emptyCondition.wakeAll();
+  locker.unlock();
+}
+
+QList<std::shared_ptr<ZPHOperation>> ZPHOperationQueue::operations() const
+{
+  QMutexLocker locker(&m_mutex);
+  return m_operations;
+}
+
+int ZPHOperationQueue::operationCount() const
+{
+  QMutexLocker locker(&m_mutex);
+  return int(m_operations.size());
+}
+
+void ZPHOperationQueue::cancelAllOperations()
+{
+  for (const std::shared_ptr<ZPHOperation>& operation : operations())
+    operation->cancel();
+}
+
+void ZPHOperationQueue::waitUntilAllOperationsAreFinished()
+{
+  QMutexLocker locker(&m_mutex);
+  // A suspended queue with waiting operations would never empty.
+  while (!m_operations.isEmpty() && !(m_suspended && m_running == 0))
+    m_emptyCondition.wait(&m_mutex);
+}
+
+void ZPHOperationQueue::setSuspended(bool suspended)
+{
+  QMutexLocker locker(&m_mutex);
+  m_suspended = suspended;
+  if (suspended)
+    m_emptyCondition.wakeAll();
+  startWaitingOperations();
+}
+
+bool ZPHOperationQueue::isSuspended() const
+{
+  QMutexLocker locker(&m_mutex);
+  return m_suspended;
+}
+
+ZPHOperationQueue* ZPHOperationQueue::currentQueue()
+{
+  return t_currentQueue;
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QtCore/QList>
+#include <QtCore/QMutex>
+#include <QtCore/QString>
+#include <QtCore/QWaitCondition>
+
+#include <memory>
+
+class QThreadPool;
+class ZPHOperation;
+
+// Runs operations on worker threads of its own, at most `maxConcurrentOperationCount`
+// at a time, in the order added. Width 1 makes a serial queue; the default
+// (-1) allows a generous fixed number. A suspended queue starts nothing new.
+// Every member may be called from any thread.
+class ZPHOperationQueue {
+public:
+  static constexpr int DefaultMaxConcurrentOperationCount = -1;
+
+  explicit ZPHOperationQueue(const QString& name = QString());
+  // Cancels what waits and waits for what runs.
+  ~ZPHOperationQueue();
+  ZPHOperationQueue(const ZPHOperationQueue&) = delete;
+  ZPHOperationQueue& operator=(const ZPHOperationQueue&) = delete;
+
+  QString name() const;
+  void setName(const QString& name);
+
+  int maxConcurrentOperationCount() const;
+  void setMaxConcurrentOperationCount(int count);
+
+  // Queues an operation; an operation belongs to one queue, once.
+  void addOperation(const std::shared_ptr<ZPHOperation>& operation);
+
+  // Operations waiting or running, in the order added.
+  QList<std::shared_ptr<ZPHOperation>> operations() const;
+  int operationCount() const;
+
+  void cancelAllOperations();
+  void waitUntilAllOperationsAreFinished();
+
+  void setSuspended(bool suspended);
+  bool isSuspended() const;
+
+  // The queue whose operation runs on the calling thread, or nullptr.
+  static ZPHOperationQueue* currentQueue();
+
+private:
+  void startWaitingOperations();  // m_mutex held
+  void operationFinished(ZPHOperation* operation);
+  int effectiveWidth() const;
+
+  mutable QMutex m_mutex;
+  QWaitCondition m_emptyCondition;
+  QString m_name;
+  int m_width = DefaultMaxConcurrentOperationCount;
+  bool m_suspended = false;
+  int m_running = 0;
+  QList<std::shared_ptr<ZPHOperation>> m_operations;  // waiting and running
+  QList<std::shared_ptr<ZPHOperation>> m_waiting;
+  std::unique_ptr<QThreadPool> m_pool;
+};

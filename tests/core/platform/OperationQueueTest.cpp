@@ -1,0 +1,157 @@
+#include "platform/ZPHOperation.h"
+#include "platform/ZPHOperationQueue.h"
+
+#include <QtCore/QMutex>
+#include <QtCore/QSemaphore>
+#include <QtCore/QThread>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// Counts how many run at once and records the order in which they start.
+struct Recorder {
+  QMutex mutex;
+  std::vector<int> order;
+  std::atomic<int> running{0};
+  std::atomic<int> peak{0};
+
+  std::shared_ptr<ZPHOperation> operation(int tag, QSemaphore* gate = nullptr)
+  {
+    return std::make_shared<ZPHBlockOperation>([this, tag, gate] {
+      const int now = ++running;
+      int seen = peak.load();
+      while (now > seen && !peak.compare_exchange_weak(seen, now)) {
+      }
+      {
+        QMutexLocker locker(&mutex);
+        order.push_back(tag);
+      }
+      if (gate)
+        gate->acquire();
+      else
+        QThread::usleep(200);
+      --running;
+    });
+  }
+};
+
+// Finishes only when told to, from another thread.
+class LateOperation : public ZPHOperation {
+public:
+  bool isConcurrent() const override { return true; }
+  void start() override
+  {
+    setExecuting(true);
+    started.release();
+  }
+  void complete() { setFinished(); }
+  QSemaphore started;
+};
+
+}  // namespace
+
+TEST(OperationQueue, SerialQueueRunsOneAtATimeInOrder)
+{
+  ZPHOperationQueue queue(QStringLiteral("serial"));
+  queue.setMaxConcurrentOperationCount(1);
+  Recorder recorder;
+  for (int i = 0; i < 20; ++i)
+    queue.addOperation(recorder.operation(i));
+  queue.waitUntilAllOperationsAreFinished();
+  EXPECT_EQ(recorder.peak.load(), 1);
+  std::vector<int> expected(20);
+  for (int i = 0; i < 20; ++i)
+    expected[i] = i;
+  EXPECT_EQ(recorder.order, expected);
+  EXPECT_EQ(queue.operationCount(), 0);
+}
+
+TEST(OperationQueue, WidthBoundsConcurrency)
+{
+  ZPHOperationQueue queue;
+  queue.setMaxConcurrentOperationCount(3);
+  Recorder recorder;
+  QSemaphore gate;
+  for (int i = 0; i < 6; ++i)
+    queue.addOperation(recorder.operation(i, &gate));
+  // Three start and wait at the gate; the others wait in the queue.
+  while (recorder.running.load() < 3)
+    QThread::usleep(100);
+  EXPECT_EQ(queue.operationCount(), 6);
+  gate.release(6);
+  queue.waitUntilAllOperationsAreFinished();
+  EXPECT_EQ(recorder.peak.load(), 3);
+  EXPECT_EQ(recorder.order.size(), 6u);
+}
+
+TEST(OperationQueue, CancelledWaitingOperationsFinishWithoutRunning)
+{
+  ZPHOperationQueue queue;
+  queue.setMaxConcurrentOperationCount(1);
+  Recorder recorder;
+  QSemaphore gate;
+  auto first = recorder.operation(1, &gate);
+  auto second = recorder.operation(2);
+  std::atomic<bool> completionRan{false};
+  second->setCompletionBlock([&] { completionRan = true; });
+  queue.addOperation(first);
+  queue.addOperation(second);
+  while (recorder.running.load() < 1)
+    QThread::usleep(100);
+  queue.cancelAllOperations();
+  EXPECT_TRUE(first->isCancelled());
+  gate.release();
+  queue.waitUntilAllOperationsAreFinished();
+  EXPECT_EQ(recorder.order, std::vector<int>{1});
+  EXPECT_TRUE(second->isFinished());
+  EXPECT_TRUE(completionRan.load());
+}
+
+TEST(OperationQueue, SuspendedQueueStartsNothingUntilResumed)
+{
+  ZPHOperationQueue queue;
+  queue.setSuspended(true);
+  Recorder recorder;
+  auto operation = recorder.operation(1);
+  queue.addOperation(operation);
+  QThread::msleep(20);
+  EXPECT_TRUE(recorder.order.empty());
+  EXPECT_EQ(queue.operationCount(), 1);
+  queue.setSuspended(false);
+  operation->waitUntilFinished();
+  queue.waitUntilAllOperationsAreFinished();
+  EXPECT_EQ(recorder.order, std::vector<int>{1});
+}
+
+TEST(OperationQueue, ConcurrentOperationHoldsItsSlotUntilItFinishes)
+{
+  ZPHOperationQueue queue;
+  queue.setMaxConcurrentOperationCount(1);
+  auto late = std::make_shared<LateOperation>();
+  Recorder recorder;
+  queue.addOperation(late);
+  queue.addOperation(recorder.operation(2));
+  late->started.acquire();
+  QThread::msleep(20);
+  EXPECT_TRUE(recorder.order.empty());  // the slot is still taken
+  std::thread finisher([&] { late->complete(); });
+  finisher.join();
+  queue.waitUntilAllOperationsAreFinished();
+  EXPECT_EQ(recorder.order, std::vector<int>{2});
+}
+
+TEST(OperationQueue, CurrentQueueIsKnownInsideItsOperations)
+{
+  ZPHOperationQueue queue(QStringLiteral("named"));
+  ZPHOperationQueue* seen = nullptr;
+  auto operation = std::make_shared<ZPHBlockOperation>([&] { seen = ZPHOperationQueue::currentQueue(); });
+  queue.addOperation(operation);
+  queue.waitUntilAllOperationsAreFinished();
+  EXPECT_EQ(seen, &queue);
+  EXPECT_EQ(ZPHOperationQueue::currentQueue(), nullptr);
+}
