@@ -19,6 +19,7 @@
 #include <QtNetwork/QSslError>
 
 #include <exception>
+#include <functional>
 #include <memory>
 
 const QString CBHTTPRequestHeaderUserAgent = QStringLiteral("User-Agent");
@@ -90,6 +91,18 @@ bool isHTTPStatusError(QNetworkReply::NetworkError code)
          (code >= QNetworkReply::InternalServerError && code <= QNetworkReply::UnknownServerError);
 }
 
+// Runs its function when the scope ends.
+class ScopeExit {
+public:
+  explicit ScopeExit(std::function<void()> function) : m_function(std::move(function)) {}
+  ~ScopeExit() { m_function(); }
+  ScopeExit(const ScopeExit&) = delete;
+  ScopeExit& operator=(const ScopeExit&) = delete;
+
+private:
+  std::function<void()> m_function;
+};
+
 bool hasLineBreak(const QString& text) { return text.contains(u'\r') || text.contains(u'\n'); }
 
 }  // namespace
@@ -159,6 +172,7 @@ QThread* CBDownloadOperation::downloadThread() const
 
 void CBDownloadOperation::main()
 {
+  QString exceptionText;
   try {
     if (!isSchemeAllowed(m_url)) {
       failWithError(ZPHError(CBDownloadOperationErrorDomain, CBDownloadOperationErrorUnsupportedScheme,
@@ -168,15 +182,14 @@ void CBDownloadOperation::main()
       download();
     }
   } catch (const std::exception& exception) {
-    qCCritical(zphFeeds).noquote() << QStringLiteral("Exception in download operation for URL %1: %2!")
-                                          .arg(m_url.toDisplayString(), QString::fromLocal8Bit(exception.what()));
-    if (m_error.isNull())
-      failWithError(urlError(ZPHURLErrorUnknown, QString::fromLocal8Bit(exception.what())));
+    exceptionText = QString::fromLocal8Bit(exception.what());
   } catch (...) {
-    qCCritical(zphFeeds).noquote() << QStringLiteral("Exception in download operation for URL %1: %2!")
-                                          .arg(m_url.toDisplayString(), QStringLiteral("unknown exception"));
+    exceptionText = QStringLiteral("unknown exception");
+  }
+  if (!exceptionText.isNull()) {
+    logException(exceptionText);
     if (m_error.isNull())
-      failWithError(urlError(ZPHURLErrorUnknown, QStringLiteral("unknown exception")));
+      failWithError(urlError(ZPHURLErrorUnknown, exceptionText));
   }
   // Whatever happened above, observers hear of the end: a tracking
   // controller's session ends only then.
@@ -246,73 +259,77 @@ void CBDownloadOperation::download()
     return;
   }
 
-  QNetworkAccessManager manager;
-  manager.setCookieJar(new CBNoCookieJar(&manager));
-  QEventLoop loop;
-  QTimer slice;
-  slice.setSingleShot(true);
-  QObject::connect(&slice, &QTimer::timeout, &loop, &QEventLoop::quit);
-
-  m_challengeAnswers = 0;
-  m_challengeDeclined = false;
-  m_sawTLSErrors = false;
-  m_abortReason = ZPHError();
-
-  const QByteArray method = m_httpMethod.isEmpty() ? QByteArray("GET") : m_httpMethod.toUtf8();
-  std::unique_ptr<QNetworkReply> reply;
-  if (method == "GET")
-    reply.reset(manager.get(m_urlRequest));
-  else if (method == "HEAD")
-    reply.reset(manager.head(m_urlRequest));
-  else if (m_httpMethod == CBHTTPMethodPost)
-    reply.reset(manager.post(m_urlRequest, m_postBody));
-  else
-    reply.reset(manager.sendCustomRequest(m_urlRequest, method));
-  connectReply(&manager, reply.get(), &loop);
-
   {
-    QMutexLocker locker(&m_loopMutex);
-    m_runningLoop = &loop;
-    m_downloadThread = QThread::currentThread();
-  }
-  for (;;) {
-    if (!isCancelled() && !m_finishedReading) {
-      slice.start(m_runLoopSliceMs);
-      loop.exec();
-      slice.stop();
+    QNetworkAccessManager manager;
+    manager.setCookieJar(new CBNoCookieJar(&manager));
+    QEventLoop loop;
+    QTimer slice;
+    slice.setSingleShot(true);
+    QObject::connect(&slice, &QTimer::timeout, &loop, &QEventLoop::quit);
+
+    m_challengeAnswers = 0;
+    m_challengeDeclined = false;
+    m_sawTLSErrors = false;
+    m_abortReason = ZPHError();
+
+    const QByteArray method = m_httpMethod.isEmpty() ? QByteArray("GET") : m_httpMethod.toUtf8();
+    std::unique_ptr<QNetworkReply> reply;
+    if (method == "GET")
+      reply.reset(manager.get(m_urlRequest));
+    else if (method == "HEAD")
+      reply.reset(manager.head(m_urlRequest));
+    else if (m_httpMethod == CBHTTPMethodPost)
+      reply.reset(manager.post(m_urlRequest, m_postBody));
+    else
+      reply.reset(manager.sendCustomRequest(m_urlRequest, method));
+    connectReply(&manager, reply.get(), &loop);
+
+    {
+      QMutexLocker locker(&m_loopMutex);
+      m_runningLoop = &loop;
+      m_downloadThread = QThread::currentThread();
     }
-    if (isCancelled()) {
-      if (!m_finishedReading) {
-        // A cancelled connection reports nothing more.
-        QObject::disconnect(reply.get(), nullptr, nullptr, nullptr);
-        QObject::disconnect(&manager, nullptr, nullptr, nullptr);
-        reply->abort();
-        m_error = urlError(ZPHURLErrorCancelled, QStringLiteral("The download was cancelled."));
+    // Cleared however the loop is left, an exception included.
+    const ScopeExit unregister([this] {
+      QMutexLocker locker(&m_loopMutex);
+      m_runningLoop = nullptr;
+      m_downloadThread = nullptr;
+    });
+    for (;;) {
+      if (!isCancelled() && !m_finishedReading) {
+        slice.start(m_runLoopSliceMs);
+        loop.exec();
+        slice.stop();
       }
-      break;
+      if (isCancelled()) {
+        if (!m_finishedReading) {
+          // A cancelled connection reports nothing more.
+          QObject::disconnect(reply.get(), nullptr, nullptr, nullptr);
+          QObject::disconnect(&manager, nullptr, nullptr, nullptr);
+          reply->abort();
+          m_error = urlError(ZPHURLErrorCancelled, QStringLiteral("The download was cancelled."));
+        }
+        break;
+      }
+      if (m_finishedReading)
+        break;
     }
-    if (m_finishedReading)
-      break;
+    QObject::disconnect(reply.get(), nullptr, nullptr, nullptr);
+    QObject::disconnect(&manager, nullptr, nullptr, nullptr);
   }
-  {
-    QMutexLocker locker(&m_loopMutex);
-    m_runningLoop = nullptr;
-    m_downloadThread = nullptr;
-  }
-  QObject::disconnect(reply.get(), nullptr, nullptr, nullptr);
-  reply.reset();
-  // The manager leaves deferred deletions behind; this thread may serve no
-  // event loop again for a while.
-  QObject::disconnect(&manager, nullptr, nullptr, nullptr);
+  // The manager leaves deferred deletions behind, and this thread may serve
+  // no event loop again for a while.
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 void CBDownloadOperation::connectReply(QNetworkAccessManager* manager, QNetworkReply* reply, QEventLoop* loop)
 {
-  QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [this, reply] { replyMetaDataChanged(reply); });
-  QObject::connect(reply, &QIODevice::readyRead, reply, [this, reply] { replyReadyRead(reply); });
+  QObject::connect(reply, &QNetworkReply::metaDataChanged, reply,
+                   [this, reply] { runGuarded(reply, [this, reply] { replyMetaDataChanged(reply); }); });
+  QObject::connect(reply, &QIODevice::readyRead, reply,
+                   [this, reply] { runGuarded(reply, [this, reply] { replyReadyRead(reply); }); });
   QObject::connect(reply, &QNetworkReply::finished, reply, [this, reply, loop] {
-    replyFinished(reply);
+    runGuarded(reply, [this, reply] { replyFinished(reply); });
     loop->quit();
   });
   QObject::connect(reply, &QNetworkReply::sslErrors, reply, [this](const QList<QSslError>& errors) {
@@ -322,12 +339,9 @@ void CBDownloadOperation::connectReply(QNetworkAccessManager* manager, QNetworkR
   });
   QObject::connect(reply, &QNetworkReply::redirected, reply, [this, reply](const QUrl& target) {
     if (!isHTTPScheme(target)) {
-      abortReply(
-          reply,
-          ZPHError(
-              CBDownloadOperationErrorDomain, CBDownloadOperationErrorUnsupportedScheme,
-              {{ZPHLocalizedDescriptionKey,
-                QStringLiteral("A redirect to an address of the kind “%1” is not followed.").arg(target.scheme())}}));
+      abortReply(reply, ZPHError(CBDownloadOperationErrorDomain, CBDownloadOperationErrorUnsupportedScheme,
+                                 {{ZPHLocalizedDescriptionKey,
+                                   QStringLiteral("A redirect to another kind of address is not followed.")}}));
       return;
     }
     Q_EMIT reply->redirectAllowed();
@@ -336,11 +350,40 @@ void CBDownloadOperation::connectReply(QNetworkAccessManager* manager, QNetworkR
                    [this, reply](QNetworkReply* challenged, QAuthenticator* authenticator) {
                      if (challenged != reply)
                        return;
-                     if (didReceiveAuthenticationChallenge(reply->url(), authenticator, m_challengeAnswers))
-                       ++m_challengeAnswers;
-                     else
-                       m_challengeDeclined = true;
+                     runGuarded(reply, [this, reply, authenticator] {
+                       if (didReceiveAuthenticationChallenge(reply->url(), authenticator, m_challengeAnswers))
+                         ++m_challengeAnswers;
+                       else
+                         m_challengeDeclined = true;
+                     });
                    });
+}
+
+void CBDownloadOperation::runGuarded(QNetworkReply* reply, const std::function<void()>& event)
+{
+  QString what;
+  try {
+    event();
+    return;
+  } catch (const std::exception& exception) {
+    what = QString::fromLocal8Bit(exception.what());
+  } catch (...) {
+    what = QStringLiteral("unknown exception");
+  }
+  logException(what);
+  if (m_finishedReading)
+    return;
+  failWithError(urlError(ZPHURLErrorUnknown, what));
+  QObject::disconnect(reply, nullptr, nullptr, nullptr);
+  reply->abort();
+  if (QEventLoop* loop = m_runningLoop.data())
+    loop->quit();
+}
+
+void CBDownloadOperation::logException(const QString& what) const
+{
+  qCCritical(zphFeeds).noquote()
+      << QStringLiteral("Exception in download operation for URL %1: %2!").arg(m_url.toDisplayString(), what);
 }
 
 void CBDownloadOperation::replyMetaDataChanged(QNetworkReply* reply)
@@ -443,6 +486,12 @@ ZPHError CBDownloadOperation::errorForReply(QNetworkReply* reply) const
     case QNetworkReply::ProxyAuthenticationRequiredError:
       return urlError(ZPHURLErrorUserAuthenticationRequired, description);
     case QNetworkReply::ProtocolUnknownError:
+      // Only a redirect takes an http or https download to another scheme.
+      if (isHTTPScheme(m_url))
+        return ZPHError(
+            CBDownloadOperationErrorDomain, CBDownloadOperationErrorUnsupportedScheme,
+            {{ZPHLocalizedDescriptionKey, QStringLiteral("A redirect to another kind of address is not followed.")}});
+      return urlError(ZPHURLErrorUnsupportedURL, description);
     case QNetworkReply::InsecureRedirectError:
       return urlError(ZPHURLErrorUnsupportedURL, description);
     case QNetworkReply::ContentNotFoundError:

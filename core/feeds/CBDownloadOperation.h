@@ -13,6 +13,7 @@
 #include <QtNetwork/QNetworkRequest>
 
 #include <atomic>
+#include <functional>
 #include <optional>
 
 class QAuthenticator;
@@ -223,6 +224,10 @@ private:
   bool isSchemeAllowed(const QUrl& url) const;
   void failWithError(const ZPHError& error);
   void connectReply(QNetworkAccessManager* manager, QNetworkReply* reply, QEventLoop* loop);
+  // Runs a connection event; an exception fails the download instead of
+  // unwinding through the network code.
+  void runGuarded(QNetworkReply* reply, const std::function<void()>& event);
+  void logException(const QString& what) const;
   void replyMetaDataChanged(QNetworkReply* reply);
   void replyReadyRead(QNetworkReply* reply);
   void replyFinished(QNetworkReply* reply);

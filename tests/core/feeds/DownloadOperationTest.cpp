@@ -26,12 +26,21 @@ ZPHTestHTTPResponse textResponse(const QByteArray& body, int status = 200)
 }
 
 // Fails while building its request.
-class ThrowingDownloadOperation : public CBDownloadOperation {
+class ThrowingRequestOperation : public CBDownloadOperation {
 public:
   using CBDownloadOperation::CBDownloadOperation;
 
 protected:
   void createRequest() override { throw std::runtime_error("no request today"); }
+};
+
+// Fails inside a connection event, on the download thread's event loop.
+class ThrowingDataOperation : public CBDownloadOperation {
+public:
+  using CBDownloadOperation::CBDownloadOperation;
+
+protected:
+  void didReceiveData(const QByteArray&) override { throw std::runtime_error("no data today"); }
 };
 
 class DownloadOperationTest : public ::testing::Test {
@@ -236,7 +245,8 @@ TEST_F(DownloadOperationTest, RedirectsToOtherSchemesAreNotFollowed)
   operation->setUseWebCache(true);
   ASSERT_TRUE(run(operation));
   EXPECT_FALSE(operation->okResponse());
-  EXPECT_FALSE(operation->error().isNull());
+  EXPECT_EQ(operation->error().domain(), CBDownloadOperationErrorDomain) << qPrintable(operation->error().toString());
+  EXPECT_EQ(operation->didFailErrorCode(), CBDownloadOperationErrorUnsupportedScheme);
   EXPECT_FALSE(operation->responseBody().contains("local secret"));
   EXPECT_FALSE(CBWebCacheController::sharedController()->isObjectAtURLCached(server.url("/to-file")));
 }
@@ -445,12 +455,19 @@ TEST_F(DownloadOperationTest, AnUntrustedCertificateAlwaysFails)
 
 TEST_F(DownloadOperationTest, AnExceptionStillCompletesTheOperation)
 {
-  auto operation = std::make_shared<ThrowingDownloadOperation>(server.url("/feed"));
-  controller.addOperation(operation);
-  ASSERT_TRUE(ZPHTestWaitUntil([&] { return operation->isFinished() && controller.operationCount() == 0; }));
-  EXPECT_FALSE(operation->okResponse());
-  EXPECT_FALSE(operation->error().isNull());
-  EXPECT_TRUE(server.requests().isEmpty());
+  server.route("/feed", [](const ZPHTestHTTPRequest&) { return textResponse("<rss/>"); });
+  const std::shared_ptr<CBDownloadOperation> operations[] = {
+      std::make_shared<ThrowingRequestOperation>(server.url("/feed")),
+      std::make_shared<ThrowingDataOperation>(server.url("/feed")),
+  };
+  for (const auto& operation : operations) {
+    ASSERT_TRUE(run(operation));
+    EXPECT_FALSE(operation->okResponse());
+    EXPECT_EQ(operation->didFailErrorCode(), ZPHURLErrorUnknown);
+    EXPECT_EQ(operation->downloadStatus(), CBDownloadOperation::Finished);
+    EXPECT_EQ(operation->downloadThread(), nullptr);
+  }
+  EXPECT_EQ(server.requests().size(), 1);
 }
 
 TEST(HTTPConditionalGetInfo, ReadsEntityTagAndLastModifiedInAnyCase)
