@@ -6,6 +6,10 @@
 #include <QtCore/QThread>
 #include <QtCore/QTimer>
 #include <QtNetwork/QHostAddress>
+#include <QtNetwork/QSslCertificate>
+#include <QtNetwork/QSslConfiguration>
+#include <QtNetwork/QSslKey>
+#include <QtNetwork/QSslServer>
 #include <QtNetwork/QTcpServer>
 #include <QtNetwork/QTcpSocket>
 
@@ -27,6 +31,12 @@ QByteArray reasonPhrase(int status)
       return "Moved Permanently";
     case 302:
       return "Found";
+    case 303:
+      return "See Other";
+    case 307:
+      return "Temporary Redirect";
+    case 308:
+      return "Permanent Redirect";
     case 304:
       return "Not Modified";
     case 400:
@@ -70,7 +80,66 @@ ZPHTestHTTPResponse plainResponse(int status)
   return response;
 }
 
+quint32 crc32(const QByteArray& bytes)
+{
+  quint32 crc = 0xffffffffu;
+  for (const char byte : bytes) {
+    crc ^= static_cast<quint8>(byte);
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+  }
+  return ~crc;
+}
+
+void appendLittleEndian32(QByteArray& bytes, quint32 value)
+{
+  for (int shift = 0; shift < 32; shift += 8) bytes.append(static_cast<char>((value >> shift) & 0xff));
+}
+
+// A gzip member around the raw deflate stream inside qCompress's zlib data
+// (4-byte length, 2-byte zlib header, deflate data, 4-byte Adler-32).
+QByteArray gzip(const QByteArray& body)
+{
+  const QByteArray zlib = qCompress(body, 9);
+  QByteArray member = QByteArray::fromHex("1f8b0800000000000003");
+  member += zlib.mid(6, zlib.size() - 6 - 4);
+  appendLittleEndian32(member, crc32(body));
+  appendLittleEndian32(member, static_cast<quint32>(body.size()));
+  return member;
+}
+
 }  // namespace
+
+ZPHTestHTTPResponse ZPHTestHTTPResponse::redirect(const QByteArray& location, int status)
+{
+  ZPHTestHTTPResponse response;
+  response.status = status;
+  response.headers = {{"Location", location}, {"Content-Type", "text/plain"}};
+  response.body = "redirect body\n";
+  return response;
+}
+
+ZPHTestHTTPResponse ZPHTestHTTPResponse::basicChallenge(const QByteArray& realm)
+{
+  ZPHTestHTTPResponse response;
+  response.status = 401;
+  response.headers = {{"WWW-Authenticate", "Basic realm=\"" + realm + "\""}, {"Content-Type", "text/plain"}};
+  response.body = "log in\n";
+  return response;
+}
+
+ZPHTestHTTPResponse ZPHTestHTTPResponse::gzipped(const QByteArray& body, int status)
+{
+  ZPHTestHTTPResponse response;
+  response.status = status;
+  response.headers = {{"Content-Encoding", "gzip"}, {"Content-Type", "text/plain"}};
+  response.body = gzip(body);
+  return response;
+}
+
+QByteArray ZPHTestHTTPResponse::basicAuthorization(const QByteArray& user, const QByteArray& password)
+{
+  return "Basic " + (user + ':' + password).toBase64();
+}
 
 QByteArray ZPHTestHTTPRequest::header(const QByteArray& name) const
 {
@@ -85,17 +154,29 @@ struct ZPHTestHTTPServer::Private {
   QThread thread;
   QObject* context = nullptr;  // lives on `thread`; parent of the server and its sockets
   quint16 port = 0;
+  bool tls = false;
 
   mutable QMutex mutex;
   QHash<QString, ZPHTestHTTPHandler> routes;
   QList<ZPHTestHTTPRequest> requests;
 
   // Server thread only.
+  bool listen(QTcpServer* server);
   void accept(QTcpServer* server);
   // Answers once a whole request is in `buffer`; false while more must come.
   bool serve(QTcpSocket* socket, const QByteArray& buffer);
   void respond(QTcpSocket* socket, const ZPHTestHTTPRequest* request, const ZPHTestHTTPResponse& response);
 };
+
+bool ZPHTestHTTPServer::Private::listen(QTcpServer* server)
+{
+  if (!server->listen(QHostAddress::LocalHost, 0))
+    return false;
+  QObject::connect(server, &QTcpServer::newConnection, server, [this, server] { accept(server); });
+  QObject::connect(server, &QTcpServer::pendingConnectionAvailable, server, [this, server] { accept(server); });
+  port = server->serverPort();
+  return true;
+}
 
 void ZPHTestHTTPServer::Private::accept(QTcpServer* server)
 {
@@ -227,27 +308,48 @@ bool ZPHTestHTTPServer::start()
   d->thread.start();
   Private* p = d.get();
   QMetaObject::invokeMethod(
+      d->context, [p] { p->listen(new QTcpServer(p->context)); }, Qt::BlockingQueuedConnection);
+  return d->port != 0;
+}
+
+bool ZPHTestHTTPServer::startTls(const QByteArray& certificatePem, const QByteArray& privateKeyPem)
+{
+  if (d->thread.isRunning())
+    return d->port != 0 && d->tls;
+  const QList<QSslCertificate> certificates = QSslCertificate::fromData(certificatePem, QSsl::Pem);
+  QSslKey key(privateKeyPem, QSsl::Ec, QSsl::Pem);
+  if (key.isNull())
+    key = QSslKey(privateKeyPem, QSsl::Rsa, QSsl::Pem);
+  if (certificates.isEmpty() || key.isNull())
+    return false;
+  QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+  configuration.setLocalCertificateChain(certificates);
+  configuration.setPrivateKey(key);
+  configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
+
+  d->tls = true;
+  d->context = new QObject;
+  d->context->moveToThread(&d->thread);
+  d->thread.start();
+  Private* p = d.get();
+  QMetaObject::invokeMethod(
       d->context,
-      [p] {
-        auto* server = new QTcpServer(p->context);
-        if (!server->listen(QHostAddress::LocalHost, 0))
-          return;
-        QObject::connect(server, &QTcpServer::newConnection, server, [p, server] { p->accept(server); });
-        p->port = server->serverPort();
+      [p, configuration] {
+        auto* server = new QSslServer(p->context);
+        server->setSslConfiguration(configuration);
+        p->listen(server);
       },
       Qt::BlockingQueuedConnection);
   return d->port != 0;
 }
 
-quint16 ZPHTestHTTPServer::port() const
-{
-  return d->port;
-}
+quint16 ZPHTestHTTPServer::port() const { return d->port; }
 
 QUrl ZPHTestHTTPServer::url(const QString& pathAndQuery) const
 {
   const QString path = pathAndQuery.startsWith(u'/') ? pathAndQuery : u'/' + pathAndQuery;
-  return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(d->port).arg(path));
+  const QString scheme = d->tls ? QStringLiteral("https") : QStringLiteral("http");
+  return QUrl(QStringLiteral("%1://127.0.0.1:%2%3").arg(scheme).arg(d->port).arg(path));
 }
 
 void ZPHTestHTTPServer::route(const QString& path, ZPHTestHTTPHandler handler)

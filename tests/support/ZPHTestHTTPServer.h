@@ -30,6 +30,15 @@ struct ZPHTestHTTPResponse {
   ZPHTestHTTPHeaders headers;
   QByteArray body;
   int delayBeforeBodyMs = 0;  // the status line and headers go out first
+
+  // A 3xx answer pointing at `location`.
+  static ZPHTestHTTPResponse redirect(const QByteArray& location, int status = 302);
+  // A 401 with a Basic challenge for `realm`.
+  static ZPHTestHTTPResponse basicChallenge(const QByteArray& realm = "zephlin-test");
+  // `body` gzip-compressed, with "Content-Encoding: gzip".
+  static ZPHTestHTTPResponse gzipped(const QByteArray& body, int status = 200);
+  // The value of an "Authorization" header for Basic credentials.
+  static QByteArray basicAuthorization(const QByteArray& user, const QByteArray& password);
 };
 
 using ZPHTestHTTPHandler = std::function<ZPHTestHTTPResponse(const ZPHTestHTTPRequest&)>;
@@ -38,7 +47,9 @@ using ZPHTestHTTPHandler = std::function<ZPHTestHTTPResponse(const ZPHTestHTTPRe
 // own so a test on the main thread may block or spin its event loop. It
 // answers only the routes a test registers (404 otherwise), reads
 // Content-Length bodies, closes the connection after each response and
-// keeps every request it received.
+// keeps every request it received. With startTls() it speaks HTTPS with the
+// certificate it is given; a client that refuses the certificate never gets
+// as far as a request.
 class ZPHTestHTTPServer {
 public:
   ZPHTestHTTPServer();
@@ -48,8 +59,12 @@ public:
 
   // Listens on an ephemeral port; answers whether it does.
   bool start();
+  // Listens for HTTPS with the PEM certificate and private key instead;
+  // url() then answers "https://" addresses.
+  bool startTls(const QByteArray& certificatePem, const QByteArray& privateKeyPem);
   quint16 port() const;
-  // "http://127.0.0.1:<port>" + pathAndQuery ("/" prepended when missing).
+  // "http://127.0.0.1:<port>" + pathAndQuery ("/" prepended when missing);
+  // "https://" for a TLS server.
   QUrl url(const QString& pathAndQuery = QStringLiteral("/")) const;
 
   // Answers requests for exactly `path` (any method) with `handler`, which

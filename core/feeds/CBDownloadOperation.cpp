@@ -1,0 +1,617 @@
+#include "feeds/CBDownloadOperation.h"
+
+#include "feeds/cache/CBPermanentWebCacheController.h"
+#include "feeds/cache/CBWebCacheController.h"
+#include "foundation/CBCollections.h"
+#include "platform/ZPHLog.h"
+
+#include <QtCore/QCoreApplication>
+#include <QtCore/QEventLoop>
+#include <QtCore/QMutexLocker>
+#include <QtCore/QStringDecoder>
+#include <QtCore/QThread>
+#include <QtCore/QTimer>
+#include <QtNetwork/QAuthenticator>
+#include <QtNetwork/QNetworkAccessManager>
+#include <QtNetwork/QNetworkCookie>
+#include <QtNetwork/QNetworkCookieJar>
+#include <QtNetwork/QNetworkReply>
+#include <QtNetwork/QSslError>
+
+#include <exception>
+#include <functional>
+#include <memory>
+
+const QString CBHTTPRequestHeaderUserAgent = QStringLiteral("User-Agent");
+const QString CBHTTPRequestHeaderIfNoneMatch = QStringLiteral("If-None-Match");
+const QString CBHTTPRequestHeaderIfModifiedSince = QStringLiteral("If-Modified-Since");
+const QString CBHTTPResponseHeaderEtag = QStringLiteral("ETag");
+const QString CBHTTPResponseHeaderLastModified = QStringLiteral("Last-Modified");
+const QString CBHTTPMethodPost = QStringLiteral("POST");
+
+const QString ZPHURLErrorDomain = QStringLiteral("NSURLErrorDomain");
+const QString ZPHPOSIXErrorDomain = QStringLiteral("NSPOSIXErrorDomain");
+const QString CBDownloadOperationErrorDomain = QStringLiteral("com.fernhollow.zephlin.errorDomains.downloadOperation");
+
+namespace {
+
+constexpr qint64 kPOSIXInvalidArgument = 22;  // EINVAL
+
+QMutex& userAgentMutex()
+{
+  static QMutex mutex;
+  return mutex;
+}
+
+QString& sharedUserAgent()
+{
+  static QString userAgent;
+  return userAgent;
+}
+
+// Keeps no cookie and offers none.
+class CBNoCookieJar : public QNetworkCookieJar {
+public:
+  using QNetworkCookieJar::QNetworkCookieJar;
+  QList<QNetworkCookie> cookiesForUrl(const QUrl&) const override { return {}; }
+  bool setCookiesFromUrl(const QList<QNetworkCookie>&, const QUrl&) override { return false; }
+  bool insertCookie(const QNetworkCookie&) override { return false; }
+  bool updateCookie(const QNetworkCookie&) override { return false; }
+};
+
+ZPHError urlError(qint64 code, const QString& description)
+{
+  return ZPHError(ZPHURLErrorDomain, code, {{ZPHLocalizedDescriptionKey, description}});
+}
+
+bool isHTTPScheme(const QUrl& url)
+{
+  const QString scheme = url.scheme().toLower();
+  return scheme == QLatin1String("http") || scheme == QLatin1String("https");
+}
+
+int defaultPort(const QUrl& url)
+{
+  return url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 ? 443 : 80;
+}
+
+bool isSameOrigin(const QUrl& a, const QUrl& b)
+{
+  return a.scheme().compare(b.scheme(), Qt::CaseInsensitive) == 0 &&
+         a.host().compare(b.host(), Qt::CaseInsensitive) == 0 && a.port(defaultPort(a)) == b.port(defaultPort(b));
+}
+
+// Errors QNetworkAccessManager raises for HTTP statuses; here the status
+// stays the caller's to judge, as with any other response.
+bool isHTTPStatusError(QNetworkReply::NetworkError code)
+{
+  return (code >= QNetworkReply::ContentAccessDenied && code <= QNetworkReply::UnknownContentError &&
+          code != QNetworkReply::ContentReSendError) ||
+         code == QNetworkReply::ProtocolInvalidOperationError ||
+         (code >= QNetworkReply::InternalServerError && code <= QNetworkReply::UnknownServerError);
+}
+
+// Runs its function when the scope ends.
+class ScopeExit {
+public:
+  explicit ScopeExit(std::function<void()> function) : m_function(std::move(function)) {}
+  ~ScopeExit() { m_function(); }
+  ScopeExit(const ScopeExit&) = delete;
+  ScopeExit& operator=(const ScopeExit&) = delete;
+
+private:
+  std::function<void()> m_function;
+};
+
+bool hasLineBreak(const QString& text) { return text.contains(u'\r') || text.contains(u'\n'); }
+
+}  // namespace
+
+// CBHTTPConditionalGetInfo
+
+CBHTTPConditionalGetInfo::CBHTTPConditionalGetInfo(const QString& etagResponse, const QString& lastModifiedResponse)
+    : m_etag(etagResponse), m_lastModified(lastModifiedResponse)
+{
+}
+
+CBHTTPConditionalGetInfo CBHTTPConditionalGetInfo::conditionalGetInfoWithEtagResponse(
+    const QString& etagResponse, const QString& lastModifiedResponse)
+{
+  return CBHTTPConditionalGetInfo(etagResponse, lastModifiedResponse);
+}
+
+std::optional<CBHTTPConditionalGetInfo> CBHTTPConditionalGetInfo::conditionalGetInfoWithURLResponse(
+    const QVariantMap& headerFields)
+{
+  if (headerFields.isEmpty())
+    return std::nullopt;
+  const QString etag = cb_objectForCaseInsensitiveKey(headerFields, CBHTTPResponseHeaderEtag).toString();
+  const QString lastModified =
+      cb_objectForCaseInsensitiveKey(headerFields, CBHTTPResponseHeaderLastModified).toString();
+  if (etag.isEmpty() && lastModified.isEmpty())
+    return std::nullopt;
+  return CBHTTPConditionalGetInfo(etag, lastModified);
+}
+
+// CBDownloadOperation
+
+QString CBDownloadOperation::defaultUserAgent()
+{
+  QMutexLocker locker(&userAgentMutex());
+  return sharedUserAgent();
+}
+
+void CBDownloadOperation::setDefaultUserAgent(const QString& userAgent)
+{
+  QMutexLocker locker(&userAgentMutex());
+  sharedUserAgent() = userAgent;
+}
+
+CBDownloadOperation::CBDownloadOperation(const QUrl& url, QObject* delegate, Callback callbackSelector,
+                                         bool useWebCache)
+    : CBOperation(delegate, std::move(callbackSelector)), m_url(url), m_useWebCache(useWebCache)
+{
+}
+
+CBDownloadOperation::~CBDownloadOperation() = default;
+
+void CBDownloadOperation::cancel()
+{
+  CBOperation::cancel();
+  m_downloadStatus.store(Cancelled);
+  QMutexLocker locker(&m_loopMutex);
+  if (!m_runningLoop.isNull())
+    QMetaObject::invokeMethod(m_runningLoop.data(), "quit", Qt::QueuedConnection);
+}
+
+QThread* CBDownloadOperation::downloadThread() const
+{
+  QMutexLocker locker(&m_loopMutex);
+  return m_downloadThread;
+}
+
+void CBDownloadOperation::main()
+{
+  QString exceptionText;
+  try {
+    if (!isSchemeAllowed(m_url)) {
+      failWithError(ZPHError(CBDownloadOperationErrorDomain, CBDownloadOperationErrorUnsupportedScheme,
+                             {{ZPHLocalizedDescriptionKey,
+                               QStringLiteral("Addresses of the kind “%1” are not downloaded.").arg(m_url.scheme())}}));
+    } else if (!(m_useWebCache && fetchCachedObject())) {
+      download();
+    }
+  } catch (const std::exception& exception) {
+    exceptionText = QString::fromLocal8Bit(exception.what());
+  } catch (...) {
+    exceptionText = QStringLiteral("unknown exception");
+  }
+  if (!exceptionText.isNull()) {
+    logException(exceptionText);
+    if (m_error.isNull())
+      failWithError(urlError(ZPHURLErrorUnknown, exceptionText));
+  }
+  // Whatever happened above, observers hear of the end: a tracking
+  // controller's session ends only then.
+  notifyObserversThatOperationIsComplete();
+}
+
+bool CBDownloadOperation::isSchemeAllowed(const QUrl& url) const
+{
+  return isHTTPScheme(url) || (m_allowsNonHTTPSchemes && !url.scheme().isEmpty());
+}
+
+void CBDownloadOperation::failWithError(const ZPHError& error)
+{
+  m_error = error;
+  m_finishedReading = true;
+  qint32 status = m_downloadStatus.load();
+  while (status != Cancelled && !m_downloadStatus.compare_exchange_weak(status, Finished)) {
+  }
+}
+
+bool CBDownloadOperation::fetchCachedObject()
+{
+  CBWebCacheController* cache = m_usePermanentWebCache ? CBPermanentWebCacheController::sharedController()
+                                                       : CBWebCacheController::sharedController();
+  const QByteArray cached = cache->cachedObjectAtURL(m_url);
+  if (cached.isNull())
+    return false;
+  m_responseBody = cached;
+  return true;
+}
+
+void CBDownloadOperation::createRequest()
+{
+  QNetworkRequest request(m_url);
+  request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+  request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+  request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
+  request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
+  request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
+  // One request per connection, as "Connection: close" asks.
+  request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
+  request.setTransferTimeout(m_timeoutIntervalMs);
+
+  if (m_httpMethod == CBHTTPMethodPost)
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/x-www-form-urlencoded"));
+  const QString userAgent = defaultUserAgent();
+  if (!userAgent.isNull())
+    request.setRawHeader(CBHTTPRequestHeaderUserAgent.toLatin1(), userAgent.toUtf8());
+  request.setRawHeader("Connection", "close");
+  for (auto it = m_extraRequestHeaders.cbegin(); it != m_extraRequestHeaders.cend(); ++it) {
+    if (it.key().isEmpty() || hasLineBreak(it.key()) || hasLineBreak(it.value())) {
+      qCWarning(zphNetwork) << "skipping a malformed request header" << it.key();
+      continue;
+    }
+    request.setRawHeader(it.key().toUtf8(), it.value().toUtf8());
+  }
+  m_urlRequest = request;
+}
+
+void CBDownloadOperation::download()
+{
+  qint32 status = NotStarted;
+  m_downloadStatus.compare_exchange_strong(status, Downloading);
+  createRequest();
+  if (isCancelled()) {
+    m_error = urlError(ZPHURLErrorCancelled, QStringLiteral("The download was cancelled."));
+    return;
+  }
+
+  {
+    QNetworkAccessManager manager;
+    manager.setCookieJar(new CBNoCookieJar(&manager));
+    QEventLoop loop;
+    QTimer slice;
+    slice.setSingleShot(true);
+    QObject::connect(&slice, &QTimer::timeout, &loop, &QEventLoop::quit);
+
+    m_challengeAnswers = 0;
+    m_challengeDeclined = false;
+    m_sawTLSErrors = false;
+    m_abortReason = ZPHError();
+
+    const QByteArray method = m_httpMethod.isEmpty() ? QByteArray("GET") : m_httpMethod.toUtf8();
+    std::unique_ptr<QNetworkReply> reply;
+    if (method == "GET")
+      reply.reset(manager.get(m_urlRequest));
+    else if (method == "HEAD")
+      reply.reset(manager.head(m_urlRequest));
+    else if (m_httpMethod == CBHTTPMethodPost)
+      reply.reset(manager.post(m_urlRequest, m_postBody));
+    else
+      reply.reset(manager.sendCustomRequest(m_urlRequest, method));
+    connectReply(&manager, reply.get(), &loop);
+
+    {
+      QMutexLocker locker(&m_loopMutex);
+      m_runningLoop = &loop;
+      m_downloadThread = QThread::currentThread();
+    }
+    // Cleared however the loop is left, an exception included.
+    const ScopeExit unregister([this] {
+      QMutexLocker locker(&m_loopMutex);
+      m_runningLoop = nullptr;
+      m_downloadThread = nullptr;
+    });
+    for (;;) {
+      if (!isCancelled() && !m_finishedReading) {
+        slice.start(m_runLoopSliceMs);
+        loop.exec();
+        slice.stop();
+      }
+      if (isCancelled()) {
+        if (!m_finishedReading) {
+          // A cancelled connection reports nothing more.
+          QObject::disconnect(reply.get(), nullptr, nullptr, nullptr);
+          QObject::disconnect(&manager, nullptr, nullptr, nullptr);
+          reply->abort();
+          m_error = urlError(ZPHURLErrorCancelled, QStringLiteral("The download was cancelled."));
+        }
+        break;
+      }
+      if (m_finishedReading)
+        break;
+    }
+    QObject::disconnect(reply.get(), nullptr, nullptr, nullptr);
+    QObject::disconnect(&manager, nullptr, nullptr, nullptr);
+  }
+  // The manager leaves deferred deletions behind, and this thread may serve
+  // no event loop again for a while.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void CBDownloadOperation::connectReply(QNetworkAccessManager* manager, QNetworkReply* reply, QEventLoop* loop)
+{
+  QObject::connect(reply, &QNetworkReply::metaDataChanged, reply,
+                   [this, reply] { runGuarded(reply, [this, reply] { replyMetaDataChanged(reply); }); });
+  QObject::connect(reply, &QIODevice::readyRead, reply,
+                   [this, reply] { runGuarded(reply, [this, reply] { replyReadyRead(reply); }); });
+  QObject::connect(reply, &QNetworkReply::finished, reply, [this, reply, loop] {
+    runGuarded(reply, [this, reply] { replyFinished(reply); });
+    loop->quit();
+  });
+  QObject::connect(reply, &QNetworkReply::sslErrors, reply, [this](const QList<QSslError>& errors) {
+    // Never ignored: an untrusted certificate fails the download.
+    m_sawTLSErrors = true;
+    for (const QSslError& error : errors) qCInfo(zphNetwork) << "TLS error for" << m_url << error.errorString();
+  });
+  QObject::connect(reply, &QNetworkReply::redirected, reply, [this, reply](const QUrl& target) {
+    if (!isHTTPScheme(target)) {
+      abortReply(reply, ZPHError(CBDownloadOperationErrorDomain, CBDownloadOperationErrorUnsupportedScheme,
+                                 {{ZPHLocalizedDescriptionKey,
+                                   QStringLiteral("A redirect to another kind of address is not followed.")}}));
+      return;
+    }
+    Q_EMIT reply->redirectAllowed();
+  });
+  QObject::connect(manager, &QNetworkAccessManager::authenticationRequired, reply,
+                   [this, reply](QNetworkReply* challenged, QAuthenticator* authenticator) {
+                     if (challenged != reply)
+                       return;
+                     runGuarded(reply, [this, reply, authenticator] {
+                       if (didReceiveAuthenticationChallenge(reply->url(), authenticator, m_challengeAnswers))
+                         ++m_challengeAnswers;
+                       else
+                         m_challengeDeclined = true;
+                     });
+                   });
+}
+
+void CBDownloadOperation::runGuarded(QNetworkReply* reply, const std::function<void()>& event)
+{
+  QString what;
+  try {
+    event();
+    return;
+  } catch (const std::exception& exception) {
+    what = QString::fromLocal8Bit(exception.what());
+  } catch (...) {
+    what = QStringLiteral("unknown exception");
+  }
+  logException(what);
+  if (m_finishedReading)
+    return;
+  failWithError(urlError(ZPHURLErrorUnknown, what));
+  QObject::disconnect(reply, nullptr, nullptr, nullptr);
+  reply->abort();
+  if (QEventLoop* loop = m_runningLoop.data())
+    loop->quit();
+}
+
+void CBDownloadOperation::logException(const QString& what) const
+{
+  qCCritical(zphFeeds).noquote()
+      << QStringLiteral("Exception in download operation for URL %1: %2!").arg(m_url.toDisplayString(), what);
+}
+
+void CBDownloadOperation::replyMetaDataChanged(QNetworkReply* reply)
+{
+  CBURLResponse response;
+  response.url = reply->url();
+  const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+  response.isHTTP = status.isValid() || isHTTPScheme(reply->url());
+  response.statusCode = status.toInt();
+  for (const auto& [name, value] : reply->rawHeaderPairs()) {
+    const QString key = QString::fromLatin1(name);
+    const QString text = QString::fromUtf8(value);
+    const QString previous = response.headerFields.value(key).toString();
+    response.headerFields.insert(key, previous.isEmpty() ? text : previous + QStringLiteral(", ") + text);
+  }
+  didReceiveResponse(response);
+}
+
+void CBDownloadOperation::replyReadyRead(QNetworkReply* reply)
+{
+  if (!m_abortReason.isNull())
+    return;
+  const QByteArray chunk = reply->readAll();
+  if (isCancelled()) {
+    abortReply(reply, urlError(ZPHURLErrorCancelled, QStringLiteral("The download was cancelled.")));
+    return;
+  }
+  if (m_responseBody.size() + chunk.size() > m_maximumBodySize) {
+    abortReply(reply, ZPHError(CBDownloadOperationErrorDomain, CBDownloadOperationErrorBodyTooLarge,
+                               {{ZPHLocalizedDescriptionKey,
+                                 QStringLiteral("The download is larger than %1 bytes.").arg(m_maximumBodySize)}}));
+    return;
+  }
+  didReceiveData(chunk);
+}
+
+void CBDownloadOperation::abortReply(QNetworkReply* reply, const ZPHError& reason)
+{
+  if (m_abortReason.isNull())
+    m_abortReason = reason;
+  reply->abort();
+}
+
+void CBDownloadOperation::replyFinished(QNetworkReply* reply)
+{
+  if (m_finishedReading)
+    return;
+  if (!m_abortReason.isNull()) {
+    didFailWithError(m_abortReason);
+    return;
+  }
+  if (reply->bytesAvailable() > 0)
+    replyReadyRead(reply);
+  if (!m_abortReason.isNull()) {
+    didFailWithError(m_abortReason);
+    return;
+  }
+  const ZPHError error = errorForReply(reply);
+  if (!error.isNull())
+    didFailWithError(error);
+  else
+    didFinishLoading();
+}
+
+ZPHError CBDownloadOperation::errorForReply(QNetworkReply* reply) const
+{
+  const QNetworkReply::NetworkError code = reply->error();
+  if (code == QNetworkReply::NoError)
+    return {};
+  const QString description = reply->errorString();
+  const bool answeredHTTP = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
+  if (code == QNetworkReply::AuthenticationRequiredError && m_challengeDeclined)
+    return urlError(ZPHURLErrorUserCancelledAuthentication, description);
+  if (answeredHTTP && isHTTPStatusError(code))
+    return {};
+  switch (code) {
+    case QNetworkReply::ConnectionRefusedError:
+    case QNetworkReply::ProxyConnectionRefusedError:
+      return urlError(ZPHURLErrorCannotConnectToHost, description);
+    case QNetworkReply::RemoteHostClosedError:
+    case QNetworkReply::ProxyConnectionClosedError:
+      return urlError(ZPHURLErrorNetworkConnectionLost, description);
+    case QNetworkReply::HostNotFoundError:
+    case QNetworkReply::ProxyNotFoundError:
+      return urlError(ZPHURLErrorCannotFindHost, description);
+    case QNetworkReply::TimeoutError:
+    case QNetworkReply::ProxyTimeoutError:
+    case QNetworkReply::OperationCanceledError:  // the transfer time-out; our own aborts are handled earlier
+      return urlError(ZPHURLErrorTimedOut, description);
+    case QNetworkReply::SslHandshakeFailedError:
+      return urlError(m_sawTLSErrors ? ZPHURLErrorServerCertificateUntrusted : ZPHURLErrorSecureConnectionFailed,
+                      description);
+    case QNetworkReply::TemporaryNetworkFailureError:
+    case QNetworkReply::NetworkSessionFailedError:
+    case QNetworkReply::BackgroundRequestNotAllowedError:
+      return urlError(ZPHURLErrorNotConnectedToInternet, description);
+    case QNetworkReply::TooManyRedirectsError:
+      return urlError(ZPHURLErrorHTTPTooManyRedirects, description);
+    case QNetworkReply::AuthenticationRequiredError:
+    case QNetworkReply::ProxyAuthenticationRequiredError:
+      return urlError(ZPHURLErrorUserAuthenticationRequired, description);
+    case QNetworkReply::ProtocolUnknownError:
+      // Only a redirect takes an http or https download to another scheme.
+      if (isHTTPScheme(m_url))
+        return ZPHError(
+            CBDownloadOperationErrorDomain, CBDownloadOperationErrorUnsupportedScheme,
+            {{ZPHLocalizedDescriptionKey, QStringLiteral("A redirect to another kind of address is not followed.")}});
+      return urlError(ZPHURLErrorUnsupportedURL, description);
+    case QNetworkReply::InsecureRedirectError:
+      return urlError(ZPHURLErrorUnsupportedURL, description);
+    case QNetworkReply::ContentNotFoundError:
+      return urlError(ZPHURLErrorFileDoesNotExist, description);
+    case QNetworkReply::ContentAccessDenied:
+      return urlError(ZPHURLErrorNoPermissionsToReadFile, description);
+    case QNetworkReply::ProtocolFailure:
+      return urlError(ZPHURLErrorBadServerResponse, description);
+    default:
+      return urlError(ZPHURLErrorUnknown, description);
+  }
+}
+
+void CBDownloadOperation::didReceiveResponse(const CBURLResponse& response)
+{
+  m_urlResponse = response;
+  m_hasResponse = true;
+  m_responseBody = QByteArray("");  // a new, empty body
+  if (response.isHTTP)
+    m_statusCode = response.statusCode;
+}
+
+void CBDownloadOperation::didReceiveData(const QByteArray& data)
+{
+  if (m_responseBody.isNull())
+    m_responseBody = QByteArray("");
+  m_responseBody.append(data);
+}
+
+void CBDownloadOperation::didFailWithError(const ZPHError& error) { failWithError(error); }
+
+void CBDownloadOperation::didFinishLoading()
+{
+  if (m_useWebCache && m_statusCode == 200) {
+    CBWebCacheController* cache = m_usePermanentWebCache ? CBPermanentWebCacheController::sharedController()
+                                                         : CBWebCacheController::sharedController();
+    cache->storeObject(m_responseBody, m_url);
+  }
+  m_finishedReading = true;
+  qint32 status = m_downloadStatus.load();
+  while (status != Cancelled && !m_downloadStatus.compare_exchange_weak(status, Finished)) {
+  }
+}
+
+bool CBDownloadOperation::didReceiveAuthenticationChallenge(const QUrl& challengeURL, QAuthenticator* authenticator,
+                                                            int previousFailureCount)
+{
+  if (m_username.isEmpty() || m_password.isEmpty() || previousFailureCount >= MaximumChallengeAnswers)
+    return false;
+  // The stored credentials belong to the address asked for, never to a host
+  // a redirect led to.
+  if (!isSameOrigin(challengeURL, m_url))
+    return false;
+  // The authenticator gives up when an answer repeats the failed one
+  // unchanged; clearing the user first makes the repeat a new answer.
+  authenticator->setUser(QString());
+  authenticator->setUser(m_username);
+  authenticator->setPassword(m_password);
+  return true;
+}
+
+bool CBDownloadOperation::okResponse() const
+{
+  if (isCancelled() || m_downloadStatus.load() == Cancelled)
+    return false;
+  if (!m_error.isNull())
+    return false;
+  if (m_statusCode == 200)
+    return true;
+  return !m_hasResponse || !m_urlResponse.isHTTP;
+}
+
+bool CBDownloadOperation::authenticationError() const
+{
+  return m_statusCode == 401 || m_error.code() == ZPHURLErrorUserCancelledAuthentication ||
+         m_error.code() == ZPHURLErrorUserAuthenticationRequired;
+}
+
+bool CBDownloadOperation::notConnectedToInternetError() const
+{
+  return m_error.code() == ZPHURLErrorNotConnectedToInternet ||
+         (m_error.domain() == ZPHPOSIXErrorDomain && m_error.code() == kPOSIXInvalidArgument);
+}
+
+qint64 CBDownloadOperation::didFailErrorCode() const { return m_error.isNull() ? 0 : m_error.code(); }
+
+QString CBDownloadOperation::responseBodyString() const
+{
+  if (m_responseBody.isNull())
+    return {};
+  QStringDecoder decoder(QStringDecoder::Utf8);
+  QString text = decoder.decode(m_responseBody);
+  if (decoder.hasError())
+    return {};
+  return text.isNull() ? QStringLiteral("") : text;
+}
+
+std::optional<CBHTTPConditionalGetInfo> CBDownloadOperation::conditionalGetInfoResponse()
+{
+  if (!m_conditionalGetInfoMade) {
+    m_conditionalGetInfoMade = true;
+    if (m_hasResponse)
+      m_conditionalGetInfoResponse =
+          CBHTTPConditionalGetInfo::conditionalGetInfoWithURLResponse(m_urlResponse.headerFields);
+  }
+  return m_conditionalGetInfoResponse;
+}
+
+void CBDownloadOperation::debugLog() const
+{
+  QStringList requestHeaders;
+  for (const QByteArray& name : m_urlRequest.rawHeaderList())
+    requestHeaders << QString::fromLatin1(name) + QStringLiteral(": ") +
+                          QString::fromUtf8(m_urlRequest.rawHeader(name));
+  QStringList responseHeaders;
+  for (auto it = m_urlResponse.headerFields.cbegin(); it != m_urlResponse.headerFields.cend(); ++it)
+    responseHeaders << it.key() + QStringLiteral(": ") + it.value().toString();
+  qCDebug(zphNetwork).noquote() << QStringLiteral("request headers: %1").arg(requestHeaders.join(QStringLiteral("; ")));
+  qCDebug(zphNetwork).noquote() << QStringLiteral("status code: %1").arg(m_statusCode);
+  qCDebug(zphNetwork).noquote()
+      << QStringLiteral("response headers: %1").arg(responseHeaders.join(QStringLiteral("; ")));
+  qCDebug(zphNetwork).noquote() << QStringLiteral("response body: %1").arg(responseBodyString());
+}
