@@ -25,8 +25,6 @@
 const QString CBHTTPRequestHeaderUserAgent = QStringLiteral("User-Agent");
 const QString CBHTTPRequestHeaderIfNoneMatch = QStringLiteral("If-None-Match");
 const QString CBHTTPRequestHeaderIfModifiedSince = QStringLiteral("If-Modified-Since");
-const QString CBHTTPResponseHeaderEtag = QStringLiteral("ETag");
-const QString CBHTTPResponseHeaderLastModified = QStringLiteral("Last-Modified");
 const QString CBHTTPMethodPost = QStringLiteral("POST");
 
 const QString ZPHURLErrorDomain = QStringLiteral("NSURLErrorDomain");
@@ -106,32 +104,6 @@ private:
 bool hasLineBreak(const QString& text) { return text.contains(u'\r') || text.contains(u'\n'); }
 
 }  // namespace
-
-// CBHTTPConditionalGetInfo
-
-CBHTTPConditionalGetInfo::CBHTTPConditionalGetInfo(const QString& etagResponse, const QString& lastModifiedResponse)
-    : m_etag(etagResponse), m_lastModified(lastModifiedResponse)
-{
-}
-
-CBHTTPConditionalGetInfo CBHTTPConditionalGetInfo::conditionalGetInfoWithEtagResponse(
-    const QString& etagResponse, const QString& lastModifiedResponse)
-{
-  return CBHTTPConditionalGetInfo(etagResponse, lastModifiedResponse);
-}
-
-std::optional<CBHTTPConditionalGetInfo> CBHTTPConditionalGetInfo::conditionalGetInfoWithURLResponse(
-    const QVariantMap& headerFields)
-{
-  if (headerFields.isEmpty())
-    return std::nullopt;
-  const QString etag = cb_objectForCaseInsensitiveKey(headerFields, CBHTTPResponseHeaderEtag).toString();
-  const QString lastModified =
-      cb_objectForCaseInsensitiveKey(headerFields, CBHTTPResponseHeaderLastModified).toString();
-  if (etag.isEmpty() && lastModified.isEmpty())
-    return std::nullopt;
-  return CBHTTPConditionalGetInfo(etag, lastModified);
-}
 
 // CBDownloadOperation
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "feeds/CBHTTPConditionalGetInfo.h"
 #include "feeds/CBOperation.h"
 #include "platform/ZPHError.h"
 
@@ -26,8 +27,6 @@ class QThread;
 extern const QString CBHTTPRequestHeaderUserAgent;        // "User-Agent"
 extern const QString CBHTTPRequestHeaderIfNoneMatch;      // "If-None-Match"
 extern const QString CBHTTPRequestHeaderIfModifiedSince;  // "If-Modified-Since"
-extern const QString CBHTTPResponseHeaderEtag;            // "ETag"
-extern const QString CBHTTPResponseHeaderLastModified;    // "Last-Modified"
 extern const QString CBHTTPMethodPost;                    // "POST"
 
 // Transport failures of a download carry the URL-loading domain and its
@@ -66,23 +65,6 @@ enum CBDownloadOperationErrorCode : qint64 {
   CBDownloadOperationErrorUnsupportedScheme = 2,
 };
 
-// The entity tag and last-modified value of a response; either may be null.
-class CBHTTPConditionalGetInfo {
-public:
-  CBHTTPConditionalGetInfo(const QString& etagResponse, const QString& lastModifiedResponse);
-  static CBHTTPConditionalGetInfo conditionalGetInfoWithEtagResponse(const QString& etagResponse,
-                                                                     const QString& lastModifiedResponse);
-  // Reads "ETag" and "Last-Modified" in any case; nothing without header
-  // fields or when both are empty.
-  static std::optional<CBHTTPConditionalGetInfo> conditionalGetInfoWithURLResponse(const QVariantMap& headerFields);
-
-  QString httpResponseEtag() const { return m_etag; }
-  QString httpResponseLastModified() const { return m_lastModified; }
-
-private:
-  QString m_etag;
-  QString m_lastModified;
-};
 
 // A response as the download saw it. An answer from a non-HTTP scheme has
 // isHTTP false and status code 0.

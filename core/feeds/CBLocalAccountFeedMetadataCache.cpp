@@ -126,7 +126,7 @@ void CBLocalAccountFeedMetadataCache::deleteDatabaseFileIfStale(const QDateTime&
   defaults.setObject(CBLocalAccountFeedMetadataCacheDateLastDeletedKey, now.toUTC());
 }
 
-std::optional<CBLocalAccountFeedMetadataCache::ConditionalGetInfo>
+std::optional<CBHTTPConditionalGetInfo>
 CBLocalAccountFeedMetadataCache::conditionalGetInfoForFeedURL(const QUrl& feedURL)
 {
   Q_ASSERT_X(!feedURL.isEmpty(), Q_FUNC_INFO, "feedURL != nil");
@@ -140,7 +140,7 @@ CBLocalAccountFeedMetadataCache::conditionalGetInfoForFeedURL(const QUrl& feedUR
   }
   if (!row || row->size() < 2)
     return std::nullopt;
-  return ConditionalGetInfo{row->at(0).toString(), row->at(1).toString()};
+  return CBHTTPConditionalGetInfo(row->at(0).toString(), row->at(1).toString());
 }
 
 QByteArray CBLocalAccountFeedMetadataCache::contentHashForFeedURL(const QUrl& feedURL)
@@ -160,7 +160,7 @@ QByteArray CBLocalAccountFeedMetadataCache::contentHashForFeedURL(const QUrl& fe
   return hash.isNull() ? QByteArray("", 0) : hash;
 }
 
-void CBLocalAccountFeedMetadataCache::setConditionalGetInfo(const std::optional<ConditionalGetInfo>& info,
+void CBLocalAccountFeedMetadataCache::setConditionalGetInfo(const std::optional<CBHTTPConditionalGetInfo>& info,
                                                             const QUrl& feedURL)
 {
   Q_ASSERT_X(!feedURL.isEmpty(), Q_FUNC_INFO, "feedURL != nil");
@@ -186,7 +186,7 @@ void CBLocalAccountFeedMetadataCache::addOperationToOwnController(const std::sha
   });
 }
 
-void CBLocalAccountFeedMetadataCache::storeConditionalGetInfo(const std::optional<ConditionalGetInfo>& info,
+void CBLocalAccountFeedMetadataCache::storeConditionalGetInfo(const std::optional<CBHTTPConditionalGetInfo>& info,
                                                               const QUrl& feedURL)
 {
   Q_ASSERT_X(!feedURL.isEmpty(), Q_FUNC_INFO, "feedURL != nil");
@@ -194,9 +194,9 @@ void CBLocalAccountFeedMetadataCache::storeConditionalGetInfo(const std::optiona
   if (url.isEmpty())
     return;
   // Missing values are stored as "" (never NULL).
-  const QString etag = info && !info->httpResponseEtag.isNull() ? info->httpResponseEtag : QStringLiteral("");
+  const QString etag = info && !info->httpResponseEtag().isNull() ? info->httpResponseEtag() : QStringLiteral("");
   const QString lastModified =
-      info && !info->httpResponseLastModified.isNull() ? info->httpResponseLastModified : QStringLiteral("");
+      info && !info->httpResponseLastModified().isNull() ? info->httpResponseLastModified() : QStringLiteral("");
   StatementLock locker(&m_lock);
   executeUpdate(insertConditionalGetInfo, {url, etag, lastModified});
 }

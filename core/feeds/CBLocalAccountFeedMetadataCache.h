@@ -1,5 +1,7 @@
 #pragma once
 
+#include "feeds/CBHTTPConditionalGetInfo.h"
+
 #include "feeds/CBSQLiteDatabaseController.h"
 
 #include <QtCore/QByteArray>
@@ -35,12 +37,6 @@ class CBLocalAccountFeedMetadataCache : public CBSQLiteDatabaseController,
 public:
   using Clock = std::function<QDateTime()>;
 
-  // The conditional-GET values kept for a feed; either may be null.
-  struct ConditionalGetInfo {
-    QString httpResponseEtag;
-    QString httpResponseLastModified;
-  };
-
   static const QString DatabaseFileName;                   // "LocalAccountMetadataCache.sqlite3"
   static const QString ConditionalGetInfoCreateStatement;  // "CREATE TABLE conditionalGetInfo (...);"
   static const QString FeedContentHashCreateStatement;     // "CREATE TABLE feedContentHash (...);"
@@ -62,19 +58,19 @@ public:
 
   // Synchronous reads on the calling thread. Nothing for a feed never
   // stored, an empty URL or a failed read.
-  std::optional<ConditionalGetInfo> conditionalGetInfoForFeedURL(const QUrl& feedURL);
+  std::optional<CBHTTPConditionalGetInfo> conditionalGetInfoForFeedURL(const QUrl& feedURL);
   // The stored digest, or a null QByteArray; empty (not null) data when the
   // row was stored without one.
   QByteArray contentHashForFeedURL(const QUrl& feedURL);
 
   // Queue a save on this database's own controller, from any thread (the
   // controller is reached on the main thread).
-  void setConditionalGetInfo(const std::optional<ConditionalGetInfo>& info, const QUrl& feedURL);
+  void setConditionalGetInfo(const std::optional<CBHTTPConditionalGetInfo>& info, const QUrl& feedURL);
   void setContentHash(const QByteArray& hash, const QUrl& feedURL);
 
   // The writes themselves, under the lock (nothing for an empty URL). No
   // info writes "" for both values; a null hash writes empty data.
-  void storeConditionalGetInfo(const std::optional<ConditionalGetInfo>& info, const QUrl& feedURL);
+  void storeConditionalGetInfo(const std::optional<CBHTTPConditionalGetInfo>& info, const QUrl& feedURL);
   void storeContentHash(const QByteArray& hash, const QUrl& feedURL);
 
   // Queues the removal of both rows on the shared operation controller, on

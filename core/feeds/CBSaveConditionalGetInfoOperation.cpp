@@ -2,7 +2,7 @@
 
 CBSaveConditionalGetInfoOperation::CBSaveConditionalGetInfoOperation(
     std::shared_ptr<CBLocalAccountFeedMetadataCache> cache,
-    std::optional<CBLocalAccountFeedMetadataCache::ConditionalGetInfo> conditionalGetInfo, const QUrl& feedURL)
+    std::optional<CBHTTPConditionalGetInfo> conditionalGetInfo, const QUrl& feedURL)
     : m_cache(std::move(cache)), m_conditionalGetInfo(std::move(conditionalGetInfo)), m_feedURL(feedURL)
 {
 }

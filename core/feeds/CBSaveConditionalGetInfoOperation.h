@@ -14,9 +14,9 @@ class CBSaveConditionalGetInfoOperation : public CBOperation {
 public:
   CBSaveConditionalGetInfoOperation(
       std::shared_ptr<CBLocalAccountFeedMetadataCache> cache,
-      std::optional<CBLocalAccountFeedMetadataCache::ConditionalGetInfo> conditionalGetInfo, const QUrl& feedURL);
+      std::optional<CBHTTPConditionalGetInfo> conditionalGetInfo, const QUrl& feedURL);
 
-  std::optional<CBLocalAccountFeedMetadataCache::ConditionalGetInfo> conditionalGetInfo() const
+  std::optional<CBHTTPConditionalGetInfo> conditionalGetInfo() const
   {
     return m_conditionalGetInfo;
   }
@@ -27,6 +27,6 @@ protected:
 
 private:
   const std::shared_ptr<CBLocalAccountFeedMetadataCache> m_cache;
-  const std::optional<CBLocalAccountFeedMetadataCache::ConditionalGetInfo> m_conditionalGetInfo;
+  const std::optional<CBHTTPConditionalGetInfo> m_conditionalGetInfo;
   const QUrl m_feedURL;
 };

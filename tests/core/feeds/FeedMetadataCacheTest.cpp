@@ -20,7 +20,7 @@
 
 namespace {
 
-using Info = CBLocalAccountFeedMetadataCache::ConditionalGetInfo;
+using Info = CBHTTPConditionalGetInfo;
 
 // Records the warnings logged while it lives, and passes every message on.
 class LogCapture {
@@ -150,9 +150,9 @@ TEST_F(FeedMetadataCacheTest, StoredValuesComeBackThroughQueuedSaves)
     const QUrl url(QString::fromUtf8(c.url));
     const std::optional<Info> info = cache->conditionalGetInfoForFeedURL(url);
     ASSERT_TRUE(info.has_value());
-    EXPECT_EQ(info->httpResponseEtag, c.etag);
-    EXPECT_FALSE(info->httpResponseEtag.isNull());
-    EXPECT_EQ(info->httpResponseLastModified, c.lastModified);
+    EXPECT_EQ(info->httpResponseEtag(), c.etag);
+    EXPECT_FALSE(info->httpResponseEtag().isNull());
+    EXPECT_EQ(info->httpResponseLastModified(), c.lastModified);
     const QByteArray hash = cache->contentHashForFeedURL(url);
     EXPECT_FALSE(hash.isNull());
     EXPECT_EQ(hash, c.hash.isNull() ? QByteArray() : c.hash);
@@ -184,8 +184,8 @@ TEST_F(FeedMetadataCacheTest, LaterWriteWinsAndDeleteRemovesBothRowsFromAnyThrea
 
   std::optional<Info> info = cache->conditionalGetInfoForFeedURL(feed);
   ASSERT_TRUE(info.has_value());
-  EXPECT_EQ(info->httpResponseEtag, QStringLiteral("second"));
-  EXPECT_EQ(info->httpResponseLastModified, QStringLiteral(""));
+  EXPECT_EQ(info->httpResponseEtag(), QStringLiteral("second"));
+  EXPECT_EQ(info->httpResponseLastModified(), QStringLiteral(""));
   EXPECT_EQ(cache->contentHashForFeedURL(feed), md5("second"));
 
   // Asked from a worker thread, the removal is still queued on the main
@@ -268,7 +268,7 @@ TEST_F(FeedMetadataCacheTest, TablesAreCreatedOnlyWhenMissing)
     EXPECT_TRUE(log.warnings().isEmpty()) << log.warnings().join(QLatin1Char('\n')).toStdString();
     const std::optional<Info> info = cache->conditionalGetInfoForFeedURL(feed);
     ASSERT_TRUE(info.has_value());
-    EXPECT_EQ(info->httpResponseEtag, QStringLiteral("etag"));
+    EXPECT_EQ(info->httpResponseEtag(), QStringLiteral("etag"));
     cache->storeContentHash(md5("body"), feed);
     EXPECT_EQ(cache->contentHashForFeedURL(feed), md5("body"));
   }
@@ -341,7 +341,7 @@ TEST_F(FeedMetadataCacheTest, EachThreadUsesItsOwnConnection)
       cache->storeContentHash(hash, url);
       cache->storeConditionalGetInfo(Info{QString::number(i), QString::number(thread)}, url);
       const std::optional<Info> info = cache->conditionalGetInfoForFeedURL(url);
-      if (cache->contentHashForFeedURL(url) != hash || !info || info->httpResponseEtag != QString::number(i))
+      if (cache->contentHashForFeedURL(url) != hash || !info || info->httpResponseEtag() != QString::number(i))
         ++mismatches;
     }
   };
