@@ -1,23 +1,48 @@
 #include "foundation/CBCache.h"
 
 #include <QtCore/QHash>
+#include <QtCore/QList>
 #include <QtCore/QMutex>
 #include <QtCore/QMutexLocker>
 #include <QtGui/QGuiApplication>
 
+#include <iterator>
+#include <list>
 #include <utility>
 
 struct CBCache::Store {
+  using Order = std::list<QString>;
+  struct Entry {
+    QVariant value;
+    Order::iterator position;  // in `order`, most recently used last
+  };
+
   mutable QMutex lock;
-  QHash<QString, QVariant> objects;
+  QHash<QString, Entry> objects;
+  mutable Order order;
+  unsigned countLimit = 0;
 
   void clear()
   {
     // Values are released after the lock: their destructors may be slow.
-    QHash<QString, QVariant> released;
+    QHash<QString, Entry> released;
     {
       QMutexLocker locker(&lock);
       released.swap(objects);
+      order.clear();
+    }
+  }
+
+  // Under the lock: moves the entry to the most recently used end.
+  void touch(const Entry& entry) const { order.splice(order.end(), order, entry.position); }
+
+  // Under the lock: drops the least recently used entries past the limit
+  // into `dropped`, to be released after the lock.
+  void trim(QList<QVariant>& dropped)
+  {
+    while (countLimit > 0 && static_cast<unsigned>(objects.size()) > countLimit) {
+      dropped.append(objects.take(order.front()).value);
+      order.pop_front();
     }
   }
 };
@@ -45,14 +70,29 @@ std::unique_ptr<CBCache> CBCache::cache() { return std::make_unique<CBCache>(); 
 QVariant CBCache::objectForKey(const QString& key) const
 {
   QMutexLocker locker(&m_store->lock);
-  return m_store->objects.value(key);
+  const auto it = m_store->objects.constFind(key);
+  if (it == m_store->objects.cend())
+    return {};
+  m_store->touch(*it);
+  return it->value;
 }
 
 void CBCache::setObject(const QVariant& object, const QString& key)
 {
-  QVariant previous;  // released after the lock, as the locker goes first
+  // Values that leave the cache are released after the lock: the locker is
+  // declared last, so it goes first.
+  QVariant previous;
+  QList<QVariant> dropped;
   QMutexLocker locker(&m_store->lock);
-  previous = std::exchange(m_store->objects[key], object);
+  auto it = m_store->objects.find(key);
+  if (it != m_store->objects.end()) {
+    previous = std::exchange(it->value, object);
+    m_store->touch(*it);
+    return;
+  }
+  m_store->order.push_back(key);
+  m_store->objects.insert(key, Store::Entry{object, std::prev(m_store->order.end())});
+  m_store->trim(dropped);
 }
 
 void CBCache::setObjectIfNotNil(const QVariant& object, const QString& key)
@@ -63,9 +103,27 @@ void CBCache::setObjectIfNotNil(const QVariant& object, const QString& key)
 
 void CBCache::removeObjectForKey(const QString& key)
 {
-  QVariant removed;
+  Store::Entry removed;
   QMutexLocker locker(&m_store->lock);
+  auto it = m_store->objects.find(key);
+  if (it == m_store->objects.end())
+    return;
+  m_store->order.erase(it->position);
   removed = m_store->objects.take(key);
+}
+
+unsigned CBCache::countLimit() const
+{
+  QMutexLocker locker(&m_store->lock);
+  return m_store->countLimit;
+}
+
+void CBCache::setCountLimit(unsigned limit)
+{
+  QList<QVariant> dropped;
+  QMutexLocker locker(&m_store->lock);
+  m_store->countLimit = limit;
+  m_store->trim(dropped);
 }
 
 void CBCache::removeAllObjects() { m_store->clear(); }

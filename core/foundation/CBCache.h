@@ -8,7 +8,8 @@
 //
 // The cache empties itself whenever the application stops being the active
 // one (when a QGuiApplication exists at construction) and on
-// didReceiveMemoryWarning().
+// didReceiveMemoryWarning(). With a count limit, the least recently used
+// objects go first once the cache holds more than the limit.
 
 #include <QtCore/QMetaObject>
 #include <QtCore/QString>
@@ -34,9 +35,9 @@ public:
   void removeObjectForKey(const QString& key);
   void removeAllObjects();
 
-  // There is no count limit: always 0, and setting it does nothing.
-  unsigned countLimit() const { return 0; }
-  void setCountLimit(unsigned limit) { Q_UNUSED(limit); }
+  // The most objects kept; 0 (the default) for no limit.
+  unsigned countLimit() const;
+  void setCountLimit(unsigned limit);
 
   // Empties the cache.
   void didReceiveMemoryWarning();

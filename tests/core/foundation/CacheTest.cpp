@@ -28,10 +28,6 @@ TEST(Cache, KeepsRemovesAndEmpties)
   cache->setObjectIfNotNil(2, "count");
   EXPECT_EQ(cache->objectForKey("count"), QVariant(2));
 
-  cache->setCountLimit(1);
-  EXPECT_EQ(cache->countLimit(), 0u);
-  EXPECT_TRUE(cache->objectForKey("favicon.png").isValid());
-
   cache->didReceiveMemoryWarning();
   EXPECT_FALSE(cache->objectForKey("favicon.png").isValid());
   EXPECT_FALSE(cache->objectForKey("count").isValid());
@@ -41,9 +37,36 @@ TEST(Cache, KeepsRemovesAndEmpties)
   EXPECT_FALSE(cache->objectForKey("a").isValid());
 }
 
+TEST(Cache, CountLimitDropsTheLeastRecentlyUsed)
+{
+  CBCache cache;
+  EXPECT_EQ(cache.countLimit(), 0u);
+  for (int i = 0; i < 5; ++i)
+    cache.setObject(i, QString::number(i));
+  cache.setCountLimit(3);  // trims at once: 0 and 1 go
+  EXPECT_EQ(cache.countLimit(), 3u);
+  EXPECT_FALSE(cache.objectForKey("0").isValid());
+  EXPECT_FALSE(cache.objectForKey("1").isValid());
+
+  EXPECT_TRUE(cache.objectForKey("2").isValid());  // read: now the most recent
+  cache.setObject(40, "4");                         // replaced: now the most recent
+  cache.setObject(5, "5");                          // one over: "3" is the oldest
+  EXPECT_FALSE(cache.objectForKey("3").isValid());
+  EXPECT_EQ(cache.objectForKey("2"), QVariant(2));
+  EXPECT_EQ(cache.objectForKey("4"), QVariant(40));
+  EXPECT_EQ(cache.objectForKey("5"), QVariant(5));
+
+  cache.removeObjectForKey("2");
+  cache.setObject(6, "6");
+  cache.setObject(7, "7");  // "4" is the oldest now
+  EXPECT_FALSE(cache.objectForKey("4").isValid());
+  EXPECT_TRUE(cache.objectForKey("5").isValid());
+}
+
 TEST(Cache, UsableFromManyThreads)
 {
   CBCache cache;
+  cache.setCountLimit(200);  // eviction runs too, well above the final keys
   constexpr int threadCount = 8;
   constexpr int rounds = 2000;
   std::latch allDone(threadCount);
