@@ -1,6 +1,8 @@
 // Feed discovery on arbitrary pages: never a crash, never a hang, and only
-// web addresses out of normalizeURL.
+// web addresses out of normalizeURL. Inputs run past 64 KiB so that pages
+// reach the parser in more than one slice.
 // Seeds: tests/fixtures/html
+// Fuzz options: -max_len=200000
 
 #include "ZPHFuzzSupport.h"
 

@@ -6,7 +6,9 @@
 # found something (the inputs are kept in build/fuzz/findings/<name>/).
 #
 # A new program is a new fuzz/<Name>.cpp with a "// Seeds: <folder> ..." line
-# (folders relative to the repository); nothing else needs changing.
+# (folders relative to the repository) and, when it needs them, a line
+# "// Fuzz options: -flag=value ..." of extra libFuzzer flags; nothing else
+# needs changing.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
@@ -71,9 +73,11 @@ for source in "$ZPH_ROOT"/fuzz/*.cpp; do
     fi
   done
 
+  read -r -a options <<<"$(sed -n 's|^// Fuzz options:[[:space:]]*||p' "$source" | head -n 1)"
+
   set +e
   "$program" -max_total_time="$SECONDS_PER_TARGET" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
-    -artifact_prefix="$findings/" "$corpus" >"$log" 2>&1
+    -artifact_prefix="$findings/" "${options[@]}" "$corpus" >"$log" 2>&1
   rc=$?
   set -e
 

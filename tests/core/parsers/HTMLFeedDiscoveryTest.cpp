@@ -236,6 +236,19 @@ TEST(HTMLFeedDiscovery, SurvivesHostilePages)
   EXPECT_EQ(found.front().find("root:"), std::string::npos);
 }
 
+TEST(HTMLFeedDiscovery, ReadsCharactersThatStraddleTheParsersSlices)
+{
+  // Pages reach the parser in slices of 64 KiB; a character cut in two by a slice boundary is still one character, and
+  // so is everything after it.
+  for (int shift = 0; shift < 4; ++shift) {
+    QString page = QStringLiteral("<p>") + QString(65536 - 3 - 1 - shift, u'a');
+    page += QStringLiteral("\u00e9\u20ac\U0001F600</p>");
+    page +=
+        QStringLiteral("<link rel=alternate type=application/rss+xml title=\"\u00c9t\u00e9 \u20ac\" href=/\u00e9.xml>");
+    EXPECT_EQ(links(page), std::vector<std::string>({"/\u00e9.xml|\u00e9t\u00e9 \u20ac"})) << "shift " << shift;
+  }
+}
+
 TEST(HTMLFeedDiscovery, ReadsPagesOnManyThreadsAtOnce)
 {
   const QString page = fixture("link-tags.html");
