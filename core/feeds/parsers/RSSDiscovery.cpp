@@ -153,12 +153,28 @@ void endNewLocationText(DiscoveryScan* scan)
   }
 }
 
+// Runs one callback's work; nothing may unwind through the C parser, so a
+// failure stops the scan and is reported when the parser has returned.
+template <typename Work>
+void guarded(DiscoveryScan* scan, Work work)
+{
+  if (scan->finished)
+    return;
+  try {
+    work();
+  } catch (const std::exception& e) {
+    scan->failed = true;
+    scan->failure = QString::fromUtf8(e.what());
+    scan->stop();
+  }
+}
+
 void startElement(void* userData, const xmlChar* name, const xmlChar** attributes)
 {
   auto* scan = static_cast<DiscoveryScan*>(userData);
-  if (scan->finished || !name)
+  if (!name)
     return;
-  try {
+  guarded(scan, [&] {
     const char* element = reinterpret_cast<const char*>(name);
     switch (scan->target) {
       case DiscoveryScan::Target::LinkTags:
@@ -175,40 +191,37 @@ void startElement(void* userData, const xmlChar* name, const xmlChar** attribute
           scan->inNewLocation = true;
         break;
     }
-  } catch (const std::exception& e) {
-    scan->failed = true;
-    scan->failure = QString::fromUtf8(e.what());
-    scan->stop();
-  }
+  });
+}
+
+// Any other markup ends the text of a newLocation element.
+void otherMarkup(void* userData, const xmlChar*, const xmlChar*)
+{
+  auto* scan = static_cast<DiscoveryScan*>(userData);
+  if (scan->target == DiscoveryScan::Target::XMLRedirect)
+    guarded(scan, [&] { endNewLocationText(scan); });
 }
 
 void endElement(void* userData, const xmlChar*)
 {
-  auto* scan = static_cast<DiscoveryScan*>(userData);
-  if (!scan->finished && scan->target == DiscoveryScan::Target::XMLRedirect)
-    endNewLocationText(scan);
-}
-
-void characters(void* userData, const xmlChar* text, int length)
-{
-  auto* scan = static_cast<DiscoveryScan*>(userData);
-  if (scan->finished || !scan->inNewLocation || length <= 0)
-    return;
-  const qsizetype room = kLongestRedirectText - scan->newLocationText.size();
-  if (room > 0)
-    scan->newLocationText += QString::fromUtf8(reinterpret_cast<const char*>(text), length).left(room);
-}
-
-void otherMarkup(void* userData, const xmlChar*, const xmlChar*)
-{
-  auto* scan = static_cast<DiscoveryScan*>(userData);
-  if (!scan->finished && scan->target == DiscoveryScan::Target::XMLRedirect)
-    endNewLocationText(scan);
+  otherMarkup(userData, nullptr, nullptr);
 }
 
 void comment(void* userData, const xmlChar*)
 {
   otherMarkup(userData, nullptr, nullptr);
+}
+
+void characters(void* userData, const xmlChar* text, int length)
+{
+  auto* scan = static_cast<DiscoveryScan*>(userData);
+  if (!scan->inNewLocation || length <= 0)
+    return;
+  guarded(scan, [&] {
+    const qsizetype room = kLongestRedirectText - scan->newLocationText.size();
+    if (room > 0)
+      scan->newLocationText += QString::fromUtf8(reinterpret_cast<const char*>(text), length).left(room);
+  });
 }
 
 void ignoreStructuredError(void*, xmlErrorPtr) {}
