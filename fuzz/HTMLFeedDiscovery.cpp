@@ -2,7 +2,7 @@
 // web addresses out of normalizeURL. Inputs run past 64 KiB so that pages
 // reach the parser in more than one slice.
 // Seeds: tests/fixtures/html
-// Fuzz options: -max_len=200000
+// Fuzz options: -max_len=200000 -len_control=0
 
 #include "ZPHFuzzSupport.h"
 
