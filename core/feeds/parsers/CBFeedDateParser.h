@@ -1,0 +1,58 @@
+#pragma once
+
+// Feed dates: RFC 822 dates of RSS ("Tue, 10 Jun 2003 04:00:00 GMT") and
+// W3C/ISO 8601 dates of Atom and Dublin Core ("2003-12-13T18:30:02Z"), read
+// from raw bytes without locale-dependent formatters on the common path. The
+// reading is forgiving: digit runs and a month word are picked out by
+// position and stray text never makes it fail. Fields out of range (month 13,
+// day 32, hour 25) give no date rather than a rolled-over one.
+//
+// Every function here may run on any thread at once: the calendar and time
+// zone the dates are built with are kept per thread.
+
+#include <QtCore/QDateTime>
+#include <QtCore/QString>
+
+#include <climits>
+#include <cstddef>
+
+// The date in `bytes` (not NUL-terminated, `length` bytes), in UTC, or an
+// invalid QDateTime ("nil") when there is none. Texts shorter than 6 or
+// longer than 50 bytes give nil. A text holding a space or a comma is read as
+// RFC 822, any other as W3C. Years of two digits are 2000-2049 (00-49) or
+// 1950-1999 (50-99); three-digit years count from 1900.
+QDateTime ZPHDateWithBytes(const char* bytes, std::size_t length);
+
+// ZPHDateWithBytes over the UTF-8 bytes of `string`.
+QDateTime ZPHDateWithString(const QString& string);
+
+// 2006-03-03 06:28:16 UTC. Feed dates not later than this are suspect: an RFC
+// 822 date that comes out earlier is tried once more with the fallback
+// formatter.
+QDateTime earliestDateAcceptable();
+
+// Whether `date` is later than earliestDateAcceptable().
+bool ZPHIsDateReasonableAsPubDate(const QDateTime& date);
+
+// The steps of the reading, exposed for tests.
+
+// "Missing": no digit before the end of the text.
+constexpr int ZPHMissingNumericValue = INT_MAX;
+
+// From `start`, skips non-digits and reads the following digit run, at most
+// min(maxDigits, 4) digits. Gives the value, or ZPHMissingNumericValue. The
+// out position is the last character looked at: the last digit read when the
+// limit was reached, else the non-digit that ended the run (the length when
+// the text ended).
+int nextNumericValue(const char* bytes, std::size_t length, std::size_t start, int maxDigits, std::size_t* outPosition);
+
+// The zone offset written from `start` on ("GMT", "Z", "+05:30", "-0700",
+// "PDT"...), in seconds east of UTC. Anything unknown gives 0.
+int parsedTimeZoneOffset(const char* bytes, std::size_t length, std::size_t start);
+
+// Builds the UTC date of the given fields (Gregorian calendar) and subtracts
+// `timeZoneOffset` seconds. A negative month, day, hour, minute or second
+// stands for an unset field, which takes its lowest value (month and day 1,
+// the rest 0). Fields out of range give nil, as does a year outside 1..9999.
+QDateTime dateWithYearMonthDayHourMinuteSecondAndTimeZoneOffset(int year, int month, int day, int hour, int minute,
+                                                                int second, int timeZoneOffset);
