@@ -3,7 +3,8 @@
 #include "foundation/CBCollections.h"
 #include "foundation/CBString.h"
 
-std::shared_ptr<CBParsedEnclosure> CBParsedEnclosure::enclosureWithFeedEnclosureDictionary(const QVariantMap& dictionary)
+std::shared_ptr<CBParsedEnclosure> CBParsedEnclosure::enclosureWithFeedEnclosureDictionary(
+    const QVariantMap& dictionary)
 {
   QString urlString = cb_stringForKey(dictionary, QStringLiteral("url"));
   if (urlString.isEmpty())

@@ -42,8 +42,8 @@ QString CBParsedNewsItem::preview() const
   const QString source = m_summary.isEmpty() ? m_content : m_summary;
   if (source.isEmpty())
     return {};
-  QString text = cb_stringByFilteringHTMLTagContentsWithinTagsWithNames(source, {QStringLiteral("style"),
-                                                                                 QStringLiteral("script")});
+  QString text = cb_stringByFilteringHTMLTagContentsWithinTagsWithNames(
+      source, {QStringLiteral("style"), QStringLiteral("script")});
   text = cb_mutableStringWithStrippedHTML(text, 0);
   text = ZPHMarkupParser::stringFromMarkup(QStringLiteral("<html><body>%1</body></html>").arg(text));
   cb_collapseWhitespace(text);
@@ -92,8 +92,7 @@ QVariantList CBParsedNewsItem::enclosuresPlist() const
   if (m_enclosures.isEmpty())
     return {};
   QVariantList list;
-  for (const auto& enclosure : m_enclosures)
-    list.append(enclosure->dictionaryRepresentation());
+  for (const auto& enclosure : m_enclosures) list.append(enclosure->dictionaryRepresentation());
   return list;
 }
 

@@ -70,8 +70,7 @@ void ZPHAbstractFeedParser::processEnclosure()
     return;
   QVariantMap dictionary;
   if (const ZPHXMLAttributes* attributes = currentXMLAttributes()) {
-    for (auto it = attributes->cbegin(); it != attributes->cend(); ++it)
-      dictionary.insert(it.key(), it.value());
+    for (auto it = attributes->cbegin(); it != attributes->cend(); ++it) dictionary.insert(it.key(), it.value());
   }
   m_newsItem->addEnclosure(CBParsedEnclosure::enclosureWithFeedEnclosureDictionary(dictionary));
 }

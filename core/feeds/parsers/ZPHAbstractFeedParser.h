@@ -15,13 +15,13 @@
 
 #include <memory>
 
-extern const QString ZPHAbstractFeedParserAttributeKeyURL;                // "url"
-extern const QString ZPHAbstractFeedParserAttributeKeyHref;               // "href"
-extern const QString ZPHAbstractFeedParserAttributeKeyRel;                // "rel"
-extern const QString ZPHAbstractFeedParserAttributeRelValueAlternate;     // "alternate"
-extern const QString ZPHAbstractFeedParserAttributeRelValueRelated;       // "related"
-extern const QString ZPHAbstractFeedParserAttributeRelValueEnclosure;     // "enclosure"
-extern const QString ZPHAbstractFeedParserAttributeRelValueImage;         // "image"
+extern const QString ZPHAbstractFeedParserAttributeKeyURL;             // "url"
+extern const QString ZPHAbstractFeedParserAttributeKeyHref;            // "href"
+extern const QString ZPHAbstractFeedParserAttributeKeyRel;             // "rel"
+extern const QString ZPHAbstractFeedParserAttributeRelValueAlternate;  // "alternate"
+extern const QString ZPHAbstractFeedParserAttributeRelValueRelated;    // "related"
+extern const QString ZPHAbstractFeedParserAttributeRelValueEnclosure;  // "enclosure"
+extern const QString ZPHAbstractFeedParserAttributeRelValueImage;      // "image"
 
 class ZPHAbstractFeedParser;
 
@@ -58,8 +58,7 @@ protected:
   {
     return false;
   }
-  virtual QString attributeDictionaryKeyForAttributeLocalName(const QString& /*localName*/,
-                                                              const QString& /*prefix*/)
+  virtual QString attributeDictionaryKeyForAttributeLocalName(const QString& /*localName*/, const QString& /*prefix*/)
   {
     return {};
   }

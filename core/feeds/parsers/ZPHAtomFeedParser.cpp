@@ -60,8 +60,7 @@ bool ZPHAtomFeedParser::parserWantsAttributesForTagWithLocalName(const QString& 
   return false;
 }
 
-QString ZPHAtomFeedParser::attributeDictionaryKeyForAttributeLocalName(const QString& localName,
-                                                                       const QString& prefix)
+QString ZPHAtomFeedParser::attributeDictionaryKeyForAttributeLocalName(const QString& localName, const QString& prefix)
 {
   if (prefix.isEmpty()) {
     if (localName == QLatin1String("term") || localName == kType || localName == QLatin1String("href") ||

@@ -13,9 +13,9 @@
 
 #include <memory>
 
-extern const QString ZPHAtomNamespaceURI;       // "http://www.w3.org/2005/Atom"
-extern const QString ZPHAtom03NamespaceURI;     // "http://purl.org/atom/ns#"
-extern const QString ZPHMediaRSSNamespaceURI;   // "http://search.yahoo.com/mrss/"
+extern const QString ZPHAtomNamespaceURI;      // "http://www.w3.org/2005/Atom"
+extern const QString ZPHAtom03NamespaceURI;    // "http://purl.org/atom/ns#"
+extern const QString ZPHMediaRSSNamespaceURI;  // "http://search.yahoo.com/mrss/"
 
 class ZPHAtomFeedParser : public ZPHAbstractFeedParser {
 public:

@@ -25,8 +25,7 @@ inline QDateTime ZPHDateWithString(const QString& string)
         rfc = rfc.left(rfc.size() - qsizetype(std::strlen(zone))) + QLatin1String(" +0000");
     }
     date = QDateTime::fromString(rfc, Qt::RFC2822Date);
-  }
-  else
+  } else
     date = QDateTime::fromString(text, Qt::ISODateWithMs);
   if (!date.isValid())
     return {};

@@ -11,7 +11,10 @@
 
 class ZPHFeedTypeDetectorParser : public ZPHStreamingXMLParser {
 public:
-  static std::unique_ptr<ZPHFeedTypeDetectorParser> xmlParser() { return std::make_unique<ZPHFeedTypeDetectorParser>(); }
+  static std::unique_ptr<ZPHFeedTypeDetectorParser> xmlParser()
+  {
+    return std::make_unique<ZPHFeedTypeDetectorParser>();
+  }
 
   CBFeedType feedType() const { return m_feedType; }
   int countStartElements() const { return m_countStartElements; }

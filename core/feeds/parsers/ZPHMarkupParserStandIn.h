@@ -16,10 +16,9 @@ public:
   static QString stringFromMarkup(const QString& markup)
   {
     const QByteArray bytes = markup.trimmed().toUtf8();
-    htmlDocPtr document =
-        htmlReadMemory(bytes.constData(), int(bytes.size()), nullptr, "utf-8",
-                       HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET |
-                           HTML_PARSE_COMPACT);
+    htmlDocPtr document = htmlReadMemory(
+        bytes.constData(), int(bytes.size()), nullptr, "utf-8",
+        HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET | HTML_PARSE_COMPACT);
     if (document == nullptr)
       return QString(QLatin1String(""));
     QByteArray text;

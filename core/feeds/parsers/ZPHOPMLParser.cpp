@@ -33,8 +33,8 @@ void ZPHOPMLParser::xmlStartElement(const QString& localName, const QString& pre
   if (name.isEmpty())
     name = attributeIgnoringCase(current, QStringLiteral("text"));
   const QString xmlUrl = attributeIgnoringCase(current, QStringLiteral("xmlUrl"));
-  const bool isFeed = attributeIgnoringCase(current, QStringLiteral("type")).toLower() == QLatin1String("rss") ||
-                      !xmlUrl.isEmpty();
+  const bool isFeed =
+      attributeIgnoringCase(current, QStringLiteral("type")).toLower() == QLatin1String("rss") || !xmlUrl.isEmpty();
 
   ZPHStubItem stub;
   if (isFeed) {

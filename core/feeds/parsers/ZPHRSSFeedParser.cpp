@@ -8,9 +8,8 @@ const QString kRdfAbout = QStringLiteral("rdf:about");
 
 const QStringList& ZPHRSSFeedParser::knownPrefixes()
 {
-  static const QStringList prefixes = {QStringLiteral("dc"),      QStringLiteral("media"),
-                                       QStringLiteral("rdf"),     QStringLiteral("atom"),
-                                       QStringLiteral("content"), QStringLiteral("itunes")};
+  static const QStringList prefixes = {QStringLiteral("dc"),   QStringLiteral("media"),   QStringLiteral("rdf"),
+                                       QStringLiteral("atom"), QStringLiteral("content"), QStringLiteral("itunes")};
   return prefixes;
 }
 
@@ -40,10 +39,10 @@ QString ZPHRSSFeedParser::attributeDictionaryKeyForAttributeLocalName(const QStr
 {
   if (prefix == QLatin1String("rdf"))
     return localName == QLatin1String("about") ? kRdfAbout : QString();
-  static const QStringList names = {
-      QStringLiteral("url"),    QStringLiteral("isPermaLink"), QStringLiteral("length"), QStringLiteral("type"),
-      QStringLiteral("width"),  QStringLiteral("height"),      QStringLiteral("fileSize"), QStringLiteral("bitrate"),
-      QStringLiteral("medium"), QStringLiteral("role")};
+  static const QStringList names = {QStringLiteral("url"),      QStringLiteral("isPermaLink"), QStringLiteral("length"),
+                                    QStringLiteral("type"),     QStringLiteral("width"),       QStringLiteral("height"),
+                                    QStringLiteral("fileSize"), QStringLiteral("bitrate"),     QStringLiteral("medium"),
+                                    QStringLiteral("role")};
   if (!prefix.isEmpty())
     return {};
   return names.contains(localName) ? localName : QString();

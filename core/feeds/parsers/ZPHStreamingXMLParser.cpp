@@ -192,8 +192,8 @@ struct ZPHStreamingXMLParserCallbacks {
   {
     if (name == nullptr)
       return nullptr;
-    auto* entry = const_cast<ZPHHTMLEntityTable::Entry*>(
-        ZPHHTMLEntityTable::shared().find(reinterpret_cast<const char*>(name)));
+    auto* entry =
+        const_cast<ZPHHTMLEntityTable::Entry*>(ZPHHTMLEntityTable::shared().find(reinterpret_cast<const char*>(name)));
     if (entry == nullptr)
       return nullptr;
     auto* parserContext = static_cast<xmlParserCtxtPtr>(parser(context)->m_context);
@@ -241,8 +241,8 @@ bool ZPHStreamingXMLParser::parseData(const QByteArray& data, ZPHError* error)
     bytes += 3;
     length -= 3;
   }
-  while (length > 0 && (*bytes == ' ' || *bytes == '\t' || *bytes == '\n' || *bytes == '\r' || *bytes == '\v' ||
-                        *bytes == '\f')) {
+  while (length > 0 &&
+         (*bytes == ' ' || *bytes == '\t' || *bytes == '\n' || *bytes == '\r' || *bytes == '\v' || *bytes == '\f')) {
     ++bytes;
     --length;
   }
@@ -346,8 +346,7 @@ QString ZPHStreamingXMLParser::keyWithLocalName(const QString& localName, const 
   return prefix + QLatin1Char(':') + localName;
 }
 
-void ZPHStreamingXMLParser::prefixFromQualifiedName(const QString& qualifiedName, QString* prefix,
-                                                    QString* localName)
+void ZPHStreamingXMLParser::prefixFromQualifiedName(const QString& qualifiedName, QString* prefix, QString* localName)
 {
   const QStringList parts = qualifiedName.split(QLatin1Char(':'));
   if (qualifiedName.contains(QLatin1Char(':')) && parts.size() >= 2) {
@@ -440,8 +439,7 @@ void ZPHStreamingXMLParser::appendBytes(QByteArrayView utf8)
   if (count > room) {
     // Cut before a character that would not fit whole.
     count = room;
-    while (count > 0 && (static_cast<unsigned char>(utf8[count]) & 0xC0) == 0x80)
-      --count;
+    while (count > 0 && (static_cast<unsigned char>(utf8[count]) & 0xC0) == 0x80) --count;
   }
   m_characterBuffer.append(utf8.data(), count);
 }
@@ -469,4 +467,38 @@ void ZPHStreamingXMLParser::addItemToDictionary(const QString& localName, const 
   if (!string.isNull())
     dictionary.insert(keyWithLocalName(localName, prefix), string);
   endStoringCharacters();
+}
+
+namespace {
+void ZPHEmptyStartElement(void*, const xmlChar*, const xmlChar*, const xmlChar*, int, const xmlChar**, int, int,
+                          const xmlChar**)
+{
+}
+void ZPHEmptyEndElement(void*, const xmlChar*, const xmlChar*, const xmlChar*) {}
+void ZPHEmptyCharacters(void*, const xmlChar*, int) {}
+}  // namespace
+
+void ZPHStreamingXMLParserEmptyPass(const QByteArray& data)
+{
+  ZPHInitializeLibXML();
+  xmlParserCtxtPtr context = xmlCreateMemoryParserCtxt(data.constData(), int(data.size()));
+  if (context == nullptr)
+    return;
+  xmlSAXHandler& handler = *context->sax;
+  std::memset(&handler, 0, sizeof(handler));
+  handler.initialized = XML_SAX2_MAGIC;
+  handler.startElementNs = ZPHEmptyStartElement;
+  handler.endElementNs = ZPHEmptyEndElement;
+  handler.characters = ZPHEmptyCharacters;
+  handler.ignorableWhitespace = ZPHEmptyCharacters;
+  handler.cdataBlock = ZPHEmptyCharacters;
+  handler.serror = [](void*, xmlErrorPtr) {};
+  context->userData = nullptr;
+  xmlCtxtUseOptions(context, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+  xmlParseDocument(context);
+  if (context->myDoc != nullptr) {
+    xmlFreeDoc(context->myDoc);
+    context->myDoc = nullptr;
+  }
+  xmlFreeParserCtxt(context);
 }

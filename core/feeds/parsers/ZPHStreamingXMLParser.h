@@ -115,7 +115,10 @@ protected:
 
   // Attributes of the element being started or ended (simple form); null
   // when it has none.
-  const ZPHXMLAttributes* currentXMLAttributes() const { return m_hasCurrentAttributes ? &m_currentXMLAttributes : nullptr; }
+  const ZPHXMLAttributes* currentXMLAttributes() const
+  {
+    return m_hasCurrentAttributes ? &m_currentXMLAttributes : nullptr;
+  }
   QString currentAttribute(const QString& key) const { return m_currentXMLAttributes.value(key); }
   void setCurrentXMLAttributes(const ZPHXMLAttributes& attributes);
   void pushCurrentXMLAttributes();
@@ -141,3 +144,8 @@ private:
   QString m_dataURL;
   QHash<const void*, QString> m_internedStrings;
 };
+
+// Measurement aid for the benchmarks: one plain libxml2 SAX2 pass over the
+// data (memory parser, the same parser options, callbacks that do nothing),
+// the floor the readers are compared with.
+void ZPHStreamingXMLParserEmptyPass(const QByteArray& data);

@@ -20,7 +20,11 @@ TEST(FeedType, MarkersSignaturesAndLimits)
       {"png", QByteArray("\x89PNG\r\n\x1a\n\0\0\0\0<rss>", 17), CBFeedTypeNotAFeed},
       {"jpeg", QByteArray("\xff\xd8\xff\xe0\0\x10JFIF\0\x01<rss>", 18), CBFeedTypeNotAFeed},
       {"gif", QByteArray("GIF89a......<rss>"), CBFeedTypeNotAFeed},
-      {"mp4", QByteArray("\0\0\0\x18" "ftypmp42<rss>", 17), CBFeedTypeNotAFeed},
+      {"mp4",
+       QByteArray("\0\0\0\x18"
+                  "ftypmp42<rss>",
+                  17),
+       CBFeedTypeNotAFeed},
       {"rss marker", "<rss version=\"2.0\">", CBFeedTypeRSS},
       {"rdf marker", "<rdf:RDF>", CBFeedTypeRSS},
       {"feed marker", "<feed xmlns=\"http://www.w3.org/2005/Atom\">", CBFeedTypeAtom},
@@ -36,8 +40,7 @@ TEST(FeedType, MarkersSignaturesAndLimits)
       {"prefixed RDF", "<r:RDF xmlns:r=\"u\"/>", CBFeedTypeRSS},
       {"not xml", "just some text", CBFeedTypeNotAFeed},
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(CBFeedTypeForData(c.data), c.expected) << c.name;
+  for (const Case& c : cases) EXPECT_EQ(CBFeedTypeForData(c.data), c.expected) << c.name;
   EXPECT_TRUE(CBDataIsFeed("<rss/>"));
   EXPECT_FALSE(CBDataIsFeed("<html/>"));
   EXPECT_FALSE(CBDataIsProbablyMedia("GIF89a"));  // under 12 bytes
@@ -45,8 +48,9 @@ TEST(FeedType, MarkersSignaturesAndLimits)
 
 TEST(FeedType, UTF16FeedIsFoundByTheParser)
 {
-  const QString text = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-16\"?><rss><channel><item>"
-                                      "<title>Wide</title></item></channel></rss>");
+  const QString text = QStringLiteral(
+      "<?xml version=\"1.0\" encoding=\"UTF-16\"?><rss><channel><item>"
+      "<title>Wide</title></item></channel></rss>");
   QStringEncoder encoder(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom);
   const QByteArray data = encoder(text);
   EXPECT_EQ(CBFeedTypeForData(data), CBFeedTypeRSS);

@@ -8,8 +8,7 @@ namespace {
 QString allText(const ParsedFixture& parsed)
 {
   QString text = parsed.proxy->feedTitle();
-  for (const auto& item : parsed.proxy->newsItems())
-    text += item->title() + item->content() + item->guid();
+  for (const auto& item : parsed.proxy->newsItems()) text += item->title() + item->content() + item->guid();
   return text;
 }
 }  // namespace
@@ -112,12 +111,10 @@ TEST(HostileInput, FiftyMegabyteFeedIsBounded)
   xml += "</title><description>";
   const QByteArray words = "lorem ipsum &amp; dolor ";
   xml.reserve(52 * 1024 * 1024);
-  while (xml.size() < 12 * 1024 * 1024)
-    xml += words;
+  while (xml.size() < 12 * 1024 * 1024) xml += words;
   xml += "</description></item>";
   const QByteArray item = "<item><title>Small</title><description>" + QByteArray(3200, 'z') + "</description></item>";
-  while (xml.size() < 50 * 1024 * 1024)
-    xml += item;
+  while (xml.size() < 50 * 1024 * 1024) xml += item;
   xml += "</channel></rss>";
 
   const ParsedFixture parsed = ParseFeedBytes(xml);

@@ -54,8 +54,7 @@ TEST(ParsedNewsItem, HashIgnoresDatesButNotCategoryOrder)
     item->setGuid(QStringLiteral("g"));
     item->setTitle(QStringLiteral("t"));
     item->setPubDate(date);
-    for (const QString& category : categories)
-      item->addCategory(category);
+    for (const QString& category : categories) item->addCategory(category);
     return item;
   };
   const auto a = make(QDateTime::fromSecsSinceEpoch(1), {QStringLiteral("x"), QStringLiteral("y")});

@@ -97,8 +97,9 @@ TEST(RSSParser, DelegateCanDropItems)
   } delegate;
   ZPHRSSFeedParser parser;
   parser.setDelegate(&delegate);
-  parser.parseData("<rss><channel><item><title>1</title></item><item><title>2</title></item>"
-                   "<item><title>3</title></item></channel></rss>");
+  parser.parseData(
+      "<rss><channel><item><title>1</title></item><item><title>2</title></item>"
+      "<item><title>3</title></item></channel></rss>");
   ASSERT_EQ(parser.newsItems().size(), 2);
   EXPECT_EQ(parser.newsItems()[1]->title(), "3");
 }

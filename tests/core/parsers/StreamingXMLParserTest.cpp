@@ -21,8 +21,7 @@ protected:
     ZPHStreamingXMLParser::xmlStartElement(localName, prefix, uri, namespaces, attributes);
     events << QStringLiteral("start %1|%2|%3").arg(localName, prefix.isNull() ? QStringLiteral("nil") : prefix, uri);
     if (attributes) {
-      for (const ZPHXMLRawAttribute& attribute : *attributes)
-        rawAttributes << attribute.dictionary();
+      for (const ZPHXMLRawAttribute& attribute : *attributes) rawAttributes << attribute.dictionary();
     }
     startStoringCharacters();
   }
@@ -117,8 +116,7 @@ TEST(StreamingXMLParser, EscapedAmpersandReferenceReachesReadersDifferently)
   ASSERT_EQ(items.size(), 1);
   EXPECT_EQ(std::get<std::shared_ptr<ZPHFeedStub>>(items[0])->userSpecifiedName(), "a&b");
 
-  const QByteArray rss =
-      "<rss><channel><item><enclosure url=\"http://x/a&amp;#38;b.mp3\"/></item></channel></rss>";
+  const QByteArray rss = "<rss><channel><item><enclosure url=\"http://x/a&amp;#38;b.mp3\"/></item></channel></rss>";
   ZPHRSSFeedParser rssParser;
   rssParser.parseData(rss);
   ASSERT_EQ(rssParser.newsItems().size(), 1);
