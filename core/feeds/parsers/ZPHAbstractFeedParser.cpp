@@ -1,6 +1,7 @@
 #include "feeds/parsers/ZPHAbstractFeedParser.h"
 
 #include "foundation/CBCollections.h"
+#include "platform/ZPHLog.h"
 
 const QString ZPHAbstractFeedParserAttributeKeyURL = QStringLiteral("url");
 const QString ZPHAbstractFeedParserAttributeKeyHref = QStringLiteral("href");
@@ -125,8 +126,10 @@ void ZPHAbstractFeedParser::removeNewsItemIfDelegateWishes()
     if (!m_newsItems.isEmpty())
       m_newsItems.removeLast();
   }
-  if (m_newsItems.size() >= MaximumNewsItems)
+  if (m_newsItems.size() >= MaximumNewsItems && isParsing()) {
+    qCWarning(zphFeeds) << "Stopping after" << m_newsItems.size() << "items";
     stopParsing();
+  }
 }
 
 void ZPHAbstractFeedParser::notifyDelegateThatFeedParserDidComplete()

@@ -140,6 +140,13 @@ struct ZPHStreamingXMLParserCallbacks {
     ZPHStreamingXMLParser* self = parser(context);
     if (self->m_stopped)
       return;
+    if (++self->m_depth > ZPHStreamingXMLParser::MaximumElementDepth) {
+      self->recordError(
+          XML_ERR_INTERNAL_ERROR,
+          QStringLiteral("Elements nested more than %1 deep").arg(ZPHStreamingXMLParser::MaximumElementDepth));
+      self->stopParsing();
+      return;
+    }
     const QString name = self->internedString(localName);
     const QString prefixString = self->internedString(prefix);
     const QString uriString = self->internedString(uri);
@@ -168,6 +175,7 @@ struct ZPHStreamingXMLParserCallbacks {
     ZPHStreamingXMLParser* self = parser(context);
     if (self->m_stopped)
       return;
+    --self->m_depth;
     self->xmlEndElement(self->internedString(localName), self->internedString(prefix), self->internedString(uri));
   }
 
@@ -262,6 +270,7 @@ bool ZPHStreamingXMLParser::parseData(const QByteArray& data, ZPHError* error)
   handler.serror = ZPHStreamingXMLParserCallbacks::structuredError;
 
   m_stopped = false;
+  m_depth = 0;
   m_error = ZPHError();
   const int head = int(qMin<qsizetype>(length, 4));
   xmlParserCtxtPtr context = xmlCreatePushParserCtxt(&handler, this, bytes, head, nullptr);

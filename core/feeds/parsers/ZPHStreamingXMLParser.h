@@ -15,7 +15,9 @@
 //   them are undeclared too and a billion-laughs document ends at its first
 //   such reference with an XML error;
 // - the character buffer keeps at most MaximumBufferedTextBytes of text per
-//   element (the rest of that element's text is dropped);
+//   element (the rest of that element's text is dropped), and elements nest
+//   at most MaximumElementDepth deep (libxml2's push parser has no limit of
+//   its own there);
 // - the data is fed in chunks, so a reader that stops early (the type
 //   detector) reads no further than the chunk it stopped in.
 
@@ -61,6 +63,8 @@ class ZPHStreamingXMLParser {
 public:
   // Text kept per element; more is dropped.
   static constexpr qsizetype MaximumBufferedTextBytes = 8 * 1024 * 1024;
+  // Elements open at once; deeper nesting ends the parse with an error.
+  static constexpr int MaximumElementDepth = 1024;
   // Size of the pieces the data is fed in.
   static constexpr qsizetype ChunkBytes = 16 * 1024;
 
@@ -140,6 +144,7 @@ private:
   bool m_hasCurrentAttributes = false;
   void* m_context = nullptr;  // xmlParserCtxtPtr while parsing
   bool m_stopped = false;
+  int m_depth = 0;
   ZPHError m_error;
   QString m_dataURL;
   QHash<const void*, QString> m_internedStrings;

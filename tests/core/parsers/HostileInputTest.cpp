@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+#include <vector>
+
 namespace {
 QString allText(const ParsedFixture& parsed)
 {
@@ -124,4 +128,53 @@ TEST(HostileInput, FiftyMegabyteFeedIsBounded)
   EXPECT_GT(huge, 0);
   EXPECT_LE(huge, ZPHStreamingXMLParser::MaximumBufferedTextBytes);
   EXPECT_EQ(parsed.count(), ZPHAbstractFeedParser::MaximumNewsItems);
+}
+
+TEST(HostileInput, OverlongTextIsCutAtACharacterBoundary)
+{
+  QByteArray text;
+  const qsizetype count = (ZPHStreamingXMLParser::MaximumBufferedTextBytes + 4096) / 2;
+  text.reserve(count * 2);
+  for (qsizetype i = 0; i < count; ++i) text += "\xC3\xA9";  // é
+  const ParsedFixture parsed = ParseFeedBytes("<rss><channel><item><description>x" + text +
+                                              "</description><title>After</title></item></channel></rss>");
+  ASSERT_EQ(parsed.count(), 1);
+  const QString content = parsed.item(0)->content();
+  EXPECT_LE(content.toUtf8().size(), ZPHStreamingXMLParser::MaximumBufferedTextBytes);
+  EXPECT_GT(content.size(), 1000000);
+  EXPECT_FALSE(content.contains(QChar::ReplacementCharacter));
+  EXPECT_EQ(parsed.item(0)->title(), "After");
+}
+
+TEST(HostileInput, DeepNestingEndsWithAnError)
+{
+  QByteArray xml = "<rss><channel><item><title>Kept</title></item>";
+  for (int i = 0; i < 100000; ++i) xml += "<d>";
+  const ParsedFixture parsed = ParseFeedBytes(xml);
+  ASSERT_TRUE(parsed.isFeed);
+  EXPECT_TRUE(parsed.error.localizedDescription().contains("deep")) << parsed.error.toString().toStdString();
+  ASSERT_EQ(parsed.count(), 1);
+  EXPECT_EQ(parsed.item(0)->title(), "Kept");
+}
+
+TEST(HostileInput, ParsesOnManyThreadsAtOnce)
+{
+  const QByteArray xml = ZPHTestFixture("feeds/undeclared-entity.xml");
+  std::atomic<int> good{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 6; ++t) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < 40; ++i) {
+        CBFeedParserProxy proxy;
+        proxy.parseData(xml);
+        const auto items = proxy.newsItems();
+        if (items.size() == 3 && items[1]->title() == QString::fromUtf8("Copy© … —") &&
+            items[1]->enclosures().size() == 1 &&
+            items[1]->enclosures()[0]->urlString() == QString::fromUtf8("http://e.example.com/xé.mp3"))
+          ++good;
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(good.load(), 6 * 40);
 }

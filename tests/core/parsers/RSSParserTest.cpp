@@ -103,3 +103,14 @@ TEST(RSSParser, DelegateCanDropItems)
   ASSERT_EQ(parser.newsItems().size(), 2);
   EXPECT_EQ(parser.newsItems()[1]->title(), "3");
 }
+
+TEST(RSSParser, UndeclaredKnownPrefixIsStillRead)
+{
+  // Sloppy feeds use dc: without declaring it: a namespace error, not the end.
+  const ParsedFixture parsed =
+      ParseFeedBytes("<rss><channel><item><dc:creator>Ann</dc:creator><title>T</title></item></channel></rss>");
+  ASSERT_EQ(parsed.count(), 1);
+  EXPECT_EQ(parsed.item(0)->author(), "Ann");
+  EXPECT_EQ(parsed.item(0)->title(), "T");
+  EXPECT_TRUE(parsed.error.isNull());
+}
