@@ -10,7 +10,12 @@
 #include <QtCore/QString>
 #include <QtCore/QTimeZone>
 
+#include <cstddef>
 #include <cstring>
+
+// Kept in a namespace of its own so that it never clashes with the real
+// functions at link time.
+namespace zph_feed_date_stand_in {
 
 inline QDateTime ZPHDateWithString(const QString& string)
 {
@@ -32,9 +37,14 @@ inline QDateTime ZPHDateWithString(const QString& string)
   return date.toUTC();
 }
 
-inline QDateTime ZPHDateWithBytes(const char* bytes, qsizetype length)
+inline QDateTime ZPHDateWithBytes(const char* bytes, std::size_t length)
 {
   if (bytes == nullptr || length < 6 || length > 50)
     return {};
-  return ZPHDateWithString(QString::fromUtf8(bytes, length));
+  return ZPHDateWithString(QString::fromUtf8(bytes, qsizetype(length)));
 }
+
+}  // namespace zph_feed_date_stand_in
+
+using zph_feed_date_stand_in::ZPHDateWithBytes;
+using zph_feed_date_stand_in::ZPHDateWithString;

@@ -11,6 +11,10 @@
 #include <memory>
 #include <variant>
 
+// Kept in a namespace of its own so that it never clashes with the real
+// classes at link time.
+namespace zph_stubs_stand_in {
+
 class ZPHFeedStub {
 public:
   explicit ZPHFeedStub(const QString& urlString) : m_urlString(urlString) {}
@@ -61,3 +65,9 @@ private:
   QString m_title;
   QList<ZPHStubItem> m_items;
 };
+
+}  // namespace zph_stubs_stand_in
+
+using zph_stubs_stand_in::ZPHFeedStub;
+using zph_stubs_stand_in::ZPHFolderStub;
+using zph_stubs_stand_in::ZPHStubItem;

@@ -464,7 +464,7 @@ QDateTime ZPHStreamingXMLParser::currentDate() const
 {
   if (m_characterBuffer.isEmpty())
     return {};
-  return ZPHDateWithBytes(m_characterBuffer.constData(), m_characterBuffer.size());
+  return ZPHDateWithBytes(m_characterBuffer.constData(), std::size_t(m_characterBuffer.size()));
 }
 
 void ZPHStreamingXMLParser::addItemToDictionary(const QString& localName, const QString& prefix,
