@@ -119,6 +119,8 @@ QString ZPHDecodedAttributeValue(const char* begin, const char* end)
   return QString::fromUtf8(out.data(), qsizetype(out.size()));
 }
 
+void ZPHIgnoreGenericError(void*, const char*, ...) {}
+
 void ZPHInitializeLibXML()
 {
   static std::once_flag once;
@@ -269,12 +271,19 @@ bool ZPHStreamingXMLParser::parseData(const QByteArray& data, ZPHError* error)
   handler.resolveEntity = ZPHStreamingXMLParserCallbacks::resolveEntity;
   handler.serror = ZPHStreamingXMLParserCallbacks::structuredError;
 
+  // Encoding errors go to libxml2's generic handler (standard error) rather
+  // than to the parser's: keep them quiet for this parse on this thread.
+  void* const savedErrorContext = xmlGenericErrorContext;
+  const xmlGenericErrorFunc savedErrorFunc = xmlGenericError;
+  xmlSetGenericErrorFunc(nullptr, ZPHIgnoreGenericError);
+
   m_stopped = false;
   m_depth = 0;
   m_error = ZPHError();
   const int head = int(qMin<qsizetype>(length, 4));
   xmlParserCtxtPtr context = xmlCreatePushParserCtxt(&handler, this, bytes, head, nullptr);
   if (context == nullptr) {
+    xmlSetGenericErrorFunc(savedErrorContext, savedErrorFunc);
     qCWarning(zphFeeds) << "Parsing error: cannot create the XML parser";
     return true;
   }
@@ -302,6 +311,7 @@ bool ZPHStreamingXMLParser::parseData(const QByteArray& data, ZPHError* error)
   }
   xmlFreeParserCtxt(context);
   m_internedStrings.clear();
+  xmlSetGenericErrorFunc(savedErrorContext, savedErrorFunc);
 
   if (!m_error.isNull()) {
     qCWarning(zphFeeds) << "Parsing error:" << m_error.toString();

@@ -84,6 +84,21 @@ TEST(HostileInput, EncodingsByteOrderMarkAndBlankLines)
   }
 }
 
+TEST(HostileInput, BadBytesForTheDeclaredEncodingKeepEarlierItemsQuietly)
+{
+  testing::internal::CaptureStderr();
+  const ParsedFixture parsed = ParseFeedBytes(
+      "<?xml version=\"1.0\" encoding=\"EUC-JP\"?><rss><channel><item><title>Good</title></item>"
+      "<item><title>Bad \xC7\x75\xFF\xFE</title></item></channel></rss>");
+  const std::string printed = testing::internal::GetCapturedStderr();
+  ASSERT_TRUE(parsed.isFeed);
+  EXPECT_FALSE(parsed.error.isNull());
+  ASSERT_GE(parsed.count(), 1);
+  EXPECT_EQ(parsed.item(0)->title(), "Good");
+  // libxml2's own encoding messages do not reach the terminal.
+  EXPECT_EQ(printed.find("encoding error"), std::string::npos) << printed;
+}
+
 TEST(HostileInput, HTMLPageServedAsFeedIsNotAFeed)
 {
   const ParsedFixture parsed = ParseFeedFixture("html-page.html");
