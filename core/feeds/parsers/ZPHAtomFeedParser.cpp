@@ -1,0 +1,312 @@
+#include "feeds/parsers/ZPHAtomFeedParser.h"
+
+const QString ZPHAtomNamespaceURI = QStringLiteral("http://www.w3.org/2005/Atom");
+const QString ZPHAtom03NamespaceURI = QStringLiteral("http://purl.org/atom/ns#");
+const QString ZPHMediaRSSNamespaceURI = QStringLiteral("http://search.yahoo.com/mrss/");
+
+namespace {
+const QString kXMLBase = QStringLiteral("xml:base");
+const QString kType = QStringLiteral("type");
+
+// Text escaped for markup: "&", "<", ">" in text; "&", "<", '"' in
+// attribute values.
+void appendEscaped(QByteArray& out, QByteArrayView text, bool attribute)
+{
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        out.append("&amp;");
+        break;
+      case '<':
+        out.append("&lt;");
+        break;
+      case '>':
+        if (attribute)
+          out.append(c);
+        else
+          out.append("&gt;");
+        break;
+      case '"':
+        if (attribute)
+          out.append("&quot;");
+        else
+          out.append(c);
+        break;
+      default:
+        out.append(c);
+    }
+  }
+}
+}  // namespace
+
+ZPHAtomFeedParser::Namespace ZPHAtomFeedParser::namespaceOf(const QString& prefix, const QString& uri)
+{
+  if (uri == ZPHAtomNamespaceURI || uri == ZPHAtom03NamespaceURI || (uri.isEmpty() && prefix.isEmpty()))
+    return Namespace::Atom;
+  if (prefix == QLatin1String("media") || uri == ZPHMediaRSSNamespaceURI)
+    return Namespace::Media;
+  return Namespace::Other;
+}
+
+bool ZPHAtomFeedParser::parserWantsAttributesForTagWithLocalName(const QString& localName, const QString& /*prefix*/)
+{
+  if (m_elementNamespace == Namespace::Atom)
+    return localName == QLatin1String("category") || localName == QLatin1String("title") ||
+           localName == QLatin1String("link") || localName == QLatin1String("content") ||
+           localName == QLatin1String("summary") || localName == QLatin1String("entry") ||
+           localName == QLatin1String("feed");
+  if (m_elementNamespace == Namespace::Media)
+    return localName == QLatin1String("thumbnail") || localName == QLatin1String("content");
+  return false;
+}
+
+QString ZPHAtomFeedParser::attributeDictionaryKeyForAttributeLocalName(const QString& localName, const QString& prefix)
+{
+  if (prefix.isEmpty()) {
+    if (localName == QLatin1String("term") || localName == kType || localName == QLatin1String("href") ||
+        localName == QLatin1String("length") || localName == QLatin1String("rel") || localName == QLatin1String("url"))
+      return localName;
+    return {};
+  }
+  if (prefix == QLatin1String("xml") && localName == QLatin1String("base"))
+    return kXMLBase;
+  return {};
+}
+
+void ZPHAtomFeedParser::xmlStartElement(const QString& localName, const QString& prefix, const QString& uri,
+                                        const QVariantMap* namespaces, const ZPHXMLRawAttributes* attributes)
+{
+  if (m_inXHTML) {
+    addInlineElement(localName, prefix, attributes);
+    return;
+  }
+  m_elementNamespace = namespaceOf(prefix, uri);
+  ZPHAbstractFeedParser::xmlStartElement(localName, prefix, uri, namespaces, attributes);
+  const bool atom = m_elementNamespace == Namespace::Atom;
+  if (atom) {
+    if (localName == QLatin1String("source")) {
+      m_inSource = true;
+    } else if (localName == QLatin1String("entry")) {
+      addNewsItem();
+      setParsingNewsItem(true);
+    } else if (localName == QLatin1String("author")) {
+      m_parsingAuthor = true;
+    } else if ((localName == QLatin1String("content") || localName == QLatin1String("summary")) &&
+               currentAttribute(kType) == QLatin1String("xhtml")) {
+      m_inXHTML = true;
+    }
+  }
+  if (!m_inSource) {
+    if (parsingNewsItem() || (atom && localName == QLatin1String("title")))
+      startStoringCharacters();
+  }
+  if (!parsingNewsItem() && atom) {
+    if (localName == QLatin1String("link"))
+      processHeaderLink();
+    else if (localName == QLatin1String("id"))
+      startStoringCharacters();
+    else if (localName == QLatin1String("feed"))
+      processFeedTag();
+  }
+}
+
+void ZPHAtomFeedParser::xmlEndElement(const QString& localName, const QString& prefix, const QString& uri)
+{
+  const Namespace ns = namespaceOf(prefix, uri);
+  const bool atom = ns == Namespace::Atom;
+  if (m_inXHTML) {
+    if (atom && (localName == QLatin1String("content") || localName == QLatin1String("summary"))) {
+      // The wrapper's own attributes (its xml:base) come back from the stack.
+      ZPHAbstractFeedParser::xmlEndElement(localName, prefix, uri);
+      m_elementNamespace = ns;
+      if (parsingNewsItem())
+        addNewsItemElement(localName, prefix);
+      m_inXHTML = false;
+    } else {
+      addInlineEndElement(localName, prefix);
+    }
+    return;
+  }
+
+  ZPHAbstractFeedParser::xmlEndElement(localName, prefix, uri);
+  m_elementNamespace = ns;
+  if (atom && localName == QLatin1String("author")) {
+    m_parsingAuthor = false;
+  } else if (atom && localName == QLatin1String("entry")) {
+    m_parsingAuthor = false;
+    setParsingNewsItem(false);
+    removeNewsItemIfDelegateWishes();
+  } else if (parsingNewsItem()) {
+    if (!m_inSource)
+      addNewsItemElement(localName, prefix);
+  } else if (atom && localName == QLatin1String("feed")) {
+    notifyDelegateThatFeedParserDidComplete();
+  } else if (atom) {
+    // Atom's own header values are keyed without the prefix they were
+    // written with.
+    addHeaderItem(localName, QString());
+  } else if (!prefix.isEmpty()) {
+    addHeaderItem(localName, prefix);
+  } else {
+    // An unprefixed element of another namespace would pass for Atom's.
+    endStoringCharacters();
+  }
+  if (atom && localName == QLatin1String("source"))
+    m_inSource = false;
+}
+
+void ZPHAtomFeedParser::xmlCharactersFound(QByteArrayView utf8)
+{
+  if (!m_inXHTML) {
+    ZPHAbstractFeedParser::xmlCharactersFound(utf8);
+    return;
+  }
+  if (!storingCharacters())
+    return;
+  QByteArray escaped;
+  escaped.reserve(utf8.size() + 16);
+  appendEscaped(escaped, utf8, false);
+  appendBytes(escaped);
+}
+
+void ZPHAtomFeedParser::addNewsItem()
+{
+  ZPHAbstractFeedParser::addNewsItem();
+  const QString base = currentAttribute(kXMLBase);
+  if (base.isEmpty())
+    m_xmlBaseURLForEntry = m_xmlBaseURLForFeed;
+  else if (m_xmlBaseURLForFeed.isValid() && !m_xmlBaseURLForFeed.isEmpty())
+    m_xmlBaseURLForEntry = m_xmlBaseURLForFeed.resolved(QUrl(base));
+  else
+    m_xmlBaseURLForEntry = QUrl(base);
+}
+
+void ZPHAtomFeedParser::addNewsItemElement(const QString& localName, const QString& /*prefix*/)
+{
+  CBParsedNewsItem* item = newsItem();
+  if (item == nullptr)
+    return;
+  if (m_elementNamespace == Namespace::Media) {
+    if (localName == QLatin1String("content"))
+      processEnclosure();
+    else if (localName == QLatin1String("thumbnail"))
+      processMediaThumbnail();
+    return;
+  }
+  if (m_elementNamespace != Namespace::Atom)
+    return;
+  if (localName == QLatin1String("id")) {
+    item->setGuid(currentString());
+  } else if (localName == QLatin1String("title")) {
+    const QString text = currentString();
+    if (!text.isEmpty())
+      item->setTitle(text);
+  } else if (localName == QLatin1String("category")) {
+    const QString term = currentAttribute(QStringLiteral("term"));
+    if (!term.isEmpty())
+      item->addCategory(term);
+  } else if (localName == QLatin1String("published") || localName == QLatin1String("issued")) {
+    item->setPubDate(currentDate());
+  } else if (localName == QLatin1String("updated")) {
+    item->setDateModified(currentDate());
+  } else if (localName == QLatin1String("link")) {
+    processLink();
+  } else if (localName == QLatin1String("name")) {
+    if (m_parsingAuthor)
+      processAuthor();
+  } else if (localName == QLatin1String("summary")) {
+    const QString text = currentString();
+    if (!text.isEmpty()) {
+      item->setSummary(text);
+      item->setXmlBaseURLForSummary(currentAttribute(kXMLBase));
+    }
+  } else if (localName == QLatin1String("content")) {
+    const QString text = currentString();
+    if (!text.isEmpty()) {
+      item->setContent(text);
+      item->setXmlBaseURLForContent(currentAttribute(kXMLBase));
+    }
+  }
+}
+
+void ZPHAtomFeedParser::processAuthor()
+{
+  const QString name = currentString();
+  if (!name.isEmpty() && !name.contains(QLatin1String("unknown"), Qt::CaseInsensitive))
+    newsItem()->setAuthor(name);
+}
+
+void ZPHAtomFeedParser::processLink()
+{
+  const QString href = currentAttribute(ZPHAbstractFeedParserAttributeKeyHref);
+  if (href.isEmpty())
+    return;
+  const QString rel = currentAttribute(ZPHAbstractFeedParserAttributeKeyRel);
+  if (rel.isEmpty() || rel == ZPHAbstractFeedParserAttributeRelValueAlternate)
+    newsItem()->setPermalink(expandedURLString(href));
+  else if (rel == ZPHAbstractFeedParserAttributeRelValueRelated)
+    newsItem()->setLink(expandedURLString(href));
+  else if (rel == ZPHAbstractFeedParserAttributeRelValueEnclosure)
+    processEnclosure();
+  else if (rel == ZPHAbstractFeedParserAttributeRelValueImage)
+    addThumbnailURLIfNoThumbnail(href);
+}
+
+void ZPHAtomFeedParser::processHeaderLink()
+{
+  if (hasFeedHomePageURL())
+    return;
+  const QString href = currentAttribute(ZPHAbstractFeedParserAttributeKeyHref);
+  if (currentAttribute(ZPHAbstractFeedParserAttributeKeyRel) == ZPHAbstractFeedParserAttributeRelValueAlternate &&
+      !href.isEmpty())
+    setFeedHomePageURL(href);
+}
+
+void ZPHAtomFeedParser::processFeedTag()
+{
+  const QString base = currentAttribute(kXMLBase);
+  if (!base.isEmpty())
+    m_xmlBaseURLForFeed = QUrl(base);
+}
+
+QString ZPHAtomFeedParser::expandedURLString(const QString& urlString) const
+{
+  if (urlString.isEmpty() || urlString.startsWith(QLatin1String("http")) || m_xmlBaseURLForEntry.isEmpty() ||
+      !m_xmlBaseURLForEntry.isValid())
+    return urlString;
+  const QUrl resolved = m_xmlBaseURLForEntry.resolved(QUrl(urlString));
+  if (!resolved.isValid() || resolved.isEmpty())
+    return urlString;
+  return resolved.toString();
+}
+
+void ZPHAtomFeedParser::addInlineElement(const QString& localName, const QString& prefix,
+                                         const ZPHXMLRawAttributes* attributes)
+{
+  QByteArray tag;
+  tag.append('<');
+  if (!prefix.isEmpty())
+    tag.append(prefix.toUtf8()).append(':');
+  tag.append(localName.toUtf8());
+  if (attributes != nullptr) {
+    for (const ZPHXMLRawAttribute& attribute : *attributes) {
+      tag.append(' ');
+      if (!attribute.prefix.isEmpty())
+        tag.append(attribute.prefix.toUtf8()).append(':');
+      tag.append(attribute.localName.toUtf8()).append("=\"");
+      appendEscaped(tag, attribute.value.toUtf8(), true);
+      tag.append('"');
+    }
+  }
+  tag.append('>');
+  appendBytes(tag);
+}
+
+void ZPHAtomFeedParser::addInlineEndElement(const QString& localName, const QString& prefix)
+{
+  QByteArray tag("</");
+  if (!prefix.isEmpty())
+    tag.append(prefix.toUtf8()).append(':');
+  tag.append(localName.toUtf8()).append('>');
+  appendBytes(tag);
+}

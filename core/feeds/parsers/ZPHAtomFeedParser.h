@@ -1,0 +1,52 @@
+#pragma once
+
+// Reads Atom 1.0 and 0.3 documents into parsed items, the feed's title and
+// id as header values and its home page from the feed-level alternate link.
+// Atom's elements are recognised by their namespace URI, whatever prefix the
+// document gives them (a document without any namespace is read as Atom
+// too). Content and summary of type "xhtml" are written back out as markup
+// text, with text and attribute values escaped again.
+
+#include "feeds/parsers/ZPHAbstractFeedParser.h"
+
+#include <QtCore/QUrl>
+
+#include <memory>
+
+extern const QString ZPHAtomNamespaceURI;      // "http://www.w3.org/2005/Atom"
+extern const QString ZPHAtom03NamespaceURI;    // "http://purl.org/atom/ns#"
+extern const QString ZPHMediaRSSNamespaceURI;  // "http://search.yahoo.com/mrss/"
+
+class ZPHAtomFeedParser : public ZPHAbstractFeedParser {
+public:
+  static std::unique_ptr<ZPHAtomFeedParser> xmlParser() { return std::make_unique<ZPHAtomFeedParser>(); }
+
+protected:
+  void xmlStartElement(const QString& localName, const QString& prefix, const QString& uri,
+                       const QVariantMap* namespaces, const ZPHXMLRawAttributes* attributes) override;
+  void xmlEndElement(const QString& localName, const QString& prefix, const QString& uri) override;
+  void xmlCharactersFound(QByteArrayView utf8) override;
+  void addNewsItem() override;
+  void addNewsItemElement(const QString& localName, const QString& prefix) override;
+  bool parserWantsAttributesForTagWithLocalName(const QString& localName, const QString& prefix) override;
+  QString attributeDictionaryKeyForAttributeLocalName(const QString& localName, const QString& prefix) override;
+
+  void processLink();
+  void processHeaderLink();
+  void processAuthor();
+  void processFeedTag();
+  QString expandedURLString(const QString& urlString) const;
+  void addInlineElement(const QString& localName, const QString& prefix, const ZPHXMLRawAttributes* attributes);
+  void addInlineEndElement(const QString& localName, const QString& prefix);
+
+private:
+  enum class Namespace { Atom, Media, Other };
+  static Namespace namespaceOf(const QString& prefix, const QString& uri);
+
+  bool m_inSource = false;
+  bool m_inXHTML = false;
+  bool m_parsingAuthor = false;
+  QUrl m_xmlBaseURLForFeed;
+  QUrl m_xmlBaseURLForEntry;
+  Namespace m_elementNamespace = Namespace::Other;
+};
