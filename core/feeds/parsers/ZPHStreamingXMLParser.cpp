@@ -1,6 +1,6 @@
 #include "feeds/parsers/ZPHStreamingXMLParser.h"
 
-#include "feeds/parsers/ZPHFeedDateStandIn.h"
+#include "feeds/parsers/CBFeedDateParser.h"
 #include "foundation/CBEntityDecoding.h"
 #include "foundation/CBString.h"
 #include "platform/ZPHLog.h"
