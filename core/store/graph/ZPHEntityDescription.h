@@ -111,6 +111,14 @@ public:
   const QStringList& tableColumns() const { return m_root->m_tableColumns; }
   int columnPosition(int index) const { return m_columnPositions.value(index, -1); }
 
+  // SQL made once: the quoted column of a property, the insert statement of
+  // the entity (id, [_entity,] its stored columns in property order) and
+  // the full-row column list "t0.id[, t0._entity], t0.…".
+  const QByteArray& quotedColumn(int index) const { return m_quotedColumns.at(index); }
+  const QByteArray& quotedTableName() const { return m_root->m_quotedTable; }
+  const QByteArray& insertStatement() const { return m_insertStatement; }
+  const QByteArray& rowColumns() const { return m_root->m_rowColumns; }
+
   const Factory& factory() const { return m_factory; }
   QList<QStringList> indexes() const { return m_indexes; }
   // Declared properties only (without inherited ones).
@@ -140,6 +148,10 @@ private:
   QHash<QString, int> m_propertyIndex;
   QStringList m_tableColumns;  // root only
   QList<int> m_columnPositions;
+  QList<QByteArray> m_quotedColumns;
+  QByteArray m_quotedTable;      // root only
+  QByteArray m_rowColumns;       // root only
+  QByteArray m_insertStatement;
 };
 
 // The value in the attribute type's own form (QString, int, qint64, quint64,

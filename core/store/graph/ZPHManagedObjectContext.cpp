@@ -10,6 +10,7 @@
 #include <QtCore/QMutexLocker>
 #include <QtCore/QSet>
 #include <QtCore/QTimeZone>
+#include <QtCore/QVarLengthArray>
 
 #include <sqlite3.h>
 
@@ -223,14 +224,9 @@ private:
 };
 
 // "t0.id[, t0._entity], t0."a", …" for full rows.
-QByteArray rowColumns(const ZPHEntityDescription* entity)
+const QByteArray& rowColumns(const ZPHEntityDescription* entity)
 {
-  QByteArray columns = "t0.id";
-  if (entity->hasHierarchy())
-    columns += ", t0._entity";
-  for (const QString& column : entity->tableColumns())
-    columns += ", t0." + ZPHQuotedIdentifier(column);
-  return columns;
+  return entity->rowColumns();
 }
 
 }  // namespace
@@ -936,8 +932,7 @@ bool ZPHManagedObjectContext::writeChanges(ZPHStoreChanges* changes, QHash<qint6
     const ZPHEntityDescription* root = object->m_entity->rootEntity();
     auto next = nextRowID.find(root);
     if (next == nextRowID.end()) {
-      ZPHSQLiteStatement maximum =
-          db->prepare("SELECT coalesce(max(id), 0) FROM " + ZPHQuotedIdentifier(root->tableName()));
+      ZPHSQLiteStatement maximum = db->prepare("SELECT coalesce(max(id), 0) FROM " + root->quotedTableName());
       if (!maximum.isValid() || maximum.step() != SQLITE_ROW)
         return fail();
       next = nextRowID.insert(root, maximum.columnInt64(0) + 1);
@@ -969,20 +964,7 @@ bool ZPHManagedObjectContext::writeChanges(ZPHStoreChanges* changes, QHash<qint6
     if (object->m_deleted)
       continue;
     const ZPHEntityDescription* entity = object->m_entity;
-    QByteArray columns = "id";
-    QByteArray values = "?";
-    if (entity->hasHierarchy()) {
-      columns += ", _entity";
-      values += ", " + QByteArray::number(entity->entityCode());
-    }
-    for (int i = 0; i < entity->propertyCount(); ++i) {
-      if (entity->columnPosition(i) >= 0) {
-        columns += ", " + ZPHQuotedIdentifier(entity->columnName(i));
-        values += ", ?";
-      }
-    }
-    ZPHSQLiteStatement insert = db->prepare("INSERT INTO " + ZPHQuotedIdentifier(entity->tableName()) + " (" +
-                                            columns + ") VALUES (" + values + ")");
+    ZPHSQLiteStatement insert = db->prepare(entity->insertStatement());
     if (!insert.isValid())
       return fail();
     insert.bindInt64(1, permanent->value(object->m_objectID.rowID()).rowID());
@@ -999,18 +981,20 @@ bool ZPHManagedObjectContext::writeChanges(ZPHStoreChanges* changes, QHash<qint6
     if (!object->isUpdated())
       continue;
     const ZPHEntityDescription* entity = object->m_entity;
-    QByteArrayList assignments;
-    QList<int> indexes;
+    QByteArray sql = "UPDATE " + entity->quotedTableName() + " SET ";
+    QVarLengthArray<int, 16> indexes;
     for (int i = 0; i < entity->propertyCount(); ++i) {
       if (object->isChanged(i) && entity->columnPosition(i) >= 0) {
-        assignments.append(ZPHQuotedIdentifier(entity->columnName(i)) + " = ?");
+        if (!indexes.isEmpty())
+          sql += ", ";
+        sql += entity->quotedColumn(i) + " = ?";
         indexes.append(i);
       }
     }
     if (indexes.isEmpty())
       continue;
-    ZPHSQLiteStatement update = db->prepare("UPDATE " + ZPHQuotedIdentifier(entity->tableName()) + " SET " +
-                                            assignments.join(", ") + " WHERE id = ?");
+    sql += " WHERE id = ?";
+    ZPHSQLiteStatement update = db->prepare(sql);
     if (!update.isValid())
       return fail();
     int parameter = 1;
@@ -1024,8 +1008,7 @@ bool ZPHManagedObjectContext::writeChanges(ZPHStoreChanges* changes, QHash<qint6
   for (const ZPHManagedObject* object : m_deleted) {
     if (object->m_inserted)
       continue;
-    ZPHSQLiteStatement remove =
-        db->prepare("DELETE FROM " + ZPHQuotedIdentifier(object->m_entity->tableName()) + " WHERE id = ?");
+    ZPHSQLiteStatement remove = db->prepare("DELETE FROM " + object->m_entity->quotedTableName() + " WHERE id = ?");
     if (!remove.isValid())
       return fail();
     remove.bindInt64(1, object->m_objectID.rowID());

@@ -112,6 +112,35 @@ bool ZPHManagedObjectModel::finish()
                                                            : -1);
     }
   }
+  // SQL text used on every save and fetch.
+  for (const auto& entity : m_entities) {
+    if (entity->m_root == entity.get()) {
+      entity->m_quotedTable = ZPHQuotedIdentifier(entity->m_name);
+      entity->m_rowColumns = "t0.id";
+      if (!entity->m_subentities.isEmpty())
+        entity->m_rowColumns += ", t0._entity";
+      for (const QString& column : std::as_const(entity->m_tableColumns))
+        entity->m_rowColumns += ", t0." + ZPHQuotedIdentifier(column);
+    }
+  }
+  for (const auto& entity : m_entities) {
+    entity->m_quotedColumns.clear();
+    QByteArray columns = "id";
+    QByteArray values = "?";
+    if (entity->hasHierarchy()) {
+      columns += ", _entity";
+      values += ", " + QByteArray::number(entity->m_code);
+    }
+    for (int i = 0; i < entity->propertyCount(); ++i) {
+      entity->m_quotedColumns.append(ZPHQuotedIdentifier(entity->columnName(i)));
+      if (entity->m_columnPositions.at(i) >= 0) {
+        columns += ", " + entity->m_quotedColumns.last();
+        values += ", ?";
+      }
+    }
+    entity->m_insertStatement =
+        "INSERT INTO " + entity->m_root->m_quotedTable + " (" + columns + ") VALUES (" + values + ")";
+  }
   m_finished = true;
   return true;
 }

@@ -76,8 +76,9 @@ void ZPHSQLiteStatement::bindText(int index, const QString& value)
     sqlite3_bind_null(m_statement, index);
     return;
   }
-  // UTF-16 in native order: no conversion, SQLite copies.
-  sqlite3_bind_text16(m_statement, index, value.utf16(), int(value.size() * sizeof(char16_t)), SQLITE_TRANSIENT);
+  // The store keeps UTF-8; Qt's encoder is the faster of the two.
+  const QByteArray utf8 = value.toUtf8();
+  sqlite3_bind_text(m_statement, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
 }
 
 void ZPHSQLiteStatement::bindVariant(int index, const QVariant& value)
@@ -159,11 +160,11 @@ double ZPHSQLiteStatement::columnDouble(int column) const
 
 QString ZPHSQLiteStatement::columnText(int column) const
 {
-  const void* text = sqlite3_column_text16(m_statement, column);
+  const unsigned char* text = sqlite3_column_text(m_statement, column);
   if (text == nullptr)
     return QString();
-  const int bytes = sqlite3_column_bytes16(m_statement, column);
-  return QString(static_cast<const QChar*>(text), bytes / int(sizeof(QChar)));
+  const int bytes = sqlite3_column_bytes(m_statement, column);
+  return QString::fromUtf8(reinterpret_cast<const char*>(text), bytes);
 }
 
 QVariant ZPHSQLiteStatement::columnVariant(int column) const
@@ -203,7 +204,7 @@ std::unique_ptr<ZPHSQLiteConnection> ZPHSQLiteConnection::open(const QString& pa
   sqlite3_busy_timeout(db, 10000);
   // The first statement reads the file header: a file that is not a
   // database fails here.
-  if (!connection->exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;")) {
+  if (!connection->exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON; PRAGMA cache_size=-32768; PRAGMA wal_autocheckpoint=8000;")) {
     if (error)
       *error = connection->lastError();
     return nullptr;
