@@ -64,8 +64,8 @@ std::unique_ptr<ZPHManagedObjectModel> makeModel()
       .addAttribute(attribute(QStringLiteral("markedForDeletion"), A::Number, 0))
       .addRelationship(relationship(QStringLiteral("content"), QStringLiteral("ArticleContent"),
                                     QStringLiteral("article"), ZPHDeleteRule::Cascade))
-      .addRelationship(relationship(QStringLiteral("metadata"), QStringLiteral("ArticleMetadata"),
-                                    QStringLiteral("article")))
+      .addRelationship(
+          relationship(QStringLiteral("metadata"), QStringLiteral("ArticleMetadata"), QStringLiteral("article")))
       // Covering indexes for the unread counts per feed and the date-sorted lists.
       .addIndex({QStringLiteral("feedURL"), QStringLiteral("markedForDeletion"), QStringLiteral("metadata")})
       .addIndex({QStringLiteral("dateForDisplay"), QStringLiteral("markedForDeletion"), QStringLiteral("metadata")});

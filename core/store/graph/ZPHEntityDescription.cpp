@@ -32,8 +32,7 @@ ZPHEntityDescription& ZPHEntityDescription::setFactory(Factory factory)
 QList<const ZPHEntityDescription*> ZPHEntityDescription::selfAndDescendants() const
 {
   QList<const ZPHEntityDescription*> all{this};
-  for (const ZPHEntityDescription* sub : m_subentities)
-    all.append(sub->selfAndDescendants());
+  for (const ZPHEntityDescription* sub : m_subentities) all.append(sub->selfAndDescendants());
   return all;
 }
 
@@ -65,27 +64,27 @@ QVariant ZPHNormalizedAttributeValue(ZPHAttributeType type, const QVariant& valu
   if (!value.isValid() || value.isNull())
     return QVariant();
   switch (type) {
-  case ZPHAttributeType::String: {
-    if (value.typeId() == QMetaType::QString)
-      return value.toString().isNull() ? QVariant() : value;
-    const QString text = value.toString();
-    return text.isNull() ? QVariant() : QVariant(text);
-  }
-  case ZPHAttributeType::Int32:
-    return QVariant(value.toInt());
-  case ZPHAttributeType::Int64:
-  case ZPHAttributeType::Number:
-    return QVariant(value.typeId() == QMetaType::Bool ? qint64(value.toBool() ? 1 : 0) : value.toLongLong());
-  case ZPHAttributeType::UInt64:
-    return QVariant(value.toULongLong());
-  case ZPHAttributeType::Double:
-    return QVariant(value.toDouble());
-  case ZPHAttributeType::Bool:
-    return QVariant(value.toBool());
-  case ZPHAttributeType::Date: {
-    const QDateTime date = value.toDateTime();
-    return date.isValid() ? QVariant(date.toUTC()) : QVariant();
-  }
+    case ZPHAttributeType::String: {
+      if (value.typeId() == QMetaType::QString)
+        return value.toString().isNull() ? QVariant() : value;
+      const QString text = value.toString();
+      return text.isNull() ? QVariant() : QVariant(text);
+    }
+    case ZPHAttributeType::Int32:
+      return QVariant(value.toInt());
+    case ZPHAttributeType::Int64:
+    case ZPHAttributeType::Number:
+      return QVariant(value.typeId() == QMetaType::Bool ? qint64(value.toBool() ? 1 : 0) : value.toLongLong());
+    case ZPHAttributeType::UInt64:
+      return QVariant(value.toULongLong());
+    case ZPHAttributeType::Double:
+      return QVariant(value.toDouble());
+    case ZPHAttributeType::Bool:
+      return QVariant(value.toBool());
+    case ZPHAttributeType::Date: {
+      const QDateTime date = value.toDateTime();
+      return date.isValid() ? QVariant(date.toUTC()) : QVariant();
+    }
   }
   return value;
 }

@@ -25,25 +25,25 @@ enum class ZPHAttributeType {
 };
 
 enum class ZPHDeleteRule {
-  Nullify,  // the related objects lose their link
-  Cascade,  // the related objects are deleted too
-  NoAction, // nothing is done (the caller keeps the graph consistent)
+  Nullify,   // the related objects lose their link
+  Cascade,   // the related objects are deleted too
+  NoAction,  // nothing is done (the caller keeps the graph consistent)
 };
 
 struct ZPHAttributeDescription {
   QString name;
   ZPHAttributeType type = ZPHAttributeType::String;
-  QVariant defaultValue;      // a freshly inserted object reads this
-  bool optional = true;       // a save of a null required value fails
-  bool indexed = false;       // an index of its own
-  bool transient = false;     // kept in memory, never written
+  QVariant defaultValue;   // a freshly inserted object reads this
+  bool optional = true;    // a save of a null required value fails
+  bool indexed = false;    // an index of its own
+  bool transient = false;  // kept in memory, never written
 };
 
 struct ZPHRelationshipDescription {
   QString name;
   QString destinationEntityName;
-  QString inverseName;        // required: every link is kept from both sides
-  bool toMany = false;        // a to-many is the inverse of a to-one; ordered by fetch
+  QString inverseName;  // required: every link is kept from both sides
+  bool toMany = false;  // a to-many is the inverse of a to-one; ordered by fetch
   ZPHDeleteRule deleteRule = ZPHDeleteRule::Nullify;
 };
 
@@ -149,8 +149,8 @@ private:
   QStringList m_tableColumns;  // root only
   QList<int> m_columnPositions;
   QList<QByteArray> m_quotedColumns;
-  QByteArray m_quotedTable;      // root only
-  QByteArray m_rowColumns;       // root only
+  QByteArray m_quotedTable;  // root only
+  QByteArray m_rowColumns;   // root only
   QByteArray m_insertStatement;
 };
 

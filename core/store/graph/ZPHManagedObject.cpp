@@ -53,8 +53,7 @@ QVariant ZPHManagedObject::value(const QString& key) const
     return primitiveValue(index);
   if (m_entity->relationship(index).toMany) {
     QVariantList list;
-    for (ZPHManagedObject* object : relatedObjects(index))
-      list.append(QVariant::fromValue(object));
+    for (ZPHManagedObject* object : relatedObjects(index)) list.append(QVariant::fromValue(object));
     return list;
   }
   ZPHManagedObject* related = relatedObject(index);
@@ -197,6 +196,5 @@ void ZPHManagedObject::notifyChange(const QString& key)
     return;
   // Copied: a handler may add or remove observers.
   const auto handlers = m_observers->handlers;
-  for (const auto& handler : handlers)
-    handler.second(this, key);
+  for (const auto& handler : handlers) handler.second(this, key);
 }

@@ -50,8 +50,7 @@ QByteArray placeholders(qsizetype count)
 {
   QByteArray text;
   text.reserve(count * 2);
-  for (qsizetype i = 0; i < count; ++i)
-    text += i == 0 ? "?" : ",?";
+  for (qsizetype i = 0; i < count; ++i) text += i == 0 ? "?" : ",?";
   return text;
 }
 
@@ -130,48 +129,49 @@ public:
   bool compile(const ZPHPredicate& predicate, QByteArray* sql, ZPHError* error)
   {
     switch (predicate.kind()) {
-    case ZPHPredicate::Kind::True:
-      *sql = "1";
-      return true;
-    case ZPHPredicate::Kind::False:
-      *sql = "0";
-      return true;
-    case ZPHPredicate::Kind::Not: {
-      QByteArray inner;
-      if (!compile(predicate.subpredicates().value(0), &inner, error))
-        return false;
-      // A comparison with nil is unknown in SQL and false in memory.
-      *sql = "(NOT coalesce(" + inner + ", 0))";
-      return true;
-    }
-    case ZPHPredicate::Kind::And:
-    case ZPHPredicate::Kind::Or: {
-      const bool isAnd = predicate.kind() == ZPHPredicate::Kind::And;
-      const QList<ZPHPredicate> children = predicate.subpredicates();
-      if (children.isEmpty()) {
-        *sql = isAnd ? "1" : "0";
+      case ZPHPredicate::Kind::True:
+        *sql = "1";
+        return true;
+      case ZPHPredicate::Kind::False:
+        *sql = "0";
+        return true;
+      case ZPHPredicate::Kind::Not: {
+        QByteArray inner;
+        if (!compile(predicate.subpredicates().value(0), &inner, error))
+          return false;
+        // A comparison with nil is unknown in SQL and false in memory.
+        *sql = "(NOT coalesce(" + inner + ", 0))";
         return true;
       }
-      QByteArrayList parts;
-      for (const ZPHPredicate& child : children) {
-        QByteArray part;
-        if (!compile(child, &part, error))
-          return false;
-        parts.append(part);
+      case ZPHPredicate::Kind::And:
+      case ZPHPredicate::Kind::Or: {
+        const bool isAnd = predicate.kind() == ZPHPredicate::Kind::And;
+        const QList<ZPHPredicate> children = predicate.subpredicates();
+        if (children.isEmpty()) {
+          *sql = isAnd ? "1" : "0";
+          return true;
+        }
+        QByteArrayList parts;
+        for (const ZPHPredicate& child : children) {
+          QByteArray part;
+          if (!compile(child, &part, error))
+            return false;
+          parts.append(part);
+        }
+        *sql = "(" + parts.join(isAnd ? " AND " : " OR ") + ")";
+        return true;
       }
-      *sql = "(" + parts.join(isAnd ? " AND " : " OR ") + ")";
-      return true;
-    }
-    case ZPHPredicate::Kind::Comparison:
-      break;
+      case ZPHPredicate::Kind::Comparison:
+        break;
     }
     QByteArray column;
     if (!resolve(predicate.keyPath(), &column, nullptr))
       return setError(error, keyPathError(m_entity->name(), predicate.keyPath()));
     if (!predicate.variableName().isEmpty()) {
-      return setError(error, ZPHObjectGraphError(ZPHObjectGraphSQLiteError,
-                                                 QStringLiteral("The predicate %1 has an unfilled variable.")
-                                                     .arg(predicate.predicateFormat())));
+      return setError(
+          error, ZPHObjectGraphError(
+                     ZPHObjectGraphSQLiteError,
+                     QStringLiteral("The predicate %1 has an unfilled variable.").arg(predicate.predicateFormat())));
     }
     const ZPHPredicate::Operator op = predicate.op();
     if (op == ZPHPredicate::Operator::In) {
@@ -210,8 +210,7 @@ public:
   QByteArray tail() const { return m_tail; }
   void bind(ZPHSQLiteStatement& statement) const
   {
-    for (int i = 0; i < m_bindings.size(); ++i)
-      statement.bindVariant(i + 1, m_bindings.at(i));
+    for (int i = 0; i < m_bindings.size(); ++i) statement.bindVariant(i + 1, m_bindings.at(i));
   }
 
 private:
@@ -261,8 +260,7 @@ void ZPHManagedObjectContext::drainInbox()
       return;
     pending.swap(m_inbox);
   }
-  for (const ZPHStoreChanges& changes : std::as_const(pending))
-    mergeChanges(changes);
+  for (const ZPHStoreChanges& changes : std::as_const(pending)) mergeChanges(changes);
 }
 
 ZPHManagedObject* ZPHManagedObjectContext::makeObject(const ZPHEntityDescription* entity,
@@ -289,7 +287,8 @@ ZPHManagedObject* ZPHManagedObjectContext::insertNewObject(const QString& entity
     return nullptr;
   ZPHManagedObject* object = makeObject(entity, m_store->newTemporaryID(entity));
   for (int i = 0; i < entity->attributeCount(); ++i)
-    object->m_values[size_t(i)] = ZPHNormalizedAttributeValue(entity->attribute(i).type, entity->attribute(i).defaultValue);
+    object->m_values[size_t(i)] =
+        ZPHNormalizedAttributeValue(entity->attribute(i).type, entity->attribute(i).defaultValue);
   object->m_inserted = true;
   m_inserted.push_back(object);
   object->awakeFromInsert();
@@ -385,8 +384,7 @@ ZPHManagedObject* ZPHManagedObjectContext::objectWithID(const ZPHManagedObjectID
   const ZPHEntityDescription* entity = exactEntity(objectID, &exists);
   if (!exists)
     return nullptr;
-  ZPHManagedObject* object =
-      makeObject(entity, ZPHManagedObjectID(m_store, entity, objectID.rowID()));
+  ZPHManagedObject* object = makeObject(entity, ZPHManagedObjectID(m_store, entity, objectID.rowID()));
   object->m_fault = true;
   return object;
 }
@@ -409,28 +407,28 @@ void ZPHManagedObjectContext::loadRow(ZPHManagedObject* object, ZPHSQLiteStateme
       continue;
     }
     switch (entity->attribute(i).type) {
-    case ZPHAttributeType::String:
-      slot = row.columnText(column);
-      break;
-    case ZPHAttributeType::Int32:
-      slot = int(row.columnInt64(column));
-      break;
-    case ZPHAttributeType::Int64:
-    case ZPHAttributeType::Number:
-      slot = row.columnInt64(column);
-      break;
-    case ZPHAttributeType::UInt64:
-      slot = quint64(row.columnInt64(column));
-      break;
-    case ZPHAttributeType::Double:
-      slot = row.columnDouble(column);
-      break;
-    case ZPHAttributeType::Bool:
-      slot = row.columnInt64(column) != 0;
-      break;
-    case ZPHAttributeType::Date:
-      slot = QDateTime::fromMSecsSinceEpoch(qint64(std::llround(row.columnDouble(column) * 1000.0)), Qt::UTC);
-      break;
+      case ZPHAttributeType::String:
+        slot = row.columnText(column);
+        break;
+      case ZPHAttributeType::Int32:
+        slot = int(row.columnInt64(column));
+        break;
+      case ZPHAttributeType::Int64:
+      case ZPHAttributeType::Number:
+        slot = row.columnInt64(column);
+        break;
+      case ZPHAttributeType::UInt64:
+        slot = quint64(row.columnInt64(column));
+        break;
+      case ZPHAttributeType::Double:
+        slot = row.columnDouble(column);
+        break;
+      case ZPHAttributeType::Bool:
+        slot = row.columnInt64(column) != 0;
+        break;
+      case ZPHAttributeType::Date:
+        slot = QDateTime::fromMSecsSinceEpoch(qint64(std::llround(row.columnDouble(column) * 1000.0)), Qt::UTC);
+        break;
     }
   }
   object->m_fault = false;
@@ -525,8 +523,7 @@ bool ZPHManagedObjectContext::hasPendingChangesFor(const ZPHEntityDescription* e
   return !m_inserted.empty() || !m_updated.empty() || !m_deleted.empty();
 }
 
-QList<ZPHManagedObject*> ZPHManagedObjectContext::executeFetchRequest(const ZPHFetchRequest& request,
-                                                                       ZPHError* error)
+QList<ZPHManagedObject*> ZPHManagedObjectContext::executeFetchRequest(const ZPHFetchRequest& request, ZPHError* error)
 {
   ZPH_ASSERT_CONTEXT_THREAD(this);
   drainInbox();
@@ -578,7 +575,7 @@ QList<ZPHManagedObject*> ZPHManagedObjectContext::executeFetchRequest(const ZPHF
 }
 
 QList<ZPHManagedObjectID> ZPHManagedObjectContext::executeFetchRequestForObjectIDs(const ZPHFetchRequest& request,
-                                                                                  ZPHError* error)
+                                                                                   ZPHError* error)
 {
   ZPH_ASSERT_CONTEXT_THREAD(this);
   drainInbox();
@@ -645,10 +642,8 @@ QList<ZPHManagedObjectID> ZPHManagedObjectContext::fetchIDs(const ZPHFetchReques
     if (request.predicate.evaluateWithObject(object))
       matches.append(object);
   };
-  for (size_t i = 0; i < m_inserted.size(); ++i)
-    consider(m_inserted[i]);
-  for (size_t i = 0; i < m_updated.size(); ++i)
-    consider(m_updated[i]);
+  for (size_t i = 0; i < m_inserted.size(); ++i) consider(m_inserted[i]);
+  for (size_t i = 0; i < m_updated.size(); ++i) consider(m_updated[i]);
   if (!request.sortDescriptors.isEmpty()) {
     std::stable_sort(matches.begin(), matches.end(), [&](const ZPHManagedObject* a, const ZPHManagedObject* b) {
       for (const ZPHSortDescriptor& sort : request.sortDescriptors) {
@@ -664,8 +659,7 @@ QList<ZPHManagedObjectID> ZPHManagedObjectContext::fetchIDs(const ZPHFetchReques
     matches.resize(request.fetchLimit);
   QList<ZPHManagedObjectID> result;
   result.reserve(matches.size());
-  for (const ZPHManagedObject* object : std::as_const(matches))
-    result.append(object->m_objectID);
+  for (const ZPHManagedObject* object : std::as_const(matches)) result.append(object->m_objectID);
   return result;
 }
 
@@ -711,7 +705,7 @@ qint64 ZPHManagedObjectContext::countForFetchRequest(const ZPHFetchRequest& requ
 }
 
 QList<QPair<QVariant, qint64>> ZPHManagedObjectContext::countsGroupedByKeyPath(const ZPHFetchRequest& request,
-                                                                              const QString& keyPath, ZPHError* error)
+                                                                               const QString& keyPath, ZPHError* error)
 {
   ZPH_ASSERT_CONTEXT_THREAD(this);
   drainInbox();
@@ -731,8 +725,8 @@ QList<QPair<QVariant, qint64>> ZPHManagedObjectContext::countsGroupedByKeyPath(c
   }
   if (!builder.build(request, false, error))
     return {};
-  ZPHSQLiteStatement statement = db->prepare("SELECT " + column + ", count(*)" + builder.from() + builder.where() +
-                                             " GROUP BY " + column);
+  ZPHSQLiteStatement statement =
+      db->prepare("SELECT " + column + ", count(*)" + builder.from() + builder.where() + " GROUP BY " + column);
   if (!statement.isValid()) {
     setError(error, db->lastError());
     return {};
@@ -825,19 +819,19 @@ bool ZPHManagedObjectContext::save(ZPHError* error)
     if (!m_updated[i]->m_deleted)
       m_updated[i]->willSave();
   }
-  for (size_t i = 0; i < m_deleted.size(); ++i)
-    m_deleted[i]->willSave();
+  for (size_t i = 0; i < m_deleted.size(); ++i) m_deleted[i]->willSave();
 
   // Required values.
   auto validate = [&](const ZPHManagedObject* object) {
     const ZPHEntityDescription* entity = object->m_entity;
     for (int i = 0; i < entity->attributeCount(); ++i) {
       if (!entity->attribute(i).optional && !object->m_values[size_t(i)].isValid()) {
-        return setError(error, ZPHObjectGraphError(ZPHObjectGraphValidationError,
-                                                   QStringLiteral("%1 needs a value for %2.")
-                                                       .arg(entity->name(), entity->attribute(i).name),
-                                                   {{QStringLiteral("entity"), entity->name()},
-                                                    {QStringLiteral("key"), entity->attribute(i).name}}));
+        return setError(
+            error,
+            ZPHObjectGraphError(
+                ZPHObjectGraphValidationError,
+                QStringLiteral("%1 needs a value for %2.").arg(entity->name(), entity->attribute(i).name),
+                {{QStringLiteral("entity"), entity->name()}, {QStringLiteral("key"), entity->attribute(i).name}}));
       }
     }
     return true;
@@ -895,10 +889,8 @@ bool ZPHManagedObjectContext::save(ZPHError* error)
   m_inserted.clear();
   m_updated.clear();
   m_deleted.clear();
-  for (ZPHManagedObject* object : saved)
-    object->clearChanges();
-  for (ZPHManagedObject* object : saved)
-    object->didSave();
+  for (ZPHManagedObject* object : saved) object->clearChanges();
+  for (ZPHManagedObject* object : saved) object->didSave();
   for (ZPHManagedObject* object : deleted) {
     object->didSave();
     forget(object);
@@ -998,8 +990,7 @@ bool ZPHManagedObjectContext::writeChanges(ZPHStoreChanges* changes, QHash<qint6
     if (!update.isValid())
       return fail();
     int parameter = 1;
-    for (int index : std::as_const(indexes))
-      bindProperty(update, parameter++, object, index);
+    for (int index : std::as_const(indexes)) bindProperty(update, parameter++, object, index);
     update.bindInt64(parameter, object->m_objectID.rowID());
     if (!update.execute())
       return fail();
@@ -1122,8 +1113,7 @@ bool ZPHManagedObjectContext::batchDeleteObjectsWithIDs(const QList<ZPHManagedOb
       ZPHSQLiteStatement statement = db->prepare(text);
       if (!statement.isValid())
         return false;
-      for (qsizetype i = 0; i < count; ++i)
-        statement.bindInt64(int(i + 1), rows.at(start + i));
+      for (qsizetype i = 0; i < count; ++i) statement.bindInt64(int(i + 1), rows.at(start + i));
       int rc;
       while ((rc = statement.step()) == SQLITE_ROW) {
         if (onRow)
@@ -1214,19 +1204,19 @@ bool ZPHManagedObjectContext::batchDeleteObjectsWithIDs(const QList<ZPHManagedOb
       const QByteArray table = ZPHQuotedIdentifier(entity->tableName());
       const bool hierarchy = entity->hasHierarchy();
       const QList<qint64> rows = target.value().values();
-      bool ok = forEachSlice(QByteArray("SELECT id") + (hierarchy ? ", _entity" : "") + " FROM " + table + " WHERE " +
-                                 column + " IN (%IN%)",
-                             rows, [&](ZPHSQLiteStatement& row) {
-                               const qint64 rowID = row.columnInt64(0);
-                               if (ownDoomed.contains(rowID))
-                                 return;
-                               const ZPHEntityDescription* rowEntity =
-                                   hierarchy ? model->entityForCode(int(row.columnInt64(1))) : entity;
-                               if (rowEntity)
-                                 changes.updated[ZPHManagedObjectID(m_store, rowEntity, rowID)].insert(
-                                     relationship.name, QVariant());
-                             });
-      ok = ok && forEachSlice("UPDATE " + table + " SET " + column + " = NULL WHERE " + column + " IN (%IN%)", rows, {});
+      bool ok = forEachSlice(
+          QByteArray("SELECT id") + (hierarchy ? ", _entity" : "") + " FROM " + table + " WHERE " + column +
+              " IN (%IN%)",
+          rows, [&](ZPHSQLiteStatement& row) {
+            const qint64 rowID = row.columnInt64(0);
+            if (ownDoomed.contains(rowID))
+              return;
+            const ZPHEntityDescription* rowEntity = hierarchy ? model->entityForCode(int(row.columnInt64(1))) : entity;
+            if (rowEntity)
+              changes.updated[ZPHManagedObjectID(m_store, rowEntity, rowID)].insert(relationship.name, QVariant());
+          });
+      ok =
+          ok && forEachSlice("UPDATE " + table + " SET " + column + " = NULL WHERE " + column + " IN (%IN%)", rows, {});
       if (!ok)
         return fail();
     }

@@ -35,8 +35,7 @@ const ZPHEntityDescription* ZPHManagedObjectModel::entityForCode(int code) const
 QList<const ZPHEntityDescription*> ZPHManagedObjectModel::entities() const
 {
   QList<const ZPHEntityDescription*> all;
-  for (const auto& entity : m_entities)
-    all.append(entity.get());
+  for (const auto& entity : m_entities) all.append(entity.get());
   return all;
 }
 
@@ -76,8 +75,7 @@ bool ZPHManagedObjectModel::finish()
   // Property indexes, then destinations and inverses.
   for (const auto& entity : m_entities) {
     entity->m_propertyIndex.clear();
-    for (int i = 0; i < entity->propertyCount(); ++i)
-      entity->m_propertyIndex.insert(entity->propertyName(i), i);
+    for (int i = 0; i < entity->propertyCount(); ++i) entity->m_propertyIndex.insert(entity->propertyName(i), i);
   }
   for (const auto& entity : m_entities) {
     entity->m_destinations.clear();
@@ -86,11 +84,13 @@ bool ZPHManagedObjectModel::finish()
       const ZPHEntityDescription* destination = m_byName.value(relationship.destinationEntityName);
       const int inverse = destination ? destination->indexOfProperty(relationship.inverseName) : -1;
       if (destination == nullptr || !destination->isRelationship(inverse)) {
-        qCCritical(zphStore) << "relationship" << entity->m_name << relationship.name << "has no destination or inverse";
+        qCCritical(zphStore) << "relationship" << entity->m_name << relationship.name
+                             << "has no destination or inverse";
         return false;
       }
       if (relationship.toMany && destination->relationship(inverse).toMany) {
-        qCCritical(zphStore) << "many-to-many relationship" << entity->m_name << relationship.name << "is not supported";
+        qCCritical(zphStore) << "many-to-many relationship" << entity->m_name << relationship.name
+                             << "is not supported";
         return false;
       }
       entity->m_destinations.append(destination);
@@ -108,8 +108,8 @@ bool ZPHManagedObjectModel::finish()
   for (const auto& entity : m_entities) {
     entity->m_columnPositions.clear();
     for (int i = 0; i < entity->propertyCount(); ++i) {
-      entity->m_columnPositions.append(entity->isStored(i) ? int(entity->m_root->m_tableColumns.indexOf(entity->columnName(i)))
-                                                           : -1);
+      entity->m_columnPositions.append(
+          entity->isStored(i) ? int(entity->m_root->m_tableColumns.indexOf(entity->columnName(i))) : -1);
     }
   }
   // SQL text used on every save and fetch.
@@ -158,8 +158,8 @@ QByteArrayList ZPHManagedObjectModel::schemaStatements() const
     const bool hierarchy = !root->m_subentities.isEmpty();
     if (hierarchy) {
       columns.append("_entity INTEGER NOT NULL");
-      indexes.append("CREATE INDEX " + ZPHQuotedIdentifier(root->m_name + QStringLiteral("__entity")) + " ON " +
-                     table + " (_entity)");
+      indexes.append("CREATE INDEX " + ZPHQuotedIdentifier(root->m_name + QStringLiteral("__entity")) + " ON " + table +
+                     " (_entity)");
     }
     QSet<QString> seen;
     for (const ZPHEntityDescription* entity : root->selfAndDescendants()) {
@@ -174,16 +174,16 @@ QByteArrayList ZPHManagedObjectModel::schemaStatements() const
         bool indexed = false;
         if (entity->isAttribute(i)) {
           switch (entity->attribute(i).type) {
-          case ZPHAttributeType::String:
-            definition += " TEXT";
-            break;
-          case ZPHAttributeType::Double:
-          case ZPHAttributeType::Date:
-            definition += " REAL";
-            break;
-          default:
-            definition += " INTEGER";
-            break;
+            case ZPHAttributeType::String:
+              definition += " TEXT";
+              break;
+            case ZPHAttributeType::Double:
+            case ZPHAttributeType::Date:
+              definition += " REAL";
+              break;
+            default:
+              definition += " INTEGER";
+              break;
           }
           indexed = entity->attribute(i).indexed;
         } else {

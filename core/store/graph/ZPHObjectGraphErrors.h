@@ -19,5 +19,4 @@ enum ZPHObjectGraphErrorCode : qint64 {
   ZPHObjectGraphObjectNotFoundError = 6,       // the object was deleted from the store
 };
 
-ZPHError ZPHObjectGraphError(ZPHObjectGraphErrorCode code, const QString& description,
-                             const QVariantMap& extra = {});
+ZPHError ZPHObjectGraphError(ZPHObjectGraphErrorCode code, const QString& description, const QVariantMap& extra = {});

@@ -99,11 +99,12 @@ bool ZPHPersistentStore::open(bool performIntegrityCheck, ZPHError* error)
   } else {
     const int version = metadataValue(connection.get(), QStringLiteral("modelVersion")).toInt();
     if (version != m_model->versionNumber()) {
-      return setError(error, ZPHObjectGraphError(ZPHObjectGraphIncompatibleVersionError,
-                                                 QStringLiteral("The store holds model version %1, not %2.")
-                                                     .arg(version)
-                                                     .arg(m_model->versionNumber()),
-                                                 {{QStringLiteral("modelVersion"), version}}));
+      return setError(
+          error,
+          ZPHObjectGraphError(
+              ZPHObjectGraphIncompatibleVersionError,
+              QStringLiteral("The store holds model version %1, not %2.").arg(version).arg(m_model->versionNumber()),
+              {{QStringLiteral("modelVersion"), version}}));
     }
   }
   const QString identifier = metadataValue(connection.get(), QStringLiteral("storeIdentifier"));
@@ -165,16 +166,15 @@ bool ZPHPersistentStore::checkIntegrity(ZPHError* error)
     return setError(error, db->lastError());
   QStringList problems;
   int rc;
-  while ((rc = statement.step()) == SQLITE_ROW)
-    problems.append(statement.columnText(0));
+  while ((rc = statement.step()) == SQLITE_ROW) problems.append(statement.columnText(0));
   if (rc != SQLITE_DONE)
     return setError(error, db->lastError());
   if (problems == QStringList{QStringLiteral("ok")})
     return true;
   qCCritical(zphStore) << "store failed its integrity check:" << problems.mid(0, 10);
-  return setError(error, ZPHObjectGraphError(ZPHObjectGraphIntegrityCheckError,
-                                             QStringLiteral("The store file is damaged."),
-                                             {{QStringLiteral("integrityCheck"), problems.mid(0, 100)}}));
+  return setError(error,
+                  ZPHObjectGraphError(ZPHObjectGraphIntegrityCheckError, QStringLiteral("The store file is damaged."),
+                                      {{QStringLiteral("integrityCheck"), problems.mid(0, 100)}}));
 }
 
 int ZPHPersistentStore::modelVersionOfStoreAtPath(const QString& path, ZPHError* error)
@@ -263,8 +263,8 @@ ZPHManagedObjectID ZPHPersistentStore::newTemporaryID(const ZPHEntityDescription
 void ZPHPersistentStore::registerContext(ZPHManagedObjectContext* context)
 {
   QMutexLocker locker(&m_mutex);
-  Q_ASSERT_X(!context->isMainContext() || std::none_of(m_contexts.begin(), m_contexts.end(),
-                                                       [](auto* c) { return c->isMainContext(); }),
+  Q_ASSERT_X(!context->isMainContext() ||
+                 std::none_of(m_contexts.begin(), m_contexts.end(), [](auto* c) { return c->isMainContext(); }),
              Q_FUNC_INFO, "a store has one main context");
   m_contexts.append(context);
 }

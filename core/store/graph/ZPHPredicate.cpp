@@ -88,20 +88,19 @@ ZPHPredicate ZPHPredicate::withSubstitutionVariables(const QVariantMap& variable
   if (!m_node)
     return *this;
   switch (m_node->kind) {
-  case Kind::Comparison:
-    if (m_node->variable.isEmpty())
+    case Kind::Comparison:
+      if (m_node->variable.isEmpty())
+        return *this;
+      return compare(m_node->keyPath, m_node->op, variables.value(m_node->variable));
+    case Kind::And:
+    case Kind::Or:
+    case Kind::Not: {
+      auto node = std::make_shared<Node>(*m_node);
+      for (ZPHPredicate& child : node->children) child = child.withSubstitutionVariables(variables);
+      return ZPHPredicate(std::move(node));
+    }
+    default:
       return *this;
-    return compare(m_node->keyPath, m_node->op, variables.value(m_node->variable));
-  case Kind::And:
-  case Kind::Or:
-  case Kind::Not: {
-    auto node = std::make_shared<Node>(*m_node);
-    for (ZPHPredicate& child : node->children)
-      child = child.withSubstitutionVariables(variables);
-    return ZPHPredicate(std::move(node));
-  }
-  default:
-    return *this;
   }
 }
 
@@ -140,20 +139,20 @@ QVariant ZPHComparableValue(const QVariant& value)
   if (!value.isValid() || value.isNull())
     return QVariant();
   switch (value.typeId()) {
-  case QMetaType::QString:
-    return value;
-  case QMetaType::Bool:
-    return QVariant(qint64(value.toBool() ? 1 : 0));
-  case QMetaType::Double:
-  case QMetaType::Float:
-    return QVariant(value.toDouble());
-  case QMetaType::QDateTime:
-    return QVariant(double(value.toDateTime().toMSecsSinceEpoch()) / 1000.0);
-  case QMetaType::ULongLong:
-  case QMetaType::ULong:
-    return QVariant(qint64(value.toULongLong()));
-  default:
-    break;
+    case QMetaType::QString:
+      return value;
+    case QMetaType::Bool:
+      return QVariant(qint64(value.toBool() ? 1 : 0));
+    case QMetaType::Double:
+    case QMetaType::Float:
+      return QVariant(value.toDouble());
+    case QMetaType::QDateTime:
+      return QVariant(double(value.toDateTime().toMSecsSinceEpoch()) / 1000.0);
+    case QMetaType::ULongLong:
+    case QMetaType::ULong:
+      return QVariant(qint64(value.toULongLong()));
+    default:
+      break;
   }
   if (value.canConvert<ZPHManagedObjectID>() && value.typeId() == qMetaTypeId<ZPHManagedObjectID>())
     return QVariant(value.value<ZPHManagedObjectID>().rowID());
@@ -195,26 +194,26 @@ int ZPHCompareValues(const QVariant& a, const QVariant& b)
 bool ZPHPredicate::evaluateWithObject(const ZPHManagedObject* object) const
 {
   switch (kind()) {
-  case Kind::True:
-    return true;
-  case Kind::False:
-    return false;
-  case Kind::And:
-    for (const ZPHPredicate& child : m_node->children) {
-      if (!child.evaluateWithObject(object))
-        return false;
-    }
-    return true;
-  case Kind::Or:
-    for (const ZPHPredicate& child : m_node->children) {
-      if (child.evaluateWithObject(object))
-        return true;
-    }
-    return false;
-  case Kind::Not:
-    return !m_node->children.value(0).evaluateWithObject(object);
-  case Kind::Comparison:
-    break;
+    case Kind::True:
+      return true;
+    case Kind::False:
+      return false;
+    case Kind::And:
+      for (const ZPHPredicate& child : m_node->children) {
+        if (!child.evaluateWithObject(object))
+          return false;
+      }
+      return true;
+    case Kind::Or:
+      for (const ZPHPredicate& child : m_node->children) {
+        if (child.evaluateWithObject(object))
+          return true;
+      }
+      return false;
+    case Kind::Not:
+      return !m_node->children.value(0).evaluateWithObject(object);
+    case Kind::Comparison:
+      break;
   }
   const QVariant left = ZPHComparableValue(object->valueForKeyPath(m_node->keyPath));
   if (m_node->op == Operator::In) {
@@ -227,27 +226,27 @@ bool ZPHPredicate::evaluateWithObject(const ZPHManagedObject* object) const
   }
   const QVariant right = ZPHComparableValue(m_node->value);
   switch (m_node->op) {
-  case Operator::Equal:
-    return left.isValid() == right.isValid() && ZPHCompareValues(left, right) == 0;
-  case Operator::NotEqual:
-    return !(left.isValid() == right.isValid() && ZPHCompareValues(left, right) == 0);
-  default:
-    break;
+    case Operator::Equal:
+      return left.isValid() == right.isValid() && ZPHCompareValues(left, right) == 0;
+    case Operator::NotEqual:
+      return !(left.isValid() == right.isValid() && ZPHCompareValues(left, right) == 0);
+    default:
+      break;
   }
   if (!left.isValid() || !right.isValid())  // ordering with nil is never true
     return false;
   const int c = ZPHCompareValues(left, right);
   switch (m_node->op) {
-  case Operator::Less:
-    return c < 0;
-  case Operator::LessOrEqual:
-    return c <= 0;
-  case Operator::Greater:
-    return c > 0;
-  case Operator::GreaterOrEqual:
-    return c >= 0;
-  default:
-    return false;
+    case Operator::Less:
+      return c < 0;
+    case Operator::LessOrEqual:
+      return c <= 0;
+    case Operator::Greater:
+      return c > 0;
+    case Operator::GreaterOrEqual:
+      return c >= 0;
+    default:
+      return false;
   }
 }
 
@@ -255,22 +254,21 @@ QString ZPHPredicate::predicateFormat() const
 {
   static const char* const operators[] = {"==", "!=", "<", "<=", ">", ">=", "IN"};
   switch (kind()) {
-  case Kind::True:
-    return QStringLiteral("TRUEPREDICATE");
-  case Kind::False:
-    return QStringLiteral("FALSEPREDICATE");
-  case Kind::Not:
-    return QStringLiteral("NOT %1").arg(m_node->children.value(0).predicateFormat());
-  case Kind::And:
-  case Kind::Or: {
-    QStringList parts;
-    for (const ZPHPredicate& child : m_node->children)
-      parts.append(child.predicateFormat());
-    return QLatin1Char('(') + parts.join(kind() == Kind::And ? QStringLiteral(" && ") : QStringLiteral(" || ")) +
-           QLatin1Char(')');
-  }
-  case Kind::Comparison:
-    break;
+    case Kind::True:
+      return QStringLiteral("TRUEPREDICATE");
+    case Kind::False:
+      return QStringLiteral("FALSEPREDICATE");
+    case Kind::Not:
+      return QStringLiteral("NOT %1").arg(m_node->children.value(0).predicateFormat());
+    case Kind::And:
+    case Kind::Or: {
+      QStringList parts;
+      for (const ZPHPredicate& child : m_node->children) parts.append(child.predicateFormat());
+      return QLatin1Char('(') + parts.join(kind() == Kind::And ? QStringLiteral(" && ") : QStringLiteral(" || ")) +
+             QLatin1Char(')');
+    }
+    case Kind::Comparison:
+      break;
   }
   QString right;
   if (!m_node->variable.isEmpty())

@@ -88,37 +88,37 @@ void ZPHSQLiteStatement::bindVariant(int index, const QVariant& value)
     return;
   }
   switch (value.typeId()) {
-  case QMetaType::QString:
-    bindText(index, value.toString());
-    return;
-  case QMetaType::Bool:
-    bindInt64(index, value.toBool() ? 1 : 0);
-    return;
-  case QMetaType::Int:
-  case QMetaType::UInt:
-  case QMetaType::LongLong:
-  case QMetaType::Long:
-  case QMetaType::Short:
-  case QMetaType::Char:
-  case QMetaType::SChar:
-  case QMetaType::UChar:
-  case QMetaType::UShort:
-    bindInt64(index, value.toLongLong());
-    return;
-  case QMetaType::ULongLong:
-  case QMetaType::ULong:
-    bindInt64(index, qint64(value.toULongLong()));
-    return;
-  case QMetaType::Double:
-  case QMetaType::Float:
-    bindDouble(index, value.toDouble());
-    return;
-  case QMetaType::QDateTime:
-    bindDouble(index, double(value.toDateTime().toMSecsSinceEpoch()) / 1000.0);
-    return;
-  default:
-    bindText(index, value.toString());
-    return;
+    case QMetaType::QString:
+      bindText(index, value.toString());
+      return;
+    case QMetaType::Bool:
+      bindInt64(index, value.toBool() ? 1 : 0);
+      return;
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::Long:
+    case QMetaType::Short:
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
+    case QMetaType::UShort:
+      bindInt64(index, value.toLongLong());
+      return;
+    case QMetaType::ULongLong:
+    case QMetaType::ULong:
+      bindInt64(index, qint64(value.toULongLong()));
+      return;
+    case QMetaType::Double:
+    case QMetaType::Float:
+      bindDouble(index, value.toDouble());
+      return;
+    case QMetaType::QDateTime:
+      bindDouble(index, double(value.toDateTime().toMSecsSinceEpoch()) / 1000.0);
+      return;
+    default:
+      bindText(index, value.toString());
+      return;
   }
 }
 
@@ -170,14 +170,14 @@ QString ZPHSQLiteStatement::columnText(int column) const
 QVariant ZPHSQLiteStatement::columnVariant(int column) const
 {
   switch (sqlite3_column_type(m_statement, column)) {
-  case SQLITE_INTEGER:
-    return QVariant(columnInt64(column));
-  case SQLITE_FLOAT:
-    return QVariant(columnDouble(column));
-  case SQLITE_NULL:
-    return QVariant();
-  default:
-    return QVariant(columnText(column));
+    case SQLITE_INTEGER:
+      return QVariant(columnInt64(column));
+    case SQLITE_FLOAT:
+      return QVariant(columnDouble(column));
+    case SQLITE_NULL:
+      return QVariant();
+    default:
+      return QVariant(columnText(column));
   }
 }
 
@@ -204,7 +204,8 @@ std::unique_ptr<ZPHSQLiteConnection> ZPHSQLiteConnection::open(const QString& pa
   sqlite3_busy_timeout(db, 10000);
   // The first statement reads the file header: a file that is not a
   // database fails here.
-  if (!connection->exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON; PRAGMA cache_size=-32768; PRAGMA wal_autocheckpoint=8000;")) {
+  if (!connection->exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON; PRAGMA "
+                        "cache_size=-32768; PRAGMA wal_autocheckpoint=8000;")) {
     if (error)
       *error = connection->lastError();
     return nullptr;
@@ -222,8 +223,7 @@ void ZPHSQLiteConnection::close()
   if (m_db == nullptr)
     return;
   Q_ASSERT_X(m_borrowed.isEmpty(), Q_FUNC_INFO, "statements still in use");
-  for (sqlite3_stmt* statement : std::as_const(m_statements))
-    sqlite3_finalize(statement);
+  for (sqlite3_stmt* statement : std::as_const(m_statements)) sqlite3_finalize(statement);
   m_statements.clear();
   sqlite3_close_v2(m_db);
   m_db = nullptr;
@@ -239,8 +239,8 @@ ZPHSQLiteStatement ZPHSQLiteConnection::prepare(const QByteArray& sql)
     return ZPHSQLiteStatement(this, cached, false);
   }
   sqlite3_stmt* statement = nullptr;
-  const int rc = sqlite3_prepare_v3(m_db, sql.constData(), int(sql.size()), SQLITE_PREPARE_PERSISTENT, &statement,
-                                    nullptr);
+  const int rc =
+      sqlite3_prepare_v3(m_db, sql.constData(), int(sql.size()), SQLITE_PREPARE_PERSISTENT, &statement, nullptr);
   if (rc != SQLITE_OK) {
     noteError(rc);
     qCWarning(zphStore) << "cannot prepare" << sql << ":" << m_lastErrorMessage;
@@ -281,12 +281,12 @@ int ZPHSQLiteConnection::lastErrorCode() const
 ZPHError ZPHSQLiteConnection::lastError() const
 {
   const int primary = m_lastErrorCode & 0xff;
-  const ZPHObjectGraphErrorCode code = primary == SQLITE_NOTADB ? ZPHObjectGraphNotADatabaseError
-                                                                : ZPHObjectGraphSQLiteError;
+  const ZPHObjectGraphErrorCode code =
+      primary == SQLITE_NOTADB ? ZPHObjectGraphNotADatabaseError : ZPHObjectGraphSQLiteError;
   const QString text = primary == SQLITE_NOTADB ? QStringLiteral("The store file is not a database.")
                                                 : QStringLiteral("The store could not be read or written.");
-  return ZPHObjectGraphError(code, text,
-                             {{ZPHSQLiteErrorCodeKey, m_lastErrorCode}, {ZPHSQLiteErrorMessageKey, m_lastErrorMessage}});
+  return ZPHObjectGraphError(
+      code, text, {{ZPHSQLiteErrorCodeKey, m_lastErrorCode}, {ZPHSQLiteErrorMessageKey, m_lastErrorMessage}});
 }
 
 qint64 ZPHSQLiteConnection::lastInsertRowID() const

@@ -16,8 +16,7 @@ protected:
     article->setValue(QStringLiteral("guid"), guid);
     article->setValue(QStringLiteral("feedURL"), feedURL);
     article->setValue(QStringLiteral("title"), QStringLiteral("Title ") + guid);
-    article->setValue(QStringLiteral("dateForDisplay"),
-                      QDateTime(QDate(2026, 1, day), QTime(12, 0), Qt::UTC));
+    article->setValue(QStringLiteral("dateForDisplay"), QDateTime(QDate(2026, 1, day), QTime(12, 0), Qt::UTC));
     ZPHManagedObject* metadata = main->insertNewObject(QStringLiteral("ArticleMetadata"));
     metadata->setValue(QStringLiteral("guid"), QStringLiteral("https://example.com/") + guid);
     metadata->setValue(QStringLiteral("read"), read);
@@ -28,8 +27,7 @@ protected:
   QStringList guids(const QList<ZPHManagedObject*>& objects)
   {
     QStringList list;
-    for (const ZPHManagedObject* object : objects)
-      list.append(object->value(QStringLiteral("guid")).toString());
+    for (const ZPHManagedObject* object : objects) list.append(object->value(QStringLiteral("guid")).toString());
     return list;
   }
 };
@@ -39,8 +37,7 @@ protected:
 TEST_F(ObjectGraphTest, SchemaHasOneTablePerHierarchyWithIndexes)
 {
   QStringList statements;
-  for (const QByteArray& statement : model->schemaStatements())
-    statements.append(QString::fromUtf8(statement));
+  for (const QByteArray& statement : model->schemaStatements()) statements.append(QString::fromUtf8(statement));
   const QString all = statements.join(u'\n');
   EXPECT_TRUE(all.contains(QStringLiteral("CREATE TABLE \"Node\" (id INTEGER PRIMARY KEY, _entity INTEGER NOT NULL")));
   EXPECT_FALSE(all.contains(QStringLiteral("CREATE TABLE \"Feed\"")));
@@ -125,20 +122,23 @@ TEST_F(ObjectGraphTest, PredicatesSortsLimitsAndCounts)
       {"nil", P::equal(QStringLiteral("feedURL"), QVariant()), {"e"}},
       {"not equal keeps nil", P::compare(QStringLiteral("feedURL"), Op::NotEqual, one), {"c", "d", "e"}},
       {"date", P::compare(QStringLiteral("dateForDisplay"), Op::GreaterOrEqual, day3), {"b", "c"}},
-      {"in", P::in(QStringLiteral("guid"), {QStringLiteral("a"), QStringLiteral("c"), QStringLiteral("zz")}),
+      {"in",
+       P::in(QStringLiteral("guid"), {QStringLiteral("a"), QStringLiteral("c"), QStringLiteral("zz")}),
        {"a", "c"}},
       {"empty in", P::in(QStringLiteral("guid"), {}), {}},
       {"boolean as number", P::equal(QStringLiteral("markedForDeletion"), 0), {"a", "b", "c", "e"}},
       {"one hop", P::equal(QStringLiteral("metadata.read"), true), {"a", "d"}},
-      {"not over one hop (no metadata counts as not read)", !P::equal(QStringLiteral("metadata.read"), true),
+      {"not over one hop (no metadata counts as not read)",
+       !P::equal(QStringLiteral("metadata.read"), true),
        {"b", "c", "e"}},
       {"and/or",
        (P::equal(QStringLiteral("feedURL"), two) && P::equal(QStringLiteral("markedForDeletion"), 0)) ||
            P::equal(QStringLiteral("guid"), QStringLiteral("a")),
        {"a", "c"}},
       {"quotes are data", P::equal(QStringLiteral("guid"), QStringLiteral("a' OR '1'='1")), {}},
-      {"variable", P::compareWithVariable(QStringLiteral("guid"), Op::Equal, QStringLiteral("VALUE"))
-                       .withSubstitutionVariables({{QStringLiteral("VALUE"), QStringLiteral("b")}}),
+      {"variable",
+       P::compareWithVariable(QStringLiteral("guid"), Op::Equal, QStringLiteral("VALUE"))
+           .withSubstitutionVariables({{QStringLiteral("VALUE"), QStringLiteral("b")}}),
        {"b"}},
   };
   for (const Case& c : cases) {
@@ -164,15 +164,13 @@ TEST_F(ObjectGraphTest, PredicatesSortsLimitsAndCounts)
       ZPHFetchRequest(QStringLiteral("Article"), !P::equal(QStringLiteral("metadata.read"), true)),
       QStringLiteral("feedURL"));
   QMap<QString, qint64> perFeed;
-  for (const auto& [key, count] : counts)
-    perFeed.insert(key.toString(), count);
+  for (const auto& [key, count] : counts) perFeed.insert(key.toString(), count);
   EXPECT_EQ(perFeed, (QMap<QString, qint64>{{QString(), 1}, {one, 1}, {two, 1}}));
 
   ZPHError error;
-  EXPECT_TRUE(main->executeFetchRequest(ZPHFetchRequest(QStringLiteral("Article"),
-                                                        P::equal(QStringLiteral("nope"), 1)),
-                                        &error)
-                  .isEmpty());
+  EXPECT_TRUE(
+      main->executeFetchRequest(ZPHFetchRequest(QStringLiteral("Article"), P::equal(QStringLiteral("nope"), 1)), &error)
+          .isEmpty());
   EXPECT_EQ(error.domain(), ZPHObjectGraphErrorDomain);
 }
 
@@ -214,7 +212,7 @@ TEST_F(ObjectGraphTest, FetchesSeeTheContextsUnsavedChanges)
   ZPHManagedObject* b = insertArticle(QStringLiteral("b"), feed, 2);
   ASSERT_TRUE(main->save());
 
-  ZPHManagedObject* c = insertArticle(QStringLiteral("c"), feed, 3);  // inserted
+  ZPHManagedObject* c = insertArticle(QStringLiteral("c"), feed, 3);                     // inserted
   b->setValue(QStringLiteral("feedURL"), QStringLiteral("https://elsewhere.example/"));  // moved away
   main->deleteObject(a);
   ZPHFetchRequest request(QStringLiteral("Article"), ZPHPredicate::equal(QStringLiteral("feedURL"), feed));
@@ -228,8 +226,9 @@ TEST_F(ObjectGraphTest, FetchesSeeTheContextsUnsavedChanges)
   EXPECT_EQ(main->executeFetchRequest(all), (QList<ZPHManagedObject*>{c}));
   EXPECT_EQ(main->insertedObjects().size(), 2);  // c and its metadata
   // b, and a's metadata, which let go of a.
-  ZPHManagedObject* aMetadata = main->executeFetchRequest(ZPHFetchRequest(
-      QStringLiteral("ArticleMetadata"), ZPHPredicate::equal(QStringLiteral("guid"), QStringLiteral("https://example.com/a"))))[0];
+  ZPHManagedObject* aMetadata = main->executeFetchRequest(
+      ZPHFetchRequest(QStringLiteral("ArticleMetadata"),
+                      ZPHPredicate::equal(QStringLiteral("guid"), QStringLiteral("https://example.com/a"))))[0];
   EXPECT_EQ(main->updatedObjects(), (QList<ZPHManagedObject*>{b, aMetadata}));
   EXPECT_FALSE(aMetadata->value(QStringLiteral("article")).isValid());
   EXPECT_TRUE(main->deletedObjects().contains(a));
@@ -271,8 +270,7 @@ TEST_F(ObjectGraphTest, OneToOneLinksAndDeleteRulesKeepTheGraphConsistent)
   ASSERT_TRUE(open());
   EXPECT_EQ(main->countForFetchRequest(ZPHFetchRequest(QStringLiteral("ArticleContent"))), 0);
   EXPECT_EQ(main->countForFetchRequest(ZPHFetchRequest(QStringLiteral("Enclosure"))), 0);
-  ZPHManagedObject* survivor = main->existingObjectWithID(
-      store->managedObjectIDForURIRepresentation(metadataURI));
+  ZPHManagedObject* survivor = main->existingObjectWithID(store->managedObjectIDForURIRepresentation(metadataURI));
   ASSERT_NE(survivor, nullptr);
   EXPECT_FALSE(survivor->value(QStringLiteral("article")).isValid());
   EXPECT_EQ(main->countForFetchRequest(ZPHFetchRequest(QStringLiteral("Article"))), 1);

@@ -167,10 +167,10 @@ TEST_F(ObjectGraphThreadTest, BatchDeletesInSlicesKeepEveryContextConsistent)
   EXPECT_FALSE(heldMetadata->value(QStringLiteral("article")).isValid());
   EXPECT_FALSE(main->hasChanges());
   EXPECT_EQ(main->countForFetchRequest(ZPHFetchRequest(QStringLiteral("Article"))), 0);
-  EXPECT_EQ(main->countForFetchRequest(ZPHFetchRequest(QStringLiteral("ArticleContent"))), 0);  // cascaded
+  EXPECT_EQ(main->countForFetchRequest(ZPHFetchRequest(QStringLiteral("ArticleContent"))), 0);       // cascaded
   EXPECT_EQ(main->countForFetchRequest(ZPHFetchRequest(QStringLiteral("ArticleMetadata"))), Count);  // nullified
-  EXPECT_EQ(main->countForFetchRequest(ZPHFetchRequest(
-                QStringLiteral("ArticleMetadata"), !ZPHPredicate::equal(QStringLiteral("article"), QVariant()))),
+  EXPECT_EQ(main->countForFetchRequest(ZPHFetchRequest(QStringLiteral("ArticleMetadata"),
+                                                       !ZPHPredicate::equal(QStringLiteral("article"), QVariant()))),
             0);
   ZPHError error;
   EXPECT_TRUE(store->checkIntegrity(&error)) << error.toString().toStdString();
@@ -184,8 +184,9 @@ TEST_F(ObjectGraphThreadTest, FailedSaveRollsBackAndReachesTheFailureHandlerOnce
     ZPHError error;
     std::unique_ptr<ZPHSQLiteConnection> raw = ZPHSQLiteConnection::open(path(), false, &error);
     ASSERT_TRUE(raw);
-    ASSERT_TRUE(raw->exec("CREATE TRIGGER boom BEFORE INSERT ON \"Node\" WHEN NEW.name = 'boom' "
-                          "BEGIN SELECT RAISE(ABORT, 'boom'); END"));
+    ASSERT_TRUE(
+        raw->exec("CREATE TRIGGER boom BEFORE INSERT ON \"Node\" WHEN NEW.name = 'boom' "
+                  "BEGIN SELECT RAISE(ABORT, 'boom'); END"));
   }
   insertFeed(QStringLiteral("first"));
   ZPHManagedObject* bad = insertFeed(QStringLiteral("boom"));

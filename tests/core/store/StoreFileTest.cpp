@@ -169,8 +169,7 @@ TEST_F(StoreFileTest, LargeSaveKilledMidwayIsAllOrNothing)
   // Kill it once the transaction is well under way (its pages reach the
   // write-ahead log long before the commit).
   const QString wal = path() + QStringLiteral("-wal");
-  while (child.state() == QProcess::Running && QFileInfo(wal).size() < 4 * 1024 * 1024)
-    child.waitForReadyRead(2);
+  while (child.state() == QProcess::Running && QFileInfo(wal).size() < 4 * 1024 * 1024) child.waitForReadyRead(2);
   output += child.readAllStandardOutput();
   const bool finishedFirst = output.contains("saved\n");
   child.kill();

@@ -55,18 +55,19 @@ inline std::unique_ptr<ZPHManagedObjectModel> makeStoreTestModel(int version = 1
   model->addEntity(QStringLiteral("Folder"), QStringLiteral("Node"))
       .addAttribute(attribute(QStringLiteral("expanded"), A::Bool, false, false, true, false))
       .addRelationship(relationship(QStringLiteral("children"), QStringLiteral("Node"), QStringLiteral("parent"), true,
-                        ZPHDeleteRule::Cascade));
+                                    ZPHDeleteRule::Cascade));
   model->addEntity(QStringLiteral("Article"))
       .addAttribute(attribute(QStringLiteral("guid"), A::String, {}, true, true, false))
       .addAttribute(attribute(QStringLiteral("feedURL"), A::String, {}, true, true, false))
       .addAttribute(attribute(QStringLiteral("title"), A::String, {}, false, true, false))
       .addAttribute(attribute(QStringLiteral("dateForDisplay"), A::Date, {}, true, true, false))
       .addAttribute(attribute(QStringLiteral("markedForDeletion"), A::Number, 0, false, true, false))
-      .addRelationship(relationship(QStringLiteral("content"), QStringLiteral("ArticleContent"), QStringLiteral("article"), false,
-                        ZPHDeleteRule::Cascade))
-      .addRelationship(relationship(QStringLiteral("metadata"), QStringLiteral("ArticleMetadata"), QStringLiteral("article")))
-      .addRelationship(relationship(QStringLiteral("enclosures"), QStringLiteral("Enclosure"), QStringLiteral("article"), true,
-                        ZPHDeleteRule::Cascade));
+      .addRelationship(relationship(QStringLiteral("content"), QStringLiteral("ArticleContent"),
+                                    QStringLiteral("article"), false, ZPHDeleteRule::Cascade))
+      .addRelationship(
+          relationship(QStringLiteral("metadata"), QStringLiteral("ArticleMetadata"), QStringLiteral("article")))
+      .addRelationship(relationship(QStringLiteral("enclosures"), QStringLiteral("Enclosure"),
+                                    QStringLiteral("article"), true, ZPHDeleteRule::Cascade));
   model->addEntity(QStringLiteral("ArticleContent"))
       .addAttribute(attribute(QStringLiteral("htmlText"), A::String, {}, false, true, false))
       .addRelationship(relationship(QStringLiteral("article"), QStringLiteral("Article"), QStringLiteral("content")));
@@ -77,7 +78,8 @@ inline std::unique_ptr<ZPHManagedObjectModel> makeStoreTestModel(int version = 1
       .addRelationship(relationship(QStringLiteral("article"), QStringLiteral("Article"), QStringLiteral("metadata")));
   model->addEntity(QStringLiteral("Enclosure"))
       .addAttribute(attribute(QStringLiteral("URL"), A::String, {}, false, true, false))
-      .addRelationship(relationship(QStringLiteral("article"), QStringLiteral("Article"), QStringLiteral("enclosures")));
+      .addRelationship(
+          relationship(QStringLiteral("article"), QStringLiteral("Article"), QStringLiteral("enclosures")));
   model->finish();
   return model;
 }
