@@ -49,8 +49,66 @@ bool hasMetadataTable(ZPHSQLiteConnection* connection, bool* ok)
 
 }  // namespace
 
+struct ZPHPersistentStore::ConnectionRegistry : std::enable_shared_from_this<ConnectionRegistry> {
+  QMutex mutex;
+  QHash<Qt::HANDLE, std::shared_ptr<ZPHSQLiteConnection>> connections;
+
+  std::shared_ptr<ZPHSQLiteConnection> find(Qt::HANDLE thread)
+  {
+    QMutexLocker locker(&mutex);
+    return connections.value(thread);
+  }
+  void insert(Qt::HANDLE thread, std::shared_ptr<ZPHSQLiteConnection> connection);
+  void remove(Qt::HANDLE thread)
+  {
+    std::shared_ptr<ZPHSQLiteConnection> closing;
+    QMutexLocker locker(&mutex);
+    closing = connections.take(thread);
+    locker.unlock();
+  }
+  void clear()
+  {
+    QHash<Qt::HANDLE, std::shared_ptr<ZPHSQLiteConnection>> closing;
+    QMutexLocker locker(&mutex);
+    closing.swap(connections);
+    locker.unlock();
+  }
+};
+
+namespace {
+
+// Closes the thread's connections of every store still alive when the
+// thread ends.
+struct ThreadConnections {
+  std::vector<std::weak_ptr<ZPHPersistentStore::ConnectionRegistry>> registries;
+  ~ThreadConnections()
+  {
+    const Qt::HANDLE thread = QThread::currentThreadId();
+    for (const auto& weak : registries) {
+      if (auto registry = weak.lock())
+        registry->remove(thread);
+    }
+  }
+};
+thread_local ThreadConnections t_threadConnections;
+
+}  // namespace
+
+void ZPHPersistentStore::ConnectionRegistry::insert(Qt::HANDLE thread, std::shared_ptr<ZPHSQLiteConnection> connection)
+{
+  {
+    QMutexLocker locker(&mutex);
+    connections.insert(thread, std::move(connection));
+  }
+  auto& registries = t_threadConnections.registries;
+  registries.erase(
+      std::remove_if(registries.begin(), registries.end(), [](const auto& weak) { return weak.expired(); }),
+      registries.end());
+  registries.push_back(weak_from_this());
+}
+
 ZPHPersistentStore::ZPHPersistentStore(const ZPHManagedObjectModel* model, const QString& path)
-    : m_model(model), m_path(path)
+    : m_model(model), m_path(path), m_registry(std::make_shared<ConnectionRegistry>())
 {
   Q_ASSERT_X(model && model->isFinished(), Q_FUNC_INFO, "model not finished");
 }
@@ -59,7 +117,8 @@ ZPHPersistentStore::~ZPHPersistentStore()
 {
   QMutexLocker locker(&m_mutex);
   Q_ASSERT_X(m_contexts.isEmpty(), Q_FUNC_INFO, "contexts outlive their store");
-  m_connections.clear();
+  locker.unlock();
+  m_registry->clear();
 }
 
 bool ZPHPersistentStore::isOpen() const
@@ -108,16 +167,18 @@ bool ZPHPersistentStore::open(bool performIntegrityCheck, ZPHError* error)
     }
   }
   const QString identifier = metadataValue(connection.get(), QStringLiteral("storeIdentifier"));
+  m_registry->insert(QThread::currentThreadId(), connection);
   {
     QMutexLocker locker(&m_mutex);
     m_identifier = identifier;
-    m_connections.insert(QThread::currentThreadId(), connection);
     m_open = true;
   }
   if (performIntegrityCheck && !checkIntegrity(error)) {
-    QMutexLocker locker(&m_mutex);
-    m_open = false;
-    m_connections.clear();
+    {
+      QMutexLocker locker(&m_mutex);
+      m_open = false;
+    }
+    m_registry->clear();
     return false;
   }
   return true;
@@ -205,9 +266,11 @@ bool ZPHPersistentStore::checkpointAndClose(ZPHError* error)
     return false;
   if (!db->exec("PRAGMA wal_checkpoint(TRUNCATE)"))
     return setError(error, db->lastError());
-  QMutexLocker locker(&m_mutex);
-  m_connections.clear();
-  m_open = false;
+  {
+    QMutexLocker locker(&m_mutex);
+    m_open = false;
+  }
+  m_registry->clear();
   return true;
 }
 
@@ -220,10 +283,9 @@ ZPHSQLiteConnection* ZPHPersistentStore::connection(ZPHError* error)
       setError(error, ZPHObjectGraphError(ZPHObjectGraphSQLiteError, QStringLiteral("The store is not open.")));
       return nullptr;
     }
-    auto it = m_connections.constFind(thread);
-    if (it != m_connections.constEnd())
-      return it.value().get();
   }
+  if (std::shared_ptr<ZPHSQLiteConnection> existing = m_registry->find(thread))
+    return existing.get();
   ZPHError openError;
   std::shared_ptr<ZPHSQLiteConnection> made(ZPHSQLiteConnection::open(m_path, false, &openError));
   if (!made) {
@@ -231,9 +293,14 @@ ZPHSQLiteConnection* ZPHPersistentStore::connection(ZPHError* error)
     setError(error, openError);
     return nullptr;
   }
-  QMutexLocker locker(&m_mutex);
-  m_connections.insert(thread, made);
+  m_registry->insert(thread, made);
   return made.get();
+}
+
+int ZPHPersistentStore::connectionCount() const
+{
+  QMutexLocker locker(&m_registry->mutex);
+  return int(m_registry->connections.size());
 }
 
 ZPHManagedObjectID ZPHPersistentStore::managedObjectIDForURIRepresentation(const QUrl& uri) const
@@ -290,25 +357,24 @@ void ZPHPersistentStore::distributeChanges(ZPHManagedObjectContext* origin, cons
 {
   if (changes.isEmpty())
     return;
-  QList<ZPHManagedObjectContext*> others;
+  QList<ZPHManagedObjectContext*> onThisThread;
   ZPHManagedObjectContext* main = nullptr;
   {
+    // Contexts of other threads get the changes in their inbox under the
+    // lock, so none can go away meanwhile; they apply them on next use.
     QMutexLocker locker(&m_mutex);
-    for (ZPHManagedObjectContext* context : m_contexts) {
+    for (ZPHManagedObjectContext* context : std::as_const(m_contexts)) {
       if (context == origin)
         continue;
       if (context->isMainContext())
         main = context;
+      else if (allContexts && context->isOnOwningThread())
+        onThisThread.append(context);
       else if (allContexts)
-        others.append(context);
+        context->enqueueChanges(changes);
     }
   }
-  for (ZPHManagedObjectContext* context : others) {
-    if (context->isOnOwningThread())
-      context->mergeChanges(changes);
-    else
-      context->enqueueChanges(changes);
-  }
+  for (ZPHManagedObjectContext* context : std::as_const(onThisThread)) context->mergeChanges(changes);
   if (main == nullptr)
     return;
   // The main context is looked up again on the main thread: it may have

@@ -30,7 +30,7 @@ struct ZPHStoreChanges {
 // runs with a write-ahead log, synchronous=NORMAL and foreign keys on; a
 // metadata table holds the model version and the store's identifier. Each
 // thread that touches the store gets its own connection, with its prepared
-// statements cached.
+// statements cached, closed when the thread ends or the store goes away.
 //
 // The store hands every save of a context other than the main context to
 // the main context, which merges it on the main thread while the saving
@@ -74,6 +74,8 @@ public:
   // The calling thread's connection (opened on first use), or nullptr when
   // the store is closed or the connection cannot be opened.
   ZPHSQLiteConnection* connection(ZPHError* error = nullptr);
+  // Number of open connections (for tests and leak checks).
+  int connectionCount() const;
 
   // Contexts register themselves while they live.
   void registerContext(ZPHManagedObjectContext* context);
@@ -86,6 +88,10 @@ public:
   // (at once on this thread, else on its next use).
   void distributeChanges(ZPHManagedObjectContext* origin, const ZPHStoreChanges& changes, bool allContexts);
 
+  // Internal: connections by thread; a thread's connection closes when the
+  // thread ends.
+  struct ConnectionRegistry;
+
 private:
   bool createSchema(ZPHSQLiteConnection* connection, ZPHError* error);
 
@@ -94,6 +100,6 @@ private:
   mutable QMutex m_mutex;
   bool m_open = false;
   QString m_identifier;
-  QHash<Qt::HANDLE, std::shared_ptr<ZPHSQLiteConnection>> m_connections;
+  std::shared_ptr<ConnectionRegistry> m_registry;
   QList<ZPHManagedObjectContext*> m_contexts;
 };

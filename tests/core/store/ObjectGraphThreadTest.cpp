@@ -218,6 +218,24 @@ TEST_F(ObjectGraphThreadTest, FailedSaveRollsBackAndReachesTheFailureHandlerOnce
   EXPECT_EQ(delegate.coreDataFailures()[1].code(), ZPHObjectGraphValidationError);
 }
 
+TEST_F(ObjectGraphThreadTest, EachThreadHasItsOwnConnectionUntilItEnds)
+{
+  insertFeed(QStringLiteral("one"));
+  ASSERT_TRUE(main->save());
+  EXPECT_EQ(store->connectionCount(), 1);
+  qint64 seen = -1;
+  int whileRunning = 0;
+  std::thread reader([&] {
+    ZPHManagedObjectContext context(store.get(), ZPHManagedObjectContext::ConfinementConcurrencyType);
+    seen = context.countForFetchRequest(ZPHFetchRequest(QStringLiteral("Feed")));
+    whileRunning = store->connectionCount();
+  });
+  reader.join();
+  EXPECT_EQ(seen, 1);
+  EXPECT_EQ(whileRunning, 2);
+  EXPECT_EQ(store->connectionCount(), 1);
+}
+
 #ifdef QT_DEBUG
 TEST_F(ObjectGraphThreadTest, WritingFromAnotherThreadIsCaught)
 {
