@@ -1,6 +1,7 @@
 // Article store speed: saving refreshes, counting unread articles per feed,
 // listing unread articles by date, opening a full store.
 
+#include "store/CBDataModel.h"
 #include "store/graph/ZPHManagedObjectContext.h"
 #include "store/graph/ZPHManagedObjectModel.h"
 #include "store/graph/ZPHPersistentStore.h"
@@ -19,69 +20,6 @@ constexpr int Feeds = 1000;
 constexpr int ArticlesPerSave = 50;
 constexpr int Saves = 2000;  // 100,000 articles
 
-ZPHAttributeDescription attribute(const QString& name, ZPHAttributeType type, const QVariant& defaultValue = {},
-                                  bool indexed = false)
-{
-  ZPHAttributeDescription description;
-  description.name = name;
-  description.type = type;
-  description.defaultValue = defaultValue;
-  description.indexed = indexed;
-  return description;
-}
-
-ZPHRelationshipDescription relationship(const QString& name, const QString& destination, const QString& inverse,
-                                        ZPHDeleteRule rule = ZPHDeleteRule::Nullify)
-{
-  ZPHRelationshipDescription description;
-  description.name = name;
-  description.destinationEntityName = destination;
-  description.inverseName = inverse;
-  description.deleteRule = rule;
-  return description;
-}
-
-// The shape of the article store's hot entities.
-std::unique_ptr<ZPHManagedObjectModel> makeModel()
-{
-  using A = ZPHAttributeType;
-  auto model = std::make_unique<ZPHManagedObjectModel>(1);
-  model->addEntity(QStringLiteral("Feed"))
-      .addAttribute(attribute(QStringLiteral("guid"), A::String, {}, true))
-      .addAttribute(attribute(QStringLiteral("url"), A::String, {}, true))
-      .addAttribute(attribute(QStringLiteral("name"), A::String))
-      .addAttribute(attribute(QStringLiteral("unreadCount"), A::UInt64, 0));
-  model->addEntity(QStringLiteral("Article"))
-      .addAttribute(attribute(QStringLiteral("guid"), A::String, {}, true))
-      .addAttribute(attribute(QStringLiteral("feedURL"), A::String))
-      .addAttribute(attribute(QStringLiteral("link"), A::String))
-      .addAttribute(attribute(QStringLiteral("title"), A::String))
-      .addAttribute(attribute(QStringLiteral("plainTextTitle"), A::String))
-      .addAttribute(attribute(QStringLiteral("summary"), A::String))
-      .addAttribute(attribute(QStringLiteral("datePublished"), A::Date))
-      .addAttribute(attribute(QStringLiteral("dateArrived"), A::Date))
-      .addAttribute(attribute(QStringLiteral("dateForDisplay"), A::Date))
-      .addAttribute(attribute(QStringLiteral("markedForDeletion"), A::Number, 0))
-      .addRelationship(relationship(QStringLiteral("content"), QStringLiteral("ArticleContent"),
-                                    QStringLiteral("article"), ZPHDeleteRule::Cascade))
-      .addRelationship(
-          relationship(QStringLiteral("metadata"), QStringLiteral("ArticleMetadata"), QStringLiteral("article")))
-      // Covering indexes for the unread counts per feed and the date-sorted lists.
-      .addIndex({QStringLiteral("feedURL"), QStringLiteral("markedForDeletion"), QStringLiteral("metadata")})
-      .addIndex({QStringLiteral("dateForDisplay"), QStringLiteral("markedForDeletion"), QStringLiteral("metadata")});
-  model->addEntity(QStringLiteral("ArticleContent"))
-      .addAttribute(attribute(QStringLiteral("htmlText"), A::String))
-      .addAttribute(attribute(QStringLiteral("normalizedText"), A::String))
-      .addRelationship(relationship(QStringLiteral("article"), QStringLiteral("Article"), QStringLiteral("content")));
-  model->addEntity(QStringLiteral("ArticleMetadata"))
-      .addAttribute(attribute(QStringLiteral("guid"), A::String, {}, true))
-      .addAttribute(attribute(QStringLiteral("read"), A::Bool, false, false))
-      .addAttribute(attribute(QStringLiteral("flagged"), A::Bool, false, false))
-      .addRelationship(relationship(QStringLiteral("article"), QStringLiteral("Article"), QStringLiteral("metadata")));
-  model->finish();
-  return model;
-}
-
 QString feedURL(int feed)
 {
   return QStringLiteral("https://feed%1.example.com/rss").arg(feed);
@@ -97,7 +35,7 @@ void saveRefresh(ZPHManagedObjectContext& context, int refresh)
   for (int i = 0; i < ArticlesPerSave; ++i) {
     const int n = refresh * ArticlesPerSave + i;
     const QString link = QStringLiteral("https://feed%1.example.com/item/%2").arg(refresh % Feeds).arg(n);
-    ZPHManagedObject* article = context.insertNewObject(QStringLiteral("Article"));
+    ZPHManagedObject* article = context.insertNewObject(CBDataEntityNameArticle);
     article->setValue(QStringLiteral("guid"), link);
     article->setValue(QStringLiteral("feedURL"), feed);
     article->setValue(QStringLiteral("link"), link);
@@ -108,11 +46,11 @@ void saveRefresh(ZPHManagedObjectContext& context, int refresh)
     article->setValue(QStringLiteral("datePublished"), date);
     article->setValue(QStringLiteral("dateArrived"), date);
     article->setValue(QStringLiteral("dateForDisplay"), date);
-    ZPHManagedObject* content = context.insertNewObject(QStringLiteral("ArticleContent"));
+    ZPHManagedObject* content = context.insertNewObject(CBDataEntityNameArticleContent);
     content->setValue(QStringLiteral("htmlText"), html);
     content->setValue(QStringLiteral("normalizedText"), summary);
     article->setValue(QStringLiteral("content"), QVariant::fromValue(content));
-    ZPHManagedObject* metadata = context.insertNewObject(QStringLiteral("ArticleMetadata"));
+    ZPHManagedObject* metadata = context.insertNewObject(CBDataEntityNameArticleMetadata);
     metadata->setValue(QStringLiteral("guid"), link);
     metadata->setValue(QStringLiteral("read"), n % 7 == 0);
     article->setValue(QStringLiteral("metadata"), QVariant::fromValue(metadata));
@@ -123,16 +61,21 @@ void saveRefresh(ZPHManagedObjectContext& context, int refresh)
 // A full store (1,000 feeds, 100,000 articles) made once per process.
 struct FullStore {
   QTemporaryDir folder;
-  std::unique_ptr<ZPHManagedObjectModel> model = makeModel();
+  const ZPHManagedObjectModel* model = CBDataManagedObjectModel();
   QString path() const { return folder.filePath(QStringLiteral("Articles")); }
 
   FullStore()
   {
-    ZPHPersistentStore store(model.get(), path());
+    // ZPH_BENCH_KEEP_STORE=1 keeps the store for a look with the sqlite3 shell.
+    if (qEnvironmentVariableIsSet("ZPH_BENCH_KEEP_STORE")) {
+      folder.setAutoRemove(false);
+      qInfo("store kept at %s", qPrintable(path()));
+    }
+    ZPHPersistentStore store(model, path());
     store.open(false, nullptr);
     ZPHManagedObjectContext context(&store, ZPHManagedObjectContext::ConfinementConcurrencyType);
     for (int feed = 0; feed < Feeds; ++feed) {
-      ZPHManagedObject* object = context.insertNewObject(QStringLiteral("Feed"));
+      ZPHManagedObject* object = context.insertNewObject(CBDataEntityNameFeed);
       object->setValue(QStringLiteral("guid"), QStringLiteral("feed-%1").arg(feed));
       object->setValue(QStringLiteral("url"), feedURL(feed));
       object->setValue(QStringLiteral("name"), QStringLiteral("Feed %1").arg(feed));
@@ -163,10 +106,10 @@ ZPHPredicate unread()
 // 100,000 articles with contents and metadata, arriving as 2,000 saves of 50.
 static void BM_SaveRefreshes(benchmark::State& state)
 {
-  auto model = makeModel();
+  const ZPHManagedObjectModel* model = CBDataManagedObjectModel();
   for (auto _ : state) {
     QTemporaryDir folder;
-    ZPHPersistentStore store(model.get(), folder.filePath(QStringLiteral("Articles")));
+    ZPHPersistentStore store(model, folder.filePath(QStringLiteral("Articles")));
     store.open(false, nullptr);
     ZPHManagedObjectContext main(&store, ZPHManagedObjectContext::MainQueueConcurrencyType);
     ZPHManagedObjectContext saver(&store, ZPHManagedObjectContext::ConfinementConcurrencyType);
@@ -183,13 +126,13 @@ BENCHMARK(BM_SaveRefreshes)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRe
 static void BM_UnreadCountsPerFeed(benchmark::State& state)
 {
   FullStore& full = FullStore::shared();
-  ZPHPersistentStore store(full.model.get(), full.path());
+  ZPHPersistentStore store(full.model, full.path());
   store.open(false, nullptr);
   ZPHManagedObjectContext main(&store, ZPHManagedObjectContext::MainQueueConcurrencyType);
   qsizetype groups = 0;
   for (auto _ : state) {
     const auto counts =
-        main.countsGroupedByKeyPath(ZPHFetchRequest(QStringLiteral("Article"), unread()), QStringLiteral("feedURL"));
+        main.countsGroupedByKeyPath(ZPHFetchRequest(CBDataEntityNameArticle, unread()), QStringLiteral("feedURL"));
     groups = counts.size();
     benchmark::DoNotOptimize(counts);
   }
@@ -201,12 +144,12 @@ BENCHMARK(BM_UnreadCountsPerFeed)->Unit(benchmark::kMillisecond);
 static void BM_UnreadIDsByDate(benchmark::State& state)
 {
   FullStore& full = FullStore::shared();
-  ZPHPersistentStore store(full.model.get(), full.path());
+  ZPHPersistentStore store(full.model, full.path());
   store.open(false, nullptr);
   ZPHManagedObjectContext main(&store, ZPHManagedObjectContext::MainQueueConcurrencyType);
   qsizetype found = 0;
   for (auto _ : state) {
-    ZPHFetchRequest request(QStringLiteral("Article"), unread());
+    ZPHFetchRequest request(CBDataEntityNameArticle, unread());
     request.sortDescriptors = {{QStringLiteral("dateForDisplay"), false}};
     const QList<ZPHManagedObjectID> objectIDs = main.executeFetchRequestForObjectIDs(request);
     found = objectIDs.size();
@@ -216,15 +159,16 @@ static void BM_UnreadIDsByDate(benchmark::State& state)
 }
 BENCHMARK(BM_UnreadIDsByDate)->Unit(benchmark::kMillisecond);
 
-// Opening the full store (with its integrity check) and loading the feeds.
+// Opening the full store (without and with its integrity check) and loading
+// every feed and folder.
 static void BM_OpenStoreAndLoadFeeds(benchmark::State& state)
 {
   FullStore& full = FullStore::shared();
   for (auto _ : state) {
-    ZPHPersistentStore store(full.model.get(), full.path());
+    ZPHPersistentStore store(full.model, full.path());
     store.open(state.range(0) != 0, nullptr);
     ZPHManagedObjectContext main(&store, ZPHManagedObjectContext::MainQueueConcurrencyType);
-    const QList<ZPHManagedObject*> feeds = main.executeFetchRequest(ZPHFetchRequest(QStringLiteral("Feed")));
+    const QList<ZPHManagedObject*> feeds = main.executeFetchRequest(ZPHFetchRequest(CBDataEntityNameNode));
     benchmark::DoNotOptimize(feeds);
   }
 }
