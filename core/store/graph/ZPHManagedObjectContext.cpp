@@ -349,6 +349,21 @@ ZPHManagedObject* ZPHManagedObjectContext::registeredObject(const ZPHManagedObje
   return it == m_registered.end() ? nullptr : it->second.get();
 }
 
+bool ZPHManagedObjectContext::storeHasObjectWithID(const ZPHManagedObjectID& objectID)
+{
+  ZPH_ASSERT_CONTEXT_THREAD(this);
+  if (objectID.isNull() || objectID.isTemporaryID() || objectID.persistentStore() != m_store)
+    return false;
+  ZPHSQLiteConnection* db = m_store->connection();
+  if (db == nullptr)
+    return false;
+  ZPHSQLiteStatement statement = db->prepare("SELECT 1 FROM " + objectID.entity()->quotedTableName() + " WHERE id = ?");
+  if (!statement.isValid())
+    return false;
+  statement.bindInt64(1, objectID.rowID());
+  return statement.step() == SQLITE_ROW;
+}
+
 const ZPHEntityDescription* ZPHManagedObjectContext::exactEntity(const ZPHManagedObjectID& objectID, bool* exists)
 {
   const ZPHEntityDescription* entity = objectID.entity();

@@ -57,6 +57,8 @@ public:
   // Existing objects for the identifiers, in order, without the missing ones.
   QList<ZPHManagedObject*> existingObjectsWithIDs(const QList<ZPHManagedObjectID>& objectIDs);
   ZPHManagedObject* registeredObject(const ZPHManagedObjectID& objectID) const;
+  // Asks the store (not the identity map) whether the saved object exists.
+  bool storeHasObjectWithID(const ZPHManagedObjectID& objectID);
   int registeredObjectCount() const { return int(m_registered.size()); }
 
   // Fetches. Errors give an empty result (and -1 for counts).
