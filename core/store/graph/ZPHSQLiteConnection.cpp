@@ -204,7 +204,8 @@ std::unique_ptr<ZPHSQLiteConnection> ZPHSQLiteConnection::open(const QString& pa
   sqlite3_busy_timeout(db, 10000);
   // The first statement reads the file header: a file that is not a
   // database fails here.
-  if (!connection->exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON; PRAGMA "
+  // The page size applies to a new file only, before it enters WAL mode.
+  if (!connection->exec("PRAGMA page_size=8192; PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON; PRAGMA "
                         "cache_size=-32768; PRAGMA wal_autocheckpoint=8000;")) {
     if (error)
       *error = connection->lastError();
