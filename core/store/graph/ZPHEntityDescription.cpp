@@ -56,7 +56,7 @@ bool ZPHEntityDescription::isStored(int index) const
 {
   if (isAttribute(index))
     return !attribute(index).transient;
-  return isRelationship(index) && !relationship(index).toMany;
+  return isRelationship(index) && m_storedRelationships.value(index - attributeCount(), false);
 }
 
 QVariant ZPHNormalizedAttributeValue(ZPHAttributeType type, const QVariant& value)

@@ -101,9 +101,17 @@ public:
   // For relationships: the destination entity and the inverse's index there.
   const ZPHEntityDescription* destination(int index) const { return m_destinations.at(index - attributeCount()); }
   int inverseIndex(int index) const { return m_inverseIndexes.at(index - attributeCount()); }
-  // The column that stores a property (attributes and to-one relationships).
+  // The column that stores a property (attributes and stored to-one
+  // relationships).
   QString columnName(int index) const;
   bool isStored(int index) const;
+  // A to-one relationship whose link is kept by the other side's column: one
+  // side of a one-to-one pair (the side of the entity declared later) reads
+  // its link by looking up the other side.
+  bool isUnstoredToOne(int index) const
+  {
+    return isRelationship(index) && !relationship(index).toMany && !m_storedRelationships.at(index - attributeCount());
+  }
 
   // Stored columns of the entity's table (the union over its hierarchy, in
   // schema order, without id and _entity), and a property's place among them
@@ -145,6 +153,7 @@ private:
   QList<ZPHRelationshipDescription> m_relationships;
   QList<const ZPHEntityDescription*> m_destinations;
   QList<int> m_inverseIndexes;
+  QList<bool> m_storedRelationships;
   QHash<QString, int> m_propertyIndex;
   QStringList m_tableColumns;  // root only
   QList<int> m_columnPositions;

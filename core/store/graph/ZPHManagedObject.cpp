@@ -16,13 +16,28 @@ void ZPHManagedObject::ensureLoaded() const
     m_context->fulfillFault(const_cast<ZPHManagedObject*>(this));
 }
 
+const QVariant& ZPHManagedObject::unresolvedLink()
+{
+  static const QVariant unresolved = QVariant::fromValue(ZPHManagedObjectID());
+  return unresolved;
+}
+
+bool ZPHManagedObject::isUnresolvedLink(const QVariant& value)
+{
+  return value.isValid() && value.typeId() == qMetaTypeId<ZPHManagedObjectID>() &&
+         value.value<ZPHManagedObjectID>().isNull();
+}
+
 const QVariant& ZPHManagedObject::primitiveValue(int index) const
 {
   static const QVariant none;
   if (index < 0 || size_t(index) >= m_values.size())
     return none;
   ensureLoaded();
-  return m_values[size_t(index)];
+  const QVariant& value = m_values[size_t(index)];
+  if (isUnresolvedLink(value) && m_context != nullptr)
+    m_context->resolveUnstoredLink(const_cast<ZPHManagedObject*>(this), index);
+  return value;
 }
 
 void ZPHManagedObject::setPrimitiveValue(int index, const QVariant& value)

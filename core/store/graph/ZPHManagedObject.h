@@ -90,6 +90,9 @@ protected:
 private:
   friend class ZPHManagedObjectContext;
   void ensureLoaded() const;
+  // The value of a to-one link that the other side stores, until looked up.
+  static const QVariant& unresolvedLink();
+  static bool isUnresolvedLink(const QVariant& value);
   // Stores a value without change tracking.
   void storeValue(int index, const QVariant& value) { m_values[size_t(index)] = value; }
   void markChanged(int index);

@@ -91,17 +91,17 @@ public:
     return true;
   }
 
-  // "t0."col"" for a key path; joins a one-hop relationship once.
+  // The SQL of a key path ("t0."col""); joins a one-hop relationship once.
   bool resolve(const QString& keyPath, QByteArray* column, bool* isRelationship)
   {
     const QStringList parts = keyPath.split(u'.');
     if (parts.size() > 2)
       return false;
     auto [entity, index] = findProperty(m_entity, parts[0]);
-    if (entity == nullptr || !entity->isStored(index))
+    if (entity == nullptr || !(entity->isStored(index) || entity->isUnstoredToOne(index)))
       return false;
     if (parts.size() == 1) {
-      *column = "t0." + ZPHQuotedIdentifier(entity->columnName(index));
+      *column = columnExpression(entity, index, "t0");
       if (isRelationship)
         *isRelationship = entity->isRelationship(index);
       return true;
@@ -110,20 +110,33 @@ public:
       return false;
     const ZPHEntityDescription* destination = entity->destination(index);
     auto [target, targetIndex] = findProperty(destination, parts[1]);
-    if (target == nullptr || !target->isStored(targetIndex))
+    if (target == nullptr || !(target->isStored(targetIndex) || target->isUnstoredToOne(targetIndex)))
       return false;
-    const QString joinKey = entity->columnName(index);
+    const QString joinKey = parts[0];
     QByteArray alias = m_joinAliases.value(joinKey);
     if (alias.isEmpty()) {
       alias = "t" + QByteArray::number(m_joinAliases.size() + 1);
       m_joinAliases.insert(joinKey, alias);
-      m_joins += " LEFT JOIN " + ZPHQuotedIdentifier(destination->tableName()) + " " + alias + " ON " + alias +
-                 ".id = t0." + ZPHQuotedIdentifier(joinKey);
+      const QByteArray on = entity->isStored(index)
+                                ? alias + ".id = t0." + entity->quotedColumn(index)
+                                : alias + "." + destination->quotedColumn(entity->inverseIndex(index)) + " = t0.id";
+      m_joins += " LEFT JOIN " + destination->quotedTableName() + " " + alias + " ON " + on;
     }
-    *column = alias + "." + ZPHQuotedIdentifier(target->columnName(targetIndex));
+    *column = columnExpression(target, targetIndex, alias);
     if (isRelationship)
       *isRelationship = target->isRelationship(targetIndex);
     return true;
+  }
+
+  // A stored column, or for a link the other side keeps, the row that
+  // points here.
+  static QByteArray columnExpression(const ZPHEntityDescription* entity, int index, const QByteArray& alias)
+  {
+    if (entity->isStored(index))
+      return alias + "." + entity->quotedColumn(index);
+    const ZPHEntityDescription* destination = entity->destination(index);
+    return "(SELECT x.id FROM " + destination->quotedTableName() + " x WHERE x." +
+           destination->quotedColumn(entity->inverseIndex(index)) + " = " + alias + ".id LIMIT 1)";
   }
 
   bool compile(const ZPHPredicate& predicate, QByteArray* sql, ZPHError* error)
@@ -409,8 +422,11 @@ void ZPHManagedObjectContext::loadRow(ZPHManagedObject* object, ZPHSQLiteStateme
   const ZPHEntityDescription* entity = object->m_entity;
   for (int i = 0; i < entity->propertyCount(); ++i) {
     const int position = entity->columnPosition(i);
-    if (position < 0)
+    if (position < 0) {
+      if (entity->isUnstoredToOne(i))
+        object->m_values[size_t(i)] = ZPHManagedObject::unresolvedLink();
       continue;
+    }
     const int column = firstColumn + position;
     QVariant& slot = object->m_values[size_t(i)];
     if (row.isNull(column)) {
@@ -469,6 +485,34 @@ void ZPHManagedObjectContext::fulfillFault(ZPHManagedObject* object)
     return;
   }
   loadRow(object, row, entity->hasHierarchy() ? 2 : 1);
+}
+
+void ZPHManagedObjectContext::resolveUnstoredLink(ZPHManagedObject* object, int relationshipIndex)
+{
+  ZPH_ASSERT_CONTEXT_THREAD(this);
+  QVariant& slot = object->m_values[size_t(relationshipIndex)];
+  slot = QVariant();
+  if (object->m_objectID.isTemporaryID())
+    return;
+  ZPHSQLiteConnection* db = m_store->connection();
+  if (db == nullptr)
+    return;
+  const ZPHEntityDescription* entity = object->m_entity;
+  const ZPHEntityDescription* destination = entity->destination(relationshipIndex);
+  const int inverse = entity->inverseIndex(relationshipIndex);
+  const bool hierarchy = destination->hasHierarchy();
+  ZPHSQLiteStatement statement =
+      db->prepare(QByteArray("SELECT id") + (hierarchy ? ", _entity" : "") + " FROM " + destination->quotedTableName() +
+                  " WHERE " + destination->quotedColumn(inverse) + " = ? LIMIT 1");
+  if (!statement.isValid())
+    return;
+  statement.bindInt64(1, object->m_objectID.rowID());
+  if (statement.step() != SQLITE_ROW)
+    return;
+  const ZPHEntityDescription* rowEntity =
+      hierarchy ? m_store->model()->entityForCode(int(statement.columnInt64(1))) : destination;
+  if (rowEntity != nullptr)
+    slot = QVariant::fromValue(ZPHManagedObjectID(m_store, rowEntity, statement.columnInt64(0)));
 }
 
 ZPHManagedObject* ZPHManagedObjectContext::existingObjectWithID(const ZPHManagedObjectID& objectID, ZPHError* error)
@@ -1165,7 +1209,7 @@ bool ZPHManagedObjectContext::batchDeleteObjectsWithIDs(const QList<ZPHManagedOb
           const ZPHEntityDescription* destination = entity->destination(index);
           const ZPHEntityDescription* destinationRoot = destination->rootEntity();
           QByteArray sql;
-          if (relationship.toMany) {
+          if (relationship.toMany || entity->isUnstoredToOne(index)) {
             const QString inverseColumn = destination->columnName(entity->inverseIndex(index));
             sql = "SELECT id FROM " + ZPHQuotedIdentifier(destination->tableName()) + " WHERE " +
                   ZPHQuotedIdentifier(inverseColumn) + " IN (%IN%)";
@@ -1204,12 +1248,29 @@ bool ZPHManagedObjectContext::batchDeleteObjectsWithIDs(const QList<ZPHManagedOb
     if (!ok)
       return fail();
   }
-  // Links from surviving rows into the doomed ones are cleared, and reported.
+  // Links from surviving rows into the doomed ones are cleared, and reported;
+  // so are the links that surviving rows kept through a doomed row's column.
   for (const ZPHEntityDescription* entity : model->entities()) {
     for (const ZPHRelationshipDescription& relationship : entity->declaredRelationships()) {
-      if (relationship.toMany)
-        continue;
       const int index = entity->indexOfProperty(relationship.name);
+      if (!entity->isStored(index))
+        continue;
+      const ZPHEntityDescription* destination = entity->destination(index);
+      const int inverse = entity->inverseIndex(index);
+      const auto own = doomed.constFind(entity->rootEntity());
+      if (destination->isUnstoredToOne(inverse) && own != doomed.constEnd()) {
+        const QSet<qint64>& partnersDoomed = doomed.value(destination->rootEntity());
+        const bool ok = forEachSlice("SELECT " + entity->quotedColumn(index) + " FROM " + entity->quotedTableName() +
+                                         " WHERE id IN (%IN%) AND " + entity->quotedColumn(index) + " IS NOT NULL",
+                                     own.value().values(), [&](ZPHSQLiteStatement& row) {
+                                       const qint64 partner = row.columnInt64(0);
+                                       if (!partnersDoomed.contains(partner))
+                                         changes.updated[ZPHManagedObjectID(m_store, destination, partner)].insert(
+                                             relationship.inverseName, QVariant());
+                                     });
+        if (!ok)
+          return fail();
+      }
       const ZPHEntityDescription* destinationRoot = entity->destination(index)->rootEntity();
       const auto target = doomed.constFind(destinationRoot);
       if (target == doomed.constEnd())

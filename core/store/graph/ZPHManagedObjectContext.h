@@ -97,6 +97,7 @@ public:
 
   // Internal: used by objects and the store.
   void fulfillFault(ZPHManagedObject* object);
+  void resolveUnstoredLink(ZPHManagedObject* object, int relationshipIndex);
   QList<ZPHManagedObject*> objectsRelatedTo(const ZPHManagedObject* object, int relationshipIndex);
   void noteUpdated(ZPHManagedObject* object);
   void enqueueChanges(const ZPHStoreChanges& changes);

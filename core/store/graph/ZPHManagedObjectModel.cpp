@@ -80,6 +80,7 @@ bool ZPHManagedObjectModel::finish()
   for (const auto& entity : m_entities) {
     entity->m_destinations.clear();
     entity->m_inverseIndexes.clear();
+    entity->m_storedRelationships.clear();
     for (const ZPHRelationshipDescription& relationship : std::as_const(entity->m_relationships)) {
       const ZPHEntityDescription* destination = m_byName.value(relationship.destinationEntityName);
       const int inverse = destination ? destination->indexOfProperty(relationship.inverseName) : -1;
@@ -95,6 +96,15 @@ bool ZPHManagedObjectModel::finish()
       }
       entity->m_destinations.append(destination);
       entity->m_inverseIndexes.append(inverse);
+      // A link is stored once: on the to-one side of a one-to-many, and on
+      // the earlier-declared side of a one-to-one.
+      bool stored = !relationship.toMany;
+      if (stored && !destination->relationship(inverse).toMany) {
+        const int ownCode = entity->m_root->m_code;
+        const int otherCode = destination->m_root->m_code;
+        stored = ownCode < otherCode || (ownCode == otherCode && relationship.name < relationship.inverseName);
+      }
+      entity->m_storedRelationships.append(stored);
     }
   }
   // Table columns: the union over each hierarchy, in declaration order.

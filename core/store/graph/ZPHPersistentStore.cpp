@@ -222,20 +222,26 @@ bool ZPHPersistentStore::checkIntegrity(ZPHError* error)
   ZPHSQLiteConnection* db = connection(error);
   if (db == nullptr)
     return false;
-  ZPHSQLiteStatement statement = db->prepare("PRAGMA integrity_check");
-  if (!statement.isValid())
-    return setError(error, db->lastError());
   QStringList problems;
-  int rc;
-  while ((rc = statement.step()) == SQLITE_ROW) problems.append(statement.columnText(0));
-  if (rc != SQLITE_DONE)
-    return setError(error, db->lastError());
-  if (problems == QStringList{QStringLiteral("ok")})
+  ZPHSQLiteStatement statement = db->prepare("PRAGMA integrity_check");
+  int rc = SQLITE_ERROR;
+  if (statement.isValid()) {
+    while ((rc = statement.step()) == SQLITE_ROW) problems.append(statement.columnText(0));
+  }
+  if (rc == SQLITE_DONE && problems == QStringList{QStringLiteral("ok")})
     return true;
+  ZPHError failure =
+      ZPHObjectGraphError(ZPHObjectGraphIntegrityCheckError, QStringLiteral("The store file is damaged."));
+  if (rc != SQLITE_DONE) {
+    // A check that cannot even finish is a failed check.
+    const ZPHError reason = db->lastError();
+    problems.append(reason.value(ZPHSQLiteErrorMessageKey).toString());
+    failure.setValue(ZPHSQLiteErrorCodeKey, reason.value(ZPHSQLiteErrorCodeKey));
+    failure.setValue(ZPHSQLiteErrorMessageKey, reason.value(ZPHSQLiteErrorMessageKey));
+  }
+  failure.setValue(QStringLiteral("integrityCheck"), problems.mid(0, 100));
   qCCritical(zphStore) << "store failed its integrity check:" << problems.mid(0, 10);
-  return setError(error,
-                  ZPHObjectGraphError(ZPHObjectGraphIntegrityCheckError, QStringLiteral("The store file is damaged."),
-                                      {{QStringLiteral("integrityCheck"), problems.mid(0, 100)}}));
+  return setError(error, failure);
 }
 
 int ZPHPersistentStore::modelVersionOfStoreAtPath(const QString& path, ZPHError* error)

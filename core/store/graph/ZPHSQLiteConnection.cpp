@@ -205,8 +205,9 @@ std::unique_ptr<ZPHSQLiteConnection> ZPHSQLiteConnection::open(const QString& pa
   // The first statement reads the file header: a file that is not a
   // database fails here.
   // The page size applies to a new file only, before it enters WAL mode.
-  if (!connection->exec("PRAGMA page_size=8192; PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON; PRAGMA "
-                        "cache_size=-32768; PRAGMA wal_autocheckpoint=8000;")) {
+  if (!connection->exec(
+          "PRAGMA page_size=8192; PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON; PRAGMA "
+          "cache_size=-32768; PRAGMA wal_autocheckpoint=8000;")) {
     if (error)
       *error = connection->lastError();
     return nullptr;
@@ -281,11 +282,20 @@ int ZPHSQLiteConnection::lastErrorCode() const
 
 ZPHError ZPHSQLiteConnection::lastError() const
 {
-  const int primary = m_lastErrorCode & 0xff;
-  const ZPHObjectGraphErrorCode code =
-      primary == SQLITE_NOTADB ? ZPHObjectGraphNotADatabaseError : ZPHObjectGraphSQLiteError;
-  const QString text = primary == SQLITE_NOTADB ? QStringLiteral("The store file is not a database.")
-                                                : QStringLiteral("The store could not be read or written.");
+  ZPHObjectGraphErrorCode code = ZPHObjectGraphSQLiteError;
+  QString text = QStringLiteral("The store could not be read or written.");
+  switch (m_lastErrorCode & 0xff) {
+    case SQLITE_NOTADB:
+      code = ZPHObjectGraphNotADatabaseError;
+      text = QStringLiteral("The store file is not a database.");
+      break;
+    case SQLITE_CORRUPT:
+      code = ZPHObjectGraphIntegrityCheckError;
+      text = QStringLiteral("The store file is damaged.");
+      break;
+    default:
+      break;
+  }
   return ZPHObjectGraphError(
       code, text, {{ZPHSQLiteErrorCodeKey, m_lastErrorCode}, {ZPHSQLiteErrorMessageKey, m_lastErrorMessage}});
 }

@@ -46,6 +46,40 @@ TEST_F(ObjectGraphTest, SchemaHasOneTablePerHierarchyWithIndexes)
   EXPECT_TRUE(all.contains(QStringLiteral("ON \"Article\" (\"feedURL\")")));
   EXPECT_TRUE(all.contains(QStringLiteral("ON \"Article\" (\"metadata_id\")")));
   EXPECT_FALSE(all.contains(QStringLiteral("scratch")));  // transient
+  // A one-to-one link is stored once, by the entity declared first.
+  EXPECT_FALSE(all.contains(QStringLiteral("\"article_id\"")));
+}
+
+TEST_F(ObjectGraphTest, OneToOneLinksReadFromTheStoringSide)
+{
+  ZPHManagedObject* article = insertArticle(QStringLiteral("a"), QStringLiteral("f"), 1);
+  insertArticle(QStringLiteral("b"), QStringLiteral("f"), 2)->setValue(QStringLiteral("metadata"), QVariant());
+  ZPHManagedObject* loose = main->insertNewObject(QStringLiteral("ArticleMetadata"));
+  loose->setValue(QStringLiteral("guid"), QStringLiteral("loose"));
+  ASSERT_TRUE(main->save());
+  const QUrl articleURI = article->objectID().URIRepresentation();
+
+  close();
+  ASSERT_TRUE(open());
+  ZPHFetchRequest request(QStringLiteral("ArticleMetadata"),
+                          ZPHPredicate::equal(QStringLiteral("article"), QVariant()));
+  request.sortDescriptors = {{QStringLiteral("guid"), true}};
+  const QList<ZPHManagedObject*> unheld = main->executeFetchRequest(request);
+  ASSERT_EQ(guids(unheld), (QStringList{"https://example.com/b", "loose"}));
+  const QList<ZPHManagedObject*> held = main->executeFetchRequest(ZPHFetchRequest(
+      QStringLiteral("ArticleMetadata"), ZPHPredicate::equal(QStringLiteral("article.guid"), QStringLiteral("a"))));
+  ASSERT_EQ(held.size(), 1);
+  ZPHManagedObject* holder = held[0]->value(QStringLiteral("article")).value<ZPHManagedObject*>();
+  ASSERT_NE(holder, nullptr);
+  EXPECT_EQ(holder->objectID(), store->managedObjectIDForURIRepresentation(articleURI));
+
+  // Moved in memory: both sides agree before and after the save.
+  holder->setValue(QStringLiteral("metadata"), QVariant::fromValue(unheld[1]));
+  EXPECT_FALSE(held[0]->value(QStringLiteral("article")).isValid());
+  EXPECT_EQ(main->countForFetchRequest(request), 2);  // b's record and the one just let go
+  ASSERT_TRUE(main->save());
+  EXPECT_EQ(main->countForFetchRequest(request), 2);
+  EXPECT_EQ(unheld[1]->valueForKeyPath(QStringLiteral("article.guid")).toString(), QStringLiteral("a"));
 }
 
 TEST_F(ObjectGraphTest, InsertedObjectsReadDefaultsAndSurviveAReopen)

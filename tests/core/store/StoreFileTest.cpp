@@ -121,7 +121,7 @@ TEST_F(StoreFileTest, ADamagedFileFailsTheIntegrityCheckAndIsKept)
   const QByteArray damaged = readFile();
 
   const ZPHError integrity = openError(true);
-  EXPECT_EQ(integrity.code(), ZPHObjectGraphIntegrityCheckError);
+  EXPECT_EQ(integrity.code(), ZPHObjectGraphIntegrityCheckError) << integrity.toString().toStdString();
   EXPECT_FALSE(integrity.value(QStringLiteral("integrityCheck")).toStringList().isEmpty());
   EXPECT_EQ(readFile(), damaged);
 }
