@@ -49,10 +49,12 @@ TEST_F(ObjectGraphTest, SchemaHasOneTablePerHierarchyWithIndexes)
   // A one-to-one link is stored once, by the entity declared first.
   for (const QString& statement : std::as_const(statements)) {
     if (statement.startsWith(QStringLiteral("CREATE TABLE \"ArticleMetadata\"")) ||
-        statement.startsWith(QStringLiteral("CREATE TABLE \"ArticleContent\"")))
+        statement.startsWith(QStringLiteral("CREATE TABLE \"ArticleContent\""))) {
       EXPECT_FALSE(statement.contains(QStringLiteral("article_id"))) << statement.toStdString();
+    }
   }
-  EXPECT_TRUE(all.contains(QStringLiteral("CREATE TABLE \"Enclosure\" (id INTEGER PRIMARY KEY, \"URL\" TEXT, \"article_id\"")));
+  EXPECT_TRUE(
+      all.contains(QStringLiteral("CREATE TABLE \"Enclosure\" (id INTEGER PRIMARY KEY, \"URL\" TEXT, \"article_id\"")));
 }
 
 TEST_F(ObjectGraphTest, OneToOneLinksReadFromTheStoringSide)
