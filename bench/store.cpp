@@ -1,6 +1,9 @@
 // Article store speed: saving refreshes, counting unread articles per feed,
 // listing unread articles by date, opening a full store.
 
+#include "store/ArticleMetadata.h"
+#include "store/CBDataArticle.h"
+#include "store/CBDataArticleContent.h"
 #include "store/CBDataModel.h"
 #include "store/graph/ZPHManagedObjectContext.h"
 #include "store/graph/ZPHManagedObjectModel.h"
@@ -35,25 +38,25 @@ void saveRefresh(ZPHManagedObjectContext& context, int refresh)
   for (int i = 0; i < ArticlesPerSave; ++i) {
     const int n = refresh * ArticlesPerSave + i;
     const QString link = QStringLiteral("https://feed%1.example.com/item/%2").arg(refresh % Feeds).arg(n);
-    ZPHManagedObject* article = context.insertNewObject(CBDataEntityNameArticle);
-    article->setValue(QStringLiteral("guid"), link);
-    article->setValue(QStringLiteral("feedURL"), feed);
-    article->setValue(QStringLiteral("link"), link);
-    article->setValue(QStringLiteral("title"), QStringLiteral("Article %1").arg(n));
-    article->setValue(QStringLiteral("plainTextTitle"), QStringLiteral("Article %1").arg(n));
-    article->setValue(QStringLiteral("summary"), summary);
+    auto* article = static_cast<CBDataArticle*>(context.insertNewObject(CBDataEntityNameArticle));
+    article->setGuid(link);
+    article->setFeedURL(feed);
+    article->setLink(link);
+    article->setTitle(QStringLiteral("Article %1").arg(n));
+    article->setPlainTextTitle(QStringLiteral("Article %1").arg(n));
+    article->setSummary(summary);
     const QDateTime date = base.addSecs(n * 37);
-    article->setValue(QStringLiteral("datePublished"), date);
-    article->setValue(QStringLiteral("dateArrived"), date);
-    article->setValue(QStringLiteral("dateForDisplay"), date);
-    ZPHManagedObject* content = context.insertNewObject(CBDataEntityNameArticleContent);
-    content->setValue(QStringLiteral("htmlText"), html);
-    content->setValue(QStringLiteral("normalizedText"), summary);
-    article->setValue(QStringLiteral("content"), QVariant::fromValue(content));
-    ZPHManagedObject* metadata = context.insertNewObject(CBDataEntityNameArticleMetadata);
-    metadata->setValue(QStringLiteral("guid"), link);
-    metadata->setValue(QStringLiteral("read"), n % 7 == 0);
-    article->setValue(QStringLiteral("metadata"), QVariant::fromValue(metadata));
+    article->setDatePublished(date);
+    article->setDateArrived(date);
+    article->setDateForDisplay(date);
+    auto* content = static_cast<CBDataArticleContent*>(context.insertNewObject(CBDataEntityNameArticleContent));
+    content->setHtmlText(html);
+    content->setNormalizedText(summary);
+    article->setContent(content);
+    auto* metadata = static_cast<ArticleMetadata*>(context.insertNewObject(CBDataEntityNameArticleMetadata));
+    metadata->setGuid(link);
+    metadata->setRead(n % 7 == 0);
+    article->setMetadata(metadata);
   }
   context.save();
 }

@@ -8,6 +8,7 @@
 #include <QtCore/QVariant>
 
 #include <functional>
+#include <vector>
 
 class ZPHManagedObject;
 class ZPHManagedObjectModel;
@@ -126,6 +127,8 @@ public:
   const QByteArray& quotedTableName() const { return m_root->m_quotedTable; }
   const QByteArray& insertStatement() const { return m_insertStatement; }
   const QByteArray& rowColumns() const { return m_root->m_rowColumns; }
+  // The values of a freshly inserted object (attribute defaults, no links).
+  const std::vector<QVariant>& insertedValues() const { return m_insertedValues; }
 
   const Factory& factory() const { return m_factory; }
   QList<QStringList> indexes() const { return m_indexes; }
@@ -161,6 +164,7 @@ private:
   QByteArray m_quotedTable;  // root only
   QByteArray m_rowColumns;   // root only
   QByteArray m_insertStatement;
+  std::vector<QVariant> m_insertedValues;
 };
 
 // The value in the attribute type's own form (QString, int, qint64, quint64,

@@ -299,9 +299,7 @@ ZPHManagedObject* ZPHManagedObjectContext::insertNewObject(const QString& entity
   if (entity == nullptr || entity->isAbstract())
     return nullptr;
   ZPHManagedObject* object = makeObject(entity, m_store->newTemporaryID(entity));
-  for (int i = 0; i < entity->attributeCount(); ++i)
-    object->m_values[size_t(i)] =
-        ZPHNormalizedAttributeValue(entity->attribute(i).type, entity->attribute(i).defaultValue);
+  object->m_values = entity->insertedValues();
   object->m_inserted = true;
   m_inserted.push_back(object);
   object->awakeFromInsert();

@@ -148,6 +148,10 @@ bool ZPHManagedObjectModel::finish()
         values += ", ?";
       }
     }
+    entity->m_insertedValues.assign(size_t(entity->propertyCount()), QVariant());
+    for (int i = 0; i < entity->attributeCount(); ++i)
+      entity->m_insertedValues[size_t(i)] =
+          ZPHNormalizedAttributeValue(entity->attribute(i).type, entity->attribute(i).defaultValue);
     entity->m_insertStatement =
         "INSERT INTO " + entity->m_root->m_quotedTable + " (" + columns + ") VALUES (" + values + ")";
   }
