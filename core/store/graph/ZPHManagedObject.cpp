@@ -83,10 +83,20 @@ void ZPHManagedObject::setValue(const QString& key, const QVariant& value)
   Q_ASSERT_X(index >= 0, Q_FUNC_INFO, "unknown key");
   if (index < 0)
     return;
-  if (m_entity->isAttribute(index))
+  if (m_entity->isAttribute(index)) {
     setPrimitiveValue(index, value);
-  else
-    setRelatedObject(index, value.value<ZPHManagedObject*>());
+    return;
+  }
+  ZPHManagedObject* related = nullptr;
+  if (value.typeId() == qMetaTypeId<ZPHManagedObject*>()) {
+    related = value.value<ZPHManagedObject*>();
+  } else if (value.typeId() == qMetaTypeId<ZPHManagedObjectID>()) {
+    related = m_context ? m_context->objectWithID(value.value<ZPHManagedObjectID>()) : nullptr;
+  } else if (value.isValid()) {
+    Q_ASSERT_X(false, Q_FUNC_INFO, "a link is set with a ZPHManagedObject* or an identifier");
+    return;
+  }
+  setRelatedObject(index, related);
 }
 
 QVariant ZPHManagedObject::valueForKeyPath(const QString& keyPath) const

@@ -34,6 +34,11 @@ ZPHPredicate ZPHPredicate::compare(const QString& keyPath, Operator op, const QV
   return ZPHPredicate(std::move(node));
 }
 
+ZPHPredicate ZPHPredicate::equalToObject(const QString& keyPath, const ZPHManagedObject* object)
+{
+  return compare(keyPath, Operator::Equal, object ? QVariant::fromValue(object->objectID()) : QVariant());
+}
+
 ZPHPredicate ZPHPredicate::compareWithVariable(const QString& keyPath, Operator op, const QString& variableName)
 {
   auto node = std::make_shared<Node>();

@@ -17,8 +17,8 @@ class ZPHManagedObject;
 // copy; safe to share between threads.
 //
 // Values: strings, numbers, booleans (compared as 0 and 1), dates, null
-// (QVariant()), objects and object identifiers (for relationships), and for
-// In a QVariantList of those.
+// (QVariant()), objects (as QVariant of ZPHManagedObject*) and object
+// identifiers (for relationships), and for In a QVariantList of those.
 class ZPHPredicate {
 public:
   enum class Kind { True, False, Comparison, And, Or, Not };
@@ -34,6 +34,8 @@ public:
   {
     return compare(keyPath, Operator::Equal, value);
   }
+  // keyPath == the object (a relationship), by its identifier.
+  static ZPHPredicate equalToObject(const QString& keyPath, const ZPHManagedObject* object);
   static ZPHPredicate in(const QString& keyPath, const QVariantList& values)
   {
     return compare(keyPath, Operator::In, values);

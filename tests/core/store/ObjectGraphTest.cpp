@@ -230,6 +230,9 @@ TEST_F(ObjectGraphTest, SubentitiesShareTheirRootsTableAndFetches)
   EXPECT_EQ(main->countForFetchRequest(ZPHFetchRequest(QStringLiteral("Node"))), 4);
   EXPECT_EQ(main->countForFetchRequest(ZPHFetchRequest(QStringLiteral("Feed"))), 3);
   EXPECT_EQ(main->countForFetchRequest(ZPHFetchRequest(QStringLiteral("Folder"))), 1);
+  EXPECT_EQ(main->countForFetchRequest(
+                ZPHFetchRequest(QStringLiteral("Feed"), ZPHPredicate::equalToObject(QStringLiteral("parent"), folder))),
+            2);
   ZPHFetchRequest topLevel(QStringLiteral("Node"), ZPHPredicate::equal(QStringLiteral("parent"), QVariant()));
   topLevel.sortDescriptors = {{QStringLiteral("guid"), true}};
   EXPECT_EQ(guids(main->executeFetchRequest(topLevel)), (QStringList{"feed2", "folder"}));
