@@ -10,11 +10,11 @@ struct ZPHSortDescriptor {
   bool ascending = true;
 };
 
-// What to fetch: the objects (or their identifiers, or their count) of an
-// entity and its subentities that match a predicate, sorted and limited.
+// What to fetch: the objects of an entity and its subentities that match a
+// predicate, sorted and limited. The context answers it with objects,
+// identifiers or a count (executeFetchRequest, executeFetchRequestForObjectIDs,
+// countForFetchRequest).
 struct ZPHFetchRequest {
-  enum ResultType { ManagedObjectResultType, ManagedObjectIDResultType, CountResultType };
-
   ZPHFetchRequest() = default;
   explicit ZPHFetchRequest(const QString& entity, const ZPHPredicate& where = ZPHPredicate())
       : entityName(entity), predicate(where)
@@ -25,5 +25,4 @@ struct ZPHFetchRequest {
   ZPHPredicate predicate;
   QList<ZPHSortDescriptor> sortDescriptors;
   int fetchLimit = 0;  // 0: no limit
-  ResultType resultType = ManagedObjectResultType;
 };
