@@ -29,9 +29,9 @@ QString feedURL(int feed)
 }
 
 // One refresh of one feed: 50 articles with contents and metadata.
-void saveRefresh(ZPHManagedObjectContext& context, int refresh)
+void saveRefresh(ZPHManagedObjectContext& context, int refresh, int htmlSize = 1400)
 {
-  static const QString html = QStringLiteral("<p>") + QString(1400, QLatin1Char('w')) + QStringLiteral("</p>");
+  const QString html = QStringLiteral("<p>") + QString(htmlSize, QLatin1Char('w')) + QStringLiteral("</p>");
   static const QString summary(200, QLatin1Char('s'));
   const QDateTime base = QDateTime(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC);
   const QString feed = feedURL(refresh % Feeds);
@@ -106,7 +106,8 @@ ZPHPredicate unread()
 
 }  // namespace
 
-// 100,000 articles with contents and metadata, arriving as 2,000 saves of 50.
+// 100,000 articles with contents and metadata, arriving as 2,000 saves of 50;
+// the argument is the size of each article's HTML.
 static void BM_SaveRefreshes(benchmark::State& state)
 {
   const ZPHManagedObjectModel* model = CBDataManagedObjectModel();
@@ -117,13 +118,13 @@ static void BM_SaveRefreshes(benchmark::State& state)
     ZPHManagedObjectContext main(&store, ZPHManagedObjectContext::MainQueueConcurrencyType);
     ZPHManagedObjectContext saver(&store, ZPHManagedObjectContext::ConfinementConcurrencyType);
     for (int refresh = 0; refresh < Saves; ++refresh) {
-      saveRefresh(saver, refresh);
+      saveRefresh(saver, refresh, int(state.range(0)));
       saver.reset();
     }
   }
   state.SetItemsProcessed(state.iterations() * Saves * ArticlesPerSave);
 }
-BENCHMARK(BM_SaveRefreshes)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_SaveRefreshes)->Arg(1400)->Arg(200)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
 // Unread articles per feed for 1,000 feeds, one grouped query.
 static void BM_UnreadCountsPerFeed(benchmark::State& state)
