@@ -78,7 +78,8 @@ CBOperationController* CBOperationController::sharedDownloadOperationController(
   static std::once_flag once;
   std::call_once(once, [] {
     controller = new CBOperationController;  // lives for the process
-    controller->m_operationQueue->setName(QStringLiteral("com.fernhollow.zephlin.sharedOperationControllerDownloadQueue"));
+    controller->m_operationQueue->setName(
+        QStringLiteral("com.fernhollow.zephlin.sharedOperationControllerDownloadQueue"));
     controller->m_queueWidth = 12;
     controller->m_operationQueue->setMaxConcurrentOperationCount(12);
   });
@@ -95,22 +96,19 @@ void CBOperationController::addOperationController(CBOperationController* contro
 void CBOperationController::setSuspendedInAllQueues(bool suspended)
 {
   ZPH_ASSERT_MAIN_THREAD();
-  for (CBOperationController* controller : controllersSnapshot())
-    controller->setSuspended(suspended);
+  for (CBOperationController* controller : controllersSnapshot()) controller->setSuspended(suspended);
 }
 
 void CBOperationController::cancelAllOperationsInAllQueues()
 {
   ZPH_ASSERT_MAIN_THREAD();
-  for (CBOperationController* controller : controllersSnapshot())
-    controller->cancelAllOperations();
+  for (CBOperationController* controller : controllersSnapshot()) controller->cancelAllOperations();
 }
 
 void CBOperationController::waitUntilAllOperationsAreFinishedInAllQueues()
 {
   ZPH_ASSERT_MAIN_THREAD();
-  for (CBOperationController* controller : controllersSnapshot())
-    controller->waitUntilAllOperationsAreFinished();
+  for (CBOperationController* controller : controllersSnapshot()) controller->waitUntilAllOperationsAreFinished();
 }
 
 void CBOperationController::setQueueWidth(int width)
@@ -215,9 +213,7 @@ bool CBOperationController::hasOperationWithType(qint64 type, const QVariant& ob
 QString CBOperationController::description() const
 {
   ZPH_ASSERT_MAIN_THREAD();
-  return QStringLiteral("ZPHOperationQueue(0x%1) - %2")
-      .arg(quintptr(m_operationQueue.get()), 0, 16)
-      .arg(name());
+  return QStringLiteral("ZPHOperationQueue(0x%1) - %2").arg(quintptr(m_operationQueue.get()), 0, 16).arg(name());
 }
 
 QString CBOperationController::name() const

@@ -10,7 +10,7 @@
 
 class CBDataController;
 class CBFeed;
-class CBOperation;
+class ZPHOperation;
 class ZPHManagedObjectContext;
 class ZPHRefreshController;
 class ZPHStatusItem;
@@ -46,9 +46,10 @@ public:
   virtual std::shared_ptr<ZPHManagedObjectContext> temporaryManagedObjectContext() = 0;
   virtual std::shared_ptr<ZPHManagedObjectContext> temporaryManagedObjectContextOnPrivateQueue() = 0;
 
-  // The store queue, forwarded unchanged to the data controller.
-  virtual void addCoreDataQueueOperation(std::shared_ptr<CBOperation> operation) = 0;
-  virtual void addCoreDataQueueOperationAndWait(std::shared_ptr<CBOperation> operation) = 0;
+  // The store queue (any operation: block, deletion and undoable operations
+  // alike), forwarded unchanged to the data controller.
+  virtual void addCoreDataQueueOperation(std::shared_ptr<ZPHOperation> operation) = 0;
+  virtual void addCoreDataQueueOperationAndWait(std::shared_ptr<ZPHOperation> operation) = 0;
   virtual void addCoreDataQueueBlock(std::function<void()> block, std::function<void()> completionHandler) = 0;
   virtual void addMainThreadCoreDataQueueBlock(std::function<void()> block) = 0;
   virtual void addMainThreadCoreDataQueueBlockIgnoringTermination(std::function<void()> block) = 0;

@@ -31,8 +31,7 @@ void ZPHOperation::setCompletionBlock(std::function<void()> block)
 void ZPHOperation::waitUntilFinished() const
 {
   QMutexLocker locker(&m_stateMutex);
-  while (!m_settled)
-    m_finishedCondition.wait(&m_stateMutex);
+  while (!m_settled) m_finishedCondition.wait(&m_stateMutex);
 }
 
 void ZPHOperation::start()

@@ -114,16 +114,14 @@ int ZPHOperationQueue::operationCount() const
 
 void ZPHOperationQueue::cancelAllOperations()
 {
-  for (const std::shared_ptr<ZPHOperation>& operation : operations())
-    operation->cancel();
+  for (const std::shared_ptr<ZPHOperation>& operation : operations()) operation->cancel();
 }
 
 void ZPHOperationQueue::waitUntilAllOperationsAreFinished()
 {
   QMutexLocker locker(&m_mutex);
   // A suspended queue with waiting operations would never empty.
-  while (!m_operations.isEmpty() && !(m_suspended && m_running == 0))
-    m_emptyCondition.wait(&m_mutex);
+  while (!m_operations.isEmpty() && !(m_suspended && m_running == 0)) m_emptyCondition.wait(&m_mutex);
 }
 
 void ZPHOperationQueue::setSuspended(bool suspended)

@@ -77,13 +77,13 @@ std::shared_ptr<ZPHManagedObjectContext> ZPHTestApplicationDelegate::temporaryMa
   return temporaryManagedObjectContext();
 }
 
-void ZPHTestApplicationDelegate::addCoreDataQueueOperation(std::shared_ptr<CBOperation> operation)
+void ZPHTestApplicationDelegate::addCoreDataQueueOperation(std::shared_ptr<ZPHOperation> operation)
 {
   if (onCoreDataQueueOperation)
     onCoreDataQueueOperation(std::move(operation), false);
 }
 
-void ZPHTestApplicationDelegate::addCoreDataQueueOperationAndWait(std::shared_ptr<CBOperation> operation)
+void ZPHTestApplicationDelegate::addCoreDataQueueOperationAndWait(std::shared_ptr<ZPHOperation> operation)
 {
   if (onCoreDataQueueOperation)
     onCoreDataQueueOperation(std::move(operation), true);

@@ -29,7 +29,7 @@ public:
   ZPHRefreshController* scriptedRefreshController = nullptr;
   ZPHManagedObjectContext* scriptedMainContext = nullptr;
   std::function<std::shared_ptr<ZPHManagedObjectContext>()> makeTemporaryContext;
-  std::function<void(std::shared_ptr<CBOperation>, bool wait)> onCoreDataQueueOperation;
+  std::function<void(std::shared_ptr<ZPHOperation>, bool wait)> onCoreDataQueueOperation;
   std::function<void(ZPHManagedObjectContext*)> onSave;
   std::function<void(std::shared_ptr<ZPHUndoableOperation>)> onUndoableOperation;
 
@@ -55,8 +55,8 @@ public:
   ZPHManagedObjectContext* mainThreadManagedObjectContext() const override;
   std::shared_ptr<ZPHManagedObjectContext> temporaryManagedObjectContext() override;
   std::shared_ptr<ZPHManagedObjectContext> temporaryManagedObjectContextOnPrivateQueue() override;
-  void addCoreDataQueueOperation(std::shared_ptr<CBOperation> operation) override;
-  void addCoreDataQueueOperationAndWait(std::shared_ptr<CBOperation> operation) override;
+  void addCoreDataQueueOperation(std::shared_ptr<ZPHOperation> operation) override;
+  void addCoreDataQueueOperationAndWait(std::shared_ptr<ZPHOperation> operation) override;
   void addCoreDataQueueBlock(std::function<void()> block, std::function<void()> completionHandler) override;
   void addMainThreadCoreDataQueueBlock(std::function<void()> block) override;
   void addMainThreadCoreDataQueueBlockIgnoringTermination(std::function<void()> block) override;

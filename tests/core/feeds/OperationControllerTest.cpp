@@ -38,11 +38,10 @@ class NotificationCounter {
 public:
   explicit NotificationCounter(const QString& name, QVariant object = {})
   {
-    m_token = ZPHNotificationCenter::defaultCenter().addObserver(
-        name, object, [this](const ZPHNotification& n) {
-          ++count;
-          objects.append(n.object);
-        });
+    m_token = ZPHNotificationCenter::defaultCenter().addObserver(name, object, [this](const ZPHNotification& n) {
+      ++count;
+      objects.append(n.object);
+    });
   }
   int count = 0;
   QVariantList objects;
@@ -163,9 +162,9 @@ TEST_F(OperationControllerTest, AddIfNotInQueueMatchesTypeAndEqualObjectUntilCan
     QString url;
     bool added;
   } cases[] = {
-      {1, QStringLiteral("https://example.com/feed"), false},   // equal, not identical
-      {2, QStringLiteral("https://example.com/feed"), true},    // other type
-      {1, QStringLiteral("https://example.com/other"), true},   // other object
+      {1, QStringLiteral("https://example.com/feed"), false},  // equal, not identical
+      {2, QStringLiteral("https://example.com/feed"), true},   // other type
+      {1, QStringLiteral("https://example.com/other"), true},  // other object
   };
   QList<std::shared_ptr<CBOperation>> added;
   for (const Case& c : cases) {
@@ -256,7 +255,8 @@ TEST_F(OperationControllerTest, SharedControllersAreNamedAndSized)
   CBOperationController* download = CBOperationController::sharedDownloadOperationController();
   EXPECT_EQ(download->name(), QStringLiteral("com.fernhollow.zephlin.sharedOperationControllerDownloadQueue"));
   EXPECT_EQ(download->queueWidth(), 12);
-  EXPECT_TRUE(shared->description().endsWith(QStringLiteral(" - com.fernhollow.zephlin.sharedOperationControllerQueue")));
+  EXPECT_TRUE(
+      shared->description().endsWith(QStringLiteral(" - com.fernhollow.zephlin.sharedOperationControllerQueue")));
 
   auto operation = std::make_shared<CBOperation>();
   operation->setOperationType(16);

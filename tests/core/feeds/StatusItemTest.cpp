@@ -18,8 +18,8 @@ TEST(StatusItem, FactoriesFillTheItem)
 
   const ZPHError offline(QStringLiteral("ZPHErrors"), 1, {});
   auto error = ZPHStatusItem::statusItemWithLocalizedDescription(
-      QStringLiteral("No Internet Connection"), QStringLiteral("com.fernhollow.zephlin.status.networkConnectivityStatus"),
-      offline);
+      QStringLiteral("No Internet Connection"),
+      QStringLiteral("com.fernhollow.zephlin.status.networkConnectivityStatus"), offline);
   EXPECT_EQ(error->statusItemType(), ZPHStatusItemTypeError);
   EXPECT_EQ(error->error(), offline);
 }

@@ -60,13 +60,11 @@ TEST(OperationQueue, SerialQueueRunsOneAtATimeInOrder)
   ZPHOperationQueue queue(QStringLiteral("serial"));
   queue.setMaxConcurrentOperationCount(1);
   Recorder recorder;
-  for (int i = 0; i < 20; ++i)
-    queue.addOperation(recorder.operation(i));
+  for (int i = 0; i < 20; ++i) queue.addOperation(recorder.operation(i));
   queue.waitUntilAllOperationsAreFinished();
   EXPECT_EQ(recorder.peak.load(), 1);
   std::vector<int> expected(20);
-  for (int i = 0; i < 20; ++i)
-    expected[i] = i;
+  for (int i = 0; i < 20; ++i) expected[i] = i;
   EXPECT_EQ(recorder.order, expected);
   EXPECT_EQ(queue.operationCount(), 0);
 }
@@ -77,11 +75,9 @@ TEST(OperationQueue, WidthBoundsConcurrency)
   queue.setMaxConcurrentOperationCount(3);
   Recorder recorder;
   QSemaphore gate;
-  for (int i = 0; i < 6; ++i)
-    queue.addOperation(recorder.operation(i, &gate));
+  for (int i = 0; i < 6; ++i) queue.addOperation(recorder.operation(i, &gate));
   // Three start and wait at the gate; the others wait in the queue.
-  while (recorder.running.load() < 3)
-    QThread::usleep(100);
+  while (recorder.running.load() < 3) QThread::usleep(100);
   EXPECT_EQ(queue.operationCount(), 6);
   gate.release(6);
   queue.waitUntilAllOperationsAreFinished();
@@ -101,8 +97,7 @@ TEST(OperationQueue, CancelledWaitingOperationsFinishWithoutRunning)
   second->setCompletionBlock([&] { completionRan = true; });
   queue.addOperation(first);
   queue.addOperation(second);
-  while (recorder.running.load() < 1)
-    QThread::usleep(100);
+  while (recorder.running.load() < 1) QThread::usleep(100);
   queue.cancelAllOperations();
   EXPECT_TRUE(first->isCancelled());
   gate.release();

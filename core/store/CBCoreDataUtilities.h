@@ -1,0 +1,67 @@
+#pragma once
+
+#include "store/graph/ZPHPredicate.h"
+
+#include <QtCore/QList>
+#include <QtCore/QString>
+#include <QtCore/QStringList>
+#include <QtCore/QVariant>
+#include <QtCore/QVariantMap>
+
+class ZPHManagedObject;
+class ZPHManagedObjectContext;
+
+// Generic fetches and inserts by entity name, cached equality predicates and
+// the one save routine of the program. Each runs on the thread of the
+// context it is given; fetch errors give empty results.
+
+// The substitution variable of the equality predicates: "VALUE".
+extern const QString CBDataGenericSubstitionKey;
+
+// Makes the predicate cache (once; the data controller calls it first).
+void CBCoreDataUtilitiesStartup();
+
+// "<attribute> == $VALUE", made once per attribute name and cached.
+ZPHPredicate CBPredicateWithEquality(const QString& attributeName);
+// "k1 == $k1 && k2 == $k2 …" for the dictionary's keys (not cached).
+ZPHPredicate CBPredicateWithDictionaryMatches(const QVariantMap& dictionary);
+
+ZPHManagedObject* CBFetchManagedObjectWithPredicate(const ZPHPredicate& predicate, const QString& entityName,
+                                                    ZPHManagedObjectContext* context);
+QList<ZPHManagedObject*> CBFetchManagedObjectArrayWithPredicate(const ZPHPredicate& predicate,
+                                                                const QString& entityName,
+                                                                ZPHManagedObjectContext* context);
+ZPHManagedObject* CBFetchManagedObjectWithValueForKey(const QString& attributeName, const QVariant& value,
+                                                      const QString& entityName, ZPHManagedObjectContext* context);
+QList<ZPHManagedObject*> CBFetchManagedObjectArrayWithValueForKey(const QString& attributeName, const QVariant& value,
+                                                                  const QString& entityName,
+                                                                  ZPHManagedObjectContext* context);
+ZPHManagedObject* CBFetchManagedObjectWithDictionary(const QVariantMap& dictionary, const QString& entityName,
+                                                     ZPHManagedObjectContext* context);
+
+ZPHManagedObject* CBInsertObject(const QString& entityName, ZPHManagedObjectContext* context);
+ZPHManagedObject* CBInsertObjectWithDictionary(const QVariantMap& dictionary, const QString& entityName,
+                                               ZPHManagedObjectContext* context);
+ZPHManagedObject* CBInsertObjectWithValueForKey(const QString& attributeName, const QVariant& value,
+                                                const QString& entityName, ZPHManagedObjectContext* context);
+
+// The fetched object (*inserted false), else a new one with the value(s)
+// set (*inserted true).
+ZPHManagedObject* CBFetchOrInsertObjectWithValueForKey(const QString& attributeName, const QVariant& value,
+                                                       const QString& entityName, ZPHManagedObjectContext* context,
+                                                       bool* inserted);
+ZPHManagedObject* CBFetchOrInsertObjectWithDictionary(const QVariantMap& dictionary, const QString& entityName,
+                                                      ZPHManagedObjectContext* context, bool* inserted);
+
+// The one save routine of the program: saves a context that has changes;
+// a failed save is logged and handed to the application delegate's
+// handleCoreDataFailureWithError(), which tells the user and quits. The
+// caller must not go on working with a context whose save failed.
+void CBSaveManagedObjectContext(ZPHManagedObjectContext* context);
+
+// For logs: each inserted or deleted object as itself, each other changed
+// object as "<class> id:<URI> changes:<values>"; unchanged objects skipped.
+QStringList CBOverviewOfChangesInSet(const QList<ZPHManagedObject*>& objects);
+
+// Whether the object's context still finds it in the store.
+bool cb_isPresentInManagedObjectContext(ZPHManagedObject* object);

@@ -1,0 +1,1309 @@
+#include "store/graph/ZPHManagedObjectContext.h"
+
+#include "platform/ZPHLog.h"
+#include "store/graph/ZPHManagedObjectModel.h"
+#include "store/graph/ZPHObjectGraphErrors.h"
+#include "store/graph/ZPHSQLiteConnection.h"
+
+#include <QtCore/QCoreApplication>
+#include <QtCore/QDateTime>
+#include <QtCore/QMutexLocker>
+#include <QtCore/QSet>
+#include <QtCore/QTimeZone>
+#include <QtCore/QVarLengthArray>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Bound parameters of one statement stay below this many per IN list.
+constexpr int MaxParametersPerList = 500;
+
+bool setError(ZPHError* error, const ZPHError& value)
+{
+  if (error)
+    *error = value;
+  return false;
+}
+
+ZPHError keyPathError(const QString& entity, const QString& keyPath)
+{
+  return ZPHObjectGraphError(ZPHObjectGraphSQLiteError,
+                             QStringLiteral("The key path %1 is not usable on %2.").arg(keyPath, entity));
+}
+
+// The entity (or a subentity) that declares a property, with its index.
+std::pair<const ZPHEntityDescription*, int> findProperty(const ZPHEntityDescription* entity, const QString& name)
+{
+  for (const ZPHEntityDescription* candidate : entity->selfAndDescendants()) {
+    const int index = candidate->indexOfProperty(name);
+    if (index >= 0)
+      return {candidate, index};
+  }
+  return {nullptr, -1};
+}
+
+QByteArray placeholders(qsizetype count)
+{
+  QByteArray text;
+  text.reserve(count * 2);
+  for (qsizetype i = 0; i < count; ++i) text += i == 0 ? "?" : ",?";
+  return text;
+}
+
+// SQL for a fetch: FROM/JOIN/WHERE/ORDER BY pieces and their parameters.
+class QueryBuilder {
+public:
+  QueryBuilder(const ZPHEntityDescription* entity) : m_entity(entity) {}
+
+  bool build(const ZPHFetchRequest& request, bool withOrderAndLimit, ZPHError* error)
+  {
+    QByteArrayList conditions;
+    if (m_entity != m_entity->rootEntity() && m_entity->hasHierarchy()) {
+      QByteArrayList codes;
+      for (const ZPHEntityDescription* entity : m_entity->selfAndDescendants())
+        codes.append(QByteArray::number(entity->entityCode()));
+      conditions.append("t0._entity IN (" + codes.join(',') + ")");
+    }
+    QByteArray where;
+    if (!compile(request.predicate, &where, error))
+      return false;
+    if (where != "1")
+      conditions.append(where);
+    m_where = conditions.isEmpty() ? QByteArray() : " WHERE " + conditions.join(" AND ");
+    if (withOrderAndLimit) {
+      QByteArrayList order;
+      for (const ZPHSortDescriptor& sort : request.sortDescriptors) {
+        QByteArray column;
+        if (!resolve(sort.keyPath, &column, nullptr)) {
+          return setError(error, keyPathError(m_entity->name(), sort.keyPath));
+        }
+        order.append(column + (sort.ascending ? " ASC" : " DESC"));
+      }
+      if (!order.isEmpty())
+        m_tail += " ORDER BY " + order.join(", ");
+      if (request.fetchLimit > 0)
+        m_tail += " LIMIT " + QByteArray::number(request.fetchLimit);
+    }
+    return true;
+  }
+
+  // The SQL of a key path ("t0."col""); joins a one-hop relationship once.
+  bool resolve(const QString& keyPath, QByteArray* column, bool* isRelationship)
+  {
+    const QStringList parts = keyPath.split(u'.');
+    if (parts.size() > 2)
+      return false;
+    auto [entity, index] = findProperty(m_entity, parts[0]);
+    if (entity == nullptr || !(entity->isStored(index) || entity->isUnstoredToOne(index)))
+      return false;
+    if (parts.size() == 1) {
+      *column = columnExpression(entity, index, "t0");
+      if (isRelationship)
+        *isRelationship = entity->isRelationship(index);
+      return true;
+    }
+    if (!entity->isRelationship(index))
+      return false;
+    const ZPHEntityDescription* destination = entity->destination(index);
+    auto [target, targetIndex] = findProperty(destination, parts[1]);
+    if (target == nullptr || !(target->isStored(targetIndex) || target->isUnstoredToOne(targetIndex)))
+      return false;
+    const QString joinKey = parts[0];
+    QByteArray alias = m_joinAliases.value(joinKey);
+    if (alias.isEmpty()) {
+      alias = "t" + QByteArray::number(m_joinAliases.size() + 1);
+      m_joinAliases.insert(joinKey, alias);
+      const QByteArray on = entity->isStored(index)
+                                ? alias + ".id = t0." + entity->quotedColumn(index)
+                                : alias + "." + destination->quotedColumn(entity->inverseIndex(index)) + " = t0.id";
+      m_joins += " LEFT JOIN " + destination->quotedTableName() + " " + alias + " ON " + on;
+    }
+    *column = columnExpression(target, targetIndex, alias);
+    if (isRelationship)
+      *isRelationship = target->isRelationship(targetIndex);
+    return true;
+  }
+
+  // A stored column, or for a link the other side keeps, the row that
+  // points here.
+  static QByteArray columnExpression(const ZPHEntityDescription* entity, int index, const QByteArray& alias)
+  {
+    if (entity->isStored(index))
+      return alias + "." + entity->quotedColumn(index);
+    const ZPHEntityDescription* destination = entity->destination(index);
+    return "(SELECT x.id FROM " + destination->quotedTableName() + " x WHERE x." +
+           destination->quotedColumn(entity->inverseIndex(index)) + " = " + alias + ".id LIMIT 1)";
+  }
+
+  bool compile(const ZPHPredicate& predicate, QByteArray* sql, ZPHError* error)
+  {
+    switch (predicate.kind()) {
+      case ZPHPredicate::Kind::True:
+        *sql = "1";
+        return true;
+      case ZPHPredicate::Kind::False:
+        *sql = "0";
+        return true;
+      case ZPHPredicate::Kind::Not: {
+        QByteArray inner;
+        if (!compile(predicate.subpredicates().value(0), &inner, error))
+          return false;
+        // A comparison with nil is unknown in SQL and false in memory.
+        *sql = "(NOT coalesce(" + inner + ", 0))";
+        return true;
+      }
+      case ZPHPredicate::Kind::And:
+      case ZPHPredicate::Kind::Or: {
+        const bool isAnd = predicate.kind() == ZPHPredicate::Kind::And;
+        const QList<ZPHPredicate> children = predicate.subpredicates();
+        if (children.isEmpty()) {
+          *sql = isAnd ? "1" : "0";
+          return true;
+        }
+        QByteArrayList parts;
+        for (const ZPHPredicate& child : children) {
+          QByteArray part;
+          if (!compile(child, &part, error))
+            return false;
+          parts.append(part);
+        }
+        *sql = "(" + parts.join(isAnd ? " AND " : " OR ") + ")";
+        return true;
+      }
+      case ZPHPredicate::Kind::Comparison:
+        break;
+    }
+    QByteArray column;
+    if (!resolve(predicate.keyPath(), &column, nullptr))
+      return setError(error, keyPathError(m_entity->name(), predicate.keyPath()));
+    if (!predicate.variableName().isEmpty()) {
+      return setError(
+          error, ZPHObjectGraphError(
+                     ZPHObjectGraphSQLiteError,
+                     QStringLiteral("The predicate %1 has an unfilled variable.").arg(predicate.predicateFormat())));
+    }
+    const ZPHPredicate::Operator op = predicate.op();
+    if (op == ZPHPredicate::Operator::In) {
+      QVariantList values;
+      for (const QVariant& value : predicate.value().toList()) {
+        const QVariant comparable = ZPHComparableValue(value);
+        if (comparable.isValid())
+          values.append(comparable);
+      }
+      if (values.isEmpty()) {
+        *sql = "0";
+        return true;
+      }
+      *sql = "(" + column + " IN (" + placeholders(values.size()) + "))";
+      m_bindings.append(values);
+      return true;
+    }
+    const QVariant value = ZPHComparableValue(predicate.value());
+    if (!value.isValid()) {
+      if (op == ZPHPredicate::Operator::Equal)
+        *sql = "(" + column + " IS NULL)";
+      else if (op == ZPHPredicate::Operator::NotEqual)
+        *sql = "(" + column + " IS NOT NULL)";
+      else
+        *sql = "0";
+      return true;
+    }
+    static const char* const operators[] = {" = ", " IS NOT ", " < ", " <= ", " > ", " >= "};
+    *sql = "(" + column + operators[int(op)] + "?)";
+    m_bindings.append(value);
+    return true;
+  }
+
+  QByteArray from() const { return " FROM " + ZPHQuotedIdentifier(m_entity->tableName()) + " t0" + m_joins; }
+  QByteArray where() const { return m_where; }
+  QByteArray tail() const { return m_tail; }
+  void bind(ZPHSQLiteStatement& statement) const
+  {
+    for (int i = 0; i < m_bindings.size(); ++i) statement.bindVariant(i + 1, m_bindings.at(i));
+  }
+
+private:
+  const ZPHEntityDescription* m_entity;
+  QHash<QString, QByteArray> m_joinAliases;
+  QByteArray m_joins;
+  QByteArray m_where;
+  QByteArray m_tail;
+  QVariantList m_bindings;
+};
+
+// "t0.id[, t0._entity], t0."a", …" for full rows.
+const QByteArray& rowColumns(const ZPHEntityDescription* entity)
+{
+  return entity->rowColumns();
+}
+
+}  // namespace
+
+// ------------------------------------------------------------------ context
+
+ZPHManagedObjectContext::ZPHManagedObjectContext(ZPHPersistentStore* store, ConcurrencyType type)
+    : m_store(store), m_type(type), m_thread(QThread::currentThread())
+{
+  Q_ASSERT_X(type != MainQueueConcurrencyType || QThread::currentThread() == QCoreApplication::instance()->thread(),
+             Q_FUNC_INFO, "the main context is made on the main thread");
+  m_store->registerContext(this);
+}
+
+ZPHManagedObjectContext::~ZPHManagedObjectContext()
+{
+  m_store->unregisterContext(this);
+}
+
+void ZPHManagedObjectContext::enqueueChanges(const ZPHStoreChanges& changes)
+{
+  QMutexLocker locker(&m_inboxMutex);
+  m_inbox.append(changes);
+}
+
+void ZPHManagedObjectContext::drainInbox()
+{
+  QList<ZPHStoreChanges> pending;
+  {
+    QMutexLocker locker(&m_inboxMutex);
+    if (m_inbox.isEmpty())
+      return;
+    pending.swap(m_inbox);
+  }
+  for (const ZPHStoreChanges& changes : std::as_const(pending)) mergeChanges(changes);
+}
+
+ZPHManagedObject* ZPHManagedObjectContext::makeObject(const ZPHEntityDescription* entity,
+                                                      const ZPHManagedObjectID& objectID)
+{
+  std::unique_ptr<ZPHManagedObject> object(entity->factory() ? entity->factory()() : new ZPHManagedObject);
+  object->m_context = this;
+  object->m_entity = entity;
+  object->m_objectID = objectID;
+  object->m_values.resize(size_t(entity->propertyCount()));
+  object->m_changed.assign(size_t(entity->propertyCount()), 0);
+  ZPHManagedObject* raw = object.get();
+  m_registered[objectID] = std::move(object);
+  return raw;
+}
+
+ZPHManagedObject* ZPHManagedObjectContext::insertNewObject(const QString& entityName)
+{
+  ZPH_ASSERT_CONTEXT_THREAD(this);
+  drainInbox();
+  const ZPHEntityDescription* entity = m_store->model()->entity(entityName);
+  Q_ASSERT_X(entity && !entity->isAbstract(), Q_FUNC_INFO, "unknown or abstract entity");
+  if (entity == nullptr || entity->isAbstract())
+    return nullptr;
+  ZPHManagedObject* object = makeObject(entity, m_store->newTemporaryID(entity));
+  object->m_values = entity->insertedValues();
+  object->m_inserted = true;
+  m_inserted.push_back(object);
+  object->awakeFromInsert();
+  return object;
+}
+
+void ZPHManagedObjectContext::noteUpdated(ZPHManagedObject* object)
+{
+  m_updated.push_back(object);
+}
+
+void ZPHManagedObjectContext::deleteObject(ZPHManagedObject* object)
+{
+  ZPH_ASSERT_CONTEXT_THREAD(this);
+  Q_ASSERT_X(object == nullptr || object->m_context == this, Q_FUNC_INFO, "object of another context");
+  if (object == nullptr || object->m_context != this)
+    return;
+  deleteObject(object, 0);
+}
+
+void ZPHManagedObjectContext::deleteObject(ZPHManagedObject* object, int depth)
+{
+  if (object == nullptr || object->m_deleted || depth > 64)
+    return;
+  object->ensureLoaded();
+  object->m_deleted = true;
+  m_deleted.push_back(object);
+  const ZPHEntityDescription* entity = object->m_entity;
+  for (int index = entity->attributeCount(); index < entity->propertyCount(); ++index) {
+    const ZPHRelationshipDescription& relationship = entity->relationship(index);
+    if (relationship.deleteRule == ZPHDeleteRule::NoAction)
+      continue;
+    const int inverse = entity->inverseIndex(index);
+    const bool inverseToOne = !entity->destination(index)->relationship(inverse).toMany;
+    QList<ZPHManagedObject*> related;
+    if (relationship.toMany) {
+      related = objectsRelatedTo(object, index);
+    } else if (ZPHManagedObject* target = object->relatedObject(index)) {
+      related.append(target);
+    }
+    for (ZPHManagedObject* target : std::as_const(related)) {
+      if (target->m_deleted)
+        continue;
+      if (relationship.deleteRule == ZPHDeleteRule::Cascade) {
+        deleteObject(target, depth + 1);
+      } else if (inverseToOne && target->primitiveValue(inverse).value<ZPHManagedObjectID>() == object->m_objectID) {
+        target->m_values[size_t(inverse)] = QVariant();
+        target->markChanged(inverse);
+        target->notifyChange(target->m_entity->propertyName(inverse));
+      }
+    }
+  }
+}
+
+ZPHManagedObject* ZPHManagedObjectContext::registeredObject(const ZPHManagedObjectID& objectID) const
+{
+  auto it = m_registered.find(objectID);
+  return it == m_registered.end() ? nullptr : it->second.get();
+}
+
+bool ZPHManagedObjectContext::storeHasObjectWithID(const ZPHManagedObjectID& objectID)
+{
+  ZPH_ASSERT_CONTEXT_THREAD(this);
+  if (objectID.isNull() || objectID.isTemporaryID() || objectID.persistentStore() != m_store)
+    return false;
+  ZPHSQLiteConnection* db = m_store->connection();
+  if (db == nullptr)
+    return false;
+  ZPHSQLiteStatement statement = db->prepare("SELECT 1 FROM " + objectID.entity()->quotedTableName() + " WHERE id = ?");
+  if (!statement.isValid())
+    return false;
+  statement.bindInt64(1, objectID.rowID());
+  return statement.step() == SQLITE_ROW;
+}
+
+const ZPHEntityDescription* ZPHManagedObjectContext::exactEntity(const ZPHManagedObjectID& objectID, bool* exists)
+{
+  const ZPHEntityDescription* entity = objectID.entity();
+  *exists = true;
+  if (!entity->hasHierarchy() || objectID.isTemporaryID())
+    return entity;
+  ZPHSQLiteConnection* db = m_store->connection();
+  if (db == nullptr)
+    return entity;
+  ZPHSQLiteStatement statement =
+      db->prepare("SELECT _entity FROM " + ZPHQuotedIdentifier(entity->tableName()) + " WHERE id = ?");
+  if (!statement.isValid())
+    return entity;
+  statement.bindInt64(1, objectID.rowID());
+  if (statement.step() != SQLITE_ROW) {
+    *exists = false;
+    return entity;
+  }
+  const ZPHEntityDescription* exact = m_store->model()->entityForCode(int(statement.columnInt64(0)));
+  return exact && exact->isKindOfEntity(entity->rootEntity()) ? exact : entity;
+}
+
+ZPHManagedObject* ZPHManagedObjectContext::objectWithID(const ZPHManagedObjectID& objectID)
+{
+  ZPH_ASSERT_CONTEXT_THREAD(this);
+  if (objectID.isNull() || objectID.persistentStore() != m_store)
+    return nullptr;
+  if (ZPHManagedObject* object = registeredObject(objectID))
+    return object;
+  if (objectID.isTemporaryID())
+    return nullptr;  // inserted in another context and never saved
+  bool exists = true;
+  const ZPHEntityDescription* entity = exactEntity(objectID, &exists);
+  if (!exists)
+    return nullptr;
+  ZPHManagedObject* object = makeObject(entity, ZPHManagedObjectID(m_store, entity, objectID.rowID()));
+  object->m_fault = true;
+  return object;
+}
+
+void ZPHManagedObjectContext::loadRow(ZPHManagedObject* object, ZPHSQLiteStatement& row, int firstColumn)
+{
+  const ZPHEntityDescription* entity = object->m_entity;
+  for (int i = 0; i < entity->propertyCount(); ++i) {
+    const int position = entity->columnPosition(i);
+    if (position < 0) {
+      if (entity->isUnstoredToOne(i))
+        object->m_values[size_t(i)] = ZPHManagedObject::unresolvedLink();
+      continue;
+    }
+    const int column = firstColumn + position;
+    QVariant& slot = object->m_values[size_t(i)];
+    if (row.isNull(column)) {
+      slot = QVariant();
+      continue;
+    }
+    if (entity->isRelationship(i)) {
+      slot = QVariant::fromValue(ZPHManagedObjectID(m_store, entity->destination(i), row.columnInt64(column)));
+      continue;
+    }
+    switch (entity->attribute(i).type) {
+      case ZPHAttributeType::String:
+        slot = row.columnText(column);
+        break;
+      case ZPHAttributeType::Int32:
+        slot = int(row.columnInt64(column));
+        break;
+      case ZPHAttributeType::Int64:
+      case ZPHAttributeType::Number:
+        slot = row.columnInt64(column);
+        break;
+      case ZPHAttributeType::UInt64:
+        slot = quint64(row.columnInt64(column));
+        break;
+      case ZPHAttributeType::Double:
+        slot = row.columnDouble(column);
+        break;
+      case ZPHAttributeType::Bool:
+        slot = row.columnInt64(column) != 0;
+        break;
+      case ZPHAttributeType::Date:
+        slot = QDateTime::fromMSecsSinceEpoch(qint64(std::llround(row.columnDouble(column) * 1000.0)), Qt::UTC);
+        break;
+    }
+  }
+  object->m_fault = false;
+}
+
+void ZPHManagedObjectContext::fulfillFault(ZPHManagedObject* object)
+{
+  ZPH_ASSERT_CONTEXT_THREAD(this);
+  if (!object->m_fault)
+    return;
+  object->m_fault = false;  // also when the row is gone: the object then reads as defaults
+  ZPHSQLiteConnection* db = m_store->connection();
+  if (db == nullptr)
+    return;
+  const ZPHEntityDescription* entity = object->m_entity;
+  ZPHSQLiteStatement row = db->prepare("SELECT " + rowColumns(entity) + " FROM " +
+                                       ZPHQuotedIdentifier(entity->tableName()) + " t0 WHERE t0.id = ?");
+  if (!row.isValid())
+    return;
+  row.bindInt64(1, object->m_objectID.rowID());
+  if (row.step() != SQLITE_ROW) {
+    qCWarning(zphStore) << "object" << object->m_objectID.URIRepresentation() << "is gone from the store";
+    return;
+  }
+  loadRow(object, row, entity->hasHierarchy() ? 2 : 1);
+}
+
+void ZPHManagedObjectContext::resolveUnstoredLink(ZPHManagedObject* object, int relationshipIndex)
+{
+  ZPH_ASSERT_CONTEXT_THREAD(this);
+  QVariant& slot = object->m_values[size_t(relationshipIndex)];
+  slot = QVariant();
+  if (object->m_objectID.isTemporaryID())
+    return;
+  ZPHSQLiteConnection* db = m_store->connection();
+  if (db == nullptr)
+    return;
+  const ZPHEntityDescription* entity = object->m_entity;
+  const ZPHEntityDescription* destination = entity->destination(relationshipIndex);
+  const int inverse = entity->inverseIndex(relationshipIndex);
+  const bool hierarchy = destination->hasHierarchy();
+  ZPHSQLiteStatement statement =
+      db->prepare(QByteArray("SELECT id") + (hierarchy ? ", _entity" : "") + " FROM " + destination->quotedTableName() +
+                  " WHERE " + destination->quotedColumn(inverse) + " = ? LIMIT 1");
+  if (!statement.isValid())
+    return;
+  statement.bindInt64(1, object->m_objectID.rowID());
+  if (statement.step() != SQLITE_ROW)
+    return;
+  const ZPHEntityDescription* rowEntity =
+      hierarchy ? m_store->model()->entityForCode(int(statement.columnInt64(1))) : destination;
+  if (rowEntity != nullptr)
+    slot = QVariant::fromValue(ZPHManagedObjectID(m_store, rowEntity, statement.columnInt64(0)));
+}
+
+ZPHManagedObject* ZPHManagedObjectContext::existingObjectWithID(const ZPHManagedObjectID& objectID, ZPHError* error)
+{
+  ZPH_ASSERT_CONTEXT_THREAD(this);
+  drainInbox();
+  ZPHManagedObject* object = registeredObject(objectID);
+  if (object != nullptr && !object->m_fault)
+    return object;
+  if (object == nullptr)
+    object = objectWithID(objectID);
+  if (object != nullptr && object->m_fault) {
+    ZPHSQLiteConnection* db = m_store->connection(error);
+    if (db == nullptr)
+      return nullptr;
+    const ZPHEntityDescription* entity = object->m_entity;
+    ZPHSQLiteStatement row = db->prepare("SELECT " + rowColumns(entity) + " FROM " +
+                                         ZPHQuotedIdentifier(entity->tableName()) + " t0 WHERE t0.id = ?");
+    if (!row.isValid()) {
+      setError(error, db->lastError());
+      return nullptr;
+    }
+    row.bindInt64(1, objectID.rowID());
+    if (row.step() == SQLITE_ROW) {
+      loadRow(object, row, entity->hasHierarchy() ? 2 : 1);
+      return object;
+    }
+    forget(object);
+    object = nullptr;
+  }
+  if (object == nullptr) {
+    setError(error, ZPHObjectGraphError(ZPHObjectGraphObjectNotFoundError,
+                                        QStringLiteral("The object is no longer in the store.")));
+  }
+  return object;
+}
+
+QList<ZPHManagedObject*> ZPHManagedObjectContext::existingObjectsWithIDs(const QList<ZPHManagedObjectID>& objectIDs)
+{
+  QList<ZPHManagedObject*> objects;
+  objects.reserve(objectIDs.size());
+  for (const ZPHManagedObjectID& objectID : objectIDs) {
+    if (ZPHManagedObject* object = existingObjectWithID(objectID))
+      objects.append(object);
+  }
+  return objects;
+}
+
+ZPHManagedObject* ZPHManagedObjectContext::registerFetched(const ZPHEntityDescription* entity, qint64 rowID,
+                                                           ZPHSQLiteStatement& row, int firstColumn)
+{
+  const ZPHManagedObjectID objectID(m_store, entity, rowID);
+  ZPHManagedObject* object = registeredObject(objectID);
+  if (object == nullptr) {
+    object = makeObject(entity, objectID);
+    loadRow(object, row, firstColumn);
+  } else if (object->m_fault) {
+    loadRow(object, row, firstColumn);
+  }
+  return object;
+}
+
+bool ZPHManagedObjectContext::hasPendingChangesFor(const ZPHEntityDescription* entity) const
+{
+  Q_UNUSED(entity);
+  // Any unsaved change may touch a fetch (also through a joined key path).
+  return !m_inserted.empty() || !m_updated.empty() || !m_deleted.empty();
+}
+
+QList<ZPHManagedObject*> ZPHManagedObjectContext::executeFetchRequest(const ZPHFetchRequest& request, ZPHError* error)
+{
+  ZPH_ASSERT_CONTEXT_THREAD(this);
+  drainInbox();
+  const ZPHEntityDescription* entity = m_store->model()->entity(request.entityName);
+  if (entity == nullptr) {
+    setError(error, ZPHObjectGraphError(ZPHObjectGraphSQLiteError,
+                                        QStringLiteral("No entity named %1.").arg(request.entityName)));
+    return {};
+  }
+  if (hasPendingChangesFor(entity)) {
+    QList<ZPHManagedObject*> objects;
+    for (const ZPHManagedObjectID& objectID : fetchIDs(request, true, error)) {
+      if (ZPHManagedObject* object = objectWithID(objectID))
+        objects.append(object);
+    }
+    return objects;
+  }
+  ZPHSQLiteConnection* db = m_store->connection(error);
+  if (db == nullptr)
+    return {};
+  QueryBuilder builder(entity);
+  if (!builder.build(request, true, error))
+    return {};
+  ZPHSQLiteStatement statement =
+      db->prepare("SELECT " + rowColumns(entity) + builder.from() + builder.where() + builder.tail());
+  if (!statement.isValid()) {
+    setError(error, db->lastError());
+    return {};
+  }
+  builder.bind(statement);
+  const bool hierarchy = entity->hasHierarchy();
+  const int firstColumn = hierarchy ? 2 : 1;
+  QList<ZPHManagedObject*> objects;
+  int rc;
+  while ((rc = statement.step()) == SQLITE_ROW) {
+    const ZPHEntityDescription* rowEntity = entity;
+    if (hierarchy) {
+      rowEntity = m_store->model()->entityForCode(int(statement.columnInt64(1)));
+      if (rowEntity == nullptr)
+        continue;
+    }
+    objects.append(registerFetched(rowEntity, statement.columnInt64(0), statement, firstColumn));
+  }
+  if (rc != SQLITE_DONE) {
+    setError(error, db->lastError());
+    return {};
+  }
+  return objects;
+}
+
+QList<ZPHManagedObjectID> ZPHManagedObjectContext::executeFetchRequestForObjectIDs(const ZPHFetchRequest& request,
+                                                                                   ZPHError* error)
+{
+  ZPH_ASSERT_CONTEXT_THREAD(this);
+  drainInbox();
+  const ZPHEntityDescription* entity = m_store->model()->entity(request.entityName);
+  return fetchIDs(request, entity && hasPendingChangesFor(entity), error);
+}
+
+QList<ZPHManagedObjectID> ZPHManagedObjectContext::fetchIDs(const ZPHFetchRequest& request, bool withPending,
+                                                            ZPHError* error)
+{
+  const ZPHEntityDescription* entity = m_store->model()->entity(request.entityName);
+  if (entity == nullptr) {
+    setError(error, ZPHObjectGraphError(ZPHObjectGraphSQLiteError,
+                                        QStringLiteral("No entity named %1.").arg(request.entityName)));
+    return {};
+  }
+  ZPHSQLiteConnection* db = m_store->connection(error);
+  if (db == nullptr)
+    return {};
+  QueryBuilder builder(entity);
+  if (!builder.build(request, !withPending, error))
+    return {};
+  const bool hierarchy = entity->hasHierarchy();
+  ZPHSQLiteStatement statement = db->prepare(QByteArray("SELECT t0.id") + (hierarchy ? ", t0._entity" : "") +
+                                             builder.from() + builder.where() + builder.tail());
+  if (!statement.isValid()) {
+    setError(error, db->lastError());
+    return {};
+  }
+  builder.bind(statement);
+  QList<ZPHManagedObjectID> objectIDs;
+  int rc;
+  while ((rc = statement.step()) == SQLITE_ROW) {
+    const ZPHEntityDescription* rowEntity =
+        hierarchy ? m_store->model()->entityForCode(int(statement.columnInt64(1))) : entity;
+    if (rowEntity != nullptr)
+      objectIDs.append(ZPHManagedObjectID(m_store, rowEntity, statement.columnInt64(0)));
+  }
+  if (rc != SQLITE_DONE) {
+    setError(error, db->lastError());
+    return {};
+  }
+  statement = ZPHSQLiteStatement();
+  if (!withPending)
+    return objectIDs;
+
+  // The store's answer, corrected by this context's unsaved changes: loaded
+  // objects are judged by their in-memory values, inserted objects join.
+  QList<ZPHManagedObject*> matches;
+  QSet<ZPHManagedObject*> seen;
+  for (const ZPHManagedObjectID& objectID : std::as_const(objectIDs)) {
+    ZPHManagedObject* object = objectWithID(objectID);
+    if (object == nullptr || object->m_deleted)
+      continue;
+    seen.insert(object);
+    if (!object->m_fault && !request.predicate.evaluateWithObject(object))
+      continue;
+    matches.append(object);
+  }
+  auto consider = [&](ZPHManagedObject* object) {
+    if (object->m_deleted || seen.contains(object) || !object->m_entity->isKindOfEntity(entity))
+      return;
+    seen.insert(object);
+    if (request.predicate.evaluateWithObject(object))
+      matches.append(object);
+  };
+  for (size_t i = 0; i < m_inserted.size(); ++i) consider(m_inserted[i]);
+  for (size_t i = 0; i < m_updated.size(); ++i) consider(m_updated[i]);
+  if (!request.sortDescriptors.isEmpty()) {
+    std::stable_sort(matches.begin(), matches.end(), [&](const ZPHManagedObject* a, const ZPHManagedObject* b) {
+      for (const ZPHSortDescriptor& sort : request.sortDescriptors) {
+        const int c = ZPHCompareValues(ZPHComparableValue(a->valueForKeyPath(sort.keyPath)),
+                                       ZPHComparableValue(b->valueForKeyPath(sort.keyPath)));
+        if (c != 0)
+          return sort.ascending ? c < 0 : c > 0;
+      }
+      return false;
+    });
+  }
+  if (request.fetchLimit > 0 && matches.size() > request.fetchLimit)
+    matches.resize(request.fetchLimit);
+  QList<ZPHManagedObjectID> result;
+  result.reserve(matches.size());
+  for (const ZPHManagedObject* object : std::as_const(matches)) result.append(object->m_objectID);
+  return result;
+}
+
+qint64 ZPHManagedObjectContext::countForFetchRequest(const ZPHFetchRequest& request, ZPHError* error)
+{
+  ZPH_ASSERT_CONTEXT_THREAD(this);
+  drainInbox();
+  const ZPHEntityDescription* entity = m_store->model()->entity(request.entityName);
+  if (entity == nullptr) {
+    setError(error, ZPHObjectGraphError(ZPHObjectGraphSQLiteError,
+                                        QStringLiteral("No entity named %1.").arg(request.entityName)));
+    return -1;
+  }
+  if (hasPendingChangesFor(entity)) {
+    ZPHError fetchError;
+    const QList<ZPHManagedObjectID> objectIDs = fetchIDs(request, true, &fetchError);
+    if (!fetchError.isNull()) {
+      setError(error, fetchError);
+      return -1;
+    }
+    return objectIDs.size();
+  }
+  ZPHSQLiteConnection* db = m_store->connection(error);
+  if (db == nullptr)
+    return -1;
+  QueryBuilder builder(entity);
+  if (!builder.build(request, false, error))
+    return -1;
+  QByteArray sql = "SELECT count(*)" + builder.from() + builder.where();
+  if (request.fetchLimit > 0)
+    sql = "SELECT min(count(*), " + QByteArray::number(request.fetchLimit) + ")" + builder.from() + builder.where();
+  ZPHSQLiteStatement statement = db->prepare(sql);
+  if (!statement.isValid()) {
+    setError(error, db->lastError());
+    return -1;
+  }
+  builder.bind(statement);
+  if (statement.step() != SQLITE_ROW) {
+    setError(error, db->lastError());
+    return -1;
+  }
+  return statement.columnInt64(0);
+}
+
+QList<QPair<QVariant, qint64>> ZPHManagedObjectContext::countsGroupedByKeyPath(const ZPHFetchRequest& request,
+                                                                               const QString& keyPath, ZPHError* error)
+{
+  ZPH_ASSERT_CONTEXT_THREAD(this);
+  drainInbox();
+  const ZPHEntityDescription* entity = m_store->model()->entity(request.entityName);
+  ZPHSQLiteConnection* db = entity ? m_store->connection(error) : nullptr;
+  if (db == nullptr) {
+    if (entity == nullptr)
+      setError(error, keyPathError(request.entityName, keyPath));
+    return {};
+  }
+  QueryBuilder builder(entity);
+  QByteArray column;
+  bool isRelationship = false;
+  if (!builder.resolve(keyPath, &column, &isRelationship)) {
+    setError(error, keyPathError(entity->name(), keyPath));
+    return {};
+  }
+  if (!builder.build(request, false, error))
+    return {};
+  ZPHSQLiteStatement statement =
+      db->prepare("SELECT " + column + ", count(*)" + builder.from() + builder.where() + " GROUP BY " + column);
+  if (!statement.isValid()) {
+    setError(error, db->lastError());
+    return {};
+  }
+  builder.bind(statement);
+  QList<QPair<QVariant, qint64>> counts;
+  const ZPHEntityDescription* destination = nullptr;
+  if (isRelationship) {
+    const QStringList parts = keyPath.split(u'.');
+    auto [owner, index] = findProperty(entity, parts[0]);
+    if (parts.size() == 2) {
+      auto [target, targetIndex] = findProperty(owner->destination(index), parts[1]);
+      destination = target->destination(targetIndex);
+    } else {
+      destination = owner->destination(index);
+    }
+  }
+  int rc;
+  while ((rc = statement.step()) == SQLITE_ROW) {
+    QVariant key = statement.columnVariant(0);
+    if (destination != nullptr && key.isValid())
+      key = QVariant::fromValue(ZPHManagedObjectID(m_store, destination, key.toLongLong()));
+    counts.append({key, statement.columnInt64(1)});
+  }
+  if (rc != SQLITE_DONE) {
+    setError(error, db->lastError());
+    return {};
+  }
+  return counts;
+}
+
+QList<ZPHManagedObject*> ZPHManagedObjectContext::objectsRelatedTo(const ZPHManagedObject* object,
+                                                                   int relationshipIndex)
+{
+  const ZPHEntityDescription* entity = object->m_entity;
+  const ZPHEntityDescription* destination = entity->destination(relationshipIndex);
+  const QString inverseName = destination->propertyName(entity->inverseIndex(relationshipIndex));
+  ZPHFetchRequest request(destination->name(),
+                          ZPHPredicate::equal(inverseName, QVariant::fromValue(object->m_objectID)));
+  return executeFetchRequest(request);
+}
+
+bool ZPHManagedObjectContext::hasChanges() const
+{
+  return !m_inserted.empty() || !m_updated.empty() || !m_deleted.empty();
+}
+
+QList<ZPHManagedObject*> ZPHManagedObjectContext::insertedObjects() const
+{
+  QList<ZPHManagedObject*> objects;
+  for (ZPHManagedObject* object : m_inserted) {
+    if (!object->m_deleted)
+      objects.append(object);
+  }
+  return objects;
+}
+
+QList<ZPHManagedObject*> ZPHManagedObjectContext::updatedObjects() const
+{
+  QList<ZPHManagedObject*> objects;
+  for (ZPHManagedObject* object : m_updated) {
+    if (object->isUpdated())
+      objects.append(object);
+  }
+  return objects;
+}
+
+QList<ZPHManagedObject*> ZPHManagedObjectContext::deletedObjects() const
+{
+  QList<ZPHManagedObject*> objects;
+  for (ZPHManagedObject* object : m_deleted) {
+    if (!object->m_inserted)
+      objects.append(object);
+  }
+  return objects;
+}
+
+bool ZPHManagedObjectContext::save(ZPHError* error)
+{
+  ZPH_ASSERT_CONTEXT_THREAD(this);
+  drainInbox();
+  if (!hasChanges())
+    return true;
+  // Hooks first: what they change is saved too (the lists may grow).
+  for (size_t i = 0; i < m_inserted.size(); ++i) {
+    if (!m_inserted[i]->m_deleted)
+      m_inserted[i]->willSave();
+  }
+  for (size_t i = 0; i < m_updated.size(); ++i) {
+    if (!m_updated[i]->m_deleted)
+      m_updated[i]->willSave();
+  }
+  for (size_t i = 0; i < m_deleted.size(); ++i) m_deleted[i]->willSave();
+
+  // Required values.
+  auto validate = [&](const ZPHManagedObject* object) {
+    const ZPHEntityDescription* entity = object->m_entity;
+    for (int i = 0; i < entity->attributeCount(); ++i) {
+      if (!entity->attribute(i).optional && !object->m_values[size_t(i)].isValid()) {
+        return setError(
+            error,
+            ZPHObjectGraphError(
+                ZPHObjectGraphValidationError,
+                QStringLiteral("%1 needs a value for %2.").arg(entity->name(), entity->attribute(i).name),
+                {{QStringLiteral("entity"), entity->name()}, {QStringLiteral("key"), entity->attribute(i).name}}));
+      }
+    }
+    return true;
+  };
+  for (const ZPHManagedObject* object : m_inserted) {
+    if (!object->m_deleted && !validate(object))
+      return false;
+  }
+  for (const ZPHManagedObject* object : m_updated) {
+    if (object->isUpdated() && !object->m_fault && !validate(object))
+      return false;
+  }
+
+  ZPHStoreChanges changes;
+  QHash<qint64, ZPHManagedObjectID> permanent;  // temporary key -> saved identifier
+  if (!writeChanges(&changes, &permanent, error))
+    return false;
+
+  // Committed: settle the objects.
+  std::vector<ZPHManagedObject*> saved;
+  saved.reserve(m_inserted.size() + m_updated.size());
+  for (ZPHManagedObject* object : m_inserted) {
+    if (object->m_deleted)
+      continue;
+    auto node = m_registered.extract(object->m_objectID);
+    object->m_objectID = permanent.value(object->m_objectID.rowID());
+    node.key() = object->m_objectID;
+    m_registered.insert(std::move(node));
+    saved.push_back(object);
+  }
+  for (ZPHManagedObject* object : m_updated) {
+    if (object->isUpdated())
+      saved.push_back(object);
+  }
+  // Links to objects that were temporary now name the saved rows.
+  for (ZPHManagedObject* object : saved) {
+    const ZPHEntityDescription* entity = object->m_entity;
+    for (int i = entity->attributeCount(); i < entity->propertyCount(); ++i) {
+      QVariant& link = object->m_values[size_t(i)];
+      if (!link.isValid())
+        continue;
+      const ZPHManagedObjectID target = link.value<ZPHManagedObjectID>();
+      if (target.isTemporaryID())
+        link = QVariant::fromValue(permanent.value(target.rowID()));
+    }
+  }
+  QList<ZPHManagedObjectID> updatedIDs;
+  for (ZPHManagedObject* object : saved) {
+    if (!object->m_inserted) {
+      changes.updated.insert(object->m_objectID, object->changedValues());
+      updatedIDs.append(object->m_objectID);
+    }
+  }
+  std::vector<ZPHManagedObject*> deleted = m_deleted;
+  m_inserted.clear();
+  m_updated.clear();
+  m_deleted.clear();
+  for (ZPHManagedObject* object : saved) object->clearChanges();
+  for (ZPHManagedObject* object : saved) object->didSave();
+  for (ZPHManagedObject* object : deleted) {
+    object->didSave();
+    forget(object);
+  }
+  m_store->distributeChanges(this, changes, false);
+  Q_EMIT objectsDidChange(changes.inserted, updatedIDs, changes.deleted);
+  return true;
+}
+
+bool ZPHManagedObjectContext::writeChanges(ZPHStoreChanges* changes, QHash<qint64, ZPHManagedObjectID>* permanent,
+                                           ZPHError* error)
+{
+  ZPHSQLiteConnection* db = m_store->connection(error);
+  if (db == nullptr)
+    return false;
+  if (!db->exec("BEGIN IMMEDIATE"))
+    return setError(error, db->lastError());
+  auto fail = [&]() {
+    const ZPHError failure = db->lastError();
+    db->exec("ROLLBACK");
+    qCWarning(zphStore) << "save failed:" << failure.toString();
+    return setError(error, failure);
+  };
+
+  // Row ids are handed out here, inside the write lock, so that every row
+  // is written once with its links already in place.
+  QHash<const ZPHEntityDescription*, qint64> nextRowID;
+  for (ZPHManagedObject* object : m_inserted) {
+    if (object->m_deleted)
+      continue;
+    const ZPHEntityDescription* root = object->m_entity->rootEntity();
+    auto next = nextRowID.find(root);
+    if (next == nextRowID.end()) {
+      ZPHSQLiteStatement maximum = db->prepare("SELECT coalesce(max(id), 0) FROM " + root->quotedTableName());
+      if (!maximum.isValid() || maximum.step() != SQLITE_ROW)
+        return fail();
+      next = nextRowID.insert(root, maximum.columnInt64(0) + 1);
+    }
+    const ZPHManagedObjectID saved(m_store, object->m_entity, next.value()++);
+    permanent->insert(object->m_objectID.rowID(), saved);
+    changes->inserted.append(saved);
+  }
+  auto bindProperty = [&](ZPHSQLiteStatement& statement, int parameter, const ZPHManagedObject* object, int index) {
+    const QVariant& value = object->m_values[size_t(index)];
+    if (object->m_entity->isAttribute(index)) {
+      statement.bindVariant(parameter, value);
+      return;
+    }
+    if (!value.isValid()) {
+      statement.bindNull(parameter);
+      return;
+    }
+    ZPHManagedObjectID target = value.value<ZPHManagedObjectID>();
+    if (target.isTemporaryID())
+      target = permanent->value(target.rowID());
+    if (target.isNull())
+      statement.bindNull(parameter);
+    else
+      statement.bindInt64(parameter, target.rowID());
+  };
+
+  for (const ZPHManagedObject* object : m_inserted) {
+    if (object->m_deleted)
+      continue;
+    const ZPHEntityDescription* entity = object->m_entity;
+    ZPHSQLiteStatement insert = db->prepare(entity->insertStatement());
+    if (!insert.isValid())
+      return fail();
+    insert.bindInt64(1, permanent->value(object->m_objectID.rowID()).rowID());
+    int parameter = 2;
+    for (int i = 0; i < entity->propertyCount(); ++i) {
+      if (entity->columnPosition(i) >= 0)
+        bindProperty(insert, parameter++, object, i);
+    }
+    if (!insert.execute())
+      return fail();
+  }
+
+  for (const ZPHManagedObject* object : m_updated) {
+    if (!object->isUpdated())
+      continue;
+    const ZPHEntityDescription* entity = object->m_entity;
+    QByteArray sql = "UPDATE " + entity->quotedTableName() + " SET ";
+    QVarLengthArray<int, 16> indexes;
+    for (int i = 0; i < entity->propertyCount(); ++i) {
+      if (object->isChanged(i) && entity->columnPosition(i) >= 0) {
+        if (!indexes.isEmpty())
+          sql += ", ";
+        sql += entity->quotedColumn(i) + " = ?";
+        indexes.append(i);
+      }
+    }
+    if (indexes.isEmpty())
+      continue;
+    sql += " WHERE id = ?";
+    ZPHSQLiteStatement update = db->prepare(sql);
+    if (!update.isValid())
+      return fail();
+    int parameter = 1;
+    for (int index : std::as_const(indexes)) bindProperty(update, parameter++, object, index);
+    update.bindInt64(parameter, object->m_objectID.rowID());
+    if (!update.execute())
+      return fail();
+  }
+
+  for (const ZPHManagedObject* object : m_deleted) {
+    if (object->m_inserted)
+      continue;
+    ZPHSQLiteStatement remove = db->prepare("DELETE FROM " + object->m_entity->quotedTableName() + " WHERE id = ?");
+    if (!remove.isValid())
+      return fail();
+    remove.bindInt64(1, object->m_objectID.rowID());
+    if (!remove.execute())
+      return fail();
+    changes->deleted.append(object->m_objectID);
+  }
+
+  if (!db->exec("COMMIT"))
+    return fail();
+  return true;
+}
+
+void ZPHManagedObjectContext::forget(ZPHManagedObject* object)
+{
+  auto erase = [object](std::vector<ZPHManagedObject*>& list) {
+    list.erase(std::remove(list.begin(), list.end(), object), list.end());
+  };
+  erase(m_inserted);
+  erase(m_updated);
+  erase(m_deleted);
+  auto node = m_registered.extract(object->m_objectID);
+  object->m_context = nullptr;
+  object->m_fault = false;
+  if (!node.empty())
+    m_forgotten.push_back(std::move(node.mapped()));
+}
+
+void ZPHManagedObjectContext::reset()
+{
+  ZPH_ASSERT_CONTEXT_THREAD(this);
+  {
+    QMutexLocker locker(&m_inboxMutex);
+    m_inbox.clear();
+  }
+  m_inserted.clear();
+  m_updated.clear();
+  m_deleted.clear();
+  m_registered.clear();
+  m_forgotten.clear();
+}
+
+void ZPHManagedObjectContext::refreshObject(ZPHManagedObject* object)
+{
+  ZPH_ASSERT_CONTEXT_THREAD(this);
+  if (object == nullptr || object->m_context != this || object->hasChanges() || object->m_objectID.isTemporaryID())
+    return;
+  object->m_fault = true;
+}
+
+void ZPHManagedObjectContext::mergeChanges(const ZPHStoreChanges& changes)
+{
+  ZPH_ASSERT_CONTEXT_THREAD(this);
+  QList<ZPHManagedObjectID> updatedIDs;
+  QList<ZPHManagedObjectID> deletedIDs;
+  for (const ZPHManagedObjectID& objectID : changes.deleted) {
+    if (ZPHManagedObject* object = registeredObject(objectID)) {
+      forget(object);
+      object->notifyChange(QString());
+      deletedIDs.append(objectID);
+    }
+  }
+  for (auto it = changes.updated.constBegin(); it != changes.updated.constEnd(); ++it) {
+    ZPHManagedObject* object = registeredObject(it.key());
+    if (object == nullptr || object->m_fault)
+      continue;  // a fault reads the new values when it loads
+    const ZPHEntityDescription* entity = object->m_entity;
+    bool changed = false;
+    for (auto value = it.value().constBegin(); value != it.value().constEnd(); ++value) {
+      const int index = entity->indexOfProperty(value.key());
+      if (index < 0 || object->isChanged(index))  // this context's own value wins
+        continue;
+      QVariant& slot = object->m_values[size_t(index)];
+      if (slot.isValid() == value.value().isValid() && slot == value.value())
+        continue;
+      slot = value.value();
+      changed = true;
+      object->notifyChange(value.key());
+    }
+    if (changed)
+      updatedIDs.append(it.key());
+  }
+  if (!updatedIDs.isEmpty() || !deletedIDs.isEmpty() || !changes.inserted.isEmpty())
+    Q_EMIT objectsDidChange(changes.inserted, updatedIDs, deletedIDs);
+}
+
+bool ZPHManagedObjectContext::batchDeleteObjectsWithIDs(const QList<ZPHManagedObjectID>& objectIDs, ZPHError* error)
+{
+  ZPH_ASSERT_CONTEXT_THREAD(this);
+  drainInbox();
+  ZPHSQLiteConnection* db = m_store->connection(error);
+  if (db == nullptr)
+    return false;
+  const ZPHManagedObjectModel* model = m_store->model();
+  if (!db->exec("BEGIN IMMEDIATE"))
+    return setError(error, db->lastError());
+  auto fail = [&]() {
+    const ZPHError failure = db->lastError();
+    db->exec("ROLLBACK");
+    return setError(error, failure);
+  };
+
+  // Runs `sql` with "%IN%" replaced by a list of up to 500 parameters, for
+  // every slice of `rows`, handing each result row to `onRow`.
+  auto forEachSlice = [&](const QByteArray& sql, const QList<qint64>& rows,
+                          const std::function<void(ZPHSQLiteStatement&)>& onRow) {
+    for (qsizetype start = 0; start < rows.size(); start += MaxParametersPerList) {
+      const qsizetype count = std::min<qsizetype>(MaxParametersPerList, rows.size() - start);
+      QByteArray text = sql;
+      text.replace("%IN%", placeholders(count));
+      ZPHSQLiteStatement statement = db->prepare(text);
+      if (!statement.isValid())
+        return false;
+      for (qsizetype i = 0; i < count; ++i) statement.bindInt64(int(i + 1), rows.at(start + i));
+      int rc;
+      while ((rc = statement.step()) == SQLITE_ROW) {
+        if (onRow)
+          onRow(statement);
+      }
+      if (rc != SQLITE_DONE)
+        return false;
+    }
+    return true;
+  };
+
+  // The rows to delete, per table: the given ones and, following cascade
+  // rules, everything they take along.
+  QHash<const ZPHEntityDescription*, QSet<qint64>> doomed;  // root -> rows
+  QHash<const ZPHEntityDescription*, QList<qint64>> frontier;
+  for (const ZPHManagedObjectID& objectID : objectIDs) {
+    if (objectID.isNull() || objectID.isTemporaryID() || objectID.persistentStore() != m_store)
+      continue;
+    const ZPHEntityDescription* root = objectID.entity()->rootEntity();
+    if (!doomed[root].contains(objectID.rowID())) {
+      doomed[root].insert(objectID.rowID());
+      frontier[root].append(objectID.rowID());
+    }
+  }
+  while (!frontier.isEmpty()) {
+    QHash<const ZPHEntityDescription*, QList<qint64>> next;
+    for (auto it = frontier.constBegin(); it != frontier.constEnd(); ++it) {
+      const ZPHEntityDescription* root = it.key();
+      for (const ZPHEntityDescription* entity : root->selfAndDescendants()) {
+        for (const ZPHRelationshipDescription& relationship : entity->declaredRelationships()) {
+          if (relationship.deleteRule != ZPHDeleteRule::Cascade)
+            continue;
+          const int index = entity->indexOfProperty(relationship.name);
+          const ZPHEntityDescription* destination = entity->destination(index);
+          const ZPHEntityDescription* destinationRoot = destination->rootEntity();
+          QByteArray sql;
+          if (relationship.toMany || entity->isUnstoredToOne(index)) {
+            const QString inverseColumn = destination->columnName(entity->inverseIndex(index));
+            sql = "SELECT id FROM " + ZPHQuotedIdentifier(destination->tableName()) + " WHERE " +
+                  ZPHQuotedIdentifier(inverseColumn) + " IN (%IN%)";
+          } else {
+            sql = "SELECT " + ZPHQuotedIdentifier(entity->columnName(index)) + " FROM " +
+                  ZPHQuotedIdentifier(entity->tableName()) + " WHERE id IN (%IN%) AND " +
+                  ZPHQuotedIdentifier(entity->columnName(index)) + " IS NOT NULL";
+          }
+          const bool ok = forEachSlice(sql, it.value(), [&](ZPHSQLiteStatement& row) {
+            const qint64 rowID = row.columnInt64(0);
+            if (!doomed[destinationRoot].contains(rowID)) {
+              doomed[destinationRoot].insert(rowID);
+              next[destinationRoot].append(rowID);
+            }
+          });
+          if (!ok)
+            return fail();
+        }
+      }
+    }
+    frontier.swap(next);
+  }
+
+  ZPHStoreChanges changes;
+  // Exact identifiers of the rows that exist.
+  for (auto it = doomed.constBegin(); it != doomed.constEnd(); ++it) {
+    const ZPHEntityDescription* root = it.key();
+    const bool hierarchy = root->hasHierarchy();
+    const QByteArray sql = QByteArray("SELECT id") + (hierarchy ? ", _entity" : "") + " FROM " +
+                           ZPHQuotedIdentifier(root->tableName()) + " WHERE id IN (%IN%)";
+    const bool ok = forEachSlice(sql, it.value().values(), [&](ZPHSQLiteStatement& row) {
+      const ZPHEntityDescription* entity = hierarchy ? model->entityForCode(int(row.columnInt64(1))) : root;
+      if (entity)
+        changes.deleted.append(ZPHManagedObjectID(m_store, entity, row.columnInt64(0)));
+    });
+    if (!ok)
+      return fail();
+  }
+  // Links from surviving rows into the doomed ones are cleared, and reported;
+  // so are the links that surviving rows kept through a doomed row's column.
+  for (const ZPHEntityDescription* entity : model->entities()) {
+    for (const ZPHRelationshipDescription& relationship : entity->declaredRelationships()) {
+      const int index = entity->indexOfProperty(relationship.name);
+      if (!entity->isStored(index))
+        continue;
+      const ZPHEntityDescription* destination = entity->destination(index);
+      const int inverse = entity->inverseIndex(index);
+      const auto own = doomed.constFind(entity->rootEntity());
+      if (destination->isUnstoredToOne(inverse) && own != doomed.constEnd()) {
+        const QSet<qint64>& partnersDoomed = doomed.value(destination->rootEntity());
+        const bool ok = forEachSlice("SELECT " + entity->quotedColumn(index) + " FROM " + entity->quotedTableName() +
+                                         " WHERE id IN (%IN%) AND " + entity->quotedColumn(index) + " IS NOT NULL",
+                                     own.value().values(), [&](ZPHSQLiteStatement& row) {
+                                       const qint64 partner = row.columnInt64(0);
+                                       if (!partnersDoomed.contains(partner))
+                                         changes.updated[ZPHManagedObjectID(m_store, destination, partner)].insert(
+                                             relationship.inverseName, QVariant());
+                                     });
+        if (!ok)
+          return fail();
+      }
+      const ZPHEntityDescription* destinationRoot = entity->destination(index)->rootEntity();
+      const auto target = doomed.constFind(destinationRoot);
+      if (target == doomed.constEnd())
+        continue;
+      const QSet<qint64>& ownDoomed = doomed.value(entity->rootEntity());
+      const QByteArray column = ZPHQuotedIdentifier(entity->columnName(index));
+      const QByteArray table = ZPHQuotedIdentifier(entity->tableName());
+      const bool hierarchy = entity->hasHierarchy();
+      const QList<qint64> rows = target.value().values();
+      bool ok = forEachSlice(
+          QByteArray("SELECT id") + (hierarchy ? ", _entity" : "") + " FROM " + table + " WHERE " + column +
+              " IN (%IN%)",
+          rows, [&](ZPHSQLiteStatement& row) {
+            const qint64 rowID = row.columnInt64(0);
+            if (ownDoomed.contains(rowID))
+              return;
+            const ZPHEntityDescription* rowEntity = hierarchy ? model->entityForCode(int(row.columnInt64(1))) : entity;
+            if (rowEntity)
+              changes.updated[ZPHManagedObjectID(m_store, rowEntity, rowID)].insert(relationship.name, QVariant());
+          });
+      ok =
+          ok && forEachSlice("UPDATE " + table + " SET " + column + " = NULL WHERE " + column + " IN (%IN%)", rows, {});
+      if (!ok)
+        return fail();
+    }
+  }
+  for (auto it = doomed.constBegin(); it != doomed.constEnd(); ++it) {
+    if (!forEachSlice("DELETE FROM " + ZPHQuotedIdentifier(it.key()->tableName()) + " WHERE id IN (%IN%)",
+                      it.value().values(), {}))
+      return fail();
+  }
+  if (!db->exec("COMMIT"))
+    return fail();
+
+  mergeChanges(changes);
+  m_store->distributeChanges(this, changes, true);
+  return true;
+}

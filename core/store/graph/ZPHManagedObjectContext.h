@@ -1,0 +1,144 @@
+#pragma once
+
+#include "platform/ZPHError.h"
+#include "store/graph/ZPHFetchRequest.h"
+#include "store/graph/ZPHManagedObject.h"
+#include "store/graph/ZPHManagedObjectID.h"
+#include "store/graph/ZPHPersistentStore.h"
+
+#include <QtCore/QList>
+#include <QtCore/QMutex>
+#include <QtCore/QObject>
+#include <QtCore/QPair>
+#include <QtCore/QThread>
+#include <QtCore/QVariantMap>
+
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+struct ZPHManagedObjectIDHash {
+  size_t operator()(const ZPHManagedObjectID& id) const noexcept { return qHash(id); }
+};
+
+// A scratch pad over the store, used on one thread: the thread that made it
+// (the main context on the main thread, temporary contexts on the store
+// queue). Work from another thread is caught by an assertion in debug
+// builds.
+//
+// A context keeps an identity map (one object per identifier), the objects
+// inserted, updated and deleted since the last save, and writes all of them
+// in one transaction on save(). Fetches see the context's own unsaved
+// changes. Saves of other contexts reach the main context through merges, in
+// which the main context's own unsaved values win per property.
+class ZPHManagedObjectContext : public QObject {
+  Q_OBJECT
+public:
+  enum ConcurrencyType { MainQueueConcurrencyType, ConfinementConcurrencyType };
+
+  ZPHManagedObjectContext(ZPHPersistentStore* store, ConcurrencyType type);
+  ~ZPHManagedObjectContext() override;
+
+  ZPHPersistentStore* persistentStore() const { return m_store; }
+  ConcurrencyType concurrencyType() const { return m_type; }
+  bool isMainContext() const { return m_type == MainQueueConcurrencyType; }
+  // Free-form values for the context's users.
+  QVariantMap& userInfo() { return m_userInfo; }
+
+  // Objects.
+  ZPHManagedObject* insertNewObject(const QString& entityName);
+  void deleteObject(ZPHManagedObject* object);
+  // The registered object, or a new fault for it (not checked against the
+  // store); nullptr for a null or foreign identifier.
+  ZPHManagedObject* objectWithID(const ZPHManagedObjectID& objectID);
+  // The object, loaded; nullptr (and an error) when the store has no such
+  // object any more.
+  ZPHManagedObject* existingObjectWithID(const ZPHManagedObjectID& objectID, ZPHError* error = nullptr);
+  // Existing objects for the identifiers, in order, without the missing ones.
+  QList<ZPHManagedObject*> existingObjectsWithIDs(const QList<ZPHManagedObjectID>& objectIDs);
+  ZPHManagedObject* registeredObject(const ZPHManagedObjectID& objectID) const;
+  // Asks the store (not the identity map) whether the saved object exists.
+  bool storeHasObjectWithID(const ZPHManagedObjectID& objectID);
+  int registeredObjectCount() const { return int(m_registered.size()); }
+
+  // Fetches. Errors give an empty result (and -1 for counts).
+  QList<ZPHManagedObject*> executeFetchRequest(const ZPHFetchRequest& request, ZPHError* error = nullptr);
+  QList<ZPHManagedObjectID> executeFetchRequestForObjectIDs(const ZPHFetchRequest& request, ZPHError* error = nullptr);
+  qint64 countForFetchRequest(const ZPHFetchRequest& request, ZPHError* error = nullptr);
+  // Counts of the matching saved objects per value of a key path, in one
+  // grouped query (unsaved changes of this context are not counted).
+  QList<QPair<QVariant, qint64>> countsGroupedByKeyPath(const ZPHFetchRequest& request, const QString& keyPath,
+                                                        ZPHError* error = nullptr);
+
+  // Changes.
+  bool hasChanges() const;
+  QList<ZPHManagedObject*> insertedObjects() const;
+  QList<ZPHManagedObject*> updatedObjects() const;
+  QList<ZPHManagedObject*> deletedObjects() const;
+  // Writes every change in one transaction. On failure nothing is written
+  // and the context keeps its changes.
+  bool save(ZPHError* error = nullptr);
+  // Drops every change and every registered object.
+  void reset();
+  // Reloads an unchanged object from the store on next use.
+  void refreshObject(ZPHManagedObject* object);
+
+  // Deletes the objects (at most a few hundred at a time) and everything
+  // their delete rules take with them directly in the store, in one
+  // transaction, then brings every live context up to date.
+  bool batchDeleteObjectsWithIDs(const QList<ZPHManagedObjectID>& objectIDs, ZPHError* error = nullptr);
+
+  // Applies another context's committed changes (main thread for the main
+  // context). Unsaved values of this context win per property.
+  void mergeChanges(const ZPHStoreChanges& changes);
+
+  // True on the thread that owns the context.
+  bool isOnOwningThread() const { return QThread::currentThread() == m_thread; }
+
+  // Internal: used by objects and the store.
+  void fulfillFault(ZPHManagedObject* object);
+  void resolveUnstoredLink(ZPHManagedObject* object, int relationshipIndex);
+  QList<ZPHManagedObject*> objectsRelatedTo(const ZPHManagedObject* object, int relationshipIndex);
+  void noteUpdated(ZPHManagedObject* object);
+  void enqueueChanges(const ZPHStoreChanges& changes);
+
+Q_SIGNALS:
+  // After a save, a merge or a batch delete: the objects concerned.
+  void objectsDidChange(const QList<ZPHManagedObjectID>& inserted, const QList<ZPHManagedObjectID>& updated,
+                        const QList<ZPHManagedObjectID>& deleted);
+
+private:
+  struct FetchPlan;
+  void drainInbox();
+  ZPHManagedObject* makeObject(const ZPHEntityDescription* entity, const ZPHManagedObjectID& objectID);
+  ZPHManagedObject* registerFetched(const ZPHEntityDescription* entity, qint64 rowID, class ZPHSQLiteStatement& row,
+                                    int firstColumn);
+  void loadRow(ZPHManagedObject* object, ZPHSQLiteStatement& row, int firstColumn);
+  const ZPHEntityDescription* exactEntity(const ZPHManagedObjectID& objectID, bool* exists);
+  bool hasPendingChangesFor(const ZPHEntityDescription* entity) const;
+  QList<ZPHManagedObjectID> fetchIDs(const ZPHFetchRequest& request, bool withPending, ZPHError* error);
+  void forget(ZPHManagedObject* object);
+  void deleteObject(ZPHManagedObject* object, int depth);
+  bool writeChanges(ZPHStoreChanges* changes, QHash<qint64, ZPHManagedObjectID>* permanent, ZPHError* error);
+
+  ZPHPersistentStore* m_store;
+  ConcurrencyType m_type;
+  QThread* m_thread;
+  QVariantMap m_userInfo;
+  std::unordered_map<ZPHManagedObjectID, std::unique_ptr<ZPHManagedObject>, ZPHManagedObjectIDHash> m_registered;
+  std::vector<std::unique_ptr<ZPHManagedObject>> m_forgotten;  // gone from the store; kept for holders
+  std::vector<ZPHManagedObject*> m_inserted;
+  std::vector<ZPHManagedObject*> m_updated;
+  std::vector<ZPHManagedObject*> m_deleted;
+  QMutex m_inboxMutex;
+  QList<ZPHStoreChanges> m_inbox;
+};
+
+#ifdef QT_DEBUG
+#define ZPH_ASSERT_CONTEXT_THREAD(context) \
+  Q_ASSERT_X((context)->isOnOwningThread(), Q_FUNC_INFO, "store context used off its own thread")
+#else
+#define ZPH_ASSERT_CONTEXT_THREAD(context) \
+  do {                                     \
+  } while (false)
+#endif

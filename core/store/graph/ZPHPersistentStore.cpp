@@ -1,0 +1,392 @@
+#include "store/graph/ZPHPersistentStore.h"
+
+#include "platform/ZPHLog.h"
+#include "platform/ZPHMainThread.h"
+#include "store/graph/ZPHManagedObjectContext.h"
+#include "store/graph/ZPHManagedObjectModel.h"
+#include "store/graph/ZPHObjectGraphErrors.h"
+#include "store/graph/ZPHSQLiteConnection.h"
+
+#include <QtCore/QFileInfo>
+#include <QtCore/QMutexLocker>
+#include <QtCore/QThread>
+#include <QtCore/QUuid>
+
+#include <sqlite3.h>
+
+#include <atomic>
+
+namespace {
+
+std::atomic<qint64> g_nextTemporaryKey{1};
+
+const QByteArray MetadataTable = "zph_metadata";
+
+bool setError(ZPHError* error, const ZPHError& value)
+{
+  if (error)
+    *error = value;
+  return false;
+}
+
+// Reads one metadata value; a null QString when there is none.
+QString metadataValue(ZPHSQLiteConnection* connection, const QString& key)
+{
+  ZPHSQLiteStatement statement = connection->prepare("SELECT value FROM " + MetadataTable + " WHERE key = ?");
+  if (!statement.isValid())
+    return QString();
+  statement.bindText(1, key);
+  return statement.step() == SQLITE_ROW ? statement.columnText(0) : QString();
+}
+
+bool hasMetadataTable(ZPHSQLiteConnection* connection, bool* ok)
+{
+  ZPHSQLiteStatement statement =
+      connection->prepare("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = '" + MetadataTable + "'");
+  *ok = statement.isValid() && statement.step() == SQLITE_ROW;
+  return *ok && statement.columnInt64(0) > 0;
+}
+
+}  // namespace
+
+struct ZPHPersistentStore::ConnectionRegistry : std::enable_shared_from_this<ConnectionRegistry> {
+  QMutex mutex;
+  QHash<Qt::HANDLE, std::shared_ptr<ZPHSQLiteConnection>> connections;
+
+  std::shared_ptr<ZPHSQLiteConnection> find(Qt::HANDLE thread)
+  {
+    QMutexLocker locker(&mutex);
+    return connections.value(thread);
+  }
+  void insert(Qt::HANDLE thread, std::shared_ptr<ZPHSQLiteConnection> connection);
+  void remove(Qt::HANDLE thread)
+  {
+    std::shared_ptr<ZPHSQLiteConnection> closing;
+    QMutexLocker locker(&mutex);
+    closing = connections.take(thread);
+    locker.unlock();
+  }
+  void clear()
+  {
+    QHash<Qt::HANDLE, std::shared_ptr<ZPHSQLiteConnection>> closing;
+    QMutexLocker locker(&mutex);
+    closing.swap(connections);
+    locker.unlock();
+  }
+};
+
+namespace {
+
+// Closes the thread's connections of every store still alive when the
+// thread ends.
+struct ThreadConnections {
+  std::vector<std::weak_ptr<ZPHPersistentStore::ConnectionRegistry>> registries;
+  ~ThreadConnections()
+  {
+    const Qt::HANDLE thread = QThread::currentThreadId();
+    for (const auto& weak : registries) {
+      if (auto registry = weak.lock())
+        registry->remove(thread);
+    }
+  }
+};
+thread_local ThreadConnections t_threadConnections;
+
+}  // namespace
+
+void ZPHPersistentStore::ConnectionRegistry::insert(Qt::HANDLE thread, std::shared_ptr<ZPHSQLiteConnection> connection)
+{
+  {
+    QMutexLocker locker(&mutex);
+    connections.insert(thread, std::move(connection));
+  }
+  auto& registries = t_threadConnections.registries;
+  registries.erase(
+      std::remove_if(registries.begin(), registries.end(), [](const auto& weak) { return weak.expired(); }),
+      registries.end());
+  registries.push_back(weak_from_this());
+}
+
+ZPHPersistentStore::ZPHPersistentStore(const ZPHManagedObjectModel* model, const QString& path)
+    : m_model(model), m_path(path), m_registry(std::make_shared<ConnectionRegistry>())
+{
+  Q_ASSERT_X(model && model->isFinished(), Q_FUNC_INFO, "model not finished");
+}
+
+ZPHPersistentStore::~ZPHPersistentStore()
+{
+  QMutexLocker locker(&m_mutex);
+  Q_ASSERT_X(m_contexts.isEmpty(), Q_FUNC_INFO, "contexts outlive their store");
+  locker.unlock();
+  m_registry->clear();
+}
+
+bool ZPHPersistentStore::isOpen() const
+{
+  QMutexLocker locker(&m_mutex);
+  return m_open;
+}
+
+QString ZPHPersistentStore::identifier() const
+{
+  QMutexLocker locker(&m_mutex);
+  return m_identifier;
+}
+
+bool ZPHPersistentStore::open(bool performIntegrityCheck, ZPHError* error)
+{
+  ZPHError openError;
+  std::shared_ptr<ZPHSQLiteConnection> connection(ZPHSQLiteConnection::open(m_path, true, &openError));
+  if (!connection)
+    return setError(error, openError);
+
+  bool ok = false;
+  const bool hasMetadata = hasMetadataTable(connection.get(), &ok);
+  if (!ok)
+    return setError(error, connection->lastError());
+  if (!hasMetadata) {
+    ZPHSQLiteStatement tables = connection->prepare("SELECT count(*) FROM sqlite_master");
+    if (!tables.isValid() || tables.step() != SQLITE_ROW)
+      return setError(error, connection->lastError());
+    if (tables.columnInt64(0) > 0) {
+      return setError(error, ZPHObjectGraphError(ZPHObjectGraphIncompatibleVersionError,
+                                                 QStringLiteral("The store file was not made by this program.")));
+    }
+    tables = ZPHSQLiteStatement();
+    if (!createSchema(connection.get(), error))
+      return false;
+  } else {
+    const int version = metadataValue(connection.get(), QStringLiteral("modelVersion")).toInt();
+    if (version != m_model->versionNumber()) {
+      return setError(
+          error,
+          ZPHObjectGraphError(
+              ZPHObjectGraphIncompatibleVersionError,
+              QStringLiteral("The store holds model version %1, not %2.").arg(version).arg(m_model->versionNumber()),
+              {{QStringLiteral("modelVersion"), version}}));
+    }
+  }
+  const QString identifier = metadataValue(connection.get(), QStringLiteral("storeIdentifier"));
+  m_registry->insert(QThread::currentThreadId(), connection);
+  {
+    QMutexLocker locker(&m_mutex);
+    m_identifier = identifier;
+    m_open = true;
+  }
+  if (performIntegrityCheck && !checkIntegrity(error)) {
+    {
+      QMutexLocker locker(&m_mutex);
+      m_open = false;
+    }
+    m_registry->clear();
+    return false;
+  }
+  return true;
+}
+
+bool ZPHPersistentStore::createSchema(ZPHSQLiteConnection* connection, ZPHError* error)
+{
+  if (!connection->exec("BEGIN IMMEDIATE"))
+    return setError(error, connection->lastError());
+  bool ok = connection->exec("CREATE TABLE " + MetadataTable + " (key TEXT PRIMARY KEY, value)");
+  for (const QByteArray& statement : m_model->schemaStatements()) {
+    if (!ok)
+      break;
+    ok = connection->exec(statement);
+  }
+  const QVariantMap values{
+      {QStringLiteral("modelVersion"), m_model->versionNumber()},
+      {QStringLiteral("storeIdentifier"), QUuid::createUuid().toString(QUuid::WithoutBraces)},
+  };
+  for (auto it = values.begin(); ok && it != values.end(); ++it) {
+    ZPHSQLiteStatement insert = connection->prepare("INSERT INTO " + MetadataTable + " (key, value) VALUES (?, ?)");
+    ok = insert.isValid();
+    if (ok) {
+      insert.bindText(1, it.key());
+      insert.bindVariant(2, it.value());
+      ok = insert.execute();
+    }
+  }
+  if (ok)
+    ok = connection->exec("COMMIT");
+  if (!ok) {
+    const ZPHError failure = connection->lastError();
+    connection->exec("ROLLBACK");
+    return setError(error, failure);
+  }
+  return true;
+}
+
+bool ZPHPersistentStore::checkIntegrity(ZPHError* error)
+{
+  ZPHSQLiteConnection* db = connection(error);
+  if (db == nullptr)
+    return false;
+  QStringList problems;
+  ZPHSQLiteStatement statement = db->prepare("PRAGMA integrity_check");
+  int rc = SQLITE_ERROR;
+  if (statement.isValid()) {
+    while ((rc = statement.step()) == SQLITE_ROW) problems.append(statement.columnText(0));
+  }
+  if (rc == SQLITE_DONE && problems == QStringList{QStringLiteral("ok")})
+    return true;
+  ZPHError failure =
+      ZPHObjectGraphError(ZPHObjectGraphIntegrityCheckError, QStringLiteral("The store file is damaged."));
+  if (rc != SQLITE_DONE) {
+    // A check that cannot even finish is a failed check.
+    const ZPHError reason = db->lastError();
+    problems.append(reason.value(ZPHSQLiteErrorMessageKey).toString());
+    failure.setValue(ZPHSQLiteErrorCodeKey, reason.value(ZPHSQLiteErrorCodeKey));
+    failure.setValue(ZPHSQLiteErrorMessageKey, reason.value(ZPHSQLiteErrorMessageKey));
+  }
+  failure.setValue(QStringLiteral("integrityCheck"), problems.mid(0, 100));
+  qCCritical(zphStore) << "store failed its integrity check:" << problems.mid(0, 10);
+  return setError(error, failure);
+}
+
+int ZPHPersistentStore::modelVersionOfStoreAtPath(const QString& path, ZPHError* error)
+{
+  if (!QFileInfo::exists(path) || QFileInfo(path).size() == 0)
+    return 0;
+  ZPHError openError;
+  std::unique_ptr<ZPHSQLiteConnection> connection = ZPHSQLiteConnection::open(path, false, &openError);
+  if (!connection) {
+    setError(error, openError);
+    return -1;
+  }
+  bool ok = false;
+  if (!hasMetadataTable(connection.get(), &ok)) {
+    if (!ok) {
+      setError(error, connection->lastError());
+      return -1;
+    }
+    return 0;
+  }
+  return metadataValue(connection.get(), QStringLiteral("modelVersion")).toInt();
+}
+
+bool ZPHPersistentStore::checkpointAndClose(ZPHError* error)
+{
+  ZPHSQLiteConnection* db = connection(error);
+  if (db == nullptr)
+    return false;
+  if (!db->exec("PRAGMA wal_checkpoint(TRUNCATE)"))
+    return setError(error, db->lastError());
+  {
+    QMutexLocker locker(&m_mutex);
+    m_open = false;
+  }
+  m_registry->clear();
+  return true;
+}
+
+ZPHSQLiteConnection* ZPHPersistentStore::connection(ZPHError* error)
+{
+  const Qt::HANDLE thread = QThread::currentThreadId();
+  {
+    QMutexLocker locker(&m_mutex);
+    if (!m_open) {
+      setError(error, ZPHObjectGraphError(ZPHObjectGraphSQLiteError, QStringLiteral("The store is not open.")));
+      return nullptr;
+    }
+  }
+  if (std::shared_ptr<ZPHSQLiteConnection> existing = m_registry->find(thread))
+    return existing.get();
+  ZPHError openError;
+  std::shared_ptr<ZPHSQLiteConnection> made(ZPHSQLiteConnection::open(m_path, false, &openError));
+  if (!made) {
+    qCWarning(zphStore) << "cannot open a connection:" << openError.toString();
+    setError(error, openError);
+    return nullptr;
+  }
+  m_registry->insert(thread, made);
+  return made.get();
+}
+
+int ZPHPersistentStore::connectionCount() const
+{
+  QMutexLocker locker(&m_registry->mutex);
+  return int(m_registry->connections.size());
+}
+
+ZPHManagedObjectID ZPHPersistentStore::managedObjectIDForURIRepresentation(const QUrl& uri) const
+{
+  if (uri.scheme() != QLatin1String("x-zph-store") || uri.host() != identifier().toLower())
+    return {};
+  const QStringList parts = uri.path().split(u'/', Qt::SkipEmptyParts);
+  if (parts.size() != 2 || parts[1].size() < 2)
+    return {};
+  const ZPHEntityDescription* entity = m_model->entity(parts[0]);
+  bool ok = false;
+  const qint64 number = parts[1].mid(1).toLongLong(&ok);
+  if (entity == nullptr || !ok || number <= 0)
+    return {};
+  if (parts[1].startsWith(u'p'))
+    return ZPHManagedObjectID(this, entity, number);
+  if (parts[1].startsWith(u't'))
+    return ZPHManagedObjectID(this, entity, -number);
+  return {};
+}
+
+ZPHManagedObjectID ZPHPersistentStore::newTemporaryID(const ZPHEntityDescription* entity)
+{
+  return ZPHManagedObjectID(this, entity, -g_nextTemporaryKey.fetch_add(1));
+}
+
+void ZPHPersistentStore::registerContext(ZPHManagedObjectContext* context)
+{
+  QMutexLocker locker(&m_mutex);
+  Q_ASSERT_X(!context->isMainContext() ||
+                 std::none_of(m_contexts.begin(), m_contexts.end(), [](auto* c) { return c->isMainContext(); }),
+             Q_FUNC_INFO, "a store has one main context");
+  m_contexts.append(context);
+}
+
+void ZPHPersistentStore::unregisterContext(ZPHManagedObjectContext* context)
+{
+  QMutexLocker locker(&m_mutex);
+  m_contexts.removeAll(context);
+}
+
+ZPHManagedObjectContext* ZPHPersistentStore::mainContext() const
+{
+  QMutexLocker locker(&m_mutex);
+  for (ZPHManagedObjectContext* context : m_contexts) {
+    if (context->isMainContext())
+      return context;
+  }
+  return nullptr;
+}
+
+void ZPHPersistentStore::distributeChanges(ZPHManagedObjectContext* origin, const ZPHStoreChanges& changes,
+                                           bool allContexts)
+{
+  if (changes.isEmpty())
+    return;
+  QList<ZPHManagedObjectContext*> onThisThread;
+  ZPHManagedObjectContext* main = nullptr;
+  {
+    // Contexts of other threads get the changes in their inbox under the
+    // lock, so none can go away meanwhile; they apply them on next use.
+    QMutexLocker locker(&m_mutex);
+    for (ZPHManagedObjectContext* context : std::as_const(m_contexts)) {
+      if (context == origin)
+        continue;
+      if (context->isMainContext())
+        main = context;
+      else if (allContexts && context->isOnOwningThread())
+        onThisThread.append(context);
+      else if (allContexts)
+        context->enqueueChanges(changes);
+    }
+  }
+  for (ZPHManagedObjectContext* context : std::as_const(onThisThread)) context->mergeChanges(changes);
+  if (main == nullptr)
+    return;
+  // The main context is looked up again on the main thread: it may have
+  // gone away while this thread waited.
+  ZPHMainThread::sync([this, main, &changes] {
+    if (mainContext() == main)
+      main->mergeChanges(changes);
+  });
+}

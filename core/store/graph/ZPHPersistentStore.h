@@ -1,0 +1,105 @@
+#pragma once
+
+#include "platform/ZPHError.h"
+#include "store/graph/ZPHManagedObjectID.h"
+
+#include <QtCore/QHash>
+#include <QtCore/QList>
+#include <QtCore/QMutex>
+#include <QtCore/QString>
+#include <QtCore/QUrl>
+#include <QtCore/QVariantMap>
+
+#include <memory>
+
+class ZPHManagedObjectContext;
+class ZPHManagedObjectModel;
+class ZPHSQLiteConnection;
+
+// What one save or batch delete changed in the store: the identifiers of the
+// inserted and deleted objects and, for each updated object, the properties
+// that changed with their new values (to-one relationships as identifiers).
+struct ZPHStoreChanges {
+  QList<ZPHManagedObjectID> inserted;
+  QHash<ZPHManagedObjectID, QVariantMap> updated;
+  QList<ZPHManagedObjectID> deleted;
+  bool isEmpty() const { return inserted.isEmpty() && updated.isEmpty() && deleted.isEmpty(); }
+};
+
+// One SQLite store file holding the objects of one model version. The file
+// runs with a write-ahead log, synchronous=NORMAL and foreign keys on; a
+// metadata table holds the model version and the store's identifier. Each
+// thread that touches the store gets its own connection, with its prepared
+// statements cached, closed when the thread ends or the store goes away.
+//
+// The store hands every save of a context other than the main context to
+// the main context, which merges it on the main thread while the saving
+// thread waits.
+class ZPHPersistentStore {
+public:
+  // The model must be finished and outlive the store.
+  ZPHPersistentStore(const ZPHManagedObjectModel* model, const QString& path);
+  ~ZPHPersistentStore();
+  ZPHPersistentStore(const ZPHPersistentStore&) = delete;
+  ZPHPersistentStore& operator=(const ZPHPersistentStore&) = delete;
+
+  // Opens the file, creating it and its schema when it does not exist. A
+  // file that is not a database, that holds another model version or that
+  // fails the integrity check (when asked for) is reported, never replaced.
+  bool open(bool performIntegrityCheck, ZPHError* error);
+  bool isOpen() const;
+
+  // Runs "PRAGMA integrity_check"; anything but "ok" is an error.
+  bool checkIntegrity(ZPHError* error);
+
+  // The model version recorded in a store file: 0 when there is no file or
+  // it holds no version (a fresh or empty file), -1 with an error when it
+  // cannot be read.
+  static int modelVersionOfStoreAtPath(const QString& path, ZPHError* error);
+
+  // Writes what the write-ahead log holds into the main file and closes
+  // every connection (call it only while no context works on the store);
+  // the next use reopens.
+  bool checkpointAndClose(ZPHError* error);
+
+  const ZPHManagedObjectModel* model() const { return m_model; }
+  QString path() const { return m_path; }
+  QString identifier() const;
+
+  // The identifier named by a URI of this store, or a null identifier.
+  ZPHManagedObjectID managedObjectIDForURIRepresentation(const QUrl& uri) const;
+  // A fresh temporary identifier for an inserted object.
+  ZPHManagedObjectID newTemporaryID(const class ZPHEntityDescription* entity);
+
+  // The calling thread's connection (opened on first use), or nullptr when
+  // the store is closed or the connection cannot be opened.
+  ZPHSQLiteConnection* connection(ZPHError* error = nullptr);
+  // Number of open connections (for tests and leak checks).
+  int connectionCount() const;
+
+  // Contexts register themselves while they live.
+  void registerContext(ZPHManagedObjectContext* context);
+  void unregisterContext(ZPHManagedObjectContext* context);
+  ZPHManagedObjectContext* mainContext() const;
+
+  // Called by a context after it committed a save or a batch delete: the
+  // main context merges the changes on the main thread before this returns;
+  // for a batch delete (`allContexts`), every other live context merges too
+  // (at once on this thread, else on its next use).
+  void distributeChanges(ZPHManagedObjectContext* origin, const ZPHStoreChanges& changes, bool allContexts);
+
+  // Internal: connections by thread; a thread's connection closes when the
+  // thread ends.
+  struct ConnectionRegistry;
+
+private:
+  bool createSchema(ZPHSQLiteConnection* connection, ZPHError* error);
+
+  const ZPHManagedObjectModel* m_model;
+  QString m_path;
+  mutable QMutex m_mutex;
+  bool m_open = false;
+  QString m_identifier;
+  std::shared_ptr<ConnectionRegistry> m_registry;
+  QList<ZPHManagedObjectContext*> m_contexts;
+};

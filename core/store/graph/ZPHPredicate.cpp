@@ -1,0 +1,290 @@
+#include "store/graph/ZPHPredicate.h"
+
+#include "store/graph/ZPHManagedObject.h"
+#include "store/graph/ZPHManagedObjectID.h"
+
+#include <QtCore/QDateTime>
+#include <QtCore/QStringList>
+
+struct ZPHPredicate::Node {
+  Kind kind = Kind::True;
+  Operator op = Operator::Equal;
+  QString keyPath;
+  QVariant value;
+  QString variable;
+  QList<ZPHPredicate> children;
+};
+
+ZPHPredicate::ZPHPredicate() = default;
+
+ZPHPredicate ZPHPredicate::falsePredicate()
+{
+  auto node = std::make_shared<Node>();
+  node->kind = Kind::False;
+  return ZPHPredicate(std::move(node));
+}
+
+ZPHPredicate ZPHPredicate::compare(const QString& keyPath, Operator op, const QVariant& value)
+{
+  auto node = std::make_shared<Node>();
+  node->kind = Kind::Comparison;
+  node->op = op;
+  node->keyPath = keyPath;
+  node->value = value;
+  return ZPHPredicate(std::move(node));
+}
+
+ZPHPredicate ZPHPredicate::equalToObject(const QString& keyPath, const ZPHManagedObject* object)
+{
+  return compare(keyPath, Operator::Equal, object ? QVariant::fromValue(object->objectID()) : QVariant());
+}
+
+ZPHPredicate ZPHPredicate::compareWithVariable(const QString& keyPath, Operator op, const QString& variableName)
+{
+  auto node = std::make_shared<Node>();
+  node->kind = Kind::Comparison;
+  node->op = op;
+  node->keyPath = keyPath;
+  node->variable = variableName;
+  return ZPHPredicate(std::move(node));
+}
+
+ZPHPredicate ZPHPredicate::andPredicate(const QList<ZPHPredicate>& subpredicates)
+{
+  auto node = std::make_shared<Node>();
+  node->kind = Kind::And;
+  node->children = subpredicates;
+  return ZPHPredicate(std::move(node));
+}
+
+ZPHPredicate ZPHPredicate::orPredicate(const QList<ZPHPredicate>& subpredicates)
+{
+  auto node = std::make_shared<Node>();
+  node->kind = Kind::Or;
+  node->children = subpredicates;
+  return ZPHPredicate(std::move(node));
+}
+
+ZPHPredicate ZPHPredicate::notPredicate(const ZPHPredicate& subpredicate)
+{
+  auto node = std::make_shared<Node>();
+  node->kind = Kind::Not;
+  node->children = {subpredicate};
+  return ZPHPredicate(std::move(node));
+}
+
+ZPHPredicate operator&&(const ZPHPredicate& a, const ZPHPredicate& b)
+{
+  return ZPHPredicate::andPredicate({a, b});
+}
+
+ZPHPredicate operator||(const ZPHPredicate& a, const ZPHPredicate& b)
+{
+  return ZPHPredicate::orPredicate({a, b});
+}
+
+ZPHPredicate operator!(const ZPHPredicate& a)
+{
+  return ZPHPredicate::notPredicate(a);
+}
+
+ZPHPredicate ZPHPredicate::withSubstitutionVariables(const QVariantMap& variables) const
+{
+  if (!m_node)
+    return *this;
+  switch (m_node->kind) {
+    case Kind::Comparison:
+      if (m_node->variable.isEmpty())
+        return *this;
+      return compare(m_node->keyPath, m_node->op, variables.value(m_node->variable));
+    case Kind::And:
+    case Kind::Or:
+    case Kind::Not: {
+      auto node = std::make_shared<Node>(*m_node);
+      for (ZPHPredicate& child : node->children) child = child.withSubstitutionVariables(variables);
+      return ZPHPredicate(std::move(node));
+    }
+    default:
+      return *this;
+  }
+}
+
+ZPHPredicate::Kind ZPHPredicate::kind() const
+{
+  return m_node ? m_node->kind : Kind::True;
+}
+
+ZPHPredicate::Operator ZPHPredicate::op() const
+{
+  return m_node ? m_node->op : Operator::Equal;
+}
+
+QString ZPHPredicate::keyPath() const
+{
+  return m_node ? m_node->keyPath : QString();
+}
+
+QVariant ZPHPredicate::value() const
+{
+  return m_node ? m_node->value : QVariant();
+}
+
+QString ZPHPredicate::variableName() const
+{
+  return m_node ? m_node->variable : QString();
+}
+
+QList<ZPHPredicate> ZPHPredicate::subpredicates() const
+{
+  return m_node ? m_node->children : QList<ZPHPredicate>();
+}
+
+QVariant ZPHComparableValue(const QVariant& value)
+{
+  if (!value.isValid() || value.isNull())
+    return QVariant();
+  switch (value.typeId()) {
+    case QMetaType::QString:
+      return value;
+    case QMetaType::Bool:
+      return QVariant(qint64(value.toBool() ? 1 : 0));
+    case QMetaType::Double:
+    case QMetaType::Float:
+      return QVariant(value.toDouble());
+    case QMetaType::QDateTime:
+      return QVariant(double(value.toDateTime().toMSecsSinceEpoch()) / 1000.0);
+    case QMetaType::ULongLong:
+    case QMetaType::ULong:
+      return QVariant(qint64(value.toULongLong()));
+    default:
+      break;
+  }
+  if (value.canConvert<ZPHManagedObjectID>() && value.typeId() == qMetaTypeId<ZPHManagedObjectID>())
+    return QVariant(value.value<ZPHManagedObjectID>().rowID());
+  if (value.typeId() == qMetaTypeId<ZPHManagedObject*>()) {
+    const ZPHManagedObject* object = value.value<ZPHManagedObject*>();
+    return object ? QVariant(object->objectID().rowID()) : QVariant();
+  }
+  bool ok = false;
+  const qint64 integer = value.toLongLong(&ok);
+  if (ok)
+    return QVariant(integer);
+  return QVariant(value.toString());
+}
+
+int ZPHCompareValues(const QVariant& a, const QVariant& b)
+{
+  const bool aNull = !a.isValid();
+  const bool bNull = !b.isValid();
+  if (aNull || bNull)
+    return aNull == bNull ? 0 : (aNull ? -1 : 1);
+  const bool aString = a.typeId() == QMetaType::QString;
+  const bool bString = b.typeId() == QMetaType::QString;
+  if (aString && bString) {
+    const int c = QString::compare(a.toString(), b.toString(), Qt::CaseSensitive);
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+  }
+  if (aString != bString)  // numbers sort before text, as in SQLite
+    return aString ? 1 : -1;
+  if (a.typeId() == QMetaType::LongLong && b.typeId() == QMetaType::LongLong) {
+    const qint64 x = a.toLongLong();
+    const qint64 y = b.toLongLong();
+    return x < y ? -1 : (x > y ? 1 : 0);
+  }
+  const double x = a.toDouble();
+  const double y = b.toDouble();
+  return x < y ? -1 : (x > y ? 1 : 0);
+}
+
+bool ZPHPredicate::evaluateWithObject(const ZPHManagedObject* object) const
+{
+  switch (kind()) {
+    case Kind::True:
+      return true;
+    case Kind::False:
+      return false;
+    case Kind::And:
+      for (const ZPHPredicate& child : m_node->children) {
+        if (!child.evaluateWithObject(object))
+          return false;
+      }
+      return true;
+    case Kind::Or:
+      for (const ZPHPredicate& child : m_node->children) {
+        if (child.evaluateWithObject(object))
+          return true;
+      }
+      return false;
+    case Kind::Not:
+      return !m_node->children.value(0).evaluateWithObject(object);
+    case Kind::Comparison:
+      break;
+  }
+  const QVariant left = ZPHComparableValue(object->valueForKeyPath(m_node->keyPath));
+  if (m_node->op == Operator::In) {
+    for (const QVariant& candidate : m_node->value.toList()) {
+      const QVariant right = ZPHComparableValue(candidate);
+      if (left.isValid() && right.isValid() && ZPHCompareValues(left, right) == 0)
+        return true;
+    }
+    return false;
+  }
+  const QVariant right = ZPHComparableValue(m_node->value);
+  switch (m_node->op) {
+    case Operator::Equal:
+      return left.isValid() == right.isValid() && ZPHCompareValues(left, right) == 0;
+    case Operator::NotEqual:
+      return !(left.isValid() == right.isValid() && ZPHCompareValues(left, right) == 0);
+    default:
+      break;
+  }
+  if (!left.isValid() || !right.isValid())  // ordering with nil is never true
+    return false;
+  const int c = ZPHCompareValues(left, right);
+  switch (m_node->op) {
+    case Operator::Less:
+      return c < 0;
+    case Operator::LessOrEqual:
+      return c <= 0;
+    case Operator::Greater:
+      return c > 0;
+    case Operator::GreaterOrEqual:
+      return c >= 0;
+    default:
+      return false;
+  }
+}
+
+QString ZPHPredicate::predicateFormat() const
+{
+  static const char* const operators[] = {"==", "!=", "<", "<=", ">", ">=", "IN"};
+  switch (kind()) {
+    case Kind::True:
+      return QStringLiteral("TRUEPREDICATE");
+    case Kind::False:
+      return QStringLiteral("FALSEPREDICATE");
+    case Kind::Not:
+      return QStringLiteral("NOT %1").arg(m_node->children.value(0).predicateFormat());
+    case Kind::And:
+    case Kind::Or: {
+      QStringList parts;
+      for (const ZPHPredicate& child : m_node->children) parts.append(child.predicateFormat());
+      return QLatin1Char('(') + parts.join(kind() == Kind::And ? QStringLiteral(" && ") : QStringLiteral(" || ")) +
+             QLatin1Char(')');
+    }
+    case Kind::Comparison:
+      break;
+  }
+  QString right;
+  if (!m_node->variable.isEmpty())
+    right = QLatin1Char('$') + m_node->variable;
+  else if (!m_node->value.isValid() || m_node->value.isNull())
+    right = QStringLiteral("nil");
+  else if (m_node->value.typeId() == QMetaType::QString)
+    right = QLatin1Char('"') + m_node->value.toString() + QLatin1Char('"');
+  else if (m_node->value.typeId() == QMetaType::QVariantList)
+    right = QStringLiteral("{%1 values}").arg(m_node->value.toList().size());
+  else
+    right = ZPHComparableValue(m_node->value).toString();
+  return QStringLiteral("(%1 %2 %3)").arg(m_node->keyPath, QLatin1String(operators[int(m_node->op)]), right);
+}

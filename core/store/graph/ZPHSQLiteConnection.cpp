@@ -1,0 +1,311 @@
+#include "store/graph/ZPHSQLiteConnection.h"
+
+#include "platform/ZPHLog.h"
+#include "store/graph/ZPHObjectGraphErrors.h"
+
+#include <QtCore/QDateTime>
+
+#include <sqlite3.h>
+
+#include <utility>
+
+// ---------------------------------------------------------------- statement
+
+ZPHSQLiteStatement::ZPHSQLiteStatement(ZPHSQLiteConnection* connection, sqlite3_stmt* statement, bool owned)
+    : m_connection(connection), m_statement(statement), m_owned(owned)
+{
+}
+
+ZPHSQLiteStatement::~ZPHSQLiteStatement()
+{
+  release();
+}
+
+ZPHSQLiteStatement::ZPHSQLiteStatement(ZPHSQLiteStatement&& other) noexcept
+    : m_connection(std::exchange(other.m_connection, nullptr)),
+      m_statement(std::exchange(other.m_statement, nullptr)),
+      m_owned(other.m_owned)
+{
+}
+
+ZPHSQLiteStatement& ZPHSQLiteStatement::operator=(ZPHSQLiteStatement&& other) noexcept
+{
+  if (this != &other) {
+    release();
+    m_connection = std::exchange(other.m_connection, nullptr);
+    m_statement = std::exchange(other.m_statement, nullptr);
+    m_owned = other.m_owned;
+  }
+  return *this;
+}
+
+void ZPHSQLiteStatement::release()
+{
+  if (m_statement == nullptr)
+    return;
+  if (m_owned) {
+    sqlite3_finalize(m_statement);
+  } else {
+    sqlite3_reset(m_statement);
+    sqlite3_clear_bindings(m_statement);
+    if (m_connection)
+      m_connection->m_borrowed.remove(m_statement);
+  }
+  m_statement = nullptr;
+  m_connection = nullptr;
+}
+
+void ZPHSQLiteStatement::bindNull(int index)
+{
+  sqlite3_bind_null(m_statement, index);
+}
+
+void ZPHSQLiteStatement::bindInt64(int index, qint64 value)
+{
+  sqlite3_bind_int64(m_statement, index, value);
+}
+
+void ZPHSQLiteStatement::bindDouble(int index, double value)
+{
+  sqlite3_bind_double(m_statement, index, value);
+}
+
+void ZPHSQLiteStatement::bindText(int index, const QString& value)
+{
+  if (value.isNull()) {
+    sqlite3_bind_null(m_statement, index);
+    return;
+  }
+  // The store keeps UTF-8; Qt's encoder is the faster of the two.
+  const QByteArray utf8 = value.toUtf8();
+  sqlite3_bind_text(m_statement, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+}
+
+void ZPHSQLiteStatement::bindVariant(int index, const QVariant& value)
+{
+  if (!value.isValid() || value.isNull()) {
+    bindNull(index);
+    return;
+  }
+  switch (value.typeId()) {
+    case QMetaType::QString:
+      bindText(index, value.toString());
+      return;
+    case QMetaType::Bool:
+      bindInt64(index, value.toBool() ? 1 : 0);
+      return;
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::Long:
+    case QMetaType::Short:
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
+    case QMetaType::UShort:
+      bindInt64(index, value.toLongLong());
+      return;
+    case QMetaType::ULongLong:
+    case QMetaType::ULong:
+      bindInt64(index, qint64(value.toULongLong()));
+      return;
+    case QMetaType::Double:
+    case QMetaType::Float:
+      bindDouble(index, value.toDouble());
+      return;
+    case QMetaType::QDateTime:
+      bindDouble(index, double(value.toDateTime().toMSecsSinceEpoch()) / 1000.0);
+      return;
+    default:
+      bindText(index, value.toString());
+      return;
+  }
+}
+
+int ZPHSQLiteStatement::step()
+{
+  const int rc = sqlite3_step(m_statement);
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE && m_connection)
+    m_connection->noteError(rc);
+  return rc;
+}
+
+bool ZPHSQLiteStatement::execute()
+{
+  int rc;
+  while ((rc = step()) == SQLITE_ROW) {
+  }
+  return rc == SQLITE_DONE;
+}
+
+void ZPHSQLiteStatement::reset()
+{
+  sqlite3_reset(m_statement);
+}
+
+bool ZPHSQLiteStatement::isNull(int column) const
+{
+  return sqlite3_column_type(m_statement, column) == SQLITE_NULL;
+}
+
+qint64 ZPHSQLiteStatement::columnInt64(int column) const
+{
+  return sqlite3_column_int64(m_statement, column);
+}
+
+double ZPHSQLiteStatement::columnDouble(int column) const
+{
+  return sqlite3_column_double(m_statement, column);
+}
+
+QString ZPHSQLiteStatement::columnText(int column) const
+{
+  const unsigned char* text = sqlite3_column_text(m_statement, column);
+  if (text == nullptr)
+    return QString();
+  const int bytes = sqlite3_column_bytes(m_statement, column);
+  return QString::fromUtf8(reinterpret_cast<const char*>(text), bytes);
+}
+
+QVariant ZPHSQLiteStatement::columnVariant(int column) const
+{
+  switch (sqlite3_column_type(m_statement, column)) {
+    case SQLITE_INTEGER:
+      return QVariant(columnInt64(column));
+    case SQLITE_FLOAT:
+      return QVariant(columnDouble(column));
+    case SQLITE_NULL:
+      return QVariant();
+    default:
+      return QVariant(columnText(column));
+  }
+}
+
+int ZPHSQLiteStatement::columnCount() const
+{
+  return sqlite3_column_count(m_statement);
+}
+
+// --------------------------------------------------------------- connection
+
+std::unique_ptr<ZPHSQLiteConnection> ZPHSQLiteConnection::open(const QString& path, bool create, ZPHError* error)
+{
+  sqlite3* db = nullptr;
+  const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX;
+  const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, flags, nullptr);
+  std::unique_ptr<ZPHSQLiteConnection> connection(new ZPHSQLiteConnection(db));
+  if (rc != SQLITE_OK) {
+    connection->noteError(rc);
+    if (error)
+      *error = connection->lastError();
+    return nullptr;
+  }
+  sqlite3_extended_result_codes(db, 1);
+  sqlite3_busy_timeout(db, 10000);
+  // The first statement reads the file header: a file that is not a
+  // database fails here.
+  // The page size applies to a new file only, before it enters WAL mode.
+  if (!connection->exec(
+          "PRAGMA page_size=8192; PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON; PRAGMA "
+          "cache_size=-32768; PRAGMA wal_autocheckpoint=8000;")) {
+    if (error)
+      *error = connection->lastError();
+    return nullptr;
+  }
+  return connection;
+}
+
+ZPHSQLiteConnection::~ZPHSQLiteConnection()
+{
+  close();
+}
+
+void ZPHSQLiteConnection::close()
+{
+  if (m_db == nullptr)
+    return;
+  Q_ASSERT_X(m_borrowed.isEmpty(), Q_FUNC_INFO, "statements still in use");
+  for (sqlite3_stmt* statement : std::as_const(m_statements)) sqlite3_finalize(statement);
+  m_statements.clear();
+  sqlite3_close_v2(m_db);
+  m_db = nullptr;
+}
+
+ZPHSQLiteStatement ZPHSQLiteConnection::prepare(const QByteArray& sql)
+{
+  if (m_db == nullptr)
+    return {};
+  sqlite3_stmt* cached = m_statements.value(sql);
+  if (cached != nullptr && !m_borrowed.contains(cached)) {
+    m_borrowed.insert(cached);
+    return ZPHSQLiteStatement(this, cached, false);
+  }
+  sqlite3_stmt* statement = nullptr;
+  const int rc =
+      sqlite3_prepare_v3(m_db, sql.constData(), int(sql.size()), SQLITE_PREPARE_PERSISTENT, &statement, nullptr);
+  if (rc != SQLITE_OK) {
+    noteError(rc);
+    qCWarning(zphStore) << "cannot prepare" << sql << ":" << m_lastErrorMessage;
+    return {};
+  }
+  if (cached != nullptr)  // the cached one is busy (a nested use): this one is single-use
+    return ZPHSQLiteStatement(this, statement, true);
+  m_statements.insert(sql, statement);
+  m_borrowed.insert(statement);
+  return ZPHSQLiteStatement(this, statement, false);
+}
+
+bool ZPHSQLiteConnection::exec(const QByteArray& sql)
+{
+  if (m_db == nullptr)
+    return false;
+  char* message = nullptr;
+  const int rc = sqlite3_exec(m_db, sql.constData(), nullptr, nullptr, &message);
+  sqlite3_free(message);
+  if (rc != SQLITE_OK) {
+    noteError(rc);
+    return false;
+  }
+  return true;
+}
+
+void ZPHSQLiteConnection::noteError(int code)
+{
+  m_lastErrorCode = code;
+  m_lastErrorMessage = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString::fromUtf8(sqlite3_errstr(code));
+}
+
+int ZPHSQLiteConnection::lastErrorCode() const
+{
+  return m_lastErrorCode;
+}
+
+ZPHError ZPHSQLiteConnection::lastError() const
+{
+  ZPHObjectGraphErrorCode code = ZPHObjectGraphSQLiteError;
+  QString text = QStringLiteral("The store could not be read or written.");
+  switch (m_lastErrorCode & 0xff) {
+    case SQLITE_NOTADB:
+      code = ZPHObjectGraphNotADatabaseError;
+      text = QStringLiteral("The store file is not a database.");
+      break;
+    case SQLITE_CORRUPT:
+      code = ZPHObjectGraphIntegrityCheckError;
+      text = QStringLiteral("The store file is damaged.");
+      break;
+    default:
+      break;
+  }
+  return ZPHObjectGraphError(
+      code, text, {{ZPHSQLiteErrorCodeKey, m_lastErrorCode}, {ZPHSQLiteErrorMessageKey, m_lastErrorMessage}});
+}
+
+qint64 ZPHSQLiteConnection::lastInsertRowID() const
+{
+  return sqlite3_last_insert_rowid(m_db);
+}
+
+int ZPHSQLiteConnection::changes() const
+{
+  return sqlite3_changes(m_db);
+}

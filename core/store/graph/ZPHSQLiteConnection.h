@@ -1,0 +1,101 @@
+#pragma once
+
+#include "platform/ZPHError.h"
+
+#include <QtCore/QByteArray>
+#include <QtCore/QHash>
+#include <QtCore/QSet>
+#include <QtCore/QString>
+#include <QtCore/QVariant>
+
+#include <memory>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+class ZPHSQLiteConnection;
+
+// A prepared statement borrowed from a connection's cache. Binding is by
+// 1-based index; reset() makes it ready for the next use and happens on
+// destruction too, so a statement never stays busy.
+class ZPHSQLiteStatement {
+public:
+  ZPHSQLiteStatement() = default;
+  ZPHSQLiteStatement(ZPHSQLiteConnection* connection, sqlite3_stmt* statement, bool owned);
+  ~ZPHSQLiteStatement();
+  ZPHSQLiteStatement(ZPHSQLiteStatement&& other) noexcept;
+  ZPHSQLiteStatement& operator=(ZPHSQLiteStatement&& other) noexcept;
+  ZPHSQLiteStatement(const ZPHSQLiteStatement&) = delete;
+  ZPHSQLiteStatement& operator=(const ZPHSQLiteStatement&) = delete;
+
+  bool isValid() const { return m_statement != nullptr; }
+
+  void bindNull(int index);
+  void bindInt64(int index, qint64 value);
+  void bindDouble(int index, double value);
+  void bindText(int index, const QString& value);
+  // Strings, numbers, booleans, dates (seconds since 1970), null.
+  void bindVariant(int index, const QVariant& value);
+
+  // SQLITE_ROW, SQLITE_DONE or an error code.
+  int step();
+  // Steps to the end; answers whether it got there without an error.
+  bool execute();
+  void reset();
+
+  bool isNull(int column) const;
+  qint64 columnInt64(int column) const;
+  double columnDouble(int column) const;
+  QString columnText(int column) const;
+  // By the column's stored type: null, qint64, double or QString.
+  QVariant columnVariant(int column) const;
+  int columnCount() const;
+
+private:
+  void release();
+
+  ZPHSQLiteConnection* m_connection = nullptr;
+  sqlite3_stmt* m_statement = nullptr;
+  bool m_owned = false;  // not from the cache: finalized when done
+};
+
+// One SQLite connection, used by one thread at a time. Statements are
+// prepared once per SQL text and kept for the life of the connection.
+class ZPHSQLiteConnection {
+public:
+  ~ZPHSQLiteConnection();
+  ZPHSQLiteConnection(const ZPHSQLiteConnection&) = delete;
+  ZPHSQLiteConnection& operator=(const ZPHSQLiteConnection&) = delete;
+
+  // Opens (creating when asked) the file and applies the store's settings:
+  // WAL journal, synchronous=NORMAL, foreign keys, a busy timeout.
+  static std::unique_ptr<ZPHSQLiteConnection> open(const QString& path, bool create, ZPHError* error);
+
+  // A cached prepared statement; invalid (and lastError() set) on failure.
+  ZPHSQLiteStatement prepare(const QByteArray& sql);
+  // Runs SQL text without results (may hold several statements).
+  bool exec(const QByteArray& sql);
+
+  // The error of the last failed call, as an object-graph error.
+  ZPHError lastError() const;
+  int lastErrorCode() const;
+  qint64 lastInsertRowID() const;
+  int changes() const;
+
+  sqlite3* handle() const { return m_db; }
+
+  // Finalizes every cached statement and closes; the connection is unusable
+  // afterwards.
+  void close();
+
+private:
+  friend class ZPHSQLiteStatement;
+  explicit ZPHSQLiteConnection(sqlite3* db) : m_db(db) {}
+  void noteError(int code);
+
+  sqlite3* m_db = nullptr;
+  QHash<QByteArray, sqlite3_stmt*> m_statements;
+  QSet<sqlite3_stmt*> m_borrowed;  // cached statements now in use
+  int m_lastErrorCode = 0;
+  QString m_lastErrorMessage;
+};
