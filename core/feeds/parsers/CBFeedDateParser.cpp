@@ -7,12 +7,16 @@
 #include <QtCore/QLocale>
 #include <QtCore/QTimeZone>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
 
 constexpr std::size_t kShortestDateText = 6;
 constexpr std::size_t kLongestDateText = 50;
+
+// The farthest any zone is from UTC: 14 hours, either way.
+constexpr int kLargestTimeZoneOffset = 14 * 3600;
 
 struct ZPHTimeZoneAbbreviation {
   const char* abbreviation;
@@ -92,11 +96,6 @@ int fullYear(int year)
   if (year < 1000)
     return year + 1900;
   return year;
-}
-
-int unsetIfMissing(int value)
-{
-  return value == ZPHMissingNumericValue ? -1 : value;
 }
 
 // The month named by the letters from `position` on (see the RFC 822 path);
@@ -200,19 +199,32 @@ QDateTime rfc822Date(const char* bytes, std::size_t length)
   }
 
   int offset = 0;
+  bool offsetIsValid = true;
   const std::size_t afterLastField = indexAfterField(bytes, length, lastFieldPosition);
   if (afterLastField < length && bytes[afterLastField] == ' ')
-    offset = parsedTimeZoneOffset(bytes, length, afterLastField);
+    offset = parsedTimeZoneOffset(bytes, length, afterLastField, &offsetIsValid);
 
-  const QDateTime date = year == ZPHMissingNumericValue ? QDateTime()
-                                                        : dateWithYearMonthDayHourMinuteSecondAndTimeZoneOffset(
-                                                              year, month, day, hour, minute, second, offset);
+  const QDateTime date =
+      year == ZPHMissingNumericValue || !offsetIsValid
+          ? QDateTime()
+          : dateWithYearMonthDayHourMinuteSecondAndTimeZoneOffset(year, month, day, hour, minute, second, offset);
   if (!date.isValid() || !ZPHIsDateReasonableAsPubDate(date)) {
     const QDateTime fallback = dateWithFallbackFormatter(bytes, length);
     if (fallback.isValid())
       return fallback;
   }
   return date;
+}
+
+// A sign or "Z" at `index` (blanks before it passed over) begins the zone:
+// the digits after it are the offset, never a field of the time of day.
+bool zoneBeginsAt(const char* bytes, std::size_t length, std::size_t index)
+{
+  while (index < length && bytes[index] == ' ') ++index;
+  if (index >= length)
+    return false;
+  const char c = bytes[index];
+  return c == '+' || c == '-' || c == 'Z' || c == 'z';
 }
 
 QDateTime w3cDate(const char* bytes, std::size_t length)
@@ -222,17 +234,46 @@ QDateTime w3cDate(const char* bytes, std::size_t length)
   // A text without a single digit names no date at all.
   if (year == ZPHMissingNumericValue)
     return {};
-  int fields[5];  // month, day, hour, minute, second
-  for (int& field : fields) field = unsetIfMissing(nextNumericValue(bytes, length, position + 1, 2, &position));
+  // The index right after the last field read; the zone is read from there.
+  std::size_t afterLastField = indexAfterField(bytes, length, position);
+  int fields[5] = {-1, -1, -1, -1, -1};  // month, day, hour, minute, second; -1 is unset
+  for (int i = 0; i < 5; ++i) {
+    // "18:30-05:00" has no seconds: the hour, minute and second end where the zone begins.
+    if (i >= 2 && zoneBeginsAt(bytes, length, afterLastField))
+      break;
+    const int value = nextNumericValue(bytes, length, position + 1, 2, &position);
+    if (value == ZPHMissingNumericValue)
+      break;
+    fields[i] = value;
+    afterLastField = indexAfterField(bytes, length, position);
+  }
 
-  std::size_t offsetStart = indexAfterField(bytes, length, position);
+  std::size_t offsetStart = afterLastField;
   if (offsetStart < length && bytes[offsetStart] == '.') {
     ++offsetStart;
     while (offsetStart < length && isDigit(bytes[offsetStart])) ++offsetStart;
   }
-  const int offset = parsedTimeZoneOffset(bytes, length, offsetStart);
+  bool offsetIsValid = true;
+  const int offset = parsedTimeZoneOffset(bytes, length, offsetStart, &offsetIsValid);
+  if (!offsetIsValid)
+    return {};
   return dateWithYearMonthDayHourMinuteSecondAndTimeZoneOffset(year, fields[0], fields[1], fields[2], fields[3],
                                                                fields[4], offset);
+}
+
+// "2003-12-13": a text that begins with an ISO date of a four-digit year is
+// W3C whatever follows ("2003-12-13 18:30:02" with a blank for the "T").
+bool beginsWithISODate(const char* bytes, std::size_t length)
+{
+  static constexpr char pattern[] = "dddd-dd-dd";
+  constexpr std::size_t patternLength = sizeof(pattern) - 1;
+  if (length < patternLength)
+    return false;
+  for (std::size_t i = 0; i < patternLength; ++i) {
+    if (pattern[i] == 'd' ? !isDigit(bytes[i]) : bytes[i] != pattern[i])
+      return false;
+  }
+  return length == patternLength || !isDigit(bytes[patternLength]);
 }
 
 }  // namespace
@@ -266,14 +307,22 @@ int nextNumericValue(const char* bytes, std::size_t length, std::size_t start, i
   return value;
 }
 
-int parsedTimeZoneOffset(const char* bytes, std::size_t length, std::size_t start)
+int parsedTimeZoneOffset(const char* bytes, std::size_t length, std::size_t start, bool* isValid)
 {
+  if (isValid)
+    *isValid = true;
   char collected[6] = {0, 0, 0, 0, 0, 0};
   std::size_t count = 0;
+  std::size_t colonAt = 0;  // characters collected when the first colon came; 0 for none yet
   bool hasLetter = false;
   for (std::size_t i = start; i < length && count < 5; ++i) {
     const char c = bytes[i];
-    if (c == ' ' || c == ':')
+    if (c == ':') {
+      if (colonAt == 0)
+        colonAt = count;
+      continue;
+    }
+    if (c == ' ')
       continue;
     if (isLetter(c) || isDigit(c) || c == '+' || c == '-') {
       collected[count++] = c;
@@ -283,11 +332,16 @@ int parsedTimeZoneOffset(const char* bytes, std::size_t length, std::size_t star
   if (count == 0 || collected[0] == 'z' || collected[0] == 'Z')
     return 0;
 
+  // An offset that begins with a sign or a digit is numeric; letters after it
+  // are stray text ("+05:30 (IST)").
+  const bool isNumeric = collected[0] == '+' || collected[0] == '-' || isDigit(collected[0]);
   if (hasLetter) {
     char folded[6] = {0, 0, 0, 0, 0, 0};
     for (std::size_t i = 0; i < count; ++i) folded[i] = lower(collected[i]);
     if (std::strstr(folded, "gmt") || std::strstr(folded, "utc"))
       return 0;
+  }
+  if (hasLetter && !isNumeric) {
     for (const ZPHTimeZoneAbbreviation& row : timeZoneTable) {
       if (std::strcmp(row.abbreviation, collected) == 0) {
         const int minutes = row.hours < 0 ? -row.minutes : row.minutes;
@@ -297,14 +351,32 @@ int parsedTimeZoneOffset(const char* bytes, std::size_t length, std::size_t star
     return 0;
   }
 
-  std::size_t position = 0;
-  const int hours = nextNumericValue(collected, count, 0, 2, &position);
-  const int minutes = nextNumericValue(collected, count, position + 1, 2, &position);
-  const int h = hours == ZPHMissingNumericValue ? 0 : hours;
-  const int m = minutes == ZPHMissingNumericValue ? 0 : minutes;
+  // The first digit run holds the hours and minutes: split at a colon after
+  // one or two digits ("+5:30", "+05:30"), else by its length ("+5", "+05",
+  // "+530", "+0530").
+  std::size_t first = 0;
+  while (first < count && !isDigit(collected[first])) ++first;
+  std::size_t end = first;
+  while (end < count && isDigit(collected[end])) ++end;
+  std::size_t hourDigits = end - first;
+  if (colonAt > first && colonAt <= end && colonAt - first <= 2)
+    hourDigits = colonAt - first;
+  else if (hourDigits == 3)
+    hourDigits = 1;
+  else if (hourDigits > 2)
+    hourDigits = 2;
+  const std::size_t minuteDigits = std::min<std::size_t>(end - first - hourDigits, 2);
+  int h = 0;
+  for (std::size_t i = first; i < first + hourDigits; ++i) h = h * 10 + (collected[i] - '0');
+  int m = 0;
+  for (std::size_t i = first + hourDigits; i < first + hourDigits + minuteDigits; ++i)
+    m = m * 10 + (collected[i] - '0');
   if (h == 0 && m == 0)
     return 0;
+  // No zone is farther than 14:00 from UTC; minutes past 59 would roll over.
   const int seconds = h * 3600 + m * 60;
+  if (isValid && (m > 59 || seconds > kLargestTimeZoneOffset))
+    *isValid = false;
   return collected[0] == '+' ? seconds : -seconds;
 }
 
@@ -357,7 +429,8 @@ QDateTime ZPHDateWithBytes(const char* bytes, std::size_t length)
 {
   if (!bytes || length < kShortestDateText || length > kLongestDateText)
     return {};
-  const bool isRFC822 = std::memchr(bytes, ' ', length) || std::memchr(bytes, ',', length);
+  const bool isRFC822 =
+      (std::memchr(bytes, ' ', length) || std::memchr(bytes, ',', length)) && !beginsWithISODate(bytes, length);
   return isRFC822 ? rfc822Date(bytes, length) : w3cDate(bytes, length);
 }
 

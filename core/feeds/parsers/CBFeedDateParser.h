@@ -19,8 +19,12 @@
 // The date in `bytes` (not NUL-terminated, `length` bytes), in UTC, or an
 // invalid QDateTime ("nil") when there is none. Texts shorter than 6 or
 // longer than 50 bytes give nil. A text holding a space or a comma is read as
-// RFC 822, any other as W3C. Years of two digits are 2000-2049 (00-49) or
-// 1950-1999 (50-99); three-digit years count from 1900.
+// RFC 822, any other as W3C; so is one that begins with an ISO date
+// ("2003-12-13 18:30:02", a blank in place of the "T"). W3C times end where
+// the zone begins ("18:30-05:00" has no seconds), and a time without a zone
+// is UTC. An offset beyond 14:00 either way gives nil. Years of two digits
+// are 2000-2049 (00-49) or 1950-1999 (50-99); three-digit years count from
+// 1900.
 QDateTime ZPHDateWithBytes(const char* bytes, std::size_t length);
 
 // ZPHDateWithBytes over the UTF-8 bytes of `string`.
@@ -47,8 +51,13 @@ constexpr int ZPHMissingNumericValue = INT_MAX;
 int nextNumericValue(const char* bytes, std::size_t length, std::size_t start, int maxDigits, std::size_t* outPosition);
 
 // The zone offset written from `start` on ("GMT", "Z", "+05:30", "-0700",
-// "PDT"...), in seconds east of UTC. Anything unknown gives 0.
-int parsedTimeZoneOffset(const char* bytes, std::size_t length, std::size_t start);
+// "+5:30", "+05", "PDT"...), in seconds east of UTC. Anything unknown gives
+// 0. A numeric offset has hours of one or two digits and, after them or
+// after a colon, two digits of minutes; without a "+" it counts as west. It
+// begins with a sign or a digit, and letters after it are stray text. The
+// value is the offset as written; `isValid`, when given, is set to false for
+// one that no zone has (minutes past 59, or beyond 14:00 either way).
+int parsedTimeZoneOffset(const char* bytes, std::size_t length, std::size_t start, bool* isValid = nullptr);
 
 // Builds the UTC date of the given fields (Gregorian calendar) and subtracts
 // `timeZoneOffset` seconds. A negative month, day, hour, minute or second

@@ -38,17 +38,18 @@ QString fromXmlChar(const xmlChar* text)
 }
 
 // The clean-up of a value read out of free text (a meta refresh's content, a
-// newLocation element): the first word, without a leading "=", without
-// enclosing quotes and without one trailing "/".
+// newLocation element): without a leading "=" and the blanks around it
+// ("URL = /new"), the first word, without enclosing quotes and without one
+// trailing "/".
 QString cleanedAttributeValue(const QString& text)
 {
   QString value = text.trimmed();
+  if (value.startsWith(u'='))
+    value = value.mid(1).trimmed();
   const qsizetype space = value.indexOf(u' ');
   if (space >= 0)
     value.truncate(space);
   value = value.trimmed();
-  if (value.startsWith(u'='))
-    value = value.mid(1).trimmed();
   if (value.startsWith(u'"') || value.startsWith(u'\''))
     value = value.mid(1).trimmed();
   if (value.endsWith(u'/') || value.endsWith(u'\''))

@@ -113,6 +113,68 @@ TEST(FeedDateParser, ReadsW3CDates)
   });
 }
 
+TEST(FeedDateParser, EndsW3CTimesWhereTheZoneBegins)
+{
+  // Hours and minutes without seconds are valid W3C: the offset's hours are not seconds.
+  expectCases({
+      {"2003-12-13T18:30-05:00", "2003-12-13T23:30:00Z"},
+      {"2003-12-13T18:30Z", "2003-12-13T18:30:00Z"},
+      {"2003-12-13T18:30+01:00", "2003-12-13T17:30:00Z"},
+      {"2003-12-13T18:30-0500", "2003-12-13T23:30:00Z"},
+      {"2003-12-13T18-05:00", "2003-12-13T23:00:00Z"},
+      {"20031213T1830-0500", "2003-12-13T23:30:00Z"},
+      {"2003-12-13T18:30:02-05:00", "2003-12-13T23:30:02Z"},
+  });
+}
+
+TEST(FeedDateParser, ReadsNumericOffsetsInEveryWrittenForm)
+{
+  // "+05:30", "+0530", "+5:30" and "+530" are one offset; "+05" and "+5" are whole hours.
+  expectCases({
+      {"2003-12-13T18:30:02+05:30", "2003-12-13T13:00:02Z"},
+      {"2003-12-13T18:30:02+0530", "2003-12-13T13:00:02Z"},
+      {"2003-12-13T18:30:02+5:30", "2003-12-13T13:00:02Z"},
+      {"2003-12-13T18:30:02+530", "2003-12-13T13:00:02Z"},
+      {"2003-12-13T18:30:02+05", "2003-12-13T13:30:02Z"},
+      {"2003-12-13T18:30:02-5", "2003-12-13T23:30:02Z"},
+      {"2003-12-13T18:30:02-9:30", "2003-12-14T04:00:02Z"},
+      {"2003-12-13T18:30:02+14:00", "2003-12-13T04:30:02Z"},
+      {"2003-12-13T18:30:02-14:00", "2003-12-14T08:30:02Z"},
+      {"Tue, 10 Jun 2003 04:00:00 +5:30", "2003-06-09T22:30:00Z"},
+      {"Tue, 10 Jun 2003 04:00:00 -07", "2003-06-10T11:00:00Z"},
+      {"Tue, 10 Jun 2003 04:00:00 +5:30 (IST)", "2003-06-09T22:30:00Z"},  // text after an offset is stray
+      {"Tue, 10 Jun 2003 04:00:00 -0700 (PDT)", "2003-06-10T11:00:00Z"},
+  });
+  // No zone is farther than 14:00 from UTC, and minutes past 59 would roll over.
+  expectCases({
+      {"2003-12-13T18:30:02+14:01", ""},
+      {"2003-12-13T18:30:02-15:00", ""},
+      {"2003-12-13T18:30:02+99:99", ""},
+      {"2003-12-13T18:30:02+05:60", ""},
+      {"2003-12-13T18:30+1500", ""},
+      {"Tue, 10 Jun 2003 04:00:00 +2400", ""},
+      {"Tue, 10 Jun 2003 04:00:00 -99", ""},
+  });
+}
+
+TEST(FeedDateParser, ReadsISODatesWithABlankForTheT)
+{
+  expectCases({
+      {"2003-12-13 18:30:02", "2003-12-13T18:30:02Z"},  // no zone: UTC, as in the W3C form
+      {"2003-12-13T18:30:02", "2003-12-13T18:30:02Z"},
+      {"2003-12-13 18:30:02Z", "2003-12-13T18:30:02Z"},
+      {"2003-12-13 18:30:02-05:00", "2003-12-13T23:30:02Z"},
+      {"2003-12-13 18:30:02 +05:30", "2003-12-13T13:00:02Z"},
+      {"2003-12-13 18:30:02.5 -0800", "2003-12-14T02:30:02Z"},
+      {"2003-12-13 18:30 -05:00", "2003-12-13T23:30:00Z"},
+      {"2003-12-13 18:30:02 GMT", "2003-12-13T18:30:02Z"},
+      {"2003-12-13 18:30:02 EST", "2003-12-13T23:30:02Z"},
+      {"2003-12-13T18:30:02 +01:00", "2003-12-13T17:30:02Z"},
+      {"2003-12-13 25:30:02", ""},
+      {"2003-12-13 18:30:02 +15:00", ""},
+  });
+}
+
 TEST(FeedDateParser, ReadsZoneAbbreviationsFromItsOwnTable)
 {
   expectCases({
@@ -165,7 +227,7 @@ TEST(FeedDateParser, GivesNoDateForJunkAndHostileText)
       {"--::TZ+-", ""},
       {"99999999999999999999999999999999999999999999999999", ""},  // 50 bytes: year 9999, month 99
       {"Tue, 99999 Jun 99999 99999:99999:99999 GMT", ""},
-      {"2003-12-13T18:30:02Z and then some more text here!", ""},  // 51 bytes
+      {"2003-12-13T18:30:02Z and then some more text here!!", ""},  // 51 bytes
   });
 
   // Embedded NULs and bytes that are not UTF-8 are read like any other stray text.
@@ -223,8 +285,25 @@ TEST(FeedDateParser, ReadsDigitRunsByPosition)
   EXPECT_EQ(offset("zulu"), 0);
   EXPECT_EQ(offset("MIT"), -(9 * 3600 + 30 * 60));
   EXPECT_EQ(offset("LINT"), 14 * 3600);
-  EXPECT_EQ(offset("+99:99"), 99 * 3600 + 99 * 60);
+  EXPECT_EQ(offset("+5:30"), 5 * 3600 + 30 * 60);
+  EXPECT_EQ(offset("+530"), 5 * 3600 + 30 * 60);
+  EXPECT_EQ(offset("-05"), -5 * 3600);
+  EXPECT_EQ(offset("+99:99"), 99 * 3600 + 99 * 60);  // as written; the validity flag refuses it
   EXPECT_EQ(offset(""), 0);
+
+  const auto isValid = [](const char* zone) {
+    bool valid = false;
+    parsedTimeZoneOffset(zone, std::strlen(zone), 0, &valid);
+    return valid;
+  };
+  EXPECT_TRUE(isValid("+14:00"));
+  EXPECT_TRUE(isValid("-12:00"));
+  EXPECT_TRUE(isValid("LINT"));
+  EXPECT_TRUE(isValid("XYZ"));
+  EXPECT_FALSE(isValid("+14:30"));
+  EXPECT_FALSE(isValid("-1401"));
+  EXPECT_FALSE(isValid("+05:75"));
+  EXPECT_FALSE(isValid("+99:99"));
 }
 
 TEST(FeedDateParser, KnowsTheEarliestAcceptableDate)

@@ -141,6 +141,8 @@ TEST(HTMLFeedDiscovery, FindsTheMetaRefreshAddress)
       {R"(<meta http-equiv="refresh" content="0;url='/quoted'">)", "/quoted"},
       {R"(<META HTTP-EQUIV=REFRESH CONTENT="10; URL=http://example.com/next/">)", "http://example.com/next"},
       {R"(<meta http-equiv="refresh" content="0; url=/a b">)", "/a"},
+      {R"(<meta http-equiv="refresh" content="0; URL = /new">)", "/new"},
+      {R"(<meta http-equiv="refresh" content="0; url= '/quoted spaced'">)", "/quoted"},
       {R"(<meta http-equiv="refresh" content="30">)", "(null)"},
       {R"(<meta http-equiv="refresh" content="0; url=">)", ""},
       {R"(<meta name="refresh" content="0; url=/named">)", "(null)"},
