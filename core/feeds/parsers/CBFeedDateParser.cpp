@@ -427,7 +427,18 @@ bool ZPHIsDateReasonableAsPubDate(const QDateTime& date)
 
 QDateTime ZPHDateWithBytes(const char* bytes, std::size_t length)
 {
-  if (!bytes || length < kShortestDateText || length > kLongestDateText)
+  if (!bytes)
+    return {};
+  // Feeds often indent element text: white space around the date is not
+  // part of it (and a blank would send a W3C date to the RFC 822 reader).
+  const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+  while (length > 0 && isBlank(bytes[0])) {
+    ++bytes;
+    --length;
+  }
+  while (length > 0 && isBlank(bytes[length - 1]))
+    --length;
+  if (length < kShortestDateText || length > kLongestDateText)
     return {};
   const bool isRFC822 =
       (std::memchr(bytes, ' ', length) || std::memchr(bytes, ',', length)) && !beginsWithISODate(bytes, length);

@@ -175,6 +175,19 @@ TEST(FeedDateParser, ReadsISODatesWithABlankForTheT)
   });
 }
 
+TEST(FeedDateParser, IgnoresWhiteSpaceAroundTheDate)
+{
+  // Indented element text, as pretty-printed feeds have it; the length limit
+  // counts the date itself.
+  expectCases({
+      {"\n      2003-12-13T18:30:02Z\n    ", "2003-12-13T18:30:02Z"},
+      {" 2003-12-13T18:30:02-05:00", "2003-12-13T23:30:02Z"},
+      {"\t\r\n Sat, 13 Dec 2003 18:30:02 GMT \r\n", "2003-12-13T18:30:02Z"},
+      {"                                        10 Jun 2003 04:00:00 GMT", "2003-06-10T04:00:00Z"},
+      {" \n\t ", ""},
+  });
+}
+
 TEST(FeedDateParser, ReadsZoneAbbreviationsFromItsOwnTable)
 {
   expectCases({
