@@ -2,7 +2,10 @@
 
 #include "store/graph/ZPHManagedObject.h"
 
+#include <QtCore/QList>
+
 class CBDataArticle;
+class ZPHManagedObjectContext;
 
 extern const QString ArticleMetadataReadKey;     // "read"
 extern const QString ArticleMetadataFlaggedKey;  // "flagged"
@@ -24,6 +27,18 @@ public:
 
   // The article now holding this record; nullptr while none does.
   CBDataArticle* article() const;
+
+  static ArticleMetadata* insertArticleMetadataWithMOC(ZPHManagedObjectContext* context);
+  // The guid must not be null.
+  static ArticleMetadata* insertArticleMetadataForGUID(const QString& guid, ZPHManagedObjectContext* context);
+  static ArticleMetadata* findExistingArticleMetadataWithGUID(const QString& guid, ZPHManagedObjectContext* context);
+  static ArticleMetadata* findOrInsertArticleMetadataWithGUID(const QString& guid, ZPHManagedObjectContext* context);
+  // The records the articles hold; empty for an empty list.
+  static QList<ArticleMetadata*> findExistingArticleMetadataForArticles(const QList<CBDataArticle*>& articles,
+                                                                        ZPHManagedObjectContext* context);
+  // The records kept for the articles' non-empty best links, held or not.
+  static QList<ArticleMetadata*> findArticleMetadataForArticlesByGUID(const QList<CBDataArticle*>& articles,
+                                                                      ZPHManagedObjectContext* context);
 
 protected:
   // Relays read and flagged changes to the article as its own keys.

@@ -4,14 +4,47 @@
 
 #include <QtCore/QDateTime>
 #include <QtCore/QList>
+#include <QtCore/QSizeF>
+#include <QtCore/QStringList>
+#include <QtCore/QUrl>
+
+#include "store/graph/ZPHFetchRequest.h"
+#include "store/graph/ZPHManagedObjectID.h"
+
+#include <optional>
 
 class ArticleMetadata;
 class CBDataArticleContent;
+class ZPHManagedObjectContext;
 
 extern const QString CBDataArticleReadKey;      // "read"
 extern const QString CBDataArticleFlaggedKey;   // "flagged"
 extern const QString CBDataArticleMetadataKey;  // "metadata"
 extern const QString CBDataArticleFeedURLKey;   // "feedURL"
+
+// Posted on the main thread after an article's read state changed; object:
+// the article in the main context (ZPHManagedObject*).
+extern const QString CBDataArticleReadStatusDidChangeNotification;
+// Posted on the main thread after an article's bookmark changed; object: the
+// article's identifier (ZPHManagedObjectID).
+extern const QString CBDataArticleFlaggedStatusDidChangeNotification;
+// Posted on the main thread after a bulk read change; no object; user info
+// ZPHArticlesKey: the identifiers of the articles (a QVariantList of
+// ZPHManagedObjectID), present only when there are any.
+extern const QString CBMultipleArticlesDidChangeReadStatusNotification;
+extern const QString ZPHArticlesKey;  // "articles"
+// Posted after a save for each article whose needsSync went from false to
+// true; object: the saved article (ZPHManagedObject*).
+extern const QString ZPHSyncableArticleEventNotification;
+// Key path of an object's identifier.
+extern const QString ZPHManagedObjectObjectIDKey;  // "objectID"
+
+// Enclosure media types.
+enum CBEnclosureMediaType {
+  CBEnclosureMediaTypeMovie = 1,
+  CBEnclosureMediaTypeAudio = 2,
+  CBEnclosureMediaTypeImage = 3
+};
 
 // A stored article (entity "Article"). It has no link to its feed: feedURL
 // names it. Its booleans are stored as numbers (compared with 0 and 1 in
@@ -50,31 +83,37 @@ public:
   };
 
   QString guid() const { return primitiveValue(PropertyGuid).toString(); }
-  void setGuid(const QString& value) { setPrimitiveValue(PropertyGuid, value); }
+  void setGuid(const QString& value) { zph_setValueForKeyWithScrubbing(PropertyGuid, value, true); }
   QString feedURL() const { return primitiveValue(PropertyFeedURL).toString(); }
-  void setFeedURL(const QString& value) { setPrimitiveValue(PropertyFeedURL, value); }
+  void setFeedURL(const QString& value) { zph_setValueForKeyWithScrubbing(PropertyFeedURL, value, true); }
   QString link() const { return primitiveValue(PropertyLink).toString(); }
-  void setLink(const QString& value) { setPrimitiveValue(PropertyLink, value); }
+  void setLink(const QString& value) { zph_setValueForKeyWithScrubbing(PropertyLink, value, true); }
   QString permalink() const { return primitiveValue(PropertyPermalink).toString(); }
-  void setPermalink(const QString& value) { setPrimitiveValue(PropertyPermalink, value); }
+  void setPermalink(const QString& value) { zph_setValueForKeyWithScrubbing(PropertyPermalink, value, true); }
   QString title() const { return primitiveValue(PropertyTitle).toString(); }
-  void setTitle(const QString& value) { setPrimitiveValue(PropertyTitle, value); }
+  void setTitle(const QString& value) { zph_setValueForKeyWithScrubbing(PropertyTitle, value, true); }
   QString plainTextTitle() const { return primitiveValue(PropertyPlainTextTitle).toString(); }
-  void setPlainTextTitle(const QString& value) { setPrimitiveValue(PropertyPlainTextTitle, value); }
+  void setPlainTextTitle(const QString& value) { zph_setValueForKeyWithScrubbing(PropertyPlainTextTitle, value, true); }
   QString plainTextPreview() const { return primitiveValue(PropertyPlainTextPreview).toString(); }
-  void setPlainTextPreview(const QString& value) { setPrimitiveValue(PropertyPlainTextPreview, value); }
+  void setPlainTextPreview(const QString& value)
+  {
+    zph_setValueForKeyWithScrubbing(PropertyPlainTextPreview, value, true);
+  }
   QString summary() const { return primitiveValue(PropertySummary).toString(); }
-  void setSummary(const QString& value) { setPrimitiveValue(PropertySummary, value); }
+  void setSummary(const QString& value) { zph_setValueForKeyWithScrubbing(PropertySummary, value, true); }
   QString authorName() const { return primitiveValue(PropertyAuthorName).toString(); }
-  void setAuthorName(const QString& value) { setPrimitiveValue(PropertyAuthorName, value); }
+  void setAuthorName(const QString& value) { zph_setValueForKeyWithScrubbing(PropertyAuthorName, value, true); }
   QString authorEmail() const { return primitiveValue(PropertyAuthorEmail).toString(); }
-  void setAuthorEmail(const QString& value) { setPrimitiveValue(PropertyAuthorEmail, value); }
+  void setAuthorEmail(const QString& value) { zph_setValueForKeyWithScrubbing(PropertyAuthorEmail, value, true); }
   QString authorURL() const { return primitiveValue(PropertyAuthorURL).toString(); }
-  void setAuthorURL(const QString& value) { setPrimitiveValue(PropertyAuthorURL, value); }
+  void setAuthorURL(const QString& value) { zph_setValueForKeyWithScrubbing(PropertyAuthorURL, value, true); }
   QString originalSourceTitle() const { return primitiveValue(PropertyOriginalSourceTitle).toString(); }
-  void setOriginalSourceTitle(const QString& value) { setPrimitiveValue(PropertyOriginalSourceTitle, value); }
+  void setOriginalSourceTitle(const QString& value)
+  {
+    zph_setValueForKeyWithScrubbing(PropertyOriginalSourceTitle, value, true);
+  }
   QString thumbnailURL() const { return primitiveValue(PropertyThumbnailURL).toString(); }
-  void setThumbnailURL(const QString& value) { setPrimitiveValue(PropertyThumbnailURL, value); }
+  void setThumbnailURL(const QString& value) { zph_setValueForKeyWithScrubbing(PropertyThumbnailURL, value, true); }
   QDateTime datePublished() const { return primitiveValue(PropertyDatePublished).toDateTime(); }
   void setDatePublished(const QDateTime& value) { setPrimitiveValue(PropertyDatePublished, value); }
   QDateTime dateModified() const { return primitiveValue(PropertyDateModified).toDateTime(); }
@@ -92,7 +131,9 @@ public:
   bool markedForDeletion() const { return primitiveValue(PropertyMarkedForDeletion).toBool(); }
   void setMarkedForDeletion(bool value) { setPrimitiveValue(PropertyMarkedForDeletion, value); }
   bool needsSync() const { return primitiveValue(PropertyNeedsSync).toBool(); }
-  void setNeedsSync(bool value) { setPrimitiveValue(PropertyNeedsSync, value); }
+  // A change from false to true is announced after the next save
+  // (ZPHSyncableArticleEventNotification).
+  void setNeedsSync(bool needsSync);
   bool needsSyncChanged() const { return primitiveValue(PropertyNeedsSyncChanged).toBool(); }
   void setNeedsSyncChanged(bool value) { setPrimitiveValue(PropertyNeedsSyncChanged, value); }
   bool noKill() const { return primitiveValue(PropertyNoKill).toBool(); }
@@ -116,6 +157,167 @@ public:
   // Called by the metadata when its read or flagged changed.
   void metadataDidChange(const QString& key);
 
+  // --- Queries. Every article query leaves out articles marked for deletion.
+  static ZPHPredicate predicateForArticlesForFeedWithURL(const QUrl& url, ZPHManagedObjectContext* context);
+  static ZPHPredicate predicateForUnreadArticlesForFeedWithURL(const QUrl& url, ZPHManagedObjectContext* context);
+  static ZPHPredicate predicateForArticlesForFeedsWithURLs(const QStringList& urls, ZPHManagedObjectContext* context);
+  static ZPHPredicate predicateForUnreadArticlesForFeedsWithURLs(const QStringList& urls,
+                                                                 ZPHManagedObjectContext* context);
+  static ZPHPredicate predicateForUnreadArticlesWithMoc(ZPHManagedObjectContext* context);
+  // dateForDisplay from the first second of today up to that of tomorrow.
+  static ZPHPredicate predicateForArticlesPublishedTodayWithMoc(ZPHManagedObjectContext* context);
+  // Nothing without a context.
+  static std::optional<ZPHPredicate> predicateForUnreadArticlesPublishedTodayWithMoc(ZPHManagedObjectContext* context);
+  // Articles of the favourite feeds.
+  static ZPHPredicate predicateForArticlesInFavoriteFeedsWithMoc(ZPHManagedObjectContext* context);
+  static ZPHPredicate predicateForArticlesFlaggedWithMoc(ZPHManagedObjectContext* context);
+  static ZPHPredicate predicateForUnreadArticlesFlaggedWithMoc(ZPHManagedObjectContext* context);
+  static ZPHPredicate predicateForUnreadArticlesInFavoriteFeedsWithMoc(ZPHManagedObjectContext* context);
+  static ZPHPredicate predicateForArticlesPublishedTodayInFavoriteFeedsWithMoc(ZPHManagedObjectContext* context);
+  static std::optional<ZPHPredicate> predicateForUnreadArticlesPublishedTodayInFavoriteFeedsWithMoc(
+      ZPHManagedObjectContext* context);
+
+  // Fetches (with their values loaded), sorted by the one descriptor when
+  // given. An empty list without predicate or context.
+  static QList<CBDataArticle*> articlesWithPredicate(const std::optional<ZPHPredicate>& predicate,
+                                                     const std::optional<ZPHSortDescriptor>& sortDescriptor,
+                                                     ZPHManagedObjectContext* context);
+  using Sort = std::optional<ZPHSortDescriptor>;
+  static QList<CBDataArticle*> articlesForFeedWithURL(const QUrl& url, ZPHManagedObjectContext* context);
+  static QList<CBDataArticle*> sortedArticlesForFeedsWithURLs(const QStringList& urls, bool hideReadArticles,
+                                                              const Sort& sort, ZPHManagedObjectContext* context);
+  static QList<CBDataArticle*> unreadArticlesForFeedsWithURLs(const QStringList& urls, const Sort& sort,
+                                                              ZPHManagedObjectContext* context);
+  static QList<CBDataArticle*> unreadArticlesWithSortDescriptor(const Sort& sort, ZPHManagedObjectContext* context);
+  static QList<CBDataArticle*> unreadArticlesForFavoriteFeedsWithSortDescriptor(const Sort& sort,
+                                                                                ZPHManagedObjectContext* context);
+  static QList<CBDataArticle*> articlesPublishedTodayWithSortDescriptor(const Sort& sort,
+                                                                        ZPHManagedObjectContext* context);
+  static QList<CBDataArticle*> unreadArticlesPublishedTodayWithSortDescriptor(const Sort& sort,
+                                                                              ZPHManagedObjectContext* context);
+  static QList<CBDataArticle*> articlesPublishedTodayInFavoriteFeedsWithSortDescriptor(
+      const Sort& sort, ZPHManagedObjectContext* context);
+  static QList<CBDataArticle*> unreadArticlesPublishedTodayInFavoriteFeedsWithSortDescriptor(
+      const Sort& sort, ZPHManagedObjectContext* context);
+  static QList<CBDataArticle*> articlesInFavoriteFeedsWithSortDescriptor(const Sort& sort,
+                                                                         ZPHManagedObjectContext* context);
+  static QList<CBDataArticle*> articlesFlaggedWithSortDescriptor(const Sort& sort, ZPHManagedObjectContext* context);
+  static QList<CBDataArticle*> unreadArticlesFlaggedWithSortDescriptor(const Sort& sort,
+                                                                       ZPHManagedObjectContext* context);
+  static QList<CBDataArticle*> articlesWithMoc(ZPHManagedObjectContext* context);
+  // needsSync == 1
+  static QList<CBDataArticle*> articlesToSyncWithMoc(ZPHManagedObjectContext* context);
+  // The existing, not deleted articles for the identifiers, in order.
+  static QList<CBDataArticle*> articlesWithManagedObjectIDs(const QList<ZPHManagedObjectID>& objectIDs,
+                                                            ZPHManagedObjectContext* context);
+  // The article whose link, permalink or guid is the string; nullptr for an
+  // empty string.
+  static CBDataArticle* fetchArticleWithBestLink(const QString& bestLink, ZPHManagedObjectContext* context);
+
+  // Counts, without loading articles; 0 without predicate or context.
+  static qint64 unreadCountWithPredicate(const std::optional<ZPHPredicate>& predicate,
+                                         ZPHManagedObjectContext* context);
+  static qint64 countOfUnreadArticlesPublishedTodayWithMoc(ZPHManagedObjectContext* context);
+  static qint64 countOfUnreadArticlesPublishedTodayInFavoriteFeedsWithMoc(ZPHManagedObjectContext* context);
+  static qint64 unreadCountForFlaggedArticlesWithMoc(ZPHManagedObjectContext* context);
+  static qint64 unreadCountForArticlesWithFeedURL(const QUrl& url, ZPHManagedObjectContext* context);
+
+  // --- Inserting and deleting.
+  static CBDataArticle* insertArticleWithMOC(ZPHManagedObjectContext* context);
+  // feedURL and dateArrived (now) set.
+  static CBDataArticle* insertArticleWithFeedURL(const QUrl& feedURL, ZPHManagedObjectContext* context);
+  // A new content, made this article's content.
+  CBDataArticleContent* insertArticleContentWithMOC(ZPHManagedObjectContext* context);
+  // Deletes the articles; with deleteMetadata their metadata too, unless it
+  // is bookmarked (a bookmark outlives its article). Without deleteMetadata
+  // every metadata record stays.
+  static void deleteArticles(const QList<CBDataArticle*>& articles, bool deleteMetadata,
+                             ZPHManagedObjectContext* context);
+
+  // --- Identity and display.
+  // The trimmed permalink when it starts with http://, https:// or rss://,
+  // else the trimmed link when not empty, else the guid. The guid of the
+  // article's metadata.
+  static QString bestLinkForArticle(const CBDataArticle* article);
+  QString bestLink() const { return bestLinkForArticle(this); }
+  // The address relative links resolve against: the best link or the link
+  // when it is an absolute web address, else the feed's home page, else the
+  // feed address, else about:blank. Fragments are dropped.
+  QUrl baseURLWithMOC(ZPHManagedObjectContext* context) const;
+  // The same in the main context (main thread).
+  QUrl baseURL() const;
+  // "Untitled" for an empty plainTextTitle, else plainTextTitle without
+  // markup.
+  QString plainTextTitleForDisplay() const;
+  // plainTextTitle, else title (both left untouched when empty); the best
+  // link.
+  void bestSharingTitle(QString* title, QString* link) const;
+  bool hasLink() const { return !link().isEmpty() || !permalink().isEmpty(); }
+  bool hasTitle() const { return !title().isEmpty(); }
+  bool canMarkAsRead() const { return !read(); }
+  bool canMarkAsUnread() const { return read(); }
+  bool canMarkAsFlagged() const { return !flagged(); }
+  bool canMarkAsUnflagged() const { return flagged(); }
+
+  // The metadata record of this article: its own, else the one kept for its
+  // best link, else a new one for its best link (nullptr when the article
+  // has no best link).
+  ArticleMetadata* findOrInsertMetadata();
+
+  // --- Marking read and bookmarked; these run on the store queue in a
+  // temporary context. Nothing happens when the state is already the target.
+  // With notify, CBDataArticleReadStatusDidChangeNotification follows on the
+  // main thread; with saveContext the article is marked for sync and its
+  // context saved.
+  void operation_only_markAsRead(bool read, bool updateUnread, bool saveContext, bool notify);
+  // All in one save, needsSync included; raises the feeds'
+  // markAllAsReadLastArticleDate to the newest dateForDisplay among their
+  // articles; posts CBMultipleArticlesDidChangeReadStatusNotification.
+  static void operation_only_markArticles(const QList<CBDataArticle*>& articles, bool read,
+                                          ZPHManagedObjectContext* context);
+  // Saves and posts CBDataArticleFlaggedStatusDidChangeNotification.
+  void operation_only_markAsFlagged(bool flagged);
+
+  // --- Enclosures (generic objects of entity "Enclosure"), matched by URL.
+  QList<ZPHManagedObject*> fetchSetOfEnclosuresWithValue(const QVariant& value, const QString& key) const;
+  // Any enclosure of the store with the address / a new one added to this
+  // article / the found one, else a new one.
+  static ZPHManagedObject* fetchEnclosureWithURL(const QUrl& url, ZPHManagedObjectContext* context);
+  ZPHManagedObject* insertEnclosureWithURL(const QUrl& url, ZPHManagedObjectContext* context);
+  ZPHManagedObject* fetchOrInsertEnclosureWithURL(const QUrl& url, ZPHManagedObjectContext* context);
+  void updateHasAudioAndVideoEnclosures();
+  ZPHManagedObject* anyEnclosureWithMediaType(int mediaType) const;
+  QList<ZPHManagedObject*> allEnclosuresWithMediaType(int mediaType) const;
+  ZPHManagedObject* bestAudioEnclosure() const { return anyEnclosureWithMediaType(CBEnclosureMediaTypeAudio); }
+  ZPHManagedObject* bestMovieEnclosure() const { return anyEnclosureWithMediaType(CBEnclosureMediaTypeMovie); }
+  ZPHManagedObject* richestMediaEnclosure() const;
+  QList<ZPHManagedObject*> allImageEnclosures() const { return allEnclosuresWithMediaType(CBEnclosureMediaTypeImage); }
+  QList<ZPHManagedObject*> allEnclosuresWithMediaTypeNotInHTMLText(int mediaType) const;
+  QList<ZPHManagedObject*> allImageEnclosuresNotInHTMLText() const
+  {
+    return allEnclosuresWithMediaTypeNotInHTMLText(CBEnclosureMediaTypeImage);
+  }
+  bool thumbnailAppearsInHTMLText() const;
+  QStringList allImagesNotInHTMLText() const;
+  static bool enclosureIsBiggerThan(const ZPHManagedObject* enclosure, const ZPHManagedObject* other);
+  ZPHManagedObject* biggestImageEnclosureNotInHTMLText() const;
+  QString URLOfBiggestImageEnclosureNotInHTMLText() const;
+  QString URLOfBiggestImageNotInHTMLText() const;
+  QSizeF sizeOfEnclosureImageWithURL(const QUrl& url) const;
+
+  // --- Transforms of the HTML for short-message posts (the HTML unchanged
+  // unless the permalink is a status page of the service). Every value put
+  // into the HTML is escaped.
+  static const QString ShortMessageStatusPagePrefix;  // "https://twitter.com/"
+  static const QString ShortMessageShortLinkPrefix;   // "https://t.co/"
+  QString injectShortLinkTransform(const QString& html) const;
+  QString injectTwitterImageTransform(const QString& html) const;
+
+  // Stores a string attribute; with scrubbing every unpaired UTF-16
+  // surrogate becomes U+FFFD first.
+  void zph_setValueForKeyWithScrubbing(int index, const QString& value, bool scrubbing);
+
 protected:
   void didChangeValueForKey(const QString& key) override;
+  void didSave() override;
 };

@@ -1,8 +1,96 @@
 #include "store/CBDataArticleContent.h"
 
+#include "foundation/CBEntityConversion.h"
+#include "foundation/CBEntityDecoding.h"
+#include "foundation/CBString.h"
 #include "store/CBDataArticle.h"
+
+#include <climits>
+
+namespace {
+
+// The HTML without the contents of script and style elements (an element
+// left open runs to the end). One pass, no backtracking.
+QString withoutScriptsAndStyles(const QString& html)
+{
+  static const QLatin1String names[] = {QLatin1String("script"), QLatin1String("style")};
+  QString result;
+  qsizetype copied = 0;
+  qsizetype at = html.indexOf(u'<');
+  while (at >= 0 && at + 1 < html.size()) {
+    const QLatin1String* matched = nullptr;
+    for (const QLatin1String& name : names) {
+      const QStringView candidate = QStringView(html).mid(at + 1, name.size());
+      const qsizetype after = at + 1 + name.size();
+      if (candidate.compare(name, Qt::CaseInsensitive) == 0 &&
+          (after >= html.size() || html.at(after) == u'>' || html.at(after) == u'/' || html.at(after).isSpace())) {
+        matched = &name;
+        break;
+      }
+    }
+    if (matched == nullptr) {
+      at = html.indexOf(u'<', at + 1);
+      continue;
+    }
+    if (result.isNull())
+      result.reserve(html.size());
+    result.append(QStringView(html).mid(copied, at - copied));
+    const QString closing = QLatin1String("</") + *matched;
+    const qsizetype close = html.indexOf(closing, at, Qt::CaseInsensitive);
+    const qsizetype end = close < 0 ? -1 : html.indexOf(u'>', close);
+    copied = end < 0 ? html.size() : end + 1;
+    // A space where the element was, as a tag would leave.
+    result.append(u' ');
+    at = copied < html.size() ? html.indexOf(u'<', copied) : -1;
+  }
+  if (result.isNull())
+    return html;
+  result.append(QStringView(html).mid(copied));
+  return result;
+}
+
+// Lower-case, decomposed text folded without diacritics (non-spacing marks
+// dropped) and width (full- and half-width forms to their plain forms).
+QString folded(const QString& decomposedLowerCase)
+{
+  QString result;
+  result.reserve(decomposedLowerCase.size());
+  for (const QChar c : decomposedLowerCase) {
+    if (c.category() == QChar::Mark_NonSpacing)
+      continue;
+    const QChar::Decomposition tag = c.decompositionTag();
+    if (tag == QChar::Wide || tag == QChar::Narrow) {
+      result.append(c.decomposition());
+      continue;
+    }
+    result.append(c);
+  }
+  return result;
+}
+
+}  // namespace
 
 CBDataArticle* CBDataArticleContent::article() const
 {
   return static_cast<CBDataArticle*>(relatedObject(entity()->indexOfProperty(QStringLiteral("article"))));
+}
+
+void CBDataArticleContent::setHtmlText(const QString& value)
+{
+  zph_setValueForKeyWithScrubbing(PropertyHtmlText, value, true);
+  setNormalizedText(normalizedTextFromHtmlText(value));
+}
+
+void CBDataArticleContent::zph_setValueForKeyWithScrubbing(int index, const QString& value, bool scrubbing)
+{
+  setPrimitiveValue(index, scrubbing ? CobbletonExtras::zph_stringByReplacingSingularSurrogates(value) : value);
+}
+
+QString CBDataArticleContent::normalizedTextFromHtmlText(const QString& html)
+{
+  if (html.isNull())
+    return QString();
+  const QString decoded = cb_stringWithDecodedEntities(withoutScriptsAndStyles(html));
+  const QString stripped = cb_stringWithStrippedHTML(decoded, int(qMin<qsizetype>(decoded.size(), INT_MAX)));
+  return folded(stripped.normalized(QString::NormalizationForm_D).toLower());
 }

@@ -12,11 +12,22 @@ public:
   enum AttributeIndex { PropertyHtmlText, PropertyNormalizedText, PropertyXmlBaseURL, AttributeCount };
 
   QString htmlText() const { return primitiveValue(PropertyHtmlText).toString(); }
-  void setHtmlText(const QString& value) { setPrimitiveValue(PropertyHtmlText, value); }
+  // Stores the HTML (scrubbed) and, from the same HTML, normalizedText, so
+  // the two never disagree.
+  void setHtmlText(const QString& value);
   QString normalizedText() const { return primitiveValue(PropertyNormalizedText).toString(); }
-  void setNormalizedText(const QString& value) { setPrimitiveValue(PropertyNormalizedText, value); }
+  void setNormalizedText(const QString& value) { zph_setValueForKeyWithScrubbing(PropertyNormalizedText, value, true); }
   QString xmlBaseURL() const { return primitiveValue(PropertyXmlBaseURL).toString(); }
   void setXmlBaseURL(const QString& value) { setPrimitiveValue(PropertyXmlBaseURL, value); }
 
   CBDataArticle* article() const;
+
+  // The text search compares with: scripts and style sheets dropped,
+  // entities decoded, markup stripped, canonically decomposed, lower-cased,
+  // folded without regard to diacritics and character width. Null for null.
+  static QString normalizedTextFromHtmlText(const QString& html);
+
+  // Stores a string attribute; with scrubbing every unpaired UTF-16
+  // surrogate becomes U+FFFD first.
+  void zph_setValueForKeyWithScrubbing(int index, const QString& value, bool scrubbing);
 };

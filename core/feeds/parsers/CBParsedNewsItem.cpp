@@ -1,9 +1,9 @@
 #include "feeds/parsers/CBParsedNewsItem.h"
 
-#include "feeds/parsers/ZPHMarkupParserStandIn.h"
 #include "foundation/CBCollections.h"
 #include "foundation/CBData.h"
 #include "foundation/CBString.h"
+#include "store/ZPHMarkupParser.h"
 
 #include <QtCore/QUrl>
 

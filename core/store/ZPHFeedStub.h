@@ -1,20 +1,21 @@
 #pragma once
 
-// Stand-in for the feed and folder stubs of the feed objects while those are
-// being written: the plain fields and the folder's ordered items, nothing of
-// the store. Replace the include of this header with the real one once that
-// is in place.
+#include "platform/ZPHError.h"
 
-#include <QtCore/QList>
 #include <QtCore/QString>
 
-#include <memory>
-#include <variant>
+class CBFeed;
+class ZPHManagedObjectContext;
 
-// Kept in a namespace of its own so that it never clashes with the real
-// classes at link time.
-namespace zph_stubs_stand_in {
+// Errors of building a feed from a stub.
+extern const QString ZPHFeedStubErrorDomain;  // "ZPHFeedStubErrorDomain"
+enum ZPHFeedStubErrorCode {
+  // The address is not a web address (http or https, also behind feed:).
+  ZPHFeedStubErrorUnsupportedAddress = 1,
+};
 
+// A feed as an importer describes it before it exists in the store: plain
+// strings, owned copies.
 class ZPHFeedStub {
 public:
   explicit ZPHFeedStub(const QString& urlString) : m_urlString(urlString) {}
@@ -34,6 +35,13 @@ public:
   QString password() const { return m_password; }
   void setPassword(const QString& value) { m_password = value; }
 
+  // A new feed in the context, or nullptr: for an empty address, for an
+  // address the context already subscribes to, and for an address that is
+  // not http or https once a feed: address became its web address (then
+  // `error`, when given, says why; the caller reports the skipped stub).
+  // A feed: address is kept in its web form as the new urlString.
+  CBFeed* buildFeedWithManagedObjectContext(ZPHManagedObjectContext* context, ZPHError* error = nullptr);
+
 private:
   QString m_urlString;
   QString m_homePageURLString;
@@ -43,31 +51,3 @@ private:
   QString m_username;
   QString m_password;
 };
-
-class ZPHFolderStub;
-using ZPHStubItem = std::variant<std::shared_ptr<ZPHFeedStub>, std::shared_ptr<ZPHFolderStub>>;
-
-class ZPHFolderStub {
-public:
-  explicit ZPHFolderStub(const QString& title) : m_title(title) {}
-
-  QString title() const { return m_title; }
-  QList<ZPHStubItem> items() const { return m_items; }
-  // Null stubs are ignored.
-  void addItem(const ZPHStubItem& item)
-  {
-    const bool isNull = std::visit([](const auto& pointer) { return pointer == nullptr; }, item);
-    if (!isNull)
-      m_items.append(item);
-  }
-
-private:
-  QString m_title;
-  QList<ZPHStubItem> m_items;
-};
-
-}  // namespace zph_stubs_stand_in
-
-using zph_stubs_stand_in::ZPHFeedStub;
-using zph_stubs_stand_in::ZPHFolderStub;
-using zph_stubs_stand_in::ZPHStubItem;
