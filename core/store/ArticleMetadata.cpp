@@ -38,7 +38,10 @@ void ArticleMetadata::didChangeValueForKey(const QString& key)
 {
   if (key != ArticleMetadataReadKey && key != ArticleMetadataFlaggedKey)
     return;
-  if (CBDataArticle* holder = article())
+  CBDataArticle* holder = m_holderHint;
+  if (holder == nullptr || holder->metadataObjectID() != objectID())
+    holder = article();
+  if (holder != nullptr)
     holder->metadataDidChange(key == ArticleMetadataReadKey ? CBDataArticleReadKey : CBDataArticleFlaggedKey);
 }
 

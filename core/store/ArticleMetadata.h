@@ -40,7 +40,15 @@ public:
   static QList<ArticleMetadata*> findArticleMetadataForArticlesByGUID(const QList<CBDataArticle*>& articles,
                                                                       ZPHManagedObjectContext* context);
 
+  // The article that last resolved this record as its metadata: the relay
+  // asks it first, sparing a store look-up per change (checked against the
+  // article's link before use).
+  void setHolderHint(CBDataArticle* article) { m_holderHint = article; }
+
 protected:
   // Relays read and flagged changes to the article as its own keys.
   void didChangeValueForKey(const QString& key) override;
+
+private:
+  CBDataArticle* m_holderHint = nullptr;  // same context; never owned
 };

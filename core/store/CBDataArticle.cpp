@@ -134,14 +134,32 @@ void CBDataArticle::setContent(CBDataArticleContent* content)
   setRelatedObject(entity()->indexOfProperty(ContentKey), content);
 }
 
+int CBDataArticle::metadataIndex() const
+{
+  // One model: the index is the same for every article.
+  static const int index = entity()->indexOfProperty(CBDataArticleMetadataKey);
+  return index;
+}
+
 ArticleMetadata* CBDataArticle::metadata() const
 {
-  return static_cast<ArticleMetadata*>(relatedObject(entity()->indexOfProperty(CBDataArticleMetadataKey)));
+  auto* record = static_cast<ArticleMetadata*>(relatedObject(metadataIndex()));
+  if (record != nullptr)
+    record->setHolderHint(const_cast<CBDataArticle*>(this));
+  return record;
 }
 
 void CBDataArticle::setMetadata(ArticleMetadata* metadata)
 {
-  setRelatedObject(entity()->indexOfProperty(CBDataArticleMetadataKey), metadata);
+  setRelatedObject(metadataIndex(), metadata);
+  if (metadata != nullptr)
+    metadata->setHolderHint(this);
+}
+
+ZPHManagedObjectID CBDataArticle::metadataObjectID() const
+{
+  const QVariant& link = primitiveValue(metadataIndex());
+  return link.typeId() == qMetaTypeId<ZPHManagedObjectID>() ? link.value<ZPHManagedObjectID>() : ZPHManagedObjectID();
 }
 
 QList<ZPHManagedObject*> CBDataArticle::enclosures() const
@@ -809,6 +827,18 @@ QString CBDataArticle::URLOfBiggestImageNotInHTMLText() const
   if (!thumbnailURL().isEmpty() && !thumbnailAppearsInHTMLText())
     return thumbnailURL();
   return QString();
+}
+
+QString CBDataArticle::URLOfBiggestImageInHTMLText() const
+{
+  const CBDataArticleContent* body = content();
+  const QString html = body != nullptr ? body->htmlText() : QString();
+  if (html.isEmpty())
+    return QString();
+  // The article image cache, which knows the images' real sizes, is not part
+  // of the library yet: the first usable image stands in for the biggest.
+  const QString first = cb_firstImgURLStringInHTML(html);
+  return first.isEmpty() ? thumbnailURL() : first;
 }
 
 QSizeF CBDataArticle::sizeOfEnclosureImageWithURL(const QUrl& url) const

@@ -147,6 +147,8 @@ public:
   void setContent(CBDataArticleContent* content);
   ArticleMetadata* metadata() const;
   void setMetadata(ArticleMetadata* metadata);
+  // The identifier of the metadata record, without loading it.
+  ZPHManagedObjectID metadataObjectID() const;
   QList<ZPHManagedObject*> enclosures() const;
 
   // The metadata's flags; false without metadata. Changes of the metadata's
@@ -303,6 +305,9 @@ public:
   ZPHManagedObject* biggestImageEnclosureNotInHTMLText() const;
   QString URLOfBiggestImageEnclosureNotInHTMLText() const;
   QString URLOfBiggestImageNotInHTMLText() const;
+  // Null without HTML; else the first usable image source of the HTML, else
+  // thumbnailURL.
+  QString URLOfBiggestImageInHTMLText() const;
   QSizeF sizeOfEnclosureImageWithURL(const QUrl& url) const;
 
   // --- Transforms of the HTML for short-message posts (the HTML unchanged
@@ -320,4 +325,7 @@ public:
 protected:
   void didChangeValueForKey(const QString& key) override;
   void didSave() override;
+
+private:
+  int metadataIndex() const;
 };

@@ -317,4 +317,37 @@ TEST_F(ArticlesTest, EnclosuresByMediaTypeAndThoseNotInTheText)
   EXPECT_FALSE(article->thumbnailAppearsInHTMLText());
   EXPECT_EQ(article->allImagesNotInHTMLText().size(), 3);
   EXPECT_EQ(article->fetchSetOfEnclosuresWithValue(2, QStringLiteral("mediaType")).size(), 1);
+  EXPECT_EQ(article->URLOfBiggestImageInHTMLText(), QStringLiteral("https://i.example/inline.png"));
+  content->setHtmlText(QStringLiteral("<p>no images</p>"));
+  EXPECT_EQ(article->URLOfBiggestImageInHTMLText(), QStringLiteral("https://i.example/thumb.png"));
+}
+
+TEST_F(ArticlesTest, ReadChangesReachTheArticleThatHoldsTheMetadata)
+{
+  CBDataArticle* first =
+      addArticle(QStringLiteral("https://f.example/"), QStringLiteral("https://f.example/1"), at(0), false);
+  CBDataArticle* second =
+      addArticle(QStringLiteral("https://f.example/"), QStringLiteral("https://f.example/2"), at(0));
+  save();
+  QStringList heard;
+  const auto listen = [&heard](CBDataArticle* article, const QString& name) {
+    return article->addChangeObserver([&heard, name](ZPHManagedObject*, const QString& key) {
+      if (key == CBDataArticleReadKey)
+        heard.append(name);
+    });
+  };
+  listen(first, QStringLiteral("first"));
+  listen(second, QStringLiteral("second"));
+  ArticleMetadata* record = first->metadata();
+  record->setRead(true);
+  EXPECT_EQ(heard, QStringList{QStringLiteral("first")});
+
+  // The record moves to the second article: only that one hears from now on.
+  second->setMetadata(record);
+  save();
+  heard.clear();
+  record->setRead(false);
+  EXPECT_EQ(heard, QStringList{QStringLiteral("second")});
+  EXPECT_EQ(first->metadata(), nullptr);
+  EXPECT_FALSE(second->read());
 }
