@@ -1,6 +1,8 @@
 #include "ArticleStoreFixture.h"
 
 #include "platform/ZPHFilePasswordStore.h"
+#include "platform/ZPHNotificationCenter.h"
+#include "platform/ZPHUserDefaults.h"
 #include "store/ZPHFeedStub.h"
 #include "store/ZPHFolderStub.h"
 
@@ -332,4 +334,27 @@ TEST_F(FeedsAndFoldersTest, FolderStubsDropKnownFeedsAndEmptyFolders)
             QStringLiteral("[title: OPML Imports, list:([title: Mixed, list:(https://b.example/rss)], "
                            "https://d.example/rss)]"));
   EXPECT_FALSE(root->removeStandardizedURLsReturningURLsRemoved({QStringLiteral("https://z.example/")}, true));
+}
+
+TEST_F(FeedsAndFoldersTest, APublishDateUpdateReordersOnlyWhenSortingByDate)
+{
+  CBFeed* feed = addFeed(QStringLiteral("https://a.example/"));
+  int reorders = 0;
+  ZPHObserverToken token = ZPHNotificationCenter::defaultCenter().addObserver(
+      QStringLiteral("CBDateEventOrderChangeNotification"), QVariant(), [&](const ZPHNotification&) { ++reorders; });
+  const QDateTime first = QDateTime(QDate(2026, 5, 1), QTime(8, 0), Qt::UTC);
+  const auto update = [&](const QDateTime& date) {
+    feed->publishDateUpdate({QStringLiteral("update"), QVariant(), {{QStringLiteral("latestPublishDate"), date}}});
+  };
+  ZPHUserDefaults::standardUserDefaults().setInteger(QStringLiteral("ZPHSubscriptionsSortOrderKey"), 2);
+  update(first);
+  EXPECT_EQ(feed->dateForDisplay(), first);
+  EXPECT_EQ(reorders, 1);
+  update(first);  // the same date
+  EXPECT_EQ(reorders, 1);
+  ZPHUserDefaults::standardUserDefaults().setInteger(QStringLiteral("ZPHSubscriptionsSortOrderKey"), 0);
+  update(first.addDays(1));
+  EXPECT_EQ(feed->dateForDisplay(), first.addDays(1));
+  EXPECT_EQ(reorders, 1);
+  ZPHUserDefaults::standardUserDefaults().removeObject(QStringLiteral("ZPHSubscriptionsSortOrderKey"));
 }
