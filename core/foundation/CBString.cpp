@@ -887,7 +887,10 @@ QString cb_stringByFilteringHTMLTagContentsWithinTagsWithNames(const QString& st
   patterns.reserve(tagNames.size());
   for (const QString& name : tagNames)
     patterns.append(QLatin1String("<\\s*") + name + QLatin1String(".*?>(.*?)</\\s*") + name + QLatin1String("\\s*>"));
-  const QRegularExpression expression(patterns.join(u'|'), QRegularExpression::CaseInsensitiveOption);
+  // Elements span lines (scripts and style sheets mostly do), so "." must
+  // match line breaks too.
+  const QRegularExpression expression(patterns.join(u'|'), QRegularExpression::CaseInsensitiveOption |
+                                                               QRegularExpression::DotMatchesEverythingOption);
   if (!expression.isValid()) {
     qCWarning(zphCore).noquote() << QStringLiteral("error creating regex : %1").arg(expression.errorString());
     return {};

@@ -354,6 +354,9 @@ TEST(CBString, FilteringElementsByName)
   EXPECT_EQ(cb_stringByFilteringHTMLTagContentsWithinTagsWithNames(html, {"script", "style"}), "<p>a</p>bc");
   EXPECT_EQ(cb_stringByFilteringHTMLTagContentsWithinTagsWithNames(html, {}), html);
   EXPECT_TRUE(cb_stringByFilteringHTMLTagContentsWithinTagsWithNames(html, {"("}).isNull());
+
+  const QString multiLine = "a<script\n type=\"text/javascript\">\nvar x = 1;\nevil();\n</script>b";
+  EXPECT_EQ(cb_stringByFilteringHTMLTagContentsWithinTagsWithNames(multiLine, {"script"}), "ab");
 }
 
 TEST(CBString, ImageTagParts)
