@@ -3,7 +3,7 @@
 // every value an item derives can be computed. Inputs run past 16 KiB so that
 // documents reach libxml2 in more than one chunk.
 // Seeds: tests/fixtures/feeds fuzz/seeds/opml
-// Fuzz options: -max_len=100000
+// Fuzz options: -max_len=100000 -len_control=0
 
 #include "ZPHFuzzSupport.h"
 
