@@ -1,6 +1,9 @@
 #include "store/graph/ZPHManagedObjectContext.h"
 
 #include "platform/ZPHLog.h"
+#include "platform/ZPHMainThread.h"
+#include "platform/ZPHOperation.h"
+#include "platform/ZPHOperationQueue.h"
 #include "store/graph/ZPHManagedObjectModel.h"
 #include "store/graph/ZPHObjectGraphErrors.h"
 #include "store/graph/ZPHSQLiteConnection.h"
@@ -236,27 +239,72 @@ private:
 };
 
 // "t0.id[, t0._entity], t0."a", …" for full rows.
-const QByteArray& rowColumns(const ZPHEntityDescription* entity)
-{
-  return entity->rowColumns();
-}
+const QByteArray& rowColumns(const ZPHEntityDescription* entity) { return entity->rowColumns(); }
 
 }  // namespace
 
 // ------------------------------------------------------------------ context
+
+namespace {
+thread_local int t_mergeDepth = 0;
+}  // namespace
 
 ZPHManagedObjectContext::ZPHManagedObjectContext(ZPHPersistentStore* store, ConcurrencyType type)
     : m_store(store), m_type(type), m_thread(QThread::currentThread())
 {
   Q_ASSERT_X(type != MainQueueConcurrencyType || QThread::currentThread() == QCoreApplication::instance()->thread(),
              Q_FUNC_INFO, "the main context is made on the main thread");
+  if (type == PrivateQueueConcurrencyType) {
+    m_privateQueue = std::make_unique<ZPHOperationQueue>(QStringLiteral("com.fernhollow.zephlin.privateQueueContext"));
+    m_privateQueue->setMaxConcurrentOperationCount(1);
+  }
   m_store->registerContext(this);
 }
 
 ZPHManagedObjectContext::~ZPHManagedObjectContext()
 {
+  if (m_privateQueue)
+    m_privateQueue->waitUntilAllOperationsAreFinished();
   m_store->unregisterContext(this);
 }
+
+bool ZPHManagedObjectContext::isOnOwningThread() const
+{
+  if (m_privateQueue)
+    return ZPHOperationQueue::currentQueue() == m_privateQueue.get();
+  return QThread::currentThread() == m_thread;
+}
+
+void ZPHManagedObjectContext::performBlockAndWait(const std::function<void()>& block)
+{
+  Q_ASSERT_X(m_privateQueue, Q_FUNC_INFO, "performBlockAndWait needs a private-queue context");
+  if (!m_privateQueue || isOnOwningThread()) {
+    block();
+    return;
+  }
+  auto operation = std::make_shared<ZPHBlockOperation>([this, &block] {
+    block();
+    // A save or merge of another thread may have queued changes meanwhile.
+    drainInbox();
+  });
+  m_privateQueue->addOperation(operation);
+  if (ZPHMainThread::isMainThread()) {
+    // A save in the block merges into the main context on the main thread:
+    // serve it while waiting.
+    ZPHMainThread::processEventsUntil([&] { return operation->isFinished(); }, QDeadlineTimer::Forever);
+  }
+  operation->waitUntilFinished();
+}
+
+void ZPHManagedObjectContext::performBlock(std::function<void()> block)
+{
+  Q_ASSERT_X(m_privateQueue, Q_FUNC_INFO, "performBlock needs a private-queue context");
+  if (!m_privateQueue)
+    return;
+  m_privateQueue->addOperation(std::make_shared<ZPHBlockOperation>(std::move(block)));
+}
+
+bool ZPHManagedObjectContext::isMergingChanges() { return t_mergeDepth > 0; }
 
 void ZPHManagedObjectContext::enqueueChanges(const ZPHStoreChanges& changes)
 {
@@ -306,10 +354,7 @@ ZPHManagedObject* ZPHManagedObjectContext::insertNewObject(const QString& entity
   return object;
 }
 
-void ZPHManagedObjectContext::noteUpdated(ZPHManagedObject* object)
-{
-  m_updated.push_back(object);
-}
+void ZPHManagedObjectContext::noteUpdated(ZPHManagedObject* object) { m_updated.push_back(object); }
 
 void ZPHManagedObjectContext::deleteObject(ZPHManagedObject* object)
 {
@@ -1110,6 +1155,10 @@ void ZPHManagedObjectContext::refreshObject(ZPHManagedObject* object)
 void ZPHManagedObjectContext::mergeChanges(const ZPHStoreChanges& changes)
 {
   ZPH_ASSERT_CONTEXT_THREAD(this);
+  ++t_mergeDepth;
+  struct Leave {
+    ~Leave() { --t_mergeDepth; }
+  } leave;
   QList<ZPHManagedObjectID> updatedIDs;
   QList<ZPHManagedObjectID> deletedIDs;
   for (const ZPHManagedObjectID& objectID : changes.deleted) {
