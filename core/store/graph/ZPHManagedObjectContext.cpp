@@ -1054,21 +1054,56 @@ bool ZPHManagedObjectContext::writeChanges(ZPHStoreChanges* changes, QHash<qint6
       statement.bindInt64(parameter, target.rowID());
   };
 
+  // Inserts go per entity, many rows to a statement: the statement's own
+  // set-up and tear-down in SQLite costs about as much as a row. Rows of
+  // different entities may go in any order, as links are checked at commit.
+  QHash<const ZPHEntityDescription*, std::vector<const ZPHManagedObject*>> insertsByEntity;
+  std::vector<const ZPHEntityDescription*> insertOrder;
   for (const ZPHManagedObject* object : m_inserted) {
     if (object->m_deleted)
       continue;
-    const ZPHEntityDescription* entity = object->m_entity;
-    ZPHSQLiteStatement insert = db->prepare(entity->insertStatement());
-    if (!insert.isValid())
-      return fail();
-    insert.bindInt64(1, permanent->value(object->m_objectID.rowID()).rowID());
-    int parameter = 2;
-    for (int i = 0; i < entity->propertyCount(); ++i) {
-      if (entity->columnPosition(i) >= 0)
-        bindProperty(insert, parameter++, object, i);
+    auto& rows = insertsByEntity[object->m_entity];
+    if (rows.empty())
+      insertOrder.push_back(object->m_entity);
+    rows.push_back(object);
+  }
+  const int parameterLimit = sqlite3_limit(db->handle(), SQLITE_LIMIT_VARIABLE_NUMBER, -1);
+  for (const ZPHEntityDescription* entity : insertOrder) {
+    const std::vector<const ZPHManagedObject*>& rows = insertsByEntity[entity];
+    const QByteArray& single = entity->insertStatement();
+    const qsizetype valuesAt = single.indexOf(" VALUES ");
+    const QByteArray head = single.left(valuesAt + 8);
+    const QByteArray tuple = single.mid(valuesAt + 8);
+    const int perRow = int(tuple.count('?'));
+    // Statements of 32, 16, 8, 4, 2 and 1 rows: a few texts per entity in
+    // the connection's statement cache.
+    int batch = 32;
+    while (batch > 1 && batch * perRow > parameterLimit) batch /= 2;
+    size_t next = 0;
+    while (next < rows.size()) {
+      while (size_t(batch) > rows.size() - next) batch /= 2;
+      QByteArray sql = head;
+      sql.reserve(head.size() + batch * (tuple.size() + 1));
+      for (int row = 0; row < batch; ++row) {
+        if (row > 0)
+          sql += ',';
+        sql += tuple;
+      }
+      ZPHSQLiteStatement insert = db->prepare(sql);
+      if (!insert.isValid())
+        return fail();
+      int parameter = 1;
+      for (int row = 0; row < batch; ++row) {
+        const ZPHManagedObject* object = rows[next++];
+        insert.bindInt64(parameter++, permanent->value(object->m_objectID.rowID()).rowID());
+        for (int i = 0; i < entity->propertyCount(); ++i) {
+          if (entity->columnPosition(i) >= 0)
+            bindProperty(insert, parameter++, object, i);
+        }
+      }
+      if (!insert.execute())
+        return fail();
     }
-    if (!insert.execute())
-      return fail();
   }
 
   for (const ZPHManagedObject* object : m_updated) {
