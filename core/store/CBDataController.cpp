@@ -51,6 +51,9 @@ CBDataController::~CBDataController()
 {
   m_configurationObserver.reset();
   m_queue->cancelAllOperations();
+  // A running main-thread block waits for the main thread: serve it.
+  if (ZPHMainThread::isMainThread())
+    ZPHMainThread::processEventsUntil([this] { return m_queue->operationCount() == 0; }, QDeadlineTimer::Forever);
   m_queue->waitUntilAllOperationsAreFinished();
   m_queue.reset();
   m_stack.reset();

@@ -336,3 +336,16 @@ TEST(DataControllerKillSafetyTest, ALargeStoreQueueSaveKilledMidwayIsAllOrNothin
     EXPECT_EQ(articles, 10);
   }
 }
+
+TEST(DataControllerLifetimeTest, GoingAwayServesAMainThreadBlockThatAlreadyWaits)
+{
+  ZPHTestApplicationDelegate delegate;
+  std::atomic<bool> ran{false};
+  {
+    CBDataController controller;
+    controller.addMainThreadCoreDataQueueBlock([&] { ran = true; });
+    // The queue's side now waits for the main thread, which is busy here.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_TRUE(ran);
+}
