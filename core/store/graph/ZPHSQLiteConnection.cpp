@@ -210,9 +210,10 @@ std::unique_ptr<ZPHSQLiteConnection> ZPHSQLiteConnection::open(const QString& pa
   // The first statement reads the file header: a file that is not a
   // database fails here.
   // The page size applies to a new file only, before it enters WAL mode.
+  // Statement journals (a multi-row insert keeps one) stay in memory.
   if (!connection->exec(
           "PRAGMA page_size=8192; PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON; PRAGMA "
-          "cache_size=-32768; PRAGMA wal_autocheckpoint=8000;")) {
+          "temp_store=MEMORY; PRAGMA cache_size=-32768; PRAGMA wal_autocheckpoint=8000;")) {
     if (error)
       *error = connection->lastError();
     return nullptr;
