@@ -15,6 +15,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -23,10 +24,15 @@ constexpr int Feeds = 1000;
 constexpr int ArticlesPerSave = 50;
 constexpr int Saves = 2000;  // 100,000 articles
 
-QString feedURL(int feed)
+// ZPH_BENCH_SAVES=n makes the save benchmark smaller (for a profiler run).
+int savesToRun()
 {
-  return QStringLiteral("https://feed%1.example.com/rss").arg(feed);
+  bool ok = false;
+  const int saves = qEnvironmentVariableIntValue("ZPH_BENCH_SAVES", &ok);
+  return ok && saves > 0 ? std::min(saves, Saves) : Saves;
 }
+
+QString feedURL(int feed) { return QStringLiteral("https://feed%1.example.com/rss").arg(feed); }
 
 // One refresh of one feed: 50 articles with contents and metadata.
 void saveRefresh(ZPHManagedObjectContext& context, int refresh, int htmlSize = 1400)
@@ -117,12 +123,12 @@ static void BM_SaveRefreshes(benchmark::State& state)
     store.open(false, nullptr);
     ZPHManagedObjectContext main(&store, ZPHManagedObjectContext::MainQueueConcurrencyType);
     ZPHManagedObjectContext saver(&store, ZPHManagedObjectContext::ConfinementConcurrencyType);
-    for (int refresh = 0; refresh < Saves; ++refresh) {
+    for (int refresh = 0; refresh < savesToRun(); ++refresh) {
       saveRefresh(saver, refresh, int(state.range(0)));
       saver.reset();
     }
   }
-  state.SetItemsProcessed(state.iterations() * Saves * ArticlesPerSave);
+  state.SetItemsProcessed(state.iterations() * savesToRun() * ArticlesPerSave);
 }
 BENCHMARK(BM_SaveRefreshes)->Arg(1400)->Arg(200)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 

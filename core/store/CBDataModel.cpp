@@ -8,6 +8,8 @@
 #include "store/CBFolder.h"
 #include "store/graph/ZPHManagedObjectModel.h"
 
+#include <array>
+
 const QString CBCoreDataModelResourceName = QStringLiteral("CBData");
 const QString CBDataEntityNameNode = QStringLiteral("Node");
 const QString CBDataEntityNameFeed = QStringLiteral("CBFeed");
@@ -61,9 +63,17 @@ void addRelationship(ZPHEntityDescription& entity, const char* name, const QStri
   entity.addRelationship(description);
 }
 
-std::unique_ptr<ZPHManagedObjectModel> makeModel()
+// The model of a version. Older versions carry what their stores carried:
+// before 13 an article keeps its own read and starred flags and there is no
+// metadata entity; before 11 an article content has no normalized text.
+// Older versions make plain objects (no typed classes): only migration
+// reads them.
+std::unique_ptr<ZPHManagedObjectModel> makeModel(int version)
 {
-  auto model = std::make_unique<ZPHManagedObjectModel>(CBDataModelCurrentVersion);
+  const bool current = version == CBDataModelCurrentVersion;
+  const bool hasMetadata = version >= 13;
+  const bool hasNormalizedText = version >= 11;
+  auto model = std::make_unique<ZPHManagedObjectModel>(version);
 
   // Feeds and folders share the node table.
   ZPHEntityDescription& node = model->addEntity(CBDataEntityNameNode, QString(), true);
@@ -111,12 +121,14 @@ std::unique_ptr<ZPHManagedObjectModel> makeModel()
                           {"serviceOldestTrackedItemTimestamp", Type::Int64, 0},
                           {"nameForDisplay", Type::String},
                       });
-  feed.setFactory([] { return new CBFeed; });
+  if (current)
+    feed.setFactory([] { return new CBFeed; });
 
   ZPHEntityDescription& folder = model->addEntity(CBDataEntityNameFolder, CBDataEntityNameNode);
   addAttributes(folder, {{"expanded", Type::Bool, false}});
   addRelationship(folder, "children", CBDataEntityNameNode, "parent", true, ZPHDeleteRule::Cascade);
-  folder.setFactory([] { return new CBFolder; });
+  if (current)
+    folder.setFactory([] { return new CBFolder; });
 
   ZPHEntityDescription& article = model->addEntity(CBDataEntityNameArticle);
   addAttributes(article, {
@@ -150,26 +162,40 @@ std::unique_ptr<ZPHManagedObjectModel> makeModel()
   addRelationship(article, "content", CBDataEntityNameArticleContent, "article", false, ZPHDeleteRule::Cascade);
   addRelationship(article, "enclosures", CBDataEntityNameEnclosure, "article", true, ZPHDeleteRule::Cascade);
   addRelationship(article, "categories", CBDataEntityNameCategory, "article", true, ZPHDeleteRule::Cascade);
-  addRelationship(article, "metadata", CBDataEntityNameArticleMetadata, "article");
-  // Covering indexes: articles of a feed with their state (unread counts,
-  // feed lists) and articles by display date (smart feeds).
-  article.addIndex({QStringLiteral("feedURL"), QStringLiteral("markedForDeletion"), QStringLiteral("metadata")});
-  article.addIndex({QStringLiteral("dateForDisplay"), QStringLiteral("markedForDeletion"), QStringLiteral("metadata")});
-  article.setFactory([] { return new CBDataArticle; });
+  if (hasMetadata) {
+    addRelationship(article, "metadata", CBDataEntityNameArticleMetadata, "article");
+    // Covering indexes: articles of a feed with their state (unread counts,
+    // feed lists) and articles by display date (smart feeds).
+    article.addIndex({QStringLiteral("feedURL"), QStringLiteral("markedForDeletion"), QStringLiteral("metadata")});
+    article.addIndex(
+        {QStringLiteral("dateForDisplay"), QStringLiteral("markedForDeletion"), QStringLiteral("metadata")});
+  } else {
+    addAttributes(article, {{"read", Type::Bool, false}, {"starred", Type::Bool, false}});
+  }
+  if (current)
+    article.setFactory([] { return new CBDataArticle; });
 
   ZPHEntityDescription& content = model->addEntity(CBDataEntityNameArticleContent);
-  addAttributes(content, {{"htmlText", Type::String}, {"normalizedText", Type::String}, {"xmlBaseURL", Type::String}});
+  if (hasNormalizedText)
+    addAttributes(content,
+                  {{"htmlText", Type::String}, {"normalizedText", Type::String}, {"xmlBaseURL", Type::String}});
+  else
+    addAttributes(content, {{"htmlText", Type::String}, {"xmlBaseURL", Type::String}});
   addRelationship(content, "article", CBDataEntityNameArticle, "content");
-  content.setFactory([] { return new CBDataArticleContent; });
+  if (current)
+    content.setFactory([] { return new CBDataArticleContent; });
 
-  ZPHEntityDescription& metadata = model->addEntity(CBDataEntityNameArticleMetadata);
-  addAttributes(metadata, {
-                              {"guid", Type::String, {}, true, false},
-                              {"read", Type::Bool, false},
-                              {"flagged", Type::Bool, false, true},
-                          });
-  addRelationship(metadata, "article", CBDataEntityNameArticle, "metadata");
-  metadata.setFactory([] { return new ArticleMetadata; });
+  if (hasMetadata) {
+    ZPHEntityDescription& metadata = model->addEntity(CBDataEntityNameArticleMetadata);
+    addAttributes(metadata, {
+                                {"guid", Type::String, {}, true, false},
+                                {"read", Type::Bool, false},
+                                {"flagged", Type::Bool, false, true},
+                            });
+    addRelationship(metadata, "article", CBDataEntityNameArticle, "metadata");
+    if (current)
+      metadata.setFactory([] { return new ArticleMetadata; });
+  }
 
   ZPHEntityDescription& enclosure = model->addEntity(CBDataEntityNameEnclosure);
   addAttributes(enclosure, {
@@ -198,7 +224,8 @@ std::unique_ptr<ZPHManagedObjectModel> makeModel()
                          {"needsSync", Type::Bool, false},
                          {"needsSyncChanged", Type::Bool, false},
                      });
-  tab.setFactory([] { return new AbstractTab; });
+  if (current)
+    tab.setFactory([] { return new AbstractTab; });
 
   ZPHEntityDescription& category = model->addEntity(CBDataEntityNameCategory);
   addAttributes(category, {{"name", Type::String}});
@@ -214,6 +241,21 @@ std::unique_ptr<ZPHManagedObjectModel> makeModel()
 
 const ZPHManagedObjectModel* CBDataManagedObjectModel()
 {
-  static const std::unique_ptr<ZPHManagedObjectModel> model = makeModel();
+  static const std::unique_ptr<ZPHManagedObjectModel> model = makeModel(CBDataModelCurrentVersion);
   return model.get();
+}
+
+const ZPHManagedObjectModel* CBDataManagedObjectModelForVersion(int version)
+{
+  if (version == CBDataModelCurrentVersion)
+    return CBDataManagedObjectModel();
+  if (version < CBDataModelOldestVersion || version > CBDataModelCurrentVersion)
+    return nullptr;
+  static const auto older = [] {
+    std::array<std::unique_ptr<ZPHManagedObjectModel>, CBDataModelCurrentVersion - CBDataModelOldestVersion> models;
+    for (int v = CBDataModelOldestVersion; v < CBDataModelCurrentVersion; ++v)
+      models[size_t(v - CBDataModelOldestVersion)] = makeModel(v);
+    return models;
+  }();
+  return older[size_t(version - CBDataModelOldestVersion)].get();
 }

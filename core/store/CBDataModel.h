@@ -23,6 +23,13 @@ extern const QString CBDataEntityNameFolderMetadata;   // "FolderMetadata" (name
 
 // Version of the current object model. Older stores carry 10 to 13.
 constexpr int CBDataModelCurrentVersion = 14;
+constexpr int CBDataModelOldestVersion = 10;
 
 // The current object model, made once; shared by every store and thread.
 const ZPHManagedObjectModel* CBDataManagedObjectModel();
+// The model of a version from CBDataModelOldestVersion to the current one,
+// or nullptr. Older versions differ where their stores differed: before 13
+// articles keep "read" and "starred" themselves (no "ArticleMetadata"),
+// before 11 article contents have no "normalizedText". Their objects are
+// plain ZPHManagedObjects; only migration reads them.
+const ZPHManagedObjectModel* CBDataManagedObjectModelForVersion(int version);

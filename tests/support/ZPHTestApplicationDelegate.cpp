@@ -1,6 +1,7 @@
 #include "support/ZPHTestApplicationDelegate.h"
 
 #include "platform/ZPHMainThread.h"
+#include "store/CBDataController.h"
 
 #include <QtCore/QDir>
 #include <QtCore/QMutexLocker>
@@ -62,29 +63,41 @@ QList<std::shared_ptr<ZPHSubscribeRequest>> ZPHTestApplicationDelegate::subscrib
   return m_subscribeRequests;
 }
 
+void ZPHTestApplicationDelegate::useDataController(CBDataController* controller) { m_forwardTo = controller; }
+
 ZPHManagedObjectContext* ZPHTestApplicationDelegate::mainThreadManagedObjectContext() const
 {
+  if (CBDataController* controller = m_forwardTo)
+    return controller->mainThreadManagedObjectContext();
   return ZPHMainThread::isMainThread() ? scriptedMainContext : nullptr;
 }
 
 std::shared_ptr<ZPHManagedObjectContext> ZPHTestApplicationDelegate::temporaryManagedObjectContext()
 {
+  if (CBDataController* controller = m_forwardTo)
+    return controller->temporaryManagedObjectContext();
   return makeTemporaryContext ? makeTemporaryContext() : nullptr;
 }
 
 std::shared_ptr<ZPHManagedObjectContext> ZPHTestApplicationDelegate::temporaryManagedObjectContextOnPrivateQueue()
 {
+  if (CBDataController* controller = m_forwardTo)
+    return controller->temporaryManagedObjectContextOnPrivateQueue();
   return temporaryManagedObjectContext();
 }
 
 void ZPHTestApplicationDelegate::addCoreDataQueueOperation(std::shared_ptr<ZPHOperation> operation)
 {
+  if (CBDataController* controller = m_forwardTo)
+    return controller->addCoreDataQueueOperation(std::move(operation));
   if (onCoreDataQueueOperation)
     onCoreDataQueueOperation(std::move(operation), false);
 }
 
 void ZPHTestApplicationDelegate::addCoreDataQueueOperationAndWait(std::shared_ptr<ZPHOperation> operation)
 {
+  if (CBDataController* controller = m_forwardTo)
+    return controller->addCoreDataQueueOperationAndWait(std::move(operation));
   if (onCoreDataQueueOperation)
     onCoreDataQueueOperation(std::move(operation), true);
 }
@@ -92,6 +105,8 @@ void ZPHTestApplicationDelegate::addCoreDataQueueOperationAndWait(std::shared_pt
 void ZPHTestApplicationDelegate::addCoreDataQueueBlock(std::function<void()> block,
                                                        std::function<void()> completionHandler)
 {
+  if (CBDataController* controller = m_forwardTo)
+    return controller->addCoreDataQueueBlock(std::move(block), std::move(completionHandler));
   if (shuttingDown)
     return;
   block();
@@ -101,6 +116,8 @@ void ZPHTestApplicationDelegate::addCoreDataQueueBlock(std::function<void()> blo
 
 void ZPHTestApplicationDelegate::addMainThreadCoreDataQueueBlock(std::function<void()> block)
 {
+  if (CBDataController* controller = m_forwardTo)
+    return controller->addMainThreadCoreDataQueueBlock(std::move(block));
   if (shuttingDown)
     return;
   ZPHMainThread::sync(block);
@@ -108,11 +125,15 @@ void ZPHTestApplicationDelegate::addMainThreadCoreDataQueueBlock(std::function<v
 
 void ZPHTestApplicationDelegate::addMainThreadCoreDataQueueBlockIgnoringTermination(std::function<void()> block)
 {
+  if (CBDataController* controller = m_forwardTo)
+    return controller->addMainThreadCoreDataQueueBlockIgnoringTermination(std::move(block));
   ZPHMainThread::sync(block);
 }
 
 void ZPHTestApplicationDelegate::saveManagedObjectContext(ZPHManagedObjectContext* context)
 {
+  if (CBDataController* controller = m_forwardTo)
+    return controller->saveManagedObjectContext(context);
   if (onSave)
     onSave(context);
 }

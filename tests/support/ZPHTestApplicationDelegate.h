@@ -15,7 +15,9 @@
 // delegate while it lives.
 //
 // The store-related members answer nothing until a test supplies them
-// through the hooks below.
+// through the hooks below, or hands it a real data controller with
+// useDataController(), after which they forward to that controller as the
+// application does.
 class ZPHTestApplicationDelegate : public ZPHCoreApplicationDelegate {
 public:
   ZPHTestApplicationDelegate();
@@ -33,6 +35,10 @@ public:
   std::function<void(ZPHManagedObjectContext*)> onSave;
   std::function<void(std::shared_ptr<ZPHUndoableOperation>)> onUndoableOperation;
 
+  // Forwards the contexts, the store queue and saves to `controller` (not
+  // owned; nullptr stops forwarding). Also answers it as dataController().
+  void useDataController(CBDataController* controller);
+
   // What the library did.
   struct StatusEvent {
     enum Kind { Added, Removed, RemovedByIdentifier } kind;
@@ -47,10 +53,16 @@ public:
 
   // Folders: data and cache inside the delegate's temp folder.
   QString rootFolder() const { return m_root.path(); }
+  // Another data folder (e.g. one a parent process made); set it before the
+  // library asks.
+  void setDataFolder(const QString& path) { m_dataFolder = path; }
 
   // ZPHCoreApplicationDelegate
   bool appIsShuttingDown() const override { return shuttingDown.load(); }
-  CBDataController* dataController() const override { return scriptedDataController; }
+  CBDataController* dataController() const override
+  {
+    return m_forwardTo ? m_forwardTo.load() : scriptedDataController;
+  }
   ZPHRefreshController* refreshController() const override { return scriptedRefreshController; }
   ZPHManagedObjectContext* mainThreadManagedObjectContext() const override;
   std::shared_ptr<ZPHManagedObjectContext> temporaryManagedObjectContext() override;
@@ -85,4 +97,5 @@ private:
   QList<ZPHError> m_failures;
   QList<std::shared_ptr<ZPHSubscribeRequest>> m_subscribeRequests;
   ZPHCoreApplicationDelegate* m_previous = nullptr;
+  std::atomic<CBDataController*> m_forwardTo{nullptr};
 };

@@ -1,6 +1,9 @@
 #include "store/graph/ZPHManagedObjectContext.h"
 
 #include "platform/ZPHLog.h"
+#include "platform/ZPHMainThread.h"
+#include "platform/ZPHOperation.h"
+#include "platform/ZPHOperationQueue.h"
 #include "store/graph/ZPHManagedObjectModel.h"
 #include "store/graph/ZPHObjectGraphErrors.h"
 #include "store/graph/ZPHSQLiteConnection.h"
@@ -236,27 +239,72 @@ private:
 };
 
 // "t0.id[, t0._entity], t0."a", …" for full rows.
-const QByteArray& rowColumns(const ZPHEntityDescription* entity)
-{
-  return entity->rowColumns();
-}
+const QByteArray& rowColumns(const ZPHEntityDescription* entity) { return entity->rowColumns(); }
 
 }  // namespace
 
 // ------------------------------------------------------------------ context
+
+namespace {
+thread_local int t_mergeDepth = 0;
+}  // namespace
 
 ZPHManagedObjectContext::ZPHManagedObjectContext(ZPHPersistentStore* store, ConcurrencyType type)
     : m_store(store), m_type(type), m_thread(QThread::currentThread())
 {
   Q_ASSERT_X(type != MainQueueConcurrencyType || QThread::currentThread() == QCoreApplication::instance()->thread(),
              Q_FUNC_INFO, "the main context is made on the main thread");
+  if (type == PrivateQueueConcurrencyType) {
+    m_privateQueue = std::make_unique<ZPHOperationQueue>(QStringLiteral("com.fernhollow.zephlin.privateQueueContext"));
+    m_privateQueue->setMaxConcurrentOperationCount(1);
+  }
   m_store->registerContext(this);
 }
 
 ZPHManagedObjectContext::~ZPHManagedObjectContext()
 {
+  if (m_privateQueue)
+    m_privateQueue->waitUntilAllOperationsAreFinished();
   m_store->unregisterContext(this);
 }
+
+bool ZPHManagedObjectContext::isOnOwningThread() const
+{
+  if (m_privateQueue)
+    return ZPHOperationQueue::currentQueue() == m_privateQueue.get();
+  return QThread::currentThread() == m_thread;
+}
+
+void ZPHManagedObjectContext::performBlockAndWait(const std::function<void()>& block)
+{
+  Q_ASSERT_X(m_privateQueue, Q_FUNC_INFO, "performBlockAndWait needs a private-queue context");
+  if (!m_privateQueue || isOnOwningThread()) {
+    block();
+    return;
+  }
+  auto operation = std::make_shared<ZPHBlockOperation>([this, &block] {
+    block();
+    // A save or merge of another thread may have queued changes meanwhile.
+    drainInbox();
+  });
+  m_privateQueue->addOperation(operation);
+  if (ZPHMainThread::isMainThread()) {
+    // A save in the block merges into the main context on the main thread:
+    // serve it while waiting.
+    ZPHMainThread::processEventsUntil([&] { return operation->isFinished(); }, QDeadlineTimer::Forever);
+  }
+  operation->waitUntilFinished();
+}
+
+void ZPHManagedObjectContext::performBlock(std::function<void()> block)
+{
+  Q_ASSERT_X(m_privateQueue, Q_FUNC_INFO, "performBlock needs a private-queue context");
+  if (!m_privateQueue)
+    return;
+  m_privateQueue->addOperation(std::make_shared<ZPHBlockOperation>(std::move(block)));
+}
+
+bool ZPHManagedObjectContext::isMergingChanges() { return t_mergeDepth > 0; }
 
 void ZPHManagedObjectContext::enqueueChanges(const ZPHStoreChanges& changes)
 {
@@ -306,10 +354,7 @@ ZPHManagedObject* ZPHManagedObjectContext::insertNewObject(const QString& entity
   return object;
 }
 
-void ZPHManagedObjectContext::noteUpdated(ZPHManagedObject* object)
-{
-  m_updated.push_back(object);
-}
+void ZPHManagedObjectContext::noteUpdated(ZPHManagedObject* object) { m_updated.push_back(object); }
 
 void ZPHManagedObjectContext::deleteObject(ZPHManagedObject* object)
 {
@@ -1009,21 +1054,56 @@ bool ZPHManagedObjectContext::writeChanges(ZPHStoreChanges* changes, QHash<qint6
       statement.bindInt64(parameter, target.rowID());
   };
 
+  // Inserts go per entity, many rows to a statement: the statement's own
+  // set-up and tear-down in SQLite costs about as much as a row. Rows of
+  // different entities may go in any order, as links are checked at commit.
+  QHash<const ZPHEntityDescription*, std::vector<const ZPHManagedObject*>> insertsByEntity;
+  std::vector<const ZPHEntityDescription*> insertOrder;
   for (const ZPHManagedObject* object : m_inserted) {
     if (object->m_deleted)
       continue;
-    const ZPHEntityDescription* entity = object->m_entity;
-    ZPHSQLiteStatement insert = db->prepare(entity->insertStatement());
-    if (!insert.isValid())
-      return fail();
-    insert.bindInt64(1, permanent->value(object->m_objectID.rowID()).rowID());
-    int parameter = 2;
-    for (int i = 0; i < entity->propertyCount(); ++i) {
-      if (entity->columnPosition(i) >= 0)
-        bindProperty(insert, parameter++, object, i);
+    auto& rows = insertsByEntity[object->m_entity];
+    if (rows.empty())
+      insertOrder.push_back(object->m_entity);
+    rows.push_back(object);
+  }
+  const int parameterLimit = sqlite3_limit(db->handle(), SQLITE_LIMIT_VARIABLE_NUMBER, -1);
+  for (const ZPHEntityDescription* entity : insertOrder) {
+    const std::vector<const ZPHManagedObject*>& rows = insertsByEntity[entity];
+    const QByteArray& single = entity->insertStatement();
+    const qsizetype valuesAt = single.indexOf(" VALUES ");
+    const QByteArray head = single.left(valuesAt + 8);
+    const QByteArray tuple = single.mid(valuesAt + 8);
+    const int perRow = int(tuple.count('?'));
+    // Statements of 32, 16, 8, 4, 2 and 1 rows: a few texts per entity in
+    // the connection's statement cache.
+    int batch = 32;
+    while (batch > 1 && batch * perRow > parameterLimit) batch /= 2;
+    size_t next = 0;
+    while (next < rows.size()) {
+      while (size_t(batch) > rows.size() - next) batch /= 2;
+      QByteArray sql = head;
+      sql.reserve(head.size() + batch * (tuple.size() + 1));
+      for (int row = 0; row < batch; ++row) {
+        if (row > 0)
+          sql += ',';
+        sql += tuple;
+      }
+      ZPHSQLiteStatement insert = db->prepare(sql);
+      if (!insert.isValid())
+        return fail();
+      int parameter = 1;
+      for (int row = 0; row < batch; ++row) {
+        const ZPHManagedObject* object = rows[next++];
+        insert.bindInt64(parameter++, permanent->value(object->m_objectID.rowID()).rowID());
+        for (int i = 0; i < entity->propertyCount(); ++i) {
+          if (entity->columnPosition(i) >= 0)
+            bindProperty(insert, parameter++, object, i);
+        }
+      }
+      if (!insert.execute())
+        return fail();
     }
-    if (!insert.execute())
-      return fail();
   }
 
   for (const ZPHManagedObject* object : m_updated) {
@@ -1110,6 +1190,10 @@ void ZPHManagedObjectContext::refreshObject(ZPHManagedObject* object)
 void ZPHManagedObjectContext::mergeChanges(const ZPHStoreChanges& changes)
 {
   ZPH_ASSERT_CONTEXT_THREAD(this);
+  ++t_mergeDepth;
+  struct Leave {
+    ~Leave() { --t_mergeDepth; }
+  } leave;
   QList<ZPHManagedObjectID> updatedIDs;
   QList<ZPHManagedObjectID> deletedIDs;
   for (const ZPHManagedObjectID& objectID : changes.deleted) {

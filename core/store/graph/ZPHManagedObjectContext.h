@@ -13,6 +13,7 @@
 #include <QtCore/QThread>
 #include <QtCore/QVariantMap>
 
+#include <functional>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -34,7 +35,10 @@ struct ZPHManagedObjectIDHash {
 class ZPHManagedObjectContext : public QObject {
   Q_OBJECT
 public:
-  enum ConcurrencyType { MainQueueConcurrencyType, ConfinementConcurrencyType };
+  // Main queue: the main thread only. Confinement: the thread that made the
+  // context only. Private queue: work only inside performBlock() or
+  // performBlockAndWait(), which run on a serial queue of the context's own.
+  enum ConcurrencyType { MainQueueConcurrencyType, ConfinementConcurrencyType, PrivateQueueConcurrencyType };
 
   ZPHManagedObjectContext(ZPHPersistentStore* store, ConcurrencyType type);
   ~ZPHManagedObjectContext() override;
@@ -92,8 +96,18 @@ public:
   // context). Unsaved values of this context win per property.
   void mergeChanges(const ZPHStoreChanges& changes);
 
-  // True on the thread that owns the context.
-  bool isOnOwningThread() const { return QThread::currentThread() == m_thread; }
+  // True on the thread that owns the context (for a private-queue context:
+  // inside one of its blocks).
+  bool isOnOwningThread() const;
+
+  // Private-queue contexts: runs the block on the context's queue, waiting
+  // for it (at once when already there), or later.
+  void performBlockAndWait(const std::function<void()>& block);
+  void performBlock(std::function<void()> block);
+
+  // True while the calling thread merges another context's saved changes
+  // into a context.
+  static bool isMergingChanges();
 
   // Internal: used by objects and the store.
   void fulfillFault(ZPHManagedObject* object);
@@ -124,6 +138,7 @@ private:
   ZPHPersistentStore* m_store;
   ConcurrencyType m_type;
   QThread* m_thread;
+  std::unique_ptr<class ZPHOperationQueue> m_privateQueue;
   QVariantMap m_userInfo;
   std::unordered_map<ZPHManagedObjectID, std::unique_ptr<ZPHManagedObject>, ZPHManagedObjectIDHash> m_registered;
   std::vector<std::unique_ptr<ZPHManagedObject>> m_forgotten;  // gone from the store; kept for holders

@@ -24,7 +24,8 @@ ZPHSQLiteStatement::~ZPHSQLiteStatement()
 ZPHSQLiteStatement::ZPHSQLiteStatement(ZPHSQLiteStatement&& other) noexcept
     : m_connection(std::exchange(other.m_connection, nullptr)),
       m_statement(std::exchange(other.m_statement, nullptr)),
-      m_owned(other.m_owned)
+      m_owned(other.m_owned),
+      m_texts(std::move(other.m_texts))
 {
 }
 
@@ -35,6 +36,7 @@ ZPHSQLiteStatement& ZPHSQLiteStatement::operator=(ZPHSQLiteStatement&& other) no
     m_connection = std::exchange(other.m_connection, nullptr);
     m_statement = std::exchange(other.m_statement, nullptr);
     m_owned = other.m_owned;
+    m_texts = std::move(other.m_texts);
   }
   return *this;
 }
@@ -53,6 +55,7 @@ void ZPHSQLiteStatement::release()
   }
   m_statement = nullptr;
   m_connection = nullptr;
+  m_texts.clear();  // only now that SQLite no longer points into them
 }
 
 void ZPHSQLiteStatement::bindNull(int index)
@@ -76,9 +79,11 @@ void ZPHSQLiteStatement::bindText(int index, const QString& value)
     sqlite3_bind_null(m_statement, index);
     return;
   }
-  // The store keeps UTF-8; Qt's encoder is the faster of the two.
-  const QByteArray utf8 = value.toUtf8();
-  sqlite3_bind_text(m_statement, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+  // The store keeps UTF-8; Qt's encoder is the faster of the two. SQLite
+  // reads the bytes in place (no copy) while the statement holds them.
+  m_texts.append(value.toUtf8());
+  const QByteArray& utf8 = m_texts.constLast();
+  sqlite3_bind_text(m_statement, index, utf8.constData(), int(utf8.size()), SQLITE_STATIC);
 }
 
 void ZPHSQLiteStatement::bindVariant(int index, const QVariant& value)
@@ -205,9 +210,10 @@ std::unique_ptr<ZPHSQLiteConnection> ZPHSQLiteConnection::open(const QString& pa
   // The first statement reads the file header: a file that is not a
   // database fails here.
   // The page size applies to a new file only, before it enters WAL mode.
+  // Statement journals (a multi-row insert keeps one) stay in memory.
   if (!connection->exec(
           "PRAGMA page_size=8192; PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON; PRAGMA "
-          "cache_size=-32768; PRAGMA wal_autocheckpoint=8000;")) {
+          "temp_store=MEMORY; PRAGMA cache_size=-32768; PRAGMA wal_autocheckpoint=8000;")) {
     if (error)
       *error = connection->lastError();
     return nullptr;

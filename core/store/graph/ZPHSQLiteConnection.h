@@ -4,6 +4,7 @@
 
 #include <QtCore/QByteArray>
 #include <QtCore/QHash>
+#include <QtCore/QList>
 #include <QtCore/QSet>
 #include <QtCore/QString>
 #include <QtCore/QVariant>
@@ -57,6 +58,9 @@ private:
   ZPHSQLiteConnection* m_connection = nullptr;
   sqlite3_stmt* m_statement = nullptr;
   bool m_owned = false;  // not from the cache: finalized when done
+  // UTF-8 of the bound texts, which SQLite reads in place until the
+  // statement lets them go (release()).
+  QList<QByteArray> m_texts;
 };
 
 // One SQLite connection, used by one thread at a time. Statements are

@@ -353,3 +353,44 @@ TEST_F(ObjectGraphTest, UpdatesWriteOnlyChangedPropertiesAndHooksRun)
   EXPECT_TRUE(feed->changedValues().isEmpty());
   EXPECT_FALSE(feed->isUpdated());
 }
+
+TEST_F(ObjectGraphTest, ManyInsertsOfMixedEntitiesInOneSaveKeepEveryRowApart)
+{
+  ASSERT_TRUE(open());
+  // Enough rows of each entity for several multi-row statements and a
+  // remainder; feeds and folders share one table; articles link to both
+  // new contents and each other's metadata.
+  ZPHManagedObject* folder = nullptr;
+  for (int i = 0; i < 77; ++i) {
+    if (i % 20 == 0) {
+      folder = main->insertNewObject(QStringLiteral("Folder"));
+      folder->setValue(QStringLiteral("name"), QStringLiteral("folder %1").arg(i));
+    }
+    ZPHManagedObject* feed = main->insertNewObject(QStringLiteral("Feed"));
+    feed->setValue(QStringLiteral("name"), QStringLiteral("feed %1").arg(i));
+    feed->setValue(QStringLiteral("url"), QStringLiteral("https://example.com/%1").arg(i));
+    feed->setValue(QStringLiteral("parent"), QVariant::fromValue(folder));
+    ZPHManagedObject* article = main->insertNewObject(QStringLiteral("Article"));
+    article->setValue(QStringLiteral("guid"), QStringLiteral("a%1").arg(i));
+    ZPHManagedObject* content = main->insertNewObject(QStringLiteral("ArticleContent"));
+    content->setValue(QStringLiteral("htmlText"), QStringLiteral("<p>%1</p>").arg(i));
+    article->setValue(QStringLiteral("content"), QVariant::fromValue(content));
+  }
+  ASSERT_TRUE(main->save());
+  ZPHManagedObjectContext other(store.get(), ZPHManagedObjectContext::ConfinementConcurrencyType);
+  EXPECT_EQ(other.countForFetchRequest(ZPHFetchRequest(QStringLiteral("Folder"))), 4);
+  for (int i = 0; i < 77; ++i) {
+    const QList<ZPHManagedObject*> feeds = other.executeFetchRequest(ZPHFetchRequest(
+        QStringLiteral("Node"), ZPHPredicate::equal(QStringLiteral("name"), QStringLiteral("feed %1").arg(i))));
+    ASSERT_EQ(feeds.size(), 1) << i;
+    EXPECT_EQ(feeds[0]->entity()->name(), QStringLiteral("Feed"));
+    EXPECT_EQ(feeds[0]->value(QStringLiteral("url")).toString(), QStringLiteral("https://example.com/%1").arg(i));
+    EXPECT_EQ(feeds[0]->valueForKeyPath(QStringLiteral("parent.name")).toString(),
+              QStringLiteral("folder %1").arg(i / 20 * 20));
+    const QList<ZPHManagedObject*> articles = other.executeFetchRequest(ZPHFetchRequest(
+        QStringLiteral("Article"), ZPHPredicate::equal(QStringLiteral("guid"), QStringLiteral("a%1").arg(i))));
+    ASSERT_EQ(articles.size(), 1) << i;
+    EXPECT_EQ(articles[0]->valueForKeyPath(QStringLiteral("content.htmlText")).toString(),
+              QStringLiteral("<p>%1</p>").arg(i));
+  }
+}

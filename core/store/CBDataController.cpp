@@ -1,0 +1,237 @@
+#include "store/CBDataController.h"
+
+#include "foundation/ZPHCoreApplicationDelegate.h"
+#include "platform/ZPHLog.h"
+#include "platform/ZPHMainThread.h"
+#include "platform/ZPHOperation.h"
+#include "platform/ZPHOperationQueue.h"
+#include "platform/ZPHUserDefaults.h"
+#include "store/CBCoreDataUtilities.h"
+#include "store/CBDataModel.h"
+#include "store/ZPHCoreDataStack.h"
+#include "store/graph/ZPHManagedObjectContext.h"
+
+const QString ZPHDataAccountReadyNotification = QStringLiteral("ZPHDataAccountReadyNotification");
+const QString ZPHSortOrderUpdatedNotification = QStringLiteral("ZPHSortOrderUpdatedNotification");
+const QString ZPHPersistentStoreConfigurationChangeNotification =
+    QStringLiteral("ZPHPersistentStoreConfigurationChangeNotification");
+const QString ZPHAccountUnreadCountsUpdatedEvent = QStringLiteral("ZPHAccountUnreadCountsUpdatedEvent");
+const QString ZPHSubscriptionsSortOrderKey = QStringLiteral("subscriptionsSortOrder");
+const QString ZPHManagedObjectContextUserInfoIsTabsOnlyKey = QStringLiteral("ZPHManagedObjectContextIsTabsOnly");
+const QString ZPHManagedObjectContextUserInfoExplicitlySafeKey = QStringLiteral("ZPHManagedObjectContextExplicitySafe");
+const QString CBDataControllerMainThreadCoreDataKey =
+    QStringLiteral("com.fernhollow.zephlin.CBDataController.MainThreadCoreData");
+const QString CBDataControllerCoreDataBackgroundQueueName =
+    QStringLiteral("com.fernhollow.zephlin.coreDataBackgroundQueue");
+
+namespace {
+
+// The thread's own marker (only the main thread's is ever set).
+thread_local bool t_mainThreadCoreData = false;
+
+bool appIsShuttingDown()
+{
+  ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
+  return delegate != nullptr && delegate->appIsShuttingDown();
+}
+
+}  // namespace
+
+CBDataController::CBDataController()
+{
+  CBCoreDataUtilitiesStartup();
+  m_queue = std::make_unique<ZPHOperationQueue>(CBDataControllerCoreDataBackgroundQueueName);
+  m_queue->setMaxConcurrentOperationCount(1);
+  // Observed and deliberately left alone.
+  m_configurationObserver = ZPHNotificationCenter::defaultCenter().addObserver(
+      ZPHPersistentStoreConfigurationChangeNotification, QVariant(), [](const ZPHNotification&) {});
+}
+
+CBDataController::~CBDataController()
+{
+  m_configurationObserver.reset();
+  m_queue->cancelAllOperations();
+  // A running main-thread block waits for the main thread: serve it.
+  if (ZPHMainThread::isMainThread())
+    ZPHMainThread::processEventsUntil([this] { return m_queue->operationCount() == 0; }, QDeadlineTimer::Forever);
+  m_queue->waitUntilAllOperationsAreFinished();
+  m_queue.reset();
+  m_stack.reset();
+}
+
+bool CBDataController::setupCoreDataStackWithClass(const StackFactory& makeStack, bool performIntegrityCheck,
+                                                   ZPHError* error)
+{
+  Q_ASSERT_X(!m_stack, Q_FUNC_INFO, "the store stack is set up once");
+  std::unique_ptr<ZPHCoreDataStack> stack = makeStack ? makeStack() : std::make_unique<ZPHCoreDataStack>();
+  stack->setShouldPerformIntegrityCheckOnSetup(performIntegrityCheck);
+  ZPHError setupError;
+  const bool ok = stack->setupCoreDataStackWithModelResourceName(CBCoreDataModelResourceName, &setupError);
+  if (!ok) {
+    if (error)
+      *error = setupError;
+    return false;
+  }
+  m_stack = std::move(stack);
+  return true;
+}
+
+void CBDataController::completeSetup()
+{
+  ZPH_ASSERT_MAIN_THREAD();
+  m_subscriptionsSortOrder = ZPHUserDefaults::standardUserDefaults().integerForKey(ZPHSubscriptionsSortOrderKey);
+  ZPHNotificationCenter::defaultCenter().post(ZPHDataAccountReadyNotification,
+                                              QVariant::fromValue(static_cast<void*>(this)));
+}
+
+// ------------------------------------------------------------- store queue
+
+void CBDataController::addCoreDataQueueOperation(std::shared_ptr<ZPHOperation> operation, bool ignoringTermination)
+{
+  Q_ASSERT_X(operation != nullptr, Q_FUNC_INFO, "coreDataBackgroundOperation");
+  if (operation == nullptr || (!ignoringTermination && appIsShuttingDown()))
+    return;
+  m_queue->addOperation(operation);
+}
+
+void CBDataController::addCoreDataQueueOperationAndWait(std::shared_ptr<ZPHOperation> operation)
+{
+  // The main thread would wait for a queue that may be waiting for it.
+  Q_ASSERT_X(!ZPHMainThread::isMainThread(), Q_FUNC_INFO, "addCoreDataQueueOperationAndWait on the main thread");
+  addCoreDataQueueOperation(std::move(operation));
+  m_queue->waitUntilAllOperationsAreFinished();
+}
+
+void CBDataController::addCoreDataQueueBlock(std::function<void()> block, std::function<void()> completionHandler,
+                                             bool ignoringTermination)
+{
+  Q_ASSERT_X(block != nullptr, Q_FUNC_INFO, "blockToExecute");
+  if (!block)
+    return;
+  auto operation = std::make_shared<ZPHBlockOperation>(std::move(block));
+  if (completionHandler)
+    operation->setCompletionBlock(std::move(completionHandler));
+  addCoreDataQueueOperation(std::move(operation), ignoringTermination);
+}
+
+void CBDataController::addMainThreadCoreDataQueueBlock(std::function<void()> block, bool ignoringTermination)
+{
+  Q_ASSERT_X(block != nullptr, Q_FUNC_INFO, "blockToExecute");
+  if (!block || (!ignoringTermination && appIsShuttingDown()))
+    return;
+  addCoreDataQueueBlock(
+      [block = std::move(block)] {
+        ZPHMainThread::sync([&block] {
+          // The marker comes down also when the block throws.
+          struct Marker {
+            Marker() { t_mainThreadCoreData = true; }
+            ~Marker() { t_mainThreadCoreData = false; }
+          } marker;
+          block();
+        });
+      },
+      {}, ignoringTermination);
+}
+
+void CBDataController::cancelCoreDataBackgroundOperations() { m_queue->cancelAllOperations(); }
+
+bool CBDataController::coreDataQueueHasOperations() const { return m_queue->operationCount() > 0; }
+
+// ---------------------------------------------------------------- contexts
+
+ZPHManagedObjectContext* CBDataController::mainThreadManagedObjectContext() const
+{
+  if (!ZPHMainThread::isMainThread()) {
+    qCWarning(zphStore) << "mainThreadManagedObjectContext referenced not on main thread! :"
+                        << QThread::currentThread();
+    return nullptr;
+  }
+  return m_stack ? m_stack->mainThreadManagedObjectContext() : nullptr;
+}
+
+std::shared_ptr<ZPHManagedObjectContext> CBDataController::temporaryManagedObjectContext() const
+{
+  if (!m_stack || !m_stack->persistentStore())
+    return nullptr;
+  return std::make_shared<ZPHManagedObjectContext>(m_stack->persistentStore(),
+                                                   ZPHManagedObjectContext::ConfinementConcurrencyType);
+}
+
+std::shared_ptr<ZPHManagedObjectContext> CBDataController::temporaryManagedObjectContextOnPrivateQueue() const
+{
+  if (!m_stack || !m_stack->persistentStore())
+    return nullptr;
+  return std::make_shared<ZPHManagedObjectContext>(m_stack->persistentStore(),
+                                                   ZPHManagedObjectContext::PrivateQueueConcurrencyType);
+}
+
+std::shared_ptr<ZPHManagedObjectContext> CBDataController::managedObjectContext() const
+{
+  if (ZPHMainThread::isMainThread()) {
+    ZPHManagedObjectContext* main = mainThreadManagedObjectContext();
+    return main ? std::shared_ptr<ZPHManagedObjectContext>(main, [](ZPHManagedObjectContext*) {}) : nullptr;
+  }
+  return temporaryManagedObjectContext();
+}
+
+ZPHPersistentStore* CBDataController::persistentStore() const { return m_stack ? m_stack->persistentStore() : nullptr; }
+
+void CBDataController::saveManagedObjectContext(ZPHManagedObjectContext* context)
+{
+  CBSaveManagedObjectContext(context);
+}
+
+void CBDataController::saveMainThreadManagedObjectContext()
+{
+  if (!ZPHMainThread::isMainThread()) {
+    ZPHMainThread::async([this] { saveMainThreadManagedObjectContext(); });
+    return;
+  }
+  CBSaveManagedObjectContext(mainThreadManagedObjectContext());
+}
+
+// ---------------------------------------------------------- thread rules
+
+bool CBDataController::mainThreadCoreDataMarker() { return t_mainThreadCoreData; }
+
+bool CBDataController::currentThreadIsSafeForCoreDataModificationWithMOC(ZPHManagedObjectContext* context)
+{
+  if (ZPHManagedObjectContext::isMergingChanges())
+    return true;
+  if (const ZPHOperationQueue* queue = ZPHOperationQueue::currentQueue();
+      queue != nullptr && queue->name() == CBDataControllerCoreDataBackgroundQueueName)
+    return true;
+  if (context != nullptr && context->userInfo().value(ZPHManagedObjectContextUserInfoIsTabsOnlyKey).toBool() &&
+      ZPHMainThread::isMainThread()) {
+    bool onlyTabs = true;
+    for (const auto& objects : {context->insertedObjects(), context->updatedObjects(), context->deletedObjects()}) {
+      for (const ZPHManagedObject* object : objects) {
+        if (object->entity()->name() != CBDataEntityNameBrowserTab)
+          onlyTabs = false;
+      }
+    }
+    if (onlyTabs)
+      return true;
+  }
+  if (context != nullptr && context->userInfo().value(ZPHManagedObjectContextUserInfoExplicitlySafeKey).toBool())
+    return true;
+  return t_mainThreadCoreData;
+}
+
+// ---------------------------------------------------------------- accounts
+
+CBDataAccount* CBDataController::accountWithID(const QString& identifier) const
+{
+  Q_UNUSED(identifier);
+  return nullptr;  // no accounts until the account code exists
+}
+
+void CBDataController::setSubscriptionsSortOrder(qint64 sortOrder)
+{
+  ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
+  defaults.setInteger(ZPHSubscriptionsSortOrderKey, sortOrder);
+  defaults.synchronize();
+  m_subscriptionsSortOrder = sortOrder;
+  ZPHNotificationCenter::defaultCenter().post(ZPHSortOrderUpdatedNotification,
+                                              QVariant::fromValue(static_cast<void*>(this)));
+}

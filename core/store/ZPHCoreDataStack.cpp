@@ -1,0 +1,340 @@
+#include "store/ZPHCoreDataStack.h"
+
+#include "foundation/ZPHCoreApplicationDelegate.h"
+#include "platform/ZPHLog.h"
+#include "platform/ZPHMainThread.h"
+#include "store/CBDataMappingModel.h"
+#include "store/CBDataModel.h"
+#include "store/ZPHMigrationManager.h"
+#include "store/graph/ZPHManagedObjectContext.h"
+#include "store/graph/ZPHManagedObjectModel.h"
+#include "store/graph/ZPHPersistentStore.h"
+
+#include <QtCore/QCoreApplication>
+#include <QtCore/QDir>
+#include <QtCore/QFile>
+#include <QtCore/QFileInfo>
+#include <QtCore/QMutexLocker>
+#include <QtCore/QThreadPool>
+#include <QtCore/QTimer>
+
+const QString ZPHCoreDataStoreFileName = QStringLiteral("Articles");
+const QString ZPHCocoaErrorDomain = QStringLiteral("NSCocoaErrorDomain");
+
+namespace {
+
+std::atomic<ZPHCoreDataStack*> g_instance{nullptr};
+
+const QString ModelVersionKey = QStringLiteral("modelVersion");
+// The side files SQLite keeps beside a store in write-ahead-log mode; they
+// belong to the main file and move with it.
+const QStringList StoreFileSuffixes = {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")};
+
+bool setError(ZPHError* error, const ZPHError& value)
+{
+  if (error)
+    *error = value;
+  return false;
+}
+
+ZPHError fileError(const QString& description, const QString& path)
+{
+  return ZPHError(ZPHCocoaErrorDomain, 512,
+                  {{ZPHLocalizedDescriptionKey, description}, {QStringLiteral("NSFilePath"), path}});
+}
+
+ZPHError userCancelledError()
+{
+  return ZPHError(ZPHCocoaErrorDomain, ZPHUserCancelledError,
+                  {{ZPHLocalizedDescriptionKey, QStringLiteral("The migration was cancelled.")}});
+}
+
+bool isUserCancelled(const ZPHError& error)
+{
+  return error.domain() == ZPHCocoaErrorDomain && error.code() == ZPHUserCancelledError;
+}
+
+}  // namespace
+
+ZPHCoreDataStack::ZPHCoreDataStack() { g_instance.store(this); }
+
+ZPHCoreDataStack::~ZPHCoreDataStack()
+{
+  ZPHCoreDataStack* self = this;
+  g_instance.compare_exchange_strong(self, nullptr);
+  m_mainContext.reset();
+  m_store.reset();
+}
+
+ZPHCoreDataStack* ZPHCoreDataStack::instance() { return g_instance.load(); }
+
+QString ZPHCoreDataStack::migrationStoreFileName() { return QStringLiteral("%1_migration").arg(storeFileName()); }
+
+ZPHMigrationManager* ZPHCoreDataStack::currentMigrationManager() const
+{
+  QMutexLocker locker(&m_migrationMutex);
+  return m_currentMigrationManager;
+}
+
+bool ZPHCoreDataStack::setupCoreDataStackWithModelResourceName(const QString& modelName, ZPHError* error)
+{
+  ZPH_ASSERT_MAIN_THREAD();
+  if (modelName != CBCoreDataModelResourceName) {
+    qCCritical(zphStore) << "no object model named" << modelName;
+    return setError(error, fileError(QStringLiteral("The object model %1 does not exist.").arg(modelName), modelName));
+  }
+  m_model = CBDataManagedObjectModel();
+
+  ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
+  const QString folder = delegate ? delegate->pathToDataFolder() : QString();
+  if (folder.isEmpty() || !QDir().mkpath(folder)) {
+    qCCritical(zphStore) << "cannot make the data folder" << folder;
+    terminateApplication();
+    return setError(error, fileError(QStringLiteral("The data folder could not be made."), folder));
+  }
+  const QString storePath = QDir(folder).filePath(storeFileName());
+
+  QVariantMap metadata;
+  if (!persistentStoreAtURLIsCompatibleWithManagedObjectModel(storePath, m_model, &metadata)) {
+    qCWarning(zphStore) << "Store at URL" << storePath
+                        << "is not compatible with configuration! Attempting to migrate.";
+    struct Outcome {
+      bool done = false;
+      bool success = false;
+      ZPHError error;
+    };
+    auto outcome = std::make_shared<Outcome>();
+    asynchronouslyMigratePersistentStoreAtURL(
+        storePath, metadata, m_model, [](std::function<void()> work) { ZPHMainThread::async(std::move(work)); },
+        [this](double progress) { migrationProgressUpdated(progress); },
+        [this, outcome](bool success, const QString&, const ZPHError& migrationError) {
+          outcome->success = success;
+          outcome->error = migrationError;
+          outcome->done = true;
+          migrationProcessCompleted();
+        });
+    runModalMigrationUI();
+    // A window that closed early still waits for the migration's end.
+    ZPHMainThread::processEventsUntil([&] { return outcome->done; }, QDeadlineTimer::Forever);
+    if (!outcome->success) {
+      if (isUserCancelled(outcome->error))
+        terminateApplication();
+      else
+        qCCritical(zphStore) << "Error attempting to migrate CoreData store:" << outcome->error.toString();
+      qCCritical(zphStore) << "Not opening persistent store due to earlier error";
+      return setError(error, outcome->error);
+    }
+  }
+
+  auto store = std::make_unique<ZPHPersistentStore>(m_model, storePath);
+  ZPHError openError;
+  if (!store->open(m_shouldPerformIntegrityCheckOnSetup, &openError)) {
+    qCCritical(zphStore) << "Problem loading CoreData persistent store." << openError.toString();
+    return setError(error, openError);
+  }
+  m_store = std::move(store);
+  m_mainContext =
+      std::make_unique<ZPHManagedObjectContext>(m_store.get(), ZPHManagedObjectContext::MainQueueConcurrencyType);
+  m_databasesLoaded = true;
+  return true;
+}
+
+bool ZPHCoreDataStack::persistentStoreAtURLIsCompatibleWithManagedObjectModel(const QString& storePath,
+                                                                              const ZPHManagedObjectModel* model,
+                                                                              QVariantMap* outSourceStoreMetadata)
+{
+  ZPHError error;
+  const int version = ZPHPersistentStore::modelVersionOfStoreAtPath(storePath, &error);
+  if (version <= 0)  // no file, an empty one, or unreadable: opening tells
+    return true;
+  if (outSourceStoreMetadata)
+    *outSourceStoreMetadata = {{ModelVersionKey, version}};
+  return version == model->versionNumber();
+}
+
+void ZPHCoreDataStack::asynchronouslyMigratePersistentStoreAtURL(const QString& storePath, const QVariantMap& metadata,
+                                                                 const ZPHManagedObjectModel* destinationModel,
+                                                                 const Dispatcher& queue,
+                                                                 ProgressHandler progressHandler,
+                                                                 CompletionHandler completionHandler)
+{
+  const Dispatcher dispatch =
+      queue ? queue
+            : Dispatcher([](std::function<void()> work) { QThreadPool::globalInstance()->start(std::move(work)); });
+  {
+    QMutexLocker locker(&m_migrationMutex);
+    m_migrationCancelled = false;  // a cancel from now on reaches this migration
+  }
+  QThreadPool::globalInstance()->start([=, this] {
+    ProgressHandler relay;
+    if (progressHandler)
+      relay = [dispatch, progressHandler](double progress) {
+        dispatch([progressHandler, progress] { progressHandler(progress); });
+      };
+    QString resultingPath;
+    ZPHError error;
+    const bool success =
+        migrateInPlaceForPersistentStoreAtURL(storePath, metadata, destinationModel, &resultingPath, relay, &error);
+    if (completionHandler)
+      dispatch([=] { completionHandler(success, resultingPath, error); });
+  });
+}
+
+bool ZPHCoreDataStack::migrateInPlaceForPersistentStoreAtURL(const QString& storePath, const QVariantMap& metadata,
+                                                             const ZPHManagedObjectModel* destinationModel,
+                                                             QString* resultingPath,
+                                                             ProgressHandler progressHandlerBlock, ZPHError* error)
+{
+  Q_ASSERT_X(!storePath.isEmpty(), Q_FUNC_INFO, "sourceStoreURL");
+  Q_ASSERT_X(!metadata.isEmpty(), Q_FUNC_INFO, "sourceStoreMetadata");
+  Q_ASSERT_X(destinationModel != nullptr, Q_FUNC_INFO, "destinationModel");
+  const int sourceVersion = metadata.value(ModelVersionKey).toInt();
+  const int destinationVersion = destinationModel->versionNumber();
+  if (CBDataManagedObjectModelForVersion(sourceVersion) == nullptr || sourceVersion >= destinationVersion) {
+    qCCritical(zphStore) << "Coudn't create merged model from store metadata:" << metadata;
+    return setError(
+        error, fileError(QStringLiteral("The store's model version %1 is not known.").arg(sourceVersion), storePath));
+  }
+  // The mapping of every step, before anything is touched.
+  QList<ZPHMappingModel> steps;
+  for (int version = sourceVersion; version < destinationVersion; ++version) {
+    std::optional<ZPHMappingModel> mapping = CBDataMappingModelForVersions(version, version + 1);
+    if (!mapping || CBDataManagedObjectModelForVersion(version + 1) == nullptr) {
+      qCCritical(zphStore) << "Couldn't create mapping model for source model" << version;
+      return setError(error, fileError(QStringLiteral("No migration from model version %1.").arg(version), storePath));
+    }
+    steps.append(*mapping);
+  }
+
+  const QString destinationPath = QFileInfo(storePath).dir().filePath(migrationStoreFileName());
+  removeStoreFiles(destinationPath, nullptr);
+
+  bool ok = true;
+  ZPHError migrationError;
+  QString currentSource = storePath;
+  for (qsizetype step = 0; step < steps.size() && ok; ++step) {
+    const int version = sourceVersion + int(step);
+    const bool last = step == steps.size() - 1;
+    const ZPHManagedObjectModel* to = last ? destinationModel : CBDataManagedObjectModelForVersion(version + 1);
+    // Steps before the last write to a file of their own beside the store.
+    const QString stepPath = last ? destinationPath : destinationPath + QStringLiteral(".%1").arg(version + 1);
+    ZPHMigrationManager manager(CBDataManagedObjectModelForVersion(version), to);
+    if (progressHandlerBlock) {
+      const double count = double(steps.size());
+      manager.setProgressObserver([=](float oldValue, float newValue) {
+        if (newValue != oldValue)
+          progressHandlerBlock((double(step) + double(newValue)) / count);
+      });
+    }
+    {
+      QMutexLocker locker(&m_migrationMutex);
+      if (m_migrationCancelled) {
+        migrationError = userCancelledError();
+        ok = false;
+        break;
+      }
+      m_currentMigrationManager = &manager;
+    }
+    ok = manager.migrateStore(currentSource, stepPath, steps[step], &migrationError);
+    {
+      QMutexLocker locker(&m_migrationMutex);
+      m_currentMigrationManager = nullptr;
+    }
+    if (currentSource != storePath)
+      removeStoreFiles(currentSource, nullptr);
+    if (!ok && !last)
+      removeStoreFiles(stepPath, nullptr);
+    currentSource = stepPath;
+  }
+
+  {
+    QMutexLocker locker(&m_migrationMutex);
+    m_migrationCancelled = false;  // a cancel ends this migration only
+  }
+  if (!ok) {
+    if (isUserCancelled(migrationError)) {
+      ZPHError deleteError;
+      if (!removeStoreFiles(destinationPath, &deleteError))
+        qCCritical(zphStore) << "Error deleting migration store file:" << deleteError.toString();
+    }
+    return setError(error, migrationError);
+  }
+  if (!replaceStore(storePath, destinationPath, error))
+    return false;
+  if (resultingPath)
+    *resultingPath = storePath;
+  return true;
+}
+
+bool ZPHCoreDataStack::removeStoreFiles(const QString& path, ZPHError* error)
+{
+  bool ok = true;
+  for (const QString& suffix : StoreFileSuffixes) {
+    const QString file = path + suffix;
+    if (QFileInfo::exists(file) && !QFile::remove(file)) {
+      ok = false;
+      setError(error, fileError(QStringLiteral("The file could not be deleted."), file));
+    }
+  }
+  return ok;
+}
+
+bool ZPHCoreDataStack::replaceStore(const QString& storePath, const QString& migratedPath, ZPHError* error)
+{
+  // The original, with its side files, steps aside first and comes back
+  // when anything fails; the migrated copy was checkpointed and closed, so
+  // it is whole in its main file and any side file of it is stale.
+  const QString aside = storePath + QStringLiteral("_premigration");
+  removeStoreFiles(aside, nullptr);
+  QStringList moved;
+  auto restore = [&] {
+    for (const QString& suffix : std::as_const(moved)) {
+      QFile::remove(storePath + suffix);
+      if (!QFile::rename(aside + suffix, storePath + suffix))
+        qCCritical(zphStore) << "Recovery move error:" << aside + suffix << "->" << storePath + suffix;
+    }
+  };
+  for (const QString& suffix : StoreFileSuffixes) {
+    if (!QFileInfo::exists(storePath + suffix))
+      continue;
+    if (!QFile::rename(storePath + suffix, aside + suffix)) {
+      qCCritical(zphStore) << "Replacement failed: cannot move" << storePath + suffix << "aside";
+      restore();
+      return setError(error, fileError(QStringLiteral("The migrated store could not replace the store."), storePath));
+    }
+    moved.append(suffix);
+  }
+  QFile::remove(migratedPath + QStringLiteral("-wal"));
+  QFile::remove(migratedPath + QStringLiteral("-shm"));
+  if (!QFile::rename(migratedPath, storePath)) {
+    qCCritical(zphStore) << "Replacement failed. Implementing recovery move" << aside << "->" << storePath;
+    restore();
+    return setError(error, fileError(QStringLiteral("The migrated store could not replace the store."), storePath));
+  }
+  removeStoreFiles(aside, nullptr);
+  return true;
+}
+
+void ZPHCoreDataStack::cancelMigrationAndTerminateFromMigrationUI()
+{
+  QMutexLocker locker(&m_migrationMutex);
+  m_migrationCancelled = true;
+  if (m_currentMigrationManager)
+    m_currentMigrationManager->cancelMigrationWithError(userCancelledError());
+}
+
+void ZPHCoreDataStack::runModalMigrationUI()
+{
+  qCCritical(zphStore) << "Subclass implementation for migration is required!";
+  Q_ASSERT_X(false, Q_FUNC_INFO, "Subclass implementation for migration is required!");
+}
+
+void ZPHCoreDataStack::migrationProgressUpdated(double progress) { Q_UNUSED(progress); }
+
+void ZPHCoreDataStack::migrationProcessCompleted() {}
+
+void ZPHCoreDataStack::terminateApplication()
+{
+  if (QCoreApplication* application = QCoreApplication::instance())
+    QTimer::singleShot(0, application, &QCoreApplication::quit);
+}

@@ -1,0 +1,303 @@
+#include "platform/ZPHMainThread.h"
+#include "store/CBDataArticle.h"
+#include "store/CBDataArticleContentv10v11MigrationPolicy.h"
+#include "store/CBDataController.h"
+#include "store/CBDataMappingModel.h"
+#include "store/CBDataModel.h"
+#include "store/ZPHArticleToArticleMigrationPolicy.h"
+#include "store/ZPHCoreDataStack.h"
+#include "store/graph/ZPHManagedObjectContext.h"
+#include "store/graph/ZPHManagedObjectModel.h"
+#include "store/graph/ZPHPersistentStore.h"
+#include "support/ZPHTestApplicationDelegate.h"
+
+#include <QtCore/QDir>
+#include <QtCore/QFile>
+#include <QtCore/QFileInfo>
+#include <QtCore/QUuid>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// The application's stack: records what the hooks saw; its "window" serves
+// the main thread until the migration ends.
+class TestStack : public ZPHCoreDataStack {
+public:
+  void runModalMigrationUI() override
+  {
+    ranModalUI = true;
+    ZPHTestWaitUntil([&] { return completed; }, 60000);
+  }
+  void migrationProgressUpdated(double progress) override { progressValues.append(progress); }
+  void migrationProcessCompleted() override { completed = true; }
+
+  bool ranModalUI = false;
+  bool completed = false;
+  bool terminated = false;
+  QList<double> progressValues;
+
+protected:
+  void terminateApplication() override { terminated = true; }
+};
+
+struct OldArticle {
+  const char* guid;
+  const char* link;
+  const char* permalink;
+  bool read;
+  bool starred;
+  const char* html;  // content, or none
+};
+
+class StoreStackTest : public ::testing::Test {
+protected:
+  QString storePath() const { return QDir(delegate.pathToDataFolder()).filePath(QStringLiteral("Articles")); }
+
+  QByteArray storeBytes() const
+  {
+    QFile file(storePath());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+  }
+
+  // A store of an older model version, written as that version wrote it.
+  void makeOldStore(int version, const QList<OldArticle>& articles, int extraArticles = 0)
+  {
+    const ZPHManagedObjectModel* model = CBDataManagedObjectModelForVersion(version);
+    ASSERT_NE(model, nullptr);
+    ZPHPersistentStore store(model, storePath());
+    ZPHError error;
+    ASSERT_TRUE(store.open(false, &error)) << error.toString().toStdString();
+    {
+      ZPHManagedObjectContext context(&store, ZPHManagedObjectContext::ConfinementConcurrencyType);
+      ZPHManagedObject* folder = context.insertNewObject(CBDataEntityNameFolder);
+      folder->setValue(QStringLiteral("guid"), QStringLiteral("folder"));
+      ZPHManagedObject* feed = context.insertNewObject(CBDataEntityNameFeed);
+      feed->setValue(QStringLiteral("guid"), QStringLiteral("feed"));
+      feed->setValue(QStringLiteral("url"), QStringLiteral("https://example.com/feed"));
+      feed->setValue(QStringLiteral("parent"), QVariant::fromValue(folder));
+      auto add = [&](const OldArticle& old) {
+        ZPHManagedObject* article = context.insertNewObject(CBDataEntityNameArticle);
+        article->setValue(QStringLiteral("guid"), old.guid ? QString::fromUtf8(old.guid) : QString());
+        article->setValue(QStringLiteral("link"), old.link ? QString::fromUtf8(old.link) : QString());
+        article->setValue(QStringLiteral("permalink"), old.permalink ? QString::fromUtf8(old.permalink) : QString());
+        article->setValue(QStringLiteral("feedURL"), QStringLiteral("https://example.com/feed"));
+        article->setValue(QStringLiteral("read"), old.read);
+        article->setValue(QStringLiteral("starred"), old.starred);
+        if (old.html) {
+          ZPHManagedObject* content = context.insertNewObject(CBDataEntityNameArticleContent);
+          content->setValue(QStringLiteral("htmlText"), QString::fromUtf8(old.html));
+          article->setValue(QStringLiteral("content"), QVariant::fromValue(content));
+        }
+      };
+      for (const OldArticle& old : articles) add(old);
+      for (int i = 0; i < extraArticles; ++i) {
+        const QByteArray link = "https://example.com/extra/" + QByteArray::number(i);
+        add({nullptr, link.constData(), nullptr, i % 2 == 0, false, "<p>extra</p>"});
+      }
+      ASSERT_TRUE(context.save(&error)) << error.toString().toStdString();
+    }
+    ASSERT_TRUE(store.checkpointAndClose(&error));
+  }
+
+  bool noMigrationFilesLeft() const
+  {
+    const QStringList left =
+        QDir(delegate.pathToDataFolder()).entryList({QStringLiteral("Articles_*")}, QDir::Files | QDir::Dirs);
+    return left.isEmpty();
+  }
+
+  ZPHTestApplicationDelegate delegate;
+};
+
+// The metadata record keyed by `guid`, or nullptr.
+ZPHManagedObject* metadataFor(ZPHManagedObjectContext* context, const QString& guid)
+{
+  const QList<ZPHManagedObject*> found = context->executeFetchRequest(
+      ZPHFetchRequest(CBDataEntityNameArticleMetadata, ZPHPredicate::equal(QStringLiteral("guid"), guid)));
+  return found.size() == 1 ? found.first() : nullptr;
+}
+
+}  // namespace
+
+TEST_F(StoreStackTest, ANewStoreIsMadeWithoutMigration)
+{
+  TestStack stack;
+  ZPHError error;
+  ASSERT_TRUE(stack.setupCoreDataStackWithModelResourceName(CBCoreDataModelResourceName, &error));
+  EXPECT_TRUE(stack.databasesLoaded());
+  EXPECT_FALSE(stack.ranModalUI);
+  EXPECT_EQ(ZPHCoreDataStack::instance(), &stack);
+  EXPECT_EQ(ZPHCoreDataStack::migrationStoreFileName(), QStringLiteral("Articles_migration"));
+  EXPECT_EQ(stack.persistentStore()->path(), storePath());
+  QVariantMap metadata;
+  EXPECT_TRUE(
+      stack.persistentStoreAtURLIsCompatibleWithManagedObjectModel(storePath(), CBDataManagedObjectModel(), &metadata));
+  EXPECT_EQ(metadata.value(QStringLiteral("modelVersion")).toInt(), CBDataModelCurrentVersion);
+}
+
+TEST_F(StoreStackTest, Version12MovesReadAndStarredIntoMetadataByBestLink)
+{
+  makeOldStore(12, {
+                       {"g1", "https://example.com/l1", "https://example.com/p1", true, false, "<p>one</p>"},
+                       {"g2", " https://example.com/l2 \n", "not-a-web-address", false, true, nullptr},
+                       {nullptr, nullptr, nullptr, true, true, nullptr},
+                   });
+  CBDataController controller;
+  TestStack* stack = nullptr;
+  ZPHError error;
+  ASSERT_TRUE(controller.setupCoreDataStackWithClass(
+      [&] {
+        auto made = std::make_unique<TestStack>();
+        stack = made.get();
+        return made;
+      },
+      false, &error))
+      << error.toString().toStdString();
+  EXPECT_TRUE(stack->ranModalUI);
+  EXPECT_TRUE(stack->completed);
+  EXPECT_FALSE(stack->terminated);
+  EXPECT_TRUE(noMigrationFilesLeft());
+  EXPECT_EQ(ZPHPersistentStore::modelVersionOfStoreAtPath(storePath(), nullptr), CBDataModelCurrentVersion);
+  // Progress climbs to 1, each value reported once.
+  ASSERT_FALSE(stack->progressValues.isEmpty());
+  EXPECT_DOUBLE_EQ(stack->progressValues.last(), 1.0);
+  for (qsizetype i = 1; i < stack->progressValues.size(); ++i)
+    EXPECT_LT(stack->progressValues[i - 1], stack->progressValues[i]);
+
+  ZPHManagedObjectContext* main = controller.mainThreadManagedObjectContext();
+  EXPECT_EQ(main->countForFetchRequest(ZPHFetchRequest(CBDataEntityNameArticle)), 3);
+  EXPECT_EQ(main->countForFetchRequest(ZPHFetchRequest(CBDataEntityNameArticleMetadata)), 3);
+
+  ZPHManagedObject* byPermalink = metadataFor(main, QStringLiteral("https://example.com/p1"));
+  ASSERT_NE(byPermalink, nullptr);
+  EXPECT_TRUE(byPermalink->value(QStringLiteral("read")).toBool());
+  EXPECT_FALSE(byPermalink->value(QStringLiteral("flagged")).toBool());
+  ZPHManagedObject* first = byPermalink->value(QStringLiteral("article")).value<ZPHManagedObject*>();
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first->value(QStringLiteral("guid")).toString(), QStringLiteral("g1"));
+  EXPECT_EQ(first->valueForKeyPath(QStringLiteral("content.htmlText")).toString(), QStringLiteral("<p>one</p>"));
+  EXPECT_TRUE(static_cast<CBDataArticle*>(first)->read());
+
+  ZPHManagedObject* byLink = metadataFor(main, QStringLiteral("https://example.com/l2"));
+  ASSERT_NE(byLink, nullptr);
+  EXPECT_FALSE(byLink->value(QStringLiteral("read")).toBool());
+  EXPECT_TRUE(byLink->value(QStringLiteral("flagged")).toBool());
+
+  // Without any link: a UUID becomes both the guid and the metadata's key.
+  const QList<ZPHManagedObject*> bare = main->executeFetchRequest(
+      ZPHFetchRequest(CBDataEntityNameArticle, ZPHPredicate::equal(QStringLiteral("link"), QVariant())));
+  ASSERT_EQ(bare.size(), 1);
+  const QString uuid = bare[0]->value(QStringLiteral("guid")).toString();
+  EXPECT_FALSE(QUuid::fromString(uuid).isNull()) << uuid.toStdString();
+  ZPHManagedObject* byUUID = metadataFor(main, uuid);
+  ASSERT_NE(byUUID, nullptr);
+  EXPECT_TRUE(byUUID->value(QStringLiteral("read")).toBool());
+  EXPECT_TRUE(byUUID->value(QStringLiteral("flagged")).toBool());
+
+  // Feeds and folders keep their tree.
+  const QList<ZPHManagedObject*> feeds = main->executeFetchRequest(ZPHFetchRequest(CBDataEntityNameFeed));
+  ASSERT_EQ(feeds.size(), 1);
+  EXPECT_EQ(feeds[0]->valueForKeyPath(QStringLiteral("parent.guid")).toString(), QStringLiteral("folder"));
+}
+
+TEST_F(StoreStackTest, Version10GainsNormalizedTextAndMetadata)
+{
+  makeOldStore(10, {{"g1", "https://example.com/l1", nullptr, false, true,
+                     "<p>Caf&eacute; <b>\xef\xbc\xa1\xef\xbc\xa2</b> \xc3\x9c"
+                     "ber</p>"}});
+  TestStack stack;
+  ZPHError error;
+  ASSERT_TRUE(stack.setupCoreDataStackWithModelResourceName(CBCoreDataModelResourceName, &error))
+      << error.toString().toStdString();
+  ZPHManagedObjectContext* main = stack.mainThreadManagedObjectContext();
+  const QList<ZPHManagedObject*> contents = main->executeFetchRequest(ZPHFetchRequest(CBDataEntityNameArticleContent));
+  ASSERT_EQ(contents.size(), 1);
+  EXPECT_EQ(contents[0]->value(QStringLiteral("normalizedText")).toString(), QStringLiteral("cafe ab uber"));
+  ZPHManagedObject* metadata = metadataFor(main, QStringLiteral("https://example.com/l1"));
+  ASSERT_NE(metadata, nullptr);
+  EXPECT_TRUE(metadata->value(QStringLiteral("flagged")).toBool());
+  EXPECT_TRUE(noMigrationFilesLeft());
+  EXPECT_TRUE(CBDataArticleContentv10v11MigrationPolicy::normalizedTextFromHtmlText(QString()).isNull());
+}
+
+TEST_F(StoreStackTest, TheArticleMappingOfOtherVersionsRunsTheDefaultStepsOnly)
+{
+  makeOldStore(11, {{"g1", "https://example.com/l1", nullptr, true, true, "<p>x</p>"}});
+  ZPHCoreDataStack stack;
+  QString resulting;
+  ZPHError error;
+  ASSERT_TRUE(stack.migrateInPlaceForPersistentStoreAtURL(storePath(), {{QStringLiteral("modelVersion"), 11}},
+                                                          CBDataManagedObjectModelForVersion(12), &resulting, {},
+                                                          &error))
+      << error.toString().toStdString();
+  EXPECT_EQ(resulting, storePath());
+  EXPECT_EQ(ZPHPersistentStore::modelVersionOfStoreAtPath(storePath(), nullptr), 12);
+  ZPHPersistentStore store(CBDataManagedObjectModelForVersion(12), storePath());
+  ASSERT_TRUE(store.open(true, nullptr));
+  ZPHManagedObjectContext context(&store, ZPHManagedObjectContext::ConfinementConcurrencyType);
+  const QList<ZPHManagedObject*> articles = context.executeFetchRequest(ZPHFetchRequest(CBDataEntityNameArticle));
+  ASSERT_EQ(articles.size(), 1);
+  EXPECT_TRUE(articles[0]->value(QStringLiteral("read")).toBool());
+  EXPECT_TRUE(articles[0]->value(QStringLiteral("starred")).toBool());
+  EXPECT_EQ(articles[0]->valueForKeyPath(QStringLiteral("content.htmlText")).toString(), QStringLiteral("<p>x</p>"));
+}
+
+TEST_F(StoreStackTest, ACancelledMigrationLeavesTheOriginalAndNoMigrationStore)
+{
+  makeOldStore(12, {}, 200);
+  const QByteArray original = storeBytes();
+  ZPHCoreDataStack stack;
+  int reports = 0;
+  QString resulting;
+  ZPHError error;
+  EXPECT_FALSE(stack.migrateInPlaceForPersistentStoreAtURL(
+      storePath(), {{QStringLiteral("modelVersion"), 12}}, CBDataManagedObjectModel(), &resulting,
+      [&](double) {
+        if (++reports == 1)
+          stack.cancelMigrationAndTerminateFromMigrationUI();
+      },
+      &error));
+  EXPECT_EQ(error.domain(), ZPHCocoaErrorDomain);
+  EXPECT_EQ(error.code(), ZPHUserCancelledError);
+  EXPECT_TRUE(resulting.isEmpty());
+  EXPECT_EQ(storeBytes(), original);
+  EXPECT_TRUE(noMigrationFilesLeft());
+  EXPECT_EQ(stack.currentMigrationManager(), nullptr);
+}
+
+TEST_F(StoreStackTest, AFailedReplacementAnswersNoAndKeepsTheOriginal)
+{
+  makeOldStore(12, {{"g1", "https://example.com/l1", nullptr, true, false, nullptr}});
+  const QByteArray original = storeBytes();
+  // Something in the way of moving the original aside.
+  QDir(delegate.pathToDataFolder()).mkpath(QStringLiteral("Articles_premigration/blocker"));
+  TestStack stack;
+  ZPHError error;
+  EXPECT_FALSE(stack.setupCoreDataStackWithModelResourceName(CBCoreDataModelResourceName, &error));
+  EXPECT_FALSE(error.isNull());
+  EXPECT_FALSE(stack.databasesLoaded());
+  EXPECT_FALSE(stack.terminated);
+  EXPECT_EQ(storeBytes(), original);
+  EXPECT_EQ(ZPHPersistentStore::modelVersionOfStoreAtPath(storePath(), nullptr), 12);
+}
+
+TEST_F(StoreStackTest, AStoreOfAnUnknownVersionIsNotOpened)
+{
+  {
+    auto model = std::make_unique<ZPHManagedObjectModel>(9);
+    model->addEntity(QStringLiteral("Thing"));
+    ASSERT_TRUE(model->finish());
+    ZPHPersistentStore store(model.get(), storePath());
+    ASSERT_TRUE(store.open(false, nullptr));
+    ASSERT_TRUE(store.checkpointAndClose(nullptr));
+  }
+  const QByteArray original = storeBytes();
+  TestStack stack;
+  ZPHError error;
+  EXPECT_FALSE(stack.setupCoreDataStackWithModelResourceName(CBCoreDataModelResourceName, &error));
+  EXPECT_FALSE(error.isNull());
+  EXPECT_EQ(storeBytes(), original);
+  EXPECT_FALSE(CBDataMappingModelForVersions(9, 10).has_value());
+  EXPECT_FALSE(CBDataMappingModelForVersions(10, 12).has_value());
+}
