@@ -94,6 +94,11 @@ TEST(ImageDecodingTest, ImagesDeclaringHugeSizesAreRefusedBeforeDecoding)
   EXPECT_TRUE(CBCGImageWithFilePath(folder.writeFile(QStringLiteral("bomb.png"), bombs[0])).isNull());
   EXPECT_EQ(CBCGImageWithFilePath(folder.writeFile(QStringLiteral("fine.png"), png(7, 5))).size(), QSize(7, 5));
   EXPECT_TRUE(CBCGImageWithFilePath(folder.filePath(QStringLiteral("missing.png"))).isNull());
+  // Folder caches keep downloaded bytes as they came and decode them within
+  // the same bounds.
+  CBImageFolderCache cache(folder.path());
+  ASSERT_TRUE(cache.saveImageData(bombs[0], QStringLiteral("bomb.png")));
+  EXPECT_TRUE(cache.cgImageForFilename(QStringLiteral("bomb.png")).isNull());
   // A large but sane photograph is decoded straight to its thumbnail size.
   EXPECT_EQ(CBCGImageFromDataWithMaxPixelSize(jpeg(3000, 2000), 232).size(), QSize(232, 155));
 }
