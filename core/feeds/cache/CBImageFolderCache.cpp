@@ -1,5 +1,6 @@
 #include "feeds/cache/CBImageFolderCache.h"
 
+#include "feeds/CBImageDecoding.h"
 #include "foundation/CBCache.h"
 #include "foundation/CBData.h"
 #include "foundation/CBFiles.h"
@@ -11,7 +12,6 @@
 #include <QtCore/QFile>
 #include <QtCore/QMutexLocker>
 #include <QtCore/QSaveFile>
-#include <QtGui/QImageReader>
 
 #include <algorithm>
 
@@ -27,16 +27,9 @@ QByteArray encodedPNG(const QImage& image)
   return bytes;
 }
 
-QImage decodedImage(const QByteArray& bytes)
-{
-  if (bytes.isEmpty())
-    return {};
-  QBuffer buffer;
-  buffer.setData(bytes);
-  buffer.open(QIODevice::ReadOnly);
-  QImageReader reader(&buffer);
-  return reader.read();  // the first image of the file
-}
+// The first image of the file, within the decoding bounds: files may hold
+// downloaded bytes as they came.
+QImage decodedImage(const QByteArray& bytes) { return CBCGImageFromData(bytes); }
 
 }  // namespace
 

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "platform/ZPHOperation.h"
+
+#include <QtCore/QList>
+#include <QtCore/QMutex>
+#include <QtCore/QString>
+#include <QtCore/QUrl>
+#include <QtCore/QWaitCondition>
+
+#include <memory>
+
+class CBDownloadOperation;
+class ZPHOperationQueue;
+
+// Downloads the images of one article's HTML that the web cache lacks and
+// stores them there: every image is fetched by its own download operation
+// on the shared download controller, and the operation ends when all of
+// them have ended. Only successful (2xx) bodies are stored, so an image
+// that failed once is fetched again by a later request.
+//
+// Downloads are added on the main thread, which must keep serving its
+// event loop while the operation runs.
+class ZPHArticleImageCacheOperation : public ZPHOperation {
+public:
+  ZPHArticleImageCacheOperation(const QString& htmlContent, const QUrl& baseURL,
+                                ZPHOperationQueue* articleProcessingQueue);
+  ~ZPHArticleImageCacheOperation() override;
+
+  // The base cancel, then every download of the article is cancelled (on
+  // the main thread).
+  void cancel() override;
+
+  QString htmlContent() const { return m_htmlContent; }
+  QUrl baseURL() const { return m_baseURL; }
+  ZPHOperationQueue* articleProcessingQueue() const { return m_articleProcessingQueue; }
+  QList<std::shared_ptr<CBDownloadOperation>> downloadOperations() const;
+
+protected:
+  void main() override;
+
+private:
+  void downloadDidEnd(CBDownloadOperation* download);
+
+  const QString m_htmlContent;
+  const QUrl m_baseURL;
+  ZPHOperationQueue* const m_articleProcessingQueue;
+
+  mutable QMutex m_mutex;
+  QWaitCondition m_allEnded;
+  QList<std::shared_ptr<CBDownloadOperation>> m_downloadOperations;
+  int m_running = 0;
+};
