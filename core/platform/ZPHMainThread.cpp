@@ -14,8 +14,9 @@ bool isMainThread()
 
 void async(std::function<void()> work)
 {
+  // Without an application object (before it is made, or while the process
+  // exits and workers finish) there is no main loop left to run the work.
   QCoreApplication* app = QCoreApplication::instance();
-  Q_ASSERT_X(app != nullptr, Q_FUNC_INFO, "no application object");
   if (app == nullptr)
     return;
   QMetaObject::invokeMethod(app, std::move(work), Qt::QueuedConnection);
@@ -28,7 +29,6 @@ void sync(const std::function<void()>& work)
     return;
   }
   QCoreApplication* app = QCoreApplication::instance();
-  Q_ASSERT_X(app != nullptr, Q_FUNC_INFO, "no application object");
   if (app == nullptr)
     return;
   QMetaObject::invokeMethod(app, work, Qt::BlockingQueuedConnection);

@@ -5,8 +5,9 @@
 #include <functional>
 
 // Main-thread dispatch. The main thread is the thread of the application
-// object (QCoreApplication or a subclass), which must exist before any of
-// these is called.
+// object (QCoreApplication or a subclass); without one (before it is made,
+// or while the process exits) work handed to async() or sync() from another
+// thread is dropped, since no main loop is left to run it.
 namespace ZPHMainThread {
 
 // True on the thread that owns the application object.

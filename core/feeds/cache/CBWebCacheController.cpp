@@ -1,5 +1,7 @@
 #include "feeds/cache/CBWebCacheController.h"
 
+#include "feeds/CBImageDecoding.h"
+
 #include "foundation/CBString.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
 #include "platform/ZPHLog.h"
@@ -152,7 +154,8 @@ QImage CBWebCacheController::cachedImageAtURL(const QUrl& url) const
   const QByteArray data = cachedObjectAtURL(url);
   if (data.isEmpty())
     return {};
-  return QImage::fromData(data);
+  // Cached bytes came from the web: decode within the size bounds.
+  return CBCGImageFromData(data);
 }
 
 bool CBWebCacheController::isObjectAtURLCached(const QUrl& url) const
