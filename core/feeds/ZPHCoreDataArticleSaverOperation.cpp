@@ -97,17 +97,18 @@ void ZPHCoreDataArticleSaverOperation::main()
   if (isCancelled())
     return;
   if (m_privateContext) {
-    m_privateContext->performBlockAndWait([this] {
-      try {
-        runCoreDataArticleSaverOperation();
-      } catch (const std::exception& exception) {
-        qCCritical(zphFeeds).noquote()
-            << QStringLiteral("Exception running core data article saver operation in private queue context! %1")
-                   .arg(QString::fromLocal8Bit(exception.what()));
-      } catch (...) {
-        qCCritical(zphFeeds) << "Exception running core data article saver operation in private queue context!";
-      }
-    });
+    m_privateContext->performBlockAndWait(
+        [this] {
+          try {
+            runCoreDataArticleSaverOperation();
+          } catch (const std::exception& exception) {
+            qCCritical(zphFeeds).noquote()
+                << QStringLiteral("Exception running core data article saver operation in private queue context! %1")
+                       .arg(QString::fromLocal8Bit(exception.what()));
+          } catch (...) {
+            qCCritical(zphFeeds) << "Exception running core data article saver operation in private queue context!";
+          }
+        });
     return;
   }
   try {

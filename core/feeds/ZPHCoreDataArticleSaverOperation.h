@@ -40,8 +40,7 @@ extern const QString ZPHFeedRefreshLatestPublishDateKey;         // "latestPubli
 // application delegate's store-failure path.
 class ZPHCoreDataArticleSaverOperation : public CBOperation {
 public:
-  ZPHCoreDataArticleSaverOperation(const QList<std::shared_ptr<CBParsedNewsItem>>& parsedArticles,
-                                   const QUrl& feedURL);
+  ZPHCoreDataArticleSaverOperation(const QList<std::shared_ptr<CBParsedNewsItem>>& parsedArticles, const QUrl& feedURL);
   ~ZPHCoreDataArticleSaverOperation() override;
 
   // Optional, before queuing: the run happens inside this context and

@@ -60,7 +60,10 @@ protected:
         [this](const ZPHNotification& notification) { notifications.append(notification); });
   }
 
-  void TearDown() override { ASSERT_TRUE(ZPHTestWaitUntil([&] { return !controller.coreDataQueueHasOperations(); })); }
+  void TearDown() override
+  {
+    ASSERT_TRUE(ZPHTestWaitUntil([&] { return !controller.coreDataQueueHasOperations(); }));
+  }
 
   // Runs a saver on the store queue and serves the main thread until its
   // save reached the main context.
@@ -166,8 +169,7 @@ TEST_F(ArticleSaverTest, MatchesByGuidAndByTwoOfTitleDateAndLink)
       ++withTitle;
   EXPECT_EQ(withTitle, 2);
   // Only the new one counted.
-  EXPECT_EQ(notifications.last().userInfo.value(ZPHFeedRefreshUnreadCountKey).toULongLong(),
-            feed->unreadCount() + 1);
+  EXPECT_EQ(notifications.last().userInfo.value(ZPHFeedRefreshUnreadCountKey).toULongLong(), feed->unreadCount() + 1);
   EXPECT_EQ(saver->managedObjectIDsOfItemsInFeed().size(), 4);
 }
 
@@ -257,7 +259,8 @@ TEST_F(ArticleSaverTest, EnclosuresAreStoredWithTheirMediaFlags)
   }
 
   // The same enclosures again change nothing; none clears them and the flags.
-  const ZPHManagedObjectID audio = articleTitled(QStringLiteral("https://example.com/a.mp3"))->enclosures()[0]->objectID();
+  const ZPHManagedObjectID audio =
+      articleTitled(QStringLiteral("https://example.com/a.mp3"))->enclosures()[0]->objectID();
   save(list);
   EXPECT_EQ(articleTitled(QStringLiteral("https://example.com/a.mp3"))->enclosures()[0]->objectID(), audio);
   QList<std::shared_ptr<CBParsedNewsItem>> bare;
