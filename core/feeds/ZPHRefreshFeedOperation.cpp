@@ -65,12 +65,22 @@ ZPHRefreshFeedOperation::ZPHRefreshFeedOperation(const QUrl& feedURL)
 {
   setOperationObject(feedURL);
   setOperationType(RefreshOperationType);
+  m_willDeleteTarget = std::make_shared<WillDeleteTarget>();
+  m_willDeleteTarget->operation = this;
   m_willDeleteObserver = ZPHNotificationCenter::defaultCenter().addObserver(
-      FeedsWillDeleteNotificationName, QVariant(),
-      [this](const ZPHNotification& notification) { feedsOrFoldersWillDelete(notification); });
+      FeedsWillDeleteNotificationName, QVariant(), [target = m_willDeleteTarget](const ZPHNotification& notification) {
+        QMutexLocker locker(&target->mutex);
+        if (target->operation != nullptr)
+          target->operation->feedsOrFoldersWillDelete(notification);
+      });
 }
 
-ZPHRefreshFeedOperation::~ZPHRefreshFeedOperation() = default;
+ZPHRefreshFeedOperation::~ZPHRefreshFeedOperation()
+{
+  m_willDeleteObserver.reset();
+  QMutexLocker locker(&m_willDeleteTarget->mutex);
+  m_willDeleteTarget->operation = nullptr;
+}
 
 ZPHError ZPHRefreshFeedOperation::refreshError() const
 {

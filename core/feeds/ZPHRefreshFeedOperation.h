@@ -134,5 +134,12 @@ private:
   std::optional<QUrl> m_currentAuthenticationChallenge;
   std::optional<CredentialsAnswer> m_pendingAnswer;
   ZPHObserverToken m_credentialsReadyObserver;
+  // The feeds-will-delete observer reaches the operation through this, so a
+  // post racing with the operation's end never touches a destroyed object.
+  struct WillDeleteTarget {
+    QMutex mutex;
+    ZPHRefreshFeedOperation* operation = nullptr;
+  };
+  std::shared_ptr<WillDeleteTarget> m_willDeleteTarget;
   ZPHObserverToken m_willDeleteObserver;
 };
