@@ -1,0 +1,516 @@
+#include "feeds/ZPHRefreshFeedOperation.h"
+
+#include "feeds/CBLocalAccountFeedMetadataCache.h"
+#include "feeds/ZPHCoreDataArticleSaverOperation.h"
+#include "feeds/parsers/CBFeedParserProxy.h"
+#include "feeds/parsers/CBFeedType.h"
+#include "feeds/parsers/CBParsedFeedInfo.h"
+#include "feeds/parsers/CBParsedNewsItem.h"
+#include "foundation/CBData.h"
+#include "foundation/CBKeychain.h"
+#include "foundation/CBMimeTypes.h"
+#include "foundation/ZPHCoreApplicationDelegate.h"
+#include "platform/ZPHLog.h"
+#include "platform/ZPHMainThread.h"
+#include "store/CBFeed.h"
+
+#include <QtCore/QDeadlineTimer>
+#include <QtNetwork/QAuthenticator>
+
+#include <exception>
+
+const QString ZPHRefreshFeedOperationErrorDomain =
+    QStringLiteral("com.fernhollow.zephlin.errorDomains.refreshFeedOperation");
+const QString ZPHRefreshFeedOperationFeedDisplayNameTextPlaceholder = QStringLiteral("#{FEED_DISPLAY_NAME}");
+const QString ZPHFeedRefreshChallengeReceivedNotification =
+    QStringLiteral("ZPHRefreshFeedChallengeReceivedNotification");
+const QString ZPHFeedRefreshChallengeCredentialsReadyNotification =
+    QStringLiteral("ZPHRefreshFeedChallengeCredentialsReadyNotification");
+const QString ZPHFeedRefreshArticleSavingCompleteNotification =
+    QStringLiteral("ZPHFeedRefreshArticleSavingCompleteNotification");
+const QString ZPHAuthenticationConnectionKey = QStringLiteral("connection");
+const QString ZPHAuthenticationUsernameKey = QStringLiteral("username");
+const QString ZPHAuthenticationPasswordKey = QStringLiteral("password");
+const QString ZPHAuthenticationUserCancelKey = QStringLiteral("userCancel");
+
+namespace {
+
+// Posted by the account before it deletes feeds, with the feeds' URLs under
+// "urls"; the account exports the names.
+const QString FeedsWillDeleteNotificationName = QStringLiteral("ZPHFeedsWillDeleteNotification");
+const QString URLsKey = QStringLiteral("urls");
+
+constexpr qint64 RefreshOperationType = 1;
+
+QString withFeedName(const QString& text) { return text.arg(ZPHRefreshFeedOperationFeedDisplayNameTextPlaceholder); }
+
+bool isSameOrigin(const QUrl& a, const QUrl& b)
+{
+  return a.scheme().compare(b.scheme(), Qt::CaseInsensitive) == 0 &&
+         a.host().compare(b.host(), Qt::CaseInsensitive) == 0 && a.port(-1) == b.port(-1);
+}
+
+// A URL from one element of the "urls" payload (URL or string).
+QUrl urlFromVariant(const QVariant& value)
+{
+  if (value.metaType() == QMetaType::fromType<QUrl>())
+    return value.toUrl();
+  return QUrl(value.toString());
+}
+
+}  // namespace
+
+ZPHRefreshFeedOperation::ZPHRefreshFeedOperation(const QUrl& feedURL)
+    : CBDownloadOperation(feedURL, nullptr, {}, false), m_feedURL(feedURL)
+{
+  setOperationObject(feedURL);
+  setOperationType(RefreshOperationType);
+  m_willDeleteTarget = std::make_shared<WillDeleteTarget>();
+  m_willDeleteTarget->operation = this;
+  m_willDeleteObserver = ZPHNotificationCenter::defaultCenter().addObserver(
+      FeedsWillDeleteNotificationName, QVariant(), [target = m_willDeleteTarget](const ZPHNotification& notification) {
+        QMutexLocker locker(&target->mutex);
+        if (target->operation != nullptr)
+          target->operation->feedsOrFoldersWillDelete(notification);
+      });
+}
+
+ZPHRefreshFeedOperation::~ZPHRefreshFeedOperation()
+{
+  m_willDeleteObserver.reset();
+  QMutexLocker locker(&m_willDeleteTarget->mutex);
+  m_willDeleteTarget->operation = nullptr;
+}
+
+ZPHError ZPHRefreshFeedOperation::refreshError() const
+{
+  QMutexLocker locker(&m_mutex);
+  return m_refreshError;
+}
+
+std::shared_ptr<CBLocalAccountFeedMetadataCache> ZPHRefreshFeedOperation::feedMetadataCache()
+{
+  QMutexLocker locker(&m_mutex);
+  if (!m_metadataCache)
+    m_metadataCache = CBLocalAccountFeedMetadataCache::sharedCache();
+  return m_metadataCache;
+}
+
+void ZPHRefreshFeedOperation::feedsOrFoldersWillDelete(const ZPHNotification& notification)
+{
+  const QVariantList urls = notification.userInfo.value(URLsKey).toList();
+  if (urls.isEmpty())
+    return;
+  const QUrl mine = m_feedURL.adjusted(QUrl::NormalizePathSegments);
+  for (const QVariant& value : urls) {
+    const QUrl url = urlFromVariant(value);
+    if (url == m_feedURL || url.adjusted(QUrl::NormalizePathSegments) == mine) {
+      cancel();
+      return;
+    }
+  }
+}
+
+// --- Errors
+
+ZPHError ZPHRefreshFeedOperation::refreshErrorWithCode(qint64 code, const ZPHError& underlyingError)
+{
+  QString description = QStringLiteral("Not Found");
+  QString suggestion;
+  QStringList options;
+  switch (code) {
+    case ZPHRefreshFeedOperationErrorUnknown:
+      description = QStringLiteral("Unkown Error");
+      suggestion = withFeedName(QStringLiteral("Sorry, something went wrong refreshing “%1”. Software is hard."));
+      break;
+    case ZPHRefreshFeedOperationErrorParse:
+      description = withFeedName(QStringLiteral("Problem refreshing “%1”"));
+      suggestion = withFeedName(QStringLiteral("“%1” has a few problems. Zephlin may not display all its articles."));
+      break;
+    case ZPHRefreshFeedOperationErrorNotAFeed:
+      description = withFeedName(QStringLiteral("Problem refreshing “%1”"));
+      suggestion = QStringLiteral("This site isn’t set up in a way that Zephlin understands.");
+      break;
+    case ZPHRefreshFeedOperationErrorNotConnected:
+      description = QStringLiteral("Connection Error");
+      suggestion = QStringLiteral("Zephlin isn't connected to the internet. Check your connection and try again.");
+      break;
+    case ZPHRefreshFeedOperationErrorPageNotFound:
+      suggestion = withFeedName(QStringLiteral(
+          "“%1” has removed or changed the address Zephlin was looking for. Select “Attempt to Fix” to have Zephlin "
+          "try to sort this out automatically."));
+      options = {QStringLiteral("OK"), QStringLiteral("Attempt to Fix")};
+      break;
+    case ZPHRefreshFeedOperationErrorGone:
+      suggestion = withFeedName(QStringLiteral(
+          "“%1” has removed the address Zephlin was looking for. The site can no longer be updated. You can check "
+          "the website to see if something changed."));
+      options = {QStringLiteral("OK"), QStringLiteral("Open Site in Browser")};
+      break;
+    case ZPHRefreshFeedOperationErrorCannotConnect:
+    case ZPHRefreshFeedOperationErrorNotResponding:
+      suggestion = withFeedName(
+          QStringLiteral("“%1” isn’t responding. It may be temporarily down. Give it some time and try again."));
+      break;
+    case ZPHRefreshFeedOperationErrorLoginRejected:
+      description = QStringLiteral("Login Error");
+      suggestion = withFeedName(
+          QStringLiteral("“%1” rejected your login attempt. Select “Log In” to re-enter your credentials."));
+      options = {QStringLiteral("OK"), QStringLiteral("Log In")};
+      break;
+    case ZPHRefreshFeedOperationErrorLoginRequired:
+      description = QStringLiteral("Login Error");
+      suggestion = withFeedName(
+          QStringLiteral("“%1” requires a username and password. Select “Log In” to enter your credentials."));
+      options = {QStringLiteral("OK"), QStringLiteral("Log In")};
+      break;
+    default:
+      break;
+  }
+  QVariantMap userInfo{{ZPHLocalizedDescriptionKey, description}, {ZPHLocalizedRecoverySuggestionKey, suggestion}};
+  if (!options.isEmpty())
+    userInfo.insert(ZPHLocalizedRecoveryOptionsKey, options);
+  if (!underlyingError.isNull())
+    userInfo.insert(ZPHUnderlyingErrorKey, QVariant::fromValue(underlyingError));
+  return ZPHError(ZPHRefreshFeedOperationErrorDomain, code, userInfo);
+}
+
+ZPHError ZPHRefreshFeedOperation::appropriateAuthenticationErrorWithUnderlyingError(
+    const ZPHError& underlyingError) const
+{
+  return refreshErrorWithCode(m_userDidCancelAuthentication.load() ? ZPHRefreshFeedOperationErrorLoginRequired
+                                                                   : ZPHRefreshFeedOperationErrorLoginRejected,
+                              underlyingError);
+}
+
+ZPHError ZPHRefreshFeedOperation::userFriendlyErrorForDownloadError(const ZPHError& downloadError) const
+{
+  if (downloadError.domain() == ZPHURLErrorDomain) {
+    switch (downloadError.code()) {
+      case ZPHURLErrorCannotConnectToHost:
+      case ZPHURLErrorCannotFindHost:
+        return refreshErrorWithCode(ZPHRefreshFeedOperationErrorCannotConnect, downloadError);
+      case ZPHURLErrorNotConnectedToInternet:
+        return refreshErrorWithCode(ZPHRefreshFeedOperationErrorNotConnected, downloadError);
+      case ZPHURLErrorUserCancelledAuthentication:
+      case ZPHURLErrorUserAuthenticationRequired:
+        return appropriateAuthenticationErrorWithUnderlyingError(downloadError);
+      default:
+        break;
+    }
+  }
+  return refreshErrorWithCode(ZPHRefreshFeedOperationErrorNotResponding, downloadError);
+}
+
+// --- Request and download
+
+void ZPHRefreshFeedOperation::createRequest()
+{
+  if (std::shared_ptr<CBLocalAccountFeedMetadataCache> cache = feedMetadataCache()) {
+    if (const std::optional<CBHTTPConditionalGetInfo> info = cache->conditionalGetInfoForFeedURL(m_feedURL)) {
+      // A value the last response lacked is stored empty and not sent.
+      if (!info->httpResponseEtag().isEmpty())
+        setExtraRequestHeader(CBHTTPRequestHeaderIfNoneMatch, info->httpResponseEtag());
+      if (!info->httpResponseLastModified().isEmpty())
+        setExtraRequestHeader(CBHTTPRequestHeaderIfModifiedSince, info->httpResponseLastModified());
+    }
+  }
+  CBDownloadOperation::createRequest();
+}
+
+void ZPHRefreshFeedOperation::download()
+{
+  if (!isCancelled())
+    CBDownloadOperation::download();
+
+  ZPHError refreshError;
+  const ZPHError downloadError = error();
+  if (!downloadError.isNull())
+    refreshError = userFriendlyErrorForDownloadError(downloadError);
+
+  const int status = statusCode();
+  if ((status == 200 || status == 304) && !isCancelled()) {
+    QString what;
+    try {
+      ZPHError processingError;
+      processFeedDownloadCompleteWithError(&processingError);
+      if (!processingError.isNull())
+        refreshError = processingError;
+    } catch (const std::exception& exception) {
+      what = QString::fromLocal8Bit(exception.what());
+    } catch (...) {
+      what = QStringLiteral("unknown exception");
+    }
+    if (!what.isNull()) {
+      qCCritical(zphFeeds).noquote()
+          << QStringLiteral("Exception during feed processing for URL %1: %2!").arg(m_feedURL.toDisplayString(), what);
+      refreshError = refreshErrorWithCode(ZPHRefreshFeedOperationErrorUnknown);
+    }
+  } else if (status == 404) {
+    refreshError = refreshErrorWithCode(ZPHRefreshFeedOperationErrorPageNotFound);
+  } else if (status == 401) {
+    if (refreshError.isNull())
+      refreshError = appropriateAuthenticationErrorWithUnderlyingError({});
+  } else if (status == 410) {
+    refreshError = refreshErrorWithCode(ZPHRefreshFeedOperationErrorGone);
+  } else if (status != 200 && status != 304) {
+    if (refreshError.isNull())
+      refreshError = refreshErrorWithCode(ZPHRefreshFeedOperationErrorNotResponding);
+  } else if (refreshError.isNull()) {
+    // 200 or 304 after a cancellation.
+    refreshError = refreshErrorWithCode(ZPHRefreshFeedOperationErrorNotResponding);
+  }
+  {
+    QMutexLocker locker(&m_mutex);
+    m_refreshError = refreshError;
+    m_currentAuthenticationChallenge.reset();
+    m_pendingAnswer.reset();
+  }
+  m_didTryUsernameAndPassword = false;
+  m_userDidCancelAuthentication = false;
+}
+
+// --- Processing
+
+bool ZPHRefreshFeedOperation::processFeedDownloadCompleteWithError(ZPHError* error)
+{
+  if (statusCode() == 200)
+    return handle200WithError(error);
+  if (statusCode() == 304)
+    return handle304WithError(error);
+  return false;
+}
+
+bool ZPHRefreshFeedOperation::handle200WithError(ZPHError* error)
+{
+  const QByteArray body = responseBody();
+  if (body.isEmpty())
+    return processNotModifiedFeedWithError(error);
+  if (CBFeedTypeForData(body) == CBFeedTypeNotAFeed) {
+    processNotAFeedWithError(error);
+    return true;
+  }
+  const QByteArray digest = cb_md5Hash(body);
+  std::shared_ptr<CBLocalAccountFeedMetadataCache> cache = feedMetadataCache();
+  const QByteArray storedHash = cache ? cache->contentHashForFeedURL(m_feedURL) : QByteArray();
+  if (!storedHash.isEmpty() && storedHash == digest)
+    return processNotModifiedFeedWithError(error);
+
+  m_didQueueSaver = false;
+  parseAndProcessFeedArticlesWithError(error);
+  // With articles to save, the saver's end stores the values; otherwise
+  // there is nothing to wait for. Also after a parse error, so the same
+  // broken body is not parsed again.
+  if (!m_didQueueSaver)
+    asynchronouslyUpdateFeedMetadataCacheWithResponseBodyHash(digest);
+  return true;
+}
+
+bool ZPHRefreshFeedOperation::handle304WithError(ZPHError* error) { return processNotModifiedFeedWithError(error); }
+
+bool ZPHRefreshFeedOperation::processNotModifiedFeedWithError(ZPHError* error)
+{
+  Q_UNUSED(error);
+  setResponseBody({});
+  return true;
+}
+
+bool ZPHRefreshFeedOperation::processNotAFeedWithError(ZPHError* error)
+{
+  setResponseBody({});
+  if (error != nullptr)
+    *error = refreshErrorWithCode(ZPHRefreshFeedOperationErrorNotAFeed);
+  return false;
+}
+
+bool ZPHRefreshFeedOperation::parseAndProcessFeedArticlesWithError(ZPHError* error)
+{
+  bool result = true;
+  m_parser = std::make_unique<CBFeedParserProxy>();
+  const QByteArray body = responseBody();
+  const QByteArray digest = cb_md5Hash(body);
+  ZPHError parseError;
+  const bool isFeed = m_parser->parseData(body, &parseError);
+  if (!parseError.isNull()) {
+    qCCritical(zphFeeds).noquote()
+        << QStringLiteral("Parse error %1 for URL %2").arg(parseError.toString(), m_feedURL.toDisplayString());
+    if (error != nullptr)
+      *error = refreshErrorWithCode(ZPHRefreshFeedOperationErrorParse, parseError);
+    result = false;
+  } else if (!isFeed) {
+    if (error != nullptr)
+      *error = refreshErrorWithCode(ZPHRefreshFeedOperationErrorNotAFeed);
+    result = false;
+  }
+
+  const QList<std::shared_ptr<CBParsedNewsItem>> items = m_parser->newsItems();
+  if (!items.isEmpty())
+    asynchronouslySaveArticles(items, !parseError.isNull(), digest);
+
+  const QString homePage = m_parser->feedHomePageURL();
+  const QString title = m_parser->feedTitle();
+  if (!homePage.isEmpty() || !title.isEmpty()) {
+    auto info = std::make_shared<CBParsedFeedInfo>();
+    info->setFeedURLString(m_feedURL.toString(QUrl::FullyEncoded));
+    info->setHomePageURLString(homePage);
+    info->setTitle(title);
+    info->sendDidParseFeedInfoNotification();
+  }
+
+  setResponseBody({});
+  m_parser.reset();
+  return result;
+}
+
+void ZPHRefreshFeedOperation::asynchronouslySaveArticles(const QList<std::shared_ptr<CBParsedNewsItem>>& items,
+                                                         bool parserReportedError, const QByteArray& bodyHash)
+{
+  ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
+  if (delegate == nullptr)
+    return;
+  auto saver = std::make_shared<ZPHCoreDataArticleSaverOperation>(items, m_feedURL);
+  // Items after an XML break are missing, not gone.
+  saver->setSkipsMarkingMissingItemsAsDeleted(parserReportedError);
+
+  std::weak_ptr<ZPHCoreDataArticleSaverOperation> weakSaver = saver;
+  std::shared_ptr<CBLocalAccountFeedMetadataCache> cache = feedMetadataCache();
+  const QUrl feedURL = m_feedURL;
+  const QVariantMap headerFields = urlResponse().headerFields;
+  saver->setCompletionBlock([weakSaver, cache, feedURL, headerFields, bodyHash] {
+    const std::shared_ptr<ZPHCoreDataArticleSaverOperation> finished = weakSaver.lock();
+    const bool saved = finished && finished->didSaveUncancelled();
+    ZPHMainThread::async([saved, cache, feedURL, headerFields, bodyHash] {
+      if (saved && cache) {
+        cache->setContentHash(bodyHash, feedURL);
+        cache->setConditionalGetInfo(CBHTTPConditionalGetInfo::conditionalGetInfoWithURLResponse(headerFields),
+                                     feedURL);
+      }
+      if (CBFeed* feed = CBFeed::feedWithURL(feedURL.toString(QUrl::FullyEncoded)))
+        ZPHNotificationCenter::defaultCenter().post(ZPHFeedRefreshArticleSavingCompleteNotification,
+                                                    QVariant::fromValue(static_cast<ZPHManagedObject*>(feed)));
+    });
+  });
+  m_didQueueSaver = true;
+  delegate->addCoreDataQueueOperation(saver);
+}
+
+void ZPHRefreshFeedOperation::asynchronouslyUpdateFeedMetadataCacheWithResponseBodyHash(const QByteArray& bodyHash)
+{
+  std::shared_ptr<CBLocalAccountFeedMetadataCache> cache = feedMetadataCache();
+  if (!cache)
+    return;
+  const QUrl feedURL = m_feedURL;
+  const QVariantMap headerFields = urlResponse().headerFields;
+  ZPHMainThread::async([cache, feedURL, headerFields, bodyHash] {
+    cache->setContentHash(bodyHash, feedURL);
+    cache->setConditionalGetInfo(CBHTTPConditionalGetInfo::conditionalGetInfoWithURLResponse(headerFields), feedURL);
+  });
+}
+
+// --- Authentication
+
+bool ZPHRefreshFeedOperation::didReceiveAuthenticationChallenge(const QUrl& challengeURL, QAuthenticator* authenticator,
+                                                                int previousFailureCount)
+{
+  if (isCancelled())
+    return false;
+  {
+    QMutexLocker locker(&m_mutex);
+    m_currentAuthenticationChallenge = challengeURL;
+  }
+  if (m_didTryUsernameAndPassword.load())
+    return askUserForCredentials(challengeURL, authenticator, previousFailureCount);
+  if (username().isEmpty() && password().isEmpty())
+    return askUserForCredentials(challengeURL, authenticator, previousFailureCount);
+  if (password().isEmpty()) {
+    setPassword(CBKeychainFetchInternetPassword(m_feedURL, username()));
+    if (password().isEmpty())
+      return askUserForCredentials(challengeURL, authenticator, previousFailureCount);
+  }
+  return authenticateChallenge(challengeURL, authenticator, previousFailureCount);
+}
+
+bool ZPHRefreshFeedOperation::authenticateChallenge(const QUrl& challengeURL, QAuthenticator* authenticator,
+                                                    int previousFailureCount)
+{
+  // Credentials go only to the feed's own scheme, host and port.
+  if (username().isEmpty() || password().isEmpty() || previousFailureCount >= ZPHAuthenticationMaxTries ||
+      !isSameOrigin(challengeURL, m_feedURL))
+    return false;
+  m_didTryUsernameAndPassword = true;
+  // The authenticator gives up on an answer that repeats the failed one
+  // unchanged; clearing the user first makes a repeat a new answer.
+  authenticator->setUser(QString());
+  authenticator->setUser(username());
+  authenticator->setPassword(password());
+  return true;
+}
+
+bool ZPHRefreshFeedOperation::askUserForCredentials(const QUrl& challengeURL, QAuthenticator* authenticator,
+                                                    int previousFailureCount)
+{
+  const QUrl requestURL = urlRequest().url().isEmpty() ? m_feedURL : urlRequest().url();
+  QVariantMap userInfo{{CBURLKey, requestURL}};
+  userInfo.insert(ZPHAuthenticationConnectionKey,
+                  QVariant::fromValue(std::static_pointer_cast<CBOperation>(shared_from_this())));
+  if (!username().isEmpty())
+    userInfo.insert(ZPHAuthenticationUsernameKey, username());
+  if (!password().isEmpty())
+    userInfo.insert(ZPHAuthenticationPasswordKey, password());
+  {
+    QMutexLocker locker(&m_mutex);
+    m_pendingAnswer.reset();
+  }
+
+  std::weak_ptr<ZPHOperation> weakSelf = shared_from_this();
+  ZPHMainThread::async([weakSelf, requestURL, userInfo] {
+    std::shared_ptr<ZPHOperation> strong = weakSelf.lock();
+    if (!strong)
+      return;
+    auto* self = static_cast<ZPHRefreshFeedOperation*>(strong.get());
+    self->m_credentialsReadyObserver = ZPHNotificationCenter::defaultCenter().addObserver(
+        ZPHFeedRefreshChallengeCredentialsReadyNotification, requestURL, [weakSelf](const ZPHNotification& answer) {
+          if (std::shared_ptr<ZPHOperation> operation = weakSelf.lock())
+            static_cast<ZPHRefreshFeedOperation*>(operation.get())->challengeCredentialsReadyOnMainThread(answer);
+        });
+    ZPHNotificationCenter::defaultCenter().post(ZPHFeedRefreshChallengeReceivedNotification, requestURL, userInfo);
+  });
+
+  // The connection waits while this thread keeps serving its events.
+  std::optional<CredentialsAnswer> answer;
+  ZPHMainThread::processEventsUntil(
+      [&] {
+        if (isCancelled())
+          return true;
+        QMutexLocker locker(&m_mutex);
+        answer = m_pendingAnswer;
+        return answer.has_value();
+      },
+      QDeadlineTimer(QDeadlineTimer::Forever));
+  {
+    QMutexLocker locker(&m_mutex);
+    m_pendingAnswer.reset();
+  }
+  if (isCancelled() || !answer)
+    return false;
+  if (answer->userCancel)
+    return false;  // on without credentials: the server's refusal stands
+  setUsername(answer->username);
+  setPassword(answer->password);
+  return authenticateChallenge(challengeURL, authenticator, previousFailureCount);
+}
+
+void ZPHRefreshFeedOperation::challengeCredentialsReadyOnMainThread(const ZPHNotification& notification)
+{
+  ZPH_ASSERT_MAIN_THREAD();
+  CredentialsAnswer answer;
+  answer.username = notification.userInfo.value(ZPHAuthenticationUsernameKey).toString();
+  answer.password = notification.userInfo.value(ZPHAuthenticationPasswordKey).toString();
+  answer.userCancel = notification.userInfo.value(ZPHAuthenticationUserCancelKey).toBool();
+  m_credentialsReadyObserver.reset();
+  if (answer.userCancel)
+    m_userDidCancelAuthentication = true;
+  QMutexLocker locker(&m_mutex);
+  m_pendingAnswer = answer;
+  m_currentAuthenticationChallenge.reset();
+}
