@@ -517,6 +517,9 @@ void CBTreeNode::detachFromParentInvalidatingRecursively(bool invalidateRecursiv
 
 void CBTreeNode::invalidateRecursively()
 {
+  if (m_invalidating)
+    return;  // the detach below comes back here through removeChild
+  m_invalidating = true;
   const Pointer keep = shared_from_this();
   if (m_node != nullptr) {
     if (cb_isPresentInManagedObjectContext(m_node))
@@ -531,6 +534,7 @@ void CBTreeNode::invalidateRecursively()
   const List children = m_children;
   for (const Pointer& child : children)
     child->invalidateRecursively();
+  m_invalidating = false;
 }
 
 void CBTreeNode::ensureChildrenAreOrphaned()

@@ -159,6 +159,7 @@ private:
   bool m_expanded = false;
   bool m_selected = false;
   bool m_allowsDragging = true;
+  bool m_invalidating = false;
 
   static constexpr quint64 NotComputed = quint64(std::numeric_limits<qint64>::max());
   bool m_hasOrderedChildren = false;
