@@ -61,7 +61,8 @@ QVariant objectVariant(ZPHManagedObject* object) { return QVariant::fromValue(ob
 bool isWebURL(const QUrl& url)
 {
   const QString scheme = url.scheme().toLower();
-  return url.isValid() && !url.host().isEmpty() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+  return url.isValid() && !url.host().isEmpty() &&
+         (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
 }
 
 QUrl urlFromVariant(const QVariant& value)
@@ -78,7 +79,8 @@ CBDataAccount::CBDataAccount(quint64 accountType, const QString& login) : m_acco
   if (accountType == 0)
     m_identifier = QString();
   createAccountTreeNode();
-  m_saveEventThrottler = std::make_unique<CBEventThrottler>(this, [](const QVariantList&) {}, 1.0);
+  m_saveEventThrottler = std::make_unique<CBEventThrottler>(
+      this, [](const QVariantList&) {}, 1.0);
   initUnreadCountSystem();
   registerObservers();
   QPointer<CBDataAccount> guard(this);
@@ -112,14 +114,14 @@ bool CBDataAccount::accountIsOnMyMac(const CBDataAccount* account)
 QString CBDataAccount::sortKeyForSubscriptionSortOrder(quint64 sortOrder)
 {
   switch (sortOrder) {
-  case 0:
-    return QStringLiteral("nameForDisplay");
-  case 2:
-    return QStringLiteral("dateForDisplay");
-  case 3:
-    return QStringLiteral("countForDisplay");
-  default:
-    return QLatin1String("");
+    case 0:
+      return QStringLiteral("nameForDisplay");
+    case 2:
+      return QStringLiteral("dateForDisplay");
+    case 3:
+      return QStringLiteral("countForDisplay");
+    default:
+      return QLatin1String("");
   }
 }
 
@@ -191,8 +193,7 @@ QString CBDataAccount::nameForDisplayForFeedWithURL(const QUrl& url) const
 QList<QUrl> CBDataAccount::feedURLs() const
 {
   QList<QUrl> urls;
-  for (const CBFeed* feed : m_feeds)
-    urls.append(feed->URL());
+  for (const CBFeed* feed : m_feeds) urls.append(feed->URL());
   return urls;
 }
 
@@ -260,8 +261,7 @@ void CBDataAccount::reloadFeedandFolderCachesFromDisk()
     m_feeds.append(feed);
     m_feedsDictionary.insert(url, feed);
   }
-  for (CBFolder* folder : std::as_const(m_folders))
-    m_foldersDictionary.insert(folder->guid(), folder->objectID());
+  for (CBFolder* folder : std::as_const(m_folders)) m_foldersDictionary.insert(folder->guid(), folder->objectID());
 }
 
 void CBDataAccount::createAccountTreeNode()
@@ -311,7 +311,8 @@ void CBDataAccount::loadFeedsAndFoldersFromDisk()
   ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
   defaults.synchronize();
   const qint64 order = defaults.integerForKey(ZPHSubscriptionsSortOrderKey);
-  m_accountTreeNode->setSortKeyForOrderingChildren(sortKeyForSubscriptionSortOrder(quint64(std::max<qint64>(order, 0))));
+  m_accountTreeNode->setSortKeyForOrderingChildren(
+      sortKeyForSubscriptionSortOrder(quint64(std::max<qint64>(order, 0))));
   m_totalUnreadCountEventThrottler->setEventTriggered(true);
 }
 
@@ -709,8 +710,7 @@ void CBDataAccount::markAllUnreadCountsAsInvalid()
         std::shared_ptr<ZPHManagedObjectContext> context = d ? d->temporaryManagedObjectContext() : nullptr;
         if (context == nullptr)
           return;
-        for (CBNode* node : CBNode::nodesWithMOC(context.get()))
-          node->setUnreadCountIsValid(false);
+        for (CBNode* node : CBNode::nodesWithMOC(context.get())) node->setUnreadCountIsValid(false);
         d->saveManagedObjectContext(context.get());
       },
       [guard] {
@@ -734,8 +734,7 @@ void invalidateFeedsWithURLs(const QPointer<CBDataAccount>& guard, const QString
         std::shared_ptr<ZPHManagedObjectContext> context = d ? d->temporaryManagedObjectContext() : nullptr;
         if (context == nullptr)
           return;
-        for (CBFeed* feed : CBFeed::feedsWithURLs(urls, context.get()))
-          feed->setUnreadCountIsValid(false);
+        for (CBFeed* feed : CBFeed::feedsWithURLs(urls, context.get())) feed->setUnreadCountIsValid(false);
         d->saveManagedObjectContext(context.get());
       },
       [guard] {
@@ -789,8 +788,7 @@ void CBDataAccount::multipleArticleReadStatusDidChange(const ZPHNotification& no
             article->setNeedsSync(true);
         }
         if (!urls.isEmpty()) {
-          for (CBFeed* feed : CBFeed::feedsWithURLs(urls, context.get()))
-            feed->setUnreadCountIsValid(false);
+          for (CBFeed* feed : CBFeed::feedsWithURLs(urls, context.get())) feed->setUnreadCountIsValid(false);
         }
         d->saveManagedObjectContext(context.get());
       },

@@ -174,8 +174,7 @@ void CBTreeNode::addChild(const Pointer& child)
 
 void CBTreeNode::addChildren(const List& children)
 {
-  for (const Pointer& child : children)
-    addChild(child);
+  for (const Pointer& child : children) addChild(child);
   invalidateCaches();
 }
 
@@ -213,8 +212,7 @@ void CBTreeNode::removeChild(CBTreeNode* child, bool invalidateRecursively)
 void CBTreeNode::removeAllChildren()
 {
   const List children = m_children;
-  for (const Pointer& child : children)
-    child->invalidateRecursively();
+  for (const Pointer& child : children) child->invalidateRecursively();
   m_children.clear();
   invalidateCaches();
 }
@@ -245,8 +243,7 @@ void CBTreeNode::moveChild(const Pointer& child, qsizetype index)
 void CBTreeNode::setChildren(const List& children)
 {
   m_children = children;
-  for (const Pointer& child : m_children)
-    child->m_parent = this;
+  for (const Pointer& child : m_children) child->m_parent = this;
   invalidateCaches();
 }
 
@@ -288,8 +285,7 @@ void CBTreeNode::setSortKeyForOrderingChildren(const QString& key)
         child->setSortKeyForOrderingChildren(k);
     }
   } else {
-    for (const Pointer& child : m_children)
-      child->setSortKeyForOrderingChildren(k);
+    for (const Pointer& child : m_children) child->setSortKeyForOrderingChildren(k);
     m_sortKey = k;
   }
   m_hasOrderedChildren = false;
@@ -532,8 +528,7 @@ void CBTreeNode::invalidateRecursively()
   m_node = nullptr;
   m_object = nullptr;
   const List children = m_children;
-  for (const Pointer& child : children)
-    child->invalidateRecursively();
+  for (const Pointer& child : children) child->invalidateRecursively();
   m_invalidating = false;
 }
 
@@ -548,16 +543,14 @@ void CBTreeNode::ensureChildrenAreOrphaned()
 
 void CBTreeNode::ensureChildrenHaveParent()
 {
-  for (const Pointer& child : m_children)
-    child->m_parent = this;
+  for (const Pointer& child : m_children) child->m_parent = this;
   invalidateCaches();
 }
 
 QString CBTreeNode::description(int indentLevel)
 {
   QString text = QString(indentLevel, QLatin1Char(' ')) + title() + QLatin1Char('\n');
-  for (const Pointer& child : m_children)
-    text += child->description(indentLevel + 1);
+  for (const Pointer& child : m_children) text += child->description(indentLevel + 1);
   return text;
 }
 

@@ -14,8 +14,7 @@
 #include <algorithm>
 #include <exception>
 
-ZPHAccountCalculateUnreadCountsOperation::ZPHAccountCalculateUnreadCountsOperation(QObject* delegate,
-                                                                                   Callback callback,
+ZPHAccountCalculateUnreadCountsOperation::ZPHAccountCalculateUnreadCountsOperation(QObject* delegate, Callback callback,
                                                                                    const QString& accountID,
                                                                                    quint64 generation)
     : ZPHTerminationCancelingOperation(delegate, std::move(callback)), m_accountID(accountID), m_generation(generation)
@@ -38,8 +37,7 @@ void ZPHAccountCalculateUnreadCountsOperation::main()
   CBDataController* controller = delegate ? delegate->dataController() : nullptr;
   if (controller == nullptr)
     return;
-  CBDataAccount* account =
-      m_accountID.isNull() ? controller->localAccount() : controller->accountWithID(m_accountID);
+  CBDataAccount* account = m_accountID.isNull() ? controller->localAccount() : controller->accountWithID(m_accountID);
   Q_ASSERT_X(account != nullptr, Q_FUNC_INFO, "no data account for the recount");
   if (account == nullptr || account->lastUnreadCountOperationGeneration() != m_generation)
     return;
@@ -75,13 +73,11 @@ void ZPHAccountCalculateUnreadCountsOperation::main()
     // Deepest folders first, so each sum reads children that are already right.
     auto depth = [](const CBFolder* folder) {
       int d = 0;
-      for (const CBNode* n = folder->parent(); n != nullptr && d < 1000; n = n->parent())
-        ++d;
+      for (const CBNode* n = folder->parent(); n != nullptr && d < 1000; n = n->parent()) ++d;
       return d;
     };
     QList<QPair<int, CBFolder*>> byDepth;
-    for (CBFolder* folder : folders)
-      byDepth.append({depth(folder), folder});
+    for (CBFolder* folder : folders) byDepth.append({depth(folder), folder});
     std::stable_sort(byDepth.begin(), byDepth.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
     for (const auto& entry : byDepth) {
       if (!entry.second->unreadCountIsValid())

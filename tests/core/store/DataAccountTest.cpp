@@ -20,8 +20,7 @@ namespace {
 QStringList titles(const CBTreeNode::List& nodes)
 {
   QStringList result;
-  for (const CBTreeNode::Pointer& node : nodes)
-    result.append(node->title());
+  for (const CBTreeNode::Pointer& node : nodes) result.append(node->title());
   return result;
 }
 
@@ -36,9 +35,9 @@ protected:
     ZPHError error;
     ASSERT_TRUE(controller.setupCoreDataStackWithClass({}, false, &error)) << error.toString().toStdString();
     main = delegate.mainThreadManagedObjectContext();
-    for (const QString& name : {ZPHFeedsAddedNotification, ZPHClientDidCreateFolderEvent,
-                                ZPHFeedsWillDeleteNotification, ZPHFeedsOrFoldersDeletedNotification,
-                                CBFeedDataDidChangeNotification}) {
+    for (const QString& name :
+         {ZPHFeedsAddedNotification, ZPHClientDidCreateFolderEvent, ZPHFeedsWillDeleteNotification,
+          ZPHFeedsOrFoldersDeletedNotification, CBFeedDataDidChangeNotification}) {
       observers.push_back(ZPHNotificationCenter::defaultCenter().addObserver(
           name, QVariant(), [this](const ZPHNotification& n) { posted.append(n); }));
     }
@@ -211,7 +210,8 @@ TEST_F(DataAccountTest, DeletingAFolderDeletesEverythingInside)
   ASSERT_EQ(willDelete.size(), 1);
   QVariantList urls = willDelete.first().userInfo.value(ZPHURLsKey).toList();
   std::sort(urls.begin(), urls.end(), [](const QVariant& a, const QVariant& b) { return a.toString() < b.toString(); });
-  EXPECT_EQ(urls, (QVariantList{QUrl(QStringLiteral("https://a.example/")), QUrl(QStringLiteral("https://b.example/"))}));
+  EXPECT_EQ(urls,
+            (QVariantList{QUrl(QStringLiteral("https://a.example/")), QUrl(QStringLiteral("https://b.example/"))}));
   EXPECT_EQ(account->feeds().size(), 1);
 
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return !postedNamed(ZPHFeedsOrFoldersDeletedNotification).isEmpty(); }, 20000));
@@ -238,8 +238,7 @@ TEST_F(DataAccountTest, ALoadWhileADeletionIsPendingLeavesTheFeedOut)
   controller.addCoreDataQueueBlock(
       [&] {
         started = true;
-        while (!released)
-          std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        while (!released) std::this_thread::sleep_for(std::chrono::milliseconds(2));
       },
       {});
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return started.load(); }));

@@ -17,9 +17,7 @@ namespace {
 // A represented object that is not stored.
 class Item : public CBTreeNodeRepresentedObject {
 public:
-  Item(QString name, quint64 count = 0, QDateTime date = {}) : m_name(std::move(name)), m_count(count), m_date(date)
-  {
-  }
+  Item(QString name, quint64 count = 0, QDateTime date = {}) : m_name(std::move(name)), m_count(count), m_date(date) {}
   QString nameForDisplay() const override { return m_name; }
   void setNameForDisplay(const QString& name) override { m_name = name; }
   quint64 countForDisplay() const override { return m_count; }
@@ -36,8 +34,7 @@ private:
 QStringList titles(const CBTreeNode::List& nodes)
 {
   QStringList result;
-  for (const CBTreeNode::Pointer& node : nodes)
-    result.append(node->title());
+  for (const CBTreeNode::Pointer& node : nodes) result.append(node->title());
   return result;
 }
 
@@ -242,8 +239,10 @@ TEST_F(TreeNodeTest, SortingInGroupsOnlyKeepsTheTopLevelInManualOrder)
   top->addChild(CBTreeNode::treeNodeWithParent(nullptr, feed(QStringLiteral("Zed"), QStringLiteral("https://z/"))));
   top->addChild(folderNode);
   top->addChild(CBTreeNode::treeNodeWithParent(nullptr, feed(QStringLiteral("Ann"), QStringLiteral("https://a/"))));
-  folderNode->addChild(CBTreeNode::treeNodeWithParent(nullptr, feed(QStringLiteral("Yo"), QStringLiteral("https://y/"))));
-  folderNode->addChild(CBTreeNode::treeNodeWithParent(nullptr, feed(QStringLiteral("Bo"), QStringLiteral("https://b/"))));
+  folderNode->addChild(
+      CBTreeNode::treeNodeWithParent(nullptr, feed(QStringLiteral("Yo"), QStringLiteral("https://y/"))));
+  folderNode->addChild(
+      CBTreeNode::treeNodeWithParent(nullptr, feed(QStringLiteral("Bo"), QStringLiteral("https://b/"))));
 
   top->setSortKeyForOrderingChildren(QStringLiteral("nameForDisplay"));
   EXPECT_EQ(titles(top->orderedChildren()), (QStringList{"Zed", "Folder", "Ann"}));

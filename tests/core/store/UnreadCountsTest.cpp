@@ -47,8 +47,7 @@ protected:
     b->setChildindex(1);
     CBFeed* c = addFeed(QStringLiteral("https://c.example/feed"), nullptr);
     c->setChildindex(2);
-    for (int i = 0; i < 3; ++i)
-      addArticle(a, i, false);
+    for (int i = 0; i < 3; ++i) addArticle(a, i, false);
     addArticle(b, 0, false);
     addArticle(b, 1, false);
     addArticle(b, 2, true);
@@ -118,8 +117,7 @@ protected:
     controller.addCoreDataQueueBlock(
         [this] {
           started = true;
-          while (!released)
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+          while (!released) std::this_thread::sleep_for(std::chrono::milliseconds(2));
         },
         {});
     ASSERT_TRUE(waitFor([&] { return started.load(); }));
@@ -143,9 +141,8 @@ protected:
   QList<CBDataArticle*> articlesOf(const QString& feedURL, ZPHManagedObjectContext* context)
   {
     QList<CBDataArticle*> articles;
-    for (ZPHManagedObject* object :
-         context->executeFetchRequest(ZPHFetchRequest(CBDataEntityNameArticle, ZPHPredicate::equal(
-                                                                                   CBDataArticleFeedURLKey, feedURL))))
+    for (ZPHManagedObject* object : context->executeFetchRequest(
+             ZPHFetchRequest(CBDataEntityNameArticle, ZPHPredicate::equal(CBDataArticleFeedURLKey, feedURL))))
       articles.append(static_cast<CBDataArticle*>(object));
     return articles;
   }
@@ -171,8 +168,7 @@ TEST_F(UnreadCountsTest, LoadingCountsFeedsFoldersFavouritesAndTheAccount)
   EXPECT_EQ(count(innerID), 3u);
   EXPECT_EQ(count(bID), 2u);
   EXPECT_EQ(count(cID), 0u);
-  for (const ZPHManagedObjectID& id : {outerID, innerID, aID, bID, cID})
-    EXPECT_TRUE(node(id)->unreadCountIsValid());
+  for (const ZPHManagedObjectID& id : {outerID, innerID, aID, bID, cID}) EXPECT_TRUE(node(id)->unreadCountIsValid());
 }
 
 TEST_F(UnreadCountsTest, ReadChangeTwoFoldersDeepReachesBothFoldersAndTheAccount)
