@@ -7,6 +7,7 @@
 #include "platform/ZPHOperationQueue.h"
 #include "platform/ZPHUserDefaults.h"
 #include "store/CBCoreDataUtilities.h"
+#include "store/CBDataAccount.h"
 #include "store/CBDataModel.h"
 #include "store/ZPHCoreDataStack.h"
 #include "store/graph/ZPHManagedObjectContext.h"
@@ -56,6 +57,7 @@ CBDataController::~CBDataController()
     ZPHMainThread::processEventsUntil([this] { return m_queue->operationCount() == 0; }, QDeadlineTimer::Forever);
   m_queue->waitUntilAllOperationsAreFinished();
   m_queue.reset();
+  m_localAccount.reset();
   m_stack.reset();
 }
 
@@ -80,6 +82,9 @@ void CBDataController::completeSetup()
 {
   ZPH_ASSERT_MAIN_THREAD();
   m_subscriptionsSortOrder = ZPHUserDefaults::standardUserDefaults().integerForKey(ZPHSubscriptionsSortOrderKey);
+  if (!m_localAccount)
+    m_localAccount = std::make_unique<CBDataAccount>(0, QString());
+  m_localAccount->loadFeedsAndFoldersFromDisk();
   ZPHNotificationCenter::defaultCenter().post(ZPHDataAccountReadyNotification,
                                               QVariant::fromValue(static_cast<void*>(this)));
 }
@@ -222,8 +227,9 @@ bool CBDataController::currentThreadIsSafeForCoreDataModificationWithMOC(ZPHMana
 
 CBDataAccount* CBDataController::accountWithID(const QString& identifier) const
 {
-  Q_UNUSED(identifier);
-  return nullptr;  // no accounts until the account code exists
+  if (m_localAccount && (identifier.isNull() || identifier == m_localAccount->identifier()))
+    return m_localAccount.get();
+  return nullptr;
 }
 
 void CBDataController::setSubscriptionsSortOrder(qint64 sortOrder)

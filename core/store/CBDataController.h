@@ -106,9 +106,11 @@ public:
   // The main thread's marker (false on every other thread).
   static bool mainThreadCoreDataMarker();
 
-  // Accounts. Placeholders until the account code exists: no accounts.
-  CBDataAccount* localAccount() const { return nullptr; }
+  // Accounts. The local account is made and loaded by completeSetup();
+  // nullptr before. The global account comes later: none yet.
+  CBDataAccount* localAccount() const { return m_localAccount.get(); }
   CBGlobalAccount* globalAccount() const { return nullptr; }
+  // The local account for a null identifier or its own; else nullptr.
   CBDataAccount* accountWithID(const QString& identifier) const;
 
   qint64 subscriptionsSortOrder() const { return m_subscriptionsSortOrder; }
@@ -120,4 +122,5 @@ private:
   std::unique_ptr<ZPHCoreDataStack> m_stack;
   qint64 m_subscriptionsSortOrder = 0;
   ZPHObserverToken m_configurationObserver;
+  std::unique_ptr<CBDataAccount> m_localAccount;
 };

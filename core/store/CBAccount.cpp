@@ -1,0 +1,3 @@
+#include "store/CBAccount.h"
+
+CBAccount::~CBAccount() = default;
