@@ -1,5 +1,7 @@
 #include "feeds/ZPHRefreshFeedOperation.h"
 
+#include "store/CBDataAccount.h"
+
 #include "feeds/CBLocalAccountFeedMetadataCache.h"
 #include "feeds/ZPHCoreDataArticleSaverOperation.h"
 #include "feeds/parsers/CBFeedParserProxy.h"
@@ -35,11 +37,6 @@ const QString ZPHAuthenticationUserCancelKey = QStringLiteral("userCancel");
 
 namespace {
 
-// Posted by the account before it deletes feeds, with the feeds' URLs under
-// "urls"; the account exports the names.
-const QString FeedsWillDeleteNotificationName = QStringLiteral("ZPHFeedsWillDeleteNotification");
-const QString URLsKey = QStringLiteral("urls");
-
 constexpr qint64 RefreshOperationType = 1;
 
 QString withFeedName(const QString& text) { return text.arg(ZPHRefreshFeedOperationFeedDisplayNameTextPlaceholder); }
@@ -68,7 +65,7 @@ ZPHRefreshFeedOperation::ZPHRefreshFeedOperation(const QUrl& feedURL)
   m_willDeleteTarget = std::make_shared<WillDeleteTarget>();
   m_willDeleteTarget->operation = this;
   m_willDeleteObserver = ZPHNotificationCenter::defaultCenter().addObserver(
-      FeedsWillDeleteNotificationName, QVariant(), [target = m_willDeleteTarget](const ZPHNotification& notification) {
+      ZPHFeedsWillDeleteNotification, QVariant(), [target = m_willDeleteTarget](const ZPHNotification& notification) {
         QMutexLocker locker(&target->mutex);
         if (target->operation != nullptr)
           target->operation->feedsOrFoldersWillDelete(notification);
@@ -98,7 +95,7 @@ std::shared_ptr<CBLocalAccountFeedMetadataCache> ZPHRefreshFeedOperation::feedMe
 
 void ZPHRefreshFeedOperation::feedsOrFoldersWillDelete(const ZPHNotification& notification)
 {
-  const QVariantList urls = notification.userInfo.value(URLsKey).toList();
+  const QVariantList urls = notification.userInfo.value(ZPHURLsKey).toList();
   if (urls.isEmpty())
     return;
   const QUrl mine = m_feedURL.adjusted(QUrl::NormalizePathSegments);
