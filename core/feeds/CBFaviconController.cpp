@@ -29,20 +29,7 @@ const QString CBFaviconCacheLastNukedKey = QStringLiteral("dateFaviconCacheLastN
 
 namespace {
 
-bool appIsShuttingDown()
-{
-  ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
-  return delegate && delegate->appIsShuttingDown();
-}
-
 QString absoluteString(const QUrl& url) { return QString::fromUtf8(url.toEncoded()); }
-
-bool isWebURL(const QUrl& url)
-{
-  const QString scheme = url.scheme().toLower();
-  return url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https")) &&
-         !url.host().isEmpty();
-}
 
 QString filenameOf(const QUrl& url)
 {
@@ -100,9 +87,9 @@ CBFaviconController::~CBFaviconController()
 QList<QUrl> CBFaviconController::possibleFaviconURLs(const QUrl& homePageURL, const QUrl& faviconURL)
 {
   QList<QUrl> urls;
-  if (isWebURL(faviconURL))
+  if (CBURLIsWebURL(faviconURL))
     urls.append(faviconURL);
-  if (isWebURL(homePageURL)) {
+  if (CBURLIsWebURL(homePageURL)) {
     urls.append(homePageURL.resolved(QUrl(QStringLiteral("/favicon.ico"))));
     urls.append(homePageURL.resolved(QUrl(QStringLiteral("/apple-touch-icon"))));
   }
@@ -131,7 +118,7 @@ void CBFaviconController::cancelAllOperations() { m_faviconCacheSavingQueue->can
 
 QImage CBFaviconController::cachedFaviconForURL(const QUrl& url, int* fileWidth) const
 {
-  if (appIsShuttingDown())
+  if (ZPHCoreApplicationDelegate::sharedDelegateIsShuttingDown())
     return {};
   const QString filename = filenameOf(url);
   if (filename.isEmpty())
@@ -251,7 +238,7 @@ void CBFaviconController::downloadDidEnd(int index, const QList<QUrl>& possibleU
 void CBFaviconController::cacheFaviconData(const QByteArray& data, const QUrl& imageURL, const QUrl& homePageURL)
 {
   const QString filename = filenameOf(imageURL);
-  if (appIsShuttingDown() || filename.isEmpty())
+  if (ZPHCoreApplicationDelegate::sharedDelegateIsShuttingDown() || filename.isEmpty())
     return;
   m_faviconCacheSavingQueue->addOperation(
       std::make_shared<ZPHBlockOperation>([this, data, filename, imageURL, homePageURL] {

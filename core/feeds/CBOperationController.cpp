@@ -1,5 +1,4 @@
 #include "feeds/CBOperationController.h"
-
 #include "foundation/ZPHCoreApplicationDelegate.h"
 #include "platform/ZPHMainThread.h"
 #include "platform/ZPHOperationQueue.h"
@@ -32,12 +31,6 @@ QList<CBOperationController*> controllersSnapshot()
 {
   QMutexLocker locker(&controllersMutex());
   return allControllers();
-}
-
-bool appIsShuttingDown()
-{
-  ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
-  return delegate != nullptr && delegate->appIsShuttingDown();
 }
 
 }  // namespace
@@ -123,7 +116,7 @@ void CBOperationController::setQueueWidth(int width)
 void CBOperationController::addOperation(const std::shared_ptr<CBOperation>& operation)
 {
   ZPH_ASSERT_MAIN_THREAD();
-  if (appIsShuttingDown())
+  if (ZPHCoreApplicationDelegate::sharedDelegateIsShuttingDown())
     return;
   const bool wasIdle = m_tracksOperations && m_numberOfOperations == 0;
   if (m_tracksOperations && operation) {
@@ -230,7 +223,7 @@ void CBOperationController::setName(const QString& name)
 
 void CBOperationController::operationDidComplete(const ZPHNotification& notification)
 {
-  if (!m_tracksOperations || appIsShuttingDown())
+  if (!m_tracksOperations || ZPHCoreApplicationDelegate::sharedDelegateIsShuttingDown())
     return;
   const auto operation = notification.object.value<std::shared_ptr<CBOperation>>();
   if (!operation)

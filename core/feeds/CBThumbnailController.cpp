@@ -21,19 +21,7 @@ const QString CBThumbnailCacheLastNukedKey = QStringLiteral("dateThumbnailCacheL
 
 namespace {
 
-bool appIsShuttingDown()
-{
-  ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
-  return delegate && delegate->appIsShuttingDown();
-}
-
 QString absoluteString(const QUrl& url) { return QString::fromUtf8(url.toEncoded()); }
-
-bool isWebURL(const QUrl& url)
-{
-  const QString scheme = url.scheme().toLower();
-  return (scheme == QLatin1String("http") || scheme == QLatin1String("https")) && !url.host().isEmpty();
-}
 
 }  // namespace
 
@@ -82,7 +70,7 @@ QImage CBThumbnailController::thumbnailForURL(const QUrl& url)
   if (!image.isNull())
     return image;
   // Only web images are fetched: a feed could name any scheme.
-  if (!isWebURL(url))
+  if (!CBURLIsWebURL(url))
     return {};
   m_thumbnailControllerOperationQueue->addOperation(
       std::make_shared<ZPHBlockOperation>([this, url] { fetchThumbnail(url); }));
@@ -93,7 +81,7 @@ void CBThumbnailController::cancelAllOperations() { m_thumbnailControllerOperati
 
 void CBThumbnailController::fetchThumbnail(const QUrl& url)
 {
-  if (appIsShuttingDown())
+  if (ZPHCoreApplicationDelegate::sharedDelegateIsShuttingDown())
     return;
   const QString urlString = absoluteString(url);
   const QString filename = CBImageFolderCache::filenameForURLString(urlString);
@@ -118,7 +106,7 @@ void CBThumbnailController::fetchThumbnail(const QUrl& url)
 void CBThumbnailController::downloadOperationDidFinish(const std::shared_ptr<CBOperation>& operation)
 {
   auto download = std::dynamic_pointer_cast<CBDownloadOperation>(operation);
-  if (!download || !download->okResponse() || appIsShuttingDown())
+  if (!download || !download->okResponse() || ZPHCoreApplicationDelegate::sharedDelegateIsShuttingDown())
     return;
   const QByteArray body = download->responseBody();
   const QUrl url = download->url();
@@ -136,7 +124,7 @@ void CBThumbnailController::downloadOperationDidFinish(const std::shared_ptr<CBO
 
 void CBThumbnailController::postDownloaded(const QUrl& url)
 {
-  if (appIsShuttingDown())
+  if (ZPHCoreApplicationDelegate::sharedDelegateIsShuttingDown())
     return;
   ZPHNotificationCenter::defaultCenter().postOnMainThread(
       CBThumbnailDownloadedNotification, QVariant::fromValue(static_cast<QObject*>(this)), {{CBURLKey, url}});

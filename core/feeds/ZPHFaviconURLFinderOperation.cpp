@@ -1,5 +1,6 @@
 #include "feeds/ZPHFaviconURLFinderOperation.h"
 
+#include "foundation/CBMimeTypes.h"
 #include "foundation/CBString.h"
 
 #include <QtCore/QRegularExpression>
@@ -10,13 +11,6 @@ const QRegularExpression& whiteSpace()
 {
   static const QRegularExpression pattern(QStringLiteral("\\s+"));
   return pattern;
-}
-
-bool isWebURL(const QUrl& url)
-{
-  const QString scheme = url.scheme().toLower();
-  return url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https")) &&
-         !url.host().isEmpty();
 }
 
 bool relNamesIcon(const QString& tag)
@@ -38,7 +32,7 @@ QUrl hrefURL(const QString& tag, const QUrl& homePageURL)
   const QUrl url =
       href.startsWith(QLatin1String("http"), Qt::CaseInsensitive) ? QUrl(href) : homePageURL.resolved(QUrl(href));
   // A page may name any scheme; only web addresses are fetched.
-  return isWebURL(url) ? url : QUrl();
+  return CBURLIsWebURL(url) ? url : QUrl();
 }
 
 int declaredSize(const QString& tag)

@@ -97,3 +97,10 @@ bool CBURLIsDownloadable(const QUrl& url)
   const QString scheme = url.scheme().toLower();
   return scheme == CBURLSchemeHTTP || scheme == CBURLSchemeHTTPS || scheme == CBURLSchemeFeed;
 }
+
+bool CBURLIsWebURL(const QUrl& url)
+{
+  const QString scheme = url.scheme().toLower();
+  return url.isValid() && !url.host().isEmpty() &&
+         (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+}

@@ -21,3 +21,9 @@ void ZPHCoreApplicationDelegate::setSharedDelegate(ZPHCoreApplicationDelegate* d
 {
   g_sharedDelegate.store(delegate);
 }
+
+bool ZPHCoreApplicationDelegate::sharedDelegateIsShuttingDown()
+{
+  ZPHCoreApplicationDelegate* delegate = sharedDelegate();
+  return delegate != nullptr && delegate->appIsShuttingDown();
+}

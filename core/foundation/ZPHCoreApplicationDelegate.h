@@ -35,6 +35,8 @@ public:
 
   // True from the moment the application has begun to terminate.
   virtual bool appIsShuttingDown() const = 0;
+  // The registered delegate's answer; false while none is registered.
+  static bool sharedDelegateIsShuttingDown();
 
   // Long-lived controllers made at start-up.
   virtual CBDataController* dataController() const = 0;

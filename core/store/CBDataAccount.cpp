@@ -43,12 +43,6 @@ double nowSince1970() { return double(QDateTime::currentMSecsSinceEpoch()) / 100
 
 ZPHCoreApplicationDelegate* appDelegate() { return ZPHCoreApplicationDelegate::sharedDelegate(); }
 
-bool appIsShuttingDown()
-{
-  ZPHCoreApplicationDelegate* delegate = appDelegate();
-  return delegate != nullptr && delegate->appIsShuttingDown();
-}
-
 ZPHManagedObjectContext* mainContext()
 {
   ZPHCoreApplicationDelegate* delegate = appDelegate();
@@ -56,14 +50,6 @@ ZPHManagedObjectContext* mainContext()
 }
 
 QVariant objectVariant(ZPHManagedObject* object) { return QVariant::fromValue(object); }
-
-// Home pages, and so favicon fetches, are web pages only.
-bool isWebURL(const QUrl& url)
-{
-  const QString scheme = url.scheme().toLower();
-  return url.isValid() && !url.host().isEmpty() &&
-         (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
-}
 
 QUrl urlFromVariant(const QVariant& value)
 {
@@ -537,7 +523,7 @@ void CBDataAccount::rebuildFeedsDictionaryFromAccountTreeNode()
 
 void CBDataAccount::parserDidParseFeedInfo(const ZPHNotification& notification)
 {
-  if (appIsShuttingDown() || !notification.object.isValid())
+  if (ZPHCoreApplicationDelegate::sharedDelegateIsShuttingDown() || !notification.object.isValid())
     return;
   auto info = notification.object.value<std::shared_ptr<CBParsedFeedInfo>>();
   ZPHCoreApplicationDelegate* delegate = appDelegate();
@@ -568,7 +554,7 @@ void CBDataAccount::processUpdatedParsedFeedInfo(const CBParsedFeedInfo& info)
   const QString homePage = info.homePageURLString().trimmed();
   if (!homePage.isEmpty()) {
     const QUrl homePageURL(homePage, QUrl::StrictMode);
-    if (isWebURL(homePageURL) && homePageURL != feed->homePageURL()) {
+    if (CBURLIsWebURL(homePageURL) && homePageURL != feed->homePageURL()) {
       feed->setHomePageURL(homePageURL);
       updateFaviconURLForFeed(feed);
       changed = true;
@@ -585,7 +571,7 @@ void CBDataAccount::updateFaviconURLForFeed(CBFeed* feed)
   if (feed == nullptr)
     return;
   const QUrl homePage = feed->homePageURL();
-  if (!isWebURL(homePage))
+  if (!CBURLIsWebURL(homePage))
     return;
   if (CBFaviconController* controller = CBFaviconController::sharedController())
     controller->updateAndReturnBestFaviconURLForHomePageURL(homePage);
@@ -747,7 +733,7 @@ void invalidateFeedsWithURLs(const QPointer<CBDataAccount>& guard, const QString
 
 void CBDataAccount::articleReadStatusDidChange(const ZPHNotification& notification)
 {
-  if (appIsShuttingDown())
+  if (ZPHCoreApplicationDelegate::sharedDelegateIsShuttingDown())
     return;
   auto* article = dynamic_cast<CBDataArticle*>(notification.object.value<ZPHManagedObject*>());
   if (article == nullptr || article->feedURL().isEmpty())
@@ -758,7 +744,7 @@ void CBDataAccount::articleReadStatusDidChange(const ZPHNotification& notificati
 void CBDataAccount::multipleArticleReadStatusDidChange(const ZPHNotification& notification)
 {
   ZPH_ASSERT_MAIN_THREAD();
-  if (appIsShuttingDown())
+  if (ZPHCoreApplicationDelegate::sharedDelegateIsShuttingDown())
     return;
   ZPHCoreApplicationDelegate* delegate = appDelegate();
   const QVariantList articles = notification.userInfo.value(ZPHArticlesKey).toList();
@@ -800,7 +786,7 @@ void CBDataAccount::multipleArticleReadStatusDidChange(const ZPHNotification& no
 
 void CBDataAccount::refreshDidUpdateFeed(const ZPHNotification& notification)
 {
-  if (appIsShuttingDown())
+  if (ZPHCoreApplicationDelegate::sharedDelegateIsShuttingDown())
     return;
   const QVariantMap& info = notification.userInfo;
   if (!m_identifier.isNull() && m_identifier != info.value(AccountKey).toString())
@@ -837,7 +823,7 @@ void CBDataAccount::refreshDidUpdateFeed(const ZPHNotification& notification)
 void CBDataAccount::feedFavoriteStatusDidChange(const ZPHNotification& notification)
 {
   Q_UNUSED(notification);
-  if (appIsShuttingDown())
+  if (ZPHCoreApplicationDelegate::sharedDelegateIsShuttingDown())
     return;
   updateUnreadCountsOnMainThread();
 }

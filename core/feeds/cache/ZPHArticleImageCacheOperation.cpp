@@ -4,20 +4,11 @@
 #include "feeds/CBOperationController.h"
 #include "feeds/cache/CBWebCacheController.h"
 #include "feeds/cache/ZPHArticleImageCacheTarget.h"
+#include "foundation/CBMimeTypes.h"
 #include "foundation/CBString.h"
 #include "platform/ZPHMainThread.h"
 
 #include <QtCore/QMutexLocker>
-
-namespace {
-
-bool isWebURL(const QUrl& url)
-{
-  const QString scheme = url.scheme().toLower();
-  return (scheme == QLatin1String("http") || scheme == QLatin1String("https")) && !url.host().isEmpty();
-}
-
-}  // namespace
 
 ZPHArticleImageCacheOperation::ZPHArticleImageCacheOperation(const QString& htmlContent, const QUrl& baseURL,
                                                              ZPHOperationQueue* articleProcessingQueue)
@@ -54,7 +45,7 @@ void ZPHArticleImageCacheOperation::main()
     const QUrl url = target.absoluteURL();
     // Only web images: a src may name any scheme, and a relative one that
     // is not a full address names nothing to download.
-    if (!isWebURL(url) || cb_isIgnorableImgURLString(url.toString()) || webCache->isObjectAtURLCached(url))
+    if (!CBURLIsWebURL(url) || cb_isIgnorableImgURLString(url.toString()) || webCache->isObjectAtURLCached(url))
       continue;
 
     auto download = std::make_shared<CBDownloadOperation>(url);
