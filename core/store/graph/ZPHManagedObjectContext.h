@@ -61,7 +61,9 @@ public:
   // The object, loaded; nullptr (and an error) when the store has no such
   // object any more.
   ZPHManagedObject* existingObjectWithID(const ZPHManagedObjectID& objectID, ZPHError* error = nullptr);
-  // Existing objects for the identifiers, in order, without the missing ones.
+  // Existing objects for the identifiers, in order, without the missing ones
+  // (as existingObjectWithID() for each); the ones not loaded yet load in
+  // one statement per table.
   QList<ZPHManagedObject*> existingObjectsWithIDs(const QList<ZPHManagedObjectID>& objectIDs);
   ZPHManagedObject* registeredObject(const ZPHManagedObjectID& objectID) const;
   // Asks the store (not the identity map) whether the saved object exists.
