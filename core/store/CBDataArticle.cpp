@@ -302,6 +302,7 @@ QList<CBDataArticle*> CBDataArticle::articlesWithPredicate(const std::optional<Z
   if (!predicate || context == nullptr)
     return articles;
   ZPHFetchRequest request(CBDataEntityNameArticle, *predicate);
+  request.relationshipKeyPathsForPrefetching = {CBDataArticleMetadataKey};  // read() and flagged() of each
   if (sortDescriptor)
     request.sortDescriptors = {*sortDescriptor};
   const QList<ZPHManagedObject*> objects = context->executeFetchRequest(request);

@@ -4,6 +4,7 @@
 
 #include <QtCore/QList>
 #include <QtCore/QString>
+#include <QtCore/QStringList>
 
 struct ZPHSortDescriptor {
   QString keyPath;  // an attribute, or one hop through a to-one relationship
@@ -25,4 +26,8 @@ struct ZPHFetchRequest {
   ZPHPredicate predicate;
   QList<ZPHSortDescriptor> sortDescriptors;
   int fetchLimit = 0;  // 0: no limit
+  // To-one relationships ("metadata") whose objects executeFetchRequest
+  // loads along with the results, in one more query each, so that reading
+  // them from every result runs no query per object.
+  QStringList relationshipKeyPathsForPrefetching;
 };

@@ -49,6 +49,56 @@ std::pair<const ZPHEntityDescription*, int> findProperty(const ZPHEntityDescript
   return {nullptr, -1};
 }
 
+// Lists longer than this go to SQLite as one bound JSON array rather than a
+// parameter per value, so no list meets the statement's parameter limit.
+constexpr int MaxInlineListValues = 500;
+
+// A comparable value (ZPHComparableValue) as a JSON scalar that json_each()
+// hands back with the type the value would have bound with: integers stay
+// integers, reals stay reals (also when whole), texts stay texts.
+void appendJSONValue(QByteArray& json, const QVariant& value)
+{
+  switch (value.typeId()) {
+    case QMetaType::LongLong:
+      json += QByteArray::number(value.toLongLong());
+      return;
+    case QMetaType::Double: {
+      const double number = value.toDouble();
+      if (std::isnan(number)) {  // binds as NULL, which matches nothing
+        json += "null";
+      } else if (std::isinf(number)) {
+        json += number > 0 ? "9e999" : "-9e999";
+      } else {
+        QByteArray text = QByteArray::number(number, 'g', 17);
+        if (!text.contains('.') && !text.contains('e'))
+          text += ".0";
+        json += text;
+      }
+      return;
+    }
+    default:
+      break;
+  }
+  // Texts as the bytes bindText() would bind, escaped for JSON.
+  static const char hex[] = "0123456789abcdef";
+  const QByteArray utf8 = value.toString().toUtf8();
+  json += '"';
+  for (const char c : utf8) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      json += '\\';
+      json += c;
+    } else if (byte < 0x20) {
+      json += "\\u00";
+      json += hex[byte >> 4];
+      json += hex[byte & 15];
+    } else {
+      json += c;
+    }
+  }
+  json += '"';
+}
+
 QByteArray placeholders(qsizetype count)
 {
   QByteArray text;
@@ -95,7 +145,7 @@ public:
   }
 
   // The SQL of a key path ("t0."col""); joins a one-hop relationship once.
-  bool resolve(const QString& keyPath, QByteArray* column, bool* isRelationship)
+  bool resolve(const QString& keyPath, QByteArray* column, bool* isRelationship, bool* isText = nullptr)
   {
     const QStringList parts = keyPath.split(u'.');
     if (parts.size() > 2)
@@ -107,6 +157,8 @@ public:
       *column = columnExpression(entity, index, "t0");
       if (isRelationship)
         *isRelationship = entity->isRelationship(index);
+      if (isText)
+        *isText = entity->isAttribute(index) && entity->attribute(index).type == ZPHAttributeType::String;
       return true;
     }
     if (!entity->isRelationship(index))
@@ -128,6 +180,8 @@ public:
     *column = columnExpression(target, targetIndex, alias);
     if (isRelationship)
       *isRelationship = target->isRelationship(targetIndex);
+    if (isText)
+      *isText = target->isAttribute(targetIndex) && target->attribute(targetIndex).type == ZPHAttributeType::String;
     return true;
   }
 
@@ -181,7 +235,8 @@ public:
         break;
     }
     QByteArray column;
-    if (!resolve(predicate.keyPath(), &column, nullptr))
+    bool isText = false;
+    if (!resolve(predicate.keyPath(), &column, nullptr, &isText))
       return setError(error, keyPathError(m_entity->name(), predicate.keyPath()));
     if (!predicate.variableName().isEmpty()) {
       return setError(
@@ -201,8 +256,35 @@ public:
         *sql = "0";
         return true;
       }
-      *sql = "(" + column + " IN (" + placeholders(values.size()) + "))";
-      m_bindings.append(values);
+      if (values.size() <= MaxInlineListValues) {
+        *sql = "(" + column + " IN (" + placeholders(values.size()) + "))";
+        m_bindings.append(values);
+        return true;
+      }
+      // One JSON array for the lot. JSON texts end at U+0000, so the rare
+      // text that holds one keeps a parameter of its own.
+      QByteArray json = "[";
+      QVariantList ownParameters;
+      for (const QVariant& value : std::as_const(values)) {
+        if (value.typeId() == QMetaType::QString && value.toString().contains(QChar(0))) {
+          ownParameters.append(value);
+          continue;
+        }
+        if (json.size() > 1)
+          json += ',';
+        appendJSONValue(json, value);
+      }
+      json += ']';
+      // A list of parameters takes a text column's affinity, turning numbers
+      // into their text; a subquery's values do not, so the cast does it.
+      *sql = "(" + column + (isText ? " IN (SELECT CAST(value AS TEXT) FROM json_each(?))"
+                                    : " IN (SELECT value FROM json_each(?))");
+      m_bindings.append(QString::fromUtf8(json));
+      if (!ownParameters.isEmpty()) {
+        *sql += " OR " + column + " IN (" + placeholders(ownParameters.size()) + ")";
+        m_bindings.append(ownParameters);
+      }
+      *sql += ")";
       return true;
     }
     const QVariant value = ZPHComparableValue(predicate.value());
@@ -595,13 +677,91 @@ ZPHManagedObject* ZPHManagedObjectContext::existingObjectWithID(const ZPHManaged
 
 QList<ZPHManagedObject*> ZPHManagedObjectContext::existingObjectsWithIDs(const QList<ZPHManagedObjectID>& objectIDs)
 {
+  ZPH_ASSERT_CONTEXT_THREAD(this);
+  drainInbox();
+  // Every saved object that is not loaded yet, in one statement per table.
+  const bool loaded = loadObjects(objectIDs);
   QList<ZPHManagedObject*> objects;
   objects.reserve(objectIDs.size());
   for (const ZPHManagedObjectID& objectID : objectIDs) {
-    if (ZPHManagedObject* object = existingObjectWithID(objectID))
+    if (objectID.isNull() || objectID.persistentStore() != m_store)
+      continue;
+    ZPHManagedObject* object = registeredObject(objectID);
+    if (object == nullptr)
+      continue;
+    if (!object->m_fault) {
       objects.append(object);
+    } else if (loaded) {
+      forget(object);  // gone from the store
+    }
   }
   return objects;
+}
+
+bool ZPHManagedObjectContext::loadObjects(const QList<ZPHManagedObjectID>& objectIDs)
+{
+  // Row -> the entity the identifier names, per table.
+  QHash<const ZPHEntityDescription*, QHash<qint64, const ZPHEntityDescription*>> wanted;
+  for (const ZPHManagedObjectID& objectID : objectIDs) {
+    if (objectID.isNull() || objectID.isTemporaryID() || objectID.persistentStore() != m_store)
+      continue;
+    const ZPHManagedObject* object = registeredObject(objectID);
+    if (object != nullptr && !object->m_fault)
+      continue;
+    wanted[objectID.entity()->rootEntity()].insert(objectID.rowID(),
+                                                   object ? object->m_entity : objectID.entity());
+  }
+  if (wanted.isEmpty())
+    return true;
+  ZPHSQLiteConnection* db = m_store->connection();
+  if (db == nullptr)
+    return false;
+  bool ok = true;
+  for (auto it = wanted.constBegin(); it != wanted.constEnd(); ++it) {
+    const ZPHEntityDescription* root = it.key();
+    QByteArray rows = "[";
+    for (auto row = it.value().constBegin(); row != it.value().constEnd(); ++row) {
+      if (rows.size() > 1)
+        rows += ',';
+      rows += QByteArray::number(row.key());
+    }
+    rows += ']';
+    ZPHSQLiteStatement statement = db->prepare("SELECT " + rowColumns(root) + " FROM " + root->quotedTableName() +
+                                               " t0 WHERE t0.id IN (SELECT value FROM json_each(?))");
+    if (!statement.isValid()) {
+      ok = false;
+      continue;
+    }
+    statement.bindText(1, QString::fromLatin1(rows));
+    ok = registerRows(statement, root, it.value(), nullptr) && ok;
+  }
+  if (!ok)
+    qCWarning(zphStore) << "loading objects failed:" << db->lastError().toString();
+  return ok;
+}
+
+bool ZPHManagedObjectContext::registerRows(ZPHSQLiteStatement& statement, const ZPHEntityDescription* root,
+                                           const QHash<qint64, const ZPHEntityDescription*>& entityByRow,
+                                           const std::function<void(ZPHManagedObject*)>& onObject)
+{
+  const bool hierarchy = root->hasHierarchy();
+  const int firstColumn = hierarchy ? 2 : 1;
+  int rc;
+  while ((rc = statement.step()) == SQLITE_ROW) {
+    const qint64 rowID = statement.columnInt64(0);
+    const ZPHEntityDescription* entity = entityByRow.value(rowID, root);
+    if (hierarchy) {
+      // As objectWithID() does: the row's own entity when it is one of the
+      // table's.
+      const ZPHEntityDescription* exact = m_store->model()->entityForCode(int(statement.columnInt64(1)));
+      if (exact != nullptr && exact->isKindOfEntity(root))
+        entity = exact;
+    }
+    ZPHManagedObject* object = registerFetched(entity, rowID, statement, firstColumn);
+    if (onObject)
+      onObject(object);
+  }
+  return rc == SQLITE_DONE;
 }
 
 ZPHManagedObject* ZPHManagedObjectContext::registerFetched(const ZPHEntityDescription* entity, qint64 rowID,
@@ -636,11 +796,14 @@ QList<ZPHManagedObject*> ZPHManagedObjectContext::executeFetchRequest(const ZPHF
     return {};
   }
   if (hasPendingChangesFor(entity)) {
+    const QList<ZPHManagedObjectID> objectIDs = fetchIDs(request, true, error);
+    loadObjects(objectIDs);  // the faults among them, in one statement per table
     QList<ZPHManagedObject*> objects;
-    for (const ZPHManagedObjectID& objectID : fetchIDs(request, true, error)) {
+    for (const ZPHManagedObjectID& objectID : objectIDs) {
       if (ZPHManagedObject* object = objectWithID(objectID))
         objects.append(object);
     }
+    prefetchRelationships(objects, request.relationshipKeyPathsForPrefetching);
     return objects;
   }
   ZPHSQLiteConnection* db = m_store->connection(error);
@@ -673,7 +836,83 @@ QList<ZPHManagedObject*> ZPHManagedObjectContext::executeFetchRequest(const ZPHF
     setError(error, db->lastError());
     return {};
   }
+  statement = ZPHSQLiteStatement();
+  prefetchRelationships(objects, request.relationshipKeyPathsForPrefetching);
   return objects;
+}
+
+void ZPHManagedObjectContext::prefetchRelationships(const QList<ZPHManagedObject*>& objects,
+                                                    const QStringList& keyPaths)
+{
+  if (objects.isEmpty())
+    return;
+  for (const QString& keyPath : keyPaths) {
+    // Links this side stores: the objects they name.
+    QList<ZPHManagedObjectID> targets;
+    // Links the other side stores: the rows that point at these objects.
+    QHash<qint64, QList<ZPHManagedObject*>> holders;
+    const ZPHEntityDescription* destination = nullptr;
+    int inverse = -1;
+    for (ZPHManagedObject* object : objects) {
+      const ZPHEntityDescription* entity = object->m_entity;
+      const int index = entity->indexOfProperty(keyPath);
+      if (!entity->isRelationship(index) || object->m_fault)
+        continue;  // (objects of a subentity without the relationship)
+      if (entity->relationship(index).toMany) {
+        qCWarning(zphStore) << "only to-one relationships prefetch, not" << keyPath << "of" << entity->name();
+        return;
+      }
+      const QVariant& link = object->m_values[size_t(index)];
+      if (entity->isStored(index)) {
+        if (link.isValid())
+          targets.append(link.value<ZPHManagedObjectID>());
+      } else if (ZPHManagedObject::isUnresolvedLink(link) && !object->m_objectID.isTemporaryID()) {
+        destination = entity->destination(index);
+        inverse = entity->inverseIndex(index);
+        holders[object->m_objectID.rowID()].append(object);
+      }
+    }
+    if (!targets.isEmpty())
+      loadObjects(targets);
+    if (holders.isEmpty())
+      continue;
+    ZPHSQLiteConnection* db = m_store->connection();
+    if (db == nullptr)
+      return;
+    const ZPHEntityDescription* root = destination->rootEntity();
+    QByteArray rows = "[";
+    for (auto it = holders.constBegin(); it != holders.constEnd(); ++it) {
+      if (rows.size() > 1)
+        rows += ',';
+      rows += QByteArray::number(it.key());
+    }
+    rows += ']';
+    const QByteArray inverseColumn = destination->quotedColumn(inverse);
+    ZPHSQLiteStatement statement =
+        db->prepare("SELECT " + rowColumns(root) + " FROM " + root->quotedTableName() + " t0 WHERE t0." +
+                    inverseColumn + " IN (SELECT value FROM json_each(?))");
+    if (!statement.isValid())
+      continue;
+    statement.bindText(1, QString::fromLatin1(rows));
+    const int holderColumn = (root->hasHierarchy() ? 2 : 1) + destination->columnPosition(inverse);
+    QHash<qint64, ZPHManagedObjectID> found;  // holder row -> the first row pointing at it, as a lookup finds
+    const bool ok = registerRows(statement, root, {}, [&](ZPHManagedObject* object) {
+      const qint64 holder = statement.columnInt64(holderColumn);
+      if (!found.contains(holder))
+        found.insert(holder, object->m_objectID);
+    });
+    if (!ok)
+      continue;  // each link is looked up on use, as without prefetching
+    for (auto it = holders.constBegin(); it != holders.constEnd(); ++it) {
+      const auto target = found.constFind(it.key());
+      for (ZPHManagedObject* object : it.value()) {
+        const int index = object->m_entity->indexOfProperty(keyPath);
+        QVariant& slot = object->m_values[size_t(index)];
+        if (ZPHManagedObject::isUnresolvedLink(slot))
+          slot = target == found.constEnd() ? QVariant() : QVariant::fromValue(target.value());
+      }
+    }
+  }
 }
 
 QList<ZPHManagedObjectID> ZPHManagedObjectContext::executeFetchRequestForObjectIDs(const ZPHFetchRequest& request,
@@ -747,6 +986,13 @@ QList<ZPHManagedObjectID> ZPHManagedObjectContext::fetchIDs(const ZPHFetchReques
   for (size_t i = 0; i < m_inserted.size(); ++i) consider(m_inserted[i]);
   for (size_t i = 0; i < m_updated.size(); ++i) consider(m_updated[i]);
   if (!request.sortDescriptors.isEmpty()) {
+    // The sort reads every match: load the faults in one go, not one by one.
+    QList<ZPHManagedObjectID> faults;
+    for (const ZPHManagedObject* object : std::as_const(matches)) {
+      if (object->m_fault)
+        faults.append(object->m_objectID);
+    }
+    loadObjects(faults);
     std::stable_sort(matches.begin(), matches.end(), [&](const ZPHManagedObject* a, const ZPHManagedObject* b) {
       for (const ZPHSortDescriptor& sort : request.sortDescriptors) {
         const int c = ZPHCompareValues(ZPHComparableValue(a->valueForKeyPath(sort.keyPath)),

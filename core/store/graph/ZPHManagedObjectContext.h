@@ -10,6 +10,7 @@
 #include <QtCore/QMutex>
 #include <QtCore/QObject>
 #include <QtCore/QPair>
+#include <QtCore/QStringList>
 #include <QtCore/QThread>
 #include <QtCore/QVariantMap>
 
@@ -17,6 +18,8 @@
 #include <memory>
 #include <unordered_map>
 #include <vector>
+
+class ZPHSQLiteStatement;
 
 struct ZPHManagedObjectIDHash {
   size_t operator()(const ZPHManagedObjectID& id) const noexcept { return qHash(id); }
@@ -58,7 +61,9 @@ public:
   // The object, loaded; nullptr (and an error) when the store has no such
   // object any more.
   ZPHManagedObject* existingObjectWithID(const ZPHManagedObjectID& objectID, ZPHError* error = nullptr);
-  // Existing objects for the identifiers, in order, without the missing ones.
+  // Existing objects for the identifiers, in order, without the missing ones
+  // (as existingObjectWithID() for each); the ones not loaded yet load in
+  // one statement per table.
   QList<ZPHManagedObject*> existingObjectsWithIDs(const QList<ZPHManagedObjectID>& objectIDs);
   ZPHManagedObject* registeredObject(const ZPHManagedObjectID& objectID) const;
   // Asks the store (not the identity map) whether the saved object exists.
@@ -70,7 +75,13 @@ public:
   QList<ZPHManagedObjectID> executeFetchRequestForObjectIDs(const ZPHFetchRequest& request, ZPHError* error = nullptr);
   qint64 countForFetchRequest(const ZPHFetchRequest& request, ZPHError* error = nullptr);
   // Counts of the matching saved objects per value of a key path, in one
-  // grouped query (unsaved changes of this context are not counted).
+  // grouped query.
+  //
+  // Unlike the other fetches, this one reads the store only: this
+  // context's unsaved inserts, updates and deletes are NOT counted (an
+  // article marked read but not saved still counts as unread). Save first
+  // (as the unread counts do), or use countForFetchRequest() per value when
+  // the context may hold changes (hasChanges()).
   QList<QPair<QVariant, qint64>> countsGroupedByKeyPath(const ZPHFetchRequest& request, const QString& keyPath,
                                                         ZPHError* error = nullptr);
 
@@ -125,7 +136,15 @@ private:
   struct FetchPlan;
   void drainInbox();
   ZPHManagedObject* makeObject(const ZPHEntityDescription* entity, const ZPHManagedObjectID& objectID);
-  ZPHManagedObject* registerFetched(const ZPHEntityDescription* entity, qint64 rowID, class ZPHSQLiteStatement& row,
+  // Loads the saved objects of the identifiers that are not loaded yet, one
+  // statement per table; false when a statement failed.
+  bool loadObjects(const QList<ZPHManagedObjectID>& objectIDs);
+  // Registers (loading faults) the objects of full rows of a table.
+  bool registerRows(ZPHSQLiteStatement& statement, const ZPHEntityDescription* root,
+                    const QHash<qint64, const ZPHEntityDescription*>& entityByRow,
+                    const std::function<void(ZPHManagedObject*)>& onObject);
+  void prefetchRelationships(const QList<ZPHManagedObject*>& objects, const QStringList& keyPaths);
+  ZPHManagedObject* registerFetched(const ZPHEntityDescription* entity, qint64 rowID, ZPHSQLiteStatement& row,
                                     int firstColumn);
   void loadRow(ZPHManagedObject* object, ZPHSQLiteStatement& row, int firstColumn);
   const ZPHEntityDescription* exactEntity(const ZPHManagedObjectID& objectID, bool* exists);

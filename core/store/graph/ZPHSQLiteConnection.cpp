@@ -7,6 +7,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <utility>
 
 // ---------------------------------------------------------------- statement
@@ -207,6 +208,10 @@ std::unique_ptr<ZPHSQLiteConnection> ZPHSQLiteConnection::open(const QString& pa
   }
   sqlite3_extended_result_codes(db, 1);
   sqlite3_busy_timeout(db, 10000);
+  // Upstream SQLite's parameter limit, also where a distribution raised it,
+  // so a statement that would fail elsewhere fails in every build.
+  sqlite3_limit(db, SQLITE_LIMIT_VARIABLE_NUMBER,
+                std::min(sqlite3_limit(db, SQLITE_LIMIT_VARIABLE_NUMBER, -1), MaxStatementParameters));
   // The first statement reads the file header: a file that is not a
   // database fails here.
   // The page size applies to a new file only, before it enters WAL mode.
@@ -242,6 +247,7 @@ ZPHSQLiteStatement ZPHSQLiteConnection::prepare(const QByteArray& sql)
   if (m_db == nullptr)
     return {};
   sqlite3_stmt* cached = m_statements.value(sql);
+  ++m_preparedCount;
   if (cached != nullptr && !m_borrowed.contains(cached)) {
     m_borrowed.insert(cached);
     return ZPHSQLiteStatement(this, cached, false);

@@ -75,8 +75,13 @@ public:
   // WAL journal, synchronous=NORMAL, foreign keys, a busy timeout.
   static std::unique_ptr<ZPHSQLiteConnection> open(const QString& path, bool create, ZPHError* error);
 
+  // At most this many bound parameters per statement.
+  static constexpr int MaxStatementParameters = 32766;
+
   // A cached prepared statement; invalid (and lastError() set) on failure.
   ZPHSQLiteStatement prepare(const QByteArray& sql);
+  // Calls of prepare() so far: the statements run, for tests and measures.
+  qint64 preparedCount() const { return m_preparedCount; }
   // Runs SQL text without results (may hold several statements).
   bool exec(const QByteArray& sql);
 
@@ -100,6 +105,7 @@ private:
   sqlite3* m_db = nullptr;
   QHash<QByteArray, sqlite3_stmt*> m_statements;
   QSet<sqlite3_stmt*> m_borrowed;  // cached statements now in use
+  qint64 m_preparedCount = 0;
   int m_lastErrorCode = 0;
   QString m_lastErrorMessage;
 };
