@@ -29,6 +29,7 @@
 #include <QtCore/QJsonDocument>
 #include <QtCore/QJsonObject>
 #include <QtCore/QTextStream>
+#include <QtCore/QTimer>
 #include <QtNetwork/QNetworkAccessManager>
 #include <QtNetwork/QNetworkReply>
 #include <QtNetwork/QNetworkRequest>
@@ -185,9 +186,23 @@ double peakRSSMegabytes()
   return double(usage.ru_maxrss) / 1024.0;  // kilobytes on Linux
 }
 
+// Runs the main event loop, as the application does, until `done` answers
+// true or the time is up. The loop sleeps in the system until work arrives,
+// so main-thread hand-overs from the workers run as soon as they are posted.
 bool spinUntil(const std::function<bool()>& done, int milliseconds)
 {
-  return ZPHMainThread::processEventsUntil(done, QDeadlineTimer(milliseconds));
+  if (done())
+    return true;
+  QEventLoop loop;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+    if (done())
+      loop.quit();
+  });
+  QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+  poll.start(2);
+  loop.exec();
+  return done();
 }
 
 // Everything queued on the main thread before now has run.
