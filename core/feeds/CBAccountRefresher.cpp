@@ -1,0 +1,3 @@
+#include "feeds/CBAccountRefresher.h"
+
+CBAccountRefresher::~CBAccountRefresher() = default;

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "feeds/CBFeedRefresher.h"
+#include "platform/ZPHError.h"
+
+// Refreshes a feed of the local account by downloading it: a refresh
+// operation per feed, whose outcome is stored on the feed as its
+// lastFeedRefreshError with the feed's name put into the texts.
+class CBDownloadableFeedRefresher : public CBFeedRefresher {
+public:
+  ~CBDownloadableFeedRefresher() override;
+
+  // A feed that is not suspended, of the local account, with an http, https
+  // or feed address.
+  bool wantsToRefreshFeed(CBFeed* feed, CBAccount* accountToRefresh) const override;
+  // Queues the feed's refresh unless one for its address is already queued.
+  void refreshFeed(CBFeed* feed, CBAccount* account, CBOperationController* operationController) override;
+
+  // The error with every "#{FEED_DISPLAY_NAME}" in its texts replaced by the
+  // feed's name (its host, else "Unnamed Site"; cut to 60 characters and
+  // "…" when longer).
+  static ZPHError translateError(const ZPHError& error, CBFeed* feed);
+};

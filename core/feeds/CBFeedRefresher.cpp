@@ -1,0 +1,3 @@
+#include "feeds/CBFeedRefresher.h"
+
+CBFeedRefresher::~CBFeedRefresher() = default;

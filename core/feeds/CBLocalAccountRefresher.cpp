@@ -1,0 +1,50 @@
+#include "feeds/CBLocalAccountRefresher.h"
+
+#include "feeds/CBFeedRefresher.h"
+#include "store/CBAccount.h"
+
+CBLocalAccountRefresher::CBLocalAccountRefresher() = default;
+CBLocalAccountRefresher::~CBLocalAccountRefresher() = default;
+
+bool CBLocalAccountRefresher::wantsToRefreshAccount(CBAccount* account) const
+{
+  return account != nullptr && account->accountType() == 0;
+}
+
+void CBLocalAccountRefresher::refreshAll(CBAccount* account, CBOperationController* operationController)
+{
+  if (account == nullptr)
+    return;
+  refreshFeeds(account->allFeedsThatCanBeRefreshed(), account, operationController);
+}
+
+void CBLocalAccountRefresher::refreshFeeds(const QList<CBFeed*>& feeds, CBAccount* account,
+                                           CBOperationController* operationController)
+{
+  for (CBFeed* feed : feeds) {
+    if (CBFeedRefresher* refresher = feedRefresherForFeed(feed, account))
+      refresher->refreshFeed(feed, account, operationController);
+  }
+}
+
+void CBLocalAccountRefresher::registerFeedRefresher(std::unique_ptr<CBFeedRefresher> refresher)
+{
+  if (refresher)
+    m_feedRefreshers.push_back(std::move(refresher));
+}
+
+CBFeedRefresher* CBLocalAccountRefresher::feedRefresherForFeed(CBFeed* feed, CBAccount* accountToRefresh) const
+{
+  for (const std::unique_ptr<CBFeedRefresher>& refresher : m_feedRefreshers) {
+    if (refresher->wantsToRefreshFeed(feed, accountToRefresh))
+      return refresher.get();
+  }
+  return nullptr;
+}
+
+QList<CBFeedRefresher*> CBLocalAccountRefresher::feedRefreshers() const
+{
+  QList<CBFeedRefresher*> result;
+  for (const std::unique_ptr<CBFeedRefresher>& refresher : m_feedRefreshers) result.append(refresher.get());
+  return result;
+}
