@@ -879,10 +879,92 @@ QString cb_stringByMakingPlainTextTitle(const QString& string)
   return title;
 }
 
+namespace {
+
+bool isPlainTagName(const QString& name)
+{
+  if (name.isEmpty())
+    return false;
+  for (const QChar c : name) {
+    const char16_t u = c.unicode();
+    const bool plain = (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9') || u == u'_' ||
+                       u == u'-' || u == u':';
+    if (!plain)
+      return false;
+  }
+  return true;
+}
+
+// White space as "\\s" of a pattern reads it.
+bool isPatternBlank(QChar c)
+{
+  return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f' || c == u'\v';
+}
+
+// Index just past "</ name >" (blanks allowed around the name) at or after
+// `from`, or -1.
+qsizetype endOfClosingTag(const QString& text, qsizetype from, const QString& name)
+{
+  for (qsizetype at = text.indexOf(QLatin1String("</"), from); at >= 0; at = text.indexOf(QLatin1String("</"), at + 2)) {
+    qsizetype i = at + 2;
+    while (i < text.size() && isPatternBlank(text.at(i))) ++i;
+    if (QStringView(text).mid(i, name.size()).compare(name, Qt::CaseInsensitive) != 0)
+      continue;
+    i += name.size();
+    while (i < text.size() && isPatternBlank(text.at(i))) ++i;
+    if (i < text.size() && text.at(i) == u'>')
+      return i + 1;
+  }
+  return -1;
+}
+
+// The same removal as the pattern "<\s*NAME.*?>(.*?)</\s*NAME\s*>" (case
+// insensitive, "." matching line breaks) in one linear pass, so a page full
+// of unclosed tags costs no more than its length.
+QString filterElements(const QString& text, const QStringList& names)
+{
+  QString result;
+  QList<bool> closable(names.size(), true);  // false once a name has no closing tag left
+  qsizetype copiedUpTo = 0;
+  qsizetype at = text.indexOf(u'<');
+  while (at >= 0) {
+    qsizetype nameStart = at + 1;
+    while (nameStart < text.size() && isPatternBlank(text.at(nameStart))) ++nameStart;
+    qsizetype matchEnd = -1;
+    for (qsizetype n = 0; n < names.size() && matchEnd < 0; ++n) {
+      const QString& name = names.at(n);
+      if (!closable.at(n) || QStringView(text).mid(nameStart, name.size()).compare(name, Qt::CaseInsensitive) != 0)
+        continue;
+      const qsizetype openEnd = text.indexOf(u'>', nameStart + name.size());
+      if (openEnd < 0)
+        return copiedUpTo == 0 ? text : result.append(QStringView(text).mid(copiedUpTo));
+      matchEnd = endOfClosingTag(text, openEnd + 1, name);
+      if (matchEnd < 0)
+        closable[n] = false;
+    }
+    if (matchEnd >= 0) {
+      result += QStringView(text).mid(copiedUpTo, at - copiedUpTo);
+      copiedUpTo = matchEnd;
+      at = text.indexOf(u'<', matchEnd);
+    } else {
+      at = text.indexOf(u'<', at + 1);
+    }
+  }
+  if (copiedUpTo == 0)
+    return text;
+  result += QStringView(text).mid(copiedUpTo);
+  return result;
+}
+
+}  // namespace
+
 QString cb_stringByFilteringHTMLTagContentsWithinTagsWithNames(const QString& string, const QStringList& tagNames)
 {
   if (tagNames.isEmpty())
     return string;
+  if (std::all_of(tagNames.cbegin(), tagNames.cend(), isPlainTagName))
+    return filterElements(string, tagNames);
+  // Names that are not plain tag names are pattern fragments.
   QStringList patterns;
   patterns.reserve(tagNames.size());
   for (const QString& name : tagNames)

@@ -3,6 +3,8 @@
 
 #include <QtCore/QStringDecoder>
 
+#include <QtCore/QRegularExpression>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -357,6 +359,46 @@ TEST(CBString, FilteringElementsByName)
 
   const QString multiLine = "a<script\n type=\"text/javascript\">\nvar x = 1;\nevil();\n</script>b";
   EXPECT_EQ(cb_stringByFilteringHTMLTagContentsWithinTagsWithNames(multiLine, {"script"}), "ab");
+}
+
+TEST(CBString, FilteringElementsMatchesThePatternItStandsFor)
+{
+  // Plain tag names take a linear scan; it must remove exactly what the
+  // pattern "<\s*NAME.*?>(.*?)</\s*NAME\s*>" removes.
+  const QStringList names{"script", "style"};
+  QStringList patterns;
+  for (const QString& name : names) patterns << "<\\s*" + name + ".*?>(.*?)</\\s*" + name + "\\s*>";
+  const QRegularExpression pattern(patterns.join('|'), QRegularExpression::CaseInsensitiveOption |
+                                                           QRegularExpression::DotMatchesEverythingOption);
+  const char* const cases[] = {
+      "",
+      "no tags at all",
+      "<p>keep</p>",
+      "a<script>x</script>b<script>y</script>c",
+      "a< script >x</ script >b",
+      "a<SCRIPT src=1>x</Script  >b",
+      "a<scripts>x</script>b",                       // the name is a prefix, as in the pattern
+      "a<script>x</style>b<style>y</style>c",        // unclosed script, closed style
+      "a<style><script>x</script></style>b",
+      "a<script>x<script>y</script>z</script>b",     // not nested: the first closing ends it
+      "a<script>never closed",
+      "a<script never closed either",
+      "a</script>b<script>",
+      "<<script>>x</script>>",
+      "a<script>x</scrip>y</script >z",
+      "a<style>x</ style\n>b<script\n>y</script>c",
+  };
+  for (const char* text : cases) {
+    QString expected = QString::fromUtf8(text);
+    expected.replace(pattern, QString());
+    EXPECT_EQ(cb_stringByFilteringHTMLTagContentsWithinTagsWithNames(QString::fromUtf8(text), names), expected)
+        << text;
+  }
+
+  // A page of unclosed tags is one pass, not one pass per tag.
+  QString hostile;
+  for (int i = 0; i < 100000; ++i) hostile += "<script>x<style>";
+  EXPECT_EQ(cb_stringByFilteringHTMLTagContentsWithinTagsWithNames(hostile, names), hostile);
 }
 
 TEST(CBString, ImageTagParts)
