@@ -231,7 +231,8 @@ void CBSQLiteDatabaseController::endTransaction()
     executeUpdate(QStringLiteral("commit transaction"));
 }
 
-bool CBSQLiteDatabaseController::executeUpdate(const QString& sql, const QVariantList& arguments)
+bool CBSQLiteDatabaseController::runStatement(const QString& sql, const QVariantList& arguments,
+                                              const std::function<void(SQLite::Statement&)>& step)
 {
   if (database() == nullptr)
     return false;
@@ -242,8 +243,7 @@ bool CBSQLiteDatabaseController::executeUpdate(const QString& sql, const QVarian
       statement = std::make_shared<SQLite::Statement>(*connection->database, sql.toStdString());
     StatementReset reset(*statement);
     bindArguments(*statement, arguments);
-    while (statement->executeStep()) {
-    }
+    step(*statement);
     return true;
   } catch (const std::exception& exception) {
     connection->statements.remove(sql);
@@ -255,33 +255,28 @@ bool CBSQLiteDatabaseController::executeUpdate(const QString& sql, const QVarian
   return false;
 }
 
+bool CBSQLiteDatabaseController::executeUpdate(const QString& sql, const QVariantList& arguments)
+{
+  return runStatement(sql, arguments, [](SQLite::Statement& statement) {
+    while (statement.executeStep()) {
+    }
+  });
+}
+
 std::optional<QVariantList> CBSQLiteDatabaseController::executeQueryForFirstRow(const QString& sql,
                                                                                 const QVariantList& arguments)
 {
-  if (database() == nullptr)
-    return std::nullopt;
-  const std::shared_ptr<ThreadConnection> connection = threadDictionary().connections.value(threadConnectionKey());
-  try {
-    std::shared_ptr<SQLite::Statement>& statement = connection->statements[sql];
-    if (!statement)
-      statement = std::make_shared<SQLite::Statement>(*connection->database, sql.toStdString());
-    StatementReset reset(*statement);
-    bindArguments(*statement, arguments);
-    if (!statement->executeStep())
-      return std::nullopt;
-    QVariantList row;
-    const int columns = statement->getColumnCount();
-    row.reserve(columns);
-    for (int i = 0; i < columns; ++i) row.append(columnValue(statement->getColumn(i)));
-    return row;
-  } catch (const std::exception& exception) {
-    connection->statements.remove(sql);
-    qCWarning(zphFeeds) << "query failed in" << m_databaseFilePath << ":" << sql << ":" << exception.what();
-  } catch (...) {
-    connection->statements.remove(sql);
-    qCWarning(zphFeeds) << "query failed in" << m_databaseFilePath << ":" << sql;
-  }
-  return std::nullopt;
+  std::optional<QVariantList> row;
+  runStatement(sql, arguments, [&row](SQLite::Statement& statement) {
+    if (!statement.executeStep())
+      return;
+    QVariantList values;
+    const int columns = statement.getColumnCount();
+    values.reserve(columns);
+    for (int i = 0; i < columns; ++i) values.append(columnValue(statement.getColumn(i)));
+    row = std::move(values);
+  });
+  return row;
 }
 
 bool CBSQLiteDatabaseController::createTableIfMissing(const QString& createTableStatement)

@@ -5,10 +5,12 @@
 #include <QtCore/QVariant>
 #include <QtCore/QVariantList>
 
+#include <functional>
 #include <optional>
 
 namespace SQLite {
 class Database;
+class Statement;
 }
 
 // A small SQLite file reached through one connection per thread.
@@ -85,6 +87,12 @@ private:
   // file name never picks up a connection to a file deleted in between.
   QString threadConnectionKey() const;
   QString threadRefcountKey() const;
+
+  // Prepares (or reuses) the statement on this thread's connection, binds the
+  // arguments and hands it to `step`; a failure is logged, the statement
+  // dropped from the cache, and false answered.
+  bool runStatement(const QString& sql, const QVariantList& arguments,
+                    const std::function<void(SQLite::Statement&)>& step);
 
   QString m_databaseFilePath;
   QString m_databaseKey;
