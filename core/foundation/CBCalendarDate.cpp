@@ -140,7 +140,7 @@ bool readName(QStringView text, qsizetype& pos, const char* const (&names)[N], i
   return false;
 }
 
-bool readZoneName(QStringView text, qsizetype& pos, QTimeZone& zone)
+bool readZoneName(QStringView text, qsizetype& pos, std::optional<QTimeZone>& zone)
 {
   const qsizetype start = pos;
   while (pos < text.size() && isAsciiLetter(text[pos])) ++pos;
@@ -155,7 +155,7 @@ bool readZoneName(QStringView text, qsizetype& pos, QTimeZone& zone)
 }
 
 // "+hhmm" or "-hhmm", at most 14 hours.
-bool readZoneOffset(QStringView text, qsizetype& pos, QTimeZone& zone)
+bool readZoneOffset(QStringView text, qsizetype& pos, std::optional<QTimeZone>& zone)
 {
   if (pos >= text.size() || (text[pos] != QLatin1Char('+') && text[pos] != QLatin1Char('-')))
     return false;
@@ -264,18 +264,12 @@ QDateTime readCalendarDate(const QString& string, QStringView format, const QTim
         }
         break;
       }
-      case 'Z': {
-        QTimeZone named;
-        ok = readZoneName(text, pos, named);
-        zone = named;
+      case 'Z':
+        ok = readZoneName(text, pos, zone);
         break;
-      }
-      case 'z': {
-        QTimeZone offset;
-        ok = readZoneOffset(text, pos, offset);
-        zone = offset;
+      case 'z':
+        ok = readZoneOffset(text, pos, zone);
         break;
-      }
       case '%':
         ok = pos < text.size() && text[pos] == QLatin1Char('%');
         ++pos;

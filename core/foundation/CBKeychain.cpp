@@ -33,6 +33,15 @@ void setError(ZPHError* error, const ZPHError& value)
     *error = value;
 }
 
+// True for the store's success; else false, with the error for `status`.
+bool succeeded(int status, ZPHError* error)
+{
+  if (status == ZPHPasswordStore::Success)
+    return true;
+  setError(error, VHKeychainQuery::errorWithCode(status));
+  return false;
+}
+
 }  // namespace
 
 // MARK: Internet passwords
@@ -202,48 +211,32 @@ ZPHPasswordItem VHKeychainQuery::query() const
 bool VHKeychainQuery::save(ZPHError* error)
 {
   if (m_service.isNull() || m_account.isNull() || m_passwordData.isNull()) {
-    setError(error, errorWithCode(VHKeychainErrorBadArguments));
-    return false;
+    return succeeded(VHKeychainErrorBadArguments, error);
   }
   const std::shared_ptr<ZPHPasswordStore> store = ZPHPasswordStore::defaultStore();
   store->deleteItem(query());
   ZPHPasswordItem item = query();
   item.label = m_label;
   item.password = m_passwordData;
-  const int status = store->addItem(item);
-  if (status != ZPHPasswordStore::Success) {
-    setError(error, errorWithCode(status));
-    return false;
-  }
-  return true;
+  return succeeded(store->addItem(item), error);
 }
 
 bool VHKeychainQuery::deleteItem(ZPHError* error)
 {
   if (m_service.isNull() || m_account.isNull()) {
-    setError(error, errorWithCode(VHKeychainErrorBadArguments));
-    return false;
+    return succeeded(VHKeychainErrorBadArguments, error);
   }
-  const int status = ZPHPasswordStore::defaultStore()->deleteItem(query());
-  if (status != ZPHPasswordStore::Success) {
-    setError(error, errorWithCode(status));
-    return false;
-  }
-  return true;
+  return succeeded(ZPHPasswordStore::defaultStore()->deleteItem(query()), error);
 }
 
 bool VHKeychainQuery::fetch(ZPHError* error)
 {
   if (m_service.isNull() || m_account.isNull()) {
-    setError(error, errorWithCode(VHKeychainErrorBadArguments));
-    return false;
+    return succeeded(VHKeychainErrorBadArguments, error);
   }
   ZPHPasswordItem found;
-  const int status = ZPHPasswordStore::defaultStore()->findPassword(query(), &found);
-  if (status != ZPHPasswordStore::Success) {
-    setError(error, errorWithCode(status));
+  if (!succeeded(ZPHPasswordStore::defaultStore()->findPassword(query(), &found), error))
     return false;
-  }
   m_passwordData = found.password;
   return true;
 }
@@ -251,11 +244,8 @@ bool VHKeychainQuery::fetch(ZPHError* error)
 std::optional<QList<QVariantMap>> VHKeychainQuery::fetchAll(ZPHError* error)
 {
   QList<ZPHPasswordItem> items;
-  const int status = ZPHPasswordStore::defaultStore()->listItems(query(), &items);
-  if (status != ZPHPasswordStore::Success) {
-    setError(error, errorWithCode(status));
+  if (!succeeded(ZPHPasswordStore::defaultStore()->listItems(query(), &items), error))
     return std::nullopt;
-  }
   QList<QVariantMap> accounts;
   accounts.reserve(items.size());
   for (const ZPHPasswordItem& item : std::as_const(items)) {

@@ -349,7 +349,7 @@ QString CBStringCollapsedWhiteSpaceString(const QString& string)
 
 bool CBStringIsEmptyOrIsAllWhitespace(const QString& string)
 {
-  return CBStringIsEmpty(string) || string.trimmed().isEmpty();
+  return string.trimmed().isEmpty();
 }
 
 QString CBKilobyteString(quint64 bytes)
