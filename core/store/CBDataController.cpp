@@ -30,12 +30,6 @@ namespace {
 // The thread's own marker (only the main thread's is ever set).
 thread_local bool t_mainThreadCoreData = false;
 
-bool appIsShuttingDown()
-{
-  ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
-  return delegate != nullptr && delegate->appIsShuttingDown();
-}
-
 }  // namespace
 
 CBDataController::CBDataController()
@@ -94,7 +88,7 @@ void CBDataController::completeSetup()
 void CBDataController::addCoreDataQueueOperation(std::shared_ptr<ZPHOperation> operation, bool ignoringTermination)
 {
   Q_ASSERT_X(operation != nullptr, Q_FUNC_INFO, "coreDataBackgroundOperation");
-  if (operation == nullptr || (!ignoringTermination && appIsShuttingDown()))
+  if (operation == nullptr || (!ignoringTermination && ZPHCoreApplicationDelegate::sharedDelegateIsShuttingDown()))
     return;
   m_queue->addOperation(operation);
 }
@@ -122,7 +116,7 @@ void CBDataController::addCoreDataQueueBlock(std::function<void()> block, std::f
 void CBDataController::addMainThreadCoreDataQueueBlock(std::function<void()> block, bool ignoringTermination)
 {
   Q_ASSERT_X(block != nullptr, Q_FUNC_INFO, "blockToExecute");
-  if (!block || (!ignoringTermination && appIsShuttingDown()))
+  if (!block || (!ignoringTermination && ZPHCoreApplicationDelegate::sharedDelegateIsShuttingDown()))
     return;
   addCoreDataQueueBlock(
       [block = std::move(block)] {

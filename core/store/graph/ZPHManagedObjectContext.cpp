@@ -49,6 +49,18 @@ std::pair<const ZPHEntityDescription*, int> findProperty(const ZPHEntityDescript
   return {nullptr, -1};
 }
 
+// The objects of a pending-change list that `keep` accepts.
+template <typename Keep>
+QList<ZPHManagedObject*> pendingObjects(const std::vector<ZPHManagedObject*>& list, Keep keep)
+{
+  QList<ZPHManagedObject*> objects;
+  for (ZPHManagedObject* object : list) {
+    if (keep(object))
+      objects.append(object);
+  }
+  return objects;
+}
+
 // Lists longer than this go to SQLite as one bound JSON array rather than a
 // parameter per value, so no list meets the statement's parameter limit.
 constexpr int MaxInlineListValues = 500;
@@ -319,9 +331,6 @@ private:
   QByteArray m_tail;
   QVariantList m_bindings;
 };
-
-// "t0.id[, t0._entity], t0."a", …" for full rows.
-const QByteArray& rowColumns(const ZPHEntityDescription* entity) { return entity->rowColumns(); }
 
 }  // namespace
 
@@ -600,7 +609,7 @@ void ZPHManagedObjectContext::fulfillFault(ZPHManagedObject* object)
   if (db == nullptr)
     return;
   const ZPHEntityDescription* entity = object->m_entity;
-  ZPHSQLiteStatement row = db->prepare("SELECT " + rowColumns(entity) + " FROM " +
+  ZPHSQLiteStatement row = db->prepare("SELECT " + entity->rowColumns() + " FROM " +
                                        ZPHQuotedIdentifier(entity->tableName()) + " t0 WHERE t0.id = ?");
   if (!row.isValid())
     return;
@@ -654,7 +663,7 @@ ZPHManagedObject* ZPHManagedObjectContext::existingObjectWithID(const ZPHManaged
     if (db == nullptr)
       return nullptr;
     const ZPHEntityDescription* entity = object->m_entity;
-    ZPHSQLiteStatement row = db->prepare("SELECT " + rowColumns(entity) + " FROM " +
+    ZPHSQLiteStatement row = db->prepare("SELECT " + entity->rowColumns() + " FROM " +
                                          ZPHQuotedIdentifier(entity->tableName()) + " t0 WHERE t0.id = ?");
     if (!row.isValid()) {
       setError(error, db->lastError());
@@ -726,7 +735,7 @@ bool ZPHManagedObjectContext::loadObjects(const QList<ZPHManagedObjectID>& objec
       rows += QByteArray::number(row.key());
     }
     rows += ']';
-    ZPHSQLiteStatement statement = db->prepare("SELECT " + rowColumns(root) + " FROM " + root->quotedTableName() +
+    ZPHSQLiteStatement statement = db->prepare("SELECT " + root->rowColumns() + " FROM " + root->quotedTableName() +
                                                " t0 WHERE t0.id IN (SELECT value FROM json_each(?))");
     if (!statement.isValid()) {
       ok = false;
@@ -813,7 +822,7 @@ QList<ZPHManagedObject*> ZPHManagedObjectContext::executeFetchRequest(const ZPHF
   if (!builder.build(request, true, error))
     return {};
   ZPHSQLiteStatement statement =
-      db->prepare("SELECT " + rowColumns(entity) + builder.from() + builder.where() + builder.tail());
+      db->prepare("SELECT " + entity->rowColumns() + builder.from() + builder.where() + builder.tail());
   if (!statement.isValid()) {
     setError(error, db->lastError());
     return {};
@@ -889,7 +898,7 @@ void ZPHManagedObjectContext::prefetchRelationships(const QList<ZPHManagedObject
     rows += ']';
     const QByteArray inverseColumn = destination->quotedColumn(inverse);
     ZPHSQLiteStatement statement =
-        db->prepare("SELECT " + rowColumns(root) + " FROM " + root->quotedTableName() + " t0 WHERE t0." +
+        db->prepare("SELECT " + root->rowColumns() + " FROM " + root->quotedTableName() + " t0 WHERE t0." +
                     inverseColumn + " IN (SELECT value FROM json_each(?))");
     if (!statement.isValid())
       continue;
@@ -1124,32 +1133,17 @@ bool ZPHManagedObjectContext::hasChanges() const
 
 QList<ZPHManagedObject*> ZPHManagedObjectContext::insertedObjects() const
 {
-  QList<ZPHManagedObject*> objects;
-  for (ZPHManagedObject* object : m_inserted) {
-    if (!object->m_deleted)
-      objects.append(object);
-  }
-  return objects;
+  return pendingObjects(m_inserted, [](const ZPHManagedObject* object) { return !object->m_deleted; });
 }
 
 QList<ZPHManagedObject*> ZPHManagedObjectContext::updatedObjects() const
 {
-  QList<ZPHManagedObject*> objects;
-  for (ZPHManagedObject* object : m_updated) {
-    if (object->isUpdated())
-      objects.append(object);
-  }
-  return objects;
+  return pendingObjects(m_updated, [](const ZPHManagedObject* object) { return object->isUpdated(); });
 }
 
 QList<ZPHManagedObject*> ZPHManagedObjectContext::deletedObjects() const
 {
-  QList<ZPHManagedObject*> objects;
-  for (ZPHManagedObject* object : m_deleted) {
-    if (!object->m_inserted)
-      objects.append(object);
-  }
-  return objects;
+  return pendingObjects(m_deleted, [](const ZPHManagedObject* object) { return !object->m_inserted; });
 }
 
 bool ZPHManagedObjectContext::save(ZPHError* error)

@@ -1,3 +1,5 @@
+#include "KillMidSave.h"
+
 #include "platform/ZPHMainThread.h"
 #include "platform/ZPHOperation.h"
 #include "platform/ZPHOperationQueue.h"
@@ -11,13 +13,10 @@
 #include "store/graph/ZPHSQLiteConnection.h"
 #include "support/ZPHTestApplicationDelegate.h"
 
-#include <QtCore/QCoreApplication>
 #include <QtCore/QDir>
 #include <QtCore/QFile>
 #include <QtCore/QFileInfo>
 #include <QtCore/QMutex>
-#include <QtCore/QProcess>
-#include <QtCore/QProcessEnvironment>
 
 #include <gtest/gtest.h>
 
@@ -302,26 +301,11 @@ TEST(DataControllerKillSafetyTest, ALargeStoreQueueSaveKilledMidwayIsAllOrNothin
 {
   ZPHTestApplicationDelegate delegate;
   const QString storePath = QDir(delegate.pathToDataFolder()).filePath(QStringLiteral("Articles"));
-  QProcess child;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert(QString::fromLatin1(KillChildVariable), delegate.pathToDataFolder());
-  environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
-  child.setProcessEnvironment(environment);
-  child.start(QCoreApplication::applicationFilePath(),
-              {QStringLiteral("--gtest_filter=DataControllerKillSafety.ChildSavesOnTheStoreQueueUntilKilled")});
-  ASSERT_TRUE(child.waitForStarted());
-  QByteArray output;
-  while (!output.contains("saving\n") && child.state() == QProcess::Running) {
-    child.waitForReadyRead(1000);
-    output += child.readAllStandardOutput();
-  }
-  ASSERT_TRUE(output.contains("saving\n")) << output.toStdString();
-  const QString wal = storePath + QStringLiteral("-wal");
-  while (child.state() == QProcess::Running && QFileInfo(wal).size() < 4 * 1024 * 1024) child.waitForReadyRead(2);
-  output += child.readAllStandardOutput();
-  const bool finishedFirst = output.contains("saved\n");
-  child.kill();
-  child.waitForFinished();
+  bool finishedFirst = false;
+  ASSERT_NO_FATAL_FAILURE(
+      killChildMidSave(KillChildVariable, delegate.pathToDataFolder(),
+                       QStringLiteral("DataControllerKillSafety.ChildSavesOnTheStoreQueueUntilKilled"),
+                       storePath + QStringLiteral("-wal"), &finishedFirst));
 
   CBDataController controller;
   delegate.useDataController(&controller);

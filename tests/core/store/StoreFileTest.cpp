@@ -1,13 +1,11 @@
+#include "KillMidSave.h"
 #include "StoreTestModel.h"
 
 #include "store/graph/ZPHObjectGraphErrors.h"
 #include "store/graph/ZPHSQLiteConnection.h"
 
-#include <QtCore/QCoreApplication>
 #include <QtCore/QFile>
 #include <QtCore/QFileInfo>
-#include <QtCore/QProcess>
-#include <QtCore/QProcessEnvironment>
 
 #include <gtest/gtest.h>
 
@@ -152,28 +150,10 @@ TEST(StoreKillSafety, ChildSavesUntilKilled)
 
 TEST_F(StoreFileTest, LargeSaveKilledMidwayIsAllOrNothing)
 {
-  QProcess child;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert(QString::fromLatin1(KillChildVariable), path());
-  environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
-  child.setProcessEnvironment(environment);
-  child.start(QCoreApplication::applicationFilePath(),
-              {QStringLiteral("--gtest_filter=StoreKillSafety.ChildSavesUntilKilled")});
-  ASSERT_TRUE(child.waitForStarted());
-  QByteArray output;
-  while (!output.contains("saving\n") && child.state() == QProcess::Running) {
-    child.waitForReadyRead(1000);
-    output += child.readAllStandardOutput();
-  }
-  ASSERT_TRUE(output.contains("saving\n")) << output.toStdString();
-  // Kill it once the transaction is well under way (its pages reach the
-  // write-ahead log long before the commit).
-  const QString wal = path() + QStringLiteral("-wal");
-  while (child.state() == QProcess::Running && QFileInfo(wal).size() < 4 * 1024 * 1024) child.waitForReadyRead(2);
-  output += child.readAllStandardOutput();
-  const bool finishedFirst = output.contains("saved\n");
-  child.kill();
-  child.waitForFinished();
+  bool finishedFirst = false;
+  ASSERT_NO_FATAL_FAILURE(killChildMidSave(KillChildVariable, path(),
+                                           QStringLiteral("StoreKillSafety.ChildSavesUntilKilled"),
+                                           path() + QStringLiteral("-wal"), &finishedFirst));
 
   ASSERT_TRUE(open());  // with the integrity check
   const qint64 articles = main->countForFetchRequest(ZPHFetchRequest(QStringLiteral("Article")));
