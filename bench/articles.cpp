@@ -11,11 +11,11 @@
 #include "store/graph/ZPHManagedObjectContext.h"
 #include "store/graph/ZPHPersistentStore.h"
 
+#include "ZPHBenchSupport.h"
+
 #include <QtCore/QCoreApplication>
 #include <QtCore/QDateTime>
 #include <QtCore/QTemporaryDir>
-
-#include <benchmark/benchmark.h>
 
 #include <memory>
 
@@ -23,15 +23,13 @@ namespace {
 
 constexpr int Feeds = 200;
 
-QString feedURL(int feed) { return QStringLiteral("https://feed%1.example.com/rss").arg(feed); }
-
 // `count` articles over the last 30 days (about one in 30 today), one in
 // three read, one in 50 bookmarked, each with metadata; saved in batches.
 void fillStore(ZPHPersistentStore& store, int count)
 {
   ZPHManagedObjectContext context(&store, ZPHManagedObjectContext::ConfinementConcurrencyType);
   for (int feed = 0; feed < Feeds; ++feed) {
-    CBFeed* object = CBFeed::insertFeedWithURL(QUrl(feedURL(feed)), &context);
+    CBFeed* object = CBFeed::insertFeedWithURL(QUrl(zphBenchFeedURL(feed)), &context);
     object->setGuid(QStringLiteral("feed-%1").arg(feed));
     object->setFavorite(feed % 10 == 0);
   }
@@ -42,7 +40,7 @@ void fillStore(ZPHPersistentStore& store, int count)
     const QString link = QStringLiteral("https://feed%1.example.com/item/%2").arg(n % Feeds).arg(n);
     CBDataArticle* article = CBDataArticle::insertArticleWithMOC(&context);
     article->setGuid(link);
-    article->setFeedURL(feedURL(n % Feeds));
+    article->setFeedURL(zphBenchFeedURL(n % Feeds));
     article->setLink(link);
     article->setTitle(QStringLiteral("Article %1").arg(n));
     // Newest first in time: the last thirtieth falls on today.
@@ -185,11 +183,4 @@ static void BM_SetHtmlText50KB(benchmark::State& state)
 }
 BENCHMARK(BM_SetHtmlText50KB)->Unit(benchmark::kMicrosecond);
 
-int main(int argc, char** argv)
-{
-  QCoreApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+ZPH_BENCHMARK_MAIN();

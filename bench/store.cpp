@@ -9,11 +9,10 @@
 #include "store/graph/ZPHManagedObjectModel.h"
 #include "store/graph/ZPHPersistentStore.h"
 
-#include <QtCore/QCoreApplication>
+#include "ZPHBenchSupport.h"
+
 #include <QtCore/QDateTime>
 #include <QtCore/QTemporaryDir>
-
-#include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <memory>
@@ -32,15 +31,13 @@ int savesToRun()
   return ok && saves > 0 ? std::min(saves, Saves) : Saves;
 }
 
-QString feedURL(int feed) { return QStringLiteral("https://feed%1.example.com/rss").arg(feed); }
-
 // One refresh of one feed: 50 articles with contents and metadata.
 void saveRefresh(ZPHManagedObjectContext& context, int refresh, int htmlSize = 1400)
 {
   const QString html = QStringLiteral("<p>") + QString(htmlSize, QLatin1Char('w')) + QStringLiteral("</p>");
   static const QString summary(200, QLatin1Char('s'));
   const QDateTime base = QDateTime(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC);
-  const QString feed = feedURL(refresh % Feeds);
+  const QString feed = zphBenchFeedURL(refresh % Feeds);
   for (int i = 0; i < ArticlesPerSave; ++i) {
     const int n = refresh * ArticlesPerSave + i;
     const QString link = QStringLiteral("https://feed%1.example.com/item/%2").arg(refresh % Feeds).arg(n);
@@ -86,7 +83,7 @@ struct FullStore {
     for (int feed = 0; feed < Feeds; ++feed) {
       ZPHManagedObject* object = context.insertNewObject(CBDataEntityNameFeed);
       object->setValue(QStringLiteral("guid"), QStringLiteral("feed-%1").arg(feed));
-      object->setValue(QStringLiteral("url"), feedURL(feed));
+      object->setValue(QStringLiteral("url"), zphBenchFeedURL(feed));
       object->setValue(QStringLiteral("name"), QStringLiteral("Feed %1").arg(feed));
     }
     context.save();
@@ -184,11 +181,4 @@ static void BM_OpenStoreAndLoadFeeds(benchmark::State& state)
 }
 BENCHMARK(BM_OpenStoreAndLoadFeeds)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
-int main(int argc, char** argv)
-{
-  QCoreApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+ZPH_BENCHMARK_MAIN();

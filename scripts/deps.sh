@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Zephlin needs to build, test and run.
-# Only missing packages are installed; nothing prompts.
+# Installs the Debian packages Zephlin needs to build, test and run, and any
+# further packages named as arguments. Only missing packages are installed;
+# nothing prompts.
 set -euo pipefail
 
 PACKAGES=(
@@ -22,6 +23,7 @@ PACKAGES=(
   libgmock-dev
   libbenchmark-dev
   python3
+  "$@"
 )
 
 missing=()

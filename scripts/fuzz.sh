@@ -18,26 +18,8 @@ if ! [[ "$SECONDS_PER_TARGET" =~ ^[0-9]+$ ]] || [ "$SECONDS_PER_TARGET" -lt 1 ];
   exit 2
 fi
 
-"$ZPH_ROOT/scripts/deps.sh"
-
-# The fuzzing compiler and its runtime, installed only when missing.
-FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
-missing=()
-for p in "${FUZZ_PACKAGES[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$p")
-  fi
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing missing packages: ${missing[*]}"
-  SUDO=""
-  if [ "$(id -u)" -ne 0 ]; then
-    SUDO="sudo"
-  fi
-  export DEBIAN_FRONTEND=noninteractive
-  $SUDO apt-get update -q </dev/null
-  $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}" </dev/null
-fi
+# The build packages, with the fuzzing compiler and its runtime.
+"$ZPH_ROOT/scripts/deps.sh" clang-14 libclang-rt-14-dev
 
 BUILD="$ZPH_ROOT/build/fuzz"
 cmake -S "$ZPH_ROOT" -B "$BUILD" $(zph_generator) -DCMAKE_BUILD_TYPE=RelWithDebInfo \

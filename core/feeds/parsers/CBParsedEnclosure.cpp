@@ -1,7 +1,6 @@
 #include "feeds/parsers/CBParsedEnclosure.h"
 
 #include "foundation/CBCollections.h"
-#include "foundation/CBString.h"
 
 std::shared_ptr<CBParsedEnclosure> CBParsedEnclosure::enclosureWithFeedEnclosureDictionary(
     const QVariantMap& dictionary)

@@ -1,6 +1,5 @@
 #include "feeds/parsers/ZPHAbstractFeedParser.h"
 
-#include "foundation/CBCollections.h"
 #include "platform/ZPHLog.h"
 
 const QString ZPHAbstractFeedParserAttributeKeyURL = QStringLiteral("url");

@@ -1,7 +1,5 @@
 #include "feeds/parsers/ZPHOPMLParser.h"
 
-#include "foundation/CBCollections.h"
-
 namespace {
 QString attributeIgnoringCase(const ZPHXMLAttributes* attributes, const QString& name)
 {
