@@ -2,12 +2,12 @@
 
 #include "feeds/cache/CBPermanentWebCacheController.h"
 #include "feeds/cache/CBWebCacheController.h"
-#include "foundation/CBCollections.h"
 #include "platform/ZPHLog.h"
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QEventLoop>
 #include <QtCore/QMutexLocker>
+#include <QtCore/QScopeGuard>
 #include <QtCore/QStringDecoder>
 #include <QtCore/QThread>
 #include <QtCore/QTimer>
@@ -62,6 +62,20 @@ ZPHError urlError(qint64 code, const QString& description)
   return ZPHError(ZPHURLErrorDomain, code, {{ZPHLocalizedDescriptionKey, description}});
 }
 
+ZPHError cancelledError() { return urlError(ZPHURLErrorCancelled, QStringLiteral("The download was cancelled.")); }
+
+ZPHError redirectToOtherSchemeError()
+{
+  return ZPHError(
+      CBDownloadOperationErrorDomain, CBDownloadOperationErrorUnsupportedScheme,
+      {{ZPHLocalizedDescriptionKey, QStringLiteral("A redirect to another kind of address is not followed.")}});
+}
+
+CBWebCacheController* webCache(bool permanent)
+{
+  return permanent ? CBPermanentWebCacheController::sharedController() : CBWebCacheController::sharedController();
+}
+
 bool isHTTPScheme(const QUrl& url)
 {
   const QString scheme = url.scheme().toLower();
@@ -88,18 +102,6 @@ bool isHTTPStatusError(QNetworkReply::NetworkError code)
          code == QNetworkReply::ProtocolInvalidOperationError ||
          (code >= QNetworkReply::InternalServerError && code <= QNetworkReply::UnknownServerError);
 }
-
-// Runs its function when the scope ends.
-class ScopeExit {
-public:
-  explicit ScopeExit(std::function<void()> function) : m_function(std::move(function)) {}
-  ~ScopeExit() { m_function(); }
-  ScopeExit(const ScopeExit&) = delete;
-  ScopeExit& operator=(const ScopeExit&) = delete;
-
-private:
-  std::function<void()> m_function;
-};
 
 bool hasLineBreak(const QString& text) { return text.contains(u'\r') || text.contains(u'\n'); }
 
@@ -176,6 +178,11 @@ bool CBDownloadOperation::isSchemeAllowed(const QUrl& url) const
 void CBDownloadOperation::failWithError(const ZPHError& error)
 {
   m_error = error;
+  markFinished();
+}
+
+void CBDownloadOperation::markFinished()
+{
   m_finishedReading = true;
   qint32 status = m_downloadStatus.load();
   while (status != Cancelled && !m_downloadStatus.compare_exchange_weak(status, Finished)) {
@@ -184,9 +191,7 @@ void CBDownloadOperation::failWithError(const ZPHError& error)
 
 bool CBDownloadOperation::fetchCachedObject()
 {
-  CBWebCacheController* cache = m_usePermanentWebCache ? CBPermanentWebCacheController::sharedController()
-                                                       : CBWebCacheController::sharedController();
-  const QByteArray cached = cache->cachedObjectAtURL(m_url);
+  const QByteArray cached = webCache(m_usePermanentWebCache)->cachedObjectAtURL(m_url);
   if (cached.isNull())
     return false;
   m_responseBody = cached;
@@ -227,7 +232,7 @@ void CBDownloadOperation::download()
   m_downloadStatus.compare_exchange_strong(status, Downloading);
   createRequest();
   if (isCancelled()) {
-    m_error = urlError(ZPHURLErrorCancelled, QStringLiteral("The download was cancelled."));
+    m_error = cancelledError();
     return;
   }
 
@@ -262,7 +267,7 @@ void CBDownloadOperation::download()
       m_downloadThread = QThread::currentThread();
     }
     // Cleared however the loop is left, an exception included.
-    const ScopeExit unregister([this] {
+    const auto unregister = qScopeGuard([this] {
       QMutexLocker locker(&m_loopMutex);
       m_runningLoop = nullptr;
       m_downloadThread = nullptr;
@@ -279,7 +284,7 @@ void CBDownloadOperation::download()
           QObject::disconnect(reply.get(), nullptr, nullptr, nullptr);
           QObject::disconnect(&manager, nullptr, nullptr, nullptr);
           reply->abort();
-          m_error = urlError(ZPHURLErrorCancelled, QStringLiteral("The download was cancelled."));
+          m_error = cancelledError();
         }
         break;
       }
@@ -311,9 +316,7 @@ void CBDownloadOperation::connectReply(QNetworkAccessManager* manager, QNetworkR
   });
   QObject::connect(reply, &QNetworkReply::redirected, reply, [this, reply](const QUrl& target) {
     if (!isHTTPScheme(target)) {
-      abortReply(reply, ZPHError(CBDownloadOperationErrorDomain, CBDownloadOperationErrorUnsupportedScheme,
-                                 {{ZPHLocalizedDescriptionKey,
-                                   QStringLiteral("A redirect to another kind of address is not followed.")}}));
+      abortReply(reply, redirectToOtherSchemeError());
       return;
     }
     Q_EMIT reply->redirectAllowed();
@@ -380,7 +383,7 @@ void CBDownloadOperation::replyReadyRead(QNetworkReply* reply)
     return;
   const QByteArray chunk = reply->readAll();
   if (isCancelled()) {
-    abortReply(reply, urlError(ZPHURLErrorCancelled, QStringLiteral("The download was cancelled.")));
+    abortReply(reply, cancelledError());
     return;
   }
   if (m_responseBody.size() + chunk.size() > m_maximumBodySize) {
@@ -460,9 +463,7 @@ ZPHError CBDownloadOperation::errorForReply(QNetworkReply* reply) const
     case QNetworkReply::ProtocolUnknownError:
       // Only a redirect takes an http or https download to another scheme.
       if (isHTTPScheme(m_url))
-        return ZPHError(
-            CBDownloadOperationErrorDomain, CBDownloadOperationErrorUnsupportedScheme,
-            {{ZPHLocalizedDescriptionKey, QStringLiteral("A redirect to another kind of address is not followed.")}});
+        return redirectToOtherSchemeError();
       return urlError(ZPHURLErrorUnsupportedURL, description);
     case QNetworkReply::InsecureRedirectError:
       return urlError(ZPHURLErrorUnsupportedURL, description);
@@ -497,15 +498,9 @@ void CBDownloadOperation::didFailWithError(const ZPHError& error) { failWithErro
 
 void CBDownloadOperation::didFinishLoading()
 {
-  if (m_useWebCache && m_statusCode == 200) {
-    CBWebCacheController* cache = m_usePermanentWebCache ? CBPermanentWebCacheController::sharedController()
-                                                         : CBWebCacheController::sharedController();
-    cache->storeObject(m_responseBody, m_url);
-  }
-  m_finishedReading = true;
-  qint32 status = m_downloadStatus.load();
-  while (status != Cancelled && !m_downloadStatus.compare_exchange_weak(status, Finished)) {
-  }
+  if (m_useWebCache && m_statusCode == 200)
+    webCache(m_usePermanentWebCache)->storeObject(m_responseBody, m_url);
+  markFinished();
 }
 
 bool CBDownloadOperation::didReceiveAuthenticationChallenge(const QUrl& challengeURL, QAuthenticator* authenticator,

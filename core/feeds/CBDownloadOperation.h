@@ -205,6 +205,8 @@ protected:
 private:
   bool isSchemeAllowed(const QUrl& url) const;
   void failWithError(const ZPHError& error);
+  // Reading is over; the status becomes Finished unless it is Cancelled.
+  void markFinished();
   void connectReply(QNetworkAccessManager* manager, QNetworkReply* reply, QEventLoop* loop);
   // Runs a connection event; an exception fails the download instead of
   // unwinding through the network code.

@@ -4,7 +4,6 @@
 #include "feeds/ZPHRefreshFeedOperation.h"
 #include "foundation/CBMimeTypes.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
-#include "platform/ZPHLog.h"
 #include "platform/ZPHMainThread.h"
 #include "store/CBAccount.h"
 #include "store/CBFeed.h"

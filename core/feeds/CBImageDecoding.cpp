@@ -29,6 +29,20 @@ void prepareReader(QImageReader& reader)
   reader.setDecideFormatFromContent(true);
 }
 
+// A prepared reader over bytes in memory.
+struct DataImageReader {
+  explicit DataImageReader(const QByteArray& data)
+  {
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    reader.setDevice(&buffer);
+    prepareReader(reader);
+  }
+
+  QBuffer buffer;
+  QImageReader reader;
+};
+
 // 32-bit RGB, with alpha only when the image has any.
 QImage normalized(const QImage& image)
 {
@@ -74,12 +88,8 @@ QSize CBImagePixelSizeOfData(const QByteArray& data)
 {
   if (data.isEmpty())
     return {};
-  QBuffer buffer;
-  buffer.setData(data);
-  buffer.open(QIODevice::ReadOnly);
-  QImageReader reader(&buffer);
-  prepareReader(reader);
-  const QSize size = reader.size();
+  DataImageReader source(data);
+  const QSize size = source.reader.size();
   return size.isValid() && size.width() > 0 && size.height() > 0 ? size : QSize();
 }
 
@@ -87,12 +97,8 @@ QImage CBCGImageFromData(const QByteArray& data)
 {
   if (data.isEmpty())
     return {};
-  QBuffer buffer;
-  buffer.setData(data);
-  buffer.open(QIODevice::ReadOnly);
-  QImageReader reader(&buffer);
-  prepareReader(reader);
-  return readCurrentImage(reader, 0);
+  DataImageReader source(data);
+  return readCurrentImage(source.reader, 0);
 }
 
 QImage CBCGImageFromDataWithMaxPixelSize(const QByteArray& data, int maxPixelSize)
@@ -105,11 +111,8 @@ QImage CBCGImageFromDataWithMaxPixelSize(const QByteArray& data, int maxPixelSiz
   // largest.
   int chosen = 0;
   {
-    QBuffer buffer;
-    buffer.setData(data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    prepareReader(reader);
+    DataImageReader source(data);
+    QImageReader& reader = source.reader;
     const int count = std::min(reader.imageCount(), kMaximumImagesExamined);
     if (count > 1) {
       int exact = -1;
@@ -140,11 +143,8 @@ QImage CBCGImageFromDataWithMaxPixelSize(const QByteArray& data, int maxPixelSiz
     }
   }
 
-  QBuffer buffer;
-  buffer.setData(data);
-  buffer.open(QIODevice::ReadOnly);
-  QImageReader reader(&buffer);
-  prepareReader(reader);
+  DataImageReader source(data);
+  QImageReader& reader = source.reader;
   if (chosen > 0 && !reader.jumpToImage(chosen))
     return {};
   return readCurrentImage(reader, maxPixelSize);

@@ -118,13 +118,11 @@ void CBOperationController::addOperation(const std::shared_ptr<CBOperation>& ope
   ZPH_ASSERT_MAIN_THREAD();
   if (ZPHCoreApplicationDelegate::sharedDelegateIsShuttingDown())
     return;
-  const bool wasIdle = m_tracksOperations && m_numberOfOperations == 0;
-  if (m_tracksOperations && operation) {
+  const bool wasIdle = m_tracksOperations && m_operations.isEmpty();
+  if (m_tracksOperations && operation)
     m_operations.append(operation);
-    m_numberOfOperations = int(m_operations.size());
-  }
   m_operationQueue->addOperation(operation);
-  if (wasIdle && m_numberOfOperations > 0) {
+  if (wasIdle && !m_operations.isEmpty()) {
     ZPHNotificationCenter::defaultCenter().postOnMainThread(CBOperationControllerDidBeginOperationsNotification,
                                                             QVariant::fromValue(this));
   }
@@ -231,8 +229,7 @@ void CBOperationController::operationDidComplete(const ZPHNotification& notifica
   for (qsizetype i = 0; i < m_operations.size(); ++i) {
     if (m_operations.at(i) == operation) {
       m_operations.removeAt(i);
-      m_numberOfOperations = int(m_operations.size());
-      if (m_numberOfOperations == 0) {
+      if (m_operations.isEmpty()) {
         ZPHNotificationCenter::defaultCenter().postOnMainThread(CBOperationControllerDidEndOperationsNotification,
                                                                 QVariant::fromValue(this));
       }

@@ -71,7 +71,7 @@ public:
   bool tracksOperations() const { return m_tracksOperations; }
   void setTracksOperations(bool tracks) { m_tracksOperations = tracks; }
   QList<std::shared_ptr<CBOperation>> operations() const { return m_operations; }
-  int numberOfOperations() const { return m_numberOfOperations; }
+  int numberOfOperations() const { return int(m_operations.size()); }
   ZPHOperationQueue* operationQueue() const { return m_operationQueue.get(); }
 
 private:
@@ -81,7 +81,6 @@ private:
   int m_queueWidth = -1;
   bool m_tracksOperations = true;
   QList<std::shared_ptr<CBOperation>> m_operations;
-  int m_numberOfOperations = 0;
   ZPHObserverToken m_completionObserver;
 };
 

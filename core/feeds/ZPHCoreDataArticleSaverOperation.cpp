@@ -96,29 +96,23 @@ void ZPHCoreDataArticleSaverOperation::main()
   // no operation-complete notification is posted here.
   if (isCancelled())
     return;
+  // An exception is logged, with where the run took place.
+  const auto run = [this](const QString& where) {
+    try {
+      runCoreDataArticleSaverOperation();
+    } catch (const std::exception& exception) {
+      qCCritical(zphFeeds).noquote() << QStringLiteral("Exception running core data article saver operation%1! %2")
+                                            .arg(where, QString::fromLocal8Bit(exception.what()));
+    } catch (...) {
+      qCCritical(zphFeeds).noquote()
+          << QStringLiteral("Exception running core data article saver operation%1!").arg(where);
+    }
+  };
   if (m_privateContext) {
-    m_privateContext->performBlockAndWait(
-        [this] {
-          try {
-            runCoreDataArticleSaverOperation();
-          } catch (const std::exception& exception) {
-            qCCritical(zphFeeds).noquote()
-                << QStringLiteral("Exception running core data article saver operation in private queue context! %1")
-                       .arg(QString::fromLocal8Bit(exception.what()));
-          } catch (...) {
-            qCCritical(zphFeeds) << "Exception running core data article saver operation in private queue context!";
-          }
-        });
+    m_privateContext->performBlockAndWait([&run] { run(QStringLiteral(" in private queue context")); });
     return;
   }
-  try {
-    runCoreDataArticleSaverOperation();
-  } catch (const std::exception& exception) {
-    qCCritical(zphFeeds).noquote() << QStringLiteral("Exception running core data article saver operation! %1")
-                                          .arg(QString::fromLocal8Bit(exception.what()));
-  } catch (...) {
-    qCCritical(zphFeeds) << "Exception running core data article saver operation!";
-  }
+  run(QString());
   m_context = nullptr;
   m_temporaryContext.reset();
 }

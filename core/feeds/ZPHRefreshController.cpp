@@ -7,7 +7,6 @@
 #include "feeds/ZPHNetworkController.h"
 #include "feeds/ZPHStatusItem.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
-#include "platform/ZPHLog.h"
 #include "platform/ZPHMainThread.h"
 #include "platform/ZPHUserDefaults.h"
 #include "store/CBDataAccount.h"
@@ -99,11 +98,13 @@ void ZPHRefreshController::refreshFeeds(const QList<CBFeed*>& feeds)
   // Every feed belongs to the local account: the only account with feeds
   // of its own.
   CBAccount* account = CBDataAccount::localAccount();
+  CBAccountRefresher* refresher = refresherForAccount(account);
+  if (refresher == nullptr)
+    return;
   for (CBFeed* feed : feeds) {
     if (feed == nullptr || feed->url().isEmpty() || feed->suspended())
       continue;
-    if (CBAccountRefresher* refresher = refresherForAccount(account))
-      refresher->refreshFeeds({feed}, account, m_operationController.get());
+    refresher->refreshFeeds({feed}, account, m_operationController.get());
   }
 }
 
@@ -139,13 +140,8 @@ void ZPHRefreshController::refreshFeedOrFolder(CBNode* feedOrFolder)
 
 void ZPHRefreshController::registerAccountRefresher(std::unique_ptr<CBAccountRefresher> refresher)
 {
-  if (!refresher)
-    return;
-  for (const std::unique_ptr<CBAccountRefresher>& existing : m_accountRefreshers) {
-    if (existing.get() == refresher.get())
-      return;
-  }
-  m_accountRefreshers.push_back(std::move(refresher));
+  if (refresher)
+    m_accountRefreshers.push_back(std::move(refresher));
 }
 
 CBAccountRefresher* ZPHRefreshController::refresherForAccount(CBAccount* account) const

@@ -47,6 +47,15 @@ bool isSameOrigin(const QUrl& a, const QUrl& b)
          a.host().compare(b.host(), Qt::CaseInsensitive) == 0 && a.port(-1) == b.port(-1);
 }
 
+// Stores what the next refresh compares against: the body's hash and the
+// response's conditional-GET values.
+void storeResponseValues(const std::shared_ptr<CBLocalAccountFeedMetadataCache>& cache, const QUrl& feedURL,
+                         const QVariantMap& headerFields, const QByteArray& bodyHash)
+{
+  cache->setContentHash(bodyHash, feedURL);
+  cache->setConditionalGetInfo(CBHTTPConditionalGetInfo::conditionalGetInfoWithURLResponse(headerFields), feedURL);
+}
+
 // A URL from one element of the "urls" payload (URL or string).
 QUrl urlFromVariant(const QVariant& value)
 {
@@ -377,11 +386,8 @@ void ZPHRefreshFeedOperation::asynchronouslySaveArticles(const QList<std::shared
     const std::shared_ptr<ZPHCoreDataArticleSaverOperation> finished = weakSaver.lock();
     const bool saved = finished && finished->didSaveUncancelled();
     ZPHMainThread::async([saved, cache, feedURL, headerFields, bodyHash] {
-      if (saved && cache) {
-        cache->setContentHash(bodyHash, feedURL);
-        cache->setConditionalGetInfo(CBHTTPConditionalGetInfo::conditionalGetInfoWithURLResponse(headerFields),
-                                     feedURL);
-      }
+      if (saved && cache)
+        storeResponseValues(cache, feedURL, headerFields, bodyHash);
       if (CBFeed* feed = CBFeed::feedWithURL(feedURL.toString(QUrl::FullyEncoded)))
         ZPHNotificationCenter::defaultCenter().post(ZPHFeedRefreshArticleSavingCompleteNotification,
                                                     QVariant::fromValue(static_cast<ZPHManagedObject*>(feed)));
@@ -398,10 +404,8 @@ void ZPHRefreshFeedOperation::asynchronouslyUpdateFeedMetadataCacheWithResponseB
     return;
   const QUrl feedURL = m_feedURL;
   const QVariantMap headerFields = urlResponse().headerFields;
-  ZPHMainThread::async([cache, feedURL, headerFields, bodyHash] {
-    cache->setContentHash(bodyHash, feedURL);
-    cache->setConditionalGetInfo(CBHTTPConditionalGetInfo::conditionalGetInfoWithURLResponse(headerFields), feedURL);
-  });
+  ZPHMainThread::async(
+      [cache, feedURL, headerFields, bodyHash] { storeResponseValues(cache, feedURL, headerFields, bodyHash); });
 }
 
 // --- Authentication

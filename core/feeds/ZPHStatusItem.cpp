@@ -41,50 +41,21 @@ QString ZPHStatusItem::description() const
       .arg(localizedDescription(), identifier());
 }
 
-QString ZPHStatusItem::localizedDescription() const
-{
-  QMutexLocker locker(&m_mutex);
-  return m_localizedDescription;
-}
+QString ZPHStatusItem::localizedDescription() const { return locked(m_localizedDescription); }
 
 void ZPHStatusItem::setLocalizedDescription(const QString& localizedDescription)
 {
-  QMutexLocker locker(&m_mutex);
-  m_localizedDescription = localizedDescription;
+  setLocked(m_localizedDescription, localizedDescription);
 }
 
-QString ZPHStatusItem::identifier() const
-{
-  QMutexLocker locker(&m_mutex);
-  return m_identifier;
-}
+QString ZPHStatusItem::identifier() const { return locked(m_identifier); }
 
-void ZPHStatusItem::setIdentifier(const QString& identifier)
-{
-  QMutexLocker locker(&m_mutex);
-  m_identifier = identifier;
-}
+void ZPHStatusItem::setIdentifier(const QString& identifier) { setLocked(m_identifier, identifier); }
 
-ZPHStatusItemType ZPHStatusItem::statusItemType() const
-{
-  QMutexLocker locker(&m_mutex);
-  return m_statusItemType;
-}
+ZPHStatusItemType ZPHStatusItem::statusItemType() const { return locked(m_statusItemType); }
 
-void ZPHStatusItem::setStatusItemType(ZPHStatusItemType statusItemType)
-{
-  QMutexLocker locker(&m_mutex);
-  m_statusItemType = statusItemType;
-}
+void ZPHStatusItem::setStatusItemType(ZPHStatusItemType statusItemType) { setLocked(m_statusItemType, statusItemType); }
 
-ZPHError ZPHStatusItem::error() const
-{
-  QMutexLocker locker(&m_mutex);
-  return m_error;
-}
+ZPHError ZPHStatusItem::error() const { return locked(m_error); }
 
-void ZPHStatusItem::setError(const ZPHError& error)
-{
-  QMutexLocker locker(&m_mutex);
-  m_error = error;
-}
+void ZPHStatusItem::setError(const ZPHError& error) { setLocked(m_error, error); }

@@ -3,6 +3,7 @@
 #include "platform/ZPHError.h"
 
 #include <QtCore/QMutex>
+#include <QtCore/QMutexLocker>
 #include <QtCore/QObject>
 #include <QtCore/QString>
 
@@ -60,6 +61,20 @@ protected:
   void configure(const QString& localizedDescription, const QString& identifier, ZPHStatusItemType statusItemType);
 
 private:
+  // A field read or set under the item's lock.
+  template <class T>
+  T locked(const T& field) const
+  {
+    QMutexLocker locker(&m_mutex);
+    return field;
+  }
+  template <class T>
+  void setLocked(T& field, const T& value)
+  {
+    QMutexLocker locker(&m_mutex);
+    field = value;
+  }
+
   mutable QMutex m_mutex;
   QString m_localizedDescription;
   QString m_identifier;
