@@ -1,6 +1,8 @@
 #include "store/CBDataAccount.h"
 
 #include "feeds/CBFaviconController.h"
+#include "feeds/ZPHCoreDataArticleSaverOperation.h"
+#include "feeds/ZPHRefreshController.h"
 #include "feeds/parsers/CBParsedFeedInfo.h"
 #include "foundation/CBEventThrottler.h"
 #include "foundation/CBMimeTypes.h"
@@ -21,6 +23,8 @@
 
 #include <QtCore/QPointer>
 
+#include <functional>
+
 const QString ZPHFeedsAddedNotification = QStringLiteral("ZPHFeedsAddedNotification");
 const QString ZPHFolderOrFeedKey = QStringLiteral("folderOrFeed");
 const QString CBFeedDataDidChangeNotification = QStringLiteral("CBFeedDataDidChangeNotification");
@@ -32,10 +36,8 @@ const QString ZPHUnreadCountDidChangeNotification = QStringLiteral("ZPHUnreadCou
 
 namespace {
 
-// Announced by the deletion, refresh and saver code.
+// Announced by the deletion code.
 const QString ArticlesDeletedNotification = QStringLiteral("CBDataDidDeleteArticlesNotification");
-const QString RefreshArticlesUpdatedNotification = QStringLiteral("ZPHFeedRefreshArticlesUpdatedNotification");
-const QString RefreshSessionDidEndNotification = QStringLiteral("ZPHRefreshSessionDidEndNotification");
 const QString AccountKey = QStringLiteral("account");
 const QString FromSyncKey = QStringLiteral("fromSync");
 
@@ -62,8 +64,6 @@ QUrl urlFromVariant(const QVariant& value)
 
 CBDataAccount::CBDataAccount(quint64 accountType, const QString& login) : m_accountType(accountType), m_login(login)
 {
-  if (accountType == 0)
-    m_identifier = QString();
   createAccountTreeNode();
   m_saveEventThrottler = std::make_unique<CBEventThrottler>(
       this, [](const QVariantList&) {}, 1.0);
@@ -128,8 +128,8 @@ void CBDataAccount::registerObservers()
   // main thread like every other change.
   observe(CBMultipleArticlesDidChangeReadStatusNotification, &CBDataAccount::multipleArticleReadStatusDidChange,
           D::MainThread);
-  observe(RefreshArticlesUpdatedNotification, &CBDataAccount::refreshDidUpdateFeed, D::MainThread);
-  observe(RefreshSessionDidEndNotification, &CBDataAccount::refreshSessionDidEnd, D::MainThread);
+  observe(ZPHFeedRefreshArticlesUpdatedNotification, &CBDataAccount::refreshDidUpdateFeed, D::MainThread);
+  observe(ZPHRefreshSessionDidEndNotification, &CBDataAccount::refreshSessionDidEnd, D::MainThread);
   observe(CBFeedFavoriteDidChangeNotification, &CBDataAccount::feedFavoriteStatusDidChange, D::MainThread);
 }
 
@@ -684,20 +684,22 @@ void CBDataAccount::accountUnreadCountUpdateOperationDidComplete(const std::shar
 
 void CBDataAccount::updateUnreadCountsOnMainThread() { m_totalUnreadCountEventThrottler->setEventTriggered(true); }
 
-void CBDataAccount::markAllUnreadCountsAsInvalid()
+namespace {
+
+// Runs `work` on the store queue in a temporary context (nothing when there is
+// none); its completion asks the account for a recount.
+void inStoreContextThenRecount(const QPointer<CBDataAccount>& guard,
+                               std::function<void(ZPHCoreApplicationDelegate*, ZPHManagedObjectContext*)> work)
 {
   ZPHCoreApplicationDelegate* delegate = appDelegate();
   if (delegate == nullptr)
     return;
-  QPointer<CBDataAccount> guard(this);
   delegate->addCoreDataQueueBlock(
-      [] {
+      [work = std::move(work)] {
         ZPHCoreApplicationDelegate* d = appDelegate();
         std::shared_ptr<ZPHManagedObjectContext> context = d ? d->temporaryManagedObjectContext() : nullptr;
-        if (context == nullptr)
-          return;
-        for (CBNode* node : CBNode::nodesWithMOC(context.get())) node->setUnreadCountIsValid(false);
-        d->saveManagedObjectContext(context.get());
+        if (context != nullptr)
+          work(d, context.get());
       },
       [guard] {
         if (guard)
@@ -705,31 +707,28 @@ void CBDataAccount::markAllUnreadCountsAsInvalid()
       });
 }
 
-namespace {
-
-// A store-queue block that marks the feeds with these addresses invalid (and
-// so the folders above them), then saves; its completion asks for a recount.
+// Marks the feeds with these addresses invalid (and so the folders above
+// them), then saves and asks for a recount.
 void invalidateFeedsWithURLs(const QPointer<CBDataAccount>& guard, const QStringList& urls)
 {
-  ZPHCoreApplicationDelegate* delegate = appDelegate();
-  if (delegate == nullptr || urls.isEmpty())
+  if (urls.isEmpty())
     return;
-  delegate->addCoreDataQueueBlock(
-      [urls] {
-        ZPHCoreApplicationDelegate* d = appDelegate();
-        std::shared_ptr<ZPHManagedObjectContext> context = d ? d->temporaryManagedObjectContext() : nullptr;
-        if (context == nullptr)
-          return;
-        for (CBFeed* feed : CBFeed::feedsWithURLs(urls, context.get())) feed->setUnreadCountIsValid(false);
-        d->saveManagedObjectContext(context.get());
-      },
-      [guard] {
-        if (guard)
-          guard->updateUnreadCountsOnMainThread();
-      });
+  inStoreContextThenRecount(guard, [urls](ZPHCoreApplicationDelegate* d, ZPHManagedObjectContext* context) {
+    for (CBFeed* feed : CBFeed::feedsWithURLs(urls, context)) feed->setUnreadCountIsValid(false);
+    d->saveManagedObjectContext(context);
+  });
 }
 
 }  // namespace
+
+void CBDataAccount::markAllUnreadCountsAsInvalid()
+{
+  inStoreContextThenRecount(QPointer<CBDataAccount>(this),
+                            [](ZPHCoreApplicationDelegate* d, ZPHManagedObjectContext* context) {
+                              for (CBNode* node : CBNode::nodesWithMOC(context)) node->setUnreadCountIsValid(false);
+                              d->saveManagedObjectContext(context);
+                            });
+}
 
 void CBDataAccount::articleReadStatusDidChange(const ZPHNotification& notification)
 {
@@ -746,42 +745,30 @@ void CBDataAccount::multipleArticleReadStatusDidChange(const ZPHNotification& no
   ZPH_ASSERT_MAIN_THREAD();
   if (ZPHCoreApplicationDelegate::sharedDelegateIsShuttingDown())
     return;
-  ZPHCoreApplicationDelegate* delegate = appDelegate();
   const QVariantList articles = notification.userInfo.value(ZPHArticlesKey).toList();
   const bool fromSync = notification.userInfo.value(FromSyncKey).toBool();
-  if (delegate == nullptr)
-    return;
   QList<ZPHManagedObjectID> objectIDs;
   for (const QVariant& value : articles) {
     if (value.canConvert<ZPHManagedObjectID>())
       objectIDs.append(value.value<ZPHManagedObjectID>());
   }
-  QPointer<CBDataAccount> guard(this);
-  delegate->addCoreDataQueueBlock(
-      [objectIDs, fromSync] {
-        ZPHCoreApplicationDelegate* d = appDelegate();
-        std::shared_ptr<ZPHManagedObjectContext> context = d ? d->temporaryManagedObjectContext() : nullptr;
-        if (context == nullptr)
-          return;
-        QStringList urls;
-        for (ZPHManagedObject* object : context->existingObjectsWithIDs(objectIDs)) {
-          auto* article = dynamic_cast<CBDataArticle*>(object);
-          if (article == nullptr)
-            continue;
-          if (!article->feedURL().isEmpty() && !urls.contains(article->feedURL()))
-            urls.append(article->feedURL());
-          if (!fromSync)
-            article->setNeedsSync(true);
-        }
-        if (!urls.isEmpty()) {
-          for (CBFeed* feed : CBFeed::feedsWithURLs(urls, context.get())) feed->setUnreadCountIsValid(false);
-        }
-        d->saveManagedObjectContext(context.get());
-      },
-      [guard] {
-        if (guard)
-          guard->updateUnreadCountsOnMainThread();
-      });
+  const auto work = [objectIDs, fromSync](ZPHCoreApplicationDelegate* d, ZPHManagedObjectContext* context) {
+    QStringList urls;
+    for (ZPHManagedObject* object : context->existingObjectsWithIDs(objectIDs)) {
+      auto* article = dynamic_cast<CBDataArticle*>(object);
+      if (article == nullptr)
+        continue;
+      if (!article->feedURL().isEmpty() && !urls.contains(article->feedURL()))
+        urls.append(article->feedURL());
+      if (!fromSync)
+        article->setNeedsSync(true);
+    }
+    if (!urls.isEmpty()) {
+      for (CBFeed* feed : CBFeed::feedsWithURLs(urls, context)) feed->setUnreadCountIsValid(false);
+    }
+    d->saveManagedObjectContext(context);
+  };
+  inStoreContextThenRecount(QPointer<CBDataAccount>(this), work);
 }
 
 void CBDataAccount::refreshDidUpdateFeed(const ZPHNotification& notification)
@@ -792,31 +779,22 @@ void CBDataAccount::refreshDidUpdateFeed(const ZPHNotification& notification)
   if (!m_identifier.isNull() && m_identifier != info.value(AccountKey).toString())
     return;
   const QUrl url = urlFromVariant(info.value(CBURLKey));
-  ZPHCoreApplicationDelegate* delegate = appDelegate();
-  if (url.isEmpty() || delegate == nullptr)
+  if (url.isEmpty())
     return;
   const bool hasCount = info.contains(CBFeedUnreadCountKey);
   const quint64 count = info.value(CBFeedUnreadCountKey).toULongLong();
   const QString urlString = url.toString();
-  QPointer<CBDataAccount> guard(this);
-  delegate->addCoreDataQueueBlock(
-      [urlString, hasCount, count] {
-        ZPHCoreApplicationDelegate* d = appDelegate();
-        std::shared_ptr<ZPHManagedObjectContext> context = d ? d->temporaryManagedObjectContext() : nullptr;
-        if (context == nullptr)
-          return;
-        if (CBFeed* feed = CBFeed::feedWithURL(urlString, context.get())) {
+  inStoreContextThenRecount(
+      QPointer<CBDataAccount>(this),
+      [urlString, hasCount, count](ZPHCoreApplicationDelegate* d, ZPHManagedObjectContext* context) {
+        if (CBFeed* feed = CBFeed::feedWithURL(urlString, context)) {
           feed->setUnreadCountIsValid(false);  // the folders above stay invalid
           if (hasCount) {
             feed->setUnreadCount(count);
             feed->setUnreadCountIsValid(true);
           }
-          d->saveManagedObjectContext(context.get());
+          d->saveManagedObjectContext(context);
         }
-      },
-      [guard] {
-        if (guard)
-          guard->updateUnreadCountsOnMainThread();
       });
 }
 

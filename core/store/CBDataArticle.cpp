@@ -802,13 +802,7 @@ ZPHManagedObject* CBDataArticle::biggestImageEnclosureNotInHTMLText() const
 {
   ZPHManagedObject* biggest = nullptr;
   for (ZPHManagedObject* enclosure : allImageEnclosuresNotInHTMLText()) {
-    if (biggest == nullptr) {
-      biggest = enclosure;
-      continue;
-    }
-    const qint64 size = enclosure->value(QStringLiteral("fileSize")).toLongLong();
-    const qint64 biggestSize = biggest->value(QStringLiteral("fileSize")).toLongLong();
-    if (size > biggestSize || enclosureIsBiggerThan(enclosure, biggest))
+    if (biggest == nullptr || enclosureIsBiggerThan(enclosure, biggest))
       biggest = enclosure;
   }
   return biggest;

@@ -1,6 +1,7 @@
 #include "store/CBFeed.h"
 
 #include "feeds/CBLocalAccountFeedMetadataCache.h"
+#include "feeds/ZPHCoreDataArticleSaverOperation.h"
 #include "foundation/CBKeychain.h"
 #include "foundation/CBString.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
@@ -270,7 +271,7 @@ bool CBFeed::savePasswordInKeychain() const { return CBKeychainStoreInternetPass
 
 void CBFeed::publishDateUpdate(const ZPHNotification& notification)
 {
-  const QVariant value = notification.userInfo.value(QStringLiteral("latestPublishDate"));
+  const QVariant value = notification.userInfo.value(ZPHFeedRefreshLatestPublishDateKey);
   if (!value.canConvert<QDateTime>())
     return;
   const QDateTime date = value.toDateTime();

@@ -1,5 +1,6 @@
 #include "store/ZPHFeedStub.h"
 
+#include "foundation/CBMimeTypes.h"
 #include "foundation/CBString.h"
 #include "platform/ZPHLog.h"
 #include "store/CBFeed.h"
@@ -34,8 +35,7 @@ CBFeed* ZPHFeedStub::buildFeedWithManagedObjectContext(ZPHManagedObjectContext* 
     m_urlString = webAddress;
   }
   const QUrl url(cb_stringStrippedForItsURL(m_urlString), QUrl::StrictMode);
-  const QString scheme = url.scheme().toLower();
-  if (!url.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")) || url.host().isEmpty()) {
+  if (!CBURLIsWebURL(url)) {
     qCWarning(zphStore) << "skipped an address that is not http or https:" << m_urlString;
     if (error != nullptr)
       *error = unsupportedAddress(m_urlString);
