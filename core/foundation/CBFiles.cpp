@@ -375,3 +375,9 @@ QString cb_pathForResourceWithSuffix(const QString& filenameWithSuffix)
   const QString path = QStringLiteral(":/") + filename + (suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix);
   return QFileInfo::exists(path) ? path : QString();
 }
+
+bool CBFileManagerDeleteHandler::fileManagerShouldProcessAfterError(const QString& errorDescription)
+{
+  qCWarning(zphCore).noquote() << QStringLiteral("File delete error: %1").arg(errorDescription);
+  return false;
+}

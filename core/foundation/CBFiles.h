@@ -81,6 +81,13 @@ bool CBFileCopy(const QString& source, const QString& destination);
 // empty path or when nothing is there.
 bool CBFileDelete(const QString& path);
 
+// Answers a file operation's error: logs "File delete error: <description>"
+// and answers false, so the operation stops at its first error.
+class CBFileManagerDeleteHandler {
+public:
+  static bool fileManagerShouldProcessAfterError(const QString& errorDescription);
+};
+
 // Copies every entry of `sourceFolder` whose name does not start with "."
 // into `destinationFolder` with CBFileCopy, stopping with false at the first
 // failure. False unless both are folders; true when all were copied (also

@@ -271,3 +271,8 @@ TEST(Files, TempDirectoryIsPrivateToTheUser)
   dir.writeFile("Zephlin", "not a folder");
   EXPECT_TRUE(CBTempDirectory().isNull());
 }
+
+TEST(Files, DeleteHandlerStopsAtTheFirstError)
+{
+  EXPECT_FALSE(CBFileManagerDeleteHandler::fileManagerShouldProcessAfterError(QStringLiteral("permission denied")));
+}
