@@ -1,0 +1,81 @@
+#include "store/ZPHTreeNodeRepresentedObjects.h"
+
+#include "foundation/ZPHCoreApplicationDelegate.h"
+#include "platform/ZPHMainThread.h"
+#include "store/CBFeed.h"
+#include "store/CBFolder.h"
+#include "store/CBTreeNode.h"
+#include "store/graph/ZPHManagedObjectContext.h"
+
+#include <QtCore/QSet>
+
+namespace {
+
+// The unread articles of a represented object that is not a stored feed or
+// folder.
+//
+// Still to come: the smart feeds (CBGlobalFeed) and the global account's
+// Favorites group (ZPHGlobalFavoritesGroup) answer
+// managedObjectIDsOfUnreadArticlesWithManagedObjectContext(context) here.
+// Every other object (an account) names no articles.
+QList<ZPHManagedObjectID> managedObjectIDsOfUnreadArticlesInOtherObject(CBTreeNodeRepresentedObject* object,
+                                                                        ZPHManagedObjectContext* context)
+{
+  Q_UNUSED(object);
+  Q_UNUSED(context);
+  return {};
+}
+
+// The node as the main context has it now; nullptr when it is gone or
+// deleted.
+CBNode* currentNode(const CBNode* node, ZPHManagedObjectContext* context)
+{
+  if (node == nullptr)
+    return nullptr;
+  auto* current = dynamic_cast<CBNode*>(context->existingObjectWithID(node->objectID()));
+  if (current == nullptr || current->isDeleted() || current->deleted())
+    return nullptr;
+  return current;
+}
+
+}  // namespace
+
+QList<ZPHManagedObjectID> zph_managedObjectIDsOfUnreadArticlesInTreeNodeRepresentedObjects(
+    const QList<ZPHRepresentedObject>& objects)
+{
+  ZPH_ASSERT_MAIN_THREAD();
+  QList<ZPHManagedObjectID> objectIDs;
+  if (objects.isEmpty())
+    return objectIDs;
+  ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
+  ZPHManagedObjectContext* context = delegate ? delegate->mainThreadManagedObjectContext() : nullptr;
+  if (context == nullptr)
+    return objectIDs;
+
+  // Each feed once, in the order met.
+  QList<CBFeed*> feeds;
+  QSet<const CBFeed*> feedsMet;
+  auto addFeed = [&](CBFeed* feed) {
+    if (feed != nullptr && !feedsMet.contains(feed)) {
+      feedsMet.insert(feed);
+      feeds.append(feed);
+    }
+  };
+
+  for (const ZPHRepresentedObject& object : objects) {
+    if (CBTreeNodeRepresentedObject* const* other = std::get_if<CBTreeNodeRepresentedObject*>(&object)) {
+      if (*other != nullptr)
+        objectIDs.append(managedObjectIDsOfUnreadArticlesInOtherObject(*other, context));
+      continue;
+    }
+    CBNode* node = currentNode(std::get<CBNode*>(object), context);
+    if (auto* feed = dynamic_cast<CBFeed*>(node)) {
+      addFeed(feed);
+    } else if (auto* folder = dynamic_cast<CBFolder*>(node)) {
+      for (CBFeed* descendant : folder->descendantFeedsForMarkAsRead()) addFeed(descendant);
+    }
+  }
+
+  objectIDs.append(CBFeed::managedObjectIDsOfUnreadArticlesForFeeds(feeds, context));
+  return objectIDs;
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "platform/ZPHOperation.h"
+
+#include <QtCore/QString>
+
+#include <memory>
+
+// A store-queue operation that the user can undo: it names itself for the
+// Edit menu and builds the operation that undoes it. The application
+// registers the inverse with its undo stack under the action name and then
+// queues the operation (ZPHCoreApplicationDelegate::performUndoableOperation).
+//
+// Abstract: subclasses answer both members; the answers here are assertion
+// failures that give nothing.
+class ZPHUndoableOperation : public ZPHOperation {
+public:
+  // The name of the undo step ("Mark All As Read").
+  virtual QString actionName() const;
+  // A new operation that undoes this one.
+  virtual std::shared_ptr<ZPHUndoableOperation> inverseOperation() const;
+
+protected:
+  ZPHUndoableOperation() = default;
+};
