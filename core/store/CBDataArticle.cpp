@@ -13,6 +13,8 @@
 #include "store/CBDataArticleContent.h"
 #include "store/CBDataModel.h"
 #include "store/CBFeed.h"
+#include "store/ZPHMarkAsFlaggedOperation.h"
+#include "store/ZPHMarkAsReadOperation.h"
 #include "store/graph/ZPHManagedObjectContext.h"
 
 #include <QtCore/QCoreApplication>
@@ -875,4 +877,51 @@ QString CBDataArticle::injectTwitterImageTransform(const QString& html) const
   QString result = html;
   result.insert(at + byline.size(), QStringLiteral("<img src=\"%1\"/>&nbsp;").arg(escapedForHTML(thumbnailURL())));
   return result;
+}
+
+// ---------------------------------------------------------------------------
+// Marking for the user
+
+namespace {
+
+// The identifiers the store queue can find: saved, not deleted articles.
+QList<ZPHManagedObjectID> markableArticleIDs(const QList<CBDataArticle*>& articles)
+{
+  QList<ZPHManagedObjectID> objectIDs;
+  for (const CBDataArticle* article : articles) {
+    if (article == nullptr || article->isDeleted())
+      continue;
+    const ZPHManagedObjectID objectID = article->objectID();
+    if (!objectID.isNull() && !objectID.isTemporaryID())
+      objectIDs.append(objectID);
+  }
+  return objectIDs;
+}
+
+void performUndoable(std::shared_ptr<ZPHUndoableOperation> operation)
+{
+  if (ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate())
+    delegate->performUndoableOperation(std::move(operation));
+}
+
+}  // namespace
+
+void CBDataArticle::markAsRead(bool read) { markArticles({this}, read); }
+
+void CBDataArticle::markArticles(const QList<CBDataArticle*>& articles, bool read)
+{
+  ZPH_ASSERT_MAIN_THREAD();
+  const QList<ZPHManagedObjectID> objectIDs = markableArticleIDs(articles);
+  if (!objectIDs.isEmpty())
+    performUndoable(ZPHMarkAsReadOperation::operationWithArticleManagedObjectIds(objectIDs, read));
+}
+
+void CBDataArticle::markAsFlagged(bool flagged) { markArticlesAsFlagged({this}, flagged); }
+
+void CBDataArticle::markArticlesAsFlagged(const QList<CBDataArticle*>& articles, bool flagged)
+{
+  ZPH_ASSERT_MAIN_THREAD();
+  const QList<ZPHManagedObjectID> objectIDs = markableArticleIDs(articles);
+  if (!objectIDs.isEmpty())
+    performUndoable(ZPHMarkAsFlaggedOperation::operationWithArticleManagedObjectIds(objectIDs, flagged));
 }

@@ -322,6 +322,15 @@ public:
   // surrogate becomes U+FFFD first.
   void zph_setValueForKeyWithScrubbing(int index, const QString& value, bool scrubbing);
 
+  // --- Marking read and bookmarked for the user (main thread): an undoable
+  // operation over the saved, not deleted articles, handed to the
+  // application delegate's performUndoableOperation(). Nothing when no
+  // article is left.
+  void markAsRead(bool read);
+  static void markArticles(const QList<CBDataArticle*>& articles, bool read);
+  void markAsFlagged(bool flagged);
+  static void markArticlesAsFlagged(const QList<CBDataArticle*>& articles, bool flagged);
+
 protected:
   void didChangeValueForKey(const QString& key) override;
   void didSave() override;

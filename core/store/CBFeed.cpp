@@ -13,6 +13,7 @@
 #include "store/CBDataArticle.h"
 #include "store/CBDataModel.h"
 #include "store/CBFolder.h"
+#include "store/ZPHMarkFeedAsFavoriteOperation.h"
 #include "store/graph/ZPHManagedObjectContext.h"
 
 #include <QtCore/QCoreApplication>
@@ -319,3 +320,22 @@ QString CBFeed::description() const
       .arg(quintptr(this), 0, 16)
       .arg(isFault() ? QStringLiteral("<FAULT>") : url());
 }
+
+void CBFeed::markFeeds(const QList<CBFeed*>& feeds, bool favorite)
+{
+  std::shared_ptr<ZPHMarkFeedAsFavoriteOperation> operation =
+      ZPHMarkFeedAsFavoriteOperation::favoriteOperationWithFeedsToFavorite(QList<CBNode*>(feeds.begin(), feeds.end()),
+                                                                           favorite);
+  ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
+  if (operation == nullptr || delegate == nullptr)
+    return;
+  // The feed class has no object of its own here: its entity name stands
+  // for it.
+  operation->setCompletionBlock([] {
+    ZPHMainThread::async(
+        [] { ZPHNotificationCenter::defaultCenter().post(CBFeedFavoriteDidChangeNotification, CBDataEntityNameFeed); });
+  });
+  delegate->addCoreDataQueueOperation(std::move(operation));
+}
+
+void CBFeed::markAsFavorite(bool favorite) { markFeeds({this}, favorite); }

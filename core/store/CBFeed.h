@@ -115,6 +115,12 @@ public:
   // "<CBFeed: 0x...>  url:<url>" ("<FAULT>" for a fault).
   QString description() const;
 
+  // Marks the saved feeds favourite, or not, on the store queue; then
+  // CBFeedFavoriteDidChangeNotification follows on the main thread (object:
+  // the entity name "CBFeed"). Main thread.
+  static void markFeeds(const QList<CBFeed*>& feeds, bool favorite);
+  void markAsFavorite(bool favorite);
+
 private:
   bool m_sortDescending = false;
   ZPHError m_lastFeedRefreshError;
