@@ -2,6 +2,7 @@
 
 #include "platform/ZPHMainThread.h"
 #include "store/CBDataController.h"
+#include "store/ZPHUndoableOperation.h"
 
 #include <QtCore/QDir>
 #include <QtCore/QMutexLocker>
@@ -146,8 +147,79 @@ void ZPHTestApplicationDelegate::handleCoreDataFailureWithError(const ZPHError& 
 
 void ZPHTestApplicationDelegate::performUndoableOperation(std::shared_ptr<ZPHUndoableOperation> operation)
 {
+  if (operation == nullptr)
+    return;
   if (onUndoableOperation)
-    onUndoableOperation(std::move(operation));
+    onUndoableOperation(operation);
+  if (std::shared_ptr<ZPHUndoableOperation> inverse = operation->inverseOperation()) {
+    QMutexLocker locker(&m_mutex);
+    UndoStep step{std::move(inverse), operation->actionName()};
+    switch (m_undoState) {
+    case UndoState::Undoing:
+      m_redoSteps.append(std::move(step));
+      break;
+    case UndoState::Redoing:
+      m_undoSteps.append(std::move(step));
+      break;
+    case UndoState::Normal:
+      m_undoSteps.append(std::move(step));
+      m_redoSteps.clear();
+      break;
+    }
+  }
+  addCoreDataQueueOperation(std::move(operation));
+}
+
+bool ZPHTestApplicationDelegate::canUndo() const
+{
+  QMutexLocker locker(&m_mutex);
+  return !m_undoSteps.isEmpty();
+}
+
+bool ZPHTestApplicationDelegate::canRedo() const
+{
+  QMutexLocker locker(&m_mutex);
+  return !m_redoSteps.isEmpty();
+}
+
+QString ZPHTestApplicationDelegate::undoActionName() const
+{
+  QMutexLocker locker(&m_mutex);
+  return m_undoSteps.isEmpty() ? QString() : m_undoSteps.last().actionName;
+}
+
+QString ZPHTestApplicationDelegate::redoActionName() const
+{
+  QMutexLocker locker(&m_mutex);
+  return m_redoSteps.isEmpty() ? QString() : m_redoSteps.last().actionName;
+}
+
+void ZPHTestApplicationDelegate::undo()
+{
+  std::shared_ptr<ZPHUndoableOperation> operation;
+  {
+    QMutexLocker locker(&m_mutex);
+    if (m_undoSteps.isEmpty())
+      return;
+    operation = m_undoSteps.takeLast().operation;
+  }
+  m_undoState = UndoState::Undoing;
+  performUndoableOperation(std::move(operation));
+  m_undoState = UndoState::Normal;
+}
+
+void ZPHTestApplicationDelegate::redo()
+{
+  std::shared_ptr<ZPHUndoableOperation> operation;
+  {
+    QMutexLocker locker(&m_mutex);
+    if (m_redoSteps.isEmpty())
+      return;
+    operation = m_redoSteps.takeLast().operation;
+  }
+  m_undoState = UndoState::Redoing;
+  performUndoableOperation(std::move(operation));
+  m_undoState = UndoState::Normal;
 }
 
 void ZPHTestApplicationDelegate::addStatusItem(std::shared_ptr<ZPHStatusItem> item,

@@ -33,6 +33,7 @@ public:
   std::function<std::shared_ptr<ZPHManagedObjectContext>()> makeTemporaryContext;
   std::function<void(std::shared_ptr<ZPHOperation>, bool wait)> onCoreDataQueueOperation;
   std::function<void(ZPHManagedObjectContext*)> onSave;
+  // Told of every undoable operation before it is registered and queued.
   std::function<void(std::shared_ptr<ZPHUndoableOperation>)> onUndoableOperation;
 
   // Forwards the contexts, the store queue and saves to `controller` (not
@@ -50,6 +51,20 @@ public:
   QList<std::shared_ptr<ZPHStatusItem>> visibleStatusItems() const;
   QList<ZPHError> coreDataFailures() const;
   QList<std::shared_ptr<ZPHSubscribeRequest>> subscribeRequests() const;
+
+  // The undo stack, as the application's main window keeps it (main
+  // thread): performUndoableOperation() registers the operation's inverse
+  // under the operation's action name, then queues the operation. undo()
+  // performs the newest inverse through performUndoableOperation(), which
+  // registers that one's inverse as the redo step; redo() the same the other
+  // way. A new operation clears the redo steps.
+  bool canUndo() const;
+  bool canRedo() const;
+  // The names of the steps undo() and redo() would take; null when none.
+  QString undoActionName() const;
+  QString redoActionName() const;
+  void undo();
+  void redo();
 
   // Folders: data and cache inside the delegate's temp folder.
   QString rootFolder() const { return m_root.path(); }
@@ -97,5 +112,12 @@ private:
   QList<ZPHError> m_failures;
   QList<std::shared_ptr<ZPHSubscribeRequest>> m_subscribeRequests;
   ZPHCoreApplicationDelegate* m_previous = nullptr;
+  struct UndoStep {
+    std::shared_ptr<ZPHUndoableOperation> operation;
+    QString actionName;
+  };
+  QList<UndoStep> m_undoSteps;
+  QList<UndoStep> m_redoSteps;
+  enum class UndoState { Normal, Undoing, Redoing } m_undoState = UndoState::Normal;
   std::atomic<CBDataController*> m_forwardTo{nullptr};
 };
