@@ -9,7 +9,9 @@
 #include "store/CBCoreDataUtilities.h"
 #include "store/CBDataAccount.h"
 #include "store/CBDataModel.h"
+#include "store/CBGlobalAccount.h"
 #include "store/ZPHCoreDataStack.h"
+#include "store/ZPHGlobalFavoritesGroup.h"
 #include "store/graph/ZPHManagedObjectContext.h"
 
 const QString ZPHDataAccountReadyNotification = QStringLiteral("ZPHDataAccountReadyNotification");
@@ -45,6 +47,9 @@ CBDataController::CBDataController()
 CBDataController::~CBDataController()
 {
   m_configurationObserver.reset();
+  m_unreadCountsObserver.reset();
+  // No smart-feed recount starts while the queue drains.
+  m_globalAccount.reset();
   m_queue->cancelAllOperations();
   // A running main-thread block waits for the main thread: serve it.
   if (ZPHMainThread::isMainThread())
@@ -76,11 +81,23 @@ void CBDataController::completeSetup()
 {
   ZPH_ASSERT_MAIN_THREAD();
   m_subscriptionsSortOrder = ZPHUserDefaults::standardUserDefaults().integerForKey(ZPHSubscriptionsSortOrderKey);
-  if (!m_localAccount)
+  if (!m_localAccount) {
     m_localAccount = std::make_unique<CBDataAccount>(0, QString());
+    connect(m_localAccount.get(), &CBDataAccount::unreadCountChanged, this, &CBDataController::updateUnreadCount);
+    connect(m_localAccount.get(), &CBDataAccount::favoritesUnreadCountChanged, this,
+            &CBDataController::updateUnreadCount);
+  }
   m_localAccount->loadFeedsAndFoldersFromDisk();
+  if (!m_unreadCountsObserver.isValid())
+    m_unreadCountsObserver = ZPHNotificationCenter::defaultCenter().addObserver(
+        ZPHAccountUnreadCountsUpdatedEvent, QVariant(), this, [this](const ZPHNotification&) { updateUnreadCount(); },
+        ZPHNotificationCenter::Delivery::MainThread);
+  m_unreadCount = m_localAccount->unreadCount();
+  if (!m_globalAccount)
+    m_globalAccount = std::make_unique<CBGlobalAccount>(m_localAccount.get());
   ZPHNotificationCenter::defaultCenter().post(ZPHDataAccountReadyNotification,
                                               QVariant::fromValue(static_cast<void*>(this)));
+  updateTodayCount();
 }
 
 // ------------------------------------------------------------- store queue
@@ -224,6 +241,39 @@ CBDataAccount* CBDataController::accountWithID(const QString& identifier) const
   if (m_localAccount && (identifier.isNull() || identifier == m_localAccount->identifier()))
     return m_localAccount.get();
   return nullptr;
+}
+
+void CBDataController::updateUnreadCount()
+{
+  ZPH_ASSERT_MAIN_THREAD();
+  if (!m_localAccount)
+    return;
+  const quint64 total = m_localAccount->unreadCount();
+  const quint64 favorites = m_localAccount->favoritesUnreadCount();
+  if (favorites != m_unreadFavoritesCount) {
+    m_unreadFavoritesCount = favorites;
+    Q_EMIT unreadFavoritesCountChanged(favorites);
+  }
+  if (total != m_unreadCount) {
+    m_unreadCount = total;
+    Q_EMIT unreadCountChanged(total);
+  }
+  if (m_globalAccount)
+    m_globalAccount->favoritesGroup()->setUnreadCount(favorites);
+  updateTodayCount();
+}
+
+void CBDataController::updateTodayCount()
+{
+  if (m_globalAccount)
+    m_globalAccount->scheduleUpdateForTodayUnreadCount();
+}
+
+void CBDataController::updateAllUnreadCountsOnMainThread()
+{
+  if (m_localAccount)
+    m_localAccount->updateUnreadCountsOnMainThread();
+  updateTodayCount();
 }
 
 void CBDataController::setSubscriptionsSortOrder(qint64 sortOrder)

@@ -3,6 +3,7 @@
 #include "platform/ZPHError.h"
 #include "platform/ZPHNotificationCenter.h"
 
+#include <QtCore/QObject>
 #include <QtCore/QString>
 
 #include <functional>
@@ -41,12 +42,14 @@ extern const QString CBDataControllerCoreDataBackgroundQueueName;
 // operation goes on. A main-thread block queued through it runs on the main
 // thread in queue order, holding the queue while it runs.
 //
-// The accounts (local and global) come with the account code: until then
-// the account members below answer nothing.
-class CBDataController {
+// It owns the two accounts, both made by completeSetup(): the local account
+// and the global pseudo-account of the smart feeds, and keeps the overall
+// unread counts that follow the local account's.
+class CBDataController : public QObject {
+  Q_OBJECT
 public:
   CBDataController();
-  ~CBDataController();
+  ~CBDataController() override;
   CBDataController(const CBDataController&) = delete;
   CBDataController& operator=(const CBDataController&) = delete;
 
@@ -55,7 +58,9 @@ public:
   // application's subclass), sets its integrity-check flag and sets it up.
   // NO with the stack's error leaves no store.
   bool setupCoreDataStackWithClass(const StackFactory& makeStack, bool performIntegrityCheck, ZPHError* error);
-  // After a successful set-up: announces the data as ready.
+  // After a successful set-up, on the main thread: makes and loads the local
+  // account, follows its unread counts, makes the global account, announces
+  // the data as ready and schedules a Today recount.
   void completeSetup();
 
   ZPHCoreDataStack* coreDataStack() const { return m_stack.get(); }
@@ -106,21 +111,42 @@ public:
   // The main thread's marker (false on every other thread).
   static bool mainThreadCoreDataMarker();
 
-  // Accounts. The local account is made and loaded by completeSetup();
-  // nullptr before. The global account comes later: none yet.
+  // Accounts, made by completeSetup(); nullptr before.
   CBDataAccount* localAccount() const { return m_localAccount.get(); }
-  CBGlobalAccount* globalAccount() const { return nullptr; }
+  CBGlobalAccount* globalAccount() const { return m_globalAccount.get(); }
   // The local account for a null identifier or its own; else nullptr.
   CBDataAccount* accountWithID(const QString& identifier) const;
+
+  // The local account's totals (main thread).
+  quint64 unreadCount() const { return m_unreadCount; }
+  quint64 unreadFavoritesCount() const { return m_unreadFavoritesCount; }
+  // Reads the local account's totals (favourites first, then the total),
+  // gives the favourites' total to the Favorites group and schedules a
+  // Today recount. Runs on every change of the local account's totals.
+  void updateUnreadCount();
+  // The global account recounts Today (and Bookmarks) 0.2 s later.
+  void updateTodayCount();
+  // The local account recounts, then Today.
+  void updateAllUnreadCountsOnMainThread();
 
   qint64 subscriptionsSortOrder() const { return m_subscriptionsSortOrder; }
   // Stores the order in user defaults and announces it.
   void setSubscriptionsSortOrder(qint64 sortOrder);
+
+Q_SIGNALS:
+  // The observable "unreadCount" and "unreadFavoritesCount".
+  void unreadCountChanged(quint64 unreadCount);
+  void unreadFavoritesCountChanged(quint64 unreadFavoritesCount);
 
 private:
   std::unique_ptr<ZPHOperationQueue> m_queue;
   std::unique_ptr<ZPHCoreDataStack> m_stack;
   qint64 m_subscriptionsSortOrder = 0;
   ZPHObserverToken m_configurationObserver;
+  ZPHObserverToken m_unreadCountsObserver;
   std::unique_ptr<CBDataAccount> m_localAccount;
+  // Follows the local account: made after it, gone before it.
+  std::unique_ptr<CBGlobalAccount> m_globalAccount;
+  quint64 m_unreadCount = 0;
+  quint64 m_unreadFavoritesCount = 0;
 };
