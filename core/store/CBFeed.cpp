@@ -11,6 +11,7 @@
 #include "platform/ZPHUserDefaults.h"
 #include "store/CBCoreDataUtilities.h"
 #include "store/CBDataArticle.h"
+#include "store/CBDataController.h"
 #include "store/CBDataModel.h"
 #include "store/CBFolder.h"
 #include "store/ZPHMarkFeedAsFavoriteOperation.h"
@@ -29,8 +30,7 @@ namespace {
 const QString DeletedKey = QStringLiteral("deleted");
 const QString UrlKey = QStringLiteral("url");
 const QString GuidKey = QStringLiteral("guid");
-// The source list's order setting (2: by date) and the order-change event.
-const QString SubscriptionsSortOrderKey = QStringLiteral("ZPHSubscriptionsSortOrderKey");
+// The order-change event of the source list.
 const QString DateEventOrderChangeNotification = QStringLiteral("CBDateEventOrderChangeNotification");
 
 QUrl urlFromString(const QString& text) { return text.isEmpty() ? QUrl() : QUrl(text); }
@@ -282,7 +282,7 @@ void CBFeed::publishDateUpdate(const ZPHNotification& notification)
   const double previous = pubDate();
   const double seconds = double(date.toMSecsSinceEpoch()) / 1000.0;
   setPubDate(seconds);
-  if (seconds != previous && ZPHUserDefaults::standardUserDefaults().integerForKey(SubscriptionsSortOrderKey) == 2)
+  if (seconds != previous && ZPHUserDefaults::standardUserDefaults().integerForKey(ZPHSubscriptionsSortOrderKey) == 2)
     ZPHNotificationCenter::defaultCenter().post(DateEventOrderChangeNotification);
 }
 

@@ -2,7 +2,11 @@
 
 #include "foundation/ZPHCoreApplicationDelegate.h"
 #include "platform/ZPHMainThread.h"
+#include "store/CBDataController.h"
 #include "store/CBFeed.h"
+#include "store/CBGlobalAccount.h"
+#include "store/CBGlobalFeed.h"
+#include "store/ZPHGlobalFavoritesGroup.h"
 #include "store/CBFolder.h"
 #include "store/CBTreeNode.h"
 #include "store/graph/ZPHManagedObjectContext.h"
@@ -12,17 +16,20 @@
 namespace {
 
 // The unread articles of a represented object that is not a stored feed or
-// folder.
-//
-// Still to come: the smart feeds (CBGlobalFeed) and the global account's
-// Favorites group (ZPHGlobalFavoritesGroup) answer
-// managedObjectIDsOfUnreadArticlesWithManagedObjectContext(context) here.
-// Every other object (an account) names no articles.
+// folder: a smart feed, or the global account's Favorites group. Every other
+// object (an account, another Favorites group) names no articles.
 QList<ZPHManagedObjectID> managedObjectIDsOfUnreadArticlesInOtherObject(CBTreeNodeRepresentedObject* object,
                                                                         ZPHManagedObjectContext* context)
 {
-  Q_UNUSED(object);
-  Q_UNUSED(context);
+  if (auto* globalFeed = dynamic_cast<CBGlobalFeed*>(object))
+    return globalFeed->managedObjectIDsOfUnreadArticlesWithManagedObjectContext(context);
+  if (auto* group = dynamic_cast<ZPHGlobalFavoritesGroup*>(object)) {
+    ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
+    CBDataController* dataController = delegate ? delegate->dataController() : nullptr;
+    CBGlobalAccount* globalAccount = dataController ? dataController->globalAccount() : nullptr;
+    if (globalAccount != nullptr && globalAccount->favoritesGroup() == group)
+      return group->managedObjectIDsOfUnreadArticlesWithManagedObjectContext(context);
+  }
   return {};
 }
 

@@ -14,6 +14,7 @@
 #include "store/CBGlobalAccount.h"
 #include "store/CBGlobalFeed.h"
 #include "store/ZPHGlobalFavoritesGroup.h"
+#include "store/ZPHMarkAllAsReadOperation.h"
 #include "store/ZPHModel.h"
 #include "store/ZPHSourceListTreeBuilder.h"
 #include "store/graph/ZPHFetchRequest.h"
@@ -528,3 +529,27 @@ TEST_F(GlobalAccountTest, NothingIsRecountedWhileShuttingDown)
 }
 
 }  // namespace
+
+TEST_F(GlobalAccountTest, MarkAllAsReadTakesTheUnreadArticlesOfSmartFeedsAndFavorites)
+{
+  // Today with every feed chosen: the two unread articles of today.
+  ZPHUserDefaults::standardUserDefaults().setInteger(ZPHTodayFeedSelection, 1);
+  auto todayRead =
+      ZPHMarkAllAsReadOperation::operationWithTreeNodeRepresentedObjects({global->todayFeed()}, true);
+  ASSERT_EQ(todayRead->managedObjectIds().size(), 2);
+  delegate.performUndoableOperation(todayRead);
+  ASSERT_TRUE(waitFor([&] { return account->unreadCount() == 2 && today() == 0; }));
+  drain();
+  EXPECT_TRUE(article(QStringLiteral("a-today-unread"), main)->read());
+  EXPECT_FALSE(article(QStringLiteral("a-yesterday-unread"), main)->read());
+
+  // The Favorites group: what is left unread in Beta.
+  auto favoritesRead =
+      ZPHMarkAllAsReadOperation::operationWithTreeNodeRepresentedObjects({global->favoritesGroup()}, true);
+  ASSERT_EQ(favoritesRead->managedObjectIds().size(), 1);
+  delegate.performUndoableOperation(favoritesRead);
+  ASSERT_TRUE(waitFor([&] { return account->unreadCount() == 1; }));
+  drain();
+  EXPECT_TRUE(article(QStringLiteral("b-yesterday-unread"), main)->read());
+  EXPECT_FALSE(article(QStringLiteral("a-yesterday-unread"), main)->read());
+}

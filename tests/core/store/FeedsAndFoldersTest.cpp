@@ -3,6 +3,7 @@
 #include "platform/ZPHFilePasswordStore.h"
 #include "platform/ZPHNotificationCenter.h"
 #include "platform/ZPHUserDefaults.h"
+#include "store/CBDataController.h"
 #include "store/ZPHFeedStub.h"
 #include "store/ZPHFolderStub.h"
 
@@ -346,15 +347,15 @@ TEST_F(FeedsAndFoldersTest, APublishDateUpdateReordersOnlyWhenSortingByDate)
   const auto update = [&](const QDateTime& date) {
     feed->publishDateUpdate({QStringLiteral("update"), QVariant(), {{QStringLiteral("latestPublishDate"), date}}});
   };
-  ZPHUserDefaults::standardUserDefaults().setInteger(QStringLiteral("ZPHSubscriptionsSortOrderKey"), 2);
+  ZPHUserDefaults::standardUserDefaults().setInteger(ZPHSubscriptionsSortOrderKey, 2);
   update(first);
   EXPECT_EQ(feed->dateForDisplay(), first);
   EXPECT_EQ(reorders, 1);
   update(first);  // the same date
   EXPECT_EQ(reorders, 1);
-  ZPHUserDefaults::standardUserDefaults().setInteger(QStringLiteral("ZPHSubscriptionsSortOrderKey"), 0);
+  ZPHUserDefaults::standardUserDefaults().setInteger(ZPHSubscriptionsSortOrderKey, 0);
   update(first.addDays(1));
   EXPECT_EQ(feed->dateForDisplay(), first.addDays(1));
   EXPECT_EQ(reorders, 1);
-  ZPHUserDefaults::standardUserDefaults().removeObject(QStringLiteral("ZPHSubscriptionsSortOrderKey"));
+  ZPHUserDefaults::standardUserDefaults().removeObject(ZPHSubscriptionsSortOrderKey);
 }
