@@ -102,6 +102,14 @@ std::shared_ptr<CBLocalAccountFeedMetadataCache> ZPHRefreshFeedOperation::feedMe
   return m_metadataCache;
 }
 
+std::shared_ptr<ZPHArticleSaverBacklog> ZPHRefreshFeedOperation::saverBacklog()
+{
+  QMutexLocker locker(&m_mutex);
+  if (!m_saverBacklog)
+    m_saverBacklog = ZPHArticleSaverBacklog::sharedBacklog();
+  return m_saverBacklog;
+}
+
 void ZPHRefreshFeedOperation::feedsOrFoldersWillDelete(const ZPHNotification& notification)
 {
   const QVariantList urls = notification.userInfo.value(ZPHURLsKey).toList();
@@ -274,6 +282,10 @@ void ZPHRefreshFeedOperation::download()
   }
   m_didTryUsernameAndPassword = false;
   m_userDidCancelAuthentication = false;
+  m_didAskKeychain = false;
+  m_userAnswerReady = false;
+  m_saverSlot.reset();
+  m_responseBodyHash.clear();
 }
 
 // --- Processing
@@ -302,8 +314,20 @@ bool ZPHRefreshFeedOperation::handle200WithError(ZPHError* error)
   if (!storedHash.isEmpty() && storedHash == digest)
     return processNotModifiedFeedWithError(error);
 
+  // Room behind the saver first: parsed feeds must not pile up in memory.
+  m_saverSlot = ZPHArticleSaverBacklog::acquire(saverBacklog(), [this] { return isCancelled(); });
+  if (!m_saverSlot) {
+    // Cancelled while waiting: nothing parsed, nothing stored.
+    setResponseBody({});
+    if (error != nullptr)
+      *error = refreshErrorWithCode(ZPHRefreshFeedOperationErrorNotResponding);
+    return true;
+  }
+  m_responseBodyHash = digest;
   m_didQueueSaver = false;
   parseAndProcessFeedArticlesWithError(error);
+  // Handed to the saver, or given back now.
+  m_saverSlot.reset();
   // With articles to save, the saver's end stores the values; otherwise
   // there is nothing to wait for. Also after a parse error, so the same
   // broken body is not parsed again.
@@ -334,7 +358,7 @@ bool ZPHRefreshFeedOperation::parseAndProcessFeedArticlesWithError(ZPHError* err
   bool result = true;
   m_parser = std::make_unique<CBFeedParserProxy>();
   const QByteArray body = responseBody();
-  const QByteArray digest = cb_md5Hash(body);
+  const QByteArray digest = m_responseBodyHash.isEmpty() ? cb_md5Hash(body) : m_responseBodyHash;
   ZPHError parseError;
   const bool isFeed = m_parser->parseData(body, &parseError);
   if (!parseError.isNull()) {
@@ -382,7 +406,12 @@ void ZPHRefreshFeedOperation::asynchronouslySaveArticles(const QList<std::shared
   std::shared_ptr<CBLocalAccountFeedMetadataCache> cache = feedMetadataCache();
   const QUrl feedURL = m_feedURL;
   const QVariantMap headerFields = urlResponse().headerFields;
-  saver->setCompletionBlock([weakSaver, cache, feedURL, headerFields, bodyHash] {
+  // The slot goes back when the saver has run, or with the saver when the
+  // store queue drops it.
+  const std::shared_ptr<ZPHArticleSaverBacklog::Slot> slot = m_saverSlot;
+  saver->setCompletionBlock([weakSaver, cache, feedURL, headerFields, bodyHash, slot] {
+    if (slot)
+      slot->release();
     const std::shared_ptr<ZPHCoreDataArticleSaverOperation> finished = weakSaver.lock();
     const bool saved = finished && finished->didSaveUncancelled();
     ZPHMainThread::async([saved, cache, feedURL, headerFields, bodyHash] {
@@ -410,25 +439,51 @@ void ZPHRefreshFeedOperation::asynchronouslyUpdateFeedMetadataCacheWithResponseB
 
 // --- Authentication
 
-bool ZPHRefreshFeedOperation::didReceiveAuthenticationChallenge(const QUrl& challengeURL, QAuthenticator* authenticator,
-                                                                int previousFailureCount)
+CBDownloadOperation::ChallengeResponse ZPHRefreshFeedOperation::didReceiveAuthenticationChallenge(
+    const QUrl& challengeURL, QAuthenticator* authenticator, int previousFailureCount)
 {
   if (isCancelled())
-    return false;
+    return ChallengeResponse::Decline;
   {
     QMutexLocker locker(&m_mutex);
     m_currentAuthenticationChallenge = challengeURL;
   }
-  if (m_didTryUsernameAndPassword.load())
-    return askUserForCredentials(challengeURL, authenticator, previousFailureCount);
-  if (username().isEmpty() && password().isEmpty())
-    return askUserForCredentials(challengeURL, authenticator, previousFailureCount);
-  if (password().isEmpty()) {
-    setPassword(CBKeychainFetchInternetPassword(m_feedURL, username()));
-    if (password().isEmpty())
-      return askUserForCredentials(challengeURL, authenticator, previousFailureCount);
+  if (m_userAnswerReady) {
+    m_userAnswerReady = false;
+    return authenticateChallenge(challengeURL, authenticator, previousFailureCount) ? ChallengeResponse::Answer
+                                                                                     : ChallengeResponse::Decline;
   }
-  return authenticateChallenge(challengeURL, authenticator, previousFailureCount);
+  // The keychain and the user answer later, without holding the network.
+  if (m_didTryUsernameAndPassword.load() || password().isEmpty())
+    return ChallengeResponse::Defer;
+  return authenticateChallenge(challengeURL, authenticator, previousFailureCount) ? ChallengeResponse::Answer
+                                                                                   : ChallengeResponse::Decline;
+}
+
+bool ZPHRefreshFeedOperation::resolveDeferredChallenge()
+{
+  if (isCancelled())
+    return false;
+  // A user name without a password: the keychain's password, before asking.
+  if (!m_didTryUsernameAndPassword.load() && !m_didAskKeychain && !username().isEmpty() && password().isEmpty()) {
+    m_didAskKeychain = true;
+    setPassword(CBKeychainFetchInternetPassword(m_feedURL, username()));
+    if (!password().isEmpty())
+      return true;
+  }
+  const std::optional<CredentialsAnswer> answer = askUserForCredentials();
+  {
+    QMutexLocker locker(&m_mutex);
+    m_currentAuthenticationChallenge.reset();
+  }
+  if (!answer || answer->userCancel || isCancelled())
+    return false;  // the server's refusal stands
+  setUsername(answer->username);
+  setPassword(answer->password);
+  if (username().isEmpty() || password().isEmpty())
+    return false;
+  m_userAnswerReady = true;
+  return true;
 }
 
 bool ZPHRefreshFeedOperation::authenticateChallenge(const QUrl& challengeURL, QAuthenticator* authenticator,
@@ -447,8 +502,7 @@ bool ZPHRefreshFeedOperation::authenticateChallenge(const QUrl& challengeURL, QA
   return true;
 }
 
-bool ZPHRefreshFeedOperation::askUserForCredentials(const QUrl& challengeURL, QAuthenticator* authenticator,
-                                                    int previousFailureCount)
+std::optional<ZPHRefreshFeedOperation::CredentialsAnswer> ZPHRefreshFeedOperation::askUserForCredentials()
 {
   const QUrl requestURL = urlRequest().url().isEmpty() ? m_feedURL : urlRequest().url();
   QVariantMap userInfo{{CBURLKey, requestURL}};
@@ -477,7 +531,8 @@ bool ZPHRefreshFeedOperation::askUserForCredentials(const QUrl& challengeURL, QA
     ZPHNotificationCenter::defaultCenter().post(ZPHFeedRefreshChallengeReceivedNotification, requestURL, userInfo);
   });
 
-  // The connection waits while this thread keeps serving its events.
+  // Waits for the answer; the refused request has ended, so no connection
+  // is held meanwhile.
   std::optional<CredentialsAnswer> answer;
   ZPHMainThread::processEventsUntil(
       [&] {
@@ -492,13 +547,9 @@ bool ZPHRefreshFeedOperation::askUserForCredentials(const QUrl& challengeURL, QA
     QMutexLocker locker(&m_mutex);
     m_pendingAnswer.reset();
   }
-  if (isCancelled() || !answer)
-    return false;
-  if (answer->userCancel)
-    return false;  // on without credentials: the server's refusal stands
-  setUsername(answer->username);
-  setPassword(answer->password);
-  return authenticateChallenge(challengeURL, authenticator, previousFailureCount);
+  if (isCancelled())
+    return std::nullopt;
+  return answer;
 }
 
 void ZPHRefreshFeedOperation::challengeCredentialsReadyOnMainThread(const ZPHNotification& notification)
