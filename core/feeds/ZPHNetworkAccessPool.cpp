@@ -133,8 +133,8 @@ bool ZPHNetworkTransfer::askChallenge(const QUrl& url, QAuthenticator* authentic
 
 class ZPHNetworkAccessWorker : public QThread {
 public:
-  ZPHNetworkAccessWorker(int index, std::atomic<int>* managersMade)
-      : m_mailbox(std::make_shared<WorkerMailbox>()), m_managersMade(managersMade)
+  ZPHNetworkAccessWorker(ZPHNetworkAccessPool* pool, int index, std::atomic<int>* managersMade)
+      : m_pool(pool), m_mailbox(std::make_shared<WorkerMailbox>()), m_managersMade(managersMade)
   {
     setObjectName(QStringLiteral("com.fernhollow.zephlin.network.%1").arg(index));
   }
@@ -247,23 +247,21 @@ private:
 
   void failAtOnce(const std::shared_ptr<ZPHNetworkTransfer>& transfer)
   {
-    ZPHNetworkTransfer::Event event;
-    event.type = ZPHNetworkTransfer::Event::Finished;
-    event.error = QNetworkReply::OperationCanceledError;
-    event.errorString = QStringLiteral("The network workers stopped.");
-    event.abortReason = ZPHNetworkTransfer::AbortReason::PoolStopped;
-    transfer->push(std::move(event));
+    ZPHNetworkAccessPool::failStopped(*transfer);
     forget(transfer.get());
   }
 
   void forget(ZPHNetworkTransfer* transfer)
   {
     --m_running;
-    QMutexLocker locker(&m_registryMutex);
-    m_registry.removeIf([transfer](const std::weak_ptr<ZPHNetworkTransfer>& weak) {
-      const std::shared_ptr<ZPHNetworkTransfer> strong = weak.lock();
-      return !strong || strong.get() == transfer;
-    });
+    {
+      QMutexLocker locker(&m_registryMutex);
+      m_registry.removeIf([transfer](const std::weak_ptr<ZPHNetworkTransfer>& weak) {
+        const std::shared_ptr<ZPHNetworkTransfer> strong = weak.lock();
+        return !strong || strong.get() == transfer;
+      });
+    }
+    m_pool->transferEnded(transfer);
   }
 
   void beginOnWorker(const std::shared_ptr<ZPHNetworkTransfer>& transfer)
@@ -397,6 +395,7 @@ private:
     forget(state->transfer.get());
   }
 
+  ZPHNetworkAccessPool* m_pool;
   std::shared_ptr<WorkerMailbox> m_mailbox;
   std::atomic<int>* m_managersMade;
   QMutex m_readyMutex;
@@ -434,33 +433,103 @@ ZPHNetworkAccessPool::ZPHNetworkAccessPool(int workerCount)
 {
   const int count = std::max(1, workerCount);
   for (int i = 0; i < count; ++i) {
-    m_workers.push_back(std::make_unique<ZPHNetworkAccessWorker>(i, &m_managersMade));
+    m_workers.push_back(std::make_unique<ZPHNetworkAccessWorker>(this, i, &m_managersMade));
     m_workers.back()->startAndWaitUntilReady();
   }
 }
 
 ZPHNetworkAccessPool::~ZPHNetworkAccessPool() { stop(); }
 
+namespace {
+
+QString hostKey(const QUrl& url)
+{
+  const QString scheme = url.scheme().toLower();
+  const int port = url.port(scheme == QLatin1String("https") ? 443 : 80);
+  return scheme + QStringLiteral("://") + url.host().toLower() + QLatin1Char(':') + QString::number(port);
+}
+
+}  // namespace
+
 std::shared_ptr<ZPHNetworkTransfer> ZPHNetworkAccessPool::start(ZPHNetworkTransfer::Request request)
 {
   std::shared_ptr<ZPHNetworkTransfer> transfer(new ZPHNetworkTransfer(std::move(request)));
-  QMutexLocker locker(&m_mutex);
-  if (m_stopped || m_workers.empty()) {
-    ZPHNetworkTransfer::Event event;
-    event.type = ZPHNetworkTransfer::Event::Finished;
-    event.error = QNetworkReply::OperationCanceledError;
-    event.errorString = QStringLiteral("The network workers stopped.");
-    event.abortReason = ZPHNetworkTransfer::AbortReason::PoolStopped;
-    transfer->push(std::move(event));
-    return transfer;
+  transfer->m_hostKey = hostKey(transfer->m_request.request.url());
+  ZPHNetworkAccessWorker* worker = nullptr;
+  {
+    QMutexLocker locker(&m_mutex);
+    if (m_stopped || m_workers.empty()) {
+      failStopped(*transfer);
+      return transfer;
+    }
+    int& running = m_runningPerHost[transfer->m_hostKey];
+    if (running < MaximumTransfersPerHost) {
+      ++running;
+      m_mostPerHost = std::max(m_mostPerHost, running);
+      worker = leastBusyWorker();
+    } else {
+      m_waitingPerHost[transfer->m_hostKey].push_back(transfer);
+      ++m_waitingCount;
+    }
   }
+  if (worker != nullptr)
+    worker->begin(transfer);
+  return transfer;
+}
+
+void ZPHNetworkAccessPool::transferEnded(const ZPHNetworkTransfer* transfer)
+{
+  std::shared_ptr<ZPHNetworkTransfer> next;
+  ZPHNetworkAccessWorker* worker = nullptr;
+  {
+    QMutexLocker locker(&m_mutex);
+    const QString& key = transfer->m_hostKey;
+    auto running = m_runningPerHost.find(key);
+    if (running != m_runningPerHost.end() && --running.value() <= 0)
+      m_runningPerHost.erase(running);
+    auto waiting = m_waitingPerHost.find(key);
+    while (waiting != m_waitingPerHost.end() && !waiting->empty() && !next) {
+      std::shared_ptr<ZPHNetworkTransfer> candidate = std::move(waiting->front());
+      waiting->pop_front();
+      --m_waitingCount;
+      if (!candidate->isAbandoned())
+        next = std::move(candidate);
+    }
+    if (waiting != m_waitingPerHost.end() && waiting->empty())
+      m_waitingPerHost.erase(waiting);
+    if (next) {
+      if (m_stopped) {
+        failStopped(*next);
+        return;
+      }
+      int& count = m_runningPerHost[key];
+      ++count;
+      m_mostPerHost = std::max(m_mostPerHost, count);
+      worker = leastBusyWorker();
+    }
+  }
+  if (next)
+    worker->begin(next);
+}
+
+void ZPHNetworkAccessPool::failStopped(ZPHNetworkTransfer& transfer)
+{
+  ZPHNetworkTransfer::Event event;
+  event.type = ZPHNetworkTransfer::Event::Finished;
+  event.error = QNetworkReply::OperationCanceledError;
+  event.errorString = QStringLiteral("The network workers stopped.");
+  event.abortReason = ZPHNetworkTransfer::AbortReason::PoolStopped;
+  transfer.push(std::move(event));
+}
+
+ZPHNetworkAccessWorker* ZPHNetworkAccessPool::leastBusyWorker() const
+{
   ZPHNetworkAccessWorker* chosen = m_workers.front().get();
   for (const std::unique_ptr<ZPHNetworkAccessWorker>& worker : m_workers) {
     if (worker->running() < chosen->running())
       chosen = worker.get();
   }
-  chosen->begin(transfer);
-  return transfer;
+  return chosen;
 }
 
 int ZPHNetworkAccessPool::workerCount() const
@@ -477,13 +546,36 @@ int ZPHNetworkAccessPool::runningTransferCount() const
   return count;
 }
 
+int ZPHNetworkAccessPool::waitingTransferCount() const
+{
+  QMutexLocker locker(&m_mutex);
+  return m_waitingCount;
+}
+
+int ZPHNetworkAccessPool::mostTransfersPerHost() const
+{
+  QMutexLocker locker(&m_mutex);
+  return m_mostPerHost;
+}
+
 int ZPHNetworkAccessPool::managersMade() const { return m_managersMade.load(); }
 
 void ZPHNetworkAccessPool::stop()
 {
-  QMutexLocker locker(&m_mutex);
-  if (m_stopped)
-    return;
-  m_stopped = true;
+  QList<std::shared_ptr<ZPHNetworkTransfer>> waiting;
+  {
+    QMutexLocker locker(&m_mutex);
+    if (m_stopped)
+      return;
+    m_stopped = true;
+    for (auto& queue : m_waitingPerHost) {
+      for (std::shared_ptr<ZPHNetworkTransfer>& transfer : queue) waiting.append(std::move(transfer));
+    }
+    m_waitingPerHost.clear();
+    m_waitingCount = 0;
+  }
+  for (const std::shared_ptr<ZPHNetworkTransfer>& transfer : waiting)
+    failStopped(*transfer);
+  // Workers are stopped outside the lock: their ending transfers report back.
   for (const std::unique_ptr<ZPHNetworkAccessWorker>& worker : m_workers) worker->stopAndWait();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QtCore/QByteArray>
+#include <QtCore/QHash>
 #include <QtCore/QList>
 #include <QtCore/QMutex>
 #include <QtCore/QPair>
@@ -20,6 +21,7 @@
 class QAuthenticator;
 class QNetworkAccessManager;
 class ZPHNetworkAccessPool;
+class ZPHNetworkAccessWorker;
 
 // One HTTP exchange run by the network access pool on one of its worker
 // threads, seen from the thread that asked for it. The worker reads the
@@ -99,6 +101,7 @@ private:
   bool isAbandoned() const { return m_abandoned.load(); }
 
   const Request m_request;
+  QString m_hostKey;  // scheme://host:port, set by the pool
   mutable QMutex m_mutex;
   QWaitCondition m_eventsChanged;    // the asking thread waits for events
   QWaitCondition m_challengeAnswer;  // the worker waits for an answer
@@ -116,6 +119,11 @@ private:
 // costs neither a new thread nor a new manager. A new transfer goes to the
 // worker with the fewest running transfers.
 //
+// At most MaximumTransfersPerHost transfers talk to one server (scheme, host
+// and port) at once, as web browsers do; more wait in the pool, in the order
+// started, and begin as earlier ones end. A server is never flooded with
+// more new connections than a small listen queue holds.
+//
 // The shared managers keep no cookies and no cache, and never hold
 // credentials: a transfer that may answer a challenge with credentials runs
 // on a private manager on the worker, made for it and dropped with it, so no
@@ -128,6 +136,7 @@ private:
 class ZPHNetworkAccessPool {
 public:
   static constexpr int DefaultWorkerCount = 4;
+  static constexpr int MaximumTransfersPerHost = 6;
 
   static ZPHNetworkAccessPool* sharedPool();
 
@@ -141,8 +150,12 @@ public:
   std::shared_ptr<ZPHNetworkTransfer> start(ZPHNetworkTransfer::Request request);
 
   int workerCount() const;
-  // Transfers started and not yet finished or abandoned, on all workers.
+  // Transfers begun on a worker and not yet finished or abandoned.
   int runningTransferCount() const;
+  // Transfers waiting for their server's turn.
+  int waitingTransferCount() const;
+  // The most transfers that talked to one server at once so far.
+  int mostTransfersPerHost() const;
   // Managers made so far: one per worker plus one per private transfer.
   int managersMade() const;
 
@@ -150,8 +163,20 @@ public:
   void stop();
 
 private:
+  friend class ZPHNetworkAccessWorker;
+  // A begun transfer ended (finished, abandoned or failed): its server's
+  // next waiting transfer begins. Any thread; once per begun transfer.
+  void transferEnded(const ZPHNetworkTransfer* transfer);
+  ZPHNetworkAccessWorker* leastBusyWorker() const;  // m_mutex held
+  // Ends `transfer` at once with AbortReason::PoolStopped.
+  static void failStopped(ZPHNetworkTransfer& transfer);
+
   mutable QMutex m_mutex;
-  std::vector<std::unique_ptr<class ZPHNetworkAccessWorker>> m_workers;
+  std::vector<std::unique_ptr<ZPHNetworkAccessWorker>> m_workers;
+  QHash<QString, int> m_runningPerHost;
+  QHash<QString, std::deque<std::shared_ptr<ZPHNetworkTransfer>>> m_waitingPerHost;
+  int m_waitingCount = 0;
+  int m_mostPerHost = 0;
   bool m_stopped = false;
   std::atomic<int> m_managersMade{0};
 };
