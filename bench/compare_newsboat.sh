@@ -103,6 +103,7 @@ for round in 1 2 3; do
   NB_SECONDS[$round]="$(elapsed "$start" "$end")"
   NB_RSS[$round]="$(awk '{printf "%.1f", $1 / 1024}' "$NB/rss")"
   read -r NB_OK[$round] NB_NM[$round] < <(farm_counts)
+  echo "newsboat round $round: ${NB_SECONDS[$round]} s" >&2
 done
 
 # --- refresh_bench, on a farm of its own
@@ -119,7 +120,7 @@ read -r total_ok total_nm < <(farm_counts)
 round=0
 while read -r line; do
   round=$((round + 1))
-  ZPH_SECONDS[$round]="$(python3 -c 'import json,sys; print(f"{json.loads(sys.argv[1])["seconds"]:.3f}")' "$line")"
+  ZPH_SECONDS[$round]="$(python3 -c 'import json,sys; print("%.3f" % json.loads(sys.argv[1])["seconds"])' "$line")"
   ZPH_RSS[$round]="$(python3 -c 'import json,sys; print(json.loads(sys.argv[1])["peak_rss_mb"])' "$line")"
 done <"$WORK/zephlin.jsonl"
 
