@@ -310,6 +310,7 @@ int main(int argc, char** argv)
     QElapsedTimer timer;
     timer.start();
     refreshController.refreshAllInAccounts({account});
+    const double queueSeconds = double(timer.nsecsElapsed()) / 1e9;
     const bool queued = refreshController.refreshOperationController()->numberOfOperations() > 0;
     if (queued)
       spinUntil([&] { return sessionsEnded > endedBefore; }, 600000);
@@ -336,6 +337,7 @@ int main(int argc, char** argv)
     line.insert(QStringLiteral("round"), round);
     line.insert(QStringLiteral("feeds"), int(account->feeds().size()));
     line.insert(QStringLiteral("seconds"), qRound(seconds * 1000.0) / 1000.0);
+    line.insert(QStringLiteral("queue_seconds"), qRound(queueSeconds * 1000.0) / 1000.0);
     line.insert(QStringLiteral("session_seconds"), qRound(sessionSeconds * 1000.0) / 1000.0);
     line.insert(QStringLiteral("articles"), articles);
     line.insert(QStringLiteral("unread"), qint64(account->unreadCount()));

@@ -237,8 +237,7 @@ bool CBDownloadOperation::runTransfer()
   request.request = m_urlRequest;
   request.method = m_httpMethod.isEmpty() ? QByteArray("GET") : m_httpMethod.toUtf8();
   if (m_httpMethod == CBHTTPMethodPost)
-    request.method = "POST";
-  request.body = m_postBody;
+    request.body = m_postBody;
   request.maximumBodySize = m_maximumBodySize;
   // A shared manager would keep credentials for its later requests.
   request.usesPrivateManager = !m_username.isEmpty() || !m_password.isEmpty();
@@ -249,9 +248,12 @@ bool CBDownloadOperation::runTransfer()
     m_runningTransfer = transfer;
     m_downloadThread = QThread::currentThread();
   }
-  // Cleared however the wait is left, an exception included.
-  const auto unregister = qScopeGuard([this, transfer] {
-    transfer->abandon();
+  // Cleared however the wait is left, an exception included; a transfer
+  // left before its end is stopped.
+  bool transferEnded = false;
+  const auto unregister = qScopeGuard([this, transfer, &transferEnded] {
+    if (!transferEnded)
+      transfer->abandon();
     QMutexLocker locker(&m_transferMutex);
     m_runningTransfer.reset();
     m_downloadThread = nullptr;
@@ -271,6 +273,7 @@ bool CBDownloadOperation::runTransfer()
       bool sendAgain = false;
       QString what;
       try {
+        transferEnded = transferEnded || event.type == ZPHNetworkTransfer::Event::Finished;
         handleEvent(*transfer, event, &ended, &sendAgain);
       } catch (const std::exception& exception) {
         what = QString::fromLocal8Bit(exception.what());

@@ -289,6 +289,8 @@ private:
       reply = manager->head(request.request);
     else if (request.method == "POST")
       reply = manager->post(request.request, request.body);
+    else if (request.body.isEmpty())
+      reply = manager->sendCustomRequest(request.request, request.method);
     else
       reply = manager->sendCustomRequest(request.request, request.method, request.body);
     state->reply = reply;

@@ -17,6 +17,7 @@
 #include "store/CBFeed.h"
 
 #include <QtCore/QDeadlineTimer>
+#include <QtCore/QMultiHash>
 #include <QtNetwork/QAuthenticator>
 
 #include <exception>
@@ -36,8 +37,6 @@ const QString ZPHAuthenticationPasswordKey = QStringLiteral("password");
 const QString ZPHAuthenticationUserCancelKey = QStringLiteral("userCancel");
 
 namespace {
-
-constexpr qint64 RefreshOperationType = 1;
 
 QString withFeedName(const QString& text) { return text.arg(ZPHRefreshFeedOperationFeedDisplayNameTextPlaceholder); }
 
@@ -64,29 +63,67 @@ QUrl urlFromVariant(const QVariant& value)
   return QUrl(value.toString());
 }
 
+QUrl deletionKey(const QUrl& url) { return url.adjusted(QUrl::NormalizePathSegments); }
+
+// The living refresh operations by feed address, and the one observer of
+// ZPHFeedsWillDeleteNotification that cancels those of the deleted feeds
+// (one observer for all, rather than one per operation that every
+// notification would have to pass). An operation leaves before it is
+// destroyed; the lock keeps a notification from reaching one that is going.
+class FeedDeletionWatch {
+public:
+  static FeedDeletionWatch& shared()
+  {
+    static FeedDeletionWatch* watch = new FeedDeletionWatch;  // lives for the process, as its observer
+    return *watch;
+  }
+
+  void add(ZPHRefreshFeedOperation* operation)
+  {
+    QMutexLocker locker(&m_mutex);
+    m_operations.insert(deletionKey(operation->feedURL()), operation);
+  }
+
+  void remove(ZPHRefreshFeedOperation* operation)
+  {
+    QMutexLocker locker(&m_mutex);
+    m_operations.remove(deletionKey(operation->feedURL()), operation);
+  }
+
+private:
+  FeedDeletionWatch()
+  {
+    m_observer = ZPHNotificationCenter::defaultCenter().addObserver(
+        ZPHFeedsWillDeleteNotification, QVariant(),
+        [this](const ZPHNotification& notification) { feedsWillDelete(notification); });
+  }
+
+  void feedsWillDelete(const ZPHNotification& notification)
+  {
+    const QVariantList urls = notification.userInfo.value(ZPHURLsKey).toList();
+    QMutexLocker locker(&m_mutex);
+    for (const QVariant& value : urls) {
+      const QList<ZPHRefreshFeedOperation*> named = m_operations.values(deletionKey(urlFromVariant(value)));
+      for (ZPHRefreshFeedOperation* operation : named) operation->cancel();
+    }
+  }
+
+  QMutex m_mutex;
+  QMultiHash<QUrl, ZPHRefreshFeedOperation*> m_operations;
+  ZPHObserverToken m_observer;
+};
+
 }  // namespace
 
 ZPHRefreshFeedOperation::ZPHRefreshFeedOperation(const QUrl& feedURL)
     : CBDownloadOperation(feedURL, nullptr, {}, false), m_feedURL(feedURL)
 {
   setOperationObject(feedURL);
-  setOperationType(RefreshOperationType);
-  m_willDeleteTarget = std::make_shared<WillDeleteTarget>();
-  m_willDeleteTarget->operation = this;
-  m_willDeleteObserver = ZPHNotificationCenter::defaultCenter().addObserver(
-      ZPHFeedsWillDeleteNotification, QVariant(), [target = m_willDeleteTarget](const ZPHNotification& notification) {
-        QMutexLocker locker(&target->mutex);
-        if (target->operation != nullptr)
-          target->operation->feedsOrFoldersWillDelete(notification);
-      });
+  setOperationType(OperationType);
+  FeedDeletionWatch::shared().add(this);
 }
 
-ZPHRefreshFeedOperation::~ZPHRefreshFeedOperation()
-{
-  m_willDeleteObserver.reset();
-  QMutexLocker locker(&m_willDeleteTarget->mutex);
-  m_willDeleteTarget->operation = nullptr;
-}
+ZPHRefreshFeedOperation::~ZPHRefreshFeedOperation() { FeedDeletionWatch::shared().remove(this); }
 
 ZPHError ZPHRefreshFeedOperation::refreshError() const
 {

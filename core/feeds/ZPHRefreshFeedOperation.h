@@ -77,6 +77,9 @@ enum ZPHRefreshFeedOperationErrorCode : qint64 {
 // the network, and the request is sent again with the credentials.
 class ZPHRefreshFeedOperation : public CBDownloadOperation {
 public:
+  // The operation type of feed refreshes.
+  static constexpr qint64 OperationType = 1;
+
   explicit ZPHRefreshFeedOperation(const QUrl& feedURL);
   ~ZPHRefreshFeedOperation() override;
 
@@ -96,6 +99,9 @@ public:
   std::shared_ptr<ZPHArticleSaverBacklog> saverBacklog();
 
   // Cancels when the "urls" of ZPHFeedsWillDeleteNotification name this feed.
+  // Every living refresh operation hears that notification through one
+  // shared observer, which finds the operations of the named feeds by
+  // address.
   void feedsOrFoldersWillDelete(const ZPHNotification& notification);
 
   // The errors of the refresh.
@@ -156,12 +162,4 @@ private:
   std::optional<QUrl> m_currentAuthenticationChallenge;
   std::optional<CredentialsAnswer> m_pendingAnswer;
   ZPHObserverToken m_credentialsReadyObserver;
-  // The feeds-will-delete observer reaches the operation through this, so a
-  // post racing with the operation's end never touches a destroyed object.
-  struct WillDeleteTarget {
-    QMutex mutex;
-    ZPHRefreshFeedOperation* operation = nullptr;
-  };
-  std::shared_ptr<WillDeleteTarget> m_willDeleteTarget;
-  ZPHObserverToken m_willDeleteObserver;
 };
