@@ -235,8 +235,8 @@ int main(int argc, char** argv)
   const QCommandLineOption bumpOption(QStringLiteral("bump"), QStringLiteral("URL requested between rounds."),
                                       QStringLiteral("URL"));
   const QCommandLineOption firstBumpedOption(QStringLiteral("first-bumped-round"),
-                                              QStringLiteral("First round with the bump before it (default 2)."),
-                                              QStringLiteral("N"), QStringLiteral("2"));
+                                             QStringLiteral("First round with the bump before it (default 2)."),
+                                             QStringLiteral("N"), QStringLiteral("2"));
   parser.addOptions({dataDirOption, keepOption, urlsOption, roundsOption, bumpOption, firstBumpedOption});
   parser.process(app);
 

@@ -319,7 +319,8 @@ void CBDownloadOperation::handleEvent(ZPHNetworkTransfer& transfer, ZPHNetworkTr
       didReceiveData(event.data);
       return;
     case ZPHNetworkTransfer::Event::Challenge: {
-      ChallengeResponse response = didReceiveAuthenticationChallenge(event.url, event.authenticator, m_challengeAnswers);
+      ChallengeResponse response =
+          didReceiveAuthenticationChallenge(event.url, event.authenticator, m_challengeAnswers);
       if (response == ChallengeResponse::Answer && !transfer.usesPrivateManager()) {
         qCWarning(zphNetwork) << "credentials set during the download are not sent over a shared connection";
         response = ChallengeResponse::Decline;
@@ -345,10 +346,10 @@ void CBDownloadOperation::handleEvent(ZPHNetworkTransfer& transfer, ZPHNetworkTr
       }
       switch (event.abortReason) {
         case ZPHNetworkTransfer::AbortReason::BodyTooLarge:
-          didFailWithError(ZPHError(
-              CBDownloadOperationErrorDomain, CBDownloadOperationErrorBodyTooLarge,
-              {{ZPHLocalizedDescriptionKey,
-                QStringLiteral("The download is larger than %1 bytes.").arg(m_maximumBodySize)}}));
+          didFailWithError(
+              ZPHError(CBDownloadOperationErrorDomain, CBDownloadOperationErrorBodyTooLarge,
+                       {{ZPHLocalizedDescriptionKey,
+                         QStringLiteral("The download is larger than %1 bytes.").arg(m_maximumBodySize)}}));
           return;
         case ZPHNetworkTransfer::AbortReason::RedirectToOtherScheme:
           didFailWithError(redirectToOtherSchemeError());

@@ -62,7 +62,6 @@ enum CBDownloadOperationErrorCode : qint64 {
   CBDownloadOperationErrorUnsupportedScheme = 2,
 };
 
-
 // A response as the download saw it. An answer from a non-HTTP scheme has
 // isHTTP false and status code 0.
 struct CBURLResponse {

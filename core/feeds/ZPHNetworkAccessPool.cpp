@@ -576,8 +576,7 @@ void ZPHNetworkAccessPool::stop()
     m_waitingPerHost.clear();
     m_waitingCount = 0;
   }
-  for (const std::shared_ptr<ZPHNetworkTransfer>& transfer : waiting)
-    failStopped(*transfer);
+  for (const std::shared_ptr<ZPHNetworkTransfer>& transfer : waiting) failStopped(*transfer);
   // Workers are stopped outside the lock: their ending transfers report back.
   for (const std::unique_ptr<ZPHNetworkAccessWorker>& worker : m_workers) worker->stopAndWait();
 }

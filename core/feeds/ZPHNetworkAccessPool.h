@@ -59,8 +59,8 @@ public:
 
   struct Request {
     QNetworkRequest request;
-    QByteArray method = "GET";  // GET, HEAD, POST or any other verb
-    QByteArray body;            // sent with POST, and with another verb when not empty
+    QByteArray method = "GET";   // GET, HEAD, POST or any other verb
+    QByteArray body;             // sent with POST, and with another verb when not empty
     qint64 maximumBodySize = 0;  // 0: no limit
     // Redirects are followed only to http and https addresses.
     bool followsOnlyHTTPRedirects = true;

@@ -488,13 +488,13 @@ CBDownloadOperation::ChallengeResponse ZPHRefreshFeedOperation::didReceiveAuthen
   if (m_userAnswerReady) {
     m_userAnswerReady = false;
     return authenticateChallenge(challengeURL, authenticator, previousFailureCount) ? ChallengeResponse::Answer
-                                                                                     : ChallengeResponse::Decline;
+                                                                                    : ChallengeResponse::Decline;
   }
   // The keychain and the user answer later, without holding the network.
   if (m_didTryUsernameAndPassword.load() || password().isEmpty())
     return ChallengeResponse::Defer;
   return authenticateChallenge(challengeURL, authenticator, previousFailureCount) ? ChallengeResponse::Answer
-                                                                                   : ChallengeResponse::Decline;
+                                                                                  : ChallengeResponse::Decline;
 }
 
 bool ZPHRefreshFeedOperation::resolveDeferredChallenge()

@@ -64,9 +64,8 @@ TEST_F(NetworkAccessPoolTest, ManyConcurrentDownloadsShareTheWorkersAndACancelSt
   constexpr int Count = 30;
   for (int i = 0; i < Count; ++i) {
     const QByteArray body = "item " + QByteArray::number(i);
-    server.route(QStringLiteral("/item/%1").arg(i), [body](const ZPHTestHTTPRequest&) {
-      return textResponse(body, 200, 20);
-    });
+    server.route(QStringLiteral("/item/%1").arg(i),
+                 [body](const ZPHTestHTTPRequest&) { return textResponse(body, 200, 20); });
   }
 
   // The slow one first, so it holds a connection while the others run.

@@ -91,8 +91,8 @@ TEST_F(RefreshersTest, OnlyRefreshableFeedsAreQueuedAndOnlyOnce)
   refresh->refreshOperationController()->operations().first()->cancel();
   refresh->refreshAllInAccounts({account});
   refresh->refreshAllInAccounts({account});
-  EXPECT_EQ(queuedURLs(), (QStringList{"http://127.0.0.1:9/a.xml", "feed://127.0.0.1:9/b.xml",
-                                       "http://127.0.0.1:9/a.xml"}));
+  EXPECT_EQ(queuedURLs(),
+            (QStringList{"http://127.0.0.1:9/a.xml", "feed://127.0.0.1:9/b.xml", "http://127.0.0.1:9/a.xml"}));
   EXPECT_EQ(refresh->refreshOperationController()->queueWidth(), 8);
   EXPECT_EQ(refresh->refreshOperationController()->name(),
             QStringLiteral("com.fernhollow.zephlin.refreshOperationsController"));
