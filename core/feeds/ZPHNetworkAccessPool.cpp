@@ -214,12 +214,7 @@ protected:
     for (const std::shared_ptr<Running>& state : running) {
       QObject::disconnect(state->reply, nullptr, nullptr, nullptr);
       state->reply->abort();
-      ZPHNetworkTransfer::Event event;
-      event.type = ZPHNetworkTransfer::Event::Finished;
-      event.error = QNetworkReply::OperationCanceledError;
-      event.errorString = QStringLiteral("The network workers stopped.");
-      event.abortReason = ZPHNetworkTransfer::AbortReason::PoolStopped;
-      state->transfer->push(std::move(event));
+      ZPHNetworkAccessPool::failStopped(*state->transfer);
       cleanUp(state);
     }
     m_manager = nullptr;
