@@ -2,9 +2,10 @@
 // account to a list of feeds, runs rounds of "refresh all" through the
 // refresh controller and prints one JSON line per round.
 //
-//   refresh_bench --data-dir DIR [--keep] --urls FILE|URL [--rounds N] [--bump URL]
+//   refresh_bench --data-dir DIR [--keep] --urls FILE|URL [--rounds N] [--bump URL [--first-bumped-round N]]
 
 #include "feeds/CBOperationController.h"
+#include "feeds/ZPHArticleSaverBacklog.h"
 #include "feeds/ZPHRefreshController.h"
 #include "feeds/ZPHStatusItem.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
@@ -233,7 +234,10 @@ int main(int argc, char** argv)
                                         QStringLiteral("N"), QStringLiteral("2"));
   const QCommandLineOption bumpOption(QStringLiteral("bump"), QStringLiteral("URL requested between rounds."),
                                       QStringLiteral("URL"));
-  parser.addOptions({dataDirOption, keepOption, urlsOption, roundsOption, bumpOption});
+  const QCommandLineOption firstBumpedOption(QStringLiteral("first-bumped-round"),
+                                             QStringLiteral("First round with the bump before it (default 2)."),
+                                             QStringLiteral("N"), QStringLiteral("2"));
+  parser.addOptions({dataDirOption, keepOption, urlsOption, roundsOption, bumpOption, firstBumpedOption});
   parser.process(app);
 
   if (!parser.isSet(dataDirOption) || !parser.isSet(urlsOption))
@@ -242,6 +246,10 @@ int main(int argc, char** argv)
   const int rounds = parser.value(roundsOption).toInt(&roundsOK);
   if (!roundsOK || rounds < 1)
     fail(QStringLiteral("--rounds wants a positive number"));
+  bool firstBumpedOK = false;
+  const int firstBumpedRound = parser.value(firstBumpedOption).toInt(&firstBumpedOK);
+  if (!firstBumpedOK || firstBumpedRound < 2)
+    fail(QStringLiteral("--first-bumped-round wants a number from 2 up"));
   const QString bump = parser.value(bumpOption);
   if (!bump.isEmpty() && !isWebAddress(bump))
     fail(QStringLiteral("--bump wants an http or https address"));
@@ -294,7 +302,7 @@ int main(int argc, char** argv)
 
   QTextStream out(stdout);
   for (int round = 1; round <= rounds; ++round) {
-    if (round > 1 && !bump.isEmpty())
+    if (round >= firstBumpedRound && !bump.isEmpty())
       fetch(network, QUrl(bump));
 
     const int endedBefore = sessionsEnded;
@@ -302,9 +310,11 @@ int main(int argc, char** argv)
     QElapsedTimer timer;
     timer.start();
     refreshController.refreshAllInAccounts({account});
+    const double queueSeconds = double(timer.nsecsElapsed()) / 1e9;
     const bool queued = refreshController.refreshOperationController()->numberOfOperations() > 0;
     if (queued)
       spinUntil([&] { return sessionsEnded > endedBefore; }, 600000);
+    const double sessionSeconds = double(timer.nsecsElapsed()) / 1e9;
     // The last refreshes' articles reach the main context in store order.
     spinUntil([&] { return !data.coreDataQueueHasOperations(); }, 600000);
     flushMainThread();
@@ -327,10 +337,14 @@ int main(int argc, char** argv)
     line.insert(QStringLiteral("round"), round);
     line.insert(QStringLiteral("feeds"), int(account->feeds().size()));
     line.insert(QStringLiteral("seconds"), qRound(seconds * 1000.0) / 1000.0);
+    line.insert(QStringLiteral("queue_seconds"), qRound(queueSeconds * 1000.0) / 1000.0);
+    line.insert(QStringLiteral("session_seconds"), qRound(sessionSeconds * 1000.0) / 1000.0);
     line.insert(QStringLiteral("articles"), articles);
     line.insert(QStringLiteral("unread"), qint64(account->unreadCount()));
     line.insert(QStringLiteral("errors"), errors);
     line.insert(QStringLiteral("peak_rss_mb"), qRound(peakRSSMegabytes() * 10.0) / 10.0);
+    // The most parsed feeds that waited for the saver at once, so far.
+    line.insert(QStringLiteral("saver_backlog_peak"), ZPHArticleSaverBacklog::sharedBacklog()->mostSlotsTaken());
     out << QJsonDocument(line).toJson(QJsonDocument::Compact) << '\n';
     out.flush();
   }

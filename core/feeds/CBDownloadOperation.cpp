@@ -4,19 +4,12 @@
 #include "feeds/cache/CBWebCacheController.h"
 #include "platform/ZPHLog.h"
 
-#include <QtCore/QCoreApplication>
-#include <QtCore/QEventLoop>
 #include <QtCore/QMutexLocker>
 #include <QtCore/QScopeGuard>
 #include <QtCore/QStringDecoder>
 #include <QtCore/QThread>
-#include <QtCore/QTimer>
 #include <QtNetwork/QAuthenticator>
-#include <QtNetwork/QNetworkAccessManager>
-#include <QtNetwork/QNetworkCookie>
-#include <QtNetwork/QNetworkCookieJar>
 #include <QtNetwork/QNetworkReply>
-#include <QtNetwork/QSslError>
 
 #include <exception>
 #include <functional>
@@ -46,16 +39,6 @@ QString& sharedUserAgent()
   static QString userAgent;
   return userAgent;
 }
-
-// Keeps no cookie and offers none.
-class CBNoCookieJar : public QNetworkCookieJar {
-public:
-  using QNetworkCookieJar::QNetworkCookieJar;
-  QList<QNetworkCookie> cookiesForUrl(const QUrl&) const override { return {}; }
-  bool setCookiesFromUrl(const QList<QNetworkCookie>&, const QUrl&) override { return false; }
-  bool insertCookie(const QNetworkCookie&) override { return false; }
-  bool updateCookie(const QNetworkCookie&) override { return false; }
-};
 
 ZPHError urlError(qint64 code, const QString& description)
 {
@@ -133,15 +116,20 @@ void CBDownloadOperation::cancel()
 {
   CBOperation::cancel();
   m_downloadStatus.store(Cancelled);
-  QMutexLocker locker(&m_loopMutex);
-  if (!m_runningLoop.isNull())
-    QMetaObject::invokeMethod(m_runningLoop.data(), "quit", Qt::QueuedConnection);
+  QMutexLocker locker(&m_transferMutex);
+  if (m_runningTransfer)
+    m_runningTransfer->wake();
 }
 
 QThread* CBDownloadOperation::downloadThread() const
 {
-  QMutexLocker locker(&m_loopMutex);
+  QMutexLocker locker(&m_transferMutex);
   return m_downloadThread;
+}
+
+ZPHNetworkAccessPool* CBDownloadOperation::networkAccessPool() const
+{
+  return m_networkAccessPool != nullptr ? m_networkAccessPool : ZPHNetworkAccessPool::sharedPool();
 }
 
 void CBDownloadOperation::main()
@@ -235,124 +223,149 @@ void CBDownloadOperation::download()
     m_error = cancelledError();
     return;
   }
+  m_challengeAnswers = 0;
+  while (runTransfer()) {
+  }
+}
+
+bool CBDownloadOperation::runTransfer()
+{
+  m_challengeDeclined = false;
+  m_challengeDeferred = false;
+
+  ZPHNetworkTransfer::Request request;
+  request.request = m_urlRequest;
+  request.method = m_httpMethod.isEmpty() ? QByteArray("GET") : m_httpMethod.toUtf8();
+  if (m_httpMethod == CBHTTPMethodPost)
+    request.body = m_postBody;
+  request.maximumBodySize = m_maximumBodySize;
+  // A shared manager would keep credentials for its later requests.
+  request.usesPrivateManager = !m_username.isEmpty() || !m_password.isEmpty();
+  const std::shared_ptr<ZPHNetworkTransfer> transfer = networkAccessPool()->start(std::move(request));
 
   {
-    QNetworkAccessManager manager;
-    manager.setCookieJar(new CBNoCookieJar(&manager));
-    QEventLoop loop;
-    QTimer slice;
-    slice.setSingleShot(true);
-    QObject::connect(&slice, &QTimer::timeout, &loop, &QEventLoop::quit);
-
-    m_challengeAnswers = 0;
-    m_challengeDeclined = false;
-    m_sawTLSErrors = false;
-    m_abortReason = ZPHError();
-
-    const QByteArray method = m_httpMethod.isEmpty() ? QByteArray("GET") : m_httpMethod.toUtf8();
-    std::unique_ptr<QNetworkReply> reply;
-    if (method == "GET")
-      reply.reset(manager.get(m_urlRequest));
-    else if (method == "HEAD")
-      reply.reset(manager.head(m_urlRequest));
-    else if (m_httpMethod == CBHTTPMethodPost)
-      reply.reset(manager.post(m_urlRequest, m_postBody));
-    else
-      reply.reset(manager.sendCustomRequest(m_urlRequest, method));
-    connectReply(&manager, reply.get(), &loop);
-
-    {
-      QMutexLocker locker(&m_loopMutex);
-      m_runningLoop = &loop;
-      m_downloadThread = QThread::currentThread();
-    }
-    // Cleared however the loop is left, an exception included.
-    const auto unregister = qScopeGuard([this] {
-      QMutexLocker locker(&m_loopMutex);
-      m_runningLoop = nullptr;
-      m_downloadThread = nullptr;
-    });
-    for (;;) {
-      if (!isCancelled() && !m_finishedReading) {
-        slice.start(m_runLoopSliceMs);
-        loop.exec();
-        slice.stop();
-      }
-      if (isCancelled()) {
-        if (!m_finishedReading) {
-          // A cancelled connection reports nothing more.
-          QObject::disconnect(reply.get(), nullptr, nullptr, nullptr);
-          QObject::disconnect(&manager, nullptr, nullptr, nullptr);
-          reply->abort();
-          m_error = cancelledError();
-        }
-        break;
-      }
-      if (m_finishedReading)
-        break;
-    }
-    QObject::disconnect(reply.get(), nullptr, nullptr, nullptr);
-    QObject::disconnect(&manager, nullptr, nullptr, nullptr);
+    QMutexLocker locker(&m_transferMutex);
+    m_runningTransfer = transfer;
+    m_downloadThread = QThread::currentThread();
   }
-  // The manager leaves deferred deletions behind, and this thread may serve
-  // no event loop again for a while.
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  // Cleared however the wait is left, an exception included; a transfer
+  // left before its end is stopped.
+  bool transferEnded = false;
+  const auto unregister = qScopeGuard([this, transfer, &transferEnded] {
+    if (!transferEnded)
+      transfer->abandon();
+    QMutexLocker locker(&m_transferMutex);
+    m_runningTransfer.reset();
+    m_downloadThread = nullptr;
+  });
+
+  for (;;) {
+    if (isCancelled()) {
+      // A cancelled connection reports nothing more.
+      transfer->abandon();
+      if (!m_finishedReading)
+        m_error = cancelledError();
+      return false;
+    }
+    QList<ZPHNetworkTransfer::Event> events = transfer->takeEvents(m_runLoopSliceMs);
+    for (ZPHNetworkTransfer::Event& event : events) {
+      bool ended = false;
+      bool sendAgain = false;
+      QString what;
+      try {
+        transferEnded = transferEnded || event.type == ZPHNetworkTransfer::Event::Finished;
+        handleEvent(*transfer, event, &ended, &sendAgain);
+      } catch (const std::exception& exception) {
+        what = QString::fromLocal8Bit(exception.what());
+      } catch (...) {
+        what = QStringLiteral("unknown exception");
+      }
+      if (!what.isNull()) {
+        // An exception fails the download instead of unwinding further.
+        logException(what);
+        if (event.type == ZPHNetworkTransfer::Event::Challenge)
+          transfer->answerChallenge(false);
+        if (!m_finishedReading)
+          failWithError(urlError(ZPHURLErrorUnknown, what));
+        return false;
+      }
+      if (sendAgain)
+        return true;
+      if (ended || m_finishedReading)
+        return false;
+    }
+  }
 }
 
-void CBDownloadOperation::connectReply(QNetworkAccessManager* manager, QNetworkReply* reply, QEventLoop* loop)
+void CBDownloadOperation::handleEvent(ZPHNetworkTransfer& transfer, ZPHNetworkTransfer::Event& event, bool* ended,
+                                      bool* sendAgain)
 {
-  QObject::connect(reply, &QNetworkReply::metaDataChanged, reply,
-                   [this, reply] { runGuarded(reply, [this, reply] { replyMetaDataChanged(reply); }); });
-  QObject::connect(reply, &QIODevice::readyRead, reply,
-                   [this, reply] { runGuarded(reply, [this, reply] { replyReadyRead(reply); }); });
-  QObject::connect(reply, &QNetworkReply::finished, reply, [this, reply, loop] {
-    runGuarded(reply, [this, reply] { replyFinished(reply); });
-    loop->quit();
-  });
-  QObject::connect(reply, &QNetworkReply::sslErrors, reply, [this](const QList<QSslError>& errors) {
-    // Never ignored: an untrusted certificate fails the download.
-    m_sawTLSErrors = true;
-    for (const QSslError& error : errors) qCInfo(zphNetwork) << "TLS error for" << m_url << error.errorString();
-  });
-  QObject::connect(reply, &QNetworkReply::redirected, reply, [this, reply](const QUrl& target) {
-    if (!isHTTPScheme(target)) {
-      abortReply(reply, redirectToOtherSchemeError());
+  switch (event.type) {
+    case ZPHNetworkTransfer::Event::Response: {
+      CBURLResponse response;
+      response.url = event.url;
+      response.isHTTP = event.statusAttribute.isValid() || isHTTPScheme(event.url);
+      response.statusCode = event.statusAttribute.toInt();
+      for (const auto& [name, value] : event.headers) {
+        const QString key = QString::fromLatin1(name);
+        const QString text = QString::fromUtf8(value);
+        const QString previous = response.headerFields.value(key).toString();
+        response.headerFields.insert(key, previous.isEmpty() ? text : previous + QStringLiteral(", ") + text);
+      }
+      didReceiveResponse(response);
       return;
     }
-    Q_EMIT reply->redirectAllowed();
-  });
-  QObject::connect(manager, &QNetworkAccessManager::authenticationRequired, reply,
-                   [this, reply](QNetworkReply* challenged, QAuthenticator* authenticator) {
-                     if (challenged != reply)
-                       return;
-                     runGuarded(reply, [this, reply, authenticator] {
-                       if (didReceiveAuthenticationChallenge(reply->url(), authenticator, m_challengeAnswers))
-                         ++m_challengeAnswers;
-                       else
-                         m_challengeDeclined = true;
-                     });
-                   });
-}
-
-void CBDownloadOperation::runGuarded(QNetworkReply* reply, const std::function<void()>& event)
-{
-  QString what;
-  try {
-    event();
-    return;
-  } catch (const std::exception& exception) {
-    what = QString::fromLocal8Bit(exception.what());
-  } catch (...) {
-    what = QStringLiteral("unknown exception");
+    case ZPHNetworkTransfer::Event::Data:
+      didReceiveData(event.data);
+      return;
+    case ZPHNetworkTransfer::Event::Challenge: {
+      ChallengeResponse response =
+          didReceiveAuthenticationChallenge(event.url, event.authenticator, m_challengeAnswers);
+      if (response == ChallengeResponse::Answer && !transfer.usesPrivateManager()) {
+        qCWarning(zphNetwork) << "credentials set during the download are not sent over a shared connection";
+        response = ChallengeResponse::Decline;
+      }
+      if (response == ChallengeResponse::Answer) {
+        ++m_challengeAnswers;
+        transfer.answerChallenge(true);
+        return;
+      }
+      m_challengeDeclined = true;
+      m_challengeDeferred = m_challengeDeferred || response == ChallengeResponse::Defer;
+      transfer.answerChallenge(false);
+      return;
+    }
+    case ZPHNetworkTransfer::Event::Finished:
+      *ended = true;
+      if (m_challengeDeferred && event.abortReason == ZPHNetworkTransfer::AbortReason::None && !isCancelled()) {
+        m_challengeDeferred = false;
+        if (resolveDeferredChallenge() && !isCancelled()) {
+          *sendAgain = true;
+          return;
+        }
+      }
+      switch (event.abortReason) {
+        case ZPHNetworkTransfer::AbortReason::BodyTooLarge:
+          didFailWithError(
+              ZPHError(CBDownloadOperationErrorDomain, CBDownloadOperationErrorBodyTooLarge,
+                       {{ZPHLocalizedDescriptionKey,
+                         QStringLiteral("The download is larger than %1 bytes.").arg(m_maximumBodySize)}}));
+          return;
+        case ZPHNetworkTransfer::AbortReason::RedirectToOtherScheme:
+          didFailWithError(redirectToOtherSchemeError());
+          return;
+        case ZPHNetworkTransfer::AbortReason::PoolStopped:
+          didFailWithError(cancelledError());
+          return;
+        case ZPHNetworkTransfer::AbortReason::None:
+          break;
+      }
+      if (const ZPHError error = errorForFinishedTransfer(event); !error.isNull())
+        didFailWithError(error);
+      else
+        didFinishLoading();
+      return;
   }
-  logException(what);
-  if (m_finishedReading)
-    return;
-  failWithError(urlError(ZPHURLErrorUnknown, what));
-  QObject::disconnect(reply, nullptr, nullptr, nullptr);
-  reply->abort();
-  if (QEventLoop* loop = m_runningLoop.data())
-    loop->quit();
 }
 
 void CBDownloadOperation::logException(const QString& what) const
@@ -361,75 +374,13 @@ void CBDownloadOperation::logException(const QString& what) const
       << QStringLiteral("Exception in download operation for URL %1: %2!").arg(m_url.toDisplayString(), what);
 }
 
-void CBDownloadOperation::replyMetaDataChanged(QNetworkReply* reply)
+ZPHError CBDownloadOperation::errorForFinishedTransfer(const ZPHNetworkTransfer::Event& finished) const
 {
-  CBURLResponse response;
-  response.url = reply->url();
-  const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-  response.isHTTP = status.isValid() || isHTTPScheme(reply->url());
-  response.statusCode = status.toInt();
-  for (const auto& [name, value] : reply->rawHeaderPairs()) {
-    const QString key = QString::fromLatin1(name);
-    const QString text = QString::fromUtf8(value);
-    const QString previous = response.headerFields.value(key).toString();
-    response.headerFields.insert(key, previous.isEmpty() ? text : previous + QStringLiteral(", ") + text);
-  }
-  didReceiveResponse(response);
-}
-
-void CBDownloadOperation::replyReadyRead(QNetworkReply* reply)
-{
-  if (!m_abortReason.isNull())
-    return;
-  const QByteArray chunk = reply->readAll();
-  if (isCancelled()) {
-    abortReply(reply, cancelledError());
-    return;
-  }
-  if (m_responseBody.size() + chunk.size() > m_maximumBodySize) {
-    abortReply(reply, ZPHError(CBDownloadOperationErrorDomain, CBDownloadOperationErrorBodyTooLarge,
-                               {{ZPHLocalizedDescriptionKey,
-                                 QStringLiteral("The download is larger than %1 bytes.").arg(m_maximumBodySize)}}));
-    return;
-  }
-  didReceiveData(chunk);
-}
-
-void CBDownloadOperation::abortReply(QNetworkReply* reply, const ZPHError& reason)
-{
-  if (m_abortReason.isNull())
-    m_abortReason = reason;
-  reply->abort();
-}
-
-void CBDownloadOperation::replyFinished(QNetworkReply* reply)
-{
-  if (m_finishedReading)
-    return;
-  if (!m_abortReason.isNull()) {
-    didFailWithError(m_abortReason);
-    return;
-  }
-  if (reply->bytesAvailable() > 0)
-    replyReadyRead(reply);
-  if (!m_abortReason.isNull()) {
-    didFailWithError(m_abortReason);
-    return;
-  }
-  const ZPHError error = errorForReply(reply);
-  if (!error.isNull())
-    didFailWithError(error);
-  else
-    didFinishLoading();
-}
-
-ZPHError CBDownloadOperation::errorForReply(QNetworkReply* reply) const
-{
-  const QNetworkReply::NetworkError code = reply->error();
+  const QNetworkReply::NetworkError code = finished.error;
   if (code == QNetworkReply::NoError)
     return {};
-  const QString description = reply->errorString();
-  const bool answeredHTTP = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
+  const QString& description = finished.errorString;
+  const bool answeredHTTP = finished.answeredHTTP;
   if (code == QNetworkReply::AuthenticationRequiredError && m_challengeDeclined)
     return urlError(ZPHURLErrorUserCancelledAuthentication, description);
   if (answeredHTTP && isHTTPStatusError(code))
@@ -449,7 +400,7 @@ ZPHError CBDownloadOperation::errorForReply(QNetworkReply* reply) const
     case QNetworkReply::OperationCanceledError:  // the transfer time-out; our own aborts are handled earlier
       return urlError(ZPHURLErrorTimedOut, description);
     case QNetworkReply::SslHandshakeFailedError:
-      return urlError(m_sawTLSErrors ? ZPHURLErrorServerCertificateUntrusted : ZPHURLErrorSecureConnectionFailed,
+      return urlError(finished.sawTLSErrors ? ZPHURLErrorServerCertificateUntrusted : ZPHURLErrorSecureConnectionFailed,
                       description);
     case QNetworkReply::TemporaryNetworkFailureError:
     case QNetworkReply::NetworkSessionFailedError:
@@ -503,21 +454,21 @@ void CBDownloadOperation::didFinishLoading()
   markFinished();
 }
 
-bool CBDownloadOperation::didReceiveAuthenticationChallenge(const QUrl& challengeURL, QAuthenticator* authenticator,
-                                                            int previousFailureCount)
+CBDownloadOperation::ChallengeResponse CBDownloadOperation::didReceiveAuthenticationChallenge(
+    const QUrl& challengeURL, QAuthenticator* authenticator, int previousFailureCount)
 {
   if (m_username.isEmpty() || m_password.isEmpty() || previousFailureCount >= MaximumChallengeAnswers)
-    return false;
+    return ChallengeResponse::Decline;
   // The stored credentials belong to the address asked for, never to a host
   // a redirect led to.
   if (!isSameOrigin(challengeURL, m_url))
-    return false;
+    return ChallengeResponse::Decline;
   // The authenticator gives up when an answer repeats the failed one
   // unchanged; clearing the user first makes the repeat a new answer.
   authenticator->setUser(QString());
   authenticator->setUser(m_username);
   authenticator->setPassword(m_password);
-  return true;
+  return ChallengeResponse::Answer;
 }
 
 bool CBDownloadOperation::okResponse() const

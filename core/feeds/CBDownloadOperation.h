@@ -2,12 +2,12 @@
 
 #include "feeds/CBHTTPConditionalGetInfo.h"
 #include "feeds/CBOperation.h"
+#include "feeds/ZPHNetworkAccessPool.h"
 #include "platform/ZPHError.h"
 
 #include <QtCore/QByteArray>
 #include <QtCore/QMap>
 #include <QtCore/QMutex>
-#include <QtCore/QPointer>
 #include <QtCore/QString>
 #include <QtCore/QUrl>
 #include <QtCore/QVariantMap>
@@ -18,9 +18,6 @@
 #include <optional>
 
 class QAuthenticator;
-class QEventLoop;
-class QNetworkAccessManager;
-class QNetworkReply;
 class QThread;
 
 // Header and method names.
@@ -65,7 +62,6 @@ enum CBDownloadOperationErrorCode : qint64 {
   CBDownloadOperationErrorUnsupportedScheme = 2,
 };
 
-
 // A response as the download saw it. An answer from a non-HTTP scheme has
 // isHTTP false and status code 0.
 struct CBURLResponse {
@@ -75,12 +71,12 @@ struct CBURLResponse {
   QVariantMap headerFields;  // name as sent -> value (QString)
 };
 
-// One HTTP request as a CBOperation: it builds the request, runs it on the
-// operation's own worker thread with a QNetworkAccessManager made for that
-// thread, collects the response, answers authentication challenges with the
-// stored credentials, and offers tests that classify the outcome. It may
-// answer from the web cache instead of the network, and store what it
-// downloaded there.
+// One HTTP request as a CBOperation: it builds the request, has the shared
+// network access pool run it, takes the connection's events (response, data,
+// challenge, end) on the operation's own worker thread, collects the
+// response, answers authentication challenges with the stored credentials,
+// and offers tests that classify the outcome. It may answer from the web
+// cache instead of the network, and store what it downloaded there.
 //
 // Sound by design:
 // - only http and https are fetched unless setAllowsNonHTTPSchemes(true);
@@ -90,7 +86,8 @@ struct CBURLResponse {
 // - a body past maximumBodySize() (64 MiB) fails the download;
 // - TLS certificate errors always fail the download;
 // - credentials answer challenges only from the original URL's scheme, host
-//   and port, at most three times;
+//   and port, at most three times; a request that may send credentials runs
+//   on a network manager of its own, so no other download ever reuses them;
 // - a cancelled download is never OK, and completion is always posted, also
 //   after an exception.
 //
@@ -104,6 +101,16 @@ public:
   static constexpr int DefaultTimeoutIntervalMs = 60 * 1000;
   static constexpr int DefaultRunLoopSliceMs = 10 * 1000;
   static constexpr int MaximumChallengeAnswers = 3;
+
+  // What a challenge hook decided.
+  enum class ChallengeResponse {
+    Answer,   // the authenticator holds credentials
+    Decline,  // no credentials: the server's refusal stands
+    // Not now: the request ends with the refusal, then
+    // resolveDeferredChallenge() runs on the operation's thread and may ask
+    // for the request to be sent again.
+    Defer,
+  };
 
   // The User-Agent of every download; null until the application sets it.
   static QString defaultUserAgent();
@@ -166,8 +173,8 @@ public:
   // Time without any transfer after which the request fails.
   int timeoutIntervalMs() const { return m_timeoutIntervalMs; }
   void setTimeoutIntervalMs(int ms) { m_timeoutIntervalMs = ms; }
-  // The longest stretch the download thread's event loop runs before it
-  // looks at the cancel flag again.
+  // The longest stretch the download thread waits for network events before
+  // it looks at the cancel flag again (a cancel also wakes it at once).
   int runLoopSliceMs() const { return m_runLoopSliceMs; }
   void setRunLoopSliceMs(int ms) { m_runLoopSliceMs = ms; }
 
@@ -181,6 +188,11 @@ public:
   qint32 downloadStatus() const { return m_downloadStatus.load(); }
   // The thread running download(); null outside it.
   QThread* downloadThread() const;
+
+  // The pool that runs the request; the shared one unless set before queuing
+  // (not owned).
+  ZPHNetworkAccessPool* networkAccessPool() const;
+  void setNetworkAccessPool(ZPHNetworkAccessPool* pool) { m_networkAccessPool = pool; }
 
 protected:
   // Web cache, then download(), then completion; completion also follows
@@ -197,26 +209,27 @@ protected:
   virtual void didReceiveData(const QByteArray& data);
   virtual void didFailWithError(const ZPHError& error);
   virtual void didFinishLoading();
-  // Fills `authenticator` and answers true to answer the challenge; false
-  // cancels it. `previousFailureCount` counts the earlier answers.
-  virtual bool didReceiveAuthenticationChallenge(const QUrl& challengeURL, QAuthenticator* authenticator,
-                                                 int previousFailureCount);
+  // Fills `authenticator` and answers Answer, or Decline, or Defer; the
+  // network waits meanwhile, so the hook decides at once.
+  // `previousFailureCount` counts the earlier answers of this download.
+  virtual ChallengeResponse didReceiveAuthenticationChallenge(const QUrl& challengeURL, QAuthenticator* authenticator,
+                                                              int previousFailureCount);
+  // After a deferred challenge, once the refused request has ended: may wait
+  // (the network is not held) and answers true to send the request again.
+  virtual bool resolveDeferredChallenge() { return false; }
 
 private:
   bool isSchemeAllowed(const QUrl& url) const;
   void failWithError(const ZPHError& error);
   // Reading is over; the status becomes Finished unless it is Cancelled.
   void markFinished();
-  void connectReply(QNetworkAccessManager* manager, QNetworkReply* reply, QEventLoop* loop);
-  // Runs a connection event; an exception fails the download instead of
-  // unwinding through the network code.
-  void runGuarded(QNetworkReply* reply, const std::function<void()>& event);
+  // Runs one request through the pool; true when it must be sent again.
+  bool runTransfer();
+  // One connection event, on the download thread; sets `ended` once the
+  // request is over and `sendAgain` when it must be sent again.
+  void handleEvent(ZPHNetworkTransfer& transfer, ZPHNetworkTransfer::Event& event, bool* ended, bool* sendAgain);
   void logException(const QString& what) const;
-  void replyMetaDataChanged(QNetworkReply* reply);
-  void replyReadyRead(QNetworkReply* reply);
-  void replyFinished(QNetworkReply* reply);
-  void abortReply(QNetworkReply* reply, const ZPHError& reason);
-  ZPHError errorForReply(QNetworkReply* reply) const;
+  ZPHError errorForFinishedTransfer(const ZPHNetworkTransfer::Event& finished) const;
 
   QUrl m_url;
   QString m_httpMethod;
@@ -247,11 +260,11 @@ private:
   // Download thread only, while download() runs.
   int m_challengeAnswers = 0;
   bool m_challengeDeclined = false;
-  bool m_sawTLSErrors = false;
-  ZPHError m_abortReason;
+  bool m_challengeDeferred = false;
 
-  // Guards the running loop and thread against cancel() from other threads.
-  mutable QMutex m_loopMutex;
-  QPointer<QEventLoop> m_runningLoop;
+  ZPHNetworkAccessPool* m_networkAccessPool = nullptr;
+  // Guards the running transfer and thread against cancel() from other threads.
+  mutable QMutex m_transferMutex;
+  std::shared_ptr<ZPHNetworkTransfer> m_runningTransfer;
   QThread* m_downloadThread = nullptr;
 };

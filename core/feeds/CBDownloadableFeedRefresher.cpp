@@ -9,6 +9,8 @@
 #include "store/CBFeed.h"
 #include "store/graph/ZPHManagedObjectContext.h"
 
+#include <QtCore/QSet>
+
 namespace {
 
 constexpr qsizetype MaxDisplayNameLength = 60;
@@ -33,6 +35,39 @@ void CBDownloadableFeedRefresher::refreshFeed(CBFeed* feed, CBAccount* account,
   ZPH_ASSERT_MAIN_THREAD();
   if (feed == nullptr || operationController == nullptr)
     return;
+  operationController->addOperationIfNotInQueue(refreshOperationForFeed(feed));
+}
+
+void CBDownloadableFeedRefresher::refreshFeeds(const QList<CBFeed*>& feeds, CBAccount* account,
+                                               CBOperationController* operationController)
+{
+  Q_UNUSED(account);
+  ZPH_ASSERT_MAIN_THREAD();
+  if (operationController == nullptr)
+    return;
+  // What addOperationIfNotInQueue() would find: the addresses of the
+  // uncancelled refreshes the controller tracks, and those queued here.
+  QSet<QUrl> queued;
+  for (const std::shared_ptr<CBOperation>& operation : operationController->operations()) {
+    if (operation->isCancelled() || operation->operationType() != ZPHRefreshFeedOperation::OperationType)
+      continue;
+    const QVariant object = operation->operationObject();
+    if (object.metaType() == QMetaType::fromType<QUrl>())
+      queued.insert(object.toUrl());
+  }
+  for (CBFeed* feed : feeds) {
+    if (feed == nullptr)
+      continue;
+    const QUrl url = feed->URL();
+    if (queued.contains(url))
+      continue;
+    queued.insert(url);
+    operationController->addOperation(refreshOperationForFeed(feed));
+  }
+}
+
+std::shared_ptr<ZPHRefreshFeedOperation> CBDownloadableFeedRefresher::refreshOperationForFeed(CBFeed* feed)
+{
   const QUrl url = feed->URL();
   auto operation = std::make_shared<ZPHRefreshFeedOperation>(url);
   operation->setUsername(feed->username());
@@ -70,7 +105,7 @@ void CBDownloadableFeedRefresher::refreshFeed(CBFeed* feed, CBAccount* account,
     });
   });
 
-  operationController->addOperationIfNotInQueue(operation);
+  return operation;
 }
 
 ZPHError CBDownloadableFeedRefresher::translateError(const ZPHError& error, CBFeed* feed)

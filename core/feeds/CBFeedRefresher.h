@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QtCore/QList>
+
 class CBAccount;
 class CBFeed;
 class CBOperationController;
@@ -12,4 +14,8 @@ public:
 
   virtual bool wantsToRefreshFeed(CBFeed* feed, CBAccount* accountToRefresh) const = 0;
   virtual void refreshFeed(CBFeed* feed, CBAccount* account, CBOperationController* operationController) = 0;
+  // Feeds it wants, in order, as refreshFeed() one by one would; a refresher
+  // may do the batch at once.
+  virtual void refreshFeeds(const QList<CBFeed*>& feeds, CBAccount* account,
+                            CBOperationController* operationController);
 };

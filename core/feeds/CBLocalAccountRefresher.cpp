@@ -21,10 +21,26 @@ void CBLocalAccountRefresher::refreshAll(CBAccount* account, CBOperationControll
 void CBLocalAccountRefresher::refreshFeeds(const QList<CBFeed*>& feeds, CBAccount* account,
                                            CBOperationController* operationController)
 {
+  // Each run of feeds that go to the same refresher is handed over at once,
+  // keeping the order.
+  CBFeedRefresher* runRefresher = nullptr;
+  QList<CBFeed*> run;
+  const auto handOver = [&] {
+    if (runRefresher != nullptr && !run.isEmpty())
+      runRefresher->refreshFeeds(run, account, operationController);
+    run.clear();
+  };
   for (CBFeed* feed : feeds) {
-    if (CBFeedRefresher* refresher = feedRefresherForFeed(feed, account))
-      refresher->refreshFeed(feed, account, operationController);
+    CBFeedRefresher* refresher = feedRefresherForFeed(feed, account);
+    if (refresher == nullptr)
+      continue;
+    if (refresher != runRefresher) {
+      handOver();
+      runRefresher = refresher;
+    }
+    run.append(feed);
   }
+  handOver();
 }
 
 void CBLocalAccountRefresher::registerFeedRefresher(std::unique_ptr<CBFeedRefresher> refresher)

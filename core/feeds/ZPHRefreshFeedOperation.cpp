@@ -17,6 +17,7 @@
 #include "store/CBFeed.h"
 
 #include <QtCore/QDeadlineTimer>
+#include <QtCore/QMultiHash>
 #include <QtNetwork/QAuthenticator>
 
 #include <exception>
@@ -36,8 +37,6 @@ const QString ZPHAuthenticationPasswordKey = QStringLiteral("password");
 const QString ZPHAuthenticationUserCancelKey = QStringLiteral("userCancel");
 
 namespace {
-
-constexpr qint64 RefreshOperationType = 1;
 
 QString withFeedName(const QString& text) { return text.arg(ZPHRefreshFeedOperationFeedDisplayNameTextPlaceholder); }
 
@@ -64,29 +63,67 @@ QUrl urlFromVariant(const QVariant& value)
   return QUrl(value.toString());
 }
 
+QUrl deletionKey(const QUrl& url) { return url.adjusted(QUrl::NormalizePathSegments); }
+
+// The living refresh operations by feed address, and the one observer of
+// ZPHFeedsWillDeleteNotification that cancels those of the deleted feeds
+// (one observer for all, rather than one per operation that every
+// notification would have to pass). An operation leaves before it is
+// destroyed; the lock keeps a notification from reaching one that is going.
+class FeedDeletionWatch {
+public:
+  static FeedDeletionWatch& shared()
+  {
+    static FeedDeletionWatch* watch = new FeedDeletionWatch;  // lives for the process, as its observer
+    return *watch;
+  }
+
+  void add(ZPHRefreshFeedOperation* operation)
+  {
+    QMutexLocker locker(&m_mutex);
+    m_operations.insert(deletionKey(operation->feedURL()), operation);
+  }
+
+  void remove(ZPHRefreshFeedOperation* operation)
+  {
+    QMutexLocker locker(&m_mutex);
+    m_operations.remove(deletionKey(operation->feedURL()), operation);
+  }
+
+private:
+  FeedDeletionWatch()
+  {
+    m_observer = ZPHNotificationCenter::defaultCenter().addObserver(
+        ZPHFeedsWillDeleteNotification, QVariant(),
+        [this](const ZPHNotification& notification) { feedsWillDelete(notification); });
+  }
+
+  void feedsWillDelete(const ZPHNotification& notification)
+  {
+    const QVariantList urls = notification.userInfo.value(ZPHURLsKey).toList();
+    QMutexLocker locker(&m_mutex);
+    for (const QVariant& value : urls) {
+      const QList<ZPHRefreshFeedOperation*> named = m_operations.values(deletionKey(urlFromVariant(value)));
+      for (ZPHRefreshFeedOperation* operation : named) operation->cancel();
+    }
+  }
+
+  QMutex m_mutex;
+  QMultiHash<QUrl, ZPHRefreshFeedOperation*> m_operations;
+  ZPHObserverToken m_observer;
+};
+
 }  // namespace
 
 ZPHRefreshFeedOperation::ZPHRefreshFeedOperation(const QUrl& feedURL)
     : CBDownloadOperation(feedURL, nullptr, {}, false), m_feedURL(feedURL)
 {
   setOperationObject(feedURL);
-  setOperationType(RefreshOperationType);
-  m_willDeleteTarget = std::make_shared<WillDeleteTarget>();
-  m_willDeleteTarget->operation = this;
-  m_willDeleteObserver = ZPHNotificationCenter::defaultCenter().addObserver(
-      ZPHFeedsWillDeleteNotification, QVariant(), [target = m_willDeleteTarget](const ZPHNotification& notification) {
-        QMutexLocker locker(&target->mutex);
-        if (target->operation != nullptr)
-          target->operation->feedsOrFoldersWillDelete(notification);
-      });
+  setOperationType(OperationType);
+  FeedDeletionWatch::shared().add(this);
 }
 
-ZPHRefreshFeedOperation::~ZPHRefreshFeedOperation()
-{
-  m_willDeleteObserver.reset();
-  QMutexLocker locker(&m_willDeleteTarget->mutex);
-  m_willDeleteTarget->operation = nullptr;
-}
+ZPHRefreshFeedOperation::~ZPHRefreshFeedOperation() { FeedDeletionWatch::shared().remove(this); }
 
 ZPHError ZPHRefreshFeedOperation::refreshError() const
 {
@@ -100,6 +137,14 @@ std::shared_ptr<CBLocalAccountFeedMetadataCache> ZPHRefreshFeedOperation::feedMe
   if (!m_metadataCache)
     m_metadataCache = CBLocalAccountFeedMetadataCache::sharedCache();
   return m_metadataCache;
+}
+
+std::shared_ptr<ZPHArticleSaverBacklog> ZPHRefreshFeedOperation::saverBacklog()
+{
+  QMutexLocker locker(&m_mutex);
+  if (!m_saverBacklog)
+    m_saverBacklog = ZPHArticleSaverBacklog::sharedBacklog();
+  return m_saverBacklog;
 }
 
 void ZPHRefreshFeedOperation::feedsOrFoldersWillDelete(const ZPHNotification& notification)
@@ -274,6 +319,10 @@ void ZPHRefreshFeedOperation::download()
   }
   m_didTryUsernameAndPassword = false;
   m_userDidCancelAuthentication = false;
+  m_didAskKeychain = false;
+  m_userAnswerReady = false;
+  m_saverSlot.reset();
+  m_responseBodyHash.clear();
 }
 
 // --- Processing
@@ -302,8 +351,20 @@ bool ZPHRefreshFeedOperation::handle200WithError(ZPHError* error)
   if (!storedHash.isEmpty() && storedHash == digest)
     return processNotModifiedFeedWithError(error);
 
+  // Room behind the saver first: parsed feeds must not pile up in memory.
+  m_saverSlot = ZPHArticleSaverBacklog::acquire(saverBacklog(), [this] { return isCancelled(); });
+  if (!m_saverSlot) {
+    // Cancelled while waiting: nothing parsed, nothing stored.
+    setResponseBody({});
+    if (error != nullptr)
+      *error = refreshErrorWithCode(ZPHRefreshFeedOperationErrorNotResponding);
+    return true;
+  }
+  m_responseBodyHash = digest;
   m_didQueueSaver = false;
   parseAndProcessFeedArticlesWithError(error);
+  // Handed to the saver, or given back now.
+  m_saverSlot.reset();
   // With articles to save, the saver's end stores the values; otherwise
   // there is nothing to wait for. Also after a parse error, so the same
   // broken body is not parsed again.
@@ -334,7 +395,7 @@ bool ZPHRefreshFeedOperation::parseAndProcessFeedArticlesWithError(ZPHError* err
   bool result = true;
   m_parser = std::make_unique<CBFeedParserProxy>();
   const QByteArray body = responseBody();
-  const QByteArray digest = cb_md5Hash(body);
+  const QByteArray digest = m_responseBodyHash.isEmpty() ? cb_md5Hash(body) : m_responseBodyHash;
   ZPHError parseError;
   const bool isFeed = m_parser->parseData(body, &parseError);
   if (!parseError.isNull()) {
@@ -382,7 +443,12 @@ void ZPHRefreshFeedOperation::asynchronouslySaveArticles(const QList<std::shared
   std::shared_ptr<CBLocalAccountFeedMetadataCache> cache = feedMetadataCache();
   const QUrl feedURL = m_feedURL;
   const QVariantMap headerFields = urlResponse().headerFields;
-  saver->setCompletionBlock([weakSaver, cache, feedURL, headerFields, bodyHash] {
+  // The slot goes back when the saver has run, or with the saver when the
+  // store queue drops it.
+  const std::shared_ptr<ZPHArticleSaverBacklog::Slot> slot = m_saverSlot;
+  saver->setCompletionBlock([weakSaver, cache, feedURL, headerFields, bodyHash, slot] {
+    if (slot)
+      slot->release();
     const std::shared_ptr<ZPHCoreDataArticleSaverOperation> finished = weakSaver.lock();
     const bool saved = finished && finished->didSaveUncancelled();
     ZPHMainThread::async([saved, cache, feedURL, headerFields, bodyHash] {
@@ -410,25 +476,51 @@ void ZPHRefreshFeedOperation::asynchronouslyUpdateFeedMetadataCacheWithResponseB
 
 // --- Authentication
 
-bool ZPHRefreshFeedOperation::didReceiveAuthenticationChallenge(const QUrl& challengeURL, QAuthenticator* authenticator,
-                                                                int previousFailureCount)
+CBDownloadOperation::ChallengeResponse ZPHRefreshFeedOperation::didReceiveAuthenticationChallenge(
+    const QUrl& challengeURL, QAuthenticator* authenticator, int previousFailureCount)
 {
   if (isCancelled())
-    return false;
+    return ChallengeResponse::Decline;
   {
     QMutexLocker locker(&m_mutex);
     m_currentAuthenticationChallenge = challengeURL;
   }
-  if (m_didTryUsernameAndPassword.load())
-    return askUserForCredentials(challengeURL, authenticator, previousFailureCount);
-  if (username().isEmpty() && password().isEmpty())
-    return askUserForCredentials(challengeURL, authenticator, previousFailureCount);
-  if (password().isEmpty()) {
-    setPassword(CBKeychainFetchInternetPassword(m_feedURL, username()));
-    if (password().isEmpty())
-      return askUserForCredentials(challengeURL, authenticator, previousFailureCount);
+  if (m_userAnswerReady) {
+    m_userAnswerReady = false;
+    return authenticateChallenge(challengeURL, authenticator, previousFailureCount) ? ChallengeResponse::Answer
+                                                                                    : ChallengeResponse::Decline;
   }
-  return authenticateChallenge(challengeURL, authenticator, previousFailureCount);
+  // The keychain and the user answer later, without holding the network.
+  if (m_didTryUsernameAndPassword.load() || password().isEmpty())
+    return ChallengeResponse::Defer;
+  return authenticateChallenge(challengeURL, authenticator, previousFailureCount) ? ChallengeResponse::Answer
+                                                                                  : ChallengeResponse::Decline;
+}
+
+bool ZPHRefreshFeedOperation::resolveDeferredChallenge()
+{
+  if (isCancelled())
+    return false;
+  // A user name without a password: the keychain's password, before asking.
+  if (!m_didTryUsernameAndPassword.load() && !m_didAskKeychain && !username().isEmpty() && password().isEmpty()) {
+    m_didAskKeychain = true;
+    setPassword(CBKeychainFetchInternetPassword(m_feedURL, username()));
+    if (!password().isEmpty())
+      return true;
+  }
+  const std::optional<CredentialsAnswer> answer = askUserForCredentials();
+  {
+    QMutexLocker locker(&m_mutex);
+    m_currentAuthenticationChallenge.reset();
+  }
+  if (!answer || answer->userCancel || isCancelled())
+    return false;  // the server's refusal stands
+  setUsername(answer->username);
+  setPassword(answer->password);
+  if (username().isEmpty() || password().isEmpty())
+    return false;
+  m_userAnswerReady = true;
+  return true;
 }
 
 bool ZPHRefreshFeedOperation::authenticateChallenge(const QUrl& challengeURL, QAuthenticator* authenticator,
@@ -447,8 +539,7 @@ bool ZPHRefreshFeedOperation::authenticateChallenge(const QUrl& challengeURL, QA
   return true;
 }
 
-bool ZPHRefreshFeedOperation::askUserForCredentials(const QUrl& challengeURL, QAuthenticator* authenticator,
-                                                    int previousFailureCount)
+std::optional<ZPHRefreshFeedOperation::CredentialsAnswer> ZPHRefreshFeedOperation::askUserForCredentials()
 {
   const QUrl requestURL = urlRequest().url().isEmpty() ? m_feedURL : urlRequest().url();
   QVariantMap userInfo{{CBURLKey, requestURL}};
@@ -477,7 +568,8 @@ bool ZPHRefreshFeedOperation::askUserForCredentials(const QUrl& challengeURL, QA
     ZPHNotificationCenter::defaultCenter().post(ZPHFeedRefreshChallengeReceivedNotification, requestURL, userInfo);
   });
 
-  // The connection waits while this thread keeps serving its events.
+  // Waits for the answer; the refused request has ended, so no connection
+  // is held meanwhile.
   std::optional<CredentialsAnswer> answer;
   ZPHMainThread::processEventsUntil(
       [&] {
@@ -492,13 +584,9 @@ bool ZPHRefreshFeedOperation::askUserForCredentials(const QUrl& challengeURL, QA
     QMutexLocker locker(&m_mutex);
     m_pendingAnswer.reset();
   }
-  if (isCancelled() || !answer)
-    return false;
-  if (answer->userCancel)
-    return false;  // on without credentials: the server's refusal stands
-  setUsername(answer->username);
-  setPassword(answer->password);
-  return authenticateChallenge(challengeURL, authenticator, previousFailureCount);
+  if (isCancelled())
+    return std::nullopt;
+  return answer;
 }
 
 void ZPHRefreshFeedOperation::challengeCredentialsReadyOnMainThread(const ZPHNotification& notification)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "feeds/CBDownloadOperation.h"
+#include "feeds/ZPHArticleSaverBacklog.h"
 #include "platform/ZPHNotificationCenter.h"
 
 #include <QtCore/QByteArray>
@@ -67,8 +68,18 @@ enum ZPHRefreshFeedOperationErrorCode : qint64 {
 // only once its articles were saved (or when it had none), so a dropped or
 // cancelled save makes the next refresh download and parse again. Empty
 // stored values are never sent as conditional headers.
+//
+// A new body is parsed only once the article saver backlog has a free slot,
+// so parsed feeds never pile up in memory behind the serial saver.
+//
+// A challenge that needs the keychain or the user is deferred: the refused
+// request ends, the password is looked up or the user asked without holding
+// the network, and the request is sent again with the credentials.
 class ZPHRefreshFeedOperation : public CBDownloadOperation {
 public:
+  // The operation type of feed refreshes.
+  static constexpr qint64 OperationType = 1;
+
   explicit ZPHRefreshFeedOperation(const QUrl& feedURL);
   ~ZPHRefreshFeedOperation() override;
 
@@ -83,8 +94,14 @@ public:
   // The feed metadata database; the shared one unless set before queuing.
   void setFeedMetadataCache(std::shared_ptr<CBLocalAccountFeedMetadataCache> cache) { m_metadataCache = cache; }
   std::shared_ptr<CBLocalAccountFeedMetadataCache> feedMetadataCache();
+  // The saver backlog; the shared one unless set before queuing.
+  void setSaverBacklog(std::shared_ptr<ZPHArticleSaverBacklog> backlog) { m_saverBacklog = std::move(backlog); }
+  std::shared_ptr<ZPHArticleSaverBacklog> saverBacklog();
 
   // Cancels when the "urls" of ZPHFeedsWillDeleteNotification name this feed.
+  // Every living refresh operation hears that notification through one
+  // shared observer, which finds the operations of the named feeds by
+  // address.
   void feedsOrFoldersWillDelete(const ZPHNotification& notification);
 
   // The errors of the refresh.
@@ -103,8 +120,9 @@ public:
 protected:
   void createRequest() override;
   void download() override;
-  bool didReceiveAuthenticationChallenge(const QUrl& challengeURL, QAuthenticator* authenticator,
-                                         int previousFailureCount) override;
+  ChallengeResponse didReceiveAuthenticationChallenge(const QUrl& challengeURL, QAuthenticator* authenticator,
+                                                      int previousFailureCount) override;
+  bool resolveDeferredChallenge() override;
 
 private:
   struct CredentialsAnswer {
@@ -117,7 +135,8 @@ private:
                                   const QByteArray& bodyHash);
   void asynchronouslyUpdateFeedMetadataCacheWithResponseBodyHash(const QByteArray& bodyHash);
   bool authenticateChallenge(const QUrl& challengeURL, QAuthenticator* authenticator, int previousFailureCount);
-  bool askUserForCredentials(const QUrl& challengeURL, QAuthenticator* authenticator, int previousFailureCount);
+  // Asks the user through the application and waits; nullopt when cancelled.
+  std::optional<CredentialsAnswer> askUserForCredentials();
   void challengeCredentialsReadyOnMainThread(const ZPHNotification& notification);
 
   const QUrl m_feedURL;
@@ -127,19 +146,20 @@ private:
   std::shared_ptr<CBLocalAccountFeedMetadataCache> m_metadataCache;
   std::atomic<bool> m_didTryUsernameAndPassword{false};
   std::atomic<bool> m_userDidCancelAuthentication{false};
+  std::shared_ptr<ZPHArticleSaverBacklog> m_saverBacklog;
+  // The body's MD5 digest, computed once per body.
+  QByteArray m_responseBodyHash;
+  // The backlog slot of the body being parsed; handed to its saver.
+  std::shared_ptr<ZPHArticleSaverBacklog::Slot> m_saverSlot;
   bool m_didQueueSaver = false;
+  // Download thread: the keychain was asked during this download, and the
+  // user's credentials wait for the next challenge.
+  bool m_didAskKeychain = false;
+  bool m_userAnswerReady = false;
 
   // The challenge waiting for the user's answer (download thread), the
   // answer (set on the main thread) and the observation of it (main thread).
   std::optional<QUrl> m_currentAuthenticationChallenge;
   std::optional<CredentialsAnswer> m_pendingAnswer;
   ZPHObserverToken m_credentialsReadyObserver;
-  // The feeds-will-delete observer reaches the operation through this, so a
-  // post racing with the operation's end never touches a destroyed object.
-  struct WillDeleteTarget {
-    QMutex mutex;
-    ZPHRefreshFeedOperation* operation = nullptr;
-  };
-  std::shared_ptr<WillDeleteTarget> m_willDeleteTarget;
-  ZPHObserverToken m_willDeleteObserver;
 };

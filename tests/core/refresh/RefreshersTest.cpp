@@ -86,6 +86,13 @@ TEST_F(RefreshersTest, OnlyRefreshableFeedsAreQueuedAndOnlyOnce)
   refresh->refreshAllInAccounts({account});
   refresh->refreshFeeds({suspended, noAddress, nullptr});
   EXPECT_EQ(queuedURLs(), (QStringList{"http://127.0.0.1:9/a.xml", "feed://127.0.0.1:9/b.xml"}));
+
+  // A cancelled refresh no longer counts: its feed is queued again, once.
+  refresh->refreshOperationController()->operations().first()->cancel();
+  refresh->refreshAllInAccounts({account});
+  refresh->refreshAllInAccounts({account});
+  EXPECT_EQ(queuedURLs(),
+            (QStringList{"http://127.0.0.1:9/a.xml", "feed://127.0.0.1:9/b.xml", "http://127.0.0.1:9/a.xml"}));
   EXPECT_EQ(refresh->refreshOperationController()->queueWidth(), 8);
   EXPECT_EQ(refresh->refreshOperationController()->name(),
             QStringLiteral("com.fernhollow.zephlin.refreshOperationsController"));

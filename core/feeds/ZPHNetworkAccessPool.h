@@ -1,0 +1,182 @@
+#pragma once
+
+#include <QtCore/QByteArray>
+#include <QtCore/QHash>
+#include <QtCore/QList>
+#include <QtCore/QMutex>
+#include <QtCore/QPair>
+#include <QtCore/QString>
+#include <QtCore/QUrl>
+#include <QtCore/QVariant>
+#include <QtCore/QWaitCondition>
+#include <QtNetwork/QNetworkReply>
+#include <QtNetwork/QNetworkRequest>
+
+#include <atomic>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QAuthenticator;
+class QNetworkAccessManager;
+class ZPHNetworkAccessPool;
+class ZPHNetworkAccessWorker;
+
+// One HTTP exchange run by the network access pool on one of its worker
+// threads, seen from the thread that asked for it. The worker reads the
+// reply and queues what happens as events; the asking thread takes them in
+// order with takeEvents() and answers authentication challenges.
+class ZPHNetworkTransfer {
+public:
+  // Why the pool itself ended a transfer.
+  enum class AbortReason { None, BodyTooLarge, RedirectToOtherScheme, PoolStopped };
+
+  struct Event {
+    enum Type { Response, Data, Challenge, Finished };
+    Type type = Response;
+
+    // Response: the reply's address, its HTTP status attribute (invalid
+    // without one) and its raw headers.
+    QUrl url;
+    QVariant statusAttribute;
+    QList<QPair<QByteArray, QByteArray>> headers;
+
+    // Data: the next piece of the body.
+    QByteArray data;
+
+    // Challenge (url: the challenged address): the worker waits until
+    // answerChallenge(); the authenticator is valid until then.
+    QAuthenticator* authenticator = nullptr;
+
+    // Finished.
+    QNetworkReply::NetworkError error = QNetworkReply::NoError;
+    QString errorString;
+    bool answeredHTTP = false;
+    bool sawTLSErrors = false;
+    AbortReason abortReason = AbortReason::None;
+  };
+
+  struct Request {
+    QNetworkRequest request;
+    QByteArray method = "GET";   // GET, HEAD, POST or any other verb
+    QByteArray body;             // sent with POST, and with another verb when not empty
+    qint64 maximumBodySize = 0;  // 0: no limit
+    // Redirects are followed only to http and https addresses.
+    bool followsOnlyHTTPRedirects = true;
+    // Runs on a manager of its own, made for this transfer and dropped with
+    // it: for requests that may answer a challenge with credentials, which a
+    // shared manager would keep and offer to later requests of other callers.
+    bool usesPrivateManager = false;
+  };
+
+  ~ZPHNetworkTransfer();
+  ZPHNetworkTransfer(const ZPHNetworkTransfer&) = delete;
+  ZPHNetworkTransfer& operator=(const ZPHNetworkTransfer&) = delete;
+
+  // Waits at most `timeoutMs` for events and takes every queued one; returns
+  // early, possibly with none, after wake().
+  QList<Event> takeEvents(int timeoutMs);
+  // The answer to the pending challenge; `answered` true after the
+  // authenticator was filled with credentials.
+  void answerChallenge(bool answered);
+  // Ends a takeEvents() wait early; any thread.
+  void wake();
+  // Stops the transfer: the worker aborts the reply and queues nothing more.
+  // Any thread; idempotent.
+  void abandon();
+
+  bool usesPrivateManager() const { return m_request.usesPrivateManager; }
+
+private:
+  friend class ZPHNetworkAccessPool;
+  friend class ZPHNetworkAccessWorker;
+  explicit ZPHNetworkTransfer(Request request);
+
+  // Worker side.
+  void push(Event event);
+  // Queues the challenge and waits for the answer; false when declined or
+  // abandoned.
+  bool askChallenge(const QUrl& url, QAuthenticator* authenticator);
+  bool isAbandoned() const { return m_abandoned.load(); }
+
+  const Request m_request;
+  QString m_hostKey;  // scheme://host:port, set by the pool
+  mutable QMutex m_mutex;
+  QWaitCondition m_eventsChanged;    // the asking thread waits for events
+  QWaitCondition m_challengeAnswer;  // the worker waits for an answer
+  std::deque<Event> m_events;
+  bool m_woken = false;
+  bool m_challengePending = false;
+  bool m_challengeAnswered = false;
+  std::atomic<bool> m_abandoned{false};
+  // Set by the pool: how to reach the worker that runs the transfer.
+  std::function<void()> m_abortOnWorker;
+};
+
+// A small, fixed set of worker threads, each with one QNetworkAccessManager
+// (and its HTTP thread) that serves every transfer given to it, so a download
+// costs neither a new thread nor a new manager. A new transfer goes to the
+// worker with the fewest running transfers.
+//
+// At most MaximumTransfersPerHost transfers talk to one server (scheme, host
+// and port) at once, as web browsers do; more wait in the pool, in the order
+// started, and begin as earlier ones end. A server is never flooded with
+// more new connections than a small listen queue holds.
+//
+// The shared managers keep no cookies and no cache, and never hold
+// credentials: a transfer that may answer a challenge with credentials runs
+// on a private manager on the worker, made for it and dropped with it, so no
+// later request of another caller can reuse them.
+//
+// sharedPool() is the process's pool. It is made on first use, from any
+// thread, and owned by itself: it stops its workers when the application
+// object is destroyed, after which every transfer fails at once
+// (AbortReason::PoolStopped).
+class ZPHNetworkAccessPool {
+public:
+  static constexpr int DefaultWorkerCount = 4;
+  static constexpr int MaximumTransfersPerHost = 6;
+
+  static ZPHNetworkAccessPool* sharedPool();
+
+  explicit ZPHNetworkAccessPool(int workerCount = DefaultWorkerCount);
+  // Stops the workers; running transfers finish with PoolStopped.
+  ~ZPHNetworkAccessPool();
+  ZPHNetworkAccessPool(const ZPHNetworkAccessPool&) = delete;
+  ZPHNetworkAccessPool& operator=(const ZPHNetworkAccessPool&) = delete;
+
+  // Starts `request` on a worker. Any thread.
+  std::shared_ptr<ZPHNetworkTransfer> start(ZPHNetworkTransfer::Request request);
+
+  int workerCount() const;
+  // Transfers begun on a worker and not yet finished or abandoned.
+  int runningTransferCount() const;
+  // Transfers waiting for their server's turn.
+  int waitingTransferCount() const;
+  // The most transfers that talked to one server at once so far.
+  int mostTransfersPerHost() const;
+  // Managers made so far: one per worker plus one per private transfer.
+  int managersMade() const;
+
+  // Stops the workers (idempotent); later transfers fail at once.
+  void stop();
+
+private:
+  friend class ZPHNetworkAccessWorker;
+  // A begun transfer ended (finished, abandoned or failed): its server's
+  // next waiting transfer begins. Any thread; once per begun transfer.
+  void transferEnded(const ZPHNetworkTransfer* transfer);
+  ZPHNetworkAccessWorker* leastBusyWorker() const;  // m_mutex held
+  // Ends `transfer` at once with AbortReason::PoolStopped.
+  static void failStopped(ZPHNetworkTransfer& transfer);
+
+  mutable QMutex m_mutex;
+  std::vector<std::unique_ptr<ZPHNetworkAccessWorker>> m_workers;
+  QHash<QString, int> m_runningPerHost;
+  QHash<QString, std::deque<std::shared_ptr<ZPHNetworkTransfer>>> m_waitingPerHost;
+  int m_waitingCount = 0;
+  int m_mostPerHost = 0;
+  bool m_stopped = false;
+  std::atomic<int> m_managersMade{0};
+};
