@@ -9,7 +9,7 @@
 #   bench/compare_newsboat.sh [--feeds N] [--items N] [--threads N]
 #
 # Environment: REFRESH_BENCH (default build/rel/bin/refresh_bench, built
-# when missing), FEEDFARM (default ../shared/tools/feedfarm.py).
+# when missing), FEEDFARM (default ../shared/tools/feedfarm.py, else the copy in tests/tools).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../scripts/common.sh"
 
@@ -26,6 +26,7 @@ while [ $# -gt 0 ]; do
 done
 
 FEEDFARM="${FEEDFARM:-$ZPH_ROOT/../shared/tools/feedfarm.py}"
+[ -f "$FEEDFARM" ] || FEEDFARM="$ZPH_ROOT/tests/tools/feedfarm.py"
 REFRESH_BENCH="${REFRESH_BENCH:-$ZPH_ROOT/build/rel/bin/refresh_bench}"
 [ -f "$FEEDFARM" ] || { echo "no feed farm at $FEEDFARM" >&2; exit 2; }
 command -v newsboat >/dev/null || { echo "newsboat is missing: scripts/deps.sh newsboat" >&2; exit 2; }

@@ -60,8 +60,8 @@ protected:
   {
     const QString script = QStringLiteral(ZPH_FEEDFARM_SCRIPT);
     const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"));
-    if (!QFile::exists(script) || python.isEmpty())
-      GTEST_SKIP() << "feed farm or python3 not found: " << script.toStdString();
+    ASSERT_TRUE(QFile::exists(script)) << "feed farm not found: " << script.toStdString();
+    ASSERT_FALSE(python.isEmpty()) << "python3 not found";
 
     const QString portFile = QDir(temp.path()).filePath(QStringLiteral("farm.port"));
     farm.setProcessChannelMode(QProcess::ForwardedErrorChannel);
