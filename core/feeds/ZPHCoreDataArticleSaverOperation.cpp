@@ -12,13 +12,20 @@
 #include "store/CBCoreDataUtilities.h"
 #include "store/CBDataArticle.h"
 #include "store/CBDataArticleContent.h"
+#include "store/CBDataModel.h"
 #include "store/CBFeed.h"
 #include "store/graph/ZPHManagedObjectContext.h"
 
 #include <QtCore/QHash>
+#include <QtCore/QMutex>
+#include <QtCore/QThread>
+#include <QtCore/QThreadPool>
 #include <QtCore/QTimeZone>
+#include <QtCore/QWaitCondition>
 
+#include <atomic>
 #include <exception>
+#include <functional>
 
 const QString ZPHFeedRefreshArticlesUpdatedNotification = QStringLiteral("ZPHFeedRefreshArticlesUpdatedNotification");
 const QString ZPHFeedRefreshUnreadCountKey = QStringLiteral("unreadCount");
@@ -27,6 +34,7 @@ const QString ZPHFeedRefreshLatestPublishDateKey = QStringLiteral("latestPublish
 namespace {
 
 const QString EnclosureURLKey = QStringLiteral("URL");
+const QString EnclosureArticleKey = QStringLiteral("article");
 
 QDateTime distantPast() { return QDateTime(QDate(1, 1, 1), QTime(0, 0), QTimeZone::utc()); }
 
@@ -71,6 +79,64 @@ QString storedEnclosureURLString(const CBParsedEnclosure& enclosure)
   if (!url.isValid() || url.isEmpty())
     return {};
   return url.toString(QUrl::FullyEncoded);
+}
+
+// Runs work(0) ... work(count - 1), each once, on the calling thread and on
+// idle threads of the global pool, and returns when all have run. Each helper
+// wakes the next one, so the caller pays for one wake-up only; helpers that
+// start after the work ran out do nothing, so the caller never waits for a
+// pool that is busy elsewhere.
+void forEachConcurrently(qsizetype count, const std::function<void(qsizetype)>& work)
+{
+  struct Shared : std::enable_shared_from_this<Shared> {
+    Shared(qsizetype n, const std::function<void(qsizetype)>& w, QThreadPool* p, int h)
+        : count(n), work(w), pool(p), helpersLeft(h)
+    {
+    }
+    void drain()
+    {
+      for (qsizetype i = next.fetch_add(1); i < count; i = next.fetch_add(1)) work(i);
+    }
+    void startHelper()
+    {
+      if (helpersLeft.fetch_sub(1) <= 0 || next.load() >= count)
+        return;
+      pool->start([self = shared_from_this()] { self->help(); });
+    }
+    void help()
+    {
+      {
+        QMutexLocker locker(&mutex);
+        if (closed)
+          return;
+        ++running;
+      }
+      startHelper();
+      drain();
+      QMutexLocker locker(&mutex);
+      if (--running == 0)
+        idle.wakeAll();
+    }
+    const qsizetype count;
+    const std::function<void(qsizetype)>& work;  // used only while the caller waits
+    QThreadPool* const pool;
+    std::atomic<int> helpersLeft;
+    std::atomic<qsizetype> next{0};
+    QMutex mutex;
+    QWaitCondition idle;
+    int running = 0;
+    bool closed = false;
+  };
+  QThreadPool* pool = QThreadPool::globalInstance();
+  // A handful of items each: fewer helpers than that are not worth waking.
+  const int helpers = pool != nullptr ? int(qMin<qsizetype>(QThread::idealThreadCount() - 1, count / 8)) : 0;
+  auto shared = std::make_shared<Shared>(count, work, pool, helpers);
+  if (helpers > 0)
+    shared->startHelper();
+  shared->drain();
+  QMutexLocker locker(&shared->mutex);
+  shared->closed = true;
+  while (shared->running > 0) shared->idle.wait(&shared->mutex);
 }
 
 }  // namespace
@@ -140,6 +206,14 @@ void ZPHCoreDataArticleSaverOperation::runCoreDataArticleSaverOperation()
 
   m_latestPublishDate = distantPast();
   m_unreadCount = feed->unreadCount();
+  prepareItems();
+
+  // The articles' images are asked for once the run ends, however it ends.
+  m_collectsImageCachingRequests = true;
+  struct SendImageCachingRequests {
+    ZPHCoreDataArticleSaverOperation* saver;
+    ~SendImageCachingRequests() { saver->sendImageCachingRequests(); }
+  } sendImageCachingRequests{this};
 
   QList<CBDataArticle*> savedArticles;
   bool stoppedByCancellation = false;
@@ -172,6 +246,8 @@ void ZPHCoreDataArticleSaverOperation::runCoreDataArticleSaverOperation()
   m_existingArticles.reset();
   m_parsedArticles.clear();
   m_insertedArticles.clear();
+  m_enclosuresByArticle.clear();
+  m_preparedItems.clear();
   // A failed save reaches the application delegate's store-failure path and
   // leaves the context with its changes; nothing then counts as saved.
   CBSaveManagedObjectContext(m_context);
@@ -193,6 +269,36 @@ void ZPHCoreDataArticleSaverOperation::runCoreDataArticleSaverOperation()
          {ZPHFeedRefreshUnreadCountKey, QVariant::fromValue<quint64>(m_unreadCount)},
          {ZPHFeedRefreshLatestPublishDateKey, m_latestPublishDate}});
   }
+}
+
+// The store queue is serial; the text work on each item is not. Every item's
+// derived values (the ones the item keeps once worked out, and the HTML's
+// search text and first image) are worked out here, on several threads,
+// before the items are saved one by one. Each item is touched by one thread
+// only, and only before the saving starts.
+void ZPHCoreDataArticleSaverOperation::prepareItems()
+{
+  QList<const CBParsedNewsItem*> items;
+  items.reserve(m_parsedArticles.size());
+  for (const std::shared_ptr<CBParsedNewsItem>& item : std::as_const(m_parsedArticles)) {
+    if (item && !m_preparedItems.contains(item.get())) {
+      m_preparedItems.insert(item.get(), PreparedItem());
+      items.append(item.get());
+    }
+  }
+  QList<PreparedItem> prepared(items.size());
+  forEachConcurrently(items.size(), [&items, &prepared](qsizetype i) {
+    const CBParsedNewsItem& item = *items.at(i);
+    if (item.guid().isEmpty() && item.link().isEmpty() && item.permalink().isEmpty())
+      return;  // never saved
+    item.plainTextTitle();
+    item.preview();
+    const QString html = item.htmlText();
+    if (item.thumbnailURL().isEmpty())
+      prepared[i].firstImage = cb_firstImgURLStringInHTML(html);
+    prepared[i].normalizedText = CBDataArticleContent::normalizedTextFromHtmlText(html);
+  });
+  for (qsizetype i = 0; i < items.size(); ++i) m_preparedItems[items.at(i)] = std::move(prepared[i]);
 }
 
 CBDataArticle* ZPHCoreDataArticleSaverOperation::saveArticle(const CBParsedNewsItem& item, CBFeed* feed)
@@ -315,19 +421,29 @@ void ZPHCoreDataArticleSaverOperation::updateArticle(CBDataArticle* article, con
   if (!datesEqual(article->dateForDisplay(), dateForDisplay))
     article->setDateForDisplay(dateForDisplay);
 
+  const auto prepared = m_preparedItems.constFind(&item);
+  const bool isPrepared = prepared != m_preparedItems.constEnd();
   CBDataArticleContent* content = article->content();
   if (content == nullptr)
     content = article->insertArticleContentWithMOC(m_context);
   const QString html = item.htmlText();
   if (content != nullptr) {
-    if (stringsDiffer(content->htmlText(), html))
-      content->setHtmlText(html);
+    if (stringsDiffer(content->htmlText(), html)) {
+      if (isPrepared) {
+        // setHtmlText(), with the search text already worked out.
+        content->zph_setValueForKeyWithScrubbing(CBDataArticleContent::PropertyHtmlText, html, true);
+        content->setNormalizedText(prepared->normalizedText);
+      } else {
+        content->setHtmlText(html);
+      }
+    }
     if (stringsDiffer(content->xmlBaseURL(), item.xmlBaseURL()))
       content->setXmlBaseURL(item.xmlBaseURL());
   }
 
   if (article->thumbnailURL().isEmpty()) {
-    const QString firstImage = cb_firstImgURLStringInHTML(html);
+    const QString firstImage =
+        isPrepared && prepared->firstImage ? *prepared->firstImage : cb_firstImgURLStringInHTML(html);
     if (!firstImage.isEmpty())
       article->setThumbnailURL(firstImage);
   }
@@ -335,9 +451,31 @@ void ZPHCoreDataArticleSaverOperation::updateArticle(CBDataArticle* article, con
   updateEnclosures(article, item);
 
   if (content != nullptr && !content->htmlText().isEmpty()) {
-    if (ZPHArticleImageCacheController* cache = ZPHArticleImageCacheController::sharedController())
+    if (m_collectsImageCachingRequests) {
+      m_imageCachingRequests.append({content->htmlText(), article->baseURLWithMOC(m_context)});
+    } else if (ZPHArticleImageCacheController* cache = ZPHArticleImageCacheController::sharedController()) {
       cache->requestCachingOfImagesFoundInArticleContentHTML(content->htmlText(), article->baseURLWithMOC(m_context));
+    }
   }
+}
+
+void ZPHCoreDataArticleSaverOperation::sendImageCachingRequests()
+{
+  m_collectsImageCachingRequests = false;
+  if (m_imageCachingRequests.isEmpty())
+    return;
+  QList<std::pair<QString, QUrl>> requests;
+  requests.swap(m_imageCachingRequests);
+  const auto send = [requests = std::move(requests)] {
+    if (ZPHArticleImageCacheController* cache = ZPHArticleImageCacheController::sharedController()) {
+      for (const auto& [html, baseURL] : requests)
+        cache->requestCachingOfImagesFoundInArticleContentHTML(html, baseURL);
+    }
+  };
+  if (QThreadPool* pool = QThreadPool::globalInstance())
+    pool->start(send);
+  else
+    send();
 }
 
 // One stored enclosure per usable parsed enclosure (matched by address, so an
@@ -357,21 +495,28 @@ void ZPHCoreDataArticleSaverOperation::updateEnclosures(CBDataArticle* article, 
   }
 
   QHash<QString, ZPHManagedObject*> storedByURL;
-  for (ZPHManagedObject* stored : article->enclosures()) {
+  QList<ZPHManagedObject*> kept;
+  for (ZPHManagedObject* stored : enclosuresOfArticle(article)) {
     const QString url = stored->value(EnclosureURLKey).toString();
-    if (!parsedByURL.contains(url) || storedByURL.contains(url))
+    if (!parsedByURL.contains(url) || storedByURL.contains(url)) {
       m_context->deleteObject(stored);
-    else
+    } else {
       storedByURL.insert(url, stored);
+      kept.append(stored);
+    }
   }
 
   bool hasAudio = false;
   bool hasVideo = false;
+  QList<ZPHManagedObject*> inserted;
   for (const QString& url : std::as_const(order)) {
     const CBParsedEnclosure& parsed = *parsedByURL.value(url);
     ZPHManagedObject* stored = storedByURL.value(url);
-    if (stored == nullptr)
+    if (stored == nullptr) {
       stored = article->insertEnclosureWithURL(QUrl(url), m_context);
+      if (stored != nullptr)
+        inserted.append(stored);
+    }
     if (stored == nullptr)
       continue;
     updateEnclosure(stored, parsed);
@@ -379,10 +524,52 @@ void ZPHCoreDataArticleSaverOperation::updateEnclosures(CBDataArticle* article, 
     hasAudio = hasAudio || mediaType == CBEnclosureMediaTypeAudio;
     hasVideo = hasVideo || mediaType == CBEnclosureMediaTypeMovie;
   }
+  // What a fetch would now answer: the kept ones in stored order, then the
+  // new ones in the order they were made.
+  m_enclosuresByArticle.insert(article, kept + inserted);
   if (article->hasAudioEnclosure() != hasAudio)
     article->setHasAudioEnclosure(hasAudio);
   if (article->hasVideoEnclosure() != hasVideo)
     article->setHasVideoEnclosure(hasVideo);
+}
+
+QList<ZPHManagedObject*> ZPHCoreDataArticleSaverOperation::enclosuresOfArticle(CBDataArticle* article)
+{
+  const auto known = m_enclosuresByArticle.constFind(article);
+  if (known != m_enclosuresByArticle.constEnd())
+    return known.value();
+  // Nothing links to an article made by this run until this run does.
+  if (m_insertedArticles.contains(article))
+    return {};
+  if (!m_didFetchStoredEnclosures && m_context != nullptr) {
+    m_didFetchStoredEnclosures = true;
+    const QList<CBDataArticle*> stored = existingArticles();
+    QVariantList articleIDs;
+    articleIDs.reserve(stored.size());
+    for (const CBDataArticle* candidate : stored) {
+      if (!candidate->objectID().isTemporaryID())
+        articleIDs.append(QVariant::fromValue(candidate->objectID()));
+    }
+    if (!articleIDs.isEmpty()) {
+      // Grouped per article in the order the store answers, which is the
+      // order a fetch of one article's enclosures gives.
+      ZPHFetchRequest request(CBDataEntityNameEnclosure, ZPHPredicate::in(EnclosureArticleKey, articleIDs));
+      QHash<ZPHManagedObjectID, QList<ZPHManagedObject*>> byArticleID;
+      for (ZPHManagedObject* enclosure : m_context->executeFetchRequest(request))
+        byArticleID[enclosure->primitiveValue(enclosure->entity()->indexOfProperty(EnclosureArticleKey))
+                        .value<ZPHManagedObjectID>()]
+            .append(enclosure);
+      for (CBDataArticle* candidate : stored) {
+        if (!m_enclosuresByArticle.contains(candidate))
+          m_enclosuresByArticle.insert(candidate, byArticleID.value(candidate->objectID()));
+      }
+    }
+    const auto fetched = m_enclosuresByArticle.constFind(article);
+    if (fetched != m_enclosuresByArticle.constEnd())
+      return fetched.value();
+  }
+  // An article from elsewhere: asked directly.
+  return article->enclosures();
 }
 
 void ZPHCoreDataArticleSaverOperation::updateEnclosure(ZPHManagedObject* enclosure,

@@ -4,6 +4,7 @@
 #include "store/graph/ZPHManagedObjectID.h"
 
 #include <QtCore/QDateTime>
+#include <QtCore/QHash>
 #include <QtCore/QList>
 #include <QtCore/QSet>
 #include <QtCore/QString>
@@ -92,7 +93,22 @@ protected:
   void main() override;
 
 private:
+  // What updateArticle() derives from an item alone, worked out ahead for
+  // all items at once (see prepareItems()).
+  struct PreparedItem {
+    QString normalizedText;             // of the item's HTML
+    std::optional<QString> firstImage;  // of the item's HTML; when it has no thumbnail
+  };
+  void prepareItems();
+  // Image caching asked for by updateArticle() during a run, handed to the
+  // image cache controller from a pool thread once the run ends, so that the
+  // wake-up of its queue for each article is not paid on the store queue.
+  void sendImageCachingRequests();
   void updateEnclosures(CBDataArticle* article, const CBParsedNewsItem& item);
+  // The article's stored enclosures as a fetch of them would answer, without
+  // a fetch per article: none for an article inserted by this run, and for
+  // the feed's stored articles one fetch for all of them.
+  QList<ZPHManagedObject*> enclosuresOfArticle(CBDataArticle* article);
 
   QList<std::shared_ptr<CBParsedNewsItem>> m_parsedArticles;
   QUrl m_feedURL;
@@ -102,6 +118,13 @@ private:
   std::optional<QList<CBDataArticle*>> m_existingArticles;
   QSet<ZPHManagedObjectID> m_idsOfItemsInFeed;
   QSet<CBDataArticle*> m_insertedArticles;
+  // Enclosures per article, as this run left them; the stored articles'
+  // ones are fetched together on first need.
+  QHash<CBDataArticle*, QList<ZPHManagedObject*>> m_enclosuresByArticle;
+  bool m_didFetchStoredEnclosures = false;
+  QHash<const CBParsedNewsItem*, PreparedItem> m_preparedItems;
+  bool m_collectsImageCachingRequests = false;
+  QList<std::pair<QString, QUrl>> m_imageCachingRequests;
   quint64 m_unreadCount = 0;
   QDateTime m_latestPublishDate;
   bool m_skipsMarkingMissingItemsAsDeleted = false;
