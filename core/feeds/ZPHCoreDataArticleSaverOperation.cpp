@@ -8,6 +8,7 @@
 #include "foundation/ZPHCoreApplicationDelegate.h"
 #include "platform/ZPHLog.h"
 #include "platform/ZPHNotificationCenter.h"
+#include "platform/ZPHOperationQueue.h"
 #include "store/ArticleMetadata.h"
 #include "store/CBCoreDataUtilities.h"
 #include "store/CBDataArticle.h"
@@ -18,6 +19,7 @@
 
 #include <QtCore/QHash>
 #include <QtCore/QMutex>
+#include <QtCore/QSet>
 #include <QtCore/QThread>
 #include <QtCore/QThreadPool>
 #include <QtCore/QTimeZone>
@@ -26,6 +28,7 @@
 #include <atomic>
 #include <exception>
 #include <functional>
+#include <vector>
 
 const QString ZPHFeedRefreshArticlesUpdatedNotification = QStringLiteral("ZPHFeedRefreshArticlesUpdatedNotification");
 const QString ZPHFeedRefreshUnreadCountKey = QStringLiteral("unreadCount");
@@ -81,65 +84,101 @@ QString storedEnclosureURLString(const CBParsedEnclosure& enclosure)
   return url.toString(QUrl::FullyEncoded);
 }
 
-// Runs work(0) ... work(count - 1), each once, on the calling thread and on
-// idle threads of the global pool, and returns when all have run. Each helper
-// wakes the next one, so the caller pays for one wake-up only; helpers that
-// start after the work ran out do nothing, so the caller never waits for a
-// pool that is busy elsewhere.
-void forEachConcurrently(qsizetype count, const std::function<void(qsizetype)>& work)
-{
-  struct Shared : std::enable_shared_from_this<Shared> {
-    Shared(qsizetype n, const std::function<void(qsizetype)>& w, QThreadPool* p, int h)
-        : count(n), work(w), pool(p), helpersLeft(h)
-    {
-    }
-    void drain()
-    {
-      for (qsizetype i = next.fetch_add(1); i < count; i = next.fetch_add(1)) work(i);
-    }
-    void startHelper()
-    {
-      if (helpersLeft.fetch_sub(1) <= 0 || next.load() >= count)
-        return;
-      pool->start([self = shared_from_this()] { self->help(); });
-    }
-    void help()
-    {
-      {
-        QMutexLocker locker(&mutex);
-        if (closed)
-          return;
-        ++running;
-      }
-      startHelper();
-      drain();
-      QMutexLocker locker(&mutex);
-      if (--running == 0)
-        idle.wakeAll();
-    }
-    const qsizetype count;
-    const std::function<void(qsizetype)>& work;  // used only while the caller waits
-    QThreadPool* const pool;
-    std::atomic<int> helpersLeft;
-    std::atomic<qsizetype> next{0};
-    QMutex mutex;
-    QWaitCondition idle;
-    int running = 0;
-    bool closed = false;
-  };
-  QThreadPool* pool = QThreadPool::globalInstance();
-  // A handful of items each: fewer helpers than that are not worth waking.
-  const int helpers = pool != nullptr ? int(qMin<qsizetype>(QThread::idealThreadCount() - 1, count / 8)) : 0;
-  auto shared = std::make_shared<Shared>(count, work, pool, helpers);
-  if (helpers > 0)
-    shared->startHelper();
-  shared->drain();
-  QMutexLocker locker(&shared->mutex);
-  shared->closed = true;
-  while (shared->running > 0) shared->idle.wait(&shared->mutex);
-}
-
 }  // namespace
+
+// The text work on a saver's items: each item's derived values (the ones
+// the item keeps once worked out, and its HTML's search text and first
+// image), worked out once per item by whichever thread claims the item
+// first: helper threads of the global pool, and the saver itself when it
+// needs them. Each item is touched by one thread only, and only before the
+// saver saves it.
+struct ZPHCoreDataArticleSaverOperation::ItemPreparation
+    : std::enable_shared_from_this<ZPHCoreDataArticleSaverOperation::ItemPreparation> {
+  // Each item once, also when the list holds it twice.
+  explicit ItemPreparation(const QList<std::shared_ptr<CBParsedNewsItem>>& parsedArticles)
+  {
+    QSet<const CBParsedNewsItem*> seen;
+    for (const std::shared_ptr<CBParsedNewsItem>& item : parsedArticles) {
+      if (item && !seen.contains(item.get())) {
+        seen.insert(item.get());
+        items.append(item);
+      }
+    }
+    prepared.resize(size_t(items.size()));
+  }
+
+  // Wakes `helpers` pool threads one after the other (each wakes the next,
+  // so the caller pays for one wake-up only).
+  void start(int helpers)
+  {
+    helpersLeft = helpers;
+    startHelper();
+  }
+
+  // Works on the items nobody claimed yet, then waits for those that
+  // helpers are working on. Helpers that start later find nothing to do.
+  void finish()
+  {
+    drain();
+    QMutexLocker locker(&mutex);
+    closed = true;
+    while (running > 0) idle.wait(&mutex);
+  }
+
+  QList<std::shared_ptr<CBParsedNewsItem>> items;
+  std::vector<PreparedItem> prepared;  // by item index
+
+private:
+  void startHelper()
+  {
+    if (helpersLeft.fetch_sub(1) <= 0 || next.load() >= items.size())
+      return;
+    if (QThreadPool* pool = QThreadPool::globalInstance())
+      pool->start([self = shared_from_this()] { self->help(); });
+  }
+
+  void help()
+  {
+    {
+      QMutexLocker locker(&mutex);
+      if (closed)
+        return;
+      ++running;
+    }
+    startHelper();
+    drain();
+    QMutexLocker locker(&mutex);
+    if (--running == 0)
+      idle.wakeAll();
+  }
+
+  void drain()
+  {
+    for (qsizetype i = next.fetch_add(1); i < items.size(); i = next.fetch_add(1)) prepare(i);
+  }
+
+  void prepare(qsizetype i)
+  {
+    const CBParsedNewsItem* item = items.at(i).get();
+    if (item->guid().isEmpty() && item->link().isEmpty() && item->permalink().isEmpty())
+      return;  // never saved
+    item->plainTextTitle();
+    item->preview();
+    const QString html = item->htmlText();
+    PreparedItem& result = prepared[size_t(i)];
+    if (item->thumbnailURL().isEmpty())
+      result.firstImage = cb_firstImgURLStringInHTML(html);
+    result.normalizedText = CBDataArticleContent::normalizedTextFromHtmlText(html);
+    result.isPrepared = true;
+  }
+
+  std::atomic<int> helpersLeft{0};
+  std::atomic<qsizetype> next{0};
+  QMutex mutex;
+  QWaitCondition idle;
+  int running = 0;
+  bool closed = false;
+};
 
 ZPHCoreDataArticleSaverOperation::ZPHCoreDataArticleSaverOperation(
     const QList<std::shared_ptr<CBParsedNewsItem>>& parsedArticles, const QUrl& feedURL)
@@ -207,6 +246,8 @@ void ZPHCoreDataArticleSaverOperation::runCoreDataArticleSaverOperation()
   m_latestPublishDate = distantPast();
   m_unreadCount = feed->unreadCount();
   prepareItems();
+  if (!m_privateContext)
+    prepareNextSaver();
 
   // The articles' images are asked for once the run ends, however it ends.
   m_collectsImageCachingRequests = true;
@@ -271,34 +312,73 @@ void ZPHCoreDataArticleSaverOperation::runCoreDataArticleSaverOperation()
   }
 }
 
-// The store queue is serial; the text work on each item is not. Every item's
-// derived values (the ones the item keeps once worked out, and the HTML's
-// search text and first image) are worked out here, on several threads,
-// before the items are saved one by one. Each item is touched by one thread
-// only, and only before the saving starts.
+// The store queue is serial; the text work on each item is not. It is
+// done on several threads: ahead of the run when the saver queued before
+// this one started it (see startPreparingItemsAhead()), else here, helped
+// by pool threads, before the items are saved one by one.
 void ZPHCoreDataArticleSaverOperation::prepareItems()
 {
-  QList<const CBParsedNewsItem*> items;
-  items.reserve(m_parsedArticles.size());
-  for (const std::shared_ptr<CBParsedNewsItem>& item : std::as_const(m_parsedArticles)) {
-    if (item && !m_preparedItems.contains(item.get())) {
-      m_preparedItems.insert(item.get(), PreparedItem());
-      items.append(item.get());
+  std::shared_ptr<ItemPreparation> preparation;
+  {
+    QMutexLocker locker(&m_preparationMutex);
+    preparation = m_preparation;
+    if (!preparation) {
+      preparation = std::make_shared<ItemPreparation>(m_parsedArticles);
+      m_preparation = preparation;
+      preparation->start(helperCount(preparation->items.size()));
     }
   }
-  QList<PreparedItem> prepared(items.size());
-  forEachConcurrently(items.size(), [&items, &prepared](qsizetype i) {
-    const CBParsedNewsItem& item = *items.at(i);
-    if (item.guid().isEmpty() && item.link().isEmpty() && item.permalink().isEmpty())
-      return;  // never saved
-    item.plainTextTitle();
-    item.preview();
-    const QString html = item.htmlText();
-    if (item.thumbnailURL().isEmpty())
-      prepared[i].firstImage = cb_firstImgURLStringInHTML(html);
-    prepared[i].normalizedText = CBDataArticleContent::normalizedTextFromHtmlText(html);
-  });
-  for (qsizetype i = 0; i < items.size(); ++i) m_preparedItems[items.at(i)] = std::move(prepared[i]);
+  preparation->finish();
+  for (qsizetype i = 0; i < preparation->items.size(); ++i) {
+    if (preparation->prepared[size_t(i)].isPrepared)
+      m_preparedItems.insert(preparation->items.at(i).get(), std::move(preparation->prepared[size_t(i)]));
+  }
+  QMutexLocker locker(&m_preparationMutex);
+  m_preparation.reset();
+}
+
+int ZPHCoreDataArticleSaverOperation::helperCount(qsizetype items)
+{
+  // A handful of items each: fewer helpers than that are not worth waking.
+  return int(qMax<qsizetype>(0, qMin<qsizetype>(QThread::idealThreadCount() - 1, items / 8)));
+}
+
+// Called by the saver running just before this one on the store queue: this
+// saver's items are worked on while that one saves.
+void ZPHCoreDataArticleSaverOperation::startPreparingItemsAhead()
+{
+  QMutexLocker locker(&m_preparationMutex);
+  if (m_preparation || m_parsedArticles.isEmpty() || isCancelled())
+    return;
+  m_preparation = std::make_shared<ItemPreparation>(m_parsedArticles);
+  // At least one helper: nobody else works on them until this saver runs.
+  m_preparation->start(qMax(1, helperCount(m_parsedArticles.size())));
+}
+
+// The next saver waiting on the store queue behind this one, if any, starts
+// on its items now.
+void ZPHCoreDataArticleSaverOperation::prepareNextSaver()
+{
+  ZPHOperationQueue* queue = ZPHOperationQueue::currentQueue();
+  if (queue == nullptr || queue->maxConcurrentOperationCount() != 1)
+    return;
+  const QList<std::shared_ptr<ZPHOperation>> operations = queue->operations();
+  bool afterThis = false;
+  int looked = 0;
+  for (const std::shared_ptr<ZPHOperation>& operation : operations) {
+    if (!afterThis) {
+      afterThis = operation.get() == this;
+      continue;
+    }
+    // A few store blocks may sit between two savers.
+    if (++looked > 4)
+      return;
+    if (auto saver = std::dynamic_pointer_cast<ZPHCoreDataArticleSaverOperation>(operation)) {
+      if (!saver->m_privateContext)
+        saver->startPreparingItemsAhead();
+      return;
+    }
+  }
 }
 
 CBDataArticle* ZPHCoreDataArticleSaverOperation::saveArticle(const CBParsedNewsItem& item, CBFeed* feed)

@@ -6,6 +6,7 @@
 #include <QtCore/QDateTime>
 #include <QtCore/QHash>
 #include <QtCore/QList>
+#include <QtCore/QMutex>
 #include <QtCore/QSet>
 #include <QtCore/QString>
 #include <QtCore/QUrl>
@@ -93,13 +94,18 @@ protected:
   void main() override;
 
 private:
-  // What updateArticle() derives from an item alone, worked out ahead for
-  // all items at once (see prepareItems()).
+  // What updateArticle() derives from an item alone, worked out ahead on
+  // several threads (see prepareItems()).
   struct PreparedItem {
     QString normalizedText;             // of the item's HTML
     std::optional<QString> firstImage;  // of the item's HTML; when it has no thumbnail
+    bool isPrepared = false;
   };
+  struct ItemPreparation;
   void prepareItems();
+  static int helperCount(qsizetype items);
+  void startPreparingItemsAhead();
+  void prepareNextSaver();
   // Image caching asked for by updateArticle() during a run, handed to the
   // image cache controller from a pool thread once the run ends, so that the
   // wake-up of its queue for each article is not paid on the store queue.
@@ -123,6 +129,10 @@ private:
   QHash<CBDataArticle*, QList<ZPHManagedObject*>> m_enclosuresByArticle;
   bool m_didFetchStoredEnclosures = false;
   QHash<const CBParsedNewsItem*, PreparedItem> m_preparedItems;
+  // The text work on the items once started (ahead of the run by the saver
+  // before this one, or by the run), until the run takes its results.
+  QMutex m_preparationMutex;
+  std::shared_ptr<ItemPreparation> m_preparation;
   bool m_collectsImageCachingRequests = false;
   QList<std::pair<QString, QUrl>> m_imageCachingRequests;
   quint64 m_unreadCount = 0;
