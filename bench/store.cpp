@@ -1,10 +1,15 @@
-// Article store speed: saving refreshes, counting unread articles per feed,
-// listing unread articles by date, opening a full store.
+// Article store speed: saving refreshes (as objects, and as parsed feeds
+// through the article saver), counting unread articles per feed, listing
+// unread articles by date, opening a full store.
 
+#include "feeds/ZPHCoreDataArticleSaverOperation.h"
+#include "feeds/parsers/CBParsedEnclosure.h"
+#include "feeds/parsers/CBParsedNewsItem.h"
 #include "store/ArticleMetadata.h"
 #include "store/CBDataArticle.h"
 #include "store/CBDataArticleContent.h"
 #include "store/CBDataModel.h"
+#include "store/CBFeed.h"
 #include "store/graph/ZPHManagedObjectContext.h"
 #include "store/graph/ZPHManagedObjectModel.h"
 #include "store/graph/ZPHPersistentStore.h"
@@ -12,10 +17,14 @@
 #include "ZPHBenchSupport.h"
 
 #include <QtCore/QDateTime>
+#include <QtCore/QRandomGenerator>
 #include <QtCore/QTemporaryDir>
 
 #include <algorithm>
 #include <memory>
+#include <thread>
+
+#include <time.h>
 
 namespace {
 
@@ -128,6 +137,127 @@ static void BM_SaveRefreshes(benchmark::State& state)
   state.SetItemsProcessed(state.iterations() * savesToRun() * ArticlesPerSave);
 }
 BENCHMARK(BM_SaveRefreshes)->Arg(1400)->Arg(200)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+namespace {
+
+constexpr int ParsedFeeds = 200;
+
+qint64 threadCPUNanoseconds()
+{
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+// ZPH_BENCH_FEEDS=n makes the parsed-feed benchmark smaller (for a
+// profiler run).
+int parsedFeedsToRun()
+{
+  bool ok = false;
+  const int feeds = qEnvironmentVariableIntValue("ZPH_BENCH_FEEDS", &ok);
+  return ok && feeds > 0 ? std::min(feeds, ParsedFeeds) : ParsedFeeds;
+}
+
+// The 50 items of feed `feed` as a parser hands them over: guid, title, link,
+// author, a date an hour apart (so the feeds' articles interleave by date), a
+// few paragraphs of HTML, an image in one item of five and an enclosure in one
+// of seven.
+QList<std::shared_ptr<CBParsedNewsItem>> parsedFeed(int feed)
+{
+  static const char* const words[] = {"river",  "market", "signal", "orbit",  "copper", "lantern", "harbor",
+                                      "meadow", "engine", "quartz", "violet", "summit", "thunder", "canvas",
+                                      "pixel",  "garden", "ember",  "cobalt", "atlas",  "mosaic"};
+  QRandomGenerator random{quint32(feed)};
+  const auto sentence = [&](int count) {
+    QString text;
+    for (int w = 0; w < count; ++w) {
+      if (w > 0)
+        text += QLatin1Char(' ');
+      text += QLatin1String(words[random.bounded(20)]);
+    }
+    return text;
+  };
+  const QDateTime epoch = QDateTime(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC);
+  QList<std::shared_ptr<CBParsedNewsItem>> items;
+  for (int i = ArticlesPerSave - 1; i >= 0; --i) {
+    auto item = std::make_shared<CBParsedNewsItem>();
+    const QString link = QStringLiteral("https://feed%1.example.com/item/%2").arg(feed).arg(i);
+    item->setGuid(QStringLiteral("f%1-i%2").arg(feed).arg(i));
+    item->setTitle(sentence(6));
+    item->setLink(link);
+    item->setAuthor(QStringLiteral("Writer %1").arg(feed));
+    item->setPubDate(epoch.addSecs(qint64(feed) * 37 + qint64(i) * 3600));
+    QString html;
+    for (int p = 0; p < 3; ++p) html += QStringLiteral("<p>") + sentence(40) + QStringLiteral("</p>");
+    if (i % 5 == 0)
+      html += QStringLiteral("<p><img src=\"https://feed%1.example.com/img/%2.png\" alt=\"\"></p>").arg(feed).arg(i);
+    item->setSummary(html);
+    if (i % 7 == 0) {
+      auto enclosure = std::make_shared<CBParsedEnclosure>();
+      enclosure->setUrlString(QStringLiteral("https://feed%1.example.com/media/%2.mp3").arg(feed).arg(i));
+      enclosure->setMimeType(QStringLiteral("audio/mpeg"));
+      enclosure->setFileSize(1234);
+      item->addEnclosure(enclosure);
+    }
+    items.append(item);
+  }
+  return items;
+}
+
+}  // namespace
+
+// 10,000 articles arriving as 200 parsed feeds of 50 items through the article
+// saver, each in a transaction of its own; argument 0 saves them into an empty
+// store, 1 saves the same feeds again over their stored articles.
+static void BM_SaveParsedFeeds(benchmark::State& state)
+{
+  const ZPHManagedObjectModel* model = CBDataManagedObjectModel();
+  const int feeds = parsedFeedsToRun();
+  for (auto _ : state) {
+    state.PauseTiming();
+    QTemporaryDir folder;
+    ZPHPersistentStore store(model, folder.filePath(QStringLiteral("Articles")));
+    store.open(false, nullptr);
+    auto context =
+        std::make_shared<ZPHManagedObjectContext>(&store, ZPHManagedObjectContext::PrivateQueueConcurrencyType);
+    // CPU time of the context's queue, which stands for the store queue:
+    // what the savers cost the one thread they all share.
+    qint64 queueNanoseconds = 0;
+    const auto saveAll = [&] {
+      for (int feed = 0; feed < feeds; ++feed) {
+        auto saver = std::make_shared<ZPHCoreDataArticleSaverOperation>(parsedFeed(feed), QUrl(zphBenchFeedURL(feed)));
+        saver->setPrivateQueueManagedObjectContext(context);
+        context->performBlockAndWait([&] {
+          const qint64 before = threadCPUNanoseconds();
+          saver->start();
+          context->reset();
+          queueNanoseconds += threadCPUNanoseconds() - before;
+        });
+      }
+    };
+    context->performBlockAndWait([&] {
+      for (int feed = 0; feed < feeds; ++feed) {
+        CBFeed* object = CBFeed::insertFeedWithURL(QUrl(zphBenchFeedURL(feed)), context.get());
+        object->setGuid(QStringLiteral("feed-%1").arg(feed));
+      }
+      context->save();
+      context->reset();
+    });
+    // From a thread of its own, as the store queue runs savers: waiting for
+    // the context's queue from the main thread would serve its event loop.
+    if (state.range(0) != 0)
+      std::thread(saveAll).join();
+    queueNanoseconds = 0;
+    state.ResumeTiming();
+    std::thread(saveAll).join();
+    state.PauseTiming();
+    context.reset();
+    state.counters["queue_cpu_ms"] = double(queueNanoseconds) / 1e6;
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * feeds * ArticlesPerSave);
+}
+BENCHMARK(BM_SaveParsedFeeds)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
 // Unread articles per feed for 1,000 feeds, one grouped query.
 static void BM_UnreadCountsPerFeed(benchmark::State& state)

@@ -8,17 +8,27 @@
 #include "foundation/ZPHCoreApplicationDelegate.h"
 #include "platform/ZPHLog.h"
 #include "platform/ZPHNotificationCenter.h"
+#include "platform/ZPHOperationQueue.h"
 #include "store/ArticleMetadata.h"
 #include "store/CBCoreDataUtilities.h"
 #include "store/CBDataArticle.h"
 #include "store/CBDataArticleContent.h"
+#include "store/CBDataModel.h"
 #include "store/CBFeed.h"
 #include "store/graph/ZPHManagedObjectContext.h"
 
 #include <QtCore/QHash>
+#include <QtCore/QMutex>
+#include <QtCore/QSet>
+#include <QtCore/QThread>
+#include <QtCore/QThreadPool>
 #include <QtCore/QTimeZone>
+#include <QtCore/QWaitCondition>
 
+#include <atomic>
 #include <exception>
+#include <functional>
+#include <vector>
 
 const QString ZPHFeedRefreshArticlesUpdatedNotification = QStringLiteral("ZPHFeedRefreshArticlesUpdatedNotification");
 const QString ZPHFeedRefreshUnreadCountKey = QStringLiteral("unreadCount");
@@ -27,6 +37,7 @@ const QString ZPHFeedRefreshLatestPublishDateKey = QStringLiteral("latestPublish
 namespace {
 
 const QString EnclosureURLKey = QStringLiteral("URL");
+const QString EnclosureArticleKey = QStringLiteral("article");
 
 QDateTime distantPast() { return QDateTime(QDate(1, 1, 1), QTime(0, 0), QTimeZone::utc()); }
 
@@ -74,6 +85,100 @@ QString storedEnclosureURLString(const CBParsedEnclosure& enclosure)
 }
 
 }  // namespace
+
+// The text work on a saver's items: each item's derived values (the ones
+// the item keeps once worked out, and its HTML's search text and first
+// image), worked out once per item by whichever thread claims the item
+// first: helper threads of the global pool, and the saver itself when it
+// needs them. Each item is touched by one thread only, and only before the
+// saver saves it.
+struct ZPHCoreDataArticleSaverOperation::ItemPreparation
+    : std::enable_shared_from_this<ZPHCoreDataArticleSaverOperation::ItemPreparation> {
+  // Each item once, also when the list holds it twice.
+  explicit ItemPreparation(const QList<std::shared_ptr<CBParsedNewsItem>>& parsedArticles)
+  {
+    QSet<const CBParsedNewsItem*> seen;
+    for (const std::shared_ptr<CBParsedNewsItem>& item : parsedArticles) {
+      if (item && !seen.contains(item.get())) {
+        seen.insert(item.get());
+        items.append(item);
+      }
+    }
+    prepared.resize(size_t(items.size()));
+  }
+
+  // Wakes `helpers` pool threads one after the other (each wakes the next,
+  // so the caller pays for one wake-up only).
+  void start(int helpers)
+  {
+    helpersLeft = helpers;
+    startHelper();
+  }
+
+  // Works on the items nobody claimed yet, then waits for those that
+  // helpers are working on. Helpers that start later find nothing to do.
+  void finish()
+  {
+    drain();
+    QMutexLocker locker(&mutex);
+    closed = true;
+    while (running > 0) idle.wait(&mutex);
+  }
+
+  QList<std::shared_ptr<CBParsedNewsItem>> items;
+  std::vector<PreparedItem> prepared;  // by item index
+
+private:
+  void startHelper()
+  {
+    if (helpersLeft.fetch_sub(1) <= 0 || next.load() >= items.size())
+      return;
+    if (QThreadPool* pool = QThreadPool::globalInstance())
+      pool->start([self = shared_from_this()] { self->help(); });
+  }
+
+  void help()
+  {
+    {
+      QMutexLocker locker(&mutex);
+      if (closed)
+        return;
+      ++running;
+    }
+    startHelper();
+    drain();
+    QMutexLocker locker(&mutex);
+    if (--running == 0)
+      idle.wakeAll();
+  }
+
+  void drain()
+  {
+    for (qsizetype i = next.fetch_add(1); i < items.size(); i = next.fetch_add(1)) prepare(i);
+  }
+
+  void prepare(qsizetype i)
+  {
+    const CBParsedNewsItem* item = items.at(i).get();
+    if (item->guid().isEmpty() && item->link().isEmpty() && item->permalink().isEmpty())
+      return;  // never saved
+    item->plainTextTitle();
+    item->preview();
+    const QString html = item->htmlText();
+    PreparedItem& result = prepared[size_t(i)];
+    if (item->thumbnailURL().isEmpty())
+      result.firstImage = cb_firstImgURLStringInHTML(html);
+    result.normalizedText = CBDataArticleContent::normalizedTextFromHtmlText(html);
+    result.isPrepared = true;
+  }
+
+  std::atomic<int> helpersLeft{0};
+  std::atomic<qsizetype> next{0};
+  QMutex mutex;
+  QWaitCondition idle;
+  int running = 0;
+  bool closed = false;
+};
 
 ZPHCoreDataArticleSaverOperation::ZPHCoreDataArticleSaverOperation(
     const QList<std::shared_ptr<CBParsedNewsItem>>& parsedArticles, const QUrl& feedURL)
@@ -140,6 +245,16 @@ void ZPHCoreDataArticleSaverOperation::runCoreDataArticleSaverOperation()
 
   m_latestPublishDate = distantPast();
   m_unreadCount = feed->unreadCount();
+  prepareItems();
+  if (!m_privateContext)
+    prepareNextSaver();
+
+  // The articles' images are asked for once the run ends, however it ends.
+  m_collectsImageCachingRequests = true;
+  struct SendImageCachingRequests {
+    ZPHCoreDataArticleSaverOperation* saver;
+    ~SendImageCachingRequests() { saver->sendImageCachingRequests(); }
+  } sendImageCachingRequests{this};
 
   QList<CBDataArticle*> savedArticles;
   bool stoppedByCancellation = false;
@@ -172,6 +287,8 @@ void ZPHCoreDataArticleSaverOperation::runCoreDataArticleSaverOperation()
   m_existingArticles.reset();
   m_parsedArticles.clear();
   m_insertedArticles.clear();
+  m_enclosuresByArticle.clear();
+  m_preparedItems.clear();
   // A failed save reaches the application delegate's store-failure path and
   // leaves the context with its changes; nothing then counts as saved.
   CBSaveManagedObjectContext(m_context);
@@ -192,6 +309,75 @@ void ZPHCoreDataArticleSaverOperation::runCoreDataArticleSaverOperation()
         {{CBURLKey, m_feedURL},
          {ZPHFeedRefreshUnreadCountKey, QVariant::fromValue<quint64>(m_unreadCount)},
          {ZPHFeedRefreshLatestPublishDateKey, m_latestPublishDate}});
+  }
+}
+
+// The store queue is serial; the text work on each item is not. It is
+// done on several threads: ahead of the run when the saver queued before
+// this one started it (see startPreparingItemsAhead()), else here, helped
+// by pool threads, before the items are saved one by one.
+void ZPHCoreDataArticleSaverOperation::prepareItems()
+{
+  std::shared_ptr<ItemPreparation> preparation;
+  {
+    QMutexLocker locker(&m_preparationMutex);
+    preparation = m_preparation;
+    if (!preparation) {
+      preparation = std::make_shared<ItemPreparation>(m_parsedArticles);
+      m_preparation = preparation;
+      preparation->start(helperCount(preparation->items.size()));
+    }
+  }
+  preparation->finish();
+  for (qsizetype i = 0; i < preparation->items.size(); ++i) {
+    if (preparation->prepared[size_t(i)].isPrepared)
+      m_preparedItems.insert(preparation->items.at(i).get(), std::move(preparation->prepared[size_t(i)]));
+  }
+  QMutexLocker locker(&m_preparationMutex);
+  m_preparation.reset();
+}
+
+int ZPHCoreDataArticleSaverOperation::helperCount(qsizetype items)
+{
+  // A handful of items each: fewer helpers than that are not worth waking.
+  return int(qMax<qsizetype>(0, qMin<qsizetype>(QThread::idealThreadCount() - 1, items / 8)));
+}
+
+// Called by the saver running just before this one on the store queue: this
+// saver's items are worked on while that one saves.
+void ZPHCoreDataArticleSaverOperation::startPreparingItemsAhead()
+{
+  QMutexLocker locker(&m_preparationMutex);
+  if (m_preparation || m_parsedArticles.isEmpty() || isCancelled())
+    return;
+  m_preparation = std::make_shared<ItemPreparation>(m_parsedArticles);
+  // At least one helper: nobody else works on them until this saver runs.
+  m_preparation->start(qMax(1, helperCount(m_parsedArticles.size())));
+}
+
+// The next saver waiting on the store queue behind this one, if any, starts
+// on its items now.
+void ZPHCoreDataArticleSaverOperation::prepareNextSaver()
+{
+  ZPHOperationQueue* queue = ZPHOperationQueue::currentQueue();
+  if (queue == nullptr || queue->maxConcurrentOperationCount() != 1)
+    return;
+  const QList<std::shared_ptr<ZPHOperation>> operations = queue->operations();
+  bool afterThis = false;
+  int looked = 0;
+  for (const std::shared_ptr<ZPHOperation>& operation : operations) {
+    if (!afterThis) {
+      afterThis = operation.get() == this;
+      continue;
+    }
+    // A few store blocks may sit between two savers.
+    if (++looked > 4)
+      return;
+    if (auto saver = std::dynamic_pointer_cast<ZPHCoreDataArticleSaverOperation>(operation)) {
+      if (!saver->m_privateContext)
+        saver->startPreparingItemsAhead();
+      return;
+    }
   }
 }
 
@@ -315,19 +501,29 @@ void ZPHCoreDataArticleSaverOperation::updateArticle(CBDataArticle* article, con
   if (!datesEqual(article->dateForDisplay(), dateForDisplay))
     article->setDateForDisplay(dateForDisplay);
 
+  const auto prepared = m_preparedItems.constFind(&item);
+  const bool isPrepared = prepared != m_preparedItems.constEnd();
   CBDataArticleContent* content = article->content();
   if (content == nullptr)
     content = article->insertArticleContentWithMOC(m_context);
   const QString html = item.htmlText();
   if (content != nullptr) {
-    if (stringsDiffer(content->htmlText(), html))
-      content->setHtmlText(html);
+    if (stringsDiffer(content->htmlText(), html)) {
+      if (isPrepared) {
+        // setHtmlText(), with the search text already worked out.
+        content->zph_setValueForKeyWithScrubbing(CBDataArticleContent::PropertyHtmlText, html, true);
+        content->setNormalizedText(prepared->normalizedText);
+      } else {
+        content->setHtmlText(html);
+      }
+    }
     if (stringsDiffer(content->xmlBaseURL(), item.xmlBaseURL()))
       content->setXmlBaseURL(item.xmlBaseURL());
   }
 
   if (article->thumbnailURL().isEmpty()) {
-    const QString firstImage = cb_firstImgURLStringInHTML(html);
+    const QString firstImage =
+        isPrepared && prepared->firstImage ? *prepared->firstImage : cb_firstImgURLStringInHTML(html);
     if (!firstImage.isEmpty())
       article->setThumbnailURL(firstImage);
   }
@@ -335,9 +531,31 @@ void ZPHCoreDataArticleSaverOperation::updateArticle(CBDataArticle* article, con
   updateEnclosures(article, item);
 
   if (content != nullptr && !content->htmlText().isEmpty()) {
-    if (ZPHArticleImageCacheController* cache = ZPHArticleImageCacheController::sharedController())
+    if (m_collectsImageCachingRequests) {
+      m_imageCachingRequests.append({content->htmlText(), article->baseURLWithMOC(m_context)});
+    } else if (ZPHArticleImageCacheController* cache = ZPHArticleImageCacheController::sharedController()) {
       cache->requestCachingOfImagesFoundInArticleContentHTML(content->htmlText(), article->baseURLWithMOC(m_context));
+    }
   }
+}
+
+void ZPHCoreDataArticleSaverOperation::sendImageCachingRequests()
+{
+  m_collectsImageCachingRequests = false;
+  if (m_imageCachingRequests.isEmpty())
+    return;
+  QList<std::pair<QString, QUrl>> requests;
+  requests.swap(m_imageCachingRequests);
+  const auto send = [requests = std::move(requests)] {
+    if (ZPHArticleImageCacheController* cache = ZPHArticleImageCacheController::sharedController()) {
+      for (const auto& [html, baseURL] : requests)
+        cache->requestCachingOfImagesFoundInArticleContentHTML(html, baseURL);
+    }
+  };
+  if (QThreadPool* pool = QThreadPool::globalInstance())
+    pool->start(send);
+  else
+    send();
 }
 
 // One stored enclosure per usable parsed enclosure (matched by address, so an
@@ -357,21 +575,28 @@ void ZPHCoreDataArticleSaverOperation::updateEnclosures(CBDataArticle* article, 
   }
 
   QHash<QString, ZPHManagedObject*> storedByURL;
-  for (ZPHManagedObject* stored : article->enclosures()) {
+  QList<ZPHManagedObject*> kept;
+  for (ZPHManagedObject* stored : enclosuresOfArticle(article)) {
     const QString url = stored->value(EnclosureURLKey).toString();
-    if (!parsedByURL.contains(url) || storedByURL.contains(url))
+    if (!parsedByURL.contains(url) || storedByURL.contains(url)) {
       m_context->deleteObject(stored);
-    else
+    } else {
       storedByURL.insert(url, stored);
+      kept.append(stored);
+    }
   }
 
   bool hasAudio = false;
   bool hasVideo = false;
+  QList<ZPHManagedObject*> inserted;
   for (const QString& url : std::as_const(order)) {
     const CBParsedEnclosure& parsed = *parsedByURL.value(url);
     ZPHManagedObject* stored = storedByURL.value(url);
-    if (stored == nullptr)
+    if (stored == nullptr) {
       stored = article->insertEnclosureWithURL(QUrl(url), m_context);
+      if (stored != nullptr)
+        inserted.append(stored);
+    }
     if (stored == nullptr)
       continue;
     updateEnclosure(stored, parsed);
@@ -379,10 +604,52 @@ void ZPHCoreDataArticleSaverOperation::updateEnclosures(CBDataArticle* article, 
     hasAudio = hasAudio || mediaType == CBEnclosureMediaTypeAudio;
     hasVideo = hasVideo || mediaType == CBEnclosureMediaTypeMovie;
   }
+  // What a fetch would now answer: the kept ones in stored order, then the
+  // new ones in the order they were made.
+  m_enclosuresByArticle.insert(article, kept + inserted);
   if (article->hasAudioEnclosure() != hasAudio)
     article->setHasAudioEnclosure(hasAudio);
   if (article->hasVideoEnclosure() != hasVideo)
     article->setHasVideoEnclosure(hasVideo);
+}
+
+QList<ZPHManagedObject*> ZPHCoreDataArticleSaverOperation::enclosuresOfArticle(CBDataArticle* article)
+{
+  const auto known = m_enclosuresByArticle.constFind(article);
+  if (known != m_enclosuresByArticle.constEnd())
+    return known.value();
+  // Nothing links to an article made by this run until this run does.
+  if (m_insertedArticles.contains(article))
+    return {};
+  if (!m_didFetchStoredEnclosures && m_context != nullptr) {
+    m_didFetchStoredEnclosures = true;
+    const QList<CBDataArticle*> stored = existingArticles();
+    QVariantList articleIDs;
+    articleIDs.reserve(stored.size());
+    for (const CBDataArticle* candidate : stored) {
+      if (!candidate->objectID().isTemporaryID())
+        articleIDs.append(QVariant::fromValue(candidate->objectID()));
+    }
+    if (!articleIDs.isEmpty()) {
+      // Grouped per article in the order the store answers, which is the
+      // order a fetch of one article's enclosures gives.
+      ZPHFetchRequest request(CBDataEntityNameEnclosure, ZPHPredicate::in(EnclosureArticleKey, articleIDs));
+      QHash<ZPHManagedObjectID, QList<ZPHManagedObject*>> byArticleID;
+      for (ZPHManagedObject* enclosure : m_context->executeFetchRequest(request))
+        byArticleID[enclosure->primitiveValue(enclosure->entity()->indexOfProperty(EnclosureArticleKey))
+                        .value<ZPHManagedObjectID>()]
+            .append(enclosure);
+      for (CBDataArticle* candidate : stored) {
+        if (!m_enclosuresByArticle.contains(candidate))
+          m_enclosuresByArticle.insert(candidate, byArticleID.value(candidate->objectID()));
+      }
+    }
+    const auto fetched = m_enclosuresByArticle.constFind(article);
+    if (fetched != m_enclosuresByArticle.constEnd())
+      return fetched.value();
+  }
+  // An article from elsewhere: asked directly.
+  return article->enclosures();
 }
 
 void ZPHCoreDataArticleSaverOperation::updateEnclosure(ZPHManagedObject* enclosure,

@@ -4,7 +4,9 @@
 #include "store/graph/ZPHManagedObjectID.h"
 
 #include <QtCore/QDateTime>
+#include <QtCore/QHash>
 #include <QtCore/QList>
+#include <QtCore/QMutex>
 #include <QtCore/QSet>
 #include <QtCore/QString>
 #include <QtCore/QUrl>
@@ -92,7 +94,27 @@ protected:
   void main() override;
 
 private:
+  // What updateArticle() derives from an item alone, worked out ahead on
+  // several threads (see prepareItems()).
+  struct PreparedItem {
+    QString normalizedText;             // of the item's HTML
+    std::optional<QString> firstImage;  // of the item's HTML; when it has no thumbnail
+    bool isPrepared = false;
+  };
+  struct ItemPreparation;
+  void prepareItems();
+  static int helperCount(qsizetype items);
+  void startPreparingItemsAhead();
+  void prepareNextSaver();
+  // Image caching asked for by updateArticle() during a run, handed to the
+  // image cache controller from a pool thread once the run ends, so that the
+  // wake-up of its queue for each article is not paid on the store queue.
+  void sendImageCachingRequests();
   void updateEnclosures(CBDataArticle* article, const CBParsedNewsItem& item);
+  // The article's stored enclosures as a fetch of them would answer, without
+  // a fetch per article: none for an article inserted by this run, and for
+  // the feed's stored articles one fetch for all of them.
+  QList<ZPHManagedObject*> enclosuresOfArticle(CBDataArticle* article);
 
   QList<std::shared_ptr<CBParsedNewsItem>> m_parsedArticles;
   QUrl m_feedURL;
@@ -102,6 +124,17 @@ private:
   std::optional<QList<CBDataArticle*>> m_existingArticles;
   QSet<ZPHManagedObjectID> m_idsOfItemsInFeed;
   QSet<CBDataArticle*> m_insertedArticles;
+  // Enclosures per article, as this run left them; the stored articles'
+  // ones are fetched together on first need.
+  QHash<CBDataArticle*, QList<ZPHManagedObject*>> m_enclosuresByArticle;
+  bool m_didFetchStoredEnclosures = false;
+  QHash<const CBParsedNewsItem*, PreparedItem> m_preparedItems;
+  // The text work on the items once started (ahead of the run by the saver
+  // before this one, or by the run), until the run takes its results.
+  QMutex m_preparationMutex;
+  std::shared_ptr<ItemPreparation> m_preparation;
+  bool m_collectsImageCachingRequests = false;
+  QList<std::pair<QString, QUrl>> m_imageCachingRequests;
   quint64 m_unreadCount = 0;
   QDateTime m_latestPublishDate;
   bool m_skipsMarkingMissingItemsAsDeleted = false;

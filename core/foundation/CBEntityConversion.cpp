@@ -6,6 +6,7 @@
 #include <QtCore/QStringList>
 
 #include <algorithm>
+#include <cstring>
 
 const QString ZPHAmp38 = QStringLiteral("&#38;");
 const QString ZPHAmpersand = QStringLiteral("&");
@@ -153,8 +154,21 @@ QString stringWithAmpersandEntitiesDecoded(const QString& string)
 QString zph_stringByReplacingSingularSurrogates(const QString& string)
 {
   const qsizetype n = string.size();
+  // Most text holds no surrogate at all: blocks of it are ruled out a few
+  // characters at a time before the exact walk below starts.
+  // Four code units to a 64-bit word: a unit is a surrogate when its top
+  // five bits are 11011, that is when it is zero after masking and flipping.
+  const char16_t* const text = reinterpret_cast<const char16_t*>(string.constData());
+  qsizetype clean = 0;
+  for (; clean + 4 <= n; clean += 4) {
+    quint64 word;
+    std::memcpy(&word, text + clean, sizeof word);
+    const quint64 flipped = (word & 0xF800F800F800F800ull) ^ 0xD800D800D800D800ull;
+    if (((flipped - 0x0001000100010001ull) & ~flipped & 0x8000800080008000ull) != 0)
+      break;
+  }
   qsizetype firstBad = -1;
-  for (qsizetype i = 0; i < n && firstBad < 0; ++i) {
+  for (qsizetype i = clean; i < n && firstBad < 0; ++i) {
     const QChar c = string[i];
     if (c.isHighSurrogate()) {
       if (i + 1 < n && string[i + 1].isLowSurrogate())

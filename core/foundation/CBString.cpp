@@ -12,8 +12,11 @@
 #include <QtCore/QUuid>
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
+#include <string>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -26,11 +29,6 @@ QString emptyString()
 QString toNonNullString(QStringView view)
 {
   return view.isEmpty() ? emptyString() : view.toString();
-}
-
-bool isBlank(QChar c)
-{
-  return c == u'\t' || c == u'\n' || c == u'\r' || c == u' ';
 }
 
 // Characters that a URL may hold as they are, beside letters, digits and
@@ -58,40 +56,55 @@ int hexDigitValue(char c)
 // were written. A stray ">" leaves the depth at 0.
 QString strippedHTMLWalk(QStringView string, int maxCharacters, bool* reachedMaximum)
 {
-  QString result;
-  result.reserve(maxCharacters > 0 ? qMin<qsizetype>(string.size(), maxCharacters) : string.size());
-  qsizetype depth = 0;
-  qsizetype written = 0;
-  bool previousWasBlank = false;
   *reachedMaximum = false;
-  for (const QChar c : string) {
-    if (c == u'<') {
-      ++depth;
-      continue;
-    }
-    if (c == u'>') {
-      if (depth > 0)
-        --depth;
-      continue;
-    }
-    if (depth != 0)
-      continue;
-    if (isBlank(c)) {
-      if (previousWasBlank)
+  // Written straight into a buffer of the largest possible size: each
+  // character gives at most one.
+  const qsizetype capacity = maxCharacters > 0 ? qMin<qsizetype>(string.size(), maxCharacters) : string.size();
+  if (capacity == 0)
+    return emptyString();
+  QString result(capacity, Qt::Uninitialized);
+  char16_t* const begin = reinterpret_cast<char16_t*>(result.data());
+  char16_t* out = begin;
+  // Where the walk stops for the maximum (never, without one).
+  char16_t* const limit = maxCharacters > 0 && maxCharacters <= capacity ? begin + maxCharacters : nullptr;
+  qsizetype depth = 0;
+  bool previousWasBlank = false;
+  const char16_t* at = string.utf16();
+  const char16_t* const end = at + string.size();
+  while (at != end) {
+    // A stretch in which the maximum cannot be reached (nothing is written
+    // faster than it is read), walked without checking for it.
+    const char16_t* const stretchEnd = limit != nullptr && limit - out < end - at ? at + (limit - out) : end;
+    while (at != stretchEnd) {
+      const char16_t c = *at++;
+      if (depth == 0 && c > u'>') {  // letters among them: neither markup nor blank
+        *out++ = c;
+        previousWasBlank = false;
+      } else if (c == u'<') {
+        ++depth;
+      } else if (c == u'>') {
+        if (depth > 0)
+          --depth;
+      } else if (depth != 0) {
         continue;
-      result += u' ';
-      previousWasBlank = true;
-    } else {
-      result += c;
-      previousWasBlank = false;
+      } else if (c == u'\t' || c == u'\n' || c == u'\r' || c == u' ') {
+        if (!previousWasBlank)
+          *out++ = u' ';
+        previousWasBlank = true;
+      } else {
+        *out++ = c;
+        previousWasBlank = false;
+      }
     }
-    ++written;
-    if (maxCharacters > 0 && written >= maxCharacters) {
+    if (out == limit) {
       *reachedMaximum = true;
       break;
     }
   }
-  return result.isNull() ? emptyString() : result;
+  if (out == begin)
+    return emptyString();
+  result.truncate(out - begin);
+  return result;
 }
 
 struct XMLReference {
@@ -189,6 +202,27 @@ std::optional<int> integerAttribute(QStringView tag, QLatin1String name)
 // one character after the tag's start. `visit` answers false to stop. Tags
 // may overlap in hostile text, so the characters examined are bounded by a
 // multiple of the text's length.
+// Index of `needle` (two or more ASCII characters) in `text` at or after
+// `from` (not negative), case-sensitive, as QString::indexOf() answers: the
+// first character is looked for with the library's vectorised character
+// search, the rest compared where it is found.
+qsizetype indexOfASCII(QStringView text, QLatin1StringView needle, qsizetype from)
+{
+  const qsizetype last = text.size() - needle.size();
+  const QChar first = QLatin1Char(needle.front());
+  while (from <= last) {
+    const qsizetype at = text.indexOf(first, from);
+    if (at < 0 || at > last)
+      return -1;
+    qsizetype k = 1;
+    while (k < needle.size() && text[at + k] == QLatin1Char(needle[k])) ++k;
+    if (k == needle.size())
+      return at;
+    from = at + 1;
+  }
+  return -1;
+}
+
 template <typename Visit>
 void walkImageTags(const QString& html, Visit visit)
 {
@@ -199,11 +233,11 @@ void walkImageTags(const QString& html, Visit visit)
   while (offset < n) {
     qsizetype start = -1;
     if (lowerCaseTagsLeft) {
-      start = html.indexOf(QLatin1String("<img"), offset);
+      start = indexOfASCII(html, QLatin1StringView("<img"), offset);
       lowerCaseTagsLeft = start >= 0;
     }
     if (start < 0)
-      start = html.indexOf(QLatin1String("IMG"), offset);
+      start = indexOfASCII(html, QLatin1StringView("IMG"), offset);
     if (start < 0)
       return;
     const qsizetype end = html.indexOf(u'>', start);
@@ -225,6 +259,29 @@ bool isIgnorableImageURL(QStringView urlString)
 {
   if (urlString.isEmpty())
     return true;
+  // An address in ASCII (as nearly all are) compares as lower-case bytes:
+  // for ASCII that is exactly the case-insensitive comparison.
+  static const std::vector<std::string> lowerCaseFragments = [] {
+    std::vector<std::string> fragments;
+    for (const char* fragment : kIgnorableImageURLFragments) {
+      std::string lower(fragment);
+      for (char& c : lower) c = char(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+      fragments.push_back(std::move(lower));
+    }
+    return fragments;
+  }();
+  std::string lowerCase(size_t(urlString.size()), '\0');
+  bool ascii = true;
+  for (qsizetype i = 0; i < urlString.size() && ascii; ++i) {
+    const char16_t c = urlString[i].unicode();
+    ascii = c < 0x80;
+    lowerCase[size_t(i)] = char(c >= u'A' && c <= u'Z' ? c + (u'a' - u'A') : c);
+  }
+  if (ascii) {
+    return std::any_of(
+        lowerCaseFragments.cbegin(), lowerCaseFragments.cend(),
+        [&lowerCase](const std::string& fragment) { return lowerCase.find(fragment) != std::string::npos; });
+  }
   for (const char* fragment : kIgnorableImageURLFragments) {
     if (urlString.contains(QLatin1String(fragment), Qt::CaseInsensitive))
       return true;
@@ -1070,15 +1127,21 @@ void cb_collapseWhitespace(QString& string)
 {
   if (string.isEmpty())
     return;
-  QString result;
-  result.reserve(string.size());
-  for (QChar c : std::as_const(string)) {
-    if (c == u'\t' || c == u'\r' || c == u'\n')
-      c = u' ';
-    if (c == u' ' && result.endsWith(u' '))
-      continue;
-    result += c;
+  QString result(string.size(), Qt::Uninitialized);
+  char16_t* const begin = reinterpret_cast<char16_t*>(result.data());
+  char16_t* out = begin;
+  const char16_t* const end = reinterpret_cast<const char16_t*>(string.constData()) + string.size();
+  for (const char16_t* at = reinterpret_cast<const char16_t*>(string.constData()); at != end; ++at) {
+    char16_t c = *at;
+    if (c <= u' ') {
+      if (c == u'\t' || c == u'\r' || c == u'\n')
+        c = u' ';
+      if (c == u' ' && out != begin && out[-1] == u' ')
+        continue;
+    }
+    *out++ = c;
   }
+  result.truncate(out - begin);
   string = result.trimmed();
 }
 

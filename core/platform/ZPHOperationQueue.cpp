@@ -47,6 +47,10 @@ void ZPHOperationQueue::setMaxConcurrentOperationCount(int count)
 {
   QMutexLocker locker(&m_mutex);
   m_width = count;
+  // A serial queue keeps to one thread: the next operation starts on the
+  // thread the last one ran on, whose per-thread state (the store's
+  // connection and its page cache) stays warm.
+  m_pool->setMaxThreadCount(count == 1 ? 1 : UnboundedWidth);
   startWaitingOperations();
 }
 

@@ -468,7 +468,14 @@ CBDataArticle* CBDataArticle::insertArticleWithFeedURL(const QUrl& feedURL, ZPHM
 {
   CBDataArticle* article = insertArticleWithMOC(context);
   if (article != nullptr) {
-    article->setFeedURL(absoluteString(feedURL));
+    // A feed's articles arrive together: its address is written out once.
+    thread_local QUrl lastFeedURL;
+    thread_local QString lastFeedURLString;
+    if (feedURL != lastFeedURL) {
+      lastFeedURL = feedURL;
+      lastFeedURLString = absoluteString(feedURL);
+    }
+    article->setFeedURL(lastFeedURLString);
     article->setDateArrived(now());
   }
   return article;

@@ -6,6 +6,7 @@
 #include "store/CBDataArticle.h"
 
 #include <climits>
+#include <optional>
 
 namespace {
 
@@ -53,17 +54,48 @@ QString withoutScriptsAndStyles(const QString& html)
 // dropped) and width (full- and half-width forms to their plain forms).
 QString folded(const QString& decomposedLowerCase)
 {
-  QString result;
-  result.reserve(decomposedLowerCase.size());
-  for (const QChar c : decomposedLowerCase) {
+  const qsizetype n = decomposedLowerCase.size();
+  const char16_t* const in = reinterpret_cast<const char16_t*>(decomposedLowerCase.constData());
+  QString result(n, Qt::Uninitialized);
+  qsizetype written = 0;
+  for (qsizetype i = 0; i < n; ++i) {
+    const char16_t u = in[i];
+    // ASCII has no marks and no width forms.
+    if (u < 0x80) {
+      reinterpret_cast<char16_t*>(result.data())[written++] = u;
+      continue;
+    }
+    const QChar c(u);
     if (c.category() == QChar::Mark_NonSpacing)
       continue;
     const QChar::Decomposition tag = c.decompositionTag();
     if (tag == QChar::Wide || tag == QChar::Narrow) {
-      result.append(c.decomposition());
+      const QString plain = c.decomposition();
+      if (written + plain.size() > result.size())
+        result.resize(written + plain.size() + (n - i - 1));
+      for (const QChar p : plain) reinterpret_cast<char16_t*>(result.data())[written++] = p.unicode();
       continue;
     }
-    result.append(c);
+    reinterpret_cast<char16_t*>(result.data())[written++] = u;
+  }
+  result.truncate(written);
+  return result;
+}
+
+// Lower case of text that is all ASCII, nothing when it is not: such text
+// has nothing to decompose, no marks and no width forms, so this is the
+// whole fold.
+std::optional<QString> asciiFolded(const QString& text)
+{
+  const qsizetype n = text.size();
+  const char16_t* const in = reinterpret_cast<const char16_t*>(text.constData());
+  QString result(n, Qt::Uninitialized);
+  char16_t* const out = reinterpret_cast<char16_t*>(result.data());
+  for (qsizetype i = 0; i < n; ++i) {
+    const char16_t u = in[i];
+    if (u >= 0x80)
+      return std::nullopt;
+    out[i] = u >= u'A' && u <= u'Z' ? char16_t(u + (u'a' - u'A')) : u;
   }
   return result;
 }
@@ -92,5 +124,7 @@ QString CBDataArticleContent::normalizedTextFromHtmlText(const QString& html)
     return QString();
   const QString decoded = cb_stringWithDecodedEntities(withoutScriptsAndStyles(html));
   const QString stripped = cb_stringWithStrippedHTML(decoded, int(qMin<qsizetype>(decoded.size(), INT_MAX)));
+  if (std::optional<QString> ascii = asciiFolded(stripped))
+    return *ascii;
   return folded(stripped.normalized(QString::NormalizationForm_D).toLower());
 }

@@ -131,7 +131,14 @@ public:
       QByteArrayList codes;
       for (const ZPHEntityDescription* entity : m_entity->selfAndDescendants())
         codes.append(QByteArray::number(entity->entityCode()));
-      conditions.append("t0._entity IN (" + codes.join(',') + ")");
+      // Without statistics SQLite rates the entity column's index as good as
+      // any other, and may walk every row of the entity through it (every
+      // feed, to find one by its address). Where the predicate compares a
+      // column of its own index for equality, the "+" keeps the entity
+      // column from being used as an index, so that index is; for one entity
+      // both walks give the rows in the same (row) order.
+      const bool byOtherIndex = codes.size() == 1 && hasIndexedEquality(request.predicate);
+      conditions.append(QByteArray(byOtherIndex ? "+" : "") + "t0._entity IN (" + codes.join(',') + ")");
     }
     QByteArray where;
     if (!compile(request.predicate, &where, error))
@@ -154,6 +161,32 @@ public:
         m_tail += " LIMIT " + QByteArray::number(request.fetchLimit);
     }
     return true;
+  }
+
+  // True when the predicate, or one of its and-ed parts, compares a column
+  // of the entity's table that has an index of its own for equality.
+  bool hasIndexedEquality(const ZPHPredicate& predicate) const
+  {
+    switch (predicate.kind()) {
+      case ZPHPredicate::Kind::And:
+        for (const ZPHPredicate& child : predicate.subpredicates()) {
+          if (hasIndexedEquality(child))
+            return true;
+        }
+        return false;
+      case ZPHPredicate::Kind::Comparison:
+        break;
+      default:
+        return false;
+    }
+    if (predicate.op() != ZPHPredicate::Operator::Equal || !predicate.variableName().isEmpty() ||
+        predicate.keyPath().contains(u'.'))
+      return false;
+    auto [entity, index] = findProperty(m_entity, predicate.keyPath());
+    if (entity == nullptr || !entity->isStored(index))
+      return false;
+    // Attributes marked indexed and stored links (foreign keys) have one.
+    return entity->isAttribute(index) ? entity->attribute(index).indexed : true;
   }
 
   // The SQL of a key path ("t0."col""); joins a one-hop relationship once.
@@ -1248,7 +1281,13 @@ bool ZPHManagedObjectContext::writeChanges(ZPHStoreChanges* changes, QHash<qint6
   ZPHSQLiteConnection* db = m_store->connection(error);
   if (db == nullptr)
     return false;
-  if (!db->exec("BEGIN IMMEDIATE"))
+  // The transaction's own statements come from the statement cache: no
+  // parsing on every save.
+  const auto runCached = [db](const QByteArray& sql) {
+    ZPHSQLiteStatement statement = db->prepare(sql);
+    return statement.isValid() && statement.execute();
+  };
+  if (!runCached("BEGIN IMMEDIATE"))
     return setError(error, db->lastError());
   auto fail = [&]() {
     const ZPHError failure = db->lastError();
@@ -1385,7 +1424,7 @@ bool ZPHManagedObjectContext::writeChanges(ZPHStoreChanges* changes, QHash<qint6
     changes->deleted.append(object->m_objectID);
   }
 
-  if (!db->exec("COMMIT"))
+  if (!runCached("COMMIT"))
     return fail();
   return true;
 }

@@ -275,6 +275,56 @@ TEST_F(ArticleSaverTest, EnclosuresAreStoredWithTheirMediaFlags)
   }
 }
 
+TEST_F(ArticleSaverTest, StoredArticlesKeepMatchingEnclosuresAndAnItemTwiceSeesItsOwnChanges)
+{
+  const auto withEnclosures = [](const Item& fields, const QStringList& urls) {
+    auto item = parsed(fields);
+    for (const QString& url : urls) {
+      auto enclosure = std::make_shared<CBParsedEnclosure>();
+      enclosure->setUrlString(url);
+      enclosure->setMimeType(url.endsWith(QLatin1String(".mp4")) ? QStringLiteral("video/mp4")
+                                                                 : QStringLiteral("audio/mpeg"));
+      item->addEnclosure(enclosure);
+    }
+    return item;
+  };
+  const Item a{"a", "A", "https://example.com/a", day(1)};
+  const Item c{"c", "C", "https://example.com/c", day(2)};
+  const QString e1 = QStringLiteral("https://example.com/1.mp3");
+  const QString e2 = QStringLiteral("https://example.com/2.mp4");
+  const QString e4 = QStringLiteral("https://example.com/4.mp3");
+  const QString e6 = QStringLiteral("https://example.com/6.mp3");
+  const QString e7 = QStringLiteral("https://example.com/7.mp4");
+  save({withEnclosures(a, {e1, e2}), withEnclosures(c, {e6})});
+  const auto enclosureNamed = [](CBDataArticle* article, const QString& url) -> ZPHManagedObject* {
+    for (ZPHManagedObject* enclosure : article->enclosures())
+      if (enclosure->value(QStringLiteral("URL")).toString() == url)
+        return enclosure;
+    return nullptr;
+  };
+  ASSERT_NE(enclosureNamed(articleTitled(QStringLiteral("A")), e2), nullptr);
+  const ZPHManagedObjectID kept = enclosureNamed(articleTitled(QStringLiteral("A")), e2)->objectID();
+
+  // A drops one enclosure, keeps one and gains one; C comes twice, and the
+  // second time it finds the enclosure the first time added.
+  save({withEnclosures(a, {e2, e4}), withEnclosures(c, {e6, e7}), withEnclosures(c, {e7})});
+  CBDataArticle* articleA = articleTitled(QStringLiteral("A"));
+  ASSERT_EQ(articleA->enclosures().size(), 2);
+  EXPECT_EQ(enclosureNamed(articleA, e1), nullptr);
+  ASSERT_NE(enclosureNamed(articleA, e2), nullptr);
+  EXPECT_EQ(enclosureNamed(articleA, e2)->objectID(), kept);
+  EXPECT_NE(enclosureNamed(articleA, e4), nullptr);
+  EXPECT_TRUE(articleA->hasAudioEnclosure());
+  EXPECT_TRUE(articleA->hasVideoEnclosure());
+  CBDataArticle* articleC = articleTitled(QStringLiteral("C"));
+  ASSERT_EQ(articleC->enclosures().size(), 1);
+  EXPECT_NE(enclosureNamed(articleC, e7), nullptr);
+  EXPECT_FALSE(articleC->hasAudioEnclosure());
+  EXPECT_TRUE(articleC->hasVideoEnclosure());
+  // Nothing is left over beside them.
+  EXPECT_EQ(main->countForFetchRequest(ZPHFetchRequest(QStringLiteral("Enclosure"))), 3);
+}
+
 TEST_F(ArticleSaverTest, AnUnknownFeedOrACancelledSaverAnnouncesNothing)
 {
   auto unknown = std::make_shared<ZPHCoreDataArticleSaverOperation>(

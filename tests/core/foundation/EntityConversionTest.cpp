@@ -114,4 +114,18 @@ TEST(CBEntityConversion, UnpairedSurrogatesAreReplaced)
     EXPECT_EQ(repaired, c.result);
     EXPECT_EQ(repaired.size(), c.input.size());
   }
+
+  // Longer text is ruled out several units at a time: a lone surrogate and a
+  // pair at every position, a pair also across each block boundary.
+  for (int at = 0; at < 19; ++at) {
+    QString lone(20, QChar(u'a'));
+    lone[at] = at % 2 == 0 ? high : low;
+    QString expected = lone;
+    expected[at] = fffd;
+    EXPECT_EQ(zph_stringByReplacingSingularSurrogates(lone), expected) << at;
+    QString pair(20, QChar(u'a'));
+    pair[at] = high;
+    pair[at + 1] = low;
+    EXPECT_EQ(zph_stringByReplacingSingularSurrogates(pair).constData(), pair.constData()) << at;
+  }
 }

@@ -335,6 +335,12 @@ TEST(CBString, StrippingHTMLWithWhitespace)
   EXPECT_EQ(cb_mutableStringWithStrippedHTML("no tags at all", 6), "no tag");
   EXPECT_EQ(cb_stringWithStrippedHTML("no tags at all", 6), "no tag");
   EXPECT_EQ(cb_mutableStringWithStrippedHTML("<b>unbroken</b>", 4), "unbr");
+  // The maximum counts written characters (collapsed blanks and tags do
+  // not count); reaching it with the last character still counts as cut.
+  EXPECT_EQ(cb_stringWithStrippedHTML("a  \n <b>b</b>   c", 3), "a b");
+  EXPECT_EQ(cb_stringWithStrippedHTML("a  \n <b>b</b>   c", 5), "a b c");
+  EXPECT_EQ(cb_mutableStringWithStrippedHTML("<i>one</i> two", 7), "one...");
+  EXPECT_EQ(cb_mutableStringWithStrippedHTML("<i>one</i> two", 8), "one two");
   EXPECT_TRUE(cb_mutableStringWithStrippedHTML("", 0).isNull());
   EXPECT_TRUE(cb_mutableStringWithStrippedHTML(QString(), 0).isNull());
   EXPECT_TRUE(cb_stringWithStrippedHTML(QString(), 0).isNull());
@@ -429,6 +435,9 @@ TEST(CBString, ImageTagParts)
   EXPECT_TRUE(cb_isIgnorableImgURLString("https://stats.wordpress.com/b.gif?x=1"));
   EXPECT_TRUE(cb_isIgnorableImgURLString("http://a.example.com/x.png"));
   EXPECT_FALSE(cb_isIgnorableImgURLString("http://example.com/photo.jpg"));
+  // Beyond ASCII the comparison still folds case as Unicode does.
+  EXPECT_TRUE(cb_isIgnorableImgURLString(QString::fromUtf16(u"https://\u017Ftats.wordpress.com/b.gif")));
+  EXPECT_FALSE(cb_isIgnorableImgURLString(QString::fromUtf16(u"http://example.com/caf\u00E9.jpg")));
 }
 
 TEST(CBString, FirstImageSkipsTrackersAndTinyImages)

@@ -83,6 +83,42 @@ TEST_F(ObjectGraphFetchTest, InListsOfAnyLengthFetchCountAndSeeUnsavedChanges)
   EXPECT_EQ(main->countForFetchRequest(ZPHFetchRequest(QStringLiteral("Article"), predicate)), 151);
 }
 
+TEST_F(ObjectGraphFetchTest, ASubentityFoundByAnIndexedColumnComesInRowOrder)
+{
+  // Feeds and folders share one table; two feeds share an address. A fetch
+  // by an indexed column runs on that column's index, not the entity's, and
+  // must still answer in row order and see only the entity's rows.
+  for (int n = 0; n < 400; ++n) {
+    ZPHManagedObject* feed = main->insertNewObject(QStringLiteral("Feed"));
+    feed->setValue(QStringLiteral("guid"), QStringLiteral("f%1").arg(n));
+    feed->setValue(QStringLiteral("url"), n == 7 || n == 300 ? QStringLiteral("shared") : QStringLiteral("u%1").arg(n));
+  }
+  for (int n = 0; n < 3; ++n)
+    main->insertNewObject(QStringLiteral("Folder"))->setValue(QStringLiteral("guid"), QStringLiteral("d%1").arg(n));
+  ASSERT_TRUE(main->save());
+
+  const auto guids = [&](const ZPHFetchRequest& request) {
+    QStringList found;
+    for (const ZPHManagedObject* object : main->executeFetchRequest(request))
+      found.append(object->value(QStringLiteral("guid")).toString());
+    return found;
+  };
+  ZPHFetchRequest byAddress(QStringLiteral("Feed"),
+                            ZPHPredicate::equal(QStringLiteral("url"), QStringLiteral("shared")));
+  EXPECT_EQ(guids(byAddress), QStringList({QStringLiteral("f7"), QStringLiteral("f300")}));
+  byAddress.fetchLimit = 1;
+  EXPECT_EQ(guids(byAddress), QStringList({QStringLiteral("f7")}));
+  EXPECT_TRUE(
+      guids(ZPHFetchRequest(QStringLiteral("Feed"), ZPHPredicate::equal(QStringLiteral("guid"), QStringLiteral("d1"))))
+          .isEmpty());
+  EXPECT_EQ(guids(ZPHFetchRequest(QStringLiteral("Folder"),
+                                  ZPHPredicate::equal(QStringLiteral("guid"), QStringLiteral("d1")))),
+            QStringList({QStringLiteral("d1")}));
+  EXPECT_EQ(
+      guids(ZPHFetchRequest(QStringLiteral("Feed"), ZPHPredicate::equal(QStringLiteral("name"), QVariant()))).size(),
+      400);
+}
+
 TEST_F(ObjectGraphFetchTest, LongInListsCompareAsShortOnes)
 {
   // Feeds whose columns hold text, integers and reals.
