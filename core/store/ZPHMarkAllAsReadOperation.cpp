@@ -27,13 +27,6 @@ std::shared_ptr<ZPHUndoableOperation> ZPHMarkAllAsReadOperation::inverseOperatio
 
 void ZPHMarkAllAsReadOperation::main()
 {
-  ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
-  if (delegate == nullptr)
-    return;
-  std::shared_ptr<ZPHManagedObjectContext> context = delegate->temporaryManagedObjectContext();
-  if (context == nullptr)
-    return;
-
   // A smart feed and a feed of the same selection may both name an article.
   QList<ZPHManagedObjectID> objectIDs;
   QSet<ZPHManagedObjectID> seen;
@@ -44,7 +37,8 @@ void ZPHMarkAllAsReadOperation::main()
     }
   }
 
-  CBDataArticle::operation_only_markArticles(CBDataArticle::articlesWithManagedObjectIDs(objectIDs, context.get()),
-                                             targetState(), context.get());
-  delegate->saveManagedObjectContext(context.get());
+  zph_changeInTemporaryContextAndSave([&](ZPHManagedObjectContext* context) {
+    CBDataArticle::operation_only_markArticles(CBDataArticle::articlesWithManagedObjectIDs(objectIDs, context),
+                                               targetState(), context);
+  });
 }

@@ -3,6 +3,7 @@
 #include "foundation/ZPHCoreApplicationDelegate.h"
 #include "platform/ZPHMainThread.h"
 #include "store/CBFeed.h"
+#include "store/ZPHUndoableOperation.h"
 #include "store/graph/ZPHManagedObjectContext.h"
 
 ZPHMarkFeedAsFavoriteOperation::ZPHMarkFeedAsFavoriteOperation(const QList<ZPHManagedObjectID>& objectIDsToFavorite,
@@ -29,16 +30,11 @@ std::shared_ptr<ZPHMarkFeedAsFavoriteOperation> ZPHMarkFeedAsFavoriteOperation::
 
 void ZPHMarkFeedAsFavoriteOperation::main()
 {
-  ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
-  if (delegate == nullptr)
-    return;
-  std::shared_ptr<ZPHManagedObjectContext> context = delegate->temporaryManagedObjectContext();
-  if (context == nullptr)
-    return;
-  for (ZPHManagedObject* object : context->existingObjectsWithIDs(m_objectIDsToFavorite)) {
-    auto* feed = dynamic_cast<CBFeed*>(object);
-    if (feed != nullptr && !feed->isDeleted())
-      feed->operation_only_markAsFavorite(m_targetState);
-  }
-  delegate->saveManagedObjectContext(context.get());
+  zph_changeInTemporaryContextAndSave([&](ZPHManagedObjectContext* context) {
+    for (ZPHManagedObject* object : context->existingObjectsWithIDs(m_objectIDsToFavorite)) {
+      auto* feed = dynamic_cast<CBFeed*>(object);
+      if (feed != nullptr && !feed->isDeleted())
+        feed->operation_only_markAsFavorite(m_targetState);
+    }
+  });
 }

@@ -1,5 +1,8 @@
 #include "store/ZPHUndoableOperation.h"
 
+#include "foundation/ZPHCoreApplicationDelegate.h"
+#include "store/graph/ZPHManagedObjectContext.h"
+
 QString ZPHUndoableOperation::actionName() const
 {
   Q_ASSERT_X(false, Q_FUNC_INFO, "ZPHUndoableOperation subclass must override -actionName");
@@ -10,4 +13,16 @@ std::shared_ptr<ZPHUndoableOperation> ZPHUndoableOperation::inverseOperation() c
 {
   Q_ASSERT_X(false, Q_FUNC_INFO, "ZPHUndoableOperation subclass must override -inverseOperation");
   return nullptr;
+}
+
+void zph_changeInTemporaryContextAndSave(const std::function<void(ZPHManagedObjectContext*)>& change)
+{
+  ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
+  if (delegate == nullptr)
+    return;
+  std::shared_ptr<ZPHManagedObjectContext> context = delegate->temporaryManagedObjectContext();
+  if (context == nullptr)
+    return;
+  change(context.get());
+  delegate->saveManagedObjectContext(context.get());
 }

@@ -4,7 +4,10 @@
 
 #include <QtCore/QString>
 
+#include <functional>
 #include <memory>
+
+class ZPHManagedObjectContext;
 
 // A store-queue operation that the user can undo: it names itself for the
 // Edit menu and builds the operation that undoes it. The application
@@ -23,3 +26,8 @@ public:
 protected:
   ZPHUndoableOperation() = default;
 };
+
+// Runs `change` in a new temporary context of the application delegate and
+// saves that context through the delegate; nothing without a delegate. The
+// mark operations do their work this way on the store queue.
+void zph_changeInTemporaryContextAndSave(const std::function<void(ZPHManagedObjectContext*)>& change);

@@ -18,13 +18,8 @@ ZPHUndoableStateOperation::ZPHUndoableStateOperation(const QList<ZPHManagedObjec
 
 void ZPHUndoableStateOperation::changeEachArticle(const std::function<void(CBDataArticle*)>& change) const
 {
-  ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
-  if (delegate == nullptr)
-    return;
-  std::shared_ptr<ZPHManagedObjectContext> context = delegate->temporaryManagedObjectContext();
-  if (context == nullptr)
-    return;
-  for (CBDataArticle* article : CBDataArticle::articlesWithManagedObjectIDs(m_managedObjectIds, context.get()))
-    change(article);
-  delegate->saveManagedObjectContext(context.get());
+  zph_changeInTemporaryContextAndSave([&](ZPHManagedObjectContext* context) {
+    for (CBDataArticle* article : CBDataArticle::articlesWithManagedObjectIDs(m_managedObjectIds, context))
+      change(article);
+  });
 }
