@@ -11,6 +11,7 @@
 #include "foundation/ZPHCoreApplicationDelegate.h"
 #include "platform/ZPHMainThread.h"
 #include "platform/ZPHNotificationCenter.h"
+#include "foundation/CBEventThrottler.h"
 #include "store/CBDataAccount.h"
 #include "store/CBDataArticle.h"
 #include "store/CBDataController.h"
@@ -320,10 +321,15 @@ int main(int argc, char** argv)
     flushMainThread();
     const double seconds = double(timer.nsecsElapsed()) / 1e9;
 
-    // The account recounts its unread articles after the session.
-    if (queued)
-      spinUntil([&] { return account->lastUnreadCountOperationGeneration() > generationBefore; }, 10000);
-    spinUntil([&] { return !data.coreDataQueueHasOperations(); }, 60000);
+    // The account recounts its unread articles after the session, once its
+    // throttler has seen 0.2 s without a change (later saves of feed
+    // information and favicons push it back).
+    spinUntil(
+        [&] {
+          return (!queued || account->lastUnreadCountOperationGeneration() > generationBefore) &&
+                 !account->totalUnreadCountEventThrottler()->hasEventTimer() && !data.coreDataQueueHasOperations();
+        },
+        60000);
     flushMainThread();
 
     int errors = 0;
