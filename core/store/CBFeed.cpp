@@ -39,21 +39,17 @@ QString stringFromURL(const QUrl& url) { return url.isEmpty() ? QString() : url.
 
 double nowSince1970() { return double(QDateTime::currentMSecsSinceEpoch()) / 1000.0; }
 
-QList<CBFeed*> fetchFeeds(ZPHManagedObjectContext* context, const ZPHPredicate& predicate, int limit = 0)
+QList<CBFeed*> fetchFeeds(ZPHManagedObjectContext* context, const ZPHPredicate& predicate)
 {
   QList<CBFeed*> feeds;
-  if (context == nullptr)
-    return feeds;
-  ZPHFetchRequest request(CBDataEntityNameFeed, predicate);
-  request.fetchLimit = limit;
-  for (ZPHManagedObject* object : context->executeFetchRequest(request)) feeds.append(static_cast<CBFeed*>(object));
+  for (ZPHManagedObject* object : CBFetchManagedObjectArrayWithPredicate(predicate, CBDataEntityNameFeed, context))
+    feeds.append(static_cast<CBFeed*>(object));
   return feeds;
 }
 
 CBFeed* firstFeed(ZPHManagedObjectContext* context, const ZPHPredicate& predicate)
 {
-  const QList<CBFeed*> feeds = fetchFeeds(context, predicate, 1);
-  return feeds.isEmpty() ? nullptr : feeds.first();
+  return static_cast<CBFeed*>(CBFetchManagedObjectWithPredicate(predicate, CBDataEntityNameFeed, context));
 }
 
 }  // namespace

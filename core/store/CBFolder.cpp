@@ -84,16 +84,15 @@ CBFolder* CBFolder::addFolderWithName(const QString& name, CBFolder* parent, CBD
 
 CBFolder* CBFolder::folderWithGUID(const QString& guid, ZPHManagedObjectContext* context)
 {
-  const QList<CBFolder*> folders = fetchFolders(context, ZPHPredicate::equal(GuidKey, guid), 1);
-  return folders.isEmpty() ? nullptr : folders.first();
+  return static_cast<CBFolder*>(
+      CBFetchManagedObjectWithPredicate(ZPHPredicate::equal(GuidKey, guid), CBDataEntityNameFolder, context));
 }
 
 CBFolder* CBFolder::folderWithGUID(const QString& guid, double creationDate, ZPHManagedObjectContext* context)
 {
-  const QList<CBFolder*> folders = fetchFolders(
-      context, ZPHPredicate::equal(GuidKey, guid) && ZPHPredicate::equal(QStringLiteral("creationDate"), creationDate),
-      1);
-  return folders.isEmpty() ? nullptr : folders.first();
+  return static_cast<CBFolder*>(CBFetchManagedObjectWithPredicate(
+      ZPHPredicate::equal(GuidKey, guid) && ZPHPredicate::equal(QStringLiteral("creationDate"), creationDate),
+      CBDataEntityNameFolder, context));
 }
 
 QList<CBFolder*> CBFolder::foldersWithGUID(const QString& guid, ZPHManagedObjectContext* context)

@@ -2,6 +2,7 @@
 
 #include "platform/ZPHNotificationCenter.h"
 #include "store/AbstractManagedFolder.h"
+#include "store/CBCoreDataUtilities.h"
 #include "store/CBDataModel.h"
 #include "store/graph/ZPHManagedObjectContext.h"
 
@@ -14,9 +15,7 @@ const QString ParentKey = QStringLiteral("parent");
 QList<CBNode*> fetchNodes(ZPHManagedObjectContext* context, const ZPHPredicate& predicate)
 {
   QList<CBNode*> nodes;
-  if (context == nullptr)
-    return nodes;
-  for (ZPHManagedObject* object : context->executeFetchRequest(ZPHFetchRequest(CBDataEntityNameNode, predicate)))
+  for (ZPHManagedObject* object : CBFetchManagedObjectArrayWithPredicate(predicate, CBDataEntityNameNode, context))
     nodes.append(static_cast<CBNode*>(object));
   return nodes;
 }
