@@ -1,6 +1,5 @@
 #include "store/ZPHMarkAllAsReadOperation.h"
 
-#include "foundation/ZPHCoreApplicationDelegate.h"
 #include "store/CBDataArticle.h"
 #include "store/graph/ZPHManagedObjectContext.h"
 

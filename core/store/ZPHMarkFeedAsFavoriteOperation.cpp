@@ -1,6 +1,5 @@
 #include "store/ZPHMarkFeedAsFavoriteOperation.h"
 
-#include "foundation/ZPHCoreApplicationDelegate.h"
 #include "platform/ZPHMainThread.h"
 #include "store/CBFeed.h"
 #include "store/ZPHUndoableOperation.h"

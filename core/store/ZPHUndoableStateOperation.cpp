@@ -1,6 +1,5 @@
 #include "store/ZPHUndoableStateOperation.h"
 
-#include "foundation/ZPHCoreApplicationDelegate.h"
 #include "store/CBDataArticle.h"
 #include "store/graph/ZPHManagedObjectContext.h"
 
