@@ -109,7 +109,8 @@ void CBCache::removeObjectForKey(const QString& key)
   if (it == m_store->objects.end())
     return;
   m_store->order.erase(it->position);
-  removed = m_store->objects.take(key);
+  removed = std::move(*it);
+  m_store->objects.erase(it);
 }
 
 unsigned CBCache::countLimit() const

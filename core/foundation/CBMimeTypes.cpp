@@ -101,6 +101,5 @@ bool CBURLIsDownloadable(const QUrl& url)
 bool CBURLIsWebURL(const QUrl& url)
 {
   const QString scheme = url.scheme().toLower();
-  return url.isValid() && !url.host().isEmpty() &&
-         (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+  return url.isValid() && !url.host().isEmpty() && (scheme == CBURLSchemeHTTP || scheme == CBURLSchemeHTTPS);
 }

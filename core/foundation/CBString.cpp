@@ -197,11 +197,6 @@ std::optional<int> integerAttribute(QStringView tag, QLatin1String name)
   return CBStringIntValue(value);
 }
 
-// Walks the image tags of `html` in order: each tag runs from "<img" (or,
-// when no "<img" is left, "IMG") to the next ">", and the next search starts
-// one character after the tag's start. `visit` answers false to stop. Tags
-// may overlap in hostile text, so the characters examined are bounded by a
-// multiple of the text's length.
 // Index of `needle` (two or more ASCII characters) in `text` at or after
 // `from` (not negative), case-sensitive, as QString::indexOf() answers: the
 // first character is looked for with the library's vectorised character
@@ -223,6 +218,11 @@ qsizetype indexOfASCII(QStringView text, QLatin1StringView needle, qsizetype fro
   return -1;
 }
 
+// Walks the image tags of `html` in order: each tag runs from "<img" (or,
+// when no "<img" is left, "IMG") to the next ">", and the next search starts
+// one character after the tag's start. `visit` answers false to stop. Tags
+// may overlap in hostile text, so the characters examined are bounded by a
+// multiple of the text's length.
 template <typename Visit>
 void walkImageTags(const QString& html, Visit visit)
 {

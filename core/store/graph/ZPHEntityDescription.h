@@ -114,10 +114,9 @@ public:
     return isRelationship(index) && !relationship(index).toMany && !m_storedRelationships.at(index - attributeCount());
   }
 
-  // Stored columns of the entity's table (the union over its hierarchy, in
-  // schema order, without id and _entity), and a property's place among them
-  // (-1 when it has no column).
-  const QStringList& tableColumns() const { return m_root->m_tableColumns; }
+  // A property's place among the stored columns of the entity's table (the
+  // union over its hierarchy, in schema order, without id and _entity), or -1
+  // when it has no column.
   int columnPosition(int index) const { return m_columnPositions.value(index, -1); }
 
   // SQL made once: the quoted column of a property, the insert statement of
@@ -132,8 +131,7 @@ public:
 
   const Factory& factory() const { return m_factory; }
   QList<QStringList> indexes() const { return m_indexes; }
-  // Declared properties only (without inherited ones).
-  const QList<ZPHAttributeDescription>& declaredAttributes() const { return m_declaredAttributes; }
+  // Declared relationships only (without inherited ones).
   const QList<ZPHRelationshipDescription>& declaredRelationships() const { return m_declaredRelationships; }
 
 private:

@@ -93,8 +93,6 @@ private:
   // The value of a to-one link that the other side stores, until looked up.
   static const QVariant& unresolvedLink();
   static bool isUnresolvedLink(const QVariant& value);
-  // Stores a value without change tracking.
-  void storeValue(int index, const QVariant& value) { m_values[size_t(index)] = value; }
   void markChanged(int index);
   void clearChanges();
 

@@ -68,7 +68,6 @@ public:
   ZPHManagedObject* registeredObject(const ZPHManagedObjectID& objectID) const;
   // Asks the store (not the identity map) whether the saved object exists.
   bool storeHasObjectWithID(const ZPHManagedObjectID& objectID);
-  int registeredObjectCount() const { return int(m_registered.size()); }
 
   // Fetches. Errors give an empty result (and -1 for counts).
   QList<ZPHManagedObject*> executeFetchRequest(const ZPHFetchRequest& request, ZPHError* error = nullptr);

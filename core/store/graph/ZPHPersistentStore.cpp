@@ -121,12 +121,6 @@ ZPHPersistentStore::~ZPHPersistentStore()
   m_registry->clear();
 }
 
-bool ZPHPersistentStore::isOpen() const
-{
-  QMutexLocker locker(&m_mutex);
-  return m_open;
-}
-
 QString ZPHPersistentStore::identifier() const
 {
   QMutexLocker locker(&m_mutex);

@@ -47,7 +47,6 @@ public:
   // file that is not a database, that holds another model version or that
   // fails the integrity check (when asked for) is reported, never replaced.
   bool open(bool performIntegrityCheck, ZPHError* error);
-  bool isOpen() const;
 
   // Runs "PRAGMA integrity_check"; anything but "ok" is an error.
   bool checkIntegrity(ZPHError* error);

@@ -187,11 +187,6 @@ QVariant ZPHSQLiteStatement::columnVariant(int column) const
   }
 }
 
-int ZPHSQLiteStatement::columnCount() const
-{
-  return sqlite3_column_count(m_statement);
-}
-
 // --------------------------------------------------------------- connection
 
 std::unique_ptr<ZPHSQLiteConnection> ZPHSQLiteConnection::open(const QString& path, bool create, ZPHError* error)
@@ -287,11 +282,6 @@ void ZPHSQLiteConnection::noteError(int code)
   m_lastErrorMessage = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString::fromUtf8(sqlite3_errstr(code));
 }
 
-int ZPHSQLiteConnection::lastErrorCode() const
-{
-  return m_lastErrorCode;
-}
-
 ZPHError ZPHSQLiteConnection::lastError() const
 {
   ZPHObjectGraphErrorCode code = ZPHObjectGraphSQLiteError;
@@ -310,11 +300,6 @@ ZPHError ZPHSQLiteConnection::lastError() const
   }
   return ZPHObjectGraphError(
       code, text, {{ZPHSQLiteErrorCodeKey, m_lastErrorCode}, {ZPHSQLiteErrorMessageKey, m_lastErrorMessage}});
-}
-
-qint64 ZPHSQLiteConnection::lastInsertRowID() const
-{
-  return sqlite3_last_insert_rowid(m_db);
 }
 
 int ZPHSQLiteConnection::changes() const

@@ -50,7 +50,6 @@ public:
   QString columnText(int column) const;
   // By the column's stored type: null, qint64, double or QString.
   QVariant columnVariant(int column) const;
-  int columnCount() const;
 
 private:
   void release();
@@ -87,8 +86,6 @@ public:
 
   // The error of the last failed call, as an object-graph error.
   ZPHError lastError() const;
-  int lastErrorCode() const;
-  qint64 lastInsertRowID() const;
   int changes() const;
 
   sqlite3* handle() const { return m_db; }
