@@ -147,21 +147,6 @@ std::shared_ptr<ZPHArticleSaverBacklog> ZPHRefreshFeedOperation::saverBacklog()
   return m_saverBacklog;
 }
 
-void ZPHRefreshFeedOperation::feedsOrFoldersWillDelete(const ZPHNotification& notification)
-{
-  const QVariantList urls = notification.userInfo.value(ZPHURLsKey).toList();
-  if (urls.isEmpty())
-    return;
-  const QUrl mine = m_feedURL.adjusted(QUrl::NormalizePathSegments);
-  for (const QVariant& value : urls) {
-    const QUrl url = urlFromVariant(value);
-    if (url == m_feedURL || url.adjusted(QUrl::NormalizePathSegments) == mine) {
-      cancel();
-      return;
-    }
-  }
-}
-
 // --- Errors
 
 ZPHError ZPHRefreshFeedOperation::refreshErrorWithCode(qint64 code, const ZPHError& underlyingError)

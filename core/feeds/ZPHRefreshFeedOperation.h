@@ -72,6 +72,9 @@ enum ZPHRefreshFeedOperationErrorCode : qint64 {
 // A new body is parsed only once the article saver backlog has a free slot,
 // so parsed feeds never pile up in memory behind the serial saver.
 //
+// The operation cancels itself when ZPHFeedsWillDeleteNotification names its
+// feed: one shared observer finds the living operations by feed address.
+//
 // A challenge that needs the keychain or the user is deferred: the refused
 // request ends, the password is looked up or the user asked without holding
 // the network, and the request is sent again with the credentials.
@@ -97,12 +100,6 @@ public:
   // The saver backlog; the shared one unless set before queuing.
   void setSaverBacklog(std::shared_ptr<ZPHArticleSaverBacklog> backlog) { m_saverBacklog = std::move(backlog); }
   std::shared_ptr<ZPHArticleSaverBacklog> saverBacklog();
-
-  // Cancels when the "urls" of ZPHFeedsWillDeleteNotification name this feed.
-  // Every living refresh operation hears that notification through one
-  // shared observer, which finds the operations of the named feeds by
-  // address.
-  void feedsOrFoldersWillDelete(const ZPHNotification& notification);
 
   // The errors of the refresh.
   ZPHError userFriendlyErrorForDownloadError(const ZPHError& downloadError) const;

@@ -27,10 +27,6 @@ QByteArray encodedPNG(const QImage& image)
   return bytes;
 }
 
-// The first image of the file, within the decoding bounds: files may hold
-// downloaded bytes as they came.
-QImage decodedImage(const QByteArray& bytes) { return CBCGImageFromData(bytes); }
-
 }  // namespace
 
 CBImageFolderCache::CBImageFolderCache(const QString& folderPath)
@@ -86,7 +82,8 @@ QImage CBImageFolderCache::cgImageForFilename(const QString& filename) const
   QImage image = cachedCGImageForFilename(filename);
   if (!image.isNull())
     return image;
-  image = decodedImage(dataForFilename(filename));
+  // Files may hold downloaded bytes as they came: decoded within the bounds.
+  image = CBCGImageFromData(dataForFilename(filename));
   if (!image.isNull())
     m_cgImageCache->setObject(image, filename);
   return image;
@@ -111,7 +108,7 @@ QByteArray CBImageFolderCache::pngDataForFilename(const QString& filename) const
   if (dataIsPNG(bytes))
     png = bytes;
   else
-    png = encodedPNG(decodedImage(bytes));
+    png = encodedPNG(CBCGImageFromData(bytes));
   if (png.isEmpty())
     return {};
   m_pngDataCache->setObject(png, filename);

@@ -1,5 +1,6 @@
 #include "feeds/parsers/RSSDiscovery.h"
 
+#include "feeds/parsers/ZPHStreamingXMLParser.h"
 #include "foundation/CBEntityDecoding.h"
 #include "foundation/CBString.h"
 #include "platform/ZPHLog.h"
@@ -14,7 +15,6 @@
 
 #include <cstring>
 #include <exception>
-#include <mutex>
 
 const QString RSSDiscoveryURLStringKey = QStringLiteral("RSSDiscoveryURLString");
 const QString RSSDiscoveryTitleKey = QStringLiteral("RSSDiscoveryTitle");
@@ -232,8 +232,7 @@ void ignoreStructuredError(void*, xmlErrorPtr) {}
 // page's own encoding declarations are ignored (the text is already decoded).
 void runScan(DiscoveryScan* scan, const QString& xml)
 {
-  static std::once_flag initialised;
-  std::call_once(initialised, [] { xmlInitParser(); });
+  ZPHInitializeLibXML();
 
   if (xml.isEmpty())
     return;

@@ -121,16 +121,23 @@ QString ZPHDecodedAttributeValue(const char* begin, const char* end)
 
 void ZPHIgnoreGenericError(void*, const char*, ...) {}
 
-void ZPHInitializeLibXML()
+// The library, and the entity table the readers share, set up once.
+void initializeReaders()
 {
   static std::once_flag once;
   std::call_once(once, [] {
-    xmlInitParser();
+    ZPHInitializeLibXML();
     ZPHHTMLEntityTable::shared();
   });
 }
 
 }  // namespace
+
+void ZPHInitializeLibXML()
+{
+  static std::once_flag once;
+  std::call_once(once, [] { xmlInitParser(); });
+}
 
 struct ZPHStreamingXMLParserCallbacks {
   static ZPHStreamingXMLParser* parser(void* context) { return static_cast<ZPHStreamingXMLParser*>(context); }
@@ -243,7 +250,7 @@ bool ZPHStreamingXMLParser::parseData(const QByteArray& data, ZPHError* error)
   Q_ASSERT_X(m_context == nullptr, "ZPHStreamingXMLParser::parseData", "a parse is already running");
   if (m_context != nullptr || data.isEmpty())
     return true;
-  ZPHInitializeLibXML();
+  initializeReaders();
 
   const char* bytes = data.constData();
   qsizetype length = data.size();
@@ -499,7 +506,7 @@ void ZPHEmptyCharacters(void*, const xmlChar*, int) {}
 
 void ZPHStreamingXMLParserEmptyPass(const QByteArray& data)
 {
-  ZPHInitializeLibXML();
+  initializeReaders();
   xmlParserCtxtPtr context = xmlCreateMemoryParserCtxt(data.constData(), int(data.size()));
   if (context == nullptr)
     return;
