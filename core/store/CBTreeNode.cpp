@@ -288,8 +288,6 @@ void CBTreeNode::setSortKeyForOrderingChildren(const QString& key)
     for (const Pointer& child : m_children) child->setSortKeyForOrderingChildren(k);
     m_sortKey = k;
   }
-  m_hasOrderedChildren = false;
-  m_orderedChildren.clear();
   invalidateCaches();
 }
 
@@ -378,12 +376,8 @@ void CBTreeNode::invalidateCaches()
   for (CBTreeNode* n = this; n != nullptr; n = n->parent()) {
     n->m_hasOrderedChildren = false;
     n->m_orderedChildren.clear();
-    n->m_hasFlatItems = n->m_hasFlatExpanded = n->m_hasFlatFirstLevel = false;
-    n->m_flatItems.clear();
-    n->m_flatItemsRespectingExpansionState.clear();
-    n->m_flatItemsRespectingFirstLevelExpansionState.clear();
-    n->m_numberOfFlatItemsRespectingExpansionState = NotComputed;
   }
+  invalidateFlatItemCache();
 }
 
 void CBTreeNode::invalidateFlatItemCache()
