@@ -5,7 +5,6 @@
 #include "platform/ZPHUserDefaults.h"
 #include "store/CBCoreDataUtilities.h"
 #include "store/CBDataAccount.h"
-#include "store/CBDataController.h"
 #include "store/CBFeed.h"
 #include "store/CBFolder.h"
 #include "store/graph/ZPHManagedObjectContext.h"
@@ -25,12 +24,6 @@ const QString ChildIndexKey = QStringLiteral("childindex");
 double nowSince1970() { return double(QDateTime::currentMSecsSinceEpoch()) / 1000.0; }
 
 bool sortInGroupsOnly() { return ZPHUserDefaults::standardUserDefaults().boolForKey(SortInGroupsOnlyKey); }
-
-QString defaultSortKey()
-{
-  const qint64 order = ZPHUserDefaults::standardUserDefaults().integerForKey(ZPHSubscriptionsSortOrderKey);
-  return CBDataAccount::sortKeyForSubscriptionSortOrder(quint64(std::max<qint64>(order, 0)));
-}
 
 void markMoved(CBNode* node)
 {
@@ -57,7 +50,7 @@ CBTreeNode::Pointer CBTreeNode::treeNodeWithParent(CBTreeNode* parent, CBNode* n
   Pointer tn(new CBTreeNode());
   tn->m_parent = parent;
   tn->m_node = node;
-  tn->setSortKeyForOrderingChildren(defaultSortKey());
+  tn->setSortKeyForOrderingChildren(CBDataAccount::sortKeyForStoredSubscriptionSortOrder());
   tn->m_allowsDragging = true;
   return tn;
 }
@@ -67,7 +60,7 @@ CBTreeNode::Pointer CBTreeNode::treeNodeWithParent(CBTreeNode* parent, CBTreeNod
   Pointer tn(new CBTreeNode());
   tn->m_parent = parent;
   tn->m_object = object;
-  tn->setSortKeyForOrderingChildren(defaultSortKey());
+  tn->setSortKeyForOrderingChildren(CBDataAccount::sortKeyForStoredSubscriptionSortOrder());
   tn->m_allowsDragging = true;
   return tn;
 }
