@@ -111,6 +111,12 @@ QString CBDataAccount::sortKeyForSubscriptionSortOrder(quint64 sortOrder)
   }
 }
 
+QString CBDataAccount::sortKeyForStoredSubscriptionSortOrder()
+{
+  const qint64 order = ZPHUserDefaults::standardUserDefaults().integerForKey(ZPHSubscriptionsSortOrderKey);
+  return sortKeyForSubscriptionSortOrder(quint64(std::max<qint64>(order, 0)));
+}
+
 void CBDataAccount::registerObservers()
 {
   ZPHNotificationCenter& center = ZPHNotificationCenter::defaultCenter();
@@ -257,8 +263,7 @@ void CBDataAccount::createAccountTreeNode()
   node->setIsGroup(true);
   node->setAllowsDragging(false);
   node->setExpanded(true);
-  const qint64 order = ZPHUserDefaults::standardUserDefaults().integerForKey(ZPHSubscriptionsSortOrderKey);
-  node->setSortKeyForOrderingChildren(sortKeyForSubscriptionSortOrder(quint64(std::max<qint64>(order, 0))));
+  node->setSortKeyForOrderingChildren(sortKeyForStoredSubscriptionSortOrder());
   setAccountTreeNode(node);
 }
 
@@ -294,11 +299,8 @@ void CBDataAccount::loadFeedsAndFoldersFromDisk()
   createAccountTreeNode();
   if (!topLevel.isEmpty())
     addArchivedItems(topLevel, m_accountTreeNode.get());
-  ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
-  defaults.synchronize();
-  const qint64 order = defaults.integerForKey(ZPHSubscriptionsSortOrderKey);
-  m_accountTreeNode->setSortKeyForOrderingChildren(
-      sortKeyForSubscriptionSortOrder(quint64(std::max<qint64>(order, 0))));
+  ZPHUserDefaults::standardUserDefaults().synchronize();
+  m_accountTreeNode->setSortKeyForOrderingChildren(sortKeyForStoredSubscriptionSortOrder());
   m_totalUnreadCountEventThrottler->setEventTriggered(true);
 }
 

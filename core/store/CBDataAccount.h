@@ -56,6 +56,8 @@ public:
   // 0 "nameForDisplay", 2 "dateForDisplay", 3 "countForDisplay", else ""
   // (manual order).
   static QString sortKeyForSubscriptionSortOrder(quint64 sortOrder);
+  // The key for the order stored in user defaults under "subscriptionsSortOrder".
+  static QString sortKeyForStoredSubscriptionSortOrder();
 
   // CBAccount
   bool isSubscribedToFeedWithURL(const QUrl& url) const override;

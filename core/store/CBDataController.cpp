@@ -32,6 +32,13 @@ namespace {
 // The thread's own marker (only the main thread's is ever set).
 thread_local bool t_mainThreadCoreData = false;
 
+// A new context over the store; nullptr while there is none.
+std::shared_ptr<ZPHManagedObjectContext> newContext(ZPHPersistentStore* store,
+                                                    ZPHManagedObjectContext::ConcurrencyType type)
+{
+  return store ? std::make_shared<ZPHManagedObjectContext>(store, type) : nullptr;
+}
+
 }  // namespace
 
 CBDataController::CBDataController()
@@ -167,18 +174,12 @@ ZPHManagedObjectContext* CBDataController::mainThreadManagedObjectContext() cons
 
 std::shared_ptr<ZPHManagedObjectContext> CBDataController::temporaryManagedObjectContext() const
 {
-  if (!m_stack || !m_stack->persistentStore())
-    return nullptr;
-  return std::make_shared<ZPHManagedObjectContext>(m_stack->persistentStore(),
-                                                   ZPHManagedObjectContext::ConfinementConcurrencyType);
+  return newContext(persistentStore(), ZPHManagedObjectContext::ConfinementConcurrencyType);
 }
 
 std::shared_ptr<ZPHManagedObjectContext> CBDataController::temporaryManagedObjectContextOnPrivateQueue() const
 {
-  if (!m_stack || !m_stack->persistentStore())
-    return nullptr;
-  return std::make_shared<ZPHManagedObjectContext>(m_stack->persistentStore(),
-                                                   ZPHManagedObjectContext::PrivateQueueConcurrencyType);
+  return newContext(persistentStore(), ZPHManagedObjectContext::PrivateQueueConcurrencyType);
 }
 
 std::shared_ptr<ZPHManagedObjectContext> CBDataController::managedObjectContext() const

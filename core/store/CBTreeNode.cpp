@@ -5,7 +5,6 @@
 #include "platform/ZPHUserDefaults.h"
 #include "store/CBCoreDataUtilities.h"
 #include "store/CBDataAccount.h"
-#include "store/CBDataController.h"
 #include "store/CBFeed.h"
 #include "store/CBFolder.h"
 #include "store/graph/ZPHManagedObjectContext.h"
@@ -25,12 +24,6 @@ const QString ChildIndexKey = QStringLiteral("childindex");
 double nowSince1970() { return double(QDateTime::currentMSecsSinceEpoch()) / 1000.0; }
 
 bool sortInGroupsOnly() { return ZPHUserDefaults::standardUserDefaults().boolForKey(SortInGroupsOnlyKey); }
-
-QString defaultSortKey()
-{
-  const qint64 order = ZPHUserDefaults::standardUserDefaults().integerForKey(ZPHSubscriptionsSortOrderKey);
-  return CBDataAccount::sortKeyForSubscriptionSortOrder(quint64(std::max<qint64>(order, 0)));
-}
 
 void markMoved(CBNode* node)
 {
@@ -57,7 +50,7 @@ CBTreeNode::Pointer CBTreeNode::treeNodeWithParent(CBTreeNode* parent, CBNode* n
   Pointer tn(new CBTreeNode());
   tn->m_parent = parent;
   tn->m_node = node;
-  tn->setSortKeyForOrderingChildren(defaultSortKey());
+  tn->setSortKeyForOrderingChildren(CBDataAccount::sortKeyForStoredSubscriptionSortOrder());
   tn->m_allowsDragging = true;
   return tn;
 }
@@ -67,7 +60,7 @@ CBTreeNode::Pointer CBTreeNode::treeNodeWithParent(CBTreeNode* parent, CBTreeNod
   Pointer tn(new CBTreeNode());
   tn->m_parent = parent;
   tn->m_object = object;
-  tn->setSortKeyForOrderingChildren(defaultSortKey());
+  tn->setSortKeyForOrderingChildren(CBDataAccount::sortKeyForStoredSubscriptionSortOrder());
   tn->m_allowsDragging = true;
   return tn;
 }
@@ -288,8 +281,6 @@ void CBTreeNode::setSortKeyForOrderingChildren(const QString& key)
     for (const Pointer& child : m_children) child->setSortKeyForOrderingChildren(k);
     m_sortKey = k;
   }
-  m_hasOrderedChildren = false;
-  m_orderedChildren.clear();
   invalidateCaches();
 }
 
@@ -378,12 +369,8 @@ void CBTreeNode::invalidateCaches()
   for (CBTreeNode* n = this; n != nullptr; n = n->parent()) {
     n->m_hasOrderedChildren = false;
     n->m_orderedChildren.clear();
-    n->m_hasFlatItems = n->m_hasFlatExpanded = n->m_hasFlatFirstLevel = false;
-    n->m_flatItems.clear();
-    n->m_flatItemsRespectingExpansionState.clear();
-    n->m_flatItemsRespectingFirstLevelExpansionState.clear();
-    n->m_numberOfFlatItemsRespectingExpansionState = NotComputed;
   }
+  invalidateFlatItemCache();
 }
 
 void CBTreeNode::invalidateFlatItemCache()

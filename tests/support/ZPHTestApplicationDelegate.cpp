@@ -66,6 +66,20 @@ QList<std::shared_ptr<ZPHSubscribeRequest>> ZPHTestApplicationDelegate::subscrib
 
 void ZPHTestApplicationDelegate::useDataController(CBDataController* controller) { m_forwardTo = controller; }
 
+bool ZPHTestApplicationDelegate::runInTemporaryContextOnStoreQueue(
+    const std::function<void(ZPHManagedObjectContext*)>& work, int timeoutMs)
+{
+  auto done = std::make_shared<std::atomic<bool>>(false);
+  addCoreDataQueueBlock(
+      [this, work, done] {
+        std::shared_ptr<ZPHManagedObjectContext> context = temporaryManagedObjectContext();
+        work(context.get());
+        *done = true;
+      },
+      {});
+  return ZPHTestWaitUntil([&] { return done->load(); }, timeoutMs);
+}
+
 ZPHManagedObjectContext* ZPHTestApplicationDelegate::mainThreadManagedObjectContext() const
 {
   if (CBDataController* controller = m_forwardTo)

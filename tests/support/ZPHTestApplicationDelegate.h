@@ -39,6 +39,10 @@ public:
   // Forwards the contexts, the store queue and saves to `controller` (not
   // owned; nullptr stops forwarding). Also answers it as dataController().
   void useDataController(CBDataController* controller);
+  // Runs `work` in a new temporary context on the store queue and serves the
+  // main thread until it has run; false when it did not within `timeoutMs`.
+  bool runInTemporaryContextOnStoreQueue(const std::function<void(ZPHManagedObjectContext*)>& work,
+                                         int timeoutMs = 20000);
 
   // What the library did.
   struct StatusEvent {

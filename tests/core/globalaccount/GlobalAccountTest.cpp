@@ -27,7 +27,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 
 namespace {
 
@@ -141,15 +140,7 @@ protected:
   // Runs `work` in a temporary context on the store queue and waits for it.
   void onStoreQueue(const std::function<void(ZPHManagedObjectContext*)>& work)
   {
-    std::atomic<bool> done{false};
-    controller.addCoreDataQueueBlock(
-        [&] {
-          auto context = controller.temporaryManagedObjectContext();
-          work(context.get());
-          done = true;
-        },
-        {});
-    ASSERT_TRUE(waitFor([&] { return done.load(); }));
+    ASSERT_TRUE(delegate.runInTemporaryContextOnStoreQueue(work));
   }
 
   static CBDataArticle* article(const QString& title, ZPHManagedObjectContext* context)

@@ -127,15 +127,7 @@ protected:
   // Runs `work` in a temporary context on the store queue and waits for it.
   void onStoreQueue(const std::function<void(ZPHManagedObjectContext*)>& work)
   {
-    std::atomic<bool> done{false};
-    controller.addCoreDataQueueBlock(
-        [&] {
-          auto context = controller.temporaryManagedObjectContext();
-          work(context.get());
-          done = true;
-        },
-        {});
-    ASSERT_TRUE(waitFor([&] { return done.load(); }));
+    ASSERT_TRUE(delegate.runInTemporaryContextOnStoreQueue(work));
   }
 
   QList<CBDataArticle*> articlesOf(const QString& feedURL, ZPHManagedObjectContext* context)
