@@ -27,18 +27,12 @@ QByteArray utf8Bytes(const QString& string)
   return bytes;
 }
 
-void setError(ZPHError* error, const ZPHError& value)
-{
-  if (error)
-    *error = value;
-}
-
 // True for the store's success; else false, with the error for `status`.
 bool succeeded(int status, ZPHError* error)
 {
   if (status == ZPHPasswordStore::Success)
     return true;
-  setError(error, VHKeychainQuery::errorWithCode(status));
+  ZPHSetError(error, VHKeychainQuery::errorWithCode(status));
   return false;
 }
 
@@ -88,7 +82,7 @@ bool CBKeychain::storeInternetPasswordInKeychain(const QString& password, const 
     status = store->addItem(added);
   }
   if (status != ZPHPasswordStore::Success) {
-    setError(error, ZPHPasswordStore::errorWithStatus(status));
+    ZPHSetError(error, ZPHPasswordStore::errorWithStatus(status));
     return false;
   }
   return true;

@@ -63,3 +63,12 @@ private:
 };
 
 Q_DECLARE_METATYPE(ZPHError)
+
+// Stores `value` in `error` when the caller asked for it; answers false so a
+// failing function can end with `return ZPHSetError(error, ...);`.
+inline bool ZPHSetError(ZPHError* error, const ZPHError& value)
+{
+  if (error)
+    *error = value;
+  return false;
+}

@@ -30,13 +30,6 @@ const QString ModelVersionKey = QStringLiteral("modelVersion");
 // belong to the main file and move with it.
 const QStringList StoreFileSuffixes = {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")};
 
-bool setError(ZPHError* error, const ZPHError& value)
-{
-  if (error)
-    *error = value;
-  return false;
-}
-
 ZPHError fileError(const QString& description, const QString& path)
 {
   return ZPHError(ZPHCocoaErrorDomain, 512,
@@ -81,7 +74,7 @@ bool ZPHCoreDataStack::setupCoreDataStackWithModelResourceName(const QString& mo
   ZPH_ASSERT_MAIN_THREAD();
   if (modelName != CBCoreDataModelResourceName) {
     qCCritical(zphStore) << "no object model named" << modelName;
-    return setError(error, fileError(QStringLiteral("The object model %1 does not exist.").arg(modelName), modelName));
+    return ZPHSetError(error, fileError(QStringLiteral("The object model %1 does not exist.").arg(modelName), modelName));
   }
   m_model = CBDataManagedObjectModel();
 
@@ -90,7 +83,7 @@ bool ZPHCoreDataStack::setupCoreDataStackWithModelResourceName(const QString& mo
   if (folder.isEmpty() || !QDir().mkpath(folder)) {
     qCCritical(zphStore) << "cannot make the data folder" << folder;
     terminateApplication();
-    return setError(error, fileError(QStringLiteral("The data folder could not be made."), folder));
+    return ZPHSetError(error, fileError(QStringLiteral("The data folder could not be made."), folder));
   }
   const QString storePath = QDir(folder).filePath(storeFileName());
 
@@ -122,7 +115,7 @@ bool ZPHCoreDataStack::setupCoreDataStackWithModelResourceName(const QString& mo
       else
         qCCritical(zphStore) << "Error attempting to migrate CoreData store:" << outcome->error.toString();
       qCCritical(zphStore) << "Not opening persistent store due to earlier error";
-      return setError(error, outcome->error);
+      return ZPHSetError(error, outcome->error);
     }
   }
 
@@ -130,7 +123,7 @@ bool ZPHCoreDataStack::setupCoreDataStackWithModelResourceName(const QString& mo
   ZPHError openError;
   if (!store->open(m_shouldPerformIntegrityCheckOnSetup, &openError)) {
     qCCritical(zphStore) << "Problem loading CoreData persistent store." << openError.toString();
-    return setError(error, openError);
+    return ZPHSetError(error, openError);
   }
   m_store = std::move(store);
   m_mainContext =
@@ -192,7 +185,7 @@ bool ZPHCoreDataStack::migrateInPlaceForPersistentStoreAtURL(const QString& stor
   const int destinationVersion = destinationModel->versionNumber();
   if (CBDataManagedObjectModelForVersion(sourceVersion) == nullptr || sourceVersion >= destinationVersion) {
     qCCritical(zphStore) << "Coudn't create merged model from store metadata:" << metadata;
-    return setError(
+    return ZPHSetError(
         error, fileError(QStringLiteral("The store's model version %1 is not known.").arg(sourceVersion), storePath));
   }
   // The mapping of every step, before anything is touched.
@@ -201,7 +194,7 @@ bool ZPHCoreDataStack::migrateInPlaceForPersistentStoreAtURL(const QString& stor
     std::optional<ZPHMappingModel> mapping = CBDataMappingModelForVersions(version, version + 1);
     if (!mapping || CBDataManagedObjectModelForVersion(version + 1) == nullptr) {
       qCCritical(zphStore) << "Couldn't create mapping model for source model" << version;
-      return setError(error, fileError(QStringLiteral("No migration from model version %1.").arg(version), storePath));
+      return ZPHSetError(error, fileError(QStringLiteral("No migration from model version %1.").arg(version), storePath));
     }
     steps.append(*mapping);
   }
@@ -257,7 +250,7 @@ bool ZPHCoreDataStack::migrateInPlaceForPersistentStoreAtURL(const QString& stor
       if (!removeStoreFiles(destinationPath, &deleteError))
         qCCritical(zphStore) << "Error deleting migration store file:" << deleteError.toString();
     }
-    return setError(error, migrationError);
+    return ZPHSetError(error, migrationError);
   }
   if (!replaceStore(storePath, destinationPath, error))
     return false;
@@ -273,7 +266,7 @@ bool ZPHCoreDataStack::removeStoreFiles(const QString& path, ZPHError* error)
     const QString file = path + suffix;
     if (QFileInfo::exists(file) && !QFile::remove(file)) {
       ok = false;
-      setError(error, fileError(QStringLiteral("The file could not be deleted."), file));
+      ZPHSetError(error, fileError(QStringLiteral("The file could not be deleted."), file));
     }
   }
   return ok;
@@ -300,7 +293,7 @@ bool ZPHCoreDataStack::replaceStore(const QString& storePath, const QString& mig
     if (!QFile::rename(storePath + suffix, aside + suffix)) {
       qCCritical(zphStore) << "Replacement failed: cannot move" << storePath + suffix << "aside";
       restore();
-      return setError(error, fileError(QStringLiteral("The migrated store could not replace the store."), storePath));
+      return ZPHSetError(error, fileError(QStringLiteral("The migrated store could not replace the store."), storePath));
     }
     moved.append(suffix);
   }
@@ -309,7 +302,7 @@ bool ZPHCoreDataStack::replaceStore(const QString& storePath, const QString& mig
   if (!QFile::rename(migratedPath, storePath)) {
     qCCritical(zphStore) << "Replacement failed. Implementing recovery move" << aside << "->" << storePath;
     restore();
-    return setError(error, fileError(QStringLiteral("The migrated store could not replace the store."), storePath));
+    return ZPHSetError(error, fileError(QStringLiteral("The migrated store could not replace the store."), storePath));
   }
   removeStoreFiles(aside, nullptr);
   return true;

@@ -14,13 +14,6 @@
 
 namespace {
 
-bool setError(ZPHError* error, const ZPHError& value)
-{
-  if (error)
-    *error = value;
-  return false;
-}
-
 // Progress moves in steps of a thousandth, so observers hear of each step
 // once and not of every object.
 float quantized(float value) { return std::floor(std::clamp(value, 0.0f, 1.0f) * 1000.0f) / 1000.0f; }
@@ -36,7 +29,7 @@ bool ZPHEntityMigrationPolicy::createDestinationInstancesForSourceInstance(ZPHMa
 {
   ZPHManagedObject* destination = manager->destinationContext()->insertNewObject(mapping.destinationEntityName);
   if (destination == nullptr) {
-    return setError(
+    return ZPHSetError(
         error, ZPHObjectGraphError(ZPHObjectGraphValidationError,
                                    QStringLiteral("No entity %1 to migrate to.").arg(mapping.destinationEntityName)));
   }
@@ -123,7 +116,7 @@ bool ZPHMigrationManager::isCancelled(ZPHError* error) const
   QMutexLocker locker(&m_cancelMutex);
   if (m_cancelError.isNull())
     return false;
-  setError(error, m_cancelError);
+  ZPHSetError(error, m_cancelError);
   return true;
 }
 
@@ -190,7 +183,7 @@ bool ZPHMigrationManager::migrateStore(const QString& sourcePath, const QString&
           item.sources.append(object);
       }
       if (!fetchError.isNull()) {
-        ok = setError(error, fetchError);
+        ok = ZPHSetError(error, fetchError);
         break;
       }
       total += item.sources.size();
@@ -241,7 +234,7 @@ bool ZPHMigrationManager::migrateStore(const QString& sourcePath, const QString&
   // Both files are left whole, without side files, for the caller to move.
   ZPHError closeError;
   if (!destinationStore.checkpointAndClose(&closeError) && ok)
-    ok = setError(error, closeError);
+    ok = ZPHSetError(error, closeError);
   sourceStore.checkpointAndClose(nullptr);
   if (!ok)
     qCWarning(zphStore) << "migration of" << sourcePath << "failed";

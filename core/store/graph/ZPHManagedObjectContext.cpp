@@ -25,13 +25,6 @@ namespace {
 // Bound parameters of one statement stay below this many per IN list.
 constexpr int MaxParametersPerList = 500;
 
-bool setError(ZPHError* error, const ZPHError& value)
-{
-  if (error)
-    *error = value;
-  return false;
-}
-
 ZPHError keyPathError(const QString& entity, const QString& keyPath)
 {
   return ZPHObjectGraphError(ZPHObjectGraphSQLiteError,
@@ -151,7 +144,7 @@ public:
       for (const ZPHSortDescriptor& sort : request.sortDescriptors) {
         QByteArray column;
         if (!resolve(sort.keyPath, &column, nullptr)) {
-          return setError(error, keyPathError(m_entity->name(), sort.keyPath));
+          return ZPHSetError(error, keyPathError(m_entity->name(), sort.keyPath));
         }
         order.append(column + (sort.ascending ? " ASC" : " DESC"));
       }
@@ -282,9 +275,9 @@ public:
     QByteArray column;
     bool isText = false;
     if (!resolve(predicate.keyPath(), &column, nullptr, &isText))
-      return setError(error, keyPathError(m_entity->name(), predicate.keyPath()));
+      return ZPHSetError(error, keyPathError(m_entity->name(), predicate.keyPath()));
     if (!predicate.variableName().isEmpty()) {
-      return setError(
+      return ZPHSetError(
           error, ZPHObjectGraphError(
                      ZPHObjectGraphSQLiteError,
                      QStringLiteral("The predicate %1 has an unfilled variable.").arg(predicate.predicateFormat())));
@@ -699,7 +692,7 @@ ZPHManagedObject* ZPHManagedObjectContext::existingObjectWithID(const ZPHManaged
     ZPHSQLiteStatement row = db->prepare("SELECT " + entity->rowColumns() + " FROM " +
                                          ZPHQuotedIdentifier(entity->tableName()) + " t0 WHERE t0.id = ?");
     if (!row.isValid()) {
-      setError(error, db->lastError());
+      ZPHSetError(error, db->lastError());
       return nullptr;
     }
     row.bindInt64(1, objectID.rowID());
@@ -711,7 +704,7 @@ ZPHManagedObject* ZPHManagedObjectContext::existingObjectWithID(const ZPHManaged
     object = nullptr;
   }
   if (object == nullptr) {
-    setError(error, ZPHObjectGraphError(ZPHObjectGraphObjectNotFoundError,
+    ZPHSetError(error, ZPHObjectGraphError(ZPHObjectGraphObjectNotFoundError,
                                         QStringLiteral("The object is no longer in the store.")));
   }
   return object;
@@ -833,7 +826,7 @@ QList<ZPHManagedObject*> ZPHManagedObjectContext::executeFetchRequest(const ZPHF
   drainInbox();
   const ZPHEntityDescription* entity = m_store->model()->entity(request.entityName);
   if (entity == nullptr) {
-    setError(error, ZPHObjectGraphError(ZPHObjectGraphSQLiteError,
+    ZPHSetError(error, ZPHObjectGraphError(ZPHObjectGraphSQLiteError,
                                         QStringLiteral("No entity named %1.").arg(request.entityName)));
     return {};
   }
@@ -857,7 +850,7 @@ QList<ZPHManagedObject*> ZPHManagedObjectContext::executeFetchRequest(const ZPHF
   ZPHSQLiteStatement statement =
       db->prepare("SELECT " + entity->rowColumns() + builder.from() + builder.where() + builder.tail());
   if (!statement.isValid()) {
-    setError(error, db->lastError());
+    ZPHSetError(error, db->lastError());
     return {};
   }
   builder.bind(statement);
@@ -875,7 +868,7 @@ QList<ZPHManagedObject*> ZPHManagedObjectContext::executeFetchRequest(const ZPHF
     objects.append(registerFetched(rowEntity, statement.columnInt64(0), statement, firstColumn));
   }
   if (rc != SQLITE_DONE) {
-    setError(error, db->lastError());
+    ZPHSetError(error, db->lastError());
     return {};
   }
   statement = ZPHSQLiteStatement();
@@ -971,7 +964,7 @@ QList<ZPHManagedObjectID> ZPHManagedObjectContext::fetchIDs(const ZPHFetchReques
 {
   const ZPHEntityDescription* entity = m_store->model()->entity(request.entityName);
   if (entity == nullptr) {
-    setError(error, ZPHObjectGraphError(ZPHObjectGraphSQLiteError,
+    ZPHSetError(error, ZPHObjectGraphError(ZPHObjectGraphSQLiteError,
                                         QStringLiteral("No entity named %1.").arg(request.entityName)));
     return {};
   }
@@ -985,7 +978,7 @@ QList<ZPHManagedObjectID> ZPHManagedObjectContext::fetchIDs(const ZPHFetchReques
   ZPHSQLiteStatement statement = db->prepare(QByteArray("SELECT t0.id") + (hierarchy ? ", t0._entity" : "") +
                                              builder.from() + builder.where() + builder.tail());
   if (!statement.isValid()) {
-    setError(error, db->lastError());
+    ZPHSetError(error, db->lastError());
     return {};
   }
   builder.bind(statement);
@@ -998,7 +991,7 @@ QList<ZPHManagedObjectID> ZPHManagedObjectContext::fetchIDs(const ZPHFetchReques
       objectIDs.append(ZPHManagedObjectID(m_store, rowEntity, statement.columnInt64(0)));
   }
   if (rc != SQLITE_DONE) {
-    setError(error, db->lastError());
+    ZPHSetError(error, db->lastError());
     return {};
   }
   statement = ZPHSQLiteStatement();
@@ -1059,7 +1052,7 @@ qint64 ZPHManagedObjectContext::countForFetchRequest(const ZPHFetchRequest& requ
   drainInbox();
   const ZPHEntityDescription* entity = m_store->model()->entity(request.entityName);
   if (entity == nullptr) {
-    setError(error, ZPHObjectGraphError(ZPHObjectGraphSQLiteError,
+    ZPHSetError(error, ZPHObjectGraphError(ZPHObjectGraphSQLiteError,
                                         QStringLiteral("No entity named %1.").arg(request.entityName)));
     return -1;
   }
@@ -1067,7 +1060,7 @@ qint64 ZPHManagedObjectContext::countForFetchRequest(const ZPHFetchRequest& requ
     ZPHError fetchError;
     const QList<ZPHManagedObjectID> objectIDs = fetchIDs(request, true, &fetchError);
     if (!fetchError.isNull()) {
-      setError(error, fetchError);
+      ZPHSetError(error, fetchError);
       return -1;
     }
     return objectIDs.size();
@@ -1083,12 +1076,12 @@ qint64 ZPHManagedObjectContext::countForFetchRequest(const ZPHFetchRequest& requ
     sql = "SELECT min(count(*), " + QByteArray::number(request.fetchLimit) + ")" + builder.from() + builder.where();
   ZPHSQLiteStatement statement = db->prepare(sql);
   if (!statement.isValid()) {
-    setError(error, db->lastError());
+    ZPHSetError(error, db->lastError());
     return -1;
   }
   builder.bind(statement);
   if (statement.step() != SQLITE_ROW) {
-    setError(error, db->lastError());
+    ZPHSetError(error, db->lastError());
     return -1;
   }
   return statement.columnInt64(0);
@@ -1103,14 +1096,14 @@ QList<QPair<QVariant, qint64>> ZPHManagedObjectContext::countsGroupedByKeyPath(c
   ZPHSQLiteConnection* db = entity ? m_store->connection(error) : nullptr;
   if (db == nullptr) {
     if (entity == nullptr)
-      setError(error, keyPathError(request.entityName, keyPath));
+      ZPHSetError(error, keyPathError(request.entityName, keyPath));
     return {};
   }
   QueryBuilder builder(entity);
   QByteArray column;
   bool isRelationship = false;
   if (!builder.resolve(keyPath, &column, &isRelationship)) {
-    setError(error, keyPathError(entity->name(), keyPath));
+    ZPHSetError(error, keyPathError(entity->name(), keyPath));
     return {};
   }
   if (!builder.build(request, false, error))
@@ -1118,7 +1111,7 @@ QList<QPair<QVariant, qint64>> ZPHManagedObjectContext::countsGroupedByKeyPath(c
   ZPHSQLiteStatement statement =
       db->prepare("SELECT " + column + ", count(*)" + builder.from() + builder.where() + " GROUP BY " + column);
   if (!statement.isValid()) {
-    setError(error, db->lastError());
+    ZPHSetError(error, db->lastError());
     return {};
   }
   builder.bind(statement);
@@ -1142,7 +1135,7 @@ QList<QPair<QVariant, qint64>> ZPHManagedObjectContext::countsGroupedByKeyPath(c
     counts.append({key, statement.columnInt64(1)});
   }
   if (rc != SQLITE_DONE) {
-    setError(error, db->lastError());
+    ZPHSetError(error, db->lastError());
     return {};
   }
   return counts;
@@ -1201,7 +1194,7 @@ bool ZPHManagedObjectContext::save(ZPHError* error)
     const ZPHEntityDescription* entity = object->m_entity;
     for (int i = 0; i < entity->attributeCount(); ++i) {
       if (!entity->attribute(i).optional && !object->m_values[size_t(i)].isValid()) {
-        return setError(
+        return ZPHSetError(
             error,
             ZPHObjectGraphError(
                 ZPHObjectGraphValidationError,
@@ -1288,12 +1281,12 @@ bool ZPHManagedObjectContext::writeChanges(ZPHStoreChanges* changes, QHash<qint6
     return statement.isValid() && statement.execute();
   };
   if (!runCached("BEGIN IMMEDIATE"))
-    return setError(error, db->lastError());
+    return ZPHSetError(error, db->lastError());
   auto fail = [&]() {
     const ZPHError failure = db->lastError();
     db->exec("ROLLBACK");
     qCWarning(zphStore) << "save failed:" << failure.toString();
-    return setError(error, failure);
+    return ZPHSetError(error, failure);
   };
 
   // Row ids are handed out here, inside the write lock, so that every row
@@ -1515,11 +1508,11 @@ bool ZPHManagedObjectContext::batchDeleteObjectsWithIDs(const QList<ZPHManagedOb
     return false;
   const ZPHManagedObjectModel* model = m_store->model();
   if (!db->exec("BEGIN IMMEDIATE"))
-    return setError(error, db->lastError());
+    return ZPHSetError(error, db->lastError());
   auto fail = [&]() {
     const ZPHError failure = db->lastError();
     db->exec("ROLLBACK");
-    return setError(error, failure);
+    return ZPHSetError(error, failure);
   };
 
   // Runs `sql` with "%IN%" replaced by a list of up to 500 parameters, for

@@ -22,13 +22,6 @@ std::atomic<qint64> g_nextTemporaryKey{1};
 
 const QByteArray MetadataTable = "zph_metadata";
 
-bool setError(ZPHError* error, const ZPHError& value)
-{
-  if (error)
-    *error = value;
-  return false;
-}
-
 // Reads one metadata value; a null QString when there is none.
 QString metadataValue(ZPHSQLiteConnection* connection, const QString& key)
 {
@@ -132,18 +125,18 @@ bool ZPHPersistentStore::open(bool performIntegrityCheck, ZPHError* error)
   ZPHError openError;
   std::shared_ptr<ZPHSQLiteConnection> connection(ZPHSQLiteConnection::open(m_path, true, &openError));
   if (!connection)
-    return setError(error, openError);
+    return ZPHSetError(error, openError);
 
   bool ok = false;
   const bool hasMetadata = hasMetadataTable(connection.get(), &ok);
   if (!ok)
-    return setError(error, connection->lastError());
+    return ZPHSetError(error, connection->lastError());
   if (!hasMetadata) {
     ZPHSQLiteStatement tables = connection->prepare("SELECT count(*) FROM sqlite_master");
     if (!tables.isValid() || tables.step() != SQLITE_ROW)
-      return setError(error, connection->lastError());
+      return ZPHSetError(error, connection->lastError());
     if (tables.columnInt64(0) > 0) {
-      return setError(error, ZPHObjectGraphError(ZPHObjectGraphIncompatibleVersionError,
+      return ZPHSetError(error, ZPHObjectGraphError(ZPHObjectGraphIncompatibleVersionError,
                                                  QStringLiteral("The store file was not made by this program.")));
     }
     tables = ZPHSQLiteStatement();
@@ -152,7 +145,7 @@ bool ZPHPersistentStore::open(bool performIntegrityCheck, ZPHError* error)
   } else {
     const int version = metadataValue(connection.get(), QStringLiteral("modelVersion")).toInt();
     if (version != m_model->versionNumber()) {
-      return setError(
+      return ZPHSetError(
           error,
           ZPHObjectGraphError(
               ZPHObjectGraphIncompatibleVersionError,
@@ -181,7 +174,7 @@ bool ZPHPersistentStore::open(bool performIntegrityCheck, ZPHError* error)
 bool ZPHPersistentStore::createSchema(ZPHSQLiteConnection* connection, ZPHError* error)
 {
   if (!connection->exec("BEGIN IMMEDIATE"))
-    return setError(error, connection->lastError());
+    return ZPHSetError(error, connection->lastError());
   bool ok = connection->exec("CREATE TABLE " + MetadataTable + " (key TEXT PRIMARY KEY, value)");
   for (const QByteArray& statement : m_model->schemaStatements()) {
     if (!ok)
@@ -206,7 +199,7 @@ bool ZPHPersistentStore::createSchema(ZPHSQLiteConnection* connection, ZPHError*
   if (!ok) {
     const ZPHError failure = connection->lastError();
     connection->exec("ROLLBACK");
-    return setError(error, failure);
+    return ZPHSetError(error, failure);
   }
   return true;
 }
@@ -235,7 +228,7 @@ bool ZPHPersistentStore::checkIntegrity(ZPHError* error)
   }
   failure.setValue(QStringLiteral("integrityCheck"), problems.mid(0, 100));
   qCCritical(zphStore) << "store failed its integrity check:" << problems.mid(0, 10);
-  return setError(error, failure);
+  return ZPHSetError(error, failure);
 }
 
 int ZPHPersistentStore::modelVersionOfStoreAtPath(const QString& path, ZPHError* error)
@@ -245,13 +238,13 @@ int ZPHPersistentStore::modelVersionOfStoreAtPath(const QString& path, ZPHError*
   ZPHError openError;
   std::unique_ptr<ZPHSQLiteConnection> connection = ZPHSQLiteConnection::open(path, false, &openError);
   if (!connection) {
-    setError(error, openError);
+    ZPHSetError(error, openError);
     return -1;
   }
   bool ok = false;
   if (!hasMetadataTable(connection.get(), &ok)) {
     if (!ok) {
-      setError(error, connection->lastError());
+      ZPHSetError(error, connection->lastError());
       return -1;
     }
     return 0;
@@ -265,7 +258,7 @@ bool ZPHPersistentStore::checkpointAndClose(ZPHError* error)
   if (db == nullptr)
     return false;
   if (!db->exec("PRAGMA wal_checkpoint(TRUNCATE)"))
-    return setError(error, db->lastError());
+    return ZPHSetError(error, db->lastError());
   {
     QMutexLocker locker(&m_mutex);
     m_open = false;
@@ -280,7 +273,7 @@ ZPHSQLiteConnection* ZPHPersistentStore::connection(ZPHError* error)
   {
     QMutexLocker locker(&m_mutex);
     if (!m_open) {
-      setError(error, ZPHObjectGraphError(ZPHObjectGraphSQLiteError, QStringLiteral("The store is not open.")));
+      ZPHSetError(error, ZPHObjectGraphError(ZPHObjectGraphSQLiteError, QStringLiteral("The store is not open.")));
       return nullptr;
     }
   }
@@ -290,7 +283,7 @@ ZPHSQLiteConnection* ZPHPersistentStore::connection(ZPHError* error)
   std::shared_ptr<ZPHSQLiteConnection> made(ZPHSQLiteConnection::open(m_path, false, &openError));
   if (!made) {
     qCWarning(zphStore) << "cannot open a connection:" << openError.toString();
-    setError(error, openError);
+    ZPHSetError(error, openError);
     return nullptr;
   }
   m_registry->insert(thread, made);
