@@ -1,5 +1,7 @@
 #include "store/ZPHMarkupParser.h"
 
+#include "foundation/ZPHLibXML.h"
+
 #include <libxml/HTMLparser.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
@@ -85,8 +87,7 @@ QString ZPHMarkupParser::stringFromMarkup(const QString& markup)
     return QString(QLatin1String(""));
   // Markup is parsed on several threads at once: the library is set up once
   // before any of them parses.
-  static std::once_flag initialised;
-  std::call_once(initialised, [] { xmlInitParser(); });
+  ZPHInitializeLibXML();
   // No network, no external entities (the HTML parser never substitutes
   // them: HTML_PARSE_NOENT is not given).
   const int options =

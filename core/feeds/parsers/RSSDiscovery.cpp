@@ -3,6 +3,7 @@
 #include "feeds/parsers/ZPHStreamingXMLParser.h"
 #include "foundation/CBEntityDecoding.h"
 #include "foundation/CBString.h"
+#include "foundation/ZPHLibXML.h"
 #include "platform/ZPHLog.h"
 
 #include <QtCore/QByteArray>

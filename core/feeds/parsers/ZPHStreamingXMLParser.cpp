@@ -3,6 +3,7 @@
 #include "feeds/parsers/CBFeedDateParser.h"
 #include "foundation/CBEntityDecoding.h"
 #include "foundation/CBString.h"
+#include "foundation/ZPHLibXML.h"
 #include "platform/ZPHLog.h"
 
 #include <libxml/parser.h>
@@ -132,12 +133,6 @@ void initializeReaders()
 }
 
 }  // namespace
-
-void ZPHInitializeLibXML()
-{
-  static std::once_flag once;
-  std::call_once(once, [] { xmlInitParser(); });
-}
 
 struct ZPHStreamingXMLParserCallbacks {
   static ZPHStreamingXMLParser* parser(void* context) { return static_cast<ZPHStreamingXMLParser*>(context); }

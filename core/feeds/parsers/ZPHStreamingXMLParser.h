@@ -150,10 +150,6 @@ private:
   QHash<const void*, QString> m_internedStrings;
 };
 
-// Sets libxml2 up once for the process. Its set-up is not safe to run on two
-// threads at once, so every parser of feeds and pages calls this first rather
-// than keeping a once-flag of its own.
-void ZPHInitializeLibXML();
 
 // Measurement aid for the benchmarks: one plain libxml2 SAX2 pass over the
 // data (memory parser, the same parser options, callbacks that do nothing),
