@@ -85,6 +85,8 @@ QString formatLocal(const QDateTime& date, const QString& pattern)
 
 }  // namespace
 
+double cb_timeIntervalSince1970Now() { return double(QDateTime::currentMSecsSinceEpoch()) / 1000.0; }
+
 QDateTime cb_dateWithNumberOfDaysInThePast(int days)
 {
   return QDateTime::currentDateTimeUtc().addSecs(-static_cast<qint64>(days) * 86400);

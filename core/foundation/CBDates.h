@@ -7,6 +7,10 @@
 #include <QtCore/QDateTime>
 #include <QtCore/QString>
 
+// Seconds since 1970 now, with milliseconds: the form the store keeps
+// modification times in.
+double cb_timeIntervalSince1970Now();
+
 // Now minus `days` x 86,400 seconds.
 QDateTime cb_dateWithNumberOfDaysInThePast(int days);
 

@@ -4,6 +4,7 @@
 #include "feeds/ZPHCoreDataArticleSaverOperation.h"
 #include "feeds/ZPHRefreshController.h"
 #include "feeds/parsers/CBParsedFeedInfo.h"
+#include "foundation/CBDates.h"
 #include "foundation/CBEventThrottler.h"
 #include "foundation/CBMimeTypes.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
@@ -40,8 +41,6 @@ namespace {
 const QString ArticlesDeletedNotification = QStringLiteral("CBDataDidDeleteArticlesNotification");
 const QString AccountKey = QStringLiteral("account");
 const QString FromSyncKey = QStringLiteral("fromSync");
-
-double nowSince1970() { return double(QDateTime::currentMSecsSinceEpoch()) / 1000.0; }
 
 ZPHCoreApplicationDelegate* appDelegate() { return ZPHCoreApplicationDelegate::sharedDelegate(); }
 
@@ -387,7 +386,7 @@ CBFolder* CBDataAccount::addFolderWithName(const QString& name, CBFolder* parent
   CBTreeNode::Pointer node = CBTreeNode::treeNodeForFolder(folder, parentNode.get());
   parentNode->addChild(node);
   parentNode->sweepChildIndices(true);
-  const double now = nowSince1970();
+  const double now = cb_timeIntervalSince1970Now();
   folder->setParent(parentFolder);
   if (parentFolder != nullptr) {
     folder->setParentguid(parentFolder->guid());

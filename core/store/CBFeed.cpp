@@ -2,6 +2,7 @@
 
 #include "feeds/CBLocalAccountFeedMetadataCache.h"
 #include "feeds/ZPHCoreDataArticleSaverOperation.h"
+#include "foundation/CBDates.h"
 #include "foundation/CBKeychain.h"
 #include "foundation/CBString.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
@@ -36,8 +37,6 @@ const QString DateEventOrderChangeNotification = QStringLiteral("CBDateEventOrde
 QUrl urlFromString(const QString& text) { return text.isEmpty() ? QUrl() : QUrl(text); }
 
 QString stringFromURL(const QUrl& url) { return url.isEmpty() ? QString() : url.toString(QUrl::FullyEncoded); }
-
-double nowSince1970() { return double(QDateTime::currentMSecsSinceEpoch()) / 1000.0; }
 
 QList<CBFeed*> fetchFeeds(ZPHManagedObjectContext* context, const ZPHPredicate& predicate)
 {
@@ -80,7 +79,7 @@ void CBFeed::preflightFeed(CBFeed* feed, ZPHManagedObjectContext* context)
   if (feed == nullptr)
     return;
   feed->CBNode::setNeedsSync(true);
-  feed->setModDate(nowSince1970());
+  feed->setModDate(cb_timeIntervalSince1970Now());
   feed->setGuid(cb_uuidString());
   const QUrl url = feed->URL();
   if (!url.isEmpty()) {
@@ -96,7 +95,7 @@ void CBFeed::addFeed(CBFeed* feed, CBDataAccount* account, CBFolder* folder, ZPH
     return;
   preflightFeed(feed, context);
   if (folder != nullptr) {
-    const double now = nowSince1970();
+    const double now = cb_timeIntervalSince1970Now();
     feed->setParent(folder);
     feed->setParentguid(folder->guid());
     feed->setParentguidModDate(now);
@@ -179,7 +178,7 @@ void CBFeed::deleteFeed(CBFeed* feed, bool deleteArticles, ZPHManagedObjectConte
   }
   feed->setDeleted(true);
   feed->CBNode::setNeedsSync(true);
-  feed->setModDate(nowSince1970());
+  feed->setModDate(cb_timeIntervalSince1970Now());
   context->deleteObject(feed);
 }
 
@@ -234,7 +233,7 @@ QString CBFeed::name() const
 
 void CBFeed::setNameForDisplay(const QString& name)
 {
-  const double now = nowSince1970();
+  const double now = cb_timeIntervalSince1970Now();
   setUserSpecifiedName(name);
   setUserSpecifiedNameModDate(now);
   setModDate(now);

@@ -1,5 +1,6 @@
 #include "store/CBFolder.h"
 
+#include "foundation/CBDates.h"
 #include "foundation/CBString.h"
 #include "platform/ZPHLog.h"
 #include "store/CBCoreDataUtilities.h"
@@ -17,8 +18,6 @@ namespace {
 
 const QString DeletedKey = QStringLiteral("deleted");
 const QString GuidKey = QStringLiteral("guid");
-
-double nowSince1970() { return double(QDateTime::currentMSecsSinceEpoch()) / 1000.0; }
 
 // Seconds since 1 January 2001, the reference date of folder creation dates.
 double nowSince2001()
@@ -75,9 +74,9 @@ CBFolder* CBFolder::addFolderWithName(const QString& name, CBFolder* parent, CBD
   folder->setParent(parent);
   if (parent != nullptr) {
     folder->setParentguid(parent->guid());
-    folder->setParentguidModDate(nowSince1970());
+    folder->setParentguidModDate(cb_timeIntervalSince1970Now());
   }
-  folder->setModDate(nowSince1970());
+  folder->setModDate(cb_timeIntervalSince1970Now());
   folder->setNeedsSync(true);
   return folder;
 }
@@ -106,7 +105,7 @@ void CBFolder::deleteFolder(CBFolder* folder, ZPHManagedObjectContext* context)
     return;
   folder->setDeleted(true);
   folder->setNeedsSync(true);
-  folder->setModDate(nowSince1970());
+  folder->setModDate(cb_timeIntervalSince1970Now());
   context->deleteObject(folder);
 }
 
@@ -144,7 +143,7 @@ QString CBFolder::nameForDisplay() const
 
 void CBFolder::setNameForDisplay(const QString& name)
 {
-  const double now = nowSince1970();
+  const double now = cb_timeIntervalSince1970Now();
   setName(name);
   setUserSpecifiedName(name);
   setUserSpecifiedNameModDate(now);

@@ -1,5 +1,6 @@
 #include "store/CBTreeNode.h"
 
+#include "foundation/CBDates.h"
 #include "foundation/CBStringExtras.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
 #include "platform/ZPHUserDefaults.h"
@@ -21,13 +22,11 @@ const QString DateKey = QStringLiteral("dateForDisplay");
 const QString CountKey = QStringLiteral("countForDisplay");
 const QString ChildIndexKey = QStringLiteral("childindex");
 
-double nowSince1970() { return double(QDateTime::currentMSecsSinceEpoch()) / 1000.0; }
-
 bool sortInGroupsOnly() { return ZPHUserDefaults::standardUserDefaults().boolForKey(SortInGroupsOnlyKey); }
 
 void markMoved(CBNode* node)
 {
-  const double now = nowSince1970();
+  const double now = cb_timeIntervalSince1970Now();
   node->setParentguidModDate(now);
   node->setModDate(now);
   node->setNeedsSync(true);
@@ -461,7 +460,7 @@ void CBTreeNode::sweepChildIndices(bool markForSync)
     if (node == nullptr || node->childindex() == int(i))
       continue;
     if (markForSync) {
-      const double now = nowSince1970();
+      const double now = cb_timeIntervalSince1970Now();
       node->setChildindexModDate(now);
       node->setModDate(now);
       node->setNeedsSync(true);
