@@ -2,6 +2,7 @@
 
 #include "feeds/cache/CBPermanentWebCacheController.h"
 #include "feeds/cache/CBWebCacheController.h"
+#include "foundation/CBMimeTypes.h"
 #include "platform/ZPHLog.h"
 
 #include <QtCore/QMutexLocker>
@@ -57,12 +58,6 @@ ZPHError redirectToOtherSchemeError()
 CBWebCacheController* webCache(bool permanent)
 {
   return permanent ? CBPermanentWebCacheController::sharedController() : CBWebCacheController::sharedController();
-}
-
-bool isHTTPScheme(const QUrl& url)
-{
-  const QString scheme = url.scheme().toLower();
-  return scheme == QLatin1String("http") || scheme == QLatin1String("https");
 }
 
 int defaultPort(const QUrl& url)
@@ -160,7 +155,7 @@ void CBDownloadOperation::main()
 
 bool CBDownloadOperation::isSchemeAllowed(const QUrl& url) const
 {
-  return isHTTPScheme(url) || (m_allowsNonHTTPSchemes && !url.scheme().isEmpty());
+  return CBURLHasWebScheme(url) || (m_allowsNonHTTPSchemes && !url.scheme().isEmpty());
 }
 
 void CBDownloadOperation::failWithError(const ZPHError& error)
@@ -304,7 +299,7 @@ void CBDownloadOperation::handleEvent(ZPHNetworkTransfer& transfer, ZPHNetworkTr
     case ZPHNetworkTransfer::Event::Response: {
       CBURLResponse response;
       response.url = event.url;
-      response.isHTTP = event.statusAttribute.isValid() || isHTTPScheme(event.url);
+      response.isHTTP = event.statusAttribute.isValid() || CBURLHasWebScheme(event.url);
       response.statusCode = event.statusAttribute.toInt();
       for (const auto& [name, value] : event.headers) {
         const QString key = QString::fromLatin1(name);
@@ -413,7 +408,7 @@ ZPHError CBDownloadOperation::errorForFinishedTransfer(const ZPHNetworkTransfer:
       return urlError(ZPHURLErrorUserAuthenticationRequired, description);
     case QNetworkReply::ProtocolUnknownError:
       // Only a redirect takes an http or https download to another scheme.
-      if (isHTTPScheme(m_url))
+      if (CBURLHasWebScheme(m_url))
         return redirectToOtherSchemeError();
       return urlError(ZPHURLErrorUnsupportedURL, description);
     case QNetworkReply::InsecureRedirectError:

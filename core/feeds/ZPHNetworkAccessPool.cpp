@@ -1,5 +1,6 @@
 #include "feeds/ZPHNetworkAccessPool.h"
 
+#include "foundation/CBMimeTypes.h"
 #include "platform/ZPHLog.h"
 
 #include <QtCore/QCoreApplication>
@@ -26,12 +27,6 @@ public:
   bool insertCookie(const QNetworkCookie&) override { return false; }
   bool updateCookie(const QNetworkCookie&) override { return false; }
 };
-
-bool isHTTPScheme(const QUrl& url)
-{
-  const QString scheme = url.scheme().toLower();
-  return scheme == QLatin1String("http") || scheme == QLatin1String("https");
-}
 
 // How a transfer reaches its worker's thread; cleared when the worker stops,
 // so a late abandon() finds nothing to post to.
@@ -309,7 +304,7 @@ private:
         qCInfo(zphNetwork) << "TLS error for" << state->reply->url() << error.errorString();
     });
     QObject::connect(reply, &QNetworkReply::redirected, reply, [this, state](const QUrl& target) {
-      if (state->transfer->m_request.followsOnlyHTTPRedirects && !isHTTPScheme(target)) {
+      if (state->transfer->m_request.followsOnlyHTTPRedirects && !CBURLHasWebScheme(target)) {
         abortWith(state, ZPHNetworkTransfer::AbortReason::RedirectToOtherScheme);
         return;
       }

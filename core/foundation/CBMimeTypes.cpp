@@ -98,8 +98,13 @@ bool CBURLIsDownloadable(const QUrl& url)
   return scheme == CBURLSchemeHTTP || scheme == CBURLSchemeHTTPS || scheme == CBURLSchemeFeed;
 }
 
-bool CBURLIsWebURL(const QUrl& url)
+bool CBURLHasWebScheme(const QUrl& url)
 {
   const QString scheme = url.scheme().toLower();
-  return url.isValid() && !url.host().isEmpty() && (scheme == CBURLSchemeHTTP || scheme == CBURLSchemeHTTPS);
+  return scheme == CBURLSchemeHTTP || scheme == CBURLSchemeHTTPS;
+}
+
+bool CBURLIsWebURL(const QUrl& url)
+{
+  return url.isValid() && !url.host().isEmpty() && CBURLHasWebScheme(url);
 }

@@ -76,6 +76,9 @@ bool CBDataIsPNG(const QByteArray& data);
 // True for the schemes "http", "https" and "feed" in any case.
 bool CBURLIsDownloadable(const QUrl& url);
 
+// True when the scheme is http or https (any case), whatever the rest.
+bool CBURLHasWebScheme(const QUrl& url);
+
 // A valid http or https address with a host: the only addresses taken from
 // feeds and pages (images, icons, home pages) that are ever fetched.
 bool CBURLIsWebURL(const QUrl& url);
