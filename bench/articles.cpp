@@ -3,11 +3,11 @@
 // and the search text of a 50 KB article.
 
 #include "foundation/CBDateManager.h"
-#include "store/ArticleMetadata.h"
-#include "store/CBDataArticle.h"
-#include "store/CBDataArticleContent.h"
-#include "store/CBDataModel.h"
-#include "store/CBFeed.h"
+#include "store/entities/ArticleMetadata.h"
+#include "store/entities/CBDataArticle.h"
+#include "store/entities/CBDataArticleContent.h"
+#include "store/entities/CBDataModel.h"
+#include "store/entities/CBFeed.h"
 #include "store/graph/ZPHManagedObjectContext.h"
 #include "store/graph/ZPHPersistentStore.h"
 

@@ -2,14 +2,14 @@
 // through the article saver), counting unread articles per feed, listing
 // unread articles by date, opening a full store.
 
-#include "feeds/ZPHCoreDataArticleSaverOperation.h"
+#include "feeds/refresh/ZPHCoreDataArticleSaverOperation.h"
 #include "feeds/parsers/CBParsedEnclosure.h"
 #include "feeds/parsers/CBParsedNewsItem.h"
-#include "store/ArticleMetadata.h"
-#include "store/CBDataArticle.h"
-#include "store/CBDataArticleContent.h"
-#include "store/CBDataModel.h"
-#include "store/CBFeed.h"
+#include "store/entities/ArticleMetadata.h"
+#include "store/entities/CBDataArticle.h"
+#include "store/entities/CBDataArticleContent.h"
+#include "store/entities/CBDataModel.h"
+#include "store/entities/CBFeed.h"
 #include "store/graph/ZPHManagedObjectContext.h"
 #include "store/graph/ZPHManagedObjectModel.h"
 #include "store/graph/ZPHPersistentStore.h"

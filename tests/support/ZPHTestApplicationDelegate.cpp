@@ -2,7 +2,7 @@
 
 #include "platform/ZPHMainThread.h"
 #include "store/CBDataController.h"
-#include "store/ZPHUndoableOperation.h"
+#include "store/operations/ZPHUndoableOperation.h"
 
 #include <QtCore/QDir>
 #include <QtCore/QMutexLocker>

@@ -3,7 +3,7 @@
 #include "foundation/CBCollections.h"
 #include "foundation/CBData.h"
 #include "foundation/CBString.h"
-#include "store/ZPHMarkupParser.h"
+#include "feeds/parsers/ZPHMarkupParser.h"
 
 #include <QtCore/QUrl>
 

@@ -5,7 +5,7 @@
 // inside a feed outline lands, with its own children, in the folder that
 // holds that feed (a feed holds no children).
 
-#include "store/ZPHFolderStub.h"
+#include "store/entities/ZPHFolderStub.h"
 #include "feeds/parsers/ZPHStreamingXMLParser.h"
 
 #include <QtCore/QList>

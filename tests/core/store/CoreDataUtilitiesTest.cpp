@@ -1,6 +1,6 @@
 #include "store/CBCoreDataUtilities.h"
-#include "store/CBDataModel.h"
-#include "store/CBFeed.h"
+#include "store/entities/CBDataModel.h"
+#include "store/entities/CBFeed.h"
 #include "store/graph/ZPHManagedObjectContext.h"
 #include "support/ZPHTestApplicationDelegate.h"
 

@@ -1,11 +1,11 @@
-#include "KillMidSave.h"
+#include "core/store/graph/KillMidSave.h"
 
 #include "platform/ZPHMainThread.h"
 #include "platform/ZPHOperation.h"
 #include "platform/ZPHOperationQueue.h"
 #include "store/CBCoreDataUtilities.h"
 #include "store/CBDataController.h"
-#include "store/CBDataModel.h"
+#include "store/entities/CBDataModel.h"
 #include "store/ZPHCoreDataStack.h"
 #include "store/graph/ZPHManagedObjectContext.h"
 #include "store/graph/ZPHObjectGraphErrors.h"

@@ -1,3 +1,0 @@
-#include "feeds/CBAccountRefresher.h"
-
-CBAccountRefresher::~CBAccountRefresher() = default;

@@ -1,0 +1,112 @@
+#include "feeds/images/ZPHArticleImageCacheController.h"
+
+#include "feeds/images/CBImageDecoding.h"
+#include "feeds/images/CBWebCacheController.h"
+#include "feeds/images/ZPHArticleImageCacheOperation.h"
+#include "feeds/images/ZPHArticleImageCacheTarget.h"
+#include "feeds/images/ZPHImageCacheProtocol.h"
+#include "foundation/CBString.h"
+#include "platform/ZPHOperationQueue.h"
+
+ZPHArticleImageCacheController* ZPHArticleImageCacheController::sharedController()
+{
+  // Kept for the process: its queues' work may run until the very end.
+  static ZPHArticleImageCacheController* shared = new ZPHArticleImageCacheController;
+  return shared;
+}
+
+ZPHArticleImageCacheController::ZPHArticleImageCacheController()
+    : m_articleProcessingOperationQueue(std::make_unique<ZPHOperationQueue>(
+          QStringLiteral("com.fernhollow.zephlin.articleImageCacheProcessingQueue"))),
+      m_cacheControllerManagementQueue(std::make_unique<ZPHOperationQueue>(
+          QStringLiteral("com.fernhollow.zephlin.articleImageCacheManagementQueue"))),
+      m_webCacheController(CBWebCacheController::sharedController())
+{
+  m_articleProcessingOperationQueue->setMaxConcurrentOperationCount(2);
+  m_cacheControllerManagementQueue->setMaxConcurrentOperationCount(1);
+}
+
+ZPHArticleImageCacheController::~ZPHArticleImageCacheController() = default;
+
+QUrl ZPHArticleImageCacheController::imageCacheURLForURL(const QUrl& imageURL)
+{
+  return QUrl(ZPHImageCacheProtocol::scheme() + QStringLiteral("://") + CBWebCacheController::cacheKeyForURL(imageURL));
+}
+
+void ZPHArticleImageCacheController::cacheImagesFoundInArticleContentHTML(const QString& html, const QUrl& baseURL)
+{
+  if (html.isEmpty())
+    return;
+  m_cacheControllerManagementQueue->addOperation(std::make_shared<ZPHBlockOperation>([this, html, baseURL] {
+    auto operation =
+        std::make_shared<ZPHArticleImageCacheOperation>(html, baseURL, m_articleProcessingOperationQueue.get());
+    m_articleImageCacheOperationsByHTMLText.insert(html, operation);
+    operation->setCompletionBlock([this, html] {
+      m_cacheControllerManagementQueue->addOperation(
+          std::make_shared<ZPHBlockOperation>([this, html] { m_articleImageCacheOperationsByHTMLText.remove(html); }));
+    });
+    m_articleProcessingOperationQueue->addOperation(operation);
+  }));
+}
+
+void ZPHArticleImageCacheController::requestCachingOfImagesFoundInArticleContentHTML(const QString& html,
+                                                                                     const QUrl& baseURL)
+{
+  cacheImagesFoundInArticleContentHTML(html, baseURL);
+}
+
+void ZPHArticleImageCacheController::purgeCachedImagesFoundInArticleContentHTML(const QString& html,
+                                                                                const QUrl& baseURL)
+{
+  m_cacheControllerManagementQueue->addOperation(std::make_shared<ZPHBlockOperation>([this, html, baseURL] {
+    for (const ZPHArticleImageCacheTarget& target : zph_allImageCacheTargetsFoundInHTML(html, baseURL))
+      m_webCacheController->purgeCachedObjectAtURL(target.absoluteURL());
+    if (auto operation = m_articleImageCacheOperationsByHTMLText.value(html))
+      operation->cancel();
+  }));
+}
+
+QUrl ZPHArticleImageCacheController::URLOfImageInArticleContentHTML(const QString& html, const QUrl& cachedURL,
+                                                                    const QUrl& baseURL) const
+{
+  const QString key = cachedURL.host();
+  if (key.isEmpty())
+    return {};
+  for (const ZPHArticleImageCacheTarget& target : zph_allImageCacheTargetsFoundInHTML(html, baseURL)) {
+    if (CBWebCacheController::cacheKeyForURL(target.absoluteURL()).compare(key, Qt::CaseInsensitive) == 0)
+      return target.absoluteURL();
+  }
+  return {};
+}
+
+QUrl ZPHArticleImageCacheController::URLOfBiggestImageInArticleContentHTML(const QString& html,
+                                                                           const QUrl& baseURL) const
+{
+  QUrl biggest;
+  qint64 biggestArea = 0;
+  for (const ZPHArticleImageCacheTarget& target : zph_allImageCacheTargetsFoundInHTML(html, baseURL)) {
+    const QUrl url = target.absoluteURL();
+    if (cb_isIgnorableImgURLString(url.toString()) || !m_webCacheController->isObjectAtURLCached(url))
+      continue;
+    const QSize size = CBImagePixelSizeOfData(m_webCacheController->cachedObjectAtURL(url));
+    if (!size.isValid())
+      continue;
+    const qint64 area = qint64(size.width()) * size.height();
+    if (area > biggestArea) {
+      biggestArea = area;
+      biggest = url;
+    }
+  }
+  return biggest.isEmpty() ? QUrl() : imageCacheURLForURL(biggest);
+}
+
+std::shared_ptr<ZPHArticleImageCacheOperation> ZPHArticleImageCacheController::registeredOperationForArticleContentHTML(
+    const QString& html) const
+{
+  std::shared_ptr<ZPHArticleImageCacheOperation> registered;
+  auto lookup = std::make_shared<ZPHBlockOperation>(
+      [this, html, &registered] { registered = m_articleImageCacheOperationsByHTMLText.value(html); });
+  m_cacheControllerManagementQueue->addOperation(lookup);
+  lookup->waitUntilFinished();
+  return registered;
+}

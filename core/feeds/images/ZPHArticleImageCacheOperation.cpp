@@ -1,0 +1,88 @@
+#include "feeds/images/ZPHArticleImageCacheOperation.h"
+
+#include "feeds/network/CBDownloadOperation.h"
+#include "platform/CBOperationController.h"
+#include "feeds/images/CBWebCacheController.h"
+#include "feeds/images/ZPHArticleImageCacheTarget.h"
+#include "foundation/CBMimeTypes.h"
+#include "foundation/CBString.h"
+#include "platform/ZPHMainThread.h"
+
+#include <QtCore/QMutexLocker>
+
+ZPHArticleImageCacheOperation::ZPHArticleImageCacheOperation(const QString& htmlContent, const QUrl& baseURL,
+                                                             ZPHOperationQueue* articleProcessingQueue)
+    : m_htmlContent(htmlContent), m_baseURL(baseURL), m_articleProcessingQueue(articleProcessingQueue)
+{
+}
+
+ZPHArticleImageCacheOperation::~ZPHArticleImageCacheOperation() = default;
+
+QList<std::shared_ptr<CBDownloadOperation>> ZPHArticleImageCacheOperation::downloadOperations() const
+{
+  QMutexLocker locker(&m_mutex);
+  return m_downloadOperations;
+}
+
+void ZPHArticleImageCacheOperation::cancel()
+{
+  ZPHOperation::cancel();
+  const QList<std::shared_ptr<CBDownloadOperation>> downloads = downloadOperations();
+  if (downloads.isEmpty())
+    return;
+  ZPHMainThread::async([downloads] {
+    for (const std::shared_ptr<CBDownloadOperation>& download : downloads) download->cancel();
+  });
+}
+
+void ZPHArticleImageCacheOperation::main()
+{
+  CBWebCacheController* webCache = CBWebCacheController::sharedController();
+  const QList<ZPHArticleImageCacheTarget> targets = zph_allImageCacheTargetsFoundInHTML(m_htmlContent, m_baseURL);
+  for (const ZPHArticleImageCacheTarget& target : targets) {
+    if (isCancelled())
+      break;
+    const QUrl url = target.absoluteURL();
+    // Only web images: a src may name any scheme, and a relative one that
+    // is not a full address names nothing to download.
+    if (!CBURLIsWebURL(url) || cb_isIgnorableImgURLString(url.toString()) || webCache->isObjectAtURLCached(url))
+      continue;
+
+    auto download = std::make_shared<CBDownloadOperation>(url);
+    CBDownloadOperation* raw = download.get();
+    // The download holds this operation until it ended, so the count below
+    // outlives the wait in main().
+    auto self = std::static_pointer_cast<ZPHArticleImageCacheOperation>(shared_from_this());
+    download->setCompletionBlock([self, raw, url, webCache] {
+      const int status = raw->statusCode();
+      // Error pages and failures are not kept: the image may load later.
+      if (!raw->isCancelled() && raw->error().isNull() && status >= 200 && status < 300)
+        webCache->storeObject(raw->responseBody(), url);
+      self->downloadDidEnd(raw);
+    });
+    bool added = false;
+    ZPHMainThread::sync([&] {
+      if (isCancelled())
+        return;
+      {
+        QMutexLocker locker(&m_mutex);
+        m_downloadOperations.append(download);
+        ++m_running;
+      }
+      added = true;
+      CBOperationController::sharedDownloadOperationController()->addOperation(download);
+    });
+    if (!added)
+      break;
+  }
+
+  QMutexLocker locker(&m_mutex);
+  while (m_running > 0) m_allEnded.wait(&m_mutex);
+}
+
+void ZPHArticleImageCacheOperation::downloadDidEnd(CBDownloadOperation*)
+{
+  QMutexLocker locker(&m_mutex);
+  if (--m_running <= 0)
+    m_allEnded.wakeAll();
+}

@@ -1,0 +1,3 @@
+#include "feeds/refresh/CBAccountRefresher.h"
+
+CBAccountRefresher::~CBAccountRefresher() = default;

@@ -1,0 +1,72 @@
+#include "feeds/refresh/ZPHArticleSaverBacklog.h"
+
+#include <QtCore/QDeadlineTimer>
+#include <QtCore/QMutexLocker>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int StopCheckIntervalMs = 10;
+
+}  // namespace
+
+void ZPHArticleSaverBacklog::Slot::release()
+{
+  std::shared_ptr<ZPHArticleSaverBacklog> backlog;
+  {
+    QMutexLocker locker(&m_mutex);
+    backlog = std::move(m_backlog);
+    m_backlog.reset();
+  }
+  if (backlog)
+    backlog->releaseOne();
+}
+
+std::shared_ptr<ZPHArticleSaverBacklog> ZPHArticleSaverBacklog::sharedBacklog()
+{
+  static const std::shared_ptr<ZPHArticleSaverBacklog> backlog = std::make_shared<ZPHArticleSaverBacklog>();
+  return backlog;
+}
+
+ZPHArticleSaverBacklog::ZPHArticleSaverBacklog(int limit) : m_limit(std::max(1, limit)) {}
+
+std::shared_ptr<ZPHArticleSaverBacklog::Slot> ZPHArticleSaverBacklog::acquire(
+    const std::shared_ptr<ZPHArticleSaverBacklog>& backlog, const std::function<bool()>& shouldStop)
+{
+  if (!backlog)
+    return nullptr;
+  {
+    QMutexLocker locker(&backlog->m_mutex);
+    for (;;) {
+      if (shouldStop && shouldStop())
+        return nullptr;
+      if (backlog->m_taken < backlog->m_limit)
+        break;
+      backlog->m_slotFreed.wait(&backlog->m_mutex, QDeadlineTimer(StopCheckIntervalMs));
+    }
+    ++backlog->m_taken;
+    backlog->m_mostTaken = std::max(backlog->m_mostTaken, backlog->m_taken);
+  }
+  return std::make_shared<Slot>(backlog);
+}
+
+int ZPHArticleSaverBacklog::slotsTaken() const
+{
+  QMutexLocker locker(&m_mutex);
+  return m_taken;
+}
+
+int ZPHArticleSaverBacklog::mostSlotsTaken() const
+{
+  QMutexLocker locker(&m_mutex);
+  return m_mostTaken;
+}
+
+void ZPHArticleSaverBacklog::releaseOne()
+{
+  QMutexLocker locker(&m_mutex);
+  if (m_taken > 0)
+    --m_taken;
+  m_slotFreed.wakeOne();
+}

@@ -1,0 +1,723 @@
+#include "feeds/refresh/ZPHCoreDataArticleSaverOperation.h"
+
+#include "feeds/images/ZPHArticleImageCacheController.h"
+#include "feeds/parsers/CBParsedEnclosure.h"
+#include "feeds/parsers/CBParsedNewsItem.h"
+#include "foundation/CBMimeTypes.h"
+#include "foundation/CBString.h"
+#include "foundation/ZPHCoreApplicationDelegate.h"
+#include "platform/ZPHLog.h"
+#include "platform/ZPHNotificationCenter.h"
+#include "platform/ZPHOperationQueue.h"
+#include "store/entities/ArticleMetadata.h"
+#include "store/CBCoreDataUtilities.h"
+#include "store/entities/CBDataArticle.h"
+#include "store/entities/CBDataArticleContent.h"
+#include "store/entities/CBDataModel.h"
+#include "store/entities/CBFeed.h"
+#include "store/graph/ZPHManagedObjectContext.h"
+
+#include <QtCore/QHash>
+#include <QtCore/QMutex>
+#include <QtCore/QSet>
+#include <QtCore/QThread>
+#include <QtCore/QThreadPool>
+#include <QtCore/QTimeZone>
+#include <QtCore/QWaitCondition>
+
+#include <atomic>
+#include <exception>
+#include <functional>
+#include <vector>
+
+const QString ZPHFeedRefreshArticlesUpdatedNotification = QStringLiteral("ZPHFeedRefreshArticlesUpdatedNotification");
+const QString ZPHFeedRefreshUnreadCountKey = QStringLiteral("unreadCount");
+const QString ZPHFeedRefreshLatestPublishDateKey = QStringLiteral("latestPublishDate");
+
+namespace {
+
+const QString EnclosureURLKey = QStringLiteral("URL");
+const QString EnclosureArticleKey = QStringLiteral("article");
+
+QDateTime distantPast() { return QDateTime(QDate(1, 1, 1), QTime(0, 0), QTimeZone::utc()); }
+
+// Null and empty are different values here.
+bool stringsDiffer(const QString& a, const QString& b) { return a.isNull() != b.isNull() || a != b; }
+
+bool datesEqual(const QDateTime& a, const QDateTime& b)
+{
+  if (a.isValid() != b.isValid())
+    return false;
+  return !a.isValid() || a.toUTC() == b.toUTC();
+}
+
+// The stored media type of a parsed enclosure: its own (from the MIME type),
+// else the one its medium names.
+int mediaTypeOfParsedEnclosure(const CBParsedEnclosure& enclosure)
+{
+  switch (enclosure.mediaType()) {
+    case CBMediaTypeVideo:
+      return CBEnclosureMediaTypeMovie;
+    case CBMediaTypeAudio:
+      return CBEnclosureMediaTypeAudio;
+    case CBMediaTypeImage:
+      return CBEnclosureMediaTypeImage;
+    default:
+      break;
+  }
+  const QString medium = enclosure.medium().trimmed().toLower();
+  if (medium == QLatin1String("video"))
+    return CBEnclosureMediaTypeMovie;
+  if (medium == QLatin1String("audio"))
+    return CBEnclosureMediaTypeAudio;
+  if (medium == QLatin1String("image"))
+    return CBEnclosureMediaTypeImage;
+  return 0;
+}
+
+// The enclosure's address as stored, or null for one we cannot use.
+QString storedEnclosureURLString(const CBParsedEnclosure& enclosure)
+{
+  const QUrl url(enclosure.urlString().trimmed());
+  if (!url.isValid() || url.isEmpty())
+    return {};
+  return url.toString(QUrl::FullyEncoded);
+}
+
+}  // namespace
+
+// The text work on a saver's items: each item's derived values (the ones
+// the item keeps once worked out, and its HTML's search text and first
+// image), worked out once per item by whichever thread claims the item
+// first: helper threads of the global pool, and the saver itself when it
+// needs them. Each item is touched by one thread only, and only before the
+// saver saves it.
+struct ZPHCoreDataArticleSaverOperation::ItemPreparation
+    : std::enable_shared_from_this<ZPHCoreDataArticleSaverOperation::ItemPreparation> {
+  // Each item once, also when the list holds it twice.
+  explicit ItemPreparation(const QList<std::shared_ptr<CBParsedNewsItem>>& parsedArticles)
+  {
+    QSet<const CBParsedNewsItem*> seen;
+    for (const std::shared_ptr<CBParsedNewsItem>& item : parsedArticles) {
+      if (item && !seen.contains(item.get())) {
+        seen.insert(item.get());
+        items.append(item);
+      }
+    }
+    prepared.resize(size_t(items.size()));
+  }
+
+  // Wakes `helpers` pool threads one after the other (each wakes the next,
+  // so the caller pays for one wake-up only).
+  void start(int helpers)
+  {
+    helpersLeft = helpers;
+    startHelper();
+  }
+
+  // Works on the items nobody claimed yet, then waits for those that
+  // helpers are working on. Helpers that start later find nothing to do.
+  void finish()
+  {
+    drain();
+    QMutexLocker locker(&mutex);
+    closed = true;
+    while (running > 0) idle.wait(&mutex);
+  }
+
+  QList<std::shared_ptr<CBParsedNewsItem>> items;
+  std::vector<PreparedItem> prepared;  // by item index
+
+private:
+  void startHelper()
+  {
+    if (helpersLeft.fetch_sub(1) <= 0 || next.load() >= items.size())
+      return;
+    if (QThreadPool* pool = QThreadPool::globalInstance())
+      pool->start([self = shared_from_this()] { self->help(); });
+  }
+
+  void help()
+  {
+    {
+      QMutexLocker locker(&mutex);
+      if (closed)
+        return;
+      ++running;
+    }
+    startHelper();
+    drain();
+    QMutexLocker locker(&mutex);
+    if (--running == 0)
+      idle.wakeAll();
+  }
+
+  void drain()
+  {
+    for (qsizetype i = next.fetch_add(1); i < items.size(); i = next.fetch_add(1)) prepare(i);
+  }
+
+  void prepare(qsizetype i)
+  {
+    const CBParsedNewsItem* item = items.at(i).get();
+    if (item->guid().isEmpty() && item->link().isEmpty() && item->permalink().isEmpty())
+      return;  // never saved
+    item->plainTextTitle();
+    item->preview();
+    const QString html = item->htmlText();
+    PreparedItem& result = prepared[size_t(i)];
+    if (item->thumbnailURL().isEmpty())
+      result.firstImage = cb_firstImgURLStringInHTML(html);
+    result.normalizedText = CBDataArticleContent::normalizedTextFromHtmlText(html);
+    result.isPrepared = true;
+  }
+
+  std::atomic<int> helpersLeft{0};
+  std::atomic<qsizetype> next{0};
+  QMutex mutex;
+  QWaitCondition idle;
+  int running = 0;
+  bool closed = false;
+};
+
+ZPHCoreDataArticleSaverOperation::ZPHCoreDataArticleSaverOperation(
+    const QList<std::shared_ptr<CBParsedNewsItem>>& parsedArticles, const QUrl& feedURL)
+    : CBOperation(nullptr), m_parsedArticles(parsedArticles), m_feedURL(feedURL)
+{
+  m_idsOfItemsInFeed.reserve(parsedArticles.size());
+}
+
+ZPHCoreDataArticleSaverOperation::~ZPHCoreDataArticleSaverOperation() = default;
+
+void ZPHCoreDataArticleSaverOperation::setPrivateQueueManagedObjectContext(
+    std::shared_ptr<ZPHManagedObjectContext> context)
+{
+  m_privateContext = std::move(context);
+}
+
+void ZPHCoreDataArticleSaverOperation::main()
+{
+  // The refresh operation follows the saver through its completion block;
+  // no operation-complete notification is posted here.
+  if (isCancelled())
+    return;
+  // An exception is logged, with where the run took place.
+  const auto run = [this](const QString& where) {
+    try {
+      runCoreDataArticleSaverOperation();
+    } catch (const std::exception& exception) {
+      qCCritical(zphFeeds).noquote() << QStringLiteral("Exception running core data article saver operation%1! %2")
+                                            .arg(where, QString::fromLocal8Bit(exception.what()));
+    } catch (...) {
+      qCCritical(zphFeeds).noquote()
+          << QStringLiteral("Exception running core data article saver operation%1!").arg(where);
+    }
+  };
+  if (m_privateContext) {
+    m_privateContext->performBlockAndWait([&run] { run(QStringLiteral(" in private queue context")); });
+    return;
+  }
+  run(QString());
+  m_context = nullptr;
+  m_temporaryContext.reset();
+}
+
+void ZPHCoreDataArticleSaverOperation::runCoreDataArticleSaverOperation()
+{
+  if (m_privateContext) {
+    m_context = m_privateContext.get();
+  } else {
+    ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
+    m_temporaryContext = delegate != nullptr ? delegate->temporaryManagedObjectContext() : nullptr;
+    m_context = m_temporaryContext.get();
+  }
+  if (m_context == nullptr) {
+    qCWarning(zphFeeds) << "No store context to save the articles of" << m_feedURL;
+    return;
+  }
+
+  CBFeed* feed = CBFeed::feedWithURL(m_feedURL.toString(QUrl::FullyEncoded), m_context);
+  if (feed == nullptr) {
+    // The feed was deleted meanwhile.
+    m_context = nullptr;
+    return;
+  }
+
+  m_latestPublishDate = distantPast();
+  m_unreadCount = feed->unreadCount();
+  prepareItems();
+  if (!m_privateContext)
+    prepareNextSaver();
+
+  // The articles' images are asked for once the run ends, however it ends.
+  m_collectsImageCachingRequests = true;
+  struct SendImageCachingRequests {
+    ZPHCoreDataArticleSaverOperation* saver;
+    ~SendImageCachingRequests() { saver->sendImageCachingRequests(); }
+  } sendImageCachingRequests{this};
+
+  QList<CBDataArticle*> savedArticles;
+  bool stoppedByCancellation = false;
+  for (const std::shared_ptr<CBParsedNewsItem>& item : std::as_const(m_parsedArticles)) {
+    if (isCancelled()) {
+      stoppedByCancellation = true;
+      break;
+    }
+    if (!item)
+      continue;
+    CBDataArticle* article = saveArticle(*item, feed);
+    if (article == nullptr)
+      continue;
+    savedArticles.append(article);
+    const QDateTime published = item->pubDate();
+    if (published.isValid() && published.toUTC() > m_latestPublishDate)
+      m_latestPublishDate = published.toUTC();
+  }
+
+  if (!savedArticles.isEmpty())
+    processMetadataForSavedArticles(savedArticles, feed);
+
+  if (!stoppedByCancellation && !isCancelled()) {
+    if (m_skipsMarkingMissingItemsAsDeleted)
+      qCInfo(zphFeeds) << "Feed" << m_feedURL << "broke off; articles missing from it are kept";
+    else
+      markMissingItemsAsDeleted();
+  }
+
+  m_existingArticles.reset();
+  m_parsedArticles.clear();
+  m_insertedArticles.clear();
+  m_enclosuresByArticle.clear();
+  m_preparedItems.clear();
+  // A failed save reaches the application delegate's store-failure path and
+  // leaves the context with its changes; nothing then counts as saved.
+  CBSaveManagedObjectContext(m_context);
+  if (m_context->hasChanges()) {
+    m_context = nullptr;
+    return;
+  }
+  m_context = nullptr;
+
+  if (isCancelled())
+    return;
+  m_didSaveUncancelled = true;
+  if (!m_privateContext) {
+    ZPHNotificationCenter::defaultCenter().postOnMainThread(
+        ZPHFeedRefreshArticlesUpdatedNotification,
+        QVariant::fromValue(std::static_pointer_cast<CBOperation>(
+            std::static_pointer_cast<ZPHCoreDataArticleSaverOperation>(shared_from_this()))),
+        {{CBURLKey, m_feedURL},
+         {ZPHFeedRefreshUnreadCountKey, QVariant::fromValue<quint64>(m_unreadCount)},
+         {ZPHFeedRefreshLatestPublishDateKey, m_latestPublishDate}});
+  }
+}
+
+// The store queue is serial; the text work on each item is not. It is
+// done on several threads: ahead of the run when the saver queued before
+// this one started it (see startPreparingItemsAhead()), else here, helped
+// by pool threads, before the items are saved one by one.
+void ZPHCoreDataArticleSaverOperation::prepareItems()
+{
+  std::shared_ptr<ItemPreparation> preparation;
+  {
+    QMutexLocker locker(&m_preparationMutex);
+    preparation = m_preparation;
+    if (!preparation) {
+      preparation = std::make_shared<ItemPreparation>(m_parsedArticles);
+      m_preparation = preparation;
+      preparation->start(helperCount(preparation->items.size()));
+    }
+  }
+  preparation->finish();
+  for (qsizetype i = 0; i < preparation->items.size(); ++i) {
+    if (preparation->prepared[size_t(i)].isPrepared)
+      m_preparedItems.insert(preparation->items.at(i).get(), std::move(preparation->prepared[size_t(i)]));
+  }
+  QMutexLocker locker(&m_preparationMutex);
+  m_preparation.reset();
+}
+
+int ZPHCoreDataArticleSaverOperation::helperCount(qsizetype items)
+{
+  // A handful of items each: fewer helpers than that are not worth waking.
+  return int(qMax<qsizetype>(0, qMin<qsizetype>(QThread::idealThreadCount() - 1, items / 8)));
+}
+
+// Called by the saver running just before this one on the store queue: this
+// saver's items are worked on while that one saves.
+void ZPHCoreDataArticleSaverOperation::startPreparingItemsAhead()
+{
+  QMutexLocker locker(&m_preparationMutex);
+  if (m_preparation || m_parsedArticles.isEmpty() || isCancelled())
+    return;
+  m_preparation = std::make_shared<ItemPreparation>(m_parsedArticles);
+  // At least one helper: nobody else works on them until this saver runs.
+  m_preparation->start(qMax(1, helperCount(m_parsedArticles.size())));
+}
+
+// The next saver waiting on the store queue behind this one, if any, starts
+// on its items now.
+void ZPHCoreDataArticleSaverOperation::prepareNextSaver()
+{
+  ZPHOperationQueue* queue = ZPHOperationQueue::currentQueue();
+  if (queue == nullptr || queue->maxConcurrentOperationCount() != 1)
+    return;
+  const QList<std::shared_ptr<ZPHOperation>> operations = queue->operations();
+  bool afterThis = false;
+  int looked = 0;
+  for (const std::shared_ptr<ZPHOperation>& operation : operations) {
+    if (!afterThis) {
+      afterThis = operation.get() == this;
+      continue;
+    }
+    // A few store blocks may sit between two savers.
+    if (++looked > 4)
+      return;
+    if (auto saver = std::dynamic_pointer_cast<ZPHCoreDataArticleSaverOperation>(operation)) {
+      if (!saver->m_privateContext)
+        saver->startPreparingItemsAhead();
+      return;
+    }
+  }
+}
+
+CBDataArticle* ZPHCoreDataArticleSaverOperation::saveArticle(const CBParsedNewsItem& item, CBFeed* feed)
+{
+  Q_UNUSED(feed);
+  if (item.guid().isEmpty() && item.link().isEmpty() && item.permalink().isEmpty())
+    return nullptr;
+  CBDataArticle* article = existingArticleForParsedArticle(item);
+  bool inserted = false;
+  if (article == nullptr) {
+    article = CBDataArticle::insertArticleWithFeedURL(m_feedURL, m_context);
+    if (article == nullptr)
+      return nullptr;
+    inserted = true;
+    m_insertedArticles.insert(article);
+  }
+  updateArticle(article, item);
+  // A new article has no metadata yet, so every new one counts.
+  if (inserted && !article->read())
+    ++m_unreadCount;
+  return article;
+}
+
+QList<CBDataArticle*> ZPHCoreDataArticleSaverOperation::existingArticles()
+{
+  if (!m_existingArticles)
+    m_existingArticles = CBDataArticle::articlesForFeedWithURL(m_feedURL, m_context);
+  return *m_existingArticles;
+}
+
+CBDataArticle* ZPHCoreDataArticleSaverOperation::existingArticleForParsedArticle(const CBParsedNewsItem& item)
+{
+  if (!item.guid().isEmpty())
+    return existingArticleForParsedArticleThatHasGuid(item);
+  return existingArticleForParsedArticleWithoutGuid(item);
+}
+
+CBDataArticle* ZPHCoreDataArticleSaverOperation::existingArticleForParsedArticleThatHasGuid(
+    const CBParsedNewsItem& item)
+{
+  const QString guid = item.guid();
+  for (CBDataArticle* article : existingArticles()) {
+    if (article->guid() == guid && !article->guid().isNull())
+      return article;
+  }
+  return nullptr;
+}
+
+CBDataArticle* ZPHCoreDataArticleSaverOperation::existingArticleForParsedArticleWithoutGuid(
+    const CBParsedNewsItem& item)
+{
+  for (CBDataArticle* article : existingArticles()) {
+    if (existingArticleIsSameAsParsedArticleWithoutGuid(article, item))
+      return article;
+  }
+  return nullptr;
+}
+
+bool ZPHCoreDataArticleSaverOperation::existingArticleIsSameAsParsedArticleWithoutGuid(const CBDataArticle* article,
+                                                                                       const CBParsedNewsItem& item)
+{
+  if (!article->guid().isEmpty())
+    return false;
+  int score = 0;
+  bool titlesEqual = false;
+  const QString title = article->title();
+  if (!title.isNull() && !item.title().isNull() && title == item.title()) {
+    titlesEqual = true;
+    ++score;
+  }
+  const QDateTime published = article->datePublished();
+  if (published.isValid()) {
+    if (datesEqual(published, item.pubDate()))
+      ++score;
+    if (score > 1)
+      return true;
+  }
+  const QString link = article->link();
+  if (!link.isNull() && !item.link().isNull() && link == item.link())
+    ++score;
+  if (score > 1)
+    return true;
+  if (score == 0 || titlesEqual)
+    return false;
+  // Titles that differ only in markup agree in plain text.
+  const QString plainTextTitle = article->plainTextTitle();
+  const QString itemPlainTextTitle = item.plainTextTitle();
+  return !plainTextTitle.isNull() && !itemPlainTextTitle.isNull() && plainTextTitle == itemPlainTextTitle;
+}
+
+void ZPHCoreDataArticleSaverOperation::updateArticle(CBDataArticle* article, const CBParsedNewsItem& item)
+{
+  m_idsOfItemsInFeed.insert(article->objectID());
+
+  const auto copy = [](const QString& current, const QString& value, auto setter) {
+    if (stringsDiffer(current, value))
+      setter(value);
+  };
+  copy(article->authorEmail(), item.authorEmail(), [&](const QString& v) { article->setAuthorEmail(v); });
+  copy(article->authorName(), item.author(), [&](const QString& v) { article->setAuthorName(v); });
+  copy(article->authorURL(), item.authorURL(), [&](const QString& v) { article->setAuthorURL(v); });
+  copy(article->guid(), item.guid(), [&](const QString& v) { article->setGuid(v); });
+  copy(article->link(), item.link(), [&](const QString& v) { article->setLink(v); });
+  copy(article->permalink(), item.permalink(), [&](const QString& v) { article->setPermalink(v); });
+  copy(article->plainTextTitle(), item.plainTextTitle(), [&](const QString& v) { article->setPlainTextTitle(v); });
+  copy(article->plainTextPreview(), item.preview(), [&](const QString& v) { article->setPlainTextPreview(v); });
+  copy(article->summary(), item.summary(), [&](const QString& v) { article->setSummary(v); });
+  copy(article->thumbnailURL(), item.thumbnailURL(), [&](const QString& v) { article->setThumbnailURL(v); });
+  copy(article->title(), item.title(), [&](const QString& v) { article->setTitle(v); });
+
+  if (!datesEqual(article->dateModified(), item.dateModified()))
+    article->setDateModified(item.dateModified());
+  if (!datesEqual(article->datePublished(), item.pubDate()))
+    article->setDatePublished(item.pubDate());
+  QDateTime dateForDisplay = article->datePublished();
+  if (!dateForDisplay.isValid())
+    dateForDisplay = article->dateModified();
+  if (!dateForDisplay.isValid())
+    dateForDisplay = article->dateArrived();
+  if (!datesEqual(article->dateForDisplay(), dateForDisplay))
+    article->setDateForDisplay(dateForDisplay);
+
+  const auto prepared = m_preparedItems.constFind(&item);
+  const bool isPrepared = prepared != m_preparedItems.constEnd();
+  CBDataArticleContent* content = article->content();
+  if (content == nullptr)
+    content = article->insertArticleContentWithMOC(m_context);
+  const QString html = item.htmlText();
+  if (content != nullptr) {
+    if (stringsDiffer(content->htmlText(), html)) {
+      if (isPrepared) {
+        // setHtmlText(), with the search text already worked out.
+        content->zph_setValueForKeyWithScrubbing(CBDataArticleContent::PropertyHtmlText, html, true);
+        content->setNormalizedText(prepared->normalizedText);
+      } else {
+        content->setHtmlText(html);
+      }
+    }
+    if (stringsDiffer(content->xmlBaseURL(), item.xmlBaseURL()))
+      content->setXmlBaseURL(item.xmlBaseURL());
+  }
+
+  if (article->thumbnailURL().isEmpty()) {
+    const QString firstImage =
+        isPrepared && prepared->firstImage ? *prepared->firstImage : cb_firstImgURLStringInHTML(html);
+    if (!firstImage.isEmpty())
+      article->setThumbnailURL(firstImage);
+  }
+
+  updateEnclosures(article, item);
+
+  if (content != nullptr && !content->htmlText().isEmpty()) {
+    if (m_collectsImageCachingRequests) {
+      m_imageCachingRequests.append({content->htmlText(), article->baseURLWithMOC(m_context)});
+    } else if (ZPHArticleImageCacheController* cache = ZPHArticleImageCacheController::sharedController()) {
+      cache->requestCachingOfImagesFoundInArticleContentHTML(content->htmlText(), article->baseURLWithMOC(m_context));
+    }
+  }
+}
+
+void ZPHCoreDataArticleSaverOperation::sendImageCachingRequests()
+{
+  m_collectsImageCachingRequests = false;
+  if (m_imageCachingRequests.isEmpty())
+    return;
+  QList<std::pair<QString, QUrl>> requests;
+  requests.swap(m_imageCachingRequests);
+  const auto send = [requests = std::move(requests)] {
+    if (ZPHArticleImageCacheController* cache = ZPHArticleImageCacheController::sharedController()) {
+      for (const auto& [html, baseURL] : requests)
+        cache->requestCachingOfImagesFoundInArticleContentHTML(html, baseURL);
+    }
+  };
+  if (QThreadPool* pool = QThreadPool::globalInstance())
+    pool->start(send);
+  else
+    send();
+}
+
+// One stored enclosure per usable parsed enclosure (matched by address, so an
+// unchanged list changes nothing); the media flags follow what is stored.
+void ZPHCoreDataArticleSaverOperation::updateEnclosures(CBDataArticle* article, const CBParsedNewsItem& item)
+{
+  QHash<QString, std::shared_ptr<CBParsedEnclosure>> parsedByURL;
+  QStringList order;
+  for (const std::shared_ptr<CBParsedEnclosure>& parsed : item.enclosures()) {
+    if (!parsed)
+      continue;
+    const QString url = storedEnclosureURLString(*parsed);
+    if (url.isEmpty() || parsedByURL.contains(url))
+      continue;
+    parsedByURL.insert(url, parsed);
+    order.append(url);
+  }
+
+  QHash<QString, ZPHManagedObject*> storedByURL;
+  QList<ZPHManagedObject*> kept;
+  for (ZPHManagedObject* stored : enclosuresOfArticle(article)) {
+    const QString url = stored->value(EnclosureURLKey).toString();
+    if (!parsedByURL.contains(url) || storedByURL.contains(url)) {
+      m_context->deleteObject(stored);
+    } else {
+      storedByURL.insert(url, stored);
+      kept.append(stored);
+    }
+  }
+
+  bool hasAudio = false;
+  bool hasVideo = false;
+  QList<ZPHManagedObject*> inserted;
+  for (const QString& url : std::as_const(order)) {
+    const CBParsedEnclosure& parsed = *parsedByURL.value(url);
+    ZPHManagedObject* stored = storedByURL.value(url);
+    if (stored == nullptr) {
+      stored = article->insertEnclosureWithURL(QUrl(url), m_context);
+      if (stored != nullptr)
+        inserted.append(stored);
+    }
+    if (stored == nullptr)
+      continue;
+    updateEnclosure(stored, parsed);
+    const int mediaType = stored->value(QStringLiteral("mediaType")).toInt();
+    hasAudio = hasAudio || mediaType == CBEnclosureMediaTypeAudio;
+    hasVideo = hasVideo || mediaType == CBEnclosureMediaTypeMovie;
+  }
+  // What a fetch would now answer: the kept ones in stored order, then the
+  // new ones in the order they were made.
+  m_enclosuresByArticle.insert(article, kept + inserted);
+  if (article->hasAudioEnclosure() != hasAudio)
+    article->setHasAudioEnclosure(hasAudio);
+  if (article->hasVideoEnclosure() != hasVideo)
+    article->setHasVideoEnclosure(hasVideo);
+}
+
+QList<ZPHManagedObject*> ZPHCoreDataArticleSaverOperation::enclosuresOfArticle(CBDataArticle* article)
+{
+  const auto known = m_enclosuresByArticle.constFind(article);
+  if (known != m_enclosuresByArticle.constEnd())
+    return known.value();
+  // Nothing links to an article made by this run until this run does.
+  if (m_insertedArticles.contains(article))
+    return {};
+  if (!m_didFetchStoredEnclosures && m_context != nullptr) {
+    m_didFetchStoredEnclosures = true;
+    const QList<CBDataArticle*> stored = existingArticles();
+    QVariantList articleIDs;
+    articleIDs.reserve(stored.size());
+    for (const CBDataArticle* candidate : stored) {
+      if (!candidate->objectID().isTemporaryID())
+        articleIDs.append(QVariant::fromValue(candidate->objectID()));
+    }
+    if (!articleIDs.isEmpty()) {
+      // Grouped per article in the order the store answers, which is the
+      // order a fetch of one article's enclosures gives.
+      ZPHFetchRequest request(CBDataEntityNameEnclosure, ZPHPredicate::in(EnclosureArticleKey, articleIDs));
+      QHash<ZPHManagedObjectID, QList<ZPHManagedObject*>> byArticleID;
+      for (ZPHManagedObject* enclosure : m_context->executeFetchRequest(request))
+        byArticleID[enclosure->primitiveValue(enclosure->entity()->indexOfProperty(EnclosureArticleKey))
+                        .value<ZPHManagedObjectID>()]
+            .append(enclosure);
+      for (CBDataArticle* candidate : stored) {
+        if (!m_enclosuresByArticle.contains(candidate))
+          m_enclosuresByArticle.insert(candidate, byArticleID.value(candidate->objectID()));
+      }
+    }
+    const auto fetched = m_enclosuresByArticle.constFind(article);
+    if (fetched != m_enclosuresByArticle.constEnd())
+      return fetched.value();
+  }
+  // An article from elsewhere: asked directly.
+  return article->enclosures();
+}
+
+void ZPHCoreDataArticleSaverOperation::updateEnclosure(ZPHManagedObject* enclosure,
+                                                       const CBParsedEnclosure& parsedEnclosure)
+{
+  const auto set = [enclosure](const QString& key, const QVariant& value) {
+    const QVariant current = enclosure->value(key);
+    if (current.isNull() != value.isNull() || current != value)
+      enclosure->setValue(key, value);
+  };
+  set(QStringLiteral("bitRate"), QVariant::fromValue<qint64>(parsedEnclosure.bitrate()));
+  set(QStringLiteral("fileSize"), QVariant::fromValue<qint64>(parsedEnclosure.fileSize()));
+  set(QStringLiteral("height"), QVariant::fromValue<qint64>(parsedEnclosure.height()));
+  set(QStringLiteral("mediaType"), QVariant::fromValue<qint64>(mediaTypeOfParsedEnclosure(parsedEnclosure)));
+  set(QStringLiteral("medium"), parsedEnclosure.medium().isNull() ? QVariant() : QVariant(parsedEnclosure.medium()));
+  const QString mimeType = parsedEnclosure.mimeType();
+  set(QStringLiteral("mimeType"), mimeType.isNull() ? QVariant() : QVariant(mimeType));
+  set(QStringLiteral("width"), QVariant::fromValue<qint64>(parsedEnclosure.width()));
+}
+
+void ZPHCoreDataArticleSaverOperation::processMetadataForSavedArticles(const QList<CBDataArticle*>& articles,
+                                                                       CBFeed* feed)
+{
+  QHash<QString, QList<ArticleMetadata*>> recordsByGuid;
+  for (ArticleMetadata* record : ArticleMetadata::findArticleMetadataForArticlesByGUID(articles, m_context))
+    recordsByGuid[record->guid()].append(record);
+
+  const double markAllAsReadDate = feed != nullptr ? feed->markAllAsReadLastArticleDate() : 0;
+  for (CBDataArticle* article : articles) {
+    QString key = article->bestLink();
+    ArticleMetadata* chosen = nullptr;
+    for (ArticleMetadata* record : recordsByGuid.value(key)) {
+      CBDataArticle* holder = record->article();
+      if (holder == nullptr || holder == article) {
+        chosen = record;
+        break;
+      }
+    }
+    if (chosen != nullptr) {
+      if (article->metadata() != chosen)
+        article->setMetadata(chosen);
+    } else if (article->metadata() == nullptr) {
+      if (key.isEmpty()) {
+        qCCritical(zphFeeds).noquote()
+            << QStringLiteral("Article %1 has no guid / bestlink. Creating a UUID string to use as the guid")
+                   .arg(article->objectID().URIRepresentation().toString());
+        key = cb_uuidString();
+      }
+      if (ArticleMetadata* record = ArticleMetadata::insertArticleMetadataForGUID(key, m_context))
+        article->setMetadata(record);
+    }
+    // A new article not newer than the feed's last mark-all-read arrives read.
+    if (feed != nullptr && m_insertedArticles.contains(article)) {
+      const QDateTime date = article->dateForDisplay();
+      if (date.isValid() && double(date.toMSecsSinceEpoch()) / 1000.0 <= markAllAsReadDate) {
+        if (ArticleMetadata* metadata = article->metadata(); metadata != nullptr && !metadata->read())
+          metadata->setRead(true);
+      }
+    }
+  }
+}
+
+void ZPHCoreDataArticleSaverOperation::markMissingItemsAsDeleted()
+{
+  for (CBDataArticle* article : existingArticles()) {
+    if (m_idsOfItemsInFeed.contains(article->objectID()))
+      continue;
+    if (article->read() && !article->flagged() && !article->markedForDeletion())
+      article->setMarkedForDeletion(true);
+  }
+}

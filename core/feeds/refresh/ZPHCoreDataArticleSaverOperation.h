@@ -1,0 +1,142 @@
+#pragma once
+
+#include "platform/CBOperation.h"
+#include "store/graph/ZPHManagedObjectID.h"
+
+#include <QtCore/QDateTime>
+#include <QtCore/QHash>
+#include <QtCore/QList>
+#include <QtCore/QMutex>
+#include <QtCore/QSet>
+#include <QtCore/QString>
+#include <QtCore/QUrl>
+
+#include <atomic>
+#include <memory>
+#include <optional>
+
+class CBDataArticle;
+class CBFeed;
+class CBParsedEnclosure;
+class CBParsedNewsItem;
+class ZPHManagedObject;
+class ZPHManagedObjectContext;
+
+// Posted on the main thread after a saver saved, unless it was cancelled or
+// ran in a caller's private-queue context. Object: the saver
+// (std::shared_ptr<CBOperation>); user info: CBURLKey -> the feed URL (QUrl),
+// "unreadCount" -> quint64, "latestPublishDate" -> QDateTime.
+extern const QString ZPHFeedRefreshArticlesUpdatedNotification;  // "ZPHFeedRefreshArticlesUpdatedNotification"
+extern const QString ZPHFeedRefreshUnreadCountKey;               // "unreadCount"
+extern const QString ZPHFeedRefreshLatestPublishDateKey;         // "latestPublishDate"
+
+// Merges the parsed items of one feed into the article store: finds the
+// stored article each item stands for (by guid, else by two of title, date
+// and link), inserts or updates articles, their contents and enclosures,
+// reattaches read and bookmark state by best link, marks new articles read
+// when they are not newer than the feed's last mark-all-read, and marks for
+// deletion the read, unbookmarked articles that left the feed.
+//
+// Runs once, on the store queue in a temporary context of its own, or inside
+// a private-queue context the caller gives. A failed save goes to the
+// application delegate's store-failure path.
+class ZPHCoreDataArticleSaverOperation : public CBOperation {
+public:
+  ZPHCoreDataArticleSaverOperation(const QList<std::shared_ptr<CBParsedNewsItem>>& parsedArticles, const QUrl& feedURL);
+  ~ZPHCoreDataArticleSaverOperation() override;
+
+  // Optional, before queuing: the run happens inside this context and
+  // nothing is posted.
+  void setPrivateQueueManagedObjectContext(std::shared_ptr<ZPHManagedObjectContext> context);
+  std::shared_ptr<ZPHManagedObjectContext> privateQueueManagedObjectContext() const { return m_privateContext; }
+
+  // A feed whose XML broke off lists only the items before the break: set
+  // this and the articles missing from the list are left alone.
+  void setSkipsMarkingMissingItemsAsDeleted(bool skips) { m_skipsMarkingMissingItemsAsDeleted = skips; }
+  bool skipsMarkingMissingItemsAsDeleted() const { return m_skipsMarkingMissingItemsAsDeleted; }
+
+  // True once a run saved its context and was not cancelled.
+  bool didSaveUncancelled() const { return m_didSaveUncancelled.load(); }
+
+  QList<std::shared_ptr<CBParsedNewsItem>> parsedArticles() const { return m_parsedArticles; }
+  QUrl feedURL() const { return m_feedURL; }
+  ZPHManagedObjectContext* managedObjectContext() const { return m_context; }
+  quint64 unreadCount() const { return m_unreadCount; }
+  QDateTime latestPublishDate() const { return m_latestPublishDate; }
+  QSet<ZPHManagedObjectID> managedObjectIDsOfItemsInFeed() const { return m_idsOfItemsInFeed; }
+
+  // The run (on the store queue, or inside the private-queue context).
+  void runCoreDataArticleSaverOperation();
+
+  // One item: the stored article (found or inserted), or nullptr for an item
+  // without guid, link and permalink.
+  CBDataArticle* saveArticle(const CBParsedNewsItem& item, CBFeed* feed);
+
+  // Matching.
+  CBDataArticle* existingArticleForParsedArticle(const CBParsedNewsItem& item);
+  CBDataArticle* existingArticleForParsedArticleThatHasGuid(const CBParsedNewsItem& item);
+  CBDataArticle* existingArticleForParsedArticleWithoutGuid(const CBParsedNewsItem& item);
+  // Two of title (or plain-text title), publication date and link agree,
+  // and the stored article has no guid.
+  static bool existingArticleIsSameAsParsedArticleWithoutGuid(const CBDataArticle* article,
+                                                              const CBParsedNewsItem& item);
+
+  void updateArticle(CBDataArticle* article, const CBParsedNewsItem& item);
+  // Bit rate, file size, height, media type, medium, MIME type and width.
+  static void updateEnclosure(ZPHManagedObject* enclosure, const CBParsedEnclosure& parsedEnclosure);
+  void processMetadataForSavedArticles(const QList<CBDataArticle*>& articles, CBFeed* feed);
+  void markMissingItemsAsDeleted();
+
+  // The feed's stored articles, fetched on first use.
+  QList<CBDataArticle*> existingArticles();
+
+protected:
+  void main() override;
+
+private:
+  // What updateArticle() derives from an item alone, worked out ahead on
+  // several threads (see prepareItems()).
+  struct PreparedItem {
+    QString normalizedText;             // of the item's HTML
+    std::optional<QString> firstImage;  // of the item's HTML; when it has no thumbnail
+    bool isPrepared = false;
+  };
+  struct ItemPreparation;
+  void prepareItems();
+  static int helperCount(qsizetype items);
+  void startPreparingItemsAhead();
+  void prepareNextSaver();
+  // Image caching asked for by updateArticle() during a run, handed to the
+  // image cache controller from a pool thread once the run ends, so that the
+  // wake-up of its queue for each article is not paid on the store queue.
+  void sendImageCachingRequests();
+  void updateEnclosures(CBDataArticle* article, const CBParsedNewsItem& item);
+  // The article's stored enclosures as a fetch of them would answer, without
+  // a fetch per article: none for an article inserted by this run, and for
+  // the feed's stored articles one fetch for all of them.
+  QList<ZPHManagedObject*> enclosuresOfArticle(CBDataArticle* article);
+
+  QList<std::shared_ptr<CBParsedNewsItem>> m_parsedArticles;
+  QUrl m_feedURL;
+  std::shared_ptr<ZPHManagedObjectContext> m_privateContext;
+  std::shared_ptr<ZPHManagedObjectContext> m_temporaryContext;
+  ZPHManagedObjectContext* m_context = nullptr;
+  std::optional<QList<CBDataArticle*>> m_existingArticles;
+  QSet<ZPHManagedObjectID> m_idsOfItemsInFeed;
+  QSet<CBDataArticle*> m_insertedArticles;
+  // Enclosures per article, as this run left them; the stored articles'
+  // ones are fetched together on first need.
+  QHash<CBDataArticle*, QList<ZPHManagedObject*>> m_enclosuresByArticle;
+  bool m_didFetchStoredEnclosures = false;
+  QHash<const CBParsedNewsItem*, PreparedItem> m_preparedItems;
+  // The text work on the items once started (ahead of the run by the saver
+  // before this one, or by the run), until the run takes its results.
+  QMutex m_preparationMutex;
+  std::shared_ptr<ItemPreparation> m_preparation;
+  bool m_collectsImageCachingRequests = false;
+  QList<std::pair<QString, QUrl>> m_imageCachingRequests;
+  quint64 m_unreadCount = 0;
+  QDateTime m_latestPublishDate;
+  bool m_skipsMarkingMissingItemsAsDeleted = false;
+  std::atomic<bool> m_didSaveUncancelled{false};
+};

@@ -1,3 +1,0 @@
-#include "store/CBAccount.h"
-
-CBAccount::~CBAccount() = default;

@@ -1,3 +1,0 @@
-#include "store/CBTree.h"
-
-std::shared_ptr<CBTree> CBTree::tree() { return std::shared_ptr<CBTree>(new CBTree()); }

@@ -1,0 +1,3 @@
+#include "store/accounts/CBAccount.h"
+
+CBAccount::~CBAccount() = default;

@@ -1,0 +1,130 @@
+#include "store/entities/CBDataArticleContent.h"
+
+#include "foundation/CBEntityConversion.h"
+#include "foundation/CBEntityDecoding.h"
+#include "foundation/CBString.h"
+#include "store/entities/CBDataArticle.h"
+
+#include <climits>
+#include <optional>
+
+namespace {
+
+// The HTML without the contents of script and style elements (an element
+// left open runs to the end). One pass, no backtracking.
+QString withoutScriptsAndStyles(const QString& html)
+{
+  static const QLatin1String names[] = {QLatin1String("script"), QLatin1String("style")};
+  QString result;
+  qsizetype copied = 0;
+  qsizetype at = html.indexOf(u'<');
+  while (at >= 0 && at + 1 < html.size()) {
+    const QLatin1String* matched = nullptr;
+    for (const QLatin1String& name : names) {
+      const QStringView candidate = QStringView(html).mid(at + 1, name.size());
+      const qsizetype after = at + 1 + name.size();
+      if (candidate.compare(name, Qt::CaseInsensitive) == 0 &&
+          (after >= html.size() || html.at(after) == u'>' || html.at(after) == u'/' || html.at(after).isSpace())) {
+        matched = &name;
+        break;
+      }
+    }
+    if (matched == nullptr) {
+      at = html.indexOf(u'<', at + 1);
+      continue;
+    }
+    if (result.isNull())
+      result.reserve(html.size());
+    result.append(QStringView(html).mid(copied, at - copied));
+    const QString closing = QLatin1String("</") + *matched;
+    const qsizetype close = html.indexOf(closing, at, Qt::CaseInsensitive);
+    const qsizetype end = close < 0 ? -1 : html.indexOf(u'>', close);
+    copied = end < 0 ? html.size() : end + 1;
+    // A space where the element was, as a tag would leave.
+    result.append(u' ');
+    at = copied < html.size() ? html.indexOf(u'<', copied) : -1;
+  }
+  if (result.isNull())
+    return html;
+  result.append(QStringView(html).mid(copied));
+  return result;
+}
+
+// Lower-case, decomposed text folded without diacritics (non-spacing marks
+// dropped) and width (full- and half-width forms to their plain forms).
+QString folded(const QString& decomposedLowerCase)
+{
+  const qsizetype n = decomposedLowerCase.size();
+  const char16_t* const in = reinterpret_cast<const char16_t*>(decomposedLowerCase.constData());
+  QString result(n, Qt::Uninitialized);
+  qsizetype written = 0;
+  for (qsizetype i = 0; i < n; ++i) {
+    const char16_t u = in[i];
+    // ASCII has no marks and no width forms.
+    if (u < 0x80) {
+      reinterpret_cast<char16_t*>(result.data())[written++] = u;
+      continue;
+    }
+    const QChar c(u);
+    if (c.category() == QChar::Mark_NonSpacing)
+      continue;
+    const QChar::Decomposition tag = c.decompositionTag();
+    if (tag == QChar::Wide || tag == QChar::Narrow) {
+      const QString plain = c.decomposition();
+      if (written + plain.size() > result.size())
+        result.resize(written + plain.size() + (n - i - 1));
+      for (const QChar p : plain) reinterpret_cast<char16_t*>(result.data())[written++] = p.unicode();
+      continue;
+    }
+    reinterpret_cast<char16_t*>(result.data())[written++] = u;
+  }
+  result.truncate(written);
+  return result;
+}
+
+// Lower case of text that is all ASCII, nothing when it is not: such text
+// has nothing to decompose, no marks and no width forms, so this is the
+// whole fold.
+std::optional<QString> asciiFolded(const QString& text)
+{
+  const qsizetype n = text.size();
+  const char16_t* const in = reinterpret_cast<const char16_t*>(text.constData());
+  QString result(n, Qt::Uninitialized);
+  char16_t* const out = reinterpret_cast<char16_t*>(result.data());
+  for (qsizetype i = 0; i < n; ++i) {
+    const char16_t u = in[i];
+    if (u >= 0x80)
+      return std::nullopt;
+    out[i] = u >= u'A' && u <= u'Z' ? char16_t(u + (u'a' - u'A')) : u;
+  }
+  return result;
+}
+
+}  // namespace
+
+CBDataArticle* CBDataArticleContent::article() const
+{
+  return static_cast<CBDataArticle*>(relatedObject(entity()->indexOfProperty(QStringLiteral("article"))));
+}
+
+void CBDataArticleContent::setHtmlText(const QString& value)
+{
+  zph_setValueForKeyWithScrubbing(PropertyHtmlText, value, true);
+  setNormalizedText(normalizedTextFromHtmlText(value));
+}
+
+void CBDataArticleContent::zph_setValueForKeyWithScrubbing(int index, const QString& value, bool scrubbing)
+{
+  setPrimitiveValue(index, scrubbing ? CobbletonExtras::zph_stringByReplacingSingularSurrogates(value) : value);
+}
+
+QString CBDataArticleContent::normalizedTextFromHtmlText(const QString& html)
+{
+  if (html.isNull())
+    return QString();
+  const QString decoded = cb_stringWithDecodedEntities(withoutScriptsAndStyles(html));
+  const QString stripped = cb_stringWithStrippedHTML(decoded, int(qMin<qsizetype>(decoded.size(), INT_MAX)));
+  if (std::optional<QString> ascii = asciiFolded(stripped))
+    return *ascii;
+  return folded(stripped.normalized(QString::NormalizationForm_D).toLower());
+}

@@ -1,0 +1,80 @@
+#include "store/entities/CBNode.h"
+
+#include "platform/ZPHNotificationCenter.h"
+#include "store/entities/AbstractManagedFolder.h"
+#include "store/CBCoreDataUtilities.h"
+#include "store/entities/CBDataModel.h"
+#include "store/graph/ZPHManagedObjectContext.h"
+
+const QString ZPHSyncableFeedOrFolderEventNotification = QStringLiteral("ZPHSyncableFeedOrFolderEventNotification");
+
+namespace {
+
+const QString ParentKey = QStringLiteral("parent");
+
+QList<CBNode*> fetchNodes(ZPHManagedObjectContext* context, const ZPHPredicate& predicate)
+{
+  QList<CBNode*> nodes;
+  for (ZPHManagedObject* object : CBFetchManagedObjectArrayWithPredicate(predicate, CBDataEntityNameNode, context))
+    nodes.append(static_cast<CBNode*>(object));
+  return nodes;
+}
+
+}  // namespace
+
+AbstractManagedFolder* CBNode::parent() const
+{
+  return static_cast<AbstractManagedFolder*>(relatedObject(entity()->indexOfProperty(ParentKey)));
+}
+
+void CBNode::setParent(AbstractManagedFolder* folder)
+{
+  setRelatedObject(entity()->indexOfProperty(ParentKey), folder);
+}
+
+void CBNode::setUnreadCountIsValid(bool valid)
+{
+  setPrimitiveValue(PropertyUnreadCountIsValid, valid);
+  if (!valid) {
+    if (AbstractManagedFolder* folder = parent())
+      folder->recursivelyInvalidateUnreadCountsUpTree();
+  }
+}
+
+void CBNode::recursivelyInvalidateUnreadCountsUpTree()
+{
+  setUnreadCountIsValid(false);
+}
+
+void CBNode::setNeedsSync(bool needsSync)
+{
+  if (!primitiveValue(PropertyNeedsSyncChanged).toBool())
+    setPrimitiveValue(PropertyNeedsSyncChanged, needsSync && !this->needsSync());
+  setPrimitiveValue(PropertyNeedsSync, needsSync);
+}
+
+void CBNode::didSave()
+{
+  ZPHManagedObject::didSave();
+  if (!primitiveValue(PropertyNeedsSyncChanged).toBool() || isDeleted())
+    return;
+  ZPHNotificationCenter::defaultCenter().post(ZPHSyncableFeedOrFolderEventNotification,
+                                              QVariant::fromValue(static_cast<ZPHManagedObject*>(this)));
+  // Cleared in memory and in the store at the next save, like any change.
+  setPrimitiveValue(PropertyNeedsSyncChanged, false);
+}
+
+QList<CBNode*> CBNode::nodesWithMOC(ZPHManagedObjectContext* context)
+{
+  return fetchNodes(context, ZPHPredicate());
+}
+
+QList<CBNode*> CBNode::activeNodesWithMOC(ZPHManagedObjectContext* context)
+{
+  return fetchNodes(context, ZPHPredicate::equal(QStringLiteral("deleted"), 0));
+}
+
+QList<CBNode*> CBNode::nodesToSyncWithMOC(ZPHManagedObjectContext* context)
+{
+  return fetchNodes(context, ZPHPredicate::equal(QStringLiteral("needsSync"), 1));
+}

@@ -1,0 +1,155 @@
+#include "feeds/network/CBDownloadOperation.h"
+#include "platform/CBOperationController.h"
+#include "feeds/network/ZPHNetworkAccessPool.h"
+#include "support/ZPHTestApplicationDelegate.h"
+#include "support/ZPHTestHTTPServer.h"
+#include "support/ZPHTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+ZPHTestHTTPResponse textResponse(const QByteArray& body, int status = 200, int delayMs = 0)
+{
+  return ZPHTestHTTPResponse{status, {{"Content-Type", "text/plain"}}, body, delayMs};
+}
+
+// Downloads on a pool of the test's own, against the loopback server.
+class NetworkAccessPoolTest : public ::testing::Test {
+protected:
+  void SetUp() override
+  {
+    ASSERT_TRUE(server.start());
+    controller.setQueueWidth(12);
+  }
+
+  std::shared_ptr<CBDownloadOperation> download(const QString& path, ZPHNetworkAccessPool& pool)
+  {
+    auto operation = std::make_shared<CBDownloadOperation>(server.url(path));
+    operation->setNetworkAccessPool(&pool);
+    operation->setTimeoutIntervalMs(20000);
+    return operation;
+  }
+
+  bool runAll(const std::vector<std::shared_ptr<CBDownloadOperation>>& operations, int timeoutMs = 30000)
+  {
+    for (const auto& operation : operations) controller.addOperation(operation);
+    return ZPHTestWaitUntil(
+        [&] {
+          for (const auto& operation : operations)
+            if (!operation->isFinished())
+              return false;
+          return controller.operationCount() == 0;
+        },
+        timeoutMs);
+  }
+
+  ZPHTestApplicationDelegate delegate;
+  ZPHTestHTTPServer server;
+  CBOperationController controller;
+};
+
+}  // namespace
+
+TEST_F(NetworkAccessPoolTest, ManyConcurrentDownloadsShareTheWorkersAndACancelStopsOnlyItsOwn)
+{
+  ZPHNetworkAccessPool pool(2);
+  EXPECT_EQ(pool.workerCount(), 2);
+  EXPECT_EQ(pool.managersMade(), 2);
+
+  server.route("/slow", [](const ZPHTestHTTPRequest&) { return textResponse("too late", 200, 30000); });
+  constexpr int Count = 30;
+  for (int i = 0; i < Count; ++i) {
+    const QByteArray body = "item " + QByteArray::number(i);
+    server.route(QStringLiteral("/item/%1").arg(i),
+                 [body](const ZPHTestHTTPRequest&) { return textResponse(body, 200, 20); });
+  }
+
+  // The slow one first, so it holds a connection while the others run.
+  auto slow = download("/slow", pool);
+  controller.addOperation(slow);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !server.requests().isEmpty() && slow->downloadThread() != nullptr; }));
+
+  std::vector<std::shared_ptr<CBDownloadOperation>> items;
+  for (int i = 0; i < Count; ++i) {
+    items.push_back(download(QStringLiteral("/item/%1").arg(i), pool));
+    controller.addOperation(items.back());
+  }
+  // Cancelled in the middle of the crowd.
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return server.requests().size() > Count / 2; }, 20000));
+  controller.cancelOperation(slow);
+  ASSERT_TRUE(ZPHTestWaitUntil(
+      [&] {
+        for (const auto& operation : items)
+          if (!operation->isFinished())
+            return false;
+        return slow->isFinished() && controller.operationCount() == 0;
+      },
+      30000));
+
+  for (int i = 0; i < Count; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_TRUE(items[size_t(i)]->okResponse()) << qPrintable(items[size_t(i)]->error().toString());
+    EXPECT_EQ(items[size_t(i)]->responseBody(), "item " + QByteArray::number(i));
+  }
+  EXPECT_FALSE(slow->okResponse());
+  EXPECT_EQ(slow->downloadStatus(), CBDownloadOperation::Cancelled);
+  EXPECT_EQ(slow->didFailErrorCode(), ZPHURLErrorCancelled);
+
+  // No download made a manager or thread of its own, and the cancelled one
+  // gave its connection back.
+  EXPECT_EQ(pool.managersMade(), 2);
+  EXPECT_TRUE(ZPHTestWaitUntil([&] { return pool.runningTransferCount() == 0; }));
+  EXPECT_EQ(pool.waitingTransferCount(), 0);
+  EXPECT_EQ(pool.mostTransfersPerHost(), ZPHNetworkAccessPool::MaximumTransfersPerHost);
+  EXPECT_EQ(server.requests().size(), Count + 1);
+}
+
+TEST_F(NetworkAccessPoolTest, CredentialsNeverReachAnotherDownloadOfTheSameServer)
+{
+  ZPHNetworkAccessPool pool(1);
+  const QByteArray good = ZPHTestHTTPResponse::basicAuthorization("reader", "s3cret");
+  server.route("/private", [good](const ZPHTestHTTPRequest& request) {
+    return request.header("Authorization") == good ? textResponse("members only")
+                                                   : ZPHTestHTTPResponse::basicChallenge();
+  });
+  server.route("/open", [](const ZPHTestHTTPRequest&) { return textResponse("for everyone"); });
+
+  auto member = download("/private", pool);
+  member->setUsername("reader");
+  member->setPassword("s3cret");
+  ASSERT_TRUE(runAll({member}));
+  EXPECT_TRUE(member->okResponse());
+  // The member's request ran on a manager of its own.
+  EXPECT_EQ(pool.managersMade(), 2);
+
+  auto stranger = download("/private", pool);
+  auto open = download("/open", pool);
+  ASSERT_TRUE(runAll({stranger}));
+  ASSERT_TRUE(runAll({open}));
+  EXPECT_FALSE(stranger->okResponse());
+  EXPECT_TRUE(stranger->authenticationError());
+  EXPECT_TRUE(open->okResponse());
+
+  const QList<ZPHTestHTTPRequest> requests = server.requests();
+  ASSERT_EQ(requests.size(), 4);  // challenge and answer, the stranger, the open page
+  EXPECT_EQ(requests[1].header("Authorization"), good);
+  EXPECT_TRUE(requests[2].header("Authorization").isNull());
+  EXPECT_TRUE(requests[3].header("Authorization").isNull());
+}
+
+TEST_F(NetworkAccessPoolTest, AStoppedPoolFailsDownloadsAtOnce)
+{
+  server.route("/feed", [](const ZPHTestHTTPRequest&) { return textResponse("<rss/>"); });
+  ZPHNetworkAccessPool pool(1);
+  pool.stop();
+  auto operation = download("/feed", pool);
+  ASSERT_TRUE(runAll({operation}));
+  EXPECT_FALSE(operation->okResponse());
+  EXPECT_EQ(operation->didFailErrorCode(), ZPHURLErrorCancelled);
+  EXPECT_EQ(operation->downloadStatus(), CBDownloadOperation::Finished);
+  EXPECT_TRUE(server.requests().isEmpty());
+}

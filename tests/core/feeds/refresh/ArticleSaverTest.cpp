@@ -1,0 +1,345 @@
+#include "feeds/refresh/ZPHCoreDataArticleSaverOperation.h"
+#include "feeds/parsers/CBParsedEnclosure.h"
+#include "feeds/parsers/CBParsedNewsItem.h"
+#include "foundation/CBMimeTypes.h"
+#include "platform/ZPHNotificationCenter.h"
+#include "store/entities/ArticleMetadata.h"
+#include "store/entities/CBDataArticle.h"
+#include "store/entities/CBDataArticleContent.h"
+#include "store/CBDataController.h"
+#include "store/entities/CBFeed.h"
+#include "store/graph/ZPHManagedObjectContext.h"
+#include "support/ZPHTestApplicationDelegate.h"
+#include "support/ZPHTestSupport.h"
+
+#include <QtCore/QTimeZone>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+const QString FeedURL = QStringLiteral("https://example.com/feed.xml");
+
+QDateTime day(int d) { return QDateTime(QDate(2024, 3, d), QTime(12, 0), QTimeZone::utc()); }
+
+struct Item {
+  QString guid;
+  QString title;
+  QString link;
+  QDateTime date;
+};
+
+std::shared_ptr<CBParsedNewsItem> parsed(const Item& item)
+{
+  auto news = std::make_shared<CBParsedNewsItem>();
+  news->setGuid(item.guid);
+  news->setTitle(item.title);
+  news->setLink(item.link);
+  news->setPubDate(item.date);
+  news->setContent(QStringLiteral("<p>") + item.title + QStringLiteral("</p>"));
+  return news;
+}
+
+// A real store in the delegate's data folder, its store queue and main
+// context, with one feed.
+class ArticleSaverTest : public ::testing::Test {
+protected:
+  void SetUp() override
+  {
+    delegate.useDataController(&controller);
+    ZPHError error;
+    ASSERT_TRUE(controller.setupCoreDataStackWithClass({}, true, &error)) << error.toString().toStdString();
+    main = delegate.mainThreadManagedObjectContext();
+    feed = CBFeed::insertFeedWithURL(QUrl(FeedURL), main);
+    feed->setGuid(QStringLiteral("feed-guid"));
+    ASSERT_TRUE(main->save());
+    updated = ZPHNotificationCenter::defaultCenter().addObserver(
+        ZPHFeedRefreshArticlesUpdatedNotification, {},
+        [this](const ZPHNotification& notification) { notifications.append(notification); });
+  }
+
+  void TearDown() override
+  {
+    ASSERT_TRUE(ZPHTestWaitUntil([&] { return !controller.coreDataQueueHasOperations(); }));
+  }
+
+  // Runs a saver on the store queue and serves the main thread until its
+  // save reached the main context.
+  std::shared_ptr<ZPHCoreDataArticleSaverOperation> save(const QList<std::shared_ptr<CBParsedNewsItem>>& items,
+                                                         bool skipsMarking = false)
+  {
+    auto saver = std::make_shared<ZPHCoreDataArticleSaverOperation>(items, QUrl(FeedURL));
+    saver->setSkipsMarkingMissingItemsAsDeleted(skipsMarking);
+    delegate.addCoreDataQueueOperation(saver);
+    EXPECT_TRUE(ZPHTestWaitUntil([&] { return saver->isFinished() && !controller.coreDataQueueHasOperations(); }));
+    ZPHTestSpinEventLoop(20);
+    return saver;
+  }
+
+  QList<std::shared_ptr<CBParsedNewsItem>> items(const QList<Item>& list)
+  {
+    QList<std::shared_ptr<CBParsedNewsItem>> result;
+    for (const Item& item : list) result.append(parsed(item));
+    return result;
+  }
+
+  QList<CBDataArticle*> articles() { return CBDataArticle::articlesForFeedWithURL(QUrl(FeedURL), main); }
+
+  CBDataArticle* articleTitled(const QString& title)
+  {
+    for (CBDataArticle* article : articles())
+      if (article->title() == title)
+        return article;
+    return nullptr;
+  }
+
+  void setState(CBDataArticle* article, bool read, bool flagged)
+  {
+    ArticleMetadata* metadata = article->metadata();
+    ASSERT_NE(metadata, nullptr);
+    metadata->setRead(read);
+    metadata->setFlagged(flagged);
+    ASSERT_TRUE(main->save());
+  }
+
+  ZPHTestApplicationDelegate delegate;
+  CBDataController controller;
+  ZPHManagedObjectContext* main = nullptr;
+  CBFeed* feed = nullptr;
+  ZPHObserverToken updated;
+  QList<ZPHNotification> notifications;
+};
+
+TEST_F(ArticleSaverTest, InsertsArticlesWithContentAndMetadataAndAnnouncesThem)
+{
+  auto saver = save(items({{"g1", "One", "https://example.com/1", day(1)},
+                           {"g2", "Two", "https://example.com/2", day(3)},
+                           {"", "", "", day(5)}}));  // nothing to know it by: skipped
+  ASSERT_EQ(articles().size(), 2);
+  CBDataArticle* one = articleTitled(QStringLiteral("One"));
+  ASSERT_NE(one, nullptr);
+  EXPECT_EQ(one->guid(), QStringLiteral("g1"));
+  EXPECT_EQ(one->dateForDisplay(), day(1));
+  ASSERT_NE(one->content(), nullptr);
+  EXPECT_EQ(one->content()->htmlText(), QStringLiteral("<p>One</p>"));
+  ASSERT_NE(one->metadata(), nullptr);
+  EXPECT_EQ(one->metadata()->guid(), QStringLiteral("https://example.com/1"));
+  EXPECT_FALSE(one->read());
+
+  EXPECT_TRUE(saver->didSaveUncancelled());
+  ASSERT_EQ(notifications.size(), 1);
+  EXPECT_EQ(notifications[0].userInfo.value(CBURLKey).toUrl(), QUrl(FeedURL));
+  EXPECT_EQ(notifications[0].userInfo.value(ZPHFeedRefreshUnreadCountKey).toULongLong(), 2u);
+  EXPECT_EQ(notifications[0].userInfo.value(ZPHFeedRefreshLatestPublishDateKey).toDateTime(), day(3));
+}
+
+TEST_F(ArticleSaverTest, MatchesByGuidAndByTwoOfTitleDateAndLink)
+{
+  save(items({{"g1", "Guid one", "https://example.com/1", day(1)},
+              {"", "First", "https://example.com/same", day(2)},
+              {"", "Second", "https://example.com/same", day(2)},
+              {"", "<b>Marked</b> up", "https://example.com/m", day(4)},
+              {"g5", "Has guid", "https://example.com/5", day(5)}}));
+  ASSERT_EQ(articles().size(), 5);
+  const ZPHManagedObjectID guidOne = articleTitled(QStringLiteral("Guid one"))->objectID();
+  const ZPHManagedObjectID first = articleTitled(QStringLiteral("First"))->objectID();
+  const ZPHManagedObjectID second = articleTitled(QStringLiteral("Second"))->objectID();
+  const ZPHManagedObjectID marked = articleTitled(QStringLiteral("<b>Marked</b> up"))->objectID();
+
+  auto saver = save(items({
+      // Same guid, everything else new.
+      {"g1", "Renamed", "https://example.com/moved", day(9)},
+      // Date and link agree with both guid-less articles: the first one.
+      {"", "Retitled", "https://example.com/same", day(2)},
+      // Only the markup of the title differs, the link agrees.
+      {"", "<i>Marked</i> up", "https://example.com/m", day(8)},
+      // No guid: never the stored article that has one.
+      {"", "Has guid", "https://example.com/5", day(5)},
+  }));
+  EXPECT_EQ(articleTitled(QStringLiteral("Renamed"))->objectID(), guidOne);
+  EXPECT_EQ(articleTitled(QStringLiteral("Renamed"))->link(), QStringLiteral("https://example.com/moved"));
+  EXPECT_EQ(articleTitled(QStringLiteral("Retitled"))->objectID(), first);
+  EXPECT_EQ(articleTitled(QStringLiteral("Second"))->objectID(), second);
+  EXPECT_EQ(articleTitled(QStringLiteral("<i>Marked</i> up"))->objectID(), marked);
+  int withTitle = 0;
+  for (CBDataArticle* article : articles())
+    if (article->title() == QStringLiteral("Has guid"))
+      ++withTitle;
+  EXPECT_EQ(withTitle, 2);
+  // Only the new one counted.
+  EXPECT_EQ(notifications.last().userInfo.value(ZPHFeedRefreshUnreadCountKey).toULongLong(), feed->unreadCount() + 1);
+  EXPECT_EQ(saver->managedObjectIDsOfItemsInFeed().size(), 4);
+}
+
+TEST_F(ArticleSaverTest, StateSurvivesAndLeavingReadArticlesAreMarkedForDeletion)
+{
+  save(items({{"a", "Read", "https://example.com/a", day(1)},
+              {"b", "Bookmarked", "https://example.com/b", day(2)},
+              {"c", "Unread", "https://example.com/c", day(3)},
+              {"d", "Stays", "https://example.com/d", day(4)}}));
+  setState(articleTitled(QStringLiteral("Read")), true, false);
+  setState(articleTitled(QStringLiteral("Bookmarked")), true, true);
+  setState(articleTitled(QStringLiteral("Stays")), true, false);
+
+  // A broken-off feed lists only what came before the break: nothing leaves.
+  save(items({{"d", "Stays", "https://example.com/d", day(4)}}), true);
+  EXPECT_EQ(articles().size(), 4);
+
+  save(items({{"d", "Stays", "https://example.com/d", day(4)}}));
+  QStringList left;
+  for (CBDataArticle* article : articles()) left.append(article->title());
+  left.sort();
+  EXPECT_EQ(left, (QStringList{"Bookmarked", "Stays", "Unread"}));
+  EXPECT_TRUE(articleTitled(QStringLiteral("Stays"))->read());
+}
+
+TEST_F(ArticleSaverTest, ItemsWithoutIdentityMarkEveryReadArticleAndSaveNothing)
+{
+  save(items({{"a", "Read", "https://example.com/a", day(1)}, {"c", "Unread", "https://example.com/c", day(3)}}));
+  setState(articleTitled(QStringLiteral("Read")), true, false);
+  auto saver = save(items({{"", "No identity", "", day(5)}}));
+  ASSERT_EQ(articles().size(), 1);
+  EXPECT_EQ(articles()[0]->title(), QStringLiteral("Unread"));
+  EXPECT_EQ(saver->latestPublishDate().date().year(), 1);
+}
+
+TEST_F(ArticleSaverTest, NewArticlesNotNewerThanTheFeedsMarkAllReadArriveRead)
+{
+  feed->setMarkAllAsReadLastArticleDate(double(day(5).toSecsSinceEpoch()));
+  ASSERT_TRUE(main->save());
+  save(items({{"old", "Old", "https://example.com/old", day(4)},
+              {"at", "At", "https://example.com/at", day(5)},
+              {"new", "New", "https://example.com/new", day(6)}}));
+  EXPECT_TRUE(articleTitled(QStringLiteral("Old"))->read());
+  EXPECT_TRUE(articleTitled(QStringLiteral("At"))->read());
+  EXPECT_FALSE(articleTitled(QStringLiteral("New"))->read());
+}
+
+TEST_F(ArticleSaverTest, EnclosuresAreStoredWithTheirMediaFlags)
+{
+  struct Case {
+    const char* url;
+    const char* mimeType;
+    const char* medium;
+    bool audio;
+    bool video;
+  };
+  const Case cases[] = {
+      {"https://example.com/a.mp3", "audio/mpeg", nullptr, true, false},
+      {"https://example.com/v", "", "video", false, true},
+      {"https://example.com/p.png", "image/png", nullptr, false, false},
+  };
+  QList<std::shared_ptr<CBParsedNewsItem>> list;
+  for (const Case& c : cases) {
+    auto item = parsed({QString::fromLatin1(c.url), QString::fromLatin1(c.url), QString::fromLatin1(c.url), day(1)});
+    auto enclosure = std::make_shared<CBParsedEnclosure>();
+    enclosure->setUrlString(QString::fromLatin1(c.url));
+    enclosure->setMimeType(QString::fromLatin1(c.mimeType));
+    if (c.medium != nullptr)
+      enclosure->setMedium(QString::fromLatin1(c.medium));
+    enclosure->setFileSize(1234);
+    item->addEnclosure(enclosure);
+    // A second copy of the same address and one without an address add nothing.
+    item->addEnclosure(enclosure);
+    item->addEnclosure(std::make_shared<CBParsedEnclosure>());
+    list.append(item);
+  }
+  save(list);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.url);
+    CBDataArticle* article = articleTitled(QString::fromLatin1(c.url));
+    ASSERT_NE(article, nullptr);
+    ASSERT_EQ(article->enclosures().size(), 1);
+    EXPECT_EQ(article->enclosures()[0]->value(QStringLiteral("URL")).toString(), QString::fromLatin1(c.url));
+    EXPECT_EQ(article->enclosures()[0]->value(QStringLiteral("fileSize")).toLongLong(), 1234);
+    EXPECT_EQ(article->hasAudioEnclosure(), c.audio);
+    EXPECT_EQ(article->hasVideoEnclosure(), c.video);
+  }
+
+  // The same enclosures again change nothing; none clears them and the flags.
+  const ZPHManagedObjectID audio =
+      articleTitled(QStringLiteral("https://example.com/a.mp3"))->enclosures()[0]->objectID();
+  save(list);
+  EXPECT_EQ(articleTitled(QStringLiteral("https://example.com/a.mp3"))->enclosures()[0]->objectID(), audio);
+  QList<std::shared_ptr<CBParsedNewsItem>> bare;
+  for (const Case& c : cases)
+    bare.append(parsed({QString::fromLatin1(c.url), QString::fromLatin1(c.url), QString::fromLatin1(c.url), day(1)}));
+  save(bare);
+  for (const Case& c : cases) {
+    CBDataArticle* article = articleTitled(QString::fromLatin1(c.url));
+    EXPECT_TRUE(article->enclosures().isEmpty());
+    EXPECT_FALSE(article->hasAudioEnclosure());
+    EXPECT_FALSE(article->hasVideoEnclosure());
+  }
+}
+
+TEST_F(ArticleSaverTest, StoredArticlesKeepMatchingEnclosuresAndAnItemTwiceSeesItsOwnChanges)
+{
+  const auto withEnclosures = [](const Item& fields, const QStringList& urls) {
+    auto item = parsed(fields);
+    for (const QString& url : urls) {
+      auto enclosure = std::make_shared<CBParsedEnclosure>();
+      enclosure->setUrlString(url);
+      enclosure->setMimeType(url.endsWith(QLatin1String(".mp4")) ? QStringLiteral("video/mp4")
+                                                                 : QStringLiteral("audio/mpeg"));
+      item->addEnclosure(enclosure);
+    }
+    return item;
+  };
+  const Item a{"a", "A", "https://example.com/a", day(1)};
+  const Item c{"c", "C", "https://example.com/c", day(2)};
+  const QString e1 = QStringLiteral("https://example.com/1.mp3");
+  const QString e2 = QStringLiteral("https://example.com/2.mp4");
+  const QString e4 = QStringLiteral("https://example.com/4.mp3");
+  const QString e6 = QStringLiteral("https://example.com/6.mp3");
+  const QString e7 = QStringLiteral("https://example.com/7.mp4");
+  save({withEnclosures(a, {e1, e2}), withEnclosures(c, {e6})});
+  const auto enclosureNamed = [](CBDataArticle* article, const QString& url) -> ZPHManagedObject* {
+    for (ZPHManagedObject* enclosure : article->enclosures())
+      if (enclosure->value(QStringLiteral("URL")).toString() == url)
+        return enclosure;
+    return nullptr;
+  };
+  ASSERT_NE(enclosureNamed(articleTitled(QStringLiteral("A")), e2), nullptr);
+  const ZPHManagedObjectID kept = enclosureNamed(articleTitled(QStringLiteral("A")), e2)->objectID();
+
+  // A drops one enclosure, keeps one and gains one; C comes twice, and the
+  // second time it finds the enclosure the first time added.
+  save({withEnclosures(a, {e2, e4}), withEnclosures(c, {e6, e7}), withEnclosures(c, {e7})});
+  CBDataArticle* articleA = articleTitled(QStringLiteral("A"));
+  ASSERT_EQ(articleA->enclosures().size(), 2);
+  EXPECT_EQ(enclosureNamed(articleA, e1), nullptr);
+  ASSERT_NE(enclosureNamed(articleA, e2), nullptr);
+  EXPECT_EQ(enclosureNamed(articleA, e2)->objectID(), kept);
+  EXPECT_NE(enclosureNamed(articleA, e4), nullptr);
+  EXPECT_TRUE(articleA->hasAudioEnclosure());
+  EXPECT_TRUE(articleA->hasVideoEnclosure());
+  CBDataArticle* articleC = articleTitled(QStringLiteral("C"));
+  ASSERT_EQ(articleC->enclosures().size(), 1);
+  EXPECT_NE(enclosureNamed(articleC, e7), nullptr);
+  EXPECT_FALSE(articleC->hasAudioEnclosure());
+  EXPECT_TRUE(articleC->hasVideoEnclosure());
+  // Nothing is left over beside them.
+  EXPECT_EQ(main->countForFetchRequest(ZPHFetchRequest(QStringLiteral("Enclosure"))), 3);
+}
+
+TEST_F(ArticleSaverTest, AnUnknownFeedOrACancelledSaverAnnouncesNothing)
+{
+  auto unknown = std::make_shared<ZPHCoreDataArticleSaverOperation>(
+      items({{"g", "T", "https://example.com/t", day(1)}}), QUrl(QStringLiteral("https://example.com/gone.xml")));
+  delegate.addCoreDataQueueOperation(unknown);
+  auto cancelled = std::make_shared<ZPHCoreDataArticleSaverOperation>(
+      items({{"g", "T", "https://example.com/t", day(1)}}), QUrl(FeedURL));
+  cancelled->cancel();
+  delegate.addCoreDataQueueOperation(cancelled);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return unknown->isFinished() && cancelled->isFinished(); }));
+  ZPHTestSpinEventLoop(20);
+  EXPECT_FALSE(unknown->didSaveUncancelled());
+  EXPECT_FALSE(cancelled->didSaveUncancelled());
+  EXPECT_TRUE(notifications.isEmpty());
+  EXPECT_TRUE(articles().isEmpty());
+}
+
+}  // namespace

@@ -1,0 +1,234 @@
+#include "feeds/refresh/CBDownloadableFeedRefresher.h"
+#include "feeds/refresh/CBLocalAccountRefresher.h"
+#include "platform/CBOperationController.h"
+#include "feeds/refresh/ZPHRefreshController.h"
+#include "feeds/refresh/ZPHRefreshFeedOperation.h"
+#include "feeds/refresh/ZPHStatusItem.h"
+#include "store/accounts/CBDataAccount.h"
+#include "store/CBDataController.h"
+#include "store/entities/CBFeed.h"
+#include "store/entities/CBFolder.h"
+#include "store/graph/ZPHManagedObjectContext.h"
+#include "support/ZPHTestApplicationDelegate.h"
+#include "support/ZPHTestHTTPServer.h"
+#include "support/ZPHTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Feeds of the local account at addresses nobody answers; the tests look at
+// what gets queued, not at what the downloads bring.
+class RefreshersTest : public ::testing::Test {
+protected:
+  void SetUp() override
+  {
+    delegate.useDataController(&controller);
+    ZPHError error;
+    ASSERT_TRUE(controller.setupCoreDataStackWithClass({}, false, &error)) << error.toString().toStdString();
+    controller.completeSetup();
+    account = controller.localAccount();
+    ASSERT_NE(account, nullptr);
+    main = controller.mainThreadManagedObjectContext();
+  }
+  void TearDown() override
+  {
+    if (refresh) {
+      refresh->cancelAllOperations();
+      refresh->refreshOperationController()->waitUntilAllOperationsAreFinished();
+    }
+    EXPECT_TRUE(ZPHTestWaitUntil([&] { return !controller.coreDataQueueHasOperations(); }, 20000));
+    ZPHTestSpinEventLoop(50);
+    refresh.reset();
+  }
+
+  CBFeed* feed(const QString& url, CBFolder* folder = nullptr)
+  {
+    CBFeed* feed = CBFeed::insertFeedWithURL(QUrl(url), main);
+    if (folder != nullptr)
+      account->addFeedAtEndOfFolder(feed, folder);
+    else
+      account->addFeed(feed);
+    return feed;
+  }
+  void makeController()
+  {
+    refresh = std::make_unique<ZPHRefreshController>();
+    // Nothing runs: only the queuing is looked at.
+    refresh->refreshOperationController()->setSuspended(true);
+  }
+  QStringList queuedURLs() const
+  {
+    QStringList urls;
+    for (const std::shared_ptr<CBOperation>& operation : refresh->refreshOperationController()->operations())
+      urls.append(operation->operationObject().toUrl().toString());
+    return urls;
+  }
+
+  ZPHTestApplicationDelegate delegate;
+  CBDataController controller;
+  CBDataAccount* account = nullptr;
+  ZPHManagedObjectContext* main = nullptr;
+  std::unique_ptr<ZPHRefreshController> refresh;
+};
+
+TEST_F(RefreshersTest, OnlyRefreshableFeedsAreQueuedAndOnlyOnce)
+{
+  feed(QStringLiteral("http://127.0.0.1:9/a.xml"));
+  feed(QStringLiteral("feed://127.0.0.1:9/b.xml"));
+  feed(QStringLiteral("ftp://127.0.0.1/c.xml"));
+  CBFeed* suspended = feed(QStringLiteral("http://127.0.0.1:9/d.xml"));
+  suspended->setSuspended(true);
+  CBFeed* noAddress = CBFeed::insertFeedWithMOC(main);
+  makeController();
+
+  refresh->refreshAllInAccounts({account});
+  refresh->refreshAllInAccounts({account});
+  refresh->refreshFeeds({suspended, noAddress, nullptr});
+  EXPECT_EQ(queuedURLs(), (QStringList{"http://127.0.0.1:9/a.xml", "feed://127.0.0.1:9/b.xml"}));
+
+  // A cancelled refresh no longer counts: its feed is queued again, once.
+  refresh->refreshOperationController()->operations().first()->cancel();
+  refresh->refreshAllInAccounts({account});
+  refresh->refreshAllInAccounts({account});
+  EXPECT_EQ(queuedURLs(),
+            (QStringList{"http://127.0.0.1:9/a.xml", "feed://127.0.0.1:9/b.xml", "http://127.0.0.1:9/a.xml"}));
+  EXPECT_EQ(refresh->refreshOperationController()->queueWidth(), 8);
+  EXPECT_EQ(refresh->refreshOperationController()->name(),
+            QStringLiteral("com.fernhollow.zephlin.refreshOperationsController"));
+}
+
+TEST_F(RefreshersTest, AFolderRefreshQueuesItsSubfolderFirst)
+{
+  CBFolder* outer = account->addFolderWithName(QStringLiteral("Outer"));
+  feed(QStringLiteral("http://127.0.0.1:9/own1.xml"), outer);
+  CBFolder* inner = account->addFolderWithName(QStringLiteral("Inner"), outer);
+  feed(QStringLiteral("http://127.0.0.1:9/inner.xml"), inner);
+  feed(QStringLiteral("http://127.0.0.1:9/own2.xml"), outer);
+  feed(QStringLiteral("http://127.0.0.1:9/elsewhere.xml"));
+  makeController();
+
+  refresh->refreshFeedOrFolder(outer);
+  EXPECT_EQ(queuedURLs(), (QStringList{"http://127.0.0.1:9/inner.xml", "http://127.0.0.1:9/own1.xml",
+                                       "http://127.0.0.1:9/own2.xml"}));
+}
+
+TEST_F(RefreshersTest, NewFeedsAreRefreshedWhenTheAccountAnnouncesThem)
+{
+  makeController();
+  feed(QStringLiteral("http://127.0.0.1:9/new.xml"));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !queuedURLs().isEmpty(); }, 20000));
+  EXPECT_EQ(queuedURLs(), (QStringList{"http://127.0.0.1:9/new.xml"}));
+}
+
+TEST_F(RefreshersTest, ErrorTextsNameTheFeed)
+{
+  const QString placeholder = ZPHRefreshFeedOperationFeedDisplayNameTextPlaceholder;
+  const ZPHError error(ZPHRefreshFeedOperationErrorDomain, 4,
+                       {{ZPHLocalizedDescriptionKey, QStringLiteral("“%1” was not found.").arg(placeholder)},
+                        {ZPHLocalizedRecoverySuggestionKey, placeholder + QStringLiteral(" / ") + placeholder},
+                        {QStringLiteral("number"), 7}});
+  struct Case {
+    QString userName;
+    QString url;
+    QString shown;
+  } cases[] = {
+      {QStringLiteral("Daily"), QStringLiteral("http://example.com/f"), QStringLiteral("Daily")},
+      {QString(70, QLatin1Char('x')), QStringLiteral("http://example.com/f"),
+       QString(60, QLatin1Char('x')) + QStringLiteral("…")},
+      {QString(60, QLatin1Char('y')), QStringLiteral("http://example.com/f"), QString(60, QLatin1Char('y'))},
+  };
+  for (const Case& c : cases) {
+    CBFeed* f = CBFeed::insertFeedWithURL(QUrl(c.url), main);
+    f->setUserSpecifiedName(c.userName);
+    const ZPHError translated = CBDownloadableFeedRefresher::translateError(error, f);
+    EXPECT_EQ(translated.domain(), error.domain());
+    EXPECT_EQ(translated.code(), 4);
+    EXPECT_EQ(translated.value(ZPHLocalizedDescriptionKey).toString(),
+              QStringLiteral("“%1” was not found.").arg(c.shown));
+    EXPECT_EQ(translated.value(ZPHLocalizedRecoverySuggestionKey).toString(),
+              c.shown + QStringLiteral(" / ") + c.shown);
+    EXPECT_EQ(translated.value(QStringLiteral("number")), QVariant(7));
+  }
+  EXPECT_TRUE(
+      CBDownloadableFeedRefresher::translateError(ZPHError(QStringLiteral("d"), 1), CBFeed::insertFeedWithMOC(main))
+          .userInfo()
+          .isEmpty());
+}
+
+TEST_F(RefreshersTest, TheRefreshOutcomeIsStoredOnTheFeedAndClearedBySuccess)
+{
+  ZPHTestHTTPServer server;
+  ASSERT_TRUE(server.start());
+  CBFeed* f = feed(server.url(QStringLiteral("/feed.xml")).toString());
+  f->setUserSpecifiedName(QStringLiteral("Daily"));
+  refresh = std::make_unique<ZPHRefreshController>();
+  auto refreshOnce = [&] {
+    refresh->refreshOneFeed(f);
+    ASSERT_TRUE(
+        ZPHTestWaitUntil([&] { return refresh->refreshOperationController()->numberOfOperations() == 0; }, 20000));
+    ASSERT_TRUE(ZPHTestWaitUntil([&] { return !controller.coreDataQueueHasOperations(); }, 20000));
+    ZPHTestSpinEventLoop(50);
+  };
+  server.route(QStringLiteral("/feed.xml"), [](const ZPHTestHTTPRequest&) {
+    ZPHTestHTTPResponse response;
+    response.status = 404;
+    return response;
+  });
+  refreshOnce();
+  ASSERT_FALSE(f->lastFeedRefreshError().isNull());
+  EXPECT_EQ(f->lastFeedRefreshError().code(), ZPHRefreshFeedOperationErrorPageNotFound);
+  const QString suggestion = f->lastFeedRefreshError().localizedRecoverySuggestion();
+  EXPECT_FALSE(suggestion.contains(ZPHRefreshFeedOperationFeedDisplayNameTextPlaceholder));
+  EXPECT_TRUE(suggestion.startsWith(QStringLiteral("“Daily” has removed"))) << suggestion.toStdString();
+
+  server.route(QStringLiteral("/feed.xml"), [](const ZPHTestHTTPRequest&) {
+    ZPHTestHTTPResponse response;
+    response.body =
+        "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>T</title>"
+        "<item><title>A</title><link>http://example.com/a</link></item></channel></rss>";
+    return response;
+  });
+  refreshOnce();
+  EXPECT_TRUE(f->lastFeedRefreshError().isNull());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(RefreshersTest, SessionBeginReachesObserversBeforeEndAndEachSessionHasItsItem)
+{
+  makeController();
+  QStringList seen;
+  ZPHObserverToken begin = ZPHNotificationCenter::defaultCenter().addObserver(
+      ZPHRefreshSessionDidBeginNotification, QVariant(), [&](const ZPHNotification&) { seen.append("begin"); });
+  ZPHObserverToken end = ZPHNotificationCenter::defaultCenter().addObserver(
+      ZPHRefreshSessionDidEndNotification, QVariant(), [&](const ZPHNotification&) { seen.append("end"); });
+
+  // A session that ends before the main loop turns, then one that begins
+  // before the application has removed the first one's item.
+  refresh->refreshOperationsDidBegin({});
+  EXPECT_TRUE(refresh->visualRefreshInProgress());
+  const std::shared_ptr<ZPHStatusItem> first = refresh->refreshingFeedsStatusItem();
+  ASSERT_NE(first, nullptr);
+  refresh->refreshOperationsDidEnd({});
+  refresh->refreshOperationsDidBegin({});
+  const std::shared_ptr<ZPHStatusItem> second = refresh->refreshingFeedsStatusItem();
+  ASSERT_NE(second, nullptr);
+  EXPECT_NE(second, first);
+  EXPECT_TRUE(seen.isEmpty());
+  ZPHTestSpinEventLoop(50);
+  EXPECT_EQ(seen, (QStringList{"begin", "end", "begin"}));
+  EXPECT_TRUE(refresh->visualRefreshInProgress());
+  EXPECT_EQ(delegate.visibleStatusItems(), (QList<std::shared_ptr<ZPHStatusItem>>{second}));
+
+  refresh->refreshOperationsDidEnd({});
+  ZPHTestSpinEventLoop(50);
+  EXPECT_EQ(seen.last(), QStringLiteral("end"));
+  EXPECT_FALSE(refresh->visualRefreshInProgress());
+  EXPECT_EQ(refresh->refreshingFeedsStatusItem(), nullptr);
+  EXPECT_TRUE(delegate.visibleStatusItems().isEmpty());
+}
+
+}  // namespace
