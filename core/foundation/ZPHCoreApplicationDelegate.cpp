@@ -1,10 +1,20 @@
 #include "foundation/ZPHCoreApplicationDelegate.h"
 
+#include "platform/ZPHApplicationState.h"
+
 #include <atomic>
 
 namespace {
+
 std::atomic<ZPHCoreApplicationDelegate*> g_sharedDelegate{nullptr};
+
+QString sharedDelegateDataFolder()
+{
+  ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
+  return delegate != nullptr ? delegate->pathToDataFolder() : QString();
 }
+
+}  // namespace
 
 ZPHCoreApplicationDelegate::~ZPHCoreApplicationDelegate()
 {
@@ -19,6 +29,8 @@ ZPHCoreApplicationDelegate* ZPHCoreApplicationDelegate::sharedDelegate()
 
 void ZPHCoreApplicationDelegate::setSharedDelegate(ZPHCoreApplicationDelegate* delegate)
 {
+  // The platform layer asks through these from then on.
+  ZPHApplicationState::install(&ZPHCoreApplicationDelegate::sharedDelegateIsShuttingDown, &sharedDelegateDataFolder);
   g_sharedDelegate.store(delegate);
 }
 

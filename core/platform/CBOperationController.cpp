@@ -1,5 +1,5 @@
 #include "platform/CBOperationController.h"
-#include "foundation/ZPHCoreApplicationDelegate.h"
+#include "platform/ZPHApplicationState.h"
 #include "platform/ZPHMainThread.h"
 #include "platform/ZPHOperationQueue.h"
 
@@ -116,7 +116,7 @@ void CBOperationController::setQueueWidth(int width)
 void CBOperationController::addOperation(const std::shared_ptr<CBOperation>& operation)
 {
   ZPH_ASSERT_MAIN_THREAD();
-  if (ZPHCoreApplicationDelegate::sharedDelegateIsShuttingDown())
+  if (ZPHApplicationState::isShuttingDown())
     return;
   const bool wasIdle = m_tracksOperations && m_operations.isEmpty();
   if (m_tracksOperations && operation)
@@ -221,7 +221,7 @@ void CBOperationController::setName(const QString& name)
 
 void CBOperationController::operationDidComplete(const ZPHNotification& notification)
 {
-  if (!m_tracksOperations || ZPHCoreApplicationDelegate::sharedDelegateIsShuttingDown())
+  if (!m_tracksOperations || ZPHApplicationState::isShuttingDown())
     return;
   const auto operation = notification.object.value<std::shared_ptr<CBOperation>>();
   if (!operation)

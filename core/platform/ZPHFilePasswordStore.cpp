@@ -1,6 +1,6 @@
 #include "platform/ZPHFilePasswordStore.h"
 
-#include "foundation/ZPHCoreApplicationDelegate.h"
+#include "platform/ZPHApplicationState.h"
 #include "platform/ZPHLog.h"
 
 #include <QtCore/QDir>
@@ -29,8 +29,8 @@ ZPHFilePasswordStore::ZPHFilePasswordStore(const QString& folder)
 
 QString ZPHFilePasswordStore::defaultFolder()
 {
-  if (ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate())
-    return delegate->pathToDataFolder();
+  if (const QString folder = ZPHApplicationState::dataFolder(); !folder.isEmpty())
+    return folder;
   return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
 }
 

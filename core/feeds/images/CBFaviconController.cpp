@@ -21,10 +21,8 @@
 #include <QtCore/QTimer>
 
 const QString CBFaviconDownloadedNotification = QStringLiteral("CBFaviconDownloadedNotification");
-const QString CBFaviconURLFoundNotification = QStringLiteral("CBFaviconURLFoundNotification");
 const QString CBFaviconControllerScaleFactorUpdatedNotification =
     QStringLiteral("CBFaviconControllerScaleFactorUpdated");
-const QString CBFaviconControllerHomePageURLKey = QStringLiteral("RFaviconControllerHomePageURLKey");
 const QString CBFaviconCacheLastNukedKey = QStringLiteral("dateFaviconCacheLastNuked");
 
 namespace {

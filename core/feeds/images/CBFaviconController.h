@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/ZPHFeedIngestionInterface.h"
+
 #include <QtCore/QDateTime>
 #include <QtCore/QHash>
 #include <QtCore/QList>
@@ -21,12 +23,10 @@ class ZPHOperationQueue;
 // (QObject*), userInfo {CBURLKey: the icon URL, CBFaviconControllerHomePageURLKey:
 // the home page URL when known}.
 extern const QString CBFaviconDownloadedNotification;  // "CBFaviconDownloadedNotification"
-// Posted on the main thread when a home page's icon link was found; object
-// the controller, userInfo {CBFaviconControllerHomePageURLKey, CBURLKey}.
-extern const QString CBFaviconURLFoundNotification;  // "CBFaviconURLFoundNotification"
+// CBFaviconURLFoundNotification and CBFaviconControllerHomePageURLKey come
+// from store/ZPHFeedIngestionInterface.h.
 // Posted by the source list after it changed the scale factor.
 extern const QString CBFaviconControllerScaleFactorUpdatedNotification;  // "CBFaviconControllerScaleFactorUpdated"
-extern const QString CBFaviconControllerHomePageURLKey;                  // "RFaviconControllerHomePageURLKey"
 // User default (date): when the icon folder was last wiped.
 extern const QString CBFaviconCacheLastNukedKey;  // "dateFaviconCacheLastNuked"
 

@@ -30,9 +30,6 @@
 #include <functional>
 #include <vector>
 
-const QString ZPHFeedRefreshArticlesUpdatedNotification = QStringLiteral("ZPHFeedRefreshArticlesUpdatedNotification");
-const QString ZPHFeedRefreshUnreadCountKey = QStringLiteral("unreadCount");
-const QString ZPHFeedRefreshLatestPublishDateKey = QStringLiteral("latestPublishDate");
 
 namespace {
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/CBOperation.h"
+#include "store/ZPHFeedIngestionInterface.h"
 #include "store/graph/ZPHManagedObjectID.h"
 
 #include <QtCore/QDateTime>
@@ -22,13 +23,8 @@ class CBParsedNewsItem;
 class ZPHManagedObject;
 class ZPHManagedObjectContext;
 
-// Posted on the main thread after a saver saved, unless it was cancelled or
-// ran in a caller's private-queue context. Object: the saver
-// (std::shared_ptr<CBOperation>); user info: CBURLKey -> the feed URL (QUrl),
-// "unreadCount" -> quint64, "latestPublishDate" -> QDateTime.
-extern const QString ZPHFeedRefreshArticlesUpdatedNotification;  // "ZPHFeedRefreshArticlesUpdatedNotification"
-extern const QString ZPHFeedRefreshUnreadCountKey;               // "unreadCount"
-extern const QString ZPHFeedRefreshLatestPublishDateKey;         // "latestPublishDate"
+// ZPHFeedRefreshArticlesUpdatedNotification and its keys, posted after a
+// saver saved, come from store/ZPHFeedIngestionInterface.h.
 
 // Merges the parsed items of one feed into the article store: finds the
 // stored article each item stands for (by guid, else by two of title, date

@@ -5,6 +5,8 @@
 #include "feeds/refresh/CBLocalAccountRefresher.h"
 #include "platform/CBOperationController.h"
 #include "feeds/network/ZPHNetworkController.h"
+#include "feeds/images/CBFaviconController.h"
+#include "feeds/metadata/CBLocalAccountFeedMetadataCache.h"
 #include "feeds/refresh/ZPHStatusItem.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
 #include "platform/ZPHMainThread.h"
@@ -16,8 +18,6 @@
 
 #include <QtCore/QPointer>
 
-const QString ZPHRefreshSessionDidBeginNotification = QStringLiteral("ZPHRefreshSessionDidBeginNotification");
-const QString ZPHRefreshSessionDidEndNotification = QStringLiteral("ZPHRefreshSessionDidEndNotification");
 const QString ZPHRefreshControllerVisualRefreshInProgressKey = QStringLiteral("visualRefreshInProgress");
 const QString ZPHRefreshFeedsIntervalKey = QStringLiteral("refreshFeedsInterval");
 
@@ -41,11 +41,33 @@ CBFeed* feedFromVariant(const QVariant& value)
   return nullptr;
 }
 
+// What the store asks of this layer: the shared favicon controller and feed
+// metadata database answer.
+class FeedIngestion final : public ZPHFeedIngestionInterface {
+public:
+  void updateBestFaviconURLForHomePageURL(const QUrl& homePageURL) override
+  {
+    if (CBFaviconController* controller = CBFaviconController::sharedController())
+      controller->updateAndReturnBestFaviconURLForHomePageURL(homePageURL);
+  }
+
+  void deleteStoredInfoForFeedURL(const QUrl& feedURL) override
+  {
+    if (auto cache = CBLocalAccountFeedMetadataCache::sharedCache())
+      cache->deleteInfoForFeedURL(feedURL);
+  }
+};
+
 }  // namespace
 
 ZPHRefreshController::ZPHRefreshController(QObject* parent)
     : QObject(parent), m_operationController(std::make_unique<CBOperationController>())
 {
+  // The feeds layer is ready once its refresh controller is: from now on the
+  // store's requests reach it.
+  static FeedIngestion ingestion;
+  ZPHFeedIngestionInterface::setShared(&ingestion);
+
   m_operationController->setName(OperationControllerName);
   m_operationController->setTracksOperations(true);
   m_operationController->setQueueWidth(MaxConcurrentRefreshes);

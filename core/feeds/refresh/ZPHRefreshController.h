@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/ZPHNotificationCenter.h"
+#include "store/ZPHFeedIngestionInterface.h"
 
 #include <QtCore/QList>
 #include <QtCore/QObject>
@@ -17,11 +18,8 @@ class CBOperationController;
 class CBTreeNode;
 class ZPHStatusItem;
 
-// Object: the refresh controller (QObject*), no user info. Begin and end go
-// through one first-in first-out main-thread queue, so an observer always
-// sees a session's begin before its end.
-extern const QString ZPHRefreshSessionDidBeginNotification;           // "ZPHRefreshSessionDidBeginNotification"
-extern const QString ZPHRefreshSessionDidEndNotification;             // "ZPHRefreshSessionDidEndNotification"
+// ZPHRefreshSessionDidBeginNotification and ZPHRefreshSessionDidEndNotification
+// come from store/ZPHFeedIngestionInterface.h.
 extern const QString ZPHRefreshControllerVisualRefreshInProgressKey;  // "visualRefreshInProgress"
 // User default, integer minutes; registered as 30.
 extern const QString ZPHRefreshFeedsIntervalKey;  // "refreshFeedsInterval"

@@ -1,9 +1,7 @@
 #include "store/accounts/CBDataAccount.h"
 
-#include "feeds/images/CBFaviconController.h"
-#include "feeds/refresh/ZPHCoreDataArticleSaverOperation.h"
-#include "feeds/refresh/ZPHRefreshController.h"
 #include "store/accounts/CBParsedFeedInfo.h"
+#include "store/ZPHFeedIngestionInterface.h"
 #include "foundation/CBDates.h"
 #include "foundation/CBEventThrottler.h"
 #include "foundation/CBMimeTypes.h"
@@ -574,8 +572,8 @@ void CBDataAccount::updateFaviconURLForFeed(CBFeed* feed)
   const QUrl homePage = feed->homePageURL();
   if (!CBURLIsWebURL(homePage))
     return;
-  if (CBFaviconController* controller = CBFaviconController::sharedController())
-    controller->updateAndReturnBestFaviconURLForHomePageURL(homePage);
+  if (ZPHFeedIngestionInterface* ingestion = ZPHFeedIngestionInterface::shared())
+    ingestion->updateBestFaviconURLForHomePageURL(homePage);
 }
 
 void CBDataAccount::faviconURLFound(const ZPHNotification& notification)

@@ -1,6 +1,6 @@
 #include "store/accounts/CBGlobalAccount.h"
 
-#include "feeds/refresh/ZPHRefreshController.h"
+#include "store/ZPHFeedIngestionInterface.h"
 #include "foundation/CBDateManager.h"
 #include "foundation/CBPrefs.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"

@@ -1,7 +1,6 @@
 #include "store/entities/CBFeed.h"
 
-#include "feeds/metadata/CBLocalAccountFeedMetadataCache.h"
-#include "feeds/refresh/ZPHCoreDataArticleSaverOperation.h"
+#include "store/ZPHFeedIngestionInterface.h"
 #include "foundation/CBDates.h"
 #include "foundation/CBKeychain.h"
 #include "foundation/CBString.h"
@@ -83,8 +82,8 @@ void CBFeed::preflightFeed(CBFeed* feed, ZPHManagedObjectContext* context)
   feed->setGuid(cb_uuidString());
   const QUrl url = feed->URL();
   if (!url.isEmpty()) {
-    if (auto cache = CBLocalAccountFeedMetadataCache::sharedCache())
-      cache->deleteInfoForFeedURL(url);
+    if (ZPHFeedIngestionInterface* ingestion = ZPHFeedIngestionInterface::shared())
+      ingestion->deleteStoredInfoForFeedURL(url);
   }
 }
 
