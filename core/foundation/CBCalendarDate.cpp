@@ -173,7 +173,7 @@ bool readZoneOffset(QStringView text, qsizetype& pos, std::optional<QTimeZone>& 
 }
 
 // Reads `string` with a calendar format (see the header for the letters);
-// nil unless the whole text, blanks around it aside, matches.
+// null unless the whole text, blanks around it aside, matches.
 QDateTime readCalendarDate(const QString& string, QStringView format, const QTimeZone& localZone)
 {
   const QStringView text = QStringView(string).trimmed();

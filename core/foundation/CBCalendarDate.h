@@ -4,7 +4,7 @@
 // day grouping, a short time-of-day string, and readers for the two date
 // notations of feeds (RFC 822 with the variants seen in the wild, and W3C
 // date-time) plus a dispatcher that picks a reader from the characters of
-// the text. An invalid QDateTime stands for "nil".
+// the text. An invalid QDateTime stands for "null".
 //
 // The readers use calendar formats with strftime-like conversion letters:
 //   %a weekday name   %d day            %b %B month name   %Y year (1-4 digits)
@@ -18,7 +18,7 @@
 // (case counts). Blanks around the text are ignored; any other text left
 // over, a field out of range (month 13, day 32, hour 24, minute 60, second
 // 60, 30 February, an offset beyond 14 hours) or an unknown zone name gives
-// nil, never a rolled-over date. A text without zone is read in the local
+// null, never a rolled-over date. A text without zone is read in the local
 // zone.
 //
 // Zone names: UT, UTC, GMT and Z (+0000); the North American EST EDT CST CDT
@@ -61,7 +61,7 @@ extern const QString junkDateFormatString;
 
 namespace CobbletonExtras {
 
-// The time of day in the local zone, in the user's short time style. Nil for
+// The time of day in the local zone, in the user's short time style. Null for
 // an invalid date.
 QString hourMinuteString(const QDateTime& date);
 
@@ -98,7 +98,7 @@ QDateTime calendarDateWithObject(const QVariant& object);
 
 // RFC 822 date-time, with offset ("+0200") or zone name ("GMT"), with or
 // without weekday and seconds, four- or two-digit year, Twitter's order, and
-// ".000" milliseconds right before " GMT". Nil when nothing reads.
+// ".000" milliseconds right before " GMT". Null when nothing reads.
 QDateTime dateWithRFC822DatetimeString(const QString& string);
 
 // W3C date-time: "2003", "2003-12", "2003-12-13", and with "T" a time to
@@ -106,7 +106,7 @@ QDateTime dateWithRFC822DatetimeString(const QString& string);
 QDateTime dateWithW3CDatetimeString(const QString& string);
 
 // RFC 822 for a text with ",", "20031213" and "20031213T183002", else W3C
-// for a text with "-". Nil when nothing reads.
+// for a text with "-". Null when nothing reads.
 QDateTime dateWithUnknownFormat(const QString& string);
 
 // Forms of the above with the clock and the local zone passed in ("now"
@@ -128,7 +128,7 @@ QDateTime dateWithUnknownFormat(const QString& string, const QTimeZone& localZon
 // A date for the object: a string is first read as a date phrase ("now",
 // "today", "tomorrow", "yesterday" at the current time of day; an ISO date
 // "2003-12-13" with an optional time "18:30", "18:30:02", "18:30:02 +0100"
-// or a W3C date-time; an RFC 822 date). Nil for nil, for anything that is
+// or a W3C date-time; an RFC 822 date). Null for null, for anything that is
 // not a date and for a string that does not read; a date becomes the same
 // instant in the local zone.
 QDateTime CBCalendarDateWithNSDate(const QVariant& object);

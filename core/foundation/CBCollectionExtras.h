@@ -1,6 +1,6 @@
 #pragma once
 
-// Collection extras of the older unprefixed family: nil-safe access and
+// Collection extras of the older unprefixed family: null-safe access and
 // mutation of lists, identity tests, moving an element, typed reads of maps
 // that may hold strings or numbers, writing lists and maps to files and
 // HTTP form encoding; and two C functions over lists of objects. The cb_
@@ -8,7 +8,7 @@
 // the two are separate functions and each keeps its own behaviour (where the
 // rules agree, the function here calls the cb_ one).
 //
-// "nil" is a null pointer for pointer elements and lists passed by pointer,
+// "null" is a null pointer for pointer elements and lists passed by pointer,
 // an invalid QVariant for variants and a null QString for strings.
 // Identity-based functions take lists of pointers (the same object, not an
 // equal one).
@@ -30,7 +30,7 @@ namespace CobbletonExtras {
 
 // ---- Lists ----
 
-// The element at `index`, or nil (a value-initialised T) when the index is
+// The element at `index`, or null (a value-initialised T) when the index is
 // negative or not below the count.
 template <typename T>
 T safeObjectAtIndex(const QList<T>& array, qsizetype index)
@@ -38,7 +38,7 @@ T safeObjectAtIndex(const QList<T>& array, qsizetype index)
   return cb_safeObjectAtIndex(array, index);
 }
 
-// Whether this very object is an element; false for nil.
+// Whether this very object is an element; false for null.
 template <typename T>
 bool containsObjectIdenticalTo(const QList<T*>& array, const std::type_identity_t<T>* object)
 {
@@ -58,14 +58,14 @@ bool containsAtLeastOneObjectIdenticalToObjectInArray(const QList<T*>& array, co
 bool writeToFile(const QVariantList& array, const QString& path, bool useBinaryFormat);
 bool writeToFile(const QVariantMap& dictionary, const QString& path, bool useBinaryFormat);
 
-// Appends unless nil.
+// Appends unless null.
 template <typename T>
 void safeAddObject(QList<T>& array, const std::type_identity_t<T>& object)
 {
   cb_safeAddObject<T>(array, object);
 }
 
-// Appends every element of `objects` in order, unless `objects` is nil.
+// Appends every element of `objects` in order, unless `objects` is null.
 template <typename T>
 void safeAddObjectsFromArray(QList<T>& array, const QList<T>* objects)
 {
@@ -89,7 +89,7 @@ void moveObjectAtIndex(QList<T>& array, qsizetype from, qsizetype to)
 
 // The value for the key itself; else for the lower-cased key; else for the
 // first key (in the map's order) whose lower-cased form equals the
-// lower-cased key; else nil.
+// lower-cased key; else null.
 QVariant objectForCaseInsensitiveKey(const QVariantMap& dictionary, const QString& key);
 QVariant objectForCaseInsensitiveKey(const QVariantHash& dictionary, const QString& key);
 
@@ -104,7 +104,7 @@ bool boolForKey(const QVariantHash& dictionary, const QString& key);
 int intForKey(const QVariantMap& dictionary, const QString& key);
 int intForKey(const QVariantHash& dictionary, const QString& key);
 
-// A string value itself; a number as its decimal text; else nil.
+// A string value itself; a number as its decimal text; else null.
 QString stringForKey(const QVariantMap& dictionary, const QString& key);
 QString stringForKey(const QVariantHash& dictionary, const QString& key);
 
@@ -115,7 +115,7 @@ QString stringForKey(const QVariantHash& dictionary, const QString& key);
 // map.
 QString httpPostArgsString(const QVariantMap& dictionary);
 
-// Sets unless the object (or the key) is nil; the key then keeps its value.
+// Sets unless the object (or the key) is null; the key then keeps its value.
 void safeSetObject(QVariantMap& dictionary, const QVariant& object, const QString& key);
 
 // Store the value as a number.
@@ -128,7 +128,7 @@ void setBool(QVariantMap& dictionary, bool value, const QString& key);
 // ---------------------------------------------------------------------------
 // C functions
 
-// True when both are nil; false when exactly one is nil; else whether the
+// True when both are null; false when exactly one is null; else whether the
 // two hold the same objects (identity) the same number of times, in any
 // order.
 template <typename T>
@@ -157,7 +157,7 @@ bool ZPHArraysHaveEqualContents(const QList<T*>& array1, const QList<T*>& array2
 }
 
 // The first index whose element is this very object; the largest qsizetype
-// (the "not found" index) for nil, for an empty list or when it is absent.
+// (the "not found" index) for null, for an empty list or when it is absent.
 template <typename T>
 qsizetype CBArrayIndexOfObjectIdenticalTo(const QList<T*>& array, const std::type_identity_t<T>* object)
 {

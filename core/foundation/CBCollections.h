@@ -1,11 +1,11 @@
 #pragma once
 
-// Collection helpers of the core library: emptiness tests, nil-safe and
+// Collection helpers of the core library: emptiness tests, null-safe and
 // identity-based list methods, typed reads of variant maps, HTTP form
 // encoding, writing lists and maps to files, and two small helpers for
 // numbers and timers.
 //
-// "nil" is a null pointer for pointer elements, an invalid QVariant for
+// "null" is a null pointer for pointer elements, an invalid QVariant for
 // variants and a null QString for strings. Identity-based methods take lists
 // of pointers (the same object, not an equal one); equality-based methods
 // take any list.
@@ -25,7 +25,7 @@
 
 class QTimer;
 
-// True for nil, for an object with a length of 0 (string, bytes) and for a
+// True for null, for an object with a length of 0 (string, bytes) and for a
 // collection with a count of 0; false for anything else (a number is never
 // empty).
 bool CBIsEmpty(const QVariant& object);
@@ -37,8 +37,8 @@ bool CBIsEmpty(const T& object)
   return object.isEmpty();
 }
 
-// Whether a value stands for "nil": a null pointer, an invalid variant, a
-// null string. Values of other types are never nil.
+// Whether a value stands for "null": a null pointer, an invalid variant, a
+// null string. Values of other types are never null.
 template <typename T>
 bool CBIsNil(const T& value)
 {
@@ -69,7 +69,7 @@ QVariant CBReadArrayOrDictionaryFromFile(const QString& path);
 
 // ---- Lists ----
 
-// The element at `index`, or nil (a value-initialised T) when the index is
+// The element at `index`, or null (a value-initialised T) when the index is
 // out of range.
 template <typename T>
 T cb_safeObjectAtIndex(const QList<T>& array, qsizetype index)
@@ -79,7 +79,7 @@ T cb_safeObjectAtIndex(const QList<T>& array, qsizetype index)
   return array.at(index);
 }
 
-// Whether this very object is an element; false for nil.
+// Whether this very object is an element; false for null.
 template <typename T>
 bool cb_containsObjectIdenticalTo(const QList<T*>& array, const T* object)
 {
@@ -111,7 +111,7 @@ bool cb_containsAtLeastOneObjectIdenticalToObjectInArray(const QList<T*>& array,
 bool cb_writeToFile(const QVariantList& array, const QString& path, bool useBinaryFormat);
 bool cb_writeToFile(const QVariantMap& dictionary, const QString& path, bool useBinaryFormat);
 
-// Appends unless nil.
+// Appends unless null.
 template <typename T>
 void cb_safeAddObject(QList<T>& array, const T& object)
 {
@@ -127,7 +127,7 @@ void cb_safeRemoveObjectAtIndex(QList<T>& array, qsizetype index)
     array.removeAt(index);
 }
 
-// Appends unless nil or this very object is already an element.
+// Appends unless null or this very object is already an element.
 template <typename T>
 void cb_addObjectIfNotIdentical(QList<T*>& array, T* object)
 {
@@ -151,7 +151,7 @@ void cb_addObjectsThatAreNotIdentical(QList<T*>& array, const QList<T*>& objects
     cb_addObjectIfNotIdentical(array, object);
 }
 
-// Appends unless nil or an equal element is already there.
+// Appends unless null or an equal element is already there.
 template <typename T>
 void cb_addUniqueObject(QList<T>& array, const T& object)
 {
@@ -159,7 +159,7 @@ void cb_addUniqueObject(QList<T>& array, const T& object)
     array.append(object);
 }
 
-// A new list of `transformer`'s results for each element, in order, nil
+// A new list of `transformer`'s results for each element, in order, null
 // results left out; empty for an empty list.
 template <typename T, typename Transformer>
 auto cb_mutableArrayWithArray(const QList<T>& array, Transformer transformer)
@@ -176,7 +176,7 @@ auto cb_mutableArrayWithArray(const QList<T>& array, Transformer transformer)
 
 // ---- Sets ----
 
-// Adds unless nil.
+// Adds unless null.
 template <typename T>
 void cb_addObject(QSet<T>& set, const T& object)
 {
@@ -199,12 +199,12 @@ qint64 cb_integerForKey(const QVariantHash& dictionary, const QString& key);
 double cb_doubleForKey(const QVariantMap& dictionary, const QString& key);
 double cb_doubleForKey(const QVariantHash& dictionary, const QString& key);
 
-// A string value itself; a number as its decimal text; else nil.
+// A string value itself; a number as its decimal text; else null.
 QString cb_stringForKey(const QVariantMap& dictionary, const QString& key);
 QString cb_stringForKey(const QVariantHash& dictionary, const QString& key);
 
 // The value for the key itself; else the value of the first key (in the
-// map's order) that equals the key when both are lower-cased; else nil.
+// map's order) that equals the key when both are lower-cased; else null.
 QVariant cb_objectForCaseInsensitiveKey(const QVariantMap& dictionary, const QString& key);
 QVariant cb_objectForCaseInsensitiveKey(const QVariantHash& dictionary, const QString& key);
 
@@ -218,7 +218,7 @@ QString cb_httpPostArgsString(const QVariantMap& dictionary);
 void cb_addHTTPPostArgValue(const QVariant& value, const QString& key, int* index, QString& string);
 void cb_addHTTPPostArgsArray(const QVariantList& array, const QString& key, int* index, QString& string);
 
-// Sets unless the object or the key is nil.
+// Sets unless the object or the key is null.
 void cb_safeSetObject(QVariantMap& dictionary, const QVariant& object, const QString& key);
 
 // Store the value as a number.

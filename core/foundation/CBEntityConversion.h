@@ -3,7 +3,7 @@
 // Entity and character-reference conversion of the older unprefixed string
 // family: escaping text for HTML, undoing the XML escapes, turning characters
 // above ASCII into entities, full entity decoding and repair of unpaired
-// UTF-16 surrogates. A null QString stands for "nil".
+// UTF-16 surrogates. A null QString stands for "null".
 
 #include <QtCore/QHash>
 #include <QtCore/QString>

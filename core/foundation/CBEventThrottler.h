@@ -98,12 +98,13 @@ public:
   // The firing: ends the burst and queues the delivery. The timer's action;
   // also run at once when the postpone limit is passed.
   void eventTimerDidFire();
-  // Re-arms the timer while a burst is under way. Main thread only.
-  void scheduleEventTimer();
-  // Posts each record through the default notification center, in order.
-  void fireNotifications(const QVariantList& notifications) const;
 
 private:
+  // Posts each record through the default notification center, in order.
+  void fireNotifications(const QVariantList& notifications) const;
+  // Re-arms the timer while a burst is under way. Main thread only.
+  void scheduleEventTimer();
+
   struct Private;
   std::shared_ptr<Private> d;
 };

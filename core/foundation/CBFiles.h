@@ -1,6 +1,6 @@
 #pragma once
 
-// Application identity, standard folders, nil-safe file helpers and the
+// Application identity, standard folders, null-safe file helpers and the
 // paths of compiled-in resources, for the core library. Every function answers false, a null string, nullopt or 0
 // rather than failing loudly; none of them passes an error on.
 

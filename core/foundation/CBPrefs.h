@@ -4,7 +4,7 @@
 // (ZPHUserDefaults::standardUserDefaults()), the keys under which the
 // settings are stored, and observation of one setting. Every setter takes
 // the value first and the key second. A null QString / invalid QVariant is
-// "nil".
+// "null".
 
 #include <QtCore/QDateTime>
 #include <QtCore/QObject>
@@ -44,11 +44,11 @@ extern const QString ZPHTodayFeedSelection;
 qint64 CBPrefsGetInt(const QString& key);
 // The stored boolean; false when absent.
 bool CBPrefsGetBool(const QString& key);
-// The stored string; "" (never nil) when there is none.
+// The stored string; "" (never null) when there is none.
 QString CBPrefsGetString(const QString& key);
-// The stored object, or nil.
+// The stored object, or null.
 QVariant CBPrefsGetObject(const QString& key);
-// Nil when nothing is stored, else the stored object (a date, or a string
+// Null when nothing is stored, else the stored object (a date, or a string
 // read as a date phrase) through CBCalendarDateWithNSDate().
 QDateTime CBPrefsGetCalendarDate(const QString& key);
 // The same with the clock passed in ("now" carries the local zone); tests.
@@ -59,9 +59,9 @@ void CBPrefsSetBool(bool value, const QString& key);
 // Reads the boolean and stores its negation, in two steps: not atomic
 // against another writer of the same key.
 void CBPrefsToggleBool(const QString& key);
-// Stores the string; nil removes the key.
+// Stores the string; null removes the key.
 void CBPrefsSetString(const QString& value, const QString& key);
-// Stores the object; nil does nothing (the key keeps its value).
+// Stores the object; null does nothing (the key keeps its value).
 void CBPrefsSetObject(const QVariant& value, const QString& key);
 
 // Writes pending changes to disk.
@@ -70,7 +70,7 @@ void CBPrefsSynchronize();
 // (at once when called on the main thread).
 void CBPrefsSynchronizeOnMainThread(bool wait);
 // Sets the key to the object on the main thread, so that observers run
-// there; nil removes the key. With `wait` the caller blocks until it is done
+// there; null removes the key. With `wait` the caller blocks until it is done
 // (at once when called on the main thread).
 void CBPrefsSetObjectForKeyOnMainThread(const QVariant& object, const QString& key, bool wait);
 
@@ -81,7 +81,7 @@ public:
   static void setObjectForKeyWithDictionary(const QVariantMap& dictionary);
 };
 
-// "values." followed by the key; "values." for nil.
+// "values." followed by the key; "values." for null.
 QString CBUserDefaultsPathWithKey(const QString& key);
 
 // Calls `callback` with CBUserDefaultsPathWithKey(key) whenever the setting

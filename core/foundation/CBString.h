@@ -3,7 +3,7 @@
 // String, URL and HTML helpers of the core library: C functions over strings
 // and URL strings, and the cb_ string methods as free functions (the
 // mutable-string ones change their QString& argument in place). A null
-// QString stands for "nil" and is kept distinct from an empty one. Lengths
+// QString stands for "null" and is kept distinct from an empty one. Lengths
 // and indexes count UTF-16 code units; searches are literal and
 // case-sensitive unless a comment says otherwise.
 

@@ -10,7 +10,7 @@
 // are separate functions and each keeps its own behaviour (where the rules
 // agree, the function here calls the cb_ one).
 //
-// A null QString stands for "nil" and is kept distinct from an empty one.
+// A null QString stands for "null" and is kept distinct from an empty one.
 // Lengths and indexes count UTF-16 code units.
 //
 // Pasteboard writing and text measuring of this family live with the user

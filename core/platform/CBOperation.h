@@ -25,6 +25,9 @@ extern const QString CBOperationDidCompleteNotification;  // "CBOperationDidComp
 // The delegate is not owned: the callback runs on the main thread only while
 // the delegate still exists and the operation is not cancelled, and at most
 // once.
+//
+// Use it rather than a bare ZPHOperation whenever something waits for the end
+// on the main thread: CBOperationController tracks only these.
 class CBOperation : public ZPHOperation {
 public:
   using Callback = std::function<void(const std::shared_ptr<CBOperation>&)>;

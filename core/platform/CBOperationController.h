@@ -24,6 +24,9 @@ extern const QString CBOperationControllerDidEndOperationsNotification;
 // empties again. Used on the main thread only, except
 // numberOfOperationsOfType(); every controller made stays in a process-wide
 // list until it is destroyed.
+//
+// It wraps a ZPHOperationQueue; use the bare queue where nobody but its owner
+// looks at the work.
 class CBOperationController {
 public:
   CBOperationController();

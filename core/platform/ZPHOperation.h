@@ -19,6 +19,13 @@ class ZPHOperationQueue;
 //
 // Operations are shared: the queue holds one reference while the operation
 // waits or runs.
+//
+// Of the operation bases, this is the bare one: subclass it (or use
+// ZPHBlockOperation) for work whose end nobody observes. Use CBOperation when
+// a delegate or observers must learn of the end on the main thread,
+// ZPHTerminationCancelingOperation when the work must stop at quit,
+// FHLConcurrentOperation when the work ends after start() returns, and
+// ZPHUndoableOperation for a user's change that Undo reverses.
 class ZPHOperation : public std::enable_shared_from_this<ZPHOperation> {
 public:
   ZPHOperation();

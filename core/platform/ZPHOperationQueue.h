@@ -14,6 +14,10 @@ class ZPHOperation;
 // at a time, in the order added. Width 1 makes a serial queue; the default
 // (-1) allows a generous fixed number. A suspended queue starts nothing new.
 // Every member may be called from any thread.
+//
+// Use it for a queue private to its owner (the store queue is one, of width
+// 1). Use CBOperationController instead when others need to find the queue
+// by name, ask what it holds or learn when it fills and empties.
 class ZPHOperationQueue {
 public:
   static constexpr int DefaultMaxConcurrentOperationCount = -1;

@@ -7,6 +7,8 @@
 extern const QString ZPHApplicationWillTerminateNotification;  // "ZPHApplicationWillTerminateNotification"
 
 // An operation that cancels itself when the application begins to quit.
+// Use it rather than CBOperation for work that is pointless once the user has
+// asked to quit (counts, refreshes), so that the quit does not wait for it.
 class ZPHTerminationCancelingOperation : public CBOperation {
 public:
   ZPHTerminationCancelingOperation(QObject* delegate = nullptr, Callback callbackSelector = {});

@@ -56,7 +56,7 @@ public:
   using StackFactory = std::function<std::unique_ptr<ZPHCoreDataStack>()>;
   // Once, on the main thread: makes the stack with `makeStack` (the
   // application's subclass), sets its integrity-check flag and sets it up.
-  // NO with the stack's error leaves no store.
+  // false with the stack's error leaves no store.
   bool setupCoreDataStackWithClass(const StackFactory& makeStack, bool performIntegrityCheck, ZPHError* error);
   // After a successful set-up, on the main thread: makes and loads the local
   // account, follows its unread counts, makes the global account, announces

@@ -47,7 +47,7 @@ public:
 
   // On the main thread: loads the model named (CBCoreDataModelResourceName),
   // makes sure the data folder exists, migrates an older store and opens
-  // the store. NO with the error when the store cannot be opened, fails its
+  // the store. false with the error when the store cannot be opened, fails its
   // integrity check or cannot be migrated; the original file is then left
   // as it was.
   bool setupCoreDataStackWithModelResourceName(const QString& modelName, ZPHError* error);
@@ -74,7 +74,7 @@ public:
   // Migrates the store at `storePath`, whose metadata names its model
   // version, to the destination model, one version step at a time, into
   // "<store>_migration", and then puts that file in the store's place. A
-  // failure at any point (also of the final replacement) answers NO and
+  // failure at any point (also of the final replacement) answers false and
   // leaves the original store as it was.
   bool migrateInPlaceForPersistentStoreAtURL(const QString& storePath, const QVariantMap& metadata,
                                              const ZPHManagedObjectModel* destinationModel, QString* resultingPath,

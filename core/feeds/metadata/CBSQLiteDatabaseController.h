@@ -24,6 +24,10 @@ class Statement;
 //
 // Callers that need statements serialised across threads bring their own
 // lock (see CBLocalAccountFeedMetadataCache).
+//
+// Use it for a small side database whose loss costs nothing but a download;
+// the article store goes through the object-graph layer's ZPHSQLiteConnection,
+// which reports every failure.
 class CBSQLiteDatabaseController {
 public:
   // The file `databaseFileName` in the application delegate's data folder;

@@ -17,12 +17,12 @@
 #include <cstddef>
 
 // The date in `bytes` (not NUL-terminated, `length` bytes), in UTC, or an
-// invalid QDateTime ("nil") when there is none. Texts shorter than 6 or
-// longer than 50 bytes give nil. A text holding a space or a comma is read as
+// invalid QDateTime ("null") when there is none. Texts shorter than 6 or
+// longer than 50 bytes give null. A text holding a space or a comma is read as
 // RFC 822, any other as W3C; so is one that begins with an ISO date
 // ("2003-12-13 18:30:02", a blank in place of the "T"). W3C times end where
 // the zone begins ("18:30-05:00" has no seconds), and a time without a zone
-// is UTC. An offset beyond 14:00 either way gives nil. Years of two digits
+// is UTC. An offset beyond 14:00 either way gives null. Years of two digits
 // are 2000-2049 (00-49) or 1950-1999 (50-99); three-digit years count from
 // 1900.
 QDateTime ZPHDateWithBytes(const char* bytes, std::size_t length);
@@ -62,6 +62,6 @@ int parsedTimeZoneOffset(const char* bytes, std::size_t length, std::size_t star
 // Builds the UTC date of the given fields (Gregorian calendar) and subtracts
 // `timeZoneOffset` seconds. A negative month, day, hour, minute or second
 // stands for an unset field, which takes its lowest value (month and day 1,
-// the rest 0). Fields out of range give nil, as does a year outside 1..9999.
+// the rest 0). Fields out of range give null, as does a year outside 1..9999.
 QDateTime dateWithYearMonthDayHourMinuteSecondAndTimeZoneOffset(int year, int month, int day, int hour, int minute,
                                                                 int second, int timeZoneOffset);

@@ -28,7 +28,7 @@ public:
 
   // The feed link tags of `xml` in page order, each a QVariantMap with
   // RSSDiscoveryURLStringKey and, when not empty, RSSDiscoveryTitleKey. A URL
-  // is listed once, with the title of its first tag. Empty ("nil") when the
+  // is listed once, with the title of its first tag. Empty ("null") when the
   // page announces no feed.
   //
   // A link tag announces a feed when its rel holds "alternate" or

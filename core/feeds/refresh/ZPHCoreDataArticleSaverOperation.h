@@ -61,13 +61,15 @@ public:
   QDateTime latestPublishDate() const { return m_latestPublishDate; }
   QSet<ZPHManagedObjectID> managedObjectIDsOfItemsInFeed() const { return m_idsOfItemsInFeed; }
 
+protected:
+  void main() override;
+
+private:
   // The run (on the store queue, or inside the private-queue context).
   void runCoreDataArticleSaverOperation();
-
   // One item: the stored article (found or inserted), or nullptr for an item
   // without guid, link and permalink.
   CBDataArticle* saveArticle(const CBParsedNewsItem& item, CBFeed* feed);
-
   // Matching.
   CBDataArticle* existingArticleForParsedArticle(const CBParsedNewsItem& item);
   CBDataArticle* existingArticleForParsedArticleThatHasGuid(const CBParsedNewsItem& item);
@@ -76,20 +78,14 @@ public:
   // and the stored article has no guid.
   static bool existingArticleIsSameAsParsedArticleWithoutGuid(const CBDataArticle* article,
                                                               const CBParsedNewsItem& item);
-
   void updateArticle(CBDataArticle* article, const CBParsedNewsItem& item);
   // Bit rate, file size, height, media type, medium, MIME type and width.
   static void updateEnclosure(ZPHManagedObject* enclosure, const CBParsedEnclosure& parsedEnclosure);
   void processMetadataForSavedArticles(const QList<CBDataArticle*>& articles, CBFeed* feed);
   void markMissingItemsAsDeleted();
-
   // The feed's stored articles, fetched on first use.
   QList<CBDataArticle*> existingArticles();
 
-protected:
-  void main() override;
-
-private:
   // What updateArticle() derives from an item alone, worked out ahead on
   // several threads (see prepareItems()).
   struct PreparedItem {

@@ -59,7 +59,6 @@ public:
 
   // Cancels every refresh (used at quit).
   void cancelAllOperations();
-  void cancelSession() {}
 
   bool visualRefreshInProgress() const { return m_visualRefreshInProgress; }
   CBOperationController* refreshOperationController() const { return m_operationController.get(); }

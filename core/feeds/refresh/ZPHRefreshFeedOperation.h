@@ -96,23 +96,10 @@ public:
 
   // The feed metadata database; the shared one unless set before queuing.
   void setFeedMetadataCache(std::shared_ptr<CBLocalAccountFeedMetadataCache> cache) { m_metadataCache = cache; }
-  std::shared_ptr<CBLocalAccountFeedMetadataCache> feedMetadataCache();
   // The saver backlog; the shared one unless set before queuing.
   void setSaverBacklog(std::shared_ptr<ZPHArticleSaverBacklog> backlog) { m_saverBacklog = std::move(backlog); }
-  std::shared_ptr<ZPHArticleSaverBacklog> saverBacklog();
 
-  // The errors of the refresh.
-  ZPHError userFriendlyErrorForDownloadError(const ZPHError& downloadError) const;
-  ZPHError appropriateAuthenticationErrorWithUnderlyingError(const ZPHError& underlyingError) const;
   static ZPHError refreshErrorWithCode(qint64 code, const ZPHError& underlyingError = {});
-
-  // Processing of a 200 or 304 answer; see the source.
-  bool processFeedDownloadCompleteWithError(ZPHError* error);
-  bool handle200WithError(ZPHError* error);
-  bool handle304WithError(ZPHError* error);
-  bool processNotModifiedFeedWithError(ZPHError* error);
-  bool processNotAFeedWithError(ZPHError* error);
-  bool parseAndProcessFeedArticlesWithError(ZPHError* error);
 
 protected:
   void createRequest() override;
@@ -122,6 +109,19 @@ protected:
   bool resolveDeferredChallenge() override;
 
 private:
+  ZPHError appropriateAuthenticationErrorWithUnderlyingError(const ZPHError& underlyingError) const;
+  std::shared_ptr<CBLocalAccountFeedMetadataCache> feedMetadataCache();
+  bool handle200WithError(ZPHError* error);
+  bool handle304WithError(ZPHError* error);
+  bool parseAndProcessFeedArticlesWithError(ZPHError* error);
+  // Processing of a 200 or 304 answer; see the source.
+  bool processFeedDownloadCompleteWithError(ZPHError* error);
+  bool processNotAFeedWithError(ZPHError* error);
+  bool processNotModifiedFeedWithError(ZPHError* error);
+  std::shared_ptr<ZPHArticleSaverBacklog> saverBacklog();
+  // The errors of the refresh.
+  ZPHError userFriendlyErrorForDownloadError(const ZPHError& downloadError) const;
+
   struct CredentialsAnswer {
     QString username;
     QString password;

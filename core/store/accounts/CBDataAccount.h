@@ -85,15 +85,11 @@ public:
   const QHash<QString, ZPHManagedObjectID>& foldersDictionary() const { return m_foldersDictionary; }
   const QSet<ZPHManagedObjectID>& feedsBeingDeleted() const { return m_feedsBeingDeleted; }
   CBTreeNode::Pointer accountTreeNode() const { return m_accountTreeNode; }
-  // The old top node is invalidated first.
-  void setAccountTreeNode(const CBTreeNode::Pointer& node);
   CBEventThrottler* saveEventThrottler() const { return m_saveEventThrottler.get(); }
 
   // Rebuilds the lists, maps and tree from the store.
   void loadFeedsAndFoldersFromDisk();
-  void reloadFeedandFolderCachesFromDisk();
   QList<CBNode*> topLevelNodesForAccount() const;
-  void createAccountTreeNode();
 
   CBFolder* addFolderWithName(const QString& name) { return addFolderWithName(name, nullptr); }
   CBFolder* addFolderWithName(const QString& name, CBFolder* parentFolder);
@@ -111,10 +107,7 @@ public:
   QString nameForDisplayForFeedWithURL(const QUrl& url) const;
   QList<QUrl> feedURLs() const;
   CBTreeNode::Pointer treeNodeForFolderWithGUID(const QString& guid) const;
-  void rebuildFeedsDictionaryFromAccountTreeNode();
   void processUpdatedParsedFeedInfo(const CBParsedFeedInfo& info);
-  // Asks the favicon controller for a web home page's icon link.
-  void updateFaviconURLForFeed(CBFeed* feed);
   void saveMOC();
   void saveToDiskAtShutdown() { saveMOC(); }
 
@@ -123,10 +116,8 @@ public:
   CBEventThrottler* totalUnreadCountEventThrottler() const { return m_totalUnreadCountEventThrottler.get(); }
   // Read on the store queue by the recount, written on the main thread.
   quint64 lastUnreadCountOperationGeneration() const { return m_lastUnreadCountOperationGeneration.load(); }
-  void initUnreadCountSystem();
   // Starts a recount on the store queue (the throttler's action).
   void updateTotalUnreadCount();
-  void accountUnreadCountUpdateOperationDidComplete(const std::shared_ptr<CBOperation>& operation);
   void updateUnreadCountsOnMainThread();
   void markAllUnreadCountsAsInvalid();
 
@@ -135,6 +126,16 @@ Q_SIGNALS:
   void favoritesUnreadCountChanged(quint64 favoritesUnreadCount);
 
 private:
+  void accountUnreadCountUpdateOperationDidComplete(const std::shared_ptr<CBOperation>& operation);
+  void createAccountTreeNode();
+  void initUnreadCountSystem();
+  void rebuildFeedsDictionaryFromAccountTreeNode();
+  void reloadFeedandFolderCachesFromDisk();
+  // The old top node is invalidated first.
+  void setAccountTreeNode(const CBTreeNode::Pointer& node);
+  // Asks the favicon controller for a web home page's icon link.
+  void updateFaviconURLForFeed(CBFeed* feed);
+
   void addFeedToFolder(CBFeed* feed, qsizetype index, CBFolder* folder);
   CBTreeNode::Pointer treeNodeForFolder(CBFolder* folder) const;
   void addArchivedItems(const QList<CBNode*>& items, CBTreeNode* node);

@@ -41,9 +41,6 @@ public:
   // The application's data controller's global account (nullptr before it
   // exists).
   static CBGlobalAccount* globalAccount();
-  // Registers 1 for "ZPHUnreadCountSelection", "ZPHAllUnreadFeedsSelection"
-  // and "ZPHTodayFeedSelection".
-  static void registerFavoritesPreferences();
 
   // CBAccount: fixed answers.
   bool isSubscribedToFeedWithURL(const QUrl& url) const override;
@@ -76,16 +73,6 @@ public:
   // Today recount also recounts Bookmarks.
   void scheduleUpdateForTodayUnreadCount();
   void scheduleUpdateForFlaggedArticles();
-  // The timers' actions.
-  void updateTodayUnreadCount();
-  void updateFlaggedUnreadCount();
-  // Queue the recounts on the store queue.
-  void queueUpdateForTodayUnreadCount();
-  void queueUpdateForFlaggedUnreadCount();
-  // The recounts' callbacks: set the count, keep it in the user defaults,
-  // update All Unread and announce ZPHUnreadCountDidChangeNotification.
-  void feedCountUnreadOperationDidComplete(const std::shared_ptr<CBOperation>& operation);
-  void feedCountUnreadFlaggedOperationDidComplete(const std::shared_ptr<CBOperation>& operation);
   // All Unread takes the local account's total, or its favourites' total
   // when "ZPHAllUnreadFeedsSelection" is 0.
   void updateAllUnreadFeedCount();
@@ -98,6 +85,20 @@ public:
   void teardown();
 
 private:
+  void feedCountUnreadFlaggedOperationDidComplete(const std::shared_ptr<CBOperation>& operation);
+  // The recounts' callbacks: set the count, keep it in the user defaults,
+  // update All Unread and announce ZPHUnreadCountDidChangeNotification.
+  void feedCountUnreadOperationDidComplete(const std::shared_ptr<CBOperation>& operation);
+  void queueUpdateForFlaggedUnreadCount();
+  // Queue the recounts on the store queue.
+  void queueUpdateForTodayUnreadCount();
+  void updateFlaggedUnreadCount();
+  // The timers' actions.
+  void updateTodayUnreadCount();
+  // Registers 1 for "ZPHUnreadCountSelection", "ZPHAllUnreadFeedsSelection"
+  // and "ZPHTodayFeedSelection".
+  static void registerFavoritesPreferences();
+
   void registerObservers();
   // Notification handlers (main thread).
   void articleReadStatusDidChange(const ZPHNotification& notification);

@@ -8,7 +8,7 @@
 class AbstractManagedFolder;
 class ZPHManagedObjectContext;
 
-// Posted after a save for each node whose needsSync went from NO to YES;
+// Posted after a save for each node whose needsSync went from false to true;
 // object: the node (ZPHManagedObject*).
 extern const QString ZPHSyncableFeedOrFolderEventNotification;  // "ZPHSyncableFeedOrFolderEventNotification"
 

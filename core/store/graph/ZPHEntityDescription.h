@@ -15,7 +15,7 @@ class ZPHManagedObjectModel;
 
 // Storage type of an attribute and the value type it reads as.
 enum class ZPHAttributeType {
-  String,  // QString; null is nil
+  String,  // QString; null is null
   Int32,   // int
   Int64,   // qint64
   UInt64,  // quint64
@@ -167,5 +167,5 @@ private:
 
 // The value in the attribute type's own form (QString, int, qint64, quint64,
 // double, bool, QDateTime in UTC, qint64 for numbers); a null string, an
-// invalid date and an invalid QVariant all become QVariant() (nil).
+// invalid date and an invalid QVariant all become QVariant() (null).
 QVariant ZPHNormalizedAttributeValue(ZPHAttributeType type, const QVariant& value);

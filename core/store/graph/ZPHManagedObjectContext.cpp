@@ -247,7 +247,7 @@ public:
         QByteArray inner;
         if (!compile(predicate.subpredicates().value(0), &inner, error))
           return false;
-        // A comparison with nil is unknown in SQL and false in memory.
+        // A comparison with null is unknown in SQL and false in memory.
         *sql = "(NOT coalesce(" + inner + ", 0))";
         return true;
       }

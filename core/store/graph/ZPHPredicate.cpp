@@ -238,7 +238,7 @@ bool ZPHPredicate::evaluateWithObject(const ZPHManagedObject* object) const
     default:
       break;
   }
-  if (!left.isValid() || !right.isValid())  // ordering with nil is never true
+  if (!left.isValid() || !right.isValid())  // ordering with null is never true
     return false;
   const int c = ZPHCompareValues(left, right);
   switch (m_node->op) {

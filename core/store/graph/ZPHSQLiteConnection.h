@@ -19,6 +19,10 @@ class ZPHSQLiteConnection;
 // A prepared statement borrowed from a connection's cache. Binding is by
 // 1-based index; reset() makes it ready for the next use and happens on
 // destruction too, so a statement never stays busy.
+//
+// This is the object-graph layer's own SQLite access, for the article store
+// only; the small side databases (the feed metadata database) use
+// CBSQLiteDatabaseController instead.
 class ZPHSQLiteStatement {
 public:
   ZPHSQLiteStatement() = default;

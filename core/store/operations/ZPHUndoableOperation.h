@@ -16,6 +16,9 @@ class ZPHManagedObjectContext;
 //
 // Abstract: subclasses answer both members; the answers here are assertion
 // failures that give nothing.
+//
+// Use it rather than another operation base only for a change the user made
+// and may take back; it runs on the store queue like any other operation.
 class ZPHUndoableOperation : public ZPHOperation {
 public:
   // The name of the undo step ("Mark All As Read").

@@ -17,7 +17,7 @@ QDateTime at(int y, int mo, int d, int h, int mi, int s, const QTimeZone& zone)
   return QDateTime(QDate(y, mo, d), QTime(h, mi, s), zone);
 }
 
-// The instant in UTC with milliseconds, or "nil".
+// The instant in UTC with milliseconds, or "null".
 std::string utc(const QDateTime& date)
 {
   return date.isValid() ? date.toUTC().toString(Qt::ISODateWithMs).toStdString() : std::string("nil");
@@ -25,7 +25,7 @@ std::string utc(const QDateTime& date)
 
 struct ReadCase {
   const char* text;
-  const char* utc;    // expected instant, or "nil"
+  const char* utc;    // expected instant, or "null"
   int offsetMinutes;  // expected zone of the date read
 };
 
@@ -70,7 +70,7 @@ TEST(CalendarDate, RFC822ReadsOffsetsNamesAndTheVariantsOfFeeds)
       {"saturday, 7 september 2002 00:00:01 gmt", "2002-09-07T00:00:01.000Z", 0},
       {"  Sat,  7 Sep 2002  00:00:01 GMT \n", "2002-09-07T00:00:01.000Z", 0},
       {"Sun, 29 Feb 2004 00:00:01 GMT", "2004-02-29T00:00:01.000Z", 0},
-      // Out of range: nil, never a rolled-over date.
+      // Out of range: null, never a rolled-over date.
       {"Sat, 32 Sep 2002 00:00:01 GMT", "nil", 0},
       {"Sat, 31 Sep 2002 00:00:01 GMT", "nil", 0},
       {"Sat, 29 Feb 2001 00:00:01 GMT", "nil", 0},
@@ -289,7 +289,7 @@ TEST(CalendarDate, ObjectsAndPhrasesBecomeLocalDates)
       {QStringLiteral("2003-12-13T18:30:02Z"), "2003-12-13T18:30:02.000Z"},
       {QStringLiteral("Sat, 07 Sep 2002 00:00:01 GMT"), "2002-09-07T00:00:01.000Z"},
       {QVariant(at(2002, 9, 7, 0, 0, 1, QTimeZone(-3600))), "2002-09-07T01:00:01.000Z"},
-      // Nil, strings that do not read, and objects that are not dates.
+      // Null, strings that do not read, and objects that are not dates.
       {QStringLiteral("42"), "nil"},
       {QStringLiteral("2003"), "nil"},
       {QStringLiteral("2003-12"), "nil"},

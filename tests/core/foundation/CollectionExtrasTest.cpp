@@ -113,7 +113,7 @@ TEST(CollectionExtras, TypedReadsOfMaps)
     QVariant value;
     bool boolValue;
     int intValue;
-    QString string;  // null: nil
+    QString string;  // null: null
   } cases[] = {
       {QVariant(), false, 0, QString()},
       {QVariant(true), true, 1, "1"},

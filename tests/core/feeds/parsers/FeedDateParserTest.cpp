@@ -17,7 +17,7 @@ QDateTime parse(const char* text)
   return ZPHDateWithBytes(text, std::strlen(text));
 }
 
-// "" for nil, else the UTC date in ISO form ("2003-06-10T04:00:00Z").
+// "" for null, else the UTC date in ISO form ("2003-06-10T04:00:00Z").
 std::string iso(const QDateTime& date)
 {
   if (!date.isValid())

@@ -95,15 +95,15 @@ TEST_F(ObjectGraphTest, InsertedObjectsReadDefaultsAndSurviveAReopen)
   EXPECT_TRUE(feed->objectID().isTemporaryID());
   EXPECT_EQ(feed->value(QStringLiteral("unreadCount")).toULongLong(), 0u);
   EXPECT_EQ(feed->value(QStringLiteral("deleted")).toBool(), false);
-  EXPECT_FALSE(feed->value(QStringLiteral("name")).isValid());  // nil
+  EXPECT_FALSE(feed->value(QStringLiteral("name")).isValid());  // null
   feed->setValue(QStringLiteral("url"), QStringLiteral("https://example.com/feed"));
-  feed->setValue(QStringLiteral("name"), QString());  // stays nil
+  feed->setValue(QStringLiteral("name"), QString());  // stays null
   feed->setValue(QStringLiteral("unreadCount"), quint64(1) << 40);
   feed->setValue(QStringLiteral("pubDate"), 1234.5);
   feed->setValue(QStringLiteral("sortKey"), qint64(-7));
   feed->setValue(QStringLiteral("scratch"), QStringLiteral("memory only"));
   ZPHManagedObject* article = insertArticle(QStringLiteral("a"), QStringLiteral("https://example.com/feed"), 3);
-  article->setValue(QStringLiteral("title"), QStringLiteral(""));  // empty, not nil
+  article->setValue(QStringLiteral("title"), QStringLiteral(""));  // empty, not null
 
   ASSERT_TRUE(main->save());
   EXPECT_FALSE(feed->objectID().isTemporaryID());
