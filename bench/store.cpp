@@ -2,9 +2,9 @@
 // through the article saver), counting unread articles per feed, listing
 // unread articles by date, opening a full store.
 
-#include "feeds/refresh/ZPHCoreDataArticleSaverOperation.h"
 #include "feeds/parsers/CBParsedEnclosure.h"
 #include "feeds/parsers/CBParsedNewsItem.h"
+#include "feeds/refresh/ZPHCoreDataArticleSaverOperation.h"
 #include "store/entities/ArticleMetadata.h"
 #include "store/entities/CBDataArticle.h"
 #include "store/entities/CBDataArticleContent.h"

@@ -9,10 +9,7 @@
 
 namespace {
 
-qsizetype carets(const QString& text)
-{
-  return text.count(u'<') + text.count(u'>');
-}
+qsizetype carets(const QString& text) { return text.count(u'<') + text.count(u'>'); }
 
 bool isWellFormedUTF16(const QString& text)
 {

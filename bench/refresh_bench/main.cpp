@@ -4,20 +4,20 @@
 //
 //   refresh_bench --data-dir DIR [--keep] --urls FILE|URL [--rounds N] [--bump URL [--first-bumped-round N]]
 
-#include "platform/CBOperationController.h"
 #include "feeds/refresh/ZPHArticleSaverBacklog.h"
 #include "feeds/refresh/ZPHRefreshController.h"
 #include "feeds/refresh/ZPHStatusItem.h"
+#include "foundation/CBEventThrottler.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
+#include "platform/CBOperationController.h"
 #include "platform/ZPHMainThread.h"
 #include "platform/ZPHNotificationCenter.h"
-#include "foundation/CBEventThrottler.h"
+#include "store/CBDataController.h"
+#include "store/ZPHCoreDataStack.h"
 #include "store/accounts/CBDataAccount.h"
 #include "store/entities/CBDataArticle.h"
-#include "store/CBDataController.h"
 #include "store/entities/CBDataModel.h"
 #include "store/entities/CBFeed.h"
-#include "store/ZPHCoreDataStack.h"
 #include "store/graph/ZPHFetchRequest.h"
 #include "store/graph/ZPHManagedObjectContext.h"
 

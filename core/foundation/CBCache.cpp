@@ -53,13 +53,13 @@ CBCache::CBCache() : m_store(std::make_shared<Store>())
     // The store, not the cache, is captured, so a cache destroyed on another
     // thread while the signal is being delivered is never touched.
     std::weak_ptr<Store> weakStore = m_store;
-    m_applicationStateConnection = QObject::connect(
-        application, &QGuiApplication::applicationStateChanged, application, [weakStore](Qt::ApplicationState state) {
-          if (state == Qt::ApplicationActive)
-            return;
-          if (std::shared_ptr<Store> store = weakStore.lock())
-            store->clear();
-        });
+    m_applicationStateConnection = QObject::connect(application, &QGuiApplication::applicationStateChanged, application,
+                                                    [weakStore](Qt::ApplicationState state) {
+                                                      if (state == Qt::ApplicationActive)
+                                                        return;
+                                                      if (std::shared_ptr<Store> store = weakStore.lock())
+                                                        store->clear();
+                                                    });
   }
 }
 

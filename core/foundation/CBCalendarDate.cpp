@@ -62,10 +62,7 @@ const ZoneName kZoneNames[] = {
 // The widest offset a zone has.
 constexpr int kMaxOffsetMinutes = 14 * 60;
 
-bool contains(const QString& string, QStringView needle)
-{
-  return string.contains(needle, Qt::CaseInsensitive);
-}
+bool contains(const QString& string, QStringView needle) { return string.contains(needle, Qt::CaseInsensitive); }
 
 QTimeZone systemZone()
 {
@@ -73,20 +70,11 @@ QTimeZone systemZone()
   return zone.isValid() ? zone : QTimeZone::utc();
 }
 
-QDateTime currentDateTime()
-{
-  return QDateTime::currentDateTimeUtc().toTimeZone(systemZone());
-}
+QDateTime currentDateTime() { return QDateTime::currentDateTimeUtc().toTimeZone(systemZone()); }
 
-QTimeZone zoneWithOffsetMinutes(int minutes)
-{
-  return minutes == 0 ? QTimeZone::utc() : QTimeZone(minutes * 60);
-}
+QTimeZone zoneWithOffsetMinutes(int minutes) { return minutes == 0 ? QTimeZone::utc() : QTimeZone(minutes * 60); }
 
-bool isAsciiDigit(QChar c)
-{
-  return c >= QLatin1Char('0') && c <= QLatin1Char('9');
-}
+bool isAsciiDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
 
 bool isAsciiLetter(QChar c)
 {
@@ -292,10 +280,7 @@ QDateTime readCalendarDate(const QString& string, QStringView format, const QTim
   return result.isValid() ? result : QDateTime();
 }
 
-QString twoDigits(int value)
-{
-  return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
-}
+QString twoDigits(int value) { return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0')); }
 
 // Writes a date in its own zone with a calendar format, English names.
 QString writeCalendarDate(const QDateTime& dateTime, QStringView format)
@@ -417,10 +402,7 @@ QDateTime readDatePhrase(const QString& string, const QDateTime& now)
 
 namespace CobbletonExtras {
 
-QString hourMinuteString(const QDateTime& date)
-{
-  return hourMinuteString(date, systemZone());
-}
+QString hourMinuteString(const QDateTime& date) { return hourMinuteString(date, systemZone()); }
 
 QString hourMinuteString(const QDateTime& date, const QTimeZone& localZone)
 {
@@ -440,10 +422,7 @@ QDateTime beginningOfDay(const QDateTime& date)
   return midnight;
 }
 
-bool inCurrentYear(const QDateTime& date)
-{
-  return inCurrentYear(date, currentDateTime());
-}
+bool inCurrentYear(const QDateTime& date) { return inCurrentYear(date, currentDateTime()); }
 
 bool inCurrentYear(const QDateTime& date, const QDateTime& now)
 {
@@ -462,10 +441,7 @@ QDateTime calendarDateWithTimeConvertedToLocal(const QDateTime& date, const QTim
   return readCalendarDate(writeCalendarDate(date, junkDateFormatString), junkDateFormatString, localZone);
 }
 
-bool isToday(const QDateTime& date)
-{
-  return isToday(date, currentDateTime());
-}
+bool isToday(const QDateTime& date) { return isToday(date, currentDateTime()); }
 
 bool isToday(const QDateTime& date, const QDateTime& now)
 {
@@ -515,10 +491,7 @@ int groupForDate(const QDateTime& date, int* month, int* year, const QDateTime& 
   return 4;
 }
 
-QString contextualDateString(const QDateTime& date)
-{
-  return contextualDateString(date, currentDateTime());
-}
+QString contextualDateString(const QDateTime& date) { return contextualDateString(date, currentDateTime()); }
 
 QString contextualDateString(const QDateTime& date, const QDateTime& now)
 {
@@ -529,10 +502,7 @@ QString contextualDateString(const QDateTime& date, const QDateTime& now)
   return writeCalendarDate(date, _CBContextualDateFormat);
 }
 
-QDateTime calendarDateWithObject(const QVariant& object)
-{
-  return calendarDateWithObject(object, currentDateTime());
-}
+QDateTime calendarDateWithObject(const QVariant& object) { return calendarDateWithObject(object, currentDateTime()); }
 
 QDateTime calendarDateWithObject(const QVariant& object, const QDateTime& now)
 {
@@ -587,10 +557,7 @@ QDateTime dateWithRFC822DatetimeString(const QString& string, const QTimeZone& l
   return {};
 }
 
-QDateTime dateWithW3CDatetimeString(const QString& string)
-{
-  return dateWithW3CDatetimeString(string, systemZone());
-}
+QDateTime dateWithW3CDatetimeString(const QString& string) { return dateWithW3CDatetimeString(string, systemZone()); }
 
 QDateTime dateWithW3CDatetimeString(const QString& string, const QTimeZone& localZone)
 {
@@ -618,10 +585,7 @@ QDateTime dateWithW3CDatetimeString(const QString& string, const QTimeZone& loca
                          localZone);
 }
 
-QDateTime dateWithUnknownFormat(const QString& string)
-{
-  return dateWithUnknownFormat(string, systemZone());
-}
+QDateTime dateWithUnknownFormat(const QString& string) { return dateWithUnknownFormat(string, systemZone()); }
 
 QDateTime dateWithUnknownFormat(const QString& string, const QTimeZone& localZone)
 {

@@ -46,15 +46,9 @@ QVariant objectForCaseInsensitiveKey(const QVariantHash& dictionary, const QStri
   return objectForCaseInsensitiveKeyIn(dictionary, key);
 }
 
-bool boolForKey(const QVariantMap& dictionary, const QString& key)
-{
-  return cb_boolForKey(dictionary, key);
-}
+bool boolForKey(const QVariantMap& dictionary, const QString& key) { return cb_boolForKey(dictionary, key); }
 
-bool boolForKey(const QVariantHash& dictionary, const QString& key)
-{
-  return cb_boolForKey(dictionary, key);
-}
+bool boolForKey(const QVariantHash& dictionary, const QString& key) { return cb_boolForKey(dictionary, key); }
 
 int intForKey(const QVariantMap& dictionary, const QString& key)
 {
@@ -66,39 +60,21 @@ int intForKey(const QVariantHash& dictionary, const QString& key)
   return clampedToInt(cb_integerForKey(dictionary, key));
 }
 
-QString stringForKey(const QVariantMap& dictionary, const QString& key)
-{
-  return cb_stringForKey(dictionary, key);
-}
+QString stringForKey(const QVariantMap& dictionary, const QString& key) { return cb_stringForKey(dictionary, key); }
 
-QString stringForKey(const QVariantHash& dictionary, const QString& key)
-{
-  return cb_stringForKey(dictionary, key);
-}
+QString stringForKey(const QVariantHash& dictionary, const QString& key) { return cb_stringForKey(dictionary, key); }
 
-QString httpPostArgsString(const QVariantMap& dictionary)
-{
-  return cb_httpPostArgsString(dictionary);
-}
+QString httpPostArgsString(const QVariantMap& dictionary) { return cb_httpPostArgsString(dictionary); }
 
 void safeSetObject(QVariantMap& dictionary, const QVariant& object, const QString& key)
 {
   cb_safeSetObject(dictionary, object, key);
 }
 
-void setInt(QVariantMap& dictionary, int value, const QString& key)
-{
-  cb_setInteger(dictionary, value, key);
-}
+void setInt(QVariantMap& dictionary, int value, const QString& key) { cb_setInteger(dictionary, value, key); }
 
-void setInteger(QVariantMap& dictionary, qint64 value, const QString& key)
-{
-  cb_setInteger(dictionary, value, key);
-}
+void setInteger(QVariantMap& dictionary, qint64 value, const QString& key) { cb_setInteger(dictionary, value, key); }
 
-void setBool(QVariantMap& dictionary, bool value, const QString& key)
-{
-  cb_setBool(dictionary, value, key);
-}
+void setBool(QVariantMap& dictionary, bool value, const QString& key) { cb_setBool(dictionary, value, key); }
 
 }  // namespace CobbletonExtras

@@ -24,23 +24,23 @@ namespace {
 bool isNumber(const QVariant& value)
 {
   switch (value.typeId()) {
-  case QMetaType::Bool:
-  case QMetaType::Int:
-  case QMetaType::UInt:
-  case QMetaType::Long:
-  case QMetaType::ULong:
-  case QMetaType::LongLong:
-  case QMetaType::ULongLong:
-  case QMetaType::Short:
-  case QMetaType::UShort:
-  case QMetaType::Char:
-  case QMetaType::SChar:
-  case QMetaType::UChar:
-  case QMetaType::Double:
-  case QMetaType::Float:
-    return true;
-  default:
-    return false;
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
+    case QMetaType::Double:
+    case QMetaType::Float:
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -66,8 +66,7 @@ QString leadingNumber(const QString& text, bool allowFraction)
 {
   qsizetype i = 0;
   const qsizetype n = text.size();
-  while (i < n && text.at(i).isSpace())
-    ++i;
+  while (i < n && text.at(i).isSpace()) ++i;
   const qsizetype start = i;
   if (i < n && (text.at(i) == QLatin1Char('+') || text.at(i) == QLatin1Char('-')))
     ++i;
@@ -98,8 +97,7 @@ QString leadingNumber(const QString& text, bool allowFraction)
     if (j < n && (text.at(j) == QLatin1Char('+') || text.at(j) == QLatin1Char('-')))
       ++j;
     if (isDigit(j)) {
-      while (isDigit(j))
-        ++j;
+      while (isDigit(j)) ++j;
       i = j;
     }
   }
@@ -284,19 +282,19 @@ bool CBIsEmpty(const QVariant& object)
   if (!object.isValid() || object.isNull())
     return true;
   switch (object.typeId()) {
-  case QMetaType::QString:
-    return object.toString().isEmpty();
-  case QMetaType::QByteArray:
-    return object.toByteArray().isEmpty();
-  case QMetaType::QVariantList:
-  case QMetaType::QStringList:
-    return object.toList().isEmpty();
-  case QMetaType::QVariantMap:
-    return object.toMap().isEmpty();
-  case QMetaType::QVariantHash:
-    return object.toHash().isEmpty();
-  default:
-    break;
+    case QMetaType::QString:
+      return object.toString().isEmpty();
+    case QMetaType::QByteArray:
+      return object.toByteArray().isEmpty();
+    case QMetaType::QVariantList:
+    case QMetaType::QStringList:
+      return object.toList().isEmpty();
+    case QMetaType::QVariantMap:
+      return object.toMap().isEmpty();
+    case QMetaType::QVariantHash:
+      return object.toHash().isEmpty();
+    default:
+      break;
   }
   if (object.canConvert<QSequentialIterable>())
     return object.value<QSequentialIterable>().size() == 0;
@@ -397,8 +395,7 @@ void cb_addHTTPPostArgValue(const QVariant& value, const QString& key, int* inde
 
 void cb_addHTTPPostArgsArray(const QVariantList& array, const QString& key, int* index, QString& string)
 {
-  for (const QVariant& value : array)
-    cb_addHTTPPostArgValue(value, key, index, string);
+  for (const QVariant& value : array) cb_addHTTPPostArgValue(value, key, index, string);
 }
 
 QString cb_httpPostArgsString(const QVariantMap& dictionary)

@@ -31,11 +31,8 @@ class QTimer;
 bool CBIsEmpty(const QVariant& object);
 
 template <typename T>
-  requires requires(const T& value) { value.isEmpty(); }
-bool CBIsEmpty(const T& object)
-{
-  return object.isEmpty();
-}
+requires requires(const T& value) { value.isEmpty(); }
+bool CBIsEmpty(const T& object) { return object.isEmpty(); }
 
 // Whether a value stands for "null": a null pointer, an invalid variant, a
 // null string. Values of other types are never null.
@@ -48,7 +45,10 @@ bool CBIsNil(const T& value)
     return !value.isValid();
   else if constexpr (std::is_same_v<T, QString>)
     return value.isNull();
-  else if constexpr (requires { value.get(); value == nullptr; })
+  else if constexpr (requires {
+                       value.get();
+                       value == nullptr;
+                     })
     return value == nullptr;
   else
     return false;
@@ -147,8 +147,7 @@ void cb_addObjectsThatAreNotIdentical(QList<T*>& array, const QList<T*>& objects
     array.append(objects);
     return;
   }
-  for (T* object : objects)
-    cb_addObjectIfNotIdentical(array, object);
+  for (T* object : objects) cb_addObjectIfNotIdentical(array, object);
 }
 
 // Appends unless null or an equal element is already there.

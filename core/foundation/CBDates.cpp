@@ -43,31 +43,31 @@ QString makePattern(Style dateStyle, Style timeStyle)
   const QLocale locale;
   QString date;
   switch (dateStyle) {
-  case Style::None:
-    break;
-  case Style::Short:
-    date = locale.dateFormat(QLocale::ShortFormat);
-    break;
-  case Style::Medium:
-    date = mediumDatePattern(locale);
-    break;
-  case Style::Long:
-    date = longDatePattern(locale);
-    break;
+    case Style::None:
+      break;
+    case Style::Short:
+      date = locale.dateFormat(QLocale::ShortFormat);
+      break;
+    case Style::Medium:
+      date = mediumDatePattern(locale);
+      break;
+    case Style::Long:
+      date = longDatePattern(locale);
+      break;
   }
   QString time;
   switch (timeStyle) {
-  case Style::None:
-    break;
-  case Style::Short:
-    time = locale.timeFormat(QLocale::ShortFormat);
-    break;
-  case Style::Medium:
-    time = mediumTimePattern(locale);
-    break;
-  case Style::Long:
-    time = locale.timeFormat(QLocale::LongFormat);
-    break;
+    case Style::None:
+      break;
+    case Style::Short:
+      time = locale.timeFormat(QLocale::ShortFormat);
+      break;
+    case Style::Medium:
+      time = mediumTimePattern(locale);
+      break;
+    case Style::Long:
+      time = locale.timeFormat(QLocale::LongFormat);
+      break;
   }
   if (date.isEmpty())
     return time;

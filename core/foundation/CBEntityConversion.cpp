@@ -61,10 +61,7 @@ QString CBStringUnescapeXMLEntities(const QString& string)
 
 namespace CobbletonExtras {
 
-const QHash<QString, QString>& _entitiesDictionary()
-{
-  return CBEntitiesDictionary();
-}
+const QHash<QString, QString>& _entitiesDictionary() { return CBEntitiesDictionary(); }
 
 QString entityForCharacterString(const QString& character)
 {
@@ -75,10 +72,7 @@ QString entityForCharacterString(const QString& character)
   return QLatin1Char('&') + it.value() + QLatin1Char(';');
 }
 
-QString stringWithDecodedEntities(const QString& string)
-{
-  return cb_stringWithDecodedEntities(string, true, false);
-}
+QString stringWithDecodedEntities(const QString& string) { return cb_stringWithDecodedEntities(string, true, false); }
 
 QString stringWithDecodedEntities(const QString& string, bool convertCarets)
 {
@@ -200,10 +194,7 @@ void replaceAmpersandEntities(QString& string)
   string.replace(QLatin1String("&#38;"), QLatin1String("&"));
 }
 
-void replaceEntity38WithAmpersand(QString& string)
-{
-  string.replace(ZPHAmp38, ZPHAmpersand);
-}
+void replaceEntity38WithAmpersand(QString& string) { string.replace(ZPHAmp38, ZPHAmpersand); }
 
 void replaceXMLCharacterReferences(QString& string)
 {

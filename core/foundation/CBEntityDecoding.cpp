@@ -73,16 +73,9 @@ QHash<QString, QString> buildEntitiesDictionary()
   return table;
 }
 
-bool isReferenceBreak(QChar c)
-{
-  return c == u'\t' || c == u'\n' || c == u'\r' || c == u' ' || c == u'&';
-}
+bool isReferenceBreak(QChar c) { return c == u'\t' || c == u'\n' || c == u'\r' || c == u' ' || c == u'&'; }
 
-bool isHexDigit(QChar c)
-{
-  return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
-}
-
+bool isHexDigit(QChar c) { return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F'); }
 
 quint64 hexDigitValue(QChar c)
 {
@@ -210,7 +203,4 @@ QString cb_stringWithDecodedEntities(const QString& string)
   return cb_stringWithDecodedEntities(string, true, false);
 }
 
-QString CBStringWithDecodedEntities(const QString& string)
-{
-  return cb_stringWithDecodedEntities(string, true, false);
-}
+QString CBStringWithDecodedEntities(const QString& string) { return cb_stringWithDecodedEntities(string, true, false); }

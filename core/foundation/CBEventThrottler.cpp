@@ -310,10 +310,7 @@ CBEventThrottler::Selector CBEventThrottler::selector() const
   return d->selector;
 }
 
-void CBEventThrottler::setEventTriggered(bool eventTriggered)
-{
-  d->trigger(eventTriggered);
-}
+void CBEventThrottler::setEventTriggered(bool eventTriggered) { d->trigger(eventTriggered); }
 
 bool CBEventThrottler::eventTriggered() const
 {
@@ -458,17 +455,8 @@ bool CBEventThrottler::hasEventTimer() const
   return d->timerPending;
 }
 
-void CBEventThrottler::eventTimerDidFire()
-{
-  d->fire();
-}
+void CBEventThrottler::eventTimerDidFire() { d->fire(); }
 
-void CBEventThrottler::scheduleEventTimer()
-{
-  d->scheduleTimer();
-}
+void CBEventThrottler::scheduleEventTimer() { d->scheduleTimer(); }
 
-void CBEventThrottler::fireNotifications(const QVariantList& notifications) const
-{
-  postRecords(notifications);
-}
+void CBEventThrottler::fireNotifications(const QVariantList& notifications) const { postRecords(notifications); }

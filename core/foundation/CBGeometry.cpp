@@ -14,8 +14,8 @@ QRectF CGRectCenteredVerticallyInRect(const QRectF& rect, const QRectF& containe
 
 QRectF CGRectCenteredInRect(const QRectF& rect, const QRectF& container)
 {
-  return QRectF(container.center().x() - rect.width() / 2.0, container.center().y() - rect.height() / 2.0,
-                rect.width(), rect.height());
+  return QRectF(container.center().x() - rect.width() / 2.0, container.center().y() - rect.height() / 2.0, rect.width(),
+                rect.height());
 }
 
 void CBLogCGRect(const QString& label, const QRectF& rect)

@@ -156,10 +156,7 @@ std::optional<QList<QVariantMap>> VHKeychain::accountsForService(const QString& 
   return query.fetchAll(nullptr);
 }
 
-std::optional<QList<QVariantMap>> VHKeychain::allAccounts()
-{
-  return accountsForService(QString());
-}
+std::optional<QList<QVariantMap>> VHKeychain::allAccounts() { return accountsForService(QString()); }
 
 // MARK: VHKeychainQuery
 
@@ -170,10 +167,7 @@ QString VHKeychainQuery::password() const
   return QString::fromUtf8(m_passwordData);
 }
 
-void VHKeychainQuery::setPassword(const QString& password)
-{
-  m_passwordData = utf8Bytes(password);
-}
+void VHKeychainQuery::setPassword(const QString& password) { m_passwordData = utf8Bytes(password); }
 
 QVariant VHKeychainQuery::passwordObject() const
 {
@@ -197,10 +191,7 @@ void VHKeychainQuery::setPasswordObject(const QVariant& object)
   m_passwordData = data;
 }
 
-ZPHPasswordItem VHKeychainQuery::query() const
-{
-  return ZPHPasswordItem::genericKey(m_service, m_account);
-}
+ZPHPasswordItem VHKeychainQuery::query() const { return ZPHPasswordItem::genericKey(m_service, m_account); }
 
 bool VHKeychainQuery::save(ZPHError* error)
 {

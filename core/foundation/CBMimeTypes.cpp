@@ -104,7 +104,4 @@ bool CBURLHasWebScheme(const QUrl& url)
   return scheme == CBURLSchemeHTTP || scheme == CBURLSchemeHTTPS;
 }
 
-bool CBURLIsWebURL(const QUrl& url)
-{
-  return url.isValid() && !url.host().isEmpty() && CBURLHasWebScheme(url);
-}
+bool CBURLIsWebURL(const QUrl& url) { return url.isValid() && !url.host().isEmpty() && CBURLHasWebScheme(url); }

@@ -34,15 +34,9 @@ const QString ZPHTodayFeedSelection = QStringLiteral("ZPHTodayFeedSelection");
 
 namespace {
 
-ZPHUserDefaults& defaults()
-{
-  return ZPHUserDefaults::standardUserDefaults();
-}
+ZPHUserDefaults& defaults() { return ZPHUserDefaults::standardUserDefaults(); }
 
-bool isNil(const QVariant& value)
-{
-  return !value.isValid() || value.isNull();
-}
+bool isNil(const QVariant& value) { return !value.isValid() || value.isNull(); }
 
 // One CBPrefsAddObserver: its connection to the defaults, and the one that
 // forgets it when the observer dies.
@@ -73,15 +67,9 @@ void forgetObserver(QObject* observer)
 
 }  // namespace
 
-qint64 CBPrefsGetInt(const QString& key)
-{
-  return defaults().integerForKey(key);
-}
+qint64 CBPrefsGetInt(const QString& key) { return defaults().integerForKey(key); }
 
-bool CBPrefsGetBool(const QString& key)
-{
-  return defaults().boolForKey(key);
-}
+bool CBPrefsGetBool(const QString& key) { return defaults().boolForKey(key); }
 
 QString CBPrefsGetString(const QString& key)
 {
@@ -89,10 +77,7 @@ QString CBPrefsGetString(const QString& key)
   return value.isNull() ? QStringLiteral("") : value;
 }
 
-QVariant CBPrefsGetObject(const QString& key)
-{
-  return defaults().objectForKey(key);
-}
+QVariant CBPrefsGetObject(const QString& key) { return defaults().objectForKey(key); }
 
 QDateTime CBPrefsGetCalendarDate(const QString& key)
 {
@@ -110,20 +95,11 @@ QDateTime CBPrefsGetCalendarDate(const QString& key, const QDateTime& now)
   return CBCalendarDateWithNSDate(value, now);
 }
 
-void CBPrefsSetInt(qint64 value, const QString& key)
-{
-  defaults().setInteger(key, value);
-}
+void CBPrefsSetInt(qint64 value, const QString& key) { defaults().setInteger(key, value); }
 
-void CBPrefsSetBool(bool value, const QString& key)
-{
-  defaults().setBool(key, value);
-}
+void CBPrefsSetBool(bool value, const QString& key) { defaults().setBool(key, value); }
 
-void CBPrefsToggleBool(const QString& key)
-{
-  CBPrefsSetBool(!CBPrefsGetBool(key), key);
-}
+void CBPrefsToggleBool(const QString& key) { CBPrefsSetBool(!CBPrefsGetBool(key), key); }
 
 void CBPrefsSetString(const QString& value, const QString& key)
 {
@@ -140,10 +116,7 @@ void CBPrefsSetObject(const QVariant& value, const QString& key)
   defaults().setObject(key, value);
 }
 
-void CBPrefsSynchronize()
-{
-  defaults().synchronize();
-}
+void CBPrefsSynchronize() { defaults().synchronize(); }
 
 void CBPrefsSynchronizeOnMainThread(bool wait)
 {
@@ -173,10 +146,7 @@ void CBPrefs::setObjectForKeyWithDictionary(const QVariantMap& dictionary)
   defaults().setObject(key, dictionary.value(QStringLiteral("obj")));
 }
 
-QString CBUserDefaultsPathWithKey(const QString& key)
-{
-  return QStringLiteral("values.") + key;
-}
+QString CBUserDefaultsPathWithKey(const QString& key) { return QStringLiteral("values.") + key; }
 
 void CBPrefsAddObserver(QObject* observer, const QString& key, std::function<void(const QString& keyPath)> callback)
 {

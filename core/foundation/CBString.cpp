@@ -20,16 +20,10 @@
 
 namespace {
 
-QString emptyString()
-{
-  return QString(QLatin1String(""));
-}
+QString emptyString() { return QString(QLatin1String("")); }
 
 // A QString that is never null, even for an empty view.
-QString toNonNullString(QStringView view)
-{
-  return view.isEmpty() ? emptyString() : view.toString();
-}
+QString toNonNullString(QStringView view) { return view.isEmpty() ? emptyString() : view.toString(); }
 
 // Characters that a URL may hold as they are, beside letters, digits and
 // "-_.~".
@@ -48,7 +42,6 @@ int hexDigitValue(char c)
     return c - 'A' + 10;
   return -1;
 }
-
 
 // The walk shared by the two white-space-keeping tag strippers: characters
 // inside "<...>" are dropped, a blank run outside tags is written as one
@@ -332,10 +325,7 @@ int CBStringIntValue(QStringView text)
 // ---------------------------------------------------------------------------
 // C functions
 
-bool CBStringIsEmpty(const QString& string)
-{
-  return string.isEmpty();
-}
+bool CBStringIsEmpty(const QString& string) { return string.isEmpty(); }
 
 bool CBEqualNotEmptyStrings(const QString& string1, const QString& string2)
 {
@@ -374,10 +364,7 @@ QString CBStringCreateLink(const QString& text, const QString& urlString)
   return QLatin1String("<a href=\"") + urlString + QLatin1String("\">") + text + QLatin1String("</a>");
 }
 
-QString CBStringByAddingPercentEscapes(const QString& string)
-{
-  return percentEscaped(string, kURLLegalCharacters);
-}
+QString CBStringByAddingPercentEscapes(const QString& string) { return percentEscaped(string, kURLLegalCharacters); }
 
 QString CBURLDecodedString(const QString& string)
 {
@@ -427,10 +414,7 @@ bool CBStringIsWebOrFileURLString(const QString& string)
   return QUrl(string, QUrl::StrictMode).isValid();
 }
 
-bool CBURLIsFeedURL(const QString& string)
-{
-  return string.startsWith(QLatin1String("feed:"), Qt::CaseInsensitive);
-}
+bool CBURLIsFeedURL(const QString& string) { return string.startsWith(QLatin1String("feed:"), Qt::CaseInsensitive); }
 
 QString CBURLWithFeedURL(const QString& string)
 {
@@ -487,10 +471,7 @@ QString CBStringStartingAfterCharacter(const QString& string, QChar character)
   return string.mid(index + 1);
 }
 
-QString CBQueryStringFromURLString(const QString& urlString)
-{
-  return CBStringStartingAfterCharacter(urlString, u'?');
-}
+QString CBQueryStringFromURLString(const QString& urlString) { return CBStringStartingAfterCharacter(urlString, u'?'); }
 
 std::optional<QHash<QString, QString>> CBDictionaryFromURLParametersString(const QString& parameters)
 {
@@ -620,10 +601,7 @@ QString cb_stringByStrippingURLQuery(const QString& string)
   return parts.join(QLatin1Char('?'));
 }
 
-QString cb_stringByTrimmingWhitespace(const QString& string)
-{
-  return string.trimmed();
-}
+QString cb_stringByTrimmingWhitespace(const QString& string) { return string.trimmed(); }
 
 QString cb_stringByCollapsingWhitespace(const QString& string)
 {
@@ -651,15 +629,9 @@ QString cb_md5HashString(const QString& string)
   return QString::fromLatin1(QCryptographicHash::hash(string.toUtf8(), QCryptographicHash::Md5).toHex());
 }
 
-QString cb_URLStringSafeForFileSystem(const QString& string)
-{
-  return cb_md5HashString(string);
-}
+QString cb_URLStringSafeForFileSystem(const QString& string) { return cb_md5HashString(string); }
 
-QString cb_uuidString()
-{
-  return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-}
+QString cb_uuidString() { return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper(); }
 
 QString cb_stringWithContentsOfUTF8EncodedFile(const QString& path)
 {
@@ -694,10 +666,7 @@ QString cb_stringWithUTF8EncodedData(const QByteArray& data)
   return text.isNull() ? emptyString() : text;
 }
 
-QString cb_stringByAddingStrings(const QString& string1, const QString& string2)
-{
-  return string1 + string2;
-}
+QString cb_stringByAddingStrings(const QString& string1, const QString& string2) { return string1 + string2; }
 
 QString cb_stringByInserting2XSignifier(const QString& string)
 {
@@ -852,10 +821,7 @@ QString cb_URLStringWithUsernameAndPasswordRemoved(const QString& urlString)
   return url.toString(QUrl::FullyEncoded);
 }
 
-QString cb_stringWithURLEncoding(const QString& string)
-{
-  return percentEscaped(string, kURLEncodingLegalCharacters);
-}
+QString cb_stringWithURLEncoding(const QString& string) { return percentEscaped(string, kURLEncodingLegalCharacters); }
 
 QString cb_stringWithURLEncodedNameValuePair(const QString& name, const QString& value)
 {
@@ -872,10 +838,7 @@ QString cb_stringWithURLEncodedNameValuePairsFromDictionarySortedByKey(const QVa
   return joined.isNull() ? emptyString() : joined;
 }
 
-QString cb_byteString(quint64 count)
-{
-  return QStringLiteral("%1 bytes").arg(count);
-}
+QString cb_byteString(quint64 count) { return QStringLiteral("%1 bytes").arg(count); }
 
 QString cb_kilobyteString(quint64 count)
 {
@@ -953,16 +916,14 @@ bool isPlainTagName(const QString& name)
 }
 
 // White space as "\\s" of a pattern reads it.
-bool isPatternBlank(QChar c)
-{
-  return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f' || c == u'\v';
-}
+bool isPatternBlank(QChar c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f' || c == u'\v'; }
 
 // Index just past "</ name >" (blanks allowed around the name) at or after
 // `from`, or -1.
 qsizetype endOfClosingTag(const QString& text, qsizetype from, const QString& name)
 {
-  for (qsizetype at = text.indexOf(QLatin1String("</"), from); at >= 0; at = text.indexOf(QLatin1String("</"), at + 2)) {
+  for (qsizetype at = text.indexOf(QLatin1String("</"), from); at >= 0;
+       at = text.indexOf(QLatin1String("</"), at + 2)) {
     qsizetype i = at + 2;
     while (i < text.size() && isPatternBlank(text.at(i))) ++i;
     if (QStringView(text).mid(i, name.size()).compare(name, Qt::CaseInsensitive) != 0)
@@ -1028,8 +989,8 @@ QString cb_stringByFilteringHTMLTagContentsWithinTagsWithNames(const QString& st
     patterns.append(QLatin1String("<\\s*") + name + QLatin1String(".*?>(.*?)</\\s*") + name + QLatin1String("\\s*>"));
   // Elements span lines (scripts and style sheets mostly do), so "." must
   // match line breaks too.
-  const QRegularExpression expression(patterns.join(u'|'), QRegularExpression::CaseInsensitiveOption |
-                                                               QRegularExpression::DotMatchesEverythingOption);
+  const QRegularExpression expression(
+      patterns.join(u'|'), QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
   if (!expression.isValid()) {
     qCWarning(zphCore).noquote() << QStringLiteral("error creating regex : %1").arg(expression.errorString());
     return {};
@@ -1042,10 +1003,7 @@ QString cb_stringByFilteringHTMLTagContentsWithinTagsWithNames(const QString& st
 // ---------------------------------------------------------------------------
 // Images in HTML
 
-bool cb_isIgnorableImgURLString(const QString& urlString)
-{
-  return isIgnorableImageURL(urlString);
-}
+bool cb_isIgnorableImgURLString(const QString& urlString) { return isIgnorableImageURL(urlString); }
 
 QStringList cb_allImgURLStringsInHTML(const QString& html)
 {
@@ -1076,20 +1034,11 @@ QString cb_firstImgURLStringInHTML(const QString& html)
   return found;
 }
 
-QString cb_sourceOfImageTag(const QString& tag)
-{
-  return sourceOfImageTag(tag);
-}
+QString cb_sourceOfImageTag(const QString& tag) { return sourceOfImageTag(tag); }
 
-std::optional<int> cb_widthOfImageTag(const QString& tag)
-{
-  return integerAttribute(tag, QLatin1String("width"));
-}
+std::optional<int> cb_widthOfImageTag(const QString& tag) { return integerAttribute(tag, QLatin1String("width")); }
 
-std::optional<int> cb_heightOfImageTag(const QString& tag)
-{
-  return integerAttribute(tag, QLatin1String("height"));
-}
+std::optional<int> cb_heightOfImageTag(const QString& tag) { return integerAttribute(tag, QLatin1String("height")); }
 
 QString cb_htmlTagAttributeValue(const QString& tag, const QString& name)
 {
@@ -1118,10 +1067,7 @@ void cb_replaceOccurrencesOfString(QString& string, const QString& target, const
   string.replace(target, replacement);
 }
 
-void cb_replaceEntity38WithAmpersand(QString& string)
-{
-  string.replace(QLatin1String("&#38;"), QLatin1String("&"));
-}
+void cb_replaceEntity38WithAmpersand(QString& string) { string.replace(QLatin1String("&#38;"), QLatin1String("&")); }
 
 void cb_collapseWhitespace(QString& string)
 {

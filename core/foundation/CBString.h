@@ -10,8 +10,8 @@
 #include <QtCore/QByteArray>
 #include <QtCore/QHash>
 #include <QtCore/QString>
-#include <QtCore/QStringView>
 #include <QtCore/QStringList>
+#include <QtCore/QStringView>
 #include <QtCore/QVariantMap>
 
 #include <optional>

@@ -16,10 +16,7 @@ const QString WebURLsWithTitlesPboardType = QStringLiteral("WebURLsWithTitlesPbo
 
 namespace {
 
-QString emptyString()
-{
-  return QString(QLatin1String(""));
-}
+QString emptyString() { return QString(QLatin1String("")); }
 
 bool isEmailSeparator(QChar c)
 {
@@ -68,20 +65,14 @@ namespace CobbletonExtras {
 
 // ---- Strings ----
 
-bool contains(const QString& string, const QString& substring)
-{
-  return cb_caseInsensitiveContains(string, substring);
-}
+bool contains(const QString& string, const QString& substring) { return cb_caseInsensitiveContains(string, substring); }
 
 bool caseInsensitiveContains(const QString& string, const QString& substring)
 {
   return cb_caseInsensitiveContains(string, substring);
 }
 
-bool caseSensitiveContains(const QString& string, const QString& substring)
-{
-  return cb_contains(string, substring);
-}
+bool caseSensitiveContains(const QString& string, const QString& substring) { return cb_contains(string, substring); }
 
 bool usernameAndPasswordFromURL(const QString& urlString, QString* username, QString* password)
 {
@@ -103,25 +94,13 @@ QString cb_replaceAll(const QString& string, const QString& target, const QStrin
   return CBStringReplaceAll(string, target, replacement);
 }
 
-QString cb_trimWhiteSpace(const QString& string)
-{
-  return cb_stringByTrimmingWhitespace(string);
-}
+QString cb_trimWhiteSpace(const QString& string) { return cb_stringByTrimmingWhitespace(string); }
 
-QString cb_stripHTML(const QString& string)
-{
-  return CBStringStripHTML(string);
-}
+QString cb_stripHTML(const QString& string) { return CBStringStripHTML(string); }
 
-QString collapsedWhiteSpaceString(const QString& string)
-{
-  return cb_stringByCollapsingWhitespace(string);
-}
+QString collapsedWhiteSpaceString(const QString& string) { return cb_stringByCollapsingWhitespace(string); }
 
-bool isGoodURLString(const QString& string)
-{
-  return CBStringIsWebOrFileURLString(string);
-}
+bool isGoodURLString(const QString& string) { return CBStringIsWebOrFileURLString(string); }
 
 QString substringToFirstOccurenceOfString(const QString& string, const QString& substring)
 {
@@ -243,30 +222,18 @@ QString stripPrefix(const QString& string, const QString& prefix)
   return cb_stringByStrippingCaseInsensitivePrefix(string, prefix);
 }
 
-QString createLink(const QString& text, const QString& urlString)
-{
-  return CBStringCreateLink(text, urlString);
-}
+QString createLink(const QString& text, const QString& urlString) { return CBStringCreateLink(text, urlString); }
 
-QString stringWithUTF8EncodedData(const QByteArray& data)
-{
-  return cb_stringWithUTF8EncodedData(data);
-}
+QString stringWithUTF8EncodedData(const QByteArray& data) { return cb_stringWithUTF8EncodedData(data); }
 
-QString usefulStringWithData(const QByteArray& data)
-{
-  return CBStringUsefulStringWithData(data);
-}
+QString usefulStringWithData(const QByteArray& data) { return CBStringUsefulStringWithData(data); }
 
 QString stringWithContentsOfUTF8EncodedFile(const QString& path)
 {
   return cb_stringWithContentsOfUTF8EncodedFile(path);
 }
 
-QString stringWithQueryStripped(const QString& string)
-{
-  return cb_stringByStrippingURLQuery(string);
-}
+QString stringWithQueryStripped(const QString& string) { return cb_stringByStrippingURLQuery(string); }
 
 QString stringWithByteOrderMarkRemoved(const QString& string)
 {
@@ -307,30 +274,21 @@ QString zph_keyPathWithComponents(const QString& first, const QStringList& furth
 
 // ---- Mutable strings ----
 
-void safeAppendString(QString& string, const QString& other)
-{
-  cb_safeAppendString(string, other);
-}
+void safeAppendString(QString& string, const QString& other) { cb_safeAppendString(string, other); }
 
 void cb_replaceOccurrencesOfString(QString& string, const QString& target, const QString& replacement)
 {
   ::cb_replaceOccurrencesOfString(string, target, replacement);
 }
 
-void collapseWhitespace(QString& string)
-{
-  cb_collapseWhitespace(string);
-}
+void collapseWhitespace(QString& string) { cb_collapseWhitespace(string); }
 
 QString stringWithThreeParts(const QString& s1, const QString& s2, const QString& s3)
 {
   return cb_mutableStringByAddingThreeStrings(s1, s2, s3);
 }
 
-QString emptyMutableString()
-{
-  return emptyString();
-}
+QString emptyMutableString() { return emptyString(); }
 
 }  // namespace CobbletonExtras
 
@@ -342,35 +300,17 @@ bool CBStringContains(const QString& string, const QString& substring)
   return cb_caseInsensitiveContains(string, substring);
 }
 
-QString CBStringCollapsedWhiteSpaceString(const QString& string)
-{
-  return cb_stringByCollapsingWhitespace(string);
-}
+QString CBStringCollapsedWhiteSpaceString(const QString& string) { return cb_stringByCollapsingWhitespace(string); }
 
-bool CBStringIsEmptyOrIsAllWhitespace(const QString& string)
-{
-  return string.trimmed().isEmpty();
-}
+bool CBStringIsEmptyOrIsAllWhitespace(const QString& string) { return string.trimmed().isEmpty(); }
 
-QString CBKilobyteString(quint64 bytes)
-{
-  return cb_kilobyteString(bytes);
-}
+QString CBKilobyteString(quint64 bytes) { return cb_kilobyteString(bytes); }
 
-QString CBMegabyteString(quint64 bytes)
-{
-  return cb_megabyteString(bytes);
-}
+QString CBMegabyteString(quint64 bytes) { return cb_megabyteString(bytes); }
 
-QString CBGigabyteString(quint64 bytes)
-{
-  return cb_gigabyteString(bytes);
-}
+QString CBGigabyteString(quint64 bytes) { return cb_gigabyteString(bytes); }
 
-QString CBDoubleStringWithOneDecimalPlace(double value)
-{
-  return cb_doubleStringWithOneDecimalPlace(value);
-}
+QString CBDoubleStringWithOneDecimalPlace(double value) { return cb_doubleStringWithOneDecimalPlace(value); }
 
 QString CBConcatenateStrings(const QString& string1, const QString& string2)
 {

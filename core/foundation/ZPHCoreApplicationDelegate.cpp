@@ -22,10 +22,7 @@ ZPHCoreApplicationDelegate::~ZPHCoreApplicationDelegate()
   g_sharedDelegate.compare_exchange_strong(self, nullptr);
 }
 
-ZPHCoreApplicationDelegate* ZPHCoreApplicationDelegate::sharedDelegate()
-{
-  return g_sharedDelegate.load();
-}
+ZPHCoreApplicationDelegate* ZPHCoreApplicationDelegate::sharedDelegate() { return g_sharedDelegate.load(); }
 
 void ZPHCoreApplicationDelegate::setSharedDelegate(ZPHCoreApplicationDelegate* delegate)
 {

@@ -14,10 +14,7 @@ CBOperation::CBOperation(QObject* delegate, Callback callbackSelector)
 
 CBOperation::~CBOperation() = default;
 
-void CBOperation::main()
-{
-  notifyObserversThatOperationIsComplete();
-}
+void CBOperation::main() { notifyObserversThatOperationIsComplete(); }
 
 void CBOperation::notifyObserversThatOperationIsComplete()
 {

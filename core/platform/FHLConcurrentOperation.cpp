@@ -14,12 +14,6 @@ void FHLConcurrentOperation::setOperationKey(const QString& key)
   m_operationKey = key;
 }
 
-void FHLConcurrentOperation::markAsRunning()
-{
-  setExecuting(true);
-}
+void FHLConcurrentOperation::markAsRunning() { setExecuting(true); }
 
-void FHLConcurrentOperation::markAsComplete()
-{
-  setFinished();
-}
+void FHLConcurrentOperation::markAsComplete() { setFinished(); }

@@ -3,8 +3,8 @@
 #include <QtCore/QByteArray>
 #include <QtCore/QString>
 
-#include <cstdio>
 #include <syslog.h>
+#include <cstdio>
 
 Q_LOGGING_CATEGORY(zphCore, "zephlin.core")
 Q_LOGGING_CATEGORY(zphStore, "zephlin.store")
@@ -19,16 +19,16 @@ bool g_useSyslog = false;
 int syslogPriority(QtMsgType type)
 {
   switch (type) {
-  case QtDebugMsg:
-    return LOG_DEBUG;
-  case QtInfoMsg:
-    return LOG_INFO;
-  case QtWarningMsg:
-    return LOG_WARNING;
-  case QtCriticalMsg:
-    return LOG_ERR;
-  case QtFatalMsg:
-    return LOG_CRIT;
+    case QtDebugMsg:
+      return LOG_DEBUG;
+    case QtInfoMsg:
+      return LOG_INFO;
+    case QtWarningMsg:
+      return LOG_WARNING;
+    case QtCriticalMsg:
+      return LOG_ERR;
+    case QtFatalMsg:
+      return LOG_CRIT;
   }
   return LOG_INFO;
 }

@@ -100,8 +100,7 @@ ZPHObserverToken ZPHNotificationCenter::addObserver(const QString& name, const Q
   if (context != nullptr) {
     observer->hasContext = true;
     observer->context = context;
-    observer->contextConnection = QObject::connect(
-        context, &QObject::destroyed, [this, id] { remove(id); });
+    observer->contextConnection = QObject::connect(context, &QObject::destroyed, [this, id] { remove(id); });
   }
   return ZPHObserverToken(this, id);
 }
@@ -158,8 +157,7 @@ void ZPHNotificationCenter::postOnMainThread(const ZPHNotification& notification
   ZPHMainThread::async([this, notification] { post(notification); });
 }
 
-void ZPHNotificationCenter::postOnMainThread(const QString& name, const QVariant& object,
-                                             const QVariantMap& userInfo)
+void ZPHNotificationCenter::postOnMainThread(const QString& name, const QVariant& object, const QVariantMap& userInfo)
 {
   postOnMainThread(ZPHNotification{name, object, userInfo});
 }

@@ -37,6 +37,5 @@ void ZPHNotificationQueue::flush()
 {
   m_scheduled = false;
   const QList<ZPHNotification> due = std::exchange(m_pending, {});
-  for (const ZPHNotification& notification : due)
-    m_center.post(notification);
+  for (const ZPHNotification& notification : due) m_center.post(notification);
 }

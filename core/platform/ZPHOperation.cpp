@@ -5,10 +5,7 @@
 ZPHOperation::ZPHOperation() = default;
 ZPHOperation::~ZPHOperation() = default;
 
-void ZPHOperation::cancel()
-{
-  m_cancelled.store(true);
-}
+void ZPHOperation::cancel() { m_cancelled.store(true); }
 
 bool ZPHOperation::isExecuting() const
 {

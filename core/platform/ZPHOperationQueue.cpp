@@ -54,10 +54,7 @@ void ZPHOperationQueue::setMaxConcurrentOperationCount(int count)
   startWaitingOperations();
 }
 
-int ZPHOperationQueue::effectiveWidth() const
-{
-  return m_width > 0 ? m_width : UnboundedWidth;
-}
+int ZPHOperationQueue::effectiveWidth() const { return m_width > 0 ? m_width : UnboundedWidth; }
 
 void ZPHOperationQueue::addOperation(const std::shared_ptr<ZPHOperation>& operation)
 {
@@ -143,7 +140,4 @@ bool ZPHOperationQueue::isSuspended() const
   return m_suspended;
 }
 
-ZPHOperationQueue* ZPHOperationQueue::currentQueue()
-{
-  return t_currentQueue;
-}
+ZPHOperationQueue* ZPHOperationQueue::currentQueue() { return t_currentQueue; }

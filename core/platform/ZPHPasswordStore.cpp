@@ -20,10 +20,7 @@ constexpr int kSecretServiceProbeTimeoutMs = 5000;
 QMutex g_defaultStoreMutex;
 std::shared_ptr<ZPHPasswordStore> g_defaultStore;
 
-QString pathOrEmpty(const QString& path)
-{
-  return path.isNull() ? QStringLiteral("") : path;
-}
+QString pathOrEmpty(const QString& path) { return path.isNull() ? QStringLiteral("") : path; }
 
 QString dateString(const QDateTime& date)
 {

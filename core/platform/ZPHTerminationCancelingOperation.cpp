@@ -10,12 +10,6 @@ ZPHTerminationCancelingOperation::ZPHTerminationCancelingOperation(QObject* dele
       [this](const ZPHNotification&) { zph_applicationWillTerminate(); });
 }
 
-ZPHTerminationCancelingOperation::~ZPHTerminationCancelingOperation()
-{
-  m_terminationObserver.reset();
-}
+ZPHTerminationCancelingOperation::~ZPHTerminationCancelingOperation() { m_terminationObserver.reset(); }
 
-void ZPHTerminationCancelingOperation::zph_applicationWillTerminate()
-{
-  cancel();
-}
+void ZPHTerminationCancelingOperation::zph_applicationWillTerminate() { cancel(); }

@@ -9,10 +9,7 @@
 
 namespace {
 
-bool isRemoval(const QVariant& value)
-{
-  return !value.isValid() || value.isNull();
-}
+bool isRemoval(const QVariant& value) { return !value.isValid() || value.isNull(); }
 
 }  // namespace
 
@@ -41,8 +38,7 @@ ZPHUserDefaults& ZPHUserDefaults::standardUserDefaults()
 void ZPHUserDefaults::registerDefaults(const QVariantMap& defaults)
 {
   QMutexLocker locker(&m_mutex);
-  for (auto it = defaults.cbegin(); it != defaults.cend(); ++it)
-    m_registered.insert(it.key(), it.value());
+  for (auto it = defaults.cbegin(); it != defaults.cend(); ++it) m_registered.insert(it.key(), it.value());
 }
 
 QVariantMap ZPHUserDefaults::registeredDefaults() const
@@ -89,10 +85,7 @@ QVariantList ZPHUserDefaults::arrayForKey(const QString& key) const
   return value.toList();
 }
 
-QVariantMap ZPHUserDefaults::dictionaryForKey(const QString& key) const
-{
-  return objectForKey(key).toMap();
-}
+QVariantMap ZPHUserDefaults::dictionaryForKey(const QString& key) const { return objectForKey(key).toMap(); }
 
 bool ZPHUserDefaults::boolForKey(const QString& key) const
 {
@@ -144,10 +137,7 @@ void ZPHUserDefaults::setObject(const QString& key, const QVariant& value)
   announce(key);
 }
 
-void ZPHUserDefaults::removeObject(const QString& key)
-{
-  setObject(key, QVariant());
-}
+void ZPHUserDefaults::removeObject(const QString& key) { setObject(key, QVariant()); }
 
 void ZPHUserDefaults::synchronize()
 {

@@ -7,11 +7,11 @@
 #include "platform/ZPHOperationQueue.h"
 #include "platform/ZPHUserDefaults.h"
 #include "store/CBCoreDataUtilities.h"
-#include "store/accounts/CBDataAccount.h"
-#include "store/entities/CBDataModel.h"
-#include "store/accounts/CBGlobalAccount.h"
 #include "store/ZPHCoreDataStack.h"
+#include "store/accounts/CBDataAccount.h"
+#include "store/accounts/CBGlobalAccount.h"
 #include "store/accounts/ZPHGlobalFavoritesGroup.h"
+#include "store/entities/CBDataModel.h"
 #include "store/graph/ZPHManagedObjectContext.h"
 
 const QString ZPHDataAccountReadyNotification = QStringLiteral("ZPHDataAccountReadyNotification");

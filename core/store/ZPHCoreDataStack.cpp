@@ -3,12 +3,12 @@
 #include "foundation/ZPHCoreApplicationDelegate.h"
 #include "platform/ZPHLog.h"
 #include "platform/ZPHMainThread.h"
-#include "store/migration/CBDataMappingModel.h"
 #include "store/entities/CBDataModel.h"
-#include "store/migration/ZPHMigrationManager.h"
 #include "store/graph/ZPHManagedObjectContext.h"
 #include "store/graph/ZPHManagedObjectModel.h"
 #include "store/graph/ZPHPersistentStore.h"
+#include "store/migration/CBDataMappingModel.h"
+#include "store/migration/ZPHMigrationManager.h"
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QDir>
@@ -74,7 +74,8 @@ bool ZPHCoreDataStack::setupCoreDataStackWithModelResourceName(const QString& mo
   ZPH_ASSERT_MAIN_THREAD();
   if (modelName != CBCoreDataModelResourceName) {
     qCCritical(zphStore) << "no object model named" << modelName;
-    return ZPHSetError(error, fileError(QStringLiteral("The object model %1 does not exist.").arg(modelName), modelName));
+    return ZPHSetError(error,
+                       fileError(QStringLiteral("The object model %1 does not exist.").arg(modelName), modelName));
   }
   m_model = CBDataManagedObjectModel();
 
@@ -194,7 +195,8 @@ bool ZPHCoreDataStack::migrateInPlaceForPersistentStoreAtURL(const QString& stor
     std::optional<ZPHMappingModel> mapping = CBDataMappingModelForVersions(version, version + 1);
     if (!mapping || CBDataManagedObjectModelForVersion(version + 1) == nullptr) {
       qCCritical(zphStore) << "Couldn't create mapping model for source model" << version;
-      return ZPHSetError(error, fileError(QStringLiteral("No migration from model version %1.").arg(version), storePath));
+      return ZPHSetError(error,
+                         fileError(QStringLiteral("No migration from model version %1.").arg(version), storePath));
     }
     steps.append(*mapping);
   }
@@ -293,7 +295,8 @@ bool ZPHCoreDataStack::replaceStore(const QString& storePath, const QString& mig
     if (!QFile::rename(storePath + suffix, aside + suffix)) {
       qCCritical(zphStore) << "Replacement failed: cannot move" << storePath + suffix << "aside";
       restore();
-      return ZPHSetError(error, fileError(QStringLiteral("The migrated store could not replace the store."), storePath));
+      return ZPHSetError(error,
+                         fileError(QStringLiteral("The migrated store could not replace the store."), storePath));
     }
     moved.append(suffix);
   }

@@ -20,12 +20,6 @@ ZPHFeedIngestionInterface::~ZPHFeedIngestionInterface()
   g_shared.compare_exchange_strong(self, nullptr);
 }
 
-ZPHFeedIngestionInterface* ZPHFeedIngestionInterface::shared()
-{
-  return g_shared.load();
-}
+ZPHFeedIngestionInterface* ZPHFeedIngestionInterface::shared() { return g_shared.load(); }
 
-void ZPHFeedIngestionInterface::setShared(ZPHFeedIngestionInterface* ingestion)
-{
-  g_shared.store(ingestion);
-}
+void ZPHFeedIngestionInterface::setShared(ZPHFeedIngestionInterface* ingestion) { g_shared.store(ingestion); }

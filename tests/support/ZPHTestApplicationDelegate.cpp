@@ -34,19 +34,19 @@ QList<std::shared_ptr<ZPHStatusItem>> ZPHTestApplicationDelegate::visibleStatusI
   QList<std::shared_ptr<ZPHStatusItem>> visible;
   for (const StatusEvent& event : m_statusEvents) {
     switch (event.kind) {
-    case StatusEvent::Added:
-      visible.append(event.item);
-      break;
-    case StatusEvent::Removed:
-      visible.removeAll(event.item);
-      break;
-    case StatusEvent::RemovedByIdentifier:
-      if (statusItemIdentifier) {
-        visible.removeIf([&](const std::shared_ptr<ZPHStatusItem>& item) {
-          return statusItemIdentifier(*item) == event.identifier;
-        });
-      }
-      break;
+      case StatusEvent::Added:
+        visible.append(event.item);
+        break;
+      case StatusEvent::Removed:
+        visible.removeAll(event.item);
+        break;
+      case StatusEvent::RemovedByIdentifier:
+        if (statusItemIdentifier) {
+          visible.removeIf([&](const std::shared_ptr<ZPHStatusItem>& item) {
+            return statusItemIdentifier(*item) == event.identifier;
+          });
+        }
+        break;
     }
   }
   return visible;
@@ -169,16 +169,16 @@ void ZPHTestApplicationDelegate::performUndoableOperation(std::shared_ptr<ZPHUnd
     QMutexLocker locker(&m_mutex);
     UndoStep step{std::move(inverse), operation->actionName()};
     switch (m_undoState) {
-    case UndoState::Undoing:
-      m_redoSteps.append(std::move(step));
-      break;
-    case UndoState::Redoing:
-      m_undoSteps.append(std::move(step));
-      break;
-    case UndoState::Normal:
-      m_undoSteps.append(std::move(step));
-      m_redoSteps.clear();
-      break;
+      case UndoState::Undoing:
+        m_redoSteps.append(std::move(step));
+        break;
+      case UndoState::Redoing:
+        m_undoSteps.append(std::move(step));
+        break;
+      case UndoState::Normal:
+        m_undoSteps.append(std::move(step));
+        m_redoSteps.clear();
+        break;
     }
   }
   addCoreDataQueueOperation(std::move(operation));

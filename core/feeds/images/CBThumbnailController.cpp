@@ -1,11 +1,11 @@
 #include "feeds/images/CBThumbnailController.h"
 
-#include "feeds/network/CBDownloadOperation.h"
 #include "feeds/images/CBImageDecoding.h"
-#include "platform/CBOperationController.h"
 #include "feeds/images/CBImageFolderCache.h"
+#include "feeds/network/CBDownloadOperation.h"
 #include "foundation/CBMimeTypes.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
+#include "platform/CBOperationController.h"
 #include "platform/ZPHLog.h"
 #include "platform/ZPHMainThread.h"
 #include "platform/ZPHNotificationCenter.h"

@@ -1,11 +1,11 @@
 #include "feeds/images/ZPHArticleImageCacheOperation.h"
 
-#include "feeds/network/CBDownloadOperation.h"
-#include "platform/CBOperationController.h"
 #include "feeds/images/CBWebCacheController.h"
 #include "feeds/images/ZPHArticleImageCacheTarget.h"
+#include "feeds/network/CBDownloadOperation.h"
 #include "foundation/CBMimeTypes.h"
 #include "foundation/CBString.h"
+#include "platform/CBOperationController.h"
 #include "platform/ZPHMainThread.h"
 
 #include <QtCore/QMutexLocker>

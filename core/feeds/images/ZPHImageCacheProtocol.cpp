@@ -1,7 +1,7 @@
 #include "feeds/images/ZPHImageCacheProtocol.h"
 
-#include "feeds/network/CBDownloadOperation.h"
 #include "feeds/images/CBWebCacheController.h"
+#include "feeds/network/CBDownloadOperation.h"
 #include "foundation/CBMimeTypes.h"
 
 #include <QtCore/QDir>

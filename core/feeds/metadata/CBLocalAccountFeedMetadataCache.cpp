@@ -1,12 +1,12 @@
 #include "feeds/metadata/CBLocalAccountFeedMetadataCache.h"
 
 #include "feeds/metadata/CBDeleteFeedInfoOperation.h"
-#include "platform/CBOperationController.h"
 #include "feeds/metadata/CBSaveConditionalGetInfoOperation.h"
 #include "feeds/metadata/CBSaveFeedContentHashOperation.h"
 #include "foundation/CBFiles.h"
 #include "foundation/CBLocks.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
+#include "platform/CBOperationController.h"
 #include "platform/ZPHLog.h"
 #include "platform/ZPHMainThread.h"
 #include "platform/ZPHOperationQueue.h"
@@ -126,8 +126,8 @@ void CBLocalAccountFeedMetadataCache::deleteDatabaseFileIfStale(const QDateTime&
   defaults.setObject(CBLocalAccountFeedMetadataCacheDateLastDeletedKey, now.toUTC());
 }
 
-std::optional<CBHTTPConditionalGetInfo>
-CBLocalAccountFeedMetadataCache::conditionalGetInfoForFeedURL(const QUrl& feedURL)
+std::optional<CBHTTPConditionalGetInfo> CBLocalAccountFeedMetadataCache::conditionalGetInfoForFeedURL(
+    const QUrl& feedURL)
 {
   Q_ASSERT_X(!feedURL.isEmpty(), Q_FUNC_INFO, "feedURL != nil");
   const QString url = urlString(feedURL);

@@ -11,7 +11,7 @@
 namespace SQLite {
 class Database;
 class Statement;
-}
+}  // namespace SQLite
 
 // A small SQLite file reached through one connection per thread.
 //

@@ -1,8 +1,8 @@
 #include "feeds/metadata/CBSaveConditionalGetInfoOperation.h"
 
 CBSaveConditionalGetInfoOperation::CBSaveConditionalGetInfoOperation(
-    std::shared_ptr<CBLocalAccountFeedMetadataCache> cache,
-    std::optional<CBHTTPConditionalGetInfo> conditionalGetInfo, const QUrl& feedURL)
+    std::shared_ptr<CBLocalAccountFeedMetadataCache> cache, std::optional<CBHTTPConditionalGetInfo> conditionalGetInfo,
+    const QUrl& feedURL)
     : m_cache(std::move(cache)), m_conditionalGetInfo(std::move(conditionalGetInfo)), m_feedURL(feedURL)
 {
 }

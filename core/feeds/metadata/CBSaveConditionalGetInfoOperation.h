@@ -12,14 +12,10 @@
 // worker thread (no delegate), unless cancelled first.
 class CBSaveConditionalGetInfoOperation : public CBOperation {
 public:
-  CBSaveConditionalGetInfoOperation(
-      std::shared_ptr<CBLocalAccountFeedMetadataCache> cache,
-      std::optional<CBHTTPConditionalGetInfo> conditionalGetInfo, const QUrl& feedURL);
+  CBSaveConditionalGetInfoOperation(std::shared_ptr<CBLocalAccountFeedMetadataCache> cache,
+                                    std::optional<CBHTTPConditionalGetInfo> conditionalGetInfo, const QUrl& feedURL);
 
-  std::optional<CBHTTPConditionalGetInfo> conditionalGetInfo() const
-  {
-    return m_conditionalGetInfo;
-  }
+  std::optional<CBHTTPConditionalGetInfo> conditionalGetInfo() const { return m_conditionalGetInfo; }
   QUrl feedURL() const { return m_feedURL; }
 
 protected:

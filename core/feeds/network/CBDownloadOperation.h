@@ -1,8 +1,8 @@
 #pragma once
 
 #include "feeds/network/CBHTTPConditionalGetInfo.h"
-#include "platform/CBOperation.h"
 #include "feeds/network/ZPHNetworkAccessPool.h"
+#include "platform/CBOperation.h"
 #include "platform/ZPHError.h"
 
 #include <QtCore/QByteArray>

@@ -28,4 +28,3 @@ std::optional<CBHTTPConditionalGetInfo> CBHTTPConditionalGetInfo::conditionalGet
     return std::nullopt;
   return CBHTTPConditionalGetInfo(etag, lastModified);
 }
-

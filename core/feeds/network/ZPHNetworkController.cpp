@@ -1,9 +1,9 @@
 #include "feeds/network/ZPHNetworkController.h"
 
-#include "platform/CBOperationController.h"
 #include "feeds/refresh/ZPHStatusItem.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
 #include "foundation/ZPHErrors.h"
+#include "platform/CBOperationController.h"
 #include "platform/ZPHLog.h"
 #include "platform/ZPHMainThread.h"
 

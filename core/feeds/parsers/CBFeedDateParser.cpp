@@ -59,20 +59,11 @@ ZPHDateParsingState& dateParsingState()
   return state;
 }
 
-bool isDigit(char c)
-{
-  return c >= '0' && c <= '9';
-}
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-bool isLetter(char c)
-{
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
+bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
-char lower(char c)
-{
-  return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-}
+char lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 
 // Index of the character right after the digit run that ended at `position`
 // (see nextNumericValue): the limit was reached when `position` is a digit.
@@ -420,10 +411,7 @@ QDateTime earliestDateAcceptable()
   return date;
 }
 
-bool ZPHIsDateReasonableAsPubDate(const QDateTime& date)
-{
-  return date.isValid() && date > earliestDateAcceptable();
-}
+bool ZPHIsDateReasonableAsPubDate(const QDateTime& date) { return date.isValid() && date > earliestDateAcceptable(); }
 
 QDateTime ZPHDateWithBytes(const char* bytes, std::size_t length)
 {
@@ -436,8 +424,7 @@ QDateTime ZPHDateWithBytes(const char* bytes, std::size_t length)
     ++bytes;
     --length;
   }
-  while (length > 0 && isBlank(bytes[length - 1]))
-    --length;
+  while (length > 0 && isBlank(bytes[length - 1])) --length;
   if (length < kShortestDateText || length > kLongestDateText)
     return {};
   const bool isRFC822 =

@@ -32,10 +32,7 @@ QList<std::shared_ptr<CBParsedNewsItem>> CBFeedParserProxy::newsItems() const
   return m_actualParser ? m_actualParser->newsItems() : QList<std::shared_ptr<CBParsedNewsItem>>();
 }
 
-QString CBFeedParserProxy::feedTitle() const
-{
-  return m_actualParser ? m_actualParser->feedTitle() : QString();
-}
+QString CBFeedParserProxy::feedTitle() const { return m_actualParser ? m_actualParser->feedTitle() : QString(); }
 
 QString CBFeedParserProxy::feedHomePageURL() const
 {

@@ -51,7 +51,4 @@ CBFeedType CBFeedTypeForData(const QByteArray& data)
   return detector->feedType();
 }
 
-bool CBDataIsFeed(const QByteArray& data)
-{
-  return CBFeedTypeForData(data) != CBFeedTypeNotAFeed;
-}
+bool CBDataIsFeed(const QByteArray& data) { return CBFeedTypeForData(data) != CBFeedTypeNotAFeed; }

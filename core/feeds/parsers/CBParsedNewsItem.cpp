@@ -1,16 +1,13 @@
 #include "feeds/parsers/CBParsedNewsItem.h"
 
+#include "feeds/parsers/ZPHMarkupParser.h"
 #include "foundation/CBCollections.h"
 #include "foundation/CBData.h"
 #include "foundation/CBString.h"
-#include "feeds/parsers/ZPHMarkupParser.h"
 
 #include <QtCore/QUrl>
 
-void CBParsedNewsItem::addCategory(const QString& category)
-{
-  cb_safeAddObject(m_categories, category);
-}
+void CBParsedNewsItem::addCategory(const QString& category) { cb_safeAddObject(m_categories, category); }
 
 void CBParsedNewsItem::addEnclosure(const std::shared_ptr<CBParsedEnclosure>& enclosure)
 {
@@ -18,10 +15,7 @@ void CBParsedNewsItem::addEnclosure(const std::shared_ptr<CBParsedEnclosure>& en
     m_enclosures.append(enclosure);
 }
 
-QString CBParsedNewsItem::htmlText() const
-{
-  return m_content.isEmpty() ? m_summary : m_content;
-}
+QString CBParsedNewsItem::htmlText() const { return m_content.isEmpty() ? m_summary : m_content; }
 
 QString CBParsedNewsItem::xmlBaseURL() const
 {

@@ -204,15 +204,9 @@ void otherMarkup(void* userData, const xmlChar*, const xmlChar*)
     guarded(scan, [&] { endNewLocationText(scan); });
 }
 
-void endElement(void* userData, const xmlChar*)
-{
-  otherMarkup(userData, nullptr, nullptr);
-}
+void endElement(void* userData, const xmlChar*) { otherMarkup(userData, nullptr, nullptr); }
 
-void comment(void* userData, const xmlChar*)
-{
-  otherMarkup(userData, nullptr, nullptr);
-}
+void comment(void* userData, const xmlChar*) { otherMarkup(userData, nullptr, nullptr); }
 
 void characters(void* userData, const xmlChar* text, int length)
 {

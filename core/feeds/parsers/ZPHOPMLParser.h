@@ -5,8 +5,8 @@
 // inside a feed outline lands, with its own children, in the folder that
 // holds that feed (a feed holds no children).
 
-#include "store/entities/ZPHFolderStub.h"
 #include "feeds/parsers/ZPHStreamingXMLParser.h"
+#include "store/entities/ZPHFolderStub.h"
 
 #include <QtCore/QList>
 

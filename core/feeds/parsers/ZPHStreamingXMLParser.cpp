@@ -446,10 +446,7 @@ void ZPHStreamingXMLParser::endStoringCharacters()
   m_characterBuffer.resize(0);
 }
 
-void ZPHStreamingXMLParser::appendString(const QString& string)
-{
-  appendBytes(string.toUtf8());
-}
+void ZPHStreamingXMLParser::appendString(const QString& string) { appendBytes(string.toUtf8()); }
 
 void ZPHStreamingXMLParser::appendBytes(QByteArrayView utf8)
 {

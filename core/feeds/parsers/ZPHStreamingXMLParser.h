@@ -150,7 +150,6 @@ private:
   QHash<const void*, QString> m_internedStrings;
 };
 
-
 // Measurement aid for the benchmarks: one plain libxml2 SAX2 pass over the
 // data (memory parser, the same parser options, callbacks that do nothing),
 // the floor the readers are compared with.

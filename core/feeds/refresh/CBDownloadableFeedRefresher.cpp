@@ -1,9 +1,9 @@
 #include "feeds/refresh/CBDownloadableFeedRefresher.h"
 
-#include "platform/CBOperationController.h"
 #include "feeds/refresh/ZPHRefreshFeedOperation.h"
 #include "foundation/CBMimeTypes.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
+#include "platform/CBOperationController.h"
 #include "platform/ZPHMainThread.h"
 #include "store/accounts/CBAccount.h"
 #include "store/entities/CBFeed.h"

@@ -9,8 +9,8 @@
 #include "platform/ZPHLog.h"
 #include "platform/ZPHNotificationCenter.h"
 #include "platform/ZPHOperationQueue.h"
-#include "store/entities/ArticleMetadata.h"
 #include "store/CBCoreDataUtilities.h"
+#include "store/entities/ArticleMetadata.h"
 #include "store/entities/CBDataArticle.h"
 #include "store/entities/CBDataArticleContent.h"
 #include "store/entities/CBDataModel.h"
@@ -29,7 +29,6 @@
 #include <exception>
 #include <functional>
 #include <vector>
-
 
 namespace {
 

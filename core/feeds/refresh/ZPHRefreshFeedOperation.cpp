@@ -3,17 +3,17 @@
 #include "store/accounts/CBDataAccount.h"
 
 #include "feeds/metadata/CBLocalAccountFeedMetadataCache.h"
-#include "feeds/refresh/ZPHCoreDataArticleSaverOperation.h"
 #include "feeds/parsers/CBFeedParserProxy.h"
 #include "feeds/parsers/CBFeedType.h"
-#include "store/accounts/CBParsedFeedInfo.h"
 #include "feeds/parsers/CBParsedNewsItem.h"
+#include "feeds/refresh/ZPHCoreDataArticleSaverOperation.h"
 #include "foundation/CBData.h"
 #include "foundation/CBKeychain.h"
 #include "foundation/CBMimeTypes.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
 #include "platform/ZPHLog.h"
 #include "platform/ZPHMainThread.h"
+#include "store/accounts/CBParsedFeedInfo.h"
 #include "store/entities/CBFeed.h"
 
 #include <QtCore/QDeadlineTimer>

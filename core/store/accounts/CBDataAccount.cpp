@@ -1,7 +1,5 @@
 #include "store/accounts/CBDataAccount.h"
 
-#include "store/accounts/CBParsedFeedInfo.h"
-#include "store/ZPHFeedIngestionInterface.h"
 #include "foundation/CBDates.h"
 #include "foundation/CBEventThrottler.h"
 #include "foundation/CBMimeTypes.h"
@@ -11,14 +9,16 @@
 #include "platform/ZPHNotificationQueue.h"
 #include "platform/ZPHUserDefaults.h"
 #include "store/CBCoreDataUtilities.h"
-#include "store/entities/CBDataArticle.h"
 #include "store/CBDataController.h"
+#include "store/ZPHFeedIngestionInterface.h"
+#include "store/accounts/CBParsedFeedInfo.h"
+#include "store/entities/CBDataArticle.h"
 #include "store/entities/CBDataModel.h"
 #include "store/entities/CBFeed.h"
 #include "store/entities/CBFolder.h"
-#include "store/operations/ZPHAccountCalculateUnreadCountsOperation.h"
 #include "store/graph/ZPHFetchRequest.h"
 #include "store/graph/ZPHManagedObjectContext.h"
+#include "store/operations/ZPHAccountCalculateUnreadCountsOperation.h"
 
 #include <QtCore/QPointer>
 

@@ -2,8 +2,8 @@
 
 #include "platform/ZPHNotificationCenter.h"
 #include "store/accounts/CBAccount.h"
-#include "store/tree/CBTreeNode.h"
 #include "store/graph/ZPHManagedObjectID.h"
+#include "store/tree/CBTreeNode.h"
 
 #include <QtCore/QHash>
 #include <QtCore/QObject>

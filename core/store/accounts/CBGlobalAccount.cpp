@@ -1,18 +1,18 @@
 #include "store/accounts/CBGlobalAccount.h"
 
-#include "store/ZPHFeedIngestionInterface.h"
 #include "foundation/CBDateManager.h"
 #include "foundation/CBPrefs.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
 #include "platform/ZPHMainThread.h"
 #include "platform/ZPHNotificationQueue.h"
 #include "platform/ZPHUserDefaults.h"
-#include "store/accounts/CBDataAccount.h"
-#include "store/entities/CBDataArticle.h"
 #include "store/CBDataController.h"
+#include "store/ZPHFeedIngestionInterface.h"
+#include "store/accounts/CBDataAccount.h"
 #include "store/accounts/CBGlobalFeed.h"
-#include "store/operations/ZPHFlaggedArticleCalculateUnreadCountsOperation.h"
 #include "store/accounts/ZPHGlobalFavoritesGroup.h"
+#include "store/entities/CBDataArticle.h"
+#include "store/operations/ZPHFlaggedArticleCalculateUnreadCountsOperation.h"
 #include "store/operations/ZPHTodayFeedCalculateUnreadCountsOperation.h"
 
 #include <QtCore/QTimer>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "store/entities/CBDataArticle.h"
-#include "store/tree/CBTreeNode.h"
 #include "store/graph/ZPHManagedObjectID.h"
+#include "store/tree/CBTreeNode.h"
 
 #include <QtCore/QObject>
 #include <QtGui/QImage>

@@ -5,8 +5,8 @@
 #include "platform/ZPHMainThread.h"
 #include "platform/ZPHUserDefaults.h"
 #include "store/accounts/CBDataAccount.h"
-#include "store/entities/CBFeed.h"
 #include "store/accounts/CBGlobalFeed.h"
+#include "store/entities/CBFeed.h"
 
 const QString ZPHGlobalFavoritesGroupUpdatedChildren = QStringLiteral("ZPHGlobalFavoritesGroupUpdatedChildren");
 

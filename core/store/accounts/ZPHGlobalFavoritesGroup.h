@@ -2,8 +2,8 @@
 
 #include "platform/ZPHNotificationCenter.h"
 #include "store/entities/CBDataArticle.h"
-#include "store/tree/CBTreeNode.h"
 #include "store/graph/ZPHManagedObjectID.h"
+#include "store/tree/CBTreeNode.h"
 
 #include <QtCore/QObject>
 #include <QtGui/QImage>

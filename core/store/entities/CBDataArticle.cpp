@@ -8,14 +8,14 @@
 #include "platform/ZPHLog.h"
 #include "platform/ZPHMainThread.h"
 #include "platform/ZPHNotificationCenter.h"
-#include "store/entities/ArticleMetadata.h"
 #include "store/CBCoreDataUtilities.h"
+#include "store/entities/ArticleMetadata.h"
 #include "store/entities/CBDataArticleContent.h"
 #include "store/entities/CBDataModel.h"
 #include "store/entities/CBFeed.h"
+#include "store/graph/ZPHManagedObjectContext.h"
 #include "store/operations/ZPHMarkAsFlaggedOperation.h"
 #include "store/operations/ZPHMarkAsReadOperation.h"
-#include "store/graph/ZPHManagedObjectContext.h"
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QHash>

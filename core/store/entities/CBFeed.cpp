@@ -1,6 +1,5 @@
 #include "store/entities/CBFeed.h"
 
-#include "store/ZPHFeedIngestionInterface.h"
 #include "foundation/CBDates.h"
 #include "foundation/CBKeychain.h"
 #include "foundation/CBString.h"
@@ -10,12 +9,13 @@
 #include "platform/ZPHNotificationCenter.h"
 #include "platform/ZPHUserDefaults.h"
 #include "store/CBCoreDataUtilities.h"
-#include "store/entities/CBDataArticle.h"
 #include "store/CBDataController.h"
+#include "store/ZPHFeedIngestionInterface.h"
+#include "store/entities/CBDataArticle.h"
 #include "store/entities/CBDataModel.h"
 #include "store/entities/CBFolder.h"
-#include "store/operations/ZPHMarkFeedAsFavoriteOperation.h"
 #include "store/graph/ZPHManagedObjectContext.h"
+#include "store/operations/ZPHMarkFeedAsFavoriteOperation.h"
 
 #include <QtCore/QCoreApplication>
 

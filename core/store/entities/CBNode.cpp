@@ -1,8 +1,8 @@
 #include "store/entities/CBNode.h"
 
 #include "platform/ZPHNotificationCenter.h"
-#include "store/entities/AbstractManagedFolder.h"
 #include "store/CBCoreDataUtilities.h"
+#include "store/entities/AbstractManagedFolder.h"
 #include "store/entities/CBDataModel.h"
 #include "store/graph/ZPHManagedObjectContext.h"
 
@@ -41,10 +41,7 @@ void CBNode::setUnreadCountIsValid(bool valid)
   }
 }
 
-void CBNode::recursivelyInvalidateUnreadCountsUpTree()
-{
-  setUnreadCountIsValid(false);
-}
+void CBNode::recursivelyInvalidateUnreadCountsUpTree() { setUnreadCountIsValid(false); }
 
 void CBNode::setNeedsSync(bool needsSync)
 {
@@ -64,10 +61,7 @@ void CBNode::didSave()
   setPrimitiveValue(PropertyNeedsSyncChanged, false);
 }
 
-QList<CBNode*> CBNode::nodesWithMOC(ZPHManagedObjectContext* context)
-{
-  return fetchNodes(context, ZPHPredicate());
-}
+QList<CBNode*> CBNode::nodesWithMOC(ZPHManagedObjectContext* context) { return fetchNodes(context, ZPHPredicate()); }
 
 QList<CBNode*> CBNode::activeNodesWithMOC(ZPHManagedObjectContext* context)
 {

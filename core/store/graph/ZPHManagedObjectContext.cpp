@@ -315,8 +315,8 @@ public:
       json += ']';
       // A list of parameters takes a text column's affinity, turning numbers
       // into their text; a subquery's values do not, so the cast does it.
-      *sql = "(" + column + (isText ? " IN (SELECT CAST(value AS TEXT) FROM json_each(?))"
-                                    : " IN (SELECT value FROM json_each(?))");
+      *sql = "(" + column +
+             (isText ? " IN (SELECT CAST(value AS TEXT) FROM json_each(?))" : " IN (SELECT value FROM json_each(?))");
       m_bindings.append(QString::fromUtf8(json));
       if (!ownParameters.isEmpty()) {
         *sql += " OR " + column + " IN (" + placeholders(ownParameters.size()) + ")";
@@ -705,7 +705,7 @@ ZPHManagedObject* ZPHManagedObjectContext::existingObjectWithID(const ZPHManaged
   }
   if (object == nullptr) {
     ZPHSetError(error, ZPHObjectGraphError(ZPHObjectGraphObjectNotFoundError,
-                                        QStringLiteral("The object is no longer in the store.")));
+                                           QStringLiteral("The object is no longer in the store.")));
   }
   return object;
 }
@@ -743,8 +743,7 @@ bool ZPHManagedObjectContext::loadObjects(const QList<ZPHManagedObjectID>& objec
     const ZPHManagedObject* object = registeredObject(objectID);
     if (object != nullptr && !object->m_fault)
       continue;
-    wanted[objectID.entity()->rootEntity()].insert(objectID.rowID(),
-                                                   object ? object->m_entity : objectID.entity());
+    wanted[objectID.entity()->rootEntity()].insert(objectID.rowID(), object ? object->m_entity : objectID.entity());
   }
   if (wanted.isEmpty())
     return true;
@@ -827,7 +826,7 @@ QList<ZPHManagedObject*> ZPHManagedObjectContext::executeFetchRequest(const ZPHF
   const ZPHEntityDescription* entity = m_store->model()->entity(request.entityName);
   if (entity == nullptr) {
     ZPHSetError(error, ZPHObjectGraphError(ZPHObjectGraphSQLiteError,
-                                        QStringLiteral("No entity named %1.").arg(request.entityName)));
+                                           QStringLiteral("No entity named %1.").arg(request.entityName)));
     return {};
   }
   if (hasPendingChangesFor(entity)) {
@@ -965,7 +964,7 @@ QList<ZPHManagedObjectID> ZPHManagedObjectContext::fetchIDs(const ZPHFetchReques
   const ZPHEntityDescription* entity = m_store->model()->entity(request.entityName);
   if (entity == nullptr) {
     ZPHSetError(error, ZPHObjectGraphError(ZPHObjectGraphSQLiteError,
-                                        QStringLiteral("No entity named %1.").arg(request.entityName)));
+                                           QStringLiteral("No entity named %1.").arg(request.entityName)));
     return {};
   }
   ZPHSQLiteConnection* db = m_store->connection(error);
@@ -1053,7 +1052,7 @@ qint64 ZPHManagedObjectContext::countForFetchRequest(const ZPHFetchRequest& requ
   const ZPHEntityDescription* entity = m_store->model()->entity(request.entityName);
   if (entity == nullptr) {
     ZPHSetError(error, ZPHObjectGraphError(ZPHObjectGraphSQLiteError,
-                                        QStringLiteral("No entity named %1.").arg(request.entityName)));
+                                           QStringLiteral("No entity named %1.").arg(request.entityName)));
     return -1;
   }
   if (hasPendingChangesFor(entity)) {

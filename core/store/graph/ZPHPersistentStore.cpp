@@ -137,7 +137,7 @@ bool ZPHPersistentStore::open(bool performIntegrityCheck, ZPHError* error)
       return ZPHSetError(error, connection->lastError());
     if (tables.columnInt64(0) > 0) {
       return ZPHSetError(error, ZPHObjectGraphError(ZPHObjectGraphIncompatibleVersionError,
-                                                 QStringLiteral("The store file was not made by this program.")));
+                                                    QStringLiteral("The store file was not made by this program.")));
     }
     tables = ZPHSQLiteStatement();
     if (!createSchema(connection.get(), error))

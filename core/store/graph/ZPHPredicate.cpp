@@ -73,20 +73,11 @@ ZPHPredicate ZPHPredicate::notPredicate(const ZPHPredicate& subpredicate)
   return ZPHPredicate(std::move(node));
 }
 
-ZPHPredicate operator&&(const ZPHPredicate& a, const ZPHPredicate& b)
-{
-  return ZPHPredicate::andPredicate({a, b});
-}
+ZPHPredicate operator&&(const ZPHPredicate& a, const ZPHPredicate& b) { return ZPHPredicate::andPredicate({a, b}); }
 
-ZPHPredicate operator||(const ZPHPredicate& a, const ZPHPredicate& b)
-{
-  return ZPHPredicate::orPredicate({a, b});
-}
+ZPHPredicate operator||(const ZPHPredicate& a, const ZPHPredicate& b) { return ZPHPredicate::orPredicate({a, b}); }
 
-ZPHPredicate operator!(const ZPHPredicate& a)
-{
-  return ZPHPredicate::notPredicate(a);
-}
+ZPHPredicate operator!(const ZPHPredicate& a) { return ZPHPredicate::notPredicate(a); }
 
 ZPHPredicate ZPHPredicate::withSubstitutionVariables(const QVariantMap& variables) const
 {
@@ -109,35 +100,17 @@ ZPHPredicate ZPHPredicate::withSubstitutionVariables(const QVariantMap& variable
   }
 }
 
-ZPHPredicate::Kind ZPHPredicate::kind() const
-{
-  return m_node ? m_node->kind : Kind::True;
-}
+ZPHPredicate::Kind ZPHPredicate::kind() const { return m_node ? m_node->kind : Kind::True; }
 
-ZPHPredicate::Operator ZPHPredicate::op() const
-{
-  return m_node ? m_node->op : Operator::Equal;
-}
+ZPHPredicate::Operator ZPHPredicate::op() const { return m_node ? m_node->op : Operator::Equal; }
 
-QString ZPHPredicate::keyPath() const
-{
-  return m_node ? m_node->keyPath : QString();
-}
+QString ZPHPredicate::keyPath() const { return m_node ? m_node->keyPath : QString(); }
 
-QVariant ZPHPredicate::value() const
-{
-  return m_node ? m_node->value : QVariant();
-}
+QVariant ZPHPredicate::value() const { return m_node ? m_node->value : QVariant(); }
 
-QString ZPHPredicate::variableName() const
-{
-  return m_node ? m_node->variable : QString();
-}
+QString ZPHPredicate::variableName() const { return m_node ? m_node->variable : QString(); }
 
-QList<ZPHPredicate> ZPHPredicate::subpredicates() const
-{
-  return m_node ? m_node->children : QList<ZPHPredicate>();
-}
+QList<ZPHPredicate> ZPHPredicate::subpredicates() const { return m_node ? m_node->children : QList<ZPHPredicate>(); }
 
 QVariant ZPHComparableValue(const QVariant& value)
 {

@@ -17,10 +17,7 @@ ZPHSQLiteStatement::ZPHSQLiteStatement(ZPHSQLiteConnection* connection, sqlite3_
 {
 }
 
-ZPHSQLiteStatement::~ZPHSQLiteStatement()
-{
-  release();
-}
+ZPHSQLiteStatement::~ZPHSQLiteStatement() { release(); }
 
 ZPHSQLiteStatement::ZPHSQLiteStatement(ZPHSQLiteStatement&& other) noexcept
     : m_connection(std::exchange(other.m_connection, nullptr)),
@@ -59,20 +56,11 @@ void ZPHSQLiteStatement::release()
   m_texts.clear();  // only now that SQLite no longer points into them
 }
 
-void ZPHSQLiteStatement::bindNull(int index)
-{
-  sqlite3_bind_null(m_statement, index);
-}
+void ZPHSQLiteStatement::bindNull(int index) { sqlite3_bind_null(m_statement, index); }
 
-void ZPHSQLiteStatement::bindInt64(int index, qint64 value)
-{
-  sqlite3_bind_int64(m_statement, index, value);
-}
+void ZPHSQLiteStatement::bindInt64(int index, qint64 value) { sqlite3_bind_int64(m_statement, index, value); }
 
-void ZPHSQLiteStatement::bindDouble(int index, double value)
-{
-  sqlite3_bind_double(m_statement, index, value);
-}
+void ZPHSQLiteStatement::bindDouble(int index, double value) { sqlite3_bind_double(m_statement, index, value); }
 
 void ZPHSQLiteStatement::bindText(int index, const QString& value)
 {
@@ -144,25 +132,13 @@ bool ZPHSQLiteStatement::execute()
   return rc == SQLITE_DONE;
 }
 
-void ZPHSQLiteStatement::reset()
-{
-  sqlite3_reset(m_statement);
-}
+void ZPHSQLiteStatement::reset() { sqlite3_reset(m_statement); }
 
-bool ZPHSQLiteStatement::isNull(int column) const
-{
-  return sqlite3_column_type(m_statement, column) == SQLITE_NULL;
-}
+bool ZPHSQLiteStatement::isNull(int column) const { return sqlite3_column_type(m_statement, column) == SQLITE_NULL; }
 
-qint64 ZPHSQLiteStatement::columnInt64(int column) const
-{
-  return sqlite3_column_int64(m_statement, column);
-}
+qint64 ZPHSQLiteStatement::columnInt64(int column) const { return sqlite3_column_int64(m_statement, column); }
 
-double ZPHSQLiteStatement::columnDouble(int column) const
-{
-  return sqlite3_column_double(m_statement, column);
-}
+double ZPHSQLiteStatement::columnDouble(int column) const { return sqlite3_column_double(m_statement, column); }
 
 QString ZPHSQLiteStatement::columnText(int column) const
 {
@@ -221,10 +197,7 @@ std::unique_ptr<ZPHSQLiteConnection> ZPHSQLiteConnection::open(const QString& pa
   return connection;
 }
 
-ZPHSQLiteConnection::~ZPHSQLiteConnection()
-{
-  close();
-}
+ZPHSQLiteConnection::~ZPHSQLiteConnection() { close(); }
 
 void ZPHSQLiteConnection::close()
 {
@@ -302,7 +275,4 @@ ZPHError ZPHSQLiteConnection::lastError() const
       code, text, {{ZPHSQLiteErrorCodeKey, m_lastErrorCode}, {ZPHSQLiteErrorMessageKey, m_lastErrorMessage}});
 }
 
-int ZPHSQLiteConnection::changes() const
-{
-  return sqlite3_changes(m_db);
-}
+int ZPHSQLiteConnection::changes() const { return sqlite3_changes(m_db); }

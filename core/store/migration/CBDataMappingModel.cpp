@@ -1,9 +1,9 @@
 #include "store/migration/CBDataMappingModel.h"
 
-#include "store/migration/CBDataArticleContentv10v11MigrationPolicy.h"
 #include "store/entities/CBDataModel.h"
-#include "store/migration/ZPHArticleToArticleMigrationPolicy.h"
 #include "store/graph/ZPHManagedObjectModel.h"
+#include "store/migration/CBDataArticleContentv10v11MigrationPolicy.h"
+#include "store/migration/ZPHArticleToArticleMigrationPolicy.h"
 
 std::optional<ZPHMappingModel> CBDataMappingModelForVersions(int sourceVersion, int destinationVersion)
 {

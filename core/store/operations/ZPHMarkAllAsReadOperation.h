@@ -1,7 +1,7 @@
 #pragma once
 
-#include "store/tree/ZPHTreeNodeRepresentedObjects.h"
 #include "store/operations/ZPHUndoableStateOperation.h"
+#include "store/tree/ZPHTreeNodeRepresentedObjects.h"
 
 // Marks many articles read or unread in one save
 // (CBDataArticle::operation_only_markArticles): all marked for sync, the

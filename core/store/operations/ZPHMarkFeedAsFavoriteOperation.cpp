@@ -2,8 +2,8 @@
 
 #include "platform/ZPHMainThread.h"
 #include "store/entities/CBFeed.h"
-#include "store/operations/ZPHUndoableOperation.h"
 #include "store/graph/ZPHManagedObjectContext.h"
+#include "store/operations/ZPHUndoableOperation.h"
 
 ZPHMarkFeedAsFavoriteOperation::ZPHMarkFeedAsFavoriteOperation(const QList<ZPHManagedObjectID>& objectIDsToFavorite,
                                                                bool targetState)

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "store/operations/ZPHUndoableOperation.h"
 #include "store/graph/ZPHManagedObjectID.h"
+#include "store/operations/ZPHUndoableOperation.h"
 
 #include <QtCore/QList>
 

@@ -2,9 +2,9 @@
 
 #include "platform/ZPHMainThread.h"
 #include "store/accounts/CBDataAccount.h"
-#include "store/entities/CBFeed.h"
 #include "store/accounts/CBGlobalAccount.h"
 #include "store/accounts/ZPHGlobalFavoritesGroup.h"
+#include "store/entities/CBFeed.h"
 #include "store/tree/ZPHSourceListTreeBuilder.h"
 
 #include <QtCore/QPointer>

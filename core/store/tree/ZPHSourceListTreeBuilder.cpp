@@ -1,11 +1,11 @@
 #include "store/tree/ZPHSourceListTreeBuilder.h"
 
 #include "platform/ZPHMainThread.h"
-#include "store/accounts/CBDataAccount.h"
 #include "store/CBDataController.h"
-#include "store/entities/CBFeed.h"
+#include "store/accounts/CBDataAccount.h"
 #include "store/accounts/CBGlobalAccount.h"
 #include "store/accounts/ZPHGlobalFavoritesGroup.h"
+#include "store/entities/CBFeed.h"
 #include "store/tree/ZPHModel.h"
 
 namespace {

@@ -3,13 +3,13 @@
 #include "foundation/ZPHCoreApplicationDelegate.h"
 #include "platform/ZPHMainThread.h"
 #include "store/CBDataController.h"
-#include "store/entities/CBFeed.h"
 #include "store/accounts/CBGlobalAccount.h"
 #include "store/accounts/CBGlobalFeed.h"
 #include "store/accounts/ZPHGlobalFavoritesGroup.h"
+#include "store/entities/CBFeed.h"
 #include "store/entities/CBFolder.h"
-#include "store/tree/CBTreeNode.h"
 #include "store/graph/ZPHManagedObjectContext.h"
+#include "store/tree/CBTreeNode.h"
 
 #include <QtCore/QSet>
 

@@ -41,16 +41,15 @@ TEST(Cache, CountLimitDropsTheLeastRecentlyUsed)
 {
   CBCache cache;
   EXPECT_EQ(cache.countLimit(), 0u);
-  for (int i = 0; i < 5; ++i)
-    cache.setObject(i, QString::number(i));
+  for (int i = 0; i < 5; ++i) cache.setObject(i, QString::number(i));
   cache.setCountLimit(3);  // trims at once: 0 and 1 go
   EXPECT_EQ(cache.countLimit(), 3u);
   EXPECT_FALSE(cache.objectForKey("0").isValid());
   EXPECT_FALSE(cache.objectForKey("1").isValid());
 
   EXPECT_TRUE(cache.objectForKey("2").isValid());  // read: now the most recent
-  cache.setObject(40, "4");                         // replaced: now the most recent
-  cache.setObject(5, "5");                          // one over: "3" is the oldest
+  cache.setObject(40, "4");                        // replaced: now the most recent
+  cache.setObject(5, "5");                         // one over: "3" is the oldest
   EXPECT_FALSE(cache.objectForKey("3").isValid());
   EXPECT_EQ(cache.objectForKey("2"), QVariant(2));
   EXPECT_EQ(cache.objectForKey("4"), QVariant(40));
@@ -87,8 +86,6 @@ TEST(Cache, UsableFromManyThreads)
       cache.setObject(t, QStringLiteral("final-%1").arg(t));
     });
   }
-  for (std::thread& thread : threads)
-    thread.join();
-  for (int t = 0; t < threadCount; ++t)
-    EXPECT_EQ(cache.objectForKey(QStringLiteral("final-%1").arg(t)), QVariant(t));
+  for (std::thread& thread : threads) thread.join();
+  for (int t = 0; t < threadCount; ++t) EXPECT_EQ(cache.objectForKey(QStringLiteral("final-%1").arg(t)), QVariant(t));
 }

@@ -42,12 +42,11 @@ TEST(Errors, GenericHTTPError)
 TEST(Errors, LogErrorMessagePostsAtOnce)
 {
   QList<ZPHError> posted;
-  auto token = ZPHNotificationCenter::defaultCenter().addObserver(
-      CBLoggableErrorDidHappenNotification, {},
-      [&](const ZPHNotification& n) {
-        posted.append(n.object.value<ZPHError>());
-        EXPECT_TRUE(n.userInfo.isEmpty());
-      });
+  auto token = ZPHNotificationCenter::defaultCenter().addObserver(CBLoggableErrorDidHappenNotification, {},
+                                                                  [&](const ZPHNotification& n) {
+                                                                    posted.append(n.object.value<ZPHError>());
+                                                                    EXPECT_TRUE(n.userInfo.isEmpty());
+                                                                  });
   ZPHErrors::logErrorMessage("disk full");
   ASSERT_EQ(posted.size(), 1);
   EXPECT_EQ(posted.first().code(), -1);
@@ -97,8 +96,7 @@ TEST(MimeTypes, MediaKindsDownloadsAndPNG)
       {"text/html", CBMediaTypeText},  {"x-text/x", CBMediaTypeText},   {"application/pdf", CBMediaTypeNone},
       {"", CBMediaTypeNone},           {"Video/mp4", CBMediaTypeNone},
   };
-  for (const auto& c : kinds)
-    EXPECT_EQ(CBMediaTypeForMimeType(c.mimeType), c.kind) << c.mimeType;
+  for (const auto& c : kinds) EXPECT_EQ(CBMediaTypeForMimeType(c.mimeType), c.kind) << c.mimeType;
   EXPECT_EQ(CBMediaTypeForMimeType(QString()), CBMediaTypeNone);
 
   const struct {
@@ -108,8 +106,7 @@ TEST(MimeTypes, MediaKindsDownloadsAndPNG)
       {"http://example.com/", true}, {"HTTPS://example.com/", true}, {"FEED://example.com/rss", true},
       {"file:///etc/passwd", false}, {"ftp://example.com/", false},  {"", false},
   };
-  for (const auto& c : urls)
-    EXPECT_EQ(CBURLIsDownloadable(QUrl(c.url)), c.downloadable) << c.url;
+  for (const auto& c : urls) EXPECT_EQ(CBURLIsDownloadable(QUrl(c.url)), c.downloadable) << c.url;
 
   EXPECT_FALSE(CBDataIsPNG(QByteArray("\x89PNG\r\n\x1a", 7)));
   EXPECT_TRUE(CBDataIsPNG(QByteArray("\x89PNG\r\n\x1a\n", 8)));

@@ -64,8 +64,7 @@ TEST(Files, Names)
     const char* input;
     const char* stripped;
   } cases[] = {{"Zephlin.app", "Zephlin"}, {"Zephlin.APP", "Zephlin.APP"}, {".app", ""}, {"app", "app"}};
-  for (const auto& c : cases)
-    EXPECT_EQ(CBAppNameWithAppSuffixStripped(c.input), c.stripped) << c.input;
+  for (const auto& c : cases) EXPECT_EQ(CBAppNameWithAppSuffixStripped(c.input), c.stripped) << c.input;
 
   EXPECT_EQ(CBFileDisplayNameAtPath("/opt/Zephlin.app", true), "Zephlin");
   EXPECT_EQ(CBFileDisplayNameAtPath("/opt/Zephlin.app/", false), "Zephlin.app");

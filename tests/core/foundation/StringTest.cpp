@@ -10,10 +10,7 @@
 namespace {
 
 // A null expectation is written as nullptr in the case tables below.
-QString expected(const char* text)
-{
-  return text == nullptr ? QString() : QString::fromUtf8(text);
-}
+QString expected(const char* text) { return text == nullptr ? QString() : QString::fromUtf8(text); }
 
 void expectSameString(const QString& actual, const QString& want, const QString& input)
 {
@@ -374,8 +371,8 @@ TEST(CBString, FilteringElementsMatchesThePatternItStandsFor)
   const QStringList names{"script", "style"};
   QStringList patterns;
   for (const QString& name : names) patterns << "<\\s*" + name + ".*?>(.*?)</\\s*" + name + "\\s*>";
-  const QRegularExpression pattern(patterns.join('|'), QRegularExpression::CaseInsensitiveOption |
-                                                           QRegularExpression::DotMatchesEverythingOption);
+  const QRegularExpression pattern(
+      patterns.join('|'), QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
   const char* const cases[] = {
       "",
       "no tags at all",
@@ -383,10 +380,10 @@ TEST(CBString, FilteringElementsMatchesThePatternItStandsFor)
       "a<script>x</script>b<script>y</script>c",
       "a< script >x</ script >b",
       "a<SCRIPT src=1>x</Script  >b",
-      "a<scripts>x</script>b",                       // the name is a prefix, as in the pattern
-      "a<script>x</style>b<style>y</style>c",        // unclosed script, closed style
+      "a<scripts>x</script>b",                 // the name is a prefix, as in the pattern
+      "a<script>x</style>b<style>y</style>c",  // unclosed script, closed style
       "a<style><script>x</script></style>b",
-      "a<script>x<script>y</script>z</script>b",     // not nested: the first closing ends it
+      "a<script>x<script>y</script>z</script>b",  // not nested: the first closing ends it
       "a<script>never closed",
       "a<script never closed either",
       "a</script>b<script>",
@@ -397,8 +394,7 @@ TEST(CBString, FilteringElementsMatchesThePatternItStandsFor)
   for (const char* text : cases) {
     QString expected = QString::fromUtf8(text);
     expected.replace(pattern, QString());
-    EXPECT_EQ(cb_stringByFilteringHTMLTagContentsWithinTagsWithNames(QString::fromUtf8(text), names), expected)
-        << text;
+    EXPECT_EQ(cb_stringByFilteringHTMLTagContentsWithinTagsWithNames(QString::fromUtf8(text), names), expected) << text;
   }
 
   // A page of unclosed tags is one pass, not one pass per tag.

@@ -16,9 +16,10 @@ TEST(NotificationCenter, DeliversByNameAndObjectOnThePostingThread)
   ZPHNotificationCenter center;
   QStringList seen;
   auto any = center.addObserver(QString(), {}, [&](const ZPHNotification& n) { seen << "any:" + n.name; });
-  auto named = center.addObserver("A", {}, [&](const ZPHNotification& n) { seen << "A:" + n.userInfo["k"].toString(); });
-  auto forObject = center.addObserver("A", QVariant(QStringLiteral("feed-1")),
-                                      [&](const ZPHNotification&) { seen << "A/feed-1"; });
+  auto named =
+      center.addObserver("A", {}, [&](const ZPHNotification& n) { seen << "A:" + n.userInfo["k"].toString(); });
+  auto forObject =
+      center.addObserver("A", QVariant(QStringLiteral("feed-1")), [&](const ZPHNotification&) { seen << "A/feed-1"; });
 
   center.post("A", QStringLiteral("feed-2"), {{"k", "v"}});
   center.post("A", QStringLiteral("feed-1"));

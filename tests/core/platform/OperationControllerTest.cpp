@@ -1,10 +1,10 @@
 #include "platform/CBOperation.h"
 #include "platform/CBOperationController.h"
 #include "platform/FHLConcurrentOperation.h"
-#include "platform/ZPHTerminationCancelingOperation.h"
 #include "platform/ZPHMainThread.h"
 #include "platform/ZPHNotificationCenter.h"
 #include "platform/ZPHOperationQueue.h"
+#include "platform/ZPHTerminationCancelingOperation.h"
 #include "support/ZPHTestApplicationDelegate.h"
 #include "support/ZPHTestSupport.h"
 
@@ -50,10 +50,7 @@ private:
   ZPHObserverToken m_token;
 };
 
-QVariant controllerObject(CBOperationController* controller)
-{
-  return QVariant::fromValue(controller);
-}
+QVariant controllerObject(CBOperationController* controller) { return QVariant::fromValue(controller); }
 
 class OperationControllerTest : public ::testing::Test {
 protected:

@@ -19,10 +19,7 @@ std::unique_ptr<QNetworkReply> finished(QNetworkReply* reply)
   return owned;
 }
 
-int statusOf(const QNetworkReply& reply)
-{
-  return reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-}
+int statusOf(const QNetworkReply& reply) { return reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(); }
 
 }  // namespace
 

@@ -1,6 +1,6 @@
 #include "feeds/metadata/CBLocalAccountFeedMetadataCache.h"
-#include "platform/CBOperationController.h"
 #include "foundation/CBFiles.h"
+#include "platform/CBOperationController.h"
 #include "platform/ZPHMainThread.h"
 #include "platform/ZPHUserDefaults.h"
 #include "support/ZPHTestApplicationDelegate.h"

@@ -1,6 +1,6 @@
 #include "feeds/network/CBDownloadOperation.h"
-#include "platform/CBOperationController.h"
 #include "feeds/network/ZPHNetworkAccessPool.h"
+#include "platform/CBOperationController.h"
 #include "support/ZPHTestApplicationDelegate.h"
 #include "support/ZPHTestHTTPServer.h"
 #include "support/ZPHTestSupport.h"

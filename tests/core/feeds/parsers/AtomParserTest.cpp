@@ -3,10 +3,7 @@
 #include <gtest/gtest.h>
 
 namespace {
-QDateTime utc(int y, int mo, int d)
-{
-  return QDateTime(QDate(y, mo, d), QTime(0, 0), QTimeZone::utc());
-}
+QDateTime utc(int y, int mo, int d) { return QDateTime(QDate(y, mo, d), QTime(0, 0), QTimeZone::utc()); }
 }  // namespace
 
 TEST(AtomParser, HeaderValues)

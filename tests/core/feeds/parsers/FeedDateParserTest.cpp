@@ -12,10 +12,7 @@
 
 namespace {
 
-QDateTime parse(const char* text)
-{
-  return ZPHDateWithBytes(text, std::strlen(text));
-}
+QDateTime parse(const char* text) { return ZPHDateWithBytes(text, std::strlen(text)); }
 
 // "" for null, else the UTC date in ISO form ("2003-06-10T04:00:00Z").
 std::string iso(const QDateTime& date)

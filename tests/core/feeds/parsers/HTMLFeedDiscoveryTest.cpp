@@ -35,10 +35,7 @@ std::vector<std::string> links(const QString& page)
   return found;
 }
 
-std::string str(const QString& s)
-{
-  return s.isNull() ? "(null)" : s.toStdString();
-}
+std::string str(const QString& s) { return s.isNull() ? "(null)" : s.toStdString(); }
 
 }  // namespace
 

@@ -1,7 +1,7 @@
 #include "feeds/parsers/CBParsedEnclosure.h"
-#include "store/accounts/CBParsedFeedInfo.h"
 #include "feeds/parsers/CBParsedNewsItem.h"
 #include "platform/ZPHNotificationCenter.h"
+#include "store/accounts/CBParsedFeedInfo.h"
 #include "support/ZPHTestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,24 +1,24 @@
-#include "platform/CBOperation.h"
 #include "foundation/CBDateManager.h"
 #include "foundation/CBEventThrottler.h"
 #include "foundation/CBPrefs.h"
+#include "platform/CBOperation.h"
 #include "platform/ZPHNotificationCenter.h"
 #include "platform/ZPHUserDefaults.h"
-#include "store/entities/ArticleMetadata.h"
-#include "store/accounts/CBDataAccount.h"
-#include "store/entities/CBDataArticle.h"
 #include "store/CBDataController.h"
-#include "store/entities/CBDataModel.h"
-#include "store/entities/CBFeed.h"
-#include "store/entities/CBFolder.h"
+#include "store/accounts/CBDataAccount.h"
 #include "store/accounts/CBGlobalAccount.h"
 #include "store/accounts/CBGlobalFeed.h"
 #include "store/accounts/ZPHGlobalFavoritesGroup.h"
+#include "store/entities/ArticleMetadata.h"
+#include "store/entities/CBDataArticle.h"
+#include "store/entities/CBDataModel.h"
+#include "store/entities/CBFeed.h"
+#include "store/entities/CBFolder.h"
+#include "store/graph/ZPHFetchRequest.h"
+#include "store/graph/ZPHManagedObjectContext.h"
 #include "store/operations/ZPHMarkAllAsReadOperation.h"
 #include "store/tree/ZPHModel.h"
 #include "store/tree/ZPHSourceListTreeBuilder.h"
-#include "store/graph/ZPHFetchRequest.h"
-#include "store/graph/ZPHManagedObjectContext.h"
 #include "support/ZPHTestApplicationDelegate.h"
 #include "support/ZPHTestSupport.h"
 
@@ -525,8 +525,7 @@ TEST_F(GlobalAccountTest, MarkAllAsReadTakesTheUnreadArticlesOfSmartFeedsAndFavo
 {
   // Today with every feed chosen: the two unread articles of today.
   ZPHUserDefaults::standardUserDefaults().setInteger(ZPHTodayFeedSelection, 1);
-  auto todayRead =
-      ZPHMarkAllAsReadOperation::operationWithTreeNodeRepresentedObjects({global->todayFeed()}, true);
+  auto todayRead = ZPHMarkAllAsReadOperation::operationWithTreeNodeRepresentedObjects({global->todayFeed()}, true);
   ASSERT_EQ(todayRead->managedObjectIds().size(), 2);
   delegate.performUndoableOperation(todayRead);
   ASSERT_TRUE(waitFor([&] { return account->unreadCount() == 2 && today() == 0; }));

@@ -1,6 +1,5 @@
 #include "core/store/entities/ArticleStoreFixture.h"
 
-
 namespace {
 
 class ArticleTextTest : public ArticleStoreFixture {};

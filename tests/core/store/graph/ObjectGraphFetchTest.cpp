@@ -205,9 +205,9 @@ TEST_F(ObjectGraphFetchTest, ExistingObjectsWithIDsAnswersAsOneByOne)
 
   // Two contexts in the same state: one asks one by one, the other at once.
   auto prepare = [&](ZPHManagedObjectContext& context) {
-    context.objectWithID(articleIDs[1]);               // a fault
-    context.existingObjectWithID(articleIDs[2]);       // loaded
-    context.objectWithID(gone);                        // a fault whose row goes
+    context.objectWithID(articleIDs[1]);          // a fault
+    context.existingObjectWithID(articleIDs[2]);  // loaded
+    context.objectWithID(gone);                   // a fault whose row goes
     ZPHManagedObject* changed = context.existingObjectWithID(articleIDs[3]);
     changed->setValue(QStringLiteral("title"), QStringLiteral("unsaved"));
     return context.insertNewObject(QStringLiteral("Article"))->objectID();
@@ -226,9 +226,10 @@ TEST_F(ObjectGraphFetchTest, ExistingObjectsWithIDsAnswersAsOneByOne)
   }
 
   auto ask = [&](const ZPHManagedObjectID& inserted) {
-    return QList<ZPHManagedObjectID>{articleIDs[5], articleIDs[1], metadataIDs[0], gone,  articleIDs[2],
-                                     feedAsNode,    folderAsFeed,  missing,        inserted, articleIDs[3],
-                                     articleIDs[5], goneMetadata,  ZPHManagedObjectID(),    articleIDs[0]};
+    return QList<ZPHManagedObjectID>{
+        articleIDs[5],        articleIDs[1], metadataIDs[0], gone,          articleIDs[2], feedAsNode,
+        folderAsFeed,         missing,       inserted,       articleIDs[3], articleIDs[5], goneMetadata,
+        ZPHManagedObjectID(), articleIDs[0]};
   };
   QList<ZPHManagedObject*> expected;
   for (const ZPHManagedObjectID& objectID : ask(insertedSingle)) {

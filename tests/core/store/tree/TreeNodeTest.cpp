@@ -2,9 +2,9 @@
 #include "store/CBDataController.h"
 #include "store/entities/CBFeed.h"
 #include "store/entities/CBFolder.h"
+#include "store/graph/ZPHManagedObjectContext.h"
 #include "store/tree/CBTree.h"
 #include "store/tree/CBTreeNode.h"
-#include "store/graph/ZPHManagedObjectContext.h"
 #include "support/ZPHTestApplicationDelegate.h"
 #include "support/ZPHTestSupport.h"
 
