@@ -23,6 +23,7 @@ PACKAGES=(
   libgmock-dev
   libbenchmark-dev
   python3
+  clang-format-14
   "$@"
 )
 
