@@ -13,3 +13,7 @@ zph_generator() {
     echo "-GNinja"
   fi
 }
+
+# Checkouts of the same tree in different folders share ccache's entries.
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$ZPH_ROOT}"
+export CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-1}"
