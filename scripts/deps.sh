@@ -24,6 +24,9 @@ PACKAGES=(
   libbenchmark-dev
   python3
   clang-format-14
+  qt6-webengine-dev
+  qt6-webchannel-dev
+  fonts-dejavu-core
   "$@"
 )
 
