@@ -9,6 +9,7 @@
 #include <QtCore/QByteArray>
 #include <QtCore/QHash>
 #include <QtCore/QList>
+#include <QtCore/QVarLengthArray>
 
 #include <cstring>
 #include <limits>
@@ -94,24 +95,34 @@ const AttributeTable& globalAttributes()
   return table;
 }
 
-// Elements that go with everything inside them.
-bool isDroppedWithContent(const QByteArray& name)
+// Elements that go with everything inside them; those that have no content
+// in a browser only go themselves (what the parser put inside them follows
+// them in a browser, so it stays).
+enum class DroppedElement { No, WithContent, Itself };
+
+DroppedElement droppedElement(const QByteArray& name)
 {
-  static const QByteArrayList names = {
-      "script",   "style",   "iframe",   "frame",  "frameset", "noframes", "object",   "embed",    "applet", "param",
-      "form",     "input",   "button",   "select", "option",   "optgroup", "textarea", "datalist", "output", "keygen",
-      "isindex",  "svg",     "math",     "meta",   "link",     "base",     "basefont", "bgsound",  "head",   "title",
-      "noscript", "noembed", "template", "canvas", "track",    "area",     "xml",      "dialog",   "portal", "slot"};
-  return names.contains(name);
+  static const QHash<QByteArray, DroppedElement> names = [] {
+    QHash<QByteArray, DroppedElement> table;
+    for (const char* name :
+         {"script", "style",    "iframe",   "frame",    "frameset", "noframes", "object",  "applet", "form", "button",
+          "select", "option",   "optgroup", "textarea", "datalist", "output",   "isindex", "svg",    "math", "head",
+          "title",  "noscript", "noembed",  "template", "canvas",   "xml",      "dialog",  "portal", "slot"})
+      table.insert(name, DroppedElement::WithContent);
+    for (const char* name :
+         {"embed", "param", "input", "keygen", "meta", "link", "base", "basefont", "bgsound", "track", "area"})
+      table.insert(name, DroppedElement::Itself);
+    return table;
+  }();
+  return names.value(name, DroppedElement::No);
 }
 
-// Dropped elements that have no content in a browser: what the parser put
-// inside them follows them in a browser, so it stays.
-bool isVoidInBrowsers(const QByteArray& name)
+// A name of the parser's (element and attribute names come lower-cased) as
+// a key, without copying it.
+QByteArray rawName(const xmlChar* name)
 {
-  static const QByteArrayList names = {"embed", "param",    "input",   "keygen", "meta", "link",
-                                       "base",  "basefont", "bgsound", "track",  "area"};
-  return names.contains(name);
+  return QByteArray::fromRawData(reinterpret_cast<const char*>(name),
+                                 qsizetype(std::strlen(reinterpret_cast<const char*>(name))));
 }
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
@@ -158,7 +169,9 @@ QByteArray withBoundedAttributes(const QByteArray& in)
     }
     qsizetype j = i + 1;
     while (j < n && isNameCharacter(p[j])) ++j;
-    const QByteArray tagName = in.mid(i + 1, j - i - 1).toLower();
+    const qsizetype nameLength = j - i - 1;
+    const bool script = nameLength == 6 && qstrnicmp(p + i + 1, "script", 6) == 0;
+    const bool style = nameLength == 5 && qstrnicmp(p + i + 1, "style", 5) == 0;
     int count = 0;
     qsizetype cut = -1;
     while (true) {
@@ -198,8 +211,8 @@ QByteArray withBoundedAttributes(const QByteArray& in)
     }
     i = j;
     // Script and style content is not markup to the parser.
-    if (tagName == "script" || tagName == "style") {
-      const qsizetype end = indexOfCaseInsensitive(in, tagName == "script" ? "</script" : "</style", i);
+    if (script || style) {
+      const qsizetype end = indexOfCaseInsensitive(in, script ? "</script" : "</style", i);
       i = end < 0 ? n : end;
     }
   }
@@ -226,12 +239,30 @@ QByteArray parserInput(const QString& html)
   return QByteArrayLiteral("<html><body>") + withBoundedAttributes(bytes);
 }
 
-void appendEscaped(QString& out, const QString& text, bool attribute)
+// Text or an attribute value, escaped; characters a document may not hold
+// (controls, non-characters, lone surrogates) dropped, line breaks as "\n".
+void appendEscaped(QString& out, QStringView text, bool attribute)
 {
   out.reserve(out.size() + text.size());
+  const char16_t* units = text.utf16();
   const qsizetype n = text.size();
+  qsizetype run = 0;
+  auto flush = [&](qsizetype end) {
+    if (end > run)
+      out.append(reinterpret_cast<const QChar*>(units + run), end - run);
+  };
   for (qsizetype i = 0; i < n; ++i) {
-    const char16_t c = text[i].unicode();
+    const char16_t c = units[i];
+    if (c >= 0x20 && c < 0xD800 && c != u'&' && c != u'<' && c != u'>' && (c != u'"' || !attribute))
+      continue;
+    if (c == u'\t' || c == u'\n' || (c >= 0xE000 && c < 0xFFFE))
+      continue;
+    if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(units[i + 1])) {
+      ++i;
+      continue;
+    }
+    flush(i);
+    run = i + 1;
     switch (c) {
       case u'&':
         out += QLatin1String("&amp;");
@@ -243,30 +274,17 @@ void appendEscaped(QString& out, const QString& text, bool attribute)
         out += QLatin1String("&gt;");
         break;
       case u'"':
-        if (attribute)
-          out += QLatin1String("&quot;");
-        else
-          out += QChar(c);
+        out += QLatin1String("&quot;");
         break;
       case u'\r':
-        if (i + 1 >= n || text[i + 1] != u'\n')
-          out += QChar(u'\n');
+        if (i + 1 >= n || units[i + 1] != u'\n')
+          out += QLatin1Char('\n');
         break;
       default:
-        if ((c < 0x20 && c != u'\t' && c != u'\n') || c == 0xFFFE || c == 0xFFFF)
-          break;
-        if (QChar::isHighSurrogate(c)) {
-          if (i + 1 < n && QChar::isLowSurrogate(text[i + 1].unicode())) {
-            out += QChar(c);
-            out += text[++i];
-          }
-          break;
-        }
-        if (QChar::isLowSurrogate(c))
-          break;
-        out += QChar(c);
+        break;
     }
   }
+  flush(n);
 }
 
 QString fromXML(const xmlChar* text)
@@ -322,21 +340,18 @@ public:
           node = node->next;
           continue;
         }
-        if (node->type != XML_ELEMENT_NODE || full()) {
+        if (node->type != XML_ELEMENT_NODE || node->ns != nullptr || full()) {
           node = node->next;
           continue;
         }
-        const QByteArray name = QByteArray(reinterpret_cast<const char*>(node->name)).toLower();
-        if (node->ns != nullptr || (isDroppedWithContent(name) && !isVoidInBrowsers(name))) {
+        const QByteArray name = rawName(node->name);
+        const DroppedElement dropped = droppedElement(name);
+        if (dropped == DroppedElement::WithContent) {
           node = node->next;
           continue;
         }
-        if (isDroppedWithContent(name)) {
-          open.push_back({node, false});
-          node = node->children;
-          continue;
-        }
-        const auto rule = m_textOnly ? keptElements().constEnd() : keptElements().constFind(name);
+        const auto rule = m_textOnly || dropped == DroppedElement::Itself ? keptElements().constEnd()
+                                                                          : keptElements().constFind(name);
         if (rule == keptElements().constEnd()) {
           open.push_back({node, false});
           node = node->children;
@@ -359,7 +374,7 @@ public:
       open.pop_back();
       if (last.emitted) {
         m_pass.html += QLatin1String("</");
-        m_pass.html += QString::fromLatin1(reinterpret_cast<const char*>(last.node->name)).toLower();
+        m_pass.html += QLatin1String(reinterpret_cast<const char*>(last.node->name));
         m_pass.html += QLatin1Char('>');
       }
       node = last.node->next;
@@ -370,17 +385,21 @@ public:
 private:
   bool full() const { return m_pass.html.size() > m_budget; }
 
-  // False when the element is left out (an image or source without a source).
+  // False when the element is left out (an image or source without a
+  // source). Written in place and taken back when left out.
   bool writeStartTag(xmlNodePtr node, const QByteArray& name, const ElementRule& rule)
   {
-    QString tag = QLatin1Char('<') + QString::fromLatin1(name);
-    QList<Pass::Replacement> replacements;
+    QString& html = m_pass.html;
+    const qsizetype tagStart = html.size();
+    const qsizetype replacementsBefore = m_pass.imageReplacements.size();
+    html += QLatin1Char('<');
+    html += QLatin1String(name);
     bool hasSource = false;
-    QList<QByteArray> seen;
+    QVarLengthArray<QByteArray, 8> seen;
     for (xmlAttrPtr attribute = node->properties; attribute != nullptr; attribute = attribute->next) {
       if (attribute->ns != nullptr)
         continue;
-      const QByteArray attributeName = QByteArray(reinterpret_cast<const char*>(attribute->name)).toLower();
+      const QByteArray attributeName = rawName(attribute->name);
       if (seen.contains(attributeName))
         continue;
       auto kind = rule.attributes.constFind(attributeName);
@@ -399,24 +418,24 @@ private:
       seen.append(attributeName);
       if (attributeName == "src")
         hasSource = true;
-      tag += QLatin1Char(' ') + QString::fromLatin1(attributeName) + QLatin1String("=\"");
-      const qsizetype valueStart = tag.size();
-      appendEscaped(tag, checked, true);
+      html += QLatin1Char(' ');
+      html += QLatin1String(attributeName);
+      html += QLatin1String("=\"");
+      const qsizetype valueStart = html.size();
+      appendEscaped(html, checked, true);
       if (!mapped.isEmpty()) {
         QString escapedMapped;
         appendEscaped(escapedMapped, mapped, true);
-        replacements.append({valueStart, tag.size() - valueStart, escapedMapped});
+        m_pass.imageReplacements.append({valueStart, html.size() - valueStart, escapedMapped});
       }
-      tag += QLatin1Char('"');
+      html += QLatin1Char('"');
     }
-    if ((name == "img" || name == "source") && !hasSource)
+    if ((name == "img" || name == "source") && !hasSource) {
+      html.truncate(tagStart);
+      m_pass.imageReplacements.resize(replacementsBefore);
       return false;
-    tag += QLatin1Char('>');
-    for (Pass::Replacement& replacement : replacements) {
-      replacement.position += m_pass.html.size();
-      m_pass.imageReplacements.append(std::move(replacement));
     }
-    m_pass.html += tag;
+    html += QLatin1Char('>');
     return true;
   }
 
