@@ -336,6 +336,40 @@ TEST_F(ArticlePageWebTest, AHostileFeedRunsNothingAndShowsItsTextAsText)
   for (const QString& path : paths) EXPECT_FALSE(path.startsWith(QLatin1String("/based/"))) << text(path);
 }
 
+TEST_F(ArticlePageWebTest, OnlyTheCurrentRenderIsServed)
+{
+  ASSERT_TRUE(show(QStringLiteral("<!DOCTYPE html><p id=\"first\">first</p>")));
+  const QUrl first = pageURL;
+  EXPECT_EQ(first.scheme(), QStringLiteral("zph-article"));
+  EXPECT_EQ(first.host().size(), 32);
+  EXPECT_EQ(first.path(), QStringLiteral("/"));
+  ASSERT_TRUE(show(QStringLiteral("<!DOCTYPE html><p id=\"second\">second</p>")));
+  EXPECT_NE(pageURL, first);
+  EXPECT_EQ(articles->currentPageURL(), pageURL);
+
+  auto loads = [&](const QUrl& url) {
+    bool finished = false;
+    bool ok = false;
+    const auto connection = QObject::connect(page.get(), &QWebEnginePage::loadFinished, [&](bool success) {
+      finished = true;
+      ok = success;
+    });
+    page->load(url);
+    EXPECT_TRUE(ZPHTestWaitUntil([&] { return finished; }, 30000)) << text(url.toString());
+    QObject::disconnect(connection);
+    return ok;
+  };
+  const QString current = pageURL.toString();
+  for (const QUrl& refused :
+       {first, QUrl(current + QStringLiteral("other")), QUrl(current + QStringLiteral("?x=1")),
+        QUrl(QStringLiteral("zph-article://") + QString(32, QLatin1Char('0')) + QLatin1Char('/'))})
+    EXPECT_FALSE(loads(refused)) << text(refused.toString());
+  EXPECT_TRUE(loads(pageURL));
+  EXPECT_TRUE(run(QStringLiteral("!!document.getElementById('second')")).toBool());
+  articles->clearCurrentPage();
+  EXPECT_FALSE(loads(QUrl(current)));
+}
+
 TEST_F(ArticlePageWebTest, AThreeMegabyteArticleIsShownWhole)
 {
   QString html = QStringLiteral("<p id=\"start\">Start.</p>");
