@@ -496,7 +496,7 @@ TEST(CBString, FilesAndBytes)
 
 // Links are written into article pages: the text and the address are
 // escaped, and only web and mail addresses become links.
-TEST(String, CreateLinkEscapesAndLinksOnlyWebAndMailAddresses)
+TEST(CBString, CreateLinkEscapesAndLinksOnlyWebAndMailAddresses)
 {
   struct Case {
     const char* text;
