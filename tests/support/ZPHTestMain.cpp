@@ -1,8 +1,10 @@
 // The main of every test program: a Qt application object on the main
-// thread, and every standard folder (settings, data, cache, temp) moved into
-// one temporary folder that is removed when the run ends.
+// thread (a QCoreApplication, unless the program installed a factory), and
+// every standard folder (settings, data, cache, temp) moved into one
+// temporary folder that is removed when the run ends.
 
 #include "platform/ZPHLog.h"
+#include "support/ZPHTestSupport.h"
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QDir>
@@ -31,7 +33,9 @@ int main(int argc, char** argv)
   QCoreApplication::setOrganizationName(QStringLiteral("Fernhollow"));
   QCoreApplication::setOrganizationDomain(QStringLiteral("fernhollow.com"));
   QCoreApplication::setApplicationName(QStringLiteral("Zephlin"));
-  QCoreApplication app(argc, argv);
+  const ZPHTestApplicationFactory factory = ZPHTestInstalledApplicationFactory();
+  const std::unique_ptr<QCoreApplication> app =
+      factory ? factory(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
   ZPHInstallLogHandler("zephlin-test", false);
 
   ::testing::InitGoogleTest(&argc, argv);

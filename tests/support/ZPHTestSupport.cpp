@@ -39,3 +39,20 @@ QByteArray ZPHTestFixture(const QString& relativePath)
     return {};
   return file.readAll();
 }
+
+namespace {
+
+ZPHTestApplicationFactory& installedFactory()
+{
+  static ZPHTestApplicationFactory factory = nullptr;
+  return factory;
+}
+
+}  // namespace
+
+ZPHTestApplicationFactoryInstaller::ZPHTestApplicationFactoryInstaller(ZPHTestApplicationFactory factory)
+{
+  installedFactory() = factory;
+}
+
+ZPHTestApplicationFactory ZPHTestInstalledApplicationFactory() { return installedFactory(); }

@@ -5,6 +5,9 @@
 #include <QtCore/QTemporaryDir>
 
 #include <functional>
+#include <memory>
+
+class QCoreApplication;
 
 // A fresh folder for one test, removed with the object.
 class ZPHTestTempDir {
@@ -29,3 +32,14 @@ void ZPHTestSpinEventLoop(int ms);
 
 // Reads a file from tests/fixtures.
 QByteArray ZPHTestFixture(const QString& relativePath);
+
+// Makes the application object of a test program; the default makes a
+// QCoreApplication. A program that needs more (widgets, web views, schemes
+// registered before the application exists) installs its own from a static
+// object's constructor, which runs before main():
+//   static ZPHTestApplicationFactoryInstaller installer(&makeMyApplication);
+using ZPHTestApplicationFactory = std::unique_ptr<QCoreApplication> (*)(int& argc, char** argv);
+struct ZPHTestApplicationFactoryInstaller {
+  explicit ZPHTestApplicationFactoryInstaller(ZPHTestApplicationFactory factory);
+};
+ZPHTestApplicationFactory ZPHTestInstalledApplicationFactory();
