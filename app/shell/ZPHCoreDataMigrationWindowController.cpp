@@ -45,7 +45,10 @@ ZPHCoreDataMigrationWindowController::ZPHCoreDataMigrationWindowController(Deleg
 ZPHCoreDataMigrationWindowController::~ZPHCoreDataMigrationWindowController()
 {
   delete m_confirmationSheet.data();
-  delete m_window.data();
+  if (m_window) {
+    m_window->removeEventFilter(this);
+    delete m_window.data();
+  }
 }
 
 bool ZPHCoreDataMigrationWindowController::eventFilter(QObject* watched, QEvent* event)
