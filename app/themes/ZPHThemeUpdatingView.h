@@ -25,6 +25,7 @@ class ZPHThemeUpdatingView : public Base {
 public:
   // Takes the arguments of the base's constructors.
   template <class... Args>
+  requires std::is_constructible_v<Base, Args&&...>
   explicit ZPHThemeUpdatingView(Args&&... args) : Base(std::forward<Args>(args)...)
   {
     m_themeObserver = ZPHNotificationCenter::defaultCenter().addObserver(
