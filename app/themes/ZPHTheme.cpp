@@ -1,5 +1,6 @@
 #include "themes/ZPHTheme.h"
 
+#include "kit/CBColorExtras.h"
 #include "kit/FRNHStretchableImage.h"
 #include "kit/ZPHInterfaceLog.h"
 #include "kit/ZPHNamedImage.h"
@@ -107,13 +108,8 @@ QColor ZPHTheme::resolveColor(ZPHThemeValueName name, int depth) const
         color.setAlphaF(value->a);
       return color;
     }
-    case Kind::SameShadowed: {
-      const QColor color = resolveColor(value->other, depth + 1).toRgb();
-      if (!color.isValid())
-        return color;
-      const double keep = 1.0 - value->a;
-      return QColor::fromRgbF(color.redF() * keep, color.greenF() * keep, color.blueF() * keep, color.alphaF());
-    }
+    case Kind::SameShadowed:
+      return cb_shadowWithLevel(resolveColor(value->other, depth + 1), value->a);
     case Kind::ClearColor:
       return QColor(0, 0, 0, 0);
     case Kind::BlackColor:
