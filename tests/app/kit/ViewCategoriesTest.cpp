@@ -181,7 +181,9 @@ TEST(ViewCategories, FirstResponderSubviewsAndWindows)
   window.show();
   QApplication::setActiveWindow(&window);
   field->setFocus();
-  ASSERT_TRUE(ZPHTestWaitUntil([&] { return window.isActiveWindow() && field->hasFocus(); }));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] {
+    return window.isActiveWindow() && field->hasFocus() && QGuiApplication::applicationState() == Qt::ApplicationActive;
+  }));
   EXPECT_TRUE(cb_isOpen(&window));
   EXPECT_TRUE(cb_isOrIsDescendedFromFirstResponder(field));
   EXPECT_FALSE(cb_isOrIsDescendedFromFirstResponder(label));

@@ -13,6 +13,7 @@
 
 #include <memory>
 #include <optional>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -100,6 +101,17 @@ TEST(ThemeRegistry, ASwitchBeforeTheFirstUseIsKept)
   RegistryFixture f;
   f.defaults.setInteger(ZPHSubthemeStyleIndexKey, 0);
   EXPECT_TRUE(f.registry.switchToThemeWithIdentifier(ZPHDarkThemeIdentifier));
+  EXPECT_EQ(f.registry.currentTheme(), f.registry.darkTheme());
+}
+
+TEST(ThemeRegistry, ASwitchAskedForOnAnotherThreadRunsOnTheMainThread)
+{
+  RegistryFixture f;
+  ASSERT_EQ(f.registry.currentTheme(), f.registry.lightTheme());
+  bool switchedAtOnce = true;
+  std::thread([&] { switchedAtOnce = f.registry.switchToThemeWithIdentifier(ZPHDarkThemeIdentifier); }).join();
+  EXPECT_FALSE(switchedAtOnce);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return f.posted.size() == 1; }));
   EXPECT_EQ(f.registry.currentTheme(), f.registry.darkTheme());
 }
 
