@@ -11,11 +11,13 @@
 #include "feeds/refresh/ZPHStatusItem.h"
 #include "foundation/CBDateManager.h"
 #include "foundation/CBPrefs.h"
+#include "kit/ZPHNamedImage.h"
 #include "platform/CBOperationController.h"
 #include "platform/ZPHMainThread.h"
 #include "platform/ZPHTerminationCancelingOperation.h"
 #include "platform/ZPHUserDefaults.h"
 #include "shell/CBDiskSpaceChecker.h"
+#include "shell/ZPHEmptyReaderView.h"
 #include "shell/ZPHInstanceLock.h"
 #include "shell/ZPHMacCoreDataStack.h"
 #include "shell/ZPHQuittingWindowController.h"
@@ -26,9 +28,12 @@
 #include "store/operations/ZPHDeleteEnclosuresWithoutArticlesOperation.h"
 #include "store/operations/ZPHDeleteMarkedArticlesOperation.h"
 #include "store/tree/ZPHSourceListTreeBuilder.h"
+#include "themes/ZPHRegisterThemes.h"
+#include "themes/ZPHTheme.h"
 #include "web/ZPHInternalPagesProfile.h"
 
 #include <QtWebEngineCore/qtwebenginecoreglobal.h>
+#include <QtCore/QBuffer>
 #include <QtCore/QCoreApplication>
 #include <QtCore/QDir>
 #include <QtCore/QFileInfo>
@@ -59,7 +64,6 @@ namespace {
 ZPHAppDelegate* g_appDelegate = nullptr;
 
 const QString ProjectPage = QStringLiteral("https://www.fernhollow.com/zephlin/");
-const QString SubthemeStyleIndexKey = QStringLiteral("ZPHSubthemeStyleIndexKey");
 constexpr int PeriodicRefreshIntervalMs = 60 * 1000;
 constexpr int InitialRefreshDelayMs = 1000;
 constexpr qint64 ShortestPeriodicRefreshMinutes = 10;
@@ -81,19 +85,6 @@ QString makeFolder(const QString& path)
   if (!info.exists() && !QDir().mkpath(path))
     return QStringLiteral("The folder “%1” could not be made.").arg(path);
   return {};
-}
-
-// The centre of the main window until the main window's own views exist: the
-// empty article list's background. The one place that picks its colour.
-QWidget* makeCentralView(QWidget* parent)
-{
-  auto* view = new QWidget(parent);
-  const bool dark = ZPHUserDefaults::standardUserDefaults().objectForKey(SubthemeStyleIndexKey).toInt() == 1;
-  QPalette palette = view->palette();
-  palette.setColor(QPalette::Window, dark ? QColor::fromHsvF(0, 0, 0.23) : QColor::fromRgbF(0.98, 0.98, 0.98));
-  view->setPalette(palette);
-  view->setAutoFillBackground(true);
-  return view;
 }
 
 template <typename T>
@@ -399,6 +390,12 @@ bool ZPHAppDelegate::zph_setupCoreData()
   CBLocalImageURLProtocol::mapSchemeToImageFolderCache(CBFaviconURLProtocol::scheme(),
                                                        m_faviconController->imageFolderCache());
   CBLocalStyleSheetProtocol::setRipplesPicturesFolder(QStringLiteral(":/ripples"));
+  {
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (buffer.open(QIODevice::WriteOnly) && ZPHNamedImage(QStringLiteral("GenericFeedFavicon")).save(&buffer, "PNG"))
+      CBFaviconURLProtocol::setGenericFeedFaviconData(png);
+  }
   // The web engine starts with the first internal page that needs it.
   m_internalPagesProfile = std::make_unique<ZPHInternalPagesProfile>();
 
@@ -476,10 +473,13 @@ void ZPHAppDelegate::zph_setupInterfaceAndEventHandlers()
   // (keyMapSetNameForStoredValue) here, and the main window controller
   // builds the main window, once they exist. Until then the main window is
   // an empty reader window.
+  ZPHRegisterThemes();
+  // The current theme follows the stored choice from its first use on.
+  qCInfo(zphShell).noquote() << "theme:" << ZPHTheme::currenThemeIdentifier();
   auto window = std::make_unique<QMainWindow>();
   window->setWindowTitle(QStringLiteral("Zephlin"));
   window->resize(1100, 700);
-  window->setCentralWidget(makeCentralView(window.get()));
+  window->setCentralWidget(new ZPHEmptyReaderView(window.get()));
   window->installEventFilter(this);
   m_mainWindow = std::move(window);
 }
