@@ -458,7 +458,9 @@ void ESHTTPOperation::sendRequest(const QNetworkRequest& request)
   transferRequest.method = m_httpMethod;
   transferRequest.body = m_httpBody;
   transferRequest.maximumBodySize = qint64(m_maximumResponseSize);
-  transferRequest.usesPrivateManager = usesPrivateConnectionForRequest(request);
+  // A shared manager would keep the credentials of an address that carries
+  // them, and offer them to later requests of other callers.
+  transferRequest.usesPrivateManager = usesPrivateConnectionForRequest(request) || !request.url().userInfo().isEmpty();
   ZPHNetworkAccessPool* pool = m_networkAccessPool ? m_networkAccessPool : ZPHNetworkAccessPool::sharedPool();
   std::shared_ptr<ZPHNetworkTransfer> transfer = pool->start(std::move(transferRequest));
   QMutexLocker locker(&m_mutex);

@@ -319,9 +319,21 @@ ZPHFeedResult ZPHFeedFinder::resultForFeedResponseBody(const QByteArray& body, c
     title = m_foundLinkTagTitles.value(cleaned(originalURL));
   if (title.isEmpty())
     title = tr("Unnamed Site");
-  ZPHFeedResult result(cleaned(finalURL), title);
-  result.setUsername(username);
-  result.setPassword(password);
+  // Credentials written into the address go with the result, not in its
+  // address, so that they are kept in the keychain and never shown.
+  QUrl url = cleaned(finalURL);
+  QString user = username;
+  QString secret = password;
+  if (!url.userInfo().isEmpty()) {
+    if (user.isEmpty()) {
+      user = url.userName();
+      secret = url.password();
+    }
+    url.setUserInfo(QString());
+  }
+  ZPHFeedResult result(url, title);
+  result.setUsername(user);
+  result.setPassword(secret);
   return result;
 }
 
