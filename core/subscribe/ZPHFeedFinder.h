@@ -51,7 +51,8 @@ enum ZPHFeedFinderErrorCode : qint64 {
 // A search is bounded: at most MaximumPagesPerSearch addresses read, and
 // the addresses of a page are followed only down to MaximumSearchDepth
 // steps from the address asked; then it ends with what it found. Each
-// response body is capped at ESHTTPOperation::MaximumResponseSize. Only http
+// response body is capped at ESHTTPOperation::MaximumResponseSize, and each
+// exchange with a server at ESHTTPOperation::DefaultMaximumExchangeDurationMs. Only http
 // and https addresses are read; feed: and rss: addresses become http ones,
 // and any other (file:, javascript:, data:, ...) is dropped, or, when it is
 // the address asked, refused with the finder's error. Addresses on a page are
