@@ -7,6 +7,8 @@
 #include <QtCore/QFile>
 #include <QtCore/QFileInfo>
 
+#include <vector>
+
 ZPHTestTempDir::ZPHTestTempDir() : m_dir(QDir::tempPath() + QStringLiteral("/zph-XXXXXX")) {}
 
 QString ZPHTestTempDir::writeFile(const QString& name, const QByteArray& bytes) const
@@ -42,17 +44,23 @@ QByteArray ZPHTestFixture(const QString& relativePath)
 
 namespace {
 
-ZPHTestApplicationFactory& installedFactory()
+std::vector<ZPHTestBeforeApplicationHook>& beforeApplicationHooks()
 {
-  static ZPHTestApplicationFactory factory = nullptr;
-  return factory;
+  static std::vector<ZPHTestBeforeApplicationHook> hooks;
+  return hooks;
 }
 
 }  // namespace
 
-ZPHTestApplicationFactoryInstaller::ZPHTestApplicationFactoryInstaller(ZPHTestApplicationFactory factory)
+ZPHTestBeforeApplication::ZPHTestBeforeApplication(ZPHTestBeforeApplicationHook hook)
 {
-  installedFactory() = factory;
+  if (hook != nullptr)
+    beforeApplicationHooks().push_back(hook);
 }
 
-ZPHTestApplicationFactory ZPHTestInstalledApplicationFactory() { return installedFactory(); }
+void ZPHTestRunBeforeApplicationHooks()
+{
+  std::vector<ZPHTestBeforeApplicationHook> hooks;
+  hooks.swap(beforeApplicationHooks());
+  for (ZPHTestBeforeApplicationHook hook : hooks) hook();
+}

@@ -5,9 +5,6 @@
 #include <QtCore/QTemporaryDir>
 
 #include <functional>
-#include <memory>
-
-class QCoreApplication;
 
 // A fresh folder for one test, removed with the object.
 class ZPHTestTempDir {
@@ -33,13 +30,13 @@ void ZPHTestSpinEventLoop(int ms);
 // Reads a file from tests/fixtures.
 QByteArray ZPHTestFixture(const QString& relativePath);
 
-// Makes the application object of a test program; the default makes a
-// QCoreApplication. A program that needs more (widgets, web views, schemes
-// registered before the application exists) installs its own from a static
+// Work a test program needs done before its application object exists
+// (registering URL schemes with the web engine). Installed from a static
 // object's constructor, which runs before main():
-//   static ZPHTestApplicationFactoryInstaller installer(&makeMyApplication);
-using ZPHTestApplicationFactory = std::unique_ptr<QCoreApplication> (*)(int& argc, char** argv);
-struct ZPHTestApplicationFactoryInstaller {
-  explicit ZPHTestApplicationFactoryInstaller(ZPHTestApplicationFactory factory);
+//   static ZPHTestBeforeApplication registerSchemes(&registerMySchemes);
+using ZPHTestBeforeApplicationHook = void (*)();
+struct ZPHTestBeforeApplication {
+  explicit ZPHTestBeforeApplication(ZPHTestBeforeApplicationHook hook);
 };
-ZPHTestApplicationFactory ZPHTestInstalledApplicationFactory();
+// Runs the installed hooks once, in order (the test main calls it).
+void ZPHTestRunBeforeApplicationHooks();

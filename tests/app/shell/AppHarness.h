@@ -5,7 +5,7 @@
 // the alerts, the desktop and the end of the event loop in the test's
 // hands.
 
-#include "app/ZPHAppTestApplication.h"
+#include "app/ZPHAppTestSchemes.h"
 #include "feeds/network/ZPHNetworkController.h"
 #include "feeds/refresh/ZPHRefreshController.h"
 #include "platform/ZPHMainThread.h"

@@ -1,6 +1,6 @@
 // The program itself, started as a process on one data directory.
 
-#include "app/ZPHAppTestApplication.h"
+#include "app/ZPHAppTestSchemes.h"
 #include "support/ZPHTestSupport.h"
 
 #include <QtCore/QCoreApplication>

@@ -1,7 +1,7 @@
 // The internal schemes in a real web view: the application's own pages load
 // their style sheets and pictures; web pages can't.
 
-#include "app/ZPHAppTestApplication.h"
+#include "app/ZPHAppTestSchemes.h"
 #include "feeds/images/CBLocalStyleSheetProtocol.h"
 #include "support/ZPHTestHTTPServer.h"
 #include "support/ZPHTestSupport.h"
