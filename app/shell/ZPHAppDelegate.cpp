@@ -983,3 +983,11 @@ QList<CBFeed*> ZPHAppDelegate::addFeedsWithSubscribeRequestReturningNewlyAddedFe
   Q_UNUSED(request);
   return {};
 }
+
+bool ZPHAppDelegate::openURLInDefaultWebBrowser(const QUrl& url)
+{
+  const QString scheme = url.scheme().toLower();
+  if (!url.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+    return false;
+  return m_environment.openURL(url);
+}

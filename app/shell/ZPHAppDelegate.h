@@ -201,6 +201,8 @@ public:
   void removeAnyStatusItemWithIdentifier(const QString& identifier) override;
   QList<CBFeed*> addFeedsWithSubscribeRequestReturningNewlyAddedFeeds(
       std::shared_ptr<ZPHSubscribeRequest> request) override;
+  // http and https addresses only, through the desktop.
+  bool openURLInDefaultWebBrowser(const QUrl& url) override;
 
   // "Zephlin 3" or "Zephlin 4" from the stored key set name; anything else
   // is "Zephlin 4".

@@ -47,6 +47,25 @@ TEST(DelegateServices, BeforeTheStoreExistsForwardsDoNothing)
   EXPECT_TRUE(defaults.boolForKey(QStringLiteral("ZPHBrowserSelectNewTabsAsTheyAreCreated")));
 }
 
+TEST(DelegateServices, OnlyWebAddressesGoToTheBrowser)
+{
+  ZPHTestTempDir dir;
+  QList<QUrl> opened;
+  ZPHAppDelegate::Environment environment;
+  environment.dataFolder = dir.filePath(QStringLiteral("data"));
+  environment.cacheFolder = ZPHSharedTestCacheFolder();
+  environment.openURL = [&](const QUrl& url) {
+    opened.append(url);
+    return true;
+  };
+  ZPHAppDelegate delegate(std::move(environment));
+  EXPECT_TRUE(delegate.openURLInDefaultWebBrowser(QUrl("https://example.com/")));
+  EXPECT_TRUE(delegate.openURLInDefaultWebBrowser(QUrl("HTTP://example.com/a")));
+  for (const char* refused : {"file:///etc/passwd", "javascript:alert(1)", "mailto:a@example.com", "", "feed:x"})
+    EXPECT_FALSE(delegate.openURLInDefaultWebBrowser(QUrl(QString::fromLatin1(refused)))) << refused;
+  EXPECT_EQ(opened.size(), 2);
+}
+
 TEST(DelegateServices, StatusItemsAreKeptAndTheirHandlersRunAtOnce)
 {
   ZPHTestTempDir dir;

@@ -7,6 +7,7 @@
 #include <QtCore/QDir>
 #include <QtCore/QFileInfo>
 #include <QtCore/QProcess>
+#include <QtGui/QImage>
 
 #include <gtest/gtest.h>
 

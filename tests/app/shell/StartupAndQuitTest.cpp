@@ -7,6 +7,8 @@
 #include "store/entities/CBDataModel.h"
 #include "store/graph/ZPHManagedObjectContext.h"
 
+#include <QtCore/QCoreApplication>
+#include <QtCore/QEvent>
 #include <QtCore/QThread>
 #include <QtCore/QTimer>
 #include <QtWidgets/QMainWindow>
