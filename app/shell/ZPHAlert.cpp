@@ -1,5 +1,6 @@
 #include "shell/ZPHAlert.h"
 
+#include <QtWidgets/QLabel>
 #include <QtWidgets/QMessageBox>
 #include <QtWidgets/QPushButton>
 
@@ -10,6 +11,8 @@ int ZPHAlert::run(const ZPHAlert& alert)
   box.setTextFormat(Qt::PlainText);
   box.setText(alert.messageText);
   box.setInformativeText(alert.informativeText);
+  if (auto* informative = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+    informative->setTextFormat(Qt::PlainText);
   switch (alert.style) {
     case Style::Informational:
       box.setIcon(QMessageBox::Information);

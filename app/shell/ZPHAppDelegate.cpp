@@ -297,7 +297,7 @@ bool ZPHAppDelegate::zph_checkForOtherRunningZephlinProcessesAndQuit()
     return true;
   }
 
-  qCInfo(zphShell).noquote() << "another Zephlin uses" << m_dataFolder << "; asking it to come forward";
+  qCInfo(zphShell).noquote() << "another Zephlin uses" << m_dataFolder << "and is asked to come forward";
   if (lock->askHolderToComeForward()) {
     qCInfo(zphShell) << "the running Zephlin came forward; this launch ends";
   } else {
@@ -667,6 +667,9 @@ void ZPHAppDelegate::terminateAsynchronously()
 
 void ZPHAppDelegate::runFinishingSteps(bool modal)
 {
+  if (terminatingDueToCoreDataFailure())
+    return;  // the failure path ends the program
+
   // The open tabs are saved here once the tabs exist.
   CBOperationController::sharedDownloadOperationController()->cancelAllOperations();
   if (m_faviconController)
@@ -677,6 +680,8 @@ void ZPHAppDelegate::runFinishingSteps(bool modal)
 
 void ZPHAppDelegate::finishAfterMetadataWrites(bool modal)
 {
+  if (terminatingDueToCoreDataFailure())
+    return;  // the failure path ends the program
   // The feed metadata database finishes its writes; the main thread serves
   // events meanwhile.
   if (m_metadataCache && m_metadataCache->hasOperations()) {
@@ -699,6 +704,8 @@ void ZPHAppDelegate::finishAfterMetadataWrites(bool modal)
       return;
     if (CBDataController* data = self->dataController())
       data->saveManagedObjectContext(data->mainThreadManagedObjectContext());
+    if (self->terminatingDueToCoreDataFailure())
+      return;  // the save failed: the failure path ends the program
     if (!modal) {
       self->replyToApplicationShouldTerminate(true);
       return;
@@ -711,6 +718,14 @@ void ZPHAppDelegate::finishAfterMetadataWrites(bool modal)
         self->replyToApplicationShouldTerminate(true);
     });
   });
+}
+
+void ZPHAppDelegate::terminateAfterCoreDataFailure()
+{
+  m_terminationRequested = true;
+  if (m_quittingWindowController)
+    m_quittingWindowController->closeWindow();
+  replyToApplicationShouldTerminate(true);
 }
 
 void ZPHAppDelegate::replyToApplicationShouldTerminate(bool shouldTerminate)

@@ -177,6 +177,9 @@ public:
   // store; then runs `then`. Main thread; never waits.
   void closeStoreThen(std::function<void()> then);
   void setExitStatus(int status) { m_exitStatus = status; }
+  // The failure path's end: the program ends now, whatever quit was under
+  // way.
+  void terminateAfterCoreDataFailure();
 
   // ---- ZPHCoreApplicationDelegate
   bool appIsShuttingDown() const override { return m_appIsShuttingDown.load(); }

@@ -123,7 +123,7 @@ void ZPHMacCoreDataStack::zph_quitForCoreDataFailureWithError(const ZPHError& er
         if (!backupAndDeleteCoreDataStore(guarded->pathToDataFolder(), guarded->now()))
           qCCritical(zphShell) << "the store files stay where they are";
         openCoreDataFailureEmailWithError(error, callStackSymbols);
-        guarded->requestTermination();
+        guarded->terminateAfterCoreDataFailure();
       });
     });
   });

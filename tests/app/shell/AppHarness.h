@@ -89,6 +89,7 @@ public:
   QList<ZPHAlert> alerts;
   QList<QUrl> openedURLs;
   std::optional<int> exitStatus;
+  int exits = 0;
   ScriptedReachability* reachability = nullptr;  // owned by the network controller
   std::unique_ptr<ZPHAppDelegate> delegate;
 
@@ -114,7 +115,10 @@ public:
       openedURLs.append(url);
       return true;
     };
-    environment.exitApplication = [this](int status) { exitStatus = status; };
+    environment.exitApplication = [this](int status) {
+      exitStatus = status;
+      ++exits;
+    };
     exitStatus.reset();
     delegate = std::make_unique<ZPHAppDelegate>(std::move(environment));
     delegate->applicationDidFinishLaunching();

@@ -76,7 +76,7 @@ TEST(ZephlinProgram, OneDataDirectoryHasOneRunningProgram)
     Program second(dir.path());
     ASSERT_TRUE(second.waitForExit()) << second.log().toStdString();
     EXPECT_EQ(second.exitCode(), 0) << second.log().toStdString();
-    EXPECT_TRUE(second.log().contains("asking it to come forward")) << second.log().toStdString();
+    EXPECT_TRUE(second.log().contains("and is asked to come forward")) << second.log().toStdString();
     EXPECT_FALSE(second.log().contains("opened the store")) << second.log().toStdString();
     EXPECT_TRUE(first->waitForLog("asked this one to come forward")) << first->log().toStdString();
   }

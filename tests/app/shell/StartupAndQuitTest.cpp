@@ -1,14 +1,17 @@
 #include "app/shell/AppHarness.h"
 #include "feeds/refresh/ZPHRefreshController.h"
 #include "feeds/refresh/ZPHStatusItem.h"
+#include "shell/ZPHEmptyReaderView.h"
 #include "shell/ZPHQuittingWindowController.h"
 #include "store/entities/ArticleMetadata.h"
 #include "store/entities/CBDataArticle.h"
 #include "store/entities/CBDataModel.h"
 #include "store/graph/ZPHManagedObjectContext.h"
+#include "themes/ZPHTheme.h"
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QEvent>
+#include <QtCore/QLockFile>
 #include <QtCore/QThread>
 #include <QtCore/QTimer>
 #include <QtWidgets/QMainWindow>
@@ -321,4 +324,45 @@ TEST_F(StartupAndQuitTest, AQuitWithNothingPendingEndsWithoutTheQuittingWindow)
   ASSERT_TRUE(app.waitForExit());
   EXPECT_EQ(app.exitStatus, 0);
   EXPECT_EQ(app.delegate->quittingWindowController(), nullptr);
+}
+
+TEST_F(StartupAndQuitTest, ALaunchThatFindsTheFolderTakenLeavesWithoutTouchingIt)
+{
+  // Another process that holds the lock and does not answer.
+  ASSERT_TRUE(QDir().mkpath(dataFolder()));
+  QLockFile holder(dataFolder() + QStringLiteral("/Zephlin.lock"));
+  holder.setStaleLockTime(0);
+  ASSERT_TRUE(holder.tryLock(0));
+
+  AppHarness app(dataFolder());
+  app.start();
+  ASSERT_TRUE(app.exitStatus.has_value());
+  EXPECT_EQ(app.exitStatus, 0);
+  ASSERT_EQ(app.alerts.size(), 1);
+  EXPECT_EQ(app.alerts[0].messageText, QStringLiteral("Zephlin already running."));
+  EXPECT_EQ(app.delegate->dataController(), nullptr);
+  EXPECT_EQ(app.delegate->mainWindow(), nullptr);
+  EXPECT_FALSE(QFileInfo::exists(dataFolder() + QStringLiteral("/Articles")));
+  EXPECT_FALSE(ZPHUserDefaults::standardUserDefaults().hasStoredValue(ZPHFirstRunDateKey));
+  app.delegate.reset();
+  EXPECT_TRUE(holder.isLocked());
+}
+
+TEST_F(StartupAndQuitTest, TheWindowFollowsTheTheme)
+{
+  AppHarness app(dataFolder());
+  app.start();
+  ASSERT_TRUE(app.delegate->startupSequenceEnded());
+  auto* centre = dynamic_cast<ZPHEmptyReaderView*>(app.delegate->mainWindow()->centralWidget());
+  ASSERT_NE(centre, nullptr);
+  // The registry chose the theme from the stored setting (none: light).
+  ASSERT_NE(ZPHTheme::themeWithIdentifier(ZPHDarkThemeIdentifier), nullptr);
+  EXPECT_EQ(centre->backgroundColor(), ZPHTheme::currentTheme()->articleListEmptyBackgroundColor());
+  const QString before = ZPHTheme::currenThemeIdentifier();
+  ZPHTheme::switchToThemeWithIdentifier(ZPHDarkThemeIdentifier);
+  EXPECT_EQ(centre->backgroundColor(), QColor::fromHsvF(0, 0, 0.23));
+  ZPHTheme::switchToThemeWithIdentifier(ZPHLightThemeIdentifier);
+  EXPECT_EQ(centre->backgroundColor(),
+            ZPHTheme::themeWithIdentifier(ZPHLightThemeIdentifier)->articleListEmptyBackgroundColor());
+  ZPHTheme::switchToThemeWithIdentifier(before);
 }

@@ -1,6 +1,7 @@
 #include "app/shell/AppHarness.h"
 #include "shell/ZPHCoreDataMigrationWindowController.h"
 #include "shell/ZPHMacCoreDataStack.h"
+#include "shell/ZPHQuittingWindowController.h"
 #include "store/entities/CBDataArticle.h"
 #include "store/entities/CBDataModel.h"
 #include "store/graph/ZPHManagedObjectContext.h"
@@ -8,6 +9,7 @@
 #include "store/graph/ZPHPersistentStore.h"
 
 #include <QtCore/QRegularExpression>
+#include <QtCore/QThread>
 #include <QtCore/QTimer>
 #include <QtCore/QUrlQuery>
 #include <QtWidgets/QMainWindow>
@@ -276,6 +278,36 @@ TEST_F(StoreFailureTest, AFailedSaveWhileRunningClosesTheStoreBeforeMovingIt)
   ASSERT_TRUE(store.open(true, &error)) << error.toString().toStdString();
   ZPHManagedObjectContext context(&store, ZPHManagedObjectContext::ConfinementConcurrencyType);
   EXPECT_EQ(context.countForFetchRequest(ZPHFetchRequest(CBDataEntityNameArticle)), 1);
+}
+
+TEST_F(StoreFailureTest, AFailureDuringTheQuitSetsTheStoreAsideAndEndsTheProgramOnce)
+{
+  AppHarness app(dataFolder());
+  app.start();
+  ASSERT_TRUE(app.delegate->startupSequenceEnded());
+  app.settle();
+  ZPHAppDelegate* delegate = app.delegate.get();
+  std::atomic<bool> release{false};
+  delegate->addCoreDataQueueBlock(
+      [&] {
+        for (int waited = 0; !release && waited < 60000; waited += 5) QThread::msleep(5);
+        ZPHCoreApplicationDelegate::sharedDelegate()->handleCoreDataFailureWithError(
+            ZPHError(ZPHCocoaErrorDomain, 134030, {{ZPHLocalizedDescriptionKey, QStringLiteral("disk full")}}));
+      },
+      {});
+  delegate->requestTermination();
+  ZPHTestSpinEventLoop(100);
+  EXPECT_TRUE(delegate->quittingWindowController()->window()->isVisible());
+  release = true;
+  ASSERT_TRUE(app.waitForExit());
+  ZPHTestSpinEventLoop(300);
+  EXPECT_EQ(app.exits, 1);
+  EXPECT_EQ(app.exitStatus, 1);
+  EXPECT_EQ(app.alerts.size(), 1);
+  EXPECT_TRUE(QFileInfo::exists(backupPath(app.clock)));
+  EXPECT_FALSE(QFileInfo::exists(storePath()));
+  // The quitting window went with the main window.
+  EXPECT_EQ(delegate->quittingWindowController(), nullptr);
 }
 
 TEST_F(StoreFailureTest, ACancelledMigrationQuitsAndLeavesTheStoreByteIdentical)
