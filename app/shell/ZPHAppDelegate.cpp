@@ -281,8 +281,8 @@ bool ZPHAppDelegate::zph_setupSupportDirectories()
 
 bool ZPHAppDelegate::zph_runHelperSequence()
 {
-  // The other platform's move-to-Applications offer and software updater
-  // have no place here: the package manager installs and updates.
+  // No offer to move the program and no software updater: the package
+  // manager installs and updates.
   return zph_checkForOtherRunningZephlinProcessesAndQuit();
 }
 

@@ -69,8 +69,9 @@ ZPHInstanceLock::Outcome ZPHInstanceLock::acquire()
   }
   if (m_lock->error() == QLockFile::LockFailedError)
     return Outcome::HeldByAnother;
-  qCWarning(zphShell) << "cannot make the lock file" << m_lockFilePath << "(error" << int(m_lock->error())
-                      << "); going on without it";
+  qCWarning(zphShell).noquote() << QStringLiteral("cannot make the lock file %1 (error %2); going on without it")
+                                       .arg(m_lockFilePath)
+                                       .arg(int(m_lock->error()));
   return Outcome::Acquired;
 }
 
