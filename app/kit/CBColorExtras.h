@@ -3,9 +3,9 @@
 #include <QtGui/QColor>
 
 // The interface colours of the older drawing code. Greys and borders are made
-// once and kept. The cool blue depends on the desktop's control tint on the
-// other platform; Linux has no control tint, so it is always the default
-// tint's blue (RGB 82, 120, 197).
+// once and kept. The cool blue follows the desktop's control tint where
+// there is one; Linux has none, so it is always the default tint's blue
+// (RGB 82, 120, 197).
 
 // An opaque grey with red = green = blue = level.
 QColor cb_grayWithFloat(qreal level);

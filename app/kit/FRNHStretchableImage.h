@@ -64,9 +64,9 @@ public:
   // image gets left and right 10, top and bottom 15.
   void frnh_assignDefaultCapInsets();
 
-  // Kept for callers that draw in flipped and unflipped coordinates on the
-  // other platform. Qt paints top-down only, so the pieces are always cut
-  // upright; setting the flag cuts them again.
+  // Kept for callers that track whether their drawing runs top-down. Qt
+  // always paints top-down, so the pieces are always cut upright; setting
+  // the flag cuts them again.
   bool isFlipped() const { return m_flipped; }
   void setFlipped(bool flipped);
 
