@@ -4,17 +4,21 @@
 #include "kit/CBTexturedButton.h"
 #include "kit/CBToolbarSegmentedControl.h"
 #include "kit/YRKSpinningProgressIndicatorLayer.h"
+#include "kit/ZPHErrorSheet.h"
 #include "kit/ZPHImageAdditions.h"
 #include "kit/ZPHIndeterminateProgressIndicator.h"
 #include "kit/ZPHManualClock.h"
 #include "kit/ZPHMenuAdditions.h"
 #include "kit/ZPHPlainTextToolTip.h"
+#include "platform/ZPHError.h"
 
 #include <QtGui/QPainter>
 #include <QtGui/QTextDocument>
 #include <QtTest/QSignalSpy>
 #include <QtTest/QTest>
 #include <QtWidgets/QApplication>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QMessageBox>
 
 #include <gtest/gtest.h>
 
@@ -215,6 +219,47 @@ TEST(DrawingAdditions, RectanglesAndPlainTextToolTips)
     EXPECT_EQ(shown.toPlainText(), text);
   }
   EXPECT_TRUE(ZPHPlainTextToolTip(QString()).isEmpty());
+}
+
+// Remembers the recovery options it was asked to try.
+class Attempter : public ZPHErrorRecoveryAttempter {
+public:
+  bool attemptRecovery(const ZPHError&, int optionIndex) override
+  {
+    attempts.append(optionIndex);
+    return true;
+  }
+  QList<int> attempts;
+};
+
+TEST(ErrorSheet, EachRecoveryOptionIsAButtonThatTriesItsOwnIndex)
+{
+  QWidget window;
+  window.show();
+  ZPHError error("test", 404,
+                 {{ZPHLocalizedDescriptionKey, "<b>Gone</b>"},
+                  {ZPHLocalizedRecoverySuggestionKey, "<a href=\"x\">here</a>"},
+                  {ZPHLocalizedRecoveryOptionsKey, QStringList({"Cancel", "Remove", "Try <i>Again</i>"})}});
+  auto attempter = std::make_shared<Attempter>();
+  error.setRecoveryAttempter(attempter);
+  QMessageBox* box = ZPHErrorSheet::present(&window, error);
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(box->parentWidget(), &window);
+  EXPECT_EQ(box->windowModality(), Qt::WindowModal);
+  for (QLabel* label : box->findChildren<QLabel*>()) EXPECT_EQ(label->textFormat(), Qt::PlainText);
+  const QList<QAbstractButton*> buttons = box->buttons();
+  ASSERT_EQ(buttons.size(), 3);
+  EXPECT_EQ(buttons.at(2)->text(), "Try <i>Again</i>");
+  buttons.at(2)->click();
+  EXPECT_EQ(attempter->attempts, QList<int>({2}));
+
+  // Without an attempter the options mean nothing: OK alone.
+  error.setRecoveryAttempter(nullptr);
+  QMessageBox* plain = ZPHErrorSheet::present(&window, error);
+  ASSERT_NE(plain, nullptr);
+  EXPECT_EQ(plain->buttons().size(), 1);
+  plain->close();
+  EXPECT_EQ(ZPHErrorSheet::present(&window, ZPHError()), nullptr);
 }
 
 }  // namespace
