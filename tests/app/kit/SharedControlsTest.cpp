@@ -2,7 +2,6 @@
 #include "kit/CBPopupButton.h"
 #include "kit/CBRectExtras.h"
 #include "kit/CBTexturedButton.h"
-#include "kit/CBToolbarSegmentedControl.h"
 #include "kit/YRKSpinningProgressIndicatorLayer.h"
 #include "kit/ZPHErrorSheet.h"
 #include "kit/ZPHImageAdditions.h"
@@ -140,33 +139,6 @@ TEST(Spinner, TheViewIgnoresItsOwnColourAgain)
   view.setColor(QColor(Qt::red));
   EXPECT_EQ(redraws.count(), 1);
   EXPECT_EQ(view.spinningProgressIndicatorLayer()->color(), QColor(Qt::red));
-}
-
-QPixmap solid(int side)
-{
-  QPixmap pixmap(side, side);
-  pixmap.fill(Qt::blue);
-  return pixmap;
-}
-
-TEST(ToolbarSegmentedControl, ASegmentDrawsItsSharpestRepresentationThatFits)
-{
-  CBToolbarSegmentedControl control;
-  control.resize(40, 28);
-  control.setSegmentCount(2);
-  QIcon three;
-  for (const int side : {16, 32, 64}) three.addPixmap(solid(side));
-  control.setImage(three, 0);
-  QIcon large(solid(64));
-  large.setIsMask(true);
-  control.setImage(large, 1);
-
-  // 24 points is the limit: of 16, 32 and 64, the 16.
-  EXPECT_EQ(control.zph_imageWithBestRepresentationForSegment(0).availableSizes(), QList<QSize>({QSize(16, 16)}));
-  // Nothing fits: the image as set.
-  EXPECT_EQ(control.zph_imageWithBestRepresentationForSegment(1).cacheKey(), large.cacheKey());
-  EXPECT_TRUE(control.zph_imageWithBestRepresentationForSegment(3).isNull());
-  EXPECT_EQ(control.focusPolicy(), Qt::NoFocus);
 }
 
 TEST(ImageAdditions, NamedImagesAndImagesDrawnAtTwoScales)

@@ -1,3 +1,4 @@
+#include "themes/CBToolbarSegmentedControl.h"
 #include "themes/ZPHCustomSegmentedControl.h"
 #include "themes/ZPHFontSizeSegmentedCell.h"
 
@@ -91,6 +92,33 @@ TEST(SegmentedControl, TheTextSizeCellRoundsOnlyTheOuterBottomCorners)
   painter.end();
   // The selected segment is darker than its neighbours.
   EXPECT_LT(image.pixelColor(60, 11).lightness(), image.pixelColor(20, 11).lightness());
+}
+
+QPixmap solid(int side)
+{
+  QPixmap pixmap(side, side);
+  pixmap.fill(Qt::blue);
+  return pixmap;
+}
+
+TEST(ToolbarSegmentedControl, ASegmentDrawsItsSharpestRepresentationThatFits)
+{
+  CBToolbarSegmentedControl control;
+  control.resize(40, 28);
+  control.setSegmentCount(2);
+  QIcon three;
+  for (const int side : {16, 32, 64}) three.addPixmap(solid(side));
+  control.setImage(three, 0);
+  QIcon large(solid(64));
+  large.setIsMask(true);
+  control.setImage(large, 1);
+
+  // 24 points is the limit: of 16, 32 and 64, the 16.
+  EXPECT_EQ(control.zph_imageWithBestRepresentationForSegment(0).availableSizes(), QList<QSize>({QSize(16, 16)}));
+  // Nothing fits: the image as set.
+  EXPECT_EQ(control.zph_imageWithBestRepresentationForSegment(1).cacheKey(), large.cacheKey());
+  EXPECT_TRUE(control.zph_imageWithBestRepresentationForSegment(3).isNull());
+  EXPECT_EQ(control.focusPolicy(), Qt::NoFocus);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "kit/CBToolbarSegmentedControl.h"
+#include "themes/CBToolbarSegmentedControl.h"
 
 #include <QtGui/QPainter>
 #include <QtWidgets/QStyle>
