@@ -15,6 +15,7 @@
 #include "themes/ZPHEmptyContentsViewButton.h"
 #include "themes/ZPHTheme.h"
 
+#include <QtCore/QEvent>
 #include <QtGui/QFontMetrics>
 #include <QtGui/QPainter>
 #include <QtWidgets/QLabel>
@@ -57,6 +58,8 @@ ZPHEmptyContentsViewController::ZPHEmptyContentsViewController(QObject* parent) 
 ZPHEmptyContentsViewController::~ZPHEmptyContentsViewController()
 {
   setMostRecentFeed(nullptr);
+  if (m_view != nullptr)
+    m_view->removeEventFilter(this);
   delete m_view.data();
 }
 
@@ -401,6 +404,19 @@ void ZPHEmptyContentsViewController::loadView()
   centring->addWidget(m_containerView, 0, Qt::AlignHCenter);
   centring->addStretch(1);
 
+  m_view->installEventFilter(this);
+  // A view destroyed with its window takes its pieces along; the next call
+  // of view() builds them again.
+  connect(m_view, &QObject::destroyed, this, [this] {
+    m_viewHasLoaded = false;
+    m_imageView = nullptr;
+    m_primaryTextField = nullptr;
+    m_secondaryTextField = nullptr;
+    m_button = nullptr;
+    m_containerView = nullptr;
+    m_containerLayout = nullptr;
+    m_layoutMode = 0;
+  });
   m_viewHasLoaded = true;
   configureConstraintsForLayoutMode(4);
   if (m_state != ZPHEmptyContentsViewControllerStateNotSet)
@@ -558,6 +574,13 @@ void ZPHEmptyContentsViewController::updateInactiveOverlayViewPresence()
     m_inactiveWindowOverlayView->raise();
     m_inactiveWindowOverlayView->show();
   }
+}
+
+bool ZPHEmptyContentsViewController::eventFilter(QObject* watched, QEvent* event)
+{
+  if (watched == m_view && event->type() == QEvent::Resize && m_inactiveWindowOverlayView != nullptr)
+    m_inactiveWindowOverlayView->setGeometry(m_view->rect());
+  return QObject::eventFilter(watched, event);
 }
 
 void ZPHEmptyContentsViewController::updateInactiveOverlayViewColors()

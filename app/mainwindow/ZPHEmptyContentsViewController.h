@@ -20,7 +20,6 @@ class CBGlobalFeed;
 class QLabel;
 class ZPHElidingLabel;
 class ZPHEmptyContentsViewButton;
-class ZPHEmptyLinenBackgroundView;
 class QVBoxLayout;
 
 enum ZPHEmptyContentsViewControllerState : int {
@@ -156,6 +155,10 @@ Q_SIGNALS:
   // State 10: "Add Some Sites".
   void addPopularSitesRequested();
 
+protected:
+  // Keeps the overlay over the whole view.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
   void loadView();
   void zph_recoverFromError();
@@ -181,7 +184,7 @@ private:
   bool m_viewHasLoaded = false;
   std::optional<QIcon> m_currentTabThumbnailImage;
 
-  QPointer<ZPHEmptyLinenBackgroundView> m_view;
+  QPointer<QWidget> m_view;
   QLabel* m_imageView = nullptr;
   ZPHElidingLabel* m_primaryTextField = nullptr;
   ZPHElidingLabel* m_secondaryTextField = nullptr;

@@ -296,11 +296,21 @@ TEST_F(EmptyContentsViewTest, AnInactiveWindowGetsInactiveGlyphsAndTheDarkThemes
   EXPECT_TRUE(placeholder->inactiveWindowOverlayView()->isVisible());
   EXPECT_EQ(placeholder->inactiveWindowOverlayView()->backgroundColor(),
             ZPHTheme::currentTheme()->detailWebViewOverlayColor());
+  placeholder->view()->resize(300, 200);
+  EXPECT_EQ(placeholder->inactiveWindowOverlayView()->geometry(), QRect(0, 0, 300, 200));
 
   // The light theme has no overlay colour.
   ZPHTheme::switchToThemeWithIdentifier(ZPHLightThemeIdentifier);
   EXPECT_EQ(placeholder->inactiveWindowOverlayView(), nullptr);
   EXPECT_EQ(glyph(), themeImage("emptyFavoritesInactive"));
+
+  // The window goes first: the controller lives on and builds a new view.
+  delete placeholder->view();
+  EXPECT_FALSE(placeholder->viewHasLoaded());
+  ZPHTheme::switchToThemeWithIdentifier(ZPHDarkThemeIdentifier);
+  placeholder->configureForNoFeedsInFavoriteFeeds();
+  ASSERT_NE(placeholder->view(), nullptr);
+  EXPECT_EQ(headline(), "NO FAVORITE SITES");
 }
 
 }  // namespace
