@@ -2,18 +2,37 @@
 
 #include <QtCore/QBuffer>
 #include <QtCore/QRandomGenerator>
+#include <QtWebEngineCore/QWebEngineProfile>
+#include <QtWebEngineCore/QWebEngineSettings>
 #include <QtWebEngineCore/QWebEngineUrlRequestJob>
 #include <QtWebEngineCore/QWebEngineUrlScheme>
+
+#include "web/ZPHInternalSchemes.h"
 
 QByteArray ZPHArticleSchemeHandler::scheme() { return QByteArrayLiteral("zph-article"); }
 
 void ZPHArticleSchemeHandler::registerScheme()
 {
+  // Local like the internal schemes the page loads from (only local pages
+  // may load local schemes), allowed to load them, and not secure.
   QWebEngineUrlScheme articleScheme(scheme());
-  articleScheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
-  articleScheme.setDefaultPort(QWebEngineUrlScheme::PortUnspecified);
-  articleScheme.setFlags({});
+  articleScheme.setSyntax(QWebEngineUrlScheme::Syntax::Path);
+  articleScheme.setFlags(QWebEngineUrlScheme::LocalScheme | QWebEngineUrlScheme::LocalAccessAllowed);
   QWebEngineUrlScheme::registerScheme(articleScheme);
+  // One of the internal schemes, so that their handlers answer the page's
+  // requests. The engine keeps the declaration above (and says so).
+  ZPHInternalSchemes::registerInternalScheme(scheme(), true);
+}
+
+ZPHArticleSchemeHandler* ZPHArticleSchemeHandler::installOnProfile(QWebEngineProfile* profile)
+{
+  QWebEngineSettings* settings = profile->settings();
+  settings->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+  settings->setUnknownUrlSchemePolicy(QWebEngineSettings::DisallowUnknownUrlSchemes);
+  settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+  auto* handler = new ZPHArticleSchemeHandler(profile);
+  profile->installUrlSchemeHandler(scheme(), handler);
+  return handler;
 }
 
 ZPHArticleSchemeHandler::ZPHArticleSchemeHandler(QObject* parent) : QWebEngineUrlSchemeHandler(parent) {}

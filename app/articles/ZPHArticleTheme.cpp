@@ -2,6 +2,7 @@
 
 #include "foundation/CBString.h"
 #include "platform/ZPHUserDefaults.h"
+#include "themes/ZPHTheme.h"
 
 #include <QtCore/QDir>
 #include <QtCore/QFile>
@@ -11,7 +12,6 @@
 #include <QtCore/QJsonObject>
 #include <QtCore/QUrl>
 
-const QString ZPHArticleTheme::SubthemeStyleIndexKey = QStringLiteral("ZPHSubthemeStyleIndexKey");
 const QString ZPHArticleTheme::SubthemeStylesheetsKey = QStringLiteral("ZPHSubthemeStylesheetsKey");
 
 namespace {
@@ -65,7 +65,7 @@ QString ZPHArticleTheme::CSSFilePathForSubthemeIndex(int index) const
 QString ZPHArticleTheme::activeSubthemeName() const
 {
   ZPHUserDefaults& defaults = m_defaults != nullptr ? *m_defaults : ZPHUserDefaults::standardUserDefaults();
-  const qint64 index = defaults.integerForKey(SubthemeStyleIndexKey);
+  const qint64 index = defaults.integerForKey(ZPHSubthemeStyleIndexKey);
   if (index < 0 || index >= subthemeCount())
     return QStringLiteral("");
   return QFileInfo(m_subthemeStylesheetFilenames.at(int(index))).completeBaseName();

@@ -17,8 +17,6 @@ class ZPHUserDefaults;
 // Main thread.
 class ZPHArticleTheme {
 public:
-  // "ZPHSubthemeStyleIndexKey": the user's sub-theme, 0 light, 1 dark.
-  static const QString SubthemeStyleIndexKey;
   // "ZPHSubthemeStylesheetsKey".
   static const QString SubthemeStylesheetsKey;
 
@@ -42,8 +40,9 @@ public:
   int subthemeCount() const { return int(m_subthemeStylesheetFilenames.size()); }
   // Folder + the file name at the index; null outside the list.
   QString CSSFilePathForSubthemeIndex(int index) const;
-  // The file name without extension at the stored sub-theme index (0 when
-  // none is stored); "" when the index lies outside the list: no sub-theme.
+  // The file name without extension at the sub-theme index stored under
+  // ZPHSubthemeStyleIndexKey (0 light, 1 dark; 0 when none is stored); ""
+  // when the index lies outside the list: no sub-theme.
   QString activeSubthemeName() const;
 
   // "Info.json" read anew: the key's array when every element is a string

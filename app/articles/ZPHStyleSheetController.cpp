@@ -6,6 +6,7 @@
 #include "platform/ZPHMainThread.h"
 #include "platform/ZPHNotificationCenter.h"
 #include "platform/ZPHUserDefaults.h"
+#include "themes/ZPHTheme.h"
 
 #include <QtCore/QDir>
 #include <QtCore/QDirIterator>
@@ -23,7 +24,6 @@
 
 #include <algorithm>
 
-const QString ZPHStyleSheetController::StylesDidChangeNotification = QStringLiteral("ZPHStylesDidChangeNotification");
 const QString ZPHStyleSheetController::HasSetStyleDefaultsKey = QStringLiteral("ZPHHasSetStyleDefaults");
 const QString ZPHStyleSheetController::DisableAutomaticFamilyChangeKey =
     QStringLiteral("ZPHDisableAutomaticHelveticaFamilyChangeUponWindowScaleChange");
@@ -94,7 +94,7 @@ ZPHStyleSheetController::ZPHStyleSheetController(ZPHUserDefaults& defaults, Fami
       m_screenScaleFactor(screenScaleFactor),
       m_themeFolder(themeFolder)
 {
-  m_defaults.registerDefaults({{ZPHArticleTheme::SubthemeStyleIndexKey, 0}, {ZPHStyleMarginIndexKey, 0}});
+  m_defaults.registerDefaults({{ZPHSubthemeStyleIndexKey, 0}, {ZPHStyleMarginIndexKey, 0}});
   if (!m_defaults.boolForKey(HasSetStyleDefaultsKey)) {
     resetFontDefaults();
     m_defaults.setBool(HasSetStyleDefaultsKey, true);
@@ -307,4 +307,7 @@ void ZPHStyleSheetController::applyToSettings(QWebEngineSettings* settings) cons
   settings->setFontSize(QWebEngineSettings::MinimumFontSize, minimumFontSize());
 }
 
-void ZPHStyleSheetController::post() const { ZPHNotificationCenter::defaultCenter().post(StylesDidChangeNotification); }
+void ZPHStyleSheetController::post() const
+{
+  ZPHNotificationCenter::defaultCenter().post(ZPHStylesDidChangeNotification);
+}

@@ -17,8 +17,8 @@ class ZPHUserDefaults;
 // theme. Web engine settings are not saved by the engine, so the font
 // families and sizes live in the user defaults with the margin step;
 // applyToSettings() hands them to the article view's settings, and every
-// change posts StylesDidChangeNotification (no object) so that views apply
-// them again.
+// change posts ZPHStylesDidChangeNotification (no object) so that views
+// apply them again.
 //
 // Families: the standard family starts as "Helvetica" ("Helvetica Neue" on a
 // screen of scale 2), the fixed-width one as "Menlo", each when installed,
@@ -33,8 +33,7 @@ class ZPHUserDefaults;
 // Main thread.
 class ZPHStyleSheetController {
 public:
-  static const QString StylesDidChangeNotification;  // "ZPHStylesDidChangeNotification"
-  static const QString HasSetStyleDefaultsKey;       // "ZPHHasSetStyleDefaults"
+  static const QString HasSetStyleDefaultsKey;  // "ZPHHasSetStyleDefaults"
   // "ZPHDisableAutomaticHelveticaFamilyChangeUponWindowScaleChange"
   static const QString DisableAutomaticFamilyChangeKey;
   static const QString StandardFontFamilyKey;    // "ZPHArticleStandardFontFamily"

@@ -8,18 +8,16 @@
 #include "articles/ZPHArticleTheme.h"
 #include "articles/ZPHHTMLBuilderArticle.h"
 #include "articles/ZPHStyleSheetController.h"
+#include "feeds/images/CBLocalStyleSheetProtocol.h"
 #include "feeds/images/CBWebCacheController.h"
-#include "feeds/images/ZPHImageCacheProtocol.h"
 #include "feeds/refresh/ZPHRefreshController.h"
 #include "fixtures/images/ZPHTestImages.h"
 #include "platform/CBOperationController.h"
 #include "platform/ZPHUserDefaults.h"
 #include "support/ZPHTestHTTPServer.h"
+#include "web/ZPHInternalPagesProfile.h"
 
-#include <QtCore/QBuffer>
 #include <QtCore/QDir>
-#include <QtCore/QFile>
-#include <QtCore/QFileInfo>
 #include <QtCore/QJsonArray>
 #include <QtCore/QJsonDocument>
 #include <QtCore/QJsonObject>
@@ -28,8 +26,6 @@
 #include <QtWebEngineCore/QWebEngineScript>
 #include <QtWebEngineCore/QWebEngineScriptCollection>
 #include <QtWebEngineCore/QWebEngineSettings>
-#include <QtWebEngineCore/QWebEngineUrlRequestJob>
-#include <QtWebEngineCore/QWebEngineUrlSchemeHandler>
 #include <QtWebEngineWidgets/QWebEngineView>
 
 #include <gtest/gtest.h>
@@ -37,50 +33,6 @@
 #include <memory>
 
 namespace {
-
-// The style-sheet scheme as the application serves it: files inside the
-// theme folder only.
-class StyleSheetSchemeHandler : public QWebEngineUrlSchemeHandler {
-public:
-  StyleSheetSchemeHandler(const QString& folder, QObject* parent)
-      : QWebEngineUrlSchemeHandler(parent), m_folder(QFileInfo(folder).canonicalFilePath())
-  {
-  }
-  void requestStarted(QWebEngineUrlRequestJob* job) override
-  {
-    const QString path = QFileInfo(job->requestUrl().path()).canonicalFilePath();
-    QFile file(path);
-    if (path.isEmpty() || !path.startsWith(m_folder + QLatin1Char('/')) || !file.open(QIODevice::ReadOnly)) {
-      job->fail(QWebEngineUrlRequestJob::UrlNotFound);
-      return;
-    }
-    auto* buffer = new QBuffer(job);
-    buffer->setData(file.readAll());
-    buffer->open(QIODevice::ReadOnly);
-    job->reply(path.endsWith(QLatin1String(".css")) ? "text/css" : "application/octet-stream", buffer);
-  }
-
-private:
-  QString m_folder;
-};
-
-// The image cache's scheme over the core's protocol.
-class ImageCacheSchemeHandler : public QWebEngineUrlSchemeHandler {
-public:
-  explicit ImageCacheSchemeHandler(QObject* parent) : QWebEngineUrlSchemeHandler(parent) {}
-  void requestStarted(QWebEngineUrlRequestJob* job) override
-  {
-    const ZPHImageCacheResponse response = ZPHImageCacheProtocol::responseForURL(job->requestUrl());
-    if (!response.error.isNull()) {
-      job->fail(QWebEngineUrlRequestJob::UrlNotFound);
-      return;
-    }
-    auto* buffer = new QBuffer(job);
-    buffer->setData(response.data);
-    buffer->open(QIODevice::ReadOnly);
-    job->reply(response.mimeType.toUtf8(), buffer);
-  }
-};
 
 class ArticlePageWebTest : public ArticleStoreTest {
 protected:
@@ -91,17 +43,17 @@ protected:
                                                        settingsFolder.filePath(QStringLiteral("StyleSheets")));
     theme = styles->defaultArticleTheme();
 
-    // The article profile: no page scripts, no hand-over of unknown
-    // schemes, its own schemes only.
-    profile = std::make_unique<QWebEngineProfile>();
-    QWebEngineSettings* settings = profile->settings();
-    settings->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
-    settings->setUnknownUrlSchemePolicy(QWebEngineSettings::DisallowUnknownUrlSchemes);
-    styles->applyToSettings(settings);
-    articles = new ZPHArticleSchemeHandler(profile.get());
-    profile->installUrlSchemeHandler(ZPHArticleSchemeHandler::scheme(), articles);
-    profile->installUrlSchemeHandler("cbstylesheet", new StyleSheetSchemeHandler(theme->folderPath(), profile.get()));
-    profile->installUrlSchemeHandler("zph-image-cache", new ImageCacheSchemeHandler(profile.get()));
+    // The article profile: the application's internal pages' profile with
+    // the article scheme, no page scripts and no hand-over of unknown
+    // schemes; the style-sheet scheme serves the theme's folder.
+    for (const QString& folder : styles->styleSheetFolders())
+      CBLocalStyleSheetProtocol::registerStyleSheetFolder(folder);
+    internalPages = std::make_unique<ZPHInternalPagesProfile>();
+    profile = internalPages->profile();
+    articles = ZPHArticleSchemeHandler::installOnProfile(profile);
+    EXPECT_FALSE(profile->settings()->testAttribute(QWebEngineSettings::JavascriptEnabled));
+    EXPECT_EQ(profile->settings()->unknownUrlSchemePolicy(), QWebEngineSettings::DisallowUnknownUrlSchemes);
+    styles->applyToSettings(profile->settings());
 
     QWebEngineScript themeScript;
     themeScript.setName(QStringLiteral("theme"));
@@ -111,7 +63,7 @@ protected:
     themeScript.setRunsOnSubFrames(false);
     profile->scripts()->insert(themeScript);
 
-    page = std::make_unique<QWebEnginePage>(profile.get());
+    page = std::make_unique<QWebEnginePage>(profile);
     view = std::make_unique<QWebEngineView>();
     view->setPage(page.get());
     view->resize(900, 1100);
@@ -122,7 +74,9 @@ protected:
   {
     view.reset();
     page.reset();
-    profile.reset();
+    internalPages.reset();
+    for (const QString& folder : styles->styleSheetFolders())
+      CBLocalStyleSheetProtocol::unregisterStyleSheetFolder(folder);
     ArticleStoreTest::TearDown();
   }
 
@@ -180,7 +134,8 @@ protected:
   ZPHUserDefaults defaults{settingsFolder.filePath(QStringLiteral("defaults.conf"))};
   std::unique_ptr<ZPHStyleSheetController> styles;
   ZPHArticleTheme* theme = nullptr;
-  std::unique_ptr<QWebEngineProfile> profile;
+  std::unique_ptr<ZPHInternalPagesProfile> internalPages;
+  QWebEngineProfile* profile = nullptr;
   ZPHArticleSchemeHandler* articles = nullptr;
   std::unique_ptr<QWebEnginePage> page;
   std::unique_ptr<QWebEngineView> view;
@@ -398,15 +353,26 @@ TEST_F(ArticlePageWebTest, AThreeMegabyteArticleIsShownWhole)
 
 TEST_F(ArticlePageWebTest, TheThemeScriptServesTheApplication)
 {
+  ZPHTestHTTPServer server;
+  ASSERT_TRUE(server.start());
+  server.route(QStringLiteral("/delta.png"), [](const ZPHTestHTTPRequest&) {
+    ZPHTestHTTPResponse response;
+    response.headers = {{"Content-Type", "image/png"}};
+    response.body = ZPHTestImages::png(300, 120);
+    return response;
+  });
   addFeed(QStringLiteral("http://example.com/feed.xml"), QStringLiteral("Example News"),
           QStringLiteral("http://example.com/"));
-  CBDataArticle* article =
-      addArticle(QStringLiteral("http://example.com/feed.xml"), QStringLiteral("http://example.com/2025/06/rivers"),
-                 QStringLiteral("<p>Rivers carve valleys over many years. A river's course changes slowly.</p>"
-                                "<h2>Deltas</h2><p>Where a river meets the sea, it drops what it carried.</p>"
-                                "<blockquote><p>The river is everywhere at once.</p></blockquote>"
-                                "<pre><code>flow = area * velocity;</code></pre>"
-                                "<ul><li>Source</li><li>Course</li><li>Mouth</li></ul>"));
+  const QString html = QStringLiteral(
+                           "<p>Rivers carve valleys over many years. A river's course changes slowly.</p>"
+                           "<h2>Deltas</h2><p>Where a river meets the sea, it drops what it carried.</p>"
+                           "<p><img id=\"delta\" src=\"%1\" alt=\"A delta\"></p>"
+                           "<blockquote><p>The river is everywhere at once.</p></blockquote>"
+                           "<pre><code>flow = area * velocity;</code></pre>"
+                           "<ul><li>Source</li><li>Course</li><li>Mouth</li></ul>")
+                           .arg(QStringLiteral("http://pictures.zephlin.test:%1/delta.png").arg(server.port()));
+  CBDataArticle* article = addArticle(QStringLiteral("http://example.com/feed.xml"),
+                                      QStringLiteral("http://example.com/2025/06/rivers"), html);
   article->setPlainTextTitle(QStringLiteral("How rivers shape the land"));
   article->setAuthorName(QStringLiteral("Ada Brook"));
   article->setDateForDisplay(QDateTime(QDate(2025, 6, 10), QTime(9, 41), Qt::UTC));
@@ -419,6 +385,11 @@ TEST_F(ArticlePageWebTest, TheThemeScriptServesTheApplication)
   // The theme's style sheets came through their scheme, policy and all.
   EXPECT_EQ(run(QStringLiteral("getComputedStyle(document.body).backgroundColor")).toString(),
             QStringLiteral("rgb(251, 250, 248)"));
+  // A picture from the web (a host other than the loopback one to the
+  // engine), straight from its server.
+  EXPECT_TRUE(ZPHTestWaitUntil(
+      [&] { return run(QStringLiteral("document.getElementById('zph-delta').naturalWidth")).toInt() == 300; }, 10000))
+      << text(run(QStringLiteral("document.getElementById('zph-delta').outerHTML")).toString());
   // The title once, the text four times, whatever the case.
   EXPECT_EQ(run(articlePage.searchHighlightScript).toInt(), 5);
   EXPECT_EQ(run(QStringLiteral("document.querySelectorAll('span.highlightedtext').length")).toInt(), 5);

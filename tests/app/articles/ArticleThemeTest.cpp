@@ -2,6 +2,7 @@
 
 #include "articles/ZPHArticleTheme.h"
 #include "platform/ZPHUserDefaults.h"
+#include "themes/ZPHTheme.h"
 
 #include <QtCore/QDir>
 #include <QtCore/QFile>
@@ -41,11 +42,11 @@ TEST_F(ArticleThemeTest, ReadsItsFolder)
   EXPECT_TRUE(theme.CSSFilePathForSubthemeIndex(-1).isNull());
 
   EXPECT_EQ(text(theme.activeSubthemeName()), "light") << "index 0 when none is stored";
-  defaults.setInteger(ZPHArticleTheme::SubthemeStyleIndexKey, 1);
+  defaults.setInteger(ZPHSubthemeStyleIndexKey, 1);
   EXPECT_EQ(text(theme.activeSubthemeName()), "night.sky");
   // An index past the list, or below it, is no sub-theme at all.
   for (qint64 index : {2, 7, -1}) {
-    defaults.setInteger(ZPHArticleTheme::SubthemeStyleIndexKey, index);
+    defaults.setInteger(ZPHSubthemeStyleIndexKey, index);
     EXPECT_EQ(text(theme.activeSubthemeName()), "") << index;
     EXPECT_TRUE(theme.activeSubthemeStylesheetURLString().isNull()) << index;
   }
@@ -98,7 +99,7 @@ TEST_F(ArticleThemeTest, StyleSheetsAreAddressedThroughTheirScheme)
   // Two sheets of one name: the later one.
   EXPECT_TRUE(theme.stylesheetURLStringForSubtheme(QStringLiteral("dark")).endsWith(QStringLiteral("/dark.print")));
   EXPECT_TRUE(theme.stylesheetURLStringForSubtheme(QStringLiteral("sepia")).isNull());
-  defaults.setInteger(ZPHArticleTheme::SubthemeStyleIndexKey, 1);
+  defaults.setInteger(ZPHSubthemeStyleIndexKey, 1);
   EXPECT_TRUE(theme.activeSubthemeStylesheetURLString().startsWith(QStringLiteral("cbstylesheet:///")));
   EXPECT_TRUE(theme.activeSubthemeStylesheetURLString().endsWith(QStringLiteral("/Paper.theme/dark.print")));
 }

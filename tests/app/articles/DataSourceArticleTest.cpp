@@ -10,6 +10,7 @@
 #include "foundation/CBPrefs.h"
 #include "platform/ZPHUserDefaults.h"
 #include "store/entities/ArticleMetadata.h"
+#include "themes/ZPHTheme.h"
 
 #include <gtest/gtest.h>
 
@@ -202,13 +203,13 @@ TEST_F(ArticlePageTest, TheLoadStepFillsThePageValues)
   metadata->setFlagged(true);
   article->setMetadata(metadata);
   defaults.setInteger(ZPHPictureLayoutKey, 1);
-  defaults.setInteger(ZPHArticleTheme::SubthemeStyleIndexKey, 1);
+  defaults.setInteger(ZPHSubthemeStyleIndexKey, 1);
   values = ZPHHTMLBuilderArticle::pageValuesForArticle(article, *theme, 94, &defaults);
   EXPECT_EQ(text(values.value(QStringLiteral("news_item_flag_state"))), "newsItemFlagActive");
   EXPECT_TRUE(values.value(QStringLiteral("subtheme_stylesheet_url")).endsWith(QStringLiteral("/dark.css")));
   EXPECT_EQ(text(values.value(QStringLiteral("article_width"))), "94");
   EXPECT_EQ(text(values.value(QStringLiteral("photo_setting"))), "true");
-  defaults.setInteger(ZPHArticleTheme::SubthemeStyleIndexKey, 5);
+  defaults.setInteger(ZPHSubthemeStyleIndexKey, 5);
   EXPECT_EQ(text(ZPHHTMLBuilderArticle::pageValuesForArticle(article, *theme, 94, &defaults)
                      .value(QStringLiteral("subtheme_stylesheet_url"))),
             "");

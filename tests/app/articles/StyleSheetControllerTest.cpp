@@ -5,6 +5,7 @@
 #include "foundation/CBPrefs.h"
 #include "platform/ZPHNotificationCenter.h"
 #include "platform/ZPHUserDefaults.h"
+#include "themes/ZPHTheme.h"
 
 #include <QtCore/QDir>
 #include <QtCore/QFile>
@@ -24,11 +25,11 @@ class StyleSheetControllerTest : public ::testing::Test {
 protected:
   void SetUp() override
   {
-    observer = ZPHNotificationCenter::defaultCenter().addObserver(
-        ZPHStyleSheetController::StylesDidChangeNotification, QVariant(), [this](const ZPHNotification& notification) {
-          EXPECT_FALSE(notification.object.isValid());
-          ++posts;
-        });
+    observer = ZPHNotificationCenter::defaultCenter().addObserver(ZPHStylesDidChangeNotification, QVariant(),
+                                                                  [this](const ZPHNotification& notification) {
+                                                                    EXPECT_FALSE(notification.object.isValid());
+                                                                    ++posts;
+                                                                  });
   }
 
   // A controller on these defaults whose installed fonts are `installed`.
