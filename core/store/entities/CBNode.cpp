@@ -7,6 +7,7 @@
 #include "store/graph/ZPHManagedObjectContext.h"
 
 const QString ZPHSyncableFeedOrFolderEventNotification = QStringLiteral("ZPHSyncableFeedOrFolderEventNotification");
+const QString ZPHSyncableFeedOrFolderDeletedNotification = QStringLiteral("ZPHSyncableFeedOrFolderDeletedNotification");
 
 namespace {
 
@@ -53,7 +54,19 @@ void CBNode::setNeedsSync(bool needsSync)
 void CBNode::didSave()
 {
   ZPHManagedObject::didSave();
-  if (!primitiveValue(PropertyNeedsSyncChanged).toBool() || isDeleted())
+  if (isDeleted()) {
+    // A node deleted unloaded (taken along by its folder) was never marked.
+    if (!isFault() && deleted() && !guid().isEmpty()) {
+      QVariantMap userInfo{{QStringLiteral("guid"), guid()},
+                           {QStringLiteral("modDate"), modDate()},
+                           {QStringLiteral("isFolder"), isFolder()}};
+      if (!isFolder())
+        userInfo.insert(QStringLiteral("url"), value(QStringLiteral("url")));
+      ZPHNotificationCenter::defaultCenter().post(ZPHSyncableFeedOrFolderDeletedNotification, QVariant(), userInfo);
+    }
+    return;
+  }
+  if (!primitiveValue(PropertyNeedsSyncChanged).toBool())
     return;
   ZPHNotificationCenter::defaultCenter().post(ZPHSyncableFeedOrFolderEventNotification,
                                               QVariant::fromValue(static_cast<ZPHManagedObject*>(this)));
