@@ -439,9 +439,14 @@ bool ZPHSyncServerNetworkOperation::saveContext(ZPHManagedObjectContext* context
     return false;
   if (!context->hasChanges())
     return true;
+  // As the program's one save routine does, but answering how it went (a
+  // context may hold changes again right after a good save: the marks its
+  // objects clear once saved).
+  ZPHError error;
+  if (context->save(&error))
+    return true;
+  qCCritical(zphStore) << "Quitting due to Core Data save error:" << error.toString();
   if (ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate())
-    delegate->saveManagedObjectContext(context);
-  else
-    context->save();
-  return !context->hasChanges();
+    delegate->handleCoreDataFailureWithError(error);
+  return false;
 }

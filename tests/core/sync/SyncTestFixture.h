@@ -35,6 +35,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -194,6 +195,66 @@ protected:
     return matching;
   }
 
+  // An article of the feed, saved.
+  ZPHManagedObjectID addArticle(const QString& feedURL, const QString& link)
+  {
+    CBDataArticle* article = CBDataArticle::insertArticleWithFeedURL(QUrl(feedURL), main);
+    article->setGuid(link);
+    article->setLink(link);
+    article->setTitle(link);
+    article->setDateForDisplay(QDateTime::currentDateTimeUtc());
+    EXPECT_TRUE(main->save());
+    return article->objectID();
+  }
+  CBDataArticle* article(const ZPHManagedObjectID& objectID)
+  {
+    return dynamic_cast<CBDataArticle*>(main->existingObjectWithID(objectID));
+  }
+  // Marks read as the user does, on the store queue.
+  void markRead(const ZPHManagedObjectID& objectID, bool read = true)
+  {
+    ASSERT_TRUE(delegate.runInTemporaryContextOnStoreQueue([&](ZPHManagedObjectContext* context) {
+      auto* article = dynamic_cast<CBDataArticle*>(context->existingObjectWithID(objectID));
+      ASSERT_NE(article, nullptr);
+      CBDataArticle::operation_only_markArticles({article}, read, context);
+    }));
+    ZPHTestSpinEventLoop(20);
+  }
+  void markFlagged(const ZPHManagedObjectID& objectID, bool flagged = true)
+  {
+    ASSERT_TRUE(delegate.runInTemporaryContextOnStoreQueue([&](ZPHManagedObjectContext* context) {
+      auto* article = dynamic_cast<CBDataArticle*>(context->existingObjectWithID(objectID));
+      ASSERT_NE(article, nullptr);
+      article->operation_only_markAsFlagged(flagged);
+    }));
+    ZPHTestSpinEventLoop(20);
+  }
+
+  // The application's answers: every merge-or-purge question answered with
+  // `response`; every login request answered with `credentials`.
+  void answerMergeOrPurge(const QString& response)
+  {
+    observers.push_back(ZPHNotificationCenter::defaultCenter().addObserver(
+        ZPHSyncMergeOrPurgeDataRequest, QVariant(),
+        [this, response](const ZPHNotification&) {
+          ++questions;
+          ZPHNotificationCenter::defaultCenter().postOnMainThread(ZPHSyncMergeOrPurgeDataResponse, QVariant(),
+                                                                  {{ZPHSyncMergeOrPurgeResponseKey, response}});
+        },
+        ZPHNotificationCenter::Delivery::MainThread));
+  }
+  void answerLogin(const ZPHCredentialsResult& credentials,
+                   const QString& answer = ZPHSyncServiceLoginCredentialsProvided)
+  {
+    observers.push_back(ZPHNotificationCenter::defaultCenter().addObserver(
+        ZPHSyncServiceLoginCredentialsRequired, QVariant(),
+        [this, credentials, answer](const ZPHNotification&) {
+          ++loginRequests;
+          ZPHNotificationCenter::defaultCenter().postOnMainThread(answer, QVariant::fromValue(credentials));
+        },
+        ZPHNotificationCenter::Delivery::MainThread));
+  }
+
   ZPHTestSyncPeer peer;
   ZPHTestApplicationDelegate delegate;
   std::shared_ptr<ZPHFilePasswordStore> passwords;
@@ -202,6 +263,8 @@ protected:
   ZPHManagedObjectContext* main = nullptr;
   std::unique_ptr<ZPHSyncManager> manager;
   std::vector<ZPHObserverToken> observers;
+  std::atomic<int> questions{0};
+  std::atomic<int> loginRequests{0};
   QMutex recordedMutex;
   QList<ZPHNotification> recorded;
 };

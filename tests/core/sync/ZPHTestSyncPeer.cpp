@@ -138,6 +138,13 @@ void ZPHTestSyncPeer::clearFailures()
   QMutexLocker locker(&m_mutex);
   m_failures.clear();
   m_canned.clear();
+  m_delays.clear();
+}
+
+void ZPHTestSyncPeer::delayNext(const QString& apiCall, int ms)
+{
+  QMutexLocker locker(&m_mutex);
+  m_delays.insert(apiCall, ms);
 }
 
 void ZPHTestSyncPeer::answerNext(const QString& apiCall, const QByteArray& body, int status)
@@ -184,6 +191,13 @@ ZPHTestSyncPeer::Account* ZPHTestSyncPeer::authenticate(const ZPHTestHTTPRequest
 ZPHTestHTTPResponse ZPHTestSyncPeer::handle(const QString& apiCall, const ZPHTestHTTPRequest& request)
 {
   QMutexLocker locker(&m_mutex);
+  ZPHTestHTTPResponse response = answer(apiCall, request);
+  response.delayBeforeBodyMs = m_delays.take(apiCall);
+  return response;
+}
+
+ZPHTestHTTPResponse ZPHTestSyncPeer::answer(const QString& apiCall, const ZPHTestHTTPRequest& request)
+{
   if (!m_canned.value(apiCall).isEmpty()) {
     const Canned canned = m_canned[apiCall].takeFirst();
     ZPHTestHTTPResponse response;
@@ -197,8 +211,10 @@ ZPHTestHTTPResponse ZPHTestSyncPeer::handle(const QString& apiCall, const ZPHTes
       case Failure::Unauthorized:
         return ZPHTestHTTPResponse::basicChallenge("zephlin-sync");
       case Failure::ServerError:
-        return json(QJsonObject{{QStringLiteral("data"), QJsonObject{{QStringLiteral("articles"), QJsonArray()}}},
-                                {QStringLiteral("error"), QStringLiteral("internal")}},
+        return json(ZPHTestJSON(R"({"error": "internal", "data": {
+            "feeds": [{"guid": "G500", "url": "https://five-hundred.example.com/feed"}],
+            "articles": [{"guid": "https://five-hundred.example.com/1", "read": true, "readModDate": 9e9,
+                          "modDate": 9e9}]}})"),
                     500);
       case Failure::NotJSON: {
         ZPHTestHTTPResponse response;
@@ -221,8 +237,11 @@ ZPHTestHTTPResponse ZPHTestSyncPeer::handle(const QString& apiCall, const ZPHTes
   Account* account = authenticate(request);
   if (account == nullptr)
     return ZPHTestHTTPResponse::basicChallenge("zephlin-sync");
-  if (apiCall == QLatin1String("list_feeds_and_folders"))
-    return listFeedsAndFolders(*account, body);
+  if (apiCall == QLatin1String("list_feeds_and_folders")) {
+    ZPHTestHTTPResponse response = listFeedsAndFolders(*account, body);
+    response.headers.append({QByteArray("Set-Cookie"), QByteArray("zphsync=session-1; Path=/sync; HttpOnly")});
+    return response;
+  }
   if (apiCall == QLatin1String("update_feeds_and_folders"))
     return updateFeedsAndFolders(*account, body);
   if (apiCall == QLatin1String("list_articles"))

@@ -20,12 +20,12 @@
 //
 // Tests play the other device through put*() and read the state back; they
 // make calls fail with failNext(). Safe from any thread (the handlers run on
-// the server's thread).
+// the server's thread). Its list call sets a session cookie.
 class ZPHTestSyncPeer {
 public:
   enum class Failure {
     Unauthorized,  // 401 with a Basic challenge, whatever the credentials
-    ServerError,   // 500 with a JSON body holding data
+    ServerError,   // 500 with a JSON body holding a feed and an article state
     NotJSON,       // 200 with an HTML body
     Drop,          // 200 headers and the start of a body, then the connection closes
   };
@@ -54,6 +54,8 @@ public:
   void clearFailures();
   // Answers this exact body (status 200) to the next call of `apiCall`.
   void answerNext(const QString& apiCall, const QByteArray& body, int status = 200);
+  // The next answer to `apiCall` sends its body `ms` after its headers.
+  void delayNext(const QString& apiCall, int ms);
 
   // Requests received for a call, in order.
   QList<ZPHTestHTTPRequest> requests(const QString& apiCall) const;
@@ -77,6 +79,7 @@ private:
   };
 
   ZPHTestHTTPResponse handle(const QString& apiCall, const ZPHTestHTTPRequest& request);
+  ZPHTestHTTPResponse answer(const QString& apiCall, const ZPHTestHTTPRequest& request);  // m_mutex held
   // The account of the request's Basic credentials; nullptr when none.
   Account* authenticate(const ZPHTestHTTPRequest& request);
   ZPHTestHTTPResponse create(const QJsonObject& body);
@@ -94,6 +97,7 @@ private:
   QHash<QString, Account> m_accounts;
   QHash<QString, QList<Failure>> m_failures;
   QHash<QString, QList<Canned>> m_canned;
+  QHash<QString, int> m_delays;
   double m_lastStamp = 0.0;
 };
 
