@@ -179,18 +179,22 @@ void ZPHSyncUtils::setNodeProperties(CBNode* node, const QJsonObject& dictionary
         node->setDeleted(true);
         isUpdated = true;
       }
-      if (modDate > node->modDate())
+      // The wire carries whole seconds: dates within the same second are
+      // equal, or every change of this device would come back from the
+      // server a fraction older than itself and be sent again, for ever.
+      const auto later = [](double a, double b) { return std::trunc(a) > std::trunc(b); };
+      if (later(modDate, node->modDate()))
         node->setModDate(modDate);
       else
-        isDirty = node->modDate() > modDate;
+        isDirty = later(node->modDate(), modDate);
 
       // Each field: the later date wins; a later local date leaves the node
       // to be sent.
       const auto mergeField = [&](double serverDate, double localDate, const std::function<void()>& take) {
-        if (serverDate > localDate) {
+        if (later(serverDate, localDate)) {
           take();
           isUpdated = true;
-        } else if (localDate > serverDate) {
+        } else if (later(localDate, serverDate)) {
           isDirty = true;
         }
       };

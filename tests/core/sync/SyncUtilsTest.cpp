@@ -98,6 +98,8 @@ TEST_F(SyncUtilsTest, NodeMergeTable)
     bool dirty;
   } cases[] = {
       {"equal dates", 1000, 1000, 1000, false, false, false},
+      // The wire's whole seconds: a fraction later is the same second.
+      {"local a fraction later", 1000.7, 1000, 1000, false, false, false},
       {"server newer", 1000, 2000, 2000, true, true, false},
       {"local newer", 2000, 1000, 1000, false, false, true},
       {"server fields newer, local modDate newer", 1000, 2000, 500, true, true, true},
@@ -115,8 +117,8 @@ TEST_F(SyncUtilsTest, NodeMergeTable)
     EXPECT_EQ(node->childindex(), c.takesServer ? 7 : 1);
     EXPECT_EQ(node->parentguid(), c.takesServer ? QStringLiteral("P-server") : QStringLiteral("P-local"));
     EXPECT_EQ(node->flags(), c.takesServer ? 4 : 1);
-    EXPECT_EQ(node->childindexModDate(), std::max(c.localDates, c.takesServer ? c.serverDates : 0.0));
-    EXPECT_EQ(node->modDate(), std::max(c.localDates, c.serverModDate));
+    EXPECT_EQ(node->childindexModDate(), c.takesServer ? c.serverDates : c.localDates);
+    EXPECT_EQ(node->modDate(), c.serverModDate > c.localDates + 1 ? c.serverModDate : c.localDates);
     main->deleteObject(node);
   }
 }
