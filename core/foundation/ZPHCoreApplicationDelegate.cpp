@@ -1,6 +1,7 @@
 #include "foundation/ZPHCoreApplicationDelegate.h"
 
 #include "platform/ZPHApplicationState.h"
+#include "platform/ZPHLog.h"
 
 #include <atomic>
 
@@ -35,4 +36,10 @@ bool ZPHCoreApplicationDelegate::sharedDelegateIsShuttingDown()
 {
   ZPHCoreApplicationDelegate* delegate = sharedDelegate();
   return delegate != nullptr && delegate->appIsShuttingDown();
+}
+
+bool ZPHCoreApplicationDelegate::openURLInDefaultWebBrowser(const QUrl& url)
+{
+  qCInfo(zphCore) << "no application to open" << url.toDisplayString(QUrl::RemoveUserInfo) << "in a web browser";
+  return false;
 }

@@ -4,6 +4,7 @@
 
 #include <QtCore/QList>
 #include <QtCore/QString>
+#include <QtCore/QUrl>
 
 #include <functional>
 #include <memory>
@@ -82,4 +83,10 @@ public:
   // list (also when a modal sheet is already running).
   virtual QList<CBFeed*> addFeedsWithSubscribeRequestReturningNewlyAddedFeeds(
       std::shared_ptr<ZPHSubscribeRequest> request) = 0;
+
+  // Hands an http or https address to the user's default web browser (main
+  // thread); answers whether it was handed over. The library asks only for
+  // web addresses. Without an application to ask, nothing opens: the default
+  // answers false.
+  virtual bool openURLInDefaultWebBrowser(const QUrl& url);
 };

@@ -64,6 +64,19 @@ QList<std::shared_ptr<ZPHSubscribeRequest>> ZPHTestApplicationDelegate::subscrib
   return m_subscribeRequests;
 }
 
+QList<QUrl> ZPHTestApplicationDelegate::openedURLs() const
+{
+  QMutexLocker locker(&m_mutex);
+  return m_openedURLs;
+}
+
+bool ZPHTestApplicationDelegate::openURLInDefaultWebBrowser(const QUrl& url)
+{
+  QMutexLocker locker(&m_mutex);
+  m_openedURLs.append(url);
+  return scriptedOpenURLResult.load();
+}
+
 void ZPHTestApplicationDelegate::useDataController(CBDataController* controller) { m_forwardTo = controller; }
 
 bool ZPHTestApplicationDelegate::runInTemporaryContextOnStoreQueue(

@@ -55,6 +55,10 @@ public:
   QList<std::shared_ptr<ZPHStatusItem>> visibleStatusItems() const;
   QList<ZPHError> coreDataFailures() const;
   QList<std::shared_ptr<ZPHSubscribeRequest>> subscribeRequests() const;
+  // The addresses handed to openURLInDefaultWebBrowser(), in order; it
+  // answers scriptedOpenURLResult.
+  QList<QUrl> openedURLs() const;
+  std::atomic<bool> scriptedOpenURLResult{true};
 
   // The undo stack, as the application's main window keeps it (main
   // thread): performUndoableOperation() registers the operation's inverse
@@ -102,6 +106,7 @@ public:
   void removeAnyStatusItemWithIdentifier(const QString& identifier) override;
   QList<CBFeed*> addFeedsWithSubscribeRequestReturningNewlyAddedFeeds(
       std::shared_ptr<ZPHSubscribeRequest> request) override;
+  bool openURLInDefaultWebBrowser(const QUrl& url) override;
 
   // Identifier of a status item, supplied by tests that know the type (the
   // double cannot see inside the item).
@@ -115,6 +120,7 @@ private:
   QList<StatusEvent> m_statusEvents;
   QList<ZPHError> m_failures;
   QList<std::shared_ptr<ZPHSubscribeRequest>> m_subscribeRequests;
+  QList<QUrl> m_openedURLs;
   ZPHCoreApplicationDelegate* m_previous = nullptr;
   struct UndoStep {
     std::shared_ptr<ZPHUndoableOperation> operation;

@@ -84,7 +84,9 @@ struct CBURLResponse {
 //   without touching the network, the web cache or any file;
 // - no cookie is sent or kept; gzip bodies are decoded;
 // - a body past maximumBodySize() (64 MiB) fails the download;
-// - TLS certificate errors always fail the download;
+// - TLS certificate errors fail the download, unless the certificate is a
+//   self-signed one the user trusted for that very server
+//   (ZPHServerTrustStore);
 // - credentials answer challenges only from the original URL's scheme, host
 //   and port, at most three times; a request that may send credentials runs
 //   on a network manager of its own, so no other download ever reuses them;

@@ -1,5 +1,6 @@
 #include "feeds/network/ZPHNetworkAccessPool.h"
 
+#include "feeds/network/ZPHServerTrustStore.h"
 #include "foundation/CBMimeTypes.h"
 #include "platform/ZPHLog.h"
 
@@ -223,6 +224,7 @@ private:
     QNetworkAccessManager* privateManager = nullptr;
     qint64 bodyBytes = 0;
     bool sawTLSErrors = false;
+    QList<QSslError> tlsErrors;
     bool finishing = false;
     ZPHNetworkTransfer::AbortReason abortReason = ZPHNetworkTransfer::AbortReason::None;
   };
@@ -298,8 +300,14 @@ private:
     QObject::connect(reply, &QIODevice::readyRead, reply, [this, state] { readBody(state); });
     QObject::connect(reply, &QNetworkReply::finished, reply, [this, state] { finish(state); });
     QObject::connect(reply, &QNetworkReply::sslErrors, reply, [state](const QList<QSslError>& errors) {
-      // Never ignored: an untrusted certificate fails the transfer.
+      // Ignored only for a self-signed certificate the user trusted for this
+      // very server; any other untrusted certificate fails the transfer.
+      if (ZPHServerTrustStore::sharedStore().acceptsErrors(state->reply->url(), errors)) {
+        state->reply->ignoreSslErrors(errors);
+        return;
+      }
       state->sawTLSErrors = true;
+      state->tlsErrors = errors;
       for (const QSslError& error : errors)
         qCInfo(zphNetwork) << "TLS error for" << state->reply->url() << error.errorString();
     });
@@ -358,6 +366,7 @@ private:
     event.errorString = reply->errorString();
     event.answeredHTTP = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
     event.sawTLSErrors = state->sawTLSErrors;
+    event.tlsErrors = state->tlsErrors;
     event.abortReason = state->abortReason;
     state->transfer->push(std::move(event));
     cleanUp(state);

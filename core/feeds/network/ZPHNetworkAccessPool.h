@@ -11,6 +11,7 @@
 #include <QtCore/QWaitCondition>
 #include <QtNetwork/QNetworkReply>
 #include <QtNetwork/QNetworkRequest>
+#include <QtNetwork/QSslError>
 
 #include <atomic>
 #include <deque>
@@ -54,6 +55,9 @@ public:
     QString errorString;
     bool answeredHTTP = false;
     bool sawTLSErrors = false;
+    // The certificate errors that failed the transfer (each names its
+    // certificate); empty when none did.
+    QList<QSslError> tlsErrors;
     AbortReason abortReason = AbortReason::None;
   };
 

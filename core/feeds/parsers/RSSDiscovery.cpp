@@ -67,7 +67,7 @@ struct LinkTag {
 
 // What one pass over a page looks for, and what it found.
 struct DiscoveryScan {
-  enum class Target { LinkTags, MetaRefresh, XMLRedirect };
+  enum class Target { LinkTags, MetaRefresh, XMLRedirect, Base, Title };
 
   Target target = Target::LinkTags;
   bool firstOnly = false;
@@ -82,6 +82,9 @@ struct DiscoveryScan {
 
   bool inNewLocation = false;
   QString newLocationText;
+
+  bool inTitle = false;
+  QString titleText;
 
   void stop()
   {
@@ -103,13 +106,19 @@ QString attributeValue(const xmlChar** attributes, const char* name)
   return {};
 }
 
+// rel is a list of words separated by white space.
+bool relNamesFeed(const QString& rel)
+{
+  const QStringList words = rel.simplified().toLower().split(u' ', Qt::SkipEmptyParts);
+  return words.contains(QLatin1String("alternate")) || words.contains(QLatin1String("service.feed"));
+}
+
 void readLinkTag(DiscoveryScan* scan, const xmlChar** attributes)
 {
-  const QString rel = attributeValue(attributes, "rel").toLower();
-  if (!rel.contains(QLatin1String("alternate")) && !rel.contains(QLatin1String("service.feed")))
+  if (!relNamesFeed(attributeValue(attributes, "rel")))
     return;
 
-  const QString type = attributeValue(attributes, "type").toLower();
+  const QString type = attributeValue(attributes, "type").trimmed().toLower();
   const QString title = attributeValue(attributes, "title");
   const QString simpleTitle = title.trimmed().toLower();
   bool announcesFeed = simpleTitle == QLatin1String("rss") || simpleTitle == QLatin1String("atom");
@@ -138,6 +147,25 @@ void readMetaTag(DiscoveryScan* scan, const xmlChar** attributes)
   if (url < 0)
     return;
   scan->found = cleanedAttributeValue(content.mid(url + 3));
+  scan->stop();
+}
+
+void readBaseTag(DiscoveryScan* scan, const xmlChar** attributes)
+{
+  const QString href = attributeValue(attributes, "href").trimmed();
+  if (href.isNull())
+    return;
+  scan->found = href;
+  scan->stop();
+}
+
+void endTitleText(DiscoveryScan* scan)
+{
+  if (!scan->inTitle)
+    return;
+  scan->inTitle = false;
+  const QString title = scan->titleText.simplified();
+  scan->found = title.isNull() ? QString(QLatin1String("")) : title;
   scan->stop();
 }
 
@@ -192,6 +220,14 @@ void startElement(void* userData, const xmlChar* name, const xmlChar** attribute
         if (!scan->finished && std::strcmp(element, "newlocation") == 0)
           scan->inNewLocation = true;
         break;
+      case DiscoveryScan::Target::Base:
+        if (std::strcmp(element, "base") == 0)
+          readBaseTag(scan, attributes);
+        break;
+      case DiscoveryScan::Target::Title:
+        if (std::strcmp(element, "title") == 0)
+          scan->inTitle = true;
+        break;
     }
   });
 }
@@ -204,19 +240,29 @@ void otherMarkup(void* userData, const xmlChar*, const xmlChar*)
     guarded(scan, [&] { endNewLocationText(scan); });
 }
 
-void endElement(void* userData, const xmlChar*) { otherMarkup(userData, nullptr, nullptr); }
+void endElement(void* userData, const xmlChar* name)
+{
+  auto* scan = static_cast<DiscoveryScan*>(userData);
+  if (scan->target == DiscoveryScan::Target::Title) {
+    if (name && std::strcmp(reinterpret_cast<const char*>(name), "title") == 0)
+      guarded(scan, [&] { endTitleText(scan); });
+    return;
+  }
+  otherMarkup(userData, nullptr, nullptr);
+}
 
 void comment(void* userData, const xmlChar*) { otherMarkup(userData, nullptr, nullptr); }
 
 void characters(void* userData, const xmlChar* text, int length)
 {
   auto* scan = static_cast<DiscoveryScan*>(userData);
-  if (!scan->inNewLocation || length <= 0)
+  if ((!scan->inNewLocation && !scan->inTitle) || length <= 0)
     return;
+  QString& kept = scan->inTitle ? scan->titleText : scan->newLocationText;
   guarded(scan, [&] {
-    const qsizetype room = kLongestRedirectText - scan->newLocationText.size();
+    const qsizetype room = kLongestRedirectText - kept.size();
     if (room > 0)
-      scan->newLocationText += QString::fromUtf8(reinterpret_cast<const char*>(text), length).left(room);
+      kept += QString::fromUtf8(reinterpret_cast<const char*>(text), length).left(room);
   });
 }
 
@@ -268,6 +314,8 @@ void runScan(DiscoveryScan* scan, const QString& xml)
   // Text still open at the end of the document ends there.
   if (!scan->finished && scan->target == DiscoveryScan::Target::XMLRedirect)
     endNewLocationText(scan);
+  if (!scan->finished && scan->target == DiscoveryScan::Target::Title)
+    endTitleText(scan);
 
   scan->context = nullptr;
   htmlFreeParserCtxt(context);
@@ -362,6 +410,22 @@ QString RSSDiscovery::getXMLRedirectURL(const QString& xml)
 {
   DiscoveryScan scan;
   scan.target = DiscoveryScan::Target::XMLRedirect;
+  runScan(&scan, xml);
+  return scan.found;
+}
+
+QString RSSDiscovery::getBaseURL(const QString& xml)
+{
+  DiscoveryScan scan;
+  scan.target = DiscoveryScan::Target::Base;
+  runScan(&scan, xml);
+  return scan.found;
+}
+
+QString RSSDiscovery::getPageTitle(const QString& xml)
+{
+  DiscoveryScan scan;
+  scan.target = DiscoveryScan::Target::Title;
   runScan(&scan, xml);
   return scan.found;
 }

@@ -31,9 +31,12 @@ public:
   // is listed once, with the title of its first tag. Empty ("null") when the
   // page announces no feed.
   //
-  // A link tag announces a feed when its rel holds "alternate" or
-  // "service.feed", its type holds one of feedMIMETypes() or its title is
-  // "rss" or "atom" (ignoring case), and it has a non-blank href. The title is
+  // A link tag announces a feed when the words of its rel include
+  // "alternate" or "service.feed", its type holds one of feedMIMETypes() or
+  // its title is "rss" or "atom" (ignoring case), and it has a non-blank
+  // href. Tags are read as HTML reads them: across lines, with references in
+  // values decoded and the values trimmed. A relative href is resolved by the
+  // caller against the page's base (getBaseURL()). The title is
   // lower-cased and references left encoded in it (doubly escaped ones) are
   // decoded by CBStringWithDecodedEntities; it is plain text, to be escaped
   // wherever it is put into HTML.
@@ -55,6 +58,15 @@ public:
   // The cleaned text of the first non-empty newLocation element (any case) of
   // `xml`, or null.
   static QString getXMLRedirectURL(const QString& xml);
+
+  // The href of the page's first base element that has one, trimmed: the
+  // address the page's relative links are resolved against (itself resolved
+  // against the page's own address). Null when there is none.
+  static QString getBaseURL(const QString& xml);
+
+  // The text of the page's first title element, white space collapsed; null
+  // when there is none.
+  static QString getPageTitle(const QString& xml);
 
   // A typed or found address made into a web address: trimmed, a feed:
   // address unwrapped, "http://" put in front of an address without a scheme.

@@ -265,3 +265,54 @@ TEST(HTMLFeedDiscovery, ReadsPagesOnManyThreadsAtOnce)
   for (std::thread& thread : threads) thread.join();
   for (int f : failures) EXPECT_EQ(f, 0);
 }
+
+TEST(HTMLFeedDiscovery, ReadsLinkTagsAsABrowserDoes)
+{
+  struct Case {
+    const char* page;
+    const char* expected;  // "url|title", or "" for none
+  } cases[] = {
+      // Attributes spread over several lines, values with blanks around them.
+      {"<link\n  rel=\"alternate\"\n  type=\" application/rss+xml \"\n  title=\"Lines\"\n  href=\"\n/lines.xml\n\">",
+       "/lines.xml|lines"},
+      // Character references in the attribute values.
+      {"<link rel=\"&#65;lternate\" type=\"application/&#x61;tom+xml\" href=\"/refs&#46;xml\">", "/refs.xml"},
+      // rel is a list of words: "alternate" among others counts, a word that merely contains it does not.
+      {"<link rel=\"home alternate\" type=\"application/rss+xml\" href=\"/words.xml\">", "/words.xml"},
+      {"<link rel=\"ALTERNATE\tfeed\" type=\"application/rss+xml\" href=\"/tab.xml\">", "/tab.xml"},
+      {"<link rel=\"nonalternate\" type=\"application/rss+xml\" href=\"/not-a-word.xml\">", ""},
+      {"<link rel=\"alternates\" type=\"application/rss+xml\" href=\"/plural.xml\">", ""},
+  };
+  for (const Case& c : cases) {
+    const std::vector<std::string> found = links(QString::fromUtf8(c.page));
+    if (*c.expected == '\0') {
+      EXPECT_TRUE(found.empty()) << c.page;
+    } else {
+      ASSERT_EQ(found.size(), 1u) << c.page;
+      EXPECT_EQ(found.front(), c.expected) << c.page;
+    }
+  }
+}
+
+TEST(HTMLFeedDiscovery, FindsThePagesBaseAndTitle)
+{
+  struct Case {
+    const char* page;
+    const char* base;
+    const char* title;
+  } cases[] = {
+      {"<html><head><base href=\" https://cdn.example.com/feeds/ \"><title>Home &amp; Away</title></head></html>",
+       "https://cdn.example.com/feeds/", "Home & Away"},
+      // The first base that has an href counts; the title's white space collapses.
+      {"<base target=_blank><base href=/first/><base href=/second/><title>\n  Two\n  Lines </title>", "/first/",
+       "Two Lines"},
+      {"<title></title><p>no base</p>", "(null)", ""},
+      {"<p>neither</p>", "(null)", "(null)"},
+      {"<title>cut off", "(null)", "cut off"},
+  };
+  for (const Case& c : cases) {
+    const QString page = QString::fromUtf8(c.page);
+    EXPECT_EQ(str(RSSDiscovery::getBaseURL(page)), c.base) << c.page;
+    EXPECT_EQ(str(RSSDiscovery::getPageTitle(page)), c.title) << c.page;
+  }
+}
