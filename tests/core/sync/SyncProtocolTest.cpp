@@ -63,7 +63,8 @@ TEST_F(SyncProtocolTest, ServerAddressRules)
 
   // Refused: nothing goes out, and the call ends with the error.
   signIn();
-  defaults().setString(ZPHSyncServiceBaseURL, peer.url().replace(QStringLiteral("127.0.0.1"), QStringLiteral("sync.invalid")));
+  defaults().setString(ZPHSyncServiceBaseURL,
+                       peer.url().replace(QStringLiteral("127.0.0.1"), QStringLiteral("sync.invalid")));
   auto operation = std::make_shared<ZPHSyncFeedsAndFolderOperation>();
   run(operation);
   EXPECT_FALSE(operation->succeeded());
@@ -91,8 +92,7 @@ TEST_F(SyncProtocolTest, RequestsAsTheServerReadsThem)
     EXPECT_EQ(request.header("Content-Length"), QByteArray::number(request.body.size()));
   }
   EXPECT_TRUE(authorization(list[0]).isNull());
-  EXPECT_EQ(authorization(list[1]),
-            ZPHTestHTTPResponse::basicAuthorization(User.toUtf8(), Password.toUtf8()));
+  EXPECT_EQ(authorization(list[1]), ZPHTestHTTPResponse::basicAuthorization(User.toUtf8(), Password.toUtf8()));
   EXPECT_EQ(defaults().integerForKey(ZPHSyncURLTagIndex), 9);
 
   const QJsonObject update = ZPHTestJSON(peer.requests(QStringLiteral("update_feeds_and_folders")).last().body);
@@ -238,10 +238,11 @@ TEST_F(SyncProtocolTest, AccountCreation)
   EXPECT_EQ(recordedNamed(ZPHSyncServiceAccountCreationResponse).last().object.toMap().value(QStringLiteral("status")),
             QVariant(QStringLiteral("ok")));
   EXPECT_TRUE(peer.hasAccount(newUser));
-  EXPECT_EQ(ZPHTestJSON(peer.requests(QStringLiteral("create")).last().body),
-            (QJsonObject{{QStringLiteral("user"), QJsonObject{{QStringLiteral("email"), newUser},
-                                                              {QStringLiteral("password"), newPassword},
-                                                              {QStringLiteral("password_confirmation"), newPassword}}}}));
+  EXPECT_EQ(
+      ZPHTestJSON(peer.requests(QStringLiteral("create")).last().body),
+      (QJsonObject{{QStringLiteral("user"), QJsonObject{{QStringLiteral("email"), newUser},
+                                                        {QStringLiteral("password"), newPassword},
+                                                        {QStringLiteral("password_confirmation"), newPassword}}}}));
   EXPECT_EQ(ZPHSyncCredentials::username(), newUser);
   EXPECT_FALSE(ZPHSyncCredentials::fastUserSwitch());
   EXPECT_FALSE(manager->refreshInProgress());
@@ -303,7 +304,8 @@ TEST_F(SyncProtocolTest, HostileReplies)
   ASSERT_NE(b, nullptr);
   EXPECT_EQ(a->parent(), nullptr);
   EXPECT_EQ(b->parent(), a);
-  ArticleMetadata* state = ArticleMetadata::findExistingArticleMetadataWithGUID(QStringLiteral("https://x.example/1"), main);
+  ArticleMetadata* state =
+      ArticleMetadata::findExistingArticleMetadataWithGUID(QStringLiteral("https://x.example/1"), main);
   ASSERT_NE(state, nullptr);
   EXPECT_TRUE(state->read());
 }
@@ -338,10 +340,11 @@ TEST_F(SyncProtocolTest, NothingSecretIsLogged)
   static QStringList lines;
   lines.clear();
   QLoggingCategory::setFilterRules(QStringLiteral("zephlin.*=true"));
-  const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) {
-    QMutexLocker locker(&logMutex);
-    lines.append(text);
-  });
+  const QtMessageHandler previous =
+      qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) {
+        QMutexLocker locker(&logMutex);
+        lines.append(text);
+      });
 
   const QString createPassword = QStringLiteral("Cr3ate-S3cret");
   signIn();
@@ -357,13 +360,14 @@ TEST_F(SyncProtocolTest, NothingSecretIsLogged)
   QLoggingCategory::setFilterRules(QString());
   QMutexLocker locker(&logMutex);
   ASSERT_FALSE(lines.isEmpty());
-  const QStringList secrets{Password,
-                            createPassword,
-                            User,
-                            QStringLiteral("made@example.com"),
-                            QStringLiteral("session-1"),
-                            QString::fromLatin1(ZPHTestHTTPResponse::basicAuthorization(User.toUtf8(), Password.toUtf8())),
-                            QStringLiteral("password_confirmation")};
+  const QStringList secrets{
+      Password,
+      createPassword,
+      User,
+      QStringLiteral("made@example.com"),
+      QStringLiteral("session-1"),
+      QString::fromLatin1(ZPHTestHTTPResponse::basicAuthorization(User.toUtf8(), Password.toUtf8())),
+      QStringLiteral("password_confirmation")};
   for (const QString& line : std::as_const(lines)) {
     for (const QString& secret : secrets) EXPECT_FALSE(line.contains(secret)) << line.toStdString();
   }
