@@ -4,6 +4,7 @@
 #include "platform/ZPHLog.h"
 #include "platform/ZPHMainThread.h"
 #include "platform/ZPHOperationQueue.h"
+#include "platform/ZPHTerminationCancelingOperation.h"
 #include "platform/ZPHUserDefaults.h"
 #include "store/entities/CBDataArticle.h"
 #include "store/entities/CBNode.h"
@@ -57,6 +58,10 @@ ZPHSyncManager::ZPHSyncManager()
   m_deletionObserver = ZPHNotificationCenter::defaultCenter().addObserver(
       ZPHSyncableFeedOrFolderDeletedNotification, QVariant(), this,
       [this](const ZPHNotification& notification) { recordDeletion(notification); });
+  // A call waiting for the server or for the user must not hold up the quit.
+  m_terminationObserver = ZPHNotificationCenter::defaultCenter().addObserver(
+      ZPHApplicationWillTerminateNotification, QVariant(), this, [this](const ZPHNotification&) { stop(); },
+      ZPHNotificationCenter::Delivery::MainThread);
 
   if (s_sharedManager == nullptr)
     s_sharedManager = this;
@@ -68,6 +73,7 @@ ZPHSyncManager::~ZPHSyncManager()
   if (s_sharedManager == this)
     s_sharedManager = nullptr;
   m_deletionObserver.reset();
+  m_terminationObserver.reset();
   m_runningObservers.clear();
   m_running.store(false);
   // Cancelled calls end once their queue runs them; their store work may

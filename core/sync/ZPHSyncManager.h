@@ -38,8 +38,9 @@ class ZPHSyncServerNetworkOperation;
 //
 // Made and used on the main thread. The application makes one after the
 // data controller's set-up and keeps it; while it lives it is the shared
-// manager. Local deletions of feeds and folders are noted from the moment
-// it exists (see ZPHSyncDeletedNodeLog).
+// manager. It stops at ZPHApplicationWillTerminateNotification, and its
+// destruction waits (serving the main thread) for its calls to end. Local deletions of feeds and folders are noted from
+// the moment it exists (see ZPHSyncDeletedNodeLog).
 class ZPHSyncManager : public QObject {
   Q_OBJECT
 public:
@@ -118,4 +119,5 @@ private:
   std::unique_ptr<ZPHOperationQueue> m_feedFetchQueue;
   std::vector<ZPHObserverToken> m_runningObservers;
   ZPHObserverToken m_deletionObserver;
+  ZPHObserverToken m_terminationObserver;
 };
