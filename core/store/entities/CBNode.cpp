@@ -51,6 +51,17 @@ void CBNode::setNeedsSync(bool needsSync)
   setPrimitiveValue(PropertyNeedsSync, needsSync);
 }
 
+void CBNode::willSave()
+{
+  ZPHManagedObject::willSave();
+  // The mark goes back to false in the same save, so the store never keeps
+  // it set for a later save of the node elsewhere to announce again.
+  if (!isDeleted() && primitiveValue(PropertyNeedsSyncChanged).toBool()) {
+    m_announceNeedsSync = true;
+    setPrimitiveValue(PropertyNeedsSyncChanged, false);
+  }
+}
+
 void CBNode::didSave()
 {
   ZPHManagedObject::didSave();
@@ -66,12 +77,11 @@ void CBNode::didSave()
     }
     return;
   }
-  if (!primitiveValue(PropertyNeedsSyncChanged).toBool())
+  if (!m_announceNeedsSync)
     return;
+  m_announceNeedsSync = false;
   ZPHNotificationCenter::defaultCenter().post(ZPHSyncableFeedOrFolderEventNotification,
                                               QVariant::fromValue(static_cast<ZPHManagedObject*>(this)));
-  // Cleared in memory and in the store at the next save, like any change.
-  setPrimitiveValue(PropertyNeedsSyncChanged, false);
 }
 
 QList<CBNode*> CBNode::nodesWithMOC(ZPHManagedObjectContext* context) { return fetchNodes(context, ZPHPredicate()); }

@@ -110,5 +110,11 @@ public:
   static QList<CBNode*> nodesToSyncWithMOC(ZPHManagedObjectContext* context);
 
 protected:
+  void willSave() override;
   void didSave() override;
+
+private:
+  // needsSync went from false to true: announced after the save that
+  // writes the mark back to false.
+  bool m_announceNeedsSync = false;
 };
