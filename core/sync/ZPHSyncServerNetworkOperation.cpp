@@ -346,7 +346,8 @@ bool ZPHSyncServerNetworkOperation::resolveDeferredChallenge()
     cancel();
     return false;
   }
-  if (given.credentials.didCancel()) {
+  if (given.credentials.didCancel() || given.credentials.username().isEmpty() ||
+      given.credentials.password().isEmpty()) {
     qCInfo(zphSync) << "the sync login was cancelled";
     cancel();
     return false;
@@ -390,21 +391,27 @@ bool ZPHSyncServerNetworkOperation::performOnStoreQueue(
   struct Shared {
     QMutex mutex;
     QWaitCondition condition;
-    bool done = false;
+    bool running = false;
     bool ran = false;
+    bool done = false;
+    bool abandoned = false;  // the caller stopped waiting: `work` must not run
   };
   auto shared = std::make_shared<Shared>();
-  // The block keeps this call alive: it may outlast a wait given up at quit.
-  auto self = shared_from_this();
-  auto block = std::make_shared<ZPHBlockOperation>([shared, self, work] {
+  auto block = std::make_shared<ZPHBlockOperation>([shared, work] {
+    {
+      QMutexLocker locker(&shared->mutex);
+      if (shared->abandoned)
+        return;
+      shared->running = true;
+    }
     ZPHCoreApplicationDelegate* d = ZPHCoreApplicationDelegate::sharedDelegate();
     std::shared_ptr<ZPHManagedObjectContext> context = d ? d->temporaryManagedObjectContext() : nullptr;
-    if (context == nullptr)
-      return;
-    ZPHSyncDeletedNodeLog::OwnDeletionsScope ownDeletions;
-    work(context.get());
+    if (context != nullptr) {
+      ZPHSyncDeletedNodeLog::OwnDeletionsScope ownDeletions;
+      work(context.get());
+    }
     QMutexLocker locker(&shared->mutex);
-    shared->ran = true;
+    shared->ran = context != nullptr;
   });
   block->setCompletionBlock([shared] {
     QMutexLocker locker(&shared->mutex);
@@ -419,16 +426,16 @@ bool ZPHSyncServerNetworkOperation::performOnStoreQueue(
     shared->condition.wait(&shared->mutex, QDeadlineTimer(WaitSliceMs));
     if (shared->done)
       break;
+    // Cancelled or quitting: work that has not started is given up (at quit
+    // the queue may even have dropped it); work under way is awaited.
     const bool quitting = ZPHCoreApplicationDelegate::sharedDelegateIsShuttingDown();
-    if ((isCancelled() || quitting) && !block->isExecuting()) {
-      // Not started yet: it never will. Started: its end is awaited.
+    if (quitting && giveUp.isForever())
+      giveUp.setRemainingTime(2000);
+    if ((isCancelled() || giveUp.hasExpired()) && !shared->running) {
+      shared->abandoned = true;
       block->cancel();
-      // At quit the queue may have dropped it without running it.
-      if (quitting && giveUp.isForever())
-        giveUp.setRemainingTime(2000);
-    }
-    if (giveUp.hasExpired())
       return false;
+    }
   }
   return shared->ran;
 }

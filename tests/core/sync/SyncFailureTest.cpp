@@ -51,6 +51,11 @@ TEST_F(SyncFailureTest, AFailedCallLosesNothingAndTheNextCycleCompletes)
       peer.putArticle(User, QJsonObject{{QStringLiteral("guid"), serverLink},
                                         {QStringLiteral("read"), true},
                                         {QStringLiteral("readModDate"), later}});
+      // What the local changes set off (the account's own store work after
+      // a read change) runs its course while the client is stopped.
+      ZPHTestSpinEventLoop(100);
+      ASSERT_TRUE(ZPHTestWaitUntil([&] { return !controller.coreDataQueueHasOperations(); }));
+      ZPHTestSpinEventLoop(50);
       // Stored credentials are offered three times; a fourth refusal ends
       // at the login request, which nobody answers here.
       peer.failNext(call, failure, failure == Failure::Unauthorized ? 4 : 1);

@@ -72,4 +72,42 @@ TEST_F(SyncManagerTest, LocalDeletionsAreKeptForTheServer)
   EXPECT_FALSE(QFile::exists(delegate.pathToDataFolder() + QStringLiteral("/SyncDeletions.json")));
 }
 
+// The change of needsSync to true is announced once, by the save that made
+// it: a later save of the same object in another context announces nothing,
+// so the client is not woken for a change it already has.
+TEST_F(SyncManagerTest, AChangeToSyncIsAnnouncedOnce)
+{
+  CBFeed* feed = addFeed(QStringLiteral("https://once.example.com/feed"));
+  saveMain();
+  const ZPHManagedObjectID feedID = feed->objectID();
+  const ZPHManagedObjectID articleID = addArticle(feed->url(), QStringLiteral("https://once.example.com/1"));
+  record(ZPHSyncableArticleEventNotification);
+  record(ZPHSyncableFeedOrFolderEventNotification);
+
+  markRead(articleID);
+  ASSERT_TRUE(delegate.runInTemporaryContextOnStoreQueue([&](ZPHManagedObjectContext* context) {
+    auto* node = dynamic_cast<CBFeed*>(context->existingObjectWithID(feedID));
+    node->setNeedsSync(false);
+    context->save();
+    node->setNeedsSync(true);
+    context->save();
+  }));
+  ZPHTestSpinEventLoop(100);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !controller.coreDataQueueHasOperations(); }));
+  const qsizetype articleEvents = recordedNamed(ZPHSyncableArticleEventNotification).size();
+  EXPECT_GE(articleEvents, 1);
+  EXPECT_EQ(recordedNamed(ZPHSyncableFeedOrFolderEventNotification).size(), 1);
+
+  ASSERT_TRUE(delegate.runInTemporaryContextOnStoreQueue([&](ZPHManagedObjectContext* context) {
+    auto* article = dynamic_cast<CBDataArticle*>(context->existingObjectWithID(articleID));
+    article->setTitle(QStringLiteral("Changed elsewhere"));
+    auto* node = dynamic_cast<CBFeed*>(context->existingObjectWithID(feedID));
+    node->setUnreadCount(7);
+    context->save();
+  }));
+  ZPHTestSpinEventLoop(50);
+  EXPECT_EQ(recordedNamed(ZPHSyncableArticleEventNotification).size(), articleEvents);
+  EXPECT_EQ(recordedNamed(ZPHSyncableFeedOrFolderEventNotification).size(), 1);
+}
+
 }  // namespace
