@@ -266,6 +266,14 @@ bool ESHTTPOperation::setCancelOnContentTypeError(bool cancel)
   return true;
 }
 
+bool ESHTTPOperation::setMaximumExchangeDurationMs(int ms)
+{
+  if (!isInitedForSetter("setMaximumExchangeDurationMs") || ms <= 0)
+    return false;
+  m_maximumExchangeDurationMs = ms;
+  return true;
+}
+
 bool ESHTTPOperation::setNetworkAccessPool(ZPHNetworkAccessPool* pool)
 {
   if (!isInitedForSetter("setNetworkAccessPool"))
@@ -440,6 +448,7 @@ void ESHTTPOperation::sendRequest(const QNetworkRequest& request)
   m_exchangeIsRedirect = false;
   m_challengeDeclined = false;
   m_declinedChallengeURL = QUrl();
+  m_exchangeDeadline = QDeadlineTimer(m_maximumExchangeDurationMs);
 
   QNetworkRequest sent = request;
   // Each redirect is the operation's own step.
@@ -458,7 +467,9 @@ void ESHTTPOperation::sendRequest(const QNetworkRequest& request)
   transferRequest.method = m_httpMethod;
   transferRequest.body = m_httpBody;
   transferRequest.maximumBodySize = qint64(m_maximumResponseSize);
-  transferRequest.usesPrivateManager = usesPrivateConnectionForRequest(request);
+  // A shared manager would keep the credentials of an address that carries
+  // them, and offer them to later requests of other callers.
+  transferRequest.usesPrivateManager = usesPrivateConnectionForRequest(request) || !request.url().userInfo().isEmpty();
   ZPHNetworkAccessPool* pool = m_networkAccessPool ? m_networkAccessPool : ZPHNetworkAccessPool::sharedPool();
   std::shared_ptr<ZPHNetworkTransfer> transfer = pool->start(std::move(transferRequest));
   QMutexLocker locker(&m_mutex);
@@ -489,6 +500,12 @@ void ESHTTPOperation::serviceRunLoop(int timeoutMs)
     ESRunLoopOperation::serviceRunLoop(timeoutMs);
     return;
   }
+  if (m_exchangeDeadline.hasExpired()) {
+    abandonTransfer();
+    processRequestWithError(urlError(ZPHURLErrorTimedOut, QStringLiteral("The server took too long.")));
+    return;
+  }
+  timeoutMs = int(std::min<qint64>(timeoutMs, std::max<qint64>(1, m_exchangeDeadline.remainingTime())));
   QList<ZPHNetworkTransfer::Event> events = transfer->takeEvents(timeoutMs);
   for (ZPHNetworkTransfer::Event& event : events) {
     // A finish or a new exchange leaves the rest of the old one unread.

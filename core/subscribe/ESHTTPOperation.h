@@ -4,6 +4,7 @@
 #include "subscribe/ESRunLoopOperation.h"
 
 #include <QtCore/QByteArray>
+#include <QtCore/QDeadlineTimer>
 #include <QtCore/QList>
 #include <QtCore/QMutex>
 #include <QtCore/QPair>
@@ -88,6 +89,7 @@ public:
   static constexpr quint64 MaximumResponseSize = 4 * 1024 * 1024;
   static constexpr int MaximumRedirects = 20;
   static constexpr int DefaultTimeoutIntervalMs = 60 * 1000;
+  static constexpr int DefaultMaximumExchangeDurationMs = 2 * 60 * 1000;
 
   static std::shared_ptr<ESHTTPOperation> newHTTPOperationWithRequest(const QNetworkRequest& request,
                                                                       WorkBlock work = {},
@@ -124,6 +126,12 @@ public:
   bool setCancelOnStatusCodeError(bool cancel);
   bool cancelOnContentTypeError() const { return m_cancelOnContentTypeError; }
   bool setCancelOnContentTypeError(bool cancel);
+  // The longest one exchange with the server may take, however steadily it
+  // sends (a request without news for the request's transfer time-out, 60 s
+  // unless set, fails sooner). A redirect's target or a request sent again
+  // is a new exchange. Ends in NSURLErrorDomain -1001.
+  int maximumExchangeDurationMs() const { return m_maximumExchangeDurationMs; }
+  bool setMaximumExchangeDurationMs(int ms);
   // The pool that runs the requests; the shared one unless set (not owned).
   bool setNetworkAccessPool(ZPHNetworkAccessPool* pool);
 
@@ -211,6 +219,7 @@ private:
   ZPHNetworkAccessPool* m_networkAccessPool = nullptr;
   bool m_cancelOnStatusCodeError = false;
   bool m_cancelOnContentTypeError = false;
+  int m_maximumExchangeDurationMs = DefaultMaximumExchangeDurationMs;
   quint64 m_defaultResponseSize = DefaultResponseSize;
   quint64 m_maximumResponseSize = MaximumResponseSize;
   QIODevice* m_outputStream = nullptr;
@@ -231,6 +240,7 @@ private:
   QByteArray m_dataAccumulator;
   std::atomic<quint64> m_totalBytesWritten{0};
   bool m_exchangeIsRedirect = false;
+  QDeadlineTimer m_exchangeDeadline;
   bool m_challengeDeclined = false;
   QUrl m_declinedChallengeURL;
   bool m_processing = false;

@@ -68,7 +68,54 @@ bool isURLError(const ZPHError& error, qint64 code)
   return error.domain() == ZPHURLErrorDomain && error.code() == code;
 }
 
+// What a downloaded body holds, read off the main thread by the download's
+// work block.
+struct BodyAnalysis {
+  enum class Kind { Feed, Media, Page } kind = Kind::Page;
+  int feedType = CBFeedTypeNotAFeed;
+  QString feedTitle;                // a feed's own title
+  QString pageTitle;                // a page's title; null without one
+  QList<QUrl> found;                // a page's link tags, meta refresh and XML redirect, in that order
+  QHash<QUrl, QString> linkTitles;  // by cleaned address
+};
+
+BodyAnalysis analyseBody(const ZPHFeedFinderHTTPOperation& operation)
+{
+  BodyAnalysis analysis;
+  const QByteArray body = operation.responseBody();
+  if (CBDataIsFeed(body)) {
+    analysis.kind = BodyAnalysis::Kind::Feed;
+    analysis.feedType = int(CBFeedTypeForData(body));
+    analysis.feedTitle = ZPHParseSingleStringWithTag(body, QStringLiteral("title")).simplified();
+    return analysis;
+  }
+  if (CBDataIsProbablyMedia(body)) {
+    analysis.kind = BodyAnalysis::Kind::Media;
+    return analysis;
+  }
+
+  const QString page = CBStringUsefulStringWithData(body);
+  const QUrl servedFrom = operation.finalURL();
+  analysis.pageTitle = RSSDiscovery::getPageTitle(page);
+  // The page's base element, when it names a web address, else the address
+  // the page came from.
+  QUrl base = servedFrom;
+  if (const QString baseHref = RSSDiscovery::getBaseURL(page); !baseHref.isNull()) {
+    const QUrl resolved = servedFrom.resolved(QUrl(baseHref, QUrl::TolerantMode));
+    if (CBURLIsWebURL(resolved))
+      base = resolved;
+  }
+  analysis.found = ZPHFeedFinder::findURLsViaLinkTag(page, base, &analysis.linkTitles);
+  if (const QUrl refresh = ZPHFeedFinder::findURLViaMetaRefresh(page, base); refresh.isValid())
+    analysis.found.append(refresh);
+  if (const QUrl redirect = ZPHFeedFinder::findURLViaXMLRedirect(page, servedFrom); redirect.isValid())
+    analysis.found.append(redirect);
+  return analysis;
+}
+
 }  // namespace
+
+Q_DECLARE_METATYPE(BodyAnalysis)
 
 std::shared_ptr<ZPHFeedFinder> ZPHFeedFinder::finderWithURL(const QUrl& url, ZPHFeedFinderDelegate* delegate)
 {
@@ -269,7 +316,11 @@ void ZPHFeedFinder::queueURLs(const QList<QUrl>& urls, int depth)
 
     std::shared_ptr<ZPHFeedFinder> self = shared_from_this();
     auto operation = std::make_shared<ZPHFeedFinderHTTPOperation>(
-        request, ESHTTPOperation::WorkBlock(), [self](const std::shared_ptr<ESHTTPOperation>& finished) {
+        request,
+        [](ESHTTPOperation& downloaded, ZPHError*) {
+          return QVariant::fromValue(analyseBody(static_cast<ZPHFeedFinderHTTPOperation&>(downloaded)));
+        },
+        [self](const std::shared_ptr<ESHTTPOperation>& finished) {
           self->operationDidComplete(std::static_pointer_cast<ZPHFeedFinderHTTPOperation>(finished));
         });
     operation->setAllowCachingResponses(false);
@@ -310,48 +361,59 @@ void ZPHFeedFinder::recordError(const ZPHError& error)
   m_errors.append(error);
 }
 
-ZPHFeedResult ZPHFeedFinder::resultForFeedResponseBody(const QByteArray& body, const QUrl& originalURL,
-                                                       const QUrl& finalURL, const QString& username,
-                                                       const QString& password) const
+ZPHFeedResult ZPHFeedFinder::resultForFeed(const QString& feedTitle, const QUrl& originalURL, const QUrl& finalURL,
+                                           const QString& username, const QString& password) const
 {
-  QString title = ZPHParseSingleStringWithTag(body, QStringLiteral("title")).simplified();
+  QString title = feedTitle;
   if (title.isEmpty())
     title = m_foundLinkTagTitles.value(cleaned(originalURL));
   if (title.isEmpty())
     title = tr("Unnamed Site");
-  ZPHFeedResult result(cleaned(finalURL), title);
-  result.setUsername(username);
-  result.setPassword(password);
+  // Credentials written into the address go with the result, not in its
+  // address, so that they are kept in the keychain and never shown.
+  QUrl url = cleaned(finalURL);
+  QString user = username;
+  QString secret = password;
+  if (!url.userInfo().isEmpty()) {
+    if (user.isEmpty()) {
+      user = url.userName();
+      secret = url.password();
+    }
+    url.setUserInfo(QString());
+  }
+  ZPHFeedResult result(url, title);
+  result.setUsername(user);
+  result.setPassword(secret);
   return result;
 }
 
 void ZPHFeedFinder::processResponseBody(const ZPHFeedFinderHTTPOperation& operation)
 {
-  const QByteArray body = operation.responseBody();
+  const QVariant processed = operation.processedResponse();
+  const BodyAnalysis analysis =
+      processed.canConvert<BodyAnalysis>() ? processed.value<BodyAnalysis>() : analyseBody(operation);
   const QUrl requestedURL = operation.request().url();
   const QUrl cleanedRequestedURL = cleaned(requestedURL);
 
-  if (CBDataIsFeed(body)) {
-    const bool withCredentials = operation.usedCredentials();
-    m_validRSSResultsFound.append(resultForFeedResponseBody(body, requestedURL, operation.lastPermanentURL(),
-                                                            withCredentials ? operation.username() : QString(),
-                                                            withCredentials ? operation.password() : QString()));
-    m_feedTypes.insert(cleanedRequestedURL, int(CBFeedTypeForData(body)));
-    return;  // a feed's content is not searched further
-  }
-  if (CBDataIsProbablyMedia(body)) {
-    recordError(ZPHErrors::errorWithCode(ZPHFeedFinderErrorNoFeedFound, noFeedFoundErrorString()));
-    return;
+  switch (analysis.kind) {
+    case BodyAnalysis::Kind::Feed: {
+      const bool withCredentials = operation.usedCredentials();
+      m_validRSSResultsFound.append(resultForFeed(analysis.feedTitle, requestedURL, operation.lastPermanentURL(),
+                                                  withCredentials ? operation.username() : QString(),
+                                                  withCredentials ? operation.password() : QString()));
+      m_feedTypes.insert(cleanedRequestedURL, analysis.feedType);
+      return;  // a feed's content is not searched further
+    }
+    case BodyAnalysis::Kind::Media:
+      recordError(ZPHErrors::errorWithCode(ZPHFeedFinderErrorNoFeedFound, noFeedFoundErrorString()));
+      return;
+    case BodyAnalysis::Kind::Page:
+      break;
   }
 
-  const QString page = CBStringUsefulStringWithData(body);
-  const QUrl servedFrom = operation.finalURL();
-  if (cleanedRequestedURL == m_urlsRead.value(0) && !m_baseSiteURLAndTitle) {
-    QString title = RSSDiscovery::getPageTitle(page);
-    if (title.isEmpty())
-      title = tr("No Title");
-    m_baseSiteURLAndTitle = ZPHFeedResult(servedFrom, title);
-  }
+  if (cleanedRequestedURL == m_urlsRead.value(0) && !m_baseSiteURLAndTitle)
+    m_baseSiteURLAndTitle =
+        ZPHFeedResult(operation.finalURL(), analysis.pageTitle.isEmpty() ? tr("No Title") : analysis.pageTitle);
 
   const int depth = m_depthByURL.value(cleanedRequestedURL);
   if (depth >= MaximumSearchDepth) {
@@ -360,25 +422,9 @@ void ZPHFeedFinder::processResponseBody(const ZPHFeedFinderHTTPOperation& operat
     return;
   }
 
-  // The page's base element, when it names a web address, else the address
-  // the page came from.
-  QUrl base = servedFrom;
-  if (const QString baseHref = RSSDiscovery::getBaseURL(page); !baseHref.isNull()) {
-    const QUrl resolved = servedFrom.resolved(QUrl(baseHref, QUrl::TolerantMode));
-    if (CBURLIsWebURL(resolved))
-      base = resolved;
-  }
-
-  QHash<QUrl, QString> titles;
-  QList<QUrl> found = findURLsViaLinkTag(page, base, &titles);
-  if (const QUrl refresh = findURLViaMetaRefresh(page, base); refresh.isValid())
-    found.append(refresh);
-  if (const QUrl redirect = findURLViaXMLRedirect(page, servedFrom); redirect.isValid())
-    found.append(redirect);
-
   QList<QUrl> candidates;
   QSet<QUrl> collected;
-  for (const QUrl& url : std::as_const(found)) {
+  for (const QUrl& url : analysis.found) {
     const QUrl web = zph_urlWithRationalizedSchemeForFeed(cleaned(url));
     if (!CBURLIsWebURL(web)) {
       qCDebug(zphNetwork) << "URL doesn't appear to have a valid scheme:" << url.toDisplayString(QUrl::RemoveUserInfo);
@@ -390,7 +436,8 @@ void ZPHFeedFinder::processResponseBody(const ZPHFeedFinderHTTPOperation& operat
     collected.insert(key);
     candidates.append(web);
   }
-  for (auto it = titles.cbegin(); it != titles.cend(); ++it) m_foundLinkTagTitles.insert(it.key(), it.value());
+  for (auto it = analysis.linkTitles.cbegin(); it != analysis.linkTitles.cend(); ++it)
+    m_foundLinkTagTitles.insert(it.key(), it.value());
   if (!candidates.isEmpty())
     queueURLs(candidates, depth + 1);
 }

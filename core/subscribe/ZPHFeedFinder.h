@@ -51,7 +51,8 @@ enum ZPHFeedFinderErrorCode : qint64 {
 // A search is bounded: at most MaximumPagesPerSearch addresses read, and
 // the addresses of a page are followed only down to MaximumSearchDepth
 // steps from the address asked; then it ends with what it found. Each
-// response body is capped at ESHTTPOperation::MaximumResponseSize. Only http
+// response body is capped at ESHTTPOperation::MaximumResponseSize, and each
+// exchange with a server at ESHTTPOperation::DefaultMaximumExchangeDurationMs. Only http
 // and https addresses are read; feed: and rss: addresses become http ones,
 // and any other (file:, javascript:, data:, ...) is dropped, or, when it is
 // the address asked, refused with the finder's error. Addresses on a page are
@@ -59,8 +60,8 @@ enum ZPHFeedFinderErrorCode : qint64 {
 // page was finally served from.
 //
 // Everything runs on the main thread; the downloads run on the shared
-// finder queue (three at a time for all searches) and report back to the
-// main thread. A finder keeps itself alive until its last download has
+// finder queue (three at a time for all searches), their bodies are read on
+// a work queue, and they report back to the main thread. A finder keeps itself alive until its last download has
 // reported; hold it in a std::shared_ptr. The delegate is not owned: clear
 // it (setDelegate(nullptr) or cancel()) before it goes away.
 //
@@ -137,8 +138,8 @@ private:
   void queueURLs(const QList<QUrl>& urls, int depth);
   void operationDidComplete(const std::shared_ptr<ZPHFeedFinderHTTPOperation>& operation);
   void processResponseBody(const ZPHFeedFinderHTTPOperation& operation);
-  ZPHFeedResult resultForFeedResponseBody(const QByteArray& body, const QUrl& originalURL, const QUrl& finalURL,
-                                          const QString& username, const QString& password) const;
+  ZPHFeedResult resultForFeed(const QString& feedTitle, const QUrl& originalURL, const QUrl& finalURL,
+                              const QString& username, const QString& password) const;
   void recordError(const ZPHError& error);
   void finish();
   void postProcessFoundRSSResults();

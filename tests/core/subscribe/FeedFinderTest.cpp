@@ -485,3 +485,22 @@ TEST_F(FeedFinderTest, ACancelledSearchTellsNobody)
   ASSERT_TRUE(quick.wait());
   EXPECT_EQ(notifications, 1);
 }
+
+TEST_F(FeedFinderTest, ALoginWrittenIntoTheAddressGoesWithTheResultNotInItsAddress)
+{
+  const QByteArray good = ZPHTestHTTPResponse::basicAuthorization("reader", "s3cret");
+  server.route("/private.xml", [good](const ZPHTestHTTPRequest& request) {
+    return request.header("Authorization") == good ? respond(rss("Members Only"))
+                                                   : ZPHTestHTTPResponse::basicChallenge();
+  });
+  QUrl address = server.url("/private.xml");
+  address.setUserName(QStringLiteral("reader"));
+  address.setPassword(QStringLiteral("s3cret"));
+  Search search;
+  search.start(address, false);
+  ASSERT_TRUE(search.wait());
+  ASSERT_EQ(search.results.size(), 1) << search.error.toString().toStdString();
+  EXPECT_EQ(search.results[0].URL(), server.url("/private.xml"));
+  EXPECT_EQ(search.results[0].username(), "reader");
+  EXPECT_EQ(search.results[0].password(), "s3cret");
+}

@@ -194,6 +194,20 @@ TEST_F(HTTPOperationTest, ACancelledOperationStillCompletesOnceWithoutTouchingTh
   EXPECT_EQ(slow->error().code(), ZPHUserCancelledError);
 }
 
+TEST_F(HTTPOperationTest, AnExchangeThatTakesTooLongEnds)
+{
+  server.route("/slow", [](const ZPHTestHTTPRequest&) {
+    ZPHTestHTTPResponse response = textResponse("late");
+    response.delayBeforeBodyMs = 3000;
+    return response;
+  });
+  auto operation = make<ESHTTPOperation>(server.url("/slow"));
+  EXPECT_TRUE(operation->setMaximumExchangeDurationMs(300));
+  ASSERT_TRUE(run(operation));
+  EXPECT_EQ(operation->error().domain(), ZPHURLErrorDomain);
+  EXPECT_EQ(operation->error().code(), ZPHURLErrorTimedOut);
+}
+
 TEST_F(HTTPOperationTest, AnOutputStreamTakesAnAcceptableBody)
 {
   server.route("/file", [](const ZPHTestHTTPRequest&) { return textResponse("streamed"); });
