@@ -1,12 +1,19 @@
 // The main of every test program: a Qt application object on the main
 // thread, and every standard folder (settings, data, cache, temp) moved into
-// one temporary folder that is removed when the run ends.
+// one temporary folder that is removed when the run ends. The application's
+// tests get a QApplication (ZPH_TEST_WIDGETS), the core's a QCoreApplication.
 
 #include "platform/ZPHLog.h"
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QDir>
 #include <QtCore/QTemporaryDir>
+#ifdef ZPH_TEST_WIDGETS
+#include <QtWidgets/QApplication>
+using ZPHTestApplication = QApplication;
+#else
+using ZPHTestApplication = QCoreApplication;
+#endif
 
 #include <gtest/gtest.h>
 
@@ -28,10 +35,15 @@ int main(int argc, char** argv)
   setenv("TMPDIR", (root + "/tmp").constData(), 1);
   QDir().mkpath(home.path() + QStringLiteral("/tmp"));
 
+#ifdef ZPH_TEST_WIDGETS
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  // Web views share one GL context with the application.
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+#endif
   QCoreApplication::setOrganizationName(QStringLiteral("Fernhollow"));
   QCoreApplication::setOrganizationDomain(QStringLiteral("fernhollow.com"));
   QCoreApplication::setApplicationName(QStringLiteral("Zephlin"));
-  QCoreApplication app(argc, argv);
+  ZPHTestApplication app(argc, argv);
   ZPHInstallLogHandler("zephlin-test", false);
 
   ::testing::InitGoogleTest(&argc, argv);

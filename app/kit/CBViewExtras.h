@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QtCore/QSizeF>
+#include <QtCore/QString>
+#include <QtWidgets/QWidget>
+
+class QFont;
+
+// Conveniences for views and windows.
+
+// True while the application is active, the widget's window is the active
+// window, and the window's focus widget is the widget or one of its
+// ancestors.
+bool cb_isOrIsDescendedFromFirstResponder(const QWidget* widget);
+
+// The first child widget, or null.
+QWidget* cb_firstSubview(const QWidget* widget);
+// The first direct child widget of that class, or null.
+template <class WidgetClass>
+WidgetClass* cb_firstSubviewOfClass(const QWidget* widget)
+{
+  if (widget == nullptr)
+    return nullptr;
+  for (QObject* child : widget->children()) {
+    if (auto* match = qobject_cast<WidgetClass*>(child))
+      return match;
+  }
+  return nullptr;
+}
+
+// True when the window exists and is shown.
+bool cb_isOpen(const QWidget* window);
+// Closes the window when there is one.
+void cb_closeWindow(QWidget* window);
+
+// The size the text needs when laid out at `width` with `font`: words wrap,
+// 2 points of padding on each side, single line spacing. 0 x 0 for an empty
+// text or no width.
+QSizeF cb_sizeWithFont(const QString& text, const QFont& font, qreal width);

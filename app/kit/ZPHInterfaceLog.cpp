@@ -1,0 +1,3 @@
+#include "kit/ZPHInterfaceLog.h"
+
+Q_LOGGING_CATEGORY(zphInterface, "zephlin.interface")

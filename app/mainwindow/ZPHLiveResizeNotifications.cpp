@@ -1,0 +1,4 @@
+#include "mainwindow/ZPHLiveResizeNotifications.h"
+
+const QString ZPHSourceListLiveResizeStartedNotification = QStringLiteral("ZPHSourceListLiveResizeStartedNotification");
+const QString ZPHSourceListLiveResizeEndedNotification = QStringLiteral("ZPHSourceListLiveResizeEndedNotification");

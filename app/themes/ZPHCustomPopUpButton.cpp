@@ -1,0 +1,3 @@
+#include "themes/ZPHCustomPopUpButton.h"
+
+ZPHCustomPopUpButton::ZPHCustomPopUpButton(QWidget* parent) : QComboBox(parent) {}

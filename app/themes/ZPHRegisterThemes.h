@@ -1,0 +1,6 @@
+#pragma once
+
+// Registers the light and dark themes with the registry of the process.
+// Start-up calls it once, before the first ZPHTheme::currentTheme(); calling
+// it again changes nothing.
+void ZPHRegisterThemes();
