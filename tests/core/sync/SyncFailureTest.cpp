@@ -158,6 +158,40 @@ TEST_F(SyncFailureTest, OneCycleAtATime)
   EXPECT_TRUE(feed->needsSync());
 }
 
+// An edit made while the update call that sends the node is under way is
+// not marked as synced with it: the next cycle sends it.
+TEST_F(SyncFailureTest, AnEditDuringItsUpdateGoesWithTheNextCycle)
+{
+  signIn();
+  CBFeed* feed = addFeed(QStringLiteral("https://inflight.example.com/feed"));
+  saveMain();
+  ASSERT_TRUE(startAndSync());
+
+  feed->setNameForDisplay(QStringLiteral("Sent"));
+  feed->setUserSpecifiedNameModDate(feed->userSpecifiedNameModDate() + 10);
+  feed->setModDate(feed->userSpecifiedNameModDate());
+  saveMain();
+  ASSERT_TRUE(waitForSyncQueue());
+  record(ZPHSyncDataExportedNotification);
+  peer.delayNext(QStringLiteral("update_feeds_and_folders"), 800);
+  manager->fetchFeedsAndFolders();
+  // The body is made at once; the reply is late.
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return peer.requests(QStringLiteral("update_feeds_and_folders")).size() >= 4; }));
+  feed->setNameForDisplay(QStringLiteral("Edited meanwhile"));
+  feed->setUserSpecifiedNameModDate(feed->userSpecifiedNameModDate() + 20);
+  feed->setModDate(feed->userSpecifiedNameModDate());
+  saveMain();
+  ASSERT_TRUE(waitForCycle());
+  EXPECT_TRUE(manager->lastError().isNull());
+  EXPECT_EQ(peer.feed(User, feed->url()).value(QStringLiteral("userAssignedName")).toString(), QStringLiteral("Sent"));
+  EXPECT_TRUE(feed->needsSync());
+
+  ASSERT_TRUE(sync());
+  EXPECT_EQ(peer.feed(User, feed->url()).value(QStringLiteral("userAssignedName")).toString(),
+            QStringLiteral("Edited meanwhile"));
+  EXPECT_FALSE(feed->needsSync());
+}
+
 // The article calls alone leave refreshInProgress alone: a cycle under way
 // stays under way until its own last call.
 TEST_F(SyncFailureTest, ArticleCallsAloneDoNotEndACycle)

@@ -192,7 +192,9 @@ ZPHTestHTTPResponse ZPHTestSyncPeer::handle(const QString& apiCall, const ZPHTes
 {
   QMutexLocker locker(&m_mutex);
   ZPHTestHTTPResponse response = answer(apiCall, request);
-  response.delayBeforeBodyMs = m_delays.take(apiCall);
+  // A login challenge is no answer: the delay waits for the real one.
+  if (response.status != 401)
+    response.delayBeforeBodyMs = m_delays.take(apiCall);
   return response;
 }
 

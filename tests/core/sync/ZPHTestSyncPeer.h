@@ -54,7 +54,8 @@ public:
   void clearFailures();
   // Answers this exact body (status 200) to the next call of `apiCall`.
   void answerNext(const QString& apiCall, const QByteArray& body, int status = 200);
-  // The next answer to `apiCall` sends its body `ms` after its headers.
+  // The next answer to `apiCall` (not a login challenge) sends its body
+  // `ms` after its headers.
   void delayNext(const QString& apiCall, int ms);
 
   // Requests received for a call, in order.
