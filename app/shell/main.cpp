@@ -1,22 +1,64 @@
 // Process entry of the Zephlin desktop program.
 
 #include "platform/ZPHLog.h"
+#include "shell/ZPHAppDelegate.h"
+#include "shell/ZPHCommandLine.h"
+#include "shell/ZPHTerminationSignalWatcher.h"
+#include "web/ZPHInternalSchemes.h"
 
+#include <QtCore/QSettings>
+#include <QtCore/QTimer>
+#include <QtGui/QSessionManager>
 #include <QtWidgets/QApplication>
-#include <QtWidgets/QMainWindow>
+
+#include <cstdio>
 
 int main(int argc, char** argv)
 {
+  // The web engine learns the internal schemes before the application exists.
+  ZPHInternalSchemes::registerSchemes();
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication::setOrganizationName(QStringLiteral("Fernhollow"));
   QApplication::setOrganizationDomain(QStringLiteral("fernhollow.com"));
   QApplication::setApplicationName(QStringLiteral("Zephlin"));
   QApplication::setApplicationVersion(QStringLiteral(ZEPHLIN_VERSION));
   QApplication app(argc, argv);
-  ZPHInstallLogHandler("zephlin");
+  // Quitting is the application delegate's: it saves first.
+  app.setQuitOnLastWindowClosed(false);
 
-  QMainWindow window;
-  window.setWindowTitle(QStringLiteral("Zephlin"));
-  window.resize(1100, 700);
-  window.show();
+  QString error;
+  const std::optional<ZPHCommandLine> commandLine =
+      ZPHCommandLine::parse(app.arguments(), QProcessEnvironment::systemEnvironment(), &error);
+  if (!commandLine) {
+    std::fprintf(stderr, "zephlin: %s\n%s", qPrintable(error), qPrintable(ZPHCommandLine::helpText()));
+    return 2;
+  }
+  if (commandLine->helpRequested) {
+    std::fputs(qPrintable(ZPHCommandLine::helpText()), stdout);
+    return 0;
+  }
+  if (commandLine->versionRequested) {
+    std::printf("Zephlin %s\n", ZEPHLIN_VERSION);
+    return 0;
+  }
+  ZPHInstallLogHandler("zephlin");
+  // Settings below the data directory, before anything reads them.
+  if (!commandLine->settingsFolder().isEmpty())
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, commandLine->settingsFolder());
+
+  ZPHAppDelegate::Environment environment;
+  environment.dataFolder = commandLine->dataFolder();
+  environment.cacheFolder = commandLine->cacheFolder();
+  environment.screenshotPath = commandLine->screenshotPath;
+  ZPHAppDelegate delegate(std::move(environment));
+
+  // SIGTERM, Ctrl+C and the session's end take the ordinary quit.
+  ZPHTerminationSignalWatcher signalWatcher;
+  QObject::connect(&signalWatcher, &ZPHTerminationSignalWatcher::terminationRequested, &delegate,
+                   &ZPHAppDelegate::requestTermination);
+  QObject::connect(&app, &QGuiApplication::commitDataRequest, &delegate,
+                   [&delegate](QSessionManager&) { delegate.requestTermination(); });
+
+  QTimer::singleShot(0, &delegate, &ZPHAppDelegate::applicationDidFinishLaunching);
   return app.exec();
 }

@@ -23,6 +23,7 @@ const QString ZPHHideReadArticles = QStringLiteral("ZPHHideReadArticles");
 const QString ZPHHideFeedsWithNoUnread = QStringLiteral("ZPHHideFeedsWithNoUnread");
 const QString ZPHOpenInBrowserInBackgroundDefaultsKey = QStringLiteral("openInBrowserInBackground");
 const QString ZPHStyleMarginIndexKey = QStringLiteral("ZPHDefaultMarginIndex");
+const QString ZPHStylesDidChangeNotification = QStringLiteral("ZPHStylesDidChangeNotification");
 const QString ZPHKeyMapSetName = QStringLiteral("ZPHKeyMapSetName");
 const QString ZPHPluginsEnabled = QStringLiteral("ZPHPluginsEnabled");
 const QString ZPHAlwaysHideTabIndicatorKey = QStringLiteral("ZPHAlwaysHideTabIndicator");

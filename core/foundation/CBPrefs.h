@@ -35,6 +35,10 @@ extern const QString ZPHPluginsEnabled;
 extern const QString ZPHAlwaysHideTabIndicatorKey;
 extern const QString ZPHPictureLayoutKey;
 
+// Posted by the article style settings, with no object and no user info,
+// whenever a font family, a font size or the margin index changes.
+extern const QString ZPHStylesDidChangeNotification;  // "ZPHStylesDidChangeNotification"
+
 // Selection identifiers (not keys).
 extern const QString ZPHUnreadCountSelection;
 extern const QString ZPHAllUnreadFeedsSelection;

@@ -361,7 +361,15 @@ QString CBStringReplaceAll(const QString& string, const QString& target, const Q
 
 QString CBStringCreateLink(const QString& text, const QString& urlString)
 {
-  return QLatin1String("<a href=\"") + urlString + QLatin1String("\">") + text + QLatin1String("</a>");
+  const QString escapedText = cb_stringByReplacingReservedXMLCharactersWithReferences(text);
+  const QUrl url(urlString.trimmed());
+  const QString scheme = url.scheme().toLower();
+  const bool linkable = url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https") ||
+                                          scheme == QLatin1String("mailto"));
+  if (!linkable)
+    return escapedText;
+  const QString target = cb_stringByReplacingReservedXMLCharactersWithReferences(url.toString(QUrl::FullyEncoded));
+  return QLatin1String("<a href=\"") + target + QLatin1String("\">") + escapedText + QLatin1String("</a>");
 }
 
 QString CBStringByAddingPercentEscapes(const QString& string) { return percentEscaped(string, kURLLegalCharacters); }

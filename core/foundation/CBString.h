@@ -36,7 +36,11 @@ QString CBAddStrings(const QString& string1, const QString& string2);
 // null (or the target empty); else a copy with every occurrence replaced.
 QString CBStringReplaceAll(const QString& string, const QString& target, const QString& replacement);
 
-// "<a href="URL">text</a>", values inserted as given.
+// "<a href="URL">text</a>" with the text and the address escaped for HTML.
+// Only http, https and mailto addresses become links; for any other (or no
+// valid) address the answer is the escaped text alone. The address is
+// written as the URL parser read it (trimmed and percent-encoded), so the
+// page sees the same address that was checked.
 QString CBStringCreateLink(const QString& text, const QString& urlString);
 
 // Percent-escaped (UTF-8), leaving letters, digits and the characters legal

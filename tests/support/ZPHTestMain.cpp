@@ -2,6 +2,8 @@
 // thread, and every standard folder (settings, data, cache, temp) moved into
 // one temporary folder that is removed when the run ends. The application's
 // tests get a QApplication (ZPH_TEST_WIDGETS), the core's a QCoreApplication.
+// Work a program installed to run before the application object exists
+// (ZPHTestBeforeApplication in support/ZPHTestSupport.h) runs first.
 
 #include "platform/ZPHLog.h"
 
@@ -18,6 +20,9 @@ using ZPHTestApplication = QCoreApplication;
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+
+// support/ZPHTestSupport.h
+void ZPHTestRunBeforeApplicationHooks();
 
 int main(int argc, char** argv)
 {
@@ -40,10 +45,15 @@ int main(int argc, char** argv)
   // Web views share one GL context with the application.
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 #endif
+  ZPHTestRunBeforeApplicationHooks();
   QCoreApplication::setOrganizationName(QStringLiteral("Fernhollow"));
   QCoreApplication::setOrganizationDomain(QStringLiteral("fernhollow.com"));
   QCoreApplication::setApplicationName(QStringLiteral("Zephlin"));
   ZPHTestApplication app(argc, argv);
+#ifdef ZPH_TEST_WIDGETS
+  // Windows come and go in the tests; only a test ends the program.
+  app.setQuitOnLastWindowClosed(false);
+#endif
   ZPHInstallLogHandler("zephlin-test", false);
 
   ::testing::InitGoogleTest(&argc, argv);

@@ -7,6 +7,8 @@
 #include <QtCore/QFile>
 #include <QtCore/QFileInfo>
 
+#include <vector>
+
 ZPHTestTempDir::ZPHTestTempDir() : m_dir(QDir::tempPath() + QStringLiteral("/zph-XXXXXX")) {}
 
 QString ZPHTestTempDir::writeFile(const QString& name, const QByteArray& bytes) const
@@ -38,4 +40,27 @@ QByteArray ZPHTestFixture(const QString& relativePath)
   if (!file.open(QIODevice::ReadOnly))
     return {};
   return file.readAll();
+}
+
+namespace {
+
+std::vector<ZPHTestBeforeApplicationHook>& beforeApplicationHooks()
+{
+  static std::vector<ZPHTestBeforeApplicationHook> hooks;
+  return hooks;
+}
+
+}  // namespace
+
+ZPHTestBeforeApplication::ZPHTestBeforeApplication(ZPHTestBeforeApplicationHook hook)
+{
+  if (hook != nullptr)
+    beforeApplicationHooks().push_back(hook);
+}
+
+void ZPHTestRunBeforeApplicationHooks()
+{
+  std::vector<ZPHTestBeforeApplicationHook> hooks;
+  hooks.swap(beforeApplicationHooks());
+  for (ZPHTestBeforeApplicationHook hook : hooks) hook();
 }

@@ -29,3 +29,14 @@ void ZPHTestSpinEventLoop(int ms);
 
 // Reads a file from tests/fixtures.
 QByteArray ZPHTestFixture(const QString& relativePath);
+
+// Work a test program needs done before its application object exists
+// (registering URL schemes with the web engine). Installed from a static
+// object's constructor, which runs before main():
+//   static ZPHTestBeforeApplication registerSchemes(&registerMySchemes);
+using ZPHTestBeforeApplicationHook = void (*)();
+struct ZPHTestBeforeApplication {
+  explicit ZPHTestBeforeApplication(ZPHTestBeforeApplicationHook hook);
+};
+// Runs the installed hooks once, in order (the test main calls it).
+void ZPHTestRunBeforeApplicationHooks();

@@ -28,6 +28,8 @@ const QString ZPHFeedsAddedNotification = QStringLiteral("ZPHFeedsAddedNotificat
 const QString ZPHFolderOrFeedKey = QStringLiteral("folderOrFeed");
 const QString CBFeedDataDidChangeNotification = QStringLiteral("CBFeedDataDidChangeNotification");
 const QString ZPHFeedsWillDeleteNotification = QStringLiteral("ZPHFeedsWillDeleteNotification");
+const QString ZPHFeedsAndFoldersDidReorganizeNotification =
+    QStringLiteral("ZPHFeedsAndFoldersDidReorganizeNotification");
 const QString ZPHURLsKey = QStringLiteral("urls");
 const QString ZPHFeedsOrFoldersDeletedNotification = QStringLiteral("ZPHFeedsOrFoldersDeletedNotification");
 const QString ZPHClientDidCreateFolderEvent = QStringLiteral("ZPHClientDidCreateFolderEvent");

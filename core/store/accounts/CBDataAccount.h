@@ -37,6 +37,9 @@ extern const QString ZPHFeedsOrFoldersDeletedNotification;  // "ZPHFeedsOrFolder
 extern const QString ZPHClientDidCreateFolderEvent;  // "ZPHClientDidCreateFolderEvent"
 // No object. Queued on the idle notification queue, merged.
 extern const QString ZPHUnreadCountDidChangeNotification;  // "ZPHUnreadCountDidChangeNotification"
+// Posted by the source list when feeds and folders were moved; the
+// application then marks every unread count invalid.
+extern const QString ZPHFeedsAndFoldersDidReorganizeNotification;  // "ZPHFeedsAndFoldersDidReorganizeNotification"
 
 // The account: its feeds by URL, its folders by guid and its tree of nodes
 // for the source list, all on the main thread with the main store context.

@@ -48,7 +48,6 @@ TEST(CBString, BasicComparisonsKeepNilApartFromEmpty)
   EXPECT_EQ(CBStringReplaceAll("aXa", "a", "bb"), "bbXbb");
   EXPECT_EQ(cb_replaceAll("aXa", "X", ""), "aa");
 
-  EXPECT_EQ(CBStringCreateLink("Home", "http://example.com/"), "<a href=\"http://example.com/\">Home</a>");
   EXPECT_EQ(cb_stringByAddingStrings("a", "b"), "ab");
   EXPECT_EQ(cb_mutableStringByAddingThreeStrings("a", QString(), "c"), "ac");
   EXPECT_FALSE(cb_mutableStringByAddingThreeStrings(QString(), QString(), QString()).isNull());
@@ -493,4 +492,40 @@ TEST(CBString, FilesAndBytes)
 
   EXPECT_EQ(CBStringUsefulStringWithData("caf\xe9"), "caf\u00e9");
   EXPECT_TRUE(CBStringUsefulStringWithData(QByteArray()).isNull());
+}
+
+// Links are written into article pages: the text and the address are
+// escaped, and only web and mail addresses become links.
+TEST(CBString, CreateLinkEscapesAndLinksOnlyWebAndMailAddresses)
+{
+  struct Case {
+    const char* text;
+    const char* target;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"Home", "http://example.com/", "<a href=\"http://example.com/\">Home</a>"},
+      {"Home", "  https://example.com/a?b=1&c=2  ", "<a href=\"https://example.com/a?b=1&amp;c=2\">Home</a>"},
+      {"jo@example.org", "mailto:jo@example.org", "<a href=\"mailto:jo@example.org\">jo@example.org</a>"},
+      {"Site", "HTTPS://Example.com/", "<a href=\"https://example.com/\">Site</a>"},
+      // A quote can't end the attribute, markup in the text stays text.
+      {"<b>x</b> & y", "http://example.com/\"onmouseover=\"alert(1)",
+       "<a href=\"http://example.com/%22onmouseover=%22alert(1)\">&lt;b&gt;x&lt;/b&gt; &amp; y</a>"},
+      {"t", "http://example.com/<script>", "<a href=\"http://example.com/%3Cscript%3E\">t</a>"},
+      {"a b", "http://example.com/a b", "<a href=\"http://example.com/a%20b\">a b</a>"},
+      // Anything else is text only.
+      {"Run", "javascript:alert(1)", "Run"},
+      {"Run", " JavaScript:alert(1)", "Run"},
+      {"<i>Data</i>", "data:text/html,<script>alert(1)</script>", "&lt;i&gt;Data&lt;/i&gt;"},
+      {"File", "file:///etc/passwd", "File"},
+      {"Feed", "feed://example.com/rss", "Feed"},
+      {"Relative", "/path/page.html", "Relative"},
+      {"None", "", "None"},
+      {"\"q\"", "vbscript:x", "&quot;q&quot;"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(CBStringCreateLink(QString::fromUtf8(c.text), QString::fromUtf8(c.target)), QString::fromUtf8(c.expected))
+        << c.target;
+  }
+  EXPECT_EQ(CBStringCreateLink(QString(), QString()), QString());
 }

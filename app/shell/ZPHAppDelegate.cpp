@@ -1,0 +1,1008 @@
+#include "shell/ZPHAppDelegate.h"
+
+#include "feeds/images/CBFaviconController.h"
+#include "feeds/images/CBFaviconURLProtocol.h"
+#include "feeds/images/CBLocalStyleSheetProtocol.h"
+#include "feeds/images/CBThumbnailController.h"
+#include "feeds/images/ZPHArticleImageCacheController.h"
+#include "feeds/metadata/CBLocalAccountFeedMetadataCache.h"
+#include "feeds/network/CBDownloadOperation.h"
+#include "feeds/refresh/ZPHRefreshController.h"
+#include "feeds/refresh/ZPHStatusItem.h"
+#include "foundation/CBDateManager.h"
+#include "foundation/CBPrefs.h"
+#include "kit/ZPHNamedImage.h"
+#include "platform/CBOperationController.h"
+#include "platform/ZPHMainThread.h"
+#include "platform/ZPHTerminationCancelingOperation.h"
+#include "platform/ZPHUserDefaults.h"
+#include "shell/CBDiskSpaceChecker.h"
+#include "shell/ZPHEmptyReaderView.h"
+#include "shell/ZPHInstanceLock.h"
+#include "shell/ZPHMacCoreDataStack.h"
+#include "shell/ZPHQuittingWindowController.h"
+#include "shell/ZPHShellLog.h"
+#include "store/CBDataController.h"
+#include "store/accounts/CBDataAccount.h"
+#include "store/entities/CBDataArticle.h"
+#include "store/operations/ZPHDeleteEnclosuresWithoutArticlesOperation.h"
+#include "store/operations/ZPHDeleteMarkedArticlesOperation.h"
+#include "store/tree/ZPHSourceListTreeBuilder.h"
+#include "themes/ZPHRegisterThemes.h"
+#include "themes/ZPHTheme.h"
+#include "web/ZPHInternalPagesProfile.h"
+
+#include <QtWebEngineCore/qtwebenginecoreglobal.h>
+#include <QtCore/QBuffer>
+#include <QtCore/QCoreApplication>
+#include <QtCore/QDir>
+#include <QtCore/QFileInfo>
+#include <QtCore/QStandardPaths>
+#include <QtCore/QTimer>
+#include <QtGui/QDesktopServices>
+#include <QtGui/QGuiApplication>
+#include <QtGui/QPixmap>
+#include <QtWidgets/QDialog>
+#include <QtWidgets/QMainWindow>
+#include <QtWidgets/QMessageBox>
+#include <QtWidgets/QWidget>
+
+#include <pwd.h>
+#include <unistd.h>
+
+const QString ZPHFavoritesFeedsEnabled = QStringLiteral("ZPHFavoritesFeedsEnabled");
+const QString ZPHFirstRunDateKey = QStringLiteral("FirstRunDate");
+const QString ZPHDidSetWebKitPrefsKey = QStringLiteral("didSetWebKitPrefs");
+const QString ZPHNumberOfLaunchesKey = QStringLiteral("ZPHNumberOfLaunches");
+const QString ZPHHasAskedToSignUpToNewsletterKey = QStringLiteral("ZPHHasAskedToSignUpToNewsletter");
+const QString ZPHMainWindowControllerWasFullScreenKey = QStringLiteral("ZPHMainWindowControllerWasFullScreen");
+const QString ZPHApplicationShouldActivatePrimaryWindow = QStringLiteral("ZPHApplicationShouldActivatePrimaryWindow");
+const QString ZPHApplicationResignedActiveNotification = QStringLiteral("ZPHApplicationResignedActive");
+
+namespace {
+
+ZPHAppDelegate* g_appDelegate = nullptr;
+
+const QString ProjectPage = QStringLiteral("https://www.fernhollow.com/zephlin/");
+constexpr int PeriodicRefreshIntervalMs = 60 * 1000;
+constexpr int InitialRefreshDelayMs = 1000;
+constexpr qint64 ShortestPeriodicRefreshMinutes = 10;
+constexpr int QuitPollIntervalMs = 20;
+
+QString applicationVersion()
+{
+  const QString version = QCoreApplication::applicationVersion();
+  return version.isEmpty() ? QStringLiteral(ZEPHLIN_VERSION) : version;
+}
+
+// Answers the folder's problem, or null when it exists as a folder or was
+// made.
+QString makeFolder(const QString& path)
+{
+  const QFileInfo info(path);
+  if (info.exists() && !info.isDir())
+    return QStringLiteral("“%1” is a file, not a folder.").arg(path);
+  if (!info.exists() && !QDir().mkpath(path))
+    return QStringLiteral("The folder “%1” could not be made.").arg(path);
+  return {};
+}
+
+template <typename T>
+void forwardOrDrop(CBDataController* controller, T&& call)
+{
+  if (controller != nullptr)
+    call(controller);
+}
+
+}  // namespace
+
+// ================================================================ creation
+
+ZPHAppDelegate::ZPHAppDelegate(Environment environment, QObject* parent)
+    : QObject(parent), m_environment(std::move(environment))
+{
+  ZPH_ASSERT_MAIN_THREAD();
+  Q_ASSERT_X(g_appDelegate == nullptr, Q_FUNC_INFO, "one application delegate per process");
+  g_appDelegate = this;
+
+  if (!m_environment.now)
+    m_environment.now = [] { return QDateTime::currentDateTime(); };
+  if (!m_environment.freeDiskSpace)
+    m_environment.freeDiskSpace = &CBDiskSpaceChecker::freeSpaceAtPath;
+  if (!m_environment.runModalAlert)
+    m_environment.runModalAlert = &ZPHAlert::run;
+  if (!m_environment.openURL)
+    m_environment.openURL = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+  if (!m_environment.exitApplication)
+    m_environment.exitApplication = [](int status) { QCoreApplication::exit(status); };
+
+  ZPHUserDefaults::standardUserDefaults().registerDefaults({
+      {QStringLiteral("WebKitDeveloperExtras"), true},
+      {QStringLiteral("WebKitAcceleratedCompositingEnabled"), true},
+      {ZPHFavoritesFeedsEnabled, true},
+      {ZPHBrowserSelectNewTabsAsTheyAreCreated, true},
+      {ZPHKeyMapSetName, QStringLiteral("Zephlin 4")},
+      {ZPHPluginsEnabled, true},
+      {ZPHPictureLayoutKey, true},
+  });
+
+  m_userAgent = userAgentString();
+  CBDownloadOperation::setDefaultUserAgent(m_userAgent);
+  m_applicationNameForWebviewUserAgent = QCoreApplication::applicationName();
+  webViewApplicationName();
+
+  // Fixed here, before any of the library's threads can ask.
+  m_dataFolder = m_environment.dataFolder.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
+                                                    : m_environment.dataFolder;
+  m_cacheFolder = m_environment.cacheFolder.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::CacheLocation)
+                                                      : m_environment.cacheFolder;
+
+  m_previousDelegate = sharedDelegate();
+  setSharedDelegate(this);
+
+  if (QCoreApplication* application = QCoreApplication::instance())
+    application->installEventFilter(this);
+  if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+    connect(gui, &QGuiApplication::applicationStateChanged, this, [](Qt::ApplicationState state) {
+      if (state != Qt::ApplicationActive)
+        ZPHNotificationCenter::defaultCenter().post(ZPHApplicationResignedActiveNotification);
+    });
+  }
+}
+
+ZPHAppDelegate::~ZPHAppDelegate()
+{
+  m_observers.clear();
+  if (m_periodicRefreshTimer)
+    m_periodicRefreshTimer->stop();
+  if (m_initialRefreshTimer)
+    m_initialRefreshTimer->stop();
+  m_quittingWindowController.reset();
+  m_mainWindow.reset();
+  releaseRefreshController();
+  m_sourceListTreeBuilder.reset();
+  releaseDataController();
+  // Web pages go before their profile, the profile before the application.
+  m_internalPagesProfile.reset();
+  ZPHDeleteMarkedArticlesOperation::setCachedImagesPurge({});
+  m_ownNetworkController.reset();
+  m_instanceLock.reset();
+  if (sharedDelegate() == this)
+    setSharedDelegate(m_previousDelegate);
+  g_appDelegate = nullptr;
+}
+
+ZPHAppDelegate* ZPHAppDelegate::appDelegate() { return g_appDelegate; }
+
+QString ZPHAppDelegate::userAgentString()
+{
+  return QStringLiteral("Zephlin/%1 (Linux; %2; gzip-happy)").arg(applicationVersion(), ProjectPage);
+}
+
+QString ZPHAppDelegate::webViewApplicationName()
+{
+  static const QString name =
+      QStringLiteral("Version/%1 %2/%3")
+          .arg(QString::fromLatin1(qWebEngineVersion()), QStringLiteral("Zephlin"), applicationVersion());
+  return name;
+}
+
+QDateTime ZPHAppDelegate::now() const { return m_environment.now(); }
+
+int ZPHAppDelegate::runModalAlert(const ZPHAlert& alert) { return m_environment.runModalAlert(alert); }
+
+// ================================================================ start-up
+
+void ZPHAppDelegate::applicationDidFinishLaunching()
+{
+  if (m_startupRan)
+    return;
+  m_startupRan = true;
+  zph_setupDebuggingFacilities();
+  zph_registerObservers();
+  zph_setupURLEventHandler();
+  zph_completeStartupSequence();
+}
+
+void ZPHAppDelegate::zph_setupDebuggingFacilities()
+{
+  // The log handler is main()'s. A lock left behind by a run that ended
+  // without quitting stands in for a crash report (see the helper sequence).
+  qCInfo(zphShell).noquote() << "Zephlin" << applicationVersion() << "starts; data in" << m_dataFolder << "cache in"
+                             << m_cacheFolder;
+}
+
+void ZPHAppDelegate::zph_registerObservers()
+{
+  m_observers.push_back(ZPHNotificationCenter::defaultCenter().addObserver(
+      ZPHDataAccountReadyNotification, QVariant(), this, [this](const ZPHNotification&) { accountReady(); },
+      ZPHNotificationCenter::Delivery::MainThread));
+}
+
+void ZPHAppDelegate::zph_setupURLEventHandler()
+{
+  // Addresses handed to a second launch reach this one through the instance
+  // lock's socket; the URL handling work adds them there.
+}
+
+void ZPHAppDelegate::zph_completeStartupSequence()
+{
+  if (m_completingStartupSequence)
+    return;
+  m_completingStartupSequence = true;
+
+  // The lock lives in the data folder, so the folders come first.
+  bool goOn = zph_setupSupportDirectories() && zph_runHelperSequence();
+  if (goOn) {
+    zph_setupRuntimePreferences();
+    zph_setupMiscManagers();
+    goOn = zph_setupCoreData();
+  }
+  if (goOn) {
+    zph_setupInterfaceAndEventHandlers();
+    zph_presentMainInterface();
+    ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
+    defaults.setInteger(ZPHNumberOfLaunchesKey, defaults.integerForKey(ZPHNumberOfLaunchesKey) + 1);
+    pesterAboutNewsLetterIfAppropriate();
+  }
+  if (m_instanceLock)  // not for a launch that found another one running
+    ZPHUserDefaults::standardUserDefaults().setString(ZPHLastVersionRun, applicationVersion());
+  m_completingStartupSequence = false;
+
+  if (goOn) {
+    m_startupEnded = true;
+    qCInfo(zphShell) << "start-up complete";
+    Q_EMIT startupSequenceCompleted();
+    if (!m_environment.screenshotPath.isEmpty())
+      QTimer::singleShot(0, this, &ZPHAppDelegate::writeScreenshot);
+  }
+}
+
+bool ZPHAppDelegate::zph_setupSupportDirectories()
+{
+  // The cache can be made again; only its absence is logged.
+  const QString cacheProblem = makeFolder(m_cacheFolder);
+  if (!cacheProblem.isEmpty())
+    qCWarning(zphShell).noquote() << cacheProblem;
+
+  const QString dataProblem = m_dataFolder.isEmpty() ? QStringLiteral("No data folder.") : makeFolder(m_dataFolder);
+  if (dataProblem.isEmpty())
+    return true;
+  qCCritical(zphShell).noquote() << "the data folder can't be used:" << dataProblem;
+  ZPHAlert alert;
+  alert.style = ZPHAlert::Style::Critical;
+  alert.messageText = QStringLiteral("Zephlin can’t use its data folder.");
+  alert.informativeText = dataProblem + QStringLiteral(" Zephlin will quit.");
+  alert.buttons = {QStringLiteral("Quit")};
+  runModalAlert(alert);
+  stopStartup(1);
+  return false;
+}
+
+bool ZPHAppDelegate::zph_runHelperSequence()
+{
+  // No offer to move the program and no software updater: the package
+  // manager installs and updates.
+  return zph_checkForOtherRunningZephlinProcessesAndQuit();
+}
+
+bool ZPHAppDelegate::zph_checkForOtherRunningZephlinProcessesAndQuit()
+{
+  auto lock = std::make_unique<ZPHInstanceLock>(m_dataFolder);
+  if (lock->acquire() == ZPHInstanceLock::Outcome::Acquired) {
+    m_previousRunEndedUncleanly = lock->tookOverStaleLock();
+    connect(lock.get(), &ZPHInstanceLock::comeForwardRequested, this,
+            &ZPHAppDelegate::makePrimaryWindowKeyAndOrderedFront);
+    m_instanceLock = std::move(lock);
+    return true;
+  }
+
+  qCInfo(zphShell).noquote() << "another Zephlin uses" << m_dataFolder << "and is asked to come forward";
+  if (lock->askHolderToComeForward()) {
+    qCInfo(zphShell) << "the running Zephlin came forward; this launch ends";
+  } else {
+    ZPHAlert alert;
+    alert.style = ZPHAlert::Style::Warning;
+    alert.messageText = QStringLiteral("Zephlin already running.");
+    alert.informativeText = QStringLiteral(
+        "Another copy of Zephlin is already running; and running two copies at once can lead to data corruption. "
+        "Please quit the other copy of Zephlin before launching this version.");
+    alert.buttons = {QStringLiteral("Quit")};
+    runModalAlert(alert);
+  }
+  // At once, without the quit: nothing of this launch touched the store.
+  m_terminationRequested = true;
+  m_terminationReplied = true;
+  m_exitStatus = 0;
+  m_environment.exitApplication(0);
+  return false;
+}
+
+void ZPHAppDelegate::zph_setupRuntimePreferences()
+{
+  ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
+  // The preferences window registers its defaults here, and the article
+  // style settings reset the font defaults once ("didSetWebKitPrefs"), when
+  // those windows exist.
+  if (!defaults.hasStoredValue(ZPHFirstRunDateKey)) {
+    m_isFirstRun = true;
+    defaults.setObject(ZPHFirstRunDateKey, now());
+    defaults.setInteger(ZPHBrowserTabsVisibility, 0);
+  }
+  if (!defaults.hasStoredValue(ZPHDisplayCloseAllTabsWarningSheet))
+    defaults.setBool(ZPHDisplayCloseAllTabsWarningSheet, true);
+  migrateHidePreferences();
+  defaults.synchronize();
+}
+
+void ZPHAppDelegate::migrateHidePreferences()
+{
+  ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
+  if (defaults.hasStoredValue(ZPHHideReadItems) && !defaults.hasStoredValue(ZPHHideReadArticles) &&
+      !defaults.hasStoredValue(ZPHHideFeedsWithNoUnread))
+    defaults.removeObject(ZPHHideReadItems);
+}
+
+void ZPHAppDelegate::zph_setupMiscManagers()
+{
+  CBDateManager::sharedManager();
+  if (m_environment.makeReachabilitySource) {
+    m_ownNetworkController = std::make_unique<ZPHNetworkController>(m_environment.makeReachabilitySource());
+    m_networkController = m_ownNetworkController.get();
+  } else {
+    m_networkController = ZPHNetworkController::sharedController();
+  }
+  m_observers.push_back(ZPHNotificationCenter::defaultCenter().addObserver(
+      ZPHNetworkControllerInternetConnectivityChangedNotification, QVariant::fromValue(m_networkController), this,
+      [this](const ZPHNotification& notification) {
+        internetConnectivityChanged(
+            notification.userInfo.value(ZPHNetworkControllerHasInternetConnectivityKey).toBool());
+      },
+      ZPHNotificationCenter::Delivery::MainThread));
+}
+
+bool ZPHAppDelegate::zph_setupCoreData()
+{
+  // Articles deleted by the start-up clean-up take their cached images along.
+  ZPHDeleteMarkedArticlesOperation::setCachedImagesPurge([](const QString& html, const QUrl& baseURL) {
+    ZPHArticleImageCacheController::sharedController()->purgeCachedImagesFoundInArticleContentHTML(html, baseURL);
+  });
+
+  ZPHError error;
+  if (!setupDataControllerReturningError(&error)) {
+    if (error.domain() == ZPHCocoaErrorDomain && error.code() == ZPHUserCancelledError) {
+      // The user stopped the migration: the store stays as it was.
+      qCInfo(zphShell) << "the migration was cancelled; Zephlin quits and leaves the store as it was";
+      stopStartup(0);
+    } else {
+      handleCoreDataFailureWithError(error);  // quits through the failure path
+      m_exitStatus = 1;
+    }
+    return false;
+  }
+
+  loadPlugins();
+
+  m_faviconController = CBFaviconController::sharedController();
+  m_metadataCache = CBLocalAccountFeedMetadataCache::sharedCache();
+  // The style sheet and dock icon controllers are kept here once they exist.
+
+  CBLocalImageURLProtocol::mapSchemeToImageFolderCache(CBFaviconURLProtocol::scheme(),
+                                                       m_faviconController->imageFolderCache());
+  CBLocalStyleSheetProtocol::setRipplesPicturesFolder(QStringLiteral(":/ripples"));
+  {
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (buffer.open(QIODevice::WriteOnly) && ZPHNamedImage(QStringLiteral("GenericFeedFavicon")).save(&buffer, "PNG"))
+      CBFaviconURLProtocol::setGenericFeedFaviconData(png);
+  }
+  // The web engine starts with the first internal page that needs it.
+  m_internalPagesProfile = std::make_unique<ZPHInternalPagesProfile>();
+
+  m_sourceListTreeBuilder = std::make_unique<ZPHSourceListTreeBuilder>(dataController());
+  // The sort menu items follow the stored order here once the menus exist.
+
+  ZPHNotificationCenter& center = ZPHNotificationCenter::defaultCenter();
+  using D = ZPHNotificationCenter::Delivery;
+  m_observers.push_back(center.addObserver(
+      ZPHRefreshSessionDidBeginNotification, QVariant(), this,
+      [this](const ZPHNotification&) { refreshSessionDidBegin(); }, D::MainThread));
+  m_observers.push_back(center.addObserver(
+      ZPHRefreshSessionDidEndNotification, QVariant(), this, [this](const ZPHNotification&) { refreshSessionDidEnd(); },
+      D::MainThread));
+  m_observers.push_back(center.addObserver(
+      ZPHFeedsAndFoldersDidReorganizeNotification, QVariant(), this,
+      [this](const ZPHNotification&) { feedsAndFoldersDidReorganize(); }, D::MainThread));
+  m_observers.push_back(center.addObserver(
+      ZPHApplicationShouldActivatePrimaryWindow, QVariant(), this,
+      [this](const ZPHNotification&) { makePrimaryWindowKeyAndOrderedFront(); }, D::MainThread));
+
+  if (CBDiskSpaceChecker::isDiskSpaceLow(m_dataFolder, m_environment.freeDiskSpace)) {
+    qCCritical(zphShell) << "low on disk space; Zephlin quits";
+    runModalAlert(CBDiskSpaceChecker::diskSpaceLowAlert());
+    stopStartup(1);
+    return false;
+  }
+
+  m_refreshControllerOwner = std::make_unique<ZPHRefreshController>();
+  m_refreshController = m_refreshControllerOwner.get();
+
+  center.post(ZPHPersistentStoreConfigurationChangeNotification);
+  // Kept here once they exist: the authentication controller (it gets the
+  // main window later), the OPML backup controller (started here) and the
+  // Article menu's delegate.
+  return true;
+}
+
+bool ZPHAppDelegate::setupDataControllerReturningError(ZPHError* error)
+{
+  auto controller = std::make_unique<CBDataController>();
+  if (m_previousRunEndedUncleanly)
+    qCWarning(zphShell) << "the previous run did not end cleanly; the store's integrity is checked";
+  const bool ok = controller->setupCoreDataStackWithClass([] { return std::make_unique<ZPHMacCoreDataStack>(); },
+                                                          m_previousRunEndedUncleanly, error);
+  if (!ok)
+    return false;
+  m_dataControllerOwner = std::move(controller);
+  CBDataController* data = m_dataControllerOwner.get();
+  m_dataController = data;
+  qCInfo(zphShell).noquote() << "opened the store in" << m_dataFolder;
+  connect(data, &CBDataController::unreadCountChanged, this, [this](quint64 count) {
+    m_unreadCount = count;
+    Q_EMIT unreadCountChanged(count);
+  });
+  connect(data, &CBDataController::unreadFavoritesCountChanged, this, [this](quint64 count) {
+    m_unreadFavoritesCount = count;
+    Q_EMIT unreadFavoritesCountChanged(count);
+  });
+  m_unreadCount = data->unreadCount();
+  m_unreadFavoritesCount = data->unreadFavoritesCount();
+  data->completeSetup();
+  return true;
+}
+
+void ZPHAppDelegate::loadPlugins()
+{
+  // The plug-in manager registers the sharing plug-ins here, and the Share
+  // menu gets its delegate, once they exist.
+}
+
+void ZPHAppDelegate::zph_setupInterfaceAndEventHandlers()
+{
+  // The key mapping controller takes the menus' items and the set name
+  // (keyMapSetNameForStoredValue) here, and the main window controller
+  // builds the main window, once they exist. Until then the main window is
+  // an empty reader window.
+  ZPHRegisterThemes();
+  // The current theme follows the stored choice from its first use on.
+  qCInfo(zphShell).noquote() << "theme:" << ZPHTheme::currenThemeIdentifier();
+  auto window = std::make_unique<QMainWindow>();
+  window->setWindowTitle(QStringLiteral("Zephlin"));
+  window->resize(1100, 700);
+  window->setCentralWidget(new ZPHEmptyReaderView(window.get()));
+  window->installEventFilter(this);
+  m_mainWindow = std::move(window);
+}
+
+void ZPHAppDelegate::zph_presentMainInterface()
+{
+  // On the first run the welcome window shows first and the main window
+  // once it closes; until the welcome window exists, the main window shows
+  // at once. The offer to become the default feed reader and the selection
+  // of Today come here with their windows.
+  if (!m_mainWindow)
+    return;
+  m_mainWindow->show();
+  if (ZPHUserDefaults::standardUserDefaults().boolForKey(ZPHMainWindowControllerWasFullScreenKey) &&
+      !m_mainWindow->isFullScreen())
+    m_mainWindow->showFullScreen();
+}
+
+void ZPHAppDelegate::pesterAboutNewsLetterIfAppropriate()
+{
+  // The mailing-list offer (from the tenth launch, once) comes with the
+  // welcome window; "ZPHNumberOfLaunches" counts until then.
+}
+
+void ZPHAppDelegate::writeScreenshot()
+{
+  const QString path = m_environment.screenshotPath;
+  if (m_mainWindow) {
+    if (QWidget* central = m_mainWindow->centralWidget())
+      central->ensurePolished();
+    const QPixmap pixmap = m_mainWindow->grab();
+    if (!pixmap.isNull() && pixmap.save(path, "PNG")) {
+      qCInfo(zphShell).noquote() << "wrote the window to" << path;
+    } else {
+      qCCritical(zphShell).noquote() << "cannot write the window to" << path;
+      m_exitStatus = 1;
+    }
+  }
+  requestTermination();
+}
+
+void ZPHAppDelegate::stopStartup(int status)
+{
+  m_exitStatus = status;
+  requestTermination();
+}
+
+// =============================================================== refreshes
+
+void ZPHAppDelegate::accountReady()
+{
+  if (m_periodicRefreshTimer == nullptr) {
+    m_periodicRefreshTimer = new QTimer(this);
+    m_periodicRefreshTimer->setInterval(PeriodicRefreshIntervalMs);
+    connect(m_periodicRefreshTimer, &QTimer::timeout, this, &ZPHAppDelegate::doPeriodicRefreshIfNeeded);
+    m_periodicRefreshTimer->start();
+  }
+  ZPHDeleteMarkedArticlesOperation::asynchronouslyDeleteArticlesMarkedForDeletion();
+  ZPHDeleteEnclosuresWithoutArticlesOperation::asynchronouslyDeleteEnclosuresWithoutArticles();
+  if (m_initialRefreshTimer == nullptr) {
+    m_initialRefreshTimer = new QTimer(this);
+    m_initialRefreshTimer->setSingleShot(true);
+    m_initialRefreshTimer->setInterval(InitialRefreshDelayMs);
+    connect(m_initialRefreshTimer, &QTimer::timeout, this, &ZPHAppDelegate::performInitialRefreshAll);
+  }
+  m_initialRefreshTimer->start();  // a pending one starts over
+}
+
+void ZPHAppDelegate::performInitialRefreshAll()
+{
+  if (m_initialRefreshDone || m_appIsShuttingDown)
+    return;
+  if (m_networkController == nullptr || !m_networkController->hasInternetConnectivity()) {
+    // Offline: the first refresh waits for the network; until it has run no
+    // session ends and the timer refreshes nothing.
+    if (!m_initialRefreshWaitsForConnectivity)
+      qCInfo(zphShell) << "offline at start-up; the first refresh runs once the network can be reached";
+    m_initialRefreshWaitsForConnectivity = true;
+    return;
+  }
+  m_initialRefreshDone = true;
+  m_initialRefreshWaitsForConnectivity = false;
+  refreshAll();
+}
+
+void ZPHAppDelegate::internetConnectivityChanged(bool connected)
+{
+  if (connected && m_initialRefreshWaitsForConnectivity)
+    performInitialRefreshAll();
+}
+
+void ZPHAppDelegate::doPeriodicRefreshIfNeeded()
+{
+  if (m_refreshInProgress || !m_lastRefreshDate.isValid())
+    return;
+  const qint64 minutes = ZPHUserDefaults::standardUserDefaults().integerForKey(ZPHRefreshFeedsIntervalKey);
+  if (minutes < ShortestPeriodicRefreshMinutes)
+    return;
+  if (m_lastRefreshDate.addSecs(minutes * 60) <= now())
+    refreshAll();
+}
+
+void ZPHAppDelegate::refreshAll()
+{
+  if (m_networkController == nullptr || !m_networkController->hasInternetConnectivity())
+    return;
+  ZPHRefreshController* refresh = refreshController();
+  CBDataController* data = dataController();
+  if (refresh == nullptr || data == nullptr || data->localAccount() == nullptr)
+    return;
+  refresh->refreshAllInAccounts({data->localAccount()});
+}
+
+void ZPHAppDelegate::refreshSessionDidBegin() { m_refreshInProgress = true; }
+
+void ZPHAppDelegate::refreshSessionDidEnd()
+{
+  m_refreshInProgress = false;
+  m_lastRefreshDate = now();
+}
+
+void ZPHAppDelegate::feedsAndFoldersDidReorganize()
+{
+  if (CBDataController* data = dataController(); data != nullptr && data->localAccount() != nullptr)
+    data->localAccount()->markAllUnreadCountsAsInvalid();
+}
+
+// ==================================================================== quit
+
+bool ZPHAppDelegate::eventFilter(QObject* watched, QEvent* event)
+{
+  if (event->type() == QEvent::Quit && watched == QCoreApplication::instance()) {
+    requestTermination();
+    return true;
+  }
+  if (event->type() == QEvent::Close && m_mainWindow && watched == m_mainWindow.get()) {
+    event->ignore();
+    requestTermination();
+    return true;
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+void ZPHAppDelegate::requestTermination()
+{
+  if (m_terminationRequested)
+    return;
+  m_terminationRequested = true;
+  if (applicationShouldTerminate() == TerminateReply::TerminateNow)
+    replyToApplicationShouldTerminate(true);
+}
+
+ZPHAppDelegate::TerminateReply ZPHAppDelegate::applicationShouldTerminate()
+{
+  if (dataController() == nullptr || terminatingDueToCoreDataFailure())
+    return TerminateReply::TerminateNow;
+  terminateAsynchronously();
+  return TerminateReply::TerminateLater;
+}
+
+void ZPHAppDelegate::terminateAsynchronously()
+{
+  // Queued OPML backups start here once the backup controller exists.
+  m_appIsShuttingDown = true;
+  ZPHNotificationCenter::defaultCenter().post(ZPHApplicationWillTerminateNotification,
+                                              QVariant::fromValue(static_cast<QObject*>(this)));
+  CBDataController* data = dataController();
+  const bool pending =
+      (m_metadataCache && m_metadataCache->hasOperations()) || (data != nullptr && data->coreDataQueueHasOperations());
+  if (!pending) {
+    qCInfo(zphShell) << "quitting";
+    runFinishingSteps(false);
+    return;
+  }
+  qCInfo(zphShell) << "quitting once the pending work is done";
+  m_quittingWindowController = std::make_unique<ZPHQuittingWindowController>();
+  auto work = [this] { runFinishingSteps(true); };
+  // A sheet on the main window while it shows; else a window of its own, so
+  // the quit is seen and always ends.
+  if (!runModalSheet(m_quittingWindowController->window(), work)) {
+    m_quittingWindowController->showWindow();
+    QTimer::singleShot(0, this, work);
+  }
+}
+
+void ZPHAppDelegate::runFinishingSteps(bool modal)
+{
+  if (terminatingDueToCoreDataFailure())
+    return;  // the failure path ends the program
+
+  // The open tabs are saved here once the tabs exist.
+  CBOperationController::sharedDownloadOperationController()->cancelAllOperations();
+  if (m_faviconController)
+    m_faviconController->cancelAllOperations();
+  CBThumbnailController::sharedController()->cancelAllOperations();
+  finishAfterMetadataWrites(modal);
+}
+
+void ZPHAppDelegate::finishAfterMetadataWrites(bool modal)
+{
+  if (terminatingDueToCoreDataFailure())
+    return;  // the failure path ends the program
+  // The feed metadata database finishes its writes; the main thread serves
+  // events meanwhile.
+  if (m_metadataCache && m_metadataCache->hasOperations()) {
+    QTimer::singleShot(QuitPollIntervalMs, this, [this, modal] { finishAfterMetadataWrites(modal); });
+    return;
+  }
+  if (ZPHRefreshController* refresh = refreshController())
+    refresh->cancelAllOperations();
+  CBOperationController::sharedController()->cancelAllOperations();
+
+  CBDataController* data = dataController();
+  if (data == nullptr) {
+    replyToApplicationShouldTerminate(true);
+    return;
+  }
+  // Behind everything already on the store queue.
+  QPointer<ZPHAppDelegate> self(this);
+  data->addMainThreadCoreDataQueueBlockIgnoringTermination([self, modal] {
+    if (!self)
+      return;
+    if (CBDataController* data = self->dataController())
+      data->saveManagedObjectContext(data->mainThreadManagedObjectContext());
+    if (self->terminatingDueToCoreDataFailure())
+      return;  // the save failed: the failure path ends the program
+    if (!modal) {
+      self->replyToApplicationShouldTerminate(true);
+      return;
+    }
+    if (self->m_quittingWindowController)
+      self->m_quittingWindowController->closeWindow();
+    self->m_runningModalSheet = false;
+    QTimer::singleShot(0, self, [self] {
+      if (self)
+        self->replyToApplicationShouldTerminate(true);
+    });
+  });
+}
+
+void ZPHAppDelegate::terminateAfterCoreDataFailure()
+{
+  m_terminationRequested = true;
+  if (m_quittingWindowController)
+    m_quittingWindowController->closeWindow();
+  replyToApplicationShouldTerminate(true);
+}
+
+void ZPHAppDelegate::replyToApplicationShouldTerminate(bool shouldTerminate)
+{
+  if (!shouldTerminate || m_terminationReplied)
+    return;
+  m_terminationReplied = true;
+  qCInfo(zphShell) << "quit complete";
+  m_environment.exitApplication(m_exitStatus);
+}
+
+void ZPHAppDelegate::closeStoreThen(std::function<void()> then)
+{
+  m_appIsShuttingDown = true;
+  if (m_periodicRefreshTimer)
+    m_periodicRefreshTimer->stop();
+  if (m_initialRefreshTimer)
+    m_initialRefreshTimer->stop();
+  ZPHNotificationCenter::defaultCenter().post(ZPHApplicationWillTerminateNotification,
+                                              QVariant::fromValue(static_cast<QObject*>(this)));
+  if (ZPHRefreshController* refresh = refreshController())
+    refresh->cancelAllOperations();
+  if (CBDataController* data = dataController())
+    data->cancelCoreDataBackgroundOperations();
+
+  auto idle = [this] {
+    const CBDataController* data = dataController();
+    const ZPHRefreshController* refresh = refreshController();
+    return (data == nullptr || !data->coreDataQueueHasOperations()) &&
+           (refresh == nullptr || refresh->refreshOperationController()->numberOfOperations() == 0);
+  };
+  if (!idle()) {
+    QTimer::singleShot(QuitPollIntervalMs, this,
+                       [this, then = std::move(then)]() mutable { closeStoreThen(std::move(then)); });
+    return;
+  }
+  // Views let go of store objects with their window.
+  m_quittingWindowController.reset();
+  m_mainWindow.reset();
+  releaseRefreshController();
+  m_sourceListTreeBuilder.reset();
+  releaseDataController();
+  qCInfo(zphShell) << "closed the store";
+  if (then)
+    then();
+}
+
+void ZPHAppDelegate::releaseRefreshController()
+{
+  ZPHRefreshController* refresh = m_refreshControllerOwner.get();
+  if (refresh == nullptr)
+    return;
+  refresh->cancelAllOperations();
+  // Cancelled refreshes end on the main thread.
+  ZPHMainThread::processEventsUntil(
+      [refresh] { return refresh->refreshOperationController()->numberOfOperations() == 0; }, QDeadlineTimer(30000));
+  m_refreshController = nullptr;
+  m_refreshControllerOwner.reset();
+}
+
+void ZPHAppDelegate::releaseDataController()
+{
+  if (!m_dataControllerOwner)
+    return;
+  m_dataControllerOwner->disconnect(this);
+  // Runs the store queue dry (serving the main thread), then closes the
+  // store and every connection to it.
+  m_dataControllerOwner.reset();
+  m_dataController = nullptr;
+}
+
+// ================================================================= windows
+
+void ZPHAppDelegate::makePrimaryWindowKeyAndOrderedFront()
+{
+  if (!m_mainWindow)
+    return;
+  if (m_mainWindow->isMinimized())
+    m_mainWindow->showNormal();
+  m_mainWindow->show();
+  m_mainWindow->raise();
+  m_mainWindow->activateWindow();
+}
+
+void ZPHAppDelegate::applicationShouldHandleReopen() { makePrimaryWindowKeyAndOrderedFront(); }
+
+bool ZPHAppDelegate::isInFullScreen() const { return m_mainWindow && m_mainWindow->isFullScreen(); }
+
+bool ZPHAppDelegate::isRunningSandboxed()
+{
+  static const bool sandboxed = [] {
+    const struct passwd* entry = getpwuid(getuid());
+    if (entry == nullptr || entry->pw_dir == nullptr)
+      return false;
+    return QDir(QString::fromLocal8Bit(entry->pw_dir)).canonicalPath() != QDir(QDir::homePath()).canonicalPath();
+  }();
+  return sandboxed;
+}
+
+void ZPHAppDelegate::setSourceListTreeBuilder(std::unique_ptr<ZPHSourceListTreeBuilder> builder)
+{
+  m_sourceListTreeBuilder = std::move(builder);
+}
+
+bool ZPHAppDelegate::runModalSheet(QDialog* window, std::function<void()> work)
+{
+  if (window == nullptr || !m_mainWindow || !m_mainWindow->isVisible() || m_mainWindow->isMinimized() ||
+      m_runningModalSheet)
+    return false;
+  m_runningModalSheet = true;
+  window->setParent(m_mainWindow.get(), Qt::Sheet);
+  window->setWindowModality(Qt::WindowModal);
+  connect(
+      window, &QDialog::finished, this, [this] { m_runningModalSheet = false; }, Qt::SingleShotConnection);
+  if (work)
+    QTimer::singleShot(0, this, std::move(work));
+  window->open();
+  return true;
+}
+
+void ZPHAppDelegate::showAlertSheetWithTitle(const QString& title, const QString& message)
+{
+  if (!m_mainWindow)
+    return;
+  auto* box = new QMessageBox(m_mainWindow.get());
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->setTextFormat(Qt::PlainText);
+  box->setText(title);
+  box->setInformativeText(message);
+  box->setStandardButtons(QMessageBox::Ok);
+  box->setWindowModality(Qt::WindowModal);
+  box->open();
+}
+
+QVariantMap ZPHAppDelegate::sharingDictionaryWithLink(const QString& link)
+{
+  QVariantMap dictionary;
+  if (!link.isEmpty())
+    dictionary.insert(QStringLiteral("url"), link);
+  return dictionary;
+}
+
+QVariantMap ZPHAppDelegate::sharingDictionaryForDataItem(const CBDataArticle* article)
+{
+  QVariantMap dictionary;
+  if (article == nullptr)
+    return dictionary;
+  const QString link = article->bestLink();
+  if (!link.isEmpty())
+    dictionary.insert(QStringLiteral("url"), link);
+  if (!article->title().isEmpty())
+    dictionary.insert(QStringLiteral("title"), article->title());
+  return dictionary;
+}
+
+QString ZPHAppDelegate::keyMapSetNameForStoredValue(const QVariant& value)
+{
+  const QString name = value.toString();
+  return name == QLatin1String("Zephlin 3") ? name : QStringLiteral("Zephlin 4");
+}
+
+// ======================================================== library services
+
+ZPHManagedObjectContext* ZPHAppDelegate::mainThreadManagedObjectContext() const
+{
+  CBDataController* data = dataController();
+  return data ? data->mainThreadManagedObjectContext() : nullptr;
+}
+
+std::shared_ptr<ZPHManagedObjectContext> ZPHAppDelegate::temporaryManagedObjectContext()
+{
+  CBDataController* data = dataController();
+  return data ? data->temporaryManagedObjectContext() : nullptr;
+}
+
+std::shared_ptr<ZPHManagedObjectContext> ZPHAppDelegate::temporaryManagedObjectContextOnPrivateQueue()
+{
+  CBDataController* data = dataController();
+  return data ? data->temporaryManagedObjectContextOnPrivateQueue() : nullptr;
+}
+
+void ZPHAppDelegate::addCoreDataQueueOperation(std::shared_ptr<ZPHOperation> operation)
+{
+  forwardOrDrop(dataController(),
+                [&](CBDataController* data) { data->addCoreDataQueueOperation(std::move(operation)); });
+}
+
+void ZPHAppDelegate::addCoreDataQueueOperationAndWait(std::shared_ptr<ZPHOperation> operation)
+{
+  forwardOrDrop(dataController(),
+                [&](CBDataController* data) { data->addCoreDataQueueOperationAndWait(std::move(operation)); });
+}
+
+void ZPHAppDelegate::addCoreDataQueueBlock(std::function<void()> block, std::function<void()> completionHandler)
+{
+  forwardOrDrop(dataController(), [&](CBDataController* data) {
+    data->addCoreDataQueueBlock(std::move(block), std::move(completionHandler));
+  });
+}
+
+void ZPHAppDelegate::addMainThreadCoreDataQueueBlock(std::function<void()> block)
+{
+  forwardOrDrop(dataController(),
+                [&](CBDataController* data) { data->addMainThreadCoreDataQueueBlock(std::move(block)); });
+}
+
+void ZPHAppDelegate::addMainThreadCoreDataQueueBlockIgnoringTermination(std::function<void()> block)
+{
+  forwardOrDrop(dataController(), [&](CBDataController* data) {
+    data->addMainThreadCoreDataQueueBlockIgnoringTermination(std::move(block));
+  });
+}
+
+void ZPHAppDelegate::saveManagedObjectContext(ZPHManagedObjectContext* context)
+{
+  forwardOrDrop(dataController(), [&](CBDataController* data) { data->saveManagedObjectContext(context); });
+}
+
+void ZPHAppDelegate::handleCoreDataFailureWithError(const ZPHError& error)
+{
+  ZPHMacCoreDataStack::quitForCoreDataFailureWithError(error);
+}
+
+void ZPHAppDelegate::performUndoableOperation(std::shared_ptr<ZPHUndoableOperation> operation)
+{
+  // The main window controller registers the inverse with its undo stack and
+  // queues the operation, once it exists.
+  if (operation != nullptr)
+    qCWarning(zphShell) << "no main window takes undoable operations yet; the operation is dropped";
+}
+
+QList<std::shared_ptr<ZPHStatusItem>> ZPHAppDelegate::statusItems() const
+{
+  QMutexLocker locker(&m_statusItemsMutex);
+  return m_statusItems;
+}
+
+void ZPHAppDelegate::addStatusItem(std::shared_ptr<ZPHStatusItem> item, std::function<void()> addCompletionHandler)
+{
+  if (item != nullptr) {
+    QMutexLocker locker(&m_statusItemsMutex);
+    m_statusItems.append(std::move(item));
+  }
+  if (addCompletionHandler)
+    addCompletionHandler();
+}
+
+void ZPHAppDelegate::removeStatusItem(std::shared_ptr<ZPHStatusItem> item,
+                                      std::function<void()> removalCompletionHandler)
+{
+  {
+    QMutexLocker locker(&m_statusItemsMutex);
+    m_statusItems.removeAll(item);
+  }
+  if (removalCompletionHandler)
+    removalCompletionHandler();
+}
+
+void ZPHAppDelegate::removeAnyStatusItemWithIdentifier(const QString& identifier)
+{
+  QMutexLocker locker(&m_statusItemsMutex);
+  m_statusItems.removeIf(
+      [&](const std::shared_ptr<ZPHStatusItem>& item) { return item && item->identifier() == identifier; });
+}
+
+QList<CBFeed*> ZPHAppDelegate::addFeedsWithSubscribeRequestReturningNewlyAddedFeeds(
+    std::shared_ptr<ZPHSubscribeRequest> request)
+{
+  // The Add Site window runs the request as a sheet here once it exists.
+  Q_UNUSED(request);
+  return {};
+}
+
+bool ZPHAppDelegate::openURLInDefaultWebBrowser(const QUrl& url)
+{
+  const QString scheme = url.scheme().toLower();
+  if (!url.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+    return false;
+  return m_environment.openURL(url);
+}

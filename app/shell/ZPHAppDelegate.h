@@ -1,0 +1,306 @@
+#pragma once
+
+#include "feeds/network/ZPHNetworkController.h"
+#include "foundation/ZPHCoreApplicationDelegate.h"
+#include "platform/ZPHNotificationCenter.h"
+#include "shell/ZPHAlert.h"
+
+#include <QtCore/QDateTime>
+#include <QtCore/QMutex>
+#include <QtCore/QObject>
+#include <QtCore/QPointer>
+#include <QtCore/QString>
+#include <QtCore/QUrl>
+#include <QtCore/QVariantMap>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class CBDataArticle;
+class CBFaviconController;
+class CBLocalAccountFeedMetadataCache;
+class QDialog;
+class QMainWindow;
+class QTimer;
+class QWidget;
+class ZPHInstanceLock;
+class ZPHInternalPagesProfile;
+class ZPHQuittingWindowController;
+class ZPHSourceListTreeBuilder;
+
+// User defaults registered at start-up that no other part of the program
+// defines.
+extern const QString ZPHFavoritesFeedsEnabled;                   // "ZPHFavoritesFeedsEnabled"
+extern const QString ZPHFirstRunDateKey;                         // "FirstRunDate"
+extern const QString ZPHDidSetWebKitPrefsKey;                    // "didSetWebKitPrefs"
+extern const QString ZPHNumberOfLaunchesKey;                     // "ZPHNumberOfLaunches"
+extern const QString ZPHHasAskedToSignUpToNewsletterKey;         // "ZPHHasAskedToSignUpToNewsletter"
+extern const QString ZPHMainWindowControllerWasFullScreenKey;    // "ZPHMainWindowControllerWasFullScreen"
+extern const QString ZPHApplicationShouldActivatePrimaryWindow;  // notification, same text
+extern const QString ZPHApplicationResignedActiveNotification;   // "ZPHApplicationResignedActive"
+
+// The application: it starts the program on its data folder, owns the
+// long-lived controllers (the data controller and with it the store, the
+// refresh controller, the source-list tree builder, the main window), runs
+// the refresh timer and quits only after the store queue has run dry and
+// the main context is saved. It is the core library's application delegate:
+// every store-queue and context call forwards to the data controller made
+// at start-up, and does nothing before it exists.
+//
+// One per process, made on the main thread after the application object;
+// it registers itself as the library's delegate while it lives. Main-thread
+// only, except for the delegate calls the library makes from its threads,
+// which read only values fixed before the first worker starts and atomics.
+class ZPHAppDelegate : public QObject, public ZPHCoreApplicationDelegate {
+  Q_OBJECT
+
+public:
+  // What the delegate takes from outside. main() fills in the folders and
+  // the screenshot; the rest defaults to the system and the desktop, and
+  // tests put in their own.
+  struct Environment {
+    // Absolute; empty: the user's standard folders.
+    QString dataFolder;
+    QString cacheFolder;
+    // Write the main window as a PNG here once start-up has ended, then quit.
+    QString screenshotPath;
+    // The clock.
+    std::function<QDateTime()> now;
+    // Bytes free on the disk holding a path (nullopt: unknown).
+    std::function<std::optional<qint64>(const QString& path)> freeDiskSpace;
+    // Where connectivity comes from; empty: the shared network controller.
+    std::function<std::unique_ptr<ZPHNetworkController::ReachabilitySource>()> makeReachabilitySource;
+    // Shows an alert and answers the button pressed.
+    std::function<int(const ZPHAlert& alert)> runModalAlert;
+    // Hands an address to the desktop (mail, folders).
+    std::function<bool(const QUrl& url)> openURL;
+    // Ends the event loop with the status.
+    std::function<void(int status)> exitApplication;
+  };
+
+  enum class TerminateReply { TerminateNow, TerminateLater };
+
+  explicit ZPHAppDelegate(Environment environment = {}, QObject* parent = nullptr);
+  ~ZPHAppDelegate() override;
+
+  // The application's delegate (nullptr before it is made and after it went).
+  static ZPHAppDelegate* appDelegate();
+
+  // "Zephlin/<version> (Linux; <project page>; gzip-happy)".
+  static QString userAgentString();
+  // "Version/<web engine version> Zephlin/<version>", the application name
+  // that the browser's web views put in their user agent.
+  static QString webViewApplicationName();
+
+  // ---- Life
+  // Runs the start-up sequence (once).
+  void applicationDidFinishLaunching();
+  // Every request to quit ends here: closing the main window, the quit
+  // command, SIGTERM, the session ending. The first request starts the quit;
+  // the program ends once it is done. Later requests do nothing.
+  void requestTermination();
+  TerminateReply applicationShouldTerminate();
+  // The status the program ends with: 0, or 1 when start-up was stopped by a
+  // failure.
+  int exitStatus() const { return m_exitStatus; }
+  // Brings the main window to the front (a second launch asks for it).
+  void makePrimaryWindowKeyAndOrderedFront();
+  // The main window shows again when the application is reopened.
+  void applicationShouldHandleReopen();
+
+  // ---- Refreshing
+  // Refreshes every feed of the local account while the network is
+  // reachable.
+  void refreshAll();
+  // The timer's check, every 60 seconds.
+  void doPeriodicRefreshIfNeeded();
+  void performInitialRefreshAll();
+  QTimer* periodicRefreshTimer() const { return m_periodicRefreshTimer; }
+  bool refreshInProgress() const { return m_refreshInProgress; }
+  QDateTime lastRefreshDate() const { return m_lastRefreshDate; }
+  bool initialRefreshDone() const { return m_initialRefreshDone; }
+  ZPHNetworkController* networkController() const { return m_networkController; }
+
+  // ---- State
+  bool isFirstRun() const { return m_isFirstRun; }
+  bool completingStartupSequence() const { return m_completingStartupSequence; }
+  bool startupSequenceEnded() const { return m_startupEnded; }
+  bool terminatingDueToCoreDataFailure() const { return m_terminatingDueToCoreDataFailure.load(); }
+  void setTerminatingDueToCoreDataFailure(bool value) { m_terminatingDueToCoreDataFailure = value; }
+  bool isTerminatingDueToMoveOrRename() const { return false; }
+  bool runningModalSheet() const { return m_runningModalSheet; }
+  void setRunningModalSheet(bool value) { m_runningModalSheet = value; }
+  bool previousRunEndedUncleanly() const { return m_previousRunEndedUncleanly; }
+  quint64 unreadCount() const { return m_unreadCount; }
+  quint64 unreadFavoritesCount() const { return m_unreadFavoritesCount; }
+  QString applicationNameForWebviewUserAgent() const { return m_applicationNameForWebviewUserAgent; }
+  // Whether $HOME differs from the user's home folder in the user database;
+  // decided once.
+  static bool isRunningSandboxed();
+  bool isInFullScreen() const;
+
+  // ---- Owned objects
+  QMainWindow* mainWindow() const { return m_mainWindow.get(); }
+  ZPHSourceListTreeBuilder* sourceListTreeBuilder() const { return m_sourceListTreeBuilder.get(); }
+  void setSourceListTreeBuilder(std::unique_ptr<ZPHSourceListTreeBuilder> builder);
+  CBFaviconController* faviconController() const { return m_faviconController; }
+  CBLocalAccountFeedMetadataCache* localAccountFeedMetadataCache() const { return m_metadataCache.get(); }
+  ZPHInternalPagesProfile* internalPagesProfile() const { return m_internalPagesProfile.get(); }
+  ZPHInstanceLock* instanceLock() const { return m_instanceLock.get(); }
+  ZPHQuittingWindowController* quittingWindowController() const { return m_quittingWindowController.get(); }
+  const Environment& environment() const { return m_environment; }
+  QDateTime now() const;
+  int runModalAlert(const ZPHAlert& alert);
+
+  // Until the main window's status area exists, the status items are kept
+  // here in order of arrival and their handlers run at once.
+  QList<std::shared_ptr<ZPHStatusItem>> statusItems() const;
+
+  // ---- Sheets
+  // Runs `window` as a window-modal sheet on the visible main window and
+  // `work` on the next turn of the event loop; false, running neither, when
+  // the main window is not visible or another sheet runs. The sheet ends
+  // when the window finishes.
+  bool runModalSheet(QDialog* window, std::function<void()> work);
+  void showAlertSheetWithTitle(const QString& title, const QString& message);
+
+  // ---- Sharing dictionaries ("url", "title"; a missing value leaves its key out)
+  static QVariantMap sharingDictionaryWithLink(const QString& link);
+  static QVariantMap sharingDictionaryForDataItem(const CBDataArticle* article);
+
+  // ---- The store's failure path (see ZPHMacCoreDataStack)
+  // Stops all store work, lets the queue run dry, closes the main window
+  // and releases the data controller, which closes every connection to the
+  // store; then runs `then`. Main thread; never waits.
+  void closeStoreThen(std::function<void()> then);
+  void setExitStatus(int status) { m_exitStatus = status; }
+  // The failure path's end: the program ends now, whatever quit was under
+  // way.
+  void terminateAfterCoreDataFailure();
+
+  // ---- ZPHCoreApplicationDelegate
+  bool appIsShuttingDown() const override { return m_appIsShuttingDown.load(); }
+  CBDataController* dataController() const override { return m_dataController.load(); }
+  ZPHRefreshController* refreshController() const override { return m_refreshController.load(); }
+  ZPHManagedObjectContext* mainThreadManagedObjectContext() const override;
+  std::shared_ptr<ZPHManagedObjectContext> temporaryManagedObjectContext() override;
+  std::shared_ptr<ZPHManagedObjectContext> temporaryManagedObjectContextOnPrivateQueue() override;
+  void addCoreDataQueueOperation(std::shared_ptr<ZPHOperation> operation) override;
+  void addCoreDataQueueOperationAndWait(std::shared_ptr<ZPHOperation> operation) override;
+  void addCoreDataQueueBlock(std::function<void()> block, std::function<void()> completionHandler) override;
+  void addMainThreadCoreDataQueueBlock(std::function<void()> block) override;
+  void addMainThreadCoreDataQueueBlockIgnoringTermination(std::function<void()> block) override;
+  void saveManagedObjectContext(ZPHManagedObjectContext* context) override;
+  void handleCoreDataFailureWithError(const ZPHError& error) override;
+  void performUndoableOperation(std::shared_ptr<ZPHUndoableOperation> operation) override;
+  QString pathToDataFolder() const override { return m_dataFolder; }
+  QString pathToCacheFolder() const override { return m_cacheFolder; }
+  QString userAgent() const override { return m_userAgent; }
+  void addStatusItem(std::shared_ptr<ZPHStatusItem> item, std::function<void()> addCompletionHandler) override;
+  void removeStatusItem(std::shared_ptr<ZPHStatusItem> item, std::function<void()> removalCompletionHandler) override;
+  void removeAnyStatusItemWithIdentifier(const QString& identifier) override;
+  QList<CBFeed*> addFeedsWithSubscribeRequestReturningNewlyAddedFeeds(
+      std::shared_ptr<ZPHSubscribeRequest> request) override;
+  // http and https addresses only, through the desktop.
+  bool openURLInDefaultWebBrowser(const QUrl& url) override;
+
+  // "Zephlin 3" or "Zephlin 4" from the stored key set name; anything else
+  // is "Zephlin 4".
+  static QString keyMapSetNameForStoredValue(const QVariant& value);
+
+Q_SIGNALS:
+  void unreadCountChanged(quint64 unreadCount);
+  void unreadFavoritesCountChanged(quint64 unreadFavoritesCount);
+  // Start-up has run to its end (not sent when it stopped).
+  void startupSequenceCompleted();
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+  // Start-up steps, in order.
+  void zph_setupDebuggingFacilities();
+  void zph_registerObservers();
+  void zph_setupURLEventHandler();
+  void zph_completeStartupSequence();
+  bool zph_setupSupportDirectories();
+  bool zph_runHelperSequence();
+  bool zph_checkForOtherRunningZephlinProcessesAndQuit();
+  void zph_setupRuntimePreferences();
+  void migrateHidePreferences();
+  void zph_setupMiscManagers();
+  bool zph_setupCoreData();
+  bool setupDataControllerReturningError(ZPHError* error);
+  void loadPlugins();
+  void zph_setupInterfaceAndEventHandlers();
+  void zph_presentMainInterface();
+  void pesterAboutNewsLetterIfAppropriate();
+  void writeScreenshot();
+
+  // Notification handlers.
+  void accountReady();
+  void refreshSessionDidBegin();
+  void refreshSessionDidEnd();
+  void feedsAndFoldersDidReorganize();
+  void internetConnectivityChanged(bool connected);
+
+  // The quit.
+  void terminateAsynchronously();
+  void runFinishingSteps(bool modal);
+  void finishAfterMetadataWrites(bool modal);
+  void replyToApplicationShouldTerminate(bool shouldTerminate);
+  void stopStartup(int status);
+  void releaseRefreshController();
+  void releaseDataController();
+
+  Environment m_environment;
+  QString m_dataFolder;
+  QString m_cacheFolder;
+  QString m_userAgent;
+  QString m_applicationNameForWebviewUserAgent;
+  ZPHCoreApplicationDelegate* m_previousDelegate = nullptr;
+
+  // Read by the library's threads.
+  std::atomic<bool> m_appIsShuttingDown{false};
+  std::atomic<bool> m_terminatingDueToCoreDataFailure{false};
+  std::atomic<CBDataController*> m_dataController{nullptr};
+  std::atomic<ZPHRefreshController*> m_refreshController{nullptr};
+
+  // Main thread.
+  bool m_completingStartupSequence = false;
+  bool m_startupRan = false;
+  bool m_startupEnded = false;
+  bool m_isFirstRun = false;
+  bool m_previousRunEndedUncleanly = false;
+  bool m_runningModalSheet = false;
+  bool m_refreshInProgress = false;
+  bool m_initialRefreshDone = false;
+  bool m_initialRefreshWaitsForConnectivity = false;
+  bool m_terminationRequested = false;
+  bool m_terminationReplied = false;
+  int m_exitStatus = 0;
+  QDateTime m_lastRefreshDate;
+  quint64 m_unreadCount = 0;
+  quint64 m_unreadFavoritesCount = 0;
+
+  std::unique_ptr<ZPHInstanceLock> m_instanceLock;
+  std::unique_ptr<CBDataController> m_dataControllerOwner;
+  std::unique_ptr<ZPHRefreshController> m_refreshControllerOwner;
+  std::unique_ptr<ZPHSourceListTreeBuilder> m_sourceListTreeBuilder;
+  std::unique_ptr<ZPHNetworkController> m_ownNetworkController;
+  ZPHNetworkController* m_networkController = nullptr;
+  CBFaviconController* m_faviconController = nullptr;
+  std::shared_ptr<CBLocalAccountFeedMetadataCache> m_metadataCache;
+  std::unique_ptr<ZPHInternalPagesProfile> m_internalPagesProfile;
+  std::unique_ptr<QMainWindow> m_mainWindow;
+  std::unique_ptr<ZPHQuittingWindowController> m_quittingWindowController;
+  QTimer* m_periodicRefreshTimer = nullptr;
+  QTimer* m_initialRefreshTimer = nullptr;
+  std::vector<ZPHObserverToken> m_observers;
+
+  mutable QMutex m_statusItemsMutex;
+  QList<std::shared_ptr<ZPHStatusItem>> m_statusItems;
+};

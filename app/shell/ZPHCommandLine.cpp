@@ -1,0 +1,88 @@
+#include "shell/ZPHCommandLine.h"
+
+#include <QtCore/QCommandLineParser>
+#include <QtCore/QDir>
+
+namespace {
+
+const QString DataDirectoryVariable = QStringLiteral("ZEPHLIN_DATA_DIR");
+
+struct Options {
+  QCommandLineOption dataDirectory{QStringLiteral("data-dir"),
+                                   QStringLiteral("Keep data, cache and settings in DIR (default: $ZEPHLIN_DATA_DIR, "
+                                                  "else the standard folders)."),
+                                   QStringLiteral("DIR")};
+  QCommandLineOption screenshot{QStringLiteral("screenshot"),
+                                QStringLiteral("Write the window to FILE (PNG) once started, then quit."),
+                                QStringLiteral("FILE")};
+  QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")};
+  QCommandLineOption version{QStringLiteral("version"), QStringLiteral("Show the version.")};
+
+  void addTo(QCommandLineParser& parser) const
+  {
+    parser.setApplicationDescription(QStringLiteral("Zephlin, a news-feed reader."));
+    parser.addOptions({dataDirectory, screenshot, help, version});
+    parser.addPositionalArgument(QStringLiteral("address"), QStringLiteral("Feed addresses to add."),
+                                 QStringLiteral("[address...]"));
+  }
+};
+
+}  // namespace
+
+QString ZPHCommandLine::dataFolder() const
+{
+  return dataDirectory.isEmpty() ? QString() : QDir(dataDirectory).filePath(QStringLiteral("data"));
+}
+
+QString ZPHCommandLine::cacheFolder() const
+{
+  return dataDirectory.isEmpty() ? QString() : QDir(dataDirectory).filePath(QStringLiteral("cache"));
+}
+
+QString ZPHCommandLine::settingsFolder() const { return dataDirectory; }
+
+std::optional<ZPHCommandLine> ZPHCommandLine::parse(const QStringList& arguments,
+                                                    const QProcessEnvironment& environment, QString* errorMessage)
+{
+  const Options options;
+  QCommandLineParser parser;
+  options.addTo(parser);
+  if (!parser.parse(arguments)) {
+    if (errorMessage)
+      *errorMessage = parser.errorText();
+    return std::nullopt;
+  }
+  ZPHCommandLine commandLine;
+  commandLine.helpRequested = parser.isSet(options.help);
+  commandLine.versionRequested = parser.isSet(options.version);
+  commandLine.positionalArguments = parser.positionalArguments();
+
+  QString directory = parser.value(options.dataDirectory);
+  if (!parser.isSet(options.dataDirectory))
+    directory = environment.value(DataDirectoryVariable);
+  else if (directory.isEmpty()) {
+    if (errorMessage)
+      *errorMessage = QStringLiteral("--data-dir wants a folder");
+    return std::nullopt;
+  }
+  if (!directory.isEmpty())
+    commandLine.dataDirectory = QDir::cleanPath(QDir(directory).absolutePath());
+
+  if (parser.isSet(options.screenshot)) {
+    if (parser.value(options.screenshot).isEmpty()) {
+      if (errorMessage)
+        *errorMessage = QStringLiteral("--screenshot wants a file");
+      return std::nullopt;
+    }
+    commandLine.screenshotPath = QDir(parser.value(options.screenshot)).absolutePath();
+  }
+  return commandLine;
+}
+
+QString ZPHCommandLine::helpText()
+{
+  const Options options;
+  QCommandLineParser parser;
+  options.addTo(parser);
+  return parser.helpText();
+}

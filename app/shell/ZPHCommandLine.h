@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QtCore/QProcessEnvironment>
+#include <QtCore/QString>
+#include <QtCore/QStringList>
+
+#include <optional>
+
+// What the program is asked to do on its command line:
+//
+//   zephlin [--data-dir DIR] [--screenshot FILE]
+//
+// With --data-dir (or, without it, a non-empty ZEPHLIN_DATA_DIR) everything
+// lives in DIR: the data in DIR/data, the cache in DIR/cache and the
+// settings below DIR. Without either, the user's standard folders.
+struct ZPHCommandLine {
+  // The root folder, absolute; empty for the standard folders.
+  QString dataDirectory;
+  // Where to write the window as a PNG once start-up has ended; empty for none.
+  QString screenshotPath;
+  bool helpRequested = false;
+  bool versionRequested = false;
+  // Arguments that are not options (addresses handed to the program).
+  QStringList positionalArguments;
+
+  QString dataFolder() const;      // DIR/data, or empty
+  QString cacheFolder() const;     // DIR/cache, or empty
+  QString settingsFolder() const;  // DIR, or empty
+
+  // Answers nullopt and the message when the arguments cannot be used.
+  // `arguments` starts with the program's name.
+  static std::optional<ZPHCommandLine> parse(const QStringList& arguments, const QProcessEnvironment& environment,
+                                             QString* errorMessage);
+  static QString helpText();
+};

@@ -1,0 +1,208 @@
+#include "shell/ZPHMacCoreDataStack.h"
+
+#include "platform/ZPHMainThread.h"
+#include "shell/ZPHAppDelegate.h"
+#include "shell/ZPHFeedbackMailer.h"
+#include "shell/ZPHShellLog.h"
+
+#include <QtCore/QDir>
+#include <QtCore/QFile>
+#include <QtCore/QFileInfo>
+#include <QtCore/QLocale>
+#include <QtGui/QDesktopServices>
+
+#include <execinfo.h>
+
+#include <cstdlib>
+
+namespace {
+
+const QStringList StoreFileSuffixes = {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")};
+
+QStringList currentCallStackSymbols()
+{
+  void* frames[64];
+  const int count = backtrace(frames, 64);
+  char** symbols = backtrace_symbols(frames, count);
+  QStringList lines;
+  if (symbols != nullptr) {
+    for (int i = 0; i < count; ++i) lines.append(QString::fromLocal8Bit(symbols[i]));
+    std::free(symbols);
+  }
+  return lines;
+}
+
+}  // namespace
+
+ZPHMacCoreDataStack::ZPHMacCoreDataStack() = default;
+
+ZPHMacCoreDataStack::~ZPHMacCoreDataStack() = default;
+
+ZPHMacCoreDataStack* ZPHMacCoreDataStack::instance()
+{
+  return dynamic_cast<ZPHMacCoreDataStack*>(ZPHCoreDataStack::instance());
+}
+
+// ------------------------------------------------------------------ migration
+
+void ZPHMacCoreDataStack::runModalMigrationUI()
+{
+  m_migrationWindowController = std::make_unique<ZPHCoreDataMigrationWindowController>(this);
+  qCInfo(zphShell) << "migrating the store of an older version";
+  m_migrationWindowController->runModalMigrationUI();
+  m_migrationWindowController.reset();
+}
+
+void ZPHMacCoreDataStack::migrationProgressUpdated(double progress)
+{
+  if (m_migrationWindowController)
+    m_migrationWindowController->setMigrationProgress(progress * 100.0);
+}
+
+void ZPHMacCoreDataStack::migrationProcessCompleted()
+{
+  if (m_migrationWindowController)
+    m_migrationWindowController->migrationFinished();
+}
+
+void ZPHMacCoreDataStack::coreDataMigrationWindowControllerUserDidRequestCancel(ZPHCoreDataMigrationWindowController*)
+{
+  qCInfo(zphShell) << "the user cancelled the migration";
+  cancelMigrationAndTerminateFromMigrationUI();
+}
+
+void ZPHMacCoreDataStack::terminateApplication()
+{
+  // The set-up answers the error next; the application delegate quits then.
+  qCInfo(zphShell) << "the store could not be set up; the application quits";
+}
+
+// ------------------------------------------------------------ failure path
+
+ZPHAlert ZPHMacCoreDataStack::coreDataFailureAlert()
+{
+  ZPHAlert alert;
+  alert.style = ZPHAlert::Style::Critical;
+  alert.messageText = QStringLiteral("Well, this is embarrasing.");
+  alert.informativeText =
+      QStringLiteral(
+          "Zephlin is having trouble reading its saved data. It will have to be restored to an empty state; "
+          "but a folder window containing an OPML file of your sites and folders will open so you can "
+          "easily re-import them after relaunching the application.") +
+      QStringLiteral("\n\n") +
+      QStringLiteral("Click “Quit and Contact Support” to send an email about this problem and quit Zephlin.");
+  alert.buttons = {QStringLiteral("Quit and Contact Support")};
+  return alert;
+}
+
+void ZPHMacCoreDataStack::quitForCoreDataFailureWithError(const ZPHError& error)
+{
+  zph_quitForCoreDataFailureWithError(error, currentCallStackSymbols());
+}
+
+void ZPHMacCoreDataStack::zph_quitForCoreDataFailureWithError(const ZPHError& error,
+                                                              const QStringList& callStackSymbols)
+{
+  qCCritical(zphShell) << "the store failed:" << error.toString();
+  ZPHMainThread::sync([error, callStackSymbols] {
+    ZPHAppDelegate* delegate = ZPHAppDelegate::appDelegate();
+    if (delegate == nullptr || delegate->terminatingDueToCoreDataFailure())
+      return;
+    delegate->setTerminatingDueToCoreDataFailure(true);
+    delegate->setExitStatus(1);
+    delegate->runModalAlert(coreDataFailureAlert());
+    // The reporting thread goes on once the user has been told; the store
+    // can close only after it has let go.
+    QPointer<ZPHAppDelegate> guarded(delegate);
+    ZPHMainThread::async([guarded, error, callStackSymbols] {
+      if (!guarded)
+        return;
+      guarded->closeStoreThen([guarded, error, callStackSymbols] {
+        if (!guarded)
+          return;
+        if (!backupAndDeleteCoreDataStore(guarded->pathToDataFolder(), guarded->now()))
+          qCCritical(zphShell) << "the store files stay where they are";
+        openCoreDataFailureEmailWithError(error, callStackSymbols);
+        guarded->terminateAfterCoreDataFailure();
+      });
+    });
+  });
+}
+
+QString ZPHMacCoreDataStack::backupFileNameForDate(const QString& storeFileName, const QDateTime& date)
+{
+  const QDateTime local = date.toLocalTime();
+  const QLocale c = QLocale::c();
+  return QStringLiteral("%1 Corrupted %2 at %3")
+      .arg(storeFileName, c.toString(local.date(), QStringLiteral("yyyy-MM-dd")),
+           c.toString(local.time(), QStringLiteral("h.mm.ss AP")));
+}
+
+bool ZPHMacCoreDataStack::backupAndDeleteCoreDataStore(const QString& dataFolder, const QDateTime& date)
+{
+  if (dataFolder.isEmpty())
+    return false;
+  const QDir folder(dataFolder);
+  const QString store = folder.filePath(storeFileName());
+  const QString backup = folder.filePath(backupFileNameForDate(storeFileName(), date));
+  QList<QPair<QString, QString>> moved;
+  for (const QString& suffix : StoreFileSuffixes) {
+    const QString from = store + suffix;
+    const QString to = backup + suffix;
+    if (!QFileInfo::exists(from))
+      continue;
+    if (!zph_copyFrom(from, to)) {
+      // All or nothing: what moved comes back, and nothing is deleted.
+      for (auto it = moved.crbegin(); it != moved.crend(); ++it) {
+        if (!QFile::rename(it->second, it->first))
+          qCCritical(zphShell) << "Recovery move error:" << it->second << "->" << it->first;
+      }
+      return false;
+    }
+    moved.append({from, to});
+  }
+  return true;
+}
+
+bool ZPHMacCoreDataStack::zph_copyFrom(const QString& from, const QString& to)
+{
+  QFile file(from);
+  if (file.rename(to))
+    return true;
+  qCCritical(zphShell) << "Failed to copy store from URL" << QUrl::fromLocalFile(from) << "to"
+                       << QUrl::fromLocalFile(to) << ":" << file.errorString();
+  return false;
+}
+
+bool ZPHMacCoreDataStack::zph_delete(const QString& path, bool logError)
+{
+  QFile file(path);
+  if (!file.exists() || file.remove())
+    return true;
+  if (logError)
+    qCCritical(zphShell) << "Failed to delete store from URL" << QUrl::fromLocalFile(path) << ":" << file.errorString();
+  return false;
+}
+
+QUrl ZPHMacCoreDataStack::coreDataFailureEmailURL(const ZPHError& error, const QStringList& callStackSymbols)
+{
+  QString body = QStringLiteral("Zephlin encountered a saved data problem.");
+  if (!error.isNull())
+    body += QStringLiteral("\n\n+++++++++ Core Data Error +++++++++\n\n") + error.toString() + QLatin1Char('\n');
+  if (!callStackSymbols.isEmpty())
+    body += QStringLiteral("\n\n+++++++++ Call Stack +++++++++\n\n") + callStackSymbols.join(QLatin1Char('\n')) +
+            QLatin1Char('\n');
+  return ZPHFeedbackMailer(QStringLiteral("Zephlin Saved Data Problem"), body).mailtoURL();
+}
+
+void ZPHMacCoreDataStack::openCoreDataFailureEmailWithError(const ZPHError& error, const QStringList& callStackSymbols)
+{
+  // The folder of the OPML backups opens here once the backups exist (the
+  // import and export work adds them).
+  const QUrl mail = coreDataFailureEmailURL(error, callStackSymbols);
+  ZPHAppDelegate* delegate = ZPHAppDelegate::appDelegate();
+  if (delegate != nullptr)
+    delegate->environment().openURL(mail);
+  else
+    QDesktopServices::openUrl(mail);
+}

@@ -1,0 +1,3 @@
+#include "shell/ZPHShellLog.h"
+
+Q_LOGGING_CATEGORY(zphShell, "zephlin.shell")

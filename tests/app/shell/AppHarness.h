@@ -1,0 +1,202 @@
+#pragma once
+
+// Runs the real application delegate in the test process on a data folder
+// of the test's own, with the clock, the free disk space, the connectivity,
+// the alerts, the desktop and the end of the event loop in the test's
+// hands.
+
+#include "app/ZPHAppTestSchemes.h"
+#include "feeds/network/ZPHNetworkController.h"
+#include "feeds/refresh/ZPHRefreshController.h"
+#include "platform/ZPHMainThread.h"
+#include "platform/ZPHNotificationCenter.h"
+#include "platform/ZPHUserDefaults.h"
+#include "shell/ZPHAppDelegate.h"
+#include "store/CBDataController.h"
+#include "store/accounts/CBDataAccount.h"
+#include "store/entities/CBFeed.h"
+#include "support/ZPHTestApplicationDelegate.h"
+#include "support/ZPHTestHTTPServer.h"
+#include "support/ZPHTestSupport.h"
+
+#include <QtCore/QDir>
+#include <QtCore/QFile>
+#include <QtCore/QTimeZone>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+// Connectivity the test switches.
+class ScriptedReachability : public ZPHNetworkController::ReachabilitySource {
+public:
+  explicit ScriptedReachability(bool connected) : m_connected(connected) {}
+  bool setCallback(FlagsHandler handler) override
+  {
+    m_handler = std::move(handler);
+    return true;
+  }
+  std::optional<quint32> currentFlags() override { return flags(); }
+  void setConnected(bool connected)
+  {
+    m_connected = connected;
+    if (m_handler)
+      m_handler(flags());
+  }
+
+private:
+  quint32 flags() const { return m_connected ? quint32(ZPHNetworkController::ReachabilityFlagReachable) : 0; }
+  bool m_connected;
+  FlagsHandler m_handler;
+};
+
+// The caches of the core library are made once per process, in the cache
+// folder of the first application that asks: one folder for the whole run.
+inline QString ZPHSharedTestCacheFolder()
+{
+  static ZPHTestTempDir* folder = new ZPHTestTempDir;  // kept for the run
+  return folder->path();
+}
+
+// Counts the refresh sessions that begin.
+struct RefreshSessionCounter {
+  RefreshSessionCounter()
+  {
+    began = ZPHNotificationCenter::defaultCenter().addObserver(ZPHRefreshSessionDidBeginNotification, QVariant(),
+                                                               [this](const ZPHNotification&) { ++begun; });
+    ended = ZPHNotificationCenter::defaultCenter().addObserver(ZPHRefreshSessionDidEndNotification, QVariant(),
+                                                               [this](const ZPHNotification&) { ++finished; });
+  }
+  int begun = 0;
+  int finished = 0;
+  ZPHObserverToken began;
+  ZPHObserverToken ended;
+};
+
+class AppHarness {
+public:
+  explicit AppHarness(const QString& dataFolder) : dataFolder(dataFolder) {}
+  ~AppHarness() { stop(); }
+
+  QString dataFolder;
+  QDateTime clock = QDateTime(QDate(2026, 3, 8), QTime(15, 5, 9));
+  std::optional<qint64> freeBytes = qint64(50) * 1024 * 1024 * 1024;
+  bool connected = true;
+  QString screenshotPath;
+  // The button the user presses in an alert.
+  std::function<int(const ZPHAlert&)> answerAlert = [](const ZPHAlert&) { return 0; };
+
+  QList<ZPHAlert> alerts;
+  QList<QUrl> openedURLs;
+  std::optional<int> exitStatus;
+  int exits = 0;
+  ScriptedReachability* reachability = nullptr;  // owned by the network controller
+  std::unique_ptr<ZPHAppDelegate> delegate;
+
+  // Makes the delegate and runs its start-up.
+  void start()
+  {
+    ZPHAppDelegate::Environment environment;
+    environment.dataFolder = dataFolder;
+    environment.cacheFolder = ZPHSharedTestCacheFolder();
+    environment.screenshotPath = screenshotPath;
+    environment.now = [this] { return clock; };
+    environment.freeDiskSpace = [this](const QString&) { return freeBytes; };
+    environment.makeReachabilitySource = [this] {
+      auto source = std::make_unique<ScriptedReachability>(connected);
+      reachability = source.get();
+      return source;
+    };
+    environment.runModalAlert = [this](const ZPHAlert& alert) {
+      alerts.append(alert);
+      return answerAlert(alert);
+    };
+    environment.openURL = [this](const QUrl& url) {
+      openedURLs.append(url);
+      return true;
+    };
+    environment.exitApplication = [this](int status) {
+      exitStatus = status;
+      ++exits;
+    };
+    exitStatus.reset();
+    delegate = std::make_unique<ZPHAppDelegate>(std::move(environment));
+    delegate->applicationDidFinishLaunching();
+  }
+
+  bool waitForExit(int timeoutMs = 60000)
+  {
+    return ZPHTestWaitUntil([&] { return exitStatus.has_value(); }, timeoutMs);
+  }
+
+  // Quits as the user would and lets the delegate go.
+  void stop()
+  {
+    if (!delegate)
+      return;
+    if (!exitStatus) {
+      delegate->requestTermination();
+      EXPECT_TRUE(waitForExit()) << "the quit did not end";
+    }
+    delegate.reset();
+    reachability = nullptr;
+  }
+
+  CBDataController* data() const { return delegate ? delegate->dataController() : nullptr; }
+
+  // Waits until the store queue ran dry and what it handed to the main
+  // thread has run.
+  void settle()
+  {
+    for (int quiet = 0; quiet < 3;) {
+      ASSERT_TRUE(ZPHTestWaitUntil([&] { return !data() || !data()->coreDataQueueHasOperations(); }, 60000));
+      ZPHTestSpinEventLoop(20);
+      quiet = data() && data()->coreDataQueueHasOperations() ? 0 : quiet + 1;
+    }
+  }
+};
+
+// Settings the application writes, cleared so every test starts as a first
+// run with nothing stored.
+inline void ZPHResetApplicationSettings()
+{
+  ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
+  for (const QString& key : {ZPHFirstRunDateKey, ZPHNumberOfLaunchesKey, ZPHMainWindowControllerWasFullScreenKey,
+                             QStringLiteral("refreshFeedsInterval"), QStringLiteral("ZPHSubthemeStyleIndexKey"),
+                             QStringLiteral("ZPHHideReadItems"), QStringLiteral("ZPHHideReadArticles"),
+                             QStringLiteral("ZPHHideFeedsWithNoUnread"), QStringLiteral("ZPHKeyMapSetName")})
+    defaults.removeObject(key);
+}
+
+// A small RSS feed whose links stay on the loopback server.
+inline QByteArray ZPHTestFeed(const QUrl& base, int items)
+{
+  QByteArray xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><rss version=\"2.0\"><channel><title>Loopback</title>";
+  xml += "<link>" + base.toString().toUtf8() + "site</link>";
+  for (int i = 0; i < items; ++i) {
+    const QByteArray n = QByteArray::number(i);
+    xml += "<item><title>Item " + n + "</title><link>" + base.toString().toUtf8() + "item/" + n + "</link><guid>item-" +
+           n + "</guid><pubDate>Sun, 08 Mar 2026 12:00:0" + QByteArray::number(i % 10) +
+           " GMT</pubDate><description>Text " + n + "</description></item>";
+  }
+  return xml + "</channel></rss>";
+}
+
+// Subscribes a store in `dataFolder` to the feed, as a earlier run would
+// have left it; the store is closed again when this returns.
+inline void ZPHSeedStoreWithFeed(const QString& dataFolder, const QUrl& feedURL)
+{
+  ZPHTestApplicationDelegate seeder;
+  seeder.setDataFolder(dataFolder);
+  CBDataController controller;
+  seeder.useDataController(&controller);
+  ZPHError error;
+  ASSERT_TRUE(controller.setupCoreDataStackWithClass({}, false, &error)) << error.toString().toStdString();
+  controller.completeSetup();
+  CBFeed* feed = CBFeed::insertFeedWithURL(feedURL, controller.mainThreadManagedObjectContext());
+  ASSERT_NE(controller.localAccount()->addFeed(feed), nullptr);
+  controller.saveMainThreadManagedObjectContext();
+  ZPHTestSpinEventLoop(50);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !controller.coreDataQueueHasOperations(); }, 30000));
+  seeder.useDataController(nullptr);
+}

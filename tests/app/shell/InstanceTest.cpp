@@ -1,0 +1,124 @@
+// The program itself, started as a process on one data directory.
+
+#include "app/ZPHAppTestSchemes.h"
+#include "support/ZPHTestSupport.h"
+
+#include <QtCore/QCoreApplication>
+#include <QtCore/QDir>
+#include <QtCore/QFileInfo>
+#include <QtCore/QProcess>
+#include <QtGui/QImage>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <memory>
+
+namespace {
+
+// One run of the zephlin program, headless, with its log collected.
+class Program {
+public:
+  Program(const QString& dataDirectory, const QStringList& extraArguments = {})
+  {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.remove(QStringLiteral("ZEPHLIN_DATA_DIR"));
+    m_process.setProcessEnvironment(environment);
+    m_process.setProcessChannelMode(QProcess::MergedChannels);
+    QObject::connect(&m_process, &QProcess::readyRead, [this] { m_log += m_process.readAll(); });
+    m_process.start(programPath(), QStringList{QStringLiteral("--data-dir"), dataDirectory} + extraArguments);
+  }
+  ~Program()
+  {
+    if (m_process.state() != QProcess::NotRunning) {
+      m_process.kill();
+      m_process.waitForFinished(10000);
+    }
+  }
+
+  static QString programPath() { return QCoreApplication::applicationDirPath() + QStringLiteral("/zephlin"); }
+
+  bool waitForLog(const char* text, int timeoutMs = 60000)
+  {
+    return ZPHTestWaitUntil([&] { return m_log.contains(text) || m_process.state() == QProcess::NotRunning; },
+                            timeoutMs) &&
+           m_log.contains(text);
+  }
+  bool waitForExit(int timeoutMs = 60000)
+  {
+    return ZPHTestWaitUntil([&] { return m_process.state() == QProcess::NotRunning; }, timeoutMs);
+  }
+  void signal(int signalNumber) { ::kill(pid_t(m_process.processId()), signalNumber); }
+
+  QByteArray log() const { return m_log; }
+  int exitCode() const { return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1; }
+
+private:
+  QProcess m_process;
+  QByteArray m_log;
+};
+
+}  // namespace
+
+TEST(ZephlinProgram, OneDataDirectoryHasOneRunningProgram)
+{
+  ASSERT_TRUE(QFileInfo(Program::programPath()).isExecutable()) << "build the zephlin target first";
+  ZPHTestTempDir dir;
+
+  auto first = std::make_unique<Program>(dir.path());
+  ASSERT_TRUE(first->waitForLog("start-up complete")) << first->log().toStdString();
+  ASSERT_TRUE(QFileInfo::exists(dir.path() + "/data/Zephlin.lock"));
+
+  // A second start asks the first to come forward and leaves without
+  // opening the store.
+  {
+    Program second(dir.path());
+    ASSERT_TRUE(second.waitForExit()) << second.log().toStdString();
+    EXPECT_EQ(second.exitCode(), 0) << second.log().toStdString();
+    EXPECT_TRUE(second.log().contains("and is asked to come forward")) << second.log().toStdString();
+    EXPECT_FALSE(second.log().contains("opened the store")) << second.log().toStdString();
+    EXPECT_TRUE(first->waitForLog("asked this one to come forward")) << first->log().toStdString();
+  }
+
+  // Killed, the first leaves its lock; the next start takes it over and
+  // checks the store.
+  first->signal(SIGKILL);
+  ASSERT_TRUE(first->waitForExit());
+  first.reset();
+  ASSERT_TRUE(QFileInfo::exists(dir.path() + "/data/Zephlin.lock"));
+  Program third(dir.path());
+  ASSERT_TRUE(third.waitForLog("start-up complete")) << third.log().toStdString();
+  EXPECT_TRUE(third.log().contains("the store's integrity is checked")) << third.log().toStdString();
+
+  // SIGTERM takes the ordinary quit: saved, unlocked, status 0.
+  third.signal(SIGTERM);
+  ASSERT_TRUE(third.waitForExit()) << third.log().toStdString();
+  EXPECT_EQ(third.exitCode(), 0) << third.log().toStdString();
+  EXPECT_TRUE(third.log().contains("quit complete")) << third.log().toStdString();
+  EXPECT_FALSE(QFileInfo::exists(dir.path() + "/data/Zephlin.lock"));
+
+  // A clean quit is no reason for a check.
+  Program fourth(dir.path());
+  ASSERT_TRUE(fourth.waitForLog("start-up complete")) << fourth.log().toStdString();
+  EXPECT_FALSE(fourth.log().contains("integrity")) << fourth.log().toStdString();
+  fourth.signal(SIGINT);
+  ASSERT_TRUE(fourth.waitForExit());
+  EXPECT_EQ(fourth.exitCode(), 0) << fourth.log().toStdString();
+}
+
+TEST(ZephlinProgram, WritesItsWindowAndQuitsWithAScreenshot)
+{
+  ZPHTestTempDir dir;
+  const QString png = dir.filePath(QStringLiteral("window.png"));
+  Program program(dir.filePath(QStringLiteral("home")), {QStringLiteral("--screenshot"), png});
+  ASSERT_TRUE(program.waitForExit()) << program.log().toStdString();
+  EXPECT_EQ(program.exitCode(), 0) << program.log().toStdString();
+  const QImage image(png);
+  ASSERT_FALSE(image.isNull());
+  EXPECT_EQ(image.size(), QSize(1100, 700));
+  // The settings live below the data directory.
+  EXPECT_TRUE(QFileInfo::exists(dir.filePath(QStringLiteral("home/Fernhollow/Zephlin.conf"))));
+  EXPECT_TRUE(QFileInfo::exists(dir.filePath(QStringLiteral("home/data/Articles"))));
+  EXPECT_TRUE(QFileInfo(dir.filePath(QStringLiteral("home/cache"))).isDir());
+}
