@@ -28,6 +28,7 @@
 #include "store/operations/ZPHDeleteEnclosuresWithoutArticlesOperation.h"
 #include "store/operations/ZPHDeleteMarkedArticlesOperation.h"
 #include "store/tree/ZPHSourceListTreeBuilder.h"
+#include "sync/ZPHSyncManager.h"
 #include "themes/ZPHRegisterThemes.h"
 #include "themes/ZPHTheme.h"
 #include "web/ZPHInternalPagesProfile.h"
@@ -458,6 +459,9 @@ bool ZPHAppDelegate::setupDataControllerReturningError(ZPHError* error)
   m_unreadCount = data->unreadCount();
   m_unreadFavoritesCount = data->unreadFavoritesCount();
   data->completeSetup();
+  // The sync client starts with the store when an account has synced before.
+  m_syncManager = std::make_unique<ZPHSyncManager>();
+  m_syncManager->startIfSetUp();
   return true;
 }
 
@@ -788,6 +792,8 @@ void ZPHAppDelegate::releaseRefreshController()
 
 void ZPHAppDelegate::releaseDataController()
 {
+  // The sync client's calls end in store work, so it goes first.
+  m_syncManager.reset();
   if (!m_dataControllerOwner)
     return;
   m_dataControllerOwner->disconnect(this);

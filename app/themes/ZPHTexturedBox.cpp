@@ -1,5 +1,6 @@
 #include "themes/ZPHTexturedBox.h"
 
+#include "foundation/CBPrefs.h"
 #include "kit/CBPathExtras.h"
 #include "kit/ZPHShadow.h"
 #include "themes/ZPHTexturedBoxOverlayView.h"
@@ -13,6 +14,10 @@ ZPHTexturedBox::ZPHTexturedBox(QWidget* parent) : QWidget(parent), m_overlayView
   m_overlayView->setGeometry(rect());
   m_overlayView->hide();
   m_overlayView->raise();
+  // A change of the article styles may change the look of the linen.
+  m_stylesObserver = ZPHNotificationCenter::defaultCenter().addObserver(
+      ZPHStylesDidChangeNotification, QVariant(), this, [this](const ZPHNotification&) { update(); },
+      ZPHNotificationCenter::Delivery::MainThread);
 }
 
 void ZPHTexturedBox::showLinen()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ZPHNotificationCenter.h"
+
 #include <QtWidgets/QWidget>
 
 class ZPHTexturedBoxOverlayView;
@@ -29,4 +31,5 @@ protected:
 private:
   bool m_showLinen = false;
   ZPHTexturedBoxOverlayView* m_overlayView = nullptr;
+  ZPHObserverToken m_stylesObserver;
 };
