@@ -14,13 +14,8 @@ QByteArray ZPHArticleSchemeHandler::scheme() { return QByteArrayLiteral("zph-art
 void ZPHArticleSchemeHandler::registerScheme()
 {
   // Local like the internal schemes the page loads from (only local pages
-  // may load local schemes), allowed to load them, and not secure.
-  QWebEngineUrlScheme articleScheme(scheme());
-  articleScheme.setSyntax(QWebEngineUrlScheme::Syntax::Path);
-  articleScheme.setFlags(QWebEngineUrlScheme::LocalScheme | QWebEngineUrlScheme::LocalAccessAllowed);
-  QWebEngineUrlScheme::registerScheme(articleScheme);
-  // One of the internal schemes, so that their handlers answer the page's
-  // requests. The engine keeps the declaration above (and says so).
+  // may load local schemes), allowed to load them, and not secure; one of
+  // the internal schemes, so that their handlers answer the page's requests.
   ZPHInternalSchemes::registerInternalScheme(scheme(), true);
 }
 

@@ -1,5 +1,6 @@
 #include "shell/ZPHAppDelegate.h"
 
+#include "articles/ZPHStyleSheetController.h"
 #include "feeds/images/CBFaviconController.h"
 #include "feeds/images/CBFaviconURLProtocol.h"
 #include "feeds/images/CBLocalStyleSheetProtocol.h"
@@ -386,7 +387,11 @@ bool ZPHAppDelegate::zph_setupCoreData()
 
   m_faviconController = CBFaviconController::sharedController();
   m_metadataCache = CBLocalAccountFeedMetadataCache::sharedCache();
-  // The style sheet and dock icon controllers are kept here once they exist.
+  // The article themes are copied into the cache folder, which the style
+  // sheet scheme then serves. The dock icon controller is kept here once it
+  // exists.
+  for (const QString& folder : ZPHStyleSheetController::sharedController()->styleSheetFolders())
+    CBLocalStyleSheetProtocol::registerStyleSheetFolder(folder);
 
   CBLocalImageURLProtocol::mapSchemeToImageFolderCache(CBFaviconURLProtocol::scheme(),
                                                        m_faviconController->imageFolderCache());
