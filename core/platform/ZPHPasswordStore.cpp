@@ -7,8 +7,10 @@
 #include <QtCore/QJsonValue>
 #include <QtCore/QMutex>
 #include <QtCore/QMutexLocker>
+#include <QtCore/QWaitCondition>
 
 #include <atomic>
+#include <thread>
 
 const QString ZPHPasswordStoreErrorDomain = QStringLiteral("ZPHPasswordStoreErrorDomain");
 
@@ -16,9 +18,6 @@ namespace {
 
 // How long the secret service may take to answer the first question of a run.
 constexpr int kSecretServiceProbeTimeoutMs = 5000;
-
-QMutex g_defaultStoreMutex;
-std::shared_ptr<ZPHPasswordStore> g_defaultStore;
 
 QString pathOrEmpty(const QString& path) { return path.isNull() ? QStringLiteral("") : path; }
 
@@ -98,34 +97,85 @@ bool ZPHPasswordItem::matchesQuery(const ZPHPasswordItem& query) const
 
 ZPHPasswordStore::~ZPHPasswordStore() = default;
 
+namespace {
+
+// The choice of the process's store: made once, on a thread of its own.
+struct DefaultStoreChoice {
+  QMutex mutex;
+  QWaitCondition chosen;
+  bool choosing = false;
+  quint64 generation = 0;  // a choice under way for an older one is dropped
+  std::shared_ptr<ZPHPasswordStore> store;
+};
+
+DefaultStoreChoice& defaultStoreChoice()
+{
+  static DefaultStoreChoice* choice = new DefaultStoreChoice;  // lives for the process
+  return *choice;
+}
+
+// Starts the choice unless it is made or under way; the mutex is held.
+void startChoosing(DefaultStoreChoice& choice)
+{
+  if (choice.store || choice.choosing)
+    return;
+  choice.choosing = true;
+  const quint64 generation = choice.generation;
+  std::thread([&choice, generation] {
+    auto secretService = std::make_shared<ZPHSecretServicePasswordStore>();
+    QString whyNot;
+    const bool answered = secretService->probe(kSecretServiceProbeTimeoutMs, &whyNot);
+    std::shared_ptr<ZPHPasswordStore> file;
+    if (!answered)
+      file = std::make_shared<ZPHFilePasswordStore>(ZPHFilePasswordStore::defaultFolder());
+    QMutexLocker locker(&choice.mutex);
+    choice.choosing = false;
+    if (choice.generation == generation && !choice.store) {
+      if (answered) {
+        qCInfo(zphCore) << "Passwords are kept by the secret service";
+        choice.store = secretService;
+      } else {
+        qCWarning(zphCore).noquote() << "No secret service answered (" + whyNot + "); passwords are kept in"
+                                     << static_cast<ZPHFilePasswordStore*>(file.get())->filePath()
+                                     << "readable by this user only";
+        choice.store = file;
+      }
+    }
+    choice.chosen.wakeAll();
+  }).detach();
+}
+
+}  // namespace
+
+void ZPHPasswordStore::prepareDefaultStore()
+{
+  DefaultStoreChoice& choice = defaultStoreChoice();
+  QMutexLocker locker(&choice.mutex);
+  startChoosing(choice);
+}
+
 std::shared_ptr<ZPHPasswordStore> ZPHPasswordStore::defaultStore()
 {
-  QMutexLocker locker(&g_defaultStoreMutex);
-  if (g_defaultStore)
-    return g_defaultStore;
-
-  auto secretService = std::make_shared<ZPHSecretServicePasswordStore>();
-  QString whyNot;
-  if (secretService->probe(kSecretServiceProbeTimeoutMs, &whyNot)) {
-    qCInfo(zphCore) << "Passwords are kept by the secret service";
-    g_defaultStore = secretService;
-    return g_defaultStore;
+  DefaultStoreChoice& choice = defaultStoreChoice();
+  QMutexLocker locker(&choice.mutex);
+  startChoosing(choice);
+  // Normally chosen since start-up; a call that comes earlier waits for the
+  // one probe under way rather than starting another.
+  while (!choice.store) {
+    choice.chosen.wait(&choice.mutex);
+    startChoosing(choice);  // when the one that ended was dropped
   }
-
-  auto file = std::make_shared<ZPHFilePasswordStore>(ZPHFilePasswordStore::defaultFolder());
-  static std::atomic<bool> warned{false};
-  if (!warned.exchange(true)) {
-    qCWarning(zphCore).noquote() << "No secret service answered (" + whyNot + "); passwords are kept in"
-                                 << file->filePath() << "readable by this user only";
-  }
-  g_defaultStore = file;
-  return g_defaultStore;
+  return choice.store;
 }
 
 void ZPHPasswordStore::setDefaultStore(std::shared_ptr<ZPHPasswordStore> store)
 {
-  QMutexLocker locker(&g_defaultStoreMutex);
-  g_defaultStore = std::move(store);
+  DefaultStoreChoice& choice = defaultStoreChoice();
+  QMutexLocker locker(&choice.mutex);
+  ++choice.generation;
+  choice.store = std::move(store);
+  if (choice.store)
+    choice.chosen.wakeAll();
 }
 
 QString ZPHPasswordStore::messageForStatus(int status)
