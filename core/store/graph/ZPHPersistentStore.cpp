@@ -2,15 +2,18 @@
 
 #include "platform/ZPHLog.h"
 #include "platform/ZPHMainThread.h"
+#include "store/graph/ZPHEntityDescription.h"
 #include "store/graph/ZPHManagedObjectContext.h"
 #include "store/graph/ZPHManagedObjectModel.h"
 #include "store/graph/ZPHObjectGraphErrors.h"
 #include "store/graph/ZPHSQLiteConnection.h"
 
+#include <QtCore/QDeadlineTimer>
 #include <QtCore/QFileInfo>
 #include <QtCore/QMutexLocker>
 #include <QtCore/QThread>
 #include <QtCore/QUuid>
+#include <QtCore/QWaitCondition>
 
 #include <sqlite3.h>
 
@@ -23,7 +26,7 @@ std::atomic<qint64> g_nextTemporaryKey{1};
 const QByteArray MetadataTable = "zph_metadata";
 
 // Reads one metadata value; a null QString when there is none.
-QString metadataValue(ZPHSQLiteConnection* connection, const QString& key)
+QString readMetadataValue(ZPHSQLiteConnection* connection, const QString& key)
 {
   ZPHSQLiteStatement statement = connection->prepare("SELECT value FROM " + MetadataTable + " WHERE key = ?");
   if (!statement.isValid())
@@ -100,8 +103,19 @@ void ZPHPersistentStore::ConnectionRegistry::insert(Qt::HANDLE thread, std::shar
   registries.push_back(weak_from_this());
 }
 
+struct ZPHPersistentStore::WriteTurns {
+  mutable QMutex mutex;
+  QWaitCondition released;
+  bool held = false;
+  int mainWaiting = 0;
+  int othersWaiting = 0;
+};
+
 ZPHPersistentStore::ZPHPersistentStore(const ZPHManagedObjectModel* model, const QString& path)
-    : m_model(model), m_path(path), m_registry(std::make_shared<ConnectionRegistry>())
+    : m_model(model),
+      m_path(path),
+      m_registry(std::make_shared<ConnectionRegistry>()),
+      m_writeTurns(std::make_unique<WriteTurns>())
 {
   Q_ASSERT_X(model && model->isFinished(), Q_FUNC_INFO, "model not finished");
 }
@@ -143,7 +157,7 @@ bool ZPHPersistentStore::open(bool performIntegrityCheck, ZPHError* error)
     if (!createSchema(connection.get(), error))
       return false;
   } else {
-    const int version = metadataValue(connection.get(), QStringLiteral("modelVersion")).toInt();
+    const int version = readMetadataValue(connection.get(), QStringLiteral("modelVersion")).toInt();
     if (version != m_model->versionNumber()) {
       return ZPHSetError(
           error,
@@ -153,7 +167,7 @@ bool ZPHPersistentStore::open(bool performIntegrityCheck, ZPHError* error)
               {{QStringLiteral("modelVersion"), version}}));
     }
   }
-  const QString identifier = metadataValue(connection.get(), QStringLiteral("storeIdentifier"));
+  const QString identifier = readMetadataValue(connection.get(), QStringLiteral("storeIdentifier"));
   m_registry->insert(QThread::currentThreadId(), connection);
   {
     QMutexLocker locker(&m_mutex);
@@ -249,7 +263,52 @@ int ZPHPersistentStore::modelVersionOfStoreAtPath(const QString& path, ZPHError*
     }
     return 0;
   }
-  return metadataValue(connection.get(), QStringLiteral("modelVersion")).toInt();
+  return readMetadataValue(connection.get(), QStringLiteral("modelVersion")).toInt();
+}
+
+QString ZPHPersistentStore::metadataValueOfStoreAtPath(const QString& path, const QString& key)
+{
+  if (!QFileInfo::exists(path))
+    return QString();
+  std::unique_ptr<ZPHSQLiteConnection> connection = ZPHSQLiteConnection::open(path, false, nullptr);
+  bool ok = false;
+  if (!connection || !hasMetadataTable(connection.get(), &ok))
+    return QString();
+  return readMetadataValue(connection.get(), key);
+}
+
+QString ZPHPersistentStore::metadataValue(const QString& key)
+{
+  ZPHSQLiteConnection* db = connection();
+  return db ? readMetadataValue(db, key) : QString();
+}
+
+bool ZPHPersistentStore::setMetadataValue(const QString& key, const QString& value, ZPHError* error)
+{
+  ZPHSQLiteConnection* db = connection(error);
+  if (db == nullptr)
+    return false;
+  beginWriteTurn();
+  bool ok = beginImmediateTransaction(db);
+  if (ok) {
+    ZPHSQLiteStatement record = db->prepare("INSERT OR REPLACE INTO " + MetadataTable + " (key, value) VALUES (?, ?)");
+    ok = record.isValid();
+    if (ok) {
+      record.bindText(1, key);
+      record.bindText(2, value);
+      ok = record.execute();
+    }
+    record = ZPHSQLiteStatement();
+    ok = ok && db->exec("COMMIT");
+    if (!ok) {
+      ZPHSetError(error, db->lastError());
+      db->exec("ROLLBACK");
+    }
+  } else {
+    ZPHSetError(error, db->lastError());
+  }
+  endWriteTurn(db);
+  return ok;
 }
 
 bool ZPHPersistentStore::checkpointAndClose(ZPHError* error)
@@ -257,8 +316,26 @@ bool ZPHPersistentStore::checkpointAndClose(ZPHError* error)
   ZPHSQLiteConnection* db = connection(error);
   if (db == nullptr)
     return false;
-  if (!db->exec("PRAGMA wal_checkpoint(TRUNCATE)"))
-    return ZPHSetError(error, db->lastError());
+  // The checkpoint waits for readers of the log to finish, but not long.
+  sqlite3_busy_timeout(db->handle(), 2000);
+  ZPHSQLiteStatement checkpoint = db->prepare("PRAGMA wal_checkpoint(TRUNCATE)");
+  const int rc = checkpoint.isValid() ? checkpoint.step() : SQLITE_ERROR;
+  // One row: whether it was blocked, the frames in the log, the frames
+  // written back.
+  const bool blocked = rc == SQLITE_ROW && checkpoint.columnInt64(0) != 0;
+  const bool failed = rc != SQLITE_ROW;
+  const ZPHError stepError = failed ? db->lastError() : ZPHError();
+  checkpoint = ZPHSQLiteStatement();
+  sqlite3_busy_timeout(db->handle(), ZPHSQLiteConnection::BusyTimeoutMs);
+  if (failed)
+    return ZPHSetError(error, stepError);
+  if (blocked) {
+    qCWarning(zphStore) << "the store's log could not be checkpointed: it is in use";
+    return ZPHSetError(error,
+                       ZPHObjectGraphError(ZPHObjectGraphBusyError,
+                                           QStringLiteral("The store is in use; its log could not be written into it."),
+                                           {{ZPHSQLiteErrorCodeKey, SQLITE_BUSY}}));
+  }
   {
     QMutexLocker locker(&m_mutex);
     m_open = false;
@@ -288,6 +365,80 @@ ZPHSQLiteConnection* ZPHPersistentStore::connection(ZPHError* error)
   }
   m_registry->insert(thread, made);
   return made.get();
+}
+
+void ZPHPersistentStore::beginWriteTurn()
+{
+  const bool main = ZPHMainThread::isMainThread();
+  QMutexLocker locker(&m_writeTurns->mutex);
+  int& waiting = main ? m_writeTurns->mainWaiting : m_writeTurns->othersWaiting;
+  ++waiting;
+  while (m_writeTurns->held || (!main && m_writeTurns->mainWaiting > 0))
+    m_writeTurns->released.wait(&m_writeTurns->mutex);
+  --waiting;
+  m_writeTurns->held = true;
+}
+
+void ZPHPersistentStore::endWriteTurn(ZPHSQLiteConnection* connection)
+{
+  {
+    QMutexLocker locker(&m_writeTurns->mutex);
+    m_writeTurns->held = false;
+    m_writeTurns->released.wakeAll();
+  }
+  // The log is written back into the file away from the main thread, after
+  // the turn went to whoever waits.
+  if (connection != nullptr && !ZPHMainThread::isMainThread())
+    connection->checkpointIfLogIsLarge();
+}
+
+bool ZPHPersistentStore::writeTurnIsWanted() const
+{
+  QMutexLocker locker(&m_writeTurns->mutex);
+  return m_writeTurns->mainWaiting + m_writeTurns->othersWaiting > 0;
+}
+
+bool ZPHPersistentStore::beginImmediateTransaction(ZPHSQLiteConnection* connection)
+{
+  QDeadlineTimer nextWarning(10000);
+  while (true) {
+    ZPHSQLiteStatement begin = connection->prepare("BEGIN IMMEDIATE");
+    if (!begin.isValid())
+      return false;
+    const int rc = begin.step();
+    if (rc == SQLITE_DONE)
+      return true;
+    if ((rc & 0xff) != SQLITE_BUSY)
+      return false;
+    // Another process holds the store (each try waited the busy timeout).
+    if (nextWarning.hasExpired()) {
+      qCWarning(zphStore) << "the store is busy for another process; still waiting to write";
+      nextWarning.setRemainingTime(10000);
+    }
+  }
+}
+
+bool ZPHPersistentStore::allocateRowIDs(ZPHSQLiteConnection* connection, const ZPHEntityDescription* root, qint64 count,
+                                        qint64* first)
+{
+  const QString key = QStringLiteral("lastRowID.") + root->tableName();
+  ZPHSQLiteStatement highest =
+      connection->prepare("SELECT max(coalesce((SELECT CAST(value AS INTEGER) FROM " + MetadataTable +
+                          " WHERE key = ?), 0), coalesce((SELECT max(id) FROM " + root->quotedTableName() + "), 0))");
+  if (!highest.isValid())
+    return false;
+  highest.bindText(1, key);
+  if (highest.step() != SQLITE_ROW)
+    return false;
+  *first = highest.columnInt64(0) + 1;
+  highest = ZPHSQLiteStatement();
+  ZPHSQLiteStatement record =
+      connection->prepare("INSERT OR REPLACE INTO " + MetadataTable + " (key, value) VALUES (?, ?)");
+  if (!record.isValid())
+    return false;
+  record.bindText(1, key);
+  record.bindInt64(2, *first + count - 1);
+  return record.execute();
 }
 
 int ZPHPersistentStore::connectionCount() const
@@ -371,7 +522,8 @@ void ZPHPersistentStore::distributeChanges(ZPHManagedObjectContext* origin, cons
   if (main == nullptr)
     return;
   // The main context is looked up again on the main thread: it may have
-  // gone away while this thread waited.
+  // gone away while this thread waited. (A main thread that waits for this
+  // thread in a private-queue context's block serves this merge then.)
   ZPHMainThread::sync([this, main, &changes] {
     if (mainContext() == main)
       main->mergeChanges(changes);

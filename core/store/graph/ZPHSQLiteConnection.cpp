@@ -178,7 +178,7 @@ std::unique_ptr<ZPHSQLiteConnection> ZPHSQLiteConnection::open(const QString& pa
     return nullptr;
   }
   sqlite3_extended_result_codes(db, 1);
-  sqlite3_busy_timeout(db, 10000);
+  sqlite3_busy_timeout(db, BusyTimeoutMs);
   // Upstream SQLite's parameter limit, also where a distribution raised it,
   // so a statement that would fail elsewhere fails in every build.
   sqlite3_limit(db, SQLITE_LIMIT_VARIABLE_NUMBER,
@@ -189,11 +189,21 @@ std::unique_ptr<ZPHSQLiteConnection> ZPHSQLiteConnection::open(const QString& pa
   // Statement journals (a multi-row insert keeps one) stay in memory.
   if (!connection->exec(
           "PRAGMA page_size=8192; PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON; PRAGMA "
-          "temp_store=MEMORY; PRAGMA cache_size=-32768; PRAGMA wal_autocheckpoint=8000;")) {
+          "temp_store=MEMORY; PRAGMA cache_size=-32768;")) {
     if (error)
       *error = connection->lastError();
     return nullptr;
   }
+  // No checkpoint inside a commit (SQLite's automatic one runs before the
+  // committing thread can let other writers in): the log's size is noted
+  // here, and the store runs checkpoints itself (checkpointIfLogIsLarge()).
+  sqlite3_wal_hook(
+      db,
+      [](void* self, sqlite3*, const char*, int frames) {
+        static_cast<ZPHSQLiteConnection*>(self)->m_walFrames = frames;
+        return SQLITE_OK;
+      },
+      connection.get());
   return connection;
 }
 
@@ -268,6 +278,15 @@ ZPHError ZPHSQLiteConnection::lastError() const
       code = ZPHObjectGraphIntegrityCheckError;
       text = QStringLiteral("The store file is damaged.");
       break;
+    case SQLITE_CONSTRAINT:
+      code = ZPHObjectGraphConstraintError;
+      text = QStringLiteral("The changes break a rule of the store (a link to an object that no longer exists).");
+      break;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      code = ZPHObjectGraphBusyError;
+      text = QStringLiteral("The store is in use.");
+      break;
     default:
       break;
   }
@@ -276,3 +295,15 @@ ZPHError ZPHSQLiteConnection::lastError() const
 }
 
 int ZPHSQLiteConnection::changes() const { return sqlite3_changes(m_db); }
+
+void ZPHSQLiteConnection::checkpointIfLogIsLarge()
+{
+  if (m_db == nullptr || m_walFrames < CheckpointFrames)
+    return;
+  // Passive: writes back what it can without waiting for anyone; writers
+  // go on meanwhile.
+  int logFrames = 0;
+  int written = 0;
+  if (sqlite3_wal_checkpoint_v2(m_db, nullptr, SQLITE_CHECKPOINT_PASSIVE, &logFrames, &written) == SQLITE_OK)
+    m_walFrames = 0;
+}
