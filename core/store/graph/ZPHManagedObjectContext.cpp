@@ -968,7 +968,11 @@ bool ZPHManagedObjectContext::pendingView(const ZPHEntityDescription* entity, co
   // The saved ones are judged by their values in memory.
   QList<ZPHManagedObjectID> objectIDs;
   objectIDs.reserve(rows.size());
-  for (const qint64 row : std::as_const(rows)) objectIDs.append(ZPHManagedObjectID(m_store, root, row));
+  for (const qint64 row : std::as_const(rows)) {
+    objectIDs.append(ZPHManagedObjectID(m_store, root, row));
+    if (registeredObject(objectIDs.constLast()) == nullptr)
+      view->loadedHere.push_back(objectIDs.constLast());
+  }
   loadObjects(objectIDs);
   for (const ZPHManagedObjectID& objectID : std::as_const(objectIDs)) {
     ZPHManagedObject* object = registeredObject(objectID);
@@ -976,6 +980,19 @@ bool ZPHManagedObjectContext::pendingView(const ZPHEntityDescription* entity, co
       view->candidates.push_back(object);
   }
   return true;
+}
+
+void ZPHManagedObjectContext::releaseJudgedObjects(const PendingView& view, const QSet<ZPHManagedObjectID>& kept)
+{
+  // Objects loaded only to be judged, which no caller received and nobody
+  // changed or observes, do not stay registered.
+  for (const ZPHManagedObjectID& objectID : view.loadedHere) {
+    if (kept.contains(objectID))
+      continue;
+    auto it = m_registered.find(objectID);
+    if (it != m_registered.end() && !it->second->hasChanges() && !it->second->m_observers)
+      m_registered.erase(it);
+  }
 }
 
 QList<ZPHManagedObject*> ZPHManagedObjectContext::executeFetchRequest(const ZPHFetchRequest& request, ZPHError* error)
@@ -1004,6 +1021,7 @@ QList<ZPHManagedObject*> ZPHManagedObjectContext::executeFetchRequest(const ZPHF
       if (ZPHManagedObject* object = objectWithID(objectID))
         objects.append(object);
     }
+    releaseJudgedObjects(view, QSet<ZPHManagedObjectID>(objectIDs.begin(), objectIDs.end()));
     prefetchRelationships(objects, request.relationshipKeyPathsForPrefetching);
     return objects;
   }
@@ -1125,7 +1143,9 @@ QList<ZPHManagedObjectID> ZPHManagedObjectContext::executeFetchRequestForObjectI
   PendingView view;
   if (entity != nullptr && !pendingView(entity, request, &view, error))
     return {};
-  return fetchIDs(request, &view, error);
+  const QList<ZPHManagedObjectID> objectIDs = fetchIDs(request, &view, error);
+  releaseJudgedObjects(view, {});
+  return objectIDs;
 }
 
 QList<ZPHManagedObjectID> ZPHManagedObjectContext::fetchIDs(const ZPHFetchRequest& request, const PendingView* view,
@@ -1360,6 +1380,8 @@ qint64 ZPHManagedObjectContext::countForFetchRequest(const ZPHFetchRequest& requ
     if (!object->m_deleted && request.predicate.evaluateWithObject(object))
       ++count;
   }
+  statement = ZPHSQLiteStatement();
+  releaseJudgedObjects(view, {});
   return request.fetchLimit > 0 ? std::min<qint64>(count, request.fetchLimit) : count;
 }
 
@@ -1665,7 +1687,7 @@ bool ZPHManagedObjectContext::writeChanges(PendingWrites* writes, QHash<qint64, 
   // store without a main context (a migration's) has nobody to wait.
   const bool mayCommitInSlices = !isMainContext() && m_store->mainContext() != nullptr;
   std::vector<bool> groupEnds;
-  if (mayCommitInSlices && writes->inserts.size() > size_t(RowsPerChunk)) {
+  if (mayCommitInSlices && writes->inserts.size() > size_t(RowsInOneChunkAtMost)) {
     groupEnds = orderByLinkedGroups(&writes->inserts, [](ZPHManagedObject* object, std::vector<qint64>* keys) {
       const ZPHEntityDescription* entity = object->m_entity;
       for (int i = entity->attributeCount(); i < entity->propertyCount(); ++i) {
@@ -1747,8 +1769,8 @@ bool ZPHManagedObjectContext::writeChanges(PendingWrites* writes, QHash<qint64, 
     size_t end = std::min(insertCount, writes->insertsWritten + size_t(RowsPerChunk));
     if (!groupEnds.empty()) {
       while (end < insertCount && !groupEnds[end - 1]) ++end;
-    } else if (mayCommitInSlices) {
-      end = insertCount;  // few enough for one chunk
+    } else {
+      end = insertCount;  // few enough for one chunk (or no slices at all)
     }
     if (!writeInserts(db, writes->inserts, writes->insertsWritten, end, *permanent))
       return fail();
@@ -1766,6 +1788,7 @@ bool ZPHManagedObjectContext::writeChanges(PendingWrites* writes, QHash<qint64, 
   }
   while (writes->deletesWritten < writes->deletes.size()) {
     const size_t end = std::min(writes->deletes.size(), writes->deletesWritten + size_t(RowsPerChunk));
+    QHash<const ZPHEntityDescription*, qint64> highestDeleted;
     for (size_t i = writes->deletesWritten; i < end; ++i) {
       const ZPHManagedObject* object = writes->deletes[i];
       ZPHSQLiteStatement remove = db->prepare("DELETE FROM " + object->m_entity->quotedTableName() + " WHERE id = ?");
@@ -1773,6 +1796,12 @@ bool ZPHManagedObjectContext::writeChanges(PendingWrites* writes, QHash<qint64, 
         return fail();
       remove.bindInt64(1, object->m_objectID.rowID());
       if (!remove.execute())
+        return fail();
+      qint64& highest = highestDeleted[object->m_entity->rootEntity()];
+      highest = std::max(highest, object->m_objectID.rowID());
+    }
+    for (auto it = highestDeleted.constBegin(); it != highestDeleted.constEnd(); ++it) {
+      if (!m_store->recordDeletedRowIDs(db, it.key(), it.value()))
         return fail();
     }
     writes->deletesWritten = end;
@@ -1823,6 +1852,33 @@ bool ZPHManagedObjectContext::writeInserts(ZPHSQLiteConnection* db, const std::v
     if (rows.empty())
       insertOrder.push_back(object->m_entity);
     rows.push_back(object);
+  }
+  // Rows whose links point at other new rows go after those: a link whose
+  // row is already there is checked once, where one to a row still to come
+  // is noted and checked again when that row arrives.
+  {
+    std::vector<const ZPHEntityDescription*> sorted;
+    QSet<const ZPHEntityDescription*> placed;
+    QSet<const ZPHEntityDescription*> visiting;
+    std::function<void(const ZPHEntityDescription*)> place = [&](const ZPHEntityDescription* entity) {
+      if (placed.contains(entity) || visiting.contains(entity))
+        return;
+      visiting.insert(entity);
+      for (int i = entity->attributeCount(); i < entity->propertyCount(); ++i) {
+        if (!entity->isStored(i))
+          continue;
+        const ZPHEntityDescription* target = entity->destination(i)->rootEntity();
+        for (const ZPHEntityDescription* other : insertOrder) {
+          if (other != entity && other->rootEntity() == target)
+            place(other);
+        }
+      }
+      visiting.remove(entity);
+      placed.insert(entity);
+      sorted.push_back(entity);
+    };
+    for (const ZPHEntityDescription* entity : insertOrder) place(entity);
+    insertOrder.swap(sorted);
   }
   const int parameterLimit = sqlite3_limit(db->handle(), SQLITE_LIMIT_VARIABLE_NUMBER, -1);
   for (const ZPHEntityDescription* entity : insertOrder) {
@@ -2183,6 +2239,9 @@ bool ZPHManagedObjectContext::batchDeleteObjectsWithIDs(const QList<ZPHManagedOb
   for (auto it = doomed.constBegin(); it != doomed.constEnd(); ++it) {
     if (!forEachSlice("DELETE FROM " + ZPHQuotedIdentifier(it.key()->tableName()) + " WHERE id IN (%IN%)",
                       it.value().values(), {}))
+      return fail();
+    if (!it.value().isEmpty() &&
+        !m_store->recordDeletedRowIDs(db, it.key(), *std::max_element(it.value().begin(), it.value().end())))
       return fail();
   }
   if (!db->exec("COMMIT"))

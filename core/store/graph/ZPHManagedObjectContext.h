@@ -93,14 +93,13 @@ public:
   // Writes every change. The main context writes in one transaction: on
   // failure nothing is written and the context keeps its changes. Other
   // contexts of a store that has a main context (the store queue's) write a
-  // large save in slices, each a
-  // transaction of whole groups of linked objects (an article with its
-  // content and metadata): a save of up to a few hundred new objects, or
-  // one that nobody waits for and that finishes quickly, is still one
-  // transaction; a longer one commits a slice whenever it has run for a
-  // while or another thread waits to write. When a slice fails, the slices
-  // before it stay saved (and are merged as usual) and the context keeps
-  // the rest of its changes.
+  // large save in slices, each a transaction of whole groups of linked
+  // objects (an article with its content and metadata): a save of up to 512
+  // new objects (and its changes and deletions, if few), or one that nobody
+  // waits for and that finishes quickly, is still one transaction; a longer
+  // one commits a slice whenever it has run for a while or another thread
+  // waits to write. When a slice fails, the slices before it stay saved (and
+  // are merged as usual) and the context keeps the rest of its changes.
   bool save(ZPHError* error = nullptr);
   // Drops every change and every registered object.
   void reset();
@@ -169,7 +168,9 @@ private:
     bool everything = false;  // a key path too far away: judge every candidate in memory
     QSet<qint64> rows;
     std::vector<ZPHManagedObject*> candidates;
+    std::vector<ZPHManagedObjectID> loadedHere;  // registered by pendingView()
   };
+  void releaseJudgedObjects(const PendingView& view, const QSet<ZPHManagedObjectID>& kept);
   bool pendingView(const ZPHEntityDescription* entity, const ZPHFetchRequest& request, PendingView* view,
                    ZPHError* error);
   QList<ZPHManagedObjectID> fetchIDs(const ZPHFetchRequest& request, const PendingView* view, ZPHError* error);
@@ -190,6 +191,8 @@ private:
   // Rows written before a large save may commit a slice; a slice runs at
   // least this long before it commits unless another writer waits.
   static constexpr int RowsPerChunk = 128;
+  // A save of at most this many new objects writes them as one chunk.
+  static constexpr int RowsInOneChunkAtMost = 512;
   static constexpr qint64 SliceMilliseconds = 20;
   bool writeChanges(PendingWrites* writes, QHash<qint64, ZPHManagedObjectID>* permanent, ZPHError* error);
   bool writeInserts(class ZPHSQLiteConnection* db, const std::vector<ZPHManagedObject*>& inserts, size_t from,

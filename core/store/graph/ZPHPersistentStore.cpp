@@ -18,6 +18,7 @@
 #include <sqlite3.h>
 
 #include <atomic>
+#include <thread>
 
 namespace {
 
@@ -109,6 +110,9 @@ struct ZPHPersistentStore::WriteTurns {
   bool held = false;
   int mainWaiting = 0;
   int othersWaiting = 0;
+  bool checkpointing = false;
+  std::thread checkpointer;
+  QHash<const ZPHEntityDescription*, qint64> handedOut;  // highest row id per table given out here
 };
 
 ZPHPersistentStore::ZPHPersistentStore(const ZPHManagedObjectModel* model, const QString& path)
@@ -122,6 +126,8 @@ ZPHPersistentStore::ZPHPersistentStore(const ZPHManagedObjectModel* model, const
 
 ZPHPersistentStore::~ZPHPersistentStore()
 {
+  if (m_writeTurns->checkpointer.joinable())
+    m_writeTurns->checkpointer.join();
   QMutexLocker locker(&m_mutex);
   Q_ASSERT_X(m_contexts.isEmpty(), Q_FUNC_INFO, "contexts outlive their store");
   locker.unlock();
@@ -386,10 +392,30 @@ void ZPHPersistentStore::endWriteTurn(ZPHSQLiteConnection* connection)
     m_writeTurns->held = false;
     m_writeTurns->released.wakeAll();
   }
-  // The log is written back into the file away from the main thread, after
-  // the turn went to whoever waits.
-  if (connection != nullptr && !ZPHMainThread::isMainThread())
-    connection->checkpointIfLogIsLarge();
+  if (connection != nullptr && connection->walFrames() >= ZPHSQLiteConnection::CheckpointFrames)
+    startCheckpoint();
+}
+
+void ZPHPersistentStore::startCheckpoint()
+{
+  // The log is written back into the file on a thread of its own, with a
+  // connection of its own, while writers go on: no writer (above all not
+  // the main thread) spends its time on it. One at a time.
+  QMutexLocker locker(&m_writeTurns->mutex);
+  if (m_writeTurns->checkpointing)
+    return;
+  if (m_writeTurns->checkpointer.joinable())
+    m_writeTurns->checkpointer.join();  // the last one, ended
+  m_writeTurns->checkpointing = true;
+  m_writeTurns->checkpointer = std::thread([this] {
+    if (std::unique_ptr<ZPHSQLiteConnection> connection = ZPHSQLiteConnection::open(m_path, false, nullptr)) {
+      int logFrames = 0;
+      int written = 0;
+      sqlite3_wal_checkpoint_v2(connection->handle(), nullptr, SQLITE_CHECKPOINT_PASSIVE, &logFrames, &written);
+    }
+    QMutexLocker locker(&m_writeTurns->mutex);
+    m_writeTurns->checkpointing = false;
+  });
 }
 
 bool ZPHPersistentStore::writeTurnIsWanted() const
@@ -421,6 +447,10 @@ bool ZPHPersistentStore::beginImmediateTransaction(ZPHSQLiteConnection* connecti
 bool ZPHPersistentStore::allocateRowIDs(ZPHSQLiteConnection* connection, const ZPHEntityDescription* root, qint64 count,
                                         qint64* first)
 {
+  // Above every row there is, every id the store recorded as deleted, and
+  // every id this process handed out already (a save that commits in
+  // slices has ids out whose rows come later). Nothing is written here:
+  // the record changes only when rows are deleted.
   const QString key = QStringLiteral("lastRowID.") + root->tableName();
   ZPHSQLiteStatement highest =
       connection->prepare("SELECT max(coalesce((SELECT CAST(value AS INTEGER) FROM " + MetadataTable +
@@ -430,14 +460,25 @@ bool ZPHPersistentStore::allocateRowIDs(ZPHSQLiteConnection* connection, const Z
   highest.bindText(1, key);
   if (highest.step() != SQLITE_ROW)
     return false;
-  *first = highest.columnInt64(0) + 1;
-  highest = ZPHSQLiteStatement();
-  ZPHSQLiteStatement record =
-      connection->prepare("INSERT OR REPLACE INTO " + MetadataTable + " (key, value) VALUES (?, ?)");
+  QMutexLocker locker(&m_writeTurns->mutex);
+  qint64& handedOut = m_writeTurns->handedOut[root];
+  *first = std::max(highest.columnInt64(0), handedOut) + 1;
+  handedOut = *first + count - 1;
+  return true;
+}
+
+bool ZPHPersistentStore::recordDeletedRowIDs(ZPHSQLiteConnection* connection, const ZPHEntityDescription* root,
+                                             qint64 highestDeleted)
+{
+  const QString key = QStringLiteral("lastRowID.") + root->tableName();
+  ZPHSQLiteStatement record = connection->prepare(
+      "INSERT INTO " + MetadataTable +
+      " (key, value) VALUES (?, ?) ON CONFLICT (key) DO UPDATE SET value = max(CAST(value AS INTEGER), "
+      "excluded.value)");
   if (!record.isValid())
     return false;
   record.bindText(1, key);
-  record.bindInt64(2, *first + count - 1);
+  record.bindInt64(2, highestDeleted);
   return record.execute();
 }
 

@@ -28,8 +28,8 @@ struct ZPHStoreChanges {
 
 // One SQLite store file holding the objects of one model version. The file
 // runs with a write-ahead log, synchronous=NORMAL and foreign keys on (the
-// log is written back into the file after commits of threads other than the
-// main thread, which never spends its time on that); a
+// log is written back into the file by a thread of the store's own once it
+// has grown large, so no writer spends its time on that); a
 // metadata table holds the model version and the store's identifier. Each
 // thread that touches the store gets its own connection, with its prepared
 // statements cached, closed when the thread ends or the store goes away.
@@ -106,7 +106,8 @@ public:
   // transactions.) Not reentrant.
   void beginWriteTurn();
   // After the commit or rollback on `connection` (the calling thread's);
-  // off the main thread it then writes a large log back into the file.
+  // a log grown large is then written back into the store file in the
+  // background.
   void endWriteTurn(ZPHSQLiteConnection* connection);
   // Whether another thread waits for the write turn (for a long writer that
   // can stop at a consistent point and let it go first).
@@ -119,11 +120,14 @@ public:
 
   // Inside a write transaction: the first of `count` new row ids for the
   // table of `root`. Ids are never handed out twice in a store, also after
-  // the rows that had them were deleted: the highest id handed out per table
-  // is kept in the store's metadata (stores that have no such record yet
-  // start after their highest row).
+  // the rows that had them were deleted: every transaction that deletes rows
+  // records the highest id it deleted per table in the store's metadata
+  // (recordDeletedRowIDs()), and new ids start above it and above every row
+  // (stores that have no such record yet start above their highest row).
   bool allocateRowIDs(ZPHSQLiteConnection* connection, const class ZPHEntityDescription* root, qint64 count,
                       qint64* first);
+  bool recordDeletedRowIDs(ZPHSQLiteConnection* connection, const class ZPHEntityDescription* root,
+                           qint64 highestDeleted);
 
   // Internal: connections by thread; a thread's connection closes when the
   // thread ends.
@@ -131,6 +135,7 @@ public:
 
 private:
   bool createSchema(ZPHSQLiteConnection* connection, ZPHError* error);
+  void startCheckpoint();
   struct WriteTurns;
 
   const ZPHManagedObjectModel* m_model;

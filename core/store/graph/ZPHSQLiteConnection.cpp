@@ -196,7 +196,7 @@ std::unique_ptr<ZPHSQLiteConnection> ZPHSQLiteConnection::open(const QString& pa
   }
   // No checkpoint inside a commit (SQLite's automatic one runs before the
   // committing thread can let other writers in): the log's size is noted
-  // here, and the store runs checkpoints itself (checkpointIfLogIsLarge()).
+  // here, and the store runs checkpoints itself, in the background.
   sqlite3_wal_hook(
       db,
       [](void* self, sqlite3*, const char*, int frames) {
@@ -295,15 +295,3 @@ ZPHError ZPHSQLiteConnection::lastError() const
 }
 
 int ZPHSQLiteConnection::changes() const { return sqlite3_changes(m_db); }
-
-void ZPHSQLiteConnection::checkpointIfLogIsLarge()
-{
-  if (m_db == nullptr || m_walFrames < CheckpointFrames)
-    return;
-  // Passive: writes back what it can without waiting for anyone; writers
-  // go on meanwhile.
-  int logFrames = 0;
-  int written = 0;
-  if (sqlite3_wal_checkpoint_v2(m_db, nullptr, SQLITE_CHECKPOINT_PASSIVE, &logFrames, &written) == SQLITE_OK)
-    m_walFrames = 0;
-}

@@ -76,7 +76,7 @@ public:
 
   // Opens (creating when asked) the file and applies the store's settings:
   // WAL journal, synchronous=NORMAL, foreign keys, a busy timeout, and no
-  // automatic checkpoints (see checkpointIfLogIsLarge()).
+  // automatic checkpoints (see walFrames()).
   static std::unique_ptr<ZPHSQLiteConnection> open(const QString& path, bool create, ZPHError* error);
 
   // How long a statement waits for a store that another connection holds
@@ -98,12 +98,10 @@ public:
   int changes() const;
 
   // The write-ahead log after this connection's last commit, in frames
-  // (pages), and a passive checkpoint once it holds at least
-  // CheckpointFrames of them (64 MB). Call it after a commit, outside any
-  // transaction, where the time it takes hurts nobody.
+  // (pages); the store writes it back into the file once it holds at least
+  // CheckpointFrames of them (64 MB).
   static constexpr int CheckpointFrames = 8000;
   int walFrames() const { return m_walFrames; }
-  void checkpointIfLogIsLarge();
 
   sqlite3* handle() const { return m_db; }
 
