@@ -4,6 +4,7 @@
 #include "platform/ZPHLog.h"
 #include "platform/ZPHSecretServicePasswordStore.h"
 
+#include <QtCore/QCoreApplication>
 #include <QtCore/QJsonValue>
 #include <QtCore/QMutex>
 #include <QtCore/QMutexLocker>
@@ -99,12 +100,20 @@ ZPHPasswordStore::~ZPHPasswordStore() = default;
 
 namespace {
 
-// The choice of the process's store: made once, on a thread of its own.
+// The choice of the process's store: the secret service is probed once, on
+// a thread of its own; the store is made by the first caller that asks for
+// it after that (the file store asks the application for its data folder,
+// which only a live application can answer).
 struct DefaultStoreChoice {
   QMutex mutex;
-  QWaitCondition chosen;
-  bool choosing = false;
-  quint64 generation = 0;  // a choice under way for an older one is dropped
+  QWaitCondition probed;
+  quint64 generation = 0;  // a probe under way for an older one is dropped
+  bool probing = false;
+  bool hasAnswer = false;
+  bool answered = false;
+  QString whyNot;
+  std::thread prober;
+  bool joinsAtExit = false;
   std::shared_ptr<ZPHPasswordStore> store;
 };
 
@@ -114,35 +123,46 @@ DefaultStoreChoice& defaultStoreChoice()
   return *choice;
 }
 
-// Starts the choice unless it is made or under way; the mutex is held.
-void startChoosing(DefaultStoreChoice& choice)
+// The prober never outlives the application object.
+void joinProber()
 {
-  if (choice.store || choice.choosing)
+  DefaultStoreChoice& choice = defaultStoreChoice();
+  QMutexLocker locker(&choice.mutex);
+  std::thread prober = std::move(choice.prober);
+  locker.unlock();
+  if (prober.joinable())
+    prober.join();
+}
+
+// Starts the probe unless the store is chosen, or the probe is done or under
+// way; the mutex is held.
+void startProbe(DefaultStoreChoice& choice)
+{
+  if (choice.store || choice.hasAnswer || choice.probing)
     return;
-  choice.choosing = true;
+  choice.probing = true;
+  if (choice.prober.joinable())
+    choice.prober.join();  // a dropped one that has ended
   const quint64 generation = choice.generation;
-  std::thread([&choice, generation] {
-    auto secretService = std::make_shared<ZPHSecretServicePasswordStore>();
+  choice.prober = std::thread([&choice, generation] {
+    ZPHSecretServicePasswordStore secretService;
     QString whyNot;
-    const bool answered = secretService->probe(kSecretServiceProbeTimeoutMs, &whyNot);
-    std::shared_ptr<ZPHPasswordStore> file;
-    if (!answered)
-      file = std::make_shared<ZPHFilePasswordStore>(ZPHFilePasswordStore::defaultFolder());
+    const bool answered = secretService.probe(kSecretServiceProbeTimeoutMs, &whyNot);
     QMutexLocker locker(&choice.mutex);
-    choice.choosing = false;
-    if (choice.generation == generation && !choice.store) {
-      if (answered) {
-        qCInfo(zphCore) << "Passwords are kept by the secret service";
-        choice.store = secretService;
-      } else {
-        qCWarning(zphCore).noquote() << "No secret service answered (" + whyNot + "); passwords are kept in"
-                                     << static_cast<ZPHFilePasswordStore*>(file.get())->filePath()
-                                     << "readable by this user only";
-        choice.store = file;
-      }
+    choice.probing = false;
+    if (choice.generation == generation) {
+      choice.hasAnswer = true;
+      choice.answered = answered;
+      choice.whyNot = whyNot;
+      if (!answered)
+        qCWarning(zphCore).noquote() << "No secret service answered (" + whyNot + ")";
     }
-    choice.chosen.wakeAll();
-  }).detach();
+    choice.probed.wakeAll();
+  });
+  if (!choice.joinsAtExit && QCoreApplication::instance() != nullptr) {
+    choice.joinsAtExit = true;
+    qAddPostRoutine(&joinProber);
+  }
 }
 
 }  // namespace
@@ -151,19 +171,29 @@ void ZPHPasswordStore::prepareDefaultStore()
 {
   DefaultStoreChoice& choice = defaultStoreChoice();
   QMutexLocker locker(&choice.mutex);
-  startChoosing(choice);
+  startProbe(choice);
 }
 
 std::shared_ptr<ZPHPasswordStore> ZPHPasswordStore::defaultStore()
 {
   DefaultStoreChoice& choice = defaultStoreChoice();
   QMutexLocker locker(&choice.mutex);
-  startChoosing(choice);
-  // Normally chosen since start-up; a call that comes earlier waits for the
+  // Normally probed since start-up; a call that comes earlier waits for the
   // one probe under way rather than starting another.
-  while (!choice.store) {
-    choice.chosen.wait(&choice.mutex);
-    startChoosing(choice);  // when the one that ended was dropped
+  while (!choice.store && !choice.hasAnswer) {
+    startProbe(choice);
+    choice.probed.wait(&choice.mutex);
+  }
+  if (!choice.store) {
+    if (choice.answered) {
+      qCInfo(zphCore) << "Passwords are kept by the secret service";
+      choice.store = std::make_shared<ZPHSecretServicePasswordStore>();
+    } else {
+      auto file = std::make_shared<ZPHFilePasswordStore>(ZPHFilePasswordStore::defaultFolder());
+      qCWarning(zphCore).noquote() << "No secret service answered; passwords are kept in" << file->filePath()
+                                   << "readable by this user only";
+      choice.store = std::move(file);
+    }
   }
   return choice.store;
 }
@@ -173,9 +203,8 @@ void ZPHPasswordStore::setDefaultStore(std::shared_ptr<ZPHPasswordStore> store)
   DefaultStoreChoice& choice = defaultStoreChoice();
   QMutexLocker locker(&choice.mutex);
   ++choice.generation;
+  choice.hasAnswer = false;
   choice.store = std::move(store);
-  if (choice.store)
-    choice.chosen.wakeAll();
 }
 
 QString ZPHPasswordStore::messageForStatus(int status)

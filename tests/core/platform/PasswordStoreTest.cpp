@@ -282,13 +282,13 @@ TEST(FilePasswordStore, ConcurrentWritersLoseNothing)
 
 TEST(PasswordStore, DefaultIsAFileInTheDataFolderWhenNoSecretServiceAnswers)
 {
-  LogCapture log;
-  // (Registering the delegate starts a choice of the process's store in the
+  // (Registering the delegate starts a probe of the secret service in the
   // background, if none was made yet; the reset below drops it.)
   ZPHTestApplicationDelegate delegate;
   const QByteArray previousBus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
   qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + QFile::encodeName(delegate.rootFolder()) + "/no-bus");
   ZPHPasswordStore::setDefaultStore(nullptr);
+  LogCapture log;
   const std::shared_ptr<ZPHPasswordStore> chosen = ZPHPasswordStore::defaultStore();
   EXPECT_EQ(ZPHPasswordStore::defaultStore(), chosen);  // chosen once
   ZPHPasswordStore::setDefaultStore(nullptr);
@@ -303,7 +303,8 @@ TEST(PasswordStore, DefaultIsAFileInTheDataFolderWhenNoSecretServiceAnswers)
   ASSERT_NE(file, nullptr);
   EXPECT_NE(dynamic_cast<ZPHFilePasswordStore*>(again.get()), nullptr);
   EXPECT_EQ(QFileInfo(file->filePath()).absolutePath(), QFileInfo(delegate.pathToDataFolder()).absoluteFilePath());
-  EXPECT_EQ(log.count("No secret service answered"), 2);  // once per choice
+  EXPECT_EQ(log.count("No secret service answered ("), 2);  // once per probe
+  EXPECT_EQ(log.count("passwords are kept in"), 2);
 }
 
 // Choosing the store probes the secret service (up to 5 s): that happens on
