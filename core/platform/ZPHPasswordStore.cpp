@@ -154,8 +154,8 @@ void startProbe(DefaultStoreChoice& choice)
       choice.hasAnswer = true;
       choice.answered = answered;
       choice.whyNot = whyNot;
-      if (!answered)
-        qCWarning(zphCore).noquote() << "No secret service answered (" + whyNot + ")";
+      qCInfo(zphCore).noquote() << (answered ? QStringLiteral("The secret service answered its probe")
+                                             : "The secret service did not answer its probe (" + whyNot + ")");
     }
     choice.probed.wakeAll();
   });
@@ -190,8 +190,8 @@ std::shared_ptr<ZPHPasswordStore> ZPHPasswordStore::defaultStore()
       choice.store = std::make_shared<ZPHSecretServicePasswordStore>();
     } else {
       auto file = std::make_shared<ZPHFilePasswordStore>(ZPHFilePasswordStore::defaultFolder());
-      qCWarning(zphCore).noquote() << "No secret service answered; passwords are kept in" << file->filePath()
-                                   << "readable by this user only";
+      qCWarning(zphCore).noquote() << "No secret service answered (" + choice.whyNot + "); passwords are kept in"
+                                   << file->filePath() << "readable by this user only";
       choice.store = std::move(file);
     }
   }
