@@ -154,8 +154,8 @@ void startProbe(DefaultStoreChoice& choice)
       choice.hasAnswer = true;
       choice.answered = answered;
       choice.whyNot = whyNot;
-      qCInfo(zphCore).noquote() << (answered ? QStringLiteral("The secret service answered its probe")
-                                             : "The secret service did not answer its probe (" + whyNot + ")");
+      qCDebug(zphCore).noquote() << (answered ? QStringLiteral("The secret service answered its probe")
+                                              : "The secret service did not answer its probe (" + whyNot + ")");
     }
     choice.probed.wakeAll();
   });

@@ -190,7 +190,7 @@ private:
   };
   // Rows written before a large save may commit a slice; a slice runs at
   // least this long before it commits unless another writer waits.
-  static constexpr int RowsPerChunk = 128;
+  static constexpr int RowsPerChunk = 64;
   // A save of at most this many new objects writes them as one chunk.
   static constexpr int RowsInOneChunkAtMost = 512;
   static constexpr qint64 SliceMilliseconds = 20;

@@ -15,6 +15,10 @@
 ZPHSQLiteStatement::ZPHSQLiteStatement(ZPHSQLiteConnection* connection, sqlite3_stmt* statement, bool owned)
     : m_connection(connection), m_statement(statement), m_owned(owned)
 {
+  // Room for a text per parameter at once (a multi-row insert binds
+  // hundreds).
+  if (statement != nullptr)
+    m_texts.reserve(sqlite3_bind_parameter_count(statement));
 }
 
 ZPHSQLiteStatement::~ZPHSQLiteStatement() { release(); }
