@@ -193,7 +193,7 @@ private:
   static constexpr int RowsPerChunk = 64;
   // A save of at most this many new objects writes them as one chunk.
   static constexpr int RowsInOneChunkAtMost = 512;
-  static constexpr qint64 SliceMilliseconds = 20;
+  static constexpr qint64 SliceMilliseconds = 50;
   bool writeChanges(PendingWrites* writes, QHash<qint64, ZPHManagedObjectID>* permanent, ZPHError* error);
   bool writeInserts(class ZPHSQLiteConnection* db, const std::vector<ZPHManagedObject*>& inserts, size_t from,
                     size_t to, const QHash<qint64, ZPHManagedObjectID>& permanent) const;

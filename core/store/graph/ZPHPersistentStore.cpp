@@ -9,6 +9,7 @@
 #include "store/graph/ZPHSQLiteConnection.h"
 
 #include <QtCore/QDeadlineTimer>
+#include <QtCore/QElapsedTimer>
 #include <QtCore/QFileInfo>
 #include <QtCore/QMutexLocker>
 #include <QtCore/QThread>
@@ -111,6 +112,10 @@ struct ZPHPersistentStore::WriteTurns {
   int mainWaiting = 0;
   int othersWaiting = 0;
   bool checkpointing = false;
+  bool stopping = false;
+  int logFrames = 0;         // the log's size after the last commit
+  QElapsedTimer sinceWrite;  // since the last write turn ended
+  QWaitCondition checkpointWake;
   std::thread checkpointer;
   QHash<const ZPHEntityDescription*, qint64> handedOut;  // highest row id per table given out here
 };
@@ -126,6 +131,11 @@ ZPHPersistentStore::ZPHPersistentStore(const ZPHManagedObjectModel* model, const
 
 ZPHPersistentStore::~ZPHPersistentStore()
 {
+  {
+    QMutexLocker locker(&m_writeTurns->mutex);
+    m_writeTurns->stopping = true;  // the last connection's close writes the log back
+    m_writeTurns->checkpointWake.wakeAll();
+  }
   if (m_writeTurns->checkpointer.joinable())
     m_writeTurns->checkpointer.join();
   QMutexLocker locker(&m_mutex);
@@ -387,34 +397,49 @@ void ZPHPersistentStore::beginWriteTurn()
 
 void ZPHPersistentStore::endWriteTurn(ZPHSQLiteConnection* connection)
 {
-  {
-    QMutexLocker locker(&m_writeTurns->mutex);
-    m_writeTurns->held = false;
-    m_writeTurns->released.wakeAll();
-  }
-  if (connection != nullptr && connection->walFrames() >= ZPHSQLiteConnection::CheckpointFrames)
+  QMutexLocker locker(&m_writeTurns->mutex);
+  m_writeTurns->held = false;
+  m_writeTurns->sinceWrite.start();
+  m_writeTurns->released.wakeAll();
+  if (connection != nullptr)
+    m_writeTurns->logFrames = connection->walFrames();
+  if (m_writeTurns->logFrames >= ZPHSQLiteConnection::CheckpointFrames)
     startCheckpoint();
 }
 
 void ZPHPersistentStore::startCheckpoint()
 {
   // The log is written back into the file on a thread of its own, with a
-  // connection of its own, while writers go on: no writer (above all not
-  // the main thread) spends its time on it. One at a time.
-  QMutexLocker locker(&m_writeTurns->mutex);
-  if (m_writeTurns->checkpointing)
+  // connection of its own: no writer (above all not the main thread)
+  // spends its time on it. It waits for a pause in the writing (its writes
+  // and syncs would slow the writers' down) unless the log grew very large.
+  // One at a time; m_writeTurns->mutex is held.
+  WriteTurns* turns = m_writeTurns.get();
+  if (turns->checkpointing || turns->stopping)
     return;
-  if (m_writeTurns->checkpointer.joinable())
-    m_writeTurns->checkpointer.join();  // the last one, ended
-  m_writeTurns->checkpointing = true;
-  m_writeTurns->checkpointer = std::thread([this] {
+  if (turns->checkpointer.joinable())
+    turns->checkpointer.join();  // the last one, ended
+  turns->checkpointing = true;
+  turns->checkpointer = std::thread([this, turns] {
+    constexpr qint64 PauseMs = 250;
+    {
+      QMutexLocker locker(&turns->mutex);
+      while (!turns->stopping && turns->logFrames < 4 * ZPHSQLiteConnection::CheckpointFrames &&
+             (turns->held || turns->sinceWrite.elapsed() < PauseMs))
+        turns->checkpointWake.wait(&turns->mutex, QDeadlineTimer(PauseMs / 2));
+      if (turns->stopping) {
+        turns->checkpointing = false;
+        return;
+      }
+    }
     if (std::unique_ptr<ZPHSQLiteConnection> connection = ZPHSQLiteConnection::open(m_path, false, nullptr)) {
       int logFrames = 0;
       int written = 0;
       sqlite3_wal_checkpoint_v2(connection->handle(), nullptr, SQLITE_CHECKPOINT_PASSIVE, &logFrames, &written);
     }
-    QMutexLocker locker(&m_writeTurns->mutex);
-    m_writeTurns->checkpointing = false;
+    QMutexLocker locker(&turns->mutex);
+    turns->logFrames = 0;
+    turns->checkpointing = false;
   });
 }
 

@@ -29,7 +29,8 @@ struct ZPHStoreChanges {
 // One SQLite store file holding the objects of one model version. The file
 // runs with a write-ahead log, synchronous=NORMAL and foreign keys on (the
 // log is written back into the file by a thread of the store's own once it
-// has grown large, so no writer spends its time on that); a
+// has grown large, in a pause of the writing, so no writer spends its time
+// on that); a
 // metadata table holds the model version and the store's identifier. Each
 // thread that touches the store gets its own connection, with its prepared
 // statements cached, closed when the thread ends or the store goes away.
@@ -107,7 +108,8 @@ public:
   void beginWriteTurn();
   // After the commit or rollback on `connection` (the calling thread's);
   // a log grown large is then written back into the store file in the
-  // background.
+  // background, once the writing pauses for a quarter of a second (or at
+  // once when the log passed four times that size).
   void endWriteTurn(ZPHSQLiteConnection* connection);
   // Whether another thread waits for the write turn (for a long writer that
   // can stop at a consistent point and let it go first).
