@@ -28,8 +28,10 @@ class QTimer;
 class QWidget;
 class ZPHInstanceLock;
 class ZPHInternalPagesProfile;
+class ZPHMainWindowController;
 class ZPHQuittingWindowController;
 class ZPHSourceListTreeBuilder;
+class ZPHStatusViewController;
 
 // User defaults registered at start-up that no other part of the program
 // defines.
@@ -143,7 +145,9 @@ public:
   bool isInFullScreen() const;
 
   // ---- Owned objects
-  QMainWindow* mainWindow() const { return m_mainWindow.get(); }
+  // The main window (null until it is built and after it went).
+  QMainWindow* mainWindow() const;
+  ZPHMainWindowController* mainWindowController() const { return m_mainWindowController.get(); }
   ZPHSourceListTreeBuilder* sourceListTreeBuilder() const { return m_sourceListTreeBuilder.get(); }
   void setSourceListTreeBuilder(std::unique_ptr<ZPHSourceListTreeBuilder> builder);
   CBFaviconController* faviconController() const { return m_faviconController; }
@@ -155,8 +159,9 @@ public:
   QDateTime now() const;
   int runModalAlert(const ZPHAlert& alert);
 
-  // Until the main window's status area exists, the status items are kept
-  // here in order of arrival and their handlers run at once.
+  // Status items go to the main window's status area. Until it exists, and
+  // once it has gone, they are kept here in order of arrival and their
+  // handlers run at once; the area takes the kept ones when it comes.
   QList<std::shared_ptr<ZPHStatusItem>> statusItems() const;
 
   // ---- Sheets
@@ -239,6 +244,7 @@ private:
   void zph_presentMainInterface();
   void pesterAboutNewsLetterIfAppropriate();
   void writeScreenshot();
+  ZPHStatusViewController* statusArea() const;
 
   // Notification handlers.
   void accountReady();
@@ -295,7 +301,7 @@ private:
   CBFaviconController* m_faviconController = nullptr;
   std::shared_ptr<CBLocalAccountFeedMetadataCache> m_metadataCache;
   std::unique_ptr<ZPHInternalPagesProfile> m_internalPagesProfile;
-  std::unique_ptr<QMainWindow> m_mainWindow;
+  std::unique_ptr<ZPHMainWindowController> m_mainWindowController;
   std::unique_ptr<ZPHQuittingWindowController> m_quittingWindowController;
   QTimer* m_periodicRefreshTimer = nullptr;
   QTimer* m_initialRefreshTimer = nullptr;
