@@ -247,7 +247,8 @@ void ZPHSourceListViewController::registerObservers()
   const auto observe = [&](const QString& name, std::function<void(const ZPHNotification&)> handler) {
     m_observers.push_back(center.addObserver(name, QVariant(), this, std::move(handler), D::MainThread));
   };
-  const auto rebuild = [this](const ZPHNotification&) { refreshDataCacheReloadDataAndPreserveCurrentSelection(); };
+  // A burst (a thousand feeds added by an import) rebuilds once.
+  const auto rebuild = [this](const ZPHNotification&) { scheduleRebuild(); };
   observe(ZPHDataAccountReadyNotification, rebuild);
   observe(ZPHFeedsAddedNotification, rebuild);
   observe(ZPHFolderAddedNotification, rebuild);
@@ -732,6 +733,20 @@ void ZPHSourceListViewController::refreshDataCacheReloadDataAndPreserveCurrentSe
   if (m_treeBuilder != nullptr)
     m_treeBuilder->rebuildTree();
   reloadDataPreservingSelectionAndNotify();
+}
+
+void ZPHSourceListViewController::scheduleRebuild()
+{
+  if (m_rebuildScheduled)
+    return;
+  m_rebuildScheduled = true;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        m_rebuildScheduled = false;
+        refreshDataCacheReloadDataAndPreserveCurrentSelection();
+      },
+      Qt::QueuedConnection);
 }
 
 void ZPHSourceListViewController::updateDisplayForRowsThatRepresentObject(ZPHRepresentedObject object)

@@ -157,6 +157,9 @@ public:
   void reloadDataPreservingSelectionAndNotify();
   // The tree is rebuilt first.
   void refreshDataCacheReloadDataAndPreserveCurrentSelection();
+  // The same on the next turn of the event loop, once for every request
+  // made until then.
+  void scheduleRebuild();
   void updateDisplayForRowsThatRepresentObject(ZPHRepresentedObject object);
   void filterReload();
   // One filter reload 1.5 s after the last request.
@@ -229,6 +232,7 @@ private:
   bool m_initialized = false;
   bool m_currentlyReloadingData = false;
   bool m_expandingProgrammatically = false;
+  bool m_rebuildScheduled = false;
   bool m_selectionHidden = false;
   bool m_hideFeedsWithNoUnread = false;
   CBTreeNode::List m_selectedOutlineItems;

@@ -47,8 +47,8 @@ inline QByteArray ZPHTestTitledFeed(const QUrl& base, const QByteArray& title, i
 // The fixture's store: folder "News" (open) with Alpha (5 unread, a
 // favourite) and Beta (3); folder "Archive" (closed) with Gamma (2); at the
 // top Delta (4, a favourite), Epsilon (suspended), a feed whose server
-// answers 404 (named by the user with markup), a feed on a closed port, and
-// a feed whose own title is markup.
+// answers 404 (named by the user with markup), one that answers 410, a feed
+// on a closed port, and a feed whose own title is markup.
 class SourceListFixture : public ::testing::Test {
 protected:
   static inline const QString MarkupTitle = QStringLiteral("<b>x</b><img src=x>");
@@ -66,6 +66,11 @@ protected:
     serve(QStringLiteral("/delta.xml"), "Delta", 4);
     serve(QStringLiteral("/epsilon.xml"), "Epsilon", 6);
     serve(QStringLiteral("/markup.xml"), MarkupTitle.toHtmlEscaped().toUtf8(), 1);
+    server.route(QStringLiteral("/gone.xml"), [](const ZPHTestHTTPRequest&) {
+      ZPHTestHTTPResponse response;
+      response.status = 410;
+      return response;
+    });
     seedStore();
   }
 
@@ -82,6 +87,8 @@ protected:
 
   QString dataFolder() const { return dir.filePath(QStringLiteral("data")); }
   QUrl missingURL() const { return server.url(QStringLiteral("/missing.xml")); }
+  QUrl goneURL() const { return server.url(QStringLiteral("/gone.xml")); }
+  QUrl goneHomePage() const { return server.url(QStringLiteral("/gone-site.html")); }
   static QUrl downURL() { return QUrl(QStringLiteral("http://127.0.0.1:1/down.xml")); }
 
   void seedStore()
@@ -113,6 +120,9 @@ protected:
     add(missingURL(), nullptr)->setName(MarkupTitle);
     add(downURL(), nullptr)->setName(QStringLiteral("Down"));
     add(server.url(QStringLiteral("/markup.xml")), nullptr);
+    CBFeed* gone = add(goneURL(), nullptr);
+    gone->setName(QStringLiteral("Gone"));
+    gone->setHomePageURL(goneHomePage());
     archive->setExpanded(false);
     controller.saveMainThreadManagedObjectContext();
     ZPHTestSpinEventLoop(50);

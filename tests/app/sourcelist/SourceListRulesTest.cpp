@@ -3,6 +3,8 @@
 // what keys do, the fade strip and the next midnight.
 
 #include "feeds/refresh/ZPHRefreshFeedOperation.h"
+#include "foundation/CBDateManager.h"
+#include "platform/ZPHNotificationCenter.h"
 #include "sourcelist/ZPHSourceListCellLayout.h"
 #include "sourcelist/ZPHSourceListModel.h"
 #include "sourcelist/ZPHSourceListSelectionModel.h"
@@ -232,4 +234,22 @@ TEST(SourceListNavigation, NextAndPreviousEndWhenNoRowCanBeSelected)
   EXPECT_TRUE(controller.selectedRows().isEmpty());
   controller.model()->setTree(nullptr);
   controller.model()->reload();
+}
+
+TEST(SourceListMidnight, TheTimerIsArmedForTheNextMidnightAndAgainWhenTheClockMoves)
+{
+  const QTimeZone berlin("Europe/Berlin");
+  QDateTime now(QDate(2025, 3, 29), QTime(21, 30), berlin);
+  ZPHSourceListViewController controller;
+  controller.completeInitialization();
+  controller.setNowFunction([&] { return now; }, [&] { return berlin; });
+  EXPECT_EQ(controller.midnightTimerFireDate(), QDateTime(QDate(2025, 3, 29), QTime(23, 0), Qt::UTC));
+  // The date manager saw the day or the clock change: armed anew.
+  now = QDateTime(QDate(2025, 3, 30), QTime(8, 0), berlin);
+  ZPHNotificationCenter::defaultCenter().post(CBDatesDidChangeNotification);
+  EXPECT_EQ(controller.midnightTimerFireDate(), QDateTime(QDate(2025, 3, 30), QTime(22, 0), Qt::UTC));
+  // Each firing arms the next.
+  now = QDateTime(QDate(2025, 3, 31), QTime(0, 0, 1), berlin);
+  controller.significantTimeChangeOccurred();
+  EXPECT_EQ(controller.midnightTimerFireDate(), QDateTime(QDate(2025, 3, 31), QTime(22, 0), Qt::UTC));
 }

@@ -291,6 +291,20 @@ TEST_F(SourceListRefreshTest, CountsErrorsAndTheStatusAreaFollowARefresh)
   EXPECT_TRUE(box->informativeText().contains(MarkupTitle));
   for (QLabel* label : box->findChildren<QLabel*>()) EXPECT_EQ(label->textFormat(), Qt::PlainText);
   box->close();
+  // A recovery option goes to the feed's recovery with its index: the gone
+  // site's home page opens.
+  const QModelIndex gone = model->indexForNode(node(goneURL().toString()));
+  ASSERT_EQ(errorShown(gone).code(), ZPHRefreshFeedOperationErrorGone);
+  QMessageBox* goneBox = sourceList->sourceListCellViewDidClickErrorButton(gone);
+  ASSERT_NE(goneBox, nullptr);
+  QAbstractButton* openSite = nullptr;
+  for (QAbstractButton* each : goneBox->buttons()) {
+    if (each->text() == QLatin1String("Open Site in Browser"))
+      openSite = each;
+  }
+  ASSERT_NE(openSite, nullptr);
+  openSite->click();
+  EXPECT_EQ(app.openedURLs, QList<QUrl>{goneHomePage()});
   // The click did not select the row.
   EXPECT_FALSE(sourceList->selectedRows().contains(sourceList->rowForNode(node(missingURL().toString()))));
 
