@@ -22,6 +22,7 @@
 #include "shell/ZPHInstanceLock.h"
 #include "shell/ZPHMacCoreDataStack.h"
 #include "shell/ZPHQuittingWindowController.h"
+#include "shell/ZPHScreenshotScript.h"
 #include "shell/ZPHShellLog.h"
 #include "store/CBDataController.h"
 #include "store/accounts/CBDataAccount.h"
@@ -142,6 +143,14 @@ ZPHAppDelegate::ZPHAppDelegate(Environment environment, QObject* parent)
   m_previousDelegate = sharedDelegate();
   setSharedDelegate(this);
 
+  if (!m_environment.screenshotPath.isEmpty() && !m_environment.screenshotStatePath.isEmpty()) {
+    QString problem;
+    m_screenshotScript = ZPHScreenshotScript::load(m_environment.screenshotStatePath, &problem);
+    if (m_screenshotScript == nullptr)
+      qCWarning(zphShell).noquote() << "cannot read the screenshot's state" << m_environment.screenshotStatePath
+                                    << problem;
+  }
+
   if (QCoreApplication* application = QCoreApplication::instance())
     application->installEventFilter(this);
   if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
@@ -159,6 +168,7 @@ ZPHAppDelegate::~ZPHAppDelegate()
     m_periodicRefreshTimer->stop();
   if (m_initialRefreshTimer)
     m_initialRefreshTimer->stop();
+  m_screenshotScript.reset();
   m_quittingWindowController.reset();
   m_mainWindowController.reset();
   releaseRefreshController();
@@ -255,7 +265,9 @@ void ZPHAppDelegate::zph_completeStartupSequence()
     m_startupEnded = true;
     qCInfo(zphShell) << "start-up complete";
     Q_EMIT startupSequenceCompleted();
-    if (!m_environment.screenshotPath.isEmpty())
+    if (m_screenshotScript != nullptr)
+      m_screenshotScript->run(this, [this] { writeScreenshot(); });
+    else if (!m_environment.screenshotPath.isEmpty())
       QTimer::singleShot(0, this, &ZPHAppDelegate::writeScreenshot);
   }
 }
@@ -348,7 +360,11 @@ void ZPHAppDelegate::migrateHidePreferences()
 void ZPHAppDelegate::zph_setupMiscManagers()
 {
   CBDateManager::sharedManager();
-  if (m_environment.makeReachabilitySource) {
+  if (m_screenshotScript != nullptr && m_screenshotScript->offline()) {
+    m_ownNetworkController =
+        std::make_unique<ZPHNetworkController>(ZPHScreenshotScript::makeFixedReachabilitySource(false));
+    m_networkController = m_ownNetworkController.get();
+  } else if (m_environment.makeReachabilitySource) {
     m_ownNetworkController = std::make_unique<ZPHNetworkController>(m_environment.makeReachabilitySource());
     m_networkController = m_ownNetworkController.get();
   } else {

@@ -30,6 +30,7 @@ class ZPHInstanceLock;
 class ZPHInternalPagesProfile;
 class ZPHMainWindowController;
 class ZPHQuittingWindowController;
+class ZPHScreenshotScript;
 class ZPHSourceListTreeBuilder;
 class ZPHStatusViewController;
 
@@ -69,6 +70,9 @@ public:
     QString cacheFolder;
     // Write the main window as a PNG here once start-up has ended, then quit.
     QString screenshotPath;
+    // With a screenshot: the state to bring the program into first
+    // (ZPHScreenshotScript).
+    QString screenshotStatePath;
     // The clock.
     std::function<QDateTime()> now;
     // Bytes free on the disk holding a path (nullopt: unknown).
@@ -303,6 +307,7 @@ private:
   std::unique_ptr<ZPHInternalPagesProfile> m_internalPagesProfile;
   std::unique_ptr<ZPHMainWindowController> m_mainWindowController;
   std::unique_ptr<ZPHQuittingWindowController> m_quittingWindowController;
+  std::unique_ptr<ZPHScreenshotScript> m_screenshotScript;
   QTimer* m_periodicRefreshTimer = nullptr;
   QTimer* m_initialRefreshTimer = nullptr;
   std::vector<ZPHObserverToken> m_observers;
