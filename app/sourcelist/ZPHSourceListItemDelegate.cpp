@@ -93,8 +93,11 @@ QRect ZPHSourceListItemDelegate::imageRect(const QRect& cell)
 
 QSize ZPHSourceListItemDelegate::errorButtonSize()
 {
-  ZPHErrorButton button;
-  return button.sizeHint();
+  static const QSize size = [] {
+    const ZPHErrorButton button;
+    return button.sizeHint();
+  }();
+  return size;
 }
 
 QSize ZPHSourceListItemDelegate::headerButtonSize(const QString& title)

@@ -290,7 +290,7 @@ TEST_F(MainWindowControllerTest, BezelsShowTheirTextsAsTextAndResizingIsALiveRes
   QMainWindow* window = controller->window();
   for (int step = 1; step <= 4; ++step) {
     window->resize(1000 + 10 * step, 600 + 10 * step);
-    ZPHTestSpinEventLoop(50);
+    QCoreApplication::processEvents();
   }
   EXPECT_EQ(started, 1);
   EXPECT_EQ(ended, 0);
