@@ -119,7 +119,6 @@ void ZPHMainWindowController::windowDidLoad()
   m_undoManager = new QUndoStack(this);
   registerObservers();
   selectInitialSourcelistItem();
-  Q_EMIT unreadCountChanged(m_unreadCount);
 
   m_statusViewController = std::make_unique<ZPHStatusViewController>(m_clock);
   if (QWidget* container = sourceListStatusViewEnclosingView()) {

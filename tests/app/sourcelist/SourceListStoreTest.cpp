@@ -95,6 +95,20 @@ TEST_P(SourceListStoreTest, RowsSectionsAndTheSelectionRules)
   // Favorites opens; the favourites get rows of their own.
   view->expand(sourceList->indexForRow(4));
   EXPECT_TRUE(ZPHUserDefaults::standardUserDefaults().boolForKey(ZPHExpandFavoritesKey));
+  // A folder closed by the user stays closed in the store.
+  CBFolder* news = nullptr;
+  for (CBFolder* folder : app.data()->localAccount()->folders()) {
+    if (folder->nameForDisplay() == QLatin1String("News"))
+      news = folder;
+  }
+  ASSERT_NE(news, nullptr);
+  view->collapse(folderIndex(QStringLiteral("News")));
+  app.settle();
+  EXPECT_FALSE(news->expanded());
+  EXPECT_FALSE(model->nodeForIndex(folderIndex(QStringLiteral("News")))->expanded());
+  view->expand(folderIndex(QStringLiteral("News")));
+  app.settle();
+  EXPECT_TRUE(news->expanded());
   const int alpha = row(QStringLiteral("/alpha.xml"));
   const int beta = row(QStringLiteral("/beta.xml"));
   const int favoriteAlpha = row(QStringLiteral("/alpha.xml"), true);
