@@ -8,6 +8,8 @@
 #include "foundation/CBString.h"
 #include "platform/ZPHOperationQueue.h"
 
+#include <QtCore/QMutexLocker>
+
 ZPHArticleImageCacheController* ZPHArticleImageCacheController::sharedController()
 {
   // Kept for the process: its queues' work may run until the very end.
@@ -31,6 +33,27 @@ ZPHArticleImageCacheController::~ZPHArticleImageCacheController() = default;
 QUrl ZPHArticleImageCacheController::imageCacheURLForURL(const QUrl& imageURL)
 {
   return QUrl(ZPHImageCacheProtocol::scheme() + QStringLiteral("://") + CBWebCacheController::cacheKeyForURL(imageURL));
+}
+
+bool ZPHArticleImageCacheController::isImage(const QByteArray& data)
+{
+  // A small decode: large enough to read every byte of the image, small
+  // enough to cost little memory.
+  return !data.isEmpty() && !CBCGImageFromDataWithMaxPixelSize(data, 64).isNull();
+}
+
+bool ZPHArticleImageCacheController::didImageFailBefore(const QUrl& imageURL) const
+{
+  QMutexLocker locker(&m_failedImagesMutex);
+  return m_failedImages.contains(imageURL);
+}
+
+void ZPHArticleImageCacheController::rememberFailedImage(const QUrl& imageURL)
+{
+  QMutexLocker locker(&m_failedImagesMutex);
+  if (m_failedImages.size() >= MaximumRememberedFailures)
+    m_failedImages.clear();
+  m_failedImages.insert(imageURL);
 }
 
 void ZPHArticleImageCacheController::cacheImagesFoundInArticleContentHTML(const QString& html, const QUrl& baseURL)

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QtCore/QByteArray>
 #include <QtCore/QHash>
+#include <QtCore/QMutex>
+#include <QtCore/QSet>
 #include <QtCore/QString>
 #include <QtCore/QUrl>
 
@@ -49,6 +52,17 @@ public:
   // "zph-image-cache://<cache key>".
   static QUrl imageCacheURLForURL(const QUrl& imageURL);
 
+  // Whether the bytes decode as an image within the decoding bounds
+  // (CBImageDecoding.h).
+  static bool isImage(const QByteArray& data);
+
+  // Images whose download failed or gave no image are not fetched again
+  // in this run (at most MaximumRememberedFailures are kept; then the list
+  // starts over).
+  static constexpr qsizetype MaximumRememberedFailures = 20000;
+  bool didImageFailBefore(const QUrl& imageURL) const;
+  void rememberFailedImage(const QUrl& imageURL);
+
   // The operation registered for the HTML text now, after everything queued
   // on the management queue before this call.
   std::shared_ptr<ZPHArticleImageCacheOperation> registeredOperationForArticleContentHTML(const QString& html) const;
@@ -62,4 +76,6 @@ private:
   CBWebCacheController* m_webCacheController;
   // Management queue only.
   QHash<QString, std::shared_ptr<ZPHArticleImageCacheOperation>> m_articleImageCacheOperationsByHTMLText;
+  mutable QMutex m_failedImagesMutex;
+  QSet<QUrl> m_failedImages;
 };

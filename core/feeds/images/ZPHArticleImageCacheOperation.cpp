@@ -1,6 +1,7 @@
 #include "feeds/images/ZPHArticleImageCacheOperation.h"
 
 #include "feeds/images/CBWebCacheController.h"
+#include "feeds/images/ZPHArticleImageCacheController.h"
 #include "feeds/images/ZPHArticleImageCacheTarget.h"
 #include "feeds/network/CBDownloadOperation.h"
 #include "foundation/CBMimeTypes.h"
@@ -9,6 +10,7 @@
 #include "platform/ZPHMainThread.h"
 
 #include <QtCore/QMutexLocker>
+#include <QtCore/QSet>
 
 ZPHArticleImageCacheOperation::ZPHArticleImageCacheOperation(const QString& htmlContent, const QUrl& baseURL,
                                                              ZPHOperationQueue* articleProcessingQueue)
@@ -38,26 +40,40 @@ void ZPHArticleImageCacheOperation::cancel()
 void ZPHArticleImageCacheOperation::main()
 {
   CBWebCacheController* webCache = CBWebCacheController::sharedController();
+  ZPHArticleImageCacheController* controller = ZPHArticleImageCacheController::sharedController();
   const QList<ZPHArticleImageCacheTarget> targets = zph_allImageCacheTargetsFoundInHTML(m_htmlContent, m_baseURL);
+  QSet<QUrl> seen;
   for (const ZPHArticleImageCacheTarget& target : targets) {
     if (isCancelled())
       break;
     const QUrl url = target.absoluteURL();
     // Only web images: a src may name any scheme, and a relative one that
     // is not a full address names nothing to download.
-    if (!CBURLIsWebURL(url) || cb_isIgnorableImgURLString(url.toString()) || webCache->isObjectAtURLCached(url))
+    if (!CBURLIsWebURL(url) || cb_isIgnorableImgURLString(url.toString()) || seen.contains(url))
+      continue;
+    if (seen.size() >= MaximumImagesPerArticle)
+      break;
+    seen.insert(url);
+    if (webCache->isObjectAtURLCached(url) || controller->didImageFailBefore(url))
       continue;
 
     auto download = std::make_shared<CBDownloadOperation>(url);
+    download->setMaximumBodySize(MaximumImageBytes);
     CBDownloadOperation* raw = download.get();
     // The download holds this operation until it ended, so the count below
     // outlives the wait in main().
     auto self = std::static_pointer_cast<ZPHArticleImageCacheOperation>(shared_from_this());
-    download->setCompletionBlock([self, raw, url, webCache] {
-      const int status = raw->statusCode();
-      // Error pages and failures are not kept: the image may load later.
-      if (!raw->isCancelled() && raw->error().isNull() && status >= 200 && status < 300)
-        webCache->storeObject(raw->responseBody(), url);
+    download->setCompletionBlock([self, raw, url, webCache, controller] {
+      if (!raw->isCancelled()) {
+        // Only an image is kept: error pages, failures and bodies that do
+        // not decode are remembered instead and not fetched again.
+        const int status = raw->statusCode();
+        const QByteArray body = raw->responseBody();
+        if (raw->error().isNull() && status >= 200 && status < 300 && ZPHArticleImageCacheController::isImage(body))
+          webCache->storeObject(body, url);
+        else
+          controller->rememberFailedImage(url);
+      }
       self->downloadDidEnd(raw);
     });
     bool added = false;

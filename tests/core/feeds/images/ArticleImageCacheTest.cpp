@@ -116,8 +116,9 @@ TEST_F(ArticleImageCacheTest, CachesGoodImagesOnlyAndPicksTheBiggest)
 
   EXPECT_TRUE(webCache->isObjectAtURLCached(server.url("/small.png")));
   EXPECT_TRUE(webCache->isObjectAtURLCached(server.url("/img/big.jpg")));
-  // A 200 answer is kept whatever it holds; error statuses are not.
-  EXPECT_EQ(webCache->cachedObjectAtURL(server.url("/error-page.png")), "<html>oops</html>");
+  // Only images are kept: neither an error page answered with 200 nor an
+  // error status.
+  EXPECT_FALSE(webCache->isObjectAtURLCached(server.url("/error-page.png")));
   EXPECT_FALSE(webCache->isObjectAtURLCached(server.url("/missing.png")));
   EXPECT_FALSE(webCache->isObjectAtURLCached(server.url("/late.png")));
   EXPECT_FALSE(webCache->isObjectAtURLCached(QUrl::fromLocalFile(localFile)));
@@ -130,16 +131,16 @@ TEST_F(ArticleImageCacheTest, CachesGoodImagesOnlyAndPicksTheBiggest)
   EXPECT_EQ(controller->URLOfImageInArticleContentHTML(html, biggest, base), server.url("/img/big.jpg"));
   EXPECT_TRUE(controller->URLOfImageInArticleContentHTML(html, QUrl("zph-image-cache://0123.png"), base).isEmpty());
 
-  // A later request fetches only what is still missing, so the image that
-  // failed loads now and wins.
+  // A later request fetches nothing: what is cached stays, and what failed
+  // is not asked for again in this run.
   lateImageReady = true;
   ASSERT_TRUE(cacheAndWait(html, base));
-  EXPECT_EQ(requestsFor("/late.png"), 2);
-  EXPECT_EQ(requestsFor("/missing.png"), 2);
-  EXPECT_EQ(requestsFor("/small.png"), 1);
-  EXPECT_EQ(requestsFor("/img/big.jpg"), 1);
+  EXPECT_TRUE(controller->didImageFailBefore(server.url("/late.png")));
+  EXPECT_TRUE(controller->didImageFailBefore(server.url("/error-page.png")));
+  EXPECT_FALSE(controller->didImageFailBefore(server.url("/small.png")));
+  EXPECT_EQ(server.requests().size(), 5);
   EXPECT_EQ(controller->URLOfBiggestImageInArticleContentHTML(html, base),
-            ZPHArticleImageCacheController::imageCacheURLForURL(server.url("/late.png")));
+            ZPHArticleImageCacheController::imageCacheURLForURL(server.url("/img/big.jpg")));
 
   // Equal areas: the first image wins.
   server.route("/one.png", [](const ZPHTestHTTPRequest&) { return body(png(10, 40), "image/png"); });
@@ -157,6 +158,36 @@ TEST_F(ArticleImageCacheTest, CachesGoodImagesOnlyAndPicksTheBiggest)
   EXPECT_TRUE(webCache->isObjectAtURLCached(server.url("/one.png")));
   EXPECT_TRUE(QFileInfo(webCache->cacheFolderPath()).isDir());
   EXPECT_TRUE(controller->URLOfBiggestImageInArticleContentHTML(html, base).isEmpty());
+}
+
+TEST_F(ArticleImageCacheTest, ImagesAreBoundedInSizeAndNumber)
+{
+  const QByteArray image = png(8, 8);
+  const QByteArray huge = image + QByteArray(ZPHArticleImageCacheOperation::MaximumImageBytes, '\0');
+  QString html = QStringLiteral("<img src=\"/huge.png\"><img src=\"/broken.png\"><img src=\"/huge.png\">");
+  server.route("/huge.png", [&](const ZPHTestHTTPRequest&) { return body(huge, "image/png"); });
+  server.route("/broken.png",
+               [&](const ZPHTestHTTPRequest&) { return body(image.left(image.size() / 2), "image/png"); });
+  for (int i = 0; i < 30; ++i) {
+    const QString path = QStringLiteral("/many/%1.png").arg(i);
+    server.route(path, [&](const ZPHTestHTTPRequest&) { return body(image, "image/png"); });
+    html += QStringLiteral("<img src=\"%1\">").arg(path);
+  }
+  const QUrl base = server.url("/post.html");
+  ASSERT_TRUE(cacheAndWait(html, base));
+
+  // The first images of the article only, each address once.
+  EXPECT_EQ(server.requests().size(), ZPHArticleImageCacheOperation::MaximumImagesPerArticle);
+  EXPECT_EQ(requestsFor("/huge.png"), 1);
+  EXPECT_TRUE(webCache->isObjectAtURLCached(server.url("/many/17.png")));
+  EXPECT_FALSE(webCache->isObjectAtURLCached(server.url("/many/18.png")));
+  // Too large, or not decodable: not kept, and remembered.
+  EXPECT_FALSE(webCache->isObjectAtURLCached(server.url("/huge.png")));
+  EXPECT_FALSE(webCache->isObjectAtURLCached(server.url("/broken.png")));
+  EXPECT_TRUE(controller->didImageFailBefore(server.url("/huge.png")));
+  EXPECT_TRUE(controller->didImageFailBefore(server.url("/broken.png")));
+  EXPECT_FALSE(ZPHArticleImageCacheController::isImage(image.left(image.size() / 2)));
+  EXPECT_TRUE(ZPHArticleImageCacheController::isImage(gif1x1));
 }
 
 TEST_F(ArticleImageCacheTest, RequestsTwiceAndPurgesWhileRunning)
