@@ -37,26 +37,35 @@ void ZPHArticleImageCacheOperation::cancel()
   });
 }
 
-void ZPHArticleImageCacheOperation::main()
+QList<QUrl> ZPHArticleImageCacheOperation::imageURLsToFetch(const QString& htmlContent, const QUrl& baseURL)
 {
+  QList<QUrl> urls;
+  if (htmlContent.isEmpty())
+    return urls;
   CBWebCacheController* webCache = CBWebCacheController::sharedController();
   ZPHArticleImageCacheController* controller = ZPHArticleImageCacheController::sharedController();
-  const QList<ZPHArticleImageCacheTarget> targets = zph_allImageCacheTargetsFoundInHTML(m_htmlContent, m_baseURL);
   QSet<QUrl> seen;
-  for (const ZPHArticleImageCacheTarget& target : targets) {
-    if (isCancelled())
-      break;
+  for (const ZPHArticleImageCacheTarget& target : zph_allImageCacheTargetsFoundInHTML(htmlContent, baseURL)) {
     const QUrl url = target.absoluteURL();
     // Only web images: a src may name any scheme, and a relative one that
     // is not a full address names nothing to download.
-    if (!CBURLIsWebURL(url) || cb_isIgnorableImgURLString(url.toString()) || seen.contains(url))
+    if (!CBURLIsWebURL(url) || seen.contains(url) || cb_isIgnorableImgURLString(url.toString()))
       continue;
     if (seen.size() >= MaximumImagesPerArticle)
       break;
     seen.insert(url);
-    if (webCache->isObjectAtURLCached(url) || controller->didImageFailBefore(url))
-      continue;
+    if (!webCache->isObjectAtURLCached(url) && !controller->didImageFailBefore(url))
+      urls.append(url);
+  }
+  return urls;
+}
 
+void ZPHArticleImageCacheOperation::main()
+{
+  CBWebCacheController* webCache = CBWebCacheController::sharedController();
+  ZPHArticleImageCacheController* controller = ZPHArticleImageCacheController::sharedController();
+  QList<std::shared_ptr<CBDownloadOperation>> downloads;
+  for (const QUrl& url : imageURLsToFetch(m_htmlContent, m_baseURL)) {
     auto download = std::make_shared<CBDownloadOperation>(url);
     download->setMaximumBodySize(MaximumImageBytes);
     CBDownloadOperation* raw = download.get();
@@ -72,12 +81,18 @@ void ZPHArticleImageCacheOperation::main()
         if (raw->error().isNull() && status >= 200 && status < 300 && ZPHArticleImageCacheController::isImage(body))
           webCache->storeObject(body, url);
         else
-          controller->rememberFailedImage(url);
+          controller->rememberFailedImage(url, raw->error());
       }
       self->downloadDidEnd(raw);
     });
-    bool added = false;
-    ZPHMainThread::sync([&] {
+    downloads.append(download);
+  }
+  if (downloads.isEmpty() || isCancelled())
+    return;
+  // All of the article's downloads in one visit to the main thread.
+  ZPHMainThread::sync([&] {
+    CBOperationController* controller = CBOperationController::sharedDownloadOperationController();
+    for (const std::shared_ptr<CBDownloadOperation>& download : std::as_const(downloads)) {
       if (isCancelled())
         return;
       {
@@ -85,12 +100,9 @@ void ZPHArticleImageCacheOperation::main()
         m_downloadOperations.append(download);
         ++m_running;
       }
-      added = true;
-      CBOperationController::sharedDownloadOperationController()->addOperation(download);
-    });
-    if (!added)
-      break;
-  }
+      controller->addOperation(download);
+    }
+  });
 
   QMutexLocker locker(&m_mutex);
   while (m_running > 0) m_allEnded.wait(&m_mutex);

@@ -44,6 +44,11 @@ public:
   ZPHOperationQueue* articleProcessingQueue() const { return m_articleProcessingQueue; }
   QList<std::shared_ptr<CBDownloadOperation>> downloadOperations() const;
 
+  // The images of the HTML an operation would download now: its first
+  // MaximumImagesPerArticle web images that are not to be ignored, less those
+  // in the web cache and those that failed before. Any thread.
+  static QList<QUrl> imageURLsToFetch(const QString& htmlContent, const QUrl& baseURL);
+
 protected:
   void main() override;
 

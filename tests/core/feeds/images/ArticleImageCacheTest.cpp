@@ -12,6 +12,8 @@
 #include <QtCore/QDir>
 #include <QtCore/QFile>
 #include <QtCore/QFileInfo>
+#include <QtNetwork/QHostAddress>
+#include <QtNetwork/QTcpServer>
 
 #include <gtest/gtest.h>
 
@@ -188,6 +190,32 @@ TEST_F(ArticleImageCacheTest, ImagesAreBoundedInSizeAndNumber)
   EXPECT_TRUE(controller->didImageFailBefore(server.url("/broken.png")));
   EXPECT_FALSE(ZPHArticleImageCacheController::isImage(image.left(image.size() / 2)));
   EXPECT_TRUE(ZPHArticleImageCacheController::isImage(gif1x1));
+}
+
+TEST_F(ArticleImageCacheTest, AServerThatRefusesIsNotAskedAgain)
+{
+  quint16 closedPort = 0;
+  {
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+    closedPort = probe.serverPort();
+  }
+  const QString image = QStringLiteral("http://127.0.0.1:%1/img/%2.png").arg(closedPort);
+  ASSERT_TRUE(cacheAndWait(QStringLiteral("<img src=\"%1\">").arg(image.arg(1)), QUrl()));
+  EXPECT_TRUE(controller->didImageFailBefore(QUrl(image.arg(1))));
+  // Any other image of that server counts as failed: no operation is made.
+  EXPECT_TRUE(controller->didImageFailBefore(QUrl(image.arg(2))));
+  const QString other = QStringLiteral("<p>x</p><img src=\"%1\">").arg(image.arg(2));
+  controller->cacheImagesFoundInArticleContentHTML(other, QUrl());
+  EXPECT_FALSE(controller->registeredOperationForArticleContentHTML(other));
+  // A server that answers, even with an error, is asked for its other images.
+  server.route("/gone.png", [](const ZPHTestHTTPRequest&) { return body("no", "text/plain", 404); });
+  ASSERT_TRUE(cacheAndWait(QStringLiteral("<img src=\"/gone.png\">"), server.url("/")));
+  EXPECT_TRUE(controller->didImageFailBefore(server.url("/gone.png")));
+  EXPECT_FALSE(controller->didImageFailBefore(server.url("/other.png")));
+  // Without an image to fetch no operation is made at all.
+  controller->cacheImagesFoundInArticleContentHTML("<p>No images here</p>", server.url("/"));
+  EXPECT_FALSE(controller->registeredOperationForArticleContentHTML("<p>No images here</p>"));
 }
 
 TEST_F(ArticleImageCacheTest, RequestsTwiceAndPurgesWhileRunning)
