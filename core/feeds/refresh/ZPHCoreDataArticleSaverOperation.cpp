@@ -585,7 +585,10 @@ void ZPHCoreDataArticleSaverOperation::updateArticle(CBDataArticle* article, con
 
   updateEnclosures(article, item);
 
-  if (content != nullptr && !content->htmlText().isEmpty()) {
+  // HTML in which the image finder sees no tag ("<img" or "IMG") has no
+  // image to cache: the request would do nothing.
+  if (content != nullptr &&
+      (content->htmlText().contains(QLatin1String("<img")) || content->htmlText().contains(QLatin1String("IMG")))) {
     if (m_collectsImageCachingRequests) {
       m_imageCachingRequests.append({content->htmlText(), article->baseURLWithMOC(m_context)});
     } else if (ZPHArticleImageCacheController* cache = ZPHArticleImageCacheController::sharedController()) {

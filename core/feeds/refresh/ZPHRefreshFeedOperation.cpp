@@ -256,8 +256,15 @@ void ZPHRefreshFeedOperation::createRequest()
   CBDownloadOperation::createRequest();
 }
 
+quint64 ZPHRefreshFeedOperation::nextStoreHandOverMark()
+{
+  static std::atomic<quint64> mark{0};
+  return ++mark;
+}
+
 void ZPHRefreshFeedOperation::download()
 {
+  m_storeHandOverMark = nextStoreHandOverMark();
   if (!isCancelled())
     CBDownloadOperation::download();
 
@@ -466,6 +473,7 @@ bool ZPHRefreshFeedOperation::asynchronouslySaveArticles(const QList<std::shared
   });
   m_didQueueSaver = true;
   delegate->addCoreDataQueueOperation(saver);
+  m_storeHandOverMark = nextStoreHandOverMark();
   return true;
 }
 

@@ -112,6 +112,14 @@ public:
 
   static ZPHError refreshErrorWithCode(qint64 code, const ZPHError& underlyingError = {});
 
+  // Where the refresh stands in the order of hand-overs to the store queue:
+  // a mark taken when it began and again after it queued its article saver.
+  // A mark taken later with nextStoreHandOverMark() (by the refresher, when
+  // it queues a store block) is greater, so that block runs after whatever
+  // this refresh handed to the store.
+  quint64 storeHandOverMark() const { return m_storeHandOverMark.load(); }
+  static quint64 nextStoreHandOverMark();
+
 protected:
   void createRequest() override;
   void download() override;
@@ -161,6 +169,7 @@ private:
   // The backlog slot of the body being parsed; handed to its saver.
   std::shared_ptr<ZPHArticleSaverBacklog::Slot> m_saverSlot;
   bool m_didQueueSaver = false;
+  std::atomic<quint64> m_storeHandOverMark{0};
   // Articles were parsed but no saver took them.
   bool m_couldNotQueueSaver = false;
   // The conditional-GET values the request was sent with.
