@@ -353,9 +353,13 @@ bool ZPHRefreshFeedOperation::handle200WithError(ZPHError* error)
     // the server can answer 304 again.
     const std::optional<CBHTTPConditionalGetInfo> received =
         CBHTTPConditionalGetInfo::conditionalGetInfoWithURLResponse(urlResponse().headerFields);
-    if (received &&
-        (!m_sentConditionalGetInfo || received->httpResponseEtag() != m_sentConditionalGetInfo->httpResponseEtag() ||
-         received->httpResponseLastModified() != m_sentConditionalGetInfo->httpResponseLastModified()))
+    // Values never stored and values stored empty both send nothing (a null
+    // and an empty text compare equal).
+    const auto values = [](const std::optional<CBHTTPConditionalGetInfo>& info) {
+      return info ? std::make_pair(info->httpResponseEtag(), info->httpResponseLastModified())
+                  : std::make_pair(QString(), QString());
+    };
+    if (values(received) != values(m_sentConditionalGetInfo))
       asynchronouslyUpdateFeedMetadataCacheWithResponseBodyHash(digest);
     return processNotModifiedFeedWithError(error);
   }

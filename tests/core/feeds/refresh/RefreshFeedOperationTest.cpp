@@ -512,6 +512,14 @@ TEST_F(RefreshFeedOperationTest, AnUnchangedBodyUnderNewValidatorsStoresThem)
   EXPECT_EQ(lastRequestHeader("If-None-Match"), QByteArray("\"v2\""));
   EXPECT_EQ(lastRequestHeader("If-Modified-Since"), QByteArray("Tue, 05 Mar 2024 10:00:00 GMT"));
   EXPECT_EQ(articles().size(), 1);
+  // A server that drops its validators is sent none any more.
+  serve(200, body);
+  EXPECT_TRUE(refresh().isNull());
+  serve(200, body);
+  EXPECT_TRUE(refresh().isNull());
+  EXPECT_TRUE(lastRequestHeader("If-None-Match").isNull());
+  EXPECT_TRUE(lastRequestHeader("If-Modified-Since").isNull());
+  EXPECT_EQ(articlesUpdated.load(), 1);
 }
 
 TEST_F(RefreshFeedOperationTest, ArticlesNoSaverTookLeaveNothingRemembered)
