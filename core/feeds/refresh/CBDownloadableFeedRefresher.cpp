@@ -20,9 +20,10 @@ constexpr qsizetype MaxDisplayNameLength = 60;
 // Refresh outcomes go onto their feeds on the main thread in store-queue
 // order, after what each refresh handed to the store. Rather than one
 // main-thread store block per refresh (a wake of the store queue and a
-// round trip to the main thread each), outcomes that arrive while such a
-// block waits in the queue join it, as long as it was queued after what
-// their refresh handed over.
+// round trip to the main thread each): the outcome of a refresh whose saver
+// has still to run goes with the saver's own end to the main thread, and
+// the others join a block that waits in the queue, as long as it was queued
+// after what their refresh handed over.
 class RefreshOutcomes {
 public:
   struct Outcome {
@@ -32,6 +33,8 @@ public:
 
   static void add(ZPHCoreApplicationDelegate* delegate, const Outcome& outcome, quint64 handOverMark)
   {
+    if (delegate == nullptr)
+      return;
     {
       QMutexLocker locker(&mutex());
       std::shared_ptr<Batch>& open = openBatch();
@@ -52,6 +55,28 @@ public:
     // drops it (the application quits): its last copy goes then.
     auto handle = std::make_shared<Handle>(batch);
     delegate->addMainThreadCoreDataQueueBlock([handle] { apply(close(handle->batch)); });
+  }
+
+  // Main thread: each feed is looked up again, as it may have been deleted
+  // meanwhile.
+  static void apply(const QList<Outcome>& outcomes)
+  {
+    ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
+    ZPHManagedObjectContext* context = delegate ? delegate->mainThreadManagedObjectContext() : nullptr;
+    if (context == nullptr)
+      return;
+    for (const Outcome& outcome : outcomes) {
+      ZPHManagedObject* object = context->existingObjectWithID(outcome.feedID);
+      if (object == nullptr || object->isDeleted())
+        continue;
+      auto* stillThere = dynamic_cast<CBFeed*>(object);
+      Q_ASSERT(stillThere != nullptr);
+      if (stillThere == nullptr)
+        continue;
+      stillThere->setLastFeedRefreshError(outcome.refreshError.isNull() ? ZPHError()
+                                                                        : CBDownloadableFeedRefresher::translateError(
+                                                                              outcome.refreshError, stillThere));
+    }
   }
 
 private:
@@ -86,28 +111,6 @@ private:
       return {};
     batch->closed = true;
     return std::move(batch->outcomes);
-  }
-
-  // Main thread: each feed is looked up again, as it may have been deleted
-  // meanwhile.
-  static void apply(const QList<Outcome>& outcomes)
-  {
-    ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
-    ZPHManagedObjectContext* context = delegate ? delegate->mainThreadManagedObjectContext() : nullptr;
-    if (context == nullptr)
-      return;
-    for (const Outcome& outcome : outcomes) {
-      ZPHManagedObject* object = context->existingObjectWithID(outcome.feedID);
-      if (object == nullptr || object->isDeleted())
-        continue;
-      auto* stillThere = dynamic_cast<CBFeed*>(object);
-      Q_ASSERT(stillThere != nullptr);
-      if (stillThere == nullptr)
-        continue;
-      stillThere->setLastFeedRefreshError(outcome.refreshError.isNull() ? ZPHError()
-                                                                        : CBDownloadableFeedRefresher::translateError(
-                                                                              outcome.refreshError, stillThere));
-    }
   }
 };
 
@@ -180,10 +183,12 @@ std::shared_ptr<ZPHRefreshFeedOperation> CBDownloadableFeedRefresher::refreshOpe
     std::shared_ptr<ZPHRefreshFeedOperation> finished = weakOperation.lock();
     if (!finished)
       return;
-    ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
-    if (delegate == nullptr)
+    const RefreshOutcomes::Outcome outcome{feedID, finished->refreshError()};
+    // A refresh whose saver has still to run has its outcome go with the
+    // saver's end to the main thread; any other joins a store block.
+    if (finished->applyOutcomeAfterSavedArticles([outcome] { RefreshOutcomes::apply({outcome}); }))
       return;
-    RefreshOutcomes::add(delegate, {feedID, finished->refreshError()}, finished->storeHandOverMark());
+    RefreshOutcomes::add(ZPHCoreApplicationDelegate::sharedDelegate(), outcome, finished->storeHandOverMark());
   });
 
   return operation;

@@ -256,6 +256,22 @@ void ZPHRefreshFeedOperation::createRequest()
   CBDownloadOperation::createRequest();
 }
 
+bool ZPHRefreshFeedOperation::applyOutcomeAfterSavedArticles(std::function<void()> outcome)
+{
+  std::shared_ptr<OutcomeHandOff> handOff;
+  {
+    QMutexLocker locker(&m_mutex);
+    handOff = m_outcomeHandOff;
+  }
+  if (!handOff)
+    return false;
+  QMutexLocker locker(&handOff->mutex);
+  if (handOff->saverDone)
+    return false;
+  handOff->outcome = std::move(outcome);
+  return true;
+}
+
 quint64 ZPHRefreshFeedOperation::nextStoreHandOverMark()
 {
   static std::atomic<quint64> mark{0};
@@ -462,19 +478,34 @@ bool ZPHRefreshFeedOperation::asynchronouslySaveArticles(const QList<std::shared
   // The slot goes back when the saver has run, or with the saver when the
   // store queue drops it.
   const std::shared_ptr<ZPHArticleSaverBacklog::Slot> slot = m_saverSlot;
-  saver->setCompletionBlock([weakSaver, cache, feedURL, headerFields, bodyHash, slot] {
+  auto handOff = std::make_shared<OutcomeHandOff>();
+  saver->setCompletionBlock([weakSaver, cache, feedURL, headerFields, bodyHash, slot, handOff] {
     if (slot)
       slot->release();
     const std::shared_ptr<ZPHCoreDataArticleSaverOperation> finished = weakSaver.lock();
     const bool saved = finished && finished->didSaveUncancelled();
-    ZPHMainThread::async([saved, cache, feedURL, headerFields, bodyHash] {
+    // An outcome handed over until now goes with this visit to the main
+    // thread; a later one finds the saver done.
+    std::function<void()> outcome;
+    {
+      QMutexLocker locker(&handOff->mutex);
+      handOff->saverDone = true;
+      outcome = std::move(handOff->outcome);
+    }
+    ZPHMainThread::async([saved, cache, feedURL, headerFields, bodyHash, outcome] {
       if (saved && cache)
         storeResponseValues(cache, feedURL, headerFields, bodyHash);
       if (CBFeed* feed = CBFeed::feedWithURL(feedURL.toString(QUrl::FullyEncoded)))
         ZPHNotificationCenter::defaultCenter().post(ZPHFeedRefreshArticleSavingCompleteNotification,
                                                     QVariant::fromValue(static_cast<ZPHManagedObject*>(feed)));
+      if (outcome)
+        outcome();
     });
   });
+  {
+    QMutexLocker locker(&m_mutex);
+    m_outcomeHandOff = handOff;
+  }
   m_didQueueSaver = true;
   delegate->addCoreDataQueueOperation(saver);
   m_storeHandOverMark = nextStoreHandOverMark();

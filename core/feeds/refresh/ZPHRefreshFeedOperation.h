@@ -10,6 +10,7 @@
 #include <QtCore/QUrl>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -120,6 +121,12 @@ public:
   quint64 storeHandOverMark() const { return m_storeHandOverMark.load(); }
   static quint64 nextStoreHandOverMark();
 
+  // After the refresh finished: has `outcome` run on the main thread right
+  // after its article saver's end reached the main thread (after the saved
+  // articles, in store-queue order) and answers true; false when the refresh
+  // queued no saver or the saver has already ended.
+  bool applyOutcomeAfterSavedArticles(std::function<void()> outcome);
+
 protected:
   void createRequest() override;
   void download() override;
@@ -170,6 +177,13 @@ private:
   std::shared_ptr<ZPHArticleSaverBacklog::Slot> m_saverSlot;
   bool m_didQueueSaver = false;
   std::atomic<quint64> m_storeHandOverMark{0};
+  // Between the refresh's end and its saver's end.
+  struct OutcomeHandOff {
+    QMutex mutex;
+    bool saverDone = false;
+    std::function<void()> outcome;
+  };
+  std::shared_ptr<OutcomeHandOff> m_outcomeHandOff;
   // Articles were parsed but no saver took them.
   bool m_couldNotQueueSaver = false;
   // The conditional-GET values the request was sent with.
