@@ -17,10 +17,12 @@
 #include "ZPHBenchSupport.h"
 
 #include <QtCore/QDateTime>
+#include <QtCore/QElapsedTimer>
 #include <QtCore/QRandomGenerator>
 #include <QtCore/QTemporaryDir>
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <thread>
 
@@ -119,20 +121,33 @@ ZPHPredicate unread()
 }  // namespace
 
 // 100,000 articles with contents and metadata, arriving as 2,000 saves of 50;
-// the argument is the size of each article's HTML.
+// the argument is the size of each article's HTML. The time is the saving
+// thread's until the last save returned (the store's closing, which writes
+// what is left of the log into the file, and the removal of the files are
+// not counted).
 static void BM_SaveRefreshes(benchmark::State& state)
 {
   const ZPHManagedObjectModel* model = CBDataManagedObjectModel();
   for (auto _ : state) {
-    QTemporaryDir folder;
-    ZPHPersistentStore store(model, folder.filePath(QStringLiteral("Articles")));
-    store.open(false, nullptr);
-    ZPHManagedObjectContext main(&store, ZPHManagedObjectContext::MainQueueConcurrencyType);
-    ZPHManagedObjectContext saver(&store, ZPHManagedObjectContext::ConfinementConcurrencyType);
+    state.PauseTiming();
+    auto folder = std::make_unique<QTemporaryDir>();
+    auto store = std::make_unique<ZPHPersistentStore>(model, folder->filePath(QStringLiteral("Articles")));
+    store->open(false, nullptr);
+    auto main =
+        std::make_unique<ZPHManagedObjectContext>(store.get(), ZPHManagedObjectContext::MainQueueConcurrencyType);
+    auto saver =
+        std::make_unique<ZPHManagedObjectContext>(store.get(), ZPHManagedObjectContext::ConfinementConcurrencyType);
+    state.ResumeTiming();
     for (int refresh = 0; refresh < savesToRun(); ++refresh) {
-      saveRefresh(saver, refresh, int(state.range(0)));
-      saver.reset();
+      saveRefresh(*saver, refresh, int(state.range(0)));
+      saver->reset();
     }
+    state.PauseTiming();
+    saver.reset();
+    main.reset();
+    store.reset();
+    folder.reset();
+    state.ResumeTiming();
   }
   state.SetItemsProcessed(state.iterations() * savesToRun() * ArticlesPerSave);
 }
@@ -295,6 +310,113 @@ static void BM_UnreadIDsByDate(benchmark::State& state)
   state.counters["articles"] = double(found);
 }
 BENCHMARK(BM_UnreadIDsByDate)->Unit(benchmark::kMillisecond);
+
+// A count of every article and the 50 newest articles of the full store, in
+// a main context without changes (argument 0) and with one unsaved change
+// to a feed (argument 1), which has nothing to do with articles.
+static void BM_CountArticles(benchmark::State& state)
+{
+  FullStore& full = FullStore::shared();
+  ZPHPersistentStore store(full.model, full.path());
+  store.open(false, nullptr);
+  ZPHManagedObjectContext main(&store, ZPHManagedObjectContext::MainQueueConcurrencyType);
+  if (state.range(0) != 0) {
+    ZPHFetchRequest feed(CBDataEntityNameFeed);
+    feed.fetchLimit = 1;
+    main.executeFetchRequest(feed).value(0)->setValue(QStringLiteral("name"), QStringLiteral("Renamed"));
+  }
+  qint64 count = 0;
+  for (auto _ : state) {
+    count = main.countForFetchRequest(ZPHFetchRequest(CBDataEntityNameArticle));
+    benchmark::DoNotOptimize(count);
+  }
+  state.counters["articles"] = double(count);
+}
+BENCHMARK(BM_CountArticles)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+static void BM_Newest50Articles(benchmark::State& state)
+{
+  FullStore& full = FullStore::shared();
+  ZPHPersistentStore store(full.model, full.path());
+  store.open(false, nullptr);
+  ZPHManagedObjectContext main(&store, ZPHManagedObjectContext::MainQueueConcurrencyType);
+  if (state.range(0) != 0) {
+    ZPHFetchRequest feed(CBDataEntityNameFeed);
+    feed.fetchLimit = 1;
+    main.executeFetchRequest(feed).value(0)->setValue(QStringLiteral("name"), QStringLiteral("Renamed"));
+  }
+  qsizetype found = 0;
+  for (auto _ : state) {
+    ZPHFetchRequest request(CBDataEntityNameArticle);
+    request.sortDescriptors = {{QStringLiteral("dateForDisplay"), false}};
+    request.fetchLimit = 50;
+    const QList<ZPHManagedObject*> articles = main.executeFetchRequest(request);
+    found = articles.size();
+    benchmark::DoNotOptimize(articles);
+  }
+  state.counters["articles"] = double(found);
+}
+BENCHMARK(BM_Newest50Articles)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The main thread saves a change every few milliseconds while another
+// thread (the store queue) saves 40,000 new articles in one save; reports
+// the longest time one main-thread save took ("main_blocked_ms").
+static void BM_MainSaveDuringLargeStoreQueueSave(benchmark::State& state)
+{
+  const ZPHManagedObjectModel* model = CBDataManagedObjectModel();
+  double longest = 0;
+  int mainSaves = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    QTemporaryDir folder;
+    ZPHPersistentStore store(model, folder.filePath(QStringLiteral("Articles")));
+    store.open(false, nullptr);
+    ZPHManagedObjectContext main(&store, ZPHManagedObjectContext::MainQueueConcurrencyType);
+    ZPHManagedObject* feed = main.insertNewObject(CBDataEntityNameFeed);
+    feed->setValue(QStringLiteral("url"), zphBenchFeedURL(0));
+    main.save();
+    std::atomic<bool> started{false};
+    std::atomic<bool> finished{false};
+    state.ResumeTiming();
+    std::thread storeQueue([&] {
+      ZPHManagedObjectContext saver(&store, ZPHManagedObjectContext::ConfinementConcurrencyType);
+      for (int refresh = 0; refresh < 800; ++refresh) {
+        const QString html = QString(1400, QLatin1Char('w'));
+        for (int i = 0; i < ArticlesPerSave; ++i) {
+          auto* article = static_cast<CBDataArticle*>(saver.insertNewObject(CBDataEntityNameArticle));
+          const QString link = QStringLiteral("https://example.com/%1/%2").arg(refresh).arg(i);
+          article->setGuid(link);
+          article->setFeedURL(zphBenchFeedURL(0));
+          article->setTitle(link);
+          auto* content = static_cast<CBDataArticleContent*>(saver.insertNewObject(CBDataEntityNameArticleContent));
+          content->setHtmlText(html);
+          article->setContent(content);
+        }
+      }
+      started = true;
+      saver.save();
+      finished = true;
+    });
+    while (!started) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    int n = 0;
+    while (!finished) {
+      feed->setValue(QStringLiteral("name"), QStringLiteral("Name %1").arg(++n));
+      QElapsedTimer timer;
+      timer.start();
+      main.save();
+      longest = std::max(longest, double(timer.nsecsElapsed()) / 1e6);
+      ++mainSaves;
+      // The merge of the store queue's save comes through the event loop.
+      QCoreApplication::processEvents();
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    storeQueue.join();
+    QCoreApplication::processEvents();
+  }
+  state.counters["main_blocked_ms"] = longest;
+  state.counters["main_saves"] = double(mainSaves);
+}
+BENCHMARK(BM_MainSaveDuringLargeStoreQueueSave)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 // Opening the full store (without and with its integrity check) and loading
 // every feed and folder.

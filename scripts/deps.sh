@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Zephlin needs to build, test and run, and any
 # further packages named as arguments. Only missing packages are installed;
-# nothing prompts.
+# nothing prompts. dbus-daemon (dbus-run-session) and gnome-keyring let the
+# password-store tests talk to a real secret service in a private session.
 set -euo pipefail
 
 PACKAGES=(
@@ -19,6 +20,8 @@ PACKAGES=(
   libxml2-dev
   qtkeychain-qt6-dev
   libsecret-1-0
+  dbus-daemon
+  gnome-keyring
   libgtest-dev
   libgmock-dev
   libbenchmark-dev

@@ -14,7 +14,7 @@ cmake --build "$BUILD" -j "$(zph_jobs)"
 
 export QT_QPA_PLATFORM=offscreen
 export QTWEBENGINE_DISABLE_SANDBOX=1
-export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}"
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0:new_delete_type_mismatch=0}"
 export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$ZPH_ROOT/scripts/lsan.supp:print_suppressions=0}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 

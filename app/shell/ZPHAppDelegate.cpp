@@ -1,5 +1,6 @@
 #include "shell/ZPHAppDelegate.h"
 
+#include "articles/ZPHStyleSheetController.h"
 #include "feeds/images/CBFaviconController.h"
 #include "feeds/images/CBFaviconURLProtocol.h"
 #include "feeds/images/CBLocalStyleSheetProtocol.h"
@@ -30,6 +31,7 @@
 #include "store/operations/ZPHDeleteEnclosuresWithoutArticlesOperation.h"
 #include "store/operations/ZPHDeleteMarkedArticlesOperation.h"
 #include "store/tree/ZPHSourceListTreeBuilder.h"
+#include "sync/ZPHSyncManager.h"
 #include "themes/ZPHRegisterThemes.h"
 #include "themes/ZPHTheme.h"
 #include "web/ZPHInternalPagesProfile.h"
@@ -403,7 +405,11 @@ bool ZPHAppDelegate::zph_setupCoreData()
 
   m_faviconController = CBFaviconController::sharedController();
   m_metadataCache = CBLocalAccountFeedMetadataCache::sharedCache();
-  // The style sheet and dock icon controllers are kept here once they exist.
+  // The article themes are copied into the cache folder, which the style
+  // sheet scheme then serves. The dock icon controller is kept here once it
+  // exists.
+  for (const QString& folder : ZPHStyleSheetController::sharedController()->styleSheetFolders())
+    CBLocalStyleSheetProtocol::registerStyleSheetFolder(folder);
 
   CBLocalImageURLProtocol::mapSchemeToImageFolderCache(CBFaviconURLProtocol::scheme(),
                                                        m_faviconController->imageFolderCache());
@@ -476,6 +482,9 @@ bool ZPHAppDelegate::setupDataControllerReturningError(ZPHError* error)
   m_unreadCount = data->unreadCount();
   m_unreadFavoritesCount = data->unreadFavoritesCount();
   data->completeSetup();
+  // The sync client starts with the store when an account has synced before.
+  m_syncManager = std::make_unique<ZPHSyncManager>();
+  m_syncManager->startIfSetUp();
   return true;
 }
 
@@ -826,6 +835,8 @@ void ZPHAppDelegate::releaseRefreshController()
 
 void ZPHAppDelegate::releaseDataController()
 {
+  // The sync client's calls end in store work, so it goes first.
+  m_syncManager.reset();
   if (!m_dataControllerOwner)
     return;
   m_dataControllerOwner->disconnect(this);

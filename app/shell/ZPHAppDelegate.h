@@ -33,6 +33,7 @@ class ZPHQuittingWindowController;
 class ZPHScreenshotScript;
 class ZPHSourceListTreeBuilder;
 class ZPHStatusViewController;
+class ZPHSyncManager;
 
 // User defaults registered at start-up that no other part of the program
 // defines.
@@ -298,6 +299,7 @@ private:
 
   std::unique_ptr<ZPHInstanceLock> m_instanceLock;
   std::unique_ptr<CBDataController> m_dataControllerOwner;
+  std::unique_ptr<ZPHSyncManager> m_syncManager;
   std::unique_ptr<ZPHRefreshController> m_refreshControllerOwner;
   std::unique_ptr<ZPHSourceListTreeBuilder> m_sourceListTreeBuilder;
   std::unique_ptr<ZPHNetworkController> m_ownNetworkController;

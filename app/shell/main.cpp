@@ -1,5 +1,6 @@
 // Process entry of the Zephlin desktop program.
 
+#include "articles/ZPHArticleSchemeHandler.h"
 #include "platform/ZPHLog.h"
 #include "shell/ZPHAppDelegate.h"
 #include "shell/ZPHCommandLine.h"
@@ -17,6 +18,7 @@ int main(int argc, char** argv)
 {
   // The web engine learns the internal schemes before the application exists.
   ZPHInternalSchemes::registerSchemes();
+  ZPHArticleSchemeHandler::registerScheme();
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication::setOrganizationName(QStringLiteral("Fernhollow"));
   QApplication::setOrganizationDomain(QStringLiteral("fernhollow.com"));

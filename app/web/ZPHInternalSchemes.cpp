@@ -43,10 +43,11 @@ void ZPHInternalSchemes::registerInternalScheme(const QByteArray& name, bool pag
   QWebEngineUrlScheme scheme(name);
   // "scheme:anything", one origin per scheme.
   scheme.setSyntax(QWebEngineUrlScheme::Syntax::Path);
-  QWebEngineUrlScheme::Flags flags = QWebEngineUrlScheme::LocalScheme | QWebEngineUrlScheme::SecureScheme;
-  if (pagesMayLoadLocalResources)
-    flags |= QWebEngineUrlScheme::LocalAccessAllowed;
-  scheme.setFlags(flags);
+  // A scheme of rendered pages may load the other internal schemes; it is not
+  // secure, which would keep its pages from loading http images.
+  scheme.setFlags(pagesMayLoadLocalResources
+                      ? QWebEngineUrlScheme::LocalScheme | QWebEngineUrlScheme::LocalAccessAllowed
+                      : QWebEngineUrlScheme::LocalScheme | QWebEngineUrlScheme::SecureScheme);
   QWebEngineUrlScheme::registerScheme(scheme);
 }
 

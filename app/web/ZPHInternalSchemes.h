@@ -19,7 +19,8 @@ public:
   // The four resource schemes. Once, before the application object.
   static void registerSchemes();
   // One more internal scheme; `pagesMayLoadLocalResources` for a scheme
-  // whose pages the application renders. Before the application object.
+  // whose pages the application renders (such a scheme is not secure, so its
+  // pages load http images). Before the application object.
   static void registerInternalScheme(const QByteArray& name, bool pagesMayLoadLocalResources);
 
   static bool isInternalScheme(const QString& scheme);

@@ -1,5 +1,7 @@
 #include "platform/ZPHApplicationState.h"
 
+#include "platform/ZPHPasswordStore.h"
+
 #include <atomic>
 
 namespace {
@@ -11,6 +13,10 @@ void ZPHApplicationState::install(ShuttingDownQuery shuttingDown, DataFolderQuer
 {
   g_shuttingDown.store(shuttingDown);
   g_dataFolder.store(dataFolder);
+  // The application starts: the password store is chosen now, away from
+  // the main thread, so that no later caller waits for the probe.
+  if (dataFolder != nullptr)
+    ZPHPasswordStore::prepareDefaultStore();
 }
 
 bool ZPHApplicationState::isShuttingDown()

@@ -13,6 +13,8 @@ public:
   using ShuttingDownQuery = bool (*)();
   using DataFolderQuery = QString (*)();
 
+  // With a data folder, also starts choosing the password store in the
+  // background (ZPHPasswordStore::prepareDefaultStore()).
   static void install(ShuttingDownQuery shuttingDown, DataFolderQuery dataFolder);
 
   static bool isShuttingDown();

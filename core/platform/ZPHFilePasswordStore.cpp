@@ -124,6 +124,16 @@ int ZPHFilePasswordStore::load(QList<ZPHPasswordItem>* items) const
   QFile file(m_filePath);
   if (!file.exists())
     return Success;
+  // A file that others may read (one restored from a backup, say) is made
+  // private again before its secrets are read.
+  const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
+                                          QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+  if (file.permissions() & others) {
+    if (file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+      qCWarning(zphCore) << "The password file" << m_filePath << "was readable by others; it is private again";
+    else
+      qCWarning(zphCore) << "The password file" << m_filePath << "is readable by others and cannot be made private";
+  }
   if (!file.open(QIODevice::ReadOnly)) {
     qCWarning(zphCore) << "Cannot read the password file" << m_filePath << ":" << file.errorString();
     return IOFailed;

@@ -9,7 +9,8 @@ class QJsonArray;
 // Passwords in one JSON file, "Passwords.json" in a folder, for where no
 // secret service answers. The file is readable and writable by its owner
 // only (mode 0600, set before any secret is written) and is replaced
-// atomically on every change. A file that cannot be read as a password
+// atomically on every change; a file found readable by others is made
+// private again, with a warning, before it is read. A file that cannot be read as a password
 // file is reported (status Corrupt) and left untouched.
 class ZPHFilePasswordStore : public ZPHPasswordStore {
 public:

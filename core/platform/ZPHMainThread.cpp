@@ -2,7 +2,52 @@
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QMetaObject>
+#include <QtCore/QMutex>
+#include <QtCore/QMutexLocker>
 #include <QtCore/QThread>
+#include <QtCore/QWaitCondition>
+
+#include <deque>
+
+namespace {
+
+// Work handed to the main thread by sync(): run by the main event loop, or
+// at once by a main thread that waits in waitServingSync().
+struct SyncJob {
+  const std::function<void()>* work;
+  bool done = false;
+};
+
+struct SyncMailbox {
+  QMutex mutex;
+  QWaitCondition changed;  // a job came, a job ended, or a waiter was woken
+  std::deque<SyncJob*> jobs;
+  quint64 wakes = 0;
+};
+
+SyncMailbox& mailbox()
+{
+  static SyncMailbox* box = new SyncMailbox;  // lives for the process
+  return *box;
+}
+
+// Runs the waiting jobs; on the main thread.
+void drainMailbox()
+{
+  SyncMailbox& box = mailbox();
+  QMutexLocker locker(&box.mutex);
+  while (!box.jobs.empty()) {
+    SyncJob* job = box.jobs.front();
+    box.jobs.pop_front();
+    locker.unlock();
+    (*job->work)();
+    locker.relock();
+    job->done = true;
+    box.changed.wakeAll();
+  }
+}
+
+}  // namespace
 
 namespace ZPHMainThread {
 
@@ -31,7 +76,43 @@ void sync(const std::function<void()>& work)
   QCoreApplication* app = QCoreApplication::instance();
   if (app == nullptr)
     return;
-  QMetaObject::invokeMethod(app, work, Qt::BlockingQueuedConnection);
+  SyncMailbox& box = mailbox();
+  SyncJob job{&work};
+  QMutexLocker locker(&box.mutex);
+  box.jobs.push_back(&job);
+  box.changed.wakeAll();  // a main thread in waitServingSync() runs it
+  // Else the event loop does; a drain that finds the job gone does nothing.
+  QMetaObject::invokeMethod(app, &drainMailbox, Qt::QueuedConnection);
+  while (!job.done) box.changed.wait(&box.mutex);
+}
+
+void waitServingSync(const std::function<bool()>& done)
+{
+  Q_ASSERT_X(isMainThread(), Q_FUNC_INFO, "waitServingSync is for the main thread");
+  SyncMailbox& box = mailbox();
+  QMutexLocker locker(&box.mutex);
+  while (true) {
+    while (!box.jobs.empty()) {
+      locker.unlock();
+      drainMailbox();
+      locker.relock();
+    }
+    const quint64 wakes = box.wakes;
+    locker.unlock();
+    if (done())
+      return;
+    locker.relock();
+    if (box.jobs.empty() && box.wakes == wakes)
+      box.changed.wait(&box.mutex);
+  }
+}
+
+void wakeWaiter()
+{
+  SyncMailbox& box = mailbox();
+  QMutexLocker locker(&box.mutex);
+  ++box.wakes;
+  box.changed.wakeAll();
 }
 
 bool processEventsUntil(const std::function<bool()>& done, QDeadlineTimer deadline)

@@ -19,8 +19,17 @@ void async(std::function<void()> work);
 
 // Runs `work` on the main thread and returns when it has run. On the main
 // thread it runs at once. From another thread the caller waits; the main
-// thread must not be waiting for the caller at the same time.
+// thread must not be waiting for the caller at the same time, except in
+// waitServingSync().
 void sync(const std::function<void()>& work);
+
+// On the main thread: blocks until `done` answers true, running meanwhile the
+// work that other threads hand to sync() and nothing else of the event loop
+// (no timers, no posted events, no input). `done` is asked again whenever
+// sync() work ran or wakeWaiter() was called, so whoever makes it true must
+// call wakeWaiter() afterwards.
+void waitServingSync(const std::function<bool()>& done);
+void wakeWaiter();
 
 // Serves the calling thread's event loop until `done` answers true or the
 // deadline passes; answers the last value of `done`. For tests and for the

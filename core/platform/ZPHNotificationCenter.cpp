@@ -5,6 +5,8 @@
 #include <QtCore/QMutexLocker>
 #include <QtCore/QObject>
 #include <QtCore/QPointer>
+#include <QtCore/QThread>
+#include <QtCore/QWaitCondition>
 
 #include <algorithm>
 #include <atomic>
@@ -19,6 +21,11 @@ struct ZPHNotificationCenter::Observer {
   QMetaObject::Connection contextConnection;
   Delivery delivery = Delivery::PostingThread;
   std::atomic<bool> removed{false};
+  // Deliveries running now, by thread (a handler may post again, so one
+  // thread can run several).
+  QMutex deliveryMutex;
+  QWaitCondition deliveryEnded;
+  std::vector<Qt::HANDLE> deliveringThreads;
 
   bool matches(const ZPHNotification& n) const
   {
@@ -30,6 +37,42 @@ struct ZPHNotificationCenter::Observer {
   }
 
   bool alive() const { return !removed.load() && (!hasContext || !context.isNull()); }
+
+  // Runs the handler unless the observer is gone; a removal waits for it.
+  void deliver(const ZPHNotification& notification)
+  {
+    const Qt::HANDLE self = QThread::currentThreadId();
+    {
+      QMutexLocker locker(&deliveryMutex);
+      if (!alive())
+        return;
+      deliveringThreads.push_back(self);
+    }
+    struct End {
+      Observer* observer;
+      Qt::HANDLE thread;
+      ~End()
+      {
+        QMutexLocker locker(&observer->deliveryMutex);
+        auto& threads = observer->deliveringThreads;
+        threads.erase(std::find(threads.begin(), threads.end(), thread));
+        observer->deliveryEnded.wakeAll();
+      }
+    } end{this, self};
+    handler(notification);
+  }
+
+  // Marks the observer removed and waits until no other thread runs its
+  // handler (a removal from inside the handler does not wait for itself).
+  void retire()
+  {
+    const Qt::HANDLE self = QThread::currentThreadId();
+    QMutexLocker locker(&deliveryMutex);
+    removed = true;
+    while (std::any_of(deliveringThreads.begin(), deliveringThreads.end(),
+                       [self](Qt::HANDLE thread) { return thread != self; }))
+      deliveryEnded.wait(&deliveryMutex);
+  }
 };
 
 ZPHObserverToken::ZPHObserverToken(ZPHObserverToken&& other) noexcept
@@ -90,17 +133,21 @@ ZPHObserverToken ZPHNotificationCenter::addObserver(const QString& name, const Q
   observer->object = object;
   observer->handler = std::move(handler);
   observer->delivery = delivery;
+  // Filled in whole before a post on another thread can find it.
   std::uint64_t id = 0;
   {
     QMutexLocker locker(&m_mutex);
     id = m_nextID++;
-    observer->id = id;
-    m_observers.push_back(observer);
   }
+  observer->id = id;
   if (context != nullptr) {
     observer->hasContext = true;
     observer->context = context;
     observer->contextConnection = QObject::connect(context, &QObject::destroyed, [this, id] { remove(id); });
+  }
+  {
+    QMutexLocker locker(&m_mutex);
+    m_observers.push_back(observer);
   }
   return ZPHObserverToken(this, id);
 }
@@ -117,9 +164,9 @@ void ZPHNotificationCenter::remove(std::uint64_t id)
     removed = *it;
     m_observers.erase(it);
   }
-  removed->removed = true;
   if (removed->contextConnection)
     QObject::disconnect(removed->contextConnection);
+  removed->retire();
 }
 
 void ZPHNotificationCenter::post(const ZPHNotification& notification)
@@ -137,13 +184,10 @@ void ZPHNotificationCenter::post(const ZPHNotification& notification)
     if (!observer->alive())
       continue;
     if (observer->delivery == Delivery::MainThread && !onMain) {
-      ZPHMainThread::async([observer, notification] {
-        if (observer->alive())
-          observer->handler(notification);
-      });
+      ZPHMainThread::async([observer, notification] { observer->deliver(notification); });
       continue;
     }
-    observer->handler(notification);
+    observer->deliver(notification);
   }
 }
 

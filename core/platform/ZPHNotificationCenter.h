@@ -23,7 +23,9 @@ struct ZPHNotification {
 class ZPHNotificationCenter;
 
 // Keeps an observer registered for as long as it lives. Destroying or
-// resetting the token removes the observer; a token is move-only.
+// resetting the token removes the observer; a token is move-only. Once the
+// removal returns, the handler never runs again and no longer runs on any
+// other thread (see ZPHNotificationCenter).
 class ZPHObserverToken {
 public:
   ZPHObserverToken() = default;
@@ -49,6 +51,12 @@ private:
 // main-thread delivery, in which case posts from other threads reach it on a
 // later turn of the main event loop. Observers may be added, removed and
 // posted to from any thread.
+//
+// Removing an observer waits until deliveries to it that run on other
+// threads have ended, so whatever the handler uses may go away right after
+// the removal. A handler must therefore never wait for a thread that may be
+// removing its observer meanwhile. A removal from inside the handler itself
+// does not wait.
 class ZPHNotificationCenter {
 public:
   using Handler = std::function<void(const ZPHNotification&)>;

@@ -33,6 +33,8 @@ void ZPHOperation::waitUntilFinished() const
 
 void ZPHOperation::start()
 {
+  if (isFinished())  // finished (e.g. by a cancel) before its queue started it
+    return;
   if (isCancelled()) {
     setFinished();
     return;
@@ -74,8 +76,11 @@ void ZPHOperation::setFinished()
     handler();
 }
 
-void ZPHOperation::setFinishedHandler(std::function<void()> handler)
+bool ZPHOperation::setFinishedHandler(std::function<void()> handler)
 {
   QMutexLocker locker(&m_stateMutex);
+  if (m_finished)
+    return false;
   m_finishedHandler = std::move(handler);
+  return true;
 }

@@ -49,7 +49,8 @@ public:
   void waitUntilFinished() const;
 
   // Called by the queue on a worker thread. The default runs main() and
-  // finishes the operation, or only finishes it when it was cancelled.
+  // finishes the operation, or only finishes it when it was cancelled; an
+  // operation that finished already is left alone.
   virtual void start();
 
 protected:
@@ -61,7 +62,9 @@ protected:
 
 private:
   friend class ZPHOperationQueue;
-  void setFinishedHandler(std::function<void()> handler);
+  // Installs what the queue runs once the operation finished; false (and
+  // nothing installed) when it has finished already.
+  bool setFinishedHandler(std::function<void()> handler);
 
   std::atomic<bool> m_cancelled{false};
   mutable QMutex m_stateMutex;

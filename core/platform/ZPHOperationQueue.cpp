@@ -14,6 +14,7 @@ thread_local ZPHOperationQueue* t_currentQueue = nullptr;
 ZPHOperationQueue::ZPHOperationQueue(const QString& name) : m_name(name), m_pool(std::make_unique<QThreadPool>())
 {
   m_pool->setMaxThreadCount(UnboundedWidth);
+  m_defaultExpiryTimeout = m_pool->expiryTimeout();
   if (!name.isEmpty())
     m_pool->setObjectName(name);
 }
@@ -47,10 +48,12 @@ void ZPHOperationQueue::setMaxConcurrentOperationCount(int count)
 {
   QMutexLocker locker(&m_mutex);
   m_width = count;
-  // A serial queue keeps to one thread: the next operation starts on the
-  // thread the last one ran on, whose per-thread state (the store's
-  // connection and its page cache) stays warm.
+  // A serial queue keeps to one thread for its whole life: the next
+  // operation starts on the thread the last one ran on, however long the
+  // queue stayed idle, so its per-thread state (the store's connection and
+  // its page cache) stays open and warm.
   m_pool->setMaxThreadCount(count == 1 ? 1 : UnboundedWidth);
+  m_pool->setExpiryTimeout(count == 1 ? -1 : m_defaultExpiryTimeout);
   startWaitingOperations();
 }
 
@@ -60,8 +63,18 @@ void ZPHOperationQueue::addOperation(const std::shared_ptr<ZPHOperation>& operat
 {
   if (!operation)
     return;
+  // The queue hears of the end from the moment the operation is in it: one
+  // that finishes while it waits (a cancel that ends it at once) leaves at
+  // once instead of holding its place for ever.
+  ZPHOperation* raw = operation.get();
+  if (!operation->setFinishedHandler([this, raw] { operationFinished(raw); }))
+    return;  // finished already: nothing to run
   QMutexLocker locker(&m_mutex);
   Q_ASSERT_X(!m_operations.contains(operation), Q_FUNC_INFO, "operation added twice");
+  // It may have finished since the handler went in, before it was listed;
+  // the handler then found nothing to remove.
+  if (operation->isFinished())
+    return;
   m_operations.append(operation);
   m_waiting.append(operation);
   startWaitingOperations();
@@ -72,8 +85,6 @@ void ZPHOperationQueue::startWaitingOperations()
   while (!m_suspended && m_running < effectiveWidth() && !m_waiting.isEmpty()) {
     std::shared_ptr<ZPHOperation> operation = m_waiting.takeFirst();
     ++m_running;
-    ZPHOperation* raw = operation.get();
-    operation->setFinishedHandler([this, raw] { operationFinished(raw); });
     m_pool->start([this, operation] {
       ZPHOperationQueue* previous = t_currentQueue;
       t_currentQueue = this;
@@ -94,7 +105,18 @@ void ZPHOperationQueue::operationFinished(ZPHOperation* operation)
       break;
     }
   }
-  --m_running;
+  if (!keep)
+    return;  // finished before it was listed (see addOperation)
+  bool wasWaiting = false;
+  for (qsizetype i = 0; i < m_waiting.size(); ++i) {
+    if (m_waiting.at(i).get() == operation) {
+      m_waiting.removeAt(i);
+      wasWaiting = true;
+      break;
+    }
+  }
+  if (!wasWaiting)
+    --m_running;
   startWaitingOperations();
   if (m_operations.isEmpty())
     m_emptyCondition.wakeAll();

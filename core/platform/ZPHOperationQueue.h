@@ -13,6 +13,8 @@ class ZPHOperation;
 // Runs operations on worker threads of its own, at most `maxConcurrentOperationCount`
 // at a time, in the order added. Width 1 makes a serial queue; the default
 // (-1) allows a generous fixed number. A suspended queue starts nothing new.
+// A serial queue runs every operation on one thread, which lives as long as
+// the queue (it never ends for being idle).
 // Every member may be called from any thread.
 //
 // Use it for a queue private to its owner (the store queue is one, of width
@@ -64,4 +66,5 @@ private:
   QList<std::shared_ptr<ZPHOperation>> m_operations;  // waiting and running
   QList<std::shared_ptr<ZPHOperation>> m_waiting;
   std::unique_ptr<QThreadPool> m_pool;
+  int m_defaultExpiryTimeout = 30000;
 };

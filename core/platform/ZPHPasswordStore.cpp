@@ -4,11 +4,14 @@
 #include "platform/ZPHLog.h"
 #include "platform/ZPHSecretServicePasswordStore.h"
 
+#include <QtCore/QCoreApplication>
 #include <QtCore/QJsonValue>
 #include <QtCore/QMutex>
 #include <QtCore/QMutexLocker>
+#include <QtCore/QWaitCondition>
 
 #include <atomic>
+#include <thread>
 
 const QString ZPHPasswordStoreErrorDomain = QStringLiteral("ZPHPasswordStoreErrorDomain");
 
@@ -16,9 +19,6 @@ namespace {
 
 // How long the secret service may take to answer the first question of a run.
 constexpr int kSecretServiceProbeTimeoutMs = 5000;
-
-QMutex g_defaultStoreMutex;
-std::shared_ptr<ZPHPasswordStore> g_defaultStore;
 
 QString pathOrEmpty(const QString& path) { return path.isNull() ? QStringLiteral("") : path; }
 
@@ -98,34 +98,113 @@ bool ZPHPasswordItem::matchesQuery(const ZPHPasswordItem& query) const
 
 ZPHPasswordStore::~ZPHPasswordStore() = default;
 
+namespace {
+
+// The choice of the process's store: the secret service is probed once, on
+// a thread of its own; the store is made by the first caller that asks for
+// it after that (the file store asks the application for its data folder,
+// which only a live application can answer).
+struct DefaultStoreChoice {
+  QMutex mutex;
+  QWaitCondition probed;
+  quint64 generation = 0;  // a probe under way for an older one is dropped
+  bool probing = false;
+  bool hasAnswer = false;
+  bool answered = false;
+  QString whyNot;
+  std::thread prober;
+  bool joinsAtExit = false;
+  std::shared_ptr<ZPHPasswordStore> store;
+};
+
+DefaultStoreChoice& defaultStoreChoice()
+{
+  static DefaultStoreChoice* choice = new DefaultStoreChoice;  // lives for the process
+  return *choice;
+}
+
+// The prober never outlives the application object.
+void joinProber()
+{
+  DefaultStoreChoice& choice = defaultStoreChoice();
+  QMutexLocker locker(&choice.mutex);
+  std::thread prober = std::move(choice.prober);
+  locker.unlock();
+  if (prober.joinable())
+    prober.join();
+}
+
+// Starts the probe unless the store is chosen, or the probe is done or under
+// way; the mutex is held.
+void startProbe(DefaultStoreChoice& choice)
+{
+  if (choice.store || choice.hasAnswer || choice.probing)
+    return;
+  choice.probing = true;
+  if (choice.prober.joinable())
+    choice.prober.join();  // a dropped one that has ended
+  const quint64 generation = choice.generation;
+  choice.prober = std::thread([&choice, generation] {
+    ZPHSecretServicePasswordStore secretService;
+    QString whyNot;
+    const bool answered = secretService.probe(kSecretServiceProbeTimeoutMs, &whyNot);
+    QMutexLocker locker(&choice.mutex);
+    choice.probing = false;
+    if (choice.generation == generation) {
+      choice.hasAnswer = true;
+      choice.answered = answered;
+      choice.whyNot = whyNot;
+      qCDebug(zphCore).noquote() << (answered ? QStringLiteral("The secret service answered its probe")
+                                              : "The secret service did not answer its probe (" + whyNot + ")");
+    }
+    choice.probed.wakeAll();
+  });
+  if (!choice.joinsAtExit && QCoreApplication::instance() != nullptr) {
+    choice.joinsAtExit = true;
+    qAddPostRoutine(&joinProber);
+  }
+}
+
+}  // namespace
+
+void ZPHPasswordStore::prepareDefaultStore()
+{
+  DefaultStoreChoice& choice = defaultStoreChoice();
+  QMutexLocker locker(&choice.mutex);
+  startProbe(choice);
+}
+
 std::shared_ptr<ZPHPasswordStore> ZPHPasswordStore::defaultStore()
 {
-  QMutexLocker locker(&g_defaultStoreMutex);
-  if (g_defaultStore)
-    return g_defaultStore;
-
-  auto secretService = std::make_shared<ZPHSecretServicePasswordStore>();
-  QString whyNot;
-  if (secretService->probe(kSecretServiceProbeTimeoutMs, &whyNot)) {
-    qCInfo(zphCore) << "Passwords are kept by the secret service";
-    g_defaultStore = secretService;
-    return g_defaultStore;
+  DefaultStoreChoice& choice = defaultStoreChoice();
+  QMutexLocker locker(&choice.mutex);
+  // Normally probed since start-up; a call that comes earlier waits for the
+  // one probe under way rather than starting another.
+  while (!choice.store && !choice.hasAnswer) {
+    startProbe(choice);
+    choice.probed.wait(&choice.mutex);
   }
-
-  auto file = std::make_shared<ZPHFilePasswordStore>(ZPHFilePasswordStore::defaultFolder());
-  static std::atomic<bool> warned{false};
-  if (!warned.exchange(true)) {
-    qCWarning(zphCore).noquote() << "No secret service answered (" + whyNot + "); passwords are kept in"
-                                 << file->filePath() << "readable by this user only";
+  if (!choice.store) {
+    if (choice.answered) {
+      qCInfo(zphCore) << "Passwords are kept by the secret service";
+      choice.store = std::make_shared<ZPHSecretServicePasswordStore>();
+    } else {
+      auto file = std::make_shared<ZPHFilePasswordStore>(ZPHFilePasswordStore::defaultFolder());
+      qCWarning(zphCore).noquote() << "No secret service answered (" + choice.whyNot + "); passwords are kept in"
+                                   << file->filePath() << "readable by this user only";
+      choice.store = std::move(file);
+    }
   }
-  g_defaultStore = file;
-  return g_defaultStore;
+  return choice.store;
 }
 
 void ZPHPasswordStore::setDefaultStore(std::shared_ptr<ZPHPasswordStore> store)
 {
-  QMutexLocker locker(&g_defaultStoreMutex);
-  g_defaultStore = std::move(store);
+  DefaultStoreChoice& choice = defaultStoreChoice();
+  QMutexLocker locker(&choice.mutex);
+  ++choice.generation;
+  choice.hasAnswer = false;
+  choice.store = std::move(store);
 }
 
 QString ZPHPasswordStore::messageForStatus(int status)

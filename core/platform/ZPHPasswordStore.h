@@ -69,12 +69,18 @@ public:
 
   virtual ~ZPHPasswordStore();
 
-  // The store of this process, chosen on first use: the secret service when
-  // it answers a probe in time, else a file in the data folder (with one
-  // warning in the log per run).
+  // The store of this process: the secret service when it answers a probe
+  // in time, else a file in the data folder (with a warning in the log). The
+  // probe (up to 5 s) runs once, on a thread of its own, started at start-up
+  // by prepareDefaultStore(); a call before it ended waits for it.
   static std::shared_ptr<ZPHPasswordStore> defaultStore();
+  // Starts the probe in the background unless the store is chosen or the
+  // probe is done or under way (the application object then waits for it
+  // when it goes away). ZPHApplicationState::install() calls it when the
+  // application registers its data folder.
+  static void prepareDefaultStore();
   // Replaces the store of this process (tests); nullptr makes the next
-  // defaultStore() choose again.
+  // defaultStore() choose again (a choice under way is dropped).
   static void setDefaultStore(std::shared_ptr<ZPHPasswordStore> store);
 
   // The first item that matches `query` (see ZPHPasswordItem::matchesQuery),

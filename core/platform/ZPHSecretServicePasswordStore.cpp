@@ -117,7 +117,11 @@ ZPHSecretServicePasswordStore::Answer ZPHSecretServicePasswordStore::run(const R
     Answer answer;
   };
   auto shared = std::make_shared<Shared>();
-  QDeadlineTimer deadline(timeoutMs);
+  // A read that takes too long is given up: it changed nothing. A write or
+  // delete is waited for to its end, as it may still take effect after any
+  // time limit, and its caller must learn what happened.
+  const QDeadlineTimer deadline =
+      request.kind == Request::Read ? QDeadlineTimer(timeoutMs) : QDeadlineTimer(QDeadlineTimer::Forever);
 
   QMetaObject::invokeMethod(
       KeychainThread::instance().context(),

@@ -14,8 +14,10 @@
 // and Internet queries for any protocol.
 //
 // QtKeychain answers asynchronously; every request runs on one helper thread
-// of the process and the calling thread waits for its answer, at most the
-// store's timeout (a request that takes longer answers NotAvailable).
+// of the process and the calling thread waits for its answer. A read waits at
+// most the store's timeout (one that takes longer answers NotAvailable); a
+// write or delete waits for the service's own answer, so it is never
+// reported failed when it took effect late.
 class ZPHSecretServicePasswordStore : public ZPHPasswordStore {
 public:
   explicit ZPHSecretServicePasswordStore(int timeoutMs = 10000);

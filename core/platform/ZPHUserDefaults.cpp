@@ -11,28 +11,59 @@ namespace {
 
 bool isRemoval(const QVariant& value) { return !value.isValid() || value.isNull(); }
 
+ZPHUserDefaults* g_standardDefaults = nullptr;
+
+void synchronizeStandardDefaults()
+{
+  if (g_standardDefaults)
+    g_standardDefaults->synchronize();
+}
+
 }  // namespace
 
-ZPHUserDefaults::ZPHUserDefaults() : m_settings(std::make_unique<QSettings>()) {}
+ZPHUserDefaults::ZPHUserDefaults() : m_settings(std::make_unique<QSettings>()) { setUp(); }
 
 ZPHUserDefaults::ZPHUserDefaults(const QString& filePath)
     : m_settings(std::make_unique<QSettings>(filePath, QSettings::IniFormat))
 {
+  setUp();
 }
 
-ZPHUserDefaults::~ZPHUserDefaults() = default;
+ZPHUserDefaults::~ZPHUserDefaults()
+{
+  if (g_standardDefaults == this)
+    g_standardDefaults = nullptr;
+  synchronize();
+}
+
+void ZPHUserDefaults::setUp()
+{
+  // The settings object writes only when told to (below): left to itself
+  // it would write on a later turn of the event loop of the thread that
+  // made it, which for a worker thread may never come, and it would do so
+  // outside this object's lock.
+  m_settings->moveToThread(nullptr);
+  // Signals follow the main event loop; what is still unwritten reaches
+  // the disk when the application quits.
+  if (QCoreApplication* app = QCoreApplication::instance()) {
+    moveToThread(app->thread());
+    connect(app, &QCoreApplication::aboutToQuit, this, &ZPHUserDefaults::synchronize, Qt::DirectConnection);
+  }
+}
 
 ZPHUserDefaults& ZPHUserDefaults::standardUserDefaults()
 {
-  // Made on first use and kept for the process; move it to the main thread
-  // so its signal delivery follows the main event loop.
-  static ZPHUserDefaults* defaults = [] {
-    auto* d = new ZPHUserDefaults;
-    if (QCoreApplication* app = QCoreApplication::instance())
-      d->moveToThread(app->thread());
-    return d;
+  // Made on first use and destroyed at exit, which writes what is left;
+  // written also when the application object goes away.
+  static ZPHUserDefaults defaults;
+  static const bool registered = [] {
+    g_standardDefaults = &defaults;
+    if (QCoreApplication::instance())
+      qAddPostRoutine(&synchronizeStandardDefaults);
+    return true;
   }();
-  return *defaults;
+  Q_UNUSED(registered);
+  return defaults;
 }
 
 void ZPHUserDefaults::registerDefaults(const QVariantMap& defaults)
@@ -134,7 +165,27 @@ void ZPHUserDefaults::setObject(const QString& key, const QVariant& value)
     else
       m_settings->setValue(key, value);
   }
+  scheduleSynchronize();
   announce(key);
+}
+
+void ZPHUserDefaults::scheduleSynchronize()
+{
+  // Changes in a burst go to disk together, on the next turn of the main
+  // event loop; without one, at once.
+  if (QCoreApplication::instance() == nullptr) {
+    synchronize();
+    return;
+  }
+  if (m_synchronizeScheduled.exchange(true))
+    return;
+  QPointer<ZPHUserDefaults> self(this);
+  ZPHMainThread::async([self] {
+    if (self) {
+      self->m_synchronizeScheduled = false;
+      self->synchronize();
+    }
+  });
 }
 
 void ZPHUserDefaults::removeObject(const QString& key) { setObject(key, QVariant()); }

@@ -5,6 +5,7 @@
 #include <QtCore/QVariant>
 #include <QtCore/QVariantMap>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -18,6 +19,11 @@ class QSettings;
 // valueChanged signal and the observers on the main thread: at once for a
 // write made on the main thread, on a later turn of its event loop for a
 // write made elsewhere.
+//
+// Changes reach the disk on the next turn of the main event loop, when the
+// application quits, when the application object goes away and when the
+// defaults object is destroyed (the process-wide one at exit), whichever
+// comes first; synchronize() writes at once.
 //
 // Stored values come back as QSettings reads them (numbers and booleans as
 // text in the native format); the typed getters convert.
@@ -71,9 +77,12 @@ Q_SIGNALS:
   void valueChanged(const QString& key, const QVariant& value);
 
 private:
+  void setUp();
+  void scheduleSynchronize();
   void announce(const QString& key);
 
   mutable QMutex m_mutex;
   std::unique_ptr<QSettings> m_settings;
   QVariantMap m_registered;
+  std::atomic<bool> m_synchronizeScheduled{false};
 };

@@ -18,6 +18,9 @@
 #include <QtCore/QThreadPool>
 #include <QtCore/QTimer>
 
+#include <stdio.h>
+#include <unistd.h>
+
 const QString ZPHCoreDataStoreFileName = QStringLiteral("Articles");
 const QString ZPHCocoaErrorDomain = QStringLiteral("NSCocoaErrorDomain");
 
@@ -87,6 +90,10 @@ bool ZPHCoreDataStack::setupCoreDataStackWithModelResourceName(const QString& mo
     return ZPHSetError(error, fileError(QStringLiteral("The data folder could not be made."), folder));
   }
   const QString storePath = QDir(folder).filePath(storeFileName());
+  if (!recoverStoreFiles(storePath)) {
+    qCCritical(zphStore) << "The store file could not be recovered";
+    return ZPHSetError(error, fileError(QStringLiteral("The store file could not be recovered."), storePath));
+  }
 
   QVariantMap metadata;
   if (!persistentStoreAtURLIsCompatibleWithManagedObjectModel(storePath, m_model, &metadata)) {
@@ -274,40 +281,92 @@ bool ZPHCoreDataStack::removeStoreFiles(const QString& path, ZPHError* error)
   return ok;
 }
 
+QString ZPHCoreDataStack::setAsideStorePath(const QString& storePath)
+{
+  return storePath + QStringLiteral("_premigration");
+}
+
 bool ZPHCoreDataStack::replaceStore(const QString& storePath, const QString& migratedPath, ZPHError* error)
 {
-  // The original, with its side files, steps aside first and comes back
-  // when anything fails; the migrated copy was checkpointed and closed, so
-  // it is whole in its main file and any side file of it is stale.
-  const QString aside = storePath + QStringLiteral("_premigration");
-  removeStoreFiles(aside, nullptr);
-  QStringList moved;
-  auto restore = [&] {
-    for (const QString& suffix : std::as_const(moved)) {
-      QFile::remove(storePath + suffix);
-      if (!QFile::rename(aside + suffix, storePath + suffix))
-        qCCritical(zphStore) << "Recovery move error:" << aside + suffix << "->" << storePath + suffix;
-    }
-  };
-  for (const QString& suffix : StoreFileSuffixes) {
-    if (!QFileInfo::exists(storePath + suffix))
-      continue;
-    if (!QFile::rename(storePath + suffix, aside + suffix)) {
-      qCCritical(zphStore) << "Replacement failed: cannot move" << storePath + suffix << "aside";
-      restore();
-      return ZPHSetError(error,
-                         fileError(QStringLiteral("The migrated store could not replace the store."), storePath));
-    }
-    moved.append(suffix);
-  }
-  QFile::remove(migratedPath + QStringLiteral("-wal"));
-  QFile::remove(migratedPath + QStringLiteral("-shm"));
-  if (!QFile::rename(migratedPath, storePath)) {
-    qCCritical(zphStore) << "Replacement failed. Implementing recovery move" << aside << "->" << storePath;
-    restore();
+  // The store file is never missing: the migrated file takes its name in
+  // one rename. Both files are whole without side files (the migration
+  // wrote the original's log into it); a log still beside the original
+  // would be read as the new file's, so a non-empty one stops the
+  // replacement.
+  const QString aside = setAsideStorePath(storePath);
+  const QString wal = storePath + QStringLiteral("-wal");
+  if (QFileInfo(wal).size() > 0) {
+    qCCritical(zphStore) << "Replacement refused: the store still has a log" << wal;
     return ZPHSetError(error, fileError(QStringLiteral("The migrated store could not replace the store."), storePath));
   }
+  // 1. The original stays reachable under a second name while the new one
+  // moves in (a hard link, else a copy), for a rollback by hand.
   removeStoreFiles(aside, nullptr);
+  if (::link(QFile::encodeName(storePath).constData(), QFile::encodeName(aside).constData()) != 0 &&
+      !QFile::copy(storePath, aside))
+    qCWarning(zphStore) << "No copy of the store is kept during its replacement:" << aside;
+  replacementStepDone(ReplacementStepSetAside);
+  // 2. Stale side files of the original go before the new file arrives.
+  QFile::remove(wal);
+  QFile::remove(storePath + QStringLiteral("-shm"));
+  QFile::remove(migratedPath + QStringLiteral("-wal"));
+  QFile::remove(migratedPath + QStringLiteral("-shm"));
+  replacementStepDone(ReplacementStepSideFilesRemoved);
+  // 3. The new file replaces the old one at once.
+  if (::rename(QFile::encodeName(migratedPath).constData(), QFile::encodeName(storePath).constData()) != 0) {
+    qCCritical(zphStore) << "Replacement failed: cannot move" << migratedPath << "to" << storePath;
+    removeStoreFiles(aside, nullptr);
+    return ZPHSetError(error, fileError(QStringLiteral("The migrated store could not replace the store."), storePath));
+  }
+  replacementStepDone(ReplacementStepReplaced);
+  // 4. The copy of the original is no longer needed.
+  removeStoreFiles(aside, nullptr);
+  replacementStepDone(ReplacementStepCleanedUp);
+  return true;
+}
+
+bool ZPHCoreDataStack::recoverStoreFiles(const QString& storePath)
+{
+  const QString migrated = QFileInfo(storePath).dir().filePath(migrationStoreFileName());
+  const QString aside = setAsideStorePath(storePath);
+  if (QFileInfo::exists(storePath)) {
+    // Whatever an interrupted migration or replacement left beside a store
+    // is of no more use: a new migration starts from the store.
+    if (QFileInfo::exists(aside) || QFileInfo::exists(migrated))
+      qCWarning(zphStore) << "Removing what an interrupted migration left beside the store";
+    removeStoreFiles(aside, nullptr);
+    removeStoreFiles(migrated, nullptr);
+    return true;
+  }
+  // No store, but a migration had begun to replace it (as earlier versions
+  // did in two steps): the complete migrated file, else the set-aside
+  // original, becomes the store before anything makes a new, empty one.
+  auto moveIn = [&](const QString& from, bool withSideFiles) {
+    bool ok = true;
+    for (const QString& suffix : StoreFileSuffixes) {
+      const QString file = from + suffix;
+      if (suffix.isEmpty() || withSideFiles) {
+        if (QFileInfo::exists(file) && !QFile::rename(file, storePath + suffix))
+          ok = false;
+      } else {
+        QFile::remove(file);
+      }
+    }
+    return ok;
+  };
+  if (ZPHPersistentStore::metadataValueOfStoreAtPath(migrated, ZPHMigrationCompleteKey) == QLatin1String("1")) {
+    qCWarning(zphStore) << "The store was missing; the complete migrated store" << migrated << "takes its place";
+    if (!moveIn(migrated, false))
+      return false;
+    removeStoreFiles(aside, nullptr);
+    return true;
+  }
+  if (QFileInfo::exists(aside)) {
+    qCWarning(zphStore) << "The store was missing; the original set aside by a migration" << aside
+                        << "takes its place again";
+    removeStoreFiles(migrated, nullptr);
+    return moveIn(aside, true);
+  }
   return true;
 }
 

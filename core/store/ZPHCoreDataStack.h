@@ -25,8 +25,10 @@ constexpr qint64 ZPHUserCancelledError = 3072;
 // Opens the article store: the object model, the store file "Articles" in
 // the data folder (write-ahead log, an integrity check when asked for) and
 // the main-thread context. A store of an older model version is migrated
-// step by step into "Articles_migration" beside it, which then replaces it;
-// the application's subclass shows the progress through the three hooks.
+// step by step into "Articles_migration" beside it, which then replaces it
+// in one rename (the store file is never missing, and a start after a crash
+// recovers from what an interrupted migration left); the application's
+// subclass shows the progress through the three hooks.
 //
 // The store itself merges every other context's save into the main context
 // on the main thread while the saving thread waits, so the stack observes
@@ -105,9 +107,26 @@ protected:
   // be made). The base asks the application's event loop to quit.
   virtual void terminateApplication();
 
+  // The steps by which a migrated store replaces the store; after each the
+  // files are in a state that the next start recovers from.
+  enum ReplacementStep {
+    ReplacementStepSetAside,          // the original has a second name, "<store>_premigration"
+    ReplacementStepSideFilesRemoved,  // no stale log or index beside either file
+    ReplacementStepReplaced,          // the migrated file is the store
+    ReplacementStepCleanedUp,         // the second name is gone
+  };
+  // Called after each step (for tests that stop the program there).
+  virtual void replacementStepDone(ReplacementStep step) { Q_UNUSED(step); }
+
 private:
+  static QString setAsideStorePath(const QString& storePath);
   bool removeStoreFiles(const QString& path, ZPHError* error);
   bool replaceStore(const QString& storePath, const QString& migratedPath, ZPHError* error);
+  // Before the store is opened or migrated: a store file that an earlier
+  // run left missing in the middle of a replacement comes back from the
+  // complete migrated file or the set-aside original; leftovers beside an
+  // existing store are removed.
+  bool recoverStoreFiles(const QString& storePath);
 
   const ZPHManagedObjectModel* m_model = nullptr;
   std::unique_ptr<ZPHPersistentStore> m_store;

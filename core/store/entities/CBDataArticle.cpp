@@ -205,14 +205,25 @@ void CBDataArticle::setNeedsSync(bool needsSync)
   setPrimitiveValue(PropertyNeedsSync, needsSync);
 }
 
+void CBDataArticle::willSave()
+{
+  ZPHManagedObject::willSave();
+  // The mark goes back to false in the same save, so the store never keeps
+  // it set for a later save of the article elsewhere to announce again.
+  if (!isDeleted() && primitiveValue(PropertyNeedsSyncChanged).toBool()) {
+    m_announceNeedsSync = true;
+    setPrimitiveValue(PropertyNeedsSyncChanged, false);
+  }
+}
+
 void CBDataArticle::didSave()
 {
   ZPHManagedObject::didSave();
-  if (!primitiveValue(PropertyNeedsSyncChanged).toBool() || isDeleted())
+  if (!m_announceNeedsSync || isDeleted())
     return;
+  m_announceNeedsSync = false;
   ZPHNotificationCenter::defaultCenter().post(ZPHSyncableArticleEventNotification,
                                               QVariant::fromValue(static_cast<ZPHManagedObject*>(this)));
-  setPrimitiveValue(PropertyNeedsSyncChanged, false);
 }
 
 // ---------------------------------------------------------------------------

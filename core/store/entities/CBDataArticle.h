@@ -333,8 +333,12 @@ public:
 
 protected:
   void didChangeValueForKey(const QString& key) override;
+  void willSave() override;
   void didSave() override;
 
 private:
+  // needsSync went from false to true: announced after the save that
+  // writes the mark back to false.
+  bool m_announceNeedsSync = false;
   int metadataIndex() const;
 };

@@ -7,6 +7,7 @@
 #include "store/graph/ZPHManagedObjectContext.h"
 
 const QString ZPHSyncableFeedOrFolderEventNotification = QStringLiteral("ZPHSyncableFeedOrFolderEventNotification");
+const QString ZPHSyncableFeedOrFolderDeletedNotification = QStringLiteral("ZPHSyncableFeedOrFolderDeletedNotification");
 
 namespace {
 
@@ -50,15 +51,37 @@ void CBNode::setNeedsSync(bool needsSync)
   setPrimitiveValue(PropertyNeedsSync, needsSync);
 }
 
+void CBNode::willSave()
+{
+  ZPHManagedObject::willSave();
+  // The mark goes back to false in the same save, so the store never keeps
+  // it set for a later save of the node elsewhere to announce again.
+  if (!isDeleted() && primitiveValue(PropertyNeedsSyncChanged).toBool()) {
+    m_announceNeedsSync = true;
+    setPrimitiveValue(PropertyNeedsSyncChanged, false);
+  }
+}
+
 void CBNode::didSave()
 {
   ZPHManagedObject::didSave();
-  if (!primitiveValue(PropertyNeedsSyncChanged).toBool() || isDeleted())
+  if (isDeleted()) {
+    // A node deleted unloaded (taken along by its folder) was never marked.
+    if (!isFault() && deleted() && !guid().isEmpty()) {
+      QVariantMap userInfo{{QStringLiteral("guid"), guid()},
+                           {QStringLiteral("modDate"), modDate()},
+                           {QStringLiteral("isFolder"), isFolder()}};
+      if (!isFolder())
+        userInfo.insert(QStringLiteral("url"), value(QStringLiteral("url")));
+      ZPHNotificationCenter::defaultCenter().post(ZPHSyncableFeedOrFolderDeletedNotification, QVariant(), userInfo);
+    }
     return;
+  }
+  if (!m_announceNeedsSync)
+    return;
+  m_announceNeedsSync = false;
   ZPHNotificationCenter::defaultCenter().post(ZPHSyncableFeedOrFolderEventNotification,
                                               QVariant::fromValue(static_cast<ZPHManagedObject*>(this)));
-  // Cleared in memory and in the store at the next save, like any change.
-  setPrimitiveValue(PropertyNeedsSyncChanged, false);
 }
 
 QList<CBNode*> CBNode::nodesWithMOC(ZPHManagedObjectContext* context) { return fetchNodes(context, ZPHPredicate()); }

@@ -11,6 +11,12 @@ class ZPHManagedObjectContext;
 // Posted after a save for each node whose needsSync went from false to true;
 // object: the node (ZPHManagedObject*).
 extern const QString ZPHSyncableFeedOrFolderEventNotification;  // "ZPHSyncableFeedOrFolderEventNotification"
+// Posted after a save for each node that the save removed from the store
+// and that was marked deleted for sync (a deletion by the user), so the sync
+// client can tell its server; no object (the node is gone); user info: "guid",
+// "modDate" (double), "isFolder" (bool) and, for a feed, "url" (its address
+// as stored). Nodes without a guid are not announced.
+extern const QString ZPHSyncableFeedOrFolderDeletedNotification;  // "ZPHSyncableFeedOrFolderDeletedNotification"
 
 // A stored feed or folder (entity "Node", abstract). Node times are seconds
 // since 1970 in doubles, except creationDate (seconds since 2001).
@@ -104,5 +110,11 @@ public:
   static QList<CBNode*> nodesToSyncWithMOC(ZPHManagedObjectContext* context);
 
 protected:
+  void willSave() override;
   void didSave() override;
+
+private:
+  // needsSync went from false to true: announced after the save that
+  // writes the mark back to false.
+  bool m_announceNeedsSync = false;
 };

@@ -33,6 +33,9 @@ const QVariant& ZPHManagedObject::primitiveValue(int index) const
   static const QVariant none;
   if (index < 0 || size_t(index) >= m_values.size())
     return none;
+  // Reads too belong to the context's thread, loaded object or not.
+  if (m_context)
+    ZPH_ASSERT_CONTEXT_THREAD(m_context);
   ensureLoaded();
   const QVariant& value = m_values[size_t(index)];
   if (isUnresolvedLink(value) && m_context != nullptr)

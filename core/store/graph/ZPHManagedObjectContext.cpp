@@ -10,6 +10,7 @@
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QDateTime>
+#include <QtCore/QElapsedTimer>
 #include <QtCore/QMutexLocker>
 #include <QtCore/QSet>
 #include <QtCore/QTimeZone>
@@ -19,6 +20,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -146,6 +148,7 @@ public:
         if (!resolve(sort.keyPath, &column, nullptr)) {
           return ZPHSetError(error, keyPathError(m_entity->name(), sort.keyPath));
         }
+        m_sortColumns.append(column);
         order.append(column + (sort.ascending ? " ASC" : " DESC"));
       }
       if (!order.isEmpty())
@@ -344,6 +347,14 @@ public:
   QByteArray from() const { return " FROM " + ZPHQuotedIdentifier(m_entity->tableName()) + " t0" + m_joins; }
   QByteArray where() const { return m_where; }
   QByteArray tail() const { return m_tail; }
+  // The sort key paths' SQL, in order (after build() with order and limit).
+  const QByteArrayList& sortColumns() const { return m_sortColumns; }
+  // The WHERE clause with one more condition and-ed to it.
+  QByteArray whereAnd(const QByteArray& condition) const
+  {
+    return m_where.isEmpty() ? " WHERE " + condition : m_where + " AND " + condition;
+  }
+  int parameterCount() const { return int(m_bindings.size()); }
   void bind(ZPHSQLiteStatement& statement) const
   {
     for (int i = 0; i < m_bindings.size(); ++i) statement.bindVariant(i + 1, m_bindings.at(i));
@@ -355,8 +366,39 @@ private:
   QByteArray m_joins;
   QByteArray m_where;
   QByteArray m_tail;
+  QByteArrayList m_sortColumns;
   QVariantList m_bindings;
 };
+
+// The rows of a list as a JSON array, for "IN (SELECT value FROM json_each(?))".
+QString jsonRowList(const QSet<qint64>& rows)
+{
+  QByteArray json = "[";
+  for (const qint64 row : rows) {
+    if (json.size() > 1)
+      json += ',';
+    json += QByteArray::number(row);
+  }
+  json += ']';
+  return QString::fromLatin1(json);
+}
+
+// Every key path a predicate reads.
+void collectKeyPaths(const ZPHPredicate& predicate, QStringList* keyPaths)
+{
+  switch (predicate.kind()) {
+    case ZPHPredicate::Kind::Comparison:
+      keyPaths->append(predicate.keyPath());
+      return;
+    case ZPHPredicate::Kind::And:
+    case ZPHPredicate::Kind::Or:
+    case ZPHPredicate::Kind::Not:
+      for (const ZPHPredicate& child : predicate.subpredicates()) collectKeyPaths(child, keyPaths);
+      return;
+    default:
+      return;
+  }
+}
 
 }  // namespace
 
@@ -404,11 +446,16 @@ void ZPHManagedObjectContext::performBlockAndWait(const std::function<void()>& b
     // A save or merge of another thread may have queued changes meanwhile.
     drainInbox();
   });
-  m_privateQueue->addOperation(operation);
   if (ZPHMainThread::isMainThread()) {
     // A save in the block merges into the main context on the main thread:
-    // serve it while waiting.
-    ZPHMainThread::processEventsUntil([&] { return operation->isFinished(); }, QDeadlineTimer::Forever);
+    // that merge (and any other work the block hands to the main thread) is
+    // served while the main thread waits; nothing else of its event loop
+    // runs meanwhile.
+    operation->setCompletionBlock([] { ZPHMainThread::wakeWaiter(); });
+    m_privateQueue->addOperation(operation);
+    ZPHMainThread::waitServingSync([&] { return operation->isFinished(); });
+  } else {
+    m_privateQueue->addOperation(operation);
   }
   operation->waitUntilFinished();
 }
@@ -812,11 +859,140 @@ ZPHManagedObject* ZPHManagedObjectContext::registerFetched(const ZPHEntityDescri
   return object;
 }
 
-bool ZPHManagedObjectContext::hasPendingChangesFor(const ZPHEntityDescription* entity) const
+bool ZPHManagedObjectContext::pendingView(const ZPHEntityDescription* entity, const ZPHFetchRequest& request,
+                                          PendingView* view, ZPHError* error)
 {
-  Q_UNUSED(entity);
-  // Any unsaved change may touch a fetch (also through a joined key path).
-  return !m_inserted.empty() || !m_updated.empty() || !m_deleted.empty();
+  view->active = false;
+  if (m_inserted.empty() && m_updated.empty() && m_deleted.empty())
+    return true;
+  // The unsaved objects of each table.
+  QHash<const ZPHEntityDescription*, std::vector<ZPHManagedObject*>> pendingByRoot;
+  QSet<const ZPHManagedObject*> listed;
+  for (const auto* list : {&m_inserted, &m_updated, &m_deleted}) {
+    for (ZPHManagedObject* object : *list) {
+      if (!listed.contains(object)) {
+        listed.insert(object);
+        pendingByRoot[object->m_entity->rootEntity()].push_back(object);
+      }
+    }
+  }
+  const ZPHEntityDescription* root = entity->rootEntity();
+
+  // The relationships the request reads through: a change on their other
+  // side may change what it finds.
+  struct Hop {
+    const ZPHEntityDescription* owner;
+    int index;
+  };
+  std::vector<Hop> hops;
+  QStringList keyPaths;
+  collectKeyPaths(request.predicate, &keyPaths);
+  for (const ZPHSortDescriptor& sort : request.sortDescriptors) keyPaths.append(sort.keyPath);
+  for (const QString& keyPath : std::as_const(keyPaths)) {
+    const QStringList parts = keyPath.split(u'.');
+    auto [owner, index] = findProperty(entity, parts[0]);
+    if (owner == nullptr || !owner->isRelationship(index))
+      continue;
+    if (parts.size() == 1 && owner->isStored(index))
+      continue;  // the link's own column
+    if (parts.size() == 2) {
+      auto [target, targetIndex] = findProperty(owner->destination(index), parts[1]);
+      if (target != nullptr && target->isUnstoredToOne(targetIndex)) {
+        view->active = true;  // two tables away: judge every object in memory
+        view->everything = true;
+        return true;
+      }
+    }
+    hops.push_back({owner, index});
+  }
+  bool touched = pendingByRoot.contains(root);
+  for (const Hop& hop : hops)
+    touched = touched || pendingByRoot.contains(hop.owner->destination(hop.index)->rootEntity());
+  if (!touched)
+    return true;  // nothing unsaved that the request reads
+
+  view->active = true;
+  ZPHSQLiteConnection* db = m_store->connection(error);
+  if (db == nullptr)
+    return false;
+  QSet<qint64> rows;  // saved rows of the table whose answer may differ
+  for (ZPHManagedObject* object : pendingByRoot.value(root)) {
+    if (!object->m_objectID.isTemporaryID())
+      rows.insert(object->m_objectID.rowID());
+    else if (!object->m_deleted && object->m_entity->isKindOfEntity(entity))
+      view->candidates.push_back(object);
+  }
+  for (const Hop& hop : hops) {
+    const ZPHEntityDescription* destination = hop.owner->destination(hop.index);
+    const auto pending = pendingByRoot.constFind(destination->rootEntity());
+    if (pending == pendingByRoot.constEnd())
+      continue;
+    QSet<qint64> partners;
+    for (ZPHManagedObject* object : pending.value()) {
+      if (!object->m_objectID.isTemporaryID())
+        partners.insert(object->m_objectID.rowID());
+    }
+    const int inverse = hop.owner->inverseIndex(hop.index);
+    QByteArray sql;
+    if (hop.owner->isStored(hop.index)) {
+      sql = "SELECT id FROM " + root->quotedTableName() + " WHERE " + hop.owner->quotedColumn(hop.index) +
+            " IN (SELECT value FROM json_each(?))";
+    } else {
+      sql = "SELECT " + destination->quotedColumn(inverse) + " FROM " + destination->quotedTableName() +
+            " WHERE id IN (SELECT value FROM json_each(?)) AND " + destination->quotedColumn(inverse) + " IS NOT NULL";
+      // And the partners the unsaved objects name now.
+      for (ZPHManagedObject* object : pending.value()) {
+        if (object->m_fault || !object->m_entity->isRelationship(inverse) ||
+            object->m_entity->destination(inverse)->rootEntity() != root)
+          continue;
+        const QVariant& link = object->m_values[size_t(inverse)];
+        if (link.isValid() && link.typeId() == qMetaTypeId<ZPHManagedObjectID>()) {
+          const ZPHManagedObjectID partner = link.value<ZPHManagedObjectID>();
+          if (!partner.isNull() && !partner.isTemporaryID())
+            rows.insert(partner.rowID());
+        }
+      }
+    }
+    if (partners.isEmpty())
+      continue;
+    ZPHSQLiteStatement statement = db->prepare(sql);
+    if (!statement.isValid())
+      return ZPHSetError(error, db->lastError());
+    statement.bindText(1, jsonRowList(partners));
+    int rc;
+    while ((rc = statement.step()) == SQLITE_ROW) rows.insert(statement.columnInt64(0));
+    if (rc != SQLITE_DONE)
+      return ZPHSetError(error, db->lastError());
+  }
+  view->rows = rows;
+  // The saved ones are judged by their values in memory.
+  QList<ZPHManagedObjectID> objectIDs;
+  objectIDs.reserve(rows.size());
+  for (const qint64 row : std::as_const(rows)) {
+    objectIDs.append(ZPHManagedObjectID(m_store, root, row));
+    if (registeredObject(objectIDs.constLast()) == nullptr)
+      view->loadedHere.push_back(objectIDs.constLast());
+  }
+  loadObjects(objectIDs);
+  for (const ZPHManagedObjectID& objectID : std::as_const(objectIDs)) {
+    ZPHManagedObject* object = registeredObject(objectID);
+    if (object != nullptr && !object->m_fault && !object->m_deleted && object->m_entity->isKindOfEntity(entity))
+      view->candidates.push_back(object);
+  }
+  return true;
+}
+
+void ZPHManagedObjectContext::releaseJudgedObjects(const PendingView& view, const QSet<ZPHManagedObjectID>& kept)
+{
+  // Objects loaded only to be judged, which no caller received and nobody
+  // changed or observes, do not stay registered.
+  for (const ZPHManagedObjectID& objectID : view.loadedHere) {
+    if (kept.contains(objectID))
+      continue;
+    auto it = m_registered.find(objectID);
+    if (it != m_registered.end() && !it->second->hasChanges() && !it->second->m_observers)
+      m_registered.erase(it);
+  }
 }
 
 QList<ZPHManagedObject*> ZPHManagedObjectContext::executeFetchRequest(const ZPHFetchRequest& request, ZPHError* error)
@@ -829,14 +1005,23 @@ QList<ZPHManagedObject*> ZPHManagedObjectContext::executeFetchRequest(const ZPHF
                                            QStringLiteral("No entity named %1.").arg(request.entityName)));
     return {};
   }
-  if (hasPendingChangesFor(entity)) {
-    const QList<ZPHManagedObjectID> objectIDs = fetchIDs(request, true, error);
+  PendingView view;
+  if (!pendingView(entity, request, &view, error))
+    return {};
+  if (view.active) {
+    ZPHError fetchError;
+    const QList<ZPHManagedObjectID> objectIDs = fetchIDs(request, &view, &fetchError);
+    if (!fetchError.isNull()) {
+      ZPHSetError(error, fetchError);
+      return {};
+    }
     loadObjects(objectIDs);  // the faults among them, in one statement per table
     QList<ZPHManagedObject*> objects;
     for (const ZPHManagedObjectID& objectID : objectIDs) {
       if (ZPHManagedObject* object = objectWithID(objectID))
         objects.append(object);
     }
+    releaseJudgedObjects(view, QSet<ZPHManagedObjectID>(objectIDs.begin(), objectIDs.end()));
     prefetchRelationships(objects, request.relationshipKeyPathsForPrefetching);
     return objects;
   }
@@ -955,10 +1140,15 @@ QList<ZPHManagedObjectID> ZPHManagedObjectContext::executeFetchRequestForObjectI
   ZPH_ASSERT_CONTEXT_THREAD(this);
   drainInbox();
   const ZPHEntityDescription* entity = m_store->model()->entity(request.entityName);
-  return fetchIDs(request, entity && hasPendingChangesFor(entity), error);
+  PendingView view;
+  if (entity != nullptr && !pendingView(entity, request, &view, error))
+    return {};
+  const QList<ZPHManagedObjectID> objectIDs = fetchIDs(request, &view, error);
+  releaseJudgedObjects(view, {});
+  return objectIDs;
 }
 
-QList<ZPHManagedObjectID> ZPHManagedObjectContext::fetchIDs(const ZPHFetchRequest& request, bool withPending,
+QList<ZPHManagedObjectID> ZPHManagedObjectContext::fetchIDs(const ZPHFetchRequest& request, const PendingView* view,
                                                             ZPHError* error)
 {
   const ZPHEntityDescription* entity = m_store->model()->entity(request.entityName);
@@ -970,12 +1160,119 @@ QList<ZPHManagedObjectID> ZPHManagedObjectContext::fetchIDs(const ZPHFetchReques
   ZPHSQLiteConnection* db = m_store->connection(error);
   if (db == nullptr)
     return {};
+  if (view->active && view->everything)
+    return fetchIDsJudgingEverything(request, entity, error);
   QueryBuilder builder(entity);
-  if (!builder.build(request, !withPending, error))
+  if (!builder.build(request, true, error))
     return {};
   const bool hierarchy = entity->hasHierarchy();
-  ZPHSQLiteStatement statement = db->prepare(QByteArray("SELECT t0.id") + (hierarchy ? ", t0._entity" : "") +
-                                             builder.from() + builder.where() + builder.tail());
+  QByteArray columns = QByteArray("SELECT t0.id") + (hierarchy ? ", t0._entity" : "");
+  const int firstSortColumn = hierarchy ? 2 : 1;
+  QByteArray where = builder.where();
+  if (view->active) {
+    // The store's answer without the rows that unsaved changes may alter
+    // (their sort values come along), merged below with the objects in
+    // memory that match now.
+    for (const QByteArray& column : builder.sortColumns()) columns += ", " + column;
+    where = builder.whereAnd("t0.id NOT IN (SELECT value FROM json_each(?))");
+  }
+  ZPHSQLiteStatement statement = db->prepare(columns + builder.from() + where + builder.tail());
+  if (!statement.isValid()) {
+    ZPHSetError(error, db->lastError());
+    return {};
+  }
+  builder.bind(statement);
+  if (view->active)
+    statement.bindText(builder.parameterCount() + 1, jsonRowList(view->rows));
+  struct Found {
+    ZPHManagedObjectID objectID;
+    QVarLengthArray<QVariant, 2> sortValues;
+  };
+  std::vector<Found> stored;
+  int rc;
+  while ((rc = statement.step()) == SQLITE_ROW) {
+    const ZPHEntityDescription* rowEntity =
+        hierarchy ? m_store->model()->entityForCode(int(statement.columnInt64(1))) : entity;
+    if (rowEntity == nullptr)
+      continue;
+    Found found{ZPHManagedObjectID(m_store, rowEntity, statement.columnInt64(0)), {}};
+    if (view->active) {
+      for (qsizetype i = 0; i < request.sortDescriptors.size(); ++i)
+        found.sortValues.append(statement.columnVariant(firstSortColumn + int(i)));
+    }
+    stored.push_back(std::move(found));
+  }
+  if (rc != SQLITE_DONE) {
+    ZPHSetError(error, db->lastError());
+    return {};
+  }
+  statement = ZPHSQLiteStatement();
+  QList<ZPHManagedObjectID> objectIDs;
+  if (!view->active) {
+    objectIDs.reserve(qsizetype(stored.size()));
+    for (const Found& found : stored) objectIDs.append(found.objectID);
+    return objectIDs;
+  }
+
+  QList<ZPHManagedObject*> matches;
+  for (ZPHManagedObject* object : view->candidates) {
+    if (!object->m_deleted && request.predicate.evaluateWithObject(object))
+      matches.append(object);
+  }
+  const auto compare = [&](const auto& valuesOfA, const auto& valuesOfB) {
+    for (qsizetype i = 0; i < request.sortDescriptors.size(); ++i) {
+      const int c = ZPHCompareValues(valuesOfA(i), valuesOfB(i));
+      if (c != 0)
+        return request.sortDescriptors[i].ascending ? c : -c;
+    }
+    return 0;
+  };
+  const auto memoryValue = [&](const ZPHManagedObject* object) {
+    return [&request, object](qsizetype i) {
+      return ZPHComparableValue(object->valueForKeyPath(request.sortDescriptors[i].keyPath));
+    };
+  };
+  if (!request.sortDescriptors.isEmpty()) {
+    std::stable_sort(matches.begin(), matches.end(), [&](const ZPHManagedObject* a, const ZPHManagedObject* b) {
+      return compare(memoryValue(a), memoryValue(b)) < 0;
+    });
+  }
+  // Merged by the sort (stored rows first among equals); without a sort,
+  // the store's rows, then the objects in memory.
+  const qsizetype limit = request.fetchLimit > 0 ? request.fetchLimit : std::numeric_limits<qsizetype>::max();
+  size_t s = 0;
+  qsizetype m = 0;
+  while (objectIDs.size() < limit && (s < stored.size() || m < matches.size())) {
+    bool takeStored = m >= matches.size();
+    if (!takeStored && s < stored.size()) {
+      if (request.sortDescriptors.isEmpty()) {
+        takeStored = true;
+      } else {
+        const Found& found = stored[s];
+        const auto storedValue = [&found](qsizetype i) { return ZPHComparableValue(found.sortValues[i]); };
+        takeStored = compare(storedValue, memoryValue(matches[m])) <= 0;
+      }
+    }
+    objectIDs.append(takeStored ? stored[s++].objectID : matches[m++]->m_objectID);
+  }
+  return objectIDs;
+}
+
+QList<ZPHManagedObjectID> ZPHManagedObjectContext::fetchIDsJudgingEverything(const ZPHFetchRequest& request,
+                                                                             const ZPHEntityDescription* entity,
+                                                                             ZPHError* error)
+{
+  // Every candidate row of the store (the predicate's parts that SQL can
+  // judge are not trusted here), judged by its values in memory.
+  ZPHSQLiteConnection* db = m_store->connection(error);
+  if (db == nullptr)
+    return {};
+  QueryBuilder builder(entity);
+  if (!builder.build(request, false, error))
+    return {};
+  const bool hierarchy = entity->hasHierarchy();
+  ZPHSQLiteStatement statement =
+      db->prepare(QByteArray("SELECT t0.id") + (hierarchy ? ", t0._entity" : "") + builder.from() + builder.where());
   if (!statement.isValid()) {
     ZPHSetError(error, db->lastError());
     return {};
@@ -994,11 +1291,7 @@ QList<ZPHManagedObjectID> ZPHManagedObjectContext::fetchIDs(const ZPHFetchReques
     return {};
   }
   statement = ZPHSQLiteStatement();
-  if (!withPending)
-    return objectIDs;
-
-  // The store's answer, corrected by this context's unsaved changes: loaded
-  // objects are judged by their in-memory values, inserted objects join.
+  loadObjects(objectIDs);
   QList<ZPHManagedObject*> matches;
   QSet<ZPHManagedObject*> seen;
   for (const ZPHManagedObjectID& objectID : std::as_const(objectIDs)) {
@@ -1020,13 +1313,6 @@ QList<ZPHManagedObjectID> ZPHManagedObjectContext::fetchIDs(const ZPHFetchReques
   for (size_t i = 0; i < m_inserted.size(); ++i) consider(m_inserted[i]);
   for (size_t i = 0; i < m_updated.size(); ++i) consider(m_updated[i]);
   if (!request.sortDescriptors.isEmpty()) {
-    // The sort reads every match: load the faults in one go, not one by one.
-    QList<ZPHManagedObjectID> faults;
-    for (const ZPHManagedObject* object : std::as_const(matches)) {
-      if (object->m_fault)
-        faults.append(object->m_objectID);
-    }
-    loadObjects(faults);
     std::stable_sort(matches.begin(), matches.end(), [&](const ZPHManagedObject* a, const ZPHManagedObject* b) {
       for (const ZPHSortDescriptor& sort : request.sortDescriptors) {
         const int c = ZPHCompareValues(ZPHComparableValue(a->valueForKeyPath(sort.keyPath)),
@@ -1055,9 +1341,12 @@ qint64 ZPHManagedObjectContext::countForFetchRequest(const ZPHFetchRequest& requ
                                            QStringLiteral("No entity named %1.").arg(request.entityName)));
     return -1;
   }
-  if (hasPendingChangesFor(entity)) {
+  PendingView view;
+  if (!pendingView(entity, request, &view, error))
+    return -1;
+  if (view.active && view.everything) {
     ZPHError fetchError;
-    const QList<ZPHManagedObjectID> objectIDs = fetchIDs(request, true, &fetchError);
+    const QList<ZPHManagedObjectID> objectIDs = fetchIDs(request, &view, &fetchError);
     if (!fetchError.isNull()) {
       ZPHSetError(error, fetchError);
       return -1;
@@ -1070,20 +1359,30 @@ qint64 ZPHManagedObjectContext::countForFetchRequest(const ZPHFetchRequest& requ
   QueryBuilder builder(entity);
   if (!builder.build(request, false, error))
     return -1;
-  QByteArray sql = "SELECT count(*)" + builder.from() + builder.where();
-  if (request.fetchLimit > 0)
-    sql = "SELECT min(count(*), " + QByteArray::number(request.fetchLimit) + ")" + builder.from() + builder.where();
-  ZPHSQLiteStatement statement = db->prepare(sql);
+  // With unsaved changes: the store's rows that they cannot alter, counted
+  // there, and the objects in memory that match now.
+  const QByteArray where =
+      view.active ? builder.whereAnd("t0.id NOT IN (SELECT value FROM json_each(?))") : builder.where();
+  ZPHSQLiteStatement statement = db->prepare("SELECT count(*)" + builder.from() + where);
   if (!statement.isValid()) {
     ZPHSetError(error, db->lastError());
     return -1;
   }
   builder.bind(statement);
+  if (view.active)
+    statement.bindText(builder.parameterCount() + 1, jsonRowList(view.rows));
   if (statement.step() != SQLITE_ROW) {
     ZPHSetError(error, db->lastError());
     return -1;
   }
-  return statement.columnInt64(0);
+  qint64 count = statement.columnInt64(0);
+  for (const ZPHManagedObject* object : view.candidates) {
+    if (!object->m_deleted && request.predicate.evaluateWithObject(object))
+      ++count;
+  }
+  statement = ZPHSQLiteStatement();
+  releaseJudgedObjects(view, {});
+  return request.fetchLimit > 0 ? std::min<qint64>(count, request.fetchLimit) : count;
 }
 
 QList<QPair<QVariant, qint64>> ZPHManagedObjectContext::countsGroupedByKeyPath(const ZPHFetchRequest& request,
@@ -1212,38 +1511,86 @@ bool ZPHManagedObjectContext::save(ZPHError* error)
       return false;
   }
 
-  ZPHStoreChanges changes;
-  QHash<qint64, ZPHManagedObjectID> permanent;  // temporary key -> saved identifier
-  if (!writeChanges(&changes, &permanent, error))
-    return false;
-
-  // Committed: settle the objects.
-  std::vector<ZPHManagedObject*> saved;
-  saved.reserve(m_inserted.size() + m_updated.size());
+  PendingWrites writes;
   for (ZPHManagedObject* object : m_inserted) {
-    if (object->m_deleted)
-      continue;
+    if (!object->m_deleted)
+      writes.inserts.push_back(object);
+  }
+  for (ZPHManagedObject* object : m_updated) {
+    if (object->isUpdated())
+      writes.updates.push_back(object);
+  }
+  for (ZPHManagedObject* object : m_deleted) {
+    if (!object->m_inserted)
+      writes.deletes.push_back(object);
+  }
+  QHash<qint64, ZPHManagedObjectID> permanent;  // temporary key -> saved identifier
+  const bool ok = writeChanges(&writes, &permanent, error);
+  if (writes.insertsDone == 0 && writes.updatesDone == 0 && writes.deletesDone == 0 && !ok)
+    return false;
+  const bool whole = ok;
+
+  // Committed (all of it, or the slices before a failure): settle the
+  // objects written.
+  ZPHStoreChanges changes;
+  std::vector<ZPHManagedObject*> saved;
+  saved.reserve(writes.insertsDone + writes.updatesDone);
+  for (size_t i = 0; i < writes.insertsDone; ++i) {
+    ZPHManagedObject* object = writes.inserts[i];
     auto node = m_registered.extract(object->m_objectID);
     object->m_objectID = permanent.value(object->m_objectID.rowID());
     node.key() = object->m_objectID;
     m_registered.insert(std::move(node));
+    changes.inserted.append(object->m_objectID);
     saved.push_back(object);
   }
-  for (ZPHManagedObject* object : m_updated) {
-    if (object->isUpdated())
-      saved.push_back(object);
+  for (size_t i = 0; i < writes.updatesDone; ++i) saved.push_back(writes.updates[i]);
+  for (size_t i = 0; i < writes.deletesDone; ++i) changes.deleted.append(writes.deletes[i]->m_objectID);
+  std::vector<ZPHManagedObject*> deleted;
+  if (whole) {
+    deleted = m_deleted;
+    m_inserted.clear();
+    m_updated.clear();
+    m_deleted.clear();
+  } else {
+    // What is left stays for the next save.
+    const QSet<const ZPHManagedObject*> done = [&] {
+      QSet<const ZPHManagedObject*> set;
+      for (const ZPHManagedObject* object : saved) set.insert(object);
+      for (size_t i = 0; i < writes.deletesDone; ++i) set.insert(writes.deletes[i]);
+      return set;
+    }();
+    auto keep = [&](std::vector<ZPHManagedObject*>& list) {
+      list.erase(std::remove_if(list.begin(), list.end(), [&](ZPHManagedObject* o) { return done.contains(o); }),
+                 list.end());
+    };
+    keep(m_inserted);
+    keep(m_updated);
+    keep(m_deleted);
+    deleted.assign(writes.deletes.begin(), writes.deletes.begin() + qsizetype(writes.deletesDone));
   }
-  // Links to objects that were temporary now name the saved rows.
-  for (ZPHManagedObject* object : saved) {
+  // Links to objects that were temporary now name the saved rows, in the
+  // saved objects and in those still waiting for a save.
+  auto renameLinks = [&](ZPHManagedObject* object) {
     const ZPHEntityDescription* entity = object->m_entity;
     for (int i = entity->attributeCount(); i < entity->propertyCount(); ++i) {
       QVariant& link = object->m_values[size_t(i)];
       if (!link.isValid())
         continue;
       const ZPHManagedObjectID target = link.value<ZPHManagedObjectID>();
-      if (target.isTemporaryID())
-        link = QVariant::fromValue(permanent.value(target.rowID()));
+      if (target.isTemporaryID()) {
+        const auto found = permanent.constFind(target.rowID());
+        if (found != permanent.constEnd())
+          link = QVariant::fromValue(found.value());
+        else if (whole)
+          link = QVariant();  // a link to an object deleted unsaved
+      }
     }
+  };
+  for (ZPHManagedObject* object : saved) renameLinks(object);
+  if (!whole) {
+    for (ZPHManagedObject* object : m_inserted) renameLinks(object);
+    for (ZPHManagedObject* object : m_updated) renameLinks(object);
   }
   QList<ZPHManagedObjectID> updatedIDs;
   for (ZPHManagedObject* object : saved) {
@@ -1252,10 +1599,6 @@ bool ZPHManagedObjectContext::save(ZPHError* error)
       updatedIDs.append(object->m_objectID);
     }
   }
-  std::vector<ZPHManagedObject*> deleted = m_deleted;
-  m_inserted.clear();
-  m_updated.clear();
-  m_deleted.clear();
   for (ZPHManagedObject* object : saved) object->clearChanges();
   for (ZPHManagedObject* object : saved) object->didSave();
   for (ZPHManagedObject* object : deleted) {
@@ -1264,79 +1607,278 @@ bool ZPHManagedObjectContext::save(ZPHError* error)
   }
   m_store->distributeChanges(this, changes, false);
   Q_EMIT objectsDidChange(changes.inserted, updatedIDs, changes.deleted);
-  return true;
+  return whole;
 }
 
-bool ZPHManagedObjectContext::writeChanges(ZPHStoreChanges* changes, QHash<qint64, ZPHManagedObjectID>* permanent,
+namespace {
+
+// Inserted objects in groups that link only among themselves (an article
+// with its content and metadata, a folder with new feeds in it), so that a
+// slice of a large save never commits a link to a row it has not written.
+// Answers where each group ends.
+std::vector<bool> orderByLinkedGroups(std::vector<ZPHManagedObject*>* inserts,
+                                      const std::function<void(ZPHManagedObject*, std::vector<qint64>*)>& linkedKeys)
+{
+  const size_t count = inserts->size();
+  QHash<qint64, size_t> indexByKey;
+  indexByKey.reserve(qsizetype(count));
+  for (size_t i = 0; i < count; ++i) indexByKey.insert((*inserts)[i]->objectID().rowID(), i);
+  std::vector<size_t> parent(count);
+  for (size_t i = 0; i < count; ++i) parent[i] = i;
+  const auto find = [&](size_t i) {
+    while (parent[i] != i) {
+      parent[i] = parent[parent[i]];
+      i = parent[i];
+    }
+    return i;
+  };
+  std::vector<qint64> keys;
+  for (size_t i = 0; i < count; ++i) {
+    keys.clear();
+    linkedKeys((*inserts)[i], &keys);
+    for (const qint64 key : keys) {
+      const auto other = indexByKey.constFind(key);
+      if (other == indexByKey.constEnd())
+        continue;
+      const size_t a = find(i);
+      const size_t b = find(other.value());
+      if (a != b)
+        parent[std::max(a, b)] = std::min(a, b);
+    }
+  }
+  // Groups in the order of their first member, members in their own order.
+  std::vector<std::vector<size_t>> groups;
+  std::vector<size_t> groupOfRoot(count, size_t(-1));
+  for (size_t i = 0; i < count; ++i) {
+    const size_t root = find(i);
+    if (groupOfRoot[root] == size_t(-1)) {
+      groupOfRoot[root] = groups.size();
+      groups.emplace_back();
+    }
+    groups[groupOfRoot[root]].push_back(i);
+  }
+  std::vector<ZPHManagedObject*> ordered;
+  ordered.reserve(count);
+  std::vector<bool> ends;
+  ends.reserve(count);
+  for (const auto& group : groups) {
+    for (size_t member = 0; member < group.size(); ++member) {
+      ordered.push_back((*inserts)[group[member]]);
+      ends.push_back(member + 1 == group.size());
+    }
+  }
+  inserts->swap(ordered);
+  return ends;
+}
+
+}  // namespace
+
+bool ZPHManagedObjectContext::writeChanges(PendingWrites* writes, QHash<qint64, ZPHManagedObjectID>* permanent,
                                            ZPHError* error)
 {
   ZPHSQLiteConnection* db = m_store->connection(error);
   if (db == nullptr)
     return false;
-  // The transaction's own statements come from the statement cache: no
-  // parsing on every save.
-  const auto runCached = [db](const QByteArray& sql) {
-    ZPHSQLiteStatement statement = db->prepare(sql);
-    return statement.isValid() && statement.execute();
-  };
-  if (!runCached("BEGIN IMMEDIATE"))
-    return ZPHSetError(error, db->lastError());
+  // A save of the main context is small and goes in one transaction. A save
+  // elsewhere (the store queue) may be large; while the store has a main
+  // context, it goes in slices of whole groups of linked objects, each slice
+  // committed once it has run a while or when another thread waits to
+  // write, so no writer (above all the main thread) waits long for it. A
+  // store without a main context (a migration's) has nobody to wait.
+  const bool mayCommitInSlices = !isMainContext() && m_store->mainContext() != nullptr;
+  std::vector<bool> groupEnds;
+  if (mayCommitInSlices && writes->inserts.size() > size_t(RowsInOneChunkAtMost)) {
+    groupEnds = orderByLinkedGroups(&writes->inserts, [](ZPHManagedObject* object, std::vector<qint64>* keys) {
+      const ZPHEntityDescription* entity = object->m_entity;
+      for (int i = entity->attributeCount(); i < entity->propertyCount(); ++i) {
+        const QVariant& link = object->m_values[size_t(i)];
+        if (link.isValid() && link.typeId() == qMetaTypeId<ZPHManagedObjectID>()) {
+          const ZPHManagedObjectID target = link.value<ZPHManagedObjectID>();
+          if (target.isTemporaryID())
+            keys->push_back(target.rowID());
+        }
+      }
+    });
+  }
+
+  bool holdingTurn = false;
   auto fail = [&]() {
     const ZPHError failure = db->lastError();
     db->exec("ROLLBACK");
+    if (holdingTurn)
+      m_store->endWriteTurn(db);
     qCWarning(zphStore) << "save failed:" << failure.toString();
     return ZPHSetError(error, failure);
   };
+  auto begin = [&]() {
+    m_store->beginWriteTurn();
+    holdingTurn = true;
+    if (!ZPHPersistentStore::beginImmediateTransaction(db))
+      return fail();
+    return true;
+  };
+  // The transaction's own statements come from the statement cache: no
+  // parsing on every save.
+  auto commit = [&]() {
+    ZPHSQLiteStatement statement = db->prepare("COMMIT");
+    if (!statement.isValid() || !statement.execute())
+      return fail();
+    m_store->endWriteTurn(db);
+    holdingTurn = false;
+    return true;
+  };
+  if (!begin())
+    return false;
 
   // Row ids are handed out here, inside the write lock, so that every row
   // is written once with its links already in place.
-  QHash<const ZPHEntityDescription*, qint64> nextRowID;
-  for (ZPHManagedObject* object : m_inserted) {
-    if (object->m_deleted)
-      continue;
-    const ZPHEntityDescription* root = object->m_entity->rootEntity();
-    auto next = nextRowID.find(root);
-    if (next == nextRowID.end()) {
-      ZPHSQLiteStatement maximum = db->prepare("SELECT coalesce(max(id), 0) FROM " + root->quotedTableName());
-      if (!maximum.isValid() || maximum.step() != SQLITE_ROW)
+  {
+    QHash<const ZPHEntityDescription*, qint64> counts;
+    for (const ZPHManagedObject* object : writes->inserts) ++counts[object->m_entity->rootEntity()];
+    QHash<const ZPHEntityDescription*, qint64> nextRowID;
+    for (auto it = counts.constBegin(); it != counts.constEnd(); ++it) {
+      qint64 first = 0;
+      if (!m_store->allocateRowIDs(db, it.key(), it.value(), &first))
         return fail();
-      next = nextRowID.insert(root, maximum.columnInt64(0) + 1);
+      nextRowID.insert(it.key(), first);
     }
-    const ZPHManagedObjectID saved(m_store, object->m_entity, next.value()++);
-    permanent->insert(object->m_objectID.rowID(), saved);
-    changes->inserted.append(saved);
+    permanent->reserve(qsizetype(writes->inserts.size()));
+    for (const ZPHManagedObject* object : writes->inserts) {
+      qint64& next = nextRowID[object->m_entity->rootEntity()];
+      permanent->insert(object->m_objectID.rowID(), ZPHManagedObjectID(m_store, object->m_entity, next++));
+    }
   }
-  auto bindProperty = [&](ZPHSQLiteStatement& statement, int parameter, const ZPHManagedObject* object, int index) {
-    const QVariant& value = object->m_values[size_t(index)];
-    if (object->m_entity->isAttribute(index)) {
-      statement.bindVariant(parameter, value);
-      return;
-    }
-    if (!value.isValid()) {
-      statement.bindNull(parameter);
-      return;
-    }
-    ZPHManagedObjectID target = value.value<ZPHManagedObjectID>();
-    if (target.isTemporaryID())
-      target = permanent->value(target.rowID());
-    if (target.isNull())
-      statement.bindNull(parameter);
-    else
-      statement.bindInt64(parameter, target.rowID());
+
+  QElapsedTimer slice;
+  slice.start();
+  // After a chunk: commits and begins the next slice when it is time.
+  auto maybeEndSlice = [&](bool moreToCome) {
+    if (!mayCommitInSlices || !moreToCome || (slice.elapsed() < SliceMilliseconds && !m_store->writeTurnIsWanted()))
+      return true;
+    if (!commit() || !begin())
+      return false;
+    writes->insertsDone = writes->insertsWritten;
+    writes->updatesDone = writes->updatesWritten;
+    writes->deletesDone = writes->deletesWritten;
+    slice.restart();
+    return true;
   };
 
+  const size_t insertCount = writes->inserts.size();
+  while (writes->insertsWritten < insertCount) {
+    size_t end = std::min(insertCount, writes->insertsWritten + size_t(RowsPerChunk));
+    if (!groupEnds.empty()) {
+      while (end < insertCount && !groupEnds[end - 1]) ++end;
+    } else {
+      end = insertCount;  // few enough for one chunk (or no slices at all)
+    }
+    if (!writeInserts(db, writes->inserts, writes->insertsWritten, end, *permanent))
+      return fail();
+    writes->insertsWritten = end;
+    if (!maybeEndSlice(true))
+      return false;
+  }
+  while (writes->updatesWritten < writes->updates.size()) {
+    const size_t end = std::min(writes->updates.size(), writes->updatesWritten + size_t(RowsPerChunk));
+    if (!writeUpdates(db, writes->updates, writes->updatesWritten, end, *permanent))
+      return fail();
+    writes->updatesWritten = end;
+    if (!maybeEndSlice(writes->updatesWritten < writes->updates.size() || !writes->deletes.empty()))
+      return false;
+  }
+  while (writes->deletesWritten < writes->deletes.size()) {
+    const size_t end = std::min(writes->deletes.size(), writes->deletesWritten + size_t(RowsPerChunk));
+    QHash<const ZPHEntityDescription*, qint64> highestDeleted;
+    for (size_t i = writes->deletesWritten; i < end; ++i) {
+      const ZPHManagedObject* object = writes->deletes[i];
+      ZPHSQLiteStatement remove = db->prepare("DELETE FROM " + object->m_entity->quotedTableName() + " WHERE id = ?");
+      if (!remove.isValid())
+        return fail();
+      remove.bindInt64(1, object->m_objectID.rowID());
+      if (!remove.execute())
+        return fail();
+      qint64& highest = highestDeleted[object->m_entity->rootEntity()];
+      highest = std::max(highest, object->m_objectID.rowID());
+    }
+    for (auto it = highestDeleted.constBegin(); it != highestDeleted.constEnd(); ++it) {
+      if (!m_store->recordDeletedRowIDs(db, it.key(), it.value()))
+        return fail();
+    }
+    writes->deletesWritten = end;
+    if (!maybeEndSlice(writes->deletesWritten < writes->deletes.size()))
+      return false;
+  }
+  if (!commit())
+    return false;
+  writes->insertsDone = writes->insertsWritten;
+  writes->updatesDone = writes->updatesWritten;
+  writes->deletesDone = writes->deletesWritten;
+  return true;
+}
+
+void ZPHManagedObjectContext::bindProperty(ZPHSQLiteStatement& statement, int parameter, const ZPHManagedObject* object,
+                                           int index, const QHash<qint64, ZPHManagedObjectID>& permanent) const
+{
+  const QVariant& value = object->m_values[size_t(index)];
+  if (object->m_entity->isAttribute(index)) {
+    statement.bindVariant(parameter, value);
+    return;
+  }
+  if (!value.isValid()) {
+    statement.bindNull(parameter);
+    return;
+  }
+  ZPHManagedObjectID target = value.value<ZPHManagedObjectID>();
+  if (target.isTemporaryID())
+    target = permanent.value(target.rowID());
+  if (target.isNull())
+    statement.bindNull(parameter);
+  else
+    statement.bindInt64(parameter, target.rowID());
+}
+
+bool ZPHManagedObjectContext::writeInserts(ZPHSQLiteConnection* db, const std::vector<ZPHManagedObject*>& inserts,
+                                           size_t from, size_t to,
+                                           const QHash<qint64, ZPHManagedObjectID>& permanent) const
+{
   // Inserts go per entity, many rows to a statement: the statement's own
   // set-up and tear-down in SQLite costs about as much as a row. Rows of
   // different entities may go in any order, as links are checked at commit.
   QHash<const ZPHEntityDescription*, std::vector<const ZPHManagedObject*>> insertsByEntity;
   std::vector<const ZPHEntityDescription*> insertOrder;
-  for (const ZPHManagedObject* object : m_inserted) {
-    if (object->m_deleted)
-      continue;
+  for (size_t i = from; i < to; ++i) {
+    const ZPHManagedObject* object = inserts[i];
     auto& rows = insertsByEntity[object->m_entity];
     if (rows.empty())
       insertOrder.push_back(object->m_entity);
     rows.push_back(object);
+  }
+  // Rows whose links point at other new rows go after those: a link whose
+  // row is already there is checked once, where one to a row still to come
+  // is noted and checked again when that row arrives.
+  {
+    std::vector<const ZPHEntityDescription*> sorted;
+    QSet<const ZPHEntityDescription*> placed;
+    QSet<const ZPHEntityDescription*> visiting;
+    std::function<void(const ZPHEntityDescription*)> place = [&](const ZPHEntityDescription* entity) {
+      if (placed.contains(entity) || visiting.contains(entity))
+        return;
+      visiting.insert(entity);
+      for (int i = entity->attributeCount(); i < entity->propertyCount(); ++i) {
+        if (!entity->isStored(i))
+          continue;
+        const ZPHEntityDescription* target = entity->destination(i)->rootEntity();
+        for (const ZPHEntityDescription* other : insertOrder) {
+          if (other != entity && other->rootEntity() == target)
+            place(other);
+        }
+      }
+      visiting.remove(entity);
+      placed.insert(entity);
+      sorted.push_back(entity);
+    };
+    for (const ZPHEntityDescription* entity : insertOrder) place(entity);
+    insertOrder.swap(sorted);
   }
   const int parameterLimit = sqlite3_limit(db->handle(), SQLITE_LIMIT_VARIABLE_NUMBER, -1);
   for (const ZPHEntityDescription* entity : insertOrder) {
@@ -1362,24 +1904,29 @@ bool ZPHManagedObjectContext::writeChanges(ZPHStoreChanges* changes, QHash<qint6
       }
       ZPHSQLiteStatement insert = db->prepare(sql);
       if (!insert.isValid())
-        return fail();
+        return false;
       int parameter = 1;
       for (int row = 0; row < batch; ++row) {
         const ZPHManagedObject* object = rows[next++];
-        insert.bindInt64(parameter++, permanent->value(object->m_objectID.rowID()).rowID());
+        insert.bindInt64(parameter++, permanent.value(object->m_objectID.rowID()).rowID());
         for (int i = 0; i < entity->propertyCount(); ++i) {
           if (entity->columnPosition(i) >= 0)
-            bindProperty(insert, parameter++, object, i);
+            bindProperty(insert, parameter++, object, i, permanent);
         }
       }
       if (!insert.execute())
-        return fail();
+        return false;
     }
   }
+  return true;
+}
 
-  for (const ZPHManagedObject* object : m_updated) {
-    if (!object->isUpdated())
-      continue;
+bool ZPHManagedObjectContext::writeUpdates(ZPHSQLiteConnection* db, const std::vector<ZPHManagedObject*>& updates,
+                                           size_t from, size_t to,
+                                           const QHash<qint64, ZPHManagedObjectID>& permanent) const
+{
+  for (size_t n = from; n < to; ++n) {
+    const ZPHManagedObject* object = updates[n];
     const ZPHEntityDescription* entity = object->m_entity;
     QByteArray sql = "UPDATE " + entity->quotedTableName() + " SET ";
     QVarLengthArray<int, 16> indexes;
@@ -1396,28 +1943,13 @@ bool ZPHManagedObjectContext::writeChanges(ZPHStoreChanges* changes, QHash<qint6
     sql += " WHERE id = ?";
     ZPHSQLiteStatement update = db->prepare(sql);
     if (!update.isValid())
-      return fail();
+      return false;
     int parameter = 1;
-    for (int index : std::as_const(indexes)) bindProperty(update, parameter++, object, index);
+    for (int index : std::as_const(indexes)) bindProperty(update, parameter++, object, index, permanent);
     update.bindInt64(parameter, object->m_objectID.rowID());
     if (!update.execute())
-      return fail();
+      return false;
   }
-
-  for (const ZPHManagedObject* object : m_deleted) {
-    if (object->m_inserted)
-      continue;
-    ZPHSQLiteStatement remove = db->prepare("DELETE FROM " + object->m_entity->quotedTableName() + " WHERE id = ?");
-    if (!remove.isValid())
-      return fail();
-    remove.bindInt64(1, object->m_objectID.rowID());
-    if (!remove.execute())
-      return fail();
-    changes->deleted.append(object->m_objectID);
-  }
-
-  if (!runCached("COMMIT"))
-    return fail();
   return true;
 }
 
@@ -1474,6 +2006,8 @@ void ZPHManagedObjectContext::mergeChanges(const ZPHStoreChanges& changes)
       deletedIDs.append(objectID);
     }
   }
+  if (!changes.deleted.isEmpty())
+    applyDeleteRulesOfMergedDeletions(changes.deleted, &updatedIDs);
   for (auto it = changes.updated.constBegin(); it != changes.updated.constEnd(); ++it) {
     ZPHManagedObject* object = registeredObject(it.key());
     if (object == nullptr || object->m_fault)
@@ -1498,6 +2032,53 @@ void ZPHManagedObjectContext::mergeChanges(const ZPHStoreChanges& changes)
     Q_EMIT objectsDidChange(changes.inserted, updatedIDs, deletedIDs);
 }
 
+void ZPHManagedObjectContext::applyDeleteRulesOfMergedDeletions(const QList<ZPHManagedObjectID>& deleted,
+                                                                QList<ZPHManagedObjectID>* updatedIDs)
+{
+  // The store applied the delete rules to the rows it holds; this
+  // context's unsaved links to the deleted objects get them here, or the
+  // next save would write links to rows that are gone. A link is cleared
+  // (nullify, and no action: the store would clear it too); an unsaved
+  // insert that the deleted object's cascade rule takes along is deleted.
+  QSet<ZPHManagedObjectID> gone(deleted.begin(), deleted.end());
+  std::vector<ZPHManagedObject*> pending;
+  pending.reserve(m_inserted.size() + m_updated.size());
+  for (ZPHManagedObject* object : m_inserted) pending.push_back(object);
+  for (ZPHManagedObject* object : m_updated) pending.push_back(object);
+  std::vector<ZPHManagedObject*> cascaded;
+  for (ZPHManagedObject* object : pending) {
+    if (object->m_deleted || object->m_context != this)
+      continue;
+    const ZPHEntityDescription* entity = object->m_entity;
+    bool changed = false;
+    for (int i = entity->attributeCount(); i < entity->propertyCount(); ++i) {
+      if (entity->relationship(i).toMany)
+        continue;
+      // Saved objects write only the links they changed.
+      if (!object->m_inserted && !object->isChanged(i))
+        continue;
+      QVariant& link = object->m_values[size_t(i)];
+      if (!link.isValid() || link.typeId() != qMetaTypeId<ZPHManagedObjectID>())
+        continue;
+      const ZPHManagedObjectID target = link.value<ZPHManagedObjectID>();
+      if (target.isNull() || !gone.contains(target))
+        continue;
+      const ZPHRelationshipDescription& rule = entity->destination(i)->relationship(entity->inverseIndex(i));
+      if (object->m_inserted && rule.deleteRule == ZPHDeleteRule::Cascade) {
+        cascaded.push_back(object);
+        break;
+      }
+      link = QVariant();
+      object->markChanged(i);
+      object->notifyChange(entity->propertyName(i));
+      changed = true;
+    }
+    if (changed && !object->m_inserted)
+      updatedIDs->append(object->m_objectID);
+  }
+  for (ZPHManagedObject* object : cascaded) deleteObject(object, 0);
+}
+
 bool ZPHManagedObjectContext::batchDeleteObjectsWithIDs(const QList<ZPHManagedObjectID>& objectIDs, ZPHError* error)
 {
   ZPH_ASSERT_CONTEXT_THREAD(this);
@@ -1506,11 +2087,16 @@ bool ZPHManagedObjectContext::batchDeleteObjectsWithIDs(const QList<ZPHManagedOb
   if (db == nullptr)
     return false;
   const ZPHManagedObjectModel* model = m_store->model();
-  if (!db->exec("BEGIN IMMEDIATE"))
-    return ZPHSetError(error, db->lastError());
+  m_store->beginWriteTurn();
+  if (!ZPHPersistentStore::beginImmediateTransaction(db)) {
+    const ZPHError failure = db->lastError();
+    m_store->endWriteTurn(db);
+    return ZPHSetError(error, failure);
+  }
   auto fail = [&]() {
     const ZPHError failure = db->lastError();
     db->exec("ROLLBACK");
+    m_store->endWriteTurn(db);
     return ZPHSetError(error, failure);
   };
 
@@ -1654,9 +2240,13 @@ bool ZPHManagedObjectContext::batchDeleteObjectsWithIDs(const QList<ZPHManagedOb
     if (!forEachSlice("DELETE FROM " + ZPHQuotedIdentifier(it.key()->tableName()) + " WHERE id IN (%IN%)",
                       it.value().values(), {}))
       return fail();
+    if (!it.value().isEmpty() &&
+        !m_store->recordDeletedRowIDs(db, it.key(), *std::max_element(it.value().begin(), it.value().end())))
+      return fail();
   }
   if (!db->exec("COMMIT"))
     return fail();
+  m_store->endWriteTurn(db);
 
   mergeChanges(changes);
   m_store->distributeChanges(this, changes, true);

@@ -10,6 +10,7 @@
 #include <QtCore/QMutex>
 #include <QtCore/QObject>
 #include <QtCore/QPair>
+#include <QtCore/QSet>
 #include <QtCore/QStringList>
 #include <QtCore/QThread>
 #include <QtCore/QVariantMap>
@@ -89,8 +90,16 @@ public:
   QList<ZPHManagedObject*> insertedObjects() const;
   QList<ZPHManagedObject*> updatedObjects() const;
   QList<ZPHManagedObject*> deletedObjects() const;
-  // Writes every change in one transaction. On failure nothing is written
-  // and the context keeps its changes.
+  // Writes every change. The main context writes in one transaction: on
+  // failure nothing is written and the context keeps its changes. Other
+  // contexts of a store that has a main context (the store queue's) write a
+  // large save in slices, each a transaction of whole groups of linked
+  // objects (an article with its content and metadata): a save of up to 512
+  // new objects (and its changes and deletions, if few), or one that nobody
+  // waits for and that finishes quickly, is still one transaction; a longer
+  // one commits a slice whenever it has run for a while or another thread
+  // waits to write. When a slice fails, the slices before it stay saved (and
+  // are merged as usual) and the context keeps the rest of its changes.
   bool save(ZPHError* error = nullptr);
   // Drops every change and every registered object.
   void reset();
@@ -103,7 +112,10 @@ public:
   bool batchDeleteObjectsWithIDs(const QList<ZPHManagedObjectID>& objectIDs, ZPHError* error = nullptr);
 
   // Applies another context's committed changes (main thread for the main
-  // context). Unsaved values of this context win per property.
+  // context). Unsaved values of this context win per property, except links
+  // to objects that the changes deleted: those follow the deleted object's
+  // delete rules as the store's rows did (cleared, or for an unsaved insert
+  // that a cascade rule takes along, deleted).
   void mergeChanges(const ZPHStoreChanges& changes);
 
   // True on the thread that owns the context (for a private-queue context:
@@ -147,11 +159,48 @@ private:
                                     int firstColumn);
   void loadRow(ZPHManagedObject* object, ZPHSQLiteStatement& row, int firstColumn);
   const ZPHEntityDescription* exactEntity(const ZPHManagedObjectID& objectID, bool* exists);
-  bool hasPendingChangesFor(const ZPHEntityDescription* entity) const;
-  QList<ZPHManagedObjectID> fetchIDs(const ZPHFetchRequest& request, bool withPending, ZPHError* error);
+  // What this context's unsaved changes make of a fetch: inactive when none
+  // of them touches the tables the request reads (the store answers alone);
+  // else the saved rows whose answer may differ (left to memory) and the
+  // objects in memory to judge instead.
+  struct PendingView {
+    bool active = false;
+    bool everything = false;  // a key path too far away: judge every candidate in memory
+    QSet<qint64> rows;
+    std::vector<ZPHManagedObject*> candidates;
+    std::vector<ZPHManagedObjectID> loadedHere;  // registered by pendingView()
+  };
+  void releaseJudgedObjects(const PendingView& view, const QSet<ZPHManagedObjectID>& kept);
+  bool pendingView(const ZPHEntityDescription* entity, const ZPHFetchRequest& request, PendingView* view,
+                   ZPHError* error);
+  QList<ZPHManagedObjectID> fetchIDs(const ZPHFetchRequest& request, const PendingView* view, ZPHError* error);
+  QList<ZPHManagedObjectID> fetchIDsJudgingEverything(const ZPHFetchRequest& request,
+                                                      const ZPHEntityDescription* entity, ZPHError* error);
   void forget(ZPHManagedObject* object);
+  void applyDeleteRulesOfMergedDeletions(const QList<ZPHManagedObjectID>& deleted,
+                                         QList<ZPHManagedObjectID>* updatedIDs);
   void deleteObject(ZPHManagedObject* object, int depth);
-  bool writeChanges(ZPHStoreChanges* changes, QHash<qint64, ZPHManagedObjectID>* permanent, ZPHError* error);
+  // What one save writes, and how much of it is committed.
+  struct PendingWrites {
+    std::vector<ZPHManagedObject*> inserts;
+    std::vector<ZPHManagedObject*> updates;
+    std::vector<ZPHManagedObject*> deletes;
+    size_t insertsWritten = 0, updatesWritten = 0, deletesWritten = 0;
+    size_t insertsDone = 0, updatesDone = 0, deletesDone = 0;  // committed
+  };
+  // Rows written before a large save may commit a slice; a slice runs at
+  // least this long before it commits unless another writer waits.
+  static constexpr int RowsPerChunk = 64;
+  // A save of at most this many new objects writes them as one chunk.
+  static constexpr int RowsInOneChunkAtMost = 512;
+  static constexpr qint64 SliceMilliseconds = 50;
+  bool writeChanges(PendingWrites* writes, QHash<qint64, ZPHManagedObjectID>* permanent, ZPHError* error);
+  bool writeInserts(class ZPHSQLiteConnection* db, const std::vector<ZPHManagedObject*>& inserts, size_t from,
+                    size_t to, const QHash<qint64, ZPHManagedObjectID>& permanent) const;
+  bool writeUpdates(class ZPHSQLiteConnection* db, const std::vector<ZPHManagedObject*>& updates, size_t from,
+                    size_t to, const QHash<qint64, ZPHManagedObjectID>& permanent) const;
+  void bindProperty(ZPHSQLiteStatement& statement, int parameter, const ZPHManagedObject* object, int index,
+                    const QHash<qint64, ZPHManagedObjectID>& permanent) const;
 
   ZPHPersistentStore* m_store;
   ConcurrencyType m_type;

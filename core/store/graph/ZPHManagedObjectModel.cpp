@@ -153,7 +153,7 @@ bool ZPHManagedObjectModel::finish()
       entity->m_insertedValues[size_t(i)] =
           ZPHNormalizedAttributeValue(entity->attribute(i).type, entity->attribute(i).defaultValue);
     entity->m_insertStatement =
-        "INSERT INTO " + entity->m_root->m_quotedTable + " (" + columns + ") VALUES (" + values + ")";
+        "INSERT OR ROLLBACK INTO " + entity->m_root->m_quotedTable + " (" + columns + ") VALUES (" + values + ")";
   }
   m_finished = true;
   return true;

@@ -17,6 +17,8 @@ enum ZPHObjectGraphErrorCode : qint64 {
   ZPHObjectGraphIncompatibleVersionError = 4,  // the file holds another model version
   ZPHObjectGraphValidationError = 5,           // a required value is missing
   ZPHObjectGraphObjectNotFoundError = 6,       // the object was deleted from the store
+  ZPHObjectGraphConstraintError = 7,           // a change breaks a rule of the store (a link, a required value)
+  ZPHObjectGraphBusyError = 8,                 // the store is in use by another connection
 };
 
 ZPHError ZPHObjectGraphError(ZPHObjectGraphErrorCode code, const QString& description, const QVariantMap& extra = {});

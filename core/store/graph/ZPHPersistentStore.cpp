@@ -2,19 +2,24 @@
 
 #include "platform/ZPHLog.h"
 #include "platform/ZPHMainThread.h"
+#include "store/graph/ZPHEntityDescription.h"
 #include "store/graph/ZPHManagedObjectContext.h"
 #include "store/graph/ZPHManagedObjectModel.h"
 #include "store/graph/ZPHObjectGraphErrors.h"
 #include "store/graph/ZPHSQLiteConnection.h"
 
+#include <QtCore/QDeadlineTimer>
+#include <QtCore/QElapsedTimer>
 #include <QtCore/QFileInfo>
 #include <QtCore/QMutexLocker>
 #include <QtCore/QThread>
 #include <QtCore/QUuid>
+#include <QtCore/QWaitCondition>
 
 #include <sqlite3.h>
 
 #include <atomic>
+#include <thread>
 
 namespace {
 
@@ -23,7 +28,7 @@ std::atomic<qint64> g_nextTemporaryKey{1};
 const QByteArray MetadataTable = "zph_metadata";
 
 // Reads one metadata value; a null QString when there is none.
-QString metadataValue(ZPHSQLiteConnection* connection, const QString& key)
+QString readMetadataValue(ZPHSQLiteConnection* connection, const QString& key)
 {
   ZPHSQLiteStatement statement = connection->prepare("SELECT value FROM " + MetadataTable + " WHERE key = ?");
   if (!statement.isValid())
@@ -100,14 +105,39 @@ void ZPHPersistentStore::ConnectionRegistry::insert(Qt::HANDLE thread, std::shar
   registries.push_back(weak_from_this());
 }
 
+struct ZPHPersistentStore::WriteTurns {
+  mutable QMutex mutex;
+  QWaitCondition released;
+  bool held = false;
+  int mainWaiting = 0;
+  int othersWaiting = 0;
+  bool checkpointing = false;
+  bool stopping = false;
+  int logFrames = 0;         // the log's size after the last commit
+  QElapsedTimer sinceWrite;  // since the last write turn ended
+  QWaitCondition checkpointWake;
+  std::thread checkpointer;
+  QHash<const ZPHEntityDescription*, qint64> handedOut;  // highest row id per table given out here
+};
+
 ZPHPersistentStore::ZPHPersistentStore(const ZPHManagedObjectModel* model, const QString& path)
-    : m_model(model), m_path(path), m_registry(std::make_shared<ConnectionRegistry>())
+    : m_model(model),
+      m_path(path),
+      m_registry(std::make_shared<ConnectionRegistry>()),
+      m_writeTurns(std::make_unique<WriteTurns>())
 {
   Q_ASSERT_X(model && model->isFinished(), Q_FUNC_INFO, "model not finished");
 }
 
 ZPHPersistentStore::~ZPHPersistentStore()
 {
+  {
+    QMutexLocker locker(&m_writeTurns->mutex);
+    m_writeTurns->stopping = true;  // the last connection's close writes the log back
+    m_writeTurns->checkpointWake.wakeAll();
+  }
+  if (m_writeTurns->checkpointer.joinable())
+    m_writeTurns->checkpointer.join();
   QMutexLocker locker(&m_mutex);
   Q_ASSERT_X(m_contexts.isEmpty(), Q_FUNC_INFO, "contexts outlive their store");
   locker.unlock();
@@ -143,7 +173,7 @@ bool ZPHPersistentStore::open(bool performIntegrityCheck, ZPHError* error)
     if (!createSchema(connection.get(), error))
       return false;
   } else {
-    const int version = metadataValue(connection.get(), QStringLiteral("modelVersion")).toInt();
+    const int version = readMetadataValue(connection.get(), QStringLiteral("modelVersion")).toInt();
     if (version != m_model->versionNumber()) {
       return ZPHSetError(
           error,
@@ -153,7 +183,7 @@ bool ZPHPersistentStore::open(bool performIntegrityCheck, ZPHError* error)
               {{QStringLiteral("modelVersion"), version}}));
     }
   }
-  const QString identifier = metadataValue(connection.get(), QStringLiteral("storeIdentifier"));
+  const QString identifier = readMetadataValue(connection.get(), QStringLiteral("storeIdentifier"));
   m_registry->insert(QThread::currentThreadId(), connection);
   {
     QMutexLocker locker(&m_mutex);
@@ -249,7 +279,52 @@ int ZPHPersistentStore::modelVersionOfStoreAtPath(const QString& path, ZPHError*
     }
     return 0;
   }
-  return metadataValue(connection.get(), QStringLiteral("modelVersion")).toInt();
+  return readMetadataValue(connection.get(), QStringLiteral("modelVersion")).toInt();
+}
+
+QString ZPHPersistentStore::metadataValueOfStoreAtPath(const QString& path, const QString& key)
+{
+  if (!QFileInfo::exists(path))
+    return QString();
+  std::unique_ptr<ZPHSQLiteConnection> connection = ZPHSQLiteConnection::open(path, false, nullptr);
+  bool ok = false;
+  if (!connection || !hasMetadataTable(connection.get(), &ok))
+    return QString();
+  return readMetadataValue(connection.get(), key);
+}
+
+QString ZPHPersistentStore::metadataValue(const QString& key)
+{
+  ZPHSQLiteConnection* db = connection();
+  return db ? readMetadataValue(db, key) : QString();
+}
+
+bool ZPHPersistentStore::setMetadataValue(const QString& key, const QString& value, ZPHError* error)
+{
+  ZPHSQLiteConnection* db = connection(error);
+  if (db == nullptr)
+    return false;
+  beginWriteTurn();
+  bool ok = beginImmediateTransaction(db);
+  if (ok) {
+    ZPHSQLiteStatement record = db->prepare("INSERT OR REPLACE INTO " + MetadataTable + " (key, value) VALUES (?, ?)");
+    ok = record.isValid();
+    if (ok) {
+      record.bindText(1, key);
+      record.bindText(2, value);
+      ok = record.execute();
+    }
+    record = ZPHSQLiteStatement();
+    ok = ok && db->exec("COMMIT");
+    if (!ok) {
+      ZPHSetError(error, db->lastError());
+      db->exec("ROLLBACK");
+    }
+  } else {
+    ZPHSetError(error, db->lastError());
+  }
+  endWriteTurn(db);
+  return ok;
 }
 
 bool ZPHPersistentStore::checkpointAndClose(ZPHError* error)
@@ -257,8 +332,26 @@ bool ZPHPersistentStore::checkpointAndClose(ZPHError* error)
   ZPHSQLiteConnection* db = connection(error);
   if (db == nullptr)
     return false;
-  if (!db->exec("PRAGMA wal_checkpoint(TRUNCATE)"))
-    return ZPHSetError(error, db->lastError());
+  // The checkpoint waits for readers of the log to finish, but not long.
+  sqlite3_busy_timeout(db->handle(), 2000);
+  ZPHSQLiteStatement checkpoint = db->prepare("PRAGMA wal_checkpoint(TRUNCATE)");
+  const int rc = checkpoint.isValid() ? checkpoint.step() : SQLITE_ERROR;
+  // One row: whether it was blocked, the frames in the log, the frames
+  // written back.
+  const bool blocked = rc == SQLITE_ROW && checkpoint.columnInt64(0) != 0;
+  const bool failed = rc != SQLITE_ROW;
+  const ZPHError stepError = failed ? db->lastError() : ZPHError();
+  checkpoint = ZPHSQLiteStatement();
+  sqlite3_busy_timeout(db->handle(), ZPHSQLiteConnection::BusyTimeoutMs);
+  if (failed)
+    return ZPHSetError(error, stepError);
+  if (blocked) {
+    qCWarning(zphStore) << "the store's log could not be checkpointed: it is in use";
+    return ZPHSetError(error,
+                       ZPHObjectGraphError(ZPHObjectGraphBusyError,
+                                           QStringLiteral("The store is in use; its log could not be written into it."),
+                                           {{ZPHSQLiteErrorCodeKey, SQLITE_BUSY}}));
+  }
   {
     QMutexLocker locker(&m_mutex);
     m_open = false;
@@ -288,6 +381,130 @@ ZPHSQLiteConnection* ZPHPersistentStore::connection(ZPHError* error)
   }
   m_registry->insert(thread, made);
   return made.get();
+}
+
+void ZPHPersistentStore::beginWriteTurn()
+{
+  const bool main = ZPHMainThread::isMainThread();
+  QMutexLocker locker(&m_writeTurns->mutex);
+  int& waiting = main ? m_writeTurns->mainWaiting : m_writeTurns->othersWaiting;
+  ++waiting;
+  while (m_writeTurns->held || (!main && m_writeTurns->mainWaiting > 0))
+    m_writeTurns->released.wait(&m_writeTurns->mutex);
+  --waiting;
+  m_writeTurns->held = true;
+}
+
+void ZPHPersistentStore::endWriteTurn(ZPHSQLiteConnection* connection)
+{
+  QMutexLocker locker(&m_writeTurns->mutex);
+  m_writeTurns->held = false;
+  m_writeTurns->sinceWrite.start();
+  m_writeTurns->released.wakeAll();
+  if (connection != nullptr)
+    m_writeTurns->logFrames = connection->walFrames();
+  if (m_writeTurns->logFrames >= ZPHSQLiteConnection::CheckpointFrames)
+    startCheckpoint();
+}
+
+void ZPHPersistentStore::startCheckpoint()
+{
+  // The log is written back into the file on a thread of its own, with a
+  // connection of its own: no writer (above all not the main thread)
+  // spends its time on it. It waits for a pause in the writing (its writes
+  // and syncs would slow the writers' down) unless the log grew very large.
+  // One at a time; m_writeTurns->mutex is held.
+  WriteTurns* turns = m_writeTurns.get();
+  if (turns->checkpointing || turns->stopping)
+    return;
+  if (turns->checkpointer.joinable())
+    turns->checkpointer.join();  // the last one, ended
+  turns->checkpointing = true;
+  turns->checkpointer = std::thread([this, turns] {
+    constexpr qint64 PauseMs = 250;
+    {
+      QMutexLocker locker(&turns->mutex);
+      while (!turns->stopping && turns->logFrames < 4 * ZPHSQLiteConnection::CheckpointFrames &&
+             (turns->held || turns->sinceWrite.elapsed() < PauseMs))
+        turns->checkpointWake.wait(&turns->mutex, QDeadlineTimer(PauseMs / 2));
+      if (turns->stopping) {
+        turns->checkpointing = false;
+        return;
+      }
+    }
+    if (std::unique_ptr<ZPHSQLiteConnection> connection = ZPHSQLiteConnection::open(m_path, false, nullptr)) {
+      int logFrames = 0;
+      int written = 0;
+      sqlite3_wal_checkpoint_v2(connection->handle(), nullptr, SQLITE_CHECKPOINT_PASSIVE, &logFrames, &written);
+    }
+    QMutexLocker locker(&turns->mutex);
+    turns->logFrames = 0;
+    turns->checkpointing = false;
+  });
+}
+
+bool ZPHPersistentStore::writeTurnIsWanted() const
+{
+  QMutexLocker locker(&m_writeTurns->mutex);
+  return m_writeTurns->mainWaiting + m_writeTurns->othersWaiting > 0;
+}
+
+bool ZPHPersistentStore::beginImmediateTransaction(ZPHSQLiteConnection* connection)
+{
+  QDeadlineTimer nextWarning(10000);
+  while (true) {
+    ZPHSQLiteStatement begin = connection->prepare("BEGIN IMMEDIATE");
+    if (!begin.isValid())
+      return false;
+    const int rc = begin.step();
+    if (rc == SQLITE_DONE)
+      return true;
+    if ((rc & 0xff) != SQLITE_BUSY)
+      return false;
+    // Another process holds the store (each try waited the busy timeout).
+    if (nextWarning.hasExpired()) {
+      qCWarning(zphStore) << "the store is busy for another process; still waiting to write";
+      nextWarning.setRemainingTime(10000);
+    }
+  }
+}
+
+bool ZPHPersistentStore::allocateRowIDs(ZPHSQLiteConnection* connection, const ZPHEntityDescription* root, qint64 count,
+                                        qint64* first)
+{
+  // Above every row there is, every id the store recorded as deleted, and
+  // every id this process handed out already (a save that commits in
+  // slices has ids out whose rows come later). Nothing is written here:
+  // the record changes only when rows are deleted.
+  const QString key = QStringLiteral("lastRowID.") + root->tableName();
+  ZPHSQLiteStatement highest =
+      connection->prepare("SELECT max(coalesce((SELECT CAST(value AS INTEGER) FROM " + MetadataTable +
+                          " WHERE key = ?), 0), coalesce((SELECT max(id) FROM " + root->quotedTableName() + "), 0))");
+  if (!highest.isValid())
+    return false;
+  highest.bindText(1, key);
+  if (highest.step() != SQLITE_ROW)
+    return false;
+  QMutexLocker locker(&m_writeTurns->mutex);
+  qint64& handedOut = m_writeTurns->handedOut[root];
+  *first = std::max(highest.columnInt64(0), handedOut) + 1;
+  handedOut = *first + count - 1;
+  return true;
+}
+
+bool ZPHPersistentStore::recordDeletedRowIDs(ZPHSQLiteConnection* connection, const ZPHEntityDescription* root,
+                                             qint64 highestDeleted)
+{
+  const QString key = QStringLiteral("lastRowID.") + root->tableName();
+  ZPHSQLiteStatement record = connection->prepare(
+      "INSERT INTO " + MetadataTable +
+      " (key, value) VALUES (?, ?) ON CONFLICT (key) DO UPDATE SET value = max(CAST(value AS INTEGER), "
+      "excluded.value)");
+  if (!record.isValid())
+    return false;
+  record.bindText(1, key);
+  record.bindInt64(2, highestDeleted);
+  return record.execute();
 }
 
 int ZPHPersistentStore::connectionCount() const
@@ -371,7 +588,8 @@ void ZPHPersistentStore::distributeChanges(ZPHManagedObjectContext* origin, cons
   if (main == nullptr)
     return;
   // The main context is looked up again on the main thread: it may have
-  // gone away while this thread waited.
+  // gone away while this thread waited. (A main thread that waits for this
+  // thread in a private-queue context's block serves this merge then.)
   ZPHMainThread::sync([this, main, &changes] {
     if (mainContext() == main)
       main->mergeChanges(changes);

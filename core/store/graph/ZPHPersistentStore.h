@@ -27,7 +27,10 @@ struct ZPHStoreChanges {
 };
 
 // One SQLite store file holding the objects of one model version. The file
-// runs with a write-ahead log, synchronous=NORMAL and foreign keys on; a
+// runs with a write-ahead log, synchronous=NORMAL and foreign keys on (the
+// log is written back into the file by a thread of the store's own once it
+// has grown large, in a pause of the writing, so no writer spends its time
+// on that); a
 // metadata table holds the model version and the store's identifier. Each
 // thread that touches the store gets its own connection, with its prepared
 // statements cached, closed when the thread ends or the store goes away.
@@ -55,10 +58,20 @@ public:
   // it holds no version (a fresh or empty file), -1 with an error when it
   // cannot be read.
   static int modelVersionOfStoreAtPath(const QString& path, ZPHError* error);
+  // A value of the store file's metadata table, read without opening it as
+  // a store; null when there is none or the file cannot be read.
+  static QString metadataValueOfStoreAtPath(const QString& path, const QString& key);
 
-  // Writes what the write-ahead log holds into the main file and closes
-  // every connection (call it only while no context works on the store);
-  // the next use reopens.
+  // A value of the open store's metadata table (null when there is none),
+  // and writes one in a transaction of its own.
+  QString metadataValue(const QString& key);
+  bool setMetadataValue(const QString& key, const QString& value, ZPHError* error);
+
+  // Writes what the write-ahead log holds into the main file, empties the
+  // log, and closes every connection (call it only while no context works on
+  // the store); the next use reopens. When the log cannot be written whole
+  // (a reader of another connection or process still uses it, after a wait
+  // of up to 2 s) it fails and leaves the store open.
   bool checkpointAndClose(ZPHError* error);
 
   const ZPHManagedObjectModel* model() const { return m_model; }
@@ -87,12 +100,45 @@ public:
   // (at once on this thread, else on its next use).
   void distributeChanges(ZPHManagedObjectContext* origin, const ZPHStoreChanges& changes, bool allContexts);
 
+  // Write transactions of this process take turns: each holds the store's
+  // write turn from its BEGIN to its COMMIT or ROLLBACK, and a waiting main
+  // thread gets the next turn before any other thread. (SQLite's own lock
+  // would let a waiting thread sleep through the gaps between another's
+  // transactions.) Not reentrant.
+  void beginWriteTurn();
+  // After the commit or rollback on `connection` (the calling thread's);
+  // a log grown large is then written back into the store file in the
+  // background, once the writing pauses for a quarter of a second (or at
+  // once when the log passed four times that size).
+  void endWriteTurn(ZPHSQLiteConnection* connection);
+  // Whether another thread waits for the write turn (for a long writer that
+  // can stop at a consistent point and let it go first).
+  bool writeTurnIsWanted() const;
+
+  // Begins a write transaction on `connection` (the calling thread's),
+  // waiting out a store that is busy for another process however long it
+  // takes: a busy store is a reason to wait, never a failure.
+  static bool beginImmediateTransaction(ZPHSQLiteConnection* connection);
+
+  // Inside a write transaction: the first of `count` new row ids for the
+  // table of `root`. Ids are never handed out twice in a store, also after
+  // the rows that had them were deleted: every transaction that deletes rows
+  // records the highest id it deleted per table in the store's metadata
+  // (recordDeletedRowIDs()), and new ids start above it and above every row
+  // (stores that have no such record yet start above their highest row).
+  bool allocateRowIDs(ZPHSQLiteConnection* connection, const class ZPHEntityDescription* root, qint64 count,
+                      qint64* first);
+  bool recordDeletedRowIDs(ZPHSQLiteConnection* connection, const class ZPHEntityDescription* root,
+                           qint64 highestDeleted);
+
   // Internal: connections by thread; a thread's connection closes when the
   // thread ends.
   struct ConnectionRegistry;
 
 private:
   bool createSchema(ZPHSQLiteConnection* connection, ZPHError* error);
+  void startCheckpoint();
+  struct WriteTurns;
 
   const ZPHManagedObjectModel* m_model;
   QString m_path;
@@ -101,4 +147,5 @@ private:
   QString m_identifier;
   std::shared_ptr<ConnectionRegistry> m_registry;
   QList<ZPHManagedObjectContext*> m_contexts;
+  std::unique_ptr<WriteTurns> m_writeTurns;
 };

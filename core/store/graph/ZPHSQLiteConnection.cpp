@@ -15,6 +15,10 @@
 ZPHSQLiteStatement::ZPHSQLiteStatement(ZPHSQLiteConnection* connection, sqlite3_stmt* statement, bool owned)
     : m_connection(connection), m_statement(statement), m_owned(owned)
 {
+  // Room for a text per parameter at once (a multi-row insert binds
+  // hundreds).
+  if (statement != nullptr)
+    m_texts.reserve(sqlite3_bind_parameter_count(statement));
 }
 
 ZPHSQLiteStatement::~ZPHSQLiteStatement() { release(); }
@@ -178,7 +182,7 @@ std::unique_ptr<ZPHSQLiteConnection> ZPHSQLiteConnection::open(const QString& pa
     return nullptr;
   }
   sqlite3_extended_result_codes(db, 1);
-  sqlite3_busy_timeout(db, 10000);
+  sqlite3_busy_timeout(db, BusyTimeoutMs);
   // Upstream SQLite's parameter limit, also where a distribution raised it,
   // so a statement that would fail elsewhere fails in every build.
   sqlite3_limit(db, SQLITE_LIMIT_VARIABLE_NUMBER,
@@ -189,11 +193,21 @@ std::unique_ptr<ZPHSQLiteConnection> ZPHSQLiteConnection::open(const QString& pa
   // Statement journals (a multi-row insert keeps one) stay in memory.
   if (!connection->exec(
           "PRAGMA page_size=8192; PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON; PRAGMA "
-          "temp_store=MEMORY; PRAGMA cache_size=-32768; PRAGMA wal_autocheckpoint=8000;")) {
+          "temp_store=MEMORY; PRAGMA cache_size=-32768;")) {
     if (error)
       *error = connection->lastError();
     return nullptr;
   }
+  // No checkpoint inside a commit (SQLite's automatic one runs before the
+  // committing thread can let other writers in): the log's size is noted
+  // here, and the store runs checkpoints itself, in the background.
+  sqlite3_wal_hook(
+      db,
+      [](void* self, sqlite3*, const char*, int frames) {
+        static_cast<ZPHSQLiteConnection*>(self)->m_walFrames = frames;
+        return SQLITE_OK;
+      },
+      connection.get());
   return connection;
 }
 
@@ -267,6 +281,15 @@ ZPHError ZPHSQLiteConnection::lastError() const
     case SQLITE_CORRUPT:
       code = ZPHObjectGraphIntegrityCheckError;
       text = QStringLiteral("The store file is damaged.");
+      break;
+    case SQLITE_CONSTRAINT:
+      code = ZPHObjectGraphConstraintError;
+      text = QStringLiteral("The changes break a rule of the store (a link to an object that no longer exists).");
+      break;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      code = ZPHObjectGraphBusyError;
+      text = QStringLiteral("The store is in use.");
       break;
     default:
       break;

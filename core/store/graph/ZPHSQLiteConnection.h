@@ -75,8 +75,13 @@ public:
   ZPHSQLiteConnection& operator=(const ZPHSQLiteConnection&) = delete;
 
   // Opens (creating when asked) the file and applies the store's settings:
-  // WAL journal, synchronous=NORMAL, foreign keys, a busy timeout.
+  // WAL journal, synchronous=NORMAL, foreign keys, a busy timeout, and no
+  // automatic checkpoints (see walFrames()).
   static std::unique_ptr<ZPHSQLiteConnection> open(const QString& path, bool create, ZPHError* error);
+
+  // How long a statement waits for a store that another connection holds
+  // before it answers SQLITE_BUSY.
+  static constexpr int BusyTimeoutMs = 10000;
 
   // At most this many bound parameters per statement.
   static constexpr int MaxStatementParameters = 32766;
@@ -91,6 +96,12 @@ public:
   // The error of the last failed call, as an object-graph error.
   ZPHError lastError() const;
   int changes() const;
+
+  // The write-ahead log after this connection's last commit, in frames
+  // (pages); the store writes it back into the file once it holds at least
+  // CheckpointFrames of them (64 MB).
+  static constexpr int CheckpointFrames = 8000;
+  int walFrames() const { return m_walFrames; }
 
   sqlite3* handle() const { return m_db; }
 
@@ -108,5 +119,6 @@ private:
   QSet<sqlite3_stmt*> m_borrowed;  // cached statements now in use
   qint64 m_preparedCount = 0;
   int m_lastErrorCode = 0;
+  int m_walFrames = 0;
   QString m_lastErrorMessage;
 };

@@ -12,6 +12,8 @@
 
 #include <cmath>
 
+const QString ZPHMigrationCompleteKey = QStringLiteral("migrationComplete");
+
 namespace {
 
 // Progress moves in steps of a thousandth, so observers hear of each step
@@ -223,6 +225,10 @@ bool ZPHMigrationManager::migrateStore(const QString& sourcePath, const QString&
       ok = destination.save(error);
     else
       ok = false;
+    // Marks the new file as whole: until this is written, it is no store to
+    // recover from after a crash.
+    if (ok)
+      ok = destinationStore.setMetadataValue(ZPHMigrationCompleteKey, QStringLiteral("1"), error);
     if (ok)
       setProgress(1.0f);
     m_destinations.clear();
@@ -231,11 +237,14 @@ bool ZPHMigrationManager::migrateStore(const QString& sourcePath, const QString&
     m_sourceContext = nullptr;
     m_destinationContext = nullptr;
   }
-  // Both files are left whole, without side files, for the caller to move.
+  // Both files are left whole, without side files, for the caller to move:
+  // the source too, whose log (from a run that ended without closing it)
+  // is in its file now.
   ZPHError closeError;
   if (!destinationStore.checkpointAndClose(&closeError) && ok)
     ok = ZPHSetError(error, closeError);
-  sourceStore.checkpointAndClose(nullptr);
+  if (!sourceStore.checkpointAndClose(&closeError) && ok)
+    ok = ZPHSetError(error, closeError);
   if (!ok)
     qCWarning(zphStore) << "migration of" << sourcePath << "failed";
   return ok;

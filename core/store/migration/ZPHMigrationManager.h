@@ -34,6 +34,10 @@ struct ZPHEntityMapping {
   std::function<std::unique_ptr<ZPHEntityMigrationPolicy>()> makePolicy;
 };
 
+// The metadata key with which a migration marks the store file it made as
+// complete ("migrationComplete" = "1").
+extern const QString ZPHMigrationCompleteKey;
+
 // The mappings of one step from a model version to the next.
 struct ZPHMappingModel {
   QList<ZPHEntityMapping> entityMappings;
@@ -70,7 +74,9 @@ public:
   const ZPHManagedObjectModel* sourceModel() const { return m_sourceModel; }
   const ZPHManagedObjectModel* destinationModel() const { return m_destinationModel; }
 
-  // Any file at destinationPath is replaced. On failure or cancel the
+  // Any file at destinationPath is replaced. On success both files are
+  // whole without side files (the source's log written into it), and the
+  // destination carries ZPHMigrationCompleteKey. On failure or cancel the
   // destination file may be left behind; the caller deletes it.
   bool migrateStore(const QString& sourcePath, const QString& destinationPath, const ZPHMappingModel& mapping,
                     ZPHError* error);

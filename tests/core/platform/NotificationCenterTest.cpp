@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 TEST(NotificationCenter, DeliversByNameAndObjectOnThePostingThread)
@@ -138,4 +139,38 @@ TEST(MainThread, SyncFromAnotherThreadRunsOnMainAndWaits)
   EXPECT_TRUE(ZPHTestWaitUntil([&] { return returned.load(); }));
   worker.join();
   EXPECT_TRUE(ranOnMain.load());
+}
+
+// Removing an observer waits for a delivery to it that runs on another
+// thread; afterwards its handler never runs. A handler may remove its own
+// observer without waiting for itself.
+TEST(NotificationCenter, RemovalWaitsForDeliveriesInFlight)
+{
+  ZPHNotificationCenter center;
+  std::atomic<bool> entered{false};
+  std::atomic<bool> left{false};
+  std::atomic<int> calls{0};
+  ZPHObserverToken token = center.addObserver(QStringLiteral("slow"), QVariant(), [&](const ZPHNotification&) {
+    ++calls;
+    entered = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    left = true;
+  });
+  std::thread poster([&] { center.post(QStringLiteral("slow")); });
+  while (!entered) std::this_thread::yield();
+  token.reset();
+  EXPECT_TRUE(left.load());  // the removal returned only after the handler did
+  poster.join();
+  center.post(QStringLiteral("slow"));
+  EXPECT_EQ(calls.load(), 1);
+
+  ZPHObserverToken self;
+  int selfCalls = 0;
+  self = center.addObserver(QStringLiteral("once"), QVariant(), [&](const ZPHNotification&) {
+    ++selfCalls;
+    self.reset();
+  });
+  std::thread([&] { center.post(QStringLiteral("once")); }).join();
+  center.post(QStringLiteral("once"));
+  EXPECT_EQ(selfCalls, 1);
 }

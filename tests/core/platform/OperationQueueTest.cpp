@@ -150,3 +150,66 @@ TEST(OperationQueue, CurrentQueueIsKnownInsideItsOperations)
   EXPECT_EQ(seen, &queue);
   EXPECT_EQ(ZPHOperationQueue::currentQueue(), nullptr);
 }
+
+// Operations that are finished before the queue gets to start them: each
+// leaves the queue at once, and the operations behind it still run.
+TEST(OperationQueue, OperationsFinishedBeforeTheyStartNeverStallTheQueue)
+{
+  struct Case {
+    const char* name;
+    bool finishBeforeAdding;
+  } cases[] = {
+      {"finished while it waits behind another", false},
+      {"finished before it was added", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto queue = std::make_unique<ZPHOperationQueue>(QStringLiteral("serial"));
+    queue->setMaxConcurrentOperationCount(1);
+    QSemaphore gate;
+    Recorder recorder;
+    auto blocker = recorder.operation(1, &gate);
+    auto early = std::make_shared<LateOperation>();
+    if (c.finishBeforeAdding)
+      early->complete();
+    queue->addOperation(blocker);
+    queue->addOperation(early);
+    auto after = recorder.operation(3);
+    queue->addOperation(after);
+    if (!c.finishBeforeAdding)
+      early->complete();  // a concurrent operation's cancel may end it like this
+    gate.release();
+    after->waitUntilFinished();
+    EXPECT_EQ(early->started.available(), 0);  // never started
+    EXPECT_TRUE(QThread::currentThread()->isRunning());
+    queue->waitUntilAllOperationsAreFinished();
+    EXPECT_EQ(queue->operationCount(), 0);
+    queue.reset();  // and the queue goes away without hanging
+    EXPECT_EQ(recorder.order, (std::vector<int>{1, 3}));
+  }
+}
+
+// A serial queue keeps its one thread however long it stays idle (longer
+// than a pool thread's default expiry of 30 seconds).
+TEST(OperationQueue, SerialQueueKeepsItsThreadWhileIdle)
+{
+  // Set on the queue's thread by the first operation; a new thread starts
+  // without it.
+  static thread_local bool t_seen = false;
+  ZPHOperationQueue queue(QStringLiteral("serial"));
+  queue.setMaxConcurrentOperationCount(1);
+  auto run = [&](bool mark) {
+    std::atomic<bool> seen{false};
+    auto operation = std::make_shared<ZPHBlockOperation>([&] {
+      seen = t_seen;
+      if (mark)
+        t_seen = true;
+    });
+    queue.addOperation(operation);
+    operation->waitUntilFinished();
+    return seen.load();
+  };
+  run(true);
+  std::this_thread::sleep_for(std::chrono::milliseconds(31500));
+  EXPECT_TRUE(run(false));
+}

@@ -2,7 +2,9 @@
 #include "platform/ZPHUserDefaults.h"
 #include "support/ZPHTestSupport.h"
 
+#include <QtCore/QCoreApplication>
 #include <QtCore/QObject>
+#include <QtCore/QProcess>
 
 #include <gtest/gtest.h>
 
@@ -73,4 +75,37 @@ TEST(UserDefaults, ObserversRunOnTheMainThreadForWritesFromAnyThread)
   defaults.setString("other", "ignored");
   EXPECT_EQ(seen, (QStringList{"main", "worker", "default"}));
   EXPECT_TRUE(allOnMain);
+}
+
+namespace {
+constexpr char LateWriterVariable[] = "ZPH_USER_DEFAULTS_CHILD";
+}  // namespace
+
+// Runs in a child process started by the test below: writes through the
+// process-wide defaults, from a worker thread and from the main thread,
+// with no event loop turning any more, and exits.
+TEST(UserDefaultsChild, WritesAfterTheLastTurnOfTheEventLoop)
+{
+  const QByteArray folder = qgetenv(LateWriterVariable);
+  if (folder.isEmpty())
+    GTEST_SKIP() << "runs only as the child of ValuesWrittenLateReachTheDisk";
+  qputenv("XDG_CONFIG_HOME", folder);
+  std::thread([] { ZPHUserDefaults::standardUserDefaults().setString("fromWorker", "w"); }).join();
+  ZPHUserDefaults::standardUserDefaults().setInteger("fromMain", 7);
+}
+
+TEST(UserDefaults, ValuesWrittenLateReachTheDisk)
+{
+  ZPHTestTempDir dir;
+  QProcess child;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert(QString::fromLatin1(LateWriterVariable), dir.path());
+  child.setProcessEnvironment(environment);
+  child.start(QCoreApplication::applicationFilePath(),
+              {QStringLiteral("--gtest_filter=UserDefaultsChild.WritesAfterTheLastTurnOfTheEventLoop")});
+  ASSERT_TRUE(child.waitForFinished(60000));
+  ASSERT_EQ(child.exitCode(), 0) << child.readAll().toStdString();
+  ZPHUserDefaults written(dir.filePath(QStringLiteral("Fernhollow/Zephlin.conf")));
+  EXPECT_EQ(written.stringForKey("fromWorker"), QStringLiteral("w"));
+  EXPECT_EQ(written.integerForKey("fromMain"), 7);
 }

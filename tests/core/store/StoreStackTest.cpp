@@ -5,18 +5,26 @@
 #include "store/entities/CBDataModel.h"
 #include "store/graph/ZPHManagedObjectContext.h"
 #include "store/graph/ZPHManagedObjectModel.h"
+#include "store/graph/ZPHObjectGraphErrors.h"
 #include "store/graph/ZPHPersistentStore.h"
+#include "store/graph/ZPHSQLiteConnection.h"
 #include "store/migration/CBDataArticleContentv10v11MigrationPolicy.h"
 #include "store/migration/CBDataMappingModel.h"
 #include "store/migration/ZPHArticleToArticleMigrationPolicy.h"
 #include "support/ZPHTestApplicationDelegate.h"
 
+#include <QtCore/QCoreApplication>
 #include <QtCore/QDir>
 #include <QtCore/QFile>
 #include <QtCore/QFileInfo>
+#include <QtCore/QProcess>
 #include <QtCore/QUuid>
 
 #include <gtest/gtest.h>
+
+#include <sqlite3.h>
+
+#include <csignal>
 
 namespace {
 
@@ -266,20 +274,172 @@ TEST_F(StoreStackTest, ACancelledMigrationLeavesTheOriginalAndNoMigrationStore)
   EXPECT_EQ(stack.currentMigrationManager(), nullptr);
 }
 
-TEST_F(StoreStackTest, AFailedReplacementAnswersNoAndKeepsTheOriginal)
+TEST_F(StoreStackTest, AStoreInUseIsNotReplaced)
 {
   makeOldStore(12, {{"g1", "https://example.com/l1", nullptr, true, false, nullptr}});
   const QByteArray original = storeBytes();
-  // Something in the way of moving the original aside.
-  QDir(delegate.pathToDataFolder()).mkpath(QStringLiteral("Articles_premigration/blocker"));
+  // Another connection reads the store's log: it cannot be written back,
+  // so the store is neither migrated nor replaced.
+  std::unique_ptr<ZPHSQLiteConnection> reader = ZPHSQLiteConnection::open(storePath(), false, nullptr);
+  ASSERT_TRUE(reader);
+  ASSERT_TRUE(reader->exec("CREATE TABLE scratch (x); DROP TABLE scratch; BEGIN"));
+  ZPHSQLiteStatement read = reader->prepare("SELECT count(*) FROM sqlite_master");
+  ASSERT_EQ(read.step(), SQLITE_ROW);
   TestStack stack;
   ZPHError error;
   EXPECT_FALSE(stack.setupCoreDataStackWithModelResourceName(CBCoreDataModelResourceName, &error));
-  EXPECT_FALSE(error.isNull());
+  EXPECT_EQ(error.code(), ZPHObjectGraphBusyError) << error.toString().toStdString();
   EXPECT_FALSE(stack.databasesLoaded());
   EXPECT_FALSE(stack.terminated);
-  EXPECT_EQ(storeBytes(), original);
+  read = ZPHSQLiteStatement();
+  reader.reset();
   EXPECT_EQ(ZPHPersistentStore::modelVersionOfStoreAtPath(storePath(), nullptr), 12);
+  EXPECT_TRUE(noMigrationFilesLeft());
+}
+
+namespace {
+
+constexpr char MigrationKillVariable[] = "ZPH_MIGRATION_KILL_CHILD";
+
+// Stops the program, as a kill would, right after one replacement step.
+class KilledStack : public TestStack {
+public:
+  explicit KilledStack(int step) : m_step(step) {}
+
+protected:
+  void replacementStepDone(ReplacementStep step) override
+  {
+    if (int(step) == m_step)
+      ::raise(SIGKILL);
+  }
+
+private:
+  int m_step;
+};
+
+}  // namespace
+
+// Runs in a child process started by the test below: migrates the store of
+// the data folder and is killed at the step it is told.
+TEST(StoreStackKillSafety, ChildMigratesUntilKilled)
+{
+  const QStringList arguments = qEnvironmentVariable(MigrationKillVariable).split(u'|');
+  if (arguments.size() != 2)
+    GTEST_SKIP() << "runs only as the child of AMigrationKilledAtAnyStepLosesNothing";
+  ZPHTestApplicationDelegate delegate;
+  delegate.setDataFolder(arguments[0]);
+  KilledStack stack(arguments[1].toInt());
+  ZPHError error;
+  ASSERT_TRUE(stack.setupCoreDataStackWithModelResourceName(CBCoreDataModelResourceName, &error))
+      << error.toString().toStdString();
+}
+
+// A kill at each step of the replacement, of a store whose last changes are
+// still only in its log: the next start has a store with every article, at
+// the current version, and nothing left over.
+TEST_F(StoreStackTest, AMigrationKilledAtAnyStepLosesNothing)
+{
+  for (int step = 0; step <= 3; ++step) {
+    SCOPED_TRACE(step);
+    QDir(delegate.pathToDataFolder()).removeRecursively();
+    QDir().mkpath(delegate.pathToDataFolder());
+    ASSERT_NO_FATAL_FAILURE(makeOldStore(12, {}, 5));
+    // Five more articles that reach only the log: the files are copied
+    // while the store is still open, as a crash would leave them.
+    {
+      const QString live = delegate.rootFolder() + QStringLiteral("/live");
+      QDir(live).removeRecursively();
+      QDir().mkpath(live);
+      ZPHPersistentStore store(CBDataManagedObjectModelForVersion(12), storePath());
+      ASSERT_TRUE(store.open(false, nullptr));
+      ZPHManagedObjectContext context(&store, ZPHManagedObjectContext::ConfinementConcurrencyType);
+      for (int i = 0; i < 5; ++i) {
+        ZPHManagedObject* article = context.insertNewObject(CBDataEntityNameArticle);
+        article->setValue(QStringLiteral("guid"), QStringLiteral("late-%1").arg(i));
+        article->setValue(QStringLiteral("feedURL"), QStringLiteral("https://example.com/feed"));
+      }
+      ASSERT_TRUE(context.save());
+      ASSERT_GT(QFileInfo(storePath() + QStringLiteral("-wal")).size(), 0);
+      for (const QString& suffix : {QString(), QStringLiteral("-wal")})
+        ASSERT_TRUE(QFile::copy(storePath() + suffix, live + QStringLiteral("/Articles") + suffix));
+    }
+    for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")}) {
+      QFile::remove(storePath() + suffix);
+      QFile::copy(delegate.rootFolder() + QStringLiteral("/live/Articles") + suffix, storePath() + suffix);
+    }
+    ASSERT_GT(QFileInfo(storePath() + QStringLiteral("-wal")).size(), 0);
+
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(MigrationKillVariable),
+                       delegate.pathToDataFolder() + QStringLiteral("|") + QString::number(step));
+    environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+    child.setProcessEnvironment(environment);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--gtest_filter=StoreStackKillSafety.ChildMigratesUntilKilled")});
+    ASSERT_TRUE(child.waitForFinished(120000));
+    EXPECT_EQ(child.exitStatus(), QProcess::CrashExit) << child.readAll().toStdString();
+    EXPECT_TRUE(QFileInfo::exists(storePath()));  // never missing
+
+    TestStack stack;
+    ZPHError error;
+    ASSERT_TRUE(stack.setupCoreDataStackWithModelResourceName(CBCoreDataModelResourceName, &error))
+        << error.toString().toStdString();
+    EXPECT_EQ(ZPHPersistentStore::modelVersionOfStoreAtPath(storePath(), nullptr), CBDataModelCurrentVersion);
+    EXPECT_EQ(stack.mainThreadManagedObjectContext()->countForFetchRequest(ZPHFetchRequest(CBDataEntityNameArticle)),
+              10);
+    EXPECT_TRUE(noMigrationFilesLeft());
+  }
+}
+
+// Earlier versions moved the store aside before moving the migrated file
+// in: a crash between the two left no store. The next start recovers it
+// before it could make a new, empty one.
+TEST_F(StoreStackTest, AMissingStoreIsRecoveredFromWhatAMigrationLeft)
+{
+  struct Case {
+    const char* name;
+    bool completeMigrated;  // a finished "Articles_migration" is there
+    bool incompleteMigrated;
+    int expectedVersion;
+  } cases[] = {
+      {"only the set-aside original", false, false, 12},
+      {"the set-aside original and a complete migrated store", true, false, CBDataModelCurrentVersion},
+      {"the set-aside original and an unfinished migrated store", false, true, 12},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    QDir(delegate.pathToDataFolder()).removeRecursively();
+    QDir().mkpath(delegate.pathToDataFolder());
+    ASSERT_NO_FATAL_FAILURE(makeOldStore(12, {}, 3));
+    const QString migrated = QDir(delegate.pathToDataFolder()).filePath(QStringLiteral("Articles_migration"));
+    if (c.completeMigrated || c.incompleteMigrated) {
+      ZPHCoreDataStack migrator;
+      ASSERT_TRUE(QFile::copy(storePath(), migrated + QStringLiteral(".source")));
+      ZPHError error;
+      QString resulting;
+      ASSERT_TRUE(migrator.migrateInPlaceForPersistentStoreAtURL(migrated + QStringLiteral(".source"),
+                                                                 {{QStringLiteral("modelVersion"), 12}},
+                                                                 CBDataManagedObjectModel(), &resulting, {}, &error))
+          << error.toString().toStdString();
+      ASSERT_TRUE(QFile::rename(migrated + QStringLiteral(".source"), migrated));
+      if (c.incompleteMigrated) {
+        std::unique_ptr<ZPHSQLiteConnection> raw = ZPHSQLiteConnection::open(migrated, false, nullptr);
+        ASSERT_TRUE(raw->exec("DELETE FROM zph_metadata WHERE key = 'migrationComplete'"));
+      }
+    }
+    ASSERT_TRUE(QFile::rename(storePath(), storePath() + QStringLiteral("_premigration")));
+
+    TestStack stack;
+    ZPHError error;
+    ASSERT_TRUE(stack.setupCoreDataStackWithModelResourceName(CBCoreDataModelResourceName, &error))
+        << error.toString().toStdString();
+    EXPECT_EQ(stack.mainThreadManagedObjectContext()->countForFetchRequest(ZPHFetchRequest(CBDataEntityNameArticle)),
+              3);
+    EXPECT_EQ(ZPHPersistentStore::modelVersionOfStoreAtPath(storePath(), nullptr), CBDataModelCurrentVersion);
+    EXPECT_EQ(stack.ranModalUI, c.expectedVersion != CBDataModelCurrentVersion);  // migrated now
+    EXPECT_TRUE(noMigrationFilesLeft());
+  }
 }
 
 TEST_F(StoreStackTest, AStoreOfAnUnknownVersionIsNotOpened)

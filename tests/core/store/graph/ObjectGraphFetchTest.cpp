@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QtCore/QDir>
+
 #include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -326,5 +329,117 @@ TEST_F(ObjectGraphFetchTest, PrefetchedToOneRelationshipsNeedNoQueryPerObject)
     ASSERT_TRUE(main->save());
     main->deleteObject(loose);
     ASSERT_TRUE(main->save());
+  }
+}
+
+// An unsaved change that the request does not read (a feed, for a fetch of
+// articles) leaves fetches and counts to the store alone: nothing more is
+// loaded or registered than the answer.
+TEST_F(ObjectGraphFetchTest, UnsavedChangesElsewhereLeaveFetchesToTheStore)
+{
+  insertArticles(300);
+  main->reset();
+  ZPHManagedObject* feed = main->insertNewObject(QStringLiteral("Feed"));
+  feed->setValue(QStringLiteral("name"), QStringLiteral("unsaved"));
+  const QList<ZPHManagedObjectID> all = fetchIDs(QStringLiteral("Article"), ZPHPredicate());
+  ASSERT_EQ(all.size(), 300);
+  auto registered = [&] {
+    int count = 0;
+    for (const ZPHManagedObjectID& objectID : all) count += main->registeredObject(objectID) ? 1 : 0;
+    return count;
+  };
+
+  startCounting();
+  EXPECT_EQ(main->countForFetchRequest(ZPHFetchRequest(QStringLiteral("Article"))), 300);
+  EXPECT_EQ(statements(), 1);
+  EXPECT_EQ(registered(), 0);
+
+  ZPHFetchRequest newest(QStringLiteral("Article"));
+  newest.sortDescriptors = {{QStringLiteral("dateForDisplay"), false}};
+  newest.fetchLimit = 5;
+  startCounting();
+  const QList<ZPHManagedObject*> found = main->executeFetchRequest(newest);
+  ASSERT_EQ(found.size(), 5);
+  EXPECT_EQ(found[0]->value(QStringLiteral("guid")).toString(), QStringLiteral("a299"));
+  EXPECT_EQ(statements(), 1);
+  EXPECT_EQ(registered(), 5);
+}
+
+// With unsaved changes that a request does read, a count and a sorted,
+// limited fetch answer what they answer once the changes are saved, and
+// only the changed objects are judged in memory.
+TEST_F(ObjectGraphFetchTest, UnsavedChangesThatARequestReadsAnswerAsAfterTheSave)
+{
+  const QDateTime day = QDateTime(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC);
+  struct Case {
+    const char* name;
+    std::function<void(ZPHManagedObjectContext*)> change;
+  } cases[] = {
+      {"an article's metadata marked read",
+       [](ZPHManagedObjectContext* context) {
+         context
+             ->executeFetchRequest(ZPHFetchRequest(QStringLiteral("ArticleMetadata"),
+                                                   ZPHPredicate::equal(QStringLiteral("guid"), QStringLiteral("m1"))))
+             .value(0)
+             ->setValue(QStringLiteral("read"), true);
+       }},
+      {"a new unread article, the newest",
+       [day](ZPHManagedObjectContext* context) {
+         ZPHManagedObject* article = context->insertNewObject(QStringLiteral("Article"));
+         article->setValue(QStringLiteral("guid"), QStringLiteral("new"));
+         article->setValue(QStringLiteral("dateForDisplay"), day.addYears(5));
+       }},
+      {"an old article moved to the top",
+       [day](ZPHManagedObjectContext* context) {
+         context
+             ->executeFetchRequest(ZPHFetchRequest(QStringLiteral("Article"),
+                                                   ZPHPredicate::equal(QStringLiteral("guid"), QStringLiteral("a2"))))
+             .value(0)
+             ->setValue(QStringLiteral("dateForDisplay"), day.addYears(6));
+       }},
+      {"the newest unread article deleted",
+       [](ZPHManagedObjectContext* context) {
+         context->deleteObject(
+             context
+                 ->executeFetchRequest(ZPHFetchRequest(
+                     QStringLiteral("Article"), ZPHPredicate::equal(QStringLiteral("guid"), QStringLiteral("a38"))))
+                 .value(0));
+       }},
+      {"metadata of the newest article deleted",
+       [](ZPHManagedObjectContext* context) {
+         context->deleteObject(context
+                                   ->executeFetchRequest(ZPHFetchRequest(
+                                       QStringLiteral("ArticleMetadata"),
+                                       ZPHPredicate::equal(QStringLiteral("guid"), QStringLiteral("m38"))))
+                                   .value(0));
+       }},
+  };
+  ZPHFetchRequest unread(QStringLiteral("Article"), !ZPHPredicate::equal(QStringLiteral("metadata.read"), true));
+  ZPHFetchRequest newestUnread = unread;
+  newestUnread.sortDescriptors = {{QStringLiteral("dateForDisplay"), false}, {QStringLiteral("guid"), true}};
+  newestUnread.fetchLimit = 4;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    close();
+    QDir(folder.path()).removeRecursively();
+    QDir().mkpath(folder.path());
+    ASSERT_TRUE(open());
+    insertArticles(40);
+    main->reset();
+    c.change(main.get());
+    ASSERT_TRUE(main->hasChanges());
+    const qint64 count = main->countForFetchRequest(unread);
+    const QList<ZPHManagedObjectID> newest = main->executeFetchRequestForObjectIDs(newestUnread);
+    QStringList newestGuids;
+    for (ZPHManagedObject* object : main->executeFetchRequest(newestUnread))
+      newestGuids.append(object->value(QStringLiteral("guid")).toString());
+    ASSERT_TRUE(main->save());
+    main->reset();
+    EXPECT_EQ(count, main->countForFetchRequest(unread));
+    QStringList savedGuids;
+    for (ZPHManagedObject* object : main->executeFetchRequest(newestUnread))
+      savedGuids.append(object->value(QStringLiteral("guid")).toString());
+    EXPECT_EQ(newestGuids, savedGuids);
+    EXPECT_EQ(newest.size(), savedGuids.size());
   }
 }

@@ -10,7 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QtCore/QThread>
+
 #include <atomic>
+#include <functional>
 #include <thread>
 
 namespace {
@@ -236,16 +239,184 @@ TEST_F(ObjectGraphThreadTest, EachThreadHasItsOwnConnectionUntilItEnds)
   EXPECT_EQ(store->connectionCount(), 1);
 }
 
+// The store queue deletes an object that an unsaved object of the main
+// context links to: the merge applies the deleted object's delete rules to
+// those links, as the store did to its rows, and the main context's next
+// save goes through.
+TEST_F(ObjectGraphThreadTest, MergedDeletionsApplyTheirDeleteRulesToUnsavedLinks)
+{
+  enum class Outcome { InsertGone, LinkCleared };
+  struct Case {
+    const char* name;
+    const char* deletedEntity;  // saved beforehand; deleted on the store queue
+    bool batch;                 // by a batch delete, else by a context's save
+    // Makes the main context's unsaved object that links to the deleted one.
+    std::function<ZPHManagedObject*(ZPHManagedObjectContext*, ZPHManagedObject* deleted)> link;
+    const char* linkKey;
+    Outcome outcome;
+  };
+  const auto newFeedIn = [](ZPHManagedObjectContext* context, ZPHManagedObject* folder) {
+    ZPHManagedObject* feed = context->insertNewObject(QStringLiteral("Feed"));
+    feed->setValue(QStringLiteral("parent"), QVariant::fromValue(folder));
+    return feed;
+  };
+  const auto newEnclosureOf = [](ZPHManagedObjectContext* context, ZPHManagedObject* article) {
+    ZPHManagedObject* enclosure = context->insertNewObject(QStringLiteral("Enclosure"));
+    enclosure->setValue(QStringLiteral("article"), QVariant::fromValue(article));
+    return enclosure;
+  };
+  const auto newArticleWith = [](ZPHManagedObjectContext* context, ZPHManagedObject* metadata) {
+    ZPHManagedObject* article = context->insertNewObject(QStringLiteral("Article"));
+    article->setValue(QStringLiteral("metadata"), QVariant::fromValue(metadata));
+    return article;
+  };
+  const auto savedFeedMovedInto = [](ZPHManagedObjectContext* context, ZPHManagedObject* folder) {
+    ZPHManagedObject* feed = context->insertNewObject(QStringLiteral("Feed"));
+    EXPECT_TRUE(context->save());
+    feed->setValue(QStringLiteral("parent"), QVariant::fromValue(folder));
+    return feed;
+  };
+  const Case cases[] = {
+      {"new feed in a deleted folder (cascade)", "Folder", false, newFeedIn, "parent", Outcome::InsertGone},
+      {"new feed in a batch-deleted folder (cascade)", "Folder", true, newFeedIn, "parent", Outcome::InsertGone},
+      {"new enclosure of a deleted article (cascade)", "Article", false, newEnclosureOf, "article",
+       Outcome::InsertGone},
+      {"new article with deleted metadata (nullify)", "ArticleMetadata", false, newArticleWith, "metadata",
+       Outcome::LinkCleared},
+      {"new article with batch-deleted metadata (nullify)", "ArticleMetadata", true, newArticleWith, "metadata",
+       Outcome::LinkCleared},
+      {"saved feed moved into a deleted folder", "Folder", false, savedFeedMovedInto, "parent", Outcome::LinkCleared},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ZPHManagedObject* doomed = main->insertNewObject(QString::fromLatin1(c.deletedEntity));
+    if (QLatin1String(c.deletedEntity) == QLatin1String("ArticleMetadata"))
+      doomed->setValue(QStringLiteral("guid"), QStringLiteral("m"));
+    ASSERT_TRUE(main->save());
+    const ZPHManagedObjectID doomedID = doomed->objectID();
+    ZPHManagedObject* linking = c.link(main.get(), doomed);
+    onStoreQueue([&](ZPHManagedObjectContext& context) {
+      ZPHError error;
+      if (c.batch) {
+        EXPECT_TRUE(context.batchDeleteObjectsWithIDs({doomedID}, &error)) << error.toString().toStdString();
+      } else {
+        context.deleteObject(context.existingObjectWithID(doomedID));
+        EXPECT_TRUE(context.save(&error)) << error.toString().toStdString();
+      }
+    });
+    if (c.outcome == Outcome::InsertGone) {
+      EXPECT_TRUE(linking->isDeleted());
+    } else {
+      EXPECT_FALSE(linking->isDeleted());
+      EXPECT_FALSE(linking->value(QString::fromLatin1(c.linkKey)).isValid());
+    }
+    ZPHError error;
+    EXPECT_TRUE(main->save(&error)) << error.toString().toStdString();
+    EXPECT_FALSE(main->hasChanges());
+    EXPECT_TRUE(store->checkIntegrity(&error));
+  }
+
+  // A link to a row that went away behind every context's back fails the
+  // save with an error of its own, not as a store that cannot be read.
+  ZPHManagedObject* folder = main->insertNewObject(QStringLiteral("Folder"));
+  ASSERT_TRUE(main->save());
+  {
+    std::unique_ptr<ZPHSQLiteConnection> raw = ZPHSQLiteConnection::open(path(), false, nullptr);
+    ASSERT_TRUE(raw->exec("DELETE FROM \"Node\" WHERE id = " + QByteArray::number(folder->objectID().rowID())));
+  }
+  newFeedIn(main.get(), folder);
+  ZPHError error;
+  EXPECT_FALSE(main->save(&error));
+  EXPECT_EQ(error.code(), ZPHObjectGraphConstraintError) << error.toString().toStdString();
+}
+
+// While the store queue saves thousands of new objects, the main thread's
+// saves go through between the queue's slices instead of waiting for the
+// whole of it; everything of both ends up saved.
+TEST_F(ObjectGraphThreadTest, MainThreadSavesDuringALargeStoreQueueSave)
+{
+  constexpr int Articles = 6000;
+  ZPHManagedObject* feed = insertFeed(QStringLiteral("one"));
+  ASSERT_TRUE(main->save());
+  std::atomic<bool> done{false};
+  auto operation = std::make_shared<ZPHBlockOperation>([&] {
+    ZPHManagedObjectContext context(store.get(), ZPHManagedObjectContext::ConfinementConcurrencyType);
+    for (int i = 0; i < Articles; ++i) {
+      ZPHManagedObject* article = context.insertNewObject(QStringLiteral("Article"));
+      article->setValue(QStringLiteral("guid"), QString::number(i));
+      article->setValue(QStringLiteral("title"), QString(400, QLatin1Char('t')));
+      ZPHManagedObject* content = context.insertNewObject(QStringLiteral("ArticleContent"));
+      article->setValue(QStringLiteral("content"), QVariant::fromValue(content));
+    }
+    EXPECT_TRUE(context.save());
+    done = true;
+  });
+  queue.addOperation(operation);
+  // The queue's first slices are in the store.
+  const ZPHFetchRequest articles(QStringLiteral("Article"));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return done.load() || main->countForFetchRequest(articles) > 0; }, 60000));
+  int savesDuring = 0;
+  for (int n = 0; !done.load() && n < 50; ++n) {
+    feed->setValue(QStringLiteral("unreadCount"), quint64(n + 1));
+    ZPHError error;
+    ASSERT_TRUE(main->save(&error)) << error.toString().toStdString();
+    // Committed while the queue's save was still under way: the store does
+    // not hold all of its articles yet.
+    if (main->countForFetchRequest(articles) < Articles)
+      ++savesDuring;
+    QThread::msleep(2);
+  }
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return done.load(); }, 120000));
+  operation->waitUntilFinished();
+  EXPECT_GT(savesDuring, 0);
+  EXPECT_EQ(main->countForFetchRequest(ZPHFetchRequest(QStringLiteral("Article"))), Articles);
+  EXPECT_EQ(main->countForFetchRequest(ZPHFetchRequest(QStringLiteral("ArticleContent"))), Articles);
+  close();
+  ASSERT_TRUE(open());
+  const QList<ZPHManagedObject*> feeds = main->executeFetchRequest(ZPHFetchRequest(QStringLiteral("Feed")));
+  ASSERT_EQ(feeds.size(), 1);
+  EXPECT_GT(feeds[0]->value(QStringLiteral("unreadCount")).toULongLong(), 0u);
+}
+
+// The main thread waiting for a private-queue context serves the merge of
+// that context's save, and nothing else of its event loop.
+TEST_F(ObjectGraphThreadTest, WaitingForAPrivateContextServesOnlyItsMerge)
+{
+  ZPHManagedObjectContext privateContext(store.get(), ZPHManagedObjectContext::PrivateQueueConcurrencyType);
+  bool otherWorkRan = false;
+  ZPHMainThread::async([&] { otherWorkRan = true; });
+  QList<ZPHManagedObjectID> mergedInserts;
+  QObject::connect(main.get(), &ZPHManagedObjectContext::objectsDidChange,
+                   [&](const QList<ZPHManagedObjectID>& inserted, const QList<ZPHManagedObjectID>&,
+                       const QList<ZPHManagedObjectID>&) { mergedInserts.append(inserted); });
+  privateContext.performBlockAndWait([&] {
+    ZPHManagedObject* feed = privateContext.insertNewObject(QStringLiteral("Feed"));
+    feed->setValue(QStringLiteral("name"), QStringLiteral("private"));
+    EXPECT_TRUE(privateContext.save());
+  });
+  EXPECT_EQ(mergedInserts.size(), 1);
+  EXPECT_FALSE(otherWorkRan);
+  EXPECT_TRUE(ZPHTestWaitUntil([&] { return otherWorkRan; }));
+}
+
 #ifdef QT_DEBUG
-TEST_F(ObjectGraphThreadTest, WritingFromAnotherThreadIsCaught)
+TEST_F(ObjectGraphThreadTest, UseFromAnotherThreadIsCaught)
 {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   ZPHManagedObject* feed = insertFeed(QStringLiteral("one"));
-  EXPECT_DEATH(
-      {
-        std::thread writer([&] { feed->setValue(QStringLiteral("name"), QStringLiteral("other")); });
-        writer.join();
-      },
-      "store context used off its own thread");
+  ASSERT_TRUE(main->save());
+  ASSERT_FALSE(feed->isFault());
+  const std::function<void()> uses[] = {
+      [&] { feed->setValue(QStringLiteral("name"), QStringLiteral("other")); },
+      [&] { feed->value(QStringLiteral("name")); },  // a loaded object, read
+  };
+  for (const auto& use : uses) {
+    EXPECT_DEATH(
+        {
+          std::thread other(use);
+          other.join();
+        },
+        "store context used off its own thread");
+  }
 }
 #endif

@@ -1,0 +1,347 @@
+#include "sync/ZPHSyncUtils.h"
+
+#include "foundation/CBMimeTypes.h"
+#include "store/entities/ArticleMetadata.h"
+#include "store/entities/CBDataArticle.h"
+#include "store/entities/CBFeed.h"
+#include "store/entities/CBNode.h"
+
+#include <QtCore/QDateTime>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <optional>
+
+namespace {
+
+// Keys of the wire objects.
+const QString GuidKey = QStringLiteral("guid");
+const QString ModDateKey = QStringLiteral("modDate");
+const QString IsDeletedKey = QStringLiteral("isDeleted");
+const QString UserAssignedNameKey = QStringLiteral("userAssignedName");
+const QString UserAssignedNameModDateKey = QStringLiteral("userAssignedNameModDate");
+const QString ChildIndexKey = QStringLiteral("childIndex");
+const QString ChildIndexModDateKey = QStringLiteral("childIndexModDate");
+const QString FlagsKey = QStringLiteral("flags");
+const QString FlagsModDateKey = QStringLiteral("flagsModDate");
+const QString ParentGUIDKey = QStringLiteral("parentGUID");
+const QString ParentGUIDModDateKey = QStringLiteral("parentGUIDModDate");
+const QString URLKey = QStringLiteral("url");
+const QString HomePageURLKey = QStringLiteral("homepageurl");
+const QString FaviconURLKey = QStringLiteral("favIconUrl");
+const QString IsFolderKey = QStringLiteral("isFolder");
+const QString ReadKey = QStringLiteral("read");
+const QString BookmarkedKey = QStringLiteral("bookmarked");
+const QString ReadModDateKey = QStringLiteral("readModDate");
+const QString BookmarkedModDateKey = QStringLiteral("bookmarkedModDate");
+
+// Seconds since 1970 that a date can hold (about the year 9999).
+constexpr double LatestSeconds = 253402300799.0;
+
+std::optional<double> numberFrom(const QJsonValue& value)
+{
+  if (value.isDouble()) {
+    const double number = value.toDouble();
+    return std::isfinite(number) ? std::optional<double>(number) : std::nullopt;
+  }
+  if (value.isBool())
+    return value.toBool() ? 1.0 : 0.0;
+  if (value.isString()) {
+    bool ok = false;
+    const double number = value.toString().trimmed().toDouble(&ok);
+    if (ok && std::isfinite(number))
+      return number;
+  }
+  return std::nullopt;
+}
+
+double secondsSince1970(const QDateTime& date) { return date.isValid() ? date.toMSecsSinceEpoch() / 1000.0 : 0.0; }
+
+QDateTime dateFromSeconds(double seconds)
+{
+  const double bounded = std::clamp(seconds, -LatestSeconds, LatestSeconds);
+  return QDateTime::fromMSecsSinceEpoch(qint64(std::llround(bounded * 1000.0)), Qt::UTC);
+}
+
+QString boundedName(const QString& name)
+{
+  return name.size() > ZPHSyncUtils::MaximumNameLength ? name.left(ZPHSyncUtils::MaximumNameLength) : name;
+}
+
+}  // namespace
+
+QJsonValue ZPHSyncUtils::processParameter(const QJsonValue& value)
+{
+  return value.isNull() ? QJsonValue(QJsonValue::Undefined) : value;
+}
+
+qint32 ZPHSyncUtils::processInteger(const QJsonValue& value)
+{
+  const std::optional<double> number = numberFrom(value);
+  if (!number)
+    return 0;
+  const double truncated = std::trunc(*number);
+  return qint32(
+      std::clamp(truncated, double(std::numeric_limits<qint32>::min()), double(std::numeric_limits<qint32>::max())));
+}
+
+double ZPHSyncUtils::processTimeStamp(const QJsonValue& value)
+{
+  const std::optional<double> number = numberFrom(value);
+  return number ? std::clamp(*number, -LatestSeconds, LatestSeconds) : 0.0;
+}
+
+QString ZPHSyncUtils::processString(const QJsonValue& value) { return value.isString() ? value.toString() : QString(); }
+
+bool ZPHSyncUtils::processBool(const QJsonValue& value)
+{
+  if (value.isBool())
+    return value.toBool();
+  if (value.isString()) {
+    const QString text = value.toString().trimmed();
+    if (text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 ||
+        text.compare(QLatin1String("yes"), Qt::CaseInsensitive) == 0)
+      return true;
+  }
+  const std::optional<double> number = numberFrom(value);
+  return number && *number != 0.0;
+}
+
+QJsonObject ZPHSyncUtils::processObject(const QJsonValue& value)
+{
+  return value.isObject() ? value.toObject() : QJsonObject();
+}
+
+QJsonArray ZPHSyncUtils::processArray(const QJsonValue& value)
+{
+  return value.isArray() ? value.toArray() : QJsonArray();
+}
+
+QString ZPHSyncUtils::processIdentifier(const QJsonValue& value)
+{
+  const QString text = processString(value);
+  if (text.isEmpty() || text.size() > MaximumIdentifierLength)
+    return QString();
+  return text;
+}
+
+QString ZPHSyncUtils::processWebAddress(const QJsonValue& value)
+{
+  const QString text = processIdentifier(value);
+  if (text.isEmpty())
+    return QString();
+  const QUrl url(text, QUrl::StrictMode);
+  if (!url.isValid() || url.isRelative() || url.host().isEmpty() || !CBURLHasWebScheme(url))
+    return QString();
+  return text;
+}
+
+QJsonValue ZPHSyncUtils::wholeSeconds(double seconds)
+{
+  if (!(seconds > 0.0) || !std::isfinite(seconds))
+    return QJsonValue(QJsonValue::Undefined);
+  return QJsonValue(qint64(std::trunc(std::min(seconds, LatestSeconds))));
+}
+
+void ZPHSyncUtils::setNodeProperties(CBNode* node, const QJsonObject& dictionary, bool isNew, bool* updated,
+                                     bool* dirty)
+{
+  bool isUpdated = false;
+  bool isDirty = false;
+  if (node != nullptr) {
+    const QString parentGUID = processIdentifier(dictionary.value(ParentGUIDKey));
+    const QString name = boundedName(processString(dictionary.value(UserAssignedNameKey)));
+    const double nameModDate = processTimeStamp(dictionary.value(UserAssignedNameModDateKey));
+    const double childIndexModDate = processTimeStamp(dictionary.value(ChildIndexModDateKey));
+    const double flagsModDate = processTimeStamp(dictionary.value(FlagsModDateKey));
+    const double parentGUIDModDate = processTimeStamp(dictionary.value(ParentGUIDModDateKey));
+    const double modDate = processTimeStamp(dictionary.value(ModDateKey));
+    const qint32 childIndex = processInteger(dictionary.value(ChildIndexKey));
+    const qint32 flags = processInteger(dictionary.value(FlagsKey));
+    const bool isDeleted = processBool(dictionary.value(IsDeletedKey));
+
+    if (isNew) {
+      node->setName(name);
+      node->setUserSpecifiedName(name);
+      node->setUserSpecifiedNameModDate(nameModDate);
+      node->setChildindex(childIndex);
+      node->setChildindexModDate(childIndexModDate);
+      node->setParentguid(parentGUID);
+      node->setParentguidModDate(parentGUIDModDate);
+      node->setFlags(flags);
+      node->setFlagsModDate(flagsModDate);
+      node->setModDate(modDate);
+      node->setDeleted(isDeleted);
+    } else {
+      if (isDeleted) {
+        node->setDeleted(true);
+        isUpdated = true;
+      }
+      // The wire carries whole seconds: dates within the same second are
+      // equal, or every change of this device would come back from the
+      // server a fraction older than itself and be sent again, for ever.
+      const auto later = [](double a, double b) { return std::trunc(a) > std::trunc(b); };
+      if (later(modDate, node->modDate()))
+        node->setModDate(modDate);
+      else
+        isDirty = later(node->modDate(), modDate);
+
+      // Each field: the later date wins; a later local date leaves the node
+      // to be sent.
+      const auto mergeField = [&](double serverDate, double localDate, const std::function<void()>& take) {
+        if (later(serverDate, localDate)) {
+          take();
+          isUpdated = true;
+        } else if (later(localDate, serverDate)) {
+          isDirty = true;
+        }
+      };
+      mergeField(nameModDate, node->userSpecifiedNameModDate(), [&] {
+        node->setUserSpecifiedName(name);
+        node->setName(name);
+        node->setUserSpecifiedNameModDate(nameModDate);
+      });
+      mergeField(childIndexModDate, node->childindexModDate(), [&] {
+        node->setChildindex(childIndex);
+        node->setChildindexModDate(childIndexModDate);
+      });
+      mergeField(parentGUIDModDate, node->parentguidModDate(), [&] {
+        node->setParentguid(parentGUID);
+        node->setParentguidModDate(parentGUIDModDate);
+      });
+      mergeField(flagsModDate, node->flagsModDate(), [&] {
+        node->setFlags(flags);
+        node->setFlagsModDate(flagsModDate);
+      });
+    }
+  }
+  if (updated)
+    *updated = isUpdated;
+  if (dirty)
+    *dirty = isDirty;
+}
+
+bool ZPHSyncUtils::setNodeProperties(CBNode* node, const QJsonObject& dictionary, bool isNew)
+{
+  bool updated = false;
+  setNodeProperties(node, dictionary, isNew, &updated, nullptr);
+  return updated;
+}
+
+void ZPHSyncUtils::setArticleProperties(CBDataArticle* article, const QJsonObject& dictionary, bool isNew,
+                                        bool* updated, bool* dirty, bool* unreadChanged, bool* bookmarkedChanged)
+{
+  bool isUpdated = false;
+  bool isDirty = false;
+  bool readChanged = false;
+  bool flaggedChanged = false;
+  if (article != nullptr) {
+    const bool isDeleted = processBool(dictionary.value(IsDeletedKey));
+    const bool read = processBool(dictionary.value(ReadKey));
+    const bool bookmarked = processBool(dictionary.value(BookmarkedKey));
+    const double readModDate = processTimeStamp(dictionary.value(ReadModDateKey));
+    const double bookmarkedModDate = processTimeStamp(dictionary.value(BookmarkedModDateKey));
+    const double modDate = processTimeStamp(dictionary.value(ModDateKey));
+    const double localModDate = secondsSince1970(article->modDate());
+
+    if (isNew) {
+      if (ArticleMetadata* metadata = article->findOrInsertMetadata()) {
+        metadata->setRead(read);
+        metadata->setFlagged(bookmarked);
+      }
+      article->setDeleted(isDeleted);
+    } else {
+      if (isDeleted) {
+        article->setDeleted(true);
+        isUpdated = true;
+      }
+      if (modDate > localModDate) {
+        article->setModDate(dateFromSeconds(modDate));
+        isUpdated = true;
+        isDirty = false;
+      } else {
+        isDirty = localModDate > modDate;
+      }
+      if (readModDate > localModDate) {
+        isUpdated = true;
+        if (article->read() != read) {
+          if (ArticleMetadata* metadata = article->findOrInsertMetadata()) {
+            metadata->setRead(read);
+            readChanged = true;
+          }
+        }
+      }
+      if (bookmarkedModDate > localModDate) {
+        if (article->flagged() != bookmarked) {
+          if (ArticleMetadata* metadata = article->findOrInsertMetadata())
+            metadata->setFlagged(bookmarked);
+        }
+        flaggedChanged = true;
+        isUpdated = true;
+      }
+    }
+  }
+  if (updated)
+    *updated = isUpdated;
+  if (dirty)
+    *dirty = isDirty;
+  if (unreadChanged)
+    *unreadChanged = readChanged;
+  if (bookmarkedChanged)
+    *bookmarkedChanged = flaggedChanged;
+}
+
+QJsonObject ZPHSyncUtils::dictionaryForNode(const CBNode* node)
+{
+  QJsonObject dictionary;
+  if (node == nullptr)
+    return dictionary;
+  const auto insertSeconds = [&](const QString& key, double seconds) {
+    const QJsonValue value = wholeSeconds(seconds);
+    if (!value.isUndefined())
+      dictionary.insert(key, value);
+  };
+  insertSeconds(ModDateKey, node->modDate());
+  if (!node->userSpecifiedName().isNull())
+    dictionary.insert(UserAssignedNameKey, node->userSpecifiedName());
+  insertSeconds(UserAssignedNameModDateKey, node->userSpecifiedNameModDate());
+  dictionary.insert(ChildIndexKey, node->childindex());
+  insertSeconds(ChildIndexModDateKey, node->childindexModDate());
+  dictionary.insert(FlagsKey, node->flags());
+  insertSeconds(FlagsModDateKey, node->flagsModDate());
+  dictionary.insert(IsDeletedKey, node->deleted());
+  if (!node->guid().isEmpty())
+    dictionary.insert(GuidKey, node->guid());
+  if (!node->parentguid().isEmpty())
+    dictionary.insert(ParentGUIDKey, node->parentguid());
+  insertSeconds(ParentGUIDModDateKey, node->parentguidModDate());
+  if (node->isFolder()) {
+    dictionary.insert(IsFolderKey, 1);
+  } else {
+    const auto* feed = static_cast<const CBFeed*>(node);
+    if (!feed->url().isEmpty())
+      dictionary.insert(URLKey, feed->url());
+    if (const QUrl homePage = feed->homePageURL(); !homePage.isEmpty())
+      dictionary.insert(HomePageURLKey, homePage.toString(QUrl::FullyEncoded));
+    if (const QUrl favicon = feed->faviconURL(); !favicon.isEmpty())
+      dictionary.insert(FaviconURLKey, favicon.toString(QUrl::FullyEncoded));
+  }
+  return dictionary;
+}
+
+QJsonObject ZPHSyncUtils::dictionaryForArticle(const CBDataArticle* article)
+{
+  QJsonObject dictionary;
+  if (article == nullptr)
+    return dictionary;
+  dictionary.insert(ModDateKey, secondsSince1970(article->modDate()));
+  dictionary.insert(ReadKey, article->read());
+  dictionary.insert(BookmarkedKey, article->flagged());
+  if (const QString bestLink = article->bestLink(); !bestLink.isEmpty())
+    dictionary.insert(GuidKey, bestLink);
+  if (article->deleted())
+    dictionary.insert(IsDeletedKey, true);
+  return dictionary;
+}
