@@ -31,6 +31,7 @@
 #include "store/tree/ZPHSourceListTreeBuilder.h"
 #include "subscribe/ZPHFeedErrorRecoveryAttempter.h"
 #include "subscribe/ZPHSubscriber.h"
+#include "sync/ZPHSyncConstants.h"
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QTimer>
@@ -255,6 +256,9 @@ void ZPHSourceListViewController::registerObservers()
   observe(ZPHImportDidFinishNotification, rebuild);
   observe(ZPHGlobalFavoritesGroupUpdatedChildren, rebuild);
   observe(ZPHFeedsOrFoldersDeletedNotification, rebuild);
+  observe(ZPHRemoteFeedAddedNotification, rebuild);
+  observe(ZPHRemoteFolderAddedNotification, rebuild);
+  observe(ZPHRemoteFeedOrFolderReorderingNotification, rebuild);
   observe(ZPHBatchSubscribeDidFinishNotification,
           [this](const ZPHNotification&) { reloadDataPreservingSelectionAndNotify(); });
   observe(ZPHFeedRefreshArticlesUpdatedNotification, [this](const ZPHNotification& notification) {
