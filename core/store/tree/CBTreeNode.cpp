@@ -13,16 +13,16 @@
 #include <algorithm>
 
 const QString CBTreeNodeSelectedKey = QStringLiteral("selected");
+const QString ZPHSortInGroupsOnly = QStringLiteral("sortInGroupsOnly");
 
 namespace {
 
-const QString SortInGroupsOnlyKey = QStringLiteral("sortInGroupsOnly");
 const QString NameKey = QStringLiteral("nameForDisplay");
 const QString DateKey = QStringLiteral("dateForDisplay");
 const QString CountKey = QStringLiteral("countForDisplay");
 const QString ChildIndexKey = QStringLiteral("childindex");
 
-bool sortInGroupsOnly() { return ZPHUserDefaults::standardUserDefaults().boolForKey(SortInGroupsOnlyKey); }
+bool sortInGroupsOnly() { return ZPHUserDefaults::standardUserDefaults().boolForKey(ZPHSortInGroupsOnly); }
 
 void markMoved(CBNode* node)
 {
