@@ -209,8 +209,11 @@ void CBTreeNode::removeAllChildren()
   invalidateCaches();
 }
 
-void CBTreeNode::moveChild(const Pointer& child)
+void CBTreeNode::moveChild(const Pointer& childReference)
 {
+  // A copy: the reference may point into the old parent's list of children,
+  // which the removal below changes.
+  const Pointer child = childReference;
   if (child == nullptr)
     return;
   if (CBTreeNode* oldParent = child->m_parent)
@@ -218,8 +221,9 @@ void CBTreeNode::moveChild(const Pointer& child)
   addChild(child);
 }
 
-void CBTreeNode::moveChild(const Pointer& child, qsizetype index)
+void CBTreeNode::moveChild(const Pointer& childReference, qsizetype index)
 {
+  const Pointer child = childReference;  // as above
   if (child == nullptr)
     return;
   if (child->m_parent == this) {
