@@ -2,7 +2,7 @@
 // unbounded memory; not-a-feed leaves the error alone and yields nothing;
 // every value an item derives can be computed. Inputs run past 16 KiB so that
 // documents reach libxml2 in more than one chunk.
-// Seeds: tests/fixtures/feeds fuzz/seeds/opml
+// Seeds: tests/fixtures/feeds fuzz/seeds/feeds fuzz/seeds/opml
 // Fuzz options: -max_len=100000 -len_control=0
 
 #include "ZPHFuzzSupport.h"

@@ -181,6 +181,34 @@ QList<QUrl> readAddresses(QNetworkAccessManager& network, const QString& source)
   return urls;
 }
 
+// Processor time of the whole process (every thread, user and system) so
+// far: unlike the wall clock, hardly touched by other work on the machine.
+double processorSeconds()
+{
+  struct rusage usage {};
+  getrusage(RUSAGE_SELF, &usage);
+  return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Context switches of the threads alive now, voluntary and not: each thread
+// hand-over that waits costs one.
+qint64 contextSwitches()
+{
+  qint64 total = 0;
+  const QDir tasks(QStringLiteral("/proc/self/task"));
+  for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    QFile status(tasks.filePath(task) + QStringLiteral("/status"));
+    if (!status.open(QIODevice::ReadOnly))
+      continue;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+      if (line.startsWith("voluntary_ctxt_switches:") || line.startsWith("nonvoluntary_ctxt_switches:"))
+        total += line.mid(line.indexOf(':') + 1).trimmed().toLongLong();
+    }
+  }
+  return total;
+}
+
 double peakRSSMegabytes()
 {
   struct rusage usage {};
@@ -308,6 +336,8 @@ int main(int argc, char** argv)
 
     const int endedBefore = sessionsEnded;
     const quint64 generationBefore = account->lastUnreadCountOperationGeneration();
+    const double processorBefore = processorSeconds();
+    const qint64 switchesBefore = contextSwitches();
     QElapsedTimer timer;
     timer.start();
     refreshController.refreshAllInAccounts({account});
@@ -320,6 +350,8 @@ int main(int argc, char** argv)
     spinUntil([&] { return !data.coreDataQueueHasOperations(); }, 600000);
     flushMainThread();
     const double seconds = double(timer.nsecsElapsed()) / 1e9;
+    const double cpuSeconds = processorSeconds() - processorBefore;
+    const qint64 switches = contextSwitches() - switchesBefore;
 
     // The account recounts its unread articles after the session, once its
     // throttler has seen 0.2 s without a change (later saves of feed
@@ -343,6 +375,8 @@ int main(int argc, char** argv)
     line.insert(QStringLiteral("round"), round);
     line.insert(QStringLiteral("feeds"), int(account->feeds().size()));
     line.insert(QStringLiteral("seconds"), qRound(seconds * 1000.0) / 1000.0);
+    line.insert(QStringLiteral("cpu_seconds"), qRound(cpuSeconds * 1000.0) / 1000.0);
+    line.insert(QStringLiteral("context_switches"), switches);
     line.insert(QStringLiteral("queue_seconds"), qRound(queueSeconds * 1000.0) / 1000.0);
     line.insert(QStringLiteral("session_seconds"), qRound(sessionSeconds * 1000.0) / 1000.0);
     line.insert(QStringLiteral("articles"), articles);

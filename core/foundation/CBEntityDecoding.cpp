@@ -1,8 +1,12 @@
 #include "foundation/CBEntityDecoding.h"
 
 #include "foundation/CBString.h"
+#include "foundation/ZPHHTMLNamedCharacterReferences.h"
 
+#include <algorithm>
 #include <limits>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -11,22 +15,22 @@ struct Entry {
   const char16_t* value;
 };
 
-// Named references: HTML 4 characters, except that characters a reader's
-// text rarely needs become ASCII look-alikes, a blank or "?", and "&", "<",
-// ">" stay encoded.
+// Named references: HTML 4 characters, except that a few become ASCII
+// look-alikes or a blank, and "&", "<", ">" stay encoded. "brkbar" is an
+// older name of the broken bar.
 const Entry kNamedEntities[] = {
     {"AElig", u"\u00C6"},  {"Aacute", u"\u00C1"}, {"Acirc", u"\u00C2"},  {"Agrave", u"\u00C0"}, {"Aring", u"\u00C5"},
-    {"Atilde", u"\u00C3"}, {"Auml", u"\u00C4"},   {"Ccedil", u"\u00C7"}, {"Dstrok", u"?"},      {"ETH", u"?"},
+    {"Atilde", u"\u00C3"}, {"Auml", u"\u00C4"},   {"Ccedil", u"\u00C7"}, {"Dstrok", u"\u0110"}, {"ETH", u"\u00D0"},
     {"Eacute", u"\u00C9"}, {"Ecirc", u"\u00CA"},  {"Egrave", u"\u00C8"}, {"Euml", u"\u00CB"},   {"Iacute", u"\u00CD"},
     {"Icirc", u"\u00CE"},  {"Igrave", u"\u00CC"}, {"Iuml", u"\u00CF"},   {"Ntilde", u"\u00D1"}, {"Oacute", u"\u00D3"},
     {"Ocirc", u"\u00D4"},  {"Ograve", u"\u00D2"}, {"Oslash", u"\u00D8"}, {"Otilde", u"\u00D5"}, {"Ouml", u"\u00D6"},
-    {"Pi", u"\u03A0"},     {"THORN", u"?"},       {"Uacute", u"\u00DA"}, {"Ucirc", u"\u00DB"},  {"Ugrave", u"\u00D9"},
+    {"Pi", u"\u03A0"},     {"THORN", u"\u00DE"},  {"Uacute", u"\u00DA"}, {"Ucirc", u"\u00DB"},  {"Ugrave", u"\u00D9"},
     {"Uuml", u"\u00DC"},   {"Yacute", u"Y"},      {"aacute", u"\u00E1"}, {"acirc", u"\u00E2"},  {"acute", u"\u00B4"},
     {"aelig", u"\u00E6"},  {"agrave", u"\u00E0"}, {"amp", u"&amp;"},     {"apos", u"'"},        {"aring", u"\u00E5"},
-    {"atilde", u"\u00E3"}, {"auml", u"\u00E4"},   {"brkbar", u"?"},      {"brvbar", u"?"},      {"ccedil", u"\u00E7"},
-    {"cedil", u"\u00B8"},  {"cent", u"\u00A2"},   {"copy", u"\u00A9"},   {"curren", u"?"},      {"deg", u"\u00B0"},
-    {"die", u"?"},         {"divide", u"\u00F7"}, {"eacute", u"\u00E9"}, {"ecirc", u"\u00EA"},  {"egrave", u"\u00E8"},
-    {"eth", u"?"},         {"euml", u"\u00EB"},   {"euro", u"\u20AC"},   {"frac12", u"1/2"},    {"frac14", u"1/4"},
+    {"atilde", u"\u00E3"}, {"auml", u"\u00E4"},   {"brkbar", u"\u00A6"}, {"brvbar", u"\u00A6"}, {"ccedil", u"\u00E7"},
+    {"cedil", u"\u00B8"},  {"cent", u"\u00A2"},   {"copy", u"\u00A9"},   {"curren", u"\u00A4"}, {"deg", u"\u00B0"},
+    {"die", u"\u00A8"},    {"divide", u"\u00F7"}, {"eacute", u"\u00E9"}, {"ecirc", u"\u00EA"},  {"egrave", u"\u00E8"},
+    {"eth", u"\u00F0"},    {"euml", u"\u00EB"},   {"euro", u"\u20AC"},   {"frac12", u"1/2"},    {"frac14", u"1/4"},
     {"frac34", u"3/4"},    {"gt", u"&gt;"},       {"hearts", u"\u2665"}, {"hellip", u"\u2026"}, {"iacute", u"\u00ED"},
     {"icirc", u"\u00EE"},  {"iexcl", u"\u00A1"},  {"igrave", u"\u00EC"}, {"iquest", u"\u00BF"}, {"iuml", u"\u00EF"},
     {"laquo", u"\u00AB"},  {"ldquo", u"\u201C"},  {"lsquo", u"\u2018"},  {"lt", u"&lt;"},       {"macr", u"\u00AF"},
@@ -36,7 +40,7 @@ const Entry kNamedEntities[] = {
     {"para", u"\u00B6"},   {"pi", u"\u03C0"},     {"plusmn", u"\u00B1"}, {"pound", u"\u00A3"},  {"quot", u"\""},
     {"raquo", u"\u00BB"},  {"rdquo", u"\u201D"},  {"reg", u"\u00AE"},    {"rsquo", u"\u2019"},  {"sect", u"\u00A7"},
     {"shy", u" "},         {"sup1", u" "},        {"sup2", u" "},        {"sup3", u" "},        {"szlig", u"\u00DF"},
-    {"thorn", u"?"},       {"times", u"x"},       {"trade", u"\u2122"},  {"uacute", u"\u00FA"}, {"ucirc", u"\u00FB"},
+    {"thorn", u"\u00FE"},  {"times", u"x"},       {"trade", u"\u2122"},  {"uacute", u"\u00FA"}, {"ucirc", u"\u00FB"},
     {"ugrave", u"\u00F9"}, {"uml", u"\u00A8"},    {"uuml", u"\u00FC"},   {"yacute", u"y"},      {"yen", u"\u00A5"},
     {"yuml", u"\u00FF"},
 };
@@ -53,9 +57,8 @@ const Entry kNumericEntities[] = {
 
 // "#160" to "#255" are ISO 8859-1, except these.
 const Entry kLatin1Exceptions[] = {
-    {"#160", u" "}, {"#164", u"?"},   {"#166", u"?"},   {"#173", u" "},   {"#178", u" "}, {"#179", u" "},
-    {"#185", u" "}, {"#188", u"1/4"}, {"#189", u"1/2"}, {"#190", u"3/4"}, {"#208", u"?"}, {"#215", u"x"},
-    {"#221", u"Y"}, {"#222", u"?"},   {"#240", u"?"},   {"#253", u"y"},   {"#254", u"?"},
+    {"#160", u" "},   {"#173", u" "},   {"#178", u" "}, {"#179", u" "}, {"#185", u" "}, {"#188", u"1/4"},
+    {"#189", u"1/2"}, {"#190", u"3/4"}, {"#215", u"x"}, {"#221", u"Y"}, {"#253", u"y"},
 };
 
 QHash<QString, QString> buildEntitiesDictionary()
@@ -72,6 +75,63 @@ QHash<QString, QString> buildEntitiesDictionary()
     table.insert(QString::fromLatin1(entry.name), QString::fromUtf16(entry.value));
   return table;
 }
+
+// A named reference as feed text takes it.
+struct NamedReference {
+  std::string name;
+  std::string utf8;
+  QString text;
+};
+
+// HTML's whole table with "&", "<" and ">" kept encoded, the names of our
+// own table taking its values; sorted by name.
+std::vector<NamedReference> buildNamedReferences(const QHash<QString, QString>& ownTable)
+{
+  std::size_t count = 0;
+  const ZPHHTMLNamedCharacterReference* html = ZPHHTMLNamedCharacterReferenceTable(&count);
+  std::vector<NamedReference> references;
+  references.reserve(count + 8);
+  for (std::size_t i = 0; i < count; ++i) {
+    QString text = QString::fromUtf8(html[i].value);
+    text.replace(u'&', QLatin1String("&amp;"))
+        .replace(u'<', QLatin1String("&lt;"))
+        .replace(u'>', QLatin1String("&gt;"));
+    references.push_back({html[i].name, {}, text});
+  }
+  const auto byName = [](const NamedReference& a, const NamedReference& b) { return a.name < b.name; };
+  std::sort(references.begin(), references.end(), byName);
+  for (auto it = ownTable.cbegin(); it != ownTable.cend(); ++it) {
+    if (it.key().startsWith(u'#'))
+      continue;
+    NamedReference own{it.key().toStdString(), {}, it.value()};
+    auto at = std::lower_bound(references.begin(), references.end(), own, byName);
+    if (at != references.end() && at->name == own.name)
+      at->text = own.text;
+    else
+      references.insert(at, own);
+  }
+  for (NamedReference& reference : references) reference.utf8 = reference.text.toStdString();
+  return references;
+}
+
+const std::vector<NamedReference>& namedReferences()
+{
+  static const std::vector<NamedReference> references = buildNamedReferences(CBEntitiesDictionary());
+  return references;
+}
+
+const NamedReference* findNamedReference(std::string_view name)
+{
+  const std::vector<NamedReference>& references = namedReferences();
+  const auto before = [](const NamedReference& entry, std::string_view key) { return entry.name < key; };
+  const auto found = std::lower_bound(references.begin(), references.end(), name, before);
+  if (found == references.end() || found->name != name)
+    return nullptr;
+  return &*found;
+}
+
+// The longest name HTML has is 31 characters.
+constexpr qsizetype kLongestReferenceName = 40;
 
 bool isReferenceBreak(QChar c) { return c == u'\t' || c == u'\n' || c == u'\r' || c == u' ' || c == u'&'; }
 
@@ -97,6 +157,31 @@ const QHash<QString, QString>& CBEntitiesDictionary()
 {
   static const QHash<QString, QString> table = buildEntitiesDictionary();
   return table;
+}
+
+QString CBNamedCharacterReferenceText(QStringView name)
+{
+  if (name.isEmpty() || name.size() > kLongestReferenceName)
+    return {};
+  char ascii[kLongestReferenceName];
+  for (qsizetype i = 0; i < name.size(); ++i) {
+    const char16_t c = name[i].unicode();
+    if (c >= 0x80)
+      return {};
+    ascii[i] = char(c);
+  }
+  const NamedReference* reference = findNamedReference(std::string_view(ascii, std::size_t(name.size())));
+  return reference != nullptr ? reference->text : QString();
+}
+
+const char* CBNamedCharacterReferenceUTF8(std::string_view name, std::size_t* length)
+{
+  const NamedReference* reference = findNamedReference(name);
+  if (reference == nullptr)
+    return nullptr;
+  if (length != nullptr)
+    *length = reference->utf8.size();
+  return reference->utf8.c_str();
 }
 
 bool cb_intValueFromHexDigit(const QString& string, quint32* value)
@@ -182,13 +267,22 @@ QString cb_stringWithDecodedEntities(const QString& string, bool convertCarets, 
       continue;
     }
 
-    const QString name = text.mid(ampersand + 1, semicolon - ampersand - 1).toString();
+    const QStringView nameView = text.mid(ampersand + 1, semicolon - ampersand - 1);
     QString replacement;
-    if (!convertHexEntitiesOnly)
-      replacement = table.value(name);
-    if (replacement.isNull() && name.startsWith(u'#'))
-      replacement = numericReferenceReplacement(name, caretsStayEncoded);
-    const bool keepCaretAsWritten = caretsStayEncoded && (name == QLatin1String("lt") || name == QLatin1String("gt"));
+    if (!convertHexEntitiesOnly && !nameView.startsWith(u'#'))
+      replacement = CBNamedCharacterReferenceText(nameView);
+    if (replacement.isNull() && nameView.startsWith(u'#')) {
+      const QString name = nameView.toString();
+      if (!convertHexEntitiesOnly)
+        replacement = table.value(name);
+      if (replacement.isNull())
+        replacement = numericReferenceReplacement(name, caretsStayEncoded);
+    }
+    // Carets that are to stay encoded stay as they were written ("&lt;",
+    // "&LT;").
+    const bool keepCaretAsWritten =
+        caretsStayEncoded && !nameView.startsWith(u'#') &&
+        (replacement.contains(QLatin1String("&lt;")) || replacement.contains(QLatin1String("&gt;")));
     if (replacement.isNull() || keepCaretAsWritten)
       result += text.mid(ampersand, semicolon - ampersand + 1);
     else

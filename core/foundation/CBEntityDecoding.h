@@ -6,22 +6,38 @@
 
 #include <QtCore/QHash>
 #include <QtCore/QString>
+#include <QtCore/QStringView>
+
+#include <cstddef>
+#include <string_view>
 
 // The entity table: reference name (the text between "&" and ";", e.g.
 // "eacute" or "#233") -> replacement text. 234 entries; "amp", "lt" and "gt"
 // map to "&amp;", "&lt;", "&gt;". Built once on first use, read-only after.
 const QHash<QString, QString>& CBEntitiesDictionary();
 
-// Decodes the references in `string`. Named references are looked up in the
-// table unless `convertHexEntitiesOnly` is set (which, despite its name, still
+// The text the named reference "&name;" stands for in feed and article text:
+// the value of CBEntitiesDictionary() when it has the name (so "nbsp" is a
+// plain blank and "ndash" a hyphen), else the value of HTML's full table
+// (ZPHHTMLNamedCharacterReferences.h) with "&", "<" and ">" kept encoded
+// ("&LT;" gives "&lt;"). Null for a name HTML does not know; names are
+// case-sensitive.
+QString CBNamedCharacterReferenceText(QStringView name);
+// The same text as UTF-8 (valid for the life of the process, its length in
+// *length); null for a name HTML does not know.
+const char* CBNamedCharacterReferenceUTF8(std::string_view name, std::size_t* length);
+
+// Decodes the references in `string`. Named references are looked up with
+// CBNamedCharacterReferenceText() and numeric ones in the table first, unless
+// `convertHexEntitiesOnly` is set (which, despite its name, still
 // decodes decimal references as well as hexadecimal ones). A numeric
 // reference ("&#233;", "&#xe9;") gives the character with that code point
 // when it is 1..0x10FFFF and not a surrogate; other values stay as written.
 // Numeric references to "&" become "&amp;"; those to "<" and ">" become
 // "&lt;"/"&gt;", or stay as written when carets are to stay encoded
 // (`convertCarets` false or `convertHexEntitiesOnly` true) - like the named
-// "&lt;"/"&gt;". Unknown references are copied as written. A string without
-// "&" comes back unchanged.
+// references that stand for them ("&lt;", "&GT;"). Unknown references are
+// copied as written. A string without "&" comes back unchanged.
 QString cb_stringWithDecodedEntities(const QString& string, bool convertCarets, bool convertHexEntitiesOnly);
 
 // cb_stringWithDecodedEntities(string, true, false).

@@ -13,6 +13,9 @@
 #include <QtNetwork/QTcpServer>
 #include <QtNetwork/QTcpSocket>
 
+#include <algorithm>
+#include <memory>
+
 namespace {
 
 constexpr qsizetype kMaximumHeaderBytes = 64 * 1024;
@@ -269,14 +272,35 @@ void ZPHTestHTTPServer::Private::respond(QTcpSocket* socket, const ZPHTestHTTPRe
   head += "\r\n";
 
   const bool withBody = !(request && request->method == "HEAD") && response.status != 204 && response.status != 304;
-  const QByteArray body = withBody ? response.body : QByteArray();
-  if (response.delayBeforeBodyMs <= 0) {
+  QByteArray body = withBody ? response.body : QByteArray();
+  if (response.closeAfterBodyBytes >= 0)
+    body.truncate(response.closeAfterBodyBytes);
+  if (response.delayBeforeBodyMs <= 0 && response.trickleIntervalMs <= 0) {
     socket->write(head + body);
     socket->disconnectFromHost();
     return;
   }
   socket->write(head);
   socket->flush();
+  if (response.trickleIntervalMs > 0) {
+    // A piece at a time until the body is out; the timer goes with the
+    // socket when the client hangs up.
+    auto* timer = new QTimer(socket);
+    auto sent = std::make_shared<qsizetype>(0);
+    const qsizetype piece = std::max<qsizetype>(1, response.trickleBytes);
+    QObject::connect(timer, &QTimer::timeout, socket, [socket, timer, body, sent, piece] {
+      socket->write(body.mid(*sent, piece));
+      socket->flush();
+      *sent += piece;
+      if (*sent >= body.size()) {
+        timer->stop();
+        socket->disconnectFromHost();
+      }
+    });
+    QTimer::singleShot(std::max(0, response.delayBeforeBodyMs), timer,
+                       [timer, interval = response.trickleIntervalMs] { timer->start(interval); });
+    return;
+  }
   QTimer::singleShot(response.delayBeforeBodyMs, socket, [socket, body] {
     socket->write(body);
     socket->disconnectFromHost();

@@ -30,6 +30,13 @@ struct ZPHTestHTTPResponse {
   ZPHTestHTTPHeaders headers;
   QByteArray body;
   int delayBeforeBodyMs = 0;  // the status line and headers go out first
+  // Only this many bytes of the body go out (Content-Length still announces
+  // all of it), then the connection closes; -1: the whole body.
+  qsizetype closeAfterBodyBytes = -1;
+  // The body goes out `trickleBytes` at a time, one piece every
+  // `trickleIntervalMs`; 0: at once.
+  int trickleIntervalMs = 0;
+  qsizetype trickleBytes = 1;
 
   // A 3xx answer pointing at `location`.
   static ZPHTestHTTPResponse redirect(const QByteArray& location, int status = 302);

@@ -5,8 +5,11 @@
 #include "feeds/images/ZPHArticleImageCacheOperation.h"
 #include "feeds/images/ZPHArticleImageCacheTarget.h"
 #include "feeds/images/ZPHImageCacheProtocol.h"
+#include "feeds/network/CBDownloadOperation.h"
 #include "foundation/CBString.h"
 #include "platform/ZPHOperationQueue.h"
+
+#include <QtCore/QMutexLocker>
 
 ZPHArticleImageCacheController* ZPHArticleImageCacheController::sharedController()
 {
@@ -33,9 +36,53 @@ QUrl ZPHArticleImageCacheController::imageCacheURLForURL(const QUrl& imageURL)
   return QUrl(ZPHImageCacheProtocol::scheme() + QStringLiteral("://") + CBWebCacheController::cacheKeyForURL(imageURL));
 }
 
+bool ZPHArticleImageCacheController::isImage(const QByteArray& data)
+{
+  // A small decode: large enough to read every byte of the image, small
+  // enough to cost little memory.
+  return !data.isEmpty() && !CBCGImageFromDataWithMaxPixelSize(data, 64).isNull();
+}
+
+namespace {
+
+QString serverOf(const QUrl& url)
+{
+  const QString scheme = url.scheme().toLower();
+  return scheme + QStringLiteral("://") + url.host().toLower() + QLatin1Char(':') +
+         QString::number(url.port(scheme == QLatin1String("https") ? 443 : 80));
+}
+
+}  // namespace
+
+bool ZPHArticleImageCacheController::didImageFailBefore(const QUrl& imageURL) const
+{
+  QMutexLocker locker(&m_failedImagesMutex);
+  return m_failedImages.contains(imageURL) ||
+         (!m_unreachableServers.isEmpty() && m_unreachableServers.contains(serverOf(imageURL)));
+}
+
+void ZPHArticleImageCacheController::rememberFailedImage(const QUrl& imageURL, const ZPHError& downloadError)
+{
+  // Nobody there: every image of that server would fail the same way.
+  const bool unreachable =
+      downloadError.domain() == ZPHURLErrorDomain &&
+      (downloadError.code() == ZPHURLErrorCannotConnectToHost || downloadError.code() == ZPHURLErrorCannotFindHost);
+  QMutexLocker locker(&m_failedImagesMutex);
+  if (m_failedImages.size() >= MaximumRememberedFailures)
+    m_failedImages.clear();
+  m_failedImages.insert(imageURL);
+  if (unreachable) {
+    if (m_unreachableServers.size() >= MaximumRememberedFailures)
+      m_unreachableServers.clear();
+    m_unreachableServers.insert(serverOf(imageURL));
+  }
+}
+
 void ZPHArticleImageCacheController::cacheImagesFoundInArticleContentHTML(const QString& html, const QUrl& baseURL)
 {
-  if (html.isEmpty())
+  // An article with nothing to download needs no operation: most have no
+  // image, or only images that are here or failed before.
+  if (html.isEmpty() || ZPHArticleImageCacheOperation::imageURLsToFetch(html, baseURL).isEmpty())
     return;
   m_cacheControllerManagementQueue->addOperation(std::make_shared<ZPHBlockOperation>([this, html, baseURL] {
     auto operation =

@@ -1,6 +1,11 @@
 #pragma once
 
+#include "platform/ZPHError.h"
+
+#include <QtCore/QByteArray>
 #include <QtCore/QHash>
+#include <QtCore/QMutex>
+#include <QtCore/QSet>
 #include <QtCore/QString>
 #include <QtCore/QUrl>
 
@@ -26,9 +31,10 @@ public:
   ZPHArticleImageCacheController(const ZPHArticleImageCacheController&) = delete;
   ZPHArticleImageCacheController& operator=(const ZPHArticleImageCacheController&) = delete;
 
-  // Empty HTML does nothing. Otherwise an operation for the HTML is made,
-  // registered under the HTML text (in place of an earlier one) and queued;
-  // its end removes the registration.
+  // HTML with no image to download (ZPHArticleImageCacheOperation::
+  // imageURLsToFetch) does nothing. Otherwise an operation for the HTML is
+  // made, registered under the HTML text (in place of an earlier one) and
+  // queued; its end removes the registration.
   void cacheImagesFoundInArticleContentHTML(const QString& html, const QUrl& baseURL);
   void requestCachingOfImagesFoundInArticleContentHTML(const QString& html, const QUrl& baseURL);
 
@@ -49,6 +55,19 @@ public:
   // "zph-image-cache://<cache key>".
   static QUrl imageCacheURLForURL(const QUrl& imageURL);
 
+  // Whether the bytes decode as an image within the decoding bounds
+  // (CBImageDecoding.h).
+  static bool isImage(const QByteArray& data);
+
+  // Images whose download failed or gave no image are not fetched again
+  // in this run, nor any image of a server that refused the connection or
+  // whose name does not resolve (at most MaximumRememberedFailures of each
+  // are kept; then the list starts over). `downloadError` is the download's
+  // transport error, null for a failure of the answer itself.
+  static constexpr qsizetype MaximumRememberedFailures = 20000;
+  bool didImageFailBefore(const QUrl& imageURL) const;
+  void rememberFailedImage(const QUrl& imageURL, const ZPHError& downloadError = {});
+
   // The operation registered for the HTML text now, after everything queued
   // on the management queue before this call.
   std::shared_ptr<ZPHArticleImageCacheOperation> registeredOperationForArticleContentHTML(const QString& html) const;
@@ -62,4 +81,7 @@ private:
   CBWebCacheController* m_webCacheController;
   // Management queue only.
   QHash<QString, std::shared_ptr<ZPHArticleImageCacheOperation>> m_articleImageCacheOperationsByHTMLText;
+  mutable QMutex m_failedImagesMutex;
+  QSet<QUrl> m_failedImages;
+  QSet<QString> m_unreachableServers;  // scheme://host:port
 };

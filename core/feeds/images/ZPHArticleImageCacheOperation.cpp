@@ -1,6 +1,7 @@
 #include "feeds/images/ZPHArticleImageCacheOperation.h"
 
 #include "feeds/images/CBWebCacheController.h"
+#include "feeds/images/ZPHArticleImageCacheController.h"
 #include "feeds/images/ZPHArticleImageCacheTarget.h"
 #include "feeds/network/CBDownloadOperation.h"
 #include "foundation/CBMimeTypes.h"
@@ -9,6 +10,7 @@
 #include "platform/ZPHMainThread.h"
 
 #include <QtCore/QMutexLocker>
+#include <QtCore/QSet>
 
 ZPHArticleImageCacheOperation::ZPHArticleImageCacheOperation(const QString& htmlContent, const QUrl& baseURL,
                                                              ZPHOperationQueue* articleProcessingQueue)
@@ -35,33 +37,62 @@ void ZPHArticleImageCacheOperation::cancel()
   });
 }
 
-void ZPHArticleImageCacheOperation::main()
+QList<QUrl> ZPHArticleImageCacheOperation::imageURLsToFetch(const QString& htmlContent, const QUrl& baseURL)
 {
+  QList<QUrl> urls;
+  if (htmlContent.isEmpty())
+    return urls;
   CBWebCacheController* webCache = CBWebCacheController::sharedController();
-  const QList<ZPHArticleImageCacheTarget> targets = zph_allImageCacheTargetsFoundInHTML(m_htmlContent, m_baseURL);
-  for (const ZPHArticleImageCacheTarget& target : targets) {
-    if (isCancelled())
-      break;
+  ZPHArticleImageCacheController* controller = ZPHArticleImageCacheController::sharedController();
+  QSet<QUrl> seen;
+  for (const ZPHArticleImageCacheTarget& target : zph_allImageCacheTargetsFoundInHTML(htmlContent, baseURL)) {
     const QUrl url = target.absoluteURL();
     // Only web images: a src may name any scheme, and a relative one that
     // is not a full address names nothing to download.
-    if (!CBURLIsWebURL(url) || cb_isIgnorableImgURLString(url.toString()) || webCache->isObjectAtURLCached(url))
+    if (!CBURLIsWebURL(url) || seen.contains(url) || cb_isIgnorableImgURLString(url.toString()))
       continue;
+    if (seen.size() >= MaximumImagesPerArticle)
+      break;
+    seen.insert(url);
+    if (!webCache->isObjectAtURLCached(url) && !controller->didImageFailBefore(url))
+      urls.append(url);
+  }
+  return urls;
+}
 
+void ZPHArticleImageCacheOperation::main()
+{
+  CBWebCacheController* webCache = CBWebCacheController::sharedController();
+  ZPHArticleImageCacheController* controller = ZPHArticleImageCacheController::sharedController();
+  QList<std::shared_ptr<CBDownloadOperation>> downloads;
+  for (const QUrl& url : imageURLsToFetch(m_htmlContent, m_baseURL)) {
     auto download = std::make_shared<CBDownloadOperation>(url);
+    download->setMaximumBodySize(MaximumImageBytes);
     CBDownloadOperation* raw = download.get();
     // The download holds this operation until it ended, so the count below
     // outlives the wait in main().
     auto self = std::static_pointer_cast<ZPHArticleImageCacheOperation>(shared_from_this());
-    download->setCompletionBlock([self, raw, url, webCache] {
-      const int status = raw->statusCode();
-      // Error pages and failures are not kept: the image may load later.
-      if (!raw->isCancelled() && raw->error().isNull() && status >= 200 && status < 300)
-        webCache->storeObject(raw->responseBody(), url);
+    download->setCompletionBlock([self, raw, url, webCache, controller] {
+      if (!raw->isCancelled()) {
+        // Only an image is kept: error pages, failures and bodies that do
+        // not decode are remembered instead and not fetched again.
+        const int status = raw->statusCode();
+        const QByteArray body = raw->responseBody();
+        if (raw->error().isNull() && status >= 200 && status < 300 && ZPHArticleImageCacheController::isImage(body))
+          webCache->storeObject(body, url);
+        else
+          controller->rememberFailedImage(url, raw->error());
+      }
       self->downloadDidEnd(raw);
     });
-    bool added = false;
-    ZPHMainThread::sync([&] {
+    downloads.append(download);
+  }
+  if (downloads.isEmpty() || isCancelled())
+    return;
+  // All of the article's downloads in one visit to the main thread.
+  ZPHMainThread::sync([&] {
+    CBOperationController* controller = CBOperationController::sharedDownloadOperationController();
+    for (const std::shared_ptr<CBDownloadOperation>& download : std::as_const(downloads)) {
       if (isCancelled())
         return;
       {
@@ -69,12 +100,9 @@ void ZPHArticleImageCacheOperation::main()
         m_downloadOperations.append(download);
         ++m_running;
       }
-      added = true;
-      CBOperationController::sharedDownloadOperationController()->addOperation(download);
-    });
-    if (!added)
-      break;
-  }
+      controller->addOperation(download);
+    }
+  });
 
   QMutexLocker locker(&m_mutex);
   while (m_running > 0) m_allEnded.wait(&m_mutex);

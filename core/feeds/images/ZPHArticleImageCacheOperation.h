@@ -16,13 +16,21 @@ class ZPHOperationQueue;
 // Downloads the images of one article's HTML that the web cache lacks and
 // stores them there: every image is fetched by its own download operation
 // on the shared download controller, and the operation ends when all of
-// them have ended. Only successful (2xx) bodies are stored, so an image
-// that failed once is fetched again by a later request.
+// them have ended.
+//
+// Bounded: only the first MaximumImagesPerArticle web images of an article
+// are looked at, a body past MaximumImageBytes is refused, and only a
+// successful (2xx) body that decodes as an image within the decoding bounds
+// is stored. An image that failed is remembered by the controller and not
+// fetched again in this run.
 //
 // Downloads are added on the main thread, which must keep serving its
 // event loop while the operation runs.
 class ZPHArticleImageCacheOperation : public ZPHOperation {
 public:
+  static constexpr int MaximumImagesPerArticle = 20;
+  static constexpr qint64 MaximumImageBytes = 4 * 1024 * 1024;
+
   ZPHArticleImageCacheOperation(const QString& htmlContent, const QUrl& baseURL,
                                 ZPHOperationQueue* articleProcessingQueue);
   ~ZPHArticleImageCacheOperation() override;
@@ -35,6 +43,11 @@ public:
   QUrl baseURL() const { return m_baseURL; }
   ZPHOperationQueue* articleProcessingQueue() const { return m_articleProcessingQueue; }
   QList<std::shared_ptr<CBDownloadOperation>> downloadOperations() const;
+
+  // The images of the HTML an operation would download now: its first
+  // MaximumImagesPerArticle web images that are not to be ignored, less those
+  // in the web cache and those that failed before. Any thread.
+  static QList<QUrl> imageURLsToFetch(const QString& htmlContent, const QUrl& baseURL);
 
 protected:
   void main() override;

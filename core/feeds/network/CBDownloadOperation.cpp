@@ -5,6 +5,7 @@
 #include "foundation/CBMimeTypes.h"
 #include "platform/ZPHLog.h"
 
+#include <QtCore/QDeadlineTimer>
 #include <QtCore/QMutexLocker>
 #include <QtCore/QScopeGuard>
 #include <QtCore/QStringDecoder>
@@ -12,6 +13,7 @@
 #include <QtNetwork/QAuthenticator>
 #include <QtNetwork/QNetworkReply>
 
+#include <algorithm>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -254,6 +256,10 @@ bool CBDownloadOperation::runTransfer()
     m_downloadThread = nullptr;
   });
 
+  // The time-out of the transport only measures silence: a server that
+  // trickles a byte now and then would hold the download for ever.
+  const QDeadlineTimer deadline =
+      m_overallTimeoutMs > 0 ? QDeadlineTimer(m_overallTimeoutMs) : QDeadlineTimer(QDeadlineTimer::Forever);
   for (;;) {
     if (isCancelled()) {
       // A cancelled connection reports nothing more.
@@ -262,7 +268,19 @@ bool CBDownloadOperation::runTransfer()
         m_error = cancelledError();
       return false;
     }
-    QList<ZPHNetworkTransfer::Event> events = transfer->takeEvents(m_runLoopSliceMs);
+    if (deadline.hasExpired()) {
+      transfer->abandon();
+      transferEnded = true;
+      if (!m_finishedReading)
+        didFailWithError(
+            urlError(ZPHURLErrorTimedOut,
+                     QStringLiteral("The download did not end within %1 seconds.").arg(m_overallTimeoutMs / 1000.0)));
+      return false;
+    }
+    const int wait = deadline.isForever()
+                         ? m_runLoopSliceMs
+                         : int(std::min<qint64>(m_runLoopSliceMs, std::max<qint64>(deadline.remainingTime(), 0)));
+    QList<ZPHNetworkTransfer::Event> events = transfer->takeEvents(wait);
     for (ZPHNetworkTransfer::Event& event : events) {
       bool ended = false;
       bool sendAgain = false;

@@ -84,6 +84,8 @@ struct CBURLResponse {
 //   without touching the network, the web cache or any file;
 // - no cookie is sent or kept; gzip bodies are decoded;
 // - a body past maximumBodySize() (64 MiB) fails the download;
+// - a request that has not ended overallTimeoutMs() after it was sent fails
+//   with ZPHURLErrorTimedOut, however steadily the server trickles;
 // - TLS certificate errors fail the download, unless the certificate is a
 //   self-signed one the user trusted for that very server
 //   (ZPHServerTrustStore);
@@ -101,6 +103,7 @@ public:
 
   static constexpr qint64 DefaultMaximumBodySize = 64 * 1024 * 1024;
   static constexpr int DefaultTimeoutIntervalMs = 60 * 1000;
+  static constexpr int DefaultOverallTimeoutMs = 60 * 1000;
   static constexpr int DefaultRunLoopSliceMs = 10 * 1000;
   static constexpr int MaximumChallengeAnswers = 3;
 
@@ -175,6 +178,11 @@ public:
   // Time without any transfer after which the request fails.
   int timeoutIntervalMs() const { return m_timeoutIntervalMs; }
   void setTimeoutIntervalMs(int ms) { m_timeoutIntervalMs = ms; }
+  // Time from sending the request to its end, after which the request fails
+  // however much it is still receiving (each request sent again after a
+  // login starts its own); 0 for none.
+  int overallTimeoutMs() const { return m_overallTimeoutMs; }
+  void setOverallTimeoutMs(int ms) { m_overallTimeoutMs = ms; }
   // The longest stretch the download thread waits for network events before
   // it looks at the cancel flag again (a cancel also wakes it at once).
   int runLoopSliceMs() const { return m_runLoopSliceMs; }
@@ -257,6 +265,7 @@ private:
   bool m_allowsNonHTTPSchemes = false;
   qint64 m_maximumBodySize = DefaultMaximumBodySize;
   int m_timeoutIntervalMs = DefaultTimeoutIntervalMs;
+  int m_overallTimeoutMs = DefaultOverallTimeoutMs;
   int m_runLoopSliceMs = DefaultRunLoopSliceMs;
 
   // Download thread only, while download() runs.

@@ -65,6 +65,15 @@ bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 
 char lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 
+bool equalIgnoringCase(const char* a, const char* b)
+{
+  for (; *a != 0 && *b != 0; ++a, ++b) {
+    if (lower(*a) != lower(*b))
+      return false;
+  }
+  return *a == *b;
+}
+
 // Index of the character right after the digit run that ended at `position`
 // (see nextNumericValue): the limit was reached when `position` is a digit.
 std::size_t indexAfterField(const char* bytes, std::size_t length, std::size_t position)
@@ -267,6 +276,46 @@ bool beginsWithISODate(const char* bytes, std::size_t length)
   return length == patternLength || !isDigit(bytes[patternLength]);
 }
 
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+void trimBlanks(const char** bytes, std::size_t* length)
+{
+  while (*length > 0 && isBlank((*bytes)[0])) {
+    ++*bytes;
+    --*length;
+  }
+  while (*length > 0 && isBlank((*bytes)[*length - 1])) --*length;
+}
+
+// Copies the text into `out` (room for `length` bytes) with every comment in
+// parentheses replaced by one blank, as in mail dates: comments nest, and a
+// backslash inside one takes the next character as text ("(a \) b)" is one
+// comment). A comment left open runs to the end. Gives the copy's length.
+std::size_t copyWithoutComments(const char* bytes, std::size_t length, char* out)
+{
+  std::size_t written = 0;
+  int depth = 0;
+  for (std::size_t i = 0; i < length; ++i) {
+    const char c = bytes[i];
+    if (depth == 0) {
+      if (c == '(') {
+        depth = 1;
+        out[written++] = ' ';
+      } else {
+        out[written++] = c;
+      }
+      continue;
+    }
+    if (c == '\\')
+      ++i;
+    else if (c == '(')
+      ++depth;
+    else if (c == ')')
+      --depth;
+  }
+  return written;
+}
+
 }  // namespace
 
 int nextNumericValue(const char* bytes, std::size_t length, std::size_t start, int maxDigits, std::size_t* outPosition)
@@ -333,8 +382,9 @@ int parsedTimeZoneOffset(const char* bytes, std::size_t length, std::size_t star
       return 0;
   }
   if (hasLetter && !isNumeric) {
+    // Zone names in any case ("pDt"), the first in table order winning.
     for (const ZPHTimeZoneAbbreviation& row : timeZoneTable) {
-      if (std::strcmp(row.abbreviation, collected) == 0) {
+      if (equalIgnoringCase(row.abbreviation, collected)) {
         const int minutes = row.hours < 0 ? -row.minutes : row.minutes;
         return row.hours * 3600 + minutes * 60;
       }
@@ -415,17 +465,19 @@ bool ZPHIsDateReasonableAsPubDate(const QDateTime& date) { return date.isValid()
 
 QDateTime ZPHDateWithBytes(const char* bytes, std::size_t length)
 {
-  if (!bytes)
+  if (!bytes || length < kShortestDateText || length > kLongestDateText)
     return {};
-  // Feeds often indent element text: white space around the date is not
-  // part of it (and a blank would send a W3C date to the RFC 822 reader).
-  const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
-  while (length > 0 && isBlank(bytes[0])) {
-    ++bytes;
-    --length;
+  // White space around the date is not part of it (and a blank would send a
+  // W3C date to the RFC 822 reader).
+  trimBlanks(&bytes, &length);
+  // Comments are white space too.
+  char withoutComments[kLongestDateText];
+  if (std::memchr(bytes, '(', length) != nullptr) {
+    length = copyWithoutComments(bytes, length, withoutComments);
+    bytes = withoutComments;
+    trimBlanks(&bytes, &length);
   }
-  while (length > 0 && isBlank(bytes[length - 1])) --length;
-  if (length < kShortestDateText || length > kLongestDateText)
+  if (length < kShortestDateText)
     return {};
   const bool isRFC822 =
       (std::memchr(bytes, ' ', length) || std::memchr(bytes, ',', length)) && !beginsWithISODate(bytes, length);

@@ -18,7 +18,9 @@
 
 // The date in `bytes` (not NUL-terminated, `length` bytes), in UTC, or an
 // invalid QDateTime ("null") when there is none. Texts shorter than 6 or
-// longer than 50 bytes give null. A text holding a space or a comma is read as
+// longer than 50 bytes give null; then blanks around the date are dropped, and
+// comments in parentheses (nested, with backslash escapes, as mail dates have
+// them) count as blanks. A text holding a space or a comma is read as
 // RFC 822, any other as W3C; so is one that begins with an ISO date
 // ("2003-12-13 18:30:02", a blank in place of the "T"). W3C times end where
 // the zone begins ("18:30-05:00" has no seconds), and a time without a zone
@@ -51,8 +53,8 @@ constexpr int ZPHMissingNumericValue = INT_MAX;
 int nextNumericValue(const char* bytes, std::size_t length, std::size_t start, int maxDigits, std::size_t* outPosition);
 
 // The zone offset written from `start` on ("GMT", "Z", "+05:30", "-0700",
-// "+5:30", "+05", "PDT"...), in seconds east of UTC. Anything unknown gives
-// 0. A numeric offset has hours of one or two digits and, after them or
+// "+5:30", "+05", "PDT"...), in seconds east of UTC. Zone names are found in
+// any case; anything unknown gives 0. A numeric offset has hours of one or two digits and, after them or
 // after a colon, two digits of minutes; without a "+" it counts as west. It
 // begins with a sign or a digit, and letters after it are stray text. The
 // value is the offset as written; `isValid`, when given, is set to false for

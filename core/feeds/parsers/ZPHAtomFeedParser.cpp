@@ -52,9 +52,9 @@ bool ZPHAtomFeedParser::parserWantsAttributesForTagWithLocalName(const QString& 
 {
   if (m_elementNamespace == Namespace::Atom)
     return localName == QLatin1String("category") || localName == QLatin1String("title") ||
-           localName == QLatin1String("link") || localName == QLatin1String("content") ||
-           localName == QLatin1String("summary") || localName == QLatin1String("entry") ||
-           localName == QLatin1String("feed");
+           localName == QLatin1String("subtitle") || localName == QLatin1String("link") ||
+           localName == QLatin1String("content") || localName == QLatin1String("summary") ||
+           localName == QLatin1String("entry") || localName == QLatin1String("feed");
   if (m_elementNamespace == Namespace::Media)
     return localName == QLatin1String("thumbnail") || localName == QLatin1String("content");
   return false;
@@ -77,7 +77,13 @@ void ZPHAtomFeedParser::xmlStartElement(const QString& localName, const QString&
                                         const QVariantMap* namespaces, const ZPHXMLRawAttributes* attributes)
 {
   if (m_inXHTML) {
+    ++m_xhtmlDepth;
     addInlineElement(localName, prefix, attributes);
+    return;
+  }
+  if (m_inXHTMLText) {
+    // Markup of a title: only its text counts.
+    ++m_xhtmlDepth;
     return;
   }
   m_elementNamespace = namespaceOf(prefix, uri);
@@ -94,6 +100,11 @@ void ZPHAtomFeedParser::xmlStartElement(const QString& localName, const QString&
     } else if ((localName == QLatin1String("content") || localName == QLatin1String("summary")) &&
                currentAttribute(kType) == QLatin1String("xhtml")) {
       m_inXHTML = true;
+      m_xhtmlDepth = 0;
+    } else if ((localName == QLatin1String("title") || localName == QLatin1String("subtitle")) &&
+               currentAttribute(kType) == QLatin1String("xhtml")) {
+      m_inXHTMLText = true;
+      m_xhtmlDepth = 0;
     }
   }
   if (!m_inSource) {
@@ -115,17 +126,28 @@ void ZPHAtomFeedParser::xmlEndElement(const QString& localName, const QString& p
   const Namespace ns = namespaceOf(prefix, uri);
   const bool atom = ns == Namespace::Atom;
   if (m_inXHTML) {
-    if (atom && (localName == QLatin1String("content") || localName == QLatin1String("summary"))) {
-      // The wrapper's own attributes (its xml:base) come back from the stack.
-      ZPHAbstractFeedParser::xmlEndElement(localName, prefix, uri);
-      m_elementNamespace = ns;
-      if (parsingNewsItem())
-        addNewsItemElement(localName, prefix);
-      m_inXHTML = false;
-    } else {
+    // Only the end of the element that began the markup ends it: a nested
+    // element may share its name (the summary of a details element).
+    if (m_xhtmlDepth > 0) {
+      --m_xhtmlDepth;
       addInlineEndElement(localName, prefix);
+      return;
     }
+    // The wrapper's own attributes (its xml:base) come back from the stack.
+    ZPHAbstractFeedParser::xmlEndElement(localName, prefix, uri);
+    m_elementNamespace = ns;
+    if (parsingNewsItem())
+      addNewsItemElement(localName, prefix);
+    m_inXHTML = false;
     return;
+  }
+  if (m_inXHTMLText) {
+    if (m_xhtmlDepth > 0) {
+      --m_xhtmlDepth;
+      return;
+    }
+    // The title itself ends, with the text of its markup.
+    m_inXHTMLText = false;
   }
 
   ZPHAbstractFeedParser::xmlEndElement(localName, prefix, uri);

@@ -5,7 +5,9 @@
 // Atom's elements are recognised by their namespace URI, whatever prefix the
 // document gives them (a document without any namespace is read as Atom
 // too). Content and summary of type "xhtml" are written back out as markup
-// text, with text and attribute values escaped again.
+// text, with text and attribute values escaped again; a title or subtitle of
+// type "xhtml" gives the text of its markup. Either ends only at the end tag
+// of the element that began it.
 
 #include "feeds/parsers/ZPHAbstractFeedParser.h"
 
@@ -45,6 +47,10 @@ private:
 
   bool m_inSource = false;
   bool m_inXHTML = false;
+  // Inside a title or subtitle of type "xhtml".
+  bool m_inXHTMLText = false;
+  // Elements open inside the xhtml markup.
+  int m_xhtmlDepth = 0;
   bool m_parsingAuthor = false;
   QUrl m_xmlBaseURLForFeed;
   QUrl m_xmlBaseURLForEntry;

@@ -34,66 +34,14 @@ QVariantMap ZPHXMLRawAttribute::dictionary() const
 
 namespace {
 
-// The HTML named entities of our table as libxml2 entity declarations of the
-// predefined kind, so that the parser inlines their text in content and in
-// attribute values. Built once, read-only afterwards, never freed.
-struct ZPHHTMLEntityTable {
-  struct Entry {
-    std::string name;
-    std::string content;
-    // Inlined as text in content.
-    xmlEntity inContent;
-    // In attribute values libxml2 inlines only the first byte of a
-    // predefined entity, so there the reference is kept as written (a
-    // general entity already checked) and decoded when the attributes are
-    // read.
-    xmlEntity inAttribute;
-  };
-  std::unordered_map<std::string, Entry*> entries;
-
-  ZPHHTMLEntityTable()
-  {
-    const QHash<QString, QString>& table = CBEntitiesDictionary();
-    for (auto it = table.cbegin(); it != table.cend(); ++it) {
-      if (it.key().startsWith(QLatin1Char('#')))
-        continue;
-      auto* entry = new Entry;
-      entry->name = it.key().toStdString();
-      entry->content = it.value().toStdString();
-      for (xmlEntity* entity : {&entry->inContent, &entry->inAttribute}) {
-        std::memset(entity, 0, sizeof(xmlEntity));
-        entity->type = XML_ENTITY_DECL;
-        entity->name = reinterpret_cast<const xmlChar*>(entry->name.c_str());
-        entity->content = reinterpret_cast<xmlChar*>(entry->content.data());
-        entity->length = int(entry->content.size());
-      }
-      entry->inContent.etype = XML_INTERNAL_PREDEFINED_ENTITY;
-      entry->inAttribute.etype = XML_INTERNAL_GENERAL_ENTITY;
-      entry->inAttribute.checked = 2;
-      entries.emplace(entry->name, entry);
-    }
-  }
-
-  static const ZPHHTMLEntityTable& shared()
-  {
-    static const ZPHHTMLEntityTable* table = new ZPHHTMLEntityTable;
-    return *table;
-  }
-
-  const Entry* find(const char* name) const
-  {
-    auto it = entries.find(name);
-    return it == entries.end() ? nullptr : it->second;
-  }
-};
-
 // An attribute value as libxml2 hands it over without entity substitution:
-// "&" kept as "&#38;" and our HTML entities as "&name;". Decoded in one walk.
+// "&" kept as "&#38;" and other named references as written ("&name;").
+// Decoded in one walk: HTML's names become their text, others stay as
+// written.
 QString ZPHDecodedAttributeValue(const char* begin, const char* end)
 {
   if (std::memchr(begin, '&', size_t(end - begin)) == nullptr)
     return QString::fromUtf8(begin, end - begin);
-  const ZPHHTMLEntityTable& table = ZPHHTMLEntityTable::shared();
   std::string out;
   out.reserve(size_t(end - begin));
   for (const char* p = begin; p < end; ++p) {
@@ -106,12 +54,13 @@ QString ZPHDecodedAttributeValue(const char* begin, const char* end)
       out.push_back(*p);
       continue;
     }
-    const std::string name(p + 1, semicolon);
+    const std::string_view name(p + 1, size_t(semicolon - p - 1));
+    std::size_t length = 0;
     if (name == "#38") {
       out.push_back('&');
       p = semicolon;
-    } else if (const auto* entry = table.find(name.c_str())) {
-      out.append(entry->content);
+    } else if (const char* text = CBNamedCharacterReferenceUTF8(name, &length)) {
+      out.append(text, length);
       p = semicolon;
     } else {
       out.push_back(*p);
@@ -128,18 +77,55 @@ void initializeReaders()
   static std::once_flag once;
   std::call_once(once, [] {
     ZPHInitializeLibXML();
-    ZPHHTMLEntityTable::shared();
+    CBNamedCharacterReferenceUTF8("amp", nullptr);
   });
 }
 
 }  // namespace
+
+// What a reference to a general entity resolves to. libxml2 asks for the
+// entity and uses it at once: in content it inlines the text of one of the
+// predefined kind; in an attribute value it keeps a general entity's
+// reference as written (one already checked), which is decoded when the
+// attributes are read. So one entity of each kind per parse serves every
+// reference.
+struct ZPHStreamingXMLParser::EntityScratch {
+  xmlEntity inContent;
+  xmlEntity inAttribute;
+  std::string text;
+
+  EntityScratch()
+  {
+    for (xmlEntity* entity : {&inContent, &inAttribute}) {
+      std::memset(entity, 0, sizeof(xmlEntity));
+      entity->type = XML_ENTITY_DECL;
+    }
+    inContent.etype = XML_INTERNAL_PREDEFINED_ENTITY;
+    inAttribute.etype = XML_INTERNAL_GENERAL_ENTITY;
+    inAttribute.checked = 2;
+    inAttribute.content = reinterpret_cast<xmlChar*>(const_cast<char*>(""));
+  }
+  ~EntityScratch() { releaseOriginalValues(); }
+
+  // An entity declaration of the document hands the raw text of its value to
+  // the entity getEntity() answers for the name; it is ours to free.
+  void releaseOriginalValues()
+  {
+    for (xmlEntity* entity : {&inContent, &inAttribute}) {
+      if (entity->orig != nullptr) {
+        xmlFree(entity->orig);
+        entity->orig = nullptr;
+      }
+    }
+  }
+};
 
 struct ZPHStreamingXMLParserCallbacks {
   static ZPHStreamingXMLParser* parser(void* context) { return static_cast<ZPHStreamingXMLParser*>(context); }
 
   static void startElement(void* context, const xmlChar* localName, const xmlChar* prefix, const xmlChar* uri,
                            int /*namespaceCount*/, const xmlChar** /*namespaces*/, int attributeCount,
-                           int /*defaultedCount*/, const xmlChar** attributes)
+                           int defaultedCount, const xmlChar** attributes)
   {
     ZPHStreamingXMLParser* self = parser(context);
     if (self->m_stopped)
@@ -154,6 +140,18 @@ struct ZPHStreamingXMLParserCallbacks {
     const QString name = self->internedString(localName);
     const QString prefixString = self->internedString(prefix);
     const QString uriString = self->internedString(uri);
+    // Only the attributes the document wrote: libxml2 adds the defaults of
+    // an <!ATTLIST> in the document's own DTD after them.
+    attributeCount -= qBound(0, defaultedCount, attributeCount);
+    qsizetype attributeBytes = 0;
+    for (int i = 0; i < attributeCount; ++i) attributeBytes += attributes[i * 5 + 4] - attributes[i * 5 + 3];
+    self->m_attributeBytes += attributeBytes;
+    if (self->m_attributeBytes > self->m_maximumAttributeBytes) {
+      self->recordError(XML_ERR_INTERNAL_ERROR,
+                        QStringLiteral("Attributes longer than %1 bytes in all").arg(self->m_maximumAttributeBytes));
+      self->stopParsing();
+      return;
+    }
     if (attributeCount <= 0) {
       self->xmlStartElement(name, prefixString, uriString, nullptr, nullptr);
       return;
@@ -198,20 +196,35 @@ struct ZPHStreamingXMLParserCallbacks {
       self->xmlEndDocument();
   }
 
-  // Undeclared (and document-declared) general entities: only the HTML
-  // named entities of our own table.
+  // Every general entity other than the five of XML, declared by the
+  // document or not: an HTML name gives its text
+  // (CBNamedCharacterReferenceUTF8), any other name stays as written. No
+  // reference ever ends the parse or expands into another.
   static xmlEntityPtr getEntity(void* context, const xmlChar* name)
   {
     if (name == nullptr)
       return nullptr;
-    auto* entry =
-        const_cast<ZPHHTMLEntityTable::Entry*>(ZPHHTMLEntityTable::shared().find(reinterpret_cast<const char*>(name)));
-    if (entry == nullptr)
-      return nullptr;
-    auto* parserContext = static_cast<xmlParserCtxtPtr>(parser(context)->m_context);
-    if (parserContext != nullptr && parserContext->instate == XML_PARSER_ATTRIBUTE_VALUE)
-      return &entry->inAttribute;
-    return &entry->inContent;
+    ZPHStreamingXMLParser* self = parser(context);
+    ZPHStreamingXMLParser::EntityScratch& scratch = *self->m_entityScratch;
+    scratch.releaseOriginalValues();
+    auto* parserContext = static_cast<xmlParserCtxtPtr>(self->m_context);
+    if (parserContext != nullptr && parserContext->instate == XML_PARSER_ATTRIBUTE_VALUE) {
+      scratch.inAttribute.name = name;
+      return &scratch.inAttribute;
+    }
+    const char* nameText = reinterpret_cast<const char*>(name);
+    std::size_t length = 0;
+    if (const char* text = CBNamedCharacterReferenceUTF8(nameText, &length)) {
+      scratch.text.assign(text, length);
+    } else {
+      scratch.text.assign(1, '&');
+      scratch.text.append(nameText);
+      scratch.text.push_back(';');
+    }
+    scratch.inContent.name = name;
+    scratch.inContent.content = reinterpret_cast<xmlChar*>(scratch.text.data());
+    scratch.inContent.length = int(scratch.text.size());
+    return &scratch.inContent;
   }
 
   static xmlEntityPtr getParameterEntity(void* /*context*/, const xmlChar* /*name*/) { return nullptr; }
@@ -231,7 +244,7 @@ struct ZPHStreamingXMLParserCallbacks {
   }
 };
 
-ZPHStreamingXMLParser::ZPHStreamingXMLParser()
+ZPHStreamingXMLParser::ZPHStreamingXMLParser() : m_entityScratch(std::make_unique<EntityScratch>())
 {
   m_characterBuffer.reserve(2000);
   m_xmlAttributesStack.reserve(10);
@@ -281,6 +294,7 @@ bool ZPHStreamingXMLParser::parseData(const QByteArray& data, ZPHError* error)
 
   m_stopped = false;
   m_depth = 0;
+  m_attributeBytes = 0;
   m_error = ZPHError();
   const int head = int(qMin<qsizetype>(length, 4));
   xmlParserCtxtPtr context = xmlCreatePushParserCtxt(&handler, this, bytes, head, nullptr);
@@ -312,6 +326,7 @@ bool ZPHStreamingXMLParser::parseData(const QByteArray& data, ZPHError* error)
     context->myDoc = nullptr;
   }
   xmlFreeParserCtxt(context);
+  m_entityScratch->releaseOriginalValues();
   m_internedStrings.clear();
   xmlSetGenericErrorFunc(savedErrorContext, savedErrorFunc);
 
@@ -471,9 +486,19 @@ QString ZPHStreamingXMLParser::currentString() const
 
 QDateTime ZPHStreamingXMLParser::currentDate() const
 {
-  if (m_characterBuffer.isEmpty())
+  // Feeds often indent element text: the blanks around a date are not part
+  // of it.
+  const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+  const char* bytes = m_characterBuffer.constData();
+  std::size_t length = std::size_t(m_characterBuffer.size());
+  while (length > 0 && isBlank(bytes[0])) {
+    ++bytes;
+    --length;
+  }
+  while (length > 0 && isBlank(bytes[length - 1])) --length;
+  if (length == 0)
     return {};
-  return ZPHDateWithBytes(m_characterBuffer.constData(), std::size_t(m_characterBuffer.size()));
+  return ZPHDateWithBytes(bytes, length);
 }
 
 void ZPHStreamingXMLParser::addItemToDictionary(const QString& localName, const QString& prefix,

@@ -9,11 +9,16 @@
 // - namespaces on, no network, no DTD loading, no external entities, never
 //   entity substitution; libxml2's own limits stay on (no "huge" mode: depth
 //   256, 10 MB per name, attribute value or pending token);
-// - a reference to an entity the document does not declare resolves to the
-//   HTML named entity of our own table (CBEntitiesDictionary) and nothing
-//   else; entities the document declares are never stored, so references to
-//   them are undeclared too and a billion-laughs document ends at its first
-//   such reference with an XML error;
+// - a reference to a general entity other than XML's five resolves to the
+//   text of HTML's named reference of that name
+//   (CBNamedCharacterReferenceText), and a name HTML does not know stays in
+//   the text as written ("&bogus;"); entities the document declares are
+//   never stored, so a billion-laughs document never expands and never ends
+//   the parse;
+// - only the attributes the document wrote reach the readers (defaults from
+//   an <!ATTLIST> of its own DTD never do), and the attribute values of one
+//   document may take MaximumAttributeBytes in all: past that the parse
+//   stops with an error;
 // - the character buffer keeps at most MaximumBufferedTextBytes of text per
 //   element (the rest of that element's text is dropped), and elements nest
 //   at most MaximumElementDepth deep (libxml2's push parser has no limit of
@@ -67,6 +72,8 @@ public:
   static constexpr int MaximumElementDepth = 1024;
   // Size of the pieces the data is fed in.
   static constexpr qsizetype ChunkBytes = 16 * 1024;
+  // Bytes of attribute values (as written, UTF-8) one document may hold.
+  static constexpr qsizetype MaximumAttributeBytes = 16 * 1024 * 1024;
 
   ZPHStreamingXMLParser();
   virtual ~ZPHStreamingXMLParser();
@@ -82,6 +89,10 @@ public:
   bool parseData(const QByteArray& data, ZPHError* error = nullptr);
   // Aborts the running parse; safe from inside a hook.
   void stopParsing();
+
+  // The attribute budget of the next parses (MaximumAttributeBytes unless set).
+  qsizetype maximumAttributeBytes() const { return m_maximumAttributeBytes; }
+  void setMaximumAttributeBytes(qsizetype bytes) { m_maximumAttributeBytes = bytes; }
 
   QString dataURL() const { return m_dataURL; }
   void setDataURL(const QString& dataURL) { m_dataURL = dataURL; }
@@ -132,6 +143,7 @@ protected:
 
 private:
   friend struct ZPHStreamingXMLParserCallbacks;
+  struct EntityScratch;
 
   QString internedString(const unsigned char* name);
   void recordError(int code, const QString& message);
@@ -145,6 +157,9 @@ private:
   void* m_context = nullptr;  // xmlParserCtxtPtr while parsing
   bool m_stopped = false;
   int m_depth = 0;
+  qsizetype m_attributeBytes = 0;
+  qsizetype m_maximumAttributeBytes = MaximumAttributeBytes;
+  std::unique_ptr<EntityScratch> m_entityScratch;
   ZPHError m_error;
   QString m_dataURL;
   QHash<const void*, QString> m_internedStrings;

@@ -9,11 +9,110 @@
 #include "store/entities/CBFeed.h"
 #include "store/graph/ZPHManagedObjectContext.h"
 
+#include <QtCore/QMutex>
+#include <QtCore/QMutexLocker>
 #include <QtCore/QSet>
 
 namespace {
 
 constexpr qsizetype MaxDisplayNameLength = 60;
+
+// Refresh outcomes go onto their feeds on the main thread in store-queue
+// order, after what each refresh handed to the store. Rather than one
+// main-thread store block per refresh (a wake of the store queue and a
+// round trip to the main thread each): the outcome of a refresh whose saver
+// has still to run goes with the saver's own end to the main thread, and
+// the others join a block that waits in the queue, as long as it was queued
+// after what their refresh handed over.
+class RefreshOutcomes {
+public:
+  struct Outcome {
+    ZPHManagedObjectID feedID;
+    ZPHError refreshError;
+  };
+
+  static void add(ZPHCoreApplicationDelegate* delegate, const Outcome& outcome, quint64 handOverMark)
+  {
+    if (delegate == nullptr)
+      return;
+    {
+      QMutexLocker locker(&mutex());
+      std::shared_ptr<Batch>& open = openBatch();
+      if (open && open->mark > handOverMark) {
+        open->outcomes.append(outcome);
+        return;
+      }
+    }
+    auto batch = std::make_shared<Batch>();
+    batch->outcomes.append(outcome);
+    {
+      QMutexLocker locker(&mutex());
+      // Taken under the lock, so every batch open later has a greater mark.
+      batch->mark = ZPHRefreshFeedOperation::nextStoreHandOverMark();
+      openBatch() = batch;
+    }
+    // The block closes the batch when it runs, and also when the store queue
+    // drops it (the application quits): its last copy goes then.
+    auto handle = std::make_shared<Handle>(batch);
+    delegate->addMainThreadCoreDataQueueBlock([handle] { apply(close(handle->batch)); });
+  }
+
+  // Main thread: each feed is looked up again, as it may have been deleted
+  // meanwhile.
+  static void apply(const QList<Outcome>& outcomes)
+  {
+    ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
+    ZPHManagedObjectContext* context = delegate ? delegate->mainThreadManagedObjectContext() : nullptr;
+    if (context == nullptr)
+      return;
+    for (const Outcome& outcome : outcomes) {
+      ZPHManagedObject* object = context->existingObjectWithID(outcome.feedID);
+      if (object == nullptr || object->isDeleted())
+        continue;
+      auto* stillThere = dynamic_cast<CBFeed*>(object);
+      Q_ASSERT(stillThere != nullptr);
+      if (stillThere == nullptr)
+        continue;
+      stillThere->setLastFeedRefreshError(outcome.refreshError.isNull() ? ZPHError()
+                                                                        : CBDownloadableFeedRefresher::translateError(
+                                                                              outcome.refreshError, stillThere));
+    }
+  }
+
+private:
+  struct Batch {
+    quint64 mark = 0;
+    bool closed = false;
+    QList<Outcome> outcomes;
+  };
+  struct Handle {
+    explicit Handle(std::shared_ptr<Batch> b) : batch(std::move(b)) {}
+    ~Handle() { close(batch); }
+    std::shared_ptr<Batch> batch;
+  };
+
+  static QMutex& mutex()
+  {
+    static QMutex m;
+    return m;
+  }
+  static std::shared_ptr<Batch>& openBatch()
+  {
+    static std::shared_ptr<Batch> batch;
+    return batch;
+  }
+
+  static QList<Outcome> close(const std::shared_ptr<Batch>& batch)
+  {
+    QMutexLocker locker(&mutex());
+    if (openBatch() == batch)
+      openBatch().reset();
+    if (batch->closed)
+      return {};
+    batch->closed = true;
+    return std::move(batch->outcomes);
+  }
+};
 
 }  // namespace
 
@@ -84,25 +183,12 @@ std::shared_ptr<ZPHRefreshFeedOperation> CBDownloadableFeedRefresher::refreshOpe
     std::shared_ptr<ZPHRefreshFeedOperation> finished = weakOperation.lock();
     if (!finished)
       return;
-    const ZPHError refreshError = finished->refreshError();
-    ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
-    if (delegate == nullptr)
+    const RefreshOutcomes::Outcome outcome{feedID, finished->refreshError()};
+    // A refresh whose saver has still to run has its outcome go with the
+    // saver's end to the main thread; any other joins a store block.
+    if (finished->applyOutcomeAfterSavedArticles([outcome] { RefreshOutcomes::apply({outcome}); }))
       return;
-    delegate->addMainThreadCoreDataQueueBlock([feedID, refreshError] {
-      ZPHCoreApplicationDelegate* mainDelegate = ZPHCoreApplicationDelegate::sharedDelegate();
-      ZPHManagedObjectContext* context = mainDelegate ? mainDelegate->mainThreadManagedObjectContext() : nullptr;
-      if (context == nullptr)
-        return;
-      ZPHManagedObject* object = context->existingObjectWithID(feedID);
-      if (object == nullptr || object->isDeleted())
-        return;
-      auto* stillThere = dynamic_cast<CBFeed*>(object);
-      Q_ASSERT(stillThere != nullptr);
-      if (stillThere == nullptr)
-        return;
-      stillThere->setLastFeedRefreshError(refreshError.isNull() ? ZPHError()
-                                                                : translateError(refreshError, stillThere));
-    });
+    RefreshOutcomes::add(ZPHCoreApplicationDelegate::sharedDelegate(), outcome, finished->storeHandOverMark());
   });
 
   return operation;

@@ -25,6 +25,7 @@
 #include <QtCore/QTimeZone>
 #include <QtCore/QWaitCondition>
 
+#include <algorithm>
 #include <atomic>
 #include <exception>
 #include <functional>
@@ -390,8 +391,19 @@ CBDataArticle* ZPHCoreDataArticleSaverOperation::saveArticle(const CBParsedNewsI
       return nullptr;
     inserted = true;
     m_insertedArticles.insert(article);
+    m_insertedInOrder.append(article);
   }
   updateArticle(article, item);
+  // Later items of this feed match what this one left: a guid listed twice
+  // makes one article, and a stored article without guid is found by the
+  // values it has now. (Two items without guid stay two articles, as items
+  // of one feed that happen to share a date or link.)
+  if (inserted) {
+    if (m_articlesByGuidBuilt)
+      learnGuid(article);
+  } else if (m_guidlessIndexBuilt) {
+    learnArticleWithoutGuid(article);
+  }
   // A new article has no metadata yet, so every new one counts.
   if (inserted && !article->read())
     ++m_unreadCount;
@@ -415,18 +427,65 @@ CBDataArticle* ZPHCoreDataArticleSaverOperation::existingArticleForParsedArticle
 CBDataArticle* ZPHCoreDataArticleSaverOperation::existingArticleForParsedArticleThatHasGuid(
     const CBParsedNewsItem& item)
 {
-  const QString guid = item.guid();
-  for (CBDataArticle* article : existingArticles()) {
-    if (article->guid() == guid && !article->guid().isNull())
-      return article;
+  if (!m_articlesByGuidBuilt) {
+    m_articlesByGuidBuilt = true;
+    const QList<CBDataArticle*> stored = existingArticles();
+    m_articlesByGuid.reserve(stored.size() + m_parsedArticles.size());
+    for (CBDataArticle* article : stored) learnGuid(article);
+    for (CBDataArticle* article : std::as_const(m_insertedInOrder)) learnGuid(article);
   }
-  return nullptr;
+  return m_articlesByGuid.value(item.guid());
+}
+
+void ZPHCoreDataArticleSaverOperation::learnGuid(CBDataArticle* article)
+{
+  const QString guid = article->guid();
+  // The first article in fetched order keeps a guid listed twice.
+  if (!guid.isEmpty() && !m_articlesByGuid.contains(guid))
+    m_articlesByGuid.insert(guid, article);
+}
+
+void ZPHCoreDataArticleSaverOperation::learnArticleWithoutGuid(CBDataArticle* article)
+{
+  // The feed's stored articles only, by their values now.
+  if (!article->guid().isEmpty())
+    return;
+  if (!m_guidlessOrder.contains(article))
+    m_guidlessOrder.insert(article, m_guidlessOrder.size());
+  // Values it had before stay listed: a candidate is always checked again.
+  if (!article->title().isNull())
+    m_guidlessByTitle.insert(article->title(), article);
+  if (const QDateTime published = article->datePublished(); published.isValid())
+    m_guidlessByDate.insert(published.toMSecsSinceEpoch(), article);
+  if (!article->link().isNull())
+    m_guidlessByLink.insert(article->link(), article);
 }
 
 CBDataArticle* ZPHCoreDataArticleSaverOperation::existingArticleForParsedArticleWithoutGuid(
     const CBParsedNewsItem& item)
 {
-  for (CBDataArticle* article : existingArticles()) {
+  if (!m_guidlessIndexBuilt) {
+    m_guidlessIndexBuilt = true;
+    for (CBDataArticle* article : existingArticles()) learnArticleWithoutGuid(article);
+  }
+  // A match agrees on at least one of title, date and link: only the
+  // articles that do are candidates, tried in fetched order.
+  QList<CBDataArticle*> candidates;
+  if (!item.title().isNull())
+    candidates += m_guidlessByTitle.values(item.title());
+  if (item.pubDate().isValid())
+    candidates += m_guidlessByDate.values(item.pubDate().toMSecsSinceEpoch());
+  if (!item.link().isNull())
+    candidates += m_guidlessByLink.values(item.link());
+  if (candidates.isEmpty())
+    return nullptr;
+  std::sort(candidates.begin(), candidates.end(),
+            [this](CBDataArticle* a, CBDataArticle* b) { return m_guidlessOrder.value(a) < m_guidlessOrder.value(b); });
+  CBDataArticle* previous = nullptr;
+  for (CBDataArticle* article : std::as_const(candidates)) {
+    if (article == previous)
+      continue;
+    previous = article;
     if (existingArticleIsSameAsParsedArticleWithoutGuid(article, item))
       return article;
   }
@@ -526,7 +585,10 @@ void ZPHCoreDataArticleSaverOperation::updateArticle(CBDataArticle* article, con
 
   updateEnclosures(article, item);
 
-  if (content != nullptr && !content->htmlText().isEmpty()) {
+  // HTML in which the image finder sees no tag ("<img" or "IMG") has no
+  // image to cache: the request would do nothing.
+  if (content != nullptr &&
+      (content->htmlText().contains(QLatin1String("<img")) || content->htmlText().contains(QLatin1String("IMG")))) {
     if (m_collectsImageCachingRequests) {
       m_imageCachingRequests.append({content->htmlText(), article->baseURLWithMOC(m_context)});
     } else if (ZPHArticleImageCacheController* cache = ZPHArticleImageCacheController::sharedController()) {

@@ -7,6 +7,7 @@
 #include <QtCore/QDateTime>
 #include <QtCore/QHash>
 #include <QtCore/QList>
+#include <QtCore/QMultiHash>
 #include <QtCore/QMutex>
 #include <QtCore/QSet>
 #include <QtCore/QString>
@@ -70,7 +71,9 @@ private:
   // One item: the stored article (found or inserted), or nullptr for an item
   // without guid, link and permalink.
   CBDataArticle* saveArticle(const CBParsedNewsItem& item, CBFeed* feed);
-  // Matching.
+  // Matching, through maps of the stored articles built on first need: the
+  // guid map learns every article this run inserts, the map of articles
+  // without guid the values this run gives them.
   CBDataArticle* existingArticleForParsedArticle(const CBParsedNewsItem& item);
   CBDataArticle* existingArticleForParsedArticleThatHasGuid(const CBParsedNewsItem& item);
   CBDataArticle* existingArticleForParsedArticleWithoutGuid(const CBParsedNewsItem& item);
@@ -85,6 +88,8 @@ private:
   void markMissingItemsAsDeleted();
   // The feed's stored articles, fetched on first use.
   QList<CBDataArticle*> existingArticles();
+  void learnGuid(CBDataArticle* article);
+  void learnArticleWithoutGuid(CBDataArticle* article);
 
   // What updateArticle() derives from an item alone, worked out ahead on
   // several threads (see prepareItems()).
@@ -116,6 +121,18 @@ private:
   std::optional<QList<CBDataArticle*>> m_existingArticles;
   QSet<ZPHManagedObjectID> m_idsOfItemsInFeed;
   QSet<CBDataArticle*> m_insertedArticles;
+  QList<CBDataArticle*> m_insertedInOrder;
+  // Non-empty guid -> the first article with it, stored ones in fetched
+  // order, then the inserted ones.
+  QHash<QString, CBDataArticle*> m_articlesByGuid;
+  bool m_articlesByGuidBuilt = false;
+  // The stored articles without guid, in fetched order, by title, date and
+  // link.
+  QHash<CBDataArticle*, qsizetype> m_guidlessOrder;
+  QMultiHash<QString, CBDataArticle*> m_guidlessByTitle;
+  QMultiHash<qint64, CBDataArticle*> m_guidlessByDate;
+  QMultiHash<QString, CBDataArticle*> m_guidlessByLink;
+  bool m_guidlessIndexBuilt = false;
   // Enclosures per article, as this run left them; the stored articles'
   // ones are fetched together on first need.
   QHash<CBDataArticle*, QList<ZPHManagedObject*>> m_enclosuresByArticle;

@@ -120,6 +120,7 @@ ZPHRefreshFeedOperation::ZPHRefreshFeedOperation(const QUrl& feedURL)
 {
   setOperationObject(feedURL);
   setOperationType(OperationType);
+  setOverallTimeoutMs(FeedOverallTimeoutMs);
   FeedDeletionWatch::shared().add(this);
 }
 
@@ -243,7 +244,8 @@ ZPHError ZPHRefreshFeedOperation::userFriendlyErrorForDownloadError(const ZPHErr
 void ZPHRefreshFeedOperation::createRequest()
 {
   if (std::shared_ptr<CBLocalAccountFeedMetadataCache> cache = feedMetadataCache()) {
-    if (const std::optional<CBHTTPConditionalGetInfo> info = cache->conditionalGetInfoForFeedURL(m_feedURL)) {
+    m_sentConditionalGetInfo = cache->conditionalGetInfoForFeedURL(m_feedURL);
+    if (const std::optional<CBHTTPConditionalGetInfo>& info = m_sentConditionalGetInfo) {
       // A value the last response lacked is stored empty and not sent.
       if (!info->httpResponseEtag().isEmpty())
         setExtraRequestHeader(CBHTTPRequestHeaderIfNoneMatch, info->httpResponseEtag());
@@ -254,8 +256,31 @@ void ZPHRefreshFeedOperation::createRequest()
   CBDownloadOperation::createRequest();
 }
 
+bool ZPHRefreshFeedOperation::applyOutcomeAfterSavedArticles(std::function<void()> outcome)
+{
+  std::shared_ptr<OutcomeHandOff> handOff;
+  {
+    QMutexLocker locker(&m_mutex);
+    handOff = m_outcomeHandOff;
+  }
+  if (!handOff)
+    return false;
+  QMutexLocker locker(&handOff->mutex);
+  if (handOff->saverDone)
+    return false;
+  handOff->outcome = std::move(outcome);
+  return true;
+}
+
+quint64 ZPHRefreshFeedOperation::nextStoreHandOverMark()
+{
+  static std::atomic<quint64> mark{0};
+  return ++mark;
+}
+
 void ZPHRefreshFeedOperation::download()
 {
+  m_storeHandOverMark = nextStoreHandOverMark();
   if (!isCancelled())
     CBDownloadOperation::download();
 
@@ -265,7 +290,10 @@ void ZPHRefreshFeedOperation::download()
     refreshError = userFriendlyErrorForDownloadError(downloadError);
 
   const int status = statusCode();
-  if ((status == 200 || status == 304) && !isCancelled()) {
+  // A 200 whose transfer failed has a partial body at best: the network
+  // error stands, and nothing of the body is parsed or remembered.
+  const bool transferFailed = !downloadError.isNull();
+  if ((status == 200 || status == 304) && !isCancelled() && !transferFailed) {
     QString what;
     try {
       ZPHError processingError;
@@ -296,6 +324,8 @@ void ZPHRefreshFeedOperation::download()
     // 200 or 304 after a cancellation.
     refreshError = refreshErrorWithCode(ZPHRefreshFeedOperationErrorNotResponding);
   }
+  if (transferFailed)
+    setResponseBody({});
   {
     QMutexLocker locker(&m_mutex);
     m_refreshError = refreshError;
@@ -308,6 +338,7 @@ void ZPHRefreshFeedOperation::download()
   m_userAnswerReady = false;
   m_saverSlot.reset();
   m_responseBodyHash.clear();
+  m_sentConditionalGetInfo.reset();
 }
 
 // --- Processing
@@ -333,8 +364,21 @@ bool ZPHRefreshFeedOperation::handle200WithError(ZPHError* error)
   const QByteArray digest = cb_md5Hash(body);
   std::shared_ptr<CBLocalAccountFeedMetadataCache> cache = feedMetadataCache();
   const QByteArray storedHash = cache ? cache->contentHashForFeedURL(m_feedURL) : QByteArray();
-  if (!storedHash.isEmpty() && storedHash == digest)
+  if (!storedHash.isEmpty() && storedHash == digest) {
+    // The same body under new validators: the next request sends them, so
+    // the server can answer 304 again.
+    const std::optional<CBHTTPConditionalGetInfo> received =
+        CBHTTPConditionalGetInfo::conditionalGetInfoWithURLResponse(urlResponse().headerFields);
+    // Values never stored and values stored empty both send nothing (a null
+    // and an empty text compare equal).
+    const auto values = [](const std::optional<CBHTTPConditionalGetInfo>& info) {
+      return info ? std::make_pair(info->httpResponseEtag(), info->httpResponseLastModified())
+                  : std::make_pair(QString(), QString());
+    };
+    if (values(received) != values(m_sentConditionalGetInfo))
+      asynchronouslyUpdateFeedMetadataCacheWithResponseBodyHash(digest);
     return processNotModifiedFeedWithError(error);
+  }
 
   // Room behind the saver first: parsed feeds must not pile up in memory.
   m_saverSlot = ZPHArticleSaverBacklog::acquire(saverBacklog(), [this] { return isCancelled(); });
@@ -347,13 +391,14 @@ bool ZPHRefreshFeedOperation::handle200WithError(ZPHError* error)
   }
   m_responseBodyHash = digest;
   m_didQueueSaver = false;
+  m_couldNotQueueSaver = false;
   parseAndProcessFeedArticlesWithError(error);
   // Handed to the saver, or given back now.
   m_saverSlot.reset();
-  // With articles to save, the saver's end stores the values; otherwise
+  // With articles to save, the saver's end stores the values; without any
   // there is nothing to wait for. Also after a parse error, so the same
-  // broken body is not parsed again.
-  if (!m_didQueueSaver)
+  // broken body is not parsed again. Articles no saver took were not saved.
+  if (!m_didQueueSaver && !m_couldNotQueueSaver)
     asynchronouslyUpdateFeedMetadataCacheWithResponseBodyHash(digest);
   return true;
 }
@@ -396,8 +441,8 @@ bool ZPHRefreshFeedOperation::parseAndProcessFeedArticlesWithError(ZPHError* err
   }
 
   const QList<std::shared_ptr<CBParsedNewsItem>> items = m_parser->newsItems();
-  if (!items.isEmpty())
-    asynchronouslySaveArticles(items, !parseError.isNull(), digest);
+  if (!items.isEmpty() && !asynchronouslySaveArticles(items, !parseError.isNull(), digest))
+    m_couldNotQueueSaver = true;
 
   const QString homePage = m_parser->feedHomePageURL();
   const QString title = m_parser->feedTitle();
@@ -414,12 +459,14 @@ bool ZPHRefreshFeedOperation::parseAndProcessFeedArticlesWithError(ZPHError* err
   return result;
 }
 
-void ZPHRefreshFeedOperation::asynchronouslySaveArticles(const QList<std::shared_ptr<CBParsedNewsItem>>& items,
+bool ZPHRefreshFeedOperation::asynchronouslySaveArticles(const QList<std::shared_ptr<CBParsedNewsItem>>& items,
                                                          bool parserReportedError, const QByteArray& bodyHash)
 {
   ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
-  if (delegate == nullptr)
-    return;
+  if (delegate == nullptr) {
+    qCWarning(zphFeeds) << "No application delegate to queue the articles of" << m_feedURL;
+    return false;
+  }
   auto saver = std::make_shared<ZPHCoreDataArticleSaverOperation>(items, m_feedURL);
   // Items after an XML break are missing, not gone.
   saver->setSkipsMarkingMissingItemsAsDeleted(parserReportedError);
@@ -431,21 +478,38 @@ void ZPHRefreshFeedOperation::asynchronouslySaveArticles(const QList<std::shared
   // The slot goes back when the saver has run, or with the saver when the
   // store queue drops it.
   const std::shared_ptr<ZPHArticleSaverBacklog::Slot> slot = m_saverSlot;
-  saver->setCompletionBlock([weakSaver, cache, feedURL, headerFields, bodyHash, slot] {
+  auto handOff = std::make_shared<OutcomeHandOff>();
+  saver->setCompletionBlock([weakSaver, cache, feedURL, headerFields, bodyHash, slot, handOff] {
     if (slot)
       slot->release();
     const std::shared_ptr<ZPHCoreDataArticleSaverOperation> finished = weakSaver.lock();
     const bool saved = finished && finished->didSaveUncancelled();
-    ZPHMainThread::async([saved, cache, feedURL, headerFields, bodyHash] {
+    // An outcome handed over until now goes with this visit to the main
+    // thread; a later one finds the saver done.
+    std::function<void()> outcome;
+    {
+      QMutexLocker locker(&handOff->mutex);
+      handOff->saverDone = true;
+      outcome = std::move(handOff->outcome);
+    }
+    ZPHMainThread::async([saved, cache, feedURL, headerFields, bodyHash, outcome] {
       if (saved && cache)
         storeResponseValues(cache, feedURL, headerFields, bodyHash);
       if (CBFeed* feed = CBFeed::feedWithURL(feedURL.toString(QUrl::FullyEncoded)))
         ZPHNotificationCenter::defaultCenter().post(ZPHFeedRefreshArticleSavingCompleteNotification,
                                                     QVariant::fromValue(static_cast<ZPHManagedObject*>(feed)));
+      if (outcome)
+        outcome();
     });
   });
+  {
+    QMutexLocker locker(&m_mutex);
+    m_outcomeHandOff = handOff;
+  }
   m_didQueueSaver = true;
   delegate->addCoreDataQueueOperation(saver);
+  m_storeHandOverMark = nextStoreHandOverMark();
+  return true;
 }
 
 void ZPHRefreshFeedOperation::asynchronouslyUpdateFeedMetadataCacheWithResponseBodyHash(const QByteArray& bodyHash)
@@ -542,7 +606,8 @@ std::optional<ZPHRefreshFeedOperation::CredentialsAnswer> ZPHRefreshFeedOperatio
   std::weak_ptr<ZPHOperation> weakSelf = shared_from_this();
   ZPHMainThread::async([weakSelf, requestURL, userInfo] {
     std::shared_ptr<ZPHOperation> strong = weakSelf.lock();
-    if (!strong)
+    // A refresh cancelled meanwhile asks nobody.
+    if (!strong || strong->isCancelled() || strong->isFinished())
       return;
     auto* self = static_cast<ZPHRefreshFeedOperation*>(strong.get());
     self->m_credentialsReadyObserver = ZPHNotificationCenter::defaultCenter().addObserver(
@@ -553,8 +618,8 @@ std::optional<ZPHRefreshFeedOperation::CredentialsAnswer> ZPHRefreshFeedOperatio
     ZPHNotificationCenter::defaultCenter().post(ZPHFeedRefreshChallengeReceivedNotification, requestURL, userInfo);
   });
 
-  // Waits for the answer; the refused request has ended, so no connection
-  // is held meanwhile.
+  // Waits for the answer, for a while; the refused request has ended, so no
+  // connection is held meanwhile.
   std::optional<CredentialsAnswer> answer;
   ZPHMainThread::processEventsUntil(
       [&] {
@@ -564,13 +629,28 @@ std::optional<ZPHRefreshFeedOperation::CredentialsAnswer> ZPHRefreshFeedOperatio
         answer = m_pendingAnswer;
         return answer.has_value();
       },
-      QDeadlineTimer(QDeadlineTimer::Forever));
+      QDeadlineTimer(std::max(m_loginWaitTimeoutMs, 0)));
   {
     QMutexLocker locker(&m_mutex);
     m_pendingAnswer.reset();
   }
+  if (!answer) {
+    // No answer in time, or cancelled: the request stops waiting for one.
+    std::weak_ptr<ZPHOperation> weak = shared_from_this();
+    ZPHMainThread::async([weak] {
+      if (std::shared_ptr<ZPHOperation> operation = weak.lock())
+        static_cast<ZPHRefreshFeedOperation*>(operation.get())->m_credentialsReadyObserver.reset();
+    });
+  }
   if (isCancelled())
     return std::nullopt;
+  if (!answer) {
+    qCInfo(zphFeeds) << "No login answer in time for" << m_feedURL;
+    m_userDidCancelAuthentication = true;
+    CredentialsAnswer unanswered;
+    unanswered.userCancel = true;
+    return unanswered;
+  }
   return answer;
 }
 

@@ -10,6 +10,7 @@
 #include <QtCore/QUrl>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -66,8 +67,12 @@ enum ZPHRefreshFeedOperationErrorCode : qint64 {
 //
 // The content hash and conditional-GET values of a parsed body are stored
 // only once its articles were saved (or when it had none), so a dropped or
-// cancelled save makes the next refresh download and parse again. Empty
-// stored values are never sent as conditional headers.
+// cancelled save, or one that could not be queued, makes the next refresh
+// download and parse again. A body whose transfer failed (cut off, timed
+// out, too large) is neither parsed nor remembered: the refresh reports the
+// network error. A body equal to the last one parses nothing but stores the
+// response's new conditional-GET values. Empty stored values are never sent
+// as conditional headers.
 //
 // A new body is parsed only once the article saver backlog has a free slot,
 // so parsed feeds never pile up in memory behind the serial saver.
@@ -82,6 +87,11 @@ class ZPHRefreshFeedOperation : public CBDownloadOperation {
 public:
   // The operation type of feed refreshes.
   static constexpr qint64 OperationType = 1;
+  // A feed's request ends within this time, whatever the server does.
+  static constexpr int FeedOverallTimeoutMs = 3 * 60 * 1000;
+  // How long the user has to answer a login request; then the refresh
+  // ends as if the user had dismissed it.
+  static constexpr int DefaultLoginWaitTimeoutMs = 5 * 60 * 1000;
 
   explicit ZPHRefreshFeedOperation(const QUrl& feedURL);
   ~ZPHRefreshFeedOperation() override;
@@ -98,8 +108,24 @@ public:
   void setFeedMetadataCache(std::shared_ptr<CBLocalAccountFeedMetadataCache> cache) { m_metadataCache = cache; }
   // The saver backlog; the shared one unless set before queuing.
   void setSaverBacklog(std::shared_ptr<ZPHArticleSaverBacklog> backlog) { m_saverBacklog = std::move(backlog); }
+  int loginWaitTimeoutMs() const { return m_loginWaitTimeoutMs; }
+  void setLoginWaitTimeoutMs(int ms) { m_loginWaitTimeoutMs = ms; }
 
   static ZPHError refreshErrorWithCode(qint64 code, const ZPHError& underlyingError = {});
+
+  // Where the refresh stands in the order of hand-overs to the store queue:
+  // a mark taken when it began and again after it queued its article saver.
+  // A mark taken later with nextStoreHandOverMark() (by the refresher, when
+  // it queues a store block) is greater, so that block runs after whatever
+  // this refresh handed to the store.
+  quint64 storeHandOverMark() const { return m_storeHandOverMark.load(); }
+  static quint64 nextStoreHandOverMark();
+
+  // After the refresh finished: has `outcome` run on the main thread right
+  // after its article saver's end reached the main thread (after the saved
+  // articles, in store-queue order) and answers true; false when the refresh
+  // queued no saver or the saver has already ended.
+  bool applyOutcomeAfterSavedArticles(std::function<void()> outcome);
 
 protected:
   void createRequest() override;
@@ -128,7 +154,8 @@ private:
     bool userCancel = false;
   };
 
-  void asynchronouslySaveArticles(const QList<std::shared_ptr<CBParsedNewsItem>>& items, bool parserReportedError,
+  // False when the saver could not be queued (no application delegate).
+  bool asynchronouslySaveArticles(const QList<std::shared_ptr<CBParsedNewsItem>>& items, bool parserReportedError,
                                   const QByteArray& bodyHash);
   void asynchronouslyUpdateFeedMetadataCacheWithResponseBodyHash(const QByteArray& bodyHash);
   bool authenticateChallenge(const QUrl& challengeURL, QAuthenticator* authenticator, int previousFailureCount);
@@ -149,6 +176,19 @@ private:
   // The backlog slot of the body being parsed; handed to its saver.
   std::shared_ptr<ZPHArticleSaverBacklog::Slot> m_saverSlot;
   bool m_didQueueSaver = false;
+  std::atomic<quint64> m_storeHandOverMark{0};
+  // Between the refresh's end and its saver's end.
+  struct OutcomeHandOff {
+    QMutex mutex;
+    bool saverDone = false;
+    std::function<void()> outcome;
+  };
+  std::shared_ptr<OutcomeHandOff> m_outcomeHandOff;
+  // Articles were parsed but no saver took them.
+  bool m_couldNotQueueSaver = false;
+  // The conditional-GET values the request was sent with.
+  std::optional<CBHTTPConditionalGetInfo> m_sentConditionalGetInfo;
+  int m_loginWaitTimeoutMs = DefaultLoginWaitTimeoutMs;
   // Download thread: the keychain was asked during this download, and the
   // user's credentials wait for the next challenge.
   bool m_didAskKeychain = false;

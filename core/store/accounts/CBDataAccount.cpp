@@ -20,9 +20,13 @@
 #include "store/graph/ZPHManagedObjectContext.h"
 #include "store/operations/ZPHAccountCalculateUnreadCountsOperation.h"
 
+#include <QtCore/QMutex>
+#include <QtCore/QMutexLocker>
 #include <QtCore/QPointer>
 
 #include <functional>
+#include <optional>
+#include <utility>
 
 const QString ZPHFeedsAddedNotification = QStringLiteral("ZPHFeedsAddedNotification");
 const QString ZPHFolderOrFeedKey = QStringLiteral("folderOrFeed");
@@ -772,6 +776,12 @@ void CBDataAccount::multipleArticleReadStatusDidChange(const ZPHNotification& no
   inStoreContextThenRecount(QPointer<CBDataAccount>(this), work);
 }
 
+struct CBDataAccount::PendingFeedCounts {
+  QMutex mutex;
+  QHash<QString, std::optional<quint64>> counts;  // feed address -> the count, when the saver gave one
+  bool blockQueued = false;
+};
+
 void CBDataAccount::refreshDidUpdateFeed(const ZPHNotification& notification)
 {
   if (ZPHCoreApplicationDelegate::sharedDelegateIsShuttingDown())
@@ -782,21 +792,43 @@ void CBDataAccount::refreshDidUpdateFeed(const ZPHNotification& notification)
   const QUrl url = urlFromVariant(info.value(CBURLKey));
   if (url.isEmpty())
     return;
-  const bool hasCount = info.contains(CBFeedUnreadCountKey);
-  const quint64 count = info.value(CBFeedUnreadCountKey).toULongLong();
-  const QString urlString = url.toString();
-  inStoreContextThenRecount(
-      QPointer<CBDataAccount>(this),
-      [urlString, hasCount, count](ZPHCoreApplicationDelegate* d, ZPHManagedObjectContext* context) {
-        if (CBFeed* feed = CBFeed::feedWithURL(urlString, context)) {
-          feed->setUnreadCountIsValid(false);  // the folders above stay invalid
-          if (hasCount) {
-            feed->setUnreadCount(count);
-            feed->setUnreadCountIsValid(true);
-          }
-          d->saveManagedObjectContext(context);
-        }
-      });
+  std::optional<quint64> count;
+  if (info.contains(CBFeedUnreadCountKey))
+    count = info.value(CBFeedUnreadCountKey).toULongLong();
+  if (appDelegate() == nullptr)
+    return;
+  // One store-queue block writes the counts of every feed reported before it
+  // runs, in one save: during a refresh, savers report faster than a block
+  // and a save per feed would get through the store queue.
+  if (!m_pendingFeedCounts)
+    m_pendingFeedCounts = std::make_shared<PendingFeedCounts>();
+  const std::shared_ptr<PendingFeedCounts> pending = m_pendingFeedCounts;
+  {
+    QMutexLocker locker(&pending->mutex);
+    pending->counts.insert(url.toString(), count);
+    if (std::exchange(pending->blockQueued, true))
+      return;
+  }
+  inStoreContextThenRecount(QPointer<CBDataAccount>(this),
+                            [pending](ZPHCoreApplicationDelegate* d, ZPHManagedObjectContext* context) {
+                              QHash<QString, std::optional<quint64>> counts;
+                              {
+                                QMutexLocker locker(&pending->mutex);
+                                counts.swap(pending->counts);
+                                pending->blockQueued = false;
+                              }
+                              const QList<CBFeed*> feeds = CBFeed::feedsWithURLs(counts.keys(), context);
+                              for (CBFeed* feed : feeds) {
+                                const std::optional<quint64> feedCount = counts.value(feed->url());
+                                feed->setUnreadCountIsValid(false);  // the folders above stay invalid
+                                if (feedCount) {
+                                  feed->setUnreadCount(*feedCount);
+                                  feed->setUnreadCountIsValid(true);
+                                }
+                              }
+                              if (!feeds.isEmpty())
+                                d->saveManagedObjectContext(context);
+                            });
 }
 
 void CBDataAccount::feedFavoriteStatusDidChange(const ZPHNotification& notification)

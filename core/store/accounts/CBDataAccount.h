@@ -171,6 +171,10 @@ private:
   QSet<ZPHManagedObjectID> m_feedsBeingDeleted;
   CBTreeNode::Pointer m_accountTreeNode;
   std::unique_ptr<CBEventThrottler> m_saveEventThrottler;
+  // The counts article savers reported, written by one store-queue block for
+  // all that arrived before it ran (shared with that block).
+  struct PendingFeedCounts;
+  std::shared_ptr<PendingFeedCounts> m_pendingFeedCounts;
   std::unique_ptr<CBEventThrottler> m_totalUnreadCountEventThrottler;
   quint64 m_unreadCount = 0;
   quint64 m_favoritesUnreadCount = 0;

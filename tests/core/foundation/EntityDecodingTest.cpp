@@ -1,6 +1,9 @@
 #include "foundation/CBEntityDecoding.h"
+#include "foundation/ZPHHTMLNamedCharacterReferences.h"
 
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 TEST(CBEntityDecoding, TableHoldsTheNamedAndNumericReferences)
 {
@@ -30,22 +33,22 @@ TEST(CBEntityDecoding, TableHoldsTheNamedAndNumericReferences)
       {"#150", u"-"},
       {"#151", u"\u2014"},
       {"#153", u"\u2122"},
-      // Question marks.
-      {"#164", u"?"},
-      {"#166", u"?"},
-      {"#208", u"?"},
-      {"#222", u"?"},
-      {"#240", u"?"},
-      {"#254", u"?"},
-      {"curren", u"?"},
-      {"brvbar", u"?"},
-      {"brkbar", u"?"},
-      {"die", u"?"},
-      {"ETH", u"?"},
-      {"eth", u"?"},
-      {"THORN", u"?"},
-      {"thorn", u"?"},
-      {"Dstrok", u"?"},
+      // Their own characters, never a question mark.
+      {"#164", u"\u00A4"},
+      {"#166", u"\u00A6"},
+      {"#208", u"\u00D0"},
+      {"#222", u"\u00DE"},
+      {"#240", u"\u00F0"},
+      {"#254", u"\u00FE"},
+      {"curren", u"\u00A4"},
+      {"brvbar", u"\u00A6"},
+      {"brkbar", u"\u00A6"},
+      {"die", u"\u00A8"},
+      {"ETH", u"\u00D0"},
+      {"eth", u"\u00F0"},
+      {"THORN", u"\u00DE"},
+      {"thorn", u"\u00FE"},
+      {"Dstrok", u"\u0110"},
       // Blanks.
       {"#32", u" "},
       {"#160", u" "},
@@ -182,6 +185,71 @@ TEST(CBEntityDecoding, DecodesReferencesButNeverMakesMarkup)
   EXPECT_EQ(cb_stringWithDecodedEntities("&#60;"), "&lt;");
   EXPECT_TRUE(CBStringWithDecodedEntities(QString()).isNull());
   EXPECT_EQ(CBStringWithDecodedEntities("no references"), "no references");
+}
+
+TEST(CBEntityDecoding, TheGeneratedTableIsHTMLsWholeTable)
+{
+  std::size_t count = 0;
+  const ZPHHTMLNamedCharacterReference* table = ZPHHTMLNamedCharacterReferenceTable(&count);
+  EXPECT_EQ(count, 2125u);
+  for (std::size_t i = 1; i < count; ++i) EXPECT_LT(std::strcmp(table[i - 1].name, table[i].name), 0) << table[i].name;
+  EXPECT_STREQ(ZPHHTMLNamedCharacterReferenceValue("bull"), "\u2022");
+  EXPECT_STREQ(ZPHHTMLNamedCharacterReferenceValue("Alpha"), "\u0391");
+  EXPECT_STREQ(ZPHHTMLNamedCharacterReferenceValue("alpha"), "\u03B1");
+  EXPECT_STREQ(ZPHHTMLNamedCharacterReferenceValue("NotEqualTilde"), "\u2242\u0338");  // two code points
+  EXPECT_STREQ(ZPHHTMLNamedCharacterReferenceValue("Afr"), "\U0001D504");
+  EXPECT_STREQ(ZPHHTMLNamedCharacterReferenceValue("AElig"), "\u00C6");  // the first
+  EXPECT_STREQ(ZPHHTMLNamedCharacterReferenceValue("zwnj"), "\u200C");   // the last
+  EXPECT_EQ(ZPHHTMLNamedCharacterReferenceValue("bull;"), nullptr);
+  EXPECT_EQ(ZPHHTMLNamedCharacterReferenceValue("BULL"), nullptr);
+  EXPECT_EQ(ZPHHTMLNamedCharacterReferenceValue("brkbar"), nullptr);
+  EXPECT_EQ(ZPHHTMLNamedCharacterReferenceValue(""), nullptr);
+}
+
+TEST(CBEntityDecoding, EveryHTMLNameDecodesOthersStayAsWritten)
+{
+  struct Case {
+    const char16_t* input;
+    bool convertCarets;
+    const char16_t* result;
+  };
+  const Case cases[] = {
+      // Names outside the old table.
+      {u"&bull; &rarr; &alpha; &dagger; &Dagger;", true, u"\u2022 \u2192 \u03B1 \u2020 \u2021"},
+      {u"&hookrightarrow;&fjlig;&NotEqualTilde;&Afr;", true,
+       u"\u21AA"
+       u"fj"
+       u"\u2242\u0338"
+       u"\U0001D504"},
+      {u"&ETH;&eth;&THORN;&thorn;&curren;&brvbar;&brkbar;&die;&Dstrok;", true,
+       u"\u00D0\u00F0\u00DE\u00FE\u00A4\u00A6\u00A6\u00A8\u0110"},
+      // The table's own values still win.
+      {u"&nbsp;&ndash;&times;&frac12;", true, u" -x1/2"},
+      // Never markup, in any spelling.
+      {u"&LT;b&GT; &AMP; &nvlt;", true, u"&lt;b&gt; &amp; &lt;\u20D2"},
+      {u"&LT;b&GT; &nvgt;", false, u"&LT;b&GT; &nvgt;"},
+      // Names are case-sensitive; unknown ones stay.
+      {u"&BULL; &Bull; &bull", true, u"&BULL; &Bull; &bull"},
+      {u"&notanentity; &amp;bull;", true, u"&notanentity; &amp;bull;"},
+  };
+  for (const Case& c : cases) {
+    const QString input = QString::fromUtf16(c.input);
+    EXPECT_EQ(cb_stringWithDecodedEntities(input, c.convertCarets, false), QString::fromUtf16(c.result))
+        << input.toStdString();
+  }
+  EXPECT_EQ(cb_stringWithDecodedEntities("&bull;&#8226;", true, true), "&bull;\u2022");
+
+  EXPECT_EQ(CBNamedCharacterReferenceText(u"bull"), "\u2022");
+  EXPECT_EQ(CBNamedCharacterReferenceText(u"nbsp"), " ");
+  EXPECT_EQ(CBNamedCharacterReferenceText(u"amp"), "&amp;");
+  EXPECT_TRUE(CBNamedCharacterReferenceText(u"#8226").isNull());
+  EXPECT_TRUE(CBNamedCharacterReferenceText(u"bu\u00E9ll").isNull());
+  EXPECT_TRUE(CBNamedCharacterReferenceText(QString(200, u'a')).isNull());
+  std::size_t length = 0;
+  EXPECT_STREQ(CBNamedCharacterReferenceUTF8("rarr", &length), "\u2192");
+  EXPECT_EQ(length, 3u);
+  EXPECT_STREQ(CBNamedCharacterReferenceUTF8("brkbar", &length), "\u00A6");
+  EXPECT_EQ(CBNamedCharacterReferenceUTF8("bogus", &length), nullptr);
 }
 
 TEST(CBEntityDecoding, HexDigitsScanning)

@@ -12,6 +12,8 @@
 #include <QtCore/QDir>
 #include <QtCore/QFile>
 #include <QtCore/QFileInfo>
+#include <QtNetwork/QHostAddress>
+#include <QtNetwork/QTcpServer>
 
 #include <gtest/gtest.h>
 
@@ -116,8 +118,9 @@ TEST_F(ArticleImageCacheTest, CachesGoodImagesOnlyAndPicksTheBiggest)
 
   EXPECT_TRUE(webCache->isObjectAtURLCached(server.url("/small.png")));
   EXPECT_TRUE(webCache->isObjectAtURLCached(server.url("/img/big.jpg")));
-  // A 200 answer is kept whatever it holds; error statuses are not.
-  EXPECT_EQ(webCache->cachedObjectAtURL(server.url("/error-page.png")), "<html>oops</html>");
+  // Only images are kept: neither an error page answered with 200 nor an
+  // error status.
+  EXPECT_FALSE(webCache->isObjectAtURLCached(server.url("/error-page.png")));
   EXPECT_FALSE(webCache->isObjectAtURLCached(server.url("/missing.png")));
   EXPECT_FALSE(webCache->isObjectAtURLCached(server.url("/late.png")));
   EXPECT_FALSE(webCache->isObjectAtURLCached(QUrl::fromLocalFile(localFile)));
@@ -130,16 +133,16 @@ TEST_F(ArticleImageCacheTest, CachesGoodImagesOnlyAndPicksTheBiggest)
   EXPECT_EQ(controller->URLOfImageInArticleContentHTML(html, biggest, base), server.url("/img/big.jpg"));
   EXPECT_TRUE(controller->URLOfImageInArticleContentHTML(html, QUrl("zph-image-cache://0123.png"), base).isEmpty());
 
-  // A later request fetches only what is still missing, so the image that
-  // failed loads now and wins.
+  // A later request fetches nothing: what is cached stays, and what failed
+  // is not asked for again in this run.
   lateImageReady = true;
   ASSERT_TRUE(cacheAndWait(html, base));
-  EXPECT_EQ(requestsFor("/late.png"), 2);
-  EXPECT_EQ(requestsFor("/missing.png"), 2);
-  EXPECT_EQ(requestsFor("/small.png"), 1);
-  EXPECT_EQ(requestsFor("/img/big.jpg"), 1);
+  EXPECT_TRUE(controller->didImageFailBefore(server.url("/late.png")));
+  EXPECT_TRUE(controller->didImageFailBefore(server.url("/error-page.png")));
+  EXPECT_FALSE(controller->didImageFailBefore(server.url("/small.png")));
+  EXPECT_EQ(server.requests().size(), 5);
   EXPECT_EQ(controller->URLOfBiggestImageInArticleContentHTML(html, base),
-            ZPHArticleImageCacheController::imageCacheURLForURL(server.url("/late.png")));
+            ZPHArticleImageCacheController::imageCacheURLForURL(server.url("/img/big.jpg")));
 
   // Equal areas: the first image wins.
   server.route("/one.png", [](const ZPHTestHTTPRequest&) { return body(png(10, 40), "image/png"); });
@@ -157,6 +160,62 @@ TEST_F(ArticleImageCacheTest, CachesGoodImagesOnlyAndPicksTheBiggest)
   EXPECT_TRUE(webCache->isObjectAtURLCached(server.url("/one.png")));
   EXPECT_TRUE(QFileInfo(webCache->cacheFolderPath()).isDir());
   EXPECT_TRUE(controller->URLOfBiggestImageInArticleContentHTML(html, base).isEmpty());
+}
+
+TEST_F(ArticleImageCacheTest, ImagesAreBoundedInSizeAndNumber)
+{
+  const QByteArray image = png(8, 8);
+  const QByteArray huge = image + QByteArray(ZPHArticleImageCacheOperation::MaximumImageBytes, '\0');
+  QString html = QStringLiteral("<img src=\"/huge.png\"><img src=\"/broken.png\"><img src=\"/huge.png\">");
+  server.route("/huge.png", [&](const ZPHTestHTTPRequest&) { return body(huge, "image/png"); });
+  server.route("/broken.png",
+               [&](const ZPHTestHTTPRequest&) { return body(image.left(image.size() / 2), "image/png"); });
+  for (int i = 0; i < 30; ++i) {
+    const QString path = QStringLiteral("/many/%1.png").arg(i);
+    server.route(path, [&](const ZPHTestHTTPRequest&) { return body(image, "image/png"); });
+    html += QStringLiteral("<img src=\"%1\">").arg(path);
+  }
+  const QUrl base = server.url("/post.html");
+  ASSERT_TRUE(cacheAndWait(html, base));
+
+  // The first images of the article only, each address once.
+  EXPECT_EQ(server.requests().size(), ZPHArticleImageCacheOperation::MaximumImagesPerArticle);
+  EXPECT_EQ(requestsFor("/huge.png"), 1);
+  EXPECT_TRUE(webCache->isObjectAtURLCached(server.url("/many/17.png")));
+  EXPECT_FALSE(webCache->isObjectAtURLCached(server.url("/many/18.png")));
+  // Too large, or not decodable: not kept, and remembered.
+  EXPECT_FALSE(webCache->isObjectAtURLCached(server.url("/huge.png")));
+  EXPECT_FALSE(webCache->isObjectAtURLCached(server.url("/broken.png")));
+  EXPECT_TRUE(controller->didImageFailBefore(server.url("/huge.png")));
+  EXPECT_TRUE(controller->didImageFailBefore(server.url("/broken.png")));
+  EXPECT_FALSE(ZPHArticleImageCacheController::isImage(image.left(image.size() / 2)));
+  EXPECT_TRUE(ZPHArticleImageCacheController::isImage(gif1x1));
+}
+
+TEST_F(ArticleImageCacheTest, AServerThatRefusesIsNotAskedAgain)
+{
+  quint16 closedPort = 0;
+  {
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+    closedPort = probe.serverPort();
+  }
+  const QString image = QStringLiteral("http://127.0.0.1:%1/img/%2.png").arg(closedPort);
+  ASSERT_TRUE(cacheAndWait(QStringLiteral("<img src=\"%1\">").arg(image.arg(1)), QUrl()));
+  EXPECT_TRUE(controller->didImageFailBefore(QUrl(image.arg(1))));
+  // Any other image of that server counts as failed: no operation is made.
+  EXPECT_TRUE(controller->didImageFailBefore(QUrl(image.arg(2))));
+  const QString other = QStringLiteral("<p>x</p><img src=\"%1\">").arg(image.arg(2));
+  controller->cacheImagesFoundInArticleContentHTML(other, QUrl());
+  EXPECT_FALSE(controller->registeredOperationForArticleContentHTML(other));
+  // A server that answers, even with an error, is asked for its other images.
+  server.route("/gone.png", [](const ZPHTestHTTPRequest&) { return body("no", "text/plain", 404); });
+  ASSERT_TRUE(cacheAndWait(QStringLiteral("<img src=\"/gone.png\">"), server.url("/")));
+  EXPECT_TRUE(controller->didImageFailBefore(server.url("/gone.png")));
+  EXPECT_FALSE(controller->didImageFailBefore(server.url("/other.png")));
+  // Without an image to fetch no operation is made at all.
+  controller->cacheImagesFoundInArticleContentHTML("<p>No images here</p>", server.url("/"));
+  EXPECT_FALSE(controller->registeredOperationForArticleContentHTML("<p>No images here</p>"));
 }
 
 TEST_F(ArticleImageCacheTest, RequestsTwiceAndPurgesWhileRunning)

@@ -7,6 +7,7 @@
 #include "support/ZPHTestHTTPServer.h"
 #include "support/ZPHTestSupport.h"
 
+#include <QtCore/QElapsedTimer>
 #include <QtCore/QFile>
 #include <QtCore/QThread>
 #include <QtNetwork/QHostAddress>
@@ -326,6 +327,46 @@ TEST_F(DownloadOperationTest, ASilentServerTimesOut)
   EXPECT_EQ(operation->error().domain(), ZPHURLErrorDomain);
   EXPECT_EQ(operation->didFailErrorCode(), ZPHURLErrorTimedOut);
   EXPECT_EQ(operation->downloadStatus(), CBDownloadOperation::Finished);
+}
+
+TEST_F(DownloadOperationTest, ATricklingServerTimesOutAtTheOverallDeadline)
+{
+  // A byte every 50 ms never leaves the transport silent long enough for
+  // its own time-out.
+  server.route("/trickle", [](const ZPHTestHTTPRequest&) {
+    ZPHTestHTTPResponse response = textResponse(QByteArray(2000, 'x'));
+    response.trickleIntervalMs = 50;
+    return response;
+  });
+  auto operation = operationFor(server.url("/trickle"));
+  EXPECT_EQ(operation->overallTimeoutMs(), CBDownloadOperation::DefaultOverallTimeoutMs);
+  operation->setTimeoutIntervalMs(1000);
+  operation->setOverallTimeoutMs(700);
+  QElapsedTimer timer;
+  timer.start();
+  ASSERT_TRUE(run(operation, 20000));
+  EXPECT_LT(timer.elapsed(), 15000);
+  EXPECT_FALSE(operation->okResponse());
+  EXPECT_EQ(operation->statusCode(), 200);
+  EXPECT_EQ(operation->error().domain(), ZPHURLErrorDomain);
+  EXPECT_EQ(operation->didFailErrorCode(), ZPHURLErrorTimedOut);
+  EXPECT_LT(operation->responseBody().size(), 2000);
+  EXPECT_EQ(callbacks, 1);
+}
+
+TEST_F(DownloadOperationTest, AConnectionClosedMidBodyFails)
+{
+  server.route("/cut", [](const ZPHTestHTTPRequest&) {
+    ZPHTestHTTPResponse response = textResponse(QByteArray(5000, 'x'));
+    response.closeAfterBodyBytes = 1000;
+    return response;
+  });
+  auto operation = operationFor(server.url("/cut"));
+  ASSERT_TRUE(run(operation));
+  EXPECT_FALSE(operation->okResponse());
+  EXPECT_EQ(operation->statusCode(), 200);
+  EXPECT_EQ(operation->didFailErrorCode(), ZPHURLErrorNetworkConnectionLost)
+      << operation->error().toString().toStdString();
 }
 
 TEST_F(DownloadOperationTest, ACancelDuringASlowBodyEndsTheDownloadAndIsNeverOK)

@@ -73,3 +73,47 @@ TEST(AtomParser, ElementsMatchedByNamespaceNotPrefix)
   // An XHTML "summary" inside the content does not end it.
   EXPECT_EQ(item->content(), "<div><summary>inner</summary><p>after</p></div>");
 }
+
+TEST(AtomParser, XHTMLTitlesGiveTheTextOfTheirMarkup)
+{
+  const ParsedFixture parsed = ParseFeedBytes(
+      "<feed xmlns=\"http://www.w3.org/2005/Atom\">"
+      "<title type=\"xhtml\"><div xmlns=\"http://www.w3.org/1999/xhtml\">Feed <em>of</em> <b>Atom</b></div></title>"
+      "<subtitle type=\"xhtml\"><div xmlns=\"http://www.w3.org/1999/xhtml\">Sub <i>title</i></div></subtitle>"
+      "<entry><id>1</id><title type=\"xhtml\"><div xmlns=\"http://www.w3.org/1999/xhtml\">Example "
+      "<b>Atom</b> &amp; <span><i>more</i></span></div></title>"
+      "<link href=\"http://e.example.com/1\"/><summary>S</summary></entry>"
+      // Without the XHTML namespace the markup is Atom's: a title inside still
+      // belongs to the outer one.
+      "<entry><id>2</id><title type=\"xhtml\"><div>Plain <title>inner</title> end</div></title></entry>"
+      "</feed>");
+  ASSERT_TRUE(parsed.isFeed);
+  EXPECT_TRUE(parsed.error.isNull()) << parsed.error.toString().toStdString();
+  EXPECT_EQ(parsed.proxy->feedTitle(), "Feed of Atom");
+  ASSERT_EQ(parsed.count(), 2);
+  EXPECT_EQ(parsed.item(0)->title(), "Example Atom & more");
+  EXPECT_EQ(parsed.item(0)->permalink(), "http://e.example.com/1");
+  EXPECT_EQ(parsed.item(0)->summary(), "S");
+  EXPECT_EQ(parsed.item(1)->title(), "Plain inner end");
+}
+
+TEST(AtomParser, XHTMLContentEndsOnlyWithTheElementThatBeganIt)
+{
+  // The div does not declare the XHTML namespace, so the summary of the
+  // details element is Atom's name too.
+  const ParsedFixture parsed = ParseFeedBytes(
+      "<feed xmlns=\"http://www.w3.org/2005/Atom\"><title>T</title>"
+      "<entry><id>1</id><title>One</title><content type=\"xhtml\"><div><p>Before</p>"
+      "<details><summary>More</summary><p>Hidden</p></details><content>x</content><p>After</p></div></content>"
+      "<summary type=\"xhtml\"><div><summary>s</summary> tail</div></summary></entry>"
+      "<entry><id>2</id><title>Two</title></entry></feed>");
+  ASSERT_TRUE(parsed.isFeed);
+  EXPECT_TRUE(parsed.error.isNull()) << parsed.error.toString().toStdString();
+  ASSERT_EQ(parsed.count(), 2);
+  EXPECT_EQ(parsed.item(0)->content(),
+            "<div><p>Before</p><details><summary>More</summary><p>Hidden</p></details><content>x</content>"
+            "<p>After</p></div>");
+  EXPECT_EQ(parsed.item(0)->summary(), "<div><summary>s</summary> tail</div>");
+  EXPECT_EQ(parsed.item(0)->title(), "One");
+  EXPECT_EQ(parsed.item(1)->title(), "Two");
+}

@@ -114,3 +114,19 @@ TEST(RSSParser, UndeclaredKnownPrefixIsStillRead)
   EXPECT_EQ(parsed.item(0)->title(), "T");
   EXPECT_TRUE(parsed.error.isNull());
 }
+
+TEST(RSSParser, IndentedDatesAreRead)
+{
+  // The blanks around an element's text are no part of its date, however
+  // deep the feed is indented.
+  const QByteArray indent(60, ' ');
+  const ParsedFixture parsed =
+      ParseFeedBytes("<rss><channel><item><title>A</title><pubDate>\n" + indent +
+                     "Tue, 10 Jun 2003 04:00:00 pDt (Pacific)\n" + indent +
+                     "</pubDate></item><item><dc:date xmlns:dc=\"http://purl.org/dc/"
+                     "elements/1.1/\">\t" +
+                     indent + "2003-12-13T18:30:02Z\r\n" + indent + "</dc:date></item></channel></rss>");
+  ASSERT_EQ(parsed.count(), 2);
+  EXPECT_EQ(parsed.item(0)->pubDate(), QDateTime(QDate(2003, 6, 10), QTime(11, 0), QTimeZone::utc()));
+  EXPECT_EQ(parsed.item(1)->pubDate(), QDateTime(QDate(2003, 12, 13), QTime(18, 30, 2), QTimeZone::utc()));
+}

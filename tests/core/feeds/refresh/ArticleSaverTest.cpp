@@ -173,6 +173,36 @@ TEST_F(ArticleSaverTest, MatchesByGuidAndByTwoOfTitleDateAndLink)
   EXPECT_EQ(saver->managedObjectIDsOfItemsInFeed().size(), 4);
 }
 
+TEST_F(ArticleSaverTest, AnItemListedTwiceMakesOneArticle)
+{
+  // A guid new to the store and listed twice: the second listing updates
+  // what the first inserted.
+  auto saver = save(items({{"dup", "First listing", "https://example.com/d", day(1)},
+                           {"", "Plain", "https://example.com/p", day(2)},
+                           {"dup", "Second listing", "https://example.com/d2", day(3)},
+                           {"other", "Other", "https://example.com/o", day(4)}}));
+  ASSERT_EQ(articles().size(), 3);
+  EXPECT_EQ(articleTitled(QStringLiteral("First listing")), nullptr);
+  ASSERT_NE(articleTitled(QStringLiteral("Second listing")), nullptr);
+  EXPECT_EQ(articleTitled(QStringLiteral("Second listing"))->link(), QStringLiteral("https://example.com/d2"));
+  EXPECT_EQ(saver->unreadCount(), 3u);
+
+  // A stored guid listed twice: one article takes both listings. A stored
+  // article without guid is matched by what an earlier listing made of it.
+  const ZPHManagedObjectID dup = articleTitled(QStringLiteral("Second listing"))->objectID();
+  const ZPHManagedObjectID plain = articleTitled(QStringLiteral("Plain"))->objectID();
+  save(items({{"dup", "Third", "https://example.com/d", day(5)},
+              {"dup", "Fourth", "https://example.com/d", day(6)},
+              {"", "Plain", "https://example.com/p2", day(2)},
+              // Only the new link and the plain-text title agree.
+              {"", "<b>Plain</b>", "https://example.com/p2", day(9)},
+              {"other", "Other", "https://example.com/o", day(4)}}));
+  ASSERT_EQ(articles().size(), 3);
+  EXPECT_EQ(articleTitled(QStringLiteral("Fourth"))->objectID(), dup);
+  ASSERT_NE(articleTitled(QStringLiteral("<b>Plain</b>")), nullptr);
+  EXPECT_EQ(articleTitled(QStringLiteral("<b>Plain</b>"))->objectID(), plain);
+}
+
 TEST_F(ArticleSaverTest, StateSurvivesAndLeavingReadArticlesAreMarkedForDeletion)
 {
   save(items({{"a", "Read", "https://example.com/a", day(1)},

@@ -2,6 +2,7 @@
 #include "feeds/refresh/ZPHCoreDataArticleSaverOperation.h"
 #include "feeds/refresh/ZPHRefreshFeedOperation.h"
 #include "foundation/CBKeychain.h"
+#include "foundation/ZPHCoreApplicationDelegate.h"
 #include "platform/ZPHFilePasswordStore.h"
 #include "platform/ZPHMainThread.h"
 #include "platform/ZPHNotificationCenter.h"
@@ -15,7 +16,10 @@
 #include "support/ZPHTestHTTPServer.h"
 #include "support/ZPHTestSupport.h"
 
+#include <QtCore/QDeadlineTimer>
+#include <QtCore/QElapsedTimer>
 #include <QtCore/QMutex>
+#include <QtCore/QThread>
 #include <QtNetwork/QTcpServer>
 
 #include <gtest/gtest.h>
@@ -175,11 +179,11 @@ TEST_F(RefreshFeedOperationTest, FirstRefreshStoresArticlesAndAnUnchangedFeedCha
   EXPECT_TRUE(refresh().isNull());
   EXPECT_EQ(lastRequestHeader("If-None-Match"), QByteArray("\"v1\""));
   EXPECT_EQ(lastRequestHeader("If-Modified-Since"), QByteArray("Mon, 04 Mar 2024 10:00:00 GMT"));
-  serve(200, body, {{"ETag", "\"v1\""}});
+  serve(200, body, {{"ETag", "\"v1\""}, {"Last-Modified", "Mon, 04 Mar 2024 10:00:00 GMT"}});
   EXPECT_TRUE(refresh().isNull());
   EXPECT_EQ(articlesUpdated.load(), 1);
   EXPECT_EQ(articles().size(), 2);
-  // The unchanged body left the stored values alone.
+  // The unchanged body under the same validators left the stored values alone.
   EXPECT_EQ(cache->conditionalGetInfoForFeedURL(feedURL)->httpResponseLastModified(),
             QStringLiteral("Mon, 04 Mar 2024 10:00:00 GMT"));
 
@@ -437,6 +441,136 @@ TEST_F(RefreshFeedOperationTest, AParsedBodyCountsAsSeenOnlyOnceItsArticlesWereS
   EXPECT_TRUE(lastRequestHeader("If-None-Match").isNull());
   EXPECT_NE(articleTitled(QStringLiteral("Alpha")), nullptr);
   EXPECT_FALSE(cache->contentHashForFeedURL(feedURL).isEmpty());
+}
+
+TEST_F(RefreshFeedOperationTest, ABodyWhoseTransferFailedIsNeitherParsedNorRemembered)
+{
+  const QByteArray body = rss({{"a", "Alpha", "http://example.com/a", Mon},
+                               {"b", "Beta", "http://example.com/b", Tue},
+                               {"c", "Gamma", "http://example.com/c", Wed}});
+  struct Case {
+    const char* name;
+    qsizetype closeAfter;
+    int trickleMs;
+    qint64 maximumBodySize;
+    qint64 underlyingCode;
+  };
+  const Case cases[] = {
+      {"closed mid-body", body.size() / 2, 0, 0, ZPHURLErrorNetworkConnectionLost},
+      {"trickling past the deadline", -1, 50, 0, ZPHURLErrorTimedOut},
+      {"over the limit", -1, 0, 64, CBDownloadOperationErrorBodyTooLarge},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    server.route(QStringLiteral("/feed.xml"), [&](const ZPHTestHTTPRequest&) {
+      ZPHTestHTTPResponse response;
+      response.body = body;
+      response.headers = {{"ETag", "\"whole\""}};
+      response.closeAfterBodyBytes = c.closeAfter;
+      response.trickleIntervalMs = c.trickleMs;
+      response.trickleBytes = 16;
+      return response;
+    });
+    const ZPHError error = refresh([&](ZPHRefreshFeedOperation& operation) {
+      EXPECT_EQ(operation.overallTimeoutMs(), ZPHRefreshFeedOperation::FeedOverallTimeoutMs);
+      if (c.trickleMs > 0)
+        operation.setOverallTimeoutMs(600);
+      if (c.maximumBodySize > 0)
+        operation.setMaximumBodySize(c.maximumBodySize);
+    });
+    EXPECT_EQ(error.code(), ZPHRefreshFeedOperationErrorNotResponding) << error.toString().toStdString();
+    EXPECT_EQ(error.value(ZPHUnderlyingErrorKey).value<ZPHError>().code(), c.underlyingCode)
+        << error.toString().toStdString();
+    EXPECT_TRUE(articles().isEmpty());
+    EXPECT_TRUE(cache->contentHashForFeedURL(feedURL).isNull());
+    EXPECT_FALSE(cache->conditionalGetInfoForFeedURL(feedURL).has_value());
+  }
+  EXPECT_EQ(articlesUpdated.load(), 0);
+
+  // The whole body next time: asked for without validators, and saved.
+  serve(200, body, {{"ETag", "\"whole\""}});
+  EXPECT_TRUE(refresh().isNull());
+  EXPECT_TRUE(lastRequestHeader("If-None-Match").isNull());
+  EXPECT_EQ(articles().size(), 3);
+  EXPECT_EQ(cache->conditionalGetInfoForFeedURL(feedURL)->httpResponseEtag(), QStringLiteral("\"whole\""));
+}
+
+TEST_F(RefreshFeedOperationTest, AnUnchangedBodyUnderNewValidatorsStoresThem)
+{
+  const QByteArray body = rss({{"a", "Alpha", "http://example.com/a", Mon}});
+  serve(200, body, {{"ETag", "\"v1\""}});
+  EXPECT_TRUE(refresh().isNull());
+  // The server changed its validators, not the feed, and ignores the old one.
+  serve(200, body, {{"ETag", "\"v2\""}, {"Last-Modified", "Tue, 05 Mar 2024 10:00:00 GMT"}});
+  EXPECT_TRUE(refresh().isNull());
+  EXPECT_EQ(lastRequestHeader("If-None-Match"), QByteArray("\"v1\""));
+  EXPECT_EQ(articlesUpdated.load(), 1);
+  ASSERT_TRUE(cache->conditionalGetInfoForFeedURL(feedURL).has_value());
+  EXPECT_EQ(cache->conditionalGetInfoForFeedURL(feedURL)->httpResponseEtag(), QStringLiteral("\"v2\""));
+  serve(304, {});
+  EXPECT_TRUE(refresh().isNull());
+  EXPECT_EQ(lastRequestHeader("If-None-Match"), QByteArray("\"v2\""));
+  EXPECT_EQ(lastRequestHeader("If-Modified-Since"), QByteArray("Tue, 05 Mar 2024 10:00:00 GMT"));
+  EXPECT_EQ(articles().size(), 1);
+  // A server that drops its validators is sent none any more.
+  serve(200, body);
+  EXPECT_TRUE(refresh().isNull());
+  serve(200, body);
+  EXPECT_TRUE(refresh().isNull());
+  EXPECT_TRUE(lastRequestHeader("If-None-Match").isNull());
+  EXPECT_TRUE(lastRequestHeader("If-Modified-Since").isNull());
+  EXPECT_EQ(articlesUpdated.load(), 1);
+}
+
+TEST_F(RefreshFeedOperationTest, ArticlesNoSaverTookLeaveNothingRemembered)
+{
+  serve(200, rss({{"a", "Alpha", "http://example.com/a", Mon}}), {{"ETag", "\"v1\""}});
+  // A process without an application delegate cannot queue the saver.
+  ZPHCoreApplicationDelegate::setSharedDelegate(nullptr);
+  const ZPHError error = refresh();
+  ZPHCoreApplicationDelegate::setSharedDelegate(&delegate);
+  EXPECT_TRUE(error.isNull()) << error.toString().toStdString();
+  EXPECT_TRUE(articles().isEmpty());
+  EXPECT_TRUE(cache->contentHashForFeedURL(feedURL).isNull());
+  EXPECT_FALSE(cache->conditionalGetInfoForFeedURL(feedURL).has_value());
+
+  EXPECT_TRUE(refresh().isNull());
+  EXPECT_TRUE(lastRequestHeader("If-None-Match").isNull());
+  EXPECT_NE(articleTitled(QStringLiteral("Alpha")), nullptr);
+}
+
+TEST_F(RefreshFeedOperationTest, TheLoginWaitEndsAndACancelledRefreshAsksNobody)
+{
+  server.route(QStringLiteral("/feed.xml"),
+               [](const ZPHTestHTTPRequest&) { return ZPHTestHTTPResponse::basicChallenge(); });
+  std::atomic<int> asked{0};
+  observers.push_back(ZPHNotificationCenter::defaultCenter().addObserver(ZPHFeedRefreshChallengeReceivedNotification,
+                                                                         {}, [&](const ZPHNotification&) { ++asked; }));
+
+  // Nobody answers: the refresh ends as if the user had dismissed the request.
+  QElapsedTimer timer;
+  timer.start();
+  const ZPHError error = refresh([](ZPHRefreshFeedOperation& operation) { operation.setLoginWaitTimeoutMs(300); });
+  EXPECT_EQ(asked.load(), 1);
+  EXPECT_EQ(error.code(), ZPHRefreshFeedOperationErrorLoginRequired) << error.toString().toStdString();
+  EXPECT_LT(timer.elapsed(), 20000);
+  EXPECT_EQ(ZPHRefreshFeedOperation::DefaultLoginWaitTimeoutMs, 5 * 60 * 1000);
+
+  // Cancelled before the main thread gets to ask: nobody is asked.
+  asked = 0;
+  auto operation = std::make_shared<ZPHRefreshFeedOperation>(feedURL);
+  operation->setFeedMetadataCache(cache);
+  const int requestsBefore = int(server.requests().size());
+  queue.addOperation(operation);
+  // The main thread is kept busy here, so the request to ask the user waits
+  // in its queue.
+  QDeadlineTimer requested(10000);
+  while (int(server.requests().size()) == requestsBefore && !requested.hasExpired()) QThread::msleep(10);
+  QThread::msleep(300);
+  operation->cancel();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return operation->isFinished(); }, 30000));
+  ZPHTestSpinEventLoop(200);
+  EXPECT_EQ(asked.load(), 0);
 }
 
 TEST_F(RefreshFeedOperationTest, DeletingTheFeedCancelsItsRefresh)

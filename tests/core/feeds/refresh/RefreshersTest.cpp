@@ -6,6 +6,7 @@
 #include "platform/CBOperationController.h"
 #include "store/CBDataController.h"
 #include "store/accounts/CBDataAccount.h"
+#include "store/entities/CBDataArticle.h"
 #include "store/entities/CBFeed.h"
 #include "store/entities/CBFolder.h"
 #include "store/graph/ZPHManagedObjectContext.h"
@@ -191,6 +192,62 @@ TEST_F(RefreshersTest, TheRefreshOutcomeIsStoredOnTheFeedAndClearedBySuccess)
   });
   refreshOnce();
   EXPECT_TRUE(f->lastFeedRefreshError().isNull());
+}
+
+TEST_F(RefreshersTest, ManyOutcomesLandOnTheirOwnFeedsAfterTheirArticles)
+{
+  ZPHTestHTTPServer server;
+  ASSERT_TRUE(server.start());
+  const int count = 24;
+  QList<CBFeed*> feeds;
+  for (int i = 0; i < count; ++i) {
+    const QString path = QStringLiteral("/feed%1.xml").arg(i);
+    server.route(path, [i](const ZPHTestHTTPRequest&) {
+      ZPHTestHTTPResponse response;
+      if (i % 3 == 0) {
+        response.status = 404;
+        return response;
+      }
+      response.body = "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>T</title><item><title>A" +
+                      QByteArray::number(i) + "</title><link>http://example.com/" + QByteArray::number(i) +
+                      "</link></item></channel></rss>";
+      return response;
+    });
+    feeds.append(feed(server.url(path).toString()));
+  }
+  // When a feed's outcome arrives, the articles of its refresh are there.
+  QList<std::pair<CBFeed*, int>> tokens;
+  int outcomesBeforeArticles = 0;
+  int outcomes = 0;
+  for (CBFeed* f : feeds) {
+    tokens.append({f, f->addChangeObserver([&](ZPHManagedObject* object, const QString& key) {
+                     if (key != CBFeedLastFeedRefreshErrorKey)
+                       return;
+                     ++outcomes;
+                     auto* changed = static_cast<CBFeed*>(object);
+                     if (changed->lastFeedRefreshError().isNull() &&
+                         CBDataArticle::articlesForFeedWithURL(changed->URL(), main).isEmpty())
+                       ++outcomesBeforeArticles;
+                   })});
+  }
+  refresh = std::make_unique<ZPHRefreshController>();
+  refresh->refreshFeeds(feeds);
+  ASSERT_TRUE(
+      ZPHTestWaitUntil([&] { return refresh->refreshOperationController()->numberOfOperations() == 0; }, 30000));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !controller.coreDataQueueHasOperations(); }, 30000));
+  ZPHTestSpinEventLoop(50);
+  for (const auto& [f, token] : tokens) f->removeChangeObserver(token);
+  EXPECT_EQ(outcomes, count);
+  EXPECT_EQ(outcomesBeforeArticles, 0);
+  for (int i = 0; i < count; ++i) {
+    SCOPED_TRACE(i);
+    if (i % 3 == 0) {
+      EXPECT_EQ(feeds[i]->lastFeedRefreshError().code(), ZPHRefreshFeedOperationErrorPageNotFound);
+    } else {
+      EXPECT_TRUE(feeds[i]->lastFeedRefreshError().isNull());
+      EXPECT_EQ(CBDataArticle::articlesForFeedWithURL(feeds[i]->URL(), main).size(), 1);
+    }
+  }
 }
 
 }  // namespace
