@@ -1,6 +1,8 @@
 #include "articles/ZPHArticleLinkOpener.h"
 
 #include "kit/ZPHInterfaceLog.h"
+#include "mainwindow/ZPHApplicationNotifications.h"
+#include "platform/ZPHNotificationCenter.h"
 
 #include <QtGui/QDesktopServices>
 
@@ -35,7 +37,11 @@ bool ZPHArticleLinkOpener::openLink(const QString& link)
   QUrl url;
   switch (actionForLink(link, &url)) {
     case Action::Open:
-      return QDesktopServices::openUrl(url);
+      if (!QDesktopServices::openUrl(url))
+        return false;
+      ZPHNotificationCenter::defaultCenter().post(ZPHAppDelegateDidOpenURLInExternalWebBrowserNotification,
+                                                  QVariant(url));
+      return true;
     case Action::Subscribe:
       if (subscribeHandler()) {
         subscribeHandler()(url);

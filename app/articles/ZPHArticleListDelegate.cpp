@@ -13,6 +13,7 @@
 #include "kit/ZPHWindowShouldDrawActive.h"
 #include "mainwindow/ZPHEmptyContentsViewController.h"
 #include "platform/ZPHUserDefaults.h"
+#include "sourcelist/ZPHSourceListViewController.h"
 #include "store/CBDataController.h"
 #include "store/ZPHFeedIngestionInterface.h"
 #include "store/accounts/CBGlobalFeed.h"
@@ -122,6 +123,50 @@ const CBDateManager* ZPHArticleListDelegate::dateManager() const
 }
 
 // ------------------------------------------------------------------ set-up
+
+void ZPHArticleListDelegate::setSourceListViewController(ZPHSourceListViewController* controller)
+{
+  if (m_sourceListViewController)
+    disconnect(this, nullptr, m_sourceListViewController, nullptr);
+  m_sourceListViewController = controller;
+  if (controller == nullptr)
+    return;
+  connect(this, &ZPHArticleListDelegate::moveFocusToSourceListRequested, controller,
+          &ZPHSourceListViewController::makeSourceListOutlineViewFirstResponder);
+  connect(this, &ZPHArticleListDelegate::sourceListSelectionHiddenChanged, controller,
+          &ZPHSourceListViewController::setSelectionHidden);
+}
+
+void ZPHArticleListDelegate::setSearchWindowController(ZPHSearchWindowController* controller)
+{
+  m_searchWindowController = controller;
+}
+
+ZPHSearchWindowController* ZPHArticleListDelegate::searchWindowController() const
+{
+  return m_searchWindowController.data();
+}
+
+ZPHSourceListViewController* ZPHArticleListDelegate::sourceListViewController() const
+{
+  return m_sourceListViewController.data();
+}
+
+QList<ZPHRepresentedObject> ZPHArticleListDelegate::sourceListSelection() const
+{
+  QList<ZPHRepresentedObject> items;
+  if (!m_sourceListViewController)
+    return items;
+  for (const CBTreeNode::Pointer& node : m_sourceListViewController->selectedOutlineItems()) {
+    if (node == nullptr)
+      continue;
+    if (CBNode* stored = node->representedNode())
+      items.append(stored);
+    else if (CBTreeNodeRepresentedObject* object = node->representedObject())
+      items.append(object);
+  }
+  return items;
+}
 
 void ZPHArticleListDelegate::setUp()
 {
@@ -779,8 +824,11 @@ void ZPHArticleListDelegate::searchCanceledUpdatingArticles(bool updateArticles,
   m_currentSearchOperation.reset();
   if (clearingSearchField && m_searchWindowController)
     m_searchWindowController->clearSearchFieldQuietly();
-  if (updateArticles)
+  if (updateArticles) {
+    if (m_sourceListViewController)
+      m_feeds = sourceListSelection();
     updateArticlesShowingEmptyViewsIfNeeded();
+  }
   if (wasSearching)
     Q_EMIT sourceListSelectionHiddenChanged(false);
   if (m_currentLayoutViewController && (wasSearching || updateArticles))

@@ -21,6 +21,7 @@ class QWidget;
 class ZPHEmptyContentsViewController;
 class ZPHSearchOperation;
 class ZPHSearchWindowController;
+class ZPHSourceListViewController;
 
 // The coordinator of the main window's content side: it takes the source
 // list's selection, keeps the article list (through the article list
@@ -57,8 +58,15 @@ public:
   // and the search window controller (none: searches are not asked for).
   void setDateManager(const CBDateManager* dateManager);
   const CBDateManager* dateManager() const;
-  void setSearchWindowController(ZPHSearchWindowController* controller) { m_searchWindowController = controller; }
-  ZPHSearchWindowController* searchWindowController() const { return m_searchWindowController; }
+  void setSearchWindowController(ZPHSearchWindowController* controller);
+  ZPHSearchWindowController* searchWindowController() const;
+  // The source list whose selection is listed: the focus goes there, its
+  // selection hides during a search of all sites and is read again when a
+  // search ends.
+  void setSourceListViewController(ZPHSourceListViewController* controller);
+  ZPHSourceListViewController* sourceListViewController() const;
+  // The represented objects of the source list's selection, in order.
+  QList<ZPHRepresentedObject> sourceListSelection() const;
 
   // Builds the content view and the layout of "ZPHContentLayoutMode";
   // reads the sort order. Once.
@@ -172,6 +180,7 @@ private:
 
   const CBDateManager* m_dateManager = nullptr;
   QPointer<ZPHSearchWindowController> m_searchWindowController;
+  QPointer<ZPHSourceListViewController> m_sourceListViewController;
   std::unique_ptr<ZPHArticleListController> m_articleListController;
   std::unique_ptr<ZPHArticleListModel> m_model;
   std::unique_ptr<ZPHReadingLayoutViewController> m_currentLayoutViewController;

@@ -13,6 +13,7 @@
 #include "articles/ZPHTableHeaderView.h"
 #include "articles/ZPHTableViewContextualMenu.h"
 #include "kit/ZPHWindowShouldDrawActive.h"
+#include "mainwindow/ZPHApplicationNotifications.h"
 #include "mainwindow/ZPHEmptyContentsViewController.h"
 #include "store/entities/CBDataArticle.h"
 #include "store/entities/CBFeed.h"
@@ -124,6 +125,12 @@ QWidget* ZPHClassicLayoutViewController::loadView()
   m_observers.push_back(center.addObserver(
       ZPHActiveTrackingWindowShouldDrawActiveChangedNotification, QVariant(), this,
       [this](const ZPHNotification&) { updateViewColors(); }, D::MainThread));
+  m_observers.push_back(center.addObserver(
+      ZPHAppDelegateDidOpenURLInExternalWebBrowserNotification, QVariant(), this,
+      [this](const ZPHNotification& notification) {
+        appDelegateDidOpenURLInExternalWebBrowser(notification.object.toUrl());
+      },
+      D::MainThread));
 
   updateViewColors();
   if (fillsDetailPaneAtLoad())
@@ -425,8 +432,9 @@ void ZPHClassicLayoutViewController::showEmptyDetailContentView()
     configureSearchResultsPlaceholder(search ? search->queryString() : QString());
   } else {
     CBFeed* feed = nullptr;
-    if (dataSource() != nullptr && !dataSource()->feeds().isEmpty()) {
-      if (const auto* node = std::get_if<CBNode*>(&dataSource()->feeds().first());
+    const QList<ZPHRepresentedObject> feeds = dataSource() ? dataSource()->feeds() : QList<ZPHRepresentedObject>();
+    if (!feeds.isEmpty()) {
+      if (const auto* node = std::get_if<CBNode*>(&feeds.first());
           node != nullptr && *node != nullptr && !(*node)->isFolder() && (*node)->managedObjectContext() != nullptr)
         feed = static_cast<CBFeed*>(*node);
     }
