@@ -476,6 +476,9 @@ void ZPHArticleListDelegate::articleListControllerDidRemoveArticles(ZPHArticleLi
   if (removed.isEmpty())
     return;
   if (m_showingSearchResultSet) {
+    // The rows go at once; the list of the selection follows.
+    setEntries(ZPHArticleListModel::entriesForArticles(m_articleListController->count()));
+    setSelectedArticles({});
     searchCanceledUpdatingArticles(true, true, true);
     return;
   }
@@ -627,6 +630,10 @@ void ZPHArticleListDelegate::switchToLayoutMode(qint64 mode)
   }
   CBDataArticle* kept = selectedArticle();
   const QList<CBDataArticle*> keptSelection = m_selectedArticles;
+  // Everything the switch selects and loads is the program's: nothing is
+  // marked read by it.
+  const bool wasChanging = m_changingSelectedArticlesProgrammaticallyAndShouldIgnoreMarkAsReadActions;
+  m_changingSelectedArticlesProgrammaticallyAndShouldIgnoreMarkAsReadActions = true;
   installLayout(std::move(layout));
   if (m_showingSearchResultSet)
     buildListForSearch();
@@ -642,6 +649,7 @@ void ZPHArticleListDelegate::switchToLayoutMode(qint64 mode)
   completeLayoutSwitchWithSelection(m_layoutSwapSelectedArticleIndex);
   if (hadFocus)
     m_currentLayoutViewController->moveFocusToArticleListAndSelectTopRowIfNeeded();
+  m_changingSelectedArticlesProgrammaticallyAndShouldIgnoreMarkAsReadActions = wasChanging;
   showOrHideOverallEmptyContentsViewAsNeeded();
 }
 
@@ -649,9 +657,10 @@ void ZPHArticleListDelegate::completeLayoutSwitchWithSelection(qint64 index)
 {
   recolor();
   if (index != NoRow) {
+    const bool wasChanging = m_changingSelectedArticlesProgrammaticallyAndShouldIgnoreMarkAsReadActions;
     m_changingSelectedArticlesProgrammaticallyAndShouldIgnoreMarkAsReadActions = true;
     m_currentLayoutViewController->selectRow(int(index), true);
-    m_changingSelectedArticlesProgrammaticallyAndShouldIgnoreMarkAsReadActions = false;
+    m_changingSelectedArticlesProgrammaticallyAndShouldIgnoreMarkAsReadActions = wasChanging;
     m_layoutSwapSelectedArticleIndex = NoRow;
   } else if (m_currentLayoutViewController->selectedRow() < 0) {
     setSelectedArticles({});

@@ -177,7 +177,7 @@ void ZPHArticleListModel::loadPageOfRow(int row) const
 
 CBDataArticle* ZPHArticleListModel::articleAtRow(int row) const
 {
-  if (!isArticleRow(row))
+  if (!isArticleRow(row) || m_entries.at(row).article >= m_controller->count())
     return nullptr;
   loadPageOfRow(row);
   return m_controller->articleAtIndex(m_entries.at(row).article);
@@ -307,6 +307,8 @@ QVariant ZPHArticleListModel::data(const QModelIndex& index, int role) const
   }
   if (entry.isGroup())
     return role == Qt::DisplayRole || role == Qt::AccessibleTextRole ? QVariant(entry.group.title()) : QVariant();
+  if (entry.article >= m_controller->count())
+    return {};
   const ZPHArticleListRow& listRow = m_controller->articles().at(entry.article);
   switch (role) {
     case ObjectIDRole:

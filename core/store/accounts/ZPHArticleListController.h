@@ -101,6 +101,8 @@ public:
   void updateArticles(const QList<ZPHManagedObjectID>& articlesToKeep = {});
   // Whether a request has not been answered yet.
   bool isUpdating() const { return m_pendingRequest != 0; }
+  // Requests made so far.
+  quint64 requestCount() const { return m_lastRequest; }
 
   const QList<ZPHArticleListRow>& articles() const { return m_rows; }
   // Sets the list at once (search results, already sorted) and drops any
