@@ -30,6 +30,18 @@ QString mediumDateFormat()
   return format;
 }
 
+// The locale's short time without seconds.
+QString shortTimeFormat()
+{
+  static const QString format = [] {
+    QString pattern = QLocale().timeFormat(QLocale::ShortFormat);
+    pattern.remove(QStringLiteral(":ss"));
+    pattern.remove(QStringLiteral(".ss"));
+    return pattern;
+  }();
+  return format;
+}
+
 }  // namespace
 
 ZPHArticleListModel::ZPHArticleListModel(ZPHArticleListController* controller, QObject* parent)
@@ -273,7 +285,7 @@ QString ZPHArticleListModel::relativeDateString(const QDateTime& date, const CBD
   const int group = dateManager->groupForDate(date);
   if (group == 1 || group == 2) {
     return QStringLiteral("%1 %2").arg(group == 1 ? tr("Today") : tr("Yesterday"),
-                                       QLocale().toString(local.time(), QLocale::ShortFormat));
+                                       QLocale().toString(local.time(), shortTimeFormat()));
   }
   return QLocale().toString(local.date(), mediumDateFormat());
 }

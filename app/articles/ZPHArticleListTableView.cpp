@@ -4,6 +4,8 @@
 #include "articles/ZPHArticleListModel.h"
 #include "articles/ZPHArticleListSelectionModel.h"
 #include "articles/ZPHTableViewContextualMenu.h"
+#include "feeds/images/CBFaviconController.h"
+#include "feeds/images/CBThumbnailController.h"
 #include "kit/ZPHWindowShouldDrawActive.h"
 #include "themes/ZPHTheme.h"
 
@@ -65,6 +67,12 @@ ZPHArticleListTableView::ZPHArticleListTableView(QWidget* parent) : QTableView(p
   m_observers.push_back(ZPHNotificationCenter::defaultCenter().addObserver(
       ZPHThemeChangedNotification, QVariant(), this, [this](const ZPHNotification&) { updateViewColors(); },
       ZPHNotificationCenter::Delivery::MainThread));
+  // A thumbnail or a favicon that came is drawn.
+  for (const QString& name : {CBThumbnailDownloadedNotification, CBFaviconDownloadedNotification}) {
+    m_observers.push_back(ZPHNotificationCenter::defaultCenter().addObserver(
+        name, QVariant(), this, [this](const ZPHNotification&) { viewport()->update(); },
+        ZPHNotificationCenter::Delivery::MainThread));
+  }
   updateViewColors();
 }
 
@@ -242,6 +250,16 @@ void ZPHArticleListTableView::updateViewColors()
                                           : theme->articleListEmptyBackgroundInactiveColor());
   palette.setColor(QPalette::Window, palette.color(QPalette::Base));
   viewport()->setPalette(palette);
+  // The scroller's knob: dark on light lists, light on dark ones.
+  const bool lightKnob = theme->articleListScrollerKnobStyle() == ZPHScrollerKnobStyle::Light;
+  verticalScrollBar()->setStyleSheet(
+      QStringLiteral("QScrollBar:vertical { background: %1; width: 11px; margin: 0; border: none; }"
+                     "QScrollBar::handle:vertical { background: %2; border-radius: 3px; min-height: 24px;"
+                     " margin: 2px; }"
+                     "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+                     "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }")
+          .arg(palette.color(QPalette::Base).name(),
+               lightKnob ? QStringLiteral("rgba(255, 255, 255, 110)") : QStringLiteral("rgba(0, 0, 0, 90)")));
   viewport()->update();
   horizontalHeader()->viewport()->update();
 }
