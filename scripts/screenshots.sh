@@ -226,7 +226,7 @@ cat >"$WORK/search.json" <<JSON
 { $ARTICLES, "search": {"text": "story", "type": 0} }
 JSON
 cat >"$WORK/menu.json" <<JSON
-{ $ARTICLES, "readArticle": "Quartz Weekly story 1", "contextMenu": "Meadow Review story 2" }
+{ $ARTICLES, "readArticle": "Quartz Weekly story 1", "contextMenu": "Copper Lantern Daily story 1" }
 JSON
 cat >"$WORK/emptyfeed.json" <<JSON
 { $FOLDERS, "select": "/empty.xml" }

@@ -192,6 +192,7 @@ void ZPHClassicLayoutViewController::applyRowHeights()
 {
   if (m_tableView == nullptr)
     return;
+  m_tableView->setShowingMultipleFeeds(dataSource() != nullptr && dataSource()->showingMultipleFeeds());
   m_tableView->verticalHeader()->setDefaultSectionSize(ZPHClassicLayoutCellView::RowHeight);
 }
 

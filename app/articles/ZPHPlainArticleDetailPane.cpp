@@ -4,6 +4,7 @@
 #include "articles/ZPHArticleListModel.h"
 #include "foundation/CBDateManager.h"
 #include "store/entities/CBDataArticle.h"
+#include "themes/ZPHTheme.h"
 
 #include <QtCore/QTimer>
 #include <QtWidgets/QLabel>
@@ -41,7 +42,24 @@ QWidget* ZPHPlainArticleDetailPane::view()
   layout->addWidget(m_title);
   layout->addWidget(m_date);
   layout->addStretch(1);
+  recolor();
+  m_themeObserver = ZPHNotificationCenter::defaultCenter().addObserver(
+      ZPHThemeChangedNotification, QVariant(), this, [this](const ZPHNotification&) { recolor(); },
+      ZPHNotificationCenter::Delivery::MainThread);
   return m_view;
+}
+
+void ZPHPlainArticleDetailPane::recolor()
+{
+  if (!m_view)
+    return;
+  // The list's own colours, so the pane follows the theme.
+  const ZPHTheme* theme = ZPHTheme::currentTheme();
+  QPalette palette = m_view->palette();
+  palette.setColor(QPalette::Window, theme->articleListItemUnreadKeyBackgroundColor());
+  palette.setColor(QPalette::WindowText, theme->articleListItemUnreadKeyTextColor());
+  palette.setColor(QPalette::PlaceholderText, theme->articleListItemReadKeyTextColor());
+  m_view->setPalette(palette);
 }
 
 void ZPHPlainArticleDetailPane::loadArticle(const LoadRequest& request)

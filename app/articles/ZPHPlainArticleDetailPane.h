@@ -1,6 +1,7 @@
 #pragma once
 
 #include "articles/ZPHArticleDetailPane.h"
+#include "platform/ZPHNotificationCenter.h"
 
 #include <QtCore/QPointer>
 
@@ -31,7 +32,10 @@ public:
   int loads() const { return m_loads; }
 
 private:
+  void recolor();
+
   QPointer<QWidget> m_view;
+  ZPHObserverToken m_themeObserver;
   QLabel* m_title = nullptr;
   QLabel* m_date = nullptr;
   QList<CBDataArticle*> m_selectedArticles;

@@ -413,7 +413,10 @@ void ZPHScreenshotScript::articleListSteps()
                 return;
               auto* copy = new QLabel(window->window());
               copy->setPixmap(shown->grab());
-              copy->setGeometry(QRect(window->window()->mapFromGlobal(shown->pos()), shown->size()));
+              QRect frame(window->window()->mapFromGlobal(shown->pos()), shown->size());
+              // Inside the window, as the desktop keeps a menu on screen.
+              frame.moveBottom(qMin(frame.bottom(), window->window()->height() - 4));
+              copy->setGeometry(frame);
               copy->setAttribute(Qt::WA_TransparentForMouseEvents);
               copy->show();
               copy->raise();
