@@ -381,47 +381,6 @@ QString ESHTTPOperation::description() const
       .arg(failure.isNull() ? QStringLiteral("(null)") : failure.toString());
 }
 
-ZPHError ESHTTPOperation::errorForNetworkError(QNetworkReply::NetworkError code, const QString& description,
-                                               bool sawTLSErrors)
-{
-  switch (code) {
-    case QNetworkReply::NoError:
-      return {};
-    case QNetworkReply::ConnectionRefusedError:
-    case QNetworkReply::ProxyConnectionRefusedError:
-      return urlError(ZPHURLErrorCannotConnectToHost, description);
-    case QNetworkReply::RemoteHostClosedError:
-    case QNetworkReply::ProxyConnectionClosedError:
-      return urlError(ZPHURLErrorNetworkConnectionLost, description);
-    case QNetworkReply::HostNotFoundError:
-    case QNetworkReply::ProxyNotFoundError:
-      return urlError(ZPHURLErrorCannotFindHost, description);
-    case QNetworkReply::TimeoutError:
-    case QNetworkReply::ProxyTimeoutError:
-    case QNetworkReply::OperationCanceledError:  // the transfer time-out; our own aborts are handled earlier
-      return urlError(ZPHURLErrorTimedOut, description);
-    case QNetworkReply::SslHandshakeFailedError:
-      return urlError(sawTLSErrors ? ZPHURLErrorServerCertificateUntrusted : ZPHURLErrorSecureConnectionFailed,
-                      description);
-    case QNetworkReply::TemporaryNetworkFailureError:
-    case QNetworkReply::NetworkSessionFailedError:
-    case QNetworkReply::BackgroundRequestNotAllowedError:
-      return urlError(ZPHURLErrorNotConnectedToInternet, description);
-    case QNetworkReply::TooManyRedirectsError:
-      return urlError(ZPHURLErrorHTTPTooManyRedirects, description);
-    case QNetworkReply::AuthenticationRequiredError:
-    case QNetworkReply::ProxyAuthenticationRequiredError:
-      return urlError(ZPHURLErrorUserAuthenticationRequired, description);
-    case QNetworkReply::ProtocolUnknownError:
-    case QNetworkReply::InsecureRedirectError:
-      return urlError(ZPHURLErrorUnsupportedURL, description);
-    case QNetworkReply::ProtocolFailure:
-      return urlError(ZPHURLErrorBadServerResponse, description);
-    default:
-      return urlError(ZPHURLErrorUnknown, description);
-  }
-}
-
 // ------------------------------------------------------------ run loop
 
 void ESHTTPOperation::operationDidStart()
@@ -682,7 +641,7 @@ void ESHTTPOperation::exchangeFinished(const ZPHNetworkTransfer::Event& finished
     return;
 
   if (finished.error != QNetworkReply::NoError && !(finished.answeredHTTP && isHTTPStatusError(finished.error))) {
-    processRequestWithError(errorForNetworkError(finished.error, finished.errorString, finished.sawTLSErrors));
+    processRequestWithError(ZPHURLErrorForNetworkError(finished.error, finished.errorString, finished.sawTLSErrors));
     return;
   }
   if (m_exchangeIsRedirect) {

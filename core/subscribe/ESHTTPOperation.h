@@ -161,11 +161,6 @@ public:
   // Class, address, request, last response, ID and error; never credentials.
   QString description() const;
 
-  // A transport failure as an NSURLErrorDomain error (the download path's
-  // codes).
-  static ZPHError errorForNetworkError(QNetworkReply::NetworkError error, const QString& description,
-                                       bool sawTLSErrors);
-
 protected:
   void operationDidStart() override;
   void operationWillFinish() override;

@@ -398,7 +398,17 @@ ZPHError CBDownloadOperation::errorForFinishedTransfer(const ZPHNetworkTransfer:
     return urlError(ZPHURLErrorUserCancelledAuthentication, description);
   if (answeredHTTP && isHTTPStatusError(code))
     return {};
+  // Only a redirect takes an http or https download to another scheme.
+  if (code == QNetworkReply::ProtocolUnknownError && CBURLHasWebScheme(m_url))
+    return redirectToOtherSchemeError();
+  return ZPHURLErrorForNetworkError(code, description, finished.sawTLSErrors);
+}
+
+ZPHError ZPHURLErrorForNetworkError(QNetworkReply::NetworkError code, const QString& description, bool sawTLSErrors)
+{
   switch (code) {
+    case QNetworkReply::NoError:
+      return {};
     case QNetworkReply::ConnectionRefusedError:
     case QNetworkReply::ProxyConnectionRefusedError:
       return urlError(ZPHURLErrorCannotConnectToHost, description);
@@ -413,7 +423,7 @@ ZPHError CBDownloadOperation::errorForFinishedTransfer(const ZPHNetworkTransfer:
     case QNetworkReply::OperationCanceledError:  // the transfer time-out; our own aborts are handled earlier
       return urlError(ZPHURLErrorTimedOut, description);
     case QNetworkReply::SslHandshakeFailedError:
-      return urlError(finished.sawTLSErrors ? ZPHURLErrorServerCertificateUntrusted : ZPHURLErrorSecureConnectionFailed,
+      return urlError(sawTLSErrors ? ZPHURLErrorServerCertificateUntrusted : ZPHURLErrorSecureConnectionFailed,
                       description);
     case QNetworkReply::TemporaryNetworkFailureError:
     case QNetworkReply::NetworkSessionFailedError:
@@ -425,10 +435,6 @@ ZPHError CBDownloadOperation::errorForFinishedTransfer(const ZPHNetworkTransfer:
     case QNetworkReply::ProxyAuthenticationRequiredError:
       return urlError(ZPHURLErrorUserAuthenticationRequired, description);
     case QNetworkReply::ProtocolUnknownError:
-      // Only a redirect takes an http or https download to another scheme.
-      if (CBURLHasWebScheme(m_url))
-        return redirectToOtherSchemeError();
-      return urlError(ZPHURLErrorUnsupportedURL, description);
     case QNetworkReply::InsecureRedirectError:
       return urlError(ZPHURLErrorUnsupportedURL, description);
     case QNetworkReply::ContentNotFoundError:

@@ -11,6 +11,7 @@
 #include <QtCore/QString>
 #include <QtCore/QUrl>
 #include <QtCore/QVariantMap>
+#include <QtNetwork/QNetworkReply>
 #include <QtNetwork/QNetworkRequest>
 
 #include <atomic>
@@ -51,6 +52,10 @@ enum ZPHURLErrorCode : qint64 {
   ZPHURLErrorSecureConnectionFailed = -1200,
   ZPHURLErrorServerCertificateUntrusted = -1202,
 };
+
+// A transport failure as an error of that domain (null for no error); the
+// download path and the subscribing HTTP operations classify alike.
+ZPHError ZPHURLErrorForNetworkError(QNetworkReply::NetworkError code, const QString& description, bool sawTLSErrors);
 
 // The download operation's own refusals.
 extern const QString CBDownloadOperationErrorDomain;  // "com.fernhollow.zephlin.errorDomains.downloadOperation"
