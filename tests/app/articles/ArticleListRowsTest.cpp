@@ -6,6 +6,7 @@
 #include "articles/ZPHClassicLayoutBookmarkView.h"
 #include "articles/ZPHClassicLayoutCellView.h"
 #include "articles/ZPHClassicLayoutRowView.h"
+#include "articles/ZPHPlainArticleDetailPane.h"
 #include "articles/ZPHSearchOperation.h"
 #include "articles/ZPHSearchScopePopUpButtonCell.h"
 #include "articles/ZPHStandardLayoutRowView.h"
@@ -16,6 +17,10 @@
 #include "themes/ZPHTheme.h"
 
 #include <QtCore/QTimeZone>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QSplitter>
+
+#include <array>
 
 #include <gtest/gtest.h>
 
@@ -265,4 +270,46 @@ TEST_F(ArticleListRowsTest, OnlyWebAddressesLeaveAndFeedAddressesGoToSubscribing
                                    {QStringLiteral("just-a-guid"), A::Drop},
                                    {QString(), A::Drop}})
     EXPECT_EQ(ZPHArticleLinkOpener::actionForLink(c.link), c.expected) << c.link.toStdString();
+}
+
+TEST_F(ArticleListRowsTest, ThePlainDetailPaneFollowsTheThemeAlsoUnderAStyleSheet)
+{
+  // Made in one theme, placed in the other inside a split view with a
+  // style sheet, as the layouts hold it.
+  ZPHTheme::switchToThemeWithIdentifier(ZPHLightThemeIdentifier);
+  ZPHPlainArticleDetailPane pane;
+  pane.view();
+  ZPHTheme::switchToThemeWithIdentifier(ZPHDarkThemeIdentifier);
+  QSplitter window;
+  window.setStyleSheet(QStringLiteral("QSplitter::handle { background-color: #808080; }"));
+  window.addWidget(pane.view());
+  window.resize(400, 200);
+  window.show();
+  const QList<QLabel*> labels = pane.view()->findChildren<QLabel*>();
+  ASSERT_EQ(labels.size(), 2);
+  for (QLabel* label : labels) label->setText(QStringLiteral("WWWWWWWW"));
+  for (const QString& identifier : {ZPHDarkThemeIdentifier, ZPHLightThemeIdentifier, ZPHDarkThemeIdentifier}) {
+    ZPHTheme::switchToThemeWithIdentifier(identifier);
+    const ZPHTheme* theme = ZPHTheme::currentTheme();
+    const QImage picture = window.grab().toImage();
+    EXPECT_EQ(picture.pixel(pane.view()->mapTo(&window, QPoint(4, 4))),
+              theme->articleListItemUnreadKeyBackgroundColor().rgb())
+        << identifier.toStdString();
+    // The texts are drawn in the theme's colours: the title's darkest (light
+    // theme) or brightest (dark theme) pixel is the text colour.
+    const std::array<QColor, 2> expected = {theme->articleListItemUnreadKeyTextColor(),
+                                            theme->articleListItemReadKeyTextColor()};
+    for (int i = 0; i < 2; ++i) {
+      const QRect box(labels.at(i)->mapTo(&window, QPoint(0, 0)), labels.at(i)->size());
+      const bool dark = identifier == ZPHDarkThemeIdentifier;
+      int extreme = dark ? 0 : 255;
+      for (int y = box.top(); y <= box.bottom(); ++y) {
+        for (int x = box.left(); x <= box.right(); ++x) {
+          const int value = qGray(picture.pixel(x, y));
+          extreme = dark ? qMax(extreme, value) : qMin(extreme, value);
+        }
+      }
+      EXPECT_NEAR(extreme, qGray(expected.at(size_t(i)).rgb()), 4) << identifier.toStdString() << " label " << i;
+    }
+  }
 }
