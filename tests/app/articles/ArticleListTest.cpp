@@ -521,4 +521,23 @@ TEST_F(ArticleListTest, TablesMoveHeightsMenusKeysAndALayoutSwitchKeepsTheSelect
   EXPECT_TRUE(list->currentLayoutViewController()->supportsGroupHeaders());
   EXPECT_EQ(list->selectedArticle(), beta);
   EXPECT_EQ(table()->selectedRow(), rowOf(QStringLiteral("Beta today")));
+
+  // An empty list in both layouts: no next, previous or top row, and moves
+  // stay off the table.
+  CBFolder* empty = app.data()->localAccount()->addFolderWithName(QStringLiteral("Empty"));
+  select({}, {empty});
+  for (const int layout : {1, 0}) {
+    ZPHUserDefaults::standardUserDefaults().setInteger(ZPHContentLayoutMode, layout);
+    ZPHTestSpinEventLoop(20);
+    ZPHArticleListTableView* shown = table();
+    ASSERT_EQ(shown->model()->rowCount(), 0) << layout;
+    EXPECT_EQ(shown->nextRow(), -1) << layout;
+    EXPECT_EQ(shown->previousRow(), -1) << layout;
+    EXPECT_EQ(shown->nextRowAfterRow(-1), -1) << layout;
+    list->currentLayoutViewController()->selectTopRowIfNoneSelected();
+    shown->selectNextRow();
+    shown->selectPreviousRow();
+    EXPECT_EQ(shown->selectedRow(), -1) << layout;
+    EXPECT_EQ(list->selectedArticle(), nullptr) << layout;
+  }
 }
