@@ -4,6 +4,7 @@
 #include "articles/ZPHArticleListCellView.h"
 #include "articles/ZPHPlainArticleDetailPane.h"
 #include "articles/ZPHSearchOperation.h"
+#include "articles/ZPHSearchWindow.h"
 #include "articles/ZPHStandardLayoutViewController.h"
 #include "articles/ZPHTableViewContextualMenu.h"
 #include "foundation/CBMimeTypes.h"
@@ -14,6 +15,7 @@
 
 #include <QtGui/QUndoStack>
 #include <QtTest/QSignalSpy>
+#include <QtWidgets/QApplication>
 #include <QtWidgets/QMenu>
 
 namespace {
@@ -540,4 +542,90 @@ TEST_F(ArticleListTest, TablesMoveHeightsMenusKeysAndALayoutSwitchKeepsTheSelect
     EXPECT_EQ(shown->selectedRow(), -1) << layout;
     EXPECT_EQ(list->selectedArticle(), nullptr) << layout;
   }
+}
+
+TEST_F(ArticleListTest, TypingStaysInTheFieldWhileTheOptionsFollowTheKeys)
+{
+  start();
+  select(folder(QStringLiteral("News")));
+  ZPHSearchWindowController* search = controller->searchWindowController();
+  ZPHSearchField* field = controller->searchField();
+  QWidget* main = field->window();
+  main->activateWindow();
+  field->setFocus();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return main->isActiveWindow() && field->hasFocus(); }));
+
+  // Each key searches again; the options open over the window, inside it,
+  // and the keys stay in the field.
+  QTest::keyClicks(field, QStringLiteral("Alp"));
+  EXPECT_EQ(field->text(), QStringLiteral("Alp"));
+  EXPECT_EQ(QApplication::focusWidget(), field);
+  ASSERT_TRUE(search->isOptionsWindowShown());
+  EXPECT_FALSE(search->window()->isWindow());
+  EXPECT_EQ(search->window()->window(), main);
+  EXPECT_EQ(search->optionRowCount(), 10);  // with the selected sites
+  ASSERT_TRUE(ZPHTestWaitUntil([&] {
+    return list->showingSearchResultSet() && list->currentSearchOperation() == search->lastSearchOperation();
+  }));
+  EXPECT_EQ(search->lastSearchOperation()->type(), 0);
+  EXPECT_EQ(results(), (QStringList{"Alpha february", "Alpha january", "Alpha today", "Alpha yesterday"}));
+
+  // Up and Down skip headers and separators and stop at the ends; the
+  // text is untouched.
+  EXPECT_EQ(search->selectedOptionRow(), 0);
+  QTest::keyClick(field, Qt::Key_Up);
+  EXPECT_EQ(search->selectedOptionRow(), 0);
+  QList<int> visited;
+  for (int i = 0; i < 7; ++i) {
+    QTest::keyClick(field, Qt::Key_Down);
+    visited.append(search->selectedOptionRow());
+  }
+  EXPECT_EQ(visited, (QList<int>{3, 4, 7, 8, 9, 9, 9}));
+  for (const int row : visited)
+    EXPECT_EQ(ZPHSearchWindowController::rowKind(row), ZPHSearchWindowController::RowKind::Option);
+  QTest::keyClick(field, Qt::Key_Up);
+  QTest::keyClick(field, Qt::Key_Up);
+  QTest::keyClick(field, Qt::Key_Up);
+  EXPECT_EQ(search->selectedOptionRow(), 4);
+  QTest::keyClick(field, Qt::Key_Up);
+  EXPECT_EQ(search->selectedOptionRow(), 3);
+  EXPECT_EQ(field->text(), QStringLiteral("Alp"));
+  EXPECT_EQ(QApplication::focusWidget(), field);
+
+  // Return runs the chosen option (titles everywhere) and closes the
+  // options; the text stays.
+  QTest::keyClick(field, Qt::Key_Return);
+  EXPECT_FALSE(search->isOptionsWindowShown());
+  EXPECT_EQ(search->lastSearchOperation()->type(), ZPHSearchWindowController::typeForRow(3));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return list->currentSearchOperation() == search->lastSearchOperation(); }));
+  EXPECT_EQ(field->text(), QStringLiteral("Alp"));
+  EXPECT_TRUE(list->showingSearchResultSet());
+
+  // Typing again opens them again; Escape closes them, and with them
+  // closed empties the field and leaves search mode. The search the typing
+  // started (the store queue held, so it ends later) does not bring search
+  // mode back.
+  std::atomic<bool> release{false};
+  app.data()->addCoreDataQueueBlock(
+      [&release] {
+        while (!release.load()) QThread::msleep(5);
+      },
+      {});
+  field->setFocus();
+  QTest::keyClicks(field, QStringLiteral("h"));
+  EXPECT_TRUE(search->isOptionsWindowShown());
+  EXPECT_EQ(field->text(), QStringLiteral("Alph"));
+  QTest::keyClick(field, Qt::Key_Escape);
+  EXPECT_FALSE(search->isOptionsWindowShown());
+  EXPECT_EQ(field->text(), QStringLiteral("Alph"));
+  QTest::keyClick(field, Qt::Key_Escape);
+  EXPECT_TRUE(field->text().isEmpty());
+  EXPECT_FALSE(list->showingSearchResultSet());
+  release = true;
+  app.settle();
+  waitForList();
+  EXPECT_FALSE(list->showingSearchResultSet());
+  EXPECT_EQ(rows(), (QStringList{"[Future]", "Beta future", "[Today]", "Beta today", "Alpha today", "[Yesterday]",
+                                 "Alpha yesterday", "[February 2026]", "Beta february", "Alpha february",
+                                 "[January 2026]", "Alpha january"}));
 }
