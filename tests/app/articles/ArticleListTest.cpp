@@ -13,6 +13,8 @@
 #include "store/ZPHFeedIngestionInterface.h"
 #include "store/operations/ZPHBatchDeletionOperation.h"
 
+#include <QtGui/QClipboard>
+#include <QtGui/QGuiApplication>
 #include <QtGui/QUndoStack>
 #include <QtTest/QSignalSpy>
 #include <QtWidgets/QApplication>
@@ -234,6 +236,13 @@ TEST_F(ArticleListTest, StoreQueueDeletionsGoOnWhileTheMainThreadIsBusyAndEndSea
   start();
   select(feed(QStringLiteral("/alpha.xml")));
   click(rowOf(QStringLiteral("Alpha february")));
+  // Its menu is open when it goes.
+  ZPHReadingLayoutViewController* layout = list->currentLayoutViewController();
+  table()->contextualMenu()->setClickedRow(rowOf(QStringLiteral("Alpha february")));
+  layout->menuNeedsUpdate(table()->contextualMenu());
+  ASSERT_NE(layout->contextualMenuArticle(), nullptr);
+  app.settle();
+  const int steps = controller->undoManager()->count();
   std::atomic<bool> next{false};
   deleteOnStoreQueue(QStringLiteral("Alpha february"), [&next] {
     next = true;
@@ -245,6 +254,24 @@ TEST_F(ArticleListTest, StoreQueueDeletionsGoOnWhileTheMainThreadIsBusyAndEndSea
   // Its row is still there (its article is gone from the main context).
   EXPECT_EQ(list->articleListModel()->rowCount(), 8);
   EXPECT_EQ(list->articleListModel()->articleAtRow(6), nullptr);
+  // Commands skip it: no menu for its row, and the open menu's and the
+  // selection's commands change, copy and open nothing.
+  {
+    OpenerRecorder opener({"http", "https"});
+    table()->contextualMenu()->setClickedRow(6);
+    layout->menuNeedsUpdate(table()->contextualMenu());
+    EXPECT_TRUE(table()->contextualMenu()->actions().isEmpty());
+    EXPECT_EQ(layout->contextualMenuArticle(), nullptr);
+    QGuiApplication::clipboard()->clear();
+    layout->markAsFlaggedWithContextualMenuArticle();
+    layout->markAsUnreadWithContextualMenuArticle();
+    layout->copyURLWithContextualMenuArticle();
+    layout->openLinkInDefaultExternalBrowserWithContextualMenuArticle();
+    list->markCurrentArticleAsRead();
+    EXPECT_EQ(controller->undoManager()->count(), steps);
+    EXPECT_TRUE(opener.opened.isEmpty());
+    EXPECT_TRUE(QGuiApplication::clipboard()->text().isEmpty());
+  }
   ZPHTestSpinEventLoop(50);
   EXPECT_EQ(rowOf(QStringLiteral("Alpha february")), -1);
   EXPECT_EQ(list->selectedArticle(), nullptr);
