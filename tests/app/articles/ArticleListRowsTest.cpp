@@ -13,6 +13,8 @@
 #include "articles/ZPHTableHeaderCell.h"
 #include "foundation/CBDateManager.h"
 #include "store/accounts/ZPHArticleListController.h"
+#include "store/entities/CBDataModel.h"
+#include "store/graph/ZPHManagedObjectModel.h"
 #include "themes/ZPHRegisterThemes.h"
 #include "themes/ZPHTheme.h"
 
@@ -311,5 +313,49 @@ TEST_F(ArticleListRowsTest, ThePlainDetailPaneFollowsTheThemeAlsoUnderAStyleShee
       }
       EXPECT_NEAR(extreme, qGray(expected.at(size_t(i)).rgb()), 4) << identifier.toStdString() << " label " << i;
     }
+  }
+}
+
+TEST_F(ArticleListRowsTest, StateChangesAreAnnouncedByRangesAndABulkChangeAsOne)
+{
+  const ZPHEntityDescription* entity = CBDataManagedObjectModel()->entity(CBDataEntityNameArticle);
+  ASSERT_NE(entity, nullptr);
+  ZPHArticleListController controller;
+  QList<ZPHArticleListRow> rows;
+  for (int i = 0; i < 1000; ++i) {
+    ZPHArticleListRow article = row(utc(2026, 3, 1));
+    article.objectID = ZPHManagedObjectID(nullptr, entity, i + 1);
+    rows.append(article);
+  }
+  controller.setArticles(rows);
+  ZPHArticleListModel model(&controller);
+  model.setEntries(ZPHArticleListModel::entriesUnderHeader(controller.count(), QStringLiteral("Search:")));
+  QList<QPair<int, int>> announced;
+  QObject::connect(&model, &QAbstractItemModel::dataChanged, [&](const QModelIndex& from, const QModelIndex& to) {
+    announced.append({from.row(), to.row()});
+  });
+  struct Case {
+    QList<qsizetype> indexes;
+    QList<QPair<int, int>> expected;
+  };
+  QList<qsizetype> scattered;  // every other article: 400 runs
+  for (qsizetype i = 100; i < 900; i += 2) scattered.append(i);
+  QList<qsizetype> few;  // exactly as many runs as are announced one by one
+  for (qsizetype i = 0; i < ZPHArticleListModel::ManyRuns; ++i) few.append(i * 3);
+  QList<QPair<int, int>> fewExpected;
+  for (const qsizetype i : few) fewExpected.append({int(i) + 1, int(i) + 1});
+  const QList<Case> cases = {
+      {{}, {}},
+      {{5}, {{6, 6}}},
+      // Out of order, repeated, neighbours joined; the header row shifts
+      // rows by one.
+      {{7, 5, 6, 20, 6}, {{6, 8}, {21, 21}}},
+      {few, fewExpected},
+      {scattered, {{101, 899}}},
+  };
+  for (const Case& c : cases) {
+    announced.clear();
+    model.articleStatesChanged(c.indexes);
+    EXPECT_EQ(announced, c.expected) << c.indexes.size();
   }
 }
