@@ -129,9 +129,10 @@ def handler(host, slug, title, color, items):
             base = f"http://{host}:{self.server.server_address[1]}"
             if self.path == f"/{slug}.xml":
                 now = time.time()
-                # Three stories of today, one of yesterday, the rest of last month; each with a picture.
+                # One story of today, one of yesterday, the rest of last month (so a folder of these
+                # sites shows several date groups); each with a picture.
                 def when(i):
-                    return now - 600 * (i + 1) if i < 3 else (now - 86400 - 3600 if i == 3 else now - 86400 * (25 + i))
+                    return now - 600 if i == 0 else (now - 86400 - 3600 if i == 1 else now - 86400 * (25 + i))
                 entries = "".join(
                     f"<item><title>{title} story {i + 1}</title><link>{base}/story/{i}</link>"
                     f"<guid>{slug}-{i}</guid><pubDate>{email.utils.formatdate(when(i), usegmt=True)}</pubDate>"

@@ -245,8 +245,21 @@ void ZPHArticleListModel::articleStatesChanged(const QList<qsizetype>& indexes)
     if (row >= 0)
       rows.append(row);
   }
+  if (rows.isEmpty())
+    return;
   std::sort(rows.begin(), rows.end());
-  // One announcement per run of neighbouring rows.
+  // One announcement per run of neighbouring rows; rows scattered in many
+  // runs (a bulk change) in one announcement from the first to the last,
+  // which views answer with one redraw instead of one per run.
+  qsizetype runs = 1;
+  for (qsizetype i = 1; i < rows.size(); ++i) {
+    if (rows.at(i) > rows.at(i - 1) + 1)
+      ++runs;
+  }
+  if (runs > ManyRuns) {
+    Q_EMIT dataChanged(index(rows.first(), 0), index(rows.last(), m_columns - 1));
+    return;
+  }
   for (qsizetype i = 0; i < rows.size();) {
     qsizetype j = i;
     while (j + 1 < rows.size() && rows.at(j + 1) <= rows.at(j) + 1) ++j;

@@ -91,7 +91,9 @@ public:
   int firstArticleRow() const;
   int lastArticleRow() const;
 
-  // The controller's rows at these indexes changed state.
+  // The controller's rows at these indexes changed state. Up to ManyRuns
+  // runs of neighbouring rows are announced one by one, more as one range.
+  static constexpr qsizetype ManyRuns = 64;
   void articleStatesChanged(const QList<qsizetype>& indexes);
   // Every row may show something else (the same rows in the same places).
   void allRowsChanged();

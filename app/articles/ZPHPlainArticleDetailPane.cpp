@@ -60,6 +60,13 @@ void ZPHPlainArticleDetailPane::recolor()
   palette.setColor(QPalette::WindowText, theme->articleListItemUnreadKeyTextColor());
   palette.setColor(QPalette::PlaceholderText, theme->articleListItemReadKeyTextColor());
   m_view->setPalette(palette);
+  // The texts take their colours themselves: under a style sheet (the
+  // layouts' split views have one) a parent's palette does not reach them.
+  for (QLabel* label : {m_title, m_date}) {
+    QPalette colours = label->palette();
+    colours.setColor(label->foregroundRole(), palette.color(label->foregroundRole()));
+    label->setPalette(colours);
+  }
 }
 
 void ZPHPlainArticleDetailPane::loadArticle(const LoadRequest& request)

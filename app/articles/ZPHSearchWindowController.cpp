@@ -281,8 +281,18 @@ void ZPHSearchWindowController::clearSearchFieldQuietly()
     return;
   const QSignalBlocker blocker(m_searchField);
   m_searchField->clear();
-  m_searchField->stopProgressIndicatorAnimation();
+  cancelRunningSearch();
   resetClearingSearchField(false);
+}
+
+void ZPHSearchWindowController::cancelRunningSearch()
+{
+  // Search mode ended: a search still running must not bring it back.
+  if (m_lastSearchOperation)
+    m_lastSearchOperation->cancel();
+  m_lastSearchOperation.reset();
+  if (m_searchField)
+    m_searchField->stopProgressIndicatorAnimation();
 }
 
 void ZPHSearchWindowController::makeSearchFieldFirstResponderAndSetInsertionPointToEnd()
@@ -326,6 +336,7 @@ void ZPHSearchWindowController::resetClearingSearchField(bool clearing)
   if (clearing && m_searchField && !m_searchField->text().isEmpty()) {
     const QSignalBlocker blocker(m_searchField);
     m_searchField->clear();
+    cancelRunningSearch();
   }
   const bool wasShown = m_window->isVisible();
   m_window->hide();

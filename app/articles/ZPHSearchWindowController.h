@@ -102,6 +102,7 @@ private:
   void reloadOptions();
   void reveal();
   void resetClearingSearchField(bool clearing);
+  void cancelRunningSearch();
   void updatePopoverPosition();
   ZPHArticleListDelegate* articleListDelegate() const;
 

@@ -6,16 +6,23 @@
 #include "articles/ZPHClassicLayoutBookmarkView.h"
 #include "articles/ZPHClassicLayoutCellView.h"
 #include "articles/ZPHClassicLayoutRowView.h"
+#include "articles/ZPHPlainArticleDetailPane.h"
 #include "articles/ZPHSearchOperation.h"
 #include "articles/ZPHSearchScopePopUpButtonCell.h"
 #include "articles/ZPHStandardLayoutRowView.h"
 #include "articles/ZPHTableHeaderCell.h"
 #include "foundation/CBDateManager.h"
 #include "store/accounts/ZPHArticleListController.h"
+#include "store/entities/CBDataModel.h"
+#include "store/graph/ZPHManagedObjectModel.h"
 #include "themes/ZPHRegisterThemes.h"
 #include "themes/ZPHTheme.h"
 
 #include <QtCore/QTimeZone>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QSplitter>
+
+#include <array>
 
 #include <gtest/gtest.h>
 
@@ -265,4 +272,90 @@ TEST_F(ArticleListRowsTest, OnlyWebAddressesLeaveAndFeedAddressesGoToSubscribing
                                    {QStringLiteral("just-a-guid"), A::Drop},
                                    {QString(), A::Drop}})
     EXPECT_EQ(ZPHArticleLinkOpener::actionForLink(c.link), c.expected) << c.link.toStdString();
+}
+
+TEST_F(ArticleListRowsTest, ThePlainDetailPaneFollowsTheThemeAlsoUnderAStyleSheet)
+{
+  // Made in one theme, placed in the other inside a split view with a
+  // style sheet, as the layouts hold it.
+  ZPHTheme::switchToThemeWithIdentifier(ZPHLightThemeIdentifier);
+  ZPHPlainArticleDetailPane pane;
+  pane.view();
+  ZPHTheme::switchToThemeWithIdentifier(ZPHDarkThemeIdentifier);
+  QSplitter window;
+  window.setStyleSheet(QStringLiteral("QSplitter::handle { background-color: #808080; }"));
+  window.addWidget(pane.view());
+  window.resize(400, 200);
+  window.show();
+  const QList<QLabel*> labels = pane.view()->findChildren<QLabel*>();
+  ASSERT_EQ(labels.size(), 2);
+  for (QLabel* label : labels) label->setText(QStringLiteral("WWWWWWWW"));
+  for (const QString& identifier : {ZPHDarkThemeIdentifier, ZPHLightThemeIdentifier, ZPHDarkThemeIdentifier}) {
+    ZPHTheme::switchToThemeWithIdentifier(identifier);
+    const ZPHTheme* theme = ZPHTheme::currentTheme();
+    const QImage picture = window.grab().toImage();
+    EXPECT_EQ(picture.pixel(pane.view()->mapTo(&window, QPoint(4, 4))),
+              theme->articleListItemUnreadKeyBackgroundColor().rgb())
+        << identifier.toStdString();
+    // The texts are drawn in the theme's colours: the title's darkest (light
+    // theme) or brightest (dark theme) pixel is the text colour.
+    const std::array<QColor, 2> expected = {theme->articleListItemUnreadKeyTextColor(),
+                                            theme->articleListItemReadKeyTextColor()};
+    for (int i = 0; i < 2; ++i) {
+      const QRect box(labels.at(i)->mapTo(&window, QPoint(0, 0)), labels.at(i)->size());
+      const bool dark = identifier == ZPHDarkThemeIdentifier;
+      int extreme = dark ? 0 : 255;
+      for (int y = box.top(); y <= box.bottom(); ++y) {
+        for (int x = box.left(); x <= box.right(); ++x) {
+          const int value = qGray(picture.pixel(x, y));
+          extreme = dark ? qMax(extreme, value) : qMin(extreme, value);
+        }
+      }
+      EXPECT_NEAR(extreme, qGray(expected.at(size_t(i)).rgb()), 4) << identifier.toStdString() << " label " << i;
+    }
+  }
+}
+
+TEST_F(ArticleListRowsTest, StateChangesAreAnnouncedByRangesAndABulkChangeAsOne)
+{
+  const ZPHEntityDescription* entity = CBDataManagedObjectModel()->entity(CBDataEntityNameArticle);
+  ASSERT_NE(entity, nullptr);
+  ZPHArticleListController controller;
+  QList<ZPHArticleListRow> rows;
+  for (int i = 0; i < 1000; ++i) {
+    ZPHArticleListRow article = row(utc(2026, 3, 1));
+    article.objectID = ZPHManagedObjectID(nullptr, entity, i + 1);
+    rows.append(article);
+  }
+  controller.setArticles(rows);
+  ZPHArticleListModel model(&controller);
+  model.setEntries(ZPHArticleListModel::entriesUnderHeader(controller.count(), QStringLiteral("Search:")));
+  QList<QPair<int, int>> announced;
+  QObject::connect(&model, &QAbstractItemModel::dataChanged, [&](const QModelIndex& from, const QModelIndex& to) {
+    announced.append({from.row(), to.row()});
+  });
+  struct Case {
+    QList<qsizetype> indexes;
+    QList<QPair<int, int>> expected;
+  };
+  QList<qsizetype> scattered;  // every other article: 400 runs
+  for (qsizetype i = 100; i < 900; i += 2) scattered.append(i);
+  QList<qsizetype> few;  // exactly as many runs as are announced one by one
+  for (qsizetype i = 0; i < ZPHArticleListModel::ManyRuns; ++i) few.append(i * 3);
+  QList<QPair<int, int>> fewExpected;
+  for (const qsizetype i : few) fewExpected.append({int(i) + 1, int(i) + 1});
+  const QList<Case> cases = {
+      {{}, {}},
+      {{5}, {{6, 6}}},
+      // Out of order, repeated, neighbours joined; the header row shifts
+      // rows by one.
+      {{7, 5, 6, 20, 6}, {{6, 8}, {21, 21}}},
+      {few, fewExpected},
+      {scattered, {{101, 899}}},
+  };
+  for (const Case& c : cases) {
+    announced.clear();
+    model.articleStatesChanged(c.indexes);
+    EXPECT_EQ(announced, c.expected) << c.indexes.size();
+  }
 }

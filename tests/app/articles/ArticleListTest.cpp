@@ -4,6 +4,7 @@
 #include "articles/ZPHArticleListCellView.h"
 #include "articles/ZPHPlainArticleDetailPane.h"
 #include "articles/ZPHSearchOperation.h"
+#include "articles/ZPHSearchWindow.h"
 #include "articles/ZPHStandardLayoutViewController.h"
 #include "articles/ZPHTableViewContextualMenu.h"
 #include "foundation/CBMimeTypes.h"
@@ -12,8 +13,11 @@
 #include "store/ZPHFeedIngestionInterface.h"
 #include "store/operations/ZPHBatchDeletionOperation.h"
 
+#include <QtGui/QClipboard>
+#include <QtGui/QGuiApplication>
 #include <QtGui/QUndoStack>
 #include <QtTest/QSignalSpy>
+#include <QtWidgets/QApplication>
 #include <QtWidgets/QMenu>
 
 namespace {
@@ -232,6 +236,13 @@ TEST_F(ArticleListTest, StoreQueueDeletionsGoOnWhileTheMainThreadIsBusyAndEndSea
   start();
   select(feed(QStringLiteral("/alpha.xml")));
   click(rowOf(QStringLiteral("Alpha february")));
+  // Its menu is open when it goes.
+  ZPHReadingLayoutViewController* layout = list->currentLayoutViewController();
+  table()->contextualMenu()->setClickedRow(rowOf(QStringLiteral("Alpha february")));
+  layout->menuNeedsUpdate(table()->contextualMenu());
+  ASSERT_NE(layout->contextualMenuArticle(), nullptr);
+  app.settle();
+  const int steps = controller->undoManager()->count();
   std::atomic<bool> next{false};
   deleteOnStoreQueue(QStringLiteral("Alpha february"), [&next] {
     next = true;
@@ -243,6 +254,24 @@ TEST_F(ArticleListTest, StoreQueueDeletionsGoOnWhileTheMainThreadIsBusyAndEndSea
   // Its row is still there (its article is gone from the main context).
   EXPECT_EQ(list->articleListModel()->rowCount(), 8);
   EXPECT_EQ(list->articleListModel()->articleAtRow(6), nullptr);
+  // Commands skip it: no menu for its row, and the open menu's and the
+  // selection's commands change, copy and open nothing.
+  {
+    OpenerRecorder opener({"http", "https"});
+    table()->contextualMenu()->setClickedRow(6);
+    layout->menuNeedsUpdate(table()->contextualMenu());
+    EXPECT_TRUE(table()->contextualMenu()->actions().isEmpty());
+    EXPECT_EQ(layout->contextualMenuArticle(), nullptr);
+    QGuiApplication::clipboard()->clear();
+    layout->markAsFlaggedWithContextualMenuArticle();
+    layout->markAsUnreadWithContextualMenuArticle();
+    layout->copyURLWithContextualMenuArticle();
+    layout->openLinkInDefaultExternalBrowserWithContextualMenuArticle();
+    list->markCurrentArticleAsRead();
+    EXPECT_EQ(controller->undoManager()->count(), steps);
+    EXPECT_TRUE(opener.opened.isEmpty());
+    EXPECT_TRUE(QGuiApplication::clipboard()->text().isEmpty());
+  }
   ZPHTestSpinEventLoop(50);
   EXPECT_EQ(rowOf(QStringLiteral("Alpha february")), -1);
   EXPECT_EQ(list->selectedArticle(), nullptr);
@@ -521,4 +550,109 @@ TEST_F(ArticleListTest, TablesMoveHeightsMenusKeysAndALayoutSwitchKeepsTheSelect
   EXPECT_TRUE(list->currentLayoutViewController()->supportsGroupHeaders());
   EXPECT_EQ(list->selectedArticle(), beta);
   EXPECT_EQ(table()->selectedRow(), rowOf(QStringLiteral("Beta today")));
+
+  // An empty list in both layouts: no next, previous or top row, and moves
+  // stay off the table.
+  CBFolder* empty = app.data()->localAccount()->addFolderWithName(QStringLiteral("Empty"));
+  select({}, {empty});
+  for (const int layout : {1, 0}) {
+    ZPHUserDefaults::standardUserDefaults().setInteger(ZPHContentLayoutMode, layout);
+    ZPHTestSpinEventLoop(20);
+    ZPHArticleListTableView* shown = table();
+    ASSERT_EQ(shown->model()->rowCount(), 0) << layout;
+    EXPECT_EQ(shown->nextRow(), -1) << layout;
+    EXPECT_EQ(shown->previousRow(), -1) << layout;
+    EXPECT_EQ(shown->nextRowAfterRow(-1), -1) << layout;
+    list->currentLayoutViewController()->selectTopRowIfNoneSelected();
+    shown->selectNextRow();
+    shown->selectPreviousRow();
+    EXPECT_EQ(shown->selectedRow(), -1) << layout;
+    EXPECT_EQ(list->selectedArticle(), nullptr) << layout;
+  }
+}
+
+TEST_F(ArticleListTest, TypingStaysInTheFieldWhileTheOptionsFollowTheKeys)
+{
+  start();
+  select(folder(QStringLiteral("News")));
+  ZPHSearchWindowController* search = controller->searchWindowController();
+  ZPHSearchField* field = controller->searchField();
+  QWidget* main = field->window();
+  main->activateWindow();
+  field->setFocus();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return main->isActiveWindow() && field->hasFocus(); }));
+
+  // Each key searches again; the options open over the window, inside it,
+  // and the keys stay in the field.
+  QTest::keyClicks(field, QStringLiteral("Alp"));
+  EXPECT_EQ(field->text(), QStringLiteral("Alp"));
+  EXPECT_EQ(QApplication::focusWidget(), field);
+  ASSERT_TRUE(search->isOptionsWindowShown());
+  EXPECT_FALSE(search->window()->isWindow());
+  EXPECT_EQ(search->window()->window(), main);
+  EXPECT_EQ(search->optionRowCount(), 10);  // with the selected sites
+  ASSERT_TRUE(ZPHTestWaitUntil([&] {
+    return list->showingSearchResultSet() && list->currentSearchOperation() == search->lastSearchOperation();
+  }));
+  EXPECT_EQ(search->lastSearchOperation()->type(), 0);
+  EXPECT_EQ(results(), (QStringList{"Alpha february", "Alpha january", "Alpha today", "Alpha yesterday"}));
+
+  // Up and Down skip headers and separators and stop at the ends; the
+  // text is untouched.
+  EXPECT_EQ(search->selectedOptionRow(), 0);
+  QTest::keyClick(field, Qt::Key_Up);
+  EXPECT_EQ(search->selectedOptionRow(), 0);
+  QList<int> visited;
+  for (int i = 0; i < 7; ++i) {
+    QTest::keyClick(field, Qt::Key_Down);
+    visited.append(search->selectedOptionRow());
+  }
+  EXPECT_EQ(visited, (QList<int>{3, 4, 7, 8, 9, 9, 9}));
+  for (const int row : visited)
+    EXPECT_EQ(ZPHSearchWindowController::rowKind(row), ZPHSearchWindowController::RowKind::Option);
+  QTest::keyClick(field, Qt::Key_Up);
+  QTest::keyClick(field, Qt::Key_Up);
+  QTest::keyClick(field, Qt::Key_Up);
+  EXPECT_EQ(search->selectedOptionRow(), 4);
+  QTest::keyClick(field, Qt::Key_Up);
+  EXPECT_EQ(search->selectedOptionRow(), 3);
+  EXPECT_EQ(field->text(), QStringLiteral("Alp"));
+  EXPECT_EQ(QApplication::focusWidget(), field);
+
+  // Return runs the chosen option (titles everywhere) and closes the
+  // options; the text stays.
+  QTest::keyClick(field, Qt::Key_Return);
+  EXPECT_FALSE(search->isOptionsWindowShown());
+  EXPECT_EQ(search->lastSearchOperation()->type(), ZPHSearchWindowController::typeForRow(3));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return list->currentSearchOperation() == search->lastSearchOperation(); }));
+  EXPECT_EQ(field->text(), QStringLiteral("Alp"));
+  EXPECT_TRUE(list->showingSearchResultSet());
+
+  // Typing again opens them again; Escape closes them, and with them
+  // closed empties the field and leaves search mode. The search the typing
+  // started (the store queue held, so it ends later) does not bring search
+  // mode back.
+  std::atomic<bool> release{false};
+  app.data()->addCoreDataQueueBlock(
+      [&release] {
+        while (!release.load()) QThread::msleep(5);
+      },
+      {});
+  field->setFocus();
+  QTest::keyClicks(field, QStringLiteral("h"));
+  EXPECT_TRUE(search->isOptionsWindowShown());
+  EXPECT_EQ(field->text(), QStringLiteral("Alph"));
+  QTest::keyClick(field, Qt::Key_Escape);
+  EXPECT_FALSE(search->isOptionsWindowShown());
+  EXPECT_EQ(field->text(), QStringLiteral("Alph"));
+  QTest::keyClick(field, Qt::Key_Escape);
+  EXPECT_TRUE(field->text().isEmpty());
+  EXPECT_FALSE(list->showingSearchResultSet());
+  release = true;
+  app.settle();
+  waitForList();
+  EXPECT_FALSE(list->showingSearchResultSet());
+  EXPECT_EQ(rows(), (QStringList{"[Future]", "Beta future", "[Today]", "Beta today", "Alpha today", "[Yesterday]",
+                                 "Alpha yesterday", "[February 2026]", "Beta february", "Alpha february",
+                                 "[January 2026]", "Alpha january"}));
 }
