@@ -223,20 +223,9 @@ void ZPHSearchOperation::main()
     ZPHFetchRequest request(CBDataEntityNameArticle, ZPHPredicate::andPredicate(conditions));
     request.sortDescriptors = {{DateForDisplayKey, false}};
     ZPHError error;
-    const ZPHObjectIDsWithValues found = context->executeFetchRequestForObjectIDsWithValues(
-        request, {DateForDisplayKey, QStringLiteral("metadata.read"), QStringLiteral("metadata.flagged")}, &error);
+    QList<ZPHArticleListRow> rows = ZPHArticleListController::fetchRows(context.get(), request, &error);
     if (!error.isNull())
       qCWarning(zphStore) << "the search failed:" << error.toString();
-    QList<ZPHArticleListRow> rows;
-    rows.reserve(found.objectIDs.size());
-    for (qsizetype i = 0; i < found.objectIDs.size(); ++i) {
-      ZPHArticleListRow row;
-      row.objectID = found.objectIDs.at(i);
-      row.dateForDisplay = found.value(i, 0).toDateTime();
-      row.read = found.value(i, 1).toBool();
-      row.flagged = found.value(i, 2).toBool();
-      rows.append(std::move(row));
-    }
     QMutexLocker locker(&m_mutex);
     m_results = std::move(rows);
     m_hasResults = true;

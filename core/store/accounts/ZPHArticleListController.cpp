@@ -116,26 +116,10 @@ struct ZPHArticleListController::Request {
   {
     ZPHFetchRequest request(CBDataEntityNameArticle, predicate);
     request.sortDescriptors = {{sortKey, ascending}};
-    QStringList keyPaths{DateForDisplayKey, MetadataReadKeyPath, MetadataFlaggedKeyPath};
-    const bool byDate = sortKey == DateForDisplayKey;
-    if (!byDate)
-      keyPaths.append(sortKey);
     ZPHError error;
-    const ZPHObjectIDsWithValues found = context->executeFetchRequestForObjectIDsWithValues(request, keyPaths, &error);
+    QList<ZPHArticleListRow> rows = ZPHArticleListController::fetchRows(context, request, &error);
     if (!error.isNull())
       qCWarning(zphStore) << "the article list could not be read:" << error.toString();
-    QList<ZPHArticleListRow> rows;
-    rows.reserve(found.objectIDs.size());
-    for (qsizetype i = 0; i < found.objectIDs.size(); ++i) {
-      ZPHArticleListRow row;
-      row.objectID = found.objectIDs.at(i);
-      row.dateForDisplay = found.value(i, 0).toDateTime();
-      row.read = found.value(i, 1).toBool();
-      row.flagged = found.value(i, 2).toBool();
-      if (!byDate)
-        row.sortValue = found.value(i, 3);
-      rows.append(std::move(row));
-    }
     return rows;
   }
 
@@ -254,6 +238,31 @@ QList<CBFeed*> ZPHArticleListController::addAllFeedsFromFeedsAndFolders(
       feeds.append(folder->allDescendantsThatAreFeeds());
   }
   return feeds;
+}
+
+QList<ZPHArticleListRow> ZPHArticleListController::fetchRows(ZPHManagedObjectContext* context,
+                                                             const ZPHFetchRequest& request, ZPHError* error)
+{
+  QStringList keyPaths{DateForDisplayKey, MetadataReadKeyPath, MetadataFlaggedKeyPath};
+  const QString sortKey =
+      request.sortDescriptors.isEmpty() ? DateForDisplayKey : request.sortDescriptors.first().keyPath;
+  const bool byDate = sortKey == DateForDisplayKey;
+  if (!byDate)
+    keyPaths.append(sortKey);
+  const ZPHObjectIDsWithValues found = context->executeFetchRequestForObjectIDsWithValues(request, keyPaths, error);
+  QList<ZPHArticleListRow> rows;
+  rows.reserve(found.objectIDs.size());
+  for (qsizetype i = 0; i < found.objectIDs.size(); ++i) {
+    ZPHArticleListRow row;
+    row.objectID = found.objectIDs.at(i);
+    row.dateForDisplay = found.value(i, 0).toDateTime();
+    row.read = found.value(i, 1).toBool();
+    row.flagged = found.value(i, 2).toBool();
+    if (!byDate)
+      row.sortValue = found.value(i, 3);
+    rows.append(std::move(row));
+  }
+  return rows;
 }
 
 QList<ZPHManagedObjectID> ZPHArticleListController::objectIDsOfRows(const QList<ZPHArticleListRow>& rows)

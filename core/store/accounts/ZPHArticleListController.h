@@ -18,6 +18,8 @@ class CBDataArticle;
 class CBFeed;
 class ZPHArticleListController;
 class ZPHManagedObjectContext;
+struct ZPHFetchRequest;
+class ZPHError;
 
 // One row of an article list: the article's identifier and what the list
 // sorts and draws rows by before the article itself is loaded.
@@ -138,6 +140,12 @@ public:
   static QList<ZPHRepresentedObject> addFeedsToArray(const QList<ZPHRepresentedObject>& feedsAndFolders);
   static QList<CBFeed*> addFeedsFromFoldersToArray(const QList<ZPHRepresentedObject>& feedsAndFolders);
   static QList<CBFeed*> addAllFeedsFromFeedsAndFolders(const QList<ZPHRepresentedObject>& feedsAndFolders);
+
+  // The rows a fetch of articles lists, sorted as the request says; a sort
+  // key other than the display date also fills sortValue. Runs on the
+  // context's thread.
+  static QList<ZPHArticleListRow> fetchRows(ZPHManagedObjectContext* context, const ZPHFetchRequest& request,
+                                            ZPHError* error);
 
   // Identifiers (for tests and measures).
   static QList<ZPHManagedObjectID> objectIDsOfRows(const QList<ZPHArticleListRow>& rows);
