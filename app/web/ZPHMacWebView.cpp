@@ -7,6 +7,7 @@
 
 #include <QtCore/QJsonDocument>
 #include <QtGui/QContextMenuEvent>
+#include <QtGui/QDragEnterEvent>
 #include <QtGui/QKeyEvent>
 #include <QtGui/QWheelEvent>
 #include <QtWebEngineCore/QWebEngineContextMenuRequest>
@@ -501,8 +502,13 @@ bool ZPHMacWebView::event(QEvent* event)
 
 bool ZPHMacWebView::handleShortcutOverride(QKeyEvent* event)
 {
-  if (!event->modifiers().testFlag(Qt::ControlModifier) || isEditingShortcut(event))
+  if (!event->modifiers().testFlag(Qt::ControlModifier))
     return false;
+  if (isEditingShortcut(event)) {
+    // The page copies, pastes and selects itself.
+    event->accept();
+    return true;
+  }
   // Not for the page: the window's shortcuts (menus, commands) take it.
   event->ignore();
   return true;
@@ -530,18 +536,37 @@ bool ZPHMacWebView::eventFilter(QObject* watched, QEvent* event)
     case QEvent::Wheel:
       handleWheel(static_cast<QWheelEvent*>(event));
       break;
-    case QEvent::DragEnter:
-    case QEvent::DragMove:
-    case QEvent::Drop:
-      if (!m_canBeDragDestination) {
-        event->ignore();
-        return true;
-      }
-      break;
     default:
       break;
   }
   return QWebEngineView::eventFilter(watched, event);
+}
+
+void ZPHMacWebView::dragEnterEvent(QDragEnterEvent* event)
+{
+  if (!m_canBeDragDestination) {
+    event->ignore();
+    return;
+  }
+  QWebEngineView::dragEnterEvent(event);
+}
+
+void ZPHMacWebView::dragMoveEvent(QDragMoveEvent* event)
+{
+  if (!m_canBeDragDestination) {
+    event->ignore();
+    return;
+  }
+  QWebEngineView::dragMoveEvent(event);
+}
+
+void ZPHMacWebView::dropEvent(QDropEvent* event)
+{
+  if (!m_canBeDragDestination) {
+    event->ignore();
+    return;
+  }
+  QWebEngineView::dropEvent(event);
 }
 
 void ZPHMacWebView::contextMenuEvent(QContextMenuEvent* event)

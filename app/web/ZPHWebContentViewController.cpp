@@ -642,31 +642,35 @@ void ZPHWebContentViewController::uiDelegateSaveImageAs(const ZPHWebElement& ele
   if (!element.hasImage())
     return;
   const QUrl imageURL = element.imageURL;
-  const QUrl publicURL = publicURLForImageURL(imageURL);
-  const QString fileName = filenameForImage(publicURL.toString(QUrl::FullyEncoded), false);
+  const QString fileName = filenameForImage(publicURLForImageURL(imageURL).toString(QUrl::FullyEncoded), false);
   auto* dialog = new QFileDialog(window(), QCoreApplication::translate("Browser", "Save Image"));
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   dialog->setAcceptMode(QFileDialog::AcceptSave);
   dialog->setFileMode(QFileDialog::AnyFile);
   dialog->selectFile(fileName);
-  QPointer<ZPHWebContentViewController> guard(this);
-  connect(dialog, &QFileDialog::fileSelected, this, [this, guard, imageURL, publicURL](const QString& path) {
-    if (!guard || path.isEmpty())
-      return;
-    imageDataForURL(imageURL, [this, guard, publicURL, path](const QByteArray& data) {
-      if (!guard)
-        return;
-      if (!data.isEmpty()) {
-        saveImageData(data, path);
-        return;
-      }
-      // Not cached: the server's bytes, as they come, through the page's
-      // profile.
-      if (!ZPHNavigationPolicy::isWebScheme(publicURL.scheme()))
-        return;
-      m_pendingImageSaves.insert(publicURL, path);
-      m_page->download(publicURL, QFileInfo(path).fileName());
-    });
+  connect(dialog, &QFileDialog::fileSelected, this, [this, imageURL](const QString& path) {
+    if (!path.isEmpty())
+      saveImageAtURLToFile(imageURL, path);
   });
   dialog->open();
+}
+
+void ZPHWebContentViewController::saveImageAtURLToFile(const QUrl& imageURL, const QString& path)
+{
+  const QUrl publicURL = publicURLForImageURL(imageURL);
+  QPointer<ZPHWebContentViewController> guard(this);
+  imageDataForURL(imageURL, [this, guard, publicURL, path](const QByteArray& data) {
+    if (!guard)
+      return;
+    if (!data.isEmpty()) {
+      saveImageData(data, path);
+      return;
+    }
+    // Not cached: the server's bytes, as they come, through the page's
+    // profile.
+    if (!ZPHNavigationPolicy::isWebScheme(publicURL.scheme()))
+      return;
+    m_pendingImageSaves.insert(publicURL, path);
+    m_page->download(publicURL, QFileInfo(path).fileName());
+  });
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kit/ZPHClock.h"
+#include "web/ZPHMacWebView.h"
 #include "web/ZPHMacWebViewUIDelegate.h"
 #include "web/ZPHNavigationPolicy.h"
 #include "web/ZPHWebElement.h"
@@ -11,6 +12,7 @@
 #include <QtCore/QPointer>
 #include <QtCore/QStringList>
 #include <QtCore/QUrl>
+#include <QtWidgets/QWidget>
 
 #include <memory>
 
@@ -21,7 +23,6 @@ class QWebEngineDownloadRequest;
 class QWebEngineLoadingInfo;
 class QWebEngineNewWindowRequest;
 class QWebEngineProfile;
-class ZPHMacWebView;
 class ZPHMacWebViewFindBarViewController;
 class ZPHMacWebViewStatusBarWindowController;
 class ZPHWebEnginePage;
@@ -143,8 +144,12 @@ public:
   // Saves the image's bytes as they came (from the image cache, the web
   // cache or the server) under a name the user picks.
   void uiDelegateSaveImageAs(const ZPHWebElement& element);
-  // The image's bytes as they came: cached ones at once, others from the
-  // server through the page's profile; an empty array when there are none.
+  // Writes the image's bytes, exactly as they came, to the file (replaced
+  // whole): from the image cache or the web cache when they hold it, else
+  // from its server through the page's profile. Never re-encoded.
+  void saveImageAtURLToFile(const QUrl& imageURL, const QString& path);
+  // The bytes the caches hold for the image; an empty array when they hold
+  // none.
   void imageDataForURL(const QUrl& imageURL, std::function<void(const QByteArray& data)> done);
   // The file name for an image at the address: its last path component
   // ("/", ":" and ".." made "_"), a new UUID when there is none (or one

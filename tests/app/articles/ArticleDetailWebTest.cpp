@@ -10,6 +10,8 @@
 #include "articles/ZPHArticleWebConsole.h"
 #include "articles/ZPHStyleSheetController.h"
 #include "feeds/images/CBLocalStyleSheetProtocol.h"
+#include "feeds/images/CBWebCacheController.h"
+#include "feeds/images/ZPHArticleImageCacheController.h"
 #include "feeds/refresh/ZPHRefreshController.h"
 #include "fixtures/images/ZPHTestImages.h"
 #include "foundation/CBPrefs.h"
@@ -28,6 +30,7 @@
 #include "web/ZPHWebEnginePage.h"
 
 #include <QtCore/QDir>
+#include <QtCore/QFile>
 #include <QtGui/QDesktopServices>
 #include <QtTest/QTest>
 #include <QtWebEngineCore/QWebEngineFindTextResult>
@@ -464,6 +467,29 @@ TEST_F(ArticleDetailWebTest, ThePageControlsReachTheApplicationThroughTheBridge)
                QStringLiteral("rgb(29, 30, 33)");
       },
       10000));
+}
+
+TEST_F(ArticleDetailWebTest, SavingAnImageWritesItsBytesAsTheyCame)
+{
+  // A JPEG whose name ends in capitals: saved byte for byte, whatever its
+  // name says.
+  const QUrl source(QStringLiteral("http://pictures.example.com/2025/A.JPG"));
+  const QByteArray bytes = ZPHTestImages::jpeg(40, 30);
+  CBWebCacheController::sharedController()->storeObject(bytes, source);
+  const QUrl shown = ZPHArticleImageCacheController::imageCacheURLForURL(source);
+  CBDataArticle* article =
+      addArticle(QStringLiteral("http://example.com/feed.xml"), QStringLiteral("http://example.com/pictures"),
+                 QStringLiteral("<p><img src=\"%1\" alt=\"A\"></p>").arg(source.toString()));
+  detail->setSelectedArticles({article});
+  EXPECT_EQ(detail->publicURLForImageURL(shown), source);
+  EXPECT_EQ(ZPHWebContentViewController::filenameForImage(source.toString(), false), QStringLiteral("A.JPG"));
+
+  ZPHTestTempDir target;
+  const QString path = target.filePath(QStringLiteral("A.JPG"));
+  detail->saveImageAtURLToFile(shown, path);
+  QFile saved(path);
+  ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+  EXPECT_EQ(saved.readAll(), bytes);
 }
 
 }  // namespace
