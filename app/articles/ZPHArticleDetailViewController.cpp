@@ -257,9 +257,9 @@ void ZPHArticleDetailViewController::loadArticlePage(const ZPHArticlePage& page)
   webView()->zph_loadRequest(url);
 }
 
-void ZPHArticleDetailViewController::webViewDidFinishLoad()
+void ZPHArticleDetailViewController::webViewDidFinishLoad(const QUrl& url)
 {
-  if (!ZPHNavigationPolicy::isSameDocument(webView()->url(), ownLoadURL()))
+  if (!ZPHNavigationPolicy::isSameDocument(url, ownLoadURL()))
     return;
   // The tabs list redraws the news-items thumbnail here once it exists.
   m_awaitingMainFrameLoad = false;
@@ -271,8 +271,11 @@ void ZPHArticleDetailViewController::webViewDidFinishLoad()
   Q_EMIT detailViewDidFinishLoading();
 }
 
-void ZPHArticleDetailViewController::webViewDidFailLoad()
+void ZPHArticleDetailViewController::webViewDidFailLoad(const QUrl& url)
 {
+  // A page whose load a newer one replaced is no failure.
+  if (!ZPHNavigationPolicy::isSameDocument(url, ownLoadURL()))
+    return;
   // The tabs list redraws the news-items thumbnail here once it exists.
   qCInfo(zphArticles) << "the article page did not load";
   m_awaitingMainFrameLoad = false;

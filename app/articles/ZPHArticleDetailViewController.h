@@ -125,8 +125,8 @@ public:
   bool pageNeverNavigates() const override { return true; }
   QUrl adjustedURLForClickedLink(const QUrl& url) const override;
   QMenu* contextualMenuForWebView(ZPHMacWebView* webView, const ZPHWebElement& element) override;
-  void webViewDidFinishLoad() override;
-  void webViewDidFailLoad() override;
+  void webViewDidFinishLoad(const QUrl& url) override;
+  void webViewDidFailLoad(const QUrl& url) override;
 
 Q_SIGNALS:
   // The article page's main frame has loaded, or failed to (a refused

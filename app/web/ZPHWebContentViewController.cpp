@@ -10,6 +10,7 @@
 #include "store/entities/CBDataArticleContent.h"
 #include "subscribe/ZPHURLAdditions.h"
 #include "web/CBShadowTextField.h"
+#include "web/ZPHInternalSchemes.h"
 #include "web/ZPHMacWebView.h"
 #include "web/ZPHMacWebViewFindBarView.h"
 #include "web/ZPHMacWebViewFindBarViewController.h"
@@ -351,7 +352,7 @@ void ZPHWebContentViewController::loadingChanged(const QWebEngineLoadingInfo& in
     case QWebEngineLoadingInfo::LoadSucceededStatus:
       m_refusedURLs.clear();
       m_navigationFollowsUserInput = false;
-      webViewDidFinishLoad();
+      webViewDidFinishLoad(info.url());
       return;
     case QWebEngineLoadingInfo::LoadStoppedStatus:
     case QWebEngineLoadingInfo::LoadFailedStatus: {
@@ -359,7 +360,7 @@ void ZPHWebContentViewController::loadingChanged(const QWebEngineLoadingInfo& in
       if (m_refusedURLs.removeAll(url) > 0)
         return;  // a navigation that was refused: the page is still there
       if (!url.isEmpty() && !ZPHNavigationPolicy::isWebScheme(url.scheme()) &&
-          !ZPHNavigationPolicy::isSameDocument(url, m_ownLoadURL) &&
+          !ZPHInternalSchemes::isInternalScheme(url.scheme()) && url.scheme() != QLatin1String("about") &&
           !ZPHNavigationPolicy::isSameDocument(url, m_webView->url())) {
         // A link of a scheme the engine does not load (mail, feeds, …)
         // ends here without the page having asked: decided now, as a link.
@@ -367,7 +368,7 @@ void ZPHWebContentViewController::loadingChanged(const QWebEngineLoadingInfo& in
         return;
       }
       m_navigationFollowsUserInput = false;
-      webViewDidFailLoad();
+      webViewDidFailLoad(url);
       return;
     }
   }

@@ -111,10 +111,10 @@ public:
   virtual QUrl adjustedURLForClickedLink(const QUrl& url) const { return url; }
   // The menu for the element, or none (the base).
   virtual QMenu* contextualMenuForWebView(ZPHMacWebView* webView, const ZPHWebElement& element);
-  // The main frame finished loading (ok) or failed. A refused navigation is
-  // neither.
-  virtual void webViewDidFinishLoad() {}
-  virtual void webViewDidFailLoad() {}
+  // The main frame finished loading the address, or failed to (also when
+  // a newer load took its place). A refused navigation is neither.
+  virtual void webViewDidFinishLoad(const QUrl& url) { Q_UNUSED(url); }
+  virtual void webViewDidFailLoad(const QUrl& url) { Q_UNUSED(url); }
 
   // The navigation request the page asks about, as the policy sees it.
   ZPHNavigationPolicy::Request requestForNavigation(const QUrl& url, ZPHNavigationPolicy::Type type, bool isMainFrame);

@@ -455,6 +455,10 @@ TEST_F(ArticleDetailWebTest, ThePageControlsReachTheApplicationThroughTheBridge)
             ZPHArticleDetailViewController::allowsArticleWidthDecrease(webView()->width(), *detail->articleWidth(),
                                                                        *detail->stepIncrement()));
 
+  // The channel and the theme's functions live in the application's world.
+  EXPECT_EQ(run(QStringLiteral("typeof qt.webChannelTransport + ' ' + typeof window.setSubthemeStylesheet")).toString(),
+            QStringLiteral("object function"));
+
   // The dark sub-theme, switched in place.
   bool themed = false;
   QObject::connect(detail.get(), &ZPHArticleDetailViewController::detailViewDidFinishChangingTheme,
@@ -467,6 +471,26 @@ TEST_F(ArticleDetailWebTest, ThePageControlsReachTheApplicationThroughTheBridge)
                QStringLiteral("rgb(29, 30, 33)");
       },
       10000));
+}
+
+TEST_F(ArticleDetailWebTest, ANewerPageReplacesOneStillLoadingWithoutAFailure)
+{
+  int finished = 0;
+  int failed = 0;
+  QObject::connect(detail.get(), &ZPHArticleDetailViewController::detailViewDidFinishLoading, [&] { ++finished; });
+  QObject::connect(detail.get(), &ZPHArticleDetailViewController::detailViewDidFailLoading, [&] { ++failed; });
+  ZPHArticlePage first;
+  first.html = QStringLiteral("<!DOCTYPE html><p id=\"first\">first</p>");
+  ZPHArticlePage second;
+  second.html = QStringLiteral("<!DOCTYPE html><p id=\"second\">second</p>");
+  detail->loadArticlePage(first);
+  detail->loadArticlePage(second);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return finished > 0; }, 30000));
+  ZPHTestSpinEventLoop(500);
+  EXPECT_EQ(finished, 1);
+  EXPECT_EQ(failed, 0);
+  EXPECT_EQ(webView()->url(), detail->currentPageURL());
+  EXPECT_TRUE(run(QStringLiteral("!!document.getElementById('second')")).toBool());
 }
 
 TEST_F(ArticleDetailWebTest, SavingAnImageWritesItsBytesAsTheyCame)
