@@ -7,11 +7,11 @@
 
 #include <QtCore/QPointer>
 #include <QtGui/QBrush>
+#include <QtWidgets/QLabel>
 #include <QtWidgets/QWidget>
 
 #include <memory>
 
-class QLabel;
 class QParallelAnimationGroup;
 class QVariantAnimation;
 class ZPHMacWebView;

@@ -19,6 +19,7 @@ class CBEventThrottler;
 class QStackedWidget;
 class QWidget;
 class ZPHEmptyContentsViewController;
+class ZPHMacWebView;
 class ZPHSearchOperation;
 class ZPHSearchWindowController;
 class ZPHSourceListViewController;
@@ -141,6 +142,30 @@ public:
   void navigateToSelectedArticleInCurrentList();
   void navigateToFirstUnreadArticle();
   void makeArticleListFirstResponder();
+
+  // ---- The content pane. Until the tab set exists the article layout is
+  // always shown (the news-items tab), and its detail web view is the
+  // current web view.
+  // The layout's detail web view; null before the first article's page.
+  ZPHMacWebView* detailViewWebView() const;
+  ZPHMacWebView* currentWebView() const { return detailViewWebView(); }
+  bool currentWebViewIsDetailView() const { return true; }
+  bool currentDetailViewIsATab() const { return false; }
+  bool currentDetailViewSupportsTextSize() const;
+  bool currentDetailViewSupportsMargins() const;
+  bool mouseInDetailViewArea() const;
+  bool webviewCanScroll() const;
+  void scrollWebviewDown();
+  bool webviewCanScrollUp() const;
+  void scrollWebviewUp();
+  // Posts ZPHSelectedURLDidUpdateNotification: the best link of the one
+  // selected article (none for several or none), and the detail web view
+  // (the layout's detail view before the page exists), each only when
+  // present.
+  void updateStatusBarURL();
+  // Posts ZPHPresentedSharableItemDidChangeNotification with the selected
+  // article's sharable item, or none.
+  void configureAndNotifySharableItem();
 
   // ---- Search.
   void searchResultsObtained(std::shared_ptr<ZPHSearchOperation> operation);

@@ -1,6 +1,8 @@
 #include "shell/ZPHAppDelegate.h"
 
+#include "articles/ZPHReadingLayoutViewController.h"
 #include "articles/ZPHStyleSheetController.h"
+#include "articles/ZPHWebArticleDetailPane.h"
 #include "feeds/images/CBFaviconController.h"
 #include "feeds/images/CBFaviconURLProtocol.h"
 #include "feeds/images/CBLocalStyleSheetProtocol.h"
@@ -173,6 +175,7 @@ ZPHAppDelegate::~ZPHAppDelegate()
   m_screenshotScript.reset();
   m_quittingWindowController.reset();
   m_mainWindowController.reset();
+  ZPHReadingLayoutViewController::setDetailPaneFactory({});
   releaseRefreshController();
   m_sourceListTreeBuilder.reset();
   releaseDataController();
@@ -501,6 +504,12 @@ void ZPHAppDelegate::zph_setupInterfaceAndEventHandlers()
   ZPHRegisterThemes();
   // The current theme follows the stored choice from its first use on.
   qCInfo(zphShell).noquote() << "theme:" << ZPHTheme::currenThemeIdentifier();
+  // The reading layouts show the selected article as its rendered page.
+  ZPHReadingLayoutViewController::setDetailPaneFactory([this]() -> std::unique_ptr<ZPHArticleDetailPane> {
+    if (!m_internalPagesProfile)
+      return nullptr;
+    return std::make_unique<ZPHWebArticleDetailPane>(m_internalPagesProfile.get());
+  });
   auto controller = std::make_unique<ZPHMainWindowController>();
   controller->setDataController(dataController());
   controller->setSourceListTreeBuilder(m_sourceListTreeBuilder.get());
