@@ -26,6 +26,7 @@
 #include "store/graph/ZPHManagedObjectContext.h"
 #include "store/tree/ZPHModel.h"
 #include "themes/ZPHTheme.h"
+#include "web/ZPHExternalPagesProfile.h"
 #include "web/ZPHMacWebView.h"
 
 #include <QtCore/QCoreApplication>
@@ -554,6 +555,17 @@ void ZPHArticleListDelegate::announceSelectedArticles()
 }
 
 // ----------------------------------------------------------- content pane
+
+ZPHExternalPagesProfile* ZPHArticleListDelegate::webPreferences()
+{
+  if (!m_webPreferences) {
+    ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
+    // Without the application's folders the pages are kept off the record.
+    m_webPreferences = std::make_unique<ZPHExternalPagesProfile>(delegate ? delegate->pathToDataFolder() : QString(),
+                                                                 delegate ? delegate->pathToCacheFolder() : QString());
+  }
+  return m_webPreferences.get();
+}
 
 ZPHMacWebView* ZPHArticleListDelegate::detailViewWebView() const
 {

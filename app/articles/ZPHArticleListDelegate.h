@@ -19,6 +19,7 @@ class CBEventThrottler;
 class QStackedWidget;
 class QWidget;
 class ZPHEmptyContentsViewController;
+class ZPHExternalPagesProfile;
 class ZPHMacWebView;
 class ZPHSearchOperation;
 class ZPHSearchWindowController;
@@ -146,6 +147,10 @@ public:
   // ---- The content pane. Until the tab set exists the article layout is
   // always shown (the news-items tab), and its detail web view is the
   // current web view.
+  // The web preferences of the browser tabs' web views ("ZPHExternalPages",
+  // in the data and cache folders), made on first use; the article view
+  // has the internal pages' profile instead.
+  ZPHExternalPagesProfile* webPreferences();
   // The layout's detail web view; null before the first article's page.
   ZPHMacWebView* detailViewWebView() const;
   ZPHMacWebView* currentWebView() const { return detailViewWebView(); }
@@ -210,6 +215,7 @@ private:
   std::unique_ptr<ZPHArticleListModel> m_model;
   std::unique_ptr<ZPHReadingLayoutViewController> m_currentLayoutViewController;
   std::unique_ptr<ZPHEmptyContentsViewController> m_overallEmptyContentsViewController;
+  std::unique_ptr<ZPHExternalPagesProfile> m_webPreferences;
   std::unique_ptr<CBEventThrottler> m_fullArticleRefreshEventThrottler;
   QPointer<QWidget> m_contentView;
   QStackedWidget* m_contentStack = nullptr;

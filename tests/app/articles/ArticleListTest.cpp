@@ -1,5 +1,6 @@
 #include "app/articles/ArticleListFixture.h"
 
+#include <QtWebEngineCore/QWebEngineProfile>
 #include "articles/ZPHArticleDetailViewController.h"
 #include "articles/ZPHArticleLinkOpener.h"
 #include "articles/ZPHArticleListCellView.h"
@@ -13,6 +14,7 @@
 #include "sharing/CBSharableItem.h"
 #include "store/ZPHFeedIngestionInterface.h"
 #include "store/operations/ZPHBatchDeletionOperation.h"
+#include "web/ZPHExternalPagesProfile.h"
 #include "web/ZPHWebEnginePage.h"
 
 #include <QtGui/QUndoStack>
@@ -149,6 +151,13 @@ TEST_F(ArticleListTest, AnArticleIsReadWhenItsLoadStartsOnlyOnceAndNotByTheProgr
   EXPECT_EQ(controller->presentedSharableItem().value<CBSharableItem>().title(), QStringLiteral("Alpha today"));
   EXPECT_EQ(list->currentWebView(), pane->webView());
   EXPECT_NE(list->currentWebView(), nullptr);
+  // The browser pages' profile is the delegate's, kept in the data folder.
+  ZPHExternalPagesProfile* browserPages = list->webPreferences();
+  ASSERT_NE(browserPages, nullptr);
+  EXPECT_EQ(list->webPreferences(), browserPages);
+  EXPECT_EQ(browserPages->profile()->storageName(), ZPHExternalPagesProfile::storageName());
+  EXPECT_TRUE(browserPages->profile()->persistentStoragePath().startsWith(app.delegate->pathToDataFolder()))
+      << browserPages->profile()->persistentStoragePath().toStdString();
   // The badge follows.
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return alpha->unreadCount() == 3; }, 20000));
   // The row shows it read.
