@@ -30,8 +30,9 @@
 #   OUT/article-light.png     an article's page in the classic layout, light
 #   OUT/article-dark.png      the same in the dark theme
 #   OUT/article-find.png      the page's find bar with its count of matches
-#   OUT/article-hostile.png   an article of a hostile feed (standard layout): its markup,
-#                             scripts and placeholders shown as text
+#   OUT/article-hostile.png   an article of a hostile feed (standard
+#                             layout): its markup, scripts and placeholders
+#                             shown as text
 # Fails when a picture is missing.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
