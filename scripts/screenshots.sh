@@ -3,7 +3,8 @@
 #   scripts/screenshots.sh [OUT]      (default OUT: build/screenshots)
 #
 # Serves synthetic feeds on 127.0.0.1 (tests/tools/feedfarm.py) and four small
-# sites with favicons and articles of today on 127.0.0.2 to 127.0.0.5, builds
+# sites with favicons and articles of today on 127.0.0.2 to 127.0.0.5 (the
+# first also serves a feed without articles and a hostile one), builds
 # a data folder from them through the core library (refresh_bench subscribes
 # and refreshes into it; one address answers 404), then starts zephlin
 # headless on a fresh copy of that folder for each picture, with --screenshot
@@ -26,6 +27,12 @@
 #                             "Search:" pop-up
 #   OUT/context-menu.png      the article list's menu
 #   OUT/empty-feed.png        a feed without articles
+#   OUT/article-light.png     an article's page in the classic layout, light
+#   OUT/article-dark.png      the same in the dark theme
+#   OUT/article-find.png      the page's find bar with its count of matches
+#   OUT/article-hostile.png   an article of a hostile feed (standard
+#                             layout): its markup, scripts and placeholders
+#                             shown as text
 # Fails when a picture is missing.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
@@ -57,6 +64,10 @@ export XDG_RUNTIME_DIR="$WORK/runtime"
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 export QT_QPA_PLATFORM=offscreen
 unset ZEPHLIN_DATA_DIR
+# The web engine refuses to start its sandbox as root (as in a container).
+if [ "$(id -u)" -eq 0 ]; then
+  export QTWEBENGINE_DISABLE_SANDBOX=1
+fi
 
 wait_for_file() {
   for _ in $(seq 1 100); do
@@ -141,6 +152,27 @@ def handler(host, slug, title, color, items):
                 feed = (f"<?xml version=\"1.0\" encoding=\"UTF-8\"?><rss version=\"2.0\"><channel><title>{title}"
                         f"</title><link>{base}/</link>{entries}</channel></rss>")
                 return self.send(feed.encode(), "application/rss+xml")
+            if self.path == "/hostile.xml":
+                # Everything a feed should not be trusted with; the page shows it as text and runs none of it.
+                hostile_title = ("Hostile &lt;b&gt;bold?&lt;/b&gt; &lt;script&gt;document.title='owned'&lt;/script&gt; "
+                         "[[newsitem_title]] {{stylesheet_url}}")
+                body = ("&lt;p&gt;Only this paragraph, the list and the web link below should show as content."
+                        "&lt;/p&gt;&lt;script&gt;document.body.innerHTML='owned'&lt;/script&gt;"
+                        "&lt;style&gt;body { background: red !important; }&lt;/style&gt;"
+                        "&lt;iframe src=\"http://127.0.0.1:1/\"&gt;&lt;/iframe&gt;"
+                        f"&lt;img src=\"{base}/img/1.png\" onerror=\"document.body.innerHTML='owned'\"&gt;"
+                        "&lt;ul&gt;&lt;li&gt;[[newsitem_title]] and {{article_width}} stay as typed&lt;/li&gt;"
+                        "&lt;li&gt;&lt;a href=\"javascript:alert(1)\"&gt;a script link, unlinked&lt;/a&gt;&lt;/li&gt;"
+                        f"&lt;li&gt;&lt;a href=\"{base}/story/0\"&gt;a web link&lt;/a&gt;&lt;/li&gt;&lt;/ul&gt;"
+                        "&lt;form action=\"http://127.0.0.1:1/\"&gt;&lt;input value=\"a form\"&gt;&lt;/form&gt;"
+                        "&lt;/div&gt;&lt;/body&gt;&lt;/html&gt;&lt;script&gt;document.title='owned'&lt;/script&gt;")
+                feed = (f"<?xml version=\"1.0\" encoding=\"UTF-8\"?><rss version=\"2.0\"><channel>"
+                        f"<title>Hostile Corner &lt;i&gt;it&lt;/i&gt;</title><link>{base}/</link><item><title>{hostile_title}</title>"
+                        f"<link>{base}/story/0</link><guid>hostile-0</guid>"
+                        f"<pubDate>{email.utils.formatdate(time.time() - 300, usegmt=True)}</pubDate>"
+                        f"<author>x@example.com (&lt;b&gt;Mallory&lt;/b&gt;)</author>"
+                        f"<description>{body}</description></item></channel></rss>")
+                return self.send(feed.encode(), "application/rss+xml")
             if self.path == "/empty.xml":
                 feed = (f"<?xml version=\"1.0\" encoding=\"UTF-8\"?><rss version=\"2.0\"><channel>"
                         f"<title>Quiet Corner</title><link>{base}/</link></channel></rss>")
@@ -166,6 +198,7 @@ for host, slug, title, color, items in SITES:
     lines.append(f"http://{host}:{server.server_address[1]}/{slug}.xml")
     if slug == "harbor":
         lines.append(f"http://{host}:{server.server_address[1]}/empty.xml")
+        lines.append(f"http://{host}:{server.server_address[1]}/hostile.xml")
 with open(sys.argv[1] + ".tmp", "w") as f:
     f.write("\n".join(lines) + "\n")
 import os
@@ -229,6 +262,16 @@ JSON
 cat >"$WORK/menu.json" <<JSON
 { $ARTICLES, "readArticle": "Quartz Weekly story 1", "contextMenu": "Copper Lantern Daily story 1" }
 JSON
+# The article page.
+cat >"$WORK/article.json" <<JSON
+{ $ARTICLES, "layout": 1, "readArticle": "Harbor Notes story 1" }
+JSON
+cat >"$WORK/find.json" <<JSON
+{ $ARTICLES, "layout": 1, "readArticle": "Harbor Notes story 1", "find": "the" }
+JSON
+cat >"$WORK/hostile.json" <<JSON
+{ $FOLDERS, "select": "/hostile.xml", "readArticle": "Hostile" }
+JSON
 cat >"$WORK/emptyfeed.json" <<JSON
 { $FOLDERS, "select": "/empty.xml" }
 JSON
@@ -277,4 +320,8 @@ shoot articles-dark articles 1
 shoot search search 0
 shoot context-menu menu 0
 shoot empty-feed emptyfeed 0
+shoot article-light article 0
+shoot article-dark article 1
+shoot article-find find 0
+shoot article-hostile hostile 0
 exit "$status"

@@ -9,6 +9,7 @@
 
 class CBDataArticle;
 class QWidget;
+class ZPHMacWebView;
 
 // What a reading layout needs of its article view: the detail pane shows
 // the selected article, loads it when asked (the page made from the
@@ -17,8 +18,10 @@ class QWidget;
 // against the article's base address, and its images cached), marks the
 // flag again when it changes, and steps its margins.
 //
-// The rendering of articles implements it with its web view;
-// ZPHPlainArticleDetailPane stands in until then. Main thread only.
+// ZPHWebArticleDetailPane implements it with the rendered page; the
+// application installs it at start. ZPHPlainArticleDetailPane (title and
+// date as plain text) stands in where no other is installed. Main thread
+// only.
 class ZPHArticleDetailPane : public QObject {
   Q_OBJECT
 
@@ -36,6 +39,8 @@ public:
   ~ZPHArticleDetailPane() override;
 
   virtual QWidget* view() = 0;
+  // The web view that shows the article; null for none (yet).
+  virtual ZPHMacWebView* webView() const { return nullptr; }
   virtual void setSelectedArticles(const QList<CBDataArticle*>& articles) = 0;
   // Starts loading; mainFrameDidFinishLoading() follows when the page is
   // in (later, never during the call).

@@ -11,8 +11,10 @@
 #include "foundation/CBPrefs.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
 #include "kit/ZPHWindowShouldDrawActive.h"
+#include "mainwindow/ZPHApplicationNotifications.h"
 #include "mainwindow/ZPHEmptyContentsViewController.h"
 #include "platform/ZPHUserDefaults.h"
+#include "sharing/CBSharableItem.h"
 #include "sourcelist/ZPHSourceListViewController.h"
 #include "store/CBDataController.h"
 #include "store/ZPHFeedIngestionInterface.h"
@@ -24,6 +26,8 @@
 #include "store/graph/ZPHManagedObjectContext.h"
 #include "store/tree/ZPHModel.h"
 #include "themes/ZPHTheme.h"
+#include "web/ZPHExternalPagesProfile.h"
+#include "web/ZPHMacWebView.h"
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QSet>
@@ -539,8 +543,7 @@ void ZPHArticleListDelegate::updateForSelectionChange()
       setSelectedArticles(articles);
   }
   announceSelectedArticles();
-  // The status bar's address follows here (ZPHSelectedURLDidUpdateNotification)
-  // once the main window shows it.
+  updateStatusBarURL();
 }
 
 void ZPHArticleListDelegate::announceSelectedArticles()
@@ -548,8 +551,96 @@ void ZPHArticleListDelegate::announceSelectedArticles()
   ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
   if (CBDataController* data = delegate ? delegate->dataController() : nullptr)
     data->setCurrentArticles(m_selectedArticles);
-  // The sharable item (the current article) is announced here once
-  // sharing exists.
+  configureAndNotifySharableItem();
+}
+
+// ----------------------------------------------------------- content pane
+
+ZPHExternalPagesProfile* ZPHArticleListDelegate::webPreferences()
+{
+  if (!m_webPreferences) {
+    ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
+    // Without the application's folders the pages are kept off the record.
+    m_webPreferences = std::make_unique<ZPHExternalPagesProfile>(delegate ? delegate->pathToDataFolder() : QString(),
+                                                                 delegate ? delegate->pathToCacheFolder() : QString());
+  }
+  return m_webPreferences.get();
+}
+
+ZPHMacWebView* ZPHArticleListDelegate::detailViewWebView() const
+{
+  ZPHArticleDetailPane* pane =
+      m_currentLayoutViewController ? m_currentLayoutViewController->detailViewController() : nullptr;
+  return pane ? pane->webView() : nullptr;
+}
+
+bool ZPHArticleListDelegate::currentDetailViewSupportsTextSize() const
+{
+  return m_currentLayoutViewController && m_currentLayoutViewController->supportsTextSize();
+}
+
+bool ZPHArticleListDelegate::currentDetailViewSupportsMargins() const
+{
+  return m_currentLayoutViewController && m_currentLayoutViewController->supportsMargins();
+}
+
+bool ZPHArticleListDelegate::mouseInDetailViewArea() const
+{
+  return m_currentLayoutViewController && m_currentLayoutViewController->mouseInArticleDetailArea();
+}
+
+bool ZPHArticleListDelegate::webviewCanScroll() const
+{
+  const ZPHMacWebView* view = currentWebView();
+  return view && view->zph_canScrollDown();
+}
+
+void ZPHArticleListDelegate::scrollWebviewDown()
+{
+  if (ZPHMacWebView* view = currentWebView())
+    view->zph_scrollDown();
+}
+
+bool ZPHArticleListDelegate::webviewCanScrollUp() const
+{
+  const ZPHMacWebView* view = currentWebView();
+  return view && view->zph_canScrollUp();
+}
+
+void ZPHArticleListDelegate::scrollWebviewUp()
+{
+  if (ZPHMacWebView* view = currentWebView())
+    view->zph_scrollUp();
+}
+
+void ZPHArticleListDelegate::updateStatusBarURL()
+{
+  QVariantMap userInfo;
+  if (m_selectedArticles.size() == 1 && isLive(m_selectedArticles.first())) {
+    const QString link = m_selectedArticles.first()->bestLink();
+    if (!link.isEmpty())
+      userInfo.insert(CBURLKey, link);
+  }
+  QWidget* view = detailViewWebView();
+  if (!view && m_currentLayoutViewController)
+    view = m_currentLayoutViewController->detailView();
+  if (view)
+    userInfo.insert(ZPHURLNotificationViewKey, QVariant::fromValue<QObject*>(view));
+  ZPHNotificationCenter::defaultCenter().post(ZPHSelectedURLDidUpdateNotification, QVariant::fromValue<QObject*>(this),
+                                              userInfo);
+}
+
+void ZPHArticleListDelegate::configureAndNotifySharableItem()
+{
+  // The news-items tab: the current article.
+  QVariantMap userInfo;
+  CBDataArticle* article = selectedArticle();
+  if (isLive(article))
+    userInfo.insert(ZPHSharableItemKey, QVariant::fromValue(CBSharableItem::sharableItemWithArticle(article)));
+  else
+    userInfo.insert(ZPHSharableItemKey, QVariant());
+  ZPHNotificationCenter::defaultCenter().post(ZPHPresentedSharableItemDidChangeNotification,
+                                              QVariant::fromValue<QObject*>(this), userInfo);
 }
 
 void ZPHArticleListDelegate::markCurrentArticleAsRead()

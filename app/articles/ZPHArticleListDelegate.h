@@ -19,6 +19,8 @@ class CBEventThrottler;
 class QStackedWidget;
 class QWidget;
 class ZPHEmptyContentsViewController;
+class ZPHExternalPagesProfile;
+class ZPHMacWebView;
 class ZPHSearchOperation;
 class ZPHSearchWindowController;
 class ZPHSourceListViewController;
@@ -142,6 +144,34 @@ public:
   void navigateToFirstUnreadArticle();
   void makeArticleListFirstResponder();
 
+  // ---- The content pane. Until the tab set exists the article layout is
+  // always shown (the news-items tab), and its detail web view is the
+  // current web view.
+  // The web preferences of the browser tabs' web views ("ZPHExternalPages",
+  // in the data and cache folders), made on first use; the article view
+  // has the internal pages' profile instead.
+  ZPHExternalPagesProfile* webPreferences();
+  // The layout's detail web view; null before the first article's page.
+  ZPHMacWebView* detailViewWebView() const;
+  ZPHMacWebView* currentWebView() const { return detailViewWebView(); }
+  bool currentWebViewIsDetailView() const { return true; }
+  bool currentDetailViewIsATab() const { return false; }
+  bool currentDetailViewSupportsTextSize() const;
+  bool currentDetailViewSupportsMargins() const;
+  bool mouseInDetailViewArea() const;
+  bool webviewCanScroll() const;
+  void scrollWebviewDown();
+  bool webviewCanScrollUp() const;
+  void scrollWebviewUp();
+  // Posts ZPHSelectedURLDidUpdateNotification: the best link of the one
+  // selected article (none for several or none), and the detail web view
+  // (the layout's detail view before the page exists), each only when
+  // present.
+  void updateStatusBarURL();
+  // Posts ZPHPresentedSharableItemDidChangeNotification with the selected
+  // article's sharable item, or none.
+  void configureAndNotifySharableItem();
+
   // ---- Search.
   void searchResultsObtained(std::shared_ptr<ZPHSearchOperation> operation);
   void searchCanceledUpdatingArticles(bool updateArticles, bool changeFirstResponder = true,
@@ -185,6 +215,7 @@ private:
   std::unique_ptr<ZPHArticleListModel> m_model;
   std::unique_ptr<ZPHReadingLayoutViewController> m_currentLayoutViewController;
   std::unique_ptr<ZPHEmptyContentsViewController> m_overallEmptyContentsViewController;
+  std::unique_ptr<ZPHExternalPagesProfile> m_webPreferences;
   std::unique_ptr<CBEventThrottler> m_fullArticleRefreshEventThrottler;
   QPointer<QWidget> m_contentView;
   QStackedWidget* m_contentStack = nullptr;

@@ -8,8 +8,9 @@
 class QLabel;
 class QWidget;
 
-// The article view until the rendered page takes its place: the selected
-// article's title and date as plain text. A load "finishes" on the next
+// The article view where no rendered page is installed (the layouts'
+// default without the application): the selected article's title and date
+// as plain text. A load "finishes" on the next
 // turn of the event loop; margins are only remembered.
 class ZPHPlainArticleDetailPane : public ZPHArticleDetailPane {
   Q_OBJECT

@@ -69,7 +69,8 @@ public:
   void setDataSource(ZPHReadingLayoutDataSource* dataSource) { m_dataSource = dataSource; }
 
   // The detail pane a layout makes; the plain stand-in unless another
-  // factory is installed (for every layout made afterwards).
+  // factory is installed (for every layout made afterwards; the
+  // application installs the rendered page's).
   static void setDetailPaneFactory(ZPHArticleDetailPane::Factory factory);
   static std::unique_ptr<ZPHArticleDetailPane> makeDetailPane();
 

@@ -1,6 +1,7 @@
 #include "articles/ZPHStyleSheetController.h"
 
 #include "articles/ZPHArticleTheme.h"
+#include "articles/ZPHArticlesLog.h"
 #include "foundation/CBPrefs.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
 #include "platform/ZPHMainThread.h"
@@ -34,8 +35,6 @@ const QString ZPHStyleSheetController::DefaultFixedFontSizeKey = QStringLiteral(
 const QString ZPHStyleSheetController::MinimumFontSizeKey = QStringLiteral("ZPHArticleMinimumFontSize");
 
 namespace {
-
-Q_LOGGING_CATEGORY(zphArticles, "zephlin.articles")
 
 const QString kHelvetica = QStringLiteral("Helvetica");
 const QString kHelveticaNeue = QStringLiteral("Helvetica Neue");

@@ -1,6 +1,8 @@
 #include "shell/ZPHAppDelegate.h"
 
+#include "articles/ZPHReadingLayoutViewController.h"
 #include "articles/ZPHStyleSheetController.h"
+#include "articles/ZPHWebArticleDetailPane.h"
 #include "feeds/images/CBFaviconController.h"
 #include "feeds/images/CBFaviconURLProtocol.h"
 #include "feeds/images/CBLocalStyleSheetProtocol.h"
@@ -173,6 +175,7 @@ ZPHAppDelegate::~ZPHAppDelegate()
   m_screenshotScript.reset();
   m_quittingWindowController.reset();
   m_mainWindowController.reset();
+  ZPHReadingLayoutViewController::setDetailPaneFactory({});
   releaseRefreshController();
   m_sourceListTreeBuilder.reset();
   releaseDataController();
@@ -501,6 +504,12 @@ void ZPHAppDelegate::zph_setupInterfaceAndEventHandlers()
   ZPHRegisterThemes();
   // The current theme follows the stored choice from its first use on.
   qCInfo(zphShell).noquote() << "theme:" << ZPHTheme::currenThemeIdentifier();
+  // The reading layouts show the selected article as its rendered page.
+  ZPHReadingLayoutViewController::setDetailPaneFactory([this]() -> std::unique_ptr<ZPHArticleDetailPane> {
+    if (!m_internalPagesProfile)
+      return nullptr;
+    return std::make_unique<ZPHWebArticleDetailPane>(m_internalPagesProfile.get());
+  });
   auto controller = std::make_unique<ZPHMainWindowController>();
   controller->setDataController(dataController());
   controller->setSourceListTreeBuilder(m_sourceListTreeBuilder.get());
@@ -1113,6 +1122,38 @@ QList<CBFeed*> ZPHAppDelegate::addFeedsWithSubscribeRequestReturningNewlyAddedFe
   // The Add Site window runs the request as a sheet here once it exists.
   Q_UNUSED(request);
   return {};
+}
+
+int ZPHAppDelegate::openURLRespectingPreferencesAndShortcuts(const QUrl& url)
+{
+  // The preferences ("openLinksInBrowser", "openInBrowserInBackground", Option
+  // and Command inverting them) choose between the default browser and a new
+  // tab here once the internal browser's tabs exist.
+  openURLInExternalBrowserRespectingPreferencesAndShortcuts(url);
+  return 1;
+}
+
+void ZPHAppDelegate::openURLInExternalBrowserRespectingPreferencesAndShortcuts(const QUrl& url)
+{
+  // Opening in the background by preference, and the notice that a page
+  // opened in the default browser, come with the link commands.
+  if (!openURLInDefaultWebBrowser(url))
+    qCWarning(zphShell) << Q_FUNC_INFO << "the default browser did not take" << url.toString(QUrl::RemoveQuery);
+}
+
+void ZPHAppDelegate::openURLWithNewTabInInternalBrowser(const QUrl& url)
+{
+  // The tab set opens the address in a new tab here once it exists.
+  openURLInExternalBrowserRespectingPreferencesAndShortcuts(url);
+}
+
+void ZPHAppDelegate::handleSubscribeToFeedRequest(const QString& address, bool searchImmediately,
+                                                  bool useCurrentlySelectedContainer)
+{
+  // The Add Site window takes the address here once it exists.
+  Q_UNUSED(searchImmediately);
+  Q_UNUSED(useCurrentlySelectedContainer);
+  qCInfo(zphShell) << Q_FUNC_INFO << "no Add Site window yet for" << address;
 }
 
 bool ZPHAppDelegate::openURLInDefaultWebBrowser(const QUrl& url)

@@ -177,6 +177,20 @@ public:
   bool runModalSheet(QDialog* window, std::function<void()> work);
   void showAlertSheetWithTitle(const QString& title, const QString& message);
 
+  // ---- Opening links from pages
+  // The link goes to the default browser or, by preference, to a new tab of
+  // the internal browser; 1 for the default browser, 2 for a tab. Until the
+  // internal browser's tabs and the link preferences exist, every link goes
+  // to the default browser (http and https only).
+  int openURLRespectingPreferencesAndShortcuts(const QUrl& url);
+  // The default browser (http and https only).
+  void openURLInExternalBrowserRespectingPreferencesAndShortcuts(const QUrl& url);
+  // A new tab of the internal browser; the default browser until tabs exist.
+  void openURLWithNewTabInInternalBrowser(const QUrl& url);
+  // Subscribes to the feed at the address (a web address) through the Add
+  // Site window; until that window exists the request is only logged.
+  void handleSubscribeToFeedRequest(const QString& address, bool searchImmediately, bool useCurrentlySelectedContainer);
+
   // ---- Sharing dictionaries ("url", "title"; a missing value leaves its key out)
   static QVariantMap sharingDictionaryWithLink(const QString& link);
   static QVariantMap sharingDictionaryForDataItem(const CBDataArticle* article);

@@ -1,5 +1,6 @@
 #include "shell/ZPHScreenshotScript.h"
 
+#include "articles/ZPHArticleDetailPaneView.h"
 #include "articles/ZPHArticleListDelegate.h"
 #include "articles/ZPHArticleListModel.h"
 #include "articles/ZPHArticleListSettings.h"
@@ -7,6 +8,7 @@
 #include "articles/ZPHSearchField.h"
 #include "articles/ZPHSearchWindowController.h"
 #include "articles/ZPHTableViewContextualMenu.h"
+#include "articles/ZPHWebArticleDetailPane.h"
 #include "feeds/images/CBFaviconController.h"
 #include "feeds/refresh/ZPHRefreshController.h"
 #include "feeds/refresh/ZPHStatusItem.h"
@@ -32,6 +34,7 @@
 #include "store/entities/CBFolder.h"
 #include "store/operations/ZPHMarkAllAsReadOperation.h"
 #include "store/tree/ZPHSourceListTreeBuilder.h"
+#include "web/ZPHMacWebViewFindBarViewController.h"
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QFile>
@@ -375,6 +378,36 @@ void ZPHScreenshotScript::articleListSteps()
               }
             });
     addStep([waited] { return waited(800); });
+    // The article's page in, with its pictures.
+    addStep([list, waited] {
+      ZPHReadingLayoutViewController* layout = list->currentLayoutViewController();
+      return waited(20000) || (layout != nullptr && !layout->awaitingMainFrameLoadingComplete());
+    });
+    addStep([waited] {
+      return waited(5000) ||
+             (waited(1500) && CBOperationController::sharedDownloadOperationController()->numberOfOperations() == 0);
+    });
+  }
+  const QString find = m_state.value(QStringLiteral("find")).toString();
+  if (!find.isEmpty()) {
+    const auto findBar = [list]() -> ZPHMacWebViewFindBarViewController* {
+      ZPHReadingLayoutViewController* layout = list->currentLayoutViewController();
+      auto* pane = layout != nullptr ? qobject_cast<ZPHWebArticleDetailPane*>(layout->detailViewController()) : nullptr;
+      return pane != nullptr ? pane->paneView()->findBarViewController() : nullptr;
+    };
+    addStep([] { return true; },
+            [list, find, findBar] {
+              ZPHReadingLayoutViewController* layout = list->currentLayoutViewController();
+              auto* pane =
+                  layout != nullptr ? qobject_cast<ZPHWebArticleDetailPane*>(layout->detailViewController()) : nullptr;
+              if (pane == nullptr)
+                return;
+              pane->paneView()->showFindPanelAnimated(false);
+              findBar()->triggerSearchFor(find);
+            });
+    addStep([waited, findBar] {
+      return waited(5000) || (waited(500) && findBar() != nullptr && !findBar()->numberOfMatchesString().isEmpty());
+    });
   }
   const QJsonObject search = m_state.value(QStringLiteral("search")).toObject();
   if (!search.isEmpty()) {

@@ -31,7 +31,10 @@ class ZPHAppDelegate;
 //   "bookmark":   ["story 2"]          articles whose title holds the text
 //                                      get bookmarked
 //   "readArticle": "story 3"           that article selected in the list (as
-//                                      the user does: it is read)
+//                                      the user does: it is read) and its
+//                                      page shown
+//   "find":       "the"                the article page's find bar open,
+//                                      searching for the text
 //   "search":     {"text": "story", "type": 0}   typed into the search field;
 //                                      the options stay open
 //   "contextMenu": "story 4"           the list's menu opened on that article

@@ -1,16 +1,10 @@
 #include "web/ZPHURLSchemeHandler.h"
 
 #include "web/ZPHInternalSchemes.h"
+#include "web/ZPHWebLog.h"
 
 #include <QtCore/QBuffer>
-#include <QtCore/QLoggingCategory>
 #include <QtWebEngineCore/QWebEngineUrlRequestJob>
-
-namespace {
-
-Q_LOGGING_CATEGORY(zphWeb, "zephlin.web")
-
-}  // namespace
 
 ZPHURLSchemeHandler::ZPHURLSchemeHandler(Responder responder, QObject* parent)
     : QWebEngineUrlSchemeHandler(parent), m_responder(std::move(responder))

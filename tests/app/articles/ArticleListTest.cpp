@@ -1,22 +1,28 @@
 #include "app/articles/ArticleListFixture.h"
 
+#include <QtWebEngineCore/QWebEngineProfile>
+#include "articles/ZPHArticleDetailViewController.h"
 #include "articles/ZPHArticleLinkOpener.h"
 #include "articles/ZPHArticleListCellView.h"
-#include "articles/ZPHPlainArticleDetailPane.h"
 #include "articles/ZPHSearchOperation.h"
 #include "articles/ZPHSearchWindow.h"
 #include "articles/ZPHStandardLayoutViewController.h"
 #include "articles/ZPHTableViewContextualMenu.h"
+#include "articles/ZPHWebArticleDetailPane.h"
 #include "foundation/CBMimeTypes.h"
 #include "mainwindow/ZPHApplicationNotifications.h"
 #include "platform/ZPHMainThread.h"
+#include "sharing/CBSharableItem.h"
 #include "store/ZPHFeedIngestionInterface.h"
 #include "store/operations/ZPHBatchDeletionOperation.h"
+#include "web/ZPHExternalPagesProfile.h"
+#include "web/ZPHWebEnginePage.h"
 
 #include <QtGui/QClipboard>
 #include <QtGui/QGuiApplication>
 #include <QtGui/QUndoStack>
 #include <QtTest/QSignalSpy>
+#include <QtWebEngineCore/QWebEngineScript>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QMenu>
 
@@ -128,12 +134,34 @@ TEST_F(ArticleListTest, AnArticleIsReadWhenItsLoadStartsOnlyOnceAndNotByTheProgr
   EXPECT_EQ(app.data()->currentArticles(), QList<CBDataArticle*>{today});
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return today->read(); }, 20000));
   EXPECT_EQ(undo->count(), steps + 1);
-  // The detail pane shows it once loaded.
-  auto* pane = qobject_cast<ZPHPlainArticleDetailPane*>(list->currentLayoutViewController()->detailViewController());
+  // The detail pane shows its page once loaded.
+  auto* pane = qobject_cast<ZPHWebArticleDetailPane*>(list->currentLayoutViewController()->detailViewController());
   ASSERT_NE(pane, nullptr);
-  ASSERT_TRUE(
-      ZPHTestWaitUntil([&] { return !list->currentLayoutViewController()->awaitingMainFrameLoadingComplete(); }));
-  EXPECT_EQ(pane->shownTitle(), QStringLiteral("Alpha today"));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !list->currentLayoutViewController()->awaitingMainFrameLoadingComplete(); },
+                               60000));
+  EXPECT_EQ(pane->shownArticle(), today);
+  ASSERT_NE(pane->detailViewController(), nullptr);
+  EXPECT_EQ(list->currentLayoutViewController()->detailView(), pane->view());
+  EXPECT_TRUE(pane->view()->isVisible());
+  QString pageTitle;
+  pane->detailViewController()->page()->runJavaScript(QStringLiteral("document.getElementById('title').innerText"),
+                                                      QWebEngineScript::ApplicationWorld,
+                                                      [&](const QVariant& value) { pageTitle = value.toString(); });
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !pageTitle.isEmpty(); }, 30000));
+  EXPECT_TRUE(pageTitle.contains(QStringLiteral("Alpha today"))) << pageTitle.toStdString();
+  // The window knows the selected address and the sharable article; the
+  // detail web view is the current one.
+  EXPECT_EQ(controller->selectedURL(), today->bestLink());
+  EXPECT_EQ(controller->presentedSharableItem().value<CBSharableItem>().title(), QStringLiteral("Alpha today"));
+  EXPECT_EQ(list->currentWebView(), pane->webView());
+  EXPECT_NE(list->currentWebView(), nullptr);
+  // The browser pages' profile is the delegate's, kept in the data folder.
+  ZPHExternalPagesProfile* browserPages = list->webPreferences();
+  ASSERT_NE(browserPages, nullptr);
+  EXPECT_EQ(list->webPreferences(), browserPages);
+  EXPECT_EQ(browserPages->profile()->storageName(), ZPHExternalPagesProfile::storageName());
+  EXPECT_TRUE(browserPages->profile()->persistentStoragePath().startsWith(app.delegate->pathToDataFolder()))
+      << browserPages->profile()->persistentStoragePath().toStdString();
   // The badge follows.
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return alpha->unreadCount() == 3; }, 20000));
   // The row shows it read.

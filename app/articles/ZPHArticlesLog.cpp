@@ -1,0 +1,3 @@
+#include "articles/ZPHArticlesLog.h"
+
+Q_LOGGING_CATEGORY(zphArticles, "zephlin.articles")

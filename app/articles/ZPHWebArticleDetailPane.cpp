@@ -1,0 +1,183 @@
+#include "articles/ZPHWebArticleDetailPane.h"
+
+#include "articles/ZPHArticleDetailPaneView.h"
+#include "articles/ZPHArticleDetailViewController.h"
+#include "articles/ZPHArticleTheme.h"
+#include "articles/ZPHStyleSheetController.h"
+#include "store/entities/CBDataArticle.h"
+#include "themes/ZPHTheme.h"
+#include "web/ZPHInternalPagesProfile.h"
+#include "web/ZPHMacWebView.h"
+#include "web/ZPHWebEnginePage.h"
+
+#include <QtGui/QAction>
+#include <QtGui/QKeySequence>
+
+ZPHWebArticleDetailPane::ZPHWebArticleDetailPane(ZPHInternalPagesProfile* profile, ZPHStyleSheetController* styles,
+                                                 ZPHUserDefaults* defaults, ZPHClock* clock)
+    : m_profile(profile),
+      m_styles(styles ? styles : ZPHStyleSheetController::sharedController()),
+      m_defaults(defaults),
+      m_clock(clock)
+{
+  m_width = m_styles->marginAtCurrentIndex();
+  m_themeObserver = ZPHNotificationCenter::defaultCenter().addObserver(
+      ZPHThemeChangedNotification, QVariant(), this, [this](const ZPHNotification&) { followInterfaceTheme(); },
+      ZPHNotificationCenter::Delivery::MainThread);
+}
+
+ZPHWebArticleDetailPane::~ZPHWebArticleDetailPane()
+{
+  m_themeObserver = {};
+  if (m_controller) {
+    m_controller->invalidate();
+    if (m_view)
+      m_view->setDetailContentView(nullptr);
+    // The web view and its page go before the profile they use.
+    m_controller.reset();
+  }
+  if (m_view && m_view->parent() == nullptr)
+    delete m_view;
+}
+
+QWidget* ZPHWebArticleDetailPane::view()
+{
+  if (m_view)
+    return m_view;
+  m_view = new ZPHArticleDetailPaneView;
+  m_view->setObjectName(QStringLiteral("ZPHWebArticleDetailPane"));
+  // The first page fades in over the empty pane.
+  m_view->setShouldAnimateIn(true);
+  addFindAction(QStringLiteral("find:"), QKeySequence::Find, &ZPHWebArticleDetailPane::find);
+  addFindAction(QStringLiteral("findNext:"), QKeySequence::FindNext, &ZPHWebArticleDetailPane::findNext);
+  addFindAction(QStringLiteral("findPrevious:"), QKeySequence::FindPrevious, &ZPHWebArticleDetailPane::findPrevious);
+  return m_view;
+}
+
+void ZPHWebArticleDetailPane::addFindAction(const QString& name, const QKeySequence& keys,
+                                            void (ZPHWebArticleDetailPane::*method)())
+{
+  auto* action = new QAction(this);
+  action->setObjectName(name);
+  action->setShortcut(keys);
+  action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+  connect(action, &QAction::triggered, this, method);
+  m_view->addAction(action);
+}
+
+ZPHArticleDetailViewController* ZPHWebArticleDetailPane::ensureController()
+{
+  if (m_controller)
+    return m_controller.get();
+  if (!m_profile)
+    return nullptr;
+  QWebEngineProfile* profile = m_profile->profile();
+  if (!profile)
+    return nullptr;
+  m_controller = std::make_unique<ZPHArticleDetailViewController>(profile, m_styles, m_defaults, m_clock);
+  connect(m_controller.get(), &ZPHArticleDetailViewController::detailViewDidFinishLoading, this,
+          &ZPHArticleDetailPane::mainFrameDidFinishLoading);
+  // A page that failed ends the wait as well: the layout shows the pane
+  // rather than what it showed before.
+  connect(m_controller.get(), &ZPHArticleDetailViewController::detailViewDidFailLoading, this,
+          &ZPHArticleDetailPane::mainFrameDidFinishLoading);
+  connect(m_controller.get(), &ZPHArticleDetailViewController::detailViewDidFinishChangingTheme, this,
+          &ZPHArticleDetailPane::didFinishChangingTheme);
+  view();
+  m_view->setDetailContentView(m_controller->view());
+  return m_controller.get();
+}
+
+ZPHMacWebView* ZPHWebArticleDetailPane::webView() const { return m_controller ? m_controller->webView() : nullptr; }
+
+CBDataArticle* ZPHWebArticleDetailPane::shownArticle() const
+{
+  return m_controller ? m_controller->article() : nullptr;
+}
+
+void ZPHWebArticleDetailPane::setSelectedArticles(const QList<CBDataArticle*>& articles)
+{
+  // The page shows the article it loaded; the selection changes with the
+  // next load. Several selected articles show no page.
+  if (m_controller && articles.size() == 1 && articles.first() == m_controller->article())
+    m_controller->setSelectedArticles(articles);
+}
+
+void ZPHWebArticleDetailPane::loadArticle(const LoadRequest& request)
+{
+  if (!request.article)
+    return;
+  ZPHArticleDetailViewController* controller = ensureController();
+  if (!controller)
+    return;
+  ++m_loads;
+  controller->setSelectedArticles({request.article});
+  ZPHArticlePageSettings settings;
+  settings.searchTerm = request.searchQuery;
+  settings.searchScope = request.searchScope;
+  m_width = m_styles->marginAtCurrentIndex();
+  controller->loadHTMLIntoDetailView(settings);
+}
+
+void ZPHWebArticleDetailPane::stopLoading()
+{
+  if (m_controller)
+    m_controller->page()->triggerAction(QWebEnginePage::Stop);
+}
+
+void ZPHWebArticleDetailPane::updateArticleFlaggedState()
+{
+  if (m_controller)
+    m_controller->updateArticleFlaggedState();
+}
+
+bool ZPHWebArticleDetailPane::shouldAllowArticleWidthIncrease() const
+{
+  return m_controller && m_controller->shouldAllowArticleWidthIncrease();
+}
+
+bool ZPHWebArticleDetailPane::shouldAllowArticleWidthDecrease() const
+{
+  return m_controller && m_controller->shouldAllowArticleWidthDecrease();
+}
+
+void ZPHWebArticleDetailPane::setMarginWidth(double width)
+{
+  m_width = width;
+  if (m_controller)
+    m_controller->setMarginWidth(width);
+}
+
+void ZPHWebArticleDetailPane::invalidate()
+{
+  if (m_view)
+    m_view->hideFindPanelAnimated(false);
+  if (m_controller)
+    m_controller->invalidate();
+}
+
+void ZPHWebArticleDetailPane::find()
+{
+  if (m_view)
+    m_view->showFindPanelAnimated(true);
+}
+
+void ZPHWebArticleDetailPane::findNext()
+{
+  if (m_view)
+    m_view->highlightNextSearchResult();
+}
+
+void ZPHWebArticleDetailPane::findPrevious()
+{
+  if (m_view)
+    m_view->highlightPreviousSearchResult();
+}
+
+void ZPHWebArticleDetailPane::followInterfaceTheme()
+{
+  // The sub-theme the stored choice names (the light or dark one), on the
+  // page shown.
+  if (m_controller && m_controller->article())
+    m_controller->activateSubthemeStylesheetWithName(m_styles->defaultArticleTheme()->activeSubthemeName());
+}

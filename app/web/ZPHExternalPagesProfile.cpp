@@ -1,0 +1,56 @@
+#include "web/ZPHExternalPagesProfile.h"
+
+#include "foundation/CBPrefs.h"
+#include "platform/ZPHUserDefaults.h"
+#include "shell/ZPHAppDelegate.h"
+
+#include <QtCore/QDir>
+#include <QtWebEngineCore/QWebEngineProfile>
+#include <QtWebEngineCore/QWebEngineSettings>
+
+QString ZPHExternalPagesProfile::storageName() { return QStringLiteral("ZPHExternalPages"); }
+
+ZPHExternalPagesProfile::ZPHExternalPagesProfile(const QString& dataFolder, const QString& cacheFolder,
+                                                 ZPHUserDefaults* defaults, QObject* parent)
+    : QObject(parent),
+      m_dataFolder(dataFolder),
+      m_cacheFolder(cacheFolder),
+      m_defaults(defaults ? defaults : &ZPHUserDefaults::standardUserDefaults())
+{
+}
+
+ZPHExternalPagesProfile::~ZPHExternalPagesProfile() { delete m_profile; }
+
+QWebEngineProfile* ZPHExternalPagesProfile::profile()
+{
+  if (m_profile)
+    return m_profile;
+  if (m_dataFolder.isEmpty()) {
+    m_profile = new QWebEngineProfile;
+  } else {
+    m_profile = new QWebEngineProfile(storageName());
+    const QString engineFolder = QStringLiteral("WebEngine/") + storageName();
+    m_profile->setPersistentStoragePath(QDir(m_dataFolder).filePath(engineFolder));
+    m_profile->setCachePath(QDir(m_cacheFolder.isEmpty() ? m_dataFolder : m_cacheFolder).filePath(engineFolder));
+  }
+  QWebEngineSettings* settings = m_profile->settings();
+  settings->setAttribute(QWebEngineSettings::JavascriptEnabled, true);
+  settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+  settings->setAttribute(QWebEngineSettings::LinksIncludedInFocusChain, true);
+  settings->setAttribute(QWebEngineSettings::PdfViewerEnabled, false);
+  // A link of a scheme no handler takes is never handed to the desktop by
+  // the engine: the web content controllers decide.
+  settings->setUnknownUrlSchemePolicy(QWebEngineSettings::DisallowUnknownUrlSchemes);
+  const QString name = ZPHAppDelegate::webViewApplicationName();
+  if (!name.isEmpty())
+    m_profile->setHttpUserAgent(m_profile->httpUserAgent() + QLatin1Char(' ') + name);
+  applyPluginsSetting();
+  m_defaults->observe(ZPHPluginsEnabled, this, [this](const QVariant&) { applyPluginsSetting(); });
+  return m_profile;
+}
+
+void ZPHExternalPagesProfile::applyPluginsSetting()
+{
+  if (m_profile)
+    m_profile->settings()->setAttribute(QWebEngineSettings::PluginsEnabled, m_defaults->boolForKey(ZPHPluginsEnabled));
+}

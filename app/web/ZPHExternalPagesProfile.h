@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QtCore/QObject>
+#include <QtCore/QString>
+
+class QWebEngineProfile;
+class ZPHUserDefaults;
+
+// The web profile of browser pages, "ZPHExternalPages": kept on disk
+// (cookies, caches) in the application's folders, scripts on but never
+// opening windows by themselves, tab moving through links, plug-ins as the
+// ZPHPluginsEnabled setting says (followed while the profile lives), PDF
+// and other documents never shown inside (they go to the default browser).
+// It never gets the internal schemes' handlers: browser pages reach none of
+// the application's own content.
+//
+// The web engine starts only when the profile is first asked for. The
+// owner lets the profile go after every page that uses it, and before the
+// application object.
+class ZPHExternalPagesProfile : public QObject {
+  Q_OBJECT
+
+public:
+  // "ZPHExternalPages".
+  static QString storageName();
+
+  // The profile's files go below the folders ("WebEngine"); empty folders
+  // keep it off the record. Null defaults: the standard ones.
+  ZPHExternalPagesProfile(const QString& dataFolder, const QString& cacheFolder, ZPHUserDefaults* defaults = nullptr,
+                          QObject* parent = nullptr);
+  ~ZPHExternalPagesProfile() override;
+
+  // Made on first use (main thread).
+  QWebEngineProfile* profile();
+  bool hasProfile() const { return m_profile != nullptr; }
+
+private:
+  void applyPluginsSetting();
+
+  QString m_dataFolder;
+  QString m_cacheFolder;
+  ZPHUserDefaults* m_defaults;
+  QWebEngineProfile* m_profile = nullptr;
+};

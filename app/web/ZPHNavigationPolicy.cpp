@@ -1,0 +1,117 @@
+#include "web/ZPHNavigationPolicy.h"
+
+namespace {
+
+using Action = ZPHNavigationPolicy::Action;
+using Decision = ZPHNavigationPolicy::Decision;
+
+Decision refuse(const char* reason) { return {Action::Refuse, QString::fromLatin1(reason)}; }
+
+bool isAboutScheme(const QString& scheme) { return scheme == QLatin1String("about"); }
+
+}  // namespace
+
+bool ZPHNavigationPolicy::isWebScheme(const QString& scheme)
+{
+  return scheme == QLatin1String("http") || scheme == QLatin1String("https");
+}
+
+bool ZPHNavigationPolicy::isFeedScheme(const QString& scheme)
+{
+  return scheme == QLatin1String("feed") || scheme == QLatin1String("rss");
+}
+
+bool ZPHNavigationPolicy::isSameDocument(const QUrl& a, const QUrl& b)
+{
+  if (a.isEmpty() || b.isEmpty())
+    return false;
+  return a.adjusted(QUrl::RemoveFragment) == b.adjusted(QUrl::RemoveFragment);
+}
+
+ZPHNavigationPolicy::Decision ZPHNavigationPolicy::decide(const Request& request)
+{
+  const QUrl& url = request.url;
+  if (url.isEmpty() || !url.isValid())
+    return refuse("no valid address");
+  const QString scheme = url.scheme();
+  const bool inPage = url.hasFragment() && isSameDocument(url, request.currentPageURL);
+
+  if (request.kind == Kind::NewWindow) {
+    if (!request.followsUserInput)
+      return refuse("a window the user did not open");
+    if (inPage)
+      return {Action::JumpInPage, {}};
+    const Decision handedOut = handOutClickedLink(request);
+    if (handedOut.action != Action::Load)
+      return handedOut;
+    // A plain click on a link that asks for a window of its own: it opens in
+    // this view, which may show it.
+    return {Action::Load, {}};
+  }
+
+  // The controller's own load of its page, and its reload.
+  if (request.type != Type::LinkClicked && !request.ownLoadURL.isEmpty() && isSameDocument(url, request.ownLoadURL))
+    return {Action::Load, {}};
+  // An in-page jump leaves the page where it is.
+  if (inPage)
+    return {Action::Load, {}};
+
+  if (!request.isMainFrame) {
+    if (request.pageNeverNavigates)
+      return refuse("a frame of a page that never navigates");
+    if (isWebScheme(scheme) || isAboutScheme(scheme))
+      return {Action::Load, {}};
+    return refuse("a frame of another scheme");
+  }
+
+  if (request.type == Type::LinkClicked && request.followsUserInput)
+    return handOutClickedLink(request);
+
+  // Everything else the page does by itself.
+  if (request.pageNeverNavigates)
+    return refuse("the page never navigates by itself");
+  if (isWebScheme(scheme) || isAboutScheme(scheme))
+    return {Action::Load, {}};
+  return refuse("not the user's click");
+}
+
+ZPHNavigationPolicy::Decision ZPHNavigationPolicy::handOutClickedLink(const Request& request)
+{
+  const QString scheme = request.url.scheme();
+  if (isWebScheme(scheme)) {
+    if (request.modifiers.testFlag(Qt::ControlModifier) || request.middleButton ||
+        request.modifiers.testFlag(Qt::AltModifier))
+      return {Action::OpenURLRespectingPreferencesAndShortcuts, {}};
+    if (request.modifiers.testFlag(Qt::ShiftModifier) && request.openLinksInBrowser)
+      return {Action::OpenURLInExternalBrowser, {}};
+    if (request.pageNeverNavigates)
+      return {Action::OpenURLRespectingPreferencesAndShortcuts, {}};
+    return {Action::Load, {}};
+  }
+  if (scheme == QLatin1String("mailto"))
+    return {Action::OpenMail, {}};
+  if (isFeedScheme(scheme))
+    return {Action::Subscribe, {}};
+  return refuse("a scheme that does not leave the view");
+}
+
+const char* ZPHNavigationPolicy::actionName(Action action)
+{
+  switch (action) {
+    case Action::Load:
+      return "load";
+    case Action::Refuse:
+      return "refuse";
+    case Action::JumpInPage:
+      return "jump in page";
+    case Action::OpenURLRespectingPreferencesAndShortcuts:
+      return "open by preference";
+    case Action::OpenURLInExternalBrowser:
+      return "open in the default browser";
+    case Action::OpenMail:
+      return "open in the mail client";
+    case Action::Subscribe:
+      return "subscribe";
+  }
+  return "?";
+}

@@ -1,0 +1,45 @@
+// The browser pages' profile: kept in the application's folders, no
+// internal scheme handlers, its settings and the plug-ins setting followed.
+
+#include "app/ZPHAppTestSchemes.h"
+#include "foundation/CBPrefs.h"
+#include "platform/ZPHUserDefaults.h"
+#include "web/ZPHExternalPagesProfile.h"
+#include "web/ZPHInternalSchemes.h"
+
+#include <QtWebEngineCore/QWebEngineProfile>
+#include <QtWebEngineCore/QWebEngineSettings>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(ExternalPagesProfileTest, BrowserPagesGetNoneOfTheApplicationsOwnContent)
+{
+  ZPHTestTempDir folder;
+  ZPHUserDefaults defaults(folder.filePath(QStringLiteral("defaults.conf")));
+  defaults.setBool(ZPHPluginsEnabled, false);
+  ZPHExternalPagesProfile pages(folder.filePath(QStringLiteral("data")), folder.filePath(QStringLiteral("cache")),
+                                &defaults);
+  EXPECT_FALSE(pages.hasProfile());
+  QWebEngineProfile* profile = pages.profile();
+  ASSERT_NE(profile, nullptr);
+  EXPECT_EQ(profile->storageName(), QStringLiteral("ZPHExternalPages"));
+  EXPECT_FALSE(profile->isOffTheRecord());
+  EXPECT_TRUE(profile->persistentStoragePath().startsWith(folder.filePath(QStringLiteral("data"))));
+  EXPECT_TRUE(profile->cachePath().startsWith(folder.filePath(QStringLiteral("cache"))));
+  for (const QByteArray& scheme : ZPHInternalSchemes::internalSchemes())
+    EXPECT_EQ(profile->urlSchemeHandler(scheme), nullptr) << scheme.constData();
+
+  QWebEngineSettings* settings = profile->settings();
+  EXPECT_TRUE(settings->testAttribute(QWebEngineSettings::JavascriptEnabled));
+  EXPECT_FALSE(settings->testAttribute(QWebEngineSettings::JavascriptCanOpenWindows));
+  EXPECT_TRUE(settings->testAttribute(QWebEngineSettings::LinksIncludedInFocusChain));
+  EXPECT_FALSE(settings->testAttribute(QWebEngineSettings::PdfViewerEnabled));
+  EXPECT_EQ(settings->unknownUrlSchemePolicy(), QWebEngineSettings::DisallowUnknownUrlSchemes);
+  EXPECT_FALSE(settings->testAttribute(QWebEngineSettings::PluginsEnabled));
+  defaults.setBool(ZPHPluginsEnabled, true);
+  EXPECT_TRUE(settings->testAttribute(QWebEngineSettings::PluginsEnabled));
+}
+
+}  // namespace
