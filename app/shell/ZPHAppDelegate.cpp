@@ -293,14 +293,13 @@ bool ZPHAppDelegate::zph_checkForOtherRunningZephlinProcessesAndQuit()
   auto lock = std::make_unique<ZPHInstanceLock>(m_dataFolder);
   if (lock->acquire() == ZPHInstanceLock::Outcome::Acquired) {
     m_previousRunEndedUncleanly = lock->tookOverStaleLock();
-    connect(lock.get(), &ZPHInstanceLock::comeForwardRequested, this,
-            &ZPHAppDelegate::makePrimaryWindowKeyAndOrderedFront);
+    connect(lock.get(), &ZPHInstanceLock::handOverReceived, this, &ZPHAppDelegate::makePrimaryWindowKeyAndOrderedFront);
     m_instanceLock = std::move(lock);
     return true;
   }
 
   qCInfo(zphShell).noquote() << "another Zephlin uses" << m_dataFolder << "and is asked to come forward";
-  if (lock->askHolderToComeForward()) {
+  if (lock->handOverToHolder({}, {})) {
     qCInfo(zphShell) << "the running Zephlin came forward; this launch ends";
   } else {
     ZPHAlert alert;
