@@ -2,13 +2,22 @@
 # Writes screenshots of what a user sees, so a person can look at them:
 #   scripts/screenshots.sh [OUT]      (default OUT: build/screenshots)
 #
-# Serves synthetic feeds on 127.0.0.1 (tests/tools/feedfarm.py), builds a data
-# folder from them through the core library (refresh_bench subscribes and
-# refreshes into it), then starts zephlin on that folder headless with
-# --screenshot, once per theme:
-#   OUT/main-light.png   "ZPHSubthemeStyleIndexKey" 0
-#   OUT/main-dark.png    "ZPHSubthemeStyleIndexKey" 1
-# Fails when either picture is missing.
+# Serves synthetic feeds on 127.0.0.1 (tests/tools/feedfarm.py) and four small
+# sites with favicons and articles of today on 127.0.0.2 to 127.0.0.5, builds
+# a data folder from them through the core library (refresh_bench subscribes
+# and refreshes into it; one address answers 404), then starts zephlin
+# headless on a fresh copy of that folder for each picture, with --screenshot
+# and a --screenshot-state that puts it into the state shown:
+#   OUT/main-light.png        folders open and closed, Favorites open, badges,
+#                             favicons, an error button, a suspended feed,
+#                             "Refreshing Sites…"
+#   OUT/main-dark.png         the same in the dark theme
+#   OUT/unread-sites.png      read sites hidden ("UNREAD SITES")
+#   OUT/no-unread-sites.png   everything read and hidden ("(NO UNREAD SITES)",
+#                             "Show Read")
+#   OUT/bezel.png             a bezel over the window
+#   OUT/offline.png           "No Internet Connection"
+# Fails when a picture is missing.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
@@ -22,12 +31,12 @@ cmake -S "$ZPH_ROOT" -B "$BUILD" $(zph_generator) -DCMAKE_BUILD_TYPE=Release -DZ
 cmake --build "$BUILD" --target zephlin refresh_bench -j "$(zph_jobs)"
 
 WORK="$(mktemp -d)"
-FARM_PID=""
+PIDS=()
 cleanup() {
-  if [ -n "$FARM_PID" ]; then
-    kill "$FARM_PID" 2>/dev/null || true
-    wait "$FARM_PID" 2>/dev/null || true
-  fi
+  for pid in "${PIDS[@]}"; do
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
   rm -rf "$WORK"
 }
 trap cleanup EXIT
@@ -40,44 +49,158 @@ mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 export QT_QPA_PLATFORM=offscreen
 unset ZEPHLIN_DATA_DIR
 
-python3 "$ZPH_ROOT/tests/tools/feedfarm.py" --port 0 --port-file "$WORK/farm.port" --feeds 12 --items 15 \
-  --max-seconds 300 >"$WORK/farm.log" 2>&1 &
-FARM_PID=$!
-for _ in $(seq 1 100); do
-  [ -s "$WORK/farm.port" ] && break
-  sleep 0.1
-done
-if [ ! -s "$WORK/farm.port" ]; then
-  echo "screenshots: the feed farm did not start" >&2
-  cat "$WORK/farm.log" >&2
+wait_for_file() {
+  for _ in $(seq 1 100); do
+    [ -s "$1" ] && return 0
+    sleep 0.1
+  done
+  echo "screenshots: $2 did not start" >&2
+  cat "$3" >&2
   exit 1
-fi
+}
+
+python3 "$ZPH_ROOT/tests/tools/feedfarm.py" --port 0 --port-file "$WORK/farm.port" --feeds 12 --items 15 \
+  --max-seconds 600 >"$WORK/farm.log" 2>&1 &
+PIDS+=($!)
+wait_for_file "$WORK/farm.port" "the feed farm" "$WORK/farm.log"
 FARM="http://127.0.0.1:$(cat "$WORK/farm.port")"
 
-DATA="$WORK/zephlin"
-"$BUILD/bin/refresh_bench" --data-dir "$DATA" --urls "$FARM/urls.txt" --rounds 1 >"$WORK/refresh.log"
+# Four sites of their own, each on its own loopback address (so each has its
+# own favicon), with a few articles published today.
+cat >"$WORK/sites.py" <<'PY'
+import struct, sys, threading, time, zlib, email.utils
+from http.server import ThreadingHTTPServer, BaseHTTPRequestHandler
 
-# The settings live in DATA/Fernhollow/Zephlin.conf (INI).
-SETTINGS="$DATA/Fernhollow/Zephlin.conf"
+SITES = [("127.0.0.2", "harbor", "Harbor Notes", (32, 110, 180), 6),
+         ("127.0.0.3", "lantern", "Copper Lantern Daily", (214, 110, 40), 3),
+         ("127.0.0.4", "meadow", "Meadow Review", (60, 150, 80), 9),
+         ("127.0.0.5", "quartz", "Quartz Weekly", (150, 70, 170), 2)]
+
+def png(color, size=32):
+    # A rounded tile in the site's colour with a white dot in the middle.
+    rows = []
+    for y in range(size):
+        row = bytearray([0])
+        for x in range(size):
+            cx, cy = x - size / 2 + 0.5, y - size / 2 + 0.5
+            corner = max(abs(cx), abs(cy)) > size / 2 - 1 and (abs(cx) > size / 2 - 5 and abs(cy) > size / 2 - 5) \
+                and (abs(cx) - (size / 2 - 5)) ** 2 + (abs(cy) - (size / 2 - 5)) ** 2 > 16
+            if corner:
+                row += bytes((0, 0, 0, 0))
+            elif cx * cx + cy * cy < (size / 5) ** 2:
+                row += bytes((255, 255, 255, 255))
+            else:
+                row += bytes(color + (255,))
+        rows.append(bytes(row))
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data) & 0xffffffff)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0))
+            + chunk(b"IDAT", zlib.compress(b"".join(rows))) + chunk(b"IEND", b""))
+
+def handler(host, slug, title, color, items):
+    class H(BaseHTTPRequestHandler):
+        protocol_version = "HTTP/1.1"
+        def log_message(self, *a):
+            pass
+        def send(self, body, ctype, code=200):
+            self.send_response(code)
+            self.send_header("Content-Type", ctype)
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            self.wfile.write(body)
+        def do_GET(self):
+            base = f"http://{host}:{self.server.server_address[1]}"
+            if self.path == f"/{slug}.xml":
+                now = time.time()
+                entries = "".join(
+                    f"<item><title>{title} story {i + 1}</title><link>{base}/story/{i}</link>"
+                    f"<guid>{slug}-{i}</guid><pubDate>{email.utils.formatdate(now - 600 * (i + 1), usegmt=True)}"
+                    f"</pubDate><description>Story {i + 1}.</description></item>" for i in range(items))
+                feed = (f"<?xml version=\"1.0\" encoding=\"UTF-8\"?><rss version=\"2.0\"><channel><title>{title}"
+                        f"</title><link>{base}/</link>{entries}</channel></rss>")
+                return self.send(feed.encode(), "application/rss+xml")
+            if self.path == "/":
+                page = (f"<!DOCTYPE html><html><head><title>{title}</title>"
+                        f"<link rel=\"icon\" type=\"image/png\" href=\"/favicon.png\"></head><body></body></html>")
+                return self.send(page.encode(), "text/html; charset=utf-8")
+            if self.path in ("/favicon.png", "/favicon.ico"):
+                return self.send(png(color), "image/png")
+            return self.send(b"not here", "text/plain", 404)
+    return H
+
+lines = []
+for host, slug, title, color, items in SITES:
+    server = ThreadingHTTPServer((host, 0), handler(host, slug, title, color, items))
+    server.daemon_threads = True
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    lines.append(f"http://{host}:{server.server_address[1]}/{slug}.xml")
+with open(sys.argv[1] + ".tmp", "w") as f:
+    f.write("\n".join(lines) + "\n")
+import os
+os.replace(sys.argv[1] + ".tmp", sys.argv[1])
+time.sleep(float(sys.argv[2]))
+PY
+python3 "$WORK/sites.py" "$WORK/sites.txt" 600 >"$WORK/sites.log" 2>&1 &
+PIDS+=($!)
+wait_for_file "$WORK/sites.txt" "the favicon sites" "$WORK/sites.log"
+
+curl_urls() { python3 -c "import urllib.request,sys; sys.stdout.write(urllib.request.urlopen(sys.argv[1]).read().decode())" "$1"; }
+{
+  curl_urls "$FARM/urls.txt"
+  cat "$WORK/sites.txt"
+  echo "$FARM/feed/404.xml"
+} >"$WORK/urls.txt"
+
+DATA="$WORK/zephlin"
+"$BUILD/bin/refresh_bench" --data-dir "$DATA" --urls "$WORK/urls.txt" --rounds 1 >"$WORK/refresh.log"
+
+# The folders and marks every picture starts from.
+FOLDERS='"folders": [
+  {"name": "Technology", "feeds": ["/feed/0.xml", "/feed/1.xml", "/feed/2.xml", "/lantern.xml"], "open": true},
+  {"name": "Reading", "feeds": ["/feed/3.xml", "/feed/4.xml", "/feed/5.xml"], "open": true},
+  {"name": "Archive", "feeds": ["/feed/6.xml", "/feed/7.xml", "/feed/8.xml"], "open": false}],
+  "favorites": ["/harbor.xml", "/feed/3.xml"],
+  "suspended": ["/feed/11.xml"],
+  "openFavorites": true'
+cat >"$WORK/main.json" <<JSON
+{ $FOLDERS, "markRead": ["/feed/9.xml"], "select": "/meadow.xml", "refresh": "during" }
+JSON
+cat >"$WORK/unread.json" <<JSON
+{ $FOLDERS, "markRead": ["/feed/0.xml", "/feed/4.xml", "/feed/9.xml", "/feed/10.xml", "/quartz.xml"],
+  "hideRead": true, "select": "/feed/1.xml" }
+JSON
+cat >"$WORK/nounread.json" <<JSON
+{ $FOLDERS, "markRead": "all", "hideRead": true }
+JSON
+cat >"$WORK/bezel.json" <<JSON
+{ $FOLDERS, "select": "/harbor.xml", "bezel": {"text": "Sites Added", "image": "BezelNotificationSitesAdded"} }
+JSON
+cat >"$WORK/offline.json" <<JSON
+{ $FOLDERS, "offline": true }
+JSON
+
+# The settings live in <data folder>/Fernhollow/Zephlin.conf (INI).
 set_theme() {
-  mkdir -p "$(dirname "$SETTINGS")"
-  if [ ! -f "$SETTINGS" ] || ! grep -q '^\[General\]' "$SETTINGS"; then
-    printf '[General]\n' >>"$SETTINGS"
+  local settings="$1/Fernhollow/Zephlin.conf"
+  mkdir -p "$(dirname "$settings")"
+  if [ ! -f "$settings" ] || ! grep -q '^\[General\]' "$settings"; then
+    printf '[General]\n' >>"$settings"
   fi
-  sed -i '/^ZPHSubthemeStyleIndexKey=/d' "$SETTINGS"
-  sed -i "s/^\[General\]\$/[General]\nZPHSubthemeStyleIndexKey=$1/" "$SETTINGS"
+  sed -i '/^ZPHSubthemeStyleIndexKey=/d' "$settings"
+  sed -i "s/^\[General\]\$/[General]\nZPHSubthemeStyleIndexKey=$2/" "$settings"
 }
 
 status=0
-for theme in light dark; do
-  index=0
-  [ "$theme" = dark ] && index=1
-  set_theme "$index"
-  picture="$OUT/main-$theme.png"
+shoot() {
+  local name="$1" state="$2" theme="$3"
+  local copy="$WORK/run-$name" picture="$OUT/$name.png"
+  rm -rf "$copy" && cp -a "$DATA" "$copy"
+  set_theme "$copy" "$theme"
   rm -f "$picture"
-  if ! "$BUILD/bin/zephlin" --data-dir "$DATA" --screenshot "$picture" >"$WORK/zephlin-$theme.log" 2>&1; then
-    echo "screenshots: zephlin failed for the $theme theme:" >&2
-    cat "$WORK/zephlin-$theme.log" >&2
+  if ! "$BUILD/bin/zephlin" --data-dir "$copy" --screenshot "$picture" --screenshot-state "$WORK/$state.json" \
+    >"$WORK/zephlin-$name.log" 2>&1; then
+    echo "screenshots: zephlin failed for $name:" >&2
+    cat "$WORK/zephlin-$name.log" >&2
     status=1
   fi
   if [ -s "$picture" ]; then
@@ -86,5 +209,12 @@ for theme in light dark; do
     echo "screenshots: $picture is missing" >&2
     status=1
   fi
-done
+}
+
+shoot main-light main 0
+shoot main-dark main 1
+shoot unread-sites unread 0
+shoot no-unread-sites nounread 0
+shoot bezel bezel 0
+shoot offline offline 0
 exit "$status"

@@ -13,15 +13,17 @@
 #include "foundation/CBDateManager.h"
 #include "foundation/CBPrefs.h"
 #include "kit/ZPHNamedImage.h"
+#include "mainwindow/ZPHMainWindowController.h"
+#include "mainwindow/ZPHStatusViewController.h"
 #include "platform/CBOperationController.h"
 #include "platform/ZPHMainThread.h"
 #include "platform/ZPHTerminationCancelingOperation.h"
 #include "platform/ZPHUserDefaults.h"
 #include "shell/CBDiskSpaceChecker.h"
-#include "shell/ZPHEmptyReaderView.h"
 #include "shell/ZPHInstanceLock.h"
 #include "shell/ZPHMacCoreDataStack.h"
 #include "shell/ZPHQuittingWindowController.h"
+#include "shell/ZPHScreenshotScript.h"
 #include "shell/ZPHShellLog.h"
 #include "store/CBDataController.h"
 #include "store/accounts/CBDataAccount.h"
@@ -44,6 +46,7 @@
 #include <QtGui/QDesktopServices>
 #include <QtGui/QGuiApplication>
 #include <QtGui/QPixmap>
+#include <QtGui/QWindowStateChangeEvent>
 #include <QtWidgets/QDialog>
 #include <QtWidgets/QMainWindow>
 #include <QtWidgets/QMessageBox>
@@ -142,6 +145,14 @@ ZPHAppDelegate::ZPHAppDelegate(Environment environment, QObject* parent)
   m_previousDelegate = sharedDelegate();
   setSharedDelegate(this);
 
+  if (!m_environment.screenshotPath.isEmpty() && !m_environment.screenshotStatePath.isEmpty()) {
+    QString problem;
+    m_screenshotScript = ZPHScreenshotScript::load(m_environment.screenshotStatePath, &problem);
+    if (m_screenshotScript == nullptr)
+      qCWarning(zphShell).noquote() << "cannot read the screenshot's state" << m_environment.screenshotStatePath
+                                    << problem;
+  }
+
   if (QCoreApplication* application = QCoreApplication::instance())
     application->installEventFilter(this);
   if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
@@ -159,8 +170,9 @@ ZPHAppDelegate::~ZPHAppDelegate()
     m_periodicRefreshTimer->stop();
   if (m_initialRefreshTimer)
     m_initialRefreshTimer->stop();
+  m_screenshotScript.reset();
   m_quittingWindowController.reset();
-  m_mainWindow.reset();
+  m_mainWindowController.reset();
   releaseRefreshController();
   m_sourceListTreeBuilder.reset();
   releaseDataController();
@@ -255,7 +267,9 @@ void ZPHAppDelegate::zph_completeStartupSequence()
     m_startupEnded = true;
     qCInfo(zphShell) << "start-up complete";
     Q_EMIT startupSequenceCompleted();
-    if (!m_environment.screenshotPath.isEmpty())
+    if (m_screenshotScript != nullptr)
+      m_screenshotScript->run(this, [this] { writeScreenshot(); });
+    else if (!m_environment.screenshotPath.isEmpty())
       QTimer::singleShot(0, this, &ZPHAppDelegate::writeScreenshot);
   }
 }
@@ -347,7 +361,11 @@ void ZPHAppDelegate::migrateHidePreferences()
 void ZPHAppDelegate::zph_setupMiscManagers()
 {
   CBDateManager::sharedManager();
-  if (m_environment.makeReachabilitySource) {
+  if (m_screenshotScript != nullptr && m_screenshotScript->offline()) {
+    m_ownNetworkController =
+        std::make_unique<ZPHNetworkController>(ZPHScreenshotScript::makeFixedReachabilitySource(false));
+    m_networkController = m_ownNetworkController.get();
+  } else if (m_environment.makeReachabilitySource) {
     m_ownNetworkController = std::make_unique<ZPHNetworkController>(m_environment.makeReachabilitySource());
     m_networkController = m_ownNetworkController.get();
   } else {
@@ -478,32 +496,45 @@ void ZPHAppDelegate::loadPlugins()
 void ZPHAppDelegate::zph_setupInterfaceAndEventHandlers()
 {
   // The key mapping controller takes the menus' items and the set name
-  // (keyMapSetNameForStoredValue) here, and the main window controller
-  // builds the main window, once they exist. Until then the main window is
-  // an empty reader window.
+  // (keyMapSetNameForStoredValue) here once it exists.
   ZPHRegisterThemes();
   // The current theme follows the stored choice from its first use on.
   qCInfo(zphShell).noquote() << "theme:" << ZPHTheme::currenThemeIdentifier();
-  auto window = std::make_unique<QMainWindow>();
-  window->setWindowTitle(QStringLiteral("Zephlin"));
-  window->resize(1100, 700);
-  window->setCentralWidget(new ZPHEmptyReaderView(window.get()));
-  window->installEventFilter(this);
-  m_mainWindow = std::move(window);
+  auto controller = std::make_unique<ZPHMainWindowController>();
+  controller->setDataController(dataController());
+  controller->setSourceListTreeBuilder(m_sourceListTreeBuilder.get());
+  controller->setNetworkController(m_networkController);
+  controller->setUnreadCounts(m_unreadCount, m_unreadFavoritesCount);
+  ZPHMainWindowController* mirror = controller.get();
+  const auto mirrorCounts = [this, mirror] { mirror->setUnreadCounts(m_unreadCount, m_unreadFavoritesCount); };
+  connect(this, &ZPHAppDelegate::unreadCountChanged, mirror, mirrorCounts);
+  connect(this, &ZPHAppDelegate::unreadFavoritesCountChanged, mirror, mirrorCounts);
+  m_mainWindowController = std::move(controller);
+  m_mainWindowController->window()->installEventFilter(this);
+
+  // The status items kept until now go to the status area, in order.
+  QList<std::shared_ptr<ZPHStatusItem>> kept;
+  {
+    QMutexLocker locker(&m_statusItemsMutex);
+    kept = std::exchange(m_statusItems, {});
+  }
+  if (ZPHStatusViewController* area = m_mainWindowController->statusViewController()) {
+    for (const std::shared_ptr<ZPHStatusItem>& item : std::as_const(kept)) area->addStatusItem(item);
+  }
 }
 
 void ZPHAppDelegate::zph_presentMainInterface()
 {
   // On the first run the welcome window shows first and the main window
   // once it closes; until the welcome window exists, the main window shows
-  // at once. The offer to become the default feed reader and the selection
-  // of Today come here with their windows.
-  if (!m_mainWindow)
+  // at once, on Today (its controller selected it). The offer to become the
+  // default feed reader comes here with its window.
+  if (mainWindow() == nullptr)
     return;
-  m_mainWindow->show();
+  m_mainWindowController->showWindow();
   if (ZPHUserDefaults::standardUserDefaults().boolForKey(ZPHMainWindowControllerWasFullScreenKey) &&
-      !m_mainWindow->isFullScreen())
-    m_mainWindow->showFullScreen();
+      !mainWindow()->isFullScreen())
+    mainWindow()->showFullScreen();
 }
 
 void ZPHAppDelegate::pesterAboutNewsLetterIfAppropriate()
@@ -515,10 +546,10 @@ void ZPHAppDelegate::pesterAboutNewsLetterIfAppropriate()
 void ZPHAppDelegate::writeScreenshot()
 {
   const QString path = m_environment.screenshotPath;
-  if (m_mainWindow) {
-    if (QWidget* central = m_mainWindow->centralWidget())
+  if (mainWindow() != nullptr) {
+    if (QWidget* central = mainWindow()->centralWidget())
       central->ensurePolished();
-    const QPixmap pixmap = m_mainWindow->grab();
+    const QPixmap pixmap = mainWindow()->grab();
     if (!pixmap.isNull() && pixmap.save(path, "PNG")) {
       qCInfo(zphShell).noquote() << "wrote the window to" << path;
     } else {
@@ -623,7 +654,14 @@ bool ZPHAppDelegate::eventFilter(QObject* watched, QEvent* event)
     requestTermination();
     return true;
   }
-  if (event->type() == QEvent::Close && m_mainWindow && watched == m_mainWindow.get()) {
+  if (event->type() == QEvent::WindowStateChange && mainWindow() != nullptr && watched == mainWindow()) {
+    // The full-screen state is kept for the next start.
+    const bool fullScreen = mainWindow()->isFullScreen();
+    const bool wasFullScreen = static_cast<QWindowStateChangeEvent*>(event)->oldState() & Qt::WindowFullScreen;
+    if (fullScreen != wasFullScreen)
+      ZPHUserDefaults::standardUserDefaults().setBool(ZPHMainWindowControllerWasFullScreenKey, fullScreen);
+  }
+  if (event->type() == QEvent::Close && mainWindow() != nullptr && watched == mainWindow()) {
     event->ignore();
     requestTermination();
     return true;
@@ -772,7 +810,7 @@ void ZPHAppDelegate::closeStoreThen(std::function<void()> then)
   }
   // Views let go of store objects with their window.
   m_quittingWindowController.reset();
-  m_mainWindow.reset();
+  m_mainWindowController.reset();
   releaseRefreshController();
   m_sourceListTreeBuilder.reset();
   releaseDataController();
@@ -811,18 +849,18 @@ void ZPHAppDelegate::releaseDataController()
 
 void ZPHAppDelegate::makePrimaryWindowKeyAndOrderedFront()
 {
-  if (!m_mainWindow)
+  if (mainWindow() == nullptr)
     return;
-  if (m_mainWindow->isMinimized())
-    m_mainWindow->showNormal();
-  m_mainWindow->show();
-  m_mainWindow->raise();
-  m_mainWindow->activateWindow();
+  if (mainWindow()->isMinimized())
+    mainWindow()->showNormal();
+  mainWindow()->show();
+  mainWindow()->raise();
+  mainWindow()->activateWindow();
 }
 
 void ZPHAppDelegate::applicationShouldHandleReopen() { makePrimaryWindowKeyAndOrderedFront(); }
 
-bool ZPHAppDelegate::isInFullScreen() const { return m_mainWindow && m_mainWindow->isFullScreen(); }
+bool ZPHAppDelegate::isInFullScreen() const { return mainWindow() != nullptr && mainWindow()->isFullScreen(); }
 
 bool ZPHAppDelegate::isRunningSandboxed()
 {
@@ -842,11 +880,11 @@ void ZPHAppDelegate::setSourceListTreeBuilder(std::unique_ptr<ZPHSourceListTreeB
 
 bool ZPHAppDelegate::runModalSheet(QDialog* window, std::function<void()> work)
 {
-  if (window == nullptr || !m_mainWindow || !m_mainWindow->isVisible() || m_mainWindow->isMinimized() ||
+  if (window == nullptr || mainWindow() == nullptr || !mainWindow()->isVisible() || mainWindow()->isMinimized() ||
       m_runningModalSheet)
     return false;
   m_runningModalSheet = true;
-  window->setParent(m_mainWindow.get(), Qt::Sheet);
+  window->setParent(mainWindow(), Qt::Sheet);
   window->setWindowModality(Qt::WindowModal);
   connect(
       window, &QDialog::finished, this, [this] { m_runningModalSheet = false; }, Qt::SingleShotConnection);
@@ -858,9 +896,9 @@ bool ZPHAppDelegate::runModalSheet(QDialog* window, std::function<void()> work)
 
 void ZPHAppDelegate::showAlertSheetWithTitle(const QString& title, const QString& message)
 {
-  if (!m_mainWindow)
+  if (mainWindow() == nullptr)
     return;
-  auto* box = new QMessageBox(m_mainWindow.get());
+  auto* box = new QMessageBox(mainWindow());
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->setTextFormat(Qt::PlainText);
   box->setText(title);
@@ -961,10 +999,35 @@ void ZPHAppDelegate::handleCoreDataFailureWithError(const ZPHError& error)
 
 void ZPHAppDelegate::performUndoableOperation(std::shared_ptr<ZPHUndoableOperation> operation)
 {
-  // The main window controller registers the inverse with its undo stack and
-  // queues the operation, once it exists.
-  if (operation != nullptr)
-    qCWarning(zphShell) << "no main window takes undoable operations yet; the operation is dropped";
+  if (operation == nullptr)
+    return;
+  if (!ZPHMainThread::isMainThread()) {
+    QPointer<ZPHAppDelegate> self(this);
+    ZPHMainThread::async([self, operation = std::move(operation)]() mutable {
+      if (self != nullptr)
+        self->performUndoableOperation(std::move(operation));
+    });
+    return;
+  }
+  // The main window's undo stack registers the inverse and queues the
+  // operation.
+  if (m_mainWindowController == nullptr) {
+    qCWarning(zphShell) << "no main window takes undoable operations; the operation is dropped";
+    return;
+  }
+  m_mainWindowController->performUndoableOperation(std::move(operation));
+}
+
+QMainWindow* ZPHAppDelegate::mainWindow() const
+{
+  return m_mainWindowController != nullptr && m_mainWindowController->isWindowLoaded()
+             ? m_mainWindowController->window()
+             : nullptr;
+}
+
+ZPHStatusViewController* ZPHAppDelegate::statusArea() const
+{
+  return m_mainWindowController != nullptr ? m_mainWindowController->statusViewController() : nullptr;
 }
 
 QList<std::shared_ptr<ZPHStatusItem>> ZPHAppDelegate::statusItems() const
@@ -975,6 +1038,21 @@ QList<std::shared_ptr<ZPHStatusItem>> ZPHAppDelegate::statusItems() const
 
 void ZPHAppDelegate::addStatusItem(std::shared_ptr<ZPHStatusItem> item, std::function<void()> addCompletionHandler)
 {
+  if (!ZPHMainThread::isMainThread()) {
+    QPointer<ZPHAppDelegate> self(this);
+    ZPHMainThread::async([self, item = std::move(item), handler = std::move(addCompletionHandler)]() mutable {
+      if (self != nullptr)
+        self->addStatusItem(std::move(item), std::move(handler));
+      else if (handler)
+        handler();
+    });
+    return;
+  }
+  if (ZPHStatusViewController* area = statusArea()) {
+    area->addStatusItem(std::move(item), std::move(addCompletionHandler));
+    return;
+  }
+  // Without a status area the item is kept and counts as shown.
   if (item != nullptr) {
     QMutexLocker locker(&m_statusItemsMutex);
     m_statusItems.append(std::move(item));
@@ -986,6 +1064,21 @@ void ZPHAppDelegate::addStatusItem(std::shared_ptr<ZPHStatusItem> item, std::fun
 void ZPHAppDelegate::removeStatusItem(std::shared_ptr<ZPHStatusItem> item,
                                       std::function<void()> removalCompletionHandler)
 {
+  if (!ZPHMainThread::isMainThread()) {
+    QPointer<ZPHAppDelegate> self(this);
+    ZPHMainThread::async([self, item = std::move(item), handler = std::move(removalCompletionHandler)]() mutable {
+      if (self != nullptr)
+        self->removeStatusItem(std::move(item), std::move(handler));
+      else if (handler)
+        handler();
+    });
+    return;
+  }
+  if (ZPHStatusViewController* area = statusArea()) {
+    area->removeStatusItem(std::move(item), std::move(removalCompletionHandler));
+    return;
+  }
+  // Without a status area the item goes at once.
   {
     QMutexLocker locker(&m_statusItemsMutex);
     m_statusItems.removeAll(item);
@@ -996,6 +1089,18 @@ void ZPHAppDelegate::removeStatusItem(std::shared_ptr<ZPHStatusItem> item,
 
 void ZPHAppDelegate::removeAnyStatusItemWithIdentifier(const QString& identifier)
 {
+  if (!ZPHMainThread::isMainThread()) {
+    QPointer<ZPHAppDelegate> self(this);
+    ZPHMainThread::async([self, identifier] {
+      if (self != nullptr)
+        self->removeAnyStatusItemWithIdentifier(identifier);
+    });
+    return;
+  }
+  if (ZPHStatusViewController* area = statusArea()) {
+    area->removeAnyStatusItemWithIdentifier(identifier);
+    return;
+  }
   QMutexLocker locker(&m_statusItemsMutex);
   m_statusItems.removeIf(
       [&](const std::shared_ptr<ZPHStatusItem>& item) { return item && item->identifier() == identifier; });

@@ -28,8 +28,11 @@ class QTimer;
 class QWidget;
 class ZPHInstanceLock;
 class ZPHInternalPagesProfile;
+class ZPHMainWindowController;
 class ZPHQuittingWindowController;
+class ZPHScreenshotScript;
 class ZPHSourceListTreeBuilder;
+class ZPHStatusViewController;
 class ZPHSyncManager;
 
 // User defaults registered at start-up that no other part of the program
@@ -68,6 +71,9 @@ public:
     QString cacheFolder;
     // Write the main window as a PNG here once start-up has ended, then quit.
     QString screenshotPath;
+    // With a screenshot: the state to bring the program into first
+    // (ZPHScreenshotScript).
+    QString screenshotStatePath;
     // The clock.
     std::function<QDateTime()> now;
     // Bytes free on the disk holding a path (nullopt: unknown).
@@ -144,7 +150,9 @@ public:
   bool isInFullScreen() const;
 
   // ---- Owned objects
-  QMainWindow* mainWindow() const { return m_mainWindow.get(); }
+  // The main window (null until it is built and after it went).
+  QMainWindow* mainWindow() const;
+  ZPHMainWindowController* mainWindowController() const { return m_mainWindowController.get(); }
   ZPHSourceListTreeBuilder* sourceListTreeBuilder() const { return m_sourceListTreeBuilder.get(); }
   void setSourceListTreeBuilder(std::unique_ptr<ZPHSourceListTreeBuilder> builder);
   CBFaviconController* faviconController() const { return m_faviconController; }
@@ -156,8 +164,9 @@ public:
   QDateTime now() const;
   int runModalAlert(const ZPHAlert& alert);
 
-  // Until the main window's status area exists, the status items are kept
-  // here in order of arrival and their handlers run at once.
+  // Status items go to the main window's status area. Until it exists, and
+  // once it has gone, they are kept here in order of arrival and their
+  // handlers run at once; the area takes the kept ones when it comes.
   QList<std::shared_ptr<ZPHStatusItem>> statusItems() const;
 
   // ---- Sheets
@@ -240,6 +249,7 @@ private:
   void zph_presentMainInterface();
   void pesterAboutNewsLetterIfAppropriate();
   void writeScreenshot();
+  ZPHStatusViewController* statusArea() const;
 
   // Notification handlers.
   void accountReady();
@@ -297,8 +307,9 @@ private:
   CBFaviconController* m_faviconController = nullptr;
   std::shared_ptr<CBLocalAccountFeedMetadataCache> m_metadataCache;
   std::unique_ptr<ZPHInternalPagesProfile> m_internalPagesProfile;
-  std::unique_ptr<QMainWindow> m_mainWindow;
+  std::unique_ptr<ZPHMainWindowController> m_mainWindowController;
   std::unique_ptr<ZPHQuittingWindowController> m_quittingWindowController;
+  std::unique_ptr<ZPHScreenshotScript> m_screenshotScript;
   QTimer* m_periodicRefreshTimer = nullptr;
   QTimer* m_initialRefreshTimer = nullptr;
   std::vector<ZPHObserverToken> m_observers;

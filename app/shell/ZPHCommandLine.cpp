@@ -15,13 +15,17 @@ struct Options {
   QCommandLineOption screenshot{QStringLiteral("screenshot"),
                                 QStringLiteral("Write the window to FILE (PNG) once started, then quit."),
                                 QStringLiteral("FILE")};
+  QCommandLineOption screenshotState{
+      QStringLiteral("screenshot-state"),
+      QStringLiteral("With --screenshot: first bring the program into the state described in STATE (JSON)."),
+      QStringLiteral("STATE")};
   QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")};
   QCommandLineOption version{QStringLiteral("version"), QStringLiteral("Show the version.")};
 
   void addTo(QCommandLineParser& parser) const
   {
     parser.setApplicationDescription(QStringLiteral("Zephlin, a news-feed reader."));
-    parser.addOptions({dataDirectory, screenshot, help, version});
+    parser.addOptions({dataDirectory, screenshot, screenshotState, help, version});
     parser.addPositionalArgument(QStringLiteral("address"), QStringLiteral("Feed addresses to add."),
                                  QStringLiteral("[address...]"));
   }
@@ -75,6 +79,14 @@ std::optional<ZPHCommandLine> ZPHCommandLine::parse(const QStringList& arguments
       return std::nullopt;
     }
     commandLine.screenshotPath = QDir(parser.value(options.screenshot)).absolutePath();
+  }
+  if (parser.isSet(options.screenshotState)) {
+    if (parser.value(options.screenshotState).isEmpty() || commandLine.screenshotPath.isEmpty()) {
+      if (errorMessage)
+        *errorMessage = QStringLiteral("--screenshot-state wants a file, and --screenshot");
+      return std::nullopt;
+    }
+    commandLine.screenshotStatePath = QDir(parser.value(options.screenshotState)).absolutePath();
   }
   return commandLine;
 }

@@ -8,7 +8,7 @@
 
 // What the program is asked to do on its command line:
 //
-//   zephlin [--data-dir DIR] [--screenshot FILE]
+//   zephlin [--data-dir DIR] [--screenshot FILE [--screenshot-state STATE]]
 //
 // With --data-dir (or, without it, a non-empty ZEPHLIN_DATA_DIR) everything
 // lives in DIR: the data in DIR/data, the cache in DIR/cache and the
@@ -18,6 +18,9 @@ struct ZPHCommandLine {
   QString dataDirectory;
   // Where to write the window as a PNG once start-up has ended; empty for none.
   QString screenshotPath;
+  // The state to bring the program into before that (ZPHScreenshotScript);
+  // only with a screenshot. Absolute; empty for none.
+  QString screenshotStatePath;
   bool helpRequested = false;
   bool versionRequested = false;
   // Arguments that are not options (addresses handed to the program).

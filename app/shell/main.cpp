@@ -52,6 +52,7 @@ int main(int argc, char** argv)
   environment.dataFolder = commandLine->dataFolder();
   environment.cacheFolder = commandLine->cacheFolder();
   environment.screenshotPath = commandLine->screenshotPath;
+  environment.screenshotStatePath = commandLine->screenshotStatePath;
   ZPHAppDelegate delegate(std::move(environment));
 
   // SIGTERM, Ctrl+C and the session's end take the ordinary quit.

@@ -19,12 +19,12 @@
 
 const QString CBTodayUnreadCountKey = QStringLiteral("todayUnreadCount");
 const QString CBFlaggedUnreadCountKey = QStringLiteral("flaggedUnreadCount");
+const QString ZPHExpandFavoritesKey = QStringLiteral("ZPHExpandFavorites");
 
 namespace {
 
 // Announced by the code that deletes articles.
 const QString ArticlesDeletedNotification = QStringLiteral("CBDataDidDeleteArticlesNotification");
-const QString ExpandFavoritesKey = QStringLiteral("ZPHExpandFavorites");
 
 constexpr int RecountDelayMs = 200;
 
@@ -73,7 +73,7 @@ CBGlobalAccount::CBGlobalAccount(CBDataAccount* localAccount) : m_localAccount(l
                       smartFeedNode(m_flaggedFeed.get())};
   CBTreeNode::Pointer favoritesNode = smartFeedNode(m_favoritesGroup.get());
   favoritesNode->setIsGroup(true);
-  favoritesNode->setExpanded(ZPHUserDefaults::standardUserDefaults().boolForKey(ExpandFavoritesKey));
+  favoritesNode->setExpanded(ZPHUserDefaults::standardUserDefaults().boolForKey(ZPHExpandFavoritesKey));
   m_childTreeNodes.append(favoritesNode);
   m_favoritesGroup->setTreeNode(favoritesNode);
 

@@ -19,6 +19,9 @@ class ZPHGlobalFavoritesGroup;
 // User-defaults keys keeping the last smart-feed counts between runs.
 extern const QString CBTodayUnreadCountKey;    // "todayUnreadCount"
 extern const QString CBFlaggedUnreadCountKey;  // "flaggedUnreadCount"
+// User default (boolean): whether the Favorites group shows its feeds; the
+// source list writes it when the user opens or closes the group.
+extern const QString ZPHExpandFavoritesKey;  // "ZPHExpandFavorites"
 
 // The pseudo-account above the local account in the source list: the smart
 // feeds All Unread, Today and Bookmarks and the Favorites group, under one

@@ -13,16 +13,16 @@
 #include <algorithm>
 
 const QString CBTreeNodeSelectedKey = QStringLiteral("selected");
+const QString ZPHSortInGroupsOnly = QStringLiteral("sortInGroupsOnly");
 
 namespace {
 
-const QString SortInGroupsOnlyKey = QStringLiteral("sortInGroupsOnly");
 const QString NameKey = QStringLiteral("nameForDisplay");
 const QString DateKey = QStringLiteral("dateForDisplay");
 const QString CountKey = QStringLiteral("countForDisplay");
 const QString ChildIndexKey = QStringLiteral("childindex");
 
-bool sortInGroupsOnly() { return ZPHUserDefaults::standardUserDefaults().boolForKey(SortInGroupsOnlyKey); }
+bool sortInGroupsOnly() { return ZPHUserDefaults::standardUserDefaults().boolForKey(ZPHSortInGroupsOnly); }
 
 void markMoved(CBNode* node)
 {
@@ -209,8 +209,11 @@ void CBTreeNode::removeAllChildren()
   invalidateCaches();
 }
 
-void CBTreeNode::moveChild(const Pointer& child)
+void CBTreeNode::moveChild(const Pointer& childReference)
 {
+  // A copy: the reference may point into the old parent's list of children,
+  // which the removal below changes.
+  const Pointer child = childReference;
   if (child == nullptr)
     return;
   if (CBTreeNode* oldParent = child->m_parent)
@@ -218,8 +221,9 @@ void CBTreeNode::moveChild(const Pointer& child)
   addChild(child);
 }
 
-void CBTreeNode::moveChild(const Pointer& child, qsizetype index)
+void CBTreeNode::moveChild(const Pointer& childReference, qsizetype index)
 {
+  const Pointer child = childReference;  // as above
   if (child == nullptr)
     return;
   if (child->m_parent == this) {

@@ -27,6 +27,9 @@ public:
 };
 
 extern const QString CBTreeNodeSelectedKey;  // "selected"
+// User default (boolean): sort by name or date only inside each folder; the
+// account's top level keeps the manual order.
+extern const QString ZPHSortInGroupsOnly;  // "sortInGroupsOnly"
 
 // A node of a displayed tree: a stored feed or folder (CBNode, owned by its
 // context) or another represented object (not owned). A parent owns its

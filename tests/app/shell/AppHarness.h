@@ -92,6 +92,8 @@ public:
   int exits = 0;
   ScriptedReachability* reachability = nullptr;  // owned by the network controller
   std::unique_ptr<ZPHAppDelegate> delegate;
+  // Runs once the delegate exists, before its start-up.
+  std::function<void(ZPHAppDelegate*)> beforeLaunch;
 
   // Makes the delegate and runs its start-up.
   void start()
@@ -121,6 +123,8 @@ public:
     };
     exitStatus.reset();
     delegate = std::make_unique<ZPHAppDelegate>(std::move(environment));
+    if (beforeLaunch)
+      beforeLaunch(delegate.get());
     delegate->applicationDidFinishLaunching();
   }
 

@@ -196,13 +196,19 @@ TEST(CommandLine, DataDirectoryScreenshotAndErrors)
   EXPECT_EQ(line->settingsFolder(), QStringLiteral("/tmp/zz"));
   EXPECT_EQ(line->screenshotPath, QDir::current().absoluteFilePath(QStringLiteral("shot.png")));
 
+  line =
+      ZPHCommandLine::parse({"zephlin", "--screenshot", "shot.png", "--screenshot-state", "state.json"}, none, &error);
+  ASSERT_TRUE(line);
+  EXPECT_EQ(line->screenshotStatePath, QDir::current().absoluteFilePath(QStringLiteral("state.json")));
+
   line = ZPHCommandLine::parse({"zephlin", "feed://example.com/rss"}, withVariable, &error);
   ASSERT_TRUE(line);
   EXPECT_EQ(line->dataDirectory, QStringLiteral("/from/variable"));
   EXPECT_EQ(line->positionalArguments, QStringList{QStringLiteral("feed://example.com/rss")});
 
   for (const QStringList& bad : {QStringList{"zephlin", "--data-dir"}, QStringList{"zephlin", "--data-dir="},
-                                 QStringList{"zephlin", "--screenshot="}, QStringList{"zephlin", "--no-such-option"}}) {
+                                 QStringList{"zephlin", "--screenshot="}, QStringList{"zephlin", "--no-such-option"},
+                                 QStringList{"zephlin", "--screenshot-state", "state.json"}}) {
     error.clear();
     EXPECT_FALSE(ZPHCommandLine::parse(bad, none, &error)) << bad.join(' ').toStdString();
     EXPECT_FALSE(error.isEmpty());

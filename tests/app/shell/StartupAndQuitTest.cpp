@@ -1,8 +1,13 @@
 #include "app/shell/AppHarness.h"
 #include "feeds/refresh/ZPHRefreshController.h"
 #include "feeds/refresh/ZPHStatusItem.h"
-#include "shell/ZPHEmptyReaderView.h"
+#include "mainwindow/ZPHEmptyContentsViewController.h"
+#include "mainwindow/ZPHMainWindowController.h"
+#include "mainwindow/ZPHMainWindowSplitView.h"
+#include "mainwindow/ZPHRightPaneContainerView.h"
+#include "mainwindow/ZPHStatusViewController.h"
 #include "shell/ZPHQuittingWindowController.h"
+#include "sourcelist/ZPHSourceListViewController.h"
 #include "store/entities/ArticleMetadata.h"
 #include "store/entities/CBDataArticle.h"
 #include "store/entities/CBDataModel.h"
@@ -198,19 +203,22 @@ TEST_F(StartupAndQuitTest, StartedOfflineTheFirstRefreshRunsOnceTheNetworkComes)
   ZPHTestSpinEventLoop(1500);
   EXPECT_EQ(sessions.begun, 0);
   EXPECT_FALSE(delegate->initialRefreshDone());
-  // The status area learns that the network is gone; the items wait here
-  // until the status area exists.
-  bool offlineShown = false;
-  for (const auto& item : delegate->statusItems())
-    offlineShown |= item->identifier() == ZPHNetworkController::StatusItemIdentifier;
-  EXPECT_TRUE(offlineShown);
+  // The status area learns that the network is gone.
+  const auto offlineShown = [delegate] {
+    QList<std::shared_ptr<ZPHStatusItem>> items = delegate->statusItems();
+    if (ZPHStatusViewController* area = delegate->mainWindowController()->statusViewController())
+      items += area->orderedStatusItems();
+    return std::any_of(items.cbegin(), items.cend(), [](const std::shared_ptr<ZPHStatusItem>& item) {
+      return item->identifier() == ZPHNetworkController::StatusItemIdentifier;
+    });
+  };
+  EXPECT_TRUE(offlineShown());
 
   app.reachability->setConnected(true);
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return sessions.finished == 1; }, 30000));
   EXPECT_TRUE(delegate->initialRefreshDone());
   EXPECT_EQ(feedRequests(), 1);
-  for (const auto& item : delegate->statusItems())
-    EXPECT_NE(item->identifier(), ZPHNetworkController::StatusItemIdentifier);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !offlineShown(); }, 20000));
 
   // From then on the timer takes over; the initial refresh does not come back.
   ZPHUserDefaults::standardUserDefaults().setInteger(QStringLiteral("refreshFeedsInterval"), 10);
@@ -348,21 +356,27 @@ TEST_F(StartupAndQuitTest, ALaunchThatFindsTheFolderTakenLeavesWithoutTouchingIt
   EXPECT_TRUE(holder.isLocked());
 }
 
-TEST_F(StartupAndQuitTest, TheWindowFollowsTheTheme)
+TEST_F(StartupAndQuitTest, TheMainWindowHoldsTheSourceListAndThePlaceholder)
 {
   AppHarness app(dataFolder());
   app.start();
   ASSERT_TRUE(app.delegate->startupSequenceEnded());
-  auto* centre = dynamic_cast<ZPHEmptyReaderView*>(app.delegate->mainWindow()->centralWidget());
-  ASSERT_NE(centre, nullptr);
-  // The registry chose the theme from the stored setting (none: light).
-  ASSERT_NE(ZPHTheme::themeWithIdentifier(ZPHDarkThemeIdentifier), nullptr);
-  EXPECT_EQ(centre->backgroundColor(), ZPHTheme::currentTheme()->articleListEmptyBackgroundColor());
+  ZPHMainWindowController* controller = app.delegate->mainWindowController();
+  ASSERT_NE(controller, nullptr);
+  EXPECT_EQ(app.delegate->mainWindow(), controller->window());
+  EXPECT_EQ(controller->window()->centralWidget(), controller->applicationSplitView());
+  EXPECT_EQ(controller->applicationSplitView()->widget(0), controller->sourceListViewController()->view());
+  EXPECT_EQ(controller->applicationSplitView()->widget(1), controller->rightPaneContainerView());
+  EXPECT_EQ(controller->rightPaneContainerView()->currentView(), controller->emptyContentsViewController()->view());
+  EXPECT_EQ(controller->emptyContentsViewController()->state(), ZPHEmptyContentsViewControllerStateNoArticleSelected);
+  // The status area sits under the source list.
+  EXPECT_TRUE(
+      controller->sourceListStatusViewEnclosingView()->isAncestorOf(controller->statusViewController()->view()));
+  // Today is selected.
+  EXPECT_EQ(controller->sourceListViewController()->selectedRows(), QList<int>{2});
+  // The window keeps working through a theme switch and back.
   const QString before = ZPHTheme::currenThemeIdentifier();
   ZPHTheme::switchToThemeWithIdentifier(ZPHDarkThemeIdentifier);
-  EXPECT_EQ(centre->backgroundColor(), QColor::fromHsvF(0, 0, 0.23));
-  ZPHTheme::switchToThemeWithIdentifier(ZPHLightThemeIdentifier);
-  EXPECT_EQ(centre->backgroundColor(),
-            ZPHTheme::themeWithIdentifier(ZPHLightThemeIdentifier)->articleListEmptyBackgroundColor());
   ZPHTheme::switchToThemeWithIdentifier(before);
+  EXPECT_EQ(ZPHTheme::currenThemeIdentifier(), before);
 }

@@ -113,6 +113,24 @@ TEST_F(TreeNodeTest, ParentsOwnChildrenAndCompareThemByIdentity)
   EXPECT_EQ(c->parent(), nullptr);
 }
 
+TEST_F(TreeNodeTest, AChildNamedByItsParentsOwnListMovesWhole)
+{
+  // The caller may hand the very pointer the old parent holds: removing it
+  // there must not pull the node away from under the move.
+  CBTreeNode::Pointer from = group(QStringLiteral("from"));
+  CBTreeNode::Pointer to = group(QStringLiteral("to"));
+  from->addChild(leaf(QStringLiteral("a")));
+  from->addChild(leaf(QStringLiteral("b")));
+  to->moveChild(from->children().first());
+  EXPECT_EQ(titles(from->children()), (QStringList{"b"}));
+  EXPECT_EQ(titles(to->children()), (QStringList{"a"}));
+  EXPECT_EQ(to->children().first()->parent(), to.get());
+
+  to->moveChild(from->children().first(), 0);
+  EXPECT_TRUE(from->children().isEmpty());
+  EXPECT_EQ(titles(to->children()), (QStringList{"b", "a"}));
+}
+
 TEST_F(TreeNodeTest, ChildrenAreOrderedBySortKey)
 {
   const QDateTime base = QDateTime::currentDateTimeUtc();

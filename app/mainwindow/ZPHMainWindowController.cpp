@@ -1,0 +1,377 @@
+#include "mainwindow/ZPHMainWindowController.h"
+
+#include "feeds/network/ZPHNetworkController.h"
+#include "feeds/refresh/ZPHStatusItem.h"
+#include "foundation/CBMimeTypes.h"
+#include "foundation/ZPHCoreApplicationDelegate.h"
+#include "kit/ZPHNamedImage.h"
+#include "mainwindow/ZPHApplicationNotifications.h"
+#include "mainwindow/ZPHDockMenuController.h"
+#include "mainwindow/ZPHEmptyContentsViewController.h"
+#include "mainwindow/ZPHMainWindowSplitView.h"
+#include "mainwindow/ZPHNotificationBezelWindow.h"
+#include "mainwindow/ZPHNotificationBezelWindowController.h"
+#include "mainwindow/ZPHRightPaneContainerView.h"
+#include "mainwindow/ZPHStatusViewController.h"
+#include "mainwindow/ZPHUndoableOperationCommand.h"
+#include "platform/ZPHMainThread.h"
+#include "sourcelist/ZPHSourceListView.h"
+#include "sourcelist/ZPHSourceListViewController.h"
+#include "store/operations/ZPHUndoableOperation.h"
+#include "subscribe/ZPHSubscribeRequest.h"
+#include "subscribe/ZPHSubscriber.h"
+
+#include <QtCore/QEvent>
+#include <QtGui/QUndoStack>
+#include <QtWidgets/QMainWindow>
+#include <QtWidgets/QSystemTrayIcon>
+#include <QtWidgets/QVBoxLayout>
+
+const QString ZPHMainWindowDidResizeNotification = QStringLiteral("ZPHMainWindowDidResizeNotification");
+const QString ZPHMainWindowController::AddingFeedsStatusItemIdentifier =
+    QStringLiteral("com.fernhollow.zephlin.status.addingFeeds");
+const QString ZPHMainWindowController::SendingToInstapaperStatusItemIdentifier =
+    QStringLiteral("com.fernhollow.zephlin.status.sendingToInstapaper");
+
+namespace {
+
+constexpr int InitialSidebarWidth = 240;
+
+qsizetype countOfList(const QVariant& value)
+{
+  if (!value.isValid() || value.isNull())
+    return 0;
+  return value.canConvert<QVariantList>() ? value.value<QVariantList>().size() : 0;
+}
+
+}  // namespace
+
+ZPHMainWindowController::ZPHMainWindowController(ZPHClock* clock, QObject* parent)
+    : QObject(parent), m_clock(clock != nullptr ? clock : &ZPHClock::systemClock())
+{
+  m_toggleReadMenuItemTitle = tr("Mark As Read");
+}
+
+ZPHMainWindowController::~ZPHMainWindowController()
+{
+  m_observers.clear();
+  // The window and its views go first; the controllers of views already
+  // gone let go of nothing more.
+  if (m_window != nullptr)
+    m_window->removeEventFilter(this);
+  m_window.reset();
+  m_notificationBezelWindowController.reset();
+  m_emptyContentsViewController.reset();
+  m_statusViewController.reset();
+  m_sourceListViewController.reset();
+}
+
+void ZPHMainWindowController::setNetworkController(ZPHNetworkController* controller)
+{
+  m_networkController = controller;
+  if (m_sourceListViewController != nullptr)
+    m_sourceListViewController->setNetworkController(controller);
+}
+
+QWidget* ZPHMainWindowController::sourceListStatusViewEnclosingView() const
+{
+  return m_sourceListViewController != nullptr ? m_sourceListViewController->statusViewContainer() : nullptr;
+}
+
+// MARK: - The window
+
+QMainWindow* ZPHMainWindowController::window()
+{
+  if (m_window != nullptr)
+    return m_window.get();
+  m_window = std::make_unique<QMainWindow>();
+  m_window->setObjectName(QStringLiteral("ZPHMainWindow"));
+  m_window->setWindowTitle(QStringLiteral("Zephlin"));
+  m_window->resize(1100, 700);
+
+  m_applicationSplitView = new ZPHMainWindowSplitView(m_window.get());
+  m_sourceListViewController = std::make_unique<ZPHSourceListViewController>(m_clock);
+  m_sourceListViewController->setSourceListTreeBuilder(m_sourceListTreeBuilder);
+  m_sourceListViewController->setNetworkController(m_networkController);
+  m_applicationSplitView->addWidget(m_sourceListViewController->view());
+  m_rightPaneContainerView = new ZPHRightPaneContainerView(m_applicationSplitView);
+  m_applicationSplitView->addWidget(m_rightPaneContainerView);
+  m_sourceListViewController->setSplitView(m_applicationSplitView);
+  m_applicationSplitView->setSizes({InitialSidebarWidth, m_window->width() - InitialSidebarWidth});
+  m_window->setCentralWidget(m_applicationSplitView);
+  m_window->installEventFilter(this);
+
+  // Until the article list exists, the reading area shows the empty
+  // placeholder of a feed without a selected article.
+  m_emptyContentsViewController = std::make_unique<ZPHEmptyContentsViewController>();
+  m_emptyContentsViewController->configureForNoArticleSelectedWithFeed(nullptr);
+  m_rightPaneContainerView->transitionToView(m_emptyContentsViewController->view(), false);
+
+  windowDidLoad();
+  return m_window.get();
+}
+
+void ZPHMainWindowController::windowDidLoad()
+{
+  // The toolbar, the search popup and the tab indicator come with their
+  // windows.
+  m_sourceListViewController->completeInitialization();
+  m_undoManager = new QUndoStack(this);
+  registerObservers();
+  selectInitialSourcelistItem();
+
+  m_statusViewController = std::make_unique<ZPHStatusViewController>(m_clock);
+  if (QWidget* container = sourceListStatusViewEnclosingView()) {
+    container->layout()->addWidget(m_statusViewController->view());
+  } else {
+    m_statusViewController->view()->setGeometry(QRect());
+  }
+
+  m_dockMenuController = new ZPHDockMenuController(m_window.get());
+  m_dockMenuController->setDataController(m_dataController);
+  setUpTrayIcon();
+}
+
+void ZPHMainWindowController::setUpTrayIcon()
+{
+  // The Dock menu stands in as the tray icon's menu where the desktop has
+  // a tray; the badge comes with the application's menus.
+  if (!QSystemTrayIcon::isSystemTrayAvailable())
+    return;
+  m_trayIcon =
+      new QSystemTrayIcon(QIcon(QPixmap::fromImage(ZPHNamedImage(QStringLiteral("GenericFeedFavicon")))), this);
+  m_trayIcon->setToolTip(QStringLiteral("Zephlin"));
+  m_trayIcon->setContextMenu(m_dockMenuController);
+  m_trayIcon->show();
+}
+
+void ZPHMainWindowController::showWindow()
+{
+  QMainWindow* main = window();
+  if (main->isMinimized())
+    main->showNormal();
+  main->show();
+  main->raise();
+}
+
+void ZPHMainWindowController::selectInitialSourcelistItem()
+{
+  if (m_sourceListViewController != nullptr)
+    m_sourceListViewController->selectRow(2);
+}
+
+bool ZPHMainWindowController::eventFilter(QObject* watched, QEvent* event)
+{
+  if (m_window != nullptr && watched == m_window.get() && event->type() == QEvent::Resize) {
+    if (m_window->isVisible() && m_sourceListViewController != nullptr)
+      m_sourceListViewController->sourceListOutlineView()->noteLiveResize();
+    ZPHNotificationCenter::defaultCenter().post(
+        ZPHMainWindowDidResizeNotification, QVariant::fromValue(static_cast<QObject*>(this)),
+        {{QStringLiteral("window"), QVariant::fromValue(static_cast<QObject*>(m_window.get()))}});
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+// MARK: - Bezels and undo
+
+void ZPHMainWindowController::showNotificationBezelWithText(const QString& text, const QImage& image)
+{
+  if (m_notificationBezelWindowController == nullptr) {
+    m_notificationBezelWindowController = std::make_unique<ZPHNotificationBezelWindowController>(m_clock);
+    m_notificationBezelWindowController->setParentWindow(window());
+  }
+  m_notificationBezelWindowController->showBezelWithText(text, image);
+}
+
+void ZPHMainWindowController::performUndoableOperation(std::shared_ptr<ZPHUndoableOperation> operation)
+{
+  if (operation == nullptr)
+    return;
+  if (!ZPHMainThread::isMainThread()) {
+    QPointer<ZPHMainWindowController> self(this);
+    ZPHMainThread::async([self, operation = std::move(operation)]() mutable {
+      if (self != nullptr)
+        self->performUndoableOperation(std::move(operation));
+    });
+    return;
+  }
+  window();
+  // Pushing does the step, which queues the operation.
+  m_undoManager->push(new ZPHUndoableOperationCommand(operation, [](std::shared_ptr<ZPHUndoableOperation> step) {
+    if (ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate())
+      delegate->addCoreDataQueueOperation(std::move(step));
+  }));
+}
+
+void ZPHMainWindowController::setUnreadCounts(quint64 unreadCount, quint64 unreadFavoritesCount)
+{
+  if (unreadFavoritesCount != m_unreadFavoritesCount) {
+    m_unreadFavoritesCount = unreadFavoritesCount;
+    Q_EMIT unreadFavoritesCountChanged(unreadFavoritesCount);
+  }
+  if (unreadCount != m_unreadCount) {
+    m_unreadCount = unreadCount;
+    Q_EMIT unreadCountChanged(unreadCount);
+  }
+}
+
+// MARK: - Notifications
+
+void ZPHMainWindowController::registerObservers()
+{
+  ZPHNotificationCenter& center = ZPHNotificationCenter::defaultCenter();
+  using D = ZPHNotificationCenter::Delivery;
+  const auto observe = [&](const QString& name, void (ZPHMainWindowController::*handler)(const ZPHNotification&)) {
+    m_observers.push_back(center.addObserver(
+        name, QVariant(), this,
+        [this, handler](const ZPHNotification& notification) { (this->*handler)(notification); }, D::MainThread));
+  };
+  observe(ZPHSelectedURLDidUpdateNotification, &ZPHMainWindowController::selectedURLDidChange);
+  observe(ZPHMouseOverURLDidUpdateNotification, &ZPHMainWindowController::mouseOverURLDidChange);
+  observe(ZPHPresentedSharableItemDidChangeNotification, &ZPHMainWindowController::presentedSharableItemDidChange);
+  observe(ZPHBatchSubscribeWillStartNotification, &ZPHMainWindowController::subscribeWillStartNotification);
+  observe(ZPHBatchSubscribeDidFinishNotification, &ZPHMainWindowController::subscribeDidFinishNotification);
+  observe(ZPHImportDidFinishNotification, &ZPHMainWindowController::importDidFinishNotification);
+  observe(ZPHSendToInstapaperClientDidStartNotification,
+          &ZPHMainWindowController::sendToInstapaperDidStartNotification);
+  observe(ZPHSendToInstapaperClientDidSucceedNotification,
+          &ZPHMainWindowController::sendToInstapaperDidSucceedNotification);
+  observe(ZPHSendToInstapaperClientDidFailNotification, &ZPHMainWindowController::sendToInstapaperDidFailNotification);
+  observe(ZPHAppDelegateDidOpenURLInExternalWebBrowserNotification,
+          &ZPHMainWindowController::appDelegateDidOpenURLInExternalBrowser);
+}
+
+bool ZPHMainWindowController::urlNotificationConcernsThisWindow(const ZPHNotification& notification) const
+{
+  const auto* view = qobject_cast<QWidget*>(notification.userInfo.value(ZPHURLNotificationViewKey).value<QObject*>());
+  const QWidget* content = m_window != nullptr ? m_window->centralWidget() : nullptr;
+  return view != nullptr && content != nullptr && content->isAncestorOf(view);
+}
+
+void ZPHMainWindowController::selectedURLDidChange(const ZPHNotification& notification)
+{
+  if (!urlNotificationConcernsThisWindow(notification))
+    return;
+  const QString url = notification.userInfo.value(CBURLKey).toString();
+  if (url == m_selectedURL)
+    return;
+  m_selectedURL = url;
+  Q_EMIT selectedURLChanged(url);
+}
+
+void ZPHMainWindowController::mouseOverURLDidChange(const ZPHNotification& notification)
+{
+  if (!urlNotificationConcernsThisWindow(notification))
+    return;
+  const QString url = notification.userInfo.value(CBURLKey).toString();
+  if (url == m_mouseOverURL)
+    return;
+  m_mouseOverURL = url;
+  Q_EMIT mouseOverURLChanged(url);
+}
+
+void ZPHMainWindowController::presentedSharableItemDidChange(const ZPHNotification& notification)
+{
+  const QVariant item = notification.userInfo.value(ZPHSharableItemKey);
+  m_presentedSharableItem = item.isNull() ? QVariant() : item;
+  Q_EMIT presentedSharableItemChanged();
+}
+
+void ZPHMainWindowController::showStatusItem(const QString& text, const QString& identifier)
+{
+  ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
+  if (delegate == nullptr)
+    return;
+  delegate->removeAnyStatusItemWithIdentifier(identifier);
+  delegate->addStatusItem(
+      ZPHStatusItem::statusItemWithLocalizedDescription(text, identifier, ZPHStatusItemTypeIndeterminateProgress), {});
+}
+
+void ZPHMainWindowController::subscribeWillStartNotification(const ZPHNotification& notification)
+{
+  const qsizetype requests = notification.userInfo.value(ZPHBatchSubscribeNotificationSubscribeRequestsKey)
+                                 .value<ZPHSubscribeRequests>()
+                                 .size();
+  if (requests == 0)
+    return;
+  showStatusItem(requests < 2 ? tr("Adding Site…") : tr("Adding Sites…"), AddingFeedsStatusItemIdentifier);
+}
+
+void ZPHMainWindowController::subscribeDidFinishNotification(const ZPHNotification& notification)
+{
+  if (ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate())
+    delegate->removeAnyStatusItemWithIdentifier(AddingFeedsStatusItemIdentifier);
+  const qsizetype added =
+      ZPHSubscriber::newlySubscribedFeedsFromBatchSubscribeDidFinishNotification(notification).size();
+  if (added == 0)
+    return;
+  showNotificationBezelWithText(added == 1 ? tr("Site Added") : tr("Sites Added"),
+                                ZPHNamedImage(QStringLiteral("BezelNotificationSiteAdded")));
+}
+
+std::pair<QString, QString> ZPHMainWindowController::importBezelTextAndImageName(const QVariantMap& userInfo)
+{
+  const auto showBezel = userInfo.constFind(ZPHShouldShowBezelKey);
+  if (showBezel != userInfo.constEnd() && !showBezel->toBool())
+    return {};
+  // Without a user info neither count is known; an absent list counts 0.
+  std::optional<qsizetype> imported;
+  std::optional<qsizetype> duplicates;
+  if (!userInfo.isEmpty()) {
+    imported = countOfList(userInfo.value(ZPHImportedFeedsKey));
+    duplicates = countOfList(userInfo.value(ZPHDuplicateFeedsKey));
+  }
+  QString text;
+  if (imported == 0 && duplicates == 0)
+    text = tr("No Sites Found");
+  else if (imported > 0 && duplicates > 0)
+    text = tr("Imported %1 Sites, %2 Duplicates").arg(*imported).arg(*duplicates);
+  else if (imported > 0)
+    text = tr("Imported %1 Sites").arg(*imported);
+  else if (duplicates > 0)
+    text = tr("Import Finished. %1 Duplicates").arg(*duplicates);
+  else
+    text = tr("Sites Imported");
+  const bool nothing = imported.value_or(0) == 0 && duplicates.value_or(0) == 0;
+  return {text,
+          nothing ? QStringLiteral("BezelNotificationNoSitesAdded") : QStringLiteral("BezelNotificationSitesAdded")};
+}
+
+void ZPHMainWindowController::importDidFinishNotification(const ZPHNotification& notification)
+{
+  const auto [text, image] = importBezelTextAndImageName(notification.userInfo);
+  if (!text.isEmpty())
+    showNotificationBezelWithText(text, ZPHNamedImage(image));
+}
+
+void ZPHMainWindowController::sendToInstapaperDidStartNotification(const ZPHNotification&)
+{
+  showStatusItem(tr("Sending to Instapaper..."), SendingToInstapaperStatusItemIdentifier);
+}
+
+void ZPHMainWindowController::sendToInstapaperDidSucceedNotification(const ZPHNotification&)
+{
+  if (ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate())
+    delegate->removeAnyStatusItemWithIdentifier(SendingToInstapaperStatusItemIdentifier);
+  showNotificationBezelWithText(tr("Sent to Instapaper"), ZPHNamedImage(QStringLiteral("BezelNotificationInstapaper")));
+}
+
+void ZPHMainWindowController::sendToInstapaperDidFailNotification(const ZPHNotification& notification)
+{
+  if (ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate())
+    delegate->removeAnyStatusItemWithIdentifier(SendingToInstapaperStatusItemIdentifier);
+  const ZPHError error = notification.userInfo.value(ZPHUnderlyingErrorKey).value<ZPHError>();
+  // The service's own words, shown as plain text.
+  QString text = error.value(ZPHLocalizedDescriptionKey).toString();
+  if (text.isEmpty())
+    text = QStringLiteral("Instapaper");
+  showNotificationBezelWithText(text, ZPHNamedImage(QStringLiteral("BezelNotificationError")));
+}
+
+void ZPHMainWindowController::appDelegateDidOpenURLInExternalBrowser(const ZPHNotification&)
+{
+  // A link of an article in the current list shows no bezel; until the
+  // article list exists, no link is one.
+  showNotificationBezelWithText(tr("Opened in Browser"),
+                                ZPHNamedImage(QStringLiteral("BezelNotificationOpenedInBrowser")));
+}

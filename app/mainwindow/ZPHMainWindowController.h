@@ -1,0 +1,166 @@
+#pragma once
+
+#include "kit/ZPHClock.h"
+#include "platform/ZPHNotificationCenter.h"
+
+#include <QtCore/QObject>
+#include <QtCore/QPointer>
+#include <QtCore/QVariant>
+#include <QtGui/QImage>
+
+#include <memory>
+#include <vector>
+
+class CBDataController;
+class QMainWindow;
+class QSystemTrayIcon;
+class QUndoStack;
+class QWidget;
+class ZPHDockMenuController;
+class ZPHEmptyContentsViewController;
+class ZPHMainWindowSplitView;
+class ZPHNetworkController;
+class ZPHNotificationBezelWindowController;
+class ZPHRightPaneContainerView;
+class ZPHSourceListTreeBuilder;
+class ZPHSourceListViewController;
+class ZPHStatusViewController;
+class ZPHUndoableOperation;
+
+// Object: the controller (QObject*); userInfo "window" -> the main window
+// (QObject*). Posted when the main window has been resized.
+extern const QString ZPHMainWindowDidResizeNotification;  // "ZPHMainWindowDidResizeNotification"
+
+// The controller of the single main window: the source list on the left
+// with the status area under it, the reading area on the right. It turns
+// what the rest of the program announces (sites being added, imports,
+// read-later sending, a page opened in the browser) into status items and
+// bezels, mirrors the unread totals, and owns the window's undo stack, the
+// way every undoable store change of the window goes.
+//
+// The application makes one at start-up, gives it the data controller, the
+// tree builder and the network controller, and keeps it; the window is
+// built on the first call of window(). Main thread only.
+class ZPHMainWindowController : public QObject {
+  Q_OBJECT
+  Q_PROPERTY(quint64 unreadCount READ unreadCount NOTIFY unreadCountChanged)
+  Q_PROPERTY(quint64 unreadFavoritesCount READ unreadFavoritesCount NOTIFY unreadFavoritesCountChanged)
+  Q_PROPERTY(QString selectedURL READ selectedURL NOTIFY selectedURLChanged)
+  Q_PROPERTY(QString mouseOverURL READ mouseOverURL NOTIFY mouseOverURLChanged)
+  Q_PROPERTY(QString toggleReadMenuItemTitle READ toggleReadMenuItemTitle NOTIFY toggleReadMenuItemTitleChanged)
+
+public:
+  static const QString AddingFeedsStatusItemIdentifier;          // "com.fernhollow.zephlin.status.addingFeeds"
+  static const QString SendingToInstapaperStatusItemIdentifier;  // "com.fernhollow.zephlin.status.sendingToInstapaper"
+
+  // The clock (the system clock when null) times the status area, the bezel
+  // and the source list's delays; it must outlive the controller.
+  explicit ZPHMainWindowController(ZPHClock* clock = nullptr, QObject* parent = nullptr);
+  ~ZPHMainWindowController() override;
+
+  // Set before the window is built; not owned.
+  CBDataController* dataController() const { return m_dataController; }
+  void setDataController(CBDataController* dataController) { m_dataController = dataController; }
+  ZPHSourceListTreeBuilder* sourceListTreeBuilder() const { return m_sourceListTreeBuilder; }
+  void setSourceListTreeBuilder(ZPHSourceListTreeBuilder* builder) { m_sourceListTreeBuilder = builder; }
+  ZPHNetworkController* networkController() const { return m_networkController; }
+  void setNetworkController(ZPHNetworkController* controller);
+
+  // The window, built on first use.
+  QMainWindow* window();
+  bool isWindowLoaded() const { return m_window != nullptr; }
+  void showWindow();
+
+  ZPHSourceListViewController* sourceListViewController() const { return m_sourceListViewController.get(); }
+  ZPHStatusViewController* statusViewController() const { return m_statusViewController.get(); }
+  ZPHStatusViewController* sourceListStatusViewController() const { return m_statusViewController.get(); }
+  // Where the status area sits (the source list's status container).
+  QWidget* sourceListStatusViewEnclosingView() const;
+  ZPHRightPaneContainerView* rightPaneContainerView() const { return m_rightPaneContainerView; }
+  ZPHMainWindowSplitView* applicationSplitView() const { return m_applicationSplitView; }
+  // The placeholder of the reading area until the article list exists.
+  ZPHEmptyContentsViewController* emptyContentsViewController() const { return m_emptyContentsViewController.get(); }
+  QUndoStack* undoManager() const { return m_undoManager; }
+  ZPHNotificationBezelWindowController* notificationBezelWindowController() const
+  {
+    return m_notificationBezelWindowController.get();
+  }
+  ZPHDockMenuController* dockMenuController() const { return m_dockMenuController; }
+  // Null where the desktop has no tray.
+  QSystemTrayIcon* trayIcon() const { return m_trayIcon; }
+
+  // Shows a bezel over the window (the controller is made on first use).
+  void showNotificationBezelWithText(const QString& text, const QImage& image);
+  // Registers the operation on the undo stack under its action name and
+  // queues it on the store queue; undo queues its inverse, redo it again.
+  void performUndoableOperation(std::shared_ptr<ZPHUndoableOperation> operation);
+  // Selects Today (row 2).
+  void selectInitialSourcelistItem();
+
+  quint64 unreadCount() const { return m_unreadCount; }
+  quint64 unreadFavoritesCount() const { return m_unreadFavoritesCount; }
+  // Mirrors the application's totals: favourites first, then the total.
+  void setUnreadCounts(quint64 unreadCount, quint64 unreadFavoritesCount);
+  QString selectedURL() const { return m_selectedURL; }
+  QString mouseOverURL() const { return m_mouseOverURL; }
+  QVariant presentedSharableItem() const { return m_presentedSharableItem; }
+  QString toggleReadMenuItemTitle() const { return m_toggleReadMenuItemTitle; }
+
+  // The notification handlers.
+  void selectedURLDidChange(const ZPHNotification& notification);
+  void mouseOverURLDidChange(const ZPHNotification& notification);
+  void presentedSharableItemDidChange(const ZPHNotification& notification);
+  void subscribeWillStartNotification(const ZPHNotification& notification);
+  void subscribeDidFinishNotification(const ZPHNotification& notification);
+  void importDidFinishNotification(const ZPHNotification& notification);
+  void sendToInstapaperDidStartNotification(const ZPHNotification& notification);
+  void sendToInstapaperDidSucceedNotification(const ZPHNotification& notification);
+  void sendToInstapaperDidFailNotification(const ZPHNotification& notification);
+  void appDelegateDidOpenURLInExternalBrowser(const ZPHNotification& notification);
+
+  // The import bezel's text and image for the notification's user info;
+  // an empty text when no bezel shows.
+  static std::pair<QString, QString> importBezelTextAndImageName(const QVariantMap& userInfo);
+
+Q_SIGNALS:
+  void unreadCountChanged(quint64 unreadCount);
+  void unreadFavoritesCountChanged(quint64 unreadFavoritesCount);
+  void selectedURLChanged(const QString& url);
+  void mouseOverURLChanged(const QString& url);
+  void presentedSharableItemChanged();
+  void toggleReadMenuItemTitleChanged(const QString& title);
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+  void windowDidLoad();
+  void registerObservers();
+  void setUpTrayIcon();
+  void showStatusItem(const QString& text, const QString& identifier);
+  bool urlNotificationConcernsThisWindow(const ZPHNotification& notification) const;
+
+  ZPHClock* m_clock;
+  CBDataController* m_dataController = nullptr;
+  ZPHSourceListTreeBuilder* m_sourceListTreeBuilder = nullptr;
+  QPointer<ZPHNetworkController> m_networkController;
+
+  std::unique_ptr<QMainWindow> m_window;
+  std::unique_ptr<ZPHSourceListViewController> m_sourceListViewController;
+  std::unique_ptr<ZPHStatusViewController> m_statusViewController;
+  std::unique_ptr<ZPHEmptyContentsViewController> m_emptyContentsViewController;
+  std::unique_ptr<ZPHNotificationBezelWindowController> m_notificationBezelWindowController;
+  ZPHMainWindowSplitView* m_applicationSplitView = nullptr;
+  ZPHRightPaneContainerView* m_rightPaneContainerView = nullptr;
+  QUndoStack* m_undoManager = nullptr;
+  ZPHDockMenuController* m_dockMenuController = nullptr;
+  QSystemTrayIcon* m_trayIcon = nullptr;
+
+  quint64 m_unreadCount = 0;
+  quint64 m_unreadFavoritesCount = 0;
+  QString m_selectedURL;
+  QString m_mouseOverURL;
+  QVariant m_presentedSharableItem;
+  QString m_toggleReadMenuItemTitle;
+  std::vector<ZPHObserverToken> m_observers;
+};

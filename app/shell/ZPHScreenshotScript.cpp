@@ -1,0 +1,298 @@
+#include "shell/ZPHScreenshotScript.h"
+
+#include "feeds/images/CBFaviconController.h"
+#include "feeds/refresh/ZPHRefreshController.h"
+#include "feeds/refresh/ZPHStatusItem.h"
+#include "foundation/CBPrefs.h"
+#include "kit/FRNHCGUtils.h"
+#include "kit/ZPHClock.h"
+#include "kit/ZPHNamedImage.h"
+#include "mainwindow/ZPHMainWindowController.h"
+#include "mainwindow/ZPHStatusViewController.h"
+#include "platform/CBOperationController.h"
+#include "platform/ZPHUserDefaults.h"
+#include "shell/ZPHAppDelegate.h"
+#include "shell/ZPHShellLog.h"
+#include "sourcelist/ZPHSourceListView.h"
+#include "sourcelist/ZPHSourceListViewController.h"
+#include "store/CBDataController.h"
+#include "store/ZPHFeedIngestionInterface.h"
+#include "store/accounts/CBDataAccount.h"
+#include "store/accounts/CBGlobalAccount.h"
+#include "store/accounts/ZPHGlobalFavoritesGroup.h"
+#include "store/entities/CBFeed.h"
+#include "store/entities/CBFolder.h"
+#include "store/operations/ZPHMarkAllAsReadOperation.h"
+#include "store/tree/ZPHSourceListTreeBuilder.h"
+
+#include <QtCore/QFile>
+#include <QtCore/QJsonArray>
+#include <QtCore/QJsonDocument>
+#include <QtCore/QTimer>
+
+namespace {
+
+constexpr qint64 Deadline = 90 * 1000;  // ms
+constexpr int PollInterval = 50;        // ms
+
+class FixedReachability : public ZPHNetworkController::ReachabilitySource {
+public:
+  explicit FixedReachability(bool reachable) : m_reachable(reachable) {}
+  bool setCallback(FlagsHandler) override { return true; }
+  std::optional<quint32> currentFlags() override
+  {
+    return m_reachable ? quint32(ZPHNetworkController::ReachabilityFlagReachable) : quint32(0);
+  }
+
+private:
+  bool m_reachable;
+};
+
+qint64 now() { return ZPHClock::systemClock().now(); }
+
+QStringList strings(const QJsonValue& value)
+{
+  QStringList list;
+  for (const QJsonValue& each : value.toArray()) list.append(each.toString());
+  return list;
+}
+
+// The feeds whose address ends with one of `endings`.
+QList<CBFeed*> feedsNamed(CBDataAccount* account, const QStringList& endings)
+{
+  QList<CBFeed*> found;
+  if (account == nullptr)
+    return found;
+  for (const QString& ending : endings) {
+    for (CBFeed* feed : account->feeds()) {
+      if (feed->url().endsWith(ending) && !found.contains(feed))
+        found.append(feed);
+    }
+  }
+  return found;
+}
+
+}  // namespace
+
+std::unique_ptr<ZPHScreenshotScript> ZPHScreenshotScript::load(const QString& path, QString* errorMessage)
+{
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) {
+    if (errorMessage)
+      *errorMessage = file.errorString();
+    return nullptr;
+  }
+  QJsonParseError error;
+  const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
+  if (!document.isObject()) {
+    if (errorMessage)
+      *errorMessage = error.error != QJsonParseError::NoError ? error.errorString() : QStringLiteral("not an object");
+    return nullptr;
+  }
+  return std::make_unique<ZPHScreenshotScript>(document.object());
+}
+
+ZPHScreenshotScript::ZPHScreenshotScript(const QJsonObject& state, QObject* parent) : QObject(parent), m_state(state) {}
+
+ZPHScreenshotScript::~ZPHScreenshotScript() = default;
+
+bool ZPHScreenshotScript::offline() const { return m_state.value(QStringLiteral("offline")).toBool(); }
+
+std::unique_ptr<ZPHNetworkController::ReachabilitySource> ZPHScreenshotScript::makeFixedReachabilitySource(
+    bool reachable)
+{
+  return std::make_unique<FixedReachability>(reachable);
+}
+
+void ZPHScreenshotScript::addStep(std::function<bool()> ready, std::function<void()> action)
+{
+  m_steps.push_back({std::move(ready), std::move(action)});
+}
+
+void ZPHScreenshotScript::run(ZPHAppDelegate* delegate, std::function<void()> takePicture)
+{
+  m_delegate = delegate;
+  m_takePicture = std::move(takePicture);
+  m_startedAt = now();
+  m_observers.push_back(ZPHNotificationCenter::defaultCenter().addObserver(
+      ZPHRefreshSessionDidEndNotification, QVariant(), this, [this](const ZPHNotification&) { ++m_sessionsEnded; },
+      ZPHNotificationCenter::Delivery::MainThread));
+  m_observers.push_back(ZPHNotificationCenter::defaultCenter().addObserver(
+      CBFaviconDownloadedNotification, QVariant(), this, [this](const ZPHNotification&) { ++m_faviconsDownloaded; },
+      ZPHNotificationCenter::Delivery::MainThread));
+
+  ZPHMainWindowController* window = delegate->mainWindowController();
+  ZPHStatusViewController* status = window != nullptr ? window->statusViewController() : nullptr;
+  ZPHSourceListViewController* sourceList = window != nullptr ? window->sourceListViewController() : nullptr;
+  const auto storeIdle = [delegate] {
+    return delegate->dataController() == nullptr || !delegate->dataController()->coreDataQueueHasOperations();
+  };
+  const auto waited = [this](qint64 milliseconds) { return now() - m_stepStartedAt >= milliseconds; };
+  const auto statusShows = [status](const QString& identifier) {
+    return status != nullptr && status->currentStatusItem() != nullptr &&
+           status->currentStatusItem()->identifier() == identifier && !status->isAnimating();
+  };
+  const auto statusEmpty = [status] {
+    return status == nullptr || (status->orderedStatusItems().isEmpty() && status->pendingStepCount() == 0);
+  };
+
+  addStep([] { return true; }, [this] { shapeStore(); });
+  addStep([] { return true; }, [this] { warmFavicons(); });
+  if (offline()) {
+    addStep([statusShows] { return statusShows(ZPHNetworkController::StatusItemIdentifier); });
+  } else {
+    // The first refresh, and what it handed to the store.
+    addStep(
+        [this, delegate, storeIdle] { return m_sessionsEnded >= 1 && !delegate->refreshInProgress() && storeIdle(); },
+        [this] { markRead(); });
+    addStep([storeIdle, waited] { return storeIdle() && waited(1000); });
+  }
+  addStep(
+      [this, waited] {
+        // The favicons asked for, or a few seconds.
+        return CBOperationController::sharedDownloadOperationController()->numberOfOperations() == 0 || waited(5000);
+      },
+      [this] {
+        if (m_state.value(QStringLiteral("hideRead")).toBool())
+          CBPrefsSetBool(true, ZPHHideFeedsWithNoUnread);
+        select();
+      });
+  addStep([sourceList, waited] {
+    return waited(300) &&
+           (sourceList == nullptr || (!sourceList->isFilterReloadScheduled() && !sourceList->currentlyReloadingData()));
+  });
+  if (!offline()) {
+    addStep([statusEmpty] { return statusEmpty(); });
+    if (m_state.value(QStringLiteral("refresh")).toString() == QLatin1String("during")) {
+      addStep([] { return true; }, [delegate] { delegate->refreshAll(); });
+      addStep([statusShows] { return statusShows(ZPHRefreshController::StatusItemIdentifier); });
+    }
+  }
+  const QJsonObject bezel = m_state.value(QStringLiteral("bezel")).toObject();
+  if (!bezel.isEmpty()) {
+    addStep([] { return true; },
+            [window, bezel] {
+              if (window != nullptr)
+                window->showNotificationBezelWithText(bezel.value(QStringLiteral("text")).toString(),
+                                                      ZPHNamedImage(bezel.value(QStringLiteral("image")).toString()));
+            });
+    addStep([waited] { return waited(600); });
+  }
+
+  m_stepStartedAt = now();
+  QTimer::singleShot(0, this, &ZPHScreenshotScript::poll);
+}
+
+void ZPHScreenshotScript::poll()
+{
+  while (m_next < m_steps.size()) {
+    if (now() - m_startedAt > Deadline) {
+      qCWarning(zphShell) << "the screenshot's state did not come in time; the window is written as it is";
+      break;
+    }
+    Step& step = m_steps[m_next];
+    if (!step.ready()) {
+      QTimer::singleShot(PollInterval, this, &ZPHScreenshotScript::poll);
+      return;
+    }
+    if (step.action)
+      step.action();
+    ++m_next;
+    m_stepStartedAt = now();
+  }
+  m_steps.clear();
+  if (m_takePicture)
+    m_takePicture();
+}
+
+void ZPHScreenshotScript::shapeStore()
+{
+  CBDataController* data = m_delegate->dataController();
+  CBDataAccount* account = data != nullptr ? data->localAccount() : nullptr;
+  if (account == nullptr)
+    return;
+  for (const QJsonValue& value : m_state.value(QStringLiteral("folders")).toArray()) {
+    const QJsonObject spec = value.toObject();
+    const QString name = spec.value(QStringLiteral("name")).toString();
+    if (name.isEmpty())
+      continue;
+    CBFolder* folder = account->addFolderWithName(name);
+    const CBTreeNode::Pointer folderNode =
+        folder != nullptr ? account->treeNodeForFolderWithGUID(folder->guid()) : nullptr;
+    if (folderNode == nullptr)
+      continue;
+    for (CBFeed* feed : feedsNamed(account, strings(spec.value(QStringLiteral("feeds"))))) {
+      const CBTreeNode::List topLevel = account->accountTreeNode()->children();
+      for (const CBTreeNode::Pointer& node : topLevel) {
+        if (node->representedNode() == feed) {
+          folderNode->moveChild(node);
+          break;
+        }
+      }
+      feed->setParent(folder);
+      feed->setParentguid(folder->guid());
+    }
+    folderNode->sweepChildIndices(true);
+    account->accountTreeNode()->sweepChildIndices(true);
+    const bool open = spec.value(QStringLiteral("open")).toBool(true);
+    folder->setExpanded(open);
+    folderNode->setExpanded(open);
+  }
+  for (CBFeed* feed : feedsNamed(account, strings(m_state.value(QStringLiteral("favorites")))))
+    feed->operation_only_markAsFavorite(true);
+  for (CBFeed* feed : feedsNamed(account, strings(m_state.value(QStringLiteral("suspended")))))
+    feed->setSuspended(true);
+  account->saveMOC();
+  if (CBGlobalAccount* global = CBGlobalAccount::globalAccount()) {
+    if (m_state.value(QStringLiteral("openFavorites")).toBool()) {
+      ZPHUserDefaults::standardUserDefaults().setBool(ZPHExpandFavoritesKey, true);
+      if (global->favoritesGroup()->treeNode() != nullptr)
+        global->favoritesGroup()->treeNode()->setExpanded(true);
+    }
+    global->favoritesGroup()->zph_updateChildren();
+  }
+  account->markAllUnreadCountsAsInvalid();
+  data->updateAllUnreadCountsOnMainThread();
+  if (ZPHMainWindowController* window = m_delegate->mainWindowController())
+    window->sourceListViewController()->refreshDataCacheReloadDataAndPreserveCurrentSelection();
+}
+
+void ZPHScreenshotScript::warmFavicons()
+{
+  // Favicons found by an earlier run that left before they came.
+  CBDataAccount* account = m_delegate->dataController() ? m_delegate->dataController()->localAccount() : nullptr;
+  ZPHFeedIngestionInterface* ingestion = ZPHFeedIngestionInterface::shared();
+  if (account == nullptr || ingestion == nullptr)
+    return;
+  for (CBFeed* feed : account->feeds()) {
+    if (!feed->homePageURL().isEmpty() && !FRNHCGUtils::hasCachedImageForFeed(feed->homePageURL(), feed->faviconURL()))
+      ingestion->updateBestFaviconURLForHomePageURL(feed->homePageURL());
+  }
+}
+
+void ZPHScreenshotScript::markRead()
+{
+  const QJsonValue which = m_state.value(QStringLiteral("markRead"));
+  CBDataAccount* account = m_delegate->dataController() ? m_delegate->dataController()->localAccount() : nullptr;
+  if (account == nullptr || which.isUndefined())
+    return;
+  const QList<CBFeed*> feeds =
+      which.toString() == QLatin1String("all") ? account->feeds() : feedsNamed(account, strings(which));
+  QList<ZPHRepresentedObject> objects;
+  for (CBFeed* feed : feeds) objects.append(static_cast<CBNode*>(feed));
+  if (!objects.isEmpty())
+    m_delegate->performUndoableOperation(
+        ZPHMarkAllAsReadOperation::operationWithTreeNodeRepresentedObjects(objects, true));
+}
+
+void ZPHScreenshotScript::select()
+{
+  ZPHMainWindowController* window = m_delegate->mainWindowController();
+  const QString which = m_state.value(QStringLiteral("select")).toString();
+  CBDataAccount* account = m_delegate->dataController() ? m_delegate->dataController()->localAccount() : nullptr;
+  if (window == nullptr || which.isEmpty() || account == nullptr)
+    return;
+  const QList<CBFeed*> feeds = feedsNamed(account, {which});
+  if (!feeds.isEmpty())
+    window->sourceListViewController()->selectRepresentedObject(static_cast<CBNode*>(feeds.constFirst()), true);
+}

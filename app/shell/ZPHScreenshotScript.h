@@ -1,0 +1,76 @@
+#pragma once
+
+#include "feeds/network/ZPHNetworkController.h"
+
+#include <QtCore/QJsonObject>
+#include <QtCore/QObject>
+#include <QtCore/QString>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class ZPHAppDelegate;
+
+// Puts the program into a given state before it writes its window as a
+// picture (--screenshot FILE --screenshot-state STATE). Read only in that
+// mode. STATE is a JSON object; feeds are named by the end of their
+// address ("/feed/3.xml"); every key may be left out:
+//
+//   "folders":    [{"name": "News", "feeds": ["/feed/0.xml", ...], "open": true}]
+//                 new folders, the feeds moved into them
+//   "favorites":  ["/feed/3.xml"]      marked favourite
+//   "suspended":  ["/feed/4.xml"]      suspended
+//   "openFavorites": true              Favorites shows its feeds
+//   "markRead":   ["/feed/5.xml"] or "all"   their articles read, after the
+//                 first refresh
+//   "hideRead":   true                 "hide read sites" on
+//   "select":     "/feed/1.xml"        the row selected (default: Today)
+//   "offline":    true                 the network counts as unreachable
+//   "refresh":    "done" (default: the picture after the first refresh and
+//                 its status item) or "during" (while a second refresh
+//                 shows "Refreshing Sites…")
+//   "bezel":      {"text": "Sites Added", "image": "BezelNotificationSitesAdded"}
+//
+// The picture is taken when everything asked for is on screen, or after 90
+// seconds whatever the state. Main thread only.
+class ZPHScreenshotScript : public QObject {
+  Q_OBJECT
+
+public:
+  // Null and the reason when the file cannot be read as a JSON object.
+  static std::unique_ptr<ZPHScreenshotScript> load(const QString& path, QString* errorMessage);
+
+  explicit ZPHScreenshotScript(const QJsonObject& state, QObject* parent = nullptr);
+  ~ZPHScreenshotScript() override;
+
+  bool offline() const;
+  // Connectivity that never changes, for "offline".
+  static std::unique_ptr<ZPHNetworkController::ReachabilitySource> makeFixedReachabilitySource(bool reachable);
+
+  // Runs the steps on the started application, then `takePicture`.
+  void run(ZPHAppDelegate* delegate, std::function<void()> takePicture);
+
+private:
+  struct Step {
+    std::function<bool()> ready;
+    std::function<void()> action;
+  };
+  void addStep(std::function<bool()> ready, std::function<void()> action = {});
+  void poll();
+  void shapeStore();
+  void markRead();
+  void warmFavicons();
+  void select();
+
+  QJsonObject m_state;
+  ZPHAppDelegate* m_delegate = nullptr;
+  std::vector<Step> m_steps;
+  size_t m_next = 0;
+  qint64 m_startedAt = 0;
+  int m_sessionsEnded = 0;
+  int m_faviconsDownloaded = 0;
+  qint64 m_stepStartedAt = 0;
+  std::function<void()> m_takePicture;
+  std::vector<ZPHObserverToken> m_observers;
+};

@@ -1,0 +1,340 @@
+#include "sourcelist/ZPHSourceListView.h"
+
+#include "foundation/CBStringExtras.h"
+#include "kit/ZPHClock.h"
+#include "kit/ZPHNamedImage.h"
+#include "mainwindow/ZPHLiveResizeNotifications.h"
+#include "platform/ZPHNotificationCenter.h"
+#include "sourcelist/ZPHSourceListItemDelegate.h"
+#include "sourcelist/ZPHSourceListModel.h"
+
+#include <QtCore/QTimer>
+#include <QtGui/QKeyEvent>
+#include <QtGui/QLinearGradient>
+#include <QtGui/QPainter>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QScrollBar>
+
+#include <algorithm>
+
+namespace {
+
+constexpr qint64 TypeSelectWindow = 1200;  // ms
+constexpr qreal FadeDistance = 4.0;
+
+// The strip along the bottom of the list that tells more of it lies below.
+// It takes no clicks.
+class FadeStrip : public QWidget {
+public:
+  explicit FadeStrip(QWidget* parent) : QWidget(parent)
+  {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setFocusPolicy(Qt::NoFocus);
+  }
+
+  QImage image() const { return ZPHNamedImage(QStringLiteral("FeedsPaneBottomShadowActive")); }
+  int imageHeight() const
+  {
+    const QImage strip = image();
+    return strip.isNull() ? 8 : qRound(strip.height() / strip.devicePixelRatio());
+  }
+  qreal alpha() const { return m_alpha; }
+  void setAlpha(qreal alpha)
+  {
+    if (qFuzzyCompare(alpha + 1, m_alpha + 1))
+      return;
+    m_alpha = alpha;
+    update();
+  }
+
+protected:
+  void paintEvent(QPaintEvent*) override
+  {
+    if (m_alpha <= 0)
+      return;
+    QPainter painter(this);
+    painter.setOpacity(m_alpha);
+    painter.drawImage(rect(), image());
+  }
+
+private:
+  qreal m_alpha = 0;
+};
+
+}  // namespace
+
+ZPHSourceListView::KeyCommand ZPHSourceListView::keyCommandForKey(int key, Qt::KeyboardModifiers modifiers,
+                                                                  bool isFocused, bool canMoveFocusToArticleList,
+                                                                  bool onlyFavoritesSelected)
+{
+  const Qt::KeyboardModifiers significant =
+      modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+  const bool bare = significant == Qt::NoModifier;
+  switch (key) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      return bare ? KeyCommand::OpenWebPage : KeyCommand::None;
+    case Qt::Key_Right:
+      if (!bare || !isFocused)
+        return KeyCommand::None;
+      return canMoveFocusToArticleList ? KeyCommand::MoveFocusToArticleList : KeyCommand::Swallow;
+    case Qt::Key_Backspace:
+    case Qt::Key_Delete:
+      return (modifiers & Qt::ControlModifier) && onlyFavoritesSelected ? KeyCommand::RemoveFromFavorites
+                                                                        : KeyCommand::None;
+    default:
+      return KeyCommand::None;
+  }
+}
+
+ZPHSourceListView::ZPHSourceListView(QWidget* parent)
+    : QTreeView(parent), m_delegate(new ZPHSourceListItemDelegate(this)), m_liveResizeTimer(new QTimer(this))
+{
+  setHeaderHidden(true);
+  setRootIsDecorated(false);
+  setUniformRowHeights(false);
+  setIndentation(16);
+  setSelectionMode(QAbstractItemView::ExtendedSelection);
+  setSelectionBehavior(QAbstractItemView::SelectRows);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setFrameShape(QFrame::NoFrame);
+  setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setAllColumnsShowFocus(true);
+  setAnimated(false);
+  setItemDelegate(m_delegate);
+
+  // The list draws the selection itself, across the whole row: the view's
+  // own highlight is made clear, and the desktop's is kept for drawRow().
+  const QPalette desktop = QApplication::palette(this);
+  m_highlight = desktop.color(QPalette::Active, QPalette::Highlight);
+  m_inactiveHighlight = desktop.color(QPalette::Inactive, QPalette::Highlight);
+  QPalette own = palette();
+  own.setColor(QPalette::All, QPalette::Highlight, Qt::transparent);
+  // The list sits on the window's colour, apart from the reading area.
+  own.setColor(QPalette::All, QPalette::Base, desktop.color(QPalette::Active, QPalette::Window));
+  setPalette(own);
+
+  m_liveResizeTimer->setSingleShot(true);
+  m_liveResizeTimer->setInterval(LiveResizeQuietInterval);
+  connect(m_liveResizeTimer, &QTimer::timeout, this, &ZPHSourceListView::endLiveResize);
+
+  m_fadeStrip = new FadeStrip(this);
+  m_fadeStrip->show();
+}
+
+ZPHSourceListView::~ZPHSourceListView() = default;
+
+// MARK: - Keys
+
+void ZPHSourceListView::keyPressEvent(QKeyEvent* event)
+{
+  const bool canMove = canMoveFocusToArticleList ? canMoveFocusToArticleList() : false;
+  const bool favorites = onlyFavoritesSelected ? onlyFavoritesSelected() : false;
+  switch (keyCommandForKey(event->key(), event->modifiers(), hasFocus(), canMove, favorites)) {
+    case KeyCommand::None:
+      QTreeView::keyPressEvent(event);
+      return;
+    case KeyCommand::OpenWebPage:
+      Q_EMIT openWebPageRequested();
+      break;
+    case KeyCommand::MoveFocusToArticleList:
+      Q_EMIT moveFocusToArticleListRequested();
+      break;
+    case KeyCommand::RemoveFromFavorites:
+      Q_EMIT removeFromFavoritesRequested();
+      break;
+    case KeyCommand::Swallow:
+      break;
+  }
+  event->accept();
+}
+
+void ZPHSourceListView::keyboardSearch(const QString& search)
+{
+  const qint64 now = ZPHClock::systemClock().now();
+  if (m_lastTypeSelectTime < 0 || now - m_lastTypeSelectTime > QApplication::keyboardInputInterval())
+    m_typeSelectString.clear();
+  m_lastTypeSelectTime = now;
+  m_typeSelectString += search;
+  if (m_typeSelectString.isEmpty() || model() == nullptr)
+    return;
+
+  // The visible rows in order, starting at the current one.
+  QModelIndexList rows;
+  for (QModelIndex index = model()->index(0, 0); index.isValid(); index = indexBelow(index)) rows.append(index);
+  if (rows.isEmpty())
+    return;
+  const qsizetype start = std::max<qsizetype>(0, rows.indexOf(currentIndex()));
+  // A new first letter moves on from the current row; a longer string may
+  // keep it.
+  const qsizetype first = m_typeSelectString.size() == 1 ? start + 1 : start;
+  for (qsizetype step = 0; step < rows.size(); ++step) {
+    const QModelIndex& index = rows.at((first + step) % rows.size());
+    if (!(model()->flags(index) & Qt::ItemIsSelectable))
+      continue;
+    const QString title = CobbletonExtras::zph_stringByRemovingLeadingArticles(index.data(Qt::DisplayRole).toString());
+    if (title.startsWith(m_typeSelectString, Qt::CaseInsensitive)) {
+      setCurrentIndex(index);
+      scrollTo(index);
+      return;
+    }
+  }
+}
+
+bool ZPHSourceListView::isCurrentlyTypeSelecting() const
+{
+  return m_lastTypeSelectTime >= 0 && std::abs(ZPHClock::systemClock().now() - m_lastTypeSelectTime) < TypeSelectWindow;
+}
+
+// MARK: - Live resize
+
+void ZPHSourceListView::noteLiveResize()
+{
+  if (!m_inLiveResize) {
+    m_inLiveResize = true;
+    ZPHNotificationCenter::defaultCenter().post(ZPHSourceListLiveResizeStartedNotification,
+                                                QVariant::fromValue(static_cast<QObject*>(this)));
+  }
+  m_liveResizeTimer->start();
+}
+
+void ZPHSourceListView::endLiveResize()
+{
+  if (!m_inLiveResize)
+    return;
+  m_inLiveResize = false;
+  viewport()->update();
+  ZPHNotificationCenter::defaultCenter().post(ZPHSourceListLiveResizeEndedNotification,
+                                              QVariant::fromValue(static_cast<QObject*>(this)));
+}
+
+void ZPHSourceListView::resizeEvent(QResizeEvent* event)
+{
+  QTreeView::resizeEvent(event);
+  if (isVisible())
+    noteLiveResize();
+  updateFadeStrip();
+}
+
+// MARK: - Drawing
+
+void ZPHSourceListView::setSelectionHidden(bool hidden)
+{
+  if (hidden == m_selectionHidden)
+    return;
+  m_selectionHidden = hidden;
+  viewport()->update();
+}
+
+QColor ZPHSourceListView::selectionColor(bool focused) const { return focused ? m_highlight : m_inactiveHighlight; }
+
+void ZPHSourceListView::drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+  if (!m_selectionHidden && selectionModel() != nullptr && selectionModel()->isSelected(index)) {
+    const QRect row(0, option.rect.top(), viewport()->width(), option.rect.height());
+    const bool focused = hasFocus() && isActiveWindow();
+    if (focused) {
+      const QColor base = selectionColor(true);
+      QColor light = base;
+      // The colour 40 % of the way to white at the top.
+      light.setRgbF(base.redF() + (1 - base.redF()) * 0.4f, base.greenF() + (1 - base.greenF()) * 0.4f,
+                    base.blueF() + (1 - base.blueF()) * 0.4f, base.alphaF());
+      QLinearGradient gradient(row.topLeft(), row.bottomLeft());
+      gradient.setColorAt(0, light);
+      gradient.setColorAt(1, base);
+      painter->fillRect(row, gradient);
+    } else {
+      painter->fillRect(row, selectionColor(false));
+    }
+  }
+  QTreeView::drawRow(painter, option, index);
+}
+
+qreal ZPHSourceListView::fadeAlpha(qreal documentHeight, qreal visibleY, qreal visibleHeight)
+{
+  if (visibleY < 0)
+    return std::min<qreal>(1, -visibleY / FadeDistance);
+  if (documentHeight <= visibleHeight)
+    return 0;
+  const qreal remaining = documentHeight - (visibleY + visibleHeight);
+  if (remaining > FadeDistance)
+    return 1;
+  return std::max<qreal>(0, remaining / FadeDistance);
+}
+
+qreal ZPHSourceListView::currentFadeAlpha() const
+{
+  const QScrollBar* bar = verticalScrollBar();
+  const qreal visible = viewport()->height();
+  return fadeAlpha(bar->maximum() + visible, bar->value(), visible);
+}
+
+void ZPHSourceListView::updateFadeStrip()
+{
+  auto* strip = static_cast<FadeStrip*>(m_fadeStrip.data());
+  if (strip == nullptr)
+    return;
+  const QRect area = viewport()->geometry();
+  const int height = strip->imageHeight();
+  strip->setGeometry(area.left(), area.bottom() + 1 - height, area.width(), height);
+  strip->setAlpha(currentFadeAlpha());
+  strip->raise();
+}
+
+void ZPHSourceListView::scrollContentsBy(int dx, int dy)
+{
+  QTreeView::scrollContentsBy(dx, dy);
+  updateFadeStrip();
+}
+
+void ZPHSourceListView::updateGeometries()
+{
+  QTreeView::updateGeometries();
+  updateFadeStrip();
+}
+
+void ZPHSourceListView::changeEvent(QEvent* event)
+{
+  QTreeView::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange)
+    viewport()->update();
+}
+
+// MARK: - Clicks
+
+void ZPHSourceListView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+  // A section header neither opens nor closes.
+  const QModelIndex index = indexAt(event->position().toPoint());
+  if (index.isValid() &&
+      ZPHSourceListModel::Kind(index.data(ZPHSourceListModel::KindRole).toInt()) == ZPHSourceListModel::Kind::Header) {
+    event->accept();
+    return;
+  }
+  QTreeView::mouseDoubleClickEvent(event);
+}
+
+void ZPHSourceListView::mouseReleaseEvent(QMouseEvent* event)
+{
+  QTreeView::mouseReleaseEvent(event);
+  m_delegate->endPress();
+}
+
+// MARK: - Expansion
+
+void ZPHSourceListView::collapseAllItems()
+{
+  if (model() == nullptr)
+    return;
+  QModelIndexList rows;
+  for (QModelIndex index = model()->index(0, 0); index.isValid(); index = indexBelow(index)) rows.append(index);
+  for (auto it = rows.crbegin(); it != rows.crend(); ++it) collapse(*it);
+}
+
+void ZPHSourceListView::expandAllItems()
+{
+  if (model() == nullptr)
+    return;
+  for (QModelIndex index = model()->index(0, 0); index.isValid(); index = indexBelow(index)) expand(index);
+}

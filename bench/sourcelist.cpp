@@ -1,0 +1,258 @@
+// Source list speed on the main thread: 1,000 feeds in 50 folders (open),
+// half of them with unread articles, with "hide read sites" on and a read feed selected (kept by
+// the filter). One reload that restores the selection, and every feed's
+// count changing at once, each up to the list drawn again.
+
+#include "feeds/refresh/ZPHStatusItem.h"
+#include "foundation/CBPrefs.h"
+#include "foundation/ZPHCoreApplicationDelegate.h"
+#include "platform/ZPHNotificationCenter.h"
+#include "platform/ZPHUserDefaults.h"
+#include "sourcelist/ZPHSourceListModel.h"
+#include "sourcelist/ZPHSourceListView.h"
+#include "sourcelist/ZPHSourceListViewController.h"
+#include "store/CBDataController.h"
+#include "store/accounts/CBDataAccount.h"
+#include "store/entities/ArticleMetadata.h"
+#include "store/entities/CBDataArticle.h"
+#include "store/entities/CBDataModel.h"
+#include "store/entities/CBFeed.h"
+#include "store/entities/CBFolder.h"
+#include "store/graph/ZPHManagedObjectContext.h"
+#include "store/tree/ZPHSourceListTreeBuilder.h"
+#include "themes/ZPHRegisterThemes.h"
+
+#include "ZPHBenchSupport.h"
+
+#include <QtCore/QDeadlineTimer>
+#include <QtCore/QTemporaryDir>
+#include <QtWidgets/QApplication>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+constexpr int Folders = 50;
+constexpr int FeedsPerFolder = 20;
+
+// What the core library asks of the application, forwarded to one data
+// controller on a temporary folder.
+class SourceListBenchDelegate : public ZPHCoreApplicationDelegate {
+public:
+  explicit SourceListBenchDelegate(const QString& folder) : m_folder(folder) { setSharedDelegate(this); }
+  ~SourceListBenchDelegate() override { setSharedDelegate(nullptr); }
+
+  CBDataController data;
+
+  bool appIsShuttingDown() const override { return false; }
+  CBDataController* dataController() const override { return const_cast<CBDataController*>(&data); }
+  ZPHRefreshController* refreshController() const override { return nullptr; }
+  ZPHManagedObjectContext* mainThreadManagedObjectContext() const override
+  {
+    return data.mainThreadManagedObjectContext();
+  }
+  std::shared_ptr<ZPHManagedObjectContext> temporaryManagedObjectContext() override
+  {
+    return data.temporaryManagedObjectContext();
+  }
+  std::shared_ptr<ZPHManagedObjectContext> temporaryManagedObjectContextOnPrivateQueue() override
+  {
+    return data.temporaryManagedObjectContextOnPrivateQueue();
+  }
+  void addCoreDataQueueOperation(std::shared_ptr<ZPHOperation> operation) override
+  {
+    data.addCoreDataQueueOperation(std::move(operation));
+  }
+  void addCoreDataQueueOperationAndWait(std::shared_ptr<ZPHOperation> operation) override
+  {
+    data.addCoreDataQueueOperationAndWait(std::move(operation));
+  }
+  void addCoreDataQueueBlock(std::function<void()> block, std::function<void()> completion) override
+  {
+    data.addCoreDataQueueBlock(std::move(block), std::move(completion));
+  }
+  void addMainThreadCoreDataQueueBlock(std::function<void()> block) override
+  {
+    data.addMainThreadCoreDataQueueBlock(std::move(block));
+  }
+  void addMainThreadCoreDataQueueBlockIgnoringTermination(std::function<void()> block) override
+  {
+    data.addMainThreadCoreDataQueueBlockIgnoringTermination(std::move(block));
+  }
+  void saveManagedObjectContext(ZPHManagedObjectContext* context) override { data.saveManagedObjectContext(context); }
+  void handleCoreDataFailureWithError(const ZPHError& error) override
+  {
+    std::fprintf(stderr, "store failure: %s\n", qPrintable(error.toString()));
+    std::_Exit(3);
+  }
+  void performUndoableOperation(std::shared_ptr<ZPHUndoableOperation>) override {}
+  QString pathToDataFolder() const override { return m_folder; }
+  QString pathToCacheFolder() const override { return m_folder; }
+  QString userAgent() const override { return QStringLiteral("Zephlin/bench"); }
+  void addStatusItem(std::shared_ptr<ZPHStatusItem>, std::function<void()> handler) override
+  {
+    if (handler)
+      handler();
+  }
+  void removeStatusItem(std::shared_ptr<ZPHStatusItem>, std::function<void()> handler) override
+  {
+    if (handler)
+      handler();
+  }
+  void removeAnyStatusItemWithIdentifier(const QString&) override {}
+  QList<CBFeed*> addFeedsWithSubscribeRequestReturningNewlyAddedFeeds(std::shared_ptr<ZPHSubscribeRequest>) override
+  {
+    return {};
+  }
+
+private:
+  QString m_folder;
+};
+
+// The store, the tree and a shown source list, made once per process.
+struct SourceListFixture {
+  QTemporaryDir folder;
+  std::unique_ptr<SourceListBenchDelegate> delegate;
+  std::unique_ptr<ZPHSourceListTreeBuilder> builder;
+  std::unique_ptr<ZPHSourceListViewController> list;
+  QList<CBFeed*> feeds;
+  quint64 unreadExpected = 0;
+
+  SourceListFixture()
+  {
+    delegate = std::make_unique<SourceListBenchDelegate>(folder.path());
+    ZPHError error;
+    if (!delegate->data.setupCoreDataStackWithClass({}, false, &error)) {
+      std::fprintf(stderr, "no store: %s\n", qPrintable(error.toString()));
+      std::exit(2);
+    }
+    delegate->data.completeSetup();
+    CBDataAccount* account = delegate->data.localAccount();
+    ZPHManagedObjectContext* main = delegate->data.mainThreadManagedObjectContext();
+    for (int f = 0; f < Folders; ++f) {
+      CBFolder* folder = account->addFolderWithName(QStringLiteral("Folder %1").arg(f, 2, 10, QLatin1Char('0')));
+      for (int n = 0; n < FeedsPerFolder; ++n) {
+        const int number = f * FeedsPerFolder + n;
+        CBFeed* feed = CBFeed::insertFeedWithURL(QUrl(zphBenchFeedURL(number)), main);
+        feed->setName(QStringLiteral("Feed %1").arg(number, 4, 10, QLatin1Char('0')));
+        account->addFeedAtEndOfFolder(feed, folder);
+        // Every other feed has 1 to 17 unread articles, the others 2 read.
+        const int articles = number % 2 == 0 ? 2 : number % 17 + 1;
+        for (int a = 0; a < articles; ++a) {
+          const QString link = QStringLiteral("https://feed%1.example.com/item/%2").arg(number).arg(a);
+          auto* article = static_cast<CBDataArticle*>(main->insertNewObject(CBDataEntityNameArticle));
+          article->setGuid(link);
+          article->setFeedURL(feed->url());
+          article->setLink(link);
+          article->setTitle(link);
+          auto* metadata = static_cast<ArticleMetadata*>(main->insertNewObject(CBDataEntityNameArticleMetadata));
+          metadata->setGuid(link);
+          metadata->setRead(number % 2 == 0);
+          article->setMetadata(metadata);
+          ++unreadExpected;
+          if (number % 2 == 0)
+            --unreadExpected;
+        }
+        feeds.append(feed);
+      }
+    }
+    delegate->data.saveMainThreadManagedObjectContext();
+    // The account announces the new feeds about a second after the last.
+    QDeadlineTimer announced(2000);
+    while (!announced.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    // The account counts the unread articles of every feed and folder.
+    account->markAllUnreadCountsAsInvalid();
+    delegate->data.updateAllUnreadCountsOnMainThread();
+    QDeadlineTimer deadline(60000);
+    while (delegate->data.unreadCount() != unreadExpected && !deadline.hasExpired())
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    if (delegate->data.unreadCount() != unreadExpected) {
+      std::fprintf(stderr, "the unread counts did not come: %llu of %llu\n",
+                   static_cast<unsigned long long>(delegate->data.unreadCount()),
+                   static_cast<unsigned long long>(unreadExpected));
+      std::exit(2);
+    }
+
+    builder = std::make_unique<ZPHSourceListTreeBuilder>(&delegate->data);
+    ZPHUserDefaults::standardUserDefaults().setBool(ZPHHideFeedsWithNoUnread, false);
+    list = std::make_unique<ZPHSourceListViewController>();
+    list->setSourceListTreeBuilder(builder.get());
+    list->completeInitialization();
+    QWidget* view = list->view();
+    view->resize(240, 800);
+    view->show();
+    // A read feed in the middle, selected: the filter keeps it.
+    list->selectTreeNode(
+        builder->treeNodesForRepresentedObject(static_cast<CBNode*>(feeds.at(500))).constFirst().get());
+    ZPHUserDefaults::standardUserDefaults().setBool(ZPHHideFeedsWithNoUnread, true);
+    while (!list->hideFeedsWithNoUnread() || list->currentlyReloadingData())
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QCoreApplication::processEvents();
+  }
+};
+
+SourceListFixture& fixture()
+{
+  static SourceListFixture* shared = new SourceListFixture;  // kept for the process
+  return *shared;
+}
+
+void drawNow(ZPHSourceListViewController* list)
+{
+  QCoreApplication::processEvents();
+  list->sourceListOutlineView()->viewport()->repaint();
+}
+
+}  // namespace
+
+// The filter's reload: a new snapshot of the tree with the read feeds left
+// out, the groups opened again, the selection found again by equality, the
+// visible rows drawn.
+static void BM_SourceListReloadRestoringTheSelection(benchmark::State& state)
+{
+  SourceListFixture& shared = fixture();
+  for (auto _ : state) {
+    shared.list->reloadSourceListDataPreservingSelection(true);
+    drawNow(shared.list.get());
+  }
+  if (shared.list->selectedOutlineItems().size() != 1)
+    state.SkipWithError("the selection was lost");
+  state.counters["rows"] = double(shared.list->numberOfRows());
+}
+BENCHMARK(BM_SourceListReloadRestoringTheSelection)->Unit(benchmark::kMillisecond);
+
+// Every feed's count changes (as a recount's merge changes them), then the
+// unread-count notification, which names no feed: every row is drawn
+// again and the filter's reload is scheduled.
+static void BM_SourceListEveryFeedCountChanging(benchmark::State& state)
+{
+  SourceListFixture& shared = fixture();
+  quint64 round = 0;
+  for (auto _ : state) {
+    ++round;
+    for (qsizetype n = 0; n < shared.feeds.size(); ++n)
+      shared.feeds.at(n)->setUnreadCount(n % 2 == 0 ? 0 : quint64((n + round) % 17 + 1));
+    ZPHNotificationCenter::defaultCenter().post(ZPHUnreadCountDidChangeNotification);
+    drawNow(shared.list.get());
+  }
+  if (!shared.list->isFilterReloadScheduled())
+    state.SkipWithError("no filter reload was scheduled");
+  state.counters["feeds"] = double(shared.feeds.size());
+}
+BENCHMARK(BM_SourceListEveryFeedCountChanging)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv)
+{
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  // The settings the list writes stay in a folder of the run's own.
+  QTemporaryDir settings;
+  qputenv("XDG_CONFIG_HOME", settings.path().toUtf8());
+  QApplication app(argc, argv);
+  ZPHRegisterThemes();
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
