@@ -10,6 +10,7 @@
 #include <QtCore/QRegularExpression>
 #include <QtCore/QStandardPaths>
 #include <QtCore/QTimer>
+#include <QtGui/QDesktopServices>
 
 namespace {
 
@@ -155,5 +156,37 @@ bool CBApplicationIsInstalled(const QString& name)
   if (name.isEmpty() || name.contains(u'/'))
     return false;
   return !QStandardPaths::findExecutable(name).isEmpty() ||
-         !desktopEntryPath(name + QStringLiteral(".desktop")).isEmpty();
+         !CBDesktopApplicationWithID(name + QStringLiteral(".desktop")).isNull();
 }
+
+QUrl CBURLForDefaultBrowser(const QUrl& url)
+{
+  if (!url.isValid())
+    return {};
+  QString text = url.toString().trimmed();
+  text.replace(QLatin1String(" "), QLatin1String("%20"));
+  text.replace(QLatin1String("&amp;"), QLatin1String("&"));
+  text.replace(QLatin1String("&#38;"), QLatin1String("&"));
+  text.replace(QLatin1String("^"), QLatin1String("%5E"));
+  const QUrl cleaned(text);
+  const QString scheme = cleaned.scheme().toLower();
+  if (!cleaned.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")) ||
+      cleaned.host().isEmpty())
+    return {};
+  return cleaned;
+}
+
+bool CBOpenURLInDefaultBrowser(const QUrl& url, bool behind, const std::function<bool(const QUrl&)>& open)
+{
+  Q_UNUSED(behind);
+  const QUrl cleaned = CBURLForDefaultBrowser(url);
+  if (!cleaned.isValid()) {
+    if (!url.isEmpty())
+      qCWarning(zphShell).noquote() << "only http and https addresses go to the web browser, not"
+                                    << url.toString().left(200);
+    return false;
+  }
+  return open ? open(cleaned) : QDesktopServices::openUrl(cleaned);
+}
+
+bool CBOpenURLInDefaultBrowserInFront(const QUrl& url) { return CBOpenURLInDefaultBrowser(url, false); }

@@ -2,6 +2,7 @@
 
 #include <QtCore/QString>
 #include <QtCore/QStringList>
+#include <QtCore/QUrl>
 
 #include <functional>
 
@@ -44,3 +45,14 @@ int CBLaunchApplicationAtPath(const QString& path, const QStringList& arguments 
 // Whether a program of that name is on PATH or a desktop entry
 // "<name>.desktop" exists.
 bool CBApplicationIsInstalled(const QString& name);
+
+// The address as the web browser gets it: trimmed, with " " as "%20",
+// "&amp;" and "&#38;" as "&" and "^" as "%5E"; invalid when it is then not
+// an http or https address with a host.
+QUrl CBURLForDefaultBrowser(const QUrl& url);
+// Hands the address to the desktop's web browser through `open` (the
+// desktop's handler, QDesktopServices, when empty); only http and https
+// addresses, false for any other. The desktop decides whether the browser
+// comes to the front, so `behind` asks for nothing.
+bool CBOpenURLInDefaultBrowser(const QUrl& url, bool behind, const std::function<bool(const QUrl&)>& open = {});
+bool CBOpenURLInDefaultBrowserInFront(const QUrl& url);

@@ -10,10 +10,6 @@
 #include <QtGui/QClipboard>
 #include <QtGui/QGuiApplication>
 
-const QString URLCorePboardType = QStringLiteral("CorePasteboardFlavorType 0x75726C20");
-const QString URLNameCorePboardType = QStringLiteral("CorePasteboardFlavorType 0x75726C6E");
-const QString WebURLsWithTitlesPboardType = QStringLiteral("WebURLsWithTitlesPboardType");
-
 namespace {
 
 QClipboard* clipboardOrGeneral(QClipboard* clipboard)

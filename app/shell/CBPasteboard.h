@@ -1,18 +1,16 @@
 #pragma once
 
+#include "foundation/CBStringExtras.h"
+
 #include <QtCore/QString>
 
 class QClipboard;
 
 // Links on the clipboard. Besides plain text and the URL list
-// ("text/uri-list"), a link goes under the formats other programs of the
-// same family read, named as they are: the link under
-// URLCorePboardType, its title under URLNameCorePboardType, and both, as a
-// JSON array of two arrays (the links, their titles), under
-// WebURLsWithTitlesPboardType.
-extern const QString URLCorePboardType;            // "CorePasteboardFlavorType 0x75726C20"
-extern const QString URLNameCorePboardType;        // "CorePasteboardFlavorType 0x75726C6E"
-extern const QString WebURLsWithTitlesPboardType;  // "WebURLsWithTitlesPboardType"
+// ("text/uri-list"), a link goes under the core's pasteboard types, used as
+// format names: the link under URLCorePboardType, its title under
+// URLNameCorePboardType, and both, as a JSON array of two arrays (the links,
+// their titles), under WebURLsWithTitlesPboardType.
 
 // The clipboard is the application's when none is given. Main thread.
 

@@ -10,6 +10,7 @@
 #include <QtCore/QObject>
 #include <QtCore/QPointer>
 #include <QtCore/QString>
+#include <QtCore/QStringList>
 #include <QtCore/QUrl>
 #include <QtCore/QVariantMap>
 
@@ -86,6 +87,28 @@ public:
     std::function<bool(const QUrl& url)> openURL;
     // Ends the event loop with the status.
     std::function<void(int status)> exitApplication;
+    // The modifier keys held now (link routing reads them).
+    std::function<Qt::KeyboardModifiers()> keyboardModifiers;
+    // Tells the user that something did not work.
+    std::function<void()> beep;
+    // The addresses and files of the command line, and the folder it was
+    // given in (ZPHLaunchArguments).
+    QStringList launchArguments;
+    QString workingDirectory;
+  };
+
+  // What windows still to come do for the delegate; each is empty until its
+  // window exists, and the delegate does without it meanwhile (see each).
+  struct Seams {
+    // Opens the Add Site window with an address (the Add Site window).
+    // Without it a subscription request is logged.
+    std::function<void(const QString& address, bool searchImmediately, bool useCurrentlySelectedContainer)> addSite;
+    // Imports an OPML file (the import). Without it the file is logged.
+    std::function<void(const QString& path)> importOPMLFile;
+    // Opens an address in a tab of the built-in browser, selected or not, and
+    // an empty tab (the tabs). Without them links open in the web browser.
+    std::function<void(const QUrl& url, bool selectNewTab)> openURLInInternalBrowser;
+    std::function<void()> openNewTabInInternalBrowser;
   };
 
   enum class TerminateReply { TerminateNow, TerminateLater };
@@ -177,6 +200,55 @@ public:
   bool runModalSheet(QDialog* window, std::function<void()> work);
   void showAlertSheetWithTitle(const QString& title, const QString& message);
 
+  // ---- Addresses and files from outside
+  Seams& seams() { return m_seams; }
+  // A feed: or zephlin: address handed to the program (ZPHIncomingAddress):
+  // subscribes to its address on the next turn of the event loop; anything
+  // else is ignored.
+  void getURL(const QString& string);
+  // Shows the reader window; then subscribes to the address (the Add Site
+  // window) or, when it is subscribed already, selects its feed. An address
+  // that is not a URL, or no main window, beeps.
+  void handleSubscribeToFeedRequest(const QString& urlString, bool searchImmediately,
+                                    bool useCurrentlySelectedContainer);
+  // Opens the Add Site window unless a sheet runs.
+  void addFeedWithURLString(const QString& urlString, bool searchImmediately, bool useCurrentlySelectedContainer);
+  // The scripting command that adds a feed: "zephlin://add/<address>".
+  void addFeedURLScript(const QString& urlString);
+  // Imports the files that look like OPML subscription lists.
+  void applicationOpenFiles(const QStringList& paths);
+  static bool isProbablyOPMLFile(const QString& path);
+  // The addresses and files of a command line (this launch's, or a later
+  // one's handed over), with the folder it was given in. Taken once
+  // start-up has ended.
+  void handleLaunchArguments(const QStringList& arguments, const QString& workingDirectory);
+  // Whether the desktop, not a web view, opens the address: only mailto:.
+  static bool systemShouldOpenURLString(const QString& string);
+  // A command's associated address (a site's home page) in the web browser;
+  // only http and https, else a beep.
+  void openAssociatedURL(const QString& urlString);
+
+  // ---- Opening links
+  enum class LinkDestination { External = 1, Internal = 2 };
+  // In the web browser or a new tab, by the two preferences and the Alt
+  // and Ctrl keys (ZPHLinkRouting). Only http and https addresses open;
+  // any other beeps.
+  LinkDestination openURLRespectingPreferencesAndShortcuts(const QUrl& url);
+  LinkDestination openURL(const QUrl& url, bool respectingPreferences, bool respectingShortcuts);
+  void openURLInExternalBrowserRespectingPreferencesAndShortcuts(const QUrl& url);
+  void openURLInExternalBrowser(const QUrl& url, bool respectingPreferences, bool respectingShortcuts);
+  // The web browser: the desktop decides whether it comes to the front.
+  // False (and a beep) for anything but an http or https address.
+  bool openURLInExternalBrowser(const QUrl& url, bool inForeground);
+  void openLinkInDefaultExternalBrowserWithArticle(const CBDataArticle* article);
+  // A tab of the built-in browser (the web browser while there are no tabs).
+  void openURLInInternalBrowser(const QUrl& url, bool selectNewTab);
+  void openURLWithNewTabInInternalBrowser(const QUrl& url);
+  void openURLWithNewTabInInternalBrowser(const QUrl& url, bool selectNewTab);
+  void openNewTabInInternalBrowser();
+  // The article's permalink, else its link, to the clipboard.
+  void copyURLWithArticle(const CBDataArticle* article);
+
   // ---- Sharing dictionaries ("url", "title"; a missing value leaves its key out)
   static QVariantMap sharingDictionaryWithLink(const QString& link);
   static QVariantMap sharingDictionaryForDataItem(const CBDataArticle* article);
@@ -257,6 +329,7 @@ private:
   void refreshSessionDidEnd();
   void feedsAndFoldersDidReorganize();
   void internetConnectivityChanged(bool connected);
+  void takePendingLaunchArguments();
 
   // The quit.
   void terminateAsynchronously();
@@ -316,4 +389,8 @@ private:
 
   mutable QMutex m_statusItemsMutex;
   QList<std::shared_ptr<ZPHStatusItem>> m_statusItems;
+
+  Seams m_seams;
+  // Command lines handed over before start-up ended, taken when it ends.
+  QList<std::pair<QStringList, QString>> m_pendingLaunchArguments;
 };

@@ -86,8 +86,16 @@ public:
   // The button the user presses in an alert.
   std::function<int(const ZPHAlert&)> answerAlert = [](const ZPHAlert&) { return 0; };
 
+  // The modifier keys held; with useDesktopServices, addresses go to the
+  // desktop's handlers (QDesktopServices::setUrlHandler) instead of openedURLs.
+  Qt::KeyboardModifiers modifiers = Qt::NoModifier;
+  bool useDesktopServices = false;
+  QStringList launchArguments;
+  QString workingDirectory;
+
   QList<ZPHAlert> alerts;
   QList<QUrl> openedURLs;
+  int beeps = 0;
   std::optional<int> exitStatus;
   int exits = 0;
   ScriptedReachability* reachability = nullptr;  // owned by the network controller
@@ -113,10 +121,16 @@ public:
       alerts.append(alert);
       return answerAlert(alert);
     };
-    environment.openURL = [this](const QUrl& url) {
-      openedURLs.append(url);
-      return true;
-    };
+    if (!useDesktopServices) {
+      environment.openURL = [this](const QUrl& url) {
+        openedURLs.append(url);
+        return true;
+      };
+    }
+    environment.keyboardModifiers = [this] { return modifiers; };
+    environment.beep = [this] { ++beeps; };
+    environment.launchArguments = launchArguments;
+    environment.workingDirectory = workingDirectory;
     environment.exitApplication = [this](int status) {
       exitStatus = status;
       ++exits;
