@@ -1258,13 +1258,9 @@ void ZPHAppDelegate::openAssociatedURL(const QString& urlString)
 
 // ============================================================ opening links
 
-ZPHAppDelegate::LinkDestination ZPHAppDelegate::openURLRespectingPreferencesAndShortcuts(const QUrl& url)
-{
-  return openURL(url, true, true);
-}
+int ZPHAppDelegate::openURLRespectingPreferencesAndShortcuts(const QUrl& url) { return openURL(url, true, true); }
 
-ZPHAppDelegate::LinkDestination ZPHAppDelegate::openURL(const QUrl& url, bool respectingPreferences,
-                                                        bool respectingShortcuts)
+int ZPHAppDelegate::openURL(const QUrl& url, bool respectingPreferences, bool respectingShortcuts)
 {
   Q_ASSERT_X(!url.isEmpty(), Q_FUNC_INFO, "Invalid parameter not satisfying: url");
   ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
@@ -1273,10 +1269,10 @@ ZPHAppDelegate::LinkDestination ZPHAppDelegate::openURL(const QUrl& url, bool re
       respectingPreferences, respectingShortcuts, m_environment.keyboardModifiers());
   if (route.external) {
     openURLInExternalBrowser(url, !route.behind);
-    return LinkDestination::External;
+    return LinkOpenedExternally;
   }
   openURLInInternalBrowser(url, !route.behind);
-  return LinkDestination::Internal;
+  return LinkOpenedInternally;
 }
 
 void ZPHAppDelegate::openURLInExternalBrowserRespectingPreferencesAndShortcuts(const QUrl& url)

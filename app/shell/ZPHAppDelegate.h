@@ -229,12 +229,14 @@ public:
   void openAssociatedURL(const QString& urlString);
 
   // ---- Opening links
-  enum class LinkDestination { External = 1, Internal = 2 };
+  // Where openURL() sent a link.
+  static constexpr int LinkOpenedExternally = 1;
+  static constexpr int LinkOpenedInternally = 2;
   // In the web browser or a new tab, by the two preferences and the Alt
   // and Ctrl keys (ZPHLinkRouting). Only http and https addresses open;
   // any other beeps.
-  LinkDestination openURLRespectingPreferencesAndShortcuts(const QUrl& url);
-  LinkDestination openURL(const QUrl& url, bool respectingPreferences, bool respectingShortcuts);
+  int openURLRespectingPreferencesAndShortcuts(const QUrl& url);
+  int openURL(const QUrl& url, bool respectingPreferences, bool respectingShortcuts);
   void openURLInExternalBrowserRespectingPreferencesAndShortcuts(const QUrl& url);
   void openURLInExternalBrowser(const QUrl& url, bool respectingPreferences, bool respectingShortcuts);
   // The web browser: the desktop decides whether it comes to the front.

@@ -303,21 +303,21 @@ TEST_F(LinkOpeningAppTest, TheRoutingTruthTableThroughTheDesktopsHandlers)
       ZPHAppDelegateDidOpenURLInExternalWebBrowserNotification, QVariant(),
       [&](const ZPHNotification&) { ++openedNotifications; });
 
-  using Destination = ZPHAppDelegate::LinkDestination;
+  enum Destination { External = ZPHAppDelegate::LinkOpenedExternally, Internal = ZPHAppDelegate::LinkOpenedInternally };
   struct Case {
     bool openLinksInBrowser, openInBackground;
     Qt::KeyboardModifiers modifiers;
-    Destination destination;
+    int destination;
     bool selected;  // for a tab
   };
   const Qt::KeyboardModifiers none = Qt::NoModifier, alt = Qt::AltModifier, ctrl = Qt::ControlModifier;
   const Case cases[] = {
-      {false, false, none, Destination::Internal, true},  {false, false, alt, Destination::External, true},
-      {false, false, ctrl, Destination::Internal, false}, {false, true, none, Destination::Internal, false},
-      {false, true, ctrl, Destination::Internal, true},   {false, true, alt | ctrl, Destination::External, true},
-      {true, false, none, Destination::External, true},   {true, false, alt, Destination::Internal, true},
-      {true, true, alt, Destination::Internal, false},    {true, true, alt | ctrl, Destination::Internal, true},
-      {true, true, ctrl, Destination::External, true},    {true, true, none, Destination::External, true},
+      {false, false, none, Internal, true},  {false, false, alt, External, true},
+      {false, false, ctrl, Internal, false}, {false, true, none, Internal, false},
+      {false, true, ctrl, Internal, true},   {false, true, alt | ctrl, External, true},
+      {true, false, none, External, true},   {true, false, alt, Internal, true},
+      {true, true, alt, Internal, false},    {true, true, alt | ctrl, Internal, true},
+      {true, true, ctrl, External, true},    {true, true, none, External, true},
   };
   for (const bool withTabs : {false, true}) {
     if (withTabs)
@@ -333,7 +333,7 @@ TEST_F(LinkOpeningAppTest, TheRoutingTruthTableThroughTheDesktopsHandlers)
       tabs.clear();
       EXPECT_EQ(delegate->openURLRespectingPreferencesAndShortcuts(url), c.destination);
       ZPHTestSpinEventLoop(10);
-      if (c.destination == Destination::Internal && withTabs) {
+      if (c.destination == Internal && withTabs) {
         EXPECT_TRUE(receiver.received.isEmpty());
         EXPECT_EQ(tabs, (QList<std::pair<QUrl, bool>>{{url, c.selected}}));
       } else {
