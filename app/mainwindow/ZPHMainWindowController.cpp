@@ -8,6 +8,7 @@
 #include "mainwindow/ZPHApplicationNotifications.h"
 #include "mainwindow/ZPHDockMenuController.h"
 #include "mainwindow/ZPHEmptyContentsViewController.h"
+#include "mainwindow/ZPHMainWindow.h"
 #include "mainwindow/ZPHMainWindowSplitView.h"
 #include "mainwindow/ZPHNotificationBezelWindow.h"
 #include "mainwindow/ZPHNotificationBezelWindowController.h"
@@ -17,11 +18,14 @@
 #include "platform/ZPHMainThread.h"
 #include "sourcelist/ZPHSourceListView.h"
 #include "sourcelist/ZPHSourceListViewController.h"
+#include "store/operations/ZPHMarkAllAsReadOperation.h"
 #include "store/operations/ZPHUndoableOperation.h"
+#include "store/tree/CBTreeNode.h"
 #include "subscribe/ZPHSubscribeRequest.h"
 #include "subscribe/ZPHSubscriber.h"
 
 #include <QtCore/QEvent>
+#include <QtGui/QAction>
 #include <QtGui/QUndoStack>
 #include <QtWidgets/QMainWindow>
 #include <QtWidgets/QSystemTrayIcon>
@@ -50,6 +54,8 @@ ZPHMainWindowController::ZPHMainWindowController(ZPHClock* clock, QObject* paren
     : QObject(parent), m_clock(clock != nullptr ? clock : &ZPHClock::systemClock())
 {
   m_toggleReadMenuItemTitle = tr("Mark As Read");
+  m_responderChain.setNextResponders({this});
+  makeCommands();
 }
 
 ZPHMainWindowController::~ZPHMainWindowController()
@@ -84,7 +90,9 @@ QMainWindow* ZPHMainWindowController::window()
 {
   if (m_window != nullptr)
     return m_window.get();
-  m_window = std::make_unique<QMainWindow>();
+  auto window = std::make_unique<ZPHMainWindow>();
+  window->setKeyDelegate(this);
+  m_window = std::move(window);
   m_window->setObjectName(QStringLiteral("ZPHMainWindow"));
   m_window->setWindowTitle(QStringLiteral("Zephlin"));
   m_window->resize(1100, 700);
@@ -116,6 +124,9 @@ void ZPHMainWindowController::windowDidLoad()
   // The toolbar, the search popup and the tab indicator come with their
   // windows.
   m_sourceListViewController->completeInitialization();
+  ZPHResponderChain::setViewController(m_sourceListViewController->view(), m_sourceListViewController.get());
+  // The commands' shortcuts work anywhere in the window.
+  m_window->addActions(findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly));
   m_undoManager = new QUndoStack(this);
   registerObservers();
   selectInitialSourcelistItem();
@@ -374,4 +385,161 @@ void ZPHMainWindowController::appDelegateDidOpenURLInExternalBrowser(const ZPHNo
   // article list exists, no link is one.
   showNotificationBezelWithText(tr("Opened in Browser"),
                                 ZPHNamedImage(QStringLiteral("BezelNotificationOpenedInBrowser")));
+}
+
+// MARK: - Commands
+
+void ZPHMainWindowController::makeCommands()
+{
+  const auto command = [this](const char* selector, const QString& title, void (ZPHMainWindowController::*run)()) {
+    auto* action = new QAction(title, this);
+    action->setObjectName(QString::fromLatin1(selector));
+    connect(action, &QAction::triggered, this, run);
+  };
+  command("markAllAsRead:", tr("Mark All As Read"), &ZPHMainWindowController::markAllAsRead);
+  command("moveFocusToSourceList:", tr("Go to Sites"), &ZPHMainWindowController::moveFocusToSourceList);
+}
+
+QAction* ZPHMainWindowController::commandAction(const QString& selector) const
+{
+  return findChild<QAction*>(selector, Qt::FindDirectChildrenOnly);
+}
+
+void ZPHMainWindowController::setApplicationResponder(QObject* responder)
+{
+  m_applicationResponder = responder;
+  m_responderChain.setNextResponders(responder != nullptr ? QList<QObject*>{this, responder} : QList<QObject*>{this});
+}
+
+bool ZPHMainWindowController::sendAction(const QString& selector)
+{
+  return m_responderChain.sendAction(selector, m_window != nullptr ? m_window->focusWidget() : nullptr);
+}
+
+bool ZPHMainWindowController::validateUserInterfaceItem(QAction* item)
+{
+  const QString selector = item != nullptr ? item->objectName() : QString();
+  bool enabled = false;
+  if (selector == QLatin1String("markAllAsRead:")) {
+    // What the source list shows, while it holds unread articles.
+    for (const CBTreeNode::Pointer& node : m_sourceListViewController != nullptr
+                                               ? m_sourceListViewController->selectedOutlineItems()
+                                               : CBTreeNode::List{})
+      enabled |= node->countForDisplay() > 0;
+  } else if (selector == QLatin1String("moveFocusToSourceList:")) {
+    enabled = m_sourceListViewController != nullptr;
+  }
+  if (item != nullptr)
+    item->setEnabled(enabled);
+  return enabled;
+}
+
+QList<ZPHRepresentedObject> ZPHMainWindowController::feedsAndFoldersShown() const
+{
+  // The article list shows what the source list has selected.
+  QList<ZPHRepresentedObject> objects;
+  if (m_sourceListViewController == nullptr)
+    return objects;
+  for (const CBTreeNode::Pointer& node : m_sourceListViewController->selectedOutlineItems()) {
+    if (node->representedNode() != nullptr)
+      objects.append(node->representedNode());
+    else if (node->representedObject() != nullptr)
+      objects.append(node->representedObject());
+  }
+  return objects;
+}
+
+void ZPHMainWindowController::markAllAsRead()
+{
+  const QList<ZPHRepresentedObject> objects = feedsAndFoldersShown();
+  if (objects.isEmpty())
+    return;
+  performUndoableOperation(ZPHMarkAllAsReadOperation::operationWithTreeNodeRepresentedObjects(objects, true));
+}
+
+void ZPHMainWindowController::moveFocusToSourceList()
+{
+  if (m_sourceListViewController != nullptr)
+    m_sourceListViewController->makeSourceListOutlineViewFirstResponder();
+}
+
+// MARK: - Keys
+
+ZPHMainWindowKeyTable::Flags ZPHMainWindowController::keyRoutingFlags(QWidget* focus)
+{
+  Q_UNUSED(focus);
+  ZPHMainWindowKeyTable::Flags flags;
+  if (m_sourceListViewController != nullptr) {
+    flags.typeSelecting = m_sourceListViewController->isCurrentlyTypeSelecting();
+    const qsizetype favorites = m_sourceListViewController->zph_selectedFavoritesGroupFeeds().size();
+    flags.selectionIsAllFavorites = favorites > 0 && favorites == m_sourceListViewController->selectedRows().size();
+  }
+  // The article list, the article view and the tabs add theirs here as
+  // they come.
+  return flags;
+}
+
+bool ZPHMainWindowController::performKeyAction(const ZPHMainWindowKeyTable::Action& action, QWidget* focus)
+{
+  using Effect = ZPHMainWindowKeyTable::Effect;
+  ZPHSourceListViewController* sourceList = m_sourceListViewController.get();
+  ZPHSourceListView* outline = sourceList != nullptr ? sourceList->sourceListOutlineView() : nullptr;
+  switch (action.effect) {
+    case Effect::None:
+      return false;
+    case Effect::Swallow:
+      return true;
+    case Effect::SendAction:
+      return m_responderChain.sendAction(action.selector, focus);
+    case Effect::SelectPreviousSourceListRow:
+    case Effect::SelectNextSourceListRow:
+      if (sourceList == nullptr)
+        return false;
+      if (action.effect == Effect::SelectPreviousSourceListRow)
+        sourceList->selectPreviousRow();
+      else
+        sourceList->selectNextRow();
+      m_responderChain.sendAction(action.selector, focus);
+      return true;
+    case Effect::CollapseItemOrCollapseItemToParent: {
+      if (outline == nullptr)
+        return false;
+      const QModelIndex current = outline->currentIndex();
+      if (current.isValid() && outline->isExpanded(current)) {
+        outline->collapse(current);
+      } else if (current.parent().isValid()) {
+        outline->setCurrentIndex(current.parent());
+        outline->collapse(current.parent());
+      }
+      return true;
+    }
+    case Effect::ExpandSelectedItem:
+      if (outline == nullptr)
+        return false;
+      if (outline->currentIndex().isValid())
+        outline->expand(outline->currentIndex());
+      return true;
+    case Effect::CollapseAll:
+      if (outline == nullptr)
+        return false;
+      outline->collapseAllItems();
+      return true;
+    case Effect::ExpandAll:
+      if (outline == nullptr)
+        return false;
+      outline->expandAllItems();
+      return true;
+    case Effect::RemoveFromFavorites:
+    case Effect::NextUnreadBySpace:
+    case Effect::MoveFocusToArticleList:
+    case Effect::OpenExternalURLForSelectedArticle:
+    case Effect::ScrollWebViewDown:
+    case Effect::ScrollWebViewUp:
+    case Effect::SelectPreviousArticleRow:
+    case Effect::MakeAddressFieldFirstResponder:
+      // The source list's commands, the article list, the article view and
+      // the tabs do these once they exist.
+      return false;
+  }
+  return false;
 }

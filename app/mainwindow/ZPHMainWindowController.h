@@ -1,7 +1,11 @@
 #pragma once
 
+#include "keys/ZPHMainWindowKeyDelegate.h"
+#include "keys/ZPHResponderChain.h"
+#include "keys/ZPHUserInterfaceValidations.h"
 #include "kit/ZPHClock.h"
 #include "platform/ZPHNotificationCenter.h"
+#include "store/tree/ZPHTreeNodeRepresentedObjects.h"
 
 #include <QtCore/QObject>
 #include <QtCore/QPointer>
@@ -12,6 +16,7 @@
 #include <vector>
 
 class CBDataController;
+class QAction;
 class QMainWindow;
 class QSystemTrayIcon;
 class QUndoStack;
@@ -41,7 +46,7 @@ extern const QString ZPHMainWindowDidResizeNotification;  // "ZPHMainWindowDidRe
 // The application makes one at start-up, gives it the data controller, the
 // tree builder and the network controller, and keeps it; the window is
 // built on the first call of window(). Main thread only.
-class ZPHMainWindowController : public QObject {
+class ZPHMainWindowController : public QObject, public ZPHMainWindowKeyDelegate, public ZPHUserInterfaceValidations {
   Q_OBJECT
   Q_PROPERTY(quint64 unreadCount READ unreadCount NOTIFY unreadCountChanged)
   Q_PROPERTY(quint64 unreadFavoritesCount READ unreadFavoritesCount NOTIFY unreadFavoritesCountChanged)
@@ -97,6 +102,25 @@ public:
   // Selects Today (row 2).
   void selectInitialSourcelistItem();
 
+  // ---- Commands
+  // The controller's commands are QActions named by their selector
+  // ("markAllAsRead:"), its children; the window's keys, menus and toolbar
+  // send them through the responder chain: the focused view's controllers,
+  // then this controller, then the application (setApplicationResponder).
+  QAction* commandAction(const QString& selector) const;
+  const ZPHResponderChain& responderChain() const { return m_responderChain; }
+  void setApplicationResponder(QObject* responder);
+  // Sends a command for the window's focus; true when a responder took it.
+  bool sendAction(const QString& selector);
+  bool validateUserInterfaceItem(QAction* item) override;
+  // Marks every article of what the source list shows read, undoably.
+  void markAllAsRead();
+  void moveFocusToSourceList();
+
+  // ---- Keys (the window's key delegate)
+  ZPHMainWindowKeyTable::Flags keyRoutingFlags(QWidget* focus) override;
+  bool performKeyAction(const ZPHMainWindowKeyTable::Action& action, QWidget* focus) override;
+
   quint64 unreadCount() const { return m_unreadCount; }
   quint64 unreadFavoritesCount() const { return m_unreadFavoritesCount; }
   // Mirrors the application's totals: favourites first, then the total.
@@ -135,6 +159,8 @@ protected:
 
 private:
   void windowDidLoad();
+  void makeCommands();
+  QList<ZPHRepresentedObject> feedsAndFoldersShown() const;
   void registerObservers();
   void setUpTrayIcon();
   void showStatusItem(const QString& text, const QString& identifier);
@@ -163,4 +189,6 @@ private:
   QVariant m_presentedSharableItem;
   QString m_toggleReadMenuItemTitle;
   std::vector<ZPHObserverToken> m_observers;
+  ZPHResponderChain m_responderChain;
+  QPointer<QObject> m_applicationResponder;
 };

@@ -12,6 +12,7 @@
 #include "feeds/refresh/ZPHStatusItem.h"
 #include "foundation/CBDateManager.h"
 #include "foundation/CBPrefs.h"
+#include "keys/ZPHKeyMappingController.h"
 #include "kit/ZPHNamedImage.h"
 #include "mainwindow/ZPHApplicationNotifications.h"
 #include "mainwindow/ZPHMainWindowController.h"
@@ -51,6 +52,7 @@
 #include <QtCore/QFileInfo>
 #include <QtCore/QStandardPaths>
 #include <QtCore/QTimer>
+#include <QtGui/QAction>
 #include <QtGui/QDesktopServices>
 #include <QtGui/QGuiApplication>
 #include <QtGui/QPixmap>
@@ -168,6 +170,7 @@ ZPHAppDelegate::ZPHAppDelegate(Environment environment, QObject* parent)
 
   if (QCoreApplication* application = QCoreApplication::instance())
     application->installEventFilter(this);
+  makeCommands();
   if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
     connect(gui, &QGuiApplication::applicationStateChanged, this, [](Qt::ApplicationState state) {
       if (state != Qt::ApplicationActive)
@@ -515,8 +518,6 @@ void ZPHAppDelegate::loadPlugins()
 
 void ZPHAppDelegate::zph_setupInterfaceAndEventHandlers()
 {
-  // The key mapping controller takes the menus' items and the set name
-  // (keyMapSetNameForStoredValue) here once it exists.
   ZPHRegisterThemes();
   // The current theme follows the stored choice from its first use on.
   qCInfo(zphShell).noquote() << "theme:" << ZPHTheme::currenThemeIdentifier();
@@ -529,8 +530,12 @@ void ZPHAppDelegate::zph_setupInterfaceAndEventHandlers()
   const auto mirrorCounts = [this, mirror] { mirror->setUnreadCounts(m_unreadCount, m_unreadFavoritesCount); };
   connect(this, &ZPHAppDelegate::unreadCountChanged, mirror, mirrorCounts);
   connect(this, &ZPHAppDelegate::unreadFavoritesCountChanged, mirror, mirrorCounts);
+  // Commands the window does not answer come to the application.
+  controller->setApplicationResponder(this);
   m_mainWindowController = std::move(controller);
   m_mainWindowController->window()->installEventFilter(this);
+  m_mainWindowController->window()->addActions(findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly));
+  setUpKeyMapping();
 
   // The status items kept until now go to the status area, in order.
   QList<std::shared_ptr<ZPHStatusItem>> kept;
@@ -1347,4 +1352,37 @@ void ZPHAppDelegate::copyURLWithArticle(const CBDataArticle* article)
     return;
   const QString permalink = article->permalink();
   CBCopyURLStringToPasteboard(permalink.isEmpty() ? article->link() : permalink);
+}
+
+// ================================================================ commands
+
+void ZPHAppDelegate::makeCommands()
+{
+  // The menus' commands of the application; its windows add theirs.
+  auto* refresh = new QAction(tr("Refresh"), this);
+  refresh->setObjectName(QStringLiteral("refreshAll:"));
+  connect(refresh, &QAction::triggered, this, &ZPHAppDelegate::refreshAll);
+}
+
+QAction* ZPHAppDelegate::commandAction(const QString& selector) const
+{
+  return findChild<QAction*>(selector, Qt::FindDirectChildrenOnly);
+}
+
+void ZPHAppDelegate::setUpKeyMapping()
+{
+  QList<QAction*> items = findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly);
+  if (m_mainWindowController != nullptr)
+    items += m_mainWindowController->findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly);
+  ZPHKeyMappingController* mapping = ZPHKeyMappingController::sharedMappingController();
+  mapping->setMenuItems(items);
+  const auto apply = [mapping](const QVariant& stored) {
+    const QString name = keyMapSetNameForStoredValue(stored);
+    if (name == mapping->keySetName())
+      mapping->setupMenus();
+    else
+      mapping->setKeySetName(name);
+  };
+  apply(ZPHUserDefaults::standardUserDefaults().objectForKey(ZPHKeyMapSetName));
+  ZPHUserDefaults::standardUserDefaults().observe(ZPHKeyMapSetName, this, apply);
 }

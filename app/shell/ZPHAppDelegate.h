@@ -23,6 +23,7 @@
 class CBDataArticle;
 class CBFaviconController;
 class CBLocalAccountFeedMetadataCache;
+class QAction;
 class QDialog;
 class QMainWindow;
 class QTimer;
@@ -251,6 +252,14 @@ public:
   // The article's permalink, else its link, to the clipboard.
   void copyURLWithArticle(const CBDataArticle* article);
 
+  // ---- Commands
+  // The application's commands are QActions named by their selector
+  // ("refreshAll:"), its children, the last responders of the main
+  // window's chain. Their shortcuts come from the shortcut set named by
+  // "ZPHKeyMapSetName", applied when the main window is built and whenever
+  // the setting changes.
+  QAction* commandAction(const QString& selector) const;
+
   // ---- Sharing dictionaries ("url", "title"; a missing value leaves its key out)
   static QVariantMap sharingDictionaryWithLink(const QString& link);
   static QVariantMap sharingDictionaryForDataItem(const CBDataArticle* article);
@@ -320,6 +329,8 @@ private:
   bool setupDataControllerReturningError(ZPHError* error);
   void loadPlugins();
   void zph_setupInterfaceAndEventHandlers();
+  void makeCommands();
+  void setUpKeyMapping();
   void zph_presentMainInterface();
   void pesterAboutNewsLetterIfAppropriate();
   void writeScreenshot();
