@@ -11,6 +11,7 @@
 #include "store/graph/ZPHManagedObjectContext.h"
 #include "store/graph/ZPHPersistentStore.h"
 
+#include "ZPHBenchArticleStore.h"
 #include "ZPHBenchSupport.h"
 
 #include <QtCore/QCoreApplication>
@@ -21,42 +22,6 @@
 
 namespace {
 
-constexpr int Feeds = 200;
-
-// `count` articles over the last 30 days (about one in 30 today), one in
-// three read, one in 50 bookmarked, each with metadata; saved in batches.
-void fillStore(ZPHPersistentStore& store, int count)
-{
-  ZPHManagedObjectContext context(&store, ZPHManagedObjectContext::ConfinementConcurrencyType);
-  for (int feed = 0; feed < Feeds; ++feed) {
-    CBFeed* object = CBFeed::insertFeedWithURL(QUrl(zphBenchFeedURL(feed)), &context);
-    object->setGuid(QStringLiteral("feed-%1").arg(feed));
-    object->setFavorite(feed % 10 == 0);
-  }
-  context.save();
-  const QDateTime today = CBDateManager::sharedManager()->firstSecondOfToday();
-  const qint64 span = 30 * 86400;
-  for (int n = 0; n < count; ++n) {
-    const QString link = QStringLiteral("https://feed%1.example.com/item/%2").arg(n % Feeds).arg(n);
-    CBDataArticle* article = CBDataArticle::insertArticleWithMOC(&context);
-    article->setGuid(link);
-    article->setFeedURL(zphBenchFeedURL(n % Feeds));
-    article->setLink(link);
-    article->setTitle(QStringLiteral("Article %1").arg(n));
-    // Newest first in time: the last thirtieth falls on today.
-    article->setDateForDisplay(today.addSecs(-span + 1 + (qint64(n) * span) / count + span / 30));
-    ArticleMetadata* metadata = ArticleMetadata::insertArticleMetadataForGUID(link, &context);
-    metadata->setRead(n % 3 == 0);
-    metadata->setFlagged(n % 50 == 0);
-    article->setMetadata(metadata);
-    if (n % 500 == 499) {
-      context.save();
-      context.reset();
-    }
-  }
-  context.save();
-}
-
 struct BigStore {
   QTemporaryDir folder;
   std::unique_ptr<ZPHPersistentStore> store;
@@ -66,7 +31,7 @@ struct BigStore {
     store =
         std::make_unique<ZPHPersistentStore>(CBDataManagedObjectModel(), folder.filePath(QStringLiteral("Articles")));
     store->open(false, nullptr);
-    fillStore(*store, 100000);
+    zphBenchFillArticleStore(*store, 100000);
   }
   static BigStore& shared()
   {
@@ -103,7 +68,7 @@ static void BM_MarkTenThousandArticlesRead(benchmark::State& state)
   QTemporaryDir folder;
   ZPHPersistentStore store(CBDataManagedObjectModel(), folder.filePath(QStringLiteral("Articles")));
   store.open(false, nullptr);
-  fillStore(store, 10000);
+  zphBenchFillArticleStore(store, 10000);
   QList<ZPHManagedObjectID> ids;
   {
     ZPHManagedObjectContext context(&store, ZPHManagedObjectContext::ConfinementConcurrencyType);

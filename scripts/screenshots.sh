@@ -17,6 +17,15 @@
 #                             "Show Read")
 #   OUT/bezel.png             a bezel over the window
 #   OUT/offline.png           "No Internet Connection"
+#   OUT/articles-standard.png a folder in the standard layout: date groups,
+#                             feed names, favicons, thumbnails, a bookmark,
+#                             a selected read article
+#   OUT/articles-classic.png  the same in the classic layout
+#   OUT/articles-dark.png     the standard layout in the dark theme
+#   OUT/search.png            search results, the options window and the
+#                             "Search:" pop-up
+#   OUT/context-menu.png      the article list's menu
+#   OUT/empty-feed.png        a feed without articles
 # Fails when a picture is missing.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
@@ -97,6 +106,14 @@ def png(color, size=32):
     return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0))
             + chunk(b"IDAT", zlib.compress(b"".join(rows))) + chunk(b"IEND", b""))
 
+LOREM = ["The harbour lights came on early as the fog rolled in over the old quay and the boats.",
+         "A short walk through the market turned into a long afternoon of tasting and talking.",
+         "Engineers finished the new bridge ahead of schedule, and the first cyclists crossed at dawn.",
+         "The museum reopened its east wing with a small exhibition of maps drawn by hand.",
+         "Rain is expected for most of the week, with clearer skies by the weekend.",
+         "Local musicians gathered in the square for an evening of songs about the sea.",
+         "The library extended its hours for the exam season and added quiet rooms upstairs."]
+
 def handler(host, slug, title, color, items):
     class H(BaseHTTPRequestHandler):
         protocol_version = "HTTP/1.1"
@@ -112,13 +129,25 @@ def handler(host, slug, title, color, items):
             base = f"http://{host}:{self.server.server_address[1]}"
             if self.path == f"/{slug}.xml":
                 now = time.time()
+                # Three stories of today, one of yesterday, the rest of last month; each with a picture.
+                def when(i):
+                    return now - 600 * (i + 1) if i < 3 else (now - 86400 - 3600 if i == 3 else now - 86400 * (25 + i))
                 entries = "".join(
                     f"<item><title>{title} story {i + 1}</title><link>{base}/story/{i}</link>"
-                    f"<guid>{slug}-{i}</guid><pubDate>{email.utils.formatdate(now - 600 * (i + 1), usegmt=True)}"
-                    f"</pubDate><description>Story {i + 1}.</description></item>" for i in range(items))
+                    f"<guid>{slug}-{i}</guid><pubDate>{email.utils.formatdate(when(i), usegmt=True)}</pubDate>"
+                    f"<description>&lt;p&gt;{LOREM[i % len(LOREM)]}&lt;/p&gt;&lt;img src=\"{base}/img/{i}.png\"&gt;"
+                    f"</description></item>" for i in range(items))
                 feed = (f"<?xml version=\"1.0\" encoding=\"UTF-8\"?><rss version=\"2.0\"><channel><title>{title}"
                         f"</title><link>{base}/</link>{entries}</channel></rss>")
                 return self.send(feed.encode(), "application/rss+xml")
+            if self.path == "/empty.xml":
+                feed = (f"<?xml version=\"1.0\" encoding=\"UTF-8\"?><rss version=\"2.0\"><channel>"
+                        f"<title>Quiet Corner</title><link>{base}/</link></channel></rss>")
+                return self.send(feed.encode(), "application/rss+xml")
+            if self.path.startswith("/img/") and self.path.endswith(".png"):
+                n = int(self.path[5:-4] or 0)
+                shade = tuple(min(255, c + 18 * (n % 5)) for c in color)
+                return self.send(png(shade, 96), "image/png")
             if self.path == "/":
                 page = (f"<!DOCTYPE html><html><head><title>{title}</title>"
                         f"<link rel=\"icon\" type=\"image/png\" href=\"/favicon.png\"></head><body></body></html>")
@@ -134,6 +163,8 @@ for host, slug, title, color, items in SITES:
     server.daemon_threads = True
     threading.Thread(target=server.serve_forever, daemon=True).start()
     lines.append(f"http://{host}:{server.server_address[1]}/{slug}.xml")
+    if slug == "harbor":
+        lines.append(f"http://{host}:{server.server_address[1]}/empty.xml")
 with open(sys.argv[1] + ".tmp", "w") as f:
     f.write("\n".join(lines) + "\n")
 import os
@@ -178,6 +209,28 @@ JSON
 cat >"$WORK/offline.json" <<JSON
 { $FOLDERS, "offline": true }
 JSON
+# The article list: a folder of the sites with pictures and favicons.
+ARTICLES='"folders": [
+  {"name": "Daily", "feeds": ["/harbor.xml", "/meadow.xml", "/quartz.xml", "/lantern.xml"], "open": true},
+  {"name": "Technology", "feeds": ["/feed/0.xml", "/feed/1.xml", "/feed/2.xml"], "open": true},
+  {"name": "Archive", "feeds": ["/feed/6.xml", "/feed/7.xml", "/feed/8.xml"], "open": false}],
+  "favorites": ["/harbor.xml"],
+  "openFavorites": true, "select": "folder:Daily"'
+cat >"$WORK/articles.json" <<JSON
+{ $ARTICLES, "bookmark": ["Harbor Notes story 2"], "readArticle": "Meadow Review story 1" }
+JSON
+cat >"$WORK/classic.json" <<JSON
+{ $ARTICLES, "layout": 1, "bookmark": ["Harbor Notes story 2"], "readArticle": "Meadow Review story 1" }
+JSON
+cat >"$WORK/search.json" <<JSON
+{ $ARTICLES, "search": {"text": "story", "type": 0} }
+JSON
+cat >"$WORK/menu.json" <<JSON
+{ $ARTICLES, "readArticle": "Quartz Weekly story 1", "contextMenu": "Copper Lantern Daily story 1" }
+JSON
+cat >"$WORK/emptyfeed.json" <<JSON
+{ $FOLDERS, "select": "/empty.xml" }
+JSON
 
 # The settings live in <data folder>/Fernhollow/Zephlin.conf (INI).
 set_theme() {
@@ -217,4 +270,10 @@ shoot unread-sites unread 0
 shoot no-unread-sites nounread 0
 shoot bezel bezel 0
 shoot offline offline 0
+shoot articles-standard articles 0
+shoot articles-classic classic 0
+shoot articles-dark articles 1
+shoot search search 0
+shoot context-menu menu 0
+shoot empty-feed emptyfeed 0
 exit "$status"

@@ -1,5 +1,8 @@
 #include "mainwindow/ZPHMainWindowController.h"
 
+#include "articles/ZPHArticleListDelegate.h"
+#include "articles/ZPHSearchField.h"
+#include "articles/ZPHSearchWindowController.h"
 #include "feeds/network/ZPHNetworkController.h"
 #include "feeds/refresh/ZPHStatusItem.h"
 #include "foundation/CBMimeTypes.h"
@@ -29,6 +32,7 @@
 #include <QtGui/QUndoStack>
 #include <QtWidgets/QMainWindow>
 #include <QtWidgets/QSystemTrayIcon>
+#include <QtWidgets/QToolBar>
 #include <QtWidgets/QVBoxLayout>
 
 const QString ZPHMainWindowDidResizeNotification = QStringLiteral("ZPHMainWindowDidResizeNotification");
@@ -65,9 +69,10 @@ ZPHMainWindowController::~ZPHMainWindowController()
   // gone let go of nothing more.
   if (m_window != nullptr)
     m_window->removeEventFilter(this);
+  m_searchWindowController.reset();
+  m_articleListDelegate.reset();
   m_window.reset();
   m_notificationBezelWindowController.reset();
-  m_emptyContentsViewController.reset();
   m_statusViewController.reset();
   m_sourceListViewController.reset();
 }
@@ -109,11 +114,7 @@ QMainWindow* ZPHMainWindowController::window()
   m_window->setCentralWidget(m_applicationSplitView);
   m_window->installEventFilter(this);
 
-  // Until the article list exists, the reading area shows the empty
-  // placeholder of a feed without a selected article.
-  m_emptyContentsViewController = std::make_unique<ZPHEmptyContentsViewController>();
-  m_emptyContentsViewController->configureForNoArticleSelectedWithFeed(nullptr);
-  m_rightPaneContainerView->transitionToView(m_emptyContentsViewController->view(), false);
+  setUpArticleList();
 
   windowDidLoad();
   return m_window.get();
@@ -141,6 +142,46 @@ void ZPHMainWindowController::windowDidLoad()
   m_dockMenuController = new ZPHDockMenuController(m_window.get());
   m_dockMenuController->setDataController(m_dataController);
   setUpTrayIcon();
+}
+
+void ZPHMainWindowController::setUpArticleList()
+{
+  // The toolbar holds the search field alone until the toolbar's own
+  // controls come.
+  m_toolbar = new QToolBar(tr("Toolbar"), m_window.get());
+  m_toolbar->setObjectName(QStringLiteral("ZPHMainWindowToolbar"));
+  m_toolbar->setMovable(false);
+  m_toolbar->setFloatable(false);
+  auto* spacer = new QWidget(m_toolbar);
+  spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+  m_toolbar->addWidget(spacer);
+  m_searchField = new ZPHSearchField(m_toolbar);
+  m_searchField->setFixedWidth(220);
+  m_toolbar->addWidget(m_searchField);
+  m_window->addToolBar(Qt::TopToolBarArea, m_toolbar);
+
+  m_searchWindowController = std::make_unique<ZPHSearchWindowController>(m_window.get());
+  m_searchWindowController->setSearchField(m_searchField);
+
+  m_articleListDelegate = std::make_unique<ZPHArticleListDelegate>();
+  m_articleListDelegate->setSearchWindowController(m_searchWindowController.get());
+  m_articleListDelegate->setSourceListViewController(m_sourceListViewController.get());
+  m_searchWindowController->setArticleListDelegate(m_articleListDelegate.get());
+  m_articleListDelegate->setUp();
+  m_rightPaneContainerView->transitionToView(m_articleListDelegate->contentView(), false);
+
+  connect(m_searchWindowController.get(), &ZPHSearchWindowController::moveFocusToArticleListAndSelectNoneRequested,
+          this, [this] {
+            if (ZPHReadingLayoutViewController* layout = m_articleListDelegate->currentLayoutViewController())
+              layout->moveFocusToArticleListAndSelectNone();
+          });
+}
+
+void ZPHMainWindowController::sourceListSelectionDidChange()
+{
+  if (m_articleListDelegate == nullptr || m_sourceListViewController == nullptr)
+    return;
+  m_articleListDelegate->sourcelistSelectionDidChange(m_articleListDelegate->sourceListSelection());
 }
 
 void ZPHMainWindowController::setUpTrayIcon()
@@ -250,6 +291,9 @@ void ZPHMainWindowController::registerObservers()
   observe(ZPHSendToInstapaperClientDidFailNotification, &ZPHMainWindowController::sendToInstapaperDidFailNotification);
   observe(ZPHAppDelegateDidOpenURLInExternalWebBrowserNotification,
           &ZPHMainWindowController::appDelegateDidOpenURLInExternalBrowser);
+  m_observers.push_back(center.addObserver(
+      CBSourceListSelectionDidChangeNotification, QVariant(), this,
+      [this](const ZPHNotification&) { sourceListSelectionDidChange(); }, D::MainThread));
 }
 
 bool ZPHMainWindowController::urlNotificationConcernsThisWindow(const ZPHNotification& notification) const

@@ -17,6 +17,10 @@
 
 class CBDataController;
 class QAction;
+class QToolBar;
+class ZPHArticleListDelegate;
+class ZPHSearchField;
+class ZPHSearchWindowController;
 class QMainWindow;
 class QSystemTrayIcon;
 class QUndoStack;
@@ -83,8 +87,12 @@ public:
   QWidget* sourceListStatusViewEnclosingView() const;
   ZPHRightPaneContainerView* rightPaneContainerView() const { return m_rightPaneContainerView; }
   ZPHMainWindowSplitView* applicationSplitView() const { return m_applicationSplitView; }
-  // The placeholder of the reading area until the article list exists.
-  ZPHEmptyContentsViewController* emptyContentsViewController() const { return m_emptyContentsViewController.get(); }
+  // The article list and its layouts, in the right pane.
+  ZPHArticleListDelegate* articleListDelegate() const { return m_articleListDelegate.get(); }
+  // The search field (in the toolbar) and its options window.
+  ZPHSearchField* searchField() const { return m_searchField; }
+  ZPHSearchWindowController* searchWindowController() const { return m_searchWindowController.get(); }
+  QToolBar* toolbar() const { return m_toolbar; }
   QUndoStack* undoManager() const { return m_undoManager; }
   ZPHNotificationBezelWindowController* notificationBezelWindowController() const
   {
@@ -164,6 +172,8 @@ private:
   void registerObservers();
   void setUpTrayIcon();
   void showStatusItem(const QString& text, const QString& identifier);
+  void setUpArticleList();
+  void sourceListSelectionDidChange();
   bool urlNotificationConcernsThisWindow(const ZPHNotification& notification) const;
 
   ZPHClock* m_clock;
@@ -174,7 +184,10 @@ private:
   std::unique_ptr<QMainWindow> m_window;
   std::unique_ptr<ZPHSourceListViewController> m_sourceListViewController;
   std::unique_ptr<ZPHStatusViewController> m_statusViewController;
-  std::unique_ptr<ZPHEmptyContentsViewController> m_emptyContentsViewController;
+  std::unique_ptr<ZPHArticleListDelegate> m_articleListDelegate;
+  std::unique_ptr<ZPHSearchWindowController> m_searchWindowController;
+  ZPHSearchField* m_searchField = nullptr;
+  QToolBar* m_toolbar = nullptr;
   std::unique_ptr<ZPHNotificationBezelWindowController> m_notificationBezelWindowController;
   ZPHMainWindowSplitView* m_applicationSplitView = nullptr;
   ZPHRightPaneContainerView* m_rightPaneContainerView = nullptr;

@@ -1,5 +1,12 @@
 #include "shell/ZPHScreenshotScript.h"
 
+#include "articles/ZPHArticleListDelegate.h"
+#include "articles/ZPHArticleListModel.h"
+#include "articles/ZPHArticleListSettings.h"
+#include "articles/ZPHArticleListTableView.h"
+#include "articles/ZPHSearchField.h"
+#include "articles/ZPHSearchWindowController.h"
+#include "articles/ZPHTableViewContextualMenu.h"
 #include "feeds/images/CBFaviconController.h"
 #include "feeds/refresh/ZPHRefreshController.h"
 #include "feeds/refresh/ZPHStatusItem.h"
@@ -20,15 +27,20 @@
 #include "store/accounts/CBDataAccount.h"
 #include "store/accounts/CBGlobalAccount.h"
 #include "store/accounts/ZPHGlobalFavoritesGroup.h"
+#include "store/entities/CBDataArticle.h"
 #include "store/entities/CBFeed.h"
 #include "store/entities/CBFolder.h"
 #include "store/operations/ZPHMarkAllAsReadOperation.h"
 #include "store/tree/ZPHSourceListTreeBuilder.h"
 
+#include <QtCore/QCoreApplication>
 #include <QtCore/QFile>
 #include <QtCore/QJsonArray>
 #include <QtCore/QJsonDocument>
 #include <QtCore/QTimer>
+#include <QtGui/QContextMenuEvent>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QMainWindow>
 
 namespace {
 
@@ -161,6 +173,7 @@ void ZPHScreenshotScript::run(ZPHAppDelegate* delegate, std::function<void()> ta
     return waited(300) &&
            (sourceList == nullptr || (!sourceList->isFilterReloadScheduled() && !sourceList->currentlyReloadingData()));
   });
+  articleListSteps();
   if (!offline()) {
     addStep([statusEmpty] { return statusEmpty(); });
     if (m_state.value(QStringLiteral("refresh")).toString() == QLatin1String("during")) {
@@ -292,7 +305,122 @@ void ZPHScreenshotScript::select()
   CBDataAccount* account = m_delegate->dataController() ? m_delegate->dataController()->localAccount() : nullptr;
   if (window == nullptr || which.isEmpty() || account == nullptr)
     return;
+  if (which.startsWith(QLatin1String("folder:"))) {
+    for (CBFolder* folder : account->folders()) {
+      if (folder->nameForDisplay() == which.mid(7)) {
+        window->sourceListViewController()->selectRepresentedObject(static_cast<CBNode*>(folder), true);
+        return;
+      }
+    }
+    return;
+  }
   const QList<CBFeed*> feeds = feedsNamed(account, {which});
   if (!feeds.isEmpty())
     window->sourceListViewController()->selectRepresentedObject(static_cast<CBNode*>(feeds.constFirst()), true);
+}
+
+void ZPHScreenshotScript::articleListSteps()
+{
+  ZPHMainWindowController* window = m_delegate->mainWindowController();
+  ZPHArticleListDelegate* list = window != nullptr ? window->articleListDelegate() : nullptr;
+  if (list == nullptr)
+    return;
+  const auto waited = [this](qint64 milliseconds) { return now() - m_stepStartedAt >= milliseconds; };
+  const auto listReady = [list, waited] { return waited(300) && !list->articleListController()->isUpdating(); };
+  // The row of the first article whose title holds the text; -1 for none.
+  const auto rowOf = [list](const QString& text) {
+    ZPHArticleListModel* model = list->articleListModel();
+    for (int row = 0; row < model->rowCount(); ++row) {
+      const CBDataArticle* article = model->articleAtRow(row);
+      if (article != nullptr && article->title().contains(text))
+        return row;
+    }
+    return -1;
+  };
+  const auto table = [list] {
+    return list->currentLayoutViewController()
+               ? qobject_cast<ZPHArticleListTableView*>(list->currentLayoutViewController()->controlView())
+               : nullptr;
+  };
+  if (m_state.contains(QStringLiteral("layout"))) {
+    const int layout = m_state.value(QStringLiteral("layout")).toInt();
+    addStep([] { return true; },
+            [layout] { ZPHUserDefaults::standardUserDefaults().setInteger(ZPHContentLayoutMode, layout); });
+  }
+  addStep(listReady);
+  const QStringList bookmarks = strings(m_state.value(QStringLiteral("bookmark")));
+  if (!bookmarks.isEmpty()) {
+    addStep([] { return true; },
+            [list, bookmarks, rowOf] {
+              QList<CBDataArticle*> articles;
+              for (const QString& text : bookmarks) {
+                if (CBDataArticle* article = list->articleListModel()->articleAtRow(rowOf(text)))
+                  articles.append(article);
+              }
+              CBDataArticle::markArticlesAsFlagged(articles, true);
+            });
+    addStep([this, waited] {
+      return waited(800) &&
+             (m_delegate->dataController() == nullptr || !m_delegate->dataController()->coreDataQueueHasOperations());
+    });
+  }
+  const QString read = m_state.value(QStringLiteral("readArticle")).toString();
+  if (!read.isEmpty()) {
+    addStep([] { return true; },
+            [list, read, rowOf, table] {
+              const int row = rowOf(read);
+              if (ZPHArticleListTableView* view = table(); view != nullptr && row >= 0) {
+                view->setFocus(Qt::OtherFocusReason);
+                view->selectRow(row, true);
+              }
+            });
+    addStep([waited] { return waited(800); });
+  }
+  const QJsonObject search = m_state.value(QStringLiteral("search")).toObject();
+  if (!search.isEmpty()) {
+    addStep([] { return true; },
+            [window, search] {
+              window->searchField()->setFocus(Qt::OtherFocusReason);
+              window->searchField()->setText(search.value(QStringLiteral("text")).toString());
+              window->searchWindowController()->searchEntered();
+              const int type = search.value(QStringLiteral("type")).toInt();
+              if (type != 0)
+                window->searchWindowController()->executeSearchWithType(type);
+            });
+    addStep([list, waited] { return waited(500) && list->showingSearchResultSet(); });
+  }
+  // The thumbnails and favicons the rows asked for, or a few seconds.
+  addStep([waited] {
+    return waited(5000) ||
+           (waited(1500) && CBOperationController::sharedDownloadOperationController()->numberOfOperations() == 0);
+  });
+  const QString menu = m_state.value(QStringLiteral("contextMenu")).toString();
+  if (!menu.isEmpty()) {
+    addStep([] { return true; },
+            [window, rowOf, table, menu] {
+              ZPHArticleListTableView* view = table();
+              const int row = rowOf(menu);
+              if (view == nullptr || row < 0)
+                return;
+              const QRect rect = view->visualRect(view->model()->index(row, 0));
+              QContextMenuEvent event(QContextMenuEvent::Mouse, rect.center() - QPoint(rect.width() / 4, 0),
+                                      view->viewport()->mapToGlobal(rect.center() - QPoint(rect.width() / 4, 0)));
+              QCoreApplication::sendEvent(view->viewport(), &event);
+              // A menu is a window of its own: the picture of the main
+              // window shows a copy of it where it stands.
+              ZPHTableViewContextualMenu* shown = view->contextualMenu();
+              if (!shown->isVisible())
+                return;
+              auto* copy = new QLabel(window->window());
+              copy->setPixmap(shown->grab());
+              QRect frame(window->window()->mapFromGlobal(shown->pos()), shown->size());
+              // Inside the window, as the desktop keeps a menu on screen.
+              frame.moveBottom(qMin(frame.bottom(), window->window()->height() - 4));
+              copy->setGeometry(frame);
+              copy->setAttribute(Qt::WA_TransparentForMouseEvents);
+              copy->show();
+              copy->raise();
+            });
+    addStep([waited] { return waited(300); });
+  }
 }

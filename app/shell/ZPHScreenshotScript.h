@@ -25,7 +25,16 @@ class ZPHAppDelegate;
 //   "markRead":   ["/feed/5.xml"] or "all"   their articles read, after the
 //                 first refresh
 //   "hideRead":   true                 "hide read sites" on
-//   "select":     "/feed/1.xml"        the row selected (default: Today)
+//   "select":     "/feed/1.xml"        the row selected (default: Today);
+//                 "folder:News" selects that folder
+//   "layout":     1                    the classic article layout (0 standard)
+//   "bookmark":   ["story 2"]          articles whose title holds the text
+//                                      get bookmarked
+//   "readArticle": "story 3"           that article selected in the list (as
+//                                      the user does: it is read)
+//   "search":     {"text": "story", "type": 0}   typed into the search field;
+//                                      the options stay open
+//   "contextMenu": "story 4"           the list's menu opened on that article
 //   "offline":    true                 the network counts as unreachable
 //   "refresh":    "done" (default: the picture after the first refresh and
 //                 its status item) or "during" (while a second refresh
@@ -62,6 +71,7 @@ private:
   void markRead();
   void warmFavicons();
   void select();
+  void articleListSteps();
 
   QJsonObject m_state;
   ZPHAppDelegate* m_delegate = nullptr;

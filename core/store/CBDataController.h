@@ -3,6 +3,7 @@
 #include "platform/ZPHError.h"
 #include "platform/ZPHNotificationCenter.h"
 
+#include <QtCore/QList>
 #include <QtCore/QObject>
 #include <QtCore/QString>
 
@@ -10,6 +11,7 @@
 #include <memory>
 
 class CBDataAccount;
+class CBDataArticle;
 class CBGlobalAccount;
 class ZPHCoreDataStack;
 class ZPHManagedObjectContext;
@@ -129,6 +131,11 @@ public:
   // The local account recounts, then Today.
   void updateAllUnreadCountsOnMainThread();
 
+  // The articles selected in the article list, as the application sets
+  // them: held, not interpreted (objects of the main context; main thread).
+  const QList<CBDataArticle*>& currentArticles() const { return m_currentArticles; }
+  void setCurrentArticles(const QList<CBDataArticle*>& articles) { m_currentArticles = articles; }
+
   qint64 subscriptionsSortOrder() const { return m_subscriptionsSortOrder; }
   // Stores the order in user defaults and announces it.
   void setSubscriptionsSortOrder(qint64 sortOrder);
@@ -149,4 +156,5 @@ private:
   std::unique_ptr<CBGlobalAccount> m_globalAccount;
   quint64 m_unreadCount = 0;
   quint64 m_unreadFavoritesCount = 0;
+  QList<CBDataArticle*> m_currentArticles;
 };

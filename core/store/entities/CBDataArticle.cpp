@@ -686,6 +686,7 @@ void CBDataArticle::operation_only_markArticles(const QList<CBDataArticle*>& art
   QVariantMap userInfo;
   if (!articleIDs.isEmpty())
     userInfo.insert(ZPHArticlesKey, articleIDs);
+  userInfo.insert(CBDataArticleReadKey, read);
   ZPHNotificationCenter::defaultCenter().postOnMainThread(CBMultipleArticlesDidChangeReadStatusNotification, QVariant(),
                                                           userInfo);
 }
@@ -704,7 +705,8 @@ void CBDataArticle::operation_only_markAsFlagged(bool flagged)
   setModDate(now());
   CBSaveManagedObjectContext(context);
   ZPHNotificationCenter::defaultCenter().postOnMainThread(CBDataArticleFlaggedStatusDidChangeNotification,
-                                                          QVariant::fromValue(objectID()));
+                                                          QVariant::fromValue(objectID()),
+                                                          {{CBDataArticleFlaggedKey, flagged}});
   setNeedsSync(true);
   CBSaveManagedObjectContext(context);
 }

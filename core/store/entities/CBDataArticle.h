@@ -26,11 +26,13 @@ extern const QString CBDataArticleFeedURLKey;   // "feedURL"
 // the article in the main context (ZPHManagedObject*).
 extern const QString CBDataArticleReadStatusDidChangeNotification;
 // Posted on the main thread after an article's bookmark changed; object: the
-// article's identifier (ZPHManagedObjectID).
+// article's identifier (ZPHManagedObjectID); user info CBDataArticleFlaggedKey:
+// the new state (a bool), when the poster knows it.
 extern const QString CBDataArticleFlaggedStatusDidChangeNotification;
 // Posted on the main thread after a bulk read change; no object; user info
 // ZPHArticlesKey: the identifiers of the articles (a QVariantList of
-// ZPHManagedObjectID), present only when there are any.
+// ZPHManagedObjectID), present only when there are any; CBDataArticleReadKey:
+// the state they all have now (a bool), when they all have the same.
 extern const QString CBMultipleArticlesDidChangeReadStatusNotification;
 extern const QString ZPHArticlesKey;  // "articles"
 // Posted after a save for each article whose needsSync went from false to

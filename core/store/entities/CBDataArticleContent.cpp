@@ -124,7 +124,14 @@ QString CBDataArticleContent::normalizedTextFromHtmlText(const QString& html)
     return QString();
   const QString decoded = cb_stringWithDecodedEntities(withoutScriptsAndStyles(html));
   const QString stripped = cb_stringWithStrippedHTML(decoded, int(qMin<qsizetype>(decoded.size(), INT_MAX)));
-  if (std::optional<QString> ascii = asciiFolded(stripped))
+  return normalizedTextFromPlainText(stripped.isNull() ? QString(QLatin1String("")) : stripped);
+}
+
+QString CBDataArticleContent::normalizedTextFromPlainText(const QString& text)
+{
+  if (text.isNull())
+    return QString();
+  if (std::optional<QString> ascii = asciiFolded(text))
     return *ascii;
-  return folded(stripped.normalized(QString::NormalizationForm_D).toLower());
+  return folded(text.normalized(QString::NormalizationForm_D).toLower());
 }

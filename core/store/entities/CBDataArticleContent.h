@@ -26,6 +26,9 @@ public:
   // entities decoded, markup stripped, canonically decomposed, lower-cased,
   // folded without regard to diacritics and character width. Null for null.
   static QString normalizedTextFromHtmlText(const QString& html);
+  // The same fold of a plain text (no entities decoded, no markup taken
+  // out): what a search looks for in normalizedText. Null for null.
+  static QString normalizedTextFromPlainText(const QString& text);
 
   // Stores a string attribute; with scrubbing every unpaired UTF-16
   // surrogate becomes U+FFFD first.

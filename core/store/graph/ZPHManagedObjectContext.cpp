@@ -114,6 +114,29 @@ QByteArray placeholders(qsizetype count)
   return text;
 }
 
+// A stored attribute's value as objects hold it (the column is not null).
+QVariant attributeValue(ZPHSQLiteStatement& row, int column, ZPHAttributeType type)
+{
+  switch (type) {
+    case ZPHAttributeType::String:
+      return row.columnText(column);
+    case ZPHAttributeType::Int32:
+      return int(row.columnInt64(column));
+    case ZPHAttributeType::Int64:
+    case ZPHAttributeType::Number:
+      return row.columnInt64(column);
+    case ZPHAttributeType::UInt64:
+      return quint64(row.columnInt64(column));
+    case ZPHAttributeType::Double:
+      return row.columnDouble(column);
+    case ZPHAttributeType::Bool:
+      return row.columnInt64(column) != 0;
+    case ZPHAttributeType::Date:
+      return QDateTime::fromMSecsSinceEpoch(qint64(std::llround(row.columnDouble(column) * 1000.0)), Qt::UTC);
+  }
+  return QVariant();
+}
+
 // SQL for a fetch: FROM/JOIN/WHERE/ORDER BY pieces and their parameters.
 class QueryBuilder {
 public:
@@ -186,7 +209,9 @@ public:
   }
 
   // The SQL of a key path ("t0."col""); joins a one-hop relationship once.
-  bool resolve(const QString& keyPath, QByteArray* column, bool* isRelationship, bool* isText = nullptr)
+  // `target` gets the entity and index of the property named last.
+  bool resolve(const QString& keyPath, QByteArray* column, bool* isRelationship, bool* isText = nullptr,
+               std::pair<const ZPHEntityDescription*, int>* target = nullptr)
   {
     const QStringList parts = keyPath.split(u'.');
     if (parts.size() > 2)
@@ -195,6 +220,8 @@ public:
     if (entity == nullptr || !(entity->isStored(index) || entity->isUnstoredToOne(index)))
       return false;
     if (parts.size() == 1) {
+      if (target)
+        *target = {entity, index};
       *column = columnExpression(entity, index, "t0");
       if (isRelationship)
         *isRelationship = entity->isRelationship(index);
@@ -205,8 +232,8 @@ public:
     if (!entity->isRelationship(index))
       return false;
     const ZPHEntityDescription* destination = entity->destination(index);
-    auto [target, targetIndex] = findProperty(destination, parts[1]);
-    if (target == nullptr || !(target->isStored(targetIndex) || target->isUnstoredToOne(targetIndex)))
+    auto [targetEntity, targetIndex] = findProperty(destination, parts[1]);
+    if (targetEntity == nullptr || !(targetEntity->isStored(targetIndex) || targetEntity->isUnstoredToOne(targetIndex)))
       return false;
     const QString joinKey = parts[0];
     QByteArray alias = m_joinAliases.value(joinKey);
@@ -218,11 +245,14 @@ public:
                                 : alias + "." + destination->quotedColumn(entity->inverseIndex(index)) + " = t0.id";
       m_joins += " LEFT JOIN " + destination->quotedTableName() + " " + alias + " ON " + on;
     }
-    *column = columnExpression(target, targetIndex, alias);
+    if (target)
+      *target = {targetEntity, targetIndex};
+    *column = columnExpression(targetEntity, targetIndex, alias);
     if (isRelationship)
-      *isRelationship = target->isRelationship(targetIndex);
+      *isRelationship = targetEntity->isRelationship(targetIndex);
     if (isText)
-      *isText = target->isAttribute(targetIndex) && target->attribute(targetIndex).type == ZPHAttributeType::String;
+      *isText = targetEntity->isAttribute(targetIndex) &&
+                targetEntity->attribute(targetIndex).type == ZPHAttributeType::String;
     return true;
   }
 
@@ -326,6 +356,20 @@ public:
         m_bindings.append(ownParameters);
       }
       *sql += ")";
+      return true;
+    }
+    if (op == ZPHPredicate::Operator::Contains) {
+      const ZPHPredicate::ComparisonOptions options = predicate.options();
+      const QString folded = ZPHPredicate::foldedForComparison(predicate.value().toString(), options);
+      if (folded.isEmpty()) {
+        *sql = "0";  // an empty text is found nowhere
+      } else if (!(options & ZPHPredicate::CaseInsensitive || options & ZPHPredicate::DiacriticInsensitive)) {
+        *sql = "(instr(" + column + ", ?) > 0)";
+        m_bindings.append(folded);
+      } else {
+        *sql = "zph_contains(" + column + ", ?, " + QByteArray::number(options.toInt()) + ")";
+        m_bindings.append(folded);
+      }
       return true;
     }
     const QVariant value = ZPHComparableValue(predicate.value());
@@ -644,30 +688,7 @@ void ZPHManagedObjectContext::loadRow(ZPHManagedObject* object, ZPHSQLiteStateme
       slot = QVariant::fromValue(ZPHManagedObjectID(m_store, entity->destination(i), row.columnInt64(column)));
       continue;
     }
-    switch (entity->attribute(i).type) {
-      case ZPHAttributeType::String:
-        slot = row.columnText(column);
-        break;
-      case ZPHAttributeType::Int32:
-        slot = int(row.columnInt64(column));
-        break;
-      case ZPHAttributeType::Int64:
-      case ZPHAttributeType::Number:
-        slot = row.columnInt64(column);
-        break;
-      case ZPHAttributeType::UInt64:
-        slot = quint64(row.columnInt64(column));
-        break;
-      case ZPHAttributeType::Double:
-        slot = row.columnDouble(column);
-        break;
-      case ZPHAttributeType::Bool:
-        slot = row.columnInt64(column) != 0;
-        break;
-      case ZPHAttributeType::Date:
-        slot = QDateTime::fromMSecsSinceEpoch(qint64(std::llround(row.columnDouble(column) * 1000.0)), Qt::UTC);
-        break;
-    }
+    slot = attributeValue(row, column, entity->attribute(i).type);
   }
   object->m_fault = false;
 }
@@ -1148,8 +1169,31 @@ QList<ZPHManagedObjectID> ZPHManagedObjectContext::executeFetchRequestForObjectI
   return objectIDs;
 }
 
+ZPHObjectIDsWithValues ZPHManagedObjectContext::executeFetchRequestForObjectIDsWithValues(
+    const ZPHFetchRequest& request, const QStringList& keyPaths, ZPHError* error)
+{
+  ZPH_ASSERT_CONTEXT_THREAD(this);
+  drainInbox();
+  ZPHObjectIDsWithValues result;
+  result.valueCount = int(keyPaths.size());
+  const ZPHEntityDescription* entity = m_store->model()->entity(request.entityName);
+  PendingView view;
+  if (entity != nullptr && !pendingView(entity, request, &view, error))
+    return result;
+  ZPHError fetchError;
+  result.objectIDs = fetchIDs(request, &view, &fetchError, keyPaths, &result.values);
+  releaseJudgedObjects(view, {});
+  if (!fetchError.isNull()) {
+    ZPHSetError(error, fetchError);
+    result.objectIDs.clear();
+    result.values.clear();
+  }
+  return result;
+}
+
 QList<ZPHManagedObjectID> ZPHManagedObjectContext::fetchIDs(const ZPHFetchRequest& request, const PendingView* view,
-                                                            ZPHError* error)
+                                                            ZPHError* error, const QStringList& valueKeyPaths,
+                                                            QVariantList* values)
 {
   const ZPHEntityDescription* entity = m_store->model()->entity(request.entityName);
   if (entity == nullptr) {
@@ -1160,14 +1204,46 @@ QList<ZPHManagedObjectID> ZPHManagedObjectContext::fetchIDs(const ZPHFetchReques
   ZPHSQLiteConnection* db = m_store->connection(error);
   if (db == nullptr)
     return {};
-  if (view->active && view->everything)
-    return fetchIDsJudgingEverything(request, entity, error);
+  // The values of an object in memory, row after row.
+  const auto appendMemoryValues = [&](const ZPHManagedObject* object) {
+    for (const QString& keyPath : valueKeyPaths) {
+      const QVariant value = object->valueForKeyPath(keyPath);
+      values->append(value.isNull() ? QVariant() : value);
+    }
+  };
+  if (view->active && view->everything) {
+    QList<ZPHManagedObjectID> objectIDs = fetchIDsJudgingEverything(request, entity, error);
+    if (values != nullptr) {
+      for (const ZPHManagedObjectID& objectID : std::as_const(objectIDs)) {
+        if (const ZPHManagedObject* object = objectWithID(objectID))
+          appendMemoryValues(object);
+      }
+    }
+    return objectIDs;
+  }
   QueryBuilder builder(entity);
   if (!builder.build(request, true, error))
     return {};
   const bool hierarchy = entity->hasHierarchy();
   QByteArray columns = QByteArray("SELECT t0.id") + (hierarchy ? ", t0._entity" : "");
-  const int firstSortColumn = hierarchy ? 2 : 1;
+  // The value columns come first, the sort values (for a merge) after them.
+  QList<ZPHAttributeType> valueTypes;
+  if (values != nullptr) {
+    for (const QString& keyPath : valueKeyPaths) {
+      QByteArray column;
+      bool isRelationship = false;
+      std::pair<const ZPHEntityDescription*, int> target{nullptr, -1};
+      if (!builder.resolve(keyPath, &column, &isRelationship, nullptr, &target) || isRelationship ||
+          target.first == nullptr || !target.first->isAttribute(target.second)) {
+        ZPHSetError(error, keyPathError(entity->name(), keyPath));
+        return {};
+      }
+      columns += ", " + column;
+      valueTypes.append(target.first->attribute(target.second).type);
+    }
+  }
+  const int firstValueColumn = hierarchy ? 2 : 1;
+  const int firstSortColumn = firstValueColumn + int(valueTypes.size());
   QByteArray where = builder.where();
   if (view->active) {
     // The store's answer without the rows that unsaved changes may alter
@@ -1189,6 +1265,7 @@ QList<ZPHManagedObjectID> ZPHManagedObjectContext::fetchIDs(const ZPHFetchReques
     QVarLengthArray<QVariant, 2> sortValues;
   };
   std::vector<Found> stored;
+  QVariantList storedValues;  // row after row, as `stored`
   int rc;
   while ((rc = statement.step()) == SQLITE_ROW) {
     const ZPHEntityDescription* rowEntity =
@@ -1196,6 +1273,10 @@ QList<ZPHManagedObjectID> ZPHManagedObjectContext::fetchIDs(const ZPHFetchReques
     if (rowEntity == nullptr)
       continue;
     Found found{ZPHManagedObjectID(m_store, rowEntity, statement.columnInt64(0)), {}};
+    for (int i = 0; i < int(valueTypes.size()); ++i) {
+      const int column = firstValueColumn + i;
+      storedValues.append(statement.isNull(column) ? QVariant() : attributeValue(statement, column, valueTypes[i]));
+    }
     if (view->active) {
       for (qsizetype i = 0; i < request.sortDescriptors.size(); ++i)
         found.sortValues.append(statement.columnVariant(firstSortColumn + int(i)));
@@ -1211,6 +1292,8 @@ QList<ZPHManagedObjectID> ZPHManagedObjectContext::fetchIDs(const ZPHFetchReques
   if (!view->active) {
     objectIDs.reserve(qsizetype(stored.size()));
     for (const Found& found : stored) objectIDs.append(found.objectID);
+    if (values != nullptr)
+      *values = std::move(storedValues);
     return objectIDs;
   }
 
@@ -1253,7 +1336,17 @@ QList<ZPHManagedObjectID> ZPHManagedObjectContext::fetchIDs(const ZPHFetchReques
         takeStored = compare(storedValue, memoryValue(matches[m])) <= 0;
       }
     }
-    objectIDs.append(takeStored ? stored[s++].objectID : matches[m++]->m_objectID);
+    if (takeStored) {
+      if (values != nullptr) {
+        for (qsizetype i = 0; i < valueTypes.size(); ++i)
+          values->append(storedValues.at(qsizetype(s) * valueTypes.size() + i));
+      }
+      objectIDs.append(stored[s++].objectID);
+    } else {
+      if (values != nullptr)
+        appendMemoryValues(matches[m]);
+      objectIDs.append(matches[m++]->m_objectID);
+    }
   }
   return objectIDs;
 }

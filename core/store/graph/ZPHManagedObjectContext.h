@@ -22,6 +22,17 @@
 
 class ZPHSQLiteStatement;
 
+// What executeFetchRequestForObjectIDsWithValues() answers: the
+// identifiers, and for each the values of the key paths asked for.
+struct ZPHObjectIDsWithValues {
+  QList<ZPHManagedObjectID> objectIDs;
+  // Row after row, valueCount values each, typed as the attributes are
+  // (a missing object at the end of a hop gives null).
+  QVariantList values;
+  int valueCount = 0;
+  const QVariant& value(qsizetype row, int column) const { return values.at(row * valueCount + column); }
+};
+
 struct ZPHManagedObjectIDHash {
   size_t operator()(const ZPHManagedObjectID& id) const noexcept { return qHash(id); }
 };
@@ -73,6 +84,13 @@ public:
   // Fetches. Errors give an empty result (and -1 for counts).
   QList<ZPHManagedObject*> executeFetchRequest(const ZPHFetchRequest& request, ZPHError* error = nullptr);
   QList<ZPHManagedObjectID> executeFetchRequestForObjectIDs(const ZPHFetchRequest& request, ZPHError* error = nullptr);
+  // The identifiers with the values of attribute key paths ("title",
+  // "metadata.read"), read in the same statement; the context's unsaved
+  // changes count as for the other fetches. An unusable key path is an
+  // error.
+  ZPHObjectIDsWithValues executeFetchRequestForObjectIDsWithValues(const ZPHFetchRequest& request,
+                                                                   const QStringList& keyPaths,
+                                                                   ZPHError* error = nullptr);
   qint64 countForFetchRequest(const ZPHFetchRequest& request, ZPHError* error = nullptr);
   // Counts of the matching saved objects per value of a key path, in one
   // grouped query.
@@ -173,7 +191,9 @@ private:
   void releaseJudgedObjects(const PendingView& view, const QSet<ZPHManagedObjectID>& kept);
   bool pendingView(const ZPHEntityDescription* entity, const ZPHFetchRequest& request, PendingView* view,
                    ZPHError* error);
-  QList<ZPHManagedObjectID> fetchIDs(const ZPHFetchRequest& request, const PendingView* view, ZPHError* error);
+  // With `values`, also the values of `valueKeyPaths` (row after row).
+  QList<ZPHManagedObjectID> fetchIDs(const ZPHFetchRequest& request, const PendingView* view, ZPHError* error,
+                                     const QStringList& valueKeyPaths = {}, QVariantList* values = nullptr);
   QList<ZPHManagedObjectID> fetchIDsJudgingEverything(const ZPHFetchRequest& request,
                                                       const ZPHEntityDescription* entity, ZPHError* error);
   void forget(ZPHManagedObject* object);

@@ -12,6 +12,7 @@ struct ZPHPredicate::Node {
   QString keyPath;
   QVariant value;
   QString variable;
+  ZPHPredicate::ComparisonOptions options;
   QList<ZPHPredicate> children;
 };
 
@@ -31,6 +32,17 @@ ZPHPredicate ZPHPredicate::compare(const QString& keyPath, Operator op, const QV
   node->op = op;
   node->keyPath = keyPath;
   node->value = value;
+  return ZPHPredicate(std::move(node));
+}
+
+ZPHPredicate ZPHPredicate::contains(const QString& keyPath, const QString& text, ComparisonOptions options)
+{
+  auto node = std::make_shared<Node>();
+  node->kind = Kind::Comparison;
+  node->op = Operator::Contains;
+  node->keyPath = keyPath;
+  node->value = text.isNull() ? QString(QLatin1String("")) : text;
+  node->options = options;
   return ZPHPredicate(std::move(node));
 }
 
@@ -87,6 +99,8 @@ ZPHPredicate ZPHPredicate::withSubstitutionVariables(const QVariantMap& variable
     case Kind::Comparison:
       if (m_node->variable.isEmpty())
         return *this;
+      if (m_node->op == Operator::Contains)
+        return contains(m_node->keyPath, variables.value(m_node->variable).toString(), m_node->options);
       return compare(m_node->keyPath, m_node->op, variables.value(m_node->variable));
     case Kind::And:
     case Kind::Or:
@@ -109,6 +123,64 @@ QString ZPHPredicate::keyPath() const { return m_node ? m_node->keyPath : QStrin
 QVariant ZPHPredicate::value() const { return m_node ? m_node->value : QVariant(); }
 
 QString ZPHPredicate::variableName() const { return m_node ? m_node->variable : QString(); }
+
+ZPHPredicate::ComparisonOptions ZPHPredicate::options() const { return m_node ? m_node->options : ComparisonOptions(); }
+
+QString ZPHPredicate::foldedForComparison(const QString& text, ComparisonOptions options)
+{
+  if (text.isNull() || !(options & CaseInsensitive || options & DiacriticInsensitive))
+    return text;
+  // ASCII has nothing to decompose and no marks: lower case is the fold.
+  const qsizetype n = text.size();
+  const char16_t* in = reinterpret_cast<const char16_t*>(text.constData());
+  qsizetype i = 0;
+  while (i < n && in[i] < 0x80) ++i;
+  if (i == n) {
+    if (!(options & CaseInsensitive))
+      return text;
+    QString result(n, Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(result.data());
+    for (qsizetype j = 0; j < n; ++j) out[j] = in[j] >= u'A' && in[j] <= u'Z' ? char16_t(in[j] + 32) : in[j];
+    return result;
+  }
+  QString folded = text.normalized(QString::NormalizationForm_D);
+  if (options & DiacriticInsensitive) {
+    qsizetype written = 0;
+    QChar* data = folded.data();
+    for (qsizetype j = 0; j < folded.size(); ++j) {
+      if (data[j].category() != QChar::Mark_NonSpacing)
+        data[written++] = data[j];
+    }
+    folded.truncate(written);
+  }
+  if (options & CaseInsensitive)
+    folded = folded.toCaseFolded();
+  return folded;
+}
+
+bool ZPHPredicate::foldedContains(QStringView text, QStringView folded, ComparisonOptions options)
+{
+  if (folded.isEmpty())
+    return false;
+  if (!(options & CaseInsensitive || options & DiacriticInsensitive))
+    return text.contains(folded);
+  const QString haystack = foldedForComparison(text.toString(), options);
+  if (options & DiacriticInsensitive)
+    return haystack.contains(folded);
+  // Marks count: a match must not cut a letter from the marks that follow it
+  // ("cafe" is not in "café").
+  const auto isMark = [](QChar c) {
+    const QChar::Category category = c.category();
+    return category == QChar::Mark_NonSpacing || category == QChar::Mark_SpacingCombining ||
+           category == QChar::Mark_Enclosing;
+  };
+  for (qsizetype at = haystack.indexOf(folded); at >= 0; at = haystack.indexOf(folded, at + 1)) {
+    const qsizetype end = at + folded.size();
+    if (end >= haystack.size() || !isMark(haystack.at(end)))
+      return true;
+  }
+  return false;
+}
 
 QList<ZPHPredicate> ZPHPredicate::subpredicates() const { return m_node ? m_node->children : QList<ZPHPredicate>(); }
 
@@ -193,6 +265,13 @@ bool ZPHPredicate::evaluateWithObject(const ZPHManagedObject* object) const
     case Kind::Comparison:
       break;
   }
+  if (m_node->op == Operator::Contains) {
+    const QVariant text = object->valueForKeyPath(m_node->keyPath);
+    if (!text.isValid() || text.isNull())
+      return false;
+    return foldedContains(text.toString(), foldedForComparison(m_node->value.toString(), m_node->options),
+                          m_node->options);
+  }
   const QVariant left = ZPHComparableValue(object->valueForKeyPath(m_node->keyPath));
   if (m_node->op == Operator::In) {
     for (const QVariant& candidate : m_node->value.toList()) {
@@ -230,7 +309,7 @@ bool ZPHPredicate::evaluateWithObject(const ZPHManagedObject* object) const
 
 QString ZPHPredicate::predicateFormat() const
 {
-  static const char* const operators[] = {"==", "!=", "<", "<=", ">", ">=", "IN"};
+  static const char* const operators[] = {"==", "!=", "<", "<=", ">", ">=", "IN", "CONTAINS"};
   switch (kind()) {
     case Kind::True:
       return QStringLiteral("TRUEPREDICATE");
@@ -259,5 +338,14 @@ QString ZPHPredicate::predicateFormat() const
     right = QStringLiteral("{%1 values}").arg(m_node->value.toList().size());
   else
     right = ZPHComparableValue(m_node->value).toString();
-  return QStringLiteral("(%1 %2 %3)").arg(m_node->keyPath, QLatin1String(operators[int(m_node->op)]), right);
+  QString op = QLatin1String(operators[int(m_node->op)]);
+  if (m_node->op == Operator::Contains && m_node->options) {
+    op += QLatin1Char('[');
+    if (m_node->options & CaseInsensitive)
+      op += QLatin1Char('c');
+    if (m_node->options & DiacriticInsensitive)
+      op += QLatin1Char('d');
+    op += QLatin1Char(']');
+  }
+  return QStringLiteral("(%1 %2 %3)").arg(m_node->keyPath, op, right);
 }

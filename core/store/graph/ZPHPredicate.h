@@ -19,10 +19,17 @@ class ZPHManagedObject;
 // Values: strings, numbers, booleans (compared as 0 and 1), dates, null
 // (QVariant()), objects (as QVariant of ZPHManagedObject*) and object
 // identifiers (for relationships), and for In a QVariantList of those.
+//
+// Contains asks whether a text attribute holds a text: exactly, ignoring
+// case, or ignoring case and diacritics. The text is bound as a parameter
+// (never a LIKE pattern, so "%" and "_" are plain characters); an empty
+// text is found nowhere, and a null attribute holds nothing.
 class ZPHPredicate {
 public:
   enum class Kind { True, False, Comparison, And, Or, Not };
-  enum class Operator { Equal, NotEqual, Less, LessOrEqual, Greater, GreaterOrEqual, In };
+  enum class Operator { Equal, NotEqual, Less, LessOrEqual, Greater, GreaterOrEqual, In, Contains };
+  enum ComparisonOption { CaseInsensitive = 0x1, DiacriticInsensitive = 0x2 };
+  Q_DECLARE_FLAGS(ComparisonOptions, ComparisonOption)
 
   // The always-true predicate (as a default-constructed one).
   ZPHPredicate();
@@ -40,6 +47,8 @@ public:
   {
     return compare(keyPath, Operator::In, values);
   }
+  // keyPath CONTAINS text; [c] with CaseInsensitive, [cd] with both.
+  static ZPHPredicate contains(const QString& keyPath, const QString& text, ComparisonOptions options = {});
   // keyPath <op> $variableName
   static ZPHPredicate compareWithVariable(const QString& keyPath, Operator op, const QString& variableName);
 
@@ -55,6 +64,7 @@ public:
   QString keyPath() const;
   QVariant value() const;
   QString variableName() const;  // empty unless the value is a variable
+  ComparisonOptions options() const;
   QList<ZPHPredicate> subpredicates() const;
 
   // Evaluates against an object's current in-memory values.
@@ -63,6 +73,14 @@ public:
   // "((feedURL == $VALUE) && (read == 1))", for logs and tests.
   QString predicateFormat() const;
 
+  // The form in which Contains compares texts under the options: the
+  // canonical decomposition, case-folded with CaseInsensitive, without
+  // non-spacing marks with DiacriticInsensitive. Null for null.
+  static QString foldedForComparison(const QString& text, ComparisonOptions options);
+  // Whether `text` holds `folded` (a text already folded with the same
+  // options); false for an empty `folded`.
+  static bool foldedContains(QStringView text, QStringView folded, ComparisonOptions options);
+
   friend bool operator==(const ZPHPredicate& a, const ZPHPredicate& b) { return a.m_node == b.m_node; }
 
 private:
@@ -70,6 +88,8 @@ private:
   explicit ZPHPredicate(std::shared_ptr<const Node> node) : m_node(std::move(node)) {}
   std::shared_ptr<const Node> m_node;
 };
+
+Q_DECLARE_OPERATORS_FOR_FLAGS(ZPHPredicate::ComparisonOptions)
 
 ZPHPredicate operator&&(const ZPHPredicate& a, const ZPHPredicate& b);
 ZPHPredicate operator||(const ZPHPredicate& a, const ZPHPredicate& b);

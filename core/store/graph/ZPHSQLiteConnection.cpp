@@ -2,6 +2,7 @@
 
 #include "platform/ZPHLog.h"
 #include "store/graph/ZPHObjectGraphErrors.h"
+#include "store/graph/ZPHPredicate.h"
 
 #include <QtCore/QDateTime>
 
@@ -169,6 +170,33 @@ QVariant ZPHSQLiteStatement::columnVariant(int column) const
 
 // --------------------------------------------------------------- connection
 
+namespace {
+
+// zph_contains(text, folded, options): whether the text, folded with the
+// options (ZPHPredicate::ComparisonOptions), holds the already folded text.
+// Null for a null text, so a comparison with nothing is not true.
+void containsFunction(sqlite3_context* context, int, sqlite3_value** arguments)
+{
+  if (sqlite3_value_type(arguments[0]) == SQLITE_NULL || sqlite3_value_type(arguments[1]) == SQLITE_NULL) {
+    sqlite3_result_null(context);
+    return;
+  }
+  const auto* text = static_cast<const QChar*>(sqlite3_value_text16(arguments[0]));
+  const qsizetype textLength = sqlite3_value_bytes16(arguments[0]) / 2;
+  const auto* folded = static_cast<const QChar*>(sqlite3_value_text16(arguments[1]));
+  const qsizetype foldedLength = sqlite3_value_bytes16(arguments[1]) / 2;
+  if (text == nullptr || folded == nullptr) {
+    sqlite3_result_error_nomem(context);
+    return;
+  }
+  const auto options = ZPHPredicate::ComparisonOptions::fromInt(sqlite3_value_int(arguments[2]));
+  sqlite3_result_int(
+      context,
+      ZPHPredicate::foldedContains(QStringView(text, textLength), QStringView(folded, foldedLength), options) ? 1 : 0);
+}
+
+}  // namespace
+
 std::unique_ptr<ZPHSQLiteConnection> ZPHSQLiteConnection::open(const QString& path, bool create, ZPHError* error)
 {
   sqlite3* db = nullptr;
@@ -183,6 +211,8 @@ std::unique_ptr<ZPHSQLiteConnection> ZPHSQLiteConnection::open(const QString& pa
   }
   sqlite3_extended_result_codes(db, 1);
   sqlite3_busy_timeout(db, BusyTimeoutMs);
+  sqlite3_create_function_v2(db, "zph_contains", 3, SQLITE_UTF16 | SQLITE_DETERMINISTIC, nullptr, containsFunction,
+                             nullptr, nullptr, nullptr);
   // Upstream SQLite's parameter limit, also where a distribution raised it,
   // so a statement that would fail elsewhere fails in every build.
   sqlite3_limit(db, SQLITE_LIMIT_VARIABLE_NUMBER,

@@ -1,4 +1,5 @@
 #include "app/shell/AppHarness.h"
+#include "articles/ZPHArticleListDelegate.h"
 #include "feeds/refresh/ZPHRefreshController.h"
 #include "feeds/refresh/ZPHStatusItem.h"
 #include "mainwindow/ZPHEmptyContentsViewController.h"
@@ -356,7 +357,7 @@ TEST_F(StartupAndQuitTest, ALaunchThatFindsTheFolderTakenLeavesWithoutTouchingIt
   EXPECT_TRUE(holder.isLocked());
 }
 
-TEST_F(StartupAndQuitTest, TheMainWindowHoldsTheSourceListAndThePlaceholder)
+TEST_F(StartupAndQuitTest, TheMainWindowHoldsTheSourceListAndTheArticleList)
 {
   AppHarness app(dataFolder());
   app.start();
@@ -367,8 +368,9 @@ TEST_F(StartupAndQuitTest, TheMainWindowHoldsTheSourceListAndThePlaceholder)
   EXPECT_EQ(controller->window()->centralWidget(), controller->applicationSplitView());
   EXPECT_EQ(controller->applicationSplitView()->widget(0), controller->sourceListViewController()->view());
   EXPECT_EQ(controller->applicationSplitView()->widget(1), controller->rightPaneContainerView());
-  EXPECT_EQ(controller->rightPaneContainerView()->currentView(), controller->emptyContentsViewController()->view());
-  EXPECT_EQ(controller->emptyContentsViewController()->state(), ZPHEmptyContentsViewControllerStateNoArticleSelected);
+  // The article list fills the right pane.
+  ASSERT_NE(controller->articleListDelegate(), nullptr);
+  EXPECT_EQ(controller->rightPaneContainerView()->currentView(), controller->articleListDelegate()->contentView());
   // The status area sits under the source list.
   EXPECT_TRUE(
       controller->sourceListStatusViewEnclosingView()->isAncestorOf(controller->statusViewController()->view()));

@@ -1,0 +1,3 @@
+#include "articles/ZPHArticleDetailPane.h"
+
+ZPHArticleDetailPane::~ZPHArticleDetailPane() = default;

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QtCore/QList>
+#include <QtCore/QObject>
+#include <QtCore/QString>
+
+#include <functional>
+#include <memory>
+
+class CBDataArticle;
+class QWidget;
+
+// What a reading layout needs of its article view: the detail pane shows
+// the selected article, loads it when asked (the page made from the
+// article's theme, with the search highlighting asked for, the flag state,
+// the style sheets, the margin and the picture setting filled in, loaded
+// against the article's base address, and its images cached), marks the
+// flag again when it changes, and steps its margins.
+//
+// The rendering of articles implements it with its web view;
+// ZPHPlainArticleDetailPane stands in until then. Main thread only.
+class ZPHArticleDetailPane : public QObject {
+  Q_OBJECT
+
+public:
+  struct LoadRequest {
+    CBDataArticle* article = nullptr;
+    // The running search's query and scope (0 all text, 1 author, 2
+    // title); empty: no highlighting.
+    QString searchQuery;
+    int searchScope = 0;
+  };
+
+  using Factory = std::function<std::unique_ptr<ZPHArticleDetailPane>()>;
+
+  ~ZPHArticleDetailPane() override;
+
+  virtual QWidget* view() = 0;
+  virtual void setSelectedArticles(const QList<CBDataArticle*>& articles) = 0;
+  // Starts loading; mainFrameDidFinishLoading() follows when the page is
+  // in (later, never during the call).
+  virtual void loadArticle(const LoadRequest& request) = 0;
+  virtual void stopLoading() {}
+  virtual void updateArticleFlaggedState() = 0;
+  // Margins: whether the page's column can grow or shrink, its width now
+  // (the unit is the page's), and a new width in em.
+  virtual bool shouldAllowArticleWidthIncrease() const = 0;
+  virtual bool shouldAllowArticleWidthDecrease() const = 0;
+  virtual double articleWidth() const = 0;
+  virtual void setMarginWidth(double width) = 0;
+  // Before the layout lets go of it.
+  virtual void invalidate() {}
+
+Q_SIGNALS:
+  void mainFrameDidFinishLoading();
+  void didFinishChangingTheme();
+};

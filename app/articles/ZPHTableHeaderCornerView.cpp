@@ -1,0 +1,19 @@
+#include "articles/ZPHTableHeaderCornerView.h"
+
+#include "articles/ZPHTableHeaderCell.h"
+#include "articles/ZPHTableHeaderView.h"
+
+#include <QtGui/QPaintEvent>
+#include <QtGui/QPainter>
+
+ZPHTableHeaderCornerView::ZPHTableHeaderCornerView(QWidget* parent) : QWidget(parent)
+{
+  setFixedHeight(ZPHTableHeaderView::Height);
+}
+
+void ZPHTableHeaderCornerView::paintEvent(QPaintEvent* event)
+{
+  QPainter painter(this);
+  ZPHTableHeaderCell::drawBackgroundWithFrame(&painter, QRectF(rect()), this);
+  Q_UNUSED(event);
+}

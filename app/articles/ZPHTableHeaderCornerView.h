@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QtWidgets/QWidget>
+
+// The corner above the vertical scroller, beside the classic layout's
+// header: it looks like the header.
+class ZPHTableHeaderCornerView : public QWidget {
+  Q_OBJECT
+
+public:
+  explicit ZPHTableHeaderCornerView(QWidget* parent = nullptr);
+
+protected:
+  void paintEvent(QPaintEvent* event) override;
+};

@@ -1,0 +1,429 @@
+// Article list speed on a store of 100,000 articles (66,666 unread): the
+// main thread's time per operation, up to the list drawn again, as the
+// benchmark's time; the wall time and the store queue's share as counters.
+//   All Unread listed (from the selection to the rows drawn),
+//   a page of rows scrolled, the next article selected (loaded, marked read,
+//   the row drawn read),
+//   10,000 articles marked read and back (merge, rows and drawing),
+//   a search of 1,000 results shown.
+// The main thread's time is its CPU time: it sleeps while it waits.
+
+#include "articles/ZPHArticleListDelegate.h"
+#include "articles/ZPHArticleListModel.h"
+#include "articles/ZPHArticleListTableView.h"
+#include "articles/ZPHReadingLayoutViewController.h"
+#include "articles/ZPHSearchField.h"
+#include "articles/ZPHSearchOperation.h"
+#include "articles/ZPHSearchWindowController.h"
+#include "foundation/ZPHCoreApplicationDelegate.h"
+#include "platform/ZPHOperation.h"
+#include "platform/ZPHUserDefaults.h"
+#include "store/CBDataController.h"
+#include "store/accounts/CBDataAccount.h"
+#include "store/accounts/CBGlobalAccount.h"
+#include "store/accounts/CBGlobalFeed.h"
+#include "store/entities/CBDataModel.h"
+#include "store/entities/CBFeed.h"
+#include "store/operations/ZPHMarkAllAsReadOperation.h"
+#include "store/operations/ZPHUndoableOperation.h"
+#include "store/tree/ZPHModel.h"
+#include "store/tree/ZPHSourceListTreeBuilder.h"
+#include "themes/ZPHRegisterThemes.h"
+
+#include "ZPHBenchArticleStore.h"
+
+#include <QtCore/QElapsedTimer>
+#include <QtCore/QEventLoop>
+#include <QtCore/QTemporaryDir>
+#include <QtCore/QTimer>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QScrollBar>
+#include <QtWidgets/QWidget>
+
+#include <atomic>
+#include <cstdio>
+#include <memory>
+
+#include <time.h>
+
+namespace {
+
+constexpr int Articles = 100000;
+
+double threadMilliseconds()
+{
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
+
+// Serves the main event loop, asleep while there is nothing to do, until
+// `done` answers true.
+void serveUntil(const std::function<bool()>& done)
+{
+  QElapsedTimer deadline;
+  deadline.start();
+  while (!done()) {
+    if (deadline.elapsed() > 120000) {
+      std::fprintf(stderr, "the list did not answer in two minutes\n");
+      std::exit(2);
+    }
+    QEventLoop loop;
+    QTimer::singleShot(1, &loop, &QEventLoop::quit);
+    loop.exec();
+  }
+}
+
+// The core library's application, forwarded to one data controller; undo
+// steps are queued as they come.
+class ListBenchDelegate : public ZPHCoreApplicationDelegate {
+public:
+  explicit ListBenchDelegate(const QString& folder) : m_folder(folder) { setSharedDelegate(this); }
+  ~ListBenchDelegate() override { setSharedDelegate(nullptr); }
+
+  CBDataController data;
+
+  bool appIsShuttingDown() const override { return false; }
+  CBDataController* dataController() const override { return const_cast<CBDataController*>(&data); }
+  ZPHRefreshController* refreshController() const override { return nullptr; }
+  ZPHManagedObjectContext* mainThreadManagedObjectContext() const override
+  {
+    return data.mainThreadManagedObjectContext();
+  }
+  std::shared_ptr<ZPHManagedObjectContext> temporaryManagedObjectContext() override
+  {
+    return data.temporaryManagedObjectContext();
+  }
+  std::shared_ptr<ZPHManagedObjectContext> temporaryManagedObjectContextOnPrivateQueue() override
+  {
+    return data.temporaryManagedObjectContextOnPrivateQueue();
+  }
+  void addCoreDataQueueOperation(std::shared_ptr<ZPHOperation> operation) override
+  {
+    data.addCoreDataQueueOperation(std::move(operation));
+  }
+  void addCoreDataQueueOperationAndWait(std::shared_ptr<ZPHOperation> operation) override
+  {
+    data.addCoreDataQueueOperationAndWait(std::move(operation));
+  }
+  void addCoreDataQueueBlock(std::function<void()> block, std::function<void()> completion) override
+  {
+    data.addCoreDataQueueBlock(std::move(block), std::move(completion));
+  }
+  void addMainThreadCoreDataQueueBlock(std::function<void()> block) override
+  {
+    data.addMainThreadCoreDataQueueBlock(std::move(block));
+  }
+  void addMainThreadCoreDataQueueBlockIgnoringTermination(std::function<void()> block) override
+  {
+    data.addMainThreadCoreDataQueueBlockIgnoringTermination(std::move(block));
+  }
+  void saveManagedObjectContext(ZPHManagedObjectContext* context) override { data.saveManagedObjectContext(context); }
+  void handleCoreDataFailureWithError(const ZPHError& error) override
+  {
+    std::fprintf(stderr, "store failure: %s\n", qPrintable(error.toString()));
+    std::_Exit(3);
+  }
+  void performUndoableOperation(std::shared_ptr<ZPHUndoableOperation> operation) override
+  {
+    data.addCoreDataQueueOperation(std::move(operation));
+  }
+  QString pathToDataFolder() const override { return m_folder; }
+  QString pathToCacheFolder() const override { return m_folder; }
+  QString userAgent() const override { return QStringLiteral("Zephlin/bench"); }
+  void addStatusItem(std::shared_ptr<ZPHStatusItem>, std::function<void()> handler) override
+  {
+    if (handler)
+      handler();
+  }
+  void removeStatusItem(std::shared_ptr<ZPHStatusItem>, std::function<void()> handler) override
+  {
+    if (handler)
+      handler();
+  }
+  void removeAnyStatusItemWithIdentifier(const QString&) override {}
+  QList<CBFeed*> addFeedsWithSubscribeRequestReturningNewlyAddedFeeds(std::shared_ptr<ZPHSubscribeRequest>) override
+  {
+    return {};
+  }
+
+private:
+  QString m_folder;
+};
+
+// The store, the article list in a window, made once per process.
+struct ListFixture {
+  QTemporaryDir folder;
+  std::unique_ptr<ListBenchDelegate> delegate;
+  std::unique_ptr<ZPHSourceListTreeBuilder> builder;
+  std::unique_ptr<QWidget> window;
+  std::unique_ptr<ZPHSearchField> field;
+  std::unique_ptr<ZPHSearchWindowController> search;
+  std::unique_ptr<ZPHArticleListDelegate> list;
+
+  ListFixture()
+  {
+    {
+      ZPHPersistentStore store(CBDataManagedObjectModel(), folder.filePath(QStringLiteral("Articles")));
+      ZPHError error;
+      if (!store.open(true, &error)) {
+        std::fprintf(stderr, "no store: %s\n", qPrintable(error.toString()));
+        std::exit(2);
+      }
+      zphBenchFillArticleStore(store, Articles);
+    }
+    delegate = std::make_unique<ListBenchDelegate>(folder.path());
+    ZPHError error;
+    if (!delegate->data.setupCoreDataStackWithClass({}, false, &error)) {
+      std::fprintf(stderr, "no store: %s\n", qPrintable(error.toString()));
+      std::exit(2);
+    }
+    delegate->data.completeSetup();
+    // The feeds join the local account, as subscribed feeds do.
+    if (CBDataAccount* local = delegate->data.localAccount()) {
+      for (CBFeed* feed : CBFeed::feedsWithMOC(delegate->data.mainThreadManagedObjectContext())) local->addFeed(feed);
+      delegate->data.saveMainThreadManagedObjectContext();
+    }
+    // The tree tells the list there are feeds to list.
+    builder = std::make_unique<ZPHSourceListTreeBuilder>(&delegate->data);
+    builder->rebuildTree();
+    window = std::make_unique<QWidget>();
+    window->resize(1100, 700);
+    field = std::make_unique<ZPHSearchField>();
+    search = std::make_unique<ZPHSearchWindowController>(window.get());
+    search->setSearchField(field.get());
+    list = std::make_unique<ZPHArticleListDelegate>();
+    list->setSearchWindowController(search.get());
+    search->setArticleListDelegate(list.get());
+    list->setUp();
+    list->contentView()->setParent(window.get());
+    list->contentView()->setGeometry(window->rect());
+    window->show();
+    settle();
+  }
+
+  ZPHArticleListTableView* table() const
+  {
+    return qobject_cast<ZPHArticleListTableView*>(list->currentLayoutViewController()->controlView());
+  }
+  void settle()
+  {
+    serveUntil(
+        [&] { return !delegate->data.coreDataQueueHasOperations() && !list->articleListController()->isUpdating(); });
+    QCoreApplication::processEvents();
+  }
+  void draw() { table()->viewport()->repaint(); }
+  // The selection and the wait for its rows, drawn.
+  void select(const QList<ZPHRepresentedObject>& items)
+  {
+    list->sourcelistSelectionDidChange(items);
+    serveUntil([&] { return !list->articleListController()->isUpdating(); });
+    draw();
+  }
+  CBGlobalFeed* allUnread() const { return delegate->data.globalAccount()->allUnreadFeed(); }
+};
+
+ListFixture& fixture()
+{
+  static ListFixture* shared = new ListFixture;  // kept for the process
+  return *shared;
+}
+
+// Times one operation: the main thread's CPU time as the iteration's time,
+// the wall time as a counter.
+struct Timing {
+  double cpu = 0;
+  QElapsedTimer wall;
+  void start()
+  {
+    cpu = threadMilliseconds();
+    wall.start();
+  }
+  double mainMilliseconds() const { return threadMilliseconds() - cpu; }
+};
+
+// The store queue's time for one block of work, measured on the queue.
+double storeQueueMilliseconds(ListFixture& shared, std::function<void(ZPHManagedObjectContext*)> work)
+{
+  std::atomic<double> took{-1};
+  shared.delegate->data.addCoreDataQueueBlock(
+      [&] {
+        QElapsedTimer timer;
+        timer.start();
+        std::shared_ptr<ZPHManagedObjectContext> context = shared.delegate->data.temporaryManagedObjectContext();
+        work(context.get());
+        took = double(timer.nsecsElapsed()) / 1e6;
+      },
+      {});
+  serveUntil([&] { return took.load() >= 0; });
+  return took.load();
+}
+
+}  // namespace
+
+// All Unread (66,666 rows under date headers) from its selection to the
+// rows drawn; between runs another smart feed is listed.
+static void BM_AllUnreadListed(benchmark::State& state)
+{
+  ListFixture& shared = fixture();
+  CBGlobalFeed* other = shared.delegate->data.globalAccount()->flaggedFeed();
+  double wall = 0;
+  for (auto _ : state) {
+    shared.select({other});
+    Timing timing;
+    timing.start();
+    shared.select({shared.allUnread()});
+    state.SetIterationTime(timing.mainMilliseconds() / 1e3);
+    wall += double(timing.wall.nsecsElapsed()) / 1e6;
+  }
+  if (shared.list->articleListController()->count() != 66666)
+    state.SkipWithError("All Unread does not hold 66,666 articles");
+  if (!shared.table()->isVisible())
+    state.SkipWithError("the list is not shown");
+  state.counters["rows"] = double(shared.list->articleListModel()->rowCount());
+  state.counters["wall_ms"] = wall / double(state.iterations());
+  state.counters["storeQueue_ms"] = storeQueueMilliseconds(shared, [](ZPHManagedObjectContext* context) {
+    ZPHFetchRequest request(CBDataEntityNameArticle, CBDataArticle::predicateForUnreadArticlesWithMoc(context));
+    request.sortDescriptors = {{QStringLiteral("dateForDisplay"), false}};
+    context->executeFetchRequestForObjectIDsWithValues(
+        request,
+        {QStringLiteral("dateForDisplay"), QStringLiteral("metadata.read"), QStringLiteral("metadata.flagged")});
+  });
+}
+BENCHMARK(BM_AllUnreadListed)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// One page of All Unread scrolled and drawn (its rows loaded on the way).
+static void BM_PageScrolled(benchmark::State& state)
+{
+  ListFixture& shared = fixture();
+  shared.select({shared.allUnread()});
+  QScrollBar* bar = shared.table()->verticalScrollBar();
+  bar->setValue(0);
+  for (auto _ : state) {
+    Timing timing;
+    timing.start();
+    bar->setValue(bar->value() + bar->pageStep());
+    shared.draw();
+    state.SetIterationTime(timing.mainMilliseconds() / 1e3);
+  }
+}
+BENCHMARK(BM_PageScrolled)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(200);
+
+// The next article selected by the user: loaded into the detail pane,
+// marked read on the store queue, its row drawn read.
+static void BM_NextArticle(benchmark::State& state)
+{
+  ListFixture& shared = fixture();
+  shared.select({shared.allUnread()});
+  ZPHArticleListTableView* table = shared.table();
+  table->setFocus();
+  table->selectRow(table->nextRow(), true);
+  shared.settle();
+  double wall = 0;
+  for (auto _ : state) {
+    const int next = table->nextRow();
+    CBDataArticle* article = shared.list->articleListModel()->articleAtRow(next);
+    Timing timing;
+    timing.start();
+    table->selectRow(next, true);
+    shared.draw();
+    serveUntil(
+        [&] { return article != nullptr && article->read() && !shared.delegate->data.coreDataQueueHasOperations(); });
+    shared.draw();
+    state.SetIterationTime(timing.mainMilliseconds() / 1e3);
+    wall += double(timing.wall.nsecsElapsed()) / 1e6;
+  }
+  state.counters["wall_ms"] = wall / double(state.iterations());
+}
+BENCHMARK(BM_NextArticle)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(100);
+
+// 10,000 listed articles marked read, then the undo marks them unread:
+// the main thread merges the saves, updates the rows by ranges and draws.
+static void BM_TenThousandMarkedReadAndUndone(benchmark::State& state)
+{
+  ListFixture& shared = fixture();
+  shared.select({shared.allUnread()});
+  // The rows shown so far are loaded, as a user's list would be.
+  QList<ZPHManagedObjectID> ids;
+  const QList<ZPHArticleListRow>& rows = shared.list->articleListController()->articles();
+  for (qsizetype i = 0; i < rows.size() && ids.size() < 10000; i += 2) ids.append(rows.at(i).objectID);
+  const qsizetype last = shared.list->articleListController()->indexOfArticle(ids.last());
+  bool read = true;
+  double wall = 0;
+  double queue = 0;
+  for (auto _ : state) {
+    Timing timing;
+    timing.start();
+    auto operation = ZPHMarkAllAsReadOperation::operationWithArticleManagedObjectIds(ids, read);
+    QElapsedTimer queued;
+    std::atomic<double> queueMs{-1};
+    auto timed = std::make_shared<ZPHBlockOperation>([operation, &queueMs] {
+      QElapsedTimer timer;
+      timer.start();
+      operation->start();
+      queueMs = double(timer.nsecsElapsed()) / 1e6;
+    });
+    shared.delegate->data.addCoreDataQueueOperation(timed);
+    serveUntil(
+        [&] { return queueMs.load() >= 0 && shared.list->articleListController()->articles().at(last).read == read; });
+    shared.draw();
+    state.SetIterationTime(timing.mainMilliseconds() / 1e3);
+    wall += double(timing.wall.nsecsElapsed()) / 1e6;
+    queue += queueMs.load();
+    read = !read;
+  }
+  state.counters["articles"] = double(ids.size());
+  state.counters["wall_ms"] = wall / double(state.iterations());
+  state.counters["storeQueue_ms"] = queue / double(state.iterations());
+}
+BENCHMARK(BM_TenThousandMarkedReadAndUndone)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// A title search with 1,000 results, from its start to the results drawn.
+static void BM_SearchWithAThousandResults(benchmark::State& state)
+{
+  ListFixture& shared = fixture();
+  shared.select({shared.allUnread()});
+  shared.field->setText(QStringLiteral("needle"));
+  double wall = 0;
+  for (auto _ : state) {
+    shared.list->searchCanceledUpdatingArticles(false, false, false);
+    Timing timing;
+    timing.start();
+    shared.search->executeSearchWithType(2);
+    serveUntil([&] {
+      return shared.list->showingSearchResultSet() &&
+             shared.list->currentSearchOperation() == shared.search->lastSearchOperation();
+    });
+    shared.draw();
+    state.SetIterationTime(timing.mainMilliseconds() / 1e3);
+    wall += double(timing.wall.nsecsElapsed()) / 1e6;
+  }
+  if (shared.list->articleListController()->count() != 1000)
+    state.SkipWithError("the search did not find 1,000 articles");
+  state.counters["wall_ms"] = wall / double(state.iterations());
+  state.counters["storeQueue_ms"] = storeQueueMilliseconds(shared, [](ZPHManagedObjectContext* context) {
+    ZPHFetchRequest request(CBDataEntityNameArticle,
+                            ZPHPredicate::equal(QStringLiteral("markedForDeletion"), 0) &&
+                                ZPHSearchOperation::predicateForQuery(QStringLiteral("needle"), 2));
+    request.sortDescriptors = {{QStringLiteral("dateForDisplay"), false}};
+    context->executeFetchRequestForObjectIDsWithValues(
+        request,
+        {QStringLiteral("dateForDisplay"), QStringLiteral("metadata.read"), QStringLiteral("metadata.flagged")});
+  });
+}
+BENCHMARK(BM_SearchWithAThousandResults)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+int main(int argc, char** argv)
+{
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  // The settings the list writes stay in a folder of the run's own.
+  QTemporaryDir settings;
+  qputenv("XDG_CONFIG_HOME", settings.path().toUtf8());
+  QApplication app(argc, argv);
+  ZPHRegisterThemes();
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
