@@ -10,6 +10,7 @@
 #include <QtGui/QMouseEvent>
 #include <QtGui/QWindow>
 #include <QtWebEngineWidgets/QWebEngineView>
+#include <QtWidgets/QAbstractItemView>
 #include <QtWidgets/QAbstractSpinBox>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QComboBox>
@@ -38,6 +39,10 @@ bool isEditableTextWidget(const QWidget* widget)
     return true;
   if (const auto* combo = qobject_cast<const QComboBox*>(widget))
     return combo->isEditable();
+  // A list whose current row may be renamed takes input methods for it, but
+  // types only into the editor it opens, which then has the focus.
+  if (qobject_cast<const QAbstractItemView*>(widget) != nullptr)
+    return false;
   // Views of our own that take text say so.
   return widget->testAttribute(Qt::WA_InputMethodEnabled);
 }

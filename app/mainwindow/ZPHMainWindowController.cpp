@@ -1,9 +1,13 @@
 #include "mainwindow/ZPHMainWindowController.h"
 
+#include "articles/ZPHArticleDetailPane.h"
 #include "articles/ZPHArticleListDelegate.h"
+#include "articles/ZPHReadingLayoutViewController.h"
 #include "articles/ZPHSearchField.h"
 #include "articles/ZPHSearchWindowController.h"
+#include "articles/ZPHStyleSheetController.h"
 #include "feeds/network/ZPHNetworkController.h"
+#include "feeds/refresh/ZPHRefreshController.h"
 #include "feeds/refresh/ZPHStatusItem.h"
 #include "foundation/CBMimeTypes.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
@@ -13,24 +17,34 @@
 #include "mainwindow/ZPHEmptyContentsViewController.h"
 #include "mainwindow/ZPHMainWindow.h"
 #include "mainwindow/ZPHMainWindowSplitView.h"
+#include "mainwindow/ZPHMainWindowToolbarController.h"
 #include "mainwindow/ZPHNotificationBezelWindow.h"
 #include "mainwindow/ZPHNotificationBezelWindowController.h"
 #include "mainwindow/ZPHRightPaneContainerView.h"
 #include "mainwindow/ZPHStatusViewController.h"
 #include "mainwindow/ZPHUndoableOperationCommand.h"
 #include "platform/ZPHMainThread.h"
+#include "platform/ZPHUserDefaults.h"
+#include "shell/ZPHAppDelegate.h"
 #include "sourcelist/ZPHSourceListView.h"
 #include "sourcelist/ZPHSourceListViewController.h"
+#include "store/accounts/ZPHArticleListController.h"
+#include "store/entities/CBDataArticle.h"
 #include "store/operations/ZPHMarkAllAsReadOperation.h"
 #include "store/operations/ZPHUndoableOperation.h"
 #include "store/tree/CBTreeNode.h"
+#include "store/tree/ZPHSourceListTreeBuilder.h"
 #include "subscribe/ZPHSubscribeRequest.h"
 #include "subscribe/ZPHSubscriber.h"
+#include "themes/ZPHTheme.h"
 
 #include <QtCore/QEvent>
 #include <QtGui/QAction>
+#include <QtGui/QGuiApplication>
 #include <QtGui/QUndoStack>
+#include <QtWidgets/QAbstractScrollArea>
 #include <QtWidgets/QMainWindow>
+#include <QtWidgets/QScrollBar>
 #include <QtWidgets/QSystemTrayIcon>
 #include <QtWidgets/QToolBar>
 #include <QtWidgets/QVBoxLayout>
@@ -71,6 +85,7 @@ ZPHMainWindowController::~ZPHMainWindowController()
     m_window->removeEventFilter(this);
   m_searchWindowController.reset();
   m_articleListDelegate.reset();
+  m_toolbarController.reset();
   m_window.reset();
   m_notificationBezelWindowController.reset();
   m_statusViewController.reset();
@@ -146,19 +161,10 @@ void ZPHMainWindowController::windowDidLoad()
 
 void ZPHMainWindowController::setUpArticleList()
 {
-  // The toolbar holds the search field alone until the toolbar's own
-  // controls come.
-  m_toolbar = new QToolBar(tr("Toolbar"), m_window.get());
-  m_toolbar->setObjectName(QStringLiteral("ZPHMainWindowToolbar"));
-  m_toolbar->setMovable(false);
-  m_toolbar->setFloatable(false);
-  auto* spacer = new QWidget(m_toolbar);
-  spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-  m_toolbar->addWidget(spacer);
-  m_searchField = new ZPHSearchField(m_toolbar);
-  m_searchField->setFixedWidth(220);
-  m_toolbar->addWidget(m_searchField);
-  m_window->addToolBar(Qt::TopToolBarArea, m_toolbar);
+  m_searchField = new ZPHSearchField();
+  m_toolbarController = std::make_unique<ZPHMainWindowToolbarController>(this);
+  m_toolbarController->setupToolbar(m_window.get(), m_searchField);
+  m_toolbar = m_toolbarController->toolbar();
 
   m_searchWindowController = std::make_unique<ZPHSearchWindowController>(m_window.get());
   m_searchWindowController->setSearchField(m_searchField);
@@ -175,6 +181,18 @@ void ZPHMainWindowController::setUpArticleList()
             if (ZPHReadingLayoutViewController* layout = m_articleListDelegate->currentLayoutViewController())
               layout->moveFocusToArticleListAndSelectNone();
           });
+
+  // The commands and the toolbar follow the selections, the list, the
+  // unread totals and refreshing.
+  connect(m_articleListDelegate.get(), &ZPHArticleListDelegate::selectedArticlesChanged, this,
+          &ZPHMainWindowController::scheduleValidation);
+  connect(m_articleListDelegate.get(), &ZPHArticleListDelegate::articlesChanged, this,
+          &ZPHMainWindowController::scheduleValidation);
+  connect(this, &ZPHMainWindowController::unreadCountChanged, this, &ZPHMainWindowController::scheduleValidation);
+  if (ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate())
+    if (ZPHRefreshController* refresh = delegate->refreshController())
+      connect(refresh, &ZPHRefreshController::visualRefreshInProgressChanged, this,
+              &ZPHMainWindowController::scheduleValidation);
 }
 
 void ZPHMainWindowController::sourceListSelectionDidChange()
@@ -182,6 +200,7 @@ void ZPHMainWindowController::sourceListSelectionDidChange()
   if (m_articleListDelegate == nullptr || m_sourceListViewController == nullptr)
     return;
   m_articleListDelegate->sourcelistSelectionDidChange(m_articleListDelegate->sourceListSelection());
+  scheduleValidation();
 }
 
 void ZPHMainWindowController::setUpTrayIcon()
@@ -435,13 +454,33 @@ void ZPHMainWindowController::appDelegateDidOpenURLInExternalBrowser(const ZPHNo
 
 void ZPHMainWindowController::makeCommands()
 {
-  const auto command = [this](const char* selector, const QString& title, void (ZPHMainWindowController::*run)()) {
+  const auto command = [this](const char* selector, const QString& title, auto run) {
     auto* action = new QAction(title, this);
     action->setObjectName(QString::fromLatin1(selector));
     connect(action, &QAction::triggered, this, run);
   };
-  command("markAllAsRead:", tr("Mark All As Read"), &ZPHMainWindowController::markAllAsRead);
-  command("moveFocusToSourceList:", tr("Go to Sites"), &ZPHMainWindowController::moveFocusToSourceList);
+  command("markAllAsRead:", tr("Mark All As Read"), [this] { markAllAsRead(); });
+  command("moveFocusToSourceList:", tr("Go to Sites"), [this] { moveFocusToSourceList(); });
+  command("toggleRead:", tr("Mark As Read"), [this] { toggleRead(); });
+  command("toggleFlagged:", tr("Bookmark"), [this] { toggleFlagged(); });
+  command("nextUnread:", tr("Next Unread"), [this] { nextUnread(); });
+  command("copyArticleURL:", tr("Copy Link"), [this] { copyArticleURL(); });
+  command("openInBrowser:", tr("Open in Browser"), [this] {
+    // Chosen by its own shortcut, the shortcut's modifiers are no request
+    // to open in the background.
+    auto* action = qobject_cast<QAction*>(sender());
+    const Qt::KeyboardModifiers held = QGuiApplication::queryKeyboardModifiers();
+    const bool byOwnShortcut = action != nullptr && !action->shortcut().isEmpty() && held != Qt::NoModifier &&
+                               action->shortcut()[0].keyboardModifiers() == held;
+    openInBrowser(!byOwnShortcut);
+  });
+  command("openInTab:", tr("Open in Tab"), [this] { openInTab(); });
+  command("zph_makeTextLarger:", tr("Bigger"), [this] { makeTextLarger(); });
+  command("zph_makeTextSmaller:", tr("Smaller"), [this] { makeTextSmaller(); });
+  command("zph_makeTextStandardSize:", tr("Actual Size"), [this] { makeTextStandardSize(); });
+  command("toggleDarkMode:", tr("Switch to Dark Theme"), [this] { toggleDarkMode(); });
+  command("deleteSelectedFeedsAndFolders:", tr("Remove"), [this] { deleteSelectedFeedsAndFolders(); });
+  command("moveFocusToArticleList:", tr("Go to Articles"), [this] { moveFocusToArticleListAndSelectTopRowIfNeeded(); });
 }
 
 QAction* ZPHMainWindowController::commandAction(const QString& selector) const
@@ -460,27 +499,111 @@ bool ZPHMainWindowController::sendAction(const QString& selector)
   return m_responderChain.sendAction(selector, m_window != nullptr ? m_window->focusWidget() : nullptr);
 }
 
+CBDataArticle* ZPHMainWindowController::selectedArticle() const
+{
+  return m_articleListDelegate != nullptr ? m_articleListDelegate->selectedArticle() : nullptr;
+}
+
+QList<CBDataArticle*> ZPHMainWindowController::currentArticles() const
+{
+  return m_articleListDelegate != nullptr ? m_articleListDelegate->selectedArticles() : QList<CBDataArticle*>{};
+}
+
 bool ZPHMainWindowController::validateUserInterfaceItem(QAction* item)
 {
   const QString selector = item != nullptr ? item->objectName() : QString();
+  // Browser tabs are not here yet: the news-items tab is always selected.
+  const bool validForArticleActions = selectedArticle() != nullptr;
   bool enabled = false;
   if (selector == QLatin1String("markAllAsRead:")) {
-    // What the source list shows, while it holds unread articles.
-    for (const CBTreeNode::Pointer& node : m_sourceListViewController != nullptr
-                                               ? m_sourceListViewController->selectedOutlineItems()
-                                               : CBTreeNode::List{})
-      enabled |= node->countForDisplay() > 0;
+    ZPHArticleListController* list =
+        m_articleListDelegate != nullptr ? m_articleListDelegate->articleListController() : nullptr;
+    enabled = list != nullptr && list->hasAnyUnreadItems();
   } else if (selector == QLatin1String("moveFocusToSourceList:")) {
     enabled = m_sourceListViewController != nullptr;
+  } else if (selector == QLatin1String("moveFocusToArticleList:")) {
+    enabled = canMoveFocusToArticleList();
+  } else if (selector == QLatin1String("toggleRead:")) {
+    enabled = validForArticleActions;
+    updateToggleReadMenuItemTitle();
+    if (item != nullptr)
+      item->setText(m_toggleReadMenuItemTitle);
+  } else if (selector == QLatin1String("toggleFlagged:")) {
+    enabled = !currentArticles().isEmpty();
+    if (item != nullptr)
+      item->setText(toggleFlaggedTitle());
+  } else if (selector == QLatin1String("nextUnread:")) {
+    enabled = validateNextUnread();
+  } else if (selector == QLatin1String("zph_makeTextStandardSize:")) {
+    enabled = validForArticleActions;
+  } else if (selector == QLatin1String("zph_makeTextLarger:")) {
+    enabled = validForArticleActions && canShiftFontSizeInDirection(1);
+  } else if (selector == QLatin1String("zph_makeTextSmaller:")) {
+    enabled = validForArticleActions && canShiftFontSizeInDirection(-1);
+  } else if (selector == QLatin1String("toggleDarkMode:")) {
+    enabled = true;
+    if (item != nullptr)
+      item->setText(toggleDarkModeTitle());
+  } else if (selector == QLatin1String("deleteSelectedFeedsAndFolders:")) {
+    enabled = m_sourceListViewController != nullptr && m_sourceListViewController->validateDelete();
+  } else if (selector == QLatin1String("copyArticleURL:") || selector == QLatin1String("openInTab:") ||
+             selector == QLatin1String("openInBrowser:")) {
+    enabled = validForArticleActions;
   }
   if (item != nullptr)
     item->setEnabled(enabled);
   return enabled;
 }
 
+void ZPHMainWindowController::validateCommands()
+{
+  m_validationScheduled = false;
+  for (QAction* action : findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly))
+    validateUserInterfaceItem(action);
+  if (m_toolbarController != nullptr)
+    m_toolbarController->validateToolbarItems();
+}
+
+void ZPHMainWindowController::scheduleValidation()
+{
+  // Several changes in one turn of the event loop validate once.
+  if (m_validationScheduled)
+    return;
+  m_validationScheduled = true;
+  QMetaObject::invokeMethod(
+      this, [this] { validateCommands(); }, Qt::QueuedConnection);
+}
+
+void ZPHMainWindowController::updateToggleReadMenuItemTitle()
+{
+  CBDataArticle* article = selectedArticle();
+  const QString title = article != nullptr && article->read() ? tr("Mark As Unread") : tr("Mark As Read");
+  if (title == m_toggleReadMenuItemTitle)
+    return;
+  m_toggleReadMenuItemTitle = title;
+  Q_EMIT toggleReadMenuItemTitleChanged(title);
+}
+
+QString ZPHMainWindowController::toggleFlaggedTitle() const
+{
+  CBDataArticle* article = selectedArticle();
+  return article != nullptr && article->flagged() ? tr("Unbookmark") : tr("Bookmark");
+}
+
+QString ZPHMainWindowController::toggleDarkModeTitle() const
+{
+  return ZPHUserDefaults::standardUserDefaults().integerForKey(ZPHSubthemeStyleIndexKey) == 1
+             ? tr("Switch to Light Theme")
+             : tr("Switch to Dark Theme");
+}
+
 QList<ZPHRepresentedObject> ZPHMainWindowController::feedsAndFoldersShown() const
 {
-  // The article list shows what the source list has selected.
+  // What the article list shows; before it has any, what the source list
+  // has selected.
+  if (m_articleListDelegate != nullptr && m_articleListDelegate->articleListController() != nullptr &&
+      !m_articleListDelegate->articleListController()->feedsAndFolders().isEmpty())
+    return m_articleListDelegate->articleListController()->feedsAndFolders();
   QList<ZPHRepresentedObject> objects;
   if (m_sourceListViewController == nullptr)
     return objects;
@@ -507,7 +630,176 @@ void ZPHMainWindowController::moveFocusToSourceList()
     m_sourceListViewController->makeSourceListOutlineViewFirstResponder();
 }
 
+void ZPHMainWindowController::toggleRead()
+{
+  const QList<CBDataArticle*> articles = currentArticles();
+  if (articles.isEmpty())
+    return;
+  CBDataArticle::markArticles(articles, !articles.first()->read());
+}
+
+void ZPHMainWindowController::toggleFlagged()
+{
+  const QList<CBDataArticle*> articles = currentArticles();
+  if (articles.isEmpty())
+    return;
+  CBDataArticle::markArticlesAsFlagged(articles, !articles.first()->flagged());
+}
+
+qsizetype ZPHMainWindowController::unreadRowAfterRow(qsizetype row, const QList<ZPHArticleListRow>& rows)
+{
+  const qsizetype from = row >= 0 && row < rows.size() ? row + 1 : 0;
+  for (qsizetype index = from; index < rows.size(); ++index) {
+    if (!rows.at(index).read)
+      return index;
+  }
+  return -1;
+}
+
+bool ZPHMainWindowController::validateNextUnread() const
+{
+  if (m_unreadCount == 0)
+    return false;
+  CBDataArticle* article = selectedArticle();
+  return !(m_unreadCount == 1 && article != nullptr && !article->read());
+}
+
+void ZPHMainWindowController::nextUnread()
+{
+  if (m_articleListDelegate == nullptr || m_sourceListViewController == nullptr)
+    return;
+  ZPHReadingLayoutViewController* layout = m_articleListDelegate->currentLayoutViewController();
+  QPointer<QWidget> listView = layout != nullptr ? layout->controlView() : nullptr;
+  ZPHArticleListController* list = m_articleListDelegate->articleListController();
+  CBDataArticle* article = selectedArticle();
+  const qsizetype row = list != nullptr && article != nullptr ? list->indexOfArticle(article->objectID()) : -1;
+  const qsizetype next = list != nullptr ? unreadRowAfterRow(row, list->articles()) : -1;
+  if (next >= 0) {
+    m_articleListDelegate->navigateToArticleInCurrentList(list->articleAtIndex(next));
+  } else if (m_sourceListTreeBuilder != nullptr) {
+    const CBTreeNode::Pointer current = m_sourceListViewController->currentTreeNode();
+    CBTreeNode::Pointer node = m_sourceListTreeBuilder->treeNodeWithCountForDisplayAfter(current.get());
+    if (node == nullptr)
+      node = m_sourceListTreeBuilder->firstTreeNodeWithCountForDisplay();
+    if (node != nullptr) {
+      m_sourceListViewController->selectTreeNode(node.get());
+      m_sourceListViewController->scrollToSelectedRow();
+      m_articleListDelegate->navigateToFirstUnreadArticle();
+    }
+  }
+  if (listView != nullptr)
+    listView->setFocus(Qt::OtherFocusReason);
+}
+
+void ZPHMainWindowController::copyArticleURL()
+{
+  if (CBDataArticle* article = selectedArticle())
+    if (ZPHAppDelegate* app = ZPHAppDelegate::appDelegate())
+      app->copyURLWithArticle(article);
+}
+
+void ZPHMainWindowController::openInBrowser(bool respectingShortcuts)
+{
+  CBDataArticle* article = selectedArticle();
+  const QString link = article != nullptr ? article->bestLink() : QString();
+  if (link.isEmpty())
+    return;
+  const QUrl url(link);
+  if (!url.isValid())
+    return;
+  if (ZPHAppDelegate* app = ZPHAppDelegate::appDelegate())
+    app->openURLInExternalBrowser(url, true, respectingShortcuts);
+}
+
+void ZPHMainWindowController::openInTab()
+{
+  CBDataArticle* article = selectedArticle();
+  const QString link = article != nullptr ? article->bestLink() : QString();
+  const QUrl url(link);
+  if (link.isEmpty() || !url.isValid())
+    return;
+  if (ZPHAppDelegate* app = ZPHAppDelegate::appDelegate())
+    app->openURLRespectingPreferencesAndShortcuts(url);
+}
+
+bool ZPHMainWindowController::canShiftFontSizeInDirection(int direction) const
+{
+  const ZPHStyleSheetController* styles = ZPHStyleSheetController::sharedController();
+  const int size = styles->defaultFontSize();
+  return direction > 0 ? size < ZPHStyleSheetController::maximumFontSize() : styles->minimumFontSize() < size;
+}
+
+void ZPHMainWindowController::makeTextLarger()
+{
+  if (!canShiftFontSizeInDirection(1))
+    return;
+  ZPHStyleSheetController* styles = ZPHStyleSheetController::sharedController();
+  const int size = styles->defaultFontSize() + 1;
+  styles->setDefaultFontSize(size);
+  styles->setDefaultFixedFontSize(size);
+}
+
+void ZPHMainWindowController::makeTextSmaller()
+{
+  if (!canShiftFontSizeInDirection(-1))
+    return;
+  ZPHStyleSheetController* styles = ZPHStyleSheetController::sharedController();
+  const int size = styles->defaultFontSize() - 1;
+  styles->setDefaultFontSize(size);
+  styles->setDefaultFixedFontSize(size);
+}
+
+void ZPHMainWindowController::makeTextStandardSize() { ZPHStyleSheetController::sharedController()->resetFontSizes(); }
+
+void ZPHMainWindowController::toggleDarkMode()
+{
+  ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
+  const bool dark = defaults.integerForKey(ZPHSubthemeStyleIndexKey) != 1;
+  defaults.setInteger(ZPHSubthemeStyleIndexKey, dark ? 1 : 0);
+  ZPHTheme::switchToThemeWithIdentifier(dark ? ZPHDarkThemeIdentifier : ZPHLightThemeIdentifier);
+  if (QAction* action = commandAction(QStringLiteral("toggleDarkMode:")))
+    action->setText(toggleDarkModeTitle());
+}
+
+void ZPHMainWindowController::deleteSelectedFeedsAndFolders()
+{
+  if (m_sourceListViewController != nullptr)
+    m_sourceListViewController->deleteSelectedFeedsAndFolders();
+}
+
+bool ZPHMainWindowController::canMoveFocusToArticleList() const
+{
+  return m_articleListDelegate != nullptr && m_articleListDelegate->articleListController() != nullptr &&
+         m_articleListDelegate->articleListController()->count() > 0;
+}
+
+void ZPHMainWindowController::moveFocusToArticleListAndSelectTopRowIfNeeded()
+{
+  if (m_articleListDelegate == nullptr)
+    return;
+  if (ZPHReadingLayoutViewController* layout = m_articleListDelegate->currentLayoutViewController())
+    layout->moveFocusToArticleListAndSelectTopRowIfNeeded();
+}
+
 // MARK: - Keys
+
+namespace {
+
+// The scroll bar of what shows the article, where the article pane has one.
+QScrollBar* articleScrollBar(ZPHArticleListDelegate* articles)
+{
+  ZPHReadingLayoutViewController* layout = articles != nullptr ? articles->currentLayoutViewController() : nullptr;
+  ZPHArticleDetailPane* pane = layout != nullptr ? layout->detailViewController() : nullptr;
+  QWidget* view = pane != nullptr ? pane->view() : nullptr;
+  if (view == nullptr)
+    return nullptr;
+  auto* area = qobject_cast<QAbstractScrollArea*>(view);
+  if (area == nullptr)
+    area = view->findChild<QAbstractScrollArea*>();
+  return area != nullptr ? area->verticalScrollBar() : nullptr;
+}
+
+}  // namespace
 
 ZPHMainWindowKeyTable::Flags ZPHMainWindowController::keyRoutingFlags(QWidget* focus)
 {
@@ -518,8 +810,19 @@ ZPHMainWindowKeyTable::Flags ZPHMainWindowController::keyRoutingFlags(QWidget* f
     const qsizetype favorites = m_sourceListViewController->zph_selectedFavoritesGroupFeeds().size();
     flags.selectionIsAllFavorites = favorites > 0 && favorites == m_sourceListViewController->selectedRows().size();
   }
-  // The article list, the article view and the tabs add theirs here as
-  // they come.
+  flags.canMoveFocusToArticleList = canMoveFocusToArticleList();
+  // Browser tabs are not here yet: the web view is the article's.
+  flags.currentWebViewIsDetailView = selectedArticle() != nullptr;
+  if (flags.currentWebViewIsDetailView) {
+    if (QScrollBar* bar = articleScrollBar(m_articleListDelegate.get())) {
+      flags.webViewCanScrollDown = bar->value() < bar->maximum();
+      flags.webViewCanScrollUp = bar->value() > bar->minimum();
+    }
+  }
+  flags.spaceWentToNextUnreadJustNow = m_lastSpaceNextUnread >= 0 && m_clock->now() - m_lastSpaceNextUnread <= 100;
+  ZPHReadingLayoutViewController* layout =
+      m_articleListDelegate != nullptr ? m_articleListDelegate->currentLayoutViewController() : nullptr;
+  flags.previousArticleRowSelectable = layout != nullptr && layout->previousRow() >= 0;
   return flags;
 }
 
@@ -574,15 +877,35 @@ bool ZPHMainWindowController::performKeyAction(const ZPHMainWindowKeyTable::Acti
       outline->expandAllItems();
       return true;
     case Effect::RemoveFromFavorites:
+      return sourceList != nullptr && sourceList->performCommand(QStringLiteral("removeFromFavorites:"));
     case Effect::NextUnreadBySpace:
+      m_lastSpaceNextUnread = m_clock->now();
+      m_responderChain.sendAction(action.selector, focus);
+      return true;
     case Effect::MoveFocusToArticleList:
+      moveFocusToArticleListAndSelectTopRowIfNeeded();
+      return true;
     case Effect::OpenExternalURLForSelectedArticle:
+      openInBrowser(true);
+      return true;
     case Effect::ScrollWebViewDown:
     case Effect::ScrollWebViewUp:
-    case Effect::SelectPreviousArticleRow:
+      if (QScrollBar* bar = articleScrollBar(m_articleListDelegate.get())) {
+        bar->triggerAction(action.effect == Effect::ScrollWebViewDown ? QAbstractSlider::SliderPageStepAdd
+                                                                      : QAbstractSlider::SliderPageStepSub);
+        return true;
+      }
+      return false;
+    case Effect::SelectPreviousArticleRow: {
+      ZPHReadingLayoutViewController* layout =
+          m_articleListDelegate != nullptr ? m_articleListDelegate->currentLayoutViewController() : nullptr;
+      if (layout == nullptr || layout->previousRow() < 0)
+        return false;
+      layout->selectRow(layout->previousRow(), true);
+      return true;
+    }
     case Effect::MakeAddressFieldFirstResponder:
-      // The source list's commands, the article list, the article view and
-      // the tabs do these once they exist.
+      // Browser tabs do this once they exist.
       return false;
   }
   return false;

@@ -15,6 +15,8 @@
 #include <memory>
 #include <vector>
 
+class CBDataArticle;
+struct ZPHArticleListRow;
 class CBDataController;
 class QAction;
 class QToolBar;
@@ -28,6 +30,7 @@ class QWidget;
 class ZPHDockMenuController;
 class ZPHEmptyContentsViewController;
 class ZPHMainWindowSplitView;
+class ZPHMainWindowToolbarController;
 class ZPHNetworkController;
 class ZPHNotificationBezelWindowController;
 class ZPHRightPaneContainerView;
@@ -93,6 +96,7 @@ public:
   ZPHSearchField* searchField() const { return m_searchField; }
   ZPHSearchWindowController* searchWindowController() const { return m_searchWindowController.get(); }
   QToolBar* toolbar() const { return m_toolbar; }
+  ZPHMainWindowToolbarController* toolbarController() const { return m_toolbarController.get(); }
   QUndoStack* undoManager() const { return m_undoManager; }
   ZPHNotificationBezelWindowController* notificationBezelWindowController() const
   {
@@ -121,9 +125,38 @@ public:
   // Sends a command for the window's focus; true when a responder took it.
   bool sendAction(const QString& selector);
   bool validateUserInterfaceItem(QAction* item) override;
-  // Marks every article of what the source list shows read, undoably.
+  // Runs validateUserInterfaceItem() over every command (on selection,
+  // unread and refresh changes and when a menu opens).
+  void validateCommands();
+  // Marks every article the list shows read, undoably.
   void markAllAsRead();
   void moveFocusToSourceList();
+  // Marks the selected articles read (unread when the first is read), or
+  // bookmarked (unbookmarked when the first is), undoably.
+  void toggleRead();
+  void toggleFlagged();
+  // The next unread article: in the list, else in the next source list row
+  // with unread articles (wrapping to the top).
+  void nextUnread();
+  bool validateNextUnread() const;
+  void copyArticleURL();
+  // The selected article's link in the web browser; `respectingShortcuts`:
+  // the held modifiers may ask for the background.
+  void openInBrowser(bool respectingShortcuts = true);
+  void openInTab();
+  void makeTextLarger();
+  void makeTextSmaller();
+  void makeTextStandardSize();
+  bool canShiftFontSizeInDirection(int direction) const;
+  void toggleDarkMode();
+  void deleteSelectedFeedsAndFolders();
+  bool canMoveFocusToArticleList() const;
+  void moveFocusToArticleListAndSelectTopRowIfNeeded();
+  // The first unread row after `row` of `rows` (the first unread row when
+  // `row` is -1 or not a row); -1 when none.
+  static qsizetype unreadRowAfterRow(qsizetype row, const QList<ZPHArticleListRow>& rows);
+  QString toggleFlaggedTitle() const;
+  QString toggleDarkModeTitle() const;
 
   // ---- Keys (the window's key delegate)
   ZPHMainWindowKeyTable::Flags keyRoutingFlags(QWidget* focus) override;
@@ -175,6 +208,11 @@ private:
   void setUpArticleList();
   void sourceListSelectionDidChange();
   bool urlNotificationConcernsThisWindow(const ZPHNotification& notification) const;
+  CBDataArticle* selectedArticle() const;
+  QList<CBDataArticle*> currentArticles() const;
+  QList<CBDataArticle*> listedArticles() const;
+  void updateToggleReadMenuItemTitle();
+  void scheduleValidation();
 
   ZPHClock* m_clock;
   CBDataController* m_dataController = nullptr;
@@ -188,6 +226,7 @@ private:
   std::unique_ptr<ZPHSearchWindowController> m_searchWindowController;
   ZPHSearchField* m_searchField = nullptr;
   QToolBar* m_toolbar = nullptr;
+  std::unique_ptr<ZPHMainWindowToolbarController> m_toolbarController;
   std::unique_ptr<ZPHNotificationBezelWindowController> m_notificationBezelWindowController;
   ZPHMainWindowSplitView* m_applicationSplitView = nullptr;
   ZPHRightPaneContainerView* m_rightPaneContainerView = nullptr;
@@ -204,4 +243,7 @@ private:
   std::vector<ZPHObserverToken> m_observers;
   ZPHResponderChain m_responderChain;
   QPointer<QObject> m_applicationResponder;
+  // When Space last went to the next unread article (ms of m_clock).
+  qint64 m_lastSpaceNextUnread = -1;
+  bool m_validationScheduled = false;
 };

@@ -3,6 +3,7 @@
 // shortcuts from the set; and what the window announces.
 
 #include "app/shell/AppHarness.h"
+#include "articles/ZPHArticleListDelegate.h"
 #include "foundation/CBPrefs.h"
 #include "keys/ZPHEditableFocusReporter.h"
 #include "keys/ZPHKeyMappingController.h"
@@ -10,6 +11,7 @@
 #include "mainwindow/ZPHMainWindowController.h"
 #include "sourcelist/ZPHSourceListView.h"
 #include "sourcelist/ZPHSourceListViewController.h"
+#include "store/accounts/ZPHArticleListController.h"
 #include "store/entities/CBDataArticle.h"
 #include "store/entities/CBFolder.h"
 #include "store/graph/ZPHManagedObjectContext.h"
@@ -82,6 +84,11 @@ protected:
       return !sourceList->selectedOutlineItems().isEmpty() &&
              sourceList->selectedOutlineItems().first()->representedNode() == folder &&
              sourceList->selectedOutlineItems().first()->countForDisplay() == 3;
+    }));
+    // The article list shows the folder's articles.
+    ASSERT_TRUE(ZPHTestWaitUntil([&] {
+      ZPHArticleListController* list = controller->articleListDelegate()->articleListController();
+      return list != nullptr && list->count() == 3 && list->hasAnyUnreadItems();
     }));
     window->activateWindow();
     sourceList->makeSourceListOutlineViewFirstResponder();
