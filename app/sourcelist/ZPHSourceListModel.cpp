@@ -388,7 +388,22 @@ Qt::ItemFlags ZPHSourceListModel::flags(const QModelIndex& index) const
     return Qt::NoItemFlags;
   if (node->isSpecialGroup())
     return Qt::ItemIsEnabled;
+  const Kind kind = kindOfNode(node);
+  if (kind == Kind::Feed || kind == Kind::Folder)
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
   return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+}
+
+bool ZPHSourceListModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+  CBTreeNode* node = const_cast<CBTreeNode*>(nodeForIndex(index));
+  if (role != Qt::EditRole || node == nullptr || !flags(index).testFlag(Qt::ItemIsEditable))
+    return false;
+  const QString name = value.toString().trimmed();
+  if (name.isEmpty() || !m_renameHandler)
+    return false;
+  m_renameHandler(node, name);
+  return true;
 }
 
 QVariant ZPHSourceListModel::data(const QModelIndex& index, int role) const
@@ -399,6 +414,7 @@ QVariant ZPHSourceListModel::data(const QModelIndex& index, int role) const
   const Kind kind = kindOfNode(node);
   switch (role) {
     case Qt::DisplayRole:
+    case Qt::EditRole:
     case Qt::AccessibleTextRole:
       return titleForNode(node);
     case Qt::ToolTipRole:

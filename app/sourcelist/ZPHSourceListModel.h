@@ -146,9 +146,18 @@ public:
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;
   bool hasChildren(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+  // Feeds and folders are renamed in place: the edit role is their name,
+  // and a new name goes to the rename handler (nothing is stored while none
+  // is set).
   Qt::ItemFlags flags(const QModelIndex& index) const override;
+  bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+  void setRenameHandler(std::function<void(CBTreeNode* node, const QString& name)> handler)
+  {
+    m_renameHandler = std::move(handler);
+  }
 
 private:
+  std::function<void(CBTreeNode* node, const QString& name)> m_renameHandler;
   struct Entry {
     CBTreeNode::Pointer node;
     CBTreeNode* parent = nullptr;

@@ -13,7 +13,10 @@
 #include "mainwindow/ZPHApplicationNotifications.h"
 #include "mainwindow/ZPHMainWindowSplitView.h"
 #include "platform/ZPHMainThread.h"
+#include "platform/ZPHOperationQueue.h"
 #include "platform/ZPHUserDefaults.h"
+#include "shell/CBPasteboard.h"
+#include "shell/ZPHAppDelegate.h"
 #include "sourcelist/ZPHSourceListBottomContainerBox.h"
 #include "sourcelist/ZPHSourceListItemDelegate.h"
 #include "sourcelist/ZPHSourceListModel.h"
@@ -28,21 +31,32 @@
 #include "store/entities/CBFeed.h"
 #include "store/entities/CBFolder.h"
 #include "store/graph/ZPHManagedObjectContext.h"
+#include "store/operations/ZPHMarkAllAsReadOperation.h"
 #include "store/tree/ZPHSourceListTreeBuilder.h"
 #include "subscribe/ZPHFeedErrorRecoveryAttempter.h"
 #include "subscribe/ZPHSubscriber.h"
 #include "sync/ZPHSyncConstants.h"
+#include "sync/ZPHSyncFeedFetchOperation.h"
+#include "sync/ZPHSyncManager.h"
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QTimer>
+#include <QtCore/QUrlQuery>
+#include <QtGui/QAction>
+#include <QtGui/QGuiApplication>
 #include <QtGui/QScreen>
 #include <QtGui/QWindow>
 #include <QtWidgets/QHBoxLayout>
+#include <QtWidgets/QMenu>
 #include <QtWidgets/QMessageBox>
+#include <QtWidgets/QPushButton>
 #include <QtWidgets/QVBoxLayout>
 
 #include <algorithm>
+#include <optional>
 
+const QString ZPHFeedOrFolderDisplayNameChangedNotification =
+    QStringLiteral("ZPHFeedOrFolderDisplayNameChangedNotification");
 const QString CBSourceListSelectionDidChangeNotification = QStringLiteral("CBSourceListSelectionDidChangeNotification");
 
 namespace {
@@ -144,8 +158,6 @@ void ZPHSourceListViewController::loadView()
     button->setAccessibleName(name);
     button->setFlat(true);
     button->setFixedSize(26, 22);
-    // The menus come with the source list's commands.
-    button->setEnabled(false);
     return button;
   };
   m_addMenuPopUpButton = makeButton(QStringLiteral("+"), tr("Add"));
@@ -154,11 +166,37 @@ void ZPHSourceListViewController::loadView()
   m_statusViewContainer->setObjectName(QStringLiteral("ZPHSourceListStatusViewContainer"));
   auto* statusLayout = new QVBoxLayout(m_statusViewContainer);
   statusLayout->setContentsMargins(0, 0, 0, 0);
+  m_addMenuPopUpButton->setObjectName(QStringLiteral("ZPHSourceListAddButton"));
+  m_contextMenuPopUpButton->setObjectName(QStringLiteral("ZPHSourceListGearButton"));
+  m_addMenuPopUpButton->setPullDownMenuDelegate(this);
+  m_contextMenuPopUpButton->setPullDownMenuDelegate(this);
   bar->addWidget(m_addMenuPopUpButton);
   bar->addWidget(m_contextMenuPopUpButton);
   bar->addWidget(m_statusViewContainer, 1);
   layout->addWidget(bottom);
 
+  // Renaming starts only from the command.
+  m_outlineView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  m_model->setRenameHandler([this](CBTreeNode* node, const QString& name) { textFieldEdited(node, name); });
+  m_outlineView->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(m_outlineView, &QWidget::customContextMenuRequested, this, [this](const QPoint& position) {
+    const QModelIndex index = m_outlineView->indexAt(position);
+    if (!index.isValid())
+      return;
+    int row = 0;
+    for (QModelIndex walk = m_model->index(0, 0); walk.isValid() && walk != index;
+         walk = m_outlineView->indexBelow(walk))
+      ++row;
+    QMenu* menu = contextualMenuForRow(row, m_outlineView);
+    if (menu == nullptr)
+      return;
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    if (menu->isEmpty()) {
+      delete menu;
+      return;
+    }
+    menu->popup(m_outlineView->viewport()->mapToGlobal(position));
+  });
   connect(m_selectionModel, &QItemSelectionModel::selectionChanged, this,
           &ZPHSourceListViewController::outlineViewSelectionDidChange);
   connect(m_outlineView, &QTreeView::expanded, this,
@@ -959,4 +997,424 @@ void ZPHSourceListViewController::updateFaviconScaleFactorIfNeeded()
   reloadDataPreservingSelectionAndNotify();
   ZPHNotificationCenter::defaultCenter().post(CBFaviconControllerScaleFactorUpdatedNotification,
                                               QVariant::fromValue(static_cast<QObject*>(favicons)));
+}
+
+// MARK: - Commands and menus
+
+ZPHSourceListMenuBuilder::Facts ZPHSourceListViewController::menuFacts() const
+{
+  ZPHSourceListMenuBuilder::Facts facts;
+  facts.selectedNodes = int(m_selectedOutlineItems.size());
+  QList<CBFeed*> feeds;
+  for (CBFeed* feed : zph_selectedNormalFeeds())
+    if (feed != nullptr && !feeds.contains(feed))
+      feeds.append(feed);
+  facts.feeds = int(feeds.size());
+  for (CBFeed* feed : feeds) {
+    facts.favoriteFeeds += feed->favorite() ? 1 : 0;
+    facts.feedsWithHomePage += feed->homePageURL().isValid() && !feed->homePageURL().isEmpty() ? 1 : 0;
+    facts.suspendedFeeds += feed->suspended() ? 1 : 0;
+    facts.hasUnread |= feed->unreadCount() > 0;
+  }
+  const QList<CBGlobalFeed*> smartFeeds = zph_selectedGlobalFeeds();
+  facts.smartFeeds = int(smartFeeds.size());
+  for (CBGlobalFeed* feed : smartFeeds) facts.hasUnread |= feed->countForDisplay() > 0;
+  const QList<CBFolder*> folders = zph_selectedFolders();
+  facts.folders = int(folders.size());
+  for (CBFolder* folder : folders) facts.hasUnread |= folder->unreadCount() > 0;
+  facts.smartFeedsOrFavoritesGroup = int(zph_selectedGlobalFolders().size());
+  if (m_selectedOutlineItems.size() == 1) {
+    const CBTreeNode* node = m_selectedOutlineItems.first().get();
+    CBFeed* feed = ZPHSourceListModel::feedForNode(node);
+    facts.singleFeedWithURL = feed != nullptr && feed->URL().isValid() && !feed->URL().isEmpty();
+    facts.singleFeedOrFolder = feed != nullptr || node->representsFolder();
+  }
+  facts.deletable =
+      std::all_of(m_selectedOutlineItems.cbegin(), m_selectedOutlineItems.cend(), [](const CBTreeNode::Pointer& node) {
+        return node->representedNode() != nullptr && node->representedNode()->canBeDeleted() &&
+               !ZPHSourceListModel::isFavoritesChild(node.get());
+      });
+  return facts;
+}
+
+bool ZPHSourceListViewController::validateCommand(const QString& selector) const
+{
+  return ZPHSourceListMenuBuilder::validate(selector, menuFacts());
+}
+
+bool ZPHSourceListViewController::performCommand(const QString& selector)
+{
+  if (selector == QLatin1String("sortByName:")) {
+    sortByName();
+    return true;
+  }
+  if (selector == QLatin1String("sortByManualOrder:")) {
+    sortByManualOrder();
+    return true;
+  }
+  if (selector == QLatin1String("toggleSortInsideFoldersOnly:")) {
+    toggleSortInsideFoldersOnly();
+    return true;
+  }
+  if (selector == QLatin1String("addFeed:") || selector == QLatin1String("addFolder:")) {
+    // The application's commands.
+    ZPHAppDelegate* app = ZPHAppDelegate::appDelegate();
+    QAction* action = app != nullptr ? app->commandAction(selector) : nullptr;
+    if (action == nullptr)
+      return false;
+    action->trigger();
+    return true;
+  }
+  if (!validateCommand(selector))
+    return false;
+  if (selector == QLatin1String("openHomePageInBrowser:"))
+    openHomePageInBrowser();
+  else if (selector == QLatin1String("addToFavorites:"))
+    changeFavoriteStatesForSelectionRemovingNotAdding(false);
+  else if (selector == QLatin1String("removeFromFavorites:"))
+    changeFavoriteStatesForSelectionRemovingNotAdding(true);
+  else if (selector == QLatin1String("markAllAsReadFromContextMenu:"))
+    markAllAsReadFromContextMenu();
+  else if (selector == QLatin1String("activateFeed:"))
+    activateFeed();
+  else if (selector == QLatin1String("copyFeedURL:"))
+    copyFeedURL();
+  else if (selector == QLatin1String("validateFeedURL:"))
+    validateFeedURL();
+  else if (selector == QLatin1String("renameEntry:"))
+    renameEntry();
+  else if (selector == QLatin1String("deleteSelectedFeedsAndFolders:"))
+    deleteSelectedFeedsAndFolders();
+  else
+    return false;
+  return true;
+}
+
+QMenu* ZPHSourceListViewController::menuForSelectedItems(ZPHSourceListMenuBuilder::Kind kind, QWidget* parent)
+{
+  // Option and Control held as the menu opens offer to validate the feed.
+  const Qt::KeyboardModifiers held = QGuiApplication::queryKeyboardModifiers();
+  const bool optionAndControl = held.testFlag(Qt::AltModifier) && held.testFlag(Qt::ControlModifier);
+  QPointer<ZPHSourceListViewController> self(this);
+  return ZPHSourceListMenuBuilder::makeMenu(
+      ZPHSourceListMenuBuilder::itemsForSelection(kind, menuFacts(), optionAndControl), parent,
+      [self](const QString& command) {
+        if (self != nullptr)
+          self->performCommand(command);
+      });
+}
+
+QMenu* ZPHSourceListViewController::gearButtonMenu(QWidget* parent)
+{
+  const Qt::KeyboardModifiers held = QGuiApplication::queryKeyboardModifiers();
+  const bool optionAndControl = held.testFlag(Qt::AltModifier) && held.testFlag(Qt::ControlModifier);
+  ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
+  QPointer<ZPHSourceListViewController> self(this);
+  return ZPHSourceListMenuBuilder::makeMenu(
+      ZPHSourceListMenuBuilder::gearMenuItems(menuFacts(), defaults.integerForKey(ZPHSubscriptionsSortOrderKey),
+                                              defaults.boolForKey(ZPHSortInGroupsOnly), optionAndControl),
+      parent, [self](const QString& command) {
+        if (self != nullptr)
+          self->performCommand(command);
+      });
+}
+
+QMenu* ZPHSourceListViewController::addButtonMenu(QWidget* parent)
+{
+  QPointer<ZPHSourceListViewController> self(this);
+  return ZPHSourceListMenuBuilder::makeMenu(ZPHSourceListMenuBuilder::addMenuItems(), parent,
+                                            [self](const QString& command) {
+                                              if (self != nullptr)
+                                                self->performCommand(command);
+                                            });
+}
+
+QMenu* ZPHSourceListViewController::contextualMenuForRow(int row, QWidget* parent)
+{
+  if (row >= 0 && !selectedRows().contains(row)) {
+    if (!isRowSelectable(row))
+      return nullptr;
+    selectRow(row);
+  }
+  return menuForSelectedItems(ZPHSourceListMenuBuilder::Kind::Contextual, parent);
+}
+
+void ZPHSourceListViewController::openHomePageInBrowser()
+{
+  ZPHAppDelegate* app = ZPHAppDelegate::appDelegate();
+  if (app == nullptr)
+    return;
+  for (CBFeed* feed : zph_selectedNormalFeeds()) {
+    const QUrl url = feed->homePageURL();
+    if (url.isValid() && !url.isEmpty())
+      app->openURLInExternalBrowserRespectingPreferencesAndShortcuts(url);
+  }
+}
+
+void ZPHSourceListViewController::changeFavoriteStatesForSelectionRemovingNotAdding(bool removing)
+{
+  QList<CBFeed*> feeds;
+  for (CBFeed* feed : zph_selectedNormalFeeds())
+    if (!feeds.contains(feed))
+      feeds.append(feed);
+  if (feeds.isEmpty())
+    return;
+  CBFeed::markFeeds(feeds, !removing);
+}
+
+void ZPHSourceListViewController::markAllAsReadFromContextMenu()
+{
+  QList<ZPHRepresentedObject> objects;
+  for (CBFeed* feed : zph_selectedNormalFeeds()) objects.append(static_cast<CBNode*>(feed));
+  for (CBGlobalFeed* feed : zph_selectedGlobalFeeds()) objects.append(static_cast<CBTreeNodeRepresentedObject*>(feed));
+  for (CBFolder* folder : zph_selectedFolders()) objects.append(static_cast<CBNode*>(folder));
+  if (ZPHGlobalFavoritesGroup* favorites = zph_feedsFromFavoritesGroupIfSelected())
+    objects.append(static_cast<CBTreeNodeRepresentedObject*>(favorites));
+  ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
+  if (objects.isEmpty() || delegate == nullptr)
+    return;
+  delegate->performUndoableOperation(ZPHMarkAllAsReadOperation::operationWithTreeNodeRepresentedObjects(objects, true));
+}
+
+void ZPHSourceListViewController::activateFeed()
+{
+  ZPHSyncManager* sync = ZPHSyncManager::existingController();
+  if (sync == nullptr)
+    return;
+  for (CBFeed* feed : zph_selectedNormalFeeds()) {
+    if (!feed->suspended())
+      continue;
+    auto operation = std::make_shared<ZPHSyncFeedFetchOperation>();
+    operation->setReactivatingFeed(true);
+    operation->setUrlString(feed->URL().toString());
+    operation->setHomepageUrlString(feed->homePageURL().toString());
+    operation->setFaviconUrlString(feed->faviconURL().toString());
+    sync->feedFetchQueue()->addOperation(operation);
+  }
+}
+
+void ZPHSourceListViewController::renameEntry()
+{
+  const CBTreeNode::Pointer node = selectedTreeNodeIfOnlyOne();
+  const QModelIndex index = node != nullptr ? m_model->indexForNode(node.get()) : QModelIndex();
+  if (!index.isValid() || !m_model->flags(index).testFlag(Qt::ItemIsEditable))
+    return;
+  m_outlineView->setCurrentIndex(index);
+  m_outlineView->edit(index);
+}
+
+void ZPHSourceListViewController::textFieldEdited(CBTreeNode* node, const QString& name)
+{
+  CBNode* object = node != nullptr ? node->representedNode() : nullptr;
+  ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
+  if (object == nullptr || !object->nameIsEditable() || delegate == nullptr)
+    return;
+  const ZPHManagedObjectID objectID = object->objectID();
+  QPointer<ZPHSourceListViewController> self(this);
+  delegate->addMainThreadCoreDataQueueBlock([self, objectID, name] {
+    ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
+    if (self == nullptr || delegate == nullptr)
+      return;
+    ZPHManagedObjectContext* main = delegate->mainThreadManagedObjectContext();
+    ZPHManagedObject* fetched = main != nullptr ? main->existingObjectWithID(objectID) : nullptr;
+    if (fetched == nullptr || fetched->isDeleted())
+      return;
+    if (auto* feed = dynamic_cast<CBFeed*>(fetched))
+      feed->setNameForDisplay(name);
+    else if (auto* folder = dynamic_cast<CBFolder*>(fetched))
+      folder->setNameForDisplay(name);
+    else
+      return;
+    delegate->saveManagedObjectContext(main);
+    ZPHNotificationCenter::defaultCenter().post(ZPHFeedOrFolderDisplayNameChangedNotification,
+                                                QVariant::fromValue(static_cast<QObject*>(self.data())),
+                                                {{ZPHFolderOrFeedKey, QVariant::fromValue(fetched)}});
+    if (self->m_treeBuilder != nullptr)
+      self->m_treeBuilder->invalidateAllCaches();
+    self->reloadDataPreservingSelectionAndNotify();
+  });
+}
+
+QMenu* ZPHSourceListViewController::menuForPopupButton(CBPopupButton* button)
+{
+  if (button == m_contextMenuPopUpButton)
+    return gearButtonMenu(button);
+  if (button == m_addMenuPopUpButton)
+    return addButtonMenu(button);
+  return nullptr;
+}
+
+void ZPHSourceListViewController::copyFeedURL()
+{
+  if (CBFeed* feed = selectedFeedIfOnlyOne())
+    CBCopyURLStringToPasteboard(feed->URL().toString(QUrl::FullyEncoded));
+}
+
+QUrl ZPHSourceListViewController::feedValidatorURL(const QUrl& feedURL)
+{
+  QUrl address = feedURL;
+  // A password in the address stays with the user.
+  address.setUserInfo(QString());
+  const QString scheme = address.scheme().toLower();
+  if (address.host().isEmpty() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+    return QUrl();
+  QUrl check(QStringLiteral("https://validator.w3.org/feed/check.cgi"));
+  QUrlQuery query;
+  query.addQueryItem(QStringLiteral("url"),
+                     QString::fromLatin1(QUrl::toPercentEncoding(address.toString(QUrl::FullyEncoded))));
+  check.setQuery(query);
+  return check;
+}
+
+void ZPHSourceListViewController::validateFeedURL()
+{
+  CBFeed* feed = selectedFeedIfOnlyOne();
+  const QUrl check = feed != nullptr ? feedValidatorURL(feed->URL()) : QUrl();
+  ZPHAppDelegate* app = ZPHAppDelegate::appDelegate();
+  if (check.isValid() && app != nullptr)
+    app->openURLInExternalBrowserRespectingPreferencesAndShortcuts(check);
+}
+
+CBTreeNode::List ZPHSourceListViewController::selectedDeletableNodes() const
+{
+  CBTreeNode::List nodes;
+  for (const CBTreeNode::Pointer& node : m_selectedOutlineItems)
+    if (node->representedNode() != nullptr && node->representedNode()->canBeDeleted())
+      nodes.append(node);
+  return nodes;
+}
+
+namespace {
+
+QString nameOfNode(const CBTreeNode* node)
+{
+  if (CBFeed* feed = ZPHSourceListModel::feedForNode(node))
+    return feed->nameForDisplay();
+  if (node->representsFolder())
+    return static_cast<CBFolder*>(node->representedNode())->nameForDisplay();
+  return QString();
+}
+
+// Whether a node is a feed, or a folder with a feed at any depth.
+bool holdsFeeds(const CBTreeNode* node)
+{
+  if (!node->representsFolder())
+    return node->representedNode() != nullptr;
+  for (const CBTreeNode::Pointer& child : node->children())
+    if (holdsFeeds(child.get()))
+      return true;
+  return false;
+}
+
+}  // namespace
+
+std::pair<QString, QString> ZPHSourceListViewController::deletionConfirmationTexts(const CBTreeNode::List& nodes)
+{
+  const bool folderWithChildren = std::any_of(nodes.cbegin(), nodes.cend(), [](const CBTreeNode::Pointer& node) {
+    return node->representsFolder() && !node->children().isEmpty();
+  });
+  if (nodes.size() > 1 || folderWithChildren)
+    return {tr("Remove items?"), tr("Are you sure you want to remove these items? This can't be undone.")};
+  const QString name = nodes.isEmpty() ? QString() : nameOfNode(nodes.first().get());
+  if (name.isEmpty())
+    return {tr("Remove \u201c%1\u201d?").arg(tr("item")),
+            tr("Are you sure you want to remove this item? This can't be undone.")};
+  return {tr("Remove \u201c%1\u201d?").arg(name),
+          tr("Are you sure you want to remove \u201c%1\u201d? This can't be undone.").arg(name)};
+}
+
+void ZPHSourceListViewController::deleteSelectedFeedsAndFolders()
+{
+  if (!validateDelete() || m_deletionSheet != nullptr)
+    return;
+  const CBTreeNode::List nodes = selectedDeletableNodes();
+  if (nodes.isEmpty())
+    return;
+  const bool anyFeeds =
+      std::any_of(nodes.cbegin(), nodes.cend(), [](const CBTreeNode::Pointer& node) { return holdsFeeds(node.get()); });
+  if (!anyFeeds) {
+    actuallyDeleteFeedsAndFoldersInTreeNodes(nodes);
+    return;
+  }
+  const auto [message, text] = deletionConfirmationTexts(nodes);
+  auto* box = new QMessageBox(m_view);
+  box->setObjectName(QStringLiteral("ZPHSourceListDeletionSheet"));
+  box->setWindowModality(Qt::WindowModal);
+  box->setIcon(QMessageBox::Warning);
+  box->setText(message);
+  box->setInformativeText(text);
+  QPushButton* remove = box->addButton(tr("Remove"), QMessageBox::AcceptRole);
+  box->addButton(tr("Cancel"), QMessageBox::RejectRole);
+  box->setDefaultButton(remove);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  m_deletionSheet = box;
+  QPointer<ZPHSourceListViewController> self(this);
+  connect(box, &QMessageBox::buttonClicked, this, [self, box, remove, nodes](QAbstractButton* button) {
+    if (self != nullptr && button == remove)
+      self->actuallyDeleteFeedsAndFoldersInTreeNodes(nodes);
+    Q_UNUSED(box);
+  });
+  box->open();
+}
+
+void ZPHSourceListViewController::actuallyDeleteFeedsAndFoldersInTreeNodes(const CBTreeNode::List& nodes)
+{
+  ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
+  CBDataController* data = delegate != nullptr ? delegate->dataController() : nullptr;
+  CBDataAccount* account = data != nullptr ? data->localAccount() : nullptr;
+  if (account == nullptr)
+    return;
+  // The selection afterwards: what stays of it; else the row after the
+  // last selected one; else the row before the first unless it is a
+  // header.
+  const QList<int> rows = selectedRows();
+  std::optional<ZPHRepresentedObject> proposed;
+  bool selectedRemoved = false;
+  QSet<const CBTreeNode*> removed;
+  for (const CBTreeNode::Pointer& node : nodes) removed.insert(node.get());
+  for (int row : rows) {
+    CBTreeNode* node = nodeForRow(row);
+    bool gone = false;
+    for (CBTreeNode* walk = node; walk != nullptr && !gone; walk = walk->parent()) gone = removed.contains(walk);
+    selectedRemoved |= gone;
+    if (!gone && node != nullptr && !proposed.has_value())
+      proposed = node->representedNode() != nullptr ? ZPHRepresentedObject(node->representedNode())
+                                                    : ZPHRepresentedObject(node->representedObject());
+  }
+  const auto objectOfRow = [this](int row) -> std::optional<ZPHRepresentedObject> {
+    CBTreeNode* node = row >= 0 && row < numberOfRows() ? nodeForRow(row) : nullptr;
+    if (node == nullptr || !isRowSelectable(row))
+      return std::nullopt;
+    return node->representedNode() != nullptr ? ZPHRepresentedObject(node->representedNode())
+                                              : ZPHRepresentedObject(node->representedObject());
+  };
+  if (selectedRemoved && !proposed.has_value() && !rows.isEmpty()) {
+    // The row after the last selected one, outside what goes away.
+    for (int row = rows.last() + 1; row < numberOfRows() && !proposed.has_value(); ++row) {
+      bool gone = false;
+      for (CBTreeNode* walk = nodeForRow(row); walk != nullptr && !gone; walk = walk->parent())
+        gone = removed.contains(walk);
+      if (!gone)
+        proposed = objectOfRow(row);
+      if (!gone)
+        break;
+    }
+    if (!proposed.has_value())
+      proposed = objectOfRow(rows.first() - 1);
+  }
+
+  QList<CBNode*> objects;
+  for (const CBTreeNode::Pointer& node : nodes) {
+    objects.append(node->representedNode());
+    node->detachFromParentInvalidatingRecursively(true);
+  }
+  account->deleteNodes(objects);
+  refreshDataCacheReloadDataAndPreserveCurrentSelection();
+  if (selectedRemoved) {
+    if (proposed.has_value()) {
+      selectRepresentedObject(*proposed, true);
+    } else {
+      m_outlineView->clearSelection();
+    }
+  }
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "kit/CBPopupButton.h"
 #include "kit/ZPHClock.h"
 #include "platform/ZPHNotificationCenter.h"
+#include "sourcelist/ZPHSourceListMenuBuilder.h"
 #include "store/tree/CBTreeNode.h"
 #include "store/tree/ZPHTreeNodeRepresentedObjects.h"
 
@@ -9,6 +11,7 @@
 #include <QtCore/QObject>
 #include <QtCore/QPointer>
 #include <QtCore/QTimeZone>
+#include <QtWidgets/QMessageBox>
 
 #include <functional>
 #include <vector>
@@ -18,7 +21,7 @@ class CBFolder;
 class CBGlobalFeed;
 class CBPopupButton;
 class QItemSelection;
-class QMessageBox;
+class QMenu;
 class QModelIndex;
 class QTimer;
 class QWidget;
@@ -34,6 +37,10 @@ class ZPHSourceListView;
 // reloads); object: the outline view (QObject*), no user info. The article
 // list reads the selection back from selectedOutlineItems().
 extern const QString CBSourceListSelectionDidChangeNotification;  // "CBSourceListSelectionDidChangeNotification"
+// Posted when a feed or folder was renamed in place; object: the source
+// list view controller; userInfo "folderOrFeed" -> the feed or folder
+// (ZPHManagedObject*).
+extern const QString ZPHFeedOrFolderDisplayNameChangedNotification;  // "ZPHFeedOrFolderDisplayNameChangedNotification"
 
 // The sidebar of the main window: the source list of smart feeds, the
 // Favorites group, folders and feeds with their unread counts, favicons and
@@ -53,7 +60,7 @@ extern const QString CBSourceListSelectionDidChangeNotification;  // "CBSourceLi
 // 4 Favorites, 5 "ALL SITES", then folders and feeds.
 //
 // One per main window. Main thread only.
-class ZPHSourceListViewController : public QObject {
+class ZPHSourceListViewController : public QObject, public CBPopupButtonDelegate {
   Q_OBJECT
 
 public:
@@ -196,6 +203,44 @@ public:
 
   void updateFaviconScaleFactorIfNeeded();
 
+  // ---- Commands and menus
+  // What the selection holds, for validating commands and building menus.
+  ZPHSourceListMenuBuilder::Facts menuFacts() const;
+  bool validateCommand(const QString& selector) const;
+  bool validateDelete() const { return validateCommand(QStringLiteral("deleteSelectedFeedsAndFolders:")); }
+  // Runs a command by its name when it validates; false when it did not.
+  bool performCommand(const QString& selector);
+  // The menus, built for the selection as it is now; the caller owns them.
+  QMenu* menuForSelectedItems(ZPHSourceListMenuBuilder::Kind kind, QWidget* parent);
+  QMenu* gearButtonMenu(QWidget* parent);
+  QMenu* addButtonMenu(QWidget* parent);
+  // The row under the pointer joins the selection first when it is not in
+  // it.
+  QMenu* contextualMenuForRow(int row, QWidget* parent);
+
+  void openHomePageInBrowser();
+  void changeFavoriteStatesForSelectionRemovingNotAdding(bool removing);
+  void markAllAsReadFromContextMenu();
+  void activateFeed();
+  void copyFeedURL();
+  void validateFeedURL();
+  // Starts renaming the single selected feed or folder in its row.
+  void renameEntry();
+  // Stores a name typed into a row (in store-queue order; an object
+  // deleted meanwhile is left alone).
+  void textFieldEdited(CBTreeNode* node, const QString& name);
+  // The gear button's and the add button's menus.
+  QMenu* menuForPopupButton(CBPopupButton* button) override;
+  // The check page of the feed validator for a feed address (its user
+  // name and password left out); invalid for an address without a host.
+  static QUrl feedValidatorURL(const QUrl& feedURL);
+  // Removes the selected feeds and folders: empty folders at once, else
+  // after the confirmation box (window-modal; answered while open).
+  void deleteSelectedFeedsAndFolders();
+  QMessageBox* deletionConfirmationSheet() const { return m_deletionSheet; }
+  // The box's texts for the nodes: message and informative text.
+  static std::pair<QString, QString> deletionConfirmationTexts(const CBTreeNode::List& nodes);
+
 protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -216,6 +261,8 @@ private:
   void makeMidnightTimer();
   void invalidateMidnightTimer();
   bool networkIsReachable() const;
+  CBTreeNode::List selectedDeletableNodes() const;
+  void actuallyDeleteFeedsAndFoldersInTreeNodes(const CBTreeNode::List& nodes);
 
   ZPHClock* m_clock;
   QPointer<QWidget> m_view;
@@ -247,4 +294,5 @@ private:
   QDateTime m_midnightFireDate;
 
   std::vector<ZPHObserverToken> m_observers;
+  QPointer<QMessageBox> m_deletionSheet;
 };
