@@ -521,7 +521,8 @@ void ZPHAppDelegate::zph_setupInterfaceAndEventHandlers()
   ZPHRegisterThemes();
   // The current theme follows the stored choice from its first use on.
   qCInfo(zphShell).noquote() << "theme:" << ZPHTheme::currenThemeIdentifier();
-  auto controller = std::make_unique<ZPHMainWindowController>();
+  auto controller = std::make_unique<ZPHMainWindowController>(
+      m_environment.interfaceClock ? m_environment.interfaceClock() : nullptr);
   controller->setDataController(dataController());
   controller->setSourceListTreeBuilder(m_sourceListTreeBuilder.get());
   controller->setNetworkController(m_networkController);

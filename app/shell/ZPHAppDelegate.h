@@ -30,6 +30,7 @@ class QTimer;
 class QWidget;
 class ZPHInstanceLock;
 class ZPHInternalPagesProfile;
+class ZPHClock;
 class ZPHMainWindowController;
 class ZPHQuittingWindowController;
 class ZPHScreenshotScript;
@@ -78,6 +79,9 @@ public:
     QString screenshotStatePath;
     // The clock.
     std::function<QDateTime()> now;
+    // What times the main window's delays and timers (the system clock when
+    // empty or null); the clock must outlive the delegate.
+    std::function<ZPHClock*()> interfaceClock;
     // Bytes free on the disk holding a path (nullopt: unknown).
     std::function<std::optional<qint64>(const QString& path)> freeDiskSpace;
     // Where connectivity comes from; empty: the shared network controller.

@@ -80,6 +80,8 @@ public:
 
   QString dataFolder;
   QDateTime clock = QDateTime(QDate(2026, 3, 8), QTime(15, 5, 9));
+  // Times the main window's delays when set (a ZPHManualClock of the test).
+  ZPHClock* interfaceClock = nullptr;
   std::optional<qint64> freeBytes = qint64(50) * 1024 * 1024 * 1024;
   bool connected = true;
   QString screenshotPath;
@@ -111,6 +113,7 @@ public:
     environment.cacheFolder = ZPHSharedTestCacheFolder();
     environment.screenshotPath = screenshotPath;
     environment.now = [this] { return clock; };
+    environment.interfaceClock = [this] { return interfaceClock; };
     environment.freeDiskSpace = [this](const QString&) { return freeBytes; };
     environment.makeReachabilitySource = [this] {
       auto source = std::make_unique<ScriptedReachability>(connected);
