@@ -1,5 +1,7 @@
 #include "shell/ZPHAppDelegate.h"
 
+#include "subscribe/ZPHSubscribeRequest.h"
+
 #include "articles/ZPHStyleSheetController.h"
 #include "feeds/images/CBFaviconController.h"
 #include "feeds/images/CBFaviconURLProtocol.h"
@@ -1135,8 +1137,13 @@ void ZPHAppDelegate::removeAnyStatusItemWithIdentifier(const QString& identifier
 QList<CBFeed*> ZPHAppDelegate::addFeedsWithSubscribeRequestReturningNewlyAddedFeeds(
     std::shared_ptr<ZPHSubscribeRequest> request)
 {
-  // The Add Site window runs the request as a sheet here once it exists.
-  Q_UNUSED(request);
+  // The Add Site window runs the request as a sheet.
+  if (request == nullptr)
+    return {};
+  if (m_seams.addFeedsWithSubscribeRequest)
+    return m_seams.addFeedsWithSubscribeRequest(request);
+  qCInfo(zphShell).noquote() << "no Add Site window to take the subscription to"
+                             << request->feedURL().toString(QUrl::RemoveUserInfo);
   return {};
 }
 

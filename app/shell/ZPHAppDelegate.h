@@ -108,6 +108,9 @@ public:
     // Opens the Add Site window with an address (the Add Site window).
     // Without it a subscription request is logged.
     std::function<void(const QString& address, bool searchImmediately, bool useCurrentlySelectedContainer)> addSite;
+    // Runs a subscribe request (a dropped address) in the Add Site window and
+    // answers the feeds it added. Without it the request is logged.
+    std::function<QList<CBFeed*>(std::shared_ptr<ZPHSubscribeRequest> request)> addFeedsWithSubscribeRequest;
     // Imports an OPML file (the import). Without it the file is logged.
     std::function<void(const QString& path)> importOPMLFile;
     // Opens an address in a tab of the built-in browser, selected or not, and

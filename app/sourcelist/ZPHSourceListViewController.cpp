@@ -18,6 +18,7 @@
 #include "shell/CBPasteboard.h"
 #include "shell/ZPHAppDelegate.h"
 #include "sourcelist/ZPHSourceListBottomContainerBox.h"
+#include "sourcelist/ZPHSourceListDropRules.h"
 #include "sourcelist/ZPHSourceListItemDelegate.h"
 #include "sourcelist/ZPHSourceListModel.h"
 #include "sourcelist/ZPHSourceListSelectionModel.h"
@@ -34,12 +35,14 @@
 #include "store/operations/ZPHMarkAllAsReadOperation.h"
 #include "store/tree/ZPHSourceListTreeBuilder.h"
 #include "subscribe/ZPHFeedErrorRecoveryAttempter.h"
+#include "subscribe/ZPHSubscribeRequest.h"
 #include "subscribe/ZPHSubscriber.h"
 #include "sync/ZPHSyncConstants.h"
 #include "sync/ZPHSyncFeedFetchOperation.h"
 #include "sync/ZPHSyncManager.h"
 
 #include <QtCore/QCoreApplication>
+#include <QtCore/QMimeData>
 #include <QtCore/QTimer>
 #include <QtCore/QUrlQuery>
 #include <QtGui/QAction>
@@ -178,6 +181,20 @@ void ZPHSourceListViewController::loadView()
   // Renaming starts only from the command.
   m_outlineView->setEditTriggers(QAbstractItemView::NoEditTriggers);
   m_model->setRenameHandler([this](CBTreeNode* node, const QString& name) { textFieldEdited(node, name); });
+  ZPHSourceListModel::DropHandler drops;
+  drops.dragData = [this](const QList<CBTreeNode*>& nodes) { return dragDataForNodes(nodes); };
+  drops.validateDrop = [this](const QMimeData* data, CBTreeNode* parent, int row) {
+    return validateDrop(data, parent, row);
+  };
+  drops.acceptDrop = [this](const QMimeData* data, CBTreeNode* parent, int row) {
+    return acceptDrop(data, parent, row);
+  };
+  m_model->setDropHandler(drops);
+  m_outlineView->setDragEnabled(true);
+  m_outlineView->setAcceptDrops(true);
+  m_outlineView->setDropIndicatorShown(true);
+  m_outlineView->setDragDropMode(QAbstractItemView::DragDrop);
+  m_outlineView->setDefaultDropAction(Qt::MoveAction);
   m_outlineView->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(m_outlineView, &QWidget::customContextMenuRequested, this, [this](const QPoint& position) {
     const QModelIndex index = m_outlineView->indexAt(position);
@@ -1417,4 +1434,194 @@ void ZPHSourceListViewController::actuallyDeleteFeedsAndFoldersInTreeNodes(const
       m_outlineView->clearSelection();
     }
   }
+}
+
+// MARK: - Dragging and dropping
+
+QMimeData* ZPHSourceListViewController::dragDataForNodes(const QList<CBTreeNode*>& nodes)
+{
+  m_draggedItems.clear();
+  for (CBTreeNode* node : nodes) {
+    if (!node->allowsDragging() || node->isSpecialGroup() || ZPHSourceListModel::isFavoritesChild(node) ||
+        node->representedNode() == nullptr)
+      return nullptr;
+  }
+  for (CBTreeNode* node : nodes) m_draggedItems.append(node->shared_from_this());
+  auto* data = new QMimeData();
+  data->setData(ZPHSourceListDropRules::LocalDragType, QByteArray::number(quintptr(this)));
+  // Other programs get one feed's address as text.
+  if (nodes.size() == 1)
+    if (CBFeed* feed = ZPHSourceListModel::feedForNode(nodes.first()))
+      data->setText(feed->URL().toString(QUrl::FullyEncoded));
+  return data;
+}
+
+std::pair<CBTreeNode*, int> ZPHSourceListViewController::dropTarget(CBTreeNode* parent, int row, bool local) const
+{
+  CBTreeNode* account = m_treeBuilder != nullptr ? m_treeBuilder->localAccountNode().get() : nullptr;
+  // The empty area and the smart feeds' group mean the account.
+  if (parent == nullptr || ZPHSourceListModel::isGlobalSpecialGroup(parent))
+    return {account, -1};
+  if (parent->isGroup() || ZPHSourceListModel::isGlobalFavoritesGroup(parent))
+    return {parent, row};
+  // Onto a feed: into its parent, at its place.
+  CBTreeNode* feedParent = parent->parent();
+  if (feedParent == nullptr)
+    return {nullptr, -1};
+  if (ZPHSourceListModel::isGlobalFavoritesGroup(feedParent))
+    return local ? std::pair<CBTreeNode*, int>{feedParent, -1} : std::pair<CBTreeNode*, int>{nullptr, -1};
+  return {feedParent, local ? -1 : int(feedParent->indexOfChild(parent))};
+}
+
+Qt::DropAction ZPHSourceListViewController::validateLocalDrop(CBTreeNode* target) const
+{
+  if (target == nullptr || m_draggedItems.isEmpty())
+    return Qt::IgnoreAction;
+  const bool favorites = ZPHSourceListModel::isGlobalFavoritesGroup(target);
+  if (!favorites && (!target->isGroup() || ZPHSourceListModel::isGlobalSpecialGroup(target)))
+    return Qt::IgnoreAction;
+  for (const CBTreeNode::Pointer& node : m_draggedItems) {
+    // Nothing into itself or below itself.
+    if (target->isDescendedFrom(node.get()))
+      return Qt::IgnoreAction;
+    if (favorites && node->representsFolder())
+      return Qt::IgnoreAction;
+  }
+  // Favourites stay with the local account's own tree otherwise.
+  CBTreeNode* account = m_treeBuilder != nullptr ? m_treeBuilder->localAccountNode().get() : nullptr;
+  if (!favorites && (account == nullptr || !target->isDescendedFrom(account)))
+    return Qt::IgnoreAction;
+  return favorites ? Qt::LinkAction : Qt::MoveAction;
+}
+
+Qt::DropAction ZPHSourceListViewController::validateDrop(const QMimeData* data, CBTreeNode* parent, int row)
+{
+  if (m_waitingForDropToProcess || data == nullptr)
+    return Qt::IgnoreAction;
+  const bool local = data->hasFormat(ZPHSourceListDropRules::LocalDragType) &&
+                     data->data(ZPHSourceListDropRules::LocalDragType) == QByteArray::number(quintptr(this));
+  if (local)
+    return validateLocalDrop(dropTarget(parent, row, true).first);
+  if (data->hasFormat(ZPHSourceListDropRules::LocalDragType))
+    return Qt::IgnoreAction;  // another window's rows
+  const std::optional<ZPHSourceListDropRules::DropInfo> info = ZPHSourceListDropRules::infoFromMimeData(data);
+  if (!info.has_value())
+    return Qt::IgnoreAction;
+  switch (ZPHSourceListDropRules::externalDropForAddress(info->address)) {
+    case ZPHSourceListDropRules::ExternalDrop::Refuse:
+      return Qt::IgnoreAction;
+    case ZPHSourceListDropRules::ExternalDrop::ImportFile:
+      return Qt::CopyAction;
+    case ZPHSourceListDropRules::ExternalDrop::Subscribe:
+      return dropTarget(parent, row, false).first != nullptr ? Qt::LinkAction : Qt::IgnoreAction;
+  }
+  return Qt::IgnoreAction;
+}
+
+bool ZPHSourceListViewController::acceptDrop(const QMimeData* data, CBTreeNode* parent, int row)
+{
+  const Qt::DropAction action = validateDrop(data, parent, row);
+  if (action == Qt::IgnoreAction)
+    return false;
+  ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
+  if (data->hasFormat(ZPHSourceListDropRules::LocalDragType)) {
+    const auto [target, index] = dropTarget(parent, row, true);
+    const CBTreeNode::List dragged = m_draggedItems;
+    m_draggedItems.clear();
+    if (dragged.size() == 1 && dragged.first().get() == target)
+      return true;
+    if (delegate == nullptr)
+      return false;
+    m_waitingForDropToProcess = true;
+    const CBTreeNode::Pointer targetNode = target->shared_from_this();
+    QPointer<ZPHSourceListViewController> self(this);
+    delegate->addMainThreadCoreDataQueueBlock([self, dragged, targetNode, index] {
+      if (self == nullptr)
+        return;
+      self->processLocalDrop(dragged, targetNode, index);
+      self->m_waitingForDropToProcess = false;
+    });
+    return true;
+  }
+
+  const std::optional<ZPHSourceListDropRules::DropInfo> info = ZPHSourceListDropRules::infoFromMimeData(data);
+  QUrl url;
+  const ZPHSourceListDropRules::ExternalDrop drop = ZPHSourceListDropRules::externalDropForAddress(info->address, &url);
+  ZPHAppDelegate* app = ZPHAppDelegate::appDelegate();
+  if (drop == ZPHSourceListDropRules::ExternalDrop::ImportFile) {
+    if (app != nullptr)
+      app->applicationOpenFiles({url.toLocalFile()});
+    return true;
+  }
+  if (drop != ZPHSourceListDropRules::ExternalDrop::Subscribe || delegate == nullptr)
+    return false;
+  const auto [target, index] = dropTarget(parent, row, false);
+  auto request = std::make_shared<ZPHSubscribeRequest>(url);
+  request->setTitle(info->name);
+  CBDataController* data_ = delegate->dataController();
+  request->setAccount(data_ != nullptr ? data_->localAccount() : nullptr);
+  if (ZPHSourceListModel::isGlobalFavoritesGroup(target)) {
+    request->setMarkAsFavorite(true);
+  } else if (target != nullptr && target->representsFolder()) {
+    request->setParentFolder(static_cast<CBFolder*>(target->representedNode()));
+  }
+  if (index >= 0 && !ZPHSourceListModel::isGlobalFavoritesGroup(target))
+    request->setTargetIndexInParentFolder(index);
+  const QList<CBFeed*> added = delegate->addFeedsWithSubscribeRequestReturningNewlyAddedFeeds(request);
+  ZPHNotificationCenter::defaultCenter().post(ZPHFeedsAndFoldersDidReorganizeNotification,
+                                              QVariant::fromValue(static_cast<QObject*>(this)));
+  Q_UNUSED(added);
+  return true;
+}
+
+void ZPHSourceListViewController::processLocalDrop(const CBTreeNode::List& dragged, const CBTreeNode::Pointer& target,
+                                                   int index)
+{
+  ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
+  if (delegate == nullptr)
+    return;
+  ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
+  const bool manual = defaults.integerForKey(ZPHSubscriptionsSortOrderKey) == 1;
+  if (ZPHSourceListModel::isGlobalFavoritesGroup(target.get())) {
+    QList<CBFeed*> feeds;
+    for (const CBTreeNode::Pointer& node : dragged)
+      if (CBFeed* feed = ZPHSourceListModel::feedForNode(node.get()))
+        feeds.append(feed);
+    if (!feeds.isEmpty())
+      CBFeed::markFeeds(feeds, true);
+    return;
+  }
+  int dropIndex = index;
+  for (const CBTreeNode::Pointer& node : dragged) {
+    if (node->representedNode() == nullptr || node->parent() == nullptr)
+      continue;
+    // Children travel with a dragged folder.
+    bool parentDragged = false;
+    for (const CBTreeNode::Pointer& other : dragged) parentDragged |= other.get() == node->parent();
+    if (parentDragged)
+      continue;
+    CBTreeNode* oldParent = node->parent();
+    if (manual && dropIndex >= 0) {
+      const int current = oldParent == target.get() ? int(target->indexOfChild(node.get())) : -1;
+      dropIndex = ZPHSourceListDropRules::landingIndex(current, dropIndex);
+      target->moveChild(node, dropIndex);
+      ++dropIndex;
+    } else {
+      target->moveChild(node);
+    }
+    if (oldParent != target.get())
+      oldParent->sweepChildIndices(true);
+    target->sweepChildIndices(true);
+  }
+  delegate->saveManagedObjectContext(delegate->mainThreadManagedObjectContext());
+  if (CBDataController* data = delegate->dataController()) {
+    data->updateAllUnreadCountsOnMainThread();
+    data->updateTodayCount();
+  }
+  ZPHNotificationCenter::defaultCenter().post(ZPHFeedsAndFoldersDidReorganizeNotification, QVariant());
+  if (m_treeBuilder != nullptr)
+    m_treeBuilder->invalidateAllCaches();
+  reloadDataPreservingSelectionAndNotify();
+  ZPHNotificationCenter::defaultCenter().post(ZPHFeedsAndFoldersDidReorganizeNotification,
+                                              QVariant::fromValue(static_cast<QObject*>(this)));
 }

@@ -22,6 +22,7 @@ class CBGlobalFeed;
 class CBPopupButton;
 class QItemSelection;
 class QMenu;
+class QMimeData;
 class QModelIndex;
 class QTimer;
 class QWidget;
@@ -229,6 +230,19 @@ public:
   // Stores a name typed into a row (in store-queue order; an object
   // deleted meanwhile is left alone).
   void textFieldEdited(CBTreeNode* node, const QString& name);
+  // ---- Dragging and dropping
+  // The data of rows dragged out of the list: the list's own type, and the
+  // feed's address as text when one feed is dragged. Null when a row may
+  // not be dragged.
+  QMimeData* dragDataForNodes(const QList<CBTreeNode*>& nodes);
+  // What a drop onto `parent` (null: the empty area) before child `row`
+  // (-1: onto the row) would do: move or link (favourites) for rows of the
+  // list, link (subscribe) or copy (import) from outside; IgnoreAction
+  // refuses.
+  Qt::DropAction validateDrop(const QMimeData* data, CBTreeNode* parent, int row);
+  bool acceptDrop(const QMimeData* data, CBTreeNode* parent, int row);
+  bool waitingForDropToProcess() const { return m_waitingForDropToProcess; }
+
   // The gear button's and the add button's menus.
   QMenu* menuForPopupButton(CBPopupButton* button) override;
   // The check page of the feed validator for a feed address (its user
@@ -263,6 +277,10 @@ private:
   bool networkIsReachable() const;
   CBTreeNode::List selectedDeletableNodes() const;
   void actuallyDeleteFeedsAndFoldersInTreeNodes(const CBTreeNode::List& nodes);
+  // The drop's target group and index after the rules move it.
+  std::pair<CBTreeNode*, int> dropTarget(CBTreeNode* parent, int row, bool local) const;
+  Qt::DropAction validateLocalDrop(CBTreeNode* target) const;
+  void processLocalDrop(const CBTreeNode::List& dragged, const CBTreeNode::Pointer& target, int index);
 
   ZPHClock* m_clock;
   QPointer<QWidget> m_view;
@@ -295,4 +313,6 @@ private:
 
   std::vector<ZPHObserverToken> m_observers;
   QPointer<QMessageBox> m_deletionSheet;
+  CBTreeNode::List m_draggedItems;
+  bool m_waitingForDropToProcess = false;
 };
