@@ -25,6 +25,8 @@
 #include "mainwindow/ZPHUndoableOperationCommand.h"
 #include "platform/ZPHMainThread.h"
 #include "platform/ZPHUserDefaults.h"
+#include "sharing/CBSharableItem.h"
+#include "sharing/ZPHSharingPluginCommand.h"
 #include "shell/ZPHAppDelegate.h"
 #include "sourcelist/ZPHSourceListView.h"
 #include "sourcelist/ZPHSourceListViewController.h"
@@ -39,6 +41,7 @@
 #include "themes/ZPHTheme.h"
 
 #include <QtCore/QEvent>
+#include <QtCore/QTimer>
 #include <QtGui/QAction>
 #include <QtGui/QGuiApplication>
 #include <QtGui/QUndoStack>
@@ -79,6 +82,8 @@ ZPHMainWindowController::ZPHMainWindowController(ZPHClock* clock, QObject* paren
 ZPHMainWindowController::~ZPHMainWindowController()
 {
   m_observers.clear();
+  if (m_sharingRetry != nullptr)
+    m_sharingRetry->stop();
   // The window and its views go first; the controllers of views already
   // gone let go of nothing more.
   if (m_window != nullptr)
@@ -239,6 +244,11 @@ bool ZPHMainWindowController::eventFilter(QObject* watched, QEvent* event)
     ZPHNotificationCenter::defaultCenter().post(
         ZPHMainWindowDidResizeNotification, QVariant::fromValue(static_cast<QObject*>(this)),
         {{QStringLiteral("window"), QVariant::fromValue(static_cast<QObject*>(m_window.get()))}});
+  }
+  // A closing window ends a sharing command's wait for its view.
+  if (m_window != nullptr && watched == m_window.get() && event->type() == QEvent::Close && m_sharingRetry != nullptr) {
+    m_sharingRetry->stop();
+    m_sharingRetryCommand = nullptr;
   }
   return QObject::eventFilter(watched, event);
 }
@@ -771,6 +781,60 @@ bool ZPHMainWindowController::canMoveFocusToArticleList() const
 {
   return m_articleListDelegate != nullptr && m_articleListDelegate->articleListController() != nullptr &&
          m_articleListDelegate->articleListController()->count() > 0;
+}
+
+QWidget* ZPHMainWindowController::viewRepresentingSelectedArticleForPluginPopover() const
+{
+  if (selectedArticle() == nullptr || m_articleListDelegate == nullptr)
+    return nullptr;
+  ZPHReadingLayoutViewController* layout = m_articleListDelegate->currentLayoutViewController();
+  ZPHArticleDetailPane* pane = layout != nullptr ? layout->detailViewController() : nullptr;
+  QWidget* view = pane != nullptr ? pane->view() : nullptr;
+  return view != nullptr && view->isVisible() ? view : nullptr;
+}
+
+bool ZPHMainWindowController::isSharingRetryPending() const
+{
+  return m_sharingRetry != nullptr && m_sharingRetry->isActive();
+}
+
+void ZPHMainWindowController::performSharingPluginCommandWithPluginCommand(ZPHSharingPluginCommand* command)
+{
+  if (command == nullptr)
+    return;
+  if (m_sharingRetry == nullptr) {
+    m_sharingRetry = new QTimer(this);
+    m_sharingRetry->setInterval(SharingRetryInterval);
+    connect(m_sharingRetry, &QTimer::timeout, this, [this] {
+      if (m_clock->now() - m_sharingRetryStarted > SharingRetryLimit) {
+        m_sharingRetry->stop();
+        m_sharingRetryCommand = nullptr;
+        return;
+      }
+      if (QWidget* view = viewRepresentingSelectedArticleForPluginPopover()) {
+        m_sharingRetry->stop();
+        ZPHSharingPluginCommand* pending = std::exchange(m_sharingRetryCommand, nullptr);
+        pending->runWithItems(CBSharableItem::arrayOfOneSharableItemWithArticle(selectedArticle()), view);
+      }
+    });
+    // A new selection or a closing window ends the wait.
+    connect(m_articleListDelegate.get(), &ZPHArticleListDelegate::selectedArticlesChanged, m_sharingRetry, [this] {
+      m_sharingRetry->stop();
+      m_sharingRetryCommand = nullptr;
+    });
+  }
+  m_sharingRetry->stop();
+  m_sharingRetryCommand = nullptr;
+  if (m_articleListDelegate == nullptr || selectedArticle() == nullptr)
+    return;
+  m_articleListDelegate->navigateToSelectedArticleInCurrentList();
+  if (QWidget* view = viewRepresentingSelectedArticleForPluginPopover()) {
+    command->runWithItems(CBSharableItem::arrayOfOneSharableItemWithArticle(selectedArticle()), view);
+    return;
+  }
+  m_sharingRetryCommand = command;
+  m_sharingRetryStarted = m_clock->now();
+  m_sharingRetry->start();
 }
 
 void ZPHMainWindowController::moveFocusToArticleListAndSelectTopRowIfNeeded()

@@ -36,6 +36,8 @@ class ZPHNotificationBezelWindowController;
 class ZPHRightPaneContainerView;
 class ZPHSourceListTreeBuilder;
 class ZPHSourceListViewController;
+class ZPHSharingPluginCommand;
+class QTimer;
 class ZPHStatusViewController;
 class ZPHUndoableOperation;
 
@@ -156,6 +158,19 @@ public:
   // `row` is -1 or not a row); -1 when none.
   static qsizetype unreadRowAfterRow(qsizetype row, const QList<ZPHArticleListRow>& rows);
   QString toggleFlaggedTitle() const;
+
+  // ---- Sharing
+  // Runs a sharing command on the selected article from the view showing
+  // it. While that view is still being shown it tries again every 0.25 s,
+  // for 2 s at most, and gives up when the selection changes or the window
+  // goes.
+  static constexpr int SharingRetryInterval = 250;  // ms
+  static constexpr int SharingRetryLimit = 2000;    // ms
+  void performSharingPluginCommandWithPluginCommand(ZPHSharingPluginCommand* command);
+  bool isSharingRetryPending() const;
+  // The view that shows the selected article for a sharing command (the
+  // article pane when it shows one); null while there is none.
+  QWidget* viewRepresentingSelectedArticleForPluginPopover() const;
   QString toggleDarkModeTitle() const;
 
   // ---- Keys (the window's key delegate)
@@ -246,4 +261,7 @@ private:
   // When Space last went to the next unread article (ms of m_clock).
   qint64 m_lastSpaceNextUnread = -1;
   bool m_validationScheduled = false;
+  QTimer* m_sharingRetry = nullptr;
+  qint64 m_sharingRetryStarted = 0;
+  ZPHSharingPluginCommand* m_sharingRetryCommand = nullptr;
 };

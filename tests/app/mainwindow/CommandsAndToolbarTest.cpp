@@ -15,6 +15,7 @@
 #include "mainwindow/ZPHMainWindowController.h"
 #include "mainwindow/ZPHMainWindowToolbarController.h"
 #include "mainwindow/ZPHToolbarCustomizationSheet.h"
+#include "sharing/ZPHSharingPluginCommand.h"
 #include "sourcelist/ZPHSourceListViewController.h"
 #include "store/accounts/ZPHArticleListController.h"
 #include "store/entities/CBDataArticle.h"
@@ -342,4 +343,65 @@ TEST_F(CommandsAndToolbarTest, RefreshSpinsThroughASlowRefresh)
   EXPECT_TRUE(refresh->isEnabled());
   EXPECT_FALSE(refresh->isHeartbeatRunning());
   EXPECT_EQ(refresh->imageForSegment(0).cacheKey(), picture);
+}
+
+namespace {
+
+class RecordingCommand : public ZPHSharingPluginCommand {
+public:
+  QString commandID() const override { return QStringLiteral("test.record"); }
+  QString title() const override { return QStringLiteral("Record"); }
+  int type() const override { return Sharing; }
+  bool validateWithItems(const QList<CBSharableItem>& items) const override { return items.size() == 1; }
+  void runWithItems(const QList<CBSharableItem>& items, QWidget* view) override
+  {
+    runs += int(items.size());
+    lastView = view;
+  }
+  int runs = 0;
+  QWidget* lastView = nullptr;
+};
+
+}  // namespace
+
+TEST_F(CommandsAndToolbarTest, ASharingCommandWaitsForTheArticlesViewTwoSecondsAtMost)
+{
+  useManualClock = true;
+  ASSERT_NO_FATAL_FAILURE(start());
+  ASSERT_NO_FATAL_FAILURE(select(0));
+  QWidget* view = nullptr;
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return (view = controller->viewRepresentingSelectedArticleForPluginPopover()); }));
+  RecordingCommand command;
+  controller->performSharingPluginCommandWithPluginCommand(&command);
+  EXPECT_EQ(command.runs, 1);
+  EXPECT_EQ(command.lastView, view);
+
+  // The view is being shown: the command waits for it.
+  view->hide();
+  controller->performSharingPluginCommandWithPluginCommand(&command);
+  EXPECT_TRUE(controller->isSharingRetryPending());
+  ZPHTestSpinEventLoop(300);
+  EXPECT_EQ(command.runs, 1);
+  view->show();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return command.runs == 2; }));
+  EXPECT_FALSE(controller->isSharingRetryPending());
+
+  // Two seconds on, it gives up.
+  view->hide();
+  controller->performSharingPluginCommandWithPluginCommand(&command);
+  clock.advance(ZPHMainWindowController::SharingRetryLimit + 1);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !controller->isSharingRetryPending(); }));
+  view->show();
+  ZPHTestSpinEventLoop(400);
+  EXPECT_EQ(command.runs, 2);
+
+  // Another selection ends the wait too.
+  view->hide();
+  controller->performSharingPluginCommandWithPluginCommand(&command);
+  ASSERT_TRUE(controller->isSharingRetryPending());
+  ASSERT_NO_FATAL_FAILURE(select(1));
+  EXPECT_FALSE(controller->isSharingRetryPending());
+  view->show();
+  ZPHTestSpinEventLoop(400);
+  EXPECT_EQ(command.runs, 2);
 }
