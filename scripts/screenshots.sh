@@ -26,6 +26,12 @@
 #                             "Search:" pop-up
 #   OUT/context-menu.png      the article list's menu
 #   OUT/empty-feed.png        a feed without articles
+#   OUT/folder-menu.png       a folder's context menu
+#   OUT/gear-menu.png         the gear button's menu for a feed
+#   OUT/remove-sheet.png      the box asking before a folder is removed
+#   OUT/rename.png            a feed's row being renamed
+#   OUT/customize-toolbar.png "Customize Toolbar…"
+# The toolbar shows in each; in main-light and main-dark Refresh is turning.
 # Fails when a picture is missing.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
@@ -228,6 +234,21 @@ JSON
 cat >"$WORK/menu.json" <<JSON
 { $ARTICLES, "readArticle": "Quartz Weekly story 1", "contextMenu": "Copper Lantern Daily story 1" }
 JSON
+cat >"$WORK/foldermenu.json" <<JSON
+{ $FOLDERS, "select": "folder:Technology", "sourceListMenu": true }
+JSON
+cat >"$WORK/gearmenu.json" <<JSON
+{ $FOLDERS, "select": "/feed/1.xml", "gearMenu": true }
+JSON
+cat >"$WORK/remove.json" <<JSON
+{ $FOLDERS, "select": "folder:Reading", "remove": true }
+JSON
+cat >"$WORK/rename.json" <<JSON
+{ $FOLDERS, "select": "/lantern.xml", "rename": true }
+JSON
+cat >"$WORK/toolbar.json" <<JSON
+{ $FOLDERS, "select": "/meadow.xml", "customizeToolbar": true }
+JSON
 cat >"$WORK/emptyfeed.json" <<JSON
 { $FOLDERS, "select": "/empty.xml" }
 JSON
@@ -276,4 +297,9 @@ shoot articles-dark articles 1
 shoot search search 0
 shoot context-menu menu 0
 shoot empty-feed emptyfeed 0
+shoot folder-menu foldermenu 0
+shoot gear-menu gearmenu 0
+shoot remove-sheet remove 0
+shoot rename rename 0
+shoot customize-toolbar toolbar 0
 exit "$status"

@@ -40,6 +40,7 @@ const QString ZPHMainWindowToolbarController::SeparatorItemIdentifier = QStringL
 
 namespace {
 
+constexpr int ControlWidth = 38;
 constexpr int ControlHeight = 24;
 constexpr int SearchFieldMinimumWidth = 50;
 constexpr int SearchFieldMaximumWidth = 296;
@@ -56,11 +57,12 @@ QStringList ZPHMainWindowToolbarController::defaultItemIdentifiers()
 
 QStringList ZPHMainWindowToolbarController::allowedItemIdentifiers()
 {
-  return {AddRemoveItemIdentifier,     NewFolderItemIdentifier,     RefreshItemIdentifier,
-          MarkAllAsReadItemIdentifier, NextUnreadItemIdentifier,    ArticleThemeItemIdentifier,
-          ShareItemIdentifier,         FlagItemIdentifier,          SearchItemIdentifier,
-          OpenInBrowserItemIdentifier, FlexibleSpaceItemIdentifier, SpaceItemIdentifier,
-          SeparatorItemIdentifier};
+  // No item is made for "ZPHToolbarItemNewFolder" (the add menu offers New
+  // Folder): the sheet does not offer it.
+  return {AddRemoveItemIdentifier,     RefreshItemIdentifier,      MarkAllAsReadItemIdentifier,
+          NextUnreadItemIdentifier,    ArticleThemeItemIdentifier, ShareItemIdentifier,
+          FlagItemIdentifier,          SearchItemIdentifier,       OpenInBrowserItemIdentifier,
+          FlexibleSpaceItemIdentifier, SpaceItemIdentifier,        SeparatorItemIdentifier};
 }
 
 QString ZPHMainWindowToolbarController::labelForItemIdentifier(const QString& identifier)
@@ -206,11 +208,11 @@ CBToolbarSegmentedControl* ZPHMainWindowToolbarController::makeControl(const QSt
   control->setObjectName(identifier);
   control->setSegmentCount(1);
   control->setImage(ZPHToolbarImages::icon(imageName, ZPHToolbarImages::templateColor()), 0);
-  control->setWidth(36, 0);
+  control->setWidth(ControlWidth, 0);
   control->setToolTip(toolTip, 0);
   control->setToolTip(toolTip);
   control->setAccessibleName(label);
-  control->setFixedHeight(ControlHeight);
+  control->setFixedSize(ControlWidth, ControlHeight);
   control->setProperty("zphImageName", imageName);
   return control;
 }

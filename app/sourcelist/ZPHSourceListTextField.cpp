@@ -2,11 +2,16 @@
 
 #include "sourcelist/ZPHSourceListTextFieldFormatter.h"
 
+#include <QtWidgets/QApplication>
+
 ZPHSourceListTextField::ZPHSourceListTextField(QWidget* parent) : QLineEdit(parent)
 {
   setObjectName(QStringLiteral("ZPHSourceListTextField"));
   setValidator(new ZPHSourceListTextFieldFormatter(this));
   setFrame(false);
+  // Drawn as a text field of its own, not with the list's selection colours.
+  setPalette(QApplication::palette(this));
+  setAutoFillBackground(true);
 }
 
 void ZPHSourceListTextField::beginEditingWithName(const QString& name)
