@@ -1,16 +1,20 @@
 #include "mainwindow/ZPHToolbarImages.h"
 
-#include "themes/ZPHTheme.h"
-
+#include <QtGui/QGuiApplication>
 #include <QtGui/QPainter>
 #include <QtGui/QPainterPath>
+#include <QtGui/QPalette>
 #include <QtGui/QPixmap>
 
 #include <cmath>
 
 QColor ZPHToolbarImages::templateColor()
 {
-  return ZPHTheme::currentTheme() == ZPHTheme::darkTheme() ? QColor(0xd8, 0xd8, 0xd8) : QColor(0x4a, 0x4a, 0x4a);
+  // The toolbar is drawn with the desktop's colours, whatever the theme:
+  // the pictures take its button text colour, a little softened.
+  QColor color = QGuiApplication::palette().color(QPalette::ButtonText);
+  color.setAlphaF(0.8f);
+  return color;
 }
 
 QImage ZPHToolbarImages::image(const QString& name, int pixels, const QColor& color)

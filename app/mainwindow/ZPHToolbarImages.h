@@ -13,7 +13,7 @@ class ZPHToolbarImages {
 public:
   ZPHToolbarImages() = delete;
 
-  // The colour for the current theme.
+  // The colour of the pictures (the toolbar's button text).
   static QColor templateColor();
   // Null for an unknown name.
   static QIcon icon(const QString& name, const QColor& color);

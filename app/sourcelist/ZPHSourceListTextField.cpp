@@ -2,6 +2,7 @@
 
 #include "sourcelist/ZPHSourceListTextFieldFormatter.h"
 
+#include <QtGui/QPalette>
 #include <QtWidgets/QApplication>
 
 ZPHSourceListTextField::ZPHSourceListTextField(QWidget* parent) : QLineEdit(parent)
@@ -10,7 +11,12 @@ ZPHSourceListTextField::ZPHSourceListTextField(QWidget* parent) : QLineEdit(pare
   setValidator(new ZPHSourceListTextFieldFormatter(this));
   setFrame(false);
   // Drawn as a text field of its own, not with the list's selection colours.
-  setPalette(QApplication::palette(this));
+  QPalette colours = QApplication::palette(this);
+  colours.setColor(QPalette::Base, Qt::white);
+  colours.setColor(QPalette::Text, Qt::black);
+  colours.setColor(QPalette::Highlight, QColor(0x38, 0x75, 0xd7));
+  colours.setColor(QPalette::HighlightedText, Qt::white);
+  setPalette(colours);
   setAutoFillBackground(true);
 }
 
