@@ -1177,6 +1177,41 @@ void ZPHSourceListViewController::changeFavoriteStatesForSelectionRemovingNotAdd
   if (feeds.isEmpty())
     return;
   CBFeed::markFeeds(feeds, !removing);
+  // Once stored: an added feed is shown under Favorites, a removed one
+  // stays selected in its folder.
+  ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
+  if (delegate == nullptr)
+    return;
+  QPointer<ZPHSourceListViewController> self(this);
+  const ZPHManagedObjectID first = feeds.first()->objectID();
+  delegate->addMainThreadCoreDataQueueBlock([self, first, removing] {
+    ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
+    ZPHManagedObjectContext* main = delegate != nullptr ? delegate->mainThreadManagedObjectContext() : nullptr;
+    auto* feed = main != nullptr ? dynamic_cast<CBFeed*>(main->existingObjectWithID(first)) : nullptr;
+    if (self == nullptr || feed == nullptr || feed->isDeleted())
+      return;
+    if (removing)
+      self->refreshDataCacheReloadDataAndSelectObject(static_cast<CBNode*>(feed), true);
+    else
+      self->selectFavoriteFeedAndExpandFavoritesIfNeeded(feed);
+  });
+}
+
+void ZPHSourceListViewController::selectFavoriteFeedAndExpandFavoritesIfNeeded(CBFeed* feed)
+{
+  if (feed == nullptr || m_treeBuilder == nullptr)
+    return;
+  refreshDataCacheReloadDataAndPreserveCurrentSelection();
+  for (const CBTreeNode::Pointer& node : m_treeBuilder->treeNodesForRepresentedObject(static_cast<CBNode*>(feed))) {
+    if (!ZPHSourceListModel::isFavoritesChild(node.get()))
+      continue;
+    const QModelIndex favorites = m_model->indexForNode(node->parent());
+    if (favorites.isValid())
+      m_outlineView->expand(favorites);
+    selectTreeNode(node.get());
+    scrollToSelectedRow();
+    return;
+  }
 }
 
 void ZPHSourceListViewController::markAllAsReadFromContextMenu()
@@ -1587,8 +1622,19 @@ void ZPHSourceListViewController::processLocalDrop(const CBTreeNode::List& dragg
     for (const CBTreeNode::Pointer& node : dragged)
       if (CBFeed* feed = ZPHSourceListModel::feedForNode(node.get()))
         feeds.append(feed);
-    if (!feeds.isEmpty())
-      CBFeed::markFeeds(feeds, true);
+    if (feeds.isEmpty())
+      return;
+    CBFeed::markFeeds(feeds, true);
+    // Once stored, the first of them is shown under Favorites.
+    QPointer<ZPHSourceListViewController> self(this);
+    const ZPHManagedObjectID first = feeds.first()->objectID();
+    delegate->addMainThreadCoreDataQueueBlock([self, first] {
+      ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
+      ZPHManagedObjectContext* main = delegate != nullptr ? delegate->mainThreadManagedObjectContext() : nullptr;
+      auto* feed = main != nullptr ? dynamic_cast<CBFeed*>(main->existingObjectWithID(first)) : nullptr;
+      if (self != nullptr && feed != nullptr && !feed->isDeleted())
+        self->selectFavoriteFeedAndExpandFavoritesIfNeeded(feed);
+    });
     return;
   }
   int dropIndex = index;

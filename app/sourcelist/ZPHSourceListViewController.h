@@ -221,6 +221,9 @@ public:
 
   void openHomePageInBrowser();
   void changeFavoriteStatesForSelectionRemovingNotAdding(bool removing);
+  // Selects the feed's row under Favorites, opening Favorites; nothing when
+  // the feed has no such row.
+  void selectFavoriteFeedAndExpandFavoritesIfNeeded(CBFeed* feed);
   void markAllAsReadFromContextMenu();
   void activateFeed();
   void copyFeedURL();

@@ -156,6 +156,14 @@ TEST_F(SourceListDropsTest, RowsMovedInsideAndAddressesAndFilesFromOutside)
   EXPECT_EQ(top->indexOfChild(moved.get()), 3);
   EXPECT_EQ(top->indexOfChild(before.get()), 4);
 
+  // A feed dropped on Favorites becomes a favourite, shown there.
+  auto beta = drag({node(QStringLiteral("/beta.xml"))});
+  ASSERT_TRUE(sourceList->acceptDrop(beta.get(), favorites, -1));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] {
+    return feed(QStringLiteral("/beta.xml"))->favorite() && sourceList->selectedOutlineItems().size() == 1 &&
+           sourceList->selectedOutlineItems().first().get() == node(QStringLiteral("/beta.xml"), true);
+  }));
+
   // From outside: an http address is one request into the folder; a
   // subscription list file is imported; javascript: is refused.
   auto address = text(QStringLiteral("http://h/f"));
