@@ -2,7 +2,9 @@
 # Installs the Debian packages Zephlin needs to build, test and run, and any
 # further packages named as arguments. Only missing packages are installed;
 # nothing prompts. dbus-daemon (dbus-run-session) and gnome-keyring let the
-# password-store tests talk to a real secret service in a private session.
+# password-store tests talk to a real secret service in a private session;
+# desktop-file-utils checks the desktop entry; xdg-utils answers which
+# application handles an address.
 set -euo pipefail
 
 PACKAGES=(
@@ -30,6 +32,8 @@ PACKAGES=(
   qt6-webengine-dev
   qt6-webchannel-dev
   fonts-dejavu-core
+  desktop-file-utils
+  xdg-utils
   "$@"
 )
 

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Zephlin (Release) and starts it.
-# Arguments are passed to the program.
+# Arguments are passed to the program: feed addresses and OPML files, e.g.
+#   scripts/run.sh 'feed://127.0.0.1:8000/x.xml'
+# reach a Zephlin already running on the same data folder, which comes
+# forward and subscribes (this start then ends).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 

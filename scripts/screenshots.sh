@@ -33,6 +33,12 @@
 #   OUT/article-hostile.png   an article of a hostile feed (standard
 #                             layout): its markup, scripts and placeholders
 #                             shown as text
+#   OUT/folder-menu.png       a folder's context menu
+#   OUT/gear-menu.png         the gear button's menu for a feed
+#   OUT/remove-sheet.png      the box asking before a folder is removed
+#   OUT/rename.png            a feed's row being renamed
+#   OUT/customize-toolbar.png "Customize Toolbar…"
+# The toolbar shows in each; in main-light and main-dark Refresh is turning.
 # Fails when a picture is missing.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
@@ -272,6 +278,21 @@ JSON
 cat >"$WORK/hostile.json" <<JSON
 { $FOLDERS, "select": "/hostile.xml", "readArticle": "Hostile" }
 JSON
+cat >"$WORK/foldermenu.json" <<JSON
+{ $FOLDERS, "select": "folder:Technology", "sourceListMenu": true }
+JSON
+cat >"$WORK/gearmenu.json" <<JSON
+{ $FOLDERS, "select": "/feed/1.xml", "gearMenu": true }
+JSON
+cat >"$WORK/remove.json" <<JSON
+{ $FOLDERS, "select": "folder:Reading", "remove": true }
+JSON
+cat >"$WORK/rename.json" <<JSON
+{ $FOLDERS, "select": "/lantern.xml", "rename": true }
+JSON
+cat >"$WORK/toolbar.json" <<JSON
+{ $FOLDERS, "select": "/meadow.xml", "customizeToolbar": true }
+JSON
 cat >"$WORK/emptyfeed.json" <<JSON
 { $FOLDERS, "select": "/empty.xml" }
 JSON
@@ -324,4 +345,9 @@ shoot article-light article 0
 shoot article-dark article 1
 shoot article-find find 0
 shoot article-hostile hostile 0
+shoot folder-menu foldermenu 0
+shoot gear-menu gearmenu 0
+shoot remove-sheet remove 0
+shoot rename rename 0
+shoot customize-toolbar toolbar 0
 exit "$status"

@@ -1,9 +1,13 @@
 #include "mainwindow/ZPHMainWindowController.h"
 
+#include "articles/ZPHArticleDetailPane.h"
 #include "articles/ZPHArticleListDelegate.h"
+#include "articles/ZPHReadingLayoutViewController.h"
 #include "articles/ZPHSearchField.h"
 #include "articles/ZPHSearchWindowController.h"
+#include "articles/ZPHStyleSheetController.h"
 #include "feeds/network/ZPHNetworkController.h"
+#include "feeds/refresh/ZPHRefreshController.h"
 #include "feeds/refresh/ZPHStatusItem.h"
 #include "foundation/CBMimeTypes.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
@@ -11,22 +15,39 @@
 #include "mainwindow/ZPHApplicationNotifications.h"
 #include "mainwindow/ZPHDockMenuController.h"
 #include "mainwindow/ZPHEmptyContentsViewController.h"
+#include "mainwindow/ZPHMainWindow.h"
 #include "mainwindow/ZPHMainWindowSplitView.h"
+#include "mainwindow/ZPHMainWindowToolbarController.h"
 #include "mainwindow/ZPHNotificationBezelWindow.h"
 #include "mainwindow/ZPHNotificationBezelWindowController.h"
 #include "mainwindow/ZPHRightPaneContainerView.h"
 #include "mainwindow/ZPHStatusViewController.h"
 #include "mainwindow/ZPHUndoableOperationCommand.h"
 #include "platform/ZPHMainThread.h"
+#include "platform/ZPHUserDefaults.h"
+#include "sharing/CBSharableItem.h"
+#include "sharing/ZPHSharingPluginCommand.h"
+#include "shell/ZPHAppDelegate.h"
 #include "sourcelist/ZPHSourceListView.h"
 #include "sourcelist/ZPHSourceListViewController.h"
+#include "store/accounts/ZPHArticleListController.h"
+#include "store/entities/CBDataArticle.h"
+#include "store/operations/ZPHMarkAllAsReadOperation.h"
 #include "store/operations/ZPHUndoableOperation.h"
+#include "store/tree/CBTreeNode.h"
+#include "store/tree/ZPHSourceListTreeBuilder.h"
 #include "subscribe/ZPHSubscribeRequest.h"
 #include "subscribe/ZPHSubscriber.h"
+#include "themes/ZPHTheme.h"
 
 #include <QtCore/QEvent>
+#include <QtCore/QTimer>
+#include <QtGui/QAction>
+#include <QtGui/QGuiApplication>
 #include <QtGui/QUndoStack>
+#include <QtWidgets/QAbstractScrollArea>
 #include <QtWidgets/QMainWindow>
+#include <QtWidgets/QScrollBar>
 #include <QtWidgets/QSystemTrayIcon>
 #include <QtWidgets/QToolBar>
 #include <QtWidgets/QVBoxLayout>
@@ -54,17 +75,22 @@ ZPHMainWindowController::ZPHMainWindowController(ZPHClock* clock, QObject* paren
     : QObject(parent), m_clock(clock != nullptr ? clock : &ZPHClock::systemClock())
 {
   m_toggleReadMenuItemTitle = tr("Mark As Read");
+  m_responderChain.setNextResponders({this});
+  makeCommands();
 }
 
 ZPHMainWindowController::~ZPHMainWindowController()
 {
   m_observers.clear();
+  if (m_sharingRetry != nullptr)
+    m_sharingRetry->stop();
   // The window and its views go first; the controllers of views already
   // gone let go of nothing more.
   if (m_window != nullptr)
     m_window->removeEventFilter(this);
   m_searchWindowController.reset();
   m_articleListDelegate.reset();
+  m_toolbarController.reset();
   m_window.reset();
   m_notificationBezelWindowController.reset();
   m_statusViewController.reset();
@@ -89,7 +115,9 @@ QMainWindow* ZPHMainWindowController::window()
 {
   if (m_window != nullptr)
     return m_window.get();
-  m_window = std::make_unique<QMainWindow>();
+  auto window = std::make_unique<ZPHMainWindow>();
+  window->setKeyDelegate(this);
+  m_window = std::move(window);
   m_window->setObjectName(QStringLiteral("ZPHMainWindow"));
   m_window->setWindowTitle(QStringLiteral("Zephlin"));
   m_window->resize(1100, 700);
@@ -117,6 +145,9 @@ void ZPHMainWindowController::windowDidLoad()
   // The toolbar, the search popup and the tab indicator come with their
   // windows.
   m_sourceListViewController->completeInitialization();
+  ZPHResponderChain::setViewController(m_sourceListViewController->view(), m_sourceListViewController.get());
+  // The commands' shortcuts work anywhere in the window.
+  m_window->addActions(findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly));
   m_undoManager = new QUndoStack(this);
   registerObservers();
   selectInitialSourcelistItem();
@@ -135,19 +166,10 @@ void ZPHMainWindowController::windowDidLoad()
 
 void ZPHMainWindowController::setUpArticleList()
 {
-  // The toolbar holds the search field alone until the toolbar's own
-  // controls come.
-  m_toolbar = new QToolBar(tr("Toolbar"), m_window.get());
-  m_toolbar->setObjectName(QStringLiteral("ZPHMainWindowToolbar"));
-  m_toolbar->setMovable(false);
-  m_toolbar->setFloatable(false);
-  auto* spacer = new QWidget(m_toolbar);
-  spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-  m_toolbar->addWidget(spacer);
-  m_searchField = new ZPHSearchField(m_toolbar);
-  m_searchField->setFixedWidth(220);
-  m_toolbar->addWidget(m_searchField);
-  m_window->addToolBar(Qt::TopToolBarArea, m_toolbar);
+  m_searchField = new ZPHSearchField();
+  m_toolbarController = std::make_unique<ZPHMainWindowToolbarController>(this);
+  m_toolbarController->setupToolbar(m_window.get(), m_searchField);
+  m_toolbar = m_toolbarController->toolbar();
 
   m_searchWindowController = std::make_unique<ZPHSearchWindowController>(m_window.get());
   m_searchWindowController->setSearchField(m_searchField);
@@ -164,6 +186,18 @@ void ZPHMainWindowController::setUpArticleList()
             if (ZPHReadingLayoutViewController* layout = m_articleListDelegate->currentLayoutViewController())
               layout->moveFocusToArticleListAndSelectNone();
           });
+
+  // The commands and the toolbar follow the selections, the list, the
+  // unread totals and refreshing.
+  connect(m_articleListDelegate.get(), &ZPHArticleListDelegate::selectedArticlesChanged, this,
+          &ZPHMainWindowController::scheduleValidation);
+  connect(m_articleListDelegate.get(), &ZPHArticleListDelegate::articlesChanged, this,
+          &ZPHMainWindowController::scheduleValidation);
+  connect(this, &ZPHMainWindowController::unreadCountChanged, this, &ZPHMainWindowController::scheduleValidation);
+  if (ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate())
+    if (ZPHRefreshController* refresh = delegate->refreshController())
+      connect(refresh, &ZPHRefreshController::visualRefreshInProgressChanged, this,
+              &ZPHMainWindowController::scheduleValidation);
 }
 
 void ZPHMainWindowController::sourceListSelectionDidChange()
@@ -171,6 +205,7 @@ void ZPHMainWindowController::sourceListSelectionDidChange()
   if (m_articleListDelegate == nullptr || m_sourceListViewController == nullptr)
     return;
   m_articleListDelegate->sourcelistSelectionDidChange(m_articleListDelegate->sourceListSelection());
+  scheduleValidation();
 }
 
 void ZPHMainWindowController::setUpTrayIcon()
@@ -209,6 +244,11 @@ bool ZPHMainWindowController::eventFilter(QObject* watched, QEvent* event)
     ZPHNotificationCenter::defaultCenter().post(
         ZPHMainWindowDidResizeNotification, QVariant::fromValue(static_cast<QObject*>(this)),
         {{QStringLiteral("window"), QVariant::fromValue(static_cast<QObject*>(m_window.get()))}});
+  }
+  // A closing window ends a sharing command's wait for its view.
+  if (m_window != nullptr && watched == m_window.get() && event->type() == QEvent::Close && m_sharingRetry != nullptr) {
+    m_sharingRetry->stop();
+    m_sharingRetryCommand = nullptr;
   }
   return QObject::eventFilter(watched, event);
 }
@@ -418,4 +458,519 @@ void ZPHMainWindowController::appDelegateDidOpenURLInExternalBrowser(const ZPHNo
   // article list exists, no link is one.
   showNotificationBezelWithText(tr("Opened in Browser"),
                                 ZPHNamedImage(QStringLiteral("BezelNotificationOpenedInBrowser")));
+}
+
+// MARK: - Commands
+
+void ZPHMainWindowController::makeCommands()
+{
+  const auto command = [this](const char* selector, const QString& title, auto run) {
+    auto* action = new QAction(title, this);
+    action->setObjectName(QString::fromLatin1(selector));
+    connect(action, &QAction::triggered, this, run);
+  };
+  command("markAllAsRead:", tr("Mark All As Read"), [this] { markAllAsRead(); });
+  command("moveFocusToSourceList:", tr("Go to Sites"), [this] { moveFocusToSourceList(); });
+  command("toggleRead:", tr("Mark As Read"), [this] { toggleRead(); });
+  command("toggleFlagged:", tr("Bookmark"), [this] { toggleFlagged(); });
+  command("nextUnread:", tr("Next Unread"), [this] { nextUnread(); });
+  command("copyArticleURL:", tr("Copy Link"), [this] { copyArticleURL(); });
+  command("openInBrowser:", tr("Open in Browser"), [this] {
+    // Chosen by its own shortcut, the shortcut's modifiers are no request
+    // to open in the background.
+    auto* action = qobject_cast<QAction*>(sender());
+    const Qt::KeyboardModifiers held = QGuiApplication::queryKeyboardModifiers();
+    const bool byOwnShortcut = action != nullptr && !action->shortcut().isEmpty() && held != Qt::NoModifier &&
+                               action->shortcut()[0].keyboardModifiers() == held;
+    openInBrowser(!byOwnShortcut);
+  });
+  command("openInTab:", tr("Open in Tab"), [this] { openInTab(); });
+  command("zph_makeTextLarger:", tr("Bigger"), [this] { makeTextLarger(); });
+  command("zph_makeTextSmaller:", tr("Smaller"), [this] { makeTextSmaller(); });
+  command("zph_makeTextStandardSize:", tr("Actual Size"), [this] { makeTextStandardSize(); });
+  command("toggleDarkMode:", tr("Switch to Dark Theme"), [this] { toggleDarkMode(); });
+  command("deleteSelectedFeedsAndFolders:", tr("Remove"), [this] { deleteSelectedFeedsAndFolders(); });
+  command("moveFocusToArticleList:", tr("Go to Articles"), [this] { moveFocusToArticleListAndSelectTopRowIfNeeded(); });
+}
+
+QAction* ZPHMainWindowController::commandAction(const QString& selector) const
+{
+  return findChild<QAction*>(selector, Qt::FindDirectChildrenOnly);
+}
+
+void ZPHMainWindowController::setApplicationResponder(QObject* responder)
+{
+  m_applicationResponder = responder;
+  m_responderChain.setNextResponders(responder != nullptr ? QList<QObject*>{this, responder} : QList<QObject*>{this});
+}
+
+bool ZPHMainWindowController::sendAction(const QString& selector)
+{
+  return m_responderChain.sendAction(selector, m_window != nullptr ? m_window->focusWidget() : nullptr);
+}
+
+CBDataArticle* ZPHMainWindowController::selectedArticle() const
+{
+  return m_articleListDelegate != nullptr ? m_articleListDelegate->selectedArticle() : nullptr;
+}
+
+QList<CBDataArticle*> ZPHMainWindowController::currentArticles() const
+{
+  return m_articleListDelegate != nullptr ? m_articleListDelegate->selectedArticles() : QList<CBDataArticle*>{};
+}
+
+bool ZPHMainWindowController::validateUserInterfaceItem(QAction* item)
+{
+  const QString selector = item != nullptr ? item->objectName() : QString();
+  // Browser tabs are not here yet: the news-items tab is always selected.
+  const bool validForArticleActions = selectedArticle() != nullptr;
+  bool enabled = false;
+  if (selector == QLatin1String("markAllAsRead:")) {
+    ZPHArticleListController* list =
+        m_articleListDelegate != nullptr ? m_articleListDelegate->articleListController() : nullptr;
+    enabled = list != nullptr && list->hasAnyUnreadItems();
+  } else if (selector == QLatin1String("moveFocusToSourceList:")) {
+    enabled = m_sourceListViewController != nullptr;
+  } else if (selector == QLatin1String("moveFocusToArticleList:")) {
+    enabled = canMoveFocusToArticleList();
+  } else if (selector == QLatin1String("toggleRead:")) {
+    enabled = validForArticleActions;
+    updateToggleReadMenuItemTitle();
+    if (item != nullptr)
+      item->setText(m_toggleReadMenuItemTitle);
+  } else if (selector == QLatin1String("toggleFlagged:")) {
+    enabled = !currentArticles().isEmpty();
+    if (item != nullptr)
+      item->setText(toggleFlaggedTitle());
+  } else if (selector == QLatin1String("nextUnread:")) {
+    enabled = validateNextUnread();
+  } else if (selector == QLatin1String("zph_makeTextStandardSize:")) {
+    enabled = validForArticleActions;
+  } else if (selector == QLatin1String("zph_makeTextLarger:")) {
+    enabled = validForArticleActions && canShiftFontSizeInDirection(1);
+  } else if (selector == QLatin1String("zph_makeTextSmaller:")) {
+    enabled = validForArticleActions && canShiftFontSizeInDirection(-1);
+  } else if (selector == QLatin1String("toggleDarkMode:")) {
+    enabled = true;
+    if (item != nullptr)
+      item->setText(toggleDarkModeTitle());
+  } else if (selector == QLatin1String("deleteSelectedFeedsAndFolders:")) {
+    enabled = m_sourceListViewController != nullptr && m_sourceListViewController->validateDelete();
+  } else if (selector == QLatin1String("copyArticleURL:") || selector == QLatin1String("openInTab:") ||
+             selector == QLatin1String("openInBrowser:")) {
+    enabled = validForArticleActions;
+  }
+  if (item != nullptr)
+    item->setEnabled(enabled);
+  return enabled;
+}
+
+void ZPHMainWindowController::validateCommands()
+{
+  m_validationScheduled = false;
+  for (QAction* action : findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly))
+    validateUserInterfaceItem(action);
+  if (m_toolbarController != nullptr)
+    m_toolbarController->validateToolbarItems();
+}
+
+void ZPHMainWindowController::scheduleValidation()
+{
+  // Several changes in one turn of the event loop validate once.
+  if (m_validationScheduled)
+    return;
+  m_validationScheduled = true;
+  QMetaObject::invokeMethod(
+      this, [this] { validateCommands(); }, Qt::QueuedConnection);
+}
+
+void ZPHMainWindowController::updateToggleReadMenuItemTitle()
+{
+  CBDataArticle* article = selectedArticle();
+  const QString title = article != nullptr && article->read() ? tr("Mark As Unread") : tr("Mark As Read");
+  if (title == m_toggleReadMenuItemTitle)
+    return;
+  m_toggleReadMenuItemTitle = title;
+  Q_EMIT toggleReadMenuItemTitleChanged(title);
+}
+
+QString ZPHMainWindowController::toggleFlaggedTitle() const
+{
+  CBDataArticle* article = selectedArticle();
+  return article != nullptr && article->flagged() ? tr("Unbookmark") : tr("Bookmark");
+}
+
+QString ZPHMainWindowController::toggleDarkModeTitle() const
+{
+  return ZPHUserDefaults::standardUserDefaults().integerForKey(ZPHSubthemeStyleIndexKey) == 1
+             ? tr("Switch to Light Theme")
+             : tr("Switch to Dark Theme");
+}
+
+QList<ZPHRepresentedObject> ZPHMainWindowController::feedsAndFoldersShown() const
+{
+  // What the article list shows; before it has any, what the source list
+  // has selected.
+  if (m_articleListDelegate != nullptr && m_articleListDelegate->articleListController() != nullptr &&
+      !m_articleListDelegate->articleListController()->feedsAndFolders().isEmpty())
+    return m_articleListDelegate->articleListController()->feedsAndFolders();
+  QList<ZPHRepresentedObject> objects;
+  if (m_sourceListViewController == nullptr)
+    return objects;
+  for (const CBTreeNode::Pointer& node : m_sourceListViewController->selectedOutlineItems()) {
+    if (node->representedNode() != nullptr)
+      objects.append(node->representedNode());
+    else if (node->representedObject() != nullptr)
+      objects.append(node->representedObject());
+  }
+  return objects;
+}
+
+void ZPHMainWindowController::markAllAsRead()
+{
+  const QList<ZPHRepresentedObject> objects = feedsAndFoldersShown();
+  if (objects.isEmpty())
+    return;
+  performUndoableOperation(ZPHMarkAllAsReadOperation::operationWithTreeNodeRepresentedObjects(objects, true));
+}
+
+void ZPHMainWindowController::moveFocusToSourceList()
+{
+  if (m_sourceListViewController != nullptr)
+    m_sourceListViewController->makeSourceListOutlineViewFirstResponder();
+}
+
+void ZPHMainWindowController::toggleRead()
+{
+  const QList<CBDataArticle*> articles = currentArticles();
+  if (articles.isEmpty())
+    return;
+  CBDataArticle::markArticles(articles, !articles.first()->read());
+}
+
+void ZPHMainWindowController::toggleFlagged()
+{
+  const QList<CBDataArticle*> articles = currentArticles();
+  if (articles.isEmpty())
+    return;
+  CBDataArticle::markArticlesAsFlagged(articles, !articles.first()->flagged());
+}
+
+qsizetype ZPHMainWindowController::unreadRowAfterRow(qsizetype row, const QList<ZPHArticleListRow>& rows)
+{
+  const qsizetype from = row >= 0 && row < rows.size() ? row + 1 : 0;
+  for (qsizetype index = from; index < rows.size(); ++index) {
+    if (!rows.at(index).read)
+      return index;
+  }
+  return -1;
+}
+
+bool ZPHMainWindowController::validateNextUnread() const
+{
+  if (m_unreadCount == 0)
+    return false;
+  CBDataArticle* article = selectedArticle();
+  return !(m_unreadCount == 1 && article != nullptr && !article->read());
+}
+
+void ZPHMainWindowController::nextUnread()
+{
+  if (m_articleListDelegate == nullptr || m_sourceListViewController == nullptr)
+    return;
+  ZPHReadingLayoutViewController* layout = m_articleListDelegate->currentLayoutViewController();
+  QPointer<QWidget> listView = layout != nullptr ? layout->controlView() : nullptr;
+  ZPHArticleListController* list = m_articleListDelegate->articleListController();
+  CBDataArticle* article = selectedArticle();
+  const qsizetype row = list != nullptr && article != nullptr ? list->indexOfArticle(article->objectID()) : -1;
+  const qsizetype next = list != nullptr ? unreadRowAfterRow(row, list->articles()) : -1;
+  if (next >= 0) {
+    m_articleListDelegate->navigateToArticleInCurrentList(list->articleAtIndex(next));
+  } else if (m_sourceListTreeBuilder != nullptr) {
+    const CBTreeNode::Pointer current = m_sourceListViewController->currentTreeNode();
+    CBTreeNode::Pointer node = m_sourceListTreeBuilder->treeNodeWithCountForDisplayAfter(current.get());
+    if (node == nullptr)
+      node = m_sourceListTreeBuilder->firstTreeNodeWithCountForDisplay();
+    if (node != nullptr) {
+      m_sourceListViewController->selectTreeNode(node.get());
+      m_sourceListViewController->scrollToSelectedRow();
+      m_articleListDelegate->navigateToFirstUnreadArticle();
+    }
+  }
+  if (listView != nullptr)
+    listView->setFocus(Qt::OtherFocusReason);
+}
+
+void ZPHMainWindowController::copyArticleURL()
+{
+  if (CBDataArticle* article = selectedArticle())
+    if (ZPHAppDelegate* app = ZPHAppDelegate::appDelegate())
+      app->copyURLWithArticle(article);
+}
+
+void ZPHMainWindowController::openInBrowser(bool respectingShortcuts)
+{
+  CBDataArticle* article = selectedArticle();
+  const QString link = article != nullptr ? article->bestLink() : QString();
+  if (link.isEmpty())
+    return;
+  const QUrl url(link);
+  if (!url.isValid())
+    return;
+  if (ZPHAppDelegate* app = ZPHAppDelegate::appDelegate())
+    app->openURLInExternalBrowser(url, true, respectingShortcuts);
+}
+
+void ZPHMainWindowController::openInTab()
+{
+  CBDataArticle* article = selectedArticle();
+  const QString link = article != nullptr ? article->bestLink() : QString();
+  const QUrl url(link);
+  if (link.isEmpty() || !url.isValid())
+    return;
+  if (ZPHAppDelegate* app = ZPHAppDelegate::appDelegate())
+    app->openURLRespectingPreferencesAndShortcuts(url);
+}
+
+bool ZPHMainWindowController::canShiftFontSizeInDirection(int direction) const
+{
+  const ZPHStyleSheetController* styles = ZPHStyleSheetController::sharedController();
+  const int size = styles->defaultFontSize();
+  return direction > 0 ? size < ZPHStyleSheetController::maximumFontSize() : styles->minimumFontSize() < size;
+}
+
+void ZPHMainWindowController::makeTextLarger()
+{
+  if (!canShiftFontSizeInDirection(1))
+    return;
+  ZPHStyleSheetController* styles = ZPHStyleSheetController::sharedController();
+  const int size = styles->defaultFontSize() + 1;
+  styles->setDefaultFontSize(size);
+  styles->setDefaultFixedFontSize(size);
+}
+
+void ZPHMainWindowController::makeTextSmaller()
+{
+  if (!canShiftFontSizeInDirection(-1))
+    return;
+  ZPHStyleSheetController* styles = ZPHStyleSheetController::sharedController();
+  const int size = styles->defaultFontSize() - 1;
+  styles->setDefaultFontSize(size);
+  styles->setDefaultFixedFontSize(size);
+}
+
+void ZPHMainWindowController::makeTextStandardSize() { ZPHStyleSheetController::sharedController()->resetFontSizes(); }
+
+void ZPHMainWindowController::toggleDarkMode()
+{
+  ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
+  const bool dark = defaults.integerForKey(ZPHSubthemeStyleIndexKey) != 1;
+  defaults.setInteger(ZPHSubthemeStyleIndexKey, dark ? 1 : 0);
+  ZPHTheme::switchToThemeWithIdentifier(dark ? ZPHDarkThemeIdentifier : ZPHLightThemeIdentifier);
+  if (QAction* action = commandAction(QStringLiteral("toggleDarkMode:")))
+    action->setText(toggleDarkModeTitle());
+}
+
+void ZPHMainWindowController::deleteSelectedFeedsAndFolders()
+{
+  if (m_sourceListViewController != nullptr)
+    m_sourceListViewController->deleteSelectedFeedsAndFolders();
+}
+
+bool ZPHMainWindowController::canMoveFocusToArticleList() const
+{
+  return m_articleListDelegate != nullptr && m_articleListDelegate->articleListController() != nullptr &&
+         m_articleListDelegate->articleListController()->count() > 0;
+}
+
+QWidget* ZPHMainWindowController::viewRepresentingSelectedArticleForPluginPopover() const
+{
+  if (selectedArticle() == nullptr || m_articleListDelegate == nullptr)
+    return nullptr;
+  ZPHReadingLayoutViewController* layout = m_articleListDelegate->currentLayoutViewController();
+  ZPHArticleDetailPane* pane = layout != nullptr ? layout->detailViewController() : nullptr;
+  QWidget* view = pane != nullptr ? pane->view() : nullptr;
+  return view != nullptr && view->isVisible() ? view : nullptr;
+}
+
+bool ZPHMainWindowController::isSharingRetryPending() const
+{
+  return m_sharingRetry != nullptr && m_sharingRetry->isActive();
+}
+
+void ZPHMainWindowController::performSharingPluginCommandWithPluginCommand(ZPHSharingPluginCommand* command)
+{
+  if (command == nullptr)
+    return;
+  if (m_sharingRetry == nullptr) {
+    m_sharingRetry = new QTimer(this);
+    m_sharingRetry->setInterval(SharingRetryInterval);
+    connect(m_sharingRetry, &QTimer::timeout, this, [this] {
+      if (m_clock->now() - m_sharingRetryStarted > SharingRetryLimit) {
+        m_sharingRetry->stop();
+        m_sharingRetryCommand = nullptr;
+        return;
+      }
+      if (QWidget* view = viewRepresentingSelectedArticleForPluginPopover()) {
+        m_sharingRetry->stop();
+        ZPHSharingPluginCommand* pending = std::exchange(m_sharingRetryCommand, nullptr);
+        pending->runWithItems(CBSharableItem::arrayOfOneSharableItemWithArticle(selectedArticle()), view);
+      }
+    });
+    // A new selection or a closing window ends the wait.
+    connect(m_articleListDelegate.get(), &ZPHArticleListDelegate::selectedArticlesChanged, m_sharingRetry, [this] {
+      m_sharingRetry->stop();
+      m_sharingRetryCommand = nullptr;
+    });
+  }
+  m_sharingRetry->stop();
+  m_sharingRetryCommand = nullptr;
+  if (m_articleListDelegate == nullptr || selectedArticle() == nullptr)
+    return;
+  m_articleListDelegate->navigateToSelectedArticleInCurrentList();
+  if (QWidget* view = viewRepresentingSelectedArticleForPluginPopover()) {
+    command->runWithItems(CBSharableItem::arrayOfOneSharableItemWithArticle(selectedArticle()), view);
+    return;
+  }
+  m_sharingRetryCommand = command;
+  m_sharingRetryStarted = m_clock->now();
+  m_sharingRetry->start();
+}
+
+void ZPHMainWindowController::moveFocusToArticleListAndSelectTopRowIfNeeded()
+{
+  if (m_articleListDelegate == nullptr)
+    return;
+  if (ZPHReadingLayoutViewController* layout = m_articleListDelegate->currentLayoutViewController())
+    layout->moveFocusToArticleListAndSelectTopRowIfNeeded();
+}
+
+// MARK: - Keys
+
+namespace {
+
+// The scroll bar of what shows the article, where the article pane has one.
+QScrollBar* articleScrollBar(ZPHArticleListDelegate* articles)
+{
+  ZPHReadingLayoutViewController* layout = articles != nullptr ? articles->currentLayoutViewController() : nullptr;
+  ZPHArticleDetailPane* pane = layout != nullptr ? layout->detailViewController() : nullptr;
+  QWidget* view = pane != nullptr ? pane->view() : nullptr;
+  if (view == nullptr)
+    return nullptr;
+  auto* area = qobject_cast<QAbstractScrollArea*>(view);
+  if (area == nullptr)
+    area = view->findChild<QAbstractScrollArea*>();
+  return area != nullptr ? area->verticalScrollBar() : nullptr;
+}
+
+}  // namespace
+
+ZPHMainWindowKeyTable::Flags ZPHMainWindowController::keyRoutingFlags(QWidget* focus)
+{
+  Q_UNUSED(focus);
+  ZPHMainWindowKeyTable::Flags flags;
+  if (m_sourceListViewController != nullptr) {
+    flags.typeSelecting = m_sourceListViewController->isCurrentlyTypeSelecting();
+    const qsizetype favorites = m_sourceListViewController->zph_selectedFavoritesGroupFeeds().size();
+    flags.selectionIsAllFavorites = favorites > 0 && favorites == m_sourceListViewController->selectedRows().size();
+  }
+  flags.canMoveFocusToArticleList = canMoveFocusToArticleList();
+  // Browser tabs are not here yet: the web view is the article's.
+  flags.currentWebViewIsDetailView = selectedArticle() != nullptr;
+  if (flags.currentWebViewIsDetailView) {
+    if (QScrollBar* bar = articleScrollBar(m_articleListDelegate.get())) {
+      flags.webViewCanScrollDown = bar->value() < bar->maximum();
+      flags.webViewCanScrollUp = bar->value() > bar->minimum();
+    }
+  }
+  flags.spaceWentToNextUnreadJustNow = m_lastSpaceNextUnread >= 0 && m_clock->now() - m_lastSpaceNextUnread <= 100;
+  ZPHReadingLayoutViewController* layout =
+      m_articleListDelegate != nullptr ? m_articleListDelegate->currentLayoutViewController() : nullptr;
+  flags.previousArticleRowSelectable = layout != nullptr && layout->previousRow() >= 0;
+  return flags;
+}
+
+bool ZPHMainWindowController::performKeyAction(const ZPHMainWindowKeyTable::Action& action, QWidget* focus)
+{
+  using Effect = ZPHMainWindowKeyTable::Effect;
+  ZPHSourceListViewController* sourceList = m_sourceListViewController.get();
+  ZPHSourceListView* outline = sourceList != nullptr ? sourceList->sourceListOutlineView() : nullptr;
+  switch (action.effect) {
+    case Effect::None:
+      return false;
+    case Effect::Swallow:
+      return true;
+    case Effect::SendAction:
+      return m_responderChain.sendAction(action.selector, focus);
+    case Effect::SelectPreviousSourceListRow:
+    case Effect::SelectNextSourceListRow:
+      if (sourceList == nullptr)
+        return false;
+      if (action.effect == Effect::SelectPreviousSourceListRow)
+        sourceList->selectPreviousRow();
+      else
+        sourceList->selectNextRow();
+      m_responderChain.sendAction(action.selector, focus);
+      return true;
+    case Effect::CollapseItemOrCollapseItemToParent: {
+      if (outline == nullptr)
+        return false;
+      const QModelIndex current = outline->currentIndex();
+      if (current.isValid() && outline->isExpanded(current)) {
+        outline->collapse(current);
+      } else if (current.parent().isValid()) {
+        outline->setCurrentIndex(current.parent());
+        outline->collapse(current.parent());
+      }
+      return true;
+    }
+    case Effect::ExpandSelectedItem:
+      if (outline == nullptr)
+        return false;
+      if (outline->currentIndex().isValid())
+        outline->expand(outline->currentIndex());
+      return true;
+    case Effect::CollapseAll:
+      if (outline == nullptr)
+        return false;
+      outline->collapseAllItems();
+      return true;
+    case Effect::ExpandAll:
+      if (outline == nullptr)
+        return false;
+      outline->expandAllItems();
+      return true;
+    case Effect::RemoveFromFavorites:
+      return sourceList != nullptr && sourceList->performCommand(QStringLiteral("removeFromFavorites:"));
+    case Effect::NextUnreadBySpace:
+      m_lastSpaceNextUnread = m_clock->now();
+      m_responderChain.sendAction(action.selector, focus);
+      return true;
+    case Effect::MoveFocusToArticleList:
+      moveFocusToArticleListAndSelectTopRowIfNeeded();
+      return true;
+    case Effect::OpenExternalURLForSelectedArticle:
+      openInBrowser(true);
+      return true;
+    case Effect::ScrollWebViewDown:
+    case Effect::ScrollWebViewUp:
+      if (QScrollBar* bar = articleScrollBar(m_articleListDelegate.get())) {
+        bar->triggerAction(action.effect == Effect::ScrollWebViewDown ? QAbstractSlider::SliderPageStepAdd
+                                                                      : QAbstractSlider::SliderPageStepSub);
+        return true;
+      }
+      return false;
+    case Effect::SelectPreviousArticleRow: {
+      ZPHReadingLayoutViewController* layout =
+          m_articleListDelegate != nullptr ? m_articleListDelegate->currentLayoutViewController() : nullptr;
+      if (layout == nullptr || layout->previousRow() < 0)
+        return false;
+      layout->selectRow(layout->previousRow(), true);
+      return true;
+    }
+    case Effect::MakeAddressFieldFirstResponder:
+      // Browser tabs do this once they exist.
+      return false;
+  }
+  return false;
 }

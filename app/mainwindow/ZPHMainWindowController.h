@@ -1,7 +1,11 @@
 #pragma once
 
+#include "keys/ZPHMainWindowKeyDelegate.h"
+#include "keys/ZPHResponderChain.h"
+#include "keys/ZPHUserInterfaceValidations.h"
 #include "kit/ZPHClock.h"
 #include "platform/ZPHNotificationCenter.h"
+#include "store/tree/ZPHTreeNodeRepresentedObjects.h"
 
 #include <QtCore/QObject>
 #include <QtCore/QPointer>
@@ -11,7 +15,10 @@
 #include <memory>
 #include <vector>
 
+class CBDataArticle;
+struct ZPHArticleListRow;
 class CBDataController;
+class QAction;
 class QToolBar;
 class ZPHArticleListDelegate;
 class ZPHSearchField;
@@ -23,11 +30,14 @@ class QWidget;
 class ZPHDockMenuController;
 class ZPHEmptyContentsViewController;
 class ZPHMainWindowSplitView;
+class ZPHMainWindowToolbarController;
 class ZPHNetworkController;
 class ZPHNotificationBezelWindowController;
 class ZPHRightPaneContainerView;
 class ZPHSourceListTreeBuilder;
 class ZPHSourceListViewController;
+class ZPHSharingPluginCommand;
+class QTimer;
 class ZPHStatusViewController;
 class ZPHUndoableOperation;
 
@@ -45,7 +55,7 @@ extern const QString ZPHMainWindowDidResizeNotification;  // "ZPHMainWindowDidRe
 // The application makes one at start-up, gives it the data controller, the
 // tree builder and the network controller, and keeps it; the window is
 // built on the first call of window(). Main thread only.
-class ZPHMainWindowController : public QObject {
+class ZPHMainWindowController : public QObject, public ZPHMainWindowKeyDelegate, public ZPHUserInterfaceValidations {
   Q_OBJECT
   Q_PROPERTY(quint64 unreadCount READ unreadCount NOTIFY unreadCountChanged)
   Q_PROPERTY(quint64 unreadFavoritesCount READ unreadFavoritesCount NOTIFY unreadFavoritesCountChanged)
@@ -88,6 +98,7 @@ public:
   ZPHSearchField* searchField() const { return m_searchField; }
   ZPHSearchWindowController* searchWindowController() const { return m_searchWindowController.get(); }
   QToolBar* toolbar() const { return m_toolbar; }
+  ZPHMainWindowToolbarController* toolbarController() const { return m_toolbarController.get(); }
   QUndoStack* undoManager() const { return m_undoManager; }
   ZPHNotificationBezelWindowController* notificationBezelWindowController() const
   {
@@ -104,6 +115,67 @@ public:
   void performUndoableOperation(std::shared_ptr<ZPHUndoableOperation> operation);
   // Selects Today (row 2).
   void selectInitialSourcelistItem();
+
+  // ---- Commands
+  // The controller's commands are QActions named by their selector
+  // ("markAllAsRead:"), its children; the window's keys, menus and toolbar
+  // send them through the responder chain: the focused view's controllers,
+  // then this controller, then the application (setApplicationResponder).
+  QAction* commandAction(const QString& selector) const;
+  const ZPHResponderChain& responderChain() const { return m_responderChain; }
+  void setApplicationResponder(QObject* responder);
+  // Sends a command for the window's focus; true when a responder took it.
+  bool sendAction(const QString& selector);
+  bool validateUserInterfaceItem(QAction* item) override;
+  // Runs validateUserInterfaceItem() over every command (on selection,
+  // unread and refresh changes and when a menu opens).
+  void validateCommands();
+  // Marks every article the list shows read, undoably.
+  void markAllAsRead();
+  void moveFocusToSourceList();
+  // Marks the selected articles read (unread when the first is read), or
+  // bookmarked (unbookmarked when the first is), undoably.
+  void toggleRead();
+  void toggleFlagged();
+  // The next unread article: in the list, else in the next source list row
+  // with unread articles (wrapping to the top).
+  void nextUnread();
+  bool validateNextUnread() const;
+  void copyArticleURL();
+  // The selected article's link in the web browser; `respectingShortcuts`:
+  // the held modifiers may ask for the background.
+  void openInBrowser(bool respectingShortcuts = true);
+  void openInTab();
+  void makeTextLarger();
+  void makeTextSmaller();
+  void makeTextStandardSize();
+  bool canShiftFontSizeInDirection(int direction) const;
+  void toggleDarkMode();
+  void deleteSelectedFeedsAndFolders();
+  bool canMoveFocusToArticleList() const;
+  void moveFocusToArticleListAndSelectTopRowIfNeeded();
+  // The first unread row after `row` of `rows` (the first unread row when
+  // `row` is -1 or not a row); -1 when none.
+  static qsizetype unreadRowAfterRow(qsizetype row, const QList<ZPHArticleListRow>& rows);
+  QString toggleFlaggedTitle() const;
+
+  // ---- Sharing
+  // Runs a sharing command on the selected article from the view showing
+  // it. While that view is still being shown it tries again every 0.25 s,
+  // for 2 s at most, and gives up when the selection changes or the window
+  // goes.
+  static constexpr int SharingRetryInterval = 250;  // ms
+  static constexpr int SharingRetryLimit = 2000;    // ms
+  void performSharingPluginCommandWithPluginCommand(ZPHSharingPluginCommand* command);
+  bool isSharingRetryPending() const;
+  // The view that shows the selected article for a sharing command (the
+  // article pane when it shows one); null while there is none.
+  QWidget* viewRepresentingSelectedArticleForPluginPopover() const;
+  QString toggleDarkModeTitle() const;
+
+  // ---- Keys (the window's key delegate)
+  ZPHMainWindowKeyTable::Flags keyRoutingFlags(QWidget* focus) override;
+  bool performKeyAction(const ZPHMainWindowKeyTable::Action& action, QWidget* focus) override;
 
   quint64 unreadCount() const { return m_unreadCount; }
   quint64 unreadFavoritesCount() const { return m_unreadFavoritesCount; }
@@ -143,12 +215,19 @@ protected:
 
 private:
   void windowDidLoad();
+  void makeCommands();
+  QList<ZPHRepresentedObject> feedsAndFoldersShown() const;
   void registerObservers();
   void setUpTrayIcon();
   void showStatusItem(const QString& text, const QString& identifier);
   void setUpArticleList();
   void sourceListSelectionDidChange();
   bool urlNotificationConcernsThisWindow(const ZPHNotification& notification) const;
+  CBDataArticle* selectedArticle() const;
+  QList<CBDataArticle*> currentArticles() const;
+  QList<CBDataArticle*> listedArticles() const;
+  void updateToggleReadMenuItemTitle();
+  void scheduleValidation();
 
   ZPHClock* m_clock;
   CBDataController* m_dataController = nullptr;
@@ -162,6 +241,7 @@ private:
   std::unique_ptr<ZPHSearchWindowController> m_searchWindowController;
   ZPHSearchField* m_searchField = nullptr;
   QToolBar* m_toolbar = nullptr;
+  std::unique_ptr<ZPHMainWindowToolbarController> m_toolbarController;
   std::unique_ptr<ZPHNotificationBezelWindowController> m_notificationBezelWindowController;
   ZPHMainWindowSplitView* m_applicationSplitView = nullptr;
   ZPHRightPaneContainerView* m_rightPaneContainerView = nullptr;
@@ -176,4 +256,12 @@ private:
   QVariant m_presentedSharableItem;
   QString m_toggleReadMenuItemTitle;
   std::vector<ZPHObserverToken> m_observers;
+  ZPHResponderChain m_responderChain;
+  QPointer<QObject> m_applicationResponder;
+  // When Space last went to the next unread article (ms of m_clock).
+  qint64 m_lastSpaceNextUnread = -1;
+  bool m_validationScheduled = false;
+  QTimer* m_sharingRetry = nullptr;
+  qint64 m_sharingRetryStarted = 0;
+  ZPHSharingPluginCommand* m_sharingRetryCommand = nullptr;
 };

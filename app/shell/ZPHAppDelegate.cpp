@@ -1,6 +1,8 @@
 #include "shell/ZPHAppDelegate.h"
 
 #include "articles/ZPHReadingLayoutViewController.h"
+#include "subscribe/ZPHSubscribeRequest.h"
+
 #include "articles/ZPHStyleSheetController.h"
 #include "articles/ZPHWebArticleDetailPane.h"
 #include "feeds/images/CBFaviconController.h"
@@ -14,22 +16,31 @@
 #include "feeds/refresh/ZPHStatusItem.h"
 #include "foundation/CBDateManager.h"
 #include "foundation/CBPrefs.h"
+#include "keys/ZPHKeyMappingController.h"
 #include "kit/ZPHNamedImage.h"
+#include "mainwindow/ZPHApplicationNotifications.h"
 #include "mainwindow/ZPHMainWindowController.h"
 #include "mainwindow/ZPHStatusViewController.h"
 #include "platform/CBOperationController.h"
 #include "platform/ZPHMainThread.h"
 #include "platform/ZPHTerminationCancelingOperation.h"
 #include "platform/ZPHUserDefaults.h"
+#include "shell/CBDesktopApplications.h"
 #include "shell/CBDiskSpaceChecker.h"
+#include "shell/CBPasteboard.h"
+#include "shell/ZPHIncomingAddress.h"
 #include "shell/ZPHInstanceLock.h"
+#include "shell/ZPHLaunchArguments.h"
+#include "shell/ZPHLinkRouting.h"
 #include "shell/ZPHMacCoreDataStack.h"
 #include "shell/ZPHQuittingWindowController.h"
 #include "shell/ZPHScreenshotScript.h"
 #include "shell/ZPHShellLog.h"
+#include "sourcelist/ZPHSourceListViewController.h"
 #include "store/CBDataController.h"
 #include "store/accounts/CBDataAccount.h"
 #include "store/entities/CBDataArticle.h"
+#include "store/entities/CBFeed.h"
 #include "store/operations/ZPHDeleteEnclosuresWithoutArticlesOperation.h"
 #include "store/operations/ZPHDeleteMarkedArticlesOperation.h"
 #include "store/tree/ZPHSourceListTreeBuilder.h"
@@ -45,10 +56,12 @@
 #include <QtCore/QFileInfo>
 #include <QtCore/QStandardPaths>
 #include <QtCore/QTimer>
+#include <QtGui/QAction>
 #include <QtGui/QDesktopServices>
 #include <QtGui/QGuiApplication>
 #include <QtGui/QPixmap>
 #include <QtGui/QWindowStateChangeEvent>
+#include <QtWidgets/QApplication>
 #include <QtWidgets/QDialog>
 #include <QtWidgets/QMainWindow>
 #include <QtWidgets/QMessageBox>
@@ -122,6 +135,10 @@ ZPHAppDelegate::ZPHAppDelegate(Environment environment, QObject* parent)
     m_environment.openURL = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
   if (!m_environment.exitApplication)
     m_environment.exitApplication = [](int status) { QCoreApplication::exit(status); };
+  if (!m_environment.keyboardModifiers)
+    m_environment.keyboardModifiers = [] { return QGuiApplication::keyboardModifiers(); };
+  if (!m_environment.beep)
+    m_environment.beep = [] { QApplication::beep(); };
 
   ZPHUserDefaults::standardUserDefaults().registerDefaults({
       {QStringLiteral("WebKitDeveloperExtras"), true},
@@ -157,6 +174,7 @@ ZPHAppDelegate::ZPHAppDelegate(Environment environment, QObject* parent)
 
   if (QCoreApplication* application = QCoreApplication::instance())
     application->installEventFilter(this);
+  makeCommands();
   if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
     connect(gui, &QGuiApplication::applicationStateChanged, this, [](Qt::ApplicationState state) {
       if (state != Qt::ApplicationActive)
@@ -270,6 +288,7 @@ void ZPHAppDelegate::zph_completeStartupSequence()
     m_startupEnded = true;
     qCInfo(zphShell) << "start-up complete";
     Q_EMIT startupSequenceCompleted();
+    takePendingLaunchArguments();
     if (m_screenshotScript != nullptr)
       m_screenshotScript->run(this, [this] { writeScreenshot(); });
     else if (!m_environment.screenshotPath.isEmpty())
@@ -310,14 +329,19 @@ bool ZPHAppDelegate::zph_checkForOtherRunningZephlinProcessesAndQuit()
   auto lock = std::make_unique<ZPHInstanceLock>(m_dataFolder);
   if (lock->acquire() == ZPHInstanceLock::Outcome::Acquired) {
     m_previousRunEndedUncleanly = lock->tookOverStaleLock();
-    connect(lock.get(), &ZPHInstanceLock::comeForwardRequested, this,
-            &ZPHAppDelegate::makePrimaryWindowKeyAndOrderedFront);
+    connect(lock.get(), &ZPHInstanceLock::handOverReceived, this,
+            [this](const QStringList& arguments, const QString& workingDirectory) {
+              makePrimaryWindowKeyAndOrderedFront();
+              handleLaunchArguments(arguments, workingDirectory);
+            });
+    // This launch's own addresses and files, once start-up has ended.
+    m_pendingLaunchArguments.append({m_environment.launchArguments, m_environment.workingDirectory});
     m_instanceLock = std::move(lock);
     return true;
   }
 
   qCInfo(zphShell).noquote() << "another Zephlin uses" << m_dataFolder << "and is asked to come forward";
-  if (lock->askHolderToComeForward()) {
+  if (lock->handOverToHolder(m_environment.launchArguments, m_environment.workingDirectory)) {
     qCInfo(zphShell) << "the running Zephlin came forward; this launch ends";
   } else {
     ZPHAlert alert;
@@ -499,8 +523,6 @@ void ZPHAppDelegate::loadPlugins()
 
 void ZPHAppDelegate::zph_setupInterfaceAndEventHandlers()
 {
-  // The key mapping controller takes the menus' items and the set name
-  // (keyMapSetNameForStoredValue) here once it exists.
   ZPHRegisterThemes();
   // The current theme follows the stored choice from its first use on.
   qCInfo(zphShell).noquote() << "theme:" << ZPHTheme::currenThemeIdentifier();
@@ -510,7 +532,8 @@ void ZPHAppDelegate::zph_setupInterfaceAndEventHandlers()
       return nullptr;
     return std::make_unique<ZPHWebArticleDetailPane>(m_internalPagesProfile.get());
   });
-  auto controller = std::make_unique<ZPHMainWindowController>();
+  auto controller = std::make_unique<ZPHMainWindowController>(
+      m_environment.interfaceClock ? m_environment.interfaceClock() : nullptr);
   controller->setDataController(dataController());
   controller->setSourceListTreeBuilder(m_sourceListTreeBuilder.get());
   controller->setNetworkController(m_networkController);
@@ -519,8 +542,12 @@ void ZPHAppDelegate::zph_setupInterfaceAndEventHandlers()
   const auto mirrorCounts = [this, mirror] { mirror->setUnreadCounts(m_unreadCount, m_unreadFavoritesCount); };
   connect(this, &ZPHAppDelegate::unreadCountChanged, mirror, mirrorCounts);
   connect(this, &ZPHAppDelegate::unreadFavoritesCountChanged, mirror, mirrorCounts);
+  // Commands the window does not answer come to the application.
+  controller->setApplicationResponder(this);
   m_mainWindowController = std::move(controller);
   m_mainWindowController->window()->installEventFilter(this);
+  m_mainWindowController->window()->addActions(findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly));
+  setUpKeyMapping();
 
   // The status items kept until now go to the status area, in order.
   QList<std::shared_ptr<ZPHStatusItem>> kept;
@@ -1119,47 +1146,260 @@ void ZPHAppDelegate::removeAnyStatusItemWithIdentifier(const QString& identifier
 QList<CBFeed*> ZPHAppDelegate::addFeedsWithSubscribeRequestReturningNewlyAddedFeeds(
     std::shared_ptr<ZPHSubscribeRequest> request)
 {
-  // The Add Site window runs the request as a sheet here once it exists.
-  Q_UNUSED(request);
+  // The Add Site window runs the request as a sheet.
+  if (request == nullptr)
+    return {};
+  if (m_seams.addFeedsWithSubscribeRequest)
+    return m_seams.addFeedsWithSubscribeRequest(request);
+  qCInfo(zphShell).noquote() << "no Add Site window to take the subscription to"
+                             << request->feedURL().toString(QUrl::RemoveUserInfo);
   return {};
 }
 
-int ZPHAppDelegate::openURLRespectingPreferencesAndShortcuts(const QUrl& url)
+bool ZPHAppDelegate::openURLInDefaultWebBrowser(const QUrl& url) { return openURLInExternalBrowser(url, true); }
+
+// ========================================== addresses and files from outside
+
+void ZPHAppDelegate::handleLaunchArguments(const QStringList& arguments, const QString& workingDirectory)
 {
-  // The preferences ("openLinksInBrowser", "openInBrowserInBackground", Option
-  // and Command inverting them) choose between the default browser and a new
-  // tab here once the internal browser's tabs exist.
-  openURLInExternalBrowserRespectingPreferencesAndShortcuts(url);
-  return 1;
+  if (!m_startupEnded) {
+    m_pendingLaunchArguments.append({arguments, workingDirectory});
+    return;
+  }
+  QStringList files;
+  for (const ZPHLaunchRequest& request : ZPHLaunchArguments::requestsForArguments(arguments, workingDirectory)) {
+    switch (request.kind) {
+      case ZPHLaunchRequest::Kind::GetURL:
+        getURL(request.value);
+        break;
+      case ZPHLaunchRequest::Kind::AddFeedURL:
+        addFeedURLScript(request.value);
+        break;
+      case ZPHLaunchRequest::Kind::OpenFile:
+        files.append(request.value);
+        break;
+    }
+  }
+  if (!files.isEmpty())
+    applicationOpenFiles(files);
+}
+
+void ZPHAppDelegate::takePendingLaunchArguments()
+{
+  const QList<std::pair<QStringList, QString>> pending = std::exchange(m_pendingLaunchArguments, {});
+  for (const auto& [arguments, workingDirectory] : pending) handleLaunchArguments(arguments, workingDirectory);
+}
+
+void ZPHAppDelegate::getURL(const QString& string)
+{
+  const QString address = ZPHIncomingAddress::subscriptionAddressForGetURLString(string);
+  if (address.isEmpty())
+    return;
+  qCInfo(zphShell).noquote() << "asked to subscribe to" << address;
+  // After the caller has returned, so a running sheet does not hold it up.
+  QTimer::singleShot(0, this, [this, address] { handleSubscribeToFeedRequest(address, true, false); });
+}
+
+void ZPHAppDelegate::handleSubscribeToFeedRequest(const QString& urlString, bool searchImmediately,
+                                                  bool useCurrentlySelectedContainer)
+{
+  makePrimaryWindowKeyAndOrderedFront();
+  const QUrl url(urlString, QUrl::StrictMode);
+  if (!url.isValid() || url.scheme().isEmpty() || mainWindow() == nullptr) {
+    m_environment.beep();
+    return;
+  }
+  // The local account is the one account with feeds.
+  CBDataController* data = dataController();
+  CBDataAccount* account = data != nullptr ? data->localAccount() : nullptr;
+  if (account == nullptr || !account->isSubscribedToFeedWithURL(url)) {
+    addFeedWithURLString(urlString, searchImmediately, useCurrentlySelectedContainer);
+    return;
+  }
+  CBFeed* feed = account->feedWithURL(url);
+  ZPHSourceListViewController* sourceList =
+      m_mainWindowController != nullptr ? m_mainWindowController->sourceListViewController() : nullptr;
+  if (feed == nullptr || sourceList == nullptr)
+    return;
+  sourceList->refreshDataCacheReloadDataAndSelectObject(feed, true);
+  sourceList->makeSourceListOutlineViewFirstResponder();
+}
+
+void ZPHAppDelegate::addFeedWithURLString(const QString& urlString, bool searchImmediately,
+                                          bool useCurrentlySelectedContainer)
+{
+  if (m_runningModalSheet)
+    return;
+  if (!m_seams.addSite) {
+    qCInfo(zphShell).noquote() << "no Add Site window to subscribe to" << urlString;
+    return;
+  }
+  const QUrl url(urlString, QUrl::StrictMode);
+  m_seams.addSite(url.isValid() ? urlString : QString(), searchImmediately, useCurrentlySelectedContainer);
+}
+
+void ZPHAppDelegate::addFeedURLScript(const QString& urlString)
+{
+  if (!urlString.isEmpty())
+    getURL(QStringLiteral("zephlin://add/") + urlString);
+}
+
+bool ZPHAppDelegate::isProbablyOPMLFile(const QString& path)
+{
+  const QString suffix = QFileInfo(path).suffix().toLower();
+  return suffix == QLatin1String("opml") || suffix == QLatin1String("xml");
+}
+
+void ZPHAppDelegate::applicationOpenFiles(const QStringList& paths)
+{
+  for (const QString& path : paths) {
+    if (!isProbablyOPMLFile(path)) {
+      qCInfo(zphShell).noquote() << "not a subscription list:" << path;
+      continue;
+    }
+    makePrimaryWindowKeyAndOrderedFront();
+    if (m_seams.importOPMLFile)
+      m_seams.importOPMLFile(path);
+    else
+      qCInfo(zphShell).noquote() << "no import to take the subscription list" << path;
+  }
+}
+
+bool ZPHAppDelegate::systemShouldOpenURLString(const QString& string)
+{
+  const QUrl url(string, QUrl::StrictMode);
+  return url.isValid() && url.scheme().compare(QLatin1String("mailto"), Qt::CaseInsensitive) == 0 &&
+         !url.path().isEmpty();
+}
+
+void ZPHAppDelegate::openAssociatedURL(const QString& urlString)
+{
+  if (!urlString.isNull())
+    openURLInExternalBrowser(QUrl(urlString), true);
+}
+
+// ============================================================ opening links
+
+int ZPHAppDelegate::openURLRespectingPreferencesAndShortcuts(const QUrl& url) { return openURL(url, true, true); }
+
+int ZPHAppDelegate::openURL(const QUrl& url, bool respectingPreferences, bool respectingShortcuts)
+{
+  Q_ASSERT_X(!url.isEmpty(), Q_FUNC_INFO, "Invalid parameter not satisfying: url");
+  ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
+  const ZPHLinkRouting::Route route = ZPHLinkRouting::route(
+      defaults.boolForKey(ZPHBrowserOpenLinksInZephlin), defaults.boolForKey(ZPHOpenInBrowserInBackgroundDefaultsKey),
+      respectingPreferences, respectingShortcuts, m_environment.keyboardModifiers());
+  if (route.external) {
+    openURLInExternalBrowser(url, !route.behind);
+    return LinkOpenedExternally;
+  }
+  openURLInInternalBrowser(url, !route.behind);
+  return LinkOpenedInternally;
 }
 
 void ZPHAppDelegate::openURLInExternalBrowserRespectingPreferencesAndShortcuts(const QUrl& url)
 {
-  // Opening in the background by preference, and the notice that a page
-  // opened in the default browser, come with the link commands.
-  if (!openURLInDefaultWebBrowser(url))
-    qCWarning(zphShell) << Q_FUNC_INFO << "the default browser did not take" << url.toString(QUrl::RemoveQuery);
+  openURLInExternalBrowser(url, true, true);
+}
+
+void ZPHAppDelegate::openURLInExternalBrowser(const QUrl& url, bool respectingPreferences, bool respectingShortcuts)
+{
+  const ZPHLinkRouting::Route route = ZPHLinkRouting::route(
+      false, ZPHUserDefaults::standardUserDefaults().boolForKey(ZPHOpenInBrowserInBackgroundDefaultsKey),
+      respectingPreferences, respectingShortcuts, m_environment.keyboardModifiers() & ~Qt::AltModifier);
+  openURLInExternalBrowser(url, !route.behind);
+}
+
+bool ZPHAppDelegate::openURLInExternalBrowser(const QUrl& url, bool inForeground)
+{
+  if (!CBOpenURLInDefaultBrowser(url, !inForeground, m_environment.openURL)) {
+    m_environment.beep();
+    return false;
+  }
+  ZPHNotificationCenter::defaultCenter().post(ZPHAppDelegateDidOpenURLInExternalWebBrowserNotification,
+                                              QVariant::fromValue(url));
+  return true;
+}
+
+void ZPHAppDelegate::openLinkInDefaultExternalBrowserWithArticle(const CBDataArticle* article)
+{
+  Q_ASSERT_X(article != nullptr, Q_FUNC_INFO, "Invalid parameter not satisfying: article");
+  const QString link = article != nullptr ? article->bestLink() : QString();
+  const QUrl url(link);
+  if (!link.isEmpty() && url.isValid())
+    openURLInExternalBrowserRespectingPreferencesAndShortcuts(url);
+}
+
+void ZPHAppDelegate::openURLInInternalBrowser(const QUrl& url, bool selectNewTab)
+{
+  // Without tabs the web browser takes the link.
+  if (!m_seams.openURLInInternalBrowser) {
+    openURLInExternalBrowser(url, selectNewTab);
+    return;
+  }
+  if (!CBURLForDefaultBrowser(url).isValid()) {
+    m_environment.beep();
+    return;
+  }
+  m_seams.openURLInInternalBrowser(url, selectNewTab);
 }
 
 void ZPHAppDelegate::openURLWithNewTabInInternalBrowser(const QUrl& url)
 {
-  // The tab set opens the address in a new tab here once it exists.
-  openURLInExternalBrowserRespectingPreferencesAndShortcuts(url);
+  openURLWithNewTabInInternalBrowser(
+      url, ZPHUserDefaults::standardUserDefaults().boolForKey(ZPHBrowserSelectNewTabsAsTheyAreCreated));
 }
 
-void ZPHAppDelegate::handleSubscribeToFeedRequest(const QString& address, bool searchImmediately,
-                                                  bool useCurrentlySelectedContainer)
+void ZPHAppDelegate::openURLWithNewTabInInternalBrowser(const QUrl& url, bool selectNewTab)
 {
-  // The Add Site window takes the address here once it exists.
-  Q_UNUSED(searchImmediately);
-  Q_UNUSED(useCurrentlySelectedContainer);
-  qCInfo(zphShell) << Q_FUNC_INFO << "no Add Site window yet for" << address;
+  if (!url.isEmpty())
+    openURLInInternalBrowser(url, selectNewTab);
 }
 
-bool ZPHAppDelegate::openURLInDefaultWebBrowser(const QUrl& url)
+void ZPHAppDelegate::openNewTabInInternalBrowser()
 {
-  const QString scheme = url.scheme().toLower();
-  if (!url.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
-    return false;
-  return m_environment.openURL(url);
+  if (m_seams.openNewTabInInternalBrowser)
+    m_seams.openNewTabInInternalBrowser();
+}
+
+void ZPHAppDelegate::copyURLWithArticle(const CBDataArticle* article)
+{
+  Q_ASSERT_X(article != nullptr, Q_FUNC_INFO, "Invalid parameter not satisfying: article");
+  if (article == nullptr)
+    return;
+  const QString permalink = article->permalink();
+  CBCopyURLStringToPasteboard(permalink.isEmpty() ? article->link() : permalink);
+}
+
+// ================================================================ commands
+
+void ZPHAppDelegate::makeCommands()
+{
+  // The menus' commands of the application; its windows add theirs.
+  auto* refresh = new QAction(tr("Refresh"), this);
+  refresh->setObjectName(QStringLiteral("refreshAll:"));
+  connect(refresh, &QAction::triggered, this, &ZPHAppDelegate::refreshAll);
+}
+
+QAction* ZPHAppDelegate::commandAction(const QString& selector) const
+{
+  return findChild<QAction*>(selector, Qt::FindDirectChildrenOnly);
+}
+
+void ZPHAppDelegate::setUpKeyMapping()
+{
+  QList<QAction*> items = findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly);
+  if (m_mainWindowController != nullptr)
+    items += m_mainWindowController->findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly);
+  ZPHKeyMappingController* mapping = ZPHKeyMappingController::sharedMappingController();
+  mapping->setMenuItems(items);
+  const auto apply = [mapping](const QVariant& stored) {
+    const QString name = keyMapSetNameForStoredValue(stored);
+    if (name == mapping->keySetName())
+      mapping->setupMenus();
+    else
+      mapping->setKeySetName(name);
+  };
+  apply(ZPHUserDefaults::standardUserDefaults().objectForKey(ZPHKeyMapSetName));
+  ZPHUserDefaults::standardUserDefaults().observe(ZPHKeyMapSetName, this, apply);
 }

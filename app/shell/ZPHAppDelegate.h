@@ -10,6 +10,7 @@
 #include <QtCore/QObject>
 #include <QtCore/QPointer>
 #include <QtCore/QString>
+#include <QtCore/QStringList>
 #include <QtCore/QUrl>
 #include <QtCore/QVariantMap>
 
@@ -22,12 +23,14 @@
 class CBDataArticle;
 class CBFaviconController;
 class CBLocalAccountFeedMetadataCache;
+class QAction;
 class QDialog;
 class QMainWindow;
 class QTimer;
 class QWidget;
 class ZPHInstanceLock;
 class ZPHInternalPagesProfile;
+class ZPHClock;
 class ZPHMainWindowController;
 class ZPHQuittingWindowController;
 class ZPHScreenshotScript;
@@ -76,6 +79,9 @@ public:
     QString screenshotStatePath;
     // The clock.
     std::function<QDateTime()> now;
+    // What times the main window's delays and timers (the system clock when
+    // empty or null); the clock must outlive the delegate.
+    std::function<ZPHClock*()> interfaceClock;
     // Bytes free on the disk holding a path (nullopt: unknown).
     std::function<std::optional<qint64>(const QString& path)> freeDiskSpace;
     // Where connectivity comes from; empty: the shared network controller.
@@ -86,6 +92,31 @@ public:
     std::function<bool(const QUrl& url)> openURL;
     // Ends the event loop with the status.
     std::function<void(int status)> exitApplication;
+    // The modifier keys held now (link routing reads them).
+    std::function<Qt::KeyboardModifiers()> keyboardModifiers;
+    // Tells the user that something did not work.
+    std::function<void()> beep;
+    // The addresses and files of the command line, and the folder it was
+    // given in (ZPHLaunchArguments).
+    QStringList launchArguments;
+    QString workingDirectory;
+  };
+
+  // What windows still to come do for the delegate; each is empty until its
+  // window exists, and the delegate does without it meanwhile (see each).
+  struct Seams {
+    // Opens the Add Site window with an address (the Add Site window).
+    // Without it a subscription request is logged.
+    std::function<void(const QString& address, bool searchImmediately, bool useCurrentlySelectedContainer)> addSite;
+    // Runs a subscribe request (a dropped address) in the Add Site window and
+    // answers the feeds it added. Without it the request is logged.
+    std::function<QList<CBFeed*>(std::shared_ptr<ZPHSubscribeRequest> request)> addFeedsWithSubscribeRequest;
+    // Imports an OPML file (the import). Without it the file is logged.
+    std::function<void(const QString& path)> importOPMLFile;
+    // Opens an address in a tab of the built-in browser, selected or not, and
+    // an empty tab (the tabs). Without them links open in the web browser.
+    std::function<void(const QUrl& url, bool selectNewTab)> openURLInInternalBrowser;
+    std::function<void()> openNewTabInInternalBrowser;
   };
 
   enum class TerminateReply { TerminateNow, TerminateLater };
@@ -177,19 +208,64 @@ public:
   bool runModalSheet(QDialog* window, std::function<void()> work);
   void showAlertSheetWithTitle(const QString& title, const QString& message);
 
-  // ---- Opening links from pages
-  // The link goes to the default browser or, by preference, to a new tab of
-  // the internal browser; 1 for the default browser, 2 for a tab. Until the
-  // internal browser's tabs and the link preferences exist, every link goes
-  // to the default browser (http and https only).
+  // ---- Addresses and files from outside
+  Seams& seams() { return m_seams; }
+  // A feed: or zephlin: address handed to the program (ZPHIncomingAddress):
+  // subscribes to its address on the next turn of the event loop; anything
+  // else is ignored.
+  void getURL(const QString& string);
+  // Shows the reader window; then subscribes to the address (the Add Site
+  // window) or, when it is subscribed already, selects its feed. An address
+  // that is not a URL, or no main window, beeps.
+  void handleSubscribeToFeedRequest(const QString& urlString, bool searchImmediately,
+                                    bool useCurrentlySelectedContainer);
+  // Opens the Add Site window unless a sheet runs.
+  void addFeedWithURLString(const QString& urlString, bool searchImmediately, bool useCurrentlySelectedContainer);
+  // The scripting command that adds a feed: "zephlin://add/<address>".
+  void addFeedURLScript(const QString& urlString);
+  // Imports the files that look like OPML subscription lists.
+  void applicationOpenFiles(const QStringList& paths);
+  static bool isProbablyOPMLFile(const QString& path);
+  // The addresses and files of a command line (this launch's, or a later
+  // one's handed over), with the folder it was given in. Taken once
+  // start-up has ended.
+  void handleLaunchArguments(const QStringList& arguments, const QString& workingDirectory);
+  // Whether the desktop, not a web view, opens the address: only mailto:.
+  static bool systemShouldOpenURLString(const QString& string);
+  // A command's associated address (a site's home page) in the web browser;
+  // only http and https, else a beep.
+  void openAssociatedURL(const QString& urlString);
+
+  // ---- Opening links
+  // Where openURL() sent a link.
+  static constexpr int LinkOpenedExternally = 1;
+  static constexpr int LinkOpenedInternally = 2;
+  // In the web browser or a new tab, by the two preferences and the Alt
+  // and Ctrl keys (ZPHLinkRouting). Only http and https addresses open;
+  // any other beeps.
   int openURLRespectingPreferencesAndShortcuts(const QUrl& url);
-  // The default browser (http and https only).
+  int openURL(const QUrl& url, bool respectingPreferences, bool respectingShortcuts);
   void openURLInExternalBrowserRespectingPreferencesAndShortcuts(const QUrl& url);
-  // A new tab of the internal browser; the default browser until tabs exist.
+  void openURLInExternalBrowser(const QUrl& url, bool respectingPreferences, bool respectingShortcuts);
+  // The web browser: the desktop decides whether it comes to the front.
+  // False (and a beep) for anything but an http or https address.
+  bool openURLInExternalBrowser(const QUrl& url, bool inForeground);
+  void openLinkInDefaultExternalBrowserWithArticle(const CBDataArticle* article);
+  // A tab of the built-in browser (the web browser while there are no tabs).
+  void openURLInInternalBrowser(const QUrl& url, bool selectNewTab);
   void openURLWithNewTabInInternalBrowser(const QUrl& url);
-  // Subscribes to the feed at the address (a web address) through the Add
-  // Site window; until that window exists the request is only logged.
-  void handleSubscribeToFeedRequest(const QString& address, bool searchImmediately, bool useCurrentlySelectedContainer);
+  void openURLWithNewTabInInternalBrowser(const QUrl& url, bool selectNewTab);
+  void openNewTabInInternalBrowser();
+  // The article's permalink, else its link, to the clipboard.
+  void copyURLWithArticle(const CBDataArticle* article);
+
+  // ---- Commands
+  // The application's commands are QActions named by their selector
+  // ("refreshAll:"), its children, the last responders of the main
+  // window's chain. Their shortcuts come from the shortcut set named by
+  // "ZPHKeyMapSetName", applied when the main window is built and whenever
+  // the setting changes.
+  QAction* commandAction(const QString& selector) const;
 
   // ---- Sharing dictionaries ("url", "title"; a missing value leaves its key out)
   static QVariantMap sharingDictionaryWithLink(const QString& link);
@@ -260,6 +336,8 @@ private:
   bool setupDataControllerReturningError(ZPHError* error);
   void loadPlugins();
   void zph_setupInterfaceAndEventHandlers();
+  void makeCommands();
+  void setUpKeyMapping();
   void zph_presentMainInterface();
   void pesterAboutNewsLetterIfAppropriate();
   void writeScreenshot();
@@ -271,6 +349,7 @@ private:
   void refreshSessionDidEnd();
   void feedsAndFoldersDidReorganize();
   void internetConnectivityChanged(bool connected);
+  void takePendingLaunchArguments();
 
   // The quit.
   void terminateAsynchronously();
@@ -330,4 +409,8 @@ private:
 
   mutable QMutex m_statusItemsMutex;
   QList<std::shared_ptr<ZPHStatusItem>> m_statusItems;
+
+  Seams m_seams;
+  // Command lines handed over before start-up ended, taken when it ends.
+  QList<std::pair<QStringList, QString>> m_pendingLaunchArguments;
 };

@@ -5,8 +5,12 @@
 #include <QtCore/QCryptographicHash>
 #include <QtCore/QDir>
 #include <QtCore/QFileInfo>
+#include <QtCore/QJsonArray>
+#include <QtCore/QJsonDocument>
+#include <QtCore/QJsonObject>
 #include <QtCore/QLockFile>
 #include <QtCore/QStandardPaths>
+#include <QtCore/QTimer>
 #include <QtNetwork/QLocalServer>
 #include <QtNetwork/QLocalSocket>
 
@@ -14,8 +18,9 @@ const QString ZPHInstanceLock::LockFileName = QStringLiteral("Zephlin.lock");
 
 namespace {
 
-const QByteArray ComeForwardRequest = "come-forward\n";
-const QByteArray ComeForwardReply = "ok\n";
+const QByteArray HandOverPrefix = "hand-over ";
+const QByteArray AcceptedReply = "ok\n";
+const QByteArray RefusedReply = "refused\n";
 
 QString socketPathForFolder(const QString& folder)
 {
@@ -87,37 +92,117 @@ void ZPHInstanceLock::startListening()
     return;
   }
   connect(m_server, &QLocalServer::newConnection, this, [this] {
-    while (QLocalSocket* socket = m_server->nextPendingConnection()) {
-      connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-      connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-        if (!socket->canReadLine()) {
-          if (socket->bytesAvailable() > 1024)
-            socket->abort();
-          return;
-        }
-        const QByteArray request = socket->readLine(1024);
-        if (request == ComeForwardRequest) {
-          qCInfo(zphShell) << "another launch asked this one to come forward";
-          Q_EMIT comeForwardRequested();
-          socket->write(ComeForwardReply);
-          socket->flush();
-        }
-        socket->disconnectFromServer();
-      });
-    }
+    while (QLocalSocket* socket = m_server->nextPendingConnection()) serve(socket);
   });
 }
 
-bool ZPHInstanceLock::askHolderToComeForward(int timeoutMs)
+void ZPHInstanceLock::serve(QLocalSocket* socket)
 {
+  connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+  if (findChildren<QLocalSocket*>(Qt::FindDirectChildrenOnly).size() >= MaxConnections) {
+    qCWarning(zphShell) << "too many launches talk to this one at once; one is turned away";
+    socket->abort();
+    socket->deleteLater();
+    return;
+  }
+  socket->setParent(this);
+  socket->setReadBufferSize(MaxMessageBytes + 1);
+  // A newcomer that does not finish its message in time is cut off.
+  auto* deadline = new QTimer(socket);
+  deadline->setSingleShot(true);
+  connect(deadline, &QTimer::timeout, socket, [socket] {
+    qCWarning(zphShell) << "a launch did not finish its hand-over in time";
+    socket->abort();
+  });
+  deadline->start(MessageTimeoutMs);
+  connect(socket, &QLocalSocket::readyRead, this, [this, socket, deadline] {
+    if (!socket->canReadLine()) {
+      if (socket->bytesAvailable() > MaxMessageBytes) {
+        qCWarning(zphShell) << "a hand-over longer than" << MaxMessageBytes << "bytes is refused";
+        socket->abort();
+      }
+      return;
+    }
+    deadline->stop();
+    const QByteArray line = socket->readLine(MaxMessageBytes + 1);
+    QStringList arguments;
+    QString workingDirectory;
+    if (parseHandOverMessage(line, &arguments, &workingDirectory)) {
+      qCInfo(zphShell) << "another launch asked this one to come forward and handed over" << arguments.size()
+                       << "arguments";
+      socket->write(AcceptedReply);
+      socket->flush();
+      Q_EMIT handOverReceived(arguments, workingDirectory);
+    } else {
+      qCWarning(zphShell) << "refused a hand-over that is not one";
+      socket->write(RefusedReply);
+      socket->flush();
+    }
+    socket->disconnectFromServer();
+  });
+}
+
+QByteArray ZPHInstanceLock::handOverMessage(const QStringList& arguments, const QString& workingDirectory)
+{
+  QJsonArray list;
+  for (const QString& argument : arguments) list.append(argument);
+  const QJsonObject message{{QStringLiteral("arguments"), list},
+                            {QStringLiteral("workingDirectory"), workingDirectory}};
+  return HandOverPrefix + QJsonDocument(message).toJson(QJsonDocument::Compact) + '\n';
+}
+
+bool ZPHInstanceLock::parseHandOverMessage(const QByteArray& line, QStringList* arguments, QString* workingDirectory)
+{
+  if (line.size() > MaxMessageBytes || !line.startsWith(HandOverPrefix) || !line.endsWith('\n'))
+    return false;
+  QJsonParseError error;
+  const QJsonDocument document = QJsonDocument::fromJson(line.mid(HandOverPrefix.size()).trimmed(), &error);
+  if (error.error != QJsonParseError::NoError || !document.isObject())
+    return false;
+  const QJsonObject message = document.object();
+  const QJsonValue list = message.value(QStringLiteral("arguments"));
+  const QJsonValue folder = message.value(QStringLiteral("workingDirectory"));
+  if (!list.isArray() || !folder.isString() || list.toArray().size() > MaxArguments ||
+      folder.toString().size() > MaxWorkingDirectoryLength)
+    return false;
+  QStringList result;
+  for (const QJsonValue& argument : list.toArray()) {
+    if (!argument.isString() || argument.toString().size() > MaxArgumentLength)
+      return false;
+    result.append(argument.toString());
+  }
+  *arguments = result;
+  *workingDirectory = folder.toString();
+  return true;
+}
+
+bool ZPHInstanceLock::handOverToHolder(const QStringList& arguments, const QString& workingDirectory, int timeoutMs)
+{
+  QStringList bounded;
+  for (const QString& argument : arguments) {
+    if (bounded.size() == MaxArguments || argument.size() > MaxArgumentLength) {
+      qCWarning(zphShell) << "an argument is not handed over (too many or too long)";
+      continue;
+    }
+    bounded.append(argument);
+  }
+  const QString folder = workingDirectory.size() > MaxWorkingDirectoryLength ? QString() : workingDirectory;
+  QByteArray message = handOverMessage(bounded, folder);
+  while (message.size() > MaxMessageBytes && !bounded.isEmpty()) {
+    bounded.removeLast();
+    message = handOverMessage(bounded, folder);
+  }
+
   QLocalSocket socket;
   socket.connectToServer(m_serverName);
   if (!socket.waitForConnected(qMin(timeoutMs, 2000)))
     return false;
-  socket.write(ComeForwardRequest);
+  socket.write(message);
   if (!socket.waitForBytesWritten(timeoutMs))
     return false;
   QByteArray reply;
-  while (!reply.contains('\n') && socket.waitForReadyRead(timeoutMs)) reply += socket.readAll();
-  return reply.startsWith(ComeForwardReply.trimmed());
+  while (!reply.contains('\n') && reply.size() < 64 && socket.waitForReadyRead(timeoutMs)) reply += socket.readAll();
+  if (reply.startsWith(RefusedReply.trimmed()))
+    qCWarning(zphShell) << "the running Zephlin refused the hand-over";
+  return reply.startsWith(AcceptedReply.trimmed());
 }

@@ -2,16 +2,26 @@
 
 #include <QtCore/QObject>
 #include <QtCore/QString>
+#include <QtCore/QStringList>
 
 #include <memory>
 
 class QLocalServer;
+class QLocalSocket;
 class QLockFile;
 
 // One running Zephlin per data folder. The first to start takes a lock file
 // in the data folder and listens on a local socket named after the folder;
-// a newcomer finds the lock taken, asks the holder over the socket to come
-// forward and leaves without touching the store.
+// a newcomer finds the lock taken, hands its command line's addresses and
+// files and its working directory over the socket to the holder, which
+// comes forward and takes them, and leaves without touching the store.
+//
+// A hand-over is one line, "hand-over " and a compact JSON object
+// {"arguments": [strings], "workingDirectory": string}, answered "ok" or
+// "refused". The holder reads at most MaxMessageBytes from a connection
+// within MessageTimeoutMs, from at most MaxConnections at once, and takes
+// at most MaxArguments arguments of at most MaxArgumentLength characters
+// each; anything else is refused or cut off. Only the same user can connect.
 //
 // A lock left behind by a process that no longer runs (a crash, a kill) is
 // taken over; tookOverStaleLock() then tells the application to check its
@@ -38,21 +48,36 @@ public:
   bool tookOverStaleLock() const { return m_tookOverStaleLock; }
   bool isLocked() const;
 
-  // As a newcomer: asks the holder to come forward; true when it answered
-  // within the time.
-  bool askHolderToComeForward(int timeoutMs = 5000);
+  static constexpr qint64 MaxMessageBytes = 96 * 1024;
+  static constexpr int MessageTimeoutMs = 5000;
+  static constexpr int MaxConnections = 8;
+  static constexpr int MaxArguments = 64;
+  static constexpr int MaxArgumentLength = 8192;
+  static constexpr int MaxWorkingDirectoryLength = 4096;
+
+  // As a newcomer: hands the arguments and the working directory to the
+  // holder (arguments beyond the bounds stay behind, logged); true when the
+  // holder took them within the time.
+  bool handOverToHolder(const QStringList& arguments, const QString& workingDirectory, int timeoutMs = 5000);
 
   QString lockFilePath() const { return m_lockFilePath; }
   // The local socket's path: in the user's runtime folder, named after the
   // data folder's canonical path.
   QString serverName() const { return m_serverName; }
 
+  // The message of a hand-over, and what the holder reads from one; false
+  // for a message that is not a well-formed hand-over within the bounds.
+  static QByteArray handOverMessage(const QStringList& arguments, const QString& workingDirectory);
+  static bool parseHandOverMessage(const QByteArray& line, QStringList* arguments, QString* workingDirectory);
+
 Q_SIGNALS:
-  // A newcomer asked the holder to come forward (main thread).
-  void comeForwardRequested();
+  // A newcomer handed over its arguments (possibly none) and its working
+  // directory: come forward and take them (main thread).
+  void handOverReceived(const QStringList& arguments, const QString& workingDirectory);
 
 private:
   void startListening();
+  void serve(QLocalSocket* socket);
 
   QString m_lockFilePath;
   QString m_serverName;

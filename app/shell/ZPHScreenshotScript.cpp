@@ -1,6 +1,12 @@
 #include "shell/ZPHScreenshotScript.h"
 
 #include "articles/ZPHArticleDetailPaneView.h"
+#include "mainwindow/ZPHToolbarCustomizationSheet.h"
+
+#include "mainwindow/ZPHMainWindowToolbarController.h"
+
+#include "kit/CBPopupButton.h"
+
 #include "articles/ZPHArticleListDelegate.h"
 #include "articles/ZPHArticleListModel.h"
 #include "articles/ZPHArticleListSettings.h"
@@ -44,6 +50,9 @@
 #include <QtGui/QContextMenuEvent>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QMainWindow>
+#include <QtWidgets/QMenu>
+#include <QtWidgets/QMessageBox>
+#include <QtWidgets/QToolBar>
 
 namespace {
 
@@ -177,6 +186,7 @@ void ZPHScreenshotScript::run(ZPHAppDelegate* delegate, std::function<void()> ta
            (sourceList == nullptr || (!sourceList->isFilterReloadScheduled() && !sourceList->currentlyReloadingData()));
   });
   articleListSteps();
+  commandSteps();
   if (!offline()) {
     addStep([statusEmpty] { return statusEmpty(); });
     if (m_state.value(QStringLiteral("refresh")).toString() == QLatin1String("during")) {
@@ -456,4 +466,84 @@ void ZPHScreenshotScript::articleListSteps()
             });
     addStep([waited] { return waited(300); });
   }
+}
+
+void ZPHScreenshotScript::commandSteps()
+{
+  ZPHMainWindowController* window = m_delegate->mainWindowController();
+  if (window == nullptr)
+    return;
+  ZPHSourceListViewController* sourceList = window->sourceListViewController();
+  const auto waited = [this](qint64 milliseconds) { return now() - m_stepStartedAt >= milliseconds; };
+  // A menu or a sheet is a window of its own: the picture of the main
+  // window shows a copy of it where it stands, kept inside the window.
+  const auto showCopy = [window](QWidget* shown, QPoint topLeft) {
+    QWidget* main = window->window();
+    auto* copy = new QLabel(main);
+    copy->setObjectName(QStringLiteral("ZPHScreenshotCopy"));
+    copy->setPixmap(shown->grab());
+    QRect frame(topLeft, shown->size());
+    frame.moveRight(qMin(frame.right(), main->width() - 4));
+    frame.moveBottom(qMin(frame.bottom(), main->height() - 4));
+    copy->setGeometry(frame);
+    copy->setAttribute(Qt::WA_TransparentForMouseEvents);
+    copy->show();
+    copy->raise();
+  };
+  // A sheet shows centred under the toolbar.
+  const auto sheetOrigin = [window](QWidget* sheet) {
+    QWidget* main = window->window();
+    const int top = window->toolbar() != nullptr ? window->toolbar()->geometry().bottom() : 0;
+    return QPoint((main->width() - sheet->width()) / 2, top);
+  };
+
+  if (m_state.value(QStringLiteral("sourceListMenu")).toBool()) {
+    addStep([] { return true; },
+            [window, sourceList, showCopy] {
+              ZPHSourceListView* outline = sourceList->sourceListOutlineView();
+              const QList<int> rows = sourceList->selectedRows();
+              if (rows.isEmpty())
+                return;
+              QMenu* menu = sourceList->contextualMenuForRow(rows.first(), outline);
+              if (menu == nullptr)
+                return;
+              menu->setAttribute(Qt::WA_DeleteOnClose);
+              const QRect rect = outline->visualRect(sourceList->indexForRow(rows.first()));
+              const QPoint at = outline->viewport()->mapTo(window->window(), rect.center());
+              menu->popup(outline->viewport()->mapToGlobal(rect.center()));
+              showCopy(menu, at);
+              menu->close();
+            });
+  }
+  if (m_state.value(QStringLiteral("gearMenu")).toBool()) {
+    addStep([] { return true; },
+            [window, sourceList, showCopy] {
+              CBPopupButton* gear = sourceList->contextMenuPopUpButton();
+              QMenu* menu = sourceList->gearButtonMenu(gear);
+              menu->setAttribute(Qt::WA_DeleteOnClose);
+              const QPoint offset(0, -menu->sizeHint().height());
+              menu->popup(gear->mapToGlobal(offset));
+              showCopy(menu, gear->mapTo(window->window(), offset));
+              menu->close();
+            });
+  }
+  if (m_state.value(QStringLiteral("remove")).toBool()) {
+    addStep([] { return true; }, [sourceList] { sourceList->deleteSelectedFeedsAndFolders(); });
+    addStep([sourceList, waited] { return sourceList->deletionConfirmationSheet() != nullptr && waited(300); },
+            [sourceList, showCopy, sheetOrigin] {
+              QMessageBox* sheet = sourceList->deletionConfirmationSheet();
+              showCopy(sheet, sheetOrigin(sheet));
+            });
+  }
+  if (m_state.value(QStringLiteral("rename")).toBool())
+    addStep([] { return true; }, [sourceList] { sourceList->performCommand(QStringLiteral("renameEntry:")); });
+  if (m_state.value(QStringLiteral("customizeToolbar")).toBool()) {
+    addStep([] { return true; }, [window] { window->toolbarController()->runCustomizationSheet(); });
+    addStep([window, waited] { return window->toolbarController()->customizationSheet() != nullptr && waited(300); },
+            [window, showCopy, sheetOrigin] {
+              ZPHToolbarCustomizationSheet* sheet = window->toolbarController()->customizationSheet();
+              showCopy(sheet, sheetOrigin(sheet));
+            });
+  }
+  addStep([waited] { return waited(200); });
 }

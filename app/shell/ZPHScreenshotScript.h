@@ -75,6 +75,9 @@ private:
   void warmFavicons();
   void select();
   void articleListSteps();
+  // The source list's menus, its removal box and renaming, and the
+  // toolbar's customisation sheet.
+  void commandSteps();
 
   QJsonObject m_state;
   ZPHAppDelegate* m_delegate = nullptr;

@@ -7,6 +7,7 @@
 #include "shell/ZPHTerminationSignalWatcher.h"
 #include "web/ZPHInternalSchemes.h"
 
+#include <QtCore/QDir>
 #include <QtCore/QSettings>
 #include <QtCore/QTimer>
 #include <QtGui/QSessionManager>
@@ -52,6 +53,9 @@ int main(int argc, char** argv)
   environment.dataFolder = commandLine->dataFolder();
   environment.cacheFolder = commandLine->cacheFolder();
   environment.screenshotPath = commandLine->screenshotPath;
+  // Feed addresses and subscription lists the desktop hands over.
+  environment.launchArguments = commandLine->positionalArguments;
+  environment.workingDirectory = QDir::currentPath();
   environment.screenshotStatePath = commandLine->screenshotStatePath;
   ZPHAppDelegate delegate(std::move(environment));
 

@@ -1,5 +1,7 @@
 #include "sourcelist/ZPHSourceListItemDelegate.h"
 
+#include "sourcelist/ZPHSourceListTextField.h"
+
 #include "kit/FRNHStretchableImage.h"
 #include "kit/ZPHPlainTextToolTip.h"
 #include "kit/ZPHShadow.h"
@@ -349,4 +351,39 @@ bool ZPHSourceListItemDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* 
     return true;
   }
   return QStyledItemDelegate::helpEvent(event, view, option, index);
+}
+
+QWidget* ZPHSourceListItemDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                                                 const QModelIndex& index) const
+{
+  Q_UNUSED(option);
+  Q_UNUSED(index);
+  auto* field = new ZPHSourceListTextField(parent);
+  field->setFont(titleFont());
+  return field;
+}
+
+void ZPHSourceListItemDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const
+{
+  if (auto* field = qobject_cast<ZPHSourceListTextField*>(editor))
+    field->beginEditingWithName(index.data(Qt::EditRole).toString());
+}
+
+void ZPHSourceListItemDelegate::setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const
+{
+  auto* field = qobject_cast<ZPHSourceListTextField*>(editor);
+  if (field == nullptr)
+    return;
+  const QString name = field->editedName();
+  if (!name.isEmpty() && name != field->restorationString())
+    model->setData(index, name, Qt::EditRole);
+}
+
+void ZPHSourceListItemDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                                                     const QModelIndex& index) const
+{
+  const ZPHSourceListCellLayout layout = layoutForIndex(option, index);
+  QRect rect = layout.textRect.isValid() ? layout.textRect : option.rect;
+  rect.setRight(option.rect.right() - 4);
+  editor->setGeometry(rect.adjusted(-2, 2, 0, -2));
 }

@@ -1,5 +1,9 @@
 #include "sourcelist/ZPHSourceListModel.h"
 
+#include "sourcelist/ZPHSourceListDropRules.h"
+
+#include <QtCore/QMimeData>
+
 #include "feeds/refresh/ZPHRefreshFeedOperation.h"
 #include "kit/FRNHCGUtils.h"
 #include "kit/ZPHNamedImage.h"
@@ -388,7 +392,71 @@ Qt::ItemFlags ZPHSourceListModel::flags(const QModelIndex& index) const
     return Qt::NoItemFlags;
   if (node->isSpecialGroup())
     return Qt::ItemIsEnabled;
-  return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+  const Kind kind = kindOfNode(node);
+  if (kind == Kind::Feed || kind == Kind::Folder) {
+    Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable | Qt::ItemIsDropEnabled;
+    // Favourites' rows stay where they are.
+    if (node->allowsDragging() && !isFavoritesChild(node))
+      flags |= Qt::ItemIsDragEnabled;
+    return flags;
+  }
+  return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDropEnabled;
+}
+
+QStringList ZPHSourceListModel::mimeTypes() const
+{
+  return {ZPHSourceListDropRules::LocalDragType, QStringLiteral("text/x-moz-url"), QStringLiteral("text/uri-list"),
+          QStringLiteral("text/plain")};
+}
+
+QMimeData* ZPHSourceListModel::mimeData(const QModelIndexList& indexes) const
+{
+  QList<CBTreeNode*> nodes;
+  for (const QModelIndex& index : indexes) {
+    CBTreeNode* node = nodeForIndex(index);
+    if (node == nullptr || !flags(index).testFlag(Qt::ItemIsDragEnabled))
+      return nullptr;
+    if (!nodes.contains(node))
+      nodes.append(node);
+  }
+  return m_dropHandler.dragData && !nodes.isEmpty() ? m_dropHandler.dragData(nodes) : nullptr;
+}
+
+Qt::DropActions ZPHSourceListModel::supportedDropActions() const
+{
+  return Qt::MoveAction | Qt::CopyAction | Qt::LinkAction;
+}
+
+Qt::DropActions ZPHSourceListModel::supportedDragActions() const { return Qt::MoveAction | Qt::LinkAction; }
+
+bool ZPHSourceListModel::canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                                         const QModelIndex& parent) const
+{
+  Q_UNUSED(action);
+  Q_UNUSED(column);
+  return m_dropHandler.validateDrop &&
+         m_dropHandler.validateDrop(data, parent.isValid() ? nodeForIndex(parent) : nullptr, row) != Qt::IgnoreAction;
+}
+
+bool ZPHSourceListModel::dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                                      const QModelIndex& parent)
+{
+  Q_UNUSED(action);
+  Q_UNUSED(column);
+  return m_dropHandler.acceptDrop &&
+         m_dropHandler.acceptDrop(data, parent.isValid() ? nodeForIndex(parent) : nullptr, row);
+}
+
+bool ZPHSourceListModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+  CBTreeNode* node = const_cast<CBTreeNode*>(nodeForIndex(index));
+  if (role != Qt::EditRole || node == nullptr || !flags(index).testFlag(Qt::ItemIsEditable))
+    return false;
+  const QString name = value.toString().trimmed();
+  if (name.isEmpty() || !m_renameHandler)
+    return false;
+  m_renameHandler(node, name);
+  return true;
 }
 
 QVariant ZPHSourceListModel::data(const QModelIndex& index, int role) const
@@ -399,6 +467,7 @@ QVariant ZPHSourceListModel::data(const QModelIndex& index, int role) const
   const Kind kind = kindOfNode(node);
   switch (role) {
     case Qt::DisplayRole:
+    case Qt::EditRole:
     case Qt::AccessibleTextRole:
       return titleForNode(node);
     case Qt::ToolTipRole:

@@ -146,9 +146,38 @@ public:
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;
   bool hasChildren(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+  // Feeds and folders are renamed in place: the edit role is their name,
+  // and a new name goes to the rename handler (nothing is stored while none
+  // is set).
   Qt::ItemFlags flags(const QModelIndex& index) const override;
+  bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+  void setRenameHandler(std::function<void(CBTreeNode* node, const QString& name)> handler)
+  {
+    m_renameHandler = std::move(handler);
+  }
+
+  // Dragging and dropping: the rows' data and what a drop does are the
+  // drop handler's (the source list view controller's); nothing is
+  // dragged or dropped while none is set. `parent` is null for the empty
+  // area; `row` is -1 for a drop on the row itself.
+  struct DropHandler {
+    std::function<QMimeData*(const QList<CBTreeNode*>& nodes)> dragData;
+    std::function<Qt::DropAction(const QMimeData* data, CBTreeNode* parent, int row)> validateDrop;
+    std::function<bool(const QMimeData* data, CBTreeNode* parent, int row)> acceptDrop;
+  };
+  void setDropHandler(DropHandler handler) { m_dropHandler = std::move(handler); }
+  QStringList mimeTypes() const override;
+  QMimeData* mimeData(const QModelIndexList& indexes) const override;
+  Qt::DropActions supportedDropActions() const override;
+  Qt::DropActions supportedDragActions() const override;
+  bool canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                       const QModelIndex& parent) const override;
+  bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                    const QModelIndex& parent) override;
 
 private:
+  DropHandler m_dropHandler;
+  std::function<void(CBTreeNode* node, const QString& name)> m_renameHandler;
   struct Entry {
     CBTreeNode::Pointer node;
     CBTreeNode* parent = nullptr;

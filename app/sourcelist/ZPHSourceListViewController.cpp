@@ -13,8 +13,12 @@
 #include "mainwindow/ZPHApplicationNotifications.h"
 #include "mainwindow/ZPHMainWindowSplitView.h"
 #include "platform/ZPHMainThread.h"
+#include "platform/ZPHOperationQueue.h"
 #include "platform/ZPHUserDefaults.h"
+#include "shell/CBPasteboard.h"
+#include "shell/ZPHAppDelegate.h"
 #include "sourcelist/ZPHSourceListBottomContainerBox.h"
+#include "sourcelist/ZPHSourceListDropRules.h"
 #include "sourcelist/ZPHSourceListItemDelegate.h"
 #include "sourcelist/ZPHSourceListModel.h"
 #include "sourcelist/ZPHSourceListSelectionModel.h"
@@ -28,21 +32,34 @@
 #include "store/entities/CBFeed.h"
 #include "store/entities/CBFolder.h"
 #include "store/graph/ZPHManagedObjectContext.h"
+#include "store/operations/ZPHMarkAllAsReadOperation.h"
 #include "store/tree/ZPHSourceListTreeBuilder.h"
 #include "subscribe/ZPHFeedErrorRecoveryAttempter.h"
+#include "subscribe/ZPHSubscribeRequest.h"
 #include "subscribe/ZPHSubscriber.h"
 #include "sync/ZPHSyncConstants.h"
+#include "sync/ZPHSyncFeedFetchOperation.h"
+#include "sync/ZPHSyncManager.h"
 
 #include <QtCore/QCoreApplication>
+#include <QtCore/QMimeData>
 #include <QtCore/QTimer>
+#include <QtCore/QUrlQuery>
+#include <QtGui/QAction>
+#include <QtGui/QGuiApplication>
 #include <QtGui/QScreen>
 #include <QtGui/QWindow>
 #include <QtWidgets/QHBoxLayout>
+#include <QtWidgets/QMenu>
 #include <QtWidgets/QMessageBox>
+#include <QtWidgets/QPushButton>
 #include <QtWidgets/QVBoxLayout>
 
 #include <algorithm>
+#include <optional>
 
+const QString ZPHFeedOrFolderDisplayNameChangedNotification =
+    QStringLiteral("ZPHFeedOrFolderDisplayNameChangedNotification");
 const QString CBSourceListSelectionDidChangeNotification = QStringLiteral("CBSourceListSelectionDidChangeNotification");
 
 namespace {
@@ -144,8 +161,6 @@ void ZPHSourceListViewController::loadView()
     button->setAccessibleName(name);
     button->setFlat(true);
     button->setFixedSize(26, 22);
-    // The menus come with the source list's commands.
-    button->setEnabled(false);
     return button;
   };
   m_addMenuPopUpButton = makeButton(QStringLiteral("+"), tr("Add"));
@@ -154,11 +169,51 @@ void ZPHSourceListViewController::loadView()
   m_statusViewContainer->setObjectName(QStringLiteral("ZPHSourceListStatusViewContainer"));
   auto* statusLayout = new QVBoxLayout(m_statusViewContainer);
   statusLayout->setContentsMargins(0, 0, 0, 0);
+  m_addMenuPopUpButton->setObjectName(QStringLiteral("ZPHSourceListAddButton"));
+  m_contextMenuPopUpButton->setObjectName(QStringLiteral("ZPHSourceListGearButton"));
+  m_addMenuPopUpButton->setPullDownMenuDelegate(this);
+  m_contextMenuPopUpButton->setPullDownMenuDelegate(this);
   bar->addWidget(m_addMenuPopUpButton);
   bar->addWidget(m_contextMenuPopUpButton);
   bar->addWidget(m_statusViewContainer, 1);
   layout->addWidget(bottom);
 
+  // Renaming starts only from the command.
+  m_outlineView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  m_model->setRenameHandler([this](CBTreeNode* node, const QString& name) { textFieldEdited(node, name); });
+  ZPHSourceListModel::DropHandler drops;
+  drops.dragData = [this](const QList<CBTreeNode*>& nodes) { return dragDataForNodes(nodes); };
+  drops.validateDrop = [this](const QMimeData* data, CBTreeNode* parent, int row) {
+    return validateDrop(data, parent, row);
+  };
+  drops.acceptDrop = [this](const QMimeData* data, CBTreeNode* parent, int row) {
+    return acceptDrop(data, parent, row);
+  };
+  m_model->setDropHandler(drops);
+  m_outlineView->setDragEnabled(true);
+  m_outlineView->setAcceptDrops(true);
+  m_outlineView->setDropIndicatorShown(true);
+  m_outlineView->setDragDropMode(QAbstractItemView::DragDrop);
+  m_outlineView->setDefaultDropAction(Qt::MoveAction);
+  m_outlineView->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(m_outlineView, &QWidget::customContextMenuRequested, this, [this](const QPoint& position) {
+    const QModelIndex index = m_outlineView->indexAt(position);
+    if (!index.isValid())
+      return;
+    int row = 0;
+    for (QModelIndex walk = m_model->index(0, 0); walk.isValid() && walk != index;
+         walk = m_outlineView->indexBelow(walk))
+      ++row;
+    QMenu* menu = contextualMenuForRow(row, m_outlineView);
+    if (menu == nullptr)
+      return;
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    if (menu->isEmpty()) {
+      delete menu;
+      return;
+    }
+    menu->popup(m_outlineView->viewport()->mapToGlobal(position));
+  });
   connect(m_selectionModel, &QItemSelectionModel::selectionChanged, this,
           &ZPHSourceListViewController::outlineViewSelectionDidChange);
   connect(m_outlineView, &QTreeView::expanded, this,
@@ -959,4 +1014,660 @@ void ZPHSourceListViewController::updateFaviconScaleFactorIfNeeded()
   reloadDataPreservingSelectionAndNotify();
   ZPHNotificationCenter::defaultCenter().post(CBFaviconControllerScaleFactorUpdatedNotification,
                                               QVariant::fromValue(static_cast<QObject*>(favicons)));
+}
+
+// MARK: - Commands and menus
+
+ZPHSourceListMenuBuilder::Facts ZPHSourceListViewController::menuFacts() const
+{
+  ZPHSourceListMenuBuilder::Facts facts;
+  facts.selectedNodes = int(m_selectedOutlineItems.size());
+  QList<CBFeed*> feeds;
+  for (CBFeed* feed : zph_selectedNormalFeeds())
+    if (feed != nullptr && !feeds.contains(feed))
+      feeds.append(feed);
+  facts.feeds = int(feeds.size());
+  for (CBFeed* feed : feeds) {
+    facts.favoriteFeeds += feed->favorite() ? 1 : 0;
+    facts.feedsWithHomePage += feed->homePageURL().isValid() && !feed->homePageURL().isEmpty() ? 1 : 0;
+    facts.suspendedFeeds += feed->suspended() ? 1 : 0;
+    facts.hasUnread |= feed->unreadCount() > 0;
+  }
+  const QList<CBGlobalFeed*> smartFeeds = zph_selectedGlobalFeeds();
+  facts.smartFeeds = int(smartFeeds.size());
+  for (CBGlobalFeed* feed : smartFeeds) facts.hasUnread |= feed->countForDisplay() > 0;
+  const QList<CBFolder*> folders = zph_selectedFolders();
+  facts.folders = int(folders.size());
+  for (CBFolder* folder : folders) facts.hasUnread |= folder->unreadCount() > 0;
+  facts.smartFeedsOrFavoritesGroup = int(zph_selectedGlobalFolders().size());
+  if (m_selectedOutlineItems.size() == 1) {
+    const CBTreeNode* node = m_selectedOutlineItems.first().get();
+    CBFeed* feed = ZPHSourceListModel::feedForNode(node);
+    facts.singleFeedWithURL = feed != nullptr && feed->URL().isValid() && !feed->URL().isEmpty();
+    facts.singleFeedOrFolder = feed != nullptr || node->representsFolder();
+  }
+  facts.deletable =
+      std::all_of(m_selectedOutlineItems.cbegin(), m_selectedOutlineItems.cend(), [](const CBTreeNode::Pointer& node) {
+        return node->representedNode() != nullptr && node->representedNode()->canBeDeleted() &&
+               !ZPHSourceListModel::isFavoritesChild(node.get());
+      });
+  return facts;
+}
+
+bool ZPHSourceListViewController::validateCommand(const QString& selector) const
+{
+  return ZPHSourceListMenuBuilder::validate(selector, menuFacts());
+}
+
+bool ZPHSourceListViewController::performCommand(const QString& selector)
+{
+  if (selector == QLatin1String("sortByName:")) {
+    sortByName();
+    return true;
+  }
+  if (selector == QLatin1String("sortByManualOrder:")) {
+    sortByManualOrder();
+    return true;
+  }
+  if (selector == QLatin1String("toggleSortInsideFoldersOnly:")) {
+    toggleSortInsideFoldersOnly();
+    return true;
+  }
+  if (selector == QLatin1String("addFeed:") || selector == QLatin1String("addFolder:")) {
+    // The application's commands.
+    ZPHAppDelegate* app = ZPHAppDelegate::appDelegate();
+    QAction* action = app != nullptr ? app->commandAction(selector) : nullptr;
+    if (action == nullptr)
+      return false;
+    action->trigger();
+    return true;
+  }
+  if (!validateCommand(selector))
+    return false;
+  if (selector == QLatin1String("openHomePageInBrowser:"))
+    openHomePageInBrowser();
+  else if (selector == QLatin1String("addToFavorites:"))
+    changeFavoriteStatesForSelectionRemovingNotAdding(false);
+  else if (selector == QLatin1String("removeFromFavorites:"))
+    changeFavoriteStatesForSelectionRemovingNotAdding(true);
+  else if (selector == QLatin1String("markAllAsReadFromContextMenu:"))
+    markAllAsReadFromContextMenu();
+  else if (selector == QLatin1String("activateFeed:"))
+    activateFeed();
+  else if (selector == QLatin1String("copyFeedURL:"))
+    copyFeedURL();
+  else if (selector == QLatin1String("validateFeedURL:"))
+    validateFeedURL();
+  else if (selector == QLatin1String("renameEntry:"))
+    renameEntry();
+  else if (selector == QLatin1String("deleteSelectedFeedsAndFolders:"))
+    deleteSelectedFeedsAndFolders();
+  else
+    return false;
+  return true;
+}
+
+QMenu* ZPHSourceListViewController::menuForSelectedItems(ZPHSourceListMenuBuilder::Kind kind, QWidget* parent)
+{
+  // Option and Control held as the menu opens offer to validate the feed.
+  const Qt::KeyboardModifiers held = QGuiApplication::queryKeyboardModifiers();
+  const bool optionAndControl = held.testFlag(Qt::AltModifier) && held.testFlag(Qt::ControlModifier);
+  QPointer<ZPHSourceListViewController> self(this);
+  return ZPHSourceListMenuBuilder::makeMenu(
+      ZPHSourceListMenuBuilder::itemsForSelection(kind, menuFacts(), optionAndControl), parent,
+      [self](const QString& command) {
+        if (self != nullptr)
+          self->performCommand(command);
+      });
+}
+
+QMenu* ZPHSourceListViewController::gearButtonMenu(QWidget* parent)
+{
+  const Qt::KeyboardModifiers held = QGuiApplication::queryKeyboardModifiers();
+  const bool optionAndControl = held.testFlag(Qt::AltModifier) && held.testFlag(Qt::ControlModifier);
+  ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
+  QPointer<ZPHSourceListViewController> self(this);
+  return ZPHSourceListMenuBuilder::makeMenu(
+      ZPHSourceListMenuBuilder::gearMenuItems(menuFacts(), defaults.integerForKey(ZPHSubscriptionsSortOrderKey),
+                                              defaults.boolForKey(ZPHSortInGroupsOnly), optionAndControl),
+      parent, [self](const QString& command) {
+        if (self != nullptr)
+          self->performCommand(command);
+      });
+}
+
+QMenu* ZPHSourceListViewController::addButtonMenu(QWidget* parent)
+{
+  QPointer<ZPHSourceListViewController> self(this);
+  return ZPHSourceListMenuBuilder::makeMenu(ZPHSourceListMenuBuilder::addMenuItems(), parent,
+                                            [self](const QString& command) {
+                                              if (self != nullptr)
+                                                self->performCommand(command);
+                                            });
+}
+
+QMenu* ZPHSourceListViewController::contextualMenuForRow(int row, QWidget* parent)
+{
+  if (row >= 0 && !selectedRows().contains(row)) {
+    if (!isRowSelectable(row))
+      return nullptr;
+    selectRow(row);
+  }
+  return menuForSelectedItems(ZPHSourceListMenuBuilder::Kind::Contextual, parent);
+}
+
+void ZPHSourceListViewController::openHomePageInBrowser()
+{
+  ZPHAppDelegate* app = ZPHAppDelegate::appDelegate();
+  if (app == nullptr)
+    return;
+  for (CBFeed* feed : zph_selectedNormalFeeds()) {
+    const QUrl url = feed->homePageURL();
+    if (url.isValid() && !url.isEmpty())
+      app->openURLInExternalBrowserRespectingPreferencesAndShortcuts(url);
+  }
+}
+
+void ZPHSourceListViewController::changeFavoriteStatesForSelectionRemovingNotAdding(bool removing)
+{
+  QList<CBFeed*> feeds;
+  for (CBFeed* feed : zph_selectedNormalFeeds())
+    if (!feeds.contains(feed))
+      feeds.append(feed);
+  if (feeds.isEmpty())
+    return;
+  CBFeed::markFeeds(feeds, !removing);
+  // Once stored: an added feed is shown under Favorites, a removed one
+  // stays selected in its folder.
+  ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
+  if (delegate == nullptr)
+    return;
+  QPointer<ZPHSourceListViewController> self(this);
+  const ZPHManagedObjectID first = feeds.first()->objectID();
+  delegate->addMainThreadCoreDataQueueBlock([self, first, removing] {
+    ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
+    ZPHManagedObjectContext* main = delegate != nullptr ? delegate->mainThreadManagedObjectContext() : nullptr;
+    auto* feed = main != nullptr ? dynamic_cast<CBFeed*>(main->existingObjectWithID(first)) : nullptr;
+    if (self == nullptr || feed == nullptr || feed->isDeleted())
+      return;
+    if (removing)
+      self->refreshDataCacheReloadDataAndSelectObject(static_cast<CBNode*>(feed), true);
+    else
+      self->selectFavoriteFeedAndExpandFavoritesIfNeeded(feed);
+  });
+}
+
+void ZPHSourceListViewController::selectFavoriteFeedAndExpandFavoritesIfNeeded(CBFeed* feed)
+{
+  if (feed == nullptr || m_treeBuilder == nullptr)
+    return;
+  refreshDataCacheReloadDataAndPreserveCurrentSelection();
+  for (const CBTreeNode::Pointer& node : m_treeBuilder->treeNodesForRepresentedObject(static_cast<CBNode*>(feed))) {
+    if (!ZPHSourceListModel::isFavoritesChild(node.get()))
+      continue;
+    const QModelIndex favorites = m_model->indexForNode(node->parent());
+    if (favorites.isValid())
+      m_outlineView->expand(favorites);
+    selectTreeNode(node.get());
+    scrollToSelectedRow();
+    return;
+  }
+}
+
+void ZPHSourceListViewController::markAllAsReadFromContextMenu()
+{
+  QList<ZPHRepresentedObject> objects;
+  for (CBFeed* feed : zph_selectedNormalFeeds()) objects.append(static_cast<CBNode*>(feed));
+  for (CBGlobalFeed* feed : zph_selectedGlobalFeeds()) objects.append(static_cast<CBTreeNodeRepresentedObject*>(feed));
+  for (CBFolder* folder : zph_selectedFolders()) objects.append(static_cast<CBNode*>(folder));
+  if (ZPHGlobalFavoritesGroup* favorites = zph_feedsFromFavoritesGroupIfSelected())
+    objects.append(static_cast<CBTreeNodeRepresentedObject*>(favorites));
+  ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
+  if (objects.isEmpty() || delegate == nullptr)
+    return;
+  delegate->performUndoableOperation(ZPHMarkAllAsReadOperation::operationWithTreeNodeRepresentedObjects(objects, true));
+}
+
+void ZPHSourceListViewController::activateFeed()
+{
+  ZPHSyncManager* sync = ZPHSyncManager::existingController();
+  if (sync == nullptr)
+    return;
+  for (CBFeed* feed : zph_selectedNormalFeeds()) {
+    if (!feed->suspended())
+      continue;
+    auto operation = std::make_shared<ZPHSyncFeedFetchOperation>();
+    operation->setReactivatingFeed(true);
+    operation->setUrlString(feed->URL().toString());
+    operation->setHomepageUrlString(feed->homePageURL().toString());
+    operation->setFaviconUrlString(feed->faviconURL().toString());
+    sync->feedFetchQueue()->addOperation(operation);
+  }
+}
+
+void ZPHSourceListViewController::renameEntry()
+{
+  const CBTreeNode::Pointer node = selectedTreeNodeIfOnlyOne();
+  const QModelIndex index = node != nullptr ? m_model->indexForNode(node.get()) : QModelIndex();
+  if (!index.isValid() || !m_model->flags(index).testFlag(Qt::ItemIsEditable))
+    return;
+  m_outlineView->setCurrentIndex(index);
+  m_outlineView->edit(index);
+}
+
+void ZPHSourceListViewController::textFieldEdited(CBTreeNode* node, const QString& name)
+{
+  CBNode* object = node != nullptr ? node->representedNode() : nullptr;
+  ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
+  if (object == nullptr || !object->nameIsEditable() || delegate == nullptr)
+    return;
+  const ZPHManagedObjectID objectID = object->objectID();
+  QPointer<ZPHSourceListViewController> self(this);
+  delegate->addMainThreadCoreDataQueueBlock([self, objectID, name] {
+    ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
+    if (self == nullptr || delegate == nullptr)
+      return;
+    ZPHManagedObjectContext* main = delegate->mainThreadManagedObjectContext();
+    ZPHManagedObject* fetched = main != nullptr ? main->existingObjectWithID(objectID) : nullptr;
+    if (fetched == nullptr || fetched->isDeleted())
+      return;
+    if (auto* feed = dynamic_cast<CBFeed*>(fetched))
+      feed->setNameForDisplay(name);
+    else if (auto* folder = dynamic_cast<CBFolder*>(fetched))
+      folder->setNameForDisplay(name);
+    else
+      return;
+    delegate->saveManagedObjectContext(main);
+    ZPHNotificationCenter::defaultCenter().post(ZPHFeedOrFolderDisplayNameChangedNotification,
+                                                QVariant::fromValue(static_cast<QObject*>(self.data())),
+                                                {{ZPHFolderOrFeedKey, QVariant::fromValue(fetched)}});
+    if (self->m_treeBuilder != nullptr)
+      self->m_treeBuilder->invalidateAllCaches();
+    self->reloadDataPreservingSelectionAndNotify();
+  });
+}
+
+QMenu* ZPHSourceListViewController::menuForPopupButton(CBPopupButton* button)
+{
+  if (button == m_contextMenuPopUpButton)
+    return gearButtonMenu(button);
+  if (button == m_addMenuPopUpButton)
+    return addButtonMenu(button);
+  return nullptr;
+}
+
+void ZPHSourceListViewController::copyFeedURL()
+{
+  if (CBFeed* feed = selectedFeedIfOnlyOne())
+    CBCopyURLStringToPasteboard(feed->URL().toString(QUrl::FullyEncoded));
+}
+
+QUrl ZPHSourceListViewController::feedValidatorURL(const QUrl& feedURL)
+{
+  QUrl address = feedURL;
+  // A password in the address stays with the user.
+  address.setUserInfo(QString());
+  const QString scheme = address.scheme().toLower();
+  if (address.host().isEmpty() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+    return QUrl();
+  QUrl check(QStringLiteral("https://validator.w3.org/feed/check.cgi"));
+  QUrlQuery query;
+  query.addQueryItem(QStringLiteral("url"),
+                     QString::fromLatin1(QUrl::toPercentEncoding(address.toString(QUrl::FullyEncoded))));
+  check.setQuery(query);
+  return check;
+}
+
+void ZPHSourceListViewController::validateFeedURL()
+{
+  CBFeed* feed = selectedFeedIfOnlyOne();
+  const QUrl check = feed != nullptr ? feedValidatorURL(feed->URL()) : QUrl();
+  ZPHAppDelegate* app = ZPHAppDelegate::appDelegate();
+  if (check.isValid() && app != nullptr)
+    app->openURLInExternalBrowserRespectingPreferencesAndShortcuts(check);
+}
+
+CBTreeNode::List ZPHSourceListViewController::selectedDeletableNodes() const
+{
+  CBTreeNode::List nodes;
+  for (const CBTreeNode::Pointer& node : m_selectedOutlineItems)
+    if (node->representedNode() != nullptr && node->representedNode()->canBeDeleted())
+      nodes.append(node);
+  return nodes;
+}
+
+namespace {
+
+QString nameOfNode(const CBTreeNode* node)
+{
+  if (CBFeed* feed = ZPHSourceListModel::feedForNode(node))
+    return feed->nameForDisplay();
+  if (node->representsFolder())
+    return static_cast<CBFolder*>(node->representedNode())->nameForDisplay();
+  return QString();
+}
+
+// Whether a node is a feed, or a folder with a feed at any depth.
+bool holdsFeeds(const CBTreeNode* node)
+{
+  if (!node->representsFolder())
+    return node->representedNode() != nullptr;
+  for (const CBTreeNode::Pointer& child : node->children())
+    if (holdsFeeds(child.get()))
+      return true;
+  return false;
+}
+
+}  // namespace
+
+std::pair<QString, QString> ZPHSourceListViewController::deletionConfirmationTexts(const CBTreeNode::List& nodes)
+{
+  const bool folderWithChildren = std::any_of(nodes.cbegin(), nodes.cend(), [](const CBTreeNode::Pointer& node) {
+    return node->representsFolder() && !node->children().isEmpty();
+  });
+  if (nodes.size() > 1 || folderWithChildren)
+    return {tr("Remove items?"), tr("Are you sure you want to remove these items? This can't be undone.")};
+  const QString name = nodes.isEmpty() ? QString() : nameOfNode(nodes.first().get());
+  if (name.isEmpty())
+    return {tr("Remove \u201c%1\u201d?").arg(tr("item")),
+            tr("Are you sure you want to remove this item? This can't be undone.")};
+  return {tr("Remove \u201c%1\u201d?").arg(name),
+          tr("Are you sure you want to remove \u201c%1\u201d? This can't be undone.").arg(name)};
+}
+
+void ZPHSourceListViewController::deleteSelectedFeedsAndFolders()
+{
+  if (!validateDelete() || m_deletionSheet != nullptr)
+    return;
+  const CBTreeNode::List nodes = selectedDeletableNodes();
+  if (nodes.isEmpty())
+    return;
+  const bool anyFeeds =
+      std::any_of(nodes.cbegin(), nodes.cend(), [](const CBTreeNode::Pointer& node) { return holdsFeeds(node.get()); });
+  if (!anyFeeds) {
+    actuallyDeleteFeedsAndFoldersInTreeNodes(nodes);
+    return;
+  }
+  const auto [message, text] = deletionConfirmationTexts(nodes);
+  auto* box = new QMessageBox(m_view);
+  box->setObjectName(QStringLiteral("ZPHSourceListDeletionSheet"));
+  box->setWindowModality(Qt::WindowModal);
+  box->setIcon(QMessageBox::Warning);
+  box->setText(message);
+  box->setInformativeText(text);
+  QPushButton* remove = box->addButton(tr("Remove"), QMessageBox::AcceptRole);
+  box->addButton(tr("Cancel"), QMessageBox::RejectRole);
+  box->setDefaultButton(remove);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  m_deletionSheet = box;
+  QPointer<ZPHSourceListViewController> self(this);
+  connect(box, &QMessageBox::buttonClicked, this, [self, box, remove, nodes](QAbstractButton* button) {
+    if (self != nullptr && button == remove)
+      self->actuallyDeleteFeedsAndFoldersInTreeNodes(nodes);
+    Q_UNUSED(box);
+  });
+  box->open();
+}
+
+void ZPHSourceListViewController::actuallyDeleteFeedsAndFoldersInTreeNodes(const CBTreeNode::List& nodes)
+{
+  ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
+  CBDataController* data = delegate != nullptr ? delegate->dataController() : nullptr;
+  CBDataAccount* account = data != nullptr ? data->localAccount() : nullptr;
+  if (account == nullptr)
+    return;
+  // The selection afterwards: what stays of it; else the row after the
+  // last selected one; else the row before the first unless it is a
+  // header.
+  const QList<int> rows = selectedRows();
+  std::optional<ZPHRepresentedObject> proposed;
+  bool selectedRemoved = false;
+  QSet<const CBTreeNode*> removed;
+  for (const CBTreeNode::Pointer& node : nodes) removed.insert(node.get());
+  for (int row : rows) {
+    CBTreeNode* node = nodeForRow(row);
+    bool gone = false;
+    for (CBTreeNode* walk = node; walk != nullptr && !gone; walk = walk->parent()) gone = removed.contains(walk);
+    selectedRemoved |= gone;
+    if (!gone && node != nullptr && !proposed.has_value())
+      proposed = node->representedNode() != nullptr ? ZPHRepresentedObject(node->representedNode())
+                                                    : ZPHRepresentedObject(node->representedObject());
+  }
+  const auto objectOfRow = [this](int row) -> std::optional<ZPHRepresentedObject> {
+    CBTreeNode* node = row >= 0 && row < numberOfRows() ? nodeForRow(row) : nullptr;
+    if (node == nullptr || !isRowSelectable(row))
+      return std::nullopt;
+    return node->representedNode() != nullptr ? ZPHRepresentedObject(node->representedNode())
+                                              : ZPHRepresentedObject(node->representedObject());
+  };
+  if (selectedRemoved && !proposed.has_value() && !rows.isEmpty()) {
+    // The row after the last selected one, outside what goes away.
+    for (int row = rows.last() + 1; row < numberOfRows() && !proposed.has_value(); ++row) {
+      bool gone = false;
+      for (CBTreeNode* walk = nodeForRow(row); walk != nullptr && !gone; walk = walk->parent())
+        gone = removed.contains(walk);
+      if (!gone)
+        proposed = objectOfRow(row);
+      if (!gone)
+        break;
+    }
+    if (!proposed.has_value())
+      proposed = objectOfRow(rows.first() - 1);
+  }
+
+  QList<CBNode*> objects;
+  for (const CBTreeNode::Pointer& node : nodes) {
+    objects.append(node->representedNode());
+    node->detachFromParentInvalidatingRecursively(true);
+  }
+  account->deleteNodes(objects);
+  refreshDataCacheReloadDataAndPreserveCurrentSelection();
+  if (selectedRemoved) {
+    if (proposed.has_value()) {
+      selectRepresentedObject(*proposed, true);
+    } else {
+      m_outlineView->clearSelection();
+    }
+  }
+}
+
+// MARK: - Dragging and dropping
+
+QMimeData* ZPHSourceListViewController::dragDataForNodes(const QList<CBTreeNode*>& nodes)
+{
+  m_draggedItems.clear();
+  for (CBTreeNode* node : nodes) {
+    if (!node->allowsDragging() || node->isSpecialGroup() || ZPHSourceListModel::isFavoritesChild(node) ||
+        node->representedNode() == nullptr)
+      return nullptr;
+  }
+  for (CBTreeNode* node : nodes) m_draggedItems.append(node->shared_from_this());
+  auto* data = new QMimeData();
+  data->setData(ZPHSourceListDropRules::LocalDragType, QByteArray::number(quintptr(this)));
+  // Other programs get one feed's address as text.
+  if (nodes.size() == 1)
+    if (CBFeed* feed = ZPHSourceListModel::feedForNode(nodes.first()))
+      data->setText(feed->URL().toString(QUrl::FullyEncoded));
+  return data;
+}
+
+std::pair<CBTreeNode*, int> ZPHSourceListViewController::dropTarget(CBTreeNode* parent, int row, bool local) const
+{
+  CBTreeNode* account = m_treeBuilder != nullptr ? m_treeBuilder->localAccountNode().get() : nullptr;
+  // The empty area and the smart feeds' group mean the account.
+  if (parent == nullptr || ZPHSourceListModel::isGlobalSpecialGroup(parent))
+    return {account, -1};
+  if (parent->isGroup() || ZPHSourceListModel::isGlobalFavoritesGroup(parent))
+    return {parent, row};
+  // Onto a feed: into its parent, at its place.
+  CBTreeNode* feedParent = parent->parent();
+  if (feedParent == nullptr)
+    return {nullptr, -1};
+  if (ZPHSourceListModel::isGlobalFavoritesGroup(feedParent))
+    return local ? std::pair<CBTreeNode*, int>{feedParent, -1} : std::pair<CBTreeNode*, int>{nullptr, -1};
+  return {feedParent, local ? -1 : int(feedParent->indexOfChild(parent))};
+}
+
+Qt::DropAction ZPHSourceListViewController::validateLocalDrop(CBTreeNode* target) const
+{
+  if (target == nullptr || m_draggedItems.isEmpty())
+    return Qt::IgnoreAction;
+  const bool favorites = ZPHSourceListModel::isGlobalFavoritesGroup(target);
+  if (!favorites && (!target->isGroup() || ZPHSourceListModel::isGlobalSpecialGroup(target)))
+    return Qt::IgnoreAction;
+  for (const CBTreeNode::Pointer& node : m_draggedItems) {
+    // Nothing into itself or below itself.
+    if (target->isDescendedFrom(node.get()))
+      return Qt::IgnoreAction;
+    if (favorites && node->representsFolder())
+      return Qt::IgnoreAction;
+  }
+  // Favourites stay with the local account's own tree otherwise.
+  CBTreeNode* account = m_treeBuilder != nullptr ? m_treeBuilder->localAccountNode().get() : nullptr;
+  if (!favorites && (account == nullptr || !target->isDescendedFrom(account)))
+    return Qt::IgnoreAction;
+  return favorites ? Qt::LinkAction : Qt::MoveAction;
+}
+
+Qt::DropAction ZPHSourceListViewController::validateDrop(const QMimeData* data, CBTreeNode* parent, int row)
+{
+  if (m_waitingForDropToProcess || data == nullptr)
+    return Qt::IgnoreAction;
+  const bool local = data->hasFormat(ZPHSourceListDropRules::LocalDragType) &&
+                     data->data(ZPHSourceListDropRules::LocalDragType) == QByteArray::number(quintptr(this));
+  if (local)
+    return validateLocalDrop(dropTarget(parent, row, true).first);
+  if (data->hasFormat(ZPHSourceListDropRules::LocalDragType))
+    return Qt::IgnoreAction;  // another window's rows
+  const std::optional<ZPHSourceListDropRules::DropInfo> info = ZPHSourceListDropRules::infoFromMimeData(data);
+  if (!info.has_value())
+    return Qt::IgnoreAction;
+  switch (ZPHSourceListDropRules::externalDropForAddress(info->address)) {
+    case ZPHSourceListDropRules::ExternalDrop::Refuse:
+      return Qt::IgnoreAction;
+    case ZPHSourceListDropRules::ExternalDrop::ImportFile:
+      return Qt::CopyAction;
+    case ZPHSourceListDropRules::ExternalDrop::Subscribe:
+      return dropTarget(parent, row, false).first != nullptr ? Qt::LinkAction : Qt::IgnoreAction;
+  }
+  return Qt::IgnoreAction;
+}
+
+bool ZPHSourceListViewController::acceptDrop(const QMimeData* data, CBTreeNode* parent, int row)
+{
+  const Qt::DropAction action = validateDrop(data, parent, row);
+  if (action == Qt::IgnoreAction)
+    return false;
+  ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
+  if (data->hasFormat(ZPHSourceListDropRules::LocalDragType)) {
+    const auto [target, index] = dropTarget(parent, row, true);
+    const CBTreeNode::List dragged = m_draggedItems;
+    m_draggedItems.clear();
+    if (dragged.size() == 1 && dragged.first().get() == target)
+      return true;
+    if (delegate == nullptr)
+      return false;
+    m_waitingForDropToProcess = true;
+    const CBTreeNode::Pointer targetNode = target->shared_from_this();
+    QPointer<ZPHSourceListViewController> self(this);
+    delegate->addMainThreadCoreDataQueueBlock([self, dragged, targetNode, index] {
+      if (self == nullptr)
+        return;
+      self->processLocalDrop(dragged, targetNode, index);
+      self->m_waitingForDropToProcess = false;
+    });
+    return true;
+  }
+
+  const std::optional<ZPHSourceListDropRules::DropInfo> info = ZPHSourceListDropRules::infoFromMimeData(data);
+  QUrl url;
+  const ZPHSourceListDropRules::ExternalDrop drop = ZPHSourceListDropRules::externalDropForAddress(info->address, &url);
+  ZPHAppDelegate* app = ZPHAppDelegate::appDelegate();
+  if (drop == ZPHSourceListDropRules::ExternalDrop::ImportFile) {
+    if (app != nullptr)
+      app->applicationOpenFiles({url.toLocalFile()});
+    return true;
+  }
+  if (drop != ZPHSourceListDropRules::ExternalDrop::Subscribe || delegate == nullptr)
+    return false;
+  const auto [target, index] = dropTarget(parent, row, false);
+  auto request = std::make_shared<ZPHSubscribeRequest>(url);
+  request->setTitle(info->name);
+  CBDataController* data_ = delegate->dataController();
+  request->setAccount(data_ != nullptr ? data_->localAccount() : nullptr);
+  if (ZPHSourceListModel::isGlobalFavoritesGroup(target)) {
+    request->setMarkAsFavorite(true);
+  } else if (target != nullptr && target->representsFolder()) {
+    request->setParentFolder(static_cast<CBFolder*>(target->representedNode()));
+  }
+  if (index >= 0 && !ZPHSourceListModel::isGlobalFavoritesGroup(target))
+    request->setTargetIndexInParentFolder(index);
+  const QList<CBFeed*> added = delegate->addFeedsWithSubscribeRequestReturningNewlyAddedFeeds(request);
+  ZPHNotificationCenter::defaultCenter().post(ZPHFeedsAndFoldersDidReorganizeNotification,
+                                              QVariant::fromValue(static_cast<QObject*>(this)));
+  Q_UNUSED(added);
+  return true;
+}
+
+void ZPHSourceListViewController::processLocalDrop(const CBTreeNode::List& dragged, const CBTreeNode::Pointer& target,
+                                                   int index)
+{
+  ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
+  if (delegate == nullptr)
+    return;
+  ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
+  const bool manual = defaults.integerForKey(ZPHSubscriptionsSortOrderKey) == 1;
+  if (ZPHSourceListModel::isGlobalFavoritesGroup(target.get())) {
+    QList<CBFeed*> feeds;
+    for (const CBTreeNode::Pointer& node : dragged)
+      if (CBFeed* feed = ZPHSourceListModel::feedForNode(node.get()))
+        feeds.append(feed);
+    if (feeds.isEmpty())
+      return;
+    CBFeed::markFeeds(feeds, true);
+    // Once stored, the first of them is shown under Favorites.
+    QPointer<ZPHSourceListViewController> self(this);
+    const ZPHManagedObjectID first = feeds.first()->objectID();
+    delegate->addMainThreadCoreDataQueueBlock([self, first] {
+      ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
+      ZPHManagedObjectContext* main = delegate != nullptr ? delegate->mainThreadManagedObjectContext() : nullptr;
+      auto* feed = main != nullptr ? dynamic_cast<CBFeed*>(main->existingObjectWithID(first)) : nullptr;
+      if (self != nullptr && feed != nullptr && !feed->isDeleted())
+        self->selectFavoriteFeedAndExpandFavoritesIfNeeded(feed);
+    });
+    return;
+  }
+  int dropIndex = index;
+  for (const CBTreeNode::Pointer& node : dragged) {
+    if (node->representedNode() == nullptr || node->parent() == nullptr)
+      continue;
+    // Children travel with a dragged folder.
+    bool parentDragged = false;
+    for (const CBTreeNode::Pointer& other : dragged) parentDragged |= other.get() == node->parent();
+    if (parentDragged)
+      continue;
+    CBTreeNode* oldParent = node->parent();
+    if (manual && dropIndex >= 0) {
+      const int current = oldParent == target.get() ? int(target->indexOfChild(node.get())) : -1;
+      dropIndex = ZPHSourceListDropRules::landingIndex(current, dropIndex);
+      target->moveChild(node, dropIndex);
+      ++dropIndex;
+    } else {
+      target->moveChild(node);
+    }
+    if (oldParent != target.get())
+      oldParent->sweepChildIndices(true);
+    target->sweepChildIndices(true);
+  }
+  delegate->saveManagedObjectContext(delegate->mainThreadManagedObjectContext());
+  if (CBDataController* data = delegate->dataController()) {
+    data->updateAllUnreadCountsOnMainThread();
+    data->updateTodayCount();
+  }
+  ZPHNotificationCenter::defaultCenter().post(ZPHFeedsAndFoldersDidReorganizeNotification, QVariant());
+  if (m_treeBuilder != nullptr)
+    m_treeBuilder->invalidateAllCaches();
+  reloadDataPreservingSelectionAndNotify();
+  ZPHNotificationCenter::defaultCenter().post(ZPHFeedsAndFoldersDidReorganizeNotification,
+                                              QVariant::fromValue(static_cast<QObject*>(this)));
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "kit/CBPopupButton.h"
 #include "kit/ZPHClock.h"
 #include "platform/ZPHNotificationCenter.h"
+#include "sourcelist/ZPHSourceListMenuBuilder.h"
 #include "store/tree/CBTreeNode.h"
 #include "store/tree/ZPHTreeNodeRepresentedObjects.h"
 
@@ -9,6 +11,7 @@
 #include <QtCore/QObject>
 #include <QtCore/QPointer>
 #include <QtCore/QTimeZone>
+#include <QtWidgets/QMessageBox>
 
 #include <functional>
 #include <vector>
@@ -18,7 +21,8 @@ class CBFolder;
 class CBGlobalFeed;
 class CBPopupButton;
 class QItemSelection;
-class QMessageBox;
+class QMenu;
+class QMimeData;
 class QModelIndex;
 class QTimer;
 class QWidget;
@@ -34,6 +38,10 @@ class ZPHSourceListView;
 // reloads); object: the outline view (QObject*), no user info. The article
 // list reads the selection back from selectedOutlineItems().
 extern const QString CBSourceListSelectionDidChangeNotification;  // "CBSourceListSelectionDidChangeNotification"
+// Posted when a feed or folder was renamed in place; object: the source
+// list view controller; userInfo "folderOrFeed" -> the feed or folder
+// (ZPHManagedObject*).
+extern const QString ZPHFeedOrFolderDisplayNameChangedNotification;  // "ZPHFeedOrFolderDisplayNameChangedNotification"
 
 // The sidebar of the main window: the source list of smart feeds, the
 // Favorites group, folders and feeds with their unread counts, favicons and
@@ -53,7 +61,7 @@ extern const QString CBSourceListSelectionDidChangeNotification;  // "CBSourceLi
 // 4 Favorites, 5 "ALL SITES", then folders and feeds.
 //
 // One per main window. Main thread only.
-class ZPHSourceListViewController : public QObject {
+class ZPHSourceListViewController : public QObject, public CBPopupButtonDelegate {
   Q_OBJECT
 
 public:
@@ -196,6 +204,60 @@ public:
 
   void updateFaviconScaleFactorIfNeeded();
 
+  // ---- Commands and menus
+  // What the selection holds, for validating commands and building menus.
+  ZPHSourceListMenuBuilder::Facts menuFacts() const;
+  bool validateCommand(const QString& selector) const;
+  bool validateDelete() const { return validateCommand(QStringLiteral("deleteSelectedFeedsAndFolders:")); }
+  // Runs a command by its name when it validates; false when it did not.
+  bool performCommand(const QString& selector);
+  // The menus, built for the selection as it is now; the caller owns them.
+  QMenu* menuForSelectedItems(ZPHSourceListMenuBuilder::Kind kind, QWidget* parent);
+  QMenu* gearButtonMenu(QWidget* parent);
+  QMenu* addButtonMenu(QWidget* parent);
+  // The row under the pointer joins the selection first when it is not in
+  // it.
+  QMenu* contextualMenuForRow(int row, QWidget* parent);
+
+  void openHomePageInBrowser();
+  void changeFavoriteStatesForSelectionRemovingNotAdding(bool removing);
+  // Selects the feed's row under Favorites, opening Favorites; nothing when
+  // the feed has no such row.
+  void selectFavoriteFeedAndExpandFavoritesIfNeeded(CBFeed* feed);
+  void markAllAsReadFromContextMenu();
+  void activateFeed();
+  void copyFeedURL();
+  void validateFeedURL();
+  // Starts renaming the single selected feed or folder in its row.
+  void renameEntry();
+  // Stores a name typed into a row (in store-queue order; an object
+  // deleted meanwhile is left alone).
+  void textFieldEdited(CBTreeNode* node, const QString& name);
+  // ---- Dragging and dropping
+  // The data of rows dragged out of the list: the list's own type, and the
+  // feed's address as text when one feed is dragged. Null when a row may
+  // not be dragged.
+  QMimeData* dragDataForNodes(const QList<CBTreeNode*>& nodes);
+  // What a drop onto `parent` (null: the empty area) before child `row`
+  // (-1: onto the row) would do: move or link (favourites) for rows of the
+  // list, link (subscribe) or copy (import) from outside; IgnoreAction
+  // refuses.
+  Qt::DropAction validateDrop(const QMimeData* data, CBTreeNode* parent, int row);
+  bool acceptDrop(const QMimeData* data, CBTreeNode* parent, int row);
+  bool waitingForDropToProcess() const { return m_waitingForDropToProcess; }
+
+  // The gear button's and the add button's menus.
+  QMenu* menuForPopupButton(CBPopupButton* button) override;
+  // The check page of the feed validator for a feed address (its user
+  // name and password left out); invalid for an address without a host.
+  static QUrl feedValidatorURL(const QUrl& feedURL);
+  // Removes the selected feeds and folders: empty folders at once, else
+  // after the confirmation box (window-modal; answered while open).
+  void deleteSelectedFeedsAndFolders();
+  QMessageBox* deletionConfirmationSheet() const { return m_deletionSheet; }
+  // The box's texts for the nodes: message and informative text.
+  static std::pair<QString, QString> deletionConfirmationTexts(const CBTreeNode::List& nodes);
+
 protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -216,6 +278,12 @@ private:
   void makeMidnightTimer();
   void invalidateMidnightTimer();
   bool networkIsReachable() const;
+  CBTreeNode::List selectedDeletableNodes() const;
+  void actuallyDeleteFeedsAndFoldersInTreeNodes(const CBTreeNode::List& nodes);
+  // The drop's target group and index after the rules move it.
+  std::pair<CBTreeNode*, int> dropTarget(CBTreeNode* parent, int row, bool local) const;
+  Qt::DropAction validateLocalDrop(CBTreeNode* target) const;
+  void processLocalDrop(const CBTreeNode::List& dragged, const CBTreeNode::Pointer& target, int index);
 
   ZPHClock* m_clock;
   QPointer<QWidget> m_view;
@@ -247,4 +315,7 @@ private:
   QDateTime m_midnightFireDate;
 
   std::vector<ZPHObserverToken> m_observers;
+  QPointer<QMessageBox> m_deletionSheet;
+  CBTreeNode::List m_draggedItems;
+  bool m_waitingForDropToProcess = false;
 };

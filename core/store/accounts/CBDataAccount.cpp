@@ -19,6 +19,7 @@
 #include "store/graph/ZPHFetchRequest.h"
 #include "store/graph/ZPHManagedObjectContext.h"
 #include "store/operations/ZPHAccountCalculateUnreadCountsOperation.h"
+#include "store/operations/ZPHDeletionOperation.h"
 
 #include <QtCore/QMutex>
 #include <QtCore/QMutexLocker>
@@ -418,10 +419,10 @@ QSet<CBNode*> CBDataAccount::preprocessNodesForDeletion(const QList<CBNode*>& no
     result.insert(node);
     if (node->isFolder()) {
       const QList<CBNode*> children = static_cast<CBFolder*>(node)->children();
-      for (CBNode* child : children) {
-        child->recursivelyInvalidateUnreadCountsUpTree();
-        child->setParent(nullptr);
-      }
+      // The children keep their folder in the store until the deletion
+      // has removed them (before the folder): a deletion cut short leaves
+      // the folder as it was, less some articles.
+      for (CBNode* child : children) child->recursivelyInvalidateUnreadCountsUpTree();
       result.unite(preprocessNodesForDeletion(children));
     }
   }
@@ -437,7 +438,6 @@ void CBDataAccount::deleteNodes(const QList<CBNode*>& nodes)
     return;
   bool feedOrFolder = false;
   QVariantList urls;
-  QList<ZPHManagedObjectID> feedIDs;
   QList<CBNode*> ordered;  // feeds first, then folders
   for (CBNode* node : set) {
     feedOrFolder = true;
@@ -457,43 +457,31 @@ void CBDataAccount::deleteNodes(const QList<CBNode*>& nodes)
                                                 QVariantMap{{ZPHURLsKey, urls}});
   saveMOC();
 
-  QList<ZPHManagedObjectID> objectIDs;
-  for (CBNode* node : ordered) {
-    objectIDs.append(node->objectID());
-    if (!node->isFolder())
-      feedIDs.append(node->objectID());
-  }
+  std::shared_ptr<ZPHDeletionOperation> operation = ZPHDeletionOperation::deletionOperationWithNodesToDelete(ordered);
   ZPHCoreApplicationDelegate* delegate = appDelegate();
-  if (delegate == nullptr || objectIDs.isEmpty())
+  if (operation == nullptr || delegate == nullptr)
     return;
-  m_feedsBeingDeleted = QSet<ZPHManagedObjectID>(feedIDs.begin(), feedIDs.end());
+  QSet<ZPHManagedObjectID> feedIDs;
+  for (CBNode* node : ordered) {
+    if (!node->isFolder())
+      feedIDs.insert(node->objectID());
+  }
+  // A deletion still running keeps its own feeds in the set.
+  m_feedsBeingDeleted.unite(feedIDs);
+  // The store queue goes on at once; the main thread hears of the end later.
   QPointer<CBDataAccount> guard(this);
-  delegate->addCoreDataQueueBlock(
-      [objectIDs] {
-        ZPHCoreApplicationDelegate* d = appDelegate();
-        std::shared_ptr<ZPHManagedObjectContext> context = d ? d->temporaryManagedObjectContext() : nullptr;
-        if (context == nullptr)
-          return;
-        for (const ZPHManagedObjectID& objectID : objectIDs) {
-          ZPHManagedObject* object = context->existingObjectWithID(objectID);
-          if (auto* folder = dynamic_cast<CBFolder*>(object))
-            CBFolder::deleteFolder(folder, context.get());
-          else if (auto* feed = dynamic_cast<CBFeed*>(object))
-            CBFeed::deleteFeed(feed, true, context.get());
-        }
-        d->saveManagedObjectContext(context.get());
-      },
-      [guard, feedOrFolder] {
-        ZPHMainThread::sync([&] {
-          if (!guard)
-            return;
-          if (feedOrFolder) {
-            ZPHNotificationCenter::defaultCenter().post(ZPHFeedsOrFoldersDeletedNotification, guard->accountObject());
-            guard->m_totalUnreadCountEventThrottler->setEventTriggered(true);
-          }
-          guard->m_feedsBeingDeleted.clear();
-        });
-      });
+  operation->setCompletionBlock([guard, feedOrFolder, feedIDs] {
+    ZPHMainThread::async([guard, feedOrFolder, feedIDs] {
+      if (!guard)
+        return;
+      if (feedOrFolder) {
+        ZPHNotificationCenter::defaultCenter().post(ZPHFeedsOrFoldersDeletedNotification, guard->accountObject());
+        guard->m_totalUnreadCountEventThrottler->setEventTriggered(true);
+      }
+      guard->m_feedsBeingDeleted.subtract(feedIDs);
+    });
+  });
+  delegate->addCoreDataQueueOperation(std::move(operation));
   rebuildFeedsDictionaryFromAccountTreeNode();
 }
 

@@ -57,6 +57,12 @@ void ZPHDeleteMarkedArticlesOperation::setCachedImagesPurge(CachedImagesPurge pu
   g_purge = std::move(purge);
 }
 
+ZPHDeleteMarkedArticlesOperation::CachedImagesPurge ZPHDeleteMarkedArticlesOperation::cachedImagesPurge()
+{
+  QMutexLocker locker(&g_purgeMutex);
+  return g_purge;
+}
+
 void ZPHDeleteMarkedArticlesOperation::deleteObjects(const QList<ZPHManagedObject*>& objects,
                                                      ZPHManagedObjectContext* context)
 {
@@ -81,11 +87,7 @@ void ZPHDeleteMarkedArticlesOperation::didSave()
 {
   if (m_htmlByBaseURL.isEmpty())
     return;
-  CachedImagesPurge purge;
-  {
-    QMutexLocker locker(&g_purgeMutex);
-    purge = g_purge;
-  }
+  const CachedImagesPurge purge = cachedImagesPurge();
   if (!purge)
     return;
   ZPHMainThread::async([purge, htmlByBaseURL = std::move(m_htmlByBaseURL)] {

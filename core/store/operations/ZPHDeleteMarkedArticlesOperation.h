@@ -31,6 +31,8 @@ public:
   // the purge at start-up; until then nothing is purged.
   using CachedImagesPurge = std::function<void(const QString& html, const QUrl& baseURL)>;
   static void setCachedImagesPurge(CachedImagesPurge purge);
+  // The installed purge (empty when none); any thread.
+  static CachedImagesPurge cachedImagesPurge();
 
 protected:
   void deleteObjects(const QList<ZPHManagedObject*>& objects, ZPHManagedObjectContext* context) override;

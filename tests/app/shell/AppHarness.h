@@ -80,14 +80,24 @@ public:
 
   QString dataFolder;
   QDateTime clock = QDateTime(QDate(2026, 3, 8), QTime(15, 5, 9));
+  // Times the main window's delays when set (a ZPHManualClock of the test).
+  ZPHClock* interfaceClock = nullptr;
   std::optional<qint64> freeBytes = qint64(50) * 1024 * 1024 * 1024;
   bool connected = true;
   QString screenshotPath;
   // The button the user presses in an alert.
   std::function<int(const ZPHAlert&)> answerAlert = [](const ZPHAlert&) { return 0; };
 
+  // The modifier keys held; with useDesktopServices, addresses go to the
+  // desktop's handlers (QDesktopServices::setUrlHandler) instead of openedURLs.
+  Qt::KeyboardModifiers modifiers = Qt::NoModifier;
+  bool useDesktopServices = false;
+  QStringList launchArguments;
+  QString workingDirectory;
+
   QList<ZPHAlert> alerts;
   QList<QUrl> openedURLs;
+  int beeps = 0;
   std::optional<int> exitStatus;
   int exits = 0;
   ScriptedReachability* reachability = nullptr;  // owned by the network controller
@@ -103,6 +113,7 @@ public:
     environment.cacheFolder = ZPHSharedTestCacheFolder();
     environment.screenshotPath = screenshotPath;
     environment.now = [this] { return clock; };
+    environment.interfaceClock = [this] { return interfaceClock; };
     environment.freeDiskSpace = [this](const QString&) { return freeBytes; };
     environment.makeReachabilitySource = [this] {
       auto source = std::make_unique<ScriptedReachability>(connected);
@@ -113,10 +124,16 @@ public:
       alerts.append(alert);
       return answerAlert(alert);
     };
-    environment.openURL = [this](const QUrl& url) {
-      openedURLs.append(url);
-      return true;
-    };
+    if (!useDesktopServices) {
+      environment.openURL = [this](const QUrl& url) {
+        openedURLs.append(url);
+        return true;
+      };
+    }
+    environment.keyboardModifiers = [this] { return modifiers; };
+    environment.beep = [this] { ++beeps; };
+    environment.launchArguments = launchArguments;
+    environment.workingDirectory = workingDirectory;
     environment.exitApplication = [this](int status) {
       exitStatus = status;
       ++exits;

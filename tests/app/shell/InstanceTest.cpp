@@ -19,8 +19,11 @@ namespace {
 // One run of the zephlin program, headless, with its log collected.
 class Program {
 public:
-  Program(const QString& dataDirectory, const QStringList& extraArguments = {})
+  Program(const QString& dataDirectory, const QStringList& extraArguments = {},
+          const QString& workingDirectory = QString())
   {
+    if (!workingDirectory.isEmpty())
+      m_process.setWorkingDirectory(workingDirectory);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     environment.remove(QStringLiteral("ZEPHLIN_DATA_DIR"));
@@ -105,6 +108,32 @@ TEST(ZephlinProgram, OneDataDirectoryHasOneRunningProgram)
   fourth.signal(SIGINT);
   ASSERT_TRUE(fourth.waitForExit());
   EXPECT_EQ(fourth.exitCode(), 0) << fourth.log().toStdString();
+}
+
+TEST(ZephlinProgram, ASecondLaunchHandsItsAddressesAndFilesToTheRunningOne)
+{
+  ZPHTestTempDir dir;
+  ZPHTestTempDir folder;
+  const QString opml = folder.writeFile(QStringLiteral("subs.opml"), "<opml version=\"1.0\"/>");
+  Program first(dir.path());
+  ASSERT_TRUE(first.waitForLog("start-up complete")) << first.log().toStdString();
+
+  Program second(dir.path(),
+                 {QStringLiteral("feed://127.0.0.1:9/x.xml"), QStringLiteral("zephlin://add/file:///etc/passwd"),
+                  QStringLiteral("subs.opml")},
+                 folder.path());
+  ASSERT_TRUE(second.waitForExit()) << second.log().toStdString();
+  EXPECT_EQ(second.exitCode(), 0) << second.log().toStdString();
+  EXPECT_TRUE(second.log().contains("the running Zephlin came forward")) << second.log().toStdString();
+  EXPECT_FALSE(second.log().contains("opened the store")) << second.log().toStdString();
+
+  ASSERT_TRUE(first.waitForLog("no import to take the subscription list")) << first.log().toStdString();
+  EXPECT_TRUE(first.log().contains("handed over 3 arguments")) << first.log().toStdString();
+  EXPECT_TRUE(first.log().contains("asked to subscribe to http://127.0.0.1:9/x.xml")) << first.log().toStdString();
+  EXPECT_TRUE(first.log().contains("ignored the address zephlin://add/file:///etc/passwd"))
+      << first.log().toStdString();
+  EXPECT_TRUE(first.log().contains(opml.toUtf8())) << first.log().toStdString();
+  EXPECT_FALSE(first.log().contains("subscribe to file:")) << first.log().toStdString();
 }
 
 TEST(ZephlinProgram, WritesItsWindowAndQuitsWithAScreenshot)

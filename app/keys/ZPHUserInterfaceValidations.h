@@ -1,0 +1,13 @@
+#pragma once
+
+class QAction;
+
+// A responder that decides, in one place, whether its commands can run now:
+// it sets the action's enabled state (and its title, for a command that
+// toggles) and answers the enabled state. Menus ask it before they show,
+// and the responder chain before it runs a command.
+class ZPHUserInterfaceValidations {
+public:
+  virtual ~ZPHUserInterfaceValidations() = default;
+  virtual bool validateUserInterfaceItem(QAction* item) = 0;
+};

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "sharing/CBSharableItem.h"
+
+#include <QtCore/QList>
+
+#include <functional>
+#include <optional>
+
+class QMenu;
+class ZPHSharingPluginCommand;
+
+// The sharing part of the main window's menus: which plug-in commands show,
+// in which groups, and the menu items for them.
+class ZPHSharingMenuBuilder {
+public:
+  ZPHSharingMenuBuilder() = delete;
+
+  // Sharing commands, then read-later commands, then those that send to
+  // another program, in the order given, a separator (null) between
+  // groups that have commands; a command titled with "twitter" among the
+  // last ones moves up to end the first group. No separator ends the list.
+  // Browser commands are not listed.
+  static QList<ZPHSharingPluginCommand*> commandList(const QList<ZPHSharingPluginCommand*>& commands);
+
+  // Adds a menu item for each command of the list that validates for the
+  // item (for no item: for an empty list of items), and separators only
+  // between the items added. Choosing an item runs `perform` with its
+  // command. Answers how many commands were added.
+  static int addCommandsToMenu(const QList<ZPHSharingPluginCommand*>& list, QMenu* menu,
+                               const std::optional<CBSharableItem>& item,
+                               const std::function<void(ZPHSharingPluginCommand* command)>& perform);
+};

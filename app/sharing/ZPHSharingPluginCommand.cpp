@@ -1,0 +1,3 @@
+#include "sharing/ZPHSharingPluginCommand.h"
+
+ZPHSharingPluginCommand::~ZPHSharingPluginCommand() = default;

@@ -1,0 +1,86 @@
+#include "sourcelist/ZPHSourceListDropRules.h"
+
+#include "foundation/CBString.h"
+#include "shell/ZPHAppDelegate.h"
+
+#include <QtCore/QMimeData>
+
+const QString ZPHSourceListDropRules::LocalDragType = QStringLiteral("application/x-zephlin-source-list-nodes");
+
+namespace {
+
+// Feed-scheme addresses as web addresses.
+QString rationalized(const QString& address)
+{
+  const QString trimmed = address.trimmed();
+  if (CBURLIsFeedURL(trimmed)) {
+    const QString web = CBURLWithFeedURL(trimmed);
+    if (!web.isEmpty())
+      return web;
+  }
+  return trimmed;
+}
+
+}  // namespace
+
+std::optional<ZPHSourceListDropRules::DropInfo> ZPHSourceListDropRules::infoFromMimeData(const QMimeData* data)
+{
+  if (data == nullptr)
+    return std::nullopt;
+  DropInfo info;
+  if (data->hasFormat(QStringLiteral("text/x-moz-url"))) {
+    // UTF-16: address, line break, title; repeated.
+    const QByteArray raw = data->data(QStringLiteral("text/x-moz-url"));
+    const QString text = QString::fromUtf16(reinterpret_cast<const char16_t*>(raw.constData()), raw.size() / 2);
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i < lines.size(); i += 2) {
+      if (lines.at(i).trimmed().isEmpty())
+        continue;
+      info.addresses.append(rationalized(lines.at(i)));
+      info.titles.append(i + 1 < lines.size() ? lines.at(i + 1).trimmed() : QString());
+    }
+  } else if (data->hasUrls()) {
+    for (const QUrl& url : data->urls()) {
+      if (url.isValid())
+        info.addresses.append(rationalized(url.toString(QUrl::FullyEncoded)));
+    }
+  } else if (data->hasText()) {
+    info.addresses.append(rationalized(data->text()));
+  }
+  if (info.addresses.isEmpty() || info.addresses.first().isEmpty())
+    return std::nullopt;
+  info.address = info.addresses.first();
+  info.name = info.titles.value(0);
+  return info;
+}
+
+ZPHSourceListDropRules::ExternalDrop ZPHSourceListDropRules::externalDropForAddress(const QString& address, QUrl* url)
+{
+  const QString trimmed = address.trimmed();
+  if (trimmed.isEmpty() || trimmed.contains(QLatin1Char(' ')))
+    return ExternalDrop::Refuse;
+  const QUrl parsed(trimmed, QUrl::StrictMode);
+  if (!parsed.isValid())
+    return ExternalDrop::Refuse;
+  const QString scheme = parsed.scheme().toLower();
+  if (scheme == QLatin1String("file")) {
+    // A file is imported, never subscribed to.
+    if (!parsed.isLocalFile() || !ZPHAppDelegate::isProbablyOPMLFile(parsed.toLocalFile()))
+      return ExternalDrop::Refuse;
+    if (url != nullptr)
+      *url = parsed;
+    return ExternalDrop::ImportFile;
+  }
+  if ((scheme != QLatin1String("http") && scheme != QLatin1String("https")) || parsed.host().isEmpty())
+    return ExternalDrop::Refuse;
+  if (url != nullptr)
+    *url = parsed;
+  return ExternalDrop::Subscribe;
+}
+
+int ZPHSourceListDropRules::landingIndex(int currentIndex, int dropIndex)
+{
+  if (dropIndex < 0)
+    return dropIndex;
+  return currentIndex >= 0 && currentIndex < dropIndex ? dropIndex - 1 : dropIndex;
+}

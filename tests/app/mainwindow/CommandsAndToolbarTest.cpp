@@ -1,0 +1,407 @@
+// The main window's commands and toolbar on the real application: toggling
+// read with undo, the titles that follow the selection and the theme, Next
+// Unread and Space, the toolbar's arrangement and customisation, its Add
+// control, and the Refresh control spinning through a slow refresh.
+
+#include "app/shell/AppHarness.h"
+#include "articles/ZPHArticleListDelegate.h"
+#include "articles/ZPHReadingLayoutViewController.h"
+#include "articles/ZPHSearchField.h"
+#include "foundation/CBPrefs.h"
+#include "keys/ZPHKeyMappingController.h"
+#include "kit/ZPHManualClock.h"
+#include "mainwindow/CBRefreshToolbarButton.h"
+#include "mainwindow/ZPHMainWindow.h"
+#include "mainwindow/ZPHMainWindowController.h"
+#include "mainwindow/ZPHMainWindowToolbarController.h"
+#include "mainwindow/ZPHToolbarCustomizationSheet.h"
+#include "sharing/ZPHSharingPluginCommand.h"
+#include "sourcelist/ZPHSourceListViewController.h"
+#include "store/accounts/ZPHArticleListController.h"
+#include "store/entities/CBDataArticle.h"
+#include "store/entities/CBFolder.h"
+#include "themes/ZPHTheme.h"
+
+#include <QtGui/QAction>
+#include <QtGui/QUndoStack>
+#include <QtTest/QTest>
+#include <QtWidgets/QListWidget>
+#include <QtWidgets/QMenu>
+#include <QtWidgets/QMessageBox>
+#include <QtWidgets/QToolBar>
+
+namespace {
+
+int alphaAt(const QImage& image, QPointF point)
+{
+  const qreal scale = image.devicePixelRatio();
+  return qAlpha(image.pixel(int(point.x() * scale), int(point.y() * scale)));
+}
+
+}  // namespace
+
+TEST(RefreshToolbarButton, SpinsOneBarEvery40MillisecondsAndGivesItsPictureBack)
+{
+  CBRefreshToolbarButton button;
+  button.setSegmentCount(1);
+  QPixmap picture(16, 16);
+  picture.fill(Qt::red);
+  const QIcon original(picture);
+  button.setImage(original, 0);
+  EXPECT_TRUE(button.isEnabled());
+
+  button.setCurrentlyRefreshing(true);
+  EXPECT_FALSE(button.isEnabled());
+  EXPECT_TRUE(button.isHeartbeatRunning());
+  EXPECT_EQ(button.heartbeatStep(), 1);  // the first frame at once
+  EXPECT_NE(button.imageForSegment(0).cacheKey(), original.cacheKey());
+  const int first = button.heartbeatStep();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return button.heartbeatStep() != first; }, 2000));
+  // Twelve pictures at most, drawn once each.
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return button.cachedImageCount() == 12; }, 3000));
+  EXPECT_EQ(CBRefreshToolbarButton::cacheKeyForNumberOfBars(12, 3, 1), QStringLiteral("refresh-cache-12-3-1"));
+
+  // Bar s is the darkest; the one after it (clockwise) the faintest. Bar 0
+  // points up, bar 3 to the right.
+  const QImage step0 = button.zph_refreshImageForStep(0);
+  const QImage step3 = button.zph_refreshImageForStep(3);
+  const QPointF up(8, 8 - 5.5);
+  const QPointF right(8 + 5.5, 8);
+  EXPECT_GT(alphaAt(step0, up), alphaAt(step0, right));
+  EXPECT_GT(alphaAt(step3, right), alphaAt(step3, up));
+
+  button.setCurrentlyRefreshing(false);
+  EXPECT_TRUE(button.isEnabled());
+  EXPECT_FALSE(button.isHeartbeatRunning());
+  EXPECT_EQ(button.imageForSegment(0).cacheKey(), original.cacheKey());
+  button.setCurrentlyRefreshing(false);  // the same again: nothing
+  EXPECT_EQ(button.imageForSegment(0).cacheKey(), original.cacheKey());
+}
+
+namespace {
+
+class CommandsAndToolbarTest : public ::testing::Test {
+protected:
+  void SetUp() override
+  {
+    ZPHResetApplicationSettings();
+    ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
+    defaults.removeObject(ZPHMainWindowToolbarController::ToolbarIdentifier);
+    defaults.removeObject(ZPHSubthemeStyleIndexKey);
+    defaults.setString(ZPHKeyMapSetName, ZPHKeyMappingController::Zephlin4SetName);
+    ASSERT_TRUE(server.start());
+    server.route(QStringLiteral("/feed.xml"), [this](const ZPHTestHTTPRequest&) {
+      ZPHTestHTTPResponse response;
+      response.headers = {{"Content-Type", "application/rss+xml"}};
+      response.body = ZPHTestFeed(server.url(), 3);
+      response.delayBeforeBodyMs = slowMs;
+      return response;
+    });
+  }
+  void TearDown() override
+  {
+    app.stop();
+    ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
+    defaults.removeObject(ZPHMainWindowToolbarController::ToolbarIdentifier);
+    defaults.removeObject(ZPHSubthemeStyleIndexKey);
+    defaults.removeObject(ZPHKeyMapSetName);
+  }
+
+  QString dataFolder() const { return dir.filePath(QStringLiteral("data")); }
+
+  // The loopback feed in "News", refreshed, the folder selected and its
+  // articles listed.
+  void start()
+  {
+    RefreshSessionCounter sessions;
+    // The manual clock also holds the status area's items (and with them
+    // the end of a visual refresh) until it moves.
+    if (useManualClock)
+      app.interfaceClock = &clock;
+    app.start();
+    ASSERT_TRUE(app.delegate->startupSequenceEnded());
+    controller = app.delegate->mainWindowController();
+    window = qobject_cast<ZPHMainWindow*>(controller->window());
+    ASSERT_NE(window, nullptr);
+    main = app.delegate->mainThreadManagedObjectContext();
+    CBDataAccount* account = app.data()->localAccount();
+    folder = account->addFolderWithName(QStringLiteral("News"));
+    account->addFeedAtEndOfFolder(CBFeed::insertFeedWithURL(server.url(QStringLiteral("/feed.xml")), main), folder);
+    ASSERT_TRUE(ZPHTestWaitUntil([&] { return sessions.finished > 0 && unreadCount() == 3; }, 30000));
+    app.settle();
+    ZPHSourceListViewController* sourceList = controller->sourceListViewController();
+    sourceList->refreshDataCacheReloadDataAndSelectObject(static_cast<CBNode*>(folder), true);
+    ASSERT_TRUE(ZPHTestWaitUntil([&] {
+      ZPHArticleListController* list = controller->articleListDelegate()->articleListController();
+      return list != nullptr && list->count() == 3;
+    }));
+    window->show();
+    window->activateWindow();
+  }
+
+  ZPHArticleListController* list() const { return controller->articleListDelegate()->articleListController(); }
+  CBDataArticle* selected() const { return controller->articleListDelegate()->selectedArticle(); }
+  void select(int row)
+  {
+    controller->articleListDelegate()->navigateToArticleInCurrentList(list()->articleAtIndex(row));
+    ASSERT_TRUE(ZPHTestWaitUntil([&] { return selected() == list()->articleAtIndex(row); }));
+  }
+  int unreadCount()
+  {
+    int unread = 0;
+    for (CBDataArticle* article : CBDataArticle::articlesForFeedWithURL(server.url(QStringLiteral("/feed.xml")), main))
+      unread += article->read() ? 0 : 1;
+    return unread;
+  }
+  bool validates(const char* selector)
+  {
+    return controller->validateUserInterfaceItem(controller->commandAction(QString::fromLatin1(selector)));
+  }
+
+  int slowMs = 0;
+  bool useManualClock = false;
+  ZPHManualClock clock;
+  ZPHTestTempDir dir;
+  ZPHTestHTTPServer server;
+  AppHarness app{dataFolder()};
+  ZPHMainWindowController* controller = nullptr;
+  ZPHMainWindow* window = nullptr;
+  ZPHManagedObjectContext* main = nullptr;
+  CBFolder* folder = nullptr;
+};
+
+}  // namespace
+
+TEST_F(CommandsAndToolbarTest, ReadAndBookmarkTogglesWithUndoAndTitlesThatFollow)
+{
+  ASSERT_NO_FATAL_FAILURE(start());
+  // Nothing selected: the article commands are off.
+  EXPECT_FALSE(validates("toggleRead:"));
+  EXPECT_FALSE(validates("openInBrowser:"));
+  EXPECT_TRUE(validates("markAllAsRead:"));
+  EXPECT_TRUE(validates("toggleDarkMode:"));
+  EXPECT_FALSE(validates("frobnicate:"));
+
+  ASSERT_NO_FATAL_FAILURE(select(0));
+  CBDataArticle* article = selected();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return article->read(); }));  // reading marks it read
+  app.settle();
+  QAction* toggleRead = controller->commandAction(QStringLiteral("toggleRead:"));
+  EXPECT_TRUE(controller->validateUserInterfaceItem(toggleRead));
+  EXPECT_EQ(toggleRead->text(), QStringLiteral("Mark As Unread"));
+  EXPECT_EQ(controller->toggleReadMenuItemTitle(), QStringLiteral("Mark As Unread"));
+
+  const int undoBefore = controller->undoManager()->count();
+  toggleRead->trigger();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !article->read(); }, 20000));
+  EXPECT_EQ(controller->undoManager()->count(), undoBefore + 1);
+  controller->validateUserInterfaceItem(toggleRead);
+  EXPECT_EQ(toggleRead->text(), QStringLiteral("Mark As Read"));
+  controller->undoManager()->undo();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return article->read(); }, 20000));
+
+  QAction* toggleFlagged = controller->commandAction(QStringLiteral("toggleFlagged:"));
+  controller->validateUserInterfaceItem(toggleFlagged);
+  EXPECT_EQ(toggleFlagged->text(), QStringLiteral("Bookmark"));
+  toggleFlagged->trigger();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return article->flagged(); }, 20000));
+  controller->validateUserInterfaceItem(toggleFlagged);
+  EXPECT_EQ(toggleFlagged->text(), QStringLiteral("Unbookmark"));
+  controller->undoManager()->undo();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !article->flagged(); }, 20000));
+
+  // The theme switch names the other theme; twice returns to the first.
+  QAction* dark = controller->commandAction(QStringLiteral("toggleDarkMode:"));
+  controller->validateUserInterfaceItem(dark);
+  EXPECT_EQ(dark->text(), QStringLiteral("Switch to Dark Theme"));
+  dark->trigger();
+  EXPECT_EQ(ZPHTheme::currentTheme(), ZPHTheme::darkTheme());
+  EXPECT_EQ(dark->text(), QStringLiteral("Switch to Light Theme"));
+  dark->trigger();
+  EXPECT_EQ(ZPHTheme::currentTheme(), ZPHTheme::lightTheme());
+  EXPECT_EQ(dark->text(), QStringLiteral("Switch to Dark Theme"));
+}
+
+TEST_F(CommandsAndToolbarTest, NextUnreadAndTwoQuickSpacesMoveOnce)
+{
+  useManualClock = true;
+  ASSERT_NO_FATAL_FAILURE(start());
+  EXPECT_EQ(ZPHMainWindowController::unreadRowAfterRow(-1, {}), -1);
+  ASSERT_NO_FATAL_FAILURE(select(0));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return unreadCount() == 2; }));
+  app.settle();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return controller->unreadCount() == 2; }));
+  EXPECT_TRUE(controller->validateNextUnread());
+
+  // Space in the list: the article cannot scroll, so it goes on to the next
+  // unread one; a second Space within 0.1 s does not move again.
+  if (auto* layoutList = controller->articleListDelegate()->currentLayoutViewController()->controlView())
+    layoutList->setFocus();
+  CBDataArticle* first = selected();
+  QTest::keyClick(window->windowHandle(), Qt::Key_Space);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return selected() != first; }));
+  CBDataArticle* second = selected();
+  clock.advance(50);
+  QTest::keyClick(window->windowHandle(), Qt::Key_Space);
+  ZPHTestSpinEventLoop(100);
+  EXPECT_EQ(selected(), second);
+  clock.advance(100);
+  QTest::keyClick(window->windowHandle(), Qt::Key_Space);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return selected() != second; }));
+
+  // One unread article left and it is the one shown: nothing to go to.
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return unreadCount() == 0; }));
+  app.settle();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return controller->unreadCount() == 0; }));
+  EXPECT_FALSE(validates("nextUnread:"));
+}
+
+TEST_F(CommandsAndToolbarTest, ToolbarArrangementCustomisationAndTheAddControl)
+{
+  ASSERT_NO_FATAL_FAILURE(start());
+  ZPHMainWindowToolbarController* toolbar = controller->toolbarController();
+  ASSERT_NE(toolbar, nullptr);
+  EXPECT_EQ(toolbar->toolbar()->objectName(), QStringLiteral("MainWindowToolbar"));
+  EXPECT_EQ(toolbar->itemIdentifiers(), ZPHMainWindowToolbarController::defaultItemIdentifiers());
+  // Left to right as arranged.
+  QStringList shown;
+  for (QAction* action : toolbar->toolbar()->actions()) {
+    QWidget* widget = toolbar->toolbar()->widgetForAction(action);
+    for (const QString& identifier : ZPHMainWindowToolbarController::allowedItemIdentifiers())
+      if (widget != nullptr && toolbar->controlForItemIdentifier(identifier) != nullptr &&
+          widget->isAncestorOf(toolbar->controlForItemIdentifier(identifier)))
+        shown.append(identifier);
+  }
+  EXPECT_EQ(shown, (QStringList{"ZPHToolbarItemAddRemove", "ZPHToolbarToolbarItemRefresh",
+                                "ZPHToolbarItemMarkAllAsRead", "ZPHToolbarItemNextUnread", "ZPHToolbarItemArticleTheme",
+                                "ZPHToolbarItemShare", "ZWHToolbarItemFlag", "ZPHToolbarItemSearch"}));
+  // Items follow the commands' validation.
+  controller->validateCommands();
+  EXPECT_TRUE(
+      toolbar->controlForItemIdentifier(ZPHMainWindowToolbarController::MarkAllAsReadItemIdentifier)->isEnabled());
+  EXPECT_FALSE(toolbar->controlForItemIdentifier(ZPHMainWindowToolbarController::FlagItemIdentifier)->isEnabled());
+  EXPECT_FALSE(toolbar->controlForItemIdentifier(ZPHMainWindowToolbarController::ShareItemIdentifier)->isEnabled());
+
+  // A new arrangement is kept; unknown and repeated items are dropped.
+  toolbar->setItemIdentifiers({"ZPHToolbarItemNextUnread", "com.example.gone", "ZPHToolbarItemOpenInBrowser",
+                               "ZPHToolbarItemNextUnread", "NSToolbarSpaceItem", "NSToolbarSpaceItem",
+                               "ZPHToolbarItemSearch"});
+  const QStringList kept{"ZPHToolbarItemNextUnread", "ZPHToolbarItemOpenInBrowser", "NSToolbarSpaceItem",
+                         "NSToolbarSpaceItem", "ZPHToolbarItemSearch"};
+  EXPECT_EQ(toolbar->itemIdentifiers(), kept);
+  QStringList stored;
+  for (const QVariant& value : ZPHUserDefaults::standardUserDefaults().arrayForKey(QStringLiteral("MainWindowToolbar")))
+    stored.append(value.toString());
+  EXPECT_EQ(stored, kept);
+  EXPECT_EQ(toolbar->controlForItemIdentifier(ZPHMainWindowToolbarController::RefreshItemIdentifier), nullptr);
+  EXPECT_EQ(toolbar->controlForItemIdentifier(ZPHMainWindowToolbarController::SearchItemIdentifier),
+            static_cast<QWidget*>(controller->searchField()));
+
+  // "Customize Toolbar…" from the context menu; the default set comes back.
+  std::unique_ptr<QMenu> menu(toolbar->contextMenu(nullptr));
+  ASSERT_EQ(menu->actions().size(), 1);
+  EXPECT_EQ(menu->actions().first()->text(), QStringLiteral("Customize Toolbar\u2026"));
+  menu->actions().first()->trigger();
+  ZPHToolbarCustomizationSheet* sheet = toolbar->customizationSheet();
+  ASSERT_NE(sheet, nullptr);
+  EXPECT_EQ(sheet->shownItems(), kept);
+  sheet->useDefaultSet();
+  sheet->shownList()->setCurrentRow(0);
+  sheet->removeSelectedItem();  // Add Site goes
+  QMetaObject::invokeMethod(sheet, [sheet] { Q_EMIT sheet->itemsChosen(sheet->shownItems()); });
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return toolbar->itemIdentifiers().size() == 10; }));
+  EXPECT_EQ(toolbar->itemIdentifiers(), ZPHMainWindowToolbarController::defaultItemIdentifiers().mid(1));
+  sheet->close();
+
+  // The Add control's second segment removes the selection (here: asks).
+  toolbar->setItemIdentifiers(ZPHMainWindowToolbarController::defaultItemIdentifiers());
+  toolbar->addRemoveSegmentedControlClicked(1);
+  QMessageBox* removal = controller->sourceListViewController()->deletionConfirmationSheet();
+  ASSERT_NE(removal, nullptr);
+  EXPECT_EQ(removal->text(), QStringLiteral("Remove items?"));
+  removal->reject();
+}
+
+TEST_F(CommandsAndToolbarTest, RefreshSpinsThroughASlowRefresh)
+{
+  ASSERT_NO_FATAL_FAILURE(start());
+  ZPHMainWindowToolbarController* toolbar = controller->toolbarController();
+  CBRefreshToolbarButton* refresh = toolbar->refreshButton();
+  ASSERT_NE(refresh, nullptr);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !refresh->isCurrentRefreshing(); }, 20000));  // the first refresh
+  const qint64 picture = refresh->imageForSegment(0).cacheKey();
+
+  slowMs = 1500;
+  Q_EMIT refresh->segmentClicked(0);  // refreshAll: through the responder chain
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return refresh->isCurrentRefreshing(); }, 5000));
+  EXPECT_FALSE(refresh->isEnabled());
+  EXPECT_TRUE(refresh->isHeartbeatRunning());
+  const int step = refresh->heartbeatStep();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return refresh->heartbeatStep() != step; }, 1000));
+
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !refresh->isCurrentRefreshing(); }, 30000));
+  EXPECT_TRUE(refresh->isEnabled());
+  EXPECT_FALSE(refresh->isHeartbeatRunning());
+  EXPECT_EQ(refresh->imageForSegment(0).cacheKey(), picture);
+}
+
+namespace {
+
+class RecordingCommand : public ZPHSharingPluginCommand {
+public:
+  QString commandID() const override { return QStringLiteral("test.record"); }
+  QString title() const override { return QStringLiteral("Record"); }
+  int type() const override { return Sharing; }
+  bool validateWithItems(const QList<CBSharableItem>& items) const override { return items.size() == 1; }
+  void runWithItems(const QList<CBSharableItem>& items, QWidget* view) override
+  {
+    runs += int(items.size());
+    lastView = view;
+  }
+  int runs = 0;
+  QWidget* lastView = nullptr;
+};
+
+}  // namespace
+
+TEST_F(CommandsAndToolbarTest, ASharingCommandWaitsForTheArticlesViewTwoSecondsAtMost)
+{
+  useManualClock = true;
+  ASSERT_NO_FATAL_FAILURE(start());
+  ASSERT_NO_FATAL_FAILURE(select(0));
+  QWidget* view = nullptr;
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return (view = controller->viewRepresentingSelectedArticleForPluginPopover()); }));
+  RecordingCommand command;
+  controller->performSharingPluginCommandWithPluginCommand(&command);
+  EXPECT_EQ(command.runs, 1);
+  EXPECT_EQ(command.lastView, view);
+
+  // The view is being shown: the command waits for it.
+  view->hide();
+  controller->performSharingPluginCommandWithPluginCommand(&command);
+  EXPECT_TRUE(controller->isSharingRetryPending());
+  ZPHTestSpinEventLoop(300);
+  EXPECT_EQ(command.runs, 1);
+  view->show();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return command.runs == 2; }));
+  EXPECT_FALSE(controller->isSharingRetryPending());
+
+  // Two seconds on, it gives up.
+  view->hide();
+  controller->performSharingPluginCommandWithPluginCommand(&command);
+  clock.advance(ZPHMainWindowController::SharingRetryLimit + 1);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !controller->isSharingRetryPending(); }));
+  view->show();
+  ZPHTestSpinEventLoop(400);
+  EXPECT_EQ(command.runs, 2);
+
+  // Another selection ends the wait too.
+  view->hide();
+  controller->performSharingPluginCommandWithPluginCommand(&command);
+  ASSERT_TRUE(controller->isSharingRetryPending());
+  ASSERT_NO_FATAL_FAILURE(select(1));
+  EXPECT_FALSE(controller->isSharingRetryPending());
+  view->show();
+  ZPHTestSpinEventLoop(400);
+  EXPECT_EQ(command.runs, 2);
+}

@@ -1,0 +1,192 @@
+// Drops on the source list: the address rules as a table, and on the real
+// application rows moved inside the list, addresses and files from outside.
+
+#include "app/sourcelist/SourceListFixture.h"
+#include "sourcelist/ZPHSourceListDropRules.h"
+#include "subscribe/ZPHSubscribeRequest.h"
+
+#include <QtCore/QFile>
+#include <QtCore/QMimeData>
+
+namespace {
+
+using Drop = ZPHSourceListDropRules::ExternalDrop;
+
+std::unique_ptr<QMimeData> text(const QString& string)
+{
+  auto data = std::make_unique<QMimeData>();
+  data->setText(string);
+  return data;
+}
+
+}  // namespace
+
+TEST(SourceListDrops, WhatAnAddressFromOutsideDoes)
+{
+  ZPHTestTempDir dir;
+  const QString opml = dir.filePath(QStringLiteral("x.opml"));
+  QFile file(opml);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("<opml version=\"1.0\"><body/></opml>");
+  file.close();
+
+  struct Case {
+    QString address;
+    Drop expected;
+  };
+  const QList<Case> cases = {
+      {QStringLiteral("http://h/f"), Drop::Subscribe},
+      {QStringLiteral("  https://example.com/feed.xml \n"), Drop::Subscribe},
+      {QUrl::fromLocalFile(opml).toString(), Drop::ImportFile},
+      {QStringLiteral("file:///etc/passwd"), Drop::Refuse},  // a file, but no subscription list
+      {QStringLiteral("javascript:alert(1)"), Drop::Refuse},
+      {QStringLiteral("data:text/html,<b>x</b>"), Drop::Refuse},
+      {QStringLiteral("http://h/a feed"), Drop::Refuse},
+      {QStringLiteral("ftp://h/f"), Drop::Refuse},
+      {QStringLiteral("http:///nohost"), Drop::Refuse},
+      {QString(), Drop::Refuse},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(ZPHSourceListDropRules::externalDropForAddress(c.address), c.expected) << c.address.toStdString();
+
+  // The data's kinds, in order; feed: addresses become web addresses.
+  auto link = std::make_unique<QMimeData>();
+  const QString moz = QStringLiteral("feed://example.com/rss\nExample News");
+  link->setData(QStringLiteral("text/x-moz-url"),
+                QByteArray(reinterpret_cast<const char*>(moz.utf16()), moz.size() * 2));
+  link->setText(QStringLiteral("ignored"));
+  const auto info = ZPHSourceListDropRules::infoFromMimeData(link.get());
+  ASSERT_TRUE(info.has_value());
+  EXPECT_EQ(info->address, QStringLiteral("http://example.com/rss"));
+  EXPECT_EQ(info->name, QStringLiteral("Example News"));
+  auto list = std::make_unique<QMimeData>();
+  list->setUrls({QUrl(QStringLiteral("https://a/1")), QUrl(QStringLiteral("https://b/2"))});
+  EXPECT_EQ(ZPHSourceListDropRules::infoFromMimeData(list.get())->addresses,
+            (QStringList{"https://a/1", "https://b/2"}));
+  EXPECT_EQ(ZPHSourceListDropRules::infoFromMimeData(text(QStringLiteral("  ")).get()), std::nullopt);
+
+  // Manual order: out of its place first, then into the gap.
+  EXPECT_EQ(ZPHSourceListDropRules::landingIndex(1, 4), 3);
+  EXPECT_EQ(ZPHSourceListDropRules::landingIndex(4, 1), 1);
+  EXPECT_EQ(ZPHSourceListDropRules::landingIndex(-1, 2), 2);
+}
+
+namespace {
+
+class SourceListDropsTest : public SourceListFixture {
+protected:
+  std::unique_ptr<QMimeData> drag(const QList<CBTreeNode*>& nodes)
+  {
+    return std::unique_ptr<QMimeData>(sourceList->dragDataForNodes(nodes));
+  }
+  CBTreeNode* accountNode() const { return app.delegate->sourceListTreeBuilder()->localAccountNode().get(); }
+  CBTreeNode* folderNode(const QString& name) const { return model->nodeForIndex(folderIndex(name)); }
+};
+
+}  // namespace
+
+TEST_F(SourceListDropsTest, RowsMovedInsideAndAddressesAndFilesFromOutside)
+{
+  QList<std::shared_ptr<ZPHSubscribeRequest>> requests;
+  QStringList imports;
+  app.beforeLaunch = [&](ZPHAppDelegate* delegate) {
+    delegate->seams().addFeedsWithSubscribeRequest = [&](std::shared_ptr<ZPHSubscribeRequest> request) {
+      requests.append(request);
+      return QList<CBFeed*>{};
+    };
+    delegate->seams().importOPMLFile = [&](const QString& path) { imports.append(path); };
+  };
+  ASSERT_NO_FATAL_FAILURE(start());
+  CBDataAccount* account = app.data()->localAccount();
+  CBTreeNode* newsNode = folderNode(QStringLiteral("News"));
+  ASSERT_NE(newsNode, nullptr);
+  auto* news = static_cast<CBFolder*>(newsNode->representedNode());
+  account->addFolderWithName(QStringLiteral("Inner"), news);
+  sourceList->refreshDataCacheReloadDataAndPreserveCurrentSelection();
+  ZPHTestSpinEventLoop(50);
+  newsNode = folderNode(QStringLiteral("News"));
+  ASSERT_NE(newsNode, nullptr);
+  CBTreeNode* inner = nullptr;
+  for (const CBTreeNode::Pointer& child : newsNode->children())
+    if (child->representsFolder())
+      inner = child.get();
+  ASSERT_NE(inner, nullptr);
+
+  struct Case {
+    const char* name;
+    QList<CBTreeNode*> dragged;
+    CBTreeNode* parent;
+    int row;
+    Qt::DropAction expected;
+  };
+  CBTreeNode* favorites = node(QStringLiteral("/alpha.xml"), true)->parent();
+  const QList<Case> cases = {
+      {"a folder into its own subfolder", {newsNode}, inner, -1, Qt::IgnoreAction},
+      {"a folder onto itself", {newsNode}, newsNode, -1, Qt::IgnoreAction},
+      {"a folder onto Favorites", {newsNode}, favorites, -1, Qt::IgnoreAction},
+      {"a feed onto Favorites", {node(QStringLiteral("/beta.xml"))}, favorites, -1, Qt::LinkAction},
+      {"a feed into another folder", {node(QStringLiteral("/delta.xml"))}, newsNode, -1, Qt::MoveAction},
+      {"a feed onto a feed: into its folder",
+       {node(QStringLiteral("/delta.xml"))},
+       node(QStringLiteral("/beta.xml")),
+       -1,
+       Qt::MoveAction},
+      {"the empty area: the account", {inner}, nullptr, -1, Qt::MoveAction},
+  };
+  for (const Case& c : cases) {
+    auto data = drag(c.dragged);
+    ASSERT_NE(data, nullptr) << c.name;
+    EXPECT_EQ(sourceList->validateDrop(data.get(), c.parent, c.row), c.expected) << c.name;
+  }
+  // Favourites' rows and smart feeds do not drag.
+  EXPECT_EQ(drag({node(QStringLiteral("/alpha.xml"), true)}), nullptr);
+  EXPECT_EQ(model->mimeData({model->index(1, 0, model->index(0, 0))}), nullptr);
+
+  // Manual order: index 1 dropped into the gap at 4 lands at 3.
+  sourceList->sortByManualOrder();
+  app.settle();
+  CBTreeNode* top = accountNode();
+  const CBTreeNode::Pointer moved = top->childAtIndex(1);
+  const CBTreeNode::Pointer before = top->childAtIndex(4);
+  auto data = drag({moved.get()});
+  ASSERT_EQ(sourceList->validateDrop(data.get(), top, 4), Qt::MoveAction);
+  ASSERT_TRUE(sourceList->acceptDrop(data.get(), top, 4));
+  EXPECT_EQ(sourceList->validateDrop(drag({moved.get()}).get(), top, 4), Qt::IgnoreAction);  // one at a time
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !sourceList->waitingForDropToProcess(); }));
+  EXPECT_EQ(top->indexOfChild(moved.get()), 3);
+  EXPECT_EQ(top->indexOfChild(before.get()), 4);
+
+  // A feed dropped on Favorites becomes a favourite, shown there.
+  auto beta = drag({node(QStringLiteral("/beta.xml"))});
+  ASSERT_TRUE(sourceList->acceptDrop(beta.get(), favorites, -1));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] {
+    return feed(QStringLiteral("/beta.xml"))->favorite() && sourceList->selectedOutlineItems().size() == 1 &&
+           sourceList->selectedOutlineItems().first().get() == node(QStringLiteral("/beta.xml"), true);
+  }));
+
+  // From outside: an http address is one request into the folder; a
+  // subscription list file is imported; javascript: is refused.
+  auto address = text(QStringLiteral("http://h/f"));
+  EXPECT_EQ(sourceList->validateDrop(address.get(), newsNode, -1), Qt::LinkAction);
+  ASSERT_TRUE(sourceList->acceptDrop(address.get(), newsNode, -1));
+  ASSERT_EQ(requests.size(), 1);
+  EXPECT_EQ(requests.first()->feedURL(), QUrl(QStringLiteral("http://h/f")));
+  EXPECT_EQ(requests.first()->parentFolder(), news);
+
+  const QString opml = dir.filePath(QStringLiteral("x.opml"));
+  QFile file(opml);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("<opml version=\"1.0\"><body/></opml>");
+  file.close();
+  auto list = std::make_unique<QMimeData>();
+  list->setUrls({QUrl::fromLocalFile(opml)});
+  EXPECT_EQ(sourceList->validateDrop(list.get(), nullptr, -1), Qt::CopyAction);
+  ASSERT_TRUE(sourceList->acceptDrop(list.get(), nullptr, -1));
+  EXPECT_EQ(imports, QStringList{opml});
+  EXPECT_EQ(requests.size(), 1);  // a file is never a subscription
+
+  auto hostile = text(QStringLiteral("javascript:alert(1)"));
+  EXPECT_EQ(sourceList->validateDrop(hostile.get(), newsNode, -1), Qt::IgnoreAction);
+  EXPECT_FALSE(sourceList->acceptDrop(hostile.get(), newsNode, -1));
+  EXPECT_EQ(requests.size(), 1);
+}
