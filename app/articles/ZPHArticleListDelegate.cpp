@@ -52,8 +52,6 @@ bool isLive(const ZPHManagedObject* object)
   return object != nullptr && object->managedObjectContext() != nullptr && !object->isDeleted();
 }
 
-QString tr(const char* text) { return QCoreApplication::translate("ZPHArticleListDelegate", text); }
-
 }  // namespace
 
 ZPHArticleListDelegate::ZPHArticleListDelegate(QObject* parent) : QObject(parent)
@@ -310,6 +308,23 @@ void ZPHArticleListDelegate::keepSelectionIntersectingRows()
     setSelectedArticles(kept);
 }
 
+void ZPHArticleListDelegate::showControllerRows()
+{
+  setEntries(entriesForControllerArticles());
+  m_changingSelectedArticlesProgrammaticallyAndShouldIgnoreMarkAsReadActions = true;
+  keepSelectionIntersectingRows();
+  if (!m_selectedArticles.isEmpty()) {
+    navigateToSelectedArticleInCurrentList();
+  } else if (m_currentLayoutViewController) {
+    m_currentLayoutViewController->selectRow(-1);
+    m_currentLayoutViewController->reloadDataWithScrollingToTop(true);
+  }
+  if (m_currentLayoutViewController)
+    m_currentLayoutViewController->reloadDetailView();
+  m_changingSelectedArticlesProgrammaticallyAndShouldIgnoreMarkAsReadActions = false;
+  showOrHideOverallEmptyContentsViewAsNeeded();
+}
+
 void ZPHArticleListDelegate::updateArticlesShowingEmptyViewsIfNeeded()
 {
   Q_EMIT showingMultipleFeedsChanged();
@@ -321,19 +336,7 @@ void ZPHArticleListDelegate::updateArticlesShowingEmptyViewsIfNeeded()
     return;
   }
   m_afterUpdate = [this] {
-    setEntries(entriesForControllerArticles());
-    m_changingSelectedArticlesProgrammaticallyAndShouldIgnoreMarkAsReadActions = true;
-    keepSelectionIntersectingRows();
-    if (!m_selectedArticles.isEmpty()) {
-      navigateToSelectedArticleInCurrentList();
-    } else if (m_currentLayoutViewController) {
-      m_currentLayoutViewController->selectRow(-1);
-      m_currentLayoutViewController->reloadDataWithScrollingToTop(true);
-    }
-    if (m_currentLayoutViewController)
-      m_currentLayoutViewController->reloadDetailView();
-    m_changingSelectedArticlesProgrammaticallyAndShouldIgnoreMarkAsReadActions = false;
-    showOrHideOverallEmptyContentsViewAsNeeded();
+    showControllerRows();
     announceSelectedArticles();
   };
   m_articleListController->updateArticles();
@@ -486,19 +489,7 @@ void ZPHArticleListDelegate::articleListControllerDidRemoveArticles(ZPHArticleLi
     searchCanceledUpdatingArticles(true, true, true);
     return;
   }
-  setEntries(entriesForControllerArticles());
-  m_changingSelectedArticlesProgrammaticallyAndShouldIgnoreMarkAsReadActions = true;
-  keepSelectionIntersectingRows();
-  if (!m_selectedArticles.isEmpty()) {
-    navigateToSelectedArticleInCurrentList();
-  } else if (m_currentLayoutViewController) {
-    m_currentLayoutViewController->selectRow(-1);
-    m_currentLayoutViewController->reloadDataWithScrollingToTop(true);
-  }
-  if (m_currentLayoutViewController)
-    m_currentLayoutViewController->reloadDetailView();
-  m_changingSelectedArticlesProgrammaticallyAndShouldIgnoreMarkAsReadActions = false;
-  showOrHideOverallEmptyContentsViewAsNeeded();
+  showControllerRows();
 }
 
 void ZPHArticleListDelegate::articleListControllerDidChangeStates(ZPHArticleListController*,

@@ -198,6 +198,8 @@ private:
   void setEntries(const QList<ZPHArticleListModel::Entry>& entries, bool notify = true);
   void announceSelectedArticles();
   void keepSelectionIntersectingRows();
+  // The controller's rows on screen, the selection kept where it still lists.
+  void showControllerRows();
   void buildListForSearch();
   void completeLayoutSwitchWithSelection(qint64 index);
   void showOverallEmptyContentsView();

@@ -14,8 +14,6 @@
 
 namespace {
 
-QString tr(const char* text) { return QCoreApplication::translate("ZPHArticleListModel", text); }
-
 // The locale's long date without the weekday, months abbreviated.
 QString mediumDateFormat()
 {

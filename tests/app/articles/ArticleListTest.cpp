@@ -521,7 +521,8 @@ TEST_F(ArticleListTest, TablesMoveHeightsMenusKeysAndALayoutSwitchKeepsTheSelect
   EXPECT_EQ(titles(-1).value(4), QStringLiteral("Mark as Unread"));
   EXPECT_EQ(titles(rowOf(QStringLiteral("Alpha february"))).value(4), QStringLiteral("Mark as Read"));
   QSignalSpy menus(view, &ZPHArticleListTableView::contextualMenuRequested);
-  QContextMenuEvent onHeader(QContextMenuEvent::Mouse, view->visualRect(view->model()->index(0, 0)).center());
+  const QPoint onHeaderAt = view->visualRect(view->model()->index(0, 0)).center();
+  QContextMenuEvent onHeader(QContextMenuEvent::Mouse, onHeaderAt, view->viewport()->mapToGlobal(onHeaderAt));
   QCoreApplication::sendEvent(view->viewport(), &onHeader);
   EXPECT_EQ(menus.count(), 0);
   // "Bookmark", and its undo.
