@@ -4,11 +4,15 @@
 // control, and the Refresh control spinning through a slow refresh.
 
 #include "app/shell/AppHarness.h"
+#include "articles/ZPHArticleDetailPaneView.h"
 #include "articles/ZPHArticleListDelegate.h"
 #include "articles/ZPHReadingLayoutViewController.h"
 #include "articles/ZPHSearchField.h"
+#include "articles/ZPHStyleSheetController.h"
+#include "articles/ZPHWebArticleDetailPane.h"
 #include "foundation/CBPrefs.h"
 #include "keys/ZPHKeyMappingController.h"
+#include "kit/ZPHFindBarSearchField.h"
 #include "kit/ZPHManualClock.h"
 #include "mainwindow/CBRefreshToolbarButton.h"
 #include "mainwindow/ZPHMainWindow.h"
@@ -21,10 +25,15 @@
 #include "store/entities/CBDataArticle.h"
 #include "store/entities/CBFolder.h"
 #include "themes/ZPHTheme.h"
+#include "web/ZPHMacWebView.h"
+#include "web/ZPHMacWebViewFindBarViewController.h"
 
 #include <QtGui/QAction>
 #include <QtGui/QUndoStack>
+#include <QtTest/QSignalSpy>
 #include <QtTest/QTest>
+#include <QtWebEngineCore/QWebEngineFindTextResult>
+#include <QtWebEngineCore/QWebEnginePage>
 #include <QtWidgets/QListWidget>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QMessageBox>
@@ -88,6 +97,7 @@ protected:
     ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
     defaults.removeObject(ZPHMainWindowToolbarController::ToolbarIdentifier);
     defaults.removeObject(ZPHSubthemeStyleIndexKey);
+    defaults.removeObject(ZPHStyleMarginIndexKey);
     defaults.setString(ZPHKeyMapSetName, ZPHKeyMappingController::Zephlin4SetName);
     ASSERT_TRUE(server.start());
     server.route(QStringLiteral("/feed.xml"), [this](const ZPHTestHTTPRequest&) {
@@ -104,6 +114,7 @@ protected:
     ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
     defaults.removeObject(ZPHMainWindowToolbarController::ToolbarIdentifier);
     defaults.removeObject(ZPHSubthemeStyleIndexKey);
+    defaults.removeObject(ZPHStyleMarginIndexKey);
     defaults.removeObject(ZPHKeyMapSetName);
   }
 
@@ -220,6 +231,79 @@ TEST_F(CommandsAndToolbarTest, ReadAndBookmarkTogglesWithUndoAndTitlesThatFollow
   dark->trigger();
   EXPECT_EQ(ZPHTheme::currentTheme(), ZPHTheme::lightTheme());
   EXPECT_EQ(dark->text(), QStringLiteral("Switch to Dark Theme"));
+}
+
+TEST_F(CommandsAndToolbarTest, FindAndMarginCommandsWorkOnTheArticlesPage)
+{
+  ASSERT_NO_FATAL_FAILURE(start());
+  // Room beside the column for it to grow.
+  window->resize(2400, 1200);
+  const char* const commands[] = {"find:", "findNext:", "findPrevious:", "makeMarginsNarrower:", "makeMarginsWider:"};
+  for (const char* selector : commands) EXPECT_FALSE(validates(selector)) << selector << " without an article";
+
+  ASSERT_NO_FATAL_FAILURE(select(0));
+  ZPHReadingLayoutViewController* layout = controller->articleListDelegate()->currentLayoutViewController();
+  auto* pane = dynamic_cast<ZPHWebArticleDetailPane*>(layout->detailViewController());
+  ASSERT_NE(pane, nullptr);
+  ASSERT_TRUE(ZPHTestWaitUntil(
+      [&] { return pane->webView() != nullptr && !layout->awaitingMainFrameLoadingComplete(); }, 20000));
+  EXPECT_TRUE(validates("find:"));
+
+  // Ctrl+F from the article list opens the page's find bar; typing counts.
+  layout->controlView()->setFocus();
+  QTest::keyClick(window->windowHandle(), Qt::Key_F, Qt::ControlModifier);
+  ASSERT_TRUE(pane->paneView()->findBarShown());
+  ZPHMacWebViewFindBarViewController* bar = pane->paneView()->findBarViewController();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return bar->searchField()->hasFocus(); }, 5000));
+  QTest::keyClicks(bar->searchField(), QStringLiteral("e"));
+  ASSERT_TRUE(ZPHTestWaitUntil(
+      [&] {
+        return bar->numberOfMatches() != ZPHMacWebViewFindBarViewController::NotFound && bar->numberOfMatches() >= 2;
+      },
+      10000))
+      << bar->numberOfMatches();
+  EXPECT_EQ(bar->matchesTextField()->text(), QStringLiteral("%1 matches").arg(bar->numberOfMatches()));
+
+  // Ctrl+G and Ctrl+Shift+G step through the matches.
+  QSignalSpy found(pane->webView()->page(), &QWebEnginePage::findTextFinished);
+  const auto activeMatchAfter = [&](Qt::KeyboardModifiers modifiers) {
+    found.clear();
+    QTest::keyClick(window->windowHandle(), Qt::Key_G, modifiers);
+    if (!ZPHTestWaitUntil([&] { return !found.isEmpty(); }, 10000))
+      return -1;
+    return found.last().first().value<QWebEngineFindTextResult>().activeMatch();
+  };
+  const int matches = int(bar->numberOfMatches());
+  const int first = activeMatchAfter(Qt::ControlModifier);
+  ASSERT_GT(first, 0);
+  EXPECT_EQ(activeMatchAfter(Qt::ControlModifier), first % matches + 1);
+  EXPECT_EQ(activeMatchAfter(Qt::ControlModifier | Qt::ShiftModifier), first);
+
+  // From inside the page too: the pane has no shortcut of its own.
+  bar->doneAction();
+  ASSERT_FALSE(pane->paneView()->findBarShown());
+  pane->webView()->focusProxy()->setFocus();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return pane->webView()->focusProxy()->hasFocus(); }, 5000));
+  QTest::keyClick(window->windowHandle(), Qt::Key_F, Qt::ControlModifier);
+  EXPECT_TRUE(pane->paneView()->findBarShown());
+
+  // Margins: the column starts at its narrowest, steps wider and back; the
+  // stored step follows, and the widest step ends the way up.
+  ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return validates("makeMarginsWider:"); }, 20000));
+  EXPECT_FALSE(validates("makeMarginsNarrower:"));
+  const double narrowest = pane->articleWidth();
+  EXPECT_TRUE(controller->sendAction(QStringLiteral("makeMarginsWider:")));
+  EXPECT_EQ(defaults.integerForKey(ZPHStyleMarginIndexKey), 1);
+  EXPECT_GT(pane->articleWidth(), narrowest);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return validates("makeMarginsNarrower:"); }, 20000));
+  controller->commandAction(QStringLiteral("makeMarginsNarrower:"))->trigger();
+  EXPECT_EQ(defaults.integerForKey(ZPHStyleMarginIndexKey), 0);
+  EXPECT_EQ(pane->articleWidth(), narrowest);
+  EXPECT_FALSE(validates("makeMarginsNarrower:"));
+  ZPHStyleSheetController::sharedController()->setCurrentMarginIndex(
+      ZPHStyleSheetController::sharedController()->maximumMarginIndex());
+  EXPECT_FALSE(validates("makeMarginsWider:"));
 }
 
 TEST_F(CommandsAndToolbarTest, NextUnreadAndTwoQuickSpacesMoveOnce)
