@@ -34,9 +34,14 @@
 #include <QtTest/QTest>
 #include <QtWebEngineCore/QWebEngineFindTextResult>
 #include <QtWebEngineCore/QWebEnginePage>
+#include <QtWidgets/QAbstractButton>
+#include <QtWidgets/QComboBox>
+#include <QtWidgets/QLabel>
 #include <QtWidgets/QListWidget>
+#include <QtWidgets/QMainWindow>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QMessageBox>
+#include <QtWidgets/QPushButton>
 #include <QtWidgets/QToolBar>
 
 namespace {
@@ -374,7 +379,10 @@ TEST_F(CommandsAndToolbarTest, ToolbarArrangementCustomisationAndTheAddControl)
                          "NSToolbarSpaceItem", "ZPHToolbarItemSearch"};
   EXPECT_EQ(toolbar->itemIdentifiers(), kept);
   QStringList stored;
-  for (const QVariant& value : ZPHUserDefaults::standardUserDefaults().arrayForKey(QStringLiteral("MainWindowToolbar")))
+  for (const QVariant& value : ZPHUserDefaults::standardUserDefaults()
+                                   .dictionaryForKey(QStringLiteral("MainWindowToolbar"))
+                                   .value(QStringLiteral("itemIdentifiers"))
+                                   .toList())
     stored.append(value.toString());
   EXPECT_EQ(stored, kept);
   EXPECT_EQ(toolbar->controlForItemIdentifier(ZPHMainWindowToolbarController::RefreshItemIdentifier), nullptr);
@@ -383,9 +391,11 @@ TEST_F(CommandsAndToolbarTest, ToolbarArrangementCustomisationAndTheAddControl)
 
   // "Customize Toolbar…" from the context menu; the default set comes back.
   std::unique_ptr<QMenu> menu(toolbar->contextMenu(nullptr));
-  ASSERT_EQ(menu->actions().size(), 1);
-  EXPECT_EQ(menu->actions().first()->text(), QStringLiteral("Customize Toolbar\u2026"));
-  menu->actions().first()->trigger();
+  auto* customize = menu->findChild<QAction*>(QStringLiteral("runToolbarCustomizationPalette:"));
+  ASSERT_NE(customize, nullptr);
+  EXPECT_EQ(customize->text(), QStringLiteral("Customize Toolbar\u2026"));
+  EXPECT_EQ(menu->actions().last(), customize);
+  customize->trigger();
   ZPHToolbarCustomizationSheet* sheet = toolbar->customizationSheet();
   ASSERT_NE(sheet, nullptr);
   EXPECT_EQ(sheet->shownItems(), kept);
@@ -404,6 +414,107 @@ TEST_F(CommandsAndToolbarTest, ToolbarArrangementCustomisationAndTheAddControl)
   ASSERT_NE(removal, nullptr);
   EXPECT_EQ(removal->text(), QStringLiteral("Remove items?"));
   removal->reject();
+}
+
+namespace {
+
+// Takes the commands no window object answers ("addFeed:").
+class RecordingResponder : public QObject {
+public:
+  explicit RecordingResponder(const char* selector)
+  {
+    auto* action = new QAction(this);
+    action->setObjectName(QString::fromLatin1(selector));
+    connect(action, &QAction::triggered, this, [this] { ++runs; });
+  }
+  int runs = 0;
+};
+
+}  // namespace
+
+TEST_F(CommandsAndToolbarTest, TheDisplayModeIsKeptAndTextOnlyItemsSendTheirCommands)
+{
+  using Toolbar = ZPHMainWindowToolbarController;
+  ASSERT_NO_FATAL_FAILURE(start());
+  Toolbar* toolbar = controller->toolbarController();
+  EXPECT_EQ(toolbar->displayMode(), Toolbar::IconAndLabel);
+  EXPECT_NE(toolbar->toolbar()->findChild<QLabel*>(QStringLiteral("ZPHToolbarItemNextUnreadLabel")), nullptr);
+  EXPECT_EQ(toolbar->textButtonForItemIdentifier(Toolbar::NextUnreadItemIdentifier), nullptr);
+
+  // The context menu offers the three modes, the current one checked.
+  std::unique_ptr<QMenu> menu(toolbar->contextMenu(nullptr));
+  QStringList modes;
+  QAction* textOnly = nullptr;
+  for (QAction* action : menu->actions()) {
+    if (!action->isCheckable())
+      continue;
+    modes.append(action->text() + (action->isChecked() ? QStringLiteral("*") : QString()));
+    if (action->data().toInt() == Toolbar::LabelOnly)
+      textOnly = action;
+  }
+  EXPECT_EQ(modes, (QStringList{"Icon and Text*", "Icon Only", "Text Only"}));
+  ASSERT_NE(textOnly, nullptr);
+  textOnly->trigger();
+  EXPECT_EQ(toolbar->displayMode(), Toolbar::LabelOnly);
+  EXPECT_EQ(ZPHUserDefaults::standardUserDefaults()
+                .dictionaryForKey(QStringLiteral("MainWindowToolbar"))
+                .value(QStringLiteral("displayMode"))
+                .toInt(),
+            3);
+
+  // A new controller reads the mode back with the arrangement.
+  {
+    QMainWindow other;
+    Toolbar again(controller);
+    again.setupToolbar(&other, new ZPHSearchField());
+    EXPECT_EQ(again.displayMode(), Toolbar::LabelOnly);
+    EXPECT_EQ(again.itemIdentifiers(), toolbar->itemIdentifiers());
+    ASSERT_NE(again.textButtonForItemIdentifier(Toolbar::AddRemoveItemIdentifier), nullptr);
+    EXPECT_TRUE(again.controlForItemIdentifier(Toolbar::AddRemoveItemIdentifier)->isHidden());
+    EXPECT_EQ(again.textButtonForItemIdentifier(Toolbar::AddRemoveItemIdentifier)->text(), QStringLiteral("Add Site"));
+  }
+
+  // Text only, each item's button sends its command.
+  const auto click = [&](const QString& identifier) {
+    QAbstractButton* button = toolbar->textButtonForItemIdentifier(identifier);
+    if (button == nullptr || !ZPHTestWaitUntil([&] { return button->isEnabled(); }, 20000))
+      return false;
+    button->click();
+    return true;
+  };
+  ASSERT_TRUE(click(Toolbar::NextUnreadItemIdentifier));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return selected() != nullptr; }));
+  CBDataArticle* article = selected();
+  ASSERT_TRUE(click(Toolbar::FlagItemIdentifier));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return article->flagged(); }, 20000));
+  ASSERT_TRUE(ZPHTestWaitUntil(
+      [&] { return toolbar->textButtonForItemIdentifier(Toolbar::FlagItemIdentifier)->text() == "Unbookmark"; }));
+  ASSERT_TRUE(click(Toolbar::MarkAllAsReadItemIdentifier));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return unreadCount() == 0; }, 20000));
+  RefreshSessionCounter sessions;
+  ASSERT_TRUE(click(Toolbar::RefreshItemIdentifier));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return sessions.begun > 0; }, 20000));
+  RecordingResponder addFeed("addFeed:");
+  controller->setApplicationResponder(&addFeed);
+  ASSERT_TRUE(click(Toolbar::AddRemoveItemIdentifier));
+  EXPECT_EQ(addFeed.runs, 1);
+  controller->setApplicationResponder(app.delegate.get());
+
+  // Chosen in the sheet: icon only shows neither labels nor text buttons.
+  ZPHToolbarCustomizationSheet* sheet = toolbar->runCustomizationSheet();
+  EXPECT_EQ(sheet->displayMode(), int(Toolbar::LabelOnly));
+  EXPECT_EQ(sheet->displayModeChooser()->count(), 3);
+  sheet->setDisplayMode(Toolbar::IconOnly);
+  QPushButton* done = nullptr;
+  for (QPushButton* button : sheet->findChildren<QPushButton*>())
+    if (button->text() == QStringLiteral("Done"))
+      done = button;
+  ASSERT_NE(done, nullptr);
+  done->click();
+  EXPECT_EQ(toolbar->displayMode(), Toolbar::IconOnly);
+  EXPECT_EQ(toolbar->textButtonForItemIdentifier(Toolbar::NextUnreadItemIdentifier), nullptr);
+  EXPECT_EQ(toolbar->toolbar()->findChild<QLabel*>(QStringLiteral("ZPHToolbarItemNextUnreadLabel")), nullptr);
+  EXPECT_FALSE(toolbar->controlForItemIdentifier(Toolbar::NextUnreadItemIdentifier)->isHidden());
 }
 
 TEST_F(CommandsAndToolbarTest, RefreshSpinsThroughASlowRefresh)
