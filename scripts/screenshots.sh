@@ -38,6 +38,7 @@
 #   OUT/remove-sheet.png      the box asking before a folder is removed
 #   OUT/rename.png            a feed's row being renamed
 #   OUT/customize-toolbar.png "Customize Toolbar…"
+#   OUT/toolbar-text-only.png the toolbar showing text only, its menu open
 # The toolbar shows in each; in main-light and main-dark Refresh is turning.
 # Fails when a picture is missing.
 set -euo pipefail
@@ -293,6 +294,9 @@ JSON
 cat >"$WORK/toolbar.json" <<JSON
 { $FOLDERS, "select": "/meadow.xml", "customizeToolbar": true }
 JSON
+cat >"$WORK/toolbartext.json" <<JSON
+{ $FOLDERS, "select": "/meadow.xml", "toolbarMode": 3, "toolbarMenu": true }
+JSON
 cat >"$WORK/emptyfeed.json" <<JSON
 { $FOLDERS, "select": "/empty.xml" }
 JSON
@@ -350,4 +354,5 @@ shoot gear-menu gearmenu 0
 shoot remove-sheet remove 0
 shoot rename rename 0
 shoot customize-toolbar toolbar 0
+shoot toolbar-text-only toolbartext 0
 exit "$status"

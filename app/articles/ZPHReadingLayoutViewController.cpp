@@ -7,6 +7,7 @@
 #include "kit/CBMenuExtras.h"
 #include "store/entities/CBDataArticle.h"
 #include "store/entities/CBDataArticleContent.h"
+#include "web/ZPHSearchUIProtocol.h"
 
 #include <QtCore/QMimeData>
 #include <QtCore/QTimer>
@@ -81,6 +82,33 @@ bool ZPHReadingLayoutViewController::isArticleListFocused() const
   const QWidget* control = controlView();
   const QWidget* focus = QApplication::focusWidget();
   return control != nullptr && focus != nullptr && (focus == control || control->isAncestorOf(focus));
+}
+
+namespace {
+
+ZPHSearchUIProtocol* searchUserInterface(ZPHArticleDetailPane* pane)
+{
+  return pane != nullptr ? dynamic_cast<ZPHSearchUIProtocol*>(pane->view()) : nullptr;
+}
+
+}  // namespace
+
+void ZPHReadingLayoutViewController::showFindPanel()
+{
+  if (ZPHSearchUIProtocol* search = searchUserInterface(m_detailViewController.get()))
+    search->showFindPanelAnimated(true);
+}
+
+void ZPHReadingLayoutViewController::highlightNextSearchResult()
+{
+  if (ZPHSearchUIProtocol* search = searchUserInterface(m_detailViewController.get()))
+    search->highlightNextSearchResult();
+}
+
+void ZPHReadingLayoutViewController::highlightPreviousSearchResult()
+{
+  if (ZPHSearchUIProtocol* search = searchUserInterface(m_detailViewController.get()))
+    search->highlightPreviousSearchResult();
 }
 
 void ZPHReadingLayoutViewController::moveFocusToArticleListAndSelectTopRowIfNeeded()

@@ -136,6 +136,12 @@ public:
   virtual QMenu* contextualMenu() = 0;
 
   // ---- The base's own.
+  // Find in the article: the detail pane's view shows its find bar and
+  // steps through the matches, where it has them (the rendered page).
+  void showFindPanel();
+  void highlightNextSearchResult();
+  void highlightPreviousSearchResult();
+
   // The keyboard focus is in the article table.
   bool isArticleListFocused() const;
   void moveFocusToArticleListAndSelectTopRowIfNeeded();

@@ -10,8 +10,8 @@
 #include "web/ZPHMacWebView.h"
 #include "web/ZPHWebEnginePage.h"
 
-#include <QtGui/QAction>
-#include <QtGui/QKeySequence>
+#include <QtCore/QEvent>
+#include <QtCore/QTimer>
 
 ZPHWebArticleDetailPane::ZPHWebArticleDetailPane(ZPHInternalPagesProfile* profile, ZPHStyleSheetController* styles,
                                                  ZPHUserDefaults* defaults, ZPHClock* clock)
@@ -48,21 +48,17 @@ QWidget* ZPHWebArticleDetailPane::view()
   m_view->setObjectName(QStringLiteral("ZPHWebArticleDetailPane"));
   // The first page fades in over the empty pane.
   m_view->setShouldAnimateIn(true);
-  addFindAction(QStringLiteral("find:"), QKeySequence::Find, &ZPHWebArticleDetailPane::find);
-  addFindAction(QStringLiteral("findNext:"), QKeySequence::FindNext, &ZPHWebArticleDetailPane::findNext);
-  addFindAction(QStringLiteral("findPrevious:"), QKeySequence::FindPrevious, &ZPHWebArticleDetailPane::findPrevious);
+  // A new size moves the column's limits: the page is measured again once
+  // the size settles.
+  m_remeasureTimer = new QTimer(this);
+  m_remeasureTimer->setSingleShot(true);
+  m_remeasureTimer->setInterval(RemeasureDelay);
+  connect(m_remeasureTimer, &QTimer::timeout, this, [this] {
+    if (m_controller && m_controller->article() && !m_controller->awaitingMainFrameLoad())
+      m_controller->updateArticleWidths();
+  });
+  m_view->installEventFilter(this);
   return m_view;
-}
-
-void ZPHWebArticleDetailPane::addFindAction(const QString& name, const QKeySequence& keys,
-                                            void (ZPHWebArticleDetailPane::*method)())
-{
-  auto* action = new QAction(this);
-  action->setObjectName(name);
-  action->setShortcut(keys);
-  action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-  connect(action, &QAction::triggered, this, method);
-  m_view->addAction(action);
 }
 
 ZPHArticleDetailViewController* ZPHWebArticleDetailPane::ensureController()
@@ -83,6 +79,8 @@ ZPHArticleDetailViewController* ZPHWebArticleDetailPane::ensureController()
           &ZPHArticleDetailPane::mainFrameDidFinishLoading);
   connect(m_controller.get(), &ZPHArticleDetailViewController::detailViewDidFinishChangingTheme, this,
           &ZPHArticleDetailPane::didFinishChangingTheme);
+  connect(m_controller.get(), &ZPHArticleDetailViewController::articleWidthsChanged, this,
+          &ZPHWebArticleDetailPane::articleWidthsChanged);
   view();
   m_view->setDetailContentView(m_controller->view());
   return m_controller.get();
@@ -156,22 +154,11 @@ void ZPHWebArticleDetailPane::invalidate()
     m_controller->invalidate();
 }
 
-void ZPHWebArticleDetailPane::find()
+bool ZPHWebArticleDetailPane::eventFilter(QObject* watched, QEvent* event)
 {
-  if (m_view)
-    m_view->showFindPanelAnimated(true);
-}
-
-void ZPHWebArticleDetailPane::findNext()
-{
-  if (m_view)
-    m_view->highlightNextSearchResult();
-}
-
-void ZPHWebArticleDetailPane::findPrevious()
-{
-  if (m_view)
-    m_view->highlightPreviousSearchResult();
+  if (watched == m_view && event->type() == QEvent::Resize && m_remeasureTimer != nullptr)
+    m_remeasureTimer->start();
+  return ZPHArticleDetailPane::eventFilter(watched, event);
 }
 
 void ZPHWebArticleDetailPane::followInterfaceTheme()

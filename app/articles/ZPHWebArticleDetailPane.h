@@ -8,7 +8,7 @@
 
 #include <memory>
 
-class QAction;
+class QTimer;
 class ZPHArticleDetailViewController;
 class ZPHClock;
 class ZPHInternalPagesProfile;
@@ -21,19 +21,21 @@ class ZPHUserDefaults;
 //
 // The web view, and with it the web engine, is made with the first article
 // loaded; until then the pane is empty. The page follows the interface
-// theme's light or dark sub-theme. The pane answers Find ("find:", Ctrl+F),
-// Find Next ("findNext:", Ctrl+G) and Find Previous ("findPrevious:",
-// Ctrl+Shift+G) while the focus is inside it; its actions are its direct
-// children under those names.
+// theme's light or dark sub-theme. Its view (ZPHArticleDetailPaneView)
+// answers the main window's Find, Find Next and Find Previous commands.
 //
 // The column width it reports is the one in em it last asked the page for
 // (the style sheet controller's current width once an article loads): the
 // page's own widths come back later, and only the width limits wait for
-// them. Main thread only.
+// them; they are measured again when the pane changes size. Main thread
+// only.
 class ZPHWebArticleDetailPane : public ZPHArticleDetailPane {
   Q_OBJECT
 
 public:
+  // How long the pane's size must settle before the page is measured.
+  static constexpr int RemeasureDelay = 150;  // ms
+
   // The profile owner must outlive the pane. Null styles, defaults and
   // clock: the shared ones.
   explicit ZPHWebArticleDetailPane(ZPHInternalPagesProfile* profile, ZPHStyleSheetController* styles = nullptr,
@@ -59,12 +61,15 @@ public:
   CBDataArticle* shownArticle() const;
   int loads() const { return m_loads; }
 
+Q_SIGNALS:
+  // The page's column widths came back: the width limits may differ.
+  void articleWidthsChanged();
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
   ZPHArticleDetailViewController* ensureController();
-  void addFindAction(const QString& name, const QKeySequence& keys, void (ZPHWebArticleDetailPane::*method)());
-  void find();
-  void findNext();
-  void findPrevious();
   void followInterfaceTheme();
 
   QPointer<ZPHInternalPagesProfile> m_profile;
@@ -75,5 +80,6 @@ private:
   std::unique_ptr<ZPHArticleDetailViewController> m_controller;
   double m_width = 0;
   int m_loads = 0;
+  QTimer* m_remeasureTimer = nullptr;
   ZPHObserverToken m_themeObserver;
 };

@@ -6,10 +6,12 @@
 #include "articles/ZPHSearchField.h"
 #include "articles/ZPHSearchWindowController.h"
 #include "articles/ZPHStyleSheetController.h"
+#include "articles/ZPHWebArticleDetailPane.h"
 #include "feeds/network/ZPHNetworkController.h"
 #include "feeds/refresh/ZPHRefreshController.h"
 #include "feeds/refresh/ZPHStatusItem.h"
 #include "foundation/CBMimeTypes.h"
+#include "foundation/CBPrefs.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
 #include "kit/ZPHNamedImage.h"
 #include "mainwindow/ZPHApplicationNotifications.h"
@@ -323,6 +325,10 @@ void ZPHMainWindowController::registerObservers()
   m_observers.push_back(center.addObserver(
       CBSourceListSelectionDidChangeNotification, QVariant(), this,
       [this](const ZPHNotification&) { sourceListSelectionDidChange(); }, D::MainThread));
+  // A new margin step moves the column's limits.
+  m_observers.push_back(center.addObserver(
+      ZPHStylesDidChangeNotification, QVariant(), this, [this](const ZPHNotification&) { scheduleValidation(); },
+      D::MainThread));
 }
 
 bool ZPHMainWindowController::urlNotificationConcernsThisWindow(const ZPHNotification& notification) const
@@ -491,6 +497,11 @@ void ZPHMainWindowController::makeCommands()
   command("toggleDarkMode:", tr("Switch to Dark Theme"), [this] { toggleDarkMode(); });
   command("deleteSelectedFeedsAndFolders:", tr("Remove"), [this] { deleteSelectedFeedsAndFolders(); });
   command("moveFocusToArticleList:", tr("Go to Articles"), [this] { moveFocusToArticleListAndSelectTopRowIfNeeded(); });
+  command("find:", tr("Find\u2026"), [this] { find(); });
+  command("findNext:", tr("Find Next"), [this] { findNext(); });
+  command("findPrevious:", tr("Find Previous"), [this] { findPrevious(); });
+  command("makeMarginsNarrower:", tr("Narrower Column"), [this] { makeMarginsNarrower(); });
+  command("makeMarginsWider:", tr("Wider Column"), [this] { makeMarginsWider(); });
 }
 
 QAction* ZPHMainWindowController::commandAction(const QString& selector) const
@@ -556,6 +567,13 @@ bool ZPHMainWindowController::validateUserInterfaceItem(QAction* item)
       item->setText(toggleDarkModeTitle());
   } else if (selector == QLatin1String("deleteSelectedFeedsAndFolders:")) {
     enabled = m_sourceListViewController != nullptr && m_sourceListViewController->validateDelete();
+  } else if (selector == QLatin1String("find:") || selector == QLatin1String("findNext:") ||
+             selector == QLatin1String("findPrevious:")) {
+    enabled = validateFind();
+  } else if (selector == QLatin1String("makeMarginsNarrower:")) {
+    enabled = validateMargins(-1);
+  } else if (selector == QLatin1String("makeMarginsWider:")) {
+    enabled = validateMargins(1);
   } else if (selector == QLatin1String("copyArticleURL:") || selector == QLatin1String("openInTab:") ||
              selector == QLatin1String("openInBrowser:")) {
     enabled = validForArticleActions;
@@ -568,6 +586,16 @@ bool ZPHMainWindowController::validateUserInterfaceItem(QAction* item)
 void ZPHMainWindowController::validateCommands()
 {
   m_validationScheduled = false;
+  // A page that has loaded, or been measured, may have made the margin
+  // commands possible.
+  if (ZPHReadingLayoutViewController* layout = currentLayoutViewController())
+    if (ZPHArticleDetailPane* pane = layout->detailViewController()) {
+      connect(pane, &ZPHArticleDetailPane::mainFrameDidFinishLoading, this,
+              &ZPHMainWindowController::scheduleValidation, Qt::UniqueConnection);
+      if (auto* page = qobject_cast<ZPHWebArticleDetailPane*>(pane))
+        connect(page, &ZPHWebArticleDetailPane::articleWidthsChanged, this,
+                &ZPHMainWindowController::scheduleValidation, Qt::UniqueConnection);
+    }
   for (QAction* action : findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly))
     validateUserInterfaceItem(action);
   if (m_toolbarController != nullptr)
@@ -760,6 +788,57 @@ void ZPHMainWindowController::makeTextSmaller()
 }
 
 void ZPHMainWindowController::makeTextStandardSize() { ZPHStyleSheetController::sharedController()->resetFontSizes(); }
+
+ZPHReadingLayoutViewController* ZPHMainWindowController::currentLayoutViewController() const
+{
+  return m_articleListDelegate != nullptr ? m_articleListDelegate->currentLayoutViewController() : nullptr;
+}
+
+bool ZPHMainWindowController::validateFind() const
+{
+  // Browser tabs are not here yet: the article view is the one searched.
+  const ZPHReadingLayoutViewController* layout = currentLayoutViewController();
+  return layout != nullptr && layout->selectedRow() >= 0;
+}
+
+void ZPHMainWindowController::find()
+{
+  if (ZPHReadingLayoutViewController* layout = currentLayoutViewController())
+    layout->showFindPanel();
+}
+
+void ZPHMainWindowController::findNext()
+{
+  if (ZPHReadingLayoutViewController* layout = currentLayoutViewController())
+    layout->highlightNextSearchResult();
+}
+
+void ZPHMainWindowController::findPrevious()
+{
+  if (ZPHReadingLayoutViewController* layout = currentLayoutViewController())
+    layout->highlightPreviousSearchResult();
+}
+
+bool ZPHMainWindowController::validateMargins(int direction) const
+{
+  const ZPHReadingLayoutViewController* layout = currentLayoutViewController();
+  if (layout == nullptr || m_articleListDelegate->currentWebView() == nullptr ||
+      !m_articleListDelegate->currentDetailViewSupportsMargins())
+    return false;
+  return direction > 0 ? layout->canMakeMarginsWider() : layout->canMakeMarginsNarrower();
+}
+
+void ZPHMainWindowController::makeMarginsNarrower()
+{
+  if (ZPHReadingLayoutViewController* layout = currentLayoutViewController())
+    layout->makeMarginsNarrower();
+}
+
+void ZPHMainWindowController::makeMarginsWider()
+{
+  if (ZPHReadingLayoutViewController* layout = currentLayoutViewController())
+    layout->makeMarginsWider();
+}
 
 void ZPHMainWindowController::toggleDarkMode()
 {

@@ -33,6 +33,7 @@ class ZPHMainWindowSplitView;
 class ZPHMainWindowToolbarController;
 class ZPHNetworkController;
 class ZPHNotificationBezelWindowController;
+class ZPHReadingLayoutViewController;
 class ZPHRightPaneContainerView;
 class ZPHSourceListTreeBuilder;
 class ZPHSourceListViewController;
@@ -150,6 +151,18 @@ public:
   void makeTextSmaller();
   void makeTextStandardSize();
   bool canShiftFontSizeInDirection(int direction) const;
+  // Find in the article shown: the find bar, the next and previous match.
+  // On while an article row is selected.
+  void find();
+  void findNext();
+  void findPrevious();
+  bool validateFind() const;
+  // The article column one step narrower or wider (the margins the other
+  // way); on while the article's page shows and the column can change
+  // that way.
+  void makeMarginsNarrower();
+  void makeMarginsWider();
+  bool validateMargins(int direction) const;
   void toggleDarkMode();
   void deleteSelectedFeedsAndFolders();
   bool canMoveFocusToArticleList() const;
@@ -217,6 +230,7 @@ private:
   void windowDidLoad();
   void makeCommands();
   QList<ZPHRepresentedObject> feedsAndFoldersShown() const;
+  ZPHReadingLayoutViewController* currentLayoutViewController() const;
   void registerObservers();
   void setUpTrayIcon();
   void showStatusItem(const QString& text, const QString& identifier);

@@ -13,11 +13,13 @@
 #include "themes/ZPHTheme.h"
 
 #include <QtGui/QAction>
+#include <QtGui/QActionGroup>
 #include <QtWidgets/QHBoxLayout>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QMainWindow>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QToolBar>
+#include <QtWidgets/QToolButton>
 #include <QtWidgets/QVBoxLayout>
 
 const QString ZPHMainWindowToolbarController::ToolbarIdentifier = QStringLiteral("MainWindowToolbar");
@@ -37,6 +39,8 @@ const QString ZPHMainWindowToolbarController::FlexibleSpaceItemIdentifier =
     QStringLiteral("NSToolbarFlexibleSpaceItem");
 const QString ZPHMainWindowToolbarController::SpaceItemIdentifier = QStringLiteral("NSToolbarSpaceItem");
 const QString ZPHMainWindowToolbarController::SeparatorItemIdentifier = QStringLiteral("NSToolbarSeparatorItem");
+const QString ZPHMainWindowToolbarController::ItemIdentifiersKey = QStringLiteral("itemIdentifiers");
+const QString ZPHMainWindowToolbarController::DisplayModeKey = QStringLiteral("displayMode");
 
 namespace {
 
@@ -46,6 +50,19 @@ constexpr int SearchFieldMinimumWidth = 50;
 constexpr int SearchFieldMaximumWidth = 296;
 
 }  // namespace
+
+QString ZPHMainWindowToolbarController::titleForDisplayMode(DisplayMode mode)
+{
+  switch (mode) {
+    case IconAndLabel:
+      return tr("Icon and Text");
+    case IconOnly:
+      return tr("Icon Only");
+    case LabelOnly:
+      return tr("Text Only");
+  }
+  return QString();
+}
 
 QStringList ZPHMainWindowToolbarController::defaultItemIdentifiers()
 {
@@ -133,9 +150,24 @@ void ZPHMainWindowToolbarController::setupToolbar(QMainWindow* window, ZPHSearch
     m_searchField->setToolTip(tr("Search articles"));
   }
 
+  // The arrangement and the mode as saved; a bare list is the arrangement
+  // of an earlier version.
+  const QVariant stored = ZPHUserDefaults::standardUserDefaults().objectForKey(ToolbarIdentifier);
+  QVariantList items;
+  if (stored.typeId() == QMetaType::QVariantMap) {
+    const QVariantMap map = stored.toMap();
+    items = map.value(ItemIdentifiersKey).toList();
+    bool ok = false;
+    const int mode = map.value(DisplayModeKey).toInt(&ok);
+    if (ok && mode >= IconAndLabel && mode <= LabelOnly)
+      m_displayMode = DisplayMode(mode);
+  } else if (stored.canConvert<QVariantList>()) {
+    items = stored.toList();
+  }
   QStringList saved;
-  const QVariantList stored = ZPHUserDefaults::standardUserDefaults().arrayForKey(ToolbarIdentifier);
-  for (const QVariant& value : stored) saved.append(value.toString());
+  for (const QVariant& value : std::as_const(items))
+    if (value.typeId() == QMetaType::QString)
+      saved.append(value.toString());
   m_itemIdentifiers = saved.isEmpty() ? defaultItemIdentifiers() : saved;
   rebuild();
 
@@ -157,11 +189,35 @@ void ZPHMainWindowToolbarController::setItemIdentifiers(const QStringList& ident
       kept.append(identifier);
   }
   m_itemIdentifiers = kept;
-  QVariantList stored;
-  for (const QString& identifier : kept) stored.append(identifier);
-  ZPHUserDefaults::standardUserDefaults().setObject(ToolbarIdentifier, stored);
+  save();
   if (m_toolbar != nullptr)
     rebuild();
+}
+
+void ZPHMainWindowToolbarController::setDisplayMode(DisplayMode mode)
+{
+  if (mode < IconAndLabel || mode > LabelOnly)
+    return;
+  m_displayMode = mode;
+  save();
+  if (m_toolbar != nullptr)
+    rebuild();
+}
+
+void ZPHMainWindowToolbarController::save()
+{
+  QVariantList items;
+  for (const QString& identifier : std::as_const(m_itemIdentifiers)) items.append(identifier);
+  ZPHUserDefaults::standardUserDefaults().setObject(
+      ToolbarIdentifier, QVariantMap{{ItemIdentifiersKey, items}, {DisplayModeKey, int(m_displayMode)}});
+}
+
+QAbstractButton* ZPHMainWindowToolbarController::textButtonForItemIdentifier(const QString& identifier) const
+{
+  for (const auto& [item, button] : m_textButtons)
+    if (item == identifier)
+      return button;
+  return nullptr;
 }
 
 QWidget* ZPHMainWindowToolbarController::controlForItemIdentifier(const QString& identifier) const
@@ -184,6 +240,7 @@ void ZPHMainWindowToolbarController::rebuild()
     delete action;
   }
   m_items.clear();
+  m_textButtons.clear();
   m_refreshButton = nullptr;
   for (const QString& identifier : std::as_const(m_itemIdentifiers)) {
     if (identifier == SeparatorItemIdentifier) {
@@ -195,8 +252,8 @@ void ZPHMainWindowToolbarController::rebuild()
       continue;
     m_toolbar->addWidget(item);
   }
-  updateRefreshButton();
   validateToolbarItems();
+  updateRefreshButton();
 }
 
 CBToolbarSegmentedControl* ZPHMainWindowToolbarController::makeControl(const QString& identifier,
@@ -291,12 +348,33 @@ QWidget* ZPHMainWindowToolbarController::makeItem(const QString& identifier)
     return nullptr;
   m_items.append({identifier, control});
 
-  // The control over its label, as the toolbar shows icon and label.
   auto* item = new QWidget();
   auto* layout = new QVBoxLayout(item);
   layout->setContentsMargins(2, 0, 2, 0);
   layout->setSpacing(1);
+  control->setParent(item);
+  if (m_displayMode == LabelOnly) {
+    // The label alone, as a button: Add Site's asks for a new site, the
+    // others do what their control does.
+    control->hide();
+    auto* button = new QToolButton(item);
+    button->setObjectName(identifier + QStringLiteral("TextButton"));
+    button->setText(labelForItemIdentifier(identifier));
+    button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    button->setAutoRaise(true);
+    button->setToolTip(control->toolTip());
+    if (identifier == AddRemoveItemIdentifier)
+      connect(button, &QToolButton::clicked, this, [this] { sendCommand(QStringLiteral("addFeed:")); });
+    else if (identifier != ArticleThemeItemIdentifier && identifier != ShareItemIdentifier)
+      connect(button, &QToolButton::clicked, control, [control] { Q_EMIT control->segmentClicked(0); });
+    layout->addWidget(button, 0, Qt::AlignCenter);
+    m_textButtons.append({identifier, button});
+    return item;
+  }
   layout->addWidget(control, 0, Qt::AlignHCenter);
+  if (m_displayMode == IconOnly)
+    return item;
+  // The control over its label.
   auto* label = new QLabel(labelForItemIdentifier(identifier), item);
   label->setObjectName(identifier + QStringLiteral("Label"));
   label->setTextFormat(Qt::PlainText);
@@ -304,7 +382,6 @@ QWidget* ZPHMainWindowToolbarController::makeItem(const QString& identifier)
   font.setPointSizeF(font.pointSizeF() * 0.85);
   label->setFont(font);
   layout->addWidget(label, 0, Qt::AlignHCenter);
-  control->setParent(item);
   return item;
 }
 
@@ -334,9 +411,13 @@ void ZPHMainWindowToolbarController::setRefreshController(ZPHRefreshController* 
 
 void ZPHMainWindowToolbarController::updateRefreshButton()
 {
-  if (m_refreshButton != nullptr)
-    m_refreshButton->setCurrentlyRefreshing(m_refreshController != nullptr &&
-                                            m_refreshController->visualRefreshInProgress());
+  if (m_refreshButton == nullptr)
+    return;
+  m_refreshButton->setCurrentlyRefreshing(m_refreshController != nullptr &&
+                                          m_refreshController->visualRefreshInProgress());
+  // Text only, the label is off while the control is.
+  if (QAbstractButton* button = textButtonForItemIdentifier(RefreshItemIdentifier))
+    button->setEnabled(m_refreshButton->isEnabled());
 }
 
 QString ZPHMainWindowToolbarController::commandOfItem(const QString& identifier) const
@@ -372,14 +453,22 @@ void ZPHMainWindowToolbarController::validateToolbarItems()
   for (const auto& [identifier, widget] : std::as_const(m_items)) {
     if (widget == m_refreshButton) {
       m_refreshButton->updateEnabledState();
+      if (QAbstractButton* button = textButtonForItemIdentifier(identifier))
+        button->setEnabled(m_refreshButton->isEnabled());
       continue;
     }
-    widget->setEnabled(validateItem(identifier));
+    const bool enabled = validateItem(identifier);
+    widget->setEnabled(enabled);
+    QAbstractButton* button = textButtonForItemIdentifier(identifier);
+    if (button != nullptr)
+      button->setEnabled(enabled);
     if (identifier == FlagItemIdentifier) {
       // The label follows the command's title: "Bookmark" or "Unbookmark".
       const QString title = m_mainWindowController->toggleFlaggedTitle();
       if (auto* label = widget->parentWidget()->findChild<QLabel*>(identifier + QStringLiteral("Label")))
         label->setText(title);
+      if (button != nullptr)
+        button->setText(title);
     }
   }
 }
@@ -400,6 +489,16 @@ void ZPHMainWindowToolbarController::addRemoveSegmentedControlClicked(int segmen
 QMenu* ZPHMainWindowToolbarController::contextMenu(QWidget* parent)
 {
   auto* menu = new QMenu(parent);
+  auto* modes = new QActionGroup(menu);
+  for (const DisplayMode mode : {IconAndLabel, IconOnly, LabelOnly}) {
+    QAction* action = menu->addAction(titleForDisplayMode(mode));
+    action->setCheckable(true);
+    action->setChecked(mode == m_displayMode);
+    action->setData(int(mode));
+    modes->addAction(action);
+    connect(action, &QAction::triggered, this, [this, mode] { setDisplayMode(mode); });
+  }
+  menu->addSeparator();
   QAction* customize = menu->addAction(tr("Customize Toolbar\u2026"));
   customize->setObjectName(QStringLiteral("runToolbarCustomizationPalette:"));
   connect(customize, &QAction::triggered, this, [this] { runCustomizationSheet(); });
@@ -414,8 +513,11 @@ ZPHToolbarCustomizationSheet* ZPHMainWindowToolbarController::runCustomizationSh
   }
   auto* sheet = new ZPHToolbarCustomizationSheet(m_window);
   sheet->setItems(m_itemIdentifiers, allowedItemIdentifiers(), defaultItemIdentifiers());
+  sheet->setDisplayMode(m_displayMode);
   connect(sheet, &ZPHToolbarCustomizationSheet::itemsChosen, this,
           [this](const QStringList& identifiers) { setItemIdentifiers(identifiers); });
+  connect(sheet, &ZPHToolbarCustomizationSheet::displayModeChosen, this,
+          [this](int mode) { setDisplayMode(DisplayMode(mode)); });
   sheet->setAttribute(Qt::WA_DeleteOnClose);
   m_customizationSheet = sheet;
   sheet->open();

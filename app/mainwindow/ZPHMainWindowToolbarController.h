@@ -10,6 +10,7 @@
 #include <vector>
 
 class CBRefreshToolbarButton;
+class QAbstractButton;
 class CBToolbarSegmentedControl;
 class QAction;
 class QMainWindow;
@@ -24,8 +25,12 @@ class ZPHSearchField;
 // allowed sets, the controls behind the items and what they send, their
 // enabled states (asked of the main window controller's validation), the
 // Refresh control that spins while a refresh runs, and the user's own
-// arrangement, kept under "MainWindowToolbar" and changed from the
-// toolbar's context menu ("Customize Toolbar…").
+// arrangement and display mode (icon and label, icon only, text only),
+// kept together under "MainWindowToolbar" and changed from the toolbar's
+// context menu and its "Customize Toolbar…" sheet.
+//
+// Text only, an item is a button with its label: Add Site's sends
+// "addFeed:", the others send what their control sends.
 //
 // Made by the main window controller when it builds its window; never
 // replaced. Main thread.
@@ -50,6 +55,16 @@ public:
   static const QString SpaceItemIdentifier;          // "NSToolbarSpaceItem"
   static const QString SeparatorItemIdentifier;      // "NSToolbarSeparatorItem"
 
+  // Keys of the stored arrangement (a dictionary; a list of identifiers
+  // as earlier versions stored it reads as the items in the default mode).
+  static const QString ItemIdentifiersKey;  // "itemIdentifiers"
+  static const QString DisplayModeKey;      // "displayMode"
+
+  enum DisplayMode { IconAndLabel = 1, IconOnly = 2, LabelOnly = 3 };
+  static constexpr DisplayMode DefaultDisplayMode = IconAndLabel;
+  // The names the menus and the sheet give the modes.
+  static QString titleForDisplayMode(DisplayMode mode);
+
   static QStringList defaultItemIdentifiers();
   static QStringList allowedItemIdentifiers();
   // The label of an item (the customisation sheet shows it).
@@ -68,6 +83,12 @@ public:
   // Unknown identifiers are dropped.
   QStringList itemIdentifiers() const { return m_itemIdentifiers; }
   void setItemIdentifiers(const QStringList& identifiers);
+  // How the items show; setting it rebuilds the toolbar and saves it.
+  DisplayMode displayMode() const { return m_displayMode; }
+  void setDisplayMode(DisplayMode mode);
+  // The button an item shows in text-only mode; null when it is not shown
+  // or the mode is another.
+  QAbstractButton* textButtonForItemIdentifier(const QString& identifier) const;
   // The control of an item shown; null when it is not shown.
   QWidget* controlForItemIdentifier(const QString& identifier) const;
   CBRefreshToolbarButton* refreshButton() const { return m_refreshButton; }
@@ -99,6 +120,7 @@ private:
   void updateImages();
   bool sendCommand(const QString& selector);
   QString commandOfItem(const QString& identifier) const;
+  void save();
 
   ZPHMainWindowController* m_mainWindowController;
   QPointer<QMainWindow> m_window;
@@ -106,6 +128,8 @@ private:
   QPointer<ZPHSearchField> m_searchField;
   QStringList m_itemIdentifiers;
   QList<QPair<QString, QWidget*>> m_items;
+  QList<QPair<QString, QAbstractButton*>> m_textButtons;
+  DisplayMode m_displayMode = DefaultDisplayMode;
   CBRefreshToolbarButton* m_refreshButton = nullptr;
   QPointer<ZPHRefreshController> m_refreshController;
   QMetaObject::Connection m_refreshConnection;

@@ -2,8 +2,10 @@
 
 #include "mainwindow/ZPHMainWindowToolbarController.h"
 
+#include <QtWidgets/QComboBox>
 #include <QtWidgets/QDialogButtonBox>
 #include <QtWidgets/QGridLayout>
+#include <QtWidgets/QHBoxLayout>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QListWidget>
 #include <QtWidgets/QPushButton>
@@ -23,7 +25,7 @@ bool isRepeatable(const QString& identifier)
 }  // namespace
 
 ZPHToolbarCustomizationSheet::ZPHToolbarCustomizationSheet(QWidget* parent)
-    : QDialog(parent), m_shown(new QListWidget(this)), m_allowed(new QListWidget(this))
+    : QDialog(parent), m_shown(new QListWidget(this)), m_allowed(new QListWidget(this)), m_mode(new QComboBox(this))
 {
   setObjectName(QStringLiteral("ZPHToolbarCustomizationSheet"));
   setWindowTitle(tr("Customize Toolbar"));
@@ -49,6 +51,18 @@ ZPHToolbarCustomizationSheet::ZPHToolbarCustomizationSheet(QWidget* parent)
   lists->addLayout(buttons, 1, 1);
   layout->addLayout(lists);
 
+  m_mode->setObjectName(QStringLiteral("displayMode"));
+  using Toolbar = ZPHMainWindowToolbarController;
+  for (const Toolbar::DisplayMode mode : {Toolbar::IconAndLabel, Toolbar::IconOnly, Toolbar::LabelOnly})
+    m_mode->addItem(Toolbar::titleForDisplayMode(mode), int(mode));
+  auto* show = new QHBoxLayout();
+  auto* showLabel = new QLabel(tr("Show:"), this);
+  showLabel->setBuddy(m_mode);
+  show->addWidget(showLabel);
+  show->addWidget(m_mode);
+  show->addStretch();
+  layout->addLayout(show);
+
   auto* box = new QDialogButtonBox(this);
   QPushButton* defaults = box->addButton(tr("Use Default Set"), QDialogButtonBox::ResetRole);
   QPushButton* done = box->addButton(tr("Done"), QDialogButtonBox::AcceptRole);
@@ -61,6 +75,7 @@ ZPHToolbarCustomizationSheet::ZPHToolbarCustomizationSheet(QWidget* parent)
   connect(m_allowed, &QListWidget::itemDoubleClicked, this, &ZPHToolbarCustomizationSheet::addSelectedItem);
   connect(box, &QDialogButtonBox::accepted, this, [this] {
     Q_EMIT itemsChosen(shownItems());
+    Q_EMIT displayModeChosen(displayMode());
     accept();
   });
   resize(520, 380);
@@ -124,4 +139,13 @@ void ZPHToolbarCustomizationSheet::useDefaultSet()
 {
   m_shown->clear();
   for (const QString& identifier : std::as_const(m_defaults)) appendShown(identifier);
+}
+
+int ZPHToolbarCustomizationSheet::displayMode() const { return m_mode->currentData().toInt(); }
+
+void ZPHToolbarCustomizationSheet::setDisplayMode(int mode)
+{
+  const int index = m_mode->findData(mode);
+  if (index >= 0)
+    m_mode->setCurrentIndex(index);
 }

@@ -537,6 +537,24 @@ void ZPHScreenshotScript::commandSteps()
   }
   if (m_state.value(QStringLiteral("rename")).toBool())
     addStep([] { return true; }, [sourceList] { sourceList->performCommand(QStringLiteral("renameEntry:")); });
+  const int toolbarMode = m_state.value(QStringLiteral("toolbarMode")).toInt();
+  if (toolbarMode != 0)
+    addStep([] { return true; },
+            [window, toolbarMode] {
+              window->toolbarController()->setDisplayMode(ZPHMainWindowToolbarController::DisplayMode(toolbarMode));
+            });
+  if (m_state.value(QStringLiteral("toolbarMenu")).toBool()) {
+    addStep([window] { return window->toolbar() != nullptr; },
+            [window, showCopy] {
+              QToolBar* bar = window->toolbar();
+              QMenu* menu = window->toolbarController()->contextMenu(bar);
+              menu->setAttribute(Qt::WA_DeleteOnClose);
+              const QPoint inside(bar->width() / 3, bar->height() / 2);
+              menu->popup(bar->mapToGlobal(inside));
+              showCopy(menu, bar->mapTo(window->window(), inside));
+              menu->close();
+            });
+  }
   if (m_state.value(QStringLiteral("customizeToolbar")).toBool()) {
     addStep([] { return true; }, [window] { window->toolbarController()->runCustomizationSheet(); });
     addStep([window, waited] { return window->toolbarController()->customizationSheet() != nullptr && waited(300); },

@@ -84,3 +84,64 @@ int ZPHSourceListDropRules::landingIndex(int currentIndex, int dropIndex)
     return dropIndex;
   return currentIndex >= 0 && currentIndex < dropIndex ? dropIndex - 1 : dropIndex;
 }
+
+ZPHSourceListDropRules::DropTarget ZPHSourceListDropRules::retargetProposal(const DropProposal& proposal)
+{
+  const DropCheck check = proposal.local ? DropCheck::Local : DropCheck::External;
+  // A file: a subscription list goes to the account as a copy.
+  if (!proposal.local && proposal.fileAddress) {
+    if (!proposal.subscriptionListFile)
+      return {};
+    return {DropTargetNode::Account, -1, -1, DropCheck::ImportFile};
+  }
+  switch (proposal.item) {
+    case ProposedItem::EmptyArea:
+    case ProposedItem::SmartFeeds:
+      return {DropTargetNode::Account, -1, -1, check};
+    case ProposedItem::Group:
+      return {DropTargetNode::Item, proposal.childIndex, proposal.childIndex, check};
+    case ProposedItem::Favorite:
+      // Only rows of this list become favourites by a drop on one.
+      if (!proposal.local)
+        return {};
+      return {DropTargetNode::ItemParent, -1, -1, check};
+    case ProposedItem::Row: {
+      if (!proposal.rowHasParent || !proposal.rowParentHasParent)
+        return {};
+      // Onto a row: into its parent at the row's place; a local drag is
+      // shown on the parent itself.
+      if (proposal.local)
+        return {DropTargetNode::ItemParent, -1, proposal.rowIndexInParent, check};
+      return {DropTargetNode::ItemParent, proposal.rowIndexInParent, proposal.rowIndexInParent, check};
+    }
+  }
+  return {};
+}
+
+ZPHSourceListDropRules::LocalDrop ZPHSourceListDropRules::retargetLocalDrop(const LocalDropFacts& facts, int childIndex,
+                                                                            int proposedChildIndex)
+{
+  if (facts.targetIsFavorites) {
+    // A feed that already is a favourite points at its own row there.
+    if (facts.oneDraggedIsFavorite)
+      return {LocalDropNode::FavoriteOfDragged, -1};
+    return {LocalDropNode::Target, -1};
+  }
+  if (facts.manualOrder || (facts.targetIsSpecialGroup && facts.sortInGroupsOnly))
+    return {LocalDropNode::Target, childIndex};
+  // Sorted by name: a row dropped among its own siblings lands on itself;
+  // elsewhere the mark goes where the sort will put it.
+  if (facts.oneDraggedIsChildOfTarget)
+    return {LocalDropNode::Dragged, -1};
+  if (proposedChildIndex != facts.sortedIndex && facts.sortedIndex >= 0)
+    return {LocalDropNode::Target, facts.hidingFeedsWithoutUnread ? -1 : facts.sortedIndex};
+  return {LocalDropNode::Target, childIndex};
+}
+
+int ZPHSourceListDropRules::externalDropIndex(int proposedChildIndex, bool manualOrder, bool targetIsSpecialGroup,
+                                              bool sortInGroupsOnly)
+{
+  if (manualOrder || (targetIsSpecialGroup && sortInGroupsOnly))
+    return proposedChildIndex;
+  return -1;
+}

@@ -9,6 +9,7 @@
 #include "sourcelist/ZPHSourceListModel.h"
 
 #include <QtCore/QTimer>
+#include <QtGui/QDragMoveEvent>
 #include <QtGui/QKeyEvent>
 #include <QtGui/QLinearGradient>
 #include <QtGui/QPainter>
@@ -337,4 +338,94 @@ void ZPHSourceListView::expandAllItems()
   if (model() == nullptr)
     return;
   for (QModelIndex index = model()->index(0, 0); index.isValid(); index = indexBelow(index)) expand(index);
+}
+
+// MARK: - The drop mark
+
+void ZPHSourceListView::dragMoveEvent(QDragMoveEvent* event)
+{
+  QTreeView::dragMoveEvent(event);
+  const DropMark before = m_dropMark;
+  m_dropMark = event->isAccepted() && dropMarkProvider ? dropMarkProvider() : DropMark();
+  if (before.shown || m_dropMark.shown)
+    viewport()->update();
+}
+
+void ZPHSourceListView::dragLeaveEvent(QDragLeaveEvent* event)
+{
+  m_dropMark = {};
+  QTreeView::dragLeaveEvent(event);
+  viewport()->update();
+}
+
+void ZPHSourceListView::dropEvent(QDropEvent* event)
+{
+  m_dropMark = {};
+  QTreeView::dropEvent(event);
+  viewport()->update();
+}
+
+QRect ZPHSourceListView::dropMarkRect() const
+{
+  if (!m_dropMark.shown || model() == nullptr)
+    return {};
+  const QRect area = viewport()->rect();
+  const QModelIndex index = m_dropMark.index;
+  if (m_dropMark.childIndex < 0) {
+    if (!index.isValid())
+      return area.adjusted(1, 1, -1, -1);
+    const QRect row = visualRect(index);
+    return QRect(area.left() + 1, row.top(), area.width() - 2, row.height());
+  }
+  // A gap: the top of the child, or below the group's last visible row.
+  const int rows = model()->rowCount(index);
+  int x = 0;
+  int y = 0;
+  if (m_dropMark.childIndex < rows) {
+    const QRect child = visualRect(model()->index(m_dropMark.childIndex, 0, index));
+    x = child.left();
+    y = child.top();
+  } else if (rows > 0) {
+    const QModelIndex lastChild = model()->index(rows - 1, 0, index);
+    x = visualRect(lastChild).left();
+    QModelIndex last = lastChild;
+    while (isExpanded(last) && model()->rowCount(last) > 0) last = model()->index(model()->rowCount(last) - 1, 0, last);
+    y = visualRect(last).bottom() + 1;
+  } else {
+    const QRect group = index.isValid() ? visualRect(index) : QRect();
+    x = group.left() + indentation();
+    y = group.bottom() + 1;
+  }
+  return QRect(std::max(x, area.left()), y - 1, area.right() - std::max(x, area.left()), 2);
+}
+
+void ZPHSourceListView::paintEvent(QPaintEvent* event)
+{
+  if (!m_dropMark.shown) {
+    QTreeView::paintEvent(event);
+    return;
+  }
+  // The tree view's own mark would point where the pointer is, not where
+  // the drop goes.
+  const bool indicator = showDropIndicator();
+  setDropIndicatorShown(false);
+  QTreeView::paintEvent(event);
+  setDropIndicatorShown(indicator);
+  const QRect mark = dropMarkRect();
+  if (mark.isEmpty())
+    return;
+  QPainter painter(viewport());
+  painter.setRenderHint(QPainter::Antialiasing);
+  QPen pen(selectionColor(true), 2);
+  painter.setPen(pen);
+  if (m_dropMark.childIndex < 0) {
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(QRectF(mark).adjusted(1, 1, -1, -1), 4, 4);
+  } else {
+    // A line with a ring at its start, across the gap.
+    const qreal y = mark.center().y() + 0.5;
+    painter.drawLine(QPointF(mark.left() + 6, y), QPointF(mark.right(), y));
+    painter.setBrush(palette().color(QPalette::Base));
+    painter.drawEllipse(QPointF(mark.left() + 3, y), 3, 3);
+  }
 }

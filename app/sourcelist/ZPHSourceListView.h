@@ -84,6 +84,23 @@ public:
   // A type-select keystroke lies less than 1.2 s back.
   bool isCurrentlyTypeSelecting() const;
 
+  // Where a drop dragged over the list lands once the list's rules have
+  // moved it: onto `index` (childIndex -1; an invalid index is the whole
+  // list) or into the gap before its child `childIndex`. The list draws
+  // this mark in place of the tree view's own, which only knows where the
+  // pointer is.
+  struct DropMark {
+    bool shown = false;
+    QPersistentModelIndex index;
+    int childIndex = -1;
+  };
+  // Asked after each move of a drag over the list.
+  std::function<DropMark()> dropMarkProvider;
+  const DropMark& dropMark() const { return m_dropMark; }
+  // The mark's rectangle in the viewport: a row's outline, or a line in a
+  // gap; empty while none shows.
+  QRect dropMarkRect() const;
+
 Q_SIGNALS:
   void openWebPageRequested();
   void moveFocusToArticleListRequested();
@@ -98,6 +115,10 @@ protected:
   void scrollContentsBy(int dx, int dy) override;
   void updateGeometries() override;
   void changeEvent(QEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dragLeaveEvent(QDragLeaveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
 
 private:
   void endLiveResize();
@@ -112,4 +133,5 @@ private:
   bool m_selectionHidden = false;
   QString m_typeSelectString;
   qint64 m_lastTypeSelectTime = -1;  // ms on a steady clock
+  DropMark m_dropMark;
 };

@@ -193,6 +193,16 @@ void ZPHSourceListViewController::loadView()
   m_outlineView->setDragEnabled(true);
   m_outlineView->setAcceptDrops(true);
   m_outlineView->setDropIndicatorShown(true);
+  // The list draws where a drop will land after its rules moved it.
+  m_outlineView->dropMarkProvider = [this] {
+    ZPHSourceListView::DropMark mark;
+    if (m_lastResolvedDrop.node == nullptr || m_lastResolvedDrop.action == Qt::IgnoreAction)
+      return mark;
+    mark.shown = true;
+    mark.index = m_model->indexForNode(m_lastResolvedDrop.node.get());
+    mark.childIndex = m_lastResolvedDrop.childIndex;
+    return mark;
+  };
   m_outlineView->setDragDropMode(QAbstractItemView::DragDrop);
   m_outlineView->setDefaultDropAction(Qt::MoveAction);
   m_outlineView->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -1491,23 +1501,6 @@ QMimeData* ZPHSourceListViewController::dragDataForNodes(const QList<CBTreeNode*
   return data;
 }
 
-std::pair<CBTreeNode*, int> ZPHSourceListViewController::dropTarget(CBTreeNode* parent, int row, bool local) const
-{
-  CBTreeNode* account = m_treeBuilder != nullptr ? m_treeBuilder->localAccountNode().get() : nullptr;
-  // The empty area and the smart feeds' group mean the account.
-  if (parent == nullptr || ZPHSourceListModel::isGlobalSpecialGroup(parent))
-    return {account, -1};
-  if (parent->isGroup() || ZPHSourceListModel::isGlobalFavoritesGroup(parent))
-    return {parent, row};
-  // Onto a feed: into its parent, at its place.
-  CBTreeNode* feedParent = parent->parent();
-  if (feedParent == nullptr)
-    return {nullptr, -1};
-  if (ZPHSourceListModel::isGlobalFavoritesGroup(feedParent))
-    return local ? std::pair<CBTreeNode*, int>{feedParent, -1} : std::pair<CBTreeNode*, int>{nullptr, -1};
-  return {feedParent, local ? -1 : int(feedParent->indexOfChild(parent))};
-}
-
 Qt::DropAction ZPHSourceListViewController::validateLocalDrop(CBTreeNode* target) const
 {
   if (target == nullptr || m_draggedItems.isEmpty())
@@ -1529,38 +1522,132 @@ Qt::DropAction ZPHSourceListViewController::validateLocalDrop(CBTreeNode* target
   return favorites ? Qt::LinkAction : Qt::MoveAction;
 }
 
+ZPHSourceListViewController::ResolvedDrop ZPHSourceListViewController::resolveDrop(const QMimeData* data,
+                                                                                   CBTreeNode* parent, int row) const
+{
+  using Rules = ZPHSourceListDropRules;
+  if (m_waitingForDropToProcess || data == nullptr)
+    return {};
+  Rules::DropProposal proposal;
+  proposal.local =
+      data->hasFormat(Rules::LocalDragType) && data->data(Rules::LocalDragType) == QByteArray::number(quintptr(this));
+  if (!proposal.local && data->hasFormat(Rules::LocalDragType))
+    return {};  // another window's rows
+  std::optional<Rules::DropInfo> info;
+  Rules::ExternalDrop external = Rules::ExternalDrop::Refuse;
+  if (!proposal.local) {
+    info = Rules::infoFromMimeData(data);
+    if (!info.has_value())
+      return {};
+    external = Rules::externalDropForAddress(info->address);
+    proposal.fileAddress =
+        QUrl(info->address.trimmed()).scheme().compare(QLatin1String("file"), Qt::CaseInsensitive) == 0;
+    proposal.subscriptionListFile = external == Rules::ExternalDrop::ImportFile;
+    if (!proposal.fileAddress && external != Rules::ExternalDrop::Subscribe)
+      return {};
+  }
+  proposal.childIndex = row;
+  if (parent == nullptr) {
+    proposal.item = Rules::ProposedItem::EmptyArea;
+  } else if (ZPHSourceListModel::isGlobalSpecialGroup(parent) ||
+             (!parent->isGroup() && ZPHSourceListModel::isGlobalSpecialGroup(parent->parent()))) {
+    // The smart feeds' group, or a smart feed's row in it.
+    proposal.item = Rules::ProposedItem::SmartFeeds;
+  } else if (parent->isGroup() || ZPHSourceListModel::isGlobalFavoritesGroup(parent)) {
+    proposal.item = Rules::ProposedItem::Group;
+  } else if (ZPHSourceListModel::isFavoritesChild(parent)) {
+    proposal.item = Rules::ProposedItem::Favorite;
+  } else {
+    proposal.item = Rules::ProposedItem::Row;
+    proposal.rowHasParent = parent->parent() != nullptr;
+    proposal.rowParentHasParent = proposal.rowHasParent && parent->parent()->parent() != nullptr;
+    proposal.rowIndexInParent = proposal.rowHasParent ? int(parent->parent()->indexOfChild(parent)) : -1;
+  }
+
+  const Rules::DropTarget target = Rules::retargetProposal(proposal);
+  CBTreeNode::Pointer account = m_treeBuilder != nullptr ? m_treeBuilder->localAccountNode() : nullptr;
+  CBTreeNode::Pointer node;
+  switch (target.node) {
+    case Rules::DropTargetNode::None:
+      return {};
+    case Rules::DropTargetNode::Account:
+      node = account;
+      break;
+    case Rules::DropTargetNode::Item:
+      node = parent->shared_from_this();
+      break;
+    case Rules::DropTargetNode::ItemParent:
+      node = parent->parent() != nullptr ? parent->parent()->shared_from_this() : nullptr;
+      break;
+  }
+  if (node == nullptr)
+    return {};
+
+  ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
+  const bool manual = defaults.integerForKey(ZPHSubscriptionsSortOrderKey) == 1;
+  const bool sortInGroupsOnly = defaults.boolForKey(ZPHSortInGroupsOnly);
+  switch (target.check) {
+    case Rules::DropCheck::Refuse:
+      return {};
+    case Rules::DropCheck::ImportFile:
+      return {node, -1, Qt::CopyAction};
+    case Rules::DropCheck::External:
+      return {node,
+              Rules::externalDropIndex(target.proposedChildIndex, manual, node->isSpecialGroup(), sortInGroupsOnly),
+              Qt::LinkAction};
+    case Rules::DropCheck::Local:
+      break;
+  }
+  const Qt::DropAction action = validateLocalDrop(node.get());
+  if (action == Qt::IgnoreAction)
+    return {};
+  Rules::LocalDropFacts facts;
+  facts.targetIsFavorites = ZPHSourceListModel::isGlobalFavoritesGroup(node.get());
+  facts.manualOrder = manual;
+  facts.targetIsSpecialGroup = node->isSpecialGroup();
+  facts.sortInGroupsOnly = sortInGroupsOnly;
+  facts.hidingFeedsWithoutUnread = m_hideFeedsWithNoUnread;
+  const CBTreeNode::Pointer& first = m_draggedItems.first();
+  CBTreeNode::Pointer favoriteNode;
+  if (m_draggedItems.size() == 1) {
+    facts.oneDraggedIsChildOfTarget = first->parent() == node.get();
+    CBFeed* feed = ZPHSourceListModel::feedForNode(first.get());
+    if (facts.targetIsFavorites && feed != nullptr)
+      for (const CBTreeNode::Pointer& child : node->children())
+        if (ZPHSourceListModel::feedForNode(child.get()) == feed)
+          favoriteNode = child;
+    facts.oneDraggedIsFavorite = favoriteNode != nullptr;
+  }
+  if (!facts.targetIsFavorites && !facts.manualOrder)
+    facts.sortedIndex = int(node->orderedIndexForPotentialChild(first));
+  const Rules::LocalDrop local = Rules::retargetLocalDrop(facts, target.childIndex, target.proposedChildIndex);
+  switch (local.node) {
+    case Rules::LocalDropNode::Target:
+      return {node, local.childIndex, action};
+    case Rules::LocalDropNode::FavoriteOfDragged:
+      return {favoriteNode, -1, action};
+    case Rules::LocalDropNode::Dragged:
+      return {first, -1, action};
+  }
+  return {};
+}
+
 Qt::DropAction ZPHSourceListViewController::validateDrop(const QMimeData* data, CBTreeNode* parent, int row)
 {
-  if (m_waitingForDropToProcess || data == nullptr)
-    return Qt::IgnoreAction;
-  const bool local = data->hasFormat(ZPHSourceListDropRules::LocalDragType) &&
-                     data->data(ZPHSourceListDropRules::LocalDragType) == QByteArray::number(quintptr(this));
-  if (local)
-    return validateLocalDrop(dropTarget(parent, row, true).first);
-  if (data->hasFormat(ZPHSourceListDropRules::LocalDragType))
-    return Qt::IgnoreAction;  // another window's rows
-  const std::optional<ZPHSourceListDropRules::DropInfo> info = ZPHSourceListDropRules::infoFromMimeData(data);
-  if (!info.has_value())
-    return Qt::IgnoreAction;
-  switch (ZPHSourceListDropRules::externalDropForAddress(info->address)) {
-    case ZPHSourceListDropRules::ExternalDrop::Refuse:
-      return Qt::IgnoreAction;
-    case ZPHSourceListDropRules::ExternalDrop::ImportFile:
-      return Qt::CopyAction;
-    case ZPHSourceListDropRules::ExternalDrop::Subscribe:
-      return dropTarget(parent, row, false).first != nullptr ? Qt::LinkAction : Qt::IgnoreAction;
-  }
-  return Qt::IgnoreAction;
+  m_lastResolvedDrop = resolveDrop(data, parent, row);
+  return m_lastResolvedDrop.action;
 }
 
 bool ZPHSourceListViewController::acceptDrop(const QMimeData* data, CBTreeNode* parent, int row)
 {
-  const Qt::DropAction action = validateDrop(data, parent, row);
-  if (action == Qt::IgnoreAction)
+  const ResolvedDrop drop = resolveDrop(data, parent, row);
+  m_lastResolvedDrop = {};
+  if (drop.action == Qt::IgnoreAction)
     return false;
   ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
   if (data->hasFormat(ZPHSourceListDropRules::LocalDragType)) {
-    const auto [target, index] = dropTarget(parent, row, true);
+    CBTreeNode* target = drop.node.get();
+    const int index = drop.childIndex;
     const CBTreeNode::List dragged = m_draggedItems;
     m_draggedItems.clear();
     if (dragged.size() == 1 && dragged.first().get() == target)
@@ -1581,16 +1668,18 @@ bool ZPHSourceListViewController::acceptDrop(const QMimeData* data, CBTreeNode* 
 
   const std::optional<ZPHSourceListDropRules::DropInfo> info = ZPHSourceListDropRules::infoFromMimeData(data);
   QUrl url;
-  const ZPHSourceListDropRules::ExternalDrop drop = ZPHSourceListDropRules::externalDropForAddress(info->address, &url);
+  const ZPHSourceListDropRules::ExternalDrop external =
+      ZPHSourceListDropRules::externalDropForAddress(info->address, &url);
   ZPHAppDelegate* app = ZPHAppDelegate::appDelegate();
-  if (drop == ZPHSourceListDropRules::ExternalDrop::ImportFile) {
+  if (external == ZPHSourceListDropRules::ExternalDrop::ImportFile) {
     if (app != nullptr)
       app->applicationOpenFiles({url.toLocalFile()});
     return true;
   }
-  if (drop != ZPHSourceListDropRules::ExternalDrop::Subscribe || delegate == nullptr)
+  if (external != ZPHSourceListDropRules::ExternalDrop::Subscribe || delegate == nullptr)
     return false;
-  const auto [target, index] = dropTarget(parent, row, false);
+  CBTreeNode* target = drop.node.get();
+  const int index = drop.childIndex;
   auto request = std::make_shared<ZPHSubscribeRequest>(url);
   request->setTitle(info->name);
   CBDataController* data_ = delegate->dataController();
@@ -1637,6 +1726,10 @@ void ZPHSourceListViewController::processLocalDrop(const CBTreeNode::List& dragg
     });
     return;
   }
+  // Outside the account's own tree only Favorites takes a drop.
+  CBTreeNode* account = m_treeBuilder != nullptr ? m_treeBuilder->localAccountNode().get() : nullptr;
+  if (account == nullptr || !target->isDescendedFrom(account))
+    return;
   int dropIndex = index;
   for (const CBTreeNode::Pointer& node : dragged) {
     if (node->representedNode() == nullptr || node->parent() == nullptr)

@@ -245,6 +245,18 @@ public:
   Qt::DropAction validateDrop(const QMimeData* data, CBTreeNode* parent, int row);
   bool acceptDrop(const QMimeData* data, CBTreeNode* parent, int row);
   bool waitingForDropToProcess() const { return m_waitingForDropToProcess; }
+  // Where a drop goes once the list's rules have moved it: onto `node`
+  // (childIndex -1) or into the gap before its child `childIndex`; no node
+  // and IgnoreAction when it is refused.
+  struct ResolvedDrop {
+    CBTreeNode::Pointer node;
+    int childIndex = -1;
+    Qt::DropAction action = Qt::IgnoreAction;
+  };
+  ResolvedDrop resolveDrop(const QMimeData* data, CBTreeNode* parent, int row) const;
+  // The last drop weighed while dragging over the list (what its drop
+  // mark shows).
+  const ResolvedDrop& lastResolvedDrop() const { return m_lastResolvedDrop; }
 
   // The gear button's and the add button's menus.
   QMenu* menuForPopupButton(CBPopupButton* button) override;
@@ -280,8 +292,6 @@ private:
   bool networkIsReachable() const;
   CBTreeNode::List selectedDeletableNodes() const;
   void actuallyDeleteFeedsAndFoldersInTreeNodes(const CBTreeNode::List& nodes);
-  // The drop's target group and index after the rules move it.
-  std::pair<CBTreeNode*, int> dropTarget(CBTreeNode* parent, int row, bool local) const;
   Qt::DropAction validateLocalDrop(CBTreeNode* target) const;
   void processLocalDrop(const CBTreeNode::List& dragged, const CBTreeNode::Pointer& target, int index);
 
@@ -318,4 +328,5 @@ private:
   QPointer<QMessageBox> m_deletionSheet;
   CBTreeNode::List m_draggedItems;
   bool m_waitingForDropToProcess = false;
+  ResolvedDrop m_lastResolvedDrop;
 };

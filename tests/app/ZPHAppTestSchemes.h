@@ -4,6 +4,7 @@
 // application object exists: the internal URL schemes registered with the
 // web engine, and the scheme of the tests' own internal pages.
 
+#include "articles/ZPHArticleSchemeHandler.h"
 #include "support/ZPHTestSupport.h"
 #include "web/ZPHInternalSchemes.h"
 
@@ -13,6 +14,8 @@ inline const QByteArray ZPHTestPageScheme = "zph-test-page";
 inline void ZPHRegisterAppTestSchemes()
 {
   ZPHInternalSchemes::registerSchemes();
+  // The article pages' scheme, as main() registers it.
+  ZPHArticleSchemeHandler::registerScheme();
   ZPHInternalSchemes::registerInternalScheme(ZPHTestPageScheme, true);
 }
 

@@ -4,11 +4,15 @@
 // control, and the Refresh control spinning through a slow refresh.
 
 #include "app/shell/AppHarness.h"
+#include "articles/ZPHArticleDetailPaneView.h"
 #include "articles/ZPHArticleListDelegate.h"
 #include "articles/ZPHReadingLayoutViewController.h"
 #include "articles/ZPHSearchField.h"
+#include "articles/ZPHStyleSheetController.h"
+#include "articles/ZPHWebArticleDetailPane.h"
 #include "foundation/CBPrefs.h"
 #include "keys/ZPHKeyMappingController.h"
+#include "kit/ZPHFindBarSearchField.h"
 #include "kit/ZPHManualClock.h"
 #include "mainwindow/CBRefreshToolbarButton.h"
 #include "mainwindow/ZPHMainWindow.h"
@@ -21,13 +25,23 @@
 #include "store/entities/CBDataArticle.h"
 #include "store/entities/CBFolder.h"
 #include "themes/ZPHTheme.h"
+#include "web/ZPHMacWebView.h"
+#include "web/ZPHMacWebViewFindBarViewController.h"
 
 #include <QtGui/QAction>
 #include <QtGui/QUndoStack>
+#include <QtTest/QSignalSpy>
 #include <QtTest/QTest>
+#include <QtWebEngineCore/QWebEngineFindTextResult>
+#include <QtWebEngineCore/QWebEnginePage>
+#include <QtWidgets/QAbstractButton>
+#include <QtWidgets/QComboBox>
+#include <QtWidgets/QLabel>
 #include <QtWidgets/QListWidget>
+#include <QtWidgets/QMainWindow>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QMessageBox>
+#include <QtWidgets/QPushButton>
 #include <QtWidgets/QToolBar>
 
 namespace {
@@ -88,6 +102,7 @@ protected:
     ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
     defaults.removeObject(ZPHMainWindowToolbarController::ToolbarIdentifier);
     defaults.removeObject(ZPHSubthemeStyleIndexKey);
+    defaults.removeObject(ZPHStyleMarginIndexKey);
     defaults.setString(ZPHKeyMapSetName, ZPHKeyMappingController::Zephlin4SetName);
     ASSERT_TRUE(server.start());
     server.route(QStringLiteral("/feed.xml"), [this](const ZPHTestHTTPRequest&) {
@@ -104,6 +119,7 @@ protected:
     ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
     defaults.removeObject(ZPHMainWindowToolbarController::ToolbarIdentifier);
     defaults.removeObject(ZPHSubthemeStyleIndexKey);
+    defaults.removeObject(ZPHStyleMarginIndexKey);
     defaults.removeObject(ZPHKeyMapSetName);
   }
 
@@ -222,6 +238,79 @@ TEST_F(CommandsAndToolbarTest, ReadAndBookmarkTogglesWithUndoAndTitlesThatFollow
   EXPECT_EQ(dark->text(), QStringLiteral("Switch to Dark Theme"));
 }
 
+TEST_F(CommandsAndToolbarTest, FindAndMarginCommandsWorkOnTheArticlesPage)
+{
+  ASSERT_NO_FATAL_FAILURE(start());
+  // Room beside the column for it to grow.
+  window->resize(2400, 1200);
+  const char* const commands[] = {"find:", "findNext:", "findPrevious:", "makeMarginsNarrower:", "makeMarginsWider:"};
+  for (const char* selector : commands) EXPECT_FALSE(validates(selector)) << selector << " without an article";
+
+  ASSERT_NO_FATAL_FAILURE(select(0));
+  ZPHReadingLayoutViewController* layout = controller->articleListDelegate()->currentLayoutViewController();
+  auto* pane = dynamic_cast<ZPHWebArticleDetailPane*>(layout->detailViewController());
+  ASSERT_NE(pane, nullptr);
+  ASSERT_TRUE(ZPHTestWaitUntil(
+      [&] { return pane->webView() != nullptr && !layout->awaitingMainFrameLoadingComplete(); }, 20000));
+  EXPECT_TRUE(validates("find:"));
+
+  // Ctrl+F from the article list opens the page's find bar; typing counts.
+  layout->controlView()->setFocus();
+  QTest::keyClick(window->windowHandle(), Qt::Key_F, Qt::ControlModifier);
+  ASSERT_TRUE(pane->paneView()->findBarShown());
+  ZPHMacWebViewFindBarViewController* bar = pane->paneView()->findBarViewController();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return bar->searchField()->hasFocus(); }, 5000));
+  QTest::keyClicks(bar->searchField(), QStringLiteral("e"));
+  ASSERT_TRUE(ZPHTestWaitUntil(
+      [&] {
+        return bar->numberOfMatches() != ZPHMacWebViewFindBarViewController::NotFound && bar->numberOfMatches() >= 2;
+      },
+      10000))
+      << bar->numberOfMatches();
+  EXPECT_EQ(bar->matchesTextField()->text(), QStringLiteral("%1 matches").arg(bar->numberOfMatches()));
+
+  // Ctrl+G and Ctrl+Shift+G step through the matches.
+  QSignalSpy found(pane->webView()->page(), &QWebEnginePage::findTextFinished);
+  const auto activeMatchAfter = [&](Qt::KeyboardModifiers modifiers) {
+    found.clear();
+    QTest::keyClick(window->windowHandle(), Qt::Key_G, modifiers);
+    if (!ZPHTestWaitUntil([&] { return !found.isEmpty(); }, 10000))
+      return -1;
+    return found.last().first().value<QWebEngineFindTextResult>().activeMatch();
+  };
+  const int matches = int(bar->numberOfMatches());
+  const int first = activeMatchAfter(Qt::ControlModifier);
+  ASSERT_GT(first, 0);
+  EXPECT_EQ(activeMatchAfter(Qt::ControlModifier), first % matches + 1);
+  EXPECT_EQ(activeMatchAfter(Qt::ControlModifier | Qt::ShiftModifier), first);
+
+  // From inside the page too: the pane has no shortcut of its own.
+  bar->doneAction();
+  ASSERT_FALSE(pane->paneView()->findBarShown());
+  pane->webView()->focusProxy()->setFocus();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return pane->webView()->focusProxy()->hasFocus(); }, 5000));
+  QTest::keyClick(window->windowHandle(), Qt::Key_F, Qt::ControlModifier);
+  EXPECT_TRUE(pane->paneView()->findBarShown());
+
+  // Margins: the column starts at its narrowest, steps wider and back; the
+  // stored step follows, and the widest step ends the way up.
+  ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return validates("makeMarginsWider:"); }, 20000));
+  EXPECT_FALSE(validates("makeMarginsNarrower:"));
+  const double narrowest = pane->articleWidth();
+  EXPECT_TRUE(controller->sendAction(QStringLiteral("makeMarginsWider:")));
+  EXPECT_EQ(defaults.integerForKey(ZPHStyleMarginIndexKey), 1);
+  EXPECT_GT(pane->articleWidth(), narrowest);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return validates("makeMarginsNarrower:"); }, 20000));
+  controller->commandAction(QStringLiteral("makeMarginsNarrower:"))->trigger();
+  EXPECT_EQ(defaults.integerForKey(ZPHStyleMarginIndexKey), 0);
+  EXPECT_EQ(pane->articleWidth(), narrowest);
+  EXPECT_FALSE(validates("makeMarginsNarrower:"));
+  ZPHStyleSheetController::sharedController()->setCurrentMarginIndex(
+      ZPHStyleSheetController::sharedController()->maximumMarginIndex());
+  EXPECT_FALSE(validates("makeMarginsWider:"));
+}
+
 TEST_F(CommandsAndToolbarTest, NextUnreadAndTwoQuickSpacesMoveOnce)
 {
   useManualClock = true;
@@ -290,7 +379,10 @@ TEST_F(CommandsAndToolbarTest, ToolbarArrangementCustomisationAndTheAddControl)
                          "NSToolbarSpaceItem", "ZPHToolbarItemSearch"};
   EXPECT_EQ(toolbar->itemIdentifiers(), kept);
   QStringList stored;
-  for (const QVariant& value : ZPHUserDefaults::standardUserDefaults().arrayForKey(QStringLiteral("MainWindowToolbar")))
+  for (const QVariant& value : ZPHUserDefaults::standardUserDefaults()
+                                   .dictionaryForKey(QStringLiteral("MainWindowToolbar"))
+                                   .value(QStringLiteral("itemIdentifiers"))
+                                   .toList())
     stored.append(value.toString());
   EXPECT_EQ(stored, kept);
   EXPECT_EQ(toolbar->controlForItemIdentifier(ZPHMainWindowToolbarController::RefreshItemIdentifier), nullptr);
@@ -299,9 +391,11 @@ TEST_F(CommandsAndToolbarTest, ToolbarArrangementCustomisationAndTheAddControl)
 
   // "Customize Toolbar…" from the context menu; the default set comes back.
   std::unique_ptr<QMenu> menu(toolbar->contextMenu(nullptr));
-  ASSERT_EQ(menu->actions().size(), 1);
-  EXPECT_EQ(menu->actions().first()->text(), QStringLiteral("Customize Toolbar\u2026"));
-  menu->actions().first()->trigger();
+  auto* customize = menu->findChild<QAction*>(QStringLiteral("runToolbarCustomizationPalette:"));
+  ASSERT_NE(customize, nullptr);
+  EXPECT_EQ(customize->text(), QStringLiteral("Customize Toolbar\u2026"));
+  EXPECT_EQ(menu->actions().last(), customize);
+  customize->trigger();
   ZPHToolbarCustomizationSheet* sheet = toolbar->customizationSheet();
   ASSERT_NE(sheet, nullptr);
   EXPECT_EQ(sheet->shownItems(), kept);
@@ -320,6 +414,107 @@ TEST_F(CommandsAndToolbarTest, ToolbarArrangementCustomisationAndTheAddControl)
   ASSERT_NE(removal, nullptr);
   EXPECT_EQ(removal->text(), QStringLiteral("Remove items?"));
   removal->reject();
+}
+
+namespace {
+
+// Takes the commands no window object answers ("addFeed:").
+class RecordingResponder : public QObject {
+public:
+  explicit RecordingResponder(const char* selector)
+  {
+    auto* action = new QAction(this);
+    action->setObjectName(QString::fromLatin1(selector));
+    connect(action, &QAction::triggered, this, [this] { ++runs; });
+  }
+  int runs = 0;
+};
+
+}  // namespace
+
+TEST_F(CommandsAndToolbarTest, TheDisplayModeIsKeptAndTextOnlyItemsSendTheirCommands)
+{
+  using Toolbar = ZPHMainWindowToolbarController;
+  ASSERT_NO_FATAL_FAILURE(start());
+  Toolbar* toolbar = controller->toolbarController();
+  EXPECT_EQ(toolbar->displayMode(), Toolbar::IconAndLabel);
+  EXPECT_NE(toolbar->toolbar()->findChild<QLabel*>(QStringLiteral("ZPHToolbarItemNextUnreadLabel")), nullptr);
+  EXPECT_EQ(toolbar->textButtonForItemIdentifier(Toolbar::NextUnreadItemIdentifier), nullptr);
+
+  // The context menu offers the three modes, the current one checked.
+  std::unique_ptr<QMenu> menu(toolbar->contextMenu(nullptr));
+  QStringList modes;
+  QAction* textOnly = nullptr;
+  for (QAction* action : menu->actions()) {
+    if (!action->isCheckable())
+      continue;
+    modes.append(action->text() + (action->isChecked() ? QStringLiteral("*") : QString()));
+    if (action->data().toInt() == Toolbar::LabelOnly)
+      textOnly = action;
+  }
+  EXPECT_EQ(modes, (QStringList{"Icon and Text*", "Icon Only", "Text Only"}));
+  ASSERT_NE(textOnly, nullptr);
+  textOnly->trigger();
+  EXPECT_EQ(toolbar->displayMode(), Toolbar::LabelOnly);
+  EXPECT_EQ(ZPHUserDefaults::standardUserDefaults()
+                .dictionaryForKey(QStringLiteral("MainWindowToolbar"))
+                .value(QStringLiteral("displayMode"))
+                .toInt(),
+            3);
+
+  // A new controller reads the mode back with the arrangement.
+  {
+    QMainWindow other;
+    Toolbar again(controller);
+    again.setupToolbar(&other, new ZPHSearchField());
+    EXPECT_EQ(again.displayMode(), Toolbar::LabelOnly);
+    EXPECT_EQ(again.itemIdentifiers(), toolbar->itemIdentifiers());
+    ASSERT_NE(again.textButtonForItemIdentifier(Toolbar::AddRemoveItemIdentifier), nullptr);
+    EXPECT_TRUE(again.controlForItemIdentifier(Toolbar::AddRemoveItemIdentifier)->isHidden());
+    EXPECT_EQ(again.textButtonForItemIdentifier(Toolbar::AddRemoveItemIdentifier)->text(), QStringLiteral("Add Site"));
+  }
+
+  // Text only, each item's button sends its command.
+  const auto click = [&](const QString& identifier) {
+    QAbstractButton* button = toolbar->textButtonForItemIdentifier(identifier);
+    if (button == nullptr || !ZPHTestWaitUntil([&] { return button->isEnabled(); }, 20000))
+      return false;
+    button->click();
+    return true;
+  };
+  ASSERT_TRUE(click(Toolbar::NextUnreadItemIdentifier));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return selected() != nullptr; }));
+  CBDataArticle* article = selected();
+  ASSERT_TRUE(click(Toolbar::FlagItemIdentifier));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return article->flagged(); }, 20000));
+  ASSERT_TRUE(ZPHTestWaitUntil(
+      [&] { return toolbar->textButtonForItemIdentifier(Toolbar::FlagItemIdentifier)->text() == "Unbookmark"; }));
+  ASSERT_TRUE(click(Toolbar::MarkAllAsReadItemIdentifier));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return unreadCount() == 0; }, 20000));
+  RefreshSessionCounter sessions;
+  ASSERT_TRUE(click(Toolbar::RefreshItemIdentifier));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return sessions.begun > 0; }, 20000));
+  RecordingResponder addFeed("addFeed:");
+  controller->setApplicationResponder(&addFeed);
+  ASSERT_TRUE(click(Toolbar::AddRemoveItemIdentifier));
+  EXPECT_EQ(addFeed.runs, 1);
+  controller->setApplicationResponder(app.delegate.get());
+
+  // Chosen in the sheet: icon only shows neither labels nor text buttons.
+  ZPHToolbarCustomizationSheet* sheet = toolbar->runCustomizationSheet();
+  EXPECT_EQ(sheet->displayMode(), int(Toolbar::LabelOnly));
+  EXPECT_EQ(sheet->displayModeChooser()->count(), 3);
+  sheet->setDisplayMode(Toolbar::IconOnly);
+  QPushButton* done = nullptr;
+  for (QPushButton* button : sheet->findChildren<QPushButton*>())
+    if (button->text() == QStringLiteral("Done"))
+      done = button;
+  ASSERT_NE(done, nullptr);
+  done->click();
+  EXPECT_EQ(toolbar->displayMode(), Toolbar::IconOnly);
+  EXPECT_EQ(toolbar->textButtonForItemIdentifier(Toolbar::NextUnreadItemIdentifier), nullptr);
+  EXPECT_EQ(toolbar->toolbar()->findChild<QLabel*>(QStringLiteral("ZPHToolbarItemNextUnreadLabel")), nullptr);
+  EXPECT_FALSE(toolbar->controlForItemIdentifier(Toolbar::NextUnreadItemIdentifier)->isHidden());
 }
 
 TEST_F(CommandsAndToolbarTest, RefreshSpinsThroughASlowRefresh)

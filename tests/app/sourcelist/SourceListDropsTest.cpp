@@ -3,10 +3,13 @@
 
 #include "app/sourcelist/SourceListFixture.h"
 #include "sourcelist/ZPHSourceListDropRules.h"
+#include "sourcelist/ZPHSourceListView.h"
 #include "subscribe/ZPHSubscribeRequest.h"
 
 #include <QtCore/QFile>
 #include <QtCore/QMimeData>
+#include <QtGui/QDragMoveEvent>
+#include <QtWidgets/QApplication>
 
 namespace {
 
@@ -64,6 +67,100 @@ TEST(SourceListDrops, WhatAnAddressFromOutsideDoes)
   EXPECT_EQ(ZPHSourceListDropRules::infoFromMimeData(list.get())->addresses,
             (QStringList{"https://a/1", "https://b/2"}));
   EXPECT_EQ(ZPHSourceListDropRules::infoFromMimeData(text(QStringLiteral("  ")).get()), std::nullopt);
+
+  // Where a drop goes: the first retargeting, as a table.
+  using R = ZPHSourceListDropRules;
+  using Item = R::ProposedItem;
+  using Node = R::DropTargetNode;
+  using Check = R::DropCheck;
+  struct Retarget {
+    const char* name;
+    R::DropProposal proposal;
+    R::DropTarget expected;
+  };
+  const auto proposal = [](Item item, int childIndex, bool local) {
+    R::DropProposal p;
+    p.item = item;
+    p.childIndex = childIndex;
+    p.local = local;
+    return p;
+  };
+  const auto onRow = [](bool local, bool parentHasParent, int index) {
+    R::DropProposal p;
+    p.item = Item::Row;
+    p.local = local;
+    p.rowHasParent = true;
+    p.rowParentHasParent = parentHasParent;
+    p.rowIndexInParent = index;
+    return p;
+  };
+  const auto dropped = [](bool subscriptionList) {
+    R::DropProposal p;
+    p.item = Item::Group;
+    p.childIndex = 2;
+    p.fileAddress = true;
+    p.subscriptionListFile = subscriptionList;
+    return p;
+  };
+  const QList<Retarget> retargets = {
+      {"the empty area: the account", proposal(Item::EmptyArea, -1, true), {Node::Account, -1, -1, Check::Local}},
+      {"the smart feeds: the account", proposal(Item::SmartFeeds, 1, false), {Node::Account, -1, -1, Check::External}},
+      {"a subscription list: the account, copied", dropped(true), {Node::Account, -1, -1, Check::ImportFile}},
+      {"another file: nowhere", dropped(false), {}},
+      {"into a group: as proposed", proposal(Item::Group, 3, false), {Node::Item, 3, 3, Check::External}},
+      {"onto a row, dragged inside: its parent", onRow(true, true, 4), {Node::ItemParent, -1, 4, Check::Local}},
+      {"onto a row from outside: its place", onRow(false, true, 4), {Node::ItemParent, 4, 4, Check::External}},
+      {"onto a row of a top group: nowhere", onRow(true, false, 0), {}},
+      {"onto a favourite, dragged inside: Favorites",
+       proposal(Item::Favorite, -1, true),
+       {Node::ItemParent, -1, -1, Check::Local}},
+      {"onto a favourite from outside: nowhere", proposal(Item::Favorite, -1, false), {}},
+  };
+  for (const Retarget& r : retargets) EXPECT_TRUE(R::retargetProposal(r.proposal) == r.expected) << r.name;
+
+  // A local drop by the group's order.
+  using LocalNode = R::LocalDropNode;
+  struct Local {
+    const char* name;
+    R::LocalDropFacts facts;
+    int childIndex;
+    int proposedChildIndex;
+    R::LocalDrop expected;
+  };
+  const auto facts = [](bool manual, bool childOfTarget, int sortedIndex, bool hiding) {
+    R::LocalDropFacts f;
+    f.manualOrder = manual;
+    f.oneDraggedIsChildOfTarget = childOfTarget;
+    f.sortedIndex = sortedIndex;
+    f.hidingFeedsWithoutUnread = hiding;
+    return f;
+  };
+  R::LocalDropFacts favorites;
+  favorites.targetIsFavorites = true;
+  R::LocalDropFacts alreadyFavorite = favorites;
+  alreadyFavorite.oneDraggedIsFavorite = true;
+  R::LocalDropFacts specialKept = facts(false, true, 2, false);
+  specialKept.targetIsSpecialGroup = true;
+  specialKept.sortInGroupsOnly = true;
+  const QList<Local> locals = {
+      {"Favorites: onto the group", favorites, 3, 3, {LocalNode::Target, -1}},
+      {"Favorites, already one: onto its row", alreadyFavorite, 3, 3, {LocalNode::FavoriteOfDragged, -1}},
+      {"manual order: as proposed", facts(true, true, 2, false), 4, 4, {LocalNode::Target, 4}},
+      {"group kept in the user's order", specialKept, 4, 4, {LocalNode::Target, 4}},
+      {"by name among its siblings: onto itself", facts(false, true, 2, false), 4, 4, {LocalNode::Dragged, -1}},
+      {"by name elsewhere: its sorted place", facts(false, false, 2, false), 4, 4, {LocalNode::Target, 2}},
+      {"by name, read sites hidden: onto the group", facts(false, false, 2, true), 4, 4, {LocalNode::Target, -1}},
+      {"by name at its sorted place: as it stands", facts(false, false, 2, false), -1, 2, {LocalNode::Target, -1}},
+      {"by name, place unknown: as it stands", facts(false, false, -1, false), 4, 4, {LocalNode::Target, 4}},
+  };
+  for (const Local& l : locals)
+    EXPECT_TRUE(R::retargetLocalDrop(l.facts, l.childIndex, l.proposedChildIndex) == l.expected) << l.name;
+
+  // From outside the gap stays only where the user's order is kept.
+  EXPECT_EQ(R::externalDropIndex(3, true, false, false), 3);
+  EXPECT_EQ(R::externalDropIndex(3, false, false, false), -1);
+  EXPECT_EQ(R::externalDropIndex(3, false, true, true), 3);
+  EXPECT_EQ(R::externalDropIndex(3, false, true, false), -1);
 
   // Manual order: out of its place first, then into the gap.
   EXPECT_EQ(ZPHSourceListDropRules::landingIndex(1, 4), 3);
@@ -138,6 +235,46 @@ TEST_F(SourceListDropsTest, RowsMovedInsideAndAddressesAndFilesFromOutside)
     ASSERT_NE(data, nullptr) << c.name;
     EXPECT_EQ(sourceList->validateDrop(data.get(), c.parent, c.row), c.expected) << c.name;
   }
+  // Sorted by name, the drop mark goes where the drop will land.
+  const auto resolved = [&](QMimeData* data, CBTreeNode* parent, int row) {
+    const ZPHSourceListViewController::ResolvedDrop drop = sourceList->resolveDrop(data, parent, row);
+    return std::make_pair(drop.node.get(), drop.childIndex);
+  };
+  CBTreeNode* betaNode = node(QStringLiteral("/beta.xml"));
+  EXPECT_EQ(resolved(drag({betaNode}).get(), newsNode, 0), std::make_pair(betaNode, -1)) << "among its siblings";
+  const CBTreeNode::Pointer deltaNode = node(QStringLiteral("/delta.xml"))->shared_from_this();
+  const int sorted = int(newsNode->orderedIndexForPotentialChild(deltaNode));
+  ASSERT_GT(sorted, 0);
+  EXPECT_EQ(resolved(drag({deltaNode.get()}).get(), newsNode, 0), std::make_pair(newsNode, sorted));
+  EXPECT_EQ(resolved(drag({node(QStringLiteral("/alpha.xml"))}).get(), favorites, -1),
+            std::make_pair(node(QStringLiteral("/alpha.xml"), true), -1))
+      << "already a favourite";
+  EXPECT_EQ(resolved(text(QStringLiteral("http://h/f")).get(), betaNode, -1), std::make_pair(newsNode, -1));
+  EXPECT_EQ(resolved(text(QStringLiteral("http://h/f")).get(),
+                     model->nodeForIndex(model->index(0, 0, model->index(0, 0))), -1),
+            std::make_pair(accountNode(), -1))
+      << "onto a smart feed";
+
+  // Dragged over the News row, the list marks the sorted place in it
+  // rather than the row under the pointer.
+  ZPHSourceListView* view = sourceList->sourceListOutlineView();
+  const QModelIndex newsIndex = folderIndex(QStringLiteral("News"));
+  const QPoint over = view->visualRect(newsIndex).center();
+  auto deltaData = drag({deltaNode.get()});
+  QDragEnterEvent enter(over, Qt::MoveAction, deltaData.get(), Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(view->viewport(), &enter);
+  QDragMoveEvent move(over, Qt::MoveAction, deltaData.get(), Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(view->viewport(), &move);
+  EXPECT_TRUE(move.isAccepted());
+  ASSERT_TRUE(view->dropMark().shown);
+  EXPECT_EQ(QModelIndex(view->dropMark().index), newsIndex);
+  EXPECT_EQ(view->dropMark().childIndex, sorted);
+  EXPECT_EQ(view->dropMarkRect().height(), 2);
+  EXPECT_GT(view->dropMarkRect().top(), view->visualRect(newsIndex).bottom()) << "a gap inside the folder";
+  QDragLeaveEvent leave;
+  QApplication::sendEvent(view->viewport(), &leave);
+  EXPECT_FALSE(view->dropMark().shown);
+
   // Favourites' rows and smart feeds do not drag.
   EXPECT_EQ(drag({node(QStringLiteral("/alpha.xml"), true)}), nullptr);
   EXPECT_EQ(model->mimeData({model->index(1, 0, model->index(0, 0))}), nullptr);
@@ -155,6 +292,10 @@ TEST_F(SourceListDropsTest, RowsMovedInsideAndAddressesAndFilesFromOutside)
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return !sourceList->waitingForDropToProcess(); }));
   EXPECT_EQ(top->indexOfChild(moved.get()), 3);
   EXPECT_EQ(top->indexOfChild(before.get()), 4);
+
+  // From outside onto a row: its place, kept under manual order.
+  EXPECT_EQ(resolved(text(QStringLiteral("http://h/f")).get(), betaNode, -1),
+            std::make_pair(newsNode, int(newsNode->indexOfChild(betaNode))));
 
   // A feed dropped on Favorites becomes a favourite, shown there.
   auto beta = drag({node(QStringLiteral("/beta.xml"))});
@@ -181,6 +322,7 @@ TEST_F(SourceListDropsTest, RowsMovedInsideAndAddressesAndFilesFromOutside)
   auto list = std::make_unique<QMimeData>();
   list->setUrls({QUrl::fromLocalFile(opml)});
   EXPECT_EQ(sourceList->validateDrop(list.get(), nullptr, -1), Qt::CopyAction);
+  EXPECT_EQ(resolved(list.get(), newsNode, 1), std::make_pair(accountNode(), -1)) << "a list goes to the account";
   ASSERT_TRUE(sourceList->acceptDrop(list.get(), nullptr, -1));
   EXPECT_EQ(imports, QStringList{opml});
   EXPECT_EQ(requests.size(), 1);  // a file is never a subscription
