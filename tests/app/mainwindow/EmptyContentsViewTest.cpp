@@ -9,6 +9,7 @@
 #include "store/accounts/CBGlobalFeed.h"
 #include "store/entities/CBFeed.h"
 #include "store/entities/CBFolder.h"
+#include "store/tree/ZPHModel.h"
 #include "support/ZPHTestApplicationDelegate.h"
 #include "support/ZPHTestSupport.h"
 #include "themes/ZPHEmptyContentsViewButton.h"
@@ -61,6 +62,10 @@ protected:
   {
     ZPHRegisterThemes();
     ZPHTheme::switchToThemeWithIdentifier(ZPHLightThemeIdentifier);
+    // The model's flags live for the process; an application an earlier
+    // test ran may have left them set.
+    ZPHModel::sharedModel()->updateHasFeedsOtherThanGlobalFeeds();
+    ZPHModel::sharedModel()->updateHasFavoriteFeeds();
     delegate.useDataController(&controller);
     ZPHError error;
     ASSERT_TRUE(controller.setupCoreDataStackWithClass({}, false, &error)) << error.toString().toStdString();
