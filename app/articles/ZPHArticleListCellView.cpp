@@ -1,5 +1,7 @@
 #include "articles/ZPHArticleListCellView.h"
 
+#include "articles/ZPHBookmarkSlides.h"
+
 #include "articles/ZPHArticleGroupHeaderView.h"
 #include "articles/ZPHArticleListModel.h"
 #include "articles/ZPHArticleListSettings.h"
@@ -19,7 +21,6 @@
 #include "themes/ZPHTheme.h"
 
 #include <QtCore/QSet>
-#include <QtCore/QTimer>
 #include <QtGui/QFontMetricsF>
 #include <QtGui/QGuiApplication>
 #include <QtGui/QPainter>
@@ -62,20 +63,9 @@ void drawTextWithShadow(QPainter* painter, const QRectF& rect, const QString& te
 ZPHArticleListCellView::ZPHArticleListCellView(ZPHArticleListTableView* table)
     : QStyledItemDelegate(table), m_table(table)
 {
-  m_slideTimer = new QTimer(this);
-  m_slideTimer->setInterval(16);
-  connect(m_slideTimer, &QTimer::timeout, this, [this] {
-    for (auto it = m_slides.begin(); it != m_slides.end();) {
-      if (it->clock.elapsed() > ZPHArticleListBookmarkView::AnimationDuration)
-        it = m_slides.erase(it);
-      else
-        ++it;
-    }
-    if (m_slides.isEmpty())
-      m_slideTimer->stop();
-    if (m_table)
-      m_table->viewport()->update();
-  });
+  m_bookmarkSlides = new ZPHBookmarkSlides(this);
+  if (table != nullptr)
+    m_bookmarkSlides->setViewport(table->viewport());
 }
 
 ZPHArticleListCellView::~ZPHArticleListCellView() = default;
@@ -238,11 +228,9 @@ QSize ZPHArticleListCellView::sizeHint(const QStyleOptionViewItem& option, const
                rowHeight(numberOfPreviewLines(), m_table != nullptr && m_table->showingMultipleFeeds()));
 }
 
-void ZPHArticleListCellView::resetBookmarkStates()
-{
-  m_paintedFlags.clear();
-  m_slides.clear();
-}
+int ZPHArticleListCellView::slidingBookmarkCount() const { return m_bookmarkSlides->slidingCount(); }
+
+void ZPHArticleListCellView::resetBookmarkStates() { m_bookmarkSlides->reset(); }
 
 void ZPHArticleListCellView::paint(QPainter* painter, const QStyleOptionViewItem& option,
                                    const QModelIndex& index) const
@@ -437,22 +425,7 @@ void ZPHArticleListCellView::paintBookmark(QPainter* painter, const QRectF& row,
 {
   // A marker slides only for a row whose flag changed since it was last
   // painted.
-  const auto painted = m_paintedFlags.constFind(objectID);
-  if (painted != m_paintedFlags.constEnd() && *painted != flagged) {
-    Slide slide;
-    slide.shown = flagged;
-    slide.clock.start();
-    m_slides.insert(objectID, slide);
-    if (!m_slideTimer->isActive())
-      m_slideTimer->start();
-  }
-  m_paintedFlags.insert(objectID, flagged);
-  qreal progress = flagged ? 1.0 : 0.0;  // 1: shown
-  if (const auto slide = m_slides.constFind(objectID); slide != m_slides.constEnd()) {
-    const qreal t =
-        qBound<qreal>(0.0, slide->clock.elapsed() / qreal(ZPHArticleListBookmarkView::AnimationDuration), 1.0);
-    progress = slide->shown ? t : 1.0 - t;
-  }
+  const qreal progress = m_bookmarkSlides->progressForRow(objectID, flagged);  // 1: shown
   if (progress <= 0)
     return;
   const QRectF frame = bookmarkFrame(row);

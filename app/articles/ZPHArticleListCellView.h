@@ -2,15 +2,15 @@
 
 #include "store/graph/ZPHManagedObjectID.h"
 
-#include <QtCore/QElapsedTimer>
 #include <QtCore/QHash>
 #include <QtCore/QPointer>
 #include <QtCore/QRectF>
 #include <QtGui/QFont>
 #include <QtWidgets/QStyledItemDelegate>
 
+class ZPHBookmarkSlides;
+
 class CBDataArticle;
-class QTimer;
 class ZPHArticleListTableView;
 
 // The rows of the standard layout: a bold one-line title, a preview of the
@@ -91,19 +91,13 @@ public:
   // Forgets the markers painted so far (the rows changed).
   void resetBookmarkStates();
   // Rows whose marker is sliding (for tests).
-  int slidingBookmarkCount() const { return int(m_slides.size()); }
+  int slidingBookmarkCount() const;
 
 private:
-  struct Slide {
-    bool shown = false;
-    QElapsedTimer clock;
-  };
   void paintArticle(QPainter* painter, const QRectF& row, CBDataArticle* article, bool selected, bool read,
                     bool flagged, const QModelIndex& index) const;
   void paintBookmark(QPainter* painter, const QRectF& row, const ZPHManagedObjectID& objectID, bool flagged) const;
 
   QPointer<ZPHArticleListTableView> m_table;
-  mutable QHash<ZPHManagedObjectID, bool> m_paintedFlags;
-  mutable QHash<ZPHManagedObjectID, Slide> m_slides;
-  QTimer* m_slideTimer = nullptr;
+  ZPHBookmarkSlides* m_bookmarkSlides = nullptr;
 };

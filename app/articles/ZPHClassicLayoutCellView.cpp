@@ -1,5 +1,7 @@
 #include "articles/ZPHClassicLayoutCellView.h"
 
+#include "articles/ZPHBookmarkSlides.h"
+
 #include "articles/ZPHArticleListCellView.h"
 #include "articles/ZPHArticleListModel.h"
 #include "articles/ZPHArticleListTableView.h"
@@ -14,7 +16,6 @@
 #include "store/entities/CBFeed.h"
 #include "themes/ZPHTheme.h"
 
-#include <QtCore/QTimer>
 #include <QtGui/QFontMetricsF>
 #include <QtGui/QGuiApplication>
 #include <QtGui/QPainter>
@@ -33,20 +34,9 @@ QFont cellFont()
 ZPHClassicLayoutCellView::ZPHClassicLayoutCellView(ZPHArticleListTableView* table)
     : QStyledItemDelegate(table), m_table(table)
 {
-  m_slideTimer = new QTimer(this);
-  m_slideTimer->setInterval(16);
-  connect(m_slideTimer, &QTimer::timeout, this, [this] {
-    for (auto it = m_slides.begin(); it != m_slides.end();) {
-      if (it->clock.elapsed() > ZPHArticleListBookmarkView::AnimationDuration)
-        it = m_slides.erase(it);
-      else
-        ++it;
-    }
-    if (m_slides.isEmpty())
-      m_slideTimer->stop();
-    if (m_table)
-      m_table->viewport()->update();
-  });
+  m_bookmarkSlides = new ZPHBookmarkSlides(this);
+  if (table != nullptr)
+    m_bookmarkSlides->setViewport(table->viewport());
 }
 
 ZPHClassicLayoutCellView::~ZPHClassicLayoutCellView() = default;
@@ -94,11 +84,7 @@ QSize ZPHClassicLayoutCellView::sizeHint(const QStyleOptionViewItem& option, con
   return QSize(option.rect.width(), RowHeight);
 }
 
-void ZPHClassicLayoutCellView::resetBookmarkStates()
-{
-  m_paintedFlags.clear();
-  m_slides.clear();
-}
+void ZPHClassicLayoutCellView::resetBookmarkStates() { m_bookmarkSlides->reset(); }
 
 void ZPHClassicLayoutCellView::paint(QPainter* painter, const QStyleOptionViewItem& option,
                                      const QModelIndex& index) const
@@ -158,22 +144,7 @@ void ZPHClassicLayoutCellView::paint(QPainter* painter, const QStyleOptionViewIt
   }
   // A flag changed since the row was last painted slides the ribbon.
   const ZPHManagedObjectID objectID = article->objectID();
-  const auto painted = m_paintedFlags.constFind(objectID);
-  if (painted != m_paintedFlags.constEnd() && *painted != flagged) {
-    Slide slide;
-    slide.shown = flagged;
-    slide.clock.start();
-    m_slides.insert(objectID, slide);
-    if (!m_slideTimer->isActive())
-      m_slideTimer->start();
-  }
-  m_paintedFlags.insert(objectID, flagged);
-  qreal progress = flagged ? 1.0 : 0.0;
-  if (const auto slide = m_slides.constFind(objectID); slide != m_slides.constEnd()) {
-    const qreal t =
-        qBound<qreal>(0.0, slide->clock.elapsed() / qreal(ZPHArticleListBookmarkView::AnimationDuration), 1.0);
-    progress = slide->shown ? t : 1.0 - t;
-  }
+  const qreal progress = m_bookmarkSlides->progressForRow(objectID, flagged);  // 1: shown
   const QRectF title = rectForTitle(size, metrics.height(), showFavIcon, flagged);
   painter->setPen(textColor(state.selected, state.listFocused, state.read));
   painter->drawText(

@@ -2,13 +2,13 @@
 
 #include "store/graph/ZPHManagedObjectID.h"
 
-#include <QtCore/QElapsedTimer>
 #include <QtCore/QHash>
 #include <QtCore/QPointer>
 #include <QtCore/QRectF>
 #include <QtWidgets/QStyledItemDelegate>
 
-class QTimer;
+class ZPHBookmarkSlides;
+
 class ZPHArticleListTableView;
 
 // The cells of the classic layout: "Title" (the favicon when several feeds
@@ -43,12 +43,6 @@ public:
   void resetBookmarkStates();
 
 private:
-  struct Slide {
-    bool shown = false;
-    QElapsedTimer clock;
-  };
   QPointer<ZPHArticleListTableView> m_table;
-  mutable QHash<ZPHManagedObjectID, bool> m_paintedFlags;
-  mutable QHash<ZPHManagedObjectID, Slide> m_slides;
-  QTimer* m_slideTimer = nullptr;
+  ZPHBookmarkSlides* m_bookmarkSlides = nullptr;
 };

@@ -26,12 +26,13 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-void PrintTo(const QRectF& rect, std::ostream* os)
+// Found by argument-dependent lookup, so in QRectF's namespace.
+static void PrintTo(const QRectF& rect, std::ostream* os)
 {
   *os << "(" << rect.x() << ", " << rect.y() << ", " << rect.width() << ", " << rect.height() << ")";
 }
+
+namespace {
 
 class ArticleListRowsTest : public ::testing::Test {
 protected:
