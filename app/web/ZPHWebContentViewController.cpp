@@ -158,17 +158,27 @@ ZPHNavigationPolicy::Request ZPHWebContentViewController::requestForNavigation(c
   request.url = url;
   if (type == Type::LinkClicked) {
     request.url = adjustedURLForClickedLink(url);
-    if (const auto input = m_webView->takeUserInputForURL(url)) {
-      request.followsUserInput = true;
-      request.modifiers = input->modifiers;
-      request.middleButton = input->button == Qt::MiddleButton;
-    }
+    takeUserInput(url, request);
   }
+  fillPageState(request);
+  return request;
+}
+
+void ZPHWebContentViewController::takeUserInput(const QUrl& url, ZPHNavigationPolicy::Request& request)
+{
+  if (const auto input = m_webView->takeUserInputForURL(url)) {
+    request.followsUserInput = true;
+    request.modifiers = input->modifiers;
+    request.middleButton = input->button == Qt::MiddleButton;
+  }
+}
+
+void ZPHWebContentViewController::fillPageState(ZPHNavigationPolicy::Request& request) const
+{
   request.openLinksInBrowser = CBPrefsGetBool(ZPHBrowserOpenLinksInZephlin);
   request.currentPageURL = m_webView->url();
   request.ownLoadURL = m_ownLoadURL;
   request.pageNeverNavigates = pageNeverNavigates();
-  return request;
 }
 
 bool ZPHWebContentViewController::decideNavigation(const QUrl& url, int engineType, bool isMainFrame)
@@ -200,17 +210,9 @@ void ZPHWebContentViewController::decideNewWindow(QWebEngineNewWindowRequest& ne
   ZPHNavigationPolicy::Request request;
   request.kind = ZPHNavigationPolicy::Kind::NewWindow;
   request.url = adjustedURLForClickedLink(url);
-  if (newWindow.isUserInitiated()) {
-    if (const auto input = m_webView->takeUserInputForURL(url)) {
-      request.followsUserInput = true;
-      request.modifiers = input->modifiers;
-      request.middleButton = input->button == Qt::MiddleButton;
-    }
-  }
-  request.openLinksInBrowser = CBPrefsGetBool(ZPHBrowserOpenLinksInZephlin);
-  request.currentPageURL = m_webView->url();
-  request.ownLoadURL = m_ownLoadURL;
-  request.pageNeverNavigates = pageNeverNavigates();
+  if (newWindow.isUserInitiated())
+    takeUserInput(url, request);
+  fillPageState(request);
   const ZPHNavigationPolicy::Decision decision = ZPHNavigationPolicy::decide(request);
   switch (decision.action) {
     case Action::Refuse:

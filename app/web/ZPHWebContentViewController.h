@@ -118,6 +118,10 @@ public:
 
   // The navigation request the page asks about, as the policy sees it.
   ZPHNavigationPolicy::Request requestForNavigation(const QUrl& url, ZPHNavigationPolicy::Type type, bool isMainFrame);
+  // The user's click or key that led to the address, taken once.
+  void takeUserInput(const QUrl& url, ZPHNavigationPolicy::Request& request);
+  // The preference and the page's own state every decision weighs.
+  void fillPageState(ZPHNavigationPolicy::Request& request) const;
   // The address the controller is loading itself (its own page).
   QUrl ownLoadURL() const { return m_ownLoadURL; }
   void setOwnLoadURL(const QUrl& url) { m_ownLoadURL = url; }
