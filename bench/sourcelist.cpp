@@ -3,6 +3,7 @@
 // the filter). One reload that restores the selection, and every feed's
 // count changing at once, each up to the list drawn again.
 
+#include "ZPHBenchApplicationDelegate.h"
 #include "feeds/refresh/ZPHStatusItem.h"
 #include "foundation/CBPrefs.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
@@ -36,79 +37,7 @@ namespace {
 constexpr int Folders = 50;
 constexpr int FeedsPerFolder = 20;
 
-// What the core library asks of the application, forwarded to one data
-// controller on a temporary folder.
-class SourceListBenchDelegate : public ZPHCoreApplicationDelegate {
-public:
-  explicit SourceListBenchDelegate(const QString& folder) : m_folder(folder) { setSharedDelegate(this); }
-  ~SourceListBenchDelegate() override { setSharedDelegate(nullptr); }
-
-  CBDataController data;
-
-  bool appIsShuttingDown() const override { return false; }
-  CBDataController* dataController() const override { return const_cast<CBDataController*>(&data); }
-  ZPHRefreshController* refreshController() const override { return nullptr; }
-  ZPHManagedObjectContext* mainThreadManagedObjectContext() const override
-  {
-    return data.mainThreadManagedObjectContext();
-  }
-  std::shared_ptr<ZPHManagedObjectContext> temporaryManagedObjectContext() override
-  {
-    return data.temporaryManagedObjectContext();
-  }
-  std::shared_ptr<ZPHManagedObjectContext> temporaryManagedObjectContextOnPrivateQueue() override
-  {
-    return data.temporaryManagedObjectContextOnPrivateQueue();
-  }
-  void addCoreDataQueueOperation(std::shared_ptr<ZPHOperation> operation) override
-  {
-    data.addCoreDataQueueOperation(std::move(operation));
-  }
-  void addCoreDataQueueOperationAndWait(std::shared_ptr<ZPHOperation> operation) override
-  {
-    data.addCoreDataQueueOperationAndWait(std::move(operation));
-  }
-  void addCoreDataQueueBlock(std::function<void()> block, std::function<void()> completion) override
-  {
-    data.addCoreDataQueueBlock(std::move(block), std::move(completion));
-  }
-  void addMainThreadCoreDataQueueBlock(std::function<void()> block) override
-  {
-    data.addMainThreadCoreDataQueueBlock(std::move(block));
-  }
-  void addMainThreadCoreDataQueueBlockIgnoringTermination(std::function<void()> block) override
-  {
-    data.addMainThreadCoreDataQueueBlockIgnoringTermination(std::move(block));
-  }
-  void saveManagedObjectContext(ZPHManagedObjectContext* context) override { data.saveManagedObjectContext(context); }
-  void handleCoreDataFailureWithError(const ZPHError& error) override
-  {
-    std::fprintf(stderr, "store failure: %s\n", qPrintable(error.toString()));
-    std::_Exit(3);
-  }
-  void performUndoableOperation(std::shared_ptr<ZPHUndoableOperation>) override {}
-  QString pathToDataFolder() const override { return m_folder; }
-  QString pathToCacheFolder() const override { return m_folder; }
-  QString userAgent() const override { return QStringLiteral("Zephlin/bench"); }
-  void addStatusItem(std::shared_ptr<ZPHStatusItem>, std::function<void()> handler) override
-  {
-    if (handler)
-      handler();
-  }
-  void removeStatusItem(std::shared_ptr<ZPHStatusItem>, std::function<void()> handler) override
-  {
-    if (handler)
-      handler();
-  }
-  void removeAnyStatusItemWithIdentifier(const QString&) override {}
-  QList<CBFeed*> addFeedsWithSubscribeRequestReturningNewlyAddedFeeds(std::shared_ptr<ZPHSubscribeRequest>) override
-  {
-    return {};
-  }
-
-private:
-  QString m_folder;
-};
+using SourceListBenchDelegate = ZPHBenchApplicationDelegate;
 
 // The store, the tree and a shown source list, made once per process.
 struct SourceListFixture {
