@@ -429,3 +429,13 @@ void ZPHSourceListView::paintEvent(QPaintEvent* event)
     painter.drawEllipse(QPointF(mark.left() + 3, y), 3, 3);
   }
 }
+
+void ZPHSourceListView::commitOpenEditor()
+{
+  if (state() != EditingState)
+    return;
+  if (QWidget* editor = indexWidget(currentIndex())) {
+    commitData(editor);
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
+  }
+}

@@ -25,6 +25,9 @@ class ZPHSourceListView : public QTreeView {
   Q_OBJECT
 
 public:
+  // Ends an open rename as Return would, so that a reload of the list
+  // does not drop what the user typed.
+  void commitOpenEditor();
   // The end of a live resize, after the last resize.
   static constexpr int LiveResizeQuietInterval = 200;  // ms
 

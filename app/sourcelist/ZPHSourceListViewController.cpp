@@ -761,6 +761,9 @@ void ZPHSourceListViewController::reloadSourceListDataPreservingSelection(bool p
     return;
   }
   m_currentlyReloadingData = true;
+  // A reset closes an open editor without a word: a rename in progress is
+  // stored first.
+  m_outlineView->commitOpenEditor();
   const CBTreeNode::List remembered = preserve ? selectedItemsInOutlineView() : CBTreeNode::List();
   if (m_filterReloadTimer != 0) {
     m_clock->cancel(m_filterReloadTimer);

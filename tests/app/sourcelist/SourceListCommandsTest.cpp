@@ -251,7 +251,16 @@ TEST_F(SourceListCommandsTest, AFoldersMenusRemovalAfterConfirmationAndRenaming)
   field->selectAll();
   QTest::keyClicks(field, QStringLiteral("Bravo"));
   QTest::keyClick(field, Qt::Key_Return);
-  ASSERT_TRUE(ZPHTestWaitUntil([&] { return feed(QStringLiteral("/beta.xml"))->nameForDisplay() == "Bravo"; }));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return feed(QStringLiteral("/beta.xml"))->nameForDisplay() == "Bravo"; }, 20000));
+  // A reload of the list (a refresh's, say) while a name is typed stores it.
+  ASSERT_TRUE(sourceList->performCommand(QStringLiteral("renameEntry:")));
+  field = qobject_cast<ZPHSourceListTextField*>(QApplication::focusWidget());
+  ASSERT_NE(field, nullptr);
+  field->selectAll();
+  QTest::keyClicks(field, QStringLiteral("Charlie"));
+  sourceList->reloadDataPreservingSelectionAndNotify();
+  ASSERT_TRUE(
+      ZPHTestWaitUntil([&] { return feed(QStringLiteral("/beta.xml"))->nameForDisplay() == "Charlie"; }, 20000));
 
   // Removing the closed folder "Archive" asks first; Cancel keeps it.
   selectFolder(QStringLiteral("Archive"));
