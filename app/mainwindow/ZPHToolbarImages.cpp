@@ -7,6 +7,7 @@
 #include <QtGui/QPixmap>
 
 #include <cmath>
+#include <initializer_list>
 
 QColor ZPHToolbarImages::templateColor()
 {
@@ -28,31 +29,30 @@ QImage ZPHToolbarImages::image(const QString& name, int pixels, const QColor& co
   QPen pen(color, 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
   painter.setPen(pen);
   painter.setBrush(Qt::NoBrush);
+  // Lines through the points on the 16-point grid, open or closed.
+  const auto pathThrough = [](std::initializer_list<QPointF> points, bool closed) {
+    QPainterPath path;
+    path.moveTo(*points.begin());
+    for (auto point = points.begin() + 1; point != points.end(); ++point) path.lineTo(*point);
+    if (closed)
+      path.closeSubpath();
+    return path;
+  };
+  const auto drawOpen = [&](std::initializer_list<QPointF> points) { painter.drawPath(pathThrough(points, false)); };
+  const auto drawClosed = [&](std::initializer_list<QPointF> points) { painter.drawPath(pathThrough(points, true)); };
   bool known = true;
   if (name == QLatin1String("AddFeedTemplate")) {
     painter.drawLine(QPointF(8, 2.5), QPointF(8, 13.5));
     painter.drawLine(QPointF(2.5, 8), QPointF(13.5, 8));
   } else if (name == QLatin1String("RefreshFeedsTemplate")) {
     painter.drawArc(QRectF(2.5, 2.5, 11, 11), 60 * 16, 290 * 16);
-    QPainterPath head;
-    head.moveTo(10.2, 1.6);
-    head.lineTo(13.6, 3.4);
-    head.lineTo(10.6, 5.8);
-    painter.drawPath(head);
+    drawOpen({{10.2, 1.6}, {13.6, 3.4}, {10.6, 5.8}});
   } else if (name == QLatin1String("MarkAllReadTemplate")) {
     painter.drawEllipse(QRectF(2, 2, 12, 12));
-    QPainterPath tick;
-    tick.moveTo(5, 8.2);
-    tick.lineTo(7.2, 10.4);
-    tick.lineTo(11, 5.8);
-    painter.drawPath(tick);
+    drawOpen({{5, 8.2}, {7.2, 10.4}, {11, 5.8}});
   } else if (name == QLatin1String("NextUnreadTemplate")) {
     painter.drawLine(QPointF(8, 2.5), QPointF(8, 12.5));
-    QPainterPath head;
-    head.moveTo(4, 8.8);
-    head.lineTo(8, 12.8);
-    head.lineTo(12, 8.8);
-    painter.drawPath(head);
+    drawOpen({{4, 8.8}, {8, 12.8}, {12, 8.8}});
   } else if (name == QLatin1String("StyleTemplate")) {
     QFont font;
     font.setPixelSize(11);
@@ -60,51 +60,15 @@ QImage ZPHToolbarImages::image(const QString& name, int pixels, const QColor& co
     painter.setFont(font);
     painter.drawText(QRectF(0, 0, 16, 16), Qt::AlignCenter, QStringLiteral("Aa"));
   } else if (name == QLatin1String("ShareTemplate")) {
-    QPainterPath box;
-    box.moveTo(5.5, 6);
-    box.lineTo(3.5, 6);
-    box.lineTo(3.5, 14);
-    box.lineTo(12.5, 14);
-    box.lineTo(12.5, 6);
-    box.lineTo(10.5, 6);
-    painter.drawPath(box);
+    drawOpen({{5.5, 6}, {3.5, 6}, {3.5, 14}, {12.5, 14}, {12.5, 6}, {10.5, 6}});
     painter.drawLine(QPointF(8, 1.8), QPointF(8, 10));
-    QPainterPath head;
-    head.moveTo(5.2, 4.4);
-    head.lineTo(8, 1.6);
-    head.lineTo(10.8, 4.4);
-    painter.drawPath(head);
+    drawOpen({{5.2, 4.4}, {8, 1.6}, {10.8, 4.4}});
   } else if (name == QLatin1String("BookmarkTemplate")) {
-    QPainterPath ribbon;
-    ribbon.moveTo(4.5, 2);
-    ribbon.lineTo(11.5, 2);
-    ribbon.lineTo(11.5, 14);
-    ribbon.lineTo(8, 10.6);
-    ribbon.lineTo(4.5, 14);
-    ribbon.closeSubpath();
-    painter.drawPath(ribbon);
+    drawClosed({{4.5, 2}, {11.5, 2}, {11.5, 14}, {8, 10.6}, {4.5, 14}});
   } else if (name == QLatin1String("OpenInBrowserTemplate")) {
     painter.drawEllipse(QRectF(2, 2, 12, 12));
-    QPainterPath needle;
-    needle.moveTo(10.5, 5.5);
-    needle.lineTo(6.8, 6.8);
-    needle.lineTo(5.5, 10.5);
-    needle.lineTo(9.2, 9.2);
-    needle.closeSubpath();
     painter.setBrush(color);
-    painter.drawPath(needle);
-  } else if (name == QLatin1String("NewFolderTemplate")) {
-    QPainterPath folder;
-    folder.moveTo(2, 4);
-    folder.lineTo(6, 4);
-    folder.lineTo(7.5, 5.5);
-    folder.lineTo(14, 5.5);
-    folder.lineTo(14, 13);
-    folder.lineTo(2, 13);
-    folder.closeSubpath();
-    painter.drawPath(folder);
-    painter.drawLine(QPointF(8, 7.5), QPointF(8, 11.5));
-    painter.drawLine(QPointF(6, 9.5), QPointF(10, 9.5));
+    drawClosed({{10.5, 5.5}, {6.8, 6.8}, {5.5, 10.5}, {9.2, 9.2}});
   } else {
     known = false;
   }

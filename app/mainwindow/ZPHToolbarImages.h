@@ -7,8 +7,8 @@
 // The toolbar's pictures, drawn as line art in one colour: "AddFeedTemplate",
 // "RefreshFeedsTemplate", "MarkAllReadTemplate", "NextUnreadTemplate",
 // "StyleTemplate", "ShareTemplate", "BookmarkTemplate",
-// "OpenInBrowserTemplate" and "NewFolderTemplate". Each icon holds a 16 and
-// a 32 pixel picture. Main thread.
+// and "OpenInBrowserTemplate". Each icon holds a 16 and a 32 pixel
+// picture. Main thread.
 class ZPHToolbarImages {
 public:
   ZPHToolbarImages() = delete;

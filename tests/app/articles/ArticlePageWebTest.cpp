@@ -189,21 +189,8 @@ TEST_F(ArticlePageWebTest, AHostileFeedRunsNothingAndShowsItsTextAsText)
 {
   ZPHTestHTTPServer server;
   ASSERT_TRUE(server.start());
+  routeHostileFeed(server);
   const QByteArray origin = server.url(QStringLiteral("/")).toString().chopped(1).toUtf8();
-  QByteArray feedXML = ZPHTestFixture(QStringLiteral("articles/hostile-feed.xml"));
-  feedXML.replace("SERVER", origin);
-  server.route(QStringLiteral("/hostile.xml"), [feedXML](const ZPHTestHTTPRequest&) {
-    ZPHTestHTTPResponse response;
-    response.headers = {{"Content-Type", "application/rss+xml"}};
-    response.body = feedXML;
-    return response;
-  });
-  server.route(QStringLiteral("/image.png"), [](const ZPHTestHTTPRequest&) {
-    ZPHTestHTTPResponse response;
-    response.headers = {{"Content-Type", "image/png"}};
-    response.body = ZPHTestImages::png(120, 80);
-    return response;
-  });
   server.route(QStringLiteral("/evil.js"), [](const ZPHTestHTTPRequest&) {
     ZPHTestHTTPResponse response;
     response.headers = {{"Content-Type", "text/javascript"}};

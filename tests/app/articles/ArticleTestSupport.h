@@ -4,6 +4,7 @@
 // (the image, favicon and metadata caches keep the folders of the delegate
 // they first met), and a real store on disk per test.
 
+#include "fixtures/images/ZPHTestImages.h"
 #include "platform/ZPHMainThread.h"
 #include "store/CBDataController.h"
 #include "store/accounts/CBDataAccount.h"
@@ -12,6 +13,7 @@
 #include "store/entities/CBFeed.h"
 #include "store/graph/ZPHManagedObjectContext.h"
 #include "support/ZPHTestApplicationDelegate.h"
+#include "support/ZPHTestHTTPServer.h"
 #include "support/ZPHTestSupport.h"
 
 #include <QtCore/QString>
@@ -25,6 +27,27 @@ ZPHTestApplicationDelegate& articleTestDelegate();
 
 // gtest prints QStrings as arrays of code units.
 inline std::string text(const QString& string) { return string.toStdString(); }
+
+// The hostile feed fixture at "/hostile.xml" on the server, its links
+// pointing back at it, and the picture it shows at "/image.png".
+inline void routeHostileFeed(ZPHTestHTTPServer& server)
+{
+  const QByteArray origin = server.url(QStringLiteral("/")).toString().chopped(1).toUtf8();
+  QByteArray feedXML = ZPHTestFixture(QStringLiteral("articles/hostile-feed.xml"));
+  feedXML.replace("SERVER", origin);
+  server.route(QStringLiteral("/hostile.xml"), [feedXML](const ZPHTestHTTPRequest&) {
+    ZPHTestHTTPResponse response;
+    response.headers = {{"Content-Type", "application/rss+xml"}};
+    response.body = feedXML;
+    return response;
+  });
+  server.route(QStringLiteral("/image.png"), [](const ZPHTestHTTPRequest&) {
+    ZPHTestHTTPResponse response;
+    response.headers = {{"Content-Type", "image/png"}};
+    response.body = ZPHTestImages::png(120, 80);
+    return response;
+  });
+}
 
 // A store of its own in a temp folder, reached through the run's delegate.
 class ArticleStoreTest : public ::testing::Test {

@@ -183,7 +183,7 @@ TEST_F(StyleSheetControllerTest, TheThemeIsCopiedFromTheResourcesIntoItsFolder)
   EXPECT_EQ(theme->folderPath(), controller->themeFolder());
   EXPECT_EQ(text(theme->nameForDisplay()), "StyleSheets");
   EXPECT_EQ(theme->subthemeStylesheetFilenames(), (QStringList{"light.css", "dark.css"}));
-  for (const QString& name : {"template.html", "stylesheet.css", "light.css", "dark.css", "theme.js", "Info.json"}) {
+  for (const QString name : {"template.html", "stylesheet.css", "light.css", "dark.css", "theme.js", "Info.json"}) {
     QFile shipped(QStringLiteral(":/StyleSheets/") + name);
     QFile copy(QDir(controller->themeFolder()).filePath(name));
     ASSERT_TRUE(shipped.open(QIODevice::ReadOnly) && copy.open(QIODevice::ReadOnly)) << text(name);
