@@ -459,6 +459,8 @@ void ZPHMainWindowToolbarController::validateToolbarItems()
     }
     const bool enabled = validateItem(identifier);
     widget->setEnabled(enabled);
+    if (auto* label = widget->parentWidget()->findChild<QLabel*>(identifier + QStringLiteral("Label")))
+      label->setEnabled(enabled);
     QAbstractButton* button = textButtonForItemIdentifier(identifier);
     if (button != nullptr)
       button->setEnabled(enabled);

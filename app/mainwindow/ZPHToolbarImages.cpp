@@ -78,12 +78,16 @@ QImage ZPHToolbarImages::image(const QString& name, int pixels, const QColor& co
 
 QIcon ZPHToolbarImages::icon(const QString& name, const QColor& color)
 {
+  // An item that is off shows its picture faded, as its label is.
+  QColor faded = color;
+  faded.setAlphaF(color.alphaF() * 0.35f);
   QIcon icon;
   for (int pixels : {16, 32}) {
     const QImage picture = image(name, pixels, color);
     if (picture.isNull())
       return QIcon();
     icon.addPixmap(QPixmap::fromImage(picture));
+    icon.addPixmap(QPixmap::fromImage(image(name, pixels, faded)), QIcon::Disabled);
   }
   return icon;
 }
