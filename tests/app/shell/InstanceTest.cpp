@@ -1,4 +1,5 @@
-// The program itself, started as a process on one data directory.
+// The program itself, started as a process on one data directory, and
+// answering --help and --version without a display.
 
 #include "app/ZPHAppTestSchemes.h"
 #include "support/ZPHTestSupport.h"
