@@ -3,8 +3,8 @@
 # further packages named as arguments. Only missing packages are installed;
 # nothing prompts. dbus-daemon (dbus-run-session) and gnome-keyring let the
 # password-store tests talk to a real secret service in a private session;
-# desktop-file-utils checks the desktop entry; xdg-utils answers which
-# application handles an address.
+# desktop-file-utils checks the desktop entry and appstream the AppStream
+# data; xdg-utils answers which application handles an address.
 set -euo pipefail
 
 PACKAGES=(
@@ -33,6 +33,7 @@ PACKAGES=(
   qt6-webchannel-dev
   fonts-dejavu-core
   desktop-file-utils
+  appstream
   xdg-utils
   "$@"
 )

@@ -28,6 +28,7 @@
 #include "shell/CBDesktopApplications.h"
 #include "shell/CBDiskSpaceChecker.h"
 #include "shell/CBPasteboard.h"
+#include "shell/ZPHDesktopIdentity.h"
 #include "shell/ZPHIncomingAddress.h"
 #include "shell/ZPHInstanceLock.h"
 #include "shell/ZPHLaunchArguments.h"
@@ -139,6 +140,7 @@ ZPHAppDelegate::ZPHAppDelegate(Environment environment, QObject* parent)
     m_environment.keyboardModifiers = [] { return QGuiApplication::keyboardModifiers(); };
   if (!m_environment.beep)
     m_environment.beep = [] { QApplication::beep(); };
+  ZPHApplyDesktopIdentity();
 
   ZPHUserDefaults::standardUserDefaults().registerDefaults({
       {QStringLiteral("WebKitDeveloperExtras"), true},

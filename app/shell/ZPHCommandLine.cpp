@@ -3,9 +3,14 @@
 #include <QtCore/QCommandLineParser>
 #include <QtCore/QDir>
 
+#include <cstdio>
+
 namespace {
 
 const QString DataDirectoryVariable = QStringLiteral("ZEPHLIN_DATA_DIR");
+
+// The positional arguments' name in the help.
+const QString PositionalName = QStringLiteral("address|file");
 
 struct Options {
   QCommandLineOption dataDirectory{QStringLiteral("data-dir"),
@@ -24,10 +29,18 @@ struct Options {
 
   void addTo(QCommandLineParser& parser) const
   {
-    parser.setApplicationDescription(QStringLiteral("Zephlin, a news-feed reader."));
+    parser.setApplicationDescription(
+        QStringLiteral("Zephlin, a news-feed reader.\n\n"
+                       "When a Zephlin already runs on the same data folder, the addresses and files\n"
+                       "go to it: it comes to the front and this start ends."));
     parser.addOptions({dataDirectory, screenshot, screenshotState, help, version});
-    parser.addPositionalArgument(QStringLiteral("address"), QStringLiteral("Feed addresses to add."),
-                                 QStringLiteral("[address...]"));
+    parser.addPositionalArgument(
+        PositionalName,
+        QStringLiteral("A feed: or zephlin://add/ address, an http or https address, or an OPML file (a path or a "
+                       "file: URL). Zephlin comes to the front and selects a site you already have; another address "
+                       "and the file are only written to the log, as adding sites and importing OPML files are not "
+                       "built yet."),
+        QStringLiteral("[%1...]").arg(PositionalName));
   }
 };
 
@@ -91,10 +104,32 @@ std::optional<ZPHCommandLine> ZPHCommandLine::parse(const QStringList& arguments
   return commandLine;
 }
 
+QStringList ZPHCommandLine::argumentsOfMain(int argc, const char* const* argv)
+{
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) arguments.append(QString::fromLocal8Bit(argv[i]));
+  return arguments;
+}
+
+bool ZPHCommandLine::answerInformationRequest() const
+{
+  if (helpRequested)
+    std::fputs(qPrintable(helpText()), stdout);
+  else if (versionRequested)
+    std::printf("Zephlin %s\n", ZEPHLIN_VERSION);
+  else
+    return false;
+  std::fflush(stdout);
+  return true;
+}
+
 QString ZPHCommandLine::helpText()
 {
   const Options options;
   QCommandLineParser parser;
   options.addTo(parser);
-  return parser.helpText();
+  // The parser takes the program's name from the application object, which
+  // need not exist yet: the usage line is ours.
+  const QString text = parser.helpText();
+  return QStringLiteral("Usage: zephlin [options] [%1...]").arg(PositionalName) + text.mid(text.indexOf(u'\n'));
 }

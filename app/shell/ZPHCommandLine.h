@@ -9,6 +9,7 @@
 // What the program is asked to do on its command line:
 //
 //   zephlin [--data-dir DIR] [--screenshot FILE [--screenshot-state STATE]]
+//           [--help] [--version] [address|file...]
 //
 // With --data-dir (or, without it, a non-empty ZEPHLIN_DATA_DIR) everything
 // lives in DIR: the data in DIR/data, the cache in DIR/cache and the
@@ -35,4 +36,12 @@ struct ZPHCommandLine {
   static std::optional<ZPHCommandLine> parse(const QStringList& arguments, const QProcessEnvironment& environment,
                                              QString* errorMessage);
   static QString helpText();
+
+  // The arguments main() was given. The application object takes Qt's own
+  // options out of them, so these are read before it exists only to answer
+  // --help and --version without a display.
+  static QStringList argumentsOfMain(int argc, const char* const* argv);
+  // Writes the help or the version to the standard output when either was
+  // asked for, and answers whether it did (the program then ends).
+  bool answerInformationRequest() const;
 };

@@ -1,5 +1,6 @@
 #include "shell/ZPHInstanceLock.h"
 
+#include "foundation/CBFiles.h"
 #include "shell/ZPHShellLog.h"
 
 #include <QtCore/QCryptographicHash>
@@ -31,7 +32,7 @@ QString socketPathForFolder(const QString& folder)
   QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
   if (runtime.isEmpty())
     runtime = QDir::tempPath();
-  return QDir(runtime).filePath(QStringLiteral("zephlin-%1.socket").arg(QString::fromLatin1(hash)));
+  return QDir(runtime).filePath(QStringLiteral("%1-%2.socket").arg(CBAppIdentifier(), QString::fromLatin1(hash)));
 }
 
 }  // namespace

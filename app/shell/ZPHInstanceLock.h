@@ -61,8 +61,8 @@ public:
   bool handOverToHolder(const QStringList& arguments, const QString& workingDirectory, int timeoutMs = 5000);
 
   QString lockFilePath() const { return m_lockFilePath; }
-  // The local socket's path: in the user's runtime folder, named after the
-  // data folder's canonical path.
+  // The local socket's path: in the user's runtime folder,
+  // "<application id>-<hash of the data folder's canonical path>.socket".
   QString serverName() const { return m_serverName; }
 
   // The message of a hand-over, and what the holder reads from one; false

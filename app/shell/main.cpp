@@ -17,6 +17,14 @@
 
 int main(int argc, char** argv)
 {
+  // --help and --version want no display, which the application object
+  // connects to: they are answered first. Qt's own options fail this early
+  // reading; the application object takes them out for the one below.
+  const std::optional<ZPHCommandLine> early = ZPHCommandLine::parse(ZPHCommandLine::argumentsOfMain(argc, argv),
+                                                                    QProcessEnvironment::systemEnvironment(), nullptr);
+  if (early && early->answerInformationRequest())
+    return 0;
+
   // The web engine learns the internal schemes before the application exists.
   ZPHInternalSchemes::registerSchemes();
   ZPHArticleSchemeHandler::registerScheme();
@@ -36,14 +44,8 @@ int main(int argc, char** argv)
     std::fprintf(stderr, "zephlin: %s\n%s", qPrintable(error), qPrintable(ZPHCommandLine::helpText()));
     return 2;
   }
-  if (commandLine->helpRequested) {
-    std::fputs(qPrintable(ZPHCommandLine::helpText()), stdout);
+  if (commandLine->answerInformationRequest())
     return 0;
-  }
-  if (commandLine->versionRequested) {
-    std::printf("Zephlin %s\n", ZEPHLIN_VERSION);
-    return 0;
-  }
   ZPHInstallLogHandler("zephlin");
   // Settings below the data directory, before anything reads them.
   if (!commandLine->settingsFolder().isEmpty())

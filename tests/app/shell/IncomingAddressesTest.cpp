@@ -536,7 +536,7 @@ TEST(DesktopApplicationsTest, TheDefaultBrowserComesFromTheDesktopEntries)
 
 TEST(DesktopEntryTest, DeclaresTheSchemesAndOPMLAndValidates)
 {
-  const QString path = QStringLiteral(ZPH_FIXTURES_DIR "/../../data/zephlin.desktop");
+  const QString path = QStringLiteral(ZPH_DATA_DIR "/" ZEPHLIN_APP_ID ".desktop");
   QFile file(path);
   ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
   const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');

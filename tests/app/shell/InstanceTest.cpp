@@ -1,4 +1,5 @@
-// The program itself, started as a process on one data directory.
+// The program itself, started as a process on one data directory, and
+// answering --help and --version without a display.
 
 #include "app/ZPHAppTestSchemes.h"
 #include "support/ZPHTestSupport.h"
@@ -150,4 +151,54 @@ TEST(ZephlinProgram, WritesItsWindowAndQuitsWithAScreenshot)
   EXPECT_TRUE(QFileInfo::exists(dir.filePath(QStringLiteral("home/Fernhollow/Zephlin.conf"))));
   EXPECT_TRUE(QFileInfo::exists(dir.filePath(QStringLiteral("home/data/Articles"))));
   EXPECT_TRUE(QFileInfo(dir.filePath(QStringLiteral("home/cache"))).isDir());
+}
+
+// The real program, with no display to connect to: --help and --version are
+// answered before anything needs one.
+TEST(ZephlinProgram, AnswersHelpAndVersionWithoutADisplay)
+{
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "ZEPHLIN_DATA_DIR"})
+    environment.remove(QString::fromLatin1(variable));
+
+  struct Case {
+    QStringList arguments;
+    QStringList printed;  // each is in the standard output
+  };
+  const QString version = QStringLiteral("Zephlin " ZEPHLIN_VERSION "\n");
+  const QStringList help{QStringLiteral("Usage: zephlin [options] [address|file...]\n"),
+                         QStringLiteral("--data-dir <DIR>"),
+                         QStringLiteral("$ZEPHLIN_DATA_DIR"),
+                         QStringLiteral("--screenshot <FILE>"),
+                         QStringLiteral("--screenshot-state <STATE>"),
+                         QStringLiteral("--version"),
+                         QStringLiteral("zephlin://add/"),
+                         QStringLiteral("OPML file")};
+  ZPHTestTempDir dir;
+  const QString unmade = dir.filePath(QStringLiteral("unmade"));
+  const QList<Case> cases{
+      {{QStringLiteral("--version")}, {version}},
+      {{QStringLiteral("--help")}, help},
+      {{QStringLiteral("-h")}, help},
+      {{QStringLiteral("--data-dir"), unmade, QStringLiteral("--version")}, {version}},
+      {{QStringLiteral("feed://example.com/rss"), QStringLiteral("--help")}, help},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.start(Program::programPath(), c.arguments);
+    ASSERT_TRUE(program.waitForFinished(120000));
+    const QString out = QString::fromLocal8Bit(program.readAllStandardOutput());
+    const QString err = QString::fromLocal8Bit(program.readAllStandardError());
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << err.toStdString();
+    EXPECT_EQ(program.exitCode(), 0) << err.toStdString();
+    for (const QString& text : c.printed)
+      EXPECT_TRUE(out.contains(text)) << text.toStdString() << "\n" << out.toStdString();
+    if (c.printed.first() == version) {
+      EXPECT_EQ(out, version);
+    }
+    EXPECT_TRUE(err.isEmpty()) << err.toStdString();
+  }
+  EXPECT_FALSE(QFileInfo::exists(unmade)) << "an answer makes no folders";
 }
