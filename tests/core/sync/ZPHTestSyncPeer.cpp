@@ -147,10 +147,11 @@ void ZPHTestSyncPeer::delayNext(const QString& apiCall, int ms)
   m_delays.insert(apiCall, ms);
 }
 
-void ZPHTestSyncPeer::answerNext(const QString& apiCall, const QByteArray& body, int status)
+void ZPHTestSyncPeer::answerNext(const QString& apiCall, const QByteArray& body, int status,
+                                 const ZPHTestHTTPHeaders& headers)
 {
   QMutexLocker locker(&m_mutex);
-  m_canned[apiCall].append({body, status});
+  m_canned[apiCall].append({body, status, headers});
 }
 
 QList<ZPHTestHTTPRequest> ZPHTestSyncPeer::requests(const QString& apiCall) const
@@ -204,6 +205,7 @@ ZPHTestHTTPResponse ZPHTestSyncPeer::answer(const QString& apiCall, const ZPHTes
     const Canned canned = m_canned[apiCall].takeFirst();
     ZPHTestHTTPResponse response;
     response.status = canned.status;
+    response.headers = canned.headers;
     response.body = canned.body;
     return response;
   }

@@ -52,8 +52,10 @@ public:
   // The next `count` calls of `apiCall` fail that way.
   void failNext(const QString& apiCall, Failure failure, int count = 1);
   void clearFailures();
-  // Answers this exact body (status 200) to the next call of `apiCall`.
-  void answerNext(const QString& apiCall, const QByteArray& body, int status = 200);
+  // Answers this exact body (status 200), with these headers, to the next
+  // call of `apiCall`.
+  void answerNext(const QString& apiCall, const QByteArray& body, int status = 200,
+                  const ZPHTestHTTPHeaders& headers = {});
   // The next answer to `apiCall` (not a login challenge) sends its body
   // `ms` after its headers.
   void delayNext(const QString& apiCall, int ms);
@@ -77,6 +79,7 @@ private:
   struct Canned {
     QByteArray body;
     int status = 200;
+    ZPHTestHTTPHeaders headers;
   };
 
   ZPHTestHTTPResponse handle(const QString& apiCall, const ZPHTestHTTPRequest& request);

@@ -141,6 +141,35 @@ TEST_F(NetworkAccessPoolTest, CredentialsNeverReachAnotherDownloadOfTheSameServe
   EXPECT_TRUE(requests[3].header("Authorization").isNull());
 }
 
+// The same for a login written into the address: the network answers the
+// server with it by itself, and a shared manager would keep it.
+TEST_F(NetworkAccessPoolTest, ALoginInTheAddressNeverReachesAnotherDownloadOfTheSameServer)
+{
+  ZPHNetworkAccessPool pool(1);
+  const QByteArray good = ZPHTestHTTPResponse::basicAuthorization("reader", "s3cret");
+  server.route("/private", [good](const ZPHTestHTTPRequest& request) {
+    return request.header("Authorization") == good ? textResponse("members only")
+                                                   : ZPHTestHTTPResponse::basicChallenge();
+  });
+
+  QUrl withLogin = server.url("/private");
+  withLogin.setUserName(QStringLiteral("reader"));
+  withLogin.setPassword(QStringLiteral("s3cret"));
+  auto member = std::make_shared<CBDownloadOperation>(withLogin);
+  member->setNetworkAccessPool(&pool);
+  ASSERT_TRUE(runAll({member}));
+  EXPECT_TRUE(member->okResponse());
+  EXPECT_EQ(pool.managersMade(), 2);
+
+  auto stranger = download("/private", pool);
+  ASSERT_TRUE(runAll({stranger}));
+  EXPECT_FALSE(stranger->okResponse());
+  EXPECT_TRUE(stranger->authenticationError());
+  const QList<ZPHTestHTTPRequest> requests = server.requests();
+  ASSERT_FALSE(requests.isEmpty());
+  EXPECT_TRUE(requests.last().header("Authorization").isNull());
+}
+
 TEST_F(NetworkAccessPoolTest, AStoppedPoolFailsDownloadsAtOnce)
 {
   server.route("/feed", [](const ZPHTestHTTPRequest&) { return textResponse("<rss/>"); });
