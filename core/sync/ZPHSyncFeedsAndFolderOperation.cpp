@@ -228,11 +228,15 @@ private:
       result.createdFolderGUIDs.append(folder->guid());
     }
     for (CBFeed* feed : std::as_const(m_createdFeeds)) setParent(feed);
-    for (CBNode* node : std::as_const(m_deletedNodes)) deleteNode(node);
+    // Parents first: a node the server moved out of a folder it deletes in
+    // the same reply is no longer that folder's, and stays. A folder's
+    // deletion then takes the children it has after the merge.
+    const QSet<CBNode*> deleted(m_deletedNodes.cbegin(), m_deletedNodes.cend());
     for (CBNode* node : std::as_const(m_updatedNodes)) {
-      if (!node->isDeleted())
+      if (!node->isDeleted() && !deleted.contains(node))
         setParent(node);
     }
+    for (CBNode* node : std::as_const(m_deletedNodes)) deleteNode(node);
     result.changed = !m_createdFolders.isEmpty() || !m_createdFeeds.isEmpty() || !m_deletedNodes.isEmpty() ||
                      !m_updatedNodes.isEmpty();
     result.saved = ZPHSyncServerNetworkOperation::saveContext(m_context);
