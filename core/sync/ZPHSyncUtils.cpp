@@ -1,6 +1,7 @@
 #include "sync/ZPHSyncUtils.h"
 
 #include "foundation/CBMimeTypes.h"
+#include "foundation/CBString.h"
 #include "store/entities/ArticleMetadata.h"
 #include "store/entities/CBDataArticle.h"
 #include "store/entities/CBFeed.h"
@@ -293,42 +294,90 @@ void ZPHSyncUtils::setArticleProperties(CBDataArticle* article, const QJsonObjec
     *bookmarkedChanged = flaggedChanged;
 }
 
-QJsonObject ZPHSyncUtils::dictionaryForNode(const CBNode* node)
+namespace {
+
+// A node's values as the wire object carries them.
+struct NodeValues {
+  QString guid;
+  bool isFolder = false;
+  bool isDeleted = false;
+  double modDate = 0.0;
+  QString userSpecifiedName;
+  double userSpecifiedNameModDate = 0.0;
+  qint64 childIndex = 0;
+  double childIndexModDate = 0.0;
+  qint64 flags = 0;
+  double flagsModDate = 0.0;
+  QString parentGUID;
+  double parentGUIDModDate = 0.0;
+  QString url;
+  QString homePageURL;
+  QString faviconURL;
+};
+
+QJsonObject nodeObject(const NodeValues& node)
 {
   QJsonObject dictionary;
-  if (node == nullptr)
-    return dictionary;
   const auto insertSeconds = [&](const QString& key, double seconds) {
-    const QJsonValue value = wholeSeconds(seconds);
+    const QJsonValue value = ZPHSyncUtils::wholeSeconds(seconds);
     if (!value.isUndefined())
       dictionary.insert(key, value);
   };
-  insertSeconds(ModDateKey, node->modDate());
-  if (!node->userSpecifiedName().isNull())
-    dictionary.insert(UserAssignedNameKey, node->userSpecifiedName());
-  insertSeconds(UserAssignedNameModDateKey, node->userSpecifiedNameModDate());
-  dictionary.insert(ChildIndexKey, node->childindex());
-  insertSeconds(ChildIndexModDateKey, node->childindexModDate());
-  dictionary.insert(FlagsKey, node->flags());
-  insertSeconds(FlagsModDateKey, node->flagsModDate());
-  dictionary.insert(IsDeletedKey, node->deleted());
-  if (!node->guid().isEmpty())
-    dictionary.insert(GuidKey, node->guid());
-  if (!node->parentguid().isEmpty())
-    dictionary.insert(ParentGUIDKey, node->parentguid());
-  insertSeconds(ParentGUIDModDateKey, node->parentguidModDate());
-  if (node->isFolder()) {
+  // Addresses go without a login an earlier version may have stored.
+  const auto insertAddress = [&](const QString& key, const QString& address) {
+    if (!address.isEmpty())
+      dictionary.insert(key, cb_URLStringWithUsernameAndPasswordRemoved(address));
+  };
+  insertSeconds(ModDateKey, node.modDate);
+  if (!node.userSpecifiedName.isNull())
+    dictionary.insert(UserAssignedNameKey, node.userSpecifiedName);
+  insertSeconds(UserAssignedNameModDateKey, node.userSpecifiedNameModDate);
+  dictionary.insert(ChildIndexKey, node.childIndex);
+  insertSeconds(ChildIndexModDateKey, node.childIndexModDate);
+  dictionary.insert(FlagsKey, node.flags);
+  insertSeconds(FlagsModDateKey, node.flagsModDate);
+  dictionary.insert(IsDeletedKey, node.isDeleted);
+  if (!node.guid.isEmpty())
+    dictionary.insert(GuidKey, node.guid);
+  if (!node.parentGUID.isEmpty())
+    dictionary.insert(ParentGUIDKey, node.parentGUID);
+  insertSeconds(ParentGUIDModDateKey, node.parentGUIDModDate);
+  if (node.isFolder) {
     dictionary.insert(IsFolderKey, 1);
   } else {
-    const auto* feed = static_cast<const CBFeed*>(node);
-    if (!feed->url().isEmpty())
-      dictionary.insert(URLKey, feed->url());
-    if (const QUrl homePage = feed->homePageURL(); !homePage.isEmpty())
-      dictionary.insert(HomePageURLKey, homePage.toString(QUrl::FullyEncoded));
-    if (const QUrl favicon = feed->faviconURL(); !favicon.isEmpty())
-      dictionary.insert(FaviconURLKey, favicon.toString(QUrl::FullyEncoded));
+    insertAddress(URLKey, node.url);
+    insertAddress(HomePageURLKey, node.homePageURL);
+    insertAddress(FaviconURLKey, node.faviconURL);
   }
   return dictionary;
+}
+
+}  // namespace
+
+QJsonObject ZPHSyncUtils::dictionaryForNode(const CBNode* node)
+{
+  if (node == nullptr)
+    return QJsonObject();
+  NodeValues values;
+  values.guid = node->guid();
+  values.isFolder = node->isFolder();
+  values.isDeleted = node->deleted();
+  values.modDate = node->modDate();
+  values.userSpecifiedName = node->userSpecifiedName();
+  values.userSpecifiedNameModDate = node->userSpecifiedNameModDate();
+  values.childIndex = node->childindex();
+  values.childIndexModDate = node->childindexModDate();
+  values.flags = node->flags();
+  values.flagsModDate = node->flagsModDate();
+  values.parentGUID = node->parentguid();
+  values.parentGUIDModDate = node->parentguidModDate();
+  if (!node->isFolder()) {
+    const auto* feed = static_cast<const CBFeed*>(node);
+    values.url = feed->url();
+    values.homePageURL = feed->homePageURL().toString(QUrl::FullyEncoded);
+    values.faviconURL = feed->faviconURL().toString(QUrl::FullyEncoded);
+  }
+  return nodeObject(values);
 }
 
 QJsonObject ZPHSyncUtils::dictionaryForArticle(const CBDataArticle* article)
@@ -340,7 +389,7 @@ QJsonObject ZPHSyncUtils::dictionaryForArticle(const CBDataArticle* article)
   dictionary.insert(ReadKey, article->read());
   dictionary.insert(BookmarkedKey, article->flagged());
   if (const QString bestLink = article->bestLink(); !bestLink.isEmpty())
-    dictionary.insert(GuidKey, bestLink);
+    dictionary.insert(GuidKey, cb_URLStringWithUsernameAndPasswordRemoved(bestLink));
   if (article->deleted())
     dictionary.insert(IsDeletedKey, true);
   return dictionary;

@@ -60,7 +60,8 @@ public:
   static void setArticleProperties(CBDataArticle* article, const QJsonObject& dictionary, bool isNew, bool* updated,
                                    bool* dirty, bool* unreadChanged, bool* bookmarkedChanged);
 
-  // The wire objects the client sends.
+  // The wire objects the client sends. No address in them holds a user name
+  // or password.
   static QJsonObject dictionaryForNode(const CBNode* node);
   static QJsonObject dictionaryForArticle(const CBDataArticle* article);
 

@@ -238,6 +238,28 @@ TEST_F(SyncUtilsTest, NodeObjectAsSent)
   EXPECT_EQ(sentFeed.value(QStringLiteral("parentGUIDModDate")), QJsonValue(1234));
   EXPECT_FALSE(sentFeed.contains(QStringLiteral("isFolder")));
   EXPECT_FALSE(sentFeed.contains(QStringLiteral("favIconUrl")));
+
+  // No address goes out with a login, also one an earlier version stored.
+  CBFeed* stored = CBFeed::insertFeedWithMOC(main);
+  stored->setValue(QStringLiteral("url"), QStringLiteral("https://reader:pw@example.com/private"));
+  stored->setValue(QStringLiteral("strHomePageURL"), QStringLiteral("http://reader:pw@example.com/"));
+  stored->setValue(QStringLiteral("strFaviconURL"), QStringLiteral("https://reader:pw@example.com/icon.png"));
+  const QJsonObject sentStored = ZPHSyncUtils::dictionaryForNode(stored);
+  EXPECT_EQ(sentStored.value(QStringLiteral("url")).toString(), QStringLiteral("https://example.com/private"));
+  EXPECT_EQ(sentStored.value(QStringLiteral("homepageurl")).toString(), QStringLiteral("http://example.com/"));
+  EXPECT_EQ(sentStored.value(QStringLiteral("favIconUrl")).toString(), QStringLiteral("https://example.com/icon.png"));
+  EXPECT_EQ(stored->homePageURL(), QUrl(QStringLiteral("http://example.com/")));
+  CBDataArticle* article = CBDataArticle::insertArticleWithFeedURL(QUrl(QStringLiteral("https://example.com/")), main);
+  article->setLink(QStringLiteral("https://reader:pw@example.com/post"));
+  EXPECT_EQ(ZPHSyncUtils::dictionaryForArticle(article).value(QStringLiteral("guid")).toString(),
+            QStringLiteral("https://example.com/post"));
+  // And none is stored from now on, whoever sets it.
+  stored->setUrl(QStringLiteral("https://reader:pw@example.com/private"));
+  stored->setHomePageURL(QUrl(QStringLiteral("http://reader:pw@example.com/")));
+  stored->setStrFaviconURL(QStringLiteral("https://reader:pw@example.com/icon.png"));
+  EXPECT_EQ(stored->url(), QStringLiteral("https://example.com/private"));
+  EXPECT_EQ(stored->strHomePageURL(), QStringLiteral("http://example.com/"));
+  EXPECT_EQ(stored->strFaviconURL(), QStringLiteral("https://example.com/icon.png"));
 }
 
 TEST_F(SyncUtilsTest, ArticleObjectAsSent)
