@@ -296,7 +296,8 @@ void ZPHSyncUtils::setArticleProperties(CBDataArticle* article, const QJsonObjec
 
 namespace {
 
-// A node's values as the wire object carries them.
+// A node's values as the wire object carries them, from a node or from the
+// last values of a deleted one.
 struct NodeValues {
   QString guid;
   bool isFolder = false;
@@ -376,6 +377,32 @@ QJsonObject ZPHSyncUtils::dictionaryForNode(const CBNode* node)
     values.url = feed->url();
     values.homePageURL = feed->homePageURL().toString(QUrl::FullyEncoded);
     values.faviconURL = feed->faviconURL().toString(QUrl::FullyEncoded);
+  }
+  return nodeObject(values);
+}
+
+QJsonObject ZPHSyncUtils::dictionaryForDeletedNode(const QVariantMap& lastValues)
+{
+  NodeValues values;
+  values.guid = lastValues.value(QStringLiteral("guid")).toString();
+  values.isFolder = lastValues.value(QStringLiteral("isFolder")).toBool();
+  values.isDeleted = true;
+  values.modDate = lastValues.value(QStringLiteral("modDate")).toDouble();
+  // A deletion always carries its date.
+  if (!(values.modDate > 0.0))
+    values.modDate = QDateTime::currentMSecsSinceEpoch() / 1000.0;
+  values.userSpecifiedName = lastValues.value(QStringLiteral("userSpecifiedName")).toString();
+  values.userSpecifiedNameModDate = lastValues.value(QStringLiteral("userSpecifiedNameModDate")).toDouble();
+  values.childIndex = lastValues.value(QStringLiteral("childindex")).toLongLong();
+  values.childIndexModDate = lastValues.value(QStringLiteral("childindexModDate")).toDouble();
+  values.flags = lastValues.value(QStringLiteral("flags")).toLongLong();
+  values.flagsModDate = lastValues.value(QStringLiteral("flagsModDate")).toDouble();
+  values.parentGUID = lastValues.value(QStringLiteral("parentguid")).toString();
+  values.parentGUIDModDate = lastValues.value(QStringLiteral("parentguidModDate")).toDouble();
+  if (!values.isFolder) {
+    values.url = lastValues.value(QStringLiteral("url")).toString();
+    values.homePageURL = lastValues.value(QStringLiteral("strHomePageURL")).toString();
+    values.faviconURL = lastValues.value(QStringLiteral("strFaviconURL")).toString();
   }
   return nodeObject(values);
 }

@@ -10,6 +10,7 @@
 #include <QtCore/QJsonValue>
 #include <QtCore/QString>
 #include <QtCore/QUrl>
+#include <QtCore/QVariantMap>
 
 class CBDataArticle;
 class CBNode;
@@ -64,6 +65,11 @@ public:
   // or password.
   static QJsonObject dictionaryForNode(const CBNode* node);
   static QJsonObject dictionaryForArticle(const CBDataArticle* article);
+  // The object of a node the user deleted, from the last values its
+  // deletion announced (ZPHSyncableFeedOrFolderDeletedNotification): every
+  // key of dictionaryForNode() with "isDeleted" true, and the time now
+  // without a modification date.
+  static QJsonObject dictionaryForDeletedNode(const QVariantMap& lastValues);
 
   // Seconds since 1970 as the wire's whole seconds, truncated toward zero;
   // null for 0, negative or unusable values.

@@ -262,6 +262,44 @@ TEST_F(SyncUtilsTest, NodeObjectAsSent)
   EXPECT_EQ(stored->strFaviconURL(), QStringLiteral("https://example.com/icon.png"));
 }
 
+// A deletion goes up with the node's last values: every key a node object
+// has, "childIndex" and "flags" always, the dates as they were.
+TEST_F(SyncUtilsTest, DeletedNodeObjectAsSent)
+{
+  const QVariantMap feedValues{{QStringLiteral("guid"), QStringLiteral("G")},
+                               {QStringLiteral("isFolder"), false},
+                               {QStringLiteral("modDate"), 2000.5},
+                               {QStringLiteral("parentguid"), QStringLiteral("P")},
+                               {QStringLiteral("parentguidModDate"), 1500.9},
+                               {QStringLiteral("childindex"), 3},
+                               {QStringLiteral("childindexModDate"), 1400.0},
+                               {QStringLiteral("userSpecifiedName"), QStringLiteral("Mine")},
+                               {QStringLiteral("userSpecifiedNameModDate"), 1300.0},
+                               {QStringLiteral("flags"), 2},
+                               {QStringLiteral("flagsModDate"), 1200.0},
+                               {QStringLiteral("url"), QStringLiteral("https://example.com/feed")},
+                               {QStringLiteral("strHomePageURL"), QStringLiteral("http://reader:pw@example.com/")},
+                               {QStringLiteral("strFaviconURL"), QVariant()}};
+  EXPECT_EQ(ZPHSyncUtils::dictionaryForDeletedNode(feedValues),
+            ZPHTestJSON(R"({"guid": "G", "isDeleted": true, "modDate": 2000, "parentGUID": "P",
+                            "parentGUIDModDate": 1500, "childIndex": 3, "childIndexModDate": 1400,
+                            "userAssignedName": "Mine", "userAssignedNameModDate": 1300, "flags": 2,
+                            "flagsModDate": 1200, "url": "https://example.com/feed",
+                            "homepageurl": "http://example.com/"})"));
+
+  // A bare folder: the keys every node has, and a date even without one.
+  const double before = std::floor(QDateTime::currentMSecsSinceEpoch() / 1000.0);
+  const QJsonObject folder = ZPHSyncUtils::dictionaryForDeletedNode(
+      {{QStringLiteral("guid"), QStringLiteral("F")}, {QStringLiteral("isFolder"), true}});
+  EXPECT_EQ(folder.value(QStringLiteral("childIndex")), QJsonValue(0));
+  EXPECT_EQ(folder.value(QStringLiteral("flags")), QJsonValue(0));
+  EXPECT_EQ(folder.value(QStringLiteral("isDeleted")), QJsonValue(true));
+  EXPECT_EQ(folder.value(QStringLiteral("isFolder")), QJsonValue(1));
+  EXPECT_GE(folder.value(QStringLiteral("modDate")).toDouble(), before);
+  EXPECT_FALSE(folder.contains(QStringLiteral("parentGUID")));
+  EXPECT_FALSE(folder.contains(QStringLiteral("url")));
+}
+
 TEST_F(SyncUtilsTest, ArticleObjectAsSent)
 {
   CBDataArticle* article = CBDataArticle::insertArticleWithFeedURL(QUrl(QStringLiteral("https://f.example/")), main);

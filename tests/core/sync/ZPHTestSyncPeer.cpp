@@ -320,6 +320,17 @@ QJsonObject ZPHTestSyncPeer::mergeNode(const QJsonObject& stored, const QJsonObj
 
 ZPHTestHTTPResponse ZPHTestSyncPeer::updateFeedsAndFolders(Account& account, const QJsonObject& body)
 {
+  // The keys every node object carries, deleted or not, are required here,
+  // as a server may well read them.
+  for (const QString& array : {QStringLiteral("folders"), QStringLiteral("feeds")}) {
+    for (const QJsonValue& value : body.value(array).toArray()) {
+      const QJsonObject sent = value.toObject();
+      for (const QString& key : {QStringLiteral("childIndex"), QStringLiteral("flags"), QStringLiteral("isDeleted")}) {
+        if (!sent.contains(key))
+          return json({{QStringLiteral("status"), QStringLiteral("error")}, {QStringLiteral("missing"), key}}, 400);
+      }
+    }
+  }
   for (const QJsonValue& value : body.value(QStringLiteral("folders")).toArray()) {
     const QJsonObject sent = value.toObject();
     const QString guid = sent.value(QStringLiteral("guid")).toString();

@@ -16,7 +16,8 @@
 // by guid, feeds by address and article states by guid, each stamped with the
 // server's time of its last change ("modDate"), which the list calls compare
 // with the "lastModDate" asked for. An update takes each field whose date is
-// later than the stored one; a deletion sticks.
+// later than the stored one; a deletion sticks. An update whose node lacks
+// "childIndex", "flags" or "isDeleted" is refused (400).
 //
 // Tests play the other device through put*() and read the state back; they
 // make calls fail with failNext(). Safe from any thread (the handlers run on
