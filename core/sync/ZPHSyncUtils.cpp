@@ -180,22 +180,25 @@ void ZPHSyncUtils::setNodeProperties(CBNode* node, const QJsonObject& dictionary
         node->setDeleted(true);
         isUpdated = true;
       }
-      // The wire carries whole seconds: dates within the same second are
-      // equal, or every change of this device would come back from the
-      // server a fraction older than itself and be sent again, for ever.
-      const auto later = [](double a, double b) { return std::trunc(a) > std::trunc(b); };
-      if (later(modDate, node->modDate()))
+      // The server's date counts as it comes, fractions and all: a change
+      // made there later within the same second wins. This device sends
+      // whole seconds, so its own date is later only when its whole second
+      // is: the server's echo of a change made here (the same second, the
+      // fraction cut) is equal, not older, and is not sent again for ever.
+      const auto serverIsLater = [](double server, double local) { return server > local; };
+      const auto localIsLater = [](double local, double server) { return std::trunc(local) > server; };
+      if (serverIsLater(modDate, node->modDate()))
         node->setModDate(modDate);
       else
-        isDirty = later(node->modDate(), modDate);
+        isDirty = localIsLater(node->modDate(), modDate);
 
       // Each field: the later date wins; a later local date leaves the node
       // to be sent.
       const auto mergeField = [&](double serverDate, double localDate, const std::function<void()>& take) {
-        if (later(serverDate, localDate)) {
+        if (serverIsLater(serverDate, localDate)) {
           take();
           isUpdated = true;
-        } else if (later(localDate, serverDate)) {
+        } else if (localIsLater(localDate, serverDate)) {
           isDirty = true;
         }
       };

@@ -47,9 +47,10 @@ public:
 
   // Merges a server node object into a node, field by field by modification
   // date. A new node takes every field. An existing one takes each field
-  // whose server date is later and stays dirty (needs sending) when one of
-  // its own dates is later. Nothing here touches the node's parent object:
-  // the caller applies parentguid.
+  // whose server date is later (fractions of a second count) and stays
+  // dirty (needs sending) when one of its own dates is later in whole
+  // seconds, as the wire carries them. Nothing here touches the node's
+  // parent object: the caller applies parentguid.
   static void setNodeProperties(CBNode* node, const QJsonObject& dictionary, bool isNew, bool* updated, bool* dirty);
   static bool setNodeProperties(CBNode* node, const QJsonObject& dictionary, bool isNew);
 

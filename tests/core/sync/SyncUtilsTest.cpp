@@ -85,7 +85,9 @@ TEST_F(SyncUtilsTest, ReadersTolerateAnyShape)
 }
 
 // The node merge: field by field, the later date wins; a later local date
-// leaves the node to be sent; equal dates change nothing.
+// leaves the node to be sent; equal dates change nothing. The server's dates
+// count with their fractions; this device's only in whole seconds, as it
+// sends them.
 TEST_F(SyncUtilsTest, NodeMergeTable)
 {
   struct Case {
@@ -98,8 +100,13 @@ TEST_F(SyncUtilsTest, NodeMergeTable)
     bool dirty;
   } cases[] = {
       {"equal dates", 1000, 1000, 1000, false, false, false},
-      // The wire's whole seconds: a fraction later is the same second.
+      // The wire's whole seconds: a fraction later is the same second (the
+      // server's echo of this device's own change).
       {"local a fraction later", 1000.7, 1000, 1000, false, false, false},
+      // A change made on the server later within the same second.
+      {"server a fraction later", 1000.2, 1000.6, 1000.6, true, true, false},
+      {"local a whole second later than a fractional server date", 1001.2, 1000.9, 1000.9, false, false, true},
+      {"local a fraction later than a fractional server date", 1000.9, 1000.4, 1000.4, false, false, false},
       {"server newer", 1000, 2000, 2000, true, true, false},
       {"local newer", 2000, 1000, 1000, false, false, true},
       {"server fields newer, local modDate newer", 1000, 2000, 500, true, true, true},
@@ -118,7 +125,7 @@ TEST_F(SyncUtilsTest, NodeMergeTable)
     EXPECT_EQ(node->parentguid(), c.takesServer ? QStringLiteral("P-server") : QStringLiteral("P-local"));
     EXPECT_EQ(node->flags(), c.takesServer ? 4 : 1);
     EXPECT_EQ(node->childindexModDate(), c.takesServer ? c.serverDates : c.localDates);
-    EXPECT_EQ(node->modDate(), c.serverModDate > c.localDates + 1 ? c.serverModDate : c.localDates);
+    EXPECT_EQ(node->modDate(), c.serverModDate > c.localDates ? c.serverModDate : c.localDates);
     main->deleteObject(node);
   }
 }
