@@ -34,6 +34,18 @@ protected:
     return operation;
   }
 
+  // Answers `path` only for the login reader / s3cret; answers that login's
+  // Authorization header.
+  QByteArray routeBehindLogin(const QString& path)
+  {
+    const QByteArray good = ZPHTestHTTPResponse::basicAuthorization("reader", "s3cret");
+    server.route(path, [good](const ZPHTestHTTPRequest& request) {
+      return request.header("Authorization") == good ? textResponse("members only")
+                                                     : ZPHTestHTTPResponse::basicChallenge();
+    });
+    return good;
+  }
+
   bool runAll(const std::vector<std::shared_ptr<CBDownloadOperation>>& operations, int timeoutMs = 30000)
   {
     for (const auto& operation : operations) controller.addOperation(operation);
@@ -111,11 +123,7 @@ TEST_F(NetworkAccessPoolTest, ManyConcurrentDownloadsShareTheWorkersAndACancelSt
 TEST_F(NetworkAccessPoolTest, CredentialsNeverReachAnotherDownloadOfTheSameServer)
 {
   ZPHNetworkAccessPool pool(1);
-  const QByteArray good = ZPHTestHTTPResponse::basicAuthorization("reader", "s3cret");
-  server.route("/private", [good](const ZPHTestHTTPRequest& request) {
-    return request.header("Authorization") == good ? textResponse("members only")
-                                                   : ZPHTestHTTPResponse::basicChallenge();
-  });
+  const QByteArray good = routeBehindLogin("/private");
   server.route("/open", [](const ZPHTestHTTPRequest&) { return textResponse("for everyone"); });
 
   auto member = download("/private", pool);
@@ -146,11 +154,7 @@ TEST_F(NetworkAccessPoolTest, CredentialsNeverReachAnotherDownloadOfTheSameServe
 TEST_F(NetworkAccessPoolTest, ALoginInTheAddressNeverReachesAnotherDownloadOfTheSameServer)
 {
   ZPHNetworkAccessPool pool(1);
-  const QByteArray good = ZPHTestHTTPResponse::basicAuthorization("reader", "s3cret");
-  server.route("/private", [good](const ZPHTestHTTPRequest& request) {
-    return request.header("Authorization") == good ? textResponse("members only")
-                                                   : ZPHTestHTTPResponse::basicChallenge();
-  });
+  routeBehindLogin("/private");
 
   QUrl withLogin = server.url("/private");
   withLogin.setUserName(QStringLiteral("reader"));

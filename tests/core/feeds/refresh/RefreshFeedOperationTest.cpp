@@ -361,7 +361,8 @@ private:
   ZPHObserverToken m_token;
 };
 
-TEST_F(RefreshFeedOperationTest, LoginWithStoredCredentialsOrTheUsersAnswer)
+// The feed with article "Alpha", only for the login reader / secret.
+void serveBehindLogin(ZPHTestHTTPServer& server)
 {
   const QByteArray body = rss({{"a", "Alpha", "http://example.com/a", Mon}});
   server.route(QStringLiteral("/feed.xml"), [body](const ZPHTestHTTPRequest& request) {
@@ -371,6 +372,11 @@ TEST_F(RefreshFeedOperationTest, LoginWithStoredCredentialsOrTheUsersAnswer)
     response.body = body;
     return response;
   });
+}
+
+TEST_F(RefreshFeedOperationTest, LoginWithStoredCredentialsOrTheUsersAnswer)
+{
+  serveBehindLogin(server);
   ScriptedAnswerer user;
   struct Case {
     const char* name;
@@ -430,14 +436,7 @@ TEST_F(RefreshFeedOperationTest, LoginWithStoredCredentialsOrTheUsersAnswer)
 // question's: only the one carrying its token is taken.
 TEST_F(RefreshFeedOperationTest, OnlyTheAnswerToItsOwnQuestionCounts)
 {
-  const QByteArray body = rss({{"a", "Alpha", "http://example.com/a", Mon}});
-  server.route(QStringLiteral("/feed.xml"), [body](const ZPHTestHTTPRequest& request) {
-    if (request.header("Authorization") != ZPHTestHTTPResponse::basicAuthorization("reader", "secret"))
-      return ZPHTestHTTPResponse::basicChallenge();
-    ZPHTestHTTPResponse response;
-    response.body = body;
-    return response;
-  });
+  serveBehindLogin(server);
   std::atomic<int> asked{0};
   observers.push_back(ZPHNotificationCenter::defaultCenter().addObserver(
       ZPHFeedRefreshChallengeReceivedNotification, {}, [&](const ZPHNotification& question) {
