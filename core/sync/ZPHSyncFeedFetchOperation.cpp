@@ -93,7 +93,8 @@ void ZPHSyncFeedFetchOperation::feedFinderDidFindFeedsWithResults(ZPHFeedFinder*
 void ZPHSyncFeedFetchOperation::feedFinderDidFailWithError(ZPHFeedFinder* finder, const ZPHError& error)
 {
   Q_UNUSED(finder);
-  qCWarning(zphSync).noquote() << "FeedFetchOperation: failed to find feed with url" << m_urlString << error.toString();
+  qCWarning(zphSync).noquote() << "FeedFetchOperation: failed to find feed with url"
+                               << cb_URLStringWithUsernameAndPasswordRemoved(m_urlString) << error.toString();
   m_feedFinder.reset();
   updateFeed(QString(), [](CBFeed* feed) { feed->setSuspended(true); });
 }
@@ -130,7 +131,8 @@ CBFeed* ZPHSyncFeedFetchOperation::feedWithTitle(const QString& title, ZPHManage
 {
   if (m_urlString.isEmpty())
     return nullptr;
-  if (CBFeed* feed = CBFeed::feedWithURL(m_urlString, context))
+  // Stored addresses hold no login (the finder took it apart).
+  if (CBFeed* feed = CBFeed::feedWithURL(cb_URLStringWithUsernameAndPasswordRemoved(m_urlString), context))
     return feed;
   // Only web addresses become feeds.
   if (ZPHSyncUtils::processWebAddress(QJsonValue(m_urlString)).isEmpty())

@@ -1,5 +1,6 @@
 #include "sync/ZPHSyncFeedsAndFolderOperation.h"
 
+#include "foundation/CBString.h"
 #include "platform/ZPHLog.h"
 #include "platform/ZPHMainThread.h"
 #include "platform/ZPHNotificationCenter.h"
@@ -136,7 +137,11 @@ private:
     if (dictionary.isEmpty())
       return;
     const QString guid = ZPHSyncUtils::processIdentifier(dictionary.value(GuidKey));
-    const QString url = ZPHSyncUtils::processIdentifier(dictionary.value(URLKey));
+    // A login written into the server's address is no part of the feed's
+    // address here (the store never keeps one); a new feed takes it as its
+    // own, with the password in the keychain.
+    const QString sentURL = ZPHSyncUtils::processIdentifier(dictionary.value(URLKey));
+    const QString url = cb_URLStringWithUsernameAndPasswordRemoved(sentURL);
     noteModDate(dictionary);
     if (guid.isEmpty() || url.isEmpty())
       return;
@@ -168,6 +173,12 @@ private:
     feed = CBFeed::insertFeedWithMOC(m_context);
     feed->setGuid(guid);
     feed->setUrl(url);
+    if (const QUrl withLogin(sentURL); !withLogin.userName().isEmpty()) {
+      feed->setUsername(withLogin.userName(QUrl::FullyDecoded));
+      feed->setPassword(withLogin.password(QUrl::FullyDecoded));
+      if (!withLogin.password().isEmpty())
+        feed->savePasswordInKeychain();
+    }
     feed->setStrHomePageURL(ZPHSyncUtils::processWebAddress(dictionary.value(HomePageURLKey)));
     feed->setStrFaviconURL(ZPHSyncUtils::processWebAddress(dictionary.value(FaviconURLKey)));
     ZPHSyncUtils::setNodeProperties(feed, dictionary, true, nullptr, nullptr);
@@ -228,11 +239,15 @@ private:
       result.createdFolderGUIDs.append(folder->guid());
     }
     for (CBFeed* feed : std::as_const(m_createdFeeds)) setParent(feed);
-    for (CBNode* node : std::as_const(m_deletedNodes)) deleteNode(node);
+    // Parents first: a node the server moved out of a folder it deletes in
+    // the same reply is no longer that folder's, and stays. A folder's
+    // deletion then takes the children it has after the merge.
+    const QSet<CBNode*> deleted(m_deletedNodes.cbegin(), m_deletedNodes.cend());
     for (CBNode* node : std::as_const(m_updatedNodes)) {
-      if (!node->isDeleted())
+      if (!node->isDeleted() && !deleted.contains(node))
         setParent(node);
     }
+    for (CBNode* node : std::as_const(m_deletedNodes)) deleteNode(node);
     result.changed = !m_createdFolders.isEmpty() || !m_createdFeeds.isEmpty() || !m_deletedNodes.isEmpty() ||
                      !m_updatedNodes.isEmpty();
     result.saved = ZPHSyncServerNetworkOperation::saveContext(m_context);

@@ -36,8 +36,14 @@ bool ZPHSyncFullFeedAndFolderUpdateOperation::makePostBody(QByteArray* body, ZPH
                  {{ZPHLocalizedDescriptionKey, QStringLiteral("The feeds and folders to send could not be read.")}}));
   }
   m_sentDeletions = ZPHSyncDeletedNodeLog::sharedLog().pendingNodes();
-  for (const QJsonObject& node : std::as_const(m_sentDeletions))
+  for (QJsonObject node : std::as_const(m_sentDeletions)) {
+    // Every node carries these; deletions an earlier version kept lack them.
+    for (const QString& key : {QStringLiteral("childIndex"), QStringLiteral("flags")}) {
+      if (!node.contains(key))
+        node.insert(key, 0);
+    }
     (node.value(IsFolderKey).toInt() == 1 ? folders : feeds).append(node);
+  }
   *body = QJsonDocument(QJsonObject{{FoldersKey, folders}, {FeedsKey, feeds}}).toJson(QJsonDocument::Compact);
   return true;
 }

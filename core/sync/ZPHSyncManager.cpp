@@ -301,19 +301,11 @@ void ZPHSyncManager::recordDeletion(const ZPHNotification& notification)
   // and without an account there is nobody to tell.
   if (ZPHSyncDeletedNodeLog::OwnDeletionsScope::isActive() || ZPHSyncCredentials::username().isEmpty())
     return;
-  const QVariantMap& info = notification.userInfo;
-  const QString guid = info.value(QStringLiteral("guid")).toString();
-  if (guid.isEmpty())
+  // The node goes up with its last values: a server reads the whole node
+  // object, deleted or not.
+  const QJsonObject node = ZPHSyncUtils::dictionaryForDeletedNode(notification.userInfo);
+  if (node.value(QStringLiteral("guid")).toString().isEmpty())
     return;
-  QJsonObject node{{QStringLiteral("guid"), guid}, {QStringLiteral("isDeleted"), true}};
-  double modDate = info.value(QStringLiteral("modDate")).toDouble();
-  if (!(modDate > 0.0))
-    modDate = QDateTime::currentMSecsSinceEpoch() / 1000.0;
-  node.insert(QStringLiteral("modDate"), ZPHSyncUtils::wholeSeconds(modDate));
-  if (info.value(QStringLiteral("isFolder")).toBool())
-    node.insert(QStringLiteral("isFolder"), 1);
-  else if (const QString url = info.value(QStringLiteral("url")).toString(); !url.isEmpty())
-    node.insert(QStringLiteral("url"), url);
   ZPHSyncDeletedNodeLog::sharedLog().record(node);
   if (m_running.load())
     m_feedSyncEventThrottler->setEventTriggered(true);

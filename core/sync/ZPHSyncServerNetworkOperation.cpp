@@ -63,6 +63,9 @@ bool isSameServer(const QUrl& a, const QUrl& b)
 ZPHSyncServerNetworkOperation::ZPHSyncServerNetworkOperation() : CBDownloadOperation(QUrl())
 {
   setMaximumBodySize(MaximumReplySize);
+  // The cookie, the credentials and the user's feeds go to the sync server
+  // only: a redirect elsewhere fails the call.
+  setFollowsRedirectsOnlyToOrigin(true);
 }
 
 ZPHSyncServerNetworkOperation::~ZPHSyncServerNetworkOperation() = default;
@@ -201,7 +204,9 @@ void ZPHSyncServerNetworkOperation::download()
 void ZPHSyncServerNetworkOperation::createRequest()
 {
   CBDownloadOperation::createRequest();
-  const QByteArray cookies = ZPHSyncCookieJar::sharedJar().cookieHeaderForURL(url());
+  // Made for each hop: what the jar holds for that very address, with what
+  // a redirect answer set.
+  const QByteArray cookies = ZPHSyncCookieJar::sharedJar().cookieHeaderForURL(requestURL());
   if (!cookies.isEmpty())
     mutableURLRequest().setRawHeader("Cookie", cookies);
 }

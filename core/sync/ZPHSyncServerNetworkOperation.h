@@ -26,7 +26,11 @@ class ZPHManagedObjectContext;
 // Sound by design:
 // - the server address is the ZPHSyncServiceBaseURL setting; plain http is
 //   refused for any server not on the loopback, and nothing is sent then;
-// - the sync client's own cookie jar is sent and kept, nothing else's;
+// - the sync client's own cookie jar is sent and kept, nothing else's: the
+//   "Cookie" header is made from the jar for each request, redirects
+//   included, and the cookies a redirect answer sets are kept;
+// - redirects are followed only within the server's scheme, host and port;
+//   one elsewhere fails the call, and nothing goes to that address;
 // - a login is answered from the stored credentials at most three times per
 //   call; then, or without stored credentials, the application is asked
 //   (ZPHSyncServiceLoginCredentialsRequired) and the call waits for its

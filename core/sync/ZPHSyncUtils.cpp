@@ -1,6 +1,7 @@
 #include "sync/ZPHSyncUtils.h"
 
 #include "foundation/CBMimeTypes.h"
+#include "foundation/CBString.h"
 #include "store/entities/ArticleMetadata.h"
 #include "store/entities/CBDataArticle.h"
 #include "store/entities/CBFeed.h"
@@ -179,22 +180,25 @@ void ZPHSyncUtils::setNodeProperties(CBNode* node, const QJsonObject& dictionary
         node->setDeleted(true);
         isUpdated = true;
       }
-      // The wire carries whole seconds: dates within the same second are
-      // equal, or every change of this device would come back from the
-      // server a fraction older than itself and be sent again, for ever.
-      const auto later = [](double a, double b) { return std::trunc(a) > std::trunc(b); };
-      if (later(modDate, node->modDate()))
+      // The server's date counts as it comes, fractions and all: a change
+      // made there later within the same second wins. This device sends
+      // whole seconds, so its own date is later only when its whole second
+      // is: the server's echo of a change made here (the same second, the
+      // fraction cut) is equal, not older, and is not sent again for ever.
+      const auto serverIsLater = [](double server, double local) { return server > local; };
+      const auto localIsLater = [](double local, double server) { return std::trunc(local) > server; };
+      if (serverIsLater(modDate, node->modDate()))
         node->setModDate(modDate);
       else
-        isDirty = later(node->modDate(), modDate);
+        isDirty = localIsLater(node->modDate(), modDate);
 
       // Each field: the later date wins; a later local date leaves the node
       // to be sent.
       const auto mergeField = [&](double serverDate, double localDate, const std::function<void()>& take) {
-        if (later(serverDate, localDate)) {
+        if (serverIsLater(serverDate, localDate)) {
           take();
           isUpdated = true;
-        } else if (later(localDate, serverDate)) {
+        } else if (localIsLater(localDate, serverDate)) {
           isDirty = true;
         }
       };
@@ -293,42 +297,117 @@ void ZPHSyncUtils::setArticleProperties(CBDataArticle* article, const QJsonObjec
     *bookmarkedChanged = flaggedChanged;
 }
 
-QJsonObject ZPHSyncUtils::dictionaryForNode(const CBNode* node)
+namespace {
+
+// A node's values as the wire object carries them, from a node or from the
+// last values of a deleted one.
+struct NodeValues {
+  QString guid;
+  bool isFolder = false;
+  bool isDeleted = false;
+  double modDate = 0.0;
+  QString userSpecifiedName;
+  double userSpecifiedNameModDate = 0.0;
+  qint64 childIndex = 0;
+  double childIndexModDate = 0.0;
+  qint64 flags = 0;
+  double flagsModDate = 0.0;
+  QString parentGUID;
+  double parentGUIDModDate = 0.0;
+  QString url;
+  QString homePageURL;
+  QString faviconURL;
+};
+
+QJsonObject nodeObject(const NodeValues& node)
 {
   QJsonObject dictionary;
-  if (node == nullptr)
-    return dictionary;
   const auto insertSeconds = [&](const QString& key, double seconds) {
-    const QJsonValue value = wholeSeconds(seconds);
+    const QJsonValue value = ZPHSyncUtils::wholeSeconds(seconds);
     if (!value.isUndefined())
       dictionary.insert(key, value);
   };
-  insertSeconds(ModDateKey, node->modDate());
-  if (!node->userSpecifiedName().isNull())
-    dictionary.insert(UserAssignedNameKey, node->userSpecifiedName());
-  insertSeconds(UserAssignedNameModDateKey, node->userSpecifiedNameModDate());
-  dictionary.insert(ChildIndexKey, node->childindex());
-  insertSeconds(ChildIndexModDateKey, node->childindexModDate());
-  dictionary.insert(FlagsKey, node->flags());
-  insertSeconds(FlagsModDateKey, node->flagsModDate());
-  dictionary.insert(IsDeletedKey, node->deleted());
-  if (!node->guid().isEmpty())
-    dictionary.insert(GuidKey, node->guid());
-  if (!node->parentguid().isEmpty())
-    dictionary.insert(ParentGUIDKey, node->parentguid());
-  insertSeconds(ParentGUIDModDateKey, node->parentguidModDate());
-  if (node->isFolder()) {
+  // Addresses go without a login an earlier version may have stored.
+  const auto insertAddress = [&](const QString& key, const QString& address) {
+    if (!address.isEmpty())
+      dictionary.insert(key, cb_URLStringWithUsernameAndPasswordRemoved(address));
+  };
+  insertSeconds(ModDateKey, node.modDate);
+  if (!node.userSpecifiedName.isNull())
+    dictionary.insert(UserAssignedNameKey, node.userSpecifiedName);
+  insertSeconds(UserAssignedNameModDateKey, node.userSpecifiedNameModDate);
+  dictionary.insert(ChildIndexKey, node.childIndex);
+  insertSeconds(ChildIndexModDateKey, node.childIndexModDate);
+  dictionary.insert(FlagsKey, node.flags);
+  insertSeconds(FlagsModDateKey, node.flagsModDate);
+  dictionary.insert(IsDeletedKey, node.isDeleted);
+  if (!node.guid.isEmpty())
+    dictionary.insert(GuidKey, node.guid);
+  if (!node.parentGUID.isEmpty())
+    dictionary.insert(ParentGUIDKey, node.parentGUID);
+  insertSeconds(ParentGUIDModDateKey, node.parentGUIDModDate);
+  if (node.isFolder) {
     dictionary.insert(IsFolderKey, 1);
   } else {
-    const auto* feed = static_cast<const CBFeed*>(node);
-    if (!feed->url().isEmpty())
-      dictionary.insert(URLKey, feed->url());
-    if (const QUrl homePage = feed->homePageURL(); !homePage.isEmpty())
-      dictionary.insert(HomePageURLKey, homePage.toString(QUrl::FullyEncoded));
-    if (const QUrl favicon = feed->faviconURL(); !favicon.isEmpty())
-      dictionary.insert(FaviconURLKey, favicon.toString(QUrl::FullyEncoded));
+    insertAddress(URLKey, node.url);
+    insertAddress(HomePageURLKey, node.homePageURL);
+    insertAddress(FaviconURLKey, node.faviconURL);
   }
   return dictionary;
+}
+
+}  // namespace
+
+QJsonObject ZPHSyncUtils::dictionaryForNode(const CBNode* node)
+{
+  if (node == nullptr)
+    return QJsonObject();
+  NodeValues values;
+  values.guid = node->guid();
+  values.isFolder = node->isFolder();
+  values.isDeleted = node->deleted();
+  values.modDate = node->modDate();
+  values.userSpecifiedName = node->userSpecifiedName();
+  values.userSpecifiedNameModDate = node->userSpecifiedNameModDate();
+  values.childIndex = node->childindex();
+  values.childIndexModDate = node->childindexModDate();
+  values.flags = node->flags();
+  values.flagsModDate = node->flagsModDate();
+  values.parentGUID = node->parentguid();
+  values.parentGUIDModDate = node->parentguidModDate();
+  if (!node->isFolder()) {
+    const auto* feed = static_cast<const CBFeed*>(node);
+    values.url = feed->url();
+    values.homePageURL = feed->homePageURL().toString(QUrl::FullyEncoded);
+    values.faviconURL = feed->faviconURL().toString(QUrl::FullyEncoded);
+  }
+  return nodeObject(values);
+}
+
+QJsonObject ZPHSyncUtils::dictionaryForDeletedNode(const QVariantMap& lastValues)
+{
+  NodeValues values;
+  values.guid = lastValues.value(QStringLiteral("guid")).toString();
+  values.isFolder = lastValues.value(QStringLiteral("isFolder")).toBool();
+  values.isDeleted = true;
+  values.modDate = lastValues.value(QStringLiteral("modDate")).toDouble();
+  // A deletion always carries its date.
+  if (!(values.modDate > 0.0))
+    values.modDate = QDateTime::currentMSecsSinceEpoch() / 1000.0;
+  values.userSpecifiedName = lastValues.value(QStringLiteral("userSpecifiedName")).toString();
+  values.userSpecifiedNameModDate = lastValues.value(QStringLiteral("userSpecifiedNameModDate")).toDouble();
+  values.childIndex = lastValues.value(QStringLiteral("childindex")).toLongLong();
+  values.childIndexModDate = lastValues.value(QStringLiteral("childindexModDate")).toDouble();
+  values.flags = lastValues.value(QStringLiteral("flags")).toLongLong();
+  values.flagsModDate = lastValues.value(QStringLiteral("flagsModDate")).toDouble();
+  values.parentGUID = lastValues.value(QStringLiteral("parentguid")).toString();
+  values.parentGUIDModDate = lastValues.value(QStringLiteral("parentguidModDate")).toDouble();
+  if (!values.isFolder) {
+    values.url = lastValues.value(QStringLiteral("url")).toString();
+    values.homePageURL = lastValues.value(QStringLiteral("strHomePageURL")).toString();
+    values.faviconURL = lastValues.value(QStringLiteral("strFaviconURL")).toString();
+  }
+  return nodeObject(values);
 }
 
 QJsonObject ZPHSyncUtils::dictionaryForArticle(const CBDataArticle* article)
@@ -340,7 +419,7 @@ QJsonObject ZPHSyncUtils::dictionaryForArticle(const CBDataArticle* article)
   dictionary.insert(ReadKey, article->read());
   dictionary.insert(BookmarkedKey, article->flagged());
   if (const QString bestLink = article->bestLink(); !bestLink.isEmpty())
-    dictionary.insert(GuidKey, bestLink);
+    dictionary.insert(GuidKey, cb_URLStringWithUsernameAndPasswordRemoved(bestLink));
   if (article->deleted())
     dictionary.insert(IsDeletedKey, true);
   return dictionary;

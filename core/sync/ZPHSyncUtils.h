@@ -10,6 +10,7 @@
 #include <QtCore/QJsonValue>
 #include <QtCore/QString>
 #include <QtCore/QUrl>
+#include <QtCore/QVariantMap>
 
 class CBDataArticle;
 class CBNode;
@@ -46,9 +47,10 @@ public:
 
   // Merges a server node object into a node, field by field by modification
   // date. A new node takes every field. An existing one takes each field
-  // whose server date is later and stays dirty (needs sending) when one of
-  // its own dates is later. Nothing here touches the node's parent object:
-  // the caller applies parentguid.
+  // whose server date is later (fractions of a second count) and stays
+  // dirty (needs sending) when one of its own dates is later in whole
+  // seconds, as the wire carries them. Nothing here touches the node's
+  // parent object: the caller applies parentguid.
   static void setNodeProperties(CBNode* node, const QJsonObject& dictionary, bool isNew, bool* updated, bool* dirty);
   static bool setNodeProperties(CBNode* node, const QJsonObject& dictionary, bool isNew);
 
@@ -60,9 +62,15 @@ public:
   static void setArticleProperties(CBDataArticle* article, const QJsonObject& dictionary, bool isNew, bool* updated,
                                    bool* dirty, bool* unreadChanged, bool* bookmarkedChanged);
 
-  // The wire objects the client sends.
+  // The wire objects the client sends. No address in them holds a user name
+  // or password.
   static QJsonObject dictionaryForNode(const CBNode* node);
   static QJsonObject dictionaryForArticle(const CBDataArticle* article);
+  // The object of a node the user deleted, from the last values its
+  // deletion announced (ZPHSyncableFeedOrFolderDeletedNotification): every
+  // key of dictionaryForNode() with "isDeleted" true, and the time now
+  // without a modification date.
+  static QJsonObject dictionaryForDeletedNode(const QVariantMap& lastValues);
 
   // Seconds since 1970 as the wire's whole seconds, truncated toward zero;
   // null for 0, negative or unusable values.

@@ -156,6 +156,7 @@ QByteArray ZPHTestHTTPRequest::header(const QByteArray& name) const
 struct ZPHTestHTTPServer::Private {
   QThread thread;
   QObject* context = nullptr;  // lives on `thread`; parent of the server and its sockets
+  QString host = QStringLiteral("127.0.0.1");
   quint16 port = 0;
   bool tls = false;
 
@@ -173,7 +174,7 @@ struct ZPHTestHTTPServer::Private {
 
 bool ZPHTestHTTPServer::Private::listen(QTcpServer* server)
 {
-  if (!server->listen(QHostAddress::LocalHost, 0))
+  if (!server->listen(QHostAddress(host), 0))
     return false;
   QObject::connect(server, &QTcpServer::newConnection, server, [this, server] { accept(server); });
   QObject::connect(server, &QTcpServer::pendingConnectionAvailable, server, [this, server] { accept(server); });
@@ -367,13 +368,19 @@ bool ZPHTestHTTPServer::startTls(const QByteArray& certificatePem, const QByteAr
   return d->port != 0;
 }
 
+void ZPHTestHTTPServer::setHost(const QString& loopbackAddress)
+{
+  if (!d->thread.isRunning())
+    d->host = loopbackAddress;
+}
+
 quint16 ZPHTestHTTPServer::port() const { return d->port; }
 
 QUrl ZPHTestHTTPServer::url(const QString& pathAndQuery) const
 {
   const QString path = pathAndQuery.startsWith(u'/') ? pathAndQuery : u'/' + pathAndQuery;
   const QString scheme = d->tls ? QStringLiteral("https") : QStringLiteral("http");
-  return QUrl(QStringLiteral("%1://127.0.0.1:%2%3").arg(scheme).arg(d->port).arg(path));
+  return QUrl(QStringLiteral("%1://%2:%3%4").arg(scheme, d->host).arg(d->port).arg(path));
 }
 
 void ZPHTestHTTPServer::route(const QString& path, ZPHTestHTTPHandler handler)

@@ -50,13 +50,13 @@ struct ZPHTestHTTPResponse {
 
 using ZPHTestHTTPHandler = std::function<ZPHTestHTTPResponse(const ZPHTestHTTPRequest&)>;
 
-// A small HTTP/1.1 server on 127.0.0.1 for tests, serving on a thread of its
-// own so a test on the main thread may block or spin its event loop. It
-// answers only the routes a test registers (404 otherwise), reads
-// Content-Length bodies, closes the connection after each response and
-// keeps every request it received. With startTls() it speaks HTTPS with the
-// certificate it is given; a client that refuses the certificate never gets
-// as far as a request.
+// A small HTTP/1.1 server on 127.0.0.1 (or another loopback address) for
+// tests, serving on a thread of its own so a test on the main thread may
+// block or spin its event loop. It answers only the routes a test registers
+// (404 otherwise), reads Content-Length bodies, closes the connection after
+// each response and keeps every request it received. With startTls() it
+// speaks HTTPS with the certificate it is given; a client that refuses the
+// certificate never gets as far as a request.
 class ZPHTestHTTPServer {
 public:
   ZPHTestHTTPServer();
@@ -69,9 +69,12 @@ public:
   // Listens for HTTPS with the PEM certificate and private key instead;
   // url() then answers "https://" addresses.
   bool startTls(const QByteArray& certificatePem, const QByteArray& privateKeyPem);
+  // Another loopback address to listen on (e.g. "127.0.0.2", a second host
+  // for the client); before start() only.
+  void setHost(const QString& loopbackAddress);
   quint16 port() const;
-  // "http://127.0.0.1:<port>" + pathAndQuery ("/" prepended when missing);
-  // "https://" for a TLS server.
+  // "http://127.0.0.1:<port>" (or the host set) + pathAndQuery ("/"
+  // prepended when missing); "https://" for a TLS server.
   QUrl url(const QString& pathAndQuery = QStringLiteral("/")) const;
 
   // Answers requests for exactly `path` (any method) with `handler`, which

@@ -50,6 +50,12 @@ ZPHError urlError(qint64 code, const QString& description)
 
 ZPHError cancelledError() { return urlError(ZPHURLErrorCancelled, QStringLiteral("The download was cancelled.")); }
 
+ZPHError redirectToOtherOriginError()
+{
+  return ZPHError(CBDownloadOperationErrorDomain, CBDownloadOperationErrorRedirectToOtherOrigin,
+                  {{ZPHLocalizedDescriptionKey, QStringLiteral("A redirect to another server is not followed.")}});
+}
+
 ZPHError redirectToOtherSchemeError()
 {
   return ZPHError(
@@ -84,6 +90,28 @@ bool isHTTPStatusError(QNetworkReply::NetworkError code)
 }
 
 bool hasLineBreak(const QString& text) { return text.contains(u'\r') || text.contains(u'\n'); }
+
+bool isRedirectStatus(int status)
+{
+  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+// Headers that carry credentials of the request's own, which must never
+// reach another server.
+bool carriesOwnCredentials(const QNetworkRequest& request)
+{
+  return request.hasRawHeader("Authorization") || request.hasRawHeader("Proxy-Authorization") ||
+         request.hasRawHeader("Cookie");
+}
+
+QString headerValue(const QVariantMap& headerFields, const QString& name)
+{
+  for (auto it = headerFields.cbegin(); it != headerFields.cend(); ++it) {
+    if (it.key().compare(name, Qt::CaseInsensitive) == 0)
+      return it.value().toString();
+  }
+  return QString();
+}
 
 }  // namespace
 
@@ -185,7 +213,7 @@ bool CBDownloadOperation::fetchCachedObject()
 
 void CBDownloadOperation::createRequest()
 {
-  QNetworkRequest request(m_url);
+  QNetworkRequest request(requestURL());
   request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
   request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
   request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
@@ -215,6 +243,8 @@ void CBDownloadOperation::download()
 {
   qint32 status = NotStarted;
   m_downloadStatus.compare_exchange_strong(status, Downloading);
+  m_requestURL = m_url;
+  m_redirects = 0;
   createRequest();
   if (isCancelled()) {
     m_error = cancelledError();
@@ -230,14 +260,23 @@ bool CBDownloadOperation::runTransfer()
   m_challengeDeclined = false;
   m_challengeDeferred = false;
 
+  // Redirects the network layer follows keep the request's headers; where
+  // those are credentials, or the download keeps to its server, each hop is
+  // the operation's own.
+  m_followsRedirectsItself = m_followsRedirectsOnlyToOrigin || carriesOwnCredentials(m_urlRequest);
+  if (m_followsRedirectsItself)
+    m_urlRequest.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+
   ZPHNetworkTransfer::Request request;
   request.request = m_urlRequest;
   request.method = m_httpMethod.isEmpty() ? QByteArray("GET") : m_httpMethod.toUtf8();
   if (m_httpMethod == CBHTTPMethodPost)
     request.body = m_postBody;
   request.maximumBodySize = m_maximumBodySize;
-  // A shared manager would keep credentials for its later requests.
-  request.usesPrivateManager = !m_username.isEmpty() || !m_password.isEmpty();
+  // A shared manager would keep credentials for its later requests, those
+  // of an address that holds them too.
+  request.usesPrivateManager =
+      !m_username.isEmpty() || !m_password.isEmpty() || !m_urlRequest.url().userInfo().isEmpty();
   const std::shared_ptr<ZPHNetworkTransfer> transfer = networkAccessPool()->start(std::move(request));
 
   {
@@ -373,12 +412,52 @@ void CBDownloadOperation::handleEvent(ZPHNetworkTransfer& transfer, ZPHNetworkTr
         case ZPHNetworkTransfer::AbortReason::None:
           break;
       }
-      if (const ZPHError error = errorForFinishedTransfer(event); !error.isNull())
+      if (const ZPHError error = errorForFinishedTransfer(event); !error.isNull()) {
         didFailWithError(error);
-      else
-        didFinishLoading();
+        return;
+      }
+      if (m_followsRedirectsItself && m_hasResponse && m_urlResponse.isHTTP &&
+          isRedirectStatus(m_urlResponse.statusCode)) {
+        const QString location = headerValue(m_urlResponse.headerFields, QStringLiteral("Location"));
+        if (!location.trimmed().isEmpty()) {
+          *sendAgain = followRedirect(location);
+          return;
+        }
+      }
+      didFinishLoading();
       return;
   }
+}
+
+bool CBDownloadOperation::followRedirect(const QString& location)
+{
+  if (++m_redirects > MaximumRedirects) {
+    didFailWithError(urlError(ZPHURLErrorHTTPTooManyRedirects, QStringLiteral("Too many redirects.")));
+    return false;
+  }
+  QUrl target = requestURL().resolved(QUrl(location.trimmed(), QUrl::TolerantMode));
+  if (!target.isValid() || !isSameOrigin(target, m_url)) {
+    qCInfo(zphNetwork).noquote() << "not following a redirect from"
+                                 << requestURL().toDisplayString(QUrl::RemoveUserInfo) << "to another server";
+    didFailWithError(CBURLHasWebScheme(target) || !target.isValid() ? redirectToOtherOriginError()
+                                                                    : redirectToOtherSchemeError());
+    return false;
+  }
+  target.setUserInfo(QString());
+  // As browsers do: a 303, or a 301 or 302 after a POST, goes on with GET.
+  const int status = m_urlResponse.statusCode;
+  if (status == 303 || ((status == 301 || status == 302) && m_httpMethod == CBHTTPMethodPost)) {
+    m_httpMethod = QStringLiteral("GET");
+    m_postBody.clear();
+  }
+  // The redirect's own answer is no result.
+  m_requestURL = target;
+  m_urlResponse = CBURLResponse();
+  m_hasResponse = false;
+  m_responseBody = QByteArray();
+  m_statusCode = 0;
+  createRequest();
+  return !isCancelled();
 }
 
 void CBDownloadOperation::logException(const QString& what) const

@@ -65,6 +65,9 @@ enum CBDownloadOperationErrorCode : qint64 {
   // The address (or a redirect's target) is not http or https, and the
   // caller did not allow other schemes.
   CBDownloadOperationErrorUnsupportedScheme = 2,
+  // A redirect led to another scheme, host or port, and the download keeps
+  // to its own (see followsRedirectsOnlyToOrigin()).
+  CBDownloadOperationErrorRedirectToOtherOrigin = 3,
 };
 
 // A response as the download saw it. An answer from a non-HTTP scheme has
@@ -95,8 +98,17 @@ struct CBURLResponse {
 //   self-signed one the user trusted for that very server
 //   (ZPHServerTrustStore);
 // - credentials answer challenges only from the original URL's scheme, host
-//   and port, at most three times; a request that may send credentials runs
-//   on a network manager of its own, so no other download ever reuses them;
+//   and port, at most three times; a request that may send credentials (a
+//   user name or password set, or an address holding them) runs on a
+//   network manager of its own, so no other download ever reuses them;
+// - a download that keeps to its server (followsRedirectsOnlyToOrigin()),
+//   or whose headers carry credentials of their own ("Authorization",
+//   "Proxy-Authorization", "Cookie"), follows redirects itself, only within
+//   the original scheme, host and port and at most MaximumRedirects times,
+//   each hop's request made anew by createRequest(); a redirect elsewhere
+//   fails the download (CBDownloadOperationErrorRedirectToOtherOrigin)
+//   without a request to it, so neither those headers nor the body ever
+//   reach another server;
 // - a cancelled download is never OK, and completion is always posted, also
 //   after an exception.
 //
@@ -111,6 +123,7 @@ public:
   static constexpr int DefaultOverallTimeoutMs = 60 * 1000;
   static constexpr int DefaultRunLoopSliceMs = 10 * 1000;
   static constexpr int MaximumChallengeAnswers = 3;
+  static constexpr int MaximumRedirects = 20;
 
   // What a challenge hook decided.
   enum class ChallengeResponse {
@@ -153,6 +166,9 @@ public:
   // Request.
   QUrl url() const { return m_url; }
   void setUrl(const QUrl& url) { m_url = url; }
+  // The address of the request being made: url(), or where the operation's
+  // own redirects led (see followsRedirectsOnlyToOrigin()).
+  QUrl requestURL() const { return m_requestURL.isEmpty() ? m_url : m_requestURL; }
   QString httpMethod() const { return m_httpMethod; }
   void setHttpMethod(const QString& method) { m_httpMethod = method; }
   QByteArray postBody() const { return m_postBody; }
@@ -178,6 +194,12 @@ public:
   // Limits. Schemes other than http and https are fetched only when allowed.
   bool allowsNonHTTPSchemes() const { return m_allowsNonHTTPSchemes; }
   void setAllowsNonHTTPSchemes(bool allows) { m_allowsNonHTTPSchemes = allows; }
+  // Redirects go only to the original scheme, host and port; one elsewhere
+  // fails the download. Off by default (redirects to any http or https
+  // address are followed), and on by itself for a request whose headers
+  // carry credentials.
+  bool followsRedirectsOnlyToOrigin() const { return m_followsRedirectsOnlyToOrigin; }
+  void setFollowsRedirectsOnlyToOrigin(bool only) { m_followsRedirectsOnlyToOrigin = only; }
   qint64 maximumBodySize() const { return m_maximumBodySize; }
   void setMaximumBodySize(qint64 bytes) { m_maximumBodySize = bytes; }
   // Time without any transfer after which the request fails.
@@ -214,7 +236,9 @@ protected:
   // an exception, which is logged.
   void main() override;
 
-  // Subclasses override both and call the base.
+  // Subclasses override both and call the base. createRequest() builds the
+  // request for requestURL(); it runs again for each redirect the operation
+  // follows itself.
   virtual void createRequest();
   virtual void download();
   QNetworkRequest& mutableURLRequest() { return m_urlRequest; }
@@ -243,6 +267,10 @@ private:
   // One connection event, on the download thread; sets `ended` once the
   // request is over and `sendAgain` when it must be sent again.
   void handleEvent(ZPHNetworkTransfer& transfer, ZPHNetworkTransfer::Event& event, bool* ended, bool* sendAgain);
+  // After a redirect answer to a request the operation follows itself: true
+  // when the request for the next hop is ready; fails the download when the
+  // redirect may not be followed.
+  bool followRedirect(const QString& location);
   void logException(const QString& what) const;
   ZPHError errorForFinishedTransfer(const ZPHNetworkTransfer::Event& finished) const;
 
@@ -268,12 +296,16 @@ private:
   bool m_conditionalGetInfoMade = false;
 
   bool m_allowsNonHTTPSchemes = false;
+  bool m_followsRedirectsOnlyToOrigin = false;
   qint64 m_maximumBodySize = DefaultMaximumBodySize;
   int m_timeoutIntervalMs = DefaultTimeoutIntervalMs;
   int m_overallTimeoutMs = DefaultOverallTimeoutMs;
   int m_runLoopSliceMs = DefaultRunLoopSliceMs;
 
   // Download thread only, while download() runs.
+  QUrl m_requestURL;
+  int m_redirects = 0;
+  bool m_followsRedirectsItself = false;
   int m_challengeAnswers = 0;
   bool m_challengeDeclined = false;
   bool m_challengeDeferred = false;

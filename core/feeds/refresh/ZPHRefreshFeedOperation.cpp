@@ -10,6 +10,7 @@
 #include "foundation/CBData.h"
 #include "foundation/CBKeychain.h"
 #include "foundation/CBMimeTypes.h"
+#include "foundation/CBString.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
 #include "platform/ZPHLog.h"
 #include "platform/ZPHMainThread.h"
@@ -35,6 +36,7 @@ const QString ZPHAuthenticationConnectionKey = QStringLiteral("connection");
 const QString ZPHAuthenticationUsernameKey = QStringLiteral("username");
 const QString ZPHAuthenticationPasswordKey = QStringLiteral("password");
 const QString ZPHAuthenticationUserCancelKey = QStringLiteral("userCancel");
+const QString ZPHFeedRefreshChallengeTokenKey = QStringLiteral("ZPHFeedRefreshChallengeToken");
 
 namespace {
 
@@ -591,7 +593,11 @@ bool ZPHRefreshFeedOperation::authenticateChallenge(const QUrl& challengeURL, QA
 std::optional<ZPHRefreshFeedOperation::CredentialsAnswer> ZPHRefreshFeedOperation::askUserForCredentials()
 {
   const QUrl requestURL = urlRequest().url().isEmpty() ? m_feedURL : urlRequest().url();
-  QVariantMap userInfo{{CBURLKey, requestURL}};
+  // Other questions about the same address (another refresh of it, the
+  // login recovery, an earlier question of this one) get answers too: only
+  // the one carrying this question's token counts.
+  const QString token = cb_uuidString();
+  QVariantMap userInfo{{CBURLKey, requestURL}, {ZPHFeedRefreshChallengeTokenKey, token}};
   userInfo.insert(ZPHAuthenticationConnectionKey,
                   QVariant::fromValue(std::static_pointer_cast<CBOperation>(shared_from_this())));
   if (!username().isEmpty())
@@ -604,14 +610,17 @@ std::optional<ZPHRefreshFeedOperation::CredentialsAnswer> ZPHRefreshFeedOperatio
   }
 
   std::weak_ptr<ZPHOperation> weakSelf = shared_from_this();
-  ZPHMainThread::async([weakSelf, requestURL, userInfo] {
+  ZPHMainThread::async([weakSelf, requestURL, userInfo, token] {
     std::shared_ptr<ZPHOperation> strong = weakSelf.lock();
     // A refresh cancelled meanwhile asks nobody.
     if (!strong || strong->isCancelled() || strong->isFinished())
       return;
     auto* self = static_cast<ZPHRefreshFeedOperation*>(strong.get());
     self->m_credentialsReadyObserver = ZPHNotificationCenter::defaultCenter().addObserver(
-        ZPHFeedRefreshChallengeCredentialsReadyNotification, requestURL, [weakSelf](const ZPHNotification& answer) {
+        ZPHFeedRefreshChallengeCredentialsReadyNotification, requestURL,
+        [weakSelf, token](const ZPHNotification& answer) {
+          if (answer.userInfo.value(ZPHFeedRefreshChallengeTokenKey).toString() != token)
+            return;
           if (std::shared_ptr<ZPHOperation> operation = weakSelf.lock())
             static_cast<ZPHRefreshFeedOperation*>(operation.get())->challengeCredentialsReadyOnMainThread(answer);
         });

@@ -31,10 +31,13 @@ constexpr int ZPHRefreshFeedOperationGoneErrorRecoveryIndex = 1;
 // Login dialogue with the application. The operation posts
 // ZPHFeedRefreshChallengeReceivedNotification on the main thread, object the
 // request's URL (QUrl), user info "connection" (the asking operation,
-// std::shared_ptr<CBOperation>), "url", and "username" and "password" when
-// known. The application answers with
+// std::shared_ptr<CBOperation>), "url", ZPHFeedRefreshChallengeTokenKey (a
+// token of this question's own), and "username" and "password" when known.
+// The application answers with
 // ZPHFeedRefreshChallengeCredentialsReadyNotification, same URL as object,
-// that user info plus "username", "password" and "userCancel" (bool).
+// that user info plus "username", "password" and "userCancel" (bool); an
+// answer without the question's token is not this question's, and is
+// ignored.
 extern const QString ZPHFeedRefreshChallengeReceivedNotification;  // "ZPHRefreshFeedChallengeReceivedNotification"
 extern const QString
     ZPHFeedRefreshChallengeCredentialsReadyNotification;  // "ZPHRefreshFeedChallengeCredentialsReadyNotification"
@@ -45,6 +48,7 @@ extern const QString ZPHAuthenticationConnectionKey;                   // "conne
 extern const QString ZPHAuthenticationUsernameKey;                     // "username"
 extern const QString ZPHAuthenticationPasswordKey;                     // "password"
 extern const QString ZPHAuthenticationUserCancelKey;                   // "userCancel"
+extern const QString ZPHFeedRefreshChallengeTokenKey;                  // "ZPHFeedRefreshChallengeToken"
 
 enum ZPHRefreshFeedOperationErrorCode : qint64 {
   ZPHRefreshFeedOperationErrorUnknown = 0,

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "foundation/CBString.h"
 #include "store/entities/CBNode.h"
 
 // The stored attributes of a feed (entity "CBFeed"). The password attribute
-// is kept in memory only: passwords live in the keychain.
+// is kept in memory only: passwords live in the keychain. The addresses are
+// stored without a user name or password in them, whoever sets them.
 class AbstractManagedFeed : public CBNode {
 public:
   // Attribute indexes (inherited attributes come first).
@@ -29,11 +31,20 @@ public:
   };
 
   QString url() const { return primitiveValue(PropertyUrl).toString(); }
-  void setUrl(const QString& value) { setPrimitiveValue(PropertyUrl, value); }
+  void setUrl(const QString& value)
+  {
+    setPrimitiveValue(PropertyUrl, cb_URLStringWithUsernameAndPasswordRemoved(value));
+  }
   QString strHomePageURL() const { return primitiveValue(PropertyStrHomePageURL).toString(); }
-  void setStrHomePageURL(const QString& value) { setPrimitiveValue(PropertyStrHomePageURL, value); }
+  void setStrHomePageURL(const QString& value)
+  {
+    setPrimitiveValue(PropertyStrHomePageURL, cb_URLStringWithUsernameAndPasswordRemoved(value));
+  }
   QString strFaviconURL() const { return primitiveValue(PropertyStrFaviconURL).toString(); }
-  void setStrFaviconURL(const QString& value) { setPrimitiveValue(PropertyStrFaviconURL, value); }
+  void setStrFaviconURL(const QString& value)
+  {
+    setPrimitiveValue(PropertyStrFaviconURL, cb_URLStringWithUsernameAndPasswordRemoved(value));
+  }
   QString feedSpecifiedName() const { return primitiveValue(PropertyFeedSpecifiedName).toString(); }
   void setFeedSpecifiedName(const QString& value) { setPrimitiveValue(PropertyFeedSpecifiedName, value); }
   QString username() const { return primitiveValue(PropertyUsername).toString(); }

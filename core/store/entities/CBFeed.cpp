@@ -292,11 +292,12 @@ QUrl CBFeed::URL() const { return urlFromString(url()); }
 
 void CBFeed::setURL(const QUrl& url) { setUrl(stringFromURL(url)); }
 
-QUrl CBFeed::homePageURL() const { return urlFromString(strHomePageURL()); }
+// A login that an earlier version stored in these addresses is never handed out.
+QUrl CBFeed::homePageURL() const { return urlFromString(strHomePageURL()).adjusted(QUrl::RemoveUserInfo); }
 
 void CBFeed::setHomePageURL(const QUrl& url) { setStrHomePageURL(stringFromURL(url)); }
 
-QUrl CBFeed::faviconURL() const { return urlFromString(strFaviconURL()); }
+QUrl CBFeed::faviconURL() const { return urlFromString(strFaviconURL()).adjusted(QUrl::RemoveUserInfo); }
 
 void CBFeed::setFaviconURL(const QUrl& url) { setStrFaviconURL(stringFromURL(url)); }
 

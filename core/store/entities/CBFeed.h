@@ -96,7 +96,9 @@ public:
   void markAsNeedsToBeSaved();
 
   // The getters parse the stored strings; the setters store the absolute
-  // string form.
+  // string form. None holds a user name or password: the setters drop them
+  // (the login belongs in username() and the keychain), and the home page
+  // and icon getters drop one stored by an earlier version.
   QUrl URL() const;
   void setURL(const QUrl& url);
   QUrl homePageURL() const;

@@ -68,11 +68,15 @@ void CBNode::didSave()
   if (isDeleted()) {
     // A node deleted unloaded (taken along by its folder) was never marked.
     if (!isFault() && deleted() && !guid().isEmpty()) {
-      QVariantMap userInfo{{QStringLiteral("guid"), guid()},
-                           {QStringLiteral("modDate"), modDate()},
-                           {QStringLiteral("isFolder"), isFolder()}};
-      if (!isFolder())
-        userInfo.insert(QStringLiteral("url"), value(QStringLiteral("url")));
+      // The node's last values, all of which its server reads.
+      QVariantMap userInfo{{QStringLiteral("isFolder"), isFolder()}};
+      for (const char* key : {"guid", "modDate", "parentguid", "parentguidModDate", "childindex", "childindexModDate",
+                              "userSpecifiedName", "userSpecifiedNameModDate", "flags", "flagsModDate"})
+        userInfo.insert(QLatin1String(key), value(QLatin1String(key)));
+      if (!isFolder()) {
+        for (const char* key : {"url", "strHomePageURL", "strFaviconURL"})
+          userInfo.insert(QLatin1String(key), value(QLatin1String(key)));
+      }
       ZPHNotificationCenter::defaultCenter().post(ZPHSyncableFeedOrFolderDeletedNotification, QVariant(), userInfo);
     }
     return;

@@ -13,9 +13,12 @@ class ZPHManagedObjectContext;
 extern const QString ZPHSyncableFeedOrFolderEventNotification;  // "ZPHSyncableFeedOrFolderEventNotification"
 // Posted after a save for each node that the save removed from the store
 // and that was marked deleted for sync (a deletion by the user), so the sync
-// client can tell its server; no object (the node is gone); user info: "guid",
-// "modDate" (double), "isFolder" (bool) and, for a feed, "url" (its address
-// as stored). Nodes without a guid are not announced.
+// client can tell its server; no object (the node is gone); user info: the
+// node's last values by attribute name ("guid", "modDate", "parentguid",
+// "parentguidModDate", "childindex", "childindexModDate",
+// "userSpecifiedName", "userSpecifiedNameModDate", "flags", "flagsModDate";
+// for a feed also "url", "strHomePageURL" and "strFaviconURL", as stored)
+// and "isFolder" (bool). Nodes without a guid are not announced.
 extern const QString ZPHSyncableFeedOrFolderDeletedNotification;  // "ZPHSyncableFeedOrFolderDeletedNotification"
 
 // A stored feed or folder (entity "Node", abstract). Node times are seconds

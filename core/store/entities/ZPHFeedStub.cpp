@@ -41,16 +41,20 @@ CBFeed* ZPHFeedStub::buildFeedWithManagedObjectContext(ZPHManagedObjectContext* 
       *error = unsupportedAddress(m_urlString);
     return nullptr;
   }
-  if (CBFeed::feedWithURL(m_urlString, context) != nullptr)
+  // The feed's address is stored without a login written into it; the login
+  // becomes the feed's unless the stub has one of its own.
+  const QUrl address = url.adjusted(QUrl::RemoveUserInfo);
+  if (CBFeed::feedWithURL(address.toString(QUrl::FullyEncoded), context) != nullptr)
     return nullptr;
 
-  CBFeed* feed = CBFeed::insertFeedWithURL(url, context);
+  CBFeed* feed = CBFeed::insertFeedWithURL(address, context);
   if (!m_homePageURLString.isEmpty())
     feed->setHomePageURL(QUrl(m_homePageURLString));
   feed->setFeedSpecifiedName(m_feedSpecifiedName);
   feed->setUserSpecifiedName(m_userSpecifiedName);
-  feed->setUsername(m_username);
+  const bool loginInAddress = m_username.isEmpty() && !url.userName().isEmpty();
+  feed->setUsername(loginInAddress ? url.userName(QUrl::FullyDecoded) : m_username);
   // Kept on the feed in memory only; the store never writes it.
-  feed->setPassword(m_password);
+  feed->setPassword(loginInAddress ? url.password(QUrl::FullyDecoded) : m_password);
   return feed;
 }

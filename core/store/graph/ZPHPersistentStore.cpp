@@ -12,6 +12,7 @@
 #include <QtCore/QElapsedTimer>
 #include <QtCore/QFileInfo>
 #include <QtCore/QMutexLocker>
+#include <QtCore/QScopeGuard>
 #include <QtCore/QThread>
 #include <QtCore/QUuid>
 #include <QtCore/QWaitCondition>
@@ -152,10 +153,21 @@ QString ZPHPersistentStore::identifier() const
 
 bool ZPHPersistentStore::open(bool performIntegrityCheck, ZPHError* error)
 {
+  // An empty store file beside a log that is not: SQLite would take the log
+  // for a stray one and delete it at once. It is no store to open; the
+  // files stay as they are for the failure path to set aside.
+  if (QFileInfo(m_path).exists() && QFileInfo(m_path).size() == 0 &&
+      QFileInfo(m_path + QStringLiteral("-wal")).size() > 0) {
+    qCCritical(zphStore) << "the store file is empty but its log is not:" << m_path;
+    return ZPHSetError(error, ZPHObjectGraphError(ZPHObjectGraphNotADatabaseError,
+                                                  QStringLiteral("The store file is empty but its log is not.")));
+  }
   ZPHError openError;
   std::shared_ptr<ZPHSQLiteConnection> connection(ZPHSQLiteConnection::open(m_path, true, &openError));
   if (!connection)
     return ZPHSetError(error, openError);
+  // Until the store is open, a failure leaves its files as they were found.
+  auto keepFiles = qScopeGuard([&connection] { connection->keepLogOnClose(); });
 
   bool ok = false;
   const bool hasMetadata = hasMetadataTable(connection.get(), &ok);
@@ -195,9 +207,11 @@ bool ZPHPersistentStore::open(bool performIntegrityCheck, ZPHError* error)
       QMutexLocker locker(&m_mutex);
       m_open = false;
     }
+    connection->keepLogOnClose();
     m_registry->clear();
     return false;
   }
+  keepFiles.dismiss();
   return true;
 }
 
@@ -271,6 +285,8 @@ int ZPHPersistentStore::modelVersionOfStoreAtPath(const QString& path, ZPHError*
     ZPHSetError(error, openError);
     return -1;
   }
+  // A look leaves the files as they are.
+  connection->keepLogOnClose();
   bool ok = false;
   if (!hasMetadataTable(connection.get(), &ok)) {
     if (!ok) {
@@ -287,6 +303,8 @@ QString ZPHPersistentStore::metadataValueOfStoreAtPath(const QString& path, cons
   if (!QFileInfo::exists(path))
     return QString();
   std::unique_ptr<ZPHSQLiteConnection> connection = ZPHSQLiteConnection::open(path, false, nullptr);
+  if (connection)
+    connection->keepLogOnClose();  // a look leaves the files as they are
   bool ok = false;
   if (!connection || !hasMetadataTable(connection.get(), &ok))
     return QString();
@@ -343,6 +361,12 @@ bool ZPHPersistentStore::checkpointAndClose(ZPHError* error)
   const ZPHError stepError = failed ? db->lastError() : ZPHError();
   checkpoint = ZPHSQLiteStatement();
   sqlite3_busy_timeout(db->handle(), ZPHSQLiteConnection::BusyTimeoutMs);
+  // Closed whatever the checkpoint did: the caller is done with the store.
+  {
+    QMutexLocker locker(&m_mutex);
+    m_open = false;
+  }
+  m_registry->clear();
   if (failed)
     return ZPHSetError(error, stepError);
   if (blocked) {
@@ -352,11 +376,6 @@ bool ZPHPersistentStore::checkpointAndClose(ZPHError* error)
                                            QStringLiteral("The store is in use; its log could not be written into it."),
                                            {{ZPHSQLiteErrorCodeKey, SQLITE_BUSY}}));
   }
-  {
-    QMutexLocker locker(&m_mutex);
-    m_open = false;
-  }
-  m_registry->clear();
   return true;
 }
 

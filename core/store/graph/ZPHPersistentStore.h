@@ -48,7 +48,9 @@ public:
 
   // Opens the file, creating it and its schema when it does not exist. A
   // file that is not a database, that holds another model version or that
-  // fails the integrity check (when asked for) is reported, never replaced.
+  // fails the integrity check (when asked for) is reported, never replaced,
+  // and its write-ahead log and index are left beside it as they were (also
+  // a log beside an empty file).
   bool open(bool performIntegrityCheck, ZPHError* error);
 
   // Runs "PRAGMA integrity_check"; anything but "ok" is an error.
@@ -68,10 +70,11 @@ public:
   bool setMetadataValue(const QString& key, const QString& value, ZPHError* error);
 
   // Writes what the write-ahead log holds into the main file, empties the
-  // log, and closes every connection (call it only while no context works on
-  // the store); the next use reopens. When the log cannot be written whole
-  // (a reader of another connection or process still uses it, after a wait
-  // of up to 2 s) it fails and leaves the store open.
+  // log, and closes the store with every connection (call it only while no
+  // context works on the store); open() opens it again. When the log cannot
+  // be written whole (a reader of another connection or process still uses
+  // it, after a wait of up to 2 s) it fails, and the store is closed all the
+  // same, the log keeping what it held.
   bool checkpointAndClose(ZPHError* error);
 
   const ZPHManagedObjectModel* model() const { return m_model; }

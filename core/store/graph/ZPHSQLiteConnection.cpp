@@ -226,6 +226,8 @@ std::unique_ptr<ZPHSQLiteConnection> ZPHSQLiteConnection::open(const QString& pa
           "temp_store=MEMORY; PRAGMA cache_size=-32768;")) {
     if (error)
       *error = connection->lastError();
+    // A file that is no store keeps what lies beside it.
+    connection->keepLogOnClose();
     return nullptr;
   }
   // No checkpoint inside a commit (SQLite's automatic one runs before the
@@ -242,6 +244,12 @@ std::unique_ptr<ZPHSQLiteConnection> ZPHSQLiteConnection::open(const QString& pa
 }
 
 ZPHSQLiteConnection::~ZPHSQLiteConnection() { close(); }
+
+void ZPHSQLiteConnection::keepLogOnClose()
+{
+  if (m_db != nullptr)
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+}
 
 void ZPHSQLiteConnection::close()
 {

@@ -108,6 +108,10 @@ public:
   // Finalizes every cached statement and closes; the connection is unusable
   // afterwards.
   void close();
+  // The close leaves the write-ahead log and its index as they are (SQLite
+  // would otherwise write the log back and delete both files): for a file
+  // that failed to open, whose side files must reach whoever sets it aside.
+  void keepLogOnClose();
 
 private:
   friend class ZPHSQLiteStatement;

@@ -187,6 +187,26 @@ TEST_F(StoreFailureTest, AnUnreadableStoreIsSetAsideAfterOneAlertAndTheNextStart
   EXPECT_EQ(readFile(backup), Garbage);
 }
 
+// The log and its index found beside an unreadable store go aside with it:
+// nothing opened them before the failure path moved them.
+TEST_F(StoreFailureTest, AnUnreadableStoreGoesAsideWithItsLogAndIndex)
+{
+  const QByteArray log = QByteArray("the log's frames ").repeated(64);
+  writeFile(storePath(), Garbage);
+  writeFile(storePath() + "-wal", log);
+  writeFile(storePath() + "-shm", QByteArray("the log's index ").repeated(64));
+  AppHarness app(dataFolder());
+  app.start();
+  ASSERT_TRUE(app.waitForExit());
+  EXPECT_EQ(app.exitStatus, 1);
+  EXPECT_EQ(app.alerts.size(), 1);
+  const QString backup = backupPath(app.clock);
+  EXPECT_EQ(readFile(backup), Garbage);
+  EXPECT_EQ(readFile(backup + "-wal"), log);
+  EXPECT_TRUE(QFileInfo::exists(backup + "-shm"));
+  EXPECT_TRUE(storeFiles().filter(QRegularExpression("^Articles(-wal|-shm)?$")).isEmpty());
+}
+
 TEST_F(StoreFailureTest, TheStoreFilesMoveAsideAllTogetherOrNotAtAll)
 {
   const QDateTime when(QDate(2024, 12, 31), QTime(23, 59, 59));

@@ -442,6 +442,50 @@ TEST_F(StoreStackTest, AMissingStoreIsRecoveredFromWhatAMigrationLeft)
   }
 }
 
+// A store that cannot be read is never opened, and what lies beside it
+// stays as it was for the failure path to set aside with it: SQLite, left to
+// itself, would delete a log it takes for a stray one (beside a file that is
+// no database, or beside an empty file) and its index.
+TEST_F(StoreStackTest, AnUnreadableStoreKeepsItsLogAndIndexBesideIt)
+{
+  const auto writeFile = [](const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+  };
+  const auto readFile = [](const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+  };
+  struct Case {
+    const char* name;
+    QByteArray store;
+  } cases[] = {
+      {"not a database", "This is not a database, whatever the name says."},
+      {"an empty file", ""},
+  };
+  const QByteArray log = QByteArray("the log's frames ").repeated(64);
+  const QByteArray index = QByteArray("the log's index ").repeated(64);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_NO_FATAL_FAILURE(writeFile(storePath(), c.store));
+    ASSERT_NO_FATAL_FAILURE(writeFile(storePath() + QStringLiteral("-wal"), log));
+    ASSERT_NO_FATAL_FAILURE(writeFile(storePath() + QStringLiteral("-shm"), index));
+    {
+      TestStack stack;
+      ZPHError error;
+      EXPECT_FALSE(stack.setupCoreDataStackWithModelResourceName(CBCoreDataModelResourceName, &error));
+      EXPECT_EQ(error.code(), ZPHObjectGraphNotADatabaseError) << error.toString().toStdString();
+      EXPECT_FALSE(stack.databasesLoaded());
+    }
+    EXPECT_EQ(readFile(storePath()), c.store);
+    EXPECT_EQ(readFile(storePath() + QStringLiteral("-wal")), log);
+    // The index is SQLite's to rebuild, but it stays.
+    EXPECT_TRUE(QFileInfo::exists(storePath() + QStringLiteral("-shm")));
+    EXPECT_TRUE(noMigrationFilesLeft());
+  }
+}
+
 TEST_F(StoreStackTest, AStoreOfAnUnknownVersionIsNotOpened)
 {
   {

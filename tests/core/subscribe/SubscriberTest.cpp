@@ -8,8 +8,10 @@
 #include "platform/ZPHFilePasswordStore.h"
 #include "store/CBDataController.h"
 #include "store/accounts/CBDataAccount.h"
+#include "store/entities/CBDataModel.h"
 #include "store/entities/CBFeed.h"
 #include "store/entities/CBFolder.h"
+#include "store/graph/ZPHFetchRequest.h"
 #include "store/graph/ZPHManagedObjectContext.h"
 #include "subscribe/ZPHFeedFinder.h"
 #include "subscribe/ZPHFeedFinderHTTPOperation.h"
@@ -240,6 +242,42 @@ TEST_F(SubscriberTest, ACancelledBatchAddsNothingAndTellsOnlyThatItEnded)
   EXPECT_FALSE(handlerCalled);
   EXPECT_EQ(didFinish.size(), 1);
   EXPECT_EQ(account->feedWithURL(server.url("/slow.xml")), nullptr);
+}
+
+// A login typed into the address is the feed's login, kept in the
+// keychain: no address stored for the feed holds it, the home page (the
+// address as typed) included, and so none can take it to the sync server.
+TEST_F(SubscriberTest, ALoginTypedIntoTheAddressIsKeptApartFromEveryAddress)
+{
+  const QByteArray good = ZPHTestHTTPResponse::basicAuthorization("reader", "pw-in-address");
+  // No home page of its own, which a refresh would store instead.
+  const QByteArray feedWithoutLink =
+      "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>Private</title>"
+      "<item><title>One</title><guid>p-1</guid></item></channel></rss>";
+  server.route("/private.xml", [good, feedWithoutLink](const ZPHTestHTTPRequest& request) {
+    return request.header("Authorization") == good ? respond(feedWithoutLink) : ZPHTestHTTPResponse::basicChallenge();
+  });
+  QUrl typed = server.url("/private.xml");
+  typed.setUserName(QStringLiteral("reader"));
+  typed.setPassword(QStringLiteral("pw-in-address"));
+
+  const ZPHFeedSubscriptionResults results = subscribe({request(typed)});
+  ASSERT_EQ(results.size(), 1);
+  CBFeed* feed = results[0]->resultingSubscribedFeed();
+  ASSERT_NE(feed, nullptr) << results[0]->error().toString().toStdString();
+  EXPECT_EQ(feed->username(), "reader");
+  EXPECT_EQ(CBKeychainFetchInternetPassword(server.url("/private.xml"), "reader"), "pw-in-address");
+  EXPECT_EQ(feed->URL(), server.url("/private.xml"));
+  EXPECT_EQ(feed->homePageURL(), server.url("/private.xml"));
+  for (const QString& stored : {feed->url(), feed->strHomePageURL(), feed->strFaviconURL()})
+    EXPECT_FALSE(stored.contains(QLatin1String("pw-in-address"))) << stored.toStdString();
+
+  // Saved so: the store's own copy holds no password either.
+  ZPHManagedObjectContext reader(main->persistentStore(), ZPHManagedObjectContext::ConfinementConcurrencyType);
+  for (ZPHManagedObject* object : reader.executeFetchRequest(ZPHFetchRequest(CBDataEntityNameFeed))) {
+    for (const char* key : {"url", "strHomePageURL", "strFaviconURL"})
+      EXPECT_FALSE(object->value(QLatin1String(key)).toString().contains(QLatin1String("pw-in-address"))) << key;
+  }
 }
 
 TEST_F(SubscriberTest, AProtectedFeedKeepsItsLoginAndAFeedBehindATrustedCertificateIsRefreshed)

@@ -158,6 +158,68 @@ TEST_F(SyncCycleTest, FolderMovedAndFeedDeletedOnTheServer)
   EXPECT_TRUE(ZPHSyncDeletedNodeLog::sharedLog().pendingNodes().isEmpty());
 }
 
+// One reply moves feeds out of a folder and deletes the folder: the moved
+// feeds stay, with their articles, wherever they went; what is still in the
+// folder after the merge goes with it. The next cycle changes nothing.
+TEST_F(SyncCycleTest, FeedsMovedOutOfAFolderTheServerDeletesAreKept)
+{
+  signIn();
+  CBFolder* doomed = account->addFolderWithName(QStringLiteral("Doomed"));
+  CBFolder* kept = account->addFolderWithName(QStringLiteral("Kept"));
+  CBFeed* toFolder = addFeed(QStringLiteral("https://to-folder.example.com/feed"), doomed);
+  CBFeed* toTop = addFeed(QStringLiteral("https://to-top.example.com/feed"), doomed);
+  CBFeed* left = addFeed(QStringLiteral("https://left.example.com/feed"), doomed);
+  saveMain();
+  const QString doomedGUID = doomed->guid();
+  const QString keptGUID = kept->guid();
+  const ZPHManagedObjectID toFolderArticle =
+      addArticle(toFolder->url(), QStringLiteral("https://to-folder.example.com/1"));
+  const ZPHManagedObjectID toTopArticle = addArticle(toTop->url(), QStringLiteral("https://to-top.example.com/1"));
+  const ZPHManagedObjectID leftArticle = addArticle(left->url(), QStringLiteral("https://left.example.com/1"));
+  ASSERT_TRUE(startAndSync());
+  ASSERT_TRUE(manager->lastError().isNull());
+
+  const double later = QDateTime::currentSecsSinceEpoch() + 100;
+  QJsonObject moved = peer.feed(User, toFolder->url());
+  moved.insert(QStringLiteral("parentGUID"), keptGUID);
+  moved.insert(QStringLiteral("parentGUIDModDate"), later);
+  peer.putFeed(User, moved);
+  QJsonObject atTop = peer.feed(User, toTop->url());
+  atTop.remove(QStringLiteral("parentGUID"));
+  atTop.insert(QStringLiteral("parentGUIDModDate"), later);
+  peer.putFeed(User, atTop);
+  QJsonObject gone = peer.folder(User, doomedGUID);
+  gone.insert(QStringLiteral("isDeleted"), true);
+  peer.putFolder(User, gone);
+
+  ASSERT_TRUE(sync());
+  EXPECT_TRUE(manager->lastError().isNull()) << manager->lastError().toString().toStdString();
+  EXPECT_EQ(folderWithGUID(doomedGUID), nullptr);
+  CBFeed* inKept = feedWithURL(QStringLiteral("https://to-folder.example.com/feed"));
+  CBFeed* onTop = feedWithURL(QStringLiteral("https://to-top.example.com/feed"));
+  ASSERT_NE(inKept, nullptr);
+  ASSERT_NE(onTop, nullptr);
+  EXPECT_EQ(inKept->parent(), kept);
+  EXPECT_EQ(onTop->parent(), nullptr);
+  EXPECT_NE(article(toFolderArticle), nullptr);
+  EXPECT_NE(article(toTopArticle), nullptr);
+  EXPECT_EQ(feedWithURL(QStringLiteral("https://left.example.com/feed")), nullptr);
+  EXPECT_EQ(article(leftArticle), nullptr);
+  CBTreeNode::Pointer keptNode = account->treeNodeForFolderWithGUID(keptGUID);
+  ASSERT_NE(keptNode, nullptr);
+  ASSERT_EQ(keptNode->children().size(), 1);
+  EXPECT_EQ(keptNode->children().first()->representedNode(), inKept);
+  EXPECT_NE(account->feedWithURL(QUrl(QStringLiteral("https://to-top.example.com/feed"))), nullptr);
+
+  ASSERT_TRUE(sync());
+  EXPECT_TRUE(manager->lastError().isNull());
+  EXPECT_NE(feedWithURL(QStringLiteral("https://to-folder.example.com/feed")), nullptr);
+  EXPECT_NE(feedWithURL(QStringLiteral("https://to-top.example.com/feed")), nullptr);
+  EXPECT_FALSE(peer.feed(User, QStringLiteral("https://to-folder.example.com/feed"))
+                   .value(QStringLiteral("isDeleted"))
+                   .toBool());
+}
+
 // A folder moved and a feed deleted here reach the server.
 TEST_F(SyncCycleTest, FolderMovedAndFeedDeletedHere)
 {

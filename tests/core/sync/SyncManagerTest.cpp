@@ -72,6 +72,51 @@ TEST_F(SyncManagerTest, LocalDeletionsAreKeptForTheServer)
   EXPECT_FALSE(QFile::exists(delegate.pathToDataFolder() + QStringLiteral("/SyncDeletions.json")));
 }
 
+// A deletion goes up with the node's last values, as any node does: a
+// server that reads "childIndex" and "flags" as required takes it, and the
+// login once written into the home page does not go with it.
+TEST_F(SyncManagerTest, ADeletionGoesUpWithTheNodesLastValues)
+{
+  signIn();
+  CBFolder* folder = account->addFolderWithName(QStringLiteral("Folder"));
+  CBFeed* feed = addFeed(QStringLiteral("https://kept-values.example.com/feed"), folder);
+  feed->setName(QStringLiteral("Named"));
+  feed->setUserSpecifiedNameModDate(1300.25);
+  feed->setFlags(2);
+  feed->setFlagsModDate(1200.75);
+  feed->setChildindex(4);
+  feed->setChildindexModDate(1100.5);
+  feed->setParentguidModDate(1000.5);
+  feed->setValue(QStringLiteral("strHomePageURL"), QStringLiteral("http://reader:pw@kept-values.example.com/"));
+  saveMain();
+  const QString feedGUID = feed->guid();
+  const QString folderGUID = folder->guid();
+  account->deleteNodes({feed});
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !controller.coreDataQueueHasOperations(); }));
+  ZPHTestSpinEventLoop(30);
+
+  const QList<QJsonObject> pending = ZPHSyncDeletedNodeLog::sharedLog().pendingNodes();
+  ASSERT_EQ(pending.size(), 1);
+  QJsonObject sent = pending[0];
+  EXPECT_GT(sent.take(QStringLiteral("modDate")).toDouble(), 1300.0);
+  EXPECT_EQ(sent, ZPHTestJSON(QStringLiteral(R"({"guid": "%1", "isDeleted": true, "parentGUID": "%2",
+                                                 "parentGUIDModDate": 1000, "childIndex": 4,
+                                                 "childIndexModDate": 1100, "userAssignedName": "Named",
+                                                 "userAssignedNameModDate": 1300, "flags": 2,
+                                                 "flagsModDate": 1200,
+                                                 "url": "https://kept-values.example.com/feed",
+                                                 "homepageurl": "http://kept-values.example.com/"})")
+                                  .arg(feedGUID, folderGUID)
+                                  .toUtf8()));
+
+  ASSERT_TRUE(startAndSync());
+  EXPECT_TRUE(manager->lastError().isNull()) << manager->lastError().toString().toStdString();
+  EXPECT_TRUE(peer.feed(User, QStringLiteral("https://kept-values.example.com/feed"))
+                  .value(QStringLiteral("isDeleted"))
+                  .toBool());
+  EXPECT_TRUE(ZPHSyncDeletedNodeLog::sharedLog().pendingNodes().isEmpty());
+}
+
 // The change of needsSync to true is announced once, by the save that made
 // it: a later save of the same object in another context announces nothing,
 // so the client is not woken for a change it already has.

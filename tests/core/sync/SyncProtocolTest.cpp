@@ -1,5 +1,6 @@
 #include "SyncTestFixture.h"
 
+#include "feeds/network/CBDownloadOperation.h"
 #include "foundation/CBKeychain.h"
 #include "platform/CBOperation.h"
 #include "sync/ZPHSyncAccountCreationOperation.h"
@@ -105,6 +106,78 @@ TEST_F(SyncProtocolTest, RequestsAsTheServerReadsThem)
   EXPECT_TRUE(list[1].header("Cookie").isNull());
   EXPECT_EQ(peer.requests(QStringLiteral("list_articles")).last().header("Cookie"), QByteArray("zphsync=session-1"));
   EXPECT_FALSE(ZPHSyncCookieJar::sharedJar().cookiesForURL(QUrl(peer.url() + QStringLiteral("/x"))).isEmpty());
+}
+
+// A call keeps to the sync server: a redirect to another host, port or
+// scheme fails it, and neither the session cookie nor the credentials nor
+// the body reach that address, whose answer is never taken. Within the
+// server a redirect is followed, the cookie made for each hop from the jar,
+// with what the redirect itself set.
+TEST_F(SyncProtocolTest, RedirectsStayOnTheSyncServerAndEachHopGetsItsOwnCookie)
+{
+  signIn();
+  const QUrl peerURL(peer.url());
+  ZPHSyncCookieJar::sharedJar().setCookiesFromHeader("zphsync=session-0; Path=/sync", peerURL);
+  ZPHTestHTTPServer otherHost;
+  otherHost.setHost(QStringLiteral("127.0.0.2"));
+  ASSERT_TRUE(otherHost.start());
+  ZPHTestHTTPServer otherPort;
+  ASSERT_TRUE(otherPort.start());
+  const ZPHTestHTTPHandler foreignList = [](const ZPHTestHTTPRequest&) {
+    return ZPHTestHTTPResponse{
+        200,
+        {{"Content-Type", "application/json"}},
+        R"({"data": {"folders": [], "feeds": [{"guid": "G-foreign", "url": "https://foreign.example.com/feed"}]}})",
+        0};
+  };
+  otherHost.route("/sync/list_feeds_and_folders", foreignList);
+  otherPort.route("/sync/list_feeds_and_folders", foreignList);
+  QUrl otherScheme = peerURL;
+  otherScheme.setScheme(QStringLiteral("https"));
+
+  struct Case {
+    const char* name;
+    QUrl target;
+  };
+  const Case cases[] = {
+      {"another host", otherHost.url("/sync/list_feeds_and_folders")},
+      {"another port", otherPort.url("/sync/list_feeds_and_folders")},
+      {"another scheme", QUrl(otherScheme.toString() + QStringLiteral("/list_feeds_and_folders"))},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const int status : {307, 302}) {
+      peer.answerNext(QStringLiteral("list_feeds_and_folders"), QByteArray(), status,
+                      {{"Location", c.target.toEncoded()}});
+      auto operation = std::make_shared<ZPHSyncFeedsAndFolderOperation>();
+      run(operation);
+      EXPECT_FALSE(operation->succeeded());
+      EXPECT_EQ(operation->syncError().code(), CBDownloadOperationErrorRedirectToOtherOrigin)
+          << operation->syncError().toString().toStdString();
+    }
+  }
+  EXPECT_TRUE(otherHost.requests().isEmpty());
+  EXPECT_TRUE(otherPort.requests().isEmpty());
+  EXPECT_EQ(feedWithURL(QStringLiteral("https://foreign.example.com/feed")), nullptr);
+
+  // Within the server.
+  const qsizetype before = peer.requests(QStringLiteral("list_feeds_and_folders")).size();
+  peer.answerNext(QStringLiteral("list_feeds_and_folders"), QByteArray(), 307,
+                  {{"Location", "/sync/list_feeds_and_folders?tag=0&hop=2"}, {"Set-Cookie", "hop=2; Path=/sync"}});
+  auto followed = std::make_shared<ZPHSyncFeedsAndFolderOperation>();
+  run(followed);
+  EXPECT_TRUE(followed->succeeded()) << followed->syncError().toString().toStdString();
+  const QList<ZPHTestHTTPRequest> list = peer.requests(QStringLiteral("list_feeds_and_folders")).mid(before);
+  ASSERT_EQ(list.size(), 3);  // redirected, then challenged and answered
+  EXPECT_EQ(list[0].header("Cookie"), QByteArray("zphsync=session-0"));
+  for (const ZPHTestHTTPRequest& hop : list.mid(1)) {
+    EXPECT_EQ(hop.query, QStringLiteral("tag=0&hop=2"));
+    EXPECT_EQ(hop.method, QByteArray("POST"));
+    EXPECT_EQ(hop.body, list[0].body);
+    QStringList cookies = QString::fromLatin1(hop.header("Cookie")).split(QStringLiteral("; "));
+    cookies.sort();
+    EXPECT_EQ(cookies, (QStringList{QStringLiteral("hop=2"), QStringLiteral("zphsync=session-0")}));
+  }
 }
 
 // While fastUserSwitch is set every call advances the stored tag.

@@ -85,7 +85,9 @@ TEST_F(SyncUtilsTest, ReadersTolerateAnyShape)
 }
 
 // The node merge: field by field, the later date wins; a later local date
-// leaves the node to be sent; equal dates change nothing.
+// leaves the node to be sent; equal dates change nothing. The server's dates
+// count with their fractions; this device's only in whole seconds, as it
+// sends them.
 TEST_F(SyncUtilsTest, NodeMergeTable)
 {
   struct Case {
@@ -98,8 +100,13 @@ TEST_F(SyncUtilsTest, NodeMergeTable)
     bool dirty;
   } cases[] = {
       {"equal dates", 1000, 1000, 1000, false, false, false},
-      // The wire's whole seconds: a fraction later is the same second.
+      // The wire's whole seconds: a fraction later is the same second (the
+      // server's echo of this device's own change).
       {"local a fraction later", 1000.7, 1000, 1000, false, false, false},
+      // A change made on the server later within the same second.
+      {"server a fraction later", 1000.2, 1000.6, 1000.6, true, true, false},
+      {"local a whole second later than a fractional server date", 1001.2, 1000.9, 1000.9, false, false, true},
+      {"local a fraction later than a fractional server date", 1000.9, 1000.4, 1000.4, false, false, false},
       {"server newer", 1000, 2000, 2000, true, true, false},
       {"local newer", 2000, 1000, 1000, false, false, true},
       {"server fields newer, local modDate newer", 1000, 2000, 500, true, true, true},
@@ -118,7 +125,7 @@ TEST_F(SyncUtilsTest, NodeMergeTable)
     EXPECT_EQ(node->parentguid(), c.takesServer ? QStringLiteral("P-server") : QStringLiteral("P-local"));
     EXPECT_EQ(node->flags(), c.takesServer ? 4 : 1);
     EXPECT_EQ(node->childindexModDate(), c.takesServer ? c.serverDates : c.localDates);
-    EXPECT_EQ(node->modDate(), c.serverModDate > c.localDates + 1 ? c.serverModDate : c.localDates);
+    EXPECT_EQ(node->modDate(), c.serverModDate > c.localDates ? c.serverModDate : c.localDates);
     main->deleteObject(node);
   }
 }
@@ -238,6 +245,66 @@ TEST_F(SyncUtilsTest, NodeObjectAsSent)
   EXPECT_EQ(sentFeed.value(QStringLiteral("parentGUIDModDate")), QJsonValue(1234));
   EXPECT_FALSE(sentFeed.contains(QStringLiteral("isFolder")));
   EXPECT_FALSE(sentFeed.contains(QStringLiteral("favIconUrl")));
+
+  // No address goes out with a login, also one an earlier version stored.
+  CBFeed* stored = CBFeed::insertFeedWithMOC(main);
+  stored->setValue(QStringLiteral("url"), QStringLiteral("https://reader:pw@example.com/private"));
+  stored->setValue(QStringLiteral("strHomePageURL"), QStringLiteral("http://reader:pw@example.com/"));
+  stored->setValue(QStringLiteral("strFaviconURL"), QStringLiteral("https://reader:pw@example.com/icon.png"));
+  const QJsonObject sentStored = ZPHSyncUtils::dictionaryForNode(stored);
+  EXPECT_EQ(sentStored.value(QStringLiteral("url")).toString(), QStringLiteral("https://example.com/private"));
+  EXPECT_EQ(sentStored.value(QStringLiteral("homepageurl")).toString(), QStringLiteral("http://example.com/"));
+  EXPECT_EQ(sentStored.value(QStringLiteral("favIconUrl")).toString(), QStringLiteral("https://example.com/icon.png"));
+  EXPECT_EQ(stored->homePageURL(), QUrl(QStringLiteral("http://example.com/")));
+  CBDataArticle* article = CBDataArticle::insertArticleWithFeedURL(QUrl(QStringLiteral("https://example.com/")), main);
+  article->setLink(QStringLiteral("https://reader:pw@example.com/post"));
+  EXPECT_EQ(ZPHSyncUtils::dictionaryForArticle(article).value(QStringLiteral("guid")).toString(),
+            QStringLiteral("https://example.com/post"));
+  // And none is stored from now on, whoever sets it.
+  stored->setUrl(QStringLiteral("https://reader:pw@example.com/private"));
+  stored->setHomePageURL(QUrl(QStringLiteral("http://reader:pw@example.com/")));
+  stored->setStrFaviconURL(QStringLiteral("https://reader:pw@example.com/icon.png"));
+  EXPECT_EQ(stored->url(), QStringLiteral("https://example.com/private"));
+  EXPECT_EQ(stored->strHomePageURL(), QStringLiteral("http://example.com/"));
+  EXPECT_EQ(stored->strFaviconURL(), QStringLiteral("https://example.com/icon.png"));
+}
+
+// A deletion goes up with the node's last values: every key a node object
+// has, "childIndex" and "flags" always, the dates as they were.
+TEST_F(SyncUtilsTest, DeletedNodeObjectAsSent)
+{
+  const QVariantMap feedValues{{QStringLiteral("guid"), QStringLiteral("G")},
+                               {QStringLiteral("isFolder"), false},
+                               {QStringLiteral("modDate"), 2000.5},
+                               {QStringLiteral("parentguid"), QStringLiteral("P")},
+                               {QStringLiteral("parentguidModDate"), 1500.9},
+                               {QStringLiteral("childindex"), 3},
+                               {QStringLiteral("childindexModDate"), 1400.0},
+                               {QStringLiteral("userSpecifiedName"), QStringLiteral("Mine")},
+                               {QStringLiteral("userSpecifiedNameModDate"), 1300.0},
+                               {QStringLiteral("flags"), 2},
+                               {QStringLiteral("flagsModDate"), 1200.0},
+                               {QStringLiteral("url"), QStringLiteral("https://example.com/feed")},
+                               {QStringLiteral("strHomePageURL"), QStringLiteral("http://reader:pw@example.com/")},
+                               {QStringLiteral("strFaviconURL"), QVariant()}};
+  EXPECT_EQ(ZPHSyncUtils::dictionaryForDeletedNode(feedValues),
+            ZPHTestJSON(R"({"guid": "G", "isDeleted": true, "modDate": 2000, "parentGUID": "P",
+                            "parentGUIDModDate": 1500, "childIndex": 3, "childIndexModDate": 1400,
+                            "userAssignedName": "Mine", "userAssignedNameModDate": 1300, "flags": 2,
+                            "flagsModDate": 1200, "url": "https://example.com/feed",
+                            "homepageurl": "http://example.com/"})"));
+
+  // A bare folder: the keys every node has, and a date even without one.
+  const double before = std::floor(QDateTime::currentMSecsSinceEpoch() / 1000.0);
+  const QJsonObject folder = ZPHSyncUtils::dictionaryForDeletedNode(
+      {{QStringLiteral("guid"), QStringLiteral("F")}, {QStringLiteral("isFolder"), true}});
+  EXPECT_EQ(folder.value(QStringLiteral("childIndex")), QJsonValue(0));
+  EXPECT_EQ(folder.value(QStringLiteral("flags")), QJsonValue(0));
+  EXPECT_EQ(folder.value(QStringLiteral("isDeleted")), QJsonValue(true));
+  EXPECT_EQ(folder.value(QStringLiteral("isFolder")), QJsonValue(1));
+  EXPECT_GE(folder.value(QStringLiteral("modDate")).toDouble(), before);
+  EXPECT_FALSE(folder.contains(QStringLiteral("parentGUID")));
+  EXPECT_FALSE(folder.contains(QStringLiteral("url")));
 }
 
 TEST_F(SyncUtilsTest, ArticleObjectAsSent)

@@ -147,10 +147,11 @@ void ZPHTestSyncPeer::delayNext(const QString& apiCall, int ms)
   m_delays.insert(apiCall, ms);
 }
 
-void ZPHTestSyncPeer::answerNext(const QString& apiCall, const QByteArray& body, int status)
+void ZPHTestSyncPeer::answerNext(const QString& apiCall, const QByteArray& body, int status,
+                                 const ZPHTestHTTPHeaders& headers)
 {
   QMutexLocker locker(&m_mutex);
-  m_canned[apiCall].append({body, status});
+  m_canned[apiCall].append({body, status, headers});
 }
 
 QList<ZPHTestHTTPRequest> ZPHTestSyncPeer::requests(const QString& apiCall) const
@@ -204,6 +205,7 @@ ZPHTestHTTPResponse ZPHTestSyncPeer::answer(const QString& apiCall, const ZPHTes
     const Canned canned = m_canned[apiCall].takeFirst();
     ZPHTestHTTPResponse response;
     response.status = canned.status;
+    response.headers = canned.headers;
     response.body = canned.body;
     return response;
   }
@@ -318,6 +320,17 @@ QJsonObject ZPHTestSyncPeer::mergeNode(const QJsonObject& stored, const QJsonObj
 
 ZPHTestHTTPResponse ZPHTestSyncPeer::updateFeedsAndFolders(Account& account, const QJsonObject& body)
 {
+  // The keys every node object carries, deleted or not, are required here,
+  // as a server may well read them.
+  for (const QString& array : {QStringLiteral("folders"), QStringLiteral("feeds")}) {
+    for (const QJsonValue& value : body.value(array).toArray()) {
+      const QJsonObject sent = value.toObject();
+      for (const QString& key : {QStringLiteral("childIndex"), QStringLiteral("flags"), QStringLiteral("isDeleted")}) {
+        if (!sent.contains(key))
+          return json({{QStringLiteral("status"), QStringLiteral("error")}, {QStringLiteral("missing"), key}}, 400);
+      }
+    }
+  }
   for (const QJsonValue& value : body.value(QStringLiteral("folders")).toArray()) {
     const QJsonObject sent = value.toObject();
     const QString guid = sent.value(QStringLiteral("guid")).toString();

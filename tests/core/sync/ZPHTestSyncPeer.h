@@ -16,7 +16,8 @@
 // by guid, feeds by address and article states by guid, each stamped with the
 // server's time of its last change ("modDate"), which the list calls compare
 // with the "lastModDate" asked for. An update takes each field whose date is
-// later than the stored one; a deletion sticks.
+// later than the stored one; a deletion sticks. An update whose node lacks
+// "childIndex", "flags" or "isDeleted" is refused (400).
 //
 // Tests play the other device through put*() and read the state back; they
 // make calls fail with failNext(). Safe from any thread (the handlers run on
@@ -52,8 +53,10 @@ public:
   // The next `count` calls of `apiCall` fail that way.
   void failNext(const QString& apiCall, Failure failure, int count = 1);
   void clearFailures();
-  // Answers this exact body (status 200) to the next call of `apiCall`.
-  void answerNext(const QString& apiCall, const QByteArray& body, int status = 200);
+  // Answers this exact body (status 200), with these headers, to the next
+  // call of `apiCall`.
+  void answerNext(const QString& apiCall, const QByteArray& body, int status = 200,
+                  const ZPHTestHTTPHeaders& headers = {});
   // The next answer to `apiCall` (not a login challenge) sends its body
   // `ms` after its headers.
   void delayNext(const QString& apiCall, int ms);
@@ -77,6 +80,7 @@ private:
   struct Canned {
     QByteArray body;
     int status = 200;
+    ZPHTestHTTPHeaders headers;
   };
 
   ZPHTestHTTPResponse handle(const QString& apiCall, const ZPHTestHTTPRequest& request);

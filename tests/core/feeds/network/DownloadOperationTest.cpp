@@ -252,6 +252,95 @@ TEST_F(DownloadOperationTest, RedirectsToOtherSchemesAreNotFollowed)
   EXPECT_FALSE(CBWebCacheController::sharedController()->isObjectAtURLCached(server.url("/to-file")));
 }
 
+// Headers that carry credentials of the request's own never reach another
+// server: such a download follows redirects only within its scheme, host and
+// port, and one elsewhere fails it without a request there. Any download
+// may be held to its server that way.
+TEST_F(DownloadOperationTest, CredentialHeadersAndBodiesNeverFollowARedirectToAnotherServer)
+{
+  ZPHTestHTTPServer otherHost;
+  otherHost.setHost(QStringLiteral("127.0.0.2"));
+  ASSERT_TRUE(otherHost.start());
+  otherHost.route("/landing", [](const ZPHTestHTTPRequest& request) {
+    return textResponse(request.header("Authorization").isNull() && request.header("Cookie").isNull() &&
+                                request.header("Proxy-Authorization").isNull()
+                            ? "a feed's new home"
+                            : "someone else's answer");
+  });
+  server.route("/landing", [](const ZPHTestHTTPRequest&) { return textResponse("our own answer"); });
+  server.route("/away", [&otherHost](const ZPHTestHTTPRequest&) {
+    return ZPHTestHTTPResponse::redirect(otherHost.url("/landing").toEncoded(), 307);
+  });
+  server.route("/home", [](const ZPHTestHTTPRequest&) { return ZPHTestHTTPResponse::redirect("/landing", 307); });
+
+  struct Case {
+    const char* name;
+    const char* header;  // nullptr: none
+    bool keepsToOrigin;
+    const char* path;
+    bool ok;
+    const char* body;
+  };
+  const Case cases[] = {
+      {"nothing of its own, to another host", nullptr, false, "/away", true, "a feed's new home"},
+      {"a login header, to another host", "Authorization", false, "/away", false, ""},
+      {"a cookie, to another host", "Cookie", false, "/away", false, ""},
+      {"a proxy login, to another host", "Proxy-Authorization", false, "/away", false, ""},
+      {"held to its server, to another host", nullptr, true, "/away", false, ""},
+      {"a cookie, within the server", "Cookie", false, "/home", true, "our own answer"},
+      {"held to its server, within it", nullptr, true, "/home", true, "our own answer"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const qsizetype otherBefore = otherHost.requests().size();
+    const qsizetype before = server.requests().size();
+    auto operation = operationFor(server.url(c.path));
+    operation->setHttpMethod(CBHTTPMethodPost);
+    operation->setPostBody("the user's own data");
+    if (c.header != nullptr)
+      operation->setExtraRequestHeader(QString::fromLatin1(c.header), QStringLiteral("secret=1"));
+    operation->setFollowsRedirectsOnlyToOrigin(c.keepsToOrigin);
+    ASSERT_TRUE(run(operation));
+    EXPECT_EQ(operation->okResponse(), c.ok);
+    EXPECT_FALSE(operation->responseBody().contains("someone else's")) << operation->responseBody().constData();
+    const QList<ZPHTestHTTPRequest> elsewhere = otherHost.requests().mid(otherBefore);
+    const QList<ZPHTestHTTPRequest> here = server.requests().mid(before);
+    if (c.ok) {
+      EXPECT_EQ(operation->responseBody(), QByteArray(c.body));
+      // Followed: a 307 keeps the method, the body and the headers.
+      const ZPHTestHTTPRequest& last = elsewhere.isEmpty() ? here.last() : elsewhere.last();
+      EXPECT_EQ(last.method, QByteArray("POST"));
+      EXPECT_EQ(last.body, QByteArray("the user's own data"));
+      EXPECT_EQ(here.size() + elsewhere.size(), 2);
+    } else {
+      EXPECT_TRUE(elsewhere.isEmpty());
+      EXPECT_EQ(here.size(), 1);
+      EXPECT_EQ(operation->error().domain(), CBDownloadOperationErrorDomain);
+      EXPECT_EQ(operation->didFailErrorCode(), CBDownloadOperationErrorRedirectToOtherOrigin);
+    }
+    if (c.header != nullptr) {
+      for (const ZPHTestHTTPRequest& request : elsewhere) EXPECT_TRUE(request.header(c.header).isNull());
+      for (const ZPHTestHTTPRequest& request : here) EXPECT_EQ(request.header(c.header), QByteArray("secret=1"));
+    }
+  }
+
+  // The operation's own redirects keep to the same rules as the network's:
+  // no other scheme, and not for ever.
+  server.route("/loop", [](const ZPHTestHTTPRequest&) { return ZPHTestHTTPResponse::redirect("/loop", 302); });
+  auto looping = operationFor(server.url("/loop"));
+  looping->setFollowsRedirectsOnlyToOrigin(true);
+  ASSERT_TRUE(run(looping));
+  EXPECT_FALSE(looping->okResponse());
+  EXPECT_EQ(looping->didFailErrorCode(), ZPHURLErrorHTTPTooManyRedirects);
+  server.route("/to-file",
+               [](const ZPHTestHTTPRequest&) { return ZPHTestHTTPResponse::redirect("file:///etc/passwd"); });
+  auto toFile = operationFor(server.url("/to-file"));
+  toFile->setFollowsRedirectsOnlyToOrigin(true);
+  ASSERT_TRUE(run(toFile));
+  EXPECT_FALSE(toFile->okResponse());
+  EXPECT_EQ(toFile->didFailErrorCode(), CBDownloadOperationErrorUnsupportedScheme);
+}
+
 TEST_F(DownloadOperationTest, ChallengesAreAnsweredAtMostThreeTimesAndOnlyForTheOriginalAddress)
 {
   const QByteArray good = ZPHTestHTTPResponse::basicAuthorization("reader", "s3cret");

@@ -34,6 +34,18 @@ protected:
     return operation;
   }
 
+  // Answers `path` only for the login reader / s3cret; answers that login's
+  // Authorization header.
+  QByteArray routeBehindLogin(const QString& path)
+  {
+    const QByteArray good = ZPHTestHTTPResponse::basicAuthorization("reader", "s3cret");
+    server.route(path, [good](const ZPHTestHTTPRequest& request) {
+      return request.header("Authorization") == good ? textResponse("members only")
+                                                     : ZPHTestHTTPResponse::basicChallenge();
+    });
+    return good;
+  }
+
   bool runAll(const std::vector<std::shared_ptr<CBDownloadOperation>>& operations, int timeoutMs = 30000)
   {
     for (const auto& operation : operations) controller.addOperation(operation);
@@ -111,11 +123,7 @@ TEST_F(NetworkAccessPoolTest, ManyConcurrentDownloadsShareTheWorkersAndACancelSt
 TEST_F(NetworkAccessPoolTest, CredentialsNeverReachAnotherDownloadOfTheSameServer)
 {
   ZPHNetworkAccessPool pool(1);
-  const QByteArray good = ZPHTestHTTPResponse::basicAuthorization("reader", "s3cret");
-  server.route("/private", [good](const ZPHTestHTTPRequest& request) {
-    return request.header("Authorization") == good ? textResponse("members only")
-                                                   : ZPHTestHTTPResponse::basicChallenge();
-  });
+  const QByteArray good = routeBehindLogin("/private");
   server.route("/open", [](const ZPHTestHTTPRequest&) { return textResponse("for everyone"); });
 
   auto member = download("/private", pool);
@@ -139,6 +147,31 @@ TEST_F(NetworkAccessPoolTest, CredentialsNeverReachAnotherDownloadOfTheSameServe
   EXPECT_EQ(requests[1].header("Authorization"), good);
   EXPECT_TRUE(requests[2].header("Authorization").isNull());
   EXPECT_TRUE(requests[3].header("Authorization").isNull());
+}
+
+// The same for a login written into the address: the network answers the
+// server with it by itself, and a shared manager would keep it.
+TEST_F(NetworkAccessPoolTest, ALoginInTheAddressNeverReachesAnotherDownloadOfTheSameServer)
+{
+  ZPHNetworkAccessPool pool(1);
+  routeBehindLogin("/private");
+
+  QUrl withLogin = server.url("/private");
+  withLogin.setUserName(QStringLiteral("reader"));
+  withLogin.setPassword(QStringLiteral("s3cret"));
+  auto member = std::make_shared<CBDownloadOperation>(withLogin);
+  member->setNetworkAccessPool(&pool);
+  ASSERT_TRUE(runAll({member}));
+  EXPECT_TRUE(member->okResponse());
+  EXPECT_EQ(pool.managersMade(), 2);
+
+  auto stranger = download("/private", pool);
+  ASSERT_TRUE(runAll({stranger}));
+  EXPECT_FALSE(stranger->okResponse());
+  EXPECT_TRUE(stranger->authenticationError());
+  const QList<ZPHTestHTTPRequest> requests = server.requests();
+  ASSERT_FALSE(requests.isEmpty());
+  EXPECT_TRUE(requests.last().header("Authorization").isNull());
 }
 
 TEST_F(NetworkAccessPoolTest, AStoppedPoolFailsDownloadsAtOnce)

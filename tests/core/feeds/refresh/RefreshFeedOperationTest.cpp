@@ -2,6 +2,7 @@
 #include "feeds/refresh/ZPHCoreDataArticleSaverOperation.h"
 #include "feeds/refresh/ZPHRefreshFeedOperation.h"
 #include "foundation/CBKeychain.h"
+#include "foundation/CBMimeTypes.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
 #include "platform/ZPHFilePasswordStore.h"
 #include "platform/ZPHMainThread.h"
@@ -360,7 +361,8 @@ private:
   ZPHObserverToken m_token;
 };
 
-TEST_F(RefreshFeedOperationTest, LoginWithStoredCredentialsOrTheUsersAnswer)
+// The feed with article "Alpha", only for the login reader / secret.
+void serveBehindLogin(ZPHTestHTTPServer& server)
 {
   const QByteArray body = rss({{"a", "Alpha", "http://example.com/a", Mon}});
   server.route(QStringLiteral("/feed.xml"), [body](const ZPHTestHTTPRequest& request) {
@@ -370,6 +372,11 @@ TEST_F(RefreshFeedOperationTest, LoginWithStoredCredentialsOrTheUsersAnswer)
     response.body = body;
     return response;
   });
+}
+
+TEST_F(RefreshFeedOperationTest, LoginWithStoredCredentialsOrTheUsersAnswer)
+{
+  serveBehindLogin(server);
   ScriptedAnswerer user;
   struct Case {
     const char* name;
@@ -422,6 +429,41 @@ TEST_F(RefreshFeedOperationTest, LoginWithStoredCredentialsOrTheUsersAnswer)
   EXPECT_TRUE(error.isNull()) << error.toString().toStdString();
   EXPECT_EQ(user.asked.load(), 0);
   EXPECT_EQ(lastOperation->password(), QStringLiteral("secret"));
+}
+
+// Answers for the same address that belong to other questions (another
+// refresh of it, the login recovery, a question asked before) are not this
+// question's: only the one carrying its token is taken.
+TEST_F(RefreshFeedOperationTest, OnlyTheAnswerToItsOwnQuestionCounts)
+{
+  serveBehindLogin(server);
+  std::atomic<int> asked{0};
+  observers.push_back(ZPHNotificationCenter::defaultCenter().addObserver(
+      ZPHFeedRefreshChallengeReceivedNotification, {}, [&](const ZPHNotification& question) {
+        ++asked;
+        EXPECT_FALSE(question.userInfo.value(ZPHFeedRefreshChallengeTokenKey).toString().isEmpty());
+        const QVariant object = question.object;
+        QVariantMap foreign{{CBURLKey, object}};
+        QVariantMap stale = question.userInfo;
+        stale.insert(ZPHFeedRefreshChallengeTokenKey, QStringLiteral("an earlier question"));
+        QVariantMap own = question.userInfo;
+        own.insert(ZPHAuthenticationUsernameKey, QStringLiteral("reader"));
+        own.insert(ZPHAuthenticationPasswordKey, QStringLiteral("secret"));
+        own.insert(ZPHAuthenticationUserCancelKey, false);
+        ZPHMainThread::async([object, foreign, stale, own] {
+          ZPHNotificationCenter& center = ZPHNotificationCenter::defaultCenter();
+          for (QVariantMap other : {foreign, stale}) {
+            other.insert(ZPHAuthenticationUserCancelKey, true);
+            center.post(ZPHFeedRefreshChallengeCredentialsReadyNotification, object, other);
+          }
+          center.post(ZPHFeedRefreshChallengeCredentialsReadyNotification, object, own);
+        });
+      }));
+  const ZPHError error = refresh();
+  EXPECT_TRUE(error.isNull()) << error.toString().toStdString();
+  EXPECT_EQ(asked.load(), 1);
+  EXPECT_EQ(lastOperation->username(), QStringLiteral("reader"));
+  EXPECT_NE(articleTitled(QStringLiteral("Alpha")), nullptr);
 }
 
 TEST_F(RefreshFeedOperationTest, AParsedBodyCountsAsSeenOnlyOnceItsArticlesWereSaved)

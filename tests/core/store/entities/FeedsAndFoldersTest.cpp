@@ -307,6 +307,19 @@ TEST_F(FeedsAndFoldersTest, StubsBuildOnlyNewWebFeeds)
   ZPHFeedStub wrapped(QStringLiteral("feed://again.example/rss"));
   wrapped.buildFeedWithManagedObjectContext(main.get());
   EXPECT_EQ(wrapped.urlString(), QStringLiteral("http://again.example/rss"));
+
+  // A login written into the address becomes the feed's own; the address is
+  // stored without it, and the feed is known by it next time.
+  ZPHFeedStub withLogin(QStringLiteral("https://reader:pw@login.example/rss"));
+  withLogin.setHomePageURLString(QStringLiteral("https://reader:pw@login.example/"));
+  CBFeed* logged = withLogin.buildFeedWithManagedObjectContext(main.get());
+  ASSERT_NE(logged, nullptr);
+  EXPECT_EQ(logged->url(), QStringLiteral("https://login.example/rss"));
+  EXPECT_EQ(logged->strHomePageURL(), QStringLiteral("https://login.example/"));
+  EXPECT_EQ(logged->username(), QStringLiteral("reader"));
+  EXPECT_EQ(logged->password(), QStringLiteral("pw"));
+  ZPHFeedStub again(QStringLiteral("https://reader:pw@login.example/rss"));
+  EXPECT_EQ(again.buildFeedWithManagedObjectContext(main.get()), nullptr);
 }
 
 TEST_F(FeedsAndFoldersTest, FolderStubsDropKnownFeedsAndEmptyFolders)

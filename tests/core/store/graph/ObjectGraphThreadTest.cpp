@@ -10,7 +10,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QtCore/QDeadlineTimer>
+#include <QtCore/QMutex>
+#include <QtCore/QScopeGuard>
 #include <QtCore/QThread>
+#include <QtCore/QWaitCondition>
+
+#include <sqlite3.h>
 
 #include <atomic>
 #include <functional>
@@ -330,16 +336,77 @@ TEST_F(ObjectGraphThreadTest, MergedDeletionsApplyTheirDeleteRulesToUnsavedLinks
   EXPECT_EQ(error.code(), ZPHObjectGraphConstraintError) << error.toString().toStdString();
 }
 
+namespace {
+
+// Holds a save of the store queue inside its transaction at chosen rows: a
+// temporary trigger of the queue's own connection calls a function that
+// waits there until the test lets the row go.
+class SaveGate {
+public:
+  // On the queue's thread, before its save: `rows` are the guids of the
+  // articles whose insertion waits for `release(guid)`.
+  bool install(ZPHSQLiteConnection* connection, const QStringList& rows)
+  {
+    if (sqlite3_create_function_v2(connection->handle(), "zph_test_gate", 1, SQLITE_UTF8, this, &SaveGate::call,
+                                   nullptr, nullptr, nullptr) != SQLITE_OK)
+      return false;
+    return connection->exec("CREATE TEMP TRIGGER zph_test_gate AFTER INSERT ON \"Article\" WHEN NEW.\"guid\" IN ('" +
+                            rows.join(QStringLiteral("', '")).toUtf8() +
+                            "') BEGIN SELECT zph_test_gate(NEW.\"guid\"); END");
+  }
+  // The row the save waits at now; null while it waits at none.
+  QString waitingAt() const
+  {
+    QMutexLocker locker(&m_mutex);
+    return m_waitingAt;
+  }
+  void release(const QString& row)
+  {
+    QMutexLocker locker(&m_mutex);
+    m_released.append(row);
+    m_changed.wakeAll();
+  }
+
+private:
+  static void call(sqlite3_context* context, int, sqlite3_value** values)
+  {
+    auto* gate = static_cast<SaveGate*>(sqlite3_user_data(context));
+    const QString row = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(values[0])));
+    QMutexLocker locker(&gate->m_mutex);
+    gate->m_waitingAt = row;
+    // Bounded only against a broken test; the test releases every row.
+    QDeadlineTimer giveUp(120000);
+    while (!gate->m_released.contains(row) && !giveUp.hasExpired()) gate->m_changed.wait(&gate->m_mutex, giveUp);
+    gate->m_waitingAt.clear();
+    sqlite3_result_null(context);
+  }
+
+  mutable QMutex m_mutex;
+  QWaitCondition m_changed;
+  QString m_waitingAt;
+  QStringList m_released;
+};
+
+}  // namespace
+
 // While the store queue saves thousands of new objects, the main thread's
-// saves go through between the queue's slices instead of waiting for the
-// whole of it; everything of both ends up saved.
+// save goes through between the queue's slices instead of waiting for the
+// whole of it; everything of both ends up saved. The queue's save is held at
+// two rows far apart, so the order does not hang on anyone's speed: at the
+// first it writes until the main thread waits to write (the queue then
+// commits what it has and lets it go first), at the other until the main
+// thread has seen the store between the two.
 TEST_F(ObjectGraphThreadTest, MainThreadSavesDuringALargeStoreQueueSave)
 {
   constexpr int Articles = 6000;
+  const QStringList heldRows{QStringLiteral("1000"), QStringLiteral("5000")};
   ZPHManagedObject* feed = insertFeed(QStringLiteral("one"));
   ASSERT_TRUE(main->save());
+  SaveGate gate;
   std::atomic<bool> done{false};
   auto operation = std::make_shared<ZPHBlockOperation>([&] {
+    ZPHSQLiteConnection* connection = store->connection();
+    EXPECT_TRUE(connection != nullptr && gate.install(connection, heldRows));
     ZPHManagedObjectContext context(store.get(), ZPHManagedObjectContext::ConfinementConcurrencyType);
     for (int i = 0; i < Articles; ++i) {
       ZPHManagedObject* article = context.insertNewObject(QStringLiteral("Article"));
@@ -352,30 +419,43 @@ TEST_F(ObjectGraphThreadTest, MainThreadSavesDuringALargeStoreQueueSave)
     done = true;
   });
   queue.addOperation(operation);
-  // The queue's first slices are in the store.
-  const ZPHFetchRequest articles(QStringLiteral("Article"));
-  ASSERT_TRUE(ZPHTestWaitUntil([&] { return done.load() || main->countForFetchRequest(articles) > 0; }, 60000));
-  int savesDuring = 0;
-  for (int n = 0; !done.load() && n < 50; ++n) {
-    feed->setValue(QStringLiteral("unreadCount"), quint64(n + 1));
-    ZPHError error;
-    ASSERT_TRUE(main->save(&error)) << error.toString().toStdString();
-    // Committed while the queue's save was still under way: the store does
-    // not hold all of its articles yet.
-    if (main->countForFetchRequest(articles) < Articles)
-      ++savesDuring;
-    QThread::msleep(2);
-  }
+  const auto releaseAll = qScopeGuard([&] {
+    for (const QString& row : heldRows) gate.release(row);
+  });
+
+  // The queue's save is under way, inside its transaction; the main thread
+  // saves meanwhile.
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !gate.waitingAt().isNull(); }, 60000));
+  const QString first = gate.waitingAt();
+  const QString later = heldRows.value(1 - heldRows.indexOf(first));
+  std::thread letGo([&] {
+    // Once the main thread waits to write (and only then), the held row goes on.
+    QDeadlineTimer giveUp(120000);
+    while (!store->writeTurnIsWanted() && !giveUp.hasExpired()) QThread::yieldCurrentThread();
+    gate.release(first);
+  });
+  feed->setValue(QStringLiteral("unreadCount"), quint64(7));
+  ZPHError error;
+  const bool saved = main->save(&error);
+  letGo.join();
+  ASSERT_TRUE(saved) << error.toString().toStdString();
+  // Committed between the queue's slices: the store holds some of its
+  // articles, not all of them, and the queue's save has not ended.
+  const qint64 between = main->countForFetchRequest(ZPHFetchRequest(QStringLiteral("Article")));
+  EXPECT_GT(between, 0);
+  EXPECT_LT(between, Articles);
+  EXPECT_FALSE(done.load());
+  gate.release(later);
+
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return done.load(); }, 120000));
   operation->waitUntilFinished();
-  EXPECT_GT(savesDuring, 0);
   EXPECT_EQ(main->countForFetchRequest(ZPHFetchRequest(QStringLiteral("Article"))), Articles);
   EXPECT_EQ(main->countForFetchRequest(ZPHFetchRequest(QStringLiteral("ArticleContent"))), Articles);
   close();
   ASSERT_TRUE(open());
   const QList<ZPHManagedObject*> feeds = main->executeFetchRequest(ZPHFetchRequest(QStringLiteral("Feed")));
   ASSERT_EQ(feeds.size(), 1);
-  EXPECT_GT(feeds[0]->value(QStringLiteral("unreadCount")).toULongLong(), 0u);
+  EXPECT_EQ(feeds[0]->value(QStringLiteral("unreadCount")).toULongLong(), 7u);
 }
 
 // The main thread waiting for a private-queue context serves the merge of

@@ -187,7 +187,8 @@ TEST_F(StoreFileTest, RowIDsAreNeverHandedOutTwice)
 }
 
 // A checkpoint that cannot write the whole log back (a reader of another
-// connection still uses it) fails and leaves the store open.
+// connection still uses it) fails; the store is closed all the same, its
+// connections with it, and the log keeps what it held.
 TEST_F(StoreFileTest, CheckpointThatCannotFinishFails)
 {
   ASSERT_TRUE(open());
@@ -201,12 +202,19 @@ TEST_F(StoreFileTest, CheckpointThatCannotFinishFails)
   ASSERT_TRUE(main->save());  // a frame the reader's snapshot does not hold
   main.reset();
   ZPHError error;
+  ASSERT_GT(store->connectionCount(), 0);
   EXPECT_FALSE(store->checkpointAndClose(&error));
   EXPECT_EQ(error.code(), ZPHObjectGraphBusyError) << error.toString().toStdString();
-  ZPHManagedObjectContext context(store.get(), ZPHManagedObjectContext::ConfinementConcurrencyType);
-  EXPECT_EQ(context.countForFetchRequest(ZPHFetchRequest(QStringLiteral("Article"))), 49);  // still open
+  EXPECT_EQ(store->connectionCount(), 0);
+  EXPECT_EQ(store->connection(), nullptr);  // closed
+  EXPECT_GT(QFileInfo(path() + QStringLiteral("-wal")).size(), 0);
   read = ZPHSQLiteStatement();
   reader.reset();
+  ASSERT_TRUE(store->open(false, &error)) << error.toString().toStdString();
+  {
+    ZPHManagedObjectContext context(store.get(), ZPHManagedObjectContext::ConfinementConcurrencyType);
+    EXPECT_EQ(context.countForFetchRequest(ZPHFetchRequest(QStringLiteral("Article"))), 49);  // nothing lost
+  }
   EXPECT_TRUE(store->checkpointAndClose(&error)) << error.toString().toStdString();
   EXPECT_LE(QFileInfo(path() + QStringLiteral("-wal")).size(), 0);
 }
