@@ -12,6 +12,7 @@
 
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -70,6 +71,32 @@ QString ZPHDecodedAttributeValue(const char* begin, const char* end)
 }
 
 void ZPHIgnoreGenericError(void*, const char*, ...) {}
+
+// XML writes a hexadecimal character reference "&#x41;"; feeds write
+// "&#X41;" too, which would end the document there. A copy of the data with
+// the X in lower case, in UTF-8 (or another encoding that keeps ASCII as it
+// is) and UTF-16 of either byte order; nothing when the data has none.
+// Elsewhere than in a reference (a CDATA section, a comment) the text is
+// HTML's, which reads both the same.
+std::optional<QByteArray> withLowerCaseHexReferences(QByteArrayView data)
+{
+  static const QByteArrayView patterns[] = {
+      QByteArrayView("&#X", 3),
+      QByteArrayView("&\0#\0X", 5),  // UTF-16 little-endian: "X" is the last byte
+      QByteArrayView("\0&\0#\0X", 6),
+  };
+  std::optional<QByteArray> copy;
+  for (const QByteArrayView pattern : patterns) {
+    qsizetype at = data.indexOf(pattern);
+    while (at >= 0) {
+      if (!copy)
+        copy = data.toByteArray();
+      (*copy)[at + pattern.size() - 1] = 'x';
+      at = data.indexOf(pattern, at + pattern.size());
+    }
+  }
+  return copy;
+}
 
 // The library, and the entity table the readers share, set up once.
 void initializeReaders()
@@ -271,6 +298,11 @@ bool ZPHStreamingXMLParser::parseData(const QByteArray& data, ZPHError* error)
     ++bytes;
     --length;
   }
+  const std::optional<QByteArray> lowerCaseHex = withLowerCaseHexReferences(QByteArrayView(bytes, length));
+  if (lowerCaseHex) {
+    bytes = lowerCaseHex->constData();
+    length = lowerCaseHex->size();
+  }
 
   xmlSAXHandler handler;
   std::memset(&handler, 0, sizeof(handler));
@@ -402,13 +434,12 @@ void ZPHStreamingXMLParser::xmlStartElement(const QString& /*localName*/, const 
                                             const QString& /*uri*/, const QVariantMap* /*namespaces*/,
                                             const ZPHXMLRawAttributes* attributes)
 {
+  // The values are the document's, decoded once by the XML reader: an
+  // "&#38;" written as "&amp;#38;" is that text, not an ampersand.
   ZPHXMLAttributes simple;
   if (attributes != nullptr) {
-    for (const ZPHXMLRawAttribute& attribute : *attributes) {
-      QString value = attribute.value;
-      cb_replaceEntity38WithAmpersand(value);
-      simple.insert(keyWithLocalName(attribute.localName, attribute.prefix), value);
-    }
+    for (const ZPHXMLRawAttribute& attribute : *attributes)
+      simple.insert(keyWithLocalName(attribute.localName, attribute.prefix), attribute.value);
   }
   setCurrentXMLAttributes(simple);
   pushCurrentXMLAttributes();
