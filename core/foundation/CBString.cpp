@@ -918,10 +918,10 @@ namespace {
 
 // An e-mail address as authors write it: one word with an "@" inside and no
 // brackets; "mailto:" before it is dropped. Null when it is none.
-QString authorAddress(QString text)
+QStringView authorAddress(QStringView text)
 {
   if (text.startsWith(QLatin1String("mailto:"), Qt::CaseInsensitive))
-    text.remove(0, 7);
+    text = text.mid(7);
   const qsizetype at = text.indexOf(u'@');
   if (at <= 0 || at == text.size() - 1)
     return {};
@@ -932,7 +932,7 @@ QString authorAddress(QString text)
   return text;
 }
 
-QString withoutQuotes(const QString& text)
+QStringView withoutQuotes(QStringView text)
 {
   if (text.size() >= 2 &&
       ((text.startsWith(u'"') && text.endsWith(u'"')) || (text.startsWith(u'\'') && text.endsWith(u'\''))))
@@ -944,40 +944,39 @@ QString withoutQuotes(const QString& text)
 
 void CBSplitAuthorNameAndEmail(const QString& text, QString* name, QString* email)
 {
-  QString foundName;
-  QString foundEmail;
+  QStringView foundName;
+  QStringView foundEmail;
   const QString t = text.simplified();
+  const QStringView whole(t);
   if (!t.isEmpty()) {
-    if (!t.contains(u'@')) {
-      foundName = t;
-    } else if (const QString address = authorAddress(t); !address.isNull()) {
+    if (!whole.contains(u'@')) {
+      foundName = whole;
+    } else if (const QStringView address = authorAddress(whole); !address.isNull()) {
       foundEmail = address;
-    } else if (const qsizetype open = t.lastIndexOf(u'<'); t.endsWith(u'>') && open >= 0) {
+    } else if (const qsizetype open = whole.lastIndexOf(u'<'); whole.endsWith(u'>') && open >= 0) {
       // "Name <address>"
-      foundEmail = authorAddress(t.mid(open + 1, t.size() - open - 2).trimmed());
+      foundEmail = authorAddress(whole.mid(open + 1, whole.size() - open - 2).trimmed());
       if (!foundEmail.isNull())
-        foundName = withoutQuotes(t.left(open).trimmed());
-    } else if (const qsizetype paren = t.indexOf(u'('); t.endsWith(u')') && paren >= 0) {
+        foundName = withoutQuotes(whole.left(open).trimmed());
+    } else if (const qsizetype paren = whole.indexOf(u'('); whole.endsWith(u')') && paren >= 0) {
       // "address (Name)" or "Name (address)"
-      const QString outside = t.left(paren).trimmed();
-      const QString inside = t.mid(paren + 1, t.size() - paren - 2).trimmed();
-      if (const QString outer = authorAddress(outside); !outer.isNull()) {
+      const QStringView outside = whole.left(paren).trimmed();
+      const QStringView inside = whole.mid(paren + 1, whole.size() - paren - 2).trimmed();
+      if (const QStringView outer = authorAddress(outside); !outer.isNull()) {
         foundEmail = outer;
         foundName = withoutQuotes(inside);
-      } else if (const QString inner = authorAddress(inside); !inner.isNull()) {
+      } else if (const QStringView inner = authorAddress(inside); !inner.isNull()) {
         foundEmail = inner;
         foundName = withoutQuotes(outside);
       }
     }
     if (foundEmail.isNull() && foundName.isNull())
-      foundEmail = t;
-    if (foundName.isEmpty())
-      foundName = QString();
+      foundEmail = whole;
   }
   if (name != nullptr)
-    *name = foundName;
+    *name = foundName.isEmpty() ? QString() : foundName.toString();
   if (email != nullptr)
-    *email = foundEmail;
+    *email = foundEmail.isNull() ? QString() : foundEmail.toString();
 }
 
 QString cb_URLStringWithUsernameAndPasswordRemoved(const QString& urlString)
