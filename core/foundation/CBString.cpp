@@ -152,22 +152,12 @@ QString strippedHTMLWalk(QStringView string, int maxCharacters, bool* reachedMax
   const char16_t* const end = at + string.size();
   while (at != end && out != limit) {
     const char16_t c = *at;
-    if (c > u'>') {  // letters among them: neither markup nor blank
-      if (separatorPending && !previousWasBlank && out != begin) {
-        *out++ = u' ';
-        separatorPending = false;
-        if (out == limit)
-          break;
-      }
-      *out++ = c;
-      ++at;
-      previousWasBlank = false;
-      separatorPending = false;
-    } else if (c == u'<' && at + 1 != end && opensMarkup(at[1])) {
+    const bool text = c > u'>';  // letters among them: neither markup nor blank
+    if (!text && c == u'<' && at + 1 != end && opensMarkup(at[1])) {
       bool separates = false;
       at = afterMarkup(at, end, &separates);
       separatorPending = separatorPending || separates;
-    } else if (c == u'\t' || c == u'\n' || c == u'\r' || c == u' ') {
+    } else if (!text && (c == u'\t' || c == u'\n' || c == u'\r' || c == u' ')) {
       ++at;
       if (!previousWasBlank)
         *out++ = u' ';
@@ -176,7 +166,6 @@ QString strippedHTMLWalk(QStringView string, int maxCharacters, bool* reachedMax
     } else {
       if (separatorPending && !previousWasBlank && out != begin) {
         *out++ = u' ';
-        separatorPending = false;
         if (out == limit)
           break;
       }
