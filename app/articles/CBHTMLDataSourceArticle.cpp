@@ -33,6 +33,15 @@ QUrl cachedImageURL(const QUrl& imageURL)
   return ZPHArticleImageCacheController::imageCacheURLForURL(imageURL);
 }
 
+// What the page may show of an article: the rule of its content.
+ZPHHTMLSanitizer::Options sanitizerOptions(const CBDataArticle* article)
+{
+  ZPHHTMLSanitizer::Options options;
+  options.baseURL = article->baseURL();
+  options.imageSourceMapper = cachedImageURL;
+  return options;
+}
+
 }  // namespace
 
 CBHTMLDataSourceArticle::CBHTMLDataSourceArticle(const CBDataArticle* article) : m_article(article) {}
@@ -60,27 +69,21 @@ QString CBHTMLDataSourceArticle::valueForPlaceholderKey(const QString& key) cons
   return (this->*found.value())();
 }
 
+// The page shows the title every other display shows, as text.
 QString CBHTMLDataSourceArticle::newsItemPlainTitle() const
 {
   if (m_article == nullptr)
     return QStringLiteral("");
-  QString title;
-  m_article->bestSharingTitle(&title, nullptr);
-  if (title.isEmpty())
-    title = QCoreApplication::translate("CBHTMLDataSourceArticle", "Untitled");
-  return ZPHHTMLEscaping::escapedText(title);
+  return ZPHHTMLEscaping::escapedText(m_article->plainTextTitleForDisplay());
 }
 
 QString CBHTMLDataSourceArticle::newsItemTitle() const
 {
   if (m_article == nullptr)
     return QStringLiteral("");
-  QString title;
   QString link;
-  m_article->bestSharingTitle(&title, &link);
-  if (title.isEmpty())
-    title = QCoreApplication::translate("CBHTMLDataSourceArticle", "Untitled");
-  return ZPHHTMLEscaping::link(title, link);
+  m_article->bestSharingTitle(nullptr, &link);
+  return ZPHHTMLEscaping::link(m_article->plainTextTitleForDisplay(), link);
 }
 
 QString CBHTMLDataSourceArticle::newsItemDateline() const
@@ -134,10 +137,14 @@ QString CBHTMLDataSourceArticle::newsItemDescription() const
   const QString html = content != nullptr ? content->htmlText() : QString();
   if (html.isEmpty())
     return QStringLiteral("");
-  ZPHHTMLSanitizer::Options options;
-  options.baseURL = m_article->baseURL();
-  options.imageSourceMapper = cachedImageURL;
-  return ZPHHTMLSanitizer::sanitizedHTML(m_article->injectShortLinkTransform(html), options);
+  return ZPHHTMLSanitizer::sanitizedHTML(m_article->injectShortLinkTransform(html), sanitizerOptions(m_article));
+}
+
+QString CBHTMLDataSourceArticle::pageImageSource(const QString& address) const
+{
+  if (m_article == nullptr)
+    return {};
+  return ZPHHTMLSanitizer::imageSource(address, sanitizerOptions(m_article));
 }
 
 QString CBHTMLDataSourceArticle::newsItemExtraLinks() const { return QStringLiteral(""); }

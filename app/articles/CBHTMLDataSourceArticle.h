@@ -24,7 +24,7 @@ public:
 
   QString valueForPlaceholderKey(const QString& key) const override;
 
-  // The title (the plain one, else the stored one; "Untitled" when empty),
+  // The title every display shows (plainTextTitleForDisplay), as text,
   // linked to the best link when that is an http, https or mailto address.
   QString newsItemTitle() const;
   // The title as text alone.
@@ -38,6 +38,10 @@ public:
   // The content: short links made links, then sanitised against the
   // article's base URL, cached images pointing at the image cache.
   QString newsItemDescription() const;
+  // The address the page loads a picture from by the content's rule (an
+  // http or https image, resolved against the article's base URL, a cached
+  // one from the image cache); null when the page may not show it.
+  QString pageImageSource(const QString& address) const;
   QString newsItemExtraLinks() const;
   // The feed's name linked to its home page; "" without a feed or home page.
   QString feedLinkNoFavicon() const;

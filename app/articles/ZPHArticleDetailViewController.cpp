@@ -162,6 +162,32 @@ ZPHArticleDetailViewController::~ZPHArticleDetailViewController()
 
 void ZPHArticleDetailViewController::installScripts()
 {
+  // The article page has no frames. The sanitizer removes them from the
+  // article's text; should one still reach the page, a frame of inline
+  // markup (srcdoc) or of about:blank loads without the navigation policy
+  // being asked (a frame of an address is refused by it). So every frame
+  // element leaves the page as soon as it is added: the observer runs at the
+  // end of the parser's task that added it, before the frame's document can
+  // load.
+  QWebEngineScript noFrames;
+  noFrames.setName(QStringLiteral("zephlin-no-frames"));
+  noFrames.setSourceCode(
+      QStringLiteral("(function () {"
+                     "  var frames = 'iframe, frame, frameset, object, embed, portal, fencedframe';"
+                     "  function removeFrames(node) {"
+                     "    if (node.nodeType !== 1) return;"
+                     "    if (node.matches(frames)) { node.remove(); return; }"
+                     "    node.querySelectorAll(frames).forEach(function (frame) { frame.remove(); });"
+                     "  }"
+                     "  new MutationObserver(function (records) {"
+                     "    records.forEach(function (record) { record.addedNodes.forEach(removeFrames); });"
+                     "  }).observe(document, {childList: true, subtree: true});"
+                     "})();"));
+  noFrames.setWorldId(QWebEngineScript::ApplicationWorld);
+  noFrames.setInjectionPoint(QWebEngineScript::DocumentCreation);
+  noFrames.setRunsOnSubFrames(false);
+  page()->scripts().insert(noFrames);
+
   // The channel's script first, at the document's start; the theme's once
   // the document is there. Both in the application's world only.
   QWebEngineScript channel;

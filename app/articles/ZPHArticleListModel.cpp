@@ -2,6 +2,7 @@
 
 #include "foundation/CBDateManager.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
+#include "kit/ZPHPlainTextToolTip.h"
 #include "store/CBDataController.h"
 #include "store/accounts/CBDataAccount.h"
 #include "store/entities/CBDataArticle.h"
@@ -353,6 +354,11 @@ QVariant ZPHArticleListModel::data(const QModelIndex& index, int role) const
       if (index.column() == DateColumn)
         return article ? relativeDateString(displayDateForArticle(article), dateManager()) : QVariant();
       return article ? article->plainTextTitleForDisplay() : QVariant();
+    case Qt::ToolTipRole:
+      // The whole title where the row cuts it, shown as text, never as markup.
+      if (article == nullptr || index.column() == DateColumn)
+        return {};
+      return ZPHPlainTextToolTip(article->plainTextTitleForDisplay());
     case Qt::AccessibleTextRole: {
       if (article == nullptr)
         return {};

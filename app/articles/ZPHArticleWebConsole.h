@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QtCore/QJsonValue>
+#include <QtCore/QMetaObject>
 #include <QtCore/QObject>
 #include <QtCore/QRectF>
 #include <QtCore/QSizeF>
@@ -24,10 +25,13 @@
 //                                                but a cached image of the
 //                                                shown article
 //
+// The channel offers the page every member of the object's meta-object,
+// and a QObject's would bring QObject's own (objectName to write,
+// deleteLater, destroyed): this object's meta-object is that of
+// ZPHArticleWebConsoleCalls, which has the five calls and nothing else.
+//
 // Main thread (the channel calls on the thread of the object).
 class ZPHArticleWebConsole : public QObject {
-  Q_OBJECT
-
 public:
   // What the calls do once their arguments passed. Missing handlers do
   // nothing (answer "").
@@ -49,7 +53,6 @@ public:
   int callCount() const { return m_callCount; }
   int refusedCallCount() const { return m_refusedCallCount; }
 
-public Q_SLOTS:
   void toggleFlaggedForSelectedArticle();
   void toggleImageLayout(const QJsonValue& value);
   void shareSelectedArticleFromClientXClientYElementWidthElementHeight(const QJsonValue& x, const QJsonValue& y,
@@ -58,10 +61,42 @@ public Q_SLOTS:
   void webViewReady();
   QString publicURLForImageCachedURL(const QJsonValue& url);
 
+  // The five calls' meta-object, without QObject's members.
+  const QMetaObject* metaObject() const override;
+  void* qt_metacast(const char* className) override;
+  int qt_metacall(QMetaObject::Call call, int id, void** arguments) override;
+
 private:
   void refuse(const char* call, const QJsonValue& value);
 
   Handlers m_handlers;
   int m_callCount = 0;
   int m_refusedCallCount = 0;
+};
+
+// The five calls as a gadget: its meta-object lists them and only them.
+// Each forwards to the console it was made for.
+class ZPHArticleWebConsoleCalls {
+  Q_GADGET
+
+public:
+  explicit ZPHArticleWebConsoleCalls(ZPHArticleWebConsole* console) : m_console(console) {}
+
+  Q_INVOKABLE void toggleFlaggedForSelectedArticle() { m_console->toggleFlaggedForSelectedArticle(); }
+  Q_INVOKABLE void toggleImageLayout(const QJsonValue& value) { m_console->toggleImageLayout(value); }
+  Q_INVOKABLE void shareSelectedArticleFromClientXClientYElementWidthElementHeight(const QJsonValue& x,
+                                                                                   const QJsonValue& y,
+                                                                                   const QJsonValue& width,
+                                                                                   const QJsonValue& height)
+  {
+    m_console->shareSelectedArticleFromClientXClientYElementWidthElementHeight(x, y, width, height);
+  }
+  Q_INVOKABLE void webViewReady() { m_console->webViewReady(); }
+  Q_INVOKABLE QString publicURLForImageCachedURL(const QJsonValue& url)
+  {
+    return m_console->publicURLForImageCachedURL(url);
+  }
+
+private:
+  ZPHArticleWebConsole* m_console;
 };

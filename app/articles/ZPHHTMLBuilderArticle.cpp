@@ -62,8 +62,11 @@ ZPHArticlePage ZPHHTMLBuilderArticle::articlePage(const CBDataArticle* article, 
   page.html = builder.renderedHTML();
   // After the placeholders: a value can never be read as the marker this
   // looks for, since every value is escaped.
-  if (article != nullptr)
-    page.html = article->injectTwitterImageTransform(page.html);
+  if (article != nullptr) {
+    const CBHTMLDataSourceArticle dataSource(article);
+    page.html = article->injectTwitterImageTransform(
+        page.html, [&dataSource](const QString& address) { return dataSource.pageImageSource(address); });
+  }
   page.searchHighlightScript = builder.searchHighlightScript();
   return page;
 }

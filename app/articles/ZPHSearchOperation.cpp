@@ -155,7 +155,9 @@ ZPHPredicate ZPHSearchOperation::predicateForQuery(const QString& query, int sco
                                                       CBDataArticleContent::normalizedTextFromPlainText(query));
   const ZPHPredicate author = ZPHPredicate::contains(
       QStringLiteral("authorName"), query, ZPHPredicate::CaseInsensitive | ZPHPredicate::DiacriticInsensitive);
-  const ZPHPredicate title = ZPHPredicate::contains(QStringLiteral("title"), query, ZPHPredicate::CaseInsensitive);
+  // The title as people read it, not the markup the feed wrote.
+  const ZPHPredicate title =
+      ZPHPredicate::contains(QStringLiteral("plainTextTitle"), query, ZPHPredicate::CaseInsensitive);
   switch (scope) {
     case ScopeAuthor:
       return author;

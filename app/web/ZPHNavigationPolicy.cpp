@@ -1,5 +1,8 @@
 #include "web/ZPHNavigationPolicy.h"
 
+#include <QtCore/QStringList>
+#include <QtCore/QUrlQuery>
+
 namespace {
 
 using Action = ZPHNavigationPolicy::Action;
@@ -93,6 +96,65 @@ ZPHNavigationPolicy::Decision ZPHNavigationPolicy::handOutClickedLink(const Requ
   if (isFeedScheme(scheme))
     return {Action::Subscribe, {}};
   return refuse("a scheme that does not leave the view");
+}
+
+namespace {
+
+// A recipient a mail client takes for an address and nothing else: no
+// blanks, no brackets or separators, no leading "-" that a command line
+// would read as an option.
+bool isPlainMailAddress(const QString& address)
+{
+  const qsizetype at = address.indexOf(u'@');
+  if (at <= 0 || at != address.lastIndexOf(u'@') || at == address.size() - 1 || address.startsWith(u'-') ||
+      address.size() > 254)
+    return false;
+  for (const QChar c : address) {
+    if (c.unicode() <= 0x20 || c == u'<' || c == u'>' || c == u'(' || c == u')' || c == u',' || c == u';' ||
+        c == u':' || c == u'"' || c == u'\\' || c == u'[' || c == u']' || c.unicode() == 0x7F)
+      return false;
+  }
+  return true;
+}
+
+void appendPlainAddresses(const QString& list, QStringList* addresses)
+{
+  for (const QString& part : list.split(u',', Qt::SkipEmptyParts)) {
+    const QString address = part.trimmed();
+    if (isPlainMailAddress(address))
+      addresses->append(address);
+  }
+}
+
+}  // namespace
+
+QUrl ZPHNavigationPolicy::mailURLForMailClient(const QUrl& url)
+{
+  if (!url.isValid() || url.scheme() != QLatin1String("mailto"))
+    return {};
+  QStringList to;
+  appendPlainAddresses(url.path(QUrl::FullyDecoded), &to);
+  QStringList cc;
+  QUrlQuery kept;
+  for (const auto& [key, value] : QUrlQuery(url).queryItems(QUrl::FullyDecoded)) {
+    const QString field = key.toLower();
+    if (field == QLatin1String("to"))
+      appendPlainAddresses(value, &to);
+    else if (field == QLatin1String("cc"))
+      appendPlainAddresses(value, &cc);
+    else if ((field == QLatin1String("subject") || field == QLatin1String("body")) && !kept.hasQueryItem(field))
+      kept.addQueryItem(field, QString::fromLatin1(QUrl::toPercentEncoding(value)));
+  }
+  if (to.isEmpty() && cc.isEmpty() && kept.isEmpty())
+    return {};
+  if (!cc.isEmpty())
+    kept.addQueryItem(QStringLiteral("cc"), QString::fromLatin1(QUrl::toPercentEncoding(cc.join(u','), "@,")));
+  QUrl mail;
+  mail.setScheme(QStringLiteral("mailto"));
+  mail.setPath(to.join(u','));
+  if (!kept.isEmpty())
+    mail.setQuery(kept.query(QUrl::FullyEncoded), QUrl::StrictMode);
+  return mail;
 }
 
 const char* ZPHNavigationPolicy::actionName(Action action)

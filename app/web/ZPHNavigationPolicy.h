@@ -76,6 +76,12 @@ public:
 
   static const char* actionName(Action action);
 
+  // What of a mailto link goes to the mail client: the recipients (of the
+  // path, "to" and "cc") that are plain addresses, and the "subject" and
+  // "body"; every other field ("attach", "bcc", headers) is left out. Empty
+  // when it is no mailto link or nothing is left.
+  static QUrl mailURLForMailClient(const QUrl& url);
+
 private:
   static Decision handOutClickedLink(const Request& request);
 };

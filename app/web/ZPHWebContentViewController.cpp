@@ -282,13 +282,18 @@ void ZPHWebContentViewController::openURLInExternalBrowserRespectingPreferencesA
 
 void ZPHWebContentViewController::openMailURL(const QUrl& url)
 {
-  if (url.scheme() != QLatin1String("mailto"))
+  // Only the recipients, the subject and the body reach the mail client
+  // (never a file to attach).
+  const QUrl mail = ZPHNavigationPolicy::mailURLForMailClient(url);
+  if (mail.isEmpty()) {
+    qCInfo(zphWeb) << "nothing of the mail link to hand out:" << forLog(url);
     return;
+  }
   ZPHAppDelegate* app = ZPHAppDelegate::appDelegate();
   if (app && app->environment().openURL)
-    app->environment().openURL(url);
+    app->environment().openURL(mail);
   else
-    QDesktopServices::openUrl(url);
+    QDesktopServices::openUrl(mail);
 }
 
 void ZPHWebContentViewController::subscribeFromWebKitHandlerWithAddSitesWindowToFeedAtURL(const QUrl& url)

@@ -15,9 +15,8 @@ struct Entry {
   const char16_t* value;
 };
 
-// Named references: HTML 4 characters, except that a few become ASCII
-// look-alikes or a blank, and "&", "<", ">" stay encoded. "brkbar" is an
-// older name of the broken bar.
+// Named references: the characters HTML names, except that "&", "<", ">"
+// stay encoded. "brkbar" is an older name of the broken bar.
 const Entry kNamedEntities[] = {
     {"AElig", u"\u00C6"},  {"Aacute", u"\u00C1"}, {"Acirc", u"\u00C2"},  {"Agrave", u"\u00C0"}, {"Aring", u"\u00C5"},
     {"Atilde", u"\u00C3"}, {"Auml", u"\u00C4"},   {"Ccedil", u"\u00C7"}, {"Dstrok", u"\u0110"}, {"ETH", u"\u00D0"},
@@ -25,23 +24,23 @@ const Entry kNamedEntities[] = {
     {"Icirc", u"\u00CE"},  {"Igrave", u"\u00CC"}, {"Iuml", u"\u00CF"},   {"Ntilde", u"\u00D1"}, {"Oacute", u"\u00D3"},
     {"Ocirc", u"\u00D4"},  {"Ograve", u"\u00D2"}, {"Oslash", u"\u00D8"}, {"Otilde", u"\u00D5"}, {"Ouml", u"\u00D6"},
     {"Pi", u"\u03A0"},     {"THORN", u"\u00DE"},  {"Uacute", u"\u00DA"}, {"Ucirc", u"\u00DB"},  {"Ugrave", u"\u00D9"},
-    {"Uuml", u"\u00DC"},   {"Yacute", u"Y"},      {"aacute", u"\u00E1"}, {"acirc", u"\u00E2"},  {"acute", u"\u00B4"},
+    {"Uuml", u"\u00DC"},   {"Yacute", u"\u00DD"}, {"aacute", u"\u00E1"}, {"acirc", u"\u00E2"},  {"acute", u"\u00B4"},
     {"aelig", u"\u00E6"},  {"agrave", u"\u00E0"}, {"amp", u"&amp;"},     {"apos", u"'"},        {"aring", u"\u00E5"},
     {"atilde", u"\u00E3"}, {"auml", u"\u00E4"},   {"brkbar", u"\u00A6"}, {"brvbar", u"\u00A6"}, {"ccedil", u"\u00E7"},
     {"cedil", u"\u00B8"},  {"cent", u"\u00A2"},   {"copy", u"\u00A9"},   {"curren", u"\u00A4"}, {"deg", u"\u00B0"},
     {"die", u"\u00A8"},    {"divide", u"\u00F7"}, {"eacute", u"\u00E9"}, {"ecirc", u"\u00EA"},  {"egrave", u"\u00E8"},
-    {"eth", u"\u00F0"},    {"euml", u"\u00EB"},   {"euro", u"\u20AC"},   {"frac12", u"1/2"},    {"frac14", u"1/4"},
-    {"frac34", u"3/4"},    {"gt", u"&gt;"},       {"hearts", u"\u2665"}, {"hellip", u"\u2026"}, {"iacute", u"\u00ED"},
+    {"eth", u"\u00F0"},    {"euml", u"\u00EB"},   {"euro", u"\u20AC"},   {"frac12", u"\u00BD"}, {"frac14", u"\u00BC"},
+    {"frac34", u"\u00BE"}, {"gt", u"&gt;"},       {"hearts", u"\u2665"}, {"hellip", u"\u2026"}, {"iacute", u"\u00ED"},
     {"icirc", u"\u00EE"},  {"iexcl", u"\u00A1"},  {"igrave", u"\u00EC"}, {"iquest", u"\u00BF"}, {"iuml", u"\u00EF"},
     {"laquo", u"\u00AB"},  {"ldquo", u"\u201C"},  {"lsquo", u"\u2018"},  {"lt", u"&lt;"},       {"macr", u"\u00AF"},
-    {"mdash", u"\u2014"},  {"micro", u"\u00B5"},  {"middot", u"\u00B7"}, {"nbsp", u" "},        {"ndash", u"-"},
+    {"mdash", u"\u2014"},  {"micro", u"\u00B5"},  {"middot", u"\u00B7"}, {"nbsp", u"\u00A0"},   {"ndash", u"\u2013"},
     {"not", u"\u00AC"},    {"ntilde", u"\u00F1"}, {"oacute", u"\u00F3"}, {"ocirc", u"\u00F4"},  {"ograve", u"\u00F2"},
     {"ordf", u"\u00AA"},   {"ordm", u"\u00BA"},   {"oslash", u"\u00F8"}, {"otilde", u"\u00F5"}, {"ouml", u"\u00F6"},
     {"para", u"\u00B6"},   {"pi", u"\u03C0"},     {"plusmn", u"\u00B1"}, {"pound", u"\u00A3"},  {"quot", u"\""},
     {"raquo", u"\u00BB"},  {"rdquo", u"\u201D"},  {"reg", u"\u00AE"},    {"rsquo", u"\u2019"},  {"sect", u"\u00A7"},
-    {"shy", u" "},         {"sup1", u" "},        {"sup2", u" "},        {"sup3", u" "},        {"szlig", u"\u00DF"},
-    {"thorn", u"\u00FE"},  {"times", u"x"},       {"trade", u"\u2122"},  {"uacute", u"\u00FA"}, {"ucirc", u"\u00FB"},
-    {"ugrave", u"\u00F9"}, {"uml", u"\u00A8"},    {"uuml", u"\u00FC"},   {"yacute", u"y"},      {"yen", u"\u00A5"},
+    {"shy", u"\u00AD"},    {"sup1", u"\u00B9"},   {"sup2", u"\u00B2"},   {"sup3", u"\u00B3"},   {"szlig", u"\u00DF"},
+    {"thorn", u"\u00FE"},  {"times", u"\u00D7"},  {"trade", u"\u2122"},  {"uacute", u"\u00FA"}, {"ucirc", u"\u00FB"},
+    {"ugrave", u"\u00F9"}, {"uml", u"\u00A8"},    {"uuml", u"\u00FC"},   {"yacute", u"\u00FD"}, {"yen", u"\u00A5"},
     {"yuml", u"\u00FF"},
 };
 
@@ -49,16 +48,10 @@ const Entry kNamedEntities[] = {
 // Windows-1252 meaning.
 const Entry kNumericEntities[] = {
     {"#034", u"\""},      {"#039", u"'"},       {"#145", u"\u2018"},  {"#146", u"\u2019"},  {"#147", u"\u201C"},
-    {"#148", u"\u201D"},  {"#149", u"\u2022"},  {"#150", u"-"},       {"#151", u"\u2014"},  {"#153", u"\u2122"},
-    {"#32", u" "},        {"#34", u"\""},       {"#39", u"'"},        {"#8194", u" "},      {"#8195", u" "},
-    {"#8211", u"-"},      {"#8212", u"\u2014"}, {"#8216", u"\u2018"}, {"#8217", u"\u2019"}, {"#8220", u"\u201C"},
+    {"#148", u"\u201D"},  {"#149", u"\u2022"},  {"#150", u"\u2013"},  {"#151", u"\u2014"},  {"#153", u"\u2122"},
+    {"#32", u" "},        {"#34", u"\""},       {"#39", u"'"},        {"#8194", u"\u2002"}, {"#8195", u"\u2003"},
+    {"#8211", u"\u2013"}, {"#8212", u"\u2014"}, {"#8216", u"\u2018"}, {"#8217", u"\u2019"}, {"#8220", u"\u201C"},
     {"#8221", u"\u201D"}, {"#8230", u"\u2026"},
-};
-
-// "#160" to "#255" are ISO 8859-1, except these.
-const Entry kLatin1Exceptions[] = {
-    {"#160", u" "},   {"#173", u" "},   {"#178", u" "}, {"#179", u" "}, {"#185", u" "}, {"#188", u"1/4"},
-    {"#189", u"1/2"}, {"#190", u"3/4"}, {"#215", u"x"}, {"#221", u"Y"}, {"#253", u"y"},
 };
 
 QHash<QString, QString> buildEntitiesDictionary()
@@ -69,10 +62,9 @@ QHash<QString, QString> buildEntitiesDictionary()
     table.insert(QString::fromLatin1(entry.name), QString::fromUtf16(entry.value));
   for (const Entry& entry : kNumericEntities)
     table.insert(QString::fromLatin1(entry.name), QString::fromUtf16(entry.value));
+  // "#160" to "#255" are ISO 8859-1.
   for (char16_t code = 160; code <= 255; ++code)
     table.insert(QStringLiteral("#%1").arg(int(code)), QString(QChar(code)));
-  for (const Entry& entry : kLatin1Exceptions)
-    table.insert(QString::fromLatin1(entry.name), QString::fromUtf16(entry.value));
   return table;
 }
 
@@ -205,43 +197,73 @@ bool cb_intValueFromHexDigit(const QString& string, quint32* value)
 
 namespace {
 
-// The text that the numeric reference `name` ("#233", "#xe9") stands for, or
-// a null string when it is to stay as written.
-QString numericReferenceReplacement(const QString& name, bool caretsStayEncoded)
+// What the numeric references 128 to 159 stand for in HTML: the characters
+// Windows-1252 has there (feeds written in it give them as they were). The
+// five codes Windows-1252 leaves empty stay themselves.
+constexpr char16_t kWindows1252[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+// How a walk writes the references for "&", "<" and ">".
+enum class Markup {
+  Encoded,          // "&amp;", "&lt;", "&gt;"
+  CaretsAsWritten,  // "&amp;"; those for "<" and ">" as the text wrote them
+  Text,             // the characters themselves
+  Numeric,          // "&#38;", "&#60;", "&#62;", and quotes as "&#34;", "&#39;"
+};
+
+// The text that the numeric reference `name` ("#233", "#xe9", "#XE9")
+// stands for, or a null string when it is to stay as written.
+QString numericReferenceReplacement(QStringView name, Markup markup)
 {
   qint64 code = 0;
-  if (name.startsWith(QLatin1String("#x"))) {
-    QString digits = name;
-    digits.replace(QLatin1String("#x"), QLatin1String("0x"));
+  if (name.size() > 1 && (name[1] == u'x' || name[1] == u'X')) {
     quint32 hex = 0;
-    cb_intValueFromHexDigit(digits, &hex);
+    if (!cb_intValueFromHexDigit(QStringLiteral("0x") + name.mid(2).toString(), &hex))
+      return {};
     code = hex;
   } else {
-    code = CBStringIntValue(QStringView(name).mid(1));
+    code = CBStringIntValue(name.mid(1));
   }
   if (!isDecodableCodePoint(code))
     return {};
-  // Decoding never makes markup: "&", "<" and ">" stay encoded like their
-  // named references.
-  if (code == u'&')
-    return QStringLiteral("&amp;");
-  if (code == u'<' || code == u'>') {
-    if (caretsStayEncoded)
-      return {};
-    return code == u'<' ? QStringLiteral("&lt;") : QStringLiteral("&gt;");
+  if (code >= 0x80 && code <= 0x9F)
+    code = kWindows1252[code - 0x80];
+  if (markup != Markup::Text) {
+    // Decoding never makes markup: "&", "<" and ">" stay encoded like their
+    // named references.
+    if (code == u'&')
+      return QStringLiteral("&amp;");
+    if (code == u'<' || code == u'>') {
+      if (markup == Markup::CaretsAsWritten)
+        return {};
+      return code == u'<' ? QStringLiteral("&lt;") : QStringLiteral("&gt;");
+    }
   }
   const char32_t codePoint = char32_t(code);
   return QString::fromUcs4(&codePoint, 1);
 }
 
-}  // namespace
+// A reference's text (which holds "&", "<" and ">" encoded) as the
+// characters themselves.
+QString asText(const QString& encoded)
+{
+  if (!encoded.contains(u'&'))
+    return encoded;
+  QString text = encoded;
+  text.replace(QLatin1String("&lt;"), QLatin1String("<"));
+  text.replace(QLatin1String("&gt;"), QLatin1String(">"));
+  text.replace(QLatin1String("&amp;"), QLatin1String("&"));
+  return text;
+}
 
-QString cb_stringWithDecodedEntities(const QString& string, bool convertCarets, bool convertHexEntitiesOnly)
+QString decodedReferences(const QString& string, Markup markup, bool numericOnly)
 {
   if (string.isEmpty() || !string.contains(u'&'))
     return string;
 
-  const bool caretsStayEncoded = !convertCarets || convertHexEntitiesOnly;
   const QHash<QString, QString>& table = CBEntitiesDictionary();
   const QStringView text(string);
   const qsizetype n = text.size();
@@ -268,20 +290,34 @@ QString cb_stringWithDecodedEntities(const QString& string, bool convertCarets, 
     }
 
     const QStringView nameView = text.mid(ampersand + 1, semicolon - ampersand - 1);
+    const bool numeric = nameView.startsWith(u'#');
     QString replacement;
-    if (!convertHexEntitiesOnly && !nameView.startsWith(u'#'))
+    if (!numericOnly && !numeric)
       replacement = CBNamedCharacterReferenceText(nameView);
-    if (replacement.isNull() && nameView.startsWith(u'#')) {
-      const QString name = nameView.toString();
-      if (!convertHexEntitiesOnly)
-        replacement = table.value(name);
+    if (numeric) {
+      if (!numericOnly)
+        replacement = table.value(nameView.toString());
       if (replacement.isNull())
-        replacement = numericReferenceReplacement(name, caretsStayEncoded);
+        replacement = numericReferenceReplacement(nameView, markup);
+    }
+    if (markup == Markup::Text) {
+      replacement = asText(replacement);
+    } else if (markup == Markup::Numeric && !replacement.isNull()) {
+      // Markup that means the same: the characters of its syntax as numeric
+      // references.
+      QString written;
+      for (const QChar c : asText(replacement)) {
+        if (c == u'&' || c == u'<' || c == u'>' || c == u'"' || c == u'\'')
+          written += QStringLiteral("&#%1;").arg(c.unicode());
+        else
+          written += c;
+      }
+      replacement = written;
     }
     // Carets that are to stay encoded stay as they were written ("&lt;",
     // "&LT;").
     const bool keepCaretAsWritten =
-        caretsStayEncoded && !nameView.startsWith(u'#') &&
+        markup == Markup::CaretsAsWritten && !numeric &&
         (replacement.contains(QLatin1String("&lt;")) || replacement.contains(QLatin1String("&gt;")));
     if (replacement.isNull() || keepCaretAsWritten)
       result += text.mid(ampersand, semicolon - ampersand + 1);
@@ -292,9 +328,22 @@ QString cb_stringWithDecodedEntities(const QString& string, bool convertCarets, 
   return result;
 }
 
+}  // namespace
+
+QString cb_stringWithDecodedEntities(const QString& string, bool convertCarets, bool convertHexEntitiesOnly)
+{
+  const bool caretsStayEncoded = !convertCarets || convertHexEntitiesOnly;
+  return decodedReferences(string, caretsStayEncoded ? Markup::CaretsAsWritten : Markup::Encoded,
+                           convertHexEntitiesOnly);
+}
+
 QString cb_stringWithDecodedEntities(const QString& string)
 {
   return cb_stringWithDecodedEntities(string, true, false);
 }
 
 QString CBStringWithDecodedEntities(const QString& string) { return cb_stringWithDecodedEntities(string, true, false); }
+
+QString CBTextWithDecodedEntities(const QString& string) { return decodedReferences(string, Markup::Text, false); }
+
+QString CBMarkupWithDecodedEntities(const QString& markup) { return decodedReferences(markup, Markup::Numeric, false); }

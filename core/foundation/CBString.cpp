@@ -43,15 +43,99 @@ int hexDigitValue(char c)
   return -1;
 }
 
-// The walk shared by the two white-space-keeping tag strippers: characters
-// inside "<...>" are dropped, a blank run outside tags is written as one
-// space, and the walk stops once `maxCharacters` (when above 0) characters
-// were written. A stray ">" leaves the depth at 0.
+// Whether "<" followed by `next` begins markup, as HTML reads it: a tag
+// ("<p", "</p"), a comment or declaration ("<!"), a processing instruction
+// ("<?"). Any other "<" is text ("5 < 6", "<3").
+bool opensMarkup(char16_t next)
+{
+  return (next >= u'a' && next <= u'z') || (next >= u'A' && next <= u'Z') || next == u'/' || next == u'!' ||
+         next == u'?';
+}
+
+bool isASCIILetterOrDigit(char16_t c)
+{
+  return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9');
+}
+
+bool isMarkupBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f'; }
+
+// Elements whose tags stand between words in text: blocks, list items,
+// table cells and rows, line breaks and rules.
+bool separatesWords(QStringView name)
+{
+  static const char* const names[] = {
+      "address", "article",    "aside",  "blockquote", "br",  "caption", "dd", "details", "div",     "dl",
+      "dt",      "figcaption", "figure", "footer",     "h1",  "h2",      "h3", "h4",      "h5",      "h6",
+      "header",  "hr",         "li",     "main",       "nav", "ol",      "p",  "pre",     "section", "summary",
+      "table",   "tbody",      "td",     "tfoot",      "th",  "thead",   "tr", "ul",
+  };
+  if (name.isEmpty() || name.size() > 10)
+    return false;
+  for (const char* candidate : names) {
+    if (name.compare(QLatin1String(candidate), Qt::CaseInsensitive) == 0)
+      return true;
+  }
+  return false;
+}
+
+// Past the markup that begins with the "<" at `at` (opensMarkup() holds for
+// the character after it): a comment runs to "-->", a tag to its ">" (a ">"
+// inside a quoted attribute value does not end it), a declaration or
+// processing instruction to the next ">". Markup left open runs to the end.
+// `*separates` tells whether it was a tag of separatesWords().
+const char16_t* afterMarkup(const char16_t* at, const char16_t* end, bool* separates)
+{
+  *separates = false;
+  const char16_t* p = at + 1;
+  const bool endTag = *p == u'/' && p + 1 != end && ((p[1] >= u'a' && p[1] <= u'z') || (p[1] >= u'A' && p[1] <= u'Z'));
+  if (*p != u'/' ? (*p == u'!' || *p == u'?') : !endTag) {
+    if (end - p >= 3 && p[0] == u'!' && p[1] == u'-' && p[2] == u'-') {
+      const QStringView rest(p + 3, end - (p + 3));
+      const qsizetype close = rest.indexOf(QLatin1String("-->"));
+      return close < 0 ? end : p + 3 + close + 3;
+    }
+    const QStringView rest(p, end - p);
+    const qsizetype close = rest.indexOf(u'>');
+    return close < 0 ? end : p + close + 1;
+  }
+  if (*p == u'/')
+    ++p;
+  const char16_t* const nameStart = p;
+  while (p != end && isASCIILetterOrDigit(*p)) ++p;
+  *separates = separatesWords(QStringView(nameStart, p - nameStart));
+  // Attributes: a quote opens a quoted value only where a value begins.
+  bool valueMayBegin = false;
+  while (p != end) {
+    const char16_t c = *p++;
+    if (c == u'>')
+      return p;
+    if (c == u'=') {
+      valueMayBegin = true;
+    } else if (valueMayBegin && (c == u'"' || c == u'\'')) {
+      while (p != end && *p != c) ++p;
+      if (p == end)
+        return end;
+      ++p;
+      valueMayBegin = false;
+    } else if (!isMarkupBlank(c)) {
+      valueMayBegin = false;
+    }
+  }
+  return end;
+}
+
+// The walk shared by the two white-space-keeping tag strippers: markup as
+// HTML reads it is dropped (see afterMarkup(); a "<" or ">" that is not
+// markup is text), a blank run outside markup is written as one space, the
+// tags of blocks, list items, table cells and line breaks stand for a blank
+// between the words around them, and the walk stops once `maxCharacters`
+// (when above 0) characters were written.
 QString strippedHTMLWalk(QStringView string, int maxCharacters, bool* reachedMaximum)
 {
   *reachedMaximum = false;
   // Written straight into a buffer of the largest possible size: each
-  // character gives at most one.
+  // character gives at most one, and markup (at least two characters) at
+  // most one blank.
   const qsizetype capacity = maxCharacters > 0 ? qMin<qsizetype>(string.size(), maxCharacters) : string.size();
   if (capacity == 0)
     return emptyString();
@@ -60,40 +144,39 @@ QString strippedHTMLWalk(QStringView string, int maxCharacters, bool* reachedMax
   char16_t* out = begin;
   // Where the walk stops for the maximum (never, without one).
   char16_t* const limit = maxCharacters > 0 && maxCharacters <= capacity ? begin + maxCharacters : nullptr;
-  qsizetype depth = 0;
   bool previousWasBlank = false;
+  // A separating tag came since the last character written: a blank goes
+  // before the next one (none at the start, none at the end).
+  bool separatorPending = false;
   const char16_t* at = string.utf16();
   const char16_t* const end = at + string.size();
-  while (at != end) {
-    // A stretch in which the maximum cannot be reached (nothing is written
-    // faster than it is read), walked without checking for it.
-    const char16_t* const stretchEnd = limit != nullptr && limit - out < end - at ? at + (limit - out) : end;
-    while (at != stretchEnd) {
-      const char16_t c = *at++;
-      if (depth == 0 && c > u'>') {  // letters among them: neither markup nor blank
-        *out++ = c;
-        previousWasBlank = false;
-      } else if (c == u'<') {
-        ++depth;
-      } else if (c == u'>') {
-        if (depth > 0)
-          --depth;
-      } else if (depth != 0) {
-        continue;
-      } else if (c == u'\t' || c == u'\n' || c == u'\r' || c == u' ') {
-        if (!previousWasBlank)
-          *out++ = u' ';
-        previousWasBlank = true;
-      } else {
-        *out++ = c;
-        previousWasBlank = false;
+  while (at != end && out != limit) {
+    const char16_t c = *at;
+    const bool text = c > u'>';  // letters among them: neither markup nor blank
+    if (!text && c == u'<' && at + 1 != end && opensMarkup(at[1])) {
+      bool separates = false;
+      at = afterMarkup(at, end, &separates);
+      separatorPending = separatorPending || separates;
+    } else if (!text && (c == u'\t' || c == u'\n' || c == u'\r' || c == u' ')) {
+      ++at;
+      if (!previousWasBlank)
+        *out++ = u' ';
+      previousWasBlank = true;
+      separatorPending = false;
+    } else {
+      if (separatorPending && !previousWasBlank && out != begin) {
+        *out++ = u' ';
+        if (out == limit)
+          break;
       }
-    }
-    if (out == limit) {
-      *reachedMaximum = true;
-      break;
+      *out++ = c;
+      ++at;
+      previousWasBlank = false;
+      separatorPending = false;
     }
   }
+  if (out == limit)
+    *reachedMaximum = true;
   if (out == begin)
     return emptyString();
   result.truncate(out - begin);
@@ -820,6 +903,71 @@ bool cb_usernameAndPasswordFromURL(const QString& urlString, QString* username, 
   return true;
 }
 
+namespace {
+
+// An e-mail address as authors write it: one word with an "@" inside and no
+// brackets; "mailto:" before it is dropped. Null when it is none.
+QStringView authorAddress(QStringView text)
+{
+  if (text.startsWith(QLatin1String("mailto:"), Qt::CaseInsensitive))
+    text = text.mid(7);
+  const qsizetype at = text.indexOf(u'@');
+  if (at <= 0 || at == text.size() - 1)
+    return {};
+  for (const QChar c : text) {
+    if (c.isSpace() || c == u'<' || c == u'>' || c == u'(' || c == u')' || c == u'"' || c == u',')
+      return {};
+  }
+  return text;
+}
+
+QStringView withoutQuotes(QStringView text)
+{
+  if (text.size() >= 2 &&
+      ((text.startsWith(u'"') && text.endsWith(u'"')) || (text.startsWith(u'\'') && text.endsWith(u'\''))))
+    return text.mid(1, text.size() - 2).trimmed();
+  return text;
+}
+
+}  // namespace
+
+void CBSplitAuthorNameAndEmail(const QString& text, QString* name, QString* email)
+{
+  QStringView foundName;
+  QStringView foundEmail;
+  const QString t = text.simplified();
+  const QStringView whole(t);
+  if (!t.isEmpty()) {
+    if (!whole.contains(u'@')) {
+      foundName = whole;
+    } else if (const QStringView address = authorAddress(whole); !address.isNull()) {
+      foundEmail = address;
+    } else if (const qsizetype open = whole.lastIndexOf(u'<'); whole.endsWith(u'>') && open >= 0) {
+      // "Name <address>"
+      foundEmail = authorAddress(whole.mid(open + 1, whole.size() - open - 2).trimmed());
+      if (!foundEmail.isNull())
+        foundName = withoutQuotes(whole.left(open).trimmed());
+    } else if (const qsizetype paren = whole.indexOf(u'('); whole.endsWith(u')') && paren >= 0) {
+      // "address (Name)" or "Name (address)"
+      const QStringView outside = whole.left(paren).trimmed();
+      const QStringView inside = whole.mid(paren + 1, whole.size() - paren - 2).trimmed();
+      if (const QStringView outer = authorAddress(outside); !outer.isNull()) {
+        foundEmail = outer;
+        foundName = withoutQuotes(inside);
+      } else if (const QStringView inner = authorAddress(inside); !inner.isNull()) {
+        foundEmail = inner;
+        foundName = withoutQuotes(outside);
+      }
+    }
+    if (foundEmail.isNull() && foundName.isNull())
+      foundEmail = whole;
+  }
+  if (name != nullptr)
+    *name = foundName.isEmpty() ? QString() : foundName.toString();
+  if (email != nullptr)
+    *email = foundEmail.isNull() ? QString() : foundEmail.toString();
+}
+
 QString cb_URLStringWithUsernameAndPasswordRemoved(const QString& urlString)
 {
   QUrl url(urlString);
@@ -897,12 +1045,19 @@ QString cb_stringByReplacingReservedXMLCharactersWithReferences(const QString& s
 
 QString cb_stringByMakingPlainTextTitle(const QString& string)
 {
-  QString title = CBStringWithDecodedEntities(string);
+  if (string.isNull())
+    return {};
+  // The title's markup read once: scripts and style sheets go with their
+  // text, the other tags go and leave their text, and the references are
+  // decoded last, so what they stand for stays text ("&lt;b&gt;" is "<b>").
+  QString title = string;
   if (title.contains(u'<')) {
-    static const char* const formattingTags[] = {"<i>", "</i>", "<b>", "</b>", "<br>", "<br/>"};
-    for (const char* tag : formattingTags) title.remove(QLatin1String(tag), Qt::CaseInsensitive);
+    title = cb_stringByFilteringHTMLTagContentsWithinTagsWithNames(title,
+                                                                   {QStringLiteral("script"), QStringLiteral("style")});
+    bool reachedMaximum = false;
+    title = strippedHTMLWalk(title, 0, &reachedMaximum);
   }
-  cb_replaceXMLCharacterReferences(title);
+  title = CBTextWithDecodedEntities(title);
   cb_collapseWhitespace(title);
   return title;
 }

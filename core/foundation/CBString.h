@@ -164,8 +164,14 @@ QString cb_stringByInserting2XSignifier(const QString& string);
 QString cb_stringStrippedForItsURL(const QString& string);
 
 // Tag-free text, white space runs written as one space, stopping after
-// `maxCharacters` kept characters when that is above 0; no ellipsis. Null for
-// null; without "<" the string itself or its first `maxCharacters` characters.
+// `maxCharacters` kept characters when that is above 0; no ellipsis. Markup
+// is what HTML reads as markup: tags (a ">" inside a quoted attribute value
+// does not end one), comments, declarations; a "<" before anything but a
+// letter, "/", "!" or "?" is text, as is a ">" outside markup. The tags of
+// blocks, list items, table cells and rows, rules and line breaks leave one
+// blank between the words around them ("<p>a</p><p>b</p>" gives "a b");
+// inline tags leave none. References stay as written. Null for null;
+// without "<" the string itself or its first `maxCharacters` characters.
 QString cb_stringWithStrippedHTML(const QString& string, int maxCharacters);
 
 // Null for null; else trimmed, then tabs and line breaks become spaces and
@@ -195,6 +201,14 @@ void cb_splitFilenameWithSuffix(const QString& filenameWithSuffix, QString* file
 // ":": the percent-decoded first piece is the user name, the second the
 // password (null when there is none); writes both and answers true.
 bool cb_usernameAndPasswordFromURL(const QString& urlString, QString* username, QString* password);
+
+// A feed's author text split into a name and an e-mail address, white space
+// collapsed: "x@example.com (Jane Doe)", "Jane Doe (x@example.com)" and
+// "Jane Doe <x@example.com>" (quotes around the name dropped, a "mailto:"
+// before the address too) give both; an address alone gives the address;
+// text without "@" is a name. Anything else is kept whole as the e-mail.
+// Both null for empty text.
+void CBSplitAuthorNameAndEmail(const QString& text, QString* name, QString* email);
 
 // The URL without its user name and password (FullyEncoded string form); the
 // string itself when it has none or does not parse as a URL.
@@ -227,8 +241,13 @@ QString cb_stringByReplacingXMLCharacterReferences(const QString& string);
 // '"' -> "&quot;"; the apostrophe is left.
 QString cb_stringByReplacingReservedXMLCharactersWithReferences(const QString& string);
 
-// A plain-text title: entities decoded, <i>, <b> and <br> tags removed,
-// character references replaced, white space collapsed.
+// A title for people from a feed's title markup, read once: script and style
+// elements removed with their text, every other tag removed (as the tag
+// strippers read markup; block tags and line breaks leave a blank), then
+// every reference decoded once into the character it stands for
+// (CBTextWithDecodedEntities) and white space collapsed: "a &lt;b&gt;
+// <b>c</b>" gives "a <b> c". Plain text: escape it to put it into HTML. Null
+// for null.
 QString cb_stringByMakingPlainTextTitle(const QString& string);
 
 // The string with every element named in `tagNames` (start tag, content, end

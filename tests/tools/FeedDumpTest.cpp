@@ -120,7 +120,7 @@ TEST(FeedDump, RSSAndAtomFilesGiveOneObjectEach)
   const QJsonObject second = rssItems[1].toObject();
   EXPECT_EQ(second.value("guidIsPermalink"), QJsonValue(true));
   EXPECT_EQ(second.value("permalink"), QJsonValue("http://example.com/2"));
-  EXPECT_EQ(second.value("plainTextTitle"), QJsonValue(QString::fromUtf8("Café time")));
+  EXPECT_EQ(second.value("plainTextTitle"), QJsonValue(QString::fromUtf8("Café\u00A0time")));  // "&nbsp;"
   EXPECT_EQ(second.value("pubDate"), QJsonValue("2003-12-13T18:30:02Z"));
 
   const QJsonObject atom = run.objects[1];

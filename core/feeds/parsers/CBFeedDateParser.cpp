@@ -14,6 +14,8 @@ namespace {
 
 constexpr std::size_t kShortestDateText = 6;
 constexpr std::size_t kLongestDateText = 50;
+// A date with comments may be longer; without them it is held to the rule.
+constexpr std::size_t kLongestCommentedDateText = 1024;
 
 // The farthest any zone is from UTC: 14 hours, either way.
 constexpr int kLargestTimeZoneOffset = 14 * 3600;
@@ -465,19 +467,23 @@ bool ZPHIsDateReasonableAsPubDate(const QDateTime& date) { return date.isValid()
 
 QDateTime ZPHDateWithBytes(const char* bytes, std::size_t length)
 {
-  if (!bytes || length < kShortestDateText || length > kLongestDateText)
+  if (!bytes || length < kShortestDateText)
+    return {};
+  const bool hasComment = std::memchr(bytes, '(', length) != nullptr;
+  if (length > (hasComment ? kLongestCommentedDateText : kLongestDateText))
     return {};
   // White space around the date is not part of it (and a blank would send a
   // W3C date to the RFC 822 reader).
   trimBlanks(&bytes, &length);
-  // Comments are white space too.
-  char withoutComments[kLongestDateText];
-  if (std::memchr(bytes, '(', length) != nullptr) {
+  // Comments are white space too; the length rule holds for what is left
+  // ("Thu(oh how I hate thursdays), 9(th) Feb(ruary) 2006 ...").
+  char withoutComments[kLongestCommentedDateText];
+  if (hasComment) {
     length = copyWithoutComments(bytes, length, withoutComments);
     bytes = withoutComments;
     trimBlanks(&bytes, &length);
   }
-  if (length < kShortestDateText)
+  if (length < kShortestDateText || length > kLongestDateText)
     return {};
   const bool isRFC822 =
       (std::memchr(bytes, ' ', length) || std::memchr(bytes, ',', length)) && !beginsWithISODate(bytes, length);
@@ -488,7 +494,7 @@ QDateTime ZPHDateWithString(const QString& string)
 {
   // Each UTF-16 unit is at least one UTF-8 byte: a long text is refused
   // without converting it.
-  if (std::size_t(string.size()) > kLongestDateText)
+  if (std::size_t(string.size()) > kLongestCommentedDateText)
     return {};
   const QByteArray utf8 = string.toUtf8();
   return ZPHDateWithBytes(utf8.constData(), std::size_t(utf8.size()));

@@ -17,10 +17,11 @@
 #include <cstddef>
 
 // The date in `bytes` (not NUL-terminated, `length` bytes), in UTC, or an
-// invalid QDateTime ("null") when there is none. Texts shorter than 6 or
-// longer than 50 bytes give null; then blanks around the date are dropped, and
-// comments in parentheses (nested, with backslash escapes, as mail dates have
-// them) count as blanks. A text holding a space or a comma is read as
+// invalid QDateTime ("null") when there is none. Blanks around the date are
+// dropped, and comments in parentheses (nested, with backslash escapes, as
+// mail dates have them, glued to a word or not) count as blanks; what is left
+// must be 6 to 50 bytes long (a text with comments may be up to 1024 bytes
+// before they are removed, one without them at most 50). A text holding a space or a comma is read as
 // RFC 822, any other as W3C; so is one that begins with an ISO date
 // ("2003-12-13 18:30:02", a blank in place of the "T"). W3C times end where
 // the zone begins ("18:30-05:00" has no seconds), and a time without a zone

@@ -9,6 +9,59 @@
 namespace {
 constexpr qsizetype kMarkerWindow = 1024;
 constexpr qsizetype kLargestUnmarkedFeed = 5242880;
+
+struct Markers {
+  bool rss = false;   // "<rss" or "<rdf:"
+  bool feed = false;  // "<feed"
+  bool html = false;  // "<html"
+};
+
+// The markers that begin a tag in `head`: a "<" outside any other tag (so
+// not inside an attribute value), comment, CDATA section, processing
+// instruction or declaration.
+Markers markersOfTags(QByteArrayView head)
+{
+  Markers markers;
+  const qsizetype n = head.size();
+  qsizetype i = head.indexOf('<');
+  while (i >= 0 && i < n) {
+    const QByteArrayView rest = head.sliced(i);
+    qsizetype end = -1;
+    if (rest.startsWith("<!--")) {
+      end = head.indexOf("-->", i + 4);
+      end = end < 0 ? -1 : end + 3;
+    } else if (rest.startsWith("<![CDATA[")) {
+      end = head.indexOf("]]>", i + 9);
+      end = end < 0 ? -1 : end + 3;
+    } else {
+      if (rest.startsWith("<rss") || rest.startsWith("<rdf:"))
+        markers.rss = true;
+      else if (rest.startsWith("<feed"))
+        markers.feed = true;
+      else if (rest.startsWith("<html"))
+        markers.html = true;
+      // To the tag's end; a ">" inside a quoted value does not end it.
+      char quote = 0;
+      for (qsizetype j = i + 1; j < n; ++j) {
+        const char c = head[j];
+        if (quote != 0) {
+          if (c == quote)
+            quote = 0;
+        } else if (c == '"' || c == '\'') {
+          quote = c;
+        } else if (c == '>') {
+          end = j + 1;
+          break;
+        }
+      }
+    }
+    if (end < 0)
+      break;
+    i = head.indexOf('<', end);
+  }
+  return markers;
+}
+
 }  // namespace
 
 bool CBDataIsProbablyMedia(const QByteArray& data)
@@ -39,11 +92,12 @@ CBFeedType CBFeedTypeForData(const QByteArray& data)
   const qsizetype nul = head.indexOf('\0');
   if (nul >= 0)
     head = head.first(nul);
-  if (head.contains("<rss") || head.contains("<rdf:"))
+  const Markers markers = markersOfTags(head);
+  if (markers.rss)
     return CBFeedTypeRSS;
-  if (head.contains("<feed"))
+  if (markers.feed)
     return CBFeedTypeAtom;
-  if (head.contains("<html") || data.size() > kLargestUnmarkedFeed)
+  if (markers.html || data.size() > kLargestUnmarkedFeed)
     return CBFeedTypeNotAFeed;
 
   auto detector = ZPHFeedTypeDetectorParser::xmlParser();

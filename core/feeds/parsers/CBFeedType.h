@@ -3,7 +3,9 @@
 // Sniffing downloaded bytes: RSS (and RDF), Atom, or not a feed. Byte
 // signatures and text markers in the first 1024 bytes decide first; only
 // then a streaming parse that stops at the first telling element. Data over
-// 5 MiB without a marker in its head is never parsed.
+// 5 MiB without a marker in its head is never parsed. A marker ("<rss",
+// "<rdf:", "<feed", "<html") counts only where it begins a tag: inside an
+// attribute value, a comment or a CDATA section it is text.
 
 #include <QtCore/QByteArray>
 

@@ -10,6 +10,40 @@ const QString ZPHAbstractFeedParserAttributeRelValueRelated = QStringLiteral("re
 const QString ZPHAbstractFeedParserAttributeRelValueEnclosure = QStringLiteral("enclosure");
 const QString ZPHAbstractFeedParserAttributeRelValueImage = QStringLiteral("image");
 
+namespace {
+
+// Text escaped for markup: "&", "<", ">" in text; "&", "<", '"' in
+// attribute values.
+void appendEscaped(QByteArray& out, QByteArrayView text, bool attribute)
+{
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        out.append("&amp;");
+        break;
+      case '<':
+        out.append("&lt;");
+        break;
+      case '>':
+        if (attribute)
+          out.append(c);
+        else
+          out.append("&gt;");
+        break;
+      case '"':
+        if (attribute)
+          out.append("&quot;");
+        else
+          out.append(c);
+        break;
+      default:
+        out.append(c);
+    }
+  }
+}
+
+}  // namespace
+
 QString ZPHAbstractFeedParser::feedTitle() const
 {
   if (!m_feedTitle.isNull())
@@ -135,4 +169,45 @@ void ZPHAbstractFeedParser::notifyDelegateThatFeedParserDidComplete()
 {
   if (m_delegate != nullptr)
     m_delegate->feedParserDidComplete(this);
+}
+
+void ZPHAbstractFeedParser::addInlineElement(const QString& localName, const QString& prefix,
+                                             const ZPHXMLRawAttributes* attributes)
+{
+  QByteArray tag;
+  tag.append('<');
+  if (!prefix.isEmpty())
+    tag.append(prefix.toUtf8()).append(':');
+  tag.append(localName.toUtf8());
+  if (attributes != nullptr) {
+    for (const ZPHXMLRawAttribute& attribute : *attributes) {
+      tag.append(' ');
+      if (!attribute.prefix.isEmpty())
+        tag.append(attribute.prefix.toUtf8()).append(':');
+      tag.append(attribute.localName.toUtf8()).append("=\"");
+      appendEscaped(tag, attribute.value.toUtf8(), true);
+      tag.append('"');
+    }
+  }
+  tag.append('>');
+  appendBytes(tag);
+}
+
+void ZPHAbstractFeedParser::addInlineEndElement(const QString& localName, const QString& prefix)
+{
+  QByteArray tag("</");
+  if (!prefix.isEmpty())
+    tag.append(prefix.toUtf8()).append(':');
+  tag.append(localName.toUtf8()).append('>');
+  appendBytes(tag);
+}
+
+void ZPHAbstractFeedParser::addInlineText(QByteArrayView utf8)
+{
+  if (!storingCharacters())
+    return;
+  QByteArray escaped;
+  escaped.reserve(utf8.size() + 16);
+  appendEscaped(escaped, utf8, false);
+  appendBytes(escaped);
 }

@@ -74,6 +74,15 @@ protected:
   void removeNewsItemIfDelegateWishes();
   void notifyDelegateThatFeedParserDidComplete();
 
+  // Markup that arrives as elements (Atom's xhtml content, an RSS item's
+  // XHTML body) written back out into the character buffer as markup text:
+  // a start tag with its attributes (values quoted, '"', "&" and "<"
+  // escaped), an end tag, and text with "&", "<" and ">" escaped again. The
+  // prefix is written before the name when one is given.
+  void addInlineElement(const QString& localName, const QString& prefix, const ZPHXMLRawAttributes* attributes);
+  void addInlineEndElement(const QString& localName, const QString& prefix);
+  void addInlineText(QByteArrayView utf8);
+
   CBParsedNewsItem* newsItem() const { return m_newsItem.get(); }
   bool parsingNewsItem() const { return m_parsingNewsItem; }
   void setParsingNewsItem(bool value) { m_parsingNewsItem = value; }

@@ -1,5 +1,7 @@
 #include "feeds/parsers/ZPHAtomFeedParser.h"
 
+#include "foundation/CBString.h"
+
 const QString ZPHAtomNamespaceURI = QStringLiteral("http://www.w3.org/2005/Atom");
 const QString ZPHAtom03NamespaceURI = QStringLiteral("http://purl.org/atom/ns#");
 const QString ZPHMediaRSSNamespaceURI = QStringLiteral("http://search.yahoo.com/mrss/");
@@ -8,35 +10,36 @@ namespace {
 const QString kXMLBase = QStringLiteral("xml:base");
 const QString kType = QStringLiteral("type");
 
-// Text escaped for markup: "&", "<", ">" in text; "&", "<", '"' in
-// attribute values.
-void appendEscaped(QByteArray& out, QByteArrayView text, bool attribute)
+// How a text construct (title, subtitle) holds its text, by its "type"
+// (Atom 0.3's media types too).
+enum class TextType { Text, HTML, XHTML };
+
+TextType textTypeOf(const QString& type)
 {
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out.append("&amp;");
-        break;
-      case '<':
-        out.append("&lt;");
-        break;
-      case '>':
-        if (attribute)
-          out.append(c);
-        else
-          out.append("&gt;");
-        break;
-      case '"':
-        if (attribute)
-          out.append("&quot;");
-        else
-          out.append(c);
-        break;
-      default:
-        out.append(c);
-    }
-  }
+  if (type == QLatin1String("html") || type == QLatin1String("text/html"))
+    return TextType::HTML;
+  if (type == QLatin1String("xhtml") || type == QLatin1String("application/xhtml+xml"))
+    return TextType::XHTML;
+  return TextType::Text;
 }
+
+// The text of a construct for people: markup of type "html" read once
+// (tags removed, references decoded); the text of the others (already the
+// text of their markup for "xhtml") with its white space collapsed.
+QString plainText(const QString& text, TextType type)
+{
+  if (type == TextType::HTML)
+    return cb_stringByMakingPlainTextTitle(text);
+  QString plain = text;
+  cb_collapseWhitespace(plain);
+  return plain;
+}
+
+bool isUsableAuthorName(const QString& name)
+{
+  return !name.isEmpty() && !name.contains(QLatin1String("unknown"), Qt::CaseInsensitive);
+}
+
 }  // namespace
 
 ZPHAtomFeedParser::Namespace ZPHAtomFeedParser::namespaceOf(const QString& prefix, const QString& uri)
@@ -108,7 +111,8 @@ void ZPHAtomFeedParser::xmlStartElement(const QString& localName, const QString&
     }
   }
   if (!m_inSource) {
-    if (parsingNewsItem() || (atom && localName == QLatin1String("title")))
+    if (parsingNewsItem() || (atom && (localName == QLatin1String("title") || localName == QLatin1String("subtitle") ||
+                                       (m_parsingAuthor && localName == QLatin1String("name")))))
       startStoringCharacters();
   }
   if (!parsingNewsItem() && atom) {
@@ -157,12 +161,32 @@ void ZPHAtomFeedParser::xmlEndElement(const QString& localName, const QString& p
   } else if (atom && localName == QLatin1String("entry")) {
     m_parsingAuthor = false;
     setParsingNewsItem(false);
+    // An entry without an author of its own has the feed's.
+    if (CBParsedNewsItem* item = newsItem(); item != nullptr && item->author().isEmpty() && !m_feedAuthor.isEmpty())
+      item->setAuthor(m_feedAuthor);
     removeNewsItemIfDelegateWishes();
   } else if (parsingNewsItem()) {
     if (!m_inSource)
       addNewsItemElement(localName, prefix);
   } else if (atom && localName == QLatin1String("feed")) {
+    // The feed's author may come after its entries.
+    if (!m_feedAuthor.isEmpty()) {
+      for (const std::shared_ptr<CBParsedNewsItem>& item : newsItems()) {
+        if (item->author().isEmpty())
+          item->setAuthor(m_feedAuthor);
+      }
+    }
     notifyDelegateThatFeedParserDidComplete();
+  } else if (atom && m_parsingAuthor && localName == QLatin1String("name")) {
+    if (m_feedAuthor.isEmpty() && isUsableAuthorName(currentString()))
+      m_feedAuthor = currentString();
+    endStoringCharacters();
+  } else if (atom && (localName == QLatin1String("title") || localName == QLatin1String("subtitle"))) {
+    // The feed's title and subtitle as text for people.
+    const QString text = currentString();
+    if (!text.isEmpty())
+      mutableHeaderItems().insert(localName, plainText(text, textTypeOf(currentAttribute(kType))));
+    endStoringCharacters();
   } else if (atom) {
     // Atom's own header values are keyed without the prefix they were
     // written with.
@@ -179,16 +203,10 @@ void ZPHAtomFeedParser::xmlEndElement(const QString& localName, const QString& p
 
 void ZPHAtomFeedParser::xmlCharactersFound(QByteArrayView utf8)
 {
-  if (!m_inXHTML) {
+  if (m_inXHTML)
+    addInlineText(utf8);
+  else
     ZPHAbstractFeedParser::xmlCharactersFound(utf8);
-    return;
-  }
-  if (!storingCharacters())
-    return;
-  QByteArray escaped;
-  escaped.reserve(utf8.size() + 16);
-  appendEscaped(escaped, utf8, false);
-  appendBytes(escaped);
 }
 
 void ZPHAtomFeedParser::addNewsItem()
@@ -221,8 +239,13 @@ void ZPHAtomFeedParser::addNewsItemElement(const QString& localName, const QStri
     item->setGuid(currentString());
   } else if (localName == QLatin1String("title")) {
     const QString text = currentString();
-    if (!text.isEmpty())
+    if (!text.isEmpty()) {
       item->setTitle(text);
+      // Only markup of type "html" is made plain from the title; the text
+      // of the other types is plain already, "<" and "&" included.
+      const TextType type = textTypeOf(currentAttribute(kType));
+      item->setPlainTextTitle(type == TextType::HTML ? QString() : plainText(text, type));
+    }
   } else if (localName == QLatin1String("category")) {
     const QString term = currentAttribute(QStringLiteral("term"));
     if (!term.isEmpty())
@@ -254,7 +277,7 @@ void ZPHAtomFeedParser::addNewsItemElement(const QString& localName, const QStri
 void ZPHAtomFeedParser::processAuthor()
 {
   const QString name = currentString();
-  if (!name.isEmpty() && !name.contains(QLatin1String("unknown"), Qt::CaseInsensitive))
+  if (isUsableAuthorName(name))
     newsItem()->setAuthor(name);
 }
 
@@ -300,35 +323,4 @@ QString ZPHAtomFeedParser::expandedURLString(const QString& urlString) const
   if (!resolved.isValid() || resolved.isEmpty())
     return urlString;
   return resolved.toString();
-}
-
-void ZPHAtomFeedParser::addInlineElement(const QString& localName, const QString& prefix,
-                                         const ZPHXMLRawAttributes* attributes)
-{
-  QByteArray tag;
-  tag.append('<');
-  if (!prefix.isEmpty())
-    tag.append(prefix.toUtf8()).append(':');
-  tag.append(localName.toUtf8());
-  if (attributes != nullptr) {
-    for (const ZPHXMLRawAttribute& attribute : *attributes) {
-      tag.append(' ');
-      if (!attribute.prefix.isEmpty())
-        tag.append(attribute.prefix.toUtf8()).append(':');
-      tag.append(attribute.localName.toUtf8()).append("=\"");
-      appendEscaped(tag, attribute.value.toUtf8(), true);
-      tag.append('"');
-    }
-  }
-  tag.append('>');
-  appendBytes(tag);
-}
-
-void ZPHAtomFeedParser::addInlineEndElement(const QString& localName, const QString& prefix)
-{
-  QByteArray tag("</");
-  if (!prefix.isEmpty())
-    tag.append(prefix.toUtf8()).append(':');
-  tag.append(localName.toUtf8()).append('>');
-  appendBytes(tag);
 }

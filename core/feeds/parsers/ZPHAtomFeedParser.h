@@ -8,6 +8,12 @@
 // text, with text and attribute values escaped again; a title or subtitle of
 // type "xhtml" gives the text of its markup. Either ends only at the end tag
 // of the element that began it.
+//
+// Titles are text for people wherever they are shown: an entry's title keeps
+// what the feed wrote (title()) and its plain text follows the title's type
+// (markup of type "html" made plain, the text of the others as it is); the
+// feed's title and subtitle (header values "title" and "subtitle") are
+// stored as plain text. An entry without an author has the feed's.
 
 #include "feeds/parsers/ZPHAbstractFeedParser.h"
 
@@ -38,8 +44,6 @@ protected:
   void processAuthor();
   void processFeedTag();
   QString expandedURLString(const QString& urlString) const;
-  void addInlineElement(const QString& localName, const QString& prefix, const ZPHXMLRawAttributes* attributes);
-  void addInlineEndElement(const QString& localName, const QString& prefix);
 
 private:
   enum class Namespace { Atom, Media, Other };
@@ -52,6 +56,8 @@ private:
   // Elements open inside the xhtml markup.
   int m_xhtmlDepth = 0;
   bool m_parsingAuthor = false;
+  // The first usable name of the feed's own author.
+  QString m_feedAuthor;
   QUrl m_xmlBaseURLForFeed;
   QUrl m_xmlBaseURLForEntry;
   Namespace m_elementNamespace = Namespace::Other;

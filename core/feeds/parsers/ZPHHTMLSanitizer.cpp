@@ -307,6 +307,60 @@ QString cleanedURLString(const QString& value)
   return url;
 }
 
+// The value written for an attribute; false when the attribute goes.
+// `mapped` gets the image mapper's address for an image source.
+bool checkedAttributeValue(AttributeKind kind, const QString& value, const ZPHHTMLSanitizer::Options& options,
+                           QString* checked, QString* mapped)
+{
+  switch (kind) {
+    case AttributeKind::Text:
+      *checked = value;
+      return true;
+    case AttributeKind::Identifier:
+      if (value.isEmpty())
+        return false;
+      *checked = value.startsWith(ZPHHTMLSanitizer::idPrefix()) ? value : ZPHHTMLSanitizer::idPrefix() + value;
+      return true;
+    case AttributeKind::Link:
+    case AttributeKind::WebAddress:
+    case AttributeKind::ImageSource:
+      break;
+  }
+  const QString string = cleanedURLString(value);
+  if (string.isEmpty() || string.size() > ZPHHTMLSanitizer::MaximumURLLength)
+    return false;
+  if (kind == AttributeKind::Link && string.startsWith(QLatin1Char('#'))) {
+    const QString fragment = string.mid(1);
+    if (fragment.isEmpty() || fragment.startsWith(ZPHHTMLSanitizer::idPrefix()))
+      *checked = string;
+    else
+      *checked = QLatin1Char('#') + ZPHHTMLSanitizer::idPrefix() + fragment;
+    return true;
+  }
+  QUrl url(string);
+  if (!url.isValid())
+    return false;
+  if (url.isRelative()) {
+    if (!options.baseURL.isValid() || options.baseURL.isRelative())
+      return false;
+    url = options.baseURL.resolved(url);
+  }
+  const QString scheme = url.scheme();
+  const bool web = scheme == QLatin1String("http") || scheme == QLatin1String("https");
+  if (web ? url.host().isEmpty() : !(kind == AttributeKind::Link && scheme == QLatin1String("mailto")))
+    return false;
+  const QByteArray encoded = url.toEncoded();
+  if (encoded.isEmpty() || encoded.size() > ZPHHTMLSanitizer::MaximumURLLength)
+    return false;
+  *checked = QString::fromLatin1(encoded);
+  if (kind == AttributeKind::ImageSource && options.imageSourceMapper) {
+    const QUrl image = options.imageSourceMapper(url);
+    if (image.isValid() && !image.isEmpty() && image != url)
+      *mapped = QString::fromLatin1(image.toEncoded());
+  }
+  return true;
+}
+
 struct Pass {
   struct Replacement {
     qsizetype position = 0;
@@ -439,57 +493,9 @@ private:
     return true;
   }
 
-  // The value written for an attribute; false when the attribute goes.
-  // `mapped` gets the image mapper's address for an image source.
   bool checkedValue(AttributeKind kind, const QString& value, QString* checked, QString* mapped) const
   {
-    switch (kind) {
-      case AttributeKind::Text:
-        *checked = value;
-        return true;
-      case AttributeKind::Identifier:
-        if (value.isEmpty())
-          return false;
-        *checked = value.startsWith(ZPHHTMLSanitizer::idPrefix()) ? value : ZPHHTMLSanitizer::idPrefix() + value;
-        return true;
-      case AttributeKind::Link:
-      case AttributeKind::WebAddress:
-      case AttributeKind::ImageSource:
-        break;
-    }
-    const QString string = cleanedURLString(value);
-    if (string.isEmpty() || string.size() > ZPHHTMLSanitizer::MaximumURLLength)
-      return false;
-    if (kind == AttributeKind::Link && string.startsWith(QLatin1Char('#'))) {
-      const QString fragment = string.mid(1);
-      if (fragment.isEmpty() || fragment.startsWith(ZPHHTMLSanitizer::idPrefix()))
-        *checked = string;
-      else
-        *checked = QLatin1Char('#') + ZPHHTMLSanitizer::idPrefix() + fragment;
-      return true;
-    }
-    QUrl url(string);
-    if (!url.isValid())
-      return false;
-    if (url.isRelative()) {
-      if (!m_options.baseURL.isValid() || m_options.baseURL.isRelative())
-        return false;
-      url = m_options.baseURL.resolved(url);
-    }
-    const QString scheme = url.scheme();
-    const bool web = scheme == QLatin1String("http") || scheme == QLatin1String("https");
-    if (web ? url.host().isEmpty() : !(kind == AttributeKind::Link && scheme == QLatin1String("mailto")))
-      return false;
-    const QByteArray encoded = url.toEncoded();
-    if (encoded.isEmpty() || encoded.size() > ZPHHTMLSanitizer::MaximumURLLength)
-      return false;
-    *checked = QString::fromLatin1(encoded);
-    if (kind == AttributeKind::ImageSource && m_options.imageSourceMapper) {
-      const QUrl image = m_options.imageSourceMapper(url);
-      if (image.isValid() && !image.isEmpty() && image != url)
-        *mapped = QString::fromLatin1(image.toEncoded());
-    }
-    return true;
+    return checkedAttributeValue(kind, value, m_options, checked, mapped);
   }
 
   const ZPHHTMLSanitizer::Options& m_options;
@@ -539,6 +545,15 @@ QString withReplacements(const Pass& pass)
 }  // namespace
 
 QString ZPHHTMLSanitizer::idPrefix() { return QStringLiteral("zph-"); }
+
+QString ZPHHTMLSanitizer::imageSource(const QString& address, const Options& options)
+{
+  QString checked;
+  QString mapped;
+  if (!checkedAttributeValue(AttributeKind::ImageSource, address, options, &checked, &mapped))
+    return {};
+  return mapped.isEmpty() ? checked : mapped;
+}
 
 QString ZPHHTMLSanitizer::sanitizedHTML(const QString& html, const QUrl& baseURL)
 {

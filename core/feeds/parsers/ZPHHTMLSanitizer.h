@@ -60,4 +60,10 @@ public:
   // Never null; "" for empty or fully dropped input.
   static QString sanitizedHTML(const QString& html, const QUrl& baseURL);
   static QString sanitizedHTML(const QString& html, const Options& options);
+
+  // What an image's src gets by the rule above (resolved, http or https with
+  // a host, encoded; the mapper's address when it gives one), for a picture
+  // a page of ours shows beside article text; null when it may not be shown.
+  // Not escaped.
+  static QString imageSource(const QString& address, const Options& options);
 };

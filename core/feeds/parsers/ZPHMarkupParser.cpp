@@ -1,5 +1,6 @@
 #include "feeds/parsers/ZPHMarkupParser.h"
 
+#include "foundation/CBEntityDecoding.h"
 #include "foundation/ZPHLibXML.h"
 
 #include <libxml/HTMLparser.h>
@@ -82,7 +83,9 @@ QString ZPHMarkupParser::stringFromMarkup(const QString& markup)
   const QStringView trimmed = QStringView(markup).trimmed();
   if (std::optional<QString> text = plainBodyText(trimmed))
     return text->isNull() ? QString(QLatin1String("")) : *text;
-  const QByteArray bytes = trimmed.toUtf8();
+  // The parser knows only HTML 4's names: the references are decoded first
+  // with HTML's whole table, as everywhere else.
+  const QByteArray bytes = CBMarkupWithDecodedEntities(trimmed.toString()).toUtf8();
   if (bytes.size() > qsizetype(std::numeric_limits<int>::max()))
     return QString(QLatin1String(""));
   // Markup is parsed on several threads at once: the library is set up once

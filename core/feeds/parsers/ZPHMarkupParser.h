@@ -14,8 +14,10 @@ private:
 };
 
 // HTML to plain text with libxml2's HTML parser: the text nodes below the
-// body element, in document order, joined without separators. Nothing is
-// ever loaded from the network and no external entity is read.
+// body element, in document order, joined without separators. References are
+// read with HTML's whole table of names (CBMarkupWithDecodedEntities), as
+// feed text is everywhere. Nothing is ever loaded from the network and no
+// external entity is read.
 class ZPHMarkupParser {
 public:
   ZPHMarkupParser() = delete;

@@ -1,15 +1,19 @@
 #include "feeds/parsers/ZPHRSSFeedParser.h"
 
+#include "foundation/CBString.h"
+
 namespace {
 const QString kItem = QStringLiteral("item");
 const QString kImage = QStringLiteral("image");
 const QString kRdfAbout = QStringLiteral("rdf:about");
+const QString kXHTMLNamespaceURI = QStringLiteral("http://www.w3.org/1999/xhtml");
 }  // namespace
 
 const QStringList& ZPHRSSFeedParser::knownPrefixes()
 {
-  static const QStringList prefixes = {QStringLiteral("dc"),   QStringLiteral("media"),   QStringLiteral("rdf"),
-                                       QStringLiteral("atom"), QStringLiteral("content"), QStringLiteral("itunes")};
+  static const QStringList prefixes = {QStringLiteral("dc"),     QStringLiteral("dcterms"), QStringLiteral("media"),
+                                       QStringLiteral("rdf"),    QStringLiteral("atom"),    QStringLiteral("content"),
+                                       QStringLiteral("itunes"), QStringLiteral("xhtml")};
   return prefixes;
 }
 
@@ -51,7 +55,21 @@ QString ZPHRSSFeedParser::attributeDictionaryKeyForAttributeLocalName(const QStr
 void ZPHRSSFeedParser::xmlStartElement(const QString& localName, const QString& prefix, const QString& uri,
                                        const QVariantMap* namespaces, const ZPHXMLRawAttributes* attributes)
 {
+  if (m_inXHTMLBody) {
+    // Markup of the body, written without the prefix its document gave it.
+    ++m_xhtmlDepth;
+    addInlineElement(localName, QString(), attributes);
+    return;
+  }
   ZPHAbstractFeedParser::xmlStartElement(localName, prefix, uri, namespaces, attributes);
+
+  if (parsingNewsItem() && !m_inImageTree && m_unknownNamespaceDepth == NotInUnknownNamespace &&
+      localName == QLatin1String("body") && uri == kXHTMLNamespaceURI) {
+    m_inXHTMLBody = true;
+    m_xhtmlDepth = 0;
+    startStoringCharacters();
+    return;
+  }
 
   // Inside an element of an unknown namespace nothing starts; only nested
   // unknown elements are counted so that the matching end is found.
@@ -69,6 +87,11 @@ void ZPHRSSFeedParser::xmlStartElement(const QString& localName, const QString& 
     if (localName == kItem) {
       addNewsItem();
       setParsingNewsItem(true);
+      m_dcTitle.clear();
+      m_dcDescription.clear();
+      m_xhtmlBody.clear();
+      m_dctermsIssued = QDateTime();
+      m_authorElementName.clear();
       const QString about = currentAttribute(kRdfAbout);
       if (!about.isEmpty())
         newsItem()->setGuid(about);
@@ -85,6 +108,20 @@ void ZPHRSSFeedParser::xmlStartElement(const QString& localName, const QString& 
 
 void ZPHRSSFeedParser::xmlEndElement(const QString& localName, const QString& prefix, const QString& uri)
 {
+  if (m_inXHTMLBody) {
+    if (m_xhtmlDepth > 0) {
+      --m_xhtmlDepth;
+      addInlineEndElement(localName, QString());
+      return;
+    }
+    // The body itself ends.
+    m_inXHTMLBody = false;
+    ZPHAbstractFeedParser::xmlEndElement(localName, prefix, uri);
+    if (m_xhtmlBody.isEmpty())
+      m_xhtmlBody = currentString();
+    endStoringCharacters();
+    return;
+  }
   ZPHAbstractFeedParser::xmlEndElement(localName, prefix, uri);
 
   if (m_unknownNamespaceDepth != NotInUnknownNamespace) {
@@ -100,6 +137,7 @@ void ZPHRSSFeedParser::xmlEndElement(const QString& localName, const QString& pr
   if (prefix.isEmpty() && localName == kImage) {
     m_inImageTree = false;
   } else if (prefix.isEmpty() && localName == kItem) {
+    completeNewsItem();
     setParsingNewsItem(false);
     removeNewsItemIfDelegateWishes();
   } else if (!parsingNewsItem() || m_inImageTree) {
@@ -124,9 +162,13 @@ void ZPHRSSFeedParser::addNewsItemElement(const QString& localName, const QStrin
         item->setContent(currentString());
     } else if (localName == QLatin1String("pubDate"))
       item->setPubDate(currentDate());
-    else if (localName == QLatin1String("author"))
-      item->setAuthorEmail(currentString());
-    else if (localName == QLatin1String("category"))
+    else if (localName == QLatin1String("author")) {
+      QString name;
+      QString email;
+      CBSplitAuthorNameAndEmail(currentString(), &name, &email);
+      item->setAuthorEmail(email);
+      m_authorElementName = name;
+    } else if (localName == QLatin1String("category"))
       item->addCategory(currentString());
     else if (localName == QLatin1String("guid"))
       processGuid();
@@ -135,12 +177,25 @@ void ZPHRSSFeedParser::addNewsItemElement(const QString& localName, const QStrin
     else if (localName == QLatin1String("enclosure"))
       processEnclosure();
   } else if (prefix == QLatin1String("dc")) {
-    if (localName == QLatin1String("creator"))
-      item->setAuthor(currentString());
-    else if (localName == QLatin1String("date"))
+    if (localName == QLatin1String("creator")) {
+      // A name; an address written with one gives the name alone.
+      QString name;
+      QString email;
+      CBSplitAuthorNameAndEmail(currentString(), &name, &email);
+      item->setAuthor(name.isNull() ? email : name);
+    } else if (localName == QLatin1String("date"))
       item->setPubDate(currentDate());
     else if (localName == QLatin1String("subject"))
       item->addCategory(currentString());
+    else if (localName == QLatin1String("title"))
+      m_dcTitle = currentString();
+    else if (localName == QLatin1String("description"))
+      m_dcDescription = currentString();
+  } else if (prefix == QLatin1String("dcterms")) {
+    if (localName == QLatin1String("issued"))
+      m_dctermsIssued = currentDate();
+    else if (localName == QLatin1String("modified"))
+      item->setDateModified(currentDate());
   } else if (prefix == QLatin1String("content")) {
     if (localName == QLatin1String("encoded"))
       item->setContent(currentString());
@@ -159,6 +214,33 @@ void ZPHRSSFeedParser::addNewsItemElement(const QString& localName, const QStrin
     else if (localName == QLatin1String("subtitle"))
       item->setItunesSubtitle(currentString());
   }
+}
+
+void ZPHRSSFeedParser::xmlCharactersFound(QByteArrayView utf8)
+{
+  if (m_inXHTMLBody)
+    addInlineText(utf8);
+  else
+    ZPHAbstractFeedParser::xmlCharactersFound(utf8);
+}
+
+void ZPHRSSFeedParser::completeNewsItem()
+{
+  CBParsedNewsItem* item = newsItem();
+  if (item == nullptr)
+    return;
+  if (item->title().isEmpty() && !m_dcTitle.isEmpty())
+    item->setTitle(m_dcTitle);
+  if (item->content().isEmpty()) {
+    if (!m_xhtmlBody.isEmpty())
+      item->setContent(m_xhtmlBody);
+    else if (!m_dcDescription.isEmpty())
+      item->setContent(m_dcDescription);
+  }
+  if (!item->pubDate().isValid() && m_dctermsIssued.isValid())
+    item->setPubDate(m_dctermsIssued);
+  if (item->author().isEmpty() && !m_authorElementName.isEmpty())
+    item->setAuthor(m_authorElementName);
 }
 
 void ZPHRSSFeedParser::processGuid()

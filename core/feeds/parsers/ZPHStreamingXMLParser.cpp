@@ -71,6 +71,62 @@ QString ZPHDecodedAttributeValue(const char* begin, const char* end)
 
 void ZPHIgnoreGenericError(void*, const char*, ...) {}
 
+// XML writes a hexadecimal character reference "&#x41;"; feeds write
+// "&#X41;" too, which would end the document there. The pieces of a document
+// are fed with that X in lower case, in UTF-8 (or another encoding that
+// keeps ASCII as it is) and UTF-16 of either byte order. Only what is fed is
+// looked at (a parse that stops early reads no further), and a piece is
+// copied only when it holds such an X. Elsewhere than in a reference (a
+// CDATA section, a comment) the text is HTML's, which reads both the same.
+class LowerCaseHexReferences {
+public:
+  // `data` is the whole document; its first bytes tell the encoding.
+  explicit LowerCaseHexReferences(QByteArrayView data) : m_data(data)
+  {
+    const bool wide = std::memchr(data.data(), '\0', size_t(qMin<qsizetype>(data.size(), 4))) != nullptr;
+    if (wide)
+      m_patterns = {QByteArrayView("&\0#\0X", 5), QByteArrayView("\0&\0#\0X", 6)};
+    else
+      m_patterns = {QByteArrayView("&#X", 3)};
+  }
+
+  // The bytes to feed for data[offset, offset + length): the data itself or
+  // a patched copy (valid until the next call).
+  const char* piece(qsizetype offset, qsizetype length)
+  {
+    const char* const original = m_data.data() + offset;
+    bool copied = false;
+    for (const QByteArrayView pattern : m_patterns) {
+      // Every pattern whose X lies in this piece (it may begin before it).
+      // The X is rare in feeds, "&" common: look for the X, then check what
+      // comes before it.
+      const qsizetype before = pattern.size() - 1;
+      qsizetype x = qMax(offset, before);
+      const qsizetype end = offset + length;
+      while (x < end) {
+        const void* found = std::memchr(m_data.data() + x, 'X', size_t(end - x));
+        if (found == nullptr)
+          break;
+        x = static_cast<const char*>(found) - m_data.data();
+        if (x >= before && std::memcmp(m_data.data() + x - before, pattern.data(), size_t(before)) == 0) {
+          if (!copied) {
+            m_copy = QByteArray(original, length);
+            copied = true;
+          }
+          m_copy[x - offset] = 'x';
+        }
+        ++x;
+      }
+    }
+    return copied ? m_copy.constData() : original;
+  }
+
+private:
+  QByteArrayView m_data;
+  QList<QByteArrayView> m_patterns;
+  QByteArray m_copy;
+};
+
 // The library, and the entity table the readers share, set up once.
 void initializeReaders()
 {
@@ -271,6 +327,7 @@ bool ZPHStreamingXMLParser::parseData(const QByteArray& data, ZPHError* error)
     ++bytes;
     --length;
   }
+  LowerCaseHexReferences hexReferences(QByteArrayView(bytes, length));
 
   xmlSAXHandler handler;
   std::memset(&handler, 0, sizeof(handler));
@@ -297,7 +354,7 @@ bool ZPHStreamingXMLParser::parseData(const QByteArray& data, ZPHError* error)
   m_attributeBytes = 0;
   m_error = ZPHError();
   const int head = int(qMin<qsizetype>(length, 4));
-  xmlParserCtxtPtr context = xmlCreatePushParserCtxt(&handler, this, bytes, head, nullptr);
+  xmlParserCtxtPtr context = xmlCreatePushParserCtxt(&handler, this, hexReferences.piece(0, head), head, nullptr);
   if (context == nullptr) {
     xmlSetGenericErrorFunc(savedErrorContext, savedErrorFunc);
     qCWarning(zphFeeds) << "Parsing error: cannot create the XML parser";
@@ -313,7 +370,7 @@ bool ZPHStreamingXMLParser::parseData(const QByteArray& data, ZPHError* error)
   do {
     const qsizetype piece = qMin(ChunkBytes, length - offset);
     const bool last = offset + piece >= length;
-    xmlParseChunk(context, bytes + offset, int(piece), last ? 1 : 0);
+    xmlParseChunk(context, hexReferences.piece(offset, piece), int(piece), last ? 1 : 0);
     offset += piece;
     if (last)
       break;
@@ -402,13 +459,12 @@ void ZPHStreamingXMLParser::xmlStartElement(const QString& /*localName*/, const 
                                             const QString& /*uri*/, const QVariantMap* /*namespaces*/,
                                             const ZPHXMLRawAttributes* attributes)
 {
+  // The values are the document's, decoded once by the XML reader: an
+  // "&#38;" written as "&amp;#38;" is that text, not an ampersand.
   ZPHXMLAttributes simple;
   if (attributes != nullptr) {
-    for (const ZPHXMLRawAttribute& attribute : *attributes) {
-      QString value = attribute.value;
-      cb_replaceEntity38WithAmpersand(value);
-      simple.insert(keyWithLocalName(attribute.localName, attribute.prefix), value);
-    }
+    for (const ZPHXMLRawAttribute& attribute : *attributes)
+      simple.insert(keyWithLocalName(attribute.localName, attribute.prefix), attribute.value);
   }
   setCurrentXMLAttributes(simple);
   pushCurrentXMLAttributes();

@@ -563,10 +563,12 @@ QUrl CBDataArticle::baseURL() const
 
 QString CBDataArticle::plainTextTitleForDisplay() const
 {
+  // The stored plain title is text already (its markup was read once when
+  // the feed was): stripping it again would take "<b>" from "a <b> c".
   const QString title = plainTextTitle();
   if (title.isEmpty())
     return QCoreApplication::translate("CBDataArticle", "Untitled");
-  return cb_stringWithStrippedHTML(title, 0);
+  return title;
 }
 
 void CBDataArticle::bestSharingTitle(QString* title, QString* link) const
@@ -886,16 +888,20 @@ QString CBDataArticle::injectShortLinkTransform(const QString& html) const
   return result;
 }
 
-QString CBDataArticle::injectTwitterImageTransform(const QString& html) const
+QString CBDataArticle::injectTwitterImageTransform(
+    const QString& html, const std::function<QString(const QString& address)>& imageSource) const
 {
   static const QString byline = QStringLiteral("<div id=\"zphByline\">");
-  if (!permalink().startsWith(ShortMessageStatusPagePrefix) || thumbnailURL().isEmpty())
+  if (!permalink().startsWith(ShortMessageStatusPagePrefix) || thumbnailURL().isEmpty() || !imageSource)
     return html;
   const qsizetype at = html.lastIndexOf(byline);
   if (at < 0)
     return html;
+  const QString source = imageSource(thumbnailURL());
+  if (source.isEmpty())
+    return html;
   QString result = html;
-  result.insert(at + byline.size(), QStringLiteral("<img src=\"%1\"/>&nbsp;").arg(escapedForHTML(thumbnailURL())));
+  result.insert(at + byline.size(), QStringLiteral("<img src=\"%1\"/>&nbsp;").arg(escapedForHTML(source)));
   return result;
 }
 

@@ -11,6 +11,7 @@
 #include "store/graph/ZPHFetchRequest.h"
 #include "store/graph/ZPHManagedObjectID.h"
 
+#include <functional>
 #include <optional>
 
 class ArticleMetadata;
@@ -250,8 +251,9 @@ public:
   QUrl baseURLWithMOC(ZPHManagedObjectContext* context) const;
   // The same in the main context (main thread).
   QUrl baseURL() const;
-  // "Untitled" for an empty plainTextTitle, else plainTextTitle without
-  // markup.
+  // "Untitled" for an empty plainTextTitle, else plainTextTitle: the one
+  // title every display shows (the list, its tool tips, the page, the
+  // window, search results), plain text to be shown as text.
   QString plainTextTitleForDisplay() const;
   // plainTextTitle, else title (both left untouched when empty); the best
   // link.
@@ -318,7 +320,11 @@ public:
   static const QString ShortMessageStatusPagePrefix;  // "https://twitter.com/"
   static const QString ShortMessageShortLinkPrefix;   // "https://t.co/"
   QString injectShortLinkTransform(const QString& html) const;
-  QString injectTwitterImageTransform(const QString& html) const;
+  // The post's picture (thumbnailURL) before the byline, from the address
+  // `imageSource` gives for it: the page shows only what the rule of its
+  // own images lets through (null: no picture).
+  QString injectTwitterImageTransform(const QString& html,
+                                      const std::function<QString(const QString& address)>& imageSource) const;
 
   // Stores a string attribute; with scrubbing every unpaired UTF-16
   // surrogate becomes U+FFFD first.

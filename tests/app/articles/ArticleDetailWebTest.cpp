@@ -240,13 +240,20 @@ TEST_F(ArticleDetailWebTest, ClicksOnAHostileArticleOpenOnlyItsWebLinkOncePerCli
   click(QStringLiteral("zph-mail"), QStringLiteral("mailto:editor@example.com"));
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return desktop.opened.size() == 4; }, 10000));
   ZPHTestSpinEventLoop(1000);
+  // A mail link reaches the mail client with its recipient and subject only,
+  // never a file to attach.
+  click(QStringLiteral("zph-attach"),
+        QStringLiteral("mailto:editor@example.com?attach=/etc/passwd&subject=Hi&Attachment=~/.ssh/id_rsa"));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return desktop.opened.size() == 5; }, 10000));
+  ZPHTestSpinEventLoop(1000);
   // A relative link, resolved against the article's address with its query.
   const QString relative = server.url(QStringLiteral("/site/page")).toString() + QStringLiteral("?id=3");
   click(QStringLiteral("zph-relative"), relative);
-  ASSERT_TRUE(ZPHTestWaitUntil([&] { return desktop.opened.size() == 5; }, 10000));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return desktop.opened.size() == 6; }, 10000));
   ZPHTestSpinEventLoop(1000);
-  EXPECT_EQ(desktop.opened, (QList<QUrl>{QUrl(web), QUrl(web), QUrl(web),
-                                         QUrl(QStringLiteral("mailto:editor@example.com")), QUrl(relative)}));
+  EXPECT_EQ(desktop.opened,
+            (QList<QUrl>{QUrl(web), QUrl(web), QUrl(web), QUrl(QStringLiteral("mailto:editor@example.com")),
+                         QUrl(QStringLiteral("mailto:editor@example.com?subject=Hi")), QUrl(relative)}));
   EXPECT_EQ(webView()->url(), page);
   EXPECT_EQ(bridgeCalls(), 0);
   QStringList paths;
@@ -304,6 +311,39 @@ TEST_F(ArticleDetailWebTest, AnUnsanitisedPageStillLeadsNowhereByItself)
   EXPECT_EQ(failures, 0);
   EXPECT_FALSE(detail->awaitingMainFrameLoad());
   for (const ZPHTestHTTPRequest& request : server.requests()) EXPECT_NE(request.path, QStringLiteral("/refreshed"));
+}
+
+TEST_F(ArticleDetailWebTest, TheArticlePageHasNoFrames)
+{
+  // Frames the sanitizer would have removed, straight to the view under the
+  // page's own policy (which refuses frames of an address, not one of inline
+  // markup): a frame of inline markup (no address for a navigation policy to
+  // refuse either), one of a web address and one of about:blank, among
+  // others. None stays, none loads anything.
+  ZPHTestHTTPServer server;
+  ASSERT_TRUE(server.start());
+  const QString pixel = server.url(QStringLiteral("/pixel.png")).toString();
+  const QString framed = server.url(QStringLiteral("/framed")).toString();
+  ZPHArticlePage page;
+  page.html = QStringLiteral(
+                  "<!DOCTYPE html><html><head><meta http-equiv=\"Content-Security-Policy\" "
+                  "content=\"default-src 'none'; img-src http: https:\"></head><body><p id=\"before\">before</p>"
+                  "<iframe id=\"inline\" srcdoc=\"<p id='inside'>inside</p><img src='%1'>\"></iframe>"
+                  "<iframe id=\"web\" src=\"%2\"></iframe>"
+                  "<iframe id=\"blank\" src=\"about:blank\"></iframe>"
+                  "<div><object data=\"data:text/html,x\"></object><embed src=\"%2\"><frameset></frameset></div>"
+                  "<p id=\"after\">after</p></body></html>")
+                  .arg(pixel, framed);
+  ASSERT_TRUE(waitForLoad([&] { detail->loadArticlePage(page); }));
+  ZPHTestSpinEventLoop(1500);
+  EXPECT_EQ(run(QStringLiteral("document.getElementById('after').textContent")).toString(), QStringLiteral("after"));
+  EXPECT_EQ(run(QStringLiteral("window.frames.length")).toInt(), 0);
+  EXPECT_EQ(run(QStringLiteral("document.querySelectorAll('iframe, frame, frameset, object, embed').length")).toInt(),
+            0);
+  for (const ZPHTestHTTPRequest& request : server.requests()) {
+    EXPECT_NE(request.path, QStringLiteral("/pixel.png"));
+    EXPECT_NE(request.path, QStringLiteral("/framed"));
+  }
 }
 
 TEST_F(ArticleDetailWebTest, FindCountsStepsAndClears)
@@ -457,6 +497,37 @@ TEST_F(ArticleDetailWebTest, ThePageControlsReachTheApplicationThroughTheBridge)
                QStringLiteral("rgb(29, 30, 33)");
       },
       10000));
+}
+
+TEST_F(ArticleDetailWebTest, TheBridgeOffersThePageItsFiveCallsAndNothingOfQObjects)
+{
+  CBDataArticle* article = addArticle(QStringLiteral("http://example.com/feed.xml"),
+                                      QStringLiteral("http://example.com/a"), QStringLiteral("<p>Words.</p>"));
+  ASSERT_TRUE(showArticle(article));
+  waitForBridge();
+  // What a script of the application's world finds on the channel's object.
+  run(QStringLiteral(
+      "new QWebChannel(qt.webChannelTransport, function (channel) {"
+      "  var o = channel.objects.ArticleWebConsole;"
+      "  var calls = ['toggleFlaggedForSelectedArticle', 'toggleImageLayout',"
+      "    'shareSelectedArticleFromClientXClientYElementWidthElementHeight', 'webViewReady',"
+      "    'publicURLForImageCachedURL'];"
+      "  var qobject = ['objectName', 'objectNameChanged', 'deleteLater', 'destroyed', '_q_reregisterTimers'];"
+      "  window.zphBridge = {"
+      "    calls: calls.filter(function (k) { return typeof o[k] === 'function'; }).length,"
+      "    qobject: qobject.filter(function (k) { return k in o; }).join(',') };"
+      "  o.objectName = 'written by the page';"
+      "  o.publicURLForImageCachedURL('zph-image-cache:x', function (answer) { window.zphBridge.answer = answer; });"
+      "});"));
+  ASSERT_TRUE(ZPHTestWaitUntil(
+      [&] { return run(QStringLiteral("window.zphBridge && window.zphBridge.answer !== undefined")).toBool(); },
+      20000));
+  EXPECT_EQ(run(QStringLiteral("window.zphBridge.calls")).toInt(), 5);
+  EXPECT_EQ(run(QStringLiteral("window.zphBridge.qobject")).toString(), QString());
+  EXPECT_EQ(run(QStringLiteral("window.zphBridge.answer")).toString(), QString());
+  ZPHTestSpinEventLoop(300);
+  EXPECT_EQ(detail->webConsole()->objectName(), QString());
+  EXPECT_EQ(detail->webConsole()->refusedCallCount(), 0);
 }
 
 TEST_F(ArticleDetailWebTest, ANewerPageReplacesOneStillLoadingWithoutAFailure)

@@ -10,6 +10,7 @@
 #include "articles/ZPHTableViewContextualMenu.h"
 #include "articles/ZPHWebArticleDetailPane.h"
 #include "foundation/CBMimeTypes.h"
+#include "kit/ZPHPlainTextToolTip.h"
 #include "mainwindow/ZPHApplicationNotifications.h"
 #include "platform/ZPHMainThread.h"
 #include "sharing/CBSharableItem.h"
@@ -384,6 +385,55 @@ TEST_F(ArticleListTest, HostileFeedsShowLiterallyAndOnlyWebLinksReachAnOpener)
   EXPECT_FALSE(subscribed.isEmpty());
   for (const QUrl& url : subscribed) EXPECT_EQ(url.scheme(), QStringLiteral("feed"));
   ZPHArticleLinkOpener::setSubscribeHandler({});
+}
+
+TEST_F(ArticleListTest, ATitleIsOnePlainTextInItsRowToolTipPageAndSearch)
+{
+  // The feed wrote "<b>bold</b> &amp; <script>x()</script>": its markup read
+  // once, the tags gone, the script's text too, nothing rendered or run.
+  const QString plain = QStringLiteral("bold &");
+  start();
+  select(feed(QStringLiteral("/hostile.xml")));
+  CBDataArticle* stored = article(QStringLiteral("<b>bold</b> &amp; <script>x()</script>"));
+  ASSERT_NE(stored, nullptr);
+  EXPECT_EQ(stored->plainTextTitle(), plain);
+  EXPECT_EQ(stored->plainTextTitleForDisplay(), plain);
+  const int row = rowOf(plain);
+  ASSERT_GE(row, 0) << rows().join(u'|').toStdString();
+  ZPHArticleListModel* model = list->articleListModel();
+  EXPECT_EQ(model->articleAtRow(row), stored);
+  // The tool tip shows the same text as text (never as markup).
+  EXPECT_EQ(model->index(row, 0).data(Qt::ToolTipRole).toString(), ZPHPlainTextToolTip(plain));
+  EXPECT_FALSE(model->index(row, 1).data(Qt::ToolTipRole).isValid());
+  EXPECT_TRUE(
+      model->index(row, 0).data(Qt::AccessibleTextRole).toString().startsWith(QStringLiteral("Article: ") + plain));
+
+  // The page: the same text, and no element the title brought.
+  click(row);
+  auto* pane = qobject_cast<ZPHWebArticleDetailPane*>(list->currentLayoutViewController()->detailViewController());
+  ASSERT_NE(pane, nullptr);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return pane->shownArticle() == stored; }, 60000));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !list->currentLayoutViewController()->awaitingMainFrameLoadingComplete(); },
+                               60000));
+  QVariant page;
+  pane->detailViewController()->page()->runJavaScript(
+      QStringLiteral("(function () { var t = document.getElementById('title');"
+                     " return [t.textContent.trim(), t.querySelectorAll('*:not(a)').length, document.title]; })()"),
+      QWebEngineScript::ApplicationWorld, [&](const QVariant& value) { page = value; });
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return page.isValid(); }, 30000));
+  const QVariantList shown = page.toList();
+  ASSERT_EQ(shown.size(), 3);
+  EXPECT_EQ(shown.at(0).toString(), plain);
+  EXPECT_EQ(shown.at(1).toInt(), 0);
+  EXPECT_NE(shown.at(2).toString(), QStringLiteral("x()"));
+
+  // Search looks at the same text: the markup and the script are not in it.
+  search(plain, 2);
+  EXPECT_EQ(results(), QStringList{plain});
+  for (const QString& markup : {QStringLiteral("x()"), QStringLiteral("<b>"), QStringLiteral("&amp;")}) {
+    search(markup, 2);
+    EXPECT_EQ(results(), QStringList()) << markup.toStdString();
+  }
 }
 
 TEST_F(ArticleListTest, SearchFindsTextAsTheStoreKeepsItWithBoundQueriesAndDropsStaleResults)

@@ -40,23 +40,47 @@ struct Recorder {
   }
 };
 
-TEST(ArticleWebConsoleTest, OffersItsFiveCallsAndNothingElseOfItsOwn)
+TEST(ArticleWebConsoleTest, OffersItsFiveCallsAndNothingElse)
 {
+  // What the web channel publishes is every member of the meta-object: the
+  // five calls, and none of QObject's (objectName, deleteLater, destroyed).
   Recorder recorder;
   ZPHArticleWebConsole console(recorder.handlers());
-  QStringList own;
+  QStringList all;
   const QMetaObject* meta = console.metaObject();
-  for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
+  EXPECT_EQ(meta->superClass(), nullptr);
+  for (int i = 0; i < meta->methodCount(); ++i) {
     const QMetaMethod method = meta->method(i);
-    if (method.access() == QMetaMethod::Public)
-      own.append(QString::fromLatin1(method.name()));
+    EXPECT_EQ(method.access(), QMetaMethod::Public) << method.name().constData();
+    EXPECT_EQ(method.methodType(), QMetaMethod::Method) << method.name().constData();
+    all.append(QString::fromLatin1(method.name()));
   }
-  own.sort();
+  all.sort();
   EXPECT_EQ(
-      own, (QStringList{"publicURLForImageCachedURL", "shareSelectedArticleFromClientXClientYElementWidthElementHeight",
+      all, (QStringList{"publicURLForImageCachedURL", "shareSelectedArticleFromClientXClientYElementWidthElementHeight",
                         "toggleFlaggedForSelectedArticle", "toggleImageLayout", "webViewReady"}));
-  EXPECT_EQ(meta->propertyCount(), meta->propertyOffset()) << "no properties of its own";
+  EXPECT_EQ(meta->propertyCount(), 0);
+  EXPECT_EQ(meta->enumeratorCount(), 0);
+  EXPECT_EQ(meta->indexOfMethod("deleteLater()"), -1);
+  EXPECT_EQ(meta->indexOfSignal("destroyed()"), -1);
+  EXPECT_EQ(meta->indexOfProperty("objectName"), -1);
   EXPECT_EQ(ZPHArticleWebConsole::channelName(), QStringLiteral("ArticleWebConsole"));
+
+  // The calls work through the meta-object, as the channel makes them.
+  const QMetaMethod toggle = meta->method(meta->indexOfMethod("toggleImageLayout(QJsonValue)"));
+  ASSERT_TRUE(toggle.isValid());
+  EXPECT_TRUE(toggle.invoke(&console, Qt::DirectConnection, Q_ARG(QJsonValue, QJsonValue(1))));
+  EXPECT_EQ(recorder.layouts, QList<int>{1});
+  const QMetaMethod lookUp = meta->method(meta->indexOfMethod("publicURLForImageCachedURL(QJsonValue)"));
+  QString answer;
+  EXPECT_TRUE(lookUp.invoke(&console, Qt::DirectConnection, Q_RETURN_ARG(QString, answer),
+                            Q_ARG(QJsonValue, QJsonValue(QStringLiteral("zph-image-cache:x")))));
+  EXPECT_EQ(answer, QStringLiteral("http://example.com/a.png"));
+  EXPECT_EQ(recorder.asked, QStringList{"zph-image-cache:x"});
+  const QMetaMethod flag = meta->method(meta->indexOfMethod("toggleFlaggedForSelectedArticle()"));
+  EXPECT_TRUE(QMetaObject::metacall(&console, QMetaObject::InvokeMetaMethod, flag.methodIndex(), nullptr) < 0);
+  EXPECT_EQ(recorder.flagToggles, 1);
+  EXPECT_EQ(console.callCount(), 3);
 }
 
 TEST(ArticleWebConsoleTest, ImageLayoutTakesOnlyZeroOrOne)

@@ -3,6 +3,7 @@
 #include "articles/CBHTMLDataSourceArticle.h"
 #include "articles/ZPHArticleTheme.h"
 #include "articles/ZPHHTMLBuilderArticle.h"
+#include "articles/ZPHHTMLEscaping.h"
 #include "articles/ZPHStyleSheetController.h"
 #include "feeds/images/CBWebCacheController.h"
 #include "feeds/images/ZPHArticleImageCacheController.h"
@@ -47,9 +48,15 @@ TEST_F(DataSourceArticleTest, TheTitleIsEscapedAndLinkedOnlyToWebAndMailAddresse
     article->setPlainTextTitle(QString::fromUtf8(c.title));
     EXPECT_EQ(text(value(article, "newsitem_title")), c.linked) << c.link;
   }
+  // The page shows the title every display shows: the plain one, never the
+  // feed's markup.
   CBDataArticle* article = addArticle(QStringLiteral("http://example.com/feed.xml"), QStringLiteral("http://e.com/"));
   article->setTitle(QStringLiteral("<i>Only</i> & stored"));
-  EXPECT_EQ(text(value(article, "newsitem_plaintitle")), "&lt;i&gt;Only&lt;/i&gt; &amp; stored");
+  EXPECT_EQ(text(value(article, "newsitem_plaintitle")), "Untitled");
+  EXPECT_EQ(text(value(article, "newsitem_title")), "<a href=\"http://e.com/\">Untitled</a>");
+  article->setPlainTextTitle(QStringLiteral("a <b> c & d"));
+  EXPECT_EQ(text(value(article, "newsitem_plaintitle")), "a &lt;b&gt; c &amp; d");
+  EXPECT_EQ(value(article, "newsitem_plaintitle"), ZPHHTMLEscaping::escapedText(article->plainTextTitleForDisplay()));
 }
 
 TEST_F(DataSourceArticleTest, TheAuthorLineEscapesEveryPart)
@@ -215,6 +222,48 @@ TEST_F(ArticlePageTest, TheLoadStepFillsThePageValues)
             "");
 }
 
+TEST_F(ArticlePageTest, TheShortMessagePictureFollowsTheRuleOfTheContentsImages)
+{
+  const QUrl cached(QStringLiteral("https://pbs.example.com/cached.jpg"));
+  CBWebCacheController::sharedController()->storeObject("jpeg bytes", cached);
+  const QString byline = QStringLiteral("<div id=\"zphByline\">");
+  struct Case {
+    const char* thumbnail;
+    std::string source;  // "" for no picture
+  } cases[] = {
+      {"https://pbs.example.com/a.jpg", "https://pbs.example.com/a.jpg"},
+      {"http://pbs.example.com/b c.jpg", "http://pbs.example.com/b%20c.jpg"},
+      {"/media/d.png", "https://twitter.com/media/d.png"},
+      {"https://pbs.example.com/cached.jpg",
+       ZPHArticleImageCacheController::imageCacheURLForURL(cached).toString().toStdString()},
+      {"cbfavicon:0123456789abcdef.png", ""},
+      {"zph-image-cache:https://pbs.example.com/a.jpg", ""},
+      {"cbstylesheet:///etc/passwd", ""},
+      {"file:///etc/passwd", ""},
+      {"javascript:alert(1)", ""},
+      {"data:image/png;base64,iVBORw0KGgo=", ""},
+      {"https:///no-host.png", ""},
+  };
+  for (const Case& c : cases) {
+    CBDataArticle* article =
+        addArticle(QStringLiteral("http://example.com/feed.xml"),
+                   QStringLiteral("https://twitter.com/someone/status/3"), QStringLiteral("<p>x</p>"));
+    article->setPermalink(QStringLiteral("https://twitter.com/someone/status/3"));
+    article->setThumbnailURL(QString::fromLatin1(c.thumbnail));
+    const QString html = ZPHHTMLBuilderArticle::articlePage(article, *theme, ZPHArticlePageSettings(), &defaults).html;
+    const qsizetype at = html.indexOf(byline);
+    ASSERT_GE(at, 0) << c.thumbnail;
+    const QString after = html.mid(at + byline.size(), 200);
+    if (c.source.empty()) {
+      EXPECT_FALSE(after.startsWith(QStringLiteral("<img"))) << c.thumbnail << ": " << text(after);
+      EXPECT_FALSE(html.contains(QString::fromLatin1(c.thumbnail))) << c.thumbnail;
+    } else {
+      EXPECT_TRUE(after.startsWith(QStringLiteral("<img src=\"%1\"/>").arg(QString::fromStdString(c.source))))
+          << c.thumbnail << ": " << text(after);
+    }
+  }
+}
+
 TEST_F(ArticlePageTest, ThePageHasNoPlaceholderLeftAndFeedTextIsNeverFilledIn)
 {
   CBDataArticle* article =
@@ -237,9 +286,11 @@ TEST_F(ArticlePageTest, ThePageHasNoPlaceholderLeftAndFeedTextIsNeverFilledIn)
   EXPECT_TRUE(page.html.contains(QStringLiteral("<p>Body {{article_width}} [[newsitem_title]]</p>")));
   EXPECT_TRUE(page.html.contains(QStringLiteral(">Title {{stylesheet_url}}</a></h1>")));
   EXPECT_TRUE(page.html.contains(QStringLiteral(">[[date_long]]</span>")));
-  // The short-message picture goes into the byline, its address untouched.
+  // The short-message picture goes into the byline, its address as the
+  // content's images have theirs: checked and encoded.
   EXPECT_TRUE(page.html.contains(
-      QStringLiteral("<div id=\"zphByline\"><img src=\"https://example.com/{{photo_setting}}.png\"/>&nbsp;")));
+      QStringLiteral("<div id=\"zphByline\"><img src=\"https://example.com/%7B%7Bphoto_setting%7D%7D.png\"/>&nbsp;")))
+      << text(page.html);
   // Only the article's text holds placeholders now.
   QString rest = page.html;
   for (const QString& literal :

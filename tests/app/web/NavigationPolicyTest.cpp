@@ -168,4 +168,34 @@ TEST(NavigationPolicyTest, SchemesAreComparedWhole)
                                                    QUrl(QStringLiteral("zph-article://a/"))));
 }
 
+TEST(NavigationPolicyTest, AMailLinkHandsOutOnlyRecipientsSubjectAndBody)
+{
+  struct MailCase {
+    const char* link;
+    const char* handedOut;  // "" for nothing
+  } cases[] = {
+      {"mailto:editor@example.com", "mailto:editor@example.com"},
+      {"mailto:a@example.com?attach=/etc/passwd&subject=Hi", "mailto:a@example.com?subject=Hi"},
+      {"mailto:a@example.com?ATTACHMENT=%2Fhome%2Fme%2F.ssh%2Fid_rsa&Attach=~/.gnupg&body=x",
+       "mailto:a@example.com?body=x"},
+      {"mailto:a@example.com?bcc=hidden@example.com&In-Reply-To=%3Cx%3E&X-Mailer=evil", "mailto:a@example.com"},
+      {"mailto:?to=a@example.com,b@example.com&cc=c@example.com&subject=Re%3A%20a%26b%3Dc%2B1&body=line%0Atwo",
+       "mailto:a@example.com,b@example.com?subject=Re%3A%20a%26b%3Dc%2B1&body=line%0Atwo&cc=c@example.com"},
+      {"mailto:a@example.com?subject=first&subject=second", "mailto:a@example.com?subject=first"},
+      // Only plain addresses are recipients.
+      {"mailto:--attach=/etc/passwd@example.com", ""},
+      {"mailto:a@example.com,-x@example.com,b%20c@example.com,%3Ce@example.com%3E", "mailto:a@example.com"},
+      {"mailto:nobody", ""},
+      {"mailto:?attach=/etc/passwd", ""},
+      {"mailto:?subject=Only%20a%20subject", "mailto:?subject=Only%20a%20subject"},
+      {"https://example.com/?attach=x", ""},
+      {"", ""},
+  };
+  for (const MailCase& c : cases) {
+    const QUrl url(QString::fromLatin1(c.link));
+    EXPECT_EQ(ZPHNavigationPolicy::mailURLForMailClient(url).toString(QUrl::FullyEncoded).toStdString(), c.handedOut)
+        << c.link;
+  }
+}
+
 }  // namespace

@@ -59,7 +59,12 @@ TEST(CBEntityConversion, HighCharactersBecomeEntities)
   EXPECT_EQ(entityForCharacterString("\u00e9"), "&eacute;");
   EXPECT_EQ(entityForCharacterString("\u2022"), "&#149;");
   EXPECT_EQ(entityForCharacterString("\u2014"), "&mdash;");
-  EXPECT_TRUE(entityForCharacterString("\u00b9").isNull());
+  // The table's characters are HTML's, so they come back under their names.
+  EXPECT_EQ(entityForCharacterString("\u00b9"), "&sup1;");
+  EXPECT_EQ(entityForCharacterString("\u00bd"), "&frac12;");
+  EXPECT_EQ(entityForCharacterString("\u2013"), "&ndash;");
+  EXPECT_TRUE(entityForCharacterString("\u4e2d").isNull());
+  EXPECT_TRUE(entityForCharacterString("-").isNull());
 
   struct Case {
     const char16_t* input;
@@ -67,7 +72,7 @@ TEST(CBEntityConversion, HighCharactersBecomeEntities)
   };
   const Case cases[] = {
       {u"caf\u00e9", "caf&eacute;"},
-      {u"\u00b9", "&#185;"},
+      {u"\u00b9\u00d7\u00a0", "&sup1;&times;&nbsp;"},
       {u"\u2022 item", "&#149; item"},
       {u"\u2019\u20ac", "&rsquo;&euro;"},
       {u"\u4e2d", "&#20013;"},

@@ -30,7 +30,7 @@ TEST(CBEntityDecoding, TableHoldsTheNamedAndNumericReferences)
       {"#147", u"\u201C"},
       {"#148", u"\u201D"},
       {"#149", u"\u2022"},
-      {"#150", u"-"},
+      {"#150", u"\u2013"},
       {"#151", u"\u2014"},
       {"#153", u"\u2122"},
       // Their own characters, never a question mark.
@@ -49,35 +49,34 @@ TEST(CBEntityDecoding, TableHoldsTheNamedAndNumericReferences)
       {"THORN", u"\u00DE"},
       {"thorn", u"\u00FE"},
       {"Dstrok", u"\u0110"},
-      // Blanks.
+      // The characters HTML names, never a blank or an ASCII stand-in.
       {"#32", u" "},
-      {"#160", u" "},
-      {"#173", u" "},
-      {"#178", u" "},
-      {"#179", u" "},
-      {"#185", u" "},
-      {"#8194", u" "},
-      {"#8195", u" "},
-      {"nbsp", u" "},
-      {"shy", u" "},
-      {"sup1", u" "},
-      {"sup2", u" "},
-      {"sup3", u" "},
-      // ASCII look-alikes.
-      {"#8211", u"-"},
-      {"ndash", u"-"},
-      {"#215", u"x"},
-      {"times", u"x"},
-      {"#221", u"Y"},
-      {"Yacute", u"Y"},
-      {"#253", u"y"},
-      {"yacute", u"y"},
-      {"#188", u"1/4"},
-      {"#189", u"1/2"},
-      {"#190", u"3/4"},
-      {"frac14", u"1/4"},
-      {"frac12", u"1/2"},
-      {"frac34", u"3/4"},
+      {"#160", u"\u00A0"},
+      {"#173", u"\u00AD"},
+      {"#178", u"\u00B2"},
+      {"#179", u"\u00B3"},
+      {"#185", u"\u00B9"},
+      {"#8194", u"\u2002"},
+      {"#8195", u"\u2003"},
+      {"nbsp", u"\u00A0"},
+      {"shy", u"\u00AD"},
+      {"sup1", u"\u00B9"},
+      {"sup2", u"\u00B2"},
+      {"sup3", u"\u00B3"},
+      {"#8211", u"\u2013"},
+      {"ndash", u"\u2013"},
+      {"#215", u"\u00D7"},
+      {"times", u"\u00D7"},
+      {"#221", u"\u00DD"},
+      {"Yacute", u"\u00DD"},
+      {"#253", u"\u00FD"},
+      {"yacute", u"\u00FD"},
+      {"#188", u"\u00BC"},
+      {"#189", u"\u00BD"},
+      {"#190", u"\u00BE"},
+      {"frac14", u"\u00BC"},
+      {"frac12", u"\u00BD"},
+      {"frac34", u"\u00BE"},
       // Punctuation and symbols.
       {"#8212", u"\u2014"},
       {"mdash", u"\u2014"},
@@ -114,6 +113,16 @@ TEST(CBEntityDecoding, TableHoldsTheNamedAndNumericReferences)
   };
   for (const Case& c : cases) EXPECT_EQ(table.value(QString::fromLatin1(c.key)), QString::fromUtf16(c.value)) << c.key;
 
+  // Every name HTML knows gives HTML's character.
+  for (auto it = table.cbegin(); it != table.cend(); ++it) {
+    const QString name = it.key();
+    if (name.startsWith(u'#') || name == "amp" || name == "lt" || name == "gt" || name == "brkbar")
+      continue;
+    const char* html = ZPHHTMLNamedCharacterReferenceValue(name.toStdString());
+    ASSERT_NE(html, nullptr) << name.toStdString();
+    EXPECT_EQ(it.value(), QString::fromUtf8(html)) << name.toStdString();
+  }
+
   // A named reference and the numeric one of the same character agree.
   for (auto it = table.cbegin(); it != table.cend(); ++it) {
     if (it.key().startsWith(u'#') || it.value().size() != 1)
@@ -143,10 +152,15 @@ TEST(CBEntityDecoding, DecodesReferencesButNeverMakesMarkup)
       {u"caf&#xe9;", true, false, u"caf\u00E9"},
       {u"&#39;&apos;&#8217;", true, false, u"''\u2019"},
       {u"&#65;&#x42;&#0067;", true, false, u"ABC"},
-      {u"&#150;", true, false, u"-"},
-      {u"&nbsp;", true, false, u" "},
+      {u"&#150;", true, false, u"\u2013"},
+      {u"&nbsp;", true, false, u"\u00A0"},
+      {u"&frac12;&times;&ndash;&sup2;&shy;&Yacute;&lang;", true, false, u"\u00BD\u00D7\u2013\u00B2\u00AD\u00DD\u27E8"},
+      // A hexadecimal reference, whatever the case of its x.
+      {u"&#X41;&#Xe9;&#x1f600;", true, false, u"A\u00E9\U0001F600"},
+      // 128 to 159 as HTML reads them: Windows-1252.
+      {u"&#128;&#x96;&#159;&#129;", true, false, u"\u20AC\u2013\u0178\u0081"},
       // Left as written.
-      {u"&#X41;", true, false, u"&#X41;"},
+      {u"&#X;&#x;&#Xzz;", true, false, u"&#X;&#x;&#Xzz;"},
       {u"&#x0;&#0;", true, false, u"&#x0;&#0;"},
       {u"&#-65;", true, false, u"&#-65;"},
       {u"a & b; c", true, false, u"a & b; c"},
@@ -169,9 +183,10 @@ TEST(CBEntityDecoding, DecodesReferencesButNeverMakesMarkup)
       {u"&#x3c;b&#62;", true, false, u"&lt;b&gt;"},
       {u"&#60;script&#x3E;", false, false, u"&#60;script&#x3E;"},
       {u"&#60;script&#x3E;", true, true, u"&#60;script&#x3E;"},
+      {u"&#X3C;script&#X3e;", true, false, u"&lt;script&gt;"},
       // Numeric only: the table is skipped, decimal references still decode.
       {u"&eacute;&#233;", true, true, u"&eacute;\u00E9"},
-      {u"&#150;", true, true, u"\u0096"},
+      {u"&#150;", true, true, u"\u2013"},
       {u"&lt;&amp;", true, true, u"&lt;&amp;"},
   };
   for (const Case& c : cases) {
@@ -223,8 +238,8 @@ TEST(CBEntityDecoding, EveryHTMLNameDecodesOthersStayAsWritten)
        u"\U0001D504"},
       {u"&ETH;&eth;&THORN;&thorn;&curren;&brvbar;&brkbar;&die;&Dstrok;", true,
        u"\u00D0\u00F0\u00DE\u00FE\u00A4\u00A6\u00A6\u00A8\u0110"},
-      // The table's own values still win.
-      {u"&nbsp;&ndash;&times;&frac12;", true, u" -x1/2"},
+      // The table's own values are HTML's.
+      {u"&nbsp;&ndash;&times;&frac12;", true, u"\u00A0\u2013\u00D7\u00BD"},
       // Never markup, in any spelling.
       {u"&LT;b&GT; &AMP; &nvlt;", true, u"&lt;b&gt; &amp; &lt;\u20D2"},
       {u"&LT;b&GT; &nvgt;", false, u"&LT;b&GT; &nvgt;"},
@@ -240,7 +255,7 @@ TEST(CBEntityDecoding, EveryHTMLNameDecodesOthersStayAsWritten)
   EXPECT_EQ(cb_stringWithDecodedEntities("&bull;&#8226;", true, true), "&bull;\u2022");
 
   EXPECT_EQ(CBNamedCharacterReferenceText(u"bull"), "\u2022");
-  EXPECT_EQ(CBNamedCharacterReferenceText(u"nbsp"), " ");
+  EXPECT_EQ(CBNamedCharacterReferenceText(u"nbsp"), "\u00A0");
   EXPECT_EQ(CBNamedCharacterReferenceText(u"amp"), "&amp;");
   EXPECT_TRUE(CBNamedCharacterReferenceText(u"#8226").isNull());
   EXPECT_TRUE(CBNamedCharacterReferenceText(u"bu\u00E9ll").isNull());
@@ -250,6 +265,34 @@ TEST(CBEntityDecoding, EveryHTMLNameDecodesOthersStayAsWritten)
   EXPECT_EQ(length, 3u);
   EXPECT_STREQ(CBNamedCharacterReferenceUTF8("brkbar", &length), "\u00A6");
   EXPECT_EQ(CBNamedCharacterReferenceUTF8("bogus", &length), nullptr);
+}
+
+TEST(CBEntityDecoding, TextForPeopleAndMarkupForAnotherParser)
+{
+  // Text: every reference decoded once, "&", "<" and ">" too. Markup: the
+  // same characters, but those of markup's syntax as numeric references.
+  struct Case {
+    const char16_t* input;
+    const char16_t* text;
+    const char16_t* markup;
+  };
+  const Case cases[] = {
+      {u"AT&amp;T &lt;b&gt;", u"AT&T <b>", u"AT&#38;T &#60;b&#62;"},
+      {u"&amp;lt; &amp;amp;", u"&lt; &amp;", u"&#38;lt; &#38;amp;"},
+      {u"&#60;&#x3E;&#38;&LT;&GT;&AMP;", u"<>&<>&", u"&#60;&#62;&#38;&#60;&#62;&#38;"},
+      {u"&quot;&#34;&apos;&#39;", u"\"\"''", u"&#34;&#34;&#39;&#39;"},
+      {u"&lang;&frac12; &#X41;&#150;", u"\u27E8\u00BD A\u2013", u"\u27E8\u00BD A\u2013"},
+      {u"&nvlt;", u"<\u20D2", u"&#60;\u20D2"},
+      {u"&bogus; & b; &#0;", u"&bogus; & b; &#0;", u"&bogus; & b; &#0;"},
+      {u"<p>&eacute;</p>", u"<p>\u00E9</p>", u"<p>\u00E9</p>"},
+  };
+  for (const Case& c : cases) {
+    const QString input = QString::fromUtf16(c.input);
+    EXPECT_EQ(CBTextWithDecodedEntities(input), QString::fromUtf16(c.text)) << input.toStdString();
+    EXPECT_EQ(CBMarkupWithDecodedEntities(input), QString::fromUtf16(c.markup)) << input.toStdString();
+  }
+  EXPECT_TRUE(CBTextWithDecodedEntities(QString()).isNull());
+  EXPECT_EQ(CBTextWithDecodedEntities("plain"), "plain");
 }
 
 TEST(CBEntityDecoding, HexDigitsScanning)

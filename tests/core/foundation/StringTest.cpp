@@ -314,10 +314,38 @@ TEST(CBString, XMLReferencesRoundTrip)
 
 TEST(CBString, PlainTextTitles)
 {
-  EXPECT_EQ(cb_stringByMakingPlainTextTitle("  Caf&eacute; <B>Bold</b> &amp;amp;<BR/>news&#8217;s\n\ttitle  "),
-            "Caf\u00e9 Bold &amp;news\u2019s title");
-  EXPECT_EQ(cb_stringByMakingPlainTextTitle("Fish &amp; Chips &lt;3"), "Fish & Chips <3");
-  EXPECT_EQ(cb_stringByMakingPlainTextTitle("<i>Plain</i>"), "Plain");
+  // A title's markup read once: tags go (scripts and style sheets with
+  // their text), references are decoded last, white space collapses.
+  struct Case {
+    const char16_t* markup;
+    const char16_t* title;
+  };
+  const Case cases[] = {
+      {u"  Caf&eacute; <B>Bold</b> &amp;amp;<BR/>news&#8217;s\n\ttitle  ", u"Caf\u00e9 Bold &amp; news\u2019s title"},
+      {u"Fish &amp; Chips &lt;3", u"Fish & Chips <3"},
+      {u"<i>Plain</i>", u"Plain"},
+      {u"Why I switched to <em>plain</em> Makefiles", u"Why I switched to plain Makefiles"},
+      {u"Run <script>alert(1)</script>this<style>b{}</style>", u"Run this"},
+      {u"<SCRIPT type=\"x\">evil()</SCRIPT>safe", u"safe"},
+      // What references stand for stays text, never markup.
+      {u"a &lt;b&gt;c&lt;/b&gt;", u"a <b>c</b>"},
+      {u"&lt;script&gt;alert(1)&lt;/script&gt;", u"<script>alert(1)</script>"},
+      {u"&amp;lt;b&amp;gt;", u"&lt;b&gt;"},
+      // A "<" or ">" that is no markup is text.
+      {u"5 < 6 and 7 > 3", u"5 < 6 and 7 > 3"},
+      {u"I <3 feeds -> yes", u"I <3 feeds -> yes"},
+      {u"<a title=\"x > y\" href='q'>link</a> after", u"link after"},
+      {u"before<!-- a <b>comment</b> -->after", u"beforeafter"},
+      {u"one<br>two<p>three</p>four", u"one two three four"},
+      {u"&frac12; &times; &#X41;", u"\u00BD \u00D7 A"},
+      {u"   ", u""},
+      {u"<b></b>", u""},
+  };
+  for (const Case& c : cases) {
+    const QString markup = QString::fromUtf16(c.markup);
+    EXPECT_EQ(cb_stringByMakingPlainTextTitle(markup), QString::fromUtf16(c.title)) << markup.toStdString();
+  }
+  EXPECT_TRUE(cb_stringByMakingPlainTextTitle(QString()).isNull());
 }
 
 TEST(CBString, StrippingHTMLWithWhitespace)
@@ -341,9 +369,42 @@ TEST(CBString, StrippingHTMLWithWhitespace)
   EXPECT_TRUE(cb_mutableStringWithStrippedHTML(QString(), 0).isNull());
   EXPECT_TRUE(cb_stringWithStrippedHTML(QString(), 0).isNull());
 
-  // A stray ">" neither hides the text after it nor lets tag contents leak.
-  EXPECT_EQ(cb_stringWithStrippedHTML("a > b <i>c</i>", 0), "a b c");
-  EXPECT_EQ(cb_mutableStringWithStrippedHTML("x >> y<span class=\"s\">z</span>", 0), "x yz");
+  // A stray ">" neither hides the text after it nor lets tag contents leak;
+  // it is text, as is a "<" that begins no markup.
+  EXPECT_EQ(cb_stringWithStrippedHTML("a > b <i>c</i>", 0), "a > b c");
+  EXPECT_EQ(cb_mutableStringWithStrippedHTML("x >> y<span class=\"s\">z</span>", 0), "x >> yz");
+  EXPECT_EQ(cb_stringWithStrippedHTML("1 < 2 <3 <<b>x</b>", 0), "1 < 2 <3 <x");
+  EXPECT_EQ(cb_stringWithStrippedHTML("<img alt=\"a>b\" src='c>d'>e<a href=x'y>f</a>", 0), "ef");
+  EXPECT_EQ(cb_stringWithStrippedHTML("a<!-- <p>x</p> -->b<!DOCTYPE html>c<?pi x?>d</ 3>e", 0), "abcde");
+  EXPECT_EQ(cb_stringWithStrippedHTML("open <b class=\"never closed", 0), "open ");
+}
+
+TEST(CBString, StrippedBlocksLeaveABlankBetweenTheirWords)
+{
+  // Paragraphs, list items, table cells and line breaks separate words;
+  // inline markup does not. No blank at either end, none doubled.
+  struct Case {
+    const char* html;
+    const char* text;
+  };
+  const Case cases[] = {
+      {"<p>footnote[1].</p><p>RELATIVE-LINK</p>Filler", "footnote[1]. RELATIVE-LINK Filler"},
+      {"<table><tr><td>simpler.</td><td>Tool</td></tr><tr><th>Lines</th><td>make</td><td>42</td></tr></table>",
+       "simpler. Tool Lines make 42"},
+      {"<ul><li>one</li><li>two</li></ul><ol><LI>three</ol>", "one two three"},
+      {"a<br>b<br/>c<BR />d<hr>e", "a b c d e"},
+      {"<h1>Head</h1><div>body</div><blockquote>quote</blockquote>", "Head body quote"},
+      {"<p> spaced </p> <p>out</p>", " spaced out"},
+      {"Hel<b>lo</b> w<span>or</span><a href=\"x\">ld</a>", "Hello world"},
+      {"<p></p><div></div>", ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(cb_stringWithStrippedHTML(c.html, 0), QString::fromLatin1(c.text)) << c.html;
+    EXPECT_EQ(cb_mutableStringWithStrippedHTML(c.html, 0), QString::fromLatin1(c.text)) << c.html;
+  }
+  // The blank counts toward the maximum like any character written.
+  EXPECT_EQ(cb_stringWithStrippedHTML("<p>ab</p><p>cd</p>", 3), "ab ");
+  EXPECT_EQ(cb_mutableStringWithStrippedHTML("<p>ab</p><p>cd</p>", 4), "ab...");
 
   EXPECT_EQ(CBStringStripHTML("<p>Hello  <b>big</b>\tworld</p>"), " Hello  big \tworld ");
   EXPECT_EQ(CBStringStripHTML("a > b<br>c"), "a b c");

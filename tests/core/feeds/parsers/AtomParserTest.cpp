@@ -117,3 +117,70 @@ TEST(AtomParser, XHTMLContentEndsOnlyWithTheElementThatBeganIt)
   EXPECT_EQ(parsed.item(0)->title(), "One");
   EXPECT_EQ(parsed.item(1)->title(), "Two");
 }
+
+TEST(AtomParser, TitlesOfEveryTypeGiveTheirTextForPeople)
+{
+  // title(): what the feed wrote; plainTextTitle(): what people are shown.
+  struct Case {
+    const char* title;  // the element as written
+    const char* written;
+    const char* plain;
+  };
+  const Case cases[] = {
+      {"<title type=\"html\">Why I switched to &lt;em&gt;plain&lt;/em&gt; Makefiles</title>",
+       "Why I switched to <em>plain</em> Makefiles", "Why I switched to plain Makefiles"},
+      {"<title type=\"html\">&lt;script&gt;alert(1)&lt;/script&gt;Safe &lt;b&gt;and&lt;/b&gt; sound</title>",
+       "<script>alert(1)</script>Safe <b>and</b> sound", "Safe and sound"},
+      {"<title type=\"html\">AT&amp;amp;T &amp;lt;3</title>", "AT&amp;T &lt;3", "AT&T <3"},
+      {"<title type=\"text/html\">Old &lt;i&gt;Atom&lt;/i&gt;</title>", "Old <i>Atom</i>", "Old Atom"},
+      // Text is text: what looks like markup is shown as written.
+      {"<title type=\"text\">Using the &lt;em&gt; tag &amp;amp; friends</title>", "Using the <em> tag &amp; friends",
+       "Using the <em> tag &amp; friends"},
+      {"<title>5 &lt; 6 &amp;&amp; 7 &gt; 3\n   always</title>", "5 < 6 && 7 > 3\n   always", "5 < 6 && 7 > 3 always"},
+      {"<title type=\"xhtml\"><div xmlns=\"http://www.w3.org/1999/xhtml\">The &lt;em&gt; <em>tag</em></div></title>",
+       "The <em> tag", "The <em> tag"},
+  };
+  for (const Case& c : cases) {
+    const QByteArray xml = QByteArray("<feed xmlns=\"http://www.w3.org/2005/Atom\"><title>F</title><entry><id>1</id>") +
+                           c.title + "</entry></feed>";
+    const ParsedFixture parsed = ParseFeedBytes(xml);
+    ASSERT_EQ(parsed.count(), 1) << c.title;
+    EXPECT_EQ(parsed.item(0)->title(), QString::fromUtf8(c.written)) << c.title;
+    EXPECT_EQ(parsed.item(0)->plainTextTitle(), QString::fromUtf8(c.plain)) << c.title;
+  }
+}
+
+TEST(AtomParser, FeedTitleSubtitleAndAuthor)
+{
+  const ParsedFixture parsed = ParseFeedBytes(
+      "<feed xmlns=\"http://www.w3.org/2005/Atom\">"
+      "<title type=\"html\">Joe&amp;#8217;s &lt;b&gt;blog&lt;/b&gt;</title>"
+      "<subtitle type=\"html\">Notes &amp;amp; &lt;i&gt;thoughts&lt;/i&gt;</subtitle>"
+      "<author><name>Unknown</name></author>"
+      "<entry><id>1</id><title>Own author</title><author><name>Entry Writer</name></author></entry>"
+      "<entry><id>2</id><title>No author</title></entry>"
+      "<entry><id>3</id><title>Source author only</title>"
+      "<source><author><name>Source Writer</name></author></source></entry>"
+      "<author><name>Feed Writer</name><email>feed@example.com</email></author>"
+      "<entry><id>4</id><title>After the feed's author</title><author><name>Unknown Author</name></author></entry>"
+      "</feed>");
+  ASSERT_TRUE(parsed.isFeed);
+  EXPECT_TRUE(parsed.error.isNull()) << parsed.error.toString().toStdString();
+  EXPECT_EQ(parsed.proxy->feedTitle(), QString::fromUtf8("Joe\u2019s blog"));
+  EXPECT_EQ(parsed.proxy->headerItems().value("subtitle").toString(), "Notes & thoughts");
+  EXPECT_FALSE(parsed.proxy->headerItems().contains("name"));
+  ASSERT_EQ(parsed.count(), 4);
+  EXPECT_EQ(parsed.item(0)->author(), "Entry Writer");
+  // The feed's author, even when it comes after the entry; "Unknown" is no
+  // one's name.
+  EXPECT_EQ(parsed.item(1)->author(), "Feed Writer");
+  EXPECT_EQ(parsed.item(2)->author(), "Feed Writer");
+  EXPECT_EQ(parsed.item(3)->author(), "Feed Writer");
+
+  const ParsedFixture plain = ParseFeedBytes(
+      "<feed xmlns=\"http://www.w3.org/2005/Atom\"><title>T</title>"
+      "<subtitle>Text &amp;amp; more</subtitle><entry><id>1</id></entry></feed>");
+  EXPECT_EQ(plain.proxy->headerItems().value("subtitle").toString(), "Text &amp; more");
+  ASSERT_EQ(plain.count(), 1);
+  EXPECT_TRUE(plain.item(0)->author().isNull());
+}

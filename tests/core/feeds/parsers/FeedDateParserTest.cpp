@@ -205,6 +205,28 @@ TEST(FeedDateParser, SkipsCommentsAnywhereInAMailDate)
   });
 }
 
+TEST(FeedDateParser, HoldsTheLengthRuleToTheTextWithoutItsComments)
+{
+  expectCases({
+      // Comments glued to the words, longer than a date may be.
+      {"Thu(oh how I hate thursdays), 9(th) Feb(ruary) 2006 12:34:56 +0000", "2006-02-09T12:34:56Z"},
+      {"Thu (a (deeply (nested) comment) about nothing much), 09 Feb 2006 12:34:56 GMT", "2006-02-09T12:34:56Z"},
+      {"Thu, 09 Feb 2006 12:34:56 GMT (and a comment that goes on for quite a while after the date)",
+       "2006-02-09T12:34:56Z"},
+      // What is left must still be a date of at most 50 bytes.
+      {"(a long comment before it all) Tue, 10 Jun 2003 04:00:00 GMT and then more text, too", ""},
+      {"(only a comment, for all of its many, many, many, many bytes)", ""},
+  });
+  // Not without bound: a text with comments is read up to 1024 bytes.
+  const QByteArray longComment = "Thu, 09 Feb 2006 12:34:56 GMT (" + QByteArray(1000, 'x') + ")";
+  EXPECT_EQ(iso(ZPHDateWithBytes(longComment.constData(), std::size_t(longComment.size()))), "");
+  const QByteArray fits = "Thu, 09 Feb 2006 12:34:56 GMT (" + QByteArray(900, 'x') + ")";
+  EXPECT_EQ(iso(ZPHDateWithBytes(fits.constData(), std::size_t(fits.size()))), "2006-02-09T12:34:56Z");
+  EXPECT_EQ(iso(ZPHDateWithString(QString::fromLatin1(fits))), "2006-02-09T12:34:56Z");
+  const QByteArray manyComments = QByteArray(2000, '(') + QByteArray(2000, ')');
+  EXPECT_FALSE(ZPHDateWithBytes(manyComments.constData(), std::size_t(manyComments.size())).isValid());
+}
+
 TEST(FeedDateParser, ReadsZoneNamesInAnyCase)
 {
   expectCases({

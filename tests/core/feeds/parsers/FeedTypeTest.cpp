@@ -39,6 +39,20 @@ TEST(FeedType, MarkersSignaturesAndLimits)
       {"six other elements", "<a><b><c><d><e><f><x:rss xmlns:x=\"u\"/></f></e></d></c></b></a>", CBFeedTypeRSS},
       {"prefixed RDF", "<r:RDF xmlns:r=\"u\"/>", CBFeedTypeRSS},
       {"not xml", "just some text", CBFeedTypeNotAFeed},
+      // A marker counts only where it begins a tag.
+      {"rss inside an attribute of a page",
+       "<!DOCTYPE html>\n<html lang=\"en\"><head><meta name=\"description\" content=\"Get our <rss> feed\">"
+       "<link rel=\"alternate\" title='<rss version=\"2.0\">' href=\"/feed\"></head><body></body></html>",
+       CBFeedTypeNotAFeed},
+      {"rss inside an attribute before the html tag",
+       "<!DOCTYPE html><meta content=\"<rss> <feed>\"><title>Page</title><body><p>text</p></body>", CBFeedTypeNotAFeed},
+      {"rss inside a comment of a page", "<!-- <rss> --><html><body/></html>", CBFeedTypeNotAFeed},
+      {"rss after a stylesheet instruction",
+       "<?xml version=\"1.0\"?><?xml-stylesheet type=\"text/xsl\" href=\"s.xsl?a=<b>\"?><rss version=\"2.0\"/>",
+       CBFeedTypeRSS},
+      {"feed with a quoted greater-than",
+       "<?xml version=\"1.0\"?><!-- x > y --><feed xmlns=\"http://www.w3.org/2005/Atom\" a=\"<rss>\"/>",
+       CBFeedTypeAtom},
   };
   for (const Case& c : cases) EXPECT_EQ(CBFeedTypeForData(c.data), c.expected) << c.name;
   EXPECT_TRUE(CBDataIsFeed("<rss/>"));

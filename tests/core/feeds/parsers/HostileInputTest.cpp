@@ -117,7 +117,7 @@ TEST(HostileInput, UndeclaredHTMLEntitiesResolveOthersStayAsText)
   ASSERT_TRUE(parsed.isFeed);
   EXPECT_TRUE(parsed.error.isNull()) << parsed.error.toString().toStdString();
   ASSERT_EQ(parsed.count(), 4);
-  EXPECT_EQ(parsed.item(0)->title(), "One two");
+  EXPECT_EQ(parsed.item(0)->title(), QString::fromUtf8("One\u00A0two"));  // "&nbsp;": the no-break space
   EXPECT_EQ(parsed.item(0)->link(), "http://e.example.com/1?a=1&b=2");
   EXPECT_EQ(parsed.item(1)->title(), QString::fromUtf8("Copy© … —"));
   ASSERT_EQ(parsed.item(1)->enclosures().size(), 1);
@@ -158,7 +158,7 @@ TEST(HostileInput, EveryHTMLNamedReferenceResolvesInTextAndAttributes)
   EXPECT_TRUE(atom.error.isNull()) << atom.error.toString().toStdString();
   EXPECT_EQ(atom.proxy->feedTitle(), QString::fromUtf8("—’"));
   ASSERT_EQ(atom.count(), 1);
-  EXPECT_EQ(atom.item(0)->title(), QString::fromUtf8("« Quote » • ♥"));
+  EXPECT_EQ(atom.item(0)->title(), QString::fromUtf8("«\u00A0Quote\u00A0» • ♥"));
   EXPECT_EQ(atom.item(0)->permalink(), QString::fromUtf8("http://e.example.com/é→"));
   EXPECT_EQ(atom.item(0)->content(), QString::fromUtf8("<div>© &amp;bogus; <a title=\"•\">x</a></div>"));
 }

@@ -42,7 +42,8 @@ TEST(OPMLParser, FoldersFeedsNamesAndNesting)
   EXPECT_EQ(feedAt(news, 0)->urlString(), "http://one.example.com/feed");
   EXPECT_EQ(feedAt(news, 0)->homePageURLString(), "http://one.example.com/");
   EXPECT_EQ(feedAt(news, 0)->userSpecifiedName(), "One");
-  EXPECT_EQ(feedAt(news, 1)->urlString(), "http://two.example.com/feed?a=1&b=2");
+  // "&amp;#38;" in the file is the text "&#38;": decoded once.
+  EXPECT_EQ(feedAt(news, 1)->urlString(), "http://two.example.com/feed?a=1&#38;b=2");
 
   const auto tech = feedAt(root, 1);  // XMLURL spelled in capitals, empty title
   ASSERT_NE(tech, nullptr);
@@ -65,6 +66,38 @@ TEST(OPMLParser, FoldersFeedsNamesAndNesting)
   ASSERT_EQ(childFolder->items().size(), 1);
   EXPECT_EQ(feedAt(childFolder, 0)->urlString(), "http://grand.example.com/feed");
   EXPECT_EQ(feedAt(root, 7)->urlString(), "http://after.example.com/feed");
+}
+
+TEST(OPMLParser, AttributesAreDecodedOnce)
+{
+  // What the file's attributes hold after XML's own decoding, and nothing
+  // more: a reference written as text stays text.
+  struct Case {
+    const char* xmlUrl;   // as written in the file
+    const char* address;  // as read
+  };
+  const Case cases[] = {
+      {"http://x.example.com/?q=a&amp;#38;b", "http://x.example.com/?q=a&#38;b"},
+      {"http://x.example.com/?a=1&amp;b=2", "http://x.example.com/?a=1&b=2"},
+      {"http://x.example.com/?a=1&#38;b=2", "http://x.example.com/?a=1&b=2"},
+      {"http://x.example.com/?a=&amp;amp;", "http://x.example.com/?a=&amp;"},
+      {"http://x.example.com/?t=&amp;lt;b&amp;gt;", "http://x.example.com/?t=&lt;b&gt;"},
+  };
+  for (const Case& c : cases) {
+    const QByteArray opml = QByteArray(
+                                "<?xml version=\"1.0\"?><opml version=\"1.0\"><body><outline text=\"R&amp;D "
+                                "&amp;#38; more\" xmlUrl=\"") +
+                            c.xmlUrl + "\" htmlUrl=\"" + c.xmlUrl + "\"/></body></opml>";
+    auto parser = ZPHOPMLParser::xmlParser();
+    ZPHError error;
+    EXPECT_TRUE(parser->parseData(opml, &error));
+    EXPECT_TRUE(error.isNull()) << error.toString().toStdString();
+    const auto feed = feedAt(parser->rootFolder(), 0);
+    ASSERT_NE(feed, nullptr) << c.xmlUrl;
+    EXPECT_EQ(feed->urlString(), QString::fromLatin1(c.address)) << c.xmlUrl;
+    EXPECT_EQ(feed->homePageURLString(), QString::fromLatin1(c.address)) << c.xmlUrl;
+    EXPECT_EQ(feed->userSpecifiedName(), "R&D &#38; more");
+  }
 }
 
 TEST(OPMLParser, BrokenFileKeepsStubsBeforeTheBreak)

@@ -25,6 +25,43 @@ TEST(ParsedNewsItem, PreviewDropsScriptsTagsAndEntities)
   EXPECT_EQ(item.preview(), QStringLiteral("Café bold"));  // cached
 }
 
+TEST(ParsedNewsItem, PreviewsKeepBlocksApartAndReadReferencesOnce)
+{
+  struct Case {
+    const char16_t* html;
+    const char16_t* preview;
+  };
+  const Case cases[] = {
+      {u"<p>See the footnote[1].</p><p>RELATIVE-LINK</p>Filler text",
+       u"See the footnote[1]. RELATIVE-LINK Filler text"},
+      {u"<table><tr><td>simpler.</td><td>Tool</td></tr><tr><td>Lines</td><td>make</td><td>42</td></tr></table>",
+       u"simpler. Tool Lines make 42"},
+      {u"<ul><li>first</li><li>second</li></ul>third<br>fourth<br/>fifth", u"first second third fourth fifth"},
+      {u"<h2>Head</h2><div>Body <b>bold</b>ly</div>", u"Head Body boldly"},
+      {u"<p>&lt;b&gt; is text &amp;amp; so is &frac12; &times; &lang;x&rang;</p>",
+       u"<b> is text &amp; so is \u00BD \u00D7 \u27E8x\u27E9"},
+      {u"<p>5 < 6 and 7 > 3</p>", u"5 < 6 and 7 > 3"},
+  };
+  for (const Case& c : cases) {
+    CBParsedNewsItem item;
+    item.setContent(QString::fromUtf16(c.html));
+    EXPECT_EQ(item.preview(), QString::fromUtf16(c.preview)) << QString::fromUtf16(c.html).toStdString();
+  }
+}
+
+TEST(ParsedNewsItem, PlainTitleIsTheMarkupReadOnce)
+{
+  // RSS titles are markup: their plain text is what every display shows.
+  CBParsedNewsItem item;
+  item.setTitle(QStringLiteral("Run <script>alert(1)</script><b>this</b> &amp;amp; &lt;that&gt;"));
+  EXPECT_EQ(item.plainTextTitle(), QStringLiteral("Run this &amp; <that>"));
+  // A reader that knows its title is text says so.
+  CBParsedNewsItem text;
+  text.setTitle(QStringLiteral("a <b> c"));
+  text.setPlainTextTitle(QStringLiteral("a <b> c"));
+  EXPECT_EQ(text.plainTextTitle(), QStringLiteral("a <b> c"));
+}
+
 TEST(ParsedNewsItem, ThumbnailResolvedAgainstPermalink)
 {
   struct Case {

@@ -2,6 +2,8 @@
 
 #include "feeds/parsers/ZPHRSSFeedParser.h"
 
+#include <QtCore/QStringEncoder>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -56,7 +58,7 @@ TEST(RSSParser, PrecedenceAndGuidRules)
   EXPECT_EQ(second->guid(), "http://example.com/2");
   EXPECT_TRUE(second->guidIsPermalink());
   EXPECT_EQ(second->permalink(), "http://example.com/2");
-  EXPECT_EQ(second->title(), QString::fromUtf8("Café time"));  // undeclared HTML entities resolved
+  EXPECT_EQ(second->title(), QString::fromUtf8("Café\u00A0time"));  // undeclared HTML entities resolved
   EXPECT_EQ(second->pubDate(), utc(2003, 12, 13, 18, 30, 2));
   EXPECT_EQ(second->mediaCredit(), "B");  // the photographer credit stays
   EXPECT_TRUE(second->mediaCreditRoleIsPhotographer());
@@ -129,4 +131,108 @@ TEST(RSSParser, IndentedDatesAreRead)
   ASSERT_EQ(parsed.count(), 2);
   EXPECT_EQ(parsed.item(0)->pubDate(), QDateTime(QDate(2003, 6, 10), QTime(11, 0), QTimeZone::utc()));
   EXPECT_EQ(parsed.item(1)->pubDate(), QDateTime(QDate(2003, 12, 13), QTime(18, 30, 2), QTimeZone::utc()));
+}
+
+TEST(RSSParser, DublinCoreStandsInForMissingElements)
+{
+  const ParsedFixture parsed = ParseFeedFixture("rss-dublin-core.xml");
+  ASSERT_TRUE(parsed.isFeed);
+  EXPECT_TRUE(parsed.error.isNull()) << parsed.error.toString().toStdString();
+  EXPECT_EQ(parsed.proxy->feedTitle(), "Dublin Core Channel");
+  ASSERT_EQ(parsed.count(), 4);
+
+  const CBParsedNewsItem* only = parsed.item(0);
+  EXPECT_EQ(only->title(), "Only Dublin Core");
+  EXPECT_EQ(only->author(), "Ada Lovelace");
+  EXPECT_EQ(only->content(), "<p>From dc:description</p>");
+  EXPECT_EQ(only->pubDate(), utc(2006, 2, 9, 12, 34, 56));
+  EXPECT_EQ(only->dateModified(), utc(2006, 2, 10, 8, 0, 0));
+  EXPECT_EQ(only->plainTextTitle(), "Only Dublin Core");
+
+  // The RSS elements win wherever they are, before or after.
+  const CBParsedNewsItem* rss = parsed.item(1);
+  EXPECT_EQ(rss->title(), "The RSS title");
+  EXPECT_EQ(rss->content(), "The RSS description");
+  EXPECT_EQ(rss->pubDate(), utc(2006, 2, 9, 12, 0, 0));
+  EXPECT_FALSE(rss->dateModified().isValid());
+
+  // An XHTML body is the description, written back out as markup.
+  EXPECT_EQ(parsed.item(2)->title(), "Body");
+  EXPECT_EQ(parsed.item(2)->content(),
+            "<p class=\"lead\">One &amp; <a href=\"http://dc.example.com/a?b=1&amp;c=&quot;2&quot;\">two</a></p>"
+            "<p>&lt;script&gt;</p>");
+  // Its elements are the body's, whatever their names.
+  const CBParsedNewsItem* body = parsed.item(3);
+  EXPECT_EQ(body->title(), "Default namespace");
+  EXPECT_TRUE(body->link().isNull());
+  EXPECT_EQ(body->content(), "<h2>Heading</h2><p>Text with a <title>title</title> and a <link>link</link> inside.</p>");
+}
+
+TEST(RSSParser, AuthorsSplitIntoNameAndAddress)
+{
+  struct Case {
+    const char* elements;  // inside the item
+    const char* name;      // "" for none
+    const char* email;
+  };
+  const Case cases[] = {
+      {"<author>x@example.com (J\xC3\xBCrgen M\xC3\xBCller)</author>", "J\xC3\xBCrgen M\xC3\xBCller", "x@example.com"},
+      {"<author>J\xC3\xBCrgen M\xC3\xBCller &lt;x@example.com&gt;</author>", "J\xC3\xBCrgen M\xC3\xBCller",
+       "x@example.com"},
+      {"<author>\"Jane Doe\" &lt;mailto:jane@example.com&gt;</author>", "Jane Doe", "jane@example.com"},
+      {"<author>Jane Doe (jane@example.com)</author>", "Jane Doe", "jane@example.com"},
+      {"<author>  jane@example.com  </author>", "", "jane@example.com"},
+      {"<author>Jane Doe</author>", "Jane Doe", ""},
+      {"<author>noreply@example.com (Jane\n  Doe)</author>", "Jane Doe", "noreply@example.com"},
+      // dc:creator names the author; the address of the author element stays.
+      {"<author>x@example.com (Name In Author)</author><dc:creator>Creator Name</dc:creator>", "Creator Name",
+       "x@example.com"},
+      {"<dc:creator>Creator Name</dc:creator><author>x@example.com (Name In Author)</author>", "Creator Name",
+       "x@example.com"},
+      {"<dc:creator>y@example.com (Creator Name)</dc:creator>", "Creator Name", ""},
+      // Not an address with a name: kept whole as the address.
+      {"<author>write to x@example.com please</author>", "", "write to x@example.com please"},
+      {"<author></author>", "", ""},
+  };
+  for (const Case& c : cases) {
+    const QByteArray xml = QByteArray(
+                               "<rss version=\"2.0\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\">"
+                               "<channel><title>T</title><item><title>I</title>") +
+                           c.elements + "</item></channel></rss>";
+    const ParsedFixture parsed = ParseFeedBytes(xml);
+    ASSERT_EQ(parsed.count(), 1) << c.elements;
+    EXPECT_EQ(parsed.item(0)->author(), QString::fromUtf8(c.name)) << c.elements;
+    EXPECT_EQ(parsed.item(0)->authorEmail(), QString::fromUtf8(c.email)) << c.elements;
+  }
+}
+
+TEST(RSSParser, HexadecimalReferencesWithACapitalX)
+{
+  // XML writes "&#x"; "&#X" is read the same instead of ending the document.
+  const ParsedFixture parsed = ParseFeedBytes(
+      "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>Caps&#X21;</title>"
+      "<item><title>A&#X42;C &#Xe9;</title><link>http://e.example.com/?a=&#X31;</link>"
+      "<description><![CDATA[<p>&#X44;</p>]]></description></item>"
+      "<item><title>After</title></item></channel></rss>");
+  ASSERT_TRUE(parsed.isFeed);
+  EXPECT_TRUE(parsed.error.isNull()) << parsed.error.toString().toStdString();
+  EXPECT_EQ(parsed.proxy->feedTitle(), "Caps!");
+  ASSERT_EQ(parsed.count(), 2);
+  EXPECT_EQ(parsed.item(0)->title(), QString::fromUtf8("ABC \xC3\xA9"));
+  EXPECT_EQ(parsed.item(0)->link(), "http://e.example.com/?a=1");
+  EXPECT_EQ(parsed.item(0)->preview(), "D");
+  EXPECT_EQ(parsed.item(1)->title(), "After");
+
+  // The same in UTF-16 of either byte order.
+  const QString document = QStringLiteral(
+      "<?xml version=\"1.0\" encoding=\"UTF-16\"?><rss version=\"2.0\"><channel>"
+      "<item><title>A&#X42;C</title></item><item><title>Z</title></item>"
+      "</channel></rss>");
+  for (const auto encoding : {QStringConverter::Utf16LE, QStringConverter::Utf16BE}) {
+    QStringEncoder encoder(encoding, QStringEncoder::Flag::WriteBom);
+    const ParsedFixture utf16 = ParseFeedBytes(encoder.encode(document));
+    EXPECT_TRUE(utf16.error.isNull()) << utf16.error.toString().toStdString();
+    ASSERT_EQ(utf16.count(), 2);
+    EXPECT_EQ(utf16.item(0)->title(), "ABC");
+  }
 }

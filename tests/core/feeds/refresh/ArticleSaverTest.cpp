@@ -1,3 +1,4 @@
+#include "feeds/parsers/CBFeedParserProxy.h"
 #include "feeds/parsers/CBParsedEnclosure.h"
 #include "feeds/parsers/CBParsedNewsItem.h"
 #include "feeds/refresh/ZPHCoreDataArticleSaverOperation.h"
@@ -373,3 +374,54 @@ TEST_F(ArticleSaverTest, AnUnknownFeedOrACancelledSaverAnnouncesNothing)
 }
 
 }  // namespace
+
+namespace {
+
+// One item of a real feed, parsed as a refresh parses it.
+QList<std::shared_ptr<CBParsedNewsItem>> parsedFeed(const QByteArray& item)
+{
+  CBFeedParserProxy parser;
+  parser.parseData("<?xml version=\"1.0\" encoding=\"utf-8\"?><rss version=\"2.0\"><channel><title>T</title>" + item +
+                   "</channel></rss>");
+  return parser.newsItems();
+}
+
+}  // namespace
+
+TEST_F(ArticleSaverTest, StoresThePlainTitleAReadablePreviewAndTheAuthorsNameAndAddress)
+{
+  const QByteArray item =
+      "<item><guid>p1</guid>"
+      "<title>Why I switched to &lt;em&gt;plain&lt;/em&gt; Makefiles &lt;script&gt;x()&lt;/script&gt;"
+      "</title><author>x@example.com (J\xC3\xBCrgen M\xC3\xBCller)</author>"
+      "<description>&lt;p&gt;See footnote[1].&lt;/p&gt;&lt;p&gt;RELATIVE-LINK&lt;/p&gt;"
+      "&lt;table&gt;&lt;tr&gt;&lt;td&gt;simpler.&lt;/td&gt;&lt;td&gt;Tool&lt;/td&gt;&lt;/tr&gt;"
+      "&lt;/table&gt;</description></item>";
+  // An article stored before, with the values of the old reading: the next
+  // refresh that lists it brings the new ones.
+  CBDataArticle* old = CBDataArticle::insertArticleWithFeedURL(QUrl(FeedURL), main);
+  old->setGuid(QStringLiteral("p1"));
+  old->setPlainTextTitle(QStringLiteral("Why I switched to <em>plain</em> Makefiles <script>x()</script>"));
+  old->setAuthorEmail(QStringLiteral("x@example.com (J\u00FCrgen M\u00FCller)"));
+  old->setPlainTextPreview(QStringLiteral("See footnote[1].RELATIVE-LINKsimpler.Tool"));
+  ASSERT_TRUE(main->save());
+
+  save(parsedFeed(item));
+  ASSERT_EQ(articles().size(), 1);
+  CBDataArticle* article = articles().first();
+  EXPECT_EQ(article, old);
+  EXPECT_EQ(article->plainTextTitle(), QStringLiteral("Why I switched to plain Makefiles"));
+  EXPECT_EQ(article->plainTextTitleForDisplay(), article->plainTextTitle());
+  EXPECT_EQ(article->plainTextPreview(), QStringLiteral("See footnote[1]. RELATIVE-LINK simpler. Tool"));
+  EXPECT_EQ(article->authorName(), QStringLiteral("J\u00FCrgen M\u00FCller"));
+  EXPECT_EQ(article->authorEmail(), QStringLiteral("x@example.com"));
+
+  // The name is found as the author search finds names.
+  for (const QString& query : {QStringLiteral("M\u00FCller"), QStringLiteral("muller")}) {
+    const QList<CBDataArticle*> found = CBDataArticle::articlesWithPredicate(
+        ZPHPredicate::contains(QStringLiteral("authorName"), query,
+                               ZPHPredicate::CaseInsensitive | ZPHPredicate::DiacriticInsensitive),
+        std::nullopt, main);
+    EXPECT_EQ(found, QList<CBDataArticle*>{article}) << query.toStdString();
+  }
+}

@@ -15,8 +15,10 @@ TEST(NormalizedText, RealWorldSnippetsFoldForSearch)
       // Entities, named and numeric; the decoder never makes markup, so "&"
       // stays a reference.
       {"<p>Caf&eacute; &amp; Cr&#232;me Br&ucirc;l&eacute;e</p>", "cafe &amp; creme brulee"},
-      // Diacritics, composed and already decomposed; tags leave no space.
-      {"<h1>\xC3\x85ngstr\xC3\xB6m</h1> <p>Zu\xCC\x88rich</p><p>!</p>", "angstrom zurich!"},
+      // Diacritics, composed and already decomposed; blocks keep their words
+      // apart, inline tags leave no space.
+      {"<h1>\xC3\x85ngstr\xC3\xB6m</h1> <p>Zu\xCC\x88rich</p><p>!</p>", "angstrom zurich !"},
+      {"<p>foot<b>note</b>[1].</p><p>RELATIVE</p><td>cell</td>", "footnote[1]. relative cell"},
       // Full-width letters and digits, ideographic space.
       {"<span>\xEF\xBC\xA1\xEF\xBC\xA2\xEF\xBC\xA3\xE3\x80\x80\xEF\xBC\x91\xEF\xBC\x92</span>", "abc 12"},
       // Scripts and style sheets over several lines are not text.

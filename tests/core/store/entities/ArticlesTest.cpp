@@ -101,9 +101,11 @@ TEST_F(ArticlesTest, DisplayTitlesAndScrubbedStrings)
     if (key == QLatin1String("plainTextTitleForDisplay"))
       ++told;
   });
-  article->setPlainTextTitle(QStringLiteral("A <b>bold</b> move"));
+  // The plain title is shown as it is: its markup was read once already, so
+  // what looks like a tag is text.
+  article->setPlainTextTitle(QStringLiteral("A <b> is bold"));
   EXPECT_EQ(told, 1);
-  EXPECT_EQ(article->plainTextTitleForDisplay().simplified(), QStringLiteral("A bold move"));
+  EXPECT_EQ(article->plainTextTitleForDisplay(), QStringLiteral("A <b> is bold"));
   article->removeChangeObserver(token);
 
   // A lone surrogate from a broken feed becomes U+FFFD before it is stored.
@@ -278,11 +280,21 @@ TEST_F(ArticlesTest, ShortMessageTransformsEscapeFeedText)
   EXPECT_EQ(article->injectShortLinkTransform(QStringLiteral("<a href=\"x\">x</a> https://t.co/z")),
             QStringLiteral("<a href=\"x\">x</a> https://t.co/z"));
 
+  // The picture comes from the address the page's rule gives, escaped; none
+  // when the rule lets none through.
   article->setThumbnailURL(QStringLiteral("https://img.example/a.png\"><script>alert(1)</script>"));
-  const QString withImage = article->injectTwitterImageTransform(QStringLiteral("<div id=\"zphByline\">by</div>"));
+  const QString byline = QStringLiteral("<div id=\"zphByline\">by</div>");
+  QStringList asked;
+  const QString withImage = article->injectTwitterImageTransform(byline, [&](const QString& address) {
+    asked.append(address);
+    return address;
+  });
   EXPECT_EQ(withImage,
             QStringLiteral("<div id=\"zphByline\"><img src=\"https://img.example/a.png&quot;&gt;&lt;script&gt;"
                            "alert(1)&lt;/script&gt;\"/>&nbsp;by</div>"));
+  EXPECT_EQ(asked, QStringList{article->thumbnailURL()});
+  EXPECT_EQ(article->injectTwitterImageTransform(byline, [](const QString&) { return QString(); }), byline);
+  EXPECT_EQ(article->injectTwitterImageTransform(byline, {}), byline);
 }
 
 TEST_F(ArticlesTest, EnclosuresByMediaTypeAndThoseNotInTheText)
