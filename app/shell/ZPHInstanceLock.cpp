@@ -1,6 +1,6 @@
 #include "shell/ZPHInstanceLock.h"
 
-#include "shell/ZPHShellLog.h"
+#include "common/ZPHShellLog.h"
 
 #include <QtCore/QCryptographicHash>
 #include <QtCore/QDir>

@@ -1,9 +1,9 @@
 #include "shell/ZPHMacCoreDataStack.h"
 
+#include "common/ZPHShellLog.h"
 #include "platform/ZPHMainThread.h"
 #include "shell/ZPHAppDelegate.h"
 #include "shell/ZPHFeedbackMailer.h"
-#include "shell/ZPHShellLog.h"
 
 #include <QtCore/QDir>
 #include <QtCore/QFile>

@@ -1,5 +1,6 @@
 #include "web/ZPHWebContentViewController.h"
 
+#include "common/ZPHWebLog.h"
 #include "feeds/images/CBWebCacheController.h"
 #include "feeds/images/ZPHArticleImageCacheController.h"
 #include "feeds/images/ZPHImageCacheProtocol.h"
@@ -17,7 +18,6 @@
 #include "web/ZPHMacWebViewStatusBarWindow.h"
 #include "web/ZPHMacWebViewStatusBarWindowController.h"
 #include "web/ZPHWebEnginePage.h"
-#include "web/ZPHWebLog.h"
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QFileInfo>

@@ -1,9 +1,9 @@
 #include "kit/CBSolidColorView.h"
 #include "kit/ZPHBottomBorderView.h"
-#include "kit/ZPHFindBarSearchField.h"
 #include "kit/ZPHInnerGlowClipView.h"
 #include "kit/ZPHSimpleColorView.h"
 #include "support/ZPHTestSupport.h"
+#include "web/ZPHFindBarSearchField.h"
 
 #include <QtGui/QKeyEvent>
 #include <QtWidgets/QApplication>

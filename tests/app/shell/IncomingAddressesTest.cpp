@@ -1,12 +1,12 @@
 // Addresses and files from outside, and where links go.
 
 #include "app/shell/AppHarness.h"
+#include "common/CBPasteboard.h"
+#include "common/ZPHApplicationNotifications.h"
+#include "common/ZPHIncomingAddress.h"
 #include "foundation/CBPrefs.h"
-#include "mainwindow/ZPHApplicationNotifications.h"
 #include "mainwindow/ZPHMainWindowController.h"
 #include "shell/CBDesktopApplications.h"
-#include "shell/CBPasteboard.h"
-#include "shell/ZPHIncomingAddress.h"
 #include "shell/ZPHLaunchArguments.h"
 #include "shell/ZPHLinkRouting.h"
 #include "sourcelist/ZPHSourceListViewController.h"

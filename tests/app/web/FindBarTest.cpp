@@ -1,10 +1,10 @@
 // The find bar on its own: what it asks its delegate for, when, and what
 // its match label says.
 
-#include "kit/ZPHFindBarSearchField.h"
 #include "support/ZPHTestSupport.h"
 #include "themes/ZPHRegisterThemes.h"
 #include "themes/ZPHTheme.h"
+#include "web/ZPHFindBarSearchField.h"
 #include "web/ZPHMacWebViewFindBarSegmentedControl.h"
 #include "web/ZPHMacWebViewFindBarViewController.h"
 #include "web/ZPHMacWebViewFindBarViewDelegate.h"
