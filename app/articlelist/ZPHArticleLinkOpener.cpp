@@ -1,10 +1,6 @@
 #include "articlelist/ZPHArticleLinkOpener.h"
 
-#include "common/ZPHApplicationNotifications.h"
 #include "kit/ZPHInterfaceLog.h"
-#include "platform/ZPHNotificationCenter.h"
-
-#include <QtGui/QDesktopServices>
 
 namespace {
 
@@ -32,16 +28,12 @@ ZPHArticleLinkOpener::Action ZPHArticleLinkOpener::actionForLink(const QString& 
   return Action::Drop;
 }
 
-bool ZPHArticleLinkOpener::openLink(const QString& link)
+bool ZPHArticleLinkOpener::openLink(const QString& link, ZPHAppServices::LinkPlace place)
 {
   QUrl url;
   switch (actionForLink(link, &url)) {
     case Action::Open:
-      if (!QDesktopServices::openUrl(url))
-        return false;
-      ZPHNotificationCenter::defaultCenter().post(ZPHAppDelegateDidOpenURLInExternalWebBrowserNotification,
-                                                  QVariant(url));
-      return true;
+      return ZPHAppServices::current().openLink(url, place) != ZPHAppServices::LinkOutcome::Refused;
     case Action::Subscribe:
       if (subscribeHandler()) {
         subscribeHandler()(url);

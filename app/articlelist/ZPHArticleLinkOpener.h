@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/ZPHAppServices.h"
+
 #include <QtCore/QString>
 #include <QtCore/QUrl>
 
@@ -18,8 +20,9 @@ public:
   // The action for a link, and the address it acts on.
   static Action actionForLink(const QString& link, QUrl* url = nullptr);
 
-  // Opens the link by its action; answers whether it went anywhere.
-  static bool openLink(const QString& link);
+  // Opens the link by its action, a web address in the place asked for
+  // (ZPHAppServices); answers whether it went anywhere.
+  static bool openLink(const QString& link, ZPHAppServices::LinkPlace place = ZPHAppServices::LinkPlace::Preferred);
 
   // Who subscribes to a feed address (logged, and nothing else, while none
   // is set).

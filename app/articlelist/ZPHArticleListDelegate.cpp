@@ -15,7 +15,6 @@
 #include "kit/ZPHWindowShouldDrawActive.h"
 #include "platform/ZPHUserDefaults.h"
 #include "sharing/CBSharableItem.h"
-#include "sourcelist/ZPHSourceListViewController.h"
 #include "store/CBDataController.h"
 #include "store/ZPHFeedIngestionInterface.h"
 #include "store/accounts/CBGlobalFeed.h"
@@ -126,17 +125,9 @@ const CBDateManager* ZPHArticleListDelegate::dateManager() const
 
 // ------------------------------------------------------------------ set-up
 
-void ZPHArticleListDelegate::setSourceListViewController(ZPHSourceListViewController* controller)
+void ZPHArticleListDelegate::setSourceListSelectionProvider(std::function<QList<ZPHRepresentedObject>()> provider)
 {
-  if (m_sourceListViewController)
-    disconnect(this, nullptr, m_sourceListViewController, nullptr);
-  m_sourceListViewController = controller;
-  if (controller == nullptr)
-    return;
-  connect(this, &ZPHArticleListDelegate::moveFocusToSourceListRequested, controller,
-          &ZPHSourceListViewController::makeSourceListOutlineViewFirstResponder);
-  connect(this, &ZPHArticleListDelegate::sourceListSelectionHiddenChanged, controller,
-          &ZPHSourceListViewController::setSelectionHidden);
+  m_sourceListSelectionProvider = std::move(provider);
 }
 
 void ZPHArticleListDelegate::setSearchWindowController(ZPHSearchWindowController* controller)
@@ -149,25 +140,9 @@ ZPHSearchWindowController* ZPHArticleListDelegate::searchWindowController() cons
   return m_searchWindowController.data();
 }
 
-ZPHSourceListViewController* ZPHArticleListDelegate::sourceListViewController() const
-{
-  return m_sourceListViewController.data();
-}
-
 QList<ZPHRepresentedObject> ZPHArticleListDelegate::sourceListSelection() const
 {
-  QList<ZPHRepresentedObject> items;
-  if (!m_sourceListViewController)
-    return items;
-  for (const CBTreeNode::Pointer& node : m_sourceListViewController->selectedOutlineItems()) {
-    if (node == nullptr)
-      continue;
-    if (CBNode* stored = node->representedNode())
-      items.append(stored);
-    else if (CBTreeNodeRepresentedObject* object = node->representedObject())
-      items.append(object);
-  }
-  return items;
+  return m_sourceListSelectionProvider ? m_sourceListSelectionProvider() : QList<ZPHRepresentedObject>();
 }
 
 void ZPHArticleListDelegate::setUp()
@@ -916,7 +891,7 @@ void ZPHArticleListDelegate::searchCanceledUpdatingArticles(bool updateArticles,
   if (clearingSearchField && m_searchWindowController)
     m_searchWindowController->clearSearchFieldQuietly();
   if (updateArticles) {
-    if (m_sourceListViewController)
+    if (m_sourceListSelectionProvider)
       m_feeds = sourceListSelection();
     updateArticlesShowingEmptyViewsIfNeeded();
   }

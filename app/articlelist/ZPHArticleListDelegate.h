@@ -23,7 +23,6 @@ class ZPHExternalPagesProfile;
 class ZPHMacWebView;
 class ZPHSearchOperation;
 class ZPHSearchWindowController;
-class ZPHSourceListViewController;
 
 // The coordinator of the main window's content side: it takes the source
 // list's selection, keeps the article list (through the article list
@@ -62,12 +61,12 @@ public:
   const CBDateManager* dateManager() const;
   void setSearchWindowController(ZPHSearchWindowController* controller);
   ZPHSearchWindowController* searchWindowController() const;
-  // The source list whose selection is listed: the focus goes there, its
-  // selection hides during a search of all sites and is read again when a
-  // search ends.
-  void setSourceListViewController(ZPHSourceListViewController* controller);
-  ZPHSourceListViewController* sourceListViewController() const;
-  // The represented objects of the source list's selection, in order.
+  // Where the source list's selection is read again when a search ends (its
+  // represented objects, in order); the window that holds both sets it, and
+  // hands every change of the selection in (sourcelistSelectionDidChange).
+  // The focus requests and the hiding of the selection go out as signals.
+  void setSourceListSelectionProvider(std::function<QList<ZPHRepresentedObject>()> provider);
+  // The source list's selection now (empty without a provider).
   QList<ZPHRepresentedObject> sourceListSelection() const;
 
   // Builds the content view and the layout of "ZPHContentLayoutMode";
@@ -212,7 +211,7 @@ private:
 
   const CBDateManager* m_dateManager = nullptr;
   QPointer<ZPHSearchWindowController> m_searchWindowController;
-  QPointer<ZPHSourceListViewController> m_sourceListViewController;
+  std::function<QList<ZPHRepresentedObject>()> m_sourceListSelectionProvider;
   std::unique_ptr<ZPHArticleListController> m_articleListController;
   std::unique_ptr<ZPHArticleListModel> m_model;
   std::unique_ptr<ZPHReadingLayoutViewController> m_currentLayoutViewController;

@@ -247,13 +247,13 @@ void ZPHReadingLayoutViewController::openExternalURLForArticle(const CBDataArtic
 {
   if (!isLive(article))
     return;
-  // Until the built-in browser exists, both ways go to the default
-  // browser, under the same rule of what may be opened.
-  Q_UNUSED(forcingExternal);
+  // Forced: the web browser; else where the preferences and keys say (the
+  // web browser too while there are no tabs).
   const QString link = article->bestLink();
   if (link.trimmed().isEmpty())
     return;
-  ZPHArticleLinkOpener::openLink(link);
+  ZPHArticleLinkOpener::openLink(
+      link, forcingExternal ? ZPHAppServices::LinkPlace::ExternalBrowser : ZPHAppServices::LinkPlace::Preferred);
 }
 
 void ZPHReadingLayoutViewController::openExternalURLForSelectedArticle()

@@ -6,6 +6,7 @@
 #include "articleview/ZPHArticleWebConsole.h"
 #include "articleview/ZPHImagePreviewWindowController.h"
 #include "articleview/ZPHStyleSheetController.h"
+#include "common/ZPHAppServices.h"
 #include "common/ZPHArticlesLog.h"
 #include "feeds/images/CBWebCacheController.h"
 #include "feeds/images/ZPHArticleImageCacheController.h"
@@ -16,7 +17,6 @@
 #include "kit/ZPHWindowActions.h"
 #include "platform/ZPHMainThread.h"
 #include "platform/ZPHUserDefaults.h"
-#include "shell/ZPHAppDelegate.h"
 #include "store/CBDataController.h"
 #include "store/accounts/CBDataAccount.h"
 #include "store/entities/CBDataArticle.h"
@@ -126,11 +126,9 @@ ZPHArticleDetailViewController::ZPHArticleDetailViewController(QWebEngineProfile
   page()->setBackgroundColor(Qt::transparent);
   webView()->setRequestFavicons(false);
   webView()->setCanBeDragDestination(true);
-  if (ZPHAppDelegate* app = ZPHAppDelegate::appDelegate()) {
-    const QString name = app->applicationNameForWebviewUserAgent();
-    if (!name.isEmpty() && !articleProfile->httpUserAgent().contains(name))
-      articleProfile->setHttpUserAgent(articleProfile->httpUserAgent() + QLatin1Char(' ') + name);
-  }
+  const QString name = ZPHAppServices::current().applicationNameForWebviewUserAgent();
+  if (!name.isEmpty() && !articleProfile->httpUserAgent().contains(name))
+    articleProfile->setHttpUserAgent(articleProfile->httpUserAgent() + QLatin1Char(' ') + name);
 
   ZPHArticleWebConsole::Handlers handlers;
   handlers.toggleFlagged = [this] { zph_toggleFlaggedForSelectedArticle(); };

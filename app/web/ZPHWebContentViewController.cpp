@@ -1,12 +1,12 @@
 #include "web/ZPHWebContentViewController.h"
 
+#include "common/ZPHAppServices.h"
 #include "common/ZPHWebLog.h"
 #include "feeds/images/CBWebCacheController.h"
 #include "feeds/images/ZPHArticleImageCacheController.h"
 #include "feeds/images/ZPHImageCacheProtocol.h"
 #include "feeds/parsers/RSSDiscovery.h"
 #include "foundation/CBPrefs.h"
-#include "shell/ZPHAppDelegate.h"
 #include "store/entities/CBDataArticle.h"
 #include "store/entities/CBDataArticleContent.h"
 #include "subscribe/ZPHURLAdditions.h"
@@ -28,7 +28,6 @@
 #include <QtCore/QTimer>
 #include <QtCore/QUuid>
 #include <QtGui/QClipboard>
-#include <QtGui/QDesktopServices>
 #include <QtGui/QGuiApplication>
 #include <QtWebEngineCore/QWebEngineDownloadRequest>
 #include <QtWebEngineCore/QWebEngineLoadingInfo>
@@ -264,31 +263,21 @@ void ZPHWebContentViewController::openURLRespectingPreferencesAndShortcuts(const
 {
   if (!ZPHNavigationPolicy::isWebScheme(url.scheme()))
     return;
-  if (ZPHAppDelegate* app = ZPHAppDelegate::appDelegate())
-    app->openURLRespectingPreferencesAndShortcuts(url);
-  else
-    QDesktopServices::openUrl(url);  // a program without the application (tests, tools)
+  ZPHAppServices::current().openLink(url, ZPHAppServices::LinkPlace::Preferred);
 }
 
 void ZPHWebContentViewController::openURLInExternalBrowserRespectingPreferencesAndShortcuts(const QUrl& url)
 {
   if (!ZPHNavigationPolicy::isWebScheme(url.scheme()))
     return;
-  if (ZPHAppDelegate* app = ZPHAppDelegate::appDelegate())
-    app->openURLInExternalBrowserRespectingPreferencesAndShortcuts(url);
-  else
-    QDesktopServices::openUrl(url);
+  ZPHAppServices::current().openLink(url, ZPHAppServices::LinkPlace::ExternalBrowser);
 }
 
 void ZPHWebContentViewController::openMailURL(const QUrl& url)
 {
   if (url.scheme() != QLatin1String("mailto"))
     return;
-  ZPHAppDelegate* app = ZPHAppDelegate::appDelegate();
-  if (app && app->environment().openURL)
-    app->environment().openURL(url);
-  else
-    QDesktopServices::openUrl(url);
+  ZPHAppServices::current().openLink(url, ZPHAppServices::LinkPlace::MailProgram);
 }
 
 void ZPHWebContentViewController::subscribeFromWebKitHandlerWithAddSitesWindowToFeedAtURL(const QUrl& url)
@@ -302,10 +291,7 @@ void ZPHWebContentViewController::subscribeFromWebKitHandlerWithAddSitesWindowTo
       qCInfo(zphWeb) << "no web address for the feed link" << forLog(url);
       return;
     }
-    if (ZPHAppDelegate* app = ZPHAppDelegate::appDelegate())
-      app->handleSubscribeToFeedRequest(webURL.toString(QUrl::FullyEncoded), true, true);
-    else
-      qCInfo(zphWeb) << "no application to subscribe to" << forLog(webURL);
+    ZPHAppServices::current().handleSubscribeToFeedRequest(webURL.toString(QUrl::FullyEncoded), true, true);
   });
 }
 
@@ -572,10 +558,7 @@ void ZPHWebContentViewController::uiDelegateOpenInNewTab(const ZPHWebElement& el
   const QUrl url = zph_urlForElement(&element);
   if (!ZPHNavigationPolicy::isWebScheme(url.scheme()))
     return;
-  if (ZPHAppDelegate* app = ZPHAppDelegate::appDelegate())
-    app->openURLWithNewTabInInternalBrowser(url);
-  else
-    QDesktopServices::openUrl(url);
+  ZPHAppServices::current().openLink(url, ZPHAppServices::LinkPlace::NewTab);
 }
 
 void ZPHWebContentViewController::uiDelegateOpenInBrowser(const ZPHWebElement& element)

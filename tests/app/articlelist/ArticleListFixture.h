@@ -78,6 +78,8 @@ protected:
   void SetUp() override
   {
     ZPHResetApplicationSettings();
+    // Links the list opens reach the desktop's handlers (OpenerRecorder).
+    app.useDesktopServices = true;
     ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
     for (const QString& key : {ZPHContentLayoutMode, ZPHSortArticlesOldestAtTopKey,
                                ZPHNumberOfLinesInArticleListPreviewsKey, ZPHShowPicturesInArticleListDefaultsKey,

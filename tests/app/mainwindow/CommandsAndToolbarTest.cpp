@@ -19,6 +19,7 @@
 #include "mainwindow/toolbar/ZPHMainWindowToolbarController.h"
 #include "mainwindow/toolbar/ZPHToolbarCustomizationSheet.h"
 #include "sharing/ZPHSharingPluginCommand.h"
+#include "sourcelist/ZPHSourceListCommands.h"
 #include "sourcelist/ZPHSourceListViewController.h"
 #include "store/accounts/ZPHArticleListController.h"
 #include "store/entities/CBDataArticle.h"
@@ -410,7 +411,7 @@ TEST_F(CommandsAndToolbarTest, ToolbarArrangementCustomisationAndTheAddControl)
   // The Add control's second segment removes the selection (here: asks).
   toolbar->setItemIdentifiers(ZPHMainWindowToolbarController::defaultItemIdentifiers());
   toolbar->addRemoveSegmentedControlClicked(1);
-  QMessageBox* removal = controller->sourceListViewController()->deletionConfirmationSheet();
+  QMessageBox* removal = controller->sourceListViewController()->commands()->deletionConfirmationSheet();
   ASSERT_NE(removal, nullptr);
   EXPECT_EQ(removal->text(), QStringLiteral("Remove items?"));
   removal->reject();

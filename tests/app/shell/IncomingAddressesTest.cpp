@@ -303,11 +303,12 @@ TEST_F(LinkOpeningAppTest, TheRoutingTruthTableThroughTheDesktopsHandlers)
       ZPHAppDelegateDidOpenURLInExternalWebBrowserNotification, QVariant(),
       [&](const ZPHNotification&) { ++openedNotifications; });
 
-  enum Destination { External = ZPHAppDelegate::LinkOpenedExternally, Internal = ZPHAppDelegate::LinkOpenedInternally };
+  constexpr ZPHAppServices::LinkOutcome External = ZPHAppServices::LinkOutcome::External;
+  constexpr ZPHAppServices::LinkOutcome Internal = ZPHAppServices::LinkOutcome::Internal;
   struct Case {
     bool openLinksInBrowser, openInBackground;
     Qt::KeyboardModifiers modifiers;
-    int destination;
+    ZPHAppServices::LinkOutcome destination;
     bool selected;  // for a tab
   };
   const Qt::KeyboardModifiers none = Qt::NoModifier, alt = Qt::AltModifier, ctrl = Qt::ControlModifier;
@@ -331,7 +332,7 @@ TEST_F(LinkOpeningAppTest, TheRoutingTruthTableThroughTheDesktopsHandlers)
       const QUrl url(QStringLiteral("https://example.com/%1").arg(n++));
       receiver.received.clear();
       tabs.clear();
-      EXPECT_EQ(delegate->openURLRespectingPreferencesAndShortcuts(url), c.destination);
+      EXPECT_EQ(delegate->openLink(url), c.destination);
       ZPHTestSpinEventLoop(10);
       if (c.destination == Internal && withTabs) {
         EXPECT_TRUE(receiver.received.isEmpty());
@@ -373,13 +374,14 @@ TEST_F(LinkOpeningAppTest, HostileLinksOpenNothingAndBeep)
     const QUrl url(link);
     for (const bool external : {false, true}) {
       ZPHUserDefaults::standardUserDefaults().setBool(ZPHBrowserOpenLinksInZephlin, external);
-      delegate->openURLRespectingPreferencesAndShortcuts(url);
+      EXPECT_EQ(delegate->openLink(url), ZPHAppServices::LinkOutcome::Refused);
       ++expectedBeeps;
     }
-    delegate->openURLInExternalBrowserRespectingPreferencesAndShortcuts(url);
+    EXPECT_EQ(delegate->openLink(url, ZPHAppServices::LinkPlace::ExternalBrowser),
+              ZPHAppServices::LinkOutcome::Refused);
     EXPECT_FALSE(delegate->openURLInDefaultWebBrowser(url));
     delegate->openAssociatedURL(link);
-    delegate->openURLWithNewTabInInternalBrowser(url);
+    EXPECT_EQ(delegate->openLink(url, ZPHAppServices::LinkPlace::NewTab), ZPHAppServices::LinkOutcome::Refused);
     expectedBeeps += 4;
   }
   ZPHTestSpinEventLoop(20);
