@@ -5,12 +5,6 @@
 
 #include <memory>
 
-// Debian's WebEngine frees some of its objects through a base of another
-// size, and keeps a few allocations for the life of the process; neither is
-// ours. The same settings are in scripts/test.sh and scripts/lsan.supp.
-extern "C" const char* __asan_default_options() { return "new_delete_type_mismatch=0"; }
-extern "C" const char* __lsan_default_suppressions() { return "leak:libQt6WebEngineCore\nleak:libfontconfig\n"; }
-
 namespace {
 
 // What main() does before the application object: the internal schemes and
