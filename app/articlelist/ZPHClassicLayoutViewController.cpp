@@ -341,8 +341,6 @@ void ZPHClassicLayoutViewController::classicSelectionDidChange()
   updateDetailContentView();
   if (dataSource() != nullptr) {
     const QList<CBDataArticle*> selected = dataSource()->selectedArticles();
-    if (ZPHArticleDetailPane* pane = detailViewController())
-      pane->setSelectedArticles(selected);
     setContextualMenuArticle(selected.isEmpty() ? nullptr : selected.first());
   }
   adjustTableViewScrollPositionAsNeededForRow(selectedRow());
@@ -351,6 +349,11 @@ void ZPHClassicLayoutViewController::classicSelectionDidChange()
 bool ZPHClassicLayoutViewController::detailViewIsEmpty() const
 {
   return dataSource() == nullptr || dataSource()->selectedArticles().size() != 1;
+}
+
+CBDataArticle* ZPHClassicLayoutViewController::singleSelectedArticle() const
+{
+  return detailViewIsEmpty() ? nullptr : dataSource()->selectedArticles().first();
 }
 
 void ZPHClassicLayoutViewController::updateDetailContentView()
@@ -363,26 +366,20 @@ void ZPHClassicLayoutViewController::updateDetailContentView()
 
 void ZPHClassicLayoutViewController::startDetailViewHTMLLoad()
 {
-  const QList<CBDataArticle*> selected = dataSource() ? dataSource()->selectedArticles() : QList<CBDataArticle*>();
-  if (selected.isEmpty() || selected.first() == nullptr)
+  CBDataArticle* article = singleSelectedArticle();
+  if (article == nullptr)
     return;
   // The article shown already: nothing is loaded or marked again.
-  if (selected.first()->objectID() == m_lastLoadedArticleObjectID)
+  if (article->objectID() == m_lastLoadedArticleObjectID)
     return;
   setAwaitingMainFrameLoadingComplete(true);
-  loadHTMLIntoDetailView();
+  loadHTMLIntoDetailView(article);
   if (delegate())
     delegate()->markCurrentArticleAsRead();
 }
 
-void ZPHClassicLayoutViewController::loadHTMLIntoDetailView()
+void ZPHClassicLayoutViewController::loadHTMLIntoDetailView(CBDataArticle* article)
 {
-  if (detailViewIsEmpty()) {
-    showEmptyDetailContentView();
-    m_lastLoadedArticleObjectID = ZPHManagedObjectID();
-    return;
-  }
-  CBDataArticle* article = dataSource()->selectedArticles().first();
   if (article == nullptr || article->managedObjectContext() == nullptr || article->isDeleted()) {
     showEmptyDetailContentView();
     m_lastLoadedArticleObjectID = ZPHManagedObjectID();

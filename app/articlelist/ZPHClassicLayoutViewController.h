@@ -85,7 +85,7 @@ public:
   QWidget* controlView() const override;
   QWidget* screenshotView() const override;
   QWidget* viewForPresentingPopOver() const override;
-  void reloadDetailView() override { loadHTMLIntoDetailView(); }
+  void reloadDetailView() override { loadHTMLIntoDetailView(singleSelectedArticle()); }
   void reloadDataWithScrollingToTop(bool scrollToTop) override;
   void configureForSearchResults(const QString& queryString) override;
   void searchCanceled(bool focus) override;
@@ -125,8 +125,12 @@ protected:
   void classicSelectionDidChange();
   void updateDetailContentView();
   bool detailViewIsEmpty() const;
+  // The one selected article; null for none or several.
+  CBDataArticle* singleSelectedArticle() const;
   void startDetailViewHTMLLoad();
-  void loadHTMLIntoDetailView();
+  // Hands the article's load request to the detail pane; null (or an article
+  // gone from the store) shows the empty view.
+  void loadHTMLIntoDetailView(CBDataArticle* article);
   void adjustTableViewScrollPositionAsNeededForRow(int row);
   void configureSearchResultsPlaceholder(const QString& queryString);
   bool marginAdjustable(int direction) const;

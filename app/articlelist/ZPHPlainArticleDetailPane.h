@@ -20,7 +20,6 @@ public:
   ~ZPHPlainArticleDetailPane() override;
 
   QWidget* view() override;
-  void setSelectedArticles(const QList<CBDataArticle*>& articles) override { m_selectedArticles = articles; }
   void loadArticle(const LoadRequest& request) override;
   void updateArticleFlaggedState() override {}
   bool shouldAllowArticleWidthIncrease() const override { return true; }
@@ -39,7 +38,6 @@ private:
   ZPHObserverToken m_themeObserver;
   QLabel* m_title = nullptr;
   QLabel* m_date = nullptr;
-  QList<CBDataArticle*> m_selectedArticles;
   double m_width = 0;
   int m_loads = 0;
 };

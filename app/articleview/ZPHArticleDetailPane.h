@@ -12,7 +12,7 @@ class QWidget;
 class ZPHMacWebView;
 
 // What a reading layout needs of its article view: the detail pane shows
-// the selected article, loads it when asked (the page made from the
+// the article it is asked to load (the page made from the
 // article's theme, with the search highlighting asked for, the flag state,
 // the style sheets, the margin and the picture setting filled in, loaded
 // against the article's base address, and its images cached), marks the
@@ -41,9 +41,9 @@ public:
   virtual QWidget* view() = 0;
   // The web view that shows the article; null for none (yet).
   virtual ZPHMacWebView* webView() const { return nullptr; }
-  virtual void setSelectedArticles(const QList<CBDataArticle*>& articles) = 0;
-  // Starts loading; mainFrameDidFinishLoading() follows when the page is
-  // in (later, never during the call).
+  // Starts loading the request's article, which the pane shows from then
+  // on; mainFrameDidFinishLoading() follows when the page is in (later,
+  // never during the call). A request without an article changes nothing.
   virtual void loadArticle(const LoadRequest& request) = 0;
   virtual void stopLoading() {}
   virtual void updateArticleFlaggedState() = 0;

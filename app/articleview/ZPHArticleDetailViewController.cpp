@@ -185,12 +185,6 @@ void ZPHArticleDetailViewController::installScripts()
 
 void ZPHArticleDetailViewController::applyStyles() { m_styles->applyToSettings(page()->settings()); }
 
-CBDataArticle* ZPHArticleDetailViewController::article() const
-{
-  const QList<CBDataArticle*> articles = selectedArticles();
-  return articles.isEmpty() ? nullptr : articles.first();
-}
-
 // ---- Style sheets
 
 QString ZPHArticleDetailViewController::stylesheetURLStringForPath(const QString& path)
@@ -230,11 +224,12 @@ void ZPHArticleDetailViewController::activateSubthemeStylesheetWithName(const QS
 
 // ---- Loading
 
-void ZPHArticleDetailViewController::loadHTMLIntoDetailView(const ZPHArticlePageSettings& settings)
+void ZPHArticleDetailViewController::loadArticle(CBDataArticle* shown, const ZPHArticlePageSettings& settings)
 {
-  CBDataArticle* shown = article();
   if (!shown)
     return;
+  m_article = shown;
+  setSelectedArticles({shown});
   ZPHArticlePageSettings pageSettings = settings;
   pageSettings.articleWidth = m_styles->marginAtCurrentIndex();
   loadArticlePage(

@@ -35,8 +35,9 @@ class ZPHUserDefaults;
 // it (the default browser or a tab by preference, the mail client, the
 // subscribe flow), relative links resolved against the article's address.
 //
-// The article is the first of selectedArticles(). Main thread only; the
-// page-function calls made on another thread run again on the main thread.
+// The article comes with the load (loadArticle) and stays the page's until
+// the next one. Main thread only; the page-function calls made on another
+// thread run again on the main thread.
 class ZPHArticleDetailViewController : public ZPHWebContentViewController {
   Q_OBJECT
 
@@ -54,8 +55,8 @@ public:
   ZPHArticleSchemeHandler* schemeHandler() const { return m_schemeHandler; }
   ZPHArticleWebConsole* webConsole() const { return m_webConsole; }
   QWebChannel* webChannel() const { return m_webChannel; }
-  // The first selected article; null without one.
-  CBDataArticle* article() const;
+  // The article of the page loading or shown; null before the first load.
+  CBDataArticle* article() const { return m_article; }
 
   // ---- Style sheets
   static QString stylesheetURLStringForPath(const QString& path);
@@ -71,8 +72,10 @@ public:
   // ---- Loading
   // The article's page: the default theme, the current column width, the
   // search's highlighting (an empty term: none), served and loaded; the
-  // article's images start caching. Without an article, nothing.
-  void loadHTMLIntoDetailView(const ZPHArticlePageSettings& settings);
+  // article's images start caching. The article is the page's from now on
+  // (article(), and what the image and link actions fall back to). A null
+  // article loads nothing and changes nothing.
+  void loadArticle(CBDataArticle* article, const ZPHArticlePageSettings& settings);
   // Serves the page and loads it (its search highlighting runs once it has
   // loaded).
   void loadArticlePage(const ZPHArticlePage& page);
@@ -149,6 +152,7 @@ private:
 
   ZPHStyleSheetController* m_styles;
   ZPHUserDefaults* m_defaults;
+  CBDataArticle* m_article = nullptr;
   ZPHArticleSchemeHandler* m_schemeHandler = nullptr;
   ZPHArticleWebConsole* m_webConsole = nullptr;
   QWebChannel* m_webChannel = nullptr;

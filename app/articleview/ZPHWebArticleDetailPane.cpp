@@ -93,14 +93,6 @@ CBDataArticle* ZPHWebArticleDetailPane::shownArticle() const
   return m_controller ? m_controller->article() : nullptr;
 }
 
-void ZPHWebArticleDetailPane::setSelectedArticles(const QList<CBDataArticle*>& articles)
-{
-  // The page shows the article it loaded; the selection changes with the
-  // next load. Several selected articles show no page.
-  if (m_controller && articles.size() == 1 && articles.first() == m_controller->article())
-    m_controller->setSelectedArticles(articles);
-}
-
 void ZPHWebArticleDetailPane::loadArticle(const LoadRequest& request)
 {
   if (!request.article)
@@ -109,12 +101,11 @@ void ZPHWebArticleDetailPane::loadArticle(const LoadRequest& request)
   if (!controller)
     return;
   ++m_loads;
-  controller->setSelectedArticles({request.article});
   ZPHArticlePageSettings settings;
   settings.searchTerm = request.searchQuery;
   settings.searchScope = request.searchScope;
   m_width = m_styles->marginAtCurrentIndex();
-  controller->loadHTMLIntoDetailView(settings);
+  controller->loadArticle(request.article, settings);
 }
 
 void ZPHWebArticleDetailPane::stopLoading()

@@ -44,7 +44,6 @@ public:
 
   QWidget* view() override;
   ZPHMacWebView* webView() const override;
-  void setSelectedArticles(const QList<CBDataArticle*>& articles) override;
   void loadArticle(const LoadRequest& request) override;
   void stopLoading() override;
   void updateArticleFlaggedState() override;

@@ -115,8 +115,7 @@ protected:
 
   bool showArticle(CBDataArticle* article)
   {
-    detail->setSelectedArticles({article});
-    return waitForLoad([&] { detail->loadHTMLIntoDetailView({}); });
+    return waitForLoad([&] { detail->loadArticle(article, {}); });
   }
 
   QVariant run(const QString& script)
