@@ -359,6 +359,12 @@ void ZPHArticleListDelegate::reloadArticlesFully()
       m_model->allRowsChanged();
       return;
     }
+    // The same source: the rows that stay keep their place, with the
+    // selection and the scroll position.
+    if (moveRowsInPlace(entries)) {
+      showOrHideOverallEmptyContentsViewAsNeeded();
+      return;
+    }
     if (previous.isEmpty()) {
       setEntries(entries);
     } else {
@@ -464,7 +470,31 @@ void ZPHArticleListDelegate::articleListControllerDidRemoveArticles(ZPHArticleLi
     searchCanceledUpdatingArticles(true, true, true);
     return;
   }
+  if (moveRowsInPlace(entriesForControllerArticles())) {
+    showOrHideOverallEmptyContentsViewAsNeeded();
+    return;
+  }
   showControllerRows();
+}
+
+bool ZPHArticleListDelegate::moveRowsInPlace(const QList<ZPHArticleListModel::Entry>& entries)
+{
+  ZPHReadingLayoutViewController* layout = m_currentLayoutViewController.get();
+  if (layout != nullptr)
+    layout->rowsWillMoveInPlace();
+  // A selected row that goes takes itself out of the selection; what stays
+  // selected is not marked read again.
+  const bool wasChanging = m_changingSelectedArticlesProgrammaticallyAndShouldIgnoreMarkAsReadActions;
+  m_changingSelectedArticlesProgrammaticallyAndShouldIgnoreMarkAsReadActions = true;
+  const std::optional<std::vector<int>> moved = m_model->updateEntries(entries);
+  if (moved.has_value()) {
+    if (layout != nullptr)
+      layout->rowsDidMoveInPlace(*moved);
+    keepSelectionIntersectingRows();
+    Q_EMIT articlesChanged();
+  }
+  m_changingSelectedArticlesProgrammaticallyAndShouldIgnoreMarkAsReadActions = wasChanging;
+  return moved.has_value();
 }
 
 void ZPHArticleListDelegate::articleListControllerDidChangeStates(ZPHArticleListController*,

@@ -197,6 +197,9 @@ private:
   void setEntries(const QList<ZPHArticleListModel::Entry>& entries, bool notify = true);
   void announceSelectedArticles();
   void keepSelectionIntersectingRows();
+  // The model's rows moved to `entries` in place, the layout keeping what
+  // is in view; false, with nothing changed, when the change is too large.
+  bool moveRowsInPlace(const QList<ZPHArticleListModel::Entry>& entries);
   // The controller's rows on screen, the selection kept where it still lists.
   void showControllerRows();
   void buildListForSearch();

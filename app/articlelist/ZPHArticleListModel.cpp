@@ -68,6 +68,20 @@ void ZPHArticleListModel::setEntries(const QList<Entry>& entries)
 {
   beginResetModel();
   m_entries = entries;
+  const QList<ZPHArticleListRow>& articles = m_controller->articles();
+  m_objectIDs.clear();
+  m_objectIDs.reserve(m_entries.size());
+  for (const Entry& entry : std::as_const(m_entries)) {
+    const bool listed = !entry.isGroup() && entry.article < articles.size();
+    m_objectIDs.append(listed ? articles.at(entry.article).objectID : ZPHManagedObjectID());
+  }
+  rebuildRowIndexes();
+  m_loadedPages.assign(size_t(m_entries.size() / PageSize + 1), false);
+  endResetModel();
+}
+
+void ZPHArticleListModel::rebuildRowIndexes()
+{
   m_rowOfArticle.assign(size_t(m_controller->count()), -1);
   m_groupRows.clear();
   for (int row = 0; row < m_entries.size(); ++row) {
@@ -77,8 +91,119 @@ void ZPHArticleListModel::setEntries(const QList<Entry>& entries)
     else if (article < 0)
       m_groupRows.append(row);
   }
+}
+
+std::optional<std::vector<int>> ZPHArticleListModel::updateEntries(const QList<Entry>& entries)
+{
+  const QList<ZPHArticleListRow>& articles = m_controller->articles();
+  const qsizetype oldCount = m_entries.size();
+  const qsizetype newCount = entries.size();
+  const auto objectIDOf = [&articles](const Entry& entry) {
+    return !entry.isGroup() && entry.article < articles.size() ? articles.at(entry.article).objectID
+                                                               : ZPHManagedObjectID();
+  };
+
+  // Where each row's article or header is in the new list; each new row is
+  // taken once.
+  QHash<ZPHManagedObjectID, qsizetype> newRowOfArticle;
+  QHash<QString, qsizetype> newRowOfHeader;
+  newRowOfArticle.reserve(newCount);
+  for (qsizetype row = 0; row < newCount; ++row) {
+    const Entry& entry = entries.at(row);
+    if (entry.isGroup())
+      newRowOfHeader.insert(entry.group.title(), row);
+    else if (const ZPHManagedObjectID id = objectIDOf(entry); !id.isNull())
+      newRowOfArticle.insert(id, row);
+  }
+  std::vector<int> target(size_t(oldCount), -1);
+  std::vector<bool> taken(size_t(newCount), false);
+  for (qsizetype row = 0; row < oldCount; ++row) {
+    const Entry& entry = m_entries.at(row);
+    const qsizetype found = entry.isGroup() ? newRowOfHeader.value(entry.group.title(), -1)
+                                            : newRowOfArticle.value(m_objectIDs.at(row), -1);
+    if (found >= 0 && !taken[size_t(found)]) {
+      target[size_t(row)] = int(found);
+      taken[size_t(found)] = true;
+    }
+  }
+
+  // The rows that stay are the longest run (not necessarily neighbours)
+  // whose new places rise; a row that changed places goes and comes again.
+  std::vector<qsizetype> tails;  // the row ending the best run of each length
+  std::vector<qsizetype> previous(size_t(oldCount), -1);
+  for (qsizetype row = 0; row < oldCount; ++row) {
+    const int place = target[size_t(row)];
+    if (place < 0)
+      continue;
+    const auto at = std::lower_bound(tails.begin(), tails.end(), place,
+                                     [&target](qsizetype r, int p) { return target[size_t(r)] < p; });
+    if (at != tails.begin())
+      previous[size_t(row)] = *(at - 1);
+    if (at == tails.end())
+      tails.push_back(row);
+    else
+      *at = row;
+  }
+  std::vector<bool> stays(size_t(oldCount), false);
+  for (qsizetype row = tails.empty() ? -1 : tails.back(); row >= 0; row = previous[size_t(row)])
+    stays[size_t(row)] = true;
+  for (qsizetype row = 0; row < oldCount; ++row) {
+    if (!stays[size_t(row)] && target[size_t(row)] >= 0) {
+      taken[size_t(target[size_t(row)])] = false;
+      target[size_t(row)] = -1;
+    }
+  }
+
+  qsizetype runs = 0;
+  for (qsizetype row = 0; row < oldCount; ++row)
+    runs += target[size_t(row)] < 0 && (row == 0 || target[size_t(row - 1)] >= 0) ? 1 : 0;
+  for (qsizetype row = 0; row < newCount; ++row)
+    runs += !taken[size_t(row)] && (row == 0 || taken[size_t(row - 1)]) ? 1 : 0;
+  if (runs > MaxInPlaceRuns)
+    return std::nullopt;
+
+  // The rows that stay read the controller's articles as they are now; the
+  // rows that go have no article until they are gone.
+  for (qsizetype row = 0; row < oldCount; ++row) {
+    const int place = target[size_t(row)];
+    if (place >= 0)
+      m_entries[row] = entries.at(place);
+    else if (!m_entries.at(row).isGroup())
+      m_entries[row].article = GoneArticle;
+  }
+  rebuildRowIndexes();
+  for (qsizetype last = oldCount - 1; last >= 0;) {
+    if (target[size_t(last)] >= 0) {
+      --last;
+      continue;
+    }
+    qsizetype first = last;
+    while (first > 0 && target[size_t(first - 1)] < 0) --first;
+    beginRemoveRows(QModelIndex(), int(first), int(last));
+    m_entries.remove(first, last - first + 1);
+    m_objectIDs.remove(first, last - first + 1);
+    rebuildRowIndexes();
+    endRemoveRows();
+    last = first - 1;
+  }
+  for (qsizetype first = 0; first < newCount;) {
+    if (taken[size_t(first)]) {
+      ++first;
+      continue;
+    }
+    qsizetype last = first;
+    while (last + 1 < newCount && !taken[size_t(last + 1)]) ++last;
+    beginInsertRows(QModelIndex(), int(first), int(last));
+    for (qsizetype row = first; row <= last; ++row) {
+      m_entries.insert(row, entries.at(row));
+      m_objectIDs.insert(row, objectIDOf(entries.at(row)));
+    }
+    rebuildRowIndexes();
+    endInsertRows();
+    first = last + 1;
+  }
   m_loadedPages.assign(size_t(m_entries.size() / PageSize + 1), false);
-  endResetModel();
+  return target;
 }
 
 QList<ZPHArticleListModel::Entry> ZPHArticleListModel::entriesForArticles(qsizetype count)

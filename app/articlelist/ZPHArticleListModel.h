@@ -7,6 +7,8 @@
 #include <QtCore/QHash>
 #include <QtCore/QList>
 
+#include <limits>
+#include <optional>
 #include <vector>
 
 class CBDataArticle;
@@ -19,6 +21,11 @@ class CBDateManager;
 // An article is loaded when a row asks for it, together with the rows
 // around it (PageSize at a time, one statement). Read and bookmark changes
 // come from the controller and are announced by ranges of rows.
+//
+// A new list of the same source comes in place (updateEntries): rows that
+// stay are not touched, the others are removed and inserted, so the views
+// keep their selection and scroll position. A list of another source (or
+// one that changed too much) resets the model (setEntries).
 //
 // Column 0 is the title (the standard layout's only column); column 1 the
 // date, when the layout asks for two columns. Main thread only.
@@ -61,6 +68,17 @@ public:
 
   // The rows; resets the model.
   void setEntries(const QList<Entry>& entries);
+  // At most this many runs of neighbouring rows are removed and inserted in
+  // place; a larger change resets the model.
+  static constexpr qsizetype MaxInPlaceRuns = 32;
+  // The rows, moved there in place: `entries` index the controller's
+  // articles now, while the rows shown were made of the articles it had
+  // before. A row whose article (or header title) is in both lists, in the
+  // same order as the others that stay, stays; the rest go and come as
+  // runs of rows (rowsRemoved, then rowsInserted, top to bottom). Answers
+  // where each row went (-1: removed), or nothing, changing nothing, when
+  // more than MaxInPlaceRuns runs would move.
+  std::optional<std::vector<int>> updateEntries(const QList<Entry>& entries);
   const QList<Entry>& entries() const { return m_entries; }
   // The controller's articles, one row each.
   static QList<Entry> entriesForArticles(qsizetype count);
@@ -118,12 +136,20 @@ public:
   const CBDateManager* dateManager() const;
 
 private:
+  // An article row whose article left the controller's list, until the row
+  // goes.
+  static constexpr qsizetype GoneArticle = std::numeric_limits<qsizetype>::max();
+
   void loadPageOfRow(int row) const;
+  void rebuildRowIndexes();
 
   ZPHArticleListController* m_controller;
   const CBDateManager* m_dateManager = nullptr;
   int m_columns = 1;
   QList<Entry> m_entries;
+  // The article of each row (none for a header), as it was when the row
+  // was made: what an update finds the row by.
+  QList<ZPHManagedObjectID> m_objectIDs;
   // The row of each article of the controller.
   std::vector<int> m_rowOfArticle;
   QList<int> m_groupRows;

@@ -225,6 +225,32 @@ bool ZPHArticleListTableView::scrollRowToMiddleIfNotVisible(int row, bool animat
   return true;
 }
 
+ZPHArticleListTableView::ScrollAnchor ZPHArticleListTableView::scrollAnchor() const
+{
+  const int value = verticalScrollBar()->value();
+  const int row = rowAt(0);
+  if (value <= 0 || row < 0)
+    return {};
+  return {row, value - verticalHeader()->sectionPosition(row)};
+}
+
+void ZPHArticleListTableView::restoreScrollAnchor(const ScrollAnchor& anchor, const std::vector<int>& newRowOfOldRow)
+{
+  if (anchor.row < 0 || m_model == nullptr)
+    return;
+  for (size_t old = size_t(anchor.row); old < newRowOfOldRow.size(); ++old) {
+    const int row = newRowOfOldRow[old];
+    if (row < 0 || row >= m_model->rowCount())
+      continue;
+    // The scroll range follows the new rows first.
+    executeDelayedItemsLayout();
+    updateGeometries();
+    const int offset = old == size_t(anchor.row) ? anchor.offset : 0;
+    verticalScrollBar()->setValue(verticalHeader()->sectionPosition(row) + offset);
+    return;
+  }
+}
+
 void ZPHArticleListTableView::setContextualHighlightRow(int row)
 {
   if (row == m_contextualHighlightRow)

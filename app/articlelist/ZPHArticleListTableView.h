@@ -74,6 +74,18 @@ public:
   // Centres the row in the view (no visibility test: callers decide).
   bool scrollRowToMiddleIfNotVisible(int row, bool animate);
   QRect rectOfRow(int row) const;
+  // Where the view is scrolled to: the row at its top edge and how far into
+  // it the view starts; no row when the view is at the very top.
+  struct ScrollAnchor {
+    int row = -1;
+    int offset = 0;
+  };
+  ScrollAnchor scrollAnchor() const;
+  // After rows moved in place (`newRowOfOldRow`: where each row went, -1
+  // for gone): the anchor's row, or the first row below it that stayed,
+  // is where it was. A view at the very top stays there, with what came
+  // in above.
+  void restoreScrollAnchor(const ScrollAnchor& anchor, const std::vector<int>& newRowOfOldRow);
 
   // ---- Drawing
   // The row that shows the contextual-click ring, -1 for none.

@@ -324,6 +324,21 @@ void ZPHClassicLayoutViewController::reloadDataWithScrollingToTop(bool scrollToT
   didReloadData();
 }
 
+void ZPHClassicLayoutViewController::rowsWillMoveInPlace()
+{
+  m_scrollAnchor = m_tableView != nullptr ? m_tableView->scrollAnchor() : ZPHArticleListTableView::ScrollAnchor();
+}
+
+void ZPHClassicLayoutViewController::rowsDidMoveInPlace(const std::vector<int>& newRowOfOldRow)
+{
+  if (m_tableView == nullptr)
+    return;
+  applyRowHeights();
+  m_tableView->restoreScrollAnchor(m_scrollAnchor, newRowOfOldRow);
+  m_scrollAnchor = {};
+  m_tableView->viewport()->update();
+}
+
 void ZPHClassicLayoutViewController::didReloadData() {}
 
 const ZPHClassicLayoutRowView& ZPHClassicLayoutViewController::rowView() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "articlelist/ZPHArticleListTableView.h"
 #include "articlelist/ZPHReadingLayoutViewController.h"
 #include "platform/ZPHNotificationCenter.h"
 #include "store/graph/ZPHManagedObjectID.h"
@@ -87,6 +88,8 @@ public:
   QWidget* viewForPresentingPopOver() const override;
   void reloadDetailView() override { loadHTMLIntoDetailView(singleSelectedArticle()); }
   void reloadDataWithScrollingToTop(bool scrollToTop) override;
+  void rowsWillMoveInPlace() override;
+  void rowsDidMoveInPlace(const std::vector<int>& newRowOfOldRow) override;
   void configureForSearchResults(const QString& queryString) override;
   void searchCanceled(bool focus) override;
   QWidget* detailView() const override;
@@ -149,6 +152,8 @@ protected:
   ZPHManagedObjectID m_lastLoadedArticleObjectID;
   QTimer* m_scrollTimer = nullptr;
   int m_pendingScrollRow = -1;
+  // Where the table was scrolled to while its rows move in place.
+  ZPHArticleListTableView::ScrollAnchor m_scrollAnchor;
   std::vector<ZPHObserverToken> m_observers;
 
 private:

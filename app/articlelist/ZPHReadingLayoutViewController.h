@@ -9,6 +9,7 @@
 #include <QtCore/QRect>
 
 #include <memory>
+#include <vector>
 
 class CBDataArticle;
 class CBFeed;
@@ -127,6 +128,11 @@ public:
   virtual QWidget* viewForPresentingPopOver() const = 0;
   virtual void reloadDetailView() = 0;
   virtual void reloadDataWithScrollingToTop(bool scrollToTop) = 0;
+  // Rows of the model are about to move in place (ZPHArticleListModel::
+  // updateEntries); then they moved (`newRowOfOldRow`: where each row went,
+  // -1 for gone): the row heights follow and the rows in view stay in view.
+  virtual void rowsWillMoveInPlace() {}
+  virtual void rowsDidMoveInPlace(const std::vector<int>& newRowOfOldRow) { Q_UNUSED(newRowOfOldRow); }
   virtual void configureForSearchResults(const QString& queryString) = 0;
   virtual void searchCanceled(bool focus) = 0;
   virtual QWidget* detailView() const = 0;

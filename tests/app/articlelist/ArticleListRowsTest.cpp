@@ -360,3 +360,99 @@ TEST_F(ArticleListRowsTest, StateChangesAreAnnouncedByRangesAndABulkChangeAsOne)
     EXPECT_EQ(announced, c.expected) << c.indexes.size();
   }
 }
+
+TEST_F(ArticleListRowsTest, ANewListOfTheSameSourceMovesRowsInPlace)
+{
+  const ZPHEntityDescription* entity = CBDataManagedObjectModel()->entity(CBDataEntityNameArticle);
+  ASSERT_NE(entity, nullptr);
+  // A list as keys: n > 0 the article n, n < 0 the header "H|n|".
+  const auto rowsOf = [&](const QList<int>& keys) {
+    QList<ZPHArticleListRow> rows;
+    for (const int key : keys) {
+      if (key > 0) {
+        ZPHArticleListRow article = row(utc(2026, 3, 1));
+        article.objectID = ZPHManagedObjectID(nullptr, entity, key);
+        rows.append(article);
+      }
+    }
+    return rows;
+  };
+  const auto entriesOf = [](const QList<int>& keys) {
+    QList<ZPHArticleListModel::Entry> entries;
+    qsizetype article = 0;
+    for (const int key : keys) {
+      if (key > 0)
+        entries.append(ZPHArticleListModel::Entry{article++, {}});
+      else
+        entries.append(ZPHArticleListModel::Entry{-1, ZPHArticleListGroupItem(QStringLiteral("H%1").arg(-key))});
+    }
+    return entries;
+  };
+  const auto keyAt = [](const ZPHArticleListModel& model, int row) {
+    return model.isGroupRow(row) ? -model.groupItemAtRow(row)->title().mid(1).toInt()
+                                 : int(model.objectIDAtRow(row).rowID());
+  };
+  QList<int> many;  // every other article of forty goes: forty runs
+  QList<int> everyOther;
+  for (int key = 1; key <= 80; ++key) {
+    many.append(key);
+    if (key % 2 == 0)
+      everyOther.append(key);
+  }
+  struct Case {
+    const char* what;
+    QList<int> before;
+    QList<int> after;
+    bool inPlace;
+  };
+  const QList<Case> cases = {
+      {"new at the top under a new header", {-2, 1, 2, 3}, {-1, 7, 8, -2, 1, 2, 3}, true},
+      {"gone in the middle and at the end", {-2, 1, 2, 3, 4, -3, 5}, {-2, 1, 3, 4}, true},
+      {"everything new", {1, 2}, {3, 4}, true},
+      {"one moved", {1, 2, 3, 4}, {2, 3, 1, 4}, true},
+      {"from nothing and to nothing", {}, {1}, true},
+      {"to nothing", {-1, 1}, {}, true},
+      {"too many runs", many, everyOther, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ZPHArticleListController controller;
+    controller.setArticles(rowsOf(c.before));
+    ZPHArticleListModel model(&controller);
+    model.setEntries(entriesOf(c.before));
+    QList<QPersistentModelIndex> kept;
+    for (int r = 0; r < model.rowCount(); ++r) kept.append(model.index(r, 0));
+    int resets = 0;
+    QObject::connect(&model, &QAbstractItemModel::modelReset, [&] { ++resets; });
+
+    controller.setArticles(rowsOf(c.after));
+    const std::optional<std::vector<int>> moved = model.updateEntries(entriesOf(c.after));
+    ASSERT_EQ(moved.has_value(), c.inPlace);
+    EXPECT_EQ(resets, 0);
+    if (!c.inPlace) {
+      // Nothing changed: the caller resets instead.
+      EXPECT_EQ(model.rowCount(), c.before.size());
+      continue;
+    }
+    QList<int> shown;
+    for (int r = 0; r < model.rowCount(); ++r) shown.append(keyAt(model, r));
+    EXPECT_EQ(shown, c.after);
+    // Each row that stayed is where the answer and the views' indexes say;
+    // the others (also one that changed places: it went and came again) are
+    // gone from both.
+    ASSERT_EQ(moved->size(), size_t(c.before.size()));
+    for (qsizetype r = 0; r < c.before.size(); ++r) {
+      const int to = (*moved)[size_t(r)];
+      EXPECT_EQ(kept.at(r).isValid(), to >= 0) << r;
+      if (to >= 0) {
+        EXPECT_EQ(kept.at(r).row(), to) << r;
+        EXPECT_EQ(c.after.at(to), c.before.at(r)) << r;
+      }
+    }
+    // The lookups follow the new list.
+    for (qsizetype r = 0; r < c.after.size(); ++r) {
+      if (c.after.at(r) > 0)
+        EXPECT_EQ(model.rowForObjectID(ZPHManagedObjectID(nullptr, entity, c.after.at(r))), r);
+    }
+  }
+}

@@ -24,7 +24,9 @@
 #include <QtTest/QSignalSpy>
 #include <QtWebEngineCore/QWebEngineScript>
 #include <QtWidgets/QApplication>
+#include <QtWidgets/QHeaderView>
 #include <QtWidgets/QMenu>
+#include <QtWidgets/QScrollBar>
 
 namespace {
 
@@ -684,4 +686,100 @@ TEST_F(ArticleListTest, TypingStaysInTheFieldWhileTheOptionsFollowTheKeys)
   EXPECT_EQ(rows(), (QStringList{"[Future]", "Beta future", "[Today]", "Beta today", "Alpha today", "[Yesterday]",
                                  "Alpha yesterday", "[February 2026]", "Beta february", "Alpha february",
                                  "[January 2026]", "Alpha january"}));
+}
+
+TEST_F(ArticleListTest, ArticlesComeAndGoInPlaceKeepingTheSelectionAndWhatIsInView)
+{
+  const QString site = server.url(QStringLiteral("/")).toString();
+  QList<ZPHTestFeedItem> items;
+  for (int n = 0; n < 40; ++n)
+    items.append({QStringLiteral("Alpha item %1").arg(n),
+                  site + QStringLiteral("i/%1").arg(n),
+                  at(2, 25 - n / 2, 9 + n % 2),
+                  {},
+                  QStringLiteral("Item")});
+  serve(QStringLiteral("/alpha.xml"), QStringLiteral("Alpha"), items);
+  start();
+  select(feed(QStringLiteral("/alpha.xml")));
+  ZPHArticleListModel* model = list->articleListModel();
+  ASSERT_EQ(rows().size(), 41);  // one header, forty articles
+  ZPHArticleListTableView* view = table();
+  QScrollBar* scroll = view->verticalScrollBar();
+  ASSERT_GT(scroll->maximum(), 0);
+
+  // Scrolled into the middle, part of a row above the top edge, one
+  // article selected.
+  scroll->setValue(scroll->maximum() / 2 + 7);
+  ZPHTestSpinEventLoop(10);
+  const int topRow = view->rowAt(0);
+  ASSERT_GT(topRow, 2);
+  CBDataArticle* top = model->articleAtRow(topRow);
+  ASSERT_NE(top, nullptr);
+  const int intoTop = scroll->value() - view->verticalHeader()->sectionPosition(topRow);
+  click(topRow + 1);
+  CBDataArticle* chosen = list->selectedArticle();
+  ASSERT_NE(chosen, nullptr);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return chosen->read(); }, 20000));
+  app.settle();
+  const auto inView = [&] {
+    const int row = view->rowAt(0);
+    return std::make_pair(model->articleAtRow(row), scroll->value() - view->verticalHeader()->sectionPosition(row));
+  };
+  const auto unchanged = [&] {
+    EXPECT_EQ(list->selectedArticle(), chosen);
+    EXPECT_EQ(view->selectedRow(), model->rowForObjectID(chosen->objectID()));
+    EXPECT_EQ(inView(), std::make_pair(top, intoTop));
+  };
+  QSignalSpy resets(model, &QAbstractItemModel::modelReset);
+  QSignalSpy inserted(model, &QAbstractItemModel::rowsInserted);
+  QSignalSpy removed(model, &QAbstractItemModel::rowsRemoved);
+
+  // A refresh brings three articles of today (at the end of the feed: the
+  // test feed's guids count from its start): they come in above, under a
+  // header of their own, and nothing in view moves.
+  QList<ZPHTestFeedItem> more = items;
+  for (int n = 0; n < 3; ++n)
+    more.append({QStringLiteral("Alpha new %1").arg(n),
+                 site + QStringLiteral("n/%1").arg(n),
+                 at(3, 8, 10 + n),
+                 {},
+                 QStringLiteral("New")});
+  serve(QStringLiteral("/alpha.xml"), QStringLiteral("Alpha"), more);
+  RefreshSessionCounter sessions;
+  app.delegate->refreshController()->refreshOneFeed(feed(QStringLiteral("/alpha.xml")));
+  ASSERT_TRUE(
+      ZPHTestWaitUntil([&] { return sessions.finished >= 1 && rowOf(QStringLiteral("Alpha new 0")) >= 0; }, 60000));
+  waitForList();
+  EXPECT_EQ(rows().mid(0, 5), (QStringList{"[Today]", "Alpha new 2", "Alpha new 1", "Alpha new 0", "[February 2026]"}));
+  EXPECT_EQ(resets.count(), 0);
+  EXPECT_GE(inserted.count(), 1);
+  unchanged();
+
+  // Articles that go, above what is in view and in it: their rows go, the
+  // rest stays where it is.
+  const QString aboveTitle = model->index(topRow - 1, 0).data().toString();
+  ASSERT_NE(model->articleAtRow(rowOf(aboveTitle)), nullptr);
+  deleteOnStoreQueue(aboveTitle);
+  app.settle();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return rowOf(aboveTitle) < 0; }, 20000));
+  ZPHTestSpinEventLoop(10);
+  EXPECT_EQ(resets.count(), 0);
+  EXPECT_GE(removed.count(), 1);
+  unchanged();
+  EXPECT_EQ(rows().size(), 44);
+
+  // The selected article goes: the selection with it, nothing else.
+  deleteOnStoreQueue(chosen->title());
+  app.settle();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return list->selectedArticle() == nullptr; }, 20000));
+  ZPHTestSpinEventLoop(10);
+  EXPECT_EQ(resets.count(), 0);
+  EXPECT_EQ(view->selectedRow(), -1);
+  EXPECT_EQ(inView().first, top);
+
+  // Another source: the list starts over.
+  select(feed(QStringLiteral("/beta.xml")));
+  EXPECT_GE(resets.count(), 1);
+  EXPECT_EQ(rows(),
+            (QStringList{"[Future]", "Beta future", "[Today]", "Beta today", "[February 2026]", "Beta february"}));
 }
