@@ -17,8 +17,10 @@
 # "articlelist/ZPHArticleListModel.h"); one that climbs with "../" is
 # refused too, since its layer can't be told at a glance, and so is one that
 # names a folder that is neither a layer nor a room.
-# Prints one line per offending include (file:line) and exits 1, or prints
-# nothing and exits 0.
+# Every header of app/ names its Qt kind in its first comment line
+# ("// Qt kind: QWidget (QTableView)."; docs/ARCHITECTURE.md, section 2a).
+# Prints one line per offence (file:line) and exits 1, or prints nothing and
+# exits 0.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -115,6 +117,13 @@ for root, check in (("core", check_core), ("app", check_app)):
             failures.append(f"{path.as_posix()}:1: {path.as_posix()} is in no room of app/ ({', '.join(sorted(FLOORS))})")
             continue
         check(path.as_posix(), path.relative_to(root).as_posix(), lines)
+        if root == "app" and path.suffix == ".h":
+            comments = [(n, l) for n, l in enumerate(path.read_text(errors="replace").splitlines(), 1)
+                        if l.lstrip().startswith("//")]
+            if not comments or not comments[0][1].startswith("// Qt kind: "):
+                where = comments[0][0] if comments else 1
+                failures.append(f"{path.as_posix()}:{where}: the first comment line does not name the header's "
+                                "Qt kind (\"// Qt kind: ...\")")
 
 for failure in failures:
     print(failure)

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: item delegate (QStyledItemDelegate).
+
 #include "store/graph/ZPHManagedObjectID.h"
 
 #include <QtCore/QHash>

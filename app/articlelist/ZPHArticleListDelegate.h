@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QObject that owns widgets.
+
 #include "articlelist/ZPHArticleListModel.h"
 #include "articlelist/ZPHReadingLayoutViewController.h"
 #include "platform/ZPHNotificationCenter.h"

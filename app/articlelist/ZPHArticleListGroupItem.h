@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: none (a value type).
+
 #include <QtCore/QString>
 
 // The header row of a date group (or of search results) in the article

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: model (QAbstractTableModel).
+
 #include "articlelist/ZPHArticleListGroupItem.h"
 #include "store/accounts/ZPHArticleListController.h"
 

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget (QTableView).
+
 #include "platform/ZPHNotificationCenter.h"
 #include "store/graph/ZPHManagedObjectID.h"
 

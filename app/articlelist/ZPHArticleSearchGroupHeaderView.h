@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget.
+
 #include "articlelist/ZPHArticleListGroupItem.h"
 #include "store/tree/ZPHTreeNodeRepresentedObjects.h"
 

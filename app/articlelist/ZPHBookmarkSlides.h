@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QObject.
+
 #include "store/graph/ZPHManagedObjectID.h"
 
 #include <QtCore/QElapsedTimer>

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget.
+
 #include "articlelist/ZPHArticleListBookmarkView.h"
 
 // The classic layout's bookmark ribbon, with its shadow.

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget.
+
 #include <QtWidgets/QWidget>
 
 // The faint shade strip along the bottom of the classic layout's list, 4

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget.
+
 #include "articlelist/ZPHArticleSearchGroupHeaderView.h"
 
 #include <QtCore/QRectF>

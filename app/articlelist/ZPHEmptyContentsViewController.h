@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QObject that owns widgets.
+
 #include "kit/ZPHSimpleColorView.h"
 #include "platform/ZPHError.h"
 #include "platform/ZPHNotificationCenter.h"

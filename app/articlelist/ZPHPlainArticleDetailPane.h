@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QObject that owns widgets.
+
 #include "articleview/ZPHArticleDetailPane.h"
 #include "platform/ZPHNotificationCenter.h"
 

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget (QLineEdit).
+
 #include <QtWidgets/QLineEdit>
 
 class QTimer;

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: none (an operation: a CBOperation of the core).
+
 #include "platform/CBOperation.h"
 #include "store/accounts/ZPHArticleListController.h"
 #include "store/graph/ZPHPredicate.h"

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget (QComboBox).
+
 #include "themes/ZPHCustomPopUpButton.h"
 
 // The "Search:" header's pop-up of what a search looks at, drawn in the

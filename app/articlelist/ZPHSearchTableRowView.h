@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: item delegate (QStyledItemDelegate).
+
 #include <QtWidgets/QStyledItemDelegate>
 
 // Draws the rows of the search options window's list: a selected row is

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget.
+
 #include <QtWidgets/QWidget>
 
 // The backdrop of the search options window: a rounded rectangle (radius

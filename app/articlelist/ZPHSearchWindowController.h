@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QObject that owns widgets.
+
 #include "store/tree/ZPHTreeNodeRepresentedObjects.h"
 
 #include <QtCore/QObject>

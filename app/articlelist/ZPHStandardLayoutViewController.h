@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QObject that owns widgets.
+
 #include "articlelist/ZPHClassicLayoutViewController.h"
 
 // The standard layout: the article list to the left of the detail pane,

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget.
+
 #include <QtWidgets/QWidget>
 
 // The corner above the vertical scroller, beside the classic layout's

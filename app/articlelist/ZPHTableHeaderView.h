@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget (QHeaderView).
+
 #include <QtWidgets/QHeaderView>
 
 // The classic layout's column header, 23 points high, painted in the

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget (QMenu).
+
 #include <QtWidgets/QMenu>
 
 // The article table's contextual menu: it remembers the row the

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: none (an interface: an abstract class).
+
 #include <QtCore/QString>
 
 // What fills the "[[key]]" placeholders of a page template: for each key, an

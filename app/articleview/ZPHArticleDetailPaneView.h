@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget.
+
 #include "kit/ZPHSimpleColorView.h"
 #include "platform/ZPHNotificationCenter.h"
 #include "web/ZPHMacWebViewFindBarViewDelegate.h"

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: URL scheme handler (QWebEngineUrlSchemeHandler).
+
 #include <QtCore/QByteArray>
 #include <QtCore/QString>
 #include <QtCore/QUrl>

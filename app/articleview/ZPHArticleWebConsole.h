@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QObject.
+
 #include <QtCore/QJsonValue>
 #include <QtCore/QObject>
 #include <QtCore/QRectF>

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: none (static functions).
+
 #include <QtCore/QString>
 
 // Escaping of values written into the HTML of our pages.

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: none (functions).
+
 #include "foundation/CBStringExtras.h"
 
 #include <QtCore/QString>

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: none (a log category).
+
 #include <QtCore/QLoggingCategory>
 
 // The logging category of the article view, its rendering and its themes

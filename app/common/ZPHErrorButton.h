@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget (QAbstractButton).
+
 #include "platform/ZPHNotificationCenter.h"
 
 #include <QtGui/QImage>

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: none (settings keys and notification names).
+
 #include <QtCore/QString>
 
 // Posted through the default notification center when a live resize of the

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: none (a log category).
+
 #include <QtCore/QLoggingCategory>
 
 // The application shell's log lines: start-up, quit, the store's failures.

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QObject that owns widgets.
+
 #include "keys/ZPHMainWindowKeyDelegate.h"
 #include "keys/ZPHResponderChain.h"
 #include "keys/ZPHUserInterfaceValidations.h"

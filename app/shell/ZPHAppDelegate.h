@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QObject, the application (also the core's application delegate and ZPHAppServices).
+
 #include "common/ZPHAppServices.h"
 #include "feeds/network/ZPHNetworkController.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"

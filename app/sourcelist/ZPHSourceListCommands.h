@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QObject.
+
 #include "kit/CBPopupButton.h"
 #include "sourcelist/ZPHSourceListMenuBuilder.h"
 #include "store/tree/CBTreeNode.h"

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QObject.
+
 #include "store/tree/CBTreeNode.h"
 
 #include <QtCore/QList>

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget (QLineEdit).
+
 #include <QtWidgets/QLineEdit>
 
 // The find bar's search field. It takes the keyboard focus only while

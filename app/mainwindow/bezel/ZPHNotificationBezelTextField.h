@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget (QLabel).
+
 #include "kit/ZPHElidingLabel.h"
 
 // The text of a notification bezel: one line of plain text in white, cut

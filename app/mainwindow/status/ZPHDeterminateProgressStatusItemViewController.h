@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QObject that owns widgets.
+
 #include "mainwindow/status/ZPHStatusItemViewController.h"
 
 #include <QtCore/QMetaObject>

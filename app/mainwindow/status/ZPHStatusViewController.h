@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QObject that owns widgets.
+
 #include "feeds/refresh/ZPHStatusItem.h"
 #include "kit/ZPHClock.h"
 #include "platform/ZPHNotificationCenter.h"

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget (QLabel).
+
 #include "kit/ZPHElidingLabel.h"
 
 // The text of a status item: one line of plain text, cut at the tail, over

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget.
+
 #include "themes/CBToolbarSegmentedControl.h"
 
 #include <QtCore/QHash>

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QObject that owns widgets.
+
 #include "mainwindow/toolbar/ZPHToolbarCustomizationSheet.h"
 #include "platform/ZPHNotificationCenter.h"
 

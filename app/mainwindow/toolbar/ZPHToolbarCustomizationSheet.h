@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget (QDialog).
+
 #include <QtWidgets/QDialog>
 
 class QComboBox;

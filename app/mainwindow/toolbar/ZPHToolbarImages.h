@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: none (static functions).
+
 #include <QtGui/QColor>
 #include <QtGui/QIcon>
 #include <QtGui/QImage>
