@@ -11,7 +11,7 @@
 class QAction;
 class QDialog;
 
-// Interface (abstract class): what a view may ask of the application. The
+// What a view may ask of the application. The
 // application delegate implements it and registers itself while it lives;
 // views include this header, never the shell's.
 //

@@ -18,7 +18,7 @@ class QMessageBox;
 class QWidget;
 class ZPHSourceListViewController;
 
-// QObject: the source list's commands and menus. It weighs what the
+// The source list's commands and menus. It weighs what the
 // selection holds (menuFacts), validates and runs the commands by their
 // selector ("addToFavorites:", "deleteSelectedFeedsAndFolders:", …), builds
 // the contextual, gear and add menus, and asks before removing feeds and

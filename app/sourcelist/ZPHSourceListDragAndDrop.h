@@ -10,7 +10,7 @@
 class QMimeData;
 class ZPHSourceListViewController;
 
-// QObject: dragging rows out of the source list and dropping onto it. Rows
+// Dragging rows out of the source list and dropping onto it. Rows
 // of the list move between folders (or join Favorites); from outside, a web
 // or feed address subscribes (through the core's application delegate) and
 // an OPML file is imported (through ZPHAppServices). Where a drop lands is
