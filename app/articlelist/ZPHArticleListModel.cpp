@@ -127,8 +127,8 @@ std::optional<std::vector<int>> ZPHArticleListModel::updateEntries(const QList<E
     }
   }
 
-  // The rows that stay are the longest run (not necessarily neighbours)
-  // whose new places rise; a row that changed places goes and comes again.
+  // The rows that stay put are the longest run (not necessarily neighbours)
+  // whose new places rise; every other row that stays moves.
   std::vector<qsizetype> tails;  // the row ending the best run of each length
   std::vector<qsizetype> previous(size_t(oldCount), -1);
   for (qsizetype row = 0; row < oldCount; ++row) {
@@ -144,19 +144,15 @@ std::optional<std::vector<int>> ZPHArticleListModel::updateEntries(const QList<E
     else
       *at = row;
   }
-  std::vector<bool> stays(size_t(oldCount), false);
+  std::vector<bool> staysPut(size_t(oldCount), false);
   for (qsizetype row = tails.empty() ? -1 : tails.back(); row >= 0; row = previous[size_t(row)])
-    stays[size_t(row)] = true;
-  for (qsizetype row = 0; row < oldCount; ++row) {
-    if (!stays[size_t(row)] && target[size_t(row)] >= 0) {
-      taken[size_t(target[size_t(row)])] = false;
-      target[size_t(row)] = -1;
-    }
-  }
+    staysPut[size_t(row)] = true;
 
   qsizetype runs = 0;
-  for (qsizetype row = 0; row < oldCount; ++row)
+  for (qsizetype row = 0; row < oldCount; ++row) {
     runs += target[size_t(row)] < 0 && (row == 0 || target[size_t(row - 1)] >= 0) ? 1 : 0;
+    runs += target[size_t(row)] >= 0 && !staysPut[size_t(row)] ? 1 : 0;
+  }
   for (qsizetype row = 0; row < newCount; ++row)
     runs += !taken[size_t(row)] && (row == 0 || taken[size_t(row - 1)]) ? 1 : 0;
   if (runs > MaxInPlaceRuns)
@@ -172,19 +168,56 @@ std::optional<std::vector<int>> ZPHArticleListModel::updateEntries(const QList<E
       m_entries[row].article = GoneArticle;
   }
   rebuildRowIndexes();
+  // Where each row is headed, in step with the rows as they are.
+  QList<int> places;
+  QList<bool> placed;
+  places.reserve(oldCount);
+  placed.reserve(oldCount);
+  for (qsizetype row = 0; row < oldCount; ++row) {
+    places.append(target[size_t(row)]);
+    placed.append(staysPut[size_t(row)]);
+  }
   for (qsizetype last = oldCount - 1; last >= 0;) {
-    if (target[size_t(last)] >= 0) {
+    if (places.at(last) >= 0) {
       --last;
       continue;
     }
     qsizetype first = last;
-    while (first > 0 && target[size_t(first - 1)] < 0) --first;
+    while (first > 0 && places.at(first - 1) < 0) --first;
     beginRemoveRows(QModelIndex(), int(first), int(last));
     m_entries.remove(first, last - first + 1);
     m_objectIDs.remove(first, last - first + 1);
+    places.remove(first, last - first + 1);
+    placed.remove(first, last - first + 1);
     rebuildRowIndexes();
     endRemoveRows();
     last = first - 1;
+  }
+  // Each row that moves goes, once, behind the last row in place before
+  // it in the new list; so the views' indexes (the selection) go with it.
+  for (;;) {
+    qsizetype from = -1;
+    for (qsizetype row = 0; row < places.size() && from < 0; ++row) from = placed.at(row) ? -1 : row;
+    if (from < 0)
+      break;
+    qsizetype to = 0;  // the row it goes before, counted before the move
+    for (qsizetype row = 0; row < places.size(); ++row) {
+      if (row != from && placed.at(row) && places.at(row) < places.at(from))
+        to = row + 1;
+    }
+    if (to != from && to != from + 1) {
+      beginMoveRows(QModelIndex(), int(from), int(from), QModelIndex(), int(to));
+      const qsizetype at = to > from ? to - 1 : to;
+      m_entries.move(from, at);
+      m_objectIDs.move(from, at);
+      places.move(from, at);
+      placed.move(from, at);
+      placed[at] = true;
+      rebuildRowIndexes();
+      endMoveRows();
+    } else {
+      placed[from] = true;
+    }
   }
   for (qsizetype first = 0; first < newCount;) {
     if (taken[size_t(first)]) {

@@ -70,16 +70,17 @@ public:
 
   // The rows; resets the model.
   void setEntries(const QList<Entry>& entries);
-  // At most this many runs of neighbouring rows are removed and inserted in
-  // place; a larger change resets the model.
+  // At most this many runs of neighbouring rows are removed and inserted,
+  // and rows moved, in place; a larger change resets the model.
   static constexpr qsizetype MaxInPlaceRuns = 32;
   // The rows, moved there in place: `entries` index the controller's
   // articles now, while the rows shown were made of the articles it had
-  // before. A row whose article (or header title) is in both lists, in the
-  // same order as the others that stay, stays; the rest go and come as
-  // runs of rows (rowsRemoved, then rowsInserted, top to bottom). Answers
+  // before. A row whose article (or header title) is in both lists stays:
+  // the longest run of them in the same order stays put, each other one
+  // moves (rowsMoved). The rows of neither list go and come as runs
+  // (rowsRemoved bottom to top, then rowsInserted top to bottom). Answers
   // where each row went (-1: removed), or nothing, changing nothing, when
-  // more than MaxInPlaceRuns runs would move.
+  // more than MaxInPlaceRuns runs and moves would be needed.
   std::optional<std::vector<int>> updateEntries(const QList<Entry>& entries);
   const QList<Entry>& entries() const { return m_entries; }
   // The controller's articles, one row each.

@@ -409,7 +409,10 @@ TEST_F(ArticleListRowsTest, ANewListOfTheSameSourceMovesRowsInPlace)
       {"new at the top under a new header", {-2, 1, 2, 3}, {-1, 7, 8, -2, 1, 2, 3}, true},
       {"gone in the middle and at the end", {-2, 1, 2, 3, 4, -3, 5}, {-2, 1, 3, 4}, true},
       {"everything new", {1, 2}, {3, 4}, true},
-      {"one moved", {1, 2, 3, 4}, {2, 3, 1, 4}, true},
+      {"one moved down", {1, 2, 3, 4}, {2, 3, 1, 4}, true},
+      {"one moved up", {-1, 1, 2, 3, 4}, {-1, 4, 1, 2, 3}, true},
+      {"moved, gone and new together", {-1, 1, 2, 3, 4, 5}, {6, -1, 4, 1, 2, 5}, true},
+      {"reversed", {1, 2, 3, 4, 5}, {5, 4, 3, 2, 1}, true},
       {"from nothing and to nothing", {}, {1}, true},
       {"to nothing", {-1, 1}, {}, true},
       {"too many runs", many, everyOther, false},
@@ -437,9 +440,9 @@ TEST_F(ArticleListRowsTest, ANewListOfTheSameSourceMovesRowsInPlace)
     QList<int> shown;
     for (int r = 0; r < model.rowCount(); ++r) shown.append(keyAt(model, r));
     EXPECT_EQ(shown, c.after);
-    // Each row that stayed is where the answer and the views' indexes say;
-    // the others (also one that changed places: it went and came again) are
-    // gone from both.
+    // Each row that stayed (also one that changed places) is where the answer
+    // and the views' indexes say, so a selection goes with it; the others
+    // are gone from both.
     ASSERT_EQ(moved->size(), size_t(c.before.size()));
     for (qsizetype r = 0; r < c.before.size(); ++r) {
       const int to = (*moved)[size_t(r)];
