@@ -5,17 +5,19 @@
 //   a page of rows scrolled, the next article selected (loaded, marked read,
 //   the row drawn read),
 //   10,000 articles marked read and back (merge, rows and drawing),
+//   ten scattered articles leaving All Unread and coming back, the rows
+//   moved in place (model, table and drawing),
 //   a search of 1,000 results shown.
 // The main thread's time is its CPU time: it sleeps while it waits.
 
 #include "ZPHBenchApplicationDelegate.h"
-#include "articles/ZPHArticleListDelegate.h"
-#include "articles/ZPHArticleListModel.h"
-#include "articles/ZPHArticleListTableView.h"
-#include "articles/ZPHReadingLayoutViewController.h"
-#include "articles/ZPHSearchField.h"
-#include "articles/ZPHSearchOperation.h"
-#include "articles/ZPHSearchWindowController.h"
+#include "articlelist/ZPHArticleListDelegate.h"
+#include "articlelist/ZPHArticleListModel.h"
+#include "articlelist/ZPHArticleListTableView.h"
+#include "articlelist/ZPHReadingLayoutViewController.h"
+#include "articlelist/ZPHSearchField.h"
+#include "articlelist/ZPHSearchOperation.h"
+#include "articlelist/ZPHSearchWindowController.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
 #include "platform/ZPHOperation.h"
 #include "platform/ZPHUserDefaults.h"
@@ -219,6 +221,40 @@ static void BM_AllUnreadListed(benchmark::State& state)
   });
 }
 BENCHMARK(BM_AllUnreadListed)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// Ten articles scattered over All Unread leave its list and come back, as a
+// reload of the same source brings them: the rows go and come in place,
+// the table follows and is drawn, scrolled to the middle.
+static void BM_RowsMovedInPlace(benchmark::State& state)
+{
+  ListFixture& shared = fixture();
+  shared.select({shared.allUnread()});
+  ZPHArticleListController* controller = shared.list->articleListController();
+  ZPHArticleListModel* model = shared.list->articleListModel();
+  const QList<ZPHArticleListRow> all = controller->articles();
+  QList<ZPHArticleListRow> fewer = all;
+  for (qsizetype i = 9; i >= 0; --i) fewer.removeAt(i * (fewer.size() / 10));
+  const auto entries = [&] {
+    return ZPHArticleListModel::groupedEntries(controller->articles(), model->dateManager());
+  };
+  QScrollBar* bar = shared.table()->verticalScrollBar();
+  bar->setValue(bar->maximum() / 2);
+  bool inPlace = true;
+  for (auto _ : state) {
+    Timing timing;
+    timing.start();
+    for (const QList<ZPHArticleListRow>* rows : std::initializer_list<const QList<ZPHArticleListRow>*>{&fewer, &all}) {
+      controller->setArticles(*rows);
+      inPlace &= model->updateEntries(entries()).has_value();
+      shared.draw();
+    }
+    state.SetIterationTime(timing.mainMilliseconds() / 1e3);
+  }
+  if (!inPlace)
+    state.SkipWithError("the rows were not moved in place");
+  state.counters["rows"] = double(model->rowCount());
+}
+BENCHMARK(BM_RowsMovedInPlace)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
 
 // One page of All Unread scrolled and drawn (its rows loaded on the way).
 static void BM_PageScrolled(benchmark::State& state)

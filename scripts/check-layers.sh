@@ -1,12 +1,26 @@
 #!/usr/bin/env bash
-# Fails when an include points up a layer. The layers, lowest first:
+# Fails when an include points up a layer or a floor.
+#
+# The core's layers, lowest first:
 #   core/platform -> core/foundation -> core/store -> core/feeds
-#   -> core/subscribe -> core/sync -> app
-# A file may include its own layer and any layer below it. Includes are
-# written from the folder's root ("store/entities/CBFeed.h"); one that climbs
-# with "../" is refused too, since its layer can't be told at a glance.
-# Prints one line per offending include (file:line) and exits 1, or prints
-# nothing and exits 0.
+#   -> core/subscribe -> core/sync
+# A core file may include its own layer and any layer below it, never app/.
+#
+# All of app/ sits above all of core/. Its rooms (folders of app/; a
+# subfolder belongs to its room) stand on floors, lowest first (see
+# docs/ARCHITECTURE.md, section 2a). An app file may include its own room
+# and any room on a lower floor; rooms on the same floor never include each
+# other. app/kit may include only core/platform and core/foundation of the
+# core.
+#
+# Includes are written from the folder's root ("store/entities/CBFeed.h",
+# "articlelist/ZPHArticleListModel.h"); one that climbs with "../" is
+# refused too, since its layer can't be told at a glance, and so is one that
+# names a folder that is neither a layer nor a room.
+# Every header of app/ names its Qt kind in its first comment line
+# ("// Qt kind: QWidget (QTableView)."; docs/ARCHITECTURE.md, section 2a).
+# Prints one line per offence (file:line) and exits 1, or prints nothing and
+# exits 0.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -14,38 +28,102 @@ exec python3 - "$@" <<'PY'
 import pathlib, re, sys
 
 LAYERS = ["platform", "foundation", "store", "feeds", "subscribe", "sync"]
-APP = len(LAYERS)
+# Floor of each room of app/, lowest first. Rooms without a folder yet are
+# listed so that the first file put there is already in its place.
+FLOORS = {
+    "kit": 1,
+    "common": 2,
+    "themes": 3, "keys": 3,
+    "web": 4, "sharing": 4, "sourcelist": 4, "subscriptions": 4, "sheets": 4,
+    "articleview": 5, "browser": 5,
+    "articlelist": 6,
+    "preferences": 7,
+    "mainwindow": 8,
+    "shell": 9,
+}
+# What of the core a room may include, when not all of it.
+CORE_ALLOWED = {"kit": {"platform", "foundation"}}
 include = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
+SOURCES = (".h", ".cpp", ".inc")
 
-def layer_of_core_path(path):
-    first = path.split("/", 1)[0]
-    return LAYERS.index(first) if first in LAYERS else None
+
+def first_folder(path):
+    return path.split("/", 1)[0] if "/" in path else None
+
 
 failures = []
-for root in ("core", "app"):
-    for source in sorted(pathlib.Path(root).rglob("*")):
-        if source.suffix not in (".h", ".cpp") or not source.is_file():
+
+
+def check_core(source, relative, lines):
+    first = first_folder(relative)
+    own = LAYERS.index(first) if first in LAYERS else None
+    for number, target in lines:
+        where = f"{source}:{number}"
+        if target.startswith("../") or "/../" in target:
+            failures.append(f"{where}: includes \"{target}\" by climbing folders; write it from the layer's root")
             continue
-        relative = source.relative_to(root).as_posix()
-        own = APP if root == "app" else layer_of_core_path(relative)
-        for number, line in enumerate(source.read_text(errors="replace").splitlines(), 1):
+        if own is None:
+            failures.append(f"{where}: {source} is in no layer (core/{{{','.join(LAYERS)}}}/)")
+            return
+        folder = first_folder(target)
+        if folder in FLOORS:
+            failures.append(f"{where}: core includes \"{target}\" of the application (app/{folder}/)")
+        elif folder in LAYERS and LAYERS.index(folder) > own:
+            failures.append(f"{where}: {LAYERS[own]} includes \"{target}\" of the higher layer {folder}")
+
+
+def check_app(source, relative, lines):
+    room = first_folder(relative)
+    for number, target in lines:
+        where = f"{source}:{number}"
+        if target.startswith("../") or "/../" in target:
+            failures.append(f"{where}: includes \"{target}\" by climbing folders; write it from the room's root")
+            continue
+        if room not in FLOORS:
+            failures.append(f"{where}: {source} is in no room of app/ ({', '.join(sorted(FLOORS))})")
+            return
+        folder = first_folder(target)
+        if folder is None:
+            continue  # a file beside it (a .moc, an .inc)
+        if folder in LAYERS:
+            allowed = CORE_ALLOWED.get(room)
+            if allowed is not None and folder not in allowed:
+                failures.append(f"{where}: {room} includes \"{target}\" of core/{folder}; "
+                                f"{room} may use only core/{{{','.join(sorted(allowed))}}}")
+            continue
+        if folder not in FLOORS:
+            failures.append(f"{where}: includes \"{target}\", which names no layer of core/ and no room of app/")
+            continue
+        if folder == room:
+            continue
+        if FLOORS[folder] > FLOORS[room]:
+            failures.append(f"{where}: {room} (floor {FLOORS[room]}) includes \"{target}\" of the higher floor "
+                            f"{FLOORS[folder]} ({folder})")
+        elif FLOORS[folder] == FLOORS[room]:
+            failures.append(f"{where}: {room} includes \"{target}\" of {folder}, a room on the same floor "
+                            f"{FLOORS[room]}; move what both need down a floor")
+
+
+for root, check in (("core", check_core), ("app", check_app)):
+    for path in sorted(pathlib.Path(root).rglob("*")):
+        if path.suffix not in SOURCES or not path.is_file():
+            continue
+        lines = []
+        for number, line in enumerate(path.read_text(errors="replace").splitlines(), 1):
             match = include.match(line)
-            if not match:
-                continue
-            target = match.group(1)
-            where = f"{source.as_posix()}:{number}"
-            if target.startswith("../") or "/../" in target:
-                failures.append(f"{where}: includes \"{target}\" by climbing folders; write it from the layer's root")
-                continue
-            if own is None:
-                failures.append(f"{where}: {source.as_posix()} is in no layer (core/{{{','.join(LAYERS)}}}/ or app/)")
-                break
-            target_layer = layer_of_core_path(target)
-            if target_layer is None:
-                continue  # a file beside it, or the app's own folders
-            if target_layer > own:
-                own_name = "app" if own == APP else LAYERS[own]
-                failures.append(f"{where}: {own_name} includes \"{target}\" of the higher layer {LAYERS[target_layer]}")
+            if match:
+                lines.append((number, match.group(1)))
+        if root == "app" and "/" not in path.relative_to(root).as_posix():
+            failures.append(f"{path.as_posix()}:1: {path.as_posix()} is in no room of app/ ({', '.join(sorted(FLOORS))})")
+            continue
+        check(path.as_posix(), path.relative_to(root).as_posix(), lines)
+        if root == "app" and path.suffix == ".h":
+            comments = [(n, l) for n, l in enumerate(path.read_text(errors="replace").splitlines(), 1)
+                        if l.lstrip().startswith("//")]
+            if not comments or not comments[0][1].startswith("// Qt kind: "):
+                where = comments[0][0] if comments else 1
+                failures.append(f"{path.as_posix()}:{where}: the first comment line does not name the header's "
+                                "Qt kind (\"// Qt kind: ...\")")
 
 for failure in failures:
     print(failure)

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QObject.
+
 #include <QtCore/QJsonObject>
 #include <QtCore/QList>
 #include <QtCore/QObject>

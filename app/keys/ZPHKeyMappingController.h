@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QObject.
+
 #include "keys/FRNHKeyMappingController.h"
 
 // The program's shortcut sets: "Zephlin 4" (this version's) and "Zephlin 3"

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: none (a plain class).
+
 #include <QtCore/QList>
 #include <QtCore/QPointer>
 #include <QtCore/QString>

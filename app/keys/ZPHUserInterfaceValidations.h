@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: none (an interface: an abstract class).
+
 class QAction;
 
 // A responder that decides, in one place, whether its commands can run now:

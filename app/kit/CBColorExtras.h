@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: none (functions).
+
 #include <QtGui/QColor>
 
 // The interface colours of the older drawing code. Greys and borders are made

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: none (functions).
+
 #include <QtCore/QList>
 #include <QtCore/QRectF>
 #include <QtGui/QColor>

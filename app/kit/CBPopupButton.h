@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget (QPushButton).
+
 #include <QtCore/QPointer>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QPushButton>

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: none (functions).
+
 #include <QtCore/QRectF>
 
 // Rectangle helpers of the article list's cell drawing.

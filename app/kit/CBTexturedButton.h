@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget (QPushButton).
+
 #include <QtWidgets/QPushButton>
 
 // A button that draws the blue default-button bezel (CBTexturedButtonCell)

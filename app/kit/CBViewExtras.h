@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: none (functions).
+
 #include <QtCore/QSizeF>
 #include <QtCore/QString>
 #include <QtWidgets/QWidget>

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget (QAbstractButton).
+
 #include <QtGui/QImage>
 #include <QtWidgets/QAbstractButton>
 

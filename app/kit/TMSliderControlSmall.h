@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget (QAbstractButton).
+
 #include "kit/TMSliderControl.h"
 
 // The small on/off switch: other images ("SmallSliderWellOn",

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QObject.
+
 #include "kit/ZPHClock.h"
 
 #include <QtCore/QObject>

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: none (an interface: an abstract class).
+
 #include <QtCore/QtGlobal>
 
 #include <functional>

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: none (a value type).
+
 #include <QtGui/QColor>
 
 // A colour and how often it was counted; sorted by count, larger first.

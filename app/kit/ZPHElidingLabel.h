@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget (QLabel).
+
 #include <QtWidgets/QLabel>
 
 // A one-line label that shows its text as plain text, never as markup, and

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: none (static functions).
+
 class QMessageBox;
 class QWidget;
 class ZPHError;

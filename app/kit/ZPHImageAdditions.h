@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: none (functions).
+
 #include <QtCore/QSize>
 #include <QtCore/QStringList>
 #include <QtGui/QIcon>

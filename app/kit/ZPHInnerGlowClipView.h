@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget.
+
 #include "kit/ZPHShadow.h"
 
 #include <QtGui/QColor>

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: none (a log category).
+
 #include <QtCore/QLoggingCategory>
 
 // The logging category of the application's interface code (kit, themes and

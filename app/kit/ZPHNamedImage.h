@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: none (functions).
+
 #include <QtCore/QString>
 #include <QtGui/QImage>
 

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: none (functions).
+
 #include <QtCore/QString>
 
 // A tool tip that shows `text` exactly as it is. Qt guesses whether a tool

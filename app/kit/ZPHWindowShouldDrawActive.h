@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: none (settings keys and notification names).
+
 #include <QtCore/QString>
 
 class QWidget;

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget (QMainWindow).
+
 #include <QtWidgets/QMainWindow>
 
 // A window that knows whether its views should draw their active look: while

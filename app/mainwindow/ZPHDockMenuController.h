@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget (QMenu).
+
 #include <QtWidgets/QMenu>
 
 class CBDataController;

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget (QMainWindow).
+
 #include "keys/ZPHMainWindowKeyTable.h"
 #include "mainwindow/ZPHActiveTrackingWindow.h"
 

@@ -1,12 +1,16 @@
 #include "mainwindow/ZPHMainWindowController.h"
 
-#include "articles/ZPHArticleDetailPane.h"
-#include "articles/ZPHArticleListDelegate.h"
-#include "articles/ZPHReadingLayoutViewController.h"
-#include "articles/ZPHSearchField.h"
-#include "articles/ZPHSearchWindowController.h"
-#include "articles/ZPHStyleSheetController.h"
-#include "articles/ZPHWebArticleDetailPane.h"
+#include "articlelist/ZPHArticleListDelegate.h"
+#include "articlelist/ZPHEmptyContentsViewController.h"
+#include "articlelist/ZPHReadingLayoutViewController.h"
+#include "articlelist/ZPHSearchField.h"
+#include "articlelist/ZPHSearchWindowController.h"
+#include "articleview/ZPHArticleDetailPane.h"
+#include "articleview/ZPHStyleSheetController.h"
+#include "articleview/ZPHWebArticleDetailPane.h"
+#include "common/CBPasteboard.h"
+#include "common/ZPHAppServices.h"
+#include "common/ZPHApplicationNotifications.h"
 #include "feeds/network/ZPHNetworkController.h"
 #include "feeds/refresh/ZPHRefreshController.h"
 #include "feeds/refresh/ZPHStatusItem.h"
@@ -14,22 +18,20 @@
 #include "foundation/CBPrefs.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
 #include "kit/ZPHNamedImage.h"
-#include "mainwindow/ZPHApplicationNotifications.h"
 #include "mainwindow/ZPHDockMenuController.h"
-#include "mainwindow/ZPHEmptyContentsViewController.h"
 #include "mainwindow/ZPHMainWindow.h"
 #include "mainwindow/ZPHMainWindowSplitView.h"
-#include "mainwindow/ZPHMainWindowToolbarController.h"
-#include "mainwindow/ZPHNotificationBezelWindow.h"
-#include "mainwindow/ZPHNotificationBezelWindowController.h"
 #include "mainwindow/ZPHRightPaneContainerView.h"
-#include "mainwindow/ZPHStatusViewController.h"
 #include "mainwindow/ZPHUndoableOperationCommand.h"
+#include "mainwindow/bezel/ZPHNotificationBezelWindow.h"
+#include "mainwindow/bezel/ZPHNotificationBezelWindowController.h"
+#include "mainwindow/status/ZPHStatusViewController.h"
+#include "mainwindow/toolbar/ZPHMainWindowToolbarController.h"
 #include "platform/ZPHMainThread.h"
 #include "platform/ZPHUserDefaults.h"
 #include "sharing/CBSharableItem.h"
 #include "sharing/ZPHSharingPluginCommand.h"
-#include "shell/ZPHAppDelegate.h"
+#include "sourcelist/ZPHSourceListCommands.h"
 #include "sourcelist/ZPHSourceListView.h"
 #include "sourcelist/ZPHSourceListViewController.h"
 #include "store/accounts/ZPHArticleListController.h"
@@ -131,7 +133,12 @@ QMainWindow* ZPHMainWindowController::window()
   m_applicationSplitView->addWidget(m_sourceListViewController->view());
   m_rightPaneContainerView = new ZPHRightPaneContainerView(m_applicationSplitView);
   m_applicationSplitView->addWidget(m_rightPaneContainerView);
-  m_sourceListViewController->setSplitView(m_applicationSplitView);
+  // The sidebar keeps its own width limits; only the reading area grows
+  // with the window.
+  m_applicationSplitView->setDividerPositionConstraint(&ZPHSourceListViewController::constrainedSplitPosition);
+  m_applicationSplitView->setChildrenCollapsible(false);
+  m_applicationSplitView->setStretchFactor(0, 0);
+  m_applicationSplitView->setStretchFactor(1, 1);
   m_applicationSplitView->setSizes({InitialSidebarWidth, m_window->width() - InitialSidebarWidth});
   m_window->setCentralWidget(m_applicationSplitView);
   m_window->installEventFilter(this);
@@ -178,7 +185,13 @@ void ZPHMainWindowController::setUpArticleList()
 
   m_articleListDelegate = std::make_unique<ZPHArticleListDelegate>();
   m_articleListDelegate->setSearchWindowController(m_searchWindowController.get());
-  m_articleListDelegate->setSourceListViewController(m_sourceListViewController.get());
+  // The main window hands the source list's selection to the article list
+  // and carries the list's requests to the source list.
+  m_articleListDelegate->setSourceListSelectionProvider([this] { return sourceListSelection(); });
+  connect(m_articleListDelegate.get(), &ZPHArticleListDelegate::moveFocusToSourceListRequested,
+          m_sourceListViewController.get(), &ZPHSourceListViewController::makeSourceListOutlineViewFirstResponder);
+  connect(m_articleListDelegate.get(), &ZPHArticleListDelegate::sourceListSelectionHiddenChanged,
+          m_sourceListViewController.get(), &ZPHSourceListViewController::setSelectionHidden);
   m_searchWindowController->setArticleListDelegate(m_articleListDelegate.get());
   m_articleListDelegate->setUp();
   m_rightPaneContainerView->transitionToView(m_articleListDelegate->contentView(), false);
@@ -202,11 +215,27 @@ void ZPHMainWindowController::setUpArticleList()
               &ZPHMainWindowController::scheduleValidation);
 }
 
+QList<ZPHRepresentedObject> ZPHMainWindowController::sourceListSelection() const
+{
+  QList<ZPHRepresentedObject> items;
+  if (m_sourceListViewController == nullptr)
+    return items;
+  for (const CBTreeNode::Pointer& node : m_sourceListViewController->selectedOutlineItems()) {
+    if (node == nullptr)
+      continue;
+    if (CBNode* stored = node->representedNode())
+      items.append(stored);
+    else if (CBTreeNodeRepresentedObject* object = node->representedObject())
+      items.append(object);
+  }
+  return items;
+}
+
 void ZPHMainWindowController::sourceListSelectionDidChange()
 {
   if (m_articleListDelegate == nullptr || m_sourceListViewController == nullptr)
     return;
-  m_articleListDelegate->sourcelistSelectionDidChange(m_articleListDelegate->sourceListSelection());
+  m_articleListDelegate->sourcelistSelectionDidChange(sourceListSelection());
   scheduleValidation();
 }
 
@@ -566,7 +595,7 @@ bool ZPHMainWindowController::validateUserInterfaceItem(QAction* item)
     if (item != nullptr)
       item->setText(toggleDarkModeTitle());
   } else if (selector == QLatin1String("deleteSelectedFeedsAndFolders:")) {
-    enabled = m_sourceListViewController != nullptr && m_sourceListViewController->validateDelete();
+    enabled = m_sourceListViewController != nullptr && m_sourceListViewController->commands()->validateDelete();
   } else if (selector == QLatin1String("find:") || selector == QLatin1String("findNext:") ||
              selector == QLatin1String("findPrevious:")) {
     enabled = validateFind();
@@ -731,9 +760,10 @@ void ZPHMainWindowController::nextUnread()
 
 void ZPHMainWindowController::copyArticleURL()
 {
-  if (CBDataArticle* article = selectedArticle())
-    if (ZPHAppDelegate* app = ZPHAppDelegate::appDelegate())
-      app->copyURLWithArticle(article);
+  if (CBDataArticle* article = selectedArticle()) {
+    const QString permalink = article->permalink();
+    CBCopyURLStringToPasteboard(permalink.isEmpty() ? article->link() : permalink);
+  }
 }
 
 void ZPHMainWindowController::openInBrowser(bool respectingShortcuts)
@@ -745,8 +775,7 @@ void ZPHMainWindowController::openInBrowser(bool respectingShortcuts)
   const QUrl url(link);
   if (!url.isValid())
     return;
-  if (ZPHAppDelegate* app = ZPHAppDelegate::appDelegate())
-    app->openURLInExternalBrowser(url, true, respectingShortcuts);
+  ZPHAppServices::current().openLink(url, {ZPHAppServices::LinkPlace::ExternalBrowser, true, respectingShortcuts});
 }
 
 void ZPHMainWindowController::openInTab()
@@ -756,8 +785,7 @@ void ZPHMainWindowController::openInTab()
   const QUrl url(link);
   if (link.isEmpty() || !url.isValid())
     return;
-  if (ZPHAppDelegate* app = ZPHAppDelegate::appDelegate())
-    app->openURLRespectingPreferencesAndShortcuts(url);
+  ZPHAppServices::current().openLink(url, ZPHAppServices::LinkPlace::Preferred);
 }
 
 bool ZPHMainWindowController::canShiftFontSizeInDirection(int direction) const
@@ -853,7 +881,7 @@ void ZPHMainWindowController::toggleDarkMode()
 void ZPHMainWindowController::deleteSelectedFeedsAndFolders()
 {
   if (m_sourceListViewController != nullptr)
-    m_sourceListViewController->deleteSelectedFeedsAndFolders();
+    m_sourceListViewController->commands()->deleteSelectedFeedsAndFolders();
 }
 
 bool ZPHMainWindowController::canMoveFocusToArticleList() const
@@ -1020,7 +1048,7 @@ bool ZPHMainWindowController::performKeyAction(const ZPHMainWindowKeyTable::Acti
       outline->expandAllItems();
       return true;
     case Effect::RemoveFromFavorites:
-      return sourceList != nullptr && sourceList->performCommand(QStringLiteral("removeFromFavorites:"));
+      return sourceList != nullptr && sourceList->commands()->performCommand(QStringLiteral("removeFromFavorites:"));
     case Effect::NextUnreadBySpace:
       m_lastSpaceNextUnread = m_clock->now();
       m_responderChain.sendAction(action.selector, focus);

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QObject that owns widgets.
+
 #include "keys/ZPHMainWindowKeyDelegate.h"
 #include "keys/ZPHResponderChain.h"
 #include "keys/ZPHUserInterfaceValidations.h"
@@ -236,6 +238,8 @@ private:
   void showStatusItem(const QString& text, const QString& identifier);
   void setUpArticleList();
   void sourceListSelectionDidChange();
+  // What the source list's selected rows represent, in row order.
+  QList<ZPHRepresentedObject> sourceListSelection() const;
   bool urlNotificationConcernsThisWindow(const ZPHNotification& notification) const;
   CBDataArticle* selectedArticle() const;
   QList<CBDataArticle*> currentArticles() const;

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget (QSplitter).
+
 #include "platform/ZPHNotificationCenter.h"
 
 #include <QtGui/QColor>

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget.
+
 #include <QtCore/QPointer>
 #include <QtWidgets/QWidget>
 

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: none (static functions).
+
 #include "sharing/CBSharableItem.h"
 
 #include <QtCore/QList>

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: undo command (QUndoCommand).
+
 #include <QtGui/QUndoCommand>
 
 #include <functional>

@@ -1,9 +1,9 @@
 #include "sharing/CBPluginHelper.h"
 
+#include "common/ZPHAppServices.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
 #include "kit/ZPHInterfaceLog.h"
 #include "platform/ZPHError.h"
-#include "shell/ZPHAppDelegate.h"
 
 #include <QtGui/QImage>
 
@@ -63,4 +63,4 @@ QString CBPluginHelper::userAgent() const
   return delegate ? delegate->userAgent() : QString();
 }
 
-QString CBPluginHelper::applicationNameForWebviewUserAgent() const { return ZPHAppDelegate::webViewApplicationName(); }
+QString CBPluginHelper::applicationNameForWebviewUserAgent() const { return ZPHAppServices::webViewApplicationName(); }

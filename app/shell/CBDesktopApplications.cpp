@@ -1,6 +1,6 @@
 #include "shell/CBDesktopApplications.h"
 
-#include "shell/ZPHShellLog.h"
+#include "common/ZPHShellLog.h"
 
 #include <QtCore/QDir>
 #include <QtCore/QFile>

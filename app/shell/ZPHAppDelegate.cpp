@@ -1,10 +1,13 @@
 #include "shell/ZPHAppDelegate.h"
 
-#include "articles/ZPHReadingLayoutViewController.h"
+#include "articlelist/ZPHReadingLayoutViewController.h"
 #include "subscribe/ZPHSubscribeRequest.h"
 
-#include "articles/ZPHStyleSheetController.h"
-#include "articles/ZPHWebArticleDetailPane.h"
+#include "articleview/ZPHStyleSheetController.h"
+#include "articleview/ZPHWebArticleDetailPane.h"
+#include "common/ZPHApplicationNotifications.h"
+#include "common/ZPHIncomingAddress.h"
+#include "common/ZPHShellLog.h"
 #include "feeds/images/CBFaviconController.h"
 #include "feeds/images/CBFaviconURLProtocol.h"
 #include "feeds/images/CBLocalStyleSheetProtocol.h"
@@ -18,25 +21,21 @@
 #include "foundation/CBPrefs.h"
 #include "keys/ZPHKeyMappingController.h"
 #include "kit/ZPHNamedImage.h"
-#include "mainwindow/ZPHApplicationNotifications.h"
 #include "mainwindow/ZPHMainWindowController.h"
-#include "mainwindow/ZPHStatusViewController.h"
+#include "mainwindow/status/ZPHStatusViewController.h"
 #include "platform/CBOperationController.h"
 #include "platform/ZPHMainThread.h"
 #include "platform/ZPHTerminationCancelingOperation.h"
 #include "platform/ZPHUserDefaults.h"
 #include "shell/CBDesktopApplications.h"
 #include "shell/CBDiskSpaceChecker.h"
-#include "shell/CBPasteboard.h"
 #include "shell/ZPHDesktopIdentity.h"
-#include "shell/ZPHIncomingAddress.h"
 #include "shell/ZPHInstanceLock.h"
 #include "shell/ZPHLaunchArguments.h"
 #include "shell/ZPHLinkRouting.h"
 #include "shell/ZPHMacCoreDataStack.h"
 #include "shell/ZPHQuittingWindowController.h"
 #include "shell/ZPHScreenshotScript.h"
-#include "shell/ZPHShellLog.h"
 #include "sourcelist/ZPHSourceListViewController.h"
 #include "store/CBDataController.h"
 #include "store/accounts/CBDataAccount.h"
@@ -50,7 +49,6 @@
 #include "themes/ZPHTheme.h"
 #include "web/ZPHInternalPagesProfile.h"
 
-#include <QtWebEngineCore/qtwebenginecoreglobal.h>
 #include <QtCore/QBuffer>
 #include <QtCore/QCoreApplication>
 #include <QtCore/QDir>
@@ -156,6 +154,7 @@ ZPHAppDelegate::ZPHAppDelegate(Environment environment, QObject* parent)
   CBDownloadOperation::setDefaultUserAgent(m_userAgent);
   m_applicationNameForWebviewUserAgent = QCoreApplication::applicationName();
   webViewApplicationName();
+  registerServices(this);
 
   // Fixed here, before any of the library's threads can ask.
   m_dataFolder = m_environment.dataFolder.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
@@ -206,6 +205,7 @@ ZPHAppDelegate::~ZPHAppDelegate()
   m_instanceLock.reset();
   if (sharedDelegate() == this)
     setSharedDelegate(m_previousDelegate);
+  unregisterServices(this);
   g_appDelegate = nullptr;
 }
 
@@ -214,14 +214,6 @@ ZPHAppDelegate* ZPHAppDelegate::appDelegate() { return g_appDelegate; }
 QString ZPHAppDelegate::userAgentString()
 {
   return QStringLiteral("Zephlin/%1 (Linux; %2; gzip-happy)").arg(applicationVersion(), ProjectPage);
-}
-
-QString ZPHAppDelegate::webViewApplicationName()
-{
-  static const QString name =
-      QStringLiteral("Version/%1 %2/%3")
-          .arg(QString::fromLatin1(qWebEngineVersion()), QStringLiteral("Zephlin"), applicationVersion());
-  return name;
 }
 
 QDateTime ZPHAppDelegate::now() const { return m_environment.now(); }
@@ -1158,7 +1150,10 @@ QList<CBFeed*> ZPHAppDelegate::addFeedsWithSubscribeRequestReturningNewlyAddedFe
   return {};
 }
 
-bool ZPHAppDelegate::openURLInDefaultWebBrowser(const QUrl& url) { return openURLInExternalBrowser(url, true); }
+bool ZPHAppDelegate::openURLInDefaultWebBrowser(const QUrl& url)
+{
+  return openLink(url, {LinkPlace::ExternalBrowser, false, false}) != LinkOutcome::Refused;
+}
 
 // ========================================== addresses and files from outside
 
@@ -1246,12 +1241,6 @@ void ZPHAppDelegate::addFeedURLScript(const QString& urlString)
     getURL(QStringLiteral("zephlin://add/") + urlString);
 }
 
-bool ZPHAppDelegate::isProbablyOPMLFile(const QString& path)
-{
-  const QString suffix = QFileInfo(path).suffix().toLower();
-  return suffix == QLatin1String("opml") || suffix == QLatin1String("xml");
-}
-
 void ZPHAppDelegate::applicationOpenFiles(const QStringList& paths)
 {
   for (const QString& path : paths) {
@@ -1277,42 +1266,46 @@ bool ZPHAppDelegate::systemShouldOpenURLString(const QString& string)
 void ZPHAppDelegate::openAssociatedURL(const QString& urlString)
 {
   if (!urlString.isNull())
-    openURLInExternalBrowser(QUrl(urlString), true);
+    openLink(QUrl(urlString), {LinkPlace::ExternalBrowser, false, false});
 }
 
 // ============================================================ opening links
 
-int ZPHAppDelegate::openURLRespectingPreferencesAndShortcuts(const QUrl& url) { return openURL(url, true, true); }
-
-int ZPHAppDelegate::openURL(const QUrl& url, bool respectingPreferences, bool respectingShortcuts)
+ZPHAppServices::LinkOutcome ZPHAppDelegate::openLink(const QUrl& url, const LinkRequest& request)
 {
-  Q_ASSERT_X(!url.isEmpty(), Q_FUNC_INFO, "Invalid parameter not satisfying: url");
   ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
-  const ZPHLinkRouting::Route route = ZPHLinkRouting::route(
-      defaults.boolForKey(ZPHBrowserOpenLinksInZephlin), defaults.boolForKey(ZPHOpenInBrowserInBackgroundDefaultsKey),
-      respectingPreferences, respectingShortcuts, m_environment.keyboardModifiers());
-  if (route.external) {
-    openURLInExternalBrowser(url, !route.behind);
-    return LinkOpenedExternally;
+  const bool behindByDefault = defaults.boolForKey(ZPHOpenInBrowserInBackgroundDefaultsKey);
+  switch (request.place) {
+    case LinkPlace::Preferred: {
+      const ZPHLinkRouting::Route route = ZPHLinkRouting::route(
+          defaults.boolForKey(ZPHBrowserOpenLinksInZephlin), behindByDefault, request.respectingPreferences,
+          request.respectingShortcuts, m_environment.keyboardModifiers());
+      if (route.external)
+        return openInExternalBrowser(url, !route.behind) ? LinkOutcome::External : LinkOutcome::Refused;
+      return openInInternalBrowser(url, !route.behind);
+    }
+    case LinkPlace::ExternalBrowser: {
+      // Alt chooses between the browsers, and here there is no choice.
+      const ZPHLinkRouting::Route route =
+          ZPHLinkRouting::route(false, behindByDefault, request.respectingPreferences, request.respectingShortcuts,
+                                m_environment.keyboardModifiers() & ~Qt::AltModifier);
+      return openInExternalBrowser(url, !route.behind) ? LinkOutcome::External : LinkOutcome::Refused;
+    }
+    case LinkPlace::NewTab:
+      if (url.isEmpty())
+        return LinkOutcome::Refused;
+      return openInInternalBrowser(url, defaults.boolForKey(ZPHBrowserSelectNewTabsAsTheyAreCreated));
+    case LinkPlace::MailProgram:
+      if (url.scheme().compare(QLatin1String("mailto"), Qt::CaseInsensitive) != 0) {
+        m_environment.beep();
+        return LinkOutcome::Refused;
+      }
+      return m_environment.openURL(url) ? LinkOutcome::External : LinkOutcome::Refused;
   }
-  openURLInInternalBrowser(url, !route.behind);
-  return LinkOpenedInternally;
+  return LinkOutcome::Refused;
 }
 
-void ZPHAppDelegate::openURLInExternalBrowserRespectingPreferencesAndShortcuts(const QUrl& url)
-{
-  openURLInExternalBrowser(url, true, true);
-}
-
-void ZPHAppDelegate::openURLInExternalBrowser(const QUrl& url, bool respectingPreferences, bool respectingShortcuts)
-{
-  const ZPHLinkRouting::Route route = ZPHLinkRouting::route(
-      false, ZPHUserDefaults::standardUserDefaults().boolForKey(ZPHOpenInBrowserInBackgroundDefaultsKey),
-      respectingPreferences, respectingShortcuts, m_environment.keyboardModifiers() & ~Qt::AltModifier);
-  openURLInExternalBrowser(url, !route.behind);
-}
-
-bool ZPHAppDelegate::openURLInExternalBrowser(const QUrl& url, bool inForeground)
+bool ZPHAppDelegate::openInExternalBrowser(const QUrl& url, bool inForeground)
 {
   if (!CBOpenURLInDefaultBrowser(url, !inForeground, m_environment.openURL)) {
     m_environment.beep();
@@ -1323,54 +1316,23 @@ bool ZPHAppDelegate::openURLInExternalBrowser(const QUrl& url, bool inForeground
   return true;
 }
 
-void ZPHAppDelegate::openLinkInDefaultExternalBrowserWithArticle(const CBDataArticle* article)
-{
-  Q_ASSERT_X(article != nullptr, Q_FUNC_INFO, "Invalid parameter not satisfying: article");
-  const QString link = article != nullptr ? article->bestLink() : QString();
-  const QUrl url(link);
-  if (!link.isEmpty() && url.isValid())
-    openURLInExternalBrowserRespectingPreferencesAndShortcuts(url);
-}
-
-void ZPHAppDelegate::openURLInInternalBrowser(const QUrl& url, bool selectNewTab)
+ZPHAppServices::LinkOutcome ZPHAppDelegate::openInInternalBrowser(const QUrl& url, bool selectNewTab)
 {
   // Without tabs the web browser takes the link.
-  if (!m_seams.openURLInInternalBrowser) {
-    openURLInExternalBrowser(url, selectNewTab);
-    return;
-  }
+  if (!m_seams.openURLInInternalBrowser)
+    return openInExternalBrowser(url, selectNewTab) ? LinkOutcome::Internal : LinkOutcome::Refused;
   if (!CBURLForDefaultBrowser(url).isValid()) {
     m_environment.beep();
-    return;
+    return LinkOutcome::Refused;
   }
   m_seams.openURLInInternalBrowser(url, selectNewTab);
-}
-
-void ZPHAppDelegate::openURLWithNewTabInInternalBrowser(const QUrl& url)
-{
-  openURLWithNewTabInInternalBrowser(
-      url, ZPHUserDefaults::standardUserDefaults().boolForKey(ZPHBrowserSelectNewTabsAsTheyAreCreated));
-}
-
-void ZPHAppDelegate::openURLWithNewTabInInternalBrowser(const QUrl& url, bool selectNewTab)
-{
-  if (!url.isEmpty())
-    openURLInInternalBrowser(url, selectNewTab);
+  return LinkOutcome::Internal;
 }
 
 void ZPHAppDelegate::openNewTabInInternalBrowser()
 {
   if (m_seams.openNewTabInInternalBrowser)
     m_seams.openNewTabInInternalBrowser();
-}
-
-void ZPHAppDelegate::copyURLWithArticle(const CBDataArticle* article)
-{
-  Q_ASSERT_X(article != nullptr, Q_FUNC_INFO, "Invalid parameter not satisfying: article");
-  if (article == nullptr)
-    return;
-  const QString permalink = article->permalink();
-  CBCopyURLStringToPasteboard(permalink.isEmpty() ? article->link() : permalink);
 }
 
 // ================================================================ commands

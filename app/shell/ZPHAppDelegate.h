@@ -1,5 +1,8 @@
 #pragma once
 
+// Qt kind: QObject, the application (also the core's application delegate and ZPHAppServices).
+
+#include "common/ZPHAppServices.h"
 #include "feeds/network/ZPHNetworkController.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
 #include "platform/ZPHNotificationCenter.h"
@@ -55,13 +58,14 @@ extern const QString ZPHApplicationResignedActiveNotification;   // "ZPHApplicat
 // the refresh timer and quits only after the store queue has run dry and
 // the main context is saved. It is the core library's application delegate:
 // every store-queue and context call forwards to the data controller made
-// at start-up, and does nothing before it exists.
+// at start-up, and does nothing before it exists. And it is the views'
+// ZPHAppServices: their links, subscriptions, files, commands and sheets.
 //
 // One per process, made on the main thread after the application object;
 // it registers itself as the library's delegate while it lives. Main-thread
 // only, except for the delegate calls the library makes from its threads,
 // which read only values fixed before the first worker starts and atomics.
-class ZPHAppDelegate : public QObject, public ZPHCoreApplicationDelegate {
+class ZPHAppDelegate : public QObject, public ZPHCoreApplicationDelegate, public ZPHAppServices {
   Q_OBJECT
 
 public:
@@ -129,9 +133,6 @@ public:
 
   // "Zephlin/<version> (Linux; <project page>; gzip-happy)".
   static QString userAgentString();
-  // "Version/<web engine version> Zephlin/<version>", the application name
-  // that the browser's web views put in their user agent.
-  static QString webViewApplicationName();
 
   // ---- Life
   // Runs the start-up sequence (once).
@@ -168,13 +169,12 @@ public:
   bool startupSequenceEnded() const { return m_startupEnded; }
   bool terminatingDueToCoreDataFailure() const { return m_terminatingDueToCoreDataFailure.load(); }
   void setTerminatingDueToCoreDataFailure(bool value) { m_terminatingDueToCoreDataFailure = value; }
-  bool isTerminatingDueToMoveOrRename() const { return false; }
   bool runningModalSheet() const { return m_runningModalSheet; }
   void setRunningModalSheet(bool value) { m_runningModalSheet = value; }
   bool previousRunEndedUncleanly() const { return m_previousRunEndedUncleanly; }
   quint64 unreadCount() const { return m_unreadCount; }
   quint64 unreadFavoritesCount() const { return m_unreadFavoritesCount; }
-  QString applicationNameForWebviewUserAgent() const { return m_applicationNameForWebviewUserAgent; }
+  QString applicationNameForWebviewUserAgent() const override { return m_applicationNameForWebviewUserAgent; }
   // Whether $HOME differs from the user's home folder in the user database;
   // decided once.
   static bool isRunningSandboxed();
@@ -205,7 +205,7 @@ public:
   // `work` on the next turn of the event loop; false, running neither, when
   // the main window is not visible or another sheet runs. The sheet ends
   // when the window finishes.
-  bool runModalSheet(QDialog* window, std::function<void()> work);
+  bool runModalSheet(QDialog* window, std::function<void()> work) override;
   void showAlertSheetWithTitle(const QString& title, const QString& message);
 
   // ---- Addresses and files from outside
@@ -218,46 +218,32 @@ public:
   // window) or, when it is subscribed already, selects its feed. An address
   // that is not a URL, or no main window, beeps.
   void handleSubscribeToFeedRequest(const QString& urlString, bool searchImmediately,
-                                    bool useCurrentlySelectedContainer);
+                                    bool useCurrentlySelectedContainer) override;
   // Opens the Add Site window unless a sheet runs.
   void addFeedWithURLString(const QString& urlString, bool searchImmediately, bool useCurrentlySelectedContainer);
   // The scripting command that adds a feed: "zephlin://add/<address>".
   void addFeedURLScript(const QString& urlString);
   // Imports the files that look like OPML subscription lists.
-  void applicationOpenFiles(const QStringList& paths);
-  static bool isProbablyOPMLFile(const QString& path);
+  void applicationOpenFiles(const QStringList& paths) override;
   // The addresses and files of a command line (this launch's, or a later
   // one's handed over), with the folder it was given in. Taken once
   // start-up has ended.
   void handleLaunchArguments(const QStringList& arguments, const QString& workingDirectory);
   // Whether the desktop, not a web view, opens the address: only mailto:.
   static bool systemShouldOpenURLString(const QString& string);
-  // A command's associated address (a site's home page) in the web browser;
-  // only http and https, else a beep.
+  // A command's associated address (a site's home page) in the web browser,
+  // in front; only http and https, else a beep.
   void openAssociatedURL(const QString& urlString);
 
   // ---- Opening links
-  // Where openURL() sent a link.
-  static constexpr int LinkOpenedExternally = 1;
-  static constexpr int LinkOpenedInternally = 2;
-  // In the web browser or a new tab, by the two preferences and the Alt
-  // and Ctrl keys (ZPHLinkRouting). Only http and https addresses open;
-  // any other beeps.
-  int openURLRespectingPreferencesAndShortcuts(const QUrl& url);
-  int openURL(const QUrl& url, bool respectingPreferences, bool respectingShortcuts);
-  void openURLInExternalBrowserRespectingPreferencesAndShortcuts(const QUrl& url);
-  void openURLInExternalBrowser(const QUrl& url, bool respectingPreferences, bool respectingShortcuts);
-  // The web browser: the desktop decides whether it comes to the front.
-  // False (and a beep) for anything but an http or https address.
-  bool openURLInExternalBrowser(const QUrl& url, bool inForeground);
-  void openLinkInDefaultExternalBrowserWithArticle(const CBDataArticle* article);
-  // A tab of the built-in browser (the web browser while there are no tabs).
-  void openURLInInternalBrowser(const QUrl& url, bool selectNewTab);
-  void openURLWithNewTabInInternalBrowser(const QUrl& url);
-  void openURLWithNewTabInInternalBrowser(const QUrl& url, bool selectNewTab);
+  // The one opener of links (ZPHAppServices): the place asked for, turned
+  // by the two preferences and the Alt and Ctrl keys (ZPHLinkRouting). Only
+  // http and https addresses reach a browser and only mailto: addresses the
+  // mail program; anything else beeps.
+  LinkOutcome openLink(const QUrl& url, const LinkRequest& request) override;
+  using ZPHAppServices::openLink;
+  // An empty tab of the built-in browser (nothing while there are no tabs).
   void openNewTabInInternalBrowser();
-  // The article's permalink, else its link, to the clipboard.
-  void copyURLWithArticle(const CBDataArticle* article);
 
   // ---- Commands
   // The application's commands are QActions named by their selector
@@ -265,7 +251,7 @@ public:
   // window's chain. Their shortcuts come from the shortcut set named by
   // "ZPHKeyMapSetName", applied when the main window is built and whenever
   // the setting changes.
-  QAction* commandAction(const QString& selector) const;
+  QAction* commandAction(const QString& selector) const override;
 
   // ---- Sharing dictionaries ("url", "title"; a missing value leaves its key out)
   static QVariantMap sharingDictionaryWithLink(const QString& link);
@@ -338,6 +324,11 @@ private:
   void zph_setupInterfaceAndEventHandlers();
   void makeCommands();
   void setUpKeyMapping();
+  // The web browser: the desktop decides whether it comes to the front.
+  // False (and a beep) for anything but an http or https address.
+  bool openInExternalBrowser(const QUrl& url, bool inForeground);
+  // A tab of the built-in browser (the web browser while there are no tabs).
+  LinkOutcome openInInternalBrowser(const QUrl& url, bool selectNewTab);
   void zph_presentMainInterface();
   void pesterAboutNewsLetterIfAppropriate();
   void writeScreenshot();

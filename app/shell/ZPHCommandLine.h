@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: none (a value type).
+
 #include <QtCore/QProcessEnvironment>
 #include <QtCore/QString>
 #include <QtCore/QStringList>

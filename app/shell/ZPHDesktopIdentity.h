@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: none (free functions).
+
 #include <QtGui/QIcon>
 
 // What the desktop knows the program by: its reverse-DNS application id

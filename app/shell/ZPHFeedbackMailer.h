@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: none (a plain class).
+
 #include <QtCore/QString>
 #include <QtCore/QUrl>
 

@@ -1,7 +1,7 @@
 #include "shell/ZPHInstanceLock.h"
 
+#include "common/ZPHShellLog.h"
 #include "foundation/CBFiles.h"
-#include "shell/ZPHShellLog.h"
 
 #include <QtCore/QCryptographicHash>
 #include <QtCore/QDir>

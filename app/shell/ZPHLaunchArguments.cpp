@@ -1,6 +1,6 @@
 #include "shell/ZPHLaunchArguments.h"
 
-#include "shell/ZPHShellLog.h"
+#include "common/ZPHShellLog.h"
 
 #include <QtCore/QDir>
 #include <QtCore/QFileInfo>

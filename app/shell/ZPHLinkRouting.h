@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: none (static functions).
+
 #include <Qt>
 
 // Where a link opens: in the user's web browser or in a new tab of the

@@ -1,15 +1,15 @@
 #include "shell/ZPHMacCoreDataStack.h"
 
+#include "common/ZPHAppServices.h"
+#include "common/ZPHShellLog.h"
 #include "platform/ZPHMainThread.h"
 #include "shell/ZPHAppDelegate.h"
 #include "shell/ZPHFeedbackMailer.h"
-#include "shell/ZPHShellLog.h"
 
 #include <QtCore/QDir>
 #include <QtCore/QFile>
 #include <QtCore/QFileInfo>
 #include <QtCore/QLocale>
-#include <QtGui/QDesktopServices>
 
 #include <execinfo.h>
 
@@ -199,10 +199,6 @@ void ZPHMacCoreDataStack::openCoreDataFailureEmailWithError(const ZPHError& erro
 {
   // The folder of the OPML backups opens here once the backups exist (the
   // import and export work adds them).
-  const QUrl mail = coreDataFailureEmailURL(error, callStackSymbols);
-  ZPHAppDelegate* delegate = ZPHAppDelegate::appDelegate();
-  if (delegate != nullptr)
-    delegate->environment().openURL(mail);
-  else
-    QDesktopServices::openUrl(mail);
+  ZPHAppServices::current().openLink(coreDataFailureEmailURL(error, callStackSymbols),
+                                     ZPHAppServices::LinkPlace::MailProgram);
 }

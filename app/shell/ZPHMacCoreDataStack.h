@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: none (a plain class).
+
 #include "shell/ZPHAlert.h"
 #include "shell/ZPHCoreDataMigrationWindowController.h"
 #include "store/ZPHCoreDataStack.h"

@@ -1,33 +1,34 @@
 #include "shell/ZPHScreenshotScript.h"
 
-#include "articles/ZPHArticleDetailPaneView.h"
-#include "mainwindow/ZPHToolbarCustomizationSheet.h"
+#include "articleview/ZPHArticleDetailPaneView.h"
+#include "mainwindow/toolbar/ZPHToolbarCustomizationSheet.h"
 
-#include "mainwindow/ZPHMainWindowToolbarController.h"
+#include "mainwindow/toolbar/ZPHMainWindowToolbarController.h"
 
 #include "kit/CBPopupButton.h"
 
-#include "articles/ZPHArticleListDelegate.h"
-#include "articles/ZPHArticleListModel.h"
-#include "articles/ZPHArticleListSettings.h"
-#include "articles/ZPHArticleListTableView.h"
-#include "articles/ZPHSearchField.h"
-#include "articles/ZPHSearchWindowController.h"
-#include "articles/ZPHTableViewContextualMenu.h"
-#include "articles/ZPHWebArticleDetailPane.h"
+#include "articlelist/ZPHArticleListDelegate.h"
+#include "articlelist/ZPHArticleListModel.h"
+#include "articlelist/ZPHArticleListSettings.h"
+#include "articlelist/ZPHArticleListTableView.h"
+#include "articlelist/ZPHSearchField.h"
+#include "articlelist/ZPHSearchWindowController.h"
+#include "articlelist/ZPHTableViewContextualMenu.h"
+#include "articleview/ZPHWebArticleDetailPane.h"
+#include "common/FRNHCGUtils.h"
+#include "common/ZPHShellLog.h"
 #include "feeds/images/CBFaviconController.h"
 #include "feeds/refresh/ZPHRefreshController.h"
 #include "feeds/refresh/ZPHStatusItem.h"
 #include "foundation/CBPrefs.h"
-#include "kit/FRNHCGUtils.h"
 #include "kit/ZPHClock.h"
 #include "kit/ZPHNamedImage.h"
 #include "mainwindow/ZPHMainWindowController.h"
-#include "mainwindow/ZPHStatusViewController.h"
+#include "mainwindow/status/ZPHStatusViewController.h"
 #include "platform/CBOperationController.h"
 #include "platform/ZPHUserDefaults.h"
 #include "shell/ZPHAppDelegate.h"
-#include "shell/ZPHShellLog.h"
+#include "sourcelist/ZPHSourceListCommands.h"
 #include "sourcelist/ZPHSourceListView.h"
 #include "sourcelist/ZPHSourceListViewController.h"
 #include "store/CBDataController.h"
@@ -504,7 +505,7 @@ void ZPHScreenshotScript::commandSteps()
               const QList<int> rows = sourceList->selectedRows();
               if (rows.isEmpty())
                 return;
-              QMenu* menu = sourceList->contextualMenuForRow(rows.first(), outline);
+              QMenu* menu = sourceList->commands()->contextualMenuForRow(rows.first(), outline);
               if (menu == nullptr)
                 return;
               menu->setAttribute(Qt::WA_DeleteOnClose);
@@ -519,7 +520,7 @@ void ZPHScreenshotScript::commandSteps()
     addStep([] { return true; },
             [window, sourceList, showCopy] {
               CBPopupButton* gear = sourceList->contextMenuPopUpButton();
-              QMenu* menu = sourceList->gearButtonMenu(gear);
+              QMenu* menu = sourceList->commands()->gearButtonMenu(gear);
               menu->setAttribute(Qt::WA_DeleteOnClose);
               const QPoint offset(0, -menu->sizeHint().height());
               menu->popup(gear->mapToGlobal(offset));
@@ -528,15 +529,17 @@ void ZPHScreenshotScript::commandSteps()
             });
   }
   if (m_state.value(QStringLiteral("remove")).toBool()) {
-    addStep([] { return true; }, [sourceList] { sourceList->deleteSelectedFeedsAndFolders(); });
-    addStep([sourceList, waited] { return sourceList->deletionConfirmationSheet() != nullptr && waited(300); },
-            [sourceList, showCopy, sheetOrigin] {
-              QMessageBox* sheet = sourceList->deletionConfirmationSheet();
-              showCopy(sheet, sheetOrigin(sheet));
-            });
+    addStep([] { return true; }, [sourceList] { sourceList->commands()->deleteSelectedFeedsAndFolders(); });
+    addStep(
+        [sourceList, waited] { return sourceList->commands()->deletionConfirmationSheet() != nullptr && waited(300); },
+        [sourceList, showCopy, sheetOrigin] {
+          QMessageBox* sheet = sourceList->commands()->deletionConfirmationSheet();
+          showCopy(sheet, sheetOrigin(sheet));
+        });
   }
   if (m_state.value(QStringLiteral("rename")).toBool())
-    addStep([] { return true; }, [sourceList] { sourceList->performCommand(QStringLiteral("renameEntry:")); });
+    addStep([] { return true; },
+            [sourceList] { sourceList->commands()->performCommand(QStringLiteral("renameEntry:")); });
   const int toolbarMode = m_state.value(QStringLiteral("toolbarMode")).toInt();
   if (toolbarMode != 0)
     addStep([] { return true; },

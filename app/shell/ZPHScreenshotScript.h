@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QObject.
+
 #include "feeds/network/ZPHNetworkController.h"
 
 #include <QtCore/QJsonObject>

@@ -1,6 +1,6 @@
 #include "shell/ZPHTerminationSignalWatcher.h"
 
-#include "shell/ZPHShellLog.h"
+#include "common/ZPHShellLog.h"
 
 #include <QtCore/QSocketNotifier>
 

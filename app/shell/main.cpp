@@ -1,6 +1,6 @@
 // Process entry of the Zephlin desktop program.
 
-#include "articles/ZPHArticleSchemeHandler.h"
+#include "articleview/ZPHArticleSchemeHandler.h"
 #include "platform/ZPHLog.h"
 #include "shell/ZPHAppDelegate.h"
 #include "shell/ZPHCommandLine.h"

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget.
+
 #include "themes/ZPHThemeUpdatingView.h"
 
 // The bar under the source list that holds the add and action buttons and

@@ -1,7 +1,7 @@
 #include "sourcelist/ZPHSourceListDropRules.h"
 
+#include "common/ZPHAppServices.h"
 #include "foundation/CBString.h"
-#include "shell/ZPHAppDelegate.h"
 
 #include <QtCore/QMimeData>
 
@@ -65,7 +65,7 @@ ZPHSourceListDropRules::ExternalDrop ZPHSourceListDropRules::externalDropForAddr
   const QString scheme = parsed.scheme().toLower();
   if (scheme == QLatin1String("file")) {
     // A file is imported, never subscribed to.
-    if (!parsed.isLocalFile() || !ZPHAppDelegate::isProbablyOPMLFile(parsed.toLocalFile()))
+    if (!parsed.isLocalFile() || !ZPHAppServices::isProbablyOPMLFile(parsed.toLocalFile()))
       return ExternalDrop::Refuse;
     if (url != nullptr)
       *url = parsed;

@@ -2,11 +2,11 @@
 
 #include "sourcelist/ZPHSourceListTextField.h"
 
+#include "common/ZPHErrorButton.h"
 #include "kit/FRNHStretchableImage.h"
 #include "kit/ZPHPlainTextToolTip.h"
 #include "kit/ZPHShadow.h"
 #include "kit/ZPHWindowShouldDrawActive.h"
-#include "mainwindow/ZPHErrorButton.h"
 #include "sourcelist/ZPHSourceListModel.h"
 #include "sourcelist/ZPHSourceListView.h"
 #include "themes/ZPHTheme.h"

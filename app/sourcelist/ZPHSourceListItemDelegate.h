@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: item delegate (QStyledItemDelegate).
+
 #include "sourcelist/ZPHSourceListCellLayout.h"
 
 #include <QtCore/QPersistentModelIndex>

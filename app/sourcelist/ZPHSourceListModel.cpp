@@ -4,8 +4,8 @@
 
 #include <QtCore/QMimeData>
 
+#include "common/FRNHCGUtils.h"
 #include "feeds/refresh/ZPHRefreshFeedOperation.h"
-#include "kit/FRNHCGUtils.h"
 #include "kit/ZPHNamedImage.h"
 #include "kit/ZPHPlainTextToolTip.h"
 #include "platform/ZPHMainThread.h"

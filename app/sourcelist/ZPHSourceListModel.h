@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: model (QAbstractItemModel).
+
 #include "platform/ZPHError.h"
 #include "store/tree/CBTreeNode.h"
 

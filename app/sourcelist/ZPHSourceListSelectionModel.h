@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: selection model (QItemSelectionModel).
+
 #include <QtCore/QItemSelectionModel>
 #include <QtCore/QList>
 

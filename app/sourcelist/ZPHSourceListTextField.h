@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget (QLineEdit).
+
 #include <QtWidgets/QLineEdit>
 
 // The name field of a feed or folder row while it is being renamed. It

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: validator (QValidator).
+
 #include <QtGui/QValidator>
 
 // The rule for a name typed into a source list row: one line. A text with a

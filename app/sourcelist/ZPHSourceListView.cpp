@@ -1,9 +1,9 @@
 #include "sourcelist/ZPHSourceListView.h"
 
+#include "common/ZPHLiveResizeNotifications.h"
 #include "foundation/CBStringExtras.h"
 #include "kit/ZPHClock.h"
 #include "kit/ZPHNamedImage.h"
-#include "mainwindow/ZPHLiveResizeNotifications.h"
 #include "platform/ZPHNotificationCenter.h"
 #include "sourcelist/ZPHSourceListItemDelegate.h"
 #include "sourcelist/ZPHSourceListModel.h"

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget (QTreeView).
+
 #include <QtCore/QPointer>
 #include <QtWidgets/QTreeView>
 

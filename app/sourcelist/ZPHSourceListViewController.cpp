@@ -1,5 +1,7 @@
 #include "sourcelist/ZPHSourceListViewController.h"
 
+#include "common/FRNHCGUtils.h"
+#include "common/ZPHApplicationNotifications.h"
 #include "feeds/images/CBFaviconController.h"
 #include "feeds/network/ZPHNetworkController.h"
 #include "foundation/CBDateManager.h"
@@ -7,18 +9,13 @@
 #include "foundation/CBPrefs.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
 #include "kit/CBPopupButton.h"
-#include "kit/FRNHCGUtils.h"
 #include "kit/ZPHErrorSheet.h"
 #include "kit/ZPHInterfaceLog.h"
-#include "mainwindow/ZPHApplicationNotifications.h"
-#include "mainwindow/ZPHMainWindowSplitView.h"
 #include "platform/ZPHMainThread.h"
-#include "platform/ZPHOperationQueue.h"
 #include "platform/ZPHUserDefaults.h"
-#include "shell/CBPasteboard.h"
-#include "shell/ZPHAppDelegate.h"
 #include "sourcelist/ZPHSourceListBottomContainerBox.h"
-#include "sourcelist/ZPHSourceListDropRules.h"
+#include "sourcelist/ZPHSourceListCommands.h"
+#include "sourcelist/ZPHSourceListDragAndDrop.h"
 #include "sourcelist/ZPHSourceListItemDelegate.h"
 #include "sourcelist/ZPHSourceListModel.h"
 #include "sourcelist/ZPHSourceListSelectionModel.h"
@@ -32,19 +29,15 @@
 #include "store/entities/CBFeed.h"
 #include "store/entities/CBFolder.h"
 #include "store/graph/ZPHManagedObjectContext.h"
-#include "store/operations/ZPHMarkAllAsReadOperation.h"
 #include "store/tree/ZPHSourceListTreeBuilder.h"
 #include "subscribe/ZPHFeedErrorRecoveryAttempter.h"
-#include "subscribe/ZPHSubscribeRequest.h"
 #include "subscribe/ZPHSubscriber.h"
 #include "sync/ZPHSyncConstants.h"
-#include "sync/ZPHSyncFeedFetchOperation.h"
 #include "sync/ZPHSyncManager.h"
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QMimeData>
 #include <QtCore/QTimer>
-#include <QtCore/QUrlQuery>
 #include <QtGui/QAction>
 #include <QtGui/QGuiApplication>
 #include <QtGui/QScreen>
@@ -52,7 +45,6 @@
 #include <QtWidgets/QHBoxLayout>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QMessageBox>
-#include <QtWidgets/QPushButton>
 #include <QtWidgets/QVBoxLayout>
 
 #include <algorithm>
@@ -113,6 +105,8 @@ ZPHSourceListViewController::ZPHSourceListViewController(ZPHClock* clock, QObjec
 {
   m_now = [] { return QDateTime::currentDateTime(); };
   m_zone = [] { return QTimeZone::systemTimeZone(); };
+  m_commands = new ZPHSourceListCommands(this);
+  m_dragAndDrop = new ZPHSourceListDragAndDrop(this);
   loadView();
 }
 
@@ -171,8 +165,8 @@ void ZPHSourceListViewController::loadView()
   statusLayout->setContentsMargins(0, 0, 0, 0);
   m_addMenuPopUpButton->setObjectName(QStringLiteral("ZPHSourceListAddButton"));
   m_contextMenuPopUpButton->setObjectName(QStringLiteral("ZPHSourceListGearButton"));
-  m_addMenuPopUpButton->setPullDownMenuDelegate(this);
-  m_contextMenuPopUpButton->setPullDownMenuDelegate(this);
+  m_addMenuPopUpButton->setPullDownMenuDelegate(m_commands);
+  m_contextMenuPopUpButton->setPullDownMenuDelegate(m_commands);
   bar->addWidget(m_addMenuPopUpButton);
   bar->addWidget(m_contextMenuPopUpButton);
   bar->addWidget(m_statusViewContainer, 1);
@@ -182,12 +176,12 @@ void ZPHSourceListViewController::loadView()
   m_outlineView->setEditTriggers(QAbstractItemView::NoEditTriggers);
   m_model->setRenameHandler([this](CBTreeNode* node, const QString& name) { textFieldEdited(node, name); });
   ZPHSourceListModel::DropHandler drops;
-  drops.dragData = [this](const QList<CBTreeNode*>& nodes) { return dragDataForNodes(nodes); };
+  drops.dragData = [this](const QList<CBTreeNode*>& nodes) { return m_dragAndDrop->dragDataForNodes(nodes); };
   drops.validateDrop = [this](const QMimeData* data, CBTreeNode* parent, int row) {
-    return validateDrop(data, parent, row);
+    return m_dragAndDrop->validateDrop(data, parent, row);
   };
   drops.acceptDrop = [this](const QMimeData* data, CBTreeNode* parent, int row) {
-    return acceptDrop(data, parent, row);
+    return m_dragAndDrop->acceptDrop(data, parent, row);
   };
   m_model->setDropHandler(drops);
   m_outlineView->setDragEnabled(true);
@@ -196,11 +190,12 @@ void ZPHSourceListViewController::loadView()
   // The list draws where a drop will land after its rules moved it.
   m_outlineView->dropMarkProvider = [this] {
     ZPHSourceListView::DropMark mark;
-    if (m_lastResolvedDrop.node == nullptr || m_lastResolvedDrop.action == Qt::IgnoreAction)
+    const ZPHSourceListDragAndDrop::ResolvedDrop& drop = m_dragAndDrop->lastResolvedDrop();
+    if (drop.node == nullptr || drop.action == Qt::IgnoreAction)
       return mark;
     mark.shown = true;
-    mark.index = m_model->indexForNode(m_lastResolvedDrop.node.get());
-    mark.childIndex = m_lastResolvedDrop.childIndex;
+    mark.index = m_model->indexForNode(drop.node.get());
+    mark.childIndex = drop.childIndex;
     return mark;
   };
   m_outlineView->setDragDropMode(QAbstractItemView::DragDrop);
@@ -214,7 +209,7 @@ void ZPHSourceListViewController::loadView()
     for (QModelIndex walk = m_model->index(0, 0); walk.isValid() && walk != index;
          walk = m_outlineView->indexBelow(walk))
       ++row;
-    QMenu* menu = contextualMenuForRow(row, m_outlineView);
+    QMenu* menu = m_commands->contextualMenuForRow(row, m_outlineView);
     if (menu == nullptr)
       return;
     menu->setAttribute(Qt::WA_DeleteOnClose);
@@ -351,18 +346,7 @@ void ZPHSourceListViewController::registerObservers()
   });
 }
 
-// MARK: - Split view
-
-void ZPHSourceListViewController::setSplitView(ZPHMainWindowSplitView* splitView)
-{
-  m_splitView = splitView;
-  if (splitView == nullptr)
-    return;
-  splitView->setDividerPositionConstraint(&ZPHSourceListViewController::constrainedSplitPosition);
-  splitView->setChildrenCollapsible(false);
-  splitView->setStretchFactor(0, 0);
-  splitView->setStretchFactor(1, 1);
-}
+// MARK: - The sidebar's width
 
 int ZPHSourceListViewController::constrainedSplitPosition(int proposed)
 {
@@ -1029,186 +1013,7 @@ void ZPHSourceListViewController::updateFaviconScaleFactorIfNeeded()
                                               QVariant::fromValue(static_cast<QObject*>(favicons)));
 }
 
-// MARK: - Commands and menus
-
-ZPHSourceListMenuBuilder::Facts ZPHSourceListViewController::menuFacts() const
-{
-  ZPHSourceListMenuBuilder::Facts facts;
-  facts.selectedNodes = int(m_selectedOutlineItems.size());
-  QList<CBFeed*> feeds;
-  for (CBFeed* feed : zph_selectedNormalFeeds())
-    if (feed != nullptr && !feeds.contains(feed))
-      feeds.append(feed);
-  facts.feeds = int(feeds.size());
-  for (CBFeed* feed : feeds) {
-    facts.favoriteFeeds += feed->favorite() ? 1 : 0;
-    facts.feedsWithHomePage += feed->homePageURL().isValid() && !feed->homePageURL().isEmpty() ? 1 : 0;
-    facts.suspendedFeeds += feed->suspended() ? 1 : 0;
-    facts.hasUnread |= feed->unreadCount() > 0;
-  }
-  const QList<CBGlobalFeed*> smartFeeds = zph_selectedGlobalFeeds();
-  facts.smartFeeds = int(smartFeeds.size());
-  for (CBGlobalFeed* feed : smartFeeds) facts.hasUnread |= feed->countForDisplay() > 0;
-  const QList<CBFolder*> folders = zph_selectedFolders();
-  facts.folders = int(folders.size());
-  for (CBFolder* folder : folders) facts.hasUnread |= folder->unreadCount() > 0;
-  facts.smartFeedsOrFavoritesGroup = int(zph_selectedGlobalFolders().size());
-  if (m_selectedOutlineItems.size() == 1) {
-    const CBTreeNode* node = m_selectedOutlineItems.first().get();
-    CBFeed* feed = ZPHSourceListModel::feedForNode(node);
-    facts.singleFeedWithURL = feed != nullptr && feed->URL().isValid() && !feed->URL().isEmpty();
-    facts.singleFeedOrFolder = feed != nullptr || node->representsFolder();
-  }
-  facts.deletable =
-      std::all_of(m_selectedOutlineItems.cbegin(), m_selectedOutlineItems.cend(), [](const CBTreeNode::Pointer& node) {
-        return node->representedNode() != nullptr && node->representedNode()->canBeDeleted() &&
-               !ZPHSourceListModel::isFavoritesChild(node.get());
-      });
-  return facts;
-}
-
-bool ZPHSourceListViewController::validateCommand(const QString& selector) const
-{
-  return ZPHSourceListMenuBuilder::validate(selector, menuFacts());
-}
-
-bool ZPHSourceListViewController::performCommand(const QString& selector)
-{
-  if (selector == QLatin1String("sortByName:")) {
-    sortByName();
-    return true;
-  }
-  if (selector == QLatin1String("sortByManualOrder:")) {
-    sortByManualOrder();
-    return true;
-  }
-  if (selector == QLatin1String("toggleSortInsideFoldersOnly:")) {
-    toggleSortInsideFoldersOnly();
-    return true;
-  }
-  if (selector == QLatin1String("addFeed:") || selector == QLatin1String("addFolder:")) {
-    // The application's commands.
-    ZPHAppDelegate* app = ZPHAppDelegate::appDelegate();
-    QAction* action = app != nullptr ? app->commandAction(selector) : nullptr;
-    if (action == nullptr)
-      return false;
-    action->trigger();
-    return true;
-  }
-  if (!validateCommand(selector))
-    return false;
-  if (selector == QLatin1String("openHomePageInBrowser:"))
-    openHomePageInBrowser();
-  else if (selector == QLatin1String("addToFavorites:"))
-    changeFavoriteStatesForSelectionRemovingNotAdding(false);
-  else if (selector == QLatin1String("removeFromFavorites:"))
-    changeFavoriteStatesForSelectionRemovingNotAdding(true);
-  else if (selector == QLatin1String("markAllAsReadFromContextMenu:"))
-    markAllAsReadFromContextMenu();
-  else if (selector == QLatin1String("activateFeed:"))
-    activateFeed();
-  else if (selector == QLatin1String("copyFeedURL:"))
-    copyFeedURL();
-  else if (selector == QLatin1String("validateFeedURL:"))
-    validateFeedURL();
-  else if (selector == QLatin1String("renameEntry:"))
-    renameEntry();
-  else if (selector == QLatin1String("deleteSelectedFeedsAndFolders:"))
-    deleteSelectedFeedsAndFolders();
-  else
-    return false;
-  return true;
-}
-
-QMenu* ZPHSourceListViewController::menuForSelectedItems(ZPHSourceListMenuBuilder::Kind kind, QWidget* parent)
-{
-  // Option and Control held as the menu opens offer to validate the feed.
-  const Qt::KeyboardModifiers held = QGuiApplication::queryKeyboardModifiers();
-  const bool optionAndControl = held.testFlag(Qt::AltModifier) && held.testFlag(Qt::ControlModifier);
-  QPointer<ZPHSourceListViewController> self(this);
-  return ZPHSourceListMenuBuilder::makeMenu(
-      ZPHSourceListMenuBuilder::itemsForSelection(kind, menuFacts(), optionAndControl), parent,
-      [self](const QString& command) {
-        if (self != nullptr)
-          self->performCommand(command);
-      });
-}
-
-QMenu* ZPHSourceListViewController::gearButtonMenu(QWidget* parent)
-{
-  const Qt::KeyboardModifiers held = QGuiApplication::queryKeyboardModifiers();
-  const bool optionAndControl = held.testFlag(Qt::AltModifier) && held.testFlag(Qt::ControlModifier);
-  ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
-  QPointer<ZPHSourceListViewController> self(this);
-  return ZPHSourceListMenuBuilder::makeMenu(
-      ZPHSourceListMenuBuilder::gearMenuItems(menuFacts(), defaults.integerForKey(ZPHSubscriptionsSortOrderKey),
-                                              defaults.boolForKey(ZPHSortInGroupsOnly), optionAndControl),
-      parent, [self](const QString& command) {
-        if (self != nullptr)
-          self->performCommand(command);
-      });
-}
-
-QMenu* ZPHSourceListViewController::addButtonMenu(QWidget* parent)
-{
-  QPointer<ZPHSourceListViewController> self(this);
-  return ZPHSourceListMenuBuilder::makeMenu(ZPHSourceListMenuBuilder::addMenuItems(), parent,
-                                            [self](const QString& command) {
-                                              if (self != nullptr)
-                                                self->performCommand(command);
-                                            });
-}
-
-QMenu* ZPHSourceListViewController::contextualMenuForRow(int row, QWidget* parent)
-{
-  if (row >= 0 && !selectedRows().contains(row)) {
-    if (!isRowSelectable(row))
-      return nullptr;
-    selectRow(row);
-  }
-  return menuForSelectedItems(ZPHSourceListMenuBuilder::Kind::Contextual, parent);
-}
-
-void ZPHSourceListViewController::openHomePageInBrowser()
-{
-  ZPHAppDelegate* app = ZPHAppDelegate::appDelegate();
-  if (app == nullptr)
-    return;
-  for (CBFeed* feed : zph_selectedNormalFeeds()) {
-    const QUrl url = feed->homePageURL();
-    if (url.isValid() && !url.isEmpty())
-      app->openURLInExternalBrowserRespectingPreferencesAndShortcuts(url);
-  }
-}
-
-void ZPHSourceListViewController::changeFavoriteStatesForSelectionRemovingNotAdding(bool removing)
-{
-  QList<CBFeed*> feeds;
-  for (CBFeed* feed : zph_selectedNormalFeeds())
-    if (!feeds.contains(feed))
-      feeds.append(feed);
-  if (feeds.isEmpty())
-    return;
-  CBFeed::markFeeds(feeds, !removing);
-  // Once stored: an added feed is shown under Favorites, a removed one
-  // stays selected in its folder.
-  ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
-  if (delegate == nullptr)
-    return;
-  QPointer<ZPHSourceListViewController> self(this);
-  const ZPHManagedObjectID first = feeds.first()->objectID();
-  delegate->addMainThreadCoreDataQueueBlock([self, first, removing] {
-    ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
-    ZPHManagedObjectContext* main = delegate != nullptr ? delegate->mainThreadManagedObjectContext() : nullptr;
-    auto* feed = main != nullptr ? dynamic_cast<CBFeed*>(main->existingObjectWithID(first)) : nullptr;
-    if (self == nullptr || feed == nullptr || feed->isDeleted())
-      return;
-    if (removing)
-      self->refreshDataCacheReloadDataAndSelectObject(static_cast<CBNode*>(feed), true);
-    else
-      self->selectFavoriteFeedAndExpandFavoritesIfNeeded(feed);
-  });
-}
+// MARK: - Renaming and favourites
 
 void ZPHSourceListViewController::selectFavoriteFeedAndExpandFavoritesIfNeeded(CBFeed* feed)
 {
@@ -1225,47 +1030,6 @@ void ZPHSourceListViewController::selectFavoriteFeedAndExpandFavoritesIfNeeded(C
     scrollToSelectedRow();
     return;
   }
-}
-
-void ZPHSourceListViewController::markAllAsReadFromContextMenu()
-{
-  QList<ZPHRepresentedObject> objects;
-  for (CBFeed* feed : zph_selectedNormalFeeds()) objects.append(static_cast<CBNode*>(feed));
-  for (CBGlobalFeed* feed : zph_selectedGlobalFeeds()) objects.append(static_cast<CBTreeNodeRepresentedObject*>(feed));
-  for (CBFolder* folder : zph_selectedFolders()) objects.append(static_cast<CBNode*>(folder));
-  if (ZPHGlobalFavoritesGroup* favorites = zph_feedsFromFavoritesGroupIfSelected())
-    objects.append(static_cast<CBTreeNodeRepresentedObject*>(favorites));
-  ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
-  if (objects.isEmpty() || delegate == nullptr)
-    return;
-  delegate->performUndoableOperation(ZPHMarkAllAsReadOperation::operationWithTreeNodeRepresentedObjects(objects, true));
-}
-
-void ZPHSourceListViewController::activateFeed()
-{
-  ZPHSyncManager* sync = ZPHSyncManager::existingController();
-  if (sync == nullptr)
-    return;
-  for (CBFeed* feed : zph_selectedNormalFeeds()) {
-    if (!feed->suspended())
-      continue;
-    auto operation = std::make_shared<ZPHSyncFeedFetchOperation>();
-    operation->setReactivatingFeed(true);
-    operation->setUrlString(feed->URL().toString());
-    operation->setHomepageUrlString(feed->homePageURL().toString());
-    operation->setFaviconUrlString(feed->faviconURL().toString());
-    sync->feedFetchQueue()->addOperation(operation);
-  }
-}
-
-void ZPHSourceListViewController::renameEntry()
-{
-  const CBTreeNode::Pointer node = selectedTreeNodeIfOnlyOne();
-  const QModelIndex index = node != nullptr ? m_model->indexForNode(node.get()) : QModelIndex();
-  if (!index.isValid() || !m_model->flags(index).testFlag(Qt::ItemIsEditable))
-    return;
-  m_outlineView->setCurrentIndex(index);
-  m_outlineView->edit(index);
 }
 
 void ZPHSourceListViewController::textFieldEdited(CBTreeNode* node, const QString& name)
@@ -1298,472 +1062,4 @@ void ZPHSourceListViewController::textFieldEdited(CBTreeNode* node, const QStrin
       self->m_treeBuilder->invalidateAllCaches();
     self->reloadDataPreservingSelectionAndNotify();
   });
-}
-
-QMenu* ZPHSourceListViewController::menuForPopupButton(CBPopupButton* button)
-{
-  if (button == m_contextMenuPopUpButton)
-    return gearButtonMenu(button);
-  if (button == m_addMenuPopUpButton)
-    return addButtonMenu(button);
-  return nullptr;
-}
-
-void ZPHSourceListViewController::copyFeedURL()
-{
-  if (CBFeed* feed = selectedFeedIfOnlyOne())
-    CBCopyURLStringToPasteboard(feed->URL().toString(QUrl::FullyEncoded));
-}
-
-QUrl ZPHSourceListViewController::feedValidatorURL(const QUrl& feedURL)
-{
-  QUrl address = feedURL;
-  // A password in the address stays with the user.
-  address.setUserInfo(QString());
-  const QString scheme = address.scheme().toLower();
-  if (address.host().isEmpty() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
-    return QUrl();
-  QUrl check(QStringLiteral("https://validator.w3.org/feed/check.cgi"));
-  QUrlQuery query;
-  query.addQueryItem(QStringLiteral("url"),
-                     QString::fromLatin1(QUrl::toPercentEncoding(address.toString(QUrl::FullyEncoded))));
-  check.setQuery(query);
-  return check;
-}
-
-void ZPHSourceListViewController::validateFeedURL()
-{
-  CBFeed* feed = selectedFeedIfOnlyOne();
-  const QUrl check = feed != nullptr ? feedValidatorURL(feed->URL()) : QUrl();
-  ZPHAppDelegate* app = ZPHAppDelegate::appDelegate();
-  if (check.isValid() && app != nullptr)
-    app->openURLInExternalBrowserRespectingPreferencesAndShortcuts(check);
-}
-
-CBTreeNode::List ZPHSourceListViewController::selectedDeletableNodes() const
-{
-  CBTreeNode::List nodes;
-  for (const CBTreeNode::Pointer& node : m_selectedOutlineItems)
-    if (node->representedNode() != nullptr && node->representedNode()->canBeDeleted())
-      nodes.append(node);
-  return nodes;
-}
-
-namespace {
-
-QString nameOfNode(const CBTreeNode* node)
-{
-  if (CBFeed* feed = ZPHSourceListModel::feedForNode(node))
-    return feed->nameForDisplay();
-  if (node->representsFolder())
-    return static_cast<CBFolder*>(node->representedNode())->nameForDisplay();
-  return QString();
-}
-
-// Whether a node is a feed, or a folder with a feed at any depth.
-bool holdsFeeds(const CBTreeNode* node)
-{
-  if (!node->representsFolder())
-    return node->representedNode() != nullptr;
-  for (const CBTreeNode::Pointer& child : node->children())
-    if (holdsFeeds(child.get()))
-      return true;
-  return false;
-}
-
-}  // namespace
-
-std::pair<QString, QString> ZPHSourceListViewController::deletionConfirmationTexts(const CBTreeNode::List& nodes)
-{
-  const bool folderWithChildren = std::any_of(nodes.cbegin(), nodes.cend(), [](const CBTreeNode::Pointer& node) {
-    return node->representsFolder() && !node->children().isEmpty();
-  });
-  if (nodes.size() > 1 || folderWithChildren)
-    return {tr("Remove items?"), tr("Are you sure you want to remove these items? This can't be undone.")};
-  const QString name = nodes.isEmpty() ? QString() : nameOfNode(nodes.first().get());
-  if (name.isEmpty())
-    return {tr("Remove \u201c%1\u201d?").arg(tr("item")),
-            tr("Are you sure you want to remove this item? This can't be undone.")};
-  return {tr("Remove \u201c%1\u201d?").arg(name),
-          tr("Are you sure you want to remove \u201c%1\u201d? This can't be undone.").arg(name)};
-}
-
-void ZPHSourceListViewController::deleteSelectedFeedsAndFolders()
-{
-  if (!validateDelete() || m_deletionSheet != nullptr)
-    return;
-  const CBTreeNode::List nodes = selectedDeletableNodes();
-  if (nodes.isEmpty())
-    return;
-  const bool anyFeeds =
-      std::any_of(nodes.cbegin(), nodes.cend(), [](const CBTreeNode::Pointer& node) { return holdsFeeds(node.get()); });
-  if (!anyFeeds) {
-    actuallyDeleteFeedsAndFoldersInTreeNodes(nodes);
-    return;
-  }
-  const auto [message, text] = deletionConfirmationTexts(nodes);
-  auto* box = new QMessageBox(m_view);
-  box->setObjectName(QStringLiteral("ZPHSourceListDeletionSheet"));
-  box->setWindowModality(Qt::WindowModal);
-  box->setIcon(QMessageBox::Warning);
-  box->setText(message);
-  box->setInformativeText(text);
-  QPushButton* remove = box->addButton(tr("Remove"), QMessageBox::AcceptRole);
-  box->addButton(tr("Cancel"), QMessageBox::RejectRole);
-  box->setDefaultButton(remove);
-  box->setAttribute(Qt::WA_DeleteOnClose);
-  m_deletionSheet = box;
-  QPointer<ZPHSourceListViewController> self(this);
-  connect(box, &QMessageBox::buttonClicked, this, [self, box, remove, nodes](QAbstractButton* button) {
-    if (self != nullptr && button == remove)
-      self->actuallyDeleteFeedsAndFoldersInTreeNodes(nodes);
-    Q_UNUSED(box);
-  });
-  box->open();
-}
-
-void ZPHSourceListViewController::actuallyDeleteFeedsAndFoldersInTreeNodes(const CBTreeNode::List& nodes)
-{
-  ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
-  CBDataController* data = delegate != nullptr ? delegate->dataController() : nullptr;
-  CBDataAccount* account = data != nullptr ? data->localAccount() : nullptr;
-  if (account == nullptr)
-    return;
-  // The selection afterwards: what stays of it; else the row after the
-  // last selected one; else the row before the first unless it is a
-  // header.
-  const QList<int> rows = selectedRows();
-  std::optional<ZPHRepresentedObject> proposed;
-  bool selectedRemoved = false;
-  QSet<const CBTreeNode*> removed;
-  for (const CBTreeNode::Pointer& node : nodes) removed.insert(node.get());
-  for (int row : rows) {
-    CBTreeNode* node = nodeForRow(row);
-    bool gone = false;
-    for (CBTreeNode* walk = node; walk != nullptr && !gone; walk = walk->parent()) gone = removed.contains(walk);
-    selectedRemoved |= gone;
-    if (!gone && node != nullptr && !proposed.has_value())
-      proposed = node->representedNode() != nullptr ? ZPHRepresentedObject(node->representedNode())
-                                                    : ZPHRepresentedObject(node->representedObject());
-  }
-  const auto objectOfRow = [this](int row) -> std::optional<ZPHRepresentedObject> {
-    CBTreeNode* node = row >= 0 && row < numberOfRows() ? nodeForRow(row) : nullptr;
-    if (node == nullptr || !isRowSelectable(row))
-      return std::nullopt;
-    return node->representedNode() != nullptr ? ZPHRepresentedObject(node->representedNode())
-                                              : ZPHRepresentedObject(node->representedObject());
-  };
-  if (selectedRemoved && !proposed.has_value() && !rows.isEmpty()) {
-    // The row after the last selected one, outside what goes away.
-    for (int row = rows.last() + 1; row < numberOfRows() && !proposed.has_value(); ++row) {
-      bool gone = false;
-      for (CBTreeNode* walk = nodeForRow(row); walk != nullptr && !gone; walk = walk->parent())
-        gone = removed.contains(walk);
-      if (!gone)
-        proposed = objectOfRow(row);
-      if (!gone)
-        break;
-    }
-    if (!proposed.has_value())
-      proposed = objectOfRow(rows.first() - 1);
-  }
-
-  QList<CBNode*> objects;
-  for (const CBTreeNode::Pointer& node : nodes) {
-    objects.append(node->representedNode());
-    node->detachFromParentInvalidatingRecursively(true);
-  }
-  account->deleteNodes(objects);
-  refreshDataCacheReloadDataAndPreserveCurrentSelection();
-  if (selectedRemoved) {
-    if (proposed.has_value()) {
-      selectRepresentedObject(*proposed, true);
-    } else {
-      m_outlineView->clearSelection();
-    }
-  }
-}
-
-// MARK: - Dragging and dropping
-
-QMimeData* ZPHSourceListViewController::dragDataForNodes(const QList<CBTreeNode*>& nodes)
-{
-  m_draggedItems.clear();
-  for (CBTreeNode* node : nodes) {
-    if (!node->allowsDragging() || node->isSpecialGroup() || ZPHSourceListModel::isFavoritesChild(node) ||
-        node->representedNode() == nullptr)
-      return nullptr;
-  }
-  for (CBTreeNode* node : nodes) m_draggedItems.append(node->shared_from_this());
-  auto* data = new QMimeData();
-  data->setData(ZPHSourceListDropRules::LocalDragType, QByteArray::number(quintptr(this)));
-  // Other programs get one feed's address as text.
-  if (nodes.size() == 1)
-    if (CBFeed* feed = ZPHSourceListModel::feedForNode(nodes.first()))
-      data->setText(feed->URL().toString(QUrl::FullyEncoded));
-  return data;
-}
-
-Qt::DropAction ZPHSourceListViewController::validateLocalDrop(CBTreeNode* target) const
-{
-  if (target == nullptr || m_draggedItems.isEmpty())
-    return Qt::IgnoreAction;
-  const bool favorites = ZPHSourceListModel::isGlobalFavoritesGroup(target);
-  if (!favorites && (!target->isGroup() || ZPHSourceListModel::isGlobalSpecialGroup(target)))
-    return Qt::IgnoreAction;
-  for (const CBTreeNode::Pointer& node : m_draggedItems) {
-    // Nothing into itself or below itself.
-    if (target->isDescendedFrom(node.get()))
-      return Qt::IgnoreAction;
-    if (favorites && node->representsFolder())
-      return Qt::IgnoreAction;
-  }
-  // Favourites stay with the local account's own tree otherwise.
-  CBTreeNode* account = m_treeBuilder != nullptr ? m_treeBuilder->localAccountNode().get() : nullptr;
-  if (!favorites && (account == nullptr || !target->isDescendedFrom(account)))
-    return Qt::IgnoreAction;
-  return favorites ? Qt::LinkAction : Qt::MoveAction;
-}
-
-ZPHSourceListViewController::ResolvedDrop ZPHSourceListViewController::resolveDrop(const QMimeData* data,
-                                                                                   CBTreeNode* parent, int row) const
-{
-  using Rules = ZPHSourceListDropRules;
-  if (m_waitingForDropToProcess || data == nullptr)
-    return {};
-  Rules::DropProposal proposal;
-  proposal.local =
-      data->hasFormat(Rules::LocalDragType) && data->data(Rules::LocalDragType) == QByteArray::number(quintptr(this));
-  if (!proposal.local && data->hasFormat(Rules::LocalDragType))
-    return {};  // another window's rows
-  std::optional<Rules::DropInfo> info;
-  Rules::ExternalDrop external = Rules::ExternalDrop::Refuse;
-  if (!proposal.local) {
-    info = Rules::infoFromMimeData(data);
-    if (!info.has_value())
-      return {};
-    external = Rules::externalDropForAddress(info->address);
-    proposal.fileAddress =
-        QUrl(info->address.trimmed()).scheme().compare(QLatin1String("file"), Qt::CaseInsensitive) == 0;
-    proposal.subscriptionListFile = external == Rules::ExternalDrop::ImportFile;
-    if (!proposal.fileAddress && external != Rules::ExternalDrop::Subscribe)
-      return {};
-  }
-  proposal.childIndex = row;
-  if (parent == nullptr) {
-    proposal.item = Rules::ProposedItem::EmptyArea;
-  } else if (ZPHSourceListModel::isGlobalSpecialGroup(parent) ||
-             (!parent->isGroup() && ZPHSourceListModel::isGlobalSpecialGroup(parent->parent()))) {
-    // The smart feeds' group, or a smart feed's row in it.
-    proposal.item = Rules::ProposedItem::SmartFeeds;
-  } else if (parent->isGroup() || ZPHSourceListModel::isGlobalFavoritesGroup(parent)) {
-    proposal.item = Rules::ProposedItem::Group;
-  } else if (ZPHSourceListModel::isFavoritesChild(parent)) {
-    proposal.item = Rules::ProposedItem::Favorite;
-  } else {
-    proposal.item = Rules::ProposedItem::Row;
-    proposal.rowHasParent = parent->parent() != nullptr;
-    proposal.rowParentHasParent = proposal.rowHasParent && parent->parent()->parent() != nullptr;
-    proposal.rowIndexInParent = proposal.rowHasParent ? int(parent->parent()->indexOfChild(parent)) : -1;
-  }
-
-  const Rules::DropTarget target = Rules::retargetProposal(proposal);
-  CBTreeNode::Pointer account = m_treeBuilder != nullptr ? m_treeBuilder->localAccountNode() : nullptr;
-  CBTreeNode::Pointer node;
-  switch (target.node) {
-    case Rules::DropTargetNode::None:
-      return {};
-    case Rules::DropTargetNode::Account:
-      node = account;
-      break;
-    case Rules::DropTargetNode::Item:
-      node = parent->shared_from_this();
-      break;
-    case Rules::DropTargetNode::ItemParent:
-      node = parent->parent() != nullptr ? parent->parent()->shared_from_this() : nullptr;
-      break;
-  }
-  if (node == nullptr)
-    return {};
-
-  ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
-  const bool manual = defaults.integerForKey(ZPHSubscriptionsSortOrderKey) == 1;
-  const bool sortInGroupsOnly = defaults.boolForKey(ZPHSortInGroupsOnly);
-  switch (target.check) {
-    case Rules::DropCheck::Refuse:
-      return {};
-    case Rules::DropCheck::ImportFile:
-      return {node, -1, Qt::CopyAction};
-    case Rules::DropCheck::External:
-      return {node,
-              Rules::externalDropIndex(target.proposedChildIndex, manual, node->isSpecialGroup(), sortInGroupsOnly),
-              Qt::LinkAction};
-    case Rules::DropCheck::Local:
-      break;
-  }
-  const Qt::DropAction action = validateLocalDrop(node.get());
-  if (action == Qt::IgnoreAction)
-    return {};
-  Rules::LocalDropFacts facts;
-  facts.targetIsFavorites = ZPHSourceListModel::isGlobalFavoritesGroup(node.get());
-  facts.manualOrder = manual;
-  facts.targetIsSpecialGroup = node->isSpecialGroup();
-  facts.sortInGroupsOnly = sortInGroupsOnly;
-  facts.hidingFeedsWithoutUnread = m_hideFeedsWithNoUnread;
-  const CBTreeNode::Pointer& first = m_draggedItems.first();
-  CBTreeNode::Pointer favoriteNode;
-  if (m_draggedItems.size() == 1) {
-    facts.oneDraggedIsChildOfTarget = first->parent() == node.get();
-    CBFeed* feed = ZPHSourceListModel::feedForNode(first.get());
-    if (facts.targetIsFavorites && feed != nullptr)
-      for (const CBTreeNode::Pointer& child : node->children())
-        if (ZPHSourceListModel::feedForNode(child.get()) == feed)
-          favoriteNode = child;
-    facts.oneDraggedIsFavorite = favoriteNode != nullptr;
-  }
-  if (!facts.targetIsFavorites && !facts.manualOrder)
-    facts.sortedIndex = int(node->orderedIndexForPotentialChild(first));
-  const Rules::LocalDrop local = Rules::retargetLocalDrop(facts, target.childIndex, target.proposedChildIndex);
-  switch (local.node) {
-    case Rules::LocalDropNode::Target:
-      return {node, local.childIndex, action};
-    case Rules::LocalDropNode::FavoriteOfDragged:
-      return {favoriteNode, -1, action};
-    case Rules::LocalDropNode::Dragged:
-      return {first, -1, action};
-  }
-  return {};
-}
-
-Qt::DropAction ZPHSourceListViewController::validateDrop(const QMimeData* data, CBTreeNode* parent, int row)
-{
-  m_lastResolvedDrop = resolveDrop(data, parent, row);
-  return m_lastResolvedDrop.action;
-}
-
-bool ZPHSourceListViewController::acceptDrop(const QMimeData* data, CBTreeNode* parent, int row)
-{
-  const ResolvedDrop drop = resolveDrop(data, parent, row);
-  m_lastResolvedDrop = {};
-  if (drop.action == Qt::IgnoreAction)
-    return false;
-  ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
-  if (data->hasFormat(ZPHSourceListDropRules::LocalDragType)) {
-    CBTreeNode* target = drop.node.get();
-    const int index = drop.childIndex;
-    const CBTreeNode::List dragged = m_draggedItems;
-    m_draggedItems.clear();
-    if (dragged.size() == 1 && dragged.first().get() == target)
-      return true;
-    if (delegate == nullptr)
-      return false;
-    m_waitingForDropToProcess = true;
-    const CBTreeNode::Pointer targetNode = target->shared_from_this();
-    QPointer<ZPHSourceListViewController> self(this);
-    delegate->addMainThreadCoreDataQueueBlock([self, dragged, targetNode, index] {
-      if (self == nullptr)
-        return;
-      self->processLocalDrop(dragged, targetNode, index);
-      self->m_waitingForDropToProcess = false;
-    });
-    return true;
-  }
-
-  const std::optional<ZPHSourceListDropRules::DropInfo> info = ZPHSourceListDropRules::infoFromMimeData(data);
-  QUrl url;
-  const ZPHSourceListDropRules::ExternalDrop external =
-      ZPHSourceListDropRules::externalDropForAddress(info->address, &url);
-  ZPHAppDelegate* app = ZPHAppDelegate::appDelegate();
-  if (external == ZPHSourceListDropRules::ExternalDrop::ImportFile) {
-    if (app != nullptr)
-      app->applicationOpenFiles({url.toLocalFile()});
-    return true;
-  }
-  if (external != ZPHSourceListDropRules::ExternalDrop::Subscribe || delegate == nullptr)
-    return false;
-  CBTreeNode* target = drop.node.get();
-  const int index = drop.childIndex;
-  auto request = std::make_shared<ZPHSubscribeRequest>(url);
-  request->setTitle(info->name);
-  CBDataController* data_ = delegate->dataController();
-  request->setAccount(data_ != nullptr ? data_->localAccount() : nullptr);
-  if (ZPHSourceListModel::isGlobalFavoritesGroup(target)) {
-    request->setMarkAsFavorite(true);
-  } else if (target != nullptr && target->representsFolder()) {
-    request->setParentFolder(static_cast<CBFolder*>(target->representedNode()));
-  }
-  if (index >= 0 && !ZPHSourceListModel::isGlobalFavoritesGroup(target))
-    request->setTargetIndexInParentFolder(index);
-  const QList<CBFeed*> added = delegate->addFeedsWithSubscribeRequestReturningNewlyAddedFeeds(request);
-  ZPHNotificationCenter::defaultCenter().post(ZPHFeedsAndFoldersDidReorganizeNotification,
-                                              QVariant::fromValue(static_cast<QObject*>(this)));
-  Q_UNUSED(added);
-  return true;
-}
-
-void ZPHSourceListViewController::processLocalDrop(const CBTreeNode::List& dragged, const CBTreeNode::Pointer& target,
-                                                   int index)
-{
-  ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
-  if (delegate == nullptr)
-    return;
-  ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
-  const bool manual = defaults.integerForKey(ZPHSubscriptionsSortOrderKey) == 1;
-  if (ZPHSourceListModel::isGlobalFavoritesGroup(target.get())) {
-    QList<CBFeed*> feeds;
-    for (const CBTreeNode::Pointer& node : dragged)
-      if (CBFeed* feed = ZPHSourceListModel::feedForNode(node.get()))
-        feeds.append(feed);
-    if (feeds.isEmpty())
-      return;
-    CBFeed::markFeeds(feeds, true);
-    // Once stored, the first of them is shown under Favorites.
-    QPointer<ZPHSourceListViewController> self(this);
-    const ZPHManagedObjectID first = feeds.first()->objectID();
-    delegate->addMainThreadCoreDataQueueBlock([self, first] {
-      ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
-      ZPHManagedObjectContext* main = delegate != nullptr ? delegate->mainThreadManagedObjectContext() : nullptr;
-      auto* feed = main != nullptr ? dynamic_cast<CBFeed*>(main->existingObjectWithID(first)) : nullptr;
-      if (self != nullptr && feed != nullptr && !feed->isDeleted())
-        self->selectFavoriteFeedAndExpandFavoritesIfNeeded(feed);
-    });
-    return;
-  }
-  // Outside the account's own tree only Favorites takes a drop.
-  CBTreeNode* account = m_treeBuilder != nullptr ? m_treeBuilder->localAccountNode().get() : nullptr;
-  if (account == nullptr || !target->isDescendedFrom(account))
-    return;
-  int dropIndex = index;
-  for (const CBTreeNode::Pointer& node : dragged) {
-    if (node->representedNode() == nullptr || node->parent() == nullptr)
-      continue;
-    // Children travel with a dragged folder.
-    bool parentDragged = false;
-    for (const CBTreeNode::Pointer& other : dragged) parentDragged |= other.get() == node->parent();
-    if (parentDragged)
-      continue;
-    CBTreeNode* oldParent = node->parent();
-    if (manual && dropIndex >= 0) {
-      const int current = oldParent == target.get() ? int(target->indexOfChild(node.get())) : -1;
-      dropIndex = ZPHSourceListDropRules::landingIndex(current, dropIndex);
-      target->moveChild(node, dropIndex);
-      ++dropIndex;
-    } else {
-      target->moveChild(node);
-    }
-    if (oldParent != target.get())
-      oldParent->sweepChildIndices(true);
-    target->sweepChildIndices(true);
-  }
-  delegate->saveManagedObjectContext(delegate->mainThreadManagedObjectContext());
-  if (CBDataController* data = delegate->dataController()) {
-    data->updateAllUnreadCountsOnMainThread();
-    data->updateTodayCount();
-  }
-  ZPHNotificationCenter::defaultCenter().post(ZPHFeedsAndFoldersDidReorganizeNotification, QVariant());
-  if (m_treeBuilder != nullptr)
-    m_treeBuilder->invalidateAllCaches();
-  reloadDataPreservingSelectionAndNotify();
-  ZPHNotificationCenter::defaultCenter().post(ZPHFeedsAndFoldersDidReorganizeNotification,
-                                              QVariant::fromValue(static_cast<QObject*>(this)));
 }

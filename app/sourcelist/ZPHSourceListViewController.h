@@ -1,9 +1,9 @@
 #pragma once
 
-#include "kit/CBPopupButton.h"
+// Qt kind: QObject that owns widgets.
+
 #include "kit/ZPHClock.h"
 #include "platform/ZPHNotificationCenter.h"
-#include "sourcelist/ZPHSourceListMenuBuilder.h"
 #include "store/tree/CBTreeNode.h"
 #include "store/tree/ZPHTreeNodeRepresentedObjects.h"
 
@@ -27,8 +27,9 @@ class QModelIndex;
 class QTimer;
 class QWidget;
 class ZPHGlobalFavoritesGroup;
-class ZPHMainWindowSplitView;
 class ZPHNetworkController;
+class ZPHSourceListCommands;
+class ZPHSourceListDragAndDrop;
 class ZPHSourceListModel;
 class ZPHSourceListSelectionModel;
 class ZPHSourceListTreeBuilder;
@@ -54,14 +55,18 @@ extern const QString ZPHFeedOrFolderDisplayNameChangedNotification;  // "ZPHFeed
 // selected feed and its folders stay until the selection leaves them; the
 // list is filtered again 1.5 s after the last change), keeps Today's day
 // number current across midnight, follows refreshes, favicons and
-// connectivity, and limits the sidebar's width in the main split view.
+// connectivity. Its commands and menus (ZPHSourceListCommands) and its drag
+// and drop (ZPHSourceListDragAndDrop) are objects of their own that it
+// owns. The sidebar keeps a width of its own (MinimumSidebarWidth to
+// MaximumSidebarWidth, constrainedSplitPosition()); the window that holds
+// it applies that to its split view.
 //
 // "Row n" is the n-th row shown, counting the rows inside open groups:
 // with everything open, 0 "NEWS FEED", 1 All Unread, 2 Today, 3 Bookmarks,
 // 4 Favorites, 5 "ALL SITES", then folders and feeds.
 //
 // One per main window. Main thread only.
-class ZPHSourceListViewController : public QObject, public CBPopupButtonDelegate {
+class ZPHSourceListViewController : public QObject {
   Q_OBJECT
 
 public:
@@ -101,13 +106,13 @@ public:
   void completeInitialization();
   bool isInitialized() const { return m_initialized; }
 
-  // The main split view: the sidebar keeps 130 to 400 points and snaps to
-  // 240 near it; only the other side grows with the window.
-  void setSplitView(ZPHMainWindowSplitView* splitView);
-  ZPHMainWindowSplitView* splitView() const { return m_splitView; }
-  // A divider position strictly between 208 and 272 snaps to 240; then it
-  // is kept within 130 and 400.
+  // Where a split view's divider may put the sidebar: a position strictly
+  // between 208 and 272 snaps to 240; then it is kept within 130 and 400.
   static int constrainedSplitPosition(int proposed);
+
+  // The commands and menus, and the drag and drop; owned here.
+  ZPHSourceListCommands* commands() const { return m_commands; }
+  ZPHSourceListDragAndDrop* dragAndDrop() const { return m_dragAndDrop; }
 
   void makeSourceListOutlineViewFirstResponder();
   bool selectionHidden() const { return m_selectionHidden; }
@@ -204,71 +209,13 @@ public:
 
   void updateFaviconScaleFactorIfNeeded();
 
-  // ---- Commands and menus
-  // What the selection holds, for validating commands and building menus.
-  ZPHSourceListMenuBuilder::Facts menuFacts() const;
-  bool validateCommand(const QString& selector) const;
-  bool validateDelete() const { return validateCommand(QStringLiteral("deleteSelectedFeedsAndFolders:")); }
-  // Runs a command by its name when it validates; false when it did not.
-  bool performCommand(const QString& selector);
-  // The menus, built for the selection as it is now; the caller owns them.
-  QMenu* menuForSelectedItems(ZPHSourceListMenuBuilder::Kind kind, QWidget* parent);
-  QMenu* gearButtonMenu(QWidget* parent);
-  QMenu* addButtonMenu(QWidget* parent);
-  // The row under the pointer joins the selection first when it is not in
-  // it.
-  QMenu* contextualMenuForRow(int row, QWidget* parent);
-
-  void openHomePageInBrowser();
-  void changeFavoriteStatesForSelectionRemovingNotAdding(bool removing);
+  // ---- Renaming and favourites
   // Selects the feed's row under Favorites, opening Favorites; nothing when
   // the feed has no such row.
   void selectFavoriteFeedAndExpandFavoritesIfNeeded(CBFeed* feed);
-  void markAllAsReadFromContextMenu();
-  void activateFeed();
-  void copyFeedURL();
-  void validateFeedURL();
-  // Starts renaming the single selected feed or folder in its row.
-  void renameEntry();
   // Stores a name typed into a row (in store-queue order; an object
   // deleted meanwhile is left alone).
   void textFieldEdited(CBTreeNode* node, const QString& name);
-  // ---- Dragging and dropping
-  // The data of rows dragged out of the list: the list's own type, and the
-  // feed's address as text when one feed is dragged. Null when a row may
-  // not be dragged.
-  QMimeData* dragDataForNodes(const QList<CBTreeNode*>& nodes);
-  // What a drop onto `parent` (null: the empty area) before child `row`
-  // (-1: onto the row) would do: move or link (favourites) for rows of the
-  // list, link (subscribe) or copy (import) from outside; IgnoreAction
-  // refuses.
-  Qt::DropAction validateDrop(const QMimeData* data, CBTreeNode* parent, int row);
-  bool acceptDrop(const QMimeData* data, CBTreeNode* parent, int row);
-  bool waitingForDropToProcess() const { return m_waitingForDropToProcess; }
-  // Where a drop goes once the list's rules have moved it: onto `node`
-  // (childIndex -1) or into the gap before its child `childIndex`; no node
-  // and IgnoreAction when it is refused.
-  struct ResolvedDrop {
-    CBTreeNode::Pointer node;
-    int childIndex = -1;
-    Qt::DropAction action = Qt::IgnoreAction;
-  };
-  ResolvedDrop resolveDrop(const QMimeData* data, CBTreeNode* parent, int row) const;
-  // The last drop weighed while dragging over the list (what its drop
-  // mark shows).
-  const ResolvedDrop& lastResolvedDrop() const { return m_lastResolvedDrop; }
-
-  // The gear button's and the add button's menus.
-  QMenu* menuForPopupButton(CBPopupButton* button) override;
-  // The check page of the feed validator for a feed address (its user
-  // name and password left out); invalid for an address without a host.
-  static QUrl feedValidatorURL(const QUrl& feedURL);
-  // Removes the selected feeds and folders: empty folders at once, else
-  // after the confirmation box (window-modal; answered while open).
-  void deleteSelectedFeedsAndFolders();
-  QMessageBox* deletionConfirmationSheet() const { return m_deletionSheet; }
-  // The box's texts for the nodes: message and informative text.
-  static std::pair<QString, QString> deletionConfirmationTexts(const CBTreeNode::List& nodes);
 
 protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -290,10 +237,6 @@ private:
   void makeMidnightTimer();
   void invalidateMidnightTimer();
   bool networkIsReachable() const;
-  CBTreeNode::List selectedDeletableNodes() const;
-  void actuallyDeleteFeedsAndFoldersInTreeNodes(const CBTreeNode::List& nodes);
-  Qt::DropAction validateLocalDrop(CBTreeNode* target) const;
-  void processLocalDrop(const CBTreeNode::List& dragged, const CBTreeNode::Pointer& target, int index);
 
   ZPHClock* m_clock;
   QPointer<QWidget> m_view;
@@ -303,7 +246,6 @@ private:
   QWidget* m_statusViewContainer = nullptr;
   CBPopupButton* m_contextMenuPopUpButton = nullptr;
   CBPopupButton* m_addMenuPopUpButton = nullptr;
-  ZPHMainWindowSplitView* m_splitView = nullptr;
   ZPHSourceListTreeBuilder* m_treeBuilder = nullptr;
   QPointer<ZPHNetworkController> m_networkController;
 
@@ -325,8 +267,6 @@ private:
   QDateTime m_midnightFireDate;
 
   std::vector<ZPHObserverToken> m_observers;
-  QPointer<QMessageBox> m_deletionSheet;
-  CBTreeNode::List m_draggedItems;
-  bool m_waitingForDropToProcess = false;
-  ResolvedDrop m_lastResolvedDrop;
+  ZPHSourceListCommands* m_commands = nullptr;
+  ZPHSourceListDragAndDrop* m_dragAndDrop = nullptr;
 };

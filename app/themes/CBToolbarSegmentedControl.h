@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget.
+
 #include "themes/ZPHCustomSegmentedControl.h"
 
 // A segmented control for the toolbar, drawn like the desktop's tool

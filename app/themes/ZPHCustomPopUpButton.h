@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget (QComboBox).
+
 #include <QtWidgets/QComboBox>
 
 // The common base of the themed pop-up buttons (the main window's search

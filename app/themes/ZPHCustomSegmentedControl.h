@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget.
+
 #include <QtCore/QList>
 #include <QtCore/QStringList>
 #include <QtGui/QIcon>

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: none (a plain class).
+
 #include "themes/ZPHGeneralTheme.h"
 
 // The dark interface theme, "com.fernhollow.zephlin.themeIdentifiers.darkTheme";

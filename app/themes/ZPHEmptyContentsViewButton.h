@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget (QPushButton).
+
 #include "platform/ZPHNotificationCenter.h"
 #include "themes/ZPHThemeUpdatingView.h"
 

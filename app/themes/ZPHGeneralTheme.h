@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: none (a plain class).
+
 #include "themes/ZPHTheme.h"
 
 // The values the light and dark themes share, and the light look wherever

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget.
+
 #include "platform/ZPHNotificationCenter.h"
 
 #include <QtWidgets/QWidget>

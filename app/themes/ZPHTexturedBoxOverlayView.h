@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget.
+
 #include <QtGui/QColor>
 #include <QtWidgets/QWidget>
 

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget (a template over a widget class: it follows the theme).
+
 #include "platform/ZPHNotificationCenter.h"
 #include "themes/ZPHTheme.h"
 

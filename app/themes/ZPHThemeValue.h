@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: none (a value type).
+
 // One entry of a theme's value table: how a theme answers one accessor.
 // A value is a constant colour, "no colour", a number, a tiled image, or a
 // reference to another accessor of the same theme. References are resolved

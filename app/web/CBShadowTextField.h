@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget (QLabel).
+
 #include "kit/ZPHElidingLabel.h"
 #include "kit/ZPHShadow.h"
 

@@ -1,8 +1,8 @@
 #include "web/ZPHExternalPagesProfile.h"
 
+#include "common/ZPHAppServices.h"
 #include "foundation/CBPrefs.h"
 #include "platform/ZPHUserDefaults.h"
-#include "shell/ZPHAppDelegate.h"
 
 #include <QtCore/QDir>
 #include <QtWebEngineCore/QWebEngineProfile>
@@ -41,7 +41,7 @@ QWebEngineProfile* ZPHExternalPagesProfile::profile()
   // A link of a scheme no handler takes is never handed to the desktop by
   // the engine: the web content controllers decide.
   settings->setUnknownUrlSchemePolicy(QWebEngineSettings::DisallowUnknownUrlSchemes);
-  const QString name = ZPHAppDelegate::webViewApplicationName();
+  const QString name = ZPHAppServices::webViewApplicationName();
   if (!name.isEmpty())
     m_profile->setHttpUserAgent(m_profile->httpUserAgent() + QLatin1Char(' ') + name);
   applyPluginsSetting();

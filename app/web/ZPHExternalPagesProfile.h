@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QObject.
+
 #include <QtCore/QObject>
 #include <QtCore/QString>
 

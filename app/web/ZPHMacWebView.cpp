@@ -1,9 +1,9 @@
 #include "web/ZPHMacWebView.h"
 
+#include "common/ZPHWebLog.h"
 #include "kit/ZPHClock.h"
 #include "platform/ZPHUserDefaults.h"
 #include "web/ZPHMacWebViewUIDelegate.h"
-#include "web/ZPHWebLog.h"
 
 #include <QtCore/QJsonDocument>
 #include <QtGui/QContextMenuEvent>

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget (QWebEngineView).
+
 #include "web/ZPHWebElement.h"
 
 #include <QtCore/QJsonArray>

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget (QPushButton).
+
 #include "themes/ZPHThemeUpdatingView.h"
 
 #include <QtWidgets/QPushButton>

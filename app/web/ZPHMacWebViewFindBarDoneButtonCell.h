@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: none (a painter: a plain class that draws for a view).
+
 #include <QtCore/QRectF>
 
 class QAbstractButton;

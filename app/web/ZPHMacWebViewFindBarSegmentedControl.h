@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget.
+
 #include "themes/ZPHCustomSegmentedControl.h"
 
 // The find bar's previous/next control: two arrow segments of 22 points in

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget.
+
 #include "themes/ZPHThemeUpdatingView.h"
 
 // The find bar's background: a vertical gradient between a line along the

@@ -1,7 +1,7 @@
 #include "web/ZPHMacWebViewFindBarViewController.h"
 
-#include "kit/ZPHFindBarSearchField.h"
 #include "themes/ZPHTheme.h"
+#include "web/ZPHFindBarSearchField.h"
 #include "web/ZPHMacWebViewFindBarDoneButton.h"
 #include "web/ZPHMacWebViewFindBarSegmentedControl.h"
 #include "web/ZPHMacWebViewFindBarView.h"

@@ -1,9 +1,9 @@
 #include "web/ZPHMacWebViewStatusBarContentView.h"
 
+#include "common/ZPHWebLog.h"
 #include "kit/CBPathExtras.h"
 #include "kit/ZPHShadow.h"
 #include "themes/ZPHTheme.h"
-#include "web/ZPHWebLog.h"
 
 #include <QtGui/QLinearGradient>
 #include <QtGui/QPainter>

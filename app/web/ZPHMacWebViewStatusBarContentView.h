@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QWidget.
+
 #include "themes/ZPHThemeUpdatingView.h"
 
 #include <QtCore/QPointer>

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QObject that owns widgets.
+
 #include "platform/ZPHNotificationCenter.h"
 
 #include <QtCore/QObject>

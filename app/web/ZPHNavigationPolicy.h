@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: none (static functions).
+
 #include <QtCore/QString>
 #include <QtCore/QUrl>
 #include <QtCore/Qt>

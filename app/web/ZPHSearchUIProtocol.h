@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: none (an interface: an abstract class).
+
 // What the main window's Find, Find Next and Find Previous commands ask of
 // the view that shows the current content (the article pane, a browser
 // tab's content view).

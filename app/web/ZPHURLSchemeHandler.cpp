@@ -1,7 +1,7 @@
 #include "web/ZPHURLSchemeHandler.h"
 
+#include "common/ZPHWebLog.h"
 #include "web/ZPHInternalSchemes.h"
-#include "web/ZPHWebLog.h"
 
 #include <QtCore/QBuffer>
 #include <QtWebEngineCore/QWebEngineUrlRequestJob>

@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: URL scheme handler (QWebEngineUrlSchemeHandler).
+
 #include "feeds/images/ZPHImageCacheProtocol.h"
 
 #include <QtCore/QUrl>

@@ -1,11 +1,12 @@
 #include "web/ZPHWebContentViewController.h"
 
+#include "common/ZPHAppServices.h"
+#include "common/ZPHWebLog.h"
 #include "feeds/images/CBWebCacheController.h"
 #include "feeds/images/ZPHArticleImageCacheController.h"
 #include "feeds/images/ZPHImageCacheProtocol.h"
 #include "feeds/parsers/RSSDiscovery.h"
 #include "foundation/CBPrefs.h"
-#include "shell/ZPHAppDelegate.h"
 #include "store/entities/CBDataArticle.h"
 #include "store/entities/CBDataArticleContent.h"
 #include "subscribe/ZPHURLAdditions.h"
@@ -17,7 +18,6 @@
 #include "web/ZPHMacWebViewStatusBarWindow.h"
 #include "web/ZPHMacWebViewStatusBarWindowController.h"
 #include "web/ZPHWebEnginePage.h"
-#include "web/ZPHWebLog.h"
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QFileInfo>
@@ -28,7 +28,6 @@
 #include <QtCore/QTimer>
 #include <QtCore/QUuid>
 #include <QtGui/QClipboard>
-#include <QtGui/QDesktopServices>
 #include <QtGui/QGuiApplication>
 #include <QtWebEngineCore/QWebEngineDownloadRequest>
 #include <QtWebEngineCore/QWebEngineLoadingInfo>
@@ -264,20 +263,14 @@ void ZPHWebContentViewController::openURLRespectingPreferencesAndShortcuts(const
 {
   if (!ZPHNavigationPolicy::isWebScheme(url.scheme()))
     return;
-  if (ZPHAppDelegate* app = ZPHAppDelegate::appDelegate())
-    app->openURLRespectingPreferencesAndShortcuts(url);
-  else
-    QDesktopServices::openUrl(url);  // a program without the application (tests, tools)
+  ZPHAppServices::current().openLink(url, ZPHAppServices::LinkPlace::Preferred);
 }
 
 void ZPHWebContentViewController::openURLInExternalBrowserRespectingPreferencesAndShortcuts(const QUrl& url)
 {
   if (!ZPHNavigationPolicy::isWebScheme(url.scheme()))
     return;
-  if (ZPHAppDelegate* app = ZPHAppDelegate::appDelegate())
-    app->openURLInExternalBrowserRespectingPreferencesAndShortcuts(url);
-  else
-    QDesktopServices::openUrl(url);
+  ZPHAppServices::current().openLink(url, ZPHAppServices::LinkPlace::ExternalBrowser);
 }
 
 void ZPHWebContentViewController::openMailURL(const QUrl& url)
@@ -289,11 +282,7 @@ void ZPHWebContentViewController::openMailURL(const QUrl& url)
     qCInfo(zphWeb) << "nothing of the mail link to hand out:" << forLog(url);
     return;
   }
-  ZPHAppDelegate* app = ZPHAppDelegate::appDelegate();
-  if (app && app->environment().openURL)
-    app->environment().openURL(mail);
-  else
-    QDesktopServices::openUrl(mail);
+  ZPHAppServices::current().openLink(mail, ZPHAppServices::LinkPlace::MailProgram);
 }
 
 void ZPHWebContentViewController::subscribeFromWebKitHandlerWithAddSitesWindowToFeedAtURL(const QUrl& url)
@@ -307,10 +296,7 @@ void ZPHWebContentViewController::subscribeFromWebKitHandlerWithAddSitesWindowTo
       qCInfo(zphWeb) << "no web address for the feed link" << forLog(url);
       return;
     }
-    if (ZPHAppDelegate* app = ZPHAppDelegate::appDelegate())
-      app->handleSubscribeToFeedRequest(webURL.toString(QUrl::FullyEncoded), true, true);
-    else
-      qCInfo(zphWeb) << "no application to subscribe to" << forLog(webURL);
+    ZPHAppServices::current().handleSubscribeToFeedRequest(webURL.toString(QUrl::FullyEncoded), true, true);
   });
 }
 
@@ -577,10 +563,7 @@ void ZPHWebContentViewController::uiDelegateOpenInNewTab(const ZPHWebElement& el
   const QUrl url = zph_urlForElement(&element);
   if (!ZPHNavigationPolicy::isWebScheme(url.scheme()))
     return;
-  if (ZPHAppDelegate* app = ZPHAppDelegate::appDelegate())
-    app->openURLWithNewTabInInternalBrowser(url);
-  else
-    QDesktopServices::openUrl(url);
+  ZPHAppServices::current().openLink(url, ZPHAppServices::LinkPlace::NewTab);
 }
 
 void ZPHWebContentViewController::uiDelegateOpenInBrowser(const ZPHWebElement& element)

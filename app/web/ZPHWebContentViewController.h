@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: QObject that owns widgets.
+
 #include "kit/ZPHClock.h"
 #include "web/ZPHMacWebView.h"
 #include "web/ZPHMacWebViewUIDelegate.h"

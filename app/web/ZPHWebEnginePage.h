@@ -1,5 +1,7 @@
 #pragma once
 
+// Qt kind: web page (QWebEnginePage).
+
 #include <QtWebEngineCore/QWebEnginePage>
 
 #include <functional>

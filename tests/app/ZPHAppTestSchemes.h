@@ -4,7 +4,7 @@
 // application object exists: the internal URL schemes registered with the
 // web engine, and the scheme of the tests' own internal pages.
 
-#include "articles/ZPHArticleSchemeHandler.h"
+#include "articleview/ZPHArticleSchemeHandler.h"
 #include "support/ZPHTestSupport.h"
 #include "web/ZPHInternalSchemes.h"
 

@@ -1,9 +1,7 @@
 #include "keys/ZPHResponderChain.h"
 #include "keys/ZPHUserInterfaceValidations.h"
-#include "mainwindow/ZPHPopoverKeyEventView.h"
 
 #include <QtGui/QAction>
-#include <QtTest/QTest>
 #include <QtWidgets/QWidget>
 
 #include <gtest/gtest.h>
@@ -86,23 +84,4 @@ TEST(ResponderChainTest, TheFocusedControllersAnswerFirstThenTheWindowThenTheApp
   EXPECT_FALSE(chain.sendAction(QStringLiteral("nextUnread:"), table));
   ZPHResponderChain::setViewController(articleView, nullptr);
   EXPECT_EQ(chain.responders(table), (QList<QObject*>{application.get()}));
-}
-
-TEST(PopoverKeyEventViewTest, ReturnAndEnterCloseThePopover)
-{
-  struct Popover : ZPHPopoverKeyEquivalentProtocol {
-    QList<QObject*> closedBy;
-    void closePopOver(QObject* sender) override { closedBy.append(sender); }
-  } popover;
-  ZPHPopoverKeyEventView view;
-  view.setDelegate(&popover);
-  QTest::keyClick(&view, Qt::Key_A);
-  QTest::keyClick(&view, Qt::Key_Escape);
-  EXPECT_TRUE(popover.closedBy.isEmpty());
-  QTest::keyClick(&view, Qt::Key_Return);
-  QTest::keyClick(&view, Qt::Key_Enter, Qt::KeypadModifier);
-  EXPECT_EQ(popover.closedBy, (QList<QObject*>{&view, &view}));
-  view.setDelegate(nullptr);
-  QTest::keyClick(&view, Qt::Key_Return);
-  EXPECT_EQ(popover.closedBy.size(), 2);
 }

@@ -1,13 +1,10 @@
 #include "kit/CBSolidColorView.h"
 #include "kit/ZPHBottomBorderView.h"
-#include "kit/ZPHFindBarSearchField.h"
 #include "kit/ZPHInnerGlowClipView.h"
 #include "kit/ZPHSimpleColorView.h"
 #include "support/ZPHTestSupport.h"
 
-#include <QtGui/QKeyEvent>
 #include <QtWidgets/QApplication>
-#include <QtWidgets/QVBoxLayout>
 
 #include <gtest/gtest.h>
 
@@ -98,38 +95,4 @@ TEST(SmallDrawingViews, TheInnerGlowFollowsItsColour)
   view.setShouldDrawInnerGlow(true);
   ZPHTestSpinEventLoop(30);
   EXPECT_EQ(view.paints, 1);
-}
-
-TEST(SmallDrawingViews, AHiddenFindBarsFieldTakesNoFocus)
-{
-  QWidget window;
-  auto* layout = new QVBoxLayout(&window);
-  auto* before = new QLineEdit(&window);
-  auto* findBar = new QWidget(&window);
-  auto* field = new ZPHFindBarSearchField(findBar);
-  new QVBoxLayout(findBar);
-  findBar->layout()->addWidget(field);
-  auto* after = new QLineEdit(&window);
-  layout->addWidget(before);
-  layout->addWidget(findBar);
-  layout->addWidget(after);
-  window.show();
-  QApplication::setActiveWindow(&window);
-  ASSERT_TRUE(ZPHTestWaitUntil([&] { return window.isActiveWindow(); }));
-
-  EXPECT_TRUE(field->acceptsFirstResponder());
-  findBar->hide();
-  EXPECT_FALSE(field->acceptsFirstResponder());
-  before->setFocus();
-  ASSERT_TRUE(ZPHTestWaitUntil([&] { return before->hasFocus(); }));
-  QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
-  QApplication::sendEvent(before, &tab);
-  EXPECT_TRUE(ZPHTestWaitUntil([&] { return after->hasFocus(); }));
-  field->setFocus();
-  ZPHTestSpinEventLoop(20);
-  EXPECT_FALSE(field->hasFocus());
-
-  findBar->show();
-  field->setFocus();
-  EXPECT_TRUE(ZPHTestWaitUntil([&] { return field->hasFocus(); }));
 }

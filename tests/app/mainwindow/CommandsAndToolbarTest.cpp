@@ -4,27 +4,28 @@
 // control, and the Refresh control spinning through a slow refresh.
 
 #include "app/shell/AppHarness.h"
-#include "articles/ZPHArticleDetailPaneView.h"
-#include "articles/ZPHArticleListDelegate.h"
-#include "articles/ZPHReadingLayoutViewController.h"
-#include "articles/ZPHSearchField.h"
-#include "articles/ZPHStyleSheetController.h"
-#include "articles/ZPHWebArticleDetailPane.h"
+#include "articlelist/ZPHArticleListDelegate.h"
+#include "articlelist/ZPHReadingLayoutViewController.h"
+#include "articlelist/ZPHSearchField.h"
+#include "articleview/ZPHArticleDetailPaneView.h"
+#include "articleview/ZPHStyleSheetController.h"
+#include "articleview/ZPHWebArticleDetailPane.h"
 #include "foundation/CBPrefs.h"
 #include "keys/ZPHKeyMappingController.h"
-#include "kit/ZPHFindBarSearchField.h"
 #include "kit/ZPHManualClock.h"
-#include "mainwindow/CBRefreshToolbarButton.h"
 #include "mainwindow/ZPHMainWindow.h"
 #include "mainwindow/ZPHMainWindowController.h"
-#include "mainwindow/ZPHMainWindowToolbarController.h"
-#include "mainwindow/ZPHToolbarCustomizationSheet.h"
+#include "mainwindow/toolbar/CBRefreshToolbarButton.h"
+#include "mainwindow/toolbar/ZPHMainWindowToolbarController.h"
+#include "mainwindow/toolbar/ZPHToolbarCustomizationSheet.h"
 #include "sharing/ZPHSharingPluginCommand.h"
+#include "sourcelist/ZPHSourceListCommands.h"
 #include "sourcelist/ZPHSourceListViewController.h"
 #include "store/accounts/ZPHArticleListController.h"
 #include "store/entities/CBDataArticle.h"
 #include "store/entities/CBFolder.h"
 #include "themes/ZPHTheme.h"
+#include "web/ZPHFindBarSearchField.h"
 #include "web/ZPHMacWebView.h"
 #include "web/ZPHMacWebViewFindBarViewController.h"
 
@@ -410,7 +411,7 @@ TEST_F(CommandsAndToolbarTest, ToolbarArrangementCustomisationAndTheAddControl)
   // The Add control's second segment removes the selection (here: asks).
   toolbar->setItemIdentifiers(ZPHMainWindowToolbarController::defaultItemIdentifiers());
   toolbar->addRemoveSegmentedControlClicked(1);
-  QMessageBox* removal = controller->sourceListViewController()->deletionConfirmationSheet();
+  QMessageBox* removal = controller->sourceListViewController()->commands()->deletionConfirmationSheet();
   ASSERT_NE(removal, nullptr);
   EXPECT_EQ(removal->text(), QStringLiteral("Remove items?"));
   removal->reject();

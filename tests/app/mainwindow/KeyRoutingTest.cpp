@@ -3,7 +3,7 @@
 // shortcuts from the set; and what the window announces.
 
 #include "app/shell/AppHarness.h"
-#include "articles/ZPHArticleListDelegate.h"
+#include "articlelist/ZPHArticleListDelegate.h"
 #include "foundation/CBPrefs.h"
 #include "keys/ZPHEditableFocusReporter.h"
 #include "keys/ZPHKeyMappingController.h"

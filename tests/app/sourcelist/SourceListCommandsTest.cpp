@@ -4,6 +4,7 @@
 // confirmation box and renaming in place.
 
 #include "app/sourcelist/SourceListFixture.h"
+#include "sourcelist/ZPHSourceListCommands.h"
 #include "sourcelist/ZPHSourceListMenuBuilder.h"
 #include "sourcelist/ZPHSourceListTextField.h"
 #include "sourcelist/ZPHSourceListTextFieldFormatter.h"
@@ -159,7 +160,7 @@ TEST(SourceListMenus, TheFeedValidatorNeverSeesTheUserInfo)
       {"http:///nohost", nullptr},
   };
   for (const Case& c : cases) {
-    const QUrl check = ZPHSourceListViewController::feedValidatorURL(QUrl(QString::fromLatin1(c.feed)));
+    const QUrl check = ZPHSourceListCommands::feedValidatorURL(QUrl(QString::fromLatin1(c.feed)));
     if (c.expectedURLParameter == nullptr) {
       EXPECT_FALSE(check.isValid()) << c.feed;
       continue;
@@ -222,9 +223,9 @@ TEST_F(SourceListCommandsTest, AFoldersMenusRemovalAfterConfirmationAndRenaming)
 
   // The folder's menus, built for it as it is now.
   selectFolder(QStringLiteral("News"));
-  std::unique_ptr<QMenu> context(sourceList->contextualMenuForRow(-1, nullptr));
+  std::unique_ptr<QMenu> context(sourceList->commands()->contextualMenuForRow(-1, nullptr));
   EXPECT_EQ(describe(context.get()), QStringLiteral("Mark All as Read|-|Rename|-|Remove"));
-  std::unique_ptr<QMenu> gear(sourceList->gearButtonMenu(nullptr));
+  std::unique_ptr<QMenu> gear(sourceList->commands()->gearButtonMenu(nullptr));
   EXPECT_TRUE(describe(gear.get()).startsWith(QStringLiteral("Mark All as Read|-|Rename|-|Remove|-|Arrange Sites")));
 
   // Mark All as Read from the menu is undoable.
@@ -237,10 +238,10 @@ TEST_F(SourceListCommandsTest, AFoldersMenusRemovalAfterConfirmationAndRenaming)
   // Renaming a feed in its row: a pasted line break is refused, Return
   // stores the name.
   sourceList->selectTreeNode(node(QStringLiteral("/beta.xml")));
-  ASSERT_TRUE(sourceList->validateCommand(QStringLiteral("renameEntry:")));
+  ASSERT_TRUE(sourceList->commands()->validateCommand(QStringLiteral("renameEntry:")));
   controller->window()->show();
   controller->window()->activateWindow();
-  ASSERT_TRUE(sourceList->performCommand(QStringLiteral("renameEntry:")));
+  ASSERT_TRUE(sourceList->commands()->performCommand(QStringLiteral("renameEntry:")));
   auto* field = qobject_cast<ZPHSourceListTextField*>(QApplication::focusWidget());
   ASSERT_NE(field, nullptr);
   EXPECT_EQ(field->restorationString(), QStringLiteral("Beta"));
@@ -253,7 +254,7 @@ TEST_F(SourceListCommandsTest, AFoldersMenusRemovalAfterConfirmationAndRenaming)
   QTest::keyClick(field, Qt::Key_Return);
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return feed(QStringLiteral("/beta.xml"))->nameForDisplay() == "Bravo"; }, 20000));
   // A reload of the list (a refresh's, say) while a name is typed stores it.
-  ASSERT_TRUE(sourceList->performCommand(QStringLiteral("renameEntry:")));
+  ASSERT_TRUE(sourceList->commands()->performCommand(QStringLiteral("renameEntry:")));
   field = qobject_cast<ZPHSourceListTextField*>(QApplication::focusWidget());
   ASSERT_NE(field, nullptr);
   field->selectAll();
@@ -265,7 +266,7 @@ TEST_F(SourceListCommandsTest, AFoldersMenusRemovalAfterConfirmationAndRenaming)
   // Removing the closed folder "Archive" asks first; Cancel keeps it.
   selectFolder(QStringLiteral("Archive"));
   ASSERT_TRUE(controller->sendAction(QStringLiteral("deleteSelectedFeedsAndFolders:")));
-  QMessageBox* sheet = sourceList->deletionConfirmationSheet();
+  QMessageBox* sheet = sourceList->commands()->deletionConfirmationSheet();
   ASSERT_NE(sheet, nullptr);
   EXPECT_EQ(sheet->text(), QStringLiteral("Remove items?"));  // a folder with a feed in it
   EXPECT_EQ(sheet->informativeText(),
@@ -285,7 +286,7 @@ TEST_F(SourceListCommandsTest, AFoldersMenusRemovalAfterConfirmationAndRenaming)
   // Remove deletes the folder with its feed and articles; the row after it
   // is selected.
   ASSERT_TRUE(controller->sendAction(QStringLiteral("deleteSelectedFeedsAndFolders:")));
-  sheet = sourceList->deletionConfirmationSheet();
+  sheet = sourceList->commands()->deletionConfirmationSheet();
   ASSERT_NE(sheet, nullptr);
   for (QAbstractButton* button : sheet->buttons())
     if (button->text() == QStringLiteral("Remove"))
@@ -299,16 +300,16 @@ TEST_F(SourceListCommandsTest, AFoldersMenusRemovalAfterConfirmationAndRenaming)
 
   // A lone favourite under Favorites cannot be removed from there.
   sourceList->selectTreeNode(node(QStringLiteral("/delta.xml"), true));
-  EXPECT_FALSE(sourceList->validateDelete());
-  EXPECT_FALSE(sourceList->performCommand(QStringLiteral("deleteSelectedFeedsAndFolders:")));
-  EXPECT_EQ(sourceList->deletionConfirmationSheet(), nullptr);
+  EXPECT_FALSE(sourceList->commands()->validateDelete());
+  EXPECT_FALSE(sourceList->commands()->performCommand(QStringLiteral("deleteSelectedFeedsAndFolders:")));
+  EXPECT_EQ(sourceList->commands()->deletionConfirmationSheet(), nullptr);
 
   // An empty folder goes at once.
   app.data()->localAccount()->addFolderWithName(QStringLiteral("Empty"));
   sourceList->refreshDataCacheReloadDataAndPreserveCurrentSelection();
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return folderIndex(QStringLiteral("Empty")).isValid(); }));
   selectFolder(QStringLiteral("Empty"));
-  ASSERT_TRUE(sourceList->performCommand(QStringLiteral("deleteSelectedFeedsAndFolders:")));
-  EXPECT_EQ(sourceList->deletionConfirmationSheet(), nullptr);
+  ASSERT_TRUE(sourceList->commands()->performCommand(QStringLiteral("deleteSelectedFeedsAndFolders:")));
+  EXPECT_EQ(sourceList->commands()->deletionConfirmationSheet(), nullptr);
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return !folderIndex(QStringLiteral("Empty")).isValid(); }));
 }

@@ -2,6 +2,7 @@
 // application rows moved inside the list, addresses and files from outside.
 
 #include "app/sourcelist/SourceListFixture.h"
+#include "sourcelist/ZPHSourceListDragAndDrop.h"
 #include "sourcelist/ZPHSourceListDropRules.h"
 #include "sourcelist/ZPHSourceListView.h"
 #include "subscribe/ZPHSubscribeRequest.h"
@@ -174,7 +175,7 @@ class SourceListDropsTest : public SourceListFixture {
 protected:
   std::unique_ptr<QMimeData> drag(const QList<CBTreeNode*>& nodes)
   {
-    return std::unique_ptr<QMimeData>(sourceList->dragDataForNodes(nodes));
+    return std::unique_ptr<QMimeData>(sourceList->dragAndDrop()->dragDataForNodes(nodes));
   }
   CBTreeNode* accountNode() const { return app.delegate->sourceListTreeBuilder()->localAccountNode().get(); }
   CBTreeNode* folderNode(const QString& name) const { return model->nodeForIndex(folderIndex(name)); }
@@ -233,11 +234,11 @@ TEST_F(SourceListDropsTest, RowsMovedInsideAndAddressesAndFilesFromOutside)
   for (const Case& c : cases) {
     auto data = drag(c.dragged);
     ASSERT_NE(data, nullptr) << c.name;
-    EXPECT_EQ(sourceList->validateDrop(data.get(), c.parent, c.row), c.expected) << c.name;
+    EXPECT_EQ(sourceList->dragAndDrop()->validateDrop(data.get(), c.parent, c.row), c.expected) << c.name;
   }
   // Sorted by name, the drop mark goes where the drop will land.
   const auto resolved = [&](QMimeData* data, CBTreeNode* parent, int row) {
-    const ZPHSourceListViewController::ResolvedDrop drop = sourceList->resolveDrop(data, parent, row);
+    const ZPHSourceListDragAndDrop::ResolvedDrop drop = sourceList->dragAndDrop()->resolveDrop(data, parent, row);
     return std::make_pair(drop.node.get(), drop.childIndex);
   };
   CBTreeNode* betaNode = node(QStringLiteral("/beta.xml"));
@@ -286,10 +287,11 @@ TEST_F(SourceListDropsTest, RowsMovedInsideAndAddressesAndFilesFromOutside)
   const CBTreeNode::Pointer moved = top->childAtIndex(1);
   const CBTreeNode::Pointer before = top->childAtIndex(4);
   auto data = drag({moved.get()});
-  ASSERT_EQ(sourceList->validateDrop(data.get(), top, 4), Qt::MoveAction);
-  ASSERT_TRUE(sourceList->acceptDrop(data.get(), top, 4));
-  EXPECT_EQ(sourceList->validateDrop(drag({moved.get()}).get(), top, 4), Qt::IgnoreAction);  // one at a time
-  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !sourceList->waitingForDropToProcess(); }));
+  ASSERT_EQ(sourceList->dragAndDrop()->validateDrop(data.get(), top, 4), Qt::MoveAction);
+  ASSERT_TRUE(sourceList->dragAndDrop()->acceptDrop(data.get(), top, 4));
+  EXPECT_EQ(sourceList->dragAndDrop()->validateDrop(drag({moved.get()}).get(), top, 4),
+            Qt::IgnoreAction);  // one at a time
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !sourceList->dragAndDrop()->waitingForDropToProcess(); }));
   EXPECT_EQ(top->indexOfChild(moved.get()), 3);
   EXPECT_EQ(top->indexOfChild(before.get()), 4);
 
@@ -299,7 +301,7 @@ TEST_F(SourceListDropsTest, RowsMovedInsideAndAddressesAndFilesFromOutside)
 
   // A feed dropped on Favorites becomes a favourite, shown there.
   auto beta = drag({node(QStringLiteral("/beta.xml"))});
-  ASSERT_TRUE(sourceList->acceptDrop(beta.get(), favorites, -1));
+  ASSERT_TRUE(sourceList->dragAndDrop()->acceptDrop(beta.get(), favorites, -1));
   ASSERT_TRUE(ZPHTestWaitUntil([&] {
     return feed(QStringLiteral("/beta.xml"))->favorite() && sourceList->selectedOutlineItems().size() == 1 &&
            sourceList->selectedOutlineItems().first().get() == node(QStringLiteral("/beta.xml"), true);
@@ -308,8 +310,8 @@ TEST_F(SourceListDropsTest, RowsMovedInsideAndAddressesAndFilesFromOutside)
   // From outside: an http address is one request into the folder; a
   // subscription list file is imported; javascript: is refused.
   auto address = text(QStringLiteral("http://h/f"));
-  EXPECT_EQ(sourceList->validateDrop(address.get(), newsNode, -1), Qt::LinkAction);
-  ASSERT_TRUE(sourceList->acceptDrop(address.get(), newsNode, -1));
+  EXPECT_EQ(sourceList->dragAndDrop()->validateDrop(address.get(), newsNode, -1), Qt::LinkAction);
+  ASSERT_TRUE(sourceList->dragAndDrop()->acceptDrop(address.get(), newsNode, -1));
   ASSERT_EQ(requests.size(), 1);
   EXPECT_EQ(requests.first()->feedURL(), QUrl(QStringLiteral("http://h/f")));
   EXPECT_EQ(requests.first()->parentFolder(), news);
@@ -321,14 +323,14 @@ TEST_F(SourceListDropsTest, RowsMovedInsideAndAddressesAndFilesFromOutside)
   file.close();
   auto list = std::make_unique<QMimeData>();
   list->setUrls({QUrl::fromLocalFile(opml)});
-  EXPECT_EQ(sourceList->validateDrop(list.get(), nullptr, -1), Qt::CopyAction);
+  EXPECT_EQ(sourceList->dragAndDrop()->validateDrop(list.get(), nullptr, -1), Qt::CopyAction);
   EXPECT_EQ(resolved(list.get(), newsNode, 1), std::make_pair(accountNode(), -1)) << "a list goes to the account";
-  ASSERT_TRUE(sourceList->acceptDrop(list.get(), nullptr, -1));
+  ASSERT_TRUE(sourceList->dragAndDrop()->acceptDrop(list.get(), nullptr, -1));
   EXPECT_EQ(imports, QStringList{opml});
   EXPECT_EQ(requests.size(), 1);  // a file is never a subscription
 
   auto hostile = text(QStringLiteral("javascript:alert(1)"));
-  EXPECT_EQ(sourceList->validateDrop(hostile.get(), newsNode, -1), Qt::IgnoreAction);
-  EXPECT_FALSE(sourceList->acceptDrop(hostile.get(), newsNode, -1));
+  EXPECT_EQ(sourceList->dragAndDrop()->validateDrop(hostile.get(), newsNode, -1), Qt::IgnoreAction);
+  EXPECT_FALSE(sourceList->dragAndDrop()->acceptDrop(hostile.get(), newsNode, -1));
   EXPECT_EQ(requests.size(), 1);
 }

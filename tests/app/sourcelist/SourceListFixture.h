@@ -6,7 +6,7 @@
 #include "app/shell/AppHarness.h"
 #include "foundation/CBPrefs.h"
 #include "mainwindow/ZPHMainWindowController.h"
-#include "mainwindow/ZPHStatusViewController.h"
+#include "mainwindow/status/ZPHStatusViewController.h"
 #include "sourcelist/ZPHSourceListModel.h"
 #include "sourcelist/ZPHSourceListSelectionModel.h"
 #include "sourcelist/ZPHSourceListView.h"

@@ -1,17 +1,19 @@
 // The find bar on its own: what it asks its delegate for, when, and what
 // its match label says.
 
-#include "kit/ZPHFindBarSearchField.h"
 #include "support/ZPHTestSupport.h"
 #include "themes/ZPHRegisterThemes.h"
 #include "themes/ZPHTheme.h"
+#include "web/ZPHFindBarSearchField.h"
 #include "web/ZPHMacWebViewFindBarSegmentedControl.h"
 #include "web/ZPHMacWebViewFindBarViewController.h"
 #include "web/ZPHMacWebViewFindBarViewDelegate.h"
 
+#include <QtGui/QKeyEvent>
 #include <QtTest/QTest>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QLabel>
+#include <QtWidgets/QLineEdit>
 #include <QtWidgets/QVBoxLayout>
 
 #include <gtest/gtest.h>
@@ -179,3 +181,37 @@ TEST_F(FindBarTest, TheArrowsStepAndDoneClearsThenAsksToDismiss)
 }
 
 }  // namespace
+
+TEST(FindBarSearchField, AHiddenFindBarsFieldTakesNoFocus)
+{
+  QWidget window;
+  auto* layout = new QVBoxLayout(&window);
+  auto* before = new QLineEdit(&window);
+  auto* findBar = new QWidget(&window);
+  auto* field = new ZPHFindBarSearchField(findBar);
+  new QVBoxLayout(findBar);
+  findBar->layout()->addWidget(field);
+  auto* after = new QLineEdit(&window);
+  layout->addWidget(before);
+  layout->addWidget(findBar);
+  layout->addWidget(after);
+  window.show();
+  QApplication::setActiveWindow(&window);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return window.isActiveWindow(); }));
+
+  EXPECT_TRUE(field->acceptsFirstResponder());
+  findBar->hide();
+  EXPECT_FALSE(field->acceptsFirstResponder());
+  before->setFocus();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return before->hasFocus(); }));
+  QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+  QApplication::sendEvent(before, &tab);
+  EXPECT_TRUE(ZPHTestWaitUntil([&] { return after->hasFocus(); }));
+  field->setFocus();
+  ZPHTestSpinEventLoop(20);
+  EXPECT_FALSE(field->hasFocus());
+
+  findBar->show();
+  field->setFocus();
+  EXPECT_TRUE(ZPHTestWaitUntil([&] { return field->hasFocus(); }));
+}

@@ -16,9 +16,6 @@
 
 #include <gtest/gtest.h>
 
-// The web engine frees some objects with a different size than it made them.
-extern "C" const char* __asan_default_options() { return "new_delete_type_mismatch=0"; }
-
 namespace {
 
 // Runs a script in the page and answers its result.

@@ -1,0 +1,22 @@
+#pragma once
+
+// Qt kind: none (settings keys and notification names).
+
+#include <QtCore/QString>
+
+// The settings the article list reads, and its notice of a change.
+
+// Integer, 2 unless set: lines of preview text in the standard layout (1-3).
+extern const QString ZPHNumberOfLinesInArticleListPreviewsKey;  // "ZPHNumberOfLinesInArticleListPreviewsKey"
+// Boolean, true unless set: thumbnails in the standard layout.
+extern const QString ZPHShowPicturesInArticleListDefaultsKey;  // "ZPHShowPicturesInArticleListDefaultsKey"
+// Integer: 1 the classic layout, anything else (or nothing) the standard one.
+extern const QString ZPHContentLayoutMode;  // "ZPHContentLayoutMode"
+// Boolean: oldest articles at the top.
+extern const QString ZPHSortArticlesOldestAtTopKey;  // "sortArticlesOldestAtTop"
+// Posted (no object) when how the list shows its rows changed (preview
+// lines, pictures): the list reloads, keeping its selection.
+extern const QString ZPHArticleListPrefsDidChangeNotification;  // "ZPHArticleListPrefsDidChangeKey"
+
+// Registers the defaults of the two list settings unless someone did.
+void ZPHRegisterArticleListDefaults();

@@ -1,3 +1,0 @@
-#include "articles/ZPHArticleDetailPane.h"
-
-ZPHArticleDetailPane::~ZPHArticleDetailPane() = default;

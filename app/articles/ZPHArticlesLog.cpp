@@ -1,3 +1,0 @@
-#include "articles/ZPHArticlesLog.h"
-
-Q_LOGGING_CATEGORY(zphArticles, "zephlin.articles")

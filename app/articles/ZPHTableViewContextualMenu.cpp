@@ -1,5 +1,0 @@
-#include "articles/ZPHTableViewContextualMenu.h"
-
-ZPHTableViewContextualMenu::ZPHTableViewContextualMenu(QWidget* parent) : QMenu(parent) {}
-
-ZPHTableViewContextualMenu::ZPHTableViewContextualMenu(const QString& title, QWidget* parent) : QMenu(title, parent) {}

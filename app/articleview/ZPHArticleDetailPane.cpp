@@ -1,0 +1,3 @@
+#include "articleview/ZPHArticleDetailPane.h"
+
+ZPHArticleDetailPane::~ZPHArticleDetailPane() = default;

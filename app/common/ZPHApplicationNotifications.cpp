@@ -1,0 +1,21 @@
+#include "common/ZPHApplicationNotifications.h"
+
+const QString ZPHSelectedURLDidUpdateNotification = QStringLiteral("ZPHSelectedURLDidUpdateNotification");
+const QString ZPHMouseOverURLDidUpdateNotification = QStringLiteral("ZPHMouseOverURLDidUpdateNotification");
+const QString ZPHURLNotificationViewKey = QStringLiteral("view");
+const QString ZPHPresentedSharableItemDidChangeNotification =
+    QStringLiteral("ZPHPresentedSharableItemDidChangeNotification");
+const QString ZPHSharableItemKey = QStringLiteral("sharableItem");
+const QString ZPHImportDidFinishNotification = QStringLiteral("ZPHImportDidSucceedNotification");
+const QString ZPHImportedFeedsKey = QStringLiteral("ZPHImportedFeeds");
+const QString ZPHDuplicateFeedsKey = QStringLiteral("ZPHDuplicateFeeds");
+const QString ZPHShouldShowBezelKey = QStringLiteral("ZPHShouldShowBezel");
+const QString ZPHFolderAddedNotification = QStringLiteral("ZPHFolderAddedNotification");
+const QString ZPHSendToInstapaperClientDidStartNotification =
+    QStringLiteral("ZPHSendToInstapaperClientDidStartNotification");
+const QString ZPHSendToInstapaperClientDidSucceedNotification =
+    QStringLiteral("ZPHSendToInstapaperClientDidSucceedNotification");
+const QString ZPHSendToInstapaperClientDidFailNotification =
+    QStringLiteral("ZPHSendToInstapaperClientDidFailNotification");
+const QString ZPHAppDelegateDidOpenURLInExternalWebBrowserNotification =
+    QStringLiteral("ZPHAppDelegateDidOpenURLInExternalWebBrowserNotification");

@@ -1,0 +1,3 @@
+#include "common/ZPHArticlesLog.h"
+
+Q_LOGGING_CATEGORY(zphArticles, "zephlin.articles")

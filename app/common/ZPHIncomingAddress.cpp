@@ -1,0 +1,54 @@
+#include "common/ZPHIncomingAddress.h"
+
+#include "common/ZPHShellLog.h"
+#include "subscribe/ZPHURLAdditions.h"
+
+namespace {
+
+QString ignored(const QString& string, const char* why)
+{
+  qCWarning(zphShell).noquote() << "ignored the address" << string.left(200) << "-" << why;
+  return {};
+}
+
+}  // namespace
+
+bool ZPHIncomingAddress::isSubscribableURL(const QUrl& url)
+{
+  return url.isValid() && zph_urlIsHTTPOrHTTPS(url) && !url.host().isEmpty() &&
+         url.toString(QUrl::FullyEncoded).size() <= LongestAddress;
+}
+
+QString ZPHIncomingAddress::subscriptionAddressForGetURLString(const QString& string)
+{
+  if (string.isEmpty())
+    return {};
+  if (string.size() > LongestAddress)
+    return ignored(QString(), "too long");
+  const QUrl url(string);
+  QUrl address;
+  if (url.scheme().toLower().startsWith(QLatin1String("zephlin"))) {
+    if (url.host().compare(QLatin1String("add"), Qt::CaseInsensitive) != 0)
+      return ignored(string, "not an add address");
+    const QString prefix = url.scheme() + QStringLiteral("://add/");
+    if (!string.startsWith(prefix, Qt::CaseInsensitive))
+      return ignored(string, "not an add address");
+    QString remainder = string.mid(prefix.size());
+    const qsizetype slashes = remainder.indexOf(QLatin1String("//"));
+    if (slashes < 0)
+      return ignored(string, "no address after the add prefix");
+    // A scheme whose colon went missing ("http//host/x").
+    if (slashes > 1 && !remainder.contains(QLatin1String("://")))
+      remainder = remainder.left(slashes) + QLatin1Char(':') + remainder.mid(slashes);
+    address = QUrl(remainder);
+  } else {
+    address = url;
+  }
+  const QUrl rationalized = zph_urlWithRationalizedSchemeForFeed(address);
+  if (rationalized.isValid())
+    address = rationalized;
+  address = zph_cleanedUpAbsoluteStandardizedURL(address);
+  if (!isSubscribableURL(address))
+    return ignored(string, "only http and https addresses with a host are subscribed to");
+  return address.toString(QUrl::FullyEncoded);
+}

@@ -1,0 +1,3 @@
+#include "common/ZPHShellLog.h"
+
+Q_LOGGING_CATEGORY(zphShell, "zephlin.shell")

@@ -1,0 +1,3 @@
+#include "common/ZPHWebLog.h"
+
+Q_LOGGING_CATEGORY(zphWeb, "zephlin.web")

@@ -1,4 +1,0 @@
-#include "mainwindow/ZPHLiveResizeNotifications.h"
-
-const QString ZPHSourceListLiveResizeStartedNotification = QStringLiteral("ZPHSourceListLiveResizeStartedNotification");
-const QString ZPHSourceListLiveResizeEndedNotification = QStringLiteral("ZPHSourceListLiveResizeEndedNotification");

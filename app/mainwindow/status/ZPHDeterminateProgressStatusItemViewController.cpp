@@ -1,0 +1,69 @@
+#include "mainwindow/status/ZPHDeterminateProgressStatusItemViewController.h"
+
+#include "feeds/refresh/ZPHDeterminateProgressStatusItem.h"
+#include "mainwindow/status/ZPHStatusViewTextField.h"
+
+#include <QtWidgets/QHBoxLayout>
+#include <QtWidgets/QProgressBar>
+
+#include <algorithm>
+#include <cmath>
+
+ZPHDeterminateProgressStatusItemViewController::~ZPHDeterminateProgressStatusItemViewController()
+{
+  disconnect(m_observation);
+}
+
+QWidget* ZPHDeterminateProgressStatusItemViewController::loadView()
+{
+  auto* view = new QWidget;
+  auto* layout = new QHBoxLayout(view);
+  layout->setContentsMargins(8, 0, 8, 0);
+  layout->setSpacing(6);
+  m_textField = new ZPHStatusViewTextField(view);
+  m_progressIndicator = new QProgressBar(view);
+  m_progressIndicator->setRange(0, ProgressBarMaximum);
+  m_progressIndicator->setValue(0);
+  m_progressIndicator->setTextVisible(false);
+  m_progressIndicator->setFixedSize(60, 8);
+  layout->addWidget(m_textField, 1);
+  layout->addWidget(m_progressIndicator, 0, Qt::AlignVCenter);
+  return view;
+}
+
+ZPHStatusViewTextField* ZPHDeterminateProgressStatusItemViewController::textField()
+{
+  view();
+  return m_textField;
+}
+
+QProgressBar* ZPHDeterminateProgressStatusItemViewController::progressIndicator()
+{
+  view();
+  return m_progressIndicator;
+}
+
+void ZPHDeterminateProgressStatusItemViewController::configureForStatusItem(const std::shared_ptr<ZPHStatusItem>& item)
+{
+  auto progressItem = std::dynamic_pointer_cast<ZPHDeterminateProgressStatusItem>(item);
+  if (progressItem == nullptr || progressItem == m_observedStatusItem)
+    return;
+  disconnect(m_observation);
+  view();
+  m_observedStatusItem = progressItem;
+  Q_ASSERT_X(!progressItem->localizedDescription().isEmpty(), Q_FUNC_INFO, "a status item has a text");
+  m_textField->setText(progressItem->localizedDescription());
+  // Posters set the value on the main thread; a value set elsewhere arrives
+  // queued.
+  m_observation = connect(progressItem.get(), &ZPHDeterminateProgressStatusItem::progressValueChanged, this,
+                          &ZPHDeterminateProgressStatusItemViewController::showProgressValue);
+  // The bar starts where the item is, not at 0 until the next change.
+  showProgressValue(progressItem->progressValue());
+}
+
+void ZPHDeterminateProgressStatusItemViewController::showProgressValue(double value)
+{
+  if (m_progressIndicator == nullptr || std::isnan(value))
+    return;
+  m_progressIndicator->setValue(static_cast<int>(std::lround(std::clamp(value, 0.0, 1.0) * ProgressBarMaximum)));
+}

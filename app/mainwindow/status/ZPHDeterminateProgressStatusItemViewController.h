@@ -1,0 +1,43 @@
+#pragma once
+
+// Qt kind: QObject that owns widgets.
+
+#include "mainwindow/status/ZPHStatusItemViewController.h"
+
+#include <QtCore/QMetaObject>
+
+class QProgressBar;
+class ZPHDeterminateProgressStatusItem;
+class ZPHStatusViewTextField;
+
+// A status item with a progress bar ("Importing OPML…"): the text, and a
+// bar that shows the item's progress value (0 to 1) and follows it.
+class ZPHDeterminateProgressStatusItemViewController : public ZPHStatusItemViewController {
+  Q_OBJECT
+
+public:
+  // The bar's range; a progress value of 1 fills it.
+  static constexpr int ProgressBarMaximum = 1000;
+
+  using ZPHStatusItemViewController::ZPHStatusItemViewController;
+  ~ZPHDeterminateProgressStatusItemViewController() override;
+
+  // Takes a determinate-progress item (any other is ignored); the same item
+  // again changes nothing.
+  void configureForStatusItem(const std::shared_ptr<ZPHStatusItem>& item) override;
+
+  std::shared_ptr<ZPHDeterminateProgressStatusItem> observedStatusItem() const { return m_observedStatusItem; }
+  ZPHStatusViewTextField* textField();
+  QProgressBar* progressIndicator();
+
+protected:
+  QWidget* loadView() override;
+
+private:
+  void showProgressValue(double value);
+
+  std::shared_ptr<ZPHDeterminateProgressStatusItem> m_observedStatusItem;
+  QMetaObject::Connection m_observation;
+  QPointer<ZPHStatusViewTextField> m_textField;
+  QPointer<QProgressBar> m_progressIndicator;
+};

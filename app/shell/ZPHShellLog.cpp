@@ -1,3 +1,0 @@
-#include "shell/ZPHShellLog.h"
-
-Q_LOGGING_CATEGORY(zphShell, "zephlin.shell")

@@ -1,3 +1,0 @@
-#include "web/ZPHWebLog.h"
-
-Q_LOGGING_CATEGORY(zphWeb, "zephlin.web")
