@@ -4,7 +4,10 @@
 # nothing prompts. dbus-daemon (dbus-run-session) and gnome-keyring let the
 # password-store tests talk to a real secret service in a private session;
 # desktop-file-utils checks the desktop entry; xdg-utils answers which
-# application handles an address.
+# application handles an address. qt6-declarative-dev brings the scene graph
+# the web views draw with. The X11 tests run the program on a display of
+# their own: xvfb, the openbox window manager, xdotool for keys, clicks and
+# windows, x11-utils (xprop) and x11-apps (xwd, the window's pixels).
 set -euo pipefail
 
 PACKAGES=(
@@ -31,9 +34,15 @@ PACKAGES=(
   clang-format-14
   qt6-webengine-dev
   qt6-webchannel-dev
+  qt6-declarative-dev
   fonts-dejavu-core
   desktop-file-utils
   xdg-utils
+  xvfb
+  openbox
+  xdotool
+  x11-utils
+  x11-apps
   "$@"
 )
 
