@@ -5,6 +5,10 @@
 # password-store tests talk to a real secret service in a private session;
 # desktop-file-utils checks the desktop entry and appstream the AppStream
 # data; xdg-utils answers which application handles an address.
+# qt6-declarative-dev brings the scene graph the web views draw with. The
+# X11 tests run the program on a display of their own: xvfb, the openbox
+# window manager, xdotool for keys, clicks and windows, x11-utils (xprop)
+# and x11-apps (xwd, the window's pixels).
 set -euo pipefail
 
 PACKAGES=(
@@ -31,10 +35,16 @@ PACKAGES=(
   clang-format-14
   qt6-webengine-dev
   qt6-webchannel-dev
+  qt6-declarative-dev
   fonts-dejavu-core
   desktop-file-utils
   appstream
   xdg-utils
+  xvfb
+  openbox
+  xdotool
+  x11-utils
+  x11-apps
   "$@"
 )
 

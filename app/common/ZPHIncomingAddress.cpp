@@ -3,15 +3,28 @@
 #include "common/ZPHShellLog.h"
 #include "subscribe/ZPHURLAdditions.h"
 
+#include <QtCore/QRegularExpression>
+
 namespace {
 
 QString ignored(const QString& string, const char* why)
 {
-  qCWarning(zphShell).noquote() << "ignored the address" << string.left(200) << "-" << why;
+  qCWarning(zphShell).noquote() << "ignored the address" << ZPHIncomingAddress::withoutUserInfo(string).left(200) << "-"
+                                << why;
   return {};
 }
 
 }  // namespace
+
+QString ZPHIncomingAddress::withoutUserInfo(const QString& text)
+{
+  // The user information runs from "//" to the last "@" before the host
+  // ends (a password may hold an unescaped "@"); "/", "?", "#" and spaces
+  // end the authority.
+  static const QRegularExpression userInfo(QStringLiteral("(//)[^/?#\\s]*@"));
+  QString result = text;
+  return result.replace(userInfo, QStringLiteral("\\1"));
+}
 
 bool ZPHIncomingAddress::isSubscribableURL(const QUrl& url)
 {

@@ -183,7 +183,7 @@ bool CBOpenURLInDefaultBrowser(const QUrl& url, bool behind, const std::function
   if (!cleaned.isValid()) {
     if (!url.isEmpty())
       qCWarning(zphShell).noquote() << "only http and https addresses go to the web browser, not"
-                                    << url.toString().left(200);
+                                    << url.toString(QUrl::RemoveUserInfo).left(200);
     return false;
   }
   return open ? open(cleaned) : QDesktopServices::openUrl(cleaned);

@@ -25,6 +25,7 @@
 #include "mainwindow/status/ZPHStatusViewController.h"
 #include "platform/CBOperationController.h"
 #include "platform/ZPHMainThread.h"
+#include "platform/ZPHOperationQueue.h"
 #include "platform/ZPHTerminationCancelingOperation.h"
 #include "platform/ZPHUserDefaults.h"
 #include "shell/CBDesktopApplications.h"
@@ -36,6 +37,7 @@
 #include "shell/ZPHMacCoreDataStack.h"
 #include "shell/ZPHQuittingWindowController.h"
 #include "shell/ZPHScreenshotScript.h"
+#include "shell/ZPHWebRendering.h"
 #include "sourcelist/ZPHSourceListViewController.h"
 #include "store/CBDataController.h"
 #include "store/accounts/CBDataAccount.h"
@@ -52,6 +54,7 @@
 #include <QtCore/QBuffer>
 #include <QtCore/QCoreApplication>
 #include <QtCore/QDir>
+#include <QtCore/QElapsedTimer>
 #include <QtCore/QFileInfo>
 #include <QtCore/QStandardPaths>
 #include <QtCore/QTimer>
@@ -321,10 +324,29 @@ bool ZPHAppDelegate::zph_runHelperSequence()
 bool ZPHAppDelegate::zph_checkForOtherRunningZephlinProcessesAndQuit()
 {
   auto lock = std::make_unique<ZPHInstanceLock>(m_dataFolder);
-  if (lock->acquire() == ZPHInstanceLock::Outcome::Acquired) {
+  ZPHInstanceLock::Outcome outcome = lock->acquire();
+  if (outcome == ZPHInstanceLock::Outcome::HeldByAnother) {
+    qCInfo(zphShell).noquote() << "another Zephlin uses" << m_dataFolder << "and is asked to come forward";
+    const ZPHInstanceLock::HandOver handOver =
+        lock->handOverToHolder(m_environment.launchArguments, m_environment.workingDirectory);
+    if (handOver == ZPHInstanceLock::HandOver::Accepted) {
+      qCInfo(zphShell) << "the running Zephlin came forward; this launch ends";
+      quitWithoutTheStore(0);
+      return false;
+    }
+    if (handOver == ZPHInstanceLock::HandOver::HolderQuitting) {
+      // It goes away within its quit's deadline: this launch starts then.
+      qCInfo(zphShell) << "the running Zephlin is quitting; this launch starts once it has gone";
+      outcome = lock->acquire(ZPHInstanceLock::HolderQuitWaitMs);
+    }
+  }
+
+  if (outcome == ZPHInstanceLock::Outcome::Acquired) {
     m_previousRunEndedUncleanly = lock->tookOverStaleLock();
     connect(lock.get(), &ZPHInstanceLock::handOverReceived, this,
             [this](const QStringList& arguments, const QString& workingDirectory) {
+              if (m_appIsShuttingDown)
+                return;
               makePrimaryWindowKeyAndOrderedFront();
               handleLaunchArguments(arguments, workingDirectory);
             });
@@ -334,25 +356,38 @@ bool ZPHAppDelegate::zph_checkForOtherRunningZephlinProcessesAndQuit()
     return true;
   }
 
-  qCInfo(zphShell).noquote() << "another Zephlin uses" << m_dataFolder << "and is asked to come forward";
-  if (lock->handOverToHolder(m_environment.launchArguments, m_environment.workingDirectory)) {
-    qCInfo(zphShell) << "the running Zephlin came forward; this launch ends";
-  } else {
-    ZPHAlert alert;
-    alert.style = ZPHAlert::Style::Warning;
-    alert.messageText = QStringLiteral("Zephlin already running.");
-    alert.informativeText = QStringLiteral(
-        "Another copy of Zephlin is already running; and running two copies at once can lead to data corruption. "
-        "Please quit the other copy of Zephlin before launching this version.");
-    alert.buttons = {QStringLiteral("Quit")};
+  ZPHAlert alert;
+  alert.buttons = {QStringLiteral("Quit")};
+  if (outcome == ZPHInstanceLock::Outcome::Unavailable) {
+    // Without the lock another copy could open the same store: none opens it.
+    alert.style = ZPHAlert::Style::Critical;
+    alert.messageText = QStringLiteral("Zephlin can’t lock its data folder.");
+    alert.informativeText =
+        QStringLiteral(
+            "The lock file “%1” could not be made (%2), so two copies of Zephlin could use the same data "
+            "at once. Make the folder writable and open Zephlin again.")
+            .arg(lock->lockFilePath(), lock->lockError());
     runModalAlert(alert);
+    quitWithoutTheStore(1);
+    return false;
   }
+  alert.style = ZPHAlert::Style::Warning;
+  alert.messageText = QStringLiteral("Zephlin already running.");
+  alert.informativeText = QStringLiteral(
+      "Another copy of Zephlin is already running; and running two copies at once can lead to data corruption. "
+      "Please quit the other copy of Zephlin before launching this version.");
+  runModalAlert(alert);
+  quitWithoutTheStore(0);
+  return false;
+}
+
+void ZPHAppDelegate::quitWithoutTheStore(int status)
+{
   // At once, without the quit: nothing of this launch touched the store.
   m_terminationRequested = true;
   m_terminationReplied = true;
-  m_exitStatus = 0;
-  m_environment.exitApplication(0);
-  return false;
+  m_exitStatus = status;
+  m_environment.exitApplication(status);
 }
 
 void ZPHAppDelegate::zph_setupRuntimePreferences()
@@ -539,6 +574,8 @@ void ZPHAppDelegate::zph_setupInterfaceAndEventHandlers()
   // Commands the window does not answer come to the application.
   controller->setApplicationResponder(this);
   m_mainWindowController = std::move(controller);
+  // Its native window is made with the surface its web views draw on.
+  ZPHWebRendering::prepareWindowForWebViews(m_mainWindowController->window());
   m_mainWindowController->window()->installEventFilter(this);
   m_mainWindowController->window()->addActions(findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly));
   setUpKeyMapping();
@@ -702,9 +739,13 @@ bool ZPHAppDelegate::eventFilter(QObject* watched, QEvent* event)
 
 void ZPHAppDelegate::requestTermination()
 {
-  if (m_terminationRequested)
+  if (m_terminationRequested) {
+    if (m_appIsShuttingDown)
+      qCInfo(zphShell) << "already quitting";
     return;
+  }
   m_terminationRequested = true;
+  m_quitClock.start();
   if (applicationShouldTerminate() == TerminateReply::TerminateNow)
     replyToApplicationShouldTerminate(true);
 }
@@ -717,15 +758,46 @@ ZPHAppDelegate::TerminateReply ZPHAppDelegate::applicationShouldTerminate()
   return TerminateReply::TerminateLater;
 }
 
+// The quit, step by step. Each wait serves the event loop (the window keeps
+// drawing) until the event it waits for, or until its bound, which is
+// logged; the quit then goes on without what did not end:
+// 1. No new work: the store queue and the operation controllers take none,
+//    the timers stop, launches are no longer taken, the termination
+//    notification goes out (sync stops, termination-cancelling operations
+//    cancel). The quitting window shows while work is pending.
+// 2. Cancel: downloads, favicons, thumbnails, refreshes and the shared
+//    controller's operations, at once.
+// 3. The cancelled refreshes and the feed metadata writes end
+//    (QuitBackgroundWorkBoundMs).
+// 4. The article savers already on the store queue finish
+//    (QuitStoreQueueBoundMs): a main-thread block queued behind them runs.
+//    Past the bound, the store queue is cancelled: savers not yet started
+//    are dropped whole, the running one stops between two articles and
+//    keeps the ones it saved (QuitStoreQueueCancelBoundMs).
+// 5. Write back once: the main context is saved.
+// 6. Close: the windows go, the event loop ends; the delegate's destructor
+//    lets go of the refresh controller (QuitTeardownBoundMs), the tree
+//    builder, the data controller (its queue is dry by now), the web
+//    profile and the lock.
+// main() arms a deadline of QuitDeadlineMs when the quit begins
+// (Environment::quitBegan): a process still running then ends at once.
 void ZPHAppDelegate::terminateAsynchronously()
 {
   // Queued OPML backups start here once the backup controller exists.
   m_appIsShuttingDown = true;
+  if (m_environment.quitBegan)
+    m_environment.quitBegan();
+  if (m_periodicRefreshTimer)
+    m_periodicRefreshTimer->stop();
+  if (m_initialRefreshTimer)
+    m_initialRefreshTimer->stop();
+  if (m_instanceLock)
+    m_instanceLock->stopTakingHandOvers();
   ZPHNotificationCenter::defaultCenter().post(ZPHApplicationWillTerminateNotification,
                                               QVariant::fromValue(static_cast<QObject*>(this)));
   CBDataController* data = dataController();
-  const bool pending =
-      (m_metadataCache && m_metadataCache->hasOperations()) || (data != nullptr && data->coreDataQueueHasOperations());
+  const bool pending = (m_metadataCache && m_metadataCache->hasOperations()) ||
+                       (data != nullptr && data->coreDataQueueHasOperations()) || refreshOperationsLeft() != 0;
   if (!pending) {
     qCInfo(zphShell) << "quitting";
     runFinishingSteps(false);
@@ -742,6 +814,40 @@ void ZPHAppDelegate::terminateAsynchronously()
   }
 }
 
+void ZPHAppDelegate::waitForQuitStep(const QString& what, int boundMs, std::function<bool()> done,
+                                     std::function<void(bool ended)> then)
+{
+  auto clock = std::make_shared<QElapsedTimer>();
+  clock->start();
+  auto poll = std::make_shared<std::function<void()>>();
+  // The poll holds itself only through the timer's copies; it ends with
+  // the step.
+  *poll = [this, what, boundMs, done = std::move(done), then = std::move(then), clock,
+           weakPoll = std::weak_ptr<std::function<void()>>(poll)]() {
+    if (done()) {
+      then(true);
+      return;
+    }
+    if (clock->hasExpired(boundMs)) {
+      qCWarning(zphShell).noquote()
+          << QStringLiteral("quit: %1 did not end within its bound of %2 ms; going on").arg(what).arg(boundMs);
+      then(false);
+      return;
+    }
+    if (const std::shared_ptr<std::function<void()>> self = weakPoll.lock())
+      QTimer::singleShot(QuitPollIntervalMs, this, [self] { (*self)(); });
+  };
+  (*poll)();
+}
+
+int ZPHAppDelegate::refreshOperationsLeft() const
+{
+  // The queue's count: a cancelled refresh leaves the controller's list at
+  // once, but its thread may still be at work.
+  const ZPHRefreshController* refresh = refreshController();
+  return refresh != nullptr ? refresh->refreshOperationController()->operationQueue()->operationCount() : 0;
+}
+
 void ZPHAppDelegate::runFinishingSteps(bool modal)
 {
   if (terminatingDueToCoreDataFailure())
@@ -752,48 +858,81 @@ void ZPHAppDelegate::runFinishingSteps(bool modal)
   if (m_faviconController)
     m_faviconController->cancelAllOperations();
   CBThumbnailController::sharedController()->cancelAllOperations();
-  finishAfterMetadataWrites(modal);
-}
-
-void ZPHAppDelegate::finishAfterMetadataWrites(bool modal)
-{
-  if (terminatingDueToCoreDataFailure())
-    return;  // the failure path ends the program
-  // The feed metadata database finishes its writes; the main thread serves
-  // events meanwhile.
-  if (m_metadataCache && m_metadataCache->hasOperations()) {
-    QTimer::singleShot(QuitPollIntervalMs, this, [this, modal] { finishAfterMetadataWrites(modal); });
-    return;
-  }
   if (ZPHRefreshController* refresh = refreshController())
     refresh->cancelAllOperations();
   CBOperationController::sharedController()->cancelAllOperations();
 
+  waitForQuitStep(
+      QStringLiteral("the cancelled refreshes and the feed metadata writes"), QuitBackgroundWorkBoundMs,
+      [this] { return refreshOperationsLeft() == 0 && (!m_metadataCache || !m_metadataCache->hasOperations()); },
+      [this, modal](bool) { finishAfterStoreQueue(modal); });
+}
+
+void ZPHAppDelegate::finishAfterStoreQueue(bool modal)
+{
+  if (terminatingDueToCoreDataFailure())
+    return;  // the failure path ends the program
   CBDataController* data = dataController();
   if (data == nullptr) {
     replyToApplicationShouldTerminate(true);
     return;
   }
-  // Behind everything already on the store queue.
+  // Behind everything already on the store queue; whichever comes first,
+  // the block or the end of the wait, writes back.
+  auto written = std::make_shared<bool>(false);
   QPointer<ZPHAppDelegate> self(this);
-  data->addMainThreadCoreDataQueueBlockIgnoringTermination([self, modal] {
-    if (!self)
-      return;
-    if (CBDataController* data = self->dataController())
-      data->saveManagedObjectContext(data->mainThreadManagedObjectContext());
-    if (self->terminatingDueToCoreDataFailure())
-      return;  // the save failed: the failure path ends the program
-    if (!modal) {
-      self->replyToApplicationShouldTerminate(true);
-      return;
+  data->addMainThreadCoreDataQueueBlockIgnoringTermination([self, modal, written] {
+    if (self && !*written) {
+      *written = true;
+      self->writeBackAndClose(modal);
     }
-    if (self->m_quittingWindowController)
-      self->m_quittingWindowController->closeWindow();
-    self->m_runningModalSheet = false;
-    QTimer::singleShot(0, self, [self] {
-      if (self)
-        self->replyToApplicationShouldTerminate(true);
-    });
+  });
+  waitForQuitStep(
+      QStringLiteral("the store queue"), QuitStoreQueueBoundMs, [written] { return *written; },
+      [this, modal, written](bool ended) {
+        if (ended)
+          return;
+        // What has not started is dropped whole; the running operation
+        // stops at its next article and keeps what it saved.
+        CBDataController* data = dataController();
+        if (data != nullptr)
+          data->cancelCoreDataBackgroundOperations();
+        waitForQuitStep(
+            QStringLiteral("the cancelled store queue"), QuitStoreQueueCancelBoundMs,
+            [this, written] {
+              const CBDataController* data = dataController();
+              return *written || data == nullptr || !data->coreDataQueueHasOperations();
+            },
+            [this, modal, written](bool) {
+              if (*written)
+                return;
+              *written = true;
+              writeBackAndClose(modal);
+            });
+      });
+}
+
+void ZPHAppDelegate::writeBackAndClose(bool modal)
+{
+  // Once: also a running store operation lets the main thread's save take
+  // its turn.
+  if (CBDataController* data = dataController())
+    data->saveManagedObjectContext(data->mainThreadManagedObjectContext());
+  if (terminatingDueToCoreDataFailure())
+    return;  // the save failed: the failure path ends the program
+  qCInfo(zphShell).noquote() << QStringLiteral("wrote the store back %1 ms after the quit began")
+                                    .arg(m_quitClock.isValid() ? m_quitClock.elapsed() : 0);
+  if (!modal) {
+    replyToApplicationShouldTerminate(true);
+    return;
+  }
+  if (m_quittingWindowController)
+    m_quittingWindowController->closeWindow();
+  m_runningModalSheet = false;
+  QPointer<ZPHAppDelegate> self(this);
+  QTimer::singleShot(0, this, [self] {
+    if (self)
+      self->replyToApplicationShouldTerminate(true);
   });
 }
 
@@ -810,7 +949,11 @@ void ZPHAppDelegate::replyToApplicationShouldTerminate(bool shouldTerminate)
   if (!shouldTerminate || m_terminationReplied)
     return;
   m_terminationReplied = true;
-  qCInfo(zphShell) << "quit complete";
+  // The window goes from the screen now, while the platform is whole.
+  if (QMainWindow* window = mainWindow())
+    window->hide();
+  qCInfo(zphShell).noquote()
+      << QStringLiteral("quit complete (%1 ms)").arg(m_quitClock.isValid() ? m_quitClock.elapsed() : 0);
   m_environment.exitApplication(m_exitStatus);
 }
 
@@ -856,9 +999,14 @@ void ZPHAppDelegate::releaseRefreshController()
   if (refresh == nullptr)
     return;
   refresh->cancelAllOperations();
-  // Cancelled refreshes end on the main thread.
-  ZPHMainThread::processEventsUntil(
-      [refresh] { return refresh->refreshOperationController()->numberOfOperations() == 0; }, QDeadlineTimer(30000));
+  // The quit waited for the cancelled refreshes already, so this is quick
+  // unless one did not end; the controller's destructor then waits for it.
+  if (!ZPHMainThread::processEventsUntil([this] { return refreshOperationsLeft() == 0; },
+                                         QDeadlineTimer(QuitTeardownBoundMs)))
+    qCWarning(zphShell).noquote() << QStringLiteral(
+                                         "quit: %1 refreshes did not end within the bound of %2 ms after their cancel")
+                                         .arg(refreshOperationsLeft())
+                                         .arg(QuitTeardownBoundMs);
   m_refreshController = nullptr;
   m_refreshControllerOwner.reset();
 }
@@ -1159,7 +1307,14 @@ bool ZPHAppDelegate::openURLInDefaultWebBrowser(const QUrl& url)
 
 void ZPHAppDelegate::handleLaunchArguments(const QStringList& arguments, const QString& workingDirectory)
 {
+  if (m_appIsShuttingDown)
+    return;
   if (!m_startupEnded) {
+    if (m_pendingLaunchArguments.size() >= MaxPendingLaunches) {
+      qCWarning(zphShell) << "start-up has not ended and" << MaxPendingLaunches
+                          << "launches wait already; the addresses and files of another are dropped";
+      return;
+    }
     m_pendingLaunchArguments.append({arguments, workingDirectory});
     return;
   }
@@ -1192,7 +1347,7 @@ void ZPHAppDelegate::getURL(const QString& string)
   const QString address = ZPHIncomingAddress::subscriptionAddressForGetURLString(string);
   if (address.isEmpty())
     return;
-  qCInfo(zphShell).noquote() << "asked to subscribe to" << address;
+  qCInfo(zphShell).noquote() << "asked to subscribe to" << ZPHIncomingAddress::withoutUserInfo(address);
   // After the caller has returned, so a running sheet does not hold it up.
   QTimer::singleShot(0, this, [this, address] { handleSubscribeToFeedRequest(address, true, false); });
 }
@@ -1228,7 +1383,8 @@ void ZPHAppDelegate::addFeedWithURLString(const QString& urlString, bool searchI
   if (m_runningModalSheet)
     return;
   if (!m_seams.addSite) {
-    qCInfo(zphShell).noquote() << "no Add Site window to subscribe to" << urlString;
+    qCInfo(zphShell).noquote() << "no Add Site window to subscribe to"
+                               << ZPHIncomingAddress::withoutUserInfo(urlString);
     return;
   }
   const QUrl url(urlString, QUrl::StrictMode);
@@ -1245,14 +1401,15 @@ void ZPHAppDelegate::applicationOpenFiles(const QStringList& paths)
 {
   for (const QString& path : paths) {
     if (!isProbablyOPMLFile(path)) {
-      qCInfo(zphShell).noquote() << "not a subscription list:" << path;
+      qCInfo(zphShell).noquote() << "not a subscription list:" << ZPHIncomingAddress::withoutUserInfo(path);
       continue;
     }
     makePrimaryWindowKeyAndOrderedFront();
     if (m_seams.importOPMLFile)
       m_seams.importOPMLFile(path);
     else
-      qCInfo(zphShell).noquote() << "no import to take the subscription list" << path;
+      qCInfo(zphShell).noquote() << "no import to take the subscription list"
+                                 << ZPHIncomingAddress::withoutUserInfo(path);
   }
 }
 
@@ -1343,6 +1500,16 @@ void ZPHAppDelegate::makeCommands()
   auto* refresh = new QAction(tr("Refresh"), this);
   refresh->setObjectName(QStringLiteral("refreshAll:"));
   connect(refresh, &QAction::triggered, this, &ZPHAppDelegate::refreshAll);
+  // Ctrl+Q, and the desktop's own key to quit where it has another; the
+  // shortcut sets map no key for it, so it keeps these.
+  auto* quit = new QAction(tr("Quit Zephlin"), this);
+  quit->setObjectName(QStringLiteral("terminate:"));
+  QList<QKeySequence> quitKeys = QKeySequence::keyBindings(QKeySequence::Quit);
+  quitKeys.removeAll(QKeySequence(Qt::CTRL | Qt::Key_Q));
+  quitKeys.prepend(QKeySequence(Qt::CTRL | Qt::Key_Q));
+  quit->setShortcuts(quitKeys);
+  quit->setMenuRole(QAction::QuitRole);
+  connect(quit, &QAction::triggered, this, &ZPHAppDelegate::requestTermination);
 }
 
 QAction* ZPHAppDelegate::commandAction(const QString& selector) const

@@ -9,6 +9,7 @@
 #include "shell/ZPHAlert.h"
 
 #include <QtCore/QDateTime>
+#include <QtCore/QElapsedTimer>
 #include <QtCore/QMutex>
 #include <QtCore/QObject>
 #include <QtCore/QPointer>
@@ -104,6 +105,8 @@ public:
     // given in (ZPHLaunchArguments).
     QStringList launchArguments;
     QString workingDirectory;
+    // Told once when a quit begins (main() arms its deadline).
+    std::function<void()> quitBegan;
   };
 
   // What windows still to come do for the delegate; each is empty until its
@@ -124,6 +127,17 @@ public:
   };
 
   enum class TerminateReply { TerminateNow, TerminateLater };
+
+  // The bounds of the quit's waits (see terminateAsynchronously() for the
+  // steps), and the deadline after which main() ends a quit that did not
+  // end by itself. The steps together stay well within the deadline.
+  static constexpr int QuitBackgroundWorkBoundMs = 300;
+  static constexpr int QuitStoreQueueBoundMs = 600;
+  static constexpr int QuitStoreQueueCancelBoundMs = 300;
+  static constexpr int QuitTeardownBoundMs = 200;
+  static constexpr int QuitDeadlineMs = 1900;
+  // Command lines handed over before start-up ends that are kept for it.
+  static constexpr int MaxPendingLaunches = 16;
 
   explicit ZPHAppDelegate(Environment environment = {}, QObject* parent = nullptr);
   ~ZPHAppDelegate() override;
@@ -315,6 +329,7 @@ private:
   bool zph_setupSupportDirectories();
   bool zph_runHelperSequence();
   bool zph_checkForOtherRunningZephlinProcessesAndQuit();
+  void quitWithoutTheStore(int status);
   void zph_setupRuntimePreferences();
   void migrateHidePreferences();
   void zph_setupMiscManagers();
@@ -344,8 +359,14 @@ private:
 
   // The quit.
   void terminateAsynchronously();
+  // Serves the event loop until `done` answers true or `boundMs` have
+  // passed (logged), then calls `then` with whether it ended.
+  void waitForQuitStep(const QString& what, int boundMs, std::function<bool()> done,
+                       std::function<void(bool ended)> then);
+  int refreshOperationsLeft() const;
   void runFinishingSteps(bool modal);
-  void finishAfterMetadataWrites(bool modal);
+  void finishAfterStoreQueue(bool modal);
+  void writeBackAndClose(bool modal);
   void replyToApplicationShouldTerminate(bool shouldTerminate);
   void stopStartup(int status);
   void releaseRefreshController();
@@ -378,6 +399,7 @@ private:
   bool m_terminationReplied = false;
   int m_exitStatus = 0;
   QDateTime m_lastRefreshDate;
+  QElapsedTimer m_quitClock;
   quint64 m_unreadCount = 0;
   quint64 m_unreadFavoritesCount = 0;
 

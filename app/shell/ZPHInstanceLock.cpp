@@ -4,6 +4,7 @@
 #include "foundation/CBFiles.h"
 
 #include <QtCore/QCryptographicHash>
+#include <QtCore/QDeadlineTimer>
 #include <QtCore/QDir>
 #include <QtCore/QFileInfo>
 #include <QtCore/QJsonArray>
@@ -11,9 +12,12 @@
 #include <QtCore/QJsonObject>
 #include <QtCore/QLockFile>
 #include <QtCore/QStandardPaths>
+#include <QtCore/QThread>
 #include <QtCore/QTimer>
 #include <QtNetwork/QLocalServer>
 #include <QtNetwork/QLocalSocket>
+
+#include <algorithm>
 
 const QString ZPHInstanceLock::LockFileName = QStringLiteral("Zephlin.lock");
 
@@ -22,6 +26,7 @@ namespace {
 const QByteArray HandOverPrefix = "hand-over ";
 const QByteArray AcceptedReply = "ok\n";
 const QByteArray RefusedReply = "refused\n";
+const QByteArray QuittingReply = "quitting\n";
 
 QString socketPathForFolder(const QString& folder)
 {
@@ -59,26 +64,51 @@ ZPHInstanceLock::~ZPHInstanceLock()
 
 bool ZPHInstanceLock::isLocked() const { return m_lock->isLocked(); }
 
-ZPHInstanceLock::Outcome ZPHInstanceLock::acquire()
+ZPHInstanceLock::Outcome ZPHInstanceLock::acquire(int waitMs)
 {
   if (m_lock->isLocked())
     return Outcome::Acquired;
-  // A lock file that is there when we take the lock was left by a process
-  // that is gone.
-  const bool leftBehind = QFileInfo::exists(m_lockFilePath);
-  if (m_lock->tryLock(0)) {
-    m_tookOverStaleLock = leftBehind;
-    if (leftBehind)
-      qCWarning(zphShell) << "took over the lock of a process that ended without quitting:" << m_lockFilePath;
-    startListening();
-    return Outcome::Acquired;
+  const QDeadlineTimer deadline(qMax(waitMs, 0));
+  for (;;) {
+    // A lock file that is there when we take the lock was left by a process
+    // that is gone.
+    const bool leftBehind = QFileInfo::exists(m_lockFilePath);
+    if (m_lock->tryLock(0)) {
+      m_tookOverStaleLock = leftBehind;
+      if (leftBehind)
+        qCWarning(zphShell) << "took over the lock of a process that ended without quitting:" << m_lockFilePath;
+      startListening();
+      return Outcome::Acquired;
+    }
+    if (m_lock->error() != QLockFile::LockFailedError) {
+      m_lockError = m_lock->error() == QLockFile::PermissionError
+                        ? QStringLiteral("no permission to write in the folder")
+                        : QStringLiteral("the folder takes no new files");
+      qCCritical(zphShell).noquote()
+          << QStringLiteral("cannot make the lock file %1 (%2)").arg(m_lockFilePath, m_lockError);
+      return Outcome::Unavailable;
+    }
+    if (deadline.hasExpired())
+      return Outcome::HeldByAnother;
+    QThread::msleep(quint64(std::clamp<qint64>(deadline.remainingTime(), 1, 50)));
   }
-  if (m_lock->error() == QLockFile::LockFailedError)
-    return Outcome::HeldByAnother;
-  qCWarning(zphShell).noquote() << QStringLiteral("cannot make the lock file %1 (error %2); going on without it")
-                                       .arg(m_lockFilePath)
-                                       .arg(int(m_lock->error()));
-  return Outcome::Acquired;
+}
+
+void ZPHInstanceLock::stopTakingHandOvers()
+{
+  if (m_quitting)
+    return;
+  m_quitting = true;
+  // Closing the server removes its socket: a newcomer finds nobody
+  // listening and waits for the lock.
+  if (m_server)
+    m_server->close();
+}
+
+QList<QLocalSocket*> ZPHInstanceLock::connections() const
+{
+  // In the order they came.
+  return findChildren<QLocalSocket*>(Qt::FindDirectChildrenOnly);
 }
 
 void ZPHInstanceLock::startListening()
@@ -100,11 +130,15 @@ void ZPHInstanceLock::startListening()
 void ZPHInstanceLock::serve(QLocalSocket* socket)
 {
   connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-  if (findChildren<QLocalSocket*>(Qt::FindDirectChildrenOnly).size() >= MaxConnections) {
-    qCWarning(zphShell) << "too many launches talk to this one at once; one is turned away";
-    socket->abort();
-    socket->deleteLater();
-    return;
+  // A real launch sends its line as soon as it is connected: the one that
+  // has waited longest makes room for the newcomer.
+  const QList<QLocalSocket*> open = connections();
+  if (open.size() >= MaxConnections) {
+    qCWarning(zphShell) << "too many launches talk to this one at once; the one waiting longest is cut off";
+    QLocalSocket* oldest = open.first();
+    oldest->setParent(nullptr);
+    oldest->abort();
+    oldest->deleteLater();
   }
   socket->setParent(this);
   socket->setReadBufferSize(MaxMessageBytes + 1);
@@ -128,7 +162,11 @@ void ZPHInstanceLock::serve(QLocalSocket* socket)
     const QByteArray line = socket->readLine(MaxMessageBytes + 1);
     QStringList arguments;
     QString workingDirectory;
-    if (parseHandOverMessage(line, &arguments, &workingDirectory)) {
+    if (m_quitting) {
+      // This program goes away: the newcomer starts once it has.
+      socket->write(QuittingReply);
+      socket->flush();
+    } else if (parseHandOverMessage(line, &arguments, &workingDirectory)) {
       qCInfo(zphShell) << "another launch asked this one to come forward and handed over" << arguments.size()
                        << "arguments";
       socket->write(AcceptedReply);
@@ -177,7 +215,8 @@ bool ZPHInstanceLock::parseHandOverMessage(const QByteArray& line, QStringList* 
   return true;
 }
 
-bool ZPHInstanceLock::handOverToHolder(const QStringList& arguments, const QString& workingDirectory, int timeoutMs)
+ZPHInstanceLock::HandOver ZPHInstanceLock::handOverToHolder(const QStringList& arguments,
+                                                            const QString& workingDirectory, int timeoutMs)
 {
   QStringList bounded;
   for (const QString& argument : arguments) {
@@ -196,14 +235,26 @@ bool ZPHInstanceLock::handOverToHolder(const QStringList& arguments, const QStri
 
   QLocalSocket socket;
   socket.connectToServer(m_serverName);
-  if (!socket.waitForConnected(qMin(timeoutMs, 2000)))
-    return false;
+  if (!socket.waitForConnected(qMin(timeoutMs, 2000))) {
+    // Nobody listens: the holder is quitting (it closed its socket) or has
+    // gone without removing it.
+    const QLocalSocket::LocalSocketError error = socket.error();
+    return error == QLocalSocket::ServerNotFoundError || error == QLocalSocket::ConnectionRefusedError
+               ? HandOver::HolderQuitting
+               : HandOver::NoAnswer;
+  }
   socket.write(message);
   if (!socket.waitForBytesWritten(timeoutMs))
-    return false;
+    return HandOver::NoAnswer;
   QByteArray reply;
   while (!reply.contains('\n') && reply.size() < 64 && socket.waitForReadyRead(timeoutMs)) reply += socket.readAll();
-  if (reply.startsWith(RefusedReply.trimmed()))
+  if (reply.startsWith(AcceptedReply.trimmed()))
+    return HandOver::Accepted;
+  if (reply.startsWith(QuittingReply.trimmed()))
+    return HandOver::HolderQuitting;
+  if (reply.startsWith(RefusedReply.trimmed())) {
     qCWarning(zphShell) << "the running Zephlin refused the hand-over";
-  return reply.startsWith(AcceptedReply.trimmed());
+    return HandOver::Refused;
+  }
+  return HandOver::NoAnswer;
 }

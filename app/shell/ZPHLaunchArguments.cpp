@@ -1,5 +1,6 @@
 #include "shell/ZPHLaunchArguments.h"
 
+#include "common/ZPHIncomingAddress.h"
 #include "common/ZPHShellLog.h"
 
 #include <QtCore/QDir>
@@ -12,7 +13,8 @@ namespace {
 
 void ignore(const QString& argument, const char* why)
 {
-  qCWarning(zphShell).noquote() << "ignored the argument" << argument.left(200) << "-" << why;
+  qCWarning(zphShell).noquote() << "ignored the argument" << ZPHIncomingAddress::withoutUserInfo(argument).left(200)
+                                << "-" << why;
 }
 
 std::optional<QString> existingFile(const QString& path)

@@ -4,7 +4,9 @@
 #include "platform/ZPHLog.h"
 #include "shell/ZPHAppDelegate.h"
 #include "shell/ZPHCommandLine.h"
+#include "shell/ZPHQuitDeadline.h"
 #include "shell/ZPHTerminationSignalWatcher.h"
+#include "shell/ZPHWebRendering.h"
 #include "web/ZPHInternalSchemes.h"
 
 #include <QtCore/QDir>
@@ -28,11 +30,13 @@ int main(int argc, char** argv)
   // The web engine learns the internal schemes before the application exists.
   ZPHInternalSchemes::registerSchemes();
   ZPHArticleSchemeHandler::registerScheme();
-  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  ZPHWebRendering::prepareBeforeApplication();
   QApplication::setOrganizationName(QStringLiteral("Fernhollow"));
   QApplication::setOrganizationDomain(QStringLiteral("fernhollow.com"));
   QApplication::setApplicationName(QStringLiteral("Zephlin"));
   QApplication::setApplicationVersion(QStringLiteral(ZEPHLIN_VERSION));
+  // Made before the application object, so it also covers its teardown.
+  ZPHQuitDeadline quitDeadline(ZPHAppDelegate::QuitDeadlineMs);
   QApplication app(argc, argv);
   // Quitting is the application delegate's: it saves first.
   app.setQuitOnLastWindowClosed(false);
@@ -47,6 +51,8 @@ int main(int argc, char** argv)
   if (commandLine->answerInformationRequest())
     return 0;
   ZPHInstallLogHandler("zephlin");
+  // Before the first window.
+  ZPHWebRendering::chooseRenderer();
   // Settings below the data directory, before anything reads them.
   if (!commandLine->settingsFolder().isEmpty())
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, commandLine->settingsFolder());
@@ -59,6 +65,7 @@ int main(int argc, char** argv)
   environment.launchArguments = commandLine->positionalArguments;
   environment.workingDirectory = QDir::currentPath();
   environment.screenshotStatePath = commandLine->screenshotStatePath;
+  environment.quitBegan = [&quitDeadline] { quitDeadline.arm(); };
   ZPHAppDelegate delegate(std::move(environment));
 
   // SIGTERM, Ctrl+C and the session's end take the ordinary quit.

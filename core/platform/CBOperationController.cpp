@@ -221,15 +221,17 @@ void CBOperationController::setName(const QString& name)
 
 void CBOperationController::operationDidComplete(const ZPHNotification& notification)
 {
-  if (!m_tracksOperations || ZPHApplicationState::isShuttingDown())
+  if (!m_tracksOperations)
     return;
   const auto operation = notification.object.value<std::shared_ptr<CBOperation>>();
   if (!operation)
     return;
   for (qsizetype i = 0; i < m_operations.size(); ++i) {
     if (m_operations.at(i) == operation) {
+      // Also while the application quits: the quit waits for the list to
+      // empty. Only the announcement stays away then.
       m_operations.removeAt(i);
-      if (m_operations.isEmpty()) {
+      if (m_operations.isEmpty() && !ZPHApplicationState::isShuttingDown()) {
         ZPHNotificationCenter::defaultCenter().postOnMainThread(CBOperationControllerDidEndOperationsNotification,
                                                                 QVariant::fromValue(this));
       }

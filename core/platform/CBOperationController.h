@@ -21,7 +21,8 @@ extern const QString CBOperationControllerDidEndOperationsNotification;
 //
 // Only CBOperations are accepted: they are the operations that post the
 // completion notification that empties the list, so a tracked list always
-// empties again. Used on the main thread only, except
+// empties again, also while the application quits (nothing is added and
+// nothing announced then, but ended operations still leave the list). Used on the main thread only, except
 // numberOfOperationsOfType(); every controller made stays in a process-wide
 // list until it is destroyed.
 //

@@ -7,6 +7,7 @@
 #include <QtCore/QFile>
 #include <QtCore/QFileInfo>
 
+#include <atomic>
 #include <vector>
 
 ZPHTestTempDir::ZPHTestTempDir() : m_dir(QDir::tempPath() + QStringLiteral("/zph-XXXXXX")) {}
@@ -20,6 +21,66 @@ QString ZPHTestTempDir::writeFile(const QString& name, const QByteArray& bytes) 
     return {};
   file.write(bytes);
   return path;
+}
+
+QString ZPHTestReadOnlyFolder(const ZPHTestTempDir& dir)
+{
+  const QString folder = dir.filePath(QStringLiteral("read-only"));
+  QDir().mkpath(folder);
+  QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup |
+                                    QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther);
+  QFile probe(QDir(folder).filePath(QStringLiteral("probe")));
+  if (!probe.open(QIODevice::WriteOnly))
+    return folder;
+  probe.close();
+  probe.remove();
+  return QStringLiteral("/proc/self");
+}
+
+namespace {
+std::atomic<ZPHTestLogCapture*> g_logCapture{nullptr};
+}  // namespace
+
+ZPHTestLogCapture::ZPHTestLogCapture()
+{
+  Q_ASSERT_X(g_logCapture.load() == nullptr, Q_FUNC_INFO, "one log capture at a time");
+  g_logCapture = this;
+  m_previous = qInstallMessageHandler(&ZPHTestLogCapture::handle);
+}
+
+ZPHTestLogCapture::~ZPHTestLogCapture()
+{
+  qInstallMessageHandler(m_previous);
+  g_logCapture = nullptr;
+}
+
+QStringList ZPHTestLogCapture::lines() const
+{
+  QMutexLocker locker(&m_mutex);
+  return m_lines;
+}
+
+QStringList ZPHTestLogCapture::linesContaining(const QString& text) const
+{
+  QStringList found;
+  for (const QString& line : lines()) {
+    if (line.contains(text))
+      found.append(line);
+  }
+  return found;
+}
+
+void ZPHTestLogCapture::handle(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+  ZPHTestLogCapture* capture = g_logCapture.load();
+  if (capture == nullptr)
+    return;
+  {
+    QMutexLocker locker(&capture->m_mutex);
+    capture->m_lines.append(message);
+  }
+  if (capture->m_previous != nullptr)
+    capture->m_previous(type, context, message);
 }
 
 bool ZPHTestWaitUntil(const std::function<bool()>& done, int timeoutMs)

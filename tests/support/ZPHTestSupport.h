@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QtCore/QDeadlineTimer>
+#include <QtCore/QMutex>
 #include <QtCore/QString>
+#include <QtCore/QStringList>
 #include <QtCore/QTemporaryDir>
 
 #include <functional>
@@ -20,12 +22,36 @@ private:
   QTemporaryDir m_dir;
 };
 
+// A folder inside `dir` in which no file can be made: made read-only, or,
+// for a user whom permissions do not stop (root), a folder of /proc.
+QString ZPHTestReadOnlyFolder(const ZPHTestTempDir& dir);
+
 // Serves the main event loop until `done` answers true or `timeoutMs` pass;
 // answers the last value of `done`.
 bool ZPHTestWaitUntil(const std::function<bool()>& done, int timeoutMs = 5000);
 
 // Serves the main event loop for about `ms` milliseconds.
 void ZPHTestSpinEventLoop(int ms);
+
+// Records the log lines written, from any thread, while it lives, and
+// passes them on to the handler it replaced. One at a time.
+class ZPHTestLogCapture {
+public:
+  ZPHTestLogCapture();
+  ~ZPHTestLogCapture();
+  ZPHTestLogCapture(const ZPHTestLogCapture&) = delete;
+  ZPHTestLogCapture& operator=(const ZPHTestLogCapture&) = delete;
+
+  QStringList lines() const;
+  // The lines that contain `text`.
+  QStringList linesContaining(const QString& text) const;
+
+private:
+  static void handle(QtMsgType type, const QMessageLogContext& context, const QString& message);
+  mutable QMutex m_mutex;
+  QStringList m_lines;
+  QtMessageHandler m_previous = nullptr;
+};
 
 // Reads a file from tests/fixtures.
 QByteArray ZPHTestFixture(const QString& relativePath);

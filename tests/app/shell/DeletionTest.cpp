@@ -115,7 +115,7 @@ TEST_F(DeletionTest, ABookmarkOutlivesItsDeletedFolderAndComesBackWithTheFeed)
   EXPECT_TRUE(CBDataArticle::fetchArticleWithBestLink(link(2), main)->flagged());
 }
 
-TEST_F(DeletionTest, AQuitWhileALargeDeletionRunsEndsItFirst)
+TEST_F(DeletionTest, AQuitWhileALargeDeletionRunsEndsInTimeWithTheStoreWhole)
 {
   constexpr int ArticlesPerFeed = 3000;
   AppHarness app(dataFolder());
@@ -143,15 +143,25 @@ TEST_F(DeletionTest, AQuitWhileALargeDeletionRunsEndsItFirst)
   app.data()->saveMainThreadManagedObjectContext();
   app.settle();
 
-  // Removed and quit at once.
+  // Removed and quit at once. The quit gives the deletion the store
+  // queue's bound; a deletion that needs longer stops between two batches
+  // of whole articles and keeps its feeds and folders.
   account->treeNodeForFolderWithGUID(folder->guid())->detachFromParentInvalidatingRecursively(false);
   account->deleteNodes({folder});
+  ZPHTestLogCapture log;
   app.stop();
   EXPECT_EQ(app.exitStatus, 0);
 
-  EXPECT_EQ(countInStoreFile("SELECT count(*) FROM \"Node\""), 1);
-  EXPECT_EQ(countInStoreFile("SELECT count(*) FROM \"Article\""), 1);
-  EXPECT_EQ(countInStoreFile("SELECT count(*) FROM \"ArticleContent\""), 0);
+  const qint64 articles = countInStoreFile("SELECT count(*) FROM \"Article\"");
+  if (countInStoreFile("SELECT count(*) FROM \"Node\"") == 1) {
+    EXPECT_EQ(articles, 1);  // it ended within the bound
+  } else {
+    EXPECT_EQ(countInStoreFile("SELECT count(*) FROM \"Node\""), 5);
+    EXPECT_FALSE(log.linesContaining(QStringLiteral("quit: the store queue did not end within its bound")).isEmpty());
+    EXPECT_GT(articles, 1);
+  }
+  // Every article went with its content, or stayed with it.
+  EXPECT_EQ(countInStoreFile("SELECT count(*) FROM \"ArticleContent\""), articles - 1);
   std::unique_ptr<ZPHSQLiteConnection> connection =
       ZPHSQLiteConnection::open(dataFolder() + QStringLiteral("/Articles"), false, nullptr);
   ASSERT_NE(connection, nullptr);

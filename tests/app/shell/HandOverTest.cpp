@@ -4,13 +4,16 @@
 #include "shell/ZPHInstanceLock.h"
 #include "support/ZPHTestSupport.h"
 
+#include <QtCore/QSemaphore>
 #include <QtCore/QThread>
 #include <QtNetwork/QLocalSocket>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -21,16 +24,23 @@ struct Received {
 
 // A newcomer on a thread of its own (it waits for the holder, which answers
 // on the main thread).
-bool handOverFromAnotherThread(const QString& dataFolder, const QStringList& arguments, const QString& folder)
+using HandOver = ZPHInstanceLock::HandOver;
+
+HandOver handOverResultFromAnotherThread(const QString& dataFolder, const QStringList& arguments, const QString& folder)
 {
   std::atomic<int> result{-1};
   std::thread newcomer([&] {
     ZPHInstanceLock lock(dataFolder);
-    result = lock.handOverToHolder(arguments, folder) ? 1 : 0;
+    result = int(lock.handOverToHolder(arguments, folder));
   });
   ZPHTestWaitUntil([&] { return result.load() >= 0; }, 20000);
   newcomer.join();
-  return result.load() == 1;
+  return HandOver(result.load());
+}
+
+bool handOverFromAnotherThread(const QString& dataFolder, const QStringList& arguments, const QString& folder)
+{
+  return handOverResultFromAnotherThread(dataFolder, arguments, folder) == HandOver::Accepted;
 }
 
 // Sends raw bytes as a newcomer would, from another thread; answers the
@@ -126,4 +136,97 @@ TEST(HandOverTest, MessagesThatAreNotHandOversAreRefused)
   EXPECT_EQ(sendRaw(server, ZPHInstanceLock::handOverMessage({QStringLiteral("feed://example.com/rss")}, "/")),
             QByteArray("ok\n"));
   EXPECT_EQ(received, 1);
+}
+
+TEST(HandOverTest, IdleConnectionsDoNotShutOutARealLaunch)
+{
+  ZPHTestTempDir dir;
+  ZPHInstanceLock holder(dir.path());
+  ASSERT_EQ(holder.acquire(), ZPHInstanceLock::Outcome::Acquired);
+  int received = 0;
+  QObject::connect(&holder, &ZPHInstanceLock::handOverReceived, [&] { ++received; });
+
+  // Three times as many connections as the holder serves at once, all
+  // silent.
+  std::vector<std::unique_ptr<QLocalSocket>> idle;
+  for (int i = 0; i < 3 * ZPHInstanceLock::MaxConnections; ++i) {
+    auto socket = std::make_unique<QLocalSocket>();
+    socket->connectToServer(holder.serverName());
+    ASSERT_TRUE(socket->waitForConnected(5000));
+    idle.push_back(std::move(socket));
+    ZPHTestSpinEventLoop(5);
+  }
+  ZPHTestSpinEventLoop(50);
+
+  // A real launch still comes through, the oldest idle ones made room.
+  EXPECT_EQ(handOverResultFromAnotherThread(dir.path(), {QStringLiteral("feed://example.com/rss")}, "/"),
+            HandOver::Accepted);
+  EXPECT_EQ(received, 1);
+  int cutOff = 0;
+  for (const auto& socket : idle) cutOff += socket->state() == QLocalSocket::UnconnectedState ? 1 : 0;
+  EXPECT_GE(cutOff, 2 * ZPHInstanceLock::MaxConnections);
+}
+
+TEST(HandOverTest, AQuittingHolderSendsNewcomersToWaitForTheLock)
+{
+  ZPHTestTempDir dir;
+  auto holder = std::make_unique<ZPHInstanceLock>(dir.path());
+  ASSERT_EQ(holder->acquire(), ZPHInstanceLock::Outcome::Acquired);
+  int received = 0;
+  QObject::connect(holder.get(), &ZPHInstanceLock::handOverReceived, [&] { ++received; });
+
+  // A newcomer connected before the holder began to quit hears "quitting".
+  QSemaphore connected;
+  QSemaphore quitting;
+  QByteArray reply;
+  std::thread early([&] {
+    QLocalSocket socket;
+    socket.connectToServer(holder->serverName());
+    if (!socket.waitForConnected(5000))
+      return connected.release();
+    connected.release();
+    quitting.acquire();
+    socket.write(ZPHInstanceLock::handOverMessage({}, QStringLiteral("/")));
+    socket.waitForBytesWritten(5000);
+    while (!reply.contains('\n') && socket.waitForReadyRead(8000)) reply += socket.readAll();
+  });
+  ASSERT_TRUE(connected.tryAcquire(1, 10000));
+  ZPHTestSpinEventLoop(50);
+  holder->stopTakingHandOvers();
+  quitting.release();
+  ZPHTestWaitUntil([&] { return !reply.isEmpty(); }, 20000);
+  early.join();
+  EXPECT_EQ(reply, QByteArray("quitting\n"));
+
+  // A later one finds nobody listening, and waits for the lock: it has it
+  // once the holder is gone, and that is no reason for a check.
+  EXPECT_EQ(handOverResultFromAnotherThread(dir.path(), {QStringLiteral("feed://example.com/rss")}, "/"),
+            HandOver::HolderQuitting);
+  EXPECT_EQ(received, 0);
+  std::atomic<int> outcome{-1};
+  std::atomic<bool> staleTakenOver{true};
+  std::thread newcomer([&] {
+    ZPHInstanceLock lock(dir.path());
+    outcome = int(lock.acquire(ZPHInstanceLock::HolderQuitWaitMs));
+    staleTakenOver = lock.tookOverStaleLock();
+  });
+  ZPHTestSpinEventLoop(200);
+  EXPECT_EQ(outcome.load(), -1);  // still waiting
+  holder.reset();
+  ZPHTestWaitUntil([&] { return outcome.load() >= 0; }, 20000);
+  newcomer.join();
+  EXPECT_EQ(outcome.load(), int(ZPHInstanceLock::Outcome::Acquired));
+  EXPECT_FALSE(staleTakenOver.load());
+}
+
+TEST(HandOverTest, ALockThatCannotBeMadeIsUnavailableNotTaken)
+{
+  ZPHTestTempDir dir;
+  const QString folder = ZPHTestReadOnlyFolder(dir);
+  ZPHInstanceLock lock(folder);
+  EXPECT_EQ(lock.acquire(), ZPHInstanceLock::Outcome::Unavailable);
+  EXPECT_FALSE(lock.isLocked());
+  EXPECT_FALSE(lock.lockError().isEmpty());
+  // Waiting does not change it.
+  EXPECT_EQ(lock.acquire(200), ZPHInstanceLock::Outcome::Unavailable);
 }

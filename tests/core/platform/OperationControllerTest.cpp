@@ -227,6 +227,31 @@ TEST_F(OperationControllerTest, NothingIsQueuedOrAnnouncedWhileShuttingDown)
   EXPECT_EQ(begins.count, 0);
 }
 
+TEST_F(OperationControllerTest, OperationsThatEndWhileQuittingLeaveTheListWithoutAnnouncement)
+{
+  // The quit waits for the list to empty: operations under way when the
+  // application starts to quit must still leave it as they end, cancelled
+  // or not.
+  CBOperationController controller;
+  NotificationCounter ends(CBOperationControllerDidEndOperationsNotification, controllerObject(&controller));
+  auto running = std::make_shared<GatedOperation>();
+  auto cancelled = std::make_shared<GatedOperation>();
+  controller.addOperation(running);
+  controller.addOperation(cancelled);
+  ASSERT_TRUE(running->entered.tryAcquire(1, 10000));
+  ASSERT_TRUE(cancelled->entered.tryAcquire(1, 10000));
+  ASSERT_EQ(controller.numberOfOperations(), 2);
+
+  delegate.shuttingDown = true;
+  cancelled->cancel();
+  cancelled->gate.release();
+  EXPECT_TRUE(ZPHTestWaitUntil([&] { return controller.numberOfOperations() == 1; }, 10000));
+  running->gate.release();
+  EXPECT_TRUE(ZPHTestWaitUntil([&] { return controller.numberOfOperations() == 0; }, 10000));
+  ZPHTestSpinEventLoop(20);
+  EXPECT_EQ(ends.count, 0);
+}
+
 TEST_F(OperationControllerTest, TerminationCancelsTerminationCancelingOperations)
 {
   CBOperationController controller;

@@ -166,6 +166,28 @@ TEST_F(FeedMetadataCacheTest, StoredValuesComeBackThroughQueuedSaves)
   EXPECT_EQ(reopened->contentHashForFeedURL(QUrl(QStringLiteral("https://example.com/full.xml"))), md5("body one"));
 }
 
+TEST_F(FeedMetadataCacheTest, WritesUnderWayWhenTheApplicationQuitsStillEnd)
+{
+  // The quit waits for this database's writes: those queued before it began
+  // end, and it hears of their end.
+  auto cache = makeCache();
+  ASSERT_TRUE(cache);
+  for (int i = 0; i < 20; ++i) {
+    const QUrl url(QStringLiteral("https://example.com/quit-%1.xml").arg(i));
+    cache->setContentHash(md5(QByteArray::number(i)), url);
+  }
+  ASSERT_TRUE(cache->hasOperations());
+  m_delegate.shuttingDown = true;
+  EXPECT_TRUE(waitForOwnOperations(cache));
+  // Nothing new is queued while quitting.
+  cache->setContentHash(md5("late"), QUrl(QStringLiteral("https://example.com/late.xml")));
+  ZPHTestSpinEventLoop(20);
+  EXPECT_FALSE(cache->hasOperations());
+  EXPECT_EQ(cache->contentHashForFeedURL(QUrl(QStringLiteral("https://example.com/quit-19.xml"))), md5("19"));
+  EXPECT_TRUE(cache->contentHashForFeedURL(QUrl(QStringLiteral("https://example.com/late.xml"))).isNull());
+  m_delegate.shuttingDown = false;
+}
+
 TEST_F(FeedMetadataCacheTest, LaterWriteWinsAndDeleteRemovesBothRowsFromAnyThread)
 {
   auto cache = makeCache();

@@ -1,0 +1,35 @@
+#pragma once
+
+// Qt kind: none (a plain class with a watchdog thread).
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+// The last guard of the quit. Armed when a quit begins, it ends the process
+// at once (status 1, logged) if it is still running `deadlineMs` later,
+// whatever it waits for. Every step of the quit has a bound of its own well
+// within the deadline, so it is reached only when something ignores its
+// cancel. The instance lock stays behind then, so the next start checks
+// the store; the store itself is safe, as after any sudden end.
+//
+// main() makes it before the application object, so it also covers the
+// object's teardown; destroying it disarms it.
+class ZPHQuitDeadline {
+public:
+  explicit ZPHQuitDeadline(int deadlineMs);
+  ~ZPHQuitDeadline();
+  ZPHQuitDeadline(const ZPHQuitDeadline&) = delete;
+  ZPHQuitDeadline& operator=(const ZPHQuitDeadline&) = delete;
+
+  // Starts the clock; later calls do nothing. Any thread.
+  void arm();
+
+private:
+  const int m_deadlineMs;
+  std::mutex m_mutex;
+  std::condition_variable m_disarmed;
+  bool m_armed = false;
+  bool m_done = false;
+  std::thread m_watch;
+};
