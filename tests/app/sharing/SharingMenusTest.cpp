@@ -2,7 +2,7 @@
 // own: the groups and their order, what does not validate, and running a
 // command from its menu item.
 
-#include "mainwindow/ZPHSharingMenuBuilder.h"
+#include "sharing/ZPHSharingMenuBuilder.h"
 #include "sharing/ZPHSharingPluginCommand.h"
 
 #include <QtGui/QAction>
