@@ -2,6 +2,7 @@
 
 #include "kit/ZPHInterfaceLog.h"
 
+#include <QtCore/QCollator>
 #include <QtCore/QDir>
 #include <QtCore/QDirIterator>
 #include <QtCore/QFile>
@@ -343,4 +344,47 @@ QIcon ZPHDesktopEntry::iconImage() const
   if (QFileInfo(icon).isAbsolute())
     return QFileInfo(icon).isFile() ? QIcon(icon) : QIcon();
   return QIcon::fromTheme(icon);
+}
+
+int ZPHDesktopEntry::compareNames(const QString& a, const QString& b)
+{
+  // Runs of digits by value first (the locale's collation may not do it),
+  // the rest by the locale's order without case.
+  static const QCollator collator = [] {
+    QCollator made;
+    made.setCaseSensitivity(Qt::CaseInsensitive);
+    made.setNumericMode(true);
+    return made;
+  }();
+  qsizetype i = 0;
+  qsizetype j = 0;
+  while (i < a.size() && j < b.size()) {
+    if (a.at(i).isDigit() && b.at(j).isDigit()) {
+      qsizetype endA = i;
+      qsizetype endB = j;
+      while (endA < a.size() && a.at(endA).isDigit()) ++endA;
+      while (endB < b.size() && b.at(endB).isDigit()) ++endB;
+      QStringView digitsA = QStringView(a).mid(i, endA - i);
+      QStringView digitsB = QStringView(b).mid(j, endB - j);
+      while (digitsA.size() > 1 && digitsA.front() == u'0') digitsA = digitsA.mid(1);
+      while (digitsB.size() > 1 && digitsB.front() == u'0') digitsB = digitsB.mid(1);
+      if (digitsA.size() != digitsB.size())
+        return digitsA.size() < digitsB.size() ? -1 : 1;
+      if (const int order = digitsA.compare(digitsB); order != 0)
+        return order;
+      i = endA;
+      j = endB;
+      continue;
+    }
+    qsizetype endA = i;
+    qsizetype endB = j;
+    while (endA < a.size() && !a.at(endA).isDigit()) ++endA;
+    while (endB < b.size() && !b.at(endB).isDigit()) ++endB;
+    if (const int order = collator.compare(QStringView(a).mid(i, endA - i), QStringView(b).mid(j, endB - j));
+        order != 0)
+      return order;
+    i = endA;
+    j = endB;
+  }
+  return (i < a.size()) - (j < b.size());
 }

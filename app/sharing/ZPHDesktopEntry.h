@@ -70,4 +70,9 @@ struct ZPHDesktopEntry {
   bool launchWithURL(const QUrl& url) const;
   // The entry's icon: a file, else the icon theme's; null when neither.
   QIcon iconImage() const;
+
+  // The order in which application names are listed: as the locale sorts
+  // them, ignoring case, with runs of digits by their value ("Browser 9"
+  // before "Browser 10"). Negative, zero or positive.
+  static int compareNames(const QString& a, const QString& b);
 };

@@ -6,7 +6,6 @@
 #include "sharing/ZPHPluginManager.h"
 #include "sharing/ZPHWebSharePage.h"
 
-#include <QtCore/QCollator>
 #include <QtCore/QCoreApplication>
 #include <QtCore/QDir>
 #include <QtCore/QFile>
@@ -202,11 +201,8 @@ std::vector<std::unique_ptr<ZPHPluginCommandSendToApp>> ZPHSharingPluginSendToAp
       commands.push_back(std::make_unique<ZPHPluginCommandSendToApp>(
           std::make_shared<ZPHSendToAppSpecifier>(QStringLiteral("Twitter"), bundled.value(QStringLiteral("Twitter")))));
   }
-  QCollator collator;
-  collator.setNumericMode(true);
-  collator.setCaseSensitivity(Qt::CaseInsensitive);
-  std::stable_sort(commands.begin(), commands.end(), [&collator](const auto& a, const auto& b) {
-    return collator.compare(a->sendToAppSpecifier().appName(), b->sendToAppSpecifier().appName()) < 0;
+  std::stable_sort(commands.begin(), commands.end(), [](const auto& a, const auto& b) {
+    return ZPHDesktopEntry::compareNames(a->sendToAppSpecifier().appName(), b->sendToAppSpecifier().appName()) < 0;
   });
   return commands;
 }

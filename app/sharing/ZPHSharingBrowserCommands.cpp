@@ -5,7 +5,6 @@
 #include "sharing/CBPluginHelper.h"
 #include "sharing/CBUserInterfaceContext.h"
 
-#include <QtCore/QCollator>
 #include <QtCore/QCoreApplication>
 
 #include <algorithm>
@@ -102,11 +101,8 @@ QList<ZPHDesktopEntry> ZPHSharingPluginOpenInAnyBrowser::installedBrowsers()
     if (entry.isUsable() && entry.isWebBrowser() && !entry.name.isEmpty())
       browsers.append(entry);
   }
-  QCollator collator;
-  collator.setNumericMode(true);
-  collator.setCaseSensitivity(Qt::CaseInsensitive);
-  std::stable_sort(browsers.begin(), browsers.end(), [&collator](const ZPHDesktopEntry& a, const ZPHDesktopEntry& b) {
-    return collator.compare(a.name, b.name) < 0;
+  std::stable_sort(browsers.begin(), browsers.end(), [](const ZPHDesktopEntry& a, const ZPHDesktopEntry& b) {
+    return ZPHDesktopEntry::compareNames(a.name, b.name) < 0;
   });
   return browsers;
 }

@@ -33,6 +33,14 @@ SharingTestEnvironment::SharingTestEnvironment()
   const QString system = m_root.filePath(QStringLiteral("xdg-system"));
   QDir().mkpath(data + QStringLiteral("/applications"));
   QDir().mkpath(system + QStringLiteral("/applications"));
+  // The system's MIME database stays in reach; its applications do not.
+  for (const QString& dir : qEnvironmentVariable("XDG_DATA_DIRS", QStringLiteral("/usr/local/share:/usr/share"))
+                                .split(u':', Qt::SkipEmptyParts)) {
+    if (QFileInfo(dir + QStringLiteral("/mime")).isDir()) {
+      QFile::link(dir + QStringLiteral("/mime"), system + QStringLiteral("/mime"));
+      break;
+    }
+  }
   qputenv("XDG_DATA_HOME", data.toUtf8());
   qputenv("XDG_DATA_DIRS", system.toUtf8());
 
