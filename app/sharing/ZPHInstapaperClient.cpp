@@ -150,8 +150,11 @@ void ZPHInstapaperClient::replyFinished()
   const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
   m_statusCode = status.isValid() ? status.toInt() : 0;
   ZPHError networkError;
-  // No status: the request never got an answer.
-  if (!status.isValid() && reply->error() != QNetworkReply::NoError)
+  // A connection or proxy failure (time-outs too, also after the headers
+  // came): the request got no whole answer.
+  const int failure = reply->error();
+  if ((failure > QNetworkReply::NoError && failure < QNetworkReply::ContentAccessDenied) ||
+      (!status.isValid() && failure != QNetworkReply::NoError))
     networkError = ZPHError(QStringLiteral("QNetworkReply"), reply->error(),
                             {{ZPHLocalizedDescriptionKey, reply->errorString()}});
   const ZPHError error = errorForNetworkError(networkError, m_statusCode);

@@ -49,8 +49,9 @@ ZPHSharingPopoverViewController::~ZPHSharingPopoverViewController() { delete m_p
 QFrame* ZPHSharingPopoverViewController::popover()
 {
   if (m_popover != nullptr)
-    return m_popover;
-  m_popover = new QFrame(nullptr, Qt::Popup | Qt::FramelessWindowHint);
+    return static_cast<QFrame*>(m_popover.data());
+  auto* frame = new QFrame(nullptr, Qt::Popup | Qt::FramelessWindowHint);
+  m_popover = frame;
   m_popover->setObjectName(QStringLiteral("ZPHSharingPopover"));
   // The click that closes the popup does not go on to what it hit: a
   // second click on Share closes the popup instead of opening it again.
@@ -79,7 +80,7 @@ QFrame* ZPHSharingPopoverViewController::popover()
   m_tableView->hide();
   connect(m_tableView, &QAbstractItemView::clicked, this, [this] { chooseShareItem(); });
   rebuildList();
-  return m_popover;
+  return frame;
 }
 
 bool ZPHSharingPopoverViewController::isShown() const { return m_popover != nullptr && m_popover->isVisible(); }

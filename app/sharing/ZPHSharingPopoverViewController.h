@@ -120,7 +120,9 @@ private:
   void restoreFirstResponder();
 
   ZPHSharingHost* m_mainWindowController = nullptr;
-  QPointer<QFrame> m_popover;
+  // The popup (a QFrame); kept as a widget so that it can be told apart
+  // while its window destroys it.
+  QPointer<QWidget> m_popover;
   ZPHSharingPopoverPluginCommandContentView* m_contentView = nullptr;
   QPointer<QWidget> m_containerView;
   QVBoxLayout* m_containerLayout = nullptr;

@@ -2,6 +2,7 @@
 
 #include "platform/ZPHFilePasswordStore.h"
 #include "sharing/ZPHPluginManager.h"
+#include "themes/ZPHRegisterThemes.h"
 
 #include <QtCore/QDir>
 #include <QtCore/QFile>
@@ -75,6 +76,7 @@ SharingTestEnvironment::SharingTestEnvironment()
                 "Missing": {"BundleID": "org.example.Missing.desktop", "URLTemplate": "missing://[[url]]"},
                 "Event": "org.example.Notes.desktop"})");
 
+  ZPHRegisterThemes();
   ZPHPluginManager::sharedManager()->loadPlugins();
 }
 

@@ -69,10 +69,12 @@ class ScopedPasswordStore {
 public:
   ScopedPasswordStore();
   ~ScopedPasswordStore();
-  std::shared_ptr<ZPHFilePasswordStore> store;
 
 private:
   ZPHTestTempDir m_folder;
+
+public:
+  std::shared_ptr<ZPHFilePasswordStore> store;
 };
 
 // Keeps every log line while it lives.
