@@ -78,7 +78,12 @@ QFrame* ZPHSharingPopoverViewController::popover()
   m_tableView->setAutoFillBackground(false);
   m_tableView->setStyleSheet(QStringLiteral("background: transparent;"));
   m_tableView->hide();
-  connect(m_tableView, &QAbstractItemView::clicked, this, [this] { chooseShareItem(); });
+  // The row clicked is the row chosen: a grey row or a separator selects
+  // nothing, and then nothing runs.
+  connect(m_tableView, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
+    m_tableView->selectRowIfAllowed(index.row());
+    chooseShareItem();
+  });
   rebuildList();
   return frame;
 }
