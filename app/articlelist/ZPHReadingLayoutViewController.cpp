@@ -287,7 +287,8 @@ QWidget* ZPHReadingLayoutViewController::pluginCommandPopoverRelativeView()
   }
   if (m_clickedSpecificElementRectForSharing.isNull()) {
     // The main window's share control.
-    const ZPHSharingHost* window = ZPHSharingPopoverViewController::sharingPopoverViewController()->mainWindowController();
+    const ZPHSharingHost* window =
+        ZPHSharingPopoverViewController::sharingPopoverViewController()->mainWindowController();
     return window != nullptr ? window->presentedSharableItemPopoverRelativeView() : nullptr;
   }
   return m_detailViewController ? m_detailViewController->view() : nullptr;

@@ -2,8 +2,8 @@
 
 // Qt kind: QObject that owns widgets.
 
-#include "sharing/ZPHSharingHost.h"
 #include "articleview/ZPHArticleDetailPane.h"
+#include "sharing/ZPHSharingHost.h"
 #include "store/tree/ZPHTreeNodeRepresentedObjects.h"
 
 #include <QtCore/QList>

@@ -7,7 +7,6 @@
 #include <QtCore/QPointer>
 #include <QtWidgets/QWidget>
 
-
 // An input event as a sharing command needs it: its type
 // (QEvent::KeyPress, QEvent::MouseButtonRelease, ...) and the modifiers held.
 struct CBUserInterfaceEvent {

@@ -52,8 +52,7 @@ class ZPHAppDotNetPostViewController : public QObject {
 public:
   static constexpr int MaximumPostLength = 256;
 
-  explicit ZPHAppDotNetPostViewController(ZPHAppDotNetPostViewControllerDelegate* delegate,
-                                          QObject* parent = nullptr);
+  explicit ZPHAppDotNetPostViewController(ZPHAppDotNetPostViewControllerDelegate* delegate, QObject* parent = nullptr);
   ~ZPHAppDotNetPostViewController() override;
 
   QWidget* view() const { return m_view; }

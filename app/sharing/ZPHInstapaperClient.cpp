@@ -22,10 +22,7 @@ namespace {
 
 int g_requestTimeout = 30000;
 
-QString serviceUnavailable()
-{
-  return QCoreApplication::translate("ZPHSharingErrors", "Service Unavailable");
-}
+QString serviceUnavailable() { return QCoreApplication::translate("ZPHSharingErrors", "Service Unavailable"); }
 
 }  // namespace
 
@@ -155,8 +152,8 @@ void ZPHInstapaperClient::replyFinished()
   const int failure = reply->error();
   if ((failure > QNetworkReply::NoError && failure < QNetworkReply::ContentAccessDenied) ||
       (!status.isValid() && failure != QNetworkReply::NoError))
-    networkError = ZPHError(QStringLiteral("QNetworkReply"), reply->error(),
-                            {{ZPHLocalizedDescriptionKey, reply->errorString()}});
+    networkError =
+        ZPHError(QStringLiteral("QNetworkReply"), reply->error(), {{ZPHLocalizedDescriptionKey, reply->errorString()}});
   const ZPHError error = errorForNetworkError(networkError, m_statusCode);
   if (error.isNull())
     finishWithSuccess();
@@ -207,9 +204,9 @@ QVariantMap ZPHSendToInstapaperClient::postBodyDictionary() const
 
 void ZPHSendToInstapaperClient::finishWithError(const ZPHError& error)
 {
-  ZPHNotificationCenter::defaultCenter().postOnMainThread(
-      ZPHSendToInstapaperClientDidFailNotification, QVariant::fromValue<QObject*>(this),
-      {{ZPHUnderlyingErrorKey, QVariant::fromValue(error)}});
+  ZPHNotificationCenter::defaultCenter().postOnMainThread(ZPHSendToInstapaperClientDidFailNotification,
+                                                          QVariant::fromValue<QObject*>(this),
+                                                          {{ZPHUnderlyingErrorKey, QVariant::fromValue(error)}});
   ZPHInstapaperClient::finishWithError(error);
 }
 

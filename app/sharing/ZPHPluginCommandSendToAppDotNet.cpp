@@ -58,24 +58,23 @@ void ZPHAppDotNetLoginViewController::loginWithCompletionHandler(std::function<v
   const ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
   ZPHSocialPostClient* client = ZPHSocialPostClient::sharedClient();
   QPointer<ZPHAppDotNetLoginViewController> self(this);
-  client->authenticate(
-      emailAddress(), password(), defaults.stringForKey(ZPHSocialPostClient::ClientIDDefaultsKey),
-      defaults.stringForKey(ZPHSocialPostClient::PasswordGrantSecretDefaultsKey),
-      ZPHSocialPostClient::ScopeBasic | ZPHSocialPostClient::ScopeWritePost,
-      [self, client, handler](bool success, const ZPHError& error) {
-        if (self == nullptr)
-          return;
-        if (success) {
-          self->m_accessToken = client->accessToken();
-          if (ZPHSharingLoginViewControllerDelegate* delegate = self->delegate())
-            delegate->sharingLoginViewControllerDidFinishLogin(self);
-        } else {
-          // The error's domain and code only: its text may echo the request.
-          qCWarning(zphInterface).noquote() << "the social network refused the login:" << error.domain()
-                                            << error.code();
-        }
-        handler(success ? ZPHError() : translateADNLoginError(error));
-      });
+  client->authenticate(emailAddress(), password(), defaults.stringForKey(ZPHSocialPostClient::ClientIDDefaultsKey),
+                       defaults.stringForKey(ZPHSocialPostClient::PasswordGrantSecretDefaultsKey),
+                       ZPHSocialPostClient::ScopeBasic | ZPHSocialPostClient::ScopeWritePost,
+                       [self, client, handler](bool success, const ZPHError& error) {
+                         if (self == nullptr)
+                           return;
+                         if (success) {
+                           self->m_accessToken = client->accessToken();
+                           if (ZPHSharingLoginViewControllerDelegate* delegate = self->delegate())
+                             delegate->sharingLoginViewControllerDidFinishLogin(self);
+                         } else {
+                           // The error's domain and code only: its text may echo the request.
+                           qCWarning(zphInterface).noquote()
+                               << "the social network refused the login:" << error.domain() << error.code();
+                         }
+                         handler(success ? ZPHError() : translateADNLoginError(error));
+                       });
 }
 
 // MARK: - Command

@@ -36,8 +36,8 @@ private:
 // the social network's client, composed in the sharing popover, after a
 // login there when no token is kept. The token is kept in the secret store.
 class ZPHPluginCommandSendToAppDotNet : public ZPHSharingCommandBase,
-                                       public ZPHSharingLoginViewControllerDelegate,
-                                       public ZPHAppDotNetPostViewControllerDelegate {
+                                        public ZPHSharingLoginViewControllerDelegate,
+                                        public ZPHAppDotNetPostViewControllerDelegate {
 public:
   // Where the token is kept: a generic password of this service.
   static const QString AccessTokenService;  // "Zephlin: ZPHPluginCommandSendToAppDotNetAccessToken"

@@ -393,16 +393,14 @@ void ZPHPluginManager::addPluginCommandsOfType(int type, QMenu* menu, const std:
 
 // MARK: - Running
 
-bool ZPHPluginManager::validateCommand(const ZPHSharingPluginCommand* command,
-                                       const QList<CBSharableItem>& items) const
+bool ZPHPluginManager::validateCommand(const ZPHSharingPluginCommand* command, const QList<CBSharableItem>& items) const
 {
   return command != nullptr && command->validateWithItems(items);
 }
 
 bool ZPHPluginManager::runPluginCommand(ZPHSharingPluginCommand* command, const QList<CBSharableItem>& items,
-                                        QObject* sendingViewController, QWidget* sendingView,
-                                        QWidget* sendingControl, CBUserInterfaceContext::Event event,
-                                        ZPHError* error)
+                                        QObject* sendingViewController, QWidget* sendingView, QWidget* sendingControl,
+                                        CBUserInterfaceContext::Event event, ZPHError* error)
 {
   if (command == nullptr)
     return false;
@@ -426,8 +424,7 @@ void ZPHPluginManager::performMenuItem(const QAction* menuItem)
   QWidget* view = associatedViewForMenuItem(menuItem);
   QObject* viewController = associatedViewControllerForMenuItem(menuItem);
   // Without a view controller, the context finds the one around the view.
-  runPluginCommand(command, {*object}, viewController, view, nullptr, CBUserInterfaceContext::currentEvent(),
-                   nullptr);
+  runPluginCommand(command, {*object}, viewController, view, nullptr, CBUserInterfaceContext::currentEvent(), nullptr);
 }
 
 // MARK: - Observers

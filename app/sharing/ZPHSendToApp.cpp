@@ -106,8 +106,7 @@ bool ZPHPluginCommandSendToApp::validateWithItems(const QList<CBSharableItem>& i
   return !isTwitter() || isWebAddress(addressOfItem(items.first()));
 }
 
-QUrl ZPHPluginCommandSendToApp::filledURLTemplate(const QString& urlTemplate, const QUrl& address,
-                                                  const QString& title)
+QUrl ZPHPluginCommandSendToApp::filledURLTemplate(const QString& urlTemplate, const QUrl& address, const QString& title)
 {
   const QUrl templateURL(urlTemplate);
   if (templateURL.scheme().isEmpty())
@@ -138,8 +137,8 @@ bool ZPHPluginCommandSendToApp::sendSharableItem(const CBSharableItem& item) con
 }
 
 bool ZPHPluginCommandSendToApp::performCommandWithArray(const QList<CBSharableItem>& items,
-                                                        const CBUserInterfaceContext& context,
-                                                        CBPluginHelper* helper, ZPHError* error)
+                                                        const CBUserInterfaceContext& context, CBPluginHelper* helper,
+                                                        ZPHError* error)
 {
   Q_UNUSED(context);
   Q_UNUSED(error);
@@ -198,8 +197,8 @@ std::vector<std::unique_ptr<ZPHPluginCommandSendToApp>> ZPHSharingPluginSendToAp
   if (!exists(QStringLiteral("Twitter"))) {
     const QJsonObject bundled = readList(BundledList);
     if (bundled.contains(QStringLiteral("Twitter")))
-      commands.push_back(std::make_unique<ZPHPluginCommandSendToApp>(
-          std::make_shared<ZPHSendToAppSpecifier>(QStringLiteral("Twitter"), bundled.value(QStringLiteral("Twitter")))));
+      commands.push_back(std::make_unique<ZPHPluginCommandSendToApp>(std::make_shared<ZPHSendToAppSpecifier>(
+          QStringLiteral("Twitter"), bundled.value(QStringLiteral("Twitter")))));
   }
   std::stable_sort(commands.begin(), commands.end(), [](const auto& a, const auto& b) {
     return ZPHDesktopEntry::compareNames(a->sendToAppSpecifier().appName(), b->sendToAppSpecifier().appName()) < 0;

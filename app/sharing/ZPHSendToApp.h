@@ -76,8 +76,8 @@ private:
 // always; listed once at registration, by name, as the group "Send to App".
 class ZPHSharingPluginSendToApp : public CBPlugin {
 public:
-  static const QString ListFileName;    // "SendToApps.json"
-  static const QString BundledList;     // ":/Sharing/SendToApps.json"
+  static const QString ListFileName;  // "SendToApps.json"
+  static const QString BundledList;   // ":/Sharing/SendToApps.json"
 
   bool shouldRegister(ZPHPluginManager* manager) override;
   QList<ZPHSharingPluginCommand*> allCommands() const override;

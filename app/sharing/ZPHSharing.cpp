@@ -23,8 +23,8 @@ int ZPHSharing::addSharingCommandsToMenu(QMenu* menu, const CBSharableItem& item
           return;
         // Without a view controller, the context finds the one around the
         // view.
-        manager->runPluginCommand(command, {item}, controller, anchor, nullptr,
-                                  CBUserInterfaceContext::currentEvent(), nullptr);
+        manager->runPluginCommand(command, {item}, controller, anchor, nullptr, CBUserInterfaceContext::currentEvent(),
+                                  nullptr);
       });
   for (QAction* action : menu->actions()) {
     if (ZPHPluginManager::associatedPluginCommandForMenuItem(action) == nullptr)

@@ -34,8 +34,8 @@ bool ZPHSharingCommandOpenInBrowser::performCommandWithArray(const QList<CBShara
     // Checked again here: nothing but a web address reaches a browser.
     if (!isWebAddress(address))
       continue;
-    ZPHAppServices::current().openLink(
-        address, {ZPHAppServices::LinkPlace::ExternalBrowser, true, context.event().isKeyDown()});
+    ZPHAppServices::current().openLink(address,
+                                       {ZPHAppServices::LinkPlace::ExternalBrowser, true, context.event().isKeyDown()});
     if (helper != nullptr)
       helper->noteUserDidShareItem(item, QStringLiteral("browser"));
   }
@@ -45,10 +45,9 @@ bool ZPHSharingCommandOpenInBrowser::performCommandWithArray(const QList<CBShara
 // MARK: - Open in a chosen browser
 
 ZPHPluginCommandOpenInAnyBrowser::ZPHPluginCommandOpenInAnyBrowser(ZPHDesktopEntry entry)
-    : ZPHSharingCommandBase(
-          CommandIDPrefix + QStringLiteral("OpenInAnyBrowser.") + entry.name,
-          QCoreApplication::translate("ZPHPluginCommandOpenInBrowser", "Open in %1").arg(entry.name), entry.name,
-          OpenInBrowser),
+    : ZPHSharingCommandBase(CommandIDPrefix + QStringLiteral("OpenInAnyBrowser.") + entry.name,
+                            QCoreApplication::translate("ZPHPluginCommandOpenInBrowser", "Open in %1").arg(entry.name),
+                            entry.name, OpenInBrowser),
       m_entry(std::move(entry))
 {
 }

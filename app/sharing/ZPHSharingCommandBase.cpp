@@ -19,10 +19,7 @@ bool ZPHSharingCommandBase::validateWithItems(const QList<CBSharableItem>& items
   return validateOneItemWithAddress(items);
 }
 
-QImage ZPHSharingCommandBase::image() const
-{
-  return m_imageName.isEmpty() ? QImage() : ZPHNamedImage(m_imageName);
-}
+QImage ZPHSharingCommandBase::image() const { return m_imageName.isEmpty() ? QImage() : ZPHNamedImage(m_imageName); }
 
 QImage ZPHSharingCommandBase::menuImage() const
 {

@@ -60,8 +60,8 @@ bool ZPHSharingCommandEmailLink::openEmailMessageWithTitle(const QString& title,
 }
 
 bool ZPHSharingCommandEmailLink::performCommandWithArray(const QList<CBSharableItem>& items,
-                                                         const CBUserInterfaceContext& context,
-                                                         CBPluginHelper* helper, ZPHError* error)
+                                                         const CBUserInterfaceContext& context, CBPluginHelper* helper,
+                                                         ZPHError* error)
 {
   Q_UNUSED(context);
   if (items.isEmpty())

@@ -43,6 +43,5 @@ class CBUserInterfaceContextControllerPopoverViewDelegate {
 public:
   virtual ~CBUserInterfaceContextControllerPopoverViewDelegate();
   virtual QWidget* pluginCommandPopoverRelativeView(ZPHSharingPluginCommand* command) = 0;
-  virtual QRect pluginCommandPopoverPositioningRectRelativeOfView(ZPHSharingPluginCommand* command,
-                                                                  QWidget* view) = 0;
+  virtual QRect pluginCommandPopoverPositioningRectRelativeOfView(ZPHSharingPluginCommand* command, QWidget* view) = 0;
 };

@@ -52,8 +52,8 @@ void ZPHSharingPopoverTableRowView::paint(QPainter* painter, const QStyleOptionV
   painter->setPen(valid ? validTitleColor() : invalidTitleColor());
   painter->setFont(option.font);
   const QRect textRect(x, rect.top(), rect.right() - x - 30, rect.height());
-  const QString title = option.fontMetrics.elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight,
-                                                      textRect.width());
+  const QString title =
+      option.fontMetrics.elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight, textRect.width());
   painter->drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, title);
   painter->restore();
 }

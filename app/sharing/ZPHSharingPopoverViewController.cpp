@@ -133,10 +133,9 @@ void ZPHSharingPopoverViewController::rebuildList()
     }
     m_model->appendRow(row);
   }
-  m_preferredRect =
-      QRect(0, 0, PreferredWidth,
-            commands * ZPHSharingPopoverTableRowView::CommandRowHeight +
-                separators * ZPHSharingPopoverTableRowView::SeparatorRowHeight + ExtraHeight);
+  m_preferredRect = QRect(0, 0, PreferredWidth,
+                          commands * ZPHSharingPopoverTableRowView::CommandRowHeight +
+                              separators * ZPHSharingPopoverTableRowView::SeparatorRowHeight + ExtraHeight);
 }
 
 void ZPHSharingPopoverViewController::reloadData()
@@ -170,8 +169,8 @@ void ZPHSharingPopoverViewController::placeCredentialButtons()
     auto* button = new QToolButton(m_tableView->viewport());
     button->setObjectName(QStringLiteral("clearCredentialsButton"));
     button->setText(QStringLiteral("\u00d7"));
-    button->setToolTip(tr("Forget the login of %1").arg(command->shortTitle().isEmpty() ? command->title()
-                                                                                         : command->shortTitle()));
+    button->setToolTip(
+        tr("Forget the login of %1").arg(command->shortTitle().isEmpty() ? command->title() : command->shortTitle()));
     button->setAutoRaise(true);
     button->setProperty("tag", row);
     button->setFixedSize(CredentialButtonSize, CredentialButtonSize);
@@ -241,8 +240,7 @@ std::optional<CBSharableItem> ZPHSharingPopoverViewController::sharableItem() co
 {
   if (m_item.has_value())
     return m_item;
-  return m_mainWindowController != nullptr ? m_mainWindowController->presentedSharableItemForSharing()
-                                           : std::nullopt;
+  return m_mainWindowController != nullptr ? m_mainWindowController->presentedSharableItemForSharing() : std::nullopt;
 }
 
 bool ZPHSharingPopoverViewController::validateCommand(ZPHSharingPluginCommand* command) const
@@ -263,7 +261,7 @@ void ZPHSharingPopoverViewController::perform(ZPHSharingPluginCommand* command)
   if (!item.has_value())
     return;
   ZPHPluginManager::sharedManager()->runPluginCommand(command, {*item}, nullptr, m_anchor, nullptr,
-                                                       CBUserInterfaceContext::currentEvent(), nullptr);
+                                                      CBUserInterfaceContext::currentEvent(), nullptr);
 }
 
 void ZPHSharingPopoverViewController::chooseShareItem()
@@ -380,9 +378,9 @@ bool ZPHSharingPopoverViewController::displaySharingPopoverIfNeeded(const CBUser
     if (QWidget* view = host->pluginCommandPopoverRelativeView(command)) {
       anchor = view;
       rect = host->pluginCommandPopoverPositioningRectRelativeOfView(command, view);
-      const QWidget* shareControl =
-          m_mainWindowController != nullptr ? m_mainWindowController->presentedSharableItemPopoverRelativeView()
-                                            : nullptr;
+      const QWidget* shareControl = m_mainWindowController != nullptr
+                                        ? m_mainWindowController->presentedSharableItemPopoverRelativeView()
+                                        : nullptr;
       if (view == shareControl)
         edge = Edge::Below;
       else

@@ -16,8 +16,7 @@
 const QString ZPHSocialPostClient::ErrorDomain = QStringLiteral("com.fernhollow.zephlin.errorDomains.socialPost");
 const QString ZPHSocialPostClient::BaseURLDefaultsKey = QStringLiteral("ZPHSocialPostBaseURL");
 const QString ZPHSocialPostClient::ClientIDDefaultsKey = QStringLiteral("ZPHSocialPostClientID");
-const QString ZPHSocialPostClient::PasswordGrantSecretDefaultsKey =
-    QStringLiteral("ZPHSocialPostPasswordGrantSecret");
+const QString ZPHSocialPostClient::PasswordGrantSecretDefaultsKey = QStringLiteral("ZPHSocialPostPasswordGrantSecret");
 
 namespace {
 
@@ -43,8 +42,7 @@ QString serviceMessage(const QByteArray& body)
 
 QUrl ZPHSocialPostClient::baseURL()
 {
-  const QUrl url(ZPHUserDefaults::standardUserDefaults().stringForKey(BaseURLDefaultsKey).trimmed(),
-                 QUrl::StrictMode);
+  const QUrl url(ZPHUserDefaults::standardUserDefaults().stringForKey(BaseURLDefaultsKey).trimmed(), QUrl::StrictMode);
   return ZPHInstapaperClient::isAcceptableBaseURL(url) ? url : QUrl();
 }
 
@@ -111,13 +109,13 @@ ZPHError ZPHSocialPostClient::errorForReply(QNetworkReply* reply, const QByteArr
   const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
   if (!status.isValid())
     return ZPHError(ErrorDomain, TransportFailed,
-                    {{ZPHLocalizedDescriptionKey, QCoreApplication::translate("ZPHSocialPostClient",
-                                                                              "The service could not be reached.")}});
+                    {{ZPHLocalizedDescriptionKey,
+                      QCoreApplication::translate("ZPHSocialPostClient", "The service could not be reached.")}});
   const int code = status.toInt();
   if (code == 401 || (refusedMeansAuthentication && (code == 400 || code == 403)))
-    return ZPHError(ErrorDomain, AuthenticationFailed,
-                    {{ZPHLocalizedDescriptionKey,
-                      QCoreApplication::translate("ZPHSocialPostClient", "Authentication failed")}});
+    return ZPHError(
+        ErrorDomain, AuthenticationFailed,
+        {{ZPHLocalizedDescriptionKey, QCoreApplication::translate("ZPHSocialPostClient", "Authentication failed")}});
   QString message = serviceMessage(body);
   if (message.isEmpty())
     message = QCoreApplication::translate("ZPHSocialPostClient", "The service answered with an error (%1).").arg(code);

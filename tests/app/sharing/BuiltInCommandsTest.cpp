@@ -21,7 +21,8 @@
 namespace {
 
 // Every character that has cut or split a shared value somewhere.
-const QString HostileTitle = QStringLiteral("A + B & C = D # E % F ? \" ; $(touch /tmp/x) `id`\nline two \u00e9\u4e2d\U0001F600");
+const QString HostileTitle =
+    QStringLiteral("A + B & C = D # E % F ? \" ; $(touch /tmp/x) `id`\nline two \u00e9\u4e2d\U0001F600");
 const QUrl HostileAddress(QStringLiteral("https://example.com/a b?x=1&y=%2B+2#frag"));
 
 QList<CBSharableItem> itemsFor(const QUrl& address, const QString& title = HostileTitle)
@@ -56,7 +57,8 @@ TEST(DesktopEntries, WhatIsOfferedAndHowItsLineSplits)
        environment.entry(QStringLiteral("Hidden"), QStringLiteral("%u"), browser + QStringLiteral("Hidden=true\n")),
        false, true},
       {"nodisplay-browser.desktop",
-       environment.entry(QStringLiteral("NoDisplay"), QStringLiteral("%u"), browser + QStringLiteral("NoDisplay=true\n")),
+       environment.entry(QStringLiteral("NoDisplay"), QStringLiteral("%u"),
+                         browser + QStringLiteral("NoDisplay=true\n")),
        false, true},
       {"tryexec-browser.desktop",
        environment.entry(QStringLiteral("TryExec"), QStringLiteral("%u"),
@@ -64,7 +66,8 @@ TEST(DesktopEntries, WhatIsOfferedAndHowItsLineSplits)
        false, true},
       {"files-only.desktop", environment.entry(QStringLiteral("Files"), QStringLiteral("%f"), browser), true, false},
       {"no-category.desktop",
-       environment.entry(QStringLiteral("Viewer"), QStringLiteral("%u"), QStringLiteral("MimeType=x-scheme-handler/http;\n")),
+       environment.entry(QStringLiteral("Viewer"), QStringLiteral("%u"),
+                         QStringLiteral("MimeType=x-scheme-handler/http;\n")),
        true, false},
       {"not-an-app.desktop", "[Desktop Entry]\nType=Link\nName=Link\nURL=https://example.com/\n", false, false},
   };
@@ -104,7 +107,8 @@ TEST(DesktopEntries, WhatIsOfferedAndHowItsLineSplits)
       {QStringLiteral("prog\\sx"), QStringList{"prog", "x"}},
       {QStringLiteral("prog \"open"), std::nullopt},
   };
-  for (const Split& split : splits) EXPECT_EQ(ZPHDesktopEntry::splitExecLine(split.exec), split.words) << split.exec.toStdString();
+  for (const Split& split : splits)
+    EXPECT_EQ(ZPHDesktopEntry::splitExecLine(split.exec), split.words) << split.exec.toStdString();
 
   ZPHDesktopEntry entry;
   entry.exec = QStringLiteral("prog --name=%c %i %f --url=%u %%");
@@ -133,8 +137,8 @@ TEST(BuiltInCommands, BrowsersAreListedByNameAndGetTheAddressAsOneArgument)
 
   environment.clearRecordedRuns();
   ASSERT_TRUE(beta->validateWithItems(itemsFor(HostileAddress)));
-  ASSERT_TRUE(beta->performCommandWithArray(itemsFor(HostileAddress), CBUserInterfaceContext(),
-                                            manager->pluginHelper(), nullptr));
+  ASSERT_TRUE(beta->performCommandWithArray(itemsFor(HostileAddress), CBUserInterfaceContext(), manager->pluginHelper(),
+                                            nullptr));
   const QList<QStringList> runs = environment.recordedRuns(1);
   ASSERT_EQ(runs.size(), 1);
   EXPECT_EQ(runs.first(), (QStringList{"--new-window", QString::fromUtf8(HostileAddress.toEncoded())}));
@@ -145,10 +149,12 @@ TEST(BuiltInCommands, LinksThatAreNoWebAddressesReachNoBrowser)
   SharingTestEnvironment& environment = SharingTestEnvironment::shared();
   ZPHPluginManager* manager = ZPHPluginManager::sharedManager();
   SharingURLRecorder desktop;
-  const QList<QUrl> hostile = {
-      QUrl(QStringLiteral("javascript:alert(1)")), QUrl(QStringLiteral("file:///etc/passwd")),
-      QUrl(QStringLiteral("data:text/html,<script>x</script>")), QUrl(QStringLiteral("smb://host/share")),
-      QUrl(QStringLiteral("tag:example.com,2024:1")), QUrl(QStringLiteral("https:///nohost"))};
+  const QList<QUrl> hostile = {QUrl(QStringLiteral("javascript:alert(1)")),
+                               QUrl(QStringLiteral("file:///etc/passwd")),
+                               QUrl(QStringLiteral("data:text/html,<script>x</script>")),
+                               QUrl(QStringLiteral("smb://host/share")),
+                               QUrl(QStringLiteral("tag:example.com,2024:1")),
+                               QUrl(QStringLiteral("https:///nohost"))};
   QList<ZPHSharingPluginCommand*> webCommands = manager->commandsOfType(ZPHSharingPluginCommand::OpenInBrowser);
   webCommands.append(manager->pluginCommandOfClass<ZPHPluginCommandSendToFacebook>());
   for (ZPHSharingPluginCommand* command : manager->commandsOfType(ZPHSharingPluginCommand::SendToApplication))
@@ -159,7 +165,8 @@ TEST(BuiltInCommands, LinksThatAreNoWebAddressesReachNoBrowser)
   for (const QUrl& url : hostile) {
     for (ZPHSharingPluginCommand* command : webCommands) {
       // Grey where offered, and refused again if run all the same.
-      EXPECT_FALSE(command->validateWithItems(itemsFor(url))) << command->title().toStdString() << url.toString().toStdString();
+      EXPECT_FALSE(command->validateWithItems(itemsFor(url)))
+          << command->title().toStdString() << url.toString().toStdString();
       command->performCommandWithArray(itemsFor(url), CBUserInterfaceContext(), manager->pluginHelper(), nullptr);
     }
   }
@@ -193,8 +200,8 @@ TEST(BuiltInCommands, MailAndSharePagesCarryTitleAndAddressExactly)
   const QString templates = QDir(manager->pluginHelper()->pathToDataFolder()).filePath(QStringLiteral("Templates"));
   SharingTestEnvironment::writeFile(templates + QStringLiteral("/EmailLinkTitleTemplate"), "Read: [[TITLE]]");
   desktop.opened.clear();
-  ASSERT_TRUE(mail->performCommandWithArray(itemsFor(HostileAddress, QString()), context, manager->pluginHelper(),
-                                            nullptr));
+  ASSERT_TRUE(
+      mail->performCommandWithArray(itemsFor(HostileAddress, QString()), context, manager->pluginHelper(), nullptr));
   ASSERT_EQ(desktop.opened.size(), 1);
   EXPECT_EQ(QUrlQuery(desktop.opened.first()).queryItemValue(QStringLiteral("subject"), QUrl::FullyDecoded),
             QStringLiteral("Read: A link from Zephlin"));
@@ -211,11 +218,11 @@ TEST(BuiltInCommands, MailAndSharePagesCarryTitleAndAddressExactly)
     if (command->title() == QLatin1String("Share on Twitter"))
       twitter = command;
   ASSERT_NE(twitter, nullptr);
-  for (const Page& page : {Page{commandOf<ZPHPluginCommandSendToFacebook>(*manager), "u", "t"},
-                           Page{twitter, "url", "text"}}) {
+  for (const Page& page :
+       {Page{commandOf<ZPHPluginCommandSendToFacebook>(*manager), "u", "t"}, Page{twitter, "url", "text"}}) {
     desktop.opened.clear();
-    ASSERT_TRUE(page.command->performCommandWithArray(itemsFor(HostileAddress), context, manager->pluginHelper(),
-                                                      nullptr));
+    ASSERT_TRUE(
+        page.command->performCommandWithArray(itemsFor(HostileAddress), context, manager->pluginHelper(), nullptr));
     ASSERT_EQ(desktop.opened.size(), 1);
     const QUrl opened = desktop.opened.first();
     EXPECT_EQ(opened.scheme(), QStringLiteral("https"));
@@ -257,8 +264,8 @@ TEST(BuiltInCommands, SendToAppFillsItsTemplateAndStartsItsEntry)
   EXPECT_EQ(query.queryItemValue(QStringLiteral("title"), QUrl::FullyDecoded), HostileTitle);
 
   // A template whose filled value would change its scheme gives nothing.
-  EXPECT_FALSE(ZPHPluginCommandSendToApp::filledURLTemplate(QStringLiteral("[[url]]"), HostileAddress, QString())
-                   .isValid());
+  EXPECT_FALSE(
+      ZPHPluginCommandSendToApp::filledURLTemplate(QStringLiteral("[[url]]"), HostileAddress, QString()).isValid());
   EXPECT_EQ(ZPHPluginCommandSendToApp::filledURLTemplate(QStringLiteral("x://?t=[[title]]"), QUrl(), "A & B")
                 .toString(QUrl::FullyEncoded),
             QStringLiteral("x://?t=A%20%26%20B"));

@@ -41,8 +41,7 @@ public:
 QMap<QString, QString> formOf(const QByteArray& body)
 {
   QMap<QString, QString> form;
-  for (const auto& [key, value] :
-       QUrlQuery(QString::fromLatin1(body)).queryItems(QUrl::FullyDecoded))
+  for (const auto& [key, value] : QUrlQuery(QString::fromLatin1(body)).queryItems(QUrl::FullyDecoded))
     form.insert(key, value);
   return form;
 }
@@ -97,9 +96,12 @@ TEST_F(ReadLater, EachAnswerMeansWhatTheServiceSays)
     const char* description;
   };
   const QList<Case> cases = {
-      {200, true, 0, ""},   {201, true, 0, ""},
-      {204, false, 3, ""},  {302, false, 1, "Service Unavailable"},
-      {403, false, 0, "Login Error"}, {500, false, 1, "Service Unavailable"},
+      {200, true, 0, ""},
+      {201, true, 0, ""},
+      {204, false, 3, ""},
+      {302, false, 1, "Service Unavailable"},
+      {403, false, 0, "Login Error"},
+      {500, false, 1, "Service Unavailable"},
   };
   for (const Case& c : cases) {
     const int before = int(server.requests().size());
@@ -209,8 +211,8 @@ TEST_F(ReadLater, AnEmptyPasswordReplacesTheStoredOneAndClearingForgetsBoth)
   EXPECT_FALSE(command.canClearCredentials());
   EXPECT_TRUE(ZPHPluginCommandSendToInstapaper::savedUsername().isEmpty());
   QList<ZPHPasswordItem> items;
-  secrets.store->listItems(ZPHPasswordItem::internetKey(QStringLiteral("127.0.0.1"), QString(), QStringLiteral("reader"), 0),
-                           &items);
+  secrets.store->listItems(
+      ZPHPasswordItem::internetKey(QStringLiteral("127.0.0.1"), QString(), QStringLiteral("reader"), 0), &items);
   EXPECT_TRUE(items.isEmpty());
 }
 
@@ -220,9 +222,9 @@ TEST_F(ReadLater, LoggingInThroughThePopoverStoresTheLoginThenSends)
   CapturedLog log;
   QStringList posted;
   std::vector<ZPHObserverToken> observers;
-  for (const QString& name : {ZPHSendToInstapaperClientDidStartNotification,
-                              ZPHSendToInstapaperClientDidSucceedNotification,
-                              ZPHSendToInstapaperClientDidFailNotification})
+  for (const QString& name :
+       {ZPHSendToInstapaperClientDidStartNotification, ZPHSendToInstapaperClientDidSucceedNotification,
+        ZPHSendToInstapaperClientDidFailNotification})
     observers.push_back(ZPHNotificationCenter::defaultCenter().addObserver(
         name, QVariant(), nullptr, [&posted, name](const ZPHNotification&) { posted.append(name); }));
   int authenticateStatus = 403;

@@ -173,11 +173,12 @@ QString describeMenu(const QMenu& menu)
 TEST(SharingPluginManager, RegistersEachClassOnceInOrderAndHonoursVetoes)
 {
   using C = ZPHSharingPluginCommand;
-  FakeCommand mail(QStringLiteral("Mail"), C::Sharing), both(QStringLiteral("Both"), QList<int>{C::Sharing, C::ReadLater}),
-      none(QStringLiteral("None"), QList<int>{}), vetoed(QStringLiteral("Vetoed"), C::Sharing),
-      browser(QStringLiteral("Browser"), C::OpenInBrowser);
-  ZPHPluginManager::registerPluginClass(QStringLiteral("TestMailPlugin"),
-                                        [&] { return std::make_unique<FakePlugin>(QList<FakeCommand*>{&mail, &none}); });
+  FakeCommand mail(QStringLiteral("Mail"), C::Sharing),
+      both(QStringLiteral("Both"), QList<int>{C::Sharing, C::ReadLater}), none(QStringLiteral("None"), QList<int>{}),
+      vetoed(QStringLiteral("Vetoed"), C::Sharing), browser(QStringLiteral("Browser"), C::OpenInBrowser);
+  ZPHPluginManager::registerPluginClass(QStringLiteral("TestMailPlugin"), [&] {
+    return std::make_unique<FakePlugin>(QList<FakeCommand*>{&mail, &none});
+  });
   ZPHPluginManager::registerPluginClass(QStringLiteral("TestBothPlugin"),
                                         [&] { return std::make_unique<FakePlugin>(QList<FakeCommand*>{&both}); });
   ZPHPluginManager::registerPluginClass(QStringLiteral("TestVetoPlugin"), [&] {
@@ -196,8 +197,9 @@ TEST(SharingPluginManager, RegistersEachClassOnceInOrderAndHonoursVetoes)
                                          QStringLiteral("TestBothPlugin"), QStringLiteral("TestNotAPlugin"),
                                          QStringLiteral("TestBrowserPlugin")});
   manager.registerPluginOfClass(QStringLiteral("TestVetoPlugin"));
-  EXPECT_EQ(manager.pluginClasses(), (QStringList{QStringLiteral("TestBothPlugin"), QStringLiteral("TestVetoPlugin"),
-                                                  QStringLiteral("TestMailPlugin"), QStringLiteral("TestBrowserPlugin")}));
+  EXPECT_EQ(manager.pluginClasses(),
+            (QStringList{QStringLiteral("TestBothPlugin"), QStringLiteral("TestVetoPlugin"),
+                         QStringLiteral("TestMailPlugin"), QStringLiteral("TestBrowserPlugin")}));
   EXPECT_EQ(FakePlugin::made, 4);  // the vetoing class is not made again
   EXPECT_EQ(FakePlugin::registered, 3);
   EXPECT_EQ(manager.plugins().size(), 3);

@@ -75,8 +75,8 @@ TEST(SharingPopover, ListsTheShareMenusGroupsAndChoosesLikeAMenu)
   popover->closePopOver();
 
   // Mail closes the popover; read-later without a login stays on its login.
-  const CBSharableItem page = CBSharableItem::sharableItemWithURL(QUrl(QStringLiteral("https://example.com/p")),
-                                                                  QUrl(), QStringLiteral("Page"));
+  const CBSharableItem page = CBSharableItem::sharableItemWithURL(QUrl(QStringLiteral("https://example.com/p")), QUrl(),
+                                                                  QStringLiteral("Page"));
   ASSERT_TRUE(popover->togglePopoverForItem(page, &window));
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return table->isVisible(); }));
   QTest::mouseMove(table->viewport(), centerOfRow(table, mail));
@@ -94,8 +94,10 @@ TEST(SharingPopover, ListsTheShareMenusGroupsAndChoosesLikeAMenu)
   EXPECT_TRUE(popover->isShown());
   auto* command = ZPHPluginManager::sharedManager()->pluginCommandOfClass<ZPHPluginCommandSendToInstapaper>();
   ASSERT_NE(command->instapaperLoginViewController(), nullptr);
-  ASSERT_TRUE(ZPHTestWaitUntil([&] { return popover->contentChildView() == command->instapaperLoginViewController()->view() &&
-                                            command->instapaperLoginViewController()->view()->isVisible(); }));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] {
+    return popover->contentChildView() == command->instapaperLoginViewController()->view() &&
+           command->instapaperLoginViewController()->view()->isVisible();
+  }));
   EXPECT_FALSE(popover->showingShareMenu());
   popover->closePopOver();
   ZPHTestSpinEventLoop(50);
@@ -116,8 +118,8 @@ TEST(SharingPopover, TheShareSubmenuListsWhatCanActOnTheItem)
 {
   SharingTestEnvironment::shared();
   QMenu menu;
-  const CBSharableItem page = CBSharableItem::sharableItemWithURL(QUrl(QStringLiteral("https://example.com/p")),
-                                                                  QUrl(), QStringLiteral("Page"));
+  const CBSharableItem page = CBSharableItem::sharableItemWithURL(QUrl(QStringLiteral("https://example.com/p")), QUrl(),
+                                                                  QStringLiteral("Page"));
   EXPECT_EQ(ZPHSharing::addSharingCommandsToMenu(&menu, page, nullptr), 5);
   QStringList entries;
   for (QAction* action : menu.actions()) entries.append(action->isSeparator() ? QStringLiteral("-") : action->text());

@@ -55,16 +55,18 @@ SharingTestEnvironment::SharingTestEnvironment()
 
   // Browsers: three to list (sorted by name, numbers by value), and entries
   // that must not be listed.
-  const QString browserLines = QStringLiteral("MimeType=text/html;x-scheme-handler/http;x-scheme-handler/https;\n"
-                                              "Categories=Network;WebBrowser;\n");
+  const QString browserLines = QStringLiteral(
+      "MimeType=text/html;x-scheme-handler/http;x-scheme-handler/https;\n"
+      "Categories=Network;WebBrowser;\n");
   writeFile(userApplications() + QStringLiteral("/beta10.desktop"),
             entry(QStringLiteral("Beta Browser 10"), QStringLiteral("--new-window %u"), browserLines));
   writeFile(systemApplications() + QStringLiteral("/beta9.desktop"),
             entry(QStringLiteral("Beta Browser 9"), QStringLiteral("%U"), browserLines));
   writeFile(systemApplications() + QStringLiteral("/vendor/alpha.desktop"),
             entry(QStringLiteral("alpha browser"), QStringLiteral("\"--profile=a b\" %u"), browserLines));
-  writeFile(systemApplications() + QStringLiteral("/hidden.desktop"),
-            entry(QStringLiteral("Hidden Browser"), QStringLiteral("%u"), browserLines + QStringLiteral("Hidden=true\n")));
+  writeFile(
+      systemApplications() + QStringLiteral("/hidden.desktop"),
+      entry(QStringLiteral("Hidden Browser"), QStringLiteral("%u"), browserLines + QStringLiteral("Hidden=true\n")));
 
   // The data folder's applications.
   m_delegate = std::make_unique<ZPHTestApplicationDelegate>();
@@ -80,7 +82,10 @@ SharingTestEnvironment::SharingTestEnvironment()
   ZPHPluginManager::sharedManager()->loadPlugins();
 }
 
-QString SharingTestEnvironment::userApplications() const { return m_root.filePath(QStringLiteral("xdg-home/applications")); }
+QString SharingTestEnvironment::userApplications() const
+{
+  return m_root.filePath(QStringLiteral("xdg-home/applications"));
+}
 
 QString SharingTestEnvironment::systemApplications() const
 {

@@ -78,7 +78,8 @@ TEST_F(SocialPost, WithoutAnAddressThePluginVetoes)
   manager.registerPluginOfClass(QStringLiteral("ZPHSharingPluginSendToAppDotNet"));
   EXPECT_NE(manager.pluginCommandOfClass<ZPHPluginCommandSendToAppDotNet>(), nullptr);
   for (const char* address : {"", "http://example.com/", "not an address"}) {
-    ZPHUserDefaults::standardUserDefaults().setString(ZPHSocialPostClient::BaseURLDefaultsKey, QString::fromLatin1(address));
+    ZPHUserDefaults::standardUserDefaults().setString(ZPHSocialPostClient::BaseURLDefaultsKey,
+                                                      QString::fromLatin1(address));
     ZPHPluginManager vetoing;
     vetoing.registerPluginOfClass(QStringLiteral("ZPHSharingPluginSendToAppDotNet"));
     EXPECT_EQ(vetoing.pluginCommandOfClass<ZPHPluginCommandSendToAppDotNet>(), nullptr) << address;
@@ -91,10 +92,10 @@ TEST_F(SocialPost, LogsInKeepsTheTokenSecretAndPostsWithIt)
   QLoggingCategory::setFilterRules(QStringLiteral("zephlin.*=true"));
   CapturedLog log;
   ZPHPluginCommandSendToAppDotNet command;
-  const CBSharableItem item = CBSharableItem::sharableItemWithURL(
-      QUrl(QStringLiteral("https://example.com/a?b=1&c=+")), QUrl(), QStringLiteral("Caf\u00e9 & \U0001F600"));
-  ASSERT_TRUE(command.performCommandWithArray({item}, CBUserInterfaceContext(nullptr, &window, nullptr), nullptr,
-                                              nullptr));
+  const CBSharableItem item = CBSharableItem::sharableItemWithURL(QUrl(QStringLiteral("https://example.com/a?b=1&c=+")),
+                                                                  QUrl(), QStringLiteral("Caf\u00e9 & \U0001F600"));
+  ASSERT_TRUE(
+      command.performCommandWithArray({item}, CBUserInterfaceContext(nullptr, &window, nullptr), nullptr, nullptr));
   ZPHAppDotNetLoginViewController* login = command.loginViewController();
   ASSERT_NE(login, nullptr);
   EXPECT_EQ(command.postViewController(), nullptr);
@@ -130,8 +131,8 @@ TEST_F(SocialPost, LogsInKeepsTheTokenSecretAndPostsWithIt)
   const ZPHTestHTTPRequest post = peer.requests().constLast();
   EXPECT_EQ(post.path, QStringLiteral("/posts"));
   EXPECT_EQ(post.header("Authorization"), "Bearer " + Token);
-  EXPECT_EQ(QJsonDocument::fromJson(post.body).object().value(QStringLiteral("text")).toString(), item.title() +
-            QStringLiteral("\nhttps://example.com/a?b=1&c=+"));
+  EXPECT_EQ(QJsonDocument::fromJson(post.body).object().value(QStringLiteral("text")).toString(),
+            item.title() + QStringLiteral("\nhttps://example.com/a?b=1&c=+"));
   EXPECT_FALSE(ZPHSharingPopoverViewController::sharingPopoverViewController()->isShown());
 
   // Neither the password nor the token reached the log.
@@ -145,8 +146,8 @@ TEST_F(SocialPost, LogsInKeepsTheTokenSecretAndPostsWithIt)
   EXPECT_TRUE(command.canClearCredentials());
   command.clearCredentials();
   EXPECT_FALSE(command.canClearCredentials());
-  ASSERT_TRUE(command.performCommandWithArray({item}, CBUserInterfaceContext(nullptr, &window, nullptr), nullptr,
-                                              nullptr));
+  ASSERT_TRUE(
+      command.performCommandWithArray({item}, CBUserInterfaceContext(nullptr, &window, nullptr), nullptr, nullptr));
   EXPECT_NE(command.loginViewController(), nullptr);
   EXPECT_EQ(command.postViewController(), nullptr);
 }
