@@ -215,9 +215,7 @@ bool ZPHSharingPluginSendToApp::shouldRegister(ZPHPluginManager* manager)
 
 QList<ZPHSharingPluginCommand*> ZPHSharingPluginSendToApp::allCommands() const
 {
-  QList<ZPHSharingPluginCommand*> list;
-  for (const auto& command : m_commands) list.append(command.get());
-  return list;
+  return ZPHCommandPointers(m_commands);
 }
 
 QString ZPHSharingPluginSendToApp::titleForGroup() const

@@ -117,9 +117,7 @@ bool ZPHSharingPluginOpenInAnyBrowser::shouldRegister(ZPHPluginManager* manager)
 
 QList<ZPHSharingPluginCommand*> ZPHSharingPluginOpenInAnyBrowser::allCommands() const
 {
-  QList<ZPHSharingPluginCommand*> list;
-  for (const auto& command : m_commands) list.append(command.get());
-  return list;
+  return ZPHCommandPointers(m_commands);
 }
 
 QString ZPHSharingPluginOpenInAnyBrowser::titleForGroup() const

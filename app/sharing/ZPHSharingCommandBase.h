@@ -39,6 +39,15 @@ private:
   QString m_imageName;
 };
 
+// The commands a plug-in owns, as the plug-in lists them.
+template <class OwnedCommands>
+QList<ZPHSharingPluginCommand*> ZPHCommandPointers(const OwnedCommands& owned)
+{
+  QList<ZPHSharingPluginCommand*> list;
+  for (const auto& command : owned) list.append(command.get());
+  return list;
+}
+
 // A plug-in with one command, made when the plug-in registers.
 template <class Command>
 class ZPHSingleCommandPlugin : public CBPlugin {
