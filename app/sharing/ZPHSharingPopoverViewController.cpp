@@ -29,12 +29,9 @@ constexpr int CredentialButtonSize = 18;
 
 ZPHSharingPopoverViewController* ZPHSharingPopoverViewController::sharingPopoverViewController()
 {
-  static QPointer<ZPHSharingPopoverViewController> shared;
-  if (shared == nullptr) {
-    shared = new ZPHSharingPopoverViewController;
-    if (QCoreApplication::instance() != nullptr)
-      shared->setParent(QCoreApplication::instance());
-  }
+  // Kept for the process: destroying widgets while the application object
+  // goes away is not safe.
+  static ZPHSharingPopoverViewController* shared = new ZPHSharingPopoverViewController;
   return shared;
 }
 
