@@ -39,6 +39,13 @@
 #   OUT/rename.png            a feed's row being renamed
 #   OUT/customize-toolbar.png "Customize Toolbar…"
 #   OUT/toolbar-text-only.png the toolbar showing text only, its menu open
+#   OUT/share-popover.png     the toolbar's sharing popover for a link that is
+#                             no web address: its groups, grey rows, the
+#                             read-later row's clear-credentials button
+#   OUT/share-popover-dark.png the same in the dark theme
+#   OUT/share-submenu.png     the article list's menu with its Share submenu
+#   OUT/share-page.png        the popover at the article page's share control
+#   OUT/share-login.png       the read-later login in the popover, refused
 # The toolbar shows in each; in main-light and main-dark Refresh is turning.
 # Fails when a picture is missing.
 set -euo pipefail
@@ -297,6 +304,21 @@ JSON
 cat >"$WORK/toolbartext.json" <<JSON
 { $FOLDERS, "select": "/meadow.xml", "toolbarMode": 3, "toolbarMenu": true }
 JSON
+# Sharing.
+cat >"$WORK/sharepopover.json" <<JSON
+{ $ARTICLES, "readArticle": "Harbor Notes story 1", "sharePopover": "toolbar", "shareSavedLogin": true,
+  "shareLink": "tag:example.com,2024:story" }
+JSON
+cat >"$WORK/sharesubmenu.json" <<JSON
+{ $ARTICLES, "readArticle": "Quartz Weekly story 1", "contextMenu": "Copper Lantern Daily story 1",
+  "shareSubmenu": true }
+JSON
+cat >"$WORK/sharepage.json" <<JSON
+{ $ARTICLES, "layout": 1, "readArticle": "Harbor Notes story 1", "sharePopover": "page" }
+JSON
+cat >"$WORK/sharelogin.json" <<JSON
+{ $ARTICLES, "readArticle": "Harbor Notes story 1", "sharePopover": "toolbar", "shareLogin": true }
+JSON
 cat >"$WORK/emptyfeed.json" <<JSON
 { $FOLDERS, "select": "/empty.xml" }
 JSON
@@ -355,4 +377,9 @@ shoot remove-sheet remove 0
 shoot rename rename 0
 shoot customize-toolbar toolbar 0
 shoot toolbar-text-only toolbartext 0
+shoot share-popover sharepopover 0
+shoot share-popover-dark sharepopover 1
+shoot share-submenu sharesubmenu 0
+shoot share-page sharepage 0
+shoot share-login sharelogin 0
 exit "$status"

@@ -645,8 +645,8 @@ void ZPHArticleListDelegate::markCurrentArticleAsRead()
   if (isLive(article) && !article->read() &&
       !m_changingSelectedArticlesProgrammaticallyAndShouldIgnoreMarkAsReadActions)
     article->markAsRead(true);
-  // The current article is announced as the sharable item here once
-  // sharing exists.
+  // Sharing: the current article is the item the share commands act on.
+  configureAndNotifySharableItem();
 }
 
 void ZPHArticleListDelegate::hideEmptyContentsView() { hideOverallEmptyContentsView(); }

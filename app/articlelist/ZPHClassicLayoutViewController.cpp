@@ -116,6 +116,9 @@ QWidget* ZPHClassicLayoutViewController::loadView()
           &ZPHClassicLayoutViewController::detailViewDidFinishLoading);
   connect(pane, &ZPHArticleDetailPane::didFinishChangingTheme, this,
           &ZPHClassicLayoutViewController::detailViewDidFinishChangingTheme);
+  // Sharing: the element a context menu of the page was opened on.
+  connect(pane, &ZPHArticleDetailPane::willPresentContextMenuForFullArticle, this,
+          &ZPHReadingLayoutViewController::willPresentContextMenuFromWebViewForFullArticle);
 
   ZPHNotificationCenter& center = ZPHNotificationCenter::defaultCenter();
   using D = ZPHNotificationCenter::Delivery;

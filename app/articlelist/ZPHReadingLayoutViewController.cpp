@@ -4,7 +4,11 @@
 #include "articlelist/ZPHArticleListModel.h"
 #include "articlelist/ZPHPlainArticleDetailPane.h"
 #include "articlelist/ZPHTableViewContextualMenu.h"
+#include "keys/ZPHResponderChain.h"
 #include "kit/CBMenuExtras.h"
+#include "sharing/CBSharableItem.h"
+#include "sharing/ZPHSharing.h"
+#include "sharing/ZPHSharingPopoverViewController.h"
 #include "store/entities/CBDataArticle.h"
 #include "store/entities/CBDataArticleContent.h"
 #include "web/ZPHSearchUIProtocol.h"
@@ -60,8 +64,12 @@ std::unique_ptr<ZPHArticleDetailPane> ZPHReadingLayoutViewController::makeDetail
 
 QWidget* ZPHReadingLayoutViewController::view()
 {
-  if (!m_view)
+  if (!m_view) {
     m_view = loadView();
+    // Sharing: commands run from the layout's views find it here and ask it
+    // where to point their popover.
+    ZPHResponderChain::setViewController(m_view, this);
+  }
   return m_view;
 }
 
@@ -162,8 +170,14 @@ void ZPHReadingLayoutViewController::menuNeedsUpdate(QMenu* menu)
     menu->addAction(tr("Bookmark"), this, &ZPHReadingLayoutViewController::markAsFlaggedWithContextualMenuArticle);
   if (article->canMarkAsUnflagged())
     menu->addAction(tr("Unbookmark"), this, &ZPHReadingLayoutViewController::markAsUnflaggedWithContextualMenuArticle);
-  // "Remove Site" and "Share" join the menu once deleting sites from here
-  // and sharing exist.
+  // "Remove Site" joins the menu once deleting sites from here exists.
+  // Sharing: the "Share" submenu, for the article, pointing at the list.
+  menu->addSeparator();
+  auto* share = new QMenu(tr("Share"), menu);
+  ZPHSharing::addSharingCommandsToMenu(share, CBSharableItem::sharableItemWithArticle(article),
+                                       viewForPresentingPopOver(), this);
+  QAction* shareItem = menu->addMenu(share);
+  shareItem->setEnabled(!share->isEmpty());
 }
 
 void ZPHReadingLayoutViewController::tableViewMenuWillOpen() { m_pluginPopoverFromTableViewMenu = true; }
@@ -271,9 +285,26 @@ QWidget* ZPHReadingLayoutViewController::pluginCommandPopoverRelativeView()
     m_pluginPopoverFromTableViewMenu = false;
     return nullptr;
   }
-  if (m_clickedSpecificElementRectForSharing.isNull())
-    return nullptr;  // the main window's share control, once there is one
+  if (m_clickedSpecificElementRectForSharing.isNull()) {
+    // The main window's share control.
+    const ZPHSharingHost* window =
+        ZPHSharingPopoverViewController::sharingPopoverViewController()->mainWindowController();
+    return window != nullptr ? window->presentedSharableItemPopoverRelativeView() : nullptr;
+  }
   return m_detailViewController ? m_detailViewController->view() : nullptr;
+}
+
+QWidget* ZPHReadingLayoutViewController::pluginCommandPopoverRelativeView(ZPHSharingPluginCommand* command)
+{
+  Q_UNUSED(command);
+  return pluginCommandPopoverRelativeView();
+}
+
+QRect ZPHReadingLayoutViewController::pluginCommandPopoverPositioningRectRelativeOfView(
+    ZPHSharingPluginCommand* command, QWidget* view)
+{
+  Q_UNUSED(command);
+  return pluginCommandPopoverPositioningRectRelativeOfView(view);
 }
 
 QRect ZPHReadingLayoutViewController::pluginCommandPopoverPositioningRectRelativeOfView(QWidget* view) const

@@ -3,6 +3,7 @@
 // Qt kind: QObject that owns widgets.
 
 #include "articleview/ZPHArticleDetailPane.h"
+#include "sharing/ZPHSharingHost.h"
 #include "store/tree/ZPHTreeNodeRepresentedObjects.h"
 
 #include <QtCore/QList>
@@ -59,7 +60,7 @@ public:
 // contextual menu and its commands (copy, open, mark, bookmark), opening an
 // article's link, moving the focus into the list. Commands skip an article
 // that is no longer in the store. Main thread only.
-class ZPHReadingLayoutViewController : public QObject {
+class ZPHReadingLayoutViewController : public QObject, public CBUserInterfaceContextControllerPopoverViewDelegate {
   Q_OBJECT
 
 public:
@@ -191,6 +192,8 @@ public:
   // Where a sharing popover points.
   QWidget* pluginCommandPopoverRelativeView();
   QRect pluginCommandPopoverPositioningRectRelativeOfView(QWidget* view) const;
+  QWidget* pluginCommandPopoverRelativeView(ZPHSharingPluginCommand* command) override;
+  QRect pluginCommandPopoverPositioningRectRelativeOfView(ZPHSharingPluginCommand* command, QWidget* view) override;
   void willPresentContextMenuFromWebViewForFullArticle(bool fullArticle, const QRect& elementRect);
 
 protected:

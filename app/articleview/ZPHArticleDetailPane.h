@@ -4,6 +4,7 @@
 
 #include <QtCore/QList>
 #include <QtCore/QObject>
+#include <QtCore/QRect>
 #include <QtCore/QString>
 
 #include <functional>
@@ -61,4 +62,7 @@ public:
 Q_SIGNALS:
   void mainFrameDidFinishLoading();
   void didFinishChangingTheme();
+  // Sharing: a context menu of the page is about to show; `elementRect`
+  // (in the pane's view) is the element clicked, null for the whole article.
+  void willPresentContextMenuForFullArticle(bool fullArticle, const QRect& elementRect);
 };

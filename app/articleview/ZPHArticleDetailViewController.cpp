@@ -17,6 +17,9 @@
 #include "kit/ZPHWindowActions.h"
 #include "platform/ZPHMainThread.h"
 #include "platform/ZPHUserDefaults.h"
+#include "sharing/CBSharableItem.h"
+#include "sharing/ZPHSharing.h"
+#include "sharing/ZPHSharingPopoverViewController.h"
 #include "store/CBDataController.h"
 #include "store/accounts/CBDataAccount.h"
 #include "store/entities/CBDataArticle.h"
@@ -150,9 +153,10 @@ ZPHArticleDetailViewController::ZPHArticleDetailViewController(QWebEngineProfile
 
 ZPHArticleDetailViewController::~ZPHArticleDetailViewController()
 {
-  if (m_sharingPopover) {
-    disconnect(m_sharingPopover, nullptr, this, nullptr);
-    delete m_sharingPopover;
+  // Sharing: a popover opened from this page closes with it.
+  if (m_sharingPopoverShown) {
+    disconnect(m_sharingPopoverClosed);
+    ZPHSharingPopoverViewController::sharingPopoverViewController()->closePopOver();
   }
   if (page())
     page()->setWebChannel(nullptr, QWebEngineScript::ApplicationWorld);
@@ -431,45 +435,29 @@ void ZPHArticleDetailViewController::zph_toggleImageayout(int layout)
   m_defaults->setInteger(ZPHPictureLayoutKey, layout);
 }
 
-QWidget* ZPHArticleDetailViewController::sharingPopoverContent()
-{
-  // The sharing plug-ins' popover gives its view for the article here once
-  // it exists.
-  return nullptr;
-}
-
 void ZPHArticleDetailViewController::zph_shareSelectedArticleFromRect(const QRectF& rect)
 {
-  if (m_sharingPopover) {
-    m_sharingPopover->close();
+  // Sharing: the shared popover, for the shown article, under the control.
+  ZPHSharingPopoverViewController* sharing = ZPHSharingPopoverViewController::sharingPopoverViewController();
+  if (m_sharingPopoverShown) {
+    sharing->closePopOver();
     return;
   }
-  QWidget* content = sharingPopoverContent();
-  if (!content) {
-    qCInfo(zphArticles) << "no sharing commands to offer yet";
+  const CBDataArticle* shown = article();
+  if (shown == nullptr ||
+      !sharing->togglePopoverForItem(CBSharableItem::sharableItemWithArticle(shown), webView(), rect.toAlignedRect())) {
     popoverDidClose();
     return;
   }
-  auto* popover = new QFrame(webView(), Qt::Popup);
-  popover->setAttribute(Qt::WA_DeleteOnClose);
-  auto* layout = new QVBoxLayout(popover);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(content);
-  QPointer<ZPHArticleDetailViewController> guard(this);
-  connect(popover, &QObject::destroyed, this, [guard] {
-    if (guard)
-      guard->popoverDidClose();
-  });
-  m_sharingPopover = popover;
-  // Under the share control.
-  popover->adjustSize();
-  popover->move(webView()->mapToGlobal(rect.toAlignedRect().bottomLeft()));
-  popover->show();
+  m_sharingPopoverShown = true;
+  m_sharingPopoverClosed =
+      connect(sharing, &ZPHSharingPopoverViewController::popoverDidClose, this, [this] { popoverDidClose(); });
 }
 
 void ZPHArticleDetailViewController::popoverDidClose()
 {
-  m_sharingPopover = nullptr;
+  disconnect(m_sharingPopoverClosed);
+  m_sharingPopoverShown = false;
   webView()->frnh_safeWindowScriptCallWebScriptMethod(QStringLiteral("hideShareControlForSharedArticle"), {});
 }
 
@@ -611,13 +599,12 @@ QMenu* ZPHArticleDetailViewController::contextualMenuForWebView(ZPHMacWebView* w
   addSeparatorIfNeeded(menu);
   auto* shareMenu = new QMenu(QCoreApplication::translate("ZPHArticleDetailViewController", "Share"), menu);
   QRect clickedRect;
+  // Sharing: the commands for the link clicked, else for the article.
   if (!link.isEmpty() && element.linkURL.isValid()) {
-    // The sharing plug-ins add their commands for the link here once they
-    // exist.
+    ZPHSharing::addSharingCommandsToMenu(shareMenu, CBSharableItem::sharableItemWithURL(element.linkURL), view());
     clickedRect = webView->zph_clickedRectForElement(element);
-  } else {
-    // The sharing plug-ins add their commands for the article here once
-    // they exist.
+  } else if (const CBDataArticle* shown = article()) {
+    ZPHSharing::addSharingCommandsToMenu(shareMenu, CBSharableItem::sharableItemWithArticle(shown), view());
   }
   QAction* share = menu->addMenu(shareMenu);
   share->setData(int(ZPHWebContextMenuTagShare));
@@ -630,6 +617,6 @@ QMenu* ZPHArticleDetailViewController::contextualMenuForWebView(ZPHMacWebView* w
 void ZPHArticleDetailViewController::invalidate()
 {
   ZPHWebContentViewController::invalidate();
-  delete m_sharingPopover;
-  m_sharingPopover = nullptr;
+  if (m_sharingPopoverShown)
+    ZPHSharingPopoverViewController::sharingPopoverViewController()->closePopOver();
 }

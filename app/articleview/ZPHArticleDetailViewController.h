@@ -115,7 +115,7 @@ public:
   QString zph_publicURLForImageCachedURL(const QString& cachedURL) const;
   // The sharing popover closed: the page's share control goes back.
   void popoverDidClose();
-  bool sharingPopoverShown() const { return m_sharingPopover != nullptr; }
+  bool sharingPopoverShown() const { return m_sharingPopoverShown; }
 
   // ---- Image preview
   // The page's shown images, the clicked one first shown.
@@ -148,9 +148,6 @@ Q_SIGNALS:
 private:
   void installScripts();
   void applyStyles();
-  // The sharing popover's content for the shown article; none until the
-  // sharing plug-ins exist.
-  QWidget* sharingPopoverContent();
 
   ZPHStyleSheetController* m_styles;
   ZPHUserDefaults* m_defaults;
@@ -162,7 +159,9 @@ private:
   bool m_awaitingMainFrameLoad = false;
   std::optional<double> m_articleWidth;
   std::optional<double> m_stepIncrement;
-  QPointer<QWidget> m_sharingPopover;
+  // Sharing: the shared popover is open from the page's share control.
+  bool m_sharingPopoverShown = false;
+  QMetaObject::Connection m_sharingPopoverClosed;
   std::unique_ptr<ZPHImagePreviewWindowController> m_imagePreview;
   ZPHObserverToken m_stylesObserver;
 };

@@ -81,6 +81,9 @@ ZPHArticleDetailViewController* ZPHWebArticleDetailPane::ensureController()
           &ZPHArticleDetailPane::didFinishChangingTheme);
   connect(m_controller.get(), &ZPHArticleDetailViewController::articleWidthsChanged, this,
           &ZPHWebArticleDetailPane::articleWidthsChanged);
+  // Sharing: where a popover from the page's context menu points.
+  connect(m_controller.get(), &ZPHArticleDetailViewController::willPresentContextMenuFromWebViewForFullArticle, this,
+          &ZPHArticleDetailPane::willPresentContextMenuForFullArticle);
   view();
   m_view->setDetailContentView(m_controller->view());
   return m_controller.get();

@@ -30,7 +30,10 @@
 #include "platform/ZPHMainThread.h"
 #include "platform/ZPHUserDefaults.h"
 #include "sharing/CBSharableItem.h"
+#include "sharing/ZPHPluginManager.h"
+#include "sharing/ZPHSharing.h"
 #include "sharing/ZPHSharingPluginCommand.h"
+#include "sharing/ZPHSharingPopoverViewController.h"
 #include "sourcelist/ZPHSourceListCommands.h"
 #include "sourcelist/ZPHSourceListView.h"
 #include "sourcelist/ZPHSourceListViewController.h"
@@ -88,6 +91,10 @@ ZPHMainWindowController::~ZPHMainWindowController()
   m_observers.clear();
   if (m_sharingRetry != nullptr)
     m_sharingRetry->stop();
+  // Sharing: the popover and the plug-ins' menus forget this window.
+  if (ZPHSharingPopoverViewController::sharingPopoverViewController()->mainWindowController() == this)
+    ZPHSharingPopoverViewController::sharingPopoverViewController()->setMainWindowController(nullptr);
+  ZPHPluginManager::sharedManager()->setPerformerForItemlessMenuItems({});
   // The window and its views go first; the controllers of views already
   // gone let go of nothing more.
   if (m_window != nullptr)
@@ -167,6 +174,12 @@ void ZPHMainWindowController::windowDidLoad()
   } else {
     m_statusViewController->view()->setGeometry(QRect());
   }
+
+  // Sharing: the popover lists the commands for this window's article, and
+  // menu items without an item of their own run on it.
+  ZPHSharingPopoverViewController::sharingPopoverViewController()->setMainWindowController(this);
+  ZPHPluginManager::sharedManager()->setPerformerForItemlessMenuItems(
+      [this](ZPHSharingPluginCommand* command) { performSharingPluginCommandWithPluginCommand(command); });
 
   m_dockMenuController = new ZPHDockMenuController(m_window.get());
   m_dockMenuController->setDataController(m_dataController);
@@ -921,7 +934,9 @@ void ZPHMainWindowController::performSharingPluginCommandWithPluginCommand(ZPHSh
       if (QWidget* view = viewRepresentingSelectedArticleForPluginPopover()) {
         m_sharingRetry->stop();
         ZPHSharingPluginCommand* pending = std::exchange(m_sharingRetryCommand, nullptr);
-        pending->runWithItems(CBSharableItem::arrayOfOneSharableItemWithArticle(selectedArticle()), view);
+        ZPHPluginManager::sharedManager()->runPluginCommand(
+            pending, CBSharableItem::arrayOfOneSharableItemWithArticle(selectedArticle()), nullptr, view, nullptr,
+            CBUserInterfaceContext::currentEvent(), nullptr);
       }
     });
     // A new selection or a closing window ends the wait.
@@ -936,12 +951,48 @@ void ZPHMainWindowController::performSharingPluginCommandWithPluginCommand(ZPHSh
     return;
   m_articleListDelegate->navigateToSelectedArticleInCurrentList();
   if (QWidget* view = viewRepresentingSelectedArticleForPluginPopover()) {
-    command->runWithItems(CBSharableItem::arrayOfOneSharableItemWithArticle(selectedArticle()), view);
+    // No view controller: the context finds the layout around the view.
+    ZPHPluginManager::sharedManager()->runPluginCommand(
+        command, CBSharableItem::arrayOfOneSharableItemWithArticle(selectedArticle()), nullptr, view, nullptr,
+        CBUserInterfaceContext::currentEvent(), nullptr);
     return;
   }
   m_sharingRetryCommand = command;
   m_sharingRetryStarted = m_clock->now();
   m_sharingRetry->start();
+}
+
+// Sharing
+int ZPHMainWindowController::addSharingPluginCommandsToMenu(QMenu* menu, const std::optional<CBSharableItem>& item,
+                                                            QWidget* view, QObject* viewController)
+{
+  return item.has_value() ? ZPHSharing::addSharingCommandsToMenu(menu, *item, view, viewController) : 0;
+}
+
+int ZPHMainWindowController::addSharingPluginCommandsToShareMenu(QMenu* menu)
+{
+  return addSharingPluginCommandsToMenu(menu, presentedSharableItemForSharing(),
+                                        viewRepresentingSelectedArticleForPluginPopover(), nullptr);
+}
+
+std::optional<CBSharableItem> ZPHMainWindowController::presentedSharableItemForSharing() const
+{
+  if (!m_presentedSharableItem.canConvert<CBSharableItem>())
+    return std::nullopt;
+  return m_presentedSharableItem.value<CBSharableItem>();
+}
+
+QWidget* ZPHMainWindowController::presentedSharableItemPopoverRelativeView() const
+{
+  return m_toolbarController != nullptr
+             ? m_toolbarController->controlForItemIdentifier(ZPHMainWindowToolbarController::ShareItemIdentifier)
+             : nullptr;
+}
+
+void ZPHMainWindowController::presentSharingPopOver()
+{
+  if (m_toolbarController != nullptr)
+    m_toolbarController->showSharePopover();
 }
 
 void ZPHMainWindowController::moveFocusToArticleListAndSelectTopRowIfNeeded()

@@ -7,6 +7,7 @@
 #include "keys/ZPHUserInterfaceValidations.h"
 #include "kit/ZPHClock.h"
 #include "platform/ZPHNotificationCenter.h"
+#include "sharing/ZPHSharingHost.h"
 #include "store/tree/ZPHTreeNodeRepresentedObjects.h"
 
 #include <QtCore/QObject>
@@ -26,6 +27,7 @@ class ZPHArticleListDelegate;
 class ZPHSearchField;
 class ZPHSearchWindowController;
 class QMainWindow;
+class QMenu;
 class QSystemTrayIcon;
 class QUndoStack;
 class QWidget;
@@ -58,7 +60,10 @@ extern const QString ZPHMainWindowDidResizeNotification;  // "ZPHMainWindowDidRe
 // The application makes one at start-up, gives it the data controller, the
 // tree builder and the network controller, and keeps it; the window is
 // built on the first call of window(). Main thread only.
-class ZPHMainWindowController : public QObject, public ZPHMainWindowKeyDelegate, public ZPHUserInterfaceValidations {
+class ZPHMainWindowController : public QObject,
+                                public ZPHMainWindowKeyDelegate,
+                                public ZPHUserInterfaceValidations,
+                                public ZPHSharingHost {
   Q_OBJECT
   Q_PROPERTY(quint64 unreadCount READ unreadCount NOTIFY unreadCountChanged)
   Q_PROPERTY(quint64 unreadFavoritesCount READ unreadFavoritesCount NOTIFY unreadFavoritesCountChanged)
@@ -181,12 +186,25 @@ public:
   // goes.
   static constexpr int SharingRetryInterval = 250;  // ms
   static constexpr int SharingRetryLimit = 2000;    // ms
-  void performSharingPluginCommandWithPluginCommand(ZPHSharingPluginCommand* command);
+  void performSharingPluginCommandWithPluginCommand(ZPHSharingPluginCommand* command) override;
   bool isSharingRetryPending() const;
   // The view that shows the selected article for a sharing command (the
   // article pane when it shows one); null while there is none.
   QWidget* viewRepresentingSelectedArticleForPluginPopover() const;
   QString toggleDarkModeTitle() const;
+  // Sharing: the share menus' commands for the item (those that can act on
+  // it, in their groups); a command chosen runs on the item from the view
+  // and view controller given. The menu bar's Share menu calls
+  // addSharingPluginCommandsToShareMenu(): the presented item, from the
+  // view that shows the selected article.
+  int addSharingPluginCommandsToMenu(QMenu* menu, const std::optional<CBSharableItem>& item, QWidget* view,
+                                     QObject* viewController);
+  int addSharingPluginCommandsToShareMenu(QMenu* menu);
+  // The sharing host: the presented item, the toolbar's share control and
+  // its popover.
+  std::optional<CBSharableItem> presentedSharableItemForSharing() const override;
+  QWidget* presentedSharableItemPopoverRelativeView() const override;
+  void presentSharingPopOver() override;
 
   // ---- Keys (the window's key delegate)
   ZPHMainWindowKeyTable::Flags keyRoutingFlags(QWidget* focus) override;

@@ -2,17 +2,20 @@
 
 #include "common/ZPHAppServices.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
+#include "kit/ZPHErrorSheet.h"
 #include "kit/ZPHInterfaceLog.h"
 #include "platform/ZPHError.h"
 
 #include <QtGui/QImage>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QWidget>
 
 CBPluginHelper::~CBPluginHelper() = default;
 
 void CBPluginHelper::startIndeterminateFeedbackWithTitle(const QString& title, const QImage& image)
 {
   Q_UNUSED(image);
-  qCInfo(zphInterface) << "sharing:" << title;
+  qCInfo(zphInterface).noquote() << "sharing:" << title;
 }
 
 void CBPluginHelper::stopIndeterminateFeedback() {}
@@ -20,12 +23,24 @@ void CBPluginHelper::stopIndeterminateFeedback() {}
 void CBPluginHelper::showSuccessMessageWithTitle(const QString& title, const QImage& image)
 {
   Q_UNUSED(image);
-  qCInfo(zphInterface) << "shared:" << title;
+  qCInfo(zphInterface).noquote() << "shared:" << title;
 }
 
 void CBPluginHelper::presentError(const ZPHError& error)
 {
-  qCWarning(zphInterface) << "sharing failed:" << error.toString();
+  qCWarning(zphInterface).noquote() << "sharing failed:" << error.domain() << error.code();
+  // On the application's main window, where there is one.
+  QWidget* window = QApplication::activeWindow();
+  if (window == nullptr) {
+    for (QWidget* candidate : QApplication::topLevelWidgets()) {
+      if (candidate->isVisible() && candidate->objectName() == QLatin1String("ZPHMainWindow")) {
+        window = candidate;
+        break;
+      }
+    }
+  }
+  if (window != nullptr)
+    ZPHErrorSheet::present(window, error);
 }
 
 void CBPluginHelper::noteUserDidShareItem(const CBSharableItem& item, const QString& serviceIdentifier)

@@ -1,16 +1,51 @@
 #include "sharing/CBUserInterfaceContext.h"
 
+#include "keys/ZPHResponderChain.h"
+
+#include <QtGui/QInputEvent>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QWidget>
 
 namespace {
 
-const char* const ViewControllerProperty = "zph_viewController";
+// Keeps the type and modifiers of the last key press and mouse click.
+class LastInputEvent final : public QObject {
+public:
+  CBUserInterfaceContext::Event event;
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* e) override
+  {
+    switch (e->type()) {
+      case QEvent::KeyPress:
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease:
+        // Each event reaches several objects on its way; one is enough.
+        if (watched->isWidgetType() || watched->isWindowType())
+          event = {e->type(), static_cast<QInputEvent*>(e)->modifiers()};
+        break;
+      default:
+        break;
+    }
+    return false;
+  }
+};
 
 }  // namespace
 
-CBUserInterfaceContext::CBUserInterfaceContext(QObject* viewController, QWidget* view, QWidget* control)
-    : m_hostViewController(viewController), m_view(view), m_control(control)
+CBUserInterfaceContext::Event CBUserInterfaceContext::currentEvent()
+{
+  static QPointer<LastInputEvent> watcher;
+  if (watcher == nullptr && QCoreApplication::instance() != nullptr) {
+    watcher = new LastInputEvent;
+    watcher->setParent(QCoreApplication::instance());
+    QCoreApplication::instance()->installEventFilter(watcher);
+  }
+  return watcher != nullptr ? watcher->event : Event{};
+}
+
+CBUserInterfaceContext::CBUserInterfaceContext(QObject* viewController, QWidget* view, QWidget* control, Event event)
+    : m_hostViewController(viewController), m_view(view), m_control(control), m_event(event)
 {
   QObject* from = view != nullptr ? static_cast<QObject*>(view) : static_cast<QObject*>(control);
   m_window = findWindow(from);
@@ -24,13 +59,13 @@ CBUserInterfaceContext::CBUserInterfaceContext(QObject* viewController, QWidget*
 
 void CBUserInterfaceContext::setViewControllerForView(QWidget* view, QObject* controller)
 {
-  if (view != nullptr)
-    view->setProperty(ViewControllerProperty, QVariant::fromValue(controller));
+  // The same record the responder chain reads.
+  ZPHResponderChain::setViewController(view, controller);
 }
 
 QObject* CBUserInterfaceContext::viewControllerForView(const QWidget* view)
 {
-  return view != nullptr ? view->property(ViewControllerProperty).value<QObject*>() : nullptr;
+  return ZPHResponderChain::viewController(view);
 }
 
 QWidget* CBUserInterfaceContext::findWindow(QObject* object)

@@ -28,6 +28,7 @@
 #include "platform/ZPHOperationQueue.h"
 #include "platform/ZPHTerminationCancelingOperation.h"
 #include "platform/ZPHUserDefaults.h"
+#include "sharing/ZPHPluginManager.h"
 #include "shell/CBDesktopApplications.h"
 #include "shell/CBDiskSpaceChecker.h"
 #include "shell/ZPHDesktopIdentity.h"
@@ -546,8 +547,10 @@ bool ZPHAppDelegate::setupDataControllerReturningError(ZPHError* error)
 
 void ZPHAppDelegate::loadPlugins()
 {
-  // The plug-in manager registers the sharing plug-ins here, and the Share
-  // menu gets its delegate, once they exist.
+  // Sharing: the plug-ins the information resource names, and the
+  // open-in-browser one always. The Share menu gets its delegate here once
+  // the menus exist.
+  ZPHPluginManager::sharedManager()->loadPlugins();
 }
 
 void ZPHAppDelegate::zph_setupInterfaceAndEventHandlers()

@@ -42,6 +42,16 @@
 #include "store/operations/ZPHMarkAllAsReadOperation.h"
 #include "store/tree/ZPHSourceListTreeBuilder.h"
 #include "web/ZPHMacWebViewFindBarViewController.h"
+// Sharing: the popover, the read-later login and the Share submenu.
+#include "articleview/ZPHArticleDetailViewController.h"
+#include "sharing/ZPHPluginCommandSendToInstapaper.h"
+#include "sharing/ZPHPluginManager.h"
+#include "sharing/ZPHSharingErrors.h"
+#include "sharing/ZPHSharingPopoverViewController.h"
+#include "web/ZPHMacWebView.h"
+
+#include <QtWebEngineCore/QWebEnginePage>
+#include <QtWebEngineCore/QWebEngineScript>
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QFile>
@@ -564,6 +574,89 @@ void ZPHScreenshotScript::commandSteps()
             [window, showCopy, sheetOrigin] {
               ZPHToolbarCustomizationSheet* sheet = window->toolbarController()->customizationSheet();
               showCopy(sheet, sheetOrigin(sheet));
+            });
+  }
+  // Sharing: "sharePopover": "toolbar" (the popover at Share) or "page" (at
+  // the article page's share control); "shareSavedLogin": true (a read-later
+  // login kept, so its row has the clear button); "shareLogin": true (the
+  // read-later login in the popover, refused); "shareSubmenu": true (the
+  // list's menu of "contextMenu" with its Share submenu open); "shareLink":
+  // an address the toolbar's popover shares instead of the article.
+  const QString sharePopover = m_state.value(QStringLiteral("sharePopover")).toString();
+  const QString shareLink = m_state.value(QStringLiteral("shareLink")).toString();
+  if (m_state.value(QStringLiteral("shareSavedLogin")).toBool())
+    addStep([] { return true; },
+            [] { ZPHPluginCommandSendToInstapaper::setSavedUsername(QStringLiteral("reader@example.com")); });
+  if (sharePopover == QLatin1String("toolbar")) {
+    addStep([window] { return window->presentedSharableItemPopoverRelativeView() != nullptr; },
+            [window, shareLink] {
+              if (shareLink.isEmpty()) {
+                window->toolbarController()->shareButtonPressed();
+                return;
+              }
+              ZPHSharingPopoverViewController::sharingPopoverViewController()->togglePopoverForItem(
+                  CBSharableItem::sharableItemWithURL(QUrl(shareLink), QUrl(), QStringLiteral("A link")),
+                  window->presentedSharableItemPopoverRelativeView());
+            });
+  } else if (sharePopover == QLatin1String("page")) {
+    addStep([waited] { return waited(500); },
+            [window] {
+              ZPHReadingLayoutViewController* layout = window->articleListDelegate()->currentLayoutViewController();
+              auto* pane =
+                  layout != nullptr ? qobject_cast<ZPHWebArticleDetailPane*>(layout->detailViewController()) : nullptr;
+              ZPHArticleDetailViewController* page = pane != nullptr ? pane->detailViewController() : nullptr;
+              if (page != nullptr && page->webView() != nullptr)
+                page->webView()->page()->runJavaScript(
+                    QStringLiteral("var c = document.getElementById('shareControl'); if (c) c.click();"),
+                    QWebEngineScript::ApplicationWorld);
+            });
+  }
+  if (m_state.value(QStringLiteral("shareLogin")).toBool()) {
+    addStep(
+        [waited] { return waited(300) && ZPHSharingPopoverViewController::sharingPopoverViewController()->isShown(); },
+        [] {
+          auto* command = ZPHPluginManager::sharedManager()->pluginCommandOfClass<ZPHPluginCommandSendToInstapaper>();
+          if (command != nullptr)
+            ZPHSharingPopoverViewController::sharingPopoverViewController()->runPlugin(command->commandID());
+        });
+    addStep([waited] { return waited(300); },
+            [] {
+              auto* command =
+                  ZPHPluginManager::sharedManager()->pluginCommandOfClass<ZPHPluginCommandSendToInstapaper>();
+              if (ZPHInstapaperLoginViewController* login =
+                      command != nullptr ? command->instapaperLoginViewController() : nullptr) {
+                login->setEmailAddress(QStringLiteral("reader@example.com"));
+                login->setPassword(QStringLiteral("not-the-password"));
+                login->setErrorMessage(ZPHSharingIncorrectCredentialsMessage());
+                login->focusPasswordFieldAndSelect();
+              }
+            });
+  }
+  if (!sharePopover.isEmpty())
+    addStep(
+        [waited] { return waited(800) && ZPHSharingPopoverViewController::sharingPopoverViewController()->isShown(); },
+        [window, showCopy] {
+          QWidget* shown = ZPHSharingPopoverViewController::sharingPopoverViewController()->popover();
+          showCopy(shown, window->window()->mapFromGlobal(shown->pos()));
+        });
+  if (m_state.value(QStringLiteral("shareSubmenu")).toBool()) {
+    addStep([waited] { return waited(300); },
+            [window, showCopy] {
+              ZPHReadingLayoutViewController* layout = window->articleListDelegate()->currentLayoutViewController();
+              auto* table = layout != nullptr ? qobject_cast<ZPHArticleListTableView*>(layout->controlView()) : nullptr;
+              QMenu* menu = table != nullptr ? table->contextualMenu() : nullptr;
+              if (menu == nullptr)
+                return;
+              for (QAction* action : menu->actions()) {
+                if (action->menu() == nullptr)
+                  continue;
+                QMenu* share = action->menu();
+                const QRect item = menu->actionGeometry(action);
+                const QPoint at = menu->mapToGlobal(QPoint(item.right() - 4, item.top()));
+                share->popup(at);
+                showCopy(share, window->window()->mapFromGlobal(at));
+                share->close();
+              }
             });
   }
   addStep([waited] { return waited(200); });

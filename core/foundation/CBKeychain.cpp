@@ -88,6 +88,28 @@ bool CBKeychain::storeInternetPasswordInKeychain(const QString& password, const 
   return true;
 }
 
+bool CBKeychain::deleteInternetPasswordFromKeychain(const QString& username, const QString& serverName,
+                                                    const QString& path, quint32 protocolType, ZPHError* error)
+{
+  if (serverName.isEmpty() || username.isEmpty())
+    return ZPHSetError(error, ZPHPasswordStore::errorWithStatus(ZPHPasswordStore::BadParameter));
+  const std::shared_ptr<ZPHPasswordStore> store = ZPHPasswordStore::defaultStore();
+  const ZPHPasswordItem query = ZPHPasswordItem::internetKey(serverName, path, username, protocolType);
+  // Every matching item goes (a query of any protocol may match several).
+  for (int round = 0; round < 16; ++round) {
+    ZPHPasswordItem found;
+    const int status = store->findPassword(query, &found);
+    if (status == ZPHPasswordStore::ItemNotFound)
+      return true;
+    if (status != ZPHPasswordStore::Success)
+      return ZPHSetError(error, ZPHPasswordStore::errorWithStatus(status));
+    const int deleted = store->deleteItem(found);
+    if (deleted != ZPHPasswordStore::Success && deleted != ZPHPasswordStore::ItemNotFound)
+      return ZPHSetError(error, ZPHPasswordStore::errorWithStatus(deleted));
+  }
+  return ZPHSetError(error, ZPHPasswordStore::errorWithStatus(ZPHPasswordStore::Failed));
+}
+
 QString CBKeychainFetchInternetPassword(const QUrl& url, const QString& username)
 {
   return CBKeychain::fetchInternetPasswordFromKeychain(nullptr, username, url.host(), url.path(QUrl::FullyDecoded),

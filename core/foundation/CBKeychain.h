@@ -43,6 +43,13 @@ public:
   static bool storeInternetPasswordInKeychain(const QString& password, const QString& username,
                                               const QString& serverName, const QString& path, quint32 protocolType,
                                               ZPHError* error);
+
+  // Removes the password stored for the server, path, user name and
+  // protocol (0: any), so that a later fetch finds none. True when it was
+  // removed or there was none; false, with the store's error in `error`
+  // (optional), when the store fails, and for an empty server or user name.
+  static bool deleteInternetPasswordFromKeychain(const QString& username, const QString& serverName,
+                                                 const QString& path, quint32 protocolType, ZPHError* error);
 };
 
 // The fetch and store above for the URL's host and path, any protocol. The

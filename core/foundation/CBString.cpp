@@ -486,12 +486,11 @@ QString CBURLDecodedString(const QString& string)
 
 QString CBStringMailToLinkWithTitleAndBody(const QString& title, const QString& body)
 {
-  const QString escapedTitle = CBStringByAddingPercentEscapes(title);
-  const QString escapedBody = CBStringByAddingPercentEscapes(body);
-  QString subjectPart = escapedTitle.isNull() ? emptyString() : QLatin1String("subject=") + escapedTitle;
-  QString bodyPart = escapedBody.isNull() ? emptyString() : QLatin1String("body=") + escapedBody;
-  subjectPart.replace(u'&', QLatin1String("%26"));
-  bodyPart.replace(u'&', QLatin1String("%26"));
+  // Subject and body are encoded in full: a "#", "&", "+", "=" or "?" of a
+  // title or link must not end or split the mail's fields.
+  const auto encoded = [](const QString& text) { return QString::fromLatin1(QUrl::toPercentEncoding(text)); };
+  const QString subjectPart = title.isNull() ? emptyString() : QLatin1String("subject=") + encoded(title);
+  const QString bodyPart = body.isNull() ? emptyString() : QLatin1String("body=") + encoded(body);
   return QLatin1String("mailto:?") + subjectPart + QLatin1Char('&') + bodyPart;
 }
 

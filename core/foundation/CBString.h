@@ -51,8 +51,9 @@ QString CBStringByAddingPercentEscapes(const QString& string);
 // or for bytes that are not UTF-8.
 QString CBURLDecodedString(const QString& string);
 
-// "mailto:?subject=...&body=..." with the escaped title and body, "&" inside
-// them written "%26"; a null title or body gives an empty part.
+// "mailto:?subject=...&body=..." with the title and body percent-encoded in
+// full (every byte but letters, digits and "-._~"), so that they arrive as
+// written; a null title or body gives an empty part.
 QString CBStringMailToLinkWithTitleAndBody(const QString& title, const QString& body);
 
 // True for a non-empty string starting with "http://", "https://" or

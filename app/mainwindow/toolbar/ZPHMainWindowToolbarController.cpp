@@ -9,6 +9,9 @@
 #include "mainwindow/toolbar/ZPHToolbarCustomizationSheet.h"
 #include "mainwindow/toolbar/ZPHToolbarImages.h"
 #include "platform/ZPHUserDefaults.h"
+#include "sharing/ZPHPluginManager.h"
+#include "sharing/ZPHSharingPluginCommand.h"
+#include "sharing/ZPHSharingPopoverViewController.h"
 #include "themes/CBToolbarSegmentedControl.h"
 #include "themes/ZPHTheme.h"
 
@@ -337,6 +340,9 @@ QWidget* ZPHMainWindowToolbarController::makeItem(const QString& identifier)
       control = makeControl(identifier, QString::fromLatin1(item.image), labelForItemIdentifier(identifier),
                             tr(item.toolTip));
       const QString selector = QString::fromLatin1(item.selector);
+      // Sharing: the share control toggles the sharing popover.
+      if (identifier == ShareItemIdentifier)
+        connect(control, &ZPHCustomSegmentedControl::segmentClicked, this, [this] { shareButtonPressed(); });
       if (!selector.isEmpty())
         connect(control, &ZPHCustomSegmentedControl::segmentClicked, this, [this, selector] {
           m_mainWindowController->commandAction(selector)->trigger();
@@ -365,7 +371,9 @@ QWidget* ZPHMainWindowToolbarController::makeItem(const QString& identifier)
     button->setToolTip(control->toolTip());
     if (identifier == AddRemoveItemIdentifier)
       connect(button, &QToolButton::clicked, this, [this] { sendCommand(QStringLiteral("addFeed:")); });
-    else if (identifier != ArticleThemeItemIdentifier && identifier != ShareItemIdentifier)
+    else if (identifier == ShareItemIdentifier)
+      connect(button, &QToolButton::clicked, this, [this] { shareButtonPressed(); });
+    else if (identifier != ArticleThemeItemIdentifier)
       connect(button, &QToolButton::clicked, control, [control] { Q_EMIT control->segmentClicked(0); });
     layout->addWidget(button, 0, Qt::AlignCenter);
     m_textButtons.append({identifier, button});
@@ -439,9 +447,10 @@ bool ZPHMainWindowToolbarController::validateItem(const QString& identifier)
     return true;
   if (identifier == RefreshItemIdentifier)
     return m_refreshButton == nullptr || !m_refreshButton->isCurrentRefreshing();
-  // Sharing needs a plug-in command that validates, and the style popover
-  // is not here yet: both stay off until they come.
-  if (identifier == ShareItemIdentifier || identifier == ArticleThemeItemIdentifier)
+  if (identifier == ShareItemIdentifier)
+    return validateShareItem();
+  // The style popover is not here yet: it stays off until it comes.
+  if (identifier == ArticleThemeItemIdentifier)
     return false;
   const QString selector = commandOfItem(identifier);
   QAction* action = selector.isEmpty() ? nullptr : m_mainWindowController->commandAction(selector);
@@ -524,4 +533,42 @@ ZPHToolbarCustomizationSheet* ZPHMainWindowToolbarController::runCustomizationSh
   m_customizationSheet = sheet;
   sheet->open();
   return sheet;
+}
+
+// MARK: - Sharing
+
+bool ZPHMainWindowToolbarController::validateShareItem() const
+{
+  const ZPHPluginManager* manager = ZPHPluginManager::sharedManager();
+  const QList<ZPHSharingPluginCommand*> commands =
+      manager->orderedPluginCommandsOfType(ZPHSharingPluginCommand::Sharing) +
+      manager->orderedPluginCommandsOfType(ZPHSharingPluginCommand::OpenInBrowser);
+  for (const ZPHSharingPluginCommand* command : commands) {
+    if (command->title().isEmpty() || command->image().isNull())
+      continue;
+    if (m_mainWindowController->validateSharingPluginCommand(command))
+      return true;
+  }
+  return false;
+}
+
+void ZPHMainWindowToolbarController::shareButtonPressed()
+{
+  ZPHSharingPopoverViewController* popover = ZPHSharingPopoverViewController::sharingPopoverViewController();
+  popover->setMainWindowController(m_mainWindowController);
+  QWidget* control = controlForItemIdentifier(ShareItemIdentifier);
+  if (control == nullptr || !control->isVisible())
+    control = textButtonForItemIdentifier(ShareItemIdentifier);
+  popover->togglePopoverForPresentedItem(control);
+}
+
+void ZPHMainWindowToolbarController::showSharePopover()
+{
+  ZPHSharingPopoverViewController* popover = ZPHSharingPopoverViewController::sharingPopoverViewController();
+  if (popover->isShown())
+    return;
+  QWidget* control = controlForItemIdentifier(ShareItemIdentifier);
+  if (control == nullptr || !control->isVisible())
+    control = textButtonForItemIdentifier(ShareItemIdentifier);
+  popover->togglePopoverForPresentedItem(control);
 }

@@ -108,6 +108,12 @@ public:
 
   // The control actions.
   void addRemoveSegmentedControlClicked(int segment);
+  // Sharing: Share opens the sharing popover below its control, or closes
+  // it when it is open; showSharePopover() only opens it. Share is on while
+  // a sharing or browser command (with a picture) can act on the article.
+  void shareButtonPressed();
+  void showSharePopover();
+  bool validateShareItem() const;
 
   // The toolbar's context menu and the customisation sheet it opens.
   QMenu* contextMenu(QWidget* parent);

@@ -566,9 +566,9 @@ TEST_F(ArticleListTest, TablesMoveHeightsMenusKeysAndALayoutSwitchKeepsTheSelect
       shown.append(action->isSeparator() ? "-" : action->text());
     return shown;
   };
-  EXPECT_EQ(
-      titles(rowOf(QStringLiteral("Alpha january"))),
-      (QStringList{"Copy Article Link", "Open in New Tab", "Open in Browser", "-", "Mark as Unread", "Bookmark"}));
+  EXPECT_EQ(titles(rowOf(QStringLiteral("Alpha january"))),
+            (QStringList{"Copy Article Link", "Open in New Tab", "Open in Browser", "-", "Mark as Unread", "Bookmark",
+                         "-", "Share"}));
   EXPECT_EQ(titles(0), QStringList());
   EXPECT_EQ(titles(-1).value(4), QStringLiteral("Mark as Unread"));
   EXPECT_EQ(titles(rowOf(QStringLiteral("Alpha february"))).value(4), QStringLiteral("Mark as Read"));

@@ -18,6 +18,7 @@
 #include "kit/ZPHManualClock.h"
 #include "platform/CBOperationController.h"
 #include "platform/ZPHUserDefaults.h"
+#include "sharing/ZPHSharingPopoverViewController.h"
 #include "support/ZPHTestHTTPServer.h"
 #include "themes/ZPHRegisterThemes.h"
 #include "web/CBShadowTextField.h"
@@ -456,9 +457,11 @@ TEST_F(ArticleDetailWebTest, ThePageControlsReachTheApplicationThroughTheBridge)
                QStringLiteral("newsItemFlagActive");
       },
       10000));
-  // The share control: no sharing commands yet, so the control goes back.
+  // The share control opens the sharing popover; when it closes, the
+  // control goes back.
   click(QStringLiteral("shareControl"));
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return bridgeCalls() == 2; }, 10000));
+  ZPHSharingPopoverViewController::sharingPopoverViewController()->closePopOver();
   EXPECT_TRUE(ZPHTestWaitUntil(
       [&] {
         return !run(QStringLiteral("document.getElementById('shareControl').classList.contains('active')")).toBool();

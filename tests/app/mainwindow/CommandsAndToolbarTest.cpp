@@ -18,6 +18,7 @@
 #include "mainwindow/toolbar/CBRefreshToolbarButton.h"
 #include "mainwindow/toolbar/ZPHMainWindowToolbarController.h"
 #include "mainwindow/toolbar/ZPHToolbarCustomizationSheet.h"
+#include "sharing/CBUserInterfaceContext.h"
 #include "sharing/ZPHSharingPluginCommand.h"
 #include "sourcelist/ZPHSourceListCommands.h"
 #include "sourcelist/ZPHSourceListViewController.h"
@@ -547,12 +548,14 @@ class RecordingCommand : public ZPHSharingPluginCommand {
 public:
   QString commandID() const override { return QStringLiteral("test.record"); }
   QString title() const override { return QStringLiteral("Record"); }
-  int type() const override { return Sharing; }
+  QList<int> commandTypes() const override { return {Sharing}; }
   bool validateWithItems(const QList<CBSharableItem>& items) const override { return items.size() == 1; }
-  void runWithItems(const QList<CBSharableItem>& items, QWidget* view) override
+  bool performCommandWithArray(const QList<CBSharableItem>& items, const CBUserInterfaceContext& context,
+                               CBPluginHelper*, ZPHError*) override
   {
     runs += int(items.size());
-    lastView = view;
+    lastView = context.view();
+    return true;
   }
   int runs = 0;
   QWidget* lastView = nullptr;

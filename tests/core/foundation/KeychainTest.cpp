@@ -82,6 +82,26 @@ TEST_F(Keychain, InternetPasswordsRoundTripAndReplaceInPlace)
   EXPECT_EQ(items[0].created, created);
 }
 
+TEST_F(Keychain, DeletingAnInternetPasswordLeavesTheOthers)
+{
+  ASSERT_TRUE(storePassword("first", "alice", "/api/add"));
+  ASSERT_TRUE(storePassword("other", "bob", "/api/add"));
+  ASSERT_TRUE(storePassword("elsewhere", "alice", "/api"));
+  // Since an empty password keeps the stored one, deleting is the only way
+  // to make the store forget it.
+  ASSERT_TRUE(
+      CBKeychain::deleteInternetPasswordFromKeychain("alice", kServer, "/api/add", CBKeychainProtocolTypeAny, nullptr));
+  EXPECT_TRUE(fetch("alice", "/api/add").isNull());
+  EXPECT_TRUE(internetItems("/api/add", "alice").isEmpty());
+  EXPECT_EQ(fetch("bob", "/api/add"), "other");
+  EXPECT_EQ(fetch("alice", "/api"), "elsewhere");
+  // Nothing left to delete is no failure; a missing key is.
+  EXPECT_TRUE(CBKeychain::deleteInternetPasswordFromKeychain("alice", kServer, "/api/add", 0, nullptr));
+  ZPHError error;
+  EXPECT_FALSE(CBKeychain::deleteInternetPasswordFromKeychain("", kServer, "/api/add", 0, &error));
+  EXPECT_FALSE(error.isNull());
+}
+
 TEST_F(Keychain, InternetPasswordsNeedServerAndUserName)
 {
   EXPECT_TRUE(CBKeychain::storeInternetPasswordInKeychain("pw", "", kServer, "/", 0, nullptr));

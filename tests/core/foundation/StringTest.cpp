@@ -227,7 +227,10 @@ TEST(CBString, PercentEscapingAndDecoding)
   EXPECT_TRUE(CBURLDecodedString("%FF").isNull());
 
   EXPECT_EQ(CBStringMailToLinkWithTitleAndBody("Tom & Jerry", "http://x/?a=1&b=2"),
-            "mailto:?subject=Tom%20%26%20Jerry&body=http://x/?a=1%26b=2");
+            "mailto:?subject=Tom%20%26%20Jerry&body=http%3A%2F%2Fx%2F%3Fa%3D1%26b%3D2");
+  // A "#" would end the link and drop the body; "+" would read as a space.
+  EXPECT_EQ(CBStringMailToLinkWithTitleAndBody("C# + F#?", "https://x/#top"),
+            "mailto:?subject=C%23%20%2B%20F%23%3F&body=https%3A%2F%2Fx%2F%23top");
   EXPECT_EQ(CBStringMailToLinkWithTitleAndBody(QString(), "b"), "mailto:?&body=b");
 }
 

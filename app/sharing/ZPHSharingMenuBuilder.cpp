@@ -1,5 +1,6 @@
-#include "mainwindow/ZPHSharingMenuBuilder.h"
+#include "sharing/ZPHSharingMenuBuilder.h"
 
+#include "sharing/ZPHPluginManager.h"
 #include "sharing/ZPHSharingPluginCommand.h"
 
 #include <QtGui/QAction>
@@ -11,7 +12,7 @@ QList<ZPHSharingPluginCommand*> ZPHSharingMenuBuilder::commandList(const QList<Z
   QList<ZPHSharingPluginCommand*> list;
   const auto appendType = [&](int type) {
     for (ZPHSharingPluginCommand* command : commands)
-      if (command != nullptr && command->type() == type)
+      if (command != nullptr && command->isOfType(type))
         list.append(command);
   };
   appendType(ZPHSharingPluginCommand::Sharing);
@@ -36,6 +37,18 @@ QList<ZPHSharingPluginCommand*> ZPHSharingMenuBuilder::commandList(const QList<Z
   return list;
 }
 
+QList<ZPHSharingPluginCommand*> ZPHSharingMenuBuilder::commandList(const ZPHPluginManager& manager)
+{
+  QList<ZPHSharingPluginCommand*> ordered;
+  for (const int type : {int(ZPHSharingPluginCommand::Sharing), int(ZPHSharingPluginCommand::ReadLater),
+                         int(ZPHSharingPluginCommand::SendToApplication)}) {
+    for (ZPHSharingPluginCommand* command : manager.orderedPluginCommandsOfType(type))
+      if (!ordered.contains(command))
+        ordered.append(command);
+  }
+  return commandList(ordered);
+}
+
 int ZPHSharingMenuBuilder::addCommandsToMenu(const QList<ZPHSharingPluginCommand*>& list, QMenu* menu,
                                              const std::optional<CBSharableItem>& item,
                                              const std::function<void(ZPHSharingPluginCommand* command)>& perform)
@@ -57,9 +70,14 @@ int ZPHSharingMenuBuilder::addCommandsToMenu(const QList<ZPHSharingPluginCommand
     }
     QAction* action = menu->addAction(command->title());
     action->setObjectName(QStringLiteral("performSharingPluginCommandWithAssociatedObject:"));
-    const QImage image = command->menuImage();
+    QImage image = command->menuImage();
+    if (image.isNull())
+      image = command->image();
     if (!image.isNull())
       action->setIcon(QPixmap::fromImage(image.scaled(16, 16, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    ZPHPluginManager::associateMenuItemWithPluginCommand(action, command);
+    if (item.has_value())
+      ZPHPluginManager::associateMenuItemWithObject(action, *item);
     // The action runs the command it was made for; it dies with the menu.
     QObject::connect(action, &QAction::triggered, menu, [perform, command] { perform(command); });
     ++added;

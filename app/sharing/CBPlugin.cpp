@@ -1,0 +1,5 @@
+#include "sharing/CBPlugin.h"
+
+CBPlugin::~CBPlugin() = default;
+
+CBAppObserver::~CBAppObserver() = default;
