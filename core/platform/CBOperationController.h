@@ -3,9 +3,11 @@
 #include "platform/CBOperation.h"
 #include "platform/ZPHNotificationCenter.h"
 
+#include <QtCore/QHash>
 #include <QtCore/QList>
 #include <QtCore/QString>
 
+#include <list>
 #include <memory>
 
 class ZPHOperationQueue;
@@ -73,7 +75,7 @@ public:
   void setName(const QString& name);
   bool tracksOperations() const { return m_tracksOperations; }
   void setTracksOperations(bool tracks) { m_tracksOperations = tracks; }
-  QList<std::shared_ptr<CBOperation>> operations() const { return m_operations; }
+  QList<std::shared_ptr<CBOperation>> operations() const;
   int numberOfOperations() const { return int(m_operations.size()); }
   ZPHOperationQueue* operationQueue() const { return m_operationQueue.get(); }
 
@@ -83,7 +85,10 @@ private:
   std::unique_ptr<ZPHOperationQueue> m_operationQueue;
   int m_queueWidth = -1;
   bool m_tracksOperations = true;
-  QList<std::shared_ptr<CBOperation>> m_operations;
+  // The tracked operations in the order added, and where each is in that
+  // list: a completion among thousands is found at once.
+  std::list<std::shared_ptr<CBOperation>> m_operations;
+  QHash<const CBOperation*, std::list<std::shared_ptr<CBOperation>>::iterator> m_positions;
   ZPHObserverToken m_completionObserver;
 };
 
