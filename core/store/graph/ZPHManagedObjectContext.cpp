@@ -477,17 +477,6 @@ bool ZPHManagedObjectContext::pendingView(const ZPHEntityDescription* entity, co
   view->active = false;
   if (m_inserted.empty() && m_updated.empty() && m_deleted.empty())
     return true;
-  // The unsaved objects of each table.
-  QHash<const ZPHEntityDescription*, std::vector<ZPHManagedObject*>> pendingByRoot;
-  QSet<const ZPHManagedObject*> listed;
-  for (const auto* list : {&m_inserted, &m_updated, &m_deleted}) {
-    for (ZPHManagedObject* object : *list) {
-      if (!listed.contains(object)) {
-        listed.insert(object);
-        pendingByRoot[object->m_entity->rootEntity()].push_back(object);
-      }
-    }
-  }
   const ZPHEntityDescription* root = entity->rootEntity();
 
   // The relationships the request reads through: a change on their other
@@ -517,10 +506,29 @@ bool ZPHManagedObjectContext::pendingView(const ZPHEntityDescription* entity, co
     }
     hops.push_back({owner, index});
   }
-  bool touched = pendingByRoot.contains(root);
-  for (const Hop& hop : hops)
-    touched = touched || pendingByRoot.contains(hop.owner->destination(hop.index)->rootEntity());
-  if (!touched)
+
+  // The unsaved objects of the tables the request reads, each once: an
+  // object is listed as inserted or as updated, and again as deleted when
+  // it was deleted since.
+  QVarLengthArray<const ZPHEntityDescription*, 4> readRoots{root};
+  for (const Hop& hop : hops) {
+    const ZPHEntityDescription* destinationRoot = hop.owner->destination(hop.index)->rootEntity();
+    if (!readRoots.contains(destinationRoot))
+      readRoots.append(destinationRoot);
+  }
+  QHash<const ZPHEntityDescription*, std::vector<ZPHManagedObject*>> pendingByRoot;
+  const auto note = [&](ZPHManagedObject* object) {
+    const ZPHEntityDescription* objectRoot = object->m_entity->rootEntity();
+    if (readRoots.contains(objectRoot))
+      pendingByRoot[objectRoot].push_back(object);
+  };
+  for (ZPHManagedObject* object : m_inserted) note(object);
+  for (ZPHManagedObject* object : m_updated) note(object);
+  for (ZPHManagedObject* object : m_deleted) {
+    if (!object->m_inserted && !object->m_updated)
+      note(object);
+  }
+  if (pendingByRoot.isEmpty())
     return true;  // nothing unsaved that the request reads
 
   view->active = true;

@@ -4,6 +4,7 @@
 #include "store/graph/ZPHManagedObjectID.h"
 
 #include <QtCore/QDateTime>
+#include <QtCore/QSet>
 #include <QtCore/QStringList>
 
 struct ZPHPredicate::Node {
@@ -14,6 +15,10 @@ struct ZPHPredicate::Node {
   QString variable;
   ZPHPredicate::ComparisonOptions options;
   QList<ZPHPredicate> children;
+  // For an IN list of texts only (nulls match nothing): the texts, so that
+  // judging an object is one look-up rather than a walk of the list.
+  bool inListIsText = false;
+  QSet<QString> inTexts;
 };
 
 ZPHPredicate::ZPHPredicate() = default;
@@ -32,6 +37,20 @@ ZPHPredicate ZPHPredicate::compare(const QString& keyPath, Operator op, const QV
   node->op = op;
   node->keyPath = keyPath;
   node->value = value;
+  if (op == Operator::In) {
+    node->inListIsText = true;
+    for (const QVariant& candidate : value.toList()) {
+      const QVariant comparable = ZPHComparableValue(candidate);
+      if (!comparable.isValid())
+        continue;
+      if (comparable.typeId() != QMetaType::QString) {
+        node->inListIsText = false;
+        node->inTexts.clear();
+        break;
+      }
+      node->inTexts.insert(comparable.toString());
+    }
+  }
   return ZPHPredicate(std::move(node));
 }
 
@@ -274,6 +293,9 @@ bool ZPHPredicate::evaluateWithObject(const ZPHManagedObject* object) const
   }
   const QVariant left = ZPHComparableValue(object->valueForKeyPath(m_node->keyPath));
   if (m_node->op == Operator::In) {
+    // Texts equal only texts (numbers sort apart from them).
+    if (m_node->inListIsText)
+      return left.typeId() == QMetaType::QString && m_node->inTexts.contains(left.toString());
     for (const QVariant& candidate : m_node->value.toList()) {
       const QVariant right = ZPHComparableValue(candidate);
       if (left.isValid() && right.isValid() && ZPHCompareValues(left, right) == 0)

@@ -57,6 +57,43 @@ TEST_F(ObjectGraphTest, SchemaHasOneTablePerHierarchyWithIndexes)
       all.contains(QStringLiteral("CREATE TABLE \"Enclosure\" (id INTEGER PRIMARY KEY, \"URL\" TEXT, \"article_id\"")));
 }
 
+// An IN list judges the context's unsaved objects as the store judges its
+// rows: texts match equal texts only, a null in the list matches nothing,
+// and a list that mixes numbers and texts is judged value by value.
+TEST_F(ObjectGraphTest, InListsJudgeUnsavedObjectsAsTheStoreJudgesRows)
+{
+  using P = ZPHPredicate;
+  struct Case {
+    const char* name;
+    QString keyPath;
+    QVariantList values;
+    QStringList expected;  // sorted by guid
+  } cases[] = {
+      {"texts", QStringLiteral("guid"), {QStringLiteral("a"), QStringLiteral("c"), QStringLiteral("zz")}, {"a", "c"}},
+      {"texts and a null", QStringLiteral("guid"), {QStringLiteral("b"), QVariant()}, {"b"}},
+      {"texts twice", QStringLiteral("guid"), {QStringLiteral("b"), QStringLiteral("b")}, {"b"}},
+      {"case counts", QStringLiteral("guid"), {QStringLiteral("A")}, {}},
+      {"a null column matches no text",
+       QStringLiteral("feedURL"),
+       {QStringLiteral(""), QStringLiteral("f")},
+       {"a", "b"}},
+      {"numbers and texts", QStringLiteral("markedForDeletion"), {QStringLiteral("x"), qint64(1)}, {"c"}},
+      {"texts never match numbers", QStringLiteral("markedForDeletion"), {QStringLiteral("zero")}, {}},
+  };
+  insertArticle(QStringLiteral("a"), QStringLiteral("f"), 1);
+  insertArticle(QStringLiteral("b"), QStringLiteral("f"), 2);
+  insertArticle(QStringLiteral("c"), QString(), 3)->setValue(QStringLiteral("markedForDeletion"), true);
+  for (const bool saved : {false, true}) {
+    if (saved)
+      ASSERT_TRUE(main->save());
+    for (const Case& c : cases) {
+      ZPHFetchRequest request(QStringLiteral("Article"), P::in(c.keyPath, c.values));
+      request.sortDescriptors = {{QStringLiteral("guid"), true}};
+      EXPECT_EQ(guids(main->executeFetchRequest(request)), c.expected) << c.name << (saved ? " (saved)" : "");
+    }
+  }
+}
+
 TEST_F(ObjectGraphTest, OneToOneLinksReadFromTheStoringSide)
 {
   ZPHManagedObject* article = insertArticle(QStringLiteral("a"), QStringLiteral("f"), 1);
