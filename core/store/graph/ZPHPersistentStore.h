@@ -51,6 +51,13 @@ public:
   // fails the integrity check (when asked for) is reported, never replaced.
   bool open(bool performIntegrityCheck, ZPHError* error);
 
+  // Gives the open store's tables exactly the indexes the model declares:
+  // drops the ones it no longer declares (a store made by an earlier
+  // version) and makes the missing ones, in one transaction. Nothing is
+  // written when they agree already. For the store the application works
+  // on (a migration leaves its source store as it is).
+  bool alignIndexesWithModel(ZPHError* error);
+
   // Runs "PRAGMA integrity_check"; anything but "ok" is an error.
   bool checkIntegrity(ZPHError* error);
 
