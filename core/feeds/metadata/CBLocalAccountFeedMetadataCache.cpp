@@ -123,6 +123,8 @@ void CBLocalAccountFeedMetadataCache::deleteDatabaseFileIfStale(const QDateTime&
     return;
   if (!CBFileDelete(databaseFilePath()))
     qCWarning(zphFeeds) << "can't delete" << databaseFilePath();
+  // The empty journal the database keeps between writes goes with it.
+  CBFileDelete(databaseFilePath() + QStringLiteral("-journal"));
   defaults.setObject(CBLocalAccountFeedMetadataCacheDateLastDeletedKey, now.toUTC());
 }
 

@@ -140,6 +140,18 @@ std::shared_ptr<CBLocalAccountFeedMetadataCache> ZPHRefreshFeedOperation::feedMe
   return m_metadataCache;
 }
 
+void ZPHRefreshFeedOperation::cancel()
+{
+  CBDownloadOperation::cancel();
+  std::shared_ptr<ZPHArticleSaverBacklog> backlog;
+  {
+    QMutexLocker locker(&m_mutex);
+    backlog = m_saverBacklog;
+  }
+  if (backlog)
+    backlog->wakeWaiters();
+}
+
 std::shared_ptr<ZPHArticleSaverBacklog> ZPHRefreshFeedOperation::saverBacklog()
 {
   QMutexLocker locker(&m_mutex);
