@@ -78,6 +78,9 @@ public:
   QList<std::shared_ptr<CBOperation>> operations() const;
   int numberOfOperations() const { return int(m_operations.size()); }
   ZPHOperationQueue* operationQueue() const { return m_operationQueue.get(); }
+  // Expires when the controller is destroyed: work posted for later asks it
+  // whether the controller is still there.
+  std::weak_ptr<const void> lifetime() const { return m_lifetime; }
 
 private:
   void operationDidComplete(const ZPHNotification& notification);
@@ -90,6 +93,7 @@ private:
   std::list<std::shared_ptr<CBOperation>> m_operations;
   QHash<const CBOperation*, std::list<std::shared_ptr<CBOperation>>::iterator> m_positions;
   ZPHObserverToken m_completionObserver;
+  std::shared_ptr<const void> m_lifetime = std::make_shared<int>(0);
 };
 
 // Adds the operation to the shared controller if not already queued: at once

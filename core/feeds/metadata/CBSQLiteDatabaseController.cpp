@@ -283,6 +283,21 @@ std::optional<QVariantList> CBSQLiteDatabaseController::executeQueryForFirstRow(
   return row;
 }
 
+bool CBSQLiteDatabaseController::executeQuery(const QString& sql, const QVariantList& arguments,
+                                              const std::function<void(const QVariantList& row)>& onRow)
+{
+  return runStatement(sql, arguments, [&onRow](SQLite::Statement& statement) {
+    const int columns = statement.getColumnCount();
+    QVariantList values;
+    while (statement.executeStep()) {
+      values.clear();
+      values.reserve(columns);
+      for (int i = 0; i < columns; ++i) values.append(columnValue(statement.getColumn(i)));
+      onRow(values);
+    }
+  });
+}
+
 bool CBSQLiteDatabaseController::createTableIfMissing(const QString& createTableStatement)
 {
   static const QRegularExpression tableName(

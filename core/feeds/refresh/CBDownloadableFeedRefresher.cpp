@@ -134,7 +134,7 @@ void CBDownloadableFeedRefresher::refreshFeed(CBFeed* feed, CBAccount* account,
   ZPH_ASSERT_MAIN_THREAD();
   if (feed == nullptr || operationController == nullptr)
     return;
-  operationController->addOperationIfNotInQueue(refreshOperationForFeed(feed));
+  operationController->addOperationIfNotInQueue(refreshOperationForFeed(feed, feed->URL()));
 }
 
 void CBDownloadableFeedRefresher::refreshFeeds(const QList<CBFeed*>& feeds, CBAccount* account,
@@ -142,8 +142,51 @@ void CBDownloadableFeedRefresher::refreshFeeds(const QList<CBFeed*>& feeds, CBAc
 {
   Q_UNUSED(account);
   ZPH_ASSERT_MAIN_THREAD();
-  if (operationController == nullptr)
+  if (operationController != nullptr)
+    refreshInParts(feeds, operationController);
+}
+
+void CBDownloadableFeedRefresher::refreshInParts(const QList<CBFeed*>& feeds,
+                                                 CBOperationController* operationController)
+{
+  if (feeds.isEmpty())
     return;
+  if (feeds.size() > FeedsPerTurn) {
+    // The rest follows in the next turn, by identifier (a feed may go
+    // meanwhile). It is asked for before this part is queued: a refresh of
+    // this part that ends at once posts its end after it, so the controller
+    // hears of the rest before it could find itself empty and end the
+    // session.
+    QList<ZPHManagedObjectID> rest;
+    rest.reserve(feeds.size() - FeedsPerTurn);
+    for (qsizetype i = FeedsPerTurn; i < feeds.size(); ++i) {
+      if (feeds.at(i) != nullptr)
+        rest.append(feeds.at(i)->objectID());
+    }
+    const std::weak_ptr<const void> controllerAlive = operationController->lifetime();
+    ZPHMainThread::async([rest, controllerAlive, operationController] {
+      ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
+      ZPHManagedObjectContext* context = delegate != nullptr ? delegate->mainThreadManagedObjectContext() : nullptr;
+      if (controllerAlive.expired() || context == nullptr)
+        return;
+      QList<CBFeed*> next;
+      next.reserve(rest.size());
+      for (const ZPHManagedObjectID& feedID : rest) {
+        auto* feed = dynamic_cast<CBFeed*>(context->registeredObject(feedID));
+        if (feed != nullptr && !feed->isDeleted())
+          next.append(feed);
+      }
+      refreshInParts(next, operationController);
+    });
+    queueRefreshes(feeds.mid(0, FeedsPerTurn), operationController);
+    return;
+  }
+  queueRefreshes(feeds, operationController);
+}
+
+void CBDownloadableFeedRefresher::queueRefreshes(const QList<CBFeed*>& feeds,
+                                                 CBOperationController* operationController)
+{
   // What addOperationIfNotInQueue() would find: the addresses of the
   // uncancelled refreshes the controller tracks, and those queued here.
   QSet<QUrl> queued;
@@ -161,13 +204,13 @@ void CBDownloadableFeedRefresher::refreshFeeds(const QList<CBFeed*>& feeds, CBAc
     if (queued.contains(url))
       continue;
     queued.insert(url);
-    operationController->addOperation(refreshOperationForFeed(feed));
+    operationController->addOperation(refreshOperationForFeed(feed, url));
   }
 }
 
-std::shared_ptr<ZPHRefreshFeedOperation> CBDownloadableFeedRefresher::refreshOperationForFeed(CBFeed* feed)
+std::shared_ptr<ZPHRefreshFeedOperation> CBDownloadableFeedRefresher::refreshOperationForFeed(CBFeed* feed,
+                                                                                              const QUrl& url)
 {
-  const QUrl url = feed->URL();
   auto operation = std::make_shared<ZPHRefreshFeedOperation>(url);
   operation->setUsername(feed->username());
   if (!feed->username().isEmpty())
