@@ -97,6 +97,10 @@ CBLocalAccountFeedMetadataCache::CBLocalAccountFeedMetadataCache(const QString& 
   m_operationController = new CBOperationController;
   m_operationController->operationQueue()->setName(
       QStringLiteral("com.fernhollow.zephlin.feedMetaDataCacheOperationController"));
+  // Its writes take the database's one lock in turn anyway: one thread
+  // runs them one after the other, rather than a thread each waking to wait
+  // for the lock (a refresh writes twice for every feed it downloads).
+  m_operationController->operationQueue()->setMaxConcurrentOperationCount(1);
 }
 
 CBLocalAccountFeedMetadataCache::~CBLocalAccountFeedMetadataCache()

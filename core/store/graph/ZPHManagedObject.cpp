@@ -24,8 +24,9 @@ const QVariant& ZPHManagedObject::unresolvedLink()
 
 bool ZPHManagedObject::isUnresolvedLink(const QVariant& value)
 {
-  return value.isValid() && value.typeId() == qMetaTypeId<ZPHManagedObjectID>() &&
-         value.value<ZPHManagedObjectID>().isNull();
+  // Asked on every read of a value: the type's id is looked up once.
+  static const int linkType = qMetaTypeId<ZPHManagedObjectID>();
+  return value.typeId() == linkType && value.value<ZPHManagedObjectID>().isNull();
 }
 
 const QVariant& ZPHManagedObject::primitiveValue(int index) const

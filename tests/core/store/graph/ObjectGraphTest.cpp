@@ -57,38 +57,42 @@ TEST_F(ObjectGraphTest, SchemaHasOneTablePerHierarchyWithIndexes)
       all.contains(QStringLiteral("CREATE TABLE \"Enclosure\" (id INTEGER PRIMARY KEY, \"URL\" TEXT, \"article_id\"")));
 }
 
-// An IN list judges the context's unsaved objects as the store judges its
-// rows: texts match equal texts only, a null in the list matches nothing,
-// and a list that mixes numbers and texts is judged value by value.
-TEST_F(ObjectGraphTest, InListsJudgeUnsavedObjectsAsTheStoreJudgesRows)
+// Texts compared for (in)equality or with an IN list judge the context's
+// unsaved objects as the store judges its rows: texts match equal texts
+// only, a null matches nothing (and is unequal to every text), and a list
+// that mixes numbers and texts is judged value by value.
+TEST_F(ObjectGraphTest, TextComparisonsJudgeUnsavedObjectsAsTheStoreJudgesRows)
 {
   using P = ZPHPredicate;
+  using Op = ZPHPredicate::Operator;
+  const QString guid = QStringLiteral("guid");
+  const QString feedURL = QStringLiteral("feedURL");
+  const QString marked = QStringLiteral("markedForDeletion");
   struct Case {
     const char* name;
-    QString keyPath;
-    QVariantList values;
+    ZPHPredicate predicate;
     QStringList expected;  // sorted by guid
   } cases[] = {
-      {"texts", QStringLiteral("guid"), {QStringLiteral("a"), QStringLiteral("c"), QStringLiteral("zz")}, {"a", "c"}},
-      {"texts and a null", QStringLiteral("guid"), {QStringLiteral("b"), QVariant()}, {"b"}},
-      {"texts twice", QStringLiteral("guid"), {QStringLiteral("b"), QStringLiteral("b")}, {"b"}},
-      {"case counts", QStringLiteral("guid"), {QStringLiteral("A")}, {}},
-      {"a null column matches no text",
-       QStringLiteral("feedURL"),
-       {QStringLiteral(""), QStringLiteral("f")},
-       {"a", "b"}},
-      {"numbers and texts", QStringLiteral("markedForDeletion"), {QStringLiteral("x"), qint64(1)}, {"c"}},
-      {"texts never match numbers", QStringLiteral("markedForDeletion"), {QStringLiteral("zero")}, {}},
+      {"in texts", P::in(guid, {QStringLiteral("a"), QStringLiteral("c"), QStringLiteral("zz")}), {"a", "c"}},
+      {"in texts and a null", P::in(guid, {QStringLiteral("b"), QVariant()}), {"b"}},
+      {"in texts twice", P::in(guid, {QStringLiteral("b"), QStringLiteral("b")}), {"b"}},
+      {"in: case counts", P::in(guid, {QStringLiteral("A")}), {}},
+      {"in: a null column matches no text", P::in(feedURL, {QStringLiteral(""), QStringLiteral("f")}), {"a", "b"}},
+      {"in numbers and texts", P::in(marked, {QStringLiteral("x"), qint64(1)}), {"c"}},
+      {"in: texts never match numbers", P::in(marked, {QStringLiteral("zero")}), {}},
+      {"equal text", P::equal(feedURL, QStringLiteral("f")), {"a", "b"}},
+      {"equal empty text is not null", P::equal(feedURL, QStringLiteral("")), {}},
+      {"not equal keeps null", P::compare(feedURL, Op::NotEqual, QStringLiteral("f")), {"c"}},
   };
   insertArticle(QStringLiteral("a"), QStringLiteral("f"), 1);
   insertArticle(QStringLiteral("b"), QStringLiteral("f"), 2);
-  insertArticle(QStringLiteral("c"), QString(), 3)->setValue(QStringLiteral("markedForDeletion"), true);
+  insertArticle(QStringLiteral("c"), QString(), 3)->setValue(marked, true);
   for (const bool saved : {false, true}) {
     if (saved)
       ASSERT_TRUE(main->save());
     for (const Case& c : cases) {
-      ZPHFetchRequest request(QStringLiteral("Article"), P::in(c.keyPath, c.values));
-      request.sortDescriptors = {{QStringLiteral("guid"), true}};
+      ZPHFetchRequest request(QStringLiteral("Article"), c.predicate);
+      request.sortDescriptors = {{guid, true}};
       EXPECT_EQ(guids(main->executeFetchRequest(request)), c.expected) << c.name << (saved ? " (saved)" : "");
     }
   }
