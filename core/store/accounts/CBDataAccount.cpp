@@ -756,6 +756,32 @@ void CBDataAccount::multipleArticleReadStatusDidChange(const ZPHNotification& no
   ZPH_ASSERT_MAIN_THREAD();
   if (ZPHCoreApplicationDelegate::sharedDelegateIsShuttingDown())
     return;
+  if (notification.userInfo.contains(CBDataArticleFeedURLsKey)) {
+    // The poster named the feeds and marked the articles for sync: nothing
+    // to look up article by article. A bulk change is counted again at once
+    // rather than after the usual pause.
+    const QStringList urls = notification.userInfo.value(CBDataArticleFeedURLsKey).toStringList();
+    ZPHCoreApplicationDelegate* delegate = appDelegate();
+    if (urls.isEmpty() || delegate == nullptr)
+      return;
+    QPointer<CBDataAccount> guard(this);
+    delegate->addCoreDataQueueBlock(
+        [urls] {
+          ZPHCoreApplicationDelegate* d = appDelegate();
+          std::shared_ptr<ZPHManagedObjectContext> context = d ? d->temporaryManagedObjectContext() : nullptr;
+          if (context == nullptr)
+            return;
+          for (CBFeed* feed : CBFeed::feedsWithURLs(urls, context.get())) feed->setUnreadCountIsValid(false);
+          d->saveManagedObjectContext(context.get());
+        },
+        [guard] {
+          ZPHMainThread::async([guard] {
+            if (guard)
+              guard->updateTotalUnreadCount();
+          });
+        });
+    return;
+  }
   const QVariantList articles = notification.userInfo.value(ZPHArticlesKey).toList();
   const bool fromSync = notification.userInfo.value(FromSyncKey).toBool();
   QList<ZPHManagedObjectID> objectIDs;

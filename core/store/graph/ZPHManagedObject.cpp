@@ -105,6 +105,8 @@ void ZPHManagedObject::setValue(const QString& key, const QVariant& value)
 
 QVariant ZPHManagedObject::valueForKeyPath(const QString& keyPath) const
 {
+  if (keyPath == QLatin1String("self"))
+    return QVariant::fromValue(m_objectID);
   const qsizetype dot = keyPath.indexOf(u'.');
   if (dot < 0)
     return value(keyPath);

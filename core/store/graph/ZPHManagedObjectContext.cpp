@@ -803,10 +803,15 @@ QList<ZPHManagedObjectID> ZPHManagedObjectContext::fetchIDs(const ZPHFetchReques
   ZPHSQLiteConnection* db = m_store->connection(error);
   if (db == nullptr)
     return {};
-  // The values of an object in memory, row after row.
+  // The values of an object in memory, row after row (a link as the
+  // related object's identifier, as the store gives it).
   const auto appendMemoryValues = [&](const ZPHManagedObject* object) {
     for (const QString& keyPath : valueKeyPaths) {
-      const QVariant value = object->valueForKeyPath(keyPath);
+      QVariant value = object->valueForKeyPath(keyPath);
+      if (value.typeId() == qMetaTypeId<ZPHManagedObject*>()) {
+        const ZPHManagedObject* related = value.value<ZPHManagedObject*>();
+        value = related != nullptr ? QVariant::fromValue(related->objectID()) : QVariant();
+      }
       values->append(value.isNull() ? QVariant() : value);
     }
   };
@@ -826,19 +831,26 @@ QList<ZPHManagedObjectID> ZPHManagedObjectContext::fetchIDs(const ZPHFetchReques
   const bool hierarchy = entity->hasHierarchy();
   QByteArray columns = QByteArray("SELECT t0.id") + (hierarchy ? ", t0._entity" : "");
   // The value columns come first, the sort values (for a merge) after them.
+  // A value is an attribute, or a stored to-one link (the related object's
+  // identifier; `linkTargets` holds the destination, else nullptr).
   QList<ZPHAttributeType> valueTypes;
+  QList<const ZPHEntityDescription*> linkTargets;
   if (values != nullptr) {
     for (const QString& keyPath : valueKeyPaths) {
       QByteArray column;
       bool isRelationship = false;
       std::pair<const ZPHEntityDescription*, int> target{nullptr, -1};
-      if (!builder.resolve(keyPath, &column, &isRelationship, nullptr, &target) || isRelationship ||
-          target.first == nullptr || !target.first->isAttribute(target.second)) {
+      const bool resolved = builder.resolve(keyPath, &column, &isRelationship, nullptr, &target);
+      const bool attribute =
+          resolved && !isRelationship && target.first != nullptr && target.first->isAttribute(target.second);
+      const bool link = resolved && isRelationship && target.first != nullptr && target.first->isStored(target.second);
+      if (!attribute && !link) {
         ZPHSetError(error, keyPathError(entity->name(), keyPath));
         return {};
       }
       columns += ", " + column;
-      valueTypes.append(target.first->attribute(target.second).type);
+      valueTypes.append(attribute ? target.first->attribute(target.second).type : ZPHAttributeType::Int64);
+      linkTargets.append(link ? target.first->destination(target.second) : nullptr);
     }
   }
   const int firstValueColumn = hierarchy ? 2 : 1;
@@ -874,7 +886,13 @@ QList<ZPHManagedObjectID> ZPHManagedObjectContext::fetchIDs(const ZPHFetchReques
     Found found{ZPHManagedObjectID(m_store, rowEntity, statement.columnInt64(0)), {}};
     for (int i = 0; i < int(valueTypes.size()); ++i) {
       const int column = firstValueColumn + i;
-      storedValues.append(statement.isNull(column) ? QVariant() : attributeValue(statement, column, valueTypes[i]));
+      if (statement.isNull(column))
+        storedValues.append(QVariant());
+      else if (linkTargets[i] != nullptr)
+        storedValues.append(
+            QVariant::fromValue(ZPHManagedObjectID(m_store, linkTargets[i], statement.columnInt64(column))));
+      else
+        storedValues.append(attributeValue(statement, column, valueTypes[i]));
     }
     if (view->active) {
       for (qsizetype i = 0; i < request.sortDescriptors.size(); ++i)
@@ -1217,13 +1235,13 @@ void ZPHManagedObjectContext::mergeChanges(const ZPHStoreChanges& changes)
   }
   if (!changes.deleted.isEmpty())
     applyDeleteRulesOfMergedDeletions(changes.deleted, &updatedIDs);
-  for (auto it = changes.updated.constBegin(); it != changes.updated.constEnd(); ++it) {
-    ZPHManagedObject* object = registeredObject(it.key());
+  const auto mergeValues = [&](const ZPHManagedObjectID& objectID, const QVariantMap& values) {
+    ZPHManagedObject* object = registeredObject(objectID);
     if (object == nullptr || object->m_fault)
-      continue;  // a fault reads the new values when it loads
+      return;  // a fault reads the new values when it loads
     const ZPHEntityDescription* entity = object->m_entity;
     bool changed = false;
-    for (auto value = it.value().constBegin(); value != it.value().constEnd(); ++value) {
+    for (auto value = values.constBegin(); value != values.constEnd(); ++value) {
       const int index = entity->indexOfProperty(value.key());
       if (index < 0 || object->isChanged(index))  // this context's own value wins
         continue;
@@ -1235,7 +1253,12 @@ void ZPHManagedObjectContext::mergeChanges(const ZPHStoreChanges& changes)
       object->notifyChange(value.key());
     }
     if (changed)
-      updatedIDs.append(it.key());
+      updatedIDs.append(objectID);
+  };
+  for (auto it = changes.updated.constBegin(); it != changes.updated.constEnd(); ++it)
+    mergeValues(it.key(), it.value());
+  for (const auto& [objectIDs, values] : changes.updatedAlike) {
+    for (const ZPHManagedObjectID& objectID : objectIDs) mergeValues(objectID, values);
   }
   if (!updatedIDs.isEmpty() || !deletedIDs.isEmpty() || !changes.inserted.isEmpty())
     Q_EMIT objectsDidChange(changes.inserted, updatedIDs, deletedIDs);

@@ -11,6 +11,7 @@
 #include <QtCore/QVariantMap>
 
 #include <memory>
+#include <utility>
 
 class ZPHManagedObjectContext;
 class ZPHManagedObjectModel;
@@ -23,7 +24,13 @@ struct ZPHStoreChanges {
   QList<ZPHManagedObjectID> inserted;
   QHash<ZPHManagedObjectID, QVariantMap> updated;
   QList<ZPHManagedObjectID> deleted;
-  bool isEmpty() const { return inserted.isEmpty() && updated.isEmpty() && deleted.isEmpty(); }
+  // Objects that a batch update gave the same values each: the values once
+  // for all (thousands of objects are not listed one map each).
+  QList<std::pair<QList<ZPHManagedObjectID>, QVariantMap>> updatedAlike;
+  bool isEmpty() const
+  {
+    return inserted.isEmpty() && updated.isEmpty() && deleted.isEmpty() && updatedAlike.isEmpty();
+  }
 };
 
 // One SQLite store file holding the objects of one model version. The file

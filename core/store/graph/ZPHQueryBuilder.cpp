@@ -205,6 +205,15 @@ bool QueryBuilder::hasIndexedEquality(const ZPHPredicate& predicate) const
 bool QueryBuilder::resolve(const QString& keyPath, QByteArray* column, bool* isRelationship, bool* isText,
                            std::pair<const ZPHEntityDescription*, int>* target)
 {
+  // The object itself, in a predicate: its identifier, as a link to it.
+  if (keyPath == QLatin1String("self") && target == nullptr) {
+    *column = "t0.id";
+    if (isRelationship)
+      *isRelationship = false;
+    if (isText)
+      *isText = false;
+    return true;
+  }
   const QStringList parts = keyPath.split(u'.');
   if (parts.size() > 2)
     return false;
