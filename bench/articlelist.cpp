@@ -159,17 +159,30 @@ struct ListFixture {
 ListFixture::ListFixture(int count, bool allUnread) : articles(count) { fill(allUnread); }
 
 // The fixture of the benchmarks that run now: the store of 100,000 articles,
-// or (for the last benchmark) one of `articles`, which replaces it.
-ListFixture& fixture(int articles = Articles, bool allUnread = false)
+// or (for the last benchmark) one of `articles`, which replaces it. Kept
+// until releaseFixture() at the end of the run, which removes its folder.
+ListFixture*& sharedFixture()
 {
   static ListFixture* shared = nullptr;
+  return shared;
+}
+
+ListFixture& fixture(int articles = Articles, bool allUnread = false)
+{
+  ListFixture*& shared = sharedFixture();
   if (shared != nullptr && shared->articles != articles) {
     delete shared;
     shared = nullptr;
   }
   if (shared == nullptr)
-    shared = new ListFixture(articles, allUnread);  // kept for the process
+    shared = new ListFixture(articles, allUnread);
   return *shared;
+}
+
+void releaseFixture()
+{
+  delete sharedFixture();
+  sharedFixture() = nullptr;
 }
 
 // Times one operation: the main thread's CPU time as the iteration's time,
@@ -462,5 +475,6 @@ int main(int argc, char** argv)
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
+  releaseFixture();
   return 0;
 }
