@@ -634,6 +634,27 @@ void CBDataArticle::operation_only_markAsRead(bool read, bool updateUnread, bool
   }
 }
 
+namespace {
+
+// The feeds whose last mark-all-read date a mark raises to the newest date
+// of their marked articles, with the new date (seconds since 1970).
+QList<std::pair<CBFeed*, double>> markAllAsReadDatesToRaise(const QHash<QString, QDateTime>& newestDateByFeed,
+                                                            ZPHManagedObjectContext* context)
+{
+  QList<std::pair<CBFeed*, double>> raised;
+  for (CBFeed* feed : CBFeed::feedsWithURLs(newestDateByFeed.keys(), context)) {
+    const QDateTime newest = newestDateByFeed.value(feed->url());
+    if (!newest.isValid())
+      continue;
+    const double seconds = double(newest.toMSecsSinceEpoch()) / 1000.0;
+    if (feed->markAllAsReadLastArticleDate() < seconds)
+      raised.append({feed, seconds});
+  }
+  return raised;
+}
+
+}  // namespace
+
 void CBDataArticle::operation_only_markArticles(const QList<CBDataArticle*>& articles, bool read,
                                                 ZPHManagedObjectContext* context)
 {
@@ -670,14 +691,8 @@ void CBDataArticle::operation_only_markArticles(const QList<CBDataArticle*>& art
     }
   }
 
-  for (CBFeed* feed : CBFeed::feedsWithURLs(newestDateByFeed.keys(), context)) {
-    const QDateTime newest = newestDateByFeed.value(feed->url());
-    if (!newest.isValid())
-      continue;
-    const double seconds = double(newest.toMSecsSinceEpoch()) / 1000.0;
-    if (feed->markAllAsReadLastArticleDate() < seconds)
-      feed->setMarkAllAsReadLastArticleDate(seconds);
-  }
+  for (const auto& [feed, seconds] : markAllAsReadDatesToRaise(newestDateByFeed, context))
+    feed->setMarkAllAsReadLastArticleDate(seconds);
 
   CBSaveManagedObjectContext(context);
 
@@ -754,14 +769,8 @@ void CBDataArticle::operation_only_markArticlesWithIDs(const QList<ZPHManagedObj
   QList<std::pair<QList<ZPHManagedObjectID>, QVariantMap>> updates;
   updates.append({records, {{CBDataArticleReadKey, read}}});
   updates.append({changed, {{QStringLiteral("modDate"), modified}, {QStringLiteral("needsSync"), true}}});
-  for (CBFeed* feed : CBFeed::feedsWithURLs(newestDateByFeed.keys(), context)) {
-    const QDateTime newest = newestDateByFeed.value(feed->url());
-    if (!newest.isValid())
-      continue;
-    const double seconds = double(newest.toMSecsSinceEpoch()) / 1000.0;
-    if (feed->markAllAsReadLastArticleDate() < seconds)
-      updates.append({{feed->objectID()}, {{QStringLiteral("markAllAsReadLastArticleDate"), seconds}}});
-  }
+  for (const auto& [feed, seconds] : markAllAsReadDatesToRaise(newestDateByFeed, context))
+    updates.append({{feed->objectID()}, {{QStringLiteral("markAllAsReadLastArticleDate"), seconds}}});
   if (!context->batchUpdateObjects(updates, &error)) {
     qCWarning(zphStore) << "marking articles failed:" << error.toString();
     if (ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate())

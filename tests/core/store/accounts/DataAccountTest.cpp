@@ -54,6 +54,22 @@ protected:
     account = controller.localAccount();
     ASSERT_NE(account, nullptr);
   }
+  // Holds the store queue until storeQueueReleased turns true: what is
+  // queued meanwhile waits behind it.
+  void holdStoreQueue()
+  {
+    std::atomic<bool> started{false};
+    storeQueueReleased = false;
+    controller.addCoreDataQueueBlock(
+        [&started, this] {
+          started = true;
+          while (!storeQueueReleased) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        },
+        {});
+    ASSERT_TRUE(ZPHTestWaitUntil([&] { return started.load(); }));
+  }
+  std::atomic<bool> storeQueueReleased{false};
+
   void drain()
   {
     ASSERT_TRUE(ZPHTestWaitUntil([&] { return !controller.coreDataQueueHasOperations(); }, 20000));
@@ -234,14 +250,7 @@ TEST_F(DataAccountTest, ALoadWhileADeletionIsPendingLeavesTheFeedOut)
   CBTreeNode::Pointer goneNode = account->addFeed(gone);
   drain();
 
-  std::atomic<bool> started{false}, released{false};
-  controller.addCoreDataQueueBlock(
-      [&] {
-        started = true;
-        while (!released) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-      },
-      {});
-  ASSERT_TRUE(ZPHTestWaitUntil([&] { return started.load(); }));
+  ASSERT_NO_FATAL_FAILURE(holdStoreQueue());
   goneNode->detachFromParentInvalidatingRecursively(false);
   account->deleteNodes({gone});
   account->loadFeedsAndFoldersFromDisk();
@@ -249,7 +258,7 @@ TEST_F(DataAccountTest, ALoadWhileADeletionIsPendingLeavesTheFeedOut)
   EXPECT_EQ(account->feedWithURL(QUrl(QStringLiteral("https://gone.example/"))), nullptr);
   EXPECT_EQ(titles(account->accountTreeNode()->children()).size(), 1);
 
-  released = true;
+  storeQueueReleased = true;
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return !postedNamed(ZPHFeedsOrFoldersDeletedNotification).isEmpty(); }, 20000));
   EXPECT_TRUE(account->feedsBeingDeleted().isEmpty());
 }
@@ -307,14 +316,7 @@ TEST_F(DataAccountTest, ParsedFeedInfoArrivingTogetherIsAppliedWithOneSave)
                    [&](const QList<ZPHManagedObjectID>&, const QList<ZPHManagedObjectID>& updated,
                        const QList<ZPHManagedObjectID>&) { saves += updated.isEmpty() ? 0 : 1; });
 
-  std::atomic<bool> started{false}, released{false};
-  controller.addCoreDataQueueBlock(
-      [&] {
-        started = true;
-        while (!released) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-      },
-      {});
-  ASSERT_TRUE(ZPHTestWaitUntil([&] { return started.load(); }));
+  ASSERT_NO_FATAL_FAILURE(holdStoreQueue());
   const QList<std::pair<QString, QString>> parsed{
       {urls[0], QStringLiteral("One")}, {urls[1], QStringLiteral("Two")}, {urls[0], QStringLiteral("One, renamed")}};
   for (const auto& [url, title] : parsed) {
@@ -324,7 +326,7 @@ TEST_F(DataAccountTest, ParsedFeedInfoArrivingTogetherIsAppliedWithOneSave)
     info->sendDidParseFeedInfoNotification();
   }
   ZPHTestSpinEventLoop(50);  // the notifications reach the account meanwhile
-  released = true;
+  storeQueueReleased = true;
   CBFeed* one = account->feedWithURL(QUrl(urls[0]));
   CBFeed* two = account->feedWithURL(QUrl(urls[1]));
   ASSERT_TRUE(ZPHTestWaitUntil(
