@@ -118,6 +118,7 @@ void CBOperationController::addOperation(const std::shared_ptr<CBOperation>& ope
   ZPH_ASSERT_MAIN_THREAD();
   if (ZPHApplicationState::isShuttingDown())
     return;
+  ++m_operationsAdded;
   const bool wasIdle = m_tracksOperations && m_operations.empty();
   if (m_tracksOperations && operation && !m_positions.contains(operation.get())) {
     m_operations.push_back(operation);

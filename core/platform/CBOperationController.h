@@ -78,6 +78,9 @@ public:
   QList<std::shared_ptr<CBOperation>> operations() const;
   int numberOfOperations() const { return int(m_operations.size()); }
   ZPHOperationQueue* operationQueue() const { return m_operationQueue.get(); }
+  // How many operations were ever added: a caller that noted it can tell
+  // whether anybody added one since.
+  quint64 operationsAdded() const { return m_operationsAdded; }
   // Expires when the controller is destroyed: work posted for later asks it
   // whether the controller is still there.
   std::weak_ptr<const void> lifetime() const { return m_lifetime; }
@@ -94,6 +97,7 @@ private:
   QHash<const CBOperation*, std::list<std::shared_ptr<CBOperation>>::iterator> m_positions;
   ZPHObserverToken m_completionObserver;
   std::shared_ptr<const void> m_lifetime = std::make_shared<int>(0);
+  quint64 m_operationsAdded = 0;
 };
 
 // Adds the operation to the shared controller if not already queued: at once

@@ -2,6 +2,11 @@
 
 #include "feeds/refresh/CBFeedRefresher.h"
 #include "platform/ZPHError.h"
+#include "store/graph/ZPHManagedObjectID.h"
+
+#include <QtCore/QList>
+#include <QtCore/QSet>
+#include <QtCore/QUrl>
 
 #include <memory>
 
@@ -38,8 +43,16 @@ public:
 private:
   // Queues the first part now and the rest in later turns.
   static void refreshInParts(const QList<CBFeed*>& feeds, CBOperationController* operationController);
+  // Queues the next part of these feeds in the next turn, and so on; the
+  // caller sets the answer to the controller's count of additions once it
+  // queued the part before.
+  static std::shared_ptr<quint64> queueLater(QList<ZPHManagedObjectID> feedIDs, std::shared_ptr<QSet<QUrl>> queued,
+                                             CBOperationController* operationController);
+  // The addresses of the uncancelled refreshes the controller tracks.
+  static QSet<QUrl> queuedAddresses(CBOperationController* operationController);
   // Queues the refreshes of the feeds whose address has none queued yet.
-  static void queueRefreshes(const QList<CBFeed*>& feeds, CBOperationController* operationController);
+  static void queueRefreshes(const QList<CBFeed*>& feeds, QSet<QUrl>* queued,
+                             CBOperationController* operationController);
   // The feed's refresh operation, its outcome going onto the feed.
   static std::shared_ptr<ZPHRefreshFeedOperation> refreshOperationForFeed(CBFeed* feed, const QUrl& url);
 };
