@@ -17,10 +17,10 @@
 inline constexpr int zphBenchArticleFeeds = 200;
 
 // `count` articles of zphBenchArticleFeeds feeds over the last 30 days
-// (about one in 30 today), one in three read, one in 50 bookmarked, each
-// with metadata; every 100th title holds the word "needle". Saved in
-// batches.
-inline void zphBenchFillArticleStore(ZPHPersistentStore& store, int count)
+// (about one in 30 today), one in three read (none with `allUnread`, as
+// after a first refresh), one in 50 bookmarked, each with metadata; every
+// 100th title holds the word "needle". Saved in batches.
+inline void zphBenchFillArticleStore(ZPHPersistentStore& store, int count, bool allUnread = false)
 {
   ZPHManagedObjectContext context(&store, ZPHManagedObjectContext::ConfinementConcurrencyType);
   for (int feed = 0; feed < zphBenchArticleFeeds; ++feed) {
@@ -47,7 +47,7 @@ inline void zphBenchFillArticleStore(ZPHPersistentStore& store, int count)
     // Newest first in time: the last thirtieth falls on today.
     article->setDateForDisplay(today.addSecs(-span + 1 + (qint64(n) * span) / count + span / 30));
     ArticleMetadata* metadata = ArticleMetadata::insertArticleMetadataForGUID(link, &context);
-    metadata->setRead(n % 3 == 0);
+    metadata->setRead(!allUnread && n % 3 == 0);
     metadata->setFlagged(n % 50 == 0);
     article->setMetadata(metadata);
     if (n % 500 == 499) {

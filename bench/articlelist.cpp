@@ -1,12 +1,15 @@
 // Article list speed on a store of 100,000 articles (66,666 unread): the
 // main thread's time per operation, up to the list drawn again, as the
 // benchmark's time; the wall time and the store queue's share as counters.
+// Last, on a store of 500,000 unread articles (a first refresh of 10,000
+// feeds leaves one), All Unread to its first rows drawn, by the wall clock.
 //   All Unread listed (from the selection to the rows drawn),
 //   a page of rows scrolled, the next article selected (loaded, marked read,
 //   the row drawn read),
 //   10,000 articles marked read and back (merge, rows and drawing),
 //   ten scattered articles leaving All Unread and coming back, the rows
 //   moved in place (model, table and drawing),
+//   Mark All Read on All Unread and its undo (to the counts and the rows),
 //   a search of 1,000 results shown.
 // The main thread's time is its CPU time: it sleeps while it waits.
 
@@ -83,6 +86,8 @@ using ListBenchDelegate = ZPHBenchApplicationDelegate;
 
 // The store, the article list in a window, made once per process.
 struct ListFixture {
+  explicit ListFixture(int articles = Articles, bool allUnread = false);
+  int articles = Articles;
   QTemporaryDir folder;
   std::unique_ptr<ListBenchDelegate> delegate;
   std::unique_ptr<ZPHSourceListTreeBuilder> builder;
@@ -91,7 +96,7 @@ struct ListFixture {
   std::unique_ptr<ZPHSearchWindowController> search;
   std::unique_ptr<ZPHArticleListDelegate> list;
 
-  ListFixture()
+  void fill(bool allUnread)
   {
     {
       ZPHPersistentStore store(CBDataManagedObjectModel(), folder.filePath(QStringLiteral("Articles")));
@@ -100,7 +105,7 @@ struct ListFixture {
         std::fprintf(stderr, "no store: %s\n", qPrintable(error.toString()));
         std::exit(2);
       }
-      zphBenchFillArticleStore(store, Articles);
+      zphBenchFillArticleStore(store, articles, allUnread);
     }
     delegate = std::make_unique<ListBenchDelegate>(folder.path());
     ZPHError error;
@@ -153,10 +158,33 @@ struct ListFixture {
   CBGlobalFeed* allUnread() const { return delegate->data.globalAccount()->allUnreadFeed(); }
 };
 
-ListFixture& fixture()
+ListFixture::ListFixture(int count, bool allUnread) : articles(count) { fill(allUnread); }
+
+// The fixture of the benchmarks that run now: the store of 100,000 articles,
+// or (for the last benchmark) one of `articles`, which replaces it. Kept
+// until releaseFixture() at the end of the run, which removes its folder.
+ListFixture*& sharedFixture()
 {
-  static ListFixture* shared = new ListFixture;  // kept for the process
+  static ListFixture* shared = nullptr;
+  return shared;
+}
+
+ListFixture& fixture(int articles = Articles, bool allUnread = false)
+{
+  ListFixture*& shared = sharedFixture();
+  if (shared != nullptr && shared->articles != articles) {
+    delete shared;
+    shared = nullptr;
+  }
+  if (shared == nullptr)
+    shared = new ListFixture(articles, allUnread);
   return *shared;
+}
+
+void releaseFixture()
+{
+  delete sharedFixture();
+  sharedFixture() = nullptr;
 }
 
 // Times one operation: the main thread's CPU time as the iteration's time,
@@ -189,6 +217,18 @@ double storeQueueMilliseconds(ListFixture& shared, std::function<void(ZPHManaged
   return took.load();
 }
 
+// The store queue's time for the list's query of All Unread.
+double allUnreadStoreQueueMilliseconds(ListFixture& shared)
+{
+  return storeQueueMilliseconds(shared, [](ZPHManagedObjectContext* context) {
+    ZPHFetchRequest request(CBDataEntityNameArticle, CBDataArticle::predicateForUnreadArticlesWithMoc(context));
+    request.sortDescriptors = {{QStringLiteral("dateForDisplay"), false}};
+    context->executeFetchRequestForObjectIDsWithValues(
+        request,
+        {QStringLiteral("dateForDisplay"), QStringLiteral("metadata.read"), QStringLiteral("metadata.flagged")});
+  });
+}
+
 }  // namespace
 
 // All Unread (66,666 rows under date headers) from its selection to the
@@ -212,13 +252,7 @@ static void BM_AllUnreadListed(benchmark::State& state)
     state.SkipWithError("the list is not shown");
   state.counters["rows"] = double(shared.list->articleListModel()->rowCount());
   state.counters["wall_ms"] = wall / double(state.iterations());
-  state.counters["storeQueue_ms"] = storeQueueMilliseconds(shared, [](ZPHManagedObjectContext* context) {
-    ZPHFetchRequest request(CBDataEntityNameArticle, CBDataArticle::predicateForUnreadArticlesWithMoc(context));
-    request.sortDescriptors = {{QStringLiteral("dateForDisplay"), false}};
-    context->executeFetchRequestForObjectIDsWithValues(
-        request,
-        {QStringLiteral("dateForDisplay"), QStringLiteral("metadata.read"), QStringLiteral("metadata.flagged")});
-  });
+  state.counters["storeQueue_ms"] = allUnreadStoreQueueMilliseconds(shared);
 }
 BENCHMARK(BM_AllUnreadListed)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 
@@ -342,6 +376,55 @@ static void BM_TenThousandMarkedReadAndUndone(benchmark::State& state)
 }
 BENCHMARK(BM_TenThousandMarkedReadAndUndone)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 
+// Mark All Read on All Unread (66,666 articles), as the toolbar asks for it,
+// then its undo: the wall time until the account's unread count says so
+// ("to the counts") and until the last listed row is drawn read; the main
+// thread's time as the benchmark's time.
+static void BM_AllUnreadMarkedReadAndUndone(benchmark::State& state)
+{
+  ListFixture& shared = fixture();
+  shared.select({shared.allUnread()});
+  CBDataAccount* account = shared.delegate->data.localAccount();
+  const qsizetype unread = shared.list->articleListController()->count();
+  const ZPHManagedObjectID lastRow = shared.list->articleListController()->articles().last().objectID;
+  std::shared_ptr<ZPHUndoableOperation> undo;
+  double toCounts = 0;
+  double toRows = 0;
+  int runs = 0;
+  for (auto _ : state) {
+    const bool read = undo == nullptr;
+    Timing timing;
+    timing.start();
+    std::shared_ptr<ZPHUndoableOperation> operation =
+        read ? std::static_pointer_cast<ZPHUndoableOperation>(
+                   ZPHMarkAllAsReadOperation::operationWithTreeNodeRepresentedObjects({shared.allUnread()}, true))
+             : undo;
+    undo = read ? operation->inverseOperation() : nullptr;
+    shared.delegate->performUndoableOperation(operation);
+    double countsAt = -1;
+    double rowsAt = -1;
+    const quint64 expected = read ? 0 : quint64(unread);
+    serveUntil([&] {
+      const double now = double(timing.wall.nsecsElapsed()) / 1e6;
+      if (countsAt < 0 && account->unreadCount() == expected)
+        countsAt = now;
+      const qsizetype row = shared.list->articleListController()->indexOfArticle(lastRow);
+      if (rowsAt < 0 && row >= 0 && shared.list->articleListController()->articles().at(row).read == read)
+        rowsAt = now;
+      return countsAt >= 0 && rowsAt >= 0 && !shared.delegate->data.coreDataQueueHasOperations();
+    });
+    shared.draw();
+    state.SetIterationTime(timing.mainMilliseconds() / 1e3);
+    toCounts += countsAt;
+    toRows += rowsAt;
+    ++runs;
+  }
+  state.counters["articles"] = double(unread);
+  state.counters["to_counts_ms"] = toCounts / runs;
+  state.counters["to_rows_ms"] = toRows / runs;
+}
+BENCHMARK(BM_AllUnreadMarkedReadAndUndone)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(4);
+
 // A title search with 1,000 results, from its start to the results drawn.
 static void BM_SearchWithAThousandResults(benchmark::State& state)
 {
@@ -377,6 +460,45 @@ static void BM_SearchWithAThousandResults(benchmark::State& state)
 }
 BENCHMARK(BM_SearchWithAThousandResults)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 
+// All Unread of 500,000 articles (every one unread) from its selection to
+// its first rows drawn, by the wall clock; between runs another smart feed
+// is listed. Last: its store replaces the one of the benchmarks above.
+static void BM_AllUnreadOfHalfAMillionFirstRowsShown(benchmark::State& state)
+{
+  constexpr int Large = 500000;
+  ListFixture& shared = fixture(Large, true);
+  CBGlobalFeed* other = shared.delegate->data.globalAccount()->flaggedFeed();
+  // The newest article: the first row of All Unread.
+  ZPHManagedObjectID newest;
+  storeQueueMilliseconds(shared, [&](ZPHManagedObjectContext* context) {
+    ZPHFetchRequest request(CBDataEntityNameArticle, CBDataArticle::predicateForUnreadArticlesWithMoc(context));
+    request.sortDescriptors = {{QStringLiteral("dateForDisplay"), false}};
+    request.fetchLimit = 1;
+    newest = context->executeFetchRequestForObjectIDs(request).value(0);
+  });
+  double whole = 0;
+  for (auto _ : state) {
+    shared.select({other});
+    QElapsedTimer wall;
+    wall.start();
+    shared.list->sourcelistSelectionDidChange({shared.allUnread()});
+    serveUntil([&] {
+      return shared.list->articleListModel()->rowForObjectID(newest) >= 0 &&
+             shared.list->articleListModel()->rowCount() > 0;
+    });
+    shared.draw();
+    state.SetIterationTime(double(wall.nsecsElapsed()) / 1e9);
+    serveUntil([&] { return !shared.list->articleListController()->isUpdating(); });
+    whole += double(wall.nsecsElapsed()) / 1e6;
+  }
+  state.counters["whole_list_ms"] = whole / double(state.iterations());
+  if (shared.list->articleListController()->count() != Large)
+    state.SkipWithError("All Unread does not hold 500,000 articles");
+  state.counters["rows"] = double(shared.list->articleListModel()->rowCount());
+  state.counters["storeQueue_ms"] = allUnreadStoreQueueMilliseconds(shared);
+}
+BENCHMARK(BM_AllUnreadOfHalfAMillionFirstRowsShown)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
 int main(int argc, char** argv)
 {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -389,5 +511,6 @@ int main(int argc, char** argv)
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
+  releaseFixture();
   return 0;
 }

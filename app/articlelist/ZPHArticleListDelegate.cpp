@@ -314,11 +314,19 @@ void ZPHArticleListDelegate::updateArticlesShowingEmptyViewsIfNeeded()
     showControllerRows();
     announceSelectedArticles();
   };
+  m_showsFirstRows = true;
   m_articleListController->updateArticles();
+}
+
+void ZPHArticleListDelegate::articleListControllerDidReceiveFirstArticles(ZPHArticleListController*)
+{
+  if (m_showsFirstRows && !m_showingSearchResultSet)
+    showControllerRows();
 }
 
 void ZPHArticleListDelegate::articleListControllerDidUpdateArticles(ZPHArticleListController*)
 {
+  m_showsFirstRows = false;
   std::function<void()> next = std::move(m_afterUpdate);
   m_afterUpdate = {};
   if (next)
@@ -352,6 +360,7 @@ void ZPHArticleListDelegate::reloadArticlesFully()
   const QList<ZPHArticleListRow> oldRows = m_articleListController->articles();
   m_articleListController->setSortAscending(m_sortAscending);
   m_articleListController->setFeedsAndFolders(m_feeds);
+  m_showsFirstRows = false;  // the rows shown stay until the whole list is there
   m_afterUpdate = [this, previous, oldEntries, oldRows] {
     const QList<ZPHArticleListModel::Entry> entries = entriesForControllerArticles();
     if (rowsEqual(entries, m_articleListController->articles(), oldEntries, oldRows)) {

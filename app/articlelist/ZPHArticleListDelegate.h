@@ -112,6 +112,7 @@ public:
 
   // ---- ZPHArticleListControllerDelegate
   void articleListControllerDidUpdateArticles(ZPHArticleListController* controller) override;
+  void articleListControllerDidReceiveFirstArticles(ZPHArticleListController* controller) override;
   void articleListControllerDidRemoveArticles(ZPHArticleListController* controller,
                                               const QList<ZPHManagedObjectID>& removed) override;
   void articleListControllerDidChangeStates(ZPHArticleListController* controller,
@@ -239,5 +240,7 @@ private:
   qint64 m_layoutSwapSelectedArticleIndex = NoRow;
   // What the controller's next answer completes.
   std::function<void()> m_afterUpdate;
+  // A new selection's list shows its first rows as soon as they arrive.
+  bool m_showsFirstRows = false;
   std::vector<ZPHObserverToken> m_observers;
 };

@@ -28,6 +28,7 @@
 #include <QtCore/QElapsedTimer>
 #include <QtCore/QEventLoop>
 #include <QtCore/QFile>
+#include <QtCore/QHash>
 #include <QtCore/QJsonDocument>
 #include <QtCore/QJsonObject>
 #include <QtCore/QTextStream>
@@ -37,7 +38,9 @@
 #include <QtNetwork/QNetworkRequest>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 
@@ -209,6 +212,37 @@ qint64 contextSwitches()
   return total;
 }
 
+// Processor time of each thread alive now (user and system), by thread id.
+QHash<QString, double> threadProcessorSeconds()
+{
+  QHash<QString, double> seconds;
+  static const double ticksPerSecond = double(sysconf(_SC_CLK_TCK));
+  const QDir tasks(QStringLiteral("/proc/self/task"));
+  for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    QFile stat(tasks.filePath(task) + QStringLiteral("/stat"));
+    if (!stat.open(QIODevice::ReadOnly))
+      continue;
+    // The fields after the parenthesised name; utime and stime are the 14th
+    // and 15th of the line.
+    const QByteArray line = stat.readAll();
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() > 12)
+      seconds.insert(task, double(fields.at(11).toLongLong() + fields.at(12).toLongLong()) / ticksPerSecond);
+  }
+  return seconds;
+}
+
+// The most processor time one thread took since `before`: the thread that
+// bounds the refresh when it is busy all along (the store queue's).
+double busiestThreadSeconds(const QHash<QString, double>& before)
+{
+  double most = 0;
+  const QHash<QString, double> now = threadProcessorSeconds();
+  for (auto it = now.constBegin(); it != now.constEnd(); ++it)
+    most = std::max(most, it.value() - before.value(it.key()));
+  return most;
+}
+
 double peakRSSMegabytes()
 {
   struct rusage usage {};
@@ -234,6 +268,48 @@ bool spinUntil(const std::function<bool()>& done, int milliseconds)
   loop.exec();
   return done();
 }
+
+// The main thread's longest step: a timer asks every few milliseconds how
+// long it has been since it last ran; whatever kept the main thread from
+// the event loop longer than that shows as a gap.
+class MainThreadStallProbe {
+public:
+  static constexpr int IntervalMs = 2;
+
+  MainThreadStallProbe()
+  {
+    m_timer.setTimerType(Qt::PreciseTimer);
+    m_timer.setInterval(IntervalMs);
+    QObject::connect(&m_timer, &QTimer::timeout, [this] { tick(); });
+  }
+
+  // Measures from now.
+  void restart()
+  {
+    m_longestNs = 0;
+    m_sinceTick.start();
+    m_timer.start();
+  }
+
+  // The longest time between two visits of the event loop so far, in
+  // milliseconds, with the time up to now.
+  double longestMilliseconds()
+  {
+    tick();
+    return double(m_longestNs) / 1e6;
+  }
+
+private:
+  void tick()
+  {
+    m_longestNs = std::max(m_longestNs, m_sinceTick.nsecsElapsed());
+    m_sinceTick.start();
+  }
+
+  QTimer m_timer;
+  QElapsedTimer m_sinceTick;
+  qint64 m_longestNs = 0;
+};
 
 // Everything queued on the main thread before now has run.
 void flushMainThread()
@@ -330,6 +406,7 @@ int main(int argc, char** argv)
       ZPHRefreshSessionDidEndNotification, QVariant(), [&](const ZPHNotification&) { ++sessionsEnded; });
 
   QTextStream out(stdout);
+  MainThreadStallProbe stallProbe;
   for (int round = 1; round <= rounds; ++round) {
     if (round >= firstBumpedRound && !bump.isEmpty())
       fetch(network, QUrl(bump));
@@ -338,8 +415,10 @@ int main(int argc, char** argv)
     const quint64 generationBefore = account->lastUnreadCountOperationGeneration();
     const double processorBefore = processorSeconds();
     const qint64 switchesBefore = contextSwitches();
+    const QHash<QString, double> threadsBefore = threadProcessorSeconds();
     QElapsedTimer timer;
     timer.start();
+    stallProbe.restart();
     refreshController.refreshAllInAccounts({account});
     const double queueSeconds = double(timer.nsecsElapsed()) / 1e9;
     const bool queued = refreshController.refreshOperationController()->numberOfOperations() > 0;
@@ -350,8 +429,10 @@ int main(int argc, char** argv)
     spinUntil([&] { return !data.coreDataQueueHasOperations(); }, 600000);
     flushMainThread();
     const double seconds = double(timer.nsecsElapsed()) / 1e9;
+    const double longestMainThreadStep = stallProbe.longestMilliseconds();
     const double cpuSeconds = processorSeconds() - processorBefore;
     const qint64 switches = contextSwitches() - switchesBefore;
+    const double busiestThread = busiestThreadSeconds(threadsBefore);
 
     // The account recounts its unread articles after the session, once its
     // throttler has seen 0.2 s without a change (later saves of feed
@@ -377,11 +458,15 @@ int main(int argc, char** argv)
     line.insert(QStringLiteral("seconds"), qRound(seconds * 1000.0) / 1000.0);
     line.insert(QStringLiteral("cpu_seconds"), qRound(cpuSeconds * 1000.0) / 1000.0);
     line.insert(QStringLiteral("context_switches"), switches);
+    line.insert(QStringLiteral("busiest_thread_cpu_seconds"), qRound(busiestThread * 1000.0) / 1000.0);
     line.insert(QStringLiteral("queue_seconds"), qRound(queueSeconds * 1000.0) / 1000.0);
     line.insert(QStringLiteral("session_seconds"), qRound(sessionSeconds * 1000.0) / 1000.0);
     line.insert(QStringLiteral("articles"), articles);
     line.insert(QStringLiteral("unread"), qint64(account->unreadCount()));
     line.insert(QStringLiteral("errors"), errors);
+    // The longest the main thread stayed away from its event loop during the
+    // refresh (from the call to the articles in the main context).
+    line.insert(QStringLiteral("main_thread_longest_step_ms"), qRound(longestMainThreadStep * 10.0) / 10.0);
     line.insert(QStringLiteral("peak_rss_mb"), qRound(peakRSSMegabytes() * 10.0) / 10.0);
     // The most parsed feeds that waited for the saver at once, so far.
     line.insert(QStringLiteral("saver_backlog_peak"), ZPHArticleSaverBacklog::sharedBacklog()->mostSlotsTaken());

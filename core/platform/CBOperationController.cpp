@@ -118,11 +118,14 @@ void CBOperationController::addOperation(const std::shared_ptr<CBOperation>& ope
   ZPH_ASSERT_MAIN_THREAD();
   if (ZPHApplicationState::isShuttingDown())
     return;
-  const bool wasIdle = m_tracksOperations && m_operations.isEmpty();
-  if (m_tracksOperations && operation)
-    m_operations.append(operation);
+  ++m_operationsAdded;
+  const bool wasIdle = m_tracksOperations && m_operations.empty();
+  if (m_tracksOperations && operation && !m_positions.contains(operation.get())) {
+    m_operations.push_back(operation);
+    m_positions.insert(operation.get(), std::prev(m_operations.end()));
+  }
   m_operationQueue->addOperation(operation);
-  if (wasIdle && !m_operations.isEmpty()) {
+  if (wasIdle && !m_operations.empty()) {
     ZPHNotificationCenter::defaultCenter().postOnMainThread(CBOperationControllerDidBeginOperationsNotification,
                                                             QVariant::fromValue(this));
   }
@@ -226,18 +229,22 @@ void CBOperationController::operationDidComplete(const ZPHNotification& notifica
   const auto operation = notification.object.value<std::shared_ptr<CBOperation>>();
   if (!operation)
     return;
-  for (qsizetype i = 0; i < m_operations.size(); ++i) {
-    if (m_operations.at(i) == operation) {
-      // Also while the application quits: the quit waits for the list to
-      // empty. Only the announcement stays away then.
-      m_operations.removeAt(i);
-      if (m_operations.isEmpty() && !ZPHApplicationState::isShuttingDown()) {
-        ZPHNotificationCenter::defaultCenter().postOnMainThread(CBOperationControllerDidEndOperationsNotification,
-                                                                QVariant::fromValue(this));
-      }
-      return;
-    }
+  const auto position = m_positions.constFind(operation.get());
+  if (position == m_positions.constEnd())
+    return;
+  // Also while the application quits: the quit waits for the list to empty.
+  // Only the announcement stays away then.
+  m_operations.erase(position.value());
+  m_positions.erase(position);
+  if (m_operations.empty() && !ZPHApplicationState::isShuttingDown()) {
+    ZPHNotificationCenter::defaultCenter().postOnMainThread(CBOperationControllerDidEndOperationsNotification,
+                                                            QVariant::fromValue(this));
   }
+}
+
+QList<std::shared_ptr<CBOperation>> CBOperationController::operations() const
+{
+  return QList<std::shared_ptr<CBOperation>>(m_operations.begin(), m_operations.end());
 }
 
 bool CBAddOperationIfNotInQueue(const std::shared_ptr<CBOperation>& operation)

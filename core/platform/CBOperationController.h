@@ -3,9 +3,11 @@
 #include "platform/CBOperation.h"
 #include "platform/ZPHNotificationCenter.h"
 
+#include <QtCore/QHash>
 #include <QtCore/QList>
 #include <QtCore/QString>
 
+#include <list>
 #include <memory>
 
 class ZPHOperationQueue;
@@ -74,9 +76,15 @@ public:
   void setName(const QString& name);
   bool tracksOperations() const { return m_tracksOperations; }
   void setTracksOperations(bool tracks) { m_tracksOperations = tracks; }
-  QList<std::shared_ptr<CBOperation>> operations() const { return m_operations; }
+  QList<std::shared_ptr<CBOperation>> operations() const;
   int numberOfOperations() const { return int(m_operations.size()); }
   ZPHOperationQueue* operationQueue() const { return m_operationQueue.get(); }
+  // How many operations were ever added: a caller that noted it can tell
+  // whether anybody added one since.
+  quint64 operationsAdded() const { return m_operationsAdded; }
+  // Expires when the controller is destroyed: work posted for later asks it
+  // whether the controller is still there.
+  std::weak_ptr<const void> lifetime() const { return m_lifetime; }
 
 private:
   void operationDidComplete(const ZPHNotification& notification);
@@ -84,8 +92,13 @@ private:
   std::unique_ptr<ZPHOperationQueue> m_operationQueue;
   int m_queueWidth = -1;
   bool m_tracksOperations = true;
-  QList<std::shared_ptr<CBOperation>> m_operations;
+  // The tracked operations in the order added, and where each is in that
+  // list: a completion among thousands is found at once.
+  std::list<std::shared_ptr<CBOperation>> m_operations;
+  QHash<const CBOperation*, std::list<std::shared_ptr<CBOperation>>::iterator> m_positions;
   ZPHObserverToken m_completionObserver;
+  std::shared_ptr<const void> m_lifetime = std::make_shared<int>(0);
+  quint64 m_operationsAdded = 0;
 };
 
 // Adds the operation to the shared controller if not already queued: at once

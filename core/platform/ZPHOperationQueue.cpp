@@ -70,20 +70,28 @@ void ZPHOperationQueue::addOperation(const std::shared_ptr<ZPHOperation>& operat
   if (!operation->setFinishedHandler([this, raw] { operationFinished(raw); }))
     return;  // finished already: nothing to run
   QMutexLocker locker(&m_mutex);
-  Q_ASSERT_X(!m_operations.contains(operation), Q_FUNC_INFO, "operation added twice");
+  Q_ASSERT_X(!m_entries.contains(raw), Q_FUNC_INFO, "operation added twice");
   // It may have finished since the handler went in, before it was listed;
   // the handler then found nothing to remove.
   if (operation->isFinished())
     return;
-  m_operations.append(operation);
-  m_waiting.append(operation);
+  m_operations.push_back(operation);
+  const quint64 ticket = m_nextTicket++;
+  m_entries.insert(raw, Entry{std::prev(m_operations.end()), ticket, true});
+  m_waiting.emplace_back(raw, ticket);
   startWaitingOperations();
 }
 
 void ZPHOperationQueue::startWaitingOperations()
 {
-  while (!m_suspended && m_running < effectiveWidth() && !m_waiting.isEmpty()) {
-    std::shared_ptr<ZPHOperation> operation = m_waiting.takeFirst();
+  while (!m_suspended && m_running < effectiveWidth() && !m_waiting.empty()) {
+    const auto [next, ticket] = m_waiting.front();
+    m_waiting.pop_front();
+    const auto entry = m_entries.find(next);
+    if (entry == m_entries.end() || entry->ticket != ticket)
+      continue;  // finished while it waited
+    entry->waiting = false;
+    std::shared_ptr<ZPHOperation> operation = *entry->position;
     ++m_running;
     m_pool->start([this, operation] {
       ZPHOperationQueue* previous = t_currentQueue;
@@ -99,26 +107,17 @@ void ZPHOperationQueue::operationFinished(ZPHOperation* operation)
   // Keeps the operation alive until the lock is released.
   std::shared_ptr<ZPHOperation> keep;
   QMutexLocker locker(&m_mutex);
-  for (qsizetype i = 0; i < m_operations.size(); ++i) {
-    if (m_operations.at(i).get() == operation) {
-      keep = m_operations.takeAt(i);
-      break;
-    }
-  }
-  if (!keep)
+  const auto entry = m_entries.constFind(operation);
+  if (entry == m_entries.constEnd())
     return;  // finished before it was listed (see addOperation)
-  bool wasWaiting = false;
-  for (qsizetype i = 0; i < m_waiting.size(); ++i) {
-    if (m_waiting.at(i).get() == operation) {
-      m_waiting.removeAt(i);
-      wasWaiting = true;
-      break;
-    }
-  }
+  keep = std::move(*entry->position);
+  m_operations.erase(entry->position);
+  const bool wasWaiting = entry->waiting;
+  m_entries.erase(entry);
   if (!wasWaiting)
     --m_running;
   startWaitingOperations();
-  if (m_operations.isEmpty())
+  if (m_operations.empty())
     m_emptyCondition.wakeAll();
   locker.unlock();
 }
@@ -126,7 +125,21 @@ void ZPHOperationQueue::operationFinished(ZPHOperation* operation)
 QList<std::shared_ptr<ZPHOperation>> ZPHOperationQueue::operations() const
 {
   QMutexLocker locker(&m_mutex);
-  return m_operations;
+  return QList<std::shared_ptr<ZPHOperation>>(m_operations.begin(), m_operations.end());
+}
+
+QList<std::shared_ptr<ZPHOperation>> ZPHOperationQueue::waitingOperations(int count) const
+{
+  QList<std::shared_ptr<ZPHOperation>> waiting;
+  QMutexLocker locker(&m_mutex);
+  for (const auto& [operation, ticket] : m_waiting) {
+    if (waiting.size() >= count)
+      break;
+    const auto entry = m_entries.constFind(operation);
+    if (entry != m_entries.constEnd() && entry->ticket == ticket)
+      waiting.append(*entry->position);
+  }
+  return waiting;
 }
 
 int ZPHOperationQueue::operationCount() const
@@ -144,7 +157,7 @@ void ZPHOperationQueue::waitUntilAllOperationsAreFinished()
 {
   QMutexLocker locker(&m_mutex);
   // A suspended queue with waiting operations would never empty.
-  while (!m_operations.isEmpty() && !(m_suspended && m_running == 0)) m_emptyCondition.wait(&m_mutex);
+  while (!m_operations.empty() && !(m_suspended && m_running == 0)) m_emptyCondition.wait(&m_mutex);
 }
 
 void ZPHOperationQueue::setSuspended(bool suspended)

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <QtCore/QHash>
 #include <QtCore/QList>
 #include <QtCore/QMutex>
 #include <QtCore/QString>
 #include <QtCore/QWaitCondition>
 
+#include <deque>
+#include <list>
 #include <memory>
 
 class QThreadPool;
@@ -42,6 +45,9 @@ public:
   // Operations waiting or running, in the order added.
   QList<std::shared_ptr<ZPHOperation>> operations() const;
   int operationCount() const;
+  // The first `count` operations that wait to start, in the order they
+  // will start (fewer when fewer wait).
+  QList<std::shared_ptr<ZPHOperation>> waitingOperations(int count) const;
 
   void cancelAllOperations();
   void waitUntilAllOperationsAreFinished();
@@ -63,8 +69,19 @@ private:
   int m_width = DefaultMaxConcurrentOperationCount;
   bool m_suspended = false;
   int m_running = 0;
-  QList<std::shared_ptr<ZPHOperation>> m_operations;  // waiting and running
-  QList<std::shared_ptr<ZPHOperation>> m_waiting;
+  // Waiting and running operations in the order added, and where each is in
+  // that list: a queue of thousands finds the one that finished at once.
+  struct Entry {
+    std::list<std::shared_ptr<ZPHOperation>>::iterator position;
+    quint64 ticket = 0;  // tells it from an earlier operation at the same address
+    bool waiting = true;
+  };
+  std::list<std::shared_ptr<ZPHOperation>> m_operations;
+  QHash<const ZPHOperation*, Entry> m_entries;
+  // Those not started yet, in order; one that finished while waiting stays
+  // here until its turn comes and is skipped then.
+  std::deque<std::pair<const ZPHOperation*, quint64>> m_waiting;
+  quint64 m_nextTicket = 1;
   std::unique_ptr<QThreadPool> m_pool;
   int m_defaultExpiryTimeout = 30000;
 };

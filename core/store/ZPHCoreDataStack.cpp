@@ -133,6 +133,11 @@ bool ZPHCoreDataStack::setupCoreDataStackWithModelResourceName(const QString& mo
     qCCritical(zphStore) << "Problem loading CoreData persistent store." << openError.toString();
     return ZPHSetError(error, openError);
   }
+  // A store written by an earlier version may carry an index that no query
+  // uses any more (each costs every insert); it goes here, once.
+  ZPHError indexError;
+  if (!store->alignIndexesWithModel(&indexError))
+    qCWarning(zphStore) << "The store's indexes could not be brought up to date:" << indexError.toString();
   m_store = std::move(store);
   m_mainContext =
       std::make_unique<ZPHManagedObjectContext>(m_store.get(), ZPHManagedObjectContext::MainQueueConcurrencyType);

@@ -97,6 +97,10 @@ CBLocalAccountFeedMetadataCache::CBLocalAccountFeedMetadataCache(const QString& 
   m_operationController = new CBOperationController;
   m_operationController->operationQueue()->setName(
       QStringLiteral("com.fernhollow.zephlin.feedMetaDataCacheOperationController"));
+  // Its writes take the database's one lock in turn anyway: one thread
+  // runs them one after the other, rather than a thread each waking to wait
+  // for the lock (a refresh writes twice for every feed it downloads).
+  m_operationController->operationQueue()->setMaxConcurrentOperationCount(1);
 }
 
 CBLocalAccountFeedMetadataCache::~CBLocalAccountFeedMetadataCache()
@@ -123,6 +127,8 @@ void CBLocalAccountFeedMetadataCache::deleteDatabaseFileIfStale(const QDateTime&
     return;
   if (!CBFileDelete(databaseFilePath()))
     qCWarning(zphFeeds) << "can't delete" << databaseFilePath();
+  // The empty journal the database keeps between writes goes with it.
+  CBFileDelete(databaseFilePath() + QStringLiteral("-journal"));
   defaults.setObject(CBLocalAccountFeedMetadataCacheDateLastDeletedKey, now.toUTC());
 }
 
@@ -136,7 +142,14 @@ std::optional<CBHTTPConditionalGetInfo> CBLocalAccountFeedMetadataCache::conditi
   std::optional<QVariantList> row;
   {
     StatementLock locker(&m_lock);
-    row = executeQueryForFirstRow(selectConditionalGetInfo, {url});
+    loadStoredValues();
+    if (m_storedValuesLoaded) {
+      const auto found = m_conditionalGetInfoByURL.constFind(url);
+      if (found != m_conditionalGetInfoByURL.constEnd())
+        row = found.value();
+    } else {
+      row = executeQueryForFirstRow(selectConditionalGetInfo, {url});
+    }
   }
   if (!row || row->size() < 2)
     return std::nullopt;
@@ -152,7 +165,14 @@ QByteArray CBLocalAccountFeedMetadataCache::contentHashForFeedURL(const QUrl& fe
   std::optional<QVariantList> row;
   {
     StatementLock locker(&m_lock);
-    row = executeQueryForFirstRow(selectContentHash, {url});
+    loadStoredValues();
+    if (m_storedValuesLoaded) {
+      const auto found = m_contentHashByURL.constFind(url);
+      if (found != m_contentHashByURL.constEnd())
+        row = QVariantList{found.value()};
+    } else {
+      row = executeQueryForFirstRow(selectContentHash, {url});
+    }
   }
   if (!row || row->isEmpty() || !row->at(0).isValid())
     return QByteArray();
@@ -198,7 +218,8 @@ void CBLocalAccountFeedMetadataCache::storeConditionalGetInfo(const std::optiona
   const QString lastModified =
       info && !info->httpResponseLastModified().isNull() ? info->httpResponseLastModified() : QStringLiteral("");
   StatementLock locker(&m_lock);
-  executeUpdate(insertConditionalGetInfo, {url, etag, lastModified});
+  if (executeUpdate(insertConditionalGetInfo, {url, etag, lastModified}) && m_storedValuesLoaded)
+    m_conditionalGetInfoByURL.insert(url, {etag, lastModified});
 }
 
 void CBLocalAccountFeedMetadataCache::storeContentHash(const QByteArray& hash, const QUrl& feedURL)
@@ -208,7 +229,9 @@ void CBLocalAccountFeedMetadataCache::storeContentHash(const QByteArray& hash, c
   if (url.isEmpty())
     return;
   StatementLock locker(&m_lock);
-  executeUpdate(insertContentHash, {url, hash.isNull() ? QByteArray("", 0) : hash});
+  const QByteArray stored = hash.isNull() ? QByteArray("", 0) : hash;
+  if (executeUpdate(insertContentHash, {url, stored}) && m_storedValuesLoaded)
+    m_contentHashByURL.insert(url, stored);
 }
 
 void CBLocalAccountFeedMetadataCache::deleteInfoForFeedURL(const QUrl& feedURL)
@@ -225,6 +248,27 @@ void CBLocalAccountFeedMetadataCache::deleteAllInfoForFeedURL(const QUrl& feedUR
   StatementLock locker(&m_lock);
   executeUpdate(deleteContentHash, {url});
   executeUpdate(deleteConditionalGetInfo, {url});
+  m_contentHashByURL.remove(url);
+  m_conditionalGetInfoByURL.remove(url);
+}
+
+void CBLocalAccountFeedMetadataCache::loadStoredValues()
+{
+  if (m_storedValuesLoaded)
+    return;
+  QHash<QString, QVariantList> conditional;
+  QHash<QString, QVariant> hashes;
+  const bool read =
+      executeQuery(QStringLiteral("select URL, etag, lastModified from conditionalGetInfo;"), {},
+                   [&](const QVariantList& row) { conditional.insert(row.value(0).toString(), row.mid(1)); }) &&
+      executeQuery(QStringLiteral("select URL, hash from feedContentHash;"), {},
+                   [&](const QVariantList& row) { hashes.insert(row.value(0).toString(), row.value(1)); });
+  // A file that cannot be read whole is asked row by row, as before.
+  if (!read)
+    return;
+  m_conditionalGetInfoByURL = std::move(conditional);
+  m_contentHashByURL = std::move(hashes);
+  m_storedValuesLoaded = true;
 }
 
 void CBLocalAccountFeedMetadataCache::waitUntilAllOperationsAreFinished()

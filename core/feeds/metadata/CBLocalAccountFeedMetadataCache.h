@@ -6,6 +6,7 @@
 
 #include <QtCore/QByteArray>
 #include <QtCore/QDateTime>
+#include <QtCore/QHash>
 #include <QtCore/QString>
 #include <QtCore/QUrl>
 
@@ -96,7 +97,15 @@ private:
   void deleteDatabaseFileIfStale(const QDateTime& now);
   void addOperationToOwnController(const std::shared_ptr<CBOperation>& operation);
 
+  // The stored values, read from the file once and then kept in step with
+  // every write (m_lock held): a refresh asks for them once a feed, and the
+  // file's per-statement locking would be paid each time.
+  void loadStoredValues();
+
   pthread_mutex_t m_lock;
   bool m_lockMade = false;
+  bool m_storedValuesLoaded = false;
+  QHash<QString, QVariantList> m_conditionalGetInfoByURL;  // etag, lastModified
+  QHash<QString, QVariant> m_contentHashByURL;
   CBOperationController* m_operationController = nullptr;  // owned; deleted on the main thread
 };

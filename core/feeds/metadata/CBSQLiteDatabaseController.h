@@ -73,6 +73,10 @@ public:
   // QByteArray, NULL as an invalid QVariant); nullopt when there is no row
   // or the query failed (logged).
   std::optional<QVariantList> executeQueryForFirstRow(const QString& sql, const QVariantList& arguments = {});
+  // Every row of a query, as executeQueryForFirstRow() gives the first;
+  // false when the query failed (logged).
+  bool executeQuery(const QString& sql, const QVariantList& arguments,
+                    const std::function<void(const QVariantList& row)>& onRow);
   // Creates the table of a "CREATE TABLE <name> (...)" statement only when
   // no table of that name exists yet. False when it failed (logged).
   bool createTableIfMissing(const QString& createTableStatement);

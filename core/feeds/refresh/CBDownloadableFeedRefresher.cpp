@@ -134,7 +134,7 @@ void CBDownloadableFeedRefresher::refreshFeed(CBFeed* feed, CBAccount* account,
   ZPH_ASSERT_MAIN_THREAD();
   if (feed == nullptr || operationController == nullptr)
     return;
-  operationController->addOperationIfNotInQueue(refreshOperationForFeed(feed));
+  operationController->addOperationIfNotInQueue(refreshOperationForFeed(feed, feed->URL()));
 }
 
 void CBDownloadableFeedRefresher::refreshFeeds(const QList<CBFeed*>& feeds, CBAccount* account,
@@ -142,10 +142,74 @@ void CBDownloadableFeedRefresher::refreshFeeds(const QList<CBFeed*>& feeds, CBAc
 {
   Q_UNUSED(account);
   ZPH_ASSERT_MAIN_THREAD();
-  if (operationController == nullptr)
+  if (operationController != nullptr)
+    refreshInParts(feeds, operationController);
+}
+
+void CBDownloadableFeedRefresher::refreshInParts(const QList<CBFeed*>& feeds,
+                                                 CBOperationController* operationController)
+{
+  if (feeds.isEmpty())
     return;
+  auto queued = std::make_shared<QSet<QUrl>>(queuedAddresses(operationController));
+  if (feeds.size() <= FeedsPerTurn) {
+    queueRefreshes(feeds, queued.get(), operationController);
+    return;
+  }
+  QList<ZPHManagedObjectID> rest;
+  rest.reserve(feeds.size() - FeedsPerTurn);
+  for (qsizetype i = FeedsPerTurn; i < feeds.size(); ++i) {
+    if (feeds.at(i) != nullptr)
+      rest.append(feeds.at(i)->objectID());
+  }
+  const std::shared_ptr<quint64> mark = queueLater(std::move(rest), queued, operationController);
+  queueRefreshes(feeds.mid(0, FeedsPerTurn), queued.get(), operationController);
+  *mark = operationController->operationsAdded();
+}
+
+std::shared_ptr<quint64> CBDownloadableFeedRefresher::queueLater(QList<ZPHManagedObjectID> feedIDs,
+                                                                 std::shared_ptr<QSet<QUrl>> queued,
+                                                                 CBOperationController* operationController)
+{
+  // The rest follows in the next turn, by identifier (a feed may go
+  // meanwhile). It is asked for before the part before it is queued: a
+  // refresh of that part that ends at once posts its end after it, so the
+  // controller hears of the rest before it could find itself empty and end
+  // the session. What this list queued is known already; only what others
+  // added meanwhile is looked up.
+  const std::weak_ptr<const void> controllerAlive = operationController->lifetime();
+  // The controller's count of additions once the part before is queued
+  // (the caller notes it).
+  auto mark = std::make_shared<quint64>(0);
+  ZPHMainThread::async([feedIDs = std::move(feedIDs), queued, controllerAlive, operationController, mark] {
+    ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
+    ZPHManagedObjectContext* context = delegate != nullptr ? delegate->mainThreadManagedObjectContext() : nullptr;
+    if (controllerAlive.expired() || context == nullptr)
+      return;
+    if (operationController->operationsAdded() != *mark)
+      queued->unite(queuedAddresses(operationController));
+    const qsizetype count = std::min<qsizetype>(FeedsPerTurn, feedIDs.size());
+    QList<CBFeed*> part;
+    part.reserve(count);
+    for (qsizetype i = 0; i < count; ++i) {
+      auto* feed = dynamic_cast<CBFeed*>(context->registeredObject(feedIDs.at(i)));
+      if (feed != nullptr && !feed->isDeleted())
+        part.append(feed);
+    }
+    std::shared_ptr<quint64> next;
+    if (feedIDs.size() > count)
+      next = queueLater(feedIDs.mid(count), queued, operationController);
+    queueRefreshes(part, queued.get(), operationController);
+    if (next)
+      *next = operationController->operationsAdded();
+  });
+  return mark;
+}
+
+QSet<QUrl> CBDownloadableFeedRefresher::queuedAddresses(CBOperationController* operationController)
+{
   // What addOperationIfNotInQueue() would find: the addresses of the
-  // uncancelled refreshes the controller tracks, and those queued here.
+  // uncancelled refreshes the controller tracks.
   QSet<QUrl> queued;
   for (const std::shared_ptr<CBOperation>& operation : operationController->operations()) {
     if (operation->isCancelled() || operation->operationType() != ZPHRefreshFeedOperation::OperationType)
@@ -154,20 +218,26 @@ void CBDownloadableFeedRefresher::refreshFeeds(const QList<CBFeed*>& feeds, CBAc
     if (object.metaType() == QMetaType::fromType<QUrl>())
       queued.insert(object.toUrl());
   }
+  return queued;
+}
+
+void CBDownloadableFeedRefresher::queueRefreshes(const QList<CBFeed*>& feeds, QSet<QUrl>* queued,
+                                                 CBOperationController* operationController)
+{
   for (CBFeed* feed : feeds) {
     if (feed == nullptr)
       continue;
     const QUrl url = feed->URL();
-    if (queued.contains(url))
+    if (queued->contains(url))
       continue;
-    queued.insert(url);
-    operationController->addOperation(refreshOperationForFeed(feed));
+    queued->insert(url);
+    operationController->addOperation(refreshOperationForFeed(feed, url));
   }
 }
 
-std::shared_ptr<ZPHRefreshFeedOperation> CBDownloadableFeedRefresher::refreshOperationForFeed(CBFeed* feed)
+std::shared_ptr<ZPHRefreshFeedOperation> CBDownloadableFeedRefresher::refreshOperationForFeed(CBFeed* feed,
+                                                                                              const QUrl& url)
 {
-  const QUrl url = feed->URL();
   auto operation = std::make_shared<ZPHRefreshFeedOperation>(url);
   operation->setUsername(feed->username());
   if (!feed->username().isEmpty())

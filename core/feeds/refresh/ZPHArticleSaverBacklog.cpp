@@ -7,7 +7,10 @@
 
 namespace {
 
-constexpr int StopCheckIntervalMs = 10;
+// Waiters sleep until a slot is given back or they are woken (a cancel
+// wakes them); this is only the rare look at `shouldStop` of a waiter whose
+// stop comes without a wake.
+constexpr int StopCheckIntervalMs = 250;
 
 }  // namespace
 
@@ -39,8 +42,13 @@ std::shared_ptr<ZPHArticleSaverBacklog::Slot> ZPHArticleSaverBacklog::acquire(
   {
     QMutexLocker locker(&backlog->m_mutex);
     for (;;) {
-      if (shouldStop && shouldStop())
+      if (shouldStop && shouldStop()) {
+        // A slot given back may have woken this waiter alone: the next
+        // one gets the wake.
+        if (backlog->m_taken < backlog->m_limit)
+          backlog->m_slotFreed.wakeOne();
         return nullptr;
+      }
       if (backlog->m_taken < backlog->m_limit)
         break;
       backlog->m_slotFreed.wait(&backlog->m_mutex, QDeadlineTimer(StopCheckIntervalMs));
@@ -61,6 +69,12 @@ int ZPHArticleSaverBacklog::mostSlotsTaken() const
 {
   QMutexLocker locker(&m_mutex);
   return m_mostTaken;
+}
+
+void ZPHArticleSaverBacklog::wakeWaiters()
+{
+  QMutexLocker locker(&m_mutex);
+  m_slotFreed.wakeAll();
 }
 
 void ZPHArticleSaverBacklog::releaseOne()

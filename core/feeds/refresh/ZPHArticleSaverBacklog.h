@@ -16,7 +16,9 @@
 // Any thread.
 class ZPHArticleSaverBacklog {
 public:
-  static constexpr int DefaultLimit = 8;
+  // Enough for the store queue to find several savers waiting at once and
+  // save them together (see ZPHCoreDataArticleSaverOperation).
+  static constexpr int DefaultLimit = 32;
 
   // Given back when the last copy goes, or by release().
   class Slot {
@@ -38,9 +40,13 @@ public:
   explicit ZPHArticleSaverBacklog(int limit = DefaultLimit);
 
   // Waits for a free slot; null when `shouldStop` answered true first (it is
-  // asked every few milliseconds while waiting).
+  // asked whenever a slot is given back or wakeWaiters() is called, and a
+  // few times a second besides).
   static std::shared_ptr<Slot> acquire(const std::shared_ptr<ZPHArticleSaverBacklog>& backlog,
                                        const std::function<bool()>& shouldStop);
+  // Has every waiter ask its `shouldStop` again now (a refresh that is
+  // cancelled calls it, so its wait ends at once).
+  void wakeWaiters();
 
   int limit() const { return m_limit; }
   int slotsTaken() const;

@@ -198,25 +198,36 @@ void ZPHCoreDataArticleSaverOperation::main()
   // no operation-complete notification is posted here.
   if (isCancelled())
     return;
-  // An exception is logged, with where the run took place.
-  const auto run = [this](const QString& where) {
-    try {
-      runCoreDataArticleSaverOperation();
-    } catch (const std::exception& exception) {
-      qCCritical(zphFeeds).noquote() << QStringLiteral("Exception running core data article saver operation%1! %2")
-                                            .arg(where, QString::fromLocal8Bit(exception.what()));
-    } catch (...) {
-      qCCritical(zphFeeds).noquote()
-          << QStringLiteral("Exception running core data article saver operation%1!").arg(where);
-    }
-  };
-  if (m_privateContext) {
-    m_privateContext->performBlockAndWait([&run] { run(QStringLiteral(" in private queue context")); });
+  if (m_runByBatch.load()) {
+    // The saver before it saved these articles along with its own; what is
+    // left is the announcement, in the order the savers were queued.
+    postArticlesUpdatedNotification();
     return;
   }
-  run(QString());
-  m_context = nullptr;
-  m_temporaryContext.reset();
+  if (m_privateContext) {
+    m_privateContext->performBlockAndWait([this] {
+      runGuarded(QStringLiteral(" in private queue context"), [this] { runCoreDataArticleSaverOperation(); });
+    });
+    return;
+  }
+  runBatch();
+  postArticlesUpdatedNotification();
+}
+
+bool ZPHCoreDataArticleSaverOperation::runGuarded(const QString& where, const std::function<void()>& body)
+{
+  // An exception is logged, with where the run took place.
+  try {
+    body();
+    return true;
+  } catch (const std::exception& exception) {
+    qCCritical(zphFeeds).noquote() << QStringLiteral("Exception running core data article saver operation%1! %2")
+                                          .arg(where, QString::fromLocal8Bit(exception.what()));
+  } catch (...) {
+    qCCritical(zphFeeds).noquote()
+        << QStringLiteral("Exception running core data article saver operation%1!").arg(where);
+  }
+  return false;
 }
 
 void ZPHCoreDataArticleSaverOperation::runCoreDataArticleSaverOperation()
@@ -232,19 +243,121 @@ void ZPHCoreDataArticleSaverOperation::runCoreDataArticleSaverOperation()
     qCWarning(zphFeeds) << "No store context to save the articles of" << m_feedURL;
     return;
   }
+  struct LeaveContext {
+    ZPHCoreDataArticleSaverOperation* saver;
+    ~LeaveContext()
+    {
+      saver->m_context = nullptr;
+      saver->m_temporaryContext.reset();
+    }
+  } leave{this};
+  if (!m_privateContext)
+    prepareNextSaver(this);
+  if (!mergeItemsIntoContext())
+    return;
+  // A failed save reaches the application delegate's store-failure path and
+  // leaves the context with its changes; nothing then counts as saved.
+  CBSaveManagedObjectContext(m_context);
+  settleAfterSave(!m_context->hasChanges());
+}
 
-  CBFeed* feed = CBFeed::feedWithURL(m_feedURL.toString(QUrl::FullyEncoded), m_context);
-  if (feed == nullptr) {
-    // The feed was deleted meanwhile.
-    m_context = nullptr;
+// Savers queued one after the other on the store queue go into the store
+// together: the first runs the items of each in turn in one context, in
+// queue order, and saves them in one save (one transaction, or slices of
+// whole articles when large), so that the store commits, and the main
+// context merges, once for several feeds instead of once each. Each saver
+// is otherwise as it would be alone: its own feed, matching and counts, its
+// own cancel; the ones taken along still run in their turn, to announce
+// their articles and finish.
+void ZPHCoreDataArticleSaverOperation::runBatch()
+{
+  ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
+  std::shared_ptr<ZPHManagedObjectContext> context =
+      delegate != nullptr ? delegate->temporaryManagedObjectContext() : nullptr;
+  if (context == nullptr) {
+    qCWarning(zphFeeds) << "No store context to save the articles of" << m_feedURL;
     return;
   }
+  const std::vector<std::shared_ptr<ZPHCoreDataArticleSaverOperation>> followers = takeFollowers();
+  // Their text work goes on beside this one's run.
+  for (const auto& follower : followers) follower->startPreparingItemsAhead();
+  prepareNextSaver(followers.empty() ? this : followers.back().get());
+
+  std::vector<ZPHCoreDataArticleSaverOperation*> members{this};
+  for (const auto& follower : followers) members.push_back(follower.get());
+  std::vector<ZPHCoreDataArticleSaverOperation*> merged;
+  ZPHCoreDataArticleSaverOperation* failed = nullptr;
+  for (ZPHCoreDataArticleSaverOperation* member : members) {
+    // One cancelled while it waited would not have run.
+    if (member != this && member->isCancelled())
+      continue;
+    member->m_context = context.get();
+    bool hasChanges = false;
+    if (!runGuarded(QString(), [&] { hasChanges = member->mergeItemsIntoContext(); })) {
+      failed = member;
+      break;
+    }
+    if (hasChanges)
+      merged.push_back(member);
+  }
+  if (failed != nullptr) {
+    // What the others did is in the context with what the failed one left
+    // half done: it goes, and the others run again, each alone, as if the
+    // failed one had run alone.
+    for (ZPHCoreDataArticleSaverOperation* member : members) member->m_context = nullptr;
+    context->reset();
+    context.reset();
+    for (ZPHCoreDataArticleSaverOperation* member : members) {
+      if (member == failed || (member != this && member->isCancelled()))
+        continue;
+      member->resetRunState();
+      runGuarded(QString(), [member] { member->runCoreDataArticleSaverOperation(); });
+    }
+    return;
+  }
+  bool saved = false;
+  if (!merged.empty()) {
+    runGuarded(QString(), [&] {
+      CBSaveManagedObjectContext(context.get());
+      saved = !context->hasChanges();
+    });
+  }
+  for (ZPHCoreDataArticleSaverOperation* member : members) member->m_context = nullptr;
+  context.reset();
+  for (ZPHCoreDataArticleSaverOperation* member : merged) member->settleAfterSave(saved);
+}
+
+std::vector<std::shared_ptr<ZPHCoreDataArticleSaverOperation>> ZPHCoreDataArticleSaverOperation::takeFollowers()
+{
+  std::vector<std::shared_ptr<ZPHCoreDataArticleSaverOperation>> followers;
+  ZPHOperationQueue* queue = ZPHOperationQueue::currentQueue();
+  if (queue == nullptr || queue->maxConcurrentOperationCount() != 1)
+    return followers;
+  qsizetype items = m_parsedArticles.size();
+  // Only the savers right behind this one: whatever else waits between them
+  // keeps its place in the order.
+  for (const std::shared_ptr<ZPHOperation>& operation : queue->waitingOperations(MaxSaversPerBatch - 1)) {
+    auto saver = std::dynamic_pointer_cast<ZPHCoreDataArticleSaverOperation>(operation);
+    if (!saver || saver->m_privateContext || saver->isCancelled() || saver->m_runByBatch.load())
+      break;
+    items += saver->m_parsedArticles.size();
+    if (items > MaxItemsPerBatch)
+      break;
+    saver->m_runByBatch = true;
+    followers.push_back(std::move(saver));
+  }
+  return followers;
+}
+
+bool ZPHCoreDataArticleSaverOperation::mergeItemsIntoContext()
+{
+  CBFeed* feed = CBFeed::feedWithURL(m_feedURL.toString(QUrl::FullyEncoded), m_context);
+  if (feed == nullptr)
+    return false;  // the feed was deleted meanwhile
 
   m_latestPublishDate = distantPast();
   m_unreadCount = feed->unreadCount();
   prepareItems();
-  if (!m_privateContext)
-    prepareNextSaver();
 
   // The articles' images are asked for once the run ends, however it ends.
   m_collectsImageCachingRequests = true;
@@ -282,31 +395,50 @@ void ZPHCoreDataArticleSaverOperation::runCoreDataArticleSaverOperation()
   }
 
   m_existingArticles.reset();
-  m_parsedArticles.clear();
   m_insertedArticles.clear();
   m_enclosuresByArticle.clear();
   m_preparedItems.clear();
-  // A failed save reaches the application delegate's store-failure path and
-  // leaves the context with its changes; nothing then counts as saved.
-  CBSaveManagedObjectContext(m_context);
-  if (m_context->hasChanges()) {
-    m_context = nullptr;
-    return;
-  }
-  m_context = nullptr;
+  return true;
+}
 
-  if (isCancelled())
+void ZPHCoreDataArticleSaverOperation::settleAfterSave(bool saved)
+{
+  m_parsedArticles.clear();
+  if (saved && !isCancelled())
+    m_didSaveUncancelled = true;
+}
+
+void ZPHCoreDataArticleSaverOperation::resetRunState()
+{
+  m_existingArticles.reset();
+  m_idsOfItemsInFeed.clear();
+  m_insertedArticles.clear();
+  m_insertedInOrder.clear();
+  m_articlesByGuid.clear();
+  m_articlesByGuidBuilt = false;
+  m_guidlessOrder.clear();
+  m_guidlessByTitle.clear();
+  m_guidlessByDate.clear();
+  m_guidlessByLink.clear();
+  m_guidlessIndexBuilt = false;
+  m_enclosuresByArticle.clear();
+  m_didFetchStoredEnclosures = false;
+  m_preparedItems.clear();
+  m_imageCachingRequests.clear();
+  m_unreadCount = 0;
+}
+
+void ZPHCoreDataArticleSaverOperation::postArticlesUpdatedNotification()
+{
+  if (!m_didSaveUncancelled.load() || m_privateContext || isCancelled())
     return;
-  m_didSaveUncancelled = true;
-  if (!m_privateContext) {
-    ZPHNotificationCenter::defaultCenter().postOnMainThread(
-        ZPHFeedRefreshArticlesUpdatedNotification,
-        QVariant::fromValue(std::static_pointer_cast<CBOperation>(
-            std::static_pointer_cast<ZPHCoreDataArticleSaverOperation>(shared_from_this()))),
-        {{CBURLKey, m_feedURL},
-         {ZPHFeedRefreshUnreadCountKey, QVariant::fromValue<quint64>(m_unreadCount)},
-         {ZPHFeedRefreshLatestPublishDateKey, m_latestPublishDate}});
-  }
+  ZPHNotificationCenter::defaultCenter().postOnMainThread(
+      ZPHFeedRefreshArticlesUpdatedNotification,
+      QVariant::fromValue(std::static_pointer_cast<CBOperation>(
+          std::static_pointer_cast<ZPHCoreDataArticleSaverOperation>(shared_from_this()))),
+      {{CBURLKey, m_feedURL},
+       {ZPHFeedRefreshUnreadCountKey, QVariant::fromValue<quint64>(m_unreadCount)},
+       {ZPHFeedRefreshLatestPublishDateKey, m_latestPublishDate}});
 }
 
 // The store queue is serial; the text work on each item is not. It is
@@ -352,26 +484,23 @@ void ZPHCoreDataArticleSaverOperation::startPreparingItemsAhead()
   m_preparation->start(qMax(1, helperCount(m_parsedArticles.size())));
 }
 
-// The next saver waiting on the store queue behind this one, if any, starts
-// on its items now.
-void ZPHCoreDataArticleSaverOperation::prepareNextSaver()
+// The next saver waiting on the store queue behind `last` (this saver, or
+// the last one its batch takes along), if any, starts on its items now.
+void ZPHCoreDataArticleSaverOperation::prepareNextSaver(ZPHCoreDataArticleSaverOperation* last)
 {
   ZPHOperationQueue* queue = ZPHOperationQueue::currentQueue();
   if (queue == nullptr || queue->maxConcurrentOperationCount() != 1)
     return;
-  const QList<std::shared_ptr<ZPHOperation>> operations = queue->operations();
-  bool afterThis = false;
-  int looked = 0;
-  for (const std::shared_ptr<ZPHOperation>& operation : operations) {
-    if (!afterThis) {
-      afterThis = operation.get() == this;
-      continue;
-    }
-    // A few store blocks may sit between two savers.
-    if (++looked > 4)
-      return;
-    if (auto saver = std::dynamic_pointer_cast<ZPHCoreDataArticleSaverOperation>(operation)) {
-      if (!saver->m_privateContext)
+  const QList<std::shared_ptr<ZPHOperation>> waiting = queue->waitingOperations(MaxSaversPerBatch + 4);
+  qsizetype from = 0;
+  if (last != this) {
+    while (from < waiting.size() && waiting.at(from).get() != last) ++from;
+    ++from;  // behind the last one taken along
+  }
+  // A few store blocks may sit between two savers.
+  for (qsizetype i = from; i < waiting.size() && i < from + 4; ++i) {
+    if (auto saver = std::dynamic_pointer_cast<ZPHCoreDataArticleSaverOperation>(waiting.at(i))) {
+      if (!saver->m_privateContext && !saver->m_runByBatch.load())
         saver->startPreparingItemsAhead();
       return;
     }

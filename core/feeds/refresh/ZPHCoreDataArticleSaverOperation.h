@@ -14,8 +14,10 @@
 #include <QtCore/QUrl>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class CBDataArticle;
 class CBFeed;
@@ -34,9 +36,11 @@ class ZPHManagedObjectContext;
 // when they are not newer than the feed's last mark-all-read, and marks for
 // deletion the read, unbookmarked articles that left the feed.
 //
-// Runs once, on the store queue in a temporary context of its own, or inside
-// a private-queue context the caller gives. A failed save goes to the
-// application delegate's store-failure path.
+// Runs once, on the store queue in a temporary context, or inside a
+// private-queue context the caller gives. On the store queue, savers queued
+// right behind one another save together: the first runs the items of each
+// in turn in one context and saves them all in one save (see runBatch()).
+// A failed save goes to the application delegate's store-failure path.
 class ZPHCoreDataArticleSaverOperation : public CBOperation {
 public:
   ZPHCoreDataArticleSaverOperation(const QList<std::shared_ptr<CBParsedNewsItem>>& parsedArticles, const QUrl& feedURL);
@@ -62,12 +66,34 @@ public:
   QDateTime latestPublishDate() const { return m_latestPublishDate; }
   QSet<ZPHManagedObjectID> managedObjectIDsOfItemsInFeed() const { return m_idsOfItemsInFeed; }
 
+  // At most this many savers, and this many items in all, save together.
+  static constexpr int MaxSaversPerBatch = 32;
+  static constexpr qsizetype MaxItemsPerBatch = 2000;
+
 protected:
   void main() override;
 
 private:
-  // The run (on the store queue, or inside the private-queue context).
+  // Runs `body`, logging an exception (with where the run took place);
+  // false when one was thrown.
+  static bool runGuarded(const QString& where, const std::function<void()>& body);
+  // The run alone: in the private-queue context, or a temporary context of
+  // its own.
   void runCoreDataArticleSaverOperation();
+  // The run on the store queue, with the savers waiting right behind it.
+  void runBatch();
+  // The savers right behind this one on the store queue that its batch
+  // takes along (marked so).
+  std::vector<std::shared_ptr<ZPHCoreDataArticleSaverOperation>> takeFollowers();
+  // Merges the items into m_context; false when there is nothing to save
+  // (the feed is gone).
+  bool mergeItemsIntoContext();
+  // After the save of the context the items went into.
+  void settleAfterSave(bool saved);
+  // Forgets what a run learnt, for a run again from the start.
+  void resetRunState();
+  // ZPHFeedRefreshArticlesUpdatedNotification, once saved and not cancelled.
+  void postArticlesUpdatedNotification();
   // One item: the stored article (found or inserted), or nullptr for an item
   // without guid, link and permalink.
   CBDataArticle* saveArticle(const CBParsedNewsItem& item, CBFeed* feed);
@@ -102,7 +128,7 @@ private:
   void prepareItems();
   static int helperCount(qsizetype items);
   void startPreparingItemsAhead();
-  void prepareNextSaver();
+  void prepareNextSaver(ZPHCoreDataArticleSaverOperation* last);
   // Image caching asked for by updateArticle() during a run, handed to the
   // image cache controller from a pool thread once the run ends, so that the
   // wake-up of its queue for each article is not paid on the store queue.
@@ -148,4 +174,6 @@ private:
   QDateTime m_latestPublishDate;
   bool m_skipsMarkingMissingItemsAsDeleted = false;
   std::atomic<bool> m_didSaveUncancelled{false};
+  // Its items were saved by the batch of a saver before it.
+  std::atomic<bool> m_runByBatch{false};
 };

@@ -123,11 +123,16 @@ void ZPHRefreshController::refreshFeeds(const QList<CBFeed*>& feeds)
   CBAccountRefresher* refresher = refresherForAccount(account);
   if (refresher == nullptr)
     return;
+  // Handed over as one list: the refresher looks through what is queued
+  // once for all of them, not once a feed.
+  QList<CBFeed*> refreshable;
+  refreshable.reserve(feeds.size());
   for (CBFeed* feed : feeds) {
-    if (feed == nullptr || feed->url().isEmpty() || feed->suspended())
-      continue;
-    refresher->refreshFeeds({feed}, account, m_operationController.get());
+    if (feed != nullptr && !feed->url().isEmpty() && !feed->suspended())
+      refreshable.append(feed);
   }
+  if (!refreshable.isEmpty())
+    refresher->refreshFeeds(refreshable, account, m_operationController.get());
 }
 
 void ZPHRefreshController::refreshOneFeed(CBFeed* feed) { refreshFeeds({feed}); }

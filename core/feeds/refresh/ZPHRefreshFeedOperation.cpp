@@ -18,7 +18,7 @@
 #include "store/entities/CBFeed.h"
 
 #include <QtCore/QDeadlineTimer>
-#include <QtCore/QMultiHash>
+#include <QtCore/QSet>
 #include <QtNetwork/QAuthenticator>
 
 #include <exception>
@@ -67,10 +67,12 @@ QUrl urlFromVariant(const QVariant& value)
 
 QUrl deletionKey(const QUrl& url) { return url.adjusted(QUrl::NormalizePathSegments); }
 
-// The living refresh operations by feed address, and the one observer of
+// The living refresh operations, and the one observer of
 // ZPHFeedsWillDeleteNotification that cancels those of the deleted feeds
 // (one observer for all, rather than one per operation that every
-// notification would have to pass). An operation leaves before it is
+// notification would have to pass). Operations come and go by the
+// thousand during a refresh and feeds are deleted rarely, so the addresses
+// are compared only when feeds are deleted. An operation leaves before it is
 // destroyed; the lock keeps a notification from reaching one that is going.
 class FeedDeletionWatch {
 public:
@@ -83,13 +85,13 @@ public:
   void add(ZPHRefreshFeedOperation* operation)
   {
     QMutexLocker locker(&m_mutex);
-    m_operations.insert(deletionKey(operation->feedURL()), operation);
+    m_operations.insert(operation);
   }
 
   void remove(ZPHRefreshFeedOperation* operation)
   {
     QMutexLocker locker(&m_mutex);
-    m_operations.remove(deletionKey(operation->feedURL()), operation);
+    m_operations.remove(operation);
   }
 
 private:
@@ -102,16 +104,20 @@ private:
 
   void feedsWillDelete(const ZPHNotification& notification)
   {
-    const QVariantList urls = notification.userInfo.value(ZPHURLsKey).toList();
+    QSet<QUrl> deleted;
+    for (const QVariant& value : notification.userInfo.value(ZPHURLsKey).toList())
+      deleted.insert(deletionKey(urlFromVariant(value)));
+    if (deleted.isEmpty())
+      return;
     QMutexLocker locker(&m_mutex);
-    for (const QVariant& value : urls) {
-      const QList<ZPHRefreshFeedOperation*> named = m_operations.values(deletionKey(urlFromVariant(value)));
-      for (ZPHRefreshFeedOperation* operation : named) operation->cancel();
+    for (ZPHRefreshFeedOperation* operation : std::as_const(m_operations)) {
+      if (deleted.contains(deletionKey(operation->feedURL())))
+        operation->cancel();
     }
   }
 
   QMutex m_mutex;
-  QMultiHash<QUrl, ZPHRefreshFeedOperation*> m_operations;
+  QSet<ZPHRefreshFeedOperation*> m_operations;
   ZPHObserverToken m_observer;
 };
 
@@ -140,6 +146,18 @@ std::shared_ptr<CBLocalAccountFeedMetadataCache> ZPHRefreshFeedOperation::feedMe
   if (!m_metadataCache)
     m_metadataCache = CBLocalAccountFeedMetadataCache::sharedCache();
   return m_metadataCache;
+}
+
+void ZPHRefreshFeedOperation::cancel()
+{
+  CBDownloadOperation::cancel();
+  std::shared_ptr<ZPHArticleSaverBacklog> backlog;
+  {
+    QMutexLocker locker(&m_mutex);
+    backlog = m_saverBacklog;
+  }
+  if (backlog)
+    backlog->wakeWaiters();
 }
 
 std::shared_ptr<ZPHArticleSaverBacklog> ZPHRefreshFeedOperation::saverBacklog()

@@ -117,6 +117,9 @@ public:
 
   static ZPHError refreshErrorWithCode(qint64 code, const ZPHError& underlyingError = {});
 
+  // Also ends a wait for room behind the article saver at once.
+  void cancel() override;
+
   // Where the refresh stands in the order of hand-overs to the store queue:
   // a mark taken when it began and again after it queued its article saver.
   // A mark taken later with nextStoreHandOverMark() (by the refresher, when

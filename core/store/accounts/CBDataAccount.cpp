@@ -522,22 +522,41 @@ void CBDataAccount::parserDidParseFeedInfo(const ZPHNotification& notification)
   ZPHCoreApplicationDelegate* delegate = appDelegate();
   if (info == nullptr || delegate == nullptr)
     return;
+  // One main-thread store block applies what every refresh parsed before it
+  // runs, with one save: during a refresh, feeds are parsed faster than a
+  // block a feed (a store-queue stop that waits for the main thread, and a
+  // save) would get through.
+  m_pendingFeedInfos.append(std::move(info));
+  if (std::exchange(m_feedInfoBlockQueued, true))
+    return;
   QPointer<CBDataAccount> guard(this);
-  delegate->addMainThreadCoreDataQueueBlock([guard, info] {
-    if (guard)
-      guard->processUpdatedParsedFeedInfo(*info);
+  delegate->addMainThreadCoreDataQueueBlock([guard] {
+    if (!guard)
+      return;
+    guard->m_feedInfoBlockQueued = false;
+    const QList<std::shared_ptr<CBParsedFeedInfo>> infos = std::exchange(guard->m_pendingFeedInfos, {});
+    bool changed = false;
+    for (const std::shared_ptr<CBParsedFeedInfo>& info : infos) changed = guard->applyParsedFeedInfo(*info) || changed;
+    if (changed)
+      guard->saveMOC();
   });
 }
 
 void CBDataAccount::processUpdatedParsedFeedInfo(const CBParsedFeedInfo& info)
 {
+  if (applyParsedFeedInfo(info))
+    saveMOC();
+}
+
+bool CBDataAccount::applyParsedFeedInfo(const CBParsedFeedInfo& info)
+{
   ZPH_ASSERT_MAIN_THREAD();
   const QUrl url(info.feedURLString());
   if (url.isEmpty())
-    return;
+    return false;
   CBFeed* feed = feedWithURL(url);
   if (feed == nullptr)
-    return;
+    return false;
   bool changed = false;
   const QString title = info.title().trimmed();
   if (!title.isEmpty() && title != feed->feedSpecifiedName()) {
@@ -553,10 +572,9 @@ void CBDataAccount::processUpdatedParsedFeedInfo(const CBParsedFeedInfo& info)
       changed = true;
     }
   }
-  if (changed) {
+  if (changed)
     m_saveEventThrottler->addNotification(CBFeedDataDidChangeNotification, objectVariant(feed));
-    saveMOC();
-  }
+  return changed;
 }
 
 void CBDataAccount::updateFaviconURLForFeed(CBFeed* feed)
@@ -738,6 +756,32 @@ void CBDataAccount::multipleArticleReadStatusDidChange(const ZPHNotification& no
   ZPH_ASSERT_MAIN_THREAD();
   if (ZPHCoreApplicationDelegate::sharedDelegateIsShuttingDown())
     return;
+  if (notification.userInfo.contains(CBDataArticleFeedURLsKey)) {
+    // The poster named the feeds and marked the articles for sync: nothing
+    // to look up article by article. A bulk change is counted again at once
+    // rather than after the usual pause.
+    const QStringList urls = notification.userInfo.value(CBDataArticleFeedURLsKey).toStringList();
+    ZPHCoreApplicationDelegate* delegate = appDelegate();
+    if (urls.isEmpty() || delegate == nullptr)
+      return;
+    QPointer<CBDataAccount> guard(this);
+    delegate->addCoreDataQueueBlock(
+        [urls] {
+          ZPHCoreApplicationDelegate* d = appDelegate();
+          std::shared_ptr<ZPHManagedObjectContext> context = d ? d->temporaryManagedObjectContext() : nullptr;
+          if (context == nullptr)
+            return;
+          for (CBFeed* feed : CBFeed::feedsWithURLs(urls, context.get())) feed->setUnreadCountIsValid(false);
+          d->saveManagedObjectContext(context.get());
+        },
+        [guard] {
+          ZPHMainThread::async([guard] {
+            if (guard)
+              guard->updateTotalUnreadCount();
+          });
+        });
+    return;
+  }
   const QVariantList articles = notification.userInfo.value(ZPHArticlesKey).toList();
   const bool fromSync = notification.userInfo.value(FromSyncKey).toBool();
   QList<ZPHManagedObjectID> objectIDs;

@@ -175,6 +175,13 @@ private:
   // all that arrived before it ran (shared with that block).
   struct PendingFeedCounts;
   std::shared_ptr<PendingFeedCounts> m_pendingFeedCounts;
+  // Parsed feed information waiting for the one main-thread store block
+  // that applies all that arrived before it ran (main thread).
+  QList<std::shared_ptr<CBParsedFeedInfo>> m_pendingFeedInfos;
+  bool m_feedInfoBlockQueued = false;
+  // Applies the information to its feed; true when the feed changed (the
+  // caller saves).
+  bool applyParsedFeedInfo(const CBParsedFeedInfo& info);
   std::unique_ptr<CBEventThrottler> m_totalUnreadCountEventThrottler;
   quint64 m_unreadCount = 0;
   quint64 m_favoritesUnreadCount = 0;

@@ -2,6 +2,8 @@
 
 #include "foundation/CBPrefs.h"
 #include "platform/ZPHUserDefaults.h"
+#include "store/entities/CBDataModel.h"
+#include "store/graph/ZPHManagedObjectContext.h"
 
 #include <QtCore/QFile>
 
@@ -148,8 +150,29 @@ ZPHPredicate CBGlobalFeed::predicateForFlaggedArticlesWithSortDescriptor(const S
 QList<ZPHManagedObjectID> CBGlobalFeed::managedObjectIDsOfUnreadArticlesWithManagedObjectContext(
     ZPHManagedObjectContext* context) const
 {
-  QList<ZPHManagedObjectID> objectIDs;
-  for (const CBDataArticle* article : fetchUnreadArticlesWithSortDescriptor(std::nullopt, context))
-    objectIDs.append(article->objectID());
-  return objectIDs;
+  // The articles fetchUnreadArticlesWithSortDescriptor() lists, by identifier
+  // only: no article is loaded (All Unread may hold tens of thousands).
+  if (context == nullptr)
+    return {};
+  std::optional<ZPHPredicate> predicate;
+  switch (m_globalFeedType) {
+    case CBGlobalFeedTypeAllUnread:
+      predicate = predicateForAllUnreadArticlesWithSortDescriptor(std::nullopt, context);
+      break;
+    case CBGlobalFeedTypeToday:
+      predicate = todayShowsFavoritesOnly()
+                      ? CBDataArticle::predicateForUnreadArticlesPublishedTodayInFavoriteFeedsWithMoc(context)
+                      : CBDataArticle::predicateForUnreadArticlesPublishedTodayWithMoc(context);
+      break;
+    case CBGlobalFeedTypeFavorites:
+      predicate = CBDataArticle::predicateForUnreadArticlesInFavoriteFeedsWithMoc(context);
+      break;
+    default:
+      // Bookmarks list read and unread bookmarks alike.
+      predicate = CBDataArticle::predicateForArticlesFlaggedWithMoc(context);
+      break;
+  }
+  if (!predicate)
+    return {};
+  return context->executeFetchRequestForObjectIDs(ZPHFetchRequest(CBDataEntityNameArticle, *predicate));
 }

@@ -112,10 +112,11 @@ struct ZPHArticleListController::Request {
     return ZPHPredicate::falsePredicate();
   }
 
-  QList<ZPHArticleListRow> fetch(const ZPHPredicate& predicate, ZPHManagedObjectContext* context) const
+  QList<ZPHArticleListRow> fetch(const ZPHPredicate& predicate, ZPHManagedObjectContext* context, int limit = 0) const
   {
     ZPHFetchRequest request(CBDataEntityNameArticle, predicate);
     request.sortDescriptors = {{sortKey, ascending}};
+    request.fetchLimit = limit;
     ZPHError error;
     QList<ZPHArticleListRow> rows = ZPHArticleListController::fetchRows(context, request, &error);
     if (!error.isNull())
@@ -123,12 +124,37 @@ struct ZPHArticleListController::Request {
     return rows;
   }
 
-  // Steps of the merge, on the store queue.
-  QList<ZPHArticleListRow> run(ZPHManagedObjectContext* context) const
+  // Steps of the merge, on the store queue. When the first part holds more
+  // than FirstRows articles (and nothing kept is added), its first rows go
+  // to `firstRows` before the whole list is read: they are the list's first
+  // rows whatever follows.
+  QList<ZPHArticleListRow> run(ZPHManagedObjectContext* context,
+                               const std::function<void(QList<ZPHArticleListRow>)>& firstRows = {}) const
   {
+    std::vector<ZPHPredicate> parts;
+    if (!directURLs.isEmpty()) {
+      parts.push_back(hideRead ? CBDataArticle::predicateForUnreadArticlesForFeedsWithURLs(directURLs, context)
+                               : CBDataArticle::predicateForArticlesForFeedsWithURLs(directURLs, context));
+    }
+    for (const SmartKind kind : smart) parts.push_back(smartPredicate(kind, context));
+    if (!folderURLs.isEmpty())
+      parts.push_back(CBDataArticle::predicateForUnreadArticlesForFeedsWithURLs(folderURLs, context));
+    if (firstRows && !parts.empty() && kept.isEmpty()) {
+      QList<ZPHArticleListRow> first = fetch(parts.front(), context, FirstRows + 1);
+      if (first.size() > FirstRows) {
+        first.resize(FirstRows);
+        firstRows(std::move(first));
+      }
+    }
+
     QList<ZPHArticleListRow> rows;
     QSet<ZPHManagedObjectID> listed;
-    const auto append = [&](const QList<ZPHArticleListRow>& part) {
+    const auto append = [&](QList<ZPHArticleListRow> part) {
+      // One part needs no weeding (a fetch names each article once).
+      if (parts.size() == 1 && kept.isEmpty()) {
+        rows = std::move(part);
+        return;
+      }
       for (const ZPHArticleListRow& row : part) {
         if (!listed.contains(row.objectID)) {
           listed.insert(row.objectID);
@@ -136,14 +162,7 @@ struct ZPHArticleListController::Request {
         }
       }
     };
-    if (!directURLs.isEmpty()) {
-      append(fetch(hideRead ? CBDataArticle::predicateForUnreadArticlesForFeedsWithURLs(directURLs, context)
-                            : CBDataArticle::predicateForArticlesForFeedsWithURLs(directURLs, context),
-                   context));
-    }
-    for (const SmartKind kind : smart) append(fetch(smartPredicate(kind, context), context));
-    if (!folderURLs.isEmpty())
-      append(fetch(CBDataArticle::predicateForUnreadArticlesForFeedsWithURLs(folderURLs, context), context));
+    for (const ZPHPredicate& part : parts) append(fetch(part, context));
 
     QList<ZPHManagedObjectID> missing;
     for (const ZPHManagedObjectID& objectID : kept) {
@@ -348,8 +367,19 @@ void ZPHArticleListController::updateArticles(const QList<ZPHManagedObjectID>& a
         std::shared_ptr<ZPHManagedObjectContext> context =
             delegate ? delegate->temporaryManagedObjectContext() : nullptr;
         QList<ZPHArticleListRow> rows;
+        const auto firstRows = [self, number = request->number](QList<ZPHArticleListRow> first) {
+          if (ZPHArticleListController* target = self.data()) {
+            QMetaObject::invokeMethod(
+                target,
+                [self, number, first = std::move(first)]() mutable {
+                  if (self)
+                    self->requestDidDeliverFirstRows(number, std::move(first));
+                },
+                Qt::QueuedConnection);
+          }
+        };
         if (context != nullptr)
-          rows = request->run(context.get());
+          rows = request->run(context.get(), firstRows);
         context.reset();
         // The controller may be gone by now; the answer is then dropped.
         ZPHArticleListController* target = self.data();
@@ -381,6 +411,15 @@ void ZPHArticleListController::requestDidFinish(quint64 request, QList<ZPHArticl
   replaceRows(std::move(rows));
   if (m_delegate)
     m_delegate->articleListControllerDidUpdateArticles(this);
+}
+
+void ZPHArticleListController::requestDidDeliverFirstRows(quint64 request, QList<ZPHArticleListRow> rows)
+{
+  if (request != m_pendingRequest || !m_doomed.isEmpty())
+    return;  // superseded, or rows may be on their way out: the whole list tells
+  replaceRows(std::move(rows));
+  if (m_delegate)
+    m_delegate->articleListControllerDidReceiveFirstArticles(this);
 }
 
 void ZPHArticleListController::setArticles(const QList<ZPHArticleListRow>& rows)

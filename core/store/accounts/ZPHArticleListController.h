@@ -38,6 +38,14 @@ public:
   virtual ~ZPHArticleListControllerDelegate();
   // The newest update asked for has arrived: articles() is the new list.
   virtual void articleListControllerDidUpdateArticles(ZPHArticleListController* controller) { Q_UNUSED(controller); }
+  // The first rows of a long list arrived ahead of the rest (a list of
+  // hundreds of thousands takes a while to read whole): articles() holds
+  // them, in their final order, and isUpdating() stays true until
+  // articleListControllerDidUpdateArticles() brings the whole list.
+  virtual void articleListControllerDidReceiveFirstArticles(ZPHArticleListController* controller)
+  {
+    Q_UNUSED(controller);
+  }
   // Articles deleted on the store queue left the list; `removed` are the
   // identifiers of the rows that went.
   virtual void articleListControllerDidRemoveArticles(ZPHArticleListController* controller,
@@ -80,6 +88,8 @@ class ZPHArticleListController : public QObject {
 
 public:
   static const QString DefaultSortKey;  // "dateForDisplay"
+  // A list longer than this shows its first rows ahead of the rest.
+  static constexpr int FirstRows = 200;
 
   explicit ZPHArticleListController(QObject* parent = nullptr);
   ~ZPHArticleListController() override;
@@ -153,6 +163,7 @@ public:
 private:
   struct Request;
   void requestDidFinish(quint64 request, QList<ZPHArticleListRow> rows);
+  void requestDidDeliverFirstRows(quint64 request, QList<ZPHArticleListRow> rows);
   void replaceRows(QList<ZPHArticleListRow> rows);
   void rebuildIndex();
   void readStateDidChange(const ZPHNotification& notification);

@@ -31,6 +31,7 @@ const QString CBDataArticleFlaggedStatusDidChangeNotification =
     QStringLiteral("CBDataArticleFlaggedStatusDidChangeNotification");
 const QString CBMultipleArticlesDidChangeReadStatusNotification =
     QStringLiteral("CBMultipleArticlesDidChangeReadStatusNotification");
+const QString CBDataArticleFeedURLsKey = QStringLiteral("feedURLs");
 const QString ZPHArticlesKey = QStringLiteral("articles");
 const QString ZPHSyncableArticleEventNotification = QStringLiteral("ZPHSyncableArticleEventNotification");
 const QString ZPHManagedObjectObjectIDKey = QStringLiteral("objectID");
@@ -635,6 +636,27 @@ void CBDataArticle::operation_only_markAsRead(bool read, bool updateUnread, bool
   }
 }
 
+namespace {
+
+// The feeds whose last mark-all-read date a mark raises to the newest date
+// of their marked articles, with the new date (seconds since 1970).
+QList<std::pair<CBFeed*, double>> markAllAsReadDatesToRaise(const QHash<QString, QDateTime>& newestDateByFeed,
+                                                            ZPHManagedObjectContext* context)
+{
+  QList<std::pair<CBFeed*, double>> raised;
+  for (CBFeed* feed : CBFeed::feedsWithURLs(newestDateByFeed.keys(), context)) {
+    const QDateTime newest = newestDateByFeed.value(feed->url());
+    if (!newest.isValid())
+      continue;
+    const double seconds = double(newest.toMSecsSinceEpoch()) / 1000.0;
+    if (feed->markAllAsReadLastArticleDate() < seconds)
+      raised.append({feed, seconds});
+  }
+  return raised;
+}
+
+}  // namespace
+
 void CBDataArticle::operation_only_markArticles(const QList<CBDataArticle*>& articles, bool read,
                                                 ZPHManagedObjectContext* context)
 {
@@ -671,14 +693,8 @@ void CBDataArticle::operation_only_markArticles(const QList<CBDataArticle*>& art
     }
   }
 
-  for (CBFeed* feed : CBFeed::feedsWithURLs(newestDateByFeed.keys(), context)) {
-    const QDateTime newest = newestDateByFeed.value(feed->url());
-    if (!newest.isValid())
-      continue;
-    const double seconds = double(newest.toMSecsSinceEpoch()) / 1000.0;
-    if (feed->markAllAsReadLastArticleDate() < seconds)
-      feed->setMarkAllAsReadLastArticleDate(seconds);
-  }
+  for (const auto& [feed, seconds] : markAllAsReadDatesToRaise(newestDateByFeed, context))
+    feed->setMarkAllAsReadLastArticleDate(seconds);
 
   CBSaveManagedObjectContext(context);
 
@@ -689,6 +705,103 @@ void CBDataArticle::operation_only_markArticles(const QList<CBDataArticle*>& art
   if (!articleIDs.isEmpty())
     userInfo.insert(ZPHArticlesKey, articleIDs);
   userInfo.insert(CBDataArticleReadKey, read);
+  ZPHNotificationCenter::defaultCenter().postOnMainThread(CBMultipleArticlesDidChangeReadStatusNotification, QVariant(),
+                                                          userInfo);
+}
+
+void CBDataArticle::operation_only_markArticlesWithIDs(const QList<ZPHManagedObjectID>& objectIDs, bool read,
+                                                       ZPHManagedObjectContext* context)
+{
+  Q_ASSERT_X(context != nullptr, Q_FUNC_INFO, "managedObjectContext");
+  if (objectIDs.isEmpty() || context == nullptr)
+    return;
+  // What operation_only_markArticles() reads of each article, in one
+  // statement: its state record and that record's state, its feed and date.
+  // (The records it finds by best link are the listed articles' own: each
+  // changes when its article does.)
+  QVariantList wanted;
+  wanted.reserve(objectIDs.size());
+  for (const ZPHManagedObjectID& objectID : objectIDs) wanted.append(QVariant::fromValue(objectID));
+  ZPHFetchRequest request(CBDataEntityNameArticle, ZPHPredicate::in(QStringLiteral("self"), wanted));
+  enum Column { Metadata, MetadataRead, FeedURL, DateForDisplay, NeedsSync };
+  ZPHError error;
+  const ZPHObjectIDsWithValues rows = context->executeFetchRequestForObjectIDsWithValues(
+      request,
+      {CBDataArticleMetadataKey, QStringLiteral("metadata.read"), CBDataArticleFeedURLKey, DateForDisplayKey,
+       QStringLiteral("needsSync")},
+      &error);
+  if (!error.isNull()) {
+    qCWarning(zphStore) << "the articles to mark could not be read:" << error.toString();
+    return;
+  }
+
+  const QDateTime modified = now();
+  QList<ZPHManagedObjectID> records;  // state records to set
+  QList<ZPHManagedObjectID> changed;  // articles whose state changes: modDate and needsSync
+  QList<ZPHManagedObjectID> withoutRecord;
+  QHash<QString, QDateTime> newestDateByFeed;
+  QSet<QString> changedFeeds;
+  bool newlySyncable = false;  // an article's needsSync goes from false to true
+  for (qsizetype row = 0; row < rows.objectIDs.size(); ++row) {
+    const QString feed = rows.value(row, FeedURL).toString();
+    if (!feed.isEmpty()) {
+      const QDateTime date = rows.value(row, DateForDisplay).toDateTime();
+      auto found = newestDateByFeed.find(feed);
+      if (found == newestDateByFeed.end())
+        newestDateByFeed.insert(feed, date);
+      else if (date.isValid() && (!found->isValid() || date > *found))
+        *found = date;
+    }
+    const ZPHManagedObjectID record = rows.value(row, Metadata).value<ZPHManagedObjectID>();
+    const bool isRead = rows.value(row, MetadataRead).toBool();
+    if (record.isNull()) {
+      if (read)  // no record reads as unread: one is made for it
+        withoutRecord.append(rows.objectIDs.at(row));
+      continue;
+    }
+    if (isRead != read) {
+      records.append(record);
+      changed.append(rows.objectIDs.at(row));
+      if (!feed.isEmpty())
+        changedFeeds.insert(feed);
+      newlySyncable = newlySyncable || !rows.value(row, NeedsSync).toBool();
+    }
+  }
+
+  QList<std::pair<QList<ZPHManagedObjectID>, QVariantMap>> updates;
+  updates.append({records, {{CBDataArticleReadKey, read}}});
+  updates.append({changed, {{QStringLiteral("modDate"), modified}, {QStringLiteral("needsSync"), true}}});
+  for (const auto& [feed, seconds] : markAllAsReadDatesToRaise(newestDateByFeed, context))
+    updates.append({{feed->objectID()}, {{QStringLiteral("markAllAsReadLastArticleDate"), seconds}}});
+  if (!context->batchUpdateObjects(updates, &error)) {
+    qCWarning(zphStore) << "marking articles failed:" << error.toString();
+    if (ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate())
+      delegate->handleCoreDataFailureWithError(error);
+    return;
+  }
+  // No article was loaded to announce itself: the sync is told once.
+  if (newlySyncable)
+    ZPHNotificationCenter::defaultCenter().post(ZPHSyncableArticleEventNotification);
+  // The few without a record get one, as one at a time would.
+  if (!withoutRecord.isEmpty()) {
+    const QList<CBDataArticle*> articles = articlesWithManagedObjectIDs(withoutRecord, context);
+    for (CBDataArticle* article : articles) {
+      if (!article->feedURL().isEmpty())
+        changedFeeds.insert(article->feedURL());
+      article->operation_only_markAsRead(read, false, false, false);
+      article->setNeedsSync(true);
+    }
+    CBSaveManagedObjectContext(context);
+  }
+
+  QVariantList articleIDs;
+  articleIDs.reserve(rows.objectIDs.size());
+  for (const ZPHManagedObjectID& objectID : rows.objectIDs) articleIDs.append(QVariant::fromValue(objectID));
+  QVariantMap userInfo;
+  if (!articleIDs.isEmpty())
+    userInfo.insert(ZPHArticlesKey, articleIDs);
+  userInfo.insert(CBDataArticleReadKey, read);
+  userInfo.insert(CBDataArticleFeedURLsKey, QStringList(changedFeeds.begin(), changedFeeds.end()));
   ZPHNotificationCenter::defaultCenter().postOnMainThread(CBMultipleArticlesDidChangeReadStatusNotification, QVariant(),
                                                           userInfo);
 }

@@ -33,11 +33,16 @@ extern const QString CBDataArticleFlaggedStatusDidChangeNotification;
 // Posted on the main thread after a bulk read change; no object; user info
 // ZPHArticlesKey: the identifiers of the articles (a QVariantList of
 // ZPHManagedObjectID), present only when there are any; CBDataArticleReadKey:
-// the state they all have now (a bool), when they all have the same.
+// the state they all have now (a bool), when they all have the same;
+// CBDataArticleFeedURLsKey: the addresses of the feeds whose articles
+// changed (a QStringList), when the poster knows them and marked those
+// articles for sync itself.
 extern const QString CBMultipleArticlesDidChangeReadStatusNotification;
-extern const QString ZPHArticlesKey;  // "articles"
+extern const QString ZPHArticlesKey;            // "articles"
+extern const QString CBDataArticleFeedURLsKey;  // "feedURLs"
 // Posted after a save for each article whose needsSync went from false to
-// true; object: the saved article (ZPHManagedObject*).
+// true; object: the saved article (ZPHManagedObject*). A mark by identifiers
+// (operation_only_markArticlesWithIDs) posts it once, without object.
 extern const QString ZPHSyncableArticleEventNotification;
 // Key path of an object's identifier.
 extern const QString ZPHManagedObjectObjectIDKey;  // "objectID"
@@ -281,6 +286,13 @@ public:
   // articles; posts CBMultipleArticlesDidChangeReadStatusNotification.
   static void operation_only_markArticles(const QList<CBDataArticle*>& articles, bool read,
                                           ZPHManagedObjectContext* context);
+  // The same for the articles with these identifiers (gone ones skipped),
+  // without loading them: their states are read and written in the store
+  // directly (ZPHManagedObjectContext::batchUpdateObjects), in one
+  // transaction; only articles without a state record yet go the way of
+  // operation_only_markArticles(). The notification names the feeds.
+  static void operation_only_markArticlesWithIDs(const QList<ZPHManagedObjectID>& objectIDs, bool read,
+                                                 ZPHManagedObjectContext* context);
   // Saves and posts CBDataArticleFlaggedStatusDidChangeNotification.
   void operation_only_markAsFlagged(bool flagged);
 

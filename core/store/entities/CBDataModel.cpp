@@ -131,8 +131,12 @@ std::unique_ptr<ZPHManagedObjectModel> makeModel(int version)
     folder.setFactory([] { return new CBFolder; });
 
   ZPHEntityDescription& article = model->addEntity(CBDataEntityNameArticle);
+  // No query looks an article up by its guid alone (the saver matches a
+  // feed's articles in memory; a look-up by best link asks link, permalink
+  // or guid, which no single index serves), so the guid has no index: a
+  // random key costs every insert a page of its own.
   addAttributes(article, {
-                             {"guid", Type::String, {}, true},
+                             {"guid", Type::String},
                              {"feedURL", Type::String},
                              {"link", Type::String},
                              {"permalink", Type::String},

@@ -24,8 +24,9 @@ const QVariant& ZPHManagedObject::unresolvedLink()
 
 bool ZPHManagedObject::isUnresolvedLink(const QVariant& value)
 {
-  return value.isValid() && value.typeId() == qMetaTypeId<ZPHManagedObjectID>() &&
-         value.value<ZPHManagedObjectID>().isNull();
+  // Asked on every read of a value: the type's id is looked up once.
+  static const int linkType = qMetaTypeId<ZPHManagedObjectID>();
+  return value.typeId() == linkType && value.value<ZPHManagedObjectID>().isNull();
 }
 
 const QVariant& ZPHManagedObject::primitiveValue(int index) const
@@ -104,6 +105,8 @@ void ZPHManagedObject::setValue(const QString& key, const QVariant& value)
 
 QVariant ZPHManagedObject::valueForKeyPath(const QString& keyPath) const
 {
+  if (keyPath == QLatin1String("self"))
+    return QVariant::fromValue(m_objectID);
   const qsizetype dot = keyPath.indexOf(u'.');
   if (dot < 0)
     return value(keyPath);

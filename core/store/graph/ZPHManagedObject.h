@@ -50,7 +50,8 @@ public:
   QVariant value(const QString& key) const;
   // Attributes and to-one relationships (a ZPHManagedObject* or null).
   void setValue(const QString& key, const QVariant& value);
-  // "metadata.read": one or more hops through to-one relationships.
+  // "metadata.read": one or more hops through to-one relationships; "self"
+  // is the object's own identifier.
   QVariant valueForKeyPath(const QString& keyPath) const;
 
   // By property index. For a to-one relationship the value is the related

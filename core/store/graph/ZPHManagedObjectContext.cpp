@@ -6,43 +6,20 @@
 #include "platform/ZPHOperationQueue.h"
 #include "store/graph/ZPHManagedObjectModel.h"
 #include "store/graph/ZPHObjectGraphErrors.h"
+#include "store/graph/ZPHQueryBuilder.h"
 #include "store/graph/ZPHSQLiteConnection.h"
 
 #include <QtCore/QCoreApplication>
-#include <QtCore/QDateTime>
-#include <QtCore/QElapsedTimer>
 #include <QtCore/QMutexLocker>
 #include <QtCore/QSet>
-#include <QtCore/QTimeZone>
 #include <QtCore/QVarLengthArray>
 
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <cmath>
 #include <limits>
 
 namespace {
-
-// Bound parameters of one statement stay below this many per IN list.
-constexpr int MaxParametersPerList = 500;
-
-ZPHError keyPathError(const QString& entity, const QString& keyPath)
-{
-  return ZPHObjectGraphError(ZPHObjectGraphSQLiteError,
-                             QStringLiteral("The key path %1 is not usable on %2.").arg(keyPath, entity));
-}
-
-// The entity (or a subentity) that declares a property, with its index.
-std::pair<const ZPHEntityDescription*, int> findProperty(const ZPHEntityDescription* entity, const QString& name)
-{
-  for (const ZPHEntityDescription* candidate : entity->selfAndDescendants()) {
-    const int index = candidate->indexOfProperty(name);
-    if (index >= 0)
-      return {candidate, index};
-  }
-  return {nullptr, -1};
-}
 
 // The objects of a pending-change list that `keep` accepts.
 template <typename Keep>
@@ -56,395 +33,9 @@ QList<ZPHManagedObject*> pendingObjects(const std::vector<ZPHManagedObject*>& li
   return objects;
 }
 
-// Lists longer than this go to SQLite as one bound JSON array rather than a
-// parameter per value, so no list meets the statement's parameter limit.
-constexpr int MaxInlineListValues = 500;
-
-// A comparable value (ZPHComparableValue) as a JSON scalar that json_each()
-// hands back with the type the value would have bound with: integers stay
-// integers, reals stay reals (also when whole), texts stay texts.
-void appendJSONValue(QByteArray& json, const QVariant& value)
-{
-  switch (value.typeId()) {
-    case QMetaType::LongLong:
-      json += QByteArray::number(value.toLongLong());
-      return;
-    case QMetaType::Double: {
-      const double number = value.toDouble();
-      if (std::isnan(number)) {  // binds as NULL, which matches nothing
-        json += "null";
-      } else if (std::isinf(number)) {
-        json += number > 0 ? "9e999" : "-9e999";
-      } else {
-        QByteArray text = QByteArray::number(number, 'g', 17);
-        if (!text.contains('.') && !text.contains('e'))
-          text += ".0";
-        json += text;
-      }
-      return;
-    }
-    default:
-      break;
-  }
-  // Texts as the bytes bindText() would bind, escaped for JSON.
-  static const char hex[] = "0123456789abcdef";
-  const QByteArray utf8 = value.toString().toUtf8();
-  json += '"';
-  for (const char c : utf8) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      json += '\\';
-      json += c;
-    } else if (byte < 0x20) {
-      json += "\\u00";
-      json += hex[byte >> 4];
-      json += hex[byte & 15];
-    } else {
-      json += c;
-    }
-  }
-  json += '"';
-}
-
-QByteArray placeholders(qsizetype count)
-{
-  QByteArray text;
-  text.reserve(count * 2);
-  for (qsizetype i = 0; i < count; ++i) text += i == 0 ? "?" : ",?";
-  return text;
-}
-
-// A stored attribute's value as objects hold it (the column is not null).
-QVariant attributeValue(ZPHSQLiteStatement& row, int column, ZPHAttributeType type)
-{
-  switch (type) {
-    case ZPHAttributeType::String:
-      return row.columnText(column);
-    case ZPHAttributeType::Int32:
-      return int(row.columnInt64(column));
-    case ZPHAttributeType::Int64:
-    case ZPHAttributeType::Number:
-      return row.columnInt64(column);
-    case ZPHAttributeType::UInt64:
-      return quint64(row.columnInt64(column));
-    case ZPHAttributeType::Double:
-      return row.columnDouble(column);
-    case ZPHAttributeType::Bool:
-      return row.columnInt64(column) != 0;
-    case ZPHAttributeType::Date:
-      return QDateTime::fromMSecsSinceEpoch(qint64(std::llround(row.columnDouble(column) * 1000.0)), Qt::UTC);
-  }
-  return QVariant();
-}
-
-// SQL for a fetch: FROM/JOIN/WHERE/ORDER BY pieces and their parameters.
-class QueryBuilder {
-public:
-  QueryBuilder(const ZPHEntityDescription* entity) : m_entity(entity) {}
-
-  bool build(const ZPHFetchRequest& request, bool withOrderAndLimit, ZPHError* error)
-  {
-    QByteArrayList conditions;
-    if (m_entity != m_entity->rootEntity() && m_entity->hasHierarchy()) {
-      QByteArrayList codes;
-      for (const ZPHEntityDescription* entity : m_entity->selfAndDescendants())
-        codes.append(QByteArray::number(entity->entityCode()));
-      // Without statistics SQLite rates the entity column's index as good as
-      // any other, and may walk every row of the entity through it (every
-      // feed, to find one by its address). Where the predicate compares a
-      // column of its own index for equality, the "+" keeps the entity
-      // column from being used as an index, so that index is; for one entity
-      // both walks give the rows in the same (row) order.
-      const bool byOtherIndex = codes.size() == 1 && hasIndexedEquality(request.predicate);
-      conditions.append(QByteArray(byOtherIndex ? "+" : "") + "t0._entity IN (" + codes.join(',') + ")");
-    }
-    QByteArray where;
-    if (!compile(request.predicate, &where, error))
-      return false;
-    if (where != "1")
-      conditions.append(where);
-    m_where = conditions.isEmpty() ? QByteArray() : " WHERE " + conditions.join(" AND ");
-    if (withOrderAndLimit) {
-      QByteArrayList order;
-      for (const ZPHSortDescriptor& sort : request.sortDescriptors) {
-        QByteArray column;
-        if (!resolve(sort.keyPath, &column, nullptr)) {
-          return ZPHSetError(error, keyPathError(m_entity->name(), sort.keyPath));
-        }
-        m_sortColumns.append(column);
-        order.append(column + (sort.ascending ? " ASC" : " DESC"));
-      }
-      if (!order.isEmpty())
-        m_tail += " ORDER BY " + order.join(", ");
-      if (request.fetchLimit > 0)
-        m_tail += " LIMIT " + QByteArray::number(request.fetchLimit);
-    }
-    return true;
-  }
-
-  // True when the predicate, or one of its and-ed parts, compares a column
-  // of the entity's table that has an index of its own for equality.
-  bool hasIndexedEquality(const ZPHPredicate& predicate) const
-  {
-    switch (predicate.kind()) {
-      case ZPHPredicate::Kind::And:
-        for (const ZPHPredicate& child : predicate.subpredicates()) {
-          if (hasIndexedEquality(child))
-            return true;
-        }
-        return false;
-      case ZPHPredicate::Kind::Comparison:
-        break;
-      default:
-        return false;
-    }
-    if (predicate.op() != ZPHPredicate::Operator::Equal || !predicate.variableName().isEmpty() ||
-        predicate.keyPath().contains(u'.'))
-      return false;
-    auto [entity, index] = findProperty(m_entity, predicate.keyPath());
-    if (entity == nullptr || !entity->isStored(index))
-      return false;
-    // Attributes marked indexed and stored links (foreign keys) have one.
-    return entity->isAttribute(index) ? entity->attribute(index).indexed : true;
-  }
-
-  // The SQL of a key path ("t0."col""); joins a one-hop relationship once.
-  // `target` gets the entity and index of the property named last.
-  bool resolve(const QString& keyPath, QByteArray* column, bool* isRelationship, bool* isText = nullptr,
-               std::pair<const ZPHEntityDescription*, int>* target = nullptr)
-  {
-    const QStringList parts = keyPath.split(u'.');
-    if (parts.size() > 2)
-      return false;
-    auto [entity, index] = findProperty(m_entity, parts[0]);
-    if (entity == nullptr || !(entity->isStored(index) || entity->isUnstoredToOne(index)))
-      return false;
-    if (parts.size() == 1) {
-      if (target)
-        *target = {entity, index};
-      *column = columnExpression(entity, index, "t0");
-      if (isRelationship)
-        *isRelationship = entity->isRelationship(index);
-      if (isText)
-        *isText = entity->isAttribute(index) && entity->attribute(index).type == ZPHAttributeType::String;
-      return true;
-    }
-    if (!entity->isRelationship(index))
-      return false;
-    const ZPHEntityDescription* destination = entity->destination(index);
-    auto [targetEntity, targetIndex] = findProperty(destination, parts[1]);
-    if (targetEntity == nullptr || !(targetEntity->isStored(targetIndex) || targetEntity->isUnstoredToOne(targetIndex)))
-      return false;
-    const QString joinKey = parts[0];
-    QByteArray alias = m_joinAliases.value(joinKey);
-    if (alias.isEmpty()) {
-      alias = "t" + QByteArray::number(m_joinAliases.size() + 1);
-      m_joinAliases.insert(joinKey, alias);
-      const QByteArray on = entity->isStored(index)
-                                ? alias + ".id = t0." + entity->quotedColumn(index)
-                                : alias + "." + destination->quotedColumn(entity->inverseIndex(index)) + " = t0.id";
-      m_joins += " LEFT JOIN " + destination->quotedTableName() + " " + alias + " ON " + on;
-    }
-    if (target)
-      *target = {targetEntity, targetIndex};
-    *column = columnExpression(targetEntity, targetIndex, alias);
-    if (isRelationship)
-      *isRelationship = targetEntity->isRelationship(targetIndex);
-    if (isText)
-      *isText = targetEntity->isAttribute(targetIndex) &&
-                targetEntity->attribute(targetIndex).type == ZPHAttributeType::String;
-    return true;
-  }
-
-  // A stored column, or for a link the other side keeps, the row that
-  // points here.
-  static QByteArray columnExpression(const ZPHEntityDescription* entity, int index, const QByteArray& alias)
-  {
-    if (entity->isStored(index))
-      return alias + "." + entity->quotedColumn(index);
-    const ZPHEntityDescription* destination = entity->destination(index);
-    return "(SELECT x.id FROM " + destination->quotedTableName() + " x WHERE x." +
-           destination->quotedColumn(entity->inverseIndex(index)) + " = " + alias + ".id LIMIT 1)";
-  }
-
-  bool compile(const ZPHPredicate& predicate, QByteArray* sql, ZPHError* error)
-  {
-    switch (predicate.kind()) {
-      case ZPHPredicate::Kind::True:
-        *sql = "1";
-        return true;
-      case ZPHPredicate::Kind::False:
-        *sql = "0";
-        return true;
-      case ZPHPredicate::Kind::Not: {
-        QByteArray inner;
-        if (!compile(predicate.subpredicates().value(0), &inner, error))
-          return false;
-        // A comparison with null is unknown in SQL and false in memory.
-        *sql = "(NOT coalesce(" + inner + ", 0))";
-        return true;
-      }
-      case ZPHPredicate::Kind::And:
-      case ZPHPredicate::Kind::Or: {
-        const bool isAnd = predicate.kind() == ZPHPredicate::Kind::And;
-        const QList<ZPHPredicate> children = predicate.subpredicates();
-        if (children.isEmpty()) {
-          *sql = isAnd ? "1" : "0";
-          return true;
-        }
-        QByteArrayList parts;
-        for (const ZPHPredicate& child : children) {
-          QByteArray part;
-          if (!compile(child, &part, error))
-            return false;
-          parts.append(part);
-        }
-        *sql = "(" + parts.join(isAnd ? " AND " : " OR ") + ")";
-        return true;
-      }
-      case ZPHPredicate::Kind::Comparison:
-        break;
-    }
-    QByteArray column;
-    bool isText = false;
-    if (!resolve(predicate.keyPath(), &column, nullptr, &isText))
-      return ZPHSetError(error, keyPathError(m_entity->name(), predicate.keyPath()));
-    if (!predicate.variableName().isEmpty()) {
-      return ZPHSetError(
-          error, ZPHObjectGraphError(
-                     ZPHObjectGraphSQLiteError,
-                     QStringLiteral("The predicate %1 has an unfilled variable.").arg(predicate.predicateFormat())));
-    }
-    const ZPHPredicate::Operator op = predicate.op();
-    if (op == ZPHPredicate::Operator::In) {
-      QVariantList values;
-      for (const QVariant& value : predicate.value().toList()) {
-        const QVariant comparable = ZPHComparableValue(value);
-        if (comparable.isValid())
-          values.append(comparable);
-      }
-      if (values.isEmpty()) {
-        *sql = "0";
-        return true;
-      }
-      if (values.size() <= MaxInlineListValues) {
-        *sql = "(" + column + " IN (" + placeholders(values.size()) + "))";
-        m_bindings.append(values);
-        return true;
-      }
-      // One JSON array for the lot. JSON texts end at U+0000, so the rare
-      // text that holds one keeps a parameter of its own.
-      QByteArray json = "[";
-      QVariantList ownParameters;
-      for (const QVariant& value : std::as_const(values)) {
-        if (value.typeId() == QMetaType::QString && value.toString().contains(QChar(0))) {
-          ownParameters.append(value);
-          continue;
-        }
-        if (json.size() > 1)
-          json += ',';
-        appendJSONValue(json, value);
-      }
-      json += ']';
-      // A list of parameters takes a text column's affinity, turning numbers
-      // into their text; a subquery's values do not, so the cast does it.
-      *sql = "(" + column +
-             (isText ? " IN (SELECT CAST(value AS TEXT) FROM json_each(?))" : " IN (SELECT value FROM json_each(?))");
-      m_bindings.append(QString::fromUtf8(json));
-      if (!ownParameters.isEmpty()) {
-        *sql += " OR " + column + " IN (" + placeholders(ownParameters.size()) + ")";
-        m_bindings.append(ownParameters);
-      }
-      *sql += ")";
-      return true;
-    }
-    if (op == ZPHPredicate::Operator::Contains) {
-      const ZPHPredicate::ComparisonOptions options = predicate.options();
-      const QString folded = ZPHPredicate::foldedForComparison(predicate.value().toString(), options);
-      if (folded.isEmpty()) {
-        *sql = "0";  // an empty text is found nowhere
-      } else if (!(options & ZPHPredicate::CaseInsensitive || options & ZPHPredicate::DiacriticInsensitive)) {
-        *sql = "(instr(" + column + ", ?) > 0)";
-        m_bindings.append(folded);
-      } else {
-        *sql = "zph_contains(" + column + ", ?, " + QByteArray::number(options.toInt()) + ")";
-        m_bindings.append(folded);
-      }
-      return true;
-    }
-    const QVariant value = ZPHComparableValue(predicate.value());
-    if (!value.isValid()) {
-      if (op == ZPHPredicate::Operator::Equal)
-        *sql = "(" + column + " IS NULL)";
-      else if (op == ZPHPredicate::Operator::NotEqual)
-        *sql = "(" + column + " IS NOT NULL)";
-      else
-        *sql = "0";
-      return true;
-    }
-    static const char* const operators[] = {" = ", " IS NOT ", " < ", " <= ", " > ", " >= "};
-    *sql = "(" + column + operators[int(op)] + "?)";
-    m_bindings.append(value);
-    return true;
-  }
-
-  QByteArray from() const { return " FROM " + ZPHQuotedIdentifier(m_entity->tableName()) + " t0" + m_joins; }
-  QByteArray where() const { return m_where; }
-  QByteArray tail() const { return m_tail; }
-  // The sort key paths' SQL, in order (after build() with order and limit).
-  const QByteArrayList& sortColumns() const { return m_sortColumns; }
-  // The WHERE clause with one more condition and-ed to it.
-  QByteArray whereAnd(const QByteArray& condition) const
-  {
-    return m_where.isEmpty() ? " WHERE " + condition : m_where + " AND " + condition;
-  }
-  int parameterCount() const { return int(m_bindings.size()); }
-  void bind(ZPHSQLiteStatement& statement) const
-  {
-    for (int i = 0; i < m_bindings.size(); ++i) statement.bindVariant(i + 1, m_bindings.at(i));
-  }
-
-private:
-  const ZPHEntityDescription* m_entity;
-  QHash<QString, QByteArray> m_joinAliases;
-  QByteArray m_joins;
-  QByteArray m_where;
-  QByteArray m_tail;
-  QByteArrayList m_sortColumns;
-  QVariantList m_bindings;
-};
-
-// The rows of a list as a JSON array, for "IN (SELECT value FROM json_each(?))".
-QString jsonRowList(const QSet<qint64>& rows)
-{
-  QByteArray json = "[";
-  for (const qint64 row : rows) {
-    if (json.size() > 1)
-      json += ',';
-    json += QByteArray::number(row);
-  }
-  json += ']';
-  return QString::fromLatin1(json);
-}
-
-// Every key path a predicate reads.
-void collectKeyPaths(const ZPHPredicate& predicate, QStringList* keyPaths)
-{
-  switch (predicate.kind()) {
-    case ZPHPredicate::Kind::Comparison:
-      keyPaths->append(predicate.keyPath());
-      return;
-    case ZPHPredicate::Kind::And:
-    case ZPHPredicate::Kind::Or:
-    case ZPHPredicate::Kind::Not:
-      for (const ZPHPredicate& child : predicate.subpredicates()) collectKeyPaths(child, keyPaths);
-      return;
-    default:
-      return;
-  }
-}
-
 }  // namespace
+
+using namespace ZPHObjectGraphSQL;
 
 // ------------------------------------------------------------------ context
 
@@ -886,17 +477,6 @@ bool ZPHManagedObjectContext::pendingView(const ZPHEntityDescription* entity, co
   view->active = false;
   if (m_inserted.empty() && m_updated.empty() && m_deleted.empty())
     return true;
-  // The unsaved objects of each table.
-  QHash<const ZPHEntityDescription*, std::vector<ZPHManagedObject*>> pendingByRoot;
-  QSet<const ZPHManagedObject*> listed;
-  for (const auto* list : {&m_inserted, &m_updated, &m_deleted}) {
-    for (ZPHManagedObject* object : *list) {
-      if (!listed.contains(object)) {
-        listed.insert(object);
-        pendingByRoot[object->m_entity->rootEntity()].push_back(object);
-      }
-    }
-  }
   const ZPHEntityDescription* root = entity->rootEntity();
 
   // The relationships the request reads through: a change on their other
@@ -926,10 +506,29 @@ bool ZPHManagedObjectContext::pendingView(const ZPHEntityDescription* entity, co
     }
     hops.push_back({owner, index});
   }
-  bool touched = pendingByRoot.contains(root);
-  for (const Hop& hop : hops)
-    touched = touched || pendingByRoot.contains(hop.owner->destination(hop.index)->rootEntity());
-  if (!touched)
+
+  // The unsaved objects of the tables the request reads, each once: an
+  // object is listed as inserted or as updated, and again as deleted when
+  // it was deleted since.
+  QVarLengthArray<const ZPHEntityDescription*, 4> readRoots{root};
+  for (const Hop& hop : hops) {
+    const ZPHEntityDescription* destinationRoot = hop.owner->destination(hop.index)->rootEntity();
+    if (!readRoots.contains(destinationRoot))
+      readRoots.append(destinationRoot);
+  }
+  QHash<const ZPHEntityDescription*, std::vector<ZPHManagedObject*>> pendingByRoot;
+  const auto note = [&](ZPHManagedObject* object) {
+    const ZPHEntityDescription* objectRoot = object->m_entity->rootEntity();
+    if (readRoots.contains(objectRoot))
+      pendingByRoot[objectRoot].push_back(object);
+  };
+  for (ZPHManagedObject* object : m_inserted) note(object);
+  for (ZPHManagedObject* object : m_updated) note(object);
+  for (ZPHManagedObject* object : m_deleted) {
+    if (!object->m_inserted && !object->m_updated)
+      note(object);
+  }
+  if (pendingByRoot.isEmpty())
     return true;  // nothing unsaved that the request reads
 
   view->active = true;
@@ -1204,10 +803,15 @@ QList<ZPHManagedObjectID> ZPHManagedObjectContext::fetchIDs(const ZPHFetchReques
   ZPHSQLiteConnection* db = m_store->connection(error);
   if (db == nullptr)
     return {};
-  // The values of an object in memory, row after row.
+  // The values of an object in memory, row after row (a link as the
+  // related object's identifier, as the store gives it).
   const auto appendMemoryValues = [&](const ZPHManagedObject* object) {
     for (const QString& keyPath : valueKeyPaths) {
-      const QVariant value = object->valueForKeyPath(keyPath);
+      QVariant value = object->valueForKeyPath(keyPath);
+      if (value.typeId() == qMetaTypeId<ZPHManagedObject*>()) {
+        const ZPHManagedObject* related = value.value<ZPHManagedObject*>();
+        value = related != nullptr ? QVariant::fromValue(related->objectID()) : QVariant();
+      }
       values->append(value.isNull() ? QVariant() : value);
     }
   };
@@ -1227,19 +831,26 @@ QList<ZPHManagedObjectID> ZPHManagedObjectContext::fetchIDs(const ZPHFetchReques
   const bool hierarchy = entity->hasHierarchy();
   QByteArray columns = QByteArray("SELECT t0.id") + (hierarchy ? ", t0._entity" : "");
   // The value columns come first, the sort values (for a merge) after them.
+  // A value is an attribute, or a stored to-one link (the related object's
+  // identifier; `linkTargets` holds the destination, else nullptr).
   QList<ZPHAttributeType> valueTypes;
+  QList<const ZPHEntityDescription*> linkTargets;
   if (values != nullptr) {
     for (const QString& keyPath : valueKeyPaths) {
       QByteArray column;
       bool isRelationship = false;
       std::pair<const ZPHEntityDescription*, int> target{nullptr, -1};
-      if (!builder.resolve(keyPath, &column, &isRelationship, nullptr, &target) || isRelationship ||
-          target.first == nullptr || !target.first->isAttribute(target.second)) {
+      const bool resolved = builder.resolve(keyPath, &column, &isRelationship, nullptr, &target);
+      const bool attribute =
+          resolved && !isRelationship && target.first != nullptr && target.first->isAttribute(target.second);
+      const bool link = resolved && isRelationship && target.first != nullptr && target.first->isStored(target.second);
+      if (!attribute && !link) {
         ZPHSetError(error, keyPathError(entity->name(), keyPath));
         return {};
       }
       columns += ", " + column;
-      valueTypes.append(target.first->attribute(target.second).type);
+      valueTypes.append(attribute ? target.first->attribute(target.second).type : ZPHAttributeType::Int64);
+      linkTargets.append(link ? target.first->destination(target.second) : nullptr);
     }
   }
   const int firstValueColumn = hierarchy ? 2 : 1;
@@ -1275,7 +886,13 @@ QList<ZPHManagedObjectID> ZPHManagedObjectContext::fetchIDs(const ZPHFetchReques
     Found found{ZPHManagedObjectID(m_store, rowEntity, statement.columnInt64(0)), {}};
     for (int i = 0; i < int(valueTypes.size()); ++i) {
       const int column = firstValueColumn + i;
-      storedValues.append(statement.isNull(column) ? QVariant() : attributeValue(statement, column, valueTypes[i]));
+      if (statement.isNull(column))
+        storedValues.append(QVariant());
+      else if (linkTargets[i] != nullptr)
+        storedValues.append(
+            QVariant::fromValue(ZPHManagedObjectID(m_store, linkTargets[i], statement.columnInt64(column))));
+      else
+        storedValues.append(attributeValue(statement, column, valueTypes[i]));
     }
     if (view->active) {
       for (qsizetype i = 0; i < request.sortDescriptors.size(); ++i)
@@ -1563,489 +1180,6 @@ QList<ZPHManagedObject*> ZPHManagedObjectContext::deletedObjects() const
   return pendingObjects(m_deleted, [](const ZPHManagedObject* object) { return !object->m_inserted; });
 }
 
-bool ZPHManagedObjectContext::save(ZPHError* error)
-{
-  ZPH_ASSERT_CONTEXT_THREAD(this);
-  drainInbox();
-  if (!hasChanges())
-    return true;
-  // Hooks first: what they change is saved too (the lists may grow).
-  for (size_t i = 0; i < m_inserted.size(); ++i) {
-    if (!m_inserted[i]->m_deleted)
-      m_inserted[i]->willSave();
-  }
-  for (size_t i = 0; i < m_updated.size(); ++i) {
-    if (!m_updated[i]->m_deleted)
-      m_updated[i]->willSave();
-  }
-  for (size_t i = 0; i < m_deleted.size(); ++i) m_deleted[i]->willSave();
-
-  // Required values.
-  auto validate = [&](const ZPHManagedObject* object) {
-    const ZPHEntityDescription* entity = object->m_entity;
-    for (int i = 0; i < entity->attributeCount(); ++i) {
-      if (!entity->attribute(i).optional && !object->m_values[size_t(i)].isValid()) {
-        return ZPHSetError(
-            error,
-            ZPHObjectGraphError(
-                ZPHObjectGraphValidationError,
-                QStringLiteral("%1 needs a value for %2.").arg(entity->name(), entity->attribute(i).name),
-                {{QStringLiteral("entity"), entity->name()}, {QStringLiteral("key"), entity->attribute(i).name}}));
-      }
-    }
-    return true;
-  };
-  for (const ZPHManagedObject* object : m_inserted) {
-    if (!object->m_deleted && !validate(object))
-      return false;
-  }
-  for (const ZPHManagedObject* object : m_updated) {
-    if (object->isUpdated() && !object->m_fault && !validate(object))
-      return false;
-  }
-
-  PendingWrites writes;
-  for (ZPHManagedObject* object : m_inserted) {
-    if (!object->m_deleted)
-      writes.inserts.push_back(object);
-  }
-  for (ZPHManagedObject* object : m_updated) {
-    if (object->isUpdated())
-      writes.updates.push_back(object);
-  }
-  for (ZPHManagedObject* object : m_deleted) {
-    if (!object->m_inserted)
-      writes.deletes.push_back(object);
-  }
-  QHash<qint64, ZPHManagedObjectID> permanent;  // temporary key -> saved identifier
-  const bool ok = writeChanges(&writes, &permanent, error);
-  if (writes.insertsDone == 0 && writes.updatesDone == 0 && writes.deletesDone == 0 && !ok)
-    return false;
-  const bool whole = ok;
-
-  // Committed (all of it, or the slices before a failure): settle the
-  // objects written.
-  ZPHStoreChanges changes;
-  std::vector<ZPHManagedObject*> saved;
-  saved.reserve(writes.insertsDone + writes.updatesDone);
-  for (size_t i = 0; i < writes.insertsDone; ++i) {
-    ZPHManagedObject* object = writes.inserts[i];
-    auto node = m_registered.extract(object->m_objectID);
-    object->m_objectID = permanent.value(object->m_objectID.rowID());
-    node.key() = object->m_objectID;
-    m_registered.insert(std::move(node));
-    changes.inserted.append(object->m_objectID);
-    saved.push_back(object);
-  }
-  for (size_t i = 0; i < writes.updatesDone; ++i) saved.push_back(writes.updates[i]);
-  for (size_t i = 0; i < writes.deletesDone; ++i) changes.deleted.append(writes.deletes[i]->m_objectID);
-  std::vector<ZPHManagedObject*> deleted;
-  if (whole) {
-    deleted = m_deleted;
-    m_inserted.clear();
-    m_updated.clear();
-    m_deleted.clear();
-  } else {
-    // What is left stays for the next save.
-    const QSet<const ZPHManagedObject*> done = [&] {
-      QSet<const ZPHManagedObject*> set;
-      for (const ZPHManagedObject* object : saved) set.insert(object);
-      for (size_t i = 0; i < writes.deletesDone; ++i) set.insert(writes.deletes[i]);
-      return set;
-    }();
-    auto keep = [&](std::vector<ZPHManagedObject*>& list) {
-      list.erase(std::remove_if(list.begin(), list.end(), [&](ZPHManagedObject* o) { return done.contains(o); }),
-                 list.end());
-    };
-    keep(m_inserted);
-    keep(m_updated);
-    keep(m_deleted);
-    deleted.assign(writes.deletes.begin(), writes.deletes.begin() + qsizetype(writes.deletesDone));
-  }
-  // Links to objects that were temporary now name the saved rows, in the
-  // saved objects and in those still waiting for a save.
-  auto renameLinks = [&](ZPHManagedObject* object) {
-    const ZPHEntityDescription* entity = object->m_entity;
-    for (int i = entity->attributeCount(); i < entity->propertyCount(); ++i) {
-      QVariant& link = object->m_values[size_t(i)];
-      if (!link.isValid())
-        continue;
-      const ZPHManagedObjectID target = link.value<ZPHManagedObjectID>();
-      if (target.isTemporaryID()) {
-        const auto found = permanent.constFind(target.rowID());
-        if (found != permanent.constEnd())
-          link = QVariant::fromValue(found.value());
-        else if (whole)
-          link = QVariant();  // a link to an object deleted unsaved
-      }
-    }
-  };
-  for (ZPHManagedObject* object : saved) renameLinks(object);
-  if (!whole) {
-    for (ZPHManagedObject* object : m_inserted) renameLinks(object);
-    for (ZPHManagedObject* object : m_updated) renameLinks(object);
-  }
-  QList<ZPHManagedObjectID> updatedIDs;
-  for (ZPHManagedObject* object : saved) {
-    if (!object->m_inserted) {
-      changes.updated.insert(object->m_objectID, object->changedValues());
-      updatedIDs.append(object->m_objectID);
-    }
-  }
-  for (ZPHManagedObject* object : saved) object->clearChanges();
-  for (ZPHManagedObject* object : saved) object->didSave();
-  for (ZPHManagedObject* object : deleted) {
-    object->didSave();
-    forget(object);
-  }
-  m_store->distributeChanges(this, changes, false);
-  Q_EMIT objectsDidChange(changes.inserted, updatedIDs, changes.deleted);
-  return whole;
-}
-
-namespace {
-
-// Inserted objects in groups that link only among themselves (an article
-// with its content and metadata, a folder with new feeds in it), so that a
-// slice of a large save never commits a link to a row it has not written.
-// Answers where each group ends.
-std::vector<bool> orderByLinkedGroups(std::vector<ZPHManagedObject*>* inserts,
-                                      const std::function<void(ZPHManagedObject*, std::vector<qint64>*)>& linkedKeys)
-{
-  const size_t count = inserts->size();
-  QHash<qint64, size_t> indexByKey;
-  indexByKey.reserve(qsizetype(count));
-  for (size_t i = 0; i < count; ++i) indexByKey.insert((*inserts)[i]->objectID().rowID(), i);
-  std::vector<size_t> parent(count);
-  for (size_t i = 0; i < count; ++i) parent[i] = i;
-  const auto find = [&](size_t i) {
-    while (parent[i] != i) {
-      parent[i] = parent[parent[i]];
-      i = parent[i];
-    }
-    return i;
-  };
-  std::vector<qint64> keys;
-  for (size_t i = 0; i < count; ++i) {
-    keys.clear();
-    linkedKeys((*inserts)[i], &keys);
-    for (const qint64 key : keys) {
-      const auto other = indexByKey.constFind(key);
-      if (other == indexByKey.constEnd())
-        continue;
-      const size_t a = find(i);
-      const size_t b = find(other.value());
-      if (a != b)
-        parent[std::max(a, b)] = std::min(a, b);
-    }
-  }
-  // Groups in the order of their first member, members in their own order.
-  std::vector<std::vector<size_t>> groups;
-  std::vector<size_t> groupOfRoot(count, size_t(-1));
-  for (size_t i = 0; i < count; ++i) {
-    const size_t root = find(i);
-    if (groupOfRoot[root] == size_t(-1)) {
-      groupOfRoot[root] = groups.size();
-      groups.emplace_back();
-    }
-    groups[groupOfRoot[root]].push_back(i);
-  }
-  std::vector<ZPHManagedObject*> ordered;
-  ordered.reserve(count);
-  std::vector<bool> ends;
-  ends.reserve(count);
-  for (const auto& group : groups) {
-    for (size_t member = 0; member < group.size(); ++member) {
-      ordered.push_back((*inserts)[group[member]]);
-      ends.push_back(member + 1 == group.size());
-    }
-  }
-  inserts->swap(ordered);
-  return ends;
-}
-
-}  // namespace
-
-bool ZPHManagedObjectContext::writeChanges(PendingWrites* writes, QHash<qint64, ZPHManagedObjectID>* permanent,
-                                           ZPHError* error)
-{
-  ZPHSQLiteConnection* db = m_store->connection(error);
-  if (db == nullptr)
-    return false;
-  // A save of the main context is small and goes in one transaction. A save
-  // elsewhere (the store queue) may be large; while the store has a main
-  // context, it goes in slices of whole groups of linked objects, each slice
-  // committed once it has run a while or when another thread waits to
-  // write, so no writer (above all the main thread) waits long for it. A
-  // store without a main context (a migration's) has nobody to wait.
-  const bool mayCommitInSlices = !isMainContext() && m_store->mainContext() != nullptr;
-  std::vector<bool> groupEnds;
-  if (mayCommitInSlices && writes->inserts.size() > size_t(RowsInOneChunkAtMost)) {
-    groupEnds = orderByLinkedGroups(&writes->inserts, [](ZPHManagedObject* object, std::vector<qint64>* keys) {
-      const ZPHEntityDescription* entity = object->m_entity;
-      for (int i = entity->attributeCount(); i < entity->propertyCount(); ++i) {
-        const QVariant& link = object->m_values[size_t(i)];
-        if (link.isValid() && link.typeId() == qMetaTypeId<ZPHManagedObjectID>()) {
-          const ZPHManagedObjectID target = link.value<ZPHManagedObjectID>();
-          if (target.isTemporaryID())
-            keys->push_back(target.rowID());
-        }
-      }
-    });
-  }
-
-  bool holdingTurn = false;
-  auto fail = [&]() {
-    const ZPHError failure = db->lastError();
-    db->exec("ROLLBACK");
-    if (holdingTurn)
-      m_store->endWriteTurn(db);
-    qCWarning(zphStore) << "save failed:" << failure.toString();
-    return ZPHSetError(error, failure);
-  };
-  auto begin = [&]() {
-    m_store->beginWriteTurn();
-    holdingTurn = true;
-    if (!ZPHPersistentStore::beginImmediateTransaction(db))
-      return fail();
-    return true;
-  };
-  // The transaction's own statements come from the statement cache: no
-  // parsing on every save.
-  auto commit = [&]() {
-    ZPHSQLiteStatement statement = db->prepare("COMMIT");
-    if (!statement.isValid() || !statement.execute())
-      return fail();
-    m_store->endWriteTurn(db);
-    holdingTurn = false;
-    return true;
-  };
-  if (!begin())
-    return false;
-
-  // Row ids are handed out here, inside the write lock, so that every row
-  // is written once with its links already in place.
-  {
-    QHash<const ZPHEntityDescription*, qint64> counts;
-    for (const ZPHManagedObject* object : writes->inserts) ++counts[object->m_entity->rootEntity()];
-    QHash<const ZPHEntityDescription*, qint64> nextRowID;
-    for (auto it = counts.constBegin(); it != counts.constEnd(); ++it) {
-      qint64 first = 0;
-      if (!m_store->allocateRowIDs(db, it.key(), it.value(), &first))
-        return fail();
-      nextRowID.insert(it.key(), first);
-    }
-    permanent->reserve(qsizetype(writes->inserts.size()));
-    for (const ZPHManagedObject* object : writes->inserts) {
-      qint64& next = nextRowID[object->m_entity->rootEntity()];
-      permanent->insert(object->m_objectID.rowID(), ZPHManagedObjectID(m_store, object->m_entity, next++));
-    }
-  }
-
-  QElapsedTimer slice;
-  slice.start();
-  // After a chunk: commits and begins the next slice when it is time.
-  auto maybeEndSlice = [&](bool moreToCome) {
-    if (!mayCommitInSlices || !moreToCome || (slice.elapsed() < SliceMilliseconds && !m_store->writeTurnIsWanted()))
-      return true;
-    if (!commit() || !begin())
-      return false;
-    writes->insertsDone = writes->insertsWritten;
-    writes->updatesDone = writes->updatesWritten;
-    writes->deletesDone = writes->deletesWritten;
-    slice.restart();
-    return true;
-  };
-
-  const size_t insertCount = writes->inserts.size();
-  while (writes->insertsWritten < insertCount) {
-    size_t end = std::min(insertCount, writes->insertsWritten + size_t(RowsPerChunk));
-    if (!groupEnds.empty()) {
-      while (end < insertCount && !groupEnds[end - 1]) ++end;
-    } else {
-      end = insertCount;  // few enough for one chunk (or no slices at all)
-    }
-    if (!writeInserts(db, writes->inserts, writes->insertsWritten, end, *permanent))
-      return fail();
-    writes->insertsWritten = end;
-    if (!maybeEndSlice(true))
-      return false;
-  }
-  while (writes->updatesWritten < writes->updates.size()) {
-    const size_t end = std::min(writes->updates.size(), writes->updatesWritten + size_t(RowsPerChunk));
-    if (!writeUpdates(db, writes->updates, writes->updatesWritten, end, *permanent))
-      return fail();
-    writes->updatesWritten = end;
-    if (!maybeEndSlice(writes->updatesWritten < writes->updates.size() || !writes->deletes.empty()))
-      return false;
-  }
-  while (writes->deletesWritten < writes->deletes.size()) {
-    const size_t end = std::min(writes->deletes.size(), writes->deletesWritten + size_t(RowsPerChunk));
-    QHash<const ZPHEntityDescription*, qint64> highestDeleted;
-    for (size_t i = writes->deletesWritten; i < end; ++i) {
-      const ZPHManagedObject* object = writes->deletes[i];
-      ZPHSQLiteStatement remove = db->prepare("DELETE FROM " + object->m_entity->quotedTableName() + " WHERE id = ?");
-      if (!remove.isValid())
-        return fail();
-      remove.bindInt64(1, object->m_objectID.rowID());
-      if (!remove.execute())
-        return fail();
-      qint64& highest = highestDeleted[object->m_entity->rootEntity()];
-      highest = std::max(highest, object->m_objectID.rowID());
-    }
-    for (auto it = highestDeleted.constBegin(); it != highestDeleted.constEnd(); ++it) {
-      if (!m_store->recordDeletedRowIDs(db, it.key(), it.value()))
-        return fail();
-    }
-    writes->deletesWritten = end;
-    if (!maybeEndSlice(writes->deletesWritten < writes->deletes.size()))
-      return false;
-  }
-  if (!commit())
-    return false;
-  writes->insertsDone = writes->insertsWritten;
-  writes->updatesDone = writes->updatesWritten;
-  writes->deletesDone = writes->deletesWritten;
-  return true;
-}
-
-void ZPHManagedObjectContext::bindProperty(ZPHSQLiteStatement& statement, int parameter, const ZPHManagedObject* object,
-                                           int index, const QHash<qint64, ZPHManagedObjectID>& permanent) const
-{
-  const QVariant& value = object->m_values[size_t(index)];
-  if (object->m_entity->isAttribute(index)) {
-    statement.bindVariant(parameter, value);
-    return;
-  }
-  if (!value.isValid()) {
-    statement.bindNull(parameter);
-    return;
-  }
-  ZPHManagedObjectID target = value.value<ZPHManagedObjectID>();
-  if (target.isTemporaryID())
-    target = permanent.value(target.rowID());
-  if (target.isNull())
-    statement.bindNull(parameter);
-  else
-    statement.bindInt64(parameter, target.rowID());
-}
-
-bool ZPHManagedObjectContext::writeInserts(ZPHSQLiteConnection* db, const std::vector<ZPHManagedObject*>& inserts,
-                                           size_t from, size_t to,
-                                           const QHash<qint64, ZPHManagedObjectID>& permanent) const
-{
-  // Inserts go per entity, many rows to a statement: the statement's own
-  // set-up and tear-down in SQLite costs about as much as a row. Rows of
-  // different entities may go in any order, as links are checked at commit.
-  QHash<const ZPHEntityDescription*, std::vector<const ZPHManagedObject*>> insertsByEntity;
-  std::vector<const ZPHEntityDescription*> insertOrder;
-  for (size_t i = from; i < to; ++i) {
-    const ZPHManagedObject* object = inserts[i];
-    auto& rows = insertsByEntity[object->m_entity];
-    if (rows.empty())
-      insertOrder.push_back(object->m_entity);
-    rows.push_back(object);
-  }
-  // Rows whose links point at other new rows go after those: a link whose
-  // row is already there is checked once, where one to a row still to come
-  // is noted and checked again when that row arrives.
-  {
-    std::vector<const ZPHEntityDescription*> sorted;
-    QSet<const ZPHEntityDescription*> placed;
-    QSet<const ZPHEntityDescription*> visiting;
-    std::function<void(const ZPHEntityDescription*)> place = [&](const ZPHEntityDescription* entity) {
-      if (placed.contains(entity) || visiting.contains(entity))
-        return;
-      visiting.insert(entity);
-      for (int i = entity->attributeCount(); i < entity->propertyCount(); ++i) {
-        if (!entity->isStored(i))
-          continue;
-        const ZPHEntityDescription* target = entity->destination(i)->rootEntity();
-        for (const ZPHEntityDescription* other : insertOrder) {
-          if (other != entity && other->rootEntity() == target)
-            place(other);
-        }
-      }
-      visiting.remove(entity);
-      placed.insert(entity);
-      sorted.push_back(entity);
-    };
-    for (const ZPHEntityDescription* entity : insertOrder) place(entity);
-    insertOrder.swap(sorted);
-  }
-  const int parameterLimit = sqlite3_limit(db->handle(), SQLITE_LIMIT_VARIABLE_NUMBER, -1);
-  for (const ZPHEntityDescription* entity : insertOrder) {
-    const std::vector<const ZPHManagedObject*>& rows = insertsByEntity[entity];
-    const QByteArray& single = entity->insertStatement();
-    const qsizetype valuesAt = single.indexOf(" VALUES ");
-    const QByteArray head = single.left(valuesAt + 8);
-    const QByteArray tuple = single.mid(valuesAt + 8);
-    const int perRow = int(tuple.count('?'));
-    // Statements of 32, 16, 8, 4, 2 and 1 rows: a few texts per entity in
-    // the connection's statement cache.
-    int batch = 32;
-    while (batch > 1 && batch * perRow > parameterLimit) batch /= 2;
-    size_t next = 0;
-    while (next < rows.size()) {
-      while (size_t(batch) > rows.size() - next) batch /= 2;
-      QByteArray sql = head;
-      sql.reserve(head.size() + batch * (tuple.size() + 1));
-      for (int row = 0; row < batch; ++row) {
-        if (row > 0)
-          sql += ',';
-        sql += tuple;
-      }
-      ZPHSQLiteStatement insert = db->prepare(sql);
-      if (!insert.isValid())
-        return false;
-      int parameter = 1;
-      for (int row = 0; row < batch; ++row) {
-        const ZPHManagedObject* object = rows[next++];
-        insert.bindInt64(parameter++, permanent.value(object->m_objectID.rowID()).rowID());
-        for (int i = 0; i < entity->propertyCount(); ++i) {
-          if (entity->columnPosition(i) >= 0)
-            bindProperty(insert, parameter++, object, i, permanent);
-        }
-      }
-      if (!insert.execute())
-        return false;
-    }
-  }
-  return true;
-}
-
-bool ZPHManagedObjectContext::writeUpdates(ZPHSQLiteConnection* db, const std::vector<ZPHManagedObject*>& updates,
-                                           size_t from, size_t to,
-                                           const QHash<qint64, ZPHManagedObjectID>& permanent) const
-{
-  for (size_t n = from; n < to; ++n) {
-    const ZPHManagedObject* object = updates[n];
-    const ZPHEntityDescription* entity = object->m_entity;
-    QByteArray sql = "UPDATE " + entity->quotedTableName() + " SET ";
-    QVarLengthArray<int, 16> indexes;
-    for (int i = 0; i < entity->propertyCount(); ++i) {
-      if (object->isChanged(i) && entity->columnPosition(i) >= 0) {
-        if (!indexes.isEmpty())
-          sql += ", ";
-        sql += entity->quotedColumn(i) + " = ?";
-        indexes.append(i);
-      }
-    }
-    if (indexes.isEmpty())
-      continue;
-    sql += " WHERE id = ?";
-    ZPHSQLiteStatement update = db->prepare(sql);
-    if (!update.isValid())
-      return false;
-    int parameter = 1;
-    for (int index : std::as_const(indexes)) bindProperty(update, parameter++, object, index, permanent);
-    update.bindInt64(parameter, object->m_objectID.rowID());
-    if (!update.execute())
-      return false;
-  }
-  return true;
-}
-
 void ZPHManagedObjectContext::forget(ZPHManagedObject* object)
 {
   auto erase = [object](std::vector<ZPHManagedObject*>& list) {
@@ -2101,13 +1235,13 @@ void ZPHManagedObjectContext::mergeChanges(const ZPHStoreChanges& changes)
   }
   if (!changes.deleted.isEmpty())
     applyDeleteRulesOfMergedDeletions(changes.deleted, &updatedIDs);
-  for (auto it = changes.updated.constBegin(); it != changes.updated.constEnd(); ++it) {
-    ZPHManagedObject* object = registeredObject(it.key());
+  const auto mergeValues = [&](const ZPHManagedObjectID& objectID, const QVariantMap& values) {
+    ZPHManagedObject* object = registeredObject(objectID);
     if (object == nullptr || object->m_fault)
-      continue;  // a fault reads the new values when it loads
+      return;  // a fault reads the new values when it loads
     const ZPHEntityDescription* entity = object->m_entity;
     bool changed = false;
-    for (auto value = it.value().constBegin(); value != it.value().constEnd(); ++value) {
+    for (auto value = values.constBegin(); value != values.constEnd(); ++value) {
       const int index = entity->indexOfProperty(value.key());
       if (index < 0 || object->isChanged(index))  // this context's own value wins
         continue;
@@ -2119,7 +1253,12 @@ void ZPHManagedObjectContext::mergeChanges(const ZPHStoreChanges& changes)
       object->notifyChange(value.key());
     }
     if (changed)
-      updatedIDs.append(it.key());
+      updatedIDs.append(objectID);
+  };
+  for (auto it = changes.updated.constBegin(); it != changes.updated.constEnd(); ++it)
+    mergeValues(it.key(), it.value());
+  for (const auto& [objectIDs, values] : changes.updatedAlike) {
+    for (const ZPHManagedObjectID& objectID : objectIDs) mergeValues(objectID, values);
   }
   if (!updatedIDs.isEmpty() || !deletedIDs.isEmpty() || !changes.inserted.isEmpty())
     Q_EMIT objectsDidChange(changes.inserted, updatedIDs, deletedIDs);
@@ -2170,178 +1309,4 @@ void ZPHManagedObjectContext::applyDeleteRulesOfMergedDeletions(const QList<ZPHM
       updatedIDs->append(object->m_objectID);
   }
   for (ZPHManagedObject* object : cascaded) deleteObject(object, 0);
-}
-
-bool ZPHManagedObjectContext::batchDeleteObjectsWithIDs(const QList<ZPHManagedObjectID>& objectIDs, ZPHError* error)
-{
-  ZPH_ASSERT_CONTEXT_THREAD(this);
-  drainInbox();
-  ZPHSQLiteConnection* db = m_store->connection(error);
-  if (db == nullptr)
-    return false;
-  const ZPHManagedObjectModel* model = m_store->model();
-  m_store->beginWriteTurn();
-  if (!ZPHPersistentStore::beginImmediateTransaction(db)) {
-    const ZPHError failure = db->lastError();
-    m_store->endWriteTurn(db);
-    return ZPHSetError(error, failure);
-  }
-  auto fail = [&]() {
-    const ZPHError failure = db->lastError();
-    db->exec("ROLLBACK");
-    m_store->endWriteTurn(db);
-    return ZPHSetError(error, failure);
-  };
-
-  // Runs `sql` with "%IN%" replaced by a list of up to 500 parameters, for
-  // every slice of `rows`, handing each result row to `onRow`.
-  auto forEachSlice = [&](const QByteArray& sql, const QList<qint64>& rows,
-                          const std::function<void(ZPHSQLiteStatement&)>& onRow) {
-    for (qsizetype start = 0; start < rows.size(); start += MaxParametersPerList) {
-      const qsizetype count = std::min<qsizetype>(MaxParametersPerList, rows.size() - start);
-      QByteArray text = sql;
-      text.replace("%IN%", placeholders(count));
-      ZPHSQLiteStatement statement = db->prepare(text);
-      if (!statement.isValid())
-        return false;
-      for (qsizetype i = 0; i < count; ++i) statement.bindInt64(int(i + 1), rows.at(start + i));
-      int rc;
-      while ((rc = statement.step()) == SQLITE_ROW) {
-        if (onRow)
-          onRow(statement);
-      }
-      if (rc != SQLITE_DONE)
-        return false;
-    }
-    return true;
-  };
-
-  // The rows to delete, per table: the given ones and, following cascade
-  // rules, everything they take along.
-  QHash<const ZPHEntityDescription*, QSet<qint64>> doomed;  // root -> rows
-  QHash<const ZPHEntityDescription*, QList<qint64>> frontier;
-  for (const ZPHManagedObjectID& objectID : objectIDs) {
-    if (objectID.isNull() || objectID.isTemporaryID() || objectID.persistentStore() != m_store)
-      continue;
-    const ZPHEntityDescription* root = objectID.entity()->rootEntity();
-    if (!doomed[root].contains(objectID.rowID())) {
-      doomed[root].insert(objectID.rowID());
-      frontier[root].append(objectID.rowID());
-    }
-  }
-  while (!frontier.isEmpty()) {
-    QHash<const ZPHEntityDescription*, QList<qint64>> next;
-    for (auto it = frontier.constBegin(); it != frontier.constEnd(); ++it) {
-      const ZPHEntityDescription* root = it.key();
-      for (const ZPHEntityDescription* entity : root->selfAndDescendants()) {
-        for (const ZPHRelationshipDescription& relationship : entity->declaredRelationships()) {
-          if (relationship.deleteRule != ZPHDeleteRule::Cascade)
-            continue;
-          const int index = entity->indexOfProperty(relationship.name);
-          const ZPHEntityDescription* destination = entity->destination(index);
-          const ZPHEntityDescription* destinationRoot = destination->rootEntity();
-          QByteArray sql;
-          if (relationship.toMany || entity->isUnstoredToOne(index)) {
-            const QString inverseColumn = destination->columnName(entity->inverseIndex(index));
-            sql = "SELECT id FROM " + ZPHQuotedIdentifier(destination->tableName()) + " WHERE " +
-                  ZPHQuotedIdentifier(inverseColumn) + " IN (%IN%)";
-          } else {
-            sql = "SELECT " + ZPHQuotedIdentifier(entity->columnName(index)) + " FROM " +
-                  ZPHQuotedIdentifier(entity->tableName()) + " WHERE id IN (%IN%) AND " +
-                  ZPHQuotedIdentifier(entity->columnName(index)) + " IS NOT NULL";
-          }
-          const bool ok = forEachSlice(sql, it.value(), [&](ZPHSQLiteStatement& row) {
-            const qint64 rowID = row.columnInt64(0);
-            if (!doomed[destinationRoot].contains(rowID)) {
-              doomed[destinationRoot].insert(rowID);
-              next[destinationRoot].append(rowID);
-            }
-          });
-          if (!ok)
-            return fail();
-        }
-      }
-    }
-    frontier.swap(next);
-  }
-
-  ZPHStoreChanges changes;
-  // Exact identifiers of the rows that exist.
-  for (auto it = doomed.constBegin(); it != doomed.constEnd(); ++it) {
-    const ZPHEntityDescription* root = it.key();
-    const bool hierarchy = root->hasHierarchy();
-    const QByteArray sql = QByteArray("SELECT id") + (hierarchy ? ", _entity" : "") + " FROM " +
-                           ZPHQuotedIdentifier(root->tableName()) + " WHERE id IN (%IN%)";
-    const bool ok = forEachSlice(sql, it.value().values(), [&](ZPHSQLiteStatement& row) {
-      const ZPHEntityDescription* entity = hierarchy ? model->entityForCode(int(row.columnInt64(1))) : root;
-      if (entity)
-        changes.deleted.append(ZPHManagedObjectID(m_store, entity, row.columnInt64(0)));
-    });
-    if (!ok)
-      return fail();
-  }
-  // Links from surviving rows into the doomed ones are cleared, and reported;
-  // so are the links that surviving rows kept through a doomed row's column.
-  for (const ZPHEntityDescription* entity : model->entities()) {
-    for (const ZPHRelationshipDescription& relationship : entity->declaredRelationships()) {
-      const int index = entity->indexOfProperty(relationship.name);
-      if (!entity->isStored(index))
-        continue;
-      const ZPHEntityDescription* destination = entity->destination(index);
-      const int inverse = entity->inverseIndex(index);
-      const auto own = doomed.constFind(entity->rootEntity());
-      if (destination->isUnstoredToOne(inverse) && own != doomed.constEnd()) {
-        const QSet<qint64>& partnersDoomed = doomed.value(destination->rootEntity());
-        const bool ok = forEachSlice("SELECT " + entity->quotedColumn(index) + " FROM " + entity->quotedTableName() +
-                                         " WHERE id IN (%IN%) AND " + entity->quotedColumn(index) + " IS NOT NULL",
-                                     own.value().values(), [&](ZPHSQLiteStatement& row) {
-                                       const qint64 partner = row.columnInt64(0);
-                                       if (!partnersDoomed.contains(partner))
-                                         changes.updated[ZPHManagedObjectID(m_store, destination, partner)].insert(
-                                             relationship.inverseName, QVariant());
-                                     });
-        if (!ok)
-          return fail();
-      }
-      const ZPHEntityDescription* destinationRoot = entity->destination(index)->rootEntity();
-      const auto target = doomed.constFind(destinationRoot);
-      if (target == doomed.constEnd())
-        continue;
-      const QSet<qint64>& ownDoomed = doomed.value(entity->rootEntity());
-      const QByteArray column = ZPHQuotedIdentifier(entity->columnName(index));
-      const QByteArray table = ZPHQuotedIdentifier(entity->tableName());
-      const bool hierarchy = entity->hasHierarchy();
-      const QList<qint64> rows = target.value().values();
-      bool ok = forEachSlice(
-          QByteArray("SELECT id") + (hierarchy ? ", _entity" : "") + " FROM " + table + " WHERE " + column +
-              " IN (%IN%)",
-          rows, [&](ZPHSQLiteStatement& row) {
-            const qint64 rowID = row.columnInt64(0);
-            if (ownDoomed.contains(rowID))
-              return;
-            const ZPHEntityDescription* rowEntity = hierarchy ? model->entityForCode(int(row.columnInt64(1))) : entity;
-            if (rowEntity)
-              changes.updated[ZPHManagedObjectID(m_store, rowEntity, rowID)].insert(relationship.name, QVariant());
-          });
-      ok =
-          ok && forEachSlice("UPDATE " + table + " SET " + column + " = NULL WHERE " + column + " IN (%IN%)", rows, {});
-      if (!ok)
-        return fail();
-    }
-  }
-  for (auto it = doomed.constBegin(); it != doomed.constEnd(); ++it) {
-    if (!forEachSlice("DELETE FROM " + ZPHQuotedIdentifier(it.key()->tableName()) + " WHERE id IN (%IN%)",
-                      it.value().values(), {}))
-      return fail();
-    if (!it.value().isEmpty() &&
-        !m_store->recordDeletedRowIDs(db, it.key(), *std::max_element(it.value().begin(), it.value().end())))
-      return fail();
-  }
-  if (!db->exec("COMMIT"))
-    return fail();
-  m_store->endWriteTurn(db);
-
-  mergeChanges(changes);
-  m_store->distributeChanges(this, changes, true);
-  return true;
 }

@@ -85,7 +85,8 @@ public:
   QList<ZPHManagedObject*> executeFetchRequest(const ZPHFetchRequest& request, ZPHError* error = nullptr);
   QList<ZPHManagedObjectID> executeFetchRequestForObjectIDs(const ZPHFetchRequest& request, ZPHError* error = nullptr);
   // The identifiers with the values of attribute key paths ("title",
-  // "metadata.read"), read in the same statement; the context's unsaved
+  // "metadata.read") and of stored to-one links ("metadata": the related
+  // object's identifier), read in the same statement; the context's unsaved
   // changes count as for the other fetches. An unusable key path is an
   // error.
   ZPHObjectIDsWithValues executeFetchRequestForObjectIDsWithValues(const ZPHFetchRequest& request,
@@ -128,6 +129,17 @@ public:
   // their delete rules take with them directly in the store, in one
   // transaction, then brings every live context up to date.
   bool batchDeleteObjectsWithIDs(const QList<ZPHManagedObjectID>& objectIDs, ZPHError* error = nullptr);
+
+  // Sets attribute values of saved objects straight in the store, without
+  // loading them: each entry gives the objects and the values they all take.
+  // One transaction for all, then this context and the main context learn of
+  // it as of a save (the main one on the main thread before this returns;
+  // other contexts on their next save's merge, as for saves). Objects and
+  // keys that are not saved attributes are skipped. For changes of thousands
+  // of objects at once (marking articles read); objects this context holds
+  // with unsaved changes of those keys keep their own values.
+  bool batchUpdateObjects(const QList<std::pair<QList<ZPHManagedObjectID>, QVariantMap>>& updates,
+                          ZPHError* error = nullptr);
 
   // Applies another context's committed changes (main thread for the main
   // context). Unsaved values of this context win per property, except links

@@ -159,6 +159,42 @@ bool ZPHManagedObjectModel::finish()
   return true;
 }
 
+QHash<QString, QByteArray> ZPHManagedObjectModel::indexStatements() const
+{
+  // "CREATE INDEX "name" ON ..." as schemaStatements() writes them.
+  QHash<QString, QByteArray> indexes;
+  for (const QByteArray& statement : schemaStatements()) {
+    if (!statement.startsWith("CREATE INDEX \""))
+      continue;
+    const qsizetype from = 14;
+    qsizetype at = from;
+    QByteArray name;
+    while (at < statement.size()) {
+      if (statement.at(at) == '"') {
+        if (at + 1 < statement.size() && statement.at(at + 1) == '"') {
+          name += '"';
+          at += 2;
+          continue;
+        }
+        break;
+      }
+      name += statement.at(at++);
+    }
+    indexes.insert(QString::fromUtf8(name), statement);
+  }
+  return indexes;
+}
+
+QStringList ZPHManagedObjectModel::tableNames() const
+{
+  QStringList names;
+  for (const auto& entity : m_entities) {
+    if (entity->m_super == nullptr)
+      names.append(entity->m_name);
+  }
+  return names;
+}
+
 QByteArrayList ZPHManagedObjectModel::schemaStatements() const
 {
   Q_ASSERT_X(m_finished, Q_FUNC_INFO, "model not finished");

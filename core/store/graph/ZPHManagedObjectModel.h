@@ -34,6 +34,10 @@ public:
 
   // CREATE TABLE and CREATE INDEX statements for a new store.
   QByteArrayList schemaStatements() const;
+  // The indexes of the model: name -> its CREATE INDEX statement.
+  QHash<QString, QByteArray> indexStatements() const;
+  // The names of the model's tables.
+  QStringList tableNames() const;
 
 private:
   int m_versionNumber = 0;

@@ -13,6 +13,7 @@
 #include <QtCore/QFileInfo>
 #include <QtCore/QMutexLocker>
 #include <QtCore/QScopeGuard>
+#include <QtCore/QSet>
 #include <QtCore/QThread>
 #include <QtCore/QUuid>
 #include <QtCore/QWaitCondition>
@@ -246,6 +247,63 @@ bool ZPHPersistentStore::createSchema(ZPHSQLiteConnection* connection, ZPHError*
     return ZPHSetError(error, failure);
   }
   return true;
+}
+
+bool ZPHPersistentStore::alignIndexesWithModel(ZPHError* error)
+{
+  ZPHSQLiteConnection* db = connection(error);
+  if (db == nullptr)
+    return false;
+  const QHash<QString, QByteArray> declared = m_model->indexStatements();
+  const QStringList tables = m_model->tableNames();
+  // Indexes made by a statement (not SQLite's own for a key) on the
+  // model's tables.
+  QStringList stale;
+  QSet<QString> present;
+  {
+    ZPHSQLiteStatement indexes =
+        db->prepare("SELECT name, tbl_name FROM sqlite_master WHERE type = 'index' AND sql IS NOT NULL");
+    if (!indexes.isValid())
+      return ZPHSetError(error, db->lastError());
+    int rc;
+    while ((rc = indexes.step()) == SQLITE_ROW) {
+      const QString name = indexes.columnText(0);
+      if (!tables.contains(indexes.columnText(1)))
+        continue;
+      present.insert(name);
+      if (!declared.contains(name))
+        stale.append(name);
+    }
+    if (rc != SQLITE_DONE)
+      return ZPHSetError(error, db->lastError());
+  }
+  QByteArrayList missing;
+  for (auto it = declared.constBegin(); it != declared.constEnd(); ++it) {
+    if (!present.contains(it.key()))
+      missing.append(it.value());
+  }
+  if (stale.isEmpty() && missing.isEmpty())
+    return true;
+  beginWriteTurn();
+  bool ok = beginImmediateTransaction(db);
+  for (const QString& name : std::as_const(stale)) {
+    if (!ok)
+      break;
+    qCInfo(zphStore) << "dropping the index" << name << "that no query uses any more";
+    ok = db->exec("DROP INDEX IF EXISTS " + ZPHQuotedIdentifier(name));
+  }
+  for (const QByteArray& statement : std::as_const(missing)) {
+    if (!ok)
+      break;
+    ok = db->exec(statement);
+  }
+  ok = ok && db->exec("COMMIT");
+  if (!ok) {
+    ZPHSetError(error, db->lastError());
+    db->exec("ROLLBACK");
+  }
+  endWriteTurn(db);
+  return ok;
 }
 
 bool ZPHPersistentStore::checkIntegrity(ZPHError* error)

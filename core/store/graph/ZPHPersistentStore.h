@@ -11,6 +11,7 @@
 #include <QtCore/QVariantMap>
 
 #include <memory>
+#include <utility>
 
 class ZPHManagedObjectContext;
 class ZPHManagedObjectModel;
@@ -23,7 +24,13 @@ struct ZPHStoreChanges {
   QList<ZPHManagedObjectID> inserted;
   QHash<ZPHManagedObjectID, QVariantMap> updated;
   QList<ZPHManagedObjectID> deleted;
-  bool isEmpty() const { return inserted.isEmpty() && updated.isEmpty() && deleted.isEmpty(); }
+  // Objects that a batch update gave the same values each: the values once
+  // for all (thousands of objects are not listed one map each).
+  QList<std::pair<QList<ZPHManagedObjectID>, QVariantMap>> updatedAlike;
+  bool isEmpty() const
+  {
+    return inserted.isEmpty() && updated.isEmpty() && deleted.isEmpty() && updatedAlike.isEmpty();
+  }
 };
 
 // One SQLite store file holding the objects of one model version. The file
@@ -52,6 +59,13 @@ public:
   // and its write-ahead log and index are left beside it as they were (also
   // a log beside an empty file).
   bool open(bool performIntegrityCheck, ZPHError* error);
+
+  // Gives the open store's tables exactly the indexes the model declares:
+  // drops the ones it no longer declares (a store made by an earlier
+  // version) and makes the missing ones, in one transaction. Nothing is
+  // written when they agree already. For the store the application works
+  // on (a migration leaves its source store as it is).
+  bool alignIndexesWithModel(ZPHError* error);
 
   // Runs "PRAGMA integrity_check"; anything but "ok" is an error.
   bool checkIntegrity(ZPHError* error);

@@ -1,9 +1,11 @@
 #include "store/graph/ZPHPredicate.h"
 
+#include "store/graph/ZPHEntityDescription.h"
 #include "store/graph/ZPHManagedObject.h"
 #include "store/graph/ZPHManagedObjectID.h"
 
 #include <QtCore/QDateTime>
+#include <QtCore/QSet>
 #include <QtCore/QStringList>
 
 struct ZPHPredicate::Node {
@@ -14,6 +16,14 @@ struct ZPHPredicate::Node {
   QString variable;
   ZPHPredicate::ComparisonOptions options;
   QList<ZPHPredicate> children;
+  // For an IN list of texts only (nulls match nothing): the texts, so that
+  // judging an object is one look-up rather than a walk of the list.
+  bool inListIsText = false;
+  QSet<QString> inTexts;
+  // The value as comparisons take it, worked out once.
+  QVariant comparable;
+  // The key path names a property of the object itself (no hop).
+  bool ownProperty = false;
 };
 
 ZPHPredicate::ZPHPredicate() = default;
@@ -32,6 +42,22 @@ ZPHPredicate ZPHPredicate::compare(const QString& keyPath, Operator op, const QV
   node->op = op;
   node->keyPath = keyPath;
   node->value = value;
+  node->comparable = ZPHComparableValue(value);
+  node->ownProperty = !keyPath.contains(u'.');
+  if (op == Operator::In) {
+    node->inListIsText = true;
+    for (const QVariant& candidate : value.toList()) {
+      const QVariant comparable = ZPHComparableValue(candidate);
+      if (!comparable.isValid())
+        continue;
+      if (comparable.typeId() != QMetaType::QString) {
+        node->inListIsText = false;
+        node->inTexts.clear();
+        break;
+      }
+      node->inTexts.insert(comparable.toString());
+    }
+  }
   return ZPHPredicate(std::move(node));
 }
 
@@ -272,8 +298,33 @@ bool ZPHPredicate::evaluateWithObject(const ZPHManagedObject* object) const
     return foldedContains(text.toString(), foldedForComparison(m_node->value.toString(), m_node->options),
                           m_node->options);
   }
+  // A text attribute of the object compared for (in)equality with a text,
+  // or looked up in a list of texts: judged in place, as the general path
+  // below would.
+  const bool textEquality = (m_node->op == Operator::Equal || m_node->op == Operator::NotEqual) &&
+                            m_node->comparable.typeId() == QMetaType::QString;
+  const bool textList = m_node->op == Operator::In && m_node->inListIsText;
+  if ((textEquality || textList) && m_node->ownProperty && object->entity() != nullptr) {
+    const int index = object->entity()->indexOfProperty(m_node->keyPath);
+    if (index >= 0 && object->entity()->isAttribute(index)) {
+      const QVariant& value = object->primitiveValue(index);
+      if (!value.isValid() || value.isNull()) {  // no value (a null text counts as none)
+        return m_node->op == Operator::NotEqual;
+      }
+      if (value.typeId() == QMetaType::QString) {
+        const QString& text = *static_cast<const QString*>(value.constData());
+        if (textList)
+          return m_node->inTexts.contains(text);
+        const bool equal = text == *static_cast<const QString*>(m_node->comparable.constData());
+        return m_node->op == Operator::Equal ? equal : !equal;
+      }
+    }
+  }
   const QVariant left = ZPHComparableValue(object->valueForKeyPath(m_node->keyPath));
   if (m_node->op == Operator::In) {
+    // Texts equal only texts (numbers sort apart from them).
+    if (m_node->inListIsText)
+      return left.typeId() == QMetaType::QString && m_node->inTexts.contains(left.toString());
     for (const QVariant& candidate : m_node->value.toList()) {
       const QVariant right = ZPHComparableValue(candidate);
       if (left.isValid() && right.isValid() && ZPHCompareValues(left, right) == 0)
@@ -281,7 +332,7 @@ bool ZPHPredicate::evaluateWithObject(const ZPHManagedObject* object) const
     }
     return false;
   }
-  const QVariant right = ZPHComparableValue(m_node->value);
+  const QVariant& right = m_node->comparable;
   switch (m_node->op) {
     case Operator::Equal:
       return left.isValid() == right.isValid() && ZPHCompareValues(left, right) == 0;

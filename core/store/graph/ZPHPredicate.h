@@ -41,6 +41,10 @@ public:
   {
     return compare(keyPath, Operator::Equal, value);
   }
+  // A key path names an attribute or to-one relationship, with hops
+  // ("metadata.read"); "self" names the object itself (compared by its
+  // identifier: ZPHPredicate::in(QStringLiteral("self"), ids) finds objects by
+  // identifier).
   // keyPath == the object (a relationship), by its identifier.
   static ZPHPredicate equalToObject(const QString& keyPath, const ZPHManagedObject* object);
   static ZPHPredicate in(const QString& keyPath, const QVariantList& values)

@@ -36,8 +36,9 @@ void ZPHMarkAllAsReadOperation::main()
     }
   }
 
+  // The states are written in the store directly: a "Mark All As Read" may
+  // cover tens of thousands of articles, none of which needs loading.
   zph_changeInTemporaryContextAndSave([&](ZPHManagedObjectContext* context) {
-    CBDataArticle::operation_only_markArticles(CBDataArticle::articlesWithManagedObjectIDs(objectIDs, context),
-                                               targetState(), context);
+    CBDataArticle::operation_only_markArticlesWithIDs(objectIDs, targetState(), context);
   });
 }

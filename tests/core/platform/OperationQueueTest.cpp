@@ -213,3 +213,53 @@ TEST(OperationQueue, SerialQueueKeepsItsThreadWhileIdle)
   std::this_thread::sleep_for(std::chrono::milliseconds(31500));
   EXPECT_TRUE(run(false));
 }
+
+// The queue finds its operations by address: one that finished while it
+// waited and is gone must not be taken for a new operation made at the same
+// address, which runs in its own turn, once.
+TEST(OperationQueue, AnOperationMadeWhereAFinishedOneWaitedRunsInItsOwnTurn)
+{
+  struct Noted : LateOperation {
+    Noted(Recorder* r, std::atomic<bool>* gone) : recorder(r), destroyed(gone) {}
+    ~Noted() override { *destroyed = true; }
+    void start() override
+    {
+      {
+        QMutexLocker locker(&recorder->mutex);
+        recorder->order.push_back(9);
+      }
+      LateOperation::start();
+      complete();
+    }
+    Recorder* recorder;
+    std::atomic<bool>* destroyed;
+  };
+  // Both operations live in the same storage, one after the other.
+  alignas(Noted) unsigned char storage[sizeof(Noted)];
+  const auto makeNoted = [&](Recorder* recorder, std::atomic<bool>* gone) {
+    return std::shared_ptr<Noted>(new (storage) Noted(recorder, gone), [](Noted* noted) { noted->~Noted(); });
+  };
+  ZPHOperationQueue queue(QStringLiteral("serial"));
+  queue.setMaxConcurrentOperationCount(1);
+  QSemaphore gate;
+  Recorder recorder;
+  queue.addOperation(recorder.operation(1, &gate));
+  std::atomic<bool> earlyGone{false};
+  {
+    auto early = makeNoted(&recorder, &earlyGone);
+    queue.addOperation(early);
+    early->complete();  // leaves the queue while it waits, and goes
+  }
+  ASSERT_TRUE(earlyGone.load());
+  queue.addOperation(recorder.operation(2));
+  std::atomic<bool> laterGone{false};
+  auto later = makeNoted(&recorder, &laterGone);
+  queue.addOperation(later);
+  EXPECT_EQ(queue.waitingOperations(100).size(), 2);
+  gate.release();
+  queue.waitUntilAllOperationsAreFinished();
+  EXPECT_EQ(recorder.order, (std::vector<int>{1, 2, 9}));
+  EXPECT_EQ(later->started.available(), 1);
+  later.reset();
+  EXPECT_TRUE(laterGone.load());
+}

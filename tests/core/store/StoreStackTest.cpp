@@ -505,3 +505,51 @@ TEST_F(StoreStackTest, AStoreOfAnUnknownVersionIsNotOpened)
   EXPECT_FALSE(CBDataMappingModelForVersions(9, 10).has_value());
   EXPECT_FALSE(CBDataMappingModelForVersions(10, 12).has_value());
 }
+
+// The store's indexes follow the model: one an earlier version made that no
+// query uses any more goes at the next start (each index costs every
+// insert), and one the model declares that the store lacks is made. The
+// data stays as it is.
+TEST_F(StoreStackTest, TheStoreKeepsExactlyTheIndexesOfTheModel)
+{
+  const auto indexes = [](ZPHPersistentStore* store) {
+    QStringList names;
+    ZPHSQLiteStatement statement = store->connection()->prepare(
+        "SELECT name FROM sqlite_master WHERE type = 'index' AND sql IS NOT NULL AND tbl_name = 'Article'");
+    while (statement.step() == SQLITE_ROW) names.append(statement.columnText(0));
+    names.sort();
+    return names;
+  };
+  QStringList declared;
+  {
+    TestStack stack;
+    ZPHError error;
+    ASSERT_TRUE(stack.setupCoreDataStackWithModelResourceName(CBCoreDataModelResourceName, &error));
+    ZPHManagedObjectContext* main = stack.mainThreadManagedObjectContext();
+    ZPHManagedObject* article = main->insertNewObject(CBDataEntityNameArticle);
+    article->setValue(QStringLiteral("guid"), QStringLiteral("g"));
+    article->setValue(QStringLiteral("feedURL"), QStringLiteral("https://example.com/feed"));
+    ASSERT_TRUE(main->save(&error));
+    declared = indexes(stack.persistentStore());
+    EXPECT_FALSE(declared.contains(QStringLiteral("Article_guid")));
+    EXPECT_TRUE(declared.contains(QStringLiteral("Article_feedURL_markedForDeletion_metadata")));
+  }
+  {
+    // As an earlier version left it: an article guid index, and (say) a
+    // feed index lost.
+    std::unique_ptr<ZPHSQLiteConnection> raw = ZPHSQLiteConnection::open(storePath(), false, nullptr);
+    ASSERT_NE(raw, nullptr);
+    ASSERT_TRUE(raw->exec("CREATE INDEX \"Article_guid\" ON \"Article\" (\"guid\")"));
+    ASSERT_TRUE(raw->exec("DROP INDEX \"Article_feedURL_markedForDeletion_metadata\""));
+  }
+  for (int start = 0; start < 2; ++start) {  // and a second start changes nothing
+    SCOPED_TRACE(start);
+    TestStack stack;
+    ZPHError error;
+    ASSERT_TRUE(stack.setupCoreDataStackWithModelResourceName(CBCoreDataModelResourceName, &error));
+    EXPECT_EQ(indexes(stack.persistentStore()), declared);
+    EXPECT_EQ(stack.mainThreadManagedObjectContext()->countForFetchRequest(ZPHFetchRequest(
+                  CBDataEntityNameArticle, ZPHPredicate::equal(QStringLiteral("guid"), QStringLiteral("g")))),
+              1);
+  }
+}

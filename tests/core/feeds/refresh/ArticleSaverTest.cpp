@@ -4,6 +4,7 @@
 #include "feeds/refresh/ZPHCoreDataArticleSaverOperation.h"
 #include "foundation/CBMimeTypes.h"
 #include "platform/ZPHNotificationCenter.h"
+#include "platform/ZPHOperation.h"
 #include "store/CBDataController.h"
 #include "store/entities/ArticleMetadata.h"
 #include "store/entities/CBDataArticle.h"
@@ -13,10 +14,12 @@
 #include "support/ZPHTestApplicationDelegate.h"
 #include "support/ZPHTestSupport.h"
 
+#include <QtCore/QThread>
 #include <QtCore/QTimeZone>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 
 namespace {
@@ -88,6 +91,27 @@ protected:
 
   QList<CBDataArticle*> articles() { return CBDataArticle::articlesForFeedWithURL(QUrl(FeedURL), main); }
 
+  // Holds the store queue until release(), so that what is queued meanwhile
+  // waits there back to back, as savers do during a refresh.
+  void holdStoreQueue()
+  {
+    held = false;
+    released = false;
+    delegate.addCoreDataQueueOperation(std::make_shared<ZPHBlockOperation>([this] {
+      held = true;
+      while (!released) QThread::msleep(1);
+    }));
+    ASSERT_TRUE(ZPHTestWaitUntil([&] { return held.load(); }));
+  }
+  void release() { released = true; }
+
+  std::shared_ptr<ZPHCoreDataArticleSaverOperation> queueSaver(const QList<Item>& list, const QString& url = FeedURL)
+  {
+    auto saver = std::make_shared<ZPHCoreDataArticleSaverOperation>(items(list), QUrl(url));
+    delegate.addCoreDataQueueOperation(saver);
+    return saver;
+  }
+
   CBDataArticle* articleTitled(const QString& title)
   {
     for (CBDataArticle* article : articles())
@@ -111,6 +135,8 @@ protected:
   CBFeed* feed = nullptr;
   ZPHObserverToken updated;
   QList<ZPHNotification> notifications;
+  std::atomic<bool> held{false};
+  std::atomic<bool> released{false};
 };
 
 TEST_F(ArticleSaverTest, InsertsArticlesWithContentAndMetadataAndAnnouncesThem)
@@ -371,6 +397,93 @@ TEST_F(ArticleSaverTest, AnUnknownFeedOrACancelledSaverAnnouncesNothing)
   EXPECT_FALSE(cancelled->didSaveUncancelled());
   EXPECT_TRUE(notifications.isEmpty());
   EXPECT_TRUE(articles().isEmpty());
+}
+
+// Savers that wait on the store queue back to back are saved together (one
+// save, one merge into the main context), each still as if it ran alone:
+// its own feed, matching, counts and announcement, in queue order, and its
+// own cancel.
+TEST_F(ArticleSaverTest, SaversWaitingTogetherSaveOnceEachAsIfAlone)
+{
+  const QString otherURL = QStringLiteral("https://example.org/other.xml");
+  CBFeed::insertFeedWithURL(QUrl(otherURL), main)->setGuid(QStringLiteral("other-guid"));
+  ASSERT_TRUE(main->save());
+  int merges = 0;
+  QObject::connect(main, &ZPHManagedObjectContext::objectsDidChange, main,
+                   [&](const QList<ZPHManagedObjectID>& inserted, const QList<ZPHManagedObjectID>&,
+                       const QList<ZPHManagedObjectID>&) { merges += inserted.isEmpty() ? 0 : 1; });
+
+  holdStoreQueue();
+  auto first = queueSaver({{"a", "A", "https://example.com/a", day(1)}, {"b", "B", "https://example.com/b", day(2)}});
+  auto other = queueSaver({{"x", "X", "https://example.org/x", day(3)}}, otherURL);
+  // The same feed again: it finds what the first saver made (no second
+  // article for "b") and counts only what is new to it.
+  auto again =
+      queueSaver({{"b", "B again", "https://example.com/b", day(2)}, {"c", "C", "https://example.com/c", day(4)}});
+  auto cancelled = queueSaver({{"d", "D", "https://example.com/d", day(5)}});
+  cancelled->cancel();
+  auto unknown =
+      queueSaver({{"e", "E", "https://example.com/e", day(6)}}, QStringLiteral("https://example.net/gone.xml"));
+  release();
+  ASSERT_TRUE(ZPHTestWaitUntil(
+      [&] {
+        return first->isFinished() && other->isFinished() && again->isFinished() && cancelled->isFinished() &&
+               unknown->isFinished() && !controller.coreDataQueueHasOperations();
+      },
+      30000));
+  ZPHTestSpinEventLoop(20);
+
+  EXPECT_EQ(merges, 1);
+  QStringList titles;
+  for (CBDataArticle* article : articles()) titles.append(article->title());
+  titles.sort();
+  EXPECT_EQ(titles, (QStringList{"A", "B again", "C"}));
+  EXPECT_EQ(CBDataArticle::articlesForFeedWithURL(QUrl(otherURL), main).size(), 1);
+
+  EXPECT_TRUE(first->didSaveUncancelled());
+  EXPECT_TRUE(other->didSaveUncancelled());
+  EXPECT_TRUE(again->didSaveUncancelled());
+  EXPECT_FALSE(cancelled->didSaveUncancelled());
+  EXPECT_FALSE(unknown->didSaveUncancelled());
+  ASSERT_EQ(notifications.size(), 3);
+  const QList<std::pair<QString, quint64>> expected{{FeedURL, 2}, {otherURL, 1}, {FeedURL, 1}};
+  for (qsizetype i = 0; i < notifications.size(); ++i) {
+    EXPECT_EQ(notifications[i].userInfo.value(CBURLKey).toUrl(), QUrl(expected[i].first)) << i;
+    EXPECT_EQ(notifications[i].userInfo.value(ZPHFeedRefreshUnreadCountKey).toULongLong(), expected[i].second) << i;
+  }
+}
+
+// A read state kept for a link whose article went (an orphaned record) goes
+// back to one article only, also when two feeds saved together bring the
+// link at once.
+TEST_F(ArticleSaverTest, SaversSavedTogetherClaimAnOrphanedStateOnce)
+{
+  const QString otherURL = QStringLiteral("https://example.org/other.xml");
+  CBFeed::insertFeedWithURL(QUrl(otherURL), main)->setGuid(QStringLiteral("other-guid"));
+  ArticleMetadata* orphan =
+      ArticleMetadata::insertArticleMetadataForGUID(QStringLiteral("https://example.com/s"), main);
+  ASSERT_NE(orphan, nullptr);
+  orphan->setRead(true);
+  ASSERT_TRUE(main->save());
+
+  holdStoreQueue();
+  auto first = queueSaver({{"s1", "Story", "https://example.com/s", day(1)}});
+  auto second = queueSaver({{"s2", "Story elsewhere", "https://example.com/s", day(1)}}, otherURL);
+  release();
+  ASSERT_TRUE(ZPHTestWaitUntil(
+      [&] { return first->isFinished() && second->isFinished() && !controller.coreDataQueueHasOperations(); }, 30000));
+  ZPHTestSpinEventLoop(20);
+
+  ASSERT_EQ(articles().size(), 1);
+  const QList<CBDataArticle*> elsewhere = CBDataArticle::articlesForFeedWithURL(QUrl(otherURL), main);
+  ASSERT_EQ(elsewhere.size(), 1);
+  ASSERT_NE(articles()[0]->metadata(), nullptr);
+  ASSERT_NE(elsewhere[0]->metadata(), nullptr);
+  EXPECT_NE(articles()[0]->metadata(), elsewhere[0]->metadata());
+  // The first in queue order takes the kept state, as it would alone.
+  EXPECT_EQ(articles()[0]->metadata()->objectID(), orphan->objectID());
+  EXPECT_TRUE(articles()[0]->read());
+  EXPECT_FALSE(elsewhere[0]->read());
 }
 
 }  // namespace

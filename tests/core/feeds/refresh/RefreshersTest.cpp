@@ -4,6 +4,7 @@
 #include "feeds/refresh/ZPHRefreshFeedOperation.h"
 #include "feeds/refresh/ZPHStatusItem.h"
 #include "platform/CBOperationController.h"
+#include "platform/ZPHNotificationCenter.h"
 #include "store/CBDataController.h"
 #include "store/accounts/CBDataAccount.h"
 #include "store/entities/CBDataArticle.h"
@@ -97,6 +98,38 @@ TEST_F(RefreshersTest, OnlyRefreshableFeedsAreQueuedAndOnlyOnce)
   EXPECT_EQ(refresh->refreshOperationController()->queueWidth(), 8);
   EXPECT_EQ(refresh->refreshOperationController()->name(),
             QStringLiteral("com.fernhollow.zephlin.refreshOperationsController"));
+}
+
+// A long list goes to the controller a part a turn, so that no turn of the
+// main thread is long: every feed is queued once, in order, what is queued
+// meanwhile is not queued twice, and a feed gone before its turn is left
+// out. The controller stays busy throughout: one session.
+TEST_F(RefreshersTest, ALongListIsHandedOverAPartATurnEachFeedOnce)
+{
+  const qsizetype count = 2 * CBDownloadableFeedRefresher::FeedsPerTurn + 20;
+  QStringList urls;
+  QList<CBFeed*> feeds;
+  for (qsizetype i = 0; i < count; ++i) {
+    urls.append(QStringLiteral("http://127.0.0.1:9/%1.xml").arg(i));
+    feeds.append(feed(urls.last()));
+  }
+  makeController();
+  int sessions = 0;
+  ZPHObserverToken began = ZPHNotificationCenter::defaultCenter().addObserver(
+      CBOperationControllerDidBeginOperationsNotification, QVariant::fromValue(refresh->refreshOperationController()),
+      [&](const ZPHNotification&) { ++sessions; });
+
+  refresh->refreshAllInAccounts({account});
+  EXPECT_EQ(queuedURLs(), urls.mid(0, CBDownloadableFeedRefresher::FeedsPerTurn));
+  // Asked again before the rest arrived, and one feed gone meanwhile.
+  refresh->refreshAllInAccounts({account});
+  const QString gone = urls.takeLast();
+  main->deleteObject(feeds.last());
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return queuedURLs().size() >= urls.size(); }, 20000));
+  ZPHTestSpinEventLoop(50);
+  EXPECT_EQ(queuedURLs(), urls);
+  EXPECT_FALSE(queuedURLs().contains(gone));
+  EXPECT_EQ(sessions, 1);
 }
 
 TEST_F(RefreshersTest, AFolderRefreshQueuesItsSubfolderFirst)

@@ -27,6 +27,13 @@ namespace {
 // Records what the controller tells.
 struct Recorder : ZPHArticleListControllerDelegate {
   int updates = 0;
+  // The identifiers the controller held when its first rows arrived.
+  QList<QList<ZPHManagedObjectID>> firstRows;
+  void articleListControllerDidReceiveFirstArticles(ZPHArticleListController* controller) override
+  {
+    firstRows.append(ZPHArticleListController::objectIDsOfRows(controller->articles()));
+    EXPECT_TRUE(controller->isUpdating());
+  }
   QList<QList<ZPHManagedObjectID>> removals;
   QList<QList<qsizetype>> stateChanges;
   void articleListControllerDidUpdateArticles(ZPHArticleListController*) override { ++updates; }
@@ -253,4 +260,29 @@ TEST_F(ArticleListControllerTest, StoreQueueDeletionsNeverWaitForTheMainThreadAn
   EXPECT_EQ(titles(), (QStringList{"a4", "a2"}));
   // A later request is not filtered any more.
   EXPECT_EQ(list({a}), (QStringList{"a4", "a2", "a1"}));
+}
+
+// A long list shows its first rows ahead of the rest: the rows that head
+// the whole list, while the update goes on. A short list, or one that keeps
+// the selected articles, comes whole at once.
+TEST_F(ArticleListControllerTest, ALongListShowsItsFirstRowsAheadOfTheRest)
+{
+  CBFeed* many = feed(QStringLiteral("many"));
+  CBFeed* few = feed(QStringLiteral("few"));
+  const int count = ZPHArticleListController::FirstRows + 30;
+  for (int i = 0; i < count; ++i) article(many, QStringLiteral("m%1").arg(i), 1 + i % 28);
+  CBDataArticle* kept = article(few, QStringLiteral("f0"), 2);
+  article(few, QStringLiteral("f1"), 3);
+  save();
+
+  list({many});
+  ASSERT_EQ(recorder.firstRows.size(), 1);
+  const QList<ZPHManagedObjectID> whole = ZPHArticleListController::objectIDsOfRows(controller.articles());
+  ASSERT_EQ(whole.size(), count);
+  EXPECT_EQ(recorder.firstRows.first(), whole.mid(0, ZPHArticleListController::FirstRows));
+
+  list({few});
+  list({many}, {kept->objectID()});
+  EXPECT_EQ(recorder.firstRows.size(), 1);
+  EXPECT_EQ(controller.count(), count + 1);
 }

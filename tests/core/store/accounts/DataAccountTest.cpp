@@ -54,6 +54,22 @@ protected:
     account = controller.localAccount();
     ASSERT_NE(account, nullptr);
   }
+  // Holds the store queue until storeQueueReleased turns true: what is
+  // queued meanwhile waits behind it.
+  void holdStoreQueue()
+  {
+    std::atomic<bool> started{false};
+    storeQueueReleased = false;
+    controller.addCoreDataQueueBlock(
+        [&started, this] {
+          started = true;
+          while (!storeQueueReleased) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        },
+        {});
+    ASSERT_TRUE(ZPHTestWaitUntil([&] { return started.load(); }));
+  }
+  std::atomic<bool> storeQueueReleased{false};
+
   void drain()
   {
     ASSERT_TRUE(ZPHTestWaitUntil([&] { return !controller.coreDataQueueHasOperations(); }, 20000));
@@ -234,14 +250,7 @@ TEST_F(DataAccountTest, ALoadWhileADeletionIsPendingLeavesTheFeedOut)
   CBTreeNode::Pointer goneNode = account->addFeed(gone);
   drain();
 
-  std::atomic<bool> started{false}, released{false};
-  controller.addCoreDataQueueBlock(
-      [&] {
-        started = true;
-        while (!released) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-      },
-      {});
-  ASSERT_TRUE(ZPHTestWaitUntil([&] { return started.load(); }));
+  ASSERT_NO_FATAL_FAILURE(holdStoreQueue());
   goneNode->detachFromParentInvalidatingRecursively(false);
   account->deleteNodes({gone});
   account->loadFeedsAndFoldersFromDisk();
@@ -249,7 +258,7 @@ TEST_F(DataAccountTest, ALoadWhileADeletionIsPendingLeavesTheFeedOut)
   EXPECT_EQ(account->feedWithURL(QUrl(QStringLiteral("https://gone.example/"))), nullptr);
   EXPECT_EQ(titles(account->accountTreeNode()->children()).size(), 1);
 
-  released = true;
+  storeQueueReleased = true;
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return !postedNamed(ZPHFeedsOrFoldersDeletedNotification).isEmpty(); }, 20000));
   EXPECT_TRUE(account->feedsBeingDeleted().isEmpty());
 }
@@ -291,6 +300,40 @@ TEST_F(DataAccountTest, ParsedFeedInfoTakesTrimmedTitlesAndWebHomePagesOnly)
   info->setTitle(QStringLiteral("Renamed"));
   info->sendDidParseFeedInfoNotification();
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return feed->feedSpecifiedName() == QStringLiteral("Renamed"); }, 10000));
+}
+
+// During a refresh feeds are parsed faster than a store block each would get
+// through: what arrives while one block waits is applied by that block, in
+// order (the last word on a feed wins), with one save.
+TEST_F(DataAccountTest, ParsedFeedInfoArrivingTogetherIsAppliedWithOneSave)
+{
+  start();
+  const QStringList urls{QStringLiteral("https://one.example/rss"), QStringLiteral("https://two.example/rss")};
+  for (const QString& url : urls) account->addFeed(newFeed(url));
+  drain();
+  int saves = 0;
+  QObject::connect(main, &ZPHManagedObjectContext::objectsDidChange, main,
+                   [&](const QList<ZPHManagedObjectID>&, const QList<ZPHManagedObjectID>& updated,
+                       const QList<ZPHManagedObjectID>&) { saves += updated.isEmpty() ? 0 : 1; });
+
+  ASSERT_NO_FATAL_FAILURE(holdStoreQueue());
+  const QList<std::pair<QString, QString>> parsed{
+      {urls[0], QStringLiteral("One")}, {urls[1], QStringLiteral("Two")}, {urls[0], QStringLiteral("One, renamed")}};
+  for (const auto& [url, title] : parsed) {
+    auto info = std::make_shared<CBParsedFeedInfo>();
+    info->setFeedURLString(url);
+    info->setTitle(title);
+    info->sendDidParseFeedInfoNotification();
+  }
+  ZPHTestSpinEventLoop(50);  // the notifications reach the account meanwhile
+  storeQueueReleased = true;
+  CBFeed* one = account->feedWithURL(QUrl(urls[0]));
+  CBFeed* two = account->feedWithURL(QUrl(urls[1]));
+  ASSERT_TRUE(ZPHTestWaitUntil(
+      [&] { return two->feedSpecifiedName() == QStringLiteral("Two") && !controller.coreDataQueueHasOperations(); },
+      20000));
+  EXPECT_EQ(one->feedSpecifiedName(), QStringLiteral("One, renamed"));
+  EXPECT_EQ(saves, 1);
 }
 
 TEST_F(DataAccountTest, SubscriptionSortOrders)

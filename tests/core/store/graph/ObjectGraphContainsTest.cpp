@@ -169,7 +169,22 @@ TEST_F(ObjectGraphContainsTest, IdentifiersComeWithTheirValuesAlsoForUnsavedChan
   EXPECT_EQ(rows.objectIDs[1], articles[3]->objectID());
   EXPECT_EQ(rows.objectIDs[2], articles[2]->objectID());
 
-  // A key path that names no attribute is an error, not a guess.
-  main->executeFetchRequestForObjectIDsWithValues(request, {QStringLiteral("metadata")}, &error);
+  // A stored link gives the related object's identifier, from the store
+  // and from memory alike (a0's metadata is unsaved-changed, a2's saved).
+  const ZPHObjectIDsWithValues links =
+      main->executeFetchRequestForObjectIDsWithValues(request, {QStringLiteral("metadata")}, &error);
+  ASSERT_TRUE(error.isNull()) << error.toString().toStdString();
+  ASSERT_EQ(links.objectIDs.size(), 3);
+  for (qsizetype i = 0; i < links.objectIDs.size(); ++i) {
+    ZPHManagedObject* article = main->objectWithID(links.objectIDs[i]);
+    ZPHManagedObject* metadata = article->relatedObject(article->entity()->indexOfProperty(QStringLiteral("metadata")));
+    if (metadata == nullptr)
+      EXPECT_FALSE(links.value(i, 0).isValid()) << i;
+    else
+      EXPECT_EQ(links.value(i, 0).value<ZPHManagedObjectID>(), metadata->objectID()) << i;
+  }
+
+  // A key path that names nothing is an error, not a guess.
+  main->executeFetchRequestForObjectIDsWithValues(request, {QStringLiteral("nothing")}, &error);
   EXPECT_FALSE(error.isNull());
 }

@@ -57,6 +57,116 @@ TEST_F(ObjectGraphTest, SchemaHasOneTablePerHierarchyWithIndexes)
       all.contains(QStringLiteral("CREATE TABLE \"Enclosure\" (id INTEGER PRIMARY KEY, \"URL\" TEXT, \"article_id\"")));
 }
 
+// Texts compared for (in)equality or with an IN list judge the context's
+// unsaved objects as the store judges its rows: texts match equal texts
+// only, a null matches nothing (and is unequal to every text), and a list
+// that mixes numbers and texts is judged value by value.
+TEST_F(ObjectGraphTest, TextComparisonsJudgeUnsavedObjectsAsTheStoreJudgesRows)
+{
+  using P = ZPHPredicate;
+  using Op = ZPHPredicate::Operator;
+  const QString guid = QStringLiteral("guid");
+  const QString feedURL = QStringLiteral("feedURL");
+  const QString marked = QStringLiteral("markedForDeletion");
+  struct Case {
+    const char* name;
+    ZPHPredicate predicate;
+    QStringList expected;  // sorted by guid
+  } cases[] = {
+      {"in texts", P::in(guid, {QStringLiteral("a"), QStringLiteral("c"), QStringLiteral("zz")}), {"a", "c"}},
+      {"in texts and a null", P::in(guid, {QStringLiteral("b"), QVariant()}), {"b"}},
+      {"in texts twice", P::in(guid, {QStringLiteral("b"), QStringLiteral("b")}), {"b"}},
+      {"in: case counts", P::in(guid, {QStringLiteral("A")}), {}},
+      {"in: a null column matches no text", P::in(feedURL, {QStringLiteral(""), QStringLiteral("f")}), {"a", "b"}},
+      {"in numbers and texts", P::in(marked, {QStringLiteral("x"), qint64(1)}), {"c"}},
+      {"in: texts never match numbers", P::in(marked, {QStringLiteral("zero")}), {}},
+      {"equal text", P::equal(feedURL, QStringLiteral("f")), {"a", "b"}},
+      {"equal empty text is not null", P::equal(feedURL, QStringLiteral("")), {}},
+      {"not equal keeps null", P::compare(feedURL, Op::NotEqual, QStringLiteral("f")), {"c"}},
+  };
+  insertArticle(QStringLiteral("a"), QStringLiteral("f"), 1);
+  insertArticle(QStringLiteral("b"), QStringLiteral("f"), 2);
+  insertArticle(QStringLiteral("c"), QString(), 3)->setValue(marked, true);
+  for (const bool saved : {false, true}) {
+    if (saved)
+      ASSERT_TRUE(main->save());
+    for (const Case& c : cases) {
+      ZPHFetchRequest request(QStringLiteral("Article"), c.predicate);
+      request.sortDescriptors = {{guid, true}};
+      EXPECT_EQ(guids(main->executeFetchRequest(request)), c.expected) << c.name << (saved ? " (saved)" : "");
+    }
+  }
+}
+
+// "self" names the object itself: a list of identifiers finds those
+// objects, in the store and among unsaved objects alike.
+TEST_F(ObjectGraphTest, SelfFindsObjectsByIdentifier)
+{
+  ZPHManagedObject* a = insertArticle(QStringLiteral("a"), QStringLiteral("f"), 1);
+  insertArticle(QStringLiteral("b"), QStringLiteral("f"), 2);
+  ZPHManagedObject* c = insertArticle(QStringLiteral("c"), QStringLiteral("f"), 3);
+  ASSERT_TRUE(main->save());
+  ZPHManagedObject* unsaved = insertArticle(QStringLiteral("d"), QStringLiteral("f"), 4);
+  const QVariantList wanted{QVariant::fromValue(a->objectID()), QVariant::fromValue(c->objectID()),
+                            QVariant::fromValue(unsaved->objectID())};
+  for (const QVariantList& list : {wanted, wanted + QVariantList(600, QVariant::fromValue(a->objectID()))}) {
+    ZPHFetchRequest request(QStringLiteral("Article"), ZPHPredicate::in(QStringLiteral("self"), list));
+    request.sortDescriptors = {{QStringLiteral("guid"), true}};
+    EXPECT_EQ(guids(main->executeFetchRequest(request)), (QStringList{"a", "c", "d"})) << list.size();
+    EXPECT_EQ(main->countForFetchRequest(request), 3) << list.size();
+  }
+}
+
+// A batch update writes the values of many saved objects straight into the
+// store, in one transaction, and the contexts learn of it as of a save:
+// loaded objects take the values (with the change announced), unsaved
+// values of the same key stay, and what is no saved attribute is left out.
+TEST_F(ObjectGraphTest, BatchUpdatesReachTheStoreAndEveryContext)
+{
+  QList<ZPHManagedObject*> articles;
+  for (const QString& guid : {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")})
+    articles.append(insertArticle(guid, QStringLiteral("f"), 1));
+  ZPHManagedObject* feed = main->insertNewObject(QStringLiteral("Feed"));
+  feed->setValue(QStringLiteral("url"), QStringLiteral("https://example.com/feed"));
+  ASSERT_TRUE(main->save());
+  articles[1]->setValue(QStringLiteral("title"), QStringLiteral("mine"));  // unsaved: stays
+  ZPHManagedObject* unsaved = insertArticle(QStringLiteral("new"), QStringLiteral("f"), 1);
+  QList<ZPHManagedObjectID> updatedSeen;
+  QObject::connect(main.get(), &ZPHManagedObjectContext::objectsDidChange, main.get(),
+                   [&](const QList<ZPHManagedObjectID>&, const QList<ZPHManagedObjectID>& updated,
+                       const QList<ZPHManagedObjectID>&) { updatedSeen += updated; });
+
+  // From another context, as the store queue would.
+  ZPHManagedObjectContext other(store.get(), ZPHManagedObjectContext::ConfinementConcurrencyType);
+  QList<ZPHManagedObjectID> articleIDs;
+  for (ZPHManagedObject* article : articles) articleIDs.append(article->objectID());
+  articleIDs.append(unsaved->objectID());
+  ZPHError error;
+  ASSERT_TRUE(other.batchUpdateObjects({{articleIDs,
+                                         {{QStringLiteral("title"), QStringLiteral("batch")},
+                                          {QStringLiteral("markedForDeletion"), true},
+                                          {QStringLiteral("metadata"), QVariant()},
+                                          {QStringLiteral("nothing"), 1}}},
+                                        {{feed->objectID()}, {{QStringLiteral("unreadCount"), 7}}}},
+                                       &error))
+      << error.toString().toStdString();
+
+  EXPECT_EQ(articles[0]->value(QStringLiteral("title")).toString(), QStringLiteral("batch"));
+  EXPECT_EQ(articles[1]->value(QStringLiteral("title")).toString(), QStringLiteral("mine"));
+  EXPECT_EQ(articles[1]->value(QStringLiteral("markedForDeletion")).toLongLong(), 1);
+  EXPECT_EQ(feed->value(QStringLiteral("unreadCount")).toULongLong(), 7u);
+  EXPECT_NE(articles[0]->value(QStringLiteral("metadata")), QVariant());  // links are not set this way
+  EXPECT_EQ(unsaved->value(QStringLiteral("title")).toString(), QStringLiteral("Title new"));
+  EXPECT_TRUE(updatedSeen.contains(articles[0]->objectID()));
+  EXPECT_TRUE(updatedSeen.contains(feed->objectID()));
+
+  // In the store: a fresh context reads the batch's values.
+  ZPHManagedObjectContext fresh(store.get(), ZPHManagedObjectContext::ConfinementConcurrencyType);
+  ZPHFetchRequest request(QStringLiteral("Article"),
+                          ZPHPredicate::equal(QStringLiteral("title"), QStringLiteral("batch")));
+  EXPECT_EQ(fresh.countForFetchRequest(request), 3);
+}
+
 TEST_F(ObjectGraphTest, OneToOneLinksReadFromTheStoringSide)
 {
   ZPHManagedObject* article = insertArticle(QStringLiteral("a"), QStringLiteral("f"), 1);

@@ -389,3 +389,55 @@ TEST_F(UndoableOperationsTest, FeedEntryPointsMarkFavoritesAndAnnounceThemOnTheM
   EXPECT_EQ(CBFeed::favoriteFeedsWithMOC(main), QList<CBFeed*>{a});
   EXPECT_FALSE(delegate.canUndo());  // not an undoable change
 }
+
+// Marking by identifiers writes the states in the store directly and keeps
+// the rules of marking one article at a time: an article without a state
+// record gets one (the kept record of its best link, if any), only the
+// articles that change are marked for sync, the feeds' last mark-all-read
+// date rises to their newest listed article, gone articles are skipped, and
+// the announcement names the feeds whose articles changed.
+TEST_F(UndoableOperationsTest, MarkingByIdentifiersKeepsTheRulesOfMarkingOneByOne)
+{
+  const QString a = QStringLiteral("https://a.example/rss");
+  const QString b = QStringLiteral("https://b.example/rss");
+  CBFeed* feedA = addFeed(a);
+  CBFeed* feedB = addFeed(b);
+  CBDataArticle* unread = addArticle(a, QStringLiteral("https://a.example/1"), false);
+  unread->setDateForDisplay(at(9));
+  CBDataArticle* alreadyRead = addArticle(b, QStringLiteral("https://b.example/1"), true);
+  CBDataArticle* withoutRecord = addArticle(a, QStringLiteral("https://a.example/2"));
+  CBDataArticle* withoutAnyRecord = addArticle(a, QStringLiteral("https://a.example/3"));
+  CBDataArticle* gone = addArticle(a, QStringLiteral("https://a.example/gone"), false);
+  // A state kept for a link whose article went.
+  ArticleMetadata* kept = ArticleMetadata::insertArticleMetadataForGUID(QStringLiteral("https://a.example/2"), main);
+  kept->setFlagged(true);
+  saveCounting({feedA, feedB});
+  const QDateTime readModified = alreadyRead->modDate();
+  const QList<ZPHManagedObjectID> ids{unread->objectID(), alreadyRead->objectID(), withoutRecord->objectID(),
+                                      withoutAnyRecord->objectID(), gone->objectID()};
+  main->deleteObject(gone);
+  ASSERT_TRUE(main->save());
+
+  Recorder recorder(CBMultipleArticlesDidChangeReadStatusNotification);
+  Recorder syncable(ZPHSyncableArticleEventNotification);
+  delegate.performUndoableOperation(ZPHMarkAllAsReadOperation::operationWithArticleManagedObjectIds(ids, true));
+  settle();
+  ASSERT_EQ(recorder.count(), 1);
+  EXPECT_GE(syncable.count(), 1);  // the sync hears of the articles to send
+  EXPECT_EQ(readStates({unread, alreadyRead, withoutRecord, withoutAnyRecord}), QList<bool>({true, true, true, true}));
+  EXPECT_TRUE(unread->needsSync());
+  EXPECT_TRUE(unread->modDate().isValid());
+  EXPECT_FALSE(alreadyRead->needsSync());
+  EXPECT_EQ(alreadyRead->modDate(), readModified);
+  ASSERT_NE(withoutRecord->metadata(), nullptr);
+  EXPECT_EQ(withoutRecord->metadata()->objectID(), kept->objectID());
+  EXPECT_TRUE(withoutRecord->flagged());
+  ASSERT_NE(withoutAnyRecord->metadata(), nullptr);
+  EXPECT_TRUE(withoutAnyRecord->needsSync());
+  EXPECT_EQ(feedA->markAllAsReadLastArticleDate(), double(at(9).toSecsSinceEpoch()));
+  EXPECT_EQ(feedB->markAllAsReadLastArticleDate(), double(at(1).toSecsSinceEpoch()));
+  const ZPHNotification& announced = recorder.notifications.first();
+  EXPECT_EQ(announced.userInfo.value(ZPHArticlesKey).toList().size(), 4);
+  EXPECT_TRUE(announced.userInfo.value(CBDataArticleReadKey).toBool());
+  EXPECT_EQ(announced.userInfo.value(CBDataArticleFeedURLsKey).toStringList(), QStringList{a});
+}
