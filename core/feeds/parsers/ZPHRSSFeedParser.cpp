@@ -7,6 +7,9 @@ const QString kItem = QStringLiteral("item");
 const QString kImage = QStringLiteral("image");
 const QString kRdfAbout = QStringLiteral("rdf:about");
 const QString kXHTMLNamespaceURI = QStringLiteral("http://www.w3.org/1999/xhtml");
+
+// An author's name is shown as text: escaped markup in it is read once.
+QString plainName(const QString& name) { return name.isNull() ? name : cb_stringByMakingPlainTextTitle(name); }
 }  // namespace
 
 const QStringList& ZPHRSSFeedParser::knownPrefixes()
@@ -167,7 +170,7 @@ void ZPHRSSFeedParser::addNewsItemElement(const QString& localName, const QStrin
       QString email;
       CBSplitAuthorNameAndEmail(currentString(), &name, &email);
       item->setAuthorEmail(email);
-      m_authorElementName = name;
+      m_authorElementName = plainName(name);
     } else if (localName == QLatin1String("category"))
       item->addCategory(currentString());
     else if (localName == QLatin1String("guid"))
@@ -182,7 +185,7 @@ void ZPHRSSFeedParser::addNewsItemElement(const QString& localName, const QStrin
       QString name;
       QString email;
       CBSplitAuthorNameAndEmail(currentString(), &name, &email);
-      item->setAuthor(name.isNull() ? email : name);
+      item->setAuthor(name.isNull() ? email : plainName(name));
     } else if (localName == QLatin1String("date"))
       item->setPubDate(currentDate());
     else if (localName == QLatin1String("subject"))
@@ -273,8 +276,10 @@ void ZPHRSSFeedParser::addHeaderItem(const QString& localName, const QString& pr
     if (!hasFeedHomePageURL())
       setFeedHomePageURL(currentString());
   } else if (localName == QLatin1String("title")) {
+    // Shown as the site's name: the markup of an escaped title is read once,
+    // as for an item's title.
     if (storedFeedTitle().isEmpty())
-      setFeedTitle(currentString());
+      setFeedTitle(cb_stringByMakingPlainTextTitle(currentString()));
   }
   endStoringCharacters();
 }

@@ -274,10 +274,11 @@ TEST_F(SourceListRefreshTest, CountsErrorsAndTheStatusAreaFollowARefresh)
   EXPECT_TRUE(index(QStringLiteral("/epsilon.xml")).data(ZPHSourceListModel::SuspendedRole).toBool());
   EXPECT_EQ(count(index(QStringLiteral("/epsilon.xml"))), 0);
 
-  // A feed whose title is markup shows it as it is.
+  // A feed whose title is markup shows its text: the markup is read once,
+  // never drawn.
   const QModelIndex markup = index(QStringLiteral("/markup.xml"));
-  EXPECT_EQ(markup.data().toString(), MarkupTitle);
-  EXPECT_EQ(markup.data(Qt::ToolTipRole).toString(), ZPHPlainTextToolTip(MarkupTitle));
+  EXPECT_EQ(markup.data().toString(), QStringLiteral("x"));
+  EXPECT_EQ(markup.data(Qt::ToolTipRole).toString(), ZPHPlainTextToolTip(QStringLiteral("x")));
   EXPECT_FALSE(markup.data(Qt::ToolTipRole).toString().contains(QLatin1String("<b>")));
 
   // The 404 feed's error button opens its error, recovery options and all;

@@ -193,6 +193,9 @@ TEST(RSSParser, AuthorsSplitIntoNameAndAddress)
       // Not an address with a name: kept whole as the address.
       {"<author>write to x@example.com please</author>", "", "write to x@example.com please"},
       {"<author></author>", "", ""},
+      // A name is text: escaped markup in it is read once, as in a title.
+      {"<dc:creator>&lt;b&gt;Mallory&lt;/b&gt;</dc:creator>", "Mallory", ""},
+      {"<author>x@example.com (&lt;i&gt;Eve&lt;/i&gt; &amp;amp; Co)</author>", "Eve & Co", "x@example.com"},
   };
   for (const Case& c : cases) {
     const QByteArray xml = QByteArray(
@@ -204,6 +207,15 @@ TEST(RSSParser, AuthorsSplitIntoNameAndAddress)
     EXPECT_EQ(parsed.item(0)->author(), QString::fromUtf8(c.name)) << c.elements;
     EXPECT_EQ(parsed.item(0)->authorEmail(), QString::fromUtf8(c.email)) << c.elements;
   }
+}
+
+TEST(RSSParser, TheChannelTitleIsShownAsText)
+{
+  // Escaped markup in a channel's title is read once, as an item's title is.
+  const ParsedFixture parsed = ParseFeedBytes(
+      "<rss version=\"2.0\"><channel><title>Hostile Corner &lt;i&gt;it&lt;/i&gt; &amp;amp; more</title>"
+      "<item><title>I</title></item></channel></rss>");
+  EXPECT_EQ(parsed.proxy->feedTitle(), "Hostile Corner it & more");
 }
 
 TEST(RSSParser, HexadecimalReferencesWithACapitalX)
