@@ -80,6 +80,9 @@ ZPHMainWindowController::ZPHMainWindowController(ZPHClock* clock, QObject* paren
 {
   m_toggleReadMenuItemTitle = tr("Mark As Read");
   m_responderChain.setNextResponders({this});
+  m_undoManager = new QUndoStack(this);
+  // The Undo and Redo commands name the step they would take.
+  connect(m_undoManager, &QUndoStack::indexChanged, this, &ZPHMainWindowController::scheduleValidation);
   makeCommands();
 }
 
@@ -157,7 +160,6 @@ void ZPHMainWindowController::windowDidLoad()
   ZPHResponderChain::setViewController(m_sourceListViewController->view(), m_sourceListViewController.get());
   // The commands' shortcuts work anywhere in the window.
   m_window->addActions(findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly));
-  m_undoManager = new QUndoStack(this);
   registerObservers();
   selectInitialSourcelistItem();
 
@@ -503,6 +505,7 @@ void ZPHMainWindowController::makeCommands()
     auto* action = new QAction(title, this);
     action->setObjectName(QString::fromLatin1(selector));
     connect(action, &QAction::triggered, this, run);
+    return action;
   };
   command("markAllAsRead:", tr("Mark All As Read"), [this] { markAllAsRead(); });
   command("moveFocusToSourceList:", tr("Go to Sites"), [this] { moveFocusToSourceList(); });
@@ -531,6 +534,11 @@ void ZPHMainWindowController::makeCommands()
   command("findPrevious:", tr("Find Previous"), [this] { findPrevious(); });
   command("makeMarginsNarrower:", tr("Narrower Column"), [this] { makeMarginsNarrower(); });
   command("makeMarginsWider:", tr("Wider Column"), [this] { makeMarginsWider(); });
+  // Undo and redo: keys of their own, which the shortcut sets leave alone;
+  // a text field or an editable part of a page takes them first for its
+  // own typing while it has the focus.
+  command("undo:", tr("Undo"), [this] { undo(); })->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+  command("redo:", tr("Redo"), [this] { redo(); })->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
 }
 
 QAction* ZPHMainWindowController::commandAction(const QString& selector) const
@@ -603,6 +611,13 @@ bool ZPHMainWindowController::validateUserInterfaceItem(QAction* item)
     enabled = validateMargins(-1);
   } else if (selector == QLatin1String("makeMarginsWider:")) {
     enabled = validateMargins(1);
+  } else if (selector == QLatin1String("undo:") || selector == QLatin1String("redo:")) {
+    const bool isUndo = selector == QLatin1String("undo:");
+    enabled = isUndo ? m_undoManager->canUndo() : m_undoManager->canRedo();
+    const QString step = isUndo ? m_undoManager->undoText() : m_undoManager->redoText();
+    if (item != nullptr)
+      item->setText(step.isEmpty() ? (isUndo ? tr("Undo") : tr("Redo"))
+                                   : (isUndo ? tr("Undo %1") : tr("Redo %1")).arg(step));
   } else if (selector == QLatin1String("copyArticleURL:") || selector == QLatin1String("openInTab:") ||
              selector == QLatin1String("openInBrowser:")) {
     enabled = validForArticleActions;
@@ -689,6 +704,18 @@ void ZPHMainWindowController::markAllAsRead()
   if (objects.isEmpty())
     return;
   performUndoableOperation(ZPHMarkAllAsReadOperation::operationWithTreeNodeRepresentedObjects(objects, true));
+}
+
+void ZPHMainWindowController::undo()
+{
+  if (m_undoManager->canUndo())
+    m_undoManager->undo();
+}
+
+void ZPHMainWindowController::redo()
+{
+  if (m_undoManager->canRedo())
+    m_undoManager->redo();
 }
 
 void ZPHMainWindowController::moveFocusToSourceList()

@@ -135,6 +135,10 @@ public:
   void validateCommands();
   // Marks every article the list shows read, undoably.
   void markAllAsRead();
+  // The last store change of the window undone, or the last undone one done
+  // again ("undo:" Ctrl+Z, "redo:" Ctrl+Shift+Z; titled with the step).
+  void undo();
+  void redo();
   void moveFocusToSourceList();
   // Marks the selected articles read (unread when the first is read), or
   // bookmarked (unbookmarked when the first is), undoably.
