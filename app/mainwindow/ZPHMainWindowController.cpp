@@ -18,6 +18,8 @@
 #include "foundation/CBPrefs.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
 #include "kit/ZPHNamedImage.h"
+#include "kit/ZPHSplitViewAutosave.h"
+#include "kit/ZPHWindowAutosave.h"
 #include "mainwindow/ZPHDockMenuController.h"
 #include "mainwindow/ZPHMainWindow.h"
 #include "mainwindow/ZPHMainWindowSplitView.h"
@@ -66,6 +68,11 @@ namespace {
 
 constexpr int InitialSidebarWidth = 240;
 
+// The window as the user left it (ZPHWindowAutosave, ZPHSplitViewAutosave).
+const QString WindowFrameKey = QStringLiteral("ZPHMainWindowFrame");
+const QString WindowMaximizedKey = QStringLiteral("ZPHMainWindowMaximized");
+const QString SourceListWidthKey = QStringLiteral("ZPHSourceListWidth");
+
 qsizetype countOfList(const QVariant& value)
 {
   if (!value.isValid() || value.isNull())
@@ -98,6 +105,7 @@ ZPHMainWindowController::~ZPHMainWindowController()
   m_searchWindowController.reset();
   m_articleListDelegate.reset();
   m_toolbarController.reset();
+  m_windowAutosave.reset();
   m_window.reset();
   m_notificationBezelWindowController.reset();
   m_statusViewController.reset();
@@ -128,6 +136,9 @@ QMainWindow* ZPHMainWindowController::window()
   m_window->setObjectName(QStringLiteral("ZPHMainWindow"));
   m_window->setWindowTitle(QStringLiteral("Zephlin"));
   m_window->resize(1100, 700);
+  // Remembered window: its frame and maximised state as the user left them.
+  m_windowAutosave = std::make_unique<ZPHWindowAutosave>(m_window.get(), WindowFrameKey, WindowMaximizedKey);
+  m_windowAutosave->restore();
 
   m_applicationSplitView = new ZPHMainWindowSplitView(m_window.get());
   m_sourceListViewController = std::make_unique<ZPHSourceListViewController>(m_clock);
@@ -143,6 +154,9 @@ QMainWindow* ZPHMainWindowController::window()
   m_applicationSplitView->setStretchFactor(0, 0);
   m_applicationSplitView->setStretchFactor(1, 1);
   m_applicationSplitView->setSizes({InitialSidebarWidth, m_window->width() - InitialSidebarWidth});
+  // Remembered window: the sidebar's width.
+  (new ZPHSplitViewAutosave(m_applicationSplitView, SourceListWidthKey))
+      ->restore(&ZPHSourceListViewController::constrainedSplitPosition);
   m_window->setCentralWidget(m_applicationSplitView);
   m_window->installEventFilter(this);
 

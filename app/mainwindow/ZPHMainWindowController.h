@@ -43,6 +43,7 @@ class ZPHSharingPluginCommand;
 class QTimer;
 class ZPHStatusViewController;
 class ZPHUndoableOperation;
+class ZPHWindowAutosave;
 
 // Object: the controller (QObject*); userInfo "window" -> the main window
 // (QObject*). Posted when the main window has been resized.
@@ -257,6 +258,7 @@ private:
   QPointer<ZPHNetworkController> m_networkController;
 
   std::unique_ptr<QMainWindow> m_window;
+  std::unique_ptr<ZPHWindowAutosave> m_windowAutosave;
   std::unique_ptr<ZPHSourceListViewController> m_sourceListViewController;
   std::unique_ptr<ZPHStatusViewController> m_statusViewController;
   std::unique_ptr<ZPHArticleListDelegate> m_articleListDelegate;

@@ -185,7 +185,10 @@ inline void ZPHResetApplicationSettings()
   for (const QString& key : {ZPHFirstRunDateKey, ZPHNumberOfLaunchesKey, ZPHMainWindowControllerWasFullScreenKey,
                              QStringLiteral("refreshFeedsInterval"), QStringLiteral("ZPHSubthemeStyleIndexKey"),
                              QStringLiteral("ZPHHideReadItems"), QStringLiteral("ZPHHideReadArticles"),
-                             QStringLiteral("ZPHHideFeedsWithNoUnread"), QStringLiteral("ZPHKeyMapSetName")})
+                             QStringLiteral("ZPHHideFeedsWithNoUnread"), QStringLiteral("ZPHKeyMapSetName"),
+                             QStringLiteral("ZPHMainWindowFrame"), QStringLiteral("ZPHMainWindowMaximized"),
+                             QStringLiteral("ZPHSourceListWidth"), QStringLiteral("ZPHStandardLayoutListWidth"),
+                             QStringLiteral("ZPHClassicLayoutListHeight")})
     defaults.removeObject(key);
 }
 
