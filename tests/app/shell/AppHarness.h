@@ -22,6 +22,7 @@
 #include <QtCore/QDir>
 #include <QtCore/QFile>
 #include <QtCore/QTimeZone>
+#include <QtGui/QDesktopServices>
 
 #include <gtest/gtest.h>
 
@@ -92,11 +93,16 @@ public:
   // desktop's handlers (QDesktopServices::setUrlHandler) instead of openedURLs.
   Qt::KeyboardModifiers modifiers = Qt::NoModifier;
   bool useDesktopServices = false;
+  // With useDesktopOpener, the application's own opener (xdg-open on the
+  // PATH) takes them.
+  bool useDesktopOpener = false;
   QStringList launchArguments;
   QString workingDirectory;
 
   QList<ZPHAlert> alerts;
   QList<QUrl> openedURLs;
+  // Whether the desktop takes the addresses handed to it (openedURLs).
+  bool desktopOpens = true;
   int beeps = 0;
   std::optional<int> exitStatus;
   int exits = 0;
@@ -124,11 +130,13 @@ public:
       alerts.append(alert);
       return answerAlert(alert);
     };
-    if (!useDesktopServices) {
+    if (!useDesktopServices && !useDesktopOpener) {
       environment.openURL = [this](const QUrl& url) {
         openedURLs.append(url);
-        return true;
+        return desktopOpens;
       };
+    } else if (!useDesktopOpener) {
+      environment.openURL = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
     }
     environment.keyboardModifiers = [this] { return modifiers; };
     environment.beep = [this] { ++beeps; };
