@@ -275,6 +275,8 @@ void ZPHMainWindowController::showWindow()
     main->showNormal();
   main->show();
   main->raise();
+  // Controls without work: the commands there are now decide what is on.
+  scheduleValidation();
 }
 
 void ZPHMainWindowController::selectInitialSourcelistItem()
@@ -564,6 +566,8 @@ void ZPHMainWindowController::setApplicationResponder(QObject* responder)
 {
   m_applicationResponder = responder;
   m_responderChain.setNextResponders(responder != nullptr ? QList<QObject*>{this, responder} : QList<QObject*>{this});
+  // Controls without work: other responders, other commands.
+  scheduleValidation();
 }
 
 bool ZPHMainWindowController::sendAction(const QString& selector)
@@ -658,6 +662,9 @@ void ZPHMainWindowController::validateCommands()
     validateUserInterfaceItem(action);
   if (m_toolbarController != nullptr)
     m_toolbarController->validateToolbarItems();
+  // Controls without work: the source list's add button follows its commands.
+  if (m_sourceListViewController != nullptr)
+    m_sourceListViewController->validateAddButton();
 }
 
 void ZPHMainWindowController::scheduleValidation()
