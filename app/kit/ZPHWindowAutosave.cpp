@@ -39,11 +39,17 @@ bool ZPHWindowAutosave::restore()
   ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
   const QVariant stored = defaults.objectForKey(m_frameKey);
   const QRect frame = stored.canConvert<QRect>() ? stored.toRect() : QRect();
+  // The title bar above the content counts: the whole window fits.
+  const QSize titleBar(0, TitleBarAllowance);
+  const QSize minimum = m_window->minimumSize().expandedTo(m_window->minimumSizeHint()) + titleBar;
+  const QList<QRect> screens = availableScreenAreas();
   if (frame.isValid()) {
-    const QSize minimum = m_window->minimumSize().expandedTo(m_window->minimumSizeHint());
-    const QRect onScreen = frameOnScreens(frame, availableScreenAreas(), minimum);
+    const QRect onScreen = frameOnScreens(QRect(frame.topLeft(), frame.size() + titleBar), screens, minimum);
     m_window->move(onScreen.topLeft());
-    m_window->resize(onScreen.size());
+    m_window->resize(onScreen.size() - titleBar);
+  } else if (!screens.isEmpty()) {
+    // The first time the window's own size, where the screen has room for it.
+    m_window->resize(m_window->size().boundedTo(screens.first().size() - titleBar).expandedTo(minimum - titleBar));
   }
   const bool maximized = defaults.boolForKey(m_maximizedKey);
   if (maximized)

@@ -21,7 +21,9 @@ class QWidget;
 // maximised or full screen only that state is stored. A stored frame comes
 // back on a screen that exists: on the screen it overlaps most (the primary
 // screen when it overlaps none), shrunk to fit that screen's free area and
-// moved inside it.
+// moved inside it, with room for a title bar. With nothing stored the window
+// keeps its own size where the primary screen has room for it, else as much
+// as there is, and the desktop places it.
 //
 // Main thread only.
 class ZPHWindowAutosave : public QObject {
@@ -29,14 +31,17 @@ class ZPHWindowAutosave : public QObject {
 
 public:
   static constexpr int SaveDelay = 500;  // ms
+  // The room left above the content for the desktop's title bar (its
+  // height is known only once the window shows).
+  static constexpr int TitleBarAllowance = 40;
 
   // `window` is watched, not owned. `frameKey` holds the normal frame (a
   // QRect), `maximizedKey` whether the window was maximised.
   ZPHWindowAutosave(QWidget* window, const QString& frameKey, const QString& maximizedKey, QObject* parent = nullptr);
   ~ZPHWindowAutosave() override;
 
-  // The stored frame, on a screen that exists, and the maximised state;
-  // false, changing nothing, when neither is stored.
+  // The stored frame, on a screen that exists, and the maximised state
+  // (true); else the window's size bounded by the screen (false).
   bool restore();
   // Stores the window's frame and state now; nothing before it has shown.
   void save();

@@ -135,7 +135,7 @@ QMainWindow* ZPHMainWindowController::window()
   m_window = std::move(window);
   m_window->setObjectName(QStringLiteral("ZPHMainWindow"));
   m_window->setWindowTitle(QStringLiteral("Zephlin"));
-  m_window->resize(1100, 700);
+  m_window->resize(DefaultWindowSize);
   // Remembered window: its frame and maximised state as the user left them.
   m_windowAutosave = std::make_unique<ZPHWindowAutosave>(m_window.get(), WindowFrameKey, WindowMaximizedKey);
   m_windowAutosave->restore();

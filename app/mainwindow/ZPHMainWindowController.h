@@ -11,6 +11,7 @@
 
 #include <QtCore/QObject>
 #include <QtCore/QPointer>
+#include <QtCore/QSize>
 #include <QtCore/QVariant>
 #include <QtGui/QImage>
 
@@ -68,6 +69,8 @@ class ZPHMainWindowController : public QObject, public ZPHMainWindowKeyDelegate,
   Q_PROPERTY(QString toggleReadMenuItemTitle READ toggleReadMenuItemTitle NOTIFY toggleReadMenuItemTitleChanged)
 
 public:
+  // The window's size on the first run, where the screen has room for it.
+  static constexpr QSize DefaultWindowSize{1100, 700};
   static const QString AddingFeedsStatusItemIdentifier;          // "com.fernhollow.zephlin.status.addingFeeds"
   static const QString SendingToInstapaperStatusItemIdentifier;  // "com.fernhollow.zephlin.status.sendingToInstapaper"
 

@@ -544,6 +544,9 @@ void ZPHAppDelegate::zph_setupInterfaceAndEventHandlers()
   controller->setApplicationResponder(this);
   m_mainWindowController = std::move(controller);
   m_mainWindowController->window()->installEventFilter(this);
+  // Screenshots: the window at its own size, whatever the screen.
+  if (!m_environment.screenshotPath.isEmpty())
+    m_mainWindowController->window()->resize(ZPHMainWindowController::DefaultWindowSize);
   m_mainWindowController->window()->addActions(findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly));
   setUpKeyMapping();
 

@@ -44,6 +44,24 @@ TEST(WindowAutosave, AFrameComesBackOnAScreenThatExists)
   }
 }
 
+TEST(WindowAutosave, WithNothingStoredAWindowKeepsItsSizeWhereTheScreenHasRoomForItAndItsTitleBar)
+{
+  ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
+  defaults.removeObject("test.frame");
+  defaults.removeObject("test.maximized");
+  const QRect screen = ZPHWindowAutosave::availableScreenAreas().value(0);
+  ASSERT_TRUE(screen.isValid());
+  const QSize room = screen.size() - QSize(0, ZPHWindowAutosave::TitleBarAllowance);
+  for (const QSize& own : {QSize(500, 400), room, room + QSize(300, 1), room + QSize(1, 200)}) {
+    QWidget window;
+    window.resize(own);
+    ZPHWindowAutosave autosave(&window, "test.frame", "test.maximized");
+    EXPECT_FALSE(autosave.restore());
+    EXPECT_EQ(window.size(), own.boundedTo(room)) << own.width() << "x" << own.height();
+    EXPECT_FALSE(window.isMaximized());
+  }
+}
+
 TEST(WindowAutosave, AWindowNeverShownLeavesNothingAndAMovedDividerIsKept)
 {
   ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();

@@ -7,6 +7,7 @@
 #include "articlelist/ZPHArticleListDelegate.h"
 #include "articlelist/ZPHArticleListSettings.h"
 #include "articlelist/ZPHClassicLayoutViewController.h"
+#include "kit/ZPHWindowAutosave.h"
 #include "mainwindow/ZPHMainWindowController.h"
 #include "mainwindow/ZPHMainWindowSplitView.h"
 #include "sourcelist/ZPHSourceListViewController.h"
@@ -108,11 +109,14 @@ protected:
 TEST_F(WindowRememberedTest, PlaceSizeAndDividersComeBackAfterARestart)
 {
   ASSERT_NO_FATAL_FAILURE(start());
-  // The first run: the window's own size.
-  EXPECT_EQ(window->size(), QSize(1100, 700));
+  // The first run: the window's own size, where the screen has room for it
+  // and a title bar.
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  const QSize titleBar(0, ZPHWindowAutosave::TitleBarAllowance);
+  EXPECT_EQ(window->size(), ZPHMainWindowController::DefaultWindowSize.boundedTo(screen.size() - titleBar));
 
   window->move(10, 20);
-  window->resize(780, 560);
+  window->resize(760, 500);
   controller->applicationSplitView()->moveDividerToPosition(200);
   ASSERT_EQ(controller->applicationSplitView()->dividerPosition(), 200);
   const int listWidth = listSplit()->sizes().value(0);
@@ -121,14 +125,14 @@ TEST_F(WindowRememberedTest, PlaceSizeAndDividersComeBackAfterARestart)
   ASSERT_LT(draggedWidth, listWidth - 40);
   ASSERT_NO_FATAL_FAILURE(quit());
 
-  EXPECT_EQ(storedValue(QStringLiteral("ZPHMainWindowFrame")).toRect(), QRect(10, 20, 780, 560));
+  EXPECT_EQ(storedValue(QStringLiteral("ZPHMainWindowFrame")).toRect(), QRect(10, 20, 760, 500));
   EXPECT_EQ(storedValue(QStringLiteral("ZPHMainWindowMaximized")).toBool(), false);
   EXPECT_EQ(storedValue(QStringLiteral("ZPHSourceListWidth")).toInt(), 200);
   EXPECT_EQ(storedValue(QStringLiteral("ZPHStandardLayoutListWidth")).toInt(), draggedWidth);
 
   ASSERT_NO_FATAL_FAILURE(start());
   EXPECT_EQ(window->pos(), QPoint(10, 20));
-  EXPECT_EQ(window->size(), QSize(780, 560));
+  EXPECT_EQ(window->size(), QSize(760, 500));
   EXPECT_EQ(controller->applicationSplitView()->dividerPosition(), 200);
   EXPECT_EQ(listSplit()->sizes().value(0), draggedWidth);
 
@@ -147,7 +151,7 @@ TEST_F(WindowRememberedTest, PlaceSizeAndDividersComeBackAfterARestart)
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return window->isMaximized(); }));
   ASSERT_NO_FATAL_FAILURE(quit());
   EXPECT_EQ(storedValue(QStringLiteral("ZPHMainWindowMaximized")).toBool(), true);
-  EXPECT_EQ(storedValue(QStringLiteral("ZPHMainWindowFrame")).toRect(), QRect(10, 20, 780, 560));
+  EXPECT_EQ(storedValue(QStringLiteral("ZPHMainWindowFrame")).toRect(), QRect(10, 20, 760, 500));
   EXPECT_EQ(storedValue(QStringLiteral("ZPHClassicLayoutListHeight")).toInt(), draggedHeight);
 
   ASSERT_NO_FATAL_FAILURE(start());
@@ -155,7 +159,7 @@ TEST_F(WindowRememberedTest, PlaceSizeAndDividersComeBackAfterARestart)
   EXPECT_EQ(listSplit()->orientation(), Qt::Vertical);
   EXPECT_EQ(listSplit()->sizes().value(0), draggedHeight);
   window->showNormal();
-  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !window->isMaximized() && window->size() == QSize(780, 560); }));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !window->isMaximized() && window->size() == QSize(760, 500); }));
   EXPECT_EQ(window->pos(), QPoint(10, 20));
 }
 
@@ -166,8 +170,9 @@ TEST_F(WindowRememberedTest, APlaceOnAScreenThatIsGoneComesBackOnThisOne)
                                                     QRect(4000, 2500, 3000, 2000));
   ZPHUserDefaults::standardUserDefaults().synchronize();
   ASSERT_NO_FATAL_FAILURE(start());
+  // Its content and a title bar above it on this screen.
   const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-  const QRect frame(window->pos(), window->size());
+  const QRect frame(window->pos(), window->size() + QSize(0, ZPHWindowAutosave::TitleBarAllowance));
   EXPECT_TRUE(screen.contains(frame)) << frame.x() << "," << frame.y() << " " << frame.width() << "x" << frame.height();
   EXPECT_EQ(frame.size(), screen.size());
 }
