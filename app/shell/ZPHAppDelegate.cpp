@@ -134,6 +134,11 @@ ZPHAppDelegate::ZPHAppDelegate(Environment environment, QObject* parent)
     // Links that cannot open: the desktop's opener says so late; we tell.
     m_browserLauncher = std::make_unique<ZPHBrowserLauncher>();
     connect(m_browserLauncher.get(), &ZPHBrowserLauncher::failedToOpen, this, &ZPHAppDelegate::linkDidNotOpen);
+    connect(m_browserLauncher.get(), &ZPHBrowserLauncher::opened, this, [](const QUrl& url) {
+      if (CBURLForDefaultBrowser(url).isValid())
+        ZPHNotificationCenter::defaultCenter().post(ZPHAppDelegateDidOpenURLInExternalWebBrowserNotification,
+                                                    QVariant::fromValue(url));
+    });
     m_environment.openURL = [launcher = m_browserLauncher.get()](const QUrl& url) { return launcher->openURL(url); };
   }
   if (!m_environment.exitApplication)
@@ -1324,8 +1329,10 @@ bool ZPHAppDelegate::openInExternalBrowser(const QUrl& url, bool inForeground)
       linkDidNotOpen(web);
     return false;
   }
-  ZPHNotificationCenter::defaultCenter().post(ZPHAppDelegateDidOpenURLInExternalWebBrowserNotification,
-                                              QVariant::fromValue(url));
+  // The desktop's own opener says so once a browser took the address.
+  if (m_browserLauncher == nullptr)
+    ZPHNotificationCenter::defaultCenter().post(ZPHAppDelegateDidOpenURLInExternalWebBrowserNotification,
+                                                QVariant::fromValue(url));
   return true;
 }
 

@@ -42,8 +42,12 @@ bool ZPHBrowserLauncher::openURL(const QUrl& url)
 {
   if (!url.isValid() || url.isEmpty())
     return false;
-  if (m_opener.isEmpty())
-    return QDesktopServices::openUrl(url);
+  if (m_opener.isEmpty()) {
+    if (!QDesktopServices::openUrl(url))
+      return false;
+    QTimer::singleShot(0, this, [this, url] { Q_EMIT opened(url); });
+    return true;
+  }
 
   auto* process = new QProcess(this);
   process->setProgram(m_opener);
@@ -56,18 +60,29 @@ bool ZPHBrowserLauncher::openURL(const QUrl& url)
   auto* patience = new QTimer(process);
   patience->setSingleShot(true);
   patience->setInterval(Patience);
-  connect(patience, &QTimer::timeout, process, [process] { process->setProperty(PatientProperty, true); });
-  connect(process, &QProcess::finished, this, [this, process, url](int code, QProcess::ExitStatus status) {
+  // Still running: it started a program for the address (a browser it
+  // waits for).
+  connect(patience, &QTimer::timeout, this, [this, process, url] {
+    process->setProperty(PatientProperty, true);
+    Q_EMIT opened(url);
+  });
+  connect(process, &QProcess::finished, this, [this, process, patience, url](int code, QProcess::ExitStatus status) {
+    patience->stop();
     process->deleteLater();
-    if (process->property(PatientProperty).toBool() || (status == QProcess::NormalExit && code == 0))
+    if (process->property(PatientProperty).toBool())
       return;
+    if (status == QProcess::NormalExit && code == 0) {
+      Q_EMIT opened(url);
+      return;
+    }
     qCWarning(zphShell).noquote() << m_opener << "could not open" << url.toDisplayString(QUrl::RemoveUserInfo)
                                   << "(status" << code << ")";
     Q_EMIT failedToOpen(url);
   });
-  connect(process, &QProcess::errorOccurred, this, [this, process, url](QProcess::ProcessError error) {
+  connect(process, &QProcess::errorOccurred, this, [this, process, patience, url](QProcess::ProcessError error) {
     if (error != QProcess::FailedToStart)
       return;
+    patience->stop();
     process->deleteLater();
     qCWarning(zphShell).noquote() << m_opener << "did not start:" << process->errorString();
     Q_EMIT failedToOpen(url);

@@ -111,12 +111,7 @@ protected:
   {
     ZPHResetApplicationSettings();
     ASSERT_TRUE(server.start());
-    server.route(QStringLiteral("/feed.xml"), [this](const ZPHTestHTTPRequest&) {
-      ZPHTestHTTPResponse response;
-      response.headers = {{"Content-Type", "application/rss+xml"}};
-      response.body = ZPHTestFeed(server.url(), 3);
-      return response;
-    });
+    ZPHServeTestFeed(server, 3);
   }
   void TearDown() override
   {

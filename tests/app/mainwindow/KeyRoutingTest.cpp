@@ -95,6 +95,23 @@ protected:
     ASSERT_EQ(window->focusWidget(), sourceList->sourceListOutlineView());
   }
 
+  // A web view in the window showing a paragraph and a text field
+  // ("field"), loaded and focused; its page reports its editable focus.
+  ReportingPage* showPageWithField(QWebEngineView*& view)
+  {
+    view = new QWebEngineView(window);
+    auto* page = new ReportingPage(view);
+    view->setPage(page);
+    view->resize(400, 300);
+    view->show();
+    bool loaded = false;
+    QObject::connect(page, &QWebEnginePage::loadFinished, [&](bool ok) { loaded = ok; });
+    page->setHtml(QStringLiteral("<html><body><p>Text</p><input id=\"field\"></body></html>"));
+    EXPECT_TRUE(ZPHTestWaitUntil([&] { return loaded; }, 60000));
+    view->setFocus();
+    return loaded ? page : nullptr;
+  }
+
   int unreadCount()
   {
     int unread = 0;
@@ -183,16 +200,9 @@ TEST_F(KeyRoutingTest, InZephlin4SingleKeysAreTheListsOwn)
 TEST_F(KeyRoutingTest, AWebPageTypesInItsFieldsAndTakesTheWindowsKeysElsewhere)
 {
   ASSERT_NO_FATAL_FAILURE(startWithFolder(ZPHKeyMappingController::Zephlin3SetName));
-  auto* view = new QWebEngineView(window);
-  auto* page = new ReportingPage(view);
-  view->setPage(page);
-  view->resize(400, 300);
-  view->show();
-  bool loaded = false;
-  QObject::connect(page, &QWebEnginePage::loadFinished, [&](bool ok) { loaded = ok; });
-  page->setHtml(QStringLiteral("<html><body><p>Text</p><input id=\"field\"></body></html>"));
-  ASSERT_TRUE(ZPHTestWaitUntil([&] { return loaded; }, 60000));
-  view->setFocus();
+  QWebEngineView* view = nullptr;
+  ReportingPage* page = showPageWithField(view);
+  ASSERT_NE(page, nullptr);
   ASSERT_EQ(ZPHMainWindow::focusKindForWidget(window->focusWidget()), ZPHMainWindow::FocusKind::WebContent);
 
   // The field has the focus: the page takes the letters.
@@ -308,16 +318,9 @@ TEST_F(KeyRoutingTest, UndoAndRedoKeysWorkFromTheWindowButNotWhileTextIsEdited)
 
   // A page's field keeps the keys; the rest of the page gives them to the
   // window.
-  auto* view = new QWebEngineView(window);
-  auto* page = new ReportingPage(view);
-  view->setPage(page);
-  view->resize(400, 300);
-  view->show();
-  bool loaded = false;
-  QObject::connect(page, &QWebEnginePage::loadFinished, [&](bool ok) { loaded = ok; });
-  page->setHtml(QStringLiteral("<html><body><p>Text</p><input id=\"field\"></body></html>"));
-  ASSERT_TRUE(ZPHTestWaitUntil([&] { return loaded; }, 60000));
-  view->setFocus();
+  QWebEngineView* view = nullptr;
+  ReportingPage* page = showPageWithField(view);
+  ASSERT_NE(page, nullptr);
   page->runJavaScript(QStringLiteral("document.getElementById('field').focus();"));
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return page->reporter->editableFocus(); }, 20000));
   const auto fieldValue = [&] {

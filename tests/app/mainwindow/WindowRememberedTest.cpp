@@ -28,12 +28,7 @@ protected:
     ZPHResetApplicationSettings();
     ZPHUserDefaults::standardUserDefaults().removeObject(ZPHContentLayoutMode);
     ASSERT_TRUE(server.start());
-    server.route(QStringLiteral("/feed.xml"), [this](const ZPHTestHTTPRequest&) {
-      ZPHTestHTTPResponse response;
-      response.headers = {{"Content-Type", "application/rss+xml"}};
-      response.body = ZPHTestFeed(server.url(), 3);
-      return response;
-    });
+    ZPHServeTestFeed(server, 3);
     ASSERT_NO_FATAL_FAILURE(ZPHSeedStoreWithFeed(dataFolder(), server.url(QStringLiteral("/feed.xml"))));
   }
   void TearDown() override

@@ -214,9 +214,20 @@ inline QByteArray ZPHTestFeed(const QUrl& base, int items)
   return xml + "</channel></rss>";
 }
 
-// Subscribes a store in `dataFolder` to the feed, as a earlier run would
+// Serves ZPHTestFeed with `items` items at "/feed.xml" of the server.
+inline void ZPHServeTestFeed(ZPHTestHTTPServer& server, int items)
+{
+  server.route(QStringLiteral("/feed.xml"), [&server, items](const ZPHTestHTTPRequest&) {
+    ZPHTestHTTPResponse response;
+    response.headers = {{"Content-Type", "application/rss+xml"}};
+    response.body = ZPHTestFeed(server.url(), items);
+    return response;
+  });
+}
+
+// Subscribes a store in `dataFolder` to the feeds, as a earlier run would
 // have left it; the store is closed again when this returns.
-inline void ZPHSeedStoreWithFeed(const QString& dataFolder, const QUrl& feedURL)
+inline void ZPHSeedStoreWithFeeds(const QString& dataFolder, const QList<QUrl>& feedURLs)
 {
   ZPHTestApplicationDelegate seeder;
   seeder.setDataFolder(dataFolder);
@@ -225,10 +236,17 @@ inline void ZPHSeedStoreWithFeed(const QString& dataFolder, const QUrl& feedURL)
   ZPHError error;
   ASSERT_TRUE(controller.setupCoreDataStackWithClass({}, false, &error)) << error.toString().toStdString();
   controller.completeSetup();
-  CBFeed* feed = CBFeed::insertFeedWithURL(feedURL, controller.mainThreadManagedObjectContext());
-  ASSERT_NE(controller.localAccount()->addFeed(feed), nullptr);
+  for (const QUrl& feedURL : feedURLs) {
+    CBFeed* feed = CBFeed::insertFeedWithURL(feedURL, controller.mainThreadManagedObjectContext());
+    ASSERT_NE(controller.localAccount()->addFeed(feed), nullptr);
+  }
   controller.saveMainThreadManagedObjectContext();
   ZPHTestSpinEventLoop(50);
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return !controller.coreDataQueueHasOperations(); }, 30000));
   seeder.useDataController(nullptr);
+}
+
+inline void ZPHSeedStoreWithFeed(const QString& dataFolder, const QUrl& feedURL)
+{
+  ZPHSeedStoreWithFeeds(dataFolder, {feedURL});
 }

@@ -4,6 +4,7 @@
 // browser, when the opener fails, and when it cannot even start.
 
 #include "app/shell/AppHarness.h"
+#include "common/ZPHApplicationNotifications.h"
 #include "feeds/refresh/ZPHStatusItem.h"
 #include "mainwindow/ZPHMainWindowController.h"
 #include "mainwindow/status/ZPHStatusViewController.h"
@@ -16,17 +17,19 @@
 
 namespace {
 
-// An opener program: writes its arguments, one per line, to `argsFile`,
-// then ends with `status`.
-QString writeOpener(const ZPHTestTempDir& dir, const QString& name, int status)
+// An opener program: writes its arguments, one per line, next to itself
+// (NAME.args), waits `seconds`, then ends with `status`.
+QString writeOpener(const ZPHTestTempDir& dir, const QString& name, int status, int seconds = 0)
 {
   const QString path = dir.filePath(name);
   QFile file(path);
   if (!file.open(QIODevice::WriteOnly))
     return {};
-  file.write(QStringLiteral("#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"%1.args\"\nexit %2\n")
+  file.write(QStringLiteral("#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"%1.args\"\n"
+                            "sleep %3\nexit %2\n")
                  .arg(path)
                  .arg(status)
+                 .arg(seconds)
                  .toUtf8());
   file.close();
   file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
@@ -52,30 +55,33 @@ TEST(BrowserLauncher, TheOpenersEndTellsWhetherTheAddressOpened)
   const struct {
     const char* what;
     int status;
+    int seconds;
     bool fails;
   } cases[] = {
-      {"a browser took it", 0, false},
-      {"no program for it (xdg-open's 3)", 3, true},
-      {"the opener failed (xdg-open's 4)", 4, true},
+      {"a browser took it", 0, 0, false},
+      {"no program for it (xdg-open's 3)", 3, 0, true},
+      {"the opener failed (xdg-open's 4)", 4, 0, true},
+      // As xdg-open waits for a browser it started: past the patience it
+      // worked, whatever comes later.
+      {"still running after the patience", 4, 30, false},
   };
   int n = 0;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    const QString opener = writeOpener(dir, QStringLiteral("opener%1").arg(n++), c.status);
+    const QString opener = writeOpener(dir, QStringLiteral("opener%1").arg(n++), c.status, c.seconds);
     ZPHBrowserLauncher launcher(opener);
+    QSignalSpy opened(&launcher, &ZPHBrowserLauncher::opened);
     QSignalSpy failed(&launcher, &ZPHBrowserLauncher::failedToOpen);
     EXPECT_TRUE(launcher.openURL(url));
     ASSERT_TRUE(ZPHTestWaitUntil([&] { return !argumentsGiven(opener).isEmpty(); }, 20000));
     EXPECT_EQ(argumentsGiven(opener), QStringList{url.toString(QUrl::FullyEncoded)});
-    if (c.fails) {
-      ASSERT_TRUE(ZPHTestWaitUntil([&] { return failed.count() == 1; }, 20000));
-      EXPECT_EQ(failed.first().first().toUrl(), url);
-    } else {
-      // Its end comes and goes without a word.
-      ASSERT_TRUE(ZPHTestWaitUntil([&] { return launcher.findChildren<QProcess*>().isEmpty(); }, 20000));
-      ZPHTestSpinEventLoop(20);
-      EXPECT_EQ(failed.count(), 0);
-    }
+    ASSERT_TRUE(ZPHTestWaitUntil([&] { return opened.count() + failed.count() == 1; }, 20000));
+    QSignalSpy& told = c.fails ? failed : opened;
+    ASSERT_EQ(told.count(), 1);
+    EXPECT_EQ(told.first().first().toUrl(), url);
+    // Nothing more comes.
+    ZPHTestSpinEventLoop(50);
+    EXPECT_EQ(opened.count() + failed.count(), 1);
   }
 
   // An opener that is not there cannot start: the same.
@@ -155,6 +161,11 @@ TEST_F(LinkNotOpenedTest, NoBrowserOnTheDesktopIsToldWithTheAddress)
   app.useDesktopOpener = true;
   ASSERT_NO_FATAL_FAILURE(start());
 
+  int openedInBrowser = 0;
+  ZPHObserverToken token = ZPHNotificationCenter::defaultCenter().addObserver(
+      ZPHAppDelegateDidOpenURLInExternalWebBrowserNotification, QVariant(),
+      [&](const ZPHNotification&) { ++openedInBrowser; });
+
   const QUrl url(QStringLiteral("https://example.com/story/7"));
   EXPECT_EQ(app.delegate->openLink(url, ZPHAppServices::LinkPlace::ExternalBrowser),
             ZPHAppServices::LinkOutcome::External);
@@ -163,6 +174,14 @@ TEST_F(LinkNotOpenedTest, NoBrowserOnTheDesktopIsToldWithTheAddress)
   EXPECT_EQ(item->localizedDescription(), QStringLiteral("Could not open example.com/story/7"));
   EXPECT_TRUE(item->error().localizedDescription().contains(url.toString()));
   EXPECT_EQ(argumentsGiven(bin.filePath(QStringLiteral("xdg-open"))), QStringList{url.toString()});
+  // Nor does it claim it opened ("Opened in Browser").
+  EXPECT_EQ(openedInBrowser, 0);
+
+  // With a browser set up it says that, and nothing else.
+  writeOpener(bin, QStringLiteral("xdg-open"), 0);
+  EXPECT_EQ(app.delegate->openLink(url, ZPHAppServices::LinkPlace::ExternalBrowser),
+            ZPHAppServices::LinkOutcome::External);
+  EXPECT_TRUE(ZPHTestWaitUntil([&] { return openedInBrowser == 1; }, 20000));
 }
 
 TEST_F(LinkNotOpenedTest, AnOpenerThatRefusesAtOnceIsToldToo)

@@ -15,32 +15,14 @@ namespace {
 
 constexpr int FeedCount = 1000;
 
-// A store of `count` feeds, as an earlier run left it.
-void seedStoreWithFeeds(const QString& dataFolder, int count)
-{
-  ZPHTestApplicationDelegate seeder;
-  seeder.setDataFolder(dataFolder);
-  CBDataController controller;
-  seeder.useDataController(&controller);
-  ZPHError error;
-  ASSERT_TRUE(controller.setupCoreDataStackWithClass({}, false, &error)) << error.toString().toStdString();
-  controller.completeSetup();
-  for (int n = 0; n < count; ++n) {
-    const QUrl url(QStringLiteral("http://127.0.0.1:9/feed/%1.xml").arg(n));
-    CBFeed* feed = CBFeed::insertFeedWithURL(url, controller.mainThreadManagedObjectContext());
-    ASSERT_NE(controller.localAccount()->addFeed(feed), nullptr);
-  }
-  controller.saveMainThreadManagedObjectContext();
-  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !controller.coreDataQueueHasOperations(); }, 60000));
-  seeder.useDataController(nullptr);
-}
-
 class SourceListFirstRowsTest : public ::testing::Test {
 protected:
   void SetUp() override
   {
     ZPHResetApplicationSettings();
-    ASSERT_NO_FATAL_FAILURE(seedStoreWithFeeds(dir.filePath(QStringLiteral("data")), FeedCount));
+    QList<QUrl> feeds;
+    for (int n = 0; n < FeedCount; ++n) feeds.append(QUrl(QStringLiteral("http://127.0.0.1:9/feed/%1.xml").arg(n)));
+    ASSERT_NO_FATAL_FAILURE(ZPHSeedStoreWithFeeds(dir.filePath(QStringLiteral("data")), feeds));
     // Nothing is refreshed: the list is the subject.
     app.connected = false;
     app.start();
