@@ -46,6 +46,10 @@
 #   OUT/share-submenu.png     the article list's menu with its Share submenu
 #   OUT/share-page.png        the popover at the article page's share control
 #   OUT/share-login.png       the read-later login in the popover, refused
+#   OUT/feeds-1000.png        a thousand feeds in a window of 1,600 by 1,000:
+#                             the source list's first rows in view, the
+#                             article list as wide as it was left, and
+#                             "Refreshing Sites…" whole in the status area
 # The toolbar shows in each; in main-light and main-dark Refresh is turning.
 # Fails when a picture is missing.
 set -euo pipefail
@@ -334,11 +338,25 @@ set_theme() {
   sed -i "s/^\[General\]\$/[General]\nZPHSubthemeStyleIndexKey=$2/" "$settings"
 }
 
+# A thousand feeds of two articles each (the 1,000-feed picture), from a farm
+# of their own; the article list as the user widened it.
+python3 "$ZPH_ROOT/tests/tools/feedfarm.py" --port 0 --port-file "$WORK/farm1000.port" --feeds 1000 --items 2 \
+  --max-seconds 600 >"$WORK/farm1000.log" 2>&1 &
+PIDS+=($!)
+wait_for_file "$WORK/farm1000.port" "the feed farm of 1,000" "$WORK/farm1000.log"
+curl_urls "http://127.0.0.1:$(cat "$WORK/farm1000.port")/urls.txt" >"$WORK/urls1000.txt"
+DATA1000="$WORK/zephlin-1000"
+"$BUILD/bin/refresh_bench" --data-dir "$DATA1000" --urls "$WORK/urls1000.txt" --rounds 1 >"$WORK/refresh1000.log"
+mkdir -p "$DATA1000/Fernhollow" && printf '[General]\nZPHStandardLayoutListWidth=560\n' >"$DATA1000/Fernhollow/Zephlin.conf"
+cat >"$WORK/feeds1000.json" <<JSON
+{ "window": {"width": 1600, "height": 1000}, "select": "/feed/0.xml", "refresh": "during" }
+JSON
+
 status=0
 shoot() {
-  local name="$1" state="$2" theme="$3"
+  local name="$1" state="$2" theme="$3" data="${4:-$DATA}"
   local copy="$WORK/run-$name" picture="$OUT/$name.png"
-  rm -rf "$copy" && cp -a "$DATA" "$copy"
+  rm -rf "$copy" && cp -a "$data" "$copy"
   set_theme "$copy" "$theme"
   rm -f "$picture"
   if ! "$BUILD/bin/zephlin" --data-dir "$copy" --screenshot "$picture" --screenshot-state "$WORK/$state.json" \
@@ -382,4 +400,5 @@ shoot share-popover-dark sharepopover 1
 shoot share-submenu sharesubmenu 0
 shoot share-page sharepage 0
 shoot share-login sharelogin 0
+shoot feeds-1000 feeds1000 0 "$DATA1000"
 exit "$status"

@@ -14,6 +14,7 @@
 #include "articlelist/ZPHTableViewContextualMenu.h"
 #include "articleview/ZPHStyleSheetController.h"
 #include "common/ZPHApplicationNotifications.h"
+#include "kit/ZPHSplitViewAutosave.h"
 #include "kit/ZPHWindowShouldDrawActive.h"
 #include "store/entities/CBDataArticle.h"
 #include "store/entities/CBFeed.h"
@@ -107,6 +108,8 @@ QWidget* ZPHClassicLayoutViewController::loadView()
 
   setupTableView();
   configureSplitView();
+  // The list as large as the user left it.
+  (new ZPHSplitViewAutosave(m_splitView, listSizeKey()))->restore();
 
   // The detail pane.
   detailPaneSlot() = makeDetailPane();

@@ -120,6 +120,9 @@ protected:
   virtual void setupTableHeader();
   virtual QAbstractItemDelegate* makeItemDelegate();
   virtual void configureSplitView();
+  // Where the list's size is kept (the split view's first pane: the list's
+  // height here, its width in the standard layout).
+  virtual QString listSizeKey() const { return QStringLiteral("ZPHClassicLayoutListHeight"); }
   virtual bool fillsDetailPaneAtLoad() const { return true; }
   virtual void applyRowHeights();
   virtual void tableViewSelectionDidChange();

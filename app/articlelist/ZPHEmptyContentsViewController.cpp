@@ -1,6 +1,7 @@
 #include "articlelist/ZPHEmptyContentsViewController.h"
 
 #include "articlelist/ZPHEmptyLinenBackgroundView.h"
+#include "common/ZPHAppServices.h"
 #include "foundation/CBPrefs.h"
 #include "kit/ZPHElidingLabel.h"
 #include "kit/ZPHImageAdditions.h"
@@ -16,6 +17,7 @@
 #include "themes/ZPHTheme.h"
 
 #include <QtCore/QEvent>
+#include <QtGui/QAction>
 #include <QtGui/QFontMetrics>
 #include <QtGui/QPainter>
 #include <QtWidgets/QLabel>
@@ -160,6 +162,7 @@ void ZPHEmptyContentsViewController::configureForState(State state, CBFeed* feed
   if (!force && feed == m_feed && error == m_error && error.recoveryAttempter() == m_error.recoveryAttempter() &&
       state == m_state && texts == m_texts) {
     setMostRecentFeed(feed);
+    updateButtonEnabled();
     return;
   }
   m_state = state;
@@ -211,6 +214,7 @@ void ZPHEmptyContentsViewController::configureForState(State state, CBFeed* feed
         configureSecondaryTextFieldSizing();
       m_button->setVisible(!buttonText.isEmpty() && layoutMode >= 3);
     }
+    updateButtonEnabled();
   }
   setMostRecentFeed(feed);
 }
@@ -580,6 +584,9 @@ bool ZPHEmptyContentsViewController::eventFilter(QObject* watched, QEvent* event
 {
   if (watched == m_view && event->type() == QEvent::Resize && m_inactiveWindowOverlayView != nullptr)
     m_inactiveWindowOverlayView->setGeometry(m_view->rect());
+  // The application's commands may have come since the state was set.
+  if (watched == m_view && event->type() == QEvent::Show)
+    updateButtonEnabled();
   return QObject::eventFilter(watched, event);
 }
 
@@ -636,8 +643,36 @@ void ZPHEmptyContentsViewController::feedDidChange(const QString& key)
 
 // MARK: - The button
 
+QString ZPHEmptyContentsViewController::commandForButtonAction(ButtonAction action)
+{
+  switch (action) {
+    case ButtonAction::AddSites:
+      return QStringLiteral("addPopularSites:");
+    case ButtonAction::ToggleHideReadArticles:
+      return QStringLiteral("toggleHideReadArticles:");
+    case ButtonAction::RecoverFromError:
+    case ButtonAction::None:
+      break;
+  }
+  return {};
+}
+
+void ZPHEmptyContentsViewController::updateButtonEnabled()
+{
+  // A button whose command the application does not have is off.
+  if (m_button == nullptr)
+    return;
+  const QString command = commandForButtonAction(m_buttonAction);
+  m_button->setEnabled(command.isEmpty() || !ZPHAppServices::hasApplication() ||
+                       ZPHAppServices::enabledCommandAction(command) != nullptr);
+}
+
 void ZPHEmptyContentsViewController::zph_buttonClicked()
 {
+  if (QAction* command = ZPHAppServices::hasApplication()
+                             ? ZPHAppServices::enabledCommandAction(commandForButtonAction(m_buttonAction))
+                             : nullptr)
+    command->trigger();
   switch (m_buttonAction) {
     case ButtonAction::AddSites:
       Q_EMIT addPopularSitesRequested();

@@ -52,9 +52,11 @@ enum ZPHEmptyContentsViewControllerState : int {
 // thumbnail for the news-items tab.
 //
 // Texts from feeds and servers (an error's description and suggestion, a
-// search query) are shown as plain text. The button's commands reach the
-// owner through the signals below, and a feed error's recovery option goes
-// to the error's recovery attempter.
+// search query) are shown as plain text. The button's commands go to the
+// application ("addPopularSites:", "toggleHideReadArticles:"; the button is
+// off while the application has no such command) and are also signalled
+// below; a feed error's recovery option goes to the error's recovery
+// attempter. A placeholder without the application only signals.
 class ZPHEmptyContentsViewController : public QObject {
   Q_OBJECT
 
@@ -150,6 +152,8 @@ public:
   // What the button does now (none while it is hidden).
   enum class ButtonAction { None, ToggleHideReadArticles, AddSites, RecoverFromError };
   ButtonAction buttonAction() const { return m_buttonAction; }
+  // The application's command a button action sends; empty for none.
+  static QString commandForButtonAction(ButtonAction action);
 
 Q_SIGNALS:
   // States 2, 5 and 13 with hide read on: "Show Read Articles".
@@ -164,6 +168,7 @@ protected:
 private:
   void loadView();
   void zph_recoverFromError();
+  void updateButtonEnabled();
   void updateImageForState(State state);
   void configureSecondaryTextFieldSettingsForMode(int mode);
   void configureThemedControlColorsForSecondaryTextFieldMode(int mode);

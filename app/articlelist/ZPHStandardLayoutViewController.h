@@ -30,6 +30,7 @@ protected:
   void setupTableHeader() override;
   QAbstractItemDelegate* makeItemDelegate() override;
   void configureSplitView() override;
+  QString listSizeKey() const override { return QStringLiteral("ZPHStandardLayoutListWidth"); }
   bool fillsDetailPaneAtLoad() const override { return false; }
   void applyRowHeights() override;
   void tableViewSelectionDidChange() override;

@@ -422,7 +422,7 @@ CBFeed* ZPHArticleDetailViewController::zph_feedForArticle(const CBDataArticle* 
 void ZPHArticleDetailViewController::zph_toggleFlaggedForSelectedArticle()
 {
   // The window's command when it offers one, else the same change here.
-  if (zph_sendWindowAction(webView(), QStringLiteral("toggleFlagged")))
+  if (zph_sendWindowAction(webView(), QStringLiteral("toggleFlagged:")))
     return;
   const QList<CBDataArticle*> articles = selectedArticles();
   if (articles.isEmpty() || !articles.first())
@@ -586,14 +586,14 @@ QMenu* ZPHArticleDetailViewController::contextualMenuForWebView(ZPHMacWebView* w
   } else {
     QAction* larger =
         addItem(menu, QCoreApplication::translate("Browser", "Make Text Larger"), ZPHWebContextMenuTagMakeTextLarger);
-    larger->setEnabled(zph_windowActionNamed(webView, QStringLiteral("zph_makeTextLarger")) != nullptr);
+    larger->setEnabled(zph_windowActionNamed(webView, QStringLiteral("zph_makeTextLarger:")) != nullptr);
     connect(larger, &QAction::triggered, this,
-            [this] { zph_sendWindowAction(this->webView(), QStringLiteral("zph_makeTextLarger")); });
+            [this] { zph_sendWindowAction(this->webView(), QStringLiteral("zph_makeTextLarger:")); });
     QAction* smaller =
         addItem(menu, QCoreApplication::translate("Browser", "Make Text Smaller"), ZPHWebContextMenuTagMakeTextSmaller);
-    smaller->setEnabled(zph_windowActionNamed(webView, QStringLiteral("zph_makeTextSmaller")) != nullptr);
+    smaller->setEnabled(zph_windowActionNamed(webView, QStringLiteral("zph_makeTextSmaller:")) != nullptr);
     connect(smaller, &QAction::triggered, this,
-            [this] { zph_sendWindowAction(this->webView(), QStringLiteral("zph_makeTextSmaller")); });
+            [this] { zph_sendWindowAction(this->webView(), QStringLiteral("zph_makeTextSmaller:")); });
   }
 
   addSeparatorIfNeeded(menu);

@@ -7,6 +7,7 @@
 #include <QtWebEngineCore/qtwebenginecoreglobal.h>
 #include <QtCore/QCoreApplication>
 #include <QtCore/QFileInfo>
+#include <QtGui/QAction>
 #include <QtGui/QDesktopServices>
 
 namespace {
@@ -73,6 +74,14 @@ void ZPHAppServices::unregisterServices(ZPHAppServices* services)
 {
   if (g_registered == services)
     g_registered = nullptr;
+}
+
+bool ZPHAppServices::hasApplication() { return g_registered != nullptr; }
+
+QAction* ZPHAppServices::enabledCommandAction(const QString& selector)
+{
+  QAction* action = current().commandAction(selector);
+  return action != nullptr && action->isEnabled() ? action : nullptr;
 }
 
 bool ZPHAppServices::isProbablyOPMLFile(const QString& path)

@@ -81,6 +81,13 @@ public:
   // ---- Commands and sheets
   // The application's command named by its selector ("addFeed:"), or null.
   virtual QAction* commandAction(const QString& selector) const = 0;
+  // Whether the application has registered itself (current() is not the
+  // stand-in).
+  static bool hasApplication();
+  // The current services' command of that name while it is enabled; null
+  // when there is none or it is off. A control that sends it is off while
+  // this is null.
+  static QAction* enabledCommandAction(const QString& selector);
   // Runs `window` as a window-modal sheet on the main window and `work` on
   // the next turn of the event loop; false, running neither, when there is
   // no visible main window or another sheet runs.

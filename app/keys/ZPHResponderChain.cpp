@@ -58,15 +58,29 @@ QAction* ZPHResponderChain::actionForSelector(const QString& selector, const QLi
   return nullptr;
 }
 
+namespace {
+
+bool validates(QAction* action)
+{
+  if (auto* validations = dynamic_cast<ZPHUserInterfaceValidations*>(action->parent()))
+    return validations->validateUserInterfaceItem(action);
+  return action->isEnabled();
+}
+
+}  // namespace
+
+QAction* ZPHResponderChain::validatedActionForSelector(const QString& selector, QWidget* focus) const
+{
+  QAction* action = actionForSelector(selector, responders(focus));
+  return action != nullptr && validates(action) ? action : nullptr;
+}
+
 bool ZPHResponderChain::sendAction(const QString& selector, QWidget* focus) const
 {
   QAction* action = actionForSelector(selector, responders(focus));
   if (action == nullptr)
     return false;
-  bool enabled = action->isEnabled();
-  if (auto* validations = dynamic_cast<ZPHUserInterfaceValidations*>(action->parent()))
-    enabled = validations->validateUserInterfaceItem(action);
-  if (enabled)
+  if (validates(action))
     action->trigger();
   return true;
 }

@@ -45,6 +45,10 @@ public:
     return actionForSelector(selector, responders(focus));
   }
 
+  // The action that would run for the focus now: found, and validated by
+  // its owner when the owner validates (else enabled); null otherwise.
+  QAction* validatedActionForSelector(const QString& selector, QWidget* focus) const;
+
   // Runs the command for the focus: finds its action, validates it with its
   // owner when the owner validates, and triggers it when it is enabled.
   // True when an action answered (run or not), as the key that sent it is

@@ -8,8 +8,8 @@ class QAction;
 class QWidget;
 
 // Commands that a view sends "to whoever answers them": the window's
-// controllers offer them as QActions named after the command
-// ("toggleFlagged", "zph_makeTextLarger", …) in the window's tree. A view
+// controllers offer them as QActions named after the command's selector
+// ("toggleFlagged:", "zph_makeTextLarger:", …) in the window's tree. A view
 // finds the window's action by name, asks whether it is enabled, and
 // triggers it.
 

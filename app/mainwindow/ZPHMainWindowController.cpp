@@ -18,6 +18,8 @@
 #include "foundation/CBPrefs.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
 #include "kit/ZPHNamedImage.h"
+#include "kit/ZPHSplitViewAutosave.h"
+#include "kit/ZPHWindowAutosave.h"
 #include "mainwindow/ZPHDockMenuController.h"
 #include "mainwindow/ZPHMainWindow.h"
 #include "mainwindow/ZPHMainWindowSplitView.h"
@@ -69,6 +71,11 @@ namespace {
 
 constexpr int InitialSidebarWidth = 240;
 
+// The window as the user left it (ZPHWindowAutosave, ZPHSplitViewAutosave).
+const QString WindowFrameKey = QStringLiteral("ZPHMainWindowFrame");
+const QString WindowMaximizedKey = QStringLiteral("ZPHMainWindowMaximized");
+const QString SourceListWidthKey = QStringLiteral("ZPHSourceListWidth");
+
 qsizetype countOfList(const QVariant& value)
 {
   if (!value.isValid() || value.isNull())
@@ -83,6 +90,9 @@ ZPHMainWindowController::ZPHMainWindowController(ZPHClock* clock, QObject* paren
 {
   m_toggleReadMenuItemTitle = tr("Mark As Read");
   m_responderChain.setNextResponders({this});
+  m_undoManager = new QUndoStack(this);
+  // The Undo and Redo commands name the step they would take.
+  connect(m_undoManager, &QUndoStack::indexChanged, this, &ZPHMainWindowController::scheduleValidation);
   makeCommands();
 }
 
@@ -102,6 +112,7 @@ ZPHMainWindowController::~ZPHMainWindowController()
   m_searchWindowController.reset();
   m_articleListDelegate.reset();
   m_toolbarController.reset();
+  m_windowAutosave.reset();
   m_window.reset();
   m_notificationBezelWindowController.reset();
   m_statusViewController.reset();
@@ -131,7 +142,10 @@ QMainWindow* ZPHMainWindowController::window()
   m_window = std::move(window);
   m_window->setObjectName(QStringLiteral("ZPHMainWindow"));
   m_window->setWindowTitle(QStringLiteral("Zephlin"));
-  m_window->resize(1100, 700);
+  m_window->resize(DefaultWindowSize);
+  // Remembered window: its frame and maximised state as the user left them.
+  m_windowAutosave = std::make_unique<ZPHWindowAutosave>(m_window.get(), WindowFrameKey, WindowMaximizedKey);
+  m_windowAutosave->restore();
 
   m_applicationSplitView = new ZPHMainWindowSplitView(m_window.get());
   m_sourceListViewController = std::make_unique<ZPHSourceListViewController>(m_clock);
@@ -147,6 +161,9 @@ QMainWindow* ZPHMainWindowController::window()
   m_applicationSplitView->setStretchFactor(0, 0);
   m_applicationSplitView->setStretchFactor(1, 1);
   m_applicationSplitView->setSizes({InitialSidebarWidth, m_window->width() - InitialSidebarWidth});
+  // Remembered window: the sidebar's width.
+  (new ZPHSplitViewAutosave(m_applicationSplitView, SourceListWidthKey))
+      ->restore(&ZPHSourceListViewController::constrainedSplitPosition);
   m_window->setCentralWidget(m_applicationSplitView);
   m_window->installEventFilter(this);
 
@@ -164,7 +181,6 @@ void ZPHMainWindowController::windowDidLoad()
   ZPHResponderChain::setViewController(m_sourceListViewController->view(), m_sourceListViewController.get());
   // The commands' shortcuts work anywhere in the window.
   m_window->addActions(findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly));
-  m_undoManager = new QUndoStack(this);
   registerObservers();
   selectInitialSourcelistItem();
 
@@ -272,6 +288,8 @@ void ZPHMainWindowController::showWindow()
     main->showNormal();
   main->show();
   main->raise();
+  // Controls without work: the commands there are now decide what is on.
+  scheduleValidation();
 }
 
 void ZPHMainWindowController::selectInitialSourcelistItem()
@@ -516,6 +534,7 @@ void ZPHMainWindowController::makeCommands()
     auto* action = new QAction(title, this);
     action->setObjectName(QString::fromLatin1(selector));
     connect(action, &QAction::triggered, this, run);
+    return action;
   };
   command("markAllAsRead:", tr("Mark All As Read"), [this] { markAllAsRead(); });
   command("moveFocusToSourceList:", tr("Go to Sites"), [this] { moveFocusToSourceList(); });
@@ -544,6 +563,11 @@ void ZPHMainWindowController::makeCommands()
   command("findPrevious:", tr("Find Previous"), [this] { findPrevious(); });
   command("makeMarginsNarrower:", tr("Narrower Column"), [this] { makeMarginsNarrower(); });
   command("makeMarginsWider:", tr("Wider Column"), [this] { makeMarginsWider(); });
+  // Undo and redo: keys of their own, which the shortcut sets leave alone;
+  // a text field or an editable part of a page takes them first for its
+  // own typing while it has the focus.
+  command("undo:", tr("Undo"), [this] { undo(); })->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+  command("redo:", tr("Redo"), [this] { redo(); })->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
 }
 
 QAction* ZPHMainWindowController::commandAction(const QString& selector) const
@@ -555,6 +579,8 @@ void ZPHMainWindowController::setApplicationResponder(QObject* responder)
 {
   m_applicationResponder = responder;
   m_responderChain.setNextResponders(responder != nullptr ? QList<QObject*>{this, responder} : QList<QObject*>{this});
+  // Controls without work: other responders, other commands.
+  scheduleValidation();
 }
 
 bool ZPHMainWindowController::sendAction(const QString& selector)
@@ -616,6 +642,13 @@ bool ZPHMainWindowController::validateUserInterfaceItem(QAction* item)
     enabled = validateMargins(-1);
   } else if (selector == QLatin1String("makeMarginsWider:")) {
     enabled = validateMargins(1);
+  } else if (selector == QLatin1String("undo:") || selector == QLatin1String("redo:")) {
+    const bool isUndo = selector == QLatin1String("undo:");
+    enabled = isUndo ? m_undoManager->canUndo() : m_undoManager->canRedo();
+    const QString step = isUndo ? m_undoManager->undoText() : m_undoManager->redoText();
+    if (item != nullptr)
+      item->setText(step.isEmpty() ? (isUndo ? tr("Undo") : tr("Redo"))
+                                   : (isUndo ? tr("Undo %1") : tr("Redo %1")).arg(step));
   } else if (selector == QLatin1String("copyArticleURL:") || selector == QLatin1String("openInTab:") ||
              selector == QLatin1String("openInBrowser:")) {
     enabled = validForArticleActions;
@@ -642,6 +675,9 @@ void ZPHMainWindowController::validateCommands()
     validateUserInterfaceItem(action);
   if (m_toolbarController != nullptr)
     m_toolbarController->validateToolbarItems();
+  // Controls without work: the source list's add button follows its commands.
+  if (m_sourceListViewController != nullptr)
+    m_sourceListViewController->validateAddButton();
 }
 
 void ZPHMainWindowController::scheduleValidation()
@@ -702,6 +738,18 @@ void ZPHMainWindowController::markAllAsRead()
   if (objects.isEmpty())
     return;
   performUndoableOperation(ZPHMarkAllAsReadOperation::operationWithTreeNodeRepresentedObjects(objects, true));
+}
+
+void ZPHMainWindowController::undo()
+{
+  if (m_undoManager->canUndo())
+    m_undoManager->undo();
+}
+
+void ZPHMainWindowController::redo()
+{
+  if (m_undoManager->canRedo())
+    m_undoManager->redo();
 }
 
 void ZPHMainWindowController::moveFocusToSourceList()

@@ -12,6 +12,7 @@
 
 #include <QtCore/QObject>
 #include <QtCore/QPointer>
+#include <QtCore/QSize>
 #include <QtCore/QVariant>
 #include <QtGui/QImage>
 
@@ -45,6 +46,7 @@ class ZPHSharingPluginCommand;
 class QTimer;
 class ZPHStatusViewController;
 class ZPHUndoableOperation;
+class ZPHWindowAutosave;
 
 // Object: the controller (QObject*); userInfo "window" -> the main window
 // (QObject*). Posted when the main window has been resized.
@@ -72,6 +74,8 @@ class ZPHMainWindowController : public QObject,
   Q_PROPERTY(QString toggleReadMenuItemTitle READ toggleReadMenuItemTitle NOTIFY toggleReadMenuItemTitleChanged)
 
 public:
+  // The window's size on the first run, where the screen has room for it.
+  static constexpr QSize DefaultWindowSize{1100, 700};
   static const QString AddingFeedsStatusItemIdentifier;          // "com.fernhollow.zephlin.status.addingFeeds"
   static const QString SendingToInstapaperStatusItemIdentifier;  // "com.fernhollow.zephlin.status.sendingToInstapaper"
 
@@ -140,6 +144,10 @@ public:
   void validateCommands();
   // Marks every article the list shows read, undoably.
   void markAllAsRead();
+  // The last store change of the window undone, or the last undone one done
+  // again ("undo:" Ctrl+Z, "redo:" Ctrl+Shift+Z; titled with the step).
+  void undo();
+  void redo();
   void moveFocusToSourceList();
   // Marks the selected articles read (unread when the first is read), or
   // bookmarked (unbookmarked when the first is), undoably.
@@ -271,6 +279,7 @@ private:
   QPointer<ZPHNetworkController> m_networkController;
 
   std::unique_ptr<QMainWindow> m_window;
+  std::unique_ptr<ZPHWindowAutosave> m_windowAutosave;
   std::unique_ptr<ZPHSourceListViewController> m_sourceListViewController;
   std::unique_ptr<ZPHStatusViewController> m_statusViewController;
   std::unique_ptr<ZPHArticleListDelegate> m_articleListDelegate;

@@ -31,6 +31,7 @@
 #include "sharing/ZPHPluginManager.h"
 #include "shell/CBDesktopApplications.h"
 #include "shell/CBDiskSpaceChecker.h"
+#include "shell/ZPHBrowserLauncher.h"
 #include "shell/ZPHDesktopIdentity.h"
 #include "shell/ZPHInstanceLock.h"
 #include "shell/ZPHLaunchArguments.h"
@@ -60,7 +61,6 @@
 #include <QtCore/QStandardPaths>
 #include <QtCore/QTimer>
 #include <QtGui/QAction>
-#include <QtGui/QDesktopServices>
 #include <QtGui/QGuiApplication>
 #include <QtGui/QPixmap>
 #include <QtGui/QWindowStateChangeEvent>
@@ -134,8 +134,17 @@ ZPHAppDelegate::ZPHAppDelegate(Environment environment, QObject* parent)
     m_environment.freeDiskSpace = &CBDiskSpaceChecker::freeSpaceAtPath;
   if (!m_environment.runModalAlert)
     m_environment.runModalAlert = &ZPHAlert::run;
-  if (!m_environment.openURL)
-    m_environment.openURL = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+  if (!m_environment.openURL) {
+    // Links that cannot open: the desktop's opener says so late; we tell.
+    m_browserLauncher = std::make_unique<ZPHBrowserLauncher>();
+    connect(m_browserLauncher.get(), &ZPHBrowserLauncher::failedToOpen, this, &ZPHAppDelegate::linkDidNotOpen);
+    connect(m_browserLauncher.get(), &ZPHBrowserLauncher::opened, this, [](const QUrl& url) {
+      if (CBURLForDefaultBrowser(url).isValid())
+        ZPHNotificationCenter::defaultCenter().post(ZPHAppDelegateDidOpenURLInExternalWebBrowserNotification,
+                                                    QVariant::fromValue(url));
+    });
+    m_environment.openURL = [launcher = m_browserLauncher.get()](const QUrl& url) { return launcher->openURL(url); };
+  }
   if (!m_environment.exitApplication)
     m_environment.exitApplication = [](int status) { QCoreApplication::exit(status); };
   if (!m_environment.keyboardModifiers)
@@ -580,6 +589,9 @@ void ZPHAppDelegate::zph_setupInterfaceAndEventHandlers()
   // Its native window is made with the surface its web views draw on.
   ZPHWebRendering::prepareWindowForWebViews(m_mainWindowController->window());
   m_mainWindowController->window()->installEventFilter(this);
+  // Screenshots: the window at its own size, whatever the screen.
+  if (!m_environment.screenshotPath.isEmpty())
+    m_mainWindowController->window()->resize(ZPHMainWindowController::DefaultWindowSize);
   m_mainWindowController->window()->addActions(findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly));
   setUpKeyMapping();
 
@@ -1460,7 +1472,10 @@ ZPHAppServices::LinkOutcome ZPHAppDelegate::openLink(const QUrl& url, const Link
         m_environment.beep();
         return LinkOutcome::Refused;
       }
-      return m_environment.openURL(url) ? LinkOutcome::External : LinkOutcome::Refused;
+      if (m_environment.openURL(url))
+        return LinkOutcome::External;
+      linkDidNotOpen(url);
+      return LinkOutcome::Refused;
   }
   return LinkOutcome::Refused;
 }
@@ -1469,10 +1484,15 @@ bool ZPHAppDelegate::openInExternalBrowser(const QUrl& url, bool inForeground)
 {
   if (!CBOpenURLInDefaultBrowser(url, !inForeground, m_environment.openURL)) {
     m_environment.beep();
+    // A link refused for what it is only beeps; one the desktop failed says so.
+    if (const QUrl web = CBURLForDefaultBrowser(url); web.isValid())
+      linkDidNotOpen(web);
     return false;
   }
-  ZPHNotificationCenter::defaultCenter().post(ZPHAppDelegateDidOpenURLInExternalWebBrowserNotification,
-                                              QVariant::fromValue(url));
+  // The desktop's own opener says so once a browser took the address.
+  if (m_browserLauncher == nullptr)
+    ZPHNotificationCenter::defaultCenter().post(ZPHAppDelegateDidOpenURLInExternalWebBrowserNotification,
+                                                QVariant::fromValue(url));
   return true;
 }
 
@@ -1487,6 +1507,16 @@ ZPHAppServices::LinkOutcome ZPHAppDelegate::openInInternalBrowser(const QUrl& ur
   }
   m_seams.openURLInInternalBrowser(url, selectNewTab);
   return LinkOutcome::Internal;
+}
+
+void ZPHAppDelegate::linkDidNotOpen(const QUrl& url)
+{
+  // Links that cannot open: the status area says so, with the address,
+  // for a while.
+  const std::shared_ptr<ZPHStatusItem> item = ZPHBrowserLauncher::statusItemForURL(url);
+  removeAnyStatusItemWithIdentifier(ZPHBrowserLauncher::StatusItemIdentifier);
+  addStatusItem(item, {});
+  QTimer::singleShot(LinkNotOpenedShownFor, this, [this, item] { removeStatusItem(item, {}); });
 }
 
 void ZPHAppDelegate::openNewTabInInternalBrowser()

@@ -25,6 +25,7 @@
 #include <vector>
 
 class CBDataArticle;
+class ZPHBrowserLauncher;
 class CBFaviconController;
 class CBLocalAccountFeedMetadataCache;
 class QAction;
@@ -93,7 +94,8 @@ public:
     std::function<std::unique_ptr<ZPHNetworkController::ReachabilitySource>()> makeReachabilitySource;
     // Shows an alert and answers the button pressed.
     std::function<int(const ZPHAlert& alert)> runModalAlert;
-    // Hands an address to the desktop (mail, folders).
+    // Hands an address to the desktop (web, mail); empty: the desktop's
+    // opener, whose late failures are told too (ZPHBrowserLauncher).
     std::function<bool(const QUrl& url)> openURL;
     // Ends the event loop with the status.
     std::function<void(int status)> exitApplication;
@@ -258,6 +260,10 @@ public:
   using ZPHAppServices::openLink;
   // An empty tab of the built-in browser (nothing while there are no tabs).
   void openNewTabInInternalBrowser();
+  // A link that could not open says so: an error item in the status area
+  // with its address, for LinkNotOpenedShownFor (ZPHBrowserLauncher).
+  static constexpr int LinkNotOpenedShownFor = 10000;  // ms
+  void linkDidNotOpen(const QUrl& url);
 
   // ---- Commands
   // The application's commands are QActions named by their selector
@@ -416,6 +422,9 @@ private:
   std::unique_ptr<ZPHMainWindowController> m_mainWindowController;
   std::unique_ptr<ZPHQuittingWindowController> m_quittingWindowController;
   std::unique_ptr<ZPHScreenshotScript> m_screenshotScript;
+  // Links that cannot open: the desktop's opener (none when the environment
+  // brings its own).
+  std::unique_ptr<ZPHBrowserLauncher> m_browserLauncher;
   QTimer* m_periodicRefreshTimer = nullptr;
   QTimer* m_initialRefreshTimer = nullptr;
   std::vector<ZPHObserverToken> m_observers;

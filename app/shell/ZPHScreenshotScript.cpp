@@ -157,6 +157,13 @@ void ZPHScreenshotScript::run(ZPHAppDelegate* delegate, std::function<void()> ta
       ZPHNotificationCenter::Delivery::MainThread));
 
   ZPHMainWindowController* window = delegate->mainWindowController();
+  // The window's size for the picture.
+  if (const QJsonObject size = m_state.value(QStringLiteral("window")).toObject();
+      !size.isEmpty() && delegate->mainWindow() != nullptr) {
+    QMainWindow* main = delegate->mainWindow();
+    main->resize(size.value(QStringLiteral("width")).toInt(main->width()),
+                 size.value(QStringLiteral("height")).toInt(main->height()));
+  }
   ZPHStatusViewController* status = window != nullptr ? window->statusViewController() : nullptr;
   ZPHSourceListViewController* sourceList = window != nullptr ? window->sourceListViewController() : nullptr;
   const auto storeIdle = [delegate] {

@@ -45,6 +45,8 @@ class ZPHAppDelegate;
 //                 its status item) or "during" (while a second refresh
 //                 shows "Refreshing Sites…")
 //   "bezel":      {"text": "Sites Added", "image": "BezelNotificationSitesAdded"}
+//   "window":     {"width": 1600, "height": 1000}   the window's size
+//                 (default: its own, 1100 by 700, whatever the screen)
 //
 // The picture is taken when everything asked for is on screen, or after 90
 // seconds whatever the state. Main thread only.

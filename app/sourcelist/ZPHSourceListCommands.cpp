@@ -156,10 +156,16 @@ QMenu* ZPHSourceListCommands::gearButtonMenu(QWidget* parent)
       });
 }
 
+bool ZPHSourceListCommands::canAdd(const QString& command)
+{
+  // The application's commands; without one the item is off.
+  return ZPHAppServices::enabledCommandAction(command) != nullptr;
+}
+
 QMenu* ZPHSourceListCommands::addButtonMenu(QWidget* parent)
 {
   QPointer<ZPHSourceListCommands> self(this);
-  return ZPHSourceListMenuBuilder::makeMenu(ZPHSourceListMenuBuilder::addMenuItems(), parent,
+  return ZPHSourceListMenuBuilder::makeMenu(ZPHSourceListMenuBuilder::addMenuItems(&canAdd), parent,
                                             [self](const QString& command) {
                                               if (self != nullptr)
                                                 self->performCommand(command);

@@ -44,6 +44,9 @@ public:
   QMenu* menuForSelectedItems(ZPHSourceListMenuBuilder::Kind kind, QWidget* parent);
   QMenu* gearButtonMenu(QWidget* parent);
   QMenu* addButtonMenu(QWidget* parent);
+  // Whether the add menu's command (the application's "addFeed:" or
+  // "addFolder:") can run now.
+  static bool canAdd(const QString& command);
   // The row under the pointer joins the selection first when it is not in
   // it.
   QMenu* contextualMenuForRow(int row, QWidget* parent);

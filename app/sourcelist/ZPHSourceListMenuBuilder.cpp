@@ -114,10 +114,13 @@ ZPHSourceListMenuBuilder::Item ZPHSourceListMenuBuilder::sortingItem(qint64 sort
   return arrange;
 }
 
-QList<ZPHSourceListMenuBuilder::Item> ZPHSourceListMenuBuilder::addMenuItems()
+QList<ZPHSourceListMenuBuilder::Item> ZPHSourceListMenuBuilder::addMenuItems(
+    const std::function<bool(const QString&)>& available)
 {
-  return {Item{tr("New Site\u2026"), QStringLiteral("addFeed:"), true, std::nullopt, {}},
-          Item{tr("New Folder\u2026"), QStringLiteral("addFolder:"), true, std::nullopt, {}}};
+  QList<Item> items{Item{tr("New Site\u2026"), QStringLiteral("addFeed:"), true, std::nullopt, {}},
+                    Item{tr("New Folder\u2026"), QStringLiteral("addFolder:"), true, std::nullopt, {}}};
+  for (Item& item : items) item.enabled = available && available(item.action);
+  return items;
 }
 
 QMenu* ZPHSourceListMenuBuilder::makeMenu(const QList<Item>& items, QWidget* parent,

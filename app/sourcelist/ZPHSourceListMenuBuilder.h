@@ -65,8 +65,9 @@ public:
   // "Arrange Sites" with its submenu, for the sort order (0 by name, 1
   // manual) and the folders-only setting.
   static Item sortingItem(qint64 sortOrder, bool sortInGroupsOnly);
-  // The add button's menu: "New Site…" and "New Folder…".
-  static QList<Item> addMenuItems();
+  // The add button's menu: "New Site…" and "New Folder…", each enabled
+  // while `available` says its command can run.
+  static QList<Item> addMenuItems(const std::function<bool(const QString& action)>& available);
 
   // A menu of the items: each action is named by its command, keeps the
   // enabled state and check mark it was built with, and runs `perform`

@@ -210,6 +210,33 @@ void ZPHSourceListView::endLiveResize()
                                               QVariant::fromValue(static_cast<QObject*>(this)));
 }
 
+void ZPHSourceListView::scrollTo(const QModelIndex& index, ScrollHint hint)
+{
+  if (!index.isValid())
+    return;
+  if (!isVisible()) {
+    m_pendingScrollIndex = index;
+    m_pendingScrollHint = hint;
+    return;
+  }
+  m_pendingScrollIndex = QPersistentModelIndex();
+  if (hint == EnsureVisible) {
+    const QRect row = visualRect(index);
+    if (!row.isEmpty() && row.bottom() + 1 + verticalOffset() <= viewport()->height()) {
+      verticalScrollBar()->setValue(verticalScrollBar()->minimum());
+      return;
+    }
+  }
+  QTreeView::scrollTo(index, hint);
+}
+
+void ZPHSourceListView::showEvent(QShowEvent* event)
+{
+  QTreeView::showEvent(event);
+  if (m_pendingScrollIndex.isValid())
+    scrollTo(m_pendingScrollIndex, m_pendingScrollHint);
+}
+
 void ZPHSourceListView::resizeEvent(QResizeEvent* event)
 {
   QTreeView::resizeEvent(event);

@@ -83,6 +83,12 @@ public:
   void collapseAllItems();
   void expandAllItems();
 
+  // Brings a row into view. When every row from the top of the list down
+  // to it fits in the view, the list shows its top, so the rows above stay
+  // in view too. Before the list first shows (it has no height of its own
+  // yet) the row is brought into view as it shows.
+  void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+
   // Type-select: the typed letters select the next row whose title,
   // without a leading article, starts with them.
   void keyboardSearch(const QString& search) override;
@@ -114,6 +120,7 @@ Q_SIGNALS:
 protected:
   void keyPressEvent(QKeyEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
@@ -136,6 +143,9 @@ private:
   QColor m_highlight;
   QColor m_inactiveHighlight;
   bool m_selectionHidden = false;
+  // The row to bring into view once the list shows.
+  QPersistentModelIndex m_pendingScrollIndex;
+  ScrollHint m_pendingScrollHint = EnsureVisible;
   QString m_typeSelectString;
   qint64 m_lastTypeSelectTime = -1;  // ms on a steady clock
   DropMark m_dropMark;

@@ -299,6 +299,18 @@ void ZPHSourceListViewController::completeInitialization()
   m_expandingProgrammatically = true;
   expandRowsMarkedExpanded(QModelIndex());
   m_expandingProgrammatically = false;
+  validateAddButton();
+}
+
+void ZPHSourceListViewController::validateAddButton()
+{
+  if (m_addMenuPopUpButton == nullptr)
+    return;
+  bool any = false;
+  for (const ZPHSourceListMenuBuilder::Item& item :
+       ZPHSourceListMenuBuilder::addMenuItems(&ZPHSourceListCommands::canAdd))
+    any = any || item.enabled;
+  m_addMenuPopUpButton->setEnabled(any);
 }
 
 void ZPHSourceListViewController::registerObservers()

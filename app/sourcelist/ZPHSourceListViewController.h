@@ -91,6 +91,8 @@ public:
   QWidget* statusViewContainer() const { return m_statusViewContainer; }
   CBPopupButton* contextMenuPopUpButton() const { return m_contextMenuPopUpButton; }
   CBPopupButton* addMenuPopUpButton() const { return m_addMenuPopUpButton; }
+  // The add button is on while one of its menu's commands can run.
+  void validateAddButton();
 
   // Set before completeInitialization(); not owned.
   ZPHSourceListTreeBuilder* sourceListTreeBuilder() const { return m_treeBuilder; }

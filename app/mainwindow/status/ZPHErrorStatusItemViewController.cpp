@@ -2,6 +2,7 @@
 
 #include "common/ZPHErrorButton.h"
 #include "kit/ZPHErrorSheet.h"
+#include "kit/ZPHPlainTextToolTip.h"
 #include "mainwindow/status/ZPHStatusViewTextField.h"
 
 #include <QtWidgets/QHBoxLayout>
@@ -41,6 +42,8 @@ void ZPHErrorStatusItemViewController::configureForStatusItem(const std::shared_
     return;
   Q_ASSERT_X(!item->localizedDescription().isEmpty(), Q_FUNC_INFO, "a status item has a text");
   textField()->setText(item->localizedDescription());
+  // The whole text where the line is too short for it.
+  textField()->setToolTip(ZPHPlainTextToolTip(item->localizedDescription()));
   setClickableError(item->error());
 }
 

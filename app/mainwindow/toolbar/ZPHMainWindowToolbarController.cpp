@@ -443,8 +443,15 @@ QString ZPHMainWindowToolbarController::commandOfItem(const QString& identifier)
 
 bool ZPHMainWindowToolbarController::validateItem(const QString& identifier)
 {
-  if (identifier == AddRemoveItemIdentifier || identifier == SearchItemIdentifier)
+  if (identifier == SearchItemIdentifier)
     return true;
+  // Add Site is on while a responder takes "addFeed:" (the Add Site window).
+  if (identifier == AddRemoveItemIdentifier) {
+    QWidget* focus =
+        m_mainWindowController->isWindowLoaded() ? m_mainWindowController->window()->focusWidget() : nullptr;
+    return m_mainWindowController->responderChain().validatedActionForSelector(QStringLiteral("addFeed:"), focus) !=
+           nullptr;
+  }
   if (identifier == RefreshItemIdentifier)
     return m_refreshButton == nullptr || !m_refreshButton->isCurrentRefreshing();
   if (identifier == ShareItemIdentifier)

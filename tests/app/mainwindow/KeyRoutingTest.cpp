@@ -95,6 +95,23 @@ protected:
     ASSERT_EQ(window->focusWidget(), sourceList->sourceListOutlineView());
   }
 
+  // A web view in the window showing a paragraph and a text field
+  // ("field"), loaded and focused; its page reports its editable focus.
+  ReportingPage* showPageWithField(QWebEngineView*& view)
+  {
+    view = new QWebEngineView(window);
+    auto* page = new ReportingPage(view);
+    view->setPage(page);
+    view->resize(400, 300);
+    view->show();
+    bool loaded = false;
+    QObject::connect(page, &QWebEnginePage::loadFinished, [&](bool ok) { loaded = ok; });
+    page->setHtml(QStringLiteral("<html><body><p>Text</p><input id=\"field\"></body></html>"));
+    EXPECT_TRUE(ZPHTestWaitUntil([&] { return loaded; }, 60000));
+    view->setFocus();
+    return loaded ? page : nullptr;
+  }
+
   int unreadCount()
   {
     int unread = 0;
@@ -183,16 +200,9 @@ TEST_F(KeyRoutingTest, InZephlin4SingleKeysAreTheListsOwn)
 TEST_F(KeyRoutingTest, AWebPageTypesInItsFieldsAndTakesTheWindowsKeysElsewhere)
 {
   ASSERT_NO_FATAL_FAILURE(startWithFolder(ZPHKeyMappingController::Zephlin3SetName));
-  auto* view = new QWebEngineView(window);
-  auto* page = new ReportingPage(view);
-  view->setPage(page);
-  view->resize(400, 300);
-  view->show();
-  bool loaded = false;
-  QObject::connect(page, &QWebEnginePage::loadFinished, [&](bool ok) { loaded = ok; });
-  page->setHtml(QStringLiteral("<html><body><p>Text</p><input id=\"field\"></body></html>"));
-  ASSERT_TRUE(ZPHTestWaitUntil([&] { return loaded; }, 60000));
-  view->setFocus();
+  QWebEngineView* view = nullptr;
+  ReportingPage* page = showPageWithField(view);
+  ASSERT_NE(page, nullptr);
   ASSERT_EQ(ZPHMainWindow::focusKindForWidget(window->focusWidget()), ZPHMainWindow::FocusKind::WebContent);
 
   // The field has the focus: the page takes the letters.
@@ -263,4 +273,79 @@ TEST_F(KeyRoutingTest, TheWindowAnnouncesFocusChildWindowsAndClicks)
   QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, QPoint(5, 5));
   EXPECT_EQ(posted.count(ZPHSharingHitTestWindowClickEvent), 1);
   delete field;
+}
+
+TEST_F(KeyRoutingTest, UndoAndRedoKeysWorkFromTheWindowButNotWhileTextIsEdited)
+{
+  ASSERT_NO_FATAL_FAILURE(startWithFolder(ZPHKeyMappingController::Zephlin4SetName));
+  QUndoStack* undo = controller->undoManager();
+  QAction* undoCommand = controller->commandAction(QStringLiteral("undo:"));
+  QAction* redoCommand = controller->commandAction(QStringLiteral("redo:"));
+  ASSERT_NE(undoCommand, nullptr);
+  ASSERT_NE(redoCommand, nullptr);
+  EXPECT_FALSE(controller->validateUserInterfaceItem(undoCommand));
+  EXPECT_EQ(undoCommand->text(), QStringLiteral("Undo"));
+
+  // The source list has the focus: Mark All As Read, undone and redone by key.
+  press(Qt::Key_K, Qt::ControlModifier | Qt::ShiftModifier);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return unreadCount() == 0; }, 20000));
+  EXPECT_TRUE(controller->validateUserInterfaceItem(undoCommand));
+  EXPECT_EQ(undoCommand->text(), QStringLiteral("Undo Mark All As Read"));
+  press(Qt::Key_Z, Qt::ControlModifier);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return unreadCount() == 3; }, 20000));
+  EXPECT_TRUE(controller->validateUserInterfaceItem(redoCommand));
+  EXPECT_EQ(redoCommand->text(), QStringLiteral("Redo Mark All As Read"));
+  press(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return unreadCount() == 0; }, 20000));
+  EXPECT_EQ(undo->index(), 1);
+
+  // A text field undoes its own typing.
+  auto* field = new QLineEdit(window);
+  field->show();
+  field->setFocus();
+  ASSERT_EQ(window->focusWidget(), field);
+  press(Qt::Key_A);
+  press(Qt::Key_B);
+  ASSERT_EQ(field->text(), QStringLiteral("ab"));
+  press(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_TRUE(field->text().isEmpty());
+  press(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(field->text(), QStringLiteral("ab"));
+  app.settle();
+  EXPECT_EQ(undo->index(), 1);
+  EXPECT_EQ(unreadCount(), 0);
+  delete field;
+
+  // A page's field keeps the keys; the rest of the page gives them to the
+  // window.
+  QWebEngineView* view = nullptr;
+  ReportingPage* page = showPageWithField(view);
+  ASSERT_NE(page, nullptr);
+  page->runJavaScript(QStringLiteral("document.getElementById('field').focus();"));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return page->reporter->editableFocus(); }, 20000));
+  const auto fieldValue = [&] {
+    QString value;
+    bool answered = false;
+    page->runJavaScript(QStringLiteral("document.getElementById('field').value"), [&](const QVariant& result) {
+      value = result.toString();
+      answered = true;
+    });
+    EXPECT_TRUE(ZPHTestWaitUntil([&] { return answered; }, 20000));
+    return value;
+  };
+  press(Qt::Key_X);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return fieldValue() == QLatin1String("x"); }, 20000));
+  press(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_TRUE(ZPHTestWaitUntil([&] { return fieldValue().isEmpty(); }, 20000)) << fieldValue().toStdString();
+  app.settle();
+  EXPECT_EQ(undo->index(), 1);
+  EXPECT_EQ(unreadCount(), 0);
+
+  page->runJavaScript(QStringLiteral("document.getElementById('field').blur();"));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !page->reporter->editableFocus(); }, 20000));
+  ASSERT_EQ(ZPHMainWindow::focusKindForWidget(window->focusWidget()), ZPHMainWindow::FocusKind::WebContent);
+  press(Qt::Key_Z, Qt::ControlModifier);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return unreadCount() == 3; }, 20000));
+  EXPECT_EQ(undo->index(), 0);
+  delete view;
 }

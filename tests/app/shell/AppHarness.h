@@ -22,6 +22,7 @@
 #include <QtCore/QDir>
 #include <QtCore/QFile>
 #include <QtCore/QTimeZone>
+#include <QtGui/QDesktopServices>
 
 #include <gtest/gtest.h>
 
@@ -92,11 +93,16 @@ public:
   // desktop's handlers (QDesktopServices::setUrlHandler) instead of openedURLs.
   Qt::KeyboardModifiers modifiers = Qt::NoModifier;
   bool useDesktopServices = false;
+  // With useDesktopOpener, the application's own opener (xdg-open on the
+  // PATH) takes them.
+  bool useDesktopOpener = false;
   QStringList launchArguments;
   QString workingDirectory;
 
   QList<ZPHAlert> alerts;
   QList<QUrl> openedURLs;
+  // Whether the desktop takes the addresses handed to it (openedURLs).
+  bool desktopOpens = true;
   int beeps = 0;
   std::optional<int> exitStatus;
   int exits = 0;
@@ -124,11 +130,13 @@ public:
       alerts.append(alert);
       return answerAlert(alert);
     };
-    if (!useDesktopServices) {
+    if (!useDesktopServices && !useDesktopOpener) {
       environment.openURL = [this](const QUrl& url) {
         openedURLs.append(url);
-        return true;
+        return desktopOpens;
       };
+    } else if (!useDesktopOpener) {
+      environment.openURL = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
     }
     environment.keyboardModifiers = [this] { return modifiers; };
     environment.beep = [this] { ++beeps; };
@@ -185,7 +193,10 @@ inline void ZPHResetApplicationSettings()
   for (const QString& key : {ZPHFirstRunDateKey, ZPHNumberOfLaunchesKey, ZPHMainWindowControllerWasFullScreenKey,
                              QStringLiteral("refreshFeedsInterval"), QStringLiteral("ZPHSubthemeStyleIndexKey"),
                              QStringLiteral("ZPHHideReadItems"), QStringLiteral("ZPHHideReadArticles"),
-                             QStringLiteral("ZPHHideFeedsWithNoUnread"), QStringLiteral("ZPHKeyMapSetName")})
+                             QStringLiteral("ZPHHideFeedsWithNoUnread"), QStringLiteral("ZPHKeyMapSetName"),
+                             QStringLiteral("ZPHMainWindowFrame"), QStringLiteral("ZPHMainWindowMaximized"),
+                             QStringLiteral("ZPHSourceListWidth"), QStringLiteral("ZPHStandardLayoutListWidth"),
+                             QStringLiteral("ZPHClassicLayoutListHeight")})
     defaults.removeObject(key);
 }
 
@@ -203,9 +214,20 @@ inline QByteArray ZPHTestFeed(const QUrl& base, int items)
   return xml + "</channel></rss>";
 }
 
-// Subscribes a store in `dataFolder` to the feed, as a earlier run would
+// Serves ZPHTestFeed with `items` items at "/feed.xml" of the server.
+inline void ZPHServeTestFeed(ZPHTestHTTPServer& server, int items)
+{
+  server.route(QStringLiteral("/feed.xml"), [&server, items](const ZPHTestHTTPRequest&) {
+    ZPHTestHTTPResponse response;
+    response.headers = {{"Content-Type", "application/rss+xml"}};
+    response.body = ZPHTestFeed(server.url(), items);
+    return response;
+  });
+}
+
+// Subscribes a store in `dataFolder` to the feeds, as a earlier run would
 // have left it; the store is closed again when this returns.
-inline void ZPHSeedStoreWithFeed(const QString& dataFolder, const QUrl& feedURL)
+inline void ZPHSeedStoreWithFeeds(const QString& dataFolder, const QList<QUrl>& feedURLs)
 {
   ZPHTestApplicationDelegate seeder;
   seeder.setDataFolder(dataFolder);
@@ -214,10 +236,17 @@ inline void ZPHSeedStoreWithFeed(const QString& dataFolder, const QUrl& feedURL)
   ZPHError error;
   ASSERT_TRUE(controller.setupCoreDataStackWithClass({}, false, &error)) << error.toString().toStdString();
   controller.completeSetup();
-  CBFeed* feed = CBFeed::insertFeedWithURL(feedURL, controller.mainThreadManagedObjectContext());
-  ASSERT_NE(controller.localAccount()->addFeed(feed), nullptr);
+  for (const QUrl& feedURL : feedURLs) {
+    CBFeed* feed = CBFeed::insertFeedWithURL(feedURL, controller.mainThreadManagedObjectContext());
+    ASSERT_NE(controller.localAccount()->addFeed(feed), nullptr);
+  }
   controller.saveMainThreadManagedObjectContext();
   ZPHTestSpinEventLoop(50);
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return !controller.coreDataQueueHasOperations(); }, 30000));
   seeder.useDataController(nullptr);
+}
+
+inline void ZPHSeedStoreWithFeed(const QString& dataFolder, const QUrl& feedURL)
+{
+  ZPHSeedStoreWithFeeds(dataFolder, {feedURL});
 }

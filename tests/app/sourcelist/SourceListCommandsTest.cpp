@@ -138,7 +138,12 @@ TEST(SourceListMenus, EachSelectionGetsItsCommandsWithTheirEnabledStates)
             "Folders Only}");
   EXPECT_EQ(describe(Builder::gearMenuItems(Builder::Facts{}, 1, true)),
             "Arrange Sites>{[ ]Automatically by Name|[x]Manually|-|[ ](Within Folders Only)}");
-  EXPECT_EQ(describe(Builder::addMenuItems()), QStringLiteral("New Site\u2026|New Folder\u2026"));
+  // The add menu's items are on while their commands can run.
+  EXPECT_EQ(describe(Builder::addMenuItems([](const QString&) { return true; })),
+            QStringLiteral("New Site\u2026|New Folder\u2026"));
+  EXPECT_EQ(describe(Builder::addMenuItems([](const QString& action) { return action == "addFeed:"; })),
+            QStringLiteral("New Site\u2026|(New Folder\u2026)"));
+  EXPECT_EQ(describe(Builder::addMenuItems({})), QStringLiteral("(New Site\u2026)|(New Folder\u2026)"));
 
   // Commands nobody listed never validate.
   for (const char* action : {"frobnicate:", "delete:", "", "sortByName"})
