@@ -161,9 +161,14 @@ bool ZPHPluginCommandSendToAppDotNet::zph_showPostView()
   dropLater(m_postViewController);
   m_postViewController = new ZPHAppDotNetPostViewController(this);
   m_postViewController->populatePostTextWithSharableItem(m_item);
-  // A popover that closes ends the composing.
-  QObject::connect(popover, &ZPHSharingPopoverViewController::popoverDidClose, m_postViewController,
-                   [this] { zph_resetViewControllers(); });
+  // A popover that closes ends the composing. A composer that was dropped
+  // meanwhile (its delegate cleared, its deletion still to come) no longer
+  // speaks for this command, which may be gone by then.
+  ZPHAppDotNetPostViewController* composer = m_postViewController;
+  QObject::connect(popover, &ZPHSharingPopoverViewController::popoverDidClose, composer, [this, composer] {
+    if (composer->delegate() != nullptr)
+      zph_resetViewControllers();
+  });
   return showView(m_postViewController->view(), m_postViewController->firstResponder());
 }
 
