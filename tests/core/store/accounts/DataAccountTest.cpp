@@ -317,6 +317,9 @@ TEST_F(DataAccountTest, ParsedFeedInfoArrivingTogetherIsAppliedWithOneSave)
                        const QList<ZPHManagedObjectID>&) { saves += updated.isEmpty() ? 0 : 1; });
 
   ASSERT_NO_FATAL_FAILURE(holdStoreQueue());
+  int delivered = 0;
+  ZPHObserverToken deliveries = ZPHNotificationCenter::defaultCenter().addObserver(
+      CBDidParseFeedInfoNotification, {}, [&](const ZPHNotification&) { ++delivered; });
   const QList<std::pair<QString, QString>> parsed{
       {urls[0], QStringLiteral("One")}, {urls[1], QStringLiteral("Two")}, {urls[0], QStringLiteral("One, renamed")}};
   for (const auto& [url, title] : parsed) {
@@ -325,7 +328,8 @@ TEST_F(DataAccountTest, ParsedFeedInfoArrivingTogetherIsAppliedWithOneSave)
     info->setTitle(title);
     info->sendDidParseFeedInfoNotification();
   }
-  ZPHTestSpinEventLoop(50);  // the notifications reach the account meanwhile
+  // Every notification has reached the account while the store queue is held.
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return delivered == parsed.size(); }, 20000));
   storeQueueReleased = true;
   CBFeed* one = account->feedWithURL(QUrl(urls[0]));
   CBFeed* two = account->feedWithURL(QUrl(urls[1]));
