@@ -5,6 +5,7 @@
 
 #include "articleview/ZPHStyleSheetController.h"
 #include "articleview/ZPHWebArticleDetailPane.h"
+#include "browser/ZPHTabCommands.h"
 #include "common/ZPHApplicationNotifications.h"
 #include "common/ZPHIncomingAddress.h"
 #include "common/ZPHShellLog.h"
@@ -542,6 +543,11 @@ void ZPHAppDelegate::zph_setupInterfaceAndEventHandlers()
   m_mainWindowController->window()->installEventFilter(this);
   m_mainWindowController->window()->addActions(findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly));
   setUpKeyMapping();
+  // Browser tabs: the tab commands act on the window's tabs, whose column
+  // takes its stored mode, and links go to tabs.
+  m_tabCommands->setTabsController(m_mainWindowController->tabsController());
+  m_seams.openURLInInternalBrowser = [this](const QUrl& url, bool select) { m_tabCommands->openURLInTab(url, select); };
+  m_seams.openNewTabInInternalBrowser = [this] { m_tabCommands->openNewTab(); };
 
   // The status items kept until now go to the status area, in order.
   QList<std::shared_ptr<ZPHStatusItem>> kept;
@@ -747,7 +753,9 @@ void ZPHAppDelegate::runFinishingSteps(bool modal)
   if (terminatingDueToCoreDataFailure())
     return;  // the failure path ends the program
 
-  // The open tabs are saved here once the tabs exist.
+  // The open tabs are saved.
+  if (m_tabCommands != nullptr)
+    m_tabCommands->saveTabs();
   CBOperationController::sharedDownloadOperationController()->cancelAllOperations();
   if (m_faviconController)
     m_faviconController->cancelAllOperations();
@@ -1343,6 +1351,8 @@ void ZPHAppDelegate::makeCommands()
   auto* refresh = new QAction(tr("Refresh"), this);
   refresh->setObjectName(QStringLiteral("refreshAll:"));
   connect(refresh, &QAction::triggered, this, &ZPHAppDelegate::refreshAll);
+  // Browser tabs: "newTab:", "closeTab:", "performClose:" and the others.
+  m_tabCommands = new ZPHTabCommands(this, [this] { makePrimaryWindowKeyAndOrderedFront(); });
 }
 
 QAction* ZPHAppDelegate::commandAction(const QString& selector) const

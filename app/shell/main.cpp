@@ -5,6 +5,7 @@
 #include "shell/ZPHAppDelegate.h"
 #include "shell/ZPHCommandLine.h"
 #include "shell/ZPHTerminationSignalWatcher.h"
+#include "web/ZPHExternalPagesProfile.h"
 #include "web/ZPHInternalSchemes.h"
 
 #include <QtCore/QDir>
@@ -25,7 +26,9 @@ int main(int argc, char** argv)
   if (early && early->answerInformationRequest())
     return 0;
 
-  // The web engine learns the internal schemes before the application exists.
+  // The web engine learns the internal schemes before the application exists,
+  // and opens no debugging port.
+  ZPHExternalPagesProfile::closeDebuggingEntrances();
   ZPHInternalSchemes::registerSchemes();
   ZPHArticleSchemeHandler::registerScheme();
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
