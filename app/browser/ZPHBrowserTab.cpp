@@ -72,7 +72,7 @@ void ZPHBrowserTab::setIsSelected(bool selected)
 
 void ZPHBrowserTab::doLoadOnSelectIfNeeded()
 {
-  if (!m_loadOnSelect || m_initialLoadAttempted)
+  if (!m_loadOnSelect || m_initialLoadAttempted || m_isClosing)
     return;
   m_initialLoadAttempted = true;
   // A stored address loads, but never subscribes or leaves by itself.

@@ -119,6 +119,7 @@ ZPHBrowserViewController::ZPHBrowserViewController(QWebEngineProfile* profile, Z
 
 ZPHBrowserViewController::~ZPHBrowserViewController()
 {
+  *m_alive = false;
   // The tab's view holds the strip and the web view.
   delete m_contentView;
 }
@@ -385,8 +386,8 @@ void ZPHBrowserViewController::updateFeedButton()
   ++m_feedSearchCount;
   QPointer<ZPHBrowserViewController> guard(this);
   page()->runJavaScript(CBFeedLinkDetector::collectionScript(), QWebEngineScript::ApplicationWorld,
-                        [guard, display, pageURL](const QVariant& result) {
-                          if (!guard)
+                        [guard, alive = m_alive, display, pageURL](const QVariant& result) {
+                          if (!*alive || !guard)
                             return;
                           if (guard->m_feedSearchURL == display)
                             guard->m_feedSearchURL.clear();

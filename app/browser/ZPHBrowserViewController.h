@@ -9,6 +9,8 @@
 #include <QtCore/QPointer>
 #include <QtCore/QRect>
 
+#include <memory>
+
 class CBBrowserTextField;
 class QToolButton;
 class QWebEngineLoadingInfo;
@@ -136,4 +138,7 @@ private:
   bool m_pageLoadInProgress = false;
   double m_progress = 0;
   QRect m_clickedRect;
+  // False once the controller goes: the page answers its scripts' calls
+  // even while it is being destroyed.
+  std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

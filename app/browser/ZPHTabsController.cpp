@@ -379,9 +379,9 @@ void ZPHTabsController::deleteTabAtIndex(qsizetype index)
     m_tabsContext->deleteObject(stored);
   tab->forgetStoredTab();
   saveContext();
+  // Its views went with invalidate(); nothing of it waits any longer.
   for (auto it = m_browserTabs.begin(); it != m_browserTabs.end(); ++it) {
     if (it->get() == tab) {
-      it->release()->deleteLater();
       m_browserTabs.erase(it);
       break;
     }
@@ -636,7 +636,7 @@ void ZPHTabsController::closeTabWithObjectID(const ZPHManagedObjectID& objectID)
 void ZPHTabsController::closeTabAtIndex(qsizetype index)
 {
   QPointer<QWidget> focus = focusWidget();
-  ZPHBrowserTab* closing = browserTabAtIndex(index);
+  QPointer<ZPHBrowserTab> closing = browserTabAtIndex(index);
   Q_ASSERT_X(closing, Q_FUNC_INFO, "only a browser tab is closed");
   if (closing == nullptr)
     return;
@@ -678,7 +678,7 @@ void ZPHTabsController::closeTabAtIndex(qsizetype index)
     return;
   }
   selectTabAtIndex(0);
-  const qsizetype now = indexOfTabItem(closing);
+  const qsizetype now = closing ? indexOfTabItem(closing) : NotFound;
   if (now == NotFound)
     return;  // it went as a disposable tab
   deleteTabAtIndex(now);
