@@ -101,7 +101,8 @@ ZPHBrowserViewController::ZPHBrowserViewController(QWebEngineProfile* profile, Z
   });
   connect(web, &QWebEnginePage::loadProgress, this, [this](int progress) {
     m_progress = std::clamp(progress, 0, 100) / 100.0;
-    m_addressField->setEstimatedProgress(estimatedProgress());
+    if (m_contentView)
+      m_addressField->setEstimatedProgress(estimatedProgress());
     if (m_tab)
       m_tab->markSelfAsNeedingRedisplay();
   });
@@ -123,6 +124,8 @@ ZPHBrowserViewController::~ZPHBrowserViewController()
   // The tab's view holds the strip and the web view.
   delete m_contentView;
 }
+
+ZPHBrowserContentView* ZPHBrowserViewController::contentView() const { return m_contentView.data(); }
 
 void ZPHBrowserViewController::buildToolbar()
 {
@@ -185,6 +188,8 @@ bool ZPHBrowserViewController::loadURLString(const QString& urlString, bool user
 
 void ZPHBrowserViewController::openSpecifiedURL(const QString& typed)
 {
+  if (!m_contentView)
+    return;  // the view went with its window
   const QString address = ZPHTypedAddress::urlStringForTypedString(typed);
   if (address.isEmpty())
     return;
@@ -270,6 +275,8 @@ void ZPHBrowserViewController::handleWebViewUpdated(bool dirty)
 
 void ZPHBrowserViewController::updateUI()
 {
+  if (!m_contentView)
+    return;  // the view went with its window
   ZPHMacWebView* view = webView();
   m_addressField->setTitle(view->zph_currentTitle());
   setProgressIndicatorRunning(view->zph_loadIsInProgress());
@@ -282,6 +289,8 @@ void ZPHBrowserViewController::updateUI()
 
 void ZPHBrowserViewController::updateAddressField()
 {
+  if (!m_contentView)
+    return;  // the view went with its window
   ZPHMacWebView* view = webView();
   m_addressField->setImage(m_tab ? m_tab->icon() : ZPHBrowserImages::defaultTabIcon());
   QString address;
@@ -302,6 +311,8 @@ void ZPHBrowserViewController::updateAddressField()
 
 void ZPHBrowserViewController::setURLStringForBrowserTextField(const QString& urlString)
 {
+  if (!m_contentView)
+    return;  // the view went with its window
   m_addressField->setDisplayTitle(false);
   if (!urlString.isNull() && urlString.compare(QLatin1String("about:blank"), Qt::CaseInsensitive) != 0)
     m_addressField->setURLString(urlString);
@@ -310,12 +321,16 @@ void ZPHBrowserViewController::setURLStringForBrowserTextField(const QString& ur
 
 void ZPHBrowserViewController::setImageForBrowserTextField(const QIcon& image)
 {
+  if (!m_contentView)
+    return;  // the view went with its window
   m_addressField->setImage(image);
   updateUI();
 }
 
 void ZPHBrowserViewController::validateButtons()
 {
+  if (!m_contentView)
+    return;  // the view went with its window
   ZPHMacWebView* view = webView();
   QWebEngineHistory* history = view->history();
   m_backButton->setEnabled(history->canGoBack() || m_backButtonClosesView);
@@ -324,6 +339,8 @@ void ZPHBrowserViewController::validateButtons()
 
 void ZPHBrowserViewController::setProgressIndicatorRunning(bool running)
 {
+  if (!m_contentView)
+    return;  // the view went with its window
   m_addressField->setInProgress(running);
   m_pageLoadInProgress = running;
   m_addressField->setEstimatedProgress(estimatedProgress());
@@ -333,6 +350,8 @@ void ZPHBrowserViewController::setProgressIndicatorRunning(bool running)
 
 void ZPHBrowserViewController::setAddressStopReloadButton(bool loading)
 {
+  if (!m_contentView)
+    return;  // the view went with its window
   if (loading)
     m_addressField->setAddButtonHidden(true);
   m_refreshButton->setIcon(
@@ -342,16 +361,25 @@ void ZPHBrowserViewController::setAddressStopReloadButton(bool loading)
 
 void ZPHBrowserViewController::makeAddressFieldFirstResponder()
 {
+  if (!m_contentView)
+    return;  // the view went with its window
   m_addressField->setFocus(Qt::OtherFocusReason);
   m_addressField->selectAll();
 }
 
-void ZPHBrowserViewController::selectTextInAddressField() { m_addressField->selectAll(); }
+void ZPHBrowserViewController::selectTextInAddressField()
+{
+  if (!m_contentView)
+    return;  // the view went with its window
+  m_addressField->selectAll();
+}
 
 // ---- Feeds
 
 void ZPHBrowserViewController::disableFeedButton()
 {
+  if (!m_contentView)
+    return;  // the view went with its window
   m_addressField->setAddButtonHidden(true);
   m_feedLinks.clear();
   m_feedLinksURL.clear();
@@ -360,6 +388,8 @@ void ZPHBrowserViewController::disableFeedButton()
 
 void ZPHBrowserViewController::updateFeedButton()
 {
+  if (!m_contentView)
+    return;  // the view went with its window
   ZPHMacWebView* view = webView();
   const QString display = view->zph_currentURLString();
   if (display.isEmpty() || view->lastLoadedURL().isEmpty()) {
@@ -387,7 +417,7 @@ void ZPHBrowserViewController::updateFeedButton()
   QPointer<ZPHBrowserViewController> guard(this);
   page()->runJavaScript(CBFeedLinkDetector::collectionScript(), QWebEngineScript::ApplicationWorld,
                         [guard, alive = m_alive, display, pageURL](const QVariant& result) {
-                          if (!*alive || !guard)
+                          if (!*alive || !guard || !guard->m_contentView)
                             return;
                           if (guard->m_feedSearchURL == display)
                             guard->m_feedSearchURL.clear();

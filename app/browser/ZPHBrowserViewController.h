@@ -44,7 +44,7 @@ public:
   ~ZPHBrowserViewController() override;
 
   // The tab's view: the strip and the web view.
-  ZPHBrowserContentView* contentView() const { return m_contentView; }
+  ZPHBrowserContentView* contentView() const;
   ZPHToolbar* toolbar() const { return m_toolbar; }
   CBBrowserTextField* addressField() const { return m_addressField; }
   QToolButton* backButton() const { return m_backButton; }
@@ -123,7 +123,8 @@ private:
 
   ZPHTabsController* m_tabs;
   QPointer<ZPHBrowserTab> m_tab;
-  ZPHBrowserContentView* m_contentView = nullptr;
+  // The view may go with a window before the controller does.
+  QPointer<ZPHBrowserContentView> m_contentView;
   ZPHToolbar* m_toolbar = nullptr;
   CBBrowserTextField* m_addressField = nullptr;
   QToolButton* m_backButton = nullptr;
