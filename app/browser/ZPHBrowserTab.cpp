@@ -34,6 +34,14 @@ ZPHBrowserTab::~ZPHBrowserTab()
   m_browserViewController.reset();
 }
 
+ZPHManagedObjectID ZPHBrowserTab::objectID() const { return m_stored != nullptr ? m_stored->objectID() : m_objectID; }
+
+void ZPHBrowserTab::forgetStoredTab()
+{
+  m_objectID = objectID();
+  m_stored = nullptr;
+}
+
 // ---- The browser view
 
 ZPHBrowserViewController* ZPHBrowserTab::browserViewControllerCreatingIfNeeded()

@@ -42,8 +42,9 @@ public:
 
   // The stored tab (the tabs context's object), null once it was deleted.
   AbstractTab* storedTab() const { return m_stored; }
-  ZPHManagedObjectID objectID() const { return m_objectID; }
-  void forgetStoredTab() { m_stored = nullptr; }
+  // The stored tab's identifier (permanent once the tab was saved).
+  ZPHManagedObjectID objectID() const;
+  void forgetStoredTab();
   ZPHTabsController* tabsController() const { return m_tabs; }
 
   bool isBrowserTab() const override { return true; }

@@ -153,6 +153,19 @@ TEST_F(BrowserAppTest, LinksOpenTabsAndTheTabCommandsActOnThem)
   EXPECT_FALSE(tabs->tabsVisible());
 }
 
+TEST_F(BrowserAppTest, ATabOpenedSelectedLoadsItsAddressOnceItWasStored)
+{
+  ZPHUserDefaults::standardUserDefaults().setBool(ZPHBrowserSelectNewTabsAsTheyAreCreated, true);
+  app.delegate->openLink(page(7), ZPHAppServices::LinkPlace::NewTab);
+  ASSERT_EQ(tabs->numberOfTabs(), 2);
+  EXPECT_EQ(tabs->selectedTabIndex(), 1);
+  ZPHBrowserTab* tab = tabs->currentBrowserTab();
+  ASSERT_NE(tab, nullptr);
+  // The load comes once the event loop turns, for the tab as stored.
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return tab->displayTitle() == QStringLiteral("Page"); }, 60000));
+  EXPECT_EQ(tab->displayURL(), page(7).toString());
+}
+
 TEST_F(BrowserAppTest, TheIndicatorShowsForHiddenTabsAndOnceFadedOutTakesNoClick)
 {
   ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
