@@ -602,8 +602,8 @@ bool ZPHMainWindowController::validateUserInterfaceItem(QAction* item)
 {
   const QString selector = item != nullptr ? item->objectName() : QString();
   // Article commands act on the news-items tab.
-  const bool validForArticleActions =
-      selectedArticle() != nullptr && (tabsController() == nullptr || tabsController()->isNewsItemsTabSelected());
+  const bool newsItemsTabShown = tabsController() == nullptr || tabsController()->isNewsItemsTabSelected();
+  const bool validForArticleActions = selectedArticle() != nullptr && newsItemsTabShown;
   bool enabled = false;
   if (selector == QLatin1String("markAllAsRead:")) {
     ZPHArticleListController* list =
@@ -619,7 +619,7 @@ bool ZPHMainWindowController::validateUserInterfaceItem(QAction* item)
     if (item != nullptr)
       item->setText(m_toggleReadMenuItemTitle);
   } else if (selector == QLatin1String("toggleFlagged:")) {
-    enabled = !currentArticles().isEmpty();
+    enabled = !currentArticles().isEmpty() && newsItemsTabShown;
     if (item != nullptr)
       item->setText(toggleFlaggedTitle());
   } else if (selector == QLatin1String("nextUnread:")) {
