@@ -4,7 +4,8 @@
 # nothing prompts. dbus-daemon (dbus-run-session) and gnome-keyring let the
 # password-store tests talk to a real secret service in a private session;
 # desktop-file-utils checks the desktop entry and appstream the AppStream
-# data; xdg-utils answers which application handles an address.
+# data; xdg-utils answers which application handles an address;
+# qt6-image-formats-plugins reads and writes the tabs' TIFF pictures.
 set -euo pipefail
 
 PACKAGES=(
@@ -31,6 +32,7 @@ PACKAGES=(
   clang-format-14
   qt6-webengine-dev
   qt6-webchannel-dev
+  qt6-image-formats-plugins
   fonts-dejavu-core
   desktop-file-utils
   appstream
