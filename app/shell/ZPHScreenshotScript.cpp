@@ -591,8 +591,9 @@ void ZPHScreenshotScript::tabSteps()
   // The pages come from the site of the feed named.
   QUrl origin;
   CBDataController* data = m_delegate->dataController();
-  const QList<CBFeed*> feeds = data != nullptr ? feedsNamed(data->localAccount(), {spec.value(QStringLiteral("site")).toString()})
-                                               : QList<CBFeed*>();
+  const QList<CBFeed*> feeds = data != nullptr
+                                   ? feedsNamed(data->localAccount(), {spec.value(QStringLiteral("site")).toString()})
+                                   : QList<CBFeed*>();
   if (!feeds.isEmpty())
     origin = feeds.first()->URL().resolved(QUrl(QStringLiteral("/")));
   ZPHAppDelegate* delegate = m_delegate;
@@ -614,12 +615,13 @@ void ZPHScreenshotScript::tabSteps()
     const QString address = origin.resolved(QUrl(path)).toString();
     addStep([] { return true; }, [tabs, address] { tabs->openURLStringInNewTab(address, true, false); });
     addStep([loaded, waited, tabs] {
-      return waited(15000) ||
-             (loaded() && waited(2500) && !tabs->thumbnailingController()->thumbnailForTab(tabs->currentBrowserTab()).isNull());
+      return waited(15000) || (loaded() && waited(2500) &&
+                               !tabs->thumbnailingController()->thumbnailForTab(tabs->currentBrowserTab()).isNull());
     });
   }
   const int show = spec.value(QStringLiteral("show")).toInt();
-  addStep([] { return true; }, [tabs, show] { tabs->selectTabAtIndex(std::clamp<qsizetype>(show, 0, tabs->numberOfTabs() - 1)); });
+  addStep([] { return true; },
+          [tabs, show] { tabs->selectTabAtIndex(std::clamp<qsizetype>(show, 0, tabs->numberOfTabs() - 1)); });
   addStep([waited] { return waited(1500); });
   const QString find = spec.value(QStringLiteral("find")).toString();
   if (!find.isEmpty()) {
@@ -632,8 +634,8 @@ void ZPHScreenshotScript::tabSteps()
             });
     addStep([tabs, waited] {
       ZPHBrowserViewController* browser = tabs->currentBrowserViewController();
-      return waited(5000) ||
-             (waited(500) && browser != nullptr && !browser->findBarViewController()->numberOfMatchesString().isEmpty());
+      return waited(5000) || (waited(500) && browser != nullptr &&
+                              !browser->findBarViewController()->numberOfMatchesString().isEmpty());
     });
   }
   if (spec.value(QStringLiteral("feedMenu")).toBool()) {
@@ -655,7 +657,8 @@ void ZPHScreenshotScript::tabSteps()
           menu->adjustSize();
           auto* copy = new QLabel(window->window());
           copy->setPixmap(menu->grab());
-          const QPoint anchor = button->mapTo(window->window(), QPoint(button->width() - menu->width(), button->height() + 2));
+          const QPoint anchor =
+              button->mapTo(window->window(), QPoint(button->width() - menu->width(), button->height() + 2));
           copy->setGeometry(QRect(anchor, menu->size()));
           copy->setAttribute(Qt::WA_TransparentForMouseEvents);
           copy->show();
