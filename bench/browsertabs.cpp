@@ -18,7 +18,8 @@
 #include "store/entities/AbstractTab.h"
 #include "store/entities/CBDataModel.h"
 #include "store/graph/ZPHManagedObjectContext.h"
-#include "themes/ZPHRegisterThemes.h"
+
+#include "ZPHBenchWidgets.h"
 
 #include <QtCore/QDir>
 #include <QtCore/QElapsedTimer>
@@ -34,31 +35,9 @@
 #include <cstdio>
 #include <memory>
 
-#include <time.h>
-
 namespace {
 
-double threadMilliseconds()
-{
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
-}
-
-void serveUntil(const std::function<bool()>& done)
-{
-  QElapsedTimer deadline;
-  deadline.start();
-  QTimer wake;
-  wake.start(2);
-  while (!done()) {
-    if (deadline.elapsed() > 120000) {
-      std::fprintf(stderr, "no answer in two minutes\n");
-      std::exit(2);
-    }
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-  }
-}
+void serveUntil(const std::function<bool()>& done) { zphBenchServeUntil(done, "the tabs"); }
 
 // A store with `tabs` stored tabs and a picture file for each.
 struct TabsStore {
@@ -90,17 +69,6 @@ struct TabsStore {
     }
     main->save();
   }
-};
-
-struct Timing {
-  double cpu = 0;
-  QElapsedTimer wall;
-  void start()
-  {
-    cpu = threadMilliseconds();
-    wall.start();
-  }
-  double mainMilliseconds() const { return threadMilliseconds() - cpu; }
 };
 
 // The article list with its tabs column in a window, shown and drawn, the
@@ -137,7 +105,7 @@ static void BM_StartWithStoredTabs(benchmark::State& state)
   TabsStore store(int(state.range(0)));
   double wall = 0;
   for (auto _ : state) {
-    Timing timing;
+    ZPHBenchTiming timing;
     timing.start();
     Shown shown;
     shown.start();
@@ -166,7 +134,7 @@ static void BM_SwitchToARestoredTab(benchmark::State& state)
   double pictures = 0;
   qsizetype next = 1;
   for (auto _ : state) {
-    Timing timing;
+    ZPHBenchTiming timing;
     timing.start();
     tabs->selectTabAtIndex(next);
     pictures += tabs->currentBrowserTab()->thumbnailImage().isNull() ? 0 : 1;
@@ -184,16 +152,4 @@ static void BM_SwitchToARestoredTab(benchmark::State& state)
 }
 BENCHMARK(BM_SwitchToARestoredTab)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 
-int main(int argc, char** argv)
-{
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-  QTemporaryDir settings;
-  qputenv("XDG_CONFIG_HOME", settings.path().toUtf8());
-  QApplication app(argc, argv);
-  ZPHRegisterThemes();
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+ZPH_WIDGETS_BENCHMARK_MAIN();
