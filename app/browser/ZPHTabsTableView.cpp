@@ -254,18 +254,8 @@ bool ZPHTabsTableView::validateDrop(QDropEvent* event, int* row)
   return true;
 }
 
-void ZPHTabsTableView::dragEnterEvent(QDragEnterEvent* event)
-{
-  int row = -1;
-  if (validateDrop(event, &row)) {
-    event->accept();
-    m_dropIndicatorRow = row;
-  } else {
-    event->ignore();
-    m_dropIndicatorRow = -1;
-  }
-  viewport()->update();
-}
+// An entering drag is a moving one (QDragEnterEvent is a QDragMoveEvent).
+void ZPHTabsTableView::dragEnterEvent(QDragEnterEvent* event) { dragMoveEvent(event); }
 
 void ZPHTabsTableView::dragMoveEvent(QDragMoveEvent* event)
 {

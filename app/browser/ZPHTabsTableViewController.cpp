@@ -235,22 +235,17 @@ QMenu* ZPHTabsTableViewController::menuForRow(int row)
       self->contextualMenuDidGoAway();
   });
   // Each item acts on the tab it was made for, wherever the tab has moved.
-  addItem(menu, QCoreApplication::translate("Browser", "Copy Link"), this, [self, tab] {
-    if (self && tab)
-      self->copyLink(tab);
-  });
-  addItem(menu, QCoreApplication::translate("Browser", "Close Tab"), this, [self, tab] {
-    if (self && tab)
-      self->closeTabFromContextualMenu(tab);
-  });
-  addItem(menu, QCoreApplication::translate("ZPHTabsTableViewController", "Open in Browser"), this, [self, tab] {
-    if (self && tab)
-      self->openInDefaultBrowserFromContextualMenu(tab);
-  });
-  addItem(menu, QCoreApplication::translate("Browser", "Reload Page"), this, [self, tab] {
-    if (self && tab)
-      self->reloadFromContextualMenu(tab);
-  });
+  const auto tabItem = [&](const QString& title, void (ZPHTabsTableViewController::*act)(ZPHTab*)) {
+    addItem(menu, title, this, [self, tab, act] {
+      if (self && tab)
+        (self.data()->*act)(tab);
+    });
+  };
+  tabItem(QCoreApplication::translate("Browser", "Copy Link"), &ZPHTabsTableViewController::copyLink);
+  tabItem(QCoreApplication::translate("Browser", "Close Tab"), &ZPHTabsTableViewController::closeTabFromContextualMenu);
+  tabItem(QCoreApplication::translate("ZPHTabsTableViewController", "Open in Browser"),
+          &ZPHTabsTableViewController::openInDefaultBrowserFromContextualMenu);
+  tabItem(QCoreApplication::translate("Browser", "Reload Page"), &ZPHTabsTableViewController::reloadFromContextualMenu);
   menu->addSeparator();
   addItem(menu, QCoreApplication::translate("Browser", "Open All Tabs in Browser"), this, [self] {
     if (self)

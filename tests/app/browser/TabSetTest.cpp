@@ -10,6 +10,7 @@
 #include "browser/ZPHNewsItemsTab.h"
 #include "browser/ZPHTabThumbnailCache.h"
 #include "browser/ZPHTabThumbnailingController.h"
+#include "browser/ZPHTabsTableViewController.h"
 #include "foundation/CBPrefs.h"
 #include "kit/ZPHManualClock.h"
 #include "platform/ZPHNotificationCenter.h"
@@ -22,7 +23,10 @@
 
 #include <QtCore/QFile>
 #include <QtCore/QFileInfo>
+#include <QtGui/QClipboard>
+#include <QtGui/QGuiApplication>
 #include <QtGui/QImage>
+#include <QtWidgets/QMenu>
 
 namespace {
 
@@ -281,6 +285,58 @@ TEST_F(TabSetTest, TabsComeBackInTheirOrderWithTheirTitlesAndNoWebViewUntilSelec
   tabs->selectTabAtIndex(1);
   ZPHTestSpinEventLoop(300);
   EXPECT_EQ(requestsFor(server, QStringLiteral("/third")), requestsBefore + 1);
+}
+
+// A row's menu is made for a tab; by the time an item is chosen the tabs
+// may have moved, and the item still acts on that tab, not on the row.
+TEST_F(TabSetTest, TheRowMenuActsOnTheTabItWasOpenedForWhereverThatTabMoved)
+{
+  const QString a = QStringLiteral("http://a.example/");
+  const QString b = QStringLiteral("http://b.example/");
+  const QString c = QStringLiteral("http://c.example/");
+  makeTabs();
+  restoreStoredTabs({a, b, c});
+  ZPHTabsTableViewController list(tabs.get());
+  const auto item = [](QMenu* menu, const QString& title) -> QAction* {
+    for (QAction* action : menu->actions())
+      if (action->text() == title)
+        return action;
+    return nullptr;
+  };
+
+  // Made for b (row 2); then c moves to the front, so b is row 3.
+  std::unique_ptr<QMenu> menu(list.menuForRow(2));
+  ASSERT_NE(menu, nullptr);
+  EXPECT_EQ(item(menu.get(), QStringLiteral("Share")), nullptr) << "no Share item without sharing";
+  tabs->swapTabAtIndex(3, 1);
+  ASSERT_EQ(tabAddresses(), (QStringList{c, a, b}));
+
+  QGuiApplication::clipboard()->clear();
+  item(menu.get(), QStringLiteral("Copy Link"))->trigger();
+  EXPECT_EQ(text(QGuiApplication::clipboard()->text()), text(b));
+  item(menu.get(), QStringLiteral("Open in Browser"))->trigger();
+  ASSERT_FALSE(services.links.isEmpty());
+  EXPECT_EQ(text(services.links.last().url.toString()), text(b));
+  item(menu.get(), QStringLiteral("Close Tab"))->trigger();
+  EXPECT_EQ(tabAddresses(), (QStringList{c, a}));
+  // The tab is gone: its menu's items now do nothing.
+  item(menu.get(), QStringLiteral("Close Tab"))->trigger();
+  EXPECT_EQ(tabAddresses(), (QStringList{c, a}));
+
+  // With sharing, the Share item is offered for the row's tab.
+  QUrl sharedURL;
+  tabs->setShareMenuFiller([&](QMenu* share, const QUrl& url, const QString&) {
+    sharedURL = url;
+    share->addAction(QStringLiteral("Somewhere"));
+    return true;
+  });
+  std::unique_ptr<QMenu> withShare(list.menuForRow(2));
+  ASSERT_NE(withShare, nullptr);
+  QAction* share = item(withShare.get(), QStringLiteral("Share"));
+  ASSERT_NE(share, nullptr);
+  ASSERT_NE(share->menu(), nullptr);
+  EXPECT_EQ(share->menu()->actions().size(), 1);
+  EXPECT_EQ(text(sharedURL.toString()), text(a));
 }
 
 TEST_F(TabSetTest, ATabWithNeitherIdentityNorAddressIsDroppedAtRestoreAndOneWithoutAddressHasNoTitle)
