@@ -34,9 +34,9 @@
 #include "store/operations/ZPHUndoableOperation.h"
 #include "store/tree/ZPHModel.h"
 #include "store/tree/ZPHSourceListTreeBuilder.h"
-#include "themes/ZPHRegisterThemes.h"
 
 #include "ZPHBenchArticleStore.h"
+#include "ZPHBenchWidgets.h"
 
 #include <QtCore/QElapsedTimer>
 #include <QtCore/QEventLoop>
@@ -50,37 +50,11 @@
 #include <cstdio>
 #include <memory>
 
-#include <time.h>
-
 namespace {
 
 constexpr int Articles = 100000;
 
-double threadMilliseconds()
-{
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
-}
-
-// Serves the main event loop, asleep while there is nothing to do, until
-// `done` answers true. A steady timer wakes it now and then for conditions
-// met on other threads; no loop or timer is made per turn, so the serving
-// costs the main thread about what the program's own event loop would.
-void serveUntil(const std::function<bool()>& done)
-{
-  QElapsedTimer deadline;
-  deadline.start();
-  QTimer wake;
-  wake.start(2);
-  while (!done()) {
-    if (deadline.elapsed() > 120000) {
-      std::fprintf(stderr, "the list did not answer in two minutes\n");
-      std::exit(2);
-    }
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-  }
-}
+void serveUntil(const std::function<bool()>& done) { zphBenchServeUntil(done, "the list"); }
 
 using ListBenchDelegate = ZPHBenchApplicationDelegate;
 
@@ -187,19 +161,6 @@ void releaseFixture()
   sharedFixture() = nullptr;
 }
 
-// Times one operation: the main thread's CPU time as the iteration's time,
-// the wall time as a counter.
-struct Timing {
-  double cpu = 0;
-  QElapsedTimer wall;
-  void start()
-  {
-    cpu = threadMilliseconds();
-    wall.start();
-  }
-  double mainMilliseconds() const { return threadMilliseconds() - cpu; }
-};
-
 // The store queue's time for one block of work, measured on the queue.
 double storeQueueMilliseconds(ListFixture& shared, std::function<void(ZPHManagedObjectContext*)> work)
 {
@@ -240,7 +201,7 @@ static void BM_AllUnreadListed(benchmark::State& state)
   double wall = 0;
   for (auto _ : state) {
     shared.select({other});
-    Timing timing;
+    ZPHBenchTiming timing;
     timing.start();
     shared.select({shared.allUnread()});
     state.SetIterationTime(timing.mainMilliseconds() / 1e3);
@@ -275,7 +236,7 @@ static void BM_RowsMovedInPlace(benchmark::State& state)
   bar->setValue(bar->maximum() / 2);
   bool inPlace = true;
   for (auto _ : state) {
-    Timing timing;
+    ZPHBenchTiming timing;
     timing.start();
     for (const QList<ZPHArticleListRow>* rows : std::initializer_list<const QList<ZPHArticleListRow>*>{&fewer, &all}) {
       controller->setArticles(*rows);
@@ -298,7 +259,7 @@ static void BM_PageScrolled(benchmark::State& state)
   QScrollBar* bar = shared.table()->verticalScrollBar();
   bar->setValue(0);
   for (auto _ : state) {
-    Timing timing;
+    ZPHBenchTiming timing;
     timing.start();
     bar->setValue(bar->value() + bar->pageStep());
     shared.draw();
@@ -321,7 +282,7 @@ static void BM_NextArticle(benchmark::State& state)
   for (auto _ : state) {
     const int next = table->nextRow();
     CBDataArticle* article = shared.list->articleListModel()->articleAtRow(next);
-    Timing timing;
+    ZPHBenchTiming timing;
     timing.start();
     table->selectRow(next, true);
     shared.draw();
@@ -350,7 +311,7 @@ static void BM_TenThousandMarkedReadAndUndone(benchmark::State& state)
   double wall = 0;
   double queue = 0;
   for (auto _ : state) {
-    Timing timing;
+    ZPHBenchTiming timing;
     timing.start();
     auto operation = ZPHMarkAllAsReadOperation::operationWithArticleManagedObjectIds(ids, read);
     QElapsedTimer queued;
@@ -393,7 +354,7 @@ static void BM_AllUnreadMarkedReadAndUndone(benchmark::State& state)
   int runs = 0;
   for (auto _ : state) {
     const bool read = undo == nullptr;
-    Timing timing;
+    ZPHBenchTiming timing;
     timing.start();
     std::shared_ptr<ZPHUndoableOperation> operation =
         read ? std::static_pointer_cast<ZPHUndoableOperation>(
@@ -434,7 +395,7 @@ static void BM_SearchWithAThousandResults(benchmark::State& state)
   double wall = 0;
   for (auto _ : state) {
     shared.list->searchCanceledUpdatingArticles(false, false, false);
-    Timing timing;
+    ZPHBenchTiming timing;
     timing.start();
     shared.search->executeSearchWithType(2);
     serveUntil([&] {

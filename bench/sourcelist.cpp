@@ -21,9 +21,9 @@
 #include "store/entities/CBFolder.h"
 #include "store/graph/ZPHManagedObjectContext.h"
 #include "store/tree/ZPHSourceListTreeBuilder.h"
-#include "themes/ZPHRegisterThemes.h"
 
 #include "ZPHBenchSupport.h"
+#include "ZPHBenchWidgets.h"
 
 #include <QtCore/QDeadlineTimer>
 #include <QtCore/QTemporaryDir>
@@ -171,17 +171,4 @@ static void BM_SourceListEveryFeedCountChanging(benchmark::State& state)
 }
 BENCHMARK(BM_SourceListEveryFeedCountChanging)->Unit(benchmark::kMillisecond);
 
-int main(int argc, char** argv)
-{
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-  // The settings the list writes stay in a folder of the run's own.
-  QTemporaryDir settings;
-  qputenv("XDG_CONFIG_HOME", settings.path().toUtf8());
-  QApplication app(argc, argv);
-  ZPHRegisterThemes();
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+ZPH_WIDGETS_BENCHMARK_MAIN();

@@ -8,7 +8,8 @@
 # qt6-declarative-dev brings the scene graph the web views draw with. The
 # X11 tests run the program on a display of their own: xvfb, the openbox
 # window manager, xdotool for keys, clicks and windows, x11-utils (xprop)
-# and x11-apps (xwd, the window's pixels).
+# and x11-apps (xwd, the window's pixels). qt6-image-formats-plugins reads
+# and writes the tabs' TIFF pictures.
 set -euo pipefail
 
 PACKAGES=(
@@ -36,6 +37,7 @@ PACKAGES=(
   qt6-webengine-dev
   qt6-webchannel-dev
   qt6-declarative-dev
+  qt6-image-formats-plugins
   fonts-dejavu-core
   desktop-file-utils
   appstream

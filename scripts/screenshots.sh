@@ -50,6 +50,13 @@
 #                             the source list's first rows in view, the
 #                             article list as wide as it was left, and
 #                             "Refreshing Sites…" whole in the status area
+#   OUT/tab-feed-menu.png     a browser tab: its feed button's menu and the
+#                             find bar with its count
+#   OUT/tabs-thumbnails.png   the tabs column as pictures, the news items shown
+#   OUT/tabs-labels.png       the tabs column as titles, a tab shown
+#   OUT/tab-indicator.png     the column hidden and the tab indicator over the
+#                             article view
+#   OUT/tab-dark.png          a tab in the dark theme
 # The toolbar shows in each; in main-light and main-dark Refresh is turning.
 # Fails when a picture is missing.
 set -euo pipefail
@@ -205,6 +212,19 @@ def handler(host, slug, title, color, items):
                 return self.send(page.encode(), "text/html; charset=utf-8")
             if self.path in ("/favicon.png", "/favicon.ico"):
                 return self.send(png(color), "image/png")
+            # Browser tabs: a page that offers the site's feeds, and the stories' pages.
+            if self.path == "/news.html" or self.path.startswith("/story/"):
+                paras = "".join(f"<p>{LOREM[(i + len(self.path)) % len(LOREM)]}</p>" for i in range(6))
+                heading = title if self.path == "/news.html" else f"{title}: a story"
+                page = (f"<!DOCTYPE html><html><head><title>{heading} &amp; more</title>"
+                        f"<link rel=\"icon\" type=\"image/png\" href=\"/favicon.png\">"
+                        f"<link rel=\"alternate\" type=\"application/rss+xml\" title=\"{title} &amp; Comments\" "
+                        f"href=\"/{slug}.xml\"><link rel=\"alternate\" type=\"application/atom+xml\" "
+                        f"title=\"{title} (Atom)\" href=\"/{slug}-atom.xml\"><style>body {{ font-family: sans-serif; "
+                        f"margin: 1.5em 2.5em; color: #222; }} h1 {{ color: rgb{color}; }}</style></head><body>"
+                        f"<h1>{heading}</h1><img src=\"/img/2.png\" width=\"240\" height=\"120\">{paras}"
+                        f"<p><a href=\"/{slug}.xml\">Subscribe</a> &middot; <a href=\"/\">Home</a></p></body></html>")
+                return self.send(page.encode(), "text/html; charset=utf-8")
             return self.send(b"not here", "text/plain", 404)
     return H
 
@@ -327,6 +347,25 @@ cat >"$WORK/emptyfeed.json" <<JSON
 { $FOLDERS, "select": "/empty.xml" }
 JSON
 
+# Browser tabs: pages of the sites in tabs, the feed button's menu, find,
+# the column as pictures and as titles, the indicator, the dark theme.
+TABS='"site": "/harbor.xml", "open": ["/news.html", "/story/2", "/story/4", "/"]'
+cat >"$WORK/tabfeeds.json" <<JSON
+{ $ARTICLES, "tabs": { $TABS, "show": 1, "feedMenu": true, "find": "the" } }
+JSON
+cat >"$WORK/tabsthumbnails.json" <<JSON
+{ $ARTICLES, "readArticle": "Meadow Review story 1", "tabs": { $TABS, "show": 0 } }
+JSON
+cat >"$WORK/tabslabels.json" <<JSON
+{ $ARTICLES, "readArticle": "Meadow Review story 1", "tabs": { $TABS, "show": 2, "labels": true } }
+JSON
+cat >"$WORK/tabindicator.json" <<JSON
+{ $ARTICLES, "readArticle": "Meadow Review story 1", "tabs": { $TABS, "show": 0, "visibility": 2 } }
+JSON
+cat >"$WORK/tabdark.json" <<JSON
+{ $ARTICLES, "tabs": { $TABS, "show": 2 } }
+JSON
+
 # The settings live in <data folder>/Fernhollow/Zephlin.conf (INI).
 set_theme() {
   local settings="$1/Fernhollow/Zephlin.conf"
@@ -401,4 +440,10 @@ shoot share-submenu sharesubmenu 0
 shoot share-page sharepage 0
 shoot share-login sharelogin 0
 shoot feeds-1000 feeds1000 0 "$DATA1000"
+# Browser tabs.
+shoot tab-feed-menu tabfeeds 0
+shoot tabs-thumbnails tabsthumbnails 0
+shoot tabs-labels tabslabels 0
+shoot tab-indicator tabindicator 0
+shoot tab-dark tabdark 1
 exit "$status"

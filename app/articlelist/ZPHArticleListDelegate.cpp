@@ -6,6 +6,18 @@
 #include "articlelist/ZPHSearchOperation.h"
 #include "articlelist/ZPHSearchWindowController.h"
 #include "articlelist/ZPHStandardLayoutViewController.h"
+#include "articleview/ZPHArticleDetailPaneView.h"
+#include "browser/ZPHBrowserContentView.h"
+#include "browser/ZPHBrowserPaneView.h"
+#include "browser/ZPHBrowserTab.h"
+#include "browser/ZPHBrowserViewController.h"
+#include "browser/ZPHNewsItemsTab.h"
+#include "browser/ZPHTabCell.h"
+#include "browser/ZPHTabThumbnailingController.h"
+#include "browser/ZPHTabsContainerView.h"
+#include "browser/ZPHTabsController.h"
+#include "common/CBPasteboard.h"
+#include "common/ZPHAppServices.h"
 #include "common/ZPHApplicationNotifications.h"
 #include "foundation/CBDateManager.h"
 #include "foundation/CBEventThrottler.h"
@@ -13,6 +25,9 @@
 #include "foundation/CBPrefs.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
 #include "kit/ZPHWindowShouldDrawActive.h"
+#include "platform/ZPHMainThread.h"
+#include "platform/ZPHOperation.h"
+#include "platform/ZPHOperationQueue.h"
 #include "platform/ZPHUserDefaults.h"
 #include "sharing/CBSharableItem.h"
 #include "store/CBDataController.h"
@@ -31,6 +46,7 @@
 #include <QtCore/QCoreApplication>
 #include <QtCore/QSet>
 #include <QtWidgets/QApplication>
+#include <QtWidgets/QMenu>
 #include <QtWidgets/QStackedWidget>
 #include <QtWidgets/QVBoxLayout>
 
@@ -85,13 +101,22 @@ ZPHArticleListDelegate::ZPHArticleListDelegate(QObject* parent) : QObject(parent
           [this](const ZPHNotification&) { articleListDisplayPreferencesDidChange(); });
   observe(ZPHThemeChangedNotification, [this](const ZPHNotification&) {
     recolor();
+    // Browser tabs: the tab cells' colours, and a new picture of the news items.
+    ZPHTabCell::resetForThemeChange();
     if (m_currentLayoutViewController)
       m_currentLayoutViewController->updateForChangedTheme();
+    updateNewsItemsThumbnailForcingUpdate(true);
   });
   observe(ZPHActiveTrackingWindowShouldDrawActiveChangedNotification, [this](const ZPHNotification&) {
     recolor();
     if (m_currentLayoutViewController)
       m_currentLayoutViewController->updateWindowForActiveStateChange();
+    updateNewsItemsThumbnailForcingUpdate(true);
+  });
+  // Browser tabs: a page's change re-announces what the tab shares.
+  observe(ZPHWebViewDidUpdateNotification, [this](const ZPHNotification&) {
+    if (m_tabsController && !m_tabsController->isNewsItemsTabSelected())
+      configureAndNotifySharableItem();
   });
   observe(ArticlesDeletedNotification, [this](const ZPHNotification&) { updateArticlesShowingEmptyViewsIfNeeded(); });
   observe(CBDatesDidChangeNotification, [this](const ZPHNotification&) { reloadArticlesFully(); });
@@ -102,6 +127,14 @@ ZPHArticleListDelegate::~ZPHArticleListDelegate()
   if (m_observedArticle != nullptr && m_flaggedObserver != 0)
     m_observedArticle->removeChangeObserver(m_flaggedObserver);
   m_observers.clear();
+  // Browser tabs: the column, then the tabs with their views, before the
+  // web profile they use.
+  m_tabsTableViewController.reset();
+  if (m_tabsController)
+    m_tabsController->setHost(nullptr);
+  m_tabsController.reset();
+  if (m_tabsThumbnailResizingOperationQueue)
+    m_tabsThumbnailResizingOperationQueue->waitUntilAllOperationsAreFinished();
   if (m_currentLayoutViewController)
     m_currentLayoutViewController->invalidate();
   m_currentLayoutViewController.reset();
@@ -150,12 +183,14 @@ void ZPHArticleListDelegate::setUp()
   if (m_setUp)
     return;
   m_setUp = true;
-  m_contentView = new QWidget;
-  m_contentView->setObjectName(QStringLiteral("ZPHArticleListContentView"));
-  auto* layout = new QVBoxLayout(m_contentView);
-  layout->setContentsMargins(0, 0, 0, 0);
-  m_contentStack = new QStackedWidget(m_contentView);
-  layout->addWidget(m_contentStack);
+  // Browser tabs: the pane holds the news-items tab's view or a tab's, with
+  // the tabs column beside it.
+  m_browserPaneView = new ZPHBrowserPaneView;
+  m_contentView = m_browserPaneView;
+  m_paneStack = new QStackedWidget;
+  m_contentStack = new QStackedWidget(m_paneStack);
+  m_paneStack->addWidget(m_contentStack);
+  m_browserPaneView->setContentView(m_paneStack);
 
   m_layoutMode = ZPHUserDefaults::standardUserDefaults().integerForKey(ZPHContentLayoutMode) == 1 ? 1 : 0;
   installLayout(makeLayoutController(m_layoutMode));
@@ -174,6 +209,13 @@ void ZPHArticleListDelegate::setUp()
   m_overallEmptyContentsViewController->updateForWindowStateChange();
   recolor();
   showOrHideOverallEmptyContentsViewAsNeeded();
+  // Browser tabs: the column, then the stored tabs.
+  setupTabsTableView();
+  ZPHUserDefaults::standardUserDefaults().observe(ZPHBrowserTabsVisibility, this, [this](const QVariant&) {
+    if (m_tabsController)
+      m_tabsController->updateTabVisibilityWithAnimation(true);
+  });
+  m_tabsController->restoreTabs();
 }
 
 std::unique_ptr<ZPHReadingLayoutViewController> ZPHArticleListDelegate::makeLayoutController(qint64 mode)
@@ -196,6 +238,7 @@ void ZPHArticleListDelegate::installLayout(std::unique_ptr<ZPHReadingLayoutViewC
             &ZPHArticleListDelegate::moveFocusToSourceListRequested);
   m_contentStack->addWidget(view);
   m_contentStack->setCurrentWidget(view);
+  followMouseInDetailArea();
   if (m_currentLayoutViewController) {
     QWidget* old = m_currentLayoutViewController->isViewLoaded() ? m_currentLayoutViewController->view() : nullptr;
     m_currentLayoutViewController->invalidate();
@@ -258,7 +301,8 @@ void ZPHArticleListDelegate::setEntries(const QList<ZPHArticleListModel::Entry>&
   m_model->setEntries(entries);
   if (notify && m_currentLayoutViewController)
     m_currentLayoutViewController->reloadDataWithScrollingToTop(false);
-  // The tab list redraws the news-items tab here once tabs exist.
+  if (m_tabsController)
+    m_tabsController->newsItemsTab()->markSelfAsNeedingRedisplay();
   Q_EMIT articlesChanged();
 }
 
@@ -529,7 +573,8 @@ void ZPHArticleListDelegate::setSelectedArticles(const QList<CBDataArticle*>& ar
         m_currentLayoutViewController->detailViewController()->updateArticleFlaggedState();
     });
   }
-  // The tab list redraws the news-items tab here once tabs exist.
+  if (m_tabsController)
+    m_tabsController->newsItemsTab()->markSelfAsNeedingRedisplay();
   Q_EMIT selectedArticlesChanged();
 }
 
@@ -637,13 +682,18 @@ void ZPHArticleListDelegate::updateStatusBarURL()
 
 void ZPHArticleListDelegate::configureAndNotifySharableItem()
 {
-  // The news-items tab: the current article.
   QVariantMap userInfo;
-  CBDataArticle* article = selectedArticle();
-  if (isLive(article))
+  userInfo.insert(ZPHSharableItemKey, QVariant());
+  if (ZPHBrowserTab* tab = m_tabsController ? m_tabsController->currentBrowserTab() : nullptr) {
+    // A browser tab: its page, unless it has no address yet.
+    const QString address = tab->displayURL();
+    if (!address.isEmpty() && !address.contains(QLatin1String("about:blank"), Qt::CaseInsensitive))
+      userInfo.insert(ZPHSharableItemKey, QVariant::fromValue(CBSharableItem::sharableItemWithURL(
+                                              QUrl(address), QUrl(), tab->displayTitle())));
+  } else if (CBDataArticle* article = selectedArticle(); isLive(article)) {
+    // The news-items tab: the current article.
     userInfo.insert(ZPHSharableItemKey, QVariant::fromValue(CBSharableItem::sharableItemWithArticle(article)));
-  else
-    userInfo.insert(ZPHSharableItemKey, QVariant());
+  }
   ZPHNotificationCenter::defaultCenter().post(ZPHPresentedSharableItemDidChangeNotification,
                                               QVariant::fromValue<QObject*>(this), userInfo);
 }
@@ -833,7 +883,8 @@ void ZPHArticleListDelegate::hideOverallEmptyContentsView()
 void ZPHArticleListDelegate::sourcelistSelectionDidChange(const QList<ZPHRepresentedObject>& items)
 {
   QWidget* focus = QApplication::focusWidget();
-  // The news-items tab counts as selected.
+  if (m_tabsController)
+    m_tabsController->selectNewsItemsTab();
   searchCanceledUpdatingArticles(false, false, true);
   QList<ZPHRepresentedObject> feeds;
   for (const ZPHRepresentedObject& item : items) {
@@ -919,6 +970,11 @@ void ZPHArticleListDelegate::searchResultsObtained(std::shared_ptr<ZPHSearchOper
   m_currentLayoutViewController->configureForSearchResults(operation->queryString());
   hideOverallEmptyContentsView();
   announceSelectedArticles();
+  if (m_tabsController && !m_tabsController->isNewsItemsTabSelected()) {
+    m_tabsController->selectNewsItemsTab();
+    if (m_searchWindowController)
+      m_searchWindowController->makeSearchFieldFirstResponderAndSetInsertionPointToEnd();
+  }
 }
 
 void ZPHArticleListDelegate::searchCanceledUpdatingArticles(bool updateArticles, bool changeFirstResponder,
@@ -938,4 +994,196 @@ void ZPHArticleListDelegate::searchCanceledUpdatingArticles(bool updateArticles,
     Q_EMIT sourceListSelectionHiddenChanged(false);
   if (m_currentLayoutViewController && (wasSearching || updateArticles))
     m_currentLayoutViewController->searchCanceled(changeFirstResponder);
+}
+
+// ----------------------------------------------------------- browser tabs
+
+void ZPHArticleListDelegate::setupTabsTableView()
+{
+  Q_ASSERT_X(!m_tabsTableViewController, Q_FUNC_INFO, "the tabs list is set up once");
+  ZPHTabsController::Environment environment;
+  environment.clock = m_clock;
+  environment.profile = [this] { return webPreferences()->profile(); };
+  m_tabsController = std::make_unique<ZPHTabsController>(environment);
+  m_tabsController->setHost(this);
+  m_tabsController->newsItemsTab()->setThumbnailProvider([this] { return m_newsItemsThumbnailImage; });
+  connect(m_tabsController.get(), &ZPHTabsController::selectedTabIndexChanged, this,
+          [this](qsizetype oldIndex, qsizetype newIndex) {
+            if ((oldIndex == 0) != (newIndex == 0))
+              Q_EMIT currentWebViewIsDetailViewChanged(newIndex == 0);
+          });
+  m_tabsThumbnailResizingOperationQueue = std::make_unique<ZPHOperationQueue>();
+  m_tabsThumbnailResizingOperationQueue->setMaxConcurrentOperationCount(1);
+
+  m_tabsTableViewController = std::make_unique<ZPHTabsTableViewController>(m_tabsController.get());
+  m_tabsTableViewController->setDelegate(this);
+  m_tabsTableViewController->setNewsItemsThumbnailUpdater(
+      [this](bool forcing) { updateNewsItemsThumbnailForcingUpdate(forcing); });
+  m_browserPaneView->setTabsColumn(m_tabsTableViewController->view(), ZPHTabsContainerView::Width);
+  connect(m_browserPaneView, &ZPHBrowserPaneView::tabsWidthChanged, this,
+          [this](int width) { Q_EMIT tabsViewWidthChanged(width); });
+  // A change asked for while the column slid comes now.
+  connect(m_browserPaneView, &ZPHBrowserPaneView::animationFinished, this, [this] {
+    if (m_tabsController && m_browserPaneView->tabsShown() != m_tabsController->tabsVisible())
+      updateTabsViewLayoutWithAnimation(false);
+  });
+  updateTabsViewLayoutWithAnimation(false);
+}
+
+void ZPHArticleListDelegate::followMouseInDetailArea()
+{
+  if (!m_currentLayoutViewController)
+    return;
+  // The detail pane reports the mouse over it.
+  if (auto* pane = qobject_cast<ZPHArticleDetailPaneView*>(m_currentLayoutViewController->detailView()))
+    connect(pane, &ZPHArticleDetailPaneView::mouseInViewChanged, this,
+            &ZPHArticleListDelegate::mouseInDetailViewAreaChanged, Qt::UniqueConnection);
+}
+
+ZPHBrowserPaneView* ZPHArticleListDelegate::browserPaneView() const { return m_browserPaneView; }
+
+QWidget* ZPHArticleListDelegate::newsItemsView() const { return m_contentStack; }
+
+ZPHBrowserViewController* ZPHArticleListDelegate::currentBrowserViewController() const
+{
+  return m_tabsController && !m_tabsController->isNewsItemsTabSelected() ? m_currentBrowserViewController.data()
+                                                                         : nullptr;
+}
+
+ZPHMacWebView* ZPHArticleListDelegate::currentWebView() const
+{
+  if (ZPHBrowserViewController* browser = currentBrowserViewController())
+    return browser->webView();
+  return detailViewWebView();
+}
+
+QWidget* ZPHArticleListDelegate::currentWebViewWidget() const { return currentWebView(); }
+
+bool ZPHArticleListDelegate::currentWebViewIsDetailView() const { return currentBrowserViewController() == nullptr; }
+
+bool ZPHArticleListDelegate::currentDetailViewIsATab() const
+{
+  return m_tabsController && !m_tabsController->isNewsItemsTabSelected();
+}
+
+bool ZPHArticleListDelegate::animatingTabs() const { return m_browserPaneView && m_browserPaneView->animating(); }
+
+QWidget* ZPHArticleListDelegate::window() const { return m_contentView ? m_contentView->window() : nullptr; }
+
+QRect ZPHArticleListDelegate::webViewRect() const
+{
+  ZPHBrowserViewController* browser = currentBrowserViewController();
+  return browser != nullptr ? browser->webViewRect() : QRect();
+}
+
+void ZPHArticleListDelegate::showDetailWebView()
+{
+  if (!m_paneStack || m_paneStack->currentWidget() == m_contentStack)
+    return;
+  if (m_currentBrowserViewController && m_currentBrowserViewController->browserTab())
+    m_tabsController->thumbnailingController()->invalidateThumbnailForTab(m_currentBrowserViewController->browserTab());
+  m_currentBrowserViewController = nullptr;
+  m_paneStack->setCurrentWidget(m_contentStack);
+  completeLayoutSwitchWithSelection(m_layoutSwapSelectedArticleIndex);
+}
+
+void ZPHArticleListDelegate::swapInViewForBrowserTabAtIndex(qsizetype index)
+{
+  auto* tab = qobject_cast<ZPHBrowserTab*>(m_tabsController->tabItemAtIndex(index));
+  Q_ASSERT_X(tab, Q_FUNC_INFO, "the item must be a browser tab");
+  ZPHBrowserViewController* browser = tab != nullptr ? tab->browserViewControllerCreatingIfNeeded() : nullptr;
+  if (browser == nullptr)
+    return;
+  if (m_currentBrowserViewController && m_currentBrowserViewController != browser &&
+      m_currentBrowserViewController->browserTab())
+    m_tabsController->thumbnailingController()->invalidateThumbnailForTab(m_currentBrowserViewController->browserTab());
+  m_currentBrowserViewController = browser;
+  QWidget* view = browser->contentView();
+  if (m_paneStack->currentWidget() == view)
+    return;
+  if (m_paneStack->indexOf(view) < 0)
+    m_paneStack->addWidget(view);
+  m_paneStack->setCurrentWidget(view);
+  browser->mountWebView();
+  browser->makeWebViewFirstResponder();
+  tab->doLoadOnSelectIfNeeded();
+  m_tabsController->thumbnailingController()->invalidateThumbnailForTab(tab);
+  ZPHNotificationCenter::defaultCenter().post(QStringLiteral("ZPHBrowserWebPagesDidBecomeActiveNotification"),
+                                              QVariant::fromValue<QObject*>(this));
+}
+
+void ZPHArticleListDelegate::makeWebViewFirstResponder()
+{
+  if (m_tabsController && m_tabsController->isNewsItemsTabSelected())
+    return;
+  if (ZPHMacWebView* view = currentWebView())
+    view->setFocus(Qt::OtherFocusReason);
+}
+
+void ZPHArticleListDelegate::updateTabsViewLayoutWithAnimation(bool animate)
+{
+  if (!m_browserPaneView || !m_tabsController || animatingTabs())
+    return;
+  m_browserPaneView->setTabsShown(m_tabsController->tabsVisible(), animate);
+}
+
+void ZPHArticleListDelegate::updateNewsItemsThumbnailForcingUpdate(bool forcing)
+{
+  if (!m_tabsController || !m_currentLayoutViewController || m_thumbnailPending)
+    return;
+  if (!m_tabsController->isNewsItemsTabSelected() && !forcing)
+    return;
+  if (m_currentLayoutViewController->awaitingMainFrameLoadingComplete())
+    return;
+  QWidget* view = newsItemsView();
+  // Only what is on screen can be pictured.
+  if (view == nullptr || !view->isVisible() || view->width() <= 0 || view->height() <= 0)
+    return;
+  const QImage picture = view->grab().toImage();
+  if (picture.isNull())
+    return;
+  m_thumbnailPending = true;
+  QPointer<ZPHArticleListDelegate> self(this);
+  m_tabsThumbnailResizingOperationQueue->addOperation(std::make_shared<ZPHBlockOperation>([self, picture] {
+    const QImage scaled =
+        picture.scaled(ZPHTabThumbnailingController::ThumbnailWidth, ZPHTabThumbnailingController::ThumbnailHeight,
+                       Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    ZPHMainThread::async([self, scaled] {
+      if (!self)
+        return;
+      self->m_thumbnailPending = false;
+      self->m_newsItemsThumbnailImage = scaled;
+      if (self->m_tabsController)
+        self->m_tabsController->newsItemsTab()->markSelfAsNeedingRedisplay(false);
+    });
+  }));
+}
+
+QMenu* ZPHArticleListDelegate::menuForNewsItemTabOfTabsTableViewController(ZPHTabsTableViewController* controller)
+{
+  Q_UNUSED(controller);
+  auto* menu = new QMenu;
+  CBDataArticle* article = selectedArticle();
+  const QString link = isLive(article) ? article->bestLink() : QString();
+  QAction* copy = menu->addAction(QCoreApplication::translate("Browser", "Copy Article Link"));
+  copy->setEnabled(!link.isEmpty());
+  connect(copy, &QAction::triggered, this, [link] { CBCopyURLStringToPasteboard(link); });
+  menu->addAction(QCoreApplication::translate("Browser", "Close Tab"))->setEnabled(false);
+  QAction* open = menu->addAction(tr("Open in Browser"));
+  open->setEnabled(!link.isEmpty());
+  connect(open, &QAction::triggered, this, [this] { tabsTableViewDidReceiveDoubleClickOnNewsItemTab(nullptr); });
+  menu->addAction(QCoreApplication::translate("Browser", "Reload Page"))->setEnabled(false);
+  return menu;
+}
+
+void ZPHArticleListDelegate::tabsTableViewDidReceiveDoubleClickOnNewsItemTab(ZPHTabsTableViewController* controller)
+{
+  Q_UNUSED(controller);
+  CBDataArticle* article = selectedArticle();
+  if (!isLive(article) || !m_currentLayoutViewController)
+    return;
+  const QString link = article->bestLink();
+  const QUrl url(link);
+  if (!link.isEmpty() && url.isValid())
+    ZPHAppServices::current().openLink(url, ZPHAppServices::LinkPlace::ExternalBrowser);
 }

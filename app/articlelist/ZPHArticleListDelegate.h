@@ -4,11 +4,15 @@
 
 #include "articlelist/ZPHArticleListModel.h"
 #include "articlelist/ZPHReadingLayoutViewController.h"
+#include "browser/ZPHTabsControllerHost.h"
+#include "browser/ZPHTabsTableViewController.h"
+#include "kit/ZPHClock.h"
 #include "platform/ZPHNotificationCenter.h"
 #include "store/accounts/ZPHArticleListController.h"
 
 #include <QtCore/QObject>
 #include <QtCore/QPointer>
+#include <QtGui/QImage>
 
 #include <functional>
 #include <limits>
@@ -25,6 +29,10 @@ class ZPHExternalPagesProfile;
 class ZPHMacWebView;
 class ZPHSearchOperation;
 class ZPHSearchWindowController;
+class ZPHBrowserPaneView;
+class ZPHBrowserViewController;
+class ZPHOperationQueue;
+class ZPHTabsController;
 
 // The coordinator of the main window's content side: it takes the source
 // list's selection, keeps the article list (through the article list
@@ -37,12 +45,16 @@ class ZPHSearchWindowController;
 // Its content view holds the layout's view and, in its place when there is
 // nothing to list, the overall empty-contents view.
 //
-// Until tabs exist the news-items tab counts as always selected. Main
-// thread only.
+// Browser tabs: it owns the tabs controller (ZPHTabsController) and the
+// tabs column, shows the news-items tab's view or a browser tab's view in
+// its content pane, lays the column out beside it and keeps the news-items
+// tab's picture. Main thread only.
 class ZPHArticleListDelegate : public QObject,
                                public ZPHReadingLayoutDelegate,
                                public ZPHReadingLayoutDataSource,
-                               public ZPHArticleListControllerDelegate {
+                               public ZPHArticleListControllerDelegate,
+                               public ZPHTabsControllerHost,
+                               public ZPHTabsTableViewControllerDelegate {
   Q_OBJECT
 
 public:
@@ -63,6 +75,9 @@ public:
   const CBDateManager* dateManager() const;
   void setSearchWindowController(ZPHSearchWindowController* controller);
   ZPHSearchWindowController* searchWindowController() const;
+  // Browser tabs: the clock of their timers (the system clock when null;
+  // it must outlive the delegate).
+  void setClock(ZPHClock* clock) { m_clock = clock; }
   // Where the source list's selection is read again when a search ends (its
   // represented objects, in order); the window that holds both sets it, and
   // hands every change of the selection in (sourcelistSelectionDidChange).
@@ -137,27 +152,26 @@ public:
   bool isFullReloadScheduled() const;
   void updateSortOrder();
   void switchToLayoutMode(qint64 mode);
-  void showOrHideOverallEmptyContentsViewAsNeeded();
   void articleListDisplayPreferencesDidChange();
 
   // ---- Navigation.
   void navigateToArticleInCurrentList(CBDataArticle* article);
   void navigateToSelectedArticleInCurrentList();
   void navigateToFirstUnreadArticle();
-  void makeArticleListFirstResponder();
 
-  // ---- The content pane. Until the tab set exists the article layout is
-  // always shown (the news-items tab), and its detail web view is the
-  // current web view.
+  // ---- The content pane: the news-items tab's view (the article layout or
+  // the overall empty view) or the selected browser tab's.
   // The web preferences of the browser tabs' web views ("ZPHExternalPages",
   // in the data and cache folders), made on first use; the article view
   // has the internal pages' profile instead.
   ZPHExternalPagesProfile* webPreferences();
   // The layout's detail web view; null before the first article's page.
   ZPHMacWebView* detailViewWebView() const;
-  ZPHMacWebView* currentWebView() const { return detailViewWebView(); }
-  bool currentWebViewIsDetailView() const { return true; }
-  bool currentDetailViewIsATab() const { return false; }
+  // The selected browser tab's web view, else the detail web view.
+  ZPHMacWebView* currentWebView() const;
+  QWidget* currentWebViewWidget() const override;
+  bool currentWebViewIsDetailView() const;
+  bool currentDetailViewIsATab() const;
   bool currentDetailViewSupportsTextSize() const;
   bool currentDetailViewSupportsMargins() const;
   bool mouseInDetailViewArea() const;
@@ -171,8 +185,32 @@ public:
   // present.
   void updateStatusBarURL();
   // Posts ZPHPresentedSharableItemDidChangeNotification with the selected
-  // article's sharable item, or none.
-  void configureAndNotifySharableItem();
+  // article's sharable item on the news-items tab, else the page's (none
+  // for a page without an address or at "about:blank").
+  void configureAndNotifySharableItem() override;
+
+  // ---- Browser tabs
+  ZPHTabsController* tabsController() const { return m_tabsController.get(); }
+  ZPHTabsTableViewController* tabsTableViewController() const { return m_tabsTableViewController.get(); }
+  ZPHBrowserPaneView* browserPaneView() const;
+  // The selected browser tab's controller; null on the news-items tab.
+  ZPHBrowserViewController* currentBrowserViewController() const;
+  bool animatingTabs() const;
+  // The news-items tab's picture.
+  QImage newsItemsThumbnailImage() const { return m_newsItemsThumbnailImage; }
+  void updateNewsItemsThumbnailForcingUpdate(bool forcing);
+  // ZPHTabsControllerHost
+  void showDetailWebView() override;
+  void makeArticleListFirstResponder() override;
+  void showOrHideOverallEmptyContentsViewAsNeeded() override;
+  void swapInViewForBrowserTabAtIndex(qsizetype index) override;
+  void makeWebViewFirstResponder() override;
+  QWidget* window() const override;
+  void updateTabsViewLayoutWithAnimation(bool animate) override;
+  QRect webViewRect() const override;
+  // ZPHTabsTableViewControllerDelegate
+  QMenu* menuForNewsItemTabOfTabsTableViewController(ZPHTabsTableViewController* controller) override;
+  void tabsTableViewDidReceiveDoubleClickOnNewsItemTab(ZPHTabsTableViewController* controller) override;
 
   // ---- Search.
   void searchResultsObtained(std::shared_ptr<ZPHSearchOperation> operation);
@@ -193,6 +231,11 @@ Q_SIGNALS:
   void moveFocusToSourceListRequested();
   // The source list should hide (or show again) its selection.
   void sourceListSelectionHiddenChanged(bool hidden);
+  // The article view became, or stopped being, the current web view.
+  void currentWebViewIsDetailViewChanged(bool isDetailView);
+  void mouseInDetailViewAreaChanged(bool inside);
+  // The tabs column's width on screen (0 while hidden).
+  void tabsViewWidthChanged(double width);
 
 private:
   std::unique_ptr<ZPHReadingLayoutViewController> makeLayoutController(qint64 mode);
@@ -210,6 +253,9 @@ private:
   void showOverallEmptyContentsView();
   void hideOverallEmptyContentsView();
   void recolor();
+  void setupTabsTableView();
+  void followMouseInDetailArea();
+  QWidget* newsItemsView() const;
   void invalidateUnreadCountsOfFeeds();
   QList<ZPHManagedObjectID> selectedObjectIDs() const;
   bool rowsEqual(const QList<ZPHArticleListModel::Entry>& a, const QList<ZPHArticleListRow>& rowsA,
@@ -224,8 +270,19 @@ private:
   std::unique_ptr<ZPHEmptyContentsViewController> m_overallEmptyContentsViewController;
   std::unique_ptr<ZPHExternalPagesProfile> m_webPreferences;
   std::unique_ptr<CBEventThrottler> m_fullArticleRefreshEventThrottler;
+  QPointer<ZPHBrowserPaneView> m_browserPaneView;
   QPointer<QWidget> m_contentView;
+  // The news-items tab's view and the browser tabs' views, one at a time.
+  QStackedWidget* m_paneStack = nullptr;
+  // The news-items tab's view: the layout or the overall empty view.
   QStackedWidget* m_contentStack = nullptr;
+  ZPHClock* m_clock = nullptr;
+  std::unique_ptr<ZPHTabsController> m_tabsController;
+  std::unique_ptr<ZPHTabsTableViewController> m_tabsTableViewController;
+  QPointer<ZPHBrowserViewController> m_currentBrowserViewController;
+  QImage m_newsItemsThumbnailImage;
+  std::unique_ptr<ZPHOperationQueue> m_tabsThumbnailResizingOperationQueue;
+  bool m_thumbnailPending = false;
 
   QList<ZPHRepresentedObject> m_feeds;
   QList<CBDataArticle*> m_selectedArticles;

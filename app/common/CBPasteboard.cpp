@@ -45,19 +45,22 @@ void CBCopyURLStringToPasteboard(const QString& urlString, QClipboard* clipboard
   clipboardOrGeneral(clipboard)->setMimeData(mimeDataWithURLString(urlString));
 }
 
+QMimeData* CBMimeDataWithURLAndTitle(const QString& urlString, const QString& title)
+{
+  QMimeData* data = mimeDataWithURLString(urlString);
+  if (title.isEmpty())
+    return data;
+  const QJsonArray linksAndTitles{QJsonArray{urlString}, QJsonArray{title}};
+  data->setData(WebURLsWithTitlesPboardType, QJsonDocument(linksAndTitles).toJson(QJsonDocument::Compact));
+  data->setData(URLNameCorePboardType, title.toUtf8());
+  return data;
+}
+
 void CBCopyURLAndTitleToPasteboard(const QString& urlString, const QString& title, QClipboard* clipboard)
 {
   if (urlString.isEmpty())
     return;
-  if (title.isEmpty()) {
-    CBCopyURLStringToPasteboard(urlString, clipboard);
-    return;
-  }
-  QMimeData* data = mimeDataWithURLString(urlString);
-  const QJsonArray linksAndTitles{QJsonArray{urlString}, QJsonArray{title}};
-  data->setData(WebURLsWithTitlesPboardType, QJsonDocument(linksAndTitles).toJson(QJsonDocument::Compact));
-  data->setData(URLNameCorePboardType, title.toUtf8());
-  clipboardOrGeneral(clipboard)->setMimeData(data);
+  clipboardOrGeneral(clipboard)->setMimeData(CBMimeDataWithURLAndTitle(urlString, title));
 }
 
 QString CBURLStringFromGeneralPasteboard(bool allowFeedURLs, QClipboard* clipboard)

@@ -7,6 +7,7 @@
 #include <QtCore/QString>
 
 class QClipboard;
+class QMimeData;
 
 // Links on the clipboard. Besides plain text and the URL list
 // ("text/uri-list"), a link goes under the core's pasteboard types, used as
@@ -25,6 +26,9 @@ void CBCopyURLStringToPasteboard(const QString& urlString, QClipboard* clipboard
 // (CBCopyURLStringToPasteboard). Otherwise the link and its title in all
 // the formats above.
 void CBCopyURLAndTitleToPasteboard(const QString& urlString, const QString& title, QClipboard* clipboard = nullptr);
+// The link and its title in those formats (the link alone for an empty
+// title), for a drag; the caller owns it.
+QMimeData* CBMimeDataWithURLAndTitle(const QString& urlString, const QString& title);
 
 // The clipboard's text, trimmed, when it is an http or https address with
 // a host (with `allowFeedURLs`, a feed: address turned into its web

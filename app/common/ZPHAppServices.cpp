@@ -4,7 +4,6 @@
 #include "kit/ZPHInterfaceLog.h"
 #include "platform/ZPHNotificationCenter.h"
 
-#include <QtWebEngineCore/qtwebenginecoreglobal.h>
 #include <QtCore/QCoreApplication>
 #include <QtCore/QFileInfo>
 #include <QtGui/QAction>
@@ -92,8 +91,6 @@ bool ZPHAppServices::isProbablyOPMLFile(const QString& path)
 
 QString ZPHAppServices::webViewApplicationName()
 {
-  static const QString name =
-      QStringLiteral("Version/%1 %2/%3")
-          .arg(QString::fromLatin1(qWebEngineVersion()), QStringLiteral("Zephlin"), applicationVersion());
+  static const QString name = QStringLiteral("Version/6.0 Zephlin/%1").arg(applicationVersion());
   return name;
 }

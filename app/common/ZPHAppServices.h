@@ -97,7 +97,7 @@ public:
   // The name the application's own web views add to their user agent; empty
   // for none.
   virtual QString applicationNameForWebviewUserAgent() const = 0;
-  // "Version/<web engine version> Zephlin/<version>", the application name
+  // "Version/6.0 Zephlin/<version>", the application name
   // that the browser's web views put in their user agent.
   static QString webViewApplicationName();
 };

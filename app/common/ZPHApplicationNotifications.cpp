@@ -19,3 +19,9 @@ const QString ZPHSendToInstapaperClientDidFailNotification =
     QStringLiteral("ZPHSendToInstapaperClientDidFailNotification");
 const QString ZPHAppDelegateDidOpenURLInExternalWebBrowserNotification =
     QStringLiteral("ZPHAppDelegateDidOpenURLInExternalWebBrowserNotification");
+const QString ZPHAppDelegateBackgroundTabOpenedNotification =
+    QStringLiteral("ZPHAppDelegateBackgroundTabOpenedNotification");
+const QString ZPHMainWindowChildWindowWillAddNotification =
+    QStringLiteral("ZPHMainWindowChildWindowWillAddNotification");
+const QString ZPHMainWindowChildWindowDidAddNotification = QStringLiteral("ZPHMainWindowChildWindowDidAddNotification");
+const QString ZPHMainWindowChildWindowKey = QStringLiteral("ZPHMainwWindowChildWindowKey");

@@ -40,3 +40,15 @@ extern const QString ZPHSendToInstapaperClientDidFailNotification;     // same t
 // The application delegate handed an address to the desktop's browser;
 // object: the address (QUrl).
 extern const QString ZPHAppDelegateDidOpenURLInExternalWebBrowserNotification;  // same text
+
+// A link opened in a browser tab that was not selected (the tab indicator
+// shows it); no object.
+extern const QString ZPHAppDelegateBackgroundTabOpenedNotification;  // same text
+
+// A view laid over the main window (the link status bar) is about to be
+// put above the window's other views, and was; object: the window
+// (QWidget*), userInfo ZPHMainWindowChildWindowKey: the view (QWidget*).
+// The tab indicator stays above it.
+extern const QString ZPHMainWindowChildWindowWillAddNotification;  // same text
+extern const QString ZPHMainWindowChildWindowDidAddNotification;   // same text
+extern const QString ZPHMainWindowChildWindowKey;                  // "ZPHMainwWindowChildWindowKey"

@@ -28,3 +28,25 @@ QList<QAction*> cb_allMenuItems(const QMenu* menu)
   }
   return items;
 }
+
+QList<QAction*> zph_menuItemsByCleaningUpSeparatorItems(const QList<QAction*>& items)
+{
+  QList<QAction*> kept;
+  for (qsizetype i = 0; i < items.size(); ++i) {
+    QAction* item = items.at(i);
+    if (item == nullptr)
+      continue;
+    if (!item->isSeparator()) {
+      kept.append(item);
+      continue;
+    }
+    const bool followedByItem = i + 1 < items.size() && items.at(i + 1) != nullptr && !items.at(i + 1)->isSeparator();
+    if (followedByItem)
+      kept.append(item);
+  }
+  if (!kept.isEmpty() && kept.first()->isSeparator())
+    kept.removeFirst();
+  if (!kept.isEmpty() && kept.last()->isSeparator())
+    kept.removeLast();
+  return kept;
+}

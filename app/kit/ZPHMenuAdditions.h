@@ -19,3 +19,8 @@ QAction* zph_menuItemForRepresentedObject(const QMenu* menu, const QVariant& obj
 // order, that submenu's items gathered the same way: for A, B (with C, D),
 // E this is A, B, E, C, D.
 QList<QAction*> cb_allMenuItems(const QMenu* menu);
+
+// The items with their separators tidied: a separator stays only between
+// two items that are not separators (of a run of them one is kept), never
+// first or last. An empty list gives an empty list.
+QList<QAction*> zph_menuItemsByCleaningUpSeparatorItems(const QList<QAction*>& items);

@@ -19,10 +19,6 @@
 #include <QtWidgets/QTextEdit>
 
 const QString CBMainResponderDidChangeNotification = QStringLiteral("CBMainResponderDidChangeNotification");
-const QString ZPHMainWindowChildWindowWillAddNotification =
-    QStringLiteral("ZPHMainWindowChildWindowWillAddNotification");
-const QString ZPHMainWindowChildWindowDidAddNotification = QStringLiteral("ZPHMainWindowChildWindowDidAddNotification");
-const QString ZPHMainWindowChildWindowKey = QStringLiteral("ZPHMainwWindowChildWindowKey");
 const QString ZPHSharingHitTestWindowClickEvent = QStringLiteral("kFRNHSharingHitTestWindowClickEvent");
 
 namespace {

@@ -2,6 +2,7 @@
 
 // Qt kind: QWidget (QMainWindow).
 
+#include "common/ZPHApplicationNotifications.h"
 #include "keys/ZPHMainWindowKeyTable.h"
 #include "mainwindow/ZPHActiveTrackingWindow.h"
 
@@ -15,11 +16,8 @@ class ZPHMainWindowKeyDelegate;
 // Posted when the focus moved to another view of the main window; object:
 // the window (QWidget*).
 extern const QString CBMainResponderDidChangeNotification;  // same text
-// Posted around addChildWindow(); object: the window, userInfo
-// ZPHMainWindowChildWindowKey -> the child (QWidget*).
-extern const QString ZPHMainWindowChildWindowWillAddNotification;  // same text
-extern const QString ZPHMainWindowChildWindowDidAddNotification;   // same text
-extern const QString ZPHMainWindowChildWindowKey;                  // "ZPHMainwWindowChildWindowKey"
+// Posted around addChildWindow() (ZPHMainWindowChildWindowWillAddNotification,
+// ZPHMainWindowChildWindowDidAddNotification of common/).
 // Posted for each left mouse press in the window while fireClickEvents() is
 // on, before the press is delivered; object: the position in the window
 // (QPointF).

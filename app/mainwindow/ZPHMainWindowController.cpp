@@ -8,6 +8,10 @@
 #include "articleview/ZPHArticleDetailPane.h"
 #include "articleview/ZPHStyleSheetController.h"
 #include "articleview/ZPHWebArticleDetailPane.h"
+#include "browser/ZPHBrowserContentView.h"
+#include "browser/ZPHBrowserViewController.h"
+#include "browser/ZPHTabIndicatorWindowController.h"
+#include "browser/ZPHTabsController.h"
 #include "common/CBPasteboard.h"
 #include "common/ZPHAppServices.h"
 #include "common/ZPHApplicationNotifications.h"
@@ -99,6 +103,7 @@ ZPHMainWindowController::ZPHMainWindowController(ZPHClock* clock, QObject* paren
 ZPHMainWindowController::~ZPHMainWindowController()
 {
   m_observers.clear();
+  m_tabIndicator.reset();
   if (m_sharingRetry != nullptr)
     m_sharingRetry->stop();
   // Sharing: the popover and the plug-ins' menus forget this window.
@@ -175,8 +180,7 @@ QMainWindow* ZPHMainWindowController::window()
 
 void ZPHMainWindowController::windowDidLoad()
 {
-  // The toolbar, the search popup and the tab indicator come with their
-  // windows.
+  // The toolbar and the search popup come with their windows.
   m_sourceListViewController->completeInitialization();
   ZPHResponderChain::setViewController(m_sourceListViewController->view(), m_sourceListViewController.get());
   // The commands' shortcuts work anywhere in the window.
@@ -200,6 +204,33 @@ void ZPHMainWindowController::windowDidLoad()
   m_dockMenuController = new ZPHDockMenuController(m_window.get());
   m_dockMenuController->setDataController(m_dataController);
   setUpTrayIcon();
+  setUpTabIndicator();
+}
+
+// Browser tabs: the indicator follows the tab set and the article view.
+void ZPHMainWindowController::setUpTabIndicator()
+{
+  m_tabIndicator = std::make_unique<ZPHTabIndicatorWindowController>(m_clock);
+  ZPHTabsController* tabs = tabsController();
+  if (tabs == nullptr)
+    return;
+  ZPHTabIndicatorWindowController* indicator = m_tabIndicator.get();
+  connect(tabs, &ZPHTabsController::numberOfTabsChanged, indicator,
+          [indicator](qsizetype count) { indicator->setHasMoreThanOneTab(count > 1); });
+  connect(m_articleListDelegate.get(), &ZPHArticleListDelegate::currentWebViewIsDetailViewChanged, indicator,
+          &ZPHTabIndicatorWindowController::setShowingDetailsViewTab);
+  connect(m_articleListDelegate.get(), &ZPHArticleListDelegate::mouseInDetailViewAreaChanged, indicator,
+          &ZPHTabIndicatorWindowController::setMouseInArticleDetailArea);
+  connect(m_articleListDelegate.get(), &ZPHArticleListDelegate::tabsViewWidthChanged, indicator,
+          &ZPHTabIndicatorWindowController::setLastTabsWidth);
+  indicator->setHasMoreThanOneTab(tabs->numberOfTabs() > 1);
+  indicator->setShowingDetailsViewTab(tabs->isNewsItemsTabSelected());
+  connect(tabs, &ZPHTabsController::selectedTabIndexChanged, this, &ZPHMainWindowController::scheduleValidation);
+}
+
+ZPHTabsController* ZPHMainWindowController::tabsController() const
+{
+  return m_articleListDelegate != nullptr ? m_articleListDelegate->tabsController() : nullptr;
 }
 
 void ZPHMainWindowController::setUpArticleList()
@@ -214,6 +245,7 @@ void ZPHMainWindowController::setUpArticleList()
 
   m_articleListDelegate = std::make_unique<ZPHArticleListDelegate>();
   m_articleListDelegate->setSearchWindowController(m_searchWindowController.get());
+  m_articleListDelegate->setClock(m_clock);  // browser tabs
   // The main window hands the source list's selection to the article list
   // and carries the list's requests to the source list.
   m_articleListDelegate->setSourceListSelectionProvider([this] { return sourceListSelection(); });
@@ -290,6 +322,8 @@ void ZPHMainWindowController::showWindow()
   main->raise();
   // Controls without work: the commands there are now decide what is on.
   scheduleValidation();
+  if (m_tabIndicator)
+    m_tabIndicator->addToFloatAboveWindow(main);
 }
 
 void ZPHMainWindowController::selectInitialSourcelistItem()
@@ -307,6 +341,11 @@ bool ZPHMainWindowController::eventFilter(QObject* watched, QEvent* event)
         ZPHMainWindowDidResizeNotification, QVariant::fromValue(static_cast<QObject*>(this)),
         {{QStringLiteral("window"), QVariant::fromValue(static_cast<QObject*>(m_window.get()))}});
   }
+  // Browser tabs: Ctrl+W follows whether the window is the active one.
+  if (m_window != nullptr && watched == m_window.get() &&
+      (event->type() == QEvent::WindowActivate || event->type() == QEvent::WindowDeactivate))
+    if (ZPHTabsController* tabs = tabsController())
+      tabs->updateKeyboardShortcuts();
   // A closing window ends a sharing command's wait for its view.
   if (m_window != nullptr && watched == m_window.get() && event->type() == QEvent::Close && m_sharingRetry != nullptr) {
     m_sharingRetry->stop();
@@ -601,8 +640,9 @@ QList<CBDataArticle*> ZPHMainWindowController::currentArticles() const
 bool ZPHMainWindowController::validateUserInterfaceItem(QAction* item)
 {
   const QString selector = item != nullptr ? item->objectName() : QString();
-  // Browser tabs are not here yet: the news-items tab is always selected.
-  const bool validForArticleActions = selectedArticle() != nullptr;
+  // Article commands act on the news-items tab.
+  const bool newsItemsTabShown = tabsController() == nullptr || tabsController()->isNewsItemsTabSelected();
+  const bool validForArticleActions = selectedArticle() != nullptr && newsItemsTabShown;
   bool enabled = false;
   if (selector == QLatin1String("markAllAsRead:")) {
     ZPHArticleListController* list =
@@ -618,7 +658,7 @@ bool ZPHMainWindowController::validateUserInterfaceItem(QAction* item)
     if (item != nullptr)
       item->setText(m_toggleReadMenuItemTitle);
   } else if (selector == QLatin1String("toggleFlagged:")) {
-    enabled = !currentArticles().isEmpty();
+    enabled = !currentArticles().isEmpty() && newsItemsTabShown;
     if (item != nullptr)
       item->setText(toggleFlaggedTitle());
   } else if (selector == QLatin1String("nextUnread:")) {
@@ -885,25 +925,42 @@ ZPHReadingLayoutViewController* ZPHMainWindowController::currentLayoutViewContro
 
 bool ZPHMainWindowController::validateFind() const
 {
-  // Browser tabs are not here yet: the article view is the one searched.
+  // A browser tab searches its page.
+  if (m_articleListDelegate != nullptr && m_articleListDelegate->currentBrowserViewController() != nullptr)
+    return true;
   const ZPHReadingLayoutViewController* layout = currentLayoutViewController();
   return layout != nullptr && layout->selectedRow() >= 0;
 }
 
 void ZPHMainWindowController::find()
 {
+  if (ZPHBrowserViewController* browser =
+          m_articleListDelegate != nullptr ? m_articleListDelegate->currentBrowserViewController() : nullptr) {
+    browser->contentView()->showFindPanelAnimated(true);
+    return;
+  }
   if (ZPHReadingLayoutViewController* layout = currentLayoutViewController())
     layout->showFindPanel();
 }
 
 void ZPHMainWindowController::findNext()
 {
+  if (ZPHBrowserViewController* browser =
+          m_articleListDelegate != nullptr ? m_articleListDelegate->currentBrowserViewController() : nullptr) {
+    browser->contentView()->highlightNextSearchResult();
+    return;
+  }
   if (ZPHReadingLayoutViewController* layout = currentLayoutViewController())
     layout->highlightNextSearchResult();
 }
 
 void ZPHMainWindowController::findPrevious()
 {
+  if (ZPHBrowserViewController* browser =
+          m_articleListDelegate != nullptr ? m_articleListDelegate->currentBrowserViewController() : nullptr) {
+    browser->contentView()->highlightPreviousSearchResult();
+    return;
+  }
   if (ZPHReadingLayoutViewController* layout = currentLayoutViewController())
     layout->highlightPreviousSearchResult();
 }
@@ -1081,8 +1138,8 @@ ZPHMainWindowKeyTable::Flags ZPHMainWindowController::keyRoutingFlags(QWidget* f
     flags.selectionIsAllFavorites = favorites > 0 && favorites == m_sourceListViewController->selectedRows().size();
   }
   flags.canMoveFocusToArticleList = canMoveFocusToArticleList();
-  // Browser tabs are not here yet: the web view is the article's.
-  flags.currentWebViewIsDetailView = selectedArticle() != nullptr;
+  flags.browserTabSelected = tabsController() != nullptr && !tabsController()->isNewsItemsTabSelected();
+  flags.currentWebViewIsDetailView = selectedArticle() != nullptr && !flags.browserTabSelected;
   if (flags.currentWebViewIsDetailView) {
     if (QScrollBar* bar = articleScrollBar(m_articleListDelegate.get())) {
       flags.webViewCanScrollDown = bar->value() < bar->maximum();
@@ -1175,7 +1232,11 @@ bool ZPHMainWindowController::performKeyAction(const ZPHMainWindowKeyTable::Acti
       return true;
     }
     case Effect::MakeAddressFieldFirstResponder:
-      // Browser tabs do this once they exist.
+      if (ZPHBrowserViewController* browser =
+              m_articleListDelegate != nullptr ? m_articleListDelegate->currentBrowserViewController() : nullptr) {
+        browser->makeAddressFieldFirstResponder();
+        return true;
+      }
       return false;
   }
   return false;

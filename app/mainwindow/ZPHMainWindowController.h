@@ -47,6 +47,8 @@ class QTimer;
 class ZPHStatusViewController;
 class ZPHUndoableOperation;
 class ZPHWindowAutosave;
+class ZPHTabIndicatorWindowController;
+class ZPHTabsController;
 
 // Object: the controller (QObject*); userInfo "window" -> the main window
 // (QObject*). Posted when the main window has been resized.
@@ -106,6 +108,10 @@ public:
   ZPHMainWindowSplitView* applicationSplitView() const { return m_applicationSplitView; }
   // The article list and its layouts, in the right pane.
   ZPHArticleListDelegate* articleListDelegate() const { return m_articleListDelegate.get(); }
+  // Browser tabs: the tab set (the article list delegate's) and the tab
+  // indicator over the window's corner.
+  ZPHTabsController* tabsController() const;
+  ZPHTabIndicatorWindowController* tabIndicatorWindowController() const { return m_tabIndicator.get(); }
   // The search field (in the toolbar) and its options window.
   ZPHSearchField* searchField() const { return m_searchField; }
   ZPHSearchWindowController* searchWindowController() const { return m_searchWindowController.get(); }
@@ -309,4 +315,7 @@ private:
   QTimer* m_sharingRetry = nullptr;
   qint64 m_sharingRetryStarted = 0;
   ZPHSharingPluginCommand* m_sharingRetryCommand = nullptr;
+  // Browser tabs.
+  std::unique_ptr<ZPHTabIndicatorWindowController> m_tabIndicator;
+  void setUpTabIndicator();
 };

@@ -5,6 +5,7 @@
 
 #include "articleview/ZPHStyleSheetController.h"
 #include "articleview/ZPHWebArticleDetailPane.h"
+#include "browser/ZPHTabCommands.h"
 #include "common/ZPHApplicationNotifications.h"
 #include "common/ZPHIncomingAddress.h"
 #include "common/ZPHShellLog.h"
@@ -594,6 +595,11 @@ void ZPHAppDelegate::zph_setupInterfaceAndEventHandlers()
     m_mainWindowController->window()->resize(ZPHMainWindowController::DefaultWindowSize);
   m_mainWindowController->window()->addActions(findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly));
   setUpKeyMapping();
+  // Browser tabs: the tab commands act on the window's tabs, whose column
+  // takes its stored mode, and links go to tabs.
+  m_tabCommands->setTabsController(m_mainWindowController->tabsController());
+  m_seams.openURLInInternalBrowser = [this](const QUrl& url, bool select) { m_tabCommands->openURLInTab(url, select); };
+  m_seams.openNewTabInInternalBrowser = [this] { m_tabCommands->openNewTab(); };
 
   // The status items kept until now go to the status area, in order.
   QList<std::shared_ptr<ZPHStatusItem>> kept;
@@ -868,7 +874,9 @@ void ZPHAppDelegate::runFinishingSteps(bool modal)
   if (terminatingDueToCoreDataFailure())
     return;  // the failure path ends the program
 
-  // The open tabs are saved here once the tabs exist.
+  // The open tabs are saved.
+  if (m_tabCommands != nullptr)
+    m_tabCommands->saveTabs();
   CBOperationController::sharedDownloadOperationController()->cancelAllOperations();
   if (m_faviconController)
     m_faviconController->cancelAllOperations();
@@ -1543,6 +1551,8 @@ void ZPHAppDelegate::makeCommands()
   quit->setShortcuts(quitKeys);
   quit->setMenuRole(QAction::QuitRole);
   connect(quit, &QAction::triggered, this, &ZPHAppDelegate::requestTermination);
+  // Browser tabs: "newTab:", "closeTab:", "performClose:" and the others.
+  m_tabCommands = new ZPHTabCommands(this, [this] { makePrimaryWindowKeyAndOrderedFront(); });
 }
 
 QAction* ZPHAppDelegate::commandAction(const QString& selector) const

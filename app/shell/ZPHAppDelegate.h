@@ -42,6 +42,7 @@ class ZPHScreenshotScript;
 class ZPHSourceListTreeBuilder;
 class ZPHStatusViewController;
 class ZPHSyncManager;
+class ZPHTabCommands;
 
 // User defaults registered at start-up that no other part of the program
 // defines.
@@ -123,7 +124,8 @@ public:
     // Imports an OPML file (the import). Without it the file is logged.
     std::function<void(const QString& path)> importOPMLFile;
     // Opens an address in a tab of the built-in browser, selected or not, and
-    // an empty tab (the tabs). Without them links open in the web browser.
+    // an empty tab: the main window's tabs, set once it is built (tests may
+    // put their own). Without them links open in the web browser.
     std::function<void(const QUrl& url, bool selectNewTab)> openURLInInternalBrowser;
     std::function<void()> openNewTabInInternalBrowser;
   };
@@ -258,12 +260,14 @@ public:
   // mail program; anything else beeps.
   LinkOutcome openLink(const QUrl& url, const LinkRequest& request) override;
   using ZPHAppServices::openLink;
-  // An empty tab of the built-in browser (nothing while there are no tabs).
+  // An empty tab of the built-in browser.
   void openNewTabInInternalBrowser();
   // A link that could not open says so: an error item in the status area
   // with its address, for LinkNotOpenedShownFor (ZPHBrowserLauncher).
   static constexpr int LinkNotOpenedShownFor = 10000;  // ms
   void linkDidNotOpen(const QUrl& url);
+  // The tab commands ("newTab:", "closeTab:", …), acting on the main window's tabs.
+  ZPHTabCommands* tabCommands() const { return m_tabCommands; }
 
   // ---- Commands
   // The application's commands are QActions named by their selector
@@ -433,6 +437,7 @@ private:
   QList<std::shared_ptr<ZPHStatusItem>> m_statusItems;
 
   Seams m_seams;
+  ZPHTabCommands* m_tabCommands = nullptr;
   // Command lines handed over before start-up ended, taken when it ends.
   QList<std::pair<QStringList, QString>> m_pendingLaunchArguments;
 };

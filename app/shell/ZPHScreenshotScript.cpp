@@ -15,6 +15,14 @@
 #include "articlelist/ZPHSearchWindowController.h"
 #include "articlelist/ZPHTableViewContextualMenu.h"
 #include "articleview/ZPHWebArticleDetailPane.h"
+#include "browser/CBBrowserTextField.h"
+#include "browser/ZPHBrowserContentView.h"
+#include "browser/ZPHBrowserTab.h"
+#include "browser/ZPHBrowserViewController.h"
+#include "browser/ZPHFeedPopupButton.h"
+#include "browser/ZPHTabCommands.h"
+#include "browser/ZPHTabThumbnailingController.h"
+#include "browser/ZPHTabsController.h"
 #include "common/FRNHCGUtils.h"
 #include "common/ZPHShellLog.h"
 #include "feeds/images/CBFaviconController.h"
@@ -205,6 +213,7 @@ void ZPHScreenshotScript::run(ZPHAppDelegate* delegate, std::function<void()> ta
   });
   articleListSteps();
   commandSteps();
+  tabSteps();
   if (!offline()) {
     addStep([statusEmpty] { return statusEmpty(); });
     if (m_state.value(QStringLiteral("refresh")).toString() == QLatin1String("during")) {
@@ -667,4 +676,96 @@ void ZPHScreenshotScript::commandSteps()
             });
   }
   addStep([waited] { return waited(200); });
+}
+
+// ---- Browser tabs
+
+void ZPHScreenshotScript::tabSteps()
+{
+  const QJsonObject spec = m_state.value(QStringLiteral("tabs")).toObject();
+  ZPHMainWindowController* window = m_delegate->mainWindowController();
+  ZPHTabsController* tabs = window != nullptr ? window->tabsController() : nullptr;
+  if (spec.isEmpty() || tabs == nullptr)
+    return;
+  const auto waited = [this](qint64 milliseconds) { return now() - m_stepStartedAt >= milliseconds; };
+  // The pages come from the site of the feed named.
+  QUrl origin;
+  CBDataController* data = m_delegate->dataController();
+  const QList<CBFeed*> feeds = data != nullptr
+                                   ? feedsNamed(data->localAccount(), {spec.value(QStringLiteral("site")).toString()})
+                                   : QList<CBFeed*>();
+  if (!feeds.isEmpty())
+    origin = feeds.first()->URL().resolved(QUrl(QStringLiteral("/")));
+  ZPHAppDelegate* delegate = m_delegate;
+  addStep([] { return true; },
+          [spec, delegate] {
+            if (spec.value(QStringLiteral("labels")).toBool())
+              ZPHUserDefaults::standardUserDefaults().setInteger(ZPHBrowserTabsViewState, 1);
+            if (spec.contains(QStringLiteral("visibility")))
+              delegate->tabCommands()->setTabsVisibility(spec.value(QStringLiteral("visibility")).toInt());
+          });
+  // Each page shown until it has loaded and been pictured.
+  const auto loaded = [tabs] {
+    ZPHBrowserTab* tab = tabs->currentBrowserTab();
+    return tab != nullptr && tab->browserViewController() != nullptr &&
+           !tab->browserViewController()->pageLoadInProgress() && !tab->displayURL().isEmpty() &&
+           tab->webView() != nullptr && !tab->webView()->title().isEmpty();
+  };
+  for (const QString& path : strings(spec.value(QStringLiteral("open")))) {
+    const QString address = origin.resolved(QUrl(path)).toString();
+    addStep([] { return true; }, [tabs, address] { tabs->openURLStringInNewTab(address, true, false); });
+    addStep([loaded, waited, tabs] {
+      return waited(15000) || (loaded() && waited(2500) &&
+                               !tabs->thumbnailingController()->thumbnailForTab(tabs->currentBrowserTab()).isNull());
+    });
+  }
+  const int show = spec.value(QStringLiteral("show")).toInt();
+  addStep([] { return true; },
+          [tabs, show] { tabs->selectTabAtIndex(std::clamp<qsizetype>(show, 0, tabs->numberOfTabs() - 1)); });
+  addStep([waited] { return waited(1500); });
+  const QString find = spec.value(QStringLiteral("find")).toString();
+  if (!find.isEmpty()) {
+    addStep([] { return true; },
+            [tabs, find] {
+              if (ZPHBrowserViewController* browser = tabs->currentBrowserViewController()) {
+                browser->contentView()->showFindPanelAnimated(false);
+                browser->findBarViewController()->triggerSearchFor(find);
+              }
+            });
+    addStep([tabs, waited] {
+      ZPHBrowserViewController* browser = tabs->currentBrowserViewController();
+      return waited(5000) || (waited(500) && browser != nullptr &&
+                              !browser->findBarViewController()->numberOfMatchesString().isEmpty());
+    });
+  }
+  if (spec.value(QStringLiteral("feedMenu")).toBool()) {
+    addStep(
+        [tabs, waited] {
+          ZPHBrowserViewController* browser = tabs->currentBrowserViewController();
+          return waited(8000) || (browser != nullptr && !browser->feedLinks().isEmpty());
+        },
+        [window, tabs] {
+          ZPHBrowserViewController* browser = tabs->currentBrowserViewController();
+          if (browser == nullptr)
+            return;
+          ZPHFeedPopupButton* button = browser->addressField()->addButton();
+          QMenu* menu = button->menuForPopupButton(window->window());
+          if (menu == nullptr)
+            return;
+          // A menu is a window of its own: the picture of the main window
+          // shows a copy of it where it would stand, under the button.
+          menu->adjustSize();
+          auto* copy = new QLabel(window->window());
+          copy->setPixmap(menu->grab());
+          const QPoint anchor =
+              button->mapTo(window->window(), QPoint(button->width() - menu->width(), button->height() + 2));
+          copy->setGeometry(QRect(anchor, menu->size()));
+          copy->setAttribute(Qt::WA_TransparentForMouseEvents);
+          copy->show();
+          copy->raise();
+          menu->deleteLater();
+        });
+    addStep([waited] { return waited(300); });
+  }
+  addStep([waited] { return waited(500); });
 }

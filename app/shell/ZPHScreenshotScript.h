@@ -47,6 +47,14 @@ class ZPHAppDelegate;
 //   "bezel":      {"text": "Sites Added", "image": "BezelNotificationSitesAdded"}
 //   "window":     {"width": 1600, "height": 1000}   the window's size
 //                 (default: its own, 1100 by 700, whatever the screen)
+//   "tabs":       {"site": "/harbor.xml", "open": ["/news.html", "/"],
+//                  "show": 1, "labels": true, "visibility": 2,
+//                  "feedMenu": true, "find": "the"}
+//                 browser tabs for the pages of the feed's site, each
+//                 shown until it loaded (so it has its picture); then the
+//                 tab of that index shown (0: the news items), the column
+//                 as titles, the column's mode, the feed button's menu open
+//                 and the find bar searching for the text
 //
 // The picture is taken when everything asked for is on screen, or after 90
 // seconds whatever the state. Main thread only.
@@ -82,6 +90,8 @@ private:
   // The source list's menus, its removal box and renaming, and the
   // toolbar's customisation sheet.
   void commandSteps();
+  // Browser tabs ("tabs").
+  void tabSteps();
 
   QJsonObject m_state;
   ZPHAppDelegate* m_delegate = nullptr;

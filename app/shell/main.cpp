@@ -7,6 +7,7 @@
 #include "shell/ZPHQuitDeadline.h"
 #include "shell/ZPHTerminationSignalWatcher.h"
 #include "shell/ZPHWebRendering.h"
+#include "web/ZPHExternalPagesProfile.h"
 #include "web/ZPHInternalSchemes.h"
 
 #include <QtCore/QDir>
@@ -27,7 +28,9 @@ int main(int argc, char** argv)
   if (early && early->answerInformationRequest())
     return 0;
 
-  // The web engine learns the internal schemes before the application exists.
+  // The web engine learns the internal schemes before the application exists,
+  // and opens no debugging port.
+  ZPHExternalPagesProfile::closeDebuggingEntrances();
   ZPHInternalSchemes::registerSchemes();
   ZPHArticleSchemeHandler::registerScheme();
   ZPHWebRendering::prepareBeforeApplication();

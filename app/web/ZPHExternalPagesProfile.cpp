@@ -10,6 +10,21 @@
 
 QString ZPHExternalPagesProfile::storageName() { return QStringLiteral("ZPHExternalPages"); }
 
+void ZPHExternalPagesProfile::closeDebuggingEntrances()
+{
+  qunsetenv("QTWEBENGINE_REMOTE_DEBUGGING");
+  const QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+  if (flags.isEmpty())
+    return;
+  QList<QByteArray> kept;
+  for (const QByteArray& flag : flags.split(' ')) {
+    if (flag.startsWith("--remote-debugging") || flag.startsWith("--auto-open-devtools"))
+      continue;
+    kept.append(flag);
+  }
+  qputenv("QTWEBENGINE_CHROMIUM_FLAGS", kept.join(' '));
+}
+
 ZPHExternalPagesProfile::ZPHExternalPagesProfile(const QString& dataFolder, const QString& cacheFolder,
                                                  ZPHUserDefaults* defaults, QObject* parent)
     : QObject(parent),
@@ -38,6 +53,9 @@ QWebEngineProfile* ZPHExternalPagesProfile::profile()
   settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
   settings->setAttribute(QWebEngineSettings::LinksIncludedInFocusChain, true);
   settings->setAttribute(QWebEngineSettings::PdfViewerEnabled, false);
+  settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+  settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+  settings->setAttribute(QWebEngineSettings::NavigateOnDropEnabled, false);
   // A link of a scheme no handler takes is never handed to the desktop by
   // the engine: the web content controllers decide.
   settings->setUnknownUrlSchemePolicy(QWebEngineSettings::DisallowUnknownUrlSchemes);

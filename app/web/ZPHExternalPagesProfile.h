@@ -13,8 +13,12 @@ class ZPHUserDefaults;
 // opening windows by themselves, tab moving through links, plug-ins as the
 // ZPHPluginsEnabled setting says (followed while the profile lives), PDF
 // and other documents never shown inside (they go to the default browser).
-// It never gets the internal schemes' handlers: browser pages reach none of
-// the application's own content.
+// Local files reach neither other files nor the web, and a drop never
+// navigates a page. Addresses of schemes no handler takes are never handed
+// to the desktop by the engine. Its user agent is the engine's with
+// "Version/6.0 Zephlin/<version>" after it. It never gets the internal
+// schemes' handlers, the article page's bridge or an inspector: browser
+// pages reach none of the application's own content.
 //
 // The web engine starts only when the profile is first asked for. The
 // owner lets the profile go after every page that uses it, and before the
@@ -25,6 +29,10 @@ class ZPHExternalPagesProfile : public QObject {
 public:
   // "ZPHExternalPages".
   static QString storageName();
+  // Before the web engine starts (main()): no page of the process gets a
+  // debugging port or the developer tools, whatever the environment asks
+  // (QTWEBENGINE_REMOTE_DEBUGGING, such flags in QTWEBENGINE_CHROMIUM_FLAGS).
+  static void closeDebuggingEntrances();
 
   // The profile's files go below the folders ("WebEngine"); empty folders
   // keep it off the record. Null defaults: the standard ones.

@@ -521,14 +521,37 @@ bool ZPHMacWebView::eventFilter(QObject* watched, QEvent* event)
   switch (event->type()) {
     case QEvent::ShortcutOverride:
       return handleShortcutOverride(static_cast<QKeyEvent*>(event));
+    case QEvent::MouseButtonPress: {
+      // The mouse's back and forward buttons stand in for swipes.
+      const auto* mouse = static_cast<QMouseEvent*>(event);
+      if (mouse->button() == Qt::BackButton || mouse->button() == Qt::ForwardButton) {
+        if (mouse->button() == Qt::BackButton)
+          checkWithUIDelegateAndGoBack();
+        else
+          checkWithUIDelegateAndGoForward();
+        return true;
+      }
+      break;
+    }
     case QEvent::MouseButtonRelease: {
       const auto* mouse = static_cast<QMouseEvent*>(event);
+      if (mouse->button() == Qt::BackButton || mouse->button() == Qt::ForwardButton)
+        return true;
       if (mouse->button() == Qt::LeftButton || mouse->button() == Qt::MiddleButton)
         noteUserInput(mouse->modifiers(), mouse->button());
       break;
     }
     case QEvent::KeyPress: {
       const auto* key = static_cast<QKeyEvent*>(event);
+      // Alt+Left and Alt+Right too.
+      if ((key->modifiers() & ~Qt::KeypadModifier) == Qt::AltModifier &&
+          (key->key() == Qt::Key_Left || key->key() == Qt::Key_Right)) {
+        if (key->key() == Qt::Key_Left)
+          checkWithUIDelegateAndGoBack();
+        else
+          checkWithUIDelegateAndGoForward();
+        return true;
+      }
       if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter || key->key() == Qt::Key_Space)
         noteUserInput(key->modifiers(), Qt::NoButton);
       break;

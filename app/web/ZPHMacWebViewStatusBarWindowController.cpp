@@ -1,5 +1,6 @@
 #include "web/ZPHMacWebViewStatusBarWindowController.h"
 
+#include "common/ZPHApplicationNotifications.h"
 #include "themes/ZPHTheme.h"
 #include "web/CBShadowTextField.h"
 #include "web/ZPHMacWebViewStatusBarContentView.h"
@@ -47,7 +48,14 @@ void ZPHMacWebViewStatusBarWindowController::setCurrentTheme(ZPHTheme* theme)
   m_contentView->setCurrentTheme(theme);
 }
 
-void ZPHMacWebViewStatusBarWindowController::themeChanged() { setCurrentTheme(ZPHTheme::currentTheme()); }
+void ZPHMacWebViewStatusBarWindowController::themeChanged()
+{
+  // A bar over a web page stays light whatever the theme.
+  ZPHTheme* theme = ZPHTheme::currentTheme();
+  if (!m_allowDarkTheme && theme == ZPHTheme::darkTheme())
+    theme = ZPHTheme::lightTheme();
+  setCurrentTheme(theme);
+}
 
 void ZPHMacWebViewStatusBarWindowController::configureTextField()
 {
@@ -86,8 +94,15 @@ void ZPHMacWebViewStatusBarWindowController::show()
 {
   if (!m_window || !m_window->parentWidget())
     return;
+  // What floats over the window (the tab indicator) stays above the bar.
+  QWidget* window = m_window->parentWidget();
+  const QVariantMap userInfo{{ZPHMainWindowChildWindowKey, QVariant::fromValue<QObject*>(m_window.data())}};
+  ZPHNotificationCenter::defaultCenter().post(ZPHMainWindowChildWindowWillAddNotification,
+                                              QVariant::fromValue<QObject*>(window), userInfo);
   m_window->raise();
   m_window->show();
+  ZPHNotificationCenter::defaultCenter().post(ZPHMainWindowChildWindowDidAddNotification,
+                                              QVariant::fromValue<QObject*>(window), userInfo);
 }
 
 void ZPHMacWebViewStatusBarWindowController::hide()

@@ -187,8 +187,14 @@ bool ZPHWebContentViewController::decideNavigation(const QUrl& url, int engineTy
   switch (decision.action) {
     case Action::Load:
     case Action::JumpInPage:
-      if (isMainFrame && !ZPHNavigationPolicy::isSameDocument(url, m_webView->url()))
-        m_navigationFollowsUserInput = request.followsUserInput;
+      if (isMainFrame && !ZPHNavigationPolicy::isSameDocument(url, m_webView->url())) {
+        // A server's redirect goes on with the navigation it redirects; the
+        // controller's own load is the user's when the user asked for it.
+        const bool ownLoad =
+            request.type != Type::LinkClicked && ZPHNavigationPolicy::isSameDocument(url, m_ownLoadURL);
+        if (request.type != Type::Redirect)
+          m_navigationFollowsUserInput = request.followsUserInput || (ownLoad && m_ownLoadIsUsers);
+      }
       return true;
     case Action::Refuse:
       qCInfo(zphWeb) << "refused a navigation to" << forLog(url) << "-" << decision.reason;
@@ -315,8 +321,10 @@ void ZPHWebContentViewController::decideDownload(QWebEngineDownloadRequest* down
     download->accept();
     return;
   }
-  // Nothing a page starts is saved: a download is never accepted here.
+  // Nothing a page starts is saved: a download is never accepted here. The
+  // load that became the download is no failure of the page.
   download->cancel();
+  m_refusedURLs.append(url);
   if (!m_navigationFollowsUserInput) {
     qCInfo(zphWeb) << "refused a download the user did not ask for:" << forLog(url) << mimeType;
     return;
@@ -325,16 +333,18 @@ void ZPHWebContentViewController::decideDownload(QWebEngineDownloadRequest* down
   if (RSSDiscovery::feedMIMETypes().contains(mimeType)) {
     subscribeFromWebKitHandlerWithAddSitesWindowToFeedAtURL(url);
     Q_EMIT linkHandedOut(url, Action::Subscribe);
+    downloadWasHandedOut(url);
     return;
   }
   if (!ZPHNavigationPolicy::isWebScheme(url.scheme())) {
     qCInfo(zphWeb) << "refused a download of" << forLog(url);
     return;
   }
-  // Not shown here (archives, documents): the default browser takes it. A
-  // tab opened only for it closes here once the tab set exists.
+  // Not shown here (archives, documents): the default browser takes it (a
+  // tab opened only for it closes).
   openURLInExternalBrowserRespectingPreferencesAndShortcuts(url);
   Q_EMIT linkHandedOut(url, Action::OpenURLInExternalBrowser);
+  downloadWasHandedOut(url);
 }
 
 void ZPHWebContentViewController::loadingChanged(const QWebEngineLoadingInfo& info)

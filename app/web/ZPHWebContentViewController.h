@@ -117,6 +117,9 @@ public:
   // a newer load took its place). A refused navigation is neither.
   virtual void webViewDidFinishLoad(const QUrl& url) { Q_UNUSED(url); }
   virtual void webViewDidFailLoad(const QUrl& url) { Q_UNUSED(url); }
+  // A load the user asked for turned out to be a download and went to the
+  // default browser or the subscribe flow (the view stays as it was).
+  virtual void downloadWasHandedOut(const QUrl& url) { Q_UNUSED(url); }
 
   // The navigation request the page asks about, as the policy sees it.
   ZPHNavigationPolicy::Request requestForNavigation(const QUrl& url, ZPHNavigationPolicy::Type type, bool isMainFrame);
@@ -126,7 +129,15 @@ public:
   void fillPageState(ZPHNavigationPolicy::Request& request) const;
   // The address the controller is loading itself (its own page).
   QUrl ownLoadURL() const { return m_ownLoadURL; }
-  void setOwnLoadURL(const QUrl& url) { m_ownLoadURL = url; }
+  // `userAsked`: the user asked for this load (typed it, opened a link in
+  // it), so what it leads to (a feed, a download) may leave the view.
+  void setOwnLoadURL(const QUrl& url, bool userAsked = false)
+  {
+    m_ownLoadURL = url;
+    m_ownLoadIsUsers = userAsked;
+  }
+  // The main-frame navigation under way followed the user's input.
+  bool navigationFollowsUserInput() const { return m_navigationFollowsUserInput; }
 
   // ---- The element under a right-click
   static QString urlStringFromElement(const ZPHWebElement& element) { return element.linkURLString(); }
@@ -205,6 +216,7 @@ private:
   QList<QAction*> m_additionalSpecificContextMenuItems;
   bool m_findBarShown = false;
   QUrl m_ownLoadURL;
+  bool m_ownLoadIsUsers = false;
   // Navigations refused since the last load ended (their failures are no
   // failures of the page).
   QList<QUrl> m_refusedURLs;

@@ -1,5 +1,7 @@
 #include "web/ZPHWebEnginePage.h"
 
+#include "keys/ZPHEditableFocusReporter.h"
+
 #include <QtCore/QDir>
 #include <QtWebEngineWidgets/QWebEngineView>
 #include <QtWidgets/QFileDialog>
@@ -38,6 +40,15 @@ bool ZPHWebEnginePage::javaScriptPrompt(const QUrl& securityOrigin, const QStrin
   Q_UNUSED(defaultValue);
   Q_UNUSED(result);
   return false;
+}
+
+void ZPHWebEnginePage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
+                                                int lineNumber, const QString& sourceID)
+{
+  if (ZPHEditableFocusReporter* reporter = ZPHEditableFocusReporter::reporterForPage(this);
+      reporter != nullptr && reporter->takeConsoleMessage(message))
+    return;
+  QWebEnginePage::javaScriptConsoleMessage(level, message, lineNumber, sourceID);
 }
 
 QStringList ZPHWebEnginePage::chooseFiles(FileSelectionMode mode, const QStringList& oldFiles,

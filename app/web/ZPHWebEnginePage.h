@@ -28,6 +28,10 @@ protected:
   bool javaScriptConfirm(const QUrl& securityOrigin, const QString& message) override;
   bool javaScriptPrompt(const QUrl& securityOrigin, const QString& message, const QString& defaultValue,
                         QString* result) override;
+  // The reports of the page's editable-focus reporter (ZPHEditableFocusReporter)
+  // go to it; the page's own messages are left to the engine's log.
+  void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message, int lineNumber,
+                                const QString& sourceID) override;
   // One file, chosen in a dialog that starts in the user's home folder.
   QStringList chooseFiles(FileSelectionMode mode, const QStringList& oldFiles,
                           const QStringList& acceptedMimeTypes) override;

@@ -244,6 +244,13 @@ CBDataAccount* CBDataController::accountWithID(const QString& identifier) const
   return nullptr;
 }
 
+bool CBDataController::anyAccountIsSubscribedToFeedWithURL(const QUrl& url) const
+{
+  if (!url.isValid() || url.isEmpty())
+    return false;
+  return m_localAccount && m_localAccount->isSubscribedToFeedWithURL(url);
+}
+
 void CBDataController::updateUnreadCount()
 {
   ZPH_ASSERT_MAIN_THREAD();

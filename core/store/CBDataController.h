@@ -6,6 +6,7 @@
 #include <QtCore/QList>
 #include <QtCore/QObject>
 #include <QtCore/QString>
+#include <QtCore/QUrl>
 
 #include <functional>
 #include <memory>
@@ -118,6 +119,9 @@ public:
   CBGlobalAccount* globalAccount() const { return m_globalAccount.get(); }
   // The local account for a null identifier or its own; else nullptr.
   CBDataAccount* accountWithID(const QString& identifier) const;
+  // Whether any account (today the local one) is subscribed to the feed at
+  // the address; false before the accounts exist and for an invalid address.
+  bool anyAccountIsSubscribedToFeedWithURL(const QUrl& url) const;
 
   // The local account's totals (main thread).
   quint64 unreadCount() const { return m_unreadCount; }

@@ -596,11 +596,14 @@ TEST_F(ArticleListTest, TablesMoveHeightsMenusKeysAndALayoutSwitchKeepsTheSelect
   // Keys: Return with Shift is not the table's; plain Left goes to the
   // source list.
   OpenerRecorder opener({"http", "https"});
+  // Links open in the web browser (not in a tab) for this part.
+  ZPHUserDefaults::standardUserDefaults().setBool(ZPHBrowserOpenLinksInZephlin, true);
   view->setFocus();
   QTest::keyClick(view, Qt::Key_Return, Qt::ShiftModifier);
   EXPECT_TRUE(opener.opened.isEmpty());
   QTest::keyClick(view, Qt::Key_Return, Qt::ControlModifier);
   EXPECT_EQ(opener.opened.size(), 1);
+  ZPHUserDefaults::standardUserDefaults().removeObject(ZPHBrowserOpenLinksInZephlin);
   QSignalSpy left(view, &ZPHArticleListTableView::moveFocusToSourceListRequested);
   QTest::keyClick(view, Qt::Key_Left, Qt::ShiftModifier);
   EXPECT_EQ(left.count(), 0);

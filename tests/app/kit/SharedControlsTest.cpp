@@ -95,6 +95,24 @@ TEST(MenuAdditions, ItemsAreFoundByRepresentedObjectAndGatheredLevelByLevel)
   EXPECT_EQ(zph_menuItemForRepresentedObject(&menu, QVariant("C")), nullptr);
 }
 
+TEST(MenuAdditions, SeparatorsAreTidiedToSingleOnesBetweenItems)
+{
+  QMenu menu;
+  const auto separator = [&] { return menu.addSeparator(); };
+  const auto item = [&](const char* title) { return menu.addAction(QString::fromLatin1(title)); };
+  // Separator, A, separator, separator, B, separator: A, separator, B.
+  QAction* s1 = separator();
+  QAction* a = item("A");
+  QAction* s2 = separator();
+  QAction* s3 = separator();
+  QAction* b = item("B");
+  QAction* s4 = separator();
+  EXPECT_EQ(zph_menuItemsByCleaningUpSeparatorItems({s1, a, s2, s3, b, s4}), QList<QAction*>({a, s3, b}));
+  EXPECT_EQ(zph_menuItemsByCleaningUpSeparatorItems({s1, s2, s3}), QList<QAction*>());
+  EXPECT_EQ(zph_menuItemsByCleaningUpSeparatorItems({}), QList<QAction*>());
+  EXPECT_EQ(zph_menuItemsByCleaningUpSeparatorItems({a, b}), QList<QAction*>({a, b}));
+}
+
 TEST(Spinner, StepsLightEachFinWhichThenFades)
 {
   ZPHManualClock clock;

@@ -220,8 +220,11 @@ TEST_F(LinkOpeningAppTest, TheRoutingTruthTableThroughTheDesktopsHandlers)
       {true, true, ctrl, External, true},    {true, true, none, External, true},
   };
   for (const bool withTabs : {false, true}) {
+    // Without tabs (the browser tabs stood in for by the test, or none).
     if (withTabs)
       delegate->seams().openURLInInternalBrowser = [&](const QUrl& url, bool select) { tabs.append({url, select}); };
+    else
+      delegate->seams().openURLInInternalBrowser = {};
     int n = 0;
     for (const Case& c : cases) {
       SCOPED_TRACE(std::to_string(n) + (withTabs ? " with tabs" : " without tabs"));

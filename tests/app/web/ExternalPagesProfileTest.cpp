@@ -37,9 +37,27 @@ TEST(ExternalPagesProfileTest, BrowserPagesGetNoneOfTheApplicationsOwnContent)
   EXPECT_TRUE(settings->testAttribute(QWebEngineSettings::LinksIncludedInFocusChain));
   EXPECT_FALSE(settings->testAttribute(QWebEngineSettings::PdfViewerEnabled));
   EXPECT_EQ(settings->unknownUrlSchemePolicy(), QWebEngineSettings::DisallowUnknownUrlSchemes);
+  // Local files reach neither other files nor the web; a drop never
+  // navigates a page.
+  EXPECT_FALSE(settings->testAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls));
+  EXPECT_FALSE(settings->testAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls));
+  EXPECT_FALSE(settings->testAttribute(QWebEngineSettings::NavigateOnDropEnabled));
+  // The engine's user agent, then the application's name.
+  EXPECT_TRUE(profile->httpUserAgent().endsWith(QStringLiteral(" Version/6.0 Zephlin/") + ZEPHLIN_VERSION))
+      << profile->httpUserAgent().toStdString();
   EXPECT_FALSE(settings->testAttribute(QWebEngineSettings::PluginsEnabled));
   defaults.setBool(ZPHPluginsEnabled, true);
   EXPECT_TRUE(settings->testAttribute(QWebEngineSettings::PluginsEnabled));
+}
+
+TEST(ExternalPagesProfileTest, NoDebuggingPortWhateverTheEnvironmentAsks)
+{
+  qputenv("QTWEBENGINE_REMOTE_DEBUGGING", "9222");
+  qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--foo --remote-debugging-port=9223 --auto-open-devtools-for-tabs --bar");
+  ZPHExternalPagesProfile::closeDebuggingEntrances();
+  EXPECT_FALSE(qEnvironmentVariableIsSet("QTWEBENGINE_REMOTE_DEBUGGING"));
+  EXPECT_EQ(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS"), QByteArray("--foo --bar"));
+  qunsetenv("QTWEBENGINE_CHROMIUM_FLAGS");
 }
 
 }  // namespace

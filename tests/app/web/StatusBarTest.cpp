@@ -91,10 +91,18 @@ TEST_F(StatusBarTest, OverAWebPageTheBarIsNeverDark)
   bar->setAllowDarkTheme(false);
   EXPECT_EQ(bar->currentTheme(), ZPHTheme::lightTheme());
 
-  // A theme switch takes the new theme, whatever the bar allows.
+  // A theme switch keeps a bar over a web page out of the dark theme; a bar
+  // that allows it follows the switch.
   ZPHTheme::switchToTheme(ZPHTheme::lightTheme());
   ZPHTheme::switchToTheme(ZPHTheme::darkTheme());
-  EXPECT_EQ(bar->currentTheme(), ZPHTheme::darkTheme());
+  EXPECT_EQ(bar->currentTheme(), ZPHTheme::lightTheme());
+  EXPECT_EQ(bar->textField()->palette().color(QPalette::WindowText),
+            ZPHTheme::lightTheme()->browserStatusBarTextColor());
+  ZPHMacWebViewStatusBarWindowController articleBar;
+  EXPECT_EQ(articleBar.currentTheme(), ZPHTheme::darkTheme());
+  ZPHTheme::switchToTheme(ZPHTheme::lightTheme());
+  ZPHTheme::switchToTheme(ZPHTheme::darkTheme());
+  EXPECT_EQ(articleBar.currentTheme(), ZPHTheme::darkTheme());
 }
 
 }  // namespace

@@ -6,7 +6,9 @@
 #include "store/CBCoreDataUtilities.h"
 #include "store/CBDataController.h"
 #include "store/ZPHCoreDataStack.h"
+#include "store/accounts/CBDataAccount.h"
 #include "store/entities/CBDataModel.h"
+#include "store/entities/CBFeed.h"
 #include "store/graph/ZPHManagedObjectContext.h"
 #include "store/graph/ZPHObjectGraphErrors.h"
 #include "store/graph/ZPHPersistentStore.h"
@@ -202,6 +204,19 @@ TEST_F(DataControllerTest, SafeToModifyRulesForTabsOnlyAndExplicitlySafeContexts
   EXPECT_FALSE(CBDataController::currentThreadIsSafeForCoreDataModificationWithMOC(main));
   main->userInfo().insert(ZPHManagedObjectContextUserInfoExplicitlySafeKey, true);
   EXPECT_TRUE(CBDataController::currentThreadIsSafeForCoreDataModificationWithMOC(main));
+}
+
+TEST_F(DataControllerTest, AnyAccountIsSubscribedToAFeedOfTheLocalAccountOnly)
+{
+  const QUrl subscribed(QStringLiteral("https://example.com/feed.xml"));
+  // Before the accounts exist nothing is subscribed.
+  EXPECT_FALSE(controller.anyAccountIsSubscribedToFeedWithURL(subscribed));
+  controller.completeSetup();
+  ASSERT_NE(controller.localAccount(), nullptr);
+  controller.localAccount()->addFeed(CBFeed::insertFeedWithURL(subscribed, main));
+  EXPECT_TRUE(controller.anyAccountIsSubscribedToFeedWithURL(subscribed));
+  for (const char* other : {"https://example.com/other.xml", "", "http://[bad"})
+    EXPECT_FALSE(controller.anyAccountIsSubscribedToFeedWithURL(QUrl(QString::fromLatin1(other)))) << other;
 }
 
 TEST_F(DataControllerTest, NothingIsQueuedOnceTheApplicationShutsDownUnlessAsked)
