@@ -32,6 +32,8 @@ public:
                                          ZPHImporter::PostProcessor postProcessor);
   bool hasPendingRequestForURL(const QUrl& url) const;
   int pendingRequestCount() const { return int(m_requests.size()); }
+  // Forgets every request (the store they were made for goes away).
+  void removeAllRequests() { m_requests.clear(); }
 
   // "scheme://host/path" of the address, standardized and fully encoded.
   static QString keyForURL(const QUrl& url);
