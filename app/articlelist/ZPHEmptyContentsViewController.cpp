@@ -1,6 +1,7 @@
 #include "articlelist/ZPHEmptyContentsViewController.h"
 
 #include "articlelist/ZPHEmptyLinenBackgroundView.h"
+#include "common/ZPHAppServices.h"
 #include "foundation/CBPrefs.h"
 #include "kit/ZPHElidingLabel.h"
 #include "kit/ZPHImageAdditions.h"
@@ -16,6 +17,7 @@
 #include "themes/ZPHTheme.h"
 
 #include <QtCore/QEvent>
+#include <QtGui/QAction>
 #include <QtGui/QFontMetrics>
 #include <QtGui/QPainter>
 #include <QtWidgets/QLabel>
@@ -389,6 +391,15 @@ void ZPHEmptyContentsViewController::loadView()
 
   m_button = new ZPHEmptyContentsViewButton(m_containerView);
   connect(m_button, &ZPHEmptyContentsViewButton::clicked, this, &ZPHEmptyContentsViewController::zph_buttonClicked);
+  // Without sites: a subscription list of another reader can come in too.
+  m_importButton = new ZPHEmptyContentsViewButton(m_containerView);
+  m_importButton->setObjectName(QStringLiteral("importSites"));
+  m_importButton->setText(tr("Import Sites\u2026"));
+  m_importButton->hide();
+  connect(m_importButton, &ZPHEmptyContentsViewButton::clicked, this, [] {
+    if (QAction* action = ZPHAppServices::current().commandAction(QStringLiteral("importFeedsFromOPML:")))
+      action->trigger();
+  });
   // Hidden pieces keep their place, so the whole stays centred the same.
   for (QWidget* piece : {static_cast<QWidget*>(m_secondaryTextField), static_cast<QWidget*>(m_button)}) {
     QSizePolicy policy = piece->sizePolicy();
@@ -413,6 +424,7 @@ void ZPHEmptyContentsViewController::loadView()
     m_primaryTextField = nullptr;
     m_secondaryTextField = nullptr;
     m_button = nullptr;
+    m_importButton = nullptr;
     m_containerView = nullptr;
     m_containerLayout = nullptr;
     m_layoutMode = 0;
@@ -493,6 +505,12 @@ void ZPHEmptyContentsViewController::configureConstraintsForLayoutMode(int mode)
       m_containerLayout->addSpacing(spacings.at(index - 1));
     m_containerLayout->addWidget(fitted.at(index), 0, Qt::AlignHCenter);
   }
+  const bool offersImport = m_state == ZPHEmptyContentsViewControllerStateNoFeeds && fitted.contains(m_button);
+  if (offersImport) {
+    m_containerLayout->addSpacing(8);
+    m_containerLayout->addWidget(m_importButton, 0, Qt::AlignHCenter);
+  }
+  m_importButton->setVisible(offersImport);
   m_imageView->setVisible(fitted.contains(m_imageView));
   m_primaryTextField->setVisible(fitted.contains(m_primaryTextField));
   if (mode != 4) {
@@ -640,6 +658,9 @@ void ZPHEmptyContentsViewController::zph_buttonClicked()
 {
   switch (m_buttonAction) {
     case ButtonAction::AddSites:
+      // The application's Add Site window, on its popular sites.
+      if (QAction* action = ZPHAppServices::current().commandAction(QStringLiteral("addPopularSites:")))
+        action->trigger();
       Q_EMIT addPopularSitesRequested();
       return;
     case ButtonAction::ToggleHideReadArticles:

@@ -41,9 +41,12 @@
 #include "store/accounts/CBDataAccount.h"
 #include "store/entities/CBDataArticle.h"
 #include "store/entities/CBFeed.h"
+#include "store/entities/CBFolder.h"
 #include "store/operations/ZPHDeleteEnclosuresWithoutArticlesOperation.h"
 #include "store/operations/ZPHDeleteMarkedArticlesOperation.h"
 #include "store/tree/ZPHSourceListTreeBuilder.h"
+#include "subscriptions/ZPHOPMLBackupController.h"
+#include "subscriptions/ZPHSubscriptionCommands.h"
 #include "sync/ZPHSyncManager.h"
 #include "themes/ZPHRegisterThemes.h"
 #include "themes/ZPHTheme.h"
@@ -187,6 +190,9 @@ ZPHAppDelegate::ZPHAppDelegate(Environment environment, QObject* parent)
 ZPHAppDelegate::~ZPHAppDelegate()
 {
   m_observers.clear();
+  // The backups follow this application's data folder only.
+  ZPHOPMLBackupController::sharedOPMLBackupController()->stopRunning();
+  m_subscriptionCommands.reset();
   if (m_periodicRefreshTimer)
     m_periodicRefreshTimer->stop();
   if (m_initialRefreshTimer)
@@ -474,8 +480,9 @@ bool ZPHAppDelegate::zph_setupCoreData()
 
   center.post(ZPHPersistentStoreConfigurationChangeNotification);
   // Kept here once they exist: the authentication controller (it gets the
-  // main window later), the OPML backup controller (started here) and the
-  // Article menu's delegate.
+  // main window later) and the Article menu's delegate.
+  // Automatic backups of the subscription list.
+  ZPHOPMLBackupController::sharedOPMLBackupController()->startRunning();
   return true;
 }
 
@@ -719,13 +726,16 @@ ZPHAppDelegate::TerminateReply ZPHAppDelegate::applicationShouldTerminate()
 
 void ZPHAppDelegate::terminateAsynchronously()
 {
-  // Queued OPML backups start here once the backup controller exists.
+  // A queued backup of the subscription list is written before the quit
+  // goes on (its store-queue block runs once termination has begun).
+  ZPHOPMLBackupController::sharedOPMLBackupController()->startAnyQueuedBackups();
   m_appIsShuttingDown = true;
   ZPHNotificationCenter::defaultCenter().post(ZPHApplicationWillTerminateNotification,
                                               QVariant::fromValue(static_cast<QObject*>(this)));
   CBDataController* data = dataController();
-  const bool pending =
-      (m_metadataCache && m_metadataCache->hasOperations()) || (data != nullptr && data->coreDataQueueHasOperations());
+  const bool pending = (m_metadataCache && m_metadataCache->hasOperations()) ||
+                       (data != nullptr && data->coreDataQueueHasOperations()) ||
+                       ZPHOPMLBackupController::sharedOPMLBackupController()->hasRemainingWork();
   if (!pending) {
     qCInfo(zphShell) << "quitting";
     runFinishingSteps(false);
@@ -761,7 +771,8 @@ void ZPHAppDelegate::finishAfterMetadataWrites(bool modal)
     return;  // the failure path ends the program
   // The feed metadata database finishes its writes; the main thread serves
   // events meanwhile.
-  if (m_metadataCache && m_metadataCache->hasOperations()) {
+  if ((m_metadataCache && m_metadataCache->hasOperations()) ||
+      ZPHOPMLBackupController::sharedOPMLBackupController()->hasRemainingWork()) {
     QTimer::singleShot(QuitPollIntervalMs, this, [this, modal] { finishAfterMetadataWrites(modal); });
     return;
   }
@@ -1343,6 +1354,40 @@ void ZPHAppDelegate::makeCommands()
   auto* refresh = new QAction(tr("Refresh"), this);
   refresh->setObjectName(QStringLiteral("refreshAll:"));
   connect(refresh, &QAction::triggered, this, &ZPHAppDelegate::refreshAll);
+
+  // Adding sites and folders, importing and exporting: the commands, and the
+  // seams their windows fill.
+  ZPHSubscriptionCommands::Host host;
+  host.window = [this]() -> QWidget* { return mainWindow(); };
+  host.showReaderWindow = [this] { makePrimaryWindowKeyAndOrderedFront(); };
+  host.addFeed = [this](const QString& url, bool searchImmediately, bool useSelection) {
+    addFeedWithURLString(url, searchImmediately, useSelection);
+  };
+  host.selectAddedFeeds = [this](const QList<CBFeed*>& feeds, bool underFavorites) {
+    ZPHSourceListViewController* sourceList =
+        m_mainWindowController != nullptr ? m_mainWindowController->sourceListViewController() : nullptr;
+    if (sourceList == nullptr || feeds.isEmpty())
+      return;
+    if (underFavorites)
+      sourceList->selectFavoriteFeedAndExpandFavoritesIfNeeded(feeds.first());
+    else
+      sourceList->refreshDataCacheReloadDataAndSelectObject(feeds.first(), true);
+    sourceList->makeSourceListOutlineViewFirstResponder();
+  };
+  host.selectAddedFolder = [this](CBFolder* folder) {
+    if (ZPHSourceListViewController* sourceList =
+            m_mainWindowController != nullptr ? m_mainWindowController->sourceListViewController() : nullptr)
+      sourceList->refreshDataCacheReloadDataAndSelectObject(static_cast<CBNode*>(folder), true);
+  };
+  host.beep = [this] { m_environment.beep(); };
+  m_subscriptionCommands = std::make_unique<ZPHSubscriptionCommands>(std::move(host), this);
+  m_seams.addSite = [this](const QString& address, bool searchImmediately, bool useSelection) {
+    m_subscriptionCommands->addSite(address, searchImmediately, useSelection);
+  };
+  m_seams.addFeedsWithSubscribeRequest = [this](std::shared_ptr<ZPHSubscribeRequest> request) {
+    return m_subscriptionCommands->addFeedsWithSubscribeRequest(std::move(request));
+  };
+  m_seams.importOPMLFile = [this](const QString& path) { m_subscriptionCommands->importFeedsFromOPMLFileAtPath(path); };
 }
 
 QAction* ZPHAppDelegate::commandAction(const QString& selector) const

@@ -40,6 +40,7 @@ class ZPHScreenshotScript;
 class ZPHSourceListTreeBuilder;
 class ZPHStatusViewController;
 class ZPHSyncManager;
+class ZPHSubscriptionCommands;
 
 // User defaults registered at start-up that no other part of the program
 // defines.
@@ -252,6 +253,9 @@ public:
   // "ZPHKeyMapSetName", applied when the main window is built and whenever
   // the setting changes.
   QAction* commandAction(const QString& selector) const override;
+  // Adding sites and folders, importing and exporting: their commands and
+  // windows.
+  ZPHSubscriptionCommands* subscriptionCommands() const { return m_subscriptionCommands.get(); }
 
   // ---- Sharing dictionaries ("url", "title"; a missing value leaves its key out)
   static QVariantMap sharingDictionaryWithLink(const QString& link);
@@ -402,6 +406,8 @@ private:
   QList<std::shared_ptr<ZPHStatusItem>> m_statusItems;
 
   Seams m_seams;
+  // Adding sites and folders, importing and exporting.
+  std::unique_ptr<ZPHSubscriptionCommands> m_subscriptionCommands;
   // Command lines handed over before start-up ended, taken when it ends.
   QList<std::pair<QStringList, QString>> m_pendingLaunchArguments;
 };

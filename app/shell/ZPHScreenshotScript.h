@@ -45,6 +45,15 @@ class ZPHAppDelegate;
 //                 its status item) or "during" (while a second refresh
 //                 shows "Refreshing Sites…")
 //   "bezel":      {"text": "Sites Added", "image": "BezelNotificationSitesAdded"}
+//   "addSite":    {"pane": 1, "address": "http://…", "search": true,
+//                 "until": "error" or "found"}   the Add Site window on that
+//                 pane (0 address, 1 popular sites), the address typed and
+//                 searched until the outcome shows
+//   "subscriptionErrors": 8            the error list of that many sites
+//   "addFolder":  "Weekend"            the New Folder sheet, the name typed
+//   "importing":  0.4                  "Importing OPML…" at that progress
+//   "importFile": "/path/list.opml"    that file imported (its bezel, or its
+//                                      error alert)
 //
 // The picture is taken when everything asked for is on screen, or after 90
 // seconds whatever the state. Main thread only.
@@ -80,6 +89,8 @@ private:
   // The source list's menus, its removal box and renaming, and the
   // toolbar's customisation sheet.
   void commandSteps();
+  // The Add Site and New Folder windows, the error list, imports.
+  void subscriptionSteps();
 
   QJsonObject m_state;
   ZPHAppDelegate* m_delegate = nullptr;

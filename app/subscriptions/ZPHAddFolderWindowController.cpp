@@ -41,10 +41,7 @@ QDialog* ZPHAddFolderWindowController::window()
   return m_window;
 }
 
-QString ZPHAddFolderWindowController::titleForItemInToolbar(ZPHSelectableToolbar*, int)
-{
-  return tr("Add Folder");
-}
+QString ZPHAddFolderWindowController::titleForItemInToolbar(ZPHSelectableToolbar*, int) { return tr("Add Folder"); }
 
 QImage ZPHAddFolderWindowController::templateImageForItemInToolbar(ZPHSelectableToolbar*, int)
 {
@@ -201,9 +198,8 @@ void ZPHAddFolderWindowController::createFolder()
       qCWarning(zphSubscriptions) << "no folder was made";
       return;
     }
-    ZPHNotificationCenter::defaultCenter().post(ZPHFolderAddedNotification,
-                                                QVariant::fromValue(static_cast<QObject*>(self.data())),
-                                                {{CBNameKey, name}});
+    ZPHNotificationCenter::defaultCenter().post(
+        ZPHFolderAddedNotification, QVariant::fromValue(static_cast<QObject*>(self.data())), {{CBNameKey, name}});
     if (self != nullptr && self->m_folderAddedHandler)
       self->m_folderAddedHandler(folder);
   });

@@ -53,7 +53,10 @@ public:
   void populateFolderMenu();
 
   // Called with the folder made, after the notification.
-  void setFolderAddedHandler(std::function<void(CBFolder* folder)> handler) { m_folderAddedHandler = std::move(handler); }
+  void setFolderAddedHandler(std::function<void(CBFolder* folder)> handler)
+  {
+    m_folderAddedHandler = std::move(handler);
+  }
 
   void cancel();
   void createFolder();

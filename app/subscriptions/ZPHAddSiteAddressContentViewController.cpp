@@ -182,7 +182,8 @@ void ZPHAddSiteAddressContentViewController::loadView()
   layout->addWidget(list, 1);
   layout->addStretch(0);
 
-  connect(m_urlStringTextView, &QPlainTextEdit::textChanged, this, &ZPHAddSiteAddressContentViewController::textDidChange);
+  connect(m_urlStringTextView, &QPlainTextEdit::textChanged, this,
+          &ZPHAddSiteAddressContentViewController::textDidChange);
   connect(m_urlStringTextView, &ZPHAddSiteOrFolderTextView::returnPressed, this, [this] {
     if (allowsAddSites())
       addSitesAction();
@@ -337,8 +338,7 @@ void ZPHAddSiteAddressContentViewController::removeEscapeMonitor()
 
 bool ZPHAddSiteAddressContentViewController::eventFilter(QObject* watched, QEvent* event)
 {
-  if (event->type() != QEvent::KeyPress || static_cast<QKeyEvent*>(event)->key() != Qt::Key_Escape ||
-      m_view == nullptr)
+  if (event->type() != QEvent::KeyPress || static_cast<QKeyEvent*>(event)->key() != Qt::Key_Escape || m_view == nullptr)
     return false;
   auto* widget = qobject_cast<QWidget*>(watched);
   QWidget* window = m_view->window();
@@ -480,10 +480,9 @@ ZPHSubscribeRequests ZPHAddSiteAddressContentViewController::subscribeRequestsFo
   qint64 index = ZPHSubscribeRequest::AppendIndex;
   if (m_initialSubscribeRequest != nullptr)
     index = m_initialSubscribeRequest->targetIndexInParentFolder();
-  const ZPHFolderTarget target =
-      delegate() != nullptr ? delegate()->defaultFolderOrAccountForAddSiteViewController(
-                                  const_cast<ZPHAddSiteAddressContentViewController*>(this))
-                            : ZPHFolderTarget{CBDataAccount::localAccount(), nullptr};
+  const ZPHFolderTarget target = delegate() != nullptr ? delegate()->defaultFolderOrAccountForAddSiteViewController(
+                                                             const_cast<ZPHAddSiteAddressContentViewController*>(this))
+                                                       : ZPHFolderTarget{CBDataAccount::localAccount(), nullptr};
   ZPHSubscribeRequests requests;
   for (const ZPHFeedResult& result : results) {
     auto request = std::make_shared<ZPHSubscribeRequest>(result.URL());
@@ -504,7 +503,7 @@ ZPHSubscribeRequests ZPHAddSiteAddressContentViewController::subscribeRequestsFo
 }
 
 void ZPHAddSiteAddressContentViewController::feedFinderDidFindFeedsWithResults(ZPHFeedFinder* finder,
-                                                                              const QList<ZPHFeedResult>& results)
+                                                                               const QList<ZPHFeedResult>& results)
 {
   if (finder != m_feedFinder.get())
     return;

@@ -47,8 +47,6 @@ QWidget* ZPHAddSiteAddressSubscriptionListViewController::view()
 
 void ZPHAddSiteAddressSubscriptionListViewController::setCategoryTitle(const QString& title)
 {
-  Q_ASSERT_X(m_view == nullptr || m_view->window() == m_view, Q_FUNC_INFO,
-             "Category title should be set before this view has a window");
   m_categoryTitle = title;
   if (m_header != nullptr)
     configureHeader();
@@ -124,7 +122,7 @@ void ZPHAddSiteAddressSubscriptionListViewController::reloadRows()
     configureHeader();
   for (int i = 0; i < m_requestRows.size(); ++i) configureRow(i);
   m_tableView->setVerticalScrollBarPolicy(m_allSubscribeRequests.size() > 4 ? Qt::ScrollBarAsNeeded
-                                                                             : Qt::ScrollBarAlwaysOff);
+                                                                            : Qt::ScrollBarAlwaysOff);
 }
 
 int ZPHAddSiteAddressSubscriptionListViewController::fittingHeight() const
@@ -250,7 +248,8 @@ void ZPHAddSiteAddressSubscriptionListViewController::subscribeWithCompletionHan
   m_subscriber->subscribeToSubscribeRequests(requests, std::move(completion));
 }
 
-QSet<const ZPHSubscribeRequest*> ZPHAddSiteAddressSubscriptionListViewController::alreadySubscribedFeedsWithSubscribeRequests(
+QSet<const ZPHSubscribeRequest*>
+ZPHAddSiteAddressSubscriptionListViewController::alreadySubscribedFeedsWithSubscribeRequests(
     const ZPHSubscribeRequests& requests)
 {
   QSet<const ZPHSubscribeRequest*> added;
@@ -259,7 +258,8 @@ QSet<const ZPHSubscribeRequest*> ZPHAddSiteAddressSubscriptionListViewController
   if (main == nullptr)
     return added;
   QStringList urls;
-  for (const std::shared_ptr<ZPHSubscribeRequest>& request : requests) urls.append(request->feedURL().toString(QUrl::FullyEncoded));
+  for (const std::shared_ptr<ZPHSubscribeRequest>& request : requests)
+    urls.append(request->feedURL().toString(QUrl::FullyEncoded));
   QSet<QUrl> stored;
   for (const CBFeed* feed : CBFeed::feedsWithURLs(urls, main)) stored.insert(feed->URL());
   for (const std::shared_ptr<ZPHSubscribeRequest>& request : requests) {

@@ -27,8 +27,8 @@ public:
                                                            const QList<CBFeed*>& feeds) = 0;
   // The window takes the pane's new content size (ignored while it is not
   // shown or switches panes; then the completion is not called).
-  virtual void addSiteViewControllerResizeToSize(ZPHAddSiteContentViewController* pane, const QSize& size,
-                                                 bool animate, std::function<void(bool)> completion) = 0;
+  virtual void addSiteViewControllerResizeToSize(ZPHAddSiteContentViewController* pane, const QSize& size, bool animate,
+                                                 std::function<void(bool)> completion) = 0;
   virtual QList<ZPHFolderMenuItem> folderMenuForAddSiteViewController(ZPHAddSiteContentViewController* pane) = 0;
   virtual ZPHFolderTarget defaultFolderOrAccountForAddSiteViewController(ZPHAddSiteContentViewController* pane) = 0;
   // Subscribes the requests (through the core's subscriber); failures are

@@ -237,7 +237,7 @@ void ZPHAddSitePopularSitesContentViewController::setCategoryChecked(const QStri
 }
 
 void ZPHAddSitePopularSitesContentViewController::setTargetForEntry(const CBDefaultFeedEntry& entry,
-                                                                   const ZPHFolderTarget& target)
+                                                                    const ZPHFolderTarget& target)
 {
   m_targetFoldersOrAccountsByDefaultFeedEntryURL.insert(key(entry), target);
 }
@@ -264,10 +264,9 @@ void ZPHAddSitePopularSitesContentViewController::addSiteTableCellViewDidChooseF
 
 ZPHSubscribeRequests ZPHAddSitePopularSitesContentViewController::subscribeRequestsForCheckedEntries() const
 {
-  ZPHFolderTarget fallback = delegate() != nullptr
-                                 ? delegate()->defaultFolderOrAccountForAddSiteViewController(
-                                       const_cast<ZPHAddSitePopularSitesContentViewController*>(this))
-                                 : ZPHFolderTarget{CBDataAccount::localAccount(), nullptr};
+  ZPHFolderTarget fallback = delegate() != nullptr ? delegate()->defaultFolderOrAccountForAddSiteViewController(
+                                                         const_cast<ZPHAddSitePopularSitesContentViewController*>(this))
+                                                   : ZPHFolderTarget{CBDataAccount::localAccount(), nullptr};
   ZPHSubscribeRequests requests;
   for (const QString& name : m_categoryNames) {
     for (const CBDefaultFeedEntry& entry : m_defaultFeedEntriesByCategoryName.value(name)) {
@@ -276,8 +275,8 @@ ZPHSubscribeRequests ZPHAddSitePopularSitesContentViewController::subscribeReque
       ZPHFolderTarget target = m_targetFoldersOrAccountsByDefaultFeedEntryURL.value(key(entry));
       if (!target.isValid())
         target = fallback;
-      CBDataAccount* account = target.folder != nullptr || target.account == nullptr ? CBDataAccount::localAccount()
-                                                                                      : target.account;
+      CBDataAccount* account =
+          target.folder != nullptr || target.account == nullptr ? CBDataAccount::localAccount() : target.account;
       requests.append(entry.subscribeRequestForAccount(account, target.folder));
     }
   }

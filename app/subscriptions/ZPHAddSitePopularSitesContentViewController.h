@@ -37,7 +37,7 @@ public:
 
   // The catalogue of `manager` (the shared one when null).
   explicit ZPHAddSitePopularSitesContentViewController(CBDefaultFeedManager* manager = nullptr,
-                                                      QObject* parent = nullptr);
+                                                       QObject* parent = nullptr);
   ~ZPHAddSitePopularSitesContentViewController() override;
 
   QWidget* view() override;
@@ -45,7 +45,10 @@ public:
   QImage templateImageForToolbarItem() const override;
   bool allowsResizing() const override { return true; }
   QSize contentSize() override;
-  bool allowsAddSites() const override { return !m_feedsToSubscribeTo.isEmpty() && !m_waitingForSubscriptionToComplete; }
+  bool allowsAddSites() const override
+  {
+    return !m_feedsToSubscribeTo.isEmpty() && !m_waitingForSubscriptionToComplete;
+  }
   void viewWillMeasureWithTargetSize(const QSize& size) override;
   void viewWillAppear() override;
   void viewDidAppear() override;
@@ -61,10 +64,7 @@ public:
   // The state of an entry's row.
   int siteCellStateForEntry(const CBDefaultFeedEntry& entry) const;
   bool isChecked(const CBDefaultFeedEntry& entry) const { return m_feedsToSubscribeTo.contains(key(entry)); }
-  bool isAlreadySubscribed(const CBDefaultFeedEntry& entry) const
-  {
-    return m_alreadySubscribed.contains(key(entry));
-  }
+  bool isAlreadySubscribed(const CBDefaultFeedEntry& entry) const { return m_alreadySubscribed.contains(key(entry)); }
   void setEntryChecked(const CBDefaultFeedEntry& entry, bool checked);
   void setCategoryChecked(const QString& name, bool checked);
   void setTargetForEntry(const CBDefaultFeedEntry& entry, const ZPHFolderTarget& target);

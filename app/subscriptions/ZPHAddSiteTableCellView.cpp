@@ -83,7 +83,8 @@ void ZPHAddSitesTableSiteRowView::paintBottomSeparator(QPainter& painter, const 
                    ZPHTheme::currentTheme()->addSiteTableViewGridColor());
 }
 
-ZPHAddSiteTableCellView::ZPHAddSiteTableCellView(Kind kind, QWidget* parent) : ZPHThemeUpdatingView(parent), m_kind(kind)
+ZPHAddSiteTableCellView::ZPHAddSiteTableCellView(Kind kind, QWidget* parent)
+    : ZPHThemeUpdatingView(parent), m_kind(kind)
 {
   setFixedHeight(heightForKind(kind));
   auto* layout = new QHBoxLayout(this);
@@ -191,7 +192,8 @@ void ZPHAddSiteTableCellView::configureForTitle(const QString& title, const QIma
     m_favIconImageView->setPixmap(QPixmap::fromImage(favicon));
   Q_ASSERT_X(state != ZPHAddSiteCellStateAlreadyAdded || !folder.isValid(), Q_FUNC_INFO,
              "an already added row shows no folder");
-  const ZPHAddSiteCellAppearance appearance = ZPHAddSiteCellAppearanceForState(state, m_checkbox != nullptr, folder.isValid());
+  const ZPHAddSiteCellAppearance appearance =
+      ZPHAddSiteCellAppearanceForState(state, m_checkbox != nullptr, folder.isValid());
   m_updatingControls = true;
   if (m_checkbox != nullptr) {
     m_checkbox->setEnabled(appearance.checkboxEnabled);

@@ -287,7 +287,8 @@ void ZPHAddSiteWindowController::addSiteViewControllerResizeToSize(ZPHAddSiteCon
     completion(true);
 }
 
-QList<ZPHFolderMenuItem> ZPHAddSiteWindowController::folderMenuForAddSiteViewController(ZPHAddSiteContentViewController*)
+QList<ZPHFolderMenuItem> ZPHAddSiteWindowController::folderMenuForAddSiteViewController(
+    ZPHAddSiteContentViewController*)
 {
   return ZPHGenerateMenuOfAllModifiableFolders();
 }

@@ -142,7 +142,8 @@ void ZPHAddSitesSubscriptionErrorViewController::presentSubscriptionErrorsForSub
     int widest = 0;
     int rowHeight = 0;
     for (const std::shared_ptr<ZPHFeedSubscriptionResult>& result : results) {
-      Q_ASSERT_X(result != nullptr && !result->error().isNull(), Q_FUNC_INFO, "Unexpected subscribe result with no error");
+      Q_ASSERT_X(result != nullptr && !result->error().isNull(), Q_FUNC_INFO,
+                 "Unexpected subscribe result with no error");
       if (result == nullptr)
         continue;
       auto* row = new QLabel(errorRowRichText(*result));

@@ -31,8 +31,8 @@ public:
 
   // Nothing for an empty list (the handler is not called); else the sheet,
   // and `completion` once it is closed, however.
-  static void presentSubscriptionErrorsForSubscribeResults(const ZPHFeedSubscriptionResults& results,
-                                                           QWidget* window, std::function<void()> completion);
+  static void presentSubscriptionErrorsForSubscribeResults(const ZPHFeedSubscriptionResults& results, QWidget* window,
+                                                           std::function<void()> completion);
 
   // The name shown for a request: its title, else its address without
   // "http://" or "https://", else the localized "Unnamed Site".

@@ -6,12 +6,12 @@
 #include <QtCore/QList>
 #include <QtCore/QObject>
 #include <QtCore/QPointer>
+#include <QtWidgets/QFileDialog>
+#include <QtWidgets/QMessageBox>
 
 #include <functional>
 
 class CBDataAccount;
-class QFileDialog;
-class QMessageBox;
 class QWidget;
 
 // The Export command: a save sheet on the window proposing "Zephlin Sites

@@ -7,13 +7,13 @@
 #include <QtCore/QObject>
 #include <QtCore/QPointer>
 #include <QtCore/QString>
+#include <QtWidgets/QFileDialog>
+#include <QtWidgets/QMessageBox>
 
 #include <functional>
 #include <memory>
 
 class CBFeed;
-class QFileDialog;
-class QMessageBox;
 class QWidget;
 class ZPHDeterminateProgressStatusItem;
 class ZPHOPMLImporter;

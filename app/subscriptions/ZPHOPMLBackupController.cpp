@@ -88,6 +88,8 @@ void ZPHOPMLBackupController::stopRunning()
   m_isRunning = false;
   m_observers.clear();
   disconnect(m_modelConnection);
+  // A backup queued for what stopped being watched is not written.
+  clearBackupQueue();
 }
 
 void ZPHOPMLBackupController::hasFeedsChanged()

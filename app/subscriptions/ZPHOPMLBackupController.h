@@ -58,6 +58,7 @@ public:
   ~ZPHOPMLBackupController() override;
 
   void startRunning();
+  // Stops watching and drops a queued backup (one being written goes on).
   void stopRunning();
   bool isRunning() const { return m_isRunning; }
   bool backupQueued() const { return m_backupQueued; }

@@ -211,10 +211,7 @@ ZPHSelectableToolbar::~ZPHSelectableToolbar()
     application->removeEventFilter(this);
 }
 
-QSize ZPHSelectableToolbar::sizeHint() const
-{
-  return {m_containerView->sizeHint().width() + 2 * Padding, Height};
-}
+QSize ZPHSelectableToolbar::sizeHint() const { return {m_containerView->sizeHint().width() + 2 * Padding, Height}; }
 
 void ZPHSelectableToolbar::setAllowsAndShowsSelection(bool allows)
 {
@@ -267,7 +264,8 @@ void ZPHSelectableToolbar::reloadDataWithAnimation(bool animate)
   }
   // Equally wide items.
   int width = 0;
-  for (ZPHSelectableToolbarItemView* item : std::as_const(m_itemViews)) width = std::max(width, item->sizeHint().width());
+  for (ZPHSelectableToolbarItemView* item : std::as_const(m_itemViews))
+    width = std::max(width, item->sizeHint().width());
   for (ZPHSelectableToolbarItemView* item : std::as_const(m_itemViews)) item->setFixedWidth(width);
   if (m_selectionView != nullptr)
     m_selectionView->lower();

@@ -47,26 +47,29 @@ const QByteArray Subscriptions =
     "<dict><key>isContainer</key><true/><key>name</key><string>Tech</string><key>childrenArray</key><array>" +
     feedEntry("Alpha", "http://alpha.test/feed") + feedEntry("", "http://noname.test/") + feedEntry("No address", "") +
     feedEntry("Smart", "http://smart.test/", "<key>isSmartFeed</key><true/>") +
-    feedEntry("Script", "http://script.test/", "<key>isScript</key><true/>") +
-    feedEntry("File", "file:///etc/passwd") + feedEntry("Scheme", "javascript:alert(1)") +
-    feedEntry("Feedy", "feed://feedy.test/rss") +
+    feedEntry("Script", "http://script.test/", "<key>isScript</key><true/>") + feedEntry("File", "file:///etc/passwd") +
+    feedEntry("Scheme", "javascript:alert(1)") + feedEntry("Feedy", "feed://feedy.test/rss") +
     "<string>not a dictionary</string>"
     "</array></dict>"
     "<dict><key>isContainer</key><true/><key>name</key><string></string><key>childrenArray</key><array>" +
-    feedEntry("Lost", "http://lost.test/") + "</array></dict>" + feedEntry("Known elsewhere", "http://known.test/feed") +
-    feedEntry("Alpha again", "HTTP://alpha.test/feed") + feedEntry("Top", "http://top.test/") + "</array>";
+    feedEntry("Lost", "http://lost.test/") + "</array></dict>" +
+    feedEntry("Known elsewhere", "http://known.test/feed") + feedEntry("Alpha again", "HTTP://alpha.test/feed") +
+    feedEntry("Top", "http://top.test/") + "</array>";
 
 QByteArray newsItem(const QByteArray& fields) { return "<dict>" + fields + "</dict>"; }
 
 const QByteArray AlphaArticles =
     "<dict><key>newsItems</key><array>" +
-    newsItem("<key>title</key><string>One</string><key>permalink</key><string>http://alpha.test/1</string>"
-             "<key>guid</key><string>g1</string><key>datePublished</key><date>2020-01-02T10:00:00Z</date>"
-             "<key>content</key><string>&lt;p&gt;First&lt;/p&gt;</string><key>flag</key><true/>") +
-    newsItem("<key>title</key><string>Two</string><key>link</key><string>http://alpha.test/2</string>"
-             "<key>datePublished</key><date>2020-01-01T10:00:00Z</date><key>authorName</key><string>Ann</string>") +
-    newsItem("<key>title</key><string>Three</string><key>guid</key><string>g3</string>"
-             "<key>datePublished</key><date>2020-01-03T10:00:00Z</date>") +
+    newsItem(
+        "<key>title</key><string>One</string><key>permalink</key><string>http://alpha.test/1</string>"
+        "<key>guid</key><string>g1</string><key>datePublished</key><date>2020-01-02T10:00:00Z</date>"
+        "<key>content</key><string>&lt;p&gt;First&lt;/p&gt;</string><key>flag</key><true/>") +
+    newsItem(
+        "<key>title</key><string>Two</string><key>link</key><string>http://alpha.test/2</string>"
+        "<key>datePublished</key><date>2020-01-01T10:00:00Z</date><key>authorName</key><string>Ann</string>") +
+    newsItem(
+        "<key>title</key><string>Three</string><key>guid</key><string>g3</string>"
+        "<key>datePublished</key><date>2020-01-03T10:00:00Z</date>") +
     newsItem("<key>title</key><string>No key</string>") + "<string>not an item</string></array></dict>";
 
 class PreviousVersionImport : public SubscriptionsStoreFixture, public ::testing::WithParamInterface<bool> {
@@ -117,8 +120,9 @@ TEST_P(PreviousVersionImport, FoldersFeedsAndArticlesComeOverAndBadEntriesAreSki
   ASSERT_EQ(outcome.duplicates.size(), 1);
   EXPECT_EQ(outcome.duplicates.first()->nameForDisplay(), "Known");
   EXPECT_TRUE(outcome.progress.isEmpty());
-  EXPECT_EQ(storedTree(), "Known http://known.test/feed, Tech[Alpha http://alpha.test/feed, Feedy "
-                          "http://feedy.test/rss], Top http://top.test/");
+  EXPECT_EQ(storedTree(),
+            "Known http://known.test/feed, Tech[Alpha http://alpha.test/feed, Feedy "
+            "http://feedy.test/rss], Top http://top.test/");
 
   // The articles, keyed by permalink, else link, else guid.
   QStringList guids;
@@ -176,7 +180,8 @@ TEST_P(PreviousVersionImport, AFileThatCannotBeReadChangesNothing)
 
 TEST_P(PreviousVersionImport, ARefreshThatFetchesAnImportedArticleAgainLeavesTheFetchedOne)
 {
-  writeOld(QStringLiteral("Subscriptions.plist"), "<array>" + feedEntry("Alpha", "http://alpha.test/feed") + "</array>");
+  writeOld(QStringLiteral("Subscriptions.plist"),
+           "<array>" + feedEntry("Alpha", "http://alpha.test/feed") + "</array>");
   writeOld(QStringLiteral("Feeds.noindex/alpha_test_feed"), AlphaArticles);
   ASSERT_TRUE(runImport(std::make_shared<ZPHZephlin3LocalFeedImporter>()).error.isNull());
   ZPHImportPostProcessor* processor = ZPHImportPostProcessor::sharedImportPostProcessor();
@@ -192,7 +197,8 @@ TEST_P(PreviousVersionImport, ARefreshThatFetchesAnImportedArticleAgainLeavesThe
     item->setPubDate(QDateTime(QDate(2020, 2, 1), QTime(8, 0), Qt::UTC));
     items.append(item);
   }
-  auto saver = std::make_shared<ZPHCoreDataArticleSaverOperation>(items, QUrl(QStringLiteral("http://alpha.test/feed")));
+  auto saver =
+      std::make_shared<ZPHCoreDataArticleSaverOperation>(items, QUrl(QStringLiteral("http://alpha.test/feed")));
   controller->addCoreDataQueueOperation(saver);
   settle();
   CBFeed* alpha = CBFeed::feedWithURL(QStringLiteral("http://alpha.test/feed"), mainContext());
@@ -207,9 +213,10 @@ TEST_P(PreviousVersionImport, ARefreshThatFetchesAnImportedArticleAgainLeavesThe
   QStringList kept;
   for (CBDataArticle* article : articlesOf(QStringLiteral("http://alpha.test/feed"))) kept.append(article->guid());
   kept.sort();
-  EXPECT_EQ(kept, (QStringList{QStringLiteral("ZPH3ImportedArticle/g3"),
-                               QStringLiteral("ZPH3ImportedArticle/http://alpha.test/2"),
-                               QStringLiteral("fresh http://alpha.test/1"), QStringLiteral("fresh http://alpha.test/new")}));
+  EXPECT_EQ(
+      kept,
+      (QStringList{QStringLiteral("ZPH3ImportedArticle/g3"), QStringLiteral("ZPH3ImportedArticle/http://alpha.test/2"),
+                   QStringLiteral("fresh http://alpha.test/1"), QStringLiteral("fresh http://alpha.test/new")}));
   // Served once: a second refresh does nothing more.
   EXPECT_FALSE(processor->hasPendingRequestForURL(QUrl(QStringLiteral("http://alpha.test/feed"))));
 }
