@@ -113,8 +113,8 @@ void ZPHAddSitePopularSitesContentViewController::themeChanged()
 void ZPHAddSitePopularSitesContentViewController::reloadRows()
 {
   m_entryRows.clear();
+  m_rowEntries.clear();
   m_categoryRows.clear();
-  m_rowKeys.clear();
   m_rowCategories.clear();
   const QList<ZPHFolderMenuItem> menu =
       delegate() != nullptr ? delegate()->folderMenuForAddSiteViewController(this) : QList<ZPHFolderMenuItem>();
@@ -132,7 +132,7 @@ void ZPHAddSitePopularSitesContentViewController::reloadRows()
       row->setFolderMenu(menu);
       row->setShouldDrawBottomSeparator(i + 1 < entries.size());
       m_entryRows.insert(key(entries.at(i)), row);
-      m_rowKeys.insert(row, key(entries.at(i)));
+      m_rowEntries.insert(row, entries.at(i));
       rows.append(row);
     }
   }
@@ -177,9 +177,18 @@ QImage ZPHAddSitePopularSitesContentViewController::faviconForEntry(const CBDefa
 
 void ZPHAddSitePopularSitesContentViewController::configureEntryRow(const CBDefaultFeedEntry& entry)
 {
-  ZPHAddSiteTableCellView* row = rowForEntry(entry);
-  if (row == nullptr)
-    return;
+  for (ZPHAddSiteTableCellView* row : m_entryRows.values(key(entry))) configureRow(row, m_rowEntries.value(row));
+}
+
+void ZPHAddSitePopularSitesContentViewController::configureCategoriesOfSite(const QString& siteKey)
+{
+  for (ZPHAddSiteTableCellView* row : m_entryRows.values(siteKey))
+    configureCategoryRow(m_rowEntries.value(row).cateogryLocalizedName());
+}
+
+void ZPHAddSitePopularSitesContentViewController::configureRow(ZPHAddSiteTableCellView* row,
+                                                               const CBDefaultFeedEntry& entry)
+{
   const int state = siteCellStateForEntry(entry);
   ZPHFolderTarget folder;
   if (state != ZPHAddSiteCellStateAlreadyAdded) {
@@ -200,7 +209,11 @@ void ZPHAddSitePopularSitesContentViewController::configureCategoryRow(const QSt
 
 ZPHAddSiteTableCellView* ZPHAddSitePopularSitesContentViewController::rowForEntry(const CBDefaultFeedEntry& entry) const
 {
-  return m_entryRows.value(key(entry));
+  for (ZPHAddSiteTableCellView* row : m_entryRows.values(key(entry))) {
+    if (m_rowEntries.value(row).cateogryLocalizedName() == entry.cateogryLocalizedName())
+      return row;
+  }
+  return nullptr;
 }
 
 ZPHAddSiteTableCellView* ZPHAddSitePopularSitesContentViewController::rowForCategory(const QString& name) const
@@ -218,7 +231,7 @@ void ZPHAddSitePopularSitesContentViewController::setEntryChecked(const CBDefaul
     m_feedsToSubscribeTo.remove(key(entry));
   Q_EMIT allowsAddSitesChanged();
   configureEntryRow(entry);
-  configureCategoryRow(entry.cateogryLocalizedName());
+  configureCategoriesOfSite(key(entry));
 }
 
 void ZPHAddSitePopularSitesContentViewController::setCategoryChecked(const QString& name, bool checked)
@@ -231,6 +244,7 @@ void ZPHAddSitePopularSitesContentViewController::setCategoryChecked(const QStri
     else
       m_feedsToSubscribeTo.remove(key(entry));
     configureEntryRow(entry);
+    configureCategoriesOfSite(key(entry));
   }
   Q_EMIT allowsAddSitesChanged();
   configureCategoryRow(name);
@@ -249,17 +263,15 @@ void ZPHAddSitePopularSitesContentViewController::addSiteTableCellViewDidChangeC
     setCategoryChecked(m_rowCategories.value(cell), checked);
     return;
   }
-  const QString entryKey = m_rowKeys.value(cell);
-  if (m_entriesByKey.contains(entryKey))
-    setEntryChecked(m_entriesByKey.value(entryKey), checked);
+  if (m_rowEntries.contains(cell))
+    setEntryChecked(m_rowEntries.value(cell), checked);
 }
 
 void ZPHAddSitePopularSitesContentViewController::addSiteTableCellViewDidChooseFolderTarget(
     ZPHAddSiteTableCellView* cell, const ZPHFolderTarget& target)
 {
-  const QString entryKey = m_rowKeys.value(cell);
-  if (m_entriesByKey.contains(entryKey))
-    setTargetForEntry(m_entriesByKey.value(entryKey), target);
+  if (m_rowEntries.contains(cell))
+    setTargetForEntry(m_rowEntries.value(cell), target);
 }
 
 ZPHSubscribeRequests ZPHAddSitePopularSitesContentViewController::subscribeRequestsForCheckedEntries() const
@@ -349,8 +361,8 @@ void ZPHAddSitePopularSitesContentViewController::faviconChanged(const ZPHNotifi
   if (m_view == nullptr)
     return;
   const QUrl home = notification.userInfo.value(CBFaviconControllerHomePageURLKey).toUrl();
-  for (const CBDefaultFeedEntry& entry : std::as_const(m_entriesByKey)) {
-    if (home.isEmpty() || entry.homeURL() == home)
-      configureEntryRow(entry);
+  for (auto it = m_rowEntries.cbegin(); it != m_rowEntries.cend(); ++it) {
+    if (home.isEmpty() || it.value().homeURL() == home)
+      configureRow(it.key(), it.value());
   }
 }

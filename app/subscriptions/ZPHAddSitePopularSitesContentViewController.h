@@ -72,6 +72,7 @@ public:
   // The requests Add makes, in catalogue order.
   ZPHSubscribeRequests subscribeRequestsForCheckedEntries() const;
 
+  // The entry's row in its category.
   ZPHAddSiteTableCellView* rowForEntry(const CBDefaultFeedEntry& entry) const;
   ZPHAddSiteTableCellView* rowForCategory(const QString& name) const;
   ZPHAddSiteSubscriptionListTableView* tableView() const { return m_tableView; }
@@ -84,7 +85,10 @@ private:
   static QString key(const CBDefaultFeedEntry& entry) { return entry.rssURL().toString(QUrl::FullyEncoded); }
   void loadView();
   void reloadRows();
+  // Every row of the entry's site.
   void configureEntryRow(const CBDefaultFeedEntry& entry);
+  void configureRow(ZPHAddSiteTableCellView* row, const CBDefaultFeedEntry& entry);
+  void configureCategoriesOfSite(const QString& siteKey);
   void configureCategoryRow(const QString& name);
   void updateHeightConstraint(bool flexible);
   void faviconChanged(const ZPHNotification& notification);
@@ -101,9 +105,10 @@ private:
 
   QPointer<ZPHBottomBorderView> m_view;
   ZPHAddSiteSubscriptionListTableView* m_tableView = nullptr;
-  QHash<QString, ZPHAddSiteTableCellView*> m_entryRows;
+  // A site listed in two categories has a row in each.
+  QMultiHash<QString, ZPHAddSiteTableCellView*> m_entryRows;
+  QHash<ZPHAddSiteTableCellView*, CBDefaultFeedEntry> m_rowEntries;
   QHash<QString, ZPHAddSiteTableCellView*> m_categoryRows;
-  QHash<ZPHAddSiteTableCellView*, QString> m_rowKeys;
   QHash<ZPHAddSiteTableCellView*, QString> m_rowCategories;
   QHash<QString, CBDefaultFeedEntry> m_entriesByKey;
   std::vector<ZPHObserverToken> m_observers;

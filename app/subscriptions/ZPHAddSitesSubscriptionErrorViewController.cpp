@@ -35,8 +35,6 @@ bool isOfflineBelow(const ZPHError& error)
   return cause.domain() == ZPHURLErrorDomain && cause.code() == ZPHURLErrorNotConnectedToInternet;
 }
 
-QString tr(const char* text) { return QCoreApplication::translate("ZPHAddSitesSubscriptionErrorViewController", text); }
-
 }  // namespace
 
 QString ZPHAddSitesSubscriptionErrorViewController::stringToShowForSubscribeRequest(const ZPHSubscribeRequest& request)
