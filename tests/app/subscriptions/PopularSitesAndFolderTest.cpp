@@ -40,11 +40,11 @@ protected:
     add("tech", "Tech One", QStringLiteral("/t1.xml"));
     add("tech", "Tech Two", QStringLiteral("/t2.xml"));
     add("done", "Alpha Again", QStringLiteral("/a.xml"));
-    const QJsonObject catalogue{{QStringLiteral("categories"),
-                                 QJsonObject{{QStringLiteral("news"), QStringLiteral("News")},
-                                             {QStringLiteral("tech"), QStringLiteral("technology")},
-                                             {QStringLiteral("done"), QStringLiteral("Done")}}},
-                                {QStringLiteral("feeds"), feeds}};
+    const QJsonObject catalogue{
+        {QStringLiteral("categories"), QJsonObject{{QStringLiteral("news"), QStringLiteral("News")},
+                                                   {QStringLiteral("tech"), QStringLiteral("technology")},
+                                                   {QStringLiteral("done"), QStringLiteral("Done")}}},
+        {QStringLiteral("feeds"), feeds}};
     cataloguePath = dir.writeFile(QStringLiteral("catalogue.json"), QJsonDocument(catalogue).toJson());
     seedStore();
   }
@@ -53,7 +53,7 @@ protected:
 };
 
 std::optional<CBDefaultFeedEntry> entryNamed(const ZPHAddSitePopularSitesContentViewController* pane,
-                                            const QString& name)
+                                             const QString& name)
 {
   for (const QString& category : pane->categoryNames()) {
     for (const CBDefaultFeedEntry& entry : pane->entriesOfCategory(category)) {
@@ -75,9 +75,9 @@ TEST(PopularSitesRules, CategoryStatesFromCounts)
     int state;
   };
   const Case cases[] = {
-      {3, 0, 0, ZPHAddSiteCellStateUnchecked},      {3, 3, 0, ZPHAddSiteCellStateChecked},
-      {3, 1, 0, ZPHAddSiteCellStateHeaderOrMixed},  {2, 2, 1, ZPHAddSiteCellStateChecked},
-      {2, 0, 1, ZPHAddSiteCellStateUnchecked},      {0, 0, 3, ZPHAddSiteCellStateNothingToAdd},
+      {3, 0, 0, ZPHAddSiteCellStateUnchecked},     {3, 3, 0, ZPHAddSiteCellStateChecked},
+      {3, 1, 0, ZPHAddSiteCellStateHeaderOrMixed}, {2, 2, 1, ZPHAddSiteCellStateChecked},
+      {2, 0, 1, ZPHAddSiteCellStateUnchecked},     {0, 0, 3, ZPHAddSiteCellStateNothingToAdd},
       {0, 0, 0, ZPHAddSiteCellStateNothingToAdd},
   };
   for (const Case& c : cases)
@@ -97,7 +97,8 @@ TEST_F(PopularSites, CategoriesChecksAndRequestsInCatalogueOrder)
   ZPHAddSitePopularSitesContentViewController* pane = window->popularSitesContentViewController();
   EXPECT_EQ(window->currentContentViewController(), pane);
   // Sorted ignoring case.
-  EXPECT_EQ(pane->categoryNames(), (QStringList{QStringLiteral("Done"), QStringLiteral("News"), QStringLiteral("technology")}));
+  EXPECT_EQ(pane->categoryNames(),
+            (QStringList{QStringLiteral("Done"), QStringLiteral("News"), QStringLiteral("technology")}));
   EXPECT_FALSE(window->addSiteButton()->isEnabled());
 
   const std::optional<CBDefaultFeedEntry> alpha = entryNamed(pane, QStringLiteral("Alpha"));
