@@ -166,6 +166,15 @@ static void BM_ExportOPML10000FeedsIn200Folders(benchmark::State& state)
   double step = 0;
   if (!window.import(path, &step))
     state.SkipWithError("the import did not come in whole");
+  // What the import leaves to the store queue (the unread recount of the
+  // new feeds) runs before the exports are timed.
+  QElapsedTimer quiet;
+  quiet.start();
+  while (quiet.elapsed() < 500) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    if (window.delegate->data.coreDataQueueHasOperations())
+      quiet.restart();
+  }
   const QString exported = files.filePath(QStringLiteral("exported.opml"));
   double longest = 0;
   qint64 bytes = 0;

@@ -16,6 +16,9 @@
 #include "store/graph/ZPHPredicate.h"
 #include "subscriptions/ZPHSubscriptionsLog.h"
 
+#include <QtCore/QCoreApplication>
+#include <QtCore/QThreadPool>
+#include <QtCore/QTimer>
 #include <QtCore/QVariantList>
 
 #include <algorithm>
@@ -47,7 +50,7 @@ public:
     ZPHMainThread::async([self, importer] { importer->runImportOnMainThreadQueue(self); });
   }
 
-  // Main thread: frees the queue.
+  // Any thread: frees the queue.
   void end()
   {
     m_importer.reset();
@@ -91,7 +94,8 @@ ZPHError ZPHImporter::genericImportError() { return ZPHError(ZPHCocoaErrorDomain
 
 QString ZPHImporter::webFormOfAddress(const QString& address)
 {
-  QString text = address.trimmed();
+  // As the feed stubs read it: "<address>" stands for the address.
+  QString text = cb_stringStrippedForItsURL(address.trimmed()).trimmed();
   if (CBURLIsFeedURL(text))
     text = CBURLWithFeedURL(text);
   if (text.isEmpty())
@@ -230,47 +234,91 @@ void ZPHImporter::completeImportOnMainThread(const QStringList& importedGUIDs, c
   if (m_completed)
     return;
   m_completed = true;
-  // Whatever happens below, the store queue goes on once this has run.
-  struct EndOperation {
-    ZPHImporter* importer;
-    ~EndOperation()
-    {
-      importer->m_context.reset();
-      if (std::shared_ptr<ZPHImportOperation> operation = std::exchange(importer->m_operation, nullptr))
-        operation->end();
-    }
-  } endOperation{this};
-  std::shared_ptr<ZPHImporter> keepAlive = shared_from_this();
-
   finishImportCommonOnMainThread();
   ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
   ZPHManagedObjectContext* main = delegate != nullptr ? delegate->mainThreadManagedObjectContext() : nullptr;
   if (main != nullptr)
     delegate->saveManagedObjectContext(main);
+  auto completion = std::make_shared<Completion>();
+  completion->importedGUIDs = importedGUIDs;
+  completion->duplicateGUIDs = duplicateGUIDs;
+  completion->error = error;
+  continueCompletion(completion);
+}
 
-  QList<CBFeed*> imported;
-  if (!importedGUIDs.isEmpty() && main != nullptr) {
-    imported = CBFeed::feedsForGUIDs(importedGUIDs, main);
-    if (!imported.isEmpty()) {
-      // The feeds in their file order.
-      QHash<QString, qsizetype> order;
-      for (qsizetype i = 0; i < importedGUIDs.size(); ++i) order.insert(importedGUIDs.at(i), i);
-      std::stable_sort(imported.begin(), imported.end(), [&order](const CBFeed* a, const CBFeed* b) {
-        return order.value(a->guid()) < order.value(b->guid());
-      });
-      if (CBDataAccount* account = CBDataAccount::localAccount())
-        account->loadFeedsAndFoldersFromDisk();
-      QVariantList feeds;
-      feeds.reserve(imported.size());
-      for (CBFeed* feed : std::as_const(imported))
-        feeds.append(QVariant::fromValue(static_cast<ZPHManagedObject*>(feed)));
-      ZPHNotificationCenter::defaultCenter().post(
-          ZPHFeedsAddedNotification, QVariant::fromValue(static_cast<void*>(this)), {{ZPHFeedsKey, feeds}});
-    }
+void ZPHImporter::continueCompletion(const std::shared_ptr<Completion>& completion)
+{
+  ZPH_ASSERT_MAIN_THREAD();
+  ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
+  ZPHManagedObjectContext* main = delegate != nullptr ? delegate->mainThreadManagedObjectContext() : nullptr;
+  // The feeds are fetched a slice at a time, one slice a turn of the event
+  // loop, so a large import keeps the main thread answering.
+  const auto fetchSlice = [main](const QStringList& guids, qsizetype* next, QList<CBFeed*>* into) {
+    if (main == nullptr || *next >= guids.size())
+      return true;
+    const qsizetype count = std::min<qsizetype>(CompletionSliceSize, guids.size() - *next);
+    into->append(CBFeed::feedsForGUIDs(guids.mid(*next, count), main));
+    *next += count;
+    return *next >= guids.size();
+  };
+  if (!fetchSlice(completion->importedGUIDs, &completion->nextImported, &completion->imported) ||
+      !fetchSlice(completion->duplicateGUIDs, &completion->nextDuplicate, &completion->duplicates)) {
+    // A timer, not a posted event: the window's own timers and input get
+    // their turns in between.
+    std::shared_ptr<ZPHImporter> self = shared_from_this();
+    QTimer::singleShot(0, QCoreApplication::instance(), [self, completion] { self->continueCompletion(completion); });
+    return;
   }
-  QList<CBFeed*> duplicates;
-  if (!duplicateGUIDs.isEmpty() && main != nullptr)
-    duplicates = CBFeed::feedsForGUIDs(duplicateGUIDs, main);
+  finishCompletion(completion);
+}
+
+void ZPHImporter::finishCompletion(const std::shared_ptr<Completion>& state)
+{
+  // Whatever happens below, the store queue goes on once this has run and
+  // the import's context is gone. A context that holds every object of a
+  // large import takes a while to go: that happens on a worker thread,
+  // and the store queue waits for it (the data controller must outlive it).
+  struct EndOperation {
+    ZPHImporter* importer;
+    ~EndOperation()
+    {
+      std::shared_ptr<ZPHManagedObjectContext> context = std::exchange(importer->m_context, nullptr);
+      std::shared_ptr<ZPHImportOperation> operation = std::exchange(importer->m_operation, nullptr);
+      if (context == nullptr) {
+        if (operation != nullptr)
+          operation->end();
+        return;
+      }
+      QThreadPool::globalInstance()->start([context = std::move(context), operation = std::move(operation)]() mutable {
+        context.reset();
+        if (operation != nullptr)
+          operation->end();
+      });
+    }
+  } endOperation{this};
+  std::shared_ptr<ZPHImporter> keepAlive = shared_from_this();
+
+  QList<CBFeed*>& imported = state->imported;
+  if (!imported.isEmpty()) {
+    // The feeds in their file order.
+    QHash<QString, qsizetype> order;
+    order.reserve(state->importedGUIDs.size());
+    for (qsizetype i = 0; i < state->importedGUIDs.size(); ++i) order.insert(state->importedGUIDs.at(i), i);
+    QList<std::pair<qsizetype, CBFeed*>> ordered;
+    ordered.reserve(imported.size());
+    for (CBFeed* feed : std::as_const(imported)) ordered.append({order.value(feed->guid()), feed});
+    std::sort(ordered.begin(), ordered.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (qsizetype i = 0; i < ordered.size(); ++i) imported[i] = ordered.at(i).second;
+    // The account's tree from the store, once for the whole import.
+    if (CBDataAccount* account = CBDataAccount::localAccount())
+      account->loadFeedsAndFoldersFromDisk();
+    QVariantList feeds;
+    feeds.reserve(imported.size());
+    for (CBFeed* feed : std::as_const(imported))
+      feeds.append(QVariant::fromValue(static_cast<ZPHManagedObject*>(feed)));
+    ZPHNotificationCenter::defaultCenter().post(ZPHFeedsAddedNotification,
+                                                QVariant::fromValue(static_cast<void*>(this)), {{ZPHFeedsKey, feeds}});
+  }
 
   CompletionHandler completion = std::exchange(m_completionHandler, nullptr);
   ProgressHandler progress = std::exchange(m_progressHandler, nullptr);
@@ -280,7 +328,7 @@ void ZPHImporter::completeImportOnMainThread(const QStringList& importedGUIDs, c
       if (progress)
         progress(100.0);
     }
-    completion(imported, duplicates, error);
+    completion(imported, state->duplicates, state->error);
   }
 }
 

@@ -68,7 +68,8 @@ public:
   // NSCocoaErrorDomain, code 0, no user info.
   static ZPHError genericImportError();
 
-  // The form in which imports compare feed addresses: trimmed, a feed:
+  // The form in which imports compare feed addresses: trimmed (and the part
+  // between "<" and ">" of "Name <address>"), a feed:
   // address turned into its web address, without a login, standardized and
   // fully encoded (scheme and host in lower case). Empty for an empty or
   // unreadable address.
@@ -114,11 +115,25 @@ protected:
 private:
   friend class ZPHImportOperation;
   struct Run;
+  // The main thread's part of the end, done in slices.
+  struct Completion {
+    QStringList importedGUIDs;
+    QStringList duplicateGUIDs;
+    ZPHError error;
+    qsizetype nextImported = 0;
+    qsizetype nextDuplicate = 0;
+    QList<CBFeed*> imported;
+    QList<CBFeed*> duplicates;
+  };
+  // Feeds fetched again on the main thread in one turn of its event loop.
+  static constexpr qsizetype CompletionSliceSize = 1000;
 
   void runImportOnMainThreadQueue(const std::shared_ptr<ZPHImportOperation>& operation);
   void finishOnImportQueue(const ZPHError& error, const QList<CBFeed*>& imported, const QList<CBFeed*>& duplicates);
   void completeImportOnMainThread(const QStringList& importedGUIDs, const QStringList& duplicateGUIDs,
                                   const ZPHError& error);
+  void continueCompletion(const std::shared_ptr<Completion>& completion);
+  void finishCompletion(const std::shared_ptr<Completion>& completion);
   static QStringList guidsOfFeeds(const QList<CBFeed*>& feeds);
 
   CompletionHandler m_completionHandler;

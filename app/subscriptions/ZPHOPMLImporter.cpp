@@ -188,7 +188,8 @@ void ZPHOPMLImporter::importItems(const QList<Item>& items, CBFolder* parent, ZP
       continue;
     }
     ZPHFeedStub& stub = *item.feed;
-    CBFeed* feed = stub.buildFeedWithManagedObjectContext(context);
+    // Compared with the store's and the file's addresses already.
+    CBFeed* feed = stub.buildFeedWithManagedObjectContext(context, nullptr, false);
     if (feed == nullptr) {
       qCWarning(zphSubscriptions).noquote()
           << "Failed to create a Feed from parsed data:\n url:" << forLog(addressForLog(stub.urlString()))
