@@ -76,7 +76,9 @@ void ZPHAddSiteOrFolderTextView::setDefaultLineBreakMode(LineBreakMode mode)
   if (mode == LineBreakMode::CharacterWrapping) {
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setWordWrapMode(QTextOption::WrapAnywhere);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // The field grows with its text (its window asks how high it is); the
+    // cursor keeps itself in view beyond that.
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   } else {
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -87,14 +89,14 @@ int ZPHAddSiteOrFolderTextView::textHeightForWidth(int width) const
 {
   const QFontMetrics metrics(font());
   if (m_lineBreakMode == LineBreakMode::TruncatingHead)
-    return metrics.height() + 2 * VerticalInset;
+    return metrics.height() + 2 * VerticalInset + 4;
   const int textWidth = std::max(1, width - PlaceholderX);
   int lines = 0;
   for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
     const int advance = metrics.horizontalAdvance(block.text());
     lines += std::max(1, (advance + textWidth - 1) / textWidth);
   }
-  return std::max(1, lines) * metrics.lineSpacing() + 2 * VerticalInset;
+  return std::max(1, lines) * metrics.lineSpacing() + 2 * VerticalInset + 4;
 }
 
 void ZPHAddSiteOrFolderTextView::keyPressEvent(QKeyEvent* event)

@@ -42,6 +42,10 @@ TEST_F(CommandsAndFirstRun, AnOPMLFileOpenedImportsWithProgressAndAnnouncesItsBe
       dir.writeFile(QStringLiteral("list.opml"),
                     opmlOf({QStringLiteral("/i1.xml"), QStringLiteral("/i2.xml"), QStringLiteral("/a.xml")}));
   start();
+  // What is selected stays selected through the import.
+  CBFeed* alpha = account()->feedWithURL(server.url(QStringLiteral("/a.xml")));
+  sourceList()->refreshDataCacheReloadDataAndSelectObject(alpha, true);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return sourceList()->selectedFeedIfOnlyOne() == alpha; }));
   QList<QVariantMap> finished;
   ZPHObserverToken observer = ZPHNotificationCenter::defaultCenter().addObserver(
       ZPHImportDidFinishNotification, QVariant(),
@@ -67,6 +71,10 @@ TEST_F(CommandsAndFirstRun, AnOPMLFileOpenedImportsWithProgressAndAnnouncesItsBe
   CBFolder* imported = folderNamed(QStringLiteral("Imported"));
   ASSERT_NE(imported, nullptr);
   EXPECT_EQ(feedPathsIn(imported), (QStringList{QStringLiteral("/i1.xml"), QStringLiteral("/i2.xml")}));
+  EXPECT_EQ(sourceList()->selectedFeedIfOnlyOne(), alpha);
+  EXPECT_EQ(sourceList()->selectedOutlineItems().size(), 1);
+  // The bezel says so.
+  ASSERT_NE(app.delegate->mainWindowController()->notificationBezelWindowController(), nullptr);
 }
 
 TEST_F(CommandsAndFirstRun, AFileThatIsNotOPMLShowsItsAlertAfterTheQueueIsFree)
