@@ -48,6 +48,8 @@
 #include "foundation/ZPHErrors.h"
 #include "subscribe/ZPHFeedFinder.h"
 #include "subscribe/ZPHSubscriber.h"
+#include "mainwindow/bezel/ZPHNotificationBezelWindow.h"
+#include "mainwindow/bezel/ZPHNotificationBezelWindowController.h"
 #include "subscriptions/ZPHAddFolderWindowController.h"
 #include "subscriptions/ZPHAddSiteAddressContentViewController.h"
 #include "subscriptions/ZPHAddSiteOrFolderTextView.h"
@@ -716,6 +718,26 @@ void ZPHScreenshotScript::subscriptionSteps()
         [window, commands] {
           if (QMessageBox* alert = commands->importOPMLController()->errorAlert())
             showSheetCopy(window, alert);
+        });
+    // The import's bezel: the window as it shows it is what the picture
+    // keeps (the bezel fades before the steps after this one are through).
+    addStep(
+        [window, waited] {
+          ZPHNotificationBezelWindowController* bezel = window->notificationBezelWindowController();
+          return (bezel != nullptr && bezel->isShowingBezel() && waited(500)) || waited(3000);
+        },
+        [window] {
+          ZPHNotificationBezelWindowController* bezel = window->notificationBezelWindowController();
+          if (bezel == nullptr || !bezel->isShowingBezel())
+            return;
+          QWidget* main = window->window();
+          auto* frozen = new QLabel(main);
+          frozen->setObjectName(QStringLiteral("ZPHScreenshotCopy"));
+          frozen->setPixmap(main->grab());
+          frozen->setGeometry(main->rect());
+          frozen->setAttribute(Qt::WA_TransparentForMouseEvents);
+          frozen->show();
+          frozen->raise();
         });
   }
 }
