@@ -126,16 +126,22 @@ struct Window {
   }
 };
 
+// The subscription list as a file in `files`.
+QString writtenSubscriptionList(const QTemporaryDir& files, benchmark::State& state)
+{
+  const QString path = files.filePath(QStringLiteral("big.opml"));
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly) || file.write(subscriptionList()) < 0)
+    state.SkipWithError("no subscription list");
+  return path;
+}
+
 }  // namespace
 
 static void BM_ImportOPML10000FeedsIn200Folders(benchmark::State& state)
 {
   QTemporaryDir files;
-  const QString path = files.filePath(QStringLiteral("big.opml"));
-  QFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || file.write(subscriptionList()) < 0)
-    state.SkipWithError("no subscription list");
-  file.close();
+  const QString path = writtenSubscriptionList(files, state);
   double longest = 0;
   for (auto _ : state) {
     state.PauseTiming();
@@ -157,11 +163,7 @@ BENCHMARK(BM_ImportOPML10000FeedsIn200Folders)->Unit(benchmark::kMillisecond)->I
 static void BM_ExportOPML10000FeedsIn200Folders(benchmark::State& state)
 {
   QTemporaryDir files;
-  const QString path = files.filePath(QStringLiteral("big.opml"));
-  QFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || file.write(subscriptionList()) < 0)
-    state.SkipWithError("no subscription list");
-  file.close();
+  const QString path = writtenSubscriptionList(files, state);
   Window window;
   double step = 0;
   if (!window.import(path, &step))

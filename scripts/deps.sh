@@ -36,6 +36,11 @@ PACKAGES=(
   desktop-file-utils
   appstream
   xdg-utils
+  # Add Site and OPML: a display, a window manager and xdotool to use the
+  # real program by hand as a new user would.
+  xvfb
+  openbox
+  xdotool
   "$@"
 )
 

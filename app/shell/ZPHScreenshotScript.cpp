@@ -46,10 +46,10 @@
 // Adding sites, folders and imports.
 #include "feeds/refresh/ZPHDeterminateProgressStatusItem.h"
 #include "foundation/ZPHErrors.h"
-#include "subscribe/ZPHFeedFinder.h"
-#include "subscribe/ZPHSubscriber.h"
 #include "mainwindow/bezel/ZPHNotificationBezelWindow.h"
 #include "mainwindow/bezel/ZPHNotificationBezelWindowController.h"
+#include "subscribe/ZPHFeedFinder.h"
+#include "subscribe/ZPHSubscriber.h"
 #include "subscriptions/ZPHAddFolderWindowController.h"
 #include "subscriptions/ZPHAddSiteAddressContentViewController.h"
 #include "subscriptions/ZPHAddSiteOrFolderTextView.h"

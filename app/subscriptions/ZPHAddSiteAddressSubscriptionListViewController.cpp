@@ -16,13 +16,8 @@
 ZPHAddSiteAddressSubscriptionListViewController::ZPHAddSiteAddressSubscriptionListViewController(QObject* parent)
     : QObject(parent)
 {
-  ZPHNotificationCenter& center = ZPHNotificationCenter::defaultCenter();
-  for (const QString& name : {CBFaviconDownloadedNotification, CBFaviconURLFoundNotification,
-                              CBFaviconControllerScaleFactorUpdatedNotification}) {
-    m_observers.push_back(center.addObserver(
-        name, QVariant(), this, [this](const ZPHNotification& notification) { faviconChanged(notification); },
-        ZPHNotificationCenter::Delivery::MainThread));
-  }
+  ZPHObserveFaviconChanges(
+      this, [this](const ZPHNotification& notification) { faviconChanged(notification); }, m_observers);
 }
 
 ZPHAddSiteAddressSubscriptionListViewController::~ZPHAddSiteAddressSubscriptionListViewController()

@@ -56,12 +56,8 @@ ZPHAddSitePopularSitesContentViewController::ZPHAddSitePopularSitesContentViewCo
   }
 
   ZPHNotificationCenter& center = ZPHNotificationCenter::defaultCenter();
-  for (const QString& name : {CBFaviconDownloadedNotification, CBFaviconURLFoundNotification,
-                              CBFaviconControllerScaleFactorUpdatedNotification}) {
-    m_observers.push_back(center.addObserver(
-        name, QVariant(), this, [this](const ZPHNotification& notification) { faviconChanged(notification); },
-        ZPHNotificationCenter::Delivery::MainThread));
-  }
+  ZPHObserveFaviconChanges(
+      this, [this](const ZPHNotification& notification) { faviconChanged(notification); }, m_observers);
   m_observers.push_back(center.addObserver(
       ZPHThemeChangedNotification, QVariant(), this, [this](const ZPHNotification&) { themeChanged(); },
       ZPHNotificationCenter::Delivery::MainThread));

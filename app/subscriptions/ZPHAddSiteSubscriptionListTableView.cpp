@@ -1,5 +1,6 @@
 #include "subscriptions/ZPHAddSiteSubscriptionListTableView.h"
 
+#include "feeds/images/CBFaviconController.h"
 #include "subscriptions/ZPHAddSiteTableCellView.h"
 
 #include <QtWidgets/QVBoxLayout>
@@ -42,4 +43,14 @@ int ZPHAddSiteSubscriptionListTableView::zph_fittingHeightForMaxNumberOfRows(int
   int height = 0;
   for (int i = 0; i < std::min<int>(count, int(m_rows.size())); ++i) height += m_rows.at(i)->sizeHint().height();
   return height;
+}
+
+void ZPHObserveFaviconChanges(QObject* owner, const std::function<void(const ZPHNotification&)>& changed,
+                              std::vector<ZPHObserverToken>& observers)
+{
+  ZPHNotificationCenter& center = ZPHNotificationCenter::defaultCenter();
+  for (const QString& name : {CBFaviconDownloadedNotification, CBFaviconURLFoundNotification,
+                              CBFaviconControllerScaleFactorUpdatedNotification})
+    observers.push_back(
+        center.addObserver(name, QVariant(), owner, changed, ZPHNotificationCenter::Delivery::MainThread));
 }

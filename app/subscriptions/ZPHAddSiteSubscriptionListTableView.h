@@ -2,11 +2,22 @@
 
 // Qt kind: QWidget (QScrollArea).
 
+#include "platform/ZPHNotificationCenter.h"
+
 #include <QtCore/QList>
 #include <QtWidgets/QScrollArea>
 
+#include <functional>
+#include <vector>
+
 class QVBoxLayout;
 class ZPHAddSiteTableCellView;
+
+// Watches the notifications after which a row's site image may be another
+// (an icon downloaded or found, a new screen scale); `changed` runs on the
+// main thread while `owner` lives. The tokens go into `observers`.
+void ZPHObserveFaviconChanges(QObject* owner, const std::function<void(const ZPHNotification&)>& changed,
+                              std::vector<ZPHObserverToken>& observers);
 
 // The list of rows of an Add Site pane: rows one above the other, no
 // selection, a vertical scroller when they do not fit. It never takes the

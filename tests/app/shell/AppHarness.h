@@ -25,6 +25,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
 
 // Connectivity the test switches.
@@ -203,9 +204,10 @@ inline QByteArray ZPHTestFeed(const QUrl& base, int items)
   return xml + "</channel></rss>";
 }
 
-// Subscribes a store in `dataFolder` to the feed, as a earlier run would
-// have left it; the store is closed again when this returns.
-inline void ZPHSeedStoreWithFeed(const QString& dataFolder, const QUrl& feedURL)
+// Opens the store in `dataFolder`, lets `fill` add to it on the main
+// thread's context, saves and closes it again, as an earlier run would have
+// left it.
+inline void ZPHSeedStore(const QString& dataFolder, const std::function<void(CBDataController&)>& fill)
 {
   ZPHTestApplicationDelegate seeder;
   seeder.setDataFolder(dataFolder);
@@ -214,10 +216,18 @@ inline void ZPHSeedStoreWithFeed(const QString& dataFolder, const QUrl& feedURL)
   ZPHError error;
   ASSERT_TRUE(controller.setupCoreDataStackWithClass({}, false, &error)) << error.toString().toStdString();
   controller.completeSetup();
-  CBFeed* feed = CBFeed::insertFeedWithURL(feedURL, controller.mainThreadManagedObjectContext());
-  ASSERT_NE(controller.localAccount()->addFeed(feed), nullptr);
+  fill(controller);
   controller.saveMainThreadManagedObjectContext();
   ZPHTestSpinEventLoop(50);
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return !controller.coreDataQueueHasOperations(); }, 30000));
   seeder.useDataController(nullptr);
+}
+
+// Subscribes a store in `dataFolder` to the feed.
+inline void ZPHSeedStoreWithFeed(const QString& dataFolder, const QUrl& feedURL)
+{
+  ZPHSeedStore(dataFolder, [&](CBDataController& controller) {
+    CBFeed* feed = CBFeed::insertFeedWithURL(feedURL, controller.mainThreadManagedObjectContext());
+    ASSERT_NE(controller.localAccount()->addFeed(feed), nullptr);
+  });
 }

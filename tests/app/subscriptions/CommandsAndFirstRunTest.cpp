@@ -5,6 +5,7 @@
 #include "articlelist/ZPHEmptyContentsViewController.h"
 #include "common/ZPHApplicationNotifications.h"
 #include "feeds/refresh/ZPHDeterminateProgressStatusItem.h"
+#include "mainwindow/status/ZPHStatusViewController.h"
 #include "shell/ZPHMacCoreDataStack.h"
 #include "subscriptions/ZPHAddSiteAddressContentViewController.h"
 #include "subscriptions/ZPHAddSitePopularSitesContentViewController.h"
@@ -54,6 +55,7 @@ TEST_F(CommandsAndFirstRun, AnOPMLFileOpenedImportsWithProgressAndAnnouncesItsBe
   ZPHImportOPMLController* import = commands->importOPMLController();
   ASSERT_NE(import, nullptr);
   ASSERT_NE(import->statusItem(), nullptr);
+  const std::shared_ptr<ZPHStatusItem> status = import->statusItem();
   EXPECT_EQ(import->statusItem()->localizedDescription(), QStringLiteral("Importing OPML\u2026"));
   EXPECT_EQ(import->statusItem()->identifier(), ZPHImportOPMLController::statusItemIdentifierForPath(file));
   // A second import while one runs is refused.
@@ -73,8 +75,11 @@ TEST_F(CommandsAndFirstRun, AnOPMLFileOpenedImportsWithProgressAndAnnouncesItsBe
   EXPECT_EQ(feedPathsIn(imported), (QStringList{QStringLiteral("/i1.xml"), QStringLiteral("/i2.xml")}));
   EXPECT_EQ(sourceList()->selectedFeedIfOnlyOne(), alpha);
   EXPECT_EQ(sourceList()->selectedOutlineItems().size(), 1);
-  // The bezel says so.
+  // The bezel says so, and the status area lets the import's line go.
   ASSERT_NE(app.delegate->mainWindowController()->notificationBezelWindowController(), nullptr);
+  ZPHStatusViewController* area = app.delegate->mainWindowController()->statusViewController();
+  ASSERT_NE(area, nullptr);
+  EXPECT_TRUE(ZPHTestWaitUntil([&] { return !area->orderedStatusItems().contains(status); }, 20000));
 }
 
 TEST_F(CommandsAndFirstRun, AFileThatIsNotOPMLShowsItsAlertAfterTheQueueIsFree)

@@ -65,22 +65,13 @@ protected:
   // feed /a.xml.
   void seedStore()
   {
-    ZPHTestApplicationDelegate seeder;
-    seeder.setDataFolder(dataFolder());
-    CBDataController controller;
-    seeder.useDataController(&controller);
-    ZPHError error;
-    ASSERT_TRUE(controller.setupCoreDataStackWithClass({}, false, &error)) << error.toString().toStdString();
-    controller.completeSetup();
-    CBDataAccount* account = controller.localAccount();
-    CBFolder* news = account->addFolderWithName(QStringLiteral("News"));
-    CBFeed* feed =
-        CBFeed::insertFeedWithURL(server.url(QStringLiteral("/a.xml")), controller.mainThreadManagedObjectContext());
-    account->addFeedAtEndOfFolder(feed, news);
-    controller.saveMainThreadManagedObjectContext();
-    ZPHTestSpinEventLoop(50);
-    ASSERT_TRUE(ZPHTestWaitUntil([&] { return !controller.coreDataQueueHasOperations(); }, 30000));
-    seeder.useDataController(nullptr);
+    ZPHSeedStore(dataFolder(), [&](CBDataController& controller) {
+      CBDataAccount* account = controller.localAccount();
+      CBFolder* news = account->addFolderWithName(QStringLiteral("News"));
+      CBFeed* feed =
+          CBFeed::insertFeedWithURL(server.url(QStringLiteral("/a.xml")), controller.mainThreadManagedObjectContext());
+      account->addFeedAtEndOfFolder(feed, news);
+    });
   }
 
   void start()
