@@ -25,6 +25,7 @@ PACKAGES=(
   libsqlite3-dev
   libsqlitecpp-dev
   libxml2-dev
+  libplist-dev
   qtkeychain-qt6-dev
   libsecret-1-0
   dbus-daemon

@@ -57,6 +57,15 @@
 #   OUT/tab-indicator.png     the column hidden and the tab indicator over the
 #                             article view
 #   OUT/tab-dark.png          a tab in the dark theme
+#   OUT/add-site-address.png  the Add Site window's address pane, empty
+#   OUT/add-site-error.png    the address pane with the finder's error
+#   OUT/add-site-found.png    found feeds of a page, one "Already Added"
+#   OUT/add-site-popular.png  the popular-sites pane (and -popular-dark)
+#   OUT/add-site-errors.png   the list of sites that could not be added
+#   OUT/add-folder.png        the New Folder sheet
+#   OUT/importing-opml.png    "Importing OPML…" in the status area
+#   OUT/import-bezel.png      the bezel of a finished import
+#   OUT/import-error.png      the alert of a file that is not OPML
 # The toolbar shows in each; in main-light and main-dark Refresh is turning.
 # Fails when a picture is missing.
 set -euo pipefail
@@ -197,6 +206,19 @@ def handler(host, slug, title, color, items):
                         f"<pubDate>{email.utils.formatdate(time.time() - 300, usegmt=True)}</pubDate>"
                         f"<author>x@example.com (&lt;b&gt;Mallory&lt;/b&gt;)</author>"
                         f"<description>{body}</description></item></channel></rss>")
+                return self.send(feed.encode(), "application/rss+xml")
+            # Adding sites: a page that announces three feeds, the first subscribed already.
+            if self.path == "/links.html":
+                page = (f"<!DOCTYPE html><html><head><title>{title} &amp; Friends</title>"
+                        f"<link rel=\"alternate\" type=\"application/rss+xml\" title=\"{title}\" href=\"/{slug}.xml\">"
+                        f"<link rel=\"alternate\" type=\"application/rss+xml\" title=\"More\" href=\"/more.xml\">"
+                        f"<link rel=\"alternate\" type=\"application/atom+xml\" title=\"Digest\" href=\"/digest.xml\">"
+                        f"</head><body></body></html>")
+                return self.send(page.encode(), "text/html; charset=utf-8")
+            if self.path in ("/more.xml", "/digest.xml"):
+                name = "More from " + title if self.path == "/more.xml" else title + " Digest"
+                feed = (f"<?xml version=\"1.0\" encoding=\"UTF-8\"?><rss version=\"2.0\"><channel>"
+                        f"<title>{name}</title><link>{base}/</link></channel></rss>")
                 return self.send(feed.encode(), "application/rss+xml")
             if self.path == "/empty.xml":
                 feed = (f"<?xml version=\"1.0\" encoding=\"UTF-8\"?><rss version=\"2.0\"><channel>"
@@ -365,6 +387,44 @@ JSON
 cat >"$WORK/tabdark.json" <<JSON
 { $ARTICLES, "tabs": { $TABS, "show": 2 } }
 JSON
+# Adding sites and folders, importing.
+HARBOR="$(grep '/harbor.xml$' "$WORK/sites.txt" | sed 's#/harbor.xml$##')"
+cat >"$WORK/import.opml" <<OPML
+<?xml version="1.0" encoding="UTF-8"?>
+<opml version="2.0"><head><title>Exported elsewhere</title></head><body>
+<outline text="Harbor"><outline text="More" type="rss" xmlUrl="$HARBOR/more.xml"/>
+<outline text="Digest" type="rss" xmlUrl="$HARBOR/digest.xml"/></outline>
+<outline text="Already here" type="rss" xmlUrl="$FARM/feed/0.xml"/>
+</body></opml>
+OPML
+printf '<?xml version="1.0"?><opml><body><outline text="cut off' >"$WORK/broken.opml"
+cat >"$WORK/addsite.json" <<JSON
+{ $FOLDERS, "select": "/meadow.xml", "addSite": {} }
+JSON
+cat >"$WORK/addsiteerror.json" <<JSON
+{ $FOLDERS, "select": "/meadow.xml", "addSite": {"address": "$FARM/feed/404.xml", "search": true, "until": "error"} }
+JSON
+cat >"$WORK/addsitefound.json" <<JSON
+{ $FOLDERS, "select": "folder:Reading", "addSite": {"address": "$HARBOR/links.html", "search": true, "until": "found"} }
+JSON
+cat >"$WORK/popular.json" <<JSON
+{ $FOLDERS, "select": "/meadow.xml", "addSite": {"pane": 1} }
+JSON
+cat >"$WORK/adderrors.json" <<JSON
+{ $FOLDERS, "select": "/meadow.xml", "subscriptionErrors": 8 }
+JSON
+cat >"$WORK/addfolder.json" <<JSON
+{ $FOLDERS, "select": "/feed/4.xml", "addFolder": "Weekend Reading" }
+JSON
+cat >"$WORK/importing.json" <<JSON
+{ $FOLDERS, "select": "/meadow.xml", "importing": 0.4 }
+JSON
+cat >"$WORK/importbezel.json" <<JSON
+{ $FOLDERS, "select": "/meadow.xml", "importFile": "$WORK/import.opml" }
+JSON
+cat >"$WORK/importerror.json" <<JSON
+{ $FOLDERS, "select": "/meadow.xml", "importFile": "$WORK/broken.opml" }
+JSON
 
 # The settings live in <data folder>/Fernhollow/Zephlin.conf (INI).
 set_theme() {
@@ -446,4 +506,15 @@ shoot tabs-thumbnails tabsthumbnails 0
 shoot tabs-labels tabslabels 0
 shoot tab-indicator tabindicator 0
 shoot tab-dark tabdark 1
+# Adding sites and folders, importing.
+shoot add-site-address addsite 0
+shoot add-site-error addsiteerror 0
+shoot add-site-found addsitefound 0
+shoot add-site-popular popular 0
+shoot add-site-popular-dark popular 1
+shoot add-site-errors adderrors 0
+shoot add-folder addfolder 0
+shoot importing-opml importing 0
+shoot import-bezel importbezel 0
+shoot import-error importerror 0
 exit "$status"

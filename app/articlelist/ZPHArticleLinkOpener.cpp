@@ -1,6 +1,7 @@
 #include "articlelist/ZPHArticleLinkOpener.h"
 
 #include "kit/ZPHInterfaceLog.h"
+#include "subscribe/ZPHURLAdditions.h"
 
 namespace {
 
@@ -38,8 +39,11 @@ bool ZPHArticleLinkOpener::openLink(const QString& link, ZPHAppServices::LinkPla
       if (subscribeHandler()) {
         subscribeHandler()(url);
       } else {
-        qCInfo(zphInterface) << "a feed address is not opened until sites can be added here:"
-                             << url.toString(QUrl::FullyEncoded);
+        // The Add Site window takes its web address.
+        const QUrl web = zph_urlWithRationalizedSchemeForFeed(url);
+        if (!web.isValid() || web.isEmpty() || !zph_urlIsHTTPOrHTTPS(web))
+          return false;
+        ZPHAppServices::current().handleSubscribeToFeedRequest(web.toString(QUrl::FullyEncoded), true, false);
       }
       return true;
     case Action::Drop:

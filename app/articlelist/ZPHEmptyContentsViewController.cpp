@@ -393,6 +393,15 @@ void ZPHEmptyContentsViewController::loadView()
 
   m_button = new ZPHEmptyContentsViewButton(m_containerView);
   connect(m_button, &ZPHEmptyContentsViewButton::clicked, this, &ZPHEmptyContentsViewController::zph_buttonClicked);
+  // Without sites: a subscription list of another reader can come in too.
+  m_importButton = new ZPHEmptyContentsViewButton(m_containerView);
+  m_importButton->setObjectName(QStringLiteral("importSites"));
+  m_importButton->setText(tr("Import Sites\u2026"));
+  m_importButton->hide();
+  connect(m_importButton, &ZPHEmptyContentsViewButton::clicked, this, [] {
+    if (QAction* action = ZPHAppServices::current().commandAction(QStringLiteral("importFeedsFromOPML:")))
+      action->trigger();
+  });
   // Hidden pieces keep their place, so the whole stays centred the same.
   for (QWidget* piece : {static_cast<QWidget*>(m_secondaryTextField), static_cast<QWidget*>(m_button)}) {
     QSizePolicy policy = piece->sizePolicy();
@@ -417,6 +426,7 @@ void ZPHEmptyContentsViewController::loadView()
     m_primaryTextField = nullptr;
     m_secondaryTextField = nullptr;
     m_button = nullptr;
+    m_importButton = nullptr;
     m_containerView = nullptr;
     m_containerLayout = nullptr;
     m_layoutMode = 0;
@@ -497,6 +507,12 @@ void ZPHEmptyContentsViewController::configureConstraintsForLayoutMode(int mode)
       m_containerLayout->addSpacing(spacings.at(index - 1));
     m_containerLayout->addWidget(fitted.at(index), 0, Qt::AlignHCenter);
   }
+  const bool offersImport = m_state == ZPHEmptyContentsViewControllerStateNoFeeds && fitted.contains(m_button);
+  if (offersImport) {
+    m_containerLayout->addSpacing(8);
+    m_containerLayout->addWidget(m_importButton, 0, Qt::AlignHCenter);
+  }
+  m_importButton->setVisible(offersImport);
   m_imageView->setVisible(fitted.contains(m_imageView));
   m_primaryTextField->setVisible(fitted.contains(m_primaryTextField));
   if (mode != 4) {
@@ -675,6 +691,9 @@ void ZPHEmptyContentsViewController::zph_buttonClicked()
     command->trigger();
   switch (m_buttonAction) {
     case ButtonAction::AddSites:
+      // The application's Add Site window, on its popular sites.
+      if (QAction* action = ZPHAppServices::current().commandAction(QStringLiteral("addPopularSites:")))
+        action->trigger();
       Q_EMIT addPopularSitesRequested();
       return;
     case ButtonAction::ToggleHideReadArticles:

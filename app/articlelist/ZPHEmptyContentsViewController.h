@@ -138,6 +138,7 @@ public:
   ZPHElidingLabel* primaryTextField() const { return m_primaryTextField; }
   ZPHElidingLabel* secondaryTextField() const { return m_secondaryTextField; }
   ZPHEmptyContentsViewButton* button() const { return m_button; }
+  ZPHEmptyContentsViewButton* importButton() const { return m_importButton; }
   QWidget* containerView() const { return m_containerView; }
   ZPHSimpleColorView* inactiveWindowOverlayView() const { return m_inactiveWindowOverlayView; }
   // 1: headline; 2: glyph; 3: glyph, headline and button; 4: glyph,
@@ -196,6 +197,8 @@ private:
   ZPHElidingLabel* m_primaryTextField = nullptr;
   ZPHElidingLabel* m_secondaryTextField = nullptr;
   ZPHEmptyContentsViewButton* m_button = nullptr;
+  // "Import Sites…", shown with "Add Some Sites".
+  ZPHEmptyContentsViewButton* m_importButton = nullptr;
   QWidget* m_containerView = nullptr;
   QVBoxLayout* m_containerLayout = nullptr;
   QPointer<ZPHSimpleColorView> m_inactiveWindowOverlayView;

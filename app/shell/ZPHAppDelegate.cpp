@@ -6,6 +6,7 @@
 #include "articleview/ZPHStyleSheetController.h"
 #include "articleview/ZPHWebArticleDetailPane.h"
 #include "browser/ZPHTabCommands.h"
+#include "browser/ZPHTabsController.h"
 #include "common/ZPHApplicationNotifications.h"
 #include "common/ZPHIncomingAddress.h"
 #include "common/ZPHShellLog.h"
@@ -46,9 +47,12 @@
 #include "store/accounts/CBDataAccount.h"
 #include "store/entities/CBDataArticle.h"
 #include "store/entities/CBFeed.h"
+#include "store/entities/CBFolder.h"
 #include "store/operations/ZPHDeleteEnclosuresWithoutArticlesOperation.h"
 #include "store/operations/ZPHDeleteMarkedArticlesOperation.h"
 #include "store/tree/ZPHSourceListTreeBuilder.h"
+#include "subscriptions/ZPHOPMLBackupController.h"
+#include "subscriptions/ZPHSubscriptionCommands.h"
 #include "sync/ZPHSyncManager.h"
 #include "themes/ZPHRegisterThemes.h"
 #include "themes/ZPHTheme.h"
@@ -201,6 +205,9 @@ ZPHAppDelegate::ZPHAppDelegate(Environment environment, QObject* parent)
 ZPHAppDelegate::~ZPHAppDelegate()
 {
   m_observers.clear();
+  // The backups follow this application's data folder only.
+  ZPHOPMLBackupController::sharedOPMLBackupController()->stopRunning();
+  m_subscriptionCommands.reset();
   if (m_periodicRefreshTimer)
     m_periodicRefreshTimer->stop();
   if (m_initialRefreshTimer)
@@ -520,8 +527,9 @@ bool ZPHAppDelegate::zph_setupCoreData()
 
   center.post(ZPHPersistentStoreConfigurationChangeNotification);
   // Kept here once they exist: the authentication controller (it gets the
-  // main window later), the OPML backup controller (started here) and the
-  // Article menu's delegate.
+  // main window later) and the Article menu's delegate.
+  // Automatic backups of the subscription list.
+  ZPHOPMLBackupController::sharedOPMLBackupController()->startRunning();
   return true;
 }
 
@@ -804,7 +812,9 @@ ZPHAppDelegate::TerminateReply ZPHAppDelegate::applicationShouldTerminate()
 // (Environment::quitBegan): a process still running then ends at once.
 void ZPHAppDelegate::terminateAsynchronously()
 {
-  // Queued OPML backups start here once the backup controller exists.
+  // A queued backup of the subscription list is written before the quit
+  // goes on (its store-queue block runs once termination has begun).
+  ZPHOPMLBackupController::sharedOPMLBackupController()->startAnyQueuedBackups();
   m_appIsShuttingDown = true;
   if (m_environment.quitBegan)
     m_environment.quitBegan();
@@ -818,7 +828,8 @@ void ZPHAppDelegate::terminateAsynchronously()
                                               QVariant::fromValue(static_cast<QObject*>(this)));
   CBDataController* data = dataController();
   const bool pending = (m_metadataCache && m_metadataCache->hasOperations()) ||
-                       (data != nullptr && data->coreDataQueueHasOperations()) || refreshOperationsLeft() != 0;
+                       (data != nullptr && data->coreDataQueueHasOperations()) || refreshOperationsLeft() != 0 ||
+                       ZPHOPMLBackupController::sharedOPMLBackupController()->hasRemainingWork();
   if (!pending) {
     qCInfo(zphShell) << "quitting";
     runFinishingSteps(false);
@@ -945,6 +956,16 @@ void ZPHAppDelegate::writeBackAndClose(bool modal)
     return;  // the save failed: the failure path ends the program
   qCInfo(zphShell).noquote() << QStringLiteral("wrote the store back %1 ms after the quit began")
                                     .arg(m_quitClock.isValid() ? m_quitClock.elapsed() : 0);
+  // The OPML backups queued at the quit's start read the list in store-queue
+  // order (before this write-back) and are written off the main thread.
+  waitForQuitStep(
+      QStringLiteral("the OPML backups"), QuitBackupBoundMs,
+      [] { return !ZPHOPMLBackupController::sharedOPMLBackupController()->hasRemainingWork(); },
+      [this, modal](bool) { endQuit(modal); });
+}
+
+void ZPHAppDelegate::endQuit(bool modal)
+{
   if (!modal) {
     replyToApplicationShouldTerminate(true);
     return;
@@ -1553,6 +1574,40 @@ void ZPHAppDelegate::makeCommands()
   connect(quit, &QAction::triggered, this, &ZPHAppDelegate::requestTermination);
   // Browser tabs: "newTab:", "closeTab:", "performClose:" and the others.
   m_tabCommands = new ZPHTabCommands(this, [this] { makePrimaryWindowKeyAndOrderedFront(); });
+
+  // Adding sites and folders, importing and exporting: the commands, and the
+  // seams their windows fill.
+  ZPHSubscriptionCommands::Host host;
+  host.window = [this]() -> QWidget* { return mainWindow(); };
+  host.showReaderWindow = [this] { makePrimaryWindowKeyAndOrderedFront(); };
+  host.addFeed = [this](const QString& url, bool searchImmediately, bool useSelection) {
+    addFeedWithURLString(url, searchImmediately, useSelection);
+  };
+  host.selectAddedFeeds = [this](const QList<CBFeed*>& feeds, bool underFavorites) {
+    ZPHSourceListViewController* sourceList =
+        m_mainWindowController != nullptr ? m_mainWindowController->sourceListViewController() : nullptr;
+    if (sourceList == nullptr || feeds.isEmpty())
+      return;
+    if (underFavorites)
+      sourceList->selectFavoriteFeedAndExpandFavoritesIfNeeded(feeds.first());
+    else
+      sourceList->refreshDataCacheReloadDataAndSelectObject(feeds.first(), true);
+    sourceList->makeSourceListOutlineViewFirstResponder();
+  };
+  host.selectAddedFolder = [this](CBFolder* folder) {
+    if (ZPHSourceListViewController* sourceList =
+            m_mainWindowController != nullptr ? m_mainWindowController->sourceListViewController() : nullptr)
+      sourceList->refreshDataCacheReloadDataAndSelectObject(static_cast<CBNode*>(folder), true);
+  };
+  host.beep = [this] { m_environment.beep(); };
+  m_subscriptionCommands = std::make_unique<ZPHSubscriptionCommands>(std::move(host), this);
+  m_seams.addSite = [this](const QString& address, bool searchImmediately, bool useSelection) {
+    m_subscriptionCommands->addSite(address, searchImmediately, useSelection);
+  };
+  m_seams.addFeedsWithSubscribeRequest = [this](std::shared_ptr<ZPHSubscribeRequest> request) {
+    return m_subscriptionCommands->addFeedsWithSubscribeRequest(std::move(request));
+  };
+  m_seams.importOPMLFile = [this](const QString& path) { m_subscriptionCommands->importFeedsFromOPMLFileAtPath(path); };
 }
 
 QAction* ZPHAppDelegate::commandAction(const QString& selector) const
@@ -1567,12 +1622,16 @@ void ZPHAppDelegate::setUpKeyMapping()
     items += m_mainWindowController->findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly);
   ZPHKeyMappingController* mapping = ZPHKeyMappingController::sharedMappingController();
   mapping->setMenuItems(items);
-  const auto apply = [mapping](const QVariant& stored) {
+  const auto apply = [this, mapping](const QVariant& stored) {
     const QString name = keyMapSetNameForStoredValue(stored);
-    if (name == mapping->keySetName())
+    if (name == mapping->keySetName()) {
       mapping->setupMenus();
-    else
+      // The set gave Close Tab its key again; the tabs decide who has it.
+      if (m_tabCommands != nullptr && m_tabCommands->tabsController() != nullptr)
+        m_tabCommands->tabsController()->updateKeyboardShortcuts();
+    } else {
       mapping->setKeySetName(name);
+    }
   };
   apply(ZPHUserDefaults::standardUserDefaults().objectForKey(ZPHKeyMapSetName));
   ZPHUserDefaults::standardUserDefaults().observe(ZPHKeyMapSetName, this, apply);

@@ -43,6 +43,7 @@ class ZPHSourceListTreeBuilder;
 class ZPHStatusViewController;
 class ZPHSyncManager;
 class ZPHTabCommands;
+class ZPHSubscriptionCommands;
 
 // User defaults registered at start-up that no other part of the program
 // defines.
@@ -138,6 +139,7 @@ public:
   static constexpr int QuitBackgroundWorkBoundMs = 300;
   static constexpr int QuitStoreQueueBoundMs = 600;
   static constexpr int QuitStoreQueueCancelBoundMs = 300;
+  static constexpr int QuitBackupBoundMs = 300;
   static constexpr int QuitTeardownBoundMs = 200;
   static constexpr int QuitDeadlineMs = 1900;
   // Command lines handed over before start-up ends that are kept for it.
@@ -276,6 +278,9 @@ public:
   // "ZPHKeyMapSetName", applied when the main window is built and whenever
   // the setting changes.
   QAction* commandAction(const QString& selector) const override;
+  // Adding sites and folders, importing and exporting: their commands and
+  // windows.
+  ZPHSubscriptionCommands* subscriptionCommands() const { return m_subscriptionCommands.get(); }
 
   // ---- Sharing dictionaries ("url", "title"; a missing value leaves its key out)
   static QVariantMap sharingDictionaryWithLink(const QString& link);
@@ -377,6 +382,8 @@ private:
   void runFinishingSteps(bool modal);
   void finishAfterStoreQueue(bool modal);
   void writeBackAndClose(bool modal);
+  // The last step: the quitting window goes and the quit is answered.
+  void endQuit(bool modal);
   void replyToApplicationShouldTerminate(bool shouldTerminate);
   void stopStartup(int status);
   void releaseRefreshController();
@@ -438,6 +445,8 @@ private:
 
   Seams m_seams;
   ZPHTabCommands* m_tabCommands = nullptr;
+  // Adding sites and folders, importing and exporting.
+  std::unique_ptr<ZPHSubscriptionCommands> m_subscriptionCommands;
   // Command lines handed over before start-up ended, taken when it ends.
   QList<std::pair<QStringList, QString>> m_pendingLaunchArguments;
 };

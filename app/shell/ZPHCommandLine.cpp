@@ -38,8 +38,7 @@ struct Options {
         PositionalName,
         QStringLiteral("A feed: or zephlin://add/ address, an http or https address, or an OPML file (a path or a "
                        "file: URL). Zephlin comes to the front and selects a site you already have; another address "
-                       "and the file are only written to the log, as adding sites and importing OPML files are not "
-                       "built yet."),
+                       "opens the Add Site window, and the file's sites are imported."),
         QStringLiteral("[%1...]").arg(PositionalName));
   }
 };

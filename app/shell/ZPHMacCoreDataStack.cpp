@@ -5,6 +5,7 @@
 #include "platform/ZPHMainThread.h"
 #include "shell/ZPHAppDelegate.h"
 #include "shell/ZPHFeedbackMailer.h"
+#include "subscriptions/ZPHOPMLBackupController.h"
 
 #include <QtCore/QDir>
 #include <QtCore/QFile>
@@ -197,8 +198,13 @@ QUrl ZPHMacCoreDataStack::coreDataFailureEmailURL(const ZPHError& error, const Q
 
 void ZPHMacCoreDataStack::openCoreDataFailureEmailWithError(const ZPHError& error, const QStringList& callStackSymbols)
 {
-  // The folder of the OPML backups opens here once the backups exist (the
-  // import and export work adds them).
+  // The folder with the newest backup of the subscription list opens, so
+  // the sites can be imported again after the restart.
+  if (ZPHAppDelegate* delegate = ZPHAppDelegate::appDelegate()) {
+    const QString newest = ZPHOPMLBackupController::newestBackupFilePathInDataFolder(delegate->pathToDataFolder());
+    if (!newest.isEmpty())
+      delegate->environment().openURL(QUrl::fromLocalFile(QFileInfo(newest).absolutePath()));
+  }
   ZPHAppServices::current().openLink(coreDataFailureEmailURL(error, callStackSymbols),
                                      ZPHAppServices::LinkPlace::MailProgram);
 }

@@ -61,6 +61,22 @@
 #include <QtWebEngineCore/QWebEnginePage>
 #include <QtWebEngineCore/QWebEngineScript>
 
+// Adding sites, folders and imports.
+#include "feeds/refresh/ZPHDeterminateProgressStatusItem.h"
+#include "foundation/ZPHErrors.h"
+#include "mainwindow/bezel/ZPHNotificationBezelWindow.h"
+#include "mainwindow/bezel/ZPHNotificationBezelWindowController.h"
+#include "subscribe/ZPHFeedFinder.h"
+#include "subscribe/ZPHSubscriber.h"
+#include "subscriptions/ZPHAddFolderWindowController.h"
+#include "subscriptions/ZPHAddSiteAddressContentViewController.h"
+#include "subscriptions/ZPHAddSiteOrFolderTextView.h"
+#include "subscriptions/ZPHAddSiteWindowController.h"
+#include "subscriptions/ZPHAddSitesSubscriptionErrorViewController.h"
+#include "subscriptions/ZPHImportOPMLController.h"
+#include "subscriptions/ZPHSelectableToolbar.h"
+#include "subscriptions/ZPHSubscriptionCommands.h"
+
 #include <QtCore/QCoreApplication>
 #include <QtCore/QFile>
 #include <QtCore/QJsonArray>
@@ -214,6 +230,7 @@ void ZPHScreenshotScript::run(ZPHAppDelegate* delegate, std::function<void()> ta
   articleListSteps();
   commandSteps();
   tabSteps();
+  subscriptionSteps();
   if (!offline()) {
     addStep([statusEmpty] { return statusEmpty(); });
     if (m_state.value(QStringLiteral("refresh")).toString() == QLatin1String("during")) {
@@ -768,4 +785,160 @@ void ZPHScreenshotScript::tabSteps()
     addStep([waited] { return waited(300); });
   }
   addStep([waited] { return waited(500); });
+}
+
+// ------------------------------------------------ adding sites and imports
+
+namespace {
+
+// A window of its own shows in the picture as a copy of it, under the
+// toolbar and centred.
+void showSheetCopy(ZPHMainWindowController* window, QWidget* sheet)
+{
+  QWidget* main = window->window();
+  auto* copy = new QLabel(main);
+  copy->setObjectName(QStringLiteral("ZPHScreenshotCopy"));
+  copy->setPixmap(sheet->grab());
+  const int top = window->toolbar() != nullptr ? window->toolbar()->geometry().bottom() : 0;
+  copy->setGeometry(QRect(QPoint((main->width() - sheet->width()) / 2, top), sheet->size()));
+  copy->setAttribute(Qt::WA_TransparentForMouseEvents);
+  copy->show();
+  copy->raise();
+}
+
+}  // namespace
+
+void ZPHScreenshotScript::subscriptionSteps()
+{
+  ZPHMainWindowController* window = m_delegate->mainWindowController();
+  ZPHSubscriptionCommands* commands = m_delegate->subscriptionCommands();
+  if (window == nullptr || commands == nullptr)
+    return;
+  const auto waited = [this](qint64 milliseconds) { return now() - m_stepStartedAt >= milliseconds; };
+
+  const QJsonObject addSite = m_state.value(QStringLiteral("addSite")).toObject();
+  if (m_state.contains(QStringLiteral("addSite"))) {
+    const int pane = addSite.value(QStringLiteral("pane")).toInt();
+    addStep([] { return true; },
+            [commands, pane] {
+              if (pane == 1)
+                commands->addPopularSites();
+              else
+                commands->addSite(QString(), false, true);
+            });
+    addStep([commands, waited] { return commands->addSiteWindowController() != nullptr && waited(400); },
+            [commands, addSite] {
+              ZPHAddSiteAddressContentViewController* address =
+                  commands->addSiteWindowController()->addressContentViewController();
+              const QString text = addSite.value(QStringLiteral("address")).toString();
+              if (!text.isEmpty())
+                address->urlStringTextView()->setPlainText(text);
+              if (addSite.value(QStringLiteral("search")).toBool())
+                address->addSitesAction();
+            });
+    const QString until = addSite.value(QStringLiteral("until")).toString();
+    if (!until.isEmpty()) {
+      addStep([commands, until] {
+        ZPHAddSiteWindowController* controller = commands->addSiteWindowController();
+        const int state = controller != nullptr ? controller->addressContentViewController()->state() : 0;
+        return until == QLatin1String("found") ? state == 5 : state == 3;
+      });
+    }
+    addStep([waited] { return waited(500); },
+            [window, commands] {
+              if (ZPHAddSiteWindowController* controller = commands->addSiteWindowController())
+                showSheetCopy(window, controller->window());
+            });
+  }
+
+  const int failures = m_state.value(QStringLiteral("subscriptionErrors")).toInt();
+  if (failures > 0) {
+    addStep([] { return true; },
+            [window, failures] {
+              ZPHFeedSubscriptionResults results;
+              const QStringList names = {QStringLiteral("Harbor Notes"),
+                                         QString(),
+                                         QStringLiteral("Copper <b>Lantern</b>"),
+                                         QStringLiteral("Meadow Review"),
+                                         QString(),
+                                         QStringLiteral("Quartz Weekly"),
+                                         QStringLiteral("Night Owl"),
+                                         QStringLiteral("Tide Tables")};
+              for (int i = 0; i < failures; ++i) {
+                auto request = std::make_shared<ZPHSubscribeRequest>(
+                    QUrl(QStringLiteral("https://site%1.example.org/feed.xml").arg(i + 1)));
+                request->setTitle(names.value(i % names.size()));
+                auto result = std::make_shared<ZPHFeedSubscriptionResult>(request);
+                const QString suggestion = i % 2 == 0 ? ZPHFeedFinder::noFeedFoundErrorString()
+                                                      : ZPHFeedFinder::siteNotAccessibleErrorString();
+                result->setError(ZPHErrors::errorWithCode(
+                    ZPHSubscriberErrorFinderFailed,
+                    QStringLiteral("There was a problem adding %1.").arg(ZPHFeedFinderFeedNameUncapitalizedPlaceholder),
+                    {{ZPHLocalizedRecoverySuggestionKey, suggestion}}));
+                results.append(result);
+              }
+              ZPHAddSitesSubscriptionErrorViewController::presentSubscriptionErrorsForSubscribeResults(
+                  results, window->window(), {});
+            });
+    addStep([waited] { return ZPHAddSitesSubscriptionErrorViewController::currentSheet() != nullptr && waited(400); },
+            [window] { showSheetCopy(window, ZPHAddSitesSubscriptionErrorViewController::currentSheet()); });
+  }
+
+  if (m_state.contains(QStringLiteral("addFolder"))) {
+    const QString name = m_state.value(QStringLiteral("addFolder")).toString();
+    addStep([] { return true; }, [commands] { commands->addFolder(); });
+    addStep([commands, waited] { return commands->addFolderWindowController() != nullptr && waited(300); },
+            [window, commands, name] {
+              ZPHAddFolderWindowController* sheet = commands->addFolderWindowController();
+              sheet->setFolderName(name);
+              showSheetCopy(window, sheet->window());
+            });
+  }
+
+  if (m_state.contains(QStringLiteral("importing"))) {
+    const double progress = m_state.value(QStringLiteral("importing")).toDouble();
+    addStep([] { return true; },
+            [this, progress] {
+              auto item = ZPHDeterminateProgressStatusItem::determinateProgressStatusItemWithLocalizedDescription(
+                  QCoreApplication::translate("ZPHImportOPMLController", "Importing OPML\u2026"),
+                  ZPHImportOPMLController::statusItemIdentifierForPath(QStringLiteral("/screenshot.opml")));
+              item->setProgressValue(progress);
+              m_delegate->addStatusItem(item, {});
+            });
+    addStep([waited] { return waited(1500); });
+  }
+
+  const QString importFile = m_state.value(QStringLiteral("importFile")).toString();
+  if (!importFile.isEmpty()) {
+    addStep([] { return true; }, [commands, importFile] { commands->importFeedsFromOPMLFileAtPath(importFile); });
+    addStep(
+        [commands, waited] {
+          ZPHImportOPMLController* import = commands->importOPMLController();
+          return import != nullptr && (!import->isImporting() || import->errorAlert() != nullptr) && waited(600);
+        },
+        [window, commands] {
+          if (QMessageBox* alert = commands->importOPMLController()->errorAlert())
+            showSheetCopy(window, alert);
+        });
+    // The import's bezel: the window as it shows it is what the picture
+    // keeps (the bezel fades before the steps after this one are through).
+    addStep(
+        [window, waited] {
+          ZPHNotificationBezelWindowController* bezel = window->notificationBezelWindowController();
+          return (bezel != nullptr && bezel->isShowingBezel() && waited(500)) || waited(3000);
+        },
+        [window] {
+          ZPHNotificationBezelWindowController* bezel = window->notificationBezelWindowController();
+          if (bezel == nullptr || !bezel->isShowingBezel())
+            return;
+          QWidget* main = window->window();
+          auto* frozen = new QLabel(main);
+          frozen->setObjectName(QStringLiteral("ZPHScreenshotCopy"));
+          frozen->setPixmap(main->grab());
+          frozen->setGeometry(main->rect());
+          frozen->setAttribute(Qt::WA_TransparentForMouseEvents);
+          frozen->show();
+          frozen->raise();
+        });
+  }
 }

@@ -55,6 +55,15 @@ class ZPHAppDelegate;
 //                 tab of that index shown (0: the news items), the column
 //                 as titles, the column's mode, the feed button's menu open
 //                 and the find bar searching for the text
+//   "addSite":    {"pane": 1, "address": "http://…", "search": true,
+//                 "until": "error" or "found"}   the Add Site window on that
+//                 pane (0 address, 1 popular sites), the address typed and
+//                 searched until the outcome shows
+//   "subscriptionErrors": 8            the error list of that many sites
+//   "addFolder":  "Weekend"            the New Folder sheet, the name typed
+//   "importing":  0.4                  "Importing OPML…" at that progress
+//   "importFile": "/path/list.opml"    that file imported (its bezel, or its
+//                                      error alert)
 //
 // The picture is taken when everything asked for is on screen, or after 90
 // seconds whatever the state. Main thread only.
@@ -92,6 +101,8 @@ private:
   void commandSteps();
   // Browser tabs ("tabs").
   void tabSteps();
+  // The Add Site and New Folder windows, the error list, imports.
+  void subscriptionSteps();
 
   QJsonObject m_state;
   ZPHAppDelegate* m_delegate = nullptr;

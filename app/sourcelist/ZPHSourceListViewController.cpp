@@ -687,6 +687,11 @@ void ZPHSourceListViewController::outlineViewSelectionDidChange()
   const bool post = changed && !m_currentlyReloadingData;
   m_selectedOutlineItems = newItems;
   for (const CBTreeNode::Pointer& node : newItems) node->setSelected(true);
+  m_selectedIdentities.clear();
+  for (const CBTreeNode::Pointer& node : newItems) {
+    if (node->hasRepresentedObject())
+      m_selectedIdentities.append({node->representedIdentity(), ZPHSourceListModel::isFavoritesChild(node.get())});
+  }
 
   const CBTreeNode::List oldForced = m_forceIncludedTreeNodes;
   m_forceIncludedTreeNodes.clear();
@@ -773,8 +778,23 @@ void ZPHSourceListViewController::reloadSourceListDataPreservingSelection(bool p
   m_expandingProgrammatically = true;
   expandRowsMarkedExpanded(QModelIndex());
   m_expandingProgrammatically = false;
-  if (preserve)
+  // Nodes the account let go of when it reloaded its tree (an import, a
+  // sync) stand for nothing any more: their objects are found again.
+  const bool rememberedGone = std::any_of(remembered.cbegin(), remembered.cend(), [](const CBTreeNode::Pointer& node) {
+    return !node->hasRepresentedObject();
+  });
+  if (preserve && rememberedGone) {
+    QList<QModelIndex> matches;
+    for (QModelIndex index = m_model->index(0, 0); index.isValid(); index = m_outlineView->indexBelow(index)) {
+      const CBTreeNode* node = m_model->nodeForIndex(index);
+      if (node != nullptr && node->hasRepresentedObject() &&
+          m_selectedIdentities.contains({node->representedIdentity(), ZPHSourceListModel::isFavoritesChild(node)}))
+        matches.append(index);
+    }
+    selectIndexes(matches);
+  } else if (preserve) {
     restoreSelectionToSelectedOutlineItems(remembered);
+  }
   // A reset drops the selection without a word: the state follows what is
   // selected now.
   QSet<const CBTreeNode*> now;

@@ -258,6 +258,9 @@ private:
   bool m_selectionHidden = false;
   bool m_hideFeedsWithNoUnread = false;
   CBTreeNode::List m_selectedOutlineItems;
+  // What the selection stands for (and whether under Favorites): the way
+  // back to it when its nodes went with a reload of the account's tree.
+  QList<std::pair<const void*, bool>> m_selectedIdentities;
   CBTreeNode::List m_forceIncludedTreeNodes;
 
   ZPHClock::TimerID m_filterReloadTimer = 0;

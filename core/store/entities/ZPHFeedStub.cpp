@@ -20,7 +20,8 @@ ZPHError unsupportedAddress(const QString& urlString)
 
 }  // namespace
 
-CBFeed* ZPHFeedStub::buildFeedWithManagedObjectContext(ZPHManagedObjectContext* context, ZPHError* error)
+CBFeed* ZPHFeedStub::buildFeedWithManagedObjectContext(ZPHManagedObjectContext* context, ZPHError* error,
+                                                       bool checksForExistingFeed)
 {
   if (m_urlString.isEmpty() || context == nullptr)
     return nullptr;
@@ -44,7 +45,7 @@ CBFeed* ZPHFeedStub::buildFeedWithManagedObjectContext(ZPHManagedObjectContext* 
   // The feed's address is stored without a login written into it; the login
   // becomes the feed's unless the stub has one of its own.
   const QUrl address = url.adjusted(QUrl::RemoveUserInfo);
-  if (CBFeed::feedWithURL(address.toString(QUrl::FullyEncoded), context) != nullptr)
+  if (checksForExistingFeed && CBFeed::feedWithURL(address.toString(QUrl::FullyEncoded), context) != nullptr)
     return nullptr;
 
   CBFeed* feed = CBFeed::insertFeedWithURL(address, context);

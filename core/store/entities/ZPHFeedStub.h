@@ -39,8 +39,12 @@ public:
   // address the context already subscribes to, and for an address that is
   // not http or https once a feed: address became its web address (then
   // `error`, when given, says why; the caller reports the skipped stub).
-  // A feed: address is kept in its web form as the new urlString.
-  CBFeed* buildFeedWithManagedObjectContext(ZPHManagedObjectContext* context, ZPHError* error = nullptr);
+  // A feed: address is kept in its web form as the new urlString. An
+  // importer that has compared the addresses with the store's already may
+  // leave the look-up out (`checksForExistingFeed` false): with many new
+  // feeds unsaved in the context, each look-up would weigh them all.
+  CBFeed* buildFeedWithManagedObjectContext(ZPHManagedObjectContext* context, ZPHError* error = nullptr,
+                                            bool checksForExistingFeed = true);
 
 private:
   QString m_urlString;

@@ -45,27 +45,9 @@ namespace {
 // reach it and the test asks for its line here to go: when every command
 // exists the list is empty and every key reaches a command.
 const QStringList CommandsStillToCome{
-    "addFeed:",
-    "addFolder:",
-    "closeTab:",
-    "exportFeeds:",
-    "goBack:",
-    "goForward:",
-    "gotoAllUnread:",
-    "gotoBookmarks:",
-    "gotoFavorites:",
-    "gotoToday:",
-    "hideSourceList:",
-    "importFeedsFromOPML:",
-    "newTab:",
-    "openPreferencesWindow:",
-    "selectFind:",
-    "selectNewsItemsTab:",
-    "selectNextTab:",
-    "selectPreviousTab:",
-    "showReaderWindow:",
-    "toggleFullScreen:",
-    "toggleHideReadArticles:",
+    "goBack:",        "goForward:",        "gotoAllUnread:",    "gotoBookmarks:",
+    "gotoFavorites:", "gotoToday:",        "hideSourceList:",   "openPreferencesWindow:",
+    "selectFind:",    "showReaderWindow:", "toggleFullScreen:", "toggleHideReadArticles:",
 };
 
 // Takes every shortcut that reaches an action while it lives, and keeps it
@@ -197,6 +179,10 @@ TEST_F(ControlsAndKeysTest, EveryKeyOfBothShortcutSetsReachesItsCommandOrIsBound
         focus->setFocus(Qt::OtherFocusReason);
         ASSERT_TRUE(ZPHTestWaitUntil([&] { return window->focusWidget() == focus; }));
         QAction* action = command(selector);
+        // Ctrl+W closes the window while no browser tab is open: the key
+        // sits on Close Window then, and moves to Close Tab with the tabs.
+        if (action != nullptr && selector == QLatin1String("closeTab:") && action->shortcut().isEmpty())
+          action = command(QStringLiteral("performClose:"));
         // Enabled for the press: whether the command may run now is its
         // own business; the key has to reach it.
         const bool wasEnabled = action != nullptr && action->isEnabled();

@@ -26,6 +26,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
 
 // Connectivity the test switches.
@@ -225,9 +226,10 @@ inline void ZPHServeTestFeed(ZPHTestHTTPServer& server, int items)
   });
 }
 
-// Subscribes a store in `dataFolder` to the feeds, as a earlier run would
-// have left it; the store is closed again when this returns.
-inline void ZPHSeedStoreWithFeeds(const QString& dataFolder, const QList<QUrl>& feedURLs)
+// Opens the store in `dataFolder`, lets `fill` add to it on the main
+// thread's context, saves and closes it again, as an earlier run would have
+// left it.
+inline void ZPHSeedStore(const QString& dataFolder, const std::function<void(CBDataController&)>& fill)
 {
   ZPHTestApplicationDelegate seeder;
   seeder.setDataFolder(dataFolder);
@@ -236,16 +238,26 @@ inline void ZPHSeedStoreWithFeeds(const QString& dataFolder, const QList<QUrl>& 
   ZPHError error;
   ASSERT_TRUE(controller.setupCoreDataStackWithClass({}, false, &error)) << error.toString().toStdString();
   controller.completeSetup();
-  for (const QUrl& feedURL : feedURLs) {
-    CBFeed* feed = CBFeed::insertFeedWithURL(feedURL, controller.mainThreadManagedObjectContext());
-    ASSERT_NE(controller.localAccount()->addFeed(feed), nullptr);
-  }
+  fill(controller);
   controller.saveMainThreadManagedObjectContext();
   ZPHTestSpinEventLoop(50);
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return !controller.coreDataQueueHasOperations(); }, 30000));
   seeder.useDataController(nullptr);
 }
 
+// Subscribes a store in `dataFolder` to the feeds, as an earlier run would
+// have left it; the store is closed again when this returns.
+inline void ZPHSeedStoreWithFeeds(const QString& dataFolder, const QList<QUrl>& feedURLs)
+{
+  ZPHSeedStore(dataFolder, [&](CBDataController& controller) {
+    for (const QUrl& feedURL : feedURLs) {
+      CBFeed* feed = CBFeed::insertFeedWithURL(feedURL, controller.mainThreadManagedObjectContext());
+      ASSERT_NE(controller.localAccount()->addFeed(feed), nullptr);
+    }
+  });
+}
+
+// Subscribes a store in `dataFolder` to the feed.
 inline void ZPHSeedStoreWithFeed(const QString& dataFolder, const QUrl& feedURL)
 {
   ZPHSeedStoreWithFeeds(dataFolder, {feedURL});

@@ -9,6 +9,9 @@
 #include "shell/ZPHLaunchArguments.h"
 #include "shell/ZPHLinkRouting.h"
 #include "sourcelist/ZPHSourceListViewController.h"
+#include "subscriptions/ZPHAddSiteAddressContentViewController.h"
+#include "subscriptions/ZPHAddSiteWindowController.h"
+#include "subscriptions/ZPHSubscriptionCommands.h"
 
 #include <QtCore/QProcess>
 #include <QtGui/QDesktopServices>
@@ -301,10 +304,14 @@ TEST_F(LinkOpeningAppTest, AGetURLSelectsASubscribedFeedOrAsksTheAddSiteWindow)
   ZPHAppDelegate* delegate = app.delegate.get();
   QList<std::tuple<QString, bool, bool>> addSite;
 
-  // Not subscribed, no Add Site window yet: logged, nothing else.
+  // Not subscribed: the Add Site window opens on the address, searching.
   delegate->getURL(QStringLiteral("feed://example.com/rss"));
-  ZPHTestSpinEventLoop(20);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return delegate->subscriptionCommands()->addSiteWindowController() != nullptr; }));
   EXPECT_EQ(app.beeps, 0);
+  ZPHAddSiteWindowController* window = delegate->subscriptionCommands()->addSiteWindowController();
+  EXPECT_EQ(window->addressContentViewController()->siteURLString(), "http://example.com/rss");
+  window->cancel();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !delegate->runningModalSheet(); }));
 
   delegate->seams().addSite = [&](const QString& address, bool search, bool selected) {
     addSite.append({address, search, selected});

@@ -79,7 +79,7 @@ TEST(ZephlinProgram, ASecondLaunchHandsItsAddressesAndFilesToTheRunningOne)
   EXPECT_TRUE(second.log().contains("the running Zephlin came forward")) << second.log().toStdString();
   EXPECT_FALSE(second.log().contains("opened the store")) << second.log().toStdString();
 
-  ASSERT_TRUE(first.waitForLog("no import to take the subscription list")) << first.log().toStdString();
+  ASSERT_TRUE(first.waitForLog("importing " + opml.toUtf8())) << first.log().toStdString();
   EXPECT_TRUE(first.log().contains("handed over 3 arguments")) << first.log().toStdString();
   EXPECT_TRUE(first.log().contains("asked to subscribe to http://127.0.0.1:9/x.xml")) << first.log().toStdString();
   EXPECT_TRUE(first.log().contains("ignored the address zephlin://add/file:///etc/passwd"))

@@ -1,0 +1,3 @@
+#include "subscriptions/ZPHSubscriptionsLog.h"
+
+Q_LOGGING_CATEGORY(zphSubscriptions, "zephlin.subscriptions")
