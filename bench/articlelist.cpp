@@ -12,6 +12,7 @@
 
 #include "ZPHBenchApplicationDelegate.h"
 #include "articlelist/ZPHArticleListDelegate.h"
+#include "preferences/ZPHPreferenceWindowController.h"
 #include "articlelist/ZPHArticleListModel.h"
 #include "articlelist/ZPHArticleListTableView.h"
 #include "articlelist/ZPHReadingLayoutViewController.h"
@@ -122,6 +123,8 @@ struct ListFixture {
     field = std::make_unique<ZPHSearchField>();
     search = std::make_unique<ZPHSearchWindowController>(window.get());
     search->setSearchField(field.get());
+    // The settings' defaults, as the application registers them at start.
+    ZPHPreferenceWindowController::registerDefaults();
     list = std::make_unique<ZPHArticleListDelegate>();
     list->setSearchWindowController(search.get());
     search->setArticleListDelegate(list.get());
