@@ -1,5 +1,7 @@
 #include "mainwindow/toolbar/ZPHMainWindowToolbarController.h"
 
+#include "articlelist/ZPHArticleListDelegate.h"
+#include "articlelist/ZPHReadingLayoutViewController.h"
 #include "articlelist/ZPHSearchField.h"
 #include "feeds/network/ZPHNetworkController.h"
 #include "feeds/refresh/ZPHRefreshController.h"
@@ -8,7 +10,9 @@
 #include "mainwindow/toolbar/CBRefreshToolbarButton.h"
 #include "mainwindow/toolbar/ZPHToolbarCustomizationSheet.h"
 #include "mainwindow/toolbar/ZPHToolbarImages.h"
+#include "keys/ZPHUserInterfaceValidations.h"
 #include "platform/ZPHUserDefaults.h"
+#include "preferences/ZPHStylePopoverViewController.h"
 #include "themes/CBToolbarSegmentedControl.h"
 #include "themes/ZPHTheme.h"
 
@@ -325,7 +329,8 @@ QWidget* ZPHMainWindowToolbarController::makeItem(const QString& identifier)
     static const QList<Fixed> fixed = {
         {MarkAllAsReadItemIdentifier, "MarkAllReadTemplate", QT_TR_NOOP("Mark All Read"), "markAllAsRead:"},
         {NextUnreadItemIdentifier, "NextUnreadTemplate", QT_TR_NOOP("Next Unread"), "nextUnread:"},
-        {ArticleThemeItemIdentifier, "StyleTemplate", QT_TR_NOOP("Choose theme and change article typography"), ""},
+        {ArticleThemeItemIdentifier, "StyleTemplate", QT_TR_NOOP("Choose theme and change article typography"),
+         "styleButtonPressed:"},
         {ShareItemIdentifier, "ShareTemplate", QT_TR_NOOP("Share the selected article on the web"), ""},
         {FlagItemIdentifier, "BookmarkTemplate", QT_TR_NOOP("Bookmark Article"), "toggleFlagged:"},
         {OpenInBrowserItemIdentifier, "OpenInBrowserTemplate", QT_TR_NOOP("Open article in default browser"),
@@ -337,7 +342,10 @@ QWidget* ZPHMainWindowToolbarController::makeItem(const QString& identifier)
       control = makeControl(identifier, QString::fromLatin1(item.image), labelForItemIdentifier(identifier),
                             tr(item.toolTip));
       const QString selector = QString::fromLatin1(item.selector);
-      if (!selector.isEmpty())
+      if (selector == QLatin1String("styleButtonPressed:"))
+        connect(control, &ZPHCustomSegmentedControl::segmentClicked, this,
+                [this, control] { styleButtonPressed(control); });
+      else if (!selector.isEmpty())
         connect(control, &ZPHCustomSegmentedControl::segmentClicked, this, [this, selector] {
           m_mainWindowController->commandAction(selector)->trigger();
           validateToolbarItems();
@@ -365,7 +373,9 @@ QWidget* ZPHMainWindowToolbarController::makeItem(const QString& identifier)
     button->setToolTip(control->toolTip());
     if (identifier == AddRemoveItemIdentifier)
       connect(button, &QToolButton::clicked, this, [this] { sendCommand(QStringLiteral("addFeed:")); });
-    else if (identifier != ArticleThemeItemIdentifier && identifier != ShareItemIdentifier)
+    else if (identifier == ArticleThemeItemIdentifier)
+      connect(button, &QToolButton::clicked, this, [this, button] { styleButtonPressed(button); });
+    else if (identifier != ShareItemIdentifier)
       connect(button, &QToolButton::clicked, control, [control] { Q_EMIT control->segmentClicked(0); });
     layout->addWidget(button, 0, Qt::AlignCenter);
     m_textButtons.append({identifier, button});
@@ -439,9 +449,11 @@ bool ZPHMainWindowToolbarController::validateItem(const QString& identifier)
     return true;
   if (identifier == RefreshItemIdentifier)
     return m_refreshButton == nullptr || !m_refreshButton->isCurrentRefreshing();
-  // Sharing needs a plug-in command that validates, and the style popover
-  // is not here yet: both stay off until they come.
-  if (identifier == ShareItemIdentifier || identifier == ArticleThemeItemIdentifier)
+  // The style popover is always there; sharing needs a plug-in command that
+  // validates, and stays off until one comes.
+  if (identifier == ArticleThemeItemIdentifier)
+    return true;
+  if (identifier == ShareItemIdentifier)
     return false;
   const QString selector = commandOfItem(identifier);
   QAction* action = selector.isEmpty() ? nullptr : m_mainWindowController->commandAction(selector);
@@ -524,4 +536,37 @@ ZPHToolbarCustomizationSheet* ZPHMainWindowToolbarController::runCustomizationSh
   m_customizationSheet = sheet;
   sheet->open();
   return sheet;
+}
+
+ZPHStylePopoverViewController* ZPHMainWindowToolbarController::stylePopoverViewController()
+{
+  if (m_stylePopoverViewController == nullptr) {
+    ZPHStylePopoverViewController::Window window;
+    // The commands go through the window's responder chain.
+    window.validate = [this](const QString& selector) {
+      QWidget* focus = m_window != nullptr ? m_window->focusWidget() : nullptr;
+      QAction* action = m_mainWindowController->responderChain().actionForSelector(selector, focus);
+      if (action == nullptr)
+        return false;
+      if (auto* validations = dynamic_cast<ZPHUserInterfaceValidations*>(action->parent()))
+        return validations->validateUserInterfaceItem(action);
+      return action->isEnabled();
+    };
+    window.send = [this](const QString& selector) { return m_mainWindowController->sendAction(selector); };
+    window.showsBrowserTab = [this] {
+      ZPHArticleListDelegate* list = m_mainWindowController->articleListDelegate();
+      return list != nullptr && list->currentDetailViewIsATab();
+    };
+    m_stylePopoverViewController = std::make_unique<ZPHStylePopoverViewController>(std::move(window));
+  }
+  return m_stylePopoverViewController.get();
+}
+
+void ZPHMainWindowToolbarController::styleButtonPressed(QWidget* sender)
+{
+  ZPHStylePopoverViewController* popover = stylePopoverViewController();
+  ZPHArticleListDelegate* list = m_mainWindowController->articleListDelegate();
+  ZPHReadingLayoutViewController* layout = list != nullptr ? list->currentLayoutViewController() : nullptr;
+  popover->setMode(layout != nullptr && layout->hasAnyAdjustableContent() ? 1 : 0);
+  popover->togglePopoverRelativeTo(sender);
 }
