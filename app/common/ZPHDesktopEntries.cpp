@@ -55,12 +55,15 @@ void runXdgMime(const QStringList& arguments, QObject* context, std::function<vo
   auto* timer = new QTimer(process);
   timer->setSingleShot(true);
   auto answered = std::make_shared<bool>(false);
-  auto finish = [process, done, answered](bool ok, const QString& line) {
+  // A context that is going away (its children, the process among them,
+  // are being deleted) hears nothing.
+  QPointer<QObject> alive(context);
+  auto finish = [process, done, answered, alive](bool ok, const QString& line) {
     if (*answered)
       return;
     *answered = true;
     process->deleteLater();
-    if (done)
+    if (done && alive != nullptr)
       done(ok, line);
   };
   QObject::connect(timer, &QTimer::timeout, process, [process, finish] {

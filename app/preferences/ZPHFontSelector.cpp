@@ -61,7 +61,12 @@ QList<ZPHFontSelector::FontRow> ZPHFontSelector::fontRows()
   return {{QStringLiteral("Avenir"), 13, 2},  {QStringLiteral("Bitter"), 13, 0},
           {QStringLiteral("Georgia"), 14, 1}, {QStringLiteral("Gill Sans"), 14, 1},
           {HelveticaFamily, 13, 0},           {QStringLiteral("Palatino"), 14, 1},
-          {QStringLiteral("Times New Roman"), 14, -1}};
+          {QStringLiteral("Times New Roman"), 14, -1},
+          // The free families of Linux desktops, for the machines that have
+          // none of the above.
+          {QStringLiteral("DejaVu Serif"), 13, 0}, {QStringLiteral("DejaVu Sans"), 13, 0},
+          {QStringLiteral("Liberation Serif"), 14, 0}, {QStringLiteral("Liberation Sans"), 13, 0},
+          {QStringLiteral("Noto Serif"), 13, 0}, {QStringLiteral("Noto Sans"), 13, 0}};
 }
 
 ZPHFontSelector::ZPHFontSelector(FamilyInstalled familyInstalled, ScaleFactor scaleFactor, QWidget* parent)

@@ -15,7 +15,9 @@ class ZPHFontSizeSegmentedControl;
 
 // The stack of font buttons in the style popover, one per article font that
 // is installed ("Avenir", "Bitter", "Georgia", "Gill Sans", Helvetica,
-// "Palatino", "Times New Roman"), each 26 points high and showing its name
+// "Palatino", "Times New Roman", then the free families of Linux desktops:
+// DejaVu, Liberation and Noto, serif and sans), each 26 points high and
+// showing its name
 // in its own font, a check mark on the chosen one; and under them the
 // four-segment control of the column width and the text size. The
 // Helvetica button (made only when both "Helvetica" and "Helvetica Neue"

@@ -118,6 +118,9 @@ bool ZPHPreferencesFontsViewController::supportsShowPictures() const { return nu
 
 QWidget* ZPHPreferencesFontsViewController::loadView()
 {
+  // The style settings are made (and announce themselves) before the
+  // samples exist.
+  styleSheet();
   auto* view = new QWidget();
   view->setObjectName(QStringLiteral("PreferencesFonts"));
   auto* grid = new QGridLayout(view);

@@ -151,6 +151,8 @@ void ZPHPreferencesGeneralViewController::fillFeedReaderPopup()
   for (const FeedReader& reader : std::as_const(m_feedReaders))
     m_defaultFeedReaderPopupButton->addItem(reader.appIcon, reader.appTitle, reader.bundleId);
   m_defaultFeedReaderPopupButton->setEnabled(!m_feedReaders.isEmpty());
+  m_defaultFeedReaderPopupButton->setPlaceholderText(m_feedReaders.isEmpty() ? tr("No news readers are installed")
+                                                                             : tr("None chosen"));
   m_defaultFeedReaderPopupButton->setCurrentIndex(-1);
   m_updating = false;
 }

@@ -95,6 +95,9 @@ ZPHStylePopoverViewController::ZPHStylePopoverViewController(Window window,
   connect(m_fontSelector->fontSizeControl(), &ZPHCustomSegmentedControl::segmentClicked, this,
           &ZPHStylePopoverViewController::fontSizeClicked);
 
+  // The style settings are made (and announce themselves) before the
+  // popover listens.
+  styleSheet();
   ZPHNotificationCenter& center = ZPHNotificationCenter::defaultCenter();
   m_observers.push_back(center.addObserver(
       ZPHStylesDidChangeNotification, QVariant(), this,

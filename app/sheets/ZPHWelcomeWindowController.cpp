@@ -109,8 +109,9 @@ void ZPHWelcomeWindowController::goToInitialState()
 {
   ZPHWelcomeViewController* step = transitionToState(initialState());
   if (auto* informed = qobject_cast<ZPHWelcomeStayInformedViewController*>(step)) {
-    informed->setDetailStringValue(tr("Keep up to date with Zephlin."));
-    informed->setNoThanksButtonVisible(true);
+    // Without a mailing list there is nothing to decline.
+    informed->setDetailStringValue(hasMailingList() ? tr("Keep up to date with Zephlin.") : tr("Welcome to Zephlin."));
+    informed->setNoThanksButtonVisible(hasMailingList());
   }
 }
 

@@ -83,6 +83,7 @@ void ZPHApplicationCommands::makeCommands()
   connect(quit, &QAction::triggered, m_delegate, &ZPHAppDelegate::requestTermination);
   // No shortcut set names Quit; it keeps the desktop's key.
   quit->setShortcut(QKeySequence::Quit);
+  quit->setShortcutContext(Qt::ApplicationShortcut);
   command("openPreferencesWindow:", tr("Preferences\u2026"), &ZPHApplicationCommands::openPreferencesWindow);
   command("showAboutWindow:", tr("About Zephlin"), &ZPHApplicationCommands::showAboutWindow);
   command("sendFeedback:", tr("Send Feedback\u2026"), &ZPHApplicationCommands::sendFeedback);

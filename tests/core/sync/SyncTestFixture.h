@@ -5,7 +5,7 @@
 // password file in the test's folder, the sync settings pointing at the
 // peer, and a sync manager of the test's own.
 
-#include "ZPHTestSyncPeer.h"
+#include "support/ZPHTestSyncPeer.h"
 
 #include "platform/ZPHFilePasswordStore.h"
 #include "platform/ZPHMainThread.h"
