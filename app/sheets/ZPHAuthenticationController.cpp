@@ -75,6 +75,11 @@ ZPHCredentialsWindowController* ZPHAuthenticationController::currentCredentialsW
   return isWaitingForBasicHTTPAuthentication() && m_credentialsAreTheFinders ? m_credentials.get() : nullptr;
 }
 
+ZPHCredentialsWindowController* ZPHAuthenticationController::credentialsSheet() const
+{
+  return isWaitingForBasicHTTPAuthentication() ? m_credentials.get() : nullptr;
+}
+
 ZPHTrustSelfSignedCertWindowController* ZPHAuthenticationController::currentTrustWindowController() const
 {
   return isAskingAboutCertificate() ? m_trust.get() : nullptr;

@@ -49,6 +49,8 @@ public:
   bool isAskingAboutCertificate() const;
   // The feed finder's credentials sheet while it is up.
   ZPHCredentialsWindowController* currentCredentialsWindowController() const;
+  // The credentials sheet while it is up (the finder's or a refresh's).
+  ZPHCredentialsWindowController* credentialsSheet() const;
   // The certificate sheet while it is up.
   ZPHTrustSelfSignedCertWindowController* currentTrustWindowController() const;
   // Stops the finder's credentials sheet (answered as cancelled).
