@@ -2,6 +2,8 @@
 
 // Qt kind: QObject.
 
+#include "preferences/ZPHPreferenceWindowController.h"
+
 #include <QtCore/QDateTime>
 #include <QtCore/QObject>
 #include <QtCore/QPointer>
@@ -15,7 +17,6 @@
 
 class QAction;
 class ZPHAppDelegate;
-class ZPHPreferenceWindowController;
 class ZPHWelcomeWindowController;
 
 // The user default that stops the offer to become the default feed reader.
