@@ -12,7 +12,6 @@
 
 #include "ZPHBenchApplicationDelegate.h"
 #include "articlelist/ZPHArticleListDelegate.h"
-#include "preferences/ZPHPreferenceWindowController.h"
 #include "articlelist/ZPHArticleListModel.h"
 #include "articlelist/ZPHArticleListTableView.h"
 #include "articlelist/ZPHReadingLayoutViewController.h"
@@ -22,6 +21,7 @@
 #include "foundation/ZPHCoreApplicationDelegate.h"
 #include "platform/ZPHOperation.h"
 #include "platform/ZPHUserDefaults.h"
+#include "preferences/ZPHPreferenceWindowController.h"
 #include "store/CBDataController.h"
 #include "store/accounts/CBDataAccount.h"
 #include "store/accounts/CBGlobalAccount.h"

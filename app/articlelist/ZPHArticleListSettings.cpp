@@ -5,4 +5,3 @@ const QString ZPHShowPicturesInArticleListDefaultsKey = QStringLiteral("ZPHShowP
 const QString ZPHContentLayoutMode = QStringLiteral("ZPHContentLayoutMode");
 const QString ZPHSortArticlesOldestAtTopKey = QStringLiteral("sortArticlesOldestAtTop");
 const QString ZPHArticleListPrefsDidChangeNotification = QStringLiteral("ZPHArticleListPrefsDidChangeKey");
-

@@ -153,8 +153,9 @@ void ZPHFeedbackProgressWindowController::showWindow()
 {
   QWidget* panel = window();
   panel->setWindowTitle(QString());
-  m_imageView->setPixmap(m_image.isNull() ? QPixmap() : QPixmap::fromImage(m_image).scaled(
-                                                             48, 48, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+  m_imageView->setPixmap(
+      m_image.isNull() ? QPixmap()
+                       : QPixmap::fromImage(m_image).scaled(48, 48, Qt::KeepAspectRatio, Qt::SmoothTransformation));
   m_imageView->setVisible(!m_image.isNull());
   m_titleTextField->setText(m_title);
   m_closeTimer->stop();

@@ -6,10 +6,7 @@
 
 #include <cmath>
 
-CBFontLabelView::CBFontLabelView(QWidget* parent) : QWidget(parent)
-{
-  setAttribute(Qt::WA_TranslucentBackground);
-}
+CBFontLabelView::CBFontLabelView(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_TranslucentBackground); }
 
 void CBFontLabelView::setChosenFont(const std::optional<QFont>& font)
 {

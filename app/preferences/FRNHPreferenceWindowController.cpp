@@ -102,8 +102,7 @@ void FRNHPreferenceWindowController::reloadViewControllers()
   }
   if (panes.isEmpty())
     return;
-  const QString stored =
-      ZPHUserDefaults::standardUserDefaults().stringForKey(FRNHPreferencesWindowSelectedIdentifier);
+  const QString stored = ZPHUserDefaults::standardUserDefaults().stringForKey(FRNHPreferencesWindowSelectedIdentifier);
   const qsizetype index = identifiers().indexOf(stored);
   selectItemWithIdentifier(panes.at(index < 0 ? 0 : index)->identifier());
 }
@@ -192,15 +191,16 @@ void FRNHPreferenceWindowController::setCurrentViewController(FRNHPreferenceView
     m_transition->stop();
     const QSize from = m_window->size();
     disconnect(m_transitionStep);
-    m_transitionStep = connect(m_transition, &QVariantAnimation::valueChanged, this, [this, from, target, topLeft](const QVariant& value) {
-      const qreal progress = value.toReal();
-      const QSize size(from.width() + qRound((target.width() - from.width()) * progress),
-                       from.height() + qRound((target.height() - from.height()) * progress));
-      m_window->setFixedSize(size);
-      m_window->move(topLeft);
-      if (m_imageOverlayView != nullptr)
-        m_imageOverlayView->setAlpha(1 - progress);
-    });
+    m_transitionStep = connect(m_transition, &QVariantAnimation::valueChanged, this,
+                               [this, from, target, topLeft](const QVariant& value) {
+                                 const qreal progress = value.toReal();
+                                 const QSize size(from.width() + qRound((target.width() - from.width()) * progress),
+                                                  from.height() + qRound((target.height() - from.height()) * progress));
+                                 m_window->setFixedSize(size);
+                                 m_window->move(topLeft);
+                                 if (m_imageOverlayView != nullptr)
+                                   m_imageOverlayView->setAlpha(1 - progress);
+                               });
     m_transition->setStartValue(0.0);
     m_transition->setEndValue(1.0);
     m_transition->setDuration(m_lastTransitionDuration);

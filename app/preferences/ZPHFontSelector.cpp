@@ -58,15 +58,21 @@ QIcon segmentImage(int segment)
 
 QList<ZPHFontSelector::FontRow> ZPHFontSelector::fontRows()
 {
-  return {{QStringLiteral("Avenir"), 13, 2},  {QStringLiteral("Bitter"), 13, 0},
-          {QStringLiteral("Georgia"), 14, 1}, {QStringLiteral("Gill Sans"), 14, 1},
-          {HelveticaFamily, 13, 0},           {QStringLiteral("Palatino"), 14, 1},
+  return {{QStringLiteral("Avenir"), 13, 2},
+          {QStringLiteral("Bitter"), 13, 0},
+          {QStringLiteral("Georgia"), 14, 1},
+          {QStringLiteral("Gill Sans"), 14, 1},
+          {HelveticaFamily, 13, 0},
+          {QStringLiteral("Palatino"), 14, 1},
           {QStringLiteral("Times New Roman"), 14, -1},
           // The free families of Linux desktops, for the machines that have
           // none of the above.
-          {QStringLiteral("DejaVu Serif"), 13, 0}, {QStringLiteral("DejaVu Sans"), 13, 0},
-          {QStringLiteral("Liberation Serif"), 14, 0}, {QStringLiteral("Liberation Sans"), 13, 0},
-          {QStringLiteral("Noto Serif"), 13, 0}, {QStringLiteral("Noto Sans"), 13, 0}};
+          {QStringLiteral("DejaVu Serif"), 13, 0},
+          {QStringLiteral("DejaVu Sans"), 13, 0},
+          {QStringLiteral("Liberation Serif"), 14, 0},
+          {QStringLiteral("Liberation Sans"), 13, 0},
+          {QStringLiteral("Noto Serif"), 13, 0},
+          {QStringLiteral("Noto Sans"), 13, 0}};
 }
 
 ZPHFontSelector::ZPHFontSelector(FamilyInstalled familyInstalled, ScaleFactor scaleFactor, QWidget* parent)
@@ -78,7 +84,9 @@ ZPHFontSelector::ZPHFontSelector(FamilyInstalled familyInstalled, ScaleFactor sc
   if (!m_familyInstalled)
     m_familyInstalled = [](const QString& family) { return QFontDatabase::families().contains(family); };
   if (!m_scaleFactor)
-    m_scaleFactor = [this] { return window()->windowHandle() != nullptr ? window()->windowHandle()->devicePixelRatio() : 1.0; };
+    m_scaleFactor = [this] {
+      return window()->windowHandle() != nullptr ? window()->windowHandle()->devicePixelRatio() : 1.0;
+    };
 
   for (const FontRow& row : fontRows()) {
     const bool helvetica = row.family == HelveticaFamily;

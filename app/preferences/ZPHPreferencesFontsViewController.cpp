@@ -174,8 +174,8 @@ QWidget* ZPHPreferencesFontsViewController::loadView()
   m_layoutControl->setExclusive(true);
   auto* layouts = new QHBoxLayout();
   layouts->setSpacing(0);
-  for (const auto& [mode, title, tip] : {std::tuple{0, tr("Standard"), tr("Standard Layout")},
-                                         std::tuple{1, tr("Classic"), tr("Classic Layout")}}) {
+  for (const auto& [mode, title, tip] :
+       {std::tuple{0, tr("Standard"), tr("Standard Layout")}, std::tuple{1, tr("Classic"), tr("Classic Layout")}}) {
     auto* button = new QToolButton(view);
     button->setObjectName(mode == 0 ? QStringLiteral("standardLayoutButton") : QStringLiteral("classicLayoutButton"));
     button->setText(title);

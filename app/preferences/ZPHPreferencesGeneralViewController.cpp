@@ -118,7 +118,8 @@ QWidget* ZPHPreferencesGeneralViewController::loadView()
   connect(m_defaultFeedReaderPopupButton, &QComboBox::activated, this, [this](int index) {
     setDefaultFeedReaderBundleId(m_defaultFeedReaderPopupButton->itemData(index).toString());
   });
-  connect(m_allowPluginsButton, &QCheckBox::clicked, this, &ZPHPreferencesGeneralViewController::pluginsCheckboxClicked);
+  connect(m_allowPluginsButton, &QCheckBox::clicked, this,
+          &ZPHPreferencesGeneralViewController::pluginsCheckboxClicked);
   connect(m_openLinksInBrowserButton, &QCheckBox::clicked, this,
           [](bool checked) { ZPHUserDefaults::standardUserDefaults().setBool(ZPHBrowserOpenLinksInZephlin, checked); });
   connect(m_openLinksInBackgroundButton, &QCheckBox::clicked, this, [](bool checked) {
@@ -136,9 +137,9 @@ QWidget* ZPHPreferencesGeneralViewController::loadView()
   // The controls follow changes made elsewhere (the tray's menu, a second
   // window of the settings).
   ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
-  for (const QString& key : {ZPHPluginsEnabled, ZPHBrowserOpenLinksInZephlin, ZPHOpenInBrowserInBackgroundDefaultsKey,
-                             ZPHKeyMapSetName, ZPHUnreadCountSelection, ZPHAllUnreadFeedsSelection,
-                             ZPHTodayFeedSelection})
+  for (const QString& key :
+       {ZPHPluginsEnabled, ZPHBrowserOpenLinksInZephlin, ZPHOpenInBrowserInBackgroundDefaultsKey, ZPHKeyMapSetName,
+        ZPHUnreadCountSelection, ZPHAllUnreadFeedsSelection, ZPHTodayFeedSelection})
     defaults.observe(key, this, [this](const QVariant&) { updateFromDefaults(); });
   setInitialFirstResponder(m_defaultFeedReaderPopupButton);
   return view;
@@ -180,8 +181,7 @@ void ZPHPreferencesGeneralViewController::setDefaultFeedReaderBundleId(const QSt
 {
   if (bundleId.isEmpty() || m_updating)
     return;
-  ZPHDesktopEntries::setDefaultApplication(bundleId, FeedMimeType, this,
-                                           [this](bool) { reloadDefaultFeedReader(); });
+  ZPHDesktopEntries::setDefaultApplication(bundleId, FeedMimeType, this, [this](bool) { reloadDefaultFeedReader(); });
 }
 
 void ZPHPreferencesGeneralViewController::updateFromDefaults()
@@ -192,8 +192,7 @@ void ZPHPreferencesGeneralViewController::updateFromDefaults()
   m_allowPluginsButton->setChecked(defaults.boolForKey(ZPHPluginsEnabled));
   m_openLinksInBrowserButton->setChecked(defaults.boolForKey(ZPHBrowserOpenLinksInZephlin));
   m_openLinksInBackgroundButton->setChecked(defaults.boolForKey(ZPHOpenInBrowserInBackgroundDefaultsKey));
-  const bool previousSet =
-      defaults.stringForKey(ZPHKeyMapSetName) == ZPHKeyMappingController::Zephlin3SetName;
+  const bool previousSet = defaults.stringForKey(ZPHKeyMapSetName) == ZPHKeyMappingController::Zephlin3SetName;
   m_keyboardShortcutsPopupButton->setCurrentIndex(m_keyboardShortcutsPopupButton->findData(previousSet ? 2 : 1));
   m_badgeUnreadCountButton->setChecked(defaults.integerForKey(ZPHUnreadCountSelection) != 2);
   m_allUnreadFavoritesOnlyButton->setChecked(defaults.integerForKey(ZPHAllUnreadFeedsSelection) == 0);

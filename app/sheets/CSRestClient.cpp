@@ -77,8 +77,7 @@ void CSRestClient::put(const QString& path, const QVariantMap& parameters, Succe
   sendAsynchronousRequest("PUT", path, parameters, {}, std::move(success), std::move(failure));
 }
 
-void CSRestClient::deleteRequest(const QString& path, const QVariantMap& parameters, Success success,
-                                 Failure failure)
+void CSRestClient::deleteRequest(const QString& path, const QVariantMap& parameters, Success success, Failure failure)
 {
   sendAsynchronousRequest("DELETE", path, parameters, {}, std::move(success), std::move(failure));
 }
@@ -110,8 +109,7 @@ QNetworkRequest CSRestClient::requestWithMethod(const QByteArray& method, const 
   return request;
 }
 
-CSRestClient::Outcome CSRestClient::outcomeForReply(int status, const QByteArray& body,
-                                                    const ZPHError& connectionError)
+CSRestClient::Outcome CSRestClient::outcomeForReply(int status, const QByteArray& body, const ZPHError& connectionError)
 {
   QVariant value;
   bool parsed = false;
@@ -156,9 +154,8 @@ CSRestClient::Outcome CSRestClient::outcomeForReply(int status, const QByteArray
                     {CSAPIErrorHTTPStatusKey, status}})};
 }
 
-void CSRestClient::sendAsynchronousRequest(const QByteArray& method, const QString& path,
-                                           const QVariantMap& parameters, const Headers& headers, Success success,
-                                           Failure failure)
+void CSRestClient::sendAsynchronousRequest(const QByteArray& method, const QString& path, const QVariantMap& parameters,
+                                           const Headers& headers, Success success, Failure failure)
 {
   // Exactly one of the two runs, once.
   auto answered = std::make_shared<bool>(false);
@@ -174,11 +171,11 @@ void CSRestClient::sendAsynchronousRequest(const QByteArray& method, const QStri
     }
   };
   if (!isUsableBaseURL(m_baseURL)) {
-    const Outcome refused{false,
-                          {},
-                          ZPHError(CSAPIErrorDomain, -2,
-                                   {{ZPHLocalizedDescriptionKey,
-                                     tr("This copy of Zephlin has no mailing list to sign up to.")}})};
+    const Outcome refused{
+        false,
+        {},
+        ZPHError(CSAPIErrorDomain, -2,
+                 {{ZPHLocalizedDescriptionKey, tr("This copy of Zephlin has no mailing list to sign up to.")}})};
     QTimer::singleShot(0, this, [finish, refused] { finish(refused); });
     return;
   }
@@ -203,7 +200,8 @@ void CSRestClient::sendAsynchronousRequest(const QByteArray& method, const QStri
     received->append(reply->read(std::max<qint64>(0, LargestReply + 1 - received->size())));
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (received->size() > LargestReply) {
-      finish({false, {}, ZPHError(CSAPIErrorDomain, -3, {{ZPHLocalizedDescriptionKey, tr("The reply is too large.")}})});
+      finish(
+          {false, {}, ZPHError(CSAPIErrorDomain, -3, {{ZPHLocalizedDescriptionKey, tr("The reply is too large.")}})});
       return;
     }
     ZPHError connectionError;

@@ -20,9 +20,9 @@ class QNetworkRequest;
 
 // The error domain of the mailing-list client: the service's own errors
 // (its "Code" and "Message") and replies that are not a success.
-extern const QString CSAPIErrorDomain;          // "com.fernhollow.zephlin.errorDomains.mailingList"
-extern const QString CSAPIErrorResultDataKey;   // "CSAPIErrorResultDataKey"
-extern const QString CSAPIErrorHTTPStatusKey;   // "CSAPIErrorHTTPStatusKey"
+extern const QString CSAPIErrorDomain;         // "com.fernhollow.zephlin.errorDomains.mailingList"
+extern const QString CSAPIErrorResultDataKey;  // "CSAPIErrorResultDataKey"
+extern const QString CSAPIErrorHTTPStatusKey;  // "CSAPIErrorHTTPStatusKey"
 
 // What a REST client asks of its owner: the user agent and the
 // authorization header of every request.

@@ -124,8 +124,7 @@ qreal FRNHAboutWindowController::appVersionFontSize() const
 
 QString FRNHAboutWindowController::copyrightAndTrademarkString() const
 {
-  return QStringLiteral("%1\n\n%2").arg(ZPHBuildInfo::humanReadableCopyright(),
-                                        ZPHBuildInfo::humanReadableTrademark());
+  return QStringLiteral("%1\n\n%2").arg(ZPHBuildInfo::humanReadableCopyright(), ZPHBuildInfo::humanReadableTrademark());
 }
 
 QString FRNHAboutWindowController::specialThanksString() const

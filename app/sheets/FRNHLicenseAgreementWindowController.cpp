@@ -36,9 +36,8 @@ FRNHLicenseAgreementWindowController::FRNHLicenseAgreementWindowController(const
   m_licenseContentTextView = new QTextBrowser(m_window);
   m_licenseContentTextView->setObjectName(QStringLiteral("licenseContentTextView"));
   m_licenseContentTextView->setOpenLinks(false);
-  connect(m_licenseContentTextView, &QTextBrowser::anchorClicked, this, [](const QUrl& url) {
-    ZPHAppServices::current().openLink(url, ZPHAppServices::LinkPlace::ExternalBrowser);
-  });
+  connect(m_licenseContentTextView, &QTextBrowser::anchorClicked, this,
+          [](const QUrl& url) { ZPHAppServices::current().openLink(url, ZPHAppServices::LinkPlace::ExternalBrowser); });
   layout->addWidget(m_licenseContentTextView);
   auto* buttons = new QHBoxLayout();
   m_closeButton = new QPushButton(tr("Close"), m_window);

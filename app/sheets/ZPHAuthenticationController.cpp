@@ -63,7 +63,10 @@ bool ZPHAuthenticationController::isWaitingForBasicHTTPAuthentication() const
   return m_credentials != nullptr && m_credentials->isRunning();
 }
 
-bool ZPHAuthenticationController::isAskingAboutCertificate() const { return m_trust != nullptr && m_trust->isRunning(); }
+bool ZPHAuthenticationController::isAskingAboutCertificate() const
+{
+  return m_trust != nullptr && m_trust->isRunning();
+}
 
 bool ZPHAuthenticationController::promptIsUp() const
 {
@@ -130,8 +133,9 @@ void ZPHAuthenticationController::shouldAuthenticateSelfSignedCert(const ZPHNoti
     return;
   }
   m_trust = std::make_unique<ZPHTrustSelfSignedCertWindowController>(m_host);
-  m_trust->setCertificateSummary(notification.userInfo.value(ZPHFeedFinderSelfSignedCertSummaryKey).toString(),
-                                 notification.userInfo.value(ZPHFeedFinderSelfSignedCertificateKey).value<QSslCertificate>());
+  m_trust->setCertificateSummary(
+      notification.userInfo.value(ZPHFeedFinderSelfSignedCertSummaryKey).toString(),
+      notification.userInfo.value(ZPHFeedFinderSelfSignedCertificateKey).value<QSslCertificate>());
   m_trust->beginSheet(window, [this, token](bool trust) {
     dispose(m_trust);
     ZPHFeedFinderHTTPOperation::postSelfSignedCertAnswer(token, trust);
@@ -170,8 +174,8 @@ void ZPHAuthenticationController::handleFeedChallengeEvent(const ZPHNotification
     answerCancelled(answer);
     return;
   }
-  const QString name = !feed->nameForDisplay().isEmpty() ? feed->nameForDisplay()
-                                                         : url.toDisplayString(QUrl::RemoveUserInfo);
+  const QString name =
+      !feed->nameForDisplay().isEmpty() ? feed->nameForDisplay() : url.toDisplayString(QUrl::RemoveUserInfo);
   m_credentials = std::make_unique<ZPHCredentialsWindowController>(m_host);
   m_credentialsAreTheFinders = false;
   m_credentials->setMessage(quotedUsernameAndPasswordStringForMessageTextField(name));
@@ -207,7 +211,6 @@ void ZPHAuthenticationController::handleFeedChallengeEvent(const ZPHNotification
       if (answered != nullptr)
         answered->markAsNeedsToBeSaved();
     }
-    ZPHNotificationCenter::defaultCenter().post(ZPHFeedRefreshChallengeCredentialsReadyNotification, urlObject,
-                                                answer);
+    ZPHNotificationCenter::defaultCenter().post(ZPHFeedRefreshChallengeCredentialsReadyNotification, urlObject, answer);
   });
 }

@@ -10,7 +10,6 @@
 
 class QWidget;
 
-
 // The common part of the sheets that answer a question: the window (a
 // ZPHSheetDialog), opened window-modal on a window with open(), the
 // application's "a sheet runs" flag set while it runs and put back as it

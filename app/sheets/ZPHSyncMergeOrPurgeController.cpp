@@ -93,8 +93,9 @@ void ZPHSyncMergeOrPurgeController::merge()
   m_responseString = ZPHSyncMergeResponse;
   sheetWindow()->setWindowTitle(tr("Are you sure?"));
   m_messageTextField->setText(tr("Just to be clear:"));
-  m_commentaryTextField->setText(tr("Any data on this computer will be uploaded to the server, and any data on the "
-                                    "server will be downloaded to this computer."));
+  m_commentaryTextField->setText(
+      tr("Any data on this computer will be uploaded to the server, and any data on the "
+         "server will be downloaded to this computer."));
   m_leftButton->setText(tr("Woah! What was I thinking?"));
   m_rightButton->setText(tr("Yes, that\u2019s what I wanted"));
 }

@@ -129,8 +129,7 @@ void ZPHSyncServerCreationWindowController::createAccount()
   ZPHCredentialsResult credentials(m_usernameTextField->text(), m_passwordTextField->text(), false);
   credentials.setRepeatedPassword(m_repeatedPassedTextField->text());
   m_waitingForServer = true;
-  ZPHNotificationCenter::defaultCenter().post(ZPHSyncServiceAccountCreationRequested,
-                                              QVariant::fromValue(credentials));
+  ZPHNotificationCenter::defaultCenter().post(ZPHSyncServiceAccountCreationRequested, QVariant::fromValue(credentials));
 }
 
 void ZPHSyncServerCreationWindowController::accountCreationResponse(const QVariant& reply)

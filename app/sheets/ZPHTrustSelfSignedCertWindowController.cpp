@@ -87,7 +87,7 @@ QString ZPHTrustSelfSignedCertWindowController::finePrintForSummary(const QStrin
 }
 
 void ZPHTrustSelfSignedCertWindowController::setCertificateSummary(const QString& summary,
-                                                                  const QSslCertificate& certificate)
+                                                                   const QSslCertificate& certificate)
 {
   m_warningTextField->setText(warningTextForSummary(summary));
   m_finePrintTextField->setText(finePrintForSummary(summary));

@@ -74,11 +74,11 @@ void ZPHWelcomeImportViewController::completeImport(bool success, const QVariant
     window->hideProgressOverlayAnimated(true);
   setImportInProgress(false);
   const unsigned type = window != nullptr ? window->welcomeWindowType() : 0;
-  ZPHNotificationCenter::defaultCenter().post(
-      ZPHImportDidFinishNotification, QVariant::fromValue(static_cast<QObject*>(this)),
-      {{ZPHShouldShowBezelKey, type != 0 && success},
-       {ZPHImportedFeedsKey, importedFeeds},
-       {ZPHDuplicateFeedsKey, duplicateFeeds}});
+  ZPHNotificationCenter::defaultCenter().post(ZPHImportDidFinishNotification,
+                                              QVariant::fromValue(static_cast<QObject*>(this)),
+                                              {{ZPHShouldShowBezelKey, type != 0 && success},
+                                               {ZPHImportedFeedsKey, importedFeeds},
+                                               {ZPHDuplicateFeedsKey, duplicateFeeds}});
   if (window == nullptr)
     return;
   const QString text = success ? successText() : failureText();

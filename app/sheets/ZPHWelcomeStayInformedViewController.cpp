@@ -130,10 +130,7 @@ void ZPHWelcomeStayInformedViewController::setNoThanksButtonVisible(bool visible
   m_noThanksButton->setVisible(visible);
 }
 
-QString ZPHWelcomeStayInformedViewController::emailAddress() const
-{
-  return m_emailAddressTextField->text().trimmed();
-}
+QString ZPHWelcomeStayInformedViewController::emailAddress() const { return m_emailAddressTextField->text().trimmed(); }
 
 QString ZPHWelcomeStayInformedViewController::name() const { return m_nameTextField->text().trimmed(); }
 

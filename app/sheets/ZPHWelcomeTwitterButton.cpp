@@ -6,8 +6,9 @@ ZPHWelcomeTwitterButton::ZPHWelcomeTwitterButton(const QString& title, QWidget* 
 {
   setFlat(true);
   setCursor(Qt::PointingHandCursor);
-  setStyleSheet(QStringLiteral("QPushButton { color: white; border: none; background: transparent; "
-                               "text-decoration: underline; } QPushButton:pressed { color: #b3b3b3; }"));
+  setStyleSheet(
+      QStringLiteral("QPushButton { color: white; border: none; background: transparent; "
+                     "text-decoration: underline; } QPushButton:pressed { color: #b3b3b3; }"));
   auto* shadow = new QGraphicsDropShadowEffect(this);
   shadow->setColor(QColor(0, 0, 0, 153));
   shadow->setBlurRadius(3);

@@ -22,8 +22,8 @@ class ZPHWelcomeWindowProgressOverlayView;
 // The previous version's importer as the welcome window reaches it (the
 // application gives it; without it no import is possible).
 struct ZPHWelcomeImporter {
-  using Completion = std::function<void(const QVariantList& importedFeeds, const QVariantList& duplicateFeeds,
-                                        const ZPHError& error)>;
+  using Completion =
+      std::function<void(const QVariantList& importedFeeds, const QVariantList& duplicateFeeds, const ZPHError& error)>;
   // Whether the previous version's subscriptions are there to import.
   std::function<bool()> importIsCurrentlyPossible;
   // Imports them; the completion runs once, on the main thread.

@@ -27,14 +27,15 @@ ZPHWelcomeZephlin3ImportViewController::ZPHWelcomeZephlin3ImportViewController(
   big.setBold(true);
   heading->setFont(big);
   heading->setAlignment(Qt::AlignCenter);
-  auto* text = new ZPHWelcomeShadowTextField(
-      tr("Zephlin 4 can import the sites and folders you followed in Zephlin 3."), view);
+  auto* text =
+      new ZPHWelcomeShadowTextField(tr("Zephlin 4 can import the sites and folders you followed in Zephlin 3."), view);
   text->setAlignment(Qt::AlignCenter);
   m_shortcutsCheckBox = new QCheckBox(tr("Also use Zephlin 3 keyboard shortcuts"), view);
   m_shortcutsCheckBox->setObjectName(QStringLiteral("shortcutsCheckBox"));
   m_shortcutsCheckBox->setStyleSheet(QStringLiteral("QCheckBox { color: white; }"));
   m_shortcutsCheckBox->setChecked(shouldUseZPH3Shortcuts());
-  connect(m_shortcutsCheckBox, &QCheckBox::toggled, this, &ZPHWelcomeZephlin3ImportViewController::setShouldUseZPH3Shortcuts);
+  connect(m_shortcutsCheckBox, &QCheckBox::toggled, this,
+          &ZPHWelcomeZephlin3ImportViewController::setShouldUseZPH3Shortcuts);
   auto* indicator = new ZPHIndeterminateProgressIndicator(view);
   indicator->setObjectName(QStringLiteral("importingProgressIndicator"));
   indicator->setColor(Qt::white);
@@ -76,8 +77,9 @@ QString ZPHWelcomeZephlin3ImportViewController::successText() const
 
 QString ZPHWelcomeZephlin3ImportViewController::failureText() const
 {
-  return tr("Your sites failed to import successfully.\nIf you'd like, contact support by selecting \u201cSend "
-            "Feedback\u201d from the Help menu.");
+  return tr(
+      "Your sites failed to import successfully.\nIf you'd like, contact support by selecting \u201cSend "
+      "Feedback\u201d from the Help menu.");
 }
 
 QString ZPHWelcomeZephlin3ImportViewController::skippedText() const { return tr("Thanks for using Zephlin."); }
@@ -117,9 +119,9 @@ void ZPHWelcomeZephlin3ImportViewController::runImport()
       self->completeImport(false, imported, duplicates);
       return;
     }
-    auto* alert = new QMessageBox(QMessageBox::Critical, tr("Zephlin 3 Import"),
-                                  tr("There was a problem importing your sites from Zephlin 3."), QMessageBox::Ok,
-                                  parent);
+    auto* alert =
+        new QMessageBox(QMessageBox::Critical, tr("Zephlin 3 Import"),
+                        tr("There was a problem importing your sites from Zephlin 3."), QMessageBox::Ok, parent);
     alert->setTextFormat(Qt::PlainText);
     alert->setInformativeText(tr("Only some of the sites may have been transferred."));
     alert->setAttribute(Qt::WA_DeleteOnClose);

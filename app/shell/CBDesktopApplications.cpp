@@ -34,10 +34,9 @@ void CBDefaultApplicationForScheme(const QString& scheme, QObject* context,
     QTimer::singleShot(0, context, [done] { done({}); });
     return;
   }
-  ZPHDesktopEntries::queryDefaultApplication(QStringLiteral("x-scheme-handler/") + name, context,
-                                             [done](const QString& id) {
-                                               done(id.isEmpty() ? CBDesktopApplication() : CBDesktopApplicationWithID(id));
-                                             });
+  ZPHDesktopEntries::queryDefaultApplication(
+      QStringLiteral("x-scheme-handler/") + name, context,
+      [done](const QString& id) { done(id.isEmpty() ? CBDesktopApplication() : CBDesktopApplicationWithID(id)); });
 }
 
 void CBDefaultBrowser(QObject* context, std::function<void(const CBDesktopApplication&)> done)

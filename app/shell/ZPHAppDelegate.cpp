@@ -487,7 +487,8 @@ bool ZPHAppDelegate::zph_setupCoreData()
   // Menus, badge and windows: the questions of the core library get their
   // sheets on the main window once it exists.
   const ZPHSheetHost host{[this] { return static_cast<QWidget*>(mainWindow()); },
-                          [this] { return m_runningModalSheet; }, [this](bool running) { m_runningModalSheet = running; }};
+                          [this] { return m_runningModalSheet; },
+                          [this](bool running) { m_runningModalSheet = running; }};
   m_authenticationController = std::make_unique<ZPHAuthenticationController>(host);
   m_syncQuestionsController = std::make_unique<ZPHSyncQuestionsController>(host);
   // Kept here once it exists: the OPML backup controller (started here).

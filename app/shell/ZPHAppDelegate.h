@@ -7,8 +7,8 @@
 #include "foundation/ZPHCoreApplicationDelegate.h"
 #include "keys/ZPHUserInterfaceValidations.h"
 #include "platform/ZPHNotificationCenter.h"
-#include "shell/ZPHAlert.h"
 #include "sheets/ZPHWelcomeWindowController.h"
+#include "shell/ZPHAlert.h"
 
 #include <QtCore/QDateTime>
 #include <QtCore/QMutex>

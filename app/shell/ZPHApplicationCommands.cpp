@@ -7,7 +7,6 @@
 #include "common/ZPHShellLog.h"
 #include "feeds/refresh/ZPHRefreshController.h"
 #include "foundation/CBPrefs.h"
-#include "store/CBDataController.h"
 #include "mainwindow/ZPHMainWindowController.h"
 #include "mainwindow/ZPHMainWindowSplitView.h"
 #include "platform/ZPHUserDefaults.h"
@@ -19,6 +18,7 @@
 #include "shell/ZPHAppDelegate.h"
 #include "shell/ZPHFeedbackMailer.h"
 #include "sourcelist/ZPHSourceListViewController.h"
+#include "store/CBDataController.h"
 
 #include <QtCore/QPointer>
 #include <QtCore/QSaveFile>
@@ -33,18 +33,30 @@
 const QString ZPHSuppressDefaultAggregatorPromptKey = QStringLiteral("suppressDefaultAggregatorPrompt");
 
 const QStringList ZPHApplicationCommands::Selectors = {
-    QStringLiteral("terminate:"),           QStringLiteral("openPreferencesWindow:"),
-    QStringLiteral("showAboutWindow:"),     QStringLiteral("sendFeedback:"),
-    QStringLiteral("importFeedsFromZPH3:"), QStringLiteral("toggleHideReadSites:"),
-    QStringLiteral("toggleHideReadArticles:"), QStringLiteral("gotoAllUnread:"),
-    QStringLiteral("gotoToday:"),           QStringLiteral("gotoBookmarks:"),
-    QStringLiteral("gotoFavorites:"),       QStringLiteral("showReaderWindow:"),
-    QStringLiteral("sortByName:"),          QStringLiteral("sortByManualOrder:"),
-    QStringLiteral("sortByPublishDate:"),   QStringLiteral("sortByUnreadCount:"),
-    QStringLiteral("toggleSortInFolders:"), QStringLiteral("toggleFullScreen:"),
-    QStringLiteral("hideSourceList:"),      QStringLiteral("useStandardLayout:"),
-    QStringLiteral("useClassicLayout:"),    QStringLiteral("selectFind:"),
-    QStringLiteral("closeAllTabs:"),        QStringLiteral("exportTabs:"),
+    QStringLiteral("terminate:"),
+    QStringLiteral("openPreferencesWindow:"),
+    QStringLiteral("showAboutWindow:"),
+    QStringLiteral("sendFeedback:"),
+    QStringLiteral("importFeedsFromZPH3:"),
+    QStringLiteral("toggleHideReadSites:"),
+    QStringLiteral("toggleHideReadArticles:"),
+    QStringLiteral("gotoAllUnread:"),
+    QStringLiteral("gotoToday:"),
+    QStringLiteral("gotoBookmarks:"),
+    QStringLiteral("gotoFavorites:"),
+    QStringLiteral("showReaderWindow:"),
+    QStringLiteral("sortByName:"),
+    QStringLiteral("sortByManualOrder:"),
+    QStringLiteral("sortByPublishDate:"),
+    QStringLiteral("sortByUnreadCount:"),
+    QStringLiteral("toggleSortInFolders:"),
+    QStringLiteral("toggleFullScreen:"),
+    QStringLiteral("hideSourceList:"),
+    QStringLiteral("useStandardLayout:"),
+    QStringLiteral("useClassicLayout:"),
+    QStringLiteral("selectFind:"),
+    QStringLiteral("closeAllTabs:"),
+    QStringLiteral("exportTabs:"),
     QStringLiteral("toggleShowThumbnailsInTabs:"),
 };
 
@@ -210,7 +222,10 @@ void ZPHApplicationCommands::openPreferencesWindow()
   }
 }
 
-void ZPHApplicationCommands::showAboutWindow() { FRNHAboutWindowController::sharedAboutWindowController()->showWindow(); }
+void ZPHApplicationCommands::showAboutWindow()
+{
+  FRNHAboutWindowController::sharedAboutWindowController()->showWindow();
+}
 
 void ZPHApplicationCommands::sendFeedback()
 {
@@ -530,8 +545,9 @@ void ZPHApplicationCommands::runDefaultAggregatorSheet()
   box->setIcon(QMessageBox::Information);
   box->setTextFormat(Qt::PlainText);
   box->setText(tr("Set Zephlin as your default newsreader?"));
-  box->setInformativeText(tr("When you click on a site\u2019s news feed link in your browser, it will send the link "
-                             "to Zephlin so you can add it to your sites."));
+  box->setInformativeText(
+      tr("When you click on a site\u2019s news feed link in your browser, it will send the link "
+         "to Zephlin so you can add it to your sites."));
   QPushButton* set = box->addButton(tr("Set as Default"), QMessageBox::AcceptRole);
   box->addButton(tr("Don\u2019t Set"), QMessageBox::RejectRole);
   box->setDefaultButton(set);

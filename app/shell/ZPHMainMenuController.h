@@ -39,7 +39,7 @@ public:
 
   struct Item {
     QString title;
-    QString selector;      // empty: a separator (or a submenu)
+    QString selector;  // empty: a separator (or a submenu)
     QList<Item> submenu;
     bool isSeparator() const { return selector.isEmpty() && submenu.isEmpty(); }
   };

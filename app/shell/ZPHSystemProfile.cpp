@@ -67,8 +67,8 @@ QVariantMap ZPHSystemProfile::buildSystemProfileDictionary(const Sources& source
   if (sources.cpuArchitecture) {
     const QString architecture = sources.cpuArchitecture();
     if (!architecture.isEmpty())
-      put(QStringLiteral("cpu64bit"), architecture.contains(QLatin1String("64")) ? QStringLiteral("1")
-                                                                                 : QStringLiteral("0"));
+      put(QStringLiteral("cpu64bit"),
+          architecture.contains(QLatin1String("64")) ? QStringLiteral("1") : QStringLiteral("0"));
   }
   if (sources.readFile) {
     const QString vendor = firstLine(sources.readFile(QStringLiteral("/sys/class/dmi/id/sys_vendor")));

@@ -28,8 +28,8 @@ QList<ZPHFontSizeSegmentedControl::Divider> ZPHFontSizeSegmentedControl::divider
   for (int i = 0; i < segmentCount(); ++i) {
     const QRectF rect = rectForSegment(i);
     const qreal x = std::round(rect.x() + rect.width()) + 0.5;
-    const bool full =
-        m_hardDividers.contains(i) || isHighlightedForSegment(i) || (i + 1 < segmentCount() && isHighlightedForSegment(i + 1));
+    const bool full = m_hardDividers.contains(i) || isHighlightedForSegment(i) ||
+                      (i + 1 < segmentCount() && isHighlightedForSegment(i + 1));
     const qreal bottom = std::round(rect.y() + rect.height());
     const qreal top = std::round(rect.y());
     if (full)

@@ -7,9 +7,9 @@
 
 #include <QtCore/QObject>
 
-#include <memory>
 #include <QtCore/QPointer>
 #include <QtCore/QStringList>
+#include <memory>
 
 #include <vector>
 

@@ -5,6 +5,7 @@
 #include "common/ZPHDesktopEntries.h"
 #include "preferences/ZPHPreferencesGeneralViewController.h"
 #include "support/ZPHTestSupport.h"
+#include "support/ZPHTestXdgFolders.h"
 
 #include <QtCore/QDir>
 #include <QtCore/QStandardPaths>
@@ -15,53 +16,7 @@
 
 namespace {
 
-// Points the XDG data and configuration folders at folders of the test's
-// own while it lives.
-class XdgFolders {
-public:
-  XdgFolders()
-  {
-    for (const char* name : {"XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS"})
-      m_saved.append({name, qgetenv(name)});
-    qputenv("XDG_DATA_HOME", home().toUtf8());
-    qputenv("XDG_DATA_DIRS", system().toUtf8());
-    qputenv("XDG_CONFIG_HOME", m_root.filePath(QStringLiteral("config")).toUtf8());
-    qputenv("XDG_CONFIG_DIRS", m_root.filePath(QStringLiteral("config-dirs")).toUtf8());
-    QDir().mkpath(home() + QStringLiteral("/applications"));
-    QDir().mkpath(system() + QStringLiteral("/applications"));
-    QDir().mkpath(m_root.filePath(QStringLiteral("config")));
-  }
-  ~XdgFolders()
-  {
-    for (const auto& [name, value] : m_saved) {
-      if (value.isNull())
-        qunsetenv(name);
-      else
-        qputenv(name, value);
-    }
-  }
-  QString home() const { return m_root.filePath(QStringLiteral("home-data")); }
-  QString system() const { return m_root.filePath(QStringLiteral("system-data")); }
-
-  // A desktop entry in one of the two data folders.
-  void entry(const QString& folder, const QString& file, const QString& body) const
-  {
-    const QString path = folder + QStringLiteral("/applications/") + file;
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile out(path);
-    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-    out.write(("[Desktop Entry]\nType=Application\n" + body).toUtf8());
-  }
-  void reader(const QString& folder, const QString& file, const QString& name) const
-  {
-    entry(folder, file,
-          QStringLiteral("Name=%1\nExec=/bin/true %u\nMimeType=text/html;x-scheme-handler/feed;\n").arg(name));
-  }
-
-private:
-  ZPHTestTempDir m_root;
-  QList<std::pair<const char*, QByteArray>> m_saved;
-};
+using XdgFolders = ZPHTestXdgFolders;
 
 QStringList ids(const QList<ZPHPreferencesGeneralViewController::FeedReader>& readers)
 {
@@ -91,8 +46,8 @@ TEST(DefaultFeedReader, ReadersInFolderOrderThenByNameWithoutTheBrokenOnes)
 
   const QList<ZPHPreferencesGeneralViewController::FeedReader> readers =
       ZPHPreferencesGeneralViewController::allFeedReaders();
-  EXPECT_EQ(ids(readers), (QStringList{"a-reader.desktop", "b-reader.desktop", "c-reader.desktop",
-                                       "vendor-sub.desktop"}));
+  EXPECT_EQ(ids(readers),
+            (QStringList{"a-reader.desktop", "b-reader.desktop", "c-reader.desktop", "vendor-sub.desktop"}));
   ASSERT_FALSE(readers.isEmpty());
   EXPECT_EQ(readers.first().appTitle, QStringLiteral("A Reader"));
 
@@ -104,8 +59,7 @@ TEST(DefaultFeedReader, ReadersInFolderOrderThenByNameWithoutTheBrokenOnes)
                          ZPHDesktopEntries::ownDesktopFileID(), "vendor-sub.desktop"}));
   // Installed without listing them, it comes first.
   xdg.entry(xdg.system(), ZPHDesktopEntries::ownDesktopFileID(), QStringLiteral("Name=Zephlin\nExec=/bin/true\n"));
-  EXPECT_EQ(ids(ZPHPreferencesGeneralViewController::allFeedReaders()).first(),
-            ZPHDesktopEntries::ownDesktopFileID());
+  EXPECT_EQ(ids(ZPHPreferencesGeneralViewController::allFeedReaders()).first(), ZPHDesktopEntries::ownDesktopFileID());
 }
 
 TEST(DefaultFeedReader, SetAsDefaultMakesXdgMimeAnswerZephlin)

@@ -38,10 +38,10 @@ class PreferencesWindowTest : public ::testing::Test {
 protected:
   void SetUp() override
   {
-    for (const QString& key : {FRNHPreferencesWindowSelectedIdentifier, ZPHContentLayoutMode,
-                               ZPHNumberOfLinesInArticleListPreviewsKey, ZPHShowPicturesInArticleListDefaultsKey,
-                               ZPHPluginsEnabled, ZPHKeyMapSetName, ZPHUnreadCountSelection,
-                               ZPHAllUnreadFeedsSelection, ZPHTodayFeedSelection})
+    for (const QString& key :
+         {FRNHPreferencesWindowSelectedIdentifier, ZPHContentLayoutMode, ZPHNumberOfLinesInArticleListPreviewsKey,
+          ZPHShowPicturesInArticleListDefaultsKey, ZPHPluginsEnabled, ZPHKeyMapSetName, ZPHUnreadCountSelection,
+          ZPHAllUnreadFeedsSelection, ZPHTodayFeedSelection})
       defaults().removeObject(key);
     ZPHPreferenceWindowController::registerDefaults();
     // What the application and the accounts register.

@@ -21,7 +21,7 @@
 
 namespace {
 
-const QStringList MacFamilies = {"Avenir",   "Bitter",          "Georgia",        "Gill Sans",
+const QStringList MacFamilies = {"Avenir",    "Bitter",         "Georgia",  "Gill Sans",
                                  "Helvetica", "Helvetica Neue", "Palatino", "Times New Roman"};
 
 ZPHFontSelector::FamilyInstalled installed(QStringList families)
@@ -48,12 +48,15 @@ TEST(FontSelector, OneButtonPerInstalledFontStackedEvery26Points)
   QStringList oneHelvetica = MacFamilies;
   oneHelvetica.removeAll(QStringLiteral("Helvetica Neue"));
   const QList<Case> cases = {
-      {"every font", MacFamilies,
+      {"every font",
+       MacFamilies,
        {"Avenir", "Bitter", "Georgia", "Gill Sans", "Helvetica", "Palatino", "Times New Roman"}},
       {"no Bitter", withoutBitter, {"Avenir", "Georgia", "Gill Sans", "Helvetica", "Palatino", "Times New Roman"}},
-      {"Helvetica without Neue: no Helvetica button", oneHelvetica,
+      {"Helvetica without Neue: no Helvetica button",
+       oneHelvetica,
        {"Avenir", "Bitter", "Georgia", "Gill Sans", "Palatino", "Times New Roman"}},
-      {"a Linux desktop", {"DejaVu Serif", "DejaVu Sans", "Liberation Serif"},
+      {"a Linux desktop",
+       {"DejaVu Serif", "DejaVu Sans", "Liberation Serif"},
        {"DejaVu Serif", "DejaVu Sans", "Liberation Serif"}},
       {"no font at all", {}, {}},
   };
@@ -128,8 +131,8 @@ protected:
   {
     ZPHRegisterThemes();
     defaults().setInteger(ZPHSubthemeStyleIndexKey, 0);
-    style = std::make_unique<ZPHStyleSheetController>(defaults(), [](const QString&) { return true; }, 1.0,
-                                                      folder.filePath(QStringLiteral("themes")));
+    style = std::make_unique<ZPHStyleSheetController>(
+        defaults(), [](const QString&) { return true; }, 1.0, folder.filePath(QStringLiteral("themes")));
     style->setDefaultFontSize(16);
   }
   void TearDown() override { defaults().removeObject(ZPHSubthemeStyleIndexKey); }
@@ -170,14 +173,25 @@ TEST_F(StylePopoverTest, ModesAndTheSizeSegments)
     bool control;
   };
   const QList<Case> cases = {
-      {"an article shown", 1, false, 16, {"makeMarginsNarrower:", "makeMarginsWider:"}, true,
-       {true, true, true, true}, true},
+      {"an article shown",
+       1,
+       false,
+       16,
+       {"makeMarginsNarrower:", "makeMarginsWider:"},
+       true,
+       {true, true, true, true},
+       true},
       {"nothing adjustable", 0, false, 16, {}, false, {false, false, true, true}, false},
       {"the largest size", 1, false, 30, {"makeMarginsWider:"}, true, {false, true, true, false}, true},
       {"the smallest size", 1, false, 9, {"makeMarginsNarrower:"}, true, {true, false, false, true}, true},
-      {"a browser tab: its own zoom", 0, true, 16,
-       {"zph_makeTextSmaller:", "makeMarginsNarrower:", "makeMarginsWider:"}, false,
-       {false, false, true, false}, true},
+      {"a browser tab: its own zoom",
+       0,
+       true,
+       16,
+       {"zph_makeTextSmaller:", "makeMarginsNarrower:", "makeMarginsWider:"},
+       false,
+       {false, false, true, false},
+       true},
       {"a browser tab that can't zoom", 1, true, 16, {}, true, {false, false, false, false}, false},
   };
   for (const Case& test : cases) {

@@ -122,8 +122,8 @@ TEST_F(AuthenticationSheetsTest, ARefreshsLoginIsAskedOnTheWindowAndKeptOnTheFee
   EXPECT_FALSE(app.delegate->runningModalSheet());
 
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return authorizedRequests(QStringLiteral("/members.xml")) > 0; }, 30000));
-  ASSERT_TRUE(ZPHTestWaitUntil([&] { return feed->lastFeedRefreshError().isNull() && feed->unreadCount() == 2; },
-                               30000));
+  ASSERT_TRUE(
+      ZPHTestWaitUntil([&] { return feed->lastFeedRefreshError().isNull() && feed->unreadCount() == 2; }, 30000));
   EXPECT_EQ(feed->username(), QString::fromLatin1(User));
   EXPECT_EQ(feed->password(), QString::fromLatin1(Password));
 }
@@ -207,7 +207,8 @@ TEST_F(AuthenticationSheetsTest, CertificateQuestionsComeOneAtATimeAndQuittingAn
   const auto ask = [](const QString& token) {
     ZPHNotificationCenter::defaultCenter().post(
         ZPHFeedFinderShouldAuthenticateSelfSignedCertNotification, token,
-        {{ZPHFeedFinderAuthenticationTokenKey, token}, {ZPHFeedFinderSelfSignedCertSummaryKey, QStringLiteral("<i>host</i>")}});
+        {{ZPHFeedFinderAuthenticationTokenKey, token},
+         {ZPHFeedFinderSelfSignedCertSummaryKey, QStringLiteral("<i>host</i>")}});
   };
   ask(QStringLiteral("one"));
   ZPHTrustSelfSignedCertWindowController* sheet = authentication->currentTrustWindowController();

@@ -5,8 +5,8 @@
 #include "support/ZPHTestHTTPServer.h"
 #include "support/ZPHTestSupport.h"
 
-#include <QtCore/QJsonDocument>
 #include <QtCore/QJsonArray>
+#include <QtCore/QJsonDocument>
 #include <QtCore/QJsonObject>
 #include <QtNetwork/QNetworkRequest>
 

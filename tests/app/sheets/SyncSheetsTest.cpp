@@ -19,8 +19,8 @@
 #include <QtCore/QJsonDocument>
 #include <QtTest/QTest>
 #include <QtWidgets/QLabel>
-#include <QtWidgets/QMainWindow>
 #include <QtWidgets/QLineEdit>
+#include <QtWidgets/QMainWindow>
 #include <QtWidgets/QPushButton>
 
 namespace {

@@ -202,9 +202,9 @@ TEST_F(WelcomeWindowTest, AFailedImportIsShownThenTheFirstRunMovesOnWithTheFailu
   alert->accept();
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return controller->currentState() == 3; }));
   ASSERT_TRUE(slideEnds(*controller));
-  EXPECT_EQ(qobject_cast<ZPHWelcomeStayInformedViewController*>(controller->currentViewController())
-                ->detailStringValue(),
-            failure);
+  EXPECT_EQ(
+      qobject_cast<ZPHWelcomeStayInformedViewController*>(controller->currentViewController())->detailStringValue(),
+      failure);
 }
 
 TEST_F(WelcomeWindowTest, SigningUpStoresYesOnlyWhenTheServiceAgrees)
@@ -271,10 +271,7 @@ protected:
   }
   void TearDown() override { app.stop(); }
 
-  ZPHWelcomeWindowController* welcome() const
-  {
-    return app.delegate->applicationCommands()->welcomeWindowController();
-  }
+  ZPHWelcomeWindowController* welcome() const { return app.delegate->applicationCommands()->welcomeWindowController(); }
 
   ZPHTestTempDir dir;
   AppHarness app{dir.filePath(QStringLiteral("data"))};
