@@ -9,8 +9,8 @@
 
 #include <QtCore/QPointer>
 #include <QtCore/QStringList>
-#include <memory>
 
+#include <memory>
 #include <vector>
 
 class CBRefreshToolbarButton;
