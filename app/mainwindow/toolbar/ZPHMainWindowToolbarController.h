@@ -6,7 +6,6 @@
 #include "platform/ZPHNotificationCenter.h"
 
 #include <QtCore/QObject>
-
 #include <QtCore/QPointer>
 #include <QtCore/QStringList>
 
