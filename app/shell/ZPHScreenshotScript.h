@@ -45,6 +45,18 @@ class ZPHAppDelegate;
 //                 its status item) or "during" (while a second refresh
 //                 shows "Refreshing Sites…")
 //   "bezel":      {"text": "Sites Added", "image": "BezelNotificationSitesAdded"}
+//   Menus, badge and windows, each shown as a copy over the window:
+//   "titleBar":   true                 the window's title ("Zephlin (12)")
+//                                      drawn above its menu bar
+//   "siteMenu":   true                 the Site menu, for the selection
+//   "stylePopover": true               the style popover under Style
+//   "preferences": "General" or "Reading"   the preferences on that pane
+//   "credentialsSheet": "/feed/1.xml"  the login sheet a refresh of that
+//                                      feed asks with
+//   "mergeOrPurge": true               the first sync's question
+//   "welcome":    true                 the welcome window (a first run)
+//   "about":      true                 the About window; "agreement": true
+//                                      with the license agreement over it
 //
 // The picture is taken when everything asked for is on screen, or after 90
 // seconds whatever the state. Main thread only.
@@ -80,6 +92,8 @@ private:
   // The source list's menus, its removal box and renaming, and the
   // toolbar's customisation sheet.
   void commandSteps();
+  // Menus, badge and windows: their menus, popover, sheets and windows.
+  void menusAndWindowsSteps();
 
   QJsonObject m_state;
   ZPHAppDelegate* m_delegate = nullptr;
