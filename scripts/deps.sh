@@ -4,7 +4,9 @@
 # nothing prompts. dbus-daemon (dbus-run-session) and gnome-keyring let the
 # password-store tests talk to a real secret service in a private session;
 # desktop-file-utils checks the desktop entry and appstream the AppStream
-# data; xdg-utils answers which application handles an address.
+# data; xdg-utils answers which application handles an address (and sets
+# the default feed reader). xvfb, openbox and xdotool run the program on a
+# display of its own to try it by hand.
 set -euo pipefail
 
 PACKAGES=(
@@ -35,6 +37,9 @@ PACKAGES=(
   desktop-file-utils
   appstream
   xdg-utils
+  xvfb
+  openbox
+  xdotool
   "$@"
 )
 
