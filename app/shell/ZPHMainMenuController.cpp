@@ -124,6 +124,8 @@ ZPHMainMenuController::ZPHMainMenuController(ZPHAppDelegate* delegate, ZPHMainWi
 {
   m_menuBar = new QMenuBar();
   m_menuBar->setObjectName(QStringLiteral("ZPHMainMenuBar"));
+  if (m_mainWindowController != nullptr && m_mainWindowController->isWindowLoaded())
+    m_mainWindowController->window()->installEventFilter(this);
   for (const Menu& data : menuBarData()) {
     QMenu* menu = m_menuBar->addMenu(data.title);
     menu->setObjectName(data.objectName);
@@ -190,8 +192,34 @@ void ZPHMainMenuController::addItems(QMenu* menu, const QList<Item>& items)
 
 bool ZPHMainMenuController::ownedByApplicationOrWindow(const QString& selector) const
 {
-  return m_delegate->commandAction(selector) != nullptr ||
-         (m_mainWindowController != nullptr && m_mainWindowController->commandAction(selector) != nullptr);
+  if (m_delegate->commandAction(selector) != nullptr)
+    return true;
+  if (m_mainWindowController == nullptr)
+    return false;
+  if (m_mainWindowController->commandAction(selector) != nullptr)
+    return true;
+  // An action of the window's own with that name holds the key.
+  if (m_mainWindowController->isWindowLoaded())
+    for (QAction* action : m_mainWindowController->window()->actions())
+      if (action->objectName() == selector)
+        return true;
+  return false;
+}
+
+void ZPHMainMenuController::updateKeyCarriers()
+{
+  for (QAction* item : std::as_const(m_keyCarryingItems)) {
+    // Only one action in the window may hold a key; another owner takes it.
+    item->setShortcutContext(ownedByApplicationOrWindow(item->objectName()) ? Qt::WidgetShortcut
+                                                                           : Qt::WindowShortcut);
+  }
+}
+
+bool ZPHMainMenuController::eventFilter(QObject* watched, QEvent* event)
+{
+  if (event->type() == QEvent::ActionAdded)
+    QMetaObject::invokeMethod(this, &ZPHMainMenuController::updateKeyCarriers, Qt::QueuedConnection);
+  return QObject::eventFilter(watched, event);
 }
 
 QMenu* ZPHMainMenuController::menuNamed(const QString& objectName) const
@@ -206,6 +234,7 @@ QAction* ZPHMainMenuController::itemForSelector(const QString& selector) const
 
 QList<QAction*> ZPHMainMenuController::keyCarryingItems() const { return m_keyCarryingItems; }
 
+
 QAction* ZPHMainMenuController::commandForSelector(const QString& selector) const
 {
   if (m_mainWindowController == nullptr)
@@ -216,6 +245,7 @@ QAction* ZPHMainMenuController::commandForSelector(const QString& selector) cons
 
 void ZPHMainMenuController::validateMenu(QMenu* menu)
 {
+  updateKeyCarriers();
   for (QAction* action : menu->actions()) {
     const QString selector = action->objectName();
     if (action->isSeparator() || action->menu() != nullptr || selector.isEmpty() ||

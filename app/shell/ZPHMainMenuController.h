@@ -70,8 +70,17 @@ public:
   void validateMenu(QMenu* menu);
   void updateSiteMenu();
   void updateShareMenu();
+  // An item carries its key only while no command of the application, the
+  // window's controller or the window itself owns its selector; once one
+  // does (a command added later), the item only shows the key. Run as
+  // actions are added to the window and as menus open.
+  void updateKeyCarriers();
+
   // Fills the Share menu as it opens; without it the menu says it is empty.
   void setShareMenuFiller(std::function<void(QMenu*)> filler) { m_shareMenuFiller = std::move(filler); }
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
   void addItems(QMenu* menu, const QList<Item>& items);

@@ -5,6 +5,7 @@
 
 #include "app/shell/AppHarness.h"
 #include "feeds/refresh/ZPHRefreshFeedOperation.h"
+#include "platform/CBOperationController.h"
 #include "foundation/CBMimeTypes.h"
 #include "sheets/ZPHAuthenticationController.h"
 #include "sheets/ZPHCredentialsWindowController.h"
@@ -151,6 +152,11 @@ TEST_F(AuthenticationSheetsTest, CancellingKeepsTheStoredNameAndAFeedNobodyHasIs
   EXPECT_FALSE(answers[0].userInfo.contains(ZPHAuthenticationPasswordKey));
   EXPECT_EQ(feed->username(), QStringLiteral("stored-name"));
   EXPECT_EQ(authorizedRequests(QStringLiteral("/members.xml")), 0);
+  // The refresh ends with the login still missing.
+  ASSERT_TRUE(ZPHTestWaitUntil(
+      [&] { return app.delegate->refreshController()->refreshOperationController()->numberOfOperations() == 0; },
+      30000));
+  EXPECT_EQ(feed->lastFeedRefreshError().code(), ZPHRefreshFeedOperationErrorLoginRequired);
 
   // A question about a feed no account has: cancelled, at once, carrying
   // the question's token.
@@ -195,6 +201,29 @@ TEST_F(AuthenticationSheetsTest, OfTwoSearchesAtOnceOnlyTheFirstGetsThePassword)
   for (const ZPHTestHTTPRequest& request : server.requests())
     if (request.path == cancelledPath)
       EXPECT_TRUE(request.header("Authorization").isEmpty());
+}
+
+TEST_F(AuthenticationSheetsTest, ALoginAskedByTheAddSiteSearchGoesOverTheAddSiteSheet)
+{
+  // The Add Site window, a sheet on the main window.
+  auto* addSite = new QDialog();
+  addSite->setAttribute(Qt::WA_DeleteOnClose);
+  ASSERT_TRUE(app.delegate->runModalSheet(addSite, {}));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return addSite->isVisible(); }));
+  Search search;
+  search.start(server.url(QStringLiteral("/a.xml")));
+  ZPHCredentialsWindowController* sheet = waitForSheet();
+  ASSERT_NE(sheet, nullptr);
+  EXPECT_EQ(sheet->sheetWindow()->parentWidget(), addSite);
+  // Stopping the search (the Add Site window's Stop) answers it as
+  // cancelled.
+  authentication->cancelCurrentCredentialsRequest();
+  EXPECT_EQ(authentication->credentialsSheet(), nullptr);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return search.calls == 1; }, 30000));
+  EXPECT_FALSE(search.error.isNull());
+  // The Add Site sheet still runs.
+  EXPECT_TRUE(app.delegate->runningModalSheet());
+  addSite->close();
 }
 
 TEST_F(AuthenticationSheetsTest, CertificateQuestionsComeOneAtATimeAndQuittingAnswersAnOpenOne)

@@ -158,6 +158,21 @@ TEST_F(MenusAndCommandsTest, KeysRunTheirCommandsThroughTheChain)
     if (menu->actions().contains(item(QStringLiteral("goBack:"))))
       Q_EMIT menu->aboutToHide();
   EXPECT_TRUE(item(QStringLiteral("goBack:"))->isEnabled());
+
+  // A command of the window that comes later with the key (as the tabs'
+  // will): it holds the key, the item only shows it, and the key runs it
+  // once.
+  int forward = 0;
+  auto* goForward = new QAction(window);
+  goForward->setObjectName(QStringLiteral("goForward:"));
+  goForward->setShortcut(item(QStringLiteral("goForward:"))->shortcut());
+  QObject::connect(goForward, &QAction::triggered, [&] { ++forward; });
+  window->addAction(goForward);
+  ASSERT_TRUE(ZPHTestWaitUntil(
+      [&] { return item(QStringLiteral("goForward:"))->shortcutContext() == Qt::WidgetShortcut; }));
+  QTest::keyClick(window->windowHandle(), Qt::Key_BracketRight, Qt::ControlModifier);
+  EXPECT_EQ(forward, 1);
+  delete goForward;
 }
 
 TEST_F(MenusAndCommandsTest, ItemsFollowTheirCommandsAndTheViewMenuSwitchesTheLayout)
