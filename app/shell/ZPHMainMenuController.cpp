@@ -210,8 +210,7 @@ void ZPHMainMenuController::updateKeyCarriers()
 {
   for (QAction* item : std::as_const(m_keyCarryingItems)) {
     // Only one action in the window may hold a key; another owner takes it.
-    item->setShortcutContext(ownedByApplicationOrWindow(item->objectName()) ? Qt::WidgetShortcut
-                                                                           : Qt::WindowShortcut);
+    item->setShortcutContext(ownedByApplicationOrWindow(item->objectName()) ? Qt::WidgetShortcut : Qt::WindowShortcut);
   }
 }
 
@@ -233,7 +232,6 @@ QAction* ZPHMainMenuController::itemForSelector(const QString& selector) const
 }
 
 QList<QAction*> ZPHMainMenuController::keyCarryingItems() const { return m_keyCarryingItems; }
-
 
 QAction* ZPHMainMenuController::commandForSelector(const QString& selector) const
 {

@@ -71,7 +71,6 @@
 #include <QtWidgets/QMenuBar>
 #include <QtWidgets/QMessageBox>
 #include <QtWidgets/QToolBar>
-#include <QtWidgets/QVBoxLayout>
 
 namespace {
 
@@ -648,28 +647,20 @@ void ZPHScreenshotScript::menusAndWindowsSteps()
   };
 
   if (m_state.value(QStringLiteral("titleBar")).toBool()) {
-    addStep([] { return true; },
+    addStep([waited] { return waited(300); },
             [window] {
+              // The window as the desktop frames it: its title ("Zephlin
+              // (12)") over it, the picture made to fit.
               QMainWindow* main = window->window();
-              // The title over the menu bar, as the desktop's frame shows it.
-              auto* top = new QWidget(main);
-              auto* layout = new QVBoxLayout(top);
-              layout->setContentsMargins(0, 0, 0, 0);
-              layout->setSpacing(0);
-              auto* title = new QLabel(top);
-              title->setObjectName(QStringLiteral("ZPHScreenshotTitleBar"));
-              title->setAlignment(Qt::AlignCenter);
-              title->setMinimumHeight(26);
-              title->setStyleSheet(
-                  QStringLiteral("background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #e8e8e8, "
-                                 "stop:1 #d0d0d0); color: #3c3c3c; font-weight: bold;"));
-              QMenuBar* bar = main->menuBar();
-              layout->addWidget(title);
-              layout->addWidget(bar);
-              main->setMenuWidget(top);
-              const auto follow = [title, main] { title->setText(main->windowTitle()); };
-              follow();
-              QObject::connect(main, &QWidget::windowTitleChanged, title, follow);
+              const QPixmap framed = pictureWithTitleBar(main);
+              auto* copy = new QLabel(main);
+              copy->setObjectName(QStringLiteral("ZPHScreenshotCopy"));
+              copy->setPixmap(framed.scaled(main->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+              copy->setGeometry(main->rect());
+              copy->setAlignment(Qt::AlignCenter);
+              copy->setAutoFillBackground(true);
+              copy->show();
+              copy->raise();
             });
   }
   if (m_state.value(QStringLiteral("siteMenu")).toBool()) {

@@ -5,8 +5,8 @@
 
 #include "app/shell/AppHarness.h"
 #include "feeds/refresh/ZPHRefreshFeedOperation.h"
-#include "platform/CBOperationController.h"
 #include "foundation/CBMimeTypes.h"
+#include "platform/CBOperationController.h"
 #include "sheets/ZPHAuthenticationController.h"
 #include "sheets/ZPHCredentialsWindowController.h"
 #include "sheets/ZPHTrustSelfSignedCertWindowController.h"

@@ -168,8 +168,8 @@ TEST_F(MenusAndCommandsTest, KeysRunTheirCommandsThroughTheChain)
   goForward->setShortcut(item(QStringLiteral("goForward:"))->shortcut());
   QObject::connect(goForward, &QAction::triggered, [&] { ++forward; });
   window->addAction(goForward);
-  ASSERT_TRUE(ZPHTestWaitUntil(
-      [&] { return item(QStringLiteral("goForward:"))->shortcutContext() == Qt::WidgetShortcut; }));
+  ASSERT_TRUE(
+      ZPHTestWaitUntil([&] { return item(QStringLiteral("goForward:"))->shortcutContext() == Qt::WidgetShortcut; }));
   QTest::keyClick(window->windowHandle(), Qt::Key_BracketRight, Qt::ControlModifier);
   EXPECT_EQ(forward, 1);
   delete goForward;
