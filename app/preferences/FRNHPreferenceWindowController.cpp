@@ -1,5 +1,6 @@
 #include "preferences/FRNHPreferenceWindowController.h"
 
+#include "kit/CBViewExtras.h"
 #include "platform/ZPHUserDefaults.h"
 #include "preferences/FRNHPreferenceViewController.h"
 #include "preferences/FRNHPreferenceWindowImageOverlayView.h"
@@ -10,7 +11,6 @@
 #include <QtGui/QAction>
 #include <QtGui/QActionGroup>
 #include <QtGui/QGuiApplication>
-#include <QtGui/QScreen>
 #include <QtWidgets/QMainWindow>
 #include <QtWidgets/QToolBar>
 
@@ -71,17 +71,9 @@ QStringList FRNHPreferenceWindowController::identifiers() const
 
 void FRNHPreferenceWindowController::showWindow()
 {
-  if (!m_window->isVisible()) {
+  if (!m_window->isVisible())
     reloadViewControllers();
-    if (QScreen* screen = m_window->screen() != nullptr ? m_window->screen() : QGuiApplication::primaryScreen()) {
-      QRect frame = m_window->frameGeometry();
-      frame.moveCenter(screen->availableGeometry().center());
-      m_window->move(frame.topLeft());
-    }
-  }
-  m_window->show();
-  m_window->raise();
-  m_window->activateWindow();
+  cb_showWindowCentered(m_window.get());
 }
 
 void FRNHPreferenceWindowController::reloadViewControllers()

@@ -2,6 +2,7 @@
 
 #include "common/ZPHBuildInfo.h"
 #include "common/ZPHShellLog.h"
+#include "kit/CBViewExtras.h"
 #include "sheets/FRNHAboutWindowContentView.h"
 #include "sheets/FRNHLicenseAgreementWindowController.h"
 
@@ -10,11 +11,9 @@
 #include <QtCore/QTemporaryDir>
 #include <QtGui/QDesktopServices>
 #include <QtGui/QFontMetricsF>
-#include <QtGui/QGuiApplication>
 #include <QtGui/QPageLayout>
 #include <QtGui/QPageSize>
 #include <QtGui/QPdfWriter>
-#include <QtGui/QScreen>
 #include <QtGui/QTextDocument>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QLabel>
@@ -175,19 +174,7 @@ void FRNHAboutWindowController::placeButtons()
   m_acknowledgementsButton->setGeometry(acknowledgementsButtonFrame(WindowWidth, WindowHeight, agreementShown));
 }
 
-void FRNHAboutWindowController::showWindow()
-{
-  if (!m_window->isVisible()) {
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-      QRect frame = m_window->frameGeometry();
-      frame.moveCenter(screen->availableGeometry().center());
-      m_window->move(frame.topLeft());
-    }
-  }
-  m_window->show();
-  m_window->raise();
-  m_window->activateWindow();
-}
+void FRNHAboutWindowController::showWindow() { cb_showWindowCentered(m_window); }
 
 QString FRNHAboutWindowController::showAcknowledgements()
 {

@@ -7,7 +7,6 @@
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QLineEdit>
 #include <QtWidgets/QPushButton>
-#include <QtWidgets/QStyle>
 #include <QtWidgets/QVBoxLayout>
 
 ZPHCredentialsWindowController::ZPHCredentialsWindowController(ZPHSheetHost host, QObject* parent)
@@ -17,15 +16,7 @@ ZPHCredentialsWindowController::ZPHCredentialsWindowController(ZPHSheetHost host
   window->setObjectName(QStringLiteral("Credentials"));
   window->setWindowTitle(tr("Log In"));
 
-  auto* layout = new QHBoxLayout(window);
-  layout->setContentsMargins(20, 20, 20, 16);
-  layout->setSpacing(16);
-  auto* image = new QLabel(window);
-  image->setPixmap(window->style()->standardIcon(QStyle::SP_MessageBoxQuestion).pixmap(48, 48));
-  image->setAlignment(Qt::AlignTop);
-  layout->addWidget(image);
-
-  auto* column = new QVBoxLayout();
+  QVBoxLayout* column = window->setQuestionLayout(QStyle::SP_MessageBoxQuestion);
   column->setSpacing(10);
   m_messageTextField = new QLabel(window);
   m_messageTextField->setObjectName(QStringLiteral("messageTextField"));
@@ -47,29 +38,19 @@ ZPHCredentialsWindowController::ZPHCredentialsWindowController(ZPHSheetHost host
   form->addRow(tr("Password:"), m_passwordTextField);
   column->addLayout(form);
 
-  m_keychainMessageTextField = new QLabel(tr("Your password is kept in your keyring."), window);
+  m_keychainMessageTextField = window->makeFinePrint(tr("Your password is kept in your keyring."));
   m_keychainMessageTextField->setObjectName(QStringLiteral("keychainMessageTextField"));
-  QFont small = m_keychainMessageTextField->font();
-  small.setPointSizeF(small.pointSizeF() * 0.85);
-  m_keychainMessageTextField->setFont(small);
   column->addWidget(m_keychainMessageTextField);
 
   auto* buttons = new QHBoxLayout();
-  m_createAccountButton = new QPushButton(tr("Create Account\u2026"), window);
-  m_createAccountButton->setObjectName(QStringLiteral("createAccountButton"));
-  m_createAccountButton->setAutoDefault(false);
-  m_cancelButton = new QPushButton(tr("Cancel"), window);
-  m_cancelButton->setObjectName(QStringLiteral("cancelButton"));
-  m_cancelButton->setAutoDefault(false);
-  m_okButton = new QPushButton(tr("OK"), window);
-  m_okButton->setObjectName(QStringLiteral("okButton"));
-  m_okButton->setDefault(true);
+  m_createAccountButton = window->makeButton(tr("Create Account\u2026"), QStringLiteral("createAccountButton"), false);
+  m_cancelButton = window->makeButton(tr("Cancel"), QStringLiteral("cancelButton"), false);
+  m_okButton = window->makeButton(tr("OK"), QStringLiteral("okButton"), true);
   buttons->addWidget(m_createAccountButton);
   buttons->addStretch();
   buttons->addWidget(m_cancelButton);
   buttons->addWidget(m_okButton);
   column->addLayout(buttons);
-  layout->addLayout(column);
 
   const auto updateOK = [this] { m_okButton->setEnabled(okButtonEnabled()); };
   connect(m_usernameTextField, &QLineEdit::textChanged, this, updateOK);

@@ -5,7 +5,6 @@
 #include <QtWidgets/QHBoxLayout>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QPushButton>
-#include <QtWidgets/QStyle>
 #include <QtWidgets/QVBoxLayout>
 
 ZPHSyncMergeOrPurgeController::ZPHSyncMergeOrPurgeController(ZPHSheetHost host, QObject* parent)
@@ -14,14 +13,7 @@ ZPHSyncMergeOrPurgeController::ZPHSyncMergeOrPurgeController(ZPHSheetHost host, 
   ZPHSheetDialog* window = sheetWindow();
   window->setObjectName(QStringLiteral("ZPHSyncMergeOrPurgeWindow"));
   window->setWindowTitle(tr("First Sync"));
-  auto* layout = new QHBoxLayout(window);
-  layout->setContentsMargins(20, 20, 20, 16);
-  layout->setSpacing(16);
-  auto* image = new QLabel(window);
-  image->setPixmap(window->style()->standardIcon(QStyle::SP_MessageBoxQuestion).pixmap(48, 48));
-  image->setAlignment(Qt::AlignTop);
-  layout->addWidget(image);
-  auto* column = new QVBoxLayout();
+  QVBoxLayout* column = window->setQuestionLayout(QStyle::SP_MessageBoxQuestion);
   m_messageTextField = new QLabel(tr("This computer and your sync account both have sites."), window);
   m_messageTextField->setObjectName(QStringLiteral("messageTextField"));
   QFont bold = m_messageTextField->font();
@@ -38,18 +30,13 @@ ZPHSyncMergeOrPurgeController::ZPHSyncMergeOrPurgeController(ZPHSheetHost host, 
   column->addWidget(m_messageTextField);
   column->addWidget(m_commentaryTextField);
   auto* buttons = new QHBoxLayout();
-  m_leftButton = new QPushButton(tr("Replace This Computer\u2019s Sites"), window);
-  m_leftButton->setObjectName(QStringLiteral("leftButton"));
-  m_leftButton->setAutoDefault(false);
-  m_rightButton = new QPushButton(tr("Merge"), window);
-  m_rightButton->setObjectName(QStringLiteral("rightButton"));
-  m_rightButton->setDefault(true);
+  m_leftButton = window->makeButton(tr("Replace This Computer\u2019s Sites"), QStringLiteral("leftButton"), false);
+  m_rightButton = window->makeButton(tr("Merge"), QStringLiteral("rightButton"), true);
   buttons->addStretch();
   buttons->addWidget(m_leftButton);
   buttons->addWidget(m_rightButton);
   column->addSpacing(6);
   column->addLayout(buttons);
-  layout->addLayout(column);
 
   connect(m_leftButton, &QPushButton::clicked, this, [this] {
     if (m_confirming)

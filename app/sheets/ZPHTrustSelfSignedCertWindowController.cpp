@@ -6,7 +6,6 @@
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QPlainTextEdit>
 #include <QtWidgets/QPushButton>
-#include <QtWidgets/QStyle>
 #include <QtWidgets/QVBoxLayout>
 
 ZPHTrustSelfSignedCertWindowController::ZPHTrustSelfSignedCertWindowController(ZPHSheetHost host, QObject* parent)
@@ -15,27 +14,14 @@ ZPHTrustSelfSignedCertWindowController::ZPHTrustSelfSignedCertWindowController(Z
   ZPHSheetDialog* window = sheetWindow();
   window->setObjectName(QStringLiteral("TrustSelfSignedCertWindow"));
   window->setWindowTitle(tr("Untrusted Certificate"));
-  auto* layout = new QHBoxLayout(window);
-  layout->setContentsMargins(20, 20, 20, 16);
-  layout->setSpacing(16);
-  auto* image = new QLabel(window);
-  image->setPixmap(window->style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(48, 48));
-  image->setAlignment(Qt::AlignTop);
-  layout->addWidget(image);
-
-  auto* column = new QVBoxLayout();
+  QVBoxLayout* column = window->setQuestionLayout(QStyle::SP_MessageBoxWarning);
   m_warningTextField = new QLabel(window);
   m_warningTextField->setObjectName(QStringLiteral("warningTextField"));
   m_warningTextField->setTextFormat(Qt::PlainText);
   m_warningTextField->setWordWrap(true);
   m_warningTextField->setMinimumWidth(380);
-  m_finePrintTextField = new QLabel(window);
+  m_finePrintTextField = window->makeFinePrint(QString());
   m_finePrintTextField->setObjectName(QStringLiteral("finePrintTextField"));
-  m_finePrintTextField->setTextFormat(Qt::PlainText);
-  m_finePrintTextField->setWordWrap(true);
-  QFont small = m_finePrintTextField->font();
-  small.setPointSizeF(small.pointSizeF() * 0.85);
-  m_finePrintTextField->setFont(small);
   m_certificateView = new QPlainTextEdit(window);
   m_certificateView->setObjectName(QStringLiteral("certificateView"));
   m_certificateView->setReadOnly(true);
@@ -46,21 +32,14 @@ ZPHTrustSelfSignedCertWindowController::ZPHTrustSelfSignedCertWindowController(Z
   column->addWidget(m_certificateView);
 
   auto* buttons = new QHBoxLayout();
-  m_showCertificateButton = new QPushButton(tr("Show Certificate"), window);
-  m_showCertificateButton->setObjectName(QStringLiteral("showCertificateButton"));
-  m_showCertificateButton->setAutoDefault(false);
-  m_cancelButton = new QPushButton(tr("Cancel"), window);
-  m_cancelButton->setObjectName(QStringLiteral("cancelButton"));
-  m_cancelButton->setDefault(true);
-  m_continueButton = new QPushButton(tr("Continue"), window);
-  m_continueButton->setObjectName(QStringLiteral("continueButton"));
-  m_continueButton->setAutoDefault(false);
+  m_showCertificateButton = window->makeButton(tr("Show Certificate"), QStringLiteral("showCertificateButton"), false);
+  m_cancelButton = window->makeButton(tr("Cancel"), QStringLiteral("cancelButton"), true);
+  m_continueButton = window->makeButton(tr("Continue"), QStringLiteral("continueButton"), false);
   buttons->addWidget(m_showCertificateButton);
   buttons->addStretch();
   buttons->addWidget(m_cancelButton);
   buttons->addWidget(m_continueButton);
   column->addLayout(buttons);
-  layout->addLayout(column);
 
   connect(m_continueButton, &QPushButton::clicked, this, &ZPHTrustSelfSignedCertWindowController::actionOK);
   connect(m_cancelButton, &QPushButton::clicked, this, &ZPHTrustSelfSignedCertWindowController::actionCancel);

@@ -2,6 +2,7 @@
 
 #include "common/ZPHBuildInfo.h"
 #include "common/ZPHShellLog.h"
+#include "kit/CBViewExtras.h"
 #include "sheets/CSAPI.h"
 #include "sheets/CSRestClient.h"
 #include "sheets/ZPHWelcomeIntroViewController.h"
@@ -14,8 +15,6 @@
 #include <QtCore/QParallelAnimationGroup>
 #include <QtCore/QPropertyAnimation>
 #include <QtCore/QTimer>
-#include <QtGui/QGuiApplication>
-#include <QtGui/QScreen>
 #include <QtWidgets/QWidget>
 
 #include <pwd.h>
@@ -254,19 +253,7 @@ bool ZPHWelcomeWindowController::windowShouldClose()
   return !isProgressOverlayShown() || m_progressOverlayView->alpha() <= 0;
 }
 
-void ZPHWelcomeWindowController::showWindow()
-{
-  if (!m_window->isVisible()) {
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-      QRect frame = m_window->frameGeometry();
-      frame.moveCenter(screen->availableGeometry().center());
-      m_window->move(frame.topLeft());
-    }
-  }
-  m_window->show();
-  m_window->raise();
-  m_window->activateWindow();
-}
+void ZPHWelcomeWindowController::showWindow() { cb_showWindowCentered(m_window.get()); }
 
 void ZPHWelcomeWindowController::closeWindow() { m_window->close(); }
 

@@ -12,6 +12,7 @@
 #include "sheets/ZPHTrustSelfSignedCertWindowController.h"
 #include "subscribe/ZPHFeedFinder.h"
 #include "subscribe/ZPHFeedFinderHTTPOperation.h"
+#include "support/ZPHTestFeedSearch.h"
 
 #include <QtTest/QTest>
 #include <QtWidgets/QDialog>
@@ -25,29 +26,7 @@ namespace {
 const QByteArray User = "reader";
 const QByteArray Password = "s3cret-Pa55";
 
-// One finder search, waited for.
-struct Search : ZPHFeedFinderDelegate {
-  int calls = 0;
-  QList<ZPHFeedResult> results;
-  ZPHError error;
-  std::shared_ptr<ZPHFeedFinder> finder;
-  void feedFinderDidFindFeedsWithResults(ZPHFeedFinder*, const QList<ZPHFeedResult>& found) override
-  {
-    ++calls;
-    results = found;
-  }
-  void feedFinderDidFailWithError(ZPHFeedFinder*, const ZPHError& failure) override
-  {
-    ++calls;
-    error = failure;
-  }
-  void start(const QUrl& url)
-  {
-    finder = ZPHFeedFinder::finderWithURL(url, this);
-    finder->setAllowsUserQuestions(true);
-    ASSERT_TRUE(finder->findFeed());
-  }
-};
+using Search = ZPHTestFeedSearch;
 
 class AuthenticationSheetsTest : public ::testing::Test {
 protected:
