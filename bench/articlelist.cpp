@@ -24,6 +24,7 @@
 #include "foundation/ZPHCoreApplicationDelegate.h"
 #include "platform/ZPHOperation.h"
 #include "platform/ZPHUserDefaults.h"
+#include "preferences/ZPHPreferenceWindowController.h"
 #include "store/CBDataController.h"
 #include "store/accounts/CBDataAccount.h"
 #include "store/accounts/CBGlobalAccount.h"
@@ -101,6 +102,8 @@ struct ListFixture {
     field = std::make_unique<ZPHSearchField>();
     search = std::make_unique<ZPHSearchWindowController>(window.get());
     search->setSearchField(field.get());
+    // The settings' defaults, as the application registers them at start.
+    ZPHPreferenceWindowController::registerDefaults();
     list = std::make_unique<ZPHArticleListDelegate>();
     list->setSearchWindowController(search.get());
     search->setArticleListDelegate(list.get());

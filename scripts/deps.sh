@@ -4,12 +4,13 @@
 # nothing prompts. dbus-daemon (dbus-run-session) and gnome-keyring let the
 # password-store tests talk to a real secret service in a private session;
 # desktop-file-utils checks the desktop entry and appstream the AppStream
-# data; xdg-utils answers which application handles an address.
-# qt6-declarative-dev brings the scene graph the web views draw with. The
-# X11 tests run the program on a display of their own: xvfb, the openbox
-# window manager, xdotool for keys, clicks and windows, x11-utils (xprop)
-# and x11-apps (xwd, the window's pixels). qt6-image-formats-plugins reads
-# and writes the tabs' TIFF pictures.
+# data; xdg-utils answers which application handles an address (and sets
+# the default feed reader). qt6-declarative-dev brings the scene graph the
+# web views draw with. The X11 tests run the program on a display of their
+# own, and the same tools let you try it by hand: xvfb, the openbox window
+# manager, xdotool for keys, clicks and windows, x11-utils (xprop) and
+# x11-apps (xwd, the window's pixels). qt6-image-formats-plugins reads and
+# writes the tabs' TIFF pictures.
 set -euo pipefail
 
 PACKAGES=(

@@ -66,6 +66,17 @@
 #   OUT/importing-opml.png    "Importing OPML…" in the status area
 #   OUT/import-bezel.png      the bezel of a finished import
 #   OUT/import-error.png      the alert of a file that is not OPML
+# Menus, badge and windows:
+#   OUT/titled-window.png     the window's title with the unread count
+#   OUT/site-menu.png         the Site menu with the selected feed's commands
+#   OUT/style-popover-light.png, OUT/style-popover-dark.png   the style popover
+#   OUT/preferences-general.png, OUT/preferences-reading.png  the two panes
+#   OUT/credentials-sheet.png a refresh's login sheet
+#   OUT/merge-or-purge.png    the first sync's question
+#   OUT/welcome.png           the welcome window of a first run (a fresh folder)
+#   OUT/about.png             the About window with the license agreement
+# Every folder but the welcome window's is past its first run, and none
+# offers to become the default feed reader.
 # The toolbar shows in each; in main-light and main-dark Refresh is turning.
 # Fails when a picture is missing.
 set -euo pipefail
@@ -450,6 +461,17 @@ mkdir -p "$DATA1000/Fernhollow" && printf '[General]\nZPHStandardLayoutListWidth
 cat >"$WORK/feeds1000.json" <<JSON
 { "window": {"width": 1600, "height": 1000}, "select": "/feed/0.xml", "refresh": "during" }
 JSON
+# Menus, badge and windows: past the first run, no offer to become the
+# default feed reader.
+settle_settings() {
+  local settings="$1/Fernhollow/Zephlin.conf"
+  mkdir -p "$(dirname "$settings")"
+  if [ ! -f "$settings" ] || ! grep -q '^\[General\]' "$settings"; then
+    printf '[General]\n' >>"$settings"
+  fi
+  sed -i '/^FirstRunDate=/d; /^suppressDefaultAggregatorPrompt=/d' "$settings"
+  sed -i "s/^\[General\]\$/[General]\nFirstRunDate=2026-01-01T09:00:00\nsuppressDefaultAggregatorPrompt=true/" "$settings"
+}
 
 status=0
 shoot() {
@@ -457,6 +479,7 @@ shoot() {
   local copy="$WORK/run-$name" picture="$OUT/$name.png"
   rm -rf "$copy" && cp -a "$data" "$copy"
   set_theme "$copy" "$theme"
+  settle_settings "$copy"
   rm -f "$picture"
   if ! "$BUILD/bin/zephlin" --data-dir "$copy" --screenshot "$picture" --screenshot-state "$WORK/$state.json" \
     >"$WORK/zephlin-$name.log" 2>&1; then
@@ -517,4 +540,54 @@ shoot add-folder addfolder 0
 shoot importing-opml importing 0
 shoot import-bezel importbezel 0
 shoot import-error importerror 0
+
+# Menus, badge and windows.
+cat >"$WORK/titled.json" <<JSON
+{ $FOLDERS, "select": "/meadow.xml", "titleBar": true }
+JSON
+cat >"$WORK/sitemenu.json" <<JSON
+{ $FOLDERS, "select": "/lantern.xml", "siteMenu": true }
+JSON
+cat >"$WORK/popover.json" <<JSON
+{ $ARTICLES, "readArticle": "Harbor Notes story 1", "stylePopover": true }
+JSON
+cat >"$WORK/prefsgeneral.json" <<JSON
+{ $FOLDERS, "preferences": "General" }
+JSON
+cat >"$WORK/prefsreading.json" <<JSON
+{ $FOLDERS, "preferences": "Reading" }
+JSON
+cat >"$WORK/login.json" <<JSON
+{ $FOLDERS, "select": "/feed/2.xml", "credentialsSheet": "/feed/2.xml" }
+JSON
+cat >"$WORK/mergepurge.json" <<JSON
+{ $FOLDERS, "mergeOrPurge": true }
+JSON
+cat >"$WORK/about.json" <<JSON
+{ $FOLDERS, "about": true, "agreement": true }
+JSON
+cat >"$WORK/welcome.json" <<JSON
+{ "offline": true, "welcome": true }
+JSON
+shoot titled-window titled 0
+shoot site-menu sitemenu 0
+shoot style-popover-light popover 0
+shoot style-popover-dark popover 1
+shoot preferences-general prefsgeneral 0
+shoot preferences-reading prefsreading 0
+shoot credentials-sheet login 0
+shoot merge-or-purge mergepurge 0
+shoot about-agreement about 0
+# The welcome window: a first run, on a fresh folder.
+picture="$OUT/welcome.png"
+rm -rf "$WORK/run-welcome" && mkdir -p "$WORK/run-welcome"
+rm -f "$picture"
+if ! "$BUILD/bin/zephlin" --data-dir "$WORK/run-welcome" --screenshot "$picture" --screenshot-state "$WORK/welcome.json" \
+  >"$WORK/zephlin-welcome.log" 2>&1 || [ ! -s "$picture" ]; then
+  echo "screenshots: $picture is missing" >&2
+  cat "$WORK/zephlin-welcome.log" >&2
+  status=1
+else
+  echo "$picture"
+fi
 exit "$status"

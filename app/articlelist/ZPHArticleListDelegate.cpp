@@ -72,7 +72,6 @@ bool isLive(const ZPHManagedObject* object)
 ZPHArticleListDelegate::ZPHArticleListDelegate(QObject* parent) : QObject(parent)
 {
   sharedDelegate() = this;
-  ZPHRegisterArticleListDefaults();
   m_articleListController = std::make_unique<ZPHArticleListController>();
   m_articleListController->setDelegate(this);
   m_model = std::make_unique<ZPHArticleListModel>(m_articleListController.get());

@@ -6,9 +6,10 @@
 
 // The settings the article list reads, and its notice of a change.
 
-// Integer, 2 unless set: lines of preview text in the standard layout (1-3).
+// Integer: lines of preview text in the standard layout (1-3; the
+// preferences window registers 2).
 extern const QString ZPHNumberOfLinesInArticleListPreviewsKey;  // "ZPHNumberOfLinesInArticleListPreviewsKey"
-// Boolean, true unless set: thumbnails in the standard layout.
+// Boolean: thumbnails in the standard layout (registered: true).
 extern const QString ZPHShowPicturesInArticleListDefaultsKey;  // "ZPHShowPicturesInArticleListDefaultsKey"
 // Integer: 1 the classic layout, anything else (or nothing) the standard one.
 extern const QString ZPHContentLayoutMode;  // "ZPHContentLayoutMode"
@@ -17,6 +18,3 @@ extern const QString ZPHSortArticlesOldestAtTopKey;  // "sortArticlesOldestAtTop
 // Posted (no object) when how the list shows its rows changed (preview
 // lines, pictures): the list reloads, keeping its selection.
 extern const QString ZPHArticleListPrefsDidChangeNotification;  // "ZPHArticleListPrefsDidChangeKey"
-
-// Registers the defaults of the two list settings unless someone did.
-void ZPHRegisterArticleListDefaults();

@@ -3,6 +3,7 @@
 #include <QtGui/QFont>
 #include <QtGui/QFontMetricsF>
 #include <QtGui/QGuiApplication>
+#include <QtGui/QScreen>
 
 #include <algorithm>
 
@@ -31,6 +32,22 @@ void cb_closeWindow(QWidget* window)
 {
   if (window != nullptr)
     window->close();
+}
+
+void cb_showWindowCentered(QWidget* window)
+{
+  if (window == nullptr)
+    return;
+  if (!window->isVisible()) {
+    if (QScreen* screen = window->screen() != nullptr ? window->screen() : QGuiApplication::primaryScreen()) {
+      QRect frame = window->frameGeometry();
+      frame.moveCenter(screen->availableGeometry().center());
+      window->move(frame.topLeft());
+    }
+  }
+  window->show();
+  window->raise();
+  window->activateWindow();
 }
 
 QSizeF cb_sizeWithFont(const QString& text, const QFont& font, qreal width)

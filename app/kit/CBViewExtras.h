@@ -34,6 +34,9 @@ WidgetClass* cb_firstSubviewOfClass(const QWidget* widget)
 bool cb_isOpen(const QWidget* window);
 // Closes the window when there is one.
 void cb_closeWindow(QWidget* window);
+// Shows the window in front and active; one that was not open yet first
+// goes to the middle of its screen (the primary screen when it has none).
+void cb_showWindowCentered(QWidget* window);
 
 // The size the text needs when laid out at `width` with `font`: words wrap,
 // 2 points of padding on each side, single line spacing. 0 x 0 for an empty

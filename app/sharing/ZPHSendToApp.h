@@ -2,8 +2,8 @@
 
 // Qt kind: none (a plain class).
 
+#include "common/ZPHDesktopEntry.h"
 #include "sharing/CBPlugin.h"
-#include "sharing/ZPHDesktopEntry.h"
 #include "sharing/ZPHSharingCommandBase.h"
 
 #include <QtCore/QJsonValue>

@@ -2,7 +2,7 @@
 
 // Qt kind: none (a plain class).
 
-#include "sharing/ZPHDesktopEntry.h"
+#include "common/ZPHDesktopEntry.h"
 #include "sharing/ZPHSharingCommandBase.h"
 
 #include <QtGui/QImage>

@@ -1,5 +1,6 @@
 #include "shell/CBDesktopApplications.h"
 
+#include "common/ZPHDesktopEntries.h"
 #include "common/ZPHShellLog.h"
 
 #include <QtCore/QDir>
@@ -12,82 +13,12 @@
 #include <QtCore/QTimer>
 #include <QtGui/QDesktopServices>
 
-namespace {
-
-constexpr int XdgMimeTimeoutMs = 5000;
-// A desktop entry is a small file; a larger one is not read.
-constexpr qint64 LargestDesktopEntry = 64 * 1024;
-
-QString desktopEntryPath(const QString& id)
-{
-  if (id.isEmpty() || !id.endsWith(QLatin1String(".desktop")) || id.contains(u'/') || id.startsWith(u'.'))
-    return {};
-  // "vendor-app.desktop" may also live as "vendor/app.desktop".
-  QStringList candidates{id};
-  for (qsizetype dash = id.indexOf(u'-'); dash > 0; dash = id.indexOf(u'-', dash + 1)) {
-    QString nested = id;
-    nested[dash] = u'/';
-    candidates.append(nested);
-  }
-  for (const QString& folder : QStandardPaths::standardLocations(QStandardPaths::ApplicationsLocation)) {
-    for (const QString& candidate : candidates) {
-      const QString path = QDir(folder).filePath(candidate);
-      if (QFileInfo(path).isFile())
-        return path;
-    }
-  }
-  return {};
-}
-
-// The program of an Exec line: its first word, quotes removed.
-QString programOfExecLine(const QString& exec)
-{
-  const QString line = exec.trimmed();
-  if (line.startsWith(u'"')) {
-    const qsizetype end = line.indexOf(u'"', 1);
-    return end > 1 ? line.mid(1, end - 1) : QString();
-  }
-  return line.section(QRegularExpression(QStringLiteral("\\s+")), 0, 0);
-}
-
-}  // namespace
-
 CBDesktopApplication CBDesktopApplicationWithID(const QString& desktopFileID)
 {
-  const QString path = desktopEntryPath(desktopFileID);
-  QFile file(path);
-  if (path.isEmpty() || !file.open(QIODevice::ReadOnly) || file.size() > LargestDesktopEntry)
+  const ZPHDesktopEntry entry = ZPHDesktopEntries::entryWithID(desktopFileID);
+  if (entry.isNull())
     return {};
-  CBDesktopApplication application;
-  bool inEntry = false;
-  bool hidden = false;
-  QString exec;
-  for (const QString& rawLine : QString::fromUtf8(file.read(LargestDesktopEntry)).split(u'\n')) {
-    const QString line = rawLine.trimmed();
-    if (line.startsWith(u'[')) {
-      inEntry = line == QLatin1String("[Desktop Entry]");
-      continue;
-    }
-    const qsizetype equals = line.indexOf(u'=');
-    if (!inEntry || equals <= 0 || line.startsWith(u'#'))
-      continue;
-    const QString key = line.left(equals).trimmed();
-    const QString value = line.mid(equals + 1).trimmed();
-    if (key == QLatin1String("Name"))
-      application.name = value;
-    else if (key == QLatin1String("Exec"))
-      exec = value;
-    else if (key == QLatin1String("Hidden"))
-      hidden = value == QLatin1String("true");
-  }
-  if (hidden)
-    return {};
-  application.desktopFileID = desktopFileID;
-  application.desktopFilePath = path;
-  const QString program = programOfExecLine(exec);
-  if (!program.isEmpty())
-    application.programPath = QFileInfo(program).isAbsolute() ? program : QStandardPaths::findExecutable(program);
-  return application;
+  return {entry.desktopFileID, entry.path, entry.name, entry.programPath()};
 }
 
 void CBDefaultApplicationForScheme(const QString& scheme, QObject* context,
@@ -103,40 +34,9 @@ void CBDefaultApplicationForScheme(const QString& scheme, QObject* context,
     QTimer::singleShot(0, context, [done] { done({}); });
     return;
   }
-  auto* process = new QProcess(context);
-  auto* timer = new QTimer(process);
-  timer->setSingleShot(true);
-  auto finish = [process, done](const CBDesktopApplication& application) {
-    if (process->property("zph_answered").toBool())
-      return;
-    process->setProperty("zph_answered", true);
-    process->deleteLater();
-    done(application);
-  };
-  QObject::connect(timer, &QTimer::timeout, process, [process, finish] {
-    qCWarning(zphShell) << "xdg-mime did not answer in time";
-    process->kill();
-    finish({});
-  });
-  QObject::connect(process, &QProcess::errorOccurred, process, [process, finish](QProcess::ProcessError error) {
-    if (error == QProcess::FailedToStart) {
-      qCWarning(zphShell) << "cannot ask xdg-mime:" << process->errorString();
-      finish({});
-    }
-  });
-  QObject::connect(process, &QProcess::finished, process, [process, finish](int code, QProcess::ExitStatus status) {
-    const QString id = QString::fromUtf8(process->readAllStandardOutput().left(4096)).section(u'\n', 0, 0).trimmed();
-    if (status != QProcess::NormalExit || code != 0 || id.isEmpty()) {
-      finish({});
-      return;
-    }
-    finish(CBDesktopApplicationWithID(id));
-  });
-  process->setProcessChannelMode(QProcess::SeparateChannels);
-  process->setStandardInputFile(QProcess::nullDevice());
-  timer->start(XdgMimeTimeoutMs);
-  process->start(QStringLiteral("xdg-mime"),
-                 {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("x-scheme-handler/") + name});
+  ZPHDesktopEntries::queryDefaultApplication(
+      QStringLiteral("x-scheme-handler/") + name, context,
+      [done](const QString& id) { done(id.isEmpty() ? CBDesktopApplication() : CBDesktopApplicationWithID(id)); });
 }
 
 void CBDefaultBrowser(QObject* context, std::function<void(const CBDesktopApplication&)> done)

@@ -1,5 +1,9 @@
 #include "shell/ZPHAppDelegate.h"
 
+#include "shell/ZPHApplicationCommands.h"
+#include "shell/ZPHDockIconController.h"
+#include "shell/ZPHMainMenuController.h"
+
 #include "articlelist/ZPHReadingLayoutViewController.h"
 #include "subscribe/ZPHSubscribeRequest.h"
 
@@ -30,7 +34,10 @@
 #include "platform/ZPHOperationQueue.h"
 #include "platform/ZPHTerminationCancelingOperation.h"
 #include "platform/ZPHUserDefaults.h"
+#include "preferences/ZPHPreferenceWindowController.h"
 #include "sharing/ZPHPluginManager.h"
+#include "sheets/ZPHAuthenticationController.h"
+#include "sheets/ZPHSyncQuestionsController.h"
 #include "shell/CBDesktopApplications.h"
 #include "shell/CBDiskSpaceChecker.h"
 #include "shell/ZPHBrowserLauncher.h"
@@ -51,8 +58,10 @@
 #include "store/operations/ZPHDeleteEnclosuresWithoutArticlesOperation.h"
 #include "store/operations/ZPHDeleteMarkedArticlesOperation.h"
 #include "store/tree/ZPHSourceListTreeBuilder.h"
+#include "subscriptions/ZPHExportTabs.h"
 #include "subscriptions/ZPHOPMLBackupController.h"
 #include "subscriptions/ZPHSubscriptionCommands.h"
+#include "subscriptions/ZPHZephlin3LocalFeedImporter.h"
 #include "sync/ZPHSyncManager.h"
 #include "themes/ZPHRegisterThemes.h"
 #include "themes/ZPHTheme.h"
@@ -214,6 +223,11 @@ ZPHAppDelegate::~ZPHAppDelegate()
     m_initialRefreshTimer->stop();
   m_screenshotScript.reset();
   m_quittingWindowController.reset();
+  // Menus, badge and windows: their sheets are answered before the window goes.
+  m_syncQuestionsController.reset();
+  m_authenticationController.reset();
+  m_dockIconController.reset();
+  m_mainMenuController.reset();
   m_mainWindowController.reset();
   ZPHReadingLayoutViewController::setDetailPaneFactory({});
   releaseRefreshController();
@@ -411,9 +425,9 @@ void ZPHAppDelegate::quitWithoutTheStore(int status)
 void ZPHAppDelegate::zph_setupRuntimePreferences()
 {
   ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
-  // The preferences window registers its defaults here, and the article
-  // style settings reset the font defaults once ("didSetWebKitPrefs"), when
-  // those windows exist.
+  // The article style settings reset the font defaults once, themselves
+  // (ZPHStyleSheetController).
+  ZPHPreferenceWindowController::registerDefaults();
   if (!defaults.hasStoredValue(ZPHFirstRunDateKey)) {
     m_isFirstRun = true;
     defaults.setObject(ZPHFirstRunDateKey, now());
@@ -480,8 +494,7 @@ bool ZPHAppDelegate::zph_setupCoreData()
   m_faviconController = CBFaviconController::sharedController();
   m_metadataCache = CBLocalAccountFeedMetadataCache::sharedCache();
   // The article themes are copied into the cache folder, which the style
-  // sheet scheme then serves. The dock icon controller is kept here once it
-  // exists.
+  // sheet scheme then serves.
   for (const QString& folder : ZPHStyleSheetController::sharedController()->styleSheetFolders())
     CBLocalStyleSheetProtocol::registerStyleSheetFolder(folder);
 
@@ -498,7 +511,7 @@ bool ZPHAppDelegate::zph_setupCoreData()
   m_internalPagesProfile = std::make_unique<ZPHInternalPagesProfile>();
 
   m_sourceListTreeBuilder = std::make_unique<ZPHSourceListTreeBuilder>(dataController());
-  // The sort menu items follow the stored order here once the menus exist.
+  // The sort menu items take the stored order as their menu opens.
 
   ZPHNotificationCenter& center = ZPHNotificationCenter::defaultCenter();
   using D = ZPHNotificationCenter::Delivery;
@@ -526,8 +539,13 @@ bool ZPHAppDelegate::zph_setupCoreData()
   m_refreshController = m_refreshControllerOwner.get();
 
   center.post(ZPHPersistentStoreConfigurationChangeNotification);
-  // Kept here once they exist: the authentication controller (it gets the
-  // main window later) and the Article menu's delegate.
+  // Menus, badge and windows: the questions of the core library get their
+  // sheets on the main window once it exists.
+  const ZPHSheetHost host{[this] { return static_cast<QWidget*>(mainWindow()); },
+                          [this] { return m_runningModalSheet; },
+                          [this](bool running) { m_runningModalSheet = running; }};
+  m_authenticationController = std::make_unique<ZPHAuthenticationController>(host);
+  m_syncQuestionsController = std::make_unique<ZPHSyncQuestionsController>(host);
   // Automatic backups of the subscription list.
   ZPHOPMLBackupController::sharedOPMLBackupController()->startRunning();
   return true;
@@ -602,12 +620,54 @@ void ZPHAppDelegate::zph_setupInterfaceAndEventHandlers()
   if (!m_environment.screenshotPath.isEmpty())
     m_mainWindowController->window()->resize(ZPHMainWindowController::DefaultWindowSize);
   m_mainWindowController->window()->addActions(findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly));
+  // Menus, badge and windows: the menu bar and the unread badge.
+  m_mainMenuController = std::make_unique<ZPHMainMenuController>(this, m_mainWindowController.get());
+  m_mainMenuController->setShareMenuFiller([this](QMenu* menu) {
+    if (m_seams.fillShareMenu)
+      m_seams.fillShareMenu(menu);
+  });
+  m_mainWindowController->window()->setMenuBar(m_mainMenuController->menuBar());
+  m_dockIconController = std::make_unique<ZPHDockIconController>();
+  m_dockIconController->setUnreadCounts(m_unreadCount, m_unreadFavoritesCount);
+  m_dockIconController->setMainWindow(m_mainWindowController->window());
+  m_dockIconController->setTrayIcon(m_mainWindowController->trayIcon());
+  const auto badge = [this] { m_dockIconController->setUnreadCounts(m_unreadCount, m_unreadFavoritesCount); };
+  connect(this, &ZPHAppDelegate::unreadCountChanged, m_dockIconController.get(), badge);
+  connect(this, &ZPHAppDelegate::unreadFavoritesCountChanged, m_dockIconController.get(), badge);
   setUpKeyMapping();
   // Browser tabs: the tab commands act on the window's tabs, whose column
   // takes its stored mode, and links go to tabs.
   m_tabCommands->setTabsController(m_mainWindowController->tabsController());
   m_seams.openURLInInternalBrowser = [this](const QUrl& url, bool select) { m_tabCommands->openURLInTab(url, select); };
   m_seams.openNewTabInInternalBrowser = [this] { m_tabCommands->openNewTab(); };
+  // The application's tab commands count, list and export the same tabs.
+  m_seams.numberOfTabs = [this] {
+    ZPHTabsController* tabs = m_tabCommands->tabsController();
+    return tabs != nullptr ? int(tabs->numberOfTabs()) : 1;
+  };
+  m_seams.tabURLsAndTitles = [this] {
+    QList<QVariantMap> list;
+    if (ZPHTabsController* tabs = m_tabCommands->tabsController())
+      for (const ZPHTabAddress& tab : tabs->tabURLsAndTitlesArray())
+        list.append({{QStringLiteral("url"), tab.url}, {QStringLiteral("title"), tab.title}});
+    return list;
+  };
+  m_seams.exportTabsText = [](const QList<QVariantMap>& tabs, int format) {
+    switch (format) {
+      case 0:
+        return ZPHExportTabsAsHTML(tabs);
+      case 1:
+        return ZPHExportTabsAsText(tabs);
+      case 2:
+        return ZPHExportTabsAsOPML(tabs);
+      default:
+        return QString();
+    }
+  };
+  m_seams.fillShareMenu = [this](QMenu* menu) {
+    if (m_mainWindowController != nullptr)
+      m_mainWindowController->addSharingPluginCommandsToShareMenu(menu);
+  };
 
   // The status items kept until now go to the status area, in order.
   QList<std::shared_ptr<ZPHStatusItem>> kept;
@@ -622,12 +682,19 @@ void ZPHAppDelegate::zph_setupInterfaceAndEventHandlers()
 
 void ZPHAppDelegate::zph_presentMainInterface()
 {
-  // On the first run the welcome window shows first and the main window
-  // once it closes; until the welcome window exists, the main window shows
-  // at once, on Today (its controller selected it). The offer to become the
-  // default feed reader comes here with its window.
   if (mainWindow() == nullptr)
     return;
+  // Menus, badge and windows: on the first run the welcome window shows
+  // first and the main window once it closes; later, the offer to become
+  // the default feed reader (when the desktop answers) and Today.
+  if (m_isFirstRun && m_environment.presentsFirstRunWindows.value_or(true)) {
+    m_applicationCommands->showWelcomeWindow(0);
+    return;
+  }
+  if (!m_isFirstRun)
+    m_applicationCommands->offerToBecomeDefaultFeedReader();
+  if (QAction* today = commandAction(QStringLiteral("gotoToday:")))
+    today->trigger();
   m_mainWindowController->showWindow();
   if (ZPHUserDefaults::standardUserDefaults().boolForKey(ZPHMainWindowControllerWasFullScreenKey) &&
       !mainWindow()->isFullScreen())
@@ -636,8 +703,9 @@ void ZPHAppDelegate::zph_presentMainInterface()
 
 void ZPHAppDelegate::pesterAboutNewsLetterIfAppropriate()
 {
-  // The mailing-list offer (from the tenth launch, once) comes with the
-  // welcome window; "ZPHNumberOfLaunches" counts until then.
+  // Menus, badge and windows: the mailing-list reminder.
+  if (m_environment.presentsFirstRunWindows.value_or(true))
+    m_applicationCommands->pesterAboutNewsLetterIfAppropriate();
 }
 
 void ZPHAppDelegate::writeScreenshot()
@@ -1608,6 +1676,27 @@ void ZPHAppDelegate::makeCommands()
     return m_subscriptionCommands->addFeedsWithSubscribeRequest(std::move(request));
   };
   m_seams.importOPMLFile = [this](const QString& path) { m_subscriptionCommands->importFeedsFromOPMLFileAtPath(path); };
+  // The previous version's sites, for the welcome window and its command.
+  m_seams.zephlin3Importer.importIsCurrentlyPossible = [] {
+    return ZPHZephlin3LocalFeedImporter::importIsPossibleNow();
+  };
+  m_seams.zephlin3Importer.import = [](ZPHWelcomeImporter::Completion completion) {
+    // The import's store operation keeps the importer until it completes.
+    auto importer = std::make_shared<ZPHZephlin3LocalFeedImporter>();
+    importer->importWithCompletionHandler(
+        [completion](const QList<CBFeed*>& imported, const QList<CBFeed*>& duplicates, const ZPHError& error) {
+          QVariantList importedFeeds;
+          QVariantList duplicateFeeds;
+          for (CBFeed* feed : imported) importedFeeds.append(QVariant::fromValue(static_cast<ZPHManagedObject*>(feed)));
+          for (CBFeed* feed : duplicates)
+            duplicateFeeds.append(QVariant::fromValue(static_cast<ZPHManagedObject*>(feed)));
+          if (completion)
+            completion(importedFeeds, duplicateFeeds, error);
+        });
+  };
+  // Menus, badge and windows: the rest of the application's commands.
+  m_applicationCommands = new ZPHApplicationCommands(this);
+  m_applicationCommands->makeCommands();
 }
 
 QAction* ZPHAppDelegate::commandAction(const QString& selector) const
@@ -1615,11 +1704,25 @@ QAction* ZPHAppDelegate::commandAction(const QString& selector) const
   return findChild<QAction*>(selector, Qt::FindDirectChildrenOnly);
 }
 
+bool ZPHAppDelegate::validateUserInterfaceItem(QAction* item)
+{
+  // Menus, badge and windows: a command this class does not know keeps its
+  // state.
+  bool enabled = item != nullptr && item->isEnabled();
+  if (m_applicationCommands != nullptr)
+    m_applicationCommands->validate(item, &enabled);
+  return enabled;
+}
+
 void ZPHAppDelegate::setUpKeyMapping()
 {
   QList<QAction*> items = findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly);
   if (m_mainWindowController != nullptr)
     items += m_mainWindowController->findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly);
+  // Menus, badge and windows: menu items whose commands live elsewhere in
+  // the chain carry their keys themselves.
+  if (m_mainMenuController != nullptr)
+    items += m_mainMenuController->keyCarryingItems();
   ZPHKeyMappingController* mapping = ZPHKeyMappingController::sharedMappingController();
   mapping->setMenuItems(items);
   const auto apply = [this, mapping](const QVariant& stored) {

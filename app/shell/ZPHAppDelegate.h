@@ -5,7 +5,9 @@
 #include "common/ZPHAppServices.h"
 #include "feeds/network/ZPHNetworkController.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
+#include "keys/ZPHUserInterfaceValidations.h"
 #include "platform/ZPHNotificationCenter.h"
+#include "sheets/ZPHWelcomeWindowController.h"
 #include "shell/ZPHAlert.h"
 
 #include <QtCore/QDateTime>
@@ -31,12 +33,18 @@ class CBLocalAccountFeedMetadataCache;
 class QAction;
 class QDialog;
 class QMainWindow;
+class QMenu;
 class QTimer;
 class QWidget;
 class ZPHInstanceLock;
 class ZPHInternalPagesProfile;
 class ZPHClock;
 class ZPHMainWindowController;
+class ZPHApplicationCommands;
+class ZPHAuthenticationController;
+class ZPHDockIconController;
+class ZPHMainMenuController;
+class ZPHSyncQuestionsController;
 class ZPHQuittingWindowController;
 class ZPHScreenshotScript;
 class ZPHSourceListTreeBuilder;
@@ -69,7 +77,10 @@ extern const QString ZPHApplicationResignedActiveNotification;   // "ZPHApplicat
 // it registers itself as the library's delegate while it lives. Main-thread
 // only, except for the delegate calls the library makes from its threads,
 // which read only values fixed before the first worker starts and atomics.
-class ZPHAppDelegate : public QObject, public ZPHCoreApplicationDelegate, public ZPHAppServices {
+class ZPHAppDelegate : public QObject,
+                       public ZPHCoreApplicationDelegate,
+                       public ZPHAppServices,
+                       public ZPHUserInterfaceValidations {
   Q_OBJECT
 
 public:
@@ -111,6 +122,10 @@ public:
     QString workingDirectory;
     // Told once when a quit begins (main() arms its deadline).
     std::function<void()> quitBegan;
+    // Menus, badge and windows: whether the welcome window shows on a first
+    // run and the mailing-list reminder later (unset: yes); tests of other
+    // things turn them off.
+    std::optional<bool> presentsFirstRunWindows;
   };
 
   // What windows still to come do for the delegate; each is empty until its
@@ -129,6 +144,18 @@ public:
     // put their own). Without them links open in the web browser.
     std::function<void(const QUrl& url, bool selectNewTab)> openURLInInternalBrowser;
     std::function<void()> openNewTabInInternalBrowser;
+    // Menus, badge and windows: the previous version's importer (the
+    // import); without it the welcome window offers no import.
+    ZPHWelcomeImporter zephlin3Importer;
+    // The tabs: how many there are, the news-items tab included (one while
+    // there are none), and the browser tabs' {"url", "title"} (the tabs).
+    std::function<int()> numberOfTabs;
+    std::function<QList<QVariantMap>()> tabURLsAndTitles;
+    // The open tabs as a file's text, format 0 HTML, 1 plain text, 2 OPML
+    // (the export's tab writers); empty for none.
+    std::function<QString(const QList<QVariantMap>& tabs, int format)> exportTabsText;
+    // Fills the Share menu as it opens (the sharing commands).
+    std::function<void(QMenu* menu)> fillShareMenu;
   };
 
   enum class TerminateReply { TerminateNow, TerminateLater };
@@ -281,6 +308,14 @@ public:
   // Adding sites and folders, importing and exporting: their commands and
   // windows.
   ZPHSubscriptionCommands* subscriptionCommands() const { return m_subscriptionCommands.get(); }
+  // Menus, badge and windows: the application's commands are enabled and
+  // titled here (ZPHApplicationCommands).
+  bool validateUserInterfaceItem(QAction* item) override;
+  ZPHApplicationCommands* applicationCommands() const { return m_applicationCommands; }
+  ZPHMainMenuController* mainMenuController() const { return m_mainMenuController.get(); }
+  ZPHDockIconController* dockIconController() const { return m_dockIconController.get(); }
+  ZPHAuthenticationController* authenticationController() const { return m_authenticationController.get(); }
+  ZPHSyncQuestionsController* syncQuestionsController() const { return m_syncQuestionsController.get(); }
 
   // ---- Sharing dictionaries ("url", "title"; a missing value leaves its key out)
   static QVariantMap sharingDictionaryWithLink(const QString& link);
@@ -447,6 +482,12 @@ private:
   ZPHTabCommands* m_tabCommands = nullptr;
   // Adding sites and folders, importing and exporting.
   std::unique_ptr<ZPHSubscriptionCommands> m_subscriptionCommands;
+  // Menus, badge and windows.
+  ZPHApplicationCommands* m_applicationCommands = nullptr;
+  std::unique_ptr<ZPHMainMenuController> m_mainMenuController;
+  std::unique_ptr<ZPHDockIconController> m_dockIconController;
+  std::unique_ptr<ZPHAuthenticationController> m_authenticationController;
+  std::unique_ptr<ZPHSyncQuestionsController> m_syncQuestionsController;
   // Command lines handed over before start-up ended, taken when it ends.
   QList<std::pair<QStringList, QString>> m_pendingLaunchArguments;
 };

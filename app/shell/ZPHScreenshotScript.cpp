@@ -76,6 +76,21 @@
 #include "subscriptions/ZPHImportOPMLController.h"
 #include "subscriptions/ZPHSelectableToolbar.h"
 #include "subscriptions/ZPHSubscriptionCommands.h"
+// Menus, badge and windows.
+#include "feeds/refresh/ZPHRefreshFeedOperation.h"
+#include "foundation/CBMimeTypes.h"
+#include "preferences/ZPHPreferenceWindowController.h"
+#include "preferences/ZPHStylePopoverViewController.h"
+#include "sheets/FRNHAboutWindowController.h"
+#include "sheets/FRNHLicenseAgreementWindowController.h"
+#include "sheets/ZPHAuthenticationController.h"
+#include "sheets/ZPHCredentialsWindowController.h"
+#include "sheets/ZPHSyncMergeOrPurgeController.h"
+#include "sheets/ZPHSyncQuestionsController.h"
+#include "sheets/ZPHWelcomeWindowController.h"
+#include "shell/ZPHApplicationCommands.h"
+#include "shell/ZPHMainMenuController.h"
+#include "sync/ZPHSyncConstants.h"
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QFile>
@@ -83,9 +98,11 @@
 #include <QtCore/QJsonDocument>
 #include <QtCore/QTimer>
 #include <QtGui/QContextMenuEvent>
+#include <QtGui/QPainter>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QMainWindow>
 #include <QtWidgets/QMenu>
+#include <QtWidgets/QMenuBar>
 #include <QtWidgets/QMessageBox>
 #include <QtWidgets/QToolBar>
 
@@ -231,6 +248,7 @@ void ZPHScreenshotScript::run(ZPHAppDelegate* delegate, std::function<void()> ta
   commandSteps();
   tabSteps();
   subscriptionSteps();
+  menusAndWindowsSteps();
   if (!offline()) {
     addStep([statusEmpty] { return statusEmpty(); });
     if (m_state.value(QStringLiteral("refresh")).toString() == QLatin1String("during")) {
@@ -808,6 +826,53 @@ void showSheetCopy(ZPHMainWindowController* window, QWidget* sheet)
 
 }  // namespace
 
+// MARK: - Menus, badge and windows
+
+namespace {
+
+// A window's picture under a plain title bar with its title, as a desktop
+// would frame it.
+QPixmap pictureWithTitleBar(QWidget* window)
+{
+  const QPixmap content = window->grab();
+  const int bar = 26;
+  QPixmap framed(content.width(), content.height() + bar);
+  framed.fill(Qt::transparent);
+  QPainter painter(&framed);
+  QLinearGradient gradient(0, 0, 0, bar);
+  gradient.setColorAt(0, QColor(232, 232, 232));
+  gradient.setColorAt(1, QColor(208, 208, 208));
+  painter.fillRect(QRect(0, 0, content.width(), bar), gradient);
+  painter.setPen(QColor(60, 60, 60));
+  QFont font = painter.font();
+  font.setBold(true);
+  painter.setFont(font);
+  painter.drawText(QRect(0, 0, content.width(), bar), Qt::AlignCenter, window->windowTitle());
+  painter.drawPixmap(0, bar, content);
+  painter.setPen(QColor(150, 150, 150));
+  painter.drawRect(framed.rect().adjusted(0, 0, -1, -1));
+  return framed;
+}
+
+// A copy of a picture over the main window at `topLeft`, kept inside it.
+void showPictureOver(QWidget* main, const QPixmap& picture, QPoint topLeft)
+{
+  auto* copy = new QLabel(main);
+  copy->setObjectName(QStringLiteral("ZPHScreenshotCopy"));
+  copy->setPixmap(picture);
+  QRect frame(topLeft, picture.size() / picture.devicePixelRatio());
+  frame.moveRight(qMin(frame.right(), main->width() - 4));
+  frame.moveBottom(qMin(frame.bottom(), main->height() - 4));
+  frame.moveLeft(qMax(frame.left(), 4));
+  frame.moveTop(qMax(frame.top(), 0));
+  copy->setGeometry(frame);
+  copy->setAttribute(Qt::WA_TransparentForMouseEvents);
+  copy->show();
+  copy->raise();
+}
+
+}  // namespace
+
 void ZPHScreenshotScript::subscriptionSteps()
 {
   ZPHMainWindowController* window = m_delegate->mainWindowController();
@@ -940,5 +1005,160 @@ void ZPHScreenshotScript::subscriptionSteps()
           frozen->show();
           frozen->raise();
         });
+  }
+}
+
+void ZPHScreenshotScript::menusAndWindowsSteps()
+{
+  ZPHMainWindowController* window = m_delegate->mainWindowController();
+  if (window == nullptr)
+    return;
+  ZPHAppDelegate* delegate = m_delegate;
+  const auto waited = [this](qint64 milliseconds) { return now() - m_stepStartedAt >= milliseconds; };
+  const auto centred = [window](const QPixmap& picture) {
+    QWidget* main = window->window();
+    return QPoint((main->width() - picture.width()) / 2, (main->height() - picture.height()) / 2);
+  };
+
+  if (m_state.value(QStringLiteral("titleBar")).toBool()) {
+    addStep([waited] { return waited(300); },
+            [window] {
+              // The window as the desktop frames it: its title ("Zephlin
+              // (12)") over it, the picture made to fit.
+              QMainWindow* main = window->window();
+              const QPixmap framed = pictureWithTitleBar(main);
+              auto* copy = new QLabel(main);
+              copy->setObjectName(QStringLiteral("ZPHScreenshotCopy"));
+              copy->setPixmap(framed.scaled(main->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+              copy->setGeometry(main->rect());
+              copy->setAlignment(Qt::AlignCenter);
+              copy->setAutoFillBackground(true);
+              copy->show();
+              copy->raise();
+            });
+  }
+  if (m_state.value(QStringLiteral("siteMenu")).toBool()) {
+    addStep([] { return true; },
+            [delegate, window] {
+              QMenu* site = delegate->mainMenuController()->menuNamed(QStringLiteral("siteMenu"));
+              QMenuBar* bar = window->window()->menuBar();
+              if (site == nullptr || bar == nullptr)
+                return;
+              Q_EMIT site->aboutToShow();
+              const QRect item = bar->actionGeometry(site->menuAction());
+              site->popup(bar->mapToGlobal(item.bottomLeft()));
+              showPictureOver(window->window(), site->grab(), bar->mapTo(window->window(), item.bottomLeft()));
+              site->close();
+            });
+  }
+  if (m_state.value(QStringLiteral("stylePopover")).toBool()) {
+    addStep([] { return true; },
+            [window] {
+              ZPHMainWindowToolbarController* toolbar = window->toolbarController();
+              QWidget* style = nullptr;
+              for (QWidget* widget : window->toolbar()->findChildren<QWidget*>())
+                if (widget->objectName() == ZPHMainWindowToolbarController::ArticleThemeItemIdentifier)
+                  style = widget;
+              toolbar->styleButtonPressed(style);
+            });
+    addStep([waited] { return waited(400); },
+            [window] {
+              QFrame* popover = window->toolbarController()->stylePopoverViewController()->popover();
+              if (!popover->isVisible())
+                return;
+              showPictureOver(window->window(), popover->grab(), window->window()->mapFromGlobal(popover->pos()));
+              popover->hide();
+            });
+  }
+  const QString pane = m_state.value(QStringLiteral("preferences")).toString();
+  if (!pane.isEmpty()) {
+    addStep([] { return true; },
+            [delegate, pane] {
+              delegate->commandAction(QStringLiteral("openPreferencesWindow:"))->trigger();
+              if (ZPHPreferenceWindowController* preferences =
+                      delegate->applicationCommands()->preferenceWindowController())
+                preferences->selectItemAtIndex(pane == QLatin1String("Reading") ? 1 : 0);
+            });
+    addStep(
+        [delegate, waited] {
+          ZPHPreferenceWindowController* preferences = delegate->applicationCommands()->preferenceWindowController();
+          return preferences != nullptr && !preferences->isTransitionRunning() && waited(500);
+        },
+        [delegate, window, centred] {
+          QWidget* preferences = delegate->applicationCommands()->preferenceWindowController()->window();
+          const QPixmap picture = pictureWithTitleBar(preferences);
+          showPictureOver(window->window(), picture, centred(picture));
+          preferences->hide();
+        });
+  }
+  const QString login = m_state.value(QStringLiteral("credentialsSheet")).toString();
+  if (!login.isEmpty()) {
+    addStep([] { return true; },
+            [delegate, login] {
+              const QList<CBFeed*> feeds = feedsNamed(delegate->dataController()->localAccount(), {login});
+              if (feeds.isEmpty())
+                return;
+              const QUrl url = feeds.first()->URL();
+              ZPHNotificationCenter::defaultCenter().post(
+                  ZPHFeedRefreshChallengeReceivedNotification, url,
+                  {{CBURLKey, url}, {ZPHFeedRefreshChallengeTokenKey, QStringLiteral("screenshot")}});
+            });
+    addStep([delegate,
+             waited] { return delegate->authenticationController()->credentialsSheet() != nullptr && waited(300); },
+            [delegate, window] {
+              QWidget* sheet = delegate->authenticationController()->credentialsSheet()->sheetWindow();
+              const int top = window->toolbar() != nullptr ? window->toolbar()->geometry().bottom() : 0;
+              showPictureOver(window->window(), sheet->grab(),
+                              QPoint((window->window()->width() - sheet->width()) / 2, top));
+            });
+  }
+  if (m_state.value(QStringLiteral("mergeOrPurge")).toBool()) {
+    addStep([] { return true; }, [] { ZPHNotificationCenter::defaultCenter().post(ZPHSyncMergeOrPurgeDataRequest); });
+    addStep([delegate,
+             waited] { return delegate->syncQuestionsController()->mergeOrPurgeSheet() != nullptr && waited(300); },
+            [delegate, window] {
+              QWidget* sheet = delegate->syncQuestionsController()->mergeOrPurgeSheet()->sheetWindow();
+              const int top = window->toolbar() != nullptr ? window->toolbar()->geometry().bottom() : 0;
+              showPictureOver(window->window(), sheet->grab(),
+                              QPoint((window->window()->width() - sheet->width()) / 2, top));
+            });
+  }
+  if (m_state.value(QStringLiteral("welcome")).toBool()) {
+    addStep([delegate,
+             waited] { return delegate->applicationCommands()->welcomeWindowController() != nullptr && waited(700); },
+            [delegate, window, centred] {
+              QWidget* welcome = delegate->applicationCommands()->welcomeWindowController()->window();
+              const QPixmap picture = pictureWithTitleBar(welcome);
+              showPictureOver(window->window(), picture, centred(picture));
+            });
+  }
+  if (m_state.value(QStringLiteral("about")).toBool()) {
+    const bool agreement = m_state.value(QStringLiteral("agreement")).toBool();
+    addStep([] { return true; },
+            [agreement] {
+              FRNHAboutWindowController* about = FRNHAboutWindowController::sharedAboutWindowController();
+              about->showWindow();
+              if (agreement)
+                about->showLicenseAgreement();
+            });
+    addStep([waited] { return waited(400); },
+            [window, agreement, centred] {
+              FRNHAboutWindowController* about = FRNHAboutWindowController::sharedAboutWindowController();
+              QPixmap picture = pictureWithTitleBar(about->window());
+              if (agreement) {
+                // The sheet slides out under the About window's title.
+                QWidget* sheet = FRNHLicenseAgreementWindowController::sharedWindowController()->window();
+                const QPixmap agreementPicture = sheet->grab();
+                QPixmap both(qMax(picture.width(), agreementPicture.width()),
+                             26 + qMax(picture.height() - 26, agreementPicture.height()));
+                both.fill(Qt::transparent);
+                QPainter painter(&both);
+                painter.drawPixmap((both.width() - picture.width()) / 2, 0, picture);
+                painter.drawPixmap((both.width() - agreementPicture.width()) / 2, 26, agreementPicture);
+                painter.end();
+                picture = both;
+              }
+              showPictureOver(window->window(), picture, centred(picture));
+            });
   }
 }

@@ -64,6 +64,18 @@ class ZPHAppDelegate;
 //   "importing":  0.4                  "Importing OPML…" at that progress
 //   "importFile": "/path/list.opml"    that file imported (its bezel, or its
 //                                      error alert)
+//   Menus, badge and windows, each shown as a copy over the window:
+//   "titleBar":   true                 the window's title ("Zephlin (12)")
+//                                      drawn above its menu bar
+//   "siteMenu":   true                 the Site menu, for the selection
+//   "stylePopover": true               the style popover under Style
+//   "preferences": "General" or "Reading"   the preferences on that pane
+//   "credentialsSheet": "/feed/1.xml"  the login sheet a refresh of that
+//                                      feed asks with
+//   "mergeOrPurge": true               the first sync's question
+//   "welcome":    true                 the welcome window (a first run)
+//   "about":      true                 the About window; "agreement": true
+//                                      with the license agreement over it
 //
 // The picture is taken when everything asked for is on screen, or after 90
 // seconds whatever the state. Main thread only.
@@ -103,6 +115,8 @@ private:
   void tabSteps();
   // The Add Site and New Folder windows, the error list, imports.
   void subscriptionSteps();
+  // Menus, badge and windows: their menus, popover, sheets and windows.
+  void menusAndWindowsSteps();
 
   QJsonObject m_state;
   ZPHAppDelegate* m_delegate = nullptr;

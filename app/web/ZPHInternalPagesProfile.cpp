@@ -3,9 +3,12 @@
 #include "feeds/images/CBFaviconURLProtocol.h"
 #include "feeds/images/CBLocalStyleSheetProtocol.h"
 #include "feeds/images/ZPHImageCacheProtocol.h"
+#include "foundation/CBPrefs.h"
+#include "platform/ZPHUserDefaults.h"
 #include "web/ZPHURLSchemeHandler.h"
 
 #include <QtWebEngineCore/QWebEngineProfile>
+#include <QtWebEngineCore/QWebEngineSettings>
 
 ZPHInternalPagesProfile::ZPHInternalPagesProfile(QObject* parent) : QObject(parent) {}
 
@@ -31,5 +34,12 @@ QWebEngineProfile* ZPHInternalPagesProfile::profile()
   install(CBLocalStyleSheetProtocol::ripplesScheme(), &CBLocalStyleSheetProtocol::responseForURL);
   install(CBFaviconURLProtocol::scheme(), &CBFaviconURLProtocol::responseForURL);
   install(ZPHImageCacheProtocol::scheme(), &ZPHImageCacheProtocol::responseForURL);
+  // Plug-ins follow the setting, as the browser's pages do.
+  ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
+  const auto applyPlugins = [this, &defaults] {
+    m_profile->settings()->setAttribute(QWebEngineSettings::PluginsEnabled, defaults.boolForKey(ZPHPluginsEnabled));
+  };
+  applyPlugins();
+  defaults.observe(ZPHPluginsEnabled, this, [applyPlugins](const QVariant&) { applyPlugins(); });
   return m_profile;
 }

@@ -10,7 +10,8 @@ class QWebEngineProfile;
 class ZPHURLSchemeHandler;
 
 // The web profile of the application's own pages (the article page): off
-// the record, with the handlers of the internal schemes installed. Browser
+// the record, with the handlers of the internal schemes installed, plug-ins
+// as the ZPHPluginsEnabled setting says (followed while it lives). Browser
 // tabs use a profile of their own that never gets these handlers.
 //
 // The web engine starts only when the profile is first asked for. The

@@ -12,6 +12,7 @@ ZPH_SYNC_NAME(ZPHSyncMergeOrPurgeDataResponse);
 const QString ZPHSyncMergeOrPurgeResponseKey = QStringLiteral("response");
 const QString ZPHSyncMergeResponse = QStringLiteral("merge");
 const QString ZPHSyncPurgeResponse = QStringLiteral("purge");
+const QString ZPHSyncCancelResponse = QStringLiteral("cancel");
 ZPH_SYNC_NAME(ZPHSyncServiceLoginCredentialsRequired);
 ZPH_SYNC_NAME(ZPHSyncServiceLoginCredentialsProvided);
 ZPH_SYNC_NAME(ZPHSyncServiceAccountCreationRequested);

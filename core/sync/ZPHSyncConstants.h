@@ -24,12 +24,13 @@ extern const QString ZPHSyncArticleDataExportedNotification;
 // The first sync of an account found feeds and folders on both sides.
 // Posted on the main thread, no object; the application asks the user and
 // answers with ZPHSyncMergeOrPurgeDataResponse, user info
-// {ZPHSyncMergeOrPurgeResponseKey: "merge" or "purge"}.
+// {ZPHSyncMergeOrPurgeResponseKey: "merge", "purge" or "cancel"}.
 extern const QString ZPHSyncMergeOrPurgeDataRequest;
 extern const QString ZPHSyncMergeOrPurgeDataResponse;
 extern const QString ZPHSyncMergeOrPurgeResponseKey;  // "response"
 extern const QString ZPHSyncMergeResponse;            // "merge"
 extern const QString ZPHSyncPurgeResponse;            // "purge"
+extern const QString ZPHSyncCancelResponse;           // "cancel"
 
 // The server asked for a login and no usable credentials are stored.
 // Posted on the main thread; object: the waiting call
@@ -96,7 +97,7 @@ enum ZPHSyncErrorCode : qint64 {
   ZPHSyncErrorBadStatus = 3,
   // The reply is not a JSON object.
   ZPHSyncErrorBadReply = 4,
-  // The user did not answer a login or merge-or-purge question in time.
+  // The user closed the first sync's merge-or-purge question unanswered.
   ZPHSyncErrorNoAnswer = 5,
   // The request body could not be made.
   ZPHSyncErrorBodyNotWritten = 6,

@@ -311,8 +311,8 @@ void ZPHSyncFeedsAndFolderOperation::success()
           if (!purge())
             return;
           break;
-        case FirstSyncChoice::NoAnswer:
-          failWithSyncError(ZPHSyncErrorNoAnswer, QStringLiteral("Nobody answered whether to merge or purge."));
+        case FirstSyncChoice::Declined:
+          failWithSyncError(ZPHSyncErrorNoAnswer, QStringLiteral("Neither merging nor purging was chosen."));
           return;
         case FirstSyncChoice::Cancelled:
           return;
@@ -363,7 +363,8 @@ ZPHSyncFeedsAndFolderOperation::FirstSyncChoice ZPHSyncFeedsAndFolderOperation::
           QMutexLocker locker(self->answerMutex());
           if (!response->isNull())
             return;
-          // Any answer but "purge" merges.
+          // Only "merge" merges and only "purge" purges; any other answer
+          // ("cancel": the question was closed) ends the cycle.
           *response = notification.userInfo.value(ZPHSyncMergeOrPurgeResponseKey).toString();
           if (response->isNull())
             *response = QStringLiteral("");
@@ -371,14 +372,16 @@ ZPHSyncFeedsAndFolderOperation::FirstSyncChoice ZPHSyncFeedsAndFolderOperation::
         self->wakeAnswerWaiters();
       });
   ZPHNotificationCenter::defaultCenter().postOnMainThread(ZPHSyncMergeOrPurgeDataRequest);
-  const WaitResult result = waitForAnswer([&response] { return !response->isNull(); }, userAnswerTimeoutMs());
+  const WaitResult result = waitForAnswer([&response] { return !response->isNull(); });
   observer.reset();
   if (result == WaitResult::Cancelled)
     return FirstSyncChoice::Cancelled;
-  if (result == WaitResult::TimedOut)
-    return FirstSyncChoice::NoAnswer;
   QMutexLocker locker(answerMutex());
-  return *response == ZPHSyncPurgeResponse ? FirstSyncChoice::Purge : FirstSyncChoice::Merge;
+  if (*response == ZPHSyncMergeResponse)
+    return FirstSyncChoice::Merge;
+  if (*response == ZPHSyncPurgeResponse)
+    return FirstSyncChoice::Purge;
+  return FirstSyncChoice::Declined;
 }
 
 bool ZPHSyncFeedsAndFolderOperation::purge()

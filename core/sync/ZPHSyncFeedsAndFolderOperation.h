@@ -13,9 +13,11 @@
 // the nodes marked deleted; when both sides then have feeds or folders (or
 // the server's belong to another user) it asks the application whether to
 // merge or purge (ZPHSyncMergeOrPurgeDataRequest) and waits for the answer
-// no longer than userAnswerTimeoutMs(): without one, the call ends with an
-// error and nothing is merged or purged. "purge" deletes every local feed,
-// folder and article before the merge.
+// (or until the call is cancelled). Only "merge" merges and only "purge"
+// purges, which deletes every local feed, folder and article before the
+// merge; any other answer ("cancel", when the question was closed) ends the
+// call with ZPHSyncErrorNoAnswer, nothing merged or purged, and the next
+// cycle asks again.
 //
 // A merge runs on the store queue; a server parent that would put a node
 // inside itself is refused and logged. Then, on the main thread, the local
@@ -34,7 +36,7 @@ protected:
   void success() override;
 
 private:
-  enum class FirstSyncChoice { Merge, Purge, NoAnswer, Cancelled };
+  enum class FirstSyncChoice { Merge, Purge, Declined, Cancelled };
   // Drops the nodes marked deleted; false when the store could not be used.
   // `liveCount` gets the number of nodes left.
   bool dropDeletedNodes(int* liveCount);

@@ -30,12 +30,6 @@ const QString TagQuery = QStringLiteral("?tag=%1");
 // Slices of the waits, so a cancel or a quit is seen soon.
 constexpr int WaitSliceMs = 100;
 
-std::atomic<int>& answerTimeout()
-{
-  static std::atomic<int> timeout{ZPHSyncServerNetworkOperation::DefaultUserAnswerTimeoutMs};
-  return timeout;
-}
-
 QMutex& tagMutex()
 {
   static QMutex mutex;
@@ -124,10 +118,6 @@ qint64 ZPHSyncServerNetworkOperation::nextTag()
   }
   return tag;
 }
-
-int ZPHSyncServerNetworkOperation::userAnswerTimeoutMs() { return answerTimeout().load(); }
-
-void ZPHSyncServerNetworkOperation::setUserAnswerTimeoutMs(int timeoutMs) { answerTimeout().store(timeoutMs); }
 
 ZPHError ZPHSyncServerNetworkOperation::syncError() const
 {
@@ -330,7 +320,7 @@ bool ZPHSyncServerNetworkOperation::resolveDeferredChallenge()
   center.postOnMainThread(ZPHSyncServiceLoginCredentialsRequired,
                           QVariant::fromValue(std::static_pointer_cast<CBOperation>(shared_from_this())));
 
-  const WaitResult result = waitForAnswer([&answer] { return answer->kind != Kind::None; }, userAnswerTimeoutMs());
+  const WaitResult result = waitForAnswer([&answer] { return answer->kind != Kind::None; });
   loginObserver.reset();
   createObserver.reset();
   Answer given;
@@ -341,10 +331,6 @@ bool ZPHSyncServerNetworkOperation::resolveDeferredChallenge()
 
   if (result == WaitResult::Cancelled)
     return false;
-  if (result == WaitResult::TimedOut) {
-    failWithSyncError(ZPHSyncErrorNoAnswer, QStringLiteral("Nobody answered the sync server's login request."));
-    return false;
-  }
   if (given.kind == Kind::CreateAccount) {
     qCInfo(zphSync) << "account creation request. canceling feed and folder sync request";
     qCInfo(zphSync) << "Challenge canceled";
@@ -366,18 +352,15 @@ bool ZPHSyncServerNetworkOperation::resolveDeferredChallenge()
 }
 
 ZPHSyncServerNetworkOperation::WaitResult ZPHSyncServerNetworkOperation::waitForAnswer(
-    const std::function<bool()>& answered, int timeoutMs)
+    const std::function<bool()>& answered)
 {
-  QDeadlineTimer deadline(timeoutMs);
   QMutexLocker locker(&m_answerMutex);
   for (;;) {
     if (answered())
       return WaitResult::Answered;
     if (isCancelled())
       return WaitResult::Cancelled;
-    if (deadline.hasExpired())
-      return WaitResult::TimedOut;
-    m_answerCondition.wait(&m_answerMutex, QDeadlineTimer(std::min<qint64>(WaitSliceMs, deadline.remainingTime())));
+    m_answerCondition.wait(&m_answerMutex, QDeadlineTimer(WaitSliceMs));
   }
 }
 

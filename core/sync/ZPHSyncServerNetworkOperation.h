@@ -33,8 +33,9 @@ class ZPHManagedObjectContext;
 //   one elsewhere fails the call, and nothing goes to that address;
 // - a login is answered from the stored credentials at most three times per
 //   call; then, or without stored credentials, the application is asked
-//   (ZPHSyncServiceLoginCredentialsRequired) and the call waits for its
-//   answer no longer than userAnswerTimeoutMs(), then ends with an error;
+//   (ZPHSyncServiceLoginCredentialsRequired) and the call waits until it
+//   answers (the application answers every question, a closed sheet as
+//   cancelled) or the call is cancelled;
 // - the call counts as done (succeeded()) only when the reply was 2xx, was a
 //   JSON object and the subclass finished its work with it; a transport
 //   error, another status or an unreadable reply leaves the store as it was;
@@ -44,7 +45,6 @@ class ZPHManagedObjectContext;
 //   also when its body could not be made.
 class ZPHSyncServerNetworkOperation : public CBDownloadOperation {
 public:
-  static constexpr int DefaultUserAnswerTimeoutMs = 120 * 1000;
   static constexpr qint64 MaximumReplySize = 32 * 1024 * 1024;
   static constexpr int MaximumStoredCredentialAnswers = 3;
 
@@ -77,11 +77,6 @@ public:
 
   // Also wakes a wait for the user's answer or for the store queue.
   void cancel() override;
-
-  // How long a call waits for the user's answer to a question (a login,
-  // the first sync's merge-or-purge) before it ends with ZPHSyncErrorNoAnswer.
-  static int userAnswerTimeoutMs();
-  static void setUserAnswerTimeoutMs(int timeoutMs);
 
   // Saves a context of the store queue through the application delegate;
   // false when the save failed (the context then still has its changes, and
@@ -123,10 +118,11 @@ protected:
   // `work` are the sync client's own: they are not sent to the server.
   bool performOnStoreQueue(const std::function<void(ZPHManagedObjectContext* context)>& work);
 
-  enum class WaitResult { Answered, Cancelled, TimedOut };
-  // Waits until `answered()` (asked under answerMutex()), the call is
-  // cancelled, or `timeoutMs` passed. wakeAnswerWaiters() wakes the wait.
-  WaitResult waitForAnswer(const std::function<bool()>& answered, int timeoutMs);
+  enum class WaitResult { Answered, Cancelled };
+  // Waits until `answered()` (asked under answerMutex()) or the call is
+  // cancelled; a question to the user has no time limit. wakeAnswerWaiters()
+  // wakes the wait.
+  WaitResult waitForAnswer(const std::function<bool()>& answered);
   QMutex* answerMutex() const { return &m_answerMutex; }
   void wakeAnswerWaiters();
 

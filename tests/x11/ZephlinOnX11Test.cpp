@@ -280,6 +280,10 @@ void buildBaseStore(Stage& stage)
   {
     QSettings settings(stage.baseFolder + QStringLiteral("/Fernhollow/Zephlin.conf"), QSettings::IniFormat);
     settings.setValue(CBLocalAccountFeedMetadataCacheDateLastDeletedKey, QDateTime::currentDateTimeUtc());
+    // Past its first run (no welcome window) and not asking to become the
+    // default feed reader: the main window is the first to show.
+    settings.setValue(QStringLiteral("FirstRunDate"), QDateTime::currentDateTimeUtc());
+    settings.setValue(QStringLiteral("suppressDefaultAggregatorPrompt"), true);
   }
   ASSERT_NE(account->addFeed(CBFeed::insertFeedWithURL(stage.slowSite.url(QStringLiteral("/slow.xml")), main)),
             nullptr);

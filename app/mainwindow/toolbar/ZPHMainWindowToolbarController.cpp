@@ -1,14 +1,18 @@
 #include "mainwindow/toolbar/ZPHMainWindowToolbarController.h"
 
+#include "articlelist/ZPHArticleListDelegate.h"
+#include "articlelist/ZPHReadingLayoutViewController.h"
 #include "articlelist/ZPHSearchField.h"
 #include "feeds/network/ZPHNetworkController.h"
 #include "feeds/refresh/ZPHRefreshController.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
+#include "keys/ZPHUserInterfaceValidations.h"
 #include "mainwindow/ZPHMainWindowController.h"
 #include "mainwindow/toolbar/CBRefreshToolbarButton.h"
 #include "mainwindow/toolbar/ZPHToolbarCustomizationSheet.h"
 #include "mainwindow/toolbar/ZPHToolbarImages.h"
 #include "platform/ZPHUserDefaults.h"
+#include "preferences/ZPHStylePopoverViewController.h"
 #include "sharing/ZPHPluginManager.h"
 #include "sharing/ZPHSharingPluginCommand.h"
 #include "sharing/ZPHSharingPopoverViewController.h"
@@ -328,7 +332,8 @@ QWidget* ZPHMainWindowToolbarController::makeItem(const QString& identifier)
     static const QList<Fixed> fixed = {
         {MarkAllAsReadItemIdentifier, "MarkAllReadTemplate", QT_TR_NOOP("Mark All Read"), "markAllAsRead:"},
         {NextUnreadItemIdentifier, "NextUnreadTemplate", QT_TR_NOOP("Next Unread"), "nextUnread:"},
-        {ArticleThemeItemIdentifier, "StyleTemplate", QT_TR_NOOP("Choose theme and change article typography"), ""},
+        {ArticleThemeItemIdentifier, "StyleTemplate", QT_TR_NOOP("Choose theme and change article typography"),
+         "styleButtonPressed:"},
         {ShareItemIdentifier, "ShareTemplate", QT_TR_NOOP("Share the selected article on the web"), ""},
         {FlagItemIdentifier, "BookmarkTemplate", QT_TR_NOOP("Bookmark Article"), "toggleFlagged:"},
         {OpenInBrowserItemIdentifier, "OpenInBrowserTemplate", QT_TR_NOOP("Open article in default browser"),
@@ -343,7 +348,10 @@ QWidget* ZPHMainWindowToolbarController::makeItem(const QString& identifier)
       // Sharing: the share control toggles the sharing popover.
       if (identifier == ShareItemIdentifier)
         connect(control, &ZPHCustomSegmentedControl::segmentClicked, this, [this] { shareButtonPressed(); });
-      if (!selector.isEmpty())
+      if (selector == QLatin1String("styleButtonPressed:"))
+        connect(control, &ZPHCustomSegmentedControl::segmentClicked, this,
+                [this, control] { styleButtonPressed(control); });
+      else if (!selector.isEmpty())
         connect(control, &ZPHCustomSegmentedControl::segmentClicked, this, [this, selector] {
           m_mainWindowController->commandAction(selector)->trigger();
           validateToolbarItems();
@@ -373,7 +381,9 @@ QWidget* ZPHMainWindowToolbarController::makeItem(const QString& identifier)
       connect(button, &QToolButton::clicked, this, [this] { sendCommand(QStringLiteral("addFeed:")); });
     else if (identifier == ShareItemIdentifier)
       connect(button, &QToolButton::clicked, this, [this] { shareButtonPressed(); });
-    else if (identifier != ArticleThemeItemIdentifier)
+    else if (identifier == ArticleThemeItemIdentifier)
+      connect(button, &QToolButton::clicked, this, [this, button] { styleButtonPressed(button); });
+    else
       connect(button, &QToolButton::clicked, control, [control] { Q_EMIT control->segmentClicked(0); });
     layout->addWidget(button, 0, Qt::AlignCenter);
     m_textButtons.append({identifier, button});
@@ -456,9 +466,9 @@ bool ZPHMainWindowToolbarController::validateItem(const QString& identifier)
     return m_refreshButton == nullptr || !m_refreshButton->isCurrentRefreshing();
   if (identifier == ShareItemIdentifier)
     return validateShareItem();
-  // The style popover is not here yet: it stays off until it comes.
+  // The style popover is always there.
   if (identifier == ArticleThemeItemIdentifier)
-    return false;
+    return true;
   const QString selector = commandOfItem(identifier);
   QAction* action = selector.isEmpty() ? nullptr : m_mainWindowController->commandAction(selector);
   return action != nullptr && m_mainWindowController->validateUserInterfaceItem(action);
@@ -578,4 +588,37 @@ void ZPHMainWindowToolbarController::showSharePopover()
   if (control == nullptr || !control->isVisible())
     control = textButtonForItemIdentifier(ShareItemIdentifier);
   popover->togglePopoverForPresentedItem(control);
+}
+
+ZPHStylePopoverViewController* ZPHMainWindowToolbarController::stylePopoverViewController()
+{
+  if (m_stylePopoverViewController == nullptr) {
+    ZPHStylePopoverViewController::Window window;
+    // The commands go through the window's responder chain.
+    window.validate = [this](const QString& selector) {
+      QWidget* focus = m_window != nullptr ? m_window->focusWidget() : nullptr;
+      QAction* action = m_mainWindowController->responderChain().actionForSelector(selector, focus);
+      if (action == nullptr)
+        return false;
+      if (auto* validations = dynamic_cast<ZPHUserInterfaceValidations*>(action->parent()))
+        return validations->validateUserInterfaceItem(action);
+      return action->isEnabled();
+    };
+    window.send = [this](const QString& selector) { return m_mainWindowController->sendAction(selector); };
+    window.showsBrowserTab = [this] {
+      ZPHArticleListDelegate* list = m_mainWindowController->articleListDelegate();
+      return list != nullptr && list->currentDetailViewIsATab();
+    };
+    m_stylePopoverViewController = std::make_unique<ZPHStylePopoverViewController>(std::move(window));
+  }
+  return m_stylePopoverViewController.get();
+}
+
+void ZPHMainWindowToolbarController::styleButtonPressed(QWidget* sender)
+{
+  ZPHStylePopoverViewController* popover = stylePopoverViewController();
+  ZPHArticleListDelegate* list = m_mainWindowController->articleListDelegate();
+  ZPHReadingLayoutViewController* layout = list != nullptr ? list->currentLayoutViewController() : nullptr;
+  popover->setMode(layout != nullptr && layout->hasAnyAdjustableContent() ? 1 : 0);
+  popover->togglePopoverRelativeTo(sender);
 }

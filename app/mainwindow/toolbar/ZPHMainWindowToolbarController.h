@@ -9,6 +9,7 @@
 #include <QtCore/QPointer>
 #include <QtCore/QStringList>
 
+#include <memory>
 #include <vector>
 
 class CBRefreshToolbarButton;
@@ -22,6 +23,7 @@ class QWidget;
 class ZPHMainWindowController;
 class ZPHRefreshController;
 class ZPHSearchField;
+class ZPHStylePopoverViewController;
 
 // The main window's toolbar: its items by identifier, the default and the
 // allowed sets, the controls behind the items and what they send, their
@@ -114,6 +116,12 @@ public:
   void shareButtonPressed();
   void showSharePopover();
   bool validateShareItem() const;
+  // The Style item: shows the style popover under it (mode 1 when the
+  // window shows something whose text and column can be adjusted), or
+  // closes it when it is shown.
+  void styleButtonPressed(QWidget* sender);
+  // Made on first use.
+  ZPHStylePopoverViewController* stylePopoverViewController();
 
   // The toolbar's context menu and the customisation sheet it opens.
   QMenu* contextMenu(QWidget* parent);
@@ -142,5 +150,6 @@ private:
   QPointer<ZPHRefreshController> m_refreshController;
   QMetaObject::Connection m_refreshConnection;
   QPointer<ZPHToolbarCustomizationSheet> m_customizationSheet;
+  std::unique_ptr<ZPHStylePopoverViewController> m_stylePopoverViewController;
   std::vector<ZPHObserverToken> m_observers;
 };

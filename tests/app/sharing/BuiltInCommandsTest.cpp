@@ -4,9 +4,9 @@
 // addresses arrive exactly as written, as one argument each.
 
 #include "app/sharing/SharingTestSupport.h"
+#include "common/ZPHDesktopEntry.h"
 #include "sharing/CBPluginHelper.h"
 #include "sharing/CBUserInterfaceContext.h"
-#include "sharing/ZPHDesktopEntry.h"
 #include "sharing/ZPHPluginManager.h"
 #include "sharing/ZPHSendToApp.h"
 #include "sharing/ZPHSharingBrowserCommands.h"

@@ -111,6 +111,9 @@ public:
   std::unique_ptr<ZPHAppDelegate> delegate;
   // Runs once the delegate exists, before its start-up.
   std::function<void(ZPHAppDelegate*)> beforeLaunch;
+  // The welcome window on a first run and the mailing-list reminder; off
+  // unless a test looks at them.
+  bool presentsFirstRunWindows = false;
 
   // Makes the delegate and runs its start-up.
   void start()
@@ -141,6 +144,7 @@ public:
     }
     environment.keyboardModifiers = [this] { return modifiers; };
     environment.beep = [this] { ++beeps; };
+    environment.presentsFirstRunWindows = presentsFirstRunWindows;
     environment.launchArguments = launchArguments;
     environment.workingDirectory = workingDirectory;
     environment.exitApplication = [this](int status) {

@@ -239,6 +239,9 @@ TEST(FeedbackMailer, SubjectAndBodyAreEncodedInFull)
     opened = url;
     return true;
   }));
-  EXPECT_EQ(QUrlQuery(opened).queryItemValue(QStringLiteral("body"), QUrl::FullyDecoded),
-            QStringLiteral("Thanks for helping us make Zephlin better."));
+  // The feedback mail carries the system information after the text.
+  const QString sent = QUrlQuery(opened).queryItemValue(QStringLiteral("body"), QUrl::FullyDecoded);
+  EXPECT_TRUE(sent.startsWith(QStringLiteral("Thanks for helping us make Zephlin better.\n\n+++++++++ Your Feedback")))
+      << sent.toStdString();
+  EXPECT_TRUE(sent.contains(QStringLiteral("+++++++++ Your System Information +++++++++")));
 }

@@ -10,6 +10,7 @@
 #include "subscribe/ZPHFeedFinder.h"
 #include "subscribe/ZPHFeedFinderHTTPOperation.h"
 #include "support/ZPHTestApplicationDelegate.h"
+#include "support/ZPHTestFeedSearch.h"
 #include "support/ZPHTestHTTPServer.h"
 #include "support/ZPHTestSupport.h"
 
@@ -44,48 +45,7 @@ QByteArray linkTag(const QByteArray& href, const QByteArray& type, const QByteAr
   return tag + ">\n";
 }
 
-// One search, waited for; what the delegate heard.
-struct Search : ZPHFeedFinderDelegate {
-  int calls = 0;
-  QList<ZPHFeedResult> results;
-  ZPHError error;
-  std::shared_ptr<ZPHFeedFinder> finder;
-
-  void feedFinderDidFindFeedsWithResults(ZPHFeedFinder*, const QList<ZPHFeedResult>& found) override
-  {
-    ++calls;
-    results = found;
-  }
-  void feedFinderDidFailWithError(ZPHFeedFinder*, const ZPHError& failure) override
-  {
-    ++calls;
-    error = failure;
-  }
-
-  void start(const QUrl& url, bool questions = true)
-  {
-    finder = ZPHFeedFinder::finderWithURL(url, this);
-    finder->setAllowsUserQuestions(questions);
-    EXPECT_TRUE(finder->findFeed());
-  }
-  bool wait(int timeoutMs = 30000)
-  {
-    return ZPHTestWaitUntil([&] { return calls > 0; }, timeoutMs);
-  }
-  QStringList urls() const
-  {
-    QStringList list;
-    for (const ZPHFeedResult& result : results) list.append(result.URL().path());
-    return list;
-  }
-  QStringList titles() const
-  {
-    QStringList list;
-    for (const ZPHFeedResult& result : results) list.append(result.foundTitle());
-    return list;
-  }
-  QString errorText() const { return error.localizedDescription(); }
-};
+using Search = ZPHTestFeedSearch;
 
 class FeedFinderTest : public ::testing::Test {
 protected:

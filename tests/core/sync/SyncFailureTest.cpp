@@ -15,8 +15,9 @@ protected:
 // is stored, and the next cycle completes.
 TEST_F(SyncFailureTest, AFailedCallLosesNothingAndTheNextCycleCompletes)
 {
-  ZPHSyncServerNetworkOperation::setUserAnswerTimeoutMs(200);
   signIn();
+  // The login question that a fourth refusal asks is closed by the user.
+  answerLogin(ZPHCredentialsResult::cancelled());
   const QString feedURL = QStringLiteral("https://base.example.com/feed");
   addFeed(feedURL);
   saveMain();
@@ -57,7 +58,7 @@ TEST_F(SyncFailureTest, AFailedCallLosesNothingAndTheNextCycleCompletes)
       ASSERT_TRUE(ZPHTestWaitUntil([&] { return !controller.coreDataQueueHasOperations(); }));
       ZPHTestSpinEventLoop(50);
       // Stored credentials are offered three times; a fourth refusal ends
-      // at the login request, which nobody answers here.
+      // at the login request, which the user cancels.
       peer.failNext(call, failure, failure == Failure::Unauthorized ? 4 : 1);
 
       ASSERT_TRUE(startAndSync());

@@ -96,23 +96,39 @@ TEST_F(SyncFirstSyncTest, PurgeKeepsTheServerSide)
   EXPECT_FALSE(recordedNamed(ZPHRemoteFeedOrFolderMetadataNotification).isEmpty());
 }
 
-// Without an answer the call gives up: nothing merged, nothing purged, and
-// the next cycle asks again.
-TEST_F(SyncFirstSyncTest, NoAnswerMergesAndPurgesNothing)
+// The question closed without a choice ("cancel") ends the call: nothing
+// merged, nothing purged, and the next cycle asks again. So does any answer
+// but "merge" and "purge".
+TEST_F(SyncFirstSyncTest, AClosedQuestionMergesAndPurgesNothing)
 {
-  ZPHSyncServerNetworkOperation::setUserAnswerTimeoutMs(300);
   addLocalData();
   record(ZPHSyncMergeOrPurgeDataRequest);
-  ASSERT_TRUE(startAndSync());
-  EXPECT_EQ(recordedNamed(ZPHSyncMergeOrPurgeDataRequest).size(), 1);
-  EXPECT_EQ(manager->lastError().code(), ZPHSyncErrorNoAnswer);
-  EXPECT_FALSE(manager->refreshInProgress());
-  EXPECT_FALSE(hasServerData());
-  EXPECT_TRUE(hasLocalData());
-  EXPECT_FALSE(serverHasLocalData());
-  EXPECT_FALSE(defaults().boolForKey(ZPHSyncDataHasBeenSynced));
+  QString answer;
+  observers.push_back(ZPHNotificationCenter::defaultCenter().addObserver(
+      ZPHSyncMergeOrPurgeDataRequest, QVariant(),
+      [&answer](const ZPHNotification&) {
+        ZPHNotificationCenter::defaultCenter().postOnMainThread(ZPHSyncMergeOrPurgeDataResponse, QVariant(),
+                                                                {{ZPHSyncMergeOrPurgeResponseKey, answer}});
+      },
+      ZPHNotificationCenter::Delivery::MainThread));
+  manager->start();
+  ASSERT_TRUE(waitForCycle());
+  qsizetype asked = 1;
+  for (const QString& given : {ZPHSyncCancelResponse, QStringLiteral("Merge"), QStringLiteral("")}) {
+    SCOPED_TRACE(given.toStdString());
+    answer = given;
+    ASSERT_TRUE(sync());
+    ++asked;
+    EXPECT_EQ(recordedNamed(ZPHSyncMergeOrPurgeDataRequest).size(), asked);
+    EXPECT_EQ(manager->lastError().code(), ZPHSyncErrorNoAnswer);
+    EXPECT_FALSE(manager->refreshInProgress());
+    EXPECT_FALSE(hasServerData());
+    EXPECT_TRUE(hasLocalData());
+    EXPECT_FALSE(serverHasLocalData());
+    EXPECT_FALSE(defaults().boolForKey(ZPHSyncDataHasBeenSynced));
+  }
 
-  answerMergeOrPurge(ZPHSyncMergeResponse);
+  answer = ZPHSyncMergeResponse;
   ASSERT_TRUE(sync());
   EXPECT_TRUE(manager->lastError().isNull());
   EXPECT_TRUE(hasServerData());

@@ -197,24 +197,33 @@ TEST_F(SyncProtocolTest, TagAdvancesOnlyAfterAReset)
 }
 
 // Stored credentials answer a challenge at most three times; then the
-// application is asked, and without an answer the call ends in time.
+// application is asked, and the call waits for its answer however long it
+// takes (here: until the user closes the sheet).
 TEST_F(SyncProtocolTest, StoredCredentialsAnswerThreeTimesThenTheUserIsAsked)
 {
-  ZPHSyncServerNetworkOperation::setUserAnswerTimeoutMs(300);
   signIn();
   peer.failNext(QStringLiteral("list_feeds_and_folders"), ZPHTestSyncPeer::Failure::Unauthorized, 10);
   record(ZPHSyncServiceLoginCredentialsRequired);
   auto operation = std::make_shared<ZPHSyncFeedsAndFolderOperation>();
-  run(operation);
+  ZPHOperationQueue queue;
+  queue.addOperation(operation);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return recordedNamed(ZPHSyncServiceLoginCredentialsRequired).size() == 1; }));
   const QList<ZPHTestHTTPRequest> requests = peer.requests(QStringLiteral("list_feeds_and_folders"));
   ASSERT_EQ(requests.size(), 4);
   EXPECT_TRUE(authorization(requests[0]).isNull());
   for (int i = 1; i < 4; ++i) EXPECT_FALSE(authorization(requests[i]).isNull());
-  ASSERT_TRUE(ZPHTestWaitUntil([&] { return recordedNamed(ZPHSyncServiceLoginCredentialsRequired).size() == 1; }));
   EXPECT_EQ(recordedNamed(ZPHSyncServiceLoginCredentialsRequired).first().object.value<std::shared_ptr<CBOperation>>(),
             operation);
+  // The question has no time limit.
+  ZPHTestSpinEventLoop(1500);
+  EXPECT_FALSE(operation->isFinished());
+  ZPHNotificationCenter::defaultCenter().post(ZPHSyncServiceLoginCredentialsProvided,
+                                              QVariant::fromValue(ZPHCredentialsResult::cancelled()));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return operation->isFinished(); }, 30000));
+  EXPECT_EQ(peer.requests(QStringLiteral("list_feeds_and_folders")).size(), 4);
   EXPECT_FALSE(operation->succeeded());
-  EXPECT_EQ(operation->syncError().code(), ZPHSyncErrorNoAnswer);
+  // The login was cancelled (the transport's "cancelled authentication").
+  EXPECT_EQ(operation->syncError().code(), -1012);
 }
 
 // The login request answered: with credentials (stored, then used), or

@@ -5,7 +5,7 @@
 // password file in the test's folder, the sync settings pointing at the
 // peer, and a sync manager of the test's own.
 
-#include "ZPHTestSyncPeer.h"
+#include "support/ZPHTestSyncPeer.h"
 
 #include "platform/ZPHFilePasswordStore.h"
 #include "platform/ZPHMainThread.h"
@@ -51,7 +51,6 @@ protected:
     ZPHPasswordStore::setDefaultStore(passwords);
     clearSyncSettings();
     defaults().setString(ZPHSyncServiceBaseURL, peer.url());
-    ZPHSyncServerNetworkOperation::setUserAnswerTimeoutMs(3000);
 
     delegate.useDataController(&controller);
     ZPHError error;
@@ -71,7 +70,6 @@ protected:
     observers.clear();
     clearSyncSettings();
     ZPHPasswordStore::setDefaultStore(nullptr);
-    ZPHSyncServerNetworkOperation::setUserAnswerTimeoutMs(ZPHSyncServerNetworkOperation::DefaultUserAnswerTimeoutMs);
   }
 
   static ZPHUserDefaults& defaults() { return ZPHUserDefaults::standardUserDefaults(); }

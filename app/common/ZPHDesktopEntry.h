@@ -55,6 +55,9 @@ struct ZPHDesktopEntry {
   bool isWebBrowser() const;
   // Whether its Exec line takes an address (%u or %U).
   bool takesURLs() const;
+  // The program its Exec line starts: an absolute path that is an
+  // executable file, or the name found on PATH; empty when neither.
+  QString programPath() const;
 
   // The Exec line split into arguments: the Desktop Entry escapes (\s, \n,
   // \t, \r, \\) undone, then words split at blanks outside double quotes,

@@ -1,4 +1,4 @@
-#include "ZPHTestSyncPeer.h"
+#include "support/ZPHTestSyncPeer.h"
 
 #include <QtCore/QDateTime>
 #include <QtCore/QJsonArray>

@@ -1,4 +1,4 @@
-#include "sharing/ZPHDesktopEntry.h"
+#include "common/ZPHDesktopEntry.h"
 
 #include "kit/ZPHInterfaceLog.h"
 
@@ -202,6 +202,17 @@ bool ZPHDesktopEntry::isUsable() const
   if (isNull() || !isApplication || hidden || noDisplay)
     return false;
   return tryExec.isEmpty() || isExecutableProgram(tryExec);
+}
+
+QString ZPHDesktopEntry::programPath() const
+{
+  const std::optional<QStringList> words = splitExecLine(exec);
+  if (!words.has_value() || words->isEmpty())
+    return {};
+  const QString program = words->first();
+  if (QFileInfo(program).isAbsolute())
+    return isExecutableProgram(program) ? program : QString();
+  return QStandardPaths::findExecutable(program);
 }
 
 bool ZPHDesktopEntry::takesURLs() const

@@ -1,0 +1,24 @@
+#include "sheets/ZPHWelcomeViewController.h"
+
+#include "sheets/ZPHWelcomeWindowController.h"
+
+#include <QtWidgets/QWidget>
+
+ZPHWelcomeViewController::ZPHWelcomeViewController(ZPHWelcomeWindowController* windowController)
+    : QObject(nullptr), m_windowController(windowController)
+{
+}
+
+ZPHWelcomeViewController::~ZPHWelcomeViewController() { delete m_view.data(); }
+
+void ZPHWelcomeViewController::invalidate() { m_windowController = nullptr; }
+
+QWidget* ZPHWelcomeViewController::makeView()
+{
+  if (m_view == nullptr) {
+    m_view = new QWidget();
+    m_view->setAttribute(Qt::WA_TranslucentBackground);
+    m_view->resize(600, 400);
+  }
+  return m_view;
+}
