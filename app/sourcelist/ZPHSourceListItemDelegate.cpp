@@ -365,8 +365,10 @@ QWidget* ZPHSourceListItemDelegate::createEditor(QWidget* parent, const QStyleOp
 
 void ZPHSourceListItemDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const
 {
+  // The view calls this again each time the row changes while the field is
+  // open: what the user typed is kept.
   if (auto* field = qobject_cast<ZPHSourceListTextField*>(editor))
-    field->beginEditingWithName(index.data(Qt::EditRole).toString());
+    field->updateStoredName(index.data(Qt::EditRole).toString());
 }
 
 void ZPHSourceListItemDelegate::setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const

@@ -27,6 +27,12 @@ void ZPHSourceListTextField::beginEditingWithName(const QString& name)
   selectAll();
 }
 
+void ZPHSourceListTextField::updateStoredName(const QString& name)
+{
+  if (m_restorationString.isNull() || (!isModified() && name != m_restorationString))
+    beginEditingWithName(name);
+}
+
 QString ZPHSourceListTextField::editedName() const
 {
   const QString name = text().trimmed();

@@ -16,6 +16,11 @@
 #include <algorithm>
 #include <memory>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace {
 
 constexpr qsizetype kMaximumHeaderBytes = 64 * 1024;
@@ -393,4 +398,33 @@ QList<ZPHTestHTTPRequest> ZPHTestHTTPServer::requests() const
 {
   QMutexLocker locker(&d->mutex);
   return d->requests;
+}
+
+ZPHTestClosedPort::ZPHTestClosedPort()
+{
+  // Without SO_REUSEADDR: nobody else binds the port while it is held.
+  m_socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (m_socket < 0)
+    return;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = 0;
+  socklen_t length = sizeof(address);
+  if (::bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+      ::getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+    return;
+  m_port = ntohs(address.sin_port);
+}
+
+ZPHTestClosedPort::~ZPHTestClosedPort()
+{
+  if (m_socket >= 0)
+    ::close(m_socket);
+}
+
+QUrl ZPHTestClosedPort::url(const QString& pathAndQuery) const
+{
+  const QString path = pathAndQuery.startsWith(u'/') ? pathAndQuery : u'/' + pathAndQuery;
+  return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path));
 }

@@ -88,3 +88,24 @@ private:
   struct Private;
   std::unique_ptr<Private> d;
 };
+
+// A port on 127.0.0.1 that refuses every connection while the object lives.
+// A socket is bound to it and never listens: no server, not even one of
+// another test program run alongside, can take the port meanwhile (a port
+// found free and let go may be anybody's a moment later).
+class ZPHTestClosedPort {
+public:
+  ZPHTestClosedPort();
+  ~ZPHTestClosedPort();
+  ZPHTestClosedPort(const ZPHTestClosedPort&) = delete;
+  ZPHTestClosedPort& operator=(const ZPHTestClosedPort&) = delete;
+
+  // 0 when no port could be bound.
+  quint16 port() const { return m_port; }
+  // "http://127.0.0.1:<port>" + pathAndQuery ("/" prepended when missing).
+  QUrl url(const QString& pathAndQuery = QStringLiteral("/")) const;
+
+private:
+  int m_socket = -1;
+  quint16 m_port = 0;
+};

@@ -200,6 +200,21 @@ TEST(SourceListRenaming, ANameStaysOnOneLineTypedOrPasted)
   // Cleared, the edit gives the old name back.
   field.clear();
   EXPECT_EQ(field.editedName(), QStringLiteral("Old"));
+
+  // The stored name given again while the field is open: an untouched field
+  // shows a new one, a typed name stays.
+  ZPHSourceListTextField untouched;
+  untouched.show();
+  untouched.updateStoredName(QStringLiteral("Old"));
+  EXPECT_EQ(untouched.restorationString(), QStringLiteral("Old"));
+  untouched.updateStoredName(QStringLiteral("Renamed by a refresh"));
+  EXPECT_EQ(untouched.text(), QStringLiteral("Renamed by a refresh"));
+  EXPECT_EQ(untouched.restorationString(), QStringLiteral("Renamed by a refresh"));
+  untouched.selectAll();
+  QTest::keyClicks(&untouched, QStringLiteral("Mine"));
+  untouched.updateStoredName(QStringLiteral("Old"));
+  EXPECT_EQ(untouched.text(), QStringLiteral("Mine"));
+  EXPECT_EQ(untouched.editedName(), QStringLiteral("Mine"));
 }
 
 namespace {
@@ -256,6 +271,11 @@ TEST_F(SourceListCommandsTest, AFoldersMenusRemovalAfterConfirmationAndRenaming)
   EXPECT_EQ(field->text(), QStringLiteral("Beta"));
   field->selectAll();
   QTest::keyClicks(field, QStringLiteral("Bravo"));
+  // The row drawn again meanwhile (its unread count or icon changed) keeps
+  // what was typed.
+  model->refreshRowsForNode(node(QStringLiteral("/beta.xml")));
+  ZPHTestSpinEventLoop(50);
+  EXPECT_EQ(field->text(), QStringLiteral("Bravo"));
   QTest::keyClick(field, Qt::Key_Return);
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return feed(QStringLiteral("/beta.xml"))->nameForDisplay() == "Bravo"; }, 20000));
   // A reload of the list (a refresh's, say) while a name is typed stores it.

@@ -4,6 +4,7 @@
 #include <QtNetwork/QNetworkAccessManager>
 #include <QtNetwork/QNetworkReply>
 #include <QtNetwork/QNetworkRequest>
+#include <QtNetwork/QTcpServer>
 
 #include <gtest/gtest.h>
 
@@ -82,4 +83,18 @@ TEST(TestHTTPServer, EchoesAPostBodyAfterADelay)
   EXPECT_EQ(requests[0].method, "POST");
   EXPECT_EQ(requests[0].body, body);
   EXPECT_EQ(requests[0].header("Content-Length"), QByteArray::number(body.size()));
+}
+
+TEST(TestHTTPServer, AClosedPortRefusesAndNoServerTakesItWhileHeld)
+{
+  ZPHTestClosedPort closed;
+  ASSERT_NE(closed.port(), 0);
+  QNetworkAccessManager manager;
+  auto reply = finished(manager.get(QNetworkRequest(closed.url("feed.xml"))));
+  EXPECT_EQ(reply->error(), QNetworkReply::ConnectionRefusedError);
+  EXPECT_EQ(closed.url("feed.xml"), QUrl(QStringLiteral("http://127.0.0.1:%1/feed.xml").arg(closed.port())));
+
+  // A server asked for that very port does not get it.
+  QTcpServer taker;
+  EXPECT_FALSE(taker.listen(QHostAddress::LocalHost, closed.port()));
 }

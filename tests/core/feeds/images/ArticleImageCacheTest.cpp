@@ -12,8 +12,6 @@
 #include <QtCore/QDir>
 #include <QtCore/QFile>
 #include <QtCore/QFileInfo>
-#include <QtNetwork/QHostAddress>
-#include <QtNetwork/QTcpServer>
 
 #include <gtest/gtest.h>
 
@@ -194,13 +192,9 @@ TEST_F(ArticleImageCacheTest, ImagesAreBoundedInSizeAndNumber)
 
 TEST_F(ArticleImageCacheTest, AServerThatRefusesIsNotAskedAgain)
 {
-  quint16 closedPort = 0;
-  {
-    QTcpServer probe;
-    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
-    closedPort = probe.serverPort();
-  }
-  const QString image = QStringLiteral("http://127.0.0.1:%1/img/%2.png").arg(closedPort);
+  const ZPHTestClosedPort closedPort;
+  ASSERT_NE(closedPort.port(), 0);
+  const QString image = closedPort.url(QStringLiteral("/img/%1.png")).toString();
   ASSERT_TRUE(cacheAndWait(QStringLiteral("<img src=\"%1\">").arg(image.arg(1)), QUrl()));
   EXPECT_TRUE(controller->didImageFailBefore(QUrl(image.arg(1))));
   // Any other image of that server counts as failed: no operation is made.

@@ -10,8 +10,6 @@
 #include <QtCore/QElapsedTimer>
 #include <QtCore/QFile>
 #include <QtCore/QThread>
-#include <QtNetwork/QHostAddress>
-#include <QtNetwork/QTcpServer>
 
 #include <gtest/gtest.h>
 
@@ -488,13 +486,9 @@ TEST_F(DownloadOperationTest, ACancelDuringASlowBodyEndsTheDownloadAndIsNeverOK)
 
 TEST_F(DownloadOperationTest, ARefusedConnectionFails)
 {
-  quint16 closedPort = 0;
-  {
-    QTcpServer listener;
-    ASSERT_TRUE(listener.listen(QHostAddress::LocalHost, 0));
-    closedPort = listener.serverPort();
-  }
-  auto operation = operationFor(QUrl(QStringLiteral("http://127.0.0.1:%1/feed").arg(closedPort)));
+  const ZPHTestClosedPort closedPort;
+  ASSERT_NE(closedPort.port(), 0);
+  auto operation = operationFor(closedPort.url(QStringLiteral("/feed")));
   ASSERT_TRUE(run(operation));
   EXPECT_FALSE(operation->okResponse());
   EXPECT_EQ(operation->didFailErrorCode(), ZPHURLErrorCannotConnectToHost);

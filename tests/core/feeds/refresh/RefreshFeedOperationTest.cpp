@@ -21,7 +21,6 @@
 #include <QtCore/QElapsedTimer>
 #include <QtCore/QMutex>
 #include <QtCore/QThread>
-#include <QtNetwork/QTcpServer>
 
 #include <gtest/gtest.h>
 
@@ -279,12 +278,8 @@ TEST_F(RefreshFeedOperationTest, AReadArticleThatLeavesAndComesBackIsReadAgain)
 
 TEST_F(RefreshFeedOperationTest, FailuresGiveTheirErrorCodeAndText)
 {
-  quint16 closedPort = 0;
-  {
-    QTcpServer probe;
-    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
-    closedPort = probe.serverPort();
-  }
+  const ZPHTestClosedPort closedPort;
+  ASSERT_NE(closedPort.port(), 0);
   struct Case {
     const char* name;
     int status;
@@ -318,7 +313,7 @@ TEST_F(RefreshFeedOperationTest, FailuresGiveTheirErrorCodeAndText)
     serve(c.status, c.body);
     const ZPHError error = refresh([&](ZPHRefreshFeedOperation& operation) {
       if (c.refused)
-        operation.setUrl(QUrl(QStringLiteral("http://127.0.0.1:%1/feed.xml").arg(closedPort)));
+        operation.setUrl(closedPort.url(QStringLiteral("/feed.xml")));
     });
     EXPECT_EQ(error.domain(), ZPHRefreshFeedOperationErrorDomain);
     EXPECT_EQ(error.code(), c.code);
