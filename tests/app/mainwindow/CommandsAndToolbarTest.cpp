@@ -1,7 +1,8 @@
 // The main window's commands and toolbar on the real application: toggling
 // read with undo, the titles that follow the selection and the theme, Next
 // Unread and Space, the toolbar's arrangement and customisation, its Add
-// control, and the Refresh control spinning through a slow refresh.
+// control, the Refresh control spinning through a slow refresh, and the
+// Share control's popover.
 
 #include "app/shell/AppHarness.h"
 #include "articlelist/ZPHArticleListDelegate.h"
@@ -19,7 +20,12 @@
 #include "mainwindow/toolbar/ZPHMainWindowToolbarController.h"
 #include "mainwindow/toolbar/ZPHToolbarCustomizationSheet.h"
 #include "sharing/CBUserInterfaceContext.h"
+#include "sharing/ZPHFakeMenuTableView.h"
+#include "sharing/ZPHPluginCommandSendToInstapaper.h"
+#include "sharing/ZPHPluginManager.h"
 #include "sharing/ZPHSharingPluginCommand.h"
+#include "sharing/ZPHSharingPopoverTableRowView.h"
+#include "sharing/ZPHSharingPopoverViewController.h"
 #include "sourcelist/ZPHSourceListCommands.h"
 #include "sourcelist/ZPHSourceListViewController.h"
 #include "store/accounts/ZPHArticleListController.h"
@@ -603,4 +609,70 @@ TEST_F(CommandsAndToolbarTest, ASharingCommandWaitsForTheArticlesViewTwoSecondsA
   view->show();
   ZPHTestSpinEventLoop(400);
   EXPECT_EQ(command.runs, 2);
+}
+
+TEST_F(CommandsAndToolbarTest, TheSharePopoverOffersTheArticlesCommandsBelowTheShareItem)
+{
+  ZPHPluginCommandSendToInstapaper::setSavedUsername(QString());
+  ASSERT_NO_FATAL_FAILURE(start());
+  ASSERT_NO_FATAL_FAILURE(select(0));
+  ASSERT_TRUE(QUrl(selected()->bestLink()).scheme().startsWith(QLatin1String("http")));
+  // The page is in: commands run from the toolbar point at it.
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return controller->viewRepresentingSelectedArticleForPluginPopover(); }));
+  ZPHMainWindowToolbarController* toolbar = controller->toolbarController();
+  QWidget* share = toolbar->controlForItemIdentifier(ZPHMainWindowToolbarController::ShareItemIdentifier);
+  ASSERT_NE(share, nullptr);
+  auto* label = share->parentWidget()->findChild<QLabel*>();
+  ASSERT_NE(label, nullptr);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] {
+    controller->validateCommands();
+    return share->isEnabled();
+  }));
+
+  ZPHSharingPopoverViewController* popover = ZPHSharingPopoverViewController::sharingPopoverViewController();
+  toolbar->shareButtonPressed();
+  ASSERT_TRUE(popover->isShown());
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return popover->tableView()->isVisible(); }));
+  // The article's web address: every row is live, as in the page's popover
+  // and the list's Share submenu.
+  QStringList grey;
+  for (int row = 0; row < popover->sharingPluginArray().size(); ++row) {
+    ZPHSharingPluginCommand* command = popover->sharingPluginArray().at(row);
+    if (command != nullptr &&
+        !popover->tableView()->model()->index(row, 0).data(ZPHSharingPopoverTableRowView::ValidRole).toBool())
+      grey.append(command->title());
+  }
+  EXPECT_TRUE(grey.isEmpty()) << grey.join(u',').toStdString();
+  EXPECT_TRUE(popover->sharingPluginArray().contains(ZPHPluginManager::sharedManager()->pluginCommandWithCommandID(
+      QStringLiteral("com.fernhollow.Zephlin.plugin.sharing.SendToFacebook"))));
+
+  // Under the Share item, its label included, and centred on it; the
+  // read-later login, of another size, stays there.
+  const auto expectBelowShare = [&](const char* shown) {
+    const QRect frame = popover->popover()->frameGeometry();
+    const QRect labelFrame(label->mapToGlobal(QPoint()), label->size());
+    const int centre = share->mapToGlobal(share->rect().center()).x();
+    EXPECT_GT(frame.top(), labelFrame.bottom()) << shown;
+    EXPECT_LE(frame.top(), labelFrame.bottom() + 12) << shown;
+    EXPECT_LE(std::abs(frame.center().x() - centre), 1) << shown;
+  };
+  expectBelowShare("the list");
+  auto* readLater = ZPHPluginManager::sharedManager()->pluginCommandOfClass<ZPHPluginCommandSendToInstapaper>();
+  ASSERT_NE(readLater, nullptr);
+  const QSize listSize = popover->popover()->size();
+  popover->runPlugin(readLater->commandID());
+  ASSERT_TRUE(ZPHTestWaitUntil([&] {
+    return readLater->instapaperLoginViewController() != nullptr &&
+           popover->contentChildView() == readLater->instapaperLoginViewController()->view() &&
+           popover->contentChildView()->isVisible();
+  }));
+  ASSERT_NE(popover->popover()->size(), listSize);
+  expectBelowShare("the login");
+  popover->closePopOver();
+
+  // Share again closes what it opened.
+  toolbar->shareButtonPressed();
+  ASSERT_TRUE(popover->isShown());
+  toolbar->shareButtonPressed();
+  EXPECT_FALSE(popover->isShown());
 }
