@@ -22,6 +22,7 @@ class QWidget;
 class ZPHMainWindowController;
 class ZPHRefreshController;
 class ZPHSearchField;
+class ZPHSharingPluginCommand;
 
 // The main window's toolbar: its items by identifier, the default and the
 // allowed sets, the controls behind the items and what they send, their
@@ -69,8 +70,18 @@ public:
 
   static QStringList defaultItemIdentifiers();
   static QStringList allowedItemIdentifiers();
-  // The label of an item (the customisation sheet shows it).
+  // The label of an item (the customisation sheet shows it); a plug-in
+  // command's is its title.
   static QString labelForItemIdentifier(const QString& identifier);
+
+  // Sharing: the plug-in commands that can be toolbar items (sharing
+  // commands, then browsers, each with a title and a picture), known by
+  // their command identifiers; the customisation sheet offers them after
+  // the fixed items. Running one runs it on the article.
+  static QList<ZPHSharingPluginCommand*> pluginCommands();
+  static ZPHSharingPluginCommand* pluginCommandForItemIdentifier(const QString& identifier);
+  // The allowed set with the plug-in commands before the spaces.
+  static QStringList offeredItemIdentifiers();
 
   explicit ZPHMainWindowToolbarController(ZPHMainWindowController* mainWindowController, QObject* parent = nullptr);
   ~ZPHMainWindowToolbarController() override;
@@ -82,7 +93,7 @@ public:
   QToolBar* toolbar() const { return m_toolbar; }
 
   // The arrangement shown; setting it rebuilds the toolbar and saves it.
-  // Unknown identifiers are dropped.
+  // Identifiers not offered are dropped.
   QStringList itemIdentifiers() const { return m_itemIdentifiers; }
   void setItemIdentifiers(const QStringList& identifiers);
   // How the items show; setting it rebuilds the toolbar and saves it.
