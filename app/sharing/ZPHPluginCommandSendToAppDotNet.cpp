@@ -17,11 +17,15 @@ const QString ZPHPluginCommandSendToAppDotNet::AccessTokenAccount = QStringLiter
 
 namespace {
 
+// A view controller let go hears no more of the popover: what it was told
+// to do when the popover closes would reach a command that has moved on, or
+// is gone, before the deferred deletion comes.
 template <class T>
 void dropLater(T*& object)
 {
   if (object != nullptr) {
     object->setDelegate(nullptr);
+    QObject::disconnect(ZPHSharingPopoverViewController::sharingPopoverViewController(), nullptr, object, nullptr);
     std::exchange(object, nullptr)->deleteLater();
   }
 }

@@ -17,6 +17,7 @@
 #include <QtGui/QStandardItemModel>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QFrame>
+#include <QtWidgets/QToolBar>
 #include <QtWidgets/QToolButton>
 #include <QtWidgets/QVBoxLayout>
 
@@ -24,6 +25,20 @@ namespace {
 
 constexpr int Gap = 4;
 constexpr int CredentialButtonSize = 18;
+
+// A control on a toolbar stands over its label: what goes below the control
+// goes below the whole item, label included.
+QRect belowToolbarItem(QWidget* anchor, QRect target)
+{
+  for (QWidget* item = anchor; item->parentWidget() != nullptr; item = item->parentWidget()) {
+    if (qobject_cast<QToolBar*>(item->parentWidget()) == nullptr)
+      continue;
+    const int bottom = item == anchor ? item->height() - 1 : anchor->mapFrom(item, QPoint(0, item->height() - 1)).y();
+    target.setBottom(qMax(target.bottom(), bottom));
+    break;
+  }
+  return target;
+}
 
 }  // namespace
 
@@ -216,8 +231,11 @@ void ZPHSharingPopoverViewController::setContent(QWidget* view, const QRect& new
   Q_UNUSED(animated);
   prepareForCustomContent();
   m_contentChildView = view;
-  // The popup takes its new size at once; the view comes a turn later.
+  // The popup takes its new size at once, still pointing at what it points
+  // at; the view comes a turn later.
   m_popover->setFixedSize(newFrame.size());
+  if (m_popover->isVisible())
+    place();
   m_containerLayout->setContentsMargins(0, view == m_tableView ? ExtraHeight / 2 : 0, 0,
                                         view == m_tableView ? ExtraHeight / 2 : 0);
   QPointer<QWidget> requested(view);
@@ -306,11 +324,28 @@ bool ZPHSharingPopoverViewController::showRelativeToRect(const QRect& rect, QWid
   if (frame->parentWidget() != anchor->window())
     frame->setParent(anchor->window(), frame->windowFlags());
   m_anchor = anchor;
-  const QRect target = rect.isNull() ? anchor->rect() : rect;
-  const QRect global(anchor->mapToGlobal(target.topLeft()), target.size());
-  const QSize size = frame->size();
+  m_edge = edge;
+  m_anchorRect = rect.isNull() ? anchor->rect() : rect;
+  if (edge == Edge::Below)
+    m_anchorRect = belowToolbarItem(anchor, m_anchorRect);
+  place();
+  if (!frame->isVisible()) {
+    m_firstResponderWhenPopoverShown = QApplication::focusWidget();
+    Q_EMIT popoverWillShow();
+    frame->show();
+  }
+  frame->raise();
+  return true;
+}
+
+void ZPHSharingPopoverViewController::place()
+{
+  if (m_popover == nullptr || m_anchor == nullptr)
+    return;
+  const QRect global(m_anchor->mapToGlobal(m_anchorRect.topLeft()), m_anchorRect.size());
+  const QSize size = m_popover->size();
   QPoint origin;
-  switch (edge) {
+  switch (m_edge) {
     case Edge::Below:
       origin = QPoint(global.center().x() - size.width() / 2, global.bottom() + 1 + Gap);
       break;
@@ -321,19 +356,12 @@ bool ZPHSharingPopoverViewController::showRelativeToRect(const QRect& rect, QWid
       origin = QPoint(global.left() - Gap - size.width(), global.center().y() - size.height() / 2);
       break;
   }
-  if (const QScreen* screen = anchor->screen()) {
+  if (const QScreen* screen = m_anchor->screen()) {
     const QRect area = screen->availableGeometry();
     origin.setX(qBound(area.left(), origin.x(), qMax(area.left(), area.right() + 1 - size.width())));
     origin.setY(qBound(area.top(), origin.y(), qMax(area.top(), area.bottom() + 1 - size.height())));
   }
-  frame->move(origin);
-  if (!frame->isVisible()) {
-    m_firstResponderWhenPopoverShown = QApplication::focusWidget();
-    Q_EMIT popoverWillShow();
-    frame->show();
-  }
-  frame->raise();
-  return true;
+  m_popover->move(origin);
 }
 
 bool ZPHSharingPopoverViewController::togglePopoverForPresentedItem(QWidget* anchor, const QRect& rect)

@@ -75,7 +75,9 @@ public:
   void prepareForCustomContent();
 
   // Shows the popup pointing at the rectangle (in the anchor's coordinates)
-  // on that side. False when the anchor is not on screen.
+  // on that side; below a control on a toolbar is below its label too. A
+  // new size keeps it pointing there. False when the anchor is not on
+  // screen.
   bool showRelativeToRect(const QRect& rect, QWidget* anchor, Edge edge);
   // Toggles the popup with the list for the main window's item at the
   // rectangle of the anchor (below it): closes it when shown.
@@ -118,6 +120,8 @@ private:
   void placeCredentialButtons();
   void perform(ZPHSharingPluginCommand* command);
   void restoreFirstResponder();
+  // Moves the popup to where it points at its anchor's rectangle.
+  void place();
 
   ZPHSharingHost* m_mainWindowController = nullptr;
   // The popup (a QFrame); kept as a widget so that it can be told apart
@@ -135,5 +139,7 @@ private:
   QPointer<QWidget> m_contentChildView;
   QPointer<QWidget> m_firstResponderWhenPopoverShown;
   QPointer<QWidget> m_anchor;
+  QRect m_anchorRect;
+  Edge m_edge = Edge::Below;
   std::optional<CBSharableItem> m_item;
 };

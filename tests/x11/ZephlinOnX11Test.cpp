@@ -374,9 +374,11 @@ public:
     environment.remove(QStringLiteral("ZEPHLIN_DATA_DIR"));
     environment.remove(QStringLiteral("QT_QUICK_BACKEND"));
     // Leaks are the in-process tests' to find; the libraries of a real
-    // display keep some until the end.
+    // display keep some until the end. Debian's web engine frees some of
+    // its objects through a base of another size, which is not ours either.
     environment.insert(QStringLiteral("ASAN_OPTIONS"),
-                       environment.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":detect_leaks=0"));
+                       environment.value(QStringLiteral("ASAN_OPTIONS")) +
+                           QStringLiteral(":detect_leaks=0:new_delete_type_mismatch=0"));
     m_process.setProcessEnvironment(environment);
     m_process.setProcessChannelMode(QProcess::MergedChannels);
     endsWithThisProgram(m_process);
@@ -505,14 +507,14 @@ TEST(ZephlinOnX11, AnArticlesPageIsDrawnInTheSameWindowAndTheQuitDoesNotCrash)
     };
     bool listed = false;
     for (int attempt = 0; attempt < 5 && !listed; ++attempt) {
-      ASSERT_TRUE(click(0.1, 0.226));  // "Farm feed 0"
+      ASSERT_TRUE(click(0.1, 0.309));  // "Farm feed 0", under the menu bar
       listed = ZPHTestWaitUntil(listShows, 10000);
     }
     ASSERT_TRUE(listed) << "the article list did not show the feed's articles\n" << run.logText();
     const std::optional<Pixels> before = Pixels::ofWindow(run.display(), window);
     ASSERT_TRUE(before.has_value());
     EXPECT_LT(before->darkPixelsIn(0.55, 0.2, 0.97, 0.95), 50);  // nothing in the article pane yet
-    ASSERT_TRUE(click(0.36, 0.16));                              // the first article
+    ASSERT_TRUE(click(0.36, 0.19));                              // the first article
 
     // Its page: text drawn in the pane, in the same native window. Now and
     // then the first page is still missed until another article is chosen
@@ -527,7 +529,7 @@ TEST(ZephlinOnX11, AnArticlesPageIsDrawnInTheSameWindowAndTheQuitDoesNotCrash)
       longestDraw = std::max(longestDraw, drawing.elapsed());
     } else {
       ++firstPageMissed;
-      ASSERT_TRUE(click(0.36, 0.28));  // the second article
+      ASSERT_TRUE(click(0.36, 0.31));  // the second article
       EXPECT_TRUE(ZPHTestWaitUntil(pageDrawn, 60000)) << "no article's page was drawn\n" << run.logText();
     }
     EXPECT_EQ(run.currentWindow(), window) << "the main window was made again";

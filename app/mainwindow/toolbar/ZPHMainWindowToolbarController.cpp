@@ -21,6 +21,8 @@
 
 #include <QtGui/QAction>
 #include <QtGui/QActionGroup>
+#include <QtGui/QIcon>
+#include <QtGui/QPixmap>
 #include <QtWidgets/QHBoxLayout>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QMainWindow>
@@ -89,6 +91,37 @@ QStringList ZPHMainWindowToolbarController::allowedItemIdentifiers()
           FlexibleSpaceItemIdentifier, SpaceItemIdentifier,        SeparatorItemIdentifier};
 }
 
+QList<ZPHSharingPluginCommand*> ZPHMainWindowToolbarController::pluginCommands()
+{
+  const ZPHPluginManager* manager = ZPHPluginManager::sharedManager();
+  QList<ZPHSharingPluginCommand*> commands;
+  for (const int type : {int(ZPHSharingPluginCommand::Sharing), int(ZPHSharingPluginCommand::OpenInBrowser)})
+    for (ZPHSharingPluginCommand* command : manager->orderedPluginCommandsOfType(type))
+      if (!command->title().isEmpty() && !command->image().isNull() && !commands.contains(command))
+        commands.append(command);
+  return commands;
+}
+
+ZPHSharingPluginCommand* ZPHMainWindowToolbarController::pluginCommandForItemIdentifier(const QString& identifier)
+{
+  if (identifier.isEmpty())
+    return nullptr;
+  for (ZPHSharingPluginCommand* command : pluginCommands())
+    if (command->commandID() == identifier)
+      return command;
+  return nullptr;
+}
+
+QStringList ZPHMainWindowToolbarController::offeredItemIdentifiers()
+{
+  QStringList offered = allowedItemIdentifiers();
+  qsizetype at = offered.indexOf(FlexibleSpaceItemIdentifier);
+  for (const ZPHSharingPluginCommand* command : pluginCommands())
+    if (!offered.contains(command->commandID()))
+      offered.insert(at++, command->commandID());
+  return offered;
+}
+
 QString ZPHMainWindowToolbarController::labelForItemIdentifier(const QString& identifier)
 {
   if (identifier == AddRemoveItemIdentifier)
@@ -117,6 +150,8 @@ QString ZPHMainWindowToolbarController::labelForItemIdentifier(const QString& id
     return tr("Space");
   if (identifier == SeparatorItemIdentifier)
     return tr("Separator");
+  if (const ZPHSharingPluginCommand* command = pluginCommandForItemIdentifier(identifier))
+    return command->title();
   return QString();
 }
 
@@ -187,7 +222,7 @@ void ZPHMainWindowToolbarController::setupToolbar(QMainWindow* window, ZPHSearch
 void ZPHMainWindowToolbarController::setItemIdentifiers(const QStringList& identifiers)
 {
   QStringList kept;
-  const QStringList allowed = allowedItemIdentifiers();
+  const QStringList allowed = offeredItemIdentifiers();
   for (const QString& identifier : identifiers) {
     // The fixed items once each; spaces and separators as often as asked.
     const bool repeatable = identifier == FlexibleSpaceItemIdentifier || identifier == SpaceItemIdentifier ||
@@ -271,7 +306,8 @@ CBToolbarSegmentedControl* ZPHMainWindowToolbarController::makeControl(const QSt
       identifier == RefreshItemIdentifier ? new CBRefreshToolbarButton() : new CBToolbarSegmentedControl();
   control->setObjectName(identifier);
   control->setSegmentCount(1);
-  control->setImage(ZPHToolbarImages::icon(imageName, ZPHToolbarImages::templateColor()), 0);
+  if (!imageName.isEmpty())
+    control->setImage(ZPHToolbarImages::icon(imageName, ZPHToolbarImages::templateColor()), 0);
   control->setWidth(ControlWidth, 0);
   control->setToolTip(toolTip, 0);
   control->setToolTip(toolTip);
@@ -339,6 +375,20 @@ QWidget* ZPHMainWindowToolbarController::makeItem(const QString& identifier)
         {OpenInBrowserItemIdentifier, "OpenInBrowserTemplate", QT_TR_NOOP("Open article in default browser"),
          "openInBrowser:"},
     };
+    // Sharing: a plug-in command runs on the article, as from the share
+    // menus.
+    if (ZPHSharingPluginCommand* command = pluginCommandForItemIdentifier(identifier)) {
+      control = makeControl(identifier, QString(), command->title(),
+                            command->tooltip().isEmpty() ? command->title() : command->tooltip());
+      // In the sizes of the toolbar's own pictures.
+      QIcon icon;
+      for (const int pixels : {16, 32})
+        icon.addPixmap(
+            QPixmap::fromImage(command->image().scaled(pixels, pixels, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+      control->setImage(icon, 0);
+      connect(control, &ZPHCustomSegmentedControl::segmentClicked, this,
+              [this, command] { m_mainWindowController->performSharingPluginCommandWithPluginCommand(command); });
+    }
     for (const Fixed& item : fixed) {
       if (item.identifier != identifier)
         continue;
@@ -408,7 +458,8 @@ void ZPHMainWindowToolbarController::updateImages()
   const QColor color = ZPHToolbarImages::templateColor();
   for (const auto& [identifier, widget] : std::as_const(m_items)) {
     auto* control = qobject_cast<CBToolbarSegmentedControl*>(widget);
-    if (control == nullptr || control == m_refreshButton)
+    // A plug-in command's picture is its own, in its own colours.
+    if (control == nullptr || control == m_refreshButton || control->property("zphImageName").toString().isEmpty())
       continue;
     control->setImage(ZPHToolbarImages::icon(control->property("zphImageName").toString(), color), 0);
   }
@@ -469,6 +520,8 @@ bool ZPHMainWindowToolbarController::validateItem(const QString& identifier)
   // The style popover is always there.
   if (identifier == ArticleThemeItemIdentifier)
     return true;
+  if (const ZPHSharingPluginCommand* command = pluginCommandForItemIdentifier(identifier))
+    return m_mainWindowController->validateSharingPluginCommand(command);
   const QString selector = commandOfItem(identifier);
   QAction* action = selector.isEmpty() ? nullptr : m_mainWindowController->commandAction(selector);
   return action != nullptr && m_mainWindowController->validateUserInterfaceItem(action);
@@ -540,7 +593,7 @@ ZPHToolbarCustomizationSheet* ZPHMainWindowToolbarController::runCustomizationSh
     return m_customizationSheet;
   }
   auto* sheet = new ZPHToolbarCustomizationSheet(m_window);
-  sheet->setItems(m_itemIdentifiers, allowedItemIdentifiers(), defaultItemIdentifiers());
+  sheet->setItems(m_itemIdentifiers, offeredItemIdentifiers(), defaultItemIdentifiers());
   sheet->setDisplayMode(m_displayMode);
   connect(sheet, &ZPHToolbarCustomizationSheet::itemsChosen, this,
           [this](const QStringList& identifiers) { setItemIdentifiers(identifiers); });
@@ -556,16 +609,9 @@ ZPHToolbarCustomizationSheet* ZPHMainWindowToolbarController::runCustomizationSh
 
 bool ZPHMainWindowToolbarController::validateShareItem() const
 {
-  const ZPHPluginManager* manager = ZPHPluginManager::sharedManager();
-  const QList<ZPHSharingPluginCommand*> commands =
-      manager->orderedPluginCommandsOfType(ZPHSharingPluginCommand::Sharing) +
-      manager->orderedPluginCommandsOfType(ZPHSharingPluginCommand::OpenInBrowser);
-  for (const ZPHSharingPluginCommand* command : commands) {
-    if (command->title().isEmpty() || command->image().isNull())
-      continue;
+  for (const ZPHSharingPluginCommand* command : pluginCommands())
     if (m_mainWindowController->validateSharingPluginCommand(command))
       return true;
-  }
   return false;
 }
 

@@ -24,6 +24,7 @@ class ZPHMainWindowController;
 class ZPHRefreshController;
 class ZPHSearchField;
 class ZPHStylePopoverViewController;
+class ZPHSharingPluginCommand;
 
 // The main window's toolbar: its items by identifier, the default and the
 // allowed sets, the controls behind the items and what they send, their
@@ -71,8 +72,18 @@ public:
 
   static QStringList defaultItemIdentifiers();
   static QStringList allowedItemIdentifiers();
-  // The label of an item (the customisation sheet shows it).
+  // The label of an item (the customisation sheet shows it); a plug-in
+  // command's is its title.
   static QString labelForItemIdentifier(const QString& identifier);
+
+  // Sharing: the plug-in commands that can be toolbar items (sharing
+  // commands, then browsers, each with a title and a picture), known by
+  // their command identifiers; the customisation sheet offers them after
+  // the fixed items. Running one runs it on the article.
+  static QList<ZPHSharingPluginCommand*> pluginCommands();
+  static ZPHSharingPluginCommand* pluginCommandForItemIdentifier(const QString& identifier);
+  // The allowed set with the plug-in commands before the spaces.
+  static QStringList offeredItemIdentifiers();
 
   explicit ZPHMainWindowToolbarController(ZPHMainWindowController* mainWindowController, QObject* parent = nullptr);
   ~ZPHMainWindowToolbarController() override;
@@ -84,7 +95,7 @@ public:
   QToolBar* toolbar() const { return m_toolbar; }
 
   // The arrangement shown; setting it rebuilds the toolbar and saves it.
-  // Unknown identifiers are dropped.
+  // Identifiers not offered are dropped.
   QStringList itemIdentifiers() const { return m_itemIdentifiers; }
   void setItemIdentifiers(const QStringList& identifiers);
   // How the items show; setting it rebuilds the toolbar and saves it.

@@ -1,7 +1,8 @@
 // The main window's commands and toolbar on the real application: toggling
 // read with undo, the titles that follow the selection and the theme, Next
 // Unread and Space, the toolbar's arrangement and customisation, its Add
-// control, and the Refresh control spinning through a slow refresh.
+// control, the Refresh control spinning through a slow refresh, and the
+// Share control's popover.
 
 #include "app/shell/AppHarness.h"
 #include "articlelist/ZPHArticleListDelegate.h"
@@ -10,6 +11,7 @@
 #include "articleview/ZPHArticleDetailPaneView.h"
 #include "articleview/ZPHStyleSheetController.h"
 #include "articleview/ZPHWebArticleDetailPane.h"
+#include "common/ZPHDesktopEntry.h"
 #include "foundation/CBPrefs.h"
 #include "keys/ZPHKeyMappingController.h"
 #include "kit/ZPHManualClock.h"
@@ -18,8 +20,15 @@
 #include "mainwindow/toolbar/CBRefreshToolbarButton.h"
 #include "mainwindow/toolbar/ZPHMainWindowToolbarController.h"
 #include "mainwindow/toolbar/ZPHToolbarCustomizationSheet.h"
+#include "sharing/CBPlugin.h"
 #include "sharing/CBUserInterfaceContext.h"
+#include "sharing/ZPHFakeMenuTableView.h"
+#include "sharing/ZPHPluginCommandSendToInstapaper.h"
+#include "sharing/ZPHPluginManager.h"
+#include "sharing/ZPHSharingBrowserCommands.h"
 #include "sharing/ZPHSharingPluginCommand.h"
+#include "sharing/ZPHSharingPopoverTableRowView.h"
+#include "sharing/ZPHSharingPopoverViewController.h"
 #include "sourcelist/ZPHSourceListCommands.h"
 #include "sourcelist/ZPHSourceListViewController.h"
 #include "store/accounts/ZPHArticleListController.h"
@@ -30,7 +39,9 @@
 #include "web/ZPHMacWebView.h"
 #include "web/ZPHMacWebViewFindBarViewController.h"
 
+#include <QtCore/QFile>
 #include <QtGui/QAction>
+#include <QtGui/QImage>
 #include <QtGui/QUndoStack>
 #include <QtTest/QSignalSpy>
 #include <QtTest/QTest>
@@ -603,4 +614,201 @@ TEST_F(CommandsAndToolbarTest, ASharingCommandWaitsForTheArticlesViewTwoSecondsA
   view->show();
   ZPHTestSpinEventLoop(400);
   EXPECT_EQ(command.runs, 2);
+}
+
+TEST_F(CommandsAndToolbarTest, TheSharePopoverOffersTheArticlesCommandsBelowTheShareItem)
+{
+  ZPHPluginCommandSendToInstapaper::setSavedUsername(QString());
+  ASSERT_NO_FATAL_FAILURE(start());
+  ASSERT_NO_FATAL_FAILURE(select(0));
+  ASSERT_TRUE(QUrl(selected()->bestLink()).scheme().startsWith(QLatin1String("http")));
+  // The page is in: commands run from the toolbar point at it.
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return controller->viewRepresentingSelectedArticleForPluginPopover(); }));
+  ZPHMainWindowToolbarController* toolbar = controller->toolbarController();
+  QWidget* share = toolbar->controlForItemIdentifier(ZPHMainWindowToolbarController::ShareItemIdentifier);
+  ASSERT_NE(share, nullptr);
+  auto* label = share->parentWidget()->findChild<QLabel*>();
+  ASSERT_NE(label, nullptr);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] {
+    controller->validateCommands();
+    return share->isEnabled();
+  }));
+
+  ZPHSharingPopoverViewController* popover = ZPHSharingPopoverViewController::sharingPopoverViewController();
+  toolbar->shareButtonPressed();
+  ASSERT_TRUE(popover->isShown());
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return popover->tableView()->isVisible(); }));
+  // The article's web address: every row is live, as in the page's popover
+  // and the list's Share submenu.
+  QStringList grey;
+  for (int row = 0; row < popover->sharingPluginArray().size(); ++row) {
+    ZPHSharingPluginCommand* command = popover->sharingPluginArray().at(row);
+    if (command != nullptr &&
+        !popover->tableView()->model()->index(row, 0).data(ZPHSharingPopoverTableRowView::ValidRole).toBool())
+      grey.append(command->title());
+  }
+  EXPECT_TRUE(grey.isEmpty()) << grey.join(u',').toStdString();
+  EXPECT_TRUE(popover->sharingPluginArray().contains(ZPHPluginManager::sharedManager()->pluginCommandWithCommandID(
+      QStringLiteral("com.fernhollow.Zephlin.plugin.sharing.SendToFacebook"))));
+
+  // Under the Share item, its label included, and centred on it; the
+  // read-later login, of another size, stays there.
+  const auto expectBelowShare = [&](const char* shown) {
+    const QRect frame = popover->popover()->frameGeometry();
+    const QRect labelFrame(label->mapToGlobal(QPoint()), label->size());
+    const int centre = share->mapToGlobal(share->rect().center()).x();
+    EXPECT_GT(frame.top(), labelFrame.bottom()) << shown;
+    EXPECT_LE(frame.top(), labelFrame.bottom() + 12) << shown;
+    EXPECT_LE(std::abs(frame.center().x() - centre), 1) << shown;
+  };
+  expectBelowShare("the list");
+  auto* readLater = ZPHPluginManager::sharedManager()->pluginCommandOfClass<ZPHPluginCommandSendToInstapaper>();
+  ASSERT_NE(readLater, nullptr);
+  const QSize listSize = popover->popover()->size();
+  popover->runPlugin(readLater->commandID());
+  ASSERT_TRUE(ZPHTestWaitUntil([&] {
+    return readLater->instapaperLoginViewController() != nullptr &&
+           popover->contentChildView() == readLater->instapaperLoginViewController()->view() &&
+           popover->contentChildView()->isVisible();
+  }));
+  ASSERT_NE(popover->popover()->size(), listSize);
+  expectBelowShare("the login");
+  popover->closePopOver();
+
+  // Share again closes what it opened.
+  toolbar->shareButtonPressed();
+  ASSERT_TRUE(popover->isShown());
+  toolbar->shareButtonPressed();
+  EXPECT_FALSE(popover->isShown());
+}
+
+namespace {
+
+// A browser as the desktop lists it: a desktop entry with a picture of its
+// own whose program records the address it is given, one line per run.
+// Registered once per process, beside the program's plug-ins.
+class TestBrowserPlugin : public CBPlugin {
+public:
+  static const QString ClassName;
+  static QString recordFile() { return folder().filePath(QStringLiteral("opened.txt")); }
+  static void registerOnce()
+  {
+    static const bool registered = [] {
+      const ZPHTestTempDir& dir = folder();
+      QImage picture(32, 32, QImage::Format_ARGB32);
+      picture.fill(Qt::darkCyan);
+      picture.save(dir.filePath(QStringLiteral("browser.png")));
+      const QString script =
+          dir.writeFile(QStringLiteral("browser.sh"),
+                        QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$1\" >> '%1'\n").arg(recordFile()).toUtf8());
+      QFile::setPermissions(script, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+      const QString entry = dir.writeFile(
+          QStringLiteral("org.example.TestBrowser.desktop"),
+          QStringLiteral("[Desktop Entry]\nType=Application\nName=Test Browser\nExec=%1 %u\nIcon=%2\n"
+                         "MimeType=x-scheme-handler/http;x-scheme-handler/https;\nCategories=Network;WebBrowser;\n")
+              .arg(script, dir.filePath(QStringLiteral("browser.png")))
+              .toUtf8());
+      ZPHPluginManager::registerPluginClass(ClassName, [entry] {
+        return std::make_unique<TestBrowserPlugin>(
+            *ZPHDesktopEntry::fromFile(entry, QStringLiteral("org.example.TestBrowser.desktop")));
+      });
+      ZPHPluginManager::sharedManager()->registerPluginOfClass(ClassName);
+      return true;
+    }();
+    Q_UNUSED(registered);
+  }
+
+  explicit TestBrowserPlugin(ZPHDesktopEntry entry)
+      : m_command(std::make_unique<ZPHPluginCommandOpenInAnyBrowser>(std::move(entry)))
+  {
+  }
+  QList<ZPHSharingPluginCommand*> allCommands() const override { return {m_command.get()}; }
+  ZPHSharingPluginCommand* command() const { return m_command.get(); }
+
+private:
+  static const ZPHTestTempDir& folder()
+  {
+    static ZPHTestTempDir* dir = new ZPHTestTempDir;  // kept for the run
+    return *dir;
+  }
+  std::unique_ptr<ZPHPluginCommandOpenInAnyBrowser> m_command;
+};
+
+const QString TestBrowserPlugin::ClassName = QStringLiteral("TestBrowserPlugin");
+
+}  // namespace
+
+TEST_F(CommandsAndToolbarTest, SharingCommandsAndBrowsersCanBeToolbarItems)
+{
+  using Toolbar = ZPHMainWindowToolbarController;
+  ASSERT_NO_FATAL_FAILURE(start());
+  TestBrowserPlugin::registerOnce();
+  const QString prefix = QStringLiteral("com.fernhollow.Zephlin.plugin.sharing.");
+  const QString mail = prefix + QStringLiteral("SendViaEmail");
+  const QString browser = prefix + QStringLiteral("OpenInAnyBrowser.Test Browser");
+  ASSERT_NE(Toolbar::pluginCommandForItemIdentifier(browser), nullptr);
+
+  // Offered after the fixed items, before the spaces: sharing commands and
+  // browsers with a picture; read-later and other applications are not.
+  const QStringList offered = Toolbar::offeredItemIdentifiers();
+  EXPECT_EQ(offered.mid(0, Toolbar::allowedItemIdentifiers().indexOf(Toolbar::FlexibleSpaceItemIdentifier)),
+            Toolbar::allowedItemIdentifiers().mid(
+                0, Toolbar::allowedItemIdentifiers().indexOf(Toolbar::FlexibleSpaceItemIdentifier)));
+  EXPECT_LT(offered.indexOf(mail), offered.indexOf(browser));
+  EXPECT_LT(offered.indexOf(browser), offered.indexOf(Toolbar::FlexibleSpaceItemIdentifier));
+  for (const QString& left : {prefix + QStringLiteral("SendToInstapaper"), prefix + QStringLiteral("OpenInBrowser")})
+    EXPECT_FALSE(offered.contains(left)) << left.toStdString();
+  for (ZPHSharingPluginCommand* command :
+       ZPHPluginManager::sharedManager()->commandsOfType(ZPHSharingPluginCommand::SendToApplication))
+    EXPECT_FALSE(offered.contains(command->commandID())) << command->commandID().toStdString();
+  EXPECT_EQ(Toolbar::labelForItemIdentifier(browser), QStringLiteral("Open in Test Browser"));
+
+  // The sheet offers them by title; the toolbar keeps them.
+  ZPHMainWindowToolbarController* toolbar = controller->toolbarController();
+  ZPHToolbarCustomizationSheet* sheet = toolbar->runCustomizationSheet();
+  QStringList titles;
+  for (int row = 0; row < sheet->findChild<QListWidget*>(QStringLiteral("allowedItems"))->count(); ++row)
+    titles.append(sheet->findChild<QListWidget*>(QStringLiteral("allowedItems"))->item(row)->text());
+  EXPECT_TRUE(titles.contains(QStringLiteral("Mail Link")));
+  EXPECT_TRUE(titles.contains(QStringLiteral("Open in Test Browser")));
+  sheet->close();
+  toolbar->setItemIdentifiers({Toolbar::ShareItemIdentifier, mail, browser, prefix + QStringLiteral("Gone")});
+  EXPECT_EQ(toolbar->itemIdentifiers(), (QStringList{Toolbar::ShareItemIdentifier, mail, browser}));
+
+  // With an article of a web address they run on it: the mail program
+  // gets the link, the browser's program the address as one argument.
+  ASSERT_NO_FATAL_FAILURE(select(1));
+  const QString address = selected()->bestLink();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return controller->viewRepresentingSelectedArticleForPluginPopover(); }));
+  QWidget* mailControl = toolbar->controlForItemIdentifier(mail);
+  QWidget* browserControl = toolbar->controlForItemIdentifier(browser);
+  ASSERT_NE(mailControl, nullptr);
+  ASSERT_NE(browserControl, nullptr);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] {
+    controller->validateCommands();
+    return mailControl->isEnabled() && browserControl->isEnabled();
+  }));
+  auto* label = browserControl->parentWidget()->findChild<QLabel*>();
+  ASSERT_NE(label, nullptr);
+  EXPECT_EQ(label->text(), QStringLiteral("Open in Test Browser"));
+  QTest::mouseClick(mailControl, Qt::LeftButton, {}, mailControl->rect().center());
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !app.openedURLs.isEmpty(); }));
+  EXPECT_EQ(app.openedURLs.last().scheme(), QStringLiteral("mailto"));
+  EXPECT_TRUE(app.openedURLs.last().toString(QUrl::FullyEncoded).contains(QUrl::toPercentEncoding(address)));
+  QTest::mouseClick(browserControl, Qt::LeftButton, {}, browserControl->rect().center());
+  QByteArray opened;
+  ASSERT_TRUE(ZPHTestWaitUntil(
+      [&] {
+        QFile file(TestBrowserPlugin::recordFile());
+        opened = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        return !opened.isEmpty();
+      },
+      10000));
+  EXPECT_EQ(opened, address.toUtf8() + '\n');
+
+  // Text only, an item is its title as a button.
+  toolbar->setDisplayMode(Toolbar::LabelOnly);
+  QAbstractButton* text = toolbar->textButtonForItemIdentifier(browser);
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(text->text(), QStringLiteral("Open in Test Browser"));
 }

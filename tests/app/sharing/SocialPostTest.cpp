@@ -15,6 +15,7 @@
 #include <QtCore/QJsonDocument>
 #include <QtCore/QJsonObject>
 #include <QtCore/QLoggingCategory>
+#include <QtCore/QPointer>
 #include <QtCore/QUrlQuery>
 #include <QtTest/QTest>
 #include <QtWidgets/QLabel>
@@ -150,6 +151,27 @@ TEST_F(SocialPost, LogsInKeepsTheTokenSecretAndPostsWithIt)
       command.performCommandWithArray({item}, CBUserInterfaceContext(nullptr, &window, nullptr), nullptr, nullptr));
   EXPECT_NE(command.loginViewController(), nullptr);
   EXPECT_EQ(command.postViewController(), nullptr);
+}
+
+TEST_F(SocialPost, AComposerLetGoHearsNoMoreOfThePopover)
+{
+  ZPHPluginCommandSendToAppDotNet::setAccessToken(QString::fromLatin1(Token));
+  const CBSharableItem item =
+      CBSharableItem::sharableItemWithURL(QUrl(QStringLiteral("https://example.com/a")), QUrl(), QStringLiteral("A"));
+  auto command = std::make_unique<ZPHPluginCommandSendToAppDotNet>();
+  const CBUserInterfaceContext context(nullptr, &window, nullptr);
+  ASSERT_TRUE(command->performCommandWithArray({item}, context, nullptr, nullptr));
+  QPointer<ZPHAppDotNetPostViewController> first = command->postViewController();
+  ASSERT_NE(first, nullptr);
+  // A second run replaces the composer; the first waits for its deferred
+  // deletion, and the command goes before the popover closes.
+  ASSERT_TRUE(command->performCommandWithArray({item}, context, nullptr, nullptr));
+  ASSERT_NE(command->postViewController(), first.data());
+  ASSERT_NE(first, nullptr);
+  command.reset();
+  ZPHSharingPopoverViewController::sharingPopoverViewController()->closePopOver();
+  EXPECT_FALSE(ZPHSharingPopoverViewController::sharingPopoverViewController()->isShown());
+  ZPHPluginCommandSendToAppDotNet::setAccessToken(QString());
 }
 
 TEST_F(SocialPost, TheComposerCountsCodePoints)
