@@ -14,7 +14,11 @@
 // the store; the store itself is safe, as after any sudden end.
 //
 // main() makes it before the application object, so it also covers the
-// object's teardown; destroying it disarms it.
+// object's teardown; destroying it disarms it. Once the quit has completed
+// (the store closed, the lock given back), what is left is the libraries'
+// teardown, which may wait on work of their own (a name lookup of a page
+// that was being fetched): the deadline then ends the process with the
+// quit's own status.
 class ZPHQuitDeadline {
 public:
   explicit ZPHQuitDeadline(int deadlineMs);
@@ -24,6 +28,9 @@ public:
 
   // Starts the clock; later calls do nothing. Any thread.
   void arm();
+  // The quit completed with `status`: the deadline, if it is reached, ends
+  // the process with that status.
+  void quitCompleted(int status);
 
 private:
   const int m_deadlineMs;
@@ -31,5 +38,6 @@ private:
   std::condition_variable m_disarmed;
   bool m_armed = false;
   bool m_done = false;
+  int m_completedStatus = -1;
   std::thread m_watch;
 };

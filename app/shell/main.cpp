@@ -60,24 +60,30 @@ int main(int argc, char** argv)
   if (!commandLine->settingsFolder().isEmpty())
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, commandLine->settingsFolder());
 
-  ZPHAppDelegate::Environment environment;
-  environment.dataFolder = commandLine->dataFolder();
-  environment.cacheFolder = commandLine->cacheFolder();
-  environment.screenshotPath = commandLine->screenshotPath;
-  // Feed addresses and subscription lists the desktop hands over.
-  environment.launchArguments = commandLine->positionalArguments;
-  environment.workingDirectory = QDir::currentPath();
-  environment.screenshotStatePath = commandLine->screenshotStatePath;
-  environment.quitBegan = [&quitDeadline] { quitDeadline.arm(); };
-  ZPHAppDelegate delegate(std::move(environment));
+  int status = 0;
+  {
+    ZPHAppDelegate::Environment environment;
+    environment.dataFolder = commandLine->dataFolder();
+    environment.cacheFolder = commandLine->cacheFolder();
+    environment.screenshotPath = commandLine->screenshotPath;
+    // Feed addresses and subscription lists the desktop hands over.
+    environment.launchArguments = commandLine->positionalArguments;
+    environment.workingDirectory = QDir::currentPath();
+    environment.screenshotStatePath = commandLine->screenshotStatePath;
+    environment.quitBegan = [&quitDeadline] { quitDeadline.arm(); };
+    ZPHAppDelegate delegate(std::move(environment));
 
-  // SIGTERM, Ctrl+C and the session's end take the ordinary quit.
-  ZPHTerminationSignalWatcher signalWatcher;
-  QObject::connect(&signalWatcher, &ZPHTerminationSignalWatcher::terminationRequested, &delegate,
-                   &ZPHAppDelegate::requestTermination);
-  QObject::connect(&app, &QGuiApplication::commitDataRequest, &delegate,
-                   [&delegate](QSessionManager&) { delegate.requestTermination(); });
+    // SIGTERM, Ctrl+C and the session's end take the ordinary quit.
+    ZPHTerminationSignalWatcher signalWatcher;
+    QObject::connect(&signalWatcher, &ZPHTerminationSignalWatcher::terminationRequested, &delegate,
+                     &ZPHAppDelegate::requestTermination);
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &delegate,
+                     [&delegate](QSessionManager&) { delegate.requestTermination(); });
 
-  QTimer::singleShot(0, &delegate, &ZPHAppDelegate::applicationDidFinishLaunching);
-  return app.exec();
+    QTimer::singleShot(0, &delegate, &ZPHAppDelegate::applicationDidFinishLaunching);
+    status = app.exec();
+  }
+  // The delegate is gone: the store is closed and the lock given back.
+  quitDeadline.quitCompleted(status);
+  return status;
 }
