@@ -38,6 +38,7 @@
 #include "store/entities/CBFeed.h"
 #include "store/entities/CBFolder.h"
 #include "store/graph/ZPHManagedObjectContext.h"
+#include "store/operations/ZPHBatchDeletionOperation.h"
 #include "store/tree/ZPHModel.h"
 #include "themes/ZPHTheme.h"
 #include "web/ZPHExternalPagesProfile.h"
@@ -52,8 +53,6 @@
 
 namespace {
 
-// Announced by deletions of articles (no one in the program posts it yet).
-const QString ArticlesDeletedNotification = QStringLiteral("CBDataDidDeleteArticlesNotification");
 const QString StyleSheetNameKey = QStringLiteral("styleSheetName");
 
 QPointer<ZPHArticleListDelegate>& sharedDelegate()
@@ -117,7 +116,8 @@ ZPHArticleListDelegate::ZPHArticleListDelegate(QObject* parent) : QObject(parent
     if (m_tabsController && !m_tabsController->isNewsItemsTabSelected())
       configureAndNotifySharableItem();
   });
-  observe(ArticlesDeletedNotification, [this](const ZPHNotification&) { updateArticlesShowingEmptyViewsIfNeeded(); });
+  observe(CBDataDidDeleteArticlesNotification,
+          [this](const ZPHNotification&) { updateArticlesShowingEmptyViewsIfNeeded(); });
   observe(CBDatesDidChangeNotification, [this](const ZPHNotification&) { reloadArticlesFully(); });
 }
 

@@ -303,7 +303,8 @@ void ZPHMainWindowController::sourceListSelectionDidChange()
 void ZPHMainWindowController::setUpTrayIcon()
 {
   // The Dock menu stands in as the tray icon's menu where the desktop has
-  // a tray; the badge comes with the application's menus.
+  // a tray; the application's dock-icon controller puts the unread badge on
+  // the icon's tooltip and the window's title.
   if (!QSystemTrayIcon::isSystemTrayAvailable())
     return;
   m_trayIcon =
