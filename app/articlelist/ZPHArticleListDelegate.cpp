@@ -162,6 +162,12 @@ void ZPHArticleListDelegate::setSourceListSelectionProvider(std::function<QList<
   m_sourceListSelectionProvider = std::move(provider);
 }
 
+void ZPHArticleListDelegate::deleteFeed(CBFeed* feed)
+{
+  if (feed != nullptr && m_feedRemover)
+    m_feedRemover(feed);
+}
+
 void ZPHArticleListDelegate::setSearchWindowController(ZPHSearchWindowController* controller)
 {
   m_searchWindowController = controller;

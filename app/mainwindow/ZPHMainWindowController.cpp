@@ -251,6 +251,11 @@ void ZPHMainWindowController::setUpArticleList()
   // The main window hands the source list's selection to the article list
   // and carries the list's requests to the source list.
   m_articleListDelegate->setSourceListSelectionProvider([this] { return sourceListSelection(); });
+  // The article list's "Remove Site" asks and removes as the source list does.
+  m_articleListDelegate->setFeedRemover([this](CBFeed* feed) {
+    if (m_sourceListViewController != nullptr)
+      m_sourceListViewController->commands()->deleteFeed(feed);
+  });
   connect(m_articleListDelegate.get(), &ZPHArticleListDelegate::moveFocusToSourceListRequested,
           m_sourceListViewController.get(), &ZPHSourceListViewController::makeSourceListOutlineViewFirstResponder);
   connect(m_articleListDelegate.get(), &ZPHArticleListDelegate::sourceListSelectionHiddenChanged,
