@@ -95,15 +95,28 @@ TEST(DelegateServices, StatusItemsAreKeptAndTheirHandlersRunAtOnce)
   EXPECT_TRUE(delegate.statusItems().isEmpty());
 }
 
-TEST(DelegateServices, SheetsNeedAVisibleMainWindow)
-{
-  ZPHResetApplicationSettings();
-  ZPHTestTempDir dir;
-  AppHarness app(dir.filePath(QStringLiteral("data")));
-  app.start();
-  ZPHAppDelegate* delegate = app.delegate.get();
-  ASSERT_TRUE(delegate->startupSequenceEnded());
+namespace {
 
+// The running application on a fresh data folder.
+class RunningDelegateServices : public ::testing::Test {
+protected:
+  void SetUp() override
+  {
+    ZPHResetApplicationSettings();
+    app.start();
+    delegate = app.delegate.get();
+    ASSERT_TRUE(delegate->startupSequenceEnded());
+  }
+
+  ZPHTestTempDir dir;
+  AppHarness app{dir.filePath(QStringLiteral("data"))};
+  ZPHAppDelegate* delegate = nullptr;
+};
+
+}  // namespace
+
+TEST_F(RunningDelegateServices, SheetsNeedAVisibleMainWindow)
+{
   delegate->mainWindow()->hide();
   QDialog sheet;
   bool worked = false;
@@ -137,15 +150,8 @@ public:
 
 }  // namespace
 
-TEST(DelegateServices, SourceListSelectionObserverPluginsAndAWebPagesSharingDictionary)
+TEST_F(RunningDelegateServices, SourceListSelectionObserverPluginsAndAWebPagesSharingDictionary)
 {
-  ZPHResetApplicationSettings();
-  ZPHTestTempDir dir;
-  AppHarness app(dir.filePath(QStringLiteral("data")));
-  app.start();
-  ZPHAppDelegate* delegate = app.delegate.get();
-  ASSERT_TRUE(delegate->startupSequenceEnded());
-
   // Selecting in the main window's source list, with and without a reload
   // of its data first.
   ZPHSourceListViewController* sourceList = delegate->mainWindowController()->sourceListViewController();

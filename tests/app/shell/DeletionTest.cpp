@@ -49,6 +49,15 @@ protected:
     return statement.step() == SQLITE_ROW ? statement.columnInt64(0) : -1;
   }
 
+  // Starts the application; its local account and main context.
+  void start(AppHarness& app)
+  {
+    app.start();
+    ASSERT_TRUE(app.delegate->startupSequenceEnded());
+    account = app.data()->localAccount();
+    main = app.delegate->mainThreadManagedObjectContext();
+  }
+
   void deleteFolder(CBDataAccount* account, CBFolder* folder)
   {
     const int before = deletions;
@@ -61,6 +70,8 @@ protected:
   ZPHTestHTTPServer server;
   int deletions = 0;
   ZPHObserverToken deletedToken;
+  CBDataAccount* account = nullptr;
+  ZPHManagedObjectContext* main = nullptr;
 };
 
 }  // namespace
@@ -69,10 +80,7 @@ TEST_F(DeletionTest, ABookmarkOutlivesItsDeletedFolderAndComesBackWithTheFeed)
 {
   RefreshSessionCounter sessions;
   AppHarness app(dataFolder());
-  app.start();
-  ASSERT_TRUE(app.delegate->startupSequenceEnded());
-  CBDataAccount* account = app.data()->localAccount();
-  ZPHManagedObjectContext* main = app.delegate->mainThreadManagedObjectContext();
+  ASSERT_NO_FATAL_FAILURE(start(app));
 
   // A folder with the loopback feed, refreshed; one article bookmarked.
   CBFolder* folder = account->addFolderWithName(QStringLiteral("News"));
@@ -120,10 +128,7 @@ TEST_F(DeletionTest, TheCleanUpOfMarkedArticlesIsAnnouncedAndTheCountsFollow)
 {
   RefreshSessionCounter sessions;
   AppHarness app(dataFolder());
-  app.start();
-  ASSERT_TRUE(app.delegate->startupSequenceEnded());
-  CBDataAccount* account = app.data()->localAccount();
-  ZPHManagedObjectContext* main = app.delegate->mainThreadManagedObjectContext();
+  ASSERT_NO_FATAL_FAILURE(start(app));
   account->addFeed(CBFeed::insertFeedWithURL(feedURL(), main));
   ASSERT_TRUE(ZPHTestWaitUntil(
       [&] { return CBDataArticle::articlesForFeedWithURL(feedURL(), main).size() == 5 && sessions.finished > 0; },
