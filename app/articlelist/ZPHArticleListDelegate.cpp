@@ -38,6 +38,7 @@
 #include "store/entities/CBFeed.h"
 #include "store/entities/CBFolder.h"
 #include "store/graph/ZPHManagedObjectContext.h"
+#include "store/operations/ZPHBatchDeletionOperation.h"
 #include "store/tree/ZPHModel.h"
 #include "themes/ZPHTheme.h"
 #include "web/ZPHExternalPagesProfile.h"
@@ -52,8 +53,6 @@
 
 namespace {
 
-// Announced by deletions of articles (no one in the program posts it yet).
-const QString ArticlesDeletedNotification = QStringLiteral("CBDataDidDeleteArticlesNotification");
 const QString StyleSheetNameKey = QStringLiteral("styleSheetName");
 
 QPointer<ZPHArticleListDelegate>& sharedDelegate()
@@ -117,7 +116,8 @@ ZPHArticleListDelegate::ZPHArticleListDelegate(QObject* parent) : QObject(parent
     if (m_tabsController && !m_tabsController->isNewsItemsTabSelected())
       configureAndNotifySharableItem();
   });
-  observe(ArticlesDeletedNotification, [this](const ZPHNotification&) { updateArticlesShowingEmptyViewsIfNeeded(); });
+  observe(CBDataDidDeleteArticlesNotification,
+          [this](const ZPHNotification&) { updateArticlesShowingEmptyViewsIfNeeded(); });
   observe(CBDatesDidChangeNotification, [this](const ZPHNotification&) { reloadArticlesFully(); });
 }
 
@@ -160,6 +160,12 @@ const CBDateManager* ZPHArticleListDelegate::dateManager() const
 void ZPHArticleListDelegate::setSourceListSelectionProvider(std::function<QList<ZPHRepresentedObject>()> provider)
 {
   m_sourceListSelectionProvider = std::move(provider);
+}
+
+void ZPHArticleListDelegate::deleteFeed(CBFeed* feed)
+{
+  if (feed != nullptr && m_feedRemover)
+    m_feedRemover(feed);
 }
 
 void ZPHArticleListDelegate::setSearchWindowController(ZPHSearchWindowController* controller)

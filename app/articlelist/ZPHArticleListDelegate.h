@@ -83,6 +83,9 @@ public:
   // hands every change of the selection in (sourcelistSelectionDidChange).
   // The focus requests and the hiding of the selection go out as signals.
   void setSourceListSelectionProvider(std::function<QList<ZPHRepresentedObject>()> provider);
+  // What removes a feed after asking (the source list's delete command, set
+  // by the main window); without it "Remove Site" does nothing.
+  void setFeedRemover(std::function<void(CBFeed* feed)> remover) { m_feedRemover = std::move(remover); }
   // The source list's selection now (empty without a provider).
   QList<ZPHRepresentedObject> sourceListSelection() const;
 
@@ -119,6 +122,7 @@ public:
   void updateForSelectionChange() override;
   void markCurrentArticleAsRead() override;
   void detailViewDidFinishChangingTheme() override {}
+  void deleteFeed(CBFeed* feed) override;
   std::shared_ptr<ZPHSearchOperation> currentSearchOperation() const override { return m_currentSearchOperation; }
   void setCurrentSearchOperation(std::shared_ptr<ZPHSearchOperation> operation);
   bool showingSearchResultSet() const override { return m_showingSearchResultSet; }
@@ -264,6 +268,7 @@ private:
   const CBDateManager* m_dateManager = nullptr;
   QPointer<ZPHSearchWindowController> m_searchWindowController;
   std::function<QList<ZPHRepresentedObject>()> m_sourceListSelectionProvider;
+  std::function<void(CBFeed* feed)> m_feedRemover;
   std::unique_ptr<ZPHArticleListController> m_articleListController;
   std::unique_ptr<ZPHArticleListModel> m_model;
   std::unique_ptr<ZPHReadingLayoutViewController> m_currentLayoutViewController;

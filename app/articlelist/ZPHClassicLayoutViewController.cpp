@@ -427,7 +427,7 @@ void ZPHClassicLayoutViewController::detailViewDidFinishLoading()
   setAwaitingMainFrameLoadingComplete(false);
   if (ZPHArticleDetailPane* pane = detailViewController())
     m_articleDetailContainerView->setCurrentWidget(pane->view());
-  // The tab list's news-items thumbnail is redrawn here once tabs exist.
+  // The article page posts the tabs list's redraw of the news-items tab.
 }
 
 void ZPHClassicLayoutViewController::detailViewDidFinishChangingTheme()

@@ -11,6 +11,7 @@
 #include "sharing/ZPHSharingPopoverViewController.h"
 #include "store/entities/CBDataArticle.h"
 #include "store/entities/CBDataArticleContent.h"
+#include "store/entities/CBFeed.h"
 #include "web/ZPHSearchUIProtocol.h"
 
 #include <QtCore/QMimeData>
@@ -170,9 +171,12 @@ void ZPHReadingLayoutViewController::menuNeedsUpdate(QMenu* menu)
     menu->addAction(tr("Bookmark"), this, &ZPHReadingLayoutViewController::markAsFlaggedWithContextualMenuArticle);
   if (article->canMarkAsUnflagged())
     menu->addAction(tr("Unbookmark"), this, &ZPHReadingLayoutViewController::markAsUnflaggedWithContextualMenuArticle);
-  // "Remove Site" joins the menu once deleting sites from here exists.
+  if (!menu->actions().isEmpty() && !menu->actions().constLast()->isSeparator())
+    menu->addSeparator();
+  if (CBFeed* feed = CBFeed::feedWithURL(article->feedURL()))
+    menu->addAction(tr("Remove Site \u201C%1\u201D").arg(feed->nameForDisplay()), this,
+                    &ZPHReadingLayoutViewController::removeContextualMenuArticleSite);
   // Sharing: the "Share" submenu, for the article, pointing at the list.
-  menu->addSeparator();
   auto* share = new QMenu(tr("Share"), menu);
   ZPHSharing::addSharingCommandsToMenu(share, CBSharableItem::sharableItemWithArticle(article),
                                        viewForPresentingPopOver(), this);
@@ -208,6 +212,16 @@ void ZPHReadingLayoutViewController::copyURLWithContextualMenuArticle()
 {
   if (CBDataArticle* article = contextualMenuArticle())
     copyURLWithArticle(article);
+}
+
+void ZPHReadingLayoutViewController::removeContextualMenuArticleSite()
+{
+  CBDataArticle* article = contextualMenuArticle();
+  m_contextualMenuArticle = nullptr;
+  if (article == nullptr || delegate() == nullptr)
+    return;
+  if (CBFeed* feed = CBFeed::feedWithURL(article->feedURL()))
+    delegate()->deleteFeed(feed);
 }
 
 void ZPHReadingLayoutViewController::copyTitleWithContextualMenuArticle()

@@ -173,6 +173,8 @@ public:
   void markAsFlaggedWithContextualMenuArticle() { markContextualMenuArticleWithFlag(true); }
   void markAsUnflaggedWithContextualMenuArticle() { markContextualMenuArticleWithFlag(false); }
   void copyURLWithContextualMenuArticle();
+  // Asks the delegate to remove the article's feed (after its question).
+  void removeContextualMenuArticleSite();
   void copyTitleWithContextualMenuArticle();
   void copyArticleHTML();
   void markContextualMenuArticleWithReadState(bool read);

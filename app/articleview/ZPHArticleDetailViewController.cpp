@@ -7,6 +7,7 @@
 #include "articleview/ZPHImagePreviewWindowController.h"
 #include "articleview/ZPHStyleSheetController.h"
 #include "common/ZPHAppServices.h"
+#include "common/ZPHApplicationNotifications.h"
 #include "common/ZPHArticlesLog.h"
 #include "feeds/images/CBWebCacheController.h"
 #include "feeds/images/ZPHArticleImageCacheController.h"
@@ -16,6 +17,7 @@
 #include "foundation/ZPHCoreApplicationDelegate.h"
 #include "kit/ZPHWindowActions.h"
 #include "platform/ZPHMainThread.h"
+#include "platform/ZPHNotificationCenter.h"
 #include "platform/ZPHUserDefaults.h"
 #include "sharing/CBSharableItem.h"
 #include "sharing/ZPHSharing.h"
@@ -284,7 +286,8 @@ void ZPHArticleDetailViewController::webViewDidFinishLoad(const QUrl& url)
 {
   if (!ZPHNavigationPolicy::isSameDocument(url, ownLoadURL()))
     return;
-  // The tabs list redraws the news-items thumbnail here once it exists.
+  // The tabs list draws the news-items tab's picture again.
+  ZPHNotificationCenter::defaultCenter().post(ZPHTabsTableViewControllerTabsNeedsDisplayNotification);
   m_awaitingMainFrameLoad = false;
   // The article view keeps no history.
   page()->history()->clear();
@@ -299,7 +302,7 @@ void ZPHArticleDetailViewController::webViewDidFailLoad(const QUrl& url)
   // A page whose load a newer one replaced is no failure.
   if (!ZPHNavigationPolicy::isSameDocument(url, ownLoadURL()))
     return;
-  // The tabs list redraws the news-items thumbnail here once it exists.
+  ZPHNotificationCenter::defaultCenter().post(ZPHTabsTableViewControllerTabsNeedsDisplayNotification);
   qCInfo(zphArticles) << "the article page did not load";
   m_awaitingMainFrameLoad = false;
   Q_EMIT detailViewDidFailLoading();

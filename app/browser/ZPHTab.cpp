@@ -2,10 +2,6 @@
 
 #include "platform/ZPHNotificationCenter.h"
 
-const QString ZPHTabsTableViewControllerTabsNeedsDisplayNotification =
-    QStringLiteral("ZPHTabsTableViewControllerTabsNeedsDisplayNotification");
-const QString ZPHShouldUpdateNewsItemsThumbnailKey = QStringLiteral("shouldUpdateNewsItemsThumbnail");
-
 ZPHTab::~ZPHTab() = default;
 
 void ZPHTab::markSelfAsNeedingRedisplay(bool shouldUpdateNewsItemsThumbnail)

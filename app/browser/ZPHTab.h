@@ -2,15 +2,14 @@
 
 // Qt kind: QObject.
 
+#include "common/ZPHApplicationNotifications.h"
+
 #include <QtCore/QObject>
 #include <QtCore/QString>
 #include <QtGui/QImage>
 
-// Object: the tab (QObject*), or none for the news-items tab; userInfo
-// "shouldUpdateNewsItemsThumbnail" (bool, true when missing). The tabs list
-// redraws the tab's row.
-extern const QString ZPHTabsTableViewControllerTabsNeedsDisplayNotification;
-extern const QString ZPHShouldUpdateNewsItemsThumbnailKey;  // "shouldUpdateNewsItemsThumbnail"
+// ZPHTabsTableViewControllerTabsNeedsDisplayNotification (the application's
+// notifications) redraws a tab's row.
 
 // One tab of the main window: the news-items tab (the article list and the
 // article view, always first) or a browser tab. The tabs list draws a tab

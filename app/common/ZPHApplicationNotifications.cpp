@@ -25,3 +25,6 @@ const QString ZPHMainWindowChildWindowWillAddNotification =
     QStringLiteral("ZPHMainWindowChildWindowWillAddNotification");
 const QString ZPHMainWindowChildWindowDidAddNotification = QStringLiteral("ZPHMainWindowChildWindowDidAddNotification");
 const QString ZPHMainWindowChildWindowKey = QStringLiteral("ZPHMainwWindowChildWindowKey");
+const QString ZPHTabsTableViewControllerTabsNeedsDisplayNotification =
+    QStringLiteral("ZPHTabsTableViewControllerTabsNeedsDisplayNotification");
+const QString ZPHShouldUpdateNewsItemsThumbnailKey = QStringLiteral("shouldUpdateNewsItemsThumbnail");

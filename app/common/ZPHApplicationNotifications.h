@@ -52,3 +52,10 @@ extern const QString ZPHAppDelegateBackgroundTabOpenedNotification;  // same tex
 extern const QString ZPHMainWindowChildWindowWillAddNotification;  // same text
 extern const QString ZPHMainWindowChildWindowDidAddNotification;   // same text
 extern const QString ZPHMainWindowChildWindowKey;                  // "ZPHMainwWindowChildWindowKey"
+
+// A tab's row needs drawing again. Object: the tab (QObject*), or none for
+// the news-items tab (the article page finished or failed loading); userInfo
+// "shouldUpdateNewsItemsThumbnail" (bool, true when missing). The tabs list
+// redraws the row and, for the news-items tab, its picture.
+extern const QString ZPHTabsTableViewControllerTabsNeedsDisplayNotification;  // same text
+extern const QString ZPHShouldUpdateNewsItemsThumbnailKey;                    // "shouldUpdateNewsItemsThumbnail"

@@ -52,12 +52,14 @@
 #include "subscribe/ZPHSubscribeRequest.h"
 #include "subscribe/ZPHSubscriber.h"
 #include "themes/ZPHTheme.h"
+#include "web/ZPHMacWebView.h"
 
 #include <QtCore/QEvent>
 #include <QtCore/QTimer>
 #include <QtGui/QAction>
 #include <QtGui/QGuiApplication>
 #include <QtGui/QUndoStack>
+#include <QtWebEngineCore/QWebEngineHistory>
 #include <QtWidgets/QAbstractScrollArea>
 #include <QtWidgets/QMainWindow>
 #include <QtWidgets/QScrollBar>
@@ -249,6 +251,11 @@ void ZPHMainWindowController::setUpArticleList()
   // The main window hands the source list's selection to the article list
   // and carries the list's requests to the source list.
   m_articleListDelegate->setSourceListSelectionProvider([this] { return sourceListSelection(); });
+  // The article list's "Remove Site" asks and removes as the source list does.
+  m_articleListDelegate->setFeedRemover([this](CBFeed* feed) {
+    if (m_sourceListViewController != nullptr)
+      m_sourceListViewController->commands()->deleteFeed(feed);
+  });
   connect(m_articleListDelegate.get(), &ZPHArticleListDelegate::moveFocusToSourceListRequested,
           m_sourceListViewController.get(), &ZPHSourceListViewController::makeSourceListOutlineViewFirstResponder);
   connect(m_articleListDelegate.get(), &ZPHArticleListDelegate::sourceListSelectionHiddenChanged,
@@ -303,7 +310,8 @@ void ZPHMainWindowController::sourceListSelectionDidChange()
 void ZPHMainWindowController::setUpTrayIcon()
 {
   // The Dock menu stands in as the tray icon's menu where the desktop has
-  // a tray; the badge comes with the application's menus.
+  // a tray; the application's dock-icon controller puts the unread badge on
+  // the icon's tooltip and the window's title.
   if (!QSystemTrayIcon::isSystemTrayAvailable())
     return;
   m_trayIcon =
@@ -597,6 +605,8 @@ void ZPHMainWindowController::makeCommands()
   command("toggleDarkMode:", tr("Switch to Dark Theme"), [this] { toggleDarkMode(); });
   command("deleteSelectedFeedsAndFolders:", tr("Remove"), [this] { deleteSelectedFeedsAndFolders(); });
   command("moveFocusToArticleList:", tr("Go to Articles"), [this] { moveFocusToArticleListAndSelectTopRowIfNeeded(); });
+  command("goBack:", tr("Back"), [this] { goBack(); });
+  command("goForward:", tr("Forward"), [this] { goForward(); });
   command("find:", tr("Find\u2026"), [this] { find(); });
   command("findNext:", tr("Find Next"), [this] { findNext(); });
   command("findPrevious:", tr("Find Previous"), [this] { findPrevious(); });
@@ -661,6 +671,13 @@ bool ZPHMainWindowController::validateUserInterfaceItem(QAction* item)
     enabled = !currentArticles().isEmpty() && newsItemsTabShown;
     if (item != nullptr)
       item->setText(toggleFlaggedTitle());
+  } else if (selector == QLatin1String("goBack:") || selector == QLatin1String("goForward:")) {
+    const ZPHBrowserViewController* browser =
+        m_articleListDelegate != nullptr ? m_articleListDelegate->currentBrowserViewController() : nullptr;
+    const ZPHMacWebView* page = browser != nullptr ? browser->webView() : nullptr;
+    enabled = selector == QLatin1String("goBack:")
+                  ? browser != nullptr
+                  : page != nullptr && page->history() != nullptr && page->history()->canGoForward();
   } else if (selector == QLatin1String("nextUnread:")) {
     enabled = validateNextUnread();
   } else if (selector == QLatin1String("zph_makeTextStandardSize:")) {
@@ -930,6 +947,20 @@ bool ZPHMainWindowController::validateFind() const
     return true;
   const ZPHReadingLayoutViewController* layout = currentLayoutViewController();
   return layout != nullptr && layout->selectedRow() >= 0;
+}
+
+void ZPHMainWindowController::goBack()
+{
+  if (ZPHBrowserViewController* browser =
+          m_articleListDelegate != nullptr ? m_articleListDelegate->currentBrowserViewController() : nullptr)
+    browser->goBack();
+}
+
+void ZPHMainWindowController::goForward()
+{
+  if (ZPHBrowserViewController* browser =
+          m_articleListDelegate != nullptr ? m_articleListDelegate->currentBrowserViewController() : nullptr)
+    browser->goForward();
 }
 
 void ZPHMainWindowController::find()

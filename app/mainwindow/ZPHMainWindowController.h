@@ -172,6 +172,10 @@ public:
   void makeTextSmaller();
   void makeTextStandardSize();
   bool canShiftFontSizeInDirection(int direction) const;
+  // Back and forward in the selected browser tab's page (back from its
+  // first page shows the news items again); nothing on the news-items tab.
+  void goBack();
+  void goForward();
   // Find in the article shown: the find bar, the next and previous match.
   // On while an article row is selected.
   void find();

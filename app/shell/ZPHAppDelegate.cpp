@@ -58,6 +58,7 @@
 #include "store/operations/ZPHDeleteEnclosuresWithoutArticlesOperation.h"
 #include "store/operations/ZPHDeleteMarkedArticlesOperation.h"
 #include "store/tree/ZPHSourceListTreeBuilder.h"
+#include "subscriptions/ZPHAddSiteAddressContentViewController.h"
 #include "subscriptions/ZPHExportTabs.h"
 #include "subscriptions/ZPHOPMLBackupController.h"
 #include "subscriptions/ZPHSubscriptionCommands.h"
@@ -66,6 +67,7 @@
 #include "themes/ZPHRegisterThemes.h"
 #include "themes/ZPHTheme.h"
 #include "web/ZPHInternalPagesProfile.h"
+#include "web/ZPHMacWebView.h"
 
 #include <QtCore/QBuffer>
 #include <QtCore/QCoreApplication>
@@ -225,6 +227,7 @@ ZPHAppDelegate::~ZPHAppDelegate()
   m_quittingWindowController.reset();
   // Menus, badge and windows: their sheets are answered before the window goes.
   m_syncQuestionsController.reset();
+  ZPHAddSiteAddressContentViewController::setCancelCurrentCredentialsRequest({});
   m_authenticationController.reset();
   m_dockIconController.reset();
   m_mainMenuController.reset();
@@ -540,11 +543,16 @@ bool ZPHAppDelegate::zph_setupCoreData()
 
   center.post(ZPHPersistentStoreConfigurationChangeNotification);
   // Menus, badge and windows: the questions of the core library get their
-  // sheets on the main window once it exists.
+  // sheets on the main window (none while it is not built yet).
   const ZPHSheetHost host{[this] { return static_cast<QWidget*>(mainWindow()); },
                           [this] { return m_runningModalSheet; },
                           [this](bool running) { m_runningModalSheet = running; }};
   m_authenticationController = std::make_unique<ZPHAuthenticationController>(host);
+  // A search the user stops in the Add Site window withdraws its login sheet.
+  ZPHAddSiteAddressContentViewController::setCancelCurrentCredentialsRequest([this] {
+    if (m_authenticationController != nullptr)
+      m_authenticationController->cancelCurrentCredentialsRequest();
+  });
   m_syncQuestionsController = std::make_unique<ZPHSyncQuestionsController>(host);
   // Automatic backups of the subscription list.
   ZPHOPMLBackupController::sharedOPMLBackupController()->startRunning();
@@ -584,8 +592,8 @@ bool ZPHAppDelegate::setupDataControllerReturningError(ZPHError* error)
 void ZPHAppDelegate::loadPlugins()
 {
   // Sharing: the plug-ins the information resource names, and the
-  // open-in-browser one always. The Share menu gets its delegate here once
-  // the menus exist.
+  // open-in-browser one always. The Share menu, built with the main window,
+  // takes their commands as it opens (Seams::fillShareMenu).
   ZPHPluginManager::sharedManager()->loadPlugins();
 }
 
@@ -627,6 +635,14 @@ void ZPHAppDelegate::zph_setupInterfaceAndEventHandlers()
       m_seams.fillShareMenu(menu);
   });
   m_mainWindowController->window()->setMenuBar(m_mainMenuController->menuBar());
+  // The Article menu's Mark As Read item carries the window's title for it.
+  const auto mirrorToggleReadTitle = [menus = m_mainMenuController.get()](const QString& title) {
+    if (QAction* item = menus->itemForSelector(QStringLiteral("toggleRead:")))
+      item->setText(title);
+  };
+  mirrorToggleReadTitle(m_mainWindowController->toggleReadMenuItemTitle());
+  connect(m_mainWindowController.get(), &ZPHMainWindowController::toggleReadMenuItemTitleChanged,
+          m_mainMenuController.get(), mirrorToggleReadTitle);
   m_dockIconController = std::make_unique<ZPHDockIconController>();
   m_dockIconController->setUnreadCounts(m_unreadCount, m_unreadFavoritesCount);
   m_dockIconController->setMainWindow(m_mainWindowController->window());
@@ -1220,6 +1236,42 @@ QVariantMap ZPHAppDelegate::sharingDictionaryForDataItem(const CBDataArticle* ar
   return dictionary;
 }
 
+void ZPHAppDelegate::sharingDictionaryForWebPage(ZPHMacWebView* webView, std::function<void(const QVariantMap&)> done)
+{
+  if (!done)
+    return;
+  if (webView == nullptr) {
+    done({});
+    return;
+  }
+  QVariantMap dictionary = sharingDictionaryWithLink(webView->zph_currentURLString());
+  if (const QString title = webView->zph_currentTitle(); !title.isEmpty())
+    dictionary.insert(QStringLiteral("title"), title);
+  webView->zph_htmlSource([dictionary, done = std::move(done)](const QString& html) mutable {
+    if (!html.isEmpty())
+      dictionary.insert(QStringLiteral("html"), html);
+    done(dictionary);
+  });
+}
+
+void ZPHAppDelegate::selectRepresentedObjectInMainWindowSourceList(ZPHRepresentedObject object, bool refresh,
+                                                                   bool scrollIfNeeded)
+{
+  ZPHSourceListViewController* sourceList =
+      m_mainWindowController != nullptr ? m_mainWindowController->sourceListViewController() : nullptr;
+  if (sourceList == nullptr)
+    return;
+  if (refresh)
+    sourceList->refreshDataCacheReloadDataAndSelectObject(object, scrollIfNeeded);
+  else
+    sourceList->selectRepresentedObject(object, scrollIfNeeded);
+}
+
+void ZPHAppDelegate::makeAppObserversPerform(const std::function<void(CBAppObserver*)>& call) const
+{
+  ZPHPluginManager::sharedManager()->makeAppObserversPerform(call);
+}
+
 QString ZPHAppDelegate::keyMapSetNameForStoredValue(const QVariant& value)
 {
   const QString name = value.toString();
@@ -1485,7 +1537,7 @@ void ZPHAppDelegate::handleSubscribeToFeedRequest(const QString& urlString, bool
       m_mainWindowController != nullptr ? m_mainWindowController->sourceListViewController() : nullptr;
   if (feed == nullptr || sourceList == nullptr)
     return;
-  sourceList->refreshDataCacheReloadDataAndSelectObject(feed, true);
+  selectRepresentedObjectInMainWindowSourceList(static_cast<CBNode*>(feed), true, true);
   sourceList->makeSourceListOutlineViewFirstResponder();
 }
 
@@ -1659,13 +1711,11 @@ void ZPHAppDelegate::makeCommands()
     if (underFavorites)
       sourceList->selectFavoriteFeedAndExpandFavoritesIfNeeded(feeds.first());
     else
-      sourceList->refreshDataCacheReloadDataAndSelectObject(feeds.first(), true);
+      selectRepresentedObjectInMainWindowSourceList(static_cast<CBNode*>(feeds.first()), true, true);
     sourceList->makeSourceListOutlineViewFirstResponder();
   };
   host.selectAddedFolder = [this](CBFolder* folder) {
-    if (ZPHSourceListViewController* sourceList =
-            m_mainWindowController != nullptr ? m_mainWindowController->sourceListViewController() : nullptr)
-      sourceList->refreshDataCacheReloadDataAndSelectObject(static_cast<CBNode*>(folder), true);
+    selectRepresentedObjectInMainWindowSourceList(static_cast<CBNode*>(folder), true, true);
   };
   host.beep = [this] { m_environment.beep(); };
   m_subscriptionCommands = std::make_unique<ZPHSubscriptionCommands>(std::move(host), this);

@@ -9,6 +9,7 @@
 #include "platform/ZPHNotificationCenter.h"
 #include "sheets/ZPHWelcomeWindowController.h"
 #include "shell/ZPHAlert.h"
+#include "store/tree/ZPHTreeNodeRepresentedObjects.h"
 
 #include <QtCore/QDateTime>
 #include <QtCore/QElapsedTimer>
@@ -26,8 +27,10 @@
 #include <optional>
 #include <vector>
 
+class CBAppObserver;
 class CBDataArticle;
 class ZPHBrowserLauncher;
+class ZPHMacWebView;
 class CBFaviconController;
 class CBLocalAccountFeedMetadataCache;
 class QAction;
@@ -128,33 +131,33 @@ public:
     std::optional<bool> presentsFirstRunWindows;
   };
 
-  // What windows still to come do for the delegate; each is empty until its
-  // window exists, and the delegate does without it meanwhile (see each).
+  // What the application's windows do for the delegate. The delegate fills
+  // each itself (the subscription commands when it is made, the tabs and
+  // the Share menu when the main window is built); tests put in their own.
   struct Seams {
-    // Opens the Add Site window with an address (the Add Site window).
-    // Without it a subscription request is logged.
+    // Opens the Add Site window with an address.
     std::function<void(const QString& address, bool searchImmediately, bool useCurrentlySelectedContainer)> addSite;
     // Runs a subscribe request (a dropped address) in the Add Site window and
-    // answers the feeds it added. Without it the request is logged.
+    // answers the feeds it added.
     std::function<QList<CBFeed*>(std::shared_ptr<ZPHSubscribeRequest> request)> addFeedsWithSubscribeRequest;
-    // Imports an OPML file (the import). Without it the file is logged.
+    // Imports an OPML file.
     std::function<void(const QString& path)> importOPMLFile;
     // Opens an address in a tab of the built-in browser, selected or not, and
-    // an empty tab: the main window's tabs, set once it is built (tests may
-    // put their own). Without them links open in the web browser.
+    // an empty tab: the main window's tabs. Before the window is built (and
+    // in tests that empty them) links open in the web browser.
     std::function<void(const QUrl& url, bool selectNewTab)> openURLInInternalBrowser;
     std::function<void()> openNewTabInInternalBrowser;
-    // Menus, badge and windows: the previous version's importer (the
-    // import); without it the welcome window offers no import.
+    // The previous version's importer, for the welcome window and its
+    // command; without it the welcome window offers no import.
     ZPHWelcomeImporter zephlin3Importer;
     // The tabs: how many there are, the news-items tab included (one while
-    // there are none), and the browser tabs' {"url", "title"} (the tabs).
+    // there are none), and the browser tabs' {"url", "title"}.
     std::function<int()> numberOfTabs;
     std::function<QList<QVariantMap>()> tabURLsAndTitles;
-    // The open tabs as a file's text, format 0 HTML, 1 plain text, 2 OPML
-    // (the export's tab writers); empty for none.
+    // The open tabs as a file's text, format 0 HTML, 1 plain text, 2 OPML;
+    // empty for none.
     std::function<QString(const QList<QVariantMap>& tabs, int format)> exportTabsText;
-    // Fills the Share menu as it opens (the sharing commands).
+    // Fills the Share menu as it opens with the sharing commands.
     std::function<void(QMenu* menu)> fillShareMenu;
   };
 
@@ -320,6 +323,18 @@ public:
   // ---- Sharing dictionaries ("url", "title"; a missing value leaves its key out)
   static QVariantMap sharingDictionaryWithLink(const QString& link);
   static QVariantMap sharingDictionaryForDataItem(const CBDataArticle* article);
+  // The page's address, title and HTML source ("html"), answered on the
+  // main thread once the page has given its source; null view: an empty
+  // dictionary at once.
+  static void sharingDictionaryForWebPage(ZPHMacWebView* webView, std::function<void(const QVariantMap&)> done);
+
+  // ---- The source list and the plug-ins
+  // Selects the feed or folder in the main window's source list; with
+  // `refresh` its data is reloaded first (a feed or folder just made).
+  // Nothing without a main window.
+  void selectRepresentedObjectInMainWindowSourceList(ZPHRepresentedObject object, bool refresh, bool scrollIfNeeded);
+  // Calls `call` on each plug-in that observes the application, in order.
+  void makeAppObserversPerform(const std::function<void(CBAppObserver*)>& call) const;
 
   // ---- The store's failure path (see ZPHMacCoreDataStack)
   // Stops all store work, lets the queue run dry, closes the main window

@@ -74,7 +74,7 @@ public:
   void exportTabs();
   void toggleShowThumbnailsInTabs();
 
-  // ---- The tabs (through the delegate's seams until the tabs exist)
+  // ---- The tabs (through the delegate's seams)
   int numberOfTabs() const;
   // "tabsViewState": 1 thumbnails shown, anything else 0.
   static int tabsViewState();

@@ -17,6 +17,7 @@
 #include "store/entities/CBFolder.h"
 #include "store/graph/ZPHManagedObjectContext.h"
 #include "store/operations/ZPHMarkAllAsReadOperation.h"
+#include "store/tree/ZPHSourceListTreeBuilder.h"
 #include "sync/ZPHSyncFeedFetchOperation.h"
 #include "sync/ZPHSyncManager.h"
 
@@ -351,10 +352,31 @@ std::pair<QString, QString> ZPHSourceListCommands::deletionConfirmationTexts(con
 
 void ZPHSourceListCommands::deleteSelectedFeedsAndFolders()
 {
-  if (!validateDelete() || m_deletionSheet != nullptr)
+  if (!validateDelete())
     return;
-  const CBTreeNode::List nodes = selectedDeletableNodes();
-  if (nodes.isEmpty())
+  confirmAndDeleteNodes(selectedDeletableNodes());
+}
+
+void ZPHSourceListCommands::deleteFeed(CBFeed* feed)
+{
+  ZPHSourceListTreeBuilder* builder = m_sourceList->sourceListTreeBuilder();
+  if (feed == nullptr || builder == nullptr)
+    return;
+  // The feed's own row: a favourite also shows under Favorites.
+  for (const CBTreeNode::Pointer& node : builder->treeNodesForRepresentedObject(static_cast<CBNode*>(feed))) {
+    const CBTreeNode* parent = node->parent();
+    const bool underFavorites =
+        parent != nullptr && dynamic_cast<ZPHGlobalFavoritesGroup*>(parent->representedObject()) != nullptr;
+    if (node->representedNode() == feed && feed->canBeDeleted() && !underFavorites) {
+      confirmAndDeleteNodes({node});
+      return;
+    }
+  }
+}
+
+void ZPHSourceListCommands::confirmAndDeleteNodes(const CBTreeNode::List& nodes)
+{
+  if (nodes.isEmpty() || m_deletionSheet != nullptr)
     return;
   const bool anyFeeds =
       std::any_of(nodes.cbegin(), nodes.cend(), [](const CBTreeNode::Pointer& node) { return holdsFeeds(node.get()); });

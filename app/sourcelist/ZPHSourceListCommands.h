@@ -16,6 +16,7 @@
 class QMenu;
 class QMessageBox;
 class QWidget;
+class CBFeed;
 class ZPHSourceListViewController;
 
 // The source list's commands and menus. It weighs what the
@@ -68,12 +69,16 @@ public:
   // Removes the selected feeds and folders: empty folders at once, else
   // after the confirmation box (window-modal; answered while open).
   void deleteSelectedFeedsAndFolders();
+  // Removes the feed after the same confirmation box (the article list's
+  // "Remove Site" item); nothing for a feed the source list does not show.
+  void deleteFeed(CBFeed* feed);
   QMessageBox* deletionConfirmationSheet() const { return m_deletionSheet; }
   // The box's texts for the nodes: message and informative text.
   static std::pair<QString, QString> deletionConfirmationTexts(const CBTreeNode::List& nodes);
 
 private:
   CBTreeNode::List selectedDeletableNodes() const;
+  void confirmAndDeleteNodes(const CBTreeNode::List& nodes);
   void actuallyDeleteFeedsAndFoldersInTreeNodes(const CBTreeNode::List& nodes);
 
   ZPHSourceListViewController* m_sourceList;

@@ -65,8 +65,8 @@ public:
 
   // The time a search may take (tests shorten it).
   void setFeedFinderTimeoutMs(int ms) { m_feedFinderTimeoutMs = ms; }
-  // Called when a search stops, to withdraw a login question it asked
-  // (none until the login sheets exist).
+  // Called when a search stops, to withdraw a login question it asked (the
+  // application's authentication controller; none when it is not set).
   static void setCancelCurrentCredentialsRequest(std::function<void()> cancel);
 
   int state() const { return m_state; }

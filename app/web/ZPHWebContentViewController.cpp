@@ -1,12 +1,15 @@
 #include "web/ZPHWebContentViewController.h"
 
 #include "common/ZPHAppServices.h"
+#include "common/ZPHApplicationNotifications.h"
 #include "common/ZPHWebLog.h"
 #include "feeds/images/CBWebCacheController.h"
 #include "feeds/images/ZPHArticleImageCacheController.h"
 #include "feeds/images/ZPHImageCacheProtocol.h"
 #include "feeds/parsers/RSSDiscovery.h"
+#include "foundation/CBMimeTypes.h"
 #include "foundation/CBPrefs.h"
+#include "platform/ZPHNotificationCenter.h"
 #include "store/entities/CBDataArticle.h"
 #include "store/entities/CBDataArticleContent.h"
 #include "subscribe/ZPHURLAdditions.h"
@@ -422,6 +425,14 @@ const QStringList& ZPHWebContentViewController::mimeTypesToOpenExternally()
 
 void ZPHWebContentViewController::mouseDidMoveOverLink(const QString& link)
 {
+  // The window's link under the mouse ("" once the mouse left the link).
+  {
+    QVariantMap userInfo{{CBURLKey, link}};
+    if (m_webView)
+      userInfo.insert(ZPHURLNotificationViewKey, QVariant::fromValue<QObject*>(m_webView.data()));
+    ZPHNotificationCenter::defaultCenter().post(ZPHMouseOverURLDidUpdateNotification,
+                                                QVariant::fromValue<QObject*>(this), userInfo);
+  }
   ZPHMacWebViewStatusBarWindowController* bar = statusBarWindowController();
   const QUrl url(link);
   if (link.isEmpty() || url.isLocalFile()) {

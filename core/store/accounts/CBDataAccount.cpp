@@ -19,6 +19,7 @@
 #include "store/graph/ZPHFetchRequest.h"
 #include "store/graph/ZPHManagedObjectContext.h"
 #include "store/operations/ZPHAccountCalculateUnreadCountsOperation.h"
+#include "store/operations/ZPHBatchDeletionOperation.h"
 #include "store/operations/ZPHDeletionOperation.h"
 
 #include <QtCore/QMutex>
@@ -42,8 +43,6 @@ const QString ZPHUnreadCountDidChangeNotification = QStringLiteral("ZPHUnreadCou
 
 namespace {
 
-// Announced by the deletion code.
-const QString ArticlesDeletedNotification = QStringLiteral("CBDataDidDeleteArticlesNotification");
 const QString AccountKey = QStringLiteral("account");
 const QString FromSyncKey = QStringLiteral("fromSync");
 
@@ -132,7 +131,7 @@ void CBDataAccount::registerObservers()
   using D = ZPHNotificationCenter::Delivery;
   observe(CBDidParseFeedInfoNotification, &CBDataAccount::parserDidParseFeedInfo, D::MainThread);
   observe(CBFaviconURLFoundNotification, &CBDataAccount::faviconURLFound, D::MainThread);
-  observe(ArticlesDeletedNotification, &CBDataAccount::articlesWereDeleted, D::MainThread);
+  observe(CBDataDidDeleteArticlesNotification, &CBDataAccount::articlesWereDeleted, D::MainThread);
   observe(CBDataArticleReadStatusDidChangeNotification, &CBDataAccount::articleReadStatusDidChange, D::MainThread);
   // Bulk changes may be announced from any thread; they are handled on the
   // main thread like every other change.

@@ -1,5 +1,7 @@
 #include "store/accounts/CBGlobalAccount.h"
 
+#include "store/operations/ZPHBatchDeletionOperation.h"
+
 #include "foundation/CBDateManager.h"
 #include "foundation/CBPrefs.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
@@ -22,9 +24,6 @@ const QString CBFlaggedUnreadCountKey = QStringLiteral("flaggedUnreadCount");
 const QString ZPHExpandFavoritesKey = QStringLiteral("ZPHExpandFavorites");
 
 namespace {
-
-// Announced by the code that deletes articles.
-const QString ArticlesDeletedNotification = QStringLiteral("CBDataDidDeleteArticlesNotification");
 
 constexpr int RecountDelayMs = 200;
 
@@ -140,7 +139,7 @@ void CBGlobalAccount::registerObservers()
   observe(CBDataArticleReadStatusDidChangeNotification, &CBGlobalAccount::articleReadStatusDidChange);
   observe(CBDataArticleFlaggedStatusDidChangeNotification, &CBGlobalAccount::articleFlaggedStatusDidChange);
   observe(ZPHRefreshSessionDidEndNotification, &CBGlobalAccount::todayCountMayHaveChanged);
-  observe(ArticlesDeletedNotification, &CBGlobalAccount::todayCountMayHaveChanged);
+  observe(CBDataDidDeleteArticlesNotification, &CBGlobalAccount::todayCountMayHaveChanged);
   observe(CBMultipleArticlesDidChangeReadStatusNotification, &CBGlobalAccount::todayCountMayHaveChanged);
   observe(ZPHFeedsOrFoldersDeletedNotification, &CBGlobalAccount::feedsOrFoldersDeleted);
 }

@@ -8,6 +8,7 @@
 
 const QString ZPHWillDeleteCoreDataObjectsInBackgroundNotification =
     QStringLiteral("ZPHWillDeleteCoreDataObjectsInBackgroundNotification");
+const QString CBDataDidDeleteArticlesNotification = QStringLiteral("CBDataDidDeleteArticlesNotification");
 const QString ZPHManagedObjectObjectIDsKey = QStringLiteral("objectIDs");
 
 ZPHBatchDeletionOperation::ZPHBatchDeletionOperation(const QList<ZPHManagedObjectID>& objectIDs,

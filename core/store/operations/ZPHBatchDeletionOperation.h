@@ -20,6 +20,11 @@ class ZPHManagedObjectContext;
 // drop them.
 extern const QString ZPHWillDeleteCoreDataObjectsInBackgroundNotification;  // same text
 extern const QString ZPHManagedObjectObjectIDsKey;                          // "objectIDs"
+// Posted on the store queue once a deletion of articles has been saved (a
+// clean-up batch of marked articles, the articles of deleted feeds). No
+// object, no userInfo. Unread counts and article lists that may have held
+// them update.
+extern const QString CBDataDidDeleteArticlesNotification;  // same text
 
 // One batch of a clean-up run on the store queue: deletes at most
 // BatchSize objects, given by identifier, inside a private-queue context

@@ -1,5 +1,7 @@
 #include "store/operations/ZPHDeleteMarkedArticlesOperation.h"
 
+#include "platform/ZPHNotificationCenter.h"
+
 #include "platform/ZPHLog.h"
 #include "platform/ZPHMainThread.h"
 #include "store/entities/CBDataArticle.h"
@@ -81,10 +83,13 @@ void ZPHDeleteMarkedArticlesOperation::deleteObjects(const QList<ZPHManagedObjec
   }
   // Bookmarked metadata stays.
   CBDataArticle::deleteArticles(articles, true, context);
+  m_deletedArticles = !articles.isEmpty();
 }
 
 void ZPHDeleteMarkedArticlesOperation::didSave()
 {
+  if (m_deletedArticles)
+    ZPHNotificationCenter::defaultCenter().post(CBDataDidDeleteArticlesNotification);
   if (m_htmlByBaseURL.isEmpty())
     return;
   const CachedImagesPurge purge = cachedImagesPurge();

@@ -11,8 +11,9 @@
 //
 // Each article goes with the metadata it holds unless that metadata is
 // bookmarked: a bookmark set after the article was marked outlives it, as in
-// every other deletion. After a batch is saved, the cached images found in
-// the deleted articles' HTML are purged on the main thread.
+// every other deletion. After a batch is saved, CBDataDidDeleteArticlesNotification
+// is posted and the cached images found in the deleted articles' HTML are
+// purged on the main thread.
 class ZPHDeleteMarkedArticlesOperation : public ZPHBatchDeletionOperation {
 public:
   ZPHDeleteMarkedArticlesOperation(const QList<ZPHManagedObjectID>& articleObjectIDsToDelete,
@@ -41,4 +42,6 @@ protected:
 private:
   // HTML by base URL, of the deleted articles that had both.
   QHash<QUrl, QString> m_htmlByBaseURL;
+  // Whether the batch deleted any article.
+  bool m_deletedArticles = false;
 };

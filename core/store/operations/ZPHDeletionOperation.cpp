@@ -119,6 +119,7 @@ void ZPHDeletionOperation::main()
   }
 
   qsizetype next = 0;
+  bool deletedArticles = false;
   while (true) {
     context->reset();
     const QList<ZPHManagedObjectID> batch = articleIDs.mid(next, ArticleBatchSize);
@@ -163,14 +164,16 @@ void ZPHDeletionOperation::main()
       return;
     }
     purgeCachedImagesOnMainThread(std::move(pages));
+    deletedArticles |= !articles.isEmpty();
     if (last)
       break;
     if (isCancelled()) {
       qCInfo(zphStore) << "deletion stopped after" << next << "of" << articleIDs.size()
                        << "articles; the feeds and folders stay";
-      context->reset();
-      return;
+      break;
     }
   }
   context->reset();
+  if (deletedArticles)
+    ZPHNotificationCenter::defaultCenter().post(CBDataDidDeleteArticlesNotification);
 }

@@ -1,6 +1,11 @@
 #include "app/articlelist/ArticleListFixture.h"
+#include "sourcelist/ZPHSourceListCommands.h"
+#include "sourcelist/ZPHSourceListViewController.h"
+#include "store/entities/CBFeed.h"
 
 #include <QtWebEngineCore/QWebEngineProfile>
+#include <QtWidgets/QAbstractButton>
+#include <QtWidgets/QMessageBox>
 #include "articlelist/ZPHArticleLinkOpener.h"
 #include "articlelist/ZPHArticleListCellView.h"
 #include "articlelist/ZPHSearchOperation.h"
@@ -566,9 +571,24 @@ TEST_F(ArticleListTest, TablesMoveHeightsMenusKeysAndALayoutSwitchKeepsTheSelect
       shown.append(action->isSeparator() ? "-" : action->text());
     return shown;
   };
+  CBFeed* januarysFeed = CBFeed::feedWithURL(january->feedURL());
+  ASSERT_NE(januarysFeed, nullptr);
+  const QString removeSite = QStringLiteral("Remove Site \u201C%1\u201D").arg(januarysFeed->nameForDisplay());
   EXPECT_EQ(titles(rowOf(QStringLiteral("Alpha january"))),
             (QStringList{"Copy Article Link", "Open in New Tab", "Open in Browser", "-", "Mark as Unread", "Bookmark",
-                         "-", "Share"}));
+                         "-", removeSite, "Share"}));
+  // "Remove Site" asks as the source list does; Cancel keeps the site.
+  for (QAction* action : view->contextualMenu()->actions())
+    if (action->text() == removeSite)
+      action->trigger();
+  QMessageBox* question = controller->sourceListViewController()->commands()->deletionConfirmationSheet();
+  ASSERT_NE(question, nullptr);
+  EXPECT_TRUE(question->text().contains(januarysFeed->nameForDisplay())) << question->text().toStdString();
+  for (QAbstractButton* button : question->buttons())
+    if (question->buttonRole(button) == QMessageBox::RejectRole)
+      button->click();
+  app.settle();
+  EXPECT_EQ(CBFeed::feedWithURL(january->feedURL()), januarysFeed);
   EXPECT_EQ(titles(0), QStringList());
   EXPECT_EQ(titles(-1).value(4), QStringLiteral("Mark as Unread"));
   EXPECT_EQ(titles(rowOf(QStringLiteral("Alpha february"))).value(4), QStringLiteral("Mark as Read"));

@@ -29,6 +29,7 @@
 #include "sharing/ZPHSharingPluginCommand.h"
 #include "sharing/ZPHSharingPopoverTableRowView.h"
 #include "sharing/ZPHSharingPopoverViewController.h"
+#include "shell/ZPHMainMenuController.h"
 #include "sourcelist/ZPHSourceListCommands.h"
 #include "sourcelist/ZPHSourceListViewController.h"
 #include "store/accounts/ZPHArticleListController.h"
@@ -219,6 +220,10 @@ TEST_F(CommandsAndToolbarTest, ReadAndBookmarkTogglesWithUndoAndTitlesThatFollow
   EXPECT_TRUE(controller->validateUserInterfaceItem(toggleRead));
   EXPECT_EQ(toggleRead->text(), QStringLiteral("Mark As Unread"));
   EXPECT_EQ(controller->toggleReadMenuItemTitle(), QStringLiteral("Mark As Unread"));
+  // The Article menu's item carries the title as it changes, its menu closed.
+  QAction* menuItem = app.delegate->mainMenuController()->itemForSelector(QStringLiteral("toggleRead:"));
+  ASSERT_NE(menuItem, nullptr);
+  EXPECT_EQ(menuItem->text(), QStringLiteral("Mark As Unread"));
 
   const int undoBefore = controller->undoManager()->count();
   toggleRead->trigger();
@@ -226,6 +231,7 @@ TEST_F(CommandsAndToolbarTest, ReadAndBookmarkTogglesWithUndoAndTitlesThatFollow
   EXPECT_EQ(controller->undoManager()->count(), undoBefore + 1);
   controller->validateUserInterfaceItem(toggleRead);
   EXPECT_EQ(toggleRead->text(), QStringLiteral("Mark As Read"));
+  EXPECT_EQ(menuItem->text(), QStringLiteral("Mark As Read"));
   controller->undoManager()->undo();
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return article->read(); }, 20000));
 

@@ -66,7 +66,7 @@ protected:
   }
 };
 
-// A command of the application's as the issues still to come will add it.
+// A command of the application's, put in where the application has none.
 class CommandStandIn : public QAction {
 public:
   CommandStandIn(const QString& selector, QObject* owner) : QAction(owner)
@@ -228,7 +228,7 @@ TEST_F(ControlsAndKeysTest, AddSiteAndTheAddButtonAreOffWithoutTheirCommandsAndR
   }
 
   // With the application's commands of its own (stand-ins where the
-  // application has none yet) they are on and run them.
+  // application has none) they are on and run them.
   std::unique_ptr<CommandStandIn> addFeed;
   std::unique_ptr<CommandStandIn> addFolder;
   if (!hasAddFeed)

@@ -1,12 +1,21 @@
 #include "app/shell/AppHarness.h"
 #include "feeds/refresh/ZPHStatusItem.h"
+#include "mainwindow/ZPHMainWindowController.h"
 #include "platform/ZPHOperation.h"
+#include "sharing/CBPlugin.h"
+#include "sharing/ZPHPluginManager.h"
 #include "shell/ZPHCommandLine.h"
 #include "shell/ZPHFeedbackMailer.h"
+#include "sourcelist/ZPHSourceListViewController.h"
 #include "store/entities/CBDataArticle.h"
 #include "store/graph/ZPHManagedObjectContext.h"
+#include "store/tree/CBTreeNode.h"
+#include "web/ZPHMacWebView.h"
+#include "web/ZPHWebEnginePage.h"
 
 #include <QtCore/QUrlQuery>
+#include <QtTest/QSignalSpy>
+#include <QtWebEngineCore/QWebEngineProfile>
 #include <QtWidgets/QDialog>
 #include <QtWidgets/QMainWindow>
 
@@ -86,15 +95,28 @@ TEST(DelegateServices, StatusItemsAreKeptAndTheirHandlersRunAtOnce)
   EXPECT_TRUE(delegate.statusItems().isEmpty());
 }
 
-TEST(DelegateServices, SheetsNeedAVisibleMainWindow)
-{
-  ZPHResetApplicationSettings();
-  ZPHTestTempDir dir;
-  AppHarness app(dir.filePath(QStringLiteral("data")));
-  app.start();
-  ZPHAppDelegate* delegate = app.delegate.get();
-  ASSERT_TRUE(delegate->startupSequenceEnded());
+namespace {
 
+// The running application on a fresh data folder.
+class RunningDelegateServices : public ::testing::Test {
+protected:
+  void SetUp() override
+  {
+    ZPHResetApplicationSettings();
+    app.start();
+    delegate = app.delegate.get();
+    ASSERT_TRUE(delegate->startupSequenceEnded());
+  }
+
+  ZPHTestTempDir dir;
+  AppHarness app{dir.filePath(QStringLiteral("data"))};
+  ZPHAppDelegate* delegate = nullptr;
+};
+
+}  // namespace
+
+TEST_F(RunningDelegateServices, SheetsNeedAVisibleMainWindow)
+{
   delegate->mainWindow()->hide();
   QDialog sheet;
   bool worked = false;
@@ -115,6 +137,67 @@ TEST(DelegateServices, SheetsNeedAVisibleMainWindow)
   // While a sheet runs, the Add Site request answers nothing.
   EXPECT_TRUE(delegate->addFeedsWithSubscribeRequestReturningNewlyAddedFeeds(nullptr).isEmpty());
   delete shown;
+}
+
+namespace {
+
+// A plug-in that hears of what the user views.
+class ViewObserverPlugin : public CBPlugin, public CBAppObserver {
+public:
+  static inline QStringList viewed;
+  void userDidViewItem(const CBSharableItem& item) override { viewed.append(item.URL().toString()); }
+};
+
+}  // namespace
+
+TEST_F(RunningDelegateServices, SourceListSelectionObserverPluginsAndAWebPagesSharingDictionary)
+{
+  // Selecting in the main window's source list, with and without a reload
+  // of its data first.
+  ZPHSourceListViewController* sourceList = delegate->mainWindowController()->sourceListViewController();
+  ASSERT_NE(sourceList->nodeForRow(2), nullptr);
+  const ZPHRepresentedObject today = sourceList->nodeForRow(2)->representedObject();
+  const ZPHRepresentedObject allUnread = sourceList->nodeForRow(1)->representedObject();
+  for (bool refresh : {false, true}) {
+    delegate->selectRepresentedObjectInMainWindowSourceList(today, refresh, true);
+    EXPECT_EQ(sourceList->selectedRows(), QList<int>{2}) << refresh;
+    delegate->selectRepresentedObjectInMainWindowSourceList(allUnread, refresh, true);
+    EXPECT_EQ(sourceList->selectedRows(), QList<int>{1}) << refresh;
+  }
+
+  // The plug-ins that observe hear what the application fans out; the
+  // others do not.
+  ZPHPluginManager::registerPluginClass(QStringLiteral("ViewObserverPlugin"),
+                                        [] { return std::make_unique<ViewObserverPlugin>(); });
+  ZPHPluginManager::sharedManager()->registerPluginOfClass(QStringLiteral("ViewObserverPlugin"));
+  ViewObserverPlugin::viewed.clear();
+  const CBSharableItem item = CBSharableItem::sharableItemWithURL(QUrl(QStringLiteral("https://example.com/a")));
+  delegate->makeAppObserversPerform([&](CBAppObserver* observer) { observer->userDidViewItem(item); });
+  EXPECT_EQ(ViewObserverPlugin::viewed, QStringList{QStringLiteral("https://example.com/a")});
+
+  // A web page: its address, title and source; no view: nothing.
+  bool answered = false;
+  ZPHAppDelegate::sharingDictionaryForWebPage(nullptr, [&](const QVariantMap& dictionary) {
+    answered = true;
+    EXPECT_TRUE(dictionary.isEmpty());
+  });
+  EXPECT_TRUE(answered);
+  QWebEngineProfile profile;
+  ZPHWebEnginePage page(&profile);
+  page.setNavigationPolicy([](const QUrl&, QWebEnginePage::NavigationType, bool) { return true; });
+  ZPHMacWebView view;
+  view.setWebPage(&page);
+  QSignalSpy loaded(&page, &QWebEnginePage::loadFinished);
+  page.setHtml(QStringLiteral("<html><head><title>A &amp; B</title></head><body><p>Hello</p></body></html>"),
+               QUrl(QStringLiteral("https://example.com/page")));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !loaded.isEmpty(); }, 30000));
+  ASSERT_TRUE(loaded.first().first().toBool());
+  std::optional<QVariantMap> shared;
+  ZPHAppDelegate::sharingDictionaryForWebPage(&view, [&](const QVariantMap& dictionary) { shared = dictionary; });
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return shared.has_value(); }, 30000));
+  EXPECT_EQ(shared->value(QStringLiteral("url")).toString(), QStringLiteral("https://example.com/page"));
+  EXPECT_EQ(shared->value(QStringLiteral("title")).toString(), QStringLiteral("A & B"));
+  EXPECT_TRUE(shared->value(QStringLiteral("html")).toString().contains(QStringLiteral("<p>Hello</p>")));
 }
 
 TEST(DelegateServices, SmallAnswers)

@@ -8,6 +8,7 @@
 #include "store/entities/CBFolder.h"
 #include "store/graph/ZPHManagedObjectContext.h"
 #include "store/graph/ZPHSQLiteConnection.h"
+#include "store/operations/ZPHDeleteMarkedArticlesOperation.h"
 
 #include <sqlite3.h>
 
@@ -48,6 +49,15 @@ protected:
     return statement.step() == SQLITE_ROW ? statement.columnInt64(0) : -1;
   }
 
+  // Starts the application; its local account and main context.
+  void start(AppHarness& app)
+  {
+    app.start();
+    ASSERT_TRUE(app.delegate->startupSequenceEnded());
+    account = app.data()->localAccount();
+    main = app.delegate->mainThreadManagedObjectContext();
+  }
+
   void deleteFolder(CBDataAccount* account, CBFolder* folder)
   {
     const int before = deletions;
@@ -60,6 +70,8 @@ protected:
   ZPHTestHTTPServer server;
   int deletions = 0;
   ZPHObserverToken deletedToken;
+  CBDataAccount* account = nullptr;
+  ZPHManagedObjectContext* main = nullptr;
 };
 
 }  // namespace
@@ -68,10 +80,7 @@ TEST_F(DeletionTest, ABookmarkOutlivesItsDeletedFolderAndComesBackWithTheFeed)
 {
   RefreshSessionCounter sessions;
   AppHarness app(dataFolder());
-  app.start();
-  ASSERT_TRUE(app.delegate->startupSequenceEnded());
-  CBDataAccount* account = app.data()->localAccount();
-  ZPHManagedObjectContext* main = app.delegate->mainThreadManagedObjectContext();
+  ASSERT_NO_FATAL_FAILURE(start(app));
 
   // A folder with the loopback feed, refreshed; one article bookmarked.
   CBFolder* folder = account->addFolderWithName(QStringLiteral("News"));
@@ -113,6 +122,36 @@ TEST_F(DeletionTest, ABookmarkOutlivesItsDeletedFolderAndComesBackWithTheFeed)
   EXPECT_EQ(flagged, 1);
   ASSERT_NE(CBDataArticle::fetchArticleWithBestLink(link(2), main), nullptr);
   EXPECT_TRUE(CBDataArticle::fetchArticleWithBestLink(link(2), main)->flagged());
+}
+
+TEST_F(DeletionTest, TheCleanUpOfMarkedArticlesIsAnnouncedAndTheCountsFollow)
+{
+  RefreshSessionCounter sessions;
+  AppHarness app(dataFolder());
+  ASSERT_NO_FATAL_FAILURE(start(app));
+  account->addFeed(CBFeed::insertFeedWithURL(feedURL(), main));
+  ASSERT_TRUE(ZPHTestWaitUntil(
+      [&] { return CBDataArticle::articlesForFeedWithURL(feedURL(), main).size() == 5 && sessions.finished > 0; },
+      60000));
+  app.settle();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return app.delegate->unreadCount() == 5; }, 30000));
+
+  // Two unread articles the feed no longer lists, marked for deletion: the
+  // clean-up removes them and says so to the main thread's observers (the
+  // accounts' counts, the article list).
+  int announced = 0;
+  const ZPHObserverToken token = ZPHNotificationCenter::defaultCenter().addObserver(
+      CBDataDidDeleteArticlesNotification, QVariant(), [&](const ZPHNotification&) { ++announced; },
+      ZPHNotificationCenter::Delivery::MainThread);
+  for (int item : {1, 2}) CBDataArticle::fetchArticleWithBestLink(link(item), main)->setMarkedForDeletion(true);
+  app.data()->saveMainThreadManagedObjectContext();
+  app.settle();
+  ZPHDeleteMarkedArticlesOperation::asynchronouslyDeleteArticlesMarkedForDeletion();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return announced > 0; }, 60000));
+  app.settle();
+  EXPECT_EQ(announced, 1);  // one batch
+  EXPECT_EQ(countInStoreFile("SELECT count(*) FROM \"Article\""), 3);
+  EXPECT_TRUE(ZPHTestWaitUntil([&] { return app.delegate->unreadCount() == 3; }, 30000)) << app.delegate->unreadCount();
 }
 
 TEST_F(DeletionTest, AQuitWhileALargeDeletionRunsEndsInTimeWithTheStoreWhole)

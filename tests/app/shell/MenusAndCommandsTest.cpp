@@ -8,6 +8,10 @@
 #include "app/shell/AppHarness.h"
 #include "articlelist/ZPHArticleListDelegate.h"
 #include "articlelist/ZPHArticleListSettings.h"
+#include "browser/CBBrowserTextField.h"
+#include "browser/ZPHBrowserViewController.h"
+#include "browser/ZPHTabCommands.h"
+#include "browser/ZPHTabsController.h"
 #include "common/ZPHDesktopEntries.h"
 #include "common/ZPHFeedbackProgressWindowController.h"
 #include "foundation/CBPrefs.h"
@@ -19,6 +23,7 @@
 #include "shell/ZPHFeedbackMailer.h"
 #include "shell/ZPHMainMenuController.h"
 #include "shell/ZPHSystemProfile.h"
+#include "sourcelist/ZPHSourceListView.h"
 #include "sourcelist/ZPHSourceListViewController.h"
 
 #include <QtCore/QCryptographicHash>
@@ -130,6 +135,49 @@ TEST_F(MenusAndCommandsTest, EveryKeyOfBothSetsReachesACommand)
     EXPECT_NE(app.delegate->commandAction(QString::fromLatin1(selector)), nullptr) << selector;
 }
 
+TEST_F(MenusAndCommandsTest, EveryItemOfTheMenuBarReachesACommand)
+{
+  ASSERT_NO_FATAL_FAILURE(start());
+  // Every item of the bar, its submenus' too, with the menu it sits in.
+  QList<std::pair<QString, QString>> items;
+  std::function<void(const QString&, const QList<ZPHMainMenuController::Item>&)> walk =
+      [&](const QString& menu, const QList<ZPHMainMenuController::Item>& entries) {
+        for (const ZPHMainMenuController::Item& entry : entries) {
+          if (!entry.selector.isEmpty())
+            items.append({menu, entry.selector});
+          walk(menu + u'/' + entry.title, entry.submenu);
+        }
+      };
+  for (const ZPHMainMenuController::Menu& menu : ZPHMainMenuController::menuBarData()) walk(menu.title, menu.items);
+  ASSERT_GT(items.size(), 50);
+
+  // What answers an item: a command found through the window's chain from
+  // the focus; the items of a browser tab's page from inside the tab.
+  const auto answers = [&](const QString& selector, QWidget* focus) {
+    return controller->responderChain().actionForSelector(selector, focus) != nullptr;
+  };
+  QWidget* sourceList = controller->sourceListViewController()->sourceListOutlineView();
+  sourceList->setFocus(Qt::OtherFocusReason);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return window->focusWidget() == sourceList; }));
+  QStringList unanswered;
+  for (const auto& [menu, selector] : items)
+    if (!answers(selector, sourceList))
+      unanswered.append(selector);
+
+  ZPHTabsController* tabs = app.delegate->tabCommands()->tabsController();
+  ASSERT_NE(tabs, nullptr);
+  app.delegate->openNewTabInInternalBrowser();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return tabs->currentBrowserViewController() != nullptr; }));
+  QWidget* inTab = tabs->currentBrowserViewController()->addressField();
+  for (const auto& [menu, selector] : items) {
+    SCOPED_TRACE((menu + u' ' + selector).toStdString());
+    if (unanswered.contains(selector))
+      EXPECT_TRUE(answers(selector, inTab)) << "no command answers the item";
+    else
+      EXPECT_TRUE(answers(selector, inTab) || answers(selector, sourceList));
+  }
+}
+
 TEST_F(MenusAndCommandsTest, KeysRunTheirCommandsThroughTheChain)
 {
   ASSERT_NO_FATAL_FAILURE(start());
@@ -142,41 +190,33 @@ TEST_F(MenusAndCommandsTest, KeysRunTheirCommandsThroughTheChain)
   EXPECT_TRUE(commands->preferenceWindowController()->window()->isVisible());
   commands->preferenceWindowController()->window()->close();
 
-  // A command that a controller of the focused view answers (as a browser
-  // tab will answer Back): the item carries the key and sends it.
-  int back = 0;
-  auto* goBack = new QAction(controller->sourceListViewController());
-  goBack->setObjectName(QStringLiteral("goBack:"));
-  QObject::connect(goBack, &QAction::triggered, [&] { ++back; });
-  window->activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(window));
-  ASSERT_EQ(item(QStringLiteral("goBack:"))->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_BracketLeft));
-  QTest::keyClick(window->windowHandle(), Qt::Key_BracketLeft, Qt::ControlModifier);
-  EXPECT_EQ(back, 1);
-  delete goBack;
-  // With no one to answer it, the item is off in its menu and back on for
-  // its key when the menu closes.
+  // Back and Forward are the window's: their commands hold the keys and
+  // the items only show them.
+  for (const QString selector : {QStringLiteral("goBack:"), QStringLiteral("goForward:")}) {
+    ASSERT_NE(controller->commandAction(selector), nullptr) << selector.toStdString();
+    EXPECT_FALSE(menus->keyCarryingItems().contains(item(selector)));
+    EXPECT_EQ(item(selector)->shortcutContext(), Qt::WidgetShortcut);
+  }
+  QAction* goBack = controller->commandAction(QStringLiteral("goBack:"));
+  EXPECT_EQ(goBack->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_BracketLeft));
+  // On the news items there is nowhere to go back to: off in its menu.
   open(QStringLiteral("goBack:"));
   EXPECT_FALSE(item(QStringLiteral("goBack:"))->isEnabled());
-  for (QMenu* menu : menus->menuBar()->findChildren<QMenu*>())
-    if (menu->actions().contains(item(QStringLiteral("goBack:"))))
-      Q_EMIT menu->aboutToHide();
+  // In a browser tab it is on, and its key runs it once: back from the
+  // tab's first page shows the news items again.
+  ZPHTabsController* tabs = app.delegate->tabCommands()->tabsController();
+  app.delegate->openNewTabInInternalBrowser();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !tabs->isNewsItemsTabSelected(); }));
+  open(QStringLiteral("goBack:"));
   EXPECT_TRUE(item(QStringLiteral("goBack:"))->isEnabled());
-
-  // A command of the window that comes later with the key (as the tabs'
-  // will): it holds the key, the item only shows it, and the key runs it
-  // once.
-  int forward = 0;
-  auto* goForward = new QAction(window);
-  goForward->setObjectName(QStringLiteral("goForward:"));
-  goForward->setShortcut(item(QStringLiteral("goForward:"))->shortcut());
-  QObject::connect(goForward, &QAction::triggered, [&] { ++forward; });
-  window->addAction(goForward);
-  ASSERT_TRUE(
-      ZPHTestWaitUntil([&] { return item(QStringLiteral("goForward:"))->shortcutContext() == Qt::WidgetShortcut; }));
-  QTest::keyClick(window->windowHandle(), Qt::Key_BracketRight, Qt::ControlModifier);
-  EXPECT_EQ(forward, 1);
-  delete goForward;
+  int back = 0;
+  QObject::connect(goBack, &QAction::triggered, window, [&] { ++back; });
+  controller->validateCommands();
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+  QTest::keyClick(window->windowHandle(), Qt::Key_BracketLeft, Qt::ControlModifier);
+  EXPECT_EQ(back, 1);
+  EXPECT_TRUE(ZPHTestWaitUntil([&] { return tabs->isNewsItemsTabSelected(); }));
 }
 
 TEST_F(MenusAndCommandsTest, ItemsFollowTheirCommandsAndTheViewMenuSwitchesTheLayout)
