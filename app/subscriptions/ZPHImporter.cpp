@@ -300,6 +300,7 @@ void ZPHImporter::continueCompletion(const std::shared_ptr<Completion>& completi
   completion->nextPlaced += count;
   if (completion->nextPlaced < imported.size())
     return continueLater();
+  account->sweepChildIndicesOfAllRows();
   finishCompletion(completion);
 }
 

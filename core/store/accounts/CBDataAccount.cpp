@@ -25,9 +25,11 @@
 #include <QtCore/QMutexLocker>
 #include <QtCore/QPointer>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <utility>
+#include <vector>
 
 const QString ZPHFeedsAddedNotification = QStringLiteral("ZPHFeedsAddedNotification");
 const QString ZPHFolderOrFeedKey = QStringLiteral("folderOrFeed");
@@ -356,8 +358,17 @@ CBTreeNode* CBDataAccount::treeNodeForStoredFolder(CBFolder* folder, QHash<const
 void CBDataAccount::sortGainedRows(const QSet<CBTreeNode*>& gained)
 {
   for (CBTreeNode* row : gained) {
-    row->setChildren(row->arraySortedByCurrentSortOrder(row->children()));
-    row->sweepChildIndices(false);
+    // In stored order first, as a load fetches them: rows that keep the
+    // order they are given (the account's own, in some sort orders) get it.
+    std::vector<std::pair<int, CBTreeNode::Pointer>> stored;
+    stored.reserve(size_t(row->children().size()));
+    for (const CBTreeNode::Pointer& child : row->children())
+      stored.emplace_back(child->representedNode() != nullptr ? child->representedNode()->childindex() : 0, child);
+    std::stable_sort(stored.begin(), stored.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    CBTreeNode::List children;
+    children.reserve(qsizetype(stored.size()));
+    for (const auto& entry : stored) children.append(entry.second);
+    row->setChildren(row->arraySortedByCurrentSortOrder(children));
   }
   if (!gained.isEmpty())
     m_totalUnreadCountEventThrottler->setEventTriggered(true);
@@ -405,6 +416,20 @@ void CBDataAccount::addStoredFeeds(const QList<CBFeed*>& feeds)
     gained.insert(it.key());
   }
   sortGainedRows(gained);
+}
+
+void CBDataAccount::sweepChildIndicesOfAllRows()
+{
+  ZPH_ASSERT_MAIN_THREAD();
+  const std::function<void(CBTreeNode*)> sweep = [&sweep](CBTreeNode* row) {
+    row->sweepChildIndices(false);
+    for (const CBTreeNode::Pointer& child : row->children()) {
+      if (child->representsFolder())
+        sweep(child.get());
+    }
+  };
+  if (m_accountTreeNode)
+    sweep(m_accountTreeNode.get());
 }
 
 // ---------------------------------------------------------------- adding

@@ -95,10 +95,12 @@ public:
   // Take in what was saved to the store behind the account's back (an
   // import) where a reload from the store would place it, keeping the rows
   // it has: first the stored folders it lacks, then the new feeds, a slice
-  // at a time if the caller likes (each call sorts only the folders that
-  // gained rows). Feeds and folders it knows are left alone.
+  // at a time if the caller likes (each call sorts only the rows that
+  // gained children), then the rows' indices are swept once, as a load
+  // does. Feeds and folders it knows are left alone.
   void addStoredFolders();
   void addStoredFeeds(const QList<CBFeed*>& feeds);
+  void sweepChildIndicesOfAllRows();
   QList<CBNode*> topLevelNodesForAccount() const;
 
   CBFolder* addFolderWithName(const QString& name) { return addFolderWithName(name, nullptr); }
