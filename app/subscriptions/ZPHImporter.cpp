@@ -251,8 +251,9 @@ void ZPHImporter::continueCompletion(const std::shared_ptr<Completion>& completi
   ZPH_ASSERT_MAIN_THREAD();
   ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
   ZPHManagedObjectContext* main = delegate != nullptr ? delegate->mainThreadManagedObjectContext() : nullptr;
-  // The feeds are fetched a slice at a time, one slice a turn of the event
-  // loop, so a large import keeps the main thread answering.
+  // The feeds are fetched, then placed in the account's tree, a slice at a
+  // time, one slice a turn of the event loop, so a large import keeps the
+  // main thread answering.
   const auto fetchSlice = [main](const QStringList& guids, qsizetype* next, QList<CBFeed*>* into) {
     if (main == nullptr || *next >= guids.size())
       return true;
@@ -261,14 +262,45 @@ void ZPHImporter::continueCompletion(const std::shared_ptr<Completion>& completi
     *next += count;
     return *next >= guids.size();
   };
-  if (!fetchSlice(completion->importedGUIDs, &completion->nextImported, &completion->imported) ||
-      !fetchSlice(completion->duplicateGUIDs, &completion->nextDuplicate, &completion->duplicates)) {
+  const auto continueLater = [this, completion] {
     // A timer, not a posted event: the window's own timers and input get
     // their turns in between.
     std::shared_ptr<ZPHImporter> self = shared_from_this();
     QTimer::singleShot(0, QCoreApplication::instance(), [self, completion] { self->continueCompletion(completion); });
-    return;
+  };
+  if (!fetchSlice(completion->importedGUIDs, &completion->nextImported, &completion->imported) ||
+      !fetchSlice(completion->duplicateGUIDs, &completion->nextDuplicate, &completion->duplicates))
+    return continueLater();
+
+  QList<CBFeed*>& imported = completion->imported;
+  if (imported.isEmpty())
+    return finishCompletion(completion);
+  CBDataAccount* account = CBDataAccount::localAccount();
+  if (!completion->inFileOrder) {
+    // The feeds in their file order: each folder's rows come in that order.
+    QHash<QString, qsizetype> order;
+    order.reserve(completion->importedGUIDs.size());
+    for (qsizetype i = 0; i < completion->importedGUIDs.size(); ++i) order.insert(completion->importedGUIDs.at(i), i);
+    QList<std::pair<qsizetype, CBFeed*>> ordered;
+    ordered.reserve(imported.size());
+    for (CBFeed* feed : std::as_const(imported)) ordered.append({order.value(feed->guid()), feed});
+    std::sort(ordered.begin(), ordered.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (qsizetype i = 0; i < ordered.size(); ++i) imported[i] = ordered.at(i).second;
+    completion->inFileOrder = true;
+    if (account == nullptr)
+      return finishCompletion(completion);
+    // The folders first, those left empty too, as a reload would show them.
+    account->addStoredFolders();
+    return continueLater();
   }
+  if (account == nullptr)
+    return finishCompletion(completion);
+  const qsizetype count = std::min<qsizetype>(CompletionSliceSize, imported.size() - completion->nextPlaced);
+  account->addStoredFeeds(imported.mid(completion->nextPlaced, count));
+  completion->nextPlaced += count;
+  if (completion->nextPlaced < imported.size())
+    return continueLater();
+  account->sweepChildIndicesOfAllRows();
   finishCompletion(completion);
 }
 
@@ -300,18 +332,6 @@ void ZPHImporter::finishCompletion(const std::shared_ptr<Completion>& state)
 
   QList<CBFeed*>& imported = state->imported;
   if (!imported.isEmpty()) {
-    // The feeds in their file order.
-    QHash<QString, qsizetype> order;
-    order.reserve(state->importedGUIDs.size());
-    for (qsizetype i = 0; i < state->importedGUIDs.size(); ++i) order.insert(state->importedGUIDs.at(i), i);
-    QList<std::pair<qsizetype, CBFeed*>> ordered;
-    ordered.reserve(imported.size());
-    for (CBFeed* feed : std::as_const(imported)) ordered.append({order.value(feed->guid()), feed});
-    std::sort(ordered.begin(), ordered.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (qsizetype i = 0; i < ordered.size(); ++i) imported[i] = ordered.at(i).second;
-    // The account's tree from the store, once for the whole import.
-    if (CBDataAccount* account = CBDataAccount::localAccount())
-      account->loadFeedsAndFoldersFromDisk();
     QVariantList feeds;
     feeds.reserve(imported.size());
     for (CBFeed* feed : std::as_const(imported))

@@ -124,8 +124,11 @@ private:
     qsizetype nextDuplicate = 0;
     QList<CBFeed*> imported;
     QList<CBFeed*> duplicates;
+    bool inFileOrder = false;
+    qsizetype nextPlaced = 0;  // in the account's tree
   };
-  // Feeds fetched again on the main thread in one turn of its event loop.
+  // Feeds fetched again, or placed in the account's tree, on the main
+  // thread in one turn of its event loop.
   static constexpr qsizetype CompletionSliceSize = 1000;
 
   void runImportOnMainThreadQueue(const std::shared_ptr<ZPHImportOperation>& operation);

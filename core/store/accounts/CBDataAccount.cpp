@@ -26,9 +26,11 @@
 #include <QtCore/QMutexLocker>
 #include <QtCore/QPointer>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <utility>
+#include <vector>
 
 const QString ZPHFeedsAddedNotification = QStringLiteral("ZPHFeedsAddedNotification");
 const QString ZPHFolderOrFeedKey = QStringLiteral("folderOrFeed");
@@ -305,6 +307,128 @@ void CBDataAccount::loadFeedsAndFoldersFromDisk()
   ZPHUserDefaults::standardUserDefaults().synchronize();
   m_accountTreeNode->setSortKeyForOrderingChildren(sortKeyForStoredSubscriptionSortOrder());
   m_totalUnreadCountEventThrottler->setEventTriggered(true);
+}
+
+namespace {
+
+// The folders' rows under `node`, by folder.
+void collectFolderRows(CBTreeNode* node, QHash<const CBNode*, CBTreeNode*>* rows)
+{
+  for (const CBTreeNode::Pointer& child : node->children()) {
+    if (!child->representsFolder())
+      continue;
+    rows->insert(child->representedNode(), child.get());
+    collectFolderRows(child.get(), rows);
+  }
+}
+
+}  // namespace
+
+CBTreeNode* CBDataAccount::treeNodeForStoredFolder(CBFolder* folder, QHash<const CBNode*, CBTreeNode*>* rows,
+                                                   QSet<CBTreeNode*>* gained)
+{
+  if (folder == nullptr)
+    return m_accountTreeNode.get();
+  // Null while the folder's own row is being made: a folder that is its
+  // own ancestor in a damaged store gets none.
+  const auto found = rows->constFind(folder);
+  if (found != rows->constEnd())
+    return found.value();
+  if (folder->deleted() || m_feedsBeingDeleted.contains(folder->objectID()))
+    return nullptr;
+  rows->insert(folder, nullptr);
+  CBTreeNode* parent = treeNodeForStoredFolder(dynamic_cast<CBFolder*>(folder->parent()), rows, gained);
+  rows->remove(folder);
+  if (parent == nullptr)
+    return nullptr;
+  CBTreeNode::Pointer row = CBTreeNode::treeNodeForFolder(folder, parent);
+  CBTreeNode::List children = parent->children();
+  children.append(row);
+  parent->setChildren(children);
+  gained->insert(parent);
+  rows->insert(folder, row.get());
+  if (!m_foldersDictionary.contains(folder->guid())) {
+    m_folders.append(folder);
+    m_foldersDictionary.insert(folder->guid(), folder->objectID());
+  }
+  return row.get();
+}
+
+void CBDataAccount::sortGainedRows(const QSet<CBTreeNode*>& gained)
+{
+  for (CBTreeNode* row : gained) {
+    // In stored order first, as a load fetches them: rows that keep the
+    // order they are given (the account's own, in some sort orders) get it.
+    std::vector<std::pair<int, CBTreeNode::Pointer>> stored;
+    stored.reserve(size_t(row->children().size()));
+    for (const CBTreeNode::Pointer& child : row->children())
+      stored.emplace_back(child->representedNode() != nullptr ? child->representedNode()->childindex() : 0, child);
+    std::stable_sort(stored.begin(), stored.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    CBTreeNode::List children;
+    children.reserve(qsizetype(stored.size()));
+    for (const auto& entry : stored) children.append(entry.second);
+    row->setChildren(row->arraySortedByCurrentSortOrder(children));
+  }
+  if (!gained.isEmpty())
+    m_totalUnreadCountEventThrottler->setEventTriggered(true);
+}
+
+void CBDataAccount::addStoredFolders()
+{
+  ZPH_ASSERT_MAIN_THREAD();
+  ZPHManagedObjectContext* context = mainContext();
+  if (context == nullptr || !m_accountTreeNode)
+    return;
+  QHash<const CBNode*, CBTreeNode*> rows;
+  collectFolderRows(m_accountTreeNode.get(), &rows);
+  QSet<CBTreeNode*> gained;
+  for (CBFolder* folder : CBFolder::foldersWithMOC(context)) treeNodeForStoredFolder(folder, &rows, &gained);
+  sortGainedRows(gained);
+}
+
+void CBDataAccount::addStoredFeeds(const QList<CBFeed*>& feeds)
+{
+  ZPH_ASSERT_MAIN_THREAD();
+  if (feeds.isEmpty() || !m_accountTreeNode)
+    return;
+  QHash<const CBNode*, CBTreeNode*> rows;
+  collectFolderRows(m_accountTreeNode.get(), &rows);
+  QHash<CBTreeNode*, CBTreeNode::List> added;
+  QSet<CBTreeNode*> gained;
+  for (CBFeed* feed : feeds) {
+    if (feed == nullptr || feed->deleted() || feed->guid().isEmpty() || m_feedsBeingDeleted.contains(feed->objectID()))
+      continue;
+    const QUrl url = feed->URL();
+    if (url.isEmpty() || m_feedsDictionary.contains(url))
+      continue;
+    CBTreeNode* parent = treeNodeForStoredFolder(dynamic_cast<CBFolder*>(feed->parent()), &rows, &gained);
+    if (parent == nullptr)
+      continue;
+    m_feeds.append(feed);
+    m_feedsDictionary.insert(url, feed);
+    added[parent].append(CBTreeNode::treeNodeWithParent(parent, static_cast<CBNode*>(feed)));
+  }
+  for (auto it = added.cbegin(); it != added.cend(); ++it) {
+    CBTreeNode::List children = it.key()->children();
+    children.append(it.value());
+    it.key()->setChildren(children);
+    gained.insert(it.key());
+  }
+  sortGainedRows(gained);
+}
+
+void CBDataAccount::sweepChildIndicesOfAllRows()
+{
+  ZPH_ASSERT_MAIN_THREAD();
+  const std::function<void(CBTreeNode*)> sweep = [&sweep](CBTreeNode* row) {
+    row->sweepChildIndices(false);
+    for (const CBTreeNode::Pointer& child : row->children()) {
+      if (child->representsFolder())
+        sweep(child.get());
+    }
+  };
+  if (m_accountTreeNode)
+    sweep(m_accountTreeNode.get());
 }
 
 // ---------------------------------------------------------------- adding

@@ -92,6 +92,15 @@ public:
 
   // Rebuilds the lists, maps and tree from the store.
   void loadFeedsAndFoldersFromDisk();
+  // Take in what was saved to the store behind the account's back (an
+  // import) where a reload from the store would place it, keeping the rows
+  // it has: first the stored folders it lacks, then the new feeds, a slice
+  // at a time if the caller likes (each call sorts only the rows that
+  // gained children), then the rows' indices are swept once, as a load
+  // does. Feeds and folders it knows are left alone.
+  void addStoredFolders();
+  void addStoredFeeds(const QList<CBFeed*>& feeds);
+  void sweepChildIndicesOfAllRows();
   QList<CBNode*> topLevelNodesForAccount() const;
 
   CBFolder* addFolderWithName(const QString& name) { return addFolderWithName(name, nullptr); }
@@ -131,6 +140,13 @@ Q_SIGNALS:
 private:
   void accountUnreadCountUpdateOperationDidComplete(const std::shared_ptr<CBOperation>& operation);
   void createAccountTreeNode();
+  // The row of `folder`, made (with those of its folders) when missing;
+  // nullptr when it or a folder above it is being deleted. `rows` holds
+  // the folders' rows, `gained` collects the rows that gained children.
+  CBTreeNode* treeNodeForStoredFolder(CBFolder* folder, QHash<const CBNode*, CBTreeNode*>* rows,
+                                      QSet<CBTreeNode*>* gained);
+  // The rows in `gained` in their order, as a load from the store has them.
+  void sortGainedRows(const QSet<CBTreeNode*>& gained);
   void initUnreadCountSystem();
   void rebuildFeedsDictionaryFromAccountTreeNode();
   void reloadFeedandFolderCachesFromDisk();

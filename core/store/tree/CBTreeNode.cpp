@@ -11,6 +11,8 @@
 #include "store/graph/ZPHManagedObjectContext.h"
 
 #include <algorithm>
+#include <functional>
+#include <vector>
 
 const QString CBTreeNodeSelectedKey = QStringLiteral("selected");
 const QString ZPHSortInGroupsOnly = QStringLiteral("sortInGroupsOnly");
@@ -289,30 +291,44 @@ void CBTreeNode::setSortKeyForOrderingChildren(const QString& key)
 
 CBTreeNode::List CBTreeNode::arraySortedByCurrentSortOrder(const List& nodes) const
 {
-  ZPHUserDefaults::standardUserDefaults().synchronize();
   if (m_sortKey.isEmpty() || (isSpecialGroup() && sortInGroupsOnly()))
     return nodes;
-  List sorted = nodes;
+  // Each node's key is read once: reading one from its stored object
+  // costs more than a comparison.
+  const auto sortedByKey = [&nodes](auto keyOf, auto less) {
+    using Key = decltype(keyOf(nodes.first()));
+    std::vector<std::pair<Key, qsizetype>> keyed;
+    keyed.reserve(size_t(nodes.size()));
+    for (qsizetype i = 0; i < nodes.size(); ++i) keyed.emplace_back(keyOf(nodes.at(i)), i);
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [&less](const auto& a, const auto& b) { return less(a.first, b.first); });
+    List sorted;
+    sorted.reserve(nodes.size());
+    for (const auto& entry : keyed) sorted.append(nodes.at(entry.second));
+    return sorted;
+  };
+  if (nodes.isEmpty())
+    return nodes;
   if (m_sortKey == NameKey) {
-    std::stable_sort(sorted.begin(), sorted.end(), [](const Pointer& a, const Pointer& b) {
-      return CobbletonExtras::zph_ignoringArticleCompare(a->title(), b->title()) < 0;
-    });
-  } else if (m_sortKey == CountKey) {
-    std::stable_sort(sorted.begin(), sorted.end(),
-                     [](const Pointer& a, const Pointer& b) { return a->countForDisplay() > b->countForDisplay(); });
-  } else if (m_sortKey == DateKey) {
-    auto seconds = [](const Pointer& n) {
-      const QDateTime date = n->dateForDisplay();
-      return date.isValid() ? date.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min();
-    };
-    std::stable_sort(sorted.begin(), sorted.end(),
-                     [&](const Pointer& a, const Pointer& b) { return seconds(a) > seconds(b); });
-  } else if (m_sortKey == ChildIndexKey) {
-    auto index = [](const Pointer& n) { return n->m_node != nullptr ? n->m_node->childindex() : 0; };
-    std::stable_sort(sorted.begin(), sorted.end(),
-                     [&](const Pointer& a, const Pointer& b) { return index(a) < index(b); });
+    return sortedByKey(
+        [](const Pointer& n) { return n->title(); },
+        [](const QString& a, const QString& b) { return CobbletonExtras::zph_ignoringArticleCompare(a, b) < 0; });
   }
-  return sorted;
+  if (m_sortKey == ChildIndexKey) {
+    return sortedByKey([](const Pointer& n) { return n->m_node != nullptr ? n->m_node->childindex() : 0; },
+                       std::less<int>());
+  }
+  if (m_sortKey == CountKey)
+    return sortedByKey([](const Pointer& n) { return n->countForDisplay(); }, std::greater<quint64>());
+  if (m_sortKey == DateKey) {
+    return sortedByKey(
+        [](const Pointer& n) {
+          const QDateTime date = n->dateForDisplay();
+          return date.isValid() ? date.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min();
+        },
+        std::greater<qint64>());
+  }
+  return nodes;
 }
 
 void CBTreeNode::updateOrderedChildren()

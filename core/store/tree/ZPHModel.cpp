@@ -9,6 +9,8 @@
 
 #include <QtCore/QPointer>
 
+#include <functional>
+
 const QString ZPHModelHasFeedsOtherThanGlobalFeedsKey = QStringLiteral("hasFeedsOtherThanGlobalFeeds");
 const QString ZPHModelHasFeedsFavoriteFeedsKey = QStringLiteral("hasFavoriteFeeds");
 
@@ -38,15 +40,25 @@ ZPHModel::~ZPHModel() = default;
 
 void ZPHModel::updateHasFeedsOtherThanGlobalFeeds()
 {
+  // The rows of feeds at any depth, Favorites' too, counted without
+  // putting the rows in order.
+  const std::function<quint64(const CBTreeNode*)> feedRows = [&feedRows](const CBTreeNode* node) {
+    quint64 count = 0;
+    for (const CBTreeNode::Pointer& child : node->children()) {
+      if (!child->isGroup() && child->representsFeed())
+        ++count;
+      count += feedRows(child.get());
+    }
+    return count;
+  };
   quint64 number = 0;
   if (ZPHSourceListTreeBuilder* builder = ZPHSourceListTreeBuilder::sharedTreeBuilder()) {
     if (const std::shared_ptr<CBTree> tree = builder->tree()) {
       for (const CBTreeNode::Pointer& topLevel : tree->children()) {
-        for (const ZPHSourceListTreeBuilder::RepresentedObject& object :
-             ZPHSourceListTreeBuilder::feedsForTreeNode(topLevel.get())) {
-          if (object.feed() != nullptr)
-            ++number;
-        }
+        if (!topLevel->isGroup())
+          number += topLevel->representsFeed() ? 1 : 0;
+        else
+          number += feedRows(topLevel.get());
       }
     }
   }
