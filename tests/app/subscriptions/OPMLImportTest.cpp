@@ -130,7 +130,10 @@ TEST_F(OPMLImport, EachStyleGivesItsTree)
     EXPECT_TRUE(outcome.error.isNull()) << outcome.error.toString().toStdString();
     EXPECT_EQ(outcome.imported.size(), c.imported);
     EXPECT_EQ(outcome.duplicates.size(), c.duplicates);
+    // The rows the import added in place are those the store gives again.
+    const QString live = liveTree();
     EXPECT_EQ(storedTree(), known + QStringLiteral(", ") + c.tree);
+    EXPECT_EQ(live, storedTree());
   }
 }
 
@@ -146,7 +149,9 @@ TEST_F(OPMLImport, FoldersOfTheSameNameAreMergedAndEmptyOnesNotMade)
   EXPECT_EQ(outcome.imported.size(), 1);
   ASSERT_EQ(outcome.duplicates.size(), 1);
   EXPECT_EQ(outcome.duplicates.first()->nameForDisplay(), "Old");
+  const QString live = liveTree();
   EXPECT_EQ(storedTree(), "News[Old http://old.test/, New http://new.test/]");
+  EXPECT_EQ(live, storedTree());
 }
 
 TEST_F(OPMLImport, HostileFilesEndAsTheyShouldAndChangeNothingWhenTheyFail)

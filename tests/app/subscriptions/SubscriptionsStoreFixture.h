@@ -111,6 +111,13 @@ protected:
 
   // The account's tree as the store holds it, read back from the store:
   // "Folder[feed <url>, Sub[...]], feed <url>" with names.
+  // The account's tree as the import left it, without reading it again.
+  QString liveTree()
+  {
+    settle();
+    return describe(account()->accountTreeNode().get());
+  }
+
   QString storedTree()
   {
     settle();
