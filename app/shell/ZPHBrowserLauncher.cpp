@@ -99,16 +99,18 @@ std::shared_ptr<ZPHStatusItem> ZPHBrowserLauncher::statusItemForURL(const QUrl& 
   // The line shows where it leads first; the error has all of it.
   const QString shortAddress = url.host().isEmpty() ? address : url.host() + url.path();
   const bool mail = url.scheme().compare(QLatin1String("mailto"), Qt::CaseInsensitive) == 0;
-  // A mail is named by its recipient and subject, not by its encoded address.
+  // A mail is named by its subject or recipient, not by its encoded
+  // address; its line stays short enough for the status area.
   const QString recipient = url.path(QUrl::FullyDecoded).left(200);
   const QString subject = QUrlQuery(url).queryItemValue(QStringLiteral("subject"), QUrl::FullyDecoded).left(200);
-  const QString line = !mail                 ? tr("Could not open %1").arg(shortAddress)
-                       : recipient.isEmpty() ? tr("Could not open a new mail message")
-                                             : tr("Could not open a mail message to %1").arg(recipient);
-  const QString description = !mail ? tr("\u201c%1\u201d could not be opened.").arg(address)
-                              : subject.isEmpty()
-                                  ? tr("The mail message could not be opened.")
-                                  : tr("The mail message \u201c%1\u201d could not be opened.").arg(subject);
+  const QString line = mail ? tr("Could not open mail") : tr("Could not open %1").arg(shortAddress);
+  QString description = tr("The mail message could not be opened.");
+  if (!mail)
+    description = tr("\u201c%1\u201d could not be opened.").arg(address);
+  else if (!subject.isEmpty())
+    description = tr("The mail message \u201c%1\u201d could not be opened.").arg(subject);
+  else if (!recipient.isEmpty())
+    description = tr("The mail message to %1 could not be opened.").arg(recipient);
   const ZPHError error(
       QStringLiteral("com.fernhollow.zephlin.ErrorDomain.linkOpening"), 1,
       {{ZPHLocalizedDescriptionKey, description},
