@@ -75,6 +75,7 @@
 #   OUT/merge-or-purge.png    the first sync's question
 #   OUT/welcome.png           the welcome window of a first run (a fresh folder)
 #   OUT/about.png             the About window with the license agreement
+#   OUT/mail-not-opened.png   "Mail Link" with no mail program: the status line
 # Every folder but the welcome window's is past its first run, and none
 # offers to become the default feed reader.
 # The toolbar shows in each; in main-light and main-dark Refresh is turning.
@@ -566,6 +567,9 @@ JSON
 cat >"$WORK/about.json" <<JSON
 { $FOLDERS, "about": true, "agreement": true }
 JSON
+cat >"$WORK/mailnotopened.json" <<JSON
+{ $ARTICLES, "readArticle": "Harbor Notes story 1", "mailNotOpened": true }
+JSON
 cat >"$WORK/welcome.json" <<JSON
 { "offline": true, "welcome": true }
 JSON
@@ -578,6 +582,7 @@ shoot preferences-reading prefsreading 0
 shoot credentials-sheet login 0
 shoot merge-or-purge mergepurge 0
 shoot about-agreement about 0
+shoot mail-not-opened mailnotopened 0
 # The welcome window: a first run, on a fresh folder.
 picture="$OUT/welcome.png"
 rm -rf "$WORK/run-welcome" && mkdir -p "$WORK/run-welcome"

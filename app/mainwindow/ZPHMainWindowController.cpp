@@ -518,15 +518,18 @@ std::pair<QString, QString> ZPHMainWindowController::importBezelTextAndImageName
     imported = countOfList(userInfo.value(ZPHImportedFeedsKey));
     duplicates = countOfList(userInfo.value(ZPHDuplicateFeedsKey));
   }
+  // "1 Site", "1 Duplicate": the counts read as words do.
+  const auto sites = [](qsizetype n) { return n == 1 ? tr("Imported 1 Site") : tr("Imported %1 Sites").arg(n); };
+  const auto copies = [](qsizetype n) { return n == 1 ? tr("1 Duplicate") : tr("%1 Duplicates").arg(n); };
   QString text;
   if (imported == 0 && duplicates == 0)
     text = tr("No Sites Found");
   else if (imported > 0 && duplicates > 0)
-    text = tr("Imported %1 Sites, %2 Duplicates").arg(*imported).arg(*duplicates);
+    text = tr("%1, %2").arg(sites(*imported), copies(*duplicates));
   else if (imported > 0)
-    text = tr("Imported %1 Sites").arg(*imported);
+    text = sites(*imported);
   else if (duplicates > 0)
-    text = tr("Import Finished. %1 Duplicates").arg(*duplicates);
+    text = tr("Import Finished. %1").arg(copies(*duplicates));
   else
     text = tr("Sites Imported");
   const bool nothing = imported.value_or(0) == 0 && duplicates.value_or(0) == 0;

@@ -11,6 +11,7 @@
 #include <QtGui/QAction>
 #include <QtGui/QActionGroup>
 #include <QtGui/QGuiApplication>
+#include <QtGui/QShortcut>
 #include <QtWidgets/QMainWindow>
 #include <QtWidgets/QToolBar>
 
@@ -37,6 +38,10 @@ FRNHPreferenceWindowController::FRNHPreferenceWindowController(QObject* parent)
   m_itemGroup = new QActionGroup(this);
   m_itemGroup->setExclusive(true);
   m_window->installEventFilter(this);
+  // The menus' Close Window belongs to the main window: this one closes
+  // with Ctrl+W, and with Escape as a dialog does.
+  for (const QKeySequence& keys : {QKeySequence(Qt::CTRL | Qt::Key_W), QKeySequence(Qt::Key_Escape)})
+    connect(new QShortcut(keys, m_window.get()), &QShortcut::activated, m_window.get(), &QWidget::close);
   m_keyboardModifiers = [] { return QGuiApplication::queryKeyboardModifiers(); };
 }
 

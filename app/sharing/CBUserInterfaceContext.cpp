@@ -14,15 +14,16 @@ public:
   CBUserInterfaceContext::Event event;
 
 protected:
-  bool eventFilter(QObject* watched, QEvent* e) override
+  bool eventFilter(QObject*, QEvent* e) override
   {
     switch (e->type()) {
       case QEvent::KeyPress:
       case QEvent::MouseButtonPress:
       case QEvent::MouseButtonRelease:
-        // Each event reaches several objects on its way; one is enough.
-        if (watched->isWidgetType() || watched->isWindowType())
-          event = {e->type(), static_cast<QInputEvent*>(e)->modifiers()};
+        // Each event reaches several objects on its way, each with the same
+        // type and modifiers. The object is not asked anything: a view being
+        // destroyed still hands keys on to its parts.
+        event = {e->type(), static_cast<QInputEvent*>(e)->modifiers()};
         break;
       default:
         break;

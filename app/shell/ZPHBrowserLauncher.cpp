@@ -8,6 +8,7 @@
 #include <QtCore/QProcess>
 #include <QtCore/QStandardPaths>
 #include <QtCore/QTimer>
+#include <QtCore/QUrlQuery>
 #include <QtGui/QDesktopServices>
 
 const QString ZPHBrowserLauncher::StatusItemIdentifier = QStringLiteral("com.fernhollow.zephlin.status.linkNotOpened");
@@ -98,14 +99,25 @@ std::shared_ptr<ZPHStatusItem> ZPHBrowserLauncher::statusItemForURL(const QUrl& 
   // The line shows where it leads first; the error has all of it.
   const QString shortAddress = url.host().isEmpty() ? address : url.host() + url.path();
   const bool mail = url.scheme().compare(QLatin1String("mailto"), Qt::CaseInsensitive) == 0;
+  // A mail is named by its subject or recipient, not by its encoded
+  // address; its line stays short enough for the status area.
+  const QString recipient = url.path(QUrl::FullyDecoded).left(200);
+  const QString subject = QUrlQuery(url).queryItemValue(QStringLiteral("subject"), QUrl::FullyDecoded).left(200);
+  const QString line = mail ? tr("Could not open mail") : tr("Could not open %1").arg(shortAddress);
+  QString description = tr("The mail message could not be opened.");
+  if (!mail)
+    description = tr("\u201c%1\u201d could not be opened.").arg(address);
+  else if (!subject.isEmpty())
+    description = tr("The mail message \u201c%1\u201d could not be opened.").arg(subject);
+  else if (!recipient.isEmpty())
+    description = tr("The mail message to %1 could not be opened.").arg(recipient);
   const ZPHError error(
       QStringLiteral("com.fernhollow.zephlin.ErrorDomain.linkOpening"), 1,
-      {{ZPHLocalizedDescriptionKey, tr("\u201c%1\u201d could not be opened.").arg(address)},
+      {{ZPHLocalizedDescriptionKey, description},
        {ZPHLocalizedRecoverySuggestionKey,
         mail ? tr("No mail program took the address. Install a mail program, or choose one as the default "
                   "mail program in the desktop\u2019s settings.")
              : tr("No web browser took the link. Install a web browser, or choose one as the default web "
                   "browser in the desktop\u2019s settings.")}});
-  return ZPHStatusItem::statusItemWithLocalizedDescription(tr("Could not open %1").arg(shortAddress),
-                                                           StatusItemIdentifier, error);
+  return ZPHStatusItem::statusItemWithLocalizedDescription(line, StatusItemIdentifier, error);
 }

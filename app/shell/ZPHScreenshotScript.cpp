@@ -97,6 +97,7 @@
 #include <QtCore/QJsonArray>
 #include <QtCore/QJsonDocument>
 #include <QtCore/QTimer>
+#include <QtCore/QUrlQuery>
 #include <QtGui/QContextMenuEvent>
 #include <QtGui/QPainter>
 #include <QtWidgets/QLabel>
@@ -1131,6 +1132,15 @@ void ZPHScreenshotScript::menusAndWindowsSteps()
               const QPixmap picture = pictureWithTitleBar(welcome);
               showPictureOver(window->window(), picture, centred(picture));
             });
+  }
+  if (m_state.value(QStringLiteral("mailNotOpened")).toBool()) {
+    // "Mail Link" with no mail program to take the message.
+    QUrlQuery query;
+    query.addQueryItem(QStringLiteral("subject"), m_state.value(QStringLiteral("readArticle")).toString());
+    QUrl mail(QStringLiteral("mailto:"));
+    mail.setQuery(query);
+    addStep([] { return true; }, [delegate, mail] { delegate->linkDidNotOpen(mail); });
+    addStep([waited] { return waited(1500); });
   }
   if (m_state.value(QStringLiteral("about")).toBool()) {
     const bool agreement = m_state.value(QStringLiteral("agreement")).toBool();

@@ -73,6 +73,8 @@ class ZPHAppDelegate;
 //   "credentialsSheet": "/feed/1.xml"  the login sheet a refresh of that
 //                                      feed asks with
 //   "mergeOrPurge": true               the first sync's question
+//   "mailNotOpened": true              "Mail Link" of the article read with
+//                                      no mail program: the status line
 //   "welcome":    true                 the welcome window (a first run)
 //   "about":      true                 the About window; "agreement": true
 //                                      with the license agreement over it

@@ -230,8 +230,11 @@ void ZPHAddSiteWindowController::applyContentSize(const QSize& size, bool resiza
   m_contentContainerView->setFixedSize(size);
   m_window->layout()->activate();
   if (m_window->isVisible()) {
+    // geometry() is inside the window manager's frame and move() places the
+    // frame: only the change moves, or the title bar's height adds up with
+    // every resize (the window walked down the screen as one typed).
     const QRect frame = frameForContentSize(before, containerHeight, size);
-    m_window->move(frame.topLeft());
+    m_window->move(m_window->pos() + (frame.topLeft() - before.topLeft()));
   }
 }
 

@@ -16,6 +16,12 @@ ZPHExportOPMLController::~ZPHExportOPMLController()
   delete m_failureAlert.data();
 }
 
+QString ZPHExportOPMLController::sheetFolder()
+{
+  const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  return !documents.isEmpty() && QDir(documents).exists() ? documents : QDir::homePath();
+}
+
 QString ZPHExportOPMLController::proposedFileName(const QDateTime& date)
 {
   return ZPHOPMLExporter::fileNameForDate(QStringLiteral("Zephlin Sites"), date);
@@ -32,8 +38,7 @@ void ZPHExportOPMLController::exportOPMLForAccounts(const QList<CBDataAccount*>&
   sheet->setFileMode(QFileDialog::AnyFile);
   sheet->setDefaultSuffix(QStringLiteral("opml"));
   sheet->setNameFilter(tr("Subscription lists (*.opml)"));
-  const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-  sheet->setDirectory(documents.isEmpty() ? QDir::homePath() : documents);
+  sheet->setDirectory(sheetFolder());
   sheet->selectFile(proposedFileName(QDateTime::currentDateTime()));
   sheet->setAttribute(Qt::WA_DeleteOnClose);
   sheet->setWindowModality(Qt::WindowModal);

@@ -37,6 +37,9 @@ public:
 
   // The name the save sheet proposes.
   static QString proposedFileName(const QDateTime& date);
+  // Where the export and import sheets open: the documents folder, or home
+  // where there is none.
+  static QString sheetFolder();
 
   QFileDialog* saveSheet() const { return m_saveSheet; }
   QMessageBox* failureAlert() const { return m_failureAlert; }

@@ -6,6 +6,7 @@
 #include "platform/ZPHMainThread.h"
 #include "platform/ZPHNotificationCenter.h"
 #include "store/entities/CBFeed.h"
+#include "subscriptions/ZPHExportOPMLController.h"
 #include "subscriptions/ZPHOPMLImporter.h"
 #include "subscriptions/ZPHSubscriptionsLog.h"
 
@@ -70,6 +71,8 @@ void ZPHImportOPMLController::runOPMLImportWithBackgroundWindow(QWidget* window,
   sheet->setFileMode(QFileDialog::ExistingFile);
   sheet->setAcceptMode(QFileDialog::AcceptOpen);
   sheet->setNameFilters({tr("Subscription lists (*.opml *.xml)"), tr("All files (*)")});
+  // Where exports go, not the folder the program was started from.
+  sheet->setDirectory(ZPHExportOPMLController::sheetFolder());
   sheet->setAttribute(Qt::WA_DeleteOnClose);
   sheet->setWindowModality(Qt::WindowModal);
   m_openSheet = sheet;

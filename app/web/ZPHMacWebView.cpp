@@ -349,6 +349,7 @@ void ZPHMacWebView::noteUserInput(Qt::KeyboardModifiers modifiers, Qt::MouseButt
   input.button = button;
   input.hoveredLink = m_hoveredLink;
   m_pendingInput = input;
+  m_pointerMovedSinceInput = false;
   Q_EMIT userInputReceived();
 }
 
@@ -467,7 +468,14 @@ void ZPHMacWebView::attachToPage()
   m_loading = false;
   if (!current)
     return;
-  connect(current, &QWebEnginePage::linkHovered, this, [this](const QString& link) { m_hoveredLink = link; });
+  connect(current, &QWebEnginePage::linkHovered, this, [this](const QString& link) {
+    m_hoveredLink = link;
+    // The page names the link under the pointer a moment after the pointer
+    // got there: a click made at once, the pointer still, is on that link.
+    if (m_pendingInput && m_pendingInput->button != Qt::NoButton && m_pendingInput->hoveredLink.isEmpty() &&
+        !m_pointerMovedSinceInput)
+      m_pendingInput->hoveredLink = link;
+  });
   connect(current, &QWebEnginePage::loadStarted, this, [this] {
     m_loading = true;
     m_initialLoadAttempted = true;
@@ -541,6 +549,9 @@ bool ZPHMacWebView::eventFilter(QObject* watched, QEvent* event)
         noteUserInput(mouse->modifiers(), mouse->button());
       break;
     }
+    case QEvent::MouseMove:
+      m_pointerMovedSinceInput = true;
+      break;
     case QEvent::KeyPress: {
       const auto* key = static_cast<QKeyEvent*>(event);
       // Alt+Left and Alt+Right too.

@@ -235,6 +235,7 @@ private:
 
   QString m_hoveredLink;
   std::optional<UserInput> m_pendingInput;
+  bool m_pointerMovedSinceInput = false;  // since the pending input
 
   // A two-finger swipe under way.
   bool m_swipeTracking = false;

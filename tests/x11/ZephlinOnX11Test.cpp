@@ -22,6 +22,7 @@
 #include <QtCore/QElapsedTimer>
 #include <QtCore/QFile>
 #include <QtCore/QFileInfo>
+#include <QtCore/QMap>
 #include <QtCore/QProcess>
 #include <QtCore/QSettings>
 #include <QtCore/QStandardPaths>
@@ -399,11 +400,15 @@ public:
   std::string logText() const { return m_log.toStdString(); }
 
   // The program's main window (its X id), as shown now; empty when none.
-  QString currentWindow()
+  QString currentWindow() { return shownWindow({"--name", "^Zephlin$"}); }
+
+  // The first shown window of the program that matches any of the criteria
+  // (or all of them, after "--all").
+  QString shownWindow(const QStringList& criteria)
   {
     const std::optional<QByteArray> found =
         runTool(display(), "xdotool",
-                {"search", "--onlyvisible", "--pid", QString::number(m_process.processId()), "--name", "^Zephlin$"},
+                QStringList{"search", "--onlyvisible", "--pid", QString::number(m_process.processId())} + criteria,
                 20000, false);
     return found && !found->trimmed().isEmpty() ? QString::fromLatin1(found->trimmed().split('\n').first()) : QString();
   }
@@ -596,4 +601,50 @@ TEST(ZephlinOnX11, ALaunchDuringOrJustAfterAQuitShowsItsWindow)
     second.signal(SIGTERM);
     expectCleanQuit(second);
   }
+}
+
+TEST(ZephlinOnX11, TheAddSiteWindowStaysWhereItIsWhileItsPanesChange)
+{
+  ASSERT_NE(g_stage, nullptr);
+  ProgramRun run(g_stage->temp.filePath(QStringLiteral("add-site")));
+  const QString window = run.waitForWindow();
+  ASSERT_FALSE(window.isEmpty()) << run.logText();
+  ASSERT_TRUE(runTool(run.display(), "xdotool", {"windowactivate", "--sync", window}).has_value());
+  ASSERT_TRUE(runTool(run.display(), "xdotool", {"key", "--clearmodifiers", "ctrl+n"}).has_value());
+  QString addSite;
+  ASSERT_TRUE(ZPHTestWaitUntil(
+      [&] {
+        return !(addSite = run.shownWindow({"--all", "--name", "^Add Site$"})).isEmpty();
+      },
+      30000))
+      << run.logText();
+  // Where the window manager has it: "X=…", "Y=…", "WIDTH=…", "HEIGHT=…".
+  const auto geometry = [&] {
+    QMap<QString, int> values;
+    const std::optional<QByteArray> shell =
+        runTool(run.display(), "xdotool", {"getwindowgeometry", "--shell", addSite});
+    for (const QByteArray& line : shell.value_or(QByteArray()).split('\n'))
+      if (const qsizetype equals = line.indexOf('='); equals > 0)
+        values.insert(QString::fromLatin1(line.left(equals)), line.mid(equals + 1).toInt());
+    return values;
+  };
+  ASSERT_TRUE(runTool(run.display(), "xdotool", {"windowactivate", "--sync", addSite}).has_value());
+  const QMap<QString, int> before = geometry();
+  // Typed in its address field (each key resizes the pane), then the
+  // feeds found: the window grows where it is.
+  ASSERT_TRUE(
+      runTool(run.display(), "xdotool", {"type", "--delay", "20", g_stage->farmBase + QStringLiteral("/feed/0.xml")})
+          .has_value());
+  ASSERT_TRUE(runTool(run.display(), "xdotool", {"key", "Return"}).has_value());
+  QMap<QString, int> after;
+  ASSERT_TRUE(ZPHTestWaitUntil(
+      [&] { return (after = geometry()).value(QStringLiteral("HEIGHT")) > before.value(QStringLiteral("HEIGHT")); },
+      60000))
+      << before.value(QStringLiteral("HEIGHT")) << " " << after.value(QStringLiteral("HEIGHT")) << "\n"
+      << run.logText();
+  EXPECT_EQ(after.value(QStringLiteral("Y")), before.value(QStringLiteral("Y")));
+  EXPECT_NEAR(after.value(QStringLiteral("X")) + after.value(QStringLiteral("WIDTH")) / 2,
+              before.value(QStringLiteral("X")) + before.value(QStringLiteral("WIDTH")) / 2, 2);
+  run.signal(SIGTERM);
+  expectCleanQuit(run);
 }

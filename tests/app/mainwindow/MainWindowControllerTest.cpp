@@ -251,6 +251,18 @@ TEST(MainWindowBezels, ImportBezelsByTheirCounts)
        {{ZPHImportedFeedsKey, three}, {ZPHDuplicateFeedsKey, two}},
        QStringLiteral("Imported 3 Sites, 2 Duplicates"),
        QStringLiteral("BezelNotificationSitesAdded")},
+      {"one imported",
+       {{ZPHImportedFeedsKey, QVariantList{1}}},
+       QStringLiteral("Imported 1 Site"),
+       QStringLiteral("BezelNotificationSitesAdded")},
+      {"one of each",
+       {{ZPHImportedFeedsKey, QVariantList{1}}, {ZPHDuplicateFeedsKey, QVariantList{2}}},
+       QStringLiteral("Imported 1 Site, 1 Duplicate"),
+       QStringLiteral("BezelNotificationSitesAdded")},
+      {"one duplicate",
+       {{ZPHImportedFeedsKey, QVariantList()}, {ZPHDuplicateFeedsKey, QVariantList{2}}},
+       QStringLiteral("Import Finished. 1 Duplicate"),
+       QStringLiteral("BezelNotificationSitesAdded")},
       {"no bezel asked", {{ZPHImportedFeedsKey, three}, {ZPHShouldShowBezelKey, false}}, QString(), QString()},
   };
   for (const auto& c : cases) {

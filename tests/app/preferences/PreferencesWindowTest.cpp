@@ -19,6 +19,7 @@
 
 #include <QtGui/QAction>
 #include <QtTest/QSignalSpy>
+#include <QtTest/QTest>
 #include <QtWebEngineCore/QWebEngineProfile>
 #include <QtWebEngineCore/QWebEngineSettings>
 #include <QtWidgets/QButtonGroup>
@@ -103,6 +104,19 @@ TEST_F(PreferencesWindowTest, ThePaneChosenLastComesBackAfterReopeningAndRestart
   EXPECT_EQ(stale.currentViewController(), stale.generalViewController());
   EXPECT_EQ(defaults().stringForKey(FRNHPreferencesWindowSelectedIdentifier),
             QStringLiteral("ZPHPreferencesGeneralViewController"));
+}
+
+TEST_F(PreferencesWindowTest, CtrlWAndEscapeCloseTheWindow)
+{
+  ZPHPreferenceWindowController controller;
+  for (const QKeyCombination keys :
+       {QKeyCombination(Qt::ControlModifier, Qt::Key_W), QKeyCombination(Qt::Key_Escape)}) {
+    controller.showWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(controller.window()));
+    QTest::keyClick(controller.window()->windowHandle(), keys.key(), keys.keyboardModifiers());
+    EXPECT_TRUE(ZPHTestWaitUntil([&] { return !controller.window()->isVisible(); }, 5000))
+        << QKeySequence(keys).toString().toStdString();
+  }
 }
 
 TEST_F(PreferencesWindowTest, TheWindowKeepsItsTopLeftCornerAndShiftSlowsTheChange)

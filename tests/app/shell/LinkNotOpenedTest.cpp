@@ -104,10 +104,22 @@ TEST(BrowserLauncher, TheStatusItemNamesTheAddress)
   EXPECT_FALSE(web->error().localizedDescription().contains(QStringLiteral("secret")));
   EXPECT_TRUE(web->error().localizedRecoverySuggestion().contains(QStringLiteral("web browser")));
 
-  const std::shared_ptr<ZPHStatusItem> mail =
-      ZPHBrowserLauncher::statusItemForURL(QUrl(QStringLiteral("mailto:someone@example.com")));
-  EXPECT_EQ(mail->localizedDescription(), QStringLiteral("Could not open mailto:someone@example.com"));
-  EXPECT_TRUE(mail->error().localizedRecoverySuggestion().contains(QStringLiteral("mail program")));
+  // A mail by its subject or recipient, never by its encoded address.
+  const struct {
+    const char* url;
+    QString description;
+  } mails[] = {
+      {"mailto:someone@example.com", QStringLiteral("The mail message to someone@example.com could not be opened.")},
+      {"mailto:?subject=Creek%20post%202&body=http%3A%2F%2F127.0.0.1%3A8735%2Fposts%2F2.html%0A",
+       QStringLiteral("The mail message \u201cCreek post 2\u201d could not be opened.")},
+      {"mailto:", QStringLiteral("The mail message could not be opened.")},
+  };
+  for (const auto& c : mails) {
+    const std::shared_ptr<ZPHStatusItem> mail = ZPHBrowserLauncher::statusItemForURL(QUrl(QString::fromUtf8(c.url)));
+    EXPECT_EQ(mail->localizedDescription(), QStringLiteral("Could not open mail")) << c.url;
+    EXPECT_EQ(mail->error().localizedDescription(), c.description) << c.url;
+    EXPECT_TRUE(mail->error().localizedRecoverySuggestion().contains(QStringLiteral("mail program"))) << c.url;
+  }
 }
 
 namespace {

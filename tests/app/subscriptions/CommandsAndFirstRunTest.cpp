@@ -16,7 +16,9 @@
 #include "subscriptions/ZPHOPMLImporter.h"
 #include "themes/ZPHEmptyContentsViewButton.h"
 
+#include <QtCore/QDir>
 #include <QtGui/QAction>
+#include <QtWidgets/QFileDialog>
 
 namespace {
 
@@ -132,6 +134,21 @@ TEST_F(CommandsAndFirstRun, AnOPMLFileOnTheCommandLineImportsIntoTheRunningWindo
   start();
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return account()->feedWithURL(server.url(QStringLiteral("/cl.xml"))) != nullptr; },
                                60000));
+}
+
+TEST_F(CommandsAndFirstRun, TheImportSheetOpensWhereExportsGoNotInTheWorkingFolder)
+{
+  start();
+  const QString working = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(dir.path()));
+  commands->importFeedsFromOPML();
+  auto* sheet = app.delegate->mainWindow()->findChild<QFileDialog*>(QStringLiteral("importSheet"));
+  QDir::setCurrent(working);
+  ASSERT_NE(sheet, nullptr);
+  EXPECT_EQ(sheet->directory().absolutePath(), QDir(ZPHExportOPMLController::sheetFolder()).absolutePath());
+  EXPECT_NE(sheet->directory().absolutePath(), QDir(dir.path()).absolutePath());
+  sheet->reject();
+  EXPECT_TRUE(ZPHTestWaitUntil([&] { return !commands->importOPMLController()->isImporting(); }, 10000));
 }
 
 TEST_F(CommandsAndFirstRun, AFailedExportSaysWhichFileAndWhy)

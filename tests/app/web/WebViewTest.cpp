@@ -141,6 +141,20 @@ TEST_F(WebViewTest, AClickServesOneNavigationOnItsLink)
   // Return on a focused link: any link.
   QTest::keyClick(view->focusProxy(), Qt::Key_Return);
   EXPECT_TRUE(view->takeUserInputForURL(link));
+
+  // A click made as the pointer arrived: the page names the link after the
+  // click, and it counts for that link; not once the pointer has moved on.
+  Q_EMIT page->linkHovered(QString());
+  releaseMouse(Qt::LeftButton);
+  Q_EMIT page->linkHovered(link.toString());
+  EXPECT_TRUE(view->takeUserInputForURL(link));
+  Q_EMIT page->linkHovered(QString());
+  releaseMouse(Qt::LeftButton);
+  QMouseEvent move(QEvent::MouseMove, QPointF(40, 40), view->mapToGlobal(QPointF(40, 40)), Qt::NoButton, Qt::NoButton,
+                   Qt::NoModifier);
+  QApplication::sendEvent(view->focusProxy(), &move);
+  Q_EMIT page->linkHovered(link.toString());
+  EXPECT_FALSE(view->takeUserInputForURL(link));
 }
 
 TEST_F(WebViewTest, DropsAreRefusedUnlessAllowed)
