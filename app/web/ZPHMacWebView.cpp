@@ -6,16 +6,20 @@
 #include "web/ZPHMacWebViewUIDelegate.h"
 
 #include <QtCore/QJsonDocument>
+#include <QtCore/QTimer>
 #include <QtGui/QContextMenuEvent>
 #include <QtGui/QDragEnterEvent>
 #include <QtGui/QKeyEvent>
 #include <QtGui/QWheelEvent>
+#include <QtQuick/QQuickWindow>
+#include <QtQuickWidgets/QQuickWidget>
 #include <QtWebEngineCore/QWebEngineContextMenuRequest>
 #include <QtWebEngineCore/QWebEngineFindTextResult>
 #include <QtWebEngineCore/QWebEngineScript>
 #include <QtWidgets/QMenu>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -38,7 +42,24 @@ bool isEditingShortcut(QKeyEvent* event)
 
 }  // namespace
 
-ZPHMacWebView::ZPHMacWebView(QWidget* parent) : QWebEngineView(parent), m_clock(&ZPHClock::systemClock()) {}
+ZPHMacWebView::ZPHMacWebView(QWidget* parent) : QWebEngineView(parent), m_clock(&ZPHClock::systemClock())
+{
+  m_frameSettleTimer = new QTimer(this);
+  m_frameSettleTimer->setSingleShot(true);
+  m_frameSettleTimer->setInterval(FrameSettleDelay);
+  connect(m_frameSettleTimer, &QTimer::timeout, this, [this] {
+    if (!std::exchange(m_repaintAfterFrames, false) || !m_renderWidget || !m_renderWidget->isVisible())
+      return;
+    // One pixel taller and back again: the engine draws the page anew at a
+    // new size, which a page that only paints again does not always do.
+    const QSize shown = size();
+    resize(shown.width(), shown.height() + 1);
+    QTimer::singleShot(FrameSettleDelay, this, [this, shown] {
+      if (size() == QSize(shown.width(), shown.height() + 1))
+        resize(shown);
+    });
+  });
+}
 
 ZPHMacWebView::~ZPHMacWebView() = default;
 
@@ -495,12 +516,28 @@ void ZPHMacWebView::watchChild(QObject* child)
     child->installEventFilter(this);
 }
 
+void ZPHMacWebView::followRenderWidget(QObject* child)
+{
+  // Polished, the child is whole; the engine makes a new one now and then.
+  auto* renderWidget = qobject_cast<QQuickWidget*>(child);
+  if (!renderWidget || renderWidget == m_renderWidget)
+    return;
+  m_renderWidget = renderWidget;
+  connect(renderWidget->quickWindow(), &QQuickWindow::afterRendering, this, [this, renderWidget] {
+    if (renderWidget == m_renderWidget && m_repaintAfterFrames)
+      m_frameSettleTimer->start();
+  });
+}
+
 bool ZPHMacWebView::event(QEvent* event)
 {
   switch (event->type()) {
     case QEvent::ChildAdded:
+      watchChild(static_cast<QChildEvent*>(event)->child());
+      break;
     case QEvent::ChildPolished:
       watchChild(static_cast<QChildEvent*>(event)->child());
+      followRenderWidget(static_cast<QChildEvent*>(event)->child());
       break;
     default:
       break;
@@ -526,6 +563,10 @@ bool ZPHMacWebView::eventFilter(QObject* watched, QEvent* event)
 {
   if (watched != focusProxy() && watched->parent() != this)
     return QWebEngineView::eventFilter(watched, event);
+  if (event->type() == QEvent::Show && watched == m_renderWidget) {
+    m_repaintAfterFrames = true;
+    m_frameSettleTimer->start();
+  }
   switch (event->type()) {
     case QEvent::ShortcutOverride:
       return handleShortcutOverride(static_cast<QKeyEvent*>(event));

@@ -15,6 +15,7 @@
 #include <functional>
 #include <optional>
 
+class QTimer;
 class ZPHClock;
 class ZPHMacWebViewUIDelegate;
 
@@ -39,6 +40,14 @@ class ZPHMacWebViewUIDelegate;
 // Keys held with Ctrl reach the window's shortcuts, but for the editing
 // ones (copy, cut, paste, select all, undo, redo), which stay with the page.
 //
+// Each time the engine's render widget is shown, the view is made one pixel
+// taller and back once its first frames settle (FrameSettleDelay without a
+// new one). A page loaded while its view was hidden now and then shows a
+// blank frame on an X11 desktop (an article's page stays empty until
+// another is chosen): drawing it again in the window, rendering the
+// widget's scene again or having the page paint again do not always help; a
+// frame at a new size does.
+//
 // Main thread only.
 class ZPHMacWebView : public QWebEngineView {
   Q_OBJECT
@@ -54,6 +63,8 @@ public:
 
   // Input older than this has nothing to do with a navigation.
   static constexpr qint64 UserInputLifetime = 1500;  // ms
+  // Quiet time after the last frame before the view's size is nudged.
+  static constexpr int FrameSettleDelay = 100;  // ms
 
   explicit ZPHMacWebView(QWidget* parent = nullptr);
   ~ZPHMacWebView() override;
@@ -208,6 +219,8 @@ protected:
 private:
   void attachToPage();
   void watchChild(QObject* child);
+  // Follows the frames of the engine's render widget (a QQuickWidget).
+  void followRenderWidget(QObject* child);
   void noteUserInput(Qt::KeyboardModifiers modifiers, Qt::MouseButton button);
   bool handleShortcutOverride(QKeyEvent* event);
   void handleWheel(QWheelEvent* event);
@@ -217,6 +230,9 @@ private:
 
   ZPHClock* m_clock;
   ZPHMacWebViewUIDelegate* m_uiDelegate = nullptr;
+  QPointer<QWidget> m_renderWidget;
+  QTimer* m_frameSettleTimer = nullptr;
+  bool m_repaintAfterFrames = false;
   QPointer<QWebEnginePage> m_attachedPage;
   QString m_initialRequestedURL;
   QString m_lastRequestedURL;
