@@ -413,21 +413,7 @@ void ZPHArticleDetailPaneView::highlightPreviousSearchResult()
 void ZPHArticleDetailPaneView::webViewFindBarControllerSearchFieldTextChanged(
     ZPHMacWebViewFindBarViewController* controller, const QString& text)
 {
-  ZPHMacWebView* webView = webContentView();
-  if (!webView)
-    return;
-  m_lastFindText = text;
-  if (text.isEmpty()) {
-    webView->removeAllHighlights();
-    controller->setNumberOfMatches(ZPHMacWebViewFindBarViewController::NotFound);
-    return;
-  }
-  QPointer<ZPHArticleDetailPaneView> guard(this);
-  webView->highlightAllOccurencesOfString(text, [guard, controller, text](int matches) {
-    // Only the answer for the text the field still holds.
-    if (guard && guard->m_findBarViewController.get() == controller && guard->m_lastFindText == text)
-      controller->setNumberOfMatches(matches);
-  });
+  m_find->textChanged(webContentView(), controller, text);
 }
 
 void ZPHArticleDetailPaneView::webViewFindBarControllerRequestsDismissal(ZPHMacWebViewFindBarViewController* controller)
@@ -436,8 +422,7 @@ void ZPHArticleDetailPaneView::webViewFindBarControllerRequestsDismissal(ZPHMacW
   ZPHMacWebView* webView = webContentView();
   if (!webView)
     return;
-  m_lastFindText.clear();
-  webView->removeAllHighlightsAfterFindBarDismissal();
+  m_find->dismiss(webView);
   hideFindPanelAnimated(true);
 }
 
@@ -452,12 +437,7 @@ void ZPHArticleDetailPaneView::search(const QString& text, bool forward)
     controller->triggerSearchFor(text);
     return;
   }
-  m_lastFindText = text;
-  QPointer<ZPHArticleDetailPaneView> guard(this);
-  webView->searchFor(text, forward, false, true, [guard, controller, text](int matches) {
-    if (guard && guard->m_findBarViewController.get() == controller && guard->m_lastFindText == text)
-      controller->setNumberOfMatches(matches);
-  });
+  m_find->search(webView, controller, text, forward);
 }
 
 void ZPHArticleDetailPaneView::webViewFindBarControllerRequestsHighlightPrevious(

@@ -6,6 +6,7 @@
 #include "platform/ZPHNotificationCenter.h"
 #include "web/ZPHMacWebViewFindBarViewDelegate.h"
 #include "web/ZPHSearchUIProtocol.h"
+#include "web/ZPHWebViewFind.h"
 
 #include <QtCore/QPointer>
 #include <QtGui/QBrush>
@@ -122,7 +123,7 @@ private:
   std::unique_ptr<ZPHMacWebViewFindBarViewController> m_findBarViewController;
   QPointer<ZPHSimpleColorView> m_inactiveWindowOverlayView;
   QPointer<QParallelAnimationGroup> m_findBarAnimation;
-  QString m_lastFindText;
+  ZPHWebViewFind* m_find = new ZPHWebViewFind(this);
   bool m_shouldAnimateIn = false;
   bool m_mouseInView = false;
   bool m_findBarShown = false;

@@ -204,30 +204,14 @@ void ZPHBrowserContentView::highlightNextSearchResult()
 void ZPHBrowserContentView::webViewFindBarControllerSearchFieldTextChanged(
     ZPHMacWebViewFindBarViewController* controller, const QString& text)
 {
-  ZPHMacWebView* view = webview();
-  if (view == nullptr)
-    return;
-  m_lastFindText = text;
-  if (text.isEmpty()) {
-    view->removeAllHighlights();
-    controller->setNumberOfMatches(ZPHMacWebViewFindBarViewController::NotFound);
-    return;
-  }
-  QPointer<ZPHBrowserContentView> guard(this);
-  QPointer<ZPHMacWebViewFindBarViewController> bar(controller);
-  view->highlightAllOccurencesOfString(text, [guard, bar, text](int matches) {
-    if (guard && bar && guard->m_lastFindText == text)
-      bar->setNumberOfMatches(matches);
-  });
+  m_find->textChanged(webview(), controller, text);
 }
 
 void ZPHBrowserContentView::webViewFindBarControllerRequestsDismissal(ZPHMacWebViewFindBarViewController* controller)
 {
   Q_UNUSED(controller);
-  m_lastFindText.clear();
   hideFindPanelAnimated(true);
-  if (ZPHMacWebView* view = webview())
-    view->removeAllHighlightsAfterFindBarDismissal();
+  m_find->dismiss(webview());
 }
 
 void ZPHBrowserContentView::webViewFindBarControllerRequestsHighlightPrevious(
@@ -246,14 +230,6 @@ void ZPHBrowserContentView::webViewFindBarControllerRequestsHighlightNext(
 
 void ZPHBrowserContentView::search(const QString& text, bool forward)
 {
-  ZPHMacWebView* view = webview();
-  if (view == nullptr || text.isEmpty())
-    return;
-  m_lastFindText = text;
-  QPointer<ZPHBrowserContentView> guard(this);
-  QPointer<ZPHMacWebViewFindBarViewController> bar(m_controller->findBarViewController());
-  view->searchFor(text, forward, false, true, [guard, bar, text](int matches) {
-    if (guard && bar && guard->m_lastFindText == text)
-      bar->setNumberOfMatches(matches);
-  });
+  if (!text.isEmpty())
+    m_find->search(webview(), m_controller->findBarViewController(), text, forward);
 }

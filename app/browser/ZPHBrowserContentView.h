@@ -5,6 +5,7 @@
 #include "themes/ZPHThemeUpdatingView.h"
 #include "web/ZPHMacWebViewFindBarViewDelegate.h"
 #include "web/ZPHSearchUIProtocol.h"
+#include "web/ZPHWebViewFind.h"
 
 #include <QtCore/QPointer>
 
@@ -71,5 +72,5 @@ private:
   ZPHBrowserViewController* m_controller;
   QPointer<ZPHToolbar> m_toolbar;
   QPointer<QAbstractAnimation> m_animation;
-  QString m_lastFindText;
+  ZPHWebViewFind* m_find = new ZPHWebViewFind(this);
 };
