@@ -5,13 +5,10 @@
 
 #include <QtCore/QDir>
 #include <QtCore/QDirIterator>
-#include <QtCore/QFile>
-#include <QtCore/QFileInfo>
 #include <QtCore/QPointer>
 #include <QtCore/QProcess>
 #include <QtCore/QRegularExpression>
 #include <QtCore/QSet>
-#include <QtCore/QStandardPaths>
 #include <QtCore/QTimer>
 
 #include <algorithm>
@@ -22,29 +19,6 @@ namespace {
 constexpr int XdgMimeTimeoutMs = 5000;
 // An applications folder is read this deep and this far at most.
 constexpr int LargestFolderEntries = 20000;
-
-QStringList applicationFolders() { return QStandardPaths::standardLocations(QStandardPaths::ApplicationsLocation); }
-
-QString pathForID(const QString& id)
-{
-  if (!ZPHDesktopEntries::isValidDesktopFileID(id))
-    return {};
-  // "vendor-app.desktop" may also live as "vendor/app.desktop".
-  QStringList candidates{id};
-  for (qsizetype dash = id.indexOf(u'-'); dash > 0; dash = id.indexOf(u'-', dash + 1)) {
-    QString nested = id;
-    nested[dash] = u'/';
-    candidates.append(nested);
-  }
-  for (const QString& folder : applicationFolders()) {
-    for (const QString& candidate : candidates) {
-      const QString path = QDir(folder).filePath(candidate);
-      if (QFileInfo(path).isFile())
-        return path;
-    }
-  }
-  return {};
-}
 
 // Runs xdg-mime with the arguments; `done` gets whether it exited with 0 and
 // its first line of output.
@@ -124,14 +98,17 @@ ZPHDesktopEntry ZPHDesktopEntries::entryAtPath(const QString& path, const QStrin
 
 ZPHDesktopEntry ZPHDesktopEntries::entryWithID(const QString& desktopFileID)
 {
-  return entryAtPath(pathForID(desktopFileID), desktopFileID);
+  if (!isValidDesktopFileID(desktopFileID))
+    return {};
+  const ZPHDesktopEntry entry = ZPHDesktopEntry::entryWithID(desktopFileID);
+  return entry.hidden ? ZPHDesktopEntry() : entry;
 }
 
 QList<ZPHDesktopEntry> ZPHDesktopEntries::entriesHandling(const QString& mimeType)
 {
   QList<ZPHDesktopEntry> entries;
   QSet<QString> seen;
-  for (const QString& folder : applicationFolders()) {
+  for (const QString& folder : ZPHDesktopEntry::applicationFolders()) {
     // Ids with the file's path below the folder, in file-name order.
     QList<std::pair<QString, QString>> files;
     QDirIterator it(folder, {QStringLiteral("*.desktop")}, QDir::Files | QDir::Readable, QDirIterator::Subdirectories);
