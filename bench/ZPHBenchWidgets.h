@@ -1,6 +1,6 @@
 // Shared by the benchmark programs that measure the application's widgets
-// (bench_sourcelist, bench_articlelist, bench_browsertabs); they link the
-// application's library.
+// (bench_sourcelist, bench_articlelist, bench_browsertabs, bench_subscriptions);
+// they link the application's library.
 
 #pragma once
 

@@ -8,6 +8,7 @@
 
 #include "ZPHBenchApplicationDelegate.h"
 #include "ZPHBenchSupport.h"
+#include "ZPHBenchWidgets.h"
 #include "platform/ZPHUserDefaults.h"
 #include "sourcelist/ZPHSourceListView.h"
 #include "sourcelist/ZPHSourceListViewController.h"
@@ -15,14 +16,12 @@
 #include "store/tree/ZPHSourceListTreeBuilder.h"
 #include "subscriptions/ZPHOPMLExporter.h"
 #include "subscriptions/ZPHOPMLImporter.h"
-#include "themes/ZPHRegisterThemes.h"
 
 #include <QtCore/QElapsedTimer>
 #include <QtCore/QEventLoop>
 #include <QtCore/QFile>
 #include <QtCore/QTemporaryDir>
 #include <QtCore/QTimer>
-#include <QtWidgets/QApplication>
 
 #include <cstdio>
 #include <memory>
@@ -198,16 +197,4 @@ static void BM_ExportOPML10000FeedsIn200Folders(benchmark::State& state)
 }
 BENCHMARK(BM_ExportOPML10000FeedsIn200Folders)->Unit(benchmark::kMillisecond)->Iterations(5);
 
-int main(int argc, char** argv)
-{
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-  QTemporaryDir settings;
-  qputenv("XDG_CONFIG_HOME", settings.path().toUtf8());
-  QApplication app(argc, argv);
-  ZPHRegisterThemes();
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+ZPH_WIDGETS_BENCHMARK_MAIN();
