@@ -331,10 +331,14 @@ void ZPHBrowserViewController::validateButtons()
 {
   if (!m_contentView)
     return;  // the view went with its window
-  ZPHMacWebView* view = webView();
-  QWebEngineHistory* history = view->history();
-  m_backButton->setEnabled(history->canGoBack() || m_backButtonClosesView);
-  m_forwardButton->setEnabled(history->canGoForward());
+  m_backButton->setEnabled(webView()->history()->canGoBack() || m_backButtonClosesView);
+  m_forwardButton->setEnabled(canGoForward());
+}
+
+bool ZPHBrowserViewController::canGoForward() const
+{
+  const ZPHMacWebView* view = webView();
+  return view != nullptr && view->history() != nullptr && view->history()->canGoForward();
 }
 
 void ZPHBrowserViewController::setProgressIndicatorRunning(bool running)

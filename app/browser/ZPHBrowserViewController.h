@@ -88,6 +88,8 @@ public:
   void reload();
   void goBack();
   void goForward();
+  // The page has a page to go forward to.
+  bool canGoForward() const;
   // What the user typed (ZPHTypedAddress) loads, or goes to the subscribe
   // flow; the web view takes the focus.
   void openSpecifiedURL(const QString& typed);

@@ -52,14 +52,12 @@
 #include "subscribe/ZPHSubscribeRequest.h"
 #include "subscribe/ZPHSubscriber.h"
 #include "themes/ZPHTheme.h"
-#include "web/ZPHMacWebView.h"
 
 #include <QtCore/QEvent>
 #include <QtCore/QTimer>
 #include <QtGui/QAction>
 #include <QtGui/QGuiApplication>
 #include <QtGui/QUndoStack>
-#include <QtWebEngineCore/QWebEngineHistory>
 #include <QtWidgets/QAbstractScrollArea>
 #include <QtWidgets/QMainWindow>
 #include <QtWidgets/QScrollBar>
@@ -677,10 +675,7 @@ bool ZPHMainWindowController::validateUserInterfaceItem(QAction* item)
   } else if (selector == QLatin1String("goBack:") || selector == QLatin1String("goForward:")) {
     const ZPHBrowserViewController* browser =
         m_articleListDelegate != nullptr ? m_articleListDelegate->currentBrowserViewController() : nullptr;
-    const ZPHMacWebView* page = browser != nullptr ? browser->webView() : nullptr;
-    enabled = selector == QLatin1String("goBack:")
-                  ? browser != nullptr
-                  : page != nullptr && page->history() != nullptr && page->history()->canGoForward();
+    enabled = browser != nullptr && (selector == QLatin1String("goBack:") || browser->canGoForward());
   } else if (selector == QLatin1String("nextUnread:")) {
     enabled = validateNextUnread();
   } else if (selector == QLatin1String("zph_makeTextStandardSize:")) {
