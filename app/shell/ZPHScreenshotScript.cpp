@@ -36,6 +36,7 @@
 #include "platform/CBOperationController.h"
 #include "platform/ZPHUserDefaults.h"
 #include "shell/ZPHAppDelegate.h"
+#include "shell/ZPHBrowserLauncher.h"
 #include "sourcelist/ZPHSourceListCommands.h"
 #include "sourcelist/ZPHSourceListView.h"
 #include "sourcelist/ZPHSourceListViewController.h"
@@ -1140,6 +1141,11 @@ void ZPHScreenshotScript::menusAndWindowsSteps()
     QUrl mail(QStringLiteral("mailto:"));
     mail.setQuery(query);
     addStep([] { return true; }, [delegate, mail] { delegate->linkDidNotOpen(mail); });
+    // Shown once the status area has taken it in, and a moment after.
+    addStep([window] {
+      const std::shared_ptr<ZPHStatusItem> shown = window->statusViewController()->currentStatusItem();
+      return shown != nullptr && shown->identifier() == ZPHBrowserLauncher::StatusItemIdentifier;
+    });
     addStep([waited] { return waited(1500); });
   }
   if (m_state.value(QStringLiteral("about")).toBool()) {
