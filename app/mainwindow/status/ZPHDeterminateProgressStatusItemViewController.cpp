@@ -18,14 +18,16 @@ QWidget* ZPHDeterminateProgressStatusItemViewController::loadView()
 {
   auto* view = new QWidget;
   auto* layout = new QHBoxLayout(view);
-  layout->setContentsMargins(8, 0, 8, 0);
-  layout->setSpacing(6);
+  // The status area is as narrow as the source list: the text comes first,
+  // the bar takes what a short phrase ("Importing OPML…") leaves.
+  layout->setContentsMargins(8, 0, 4, 0);
+  layout->setSpacing(4);
   m_textField = new ZPHStatusViewTextField(view);
   m_progressIndicator = new QProgressBar(view);
   m_progressIndicator->setRange(0, ProgressBarMaximum);
   m_progressIndicator->setValue(0);
   m_progressIndicator->setTextVisible(false);
-  m_progressIndicator->setFixedSize(60, 8);
+  m_progressIndicator->setFixedSize(40, 8);
   layout->addWidget(m_textField, 1);
   layout->addWidget(m_progressIndicator, 0, Qt::AlignVCenter);
   return view;

@@ -7,6 +7,7 @@
 #include "app/shell/AppHarness.h"
 #include "common/ZPHApplicationNotifications.h"
 #include "common/ZPHLiveResizeNotifications.h"
+#include "feeds/refresh/ZPHDeterminateProgressStatusItem.h"
 #include "feeds/refresh/ZPHStatusItem.h"
 #include "foundation/CBPrefs.h"
 #include "mainwindow/ZPHDockMenuController.h"
@@ -172,6 +173,22 @@ TEST_F(MainWindowControllerTest, StatusItemsGoToTheAreaOnceItExistsAndEndWithIt)
   app.delegate->addStatusItem(afterwards, [&] { ++handled; });
   app.delegate->removeStatusItem(afterwards, [&] { ++handled; });
   EXPECT_EQ(handled, 2);
+  app.delegate->requestTermination();
+  EXPECT_TRUE(app.waitForExit());
+}
+
+TEST_F(MainWindowControllerTest, AShortStatusTextFitsBesideItsProgressBarInTheFirstWindow)
+{
+  start();
+  ZPHStatusViewController* area = controller->statusViewController();
+  const auto import = ZPHDeterminateProgressStatusItem::determinateProgressStatusItemWithLocalizedDescription(
+      QStringLiteral("Importing OPML…"), QStringLiteral("import"));
+  app.delegate->addStatusItem(import, {});
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return area->currentStatusItem() == import; }, 20000));
+  const QList<ZPHStatusViewTextField*> fields = area->currentStatusItemView()->findChildren<ZPHStatusViewTextField*>();
+  ASSERT_FALSE(fields.isEmpty());
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return fields.constFirst()->width() > 0; }));
+  EXPECT_FALSE(fields.constFirst()->isTruncated()) << fields.constFirst()->displayedText().toStdString();
   app.delegate->requestTermination();
   EXPECT_TRUE(app.waitForExit());
 }
