@@ -48,8 +48,15 @@ bool ZPHWindowAutosave::restore()
     m_window->move(onScreen.topLeft());
     m_window->resize(onScreen.size() - titleBar);
   } else if (!screens.isEmpty()) {
-    // The first time the window's own size, where the screen has room for it.
-    m_window->resize(m_window->size().boundedTo(screens.first().size() - titleBar).expandedTo(minimum - titleBar));
+    // The first time the window's own size, where the screen has room for
+    // it, in the middle of the primary screen (not wherever the window
+    // manager's first free place is).
+    const QRect screen = screens.first();
+    const QSize size = m_window->size().boundedTo(screen.size() - titleBar).expandedTo(minimum - titleBar);
+    m_window->resize(size);
+    QRect whole(QPoint(), size + titleBar);
+    whole.moveCenter(screen.center());
+    m_window->move(std::max(whole.left(), screen.left()), std::max(whole.top(), screen.top()));
   }
   const bool maximized = defaults.boolForKey(m_maximizedKey);
   if (maximized)

@@ -58,6 +58,10 @@ TEST(WindowAutosave, WithNothingStoredAWindowKeepsItsSizeWhereTheScreenHasRoomFo
     ZPHWindowAutosave autosave(&window, "test.frame", "test.maximized");
     EXPECT_FALSE(autosave.restore());
     EXPECT_EQ(window.size(), own.boundedTo(room)) << own.width() << "x" << own.height();
+    // In the middle of the screen, title bar included, never above or left of it.
+    const QSize whole = window.size() + QSize(0, ZPHWindowAutosave::TitleBarAllowance);
+    EXPECT_EQ(window.pos(), QPoint(screen.left() + (screen.width() - whole.width()) / 2,
+                                   screen.top() + (screen.height() - whole.height()) / 2));
     EXPECT_FALSE(window.isMaximized());
   }
 }
