@@ -1663,6 +1663,22 @@ void ZPHAppDelegate::linkDidNotOpen(const QUrl& url)
   // Links that cannot open: the status area says so, with the address,
   // for a while.
   const std::shared_ptr<ZPHStatusItem> item = ZPHBrowserLauncher::statusItemForURL(url);
+  QMainWindow* window = mainWindow();
+  if (window == nullptr || !window->isVisible()) {
+    // No status area on screen (the welcome window asked, say): the window
+    // the user is in tells.
+    QWidget* over = QApplication::activeWindow();
+    auto* box = new QMessageBox(QMessageBox::Warning, QString(), QString(), QMessageBox::Ok, over);
+    box->setText(item->error().localizedDescription());
+    box->setInformativeText(item->error().localizedRecoverySuggestion());
+    box->setTextFormat(Qt::PlainText);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setObjectName(QStringLiteral("linkNotOpenedAlert"));
+    if (over != nullptr)
+      box->setWindowModality(Qt::WindowModal);
+    box->open();
+    return;
+  }
   removeAnyStatusItemWithIdentifier(ZPHBrowserLauncher::StatusItemIdentifier);
   addStatusItem(item, {});
   QTimer::singleShot(LinkNotOpenedShownFor, this, [this, item] { removeStatusItem(item, {}); });

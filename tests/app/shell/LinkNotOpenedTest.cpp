@@ -13,6 +13,9 @@
 #include <QtCore/QFile>
 #include <QtCore/QProcess>
 #include <QtTest/QSignalSpy>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QMainWindow>
+#include <QtWidgets/QMessageBox>
 #include <QtWidgets/QWidget>
 
 namespace {
@@ -217,4 +220,30 @@ TEST_F(LinkNotOpenedTest, AnOpenerThatRefusesAtOnceIsToldToo)
   EXPECT_EQ(app.beeps, beeps + 2);
   ZPHTestSpinEventLoop(20);
   EXPECT_EQ(status->currentStatusItem()->localizedDescription(), QStringLiteral("Could not open example.org/page"));
+}
+
+TEST_F(LinkNotOpenedTest, WithTheMainWindowNotOnScreenAnAlertTells)
+{
+  // The first run's welcome window asks before the main window shows.
+  app.desktopOpens = false;
+  ASSERT_NO_FATAL_FAILURE(start());
+  app.delegate->mainWindow()->hide();
+  EXPECT_EQ(app.delegate->openLink(QUrl(QStringLiteral("https://example.net/about")),
+                                   ZPHAppServices::LinkPlace::ExternalBrowser),
+            ZPHAppServices::LinkOutcome::Refused);
+  QMessageBox* alert = nullptr;
+  ASSERT_TRUE(ZPHTestWaitUntil(
+      [&] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+          if (widget->objectName() == QLatin1String("linkNotOpenedAlert") && widget->isVisible())
+            alert = qobject_cast<QMessageBox*>(widget);
+        }
+        return alert != nullptr;
+      },
+      20000));
+  EXPECT_TRUE(alert->text().contains(QStringLiteral("https://example.net/about")));
+  EXPECT_TRUE(alert->informativeText().contains(QStringLiteral("web browser")));
+  EXPECT_EQ(alert->textFormat(), Qt::PlainText);
+  EXPECT_EQ(status->currentStatusItem(), nullptr);
+  alert->close();
 }
