@@ -57,7 +57,7 @@ bool CBLocalImageURLProtocol::requestIsCacheEquivalent(const QUrl& a, const QUrl
 
 QString CBLocalImageURLProtocol::filenameOfURL(const QUrl& url)
 {
-  const QString whole = url.toString(QUrl::FullyDecoded);
+  const QString whole = url.toString();
   const qsizetype colon = whole.indexOf(u':');
   if (colon < 0)
     return {};

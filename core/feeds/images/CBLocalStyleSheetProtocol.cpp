@@ -43,7 +43,7 @@ QByteArray readFile(const QString& path)
 // The ripple picture a "ripples:" address selects.
 QString ripplesPictureName(const QUrl& url)
 {
-  const QString specifier = url.toString(QUrl::FullyDecoded).section(u':', 1).toLower();
+  const QString specifier = url.toString().section(u':', 1).toLower();
   if (specifier.startsWith(QLatin1String("moss")))
     return QStringLiteral("Ripples Moss.jpg");
   if (specifier.startsWith(QLatin1String("purple")))
@@ -167,7 +167,7 @@ QByteArray CBLocalStyleSheetProtocol::styleSheetDataForURL(const QUrl& url)
   const QString path = servedFilePathForURL(url);
   if (path.isEmpty())
     return {};
-  const QString address = url.toString(QUrl::FullyDecoded);
+  const QString address = url.toString();
   const bool rewritesRipples = address.contains(QLatin1String("ripples"), Qt::CaseInsensitive) &&
                                address.endsWith(QLatin1String(".css"), Qt::CaseInsensitive);
   const QString key = (rewritesRipples ? QStringLiteral("ripples:") : QStringLiteral("file:")) + path;
