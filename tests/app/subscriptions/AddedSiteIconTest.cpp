@@ -5,29 +5,17 @@
 
 #include "common/FRNHCGUtils.h"
 #include "feeds/images/CBFaviconController.h"
+#include "fixtures/images/ZPHTestImages.h"
 #include "sourcelist/ZPHSourceListModel.h"
 #include "subscriptions/ZPHAddSiteAddressContentViewController.h"
 #include "subscriptions/ZPHAddSiteOrFolderTextView.h"
 #include "subscriptions/ZPHAddSiteWindowController.h"
 
-#include <QtCore/QBuffer>
 #include <QtWidgets/QPushButton>
 
 #include <memory>
 
 namespace {
-
-// A 32-pixel icon of one colour.
-QByteArray iconPNG(const QColor& colour)
-{
-  QImage image(32, 32, QImage::Format_ARGB32);
-  image.fill(colour);
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  image.save(&buffer, "PNG");
-  return bytes;
-}
 
 struct SiteShape {
   const char* name;
@@ -51,7 +39,7 @@ protected:
       return answer(200, "application/rss+xml", ZPHTestSubscriptionFeed(server.url(), "Site"));
     });
     const QString iconPath = QString::fromLatin1(GetParam().iconPath);
-    const QByteArray png = iconPNG(siteColour);
+    const QByteArray png = ZPHTestImages::encoded(ZPHTestImages::solid(32, 32, siteColour), "PNG");
     server.route(iconPath, [this, answer, png](const ZPHTestHTTPRequest&) {
       ZPHTestHTTPResponse response = answer(200, "image/png", png);
       response.delayBeforeBodyMs = slowIcon ? 1500 : 0;
