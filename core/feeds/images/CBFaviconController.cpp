@@ -210,14 +210,23 @@ void CBFaviconController::scheduleDownloadOperationForURLAtIndex(int index, cons
     CBDownloadOperation* raw = download.get();
     QPointer<CBFaviconController> guard(this);
     download->setCompletionBlock([guard, raw, index, possibleURLs, homePageURL] {
-      const bool ok = raw->okResponse();
+      const bool cancelled = raw->isCancelled();
+      const bool ok = !cancelled && raw->okResponse();
       const QByteArray body = raw->responseBody();
-      ZPHMainThread::async([guard, index, possibleURLs, homePageURL, ok, body] {
-        if (guard)
+      ZPHMainThread::async([guard, index, possibleURLs, homePageURL, cancelled, ok, body] {
+        if (!guard)
+          return;
+        if (cancelled)
+          guard->downloadWasCancelled(index, possibleURLs, homePageURL);
+        else
           guard->downloadDidEnd(index, possibleURLs, homePageURL, ok, body);
       });
     });
-    CBOperationController::sharedDownloadOperationController()->addOperationIfNotInQueue(download);
+    // Another download of the same icon is under way: its chain stores it.
+    if (!CBOperationController::sharedDownloadOperationController()->addOperationIfNotInQueue(download)) {
+      QMutexLocker locker(&m_mutex);
+      m_checkedURLs.remove(absoluteString(url));
+    }
     return;
   }
 }
@@ -231,6 +240,20 @@ void CBFaviconController::downloadDidEnd(int index, const QList<QUrl>& possibleU
     return;
   }
   scheduleDownloadOperationForURLAtIndex(index + 1, possibleURLs, homePageURL);
+}
+
+void CBFaviconController::downloadWasCancelled(int index, const QList<QUrl>& possibleURLs, const QUrl& homePageURL)
+{
+  // Downloads are cancelled when the connection comes back (at every start)
+  // and when the application quits. The candidate was not tried: it stays
+  // free, and unless the application is quitting it is asked for again now,
+  // as nothing else would ask before the hourly clearing.
+  {
+    QMutexLocker locker(&m_mutex);
+    m_checkedURLs.remove(absoluteString(possibleURLs[index]));
+  }
+  if (!ZPHCoreApplicationDelegate::sharedDelegateIsShuttingDown())
+    scheduleDownloadOperationForURLAtIndex(index, possibleURLs, homePageURL);
 }
 
 void CBFaviconController::cacheFaviconData(const QByteArray& data, const QUrl& imageURL, const QUrl& homePageURL)
@@ -265,12 +288,23 @@ QUrl CBFaviconController::updateAndReturnBestFaviconURLForHomePageURL(const QUrl
   ZPHFaviconURLFinderOperation* raw = finder.get();
   QPointer<CBFaviconController> guard(this);
   finder->setCompletionBlock([guard, raw, key, homePageURL] {
-    const QUrl faviconURL = raw->faviconURL();
-    ZPHMainThread::async([guard, key, homePageURL, faviconURL] {
-      if (!guard || faviconURL.isEmpty())
+    const bool cancelled = raw->isCancelled();
+    const QUrl faviconURL = cancelled ? QUrl() : raw->faviconURL();
+    ZPHMainThread::async([guard, key, homePageURL, cancelled, faviconURL] {
+      if (!guard)
         return;
       const auto entry = guard->m_bestFavIconURLByHomePageURL.constFind(key);
       if (entry == guard->m_bestFavIconURLByHomePageURL.constEnd() || !entry.value().isEmpty())
+        return;
+      if (cancelled) {
+        // The page was not read: it is looked at again (see
+        // downloadWasCancelled()).
+        guard->m_bestFavIconURLByHomePageURL.remove(key);
+        if (!ZPHCoreApplicationDelegate::sharedDelegateIsShuttingDown())
+          guard->updateAndReturnBestFaviconURLForHomePageURL(homePageURL);
+        return;
+      }
+      if (faviconURL.isEmpty())
         return;
       guard->m_bestFavIconURLByHomePageURL.insert(key, faviconURL);
       ZPHNotificationCenter::defaultCenter().post(

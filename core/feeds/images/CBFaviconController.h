@@ -39,7 +39,11 @@ constexpr double CBFaviconMinimumSizeRequiredToOverrideCustomFavicon = 64.0;
 // http and https candidates are used. Icons are stored as they came, in
 // "FaviconCache.noindex" of the cache folder, which is wiped when the
 // controller is made seven days or more after the last wipe, and decoded at
-// 16 pixels times the scale factor. A custom icon of the program
+// 16 pixels times the scale factor. A candidate whose download failed is
+// not tried again before the hourly clearing; one whose download was
+// cancelled (the network layer cancels every download when the connection
+// comes, which it does at every start) was not tried and is asked for again
+// at once unless the application is quitting. A custom icon of the program
 // ("CustomFavicons/<host suffix>.ico" in the resources) stands in for a site
 // unless a downloaded icon is at least 64 pixels wide.
 //
@@ -77,7 +81,8 @@ public:
 
   // The best icon link known for a home page, or empty. The first call for
   // a page starts reading it and answers empty; a page without an icon link
-  // is not read again.
+  // is not read again. A reading that was cancelled (the connection came
+  // back, see below) starts again unless the application is quitting.
   QUrl updateAndReturnBestFaviconURLForHomePageURL(const QUrl& homePageURL);
 
   // 1.0 (the default) or 2.0; any other value is a programming error and is
@@ -103,6 +108,7 @@ private:
   void scheduleDownloadOperationForURLAtIndex(int index, const QList<QUrl>& possibleURLs, const QUrl& homePageURL);
   void downloadDidEnd(int index, const QList<QUrl>& possibleURLs, const QUrl& homePageURL, bool ok,
                       const QByteArray& body);
+  void downloadWasCancelled(int index, const QList<QUrl>& possibleURLs, const QUrl& homePageURL);
   void cacheFaviconData(const QByteArray& data, const QUrl& imageURL, const QUrl& homePageURL);
   int maximumPixelSize() const;
 

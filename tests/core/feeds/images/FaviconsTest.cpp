@@ -282,3 +282,45 @@ TEST_F(FaviconsTest, TheFolderIsWipedSevenDaysAfterTheLastWipe)
     EXPECT_EQ(defaults.objectForKey(CBFaviconCacheLastNukedKey).toDateTime(), c.wiped ? now : stored) << c.what;
   }
 }
+
+TEST_F(FaviconsTest, CancelledDownloadsAndReadingsAreNotTriesAndStartAgain)
+{
+  // What the network layer does when the connection comes, as at every
+  // start: every download of the shared controller is cancelled, queued or
+  // running.
+  CBOperationController* downloads = CBOperationController::sharedDownloadOperationController();
+  server.route("/", [](const ZPHTestHTTPRequest&) {
+    return reply("<html><head><link rel=\"icon\" href=\"/linked.png\"></head></html>", "text/html");
+  });
+  server.route("/favicon.ico", [](const ZPHTestHTTPRequest&) { return reply(coloredPNG(16, Qt::green)); });
+  auto controller = makeController();
+  const QUrl home = server.url("/");
+
+  downloads->setSuspended(true);
+  EXPECT_TRUE(controller->faviconForHomePageURL(home, QUrl()).isNull());
+  EXPECT_TRUE(controller->updateAndReturnBestFaviconURLForHomePageURL(home).isEmpty());
+  downloads->cancelAllOperations();
+  downloads->setSuspended(false);
+
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return downloaded.size() == 1 && found.size() == 1; }));
+  EXPECT_EQ(downloaded[0], server.url("/favicon.ico"));
+  EXPECT_EQ(found[0], server.url("/linked.png"));
+  EXPECT_EQ(controller->faviconForHomePageURL(home, QUrl()).pixelColor(8, 8), QColor(Qt::green));
+  EXPECT_EQ(controller->updateAndReturnBestFaviconURLForHomePageURL(home), server.url("/linked.png"));
+  // The next candidate was not tried in place of the cancelled one.
+  EXPECT_FALSE(requestedPaths().contains("/apple-touch-icon"));
+
+  // While the application quits, a cancelled download is not started again.
+  const QUrl quitIcon = server.url("/quit.png");
+  server.route("/quit.png", [](const ZPHTestHTTPRequest&) { return reply(coloredPNG(16, Qt::blue)); });
+  ASSERT_TRUE(ZPHTestWaitUntil(noDownloadsRunning));
+  downloads->setSuspended(true);
+  EXPECT_TRUE(controller->faviconForHomePageURL(QUrl(), quitIcon).isNull());
+  delegate.shuttingDown = true;
+  downloads->cancelAllOperations();
+  downloads->setSuspended(false);
+  ASSERT_TRUE(ZPHTestWaitUntil(noDownloadsRunning));
+  ZPHTestSpinEventLoop(100);
+  delegate.shuttingDown = false;
+  EXPECT_FALSE(requestedPaths().contains("/quit.png"));
+}
