@@ -11,11 +11,13 @@
 
 namespace {
 
-// Work handed to the main thread by sync(): run by the main event loop, or
-// at once by a main thread that waits in waitServingSync().
+// Work handed to the main thread by sync() or post(): run by the main event
+// loop, or at once by a main thread that waits in waitServingSync(), in the
+// order handed over. A job of post() owns its work and nobody waits for it.
 struct SyncJob {
   const std::function<void()>* work;
   bool done = false;
+  std::function<void()> owned;  // post()
 };
 
 struct SyncMailbox {
@@ -40,6 +42,13 @@ void drainMailbox()
     SyncJob* job = box.jobs.front();
     box.jobs.pop_front();
     locker.unlock();
+    if (job->work == nullptr) {
+      job->owned();
+      delete job;
+      locker.relock();
+      box.changed.wakeAll();
+      continue;
+    }
     (*job->work)();
     locker.relock();
     job->done = true;
@@ -84,6 +93,23 @@ void sync(const std::function<void()>& work)
   // Else the event loop does; a drain that finds the job gone does nothing.
   QMetaObject::invokeMethod(app, &drainMailbox, Qt::QueuedConnection);
   while (!job.done) box.changed.wait(&box.mutex);
+}
+
+void post(std::function<void()> work)
+{
+  if (isMainThread()) {
+    work();
+    return;
+  }
+  QCoreApplication* app = QCoreApplication::instance();
+  if (app == nullptr)
+    return;
+  SyncMailbox& box = mailbox();
+  auto* job = new SyncJob{nullptr, false, std::move(work)};
+  QMutexLocker locker(&box.mutex);
+  box.jobs.push_back(job);
+  box.changed.wakeAll();  // a main thread in waitServingSync() runs it
+  QMetaObject::invokeMethod(app, &drainMailbox, Qt::QueuedConnection);
 }
 
 void waitServingSync(const std::function<bool()>& done)

@@ -3,6 +3,8 @@
 #include "platform/ZPHNotificationQueue.h"
 #include "support/ZPHTestSupport.h"
 
+#include <QtCore/QCoreApplication>
+#include <QtCore/QList>
 #include <QtCore/QObject>
 #include <QtCore/QThread>
 
@@ -139,6 +141,47 @@ TEST(MainThread, SyncFromAnotherThreadRunsOnMainAndWaits)
   EXPECT_TRUE(ZPHTestWaitUntil([&] { return returned.load(); }));
   worker.join();
   EXPECT_TRUE(ranOnMain.load());
+}
+
+// post() hands work to the main thread without waiting (the main thread
+// here is blocked in join() meanwhile); the main thread runs it in the order
+// handed over, before anything the same thread hands it later, and also
+// while it waits in waitServingSync().
+TEST(MainThread, PostRunsOnMainInOrderWithoutWaiting)
+{
+  constexpr int Jobs = 50;
+  QList<int> order;
+  bool laterWorkSawThePosts = true;
+  bool allOnMain = true;
+  std::thread worker([&] {
+    for (int i = 0; i < Jobs; ++i) {
+      ZPHMainThread::post([&, i] {
+        allOnMain = allOnMain && ZPHMainThread::isMainThread();
+        order.append(i);
+      });
+      ZPHMainThread::async([&, i] { laterWorkSawThePosts = laterWorkSawThePosts && order.size() > i; });
+    }
+  });
+  worker.join();
+  EXPECT_TRUE(order.isEmpty());
+  EXPECT_TRUE(ZPHTestWaitUntil([&] { return order.size() == Jobs; }));
+  QCoreApplication::processEvents();
+  QList<int> expected;
+  for (int i = 0; i < Jobs; ++i) expected.append(i);
+  EXPECT_EQ(order, expected);
+  EXPECT_TRUE(laterWorkSawThePosts);
+  EXPECT_TRUE(allOnMain);
+
+  std::atomic<bool> ran{false};
+  std::thread poster([&] {
+    ZPHMainThread::post([&] {
+      ran = true;
+      ZPHMainThread::wakeWaiter();
+    });
+  });
+  ZPHMainThread::waitServingSync([&] { return ran.load(); });
+  poster.join();
+  EXPECT_TRUE(ran.load());
 }
 
 // Removing an observer waits for a delivery to it that runs on another
