@@ -8,6 +8,7 @@
 #include <QtCore/QWaitCondition>
 
 #include <deque>
+#include <memory>
 
 namespace {
 
@@ -56,6 +57,22 @@ void drainMailbox()
   }
 }
 
+// Queues a job of sync() or post() for the main thread; false (nothing
+// queued) without an application object.
+bool handToMainThread(SyncJob* job)
+{
+  QCoreApplication* app = QCoreApplication::instance();
+  if (app == nullptr)
+    return false;
+  SyncMailbox& box = mailbox();
+  QMutexLocker locker(&box.mutex);
+  box.jobs.push_back(job);
+  box.changed.wakeAll();  // a main thread in waitServingSync() runs it
+  // Else the event loop does; a drain that finds the job gone does nothing.
+  QMetaObject::invokeMethod(app, &drainMailbox, Qt::QueuedConnection);
+  return true;
+}
+
 }  // namespace
 
 namespace ZPHMainThread {
@@ -82,16 +99,11 @@ void sync(const std::function<void()>& work)
     work();
     return;
   }
-  QCoreApplication* app = QCoreApplication::instance();
-  if (app == nullptr)
+  SyncJob job{&work};
+  if (!handToMainThread(&job))
     return;
   SyncMailbox& box = mailbox();
-  SyncJob job{&work};
   QMutexLocker locker(&box.mutex);
-  box.jobs.push_back(&job);
-  box.changed.wakeAll();  // a main thread in waitServingSync() runs it
-  // Else the event loop does; a drain that finds the job gone does nothing.
-  QMetaObject::invokeMethod(app, &drainMailbox, Qt::QueuedConnection);
   while (!job.done) box.changed.wait(&box.mutex);
 }
 
@@ -101,15 +113,9 @@ void post(std::function<void()> work)
     work();
     return;
   }
-  QCoreApplication* app = QCoreApplication::instance();
-  if (app == nullptr)
-    return;
-  SyncMailbox& box = mailbox();
-  auto* job = new SyncJob{nullptr, false, std::move(work)};
-  QMutexLocker locker(&box.mutex);
-  box.jobs.push_back(job);
-  box.changed.wakeAll();  // a main thread in waitServingSync() runs it
-  QMetaObject::invokeMethod(app, &drainMailbox, Qt::QueuedConnection);
+  auto job = std::make_unique<SyncJob>(SyncJob{nullptr, false, std::move(work)});
+  if (handToMainThread(job.get()))
+    job.release();  // the drain deletes it
 }
 
 void waitServingSync(const std::function<bool()>& done)
