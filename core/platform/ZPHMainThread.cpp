@@ -8,6 +8,7 @@
 #include <QtCore/QWaitCondition>
 
 #include <deque>
+#include <limits>
 #include <memory>
 
 namespace {
@@ -19,6 +20,7 @@ struct SyncJob {
   const std::function<void()>* work;
   bool done = false;
   std::function<void()> owned;  // post()
+  quint64 number = 0;           // in the order handed over
 };
 
 struct SyncMailbox {
@@ -26,6 +28,7 @@ struct SyncMailbox {
   QWaitCondition changed;  // a job came, a job ended, or a waiter was woken
   std::deque<SyncJob*> jobs;
   quint64 wakes = 0;
+  quint64 lastNumber = 0;
 };
 
 SyncMailbox& mailbox()
@@ -34,12 +37,15 @@ SyncMailbox& mailbox()
   return *box;
 }
 
-// Runs the waiting jobs; on the main thread.
-void drainMailbox()
+// Runs the waiting jobs up to the one numbered `last`; on the main thread.
+// The event loop runs each job in the turn of the event posted with it, so
+// that the jobs and the events a thread posts in between (async(), posted
+// notifications) run in the order that thread handed them over.
+void drainMailbox(quint64 last = std::numeric_limits<quint64>::max())
 {
   SyncMailbox& box = mailbox();
   QMutexLocker locker(&box.mutex);
-  while (!box.jobs.empty()) {
+  while (!box.jobs.empty() && box.jobs.front()->number <= last) {
     SyncJob* job = box.jobs.front();
     box.jobs.pop_front();
     locker.unlock();
@@ -66,10 +72,13 @@ bool handToMainThread(SyncJob* job)
     return false;
   SyncMailbox& box = mailbox();
   QMutexLocker locker(&box.mutex);
+  job->number = ++box.lastNumber;
   box.jobs.push_back(job);
   box.changed.wakeAll();  // a main thread in waitServingSync() runs it
-  // Else the event loop does; a drain that finds the job gone does nothing.
-  QMetaObject::invokeMethod(app, &drainMailbox, Qt::QueuedConnection);
+  // Else the event loop does, in this event's turn; a drain that finds the
+  // job gone does nothing.
+  QMetaObject::invokeMethod(
+      app, [last = job->number] { drainMailbox(last); }, Qt::QueuedConnection);
   return true;
 }
 

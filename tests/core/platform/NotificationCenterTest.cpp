@@ -6,6 +6,7 @@
 #include <QtCore/QCoreApplication>
 #include <QtCore/QList>
 #include <QtCore/QObject>
+#include <QtCore/QStringList>
 #include <QtCore/QThread>
 
 #include <gtest/gtest.h>
@@ -144,32 +145,33 @@ TEST(MainThread, SyncFromAnotherThreadRunsOnMainAndWaits)
 }
 
 // post() hands work to the main thread without waiting (the main thread
-// here is blocked in join() meanwhile); the main thread runs it in the order
-// handed over, before anything the same thread hands it later, and also
-// while it waits in waitServingSync().
+// here is blocked in join() meanwhile); the main thread runs it, and the
+// work the same thread hands it in between with async() and sync(), in the
+// order handed over; also while it waits in waitServingSync().
 TEST(MainThread, PostRunsOnMainInOrderWithoutWaiting)
 {
-  constexpr int Jobs = 50;
-  QList<int> order;
-  bool laterWorkSawThePosts = true;
+  constexpr int Rounds = 30;
+  QStringList order;
   bool allOnMain = true;
+  const auto note = [&](const QString& entry) {
+    allOnMain = allOnMain && ZPHMainThread::isMainThread();
+    order.append(entry);
+  };
   std::thread worker([&] {
-    for (int i = 0; i < Jobs; ++i) {
-      ZPHMainThread::post([&, i] {
-        allOnMain = allOnMain && ZPHMainThread::isMainThread();
-        order.append(i);
-      });
-      ZPHMainThread::async([&, i] { laterWorkSawThePosts = laterWorkSawThePosts && order.size() > i; });
+    for (int i = 0; i < Rounds; ++i) {
+      ZPHMainThread::post([&, i] { note(QStringLiteral("post %1").arg(i)); });
+      ZPHMainThread::async([&, i] { note(QStringLiteral("async %1").arg(i)); });
     }
   });
   worker.join();
   EXPECT_TRUE(order.isEmpty());
-  EXPECT_TRUE(ZPHTestWaitUntil([&] { return order.size() == Jobs; }));
-  QCoreApplication::processEvents();
-  QList<int> expected;
-  for (int i = 0; i < Jobs; ++i) expected.append(i);
+  std::thread syncing([&] { ZPHMainThread::sync([&] { note(QStringLiteral("sync")); }); });
+  EXPECT_TRUE(ZPHTestWaitUntil([&] { return order.size() == 2 * Rounds + 1; }));
+  syncing.join();
+  QStringList expected;
+  for (int i = 0; i < Rounds; ++i) expected << QStringLiteral("post %1").arg(i) << QStringLiteral("async %1").arg(i);
+  expected << QStringLiteral("sync");
   EXPECT_EQ(order, expected);
-  EXPECT_TRUE(laterWorkSawThePosts);
   EXPECT_TRUE(allOnMain);
 
   std::atomic<bool> ran{false};
