@@ -8,14 +8,19 @@
 #include <QtCore/QWaitCondition>
 
 #include <deque>
+#include <limits>
+#include <memory>
 
 namespace {
 
-// Work handed to the main thread by sync(): run by the main event loop, or
-// at once by a main thread that waits in waitServingSync().
+// Work handed to the main thread by sync() or post(): run by the main event
+// loop, or at once by a main thread that waits in waitServingSync(), in the
+// order handed over. A job of post() owns its work and nobody waits for it.
 struct SyncJob {
   const std::function<void()>* work;
   bool done = false;
+  std::function<void()> owned;  // post()
+  quint64 number = 0;           // in the order handed over
 };
 
 struct SyncMailbox {
@@ -23,6 +28,7 @@ struct SyncMailbox {
   QWaitCondition changed;  // a job came, a job ended, or a waiter was woken
   std::deque<SyncJob*> jobs;
   quint64 wakes = 0;
+  quint64 lastNumber = 0;
 };
 
 SyncMailbox& mailbox()
@@ -31,20 +37,49 @@ SyncMailbox& mailbox()
   return *box;
 }
 
-// Runs the waiting jobs; on the main thread.
-void drainMailbox()
+// Runs the waiting jobs up to the one numbered `last`; on the main thread.
+// The event loop runs each job in the turn of the event posted with it, so
+// that the jobs and the events a thread posts in between (async(), posted
+// notifications) run in the order that thread handed them over.
+void drainMailbox(quint64 last = std::numeric_limits<quint64>::max())
 {
   SyncMailbox& box = mailbox();
   QMutexLocker locker(&box.mutex);
-  while (!box.jobs.empty()) {
+  while (!box.jobs.empty() && box.jobs.front()->number <= last) {
     SyncJob* job = box.jobs.front();
     box.jobs.pop_front();
     locker.unlock();
+    if (job->work == nullptr) {
+      job->owned();
+      delete job;
+      locker.relock();
+      box.changed.wakeAll();
+      continue;
+    }
     (*job->work)();
     locker.relock();
     job->done = true;
     box.changed.wakeAll();
   }
+}
+
+// Queues a job of sync() or post() for the main thread; false (nothing
+// queued) without an application object.
+bool handToMainThread(SyncJob* job)
+{
+  QCoreApplication* app = QCoreApplication::instance();
+  if (app == nullptr)
+    return false;
+  SyncMailbox& box = mailbox();
+  QMutexLocker locker(&box.mutex);
+  job->number = ++box.lastNumber;
+  box.jobs.push_back(job);
+  box.changed.wakeAll();  // a main thread in waitServingSync() runs it
+  // Else the event loop does, in this event's turn; a drain that finds the
+  // job gone does nothing.
+  QMetaObject::invokeMethod(
+      app, [last = job->number] { drainMailbox(last); }, Qt::QueuedConnection);
+  return true;
 }
 
 }  // namespace
@@ -73,17 +108,23 @@ void sync(const std::function<void()>& work)
     work();
     return;
   }
-  QCoreApplication* app = QCoreApplication::instance();
-  if (app == nullptr)
+  SyncJob job{&work};
+  if (!handToMainThread(&job))
     return;
   SyncMailbox& box = mailbox();
-  SyncJob job{&work};
   QMutexLocker locker(&box.mutex);
-  box.jobs.push_back(&job);
-  box.changed.wakeAll();  // a main thread in waitServingSync() runs it
-  // Else the event loop does; a drain that finds the job gone does nothing.
-  QMetaObject::invokeMethod(app, &drainMailbox, Qt::QueuedConnection);
   while (!job.done) box.changed.wait(&box.mutex);
+}
+
+void post(std::function<void()> work)
+{
+  if (isMainThread()) {
+    work();
+    return;
+  }
+  auto job = std::make_unique<SyncJob>(SyncJob{nullptr, false, std::move(work)});
+  if (handToMainThread(job.get()))
+    job.release();  // the drain deletes it
 }
 
 void waitServingSync(const std::function<bool()>& done)

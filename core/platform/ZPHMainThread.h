@@ -23,11 +23,17 @@ void async(std::function<void()> work);
 // waitServingSync().
 void sync(const std::function<void()>& work);
 
+// Runs `work` on the main thread in order with the work other threads hand
+// to sync() and post() (and, like that work, also while the main thread
+// waits in waitServingSync()), without waiting for it. On the main thread
+// it runs at once.
+void post(std::function<void()> work);
+
 // On the main thread: blocks until `done` answers true, running meanwhile the
-// work that other threads hand to sync() and nothing else of the event loop
-// (no timers, no posted events, no input). `done` is asked again whenever
-// sync() work ran or wakeWaiter() was called, so whoever makes it true must
-// call wakeWaiter() afterwards.
+// work that other threads hand to sync() and post() and nothing else of the
+// event loop (no timers, no posted events, no input). `done` is asked again
+// whenever such work ran or wakeWaiter() was called, so whoever makes it
+// true must call wakeWaiter() afterwards.
 void waitServingSync(const std::function<bool()>& done);
 void wakeWaiter();
 

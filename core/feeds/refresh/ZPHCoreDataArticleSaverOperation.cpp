@@ -3,6 +3,7 @@
 #include "feeds/images/ZPHArticleImageCacheController.h"
 #include "feeds/parsers/CBParsedEnclosure.h"
 #include "feeds/parsers/CBParsedNewsItem.h"
+#include "foundation/CBEntityConversion.h"
 #include "foundation/CBMimeTypes.h"
 #include "foundation/CBString.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
@@ -70,6 +71,20 @@ int mediaTypeOfParsedEnclosure(const CBParsedEnclosure& enclosure)
   if (medium == QLatin1String("image"))
     return CBEnclosureMediaTypeImage;
   return 0;
+}
+
+// The texts of an item that updateArticle() copies into its article.
+QString (CBParsedNewsItem::*const ArticleTexts[])() const = {
+    &CBParsedNewsItem::authorEmail,    &CBParsedNewsItem::author,  &CBParsedNewsItem::authorURL,
+    &CBParsedNewsItem::guid,           &CBParsedNewsItem::link,    &CBParsedNewsItem::permalink,
+    &CBParsedNewsItem::plainTextTitle, &CBParsedNewsItem::preview, &CBParsedNewsItem::summary,
+    &CBParsedNewsItem::thumbnailURL,   &CBParsedNewsItem::title};
+
+// HTML in which the image finder sees no tag ("<img" or "IMG") has no image
+// to cache.
+bool hasImageTag(const QString& html)
+{
+  return html.contains(QLatin1String("<img")) || html.contains(QLatin1String("IMG"));
 }
 
 // The enclosure's address as stored, or null for one we cannot use.
@@ -159,13 +174,22 @@ private:
     const CBParsedNewsItem* item = items.at(i).get();
     if (item->guid().isEmpty() && item->link().isEmpty() && item->permalink().isEmpty())
       return;  // never saved
-    item->plainTextTitle();
-    item->preview();
     const QString html = item->htmlText();
     PreparedItem& result = prepared[size_t(i)];
     if (item->thumbnailURL().isEmpty())
       result.firstImage = cb_firstImgURLStringInHTML(html);
-    result.normalizedText = CBDataArticleContent::normalizedTextFromHtmlText(html);
+    // What updateArticle() would otherwise work out on the store queue: the
+    // texts as the store keeps them, and whether the HTML shows an image.
+    // (plainTextTitle() and preview() are worked out here on first call.)
+    result.htmlText = CobbletonExtras::zph_stringByReplacingSingularSurrogates(html);
+    result.normalizedText = CobbletonExtras::zph_stringByReplacingSingularSurrogates(
+        CBDataArticleContent::normalizedTextFromHtmlText(html));
+    result.htmlHasImageTag = hasImageTag(result.htmlText);
+    result.textsAreClean = std::all_of(
+        std::begin(ArticleTexts), std::end(ArticleTexts), [item](QString (CBParsedNewsItem::*text)() const) {
+          const QString value = (item->*text)();
+          return CobbletonExtras::zph_stringByReplacingSingularSurrogates(value).constData() == value.constData();
+        });
     result.isPrepared = true;
   }
 
@@ -323,8 +347,17 @@ void ZPHCoreDataArticleSaverOperation::runBatch()
     });
   }
   for (ZPHCoreDataArticleSaverOperation* member : members) member->m_context = nullptr;
+  // The batch's thousands of objects and parsed items are let go of on a
+  // pool thread: the store queue has the next batch to run.
+  context->resetDestroyingObjectsInBackground();
   context.reset();
-  for (ZPHCoreDataArticleSaverOperation* member : merged) member->settleAfterSave(saved);
+  QList<std::shared_ptr<CBParsedNewsItem>> parsedItems;
+  for (ZPHCoreDataArticleSaverOperation* member : merged) {
+    parsedItems += member->m_parsedArticles;
+    member->settleAfterSave(saved);
+  }
+  if (QThreadPool* pool = QThreadPool::globalInstance())
+    pool->start([parsedItems = std::move(parsedItems)]() mutable { parsedItems.clear(); });
 }
 
 std::vector<std::shared_ptr<ZPHCoreDataArticleSaverOperation>> ZPHCoreDataArticleSaverOperation::takeFollowers()
@@ -657,21 +690,26 @@ void ZPHCoreDataArticleSaverOperation::updateArticle(CBDataArticle* article, con
 {
   m_idsOfItemsInFeed.insert(article->objectID());
 
-  const auto copy = [](const QString& current, const QString& value, auto setter) {
+  const auto prepared = m_preparedItems.constFind(&item);
+  const bool isPrepared = prepared != m_preparedItems.constEnd();
+  // The article's string setters scrub; texts known to be clean need not be
+  // scanned again.
+  const bool scrubs = !isPrepared || !prepared->textsAreClean;
+  const auto copy = [&](int index, const QString& current, const QString& value) {
     if (stringsDiffer(current, value))
-      setter(value);
+      article->zph_setValueForKeyWithScrubbing(index, value, scrubs);
   };
-  copy(article->authorEmail(), item.authorEmail(), [&](const QString& v) { article->setAuthorEmail(v); });
-  copy(article->authorName(), item.author(), [&](const QString& v) { article->setAuthorName(v); });
-  copy(article->authorURL(), item.authorURL(), [&](const QString& v) { article->setAuthorURL(v); });
-  copy(article->guid(), item.guid(), [&](const QString& v) { article->setGuid(v); });
-  copy(article->link(), item.link(), [&](const QString& v) { article->setLink(v); });
-  copy(article->permalink(), item.permalink(), [&](const QString& v) { article->setPermalink(v); });
-  copy(article->plainTextTitle(), item.plainTextTitle(), [&](const QString& v) { article->setPlainTextTitle(v); });
-  copy(article->plainTextPreview(), item.preview(), [&](const QString& v) { article->setPlainTextPreview(v); });
-  copy(article->summary(), item.summary(), [&](const QString& v) { article->setSummary(v); });
-  copy(article->thumbnailURL(), item.thumbnailURL(), [&](const QString& v) { article->setThumbnailURL(v); });
-  copy(article->title(), item.title(), [&](const QString& v) { article->setTitle(v); });
+  copy(CBDataArticle::PropertyAuthorEmail, article->authorEmail(), item.authorEmail());
+  copy(CBDataArticle::PropertyAuthorName, article->authorName(), item.author());
+  copy(CBDataArticle::PropertyAuthorURL, article->authorURL(), item.authorURL());
+  copy(CBDataArticle::PropertyGuid, article->guid(), item.guid());
+  copy(CBDataArticle::PropertyLink, article->link(), item.link());
+  copy(CBDataArticle::PropertyPermalink, article->permalink(), item.permalink());
+  copy(CBDataArticle::PropertyPlainTextTitle, article->plainTextTitle(), item.plainTextTitle());
+  copy(CBDataArticle::PropertyPlainTextPreview, article->plainTextPreview(), item.preview());
+  copy(CBDataArticle::PropertySummary, article->summary(), item.summary());
+  copy(CBDataArticle::PropertyThumbnailURL, article->thumbnailURL(), item.thumbnailURL());
+  copy(CBDataArticle::PropertyTitle, article->title(), item.title());
 
   if (!datesEqual(article->dateModified(), item.dateModified()))
     article->setDateModified(item.dateModified());
@@ -685,8 +723,6 @@ void ZPHCoreDataArticleSaverOperation::updateArticle(CBDataArticle* article, con
   if (!datesEqual(article->dateForDisplay(), dateForDisplay))
     article->setDateForDisplay(dateForDisplay);
 
-  const auto prepared = m_preparedItems.constFind(&item);
-  const bool isPrepared = prepared != m_preparedItems.constEnd();
   CBDataArticleContent* content = article->content();
   if (content == nullptr)
     content = article->insertArticleContentWithMOC(m_context);
@@ -694,9 +730,10 @@ void ZPHCoreDataArticleSaverOperation::updateArticle(CBDataArticle* article, con
   if (content != nullptr) {
     if (stringsDiffer(content->htmlText(), html)) {
       if (isPrepared) {
-        // setHtmlText(), with the search text already worked out.
-        content->zph_setValueForKeyWithScrubbing(CBDataArticleContent::PropertyHtmlText, html, true);
-        content->setNormalizedText(prepared->normalizedText);
+        // setHtmlText(), with the texts already worked out and scrubbed.
+        content->zph_setValueForKeyWithScrubbing(CBDataArticleContent::PropertyHtmlText, prepared->htmlText, false);
+        content->zph_setValueForKeyWithScrubbing(CBDataArticleContent::PropertyNormalizedText, prepared->normalizedText,
+                                                 false);
       } else {
         content->setHtmlText(html);
       }
@@ -714,10 +751,10 @@ void ZPHCoreDataArticleSaverOperation::updateArticle(CBDataArticle* article, con
 
   updateEnclosures(article, item);
 
-  // HTML in which the image finder sees no tag ("<img" or "IMG") has no
-  // image to cache: the request would do nothing.
-  if (content != nullptr &&
-      (content->htmlText().contains(QLatin1String("<img")) || content->htmlText().contains(QLatin1String("IMG")))) {
+  // HTML in which the image finder sees no tag has no image to cache: the
+  // request would do nothing. (The content's HTML is the item's, scrubbed,
+  // which keeps its tags.)
+  if (content != nullptr && (isPrepared ? prepared->htmlHasImageTag : hasImageTag(content->htmlText()))) {
     if (m_collectsImageCachingRequests) {
       m_imageCachingRequests.append({content->htmlText(), article->baseURLWithMOC(m_context)});
     } else if (ZPHArticleImageCacheController* cache = ZPHArticleImageCacheController::sharedController()) {

@@ -120,8 +120,11 @@ private:
   // What updateArticle() derives from an item alone, worked out ahead on
   // several threads (see prepareItems()).
   struct PreparedItem {
-    QString normalizedText;             // of the item's HTML
+    QString htmlText;                   // the item's HTML, scrubbed (see CBDataArticleContent)
+    QString normalizedText;             // of the item's HTML, scrubbed
     std::optional<QString> firstImage;  // of the item's HTML; when it has no thumbnail
+    bool htmlHasImageTag = false;       // where the image cache would look for images
+    bool textsAreClean = false;         // no unpaired surrogate in the texts an article takes
     bool isPrepared = false;
   };
   struct ItemPreparation;

@@ -12,6 +12,7 @@
 #include <QtCore/QCoreApplication>
 #include <QtCore/QMutexLocker>
 #include <QtCore/QSet>
+#include <QtCore/QThreadPool>
 #include <QtCore/QVarLengthArray>
 
 #include <sqlite3.h>
@@ -1207,6 +1208,25 @@ void ZPHManagedObjectContext::reset()
   m_deleted.clear();
   m_registered.clear();
   m_forgotten.clear();
+}
+
+void ZPHManagedObjectContext::resetDestroyingObjectsInBackground()
+{
+  ZPH_ASSERT_CONTEXT_THREAD(this);
+  QThreadPool* pool = QThreadPool::globalInstance();
+  if (pool == nullptr) {
+    reset();
+    return;
+  }
+  struct Objects {
+    decltype(m_registered) registered;
+    decltype(m_forgotten) forgotten;
+  };
+  auto objects = std::make_shared<Objects>();
+  objects->registered.swap(m_registered);
+  objects->forgotten.swap(m_forgotten);
+  reset();
+  pool->start([objects = std::move(objects)]() mutable { objects.reset(); });
 }
 
 void ZPHManagedObjectContext::refreshObject(ZPHManagedObject* object)

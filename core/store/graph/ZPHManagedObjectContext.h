@@ -122,6 +122,11 @@ public:
   bool save(ZPHError* error = nullptr);
   // Drops every change and every registered object.
   void reset();
+  // As reset(), but the objects are destroyed on a thread of the global
+  // pool: for a context of thousands of objects on a thread with better
+  // things to do (the store queue after a large save). Nothing may use
+  // them any more.
+  void resetDestroyingObjectsInBackground();
   // Reloads an unchanged object from the store on next use.
   void refreshObject(ZPHManagedObject* object);
 

@@ -50,4 +50,7 @@ private:
   qint64 m_key = 0;
 };
 
+// Moved by its bytes: a QVariant holds it in place, without an allocation
+// (every link between objects is one).
+Q_DECLARE_TYPEINFO(ZPHManagedObjectID, Q_RELOCATABLE_TYPE);
 Q_DECLARE_METATYPE(ZPHManagedObjectID)

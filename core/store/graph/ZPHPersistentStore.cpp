@@ -107,6 +107,12 @@ void ZPHPersistentStore::ConnectionRegistry::insert(Qt::HANDLE thread, std::shar
   registries.push_back(weak_from_this());
 }
 
+struct ZPHPersistentStore::PendingMerges {
+  QMutex mutex;
+  ZPHPersistentStore* store = nullptr;  // null once the store is gone
+  int count = 0;                        // handed to the main thread, not yet run
+};
+
 struct ZPHPersistentStore::WriteTurns {
   mutable QMutex mutex;
   QWaitCondition released;
@@ -126,13 +132,19 @@ ZPHPersistentStore::ZPHPersistentStore(const ZPHManagedObjectModel* model, const
     : m_model(model),
       m_path(path),
       m_registry(std::make_shared<ConnectionRegistry>()),
-      m_writeTurns(std::make_unique<WriteTurns>())
+      m_writeTurns(std::make_unique<WriteTurns>()),
+      m_pendingMerges(std::make_shared<PendingMerges>())
 {
+  m_pendingMerges->store = this;
   Q_ASSERT_X(model && model->isFinished(), Q_FUNC_INFO, "model not finished");
 }
 
 ZPHPersistentStore::~ZPHPersistentStore()
 {
+  {
+    QMutexLocker locker(&m_pendingMerges->mutex);
+    m_pendingMerges->store = nullptr;
+  }
   {
     QMutexLocker locker(&m_writeTurns->mutex);
     m_writeTurns->stopping = true;  // the last connection's close writes the log back
@@ -664,11 +676,34 @@ void ZPHPersistentStore::distributeChanges(ZPHManagedObjectContext* origin, cons
   for (ZPHManagedObjectContext* context : std::as_const(onThisThread)) context->mergeChanges(changes);
   if (main == nullptr)
     return;
-  // The main context is looked up again on the main thread: it may have
-  // gone away while this thread waited. (A main thread that waits for this
-  // thread in a private-queue context's block serves this merge then.)
-  ZPHMainThread::sync([this, main, &changes] {
-    if (mainContext() == main)
+  // The main thread merges in the order the changes were committed, before
+  // anything this thread hands it later (sync(), post(), and the
+  // notifications posted through its event loop, which the merge's turn
+  // precedes); this thread goes on meanwhile. Only when the main thread
+  // falls behind by MaxPendingMerges does it wait, so changes do not pile up.
+  // The main context is looked up again on the main thread: it may have gone
+  // away meanwhile; while it is registered, the store is there too. (A main
+  // thread that waits for this thread in a private-queue context's block
+  // serves the merge then.)
+  std::shared_ptr<PendingMerges> pending = m_pendingMerges;
+  const auto merge = [pending, main, changes] {
+    bool mainIsThere = false;
+    {
+      QMutexLocker locker(&pending->mutex);
+      --pending->count;
+      mainIsThere = pending->store != nullptr && pending->store->mainContext() == main;
+    }
+    if (mainIsThere)
       main->mergeChanges(changes);
-  });
+  };
+  bool wait = false;
+  {
+    QMutexLocker locker(&pending->mutex);
+    wait = pending->count >= MaxPendingMerges;
+    ++pending->count;
+  }
+  if (wait)
+    ZPHMainThread::sync(merge);
+  else
+    ZPHMainThread::post(merge);
 }

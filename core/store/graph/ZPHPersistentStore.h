@@ -43,8 +43,8 @@ struct ZPHStoreChanges {
 // statements cached, closed when the thread ends or the store goes away.
 //
 // The store hands every save of a context other than the main context to
-// the main context, which merges it on the main thread while the saving
-// thread waits.
+// the main context, which merges it on the main thread in commit order; the
+// saving thread does not wait for it (see distributeChanges()).
 class ZPHPersistentStore {
 public:
   // The model must be finished and outlive the store.
@@ -112,10 +112,14 @@ public:
   ZPHManagedObjectContext* mainContext() const;
 
   // Called by a context after it committed a save or a batch delete: the
-  // main context merges the changes on the main thread before this returns;
-  // for a batch delete (`allContexts`), every other live context merges too
-  // (at once on this thread, else on its next use).
+  // main context merges the changes on the main thread, in commit order and
+  // before any work this thread hands the main thread afterwards (at once
+  // when called on the main thread; from another thread without waiting,
+  // unless MaxPendingMerges merges are still to run); for a batch delete
+  // (`allContexts`), every other live context merges too (at once on this
+  // thread, else on its next use).
   void distributeChanges(ZPHManagedObjectContext* origin, const ZPHStoreChanges& changes, bool allContexts);
+  static constexpr int MaxPendingMerges = 4;
 
   // Write transactions of this process take turns: each holds the store's
   // write turn from its BEGIN to its COMMIT or ROLLBACK, and a waiting main
@@ -165,4 +169,6 @@ private:
   std::shared_ptr<ConnectionRegistry> m_registry;
   QList<ZPHManagedObjectContext*> m_contexts;
   std::unique_ptr<WriteTurns> m_writeTurns;
+  struct PendingMerges;
+  std::shared_ptr<PendingMerges> m_pendingMerges;
 };

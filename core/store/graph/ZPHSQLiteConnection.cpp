@@ -5,6 +5,7 @@
 #include "store/graph/ZPHPredicate.h"
 
 #include <QtCore/QDateTime>
+#include <QtCore/QStringEncoder>
 
 #include <sqlite3.h>
 
@@ -16,10 +17,6 @@
 ZPHSQLiteStatement::ZPHSQLiteStatement(ZPHSQLiteConnection* connection, sqlite3_stmt* statement, bool owned)
     : m_connection(connection), m_statement(statement), m_owned(owned)
 {
-  // Room for a text per parameter at once (a multi-row insert binds
-  // hundreds).
-  if (statement != nullptr)
-    m_texts.reserve(sqlite3_bind_parameter_count(statement));
 }
 
 ZPHSQLiteStatement::~ZPHSQLiteStatement() { release(); }
@@ -28,7 +25,9 @@ ZPHSQLiteStatement::ZPHSQLiteStatement(ZPHSQLiteStatement&& other) noexcept
     : m_connection(std::exchange(other.m_connection, nullptr)),
       m_statement(std::exchange(other.m_statement, nullptr)),
       m_owned(other.m_owned),
-      m_texts(std::move(other.m_texts))
+      m_textBlocks(std::move(other.m_textBlocks)),
+      m_textFree(std::exchange(other.m_textFree, nullptr)),
+      m_textFreeBytes(std::exchange(other.m_textFreeBytes, 0))
 {
 }
 
@@ -39,7 +38,9 @@ ZPHSQLiteStatement& ZPHSQLiteStatement::operator=(ZPHSQLiteStatement&& other) no
     m_connection = std::exchange(other.m_connection, nullptr);
     m_statement = std::exchange(other.m_statement, nullptr);
     m_owned = other.m_owned;
-    m_texts = std::move(other.m_texts);
+    m_textBlocks = std::move(other.m_textBlocks);
+    m_textFree = std::exchange(other.m_textFree, nullptr);
+    m_textFreeBytes = std::exchange(other.m_textFreeBytes, 0);
   }
   return *this;
 }
@@ -57,8 +58,15 @@ void ZPHSQLiteStatement::release()
       m_connection->m_borrowed.remove(m_statement);
   }
   m_statement = nullptr;
+  // Only now that SQLite no longer points into them.
+  for (TextBlock& block : m_textBlocks) {
+    if (m_connection != nullptr && block.size == ZPHSQLiteConnection::TextBlockBytes)
+      m_connection->giveBackTextBlock(std::move(block.bytes));
+  }
+  m_textBlocks.clear();
+  m_textFree = nullptr;
+  m_textFreeBytes = 0;
   m_connection = nullptr;
-  m_texts.clear();  // only now that SQLite no longer points into them
 }
 
 void ZPHSQLiteStatement::bindNull(int index) { sqlite3_bind_null(m_statement, index); }
@@ -67,17 +75,45 @@ void ZPHSQLiteStatement::bindInt64(int index, qint64 value) { sqlite3_bind_int64
 
 void ZPHSQLiteStatement::bindDouble(int index, double value) { sqlite3_bind_double(m_statement, index, value); }
 
-void ZPHSQLiteStatement::bindText(int index, const QString& value)
+char* ZPHSQLiteStatement::textRoom(qsizetype bytes)
+{
+  if (bytes > m_textFreeBytes) {
+    TextBlock block;
+    if (bytes <= ZPHSQLiteConnection::TextBlockBytes) {
+      block.size = ZPHSQLiteConnection::TextBlockBytes;
+      if (m_connection != nullptr)
+        block.bytes = m_connection->takeTextBlock();
+    } else {
+      block.size = bytes;
+    }
+    if (block.bytes == nullptr)
+      block.bytes.reset(new char[size_t(block.size)]);
+    m_textFree = block.bytes.get();
+    m_textFreeBytes = block.size;
+    m_textBlocks.push_back(std::move(block));
+  }
+  return m_textFree;
+}
+
+void ZPHSQLiteStatement::bindText(int index, QStringView value)
 {
   if (value.isNull()) {
     sqlite3_bind_null(m_statement, index);
     return;
   }
+  if (value.isEmpty()) {
+    sqlite3_bind_text(m_statement, index, "", 0, SQLITE_STATIC);
+    return;
+  }
   // The store keeps UTF-8; Qt's encoder is the faster of the two. SQLite
   // reads the bytes in place (no copy) while the statement holds them.
-  m_texts.append(value.toUtf8());
-  const QByteArray& utf8 = m_texts.constLast();
-  sqlite3_bind_text(m_statement, index, utf8.constData(), int(utf8.size()), SQLITE_STATIC);
+  QStringEncoder encoder(QStringEncoder::Utf8, QStringConverter::Flag::Stateless);
+  char* const start = textRoom(encoder.requiredSpace(value.size()));
+  char* const end = encoder.appendToBuffer(start, value);
+  const qsizetype bytes = end - start;
+  m_textFree = end;
+  m_textFreeBytes -= bytes;
+  sqlite3_bind_text(m_statement, index, start, int(bytes), SQLITE_STATIC);
 }
 
 void ZPHSQLiteStatement::bindVariant(int index, const QVariant& value)
@@ -88,7 +124,8 @@ void ZPHSQLiteStatement::bindVariant(int index, const QVariant& value)
   }
   switch (value.typeId()) {
     case QMetaType::QString:
-      bindText(index, value.toString());
+      // Read in place: no copy of the string.
+      bindText(index, *static_cast<const QString*>(value.constData()));
       return;
     case QMetaType::Bool:
       bindInt64(index, value.toBool() ? 1 : 0);
@@ -244,6 +281,23 @@ std::unique_ptr<ZPHSQLiteConnection> ZPHSQLiteConnection::open(const QString& pa
 }
 
 ZPHSQLiteConnection::~ZPHSQLiteConnection() { close(); }
+
+std::unique_ptr<char[]> ZPHSQLiteConnection::takeTextBlock()
+{
+  if (m_spareTextBlocks.empty())
+    return nullptr;
+  std::unique_ptr<char[]> block = std::move(m_spareTextBlocks.back());
+  m_spareTextBlocks.pop_back();
+  return block;
+}
+
+void ZPHSQLiteConnection::giveBackTextBlock(std::unique_ptr<char[]> block)
+{
+  // A few are kept: as many as a large statement of a save uses.
+  constexpr size_t SpareBlocks = 8;
+  if (m_spareTextBlocks.size() < SpareBlocks)
+    m_spareTextBlocks.push_back(std::move(block));
+}
 
 void ZPHSQLiteConnection::keepLogOnClose()
 {

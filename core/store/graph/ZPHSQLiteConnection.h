@@ -10,6 +10,7 @@
 #include <QtCore/QVariant>
 
 #include <memory>
+#include <vector>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -38,7 +39,12 @@ public:
   void bindNull(int index);
   void bindInt64(int index, qint64 value);
   void bindDouble(int index, double value);
-  void bindText(int index, const QString& value);
+  // Null for a null string.
+  void bindText(int index, QStringView value);
+  void bindText(int index, const QString& value)
+  {
+    bindText(index, value.isNull() ? QStringView() : QStringView(value));
+  }
   // Strings, numbers, booleans, dates (seconds since 1970), null.
   void bindVariant(int index, const QVariant& value);
 
@@ -62,8 +68,17 @@ private:
   sqlite3_stmt* m_statement = nullptr;
   bool m_owned = false;  // not from the cache: finalized when done
   // UTF-8 of the bound texts, which SQLite reads in place until the
-  // statement lets them go (release()).
-  QList<QByteArray> m_texts;
+  // statement lets them go (release()): one after the other in blocks that
+  // the connection keeps for the next statement, so that a statement of
+  // hundreds of texts does not allocate each.
+  char* textRoom(qsizetype bytes);
+  struct TextBlock {
+    std::unique_ptr<char[]> bytes;
+    qsizetype size = 0;
+  };
+  std::vector<TextBlock> m_textBlocks;
+  char* m_textFree = nullptr;
+  qsizetype m_textFreeBytes = 0;
 };
 
 // One SQLite connection, used by one thread at a time. Statements are
@@ -105,6 +120,11 @@ public:
 
   sqlite3* handle() const { return m_db; }
 
+  // Blocks for the UTF-8 of bound texts (see ZPHSQLiteStatement).
+  static constexpr qsizetype TextBlockBytes = 64 * 1024;
+  std::unique_ptr<char[]> takeTextBlock();
+  void giveBackTextBlock(std::unique_ptr<char[]> block);
+
   // Finalizes every cached statement and closes; the connection is unusable
   // afterwards.
   void close();
@@ -121,6 +141,7 @@ private:
   sqlite3* m_db = nullptr;
   QHash<QByteArray, sqlite3_stmt*> m_statements;
   QSet<sqlite3_stmt*> m_borrowed;  // cached statements now in use
+  std::vector<std::unique_ptr<char[]>> m_spareTextBlocks;
   qint64 m_preparedCount = 0;
   int m_lastErrorCode = 0;
   int m_walFrames = 0;

@@ -3,7 +3,10 @@
 #include "platform/ZPHNotificationQueue.h"
 #include "support/ZPHTestSupport.h"
 
+#include <QtCore/QCoreApplication>
+#include <QtCore/QList>
 #include <QtCore/QObject>
+#include <QtCore/QStringList>
 #include <QtCore/QThread>
 
 #include <gtest/gtest.h>
@@ -139,6 +142,48 @@ TEST(MainThread, SyncFromAnotherThreadRunsOnMainAndWaits)
   EXPECT_TRUE(ZPHTestWaitUntil([&] { return returned.load(); }));
   worker.join();
   EXPECT_TRUE(ranOnMain.load());
+}
+
+// post() hands work to the main thread without waiting (the main thread
+// here is blocked in join() meanwhile); the main thread runs it, and the
+// work the same thread hands it in between with async() and sync(), in the
+// order handed over; also while it waits in waitServingSync().
+TEST(MainThread, PostRunsOnMainInOrderWithoutWaiting)
+{
+  constexpr int Rounds = 30;
+  QStringList order;
+  bool allOnMain = true;
+  const auto note = [&](const QString& entry) {
+    allOnMain = allOnMain && ZPHMainThread::isMainThread();
+    order.append(entry);
+  };
+  std::thread worker([&] {
+    for (int i = 0; i < Rounds; ++i) {
+      ZPHMainThread::post([&, i] { note(QStringLiteral("post %1").arg(i)); });
+      ZPHMainThread::async([&, i] { note(QStringLiteral("async %1").arg(i)); });
+    }
+  });
+  worker.join();
+  EXPECT_TRUE(order.isEmpty());
+  std::thread syncing([&] { ZPHMainThread::sync([&] { note(QStringLiteral("sync")); }); });
+  EXPECT_TRUE(ZPHTestWaitUntil([&] { return order.size() == 2 * Rounds + 1; }));
+  syncing.join();
+  QStringList expected;
+  for (int i = 0; i < Rounds; ++i) expected << QStringLiteral("post %1").arg(i) << QStringLiteral("async %1").arg(i);
+  expected << QStringLiteral("sync");
+  EXPECT_EQ(order, expected);
+  EXPECT_TRUE(allOnMain);
+
+  std::atomic<bool> ran{false};
+  std::thread poster([&] {
+    ZPHMainThread::post([&] {
+      ran = true;
+      ZPHMainThread::wakeWaiter();
+    });
+  });
+  ZPHMainThread::waitServingSync([&] { return ran.load(); });
+  poster.join();
+  EXPECT_TRUE(ran.load());
 }
 
 // Removing an observer waits for a delivery to it that runs on another

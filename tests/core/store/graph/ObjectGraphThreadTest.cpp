@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QtCore/QCoreApplication>
 #include <QtCore/QDeadlineTimer>
 #include <QtCore/QMutex>
 #include <QtCore/QScopeGuard>
@@ -41,8 +42,12 @@ protected:
   {
     std::atomic<bool> done{false};
     auto operation = std::make_shared<ZPHBlockOperation>([&] {
-      ZPHManagedObjectContext context(store.get(), ZPHManagedObjectContext::ConfinementConcurrencyType);
-      work(context);
+      {
+        ZPHManagedObjectContext context(store.get(), ZPHManagedObjectContext::ConfinementConcurrencyType);
+        work(context);
+      }
+      // The main thread has run what this thread handed it (the merges).
+      ZPHMainThread::sync([] {});
       done = true;
     });
     queue.addOperation(operation);
@@ -87,7 +92,7 @@ TEST_F(ObjectGraphThreadTest, StoreQueueSaveIsInTheMainContextBeforeTheSaverGoes
     ZPHManagedObject* added = context.insertNewObject(QStringLiteral("Feed"));
     added->setValue(QStringLiteral("name"), QStringLiteral("two"));
     ASSERT_TRUE(context.save());
-    // The merge happened on the main thread while this thread waited.
+    // The merge ran on the main thread before this work.
     ZPHMainThread::sync([&] {
       seenByMainAfterSave = feed->value(QStringLiteral("name")).toString();
       feedsSeenByMain = main->countForFetchRequest(ZPHFetchRequest(QStringLiteral("Feed")));
@@ -141,6 +146,60 @@ TEST_F(ObjectGraphThreadTest, ObjectsDeletedOnTheStoreQueueLeaveTheMainContext)
   EXPECT_EQ(main->registeredObject(feedID), nullptr);
   EXPECT_EQ(main->existingObjectWithID(feedID), nullptr);
   EXPECT_TRUE(main->existingObjectsWithIDs({feedID}).isEmpty());
+}
+
+// A saver on another thread does not wait for the main thread's merges
+// until MaxPendingMerges of them are still to run; the main thread then
+// merges them in order. A merge still to run when the store goes away does
+// nothing.
+TEST_F(ObjectGraphThreadTest, SaversRunAheadOfTheMainThreadsMergesByAFewOnly)
+{
+  ZPHManagedObject* feed = insertFeed(QStringLiteral("one"));
+  ASSERT_TRUE(main->save());
+  const ZPHManagedObjectID feedID = feed->objectID();
+  constexpr int Ahead = ZPHPersistentStore::MaxPendingMerges;
+  const auto rename = [&](ZPHManagedObjectContext& context, const QString& name) {
+    context.existingObjectWithID(feedID)->setValue(QStringLiteral("name"), name);
+    return context.save();
+  };
+  std::atomic<int> saves{0};
+  std::thread saver([&] {
+    ZPHManagedObjectContext context(store.get(), ZPHManagedObjectContext::ConfinementConcurrencyType);
+    for (int i = 0; i <= Ahead; ++i) {
+      EXPECT_TRUE(rename(context, QStringLiteral("name %1").arg(i)));
+      ++saves;
+    }
+  });
+  // The main thread serves nothing meanwhile.
+  const QDeadlineTimer deadline(30000);
+  while (saves.load() < Ahead && !deadline.hasExpired()) QThread::msleep(1);
+  EXPECT_EQ(saves.load(), Ahead);
+  QThread::msleep(50);
+  EXPECT_EQ(saves.load(), Ahead);  // the next save waits for the main thread
+  EXPECT_EQ(feed->value(QStringLiteral("name")).toString(), QStringLiteral("one"));
+  QStringList seen;
+  feed->addChangeObserver([&](ZPHManagedObject* object, const QString& key) {
+    if (key == QStringLiteral("name"))
+      seen.append(object->value(key).toString());
+  });
+  EXPECT_TRUE(ZPHTestWaitUntil([&] { return saves.load() == Ahead + 1; }, 30000));
+  saver.join();
+  EXPECT_TRUE(ZPHTestWaitUntil([&] { return seen.size() == Ahead + 1; }, 30000));
+  QStringList expected;
+  for (int i = 0; i <= Ahead; ++i) expected.append(QStringLiteral("name %1").arg(i));
+  EXPECT_EQ(seen, expected);
+
+  std::thread([&] {
+    ZPHManagedObjectContext context(store.get(), ZPHManagedObjectContext::ConfinementConcurrencyType);
+    EXPECT_TRUE(rename(context, QStringLiteral("late")));
+  }).join();
+  close();
+  QCoreApplication::processEvents();  // the late merge finds no store
+  ASSERT_TRUE(open());
+  EXPECT_EQ(main->existingObjectWithID(ZPHManagedObjectID(store.get(), feedID.entity(), feedID.rowID()))
+                ->value(QStringLiteral("name"))
+                .toString(),
+            QStringLiteral("late"));
 }
 
 TEST_F(ObjectGraphThreadTest, BatchDeletesInSlicesKeepEveryContextConsistent)
