@@ -55,7 +55,16 @@ public:
   // True for download operations, which the controllers count separately.
   virtual bool isDownloadOperation() const { return false; }
 
+  // How long an uncancelled operation's completion notification may wait to
+  // go to the main thread with those of others that end meanwhile.
+  static constexpr int CompletionBatchWindowMs = 5;
+
 protected:
+  // True when the completion notification may wait and join others (see
+  // CompletionBatchWindowMs): only for an operation that handed nothing else
+  // to the main thread that it must come after, and has no delegate.
+  virtual bool completionMayJoinOthers() const { return false; }
+
   void main() override;
 
 private:

@@ -9,9 +9,11 @@
 #include "store/entities/CBFeed.h"
 #include "store/graph/ZPHManagedObjectContext.h"
 
+#include <QtCore/QCoreApplication>
 #include <QtCore/QMutex>
 #include <QtCore/QMutexLocker>
 #include <QtCore/QSet>
+#include <QtCore/QTimer>
 
 #include <utility>
 
@@ -26,8 +28,9 @@ constexpr qsizetype MaxDisplayNameLength = 60;
 // has still to run goes with the saver's own end to the main thread, and
 // the others go in batches, one main-thread store block at a time. An
 // outcome joins the block in the queue while that was queued after what its
-// refresh handed over; else it waits for the next block, queued when this
-// one has run.
+// refresh handed over; else it waits for the next block, queued a moment
+// after this one has run (so that a stream of refreshes ending one after
+// another makes a few blocks, not one each).
 class RefreshOutcomes {
 public:
   struct Outcome {
@@ -48,7 +51,7 @@ public:
         return;
       }
       current.waiting.append(outcome);
-      if (current.queued)
+      if (current.queued || current.nextScheduled)
         return;  // goes with the next block
       toQueue = takeWaiting(current);
     }
@@ -91,6 +94,7 @@ private:
   struct State {
     std::shared_ptr<Batch> queued;  // the block in the store queue, until it runs
     QList<Outcome> waiting;         // for the block after it
+    bool nextScheduled = false;     // that block is queued when a timer fires
   };
 
   static QMutex& mutex()
@@ -123,23 +127,39 @@ private:
     delegate->addMainThreadCoreDataQueueBlock([handle] { run(handle->batch); });
   }
 
+  // Main thread.
   static void run(const std::shared_ptr<Batch>& batch)
   {
     const QList<Outcome> outcomes = close(batch);
+    {
+      QMutexLocker locker(&mutex());
+      State& current = state();
+      if (!current.queued && !current.nextScheduled && !current.waiting.isEmpty()) {
+        current.nextScheduled = true;
+        QTimer::singleShot(CBOperation::CompletionBatchWindowMs, Qt::PreciseTimer, QCoreApplication::instance(),
+                           &RefreshOutcomes::queueWaiting);
+      }
+    }
+    apply(outcomes);
+  }
+
+  // Main thread: the outcomes that arrived since the last block.
+  static void queueWaiting()
+  {
     std::shared_ptr<Batch> next;
     {
       QMutexLocker locker(&mutex());
       State& current = state();
+      current.nextScheduled = false;
       if (!current.queued && !current.waiting.isEmpty())
         next = takeWaiting(current);
     }
-    if (next) {
-      if (ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate())
-        queue(delegate, next);
-      else
-        close(next);
-    }
-    apply(outcomes);
+    if (!next)
+      return;
+    if (ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate())
+      queue(delegate, next);
+    else
+      close(next);
   }
 
   static QList<Outcome> close(const std::shared_ptr<Batch>& batch)
