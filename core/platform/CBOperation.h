@@ -14,7 +14,8 @@
 
 // Object: the operation (std::shared_ptr<CBOperation>). Posted on the main
 // thread once per operation, when it completes or is cancelled, whichever
-// comes first.
+// comes first; an operation that allows it (completionMayJoinOthers) has its
+// notice posted a few milliseconds later, together with others.
 extern const QString CBOperationDidCompleteNotification;  // "CBOperationDidCompleteNotification"
 
 // A non-concurrent operation that reports its end to a delegate on the main
