@@ -28,9 +28,9 @@ constexpr qsizetype MaxDisplayNameLength = 60;
 // has still to run goes with the saver's own end to the main thread, and
 // the others go in batches, one main-thread store block at a time. An
 // outcome joins the block in the queue while that was queued after what its
-// refresh handed over; else it waits for the next block, queued a moment
-// after this one has run (so that a stream of refreshes ending one after
-// another makes a few blocks, not one each).
+// refresh handed over; else it waits for the next block, queued no sooner
+// than a moment after this one has run (so that a stream of refreshes ending
+// one after another makes a few blocks, not one each).
 class RefreshOutcomes {
 public:
   struct Outcome {
@@ -134,7 +134,9 @@ private:
     {
       QMutexLocker locker(&mutex());
       State& current = state();
-      if (!current.queued && !current.nextScheduled && !current.waiting.isEmpty()) {
+      // Outcomes that arrive from now on wait a moment for the next block,
+      // and go in it together.
+      if (!current.queued && !current.nextScheduled) {
         current.nextScheduled = true;
         QTimer::singleShot(CBOperation::CompletionBatchWindowMs, Qt::PreciseTimer, QCoreApplication::instance(),
                            &RefreshOutcomes::queueWaiting);
