@@ -168,8 +168,10 @@ echo "refresh_bench: farm answers in all (200 / 304, with the list and the bump)
 round=0
 while read -r line; do
   round=$((round + 1))
-  echo "refresh_bench round $round: $(field "$line" cpu_seconds) CPU-s, $(field "$line" context_switches) context" \
-    "switches, longest main-thread step $(field "$line" main_thread_longest_step_ms) ms"
+  switches="$(field "$line" context_switches)"
+  echo "refresh_bench round $round: $(field "$line" cpu_seconds) CPU-s, $switches context switches" \
+    "($(python3 -c 'import sys; print(f"{int(sys.argv[1]) / int(sys.argv[2]):.1f}")' "$switches" "$FEEDS") a feed)," \
+    "longest main-thread step $(field "$line" main_thread_longest_step_ms) ms"
 done <"$WORK/zephlin.jsonl"
 
 if [ -n "$RESULTS" ]; then

@@ -3,9 +3,62 @@
 #include "platform/ZPHMainThread.h"
 #include "platform/ZPHNotificationCenter.h"
 
+#include <QtCore/QCoreApplication>
+#include <QtCore/QList>
 #include <QtCore/QMutexLocker>
+#include <QtCore/QTimer>
+
+#include <utility>
 
 const QString CBOperationDidCompleteNotification = QStringLiteral("CBOperationDidCompleteNotification");
+
+namespace {
+
+// Completion notifications that wait a moment to reach the main thread
+// together: thousands of short operations ending one after another (a
+// refresh's conditional requests) wake the main thread a few times instead
+// of once each. They are posted in the order the operations ended.
+class CompletionBatch {
+public:
+  static void add(std::shared_ptr<CBOperation> operation)
+  {
+    {
+      QMutexLocker locker(&mutex());
+      pending().append(std::move(operation));
+      if (pending().size() > 1)
+        return;  // the batch is on its way
+    }
+    ZPHMainThread::async([] {
+      QTimer::singleShot(CBOperation::CompletionBatchWindowMs, Qt::PreciseTimer, QCoreApplication::instance(),
+                         &CompletionBatch::post);
+    });
+  }
+
+private:
+  static QMutex& mutex()
+  {
+    static QMutex m;
+    return m;
+  }
+  static QList<std::shared_ptr<CBOperation>>& pending()
+  {
+    static QList<std::shared_ptr<CBOperation>> list;
+    return list;
+  }
+
+  static void post()
+  {
+    QList<std::shared_ptr<CBOperation>> batch;
+    {
+      QMutexLocker locker(&mutex());
+      batch = std::exchange(pending(), {});
+    }
+    for (const std::shared_ptr<CBOperation>& operation : batch)
+      ZPHNotificationCenter::defaultCenter().post(CBOperationDidCompleteNotification, QVariant::fromValue(operation));
+  }
+};
+
+}  // namespace
 
 CBOperation::CBOperation(QObject* delegate, Callback callbackSelector)
     : m_delegate(delegate), m_callback(std::move(callbackSelector))
@@ -50,6 +103,10 @@ void CBOperation::postOperationDidCompleteNotification()
   std::shared_ptr<CBOperation> self = std::static_pointer_cast<CBOperation>(weak_from_this().lock());
   if (!self || m_completionPosted.exchange(true))
     return;
+  if (!isCancelled() && delegate() == nullptr && completionMayJoinOthers() && QCoreApplication::instance() != nullptr) {
+    CompletionBatch::add(std::move(self));
+    return;
+  }
   ZPHNotificationCenter::defaultCenter().postOnMainThread(CBOperationDidCompleteNotification,
                                                           QVariant::fromValue(self));
 }

@@ -14,7 +14,8 @@
 
 // Object: the operation (std::shared_ptr<CBOperation>). Posted on the main
 // thread once per operation, when it completes or is cancelled, whichever
-// comes first.
+// comes first; an operation that allows it (completionMayJoinOthers) has its
+// notice posted a few milliseconds later, together with others.
 extern const QString CBOperationDidCompleteNotification;  // "CBOperationDidCompleteNotification"
 
 // A non-concurrent operation that reports its end to a delegate on the main
@@ -55,7 +56,16 @@ public:
   // True for download operations, which the controllers count separately.
   virtual bool isDownloadOperation() const { return false; }
 
+  // How long an uncancelled operation's completion notification may wait to
+  // go to the main thread with those of others that end meanwhile.
+  static constexpr int CompletionBatchWindowMs = 5;
+
 protected:
+  // True when the completion notification may wait and join others (see
+  // CompletionBatchWindowMs): only for an operation that handed nothing else
+  // to the main thread that it must come after, and has no delegate.
+  virtual bool completionMayJoinOthers() const { return false; }
+
   void main() override;
 
 private:

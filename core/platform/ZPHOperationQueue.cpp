@@ -5,10 +5,23 @@
 #include <QtCore/QMutexLocker>
 #include <QtCore/QThreadPool>
 
+#include <utility>
+
 namespace {
 // Width of a queue without a fixed limit.
 constexpr int UnboundedWidth = 64;
 thread_local ZPHOperationQueue* t_currentQueue = nullptr;
+
+// What a worker thread of a queue runs now, and the operation it takes on
+// next: when the operation it runs finishes and lets another one of its queue
+// start, that one runs on this thread right after it, instead of waking
+// another thread (and leaving this one to sleep).
+struct HandOver {
+  const ZPHOperationQueue* queue = nullptr;
+  const ZPHOperation* running = nullptr;
+  std::shared_ptr<ZPHOperation> next;
+};
+thread_local HandOver t_handOver;
 }  // namespace
 
 ZPHOperationQueue::ZPHOperationQueue(const QString& name) : m_name(name), m_pool(std::make_unique<QThreadPool>())
@@ -82,7 +95,7 @@ void ZPHOperationQueue::addOperation(const std::shared_ptr<ZPHOperation>& operat
   startWaitingOperations();
 }
 
-void ZPHOperationQueue::startWaitingOperations()
+void ZPHOperationQueue::startWaitingOperations(std::shared_ptr<ZPHOperation>* handOver)
 {
   while (!m_suspended && m_running < effectiveWidth() && !m_waiting.empty()) {
     const auto [next, ticket] = m_waiting.front();
@@ -93,13 +106,29 @@ void ZPHOperationQueue::startWaitingOperations()
     entry->waiting = false;
     std::shared_ptr<ZPHOperation> operation = *entry->position;
     ++m_running;
-    m_pool->start([this, operation] {
-      ZPHOperationQueue* previous = t_currentQueue;
-      t_currentQueue = this;
-      operation->start();
-      t_currentQueue = previous;
-    });
+    if (handOver != nullptr && !*handOver) {
+      *handOver = std::move(operation);
+      continue;
+    }
+    m_pool->start([this, operation] { runOperations(operation); });
   }
+}
+
+void ZPHOperationQueue::runOperations(std::shared_ptr<ZPHOperation> operation)
+{
+  ZPHOperationQueue* previousQueue = t_currentQueue;
+  HandOver previous = std::exchange(t_handOver, HandOver{});
+  t_currentQueue = this;
+  while (operation) {
+    t_handOver.queue = this;
+    t_handOver.running = operation.get();
+    operation->start();
+    // Set when its end started the next one. The queue outlives this loop
+    // while that one is listed.
+    operation = std::exchange(t_handOver.next, nullptr);
+  }
+  t_handOver = std::move(previous);
+  t_currentQueue = previousQueue;
 }
 
 void ZPHOperationQueue::operationFinished(ZPHOperation* operation)
@@ -116,7 +145,10 @@ void ZPHOperationQueue::operationFinished(ZPHOperation* operation)
   m_entries.erase(entry);
   if (!wasWaiting)
     --m_running;
-  startWaitingOperations();
+  // The operation this thread runs for the queue has ended: the next one
+  // runs here once it returns.
+  const bool ownEnd = !wasWaiting && t_handOver.queue == this && t_handOver.running == operation;
+  startWaitingOperations(ownEnd ? &t_handOver.next : nullptr);
   if (m_operations.empty())
     m_emptyCondition.wakeAll();
   locker.unlock();

@@ -17,7 +17,9 @@ class ZPHOperation;
 // at a time, in the order added. Width 1 makes a serial queue; the default
 // (-1) allows a generous fixed number. A suspended queue starts nothing new.
 // A serial queue runs every operation on one thread, which lives as long as
-// the queue (it never ends for being idle).
+// the queue (it never ends for being idle). A thread whose operation ends
+// runs the next waiting one itself, so a busy queue hands work from one
+// operation to the next without waking another thread.
 // Every member may be called from any thread.
 //
 // Use it for a queue private to its owner (the store queue is one, of width
@@ -59,7 +61,11 @@ public:
   static ZPHOperationQueue* currentQueue();
 
 private:
-  void startWaitingOperations();  // m_mutex held
+  // m_mutex held. With `handOver`, the first operation started goes there
+  // for the calling worker thread to run next, instead of to another thread.
+  void startWaitingOperations(std::shared_ptr<ZPHOperation>* handOver = nullptr);
+  // A worker thread's run: `operation`, then each one handed over to it.
+  void runOperations(std::shared_ptr<ZPHOperation> operation);
   void operationFinished(ZPHOperation* operation);
   int effectiveWidth() const;
 

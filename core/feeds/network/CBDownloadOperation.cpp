@@ -277,6 +277,9 @@ bool CBDownloadOperation::runTransfer()
   // of an address that holds them too.
   request.usesPrivateManager =
       !m_username.isEmpty() || !m_password.isEmpty() || !m_urlRequest.url().userInfo().isEmpty();
+  // The answer is only collected here until it ends: a wake for its headers
+  // or for each piece of its body would be a thread hand-over for nothing.
+  request.wakesOnlyToAct = true;
   const std::shared_ptr<ZPHNetworkTransfer> transfer = networkAccessPool()->start(std::move(request));
 
   {

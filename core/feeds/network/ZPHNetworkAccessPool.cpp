@@ -60,6 +60,7 @@ QList<ZPHNetworkTransfer::Event> ZPHNetworkTransfer::takeEvents(int timeoutMs)
   if (m_events.empty() && !m_woken)
     m_eventsChanged.wait(&m_mutex, QDeadlineTimer(timeoutMs));
   m_woken = false;
+  m_quietBytes = 0;
   QList<Event> events;
   events.reserve(qsizetype(m_events.size()));
   for (Event& event : m_events) events.append(std::move(event));
@@ -104,8 +105,17 @@ void ZPHNetworkTransfer::push(Event event)
   QMutexLocker locker(&m_mutex);
   if (m_abandoned.load())
     return;
+  bool wakes = true;
+  if (m_request.wakesOnlyToAct) {
+    if (event.type == Event::Data)
+      m_quietBytes += event.data.size();
+    wakes = event.type == Event::Finished || event.type == Event::Challenge || m_quietBytes >= QuietWakeBytes;
+  }
   m_events.push_back(std::move(event));
-  m_eventsChanged.wakeAll();
+  if (wakes) {
+    m_quietBytes = 0;
+    m_eventsChanged.wakeAll();
+  }
 }
 
 bool ZPHNetworkTransfer::askChallenge(const QUrl& url, QAuthenticator* authenticator)

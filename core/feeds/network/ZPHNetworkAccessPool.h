@@ -72,7 +72,13 @@ public:
     // it: for requests that may answer a challenge with credentials, which a
     // shared manager would keep and offer to later requests of other callers.
     bool usesPrivateManager = false;
+    // For a caller that only collects the answer: takeEvents() is woken for a
+    // challenge, the end and every QuietWakeBytes of body, not for the
+    // response's headers or each piece of the body.
+    bool wakesOnlyToAct = false;
   };
+
+  static constexpr qint64 QuietWakeBytes = 256 * 1024;
 
   ~ZPHNetworkTransfer();
   ZPHNetworkTransfer(const ZPHNetworkTransfer&) = delete;
@@ -110,6 +116,7 @@ private:
   QWaitCondition m_eventsChanged;    // the asking thread waits for events
   QWaitCondition m_challengeAnswer;  // the worker waits for an answer
   std::deque<Event> m_events;
+  qint64 m_quietBytes = 0;  // body queued since the asking thread was last woken
   bool m_woken = false;
   bool m_challengePending = false;
   bool m_challengeAnswered = false;

@@ -9,9 +9,13 @@
 #include "store/entities/CBFeed.h"
 #include "store/graph/ZPHManagedObjectContext.h"
 
+#include <QtCore/QCoreApplication>
 #include <QtCore/QMutex>
 #include <QtCore/QMutexLocker>
 #include <QtCore/QSet>
+#include <QtCore/QTimer>
+
+#include <utility>
 
 namespace {
 
@@ -22,8 +26,11 @@ constexpr qsizetype MaxDisplayNameLength = 60;
 // main-thread store block per refresh (a wake of the store queue and a
 // round trip to the main thread each): the outcome of a refresh whose saver
 // has still to run goes with the saver's own end to the main thread, and
-// the others join a block that waits in the queue, as long as it was queued
-// after what their refresh handed over.
+// the others go in batches, one main-thread store block at a time. An
+// outcome joins the block in the queue while that was queued after what its
+// refresh handed over; else it waits for the next block, queued no sooner
+// than a moment after this one has run (so that a stream of refreshes ending
+// one after another makes a few blocks, not one each).
 class RefreshOutcomes {
 public:
   struct Outcome {
@@ -35,26 +42,20 @@ public:
   {
     if (delegate == nullptr)
       return;
+    std::shared_ptr<Batch> toQueue;
     {
       QMutexLocker locker(&mutex());
-      std::shared_ptr<Batch>& open = openBatch();
-      if (open && open->mark > handOverMark) {
-        open->outcomes.append(outcome);
+      State& current = state();
+      if (current.queued && current.queued->mark > handOverMark) {
+        current.queued->outcomes.append(outcome);
         return;
       }
+      current.waiting.append(outcome);
+      if (current.queued || current.nextScheduled)
+        return;  // goes with the next block
+      toQueue = takeWaiting(current);
     }
-    auto batch = std::make_shared<Batch>();
-    batch->outcomes.append(outcome);
-    {
-      QMutexLocker locker(&mutex());
-      // Taken under the lock, so every batch open later has a greater mark.
-      batch->mark = ZPHRefreshFeedOperation::nextStoreHandOverMark();
-      openBatch() = batch;
-    }
-    // The block closes the batch when it runs, and also when the store queue
-    // drops it (the application quits): its last copy goes then.
-    auto handle = std::make_shared<Handle>(batch);
-    delegate->addMainThreadCoreDataQueueBlock([handle] { apply(close(handle->batch)); });
+    queue(delegate, toQueue);
   }
 
   // Main thread: each feed is looked up again, as it may have been deleted
@@ -90,23 +91,84 @@ private:
     ~Handle() { close(batch); }
     std::shared_ptr<Batch> batch;
   };
+  struct State {
+    std::shared_ptr<Batch> queued;  // the block in the store queue, until it runs
+    QList<Outcome> waiting;         // for the block after it
+    bool nextScheduled = false;     // that block is queued when a timer fires
+  };
 
   static QMutex& mutex()
   {
     static QMutex m;
     return m;
   }
-  static std::shared_ptr<Batch>& openBatch()
+  static State& state()
   {
-    static std::shared_ptr<Batch> batch;
+    static State s;
+    return s;
+  }
+
+  // The waiting outcomes as the batch to queue now (mutex held).
+  static std::shared_ptr<Batch> takeWaiting(State& current)
+  {
+    auto batch = std::make_shared<Batch>();
+    batch->outcomes = std::exchange(current.waiting, {});
+    // Taken under the lock, so every batch queued later has a greater mark.
+    batch->mark = ZPHRefreshFeedOperation::nextStoreHandOverMark();
+    current.queued = batch;
     return batch;
+  }
+
+  static void queue(ZPHCoreApplicationDelegate* delegate, const std::shared_ptr<Batch>& batch)
+  {
+    // The block closes the batch when it runs, and also when the store queue
+    // drops it (the application quits): its last copy goes then.
+    auto handle = std::make_shared<Handle>(batch);
+    delegate->addMainThreadCoreDataQueueBlock([handle] { run(handle->batch); });
+  }
+
+  // Main thread.
+  static void run(const std::shared_ptr<Batch>& batch)
+  {
+    const QList<Outcome> outcomes = close(batch);
+    {
+      QMutexLocker locker(&mutex());
+      State& current = state();
+      // Outcomes that arrive from now on wait a moment for the next block,
+      // and go in it together.
+      if (!current.queued && !current.nextScheduled) {
+        current.nextScheduled = true;
+        QTimer::singleShot(CBOperation::CompletionBatchWindowMs, Qt::PreciseTimer, QCoreApplication::instance(),
+                           &RefreshOutcomes::queueWaiting);
+      }
+    }
+    apply(outcomes);
+  }
+
+  // Main thread: the outcomes that arrived since the last block.
+  static void queueWaiting()
+  {
+    std::shared_ptr<Batch> next;
+    {
+      QMutexLocker locker(&mutex());
+      State& current = state();
+      current.nextScheduled = false;
+      if (!current.queued && !current.waiting.isEmpty())
+        next = takeWaiting(current);
+    }
+    if (!next)
+      return;
+    if (ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate())
+      queue(delegate, next);
+    else
+      close(next);
   }
 
   static QList<Outcome> close(const std::shared_ptr<Batch>& batch)
   {
     QMutexLocker locker(&mutex());
-    if (openBatch() == batch)
-      openBatch().reset();
+    if (state().queued == batch)
+      state().queued.reset();
     if (batch->closed)
       return {};
     batch->closed = true;

@@ -443,6 +443,7 @@ bool ZPHRefreshFeedOperation::processNotAFeedWithError(ZPHError* error)
 bool ZPHRefreshFeedOperation::parseAndProcessFeedArticlesWithError(ZPHError* error)
 {
   bool result = true;
+  m_handedToMainThread = true;  // its information and its articles' end
   m_parser = std::make_unique<CBFeedParserProxy>();
   const QByteArray body = responseBody();
   const QByteArray digest = m_responseBodyHash.isEmpty() ? cb_md5Hash(body) : m_responseBodyHash;
@@ -539,6 +540,7 @@ void ZPHRefreshFeedOperation::asynchronouslyUpdateFeedMetadataCacheWithResponseB
     return;
   const QUrl feedURL = m_feedURL;
   const QVariantMap headerFields = urlResponse().headerFields;
+  m_handedToMainThread = true;
   ZPHMainThread::async(
       [cache, feedURL, headerFields, bodyHash] { storeResponseValues(cache, feedURL, headerFields, bodyHash); });
 }
@@ -628,6 +630,7 @@ std::optional<ZPHRefreshFeedOperation::CredentialsAnswer> ZPHRefreshFeedOperatio
   }
 
   std::weak_ptr<ZPHOperation> weakSelf = shared_from_this();
+  m_handedToMainThread = true;
   ZPHMainThread::async([weakSelf, requestURL, userInfo, token] {
     std::shared_ptr<ZPHOperation> strong = weakSelf.lock();
     // A refresh cancelled meanwhile asks nobody.

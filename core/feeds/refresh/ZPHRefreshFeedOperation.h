@@ -135,6 +135,7 @@ public:
   bool applyOutcomeAfterSavedArticles(std::function<void()> outcome);
 
 protected:
+  bool completionMayJoinOthers() const override { return !m_handedToMainThread.load(); }
   void createRequest() override;
   void download() override;
   ChallengeResponse didReceiveAuthenticationChallenge(const QUrl& challengeURL, QAuthenticator* authenticator,
@@ -200,6 +201,9 @@ private:
   // user's credentials wait for the next challenge.
   bool m_didAskKeychain = false;
   bool m_userAnswerReady = false;
+  // Something of this refresh went to the main thread (stored values, the
+  // feed's information, a question): its completion must not overtake it.
+  std::atomic<bool> m_handedToMainThread{false};
 
   // The challenge waiting for the user's answer (download thread), the
   // answer (set on the main thread) and the observation of it (main thread).

@@ -3,6 +3,7 @@
 
 #include <QtCore/QMutex>
 #include <QtCore/QSemaphore>
+#include <QtCore/QSet>
 #include <QtCore/QThread>
 
 #include <gtest/gtest.h>
@@ -262,4 +263,42 @@ TEST(OperationQueue, AnOperationMadeWhereAFinishedOneWaitedRunsInItsOwnTurn)
   EXPECT_EQ(later->started.available(), 1);
   later.reset();
   EXPECT_TRUE(laterGone.load());
+}
+
+TEST(OperationQueue, ABusyQueueRunsEachNextOperationOnTheThreadThatJustFinishedOne)
+{
+  // However many operations pass through, a queue of width 2 that always has
+  // more waiting keeps to two threads: the end of one operation starts the
+  // next on the same thread rather than waking another.
+  ZPHOperationQueue queue;
+  queue.setMaxConcurrentOperationCount(2);
+  QMutex mutex;
+  QSet<QThread*> threads;
+  std::vector<int> order;
+  std::atomic<int> running{0};
+  std::atomic<int> peak{0};
+  constexpr int Count = 40;
+  for (int i = 0; i < Count; ++i) {
+    queue.addOperation(std::make_shared<ZPHBlockOperation>([&, i] {
+      const int now = ++running;
+      int seen = peak.load();
+      while (now > seen && !peak.compare_exchange_weak(seen, now)) {
+      }
+      EXPECT_EQ(ZPHOperationQueue::currentQueue(), &queue);
+      {
+        QMutexLocker locker(&mutex);
+        threads.insert(QThread::currentThread());
+        order.push_back(i);
+      }
+      QThread::usleep(300);
+      --running;
+    }));
+  }
+  queue.waitUntilAllOperationsAreFinished();
+  EXPECT_EQ(queue.operationCount(), 0);
+  EXPECT_EQ(order.size(), size_t(Count));
+  EXPECT_LE(peak.load(), 2);
+  EXPECT_LE(threads.size(), 2);
+  // Outside an operation the thread belongs to no queue.
+  EXPECT_EQ(ZPHOperationQueue::currentQueue(), nullptr);
 }

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -185,4 +186,67 @@ TEST_F(NetworkAccessPoolTest, AStoppedPoolFailsDownloadsAtOnce)
   EXPECT_EQ(operation->didFailErrorCode(), ZPHURLErrorCancelled);
   EXPECT_EQ(operation->downloadStatus(), CBDownloadOperation::Finished);
   EXPECT_TRUE(server.requests().isEmpty());
+}
+
+TEST_F(NetworkAccessPoolTest, AQuietTransferWakesItsCallerOnlyToAct)
+{
+  // The headers go out 300 ms before the body. A caller that only collects
+  // the answer is not woken for them (nor for a small body): its first wait
+  // ends with the whole exchange. A large body still wakes it on the way.
+  struct Case {
+    const char* name;
+    bool quiet;
+    qsizetype bodyBytes;
+    qsizetype trickleBytes;
+    bool firstWaitHasData;
+    bool firstWaitHasEnd;
+  };
+  const Case cases[] = {
+      {"woken for the headers", false, 64, 0, false, false},
+      {"quiet, small body", true, 64, 0, true, true},
+      {"quiet, large body", true, 3 * ZPHNetworkTransfer::QuietWakeBytes, ZPHNetworkTransfer::QuietWakeBytes + 1024,
+       true, false},
+  };
+  ZPHNetworkAccessPool pool(1);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const QByteArray body(c.bodyBytes, 'x');
+    server.route("/answer", [&](const ZPHTestHTTPRequest&) {
+      ZPHTestHTTPResponse response = textResponse(body, 200, 300);
+      if (c.trickleBytes > 0) {
+        response.trickleBytes = c.trickleBytes;
+        response.trickleIntervalMs = 300;
+      }
+      return response;
+    });
+    ZPHNetworkTransfer::Request request;
+    request.request = QNetworkRequest(server.url("/answer"));
+    request.wakesOnlyToAct = c.quiet;
+    const std::shared_ptr<ZPHNetworkTransfer> transfer = pool.start(request);
+
+    QList<ZPHNetworkTransfer::Event> first;
+    while (first.isEmpty()) first = transfer->takeEvents(20000);
+    const auto has = [](const QList<ZPHNetworkTransfer::Event>& events, ZPHNetworkTransfer::Event::Type type) {
+      return std::any_of(events.cbegin(), events.cend(), [type](const auto& event) { return event.type == type; });
+    };
+    EXPECT_EQ(first.front().type, ZPHNetworkTransfer::Event::Response);
+    EXPECT_EQ(has(first, ZPHNetworkTransfer::Event::Data), c.firstWaitHasData);
+    EXPECT_EQ(has(first, ZPHNetworkTransfer::Event::Finished), c.firstWaitHasEnd);
+
+    // Nothing is lost either way: the whole body, then the end.
+    QList<ZPHNetworkTransfer::Event> all = first;
+    while (!has(all, ZPHNetworkTransfer::Event::Finished)) {
+      const QList<ZPHNetworkTransfer::Event> more = transfer->takeEvents(20000);
+      ASSERT_FALSE(more.isEmpty());
+      all += more;
+    }
+    QByteArray received;
+    for (const ZPHNetworkTransfer::Event& event : all) {
+      if (event.type == ZPHNetworkTransfer::Event::Data)
+        received += event.data;
+    }
+    EXPECT_EQ(received, body);
+    EXPECT_EQ(all.back().type, ZPHNetworkTransfer::Event::Finished);
+    EXPECT_EQ(all.back().error, QNetworkReply::NoError);
+  }
 }

@@ -26,6 +26,7 @@
 
 #include <atomic>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -635,3 +636,64 @@ TEST_F(RefreshFeedOperationTest, DeletingTheFeedCancelsItsRefresh)
 }
 
 }  // namespace
+
+TEST_F(RefreshFeedOperationTest, TheCompletionNoticeNeverOvertakesTheValuesTheRefreshStored)
+{
+  // Refreshes that end with nothing else for the main thread (here many 304s
+  // of other addresses) send their completion notices together; one that
+  // hands values to the main thread to store has its notice arrive after
+  // them: by then the values are stored or their save is queued.
+  struct Case {
+    const char* name;
+    QByteArray secondBody;  // the first answer is an article under "v1"
+  };
+  const QByteArray body = rss({{"a", "Alpha", "http://example.com/a", Mon}});
+  const Case cases[] = {
+      {"the same body under a new validator", body},
+      {"a feed without articles", rss({})},
+  };
+  for (int i = 0; i < 12; ++i)
+    server.route(QStringLiteral("/unchanged-%1.xml").arg(i), [](const ZPHTestHTTPRequest&) {
+      ZPHTestHTTPResponse response;
+      response.status = 304;
+      return response;
+    });
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    serve(200, body, {{"ETag", "\"v1\""}});
+    ASSERT_TRUE(refresh().isNull());
+    serve(200, c.secondBody, {{"ETag", "\"v2\""}});
+
+    auto operation = std::make_shared<ZPHRefreshFeedOperation>(feedURL);
+    operation->setFeedMetadataCache(cache);
+    QString etagAtNotice;
+    bool savingAtNotice = false;
+    int notices = 0;
+    ZPHObserverToken observer = ZPHNotificationCenter::defaultCenter().addObserver(
+        CBOperationDidCompleteNotification, {}, [&](const ZPHNotification& notification) {
+          if (notification.object.value<std::shared_ptr<CBOperation>>() != operation)
+            return;
+          ++notices;
+          savingAtNotice = cache->hasOperations();
+          const std::optional<CBHTTPConditionalGetInfo> info = cache->conditionalGetInfoForFeedURL(feedURL);
+          etagAtNotice = info ? info->httpResponseEtag() : QString();
+        });
+    std::vector<std::shared_ptr<ZPHRefreshFeedOperation>> others;
+    for (int i = 0; i < 12; ++i) {
+      others.push_back(
+          std::make_shared<ZPHRefreshFeedOperation>(server.url(QStringLiteral("/unchanged-%1.xml").arg(i))));
+      others.back()->setFeedMetadataCache(cache);
+      queue.addOperation(others.back());
+      if (i == 5)
+        queue.addOperation(operation);
+    }
+    ASSERT_TRUE(ZPHTestWaitUntil([&] { return notices > 0; }, 30000));
+    EXPECT_TRUE(savingAtNotice || etagAtNotice == QStringLiteral("\"v2\"")) << etagAtNotice.toStdString();
+    queue.waitUntilAllOperationsAreFinished();
+    ASSERT_TRUE(ZPHTestWaitUntil([&] { return !cache->hasOperations(); }));
+    ASSERT_TRUE(cache->conditionalGetInfoForFeedURL(feedURL).has_value());
+    EXPECT_EQ(cache->conditionalGetInfoForFeedURL(feedURL)->httpResponseEtag(), QStringLiteral("\"v2\""));
+    for (const auto& other : others) EXPECT_TRUE(other->refreshError().isNull());
+    EXPECT_EQ(notices, 1);
+  }
+}
