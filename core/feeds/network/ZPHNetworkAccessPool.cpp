@@ -57,9 +57,15 @@ ZPHNetworkTransfer::~ZPHNetworkTransfer() = default;
 QList<ZPHNetworkTransfer::Event> ZPHNetworkTransfer::takeEvents(int timeoutMs)
 {
   QMutexLocker locker(&m_mutex);
-  if (m_events.empty() && !m_woken)
-    m_eventsChanged.wait(&m_mutex, QDeadlineTimer(timeoutMs));
+  // A quiet transfer's caller waits for something to act on, not for the
+  // events queued without waking it (headers, pieces of a small body).
+  const QDeadlineTimer deadline(timeoutMs);
+  while (!m_woken && (m_events.empty() || (m_request.wakesOnlyToAct && !m_actionQueued))) {
+    if (!m_eventsChanged.wait(&m_mutex, deadline))
+      break;
+  }
   m_woken = false;
+  m_actionQueued = false;
   m_quietBytes = 0;
   QList<Event> events;
   events.reserve(qsizetype(m_events.size()));
@@ -93,6 +99,7 @@ void ZPHNetworkTransfer::abandon()
     m_challengePending = false;
     m_challengeAnswered = false;
     m_challengeAnswer.wakeAll();
+    m_woken = true;  // a wait under way ends
     m_eventsChanged.wakeAll();
     abort = m_abortOnWorker;
   }
@@ -114,6 +121,7 @@ void ZPHNetworkTransfer::push(Event event)
   m_events.push_back(std::move(event));
   if (wakes) {
     m_quietBytes = 0;
+    m_actionQueued = true;
     m_eventsChanged.wakeAll();
   }
 }
@@ -128,6 +136,7 @@ bool ZPHNetworkTransfer::askChallenge(const QUrl& url, QAuthenticator* authentic
   event.url = url;
   event.authenticator = authenticator;
   m_events.push_back(std::move(event));
+  m_actionQueued = true;
   m_challengePending = true;
   m_challengeAnswered = false;
   m_eventsChanged.wakeAll();

@@ -84,8 +84,9 @@ public:
   ZPHNetworkTransfer(const ZPHNetworkTransfer&) = delete;
   ZPHNetworkTransfer& operator=(const ZPHNetworkTransfer&) = delete;
 
-  // Waits at most `timeoutMs` for events and takes every queued one; returns
-  // early, possibly with none, after wake().
+  // Waits at most `timeoutMs` for events (for a quiet transfer: for one to
+  // act on) and takes every queued one; returns early, possibly with none,
+  // after wake() or abandon().
   QList<Event> takeEvents(int timeoutMs);
   // The answer to the pending challenge; `answered` true after the
   // authenticator was filled with credentials.
@@ -118,6 +119,7 @@ private:
   std::deque<Event> m_events;
   qint64 m_quietBytes = 0;  // body queued since the asking thread was last woken
   bool m_woken = false;
+  bool m_actionQueued = false;  // an event that wakes the asking thread is queued
   bool m_challengePending = false;
   bool m_challengeAnswered = false;
   std::atomic<bool> m_abandoned{false};
