@@ -503,6 +503,12 @@ void ZPHMacWebView::attachToPage()
   });
   connect(current, &QWebEnginePage::loadFinished, this, [this](bool ok) {
     m_loading = false;
+    // A first page that finishes after the frames of the newly shown view
+    // settled (a slow or busy machine) is drawn anew the same way.
+    if (std::exchange(m_repaintAtFirstLoad, false) && m_renderWidget && m_renderWidget->isVisible()) {
+      m_repaintAfterFrames = true;
+      m_frameSettleTimer->start();
+    }
     // A new page has no find of its own yet. (A navigation that was refused
     // ends without success and leaves the page, and its find, as they were.)
     if (ok)
@@ -565,6 +571,7 @@ bool ZPHMacWebView::eventFilter(QObject* watched, QEvent* event)
     return QWebEngineView::eventFilter(watched, event);
   if (event->type() == QEvent::Show && watched == m_renderWidget) {
     m_repaintAfterFrames = true;
+    m_repaintAtFirstLoad = true;
     m_frameSettleTimer->start();
   }
   switch (event->type()) {

@@ -233,6 +233,7 @@ private:
   QPointer<QWidget> m_renderWidget;
   QTimer* m_frameSettleTimer = nullptr;
   bool m_repaintAfterFrames = false;
+  bool m_repaintAtFirstLoad = false;  // the next load to finish is drawn anew
   QPointer<QWebEnginePage> m_attachedPage;
   QString m_initialRequestedURL;
   QString m_lastRequestedURL;
