@@ -223,6 +223,48 @@ TEST_F(FeedMetadataCacheTest, LaterWriteWinsAndDeleteRemovesBothRowsFromAnyThrea
   EXPECT_TRUE(cache->conditionalGetInfoForFeedURL(other).has_value());
 }
 
+TEST_F(FeedMetadataCacheTest, ResponseValuesAreOneSaveOfBothRows)
+{
+  // A downloaded body's digest and conditional-GET values go in one queued
+  // save, and replace whatever the feed had, in memory and in the file.
+  auto cache = makeCache();
+  ASSERT_TRUE(cache);
+  struct Case {
+    const char* url;
+    std::optional<Info> info;
+    QByteArray hash;
+    QString etag;
+    QString lastModified;
+  } cases[] = {
+      {"https://example.com/both.xml", Info{QStringLiteral("\"v2\""), QStringLiteral("Wed, 11 Mar 2026 09:00:00 GMT")},
+       md5("body v2"), QStringLiteral("\"v2\""), QStringLiteral("Wed, 11 Mar 2026 09:00:00 GMT")},
+      {"https://example.com/neither.xml", std::nullopt, QByteArray(), QStringLiteral(""), QStringLiteral("")},
+  };
+  for (const Case& c : cases) {
+    const QUrl url(QString::fromUtf8(c.url));
+    cache->storeContentHash(md5("old body"), url);
+    cache->storeConditionalGetInfo(Info{QStringLiteral("old"), QStringLiteral("old-date")}, url);
+    cache->setResponseValues(c.hash, c.info, url);
+  }
+  EXPECT_EQ(cache->feedMetaDataCacheOperationsController()->numberOfOperations(), int(std::size(cases)));
+  ASSERT_TRUE(waitForOwnOperations(cache));
+
+  cache.reset();
+  auto reopened = makeCache();
+  ASSERT_TRUE(reopened);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.url);
+    const QUrl url(QString::fromUtf8(c.url));
+    const std::optional<Info> info = reopened->conditionalGetInfoForFeedURL(url);
+    ASSERT_TRUE(info.has_value());
+    EXPECT_EQ(info->httpResponseEtag(), c.etag);
+    EXPECT_EQ(info->httpResponseLastModified(), c.lastModified);
+    const QByteArray hash = reopened->contentHashForFeedURL(url);
+    EXPECT_FALSE(hash.isNull());
+    EXPECT_EQ(hash, c.hash.isNull() ? QByteArray() : c.hash);
+  }
+}
+
 TEST_F(FeedMetadataCacheTest, WholeDatabaseIsWipedAtMostOnceADay)
 {
   const QUrl feed(QStringLiteral("https://example.com/feed.xml"));
