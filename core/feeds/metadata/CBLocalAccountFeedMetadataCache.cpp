@@ -219,39 +219,37 @@ void CBLocalAccountFeedMetadataCache::addOperationToOwnController(const std::sha
 void CBLocalAccountFeedMetadataCache::storeConditionalGetInfo(const std::optional<CBHTTPConditionalGetInfo>& info,
                                                               const QUrl& feedURL)
 {
-  Q_ASSERT_X(!feedURL.isEmpty(), Q_FUNC_INFO, "feedURL != nil");
-  const QString url = urlString(feedURL);
-  if (url.isEmpty())
-    return;
-  StatementLock locker(&m_lock);
-  writeConditionalGetInfo(info, url);
+  writeUnderLock(feedURL, [&](const QString& url) { writeConditionalGetInfo(info, url); });
 }
 
 void CBLocalAccountFeedMetadataCache::storeContentHash(const QByteArray& hash, const QUrl& feedURL)
 {
-  Q_ASSERT_X(!feedURL.isEmpty(), Q_FUNC_INFO, "feedURL != nil");
-  const QString url = urlString(feedURL);
-  if (url.isEmpty())
-    return;
-  StatementLock locker(&m_lock);
-  writeContentHash(hash, url);
+  writeUnderLock(feedURL, [&](const QString& url) { writeContentHash(hash, url); });
 }
 
 void CBLocalAccountFeedMetadataCache::storeResponseValues(const QByteArray& hash,
                                                           const std::optional<CBHTTPConditionalGetInfo>& info,
                                                           const QUrl& feedURL)
 {
+  // One journal write for both rows rather than one each; the lock is held
+  // throughout, so no other statement waits on the open transaction.
+  writeUnderLock(feedURL, [&](const QString& url) {
+    beginTransaction();
+    writeContentHash(hash, url);
+    writeConditionalGetInfo(info, url);
+    endTransaction();
+  });
+}
+
+void CBLocalAccountFeedMetadataCache::writeUnderLock(const QUrl& feedURL,
+                                                     const std::function<void(const QString& url)>& write)
+{
   Q_ASSERT_X(!feedURL.isEmpty(), Q_FUNC_INFO, "feedURL != nil");
   const QString url = urlString(feedURL);
   if (url.isEmpty())
     return;
-  // One journal write for both rows rather than one each; the lock is held
-  // throughout, so no other statement waits on the open transaction.
   StatementLock locker(&m_lock);
-  beginTransaction();
-  writeContentHash(hash, url);
-  writeConditionalGetInfo(info, url);
-  endTransaction();
+  write(url);
 }
 
 void CBLocalAccountFeedMetadataCache::writeConditionalGetInfo(const std::optional<CBHTTPConditionalGetInfo>& info,

@@ -107,6 +107,9 @@ private:
   // every write (m_lock held): a refresh asks for them once a feed, and the
   // file's per-statement locking would be paid each time.
   void loadStoredValues();
+  // Runs `write` with the URL's text under the lock; nothing for an empty
+  // URL.
+  void writeUnderLock(const QUrl& feedURL, const std::function<void(const QString& url)>& write);
   // One row's write and the kept copy (m_lock held).
   void writeConditionalGetInfo(const std::optional<CBHTTPConditionalGetInfo>& info, const QString& url);
   void writeContentHash(const QByteArray& hash, const QString& url);
