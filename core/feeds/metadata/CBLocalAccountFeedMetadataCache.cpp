@@ -3,6 +3,7 @@
 #include "feeds/metadata/CBDeleteFeedInfoOperation.h"
 #include "feeds/metadata/CBSaveConditionalGetInfoOperation.h"
 #include "feeds/metadata/CBSaveFeedContentHashOperation.h"
+#include "feeds/metadata/CBSaveFeedResponseValuesOperation.h"
 #include "foundation/CBFiles.h"
 #include "foundation/CBLocks.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
@@ -193,6 +194,15 @@ void CBLocalAccountFeedMetadataCache::setContentHash(const QByteArray& hash, con
   addOperationToOwnController(std::make_shared<CBSaveFeedContentHashOperation>(shared_from_this(), hash, feedURL));
 }
 
+void CBLocalAccountFeedMetadataCache::setResponseValues(const QByteArray& hash,
+                                                        const std::optional<CBHTTPConditionalGetInfo>& info,
+                                                        const QUrl& feedURL)
+{
+  Q_ASSERT_X(!feedURL.isEmpty(), Q_FUNC_INFO, "feedURL != nil");
+  addOperationToOwnController(
+      std::make_shared<CBSaveFeedResponseValuesOperation>(shared_from_this(), hash, info, feedURL));
+}
+
 void CBLocalAccountFeedMetadataCache::addOperationToOwnController(const std::shared_ptr<CBOperation>& operation)
 {
   if (ZPHMainThread::isMainThread()) {
@@ -209,26 +219,52 @@ void CBLocalAccountFeedMetadataCache::addOperationToOwnController(const std::sha
 void CBLocalAccountFeedMetadataCache::storeConditionalGetInfo(const std::optional<CBHTTPConditionalGetInfo>& info,
                                                               const QUrl& feedURL)
 {
-  Q_ASSERT_X(!feedURL.isEmpty(), Q_FUNC_INFO, "feedURL != nil");
-  const QString url = urlString(feedURL);
-  if (url.isEmpty())
-    return;
-  // Missing values are stored as "" (never NULL).
-  const QString etag = info && !info->httpResponseEtag().isNull() ? info->httpResponseEtag() : QStringLiteral("");
-  const QString lastModified =
-      info && !info->httpResponseLastModified().isNull() ? info->httpResponseLastModified() : QStringLiteral("");
-  StatementLock locker(&m_lock);
-  if (executeUpdate(insertConditionalGetInfo, {url, etag, lastModified}) && m_storedValuesLoaded)
-    m_conditionalGetInfoByURL.insert(url, {etag, lastModified});
+  writeUnderLock(feedURL, [&](const QString& url) { writeConditionalGetInfo(info, url); });
 }
 
 void CBLocalAccountFeedMetadataCache::storeContentHash(const QByteArray& hash, const QUrl& feedURL)
+{
+  writeUnderLock(feedURL, [&](const QString& url) { writeContentHash(hash, url); });
+}
+
+void CBLocalAccountFeedMetadataCache::storeResponseValues(const QByteArray& hash,
+                                                          const std::optional<CBHTTPConditionalGetInfo>& info,
+                                                          const QUrl& feedURL)
+{
+  // One journal write for both rows rather than one each; the lock is held
+  // throughout, so no other statement waits on the open transaction.
+  writeUnderLock(feedURL, [&](const QString& url) {
+    beginTransaction();
+    writeContentHash(hash, url);
+    writeConditionalGetInfo(info, url);
+    endTransaction();
+  });
+}
+
+void CBLocalAccountFeedMetadataCache::writeUnderLock(const QUrl& feedURL,
+                                                     const std::function<void(const QString& url)>& write)
 {
   Q_ASSERT_X(!feedURL.isEmpty(), Q_FUNC_INFO, "feedURL != nil");
   const QString url = urlString(feedURL);
   if (url.isEmpty())
     return;
   StatementLock locker(&m_lock);
+  write(url);
+}
+
+void CBLocalAccountFeedMetadataCache::writeConditionalGetInfo(const std::optional<CBHTTPConditionalGetInfo>& info,
+                                                              const QString& url)
+{
+  // Missing values are stored as "" (never NULL).
+  const QString etag = info && !info->httpResponseEtag().isNull() ? info->httpResponseEtag() : QStringLiteral("");
+  const QString lastModified =
+      info && !info->httpResponseLastModified().isNull() ? info->httpResponseLastModified() : QStringLiteral("");
+  if (executeUpdate(insertConditionalGetInfo, {url, etag, lastModified}) && m_storedValuesLoaded)
+    m_conditionalGetInfoByURL.insert(url, {etag, lastModified});
+}
+
+void CBLocalAccountFeedMetadataCache::writeContentHash(const QByteArray& hash, const QString& url)
+{
   const QByteArray stored = hash.isNull() ? QByteArray("", 0) : hash;
   if (executeUpdate(insertContentHash, {url, stored}) && m_storedValuesLoaded)
     m_contentHashByURL.insert(url, stored);

@@ -68,11 +68,17 @@ public:
   // controller is reached on the main thread).
   void setConditionalGetInfo(const std::optional<CBHTTPConditionalGetInfo>& info, const QUrl& feedURL);
   void setContentHash(const QByteArray& hash, const QUrl& feedURL);
+  // Both of a downloaded body, as one save: the digest, then the values.
+  void setResponseValues(const QByteArray& hash, const std::optional<CBHTTPConditionalGetInfo>& info,
+                         const QUrl& feedURL);
 
   // The writes themselves, under the lock (nothing for an empty URL). No
   // info writes "" for both values; a null hash writes empty data.
   void storeConditionalGetInfo(const std::optional<CBHTTPConditionalGetInfo>& info, const QUrl& feedURL);
   void storeContentHash(const QByteArray& hash, const QUrl& feedURL);
+  // storeContentHash() then storeConditionalGetInfo(), in one transaction.
+  void storeResponseValues(const QByteArray& hash, const std::optional<CBHTTPConditionalGetInfo>& info,
+                           const QUrl& feedURL);
 
   // Queues the removal of both rows on the shared operation controller, on
   // the main thread, from any thread.
@@ -101,6 +107,12 @@ private:
   // every write (m_lock held): a refresh asks for them once a feed, and the
   // file's per-statement locking would be paid each time.
   void loadStoredValues();
+  // Runs `write` with the URL's text under the lock; nothing for an empty
+  // URL.
+  void writeUnderLock(const QUrl& feedURL, const std::function<void(const QString& url)>& write);
+  // One row's write and the kept copy (m_lock held).
+  void writeConditionalGetInfo(const std::optional<CBHTTPConditionalGetInfo>& info, const QString& url);
+  void writeContentHash(const QByteArray& hash, const QString& url);
 
   pthread_mutex_t m_lock;
   bool m_lockMade = false;

@@ -53,8 +53,8 @@ bool isSameOrigin(const QUrl& a, const QUrl& b)
 void storeResponseValues(const std::shared_ptr<CBLocalAccountFeedMetadataCache>& cache, const QUrl& feedURL,
                          const QVariantMap& headerFields, const QByteArray& bodyHash)
 {
-  cache->setContentHash(bodyHash, feedURL);
-  cache->setConditionalGetInfo(CBHTTPConditionalGetInfo::conditionalGetInfoWithURLResponse(headerFields), feedURL);
+  cache->setResponseValues(bodyHash, CBHTTPConditionalGetInfo::conditionalGetInfoWithURLResponse(headerFields),
+                           feedURL);
 }
 
 // A URL from one element of the "urls" payload (URL or string).

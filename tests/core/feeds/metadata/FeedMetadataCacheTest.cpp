@@ -67,6 +67,31 @@ private:
 
 QByteArray md5(const QByteArray& body) { return QCryptographicHash::hash(body, QCryptographicHash::Md5); }
 
+// A feed's values as stored, and as they must read back.
+struct StoredValuesCase {
+  const char* url;
+  std::optional<Info> info;
+  QByteArray hash;
+  QString etag;
+  QString lastModified;
+};
+
+// Missing values read back as empty (not null) strings, a missing digest as
+// empty (not null) data.
+void expectStoredValues(CBLocalAccountFeedMetadataCache& cache, const StoredValuesCase& c)
+{
+  SCOPED_TRACE(c.url);
+  const QUrl url(QString::fromUtf8(c.url));
+  const std::optional<Info> info = cache.conditionalGetInfoForFeedURL(url);
+  ASSERT_TRUE(info.has_value());
+  EXPECT_EQ(info->httpResponseEtag(), c.etag);
+  EXPECT_FALSE(info->httpResponseEtag().isNull());
+  EXPECT_EQ(info->httpResponseLastModified(), c.lastModified);
+  const QByteArray hash = cache.contentHashForFeedURL(url);
+  EXPECT_FALSE(hash.isNull());
+  EXPECT_EQ(hash, c.hash.isNull() ? QByteArray() : c.hash);
+}
+
 class FeedMetadataCacheTest : public ::testing::Test {
 protected:
   void SetUp() override
@@ -124,13 +149,7 @@ TEST_F(FeedMetadataCacheTest, StoredValuesComeBackThroughQueuedSaves)
 
   // Missing values are written as "" and read back as empty (not null)
   // strings; a missing digest as empty (not null) data.
-  struct Case {
-    const char* url;
-    std::optional<Info> info;
-    QByteArray hash;
-    QString etag;
-    QString lastModified;
-  } cases[] = {
+  const StoredValuesCase cases[] = {
       {"https://example.com/full.xml", Info{QStringLiteral("\"abc\""), QStringLiteral("Tue, 10 Mar 2026 10:00:00 GMT")},
        md5("body one"), QStringLiteral("\"abc\""), QStringLiteral("Tue, 10 Mar 2026 10:00:00 GMT")},
       {"https://example.com/no-etag.xml", Info{QString(), QStringLiteral("Mon, 09 Mar 2026 08:00:00 GMT")},
@@ -138,25 +157,14 @@ TEST_F(FeedMetadataCacheTest, StoredValuesComeBackThroughQueuedSaves)
       {"http://example.com/nothing.xml?a=1&b=%C3%A9", std::nullopt, QByteArray(), QStringLiteral(""),
        QStringLiteral("")},
   };
-  for (const Case& c : cases) {
+  for (const StoredValuesCase& c : cases) {
     cache->setConditionalGetInfo(c.info, QUrl(QString::fromUtf8(c.url)));
     cache->setContentHash(c.hash, QUrl(QString::fromUtf8(c.url)));
   }
   EXPECT_TRUE(cache->hasOperations());
   ASSERT_TRUE(waitForOwnOperations(cache));
 
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.url);
-    const QUrl url(QString::fromUtf8(c.url));
-    const std::optional<Info> info = cache->conditionalGetInfoForFeedURL(url);
-    ASSERT_TRUE(info.has_value());
-    EXPECT_EQ(info->httpResponseEtag(), c.etag);
-    EXPECT_FALSE(info->httpResponseEtag().isNull());
-    EXPECT_EQ(info->httpResponseLastModified(), c.lastModified);
-    const QByteArray hash = cache->contentHashForFeedURL(url);
-    EXPECT_FALSE(hash.isNull());
-    EXPECT_EQ(hash, c.hash.isNull() ? QByteArray() : c.hash);
-  }
+  for (const StoredValuesCase& c : cases) expectStoredValues(*cache, c);
 
   // The rows are in the file: a new database over it finds them.
   cache.reset();
@@ -221,6 +229,32 @@ TEST_F(FeedMetadataCacheTest, LaterWriteWinsAndDeleteRemovesBothRowsFromAnyThrea
   EXPECT_TRUE(cache->contentHashForFeedURL(feed).isNull());
   EXPECT_EQ(cache->contentHashForFeedURL(other), md5("other"));
   EXPECT_TRUE(cache->conditionalGetInfoForFeedURL(other).has_value());
+}
+
+TEST_F(FeedMetadataCacheTest, ResponseValuesAreOneSaveOfBothRows)
+{
+  // A downloaded body's digest and conditional-GET values go in one queued
+  // save, and replace whatever the feed had, in memory and in the file.
+  auto cache = makeCache();
+  ASSERT_TRUE(cache);
+  const StoredValuesCase cases[] = {
+      {"https://example.com/both.xml", Info{QStringLiteral("\"v2\""), QStringLiteral("Wed, 11 Mar 2026 09:00:00 GMT")},
+       md5("body v2"), QStringLiteral("\"v2\""), QStringLiteral("Wed, 11 Mar 2026 09:00:00 GMT")},
+      {"https://example.com/neither.xml", std::nullopt, QByteArray(), QStringLiteral(""), QStringLiteral("")},
+  };
+  for (const StoredValuesCase& c : cases) {
+    const QUrl url(QString::fromUtf8(c.url));
+    cache->storeContentHash(md5("old body"), url);
+    cache->storeConditionalGetInfo(Info{QStringLiteral("old"), QStringLiteral("old-date")}, url);
+    cache->setResponseValues(c.hash, c.info, url);
+  }
+  EXPECT_EQ(cache->feedMetaDataCacheOperationsController()->numberOfOperations(), int(std::size(cases)));
+  ASSERT_TRUE(waitForOwnOperations(cache));
+
+  cache.reset();
+  auto reopened = makeCache();
+  ASSERT_TRUE(reopened);
+  for (const StoredValuesCase& c : cases) expectStoredValues(*reopened, c);
 }
 
 TEST_F(FeedMetadataCacheTest, WholeDatabaseIsWipedAtMostOnceADay)
