@@ -5,6 +5,7 @@
 #include "feeds/parsers/CBParsedEnclosure.h"
 #include "feeds/parsers/CBParsedNewsItem.h"
 #include "feeds/refresh/ZPHCoreDataArticleSaverOperation.h"
+#include "platform/ZPHOperation.h"
 #include "store/entities/ArticleMetadata.h"
 #include "store/entities/CBDataArticle.h"
 #include "store/entities/CBDataArticleContent.h"
@@ -14,8 +15,10 @@
 #include "store/graph/ZPHManagedObjectModel.h"
 #include "store/graph/ZPHPersistentStore.h"
 
+#include "ZPHBenchApplicationDelegate.h"
 #include "ZPHBenchSupport.h"
 
+#include <QtCore/QCoreApplication>
 #include <QtCore/QDateTime>
 #include <QtCore/QElapsedTimer>
 #include <QtCore/QRandomGenerator>
@@ -23,8 +26,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include <time.h>
 
@@ -273,6 +278,67 @@ static void BM_SaveParsedFeeds(benchmark::State& state)
   state.SetItemsProcessed(state.iterations() * feeds * ArticlesPerSave);
 }
 BENCHMARK(BM_SaveParsedFeeds)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+// The same 10,000 articles as 200 parsed feeds saved as a refresh saves
+// them: the savers queued on the store queue back to back, so that they run
+// in batches; argument 0 saves into an empty store, 1 over the stored
+// articles. queue_cpu_ms is the store queue thread's CPU time.
+static void BM_SaveParsedFeedsInBatches(benchmark::State& state)
+{
+  const int feeds = parsedFeedsToRun();
+  for (auto _ : state) {
+    state.PauseTiming();
+    QTemporaryDir folder;
+    ZPHBenchApplicationDelegate delegate(folder.path());
+    ZPHError error;
+    if (!delegate.data.setupCoreDataStackWithClass({}, false, &error)) {
+      state.SkipWithError(qPrintable(error.toString()));
+      return;
+    }
+    ZPHManagedObjectContext* main = delegate.mainThreadManagedObjectContext();
+    for (int feed = 0; feed < feeds; ++feed) {
+      CBFeed* object = CBFeed::insertFeedWithURL(QUrl(zphBenchFeedURL(feed)), main);
+      object->setGuid(QStringLiteral("feed-%1").arg(feed));
+    }
+    main->save();
+    std::atomic<qint64> queueNanoseconds{0};
+    const auto saveAll = [&] {
+      // Held until every saver waits behind the hold, as savers queue up
+      // during a refresh.
+      std::atomic<bool> released{false};
+      delegate.addCoreDataQueueOperation(std::make_shared<ZPHBlockOperation>([&] {
+        while (!released.load()) std::this_thread::sleep_for(std::chrono::microseconds(100));
+        queueNanoseconds -= threadCPUNanoseconds();
+      }));
+      std::vector<std::shared_ptr<ZPHCoreDataArticleSaverOperation>> savers;
+      for (int feed = 0; feed < feeds; ++feed) {
+        savers.push_back(
+            std::make_shared<ZPHCoreDataArticleSaverOperation>(parsedFeed(feed), QUrl(zphBenchFeedURL(feed))));
+        delegate.addCoreDataQueueOperation(savers.back());
+      }
+      std::atomic<bool> done{false};
+      delegate.addCoreDataQueueOperation(std::make_shared<ZPHBlockOperation>([&] {
+        queueNanoseconds += threadCPUNanoseconds();
+        done = true;
+      }));
+      released = true;
+      // The main thread merges the saves meanwhile.
+      while (!done.load()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+      while (delegate.data.coreDataQueueHasOperations()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    };
+    if (state.range(0) != 0)
+      saveAll();
+    queueNanoseconds = 0;
+    state.ResumeTiming();
+    saveAll();
+    state.PauseTiming();
+    state.counters["queue_cpu_ms"] = double(queueNanoseconds.load()) / 1e6;
+    QCoreApplication::processEvents();
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * feeds * ArticlesPerSave);
+}
+BENCHMARK(BM_SaveParsedFeedsInBatches)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
 // Unread articles per feed for 1,000 feeds, one grouped query.
 static void BM_UnreadCountsPerFeed(benchmark::State& state)
