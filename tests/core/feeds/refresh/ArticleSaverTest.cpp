@@ -2,6 +2,7 @@
 #include "feeds/parsers/CBParsedEnclosure.h"
 #include "feeds/parsers/CBParsedNewsItem.h"
 #include "feeds/refresh/ZPHCoreDataArticleSaverOperation.h"
+#include "foundation/CBEntityConversion.h"
 #include "foundation/CBMimeTypes.h"
 #include "platform/ZPHNotificationCenter.h"
 #include "platform/ZPHOperation.h"
@@ -14,6 +15,7 @@
 #include "support/ZPHTestApplicationDelegate.h"
 #include "support/ZPHTestSupport.h"
 
+#include <QtCore/QSet>
 #include <QtCore/QThread>
 #include <QtCore/QTimeZone>
 
@@ -21,6 +23,7 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -484,6 +487,86 @@ TEST_F(ArticleSaverTest, SaversSavedTogetherClaimAnOrphanedStateOnce)
   EXPECT_EQ(articles()[0]->metadata()->objectID(), orphan->objectID());
   EXPECT_TRUE(articles()[0]->read());
   EXPECT_FALSE(elsewhere[0]->read());
+}
+
+// Savers saved together find the states kept for their links as each would
+// alone: a state held by another feed's article is not taken, one left by a
+// gone article is, a state the batch made for a link is seen by the savers
+// after it, and a link that comes out otherwise once scrubbed still finds
+// its own.
+TEST_F(ArticleSaverTest, SaversSavedTogetherFindTheStatesOfTheirLinksAsAlone)
+{
+  const QString otherURL = QStringLiteral("https://example.org/other.xml");
+  CBFeed::insertFeedWithURL(QUrl(otherURL), main)->setGuid(QStringLiteral("other-guid"));
+  ASSERT_TRUE(main->save());
+  save(items({{"s", "S", "https://example.com/s", day(1)}}));
+  ASSERT_NE(articleTitled(QStringLiteral("S")), nullptr);
+  setState(articleTitled(QStringLiteral("S")), true, true);
+  const ZPHManagedObjectID storyState = articleTitled(QStringLiteral("S"))->metadata()->objectID();
+  // Kept states of gone articles: one for a plain link, one for a link with
+  // a lone surrogate as the store keeps it (scrubbed).
+  const QString brokenLink = QStringLiteral("https://example.com/w") + QChar(0xD800);
+  const QString orphans[] = {QStringLiteral("https://example.com/t"),
+                             CobbletonExtras::zph_stringByReplacingSingularSurrogates(brokenLink)};
+  ASSERT_NE(orphans[1], brokenLink);
+  QList<ZPHManagedObjectID> orphanStates;
+  for (const QString& guid : orphans) {
+    ArticleMetadata* orphan = ArticleMetadata::insertArticleMetadataForGUID(guid, main);
+    ASSERT_NE(orphan, nullptr);
+    orphan->setRead(true);
+    ASSERT_TRUE(main->save());
+    orphanStates.append(orphan->objectID());
+  }
+
+  holdStoreQueue();
+  auto first = queueSaver({{"s", "S", "https://example.com/s", day(1)},
+                           {"t", "T", "https://example.com/t", day(2)},
+                           {"w", "W", brokenLink, day(3)}});
+  auto second = queueSaver({{"u", "U", "https://example.com/s", day(1)}}, otherURL);
+  auto third =
+      queueSaver({{"u", "U", "https://example.com/s", day(1)}, {"v", "V", "https://example.com/t", day(2)}}, otherURL);
+  release();
+  ASSERT_TRUE(ZPHTestWaitUntil(
+      [&] {
+        return first->isFinished() && second->isFinished() && third->isFinished() &&
+               !controller.coreDataQueueHasOperations();
+      },
+      30000));
+  ZPHTestSpinEventLoop(20);
+
+  const struct {
+    const char* title;
+    std::optional<ZPHManagedObjectID> state;  // the state it holds, when a kept one
+    bool read;
+    bool flagged;
+  } expected[] = {
+      {"S", storyState, true, true},
+      {"T", orphanStates[0], true, false},
+      {"W", orphanStates[1], true, false},
+  };
+  QSet<ZPHManagedObjectID> states;
+  for (const auto& row : expected) {
+    CBDataArticle* article = articleTitled(QString::fromUtf8(row.title));
+    ASSERT_NE(article, nullptr) << row.title;
+    ASSERT_NE(article->metadata(), nullptr) << row.title;
+    EXPECT_EQ(article->metadata()->objectID(), *row.state) << row.title;
+    EXPECT_EQ(article->read(), row.read) << row.title;
+    EXPECT_EQ(article->flagged(), row.flagged) << row.title;
+    states.insert(article->metadata()->objectID());
+  }
+  EXPECT_EQ(articles().size(), 3);
+  // The other feed's articles (one "u" for both of its savers) get states
+  // of their own.
+  const QList<CBDataArticle*> elsewhere = CBDataArticle::articlesForFeedWithURL(QUrl(otherURL), main);
+  ASSERT_EQ(elsewhere.size(), 2);
+  for (CBDataArticle* article : elsewhere) {
+    ASSERT_NE(article->metadata(), nullptr);
+    EXPECT_EQ(article->metadata()->guid(), article->bestLink());
+    EXPECT_FALSE(article->read()) << article->title().toStdString();
+    EXPECT_FALSE(states.contains(article->metadata()->objectID())) << article->title().toStdString();
+    states.insert(article->metadata()->objectID());
+  }
+  EXPECT_EQ(states.size(), 5);
 }
 
 }  // namespace
