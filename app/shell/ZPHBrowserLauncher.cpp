@@ -17,8 +17,6 @@ namespace {
 
 const char* const PatientProperty = "zph_patienceOver";
 
-QString tr(const char* text) { return QCoreApplication::translate("ZPHBrowserLauncher", text); }
-
 }  // namespace
 
 ZPHBrowserLauncher::ZPHBrowserLauncher(const QString& opener, QObject* parent)

@@ -24,12 +24,6 @@
 
 #include <utility>
 
-namespace {
-
-QString tr(const char* text) { return QCoreApplication::translate("ZPHSourceListViewController", text); }
-
-}  // namespace
-
 QImage ZPHSourceListModel::templateImageNamed(const QString& name)
 {
   static QHash<QString, QImage> cache;

@@ -17,7 +17,7 @@ namespace {
 // loop, or at once by a main thread that waits in waitServingSync(), in the
 // order handed over. A job of post() owns its work and nobody waits for it.
 struct SyncJob {
-  const std::function<void()>* work;
+  const std::function<void()>* work = nullptr;
   bool done = false;
   std::function<void()> owned;  // post()
   quint64 number = 0;           // in the order handed over
@@ -108,7 +108,8 @@ void sync(const std::function<void()>& work)
     work();
     return;
   }
-  SyncJob job{&work};
+  SyncJob job;
+  job.work = &work;
   if (!handToMainThread(&job))
     return;
   SyncMailbox& box = mailbox();
