@@ -10,6 +10,7 @@
 #include "subscriptions/ZPHAddSiteContentViewController.h"
 #include "subscriptions/ZPHAddSiteSubscriptionListTableView.h"
 
+#include <QtNetwork/QHostAddress>
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QVBoxLayout>
 
@@ -270,12 +271,18 @@ QList<QUrl> ZPHAddSiteAddressSubscriptionListViewController::orderedFavIconHomeP
   const QUrl standardized = feedURL.adjusted(QUrl::NormalizePathSegments);
   if (standardized.path().size() > 1)
     candidates.append(standardized);
-  const QStringList labels = feedURL.host().split(QLatin1Char('.'), Qt::SkipEmptyParts);
-  if (labels.size() > 1) {
-    for (qsizetype i = labels.size() - 2; i >= 0; --i) {
+  // An IP address is one host, not a row of domain labels; and the feed's own
+  // host keeps its port, which a parent domain's site does not share.
+  const bool isAddress = !QHostAddress(feedURL.host()).isNull();
+  const QStringList labels =
+      isAddress ? QStringList{feedURL.host()} : feedURL.host().split(QLatin1Char('.'), Qt::SkipEmptyParts);
+  if (labels.size() > 1 || isAddress) {
+    for (qsizetype i = std::max<qsizetype>(labels.size() - 2, 0); i >= 0; --i) {
       QUrl home;
       home.setScheme(feedURL.scheme());
       home.setHost(labels.mid(i).join(QLatin1Char('.')));
+      if (i == 0)
+        home.setPort(feedURL.port());
       home.setPath(QStringLiteral("/"));
       if (!candidates.contains(home))
         candidates.append(home);

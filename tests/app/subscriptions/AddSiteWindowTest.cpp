@@ -379,6 +379,16 @@ TEST(AddSiteWindowRules, FaviconCandidatesFromTheFeedToTheHost)
   EXPECT_EQ(List::orderedFavIconHomePageURLsForFeedURL(QUrl(QStringLiteral("http://intranet/rss"))),
             QList<QUrl>{QUrl(QStringLiteral("http://intranet/rss"))});
   EXPECT_EQ(List::orderedFavIconHomePageURLsForFeedURL(QUrl(QStringLiteral("http://intranet/"))), QList<QUrl>{});
+  // The feed's own host keeps its port; an IP address is not split into labels.
+  EXPECT_EQ(List::orderedFavIconHomePageURLsForFeedURL(QUrl(QStringLiteral("http://news.example.org:8080/rss"))),
+            (QList<QUrl>{QUrl(QStringLiteral("http://news.example.org:8080/rss")),
+                         QUrl(QStringLiteral("http://example.org/")),
+                         QUrl(QStringLiteral("http://news.example.org:8080/"))}));
+  EXPECT_EQ(
+      List::orderedFavIconHomePageURLsForFeedURL(QUrl(QStringLiteral("http://127.0.0.1:8080/rss"))),
+      (QList<QUrl>{QUrl(QStringLiteral("http://127.0.0.1:8080/rss")), QUrl(QStringLiteral("http://127.0.0.1:8080/"))}));
+  EXPECT_EQ(List::orderedFavIconHomePageURLsForFeedURL(QUrl(QStringLiteral("http://[::1]/"))),
+            QList<QUrl>{QUrl(QStringLiteral("http://[::1]/"))});
 }
 
 TEST(AddSiteWindowRules, RowStates)
