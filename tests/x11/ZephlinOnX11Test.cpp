@@ -473,8 +473,9 @@ void expectCleanQuit(ProgramRun& run, bool folderTakenOver = false)
   storeCount(run.dataFolder(), "PRAGMA integrity_check", &integrity);
   EXPECT_EQ(integrity, QStringLiteral("ok"));
   EXPECT_GE(storeCount(run.dataFolder(), "SELECT count(*) FROM \"Article\""), g_stage->baseArticles);
-  if (!folderTakenOver)
+  if (!folderTakenOver) {
     EXPECT_FALSE(QFileInfo::exists(run.dataFolder() + QStringLiteral("/Zephlin.lock")));
+  }
 }
 
 // From now on every feed has one article more than the store: every refresh

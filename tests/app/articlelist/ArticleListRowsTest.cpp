@@ -454,8 +454,9 @@ TEST_F(ArticleListRowsTest, ANewListOfTheSameSourceMovesRowsInPlace)
     }
     // The lookups follow the new list.
     for (qsizetype r = 0; r < c.after.size(); ++r) {
-      if (c.after.at(r) > 0)
+      if (c.after.at(r) > 0) {
         EXPECT_EQ(model.rowForObjectID(ZPHManagedObjectID(nullptr, entity, c.after.at(r))), r);
+      }
     }
   }
 }

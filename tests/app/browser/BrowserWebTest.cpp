@@ -107,9 +107,10 @@ protected:
     QMouseEvent move(QEvent::MouseMove, point, input->mapToGlobal(point), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(input, &move);
     const QString link = box.at(2).toString();
-    if (!link.isEmpty())
+    if (!link.isEmpty()) {
       EXPECT_TRUE(ZPHTestWaitUntil([&] { return QUrl(tab->webView()->hoveredLink()) == QUrl(link); }, 10000))
           << text(id) << " " << text(tab->webView()->hoveredLink());
+    }
     QTest::mouseClick(input, Qt::LeftButton, Qt::NoModifier, point);
   }
 

@@ -181,8 +181,9 @@ TEST_F(AuthenticationSheetsTest, OfTwoSearchesAtOnceOnlyTheFirstGetsThePassword)
   // The server never saw the password for the other search.
   EXPECT_EQ(authorizedRequests(cancelledPath), 0);
   for (const ZPHTestHTTPRequest& request : server.requests())
-    if (request.path == cancelledPath)
+    if (request.path == cancelledPath) {
       EXPECT_TRUE(request.header("Authorization").isEmpty());
+    }
 }
 
 TEST_F(AuthenticationSheetsTest, ALoginAskedByTheAddSiteSearchGoesOverTheAddSiteSheet)

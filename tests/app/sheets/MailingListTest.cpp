@@ -119,12 +119,15 @@ TEST(MailingList, EachReplyReachesExactlyOneHandler)
     CSAPI api(Key, server.url(QStringLiteral("/api/v3/")), QStringLiteral("tansy"));
     const Outcome outcome = subscribe(api);
     EXPECT_EQ(outcome.successes == 1, test.success);
-    if (!test.success && test.code != 0)
+    if (!test.success && test.code != 0) {
       EXPECT_EQ(outcome.error.code(), test.code);
-    if (!test.message.isEmpty())
+    }
+    if (!test.message.isEmpty()) {
       EXPECT_EQ(outcome.error.localizedDescription(), test.message);
-    if (QByteArray(test.name).contains("ResultData") || test.body.contains("ResultData"))
+    }
+    if (QByteArray(test.name).contains("ResultData") || test.body.contains("ResultData")) {
       EXPECT_EQ(outcome.error.value(CSAPIErrorResultDataKey).toMap().value(QStringLiteral("x")).toInt(), 1);
+    }
   }
 }
 

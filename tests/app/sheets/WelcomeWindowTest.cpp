@@ -106,8 +106,9 @@ TEST_F(WelcomeWindowTest, TheFirstStepByTypeAndTitle)
       EXPECT_EQ(informed->detailStringValue(), QStringLiteral("Keep up to date with Zephlin."));
       EXPECT_TRUE(informed->noThanksButtonVisible());
     }
-    if (auto* import = qobject_cast<ZPHWelcomeImportViewController*>(controller->currentViewController()))
+    if (auto* import = qobject_cast<ZPHWelcomeImportViewController*>(controller->currentViewController())) {
       EXPECT_EQ(import->showSkipButton(), test.type == 0);
+    }
   }
 }
 

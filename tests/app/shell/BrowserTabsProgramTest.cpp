@@ -38,8 +38,9 @@ QList<StoredTab> storedTabs(const QString& dataFolder, const QList<StoredTab>& a
     stored->setTitle(tab.title);
     stored->setIndex(index++);
   }
-  if (!add.isEmpty())
+  if (!add.isEmpty()) {
     EXPECT_TRUE(main->save());
+  }
   QList<StoredTab> tabs;
   ZPHFetchRequest request(CBDataEntityNameBrowserTab);
   request.sortDescriptors = {{QStringLiteral("index"), true}};

@@ -192,7 +192,7 @@ TEST_F(MenusAndCommandsTest, KeysRunTheirCommandsThroughTheChain)
 
   // Back and Forward are the window's: their commands hold the keys and
   // the items only show them.
-  for (const QString selector : {QStringLiteral("goBack:"), QStringLiteral("goForward:")}) {
+  for (const QString& selector : {QStringLiteral("goBack:"), QStringLiteral("goForward:")}) {
     ASSERT_NE(controller->commandAction(selector), nullptr) << selector.toStdString();
     EXPECT_FALSE(menus->keyCarryingItems().contains(item(selector)));
     EXPECT_EQ(item(selector)->shortcutContext(), Qt::WidgetShortcut);
@@ -332,8 +332,9 @@ TEST_F(MenusAndCommandsTest, TheSiteMenuTakesTheSelectionsCommandsOnceEachTimeIt
   EXPECT_EQ(smart.count(QStringLiteral("renameEntry:")), 1);
   for (QAction* action : site->actions())
     if (action->data().toInt() == ZPHMainMenuController::SiteMenuItemTag &&
-        action->objectName() == QLatin1String("renameEntry:"))
+        action->objectName() == QLatin1String("renameEntry:")) {
       EXPECT_FALSE(action->isEnabled());
+    }
 }
 
 TEST_F(MenusAndCommandsTest, ClosingAllTabsAsksFirstAndExportingNamesAndWritesTheFile)

@@ -88,8 +88,9 @@ TEST_F(ObjectGraphTest, TextComparisonsJudgeUnsavedObjectsAsTheStoreJudgesRows)
   insertArticle(QStringLiteral("b"), QStringLiteral("f"), 2);
   insertArticle(QStringLiteral("c"), QString(), 3)->setValue(marked, true);
   for (const bool saved : {false, true}) {
-    if (saved)
+    if (saved) {
       ASSERT_TRUE(main->save());
+    }
     for (const Case& c : cases) {
       ZPHFetchRequest request(QStringLiteral("Article"), c.predicate);
       request.sortDescriptors = {{guid, true}};
