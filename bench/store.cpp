@@ -14,6 +14,7 @@
 #include "store/graph/ZPHManagedObjectContext.h"
 #include "store/graph/ZPHManagedObjectModel.h"
 #include "store/graph/ZPHPersistentStore.h"
+#include "store/graph/ZPHSQLiteConnection.h"
 
 #include "ZPHBenchApplicationDelegate.h"
 #include "ZPHBenchSupport.h"
@@ -21,12 +22,14 @@
 #include <QtCore/QCoreApplication>
 #include <QtCore/QDateTime>
 #include <QtCore/QElapsedTimer>
+#include <QtCore/QFileInfo>
 #include <QtCore/QRandomGenerator>
 #include <QtCore/QTemporaryDir>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -279,6 +282,60 @@ static void BM_SaveParsedFeeds(benchmark::State& state)
 }
 BENCHMARK(BM_SaveParsedFeeds)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
+namespace {
+
+// The application's store in a folder of its own, with its store queue;
+// made with the benchmark's timing paused.
+struct QueuedStore {
+  explicit QueuedStore(benchmark::State& state) : paused(state) {}
+
+  // Sets the store up; false, with the benchmark skipped, when it cannot.
+  bool open(benchmark::State& state)
+  {
+    ZPHError error;
+    if (delegate.data.setupCoreDataStackWithClass({}, false, &error))
+      return true;
+    state.SkipWithError(qPrintable(error.toString()));
+    return false;
+  }
+  ZPHManagedObjectContext* main() const { return delegate.mainThreadManagedObjectContext(); }
+
+  struct Paused {
+    explicit Paused(benchmark::State& state) { state.PauseTiming(); }
+  } paused;  // first, before the folder and the delegate are made
+  QTemporaryDir folder;
+  ZPHBenchApplicationDelegate delegate{folder.path()};
+};
+
+// Saves the parsed feeds as a refresh saves them: their savers queued on the
+// store queue back to back (held until all are queued), so that they run in
+// batches, while the main thread merges. `items` gives the items of the n-th
+// feed, `feedURL` its address. Answers the store queue thread's CPU time.
+qint64 saveQueuedFeeds(ZPHBenchApplicationDelegate& delegate, int feeds,
+                       const std::function<QList<std::shared_ptr<CBParsedNewsItem>>(int)>& items,
+                       const std::function<QUrl(int)>& feedURL)
+{
+  std::atomic<qint64> queueNanoseconds{0};
+  std::atomic<bool> released{false};
+  delegate.addCoreDataQueueOperation(std::make_shared<ZPHBlockOperation>([&] {
+    while (!released.load()) std::this_thread::sleep_for(std::chrono::microseconds(100));
+    queueNanoseconds -= threadCPUNanoseconds();
+  }));
+  for (int feed = 0; feed < feeds; ++feed)
+    delegate.addCoreDataQueueOperation(std::make_shared<ZPHCoreDataArticleSaverOperation>(items(feed), feedURL(feed)));
+  std::atomic<bool> done{false};
+  delegate.addCoreDataQueueOperation(std::make_shared<ZPHBlockOperation>([&] {
+    queueNanoseconds += threadCPUNanoseconds();
+    done = true;
+  }));
+  released = true;
+  while (!done.load()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  while (delegate.data.coreDataQueueHasOperations()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  return queueNanoseconds.load();
+}
+
+}  // namespace
+
 // The same 10,000 articles as 200 parsed feeds saved as a refresh saves
 // them: the savers queued on the store queue back to back, so that they run
 // in batches; argument 0 saves into an empty store, 1 over the stored
@@ -287,58 +344,98 @@ static void BM_SaveParsedFeedsInBatches(benchmark::State& state)
 {
   const int feeds = parsedFeedsToRun();
   for (auto _ : state) {
-    state.PauseTiming();
-    QTemporaryDir folder;
-    ZPHBenchApplicationDelegate delegate(folder.path());
-    ZPHError error;
-    if (!delegate.data.setupCoreDataStackWithClass({}, false, &error)) {
-      state.SkipWithError(qPrintable(error.toString()));
+    QueuedStore queued(state);
+    if (!queued.open(state))
       return;
-    }
-    ZPHManagedObjectContext* main = delegate.mainThreadManagedObjectContext();
+    ZPHManagedObjectContext* main = queued.main();
     for (int feed = 0; feed < feeds; ++feed) {
       CBFeed* object = CBFeed::insertFeedWithURL(QUrl(zphBenchFeedURL(feed)), main);
       object->setGuid(QStringLiteral("feed-%1").arg(feed));
     }
     main->save();
-    std::atomic<qint64> queueNanoseconds{0};
-    const auto saveAll = [&] {
-      // Held until every saver waits behind the hold, as savers queue up
-      // during a refresh.
-      std::atomic<bool> released{false};
-      delegate.addCoreDataQueueOperation(std::make_shared<ZPHBlockOperation>([&] {
-        while (!released.load()) std::this_thread::sleep_for(std::chrono::microseconds(100));
-        queueNanoseconds -= threadCPUNanoseconds();
-      }));
-      std::vector<std::shared_ptr<ZPHCoreDataArticleSaverOperation>> savers;
-      for (int feed = 0; feed < feeds; ++feed) {
-        savers.push_back(
-            std::make_shared<ZPHCoreDataArticleSaverOperation>(parsedFeed(feed), QUrl(zphBenchFeedURL(feed))));
-        delegate.addCoreDataQueueOperation(savers.back());
-      }
-      std::atomic<bool> done{false};
-      delegate.addCoreDataQueueOperation(std::make_shared<ZPHBlockOperation>([&] {
-        queueNanoseconds += threadCPUNanoseconds();
-        done = true;
-      }));
-      released = true;
-      // The main thread merges the saves meanwhile.
-      while (!done.load()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-      while (delegate.data.coreDataQueueHasOperations()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    };
+    const auto feedURL = [](int feed) { return QUrl(zphBenchFeedURL(feed)); };
     if (state.range(0) != 0)
-      saveAll();
-    queueNanoseconds = 0;
+      saveQueuedFeeds(queued.delegate, feeds, parsedFeed, feedURL);
     state.ResumeTiming();
-    saveAll();
+    const qint64 queueNanoseconds = saveQueuedFeeds(queued.delegate, feeds, parsedFeed, feedURL);
     state.PauseTiming();
-    state.counters["queue_cpu_ms"] = double(queueNanoseconds.load()) / 1e6;
+    state.counters["queue_cpu_ms"] = double(queueNanoseconds) / 1e6;
     QCoreApplication::processEvents();
     state.ResumeTiming();
   }
   state.SetItemsProcessed(state.iterations() * feeds * ArticlesPerSave);
 }
 BENCHMARK(BM_SaveParsedFeedsInBatches)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+// 256 new feeds of 50 items saved as a refresh saves them, into a store that
+// holds the articles of as many feeds as the argument already (50 each,
+// written straight into the tables), their dates interleaved with the
+// stored ones as those of many feeds are. What a save costs should not grow
+// with the store: queue_cpu_ms is the store queue thread's CPU time,
+// log_kb_per_article the write-ahead log written per article saved (every
+// page a commit changes is written again).
+static void BM_SaveParsedFeedsIntoGrownStore(benchmark::State& state)
+{
+  constexpr int NewFeeds = 256;
+  const int stored = int(state.range(0));
+  for (auto _ : state) {
+    QueuedStore queued(state);
+    if (!queued.open(state))
+      return;
+    ZPHManagedObjectContext* main = queued.main();
+    ZPHSQLiteConnection* db = main->persistentStore()->connection();
+    // Article n of stored feed f dates from f * 37 + n * 3600 seconds after
+    // the epoch, as the parsed feeds do.
+    const QByteArray rows = QByteArray::number(qint64(stored) * ArticlesPerSave);
+    const QByteArray numbers =
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " + rows + ") ";
+    const QByteArray feedOf = "((i - 1) / " + QByteArray::number(ArticlesPerSave) + ")";
+    const QByteArray itemOf = "((i - 1) % " + QByteArray::number(ArticlesPerSave) + ")";
+    const QByteArray date = QByteArray::number(QDateTime(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC).toSecsSinceEpoch()) +
+                            " + " + feedOf + " * 37 + " + itemOf + " * 3600";
+    const bool filled =
+        db->exec("BEGIN IMMEDIATE") &&
+        db->exec(numbers +
+                 "INSERT INTO ArticleContent (id, htmlText, normalizedText) SELECT i, 'stored', 'stored' FROM n") &&
+        db->exec(
+            numbers +
+            "INSERT INTO ArticleMetadata (id, guid, read, flagged) SELECT i, 'stored-' || i, i % 3 = 0, 0 FROM n") &&
+        db->exec(numbers +
+                 "INSERT INTO Article (id, guid, feedURL, title, datePublished, dateArrived, dateForDisplay, "
+                 "markedForDeletion, content_id, metadata_id) SELECT i, 'stored-' || i, 'https://feed' || " +
+                 feedOf + " || '.example.com/rss', 'Stored', " + date + ", " + date + ", " + date +
+                 ", 0, i, i FROM n") &&
+        db->exec("COMMIT") && db->exec("PRAGMA wal_checkpoint(TRUNCATE)");
+    if (!filled) {
+      state.SkipWithError(qPrintable(db->lastError().toString()));
+      return;
+    }
+    // The new feeds' items fall among the stored ones, spread over the whole
+    // range of dates.
+    const auto storedFeedFor = [stored](int feed) { return feed * stored / NewFeeds; };
+    for (int feed = 0; feed < NewFeeds; ++feed) CBFeed::insertFeedWithURL(QUrl(zphBenchFeedURL(stored + feed)), main);
+    main->save();
+    const QString log = main->persistentStore()->path() + QStringLiteral("-wal");
+    const qint64 logBefore = QFileInfo(log).size();
+    state.ResumeTiming();
+    const qint64 queueNanoseconds = saveQueuedFeeds(
+        queued.delegate, NewFeeds, [&](int feed) { return parsedFeed(storedFeedFor(feed)); },
+        [stored](int feed) { return QUrl(zphBenchFeedURL(stored + feed)); });
+    state.PauseTiming();
+    state.counters["queue_cpu_ms"] = double(queueNanoseconds) / 1e6;
+    state.counters["log_kb_per_article"] =
+        double(QFileInfo(log).size() - logBefore) / 1024.0 / double(NewFeeds * ArticlesPerSave);
+    QCoreApplication::processEvents();
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * NewFeeds * ArticlesPerSave);
+}
+BENCHMARK(BM_SaveParsedFeedsIntoGrownStore)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->UseRealTime();
 
 // Unread articles per feed for 1,000 feeds, one grouped query.
 static void BM_UnreadCountsPerFeed(benchmark::State& state)
