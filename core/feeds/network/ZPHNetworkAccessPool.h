@@ -172,6 +172,15 @@ public:
   // Managers made so far: one per worker plus one per private transfer.
   int managersMade() const;
 
+  // Plain GETs and HEADs run on the workers' own HTTP client unless this is
+  // off (see ZPHHTTPExchange); on by default. Any thread; later transfers.
+  void setUsesOwnClient(bool uses) { m_usesOwnClient.store(uses); }
+  bool usesOwnClient() const { return m_usesOwnClient.load(); }
+  // Transfers run to their end on the own client, and those it handed over
+  // to a manager, so far.
+  int ownClientTransferCount() const { return m_ownClientTransfers.load(); }
+  int handedOverTransferCount() const { return m_handedOverTransfers.load(); }
+
   // Stops the workers (idempotent); later transfers fail at once.
   void stop();
 
@@ -192,4 +201,7 @@ private:
   int m_mostPerHost = 0;
   bool m_stopped = false;
   std::atomic<int> m_managersMade{0};
+  std::atomic<bool> m_usesOwnClient{true};
+  std::atomic<int> m_ownClientTransfers{0};
+  std::atomic<int> m_handedOverTransfers{0};
 };
