@@ -270,6 +270,7 @@ void ZPHHTTPExchange::connectTo(const QUrl& url)
     connect(socket, &QSslSocket::encrypted, this, [this] {
       restartTimer();
       m_socket->write(requestHead());
+      m_socket->flush();  // now, not on the next turn of the event loop
     });
     m_socket = socket;
   } else {
@@ -277,6 +278,7 @@ void ZPHHTTPExchange::connectTo(const QUrl& url)
     connect(m_socket, &QTcpSocket::connected, this, [this] {
       restartTimer();
       m_socket->write(requestHead());
+      m_socket->flush();  // now, not on the next turn of the event loop
     });
   }
   m_socket->setProxy(QNetworkProxy::NoProxy);
@@ -293,8 +295,8 @@ void ZPHHTTPExchange::connectTo(const QUrl& url)
 QByteArray ZPHHTTPExchange::requestHead() const
 {
   QByteArray target = m_url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::RemoveFragment);
-  if (target.isEmpty())
-    target = "/";
+  if (!target.startsWith('/'))
+    target.prepend('/');
   QByteArray head;
   head.reserve(512);
   head += m_method + ' ' + target + " HTTP/1.1\r\n";

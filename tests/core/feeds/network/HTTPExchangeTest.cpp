@@ -246,6 +246,7 @@ TEST_F(HTTPExchangeTest, AnswersAsTheNetworkManagerDoes)
   const Case cases[] = {
       {"200 with a length", [&](const ZPHTestHTTPRequest&) { return textResponse(feed); }},
       {"a large body", [&](const ZPHTestHTTPRequest&) { return textResponse(large); }},
+      {"a query and escapes", nullptr, false, "GET", 0, 20000, false, server.url("/target?q=a%20b&x=%C3%A9#part")},
       {"HEAD", [&](const ZPHTestHTTPRequest&) { return textResponse(feed); }, false, "HEAD"},
       {"chunked with extensions and a trailer",
        [](const ZPHTestHTTPRequest&) {
