@@ -132,6 +132,12 @@ private:
 // costs neither a new thread nor a new manager. A new transfer goes to the
 // worker with the fewest running transfers.
 //
+// A plain GET or HEAD runs on the worker's own HTTP/1.1 client instead
+// (ZPHHTTPExchange, on the worker's event loop), which saves the manager's
+// HTTP thread and the hand-overs to it; the events are the same. What the
+// client does not handle it leaves to the worker's manager before it
+// reported anything: challenges, TLS errors, proxies, HTTP/2, odd answers.
+//
 // At most MaximumTransfersPerHost transfers talk to one server (scheme, host
 // and port) at once, as web browsers do; more wait in the pool, in the order
 // started, and begin as earlier ones end. A server is never flooded with

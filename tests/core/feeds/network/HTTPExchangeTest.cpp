@@ -1,3 +1,4 @@
+#include "feeds/network/CBDownloadOperation.h"
 #include "feeds/network/ZPHHTTPExchange.h"
 #include "feeds/network/ZPHNetworkAccessPool.h"
 #include "support/ZPHTestHTTPServer.h"
@@ -31,21 +32,21 @@ ZPHTestHTTPResponse rawResponse(const QByteArray& raw)
   return response;
 }
 
-// A request as a feed download makes it.
+// A request as a feed download makes it, with a stored entity tag.
 QNetworkRequest feedRequest(const QUrl& url, int transferTimeoutMs = 20000)
 {
-  QNetworkRequest request(url);
-  request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-  request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
-  request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
-  request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
-  request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
-  request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
-  request.setTransferTimeout(transferTimeoutMs);
-  request.setRawHeader("User-Agent", "Zephlin-Test/1.0");
-  request.setRawHeader("Connection", "close");
-  request.setRawHeader("If-None-Match", "\"tag\"");
-  return request;
+  struct RequestMaker : CBDownloadOperation {
+    using CBDownloadOperation::CBDownloadOperation;
+    QNetworkRequest make()
+    {
+      createRequest();
+      return urlRequest();
+    }
+  };
+  RequestMaker maker(url);
+  maker.setTimeoutIntervalMs(transferTimeoutMs);
+  maker.setExtraRequestHeader(CBHTTPRequestHeaderIfNoneMatch, QStringLiteral("\"tag\""));
+  return maker.make();
 }
 
 // Every event of a transfer to its end; challenges are declined.
