@@ -175,6 +175,27 @@ TEST_F(DownloadOperationTest, StatusesAreReportedNotFailedAndGzipIsDecoded)
   }
 }
 
+TEST_F(DownloadOperationTest, ABodyThatCannotBeDecodedFails)
+{
+  // Whichever client reads it, a 200 whose body is lost is no success (nor
+  // an empty body, which a refresh would take for "nothing changed").
+  server.route("/corrupt", [](const ZPHTestHTTPRequest&) {
+    return ZPHTestHTTPResponse{
+        200, {{"Content-Encoding", "gzip"}}, QByteArray::fromHex("1f8b0800000000000003ffffffff")};
+  });
+  for (const bool ownClient : {true, false}) {
+    SCOPED_TRACE(ownClient);
+    ZPHNetworkAccessPool pool(1);
+    pool.setUsesOwnClient(ownClient);
+    auto operation = operationFor(server.url("/corrupt"));
+    operation->setNetworkAccessPool(&pool);
+    ASSERT_TRUE(run(operation));
+    EXPECT_FALSE(operation->okResponse());
+    EXPECT_EQ(operation->didFailErrorCode(), ZPHURLErrorCannotDecodeContentData);
+    EXPECT_EQ(pool.ownClientTransferCount(), ownClient ? 1 : 0);
+  }
+}
+
 TEST_F(DownloadOperationTest, WebCacheHitsSkipTheNetworkAndDownloadsFillTheCache)
 {
   const QUrl cachedURL = server.url("/cached.png");
