@@ -26,6 +26,8 @@ PACKAGES=(
   libsqlite3-dev
   libsqlitecpp-dev
   libxml2-dev
+  zlib1g-dev
+  libbrotli-dev
   libplist-dev
   qtkeychain-qt6-dev
   libsecret-1-0

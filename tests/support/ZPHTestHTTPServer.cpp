@@ -269,6 +269,11 @@ bool ZPHTestHTTPServer::Private::serve(QTcpSocket* socket, const QByteArray& buf
 void ZPHTestHTTPServer::Private::respond(QTcpSocket* socket, const ZPHTestHTTPRequest* request,
                                          const ZPHTestHTTPResponse& response)
 {
+  if (!response.raw.isEmpty()) {
+    socket->write(response.raw);
+    socket->disconnectFromHost();
+    return;
+  }
   QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + reasonPhrase(response.status) + "\r\n";
   for (const auto& [name, value] : response.headers) head += name + ": " + value + "\r\n";
   if (!hasHeader(response.headers, "Content-Length"))

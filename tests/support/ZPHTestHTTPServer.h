@@ -37,6 +37,10 @@ struct ZPHTestHTTPResponse {
   // `trickleIntervalMs`; 0: at once.
   int trickleIntervalMs = 0;
   qsizetype trickleBytes = 1;
+  // When set, exactly these bytes go out (status line, headers and body as
+  // they stand, nothing added), then the connection closes: for answers the
+  // fields above cannot shape (chunked, no length, malformed).
+  QByteArray raw{};
 
   // A 3xx answer pointing at `location`.
   static ZPHTestHTTPResponse redirect(const QByteArray& location, int status = 302);

@@ -478,8 +478,13 @@ ZPHError CBDownloadOperation::errorForFinishedTransfer(const ZPHNetworkTransfer:
   const bool answeredHTTP = finished.answeredHTTP;
   if (code == QNetworkReply::AuthenticationRequiredError && m_challengeDeclined)
     return urlError(ZPHURLErrorUserCancelledAuthentication, description);
-  if (answeredHTTP && isHTTPStatusError(code))
+  if (answeredHTTP && isHTTPStatusError(code)) {
+    // A body the network could not decode (a corrupt or swelling
+    // compressed one) under a success status is lost, not a status.
+    if (code == QNetworkReply::UnknownContentError && m_statusCode < 400)
+      return urlError(ZPHURLErrorCannotDecodeContentData, description);
     return {};
+  }
   // Only a redirect takes an http or https download to another scheme.
   if (code == QNetworkReply::ProtocolUnknownError && CBURLHasWebScheme(m_url))
     return redirectToOtherSchemeError();

@@ -1,5 +1,6 @@
 #include "feeds/network/ZPHNetworkAccessPool.h"
 
+#include "feeds/network/ZPHHTTPExchange.h"
 #include "feeds/network/ZPHServerTrustStore.h"
 #include "foundation/CBMimeTypes.h"
 #include "platform/ZPHLog.h"
@@ -227,8 +228,7 @@ protected:
     QCoreApplication::sendPostedEvents(&context, 0);
     const QList<std::shared_ptr<Running>> running = m_active.values();
     for (const std::shared_ptr<Running>& state : running) {
-      QObject::disconnect(state->reply, nullptr, nullptr, nullptr);
-      state->reply->abort();
+      stopConnection(state);
       ZPHNetworkAccessPool::failStopped(*state->transfer);
       cleanUp(state);
     }
@@ -239,7 +239,8 @@ protected:
 private:
   struct Running {
     std::shared_ptr<ZPHNetworkTransfer> transfer;
-    QNetworkReply* reply = nullptr;
+    QNetworkReply* reply = nullptr;       // on the manager
+    ZPHHTTPExchange* exchange = nullptr;  // or on the worker's own client
     QNetworkAccessManager* privateManager = nullptr;
     qint64 bodyBytes = 0;
     bool sawTLSErrors = false;
@@ -288,6 +289,55 @@ private:
     const ZPHNetworkTransfer::Request& request = transfer->m_request;
     auto state = std::make_shared<Running>();
     state->transfer = transfer;
+    m_active.insert(transfer.get(), state);
+    if (m_pool->m_usesOwnClient.load() && !request.usesPrivateManager &&
+        ZPHHTTPExchange::canRun(request.request, request.method, request.body)) {
+      startOnClient(state);
+      return;
+    }
+    startOnManager(state);
+  }
+
+  // The plain exchanges run on the worker's own client: no hand-over to a
+  // manager's HTTP thread and back for every step.
+  void startOnClient(const std::shared_ptr<Running>& state)
+  {
+    ++m_pool->m_ownClientTransfers;
+    ZPHHTTPExchange::Handler handler;
+    handler.response = [state](const QUrl& url, int status, const ZPHHTTPExchange::Headers& headers) {
+      ZPHNetworkTransfer::Event event;
+      event.type = ZPHNetworkTransfer::Event::Response;
+      event.url = url;
+      event.statusAttribute = status;
+      event.headers = headers;
+      state->bodyBytes = 0;
+      state->transfer->push(std::move(event));
+    };
+    handler.data = [this, state](const QByteArray& data) { takeBody(state, data); };
+    handler.allowsRedirect = [state](const QUrl& target) { return allowsRedirect(*state, target); };
+    handler.redirectRefused = [this, state] {
+      abortWith(state, ZPHNetworkTransfer::AbortReason::RedirectToOtherScheme);
+    };
+    handler.finished = [this, state](QNetworkReply::NetworkError error, const QString& errorString) {
+      finishWith(state, error, errorString, state->exchange->answeredHTTP());
+    };
+    handler.handOver = [this, state] {
+      // Nothing was reported yet: the manager runs the request from the start.
+      --m_pool->m_ownClientTransfers;
+      ++m_pool->m_handedOverTransfers;
+      state->exchange->deleteLater();
+      state->exchange = nullptr;
+      startOnManager(state);
+    };
+    const ZPHNetworkTransfer::Request& request = state->transfer->m_request;
+    state->exchange = new ZPHHTTPExchange(request.request, request.method, std::move(handler), m_mailbox->context);
+    state->exchange->start();
+  }
+
+  void startOnManager(const std::shared_ptr<Running>& state)
+  {
+    const std::shared_ptr<ZPHNetworkTransfer>& transfer = state->transfer;
+    const ZPHNetworkTransfer::Request& request = transfer->m_request;
     QNetworkAccessManager* manager = m_manager;
     if (request.usesPrivateManager) {
       state->privateManager = makeManager(this->m_mailbox->context);
@@ -305,7 +355,6 @@ private:
     else
       reply = manager->sendCustomRequest(request.request, request.method, request.body);
     state->reply = reply;
-    m_active.insert(transfer.get(), state);
 
     QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [state] {
       ZPHNetworkTransfer::Event event;
@@ -331,7 +380,7 @@ private:
         qCInfo(zphNetwork) << "TLS error for" << state->reply->url() << error.errorString();
     });
     QObject::connect(reply, &QNetworkReply::redirected, reply, [this, state](const QUrl& target) {
-      if (state->transfer->m_request.followsOnlyHTTPRedirects && !CBURLHasWebScheme(target)) {
+      if (!allowsRedirect(*state, target)) {
         abortWith(state, ZPHNetworkTransfer::AbortReason::RedirectToOtherScheme);
         return;
       }
@@ -349,7 +398,18 @@ private:
   {
     if (state->abortReason != ZPHNetworkTransfer::AbortReason::None || state->transfer->isAbandoned())
       return;
-    const QByteArray chunk = state->reply->readAll();
+    takeBody(state, state->reply->readAll());
+  }
+
+  static bool allowsRedirect(const Running& state, const QUrl& target)
+  {
+    return !state.transfer->m_request.followsOnlyHTTPRedirects || CBURLHasWebScheme(target);
+  }
+
+  void takeBody(const std::shared_ptr<Running>& state, const QByteArray& chunk)
+  {
+    if (state->abortReason != ZPHNetworkTransfer::AbortReason::None || state->transfer->isAbandoned())
+      return;
     const qint64 limit = state->transfer->m_request.maximumBodySize;
     if (limit > 0 && state->bodyBytes + chunk.size() > limit) {
       abortWith(state, ZPHNetworkTransfer::AbortReason::BodyTooLarge);
@@ -368,6 +428,13 @@ private:
   {
     if (state->abortReason == ZPHNetworkTransfer::AbortReason::None)
       state->abortReason = reason;
+    if (state->exchange != nullptr) {
+      // As an aborted reply: cancelled, after whatever was answered.
+      state->exchange->abort();
+      finishWith(state, QNetworkReply::OperationCanceledError, QStringLiteral("Operation canceled"),
+                 state->exchange->answeredHTTP());
+      return;
+    }
     state->reply->abort();
   }
 
@@ -379,16 +446,37 @@ private:
     QNetworkReply* reply = state->reply;
     if (state->abortReason == ZPHNetworkTransfer::AbortReason::None && reply->bytesAvailable() > 0)
       readBody(state);
+    finishWith(state, reply->error(), reply->errorString(),
+               reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid());
+  }
+
+  void finishWith(const std::shared_ptr<Running>& state, QNetworkReply::NetworkError error, const QString& errorString,
+                  bool answeredHTTP)
+  {
+    state->finishing = true;
     ZPHNetworkTransfer::Event event;
     event.type = ZPHNetworkTransfer::Event::Finished;
-    event.error = reply->error();
-    event.errorString = reply->errorString();
-    event.answeredHTTP = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
+    event.error = error;
+    event.errorString = errorString;
+    event.answeredHTTP = answeredHTTP;
     event.sawTLSErrors = state->sawTLSErrors;
     event.tlsErrors = state->tlsErrors;
     event.abortReason = state->abortReason;
     state->transfer->push(std::move(event));
     cleanUp(state);
+  }
+
+  // Drops the connection of `state`; it reports nothing more.
+  static void stopConnection(const std::shared_ptr<Running>& state)
+  {
+    if (state->exchange != nullptr) {
+      state->exchange->abort();
+      return;
+    }
+    if (state->reply != nullptr) {
+      QObject::disconnect(state->reply, nullptr, nullptr, nullptr);
+      state->reply->abort();
+    }
   }
 
   void abandonOnWorker(ZPHNetworkTransfer* transfer)
@@ -397,8 +485,7 @@ private:
     if (!state || state->finishing)
       return;
     state->finishing = true;
-    QObject::disconnect(state->reply, nullptr, nullptr, nullptr);
-    state->reply->abort();
+    stopConnection(state);
     cleanUp(state);
   }
 
@@ -406,12 +493,18 @@ private:
   {
     if (m_active.remove(state->transfer.get()) == 0)
       return;
-    QObject::disconnect(state->reply, nullptr, nullptr, nullptr);
-    // A reply belongs to its manager; a private manager goes with its reply.
-    if (state->privateManager != nullptr)
-      state->privateManager->deleteLater();
-    else
-      state->reply->deleteLater();
+    if (state->exchange != nullptr) {
+      state->exchange->abort();
+      state->exchange->deleteLater();
+      state->exchange = nullptr;
+    } else if (state->reply != nullptr) {
+      QObject::disconnect(state->reply, nullptr, nullptr, nullptr);
+      // A reply belongs to its manager; a private manager goes with its reply.
+      if (state->privateManager != nullptr)
+        state->privateManager->deleteLater();
+      else
+        state->reply->deleteLater();
+    }
     forget(state->transfer.get());
   }
 

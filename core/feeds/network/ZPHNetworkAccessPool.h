@@ -132,6 +132,12 @@ private:
 // costs neither a new thread nor a new manager. A new transfer goes to the
 // worker with the fewest running transfers.
 //
+// A plain GET or HEAD runs on the worker's own HTTP/1.1 client instead
+// (ZPHHTTPExchange, on the worker's event loop), which saves the manager's
+// HTTP thread and the hand-overs to it; the events are the same. What the
+// client does not handle it leaves to the worker's manager before it
+// reported anything: challenges, TLS errors, proxies, HTTP/2, odd answers.
+//
 // At most MaximumTransfersPerHost transfers talk to one server (scheme, host
 // and port) at once, as web browsers do; more wait in the pool, in the order
 // started, and begin as earlier ones end. A server is never flooded with
@@ -172,6 +178,15 @@ public:
   // Managers made so far: one per worker plus one per private transfer.
   int managersMade() const;
 
+  // Plain GETs and HEADs run on the workers' own HTTP client unless this is
+  // off (see ZPHHTTPExchange); on by default. Any thread; later transfers.
+  void setUsesOwnClient(bool uses) { m_usesOwnClient.store(uses); }
+  bool usesOwnClient() const { return m_usesOwnClient.load(); }
+  // Transfers run to their end on the own client, and those it handed over
+  // to a manager, so far.
+  int ownClientTransferCount() const { return m_ownClientTransfers.load(); }
+  int handedOverTransferCount() const { return m_handedOverTransfers.load(); }
+
   // Stops the workers (idempotent); later transfers fail at once.
   void stop();
 
@@ -192,4 +207,7 @@ private:
   int m_mostPerHost = 0;
   bool m_stopped = false;
   std::atomic<int> m_managersMade{0};
+  std::atomic<bool> m_usesOwnClient{true};
+  std::atomic<int> m_ownClientTransfers{0};
+  std::atomic<int> m_handedOverTransfers{0};
 };
