@@ -34,9 +34,10 @@ class ZPHFeedIngestionInterface {
 public:
   virtual ~ZPHFeedIngestionInterface();
 
-  // Looks for the best icon of a home page; the answer comes later as
+  // The best icon of a home page when it is already known; otherwise empty,
+  // and it is looked for: the answer comes later as
   // CBFaviconURLFoundNotification. Main thread.
-  virtual void updateBestFaviconURLForHomePageURL(const QUrl& homePageURL) = 0;
+  virtual QUrl updateBestFaviconURLForHomePageURL(const QUrl& homePageURL) = 0;
   // Forgets the conditional-GET values and content hash kept for a feed
   // address, so that its next refresh downloads in full. Any thread.
   virtual void deleteStoredInfoForFeedURL(const QUrl& feedURL) = 0;

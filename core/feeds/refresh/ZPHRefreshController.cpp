@@ -45,10 +45,11 @@ CBFeed* feedFromVariant(const QVariant& value)
 // metadata database answer.
 class FeedIngestion final : public ZPHFeedIngestionInterface {
 public:
-  void updateBestFaviconURLForHomePageURL(const QUrl& homePageURL) override
+  QUrl updateBestFaviconURLForHomePageURL(const QUrl& homePageURL) override
   {
     if (CBFaviconController* controller = CBFaviconController::sharedController())
-      controller->updateAndReturnBestFaviconURLForHomePageURL(homePageURL);
+      return controller->updateAndReturnBestFaviconURLForHomePageURL(homePageURL);
+    return {};
   }
 
   void deleteStoredInfoForFeedURL(const QUrl& feedURL) override

@@ -707,8 +707,15 @@ void CBDataAccount::updateFaviconURLForFeed(CBFeed* feed)
   const QUrl homePage = feed->homePageURL();
   if (!CBURLIsWebURL(homePage))
     return;
-  if (ZPHFeedIngestionInterface* ingestion = ZPHFeedIngestionInterface::shared())
-    ingestion->updateBestFaviconURLForHomePageURL(homePage);
+  ZPHFeedIngestionInterface* ingestion = ZPHFeedIngestionInterface::shared();
+  if (ingestion == nullptr)
+    return;
+  // An icon found before this feed had its home page (for another feed of
+  // the site, or while the site was being added) is announced only once:
+  // the feed takes it now.
+  const QUrl known = ingestion->updateBestFaviconURLForHomePageURL(homePage);
+  if (!known.isEmpty() && known != feed->faviconURL())
+    feed->setFaviconURL(known);
 }
 
 void CBDataAccount::faviconURLFound(const ZPHNotification& notification)

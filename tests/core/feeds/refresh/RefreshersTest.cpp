@@ -227,6 +227,44 @@ TEST_F(RefreshersTest, TheRefreshOutcomeIsStoredOnTheFeedAndClearedBySuccess)
   EXPECT_TRUE(f->lastFeedRefreshError().isNull());
 }
 
+// A site's icon is looked for once per home page and announced once; a feed
+// of the site that gets its home page later takes the icon already found.
+TEST_F(RefreshersTest, AFeedOfASiteWhoseIconIsKnownTakesItWhenItLearnsItsHomePage)
+{
+  ZPHTestHTTPServer server;
+  ASSERT_TRUE(server.start());
+  server.route(QStringLiteral("/"), [](const ZPHTestHTTPRequest&) {
+    return ZPHTestHTTPResponse{
+        200, {{"Content-Type", "text/html"}}, "<html><head><link rel=\"icon\" href=\"/icon.png\"></head></html>", 0};
+  });
+  const QByteArray body = "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>T</title><link>" +
+                          server.url(QStringLiteral("/")).toEncoded() +
+                          "</link><item><title>A</title><link>http://example.com/a</link></item></channel></rss>";
+  for (const QString& path : {QStringLiteral("/one.xml"), QStringLiteral("/two.xml")}) {
+    server.route(path, [body](const ZPHTestHTTPRequest&) {
+      return ZPHTestHTTPResponse{200, {{"Content-Type", "application/rss+xml"}}, body, 0};
+    });
+  }
+  const QUrl icon = server.url(QStringLiteral("/icon.png"));
+  refresh = std::make_unique<ZPHRefreshController>();
+  auto refreshOnce = [&](CBFeed* f) {
+    refresh->refreshOneFeed(f);
+    ASSERT_TRUE(
+        ZPHTestWaitUntil([&] { return refresh->refreshOperationController()->numberOfOperations() == 0; }, 20000));
+    ASSERT_TRUE(ZPHTestWaitUntil([&] { return !controller.coreDataQueueHasOperations(); }, 20000));
+  };
+  CBFeed* one = feed(server.url(QStringLiteral("/one.xml")).toString());
+  refreshOnce(one);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return one->faviconURL() == icon; }, 20000));
+
+  CBFeed* two = feed(server.url(QStringLiteral("/two.xml")).toString());
+  refreshOnce(two);
+  EXPECT_TRUE(ZPHTestWaitUntil([&] { return two->faviconURL() == icon; }, 5000));
+  int homePageReads = 0;
+  for (const ZPHTestHTTPRequest& request : server.requests()) homePageReads += request.path == QLatin1String("/");
+  EXPECT_EQ(homePageReads, 1);
+}
+
 TEST_F(RefreshersTest, ManyOutcomesLandOnTheirOwnFeedsAfterTheirArticles)
 {
   ZPHTestHTTPServer server;
