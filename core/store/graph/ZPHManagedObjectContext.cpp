@@ -615,6 +615,12 @@ bool ZPHManagedObjectContext::pendingView(const ZPHEntityDescription* entity, co
     if (rc != SQLITE_DONE)
       return ZPHSetError(error, db->lastError());
   }
+  if (rows.isEmpty() && view->candidates.empty()) {
+    // Nothing unsaved can match or change a saved row's answer: the store
+    // answers alone.
+    view->active = false;
+    return true;
+  }
   view->rows = rows;
   // The saved ones are judged by their values in memory.
   QList<ZPHManagedObjectID> objectIDs;
