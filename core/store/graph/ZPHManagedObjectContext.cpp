@@ -138,7 +138,7 @@ ZPHManagedObject* ZPHManagedObjectContext::makeObject(const ZPHEntityDescription
   object->m_changed.resize((entity->propertyCount() + 63) / 64);
   std::fill(object->m_changed.begin(), object->m_changed.end(), 0);
   ZPHManagedObject* raw = object.get();
-  m_registered[objectID] = std::move(object);
+  m_registered.insert_or_assign(objectID, std::move(object));
   return raw;
 }
 
