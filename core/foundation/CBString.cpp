@@ -169,8 +169,13 @@ QString strippedHTMLWalk(QStringView string, int maxCharacters, bool* reachedMax
         if (out == limit)
           break;
       }
-      *out++ = c;
-      ++at;
+      // With the characters after it that are text too (neither markup nor
+      // blank), up to the maximum, in one go.
+      const char16_t* const stop = at + (limit != nullptr ? qMin<qsizetype>(end - at, limit - out) : end - at);
+      const char16_t* run = at + 1;
+      while (run != stop && *run > u'>') ++run;
+      out = std::copy(at, run, out);
+      at = run;
       previousWasBlank = false;
       separatorPending = false;
     }

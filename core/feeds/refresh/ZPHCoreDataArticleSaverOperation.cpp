@@ -786,6 +786,15 @@ void ZPHCoreDataArticleSaverOperation::sendImageCachingRequests()
 // unchanged list changes nothing); the media flags follow what is stored.
 void ZPHCoreDataArticleSaverOperation::updateEnclosures(CBDataArticle* article, const CBParsedNewsItem& item)
 {
+  // An article this run made, for an item without enclosures (most of them):
+  // none to keep, none to make.
+  if (item.enclosures().isEmpty() && m_insertedArticles.contains(article) && !m_enclosuresByArticle.contains(article)) {
+    if (article->hasAudioEnclosure())
+      article->setHasAudioEnclosure(false);
+    if (article->hasVideoEnclosure())
+      article->setHasVideoEnclosure(false);
+    return;
+  }
   QHash<QString, std::shared_ptr<CBParsedEnclosure>> parsedByURL;
   QStringList order;
   for (const std::shared_ptr<CBParsedEnclosure>& parsed : item.enclosures()) {

@@ -58,6 +58,8 @@ void ZPHManagedObject::setPrimitiveValue(int index, const QVariant& value)
     return;
   slot = normalized;
   markChanged(index);
+  if (m_inserted && m_context)
+    m_context->noteInsertedValueChanged(this, index);
   notifyChange(m_entity->propertyName(index));
 }
 
@@ -179,8 +181,8 @@ QList<ZPHManagedObject*> ZPHManagedObject::relatedObjects(int index) const
 QVariantMap ZPHManagedObject::changedValues() const
 {
   QVariantMap changes;
-  for (size_t i = 0; i < m_changed.size(); ++i) {
-    if (m_changed[i])
+  for (size_t i = 0; i < m_values.size(); ++i) {
+    if (isChanged(int(i)))
       changes.insert(m_entity->propertyName(int(i)), m_values[i]);
   }
   return changes;
@@ -188,7 +190,7 @@ QVariantMap ZPHManagedObject::changedValues() const
 
 void ZPHManagedObject::markChanged(int index)
 {
-  m_changed[size_t(index)] = 1;
+  m_changed[index / 64] |= quint64(1) << (index % 64);
   if (!m_inserted && !m_updated && m_context) {
     m_updated = true;
     m_context->noteUpdated(this);

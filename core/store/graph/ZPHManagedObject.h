@@ -6,6 +6,7 @@
 #include <QtCore/QList>
 #include <QtCore/QMetaType>
 #include <QtCore/QString>
+#include <QtCore/QVarLengthArray>
 #include <QtCore/QVariant>
 #include <QtCore/QVariantMap>
 
@@ -67,7 +68,10 @@ public:
 
   // Changed properties since the last save (or insert) with their values.
   QVariantMap changedValues() const;
-  bool isChanged(int index) const { return index >= 0 && size_t(index) < m_changed.size() && m_changed[size_t(index)]; }
+  bool isChanged(int index) const
+  {
+    return index >= 0 && index / 64 < m_changed.size() && (m_changed[index / 64] >> (index % 64)) & 1;
+  }
 
   // Called for every changed property after the change, and after a merge
   // from another context changed it; the key is the property name.
@@ -101,7 +105,8 @@ private:
   const ZPHEntityDescription* m_entity = nullptr;
   ZPHManagedObjectID m_objectID;
   std::vector<QVariant> m_values;
-  std::vector<char> m_changed;
+  QVarLengthArray<quint64, 1> m_changed;  // a bit per property (in place for up to 64)
+  quint64 m_insertOrder = 0;              // in its context, while inserted
   bool m_fault = false;
   bool m_inserted = false;
   bool m_updated = false;

@@ -125,16 +125,20 @@ void ZPHManagedObjectContext::drainInbox()
 }
 
 ZPHManagedObject* ZPHManagedObjectContext::makeObject(const ZPHEntityDescription* entity,
-                                                      const ZPHManagedObjectID& objectID)
+                                                      const ZPHManagedObjectID& objectID, bool inserted)
 {
   std::unique_ptr<ZPHManagedObject> object(entity->factory() ? entity->factory()() : new ZPHManagedObject);
   object->m_context = this;
   object->m_entity = entity;
   object->m_objectID = objectID;
-  object->m_values.resize(size_t(entity->propertyCount()));
-  object->m_changed.assign(size_t(entity->propertyCount()), 0);
+  if (inserted)
+    object->m_values = entity->insertedValues();
+  else
+    object->m_values.resize(size_t(entity->propertyCount()));
+  object->m_changed.resize((entity->propertyCount() + 63) / 64);
+  std::fill(object->m_changed.begin(), object->m_changed.end(), 0);
   ZPHManagedObject* raw = object.get();
-  m_registered[objectID] = std::move(object);
+  m_registered.insert_or_assign(objectID, std::move(object));
   return raw;
 }
 
@@ -146,9 +150,9 @@ ZPHManagedObject* ZPHManagedObjectContext::insertNewObject(const QString& entity
   Q_ASSERT_X(entity && !entity->isAbstract(), Q_FUNC_INFO, "unknown or abstract entity");
   if (entity == nullptr || entity->isAbstract())
     return nullptr;
-  ZPHManagedObject* object = makeObject(entity, m_store->newTemporaryID(entity));
-  object->m_values = entity->insertedValues();
+  ZPHManagedObject* object = makeObject(entity, m_store->newTemporaryID(entity), true);
   object->m_inserted = true;
+  object->m_insertOrder = ++m_insertCount;
   m_inserted.push_back(object);
   object->awakeFromInsert();
   return object;
@@ -517,42 +521,68 @@ bool ZPHManagedObjectContext::pendingView(const ZPHEntityDescription* entity, co
     if (!readRoots.contains(destinationRoot))
       readRoots.append(destinationRoot);
   }
-  QHash<const ZPHEntityDescription*, std::vector<ZPHManagedObject*>> pendingByRoot;
-  const auto note = [&](ZPHManagedObject* object) {
-    const ZPHEntityDescription* objectRoot = object->m_entity->rootEntity();
-    if (readRoots.contains(objectRoot))
-      pendingByRoot[objectRoot].push_back(object);
+  struct Pending {
+    const std::vector<ZPHManagedObject*>* inserted;
+    const std::vector<ZPHManagedObject*>* updated;
+    std::vector<ZPHManagedObject*> deleted;  // the saved ones, unchanged before
+    bool isEmpty() const { return inserted->empty() && updated->empty() && deleted.empty(); }
   };
-  for (ZPHManagedObject* object : m_inserted) note(object);
-  for (ZPHManagedObject* object : m_updated) note(object);
-  for (ZPHManagedObject* object : m_deleted) {
-    if (!object->m_inserted && !object->m_updated)
-      note(object);
+  QVarLengthArray<Pending, 4> pendingByRoot;
+  bool anyPending = false;
+  for (const ZPHEntityDescription* readRoot : readRoots) {
+    Pending pending{&pendingOfRoot(m_inserted, &m_insertedByRoot, readRoot),
+                    &pendingOfRoot(m_updated, &m_updatedByRoot, readRoot),
+                    {}};
+    for (ZPHManagedObject* object : pendingOfRoot(m_deleted, &m_deletedByRoot, readRoot)) {
+      if (!object->m_inserted && !object->m_updated)
+        pending.deleted.push_back(object);
+    }
+    anyPending = anyPending || !pending.isEmpty();
+    pendingByRoot.append(std::move(pending));
   }
-  if (pendingByRoot.isEmpty())
+  if (!anyPending)
     return true;  // nothing unsaved that the request reads
+  const auto forEachPending = [](const Pending& pending, const auto& body) {
+    for (ZPHManagedObject* object : *pending.inserted) body(object);
+    for (ZPHManagedObject* object : *pending.updated) body(object);
+    for (ZPHManagedObject* object : pending.deleted) body(object);
+  };
 
   view->active = true;
   ZPHSQLiteConnection* db = m_store->connection(error);
   if (db == nullptr)
     return false;
   QSet<qint64> rows;  // saved rows of the table whose answer may differ
-  for (ZPHManagedObject* object : pendingByRoot.value(root)) {
+  const Pending& own = pendingByRoot[0];
+  // Inserted objects are the temporary ones. Where every match holds one
+  // of a few texts, only the objects that hold one are candidates.
+  QString textKey;
+  QList<QString> texts;
+  constexpr size_t ScannedAtMost = 64;
+  const auto judge = [&](ZPHManagedObject* object) {
     if (!object->m_objectID.isTemporaryID())
       rows.insert(object->m_objectID.rowID());
     else if (!object->m_deleted && object->m_entity->isKindOfEntity(entity))
       view->candidates.push_back(object);
+  };
+  if (own.inserted->size() > ScannedAtMost && request.predicate.requiredTexts(&textKey, &texts)) {
+    for (ZPHManagedObject* object : insertedWithTexts(root, textKey, texts)) judge(object);
+    for (ZPHManagedObject* object : *own.updated) judge(object);
+    for (ZPHManagedObject* object : own.deleted) judge(object);
+  } else {
+    forEachPending(own, judge);
   }
   for (const Hop& hop : hops) {
     const ZPHEntityDescription* destination = hop.owner->destination(hop.index);
-    const auto pending = pendingByRoot.constFind(destination->rootEntity());
-    if (pending == pendingByRoot.constEnd())
+    const qsizetype at = readRoots.indexOf(destination->rootEntity());
+    if (at < 0 || pendingByRoot[at].isEmpty())
       continue;
+    const Pending& pending = pendingByRoot[at];
     QSet<qint64> partners;
-    for (ZPHManagedObject* object : pending.value()) {
+    forEachPending(pending, [&](ZPHManagedObject* object) {
       if (!object->m_objectID.isTemporaryID())
         partners.insert(object->m_objectID.rowID());
-    }
+    });
     const int inverse = hop.owner->inverseIndex(hop.index);
     QByteArray sql;
     if (hop.owner->isStored(hop.index)) {
@@ -562,17 +592,17 @@ bool ZPHManagedObjectContext::pendingView(const ZPHEntityDescription* entity, co
       sql = "SELECT " + destination->quotedColumn(inverse) + " FROM " + destination->quotedTableName() +
             " WHERE id IN (SELECT value FROM json_each(?)) AND " + destination->quotedColumn(inverse) + " IS NOT NULL";
       // And the partners the unsaved objects name now.
-      for (ZPHManagedObject* object : pending.value()) {
+      forEachPending(pending, [&](ZPHManagedObject* object) {
         if (object->m_fault || !object->m_entity->isRelationship(inverse) ||
             object->m_entity->destination(inverse)->rootEntity() != root)
-          continue;
+          return;
         const QVariant& link = object->m_values[size_t(inverse)];
         if (link.isValid() && link.typeId() == qMetaTypeId<ZPHManagedObjectID>()) {
           const ZPHManagedObjectID partner = link.value<ZPHManagedObjectID>();
           if (!partner.isNull() && !partner.isTemporaryID())
             rows.insert(partner.rowID());
         }
-      }
+      });
     }
     if (partners.isEmpty())
       continue;
@@ -584,6 +614,12 @@ bool ZPHManagedObjectContext::pendingView(const ZPHEntityDescription* entity, co
     while ((rc = statement.step()) == SQLITE_ROW) rows.insert(statement.columnInt64(0));
     if (rc != SQLITE_DONE)
       return ZPHSetError(error, db->lastError());
+  }
+  if (rows.isEmpty() && view->candidates.empty()) {
+    // Nothing unsaved can match or change a saved row's answer: the store
+    // answers alone.
+    view->active = false;
+    return true;
   }
   view->rows = rows;
   // The saved ones are judged by their values in memory.
@@ -601,6 +637,93 @@ bool ZPHManagedObjectContext::pendingView(const ZPHEntityDescription* entity, co
       view->candidates.push_back(object);
   }
   return true;
+}
+
+const std::vector<ZPHManagedObject*>& ZPHManagedObjectContext::pendingOfRoot(const ZPHPendingList& list,
+                                                                             PendingByRoot* index,
+                                                                             const ZPHEntityDescription* root)
+{
+  if (index->epoch != list.epoch()) {
+    index->objects.clear();
+    index->consumed = 0;
+    index->epoch = list.epoch();
+  }
+  for (; index->consumed < list.size(); ++index->consumed) {
+    ZPHManagedObject* object = list[index->consumed];
+    index->objects[object->m_entity->rootEntity()].push_back(object);
+  }
+  static const std::vector<ZPHManagedObject*> none;
+  const auto found = index->objects.find(root);
+  return found == index->objects.end() ? none : found->second;
+}
+
+int ZPHManagedObjectContext::TextIndex::keyIndex(const ZPHEntityDescription* entity)
+{
+  auto found = indexOfKey.constFind(entity);
+  if (found == indexOfKey.constEnd()) {
+    const int index = entity->indexOfProperty(key);
+    const bool text = entity->isAttribute(index) && entity->attribute(index).type == ZPHAttributeType::String;
+    found = indexOfKey.insert(entity, text ? index : -1);
+  }
+  return found.value();
+}
+
+void ZPHManagedObjectContext::TextIndex::add(ZPHManagedObject* object, int index)
+{
+  const QVariant& value = object->m_values[size_t(index)];
+  if (value.typeId() == QMetaType::QString && !value.isNull())
+    objects.emplace(qHash(*static_cast<const QString*>(value.constData())), object);
+}
+
+void ZPHManagedObjectContext::noteInsertedText(ZPHManagedObject* object, int index)
+{
+  const ZPHEntityDescription* root = object->m_entity->rootEntity();
+  for (TextIndex& texts : m_textIndexes) {
+    // Objects not taken in yet are read as they are when they are.
+    if (texts.root != root || texts.epoch != m_inserted.epoch() || object->m_insertOrder > texts.lastOrder)
+      continue;
+    if (texts.keyIndex(object->m_entity) == index)
+      texts.add(object, index);
+  }
+}
+
+std::vector<ZPHManagedObject*> ZPHManagedObjectContext::insertedWithTexts(const ZPHEntityDescription* root,
+                                                                          const QString& key,
+                                                                          const QList<QString>& texts)
+{
+  const std::vector<ZPHManagedObject*>& inserted = pendingOfRoot(m_inserted, &m_insertedByRoot, root);
+  auto index = std::find_if(m_textIndexes.begin(), m_textIndexes.end(),
+                            [&](const TextIndex& candidate) { return candidate.root == root && candidate.key == key; });
+  if (index == m_textIndexes.end()) {
+    index = m_textIndexes.insert(m_textIndexes.end(), TextIndex());
+    index->root = root;
+    index->key = key;
+    index->epoch = m_inserted.epoch();
+  }
+  if (index->epoch != m_inserted.epoch()) {
+    index->objects.clear();
+    index->consumed = 0;
+    index->lastOrder = 0;
+    index->epoch = m_inserted.epoch();
+  }
+  for (; index->consumed < inserted.size(); ++index->consumed) {
+    ZPHManagedObject* object = inserted[index->consumed];
+    const int keyIndex = index->keyIndex(object->m_entity);
+    if (keyIndex >= 0)
+      index->add(object, keyIndex);
+    index->lastOrder = object->m_insertOrder;
+  }
+  std::vector<ZPHManagedObject*> found;
+  for (const QString& text : texts) {
+    const auto [from, to] = index->objects.equal_range(qHash(text));
+    for (auto listed = from; listed != to; ++listed) found.push_back(listed->second);
+  }
+  const auto byOrder = [](const ZPHManagedObject* a, const ZPHManagedObject* b) {
+    return a->m_insertOrder < b->m_insertOrder;
+  };
+  std::sort(found.begin(), found.end(), byOrder);
+  found.erase(std::unique(found.begin(), found.end()), found.end());
+  return found;
 }
 
 void ZPHManagedObjectContext::releaseJudgedObjects(const PendingView& view, const QSet<ZPHManagedObjectID>& kept)
@@ -1183,7 +1306,7 @@ QList<ZPHManagedObject*> ZPHManagedObjectContext::deletedObjects() const
 
 void ZPHManagedObjectContext::forget(ZPHManagedObject* object)
 {
-  auto erase = [object](std::vector<ZPHManagedObject*>& list) {
+  auto erase = [object](ZPHPendingList& list) {
     list.erase(std::remove(list.begin(), list.end(), object), list.end());
   };
   erase(m_inserted);
@@ -1206,6 +1329,10 @@ void ZPHManagedObjectContext::reset()
   m_inserted.clear();
   m_updated.clear();
   m_deleted.clear();
+  m_insertedByRoot = {};
+  m_updatedByRoot = {};
+  m_deletedByRoot = {};
+  m_textIndexes.clear();
   m_registered.clear();
   m_forgotten.clear();
 }
@@ -1295,8 +1422,8 @@ void ZPHManagedObjectContext::applyDeleteRulesOfMergedDeletions(const QList<ZPHM
   QSet<ZPHManagedObjectID> gone(deleted.begin(), deleted.end());
   std::vector<ZPHManagedObject*> pending;
   pending.reserve(m_inserted.size() + m_updated.size());
-  for (ZPHManagedObject* object : m_inserted) pending.push_back(object);
-  for (ZPHManagedObject* object : m_updated) pending.push_back(object);
+  for (ZPHManagedObject* object : std::as_const(m_inserted)) pending.push_back(object);
+  for (ZPHManagedObject* object : std::as_const(m_updated)) pending.push_back(object);
   std::vector<ZPHManagedObject*> cascaded;
   for (ZPHManagedObject* object : pending) {
     if (object->m_deleted || object->m_context != this)

@@ -16,6 +16,7 @@
 #include <QtCore/QVariantMap>
 
 #include <functional>
+#include <limits>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -31,6 +32,48 @@ struct ZPHObjectIDsWithValues {
   QVariantList values;
   int valueCount = 0;
   const QVariant& value(qsizetype row, int column) const { return values.at(row * valueCount + column); }
+};
+
+// A context's list of unsaved objects (inserted, updated or deleted), in the
+// order they joined it. An append keeps the epoch; anything else that
+// changes the list (an erase, a clear) starts a new one, so that what is
+// worked out from the list (the context's lookups per table and per text)
+// catches up with appends alone and starts again otherwise. Writable
+// iterators are for the erase-remove idiom only (the erase starts the new
+// epoch).
+class ZPHPendingList {
+public:
+  using List = std::vector<ZPHManagedObject*>;
+  size_t size() const { return m_list.size(); }
+  bool empty() const { return m_list.empty(); }
+  ZPHManagedObject* operator[](size_t i) const { return m_list[i]; }
+  List::const_iterator begin() const { return m_list.begin(); }
+  List::const_iterator end() const { return m_list.end(); }
+  List::iterator begin() { return m_list.begin(); }
+  List::iterator end() { return m_list.end(); }
+  void push_back(ZPHManagedObject* object) { m_list.push_back(object); }
+  List::iterator erase(List::iterator first, List::iterator last)
+  {
+    ++m_epoch;
+    return m_list.erase(first, last);
+  }
+  void clear()
+  {
+    ++m_epoch;
+    m_list.clear();
+  }
+  operator const List&() const { return m_list; }
+  // The list itself, to change as a whole: a new epoch.
+  operator List&()
+  {
+    ++m_epoch;
+    return m_list;
+  }
+  quint64 epoch() const { return m_epoch; }
+
+private:
+  List m_list;
+  quint64 m_epoch = 0;
 };
 
 struct ZPHManagedObjectIDHash {
@@ -171,6 +214,12 @@ public:
   void resolveUnstoredLink(ZPHManagedObject* object, int relationshipIndex);
   QList<ZPHManagedObject*> objectsRelatedTo(const ZPHManagedObject* object, int relationshipIndex);
   void noteUpdated(ZPHManagedObject* object);
+  // An attribute of an inserted object took a new value.
+  void noteInsertedValueChanged(ZPHManagedObject* object, int index)
+  {
+    if (!m_textIndexes.empty())
+      noteInsertedText(object, index);
+  }
   void enqueueChanges(const ZPHStoreChanges& changes);
 
 Q_SIGNALS:
@@ -181,7 +230,10 @@ Q_SIGNALS:
 private:
   struct FetchPlan;
   void drainInbox();
-  ZPHManagedObject* makeObject(const ZPHEntityDescription* entity, const ZPHManagedObjectID& objectID);
+  // With `inserted`, the object starts with its entity's values for a new
+  // one; else with nulls, to be loaded.
+  ZPHManagedObject* makeObject(const ZPHEntityDescription* entity, const ZPHManagedObjectID& objectID,
+                               bool inserted = false);
   // Loads the saved objects of the identifiers that are not loaded yet, one
   // statement per table; false when a statement failed.
   bool loadObjects(const QList<ZPHManagedObjectID>& objectIDs);
@@ -205,6 +257,36 @@ private:
     std::vector<ZPHManagedObject*> candidates;
     std::vector<ZPHManagedObjectID> loadedHere;  // registered by pendingView()
   };
+  // The objects of a pending list whose table is `root`'s, in list order,
+  // caught up with the list.
+  struct PendingByRoot {
+    quint64 epoch = std::numeric_limits<quint64>::max();
+    size_t consumed = 0;
+    std::unordered_map<const ZPHEntityDescription*, std::vector<ZPHManagedObject*>> objects;
+  };
+  const std::vector<ZPHManagedObject*>& pendingOfRoot(const ZPHPendingList& list, PendingByRoot* index,
+                                                      const ZPHEntityDescription* root);
+  // The inserted objects of a table by the text an attribute holds, built
+  // on first need and kept up to date by appends and by
+  // noteInsertedValueChanged(). Listed by the texts' hashes, and an object
+  // stays listed under texts it held before: whoever looks one up judges it
+  // again.
+  struct TextIndex {
+    const ZPHEntityDescription* root = nullptr;
+    QString key;
+    quint64 epoch = 0;
+    size_t consumed = 0;                                         // of the table's inserted objects
+    quint64 lastOrder = 0;                                       // the insert order of the last one taken in
+    QHash<const ZPHEntityDescription*, int> indexOfKey;          // per entity of the table
+    std::unordered_multimap<size_t, ZPHManagedObject*> objects;  // by the text's hash
+    int keyIndex(const ZPHEntityDescription* entity);
+    void add(ZPHManagedObject* object, int index);
+  };
+  void noteInsertedText(ZPHManagedObject* object, int index);
+  // The inserted objects of `root`'s table that may hold one of `texts` in
+  // `key` (and some that held one before), in insert order.
+  std::vector<ZPHManagedObject*> insertedWithTexts(const ZPHEntityDescription* root, const QString& key,
+                                                   const QList<QString>& texts);
   void releaseJudgedObjects(const PendingView& view, const QSet<ZPHManagedObjectID>& kept);
   bool pendingView(const ZPHEntityDescription* entity, const ZPHFetchRequest& request, PendingView* view,
                    ZPHError* error);
@@ -246,9 +328,14 @@ private:
   QVariantMap m_userInfo;
   std::unordered_map<ZPHManagedObjectID, std::unique_ptr<ZPHManagedObject>, ZPHManagedObjectIDHash> m_registered;
   std::vector<std::unique_ptr<ZPHManagedObject>> m_forgotten;  // gone from the store; kept for holders
-  std::vector<ZPHManagedObject*> m_inserted;
-  std::vector<ZPHManagedObject*> m_updated;
-  std::vector<ZPHManagedObject*> m_deleted;
+  ZPHPendingList m_inserted;
+  ZPHPendingList m_updated;
+  ZPHPendingList m_deleted;
+  PendingByRoot m_insertedByRoot;
+  PendingByRoot m_updatedByRoot;
+  PendingByRoot m_deletedByRoot;
+  std::vector<TextIndex> m_textIndexes;
+  quint64 m_insertCount = 0;  // the insert order of the last object inserted
   QMutex m_inboxMutex;
   QList<ZPHStoreChanges> m_inbox;
 };

@@ -8,6 +8,9 @@
 #include <QtCore/QSet>
 #include <QtCore/QStringList>
 
+#include <atomic>
+#include <optional>
+
 struct ZPHPredicate::Node {
   Kind kind = Kind::True;
   Operator op = Operator::Equal;
@@ -24,6 +27,28 @@ struct ZPHPredicate::Node {
   QVariant comparable;
   // The key path names a property of the object itself (no hop).
   bool ownProperty = false;
+  // Its index in the entity last judged, looked up by name once per entity
+  // rather than once per object (-1: not yet). Shared between threads: a
+  // stale index is caught by its name.
+  struct CachedIndex {
+    std::atomic<int> index{-1};
+    CachedIndex() = default;
+    CachedIndex(const CachedIndex&) {}
+    CachedIndex& operator=(const CachedIndex&) { return *this; }
+  };
+  mutable CachedIndex cachedIndex;
+  // The index of the own attribute the key path names in `entity`, or -1.
+  int attributeIndex(const ZPHEntityDescription* entity) const
+  {
+    const int cached = cachedIndex.index.load(std::memory_order_relaxed);
+    if (entity->isAttribute(cached) && entity->attribute(cached).name == keyPath)
+      return cached;
+    const int index = entity->indexOfProperty(keyPath);
+    if (!entity->isAttribute(index))
+      return -1;
+    cachedIndex.index.store(index, std::memory_order_relaxed);
+    return index;
+  }
 };
 
 ZPHPredicate::ZPHPredicate() = default;
@@ -267,6 +292,35 @@ int ZPHCompareValues(const QVariant& a, const QVariant& b)
   return x < y ? -1 : (x > y ? 1 : 0);
 }
 
+bool ZPHPredicate::requiredTexts(QString* keyPath, QList<QString>* texts) const
+{
+  switch (kind()) {
+    case Kind::And:
+      for (const ZPHPredicate& child : m_node->children) {
+        if (child.requiredTexts(keyPath, texts))
+          return true;
+      }
+      return false;
+    case Kind::Comparison:
+      break;
+    default:
+      return false;
+  }
+  if (!m_node->ownProperty || !m_node->variable.isEmpty() || m_node->keyPath == QLatin1String("self"))
+    return false;
+  if (m_node->op == Operator::Equal && m_node->comparable.typeId() == QMetaType::QString) {
+    *keyPath = m_node->keyPath;
+    *texts = {m_node->comparable.toString()};
+    return true;
+  }
+  if (m_node->op == Operator::In && m_node->inListIsText) {
+    *keyPath = m_node->keyPath;
+    *texts = m_node->inTexts.values();
+    return true;
+  }
+  return false;
+}
+
 bool ZPHPredicate::evaluateWithObject(const ZPHManagedObject* object) const
 {
   switch (kind()) {
@@ -305,8 +359,8 @@ bool ZPHPredicate::evaluateWithObject(const ZPHManagedObject* object) const
                             m_node->comparable.typeId() == QMetaType::QString;
   const bool textList = m_node->op == Operator::In && m_node->inListIsText;
   if ((textEquality || textList) && m_node->ownProperty && object->entity() != nullptr) {
-    const int index = object->entity()->indexOfProperty(m_node->keyPath);
-    if (index >= 0 && object->entity()->isAttribute(index)) {
+    const int index = m_node->attributeIndex(object->entity());
+    if (index >= 0) {
       const QVariant& value = object->primitiveValue(index);
       if (!value.isValid() || value.isNull()) {  // no value (a null text counts as none)
         return m_node->op == Operator::NotEqual;
@@ -317,6 +371,52 @@ bool ZPHPredicate::evaluateWithObject(const ZPHManagedObject* object) const
           return m_node->inTexts.contains(text);
         const bool equal = text == *static_cast<const QString*>(m_node->comparable.constData());
         return m_node->op == Operator::Equal ? equal : !equal;
+      }
+    }
+  }
+  // An integer or boolean attribute of the object compared with an
+  // integer: judged in place too.
+  if (m_node->op != Operator::In && m_node->comparable.typeId() == QMetaType::LongLong && m_node->ownProperty &&
+      object->entity() != nullptr) {
+    const int index = m_node->attributeIndex(object->entity());
+    if (index >= 0) {
+      const QVariant& value = object->primitiveValue(index);
+      std::optional<qint64> left;
+      if (!value.isValid() || value.isNull()) {
+        // Null equals nothing and orders with nothing.
+        return m_node->op == Operator::NotEqual;
+      }
+      switch (value.typeId()) {
+        case QMetaType::Bool:
+          left = *static_cast<const bool*>(value.constData()) ? 1 : 0;
+          break;
+        case QMetaType::Int:
+          left = *static_cast<const int*>(value.constData());
+          break;
+        case QMetaType::LongLong:
+          left = *static_cast<const qint64*>(value.constData());
+          break;
+        default:
+          break;
+      }
+      if (left) {
+        const qint64 right = *static_cast<const qint64*>(m_node->comparable.constData());
+        switch (m_node->op) {
+          case Operator::Equal:
+            return *left == right;
+          case Operator::NotEqual:
+            return *left != right;
+          case Operator::Less:
+            return *left < right;
+          case Operator::LessOrEqual:
+            return *left <= right;
+          case Operator::Greater:
+            return *left > right;
+          case Operator::GreaterOrEqual:
+            return *left >= right;
+          default:
+            break;
+        }
       }
     }
   }

@@ -71,6 +71,12 @@ public:
   ComparisonOptions options() const;
   QList<ZPHPredicate> subpredicates() const;
 
+  // When every object that matches holds one of a few texts in a text
+  // attribute of its own (keyPath == text, keyPath IN texts, or an and of
+  // predicates with one such): that key path and the texts, for a look-up
+  // of the candidates. False otherwise.
+  bool requiredTexts(QString* keyPath, QList<QString>* texts) const;
+
   // Evaluates against an object's current in-memory values.
   bool evaluateWithObject(const ZPHManagedObject* object) const;
 

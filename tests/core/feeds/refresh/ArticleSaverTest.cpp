@@ -385,6 +385,32 @@ TEST_F(ArticleSaverTest, StoredArticlesKeepMatchingEnclosuresAndAnItemTwiceSeesI
   EXPECT_EQ(main->countForFetchRequest(ZPHFetchRequest(QStringLiteral("Enclosure"))), 3);
 }
 
+// A new article whose guid the feed lists twice, with and without an
+// enclosure: the later item decides, in either order.
+TEST_F(ArticleSaverTest, ANewArticleListedTwiceTakesTheEnclosuresOfTheLaterItem)
+{
+  const auto item = [](const char* guid, bool enclosed) {
+    auto parsedItem = parsed({QLatin1String(guid), QLatin1String(guid),
+                              QStringLiteral("https://example.com/") + QLatin1String(guid), day(1)});
+    if (enclosed) {
+      auto enclosure = std::make_shared<CBParsedEnclosure>();
+      enclosure->setUrlString(QStringLiteral("https://example.com/%1.mp3").arg(QLatin1String(guid)));
+      enclosure->setMimeType(QStringLiteral("audio/mpeg"));
+      parsedItem->addEnclosure(enclosure);
+    }
+    return parsedItem;
+  };
+  save({item("first", true), item("first", false), item("last", false), item("last", true)});
+  for (const char* guid : {"first", "last"}) {
+    SCOPED_TRACE(guid);
+    const bool enclosedLast = QLatin1String(guid) == QLatin1String("last");
+    CBDataArticle* article = articleTitled(QLatin1String(guid));
+    ASSERT_NE(article, nullptr);
+    EXPECT_EQ(article->enclosures().size(), enclosedLast ? 1 : 0);
+    EXPECT_EQ(article->hasAudioEnclosure(), enclosedLast);
+  }
+}
+
 TEST_F(ArticleSaverTest, AnUnknownFeedOrACancelledSaverAnnouncesNothing)
 {
   auto unknown = std::make_shared<ZPHCoreDataArticleSaverOperation>(

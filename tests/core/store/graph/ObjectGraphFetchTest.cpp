@@ -443,3 +443,92 @@ TEST_F(ObjectGraphFetchTest, UnsavedChangesThatARequestReadsAnswerAsAfterTheSave
     EXPECT_EQ(newest.size(), savedGuids.size());
   }
 }
+
+// Many unsaved inserts (more than a fetch scans one by one): fetches by a
+// text look them up, and answer as after the save also when values change,
+// objects go and more come after the look-ups started, in a hierarchy too.
+TEST_F(ObjectGraphFetchTest, ManyUnsavedInsertsAnswerAsAfterTheSave)
+{
+  const auto article = [&](int n, const QString& feedURL) {
+    ZPHManagedObject* object = main->insertNewObject(QStringLiteral("Article"));
+    object->setValue(QStringLiteral("guid"), QStringLiteral("a%1").arg(n));
+    object->setValue(QStringLiteral("feedURL"), feedURL);
+    object->setValue(QStringLiteral("markedForDeletion"), n % 5 == 0 ? 1 : 0);
+    return object;
+  };
+  std::vector<ZPHManagedObject*> articles;
+  for (int n = 0; n < 150; ++n) articles.push_back(article(n, QStringLiteral("f%1").arg(n % 3)));
+  for (int n = 0; n < 120; ++n) {
+    ZPHManagedObject* node = main->insertNewObject(n % 4 == 0 ? QStringLiteral("Folder") : QStringLiteral("Feed"));
+    node->setValue(QStringLiteral("guid"), QStringLiteral("n%1").arg(n % 40));
+    node->setValue(QStringLiteral("childindex"), n % 7);
+    if (n % 4 != 0)
+      node->setValue(QStringLiteral("url"), QStringLiteral("u%1").arg(n % 10));
+  }
+  struct Case {
+    const char* name;
+    ZPHFetchRequest request;
+  };
+  const auto text = [](const char* value) { return QVariant(QString::fromLatin1(value)); };
+  const std::vector<Case> cases = {
+      {"feed address",
+       ZPHFetchRequest(QStringLiteral("Article"), ZPHPredicate::equal(QStringLiteral("feedURL"), text("f0")))},
+      {"feed address and not marked",
+       ZPHFetchRequest(QStringLiteral("Article"), ZPHPredicate::equal(QStringLiteral("feedURL"), text("f1")) &&
+                                                      ZPHPredicate::equal(QStringLiteral("markedForDeletion"), 0))},
+      {"guid in a list",
+       ZPHFetchRequest(QStringLiteral("Article"),
+                       ZPHPredicate::in(QStringLiteral("guid"), {text("a7"), text("a8"), text("moved"), text("a155"),
+                                                                 text("a4"), text("nowhere")}))},
+      {"other feeds",
+       ZPHFetchRequest(QStringLiteral("Article"), !ZPHPredicate::equal(QStringLiteral("feedURL"), text("f0")))},
+      {"marked",
+       ZPHFetchRequest(QStringLiteral("Article"), ZPHPredicate::compare(QStringLiteral("markedForDeletion"),
+                                                                        ZPHPredicate::Operator::GreaterOrEqual, 1))},
+      {"nodes by guid",
+       ZPHFetchRequest(QStringLiteral("Node"), ZPHPredicate::equal(QStringLiteral("guid"), text("n3")))},
+      {"feeds by address",
+       ZPHFetchRequest(QStringLiteral("Feed"), ZPHPredicate::equal(QStringLiteral("url"), text("u5")))},
+      {"folders by guid",
+       ZPHFetchRequest(QStringLiteral("Folder"), ZPHPredicate::equal(QStringLiteral("guid"), text("n4")))},
+      {"feeds low in their folder",
+       ZPHFetchRequest(QStringLiteral("Feed"),
+                       ZPHPredicate::compare(QStringLiteral("childindex"), ZPHPredicate::Operator::Less, 3) &&
+                           ZPHPredicate::equal(QStringLiteral("url"), text("u1")))},
+  };
+  // (Sorted: without sort descriptors, the order is the store's.)
+  const auto guids = [&](const ZPHFetchRequest& request) {
+    QStringList found;
+    for (const ZPHManagedObject* object : main->executeFetchRequest(request))
+      found.append(object->value(QStringLiteral("guid")).toString());
+    found.sort();
+    return found;
+  };
+  // The look-ups start before the changes below.
+  for (const Case& c : cases) guids(c.request);
+
+  articles[1]->setValue(QStringLiteral("feedURL"), QStringLiteral("f0"));  // f1 -> f0
+  articles[3]->setValue(QStringLiteral("feedURL"), QStringLiteral("f9"));  // f0 -> elsewhere
+  articles[7]->setValue(QStringLiteral("guid"), QStringLiteral("moved"));
+  articles[8]->setValue(QStringLiteral("guid"), QStringLiteral("a8b"));
+  articles[8]->setValue(QStringLiteral("guid"), QStringLiteral("a8"));  // and back
+  articles[10]->setValue(QStringLiteral("markedForDeletion"), 0);
+  main->deleteObject(articles[4]);
+  for (int n = 150; n < 160; ++n) article(n, QStringLiteral("f%1").arg(n % 2));
+
+  std::vector<QStringList> unsaved;
+  std::vector<qint64> counts;
+  for (const Case& c : cases) {
+    unsaved.push_back(guids(c.request));
+    counts.push_back(main->countForFetchRequest(c.request));
+  }
+  ASSERT_TRUE(main->save());
+  main->reset();
+  for (size_t i = 0; i < cases.size(); ++i) {
+    SCOPED_TRACE(cases[i].name);
+    const QStringList saved = guids(cases[i].request);
+    EXPECT_FALSE(saved.isEmpty());
+    EXPECT_EQ(unsaved[i], saved);
+    EXPECT_EQ(counts[i], saved.size());
+  }
+}
