@@ -78,7 +78,10 @@ TEST(DelegateServices, OnlyWebAddressesGoToTheBrowser)
 TEST(DelegateServices, StatusItemsAreKeptAndTheirHandlersRunAtOnce)
 {
   ZPHTestTempDir dir;
-  ZPHAppDelegate delegate({dir.filePath(QStringLiteral("data")), ZPHSharedTestCacheFolder()});
+  ZPHAppDelegate::Environment environment;
+  environment.dataFolder = dir.filePath(QStringLiteral("data"));
+  environment.cacheFolder = ZPHSharedTestCacheFolder();
+  ZPHAppDelegate delegate(environment);
   auto refreshing = ZPHStatusItem::statusItemWithLocalizedDescription(
       QStringLiteral("Refreshing Sites…"), QStringLiteral("refreshing"), ZPHStatusItemTypeIndeterminateProgress);
   auto progress = ZPHStatusItem::statusItemWithLocalizedDescription(
