@@ -313,7 +313,9 @@ QByteArray ZPHHTTPExchange::requestHead() const
     add("Pragma", "no-cache");
   }
   add("Connection", "Keep-Alive");
-  add("Accept-Encoding", "zstd, br, gzip, deflate");
+  // The manager's codings but zstd, which this client cannot decode: a
+  // server that answered with it would cost a second download each time.
+  add("Accept-Encoding", "br, gzip, deflate");
   add("Accept-Language", acceptLanguage());
   add("User-Agent", "Mozilla/5.0");
   if (!m_request.hasRawHeader("Host")) {
