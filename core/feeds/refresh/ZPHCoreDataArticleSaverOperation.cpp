@@ -574,8 +574,9 @@ CBDataArticle* ZPHCoreDataArticleSaverOperation::saveArticle(const CBParsedNewsI
 
 QList<CBDataArticle*> ZPHCoreDataArticleSaverOperation::existingArticles()
 {
+  // Every item is compared with its article's body: the bodies come along.
   if (!m_existingArticles)
-    m_existingArticles = CBDataArticle::articlesForFeedWithURL(m_feedURL, m_context);
+    m_existingArticles = CBDataArticle::articlesWithContentForFeedWithURL(m_feedURL, m_context);
   return *m_existingArticles;
 }
 
@@ -906,12 +907,27 @@ void ZPHCoreDataArticleSaverOperation::updateEnclosure(ZPHManagedObject* enclosu
 void ZPHCoreDataArticleSaverOperation::processMetadataForSavedArticles(const QList<CBDataArticle*>& articles,
                                                                        CBFeed* feed)
 {
+  // An article that already holds the record of its key keeps it (most of
+  // a feed's items on a refresh): only the others are looked up.
+  QList<CBDataArticle*> unmatched;
+  QSet<const CBDataArticle*> holdTheirRecord;
+  for (CBDataArticle* article : articles) {
+    const ArticleMetadata* own = article->metadata();
+    if (own != nullptr && !own->guid().isEmpty() && own->guid() == article->bestLink())
+      holdTheirRecord.insert(article);
+    else
+      unmatched.append(article);
+  }
   QHash<QString, QList<ArticleMetadata*>> recordsByGuid;
-  for (ArticleMetadata* record : ArticleMetadata::findArticleMetadataForArticlesByGUID(articles, m_context))
-    recordsByGuid[record->guid()].append(record);
+  if (!unmatched.isEmpty()) {
+    for (ArticleMetadata* record : ArticleMetadata::findArticleMetadataForArticlesByGUID(unmatched, m_context))
+      recordsByGuid[record->guid()].append(record);
+  }
 
   const double markAllAsReadDate = feed != nullptr ? feed->markAllAsReadLastArticleDate() : 0;
   for (CBDataArticle* article : articles) {
+    if (holdTheirRecord.contains(article))
+      continue;  // not new either: a new article has no record yet
     QString key = article->bestLink();
     ArticleMetadata* chosen = nullptr;
     for (ArticleMetadata* record : recordsByGuid.value(key)) {

@@ -332,6 +332,20 @@ QList<CBDataArticle*> CBDataArticle::articlesForFeedWithURL(const QUrl& url, ZPH
   return articlesWithPredicate(predicateForArticlesForFeedWithURL(url, context), std::nullopt, context);
 }
 
+QList<CBDataArticle*> CBDataArticle::articlesWithContentForFeedWithURL(const QUrl& url,
+                                                                       ZPHManagedObjectContext* context)
+{
+  QList<CBDataArticle*> articles;
+  if (url.isEmpty() || context == nullptr)
+    return articles;
+  ZPHFetchRequest request(CBDataEntityNameArticle, predicateForArticlesForFeedWithURL(url, context));
+  request.relationshipKeyPathsForPrefetching = {CBDataArticleMetadataKey, ContentKey};
+  const QList<ZPHManagedObject*> objects = context->executeFetchRequest(request);
+  articles.reserve(objects.size());
+  for (ZPHManagedObject* object : objects) articles.append(static_cast<CBDataArticle*>(object));
+  return articles;
+}
+
 QList<CBDataArticle*> CBDataArticle::sortedArticlesForFeedsWithURLs(const QStringList& urls, bool hideReadArticles,
                                                                     const Sort& sort, ZPHManagedObjectContext* context)
 {

@@ -194,6 +194,9 @@ public:
                                                      ZPHManagedObjectContext* context);
   using Sort = std::optional<ZPHSortDescriptor>;
   static QList<CBDataArticle*> articlesForFeedWithURL(const QUrl& url, ZPHManagedObjectContext* context);
+  // The same, each with its content loaded too (one query for them all
+  // instead of one per article whose body is read).
+  static QList<CBDataArticle*> articlesWithContentForFeedWithURL(const QUrl& url, ZPHManagedObjectContext* context);
   static QList<CBDataArticle*> sortedArticlesForFeedsWithURLs(const QStringList& urls, bool hideReadArticles,
                                                               const Sort& sort, ZPHManagedObjectContext* context);
   static QList<CBDataArticle*> unreadArticlesForFeedsWithURLs(const QStringList& urls, const Sort& sort,

@@ -10,11 +10,14 @@
 #include "store/entities/ArticleMetadata.h"
 #include "store/entities/CBDataArticle.h"
 #include "store/entities/CBDataArticleContent.h"
+#include "store/entities/CBDataModel.h"
 #include "store/entities/CBFeed.h"
+#include "store/graph/ZPHFetchRequest.h"
 #include "store/graph/ZPHManagedObjectContext.h"
 #include "support/ZPHTestApplicationDelegate.h"
 #include "support/ZPHTestSupport.h"
 
+#include <QtCore/QHash>
 #include <QtCore/QSet>
 #include <QtCore/QThread>
 #include <QtCore/QTimeZone>
@@ -253,6 +256,53 @@ TEST_F(ArticleSaverTest, StateSurvivesAndLeavingReadArticlesAreMarkedForDeletion
   left.sort();
   EXPECT_EQ(left, (QStringList{"Bookmarked", "Stays", "Unread"}));
   EXPECT_TRUE(articleTitled(QStringLiteral("Stays"))->read());
+}
+
+// A stored article is compared field by field, its body included: a
+// changed body is stored (with its search text), an unchanged article keeps
+// its content and its record of read and flagged, and no record is added.
+TEST_F(ArticleSaverTest, ARefreshStoresChangedBodiesAndKeepsEachArticlesRecord)
+{
+  save(items({{"g1", "Edited", "https://example.com/1", day(1)},
+              {"g2", "Same", "https://example.com/2", day(2)},
+              {"", "No guid", "https://example.com/3", day(3)}}));
+  setState(articleTitled(QStringLiteral("Edited")), true, false);
+  setState(articleTitled(QStringLiteral("Same")), false, true);
+  setState(articleTitled(QStringLiteral("No guid")), true, true);
+  QHash<QString, ZPHManagedObjectID> records;
+  for (CBDataArticle* article : articles()) records.insert(article->title(), article->metadata()->objectID());
+  const qint64 recordCount = main->countForFetchRequest(ZPHFetchRequest(CBDataEntityNameArticleMetadata));
+
+  auto next = items({{"g1", "Edited", "https://example.com/1", day(1)},
+                     {"g2", "Same", "https://example.com/2", day(2)},
+                     {"", "No guid", "https://example.com/3", day(3)}});
+  next[0]->setContent(QStringLiteral("<p>A <b>rewritten</b> body</p>"));
+  auto saver = save(next);
+
+  const struct {
+    const char* title;
+    QString html;
+    bool read;
+    bool flagged;
+  } cases[] = {
+      {"Edited", QStringLiteral("<p>A <b>rewritten</b> body</p>"), true, false},
+      {"Same", QStringLiteral("<p>Same</p>"), false, true},
+      {"No guid", QStringLiteral("<p>No guid</p>"), true, true},
+  };
+  for (const auto& expected : cases) {
+    SCOPED_TRACE(expected.title);
+    CBDataArticle* article = articleTitled(QString::fromUtf8(expected.title));
+    ASSERT_NE(article, nullptr);
+    ASSERT_NE(article->content(), nullptr);
+    EXPECT_EQ(article->content()->htmlText(), expected.html);
+    EXPECT_EQ(article->content()->normalizedText(), CBDataArticleContent::normalizedTextFromHtmlText(expected.html));
+    EXPECT_EQ(article->metadata()->objectID(), records.value(article->title()));
+    EXPECT_EQ(article->read(), expected.read);
+    EXPECT_EQ(article->flagged(), expected.flagged);
+  }
+  EXPECT_EQ(articles().size(), 3);
+  EXPECT_EQ(main->countForFetchRequest(ZPHFetchRequest(CBDataEntityNameArticleMetadata)), recordCount);
+  EXPECT_EQ(saver->managedObjectIDsOfItemsInFeed().size(), 3);
 }
 
 TEST_F(ArticleSaverTest, ItemsWithoutIdentityMarkEveryReadArticleAndSaveNothing)
