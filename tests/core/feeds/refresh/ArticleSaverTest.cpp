@@ -269,6 +269,16 @@ TEST_F(ArticleSaverTest, ARefreshStoresChangedBodiesAndKeepsEachArticlesRecord)
   setState(articleTitled(QStringLiteral("Edited")), true, false);
   setState(articleTitled(QStringLiteral("Same")), false, true);
   setState(articleTitled(QStringLiteral("No guid")), true, true);
+  // "Same" moves to a newer record of its key (as after a sync): the older
+  // one, unread and unflagged, stays behind with no article and comes first
+  // in the store's order. The article keeps its own record, and its state.
+  CBDataArticle* same = articleTitled(QStringLiteral("Same"));
+  ArticleMetadata* newer = ArticleMetadata::insertArticleMetadataForGUID(same->bestLink(), main);
+  ArticleMetadata* older = same->metadata();
+  older->setFlagged(false);
+  same->setMetadata(newer);
+  ASSERT_TRUE(main->save());
+  setState(same, false, true);
   QHash<QString, ZPHManagedObjectID> records;
   for (CBDataArticle* article : articles()) records.insert(article->title(), article->metadata()->objectID());
   const qint64 recordCount = main->countForFetchRequest(ZPHFetchRequest(CBDataEntityNameArticleMetadata));
