@@ -1,6 +1,7 @@
 #include "subscribe/ESHTTPOperation.h"
 
 #include "feeds/network/CBDownloadOperation.h"
+#include "feeds/network/ZPHHTTPExchange.h"
 #include "foundation/CBMimeTypes.h"
 #include "platform/ZPHLog.h"
 #include "platform/ZPHMainThread.h"
@@ -55,11 +56,6 @@ bool isHTTPStatusError(QNetworkReply::NetworkError code)
          code == QNetworkReply::ProtocolInvalidOperationError ||
          (code >= QNetworkReply::InternalServerError && code <= QNetworkReply::UnknownServerError) ||
          code == QNetworkReply::AuthenticationRequiredError;
-}
-
-bool isRedirectStatus(int status)
-{
-  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
 QString sortedCodes(const QSet<int>& codes)
@@ -527,7 +523,8 @@ void ESHTTPOperation::didReceiveResponse(const ESHTTPResponse& response)
   m_hasBuffer = false;
   m_dataAccumulator = QByteArray();
   m_totalBytesWritten = 0;
-  m_exchangeIsRedirect = isRedirectStatus(response.statusCode) && !response.headerValue("Location").isEmpty();
+  m_exchangeIsRedirect =
+      ZPHHTTPExchange::isRedirectStatus(response.statusCode) && !response.headerValue("Location").isEmpty();
   if (m_exchangeIsRedirect)
     return;
   if (m_cancelOnStatusCodeError && !isStatusCodeAcceptable()) {

@@ -113,11 +113,6 @@ bool proxyInEffect(const QUrl& url)
   });
 }
 
-bool isRedirectStatus(int status)
-{
-  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
-}
-
 bool isToken(const QByteArray& name)
 {
   if (name.isEmpty())

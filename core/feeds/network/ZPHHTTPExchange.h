@@ -70,6 +70,12 @@ public:
     std::function<void()> handOver;
   };
 
+  // 301, 302, 303, 307 and 308: the answers that send a request elsewhere.
+  static bool isRedirectStatus(int status)
+  {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+  }
+
   // Whether an exchange can run `request` at all.
   static bool canRun(const QNetworkRequest& request, const QByteArray& method, const QByteArray& body);
 
