@@ -130,17 +130,7 @@ QList<CBFeed*> CBFeed::feedsWithURLs(const QStringList& urls, ZPHManagedObjectCo
 {
   QVariantList values;
   for (const QString& url : urls) values.append(url);
-  // Asked of the node table as a whole (only feeds have an address): asked
-  // of feeds alone, the store may walk every feed through the index of the
-  // entity column instead of looking the addresses up in theirs, a walk per
-  // call that grows with the number of feeds.
-  QList<CBFeed*> feeds;
-  for (ZPHManagedObject* object :
-       CBFetchManagedObjectArrayWithPredicate(ZPHPredicate::in(UrlKey, values), CBDataEntityNameNode, context)) {
-    if (object->entity()->name() == CBDataEntityNameFeed)
-      feeds.append(static_cast<CBFeed*>(object));
-  }
-  return feeds;
+  return fetchFeeds(context, ZPHPredicate::in(UrlKey, values));
 }
 
 CBFeed* CBFeed::feedWithURL(const QString& url, ZPHManagedObjectContext* context)

@@ -147,10 +147,11 @@ bool QueryBuilder::build(const ZPHFetchRequest& request, bool withOrderAndLimit,
       codes.append(QByteArray::number(entity->entityCode()));
     // Without statistics SQLite rates the entity column's index as good as
     // any other, and may walk every row of the entity through it (every
-    // feed, to find one by its address). Where the predicate compares a
-    // column of its own index for equality, the "+" keeps the entity
-    // column from being used as an index, so that index is; for one entity
-    // both walks give the rows in the same (row) order.
+    // feed, to find some by their addresses). Where the predicate compares
+    // a column of its own index for equality or membership, the "+" keeps
+    // the entity column from being used as an index, so that index is. For
+    // one value both walks give the rows in row order; for several, in the
+    // order of the values.
     const bool byOtherIndex = codes.size() == 1 && hasIndexedEquality(request.predicate);
     conditions.append(QByteArray(byOtherIndex ? "+" : "") + "t0._entity IN (" + codes.join(',') + ")");
   }
@@ -192,8 +193,8 @@ bool QueryBuilder::hasIndexedEquality(const ZPHPredicate& predicate) const
     default:
       return false;
   }
-  if (predicate.op() != ZPHPredicate::Operator::Equal || !predicate.variableName().isEmpty() ||
-      predicate.keyPath().contains(u'.'))
+  if ((predicate.op() != ZPHPredicate::Operator::Equal && predicate.op() != ZPHPredicate::Operator::In) ||
+      !predicate.variableName().isEmpty() || predicate.keyPath().contains(u'.'))
     return false;
   auto [entity, index] = findProperty(m_entity, predicate.keyPath());
   if (entity == nullptr || !entity->isStored(index))
