@@ -308,21 +308,30 @@ std::optional<ZPHPredicate> CBDataArticle::predicateForUnreadArticlesPublishedTo
   return *today && predicateForArticlesInFavoriteFeedsWithMoc(context);
 }
 
+namespace {
+
+QList<CBDataArticle*> articlesOfRequest(const ZPHFetchRequest& request, ZPHManagedObjectContext* context)
+{
+  const QList<ZPHManagedObject*> objects = context->executeFetchRequest(request);
+  QList<CBDataArticle*> articles;
+  articles.reserve(objects.size());
+  for (ZPHManagedObject* object : objects) articles.append(static_cast<CBDataArticle*>(object));
+  return articles;
+}
+
+}  // namespace
+
 QList<CBDataArticle*> CBDataArticle::articlesWithPredicate(const std::optional<ZPHPredicate>& predicate,
                                                            const std::optional<ZPHSortDescriptor>& sortDescriptor,
                                                            ZPHManagedObjectContext* context)
 {
-  QList<CBDataArticle*> articles;
   if (!predicate || context == nullptr)
-    return articles;
+    return {};
   ZPHFetchRequest request(CBDataEntityNameArticle, *predicate);
   request.relationshipKeyPathsForPrefetching = {CBDataArticleMetadataKey};  // read() and flagged() of each
   if (sortDescriptor)
     request.sortDescriptors = {*sortDescriptor};
-  const QList<ZPHManagedObject*> objects = context->executeFetchRequest(request);
-  articles.reserve(objects.size());
-  for (ZPHManagedObject* object : objects) articles.append(static_cast<CBDataArticle*>(object));
-  return articles;
+  return articlesOfRequest(request, context);
 }
 
 QList<CBDataArticle*> CBDataArticle::articlesForFeedWithURL(const QUrl& url, ZPHManagedObjectContext* context)
@@ -335,15 +344,11 @@ QList<CBDataArticle*> CBDataArticle::articlesForFeedWithURL(const QUrl& url, ZPH
 QList<CBDataArticle*> CBDataArticle::articlesWithContentForFeedWithURL(const QUrl& url,
                                                                        ZPHManagedObjectContext* context)
 {
-  QList<CBDataArticle*> articles;
   if (url.isEmpty() || context == nullptr)
-    return articles;
+    return {};
   ZPHFetchRequest request(CBDataEntityNameArticle, predicateForArticlesForFeedWithURL(url, context));
   request.relationshipKeyPathsForPrefetching = {CBDataArticleMetadataKey, ContentKey};
-  const QList<ZPHManagedObject*> objects = context->executeFetchRequest(request);
-  articles.reserve(objects.size());
-  for (ZPHManagedObject* object : objects) articles.append(static_cast<CBDataArticle*>(object));
-  return articles;
+  return articlesOfRequest(request, context);
 }
 
 QList<CBDataArticle*> CBDataArticle::sortedArticlesForFeedsWithURLs(const QStringList& urls, bool hideReadArticles,
