@@ -151,7 +151,7 @@ bool QueryBuilder::build(const ZPHFetchRequest& request, bool withOrderAndLimit,
     // a column of its own index for equality or membership, the "+" keeps
     // the entity column from being used as an index, so that index is. For
     // one value both walks give the rows in row order; for several, in the
-    // order of the values.
+    // order of that index.
     const bool byOtherIndex = codes.size() == 1 && hasIndexedEquality(request.predicate);
     conditions.append(QByteArray(byOtherIndex ? "+" : "") + "t0._entity IN (" + codes.join(',') + ")");
   }
