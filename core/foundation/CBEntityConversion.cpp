@@ -2,6 +2,7 @@
 
 #include "foundation/CBEntityDecoding.h"
 #include "foundation/CBString.h"
+#include "foundation/ZPHTextScan.h"
 
 #include <QtCore/QStringList>
 
@@ -148,39 +149,19 @@ QString stringWithAmpersandEntitiesDecoded(const QString& string)
 QString zph_stringByReplacingSingularSurrogates(const QString& string)
 {
   const qsizetype n = string.size();
-  // Most text holds no surrogate at all: blocks of it are ruled out a few
-  // characters at a time before the exact walk below starts.
-  // Four code units to a 64-bit word: a unit is a surrogate when its top
-  // five bits are 11011, that is when it is zero after masking and flipping.
+  // Most text holds no surrogate, and most that does holds whole pairs:
+  // the scan goes from one surrogate to the next, a vector at a time.
   const char16_t* const text = reinterpret_cast<const char16_t*>(string.constData());
-  qsizetype clean = 0;
-  // First whole blocks, each in a loop without a branch (which the compiler
-  // runs on many units at a time), then words of four.
-  constexpr qsizetype Block = 32;
-  for (; clean + Block <= n; clean += Block) {
-    bool surrogate = false;
-    for (qsizetype i = clean; i < clean + Block; ++i) surrogate |= (text[i] & 0xF800) == 0xD800;
-    if (surrogate)
-      break;
-  }
-  for (; clean + 4 <= n; clean += 4) {
-    quint64 word;
-    std::memcpy(&word, text + clean, sizeof word);
-    const quint64 flipped = (word & 0xF800F800F800F800ull) ^ 0xD800D800D800D800ull;
-    if (((flipped - 0x0001000100010001ull) & ~flipped & 0x8000800080008000ull) != 0)
-      break;
-  }
+  const char16_t* const end = text + n;
   qsizetype firstBad = -1;
-  for (qsizetype i = clean; i < n && firstBad < 0; ++i) {
-    const QChar c = string[i];
-    if (c.isHighSurrogate()) {
-      if (i + 1 < n && string[i + 1].isLowSurrogate())
-        ++i;
-      else
-        firstBad = i;
-    } else if (c.isLowSurrogate()) {
-      firstBad = i;
+  for (const char16_t* at = ZPHTextScan::firstSurrogate(text, end); at != end;
+       at = ZPHTextScan::firstSurrogate(at, end)) {
+    if (QChar::isHighSurrogate(*at) && at + 1 != end && QChar::isLowSurrogate(at[1])) {
+      at += 2;
+      continue;
     }
+    firstBad = at - text;
+    break;
   }
   if (firstBad < 0)
     return string;

@@ -1,6 +1,7 @@
 #include "foundation/CBString.h"
 
 #include "foundation/CBEntityDecoding.h"
+#include "foundation/ZPHTextScan.h"
 #include "platform/ZPHLog.h"
 
 #include <QtCore/QCryptographicHash>
@@ -172,8 +173,7 @@ QString strippedHTMLWalk(QStringView string, int maxCharacters, bool* reachedMax
       // With the characters after it that are text too (neither markup nor
       // blank), up to the maximum, in one go.
       const char16_t* const stop = at + (limit != nullptr ? qMin<qsizetype>(end - at, limit - out) : end - at);
-      const char16_t* run = at + 1;
-      while (run != stop && *run > u'>') ++run;
+      const char16_t* const run = ZPHTextScan::firstAtMost(at + 1, stop, u'>');
       out = std::copy(at, run, out);
       at = run;
       previousWasBlank = false;

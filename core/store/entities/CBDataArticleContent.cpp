@@ -3,6 +3,7 @@
 #include "foundation/CBEntityConversion.h"
 #include "foundation/CBEntityDecoding.h"
 #include "foundation/CBString.h"
+#include "foundation/ZPHTextScan.h"
 #include "store/entities/CBDataArticle.h"
 
 #include <climits>
@@ -87,16 +88,10 @@ QString folded(const QString& decomposedLowerCase)
 // whole fold.
 std::optional<QString> asciiFolded(const QString& text)
 {
-  const qsizetype n = text.size();
-  const char16_t* const in = reinterpret_cast<const char16_t*>(text.constData());
-  QString result(n, Qt::Uninitialized);
-  char16_t* const out = reinterpret_cast<char16_t*>(result.data());
-  for (qsizetype i = 0; i < n; ++i) {
-    const char16_t u = in[i];
-    if (u >= 0x80)
-      return std::nullopt;
-    out[i] = u >= u'A' && u <= u'Z' ? char16_t(u + (u'a' - u'A')) : u;
-  }
+  QString result(text.size(), Qt::Uninitialized);
+  if (!ZPHTextScan::copyASCIILowerCased(reinterpret_cast<const char16_t*>(text.constData()),
+                                        reinterpret_cast<char16_t*>(result.data()), long(text.size())))
+    return std::nullopt;
   return result;
 }
 
