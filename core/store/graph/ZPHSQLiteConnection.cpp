@@ -1,5 +1,7 @@
 #include "store/graph/ZPHSQLiteConnection.h"
 
+#include "store/graph/ZPHSQLiteLogVFS.h"
+
 #include "platform/ZPHLog.h"
 #include "store/graph/ZPHObjectGraphErrors.h"
 #include "store/graph/ZPHPredicate.h"
@@ -238,7 +240,7 @@ std::unique_ptr<ZPHSQLiteConnection> ZPHSQLiteConnection::open(const QString& pa
 {
   sqlite3* db = nullptr;
   const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX;
-  const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, flags, nullptr);
+  const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, flags, ZPHSQLiteLogVFSName());
   std::unique_ptr<ZPHSQLiteConnection> connection(new ZPHSQLiteConnection(db));
   if (rc != SQLITE_OK) {
     connection->noteError(rc);

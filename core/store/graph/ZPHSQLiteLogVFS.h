@@ -1,0 +1,22 @@
+#pragma once
+
+// The name of a SQLite file layer of our own, over the default one, for the
+// store's connections. It changes one thing: the frames a transaction
+// appends to the write-ahead log are gathered and handed to the kernel in a
+// few large writes, rather than in two system calls per page.
+//
+// What is gathered is written before anything could read it or rely on it:
+// - with the last frame of a commit, before that frame's write returns, so
+//   that an error fails the commit as it would without this layer, and a
+//   commit is never published in the log's shared index before its frames
+//   are in the file;
+// - before any read, size query, sync, truncation or close of the log;
+// - at the shared index's memory barrier and before any of its locks is let
+//   go (so nothing stays gathered once a transaction ended, committed or
+//   rolled back).
+// Frames written again in place, and single-frame commits, are not
+// gathered. A process killed while frames are gathered loses only a
+// transaction that had not committed.
+//
+// Registered with SQLite on the first call; safe to call from any thread.
+const char* ZPHSQLiteLogVFSName();
