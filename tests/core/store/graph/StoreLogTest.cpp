@@ -5,13 +5,17 @@
 
 #include "store/graph/ZPHSQLiteConnection.h"
 
+#include <QtCore/QFileInfo>
 #include <QtCore/QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <sqlite3.h>
 
+#include <sys/resource.h>
+
 #include <atomic>
+#include <csignal>
 #include <memory>
 #include <string>
 #include <thread>
@@ -141,6 +145,46 @@ TEST_F(StoreLogTest, ARolledBackTransactionLeavesNothingToWriteLater)
   EXPECT_EQ(single(*reopened, "SELECT count(*) FROM t"), 311);
   EXPECT_EQ(single(*reopened, "SELECT sum(length(payload)) FROM t"), 300 * 1000 + 10 * 50 + 10);
   EXPECT_EQ(single(*reopened, "SELECT rows FROM tally"), 311);
+  ZPHSQLiteStatement check = reopened->prepare("PRAGMA integrity_check");
+  ASSERT_EQ(check.step(), SQLITE_ROW);
+  EXPECT_EQ(check.columnText(0), QStringLiteral("ok"));
+}
+
+// A commit whose frames cannot all be written (the file size limit stands
+// in for a full disk) fails, publishes nothing, and leaves the store as it
+// was for every connection; once room is back, commits go on.
+TEST_F(StoreLogTest, ACommitThatCannotBeWrittenFailsAndLeavesTheStoreAsItWas)
+{
+  createTables();
+  std::unique_ptr<ZPHSQLiteConnection> writer = open();
+  std::unique_ptr<ZPHSQLiteConnection> reader = open();
+  ASSERT_TRUE(writeBatch(*writer, 10, 100));
+  ASSERT_EQ(single(*reader, "SELECT count(*) FROM t"), 10);
+
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limited = saved;
+  limited.rlim_cur = rlim_t(QFileInfo(path() + QStringLiteral("-wal")).size() + 200 * 1024);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+  // Larger than what is gathered at once, and smaller than that.
+  const bool large = writeBatch(*writer, 400, 3000);
+  writer->exec("ROLLBACK");
+  const bool small = writeBatch(*writer, 40, 3000);
+  writer->exec("ROLLBACK");
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_FALSE(large);
+  EXPECT_FALSE(small);
+
+  EXPECT_EQ(single(*reader, "SELECT count(*) FROM t"), 10);
+  EXPECT_EQ(single(*reader, "SELECT rows FROM tally"), 10);
+  ASSERT_TRUE(writeBatch(*writer, 5, 100));
+  EXPECT_EQ(single(*reader, "SELECT count(*) FROM t"), 15);
+  writer.reset();
+  reader.reset();
+  std::unique_ptr<ZPHSQLiteConnection> reopened = open();
+  EXPECT_EQ(single(*reopened, "SELECT count(*) FROM t"), 15);
   ZPHSQLiteStatement check = reopened->prepare("PRAGMA integrity_check");
   ASSERT_EQ(check.step(), SQLITE_ROW);
   EXPECT_EQ(check.columnText(0), QStringLiteral("ok"));
