@@ -39,16 +39,18 @@ sqlite3_file* lowerFile(sqlite3_file* file) { return reinterpret_cast<FileBase*>
 
 // The main files open through this layer, by the name SQLite gave them: a
 // log is paired with the main file whose name its own name was made from.
+// Never destroyed: connections close on threads that end after the
+// process's static objects are gone.
 std::mutex& mainFilesMutex()
 {
-  static std::mutex mutex;
-  return mutex;
+  static std::mutex* const mutex = new std::mutex;
+  return *mutex;
 }
 
 std::vector<MainFile*>& mainFiles()
 {
-  static std::vector<MainFile*> files;
-  return files;
+  static std::vector<MainFile*>* const files = new std::vector<MainFile*>;
+  return *files;
 }
 
 // Writes what was gathered. What could not be written stays gathered, to
