@@ -180,6 +180,7 @@ private:
   std::atomic<bool> m_userDidCancelAuthentication{false};
   std::shared_ptr<ZPHArticleSaverBacklog> m_saverBacklog;
   // The body's MD5 digest, computed once per body.
+  bool m_feedWasSavedBefore = false;  // its body hash was stored
   QByteArray m_responseBodyHash;
   // The backlog slot of the body being parsed; handed to its saver.
   std::shared_ptr<ZPHArticleSaverBacklog::Slot> m_saverSlot;
