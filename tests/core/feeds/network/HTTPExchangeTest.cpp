@@ -607,6 +607,28 @@ TEST_F(HTTPExchangeTest, KeepsAConnectionForTheNextRequestToItsServerWhenBothSid
     EXPECT_EQ(server.connectionCount() - connectionsBefore, c.connections);
     EXPECT_EQ(pool.handedOverTransferCount(), 0);
   }
+
+  // Over TLS the same: the handshake is made once.
+  ZPHTestHTTPServer tls;
+  ASSERT_TRUE(tls.startTls(ZPHTestFixture("tls/localhost.crt"), ZPHTestFixture("tls/localhost.key")));
+  tls.route("/kept", [kept](const ZPHTestHTTPRequest&) { return kept; });
+  const QSslConfiguration original = QSslConfiguration::defaultConfiguration();
+  QSslConfiguration trusting = original;
+  trusting.addCaCertificates(QSslCertificate::fromData(ZPHTestFixture("tls/localhost.crt")));
+  QSslConfiguration::setDefaultConfiguration(trusting);
+  {
+    ZPHNetworkAccessPool pool{1};
+    for (int i = 0; i < 2; ++i) {
+      ZPHNetworkTransfer::Request request;
+      request.request = feedRequest(tls.url("/kept"));
+      request.request.setRawHeader("Connection", "keep-alive");
+      EXPECT_EQ(runToEnd(pool, request).back().error, QNetworkReply::NoError);
+    }
+    EXPECT_EQ(pool.handedOverTransferCount(), 0);
+  }
+  QSslConfiguration::setDefaultConfiguration(original);
+  EXPECT_EQ(tls.requests().size(), 2);
+  EXPECT_EQ(tls.connectionCount(), 1);
 }
 
 TEST_F(HTTPExchangeTest, AKeptConnectionTheServerClosedIsReplacedWithoutLosingTheRequest)
