@@ -67,10 +67,11 @@ private:
   QBasicTimer m_sweep;
 };
 
-// One plain HTTP/1.1 GET or HEAD over a connection of its own, run on the
-// event loop of the thread that starts it: the network workers' own client
-// for the common case, without a hand-over to the network manager's HTTP
-// thread for every read. It sends the headers the network manager would
+// One plain HTTP/1.1 GET or HEAD over a connection of its own (or one an
+// earlier exchange left in the connection cache, see setConnectionCache()),
+// run on the event loop of the thread that starts it: the network workers'
+// own client for the common case, without a hand-over to the network
+// manager's HTTP thread for every read. It sends the headers the network manager would
 // send, follows redirects as the request's policy says, decodes gzip and
 // deflate bodies as the manager does, and reports the same outcome codes.
 //
