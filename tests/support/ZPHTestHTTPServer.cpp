@@ -168,13 +168,17 @@ struct ZPHTestHTTPServer::Private {
   mutable QMutex mutex;
   QHash<QString, ZPHTestHTTPHandler> routes;
   QList<ZPHTestHTTPRequest> requests;
+  int connections = 0;
 
   // Server thread only.
   bool listen(QTcpServer* server);
   void accept(QTcpServer* server);
-  // Answers once a whole request is in `buffer`; false while more must come.
-  bool serve(QTcpSocket* socket, const QByteArray& buffer);
-  void respond(QTcpSocket* socket, const ZPHTestHTTPRequest* request, const ZPHTestHTTPResponse& response);
+  // Answers once a whole request is in `buffer`: the bytes it took, or 0
+  // while more must come. `keptOpen` tells whether the connection takes
+  // another request.
+  qsizetype serve(QTcpSocket* socket, const QByteArray& buffer, bool* keptOpen);
+  // Whether the connection stays open.
+  bool respond(QTcpSocket* socket, const ZPHTestHTTPRequest* request, const ZPHTestHTTPResponse& response);
 };
 
 bool ZPHTestHTTPServer::Private::listen(QTcpServer* server)
@@ -190,25 +194,37 @@ bool ZPHTestHTTPServer::Private::listen(QTcpServer* server)
 void ZPHTestHTTPServer::Private::accept(QTcpServer* server)
 {
   while (QTcpSocket* socket = server->nextPendingConnection()) {
+    {
+      QMutexLocker locker(&mutex);
+      ++connections;
+    }
     auto buffer = std::make_shared<QByteArray>();
     auto answered = std::make_shared<bool>(false);
     QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, buffer, answered] {
       buffer->append(socket->readAll());
-      if (!*answered)
-        *answered = serve(socket, *buffer);
+      // Requests one after the other while the connection is kept open.
+      while (!*answered) {
+        bool keptOpen = false;
+        const qsizetype used = serve(socket, *buffer, &keptOpen);
+        if (used == 0)
+          break;
+        buffer->remove(0, used);
+        *answered = !keptOpen;
+      }
     });
     QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
   }
 }
 
-bool ZPHTestHTTPServer::Private::serve(QTcpSocket* socket, const QByteArray& buffer)
+qsizetype ZPHTestHTTPServer::Private::serve(QTcpSocket* socket, const QByteArray& buffer, bool* keptOpen)
 {
+  *keptOpen = false;
   const qsizetype headerEnd = buffer.indexOf("\r\n\r\n");
   if (headerEnd < 0) {
     if (buffer.size() <= kMaximumHeaderBytes)
-      return false;
+      return 0;
     respond(socket, nullptr, plainResponse(431));
-    return true;
+    return buffer.size();
   }
 
   ZPHTestHTTPRequest request;
@@ -216,7 +232,7 @@ bool ZPHTestHTTPServer::Private::serve(QTcpSocket* socket, const QByteArray& buf
   const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
   if (requestLine.size() != 3 || !requestLine[2].startsWith("HTTP/1.")) {
     respond(socket, nullptr, plainResponse(400));
-    return true;
+    return buffer.size();
   }
   request.method = requestLine[0];
   const QByteArray target = requestLine[1];
@@ -229,13 +245,13 @@ bool ZPHTestHTTPServer::Private::serve(QTcpSocket* socket, const QByteArray& buf
     const qsizetype colon = line.indexOf(':');
     if (colon <= 0) {
       respond(socket, nullptr, plainResponse(400));
-      return true;
+      return buffer.size();
     }
     request.headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
   }
   if (!request.header("Transfer-Encoding").isNull()) {
     respond(socket, nullptr, plainResponse(501));
-    return true;
+    return buffer.size();
   }
 
   qint64 contentLength = 0;
@@ -244,16 +260,16 @@ bool ZPHTestHTTPServer::Private::serve(QTcpSocket* socket, const QByteArray& buf
     contentLength = length.toLongLong(&ok);
     if (!ok || contentLength < 0) {
       respond(socket, nullptr, plainResponse(400));
-      return true;
+      return buffer.size();
     }
     if (contentLength > kMaximumBodyBytes) {
       respond(socket, nullptr, plainResponse(413));
-      return true;
+      return buffer.size();
     }
   }
   const qsizetype bodyStart = headerEnd + 4;
   if (buffer.size() - bodyStart < contentLength)
-    return false;
+    return 0;
   request.body = buffer.mid(bodyStart, contentLength);
 
   ZPHTestHTTPHandler handler;
@@ -262,24 +278,28 @@ bool ZPHTestHTTPServer::Private::serve(QTcpSocket* socket, const QByteArray& buf
     requests.append(request);
     handler = routes.value(request.path);
   }
-  respond(socket, &request, handler ? handler(request) : plainResponse(404));
-  return true;
+  *keptOpen = respond(socket, &request, handler ? handler(request) : plainResponse(404));
+  return bodyStart + qsizetype(contentLength);
 }
 
-void ZPHTestHTTPServer::Private::respond(QTcpSocket* socket, const ZPHTestHTTPRequest* request,
+bool ZPHTestHTTPServer::Private::respond(QTcpSocket* socket, const ZPHTestHTTPRequest* request,
                                          const ZPHTestHTTPResponse& response)
 {
+  if (response.closeWithoutAnswer) {
+    socket->disconnectFromHost();
+    return false;
+  }
   if (!response.raw.isEmpty()) {
     socket->write(response.raw);
     socket->disconnectFromHost();
-    return;
+    return false;
   }
   QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + reasonPhrase(response.status) + "\r\n";
   for (const auto& [name, value] : response.headers) head += name + ": " + value + "\r\n";
   if (!hasHeader(response.headers, "Content-Length"))
     head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
   if (!hasHeader(response.headers, "Connection"))
-    head += "Connection: close\r\n";
+    head += response.keepAlive ? "Connection: keep-alive\r\n" : "Connection: close\r\n";
   head += "\r\n";
 
   const bool withBody = !(request && request->method == "HEAD") && response.status != 204 && response.status != 304;
@@ -288,8 +308,10 @@ void ZPHTestHTTPServer::Private::respond(QTcpSocket* socket, const ZPHTestHTTPRe
     body.truncate(response.closeAfterBodyBytes);
   if (response.delayBeforeBodyMs <= 0 && response.trickleIntervalMs <= 0) {
     socket->write(head + body);
+    if (response.keepAlive)
+      return true;
     socket->disconnectFromHost();
-    return;
+    return false;
   }
   socket->write(head);
   socket->flush();
@@ -310,12 +332,13 @@ void ZPHTestHTTPServer::Private::respond(QTcpSocket* socket, const ZPHTestHTTPRe
     });
     QTimer::singleShot(std::max(0, response.delayBeforeBodyMs), timer,
                        [timer, interval = response.trickleIntervalMs] { timer->start(interval); });
-    return;
+    return false;
   }
   QTimer::singleShot(response.delayBeforeBodyMs, socket, [socket, body] {
     socket->write(body);
     socket->disconnectFromHost();
   });
+  return false;
 }
 
 ZPHTestHTTPServer::ZPHTestHTTPServer() : d(std::make_unique<Private>())
@@ -403,6 +426,12 @@ QList<ZPHTestHTTPRequest> ZPHTestHTTPServer::requests() const
 {
   QMutexLocker locker(&d->mutex);
   return d->requests;
+}
+
+int ZPHTestHTTPServer::connectionCount() const
+{
+  QMutexLocker locker(&d->mutex);
+  return d->connections;
 }
 
 ZPHTestClosedPort::ZPHTestClosedPort()

@@ -23,8 +23,9 @@ struct ZPHTestHTTPRequest {
   QByteArray header(const QByteArray& name) const;
 };
 
-// What a route answers. Content-Length and "Connection: close" are added
-// unless the headers have them.
+// What a route answers. Content-Length and "Connection: close" (with
+// keepAlive, "Connection: keep-alive") are added unless the headers have
+// them.
 struct ZPHTestHTTPResponse {
   int status = 200;
   ZPHTestHTTPHeaders headers;
@@ -41,6 +42,12 @@ struct ZPHTestHTTPResponse {
   // they stand, nothing added), then the connection closes: for answers the
   // fields above cannot shape (chunked, no length, malformed).
   QByteArray raw{};
+  // The connection stays open for the client's next request (the answer
+  // goes out whole, at once).
+  bool keepAlive = false;
+  // Nothing is answered: the connection closes at once, as a server closes
+  // a connection it kept idle too long just as a request comes.
+  bool closeWithoutAnswer = false;
 
   // A 3xx answer pointing at `location`.
   static ZPHTestHTTPResponse redirect(const QByteArray& location, int status = 302);
@@ -58,7 +65,8 @@ using ZPHTestHTTPHandler = std::function<ZPHTestHTTPResponse(const ZPHTestHTTPRe
 // tests, serving on a thread of its own so a test on the main thread may
 // block or spin its event loop. It answers only the routes a test registers
 // (404 otherwise), reads Content-Length bodies, closes the connection after
-// each response and keeps every request it received. With startTls() it
+// each response (unless it keeps it alive) and keeps every request it
+// received. With startTls() it
 // speaks HTTPS with the certificate it is given; a client that refuses the
 // certificate never gets as far as a request.
 class ZPHTestHTTPServer {
@@ -87,6 +95,8 @@ public:
 
   // The requests received so far, in order (routed or not).
   QList<ZPHTestHTTPRequest> requests() const;
+  // The connections accepted so far.
+  int connectionCount() const;
 
 private:
   struct Private;

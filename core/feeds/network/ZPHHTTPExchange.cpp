@@ -170,6 +170,17 @@ QByteArray acceptLanguage()
 
 const QString kNoError = QStringLiteral("Unknown error");
 
+// Every value of a header (any case), in order.
+QList<QByteArray> headerValues(const ZPHHTTPExchange::Headers& headers, const char* name)
+{
+  QList<QByteArray> values;
+  for (const auto& header : headers) {
+    if (header.first.compare(name, Qt::CaseInsensitive) == 0)
+      values.append(header.second);
+  }
+  return values;
+}
+
 }  // namespace
 
 bool ZPHHTTPExchange::canRun(const QNetworkRequest& request, const QByteArray& method, const QByteArray& body)
@@ -238,7 +249,7 @@ void ZPHHTTPExchange::restartTimer()
     m_timer.start(timeout, this);
 }
 
-void ZPHHTTPExchange::connectTo(const QUrl& url)
+void ZPHHTTPExchange::connectTo(const QUrl& url, bool newConnection)
 {
   m_url = url;
   m_state = State::StatusLine;
@@ -251,6 +262,10 @@ void ZPHHTTPExchange::connectTo(const QUrl& url)
   m_framing = Framing::None;
   m_remaining = 0;
   m_decoder.reset();
+  m_http11 = false;
+  m_onKeptConnection = false;
+  if (!newConnection && sendOnKeptConnection(url))
+    return;
 
   const bool https = url.scheme() == QLatin1String("https");
   const quint16 port = quint16(url.port(https ? 443 : 80));
@@ -277,14 +292,70 @@ void ZPHHTTPExchange::connectTo(const QUrl& url)
     });
   }
   m_socket->setProxy(QNetworkProxy::NoProxy);
-  connect(m_socket, &QIODevice::readyRead, this, [this] { readAvailable(); });
-  connect(m_socket, &QAbstractSocket::disconnected, this, [this] { connectionClosed(); });
-  connect(m_socket, &QAbstractSocket::errorOccurred, this, [this] { socketFailed(); });
+  watchSocket();
   restartTimer();
   if (https)
     static_cast<QSslSocket*>(m_socket)->connectToHostEncrypted(url.host(), port);
   else
     m_socket->connectToHost(url.host(), port);
+}
+
+void ZPHHTTPExchange::watchSocket()
+{
+  connect(m_socket, &QIODevice::readyRead, this, [this] { readAvailable(); });
+  connect(m_socket, &QAbstractSocket::disconnected, this, [this] { connectionClosed(); });
+  connect(m_socket, &QAbstractSocket::errorOccurred, this, [this] { socketFailed(); });
+}
+
+bool ZPHHTTPExchange::sendOnKeptConnection(const QUrl& url)
+{
+  if (!m_connections)
+    return false;
+  QTcpSocket* socket = m_connections->take(ZPHHTTPConnectionCache::serverKey(url));
+  if (socket == nullptr)
+    return false;
+  socket->setParent(this);
+  m_socket = socket;
+  m_onKeptConnection = true;
+  watchSocket();
+  restartTimer();
+  m_socket->write(requestHead());
+  m_socket->flush();
+  return true;
+}
+
+bool ZPHHTTPExchange::retryOnNewConnection()
+{
+  // Only while nothing of an answer came: a server that began one and broke
+  // off is no idle connection closed.
+  if (!m_onKeptConnection || m_reported || m_status != 0 || !m_buffer.isEmpty() || m_ended)
+    return false;
+  dropSocket();
+  connectTo(m_url, true);
+  return true;
+}
+
+void ZPHHTTPExchange::keepConnectionIfReusable()
+{
+  if (!m_connections || m_socket == nullptr || !m_http11 || m_framing == Framing::UntilClose ||
+      m_position != m_buffer.size() || m_socket->bytesAvailable() > 0 ||
+      m_socket->state() != QAbstractSocket::ConnectedState)
+    return;
+  const auto saysClose = [](const QList<QByteArray>& values) {
+    for (const QByteArray& value : values) {
+      for (const QByteArray& token : value.split(',')) {
+        if (token.trimmed().compare("close", Qt::CaseInsensitive) == 0)
+          return true;
+      }
+    }
+    return false;
+  };
+  if (saysClose(headerValues(m_headers, "Connection")) || saysClose({m_request.rawHeader("Connection")}))
+    return;
+  QTcpSocket* socket = m_socket;
+  m_socket = nullptr;
+  QObject::disconnect(socket, nullptr, this, nullptr);
+  m_connections->put(ZPHHTTPConnectionCache::serverKey(m_url), socket);
 }
 
 QByteArray ZPHHTTPExchange::requestHead() const
@@ -470,6 +541,7 @@ bool ZPHHTTPExchange::parseStatusLine(const QByteArray& line)
     return false;
   }
   m_status = line.mid(9, 3).toInt();
+  m_http11 = line[7] == '1';
   m_reason = line.mid(13).trimmed();
   m_headers.clear();
   m_headerBytes = line.size();
@@ -490,21 +562,6 @@ bool ZPHHTTPExchange::parseHeaderLine(const QByteArray& line)
   m_headers.append({line.left(colon), line.mid(colon + 1).trimmed()});
   return true;
 }
-
-namespace {
-
-// Every value of a header (any case), in order.
-QList<QByteArray> headerValues(const ZPHHTTPExchange::Headers& headers, const char* name)
-{
-  QList<QByteArray> values;
-  for (const auto& header : headers) {
-    if (header.first.compare(name, Qt::CaseInsensitive) == 0)
-      values.append(header.second);
-  }
-  return values;
-}
-
-}  // namespace
 
 void ZPHHTTPExchange::headersComplete()
 {
@@ -725,6 +782,7 @@ void ZPHHTTPExchange::bodyComplete()
   if (m_ended)
     return;
   m_state = State::Done;
+  keepConnectionIfReusable();
   finish(QNetworkReply::NoError, kNoError);
 }
 
@@ -740,6 +798,8 @@ void ZPHHTTPExchange::connectionClosed()
     bodyComplete();
     return;
   }
+  if (retryOnNewConnection())
+    return;
   if (!m_reported) {
     giveUp();
     return;
@@ -757,6 +817,8 @@ void ZPHHTTPExchange::socketFailed()
     connectionClosed();
     return;
   }
+  if (retryOnNewConnection())
+    return;
   if (!m_reported && error == QAbstractSocket::ConnectionRefusedError) {
     finish(QNetworkReply::ConnectionRefusedError, QStringLiteral("Connection refused"));
     return;
@@ -820,4 +882,111 @@ void ZPHHTTPExchange::dropSocket()
   QObject::disconnect(socket, nullptr, this, nullptr);
   socket->abort();
   socket->deleteLater();
+}
+
+// --- Connections kept between exchanges
+
+ZPHHTTPConnectionCache::ZPHHTTPConnectionCache(QObject* parent) : QObject(parent) {}
+
+ZPHHTTPConnectionCache::~ZPHHTTPConnectionCache()
+{
+  // The sockets are children and go with it; nothing of theirs reaches it
+  // on the way.
+  for (const QList<Idle>& idle : std::as_const(m_idle)) {
+    for (const Idle& entry : idle) {
+      QObject::disconnect(entry.socket, nullptr, this, nullptr);
+      entry.socket->abort();
+    }
+  }
+}
+
+QString ZPHHTTPConnectionCache::serverKey(const QUrl& url)
+{
+  const QString scheme = url.scheme().toLower();
+  return scheme + QStringLiteral("://") + url.host().toLower() + QLatin1Char(':') +
+         QString::number(url.port(scheme == QLatin1String("https") ? 443 : 80));
+}
+
+QTcpSocket* ZPHHTTPConnectionCache::take(const QString& key)
+{
+  closeExpired();
+  const auto found = m_idle.find(key);
+  if (found == m_idle.end())
+    return nullptr;
+  // The one used last: the least likely to have been closed meanwhile.
+  const Idle idle = found->takeLast();
+  if (found->isEmpty())
+    m_idle.erase(found);
+  QObject::disconnect(idle.socket, nullptr, this, nullptr);
+  return idle.socket;
+}
+
+void ZPHHTTPConnectionCache::put(const QString& key, QTcpSocket* socket)
+{
+  if (socket == nullptr)
+    return;
+  socket->setParent(this);
+  if (socket->state() != QAbstractSocket::ConnectedState || socket->bytesAvailable() > 0 ||
+      m_idle.value(key).size() >= MaximumIdlePerServer || idleCount() >= MaximumIdle) {
+    socket->abort();
+    socket->deleteLater();
+    return;
+  }
+  // Anything from an idle connection (an answer nobody asked for, the
+  // server's close) ends it.
+  connect(socket, &QIODevice::readyRead, this, [this, socket] { discard(socket); });
+  connect(socket, &QAbstractSocket::disconnected, this, [this, socket] { discard(socket); });
+  connect(socket, &QAbstractSocket::errorOccurred, this, [this, socket] { discard(socket); });
+  Idle idle;
+  idle.socket = socket;
+  idle.since.start();
+  m_idle[key].append(idle);
+  if (!m_sweep.isActive())
+    m_sweep.start(IdleTimeoutMs, this);
+}
+
+int ZPHHTTPConnectionCache::idleCount() const
+{
+  int count = 0;
+  for (const QList<Idle>& idle : m_idle) count += int(idle.size());
+  return count;
+}
+
+void ZPHHTTPConnectionCache::timerEvent(QTimerEvent* event)
+{
+  if (event->timerId() != m_sweep.timerId())
+    return QObject::timerEvent(event);
+  closeExpired();
+  if (m_idle.isEmpty())
+    m_sweep.stop();
+}
+
+void ZPHHTTPConnectionCache::discard(QTcpSocket* socket)
+{
+  for (auto it = m_idle.begin(); it != m_idle.end(); ++it) {
+    const qsizetype removed = it->removeIf([socket](const Idle& idle) { return idle.socket == socket; });
+    if (removed == 0)
+      continue;
+    if (it->isEmpty())
+      m_idle.erase(it);
+    QObject::disconnect(socket, nullptr, this, nullptr);
+    socket->abort();
+    socket->deleteLater();
+    return;
+  }
+}
+
+void ZPHHTTPConnectionCache::closeExpired()
+{
+  for (auto it = m_idle.begin(); it != m_idle.end();) {
+    it->removeIf([this](const Idle& idle) {
+      if (idle.since.elapsed() < IdleTimeoutMs)
+        return false;
+      QObject::disconnect(idle.socket, nullptr, this, nullptr);
+      idle.socket->abort();
+      idle.socket->deleteLater();
+      return true;
+    });
+    it = it->isEmpty() ? m_idle.erase(it) : std::next(it);
+  }
 }

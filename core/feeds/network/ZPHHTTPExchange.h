@@ -2,9 +2,12 @@
 
 #include <QtCore/QBasicTimer>
 #include <QtCore/QByteArray>
+#include <QtCore/QElapsedTimer>
+#include <QtCore/QHash>
 #include <QtCore/QList>
 #include <QtCore/QObject>
 #include <QtCore/QPair>
+#include <QtCore/QPointer>
 #include <QtCore/QString>
 #include <QtCore/QUrl>
 #include <QtNetwork/QNetworkReply>
@@ -16,10 +19,59 @@
 class QTcpSocket;
 struct ZPHHTTPBodyDecoder;
 
-// One plain HTTP/1.1 GET or HEAD over a connection of its own, run on the
-// event loop of the thread that starts it: the network workers' own client
-// for the common case, without a hand-over to the network manager's HTTP
-// thread for every read. It sends the headers the network manager would
+// The connections that exchanges of one thread left open for the next
+// request to the same server (scheme, host and port), as a browser keeps
+// them: most refreshes ask the same few servers again and again, and a new
+// connection per request costs a handshake here and a new connection (a
+// new thread or process, for many servers) there. Only a connection whose
+// answer was read to its framed end, with nothing more on the wire, under
+// HTTP/1.1 and without "Connection: close", is kept; a kept one that the
+// server closes, or that says anything while idle, goes at once, and none
+// stays idle longer than IdleTimeoutMs (servers close theirs after a few
+// seconds). At most MaximumIdlePerServer per server and MaximumIdle in all.
+//
+// It lives on the thread of its exchanges, and its sockets with it.
+class ZPHHTTPConnectionCache : public QObject {
+public:
+  static constexpr int MaximumIdlePerServer = 6;
+  static constexpr int MaximumIdle = 16;
+  static constexpr int IdleTimeoutMs = 4000;
+
+  explicit ZPHHTTPConnectionCache(QObject* parent = nullptr);
+  ~ZPHHTTPConnectionCache() override;
+
+  // "scheme://host:port" of a URL, the key connections are kept under.
+  static QString serverKey(const QUrl& url);
+
+  // An idle connection to `key`, handed over (its parent and signals are
+  // the caller's to set), or null.
+  QTcpSocket* take(const QString& key);
+  // Keeps `socket`, connected to `key` and quiet, for a later take(); a
+  // socket it does not keep it closes. Takes the socket over either way.
+  void put(const QString& key, QTcpSocket* socket);
+
+  int idleCount() const;
+
+protected:
+  void timerEvent(QTimerEvent* event) override;
+
+private:
+  struct Idle {
+    QTcpSocket* socket = nullptr;
+    QElapsedTimer since;
+  };
+  void discard(QTcpSocket* socket);
+  void closeExpired();
+
+  QHash<QString, QList<Idle>> m_idle;  // oldest first
+  QBasicTimer m_sweep;
+};
+
+// One plain HTTP/1.1 GET or HEAD over a connection of its own (or one an
+// earlier exchange left in the connection cache, see setConnectionCache()),
+// run on the event loop of the thread that starts it: the network workers'
+// own client for the common case, without a hand-over to the network
+// manager's HTTP thread for every read. It sends the headers the network manager would
 // send, follows redirects as the request's policy says, decodes gzip and
 // deflate bodies as the manager does, and reports the same outcome codes.
 //
@@ -84,6 +136,11 @@ public:
   ZPHHTTPExchange(const ZPHHTTPExchange&) = delete;
   ZPHHTTPExchange& operator=(const ZPHHTTPExchange&) = delete;
 
+  // Connections are taken from `cache` and left there when the answer
+  // allows; without one, each exchange has a connection of its own. Before
+  // start().
+  void setConnectionCache(ZPHHTTPConnectionCache* cache) { m_connections = cache; }
+
   void start();
   // Drops the connection; nothing more is reported. Idempotent.
   void abort();
@@ -98,7 +155,8 @@ private:
   enum class Framing { None, Length, Chunked, UntilClose };
   enum class LineResult { Line, Incomplete, TooLong };
 
-  void connectTo(const QUrl& url);
+  // On a kept connection when the cache has one, unless `newConnection`.
+  void connectTo(const QUrl& url, bool newConnection = false);
   QByteArray requestHead() const;
   void readAvailable();
   void process();
@@ -120,13 +178,25 @@ private:
   void finish(QNetworkReply::NetworkError error, const QString& errorString);
   void giveUp();
   void dropSocket();
+  // Sends the request on a connection from the cache, if there is one.
+  bool sendOnKeptConnection(const QUrl& url);
+  void watchSocket();
+  // A kept connection that failed before any byte of an answer: the server
+  // closed it while it was idle. The request goes again on a new one.
+  bool retryOnNewConnection();
+  // The finished answer's connection, back to the cache when it may serve
+  // another request.
+  void keepConnectionIfReusable();
 
   QNetworkRequest m_request;
   QByteArray m_method;
   Handler m_handler;
   QUrl m_url;
   QTcpSocket* m_socket = nullptr;
-  QBasicTimer m_timer;  // the transfer time-out: silence for that long ends the exchange
+  QPointer<ZPHHTTPConnectionCache> m_connections;
+  bool m_onKeptConnection = false;  // m_socket came from the cache
+  bool m_http11 = false;            // the answer's version
+  QBasicTimer m_timer;              // the transfer time-out: silence for that long ends the exchange
   int m_redirectsLeft = 0;
   bool m_followsRedirects = false;
   bool m_verifiesRedirects = false;

@@ -206,6 +206,7 @@ protected:
   {
     QObject context;
     QNetworkAccessManager* manager = makeManager(&context);
+    m_connections = new ZPHHTTPConnectionCache(&context);
     {
       QMutexLocker locker(&m_mailbox->mutex);
       m_mailbox->context = &context;
@@ -331,6 +332,7 @@ private:
     };
     const ZPHNetworkTransfer::Request& request = state->transfer->m_request;
     state->exchange = new ZPHHTTPExchange(request.request, request.method, std::move(handler), m_mailbox->context);
+    state->exchange->setConnectionCache(m_connections);
     state->exchange->start();
   }
 
@@ -520,6 +522,9 @@ private:
 
   // Worker thread only.
   QNetworkAccessManager* m_manager = nullptr;
+  // The own client's connections left open for the next request to their
+  // server.
+  QPointer<ZPHHTTPConnectionCache> m_connections;
   QHash<ZPHNetworkTransfer*, std::shared_ptr<Running>> m_active;
   bool m_stopping = false;
 };

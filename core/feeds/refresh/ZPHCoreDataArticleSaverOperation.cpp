@@ -107,7 +107,8 @@ QString storedEnclosureURLString(const CBParsedEnclosure& enclosure)
 struct ZPHCoreDataArticleSaverOperation::ItemPreparation
     : std::enable_shared_from_this<ZPHCoreDataArticleSaverOperation::ItemPreparation> {
   // Each item once, also when the list holds it twice.
-  explicit ItemPreparation(const QList<std::shared_ptr<CBParsedNewsItem>>& parsedArticles)
+  explicit ItemPreparation(const QList<std::shared_ptr<CBParsedNewsItem>>& parsedArticles, bool withHtmlTexts = true)
+      : htmlTexts(withHtmlTexts)
   {
     QSet<const CBParsedNewsItem*> seen;
     for (const std::shared_ptr<CBParsedNewsItem>& item : parsedArticles) {
@@ -139,6 +140,7 @@ struct ZPHCoreDataArticleSaverOperation::ItemPreparation
 
   QList<std::shared_ptr<CBParsedNewsItem>> items;
   std::vector<PreparedItem> prepared;  // by item index
+  const bool htmlTexts;                // the HTML's stored forms too
 
 private:
   void startHelper()
@@ -181,10 +183,14 @@ private:
     // What updateArticle() would otherwise work out on the store queue: the
     // texts as the store keeps them, and whether the HTML shows an image.
     // (plainTextTitle() and preview() are worked out here on first call.)
-    result.htmlText = CobbletonExtras::zph_stringByReplacingSingularSurrogates(html);
-    result.normalizedText = CobbletonExtras::zph_stringByReplacingSingularSurrogates(
-        CBDataArticleContent::normalizedTextFromHtmlText(html));
-    result.htmlHasImageTag = hasImageTag(result.htmlText);
+    if (htmlTexts) {
+      result.htmlText = CobbletonExtras::zph_stringByReplacingSingularSurrogates(html);
+      result.normalizedText = CobbletonExtras::zph_stringByReplacingSingularSurrogates(
+          CBDataArticleContent::normalizedTextFromHtmlText(html));
+      result.hasHtmlTexts = true;
+    }
+    // Scrubbing replaces unpaired surrogates only, never a tag's characters.
+    result.htmlHasImageTag = hasImageTag(html);
     result.textsAreClean = std::all_of(
         std::begin(ArticleTexts), std::end(ArticleTexts), [item](QString (CBParsedNewsItem::*text)() const) {
           const QString value = (item->*text)();
@@ -505,6 +511,20 @@ int ZPHCoreDataArticleSaverOperation::helperCount(qsizetype items)
   return int(qMax<qsizetype>(0, qMin<qsizetype>(QThread::idealThreadCount() - 1, items / 8)));
 }
 
+void ZPHCoreDataArticleSaverOperation::prepareItemsOnThisThread(bool mostItemsStored)
+{
+  std::shared_ptr<ItemPreparation> preparation;
+  {
+    QMutexLocker locker(&m_preparationMutex);
+    if (m_preparation || m_parsedArticles.isEmpty() || isCancelled())
+      return;
+    preparation = std::make_shared<ItemPreparation>(m_parsedArticles, !mostItemsStored);
+    m_preparation = preparation;
+  }
+  // No helpers: every item on this thread, now.
+  preparation->finish();
+}
+
 // Called by the saver running just before this one on the store queue: this
 // saver's items are worked on while that one saves.
 void ZPHCoreDataArticleSaverOperation::startPreparingItemsAhead()
@@ -730,7 +750,7 @@ void ZPHCoreDataArticleSaverOperation::updateArticle(CBDataArticle* article, con
   const QString html = item.htmlText();
   if (content != nullptr) {
     if (stringsDiffer(content->htmlText(), html)) {
-      if (isPrepared) {
+      if (isPrepared && prepared->hasHtmlTexts) {
         // setHtmlText(), with the texts already worked out and scrubbed.
         content->zph_setValueForKeyWithScrubbing(CBDataArticleContent::PropertyHtmlText, prepared->htmlText, false);
         content->zph_setValueForKeyWithScrubbing(CBDataArticleContent::PropertyNormalizedText, prepared->normalizedText,

@@ -56,6 +56,15 @@ public:
   void setSkipsMarkingMissingItemsAsDeleted(bool skips) { m_skipsMarkingMissingItemsAsDeleted = skips; }
   bool skipsMarkingMissingItemsAsDeleted() const { return m_skipsMarkingMissingItemsAsDeleted; }
 
+  // Optional, before queuing: works out the items' text (see prepareItems())
+  // on the calling thread now, rather than on the store queue and its
+  // helpers later. A refresh calls it on its own thread once it parsed: the
+  // store queue, which every feed's save passes through, then only saves.
+  // With `mostItemsStored` (the feed was saved before, so most items will
+  // find their article unchanged), the HTML's stored forms are left to the
+  // items whose HTML turns out to differ from the stored one.
+  void prepareItemsOnThisThread(bool mostItemsStored);
+
   // True once a run saved its context and was not cancelled.
   bool didSaveUncancelled() const { return m_didSaveUncancelled.load(); }
 
@@ -125,6 +134,7 @@ private:
     std::optional<QString> firstImage;  // of the item's HTML; when it has no thumbnail
     bool htmlHasImageTag = false;       // where the image cache would look for images
     bool textsAreClean = false;         // no unpaired surrogate in the texts an article takes
+    bool hasHtmlTexts = false;          // htmlText and normalizedText were worked out
     bool isPrepared = false;
   };
   struct ItemPreparation;

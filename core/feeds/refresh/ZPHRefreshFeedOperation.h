@@ -179,6 +179,7 @@ private:
   std::atomic<bool> m_didTryUsernameAndPassword{false};
   std::atomic<bool> m_userDidCancelAuthentication{false};
   std::shared_ptr<ZPHArticleSaverBacklog> m_saverBacklog;
+  bool m_feedWasSavedBefore = false;  // its body hash was stored
   // The body's MD5 digest, computed once per body.
   QByteArray m_responseBodyHash;
   // The backlog slot of the body being parsed; handed to its saver.

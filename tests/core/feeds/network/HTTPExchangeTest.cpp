@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -562,4 +563,99 @@ TEST_F(HTTPExchangeTest, AbandonAndStopEndAnExchangeUnderWay)
   }));
   EXPECT_EQ(events.back().abortReason, ZPHNetworkTransfer::AbortReason::PoolStopped);
   EXPECT_EQ(ownPool.ownClientTransferCount(), 2);
+}
+
+TEST_F(HTTPExchangeTest, KeepsAConnectionForTheNextRequestToItsServerWhenBothSidesAllow)
+{
+  ZPHTestHTTPResponse kept = textResponse("kept");
+  kept.keepAlive = true;
+  ZPHTestHTTPResponse closing = kept;
+  closing.headers.append(std::make_pair(QByteArray("Connection"), QByteArray("close")));
+  server.route("/kept", [kept](const ZPHTestHTTPRequest&) { return kept; });
+  server.route("/closing", [closing](const ZPHTestHTTPRequest&) { return closing; });
+  const auto keepAliveRequest = [&](const QString& path) {
+    ZPHNetworkTransfer::Request request;
+    request.request = feedRequest(server.url(path));
+    request.request.setRawHeader("Connection", "keep-alive");
+    return request;
+  };
+  ZPHNetworkTransfer::Request asksToClose;
+  asksToClose.request = feedRequest(server.url("/kept"));  // "Connection: close"
+  ZPHNetworkTransfer::Request head = keepAliveRequest("/kept");
+  head.method = "HEAD";
+
+  struct Case {
+    const char* name;
+    QList<ZPHNetworkTransfer::Request> requests;
+    int connections;
+  };
+  const Case cases[] = {
+      {"both sides keep it: one connection", {keepAliveRequest("/kept"), head, keepAliveRequest("/kept")}, 1},
+      {"the request asks to close", {asksToClose, asksToClose}, 2},
+      {"the answer says close", {keepAliveRequest("/closing"), keepAliveRequest("/closing")}, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ZPHNetworkAccessPool pool{1};
+    const int connectionsBefore = server.connectionCount();
+    for (const ZPHNetworkTransfer::Request& request : c.requests) {
+      const QList<Event> events = runToEnd(pool, request);
+      ASSERT_FALSE(events.isEmpty());
+      EXPECT_EQ(events.front().statusAttribute.toInt(), 200);
+      EXPECT_EQ(events.back().error, QNetworkReply::NoError) << describe(events);
+    }
+    EXPECT_EQ(server.connectionCount() - connectionsBefore, c.connections);
+    EXPECT_EQ(pool.handedOverTransferCount(), 0);
+  }
+
+  // Over TLS the same: the handshake is made once.
+  ZPHTestHTTPServer tls;
+  ASSERT_TRUE(tls.startTls(ZPHTestFixture("tls/localhost.crt"), ZPHTestFixture("tls/localhost.key")));
+  tls.route("/kept", [kept](const ZPHTestHTTPRequest&) { return kept; });
+  const QSslConfiguration original = QSslConfiguration::defaultConfiguration();
+  QSslConfiguration trusting = original;
+  trusting.addCaCertificates(QSslCertificate::fromData(ZPHTestFixture("tls/localhost.crt")));
+  QSslConfiguration::setDefaultConfiguration(trusting);
+  {
+    ZPHNetworkAccessPool pool{1};
+    for (int i = 0; i < 2; ++i) {
+      ZPHNetworkTransfer::Request request;
+      request.request = feedRequest(tls.url("/kept"));
+      request.request.setRawHeader("Connection", "keep-alive");
+      EXPECT_EQ(runToEnd(pool, request).back().error, QNetworkReply::NoError);
+    }
+    EXPECT_EQ(pool.handedOverTransferCount(), 0);
+  }
+  QSslConfiguration::setDefaultConfiguration(original);
+  EXPECT_EQ(tls.requests().size(), 2);
+  EXPECT_EQ(tls.connectionCount(), 1);
+}
+
+TEST_F(HTTPExchangeTest, AKeptConnectionTheServerClosedIsReplacedWithoutLosingTheRequest)
+{
+  ZPHTestHTTPResponse kept = textResponse("kept");
+  kept.keepAlive = true;
+  server.route("/kept", [kept](const ZPHTestHTTPRequest&) { return kept; });
+  // The server drops the kept connection as the second request comes.
+  auto calls = std::make_shared<std::atomic<int>>(0);
+  server.route("/next", [kept, calls](const ZPHTestHTTPRequest&) {
+    ZPHTestHTTPResponse response = kept;
+    response.body = "next";
+    response.closeWithoutAnswer = calls->fetch_add(1) == 0;
+    return response;
+  });
+  ZPHNetworkAccessPool pool{1};
+  const auto run = [&](const QString& path) {
+    ZPHNetworkTransfer::Request request;
+    request.request = feedRequest(server.url(path));
+    request.request.setRawHeader("Connection", "keep-alive");
+    return runToEnd(pool, request);
+  };
+  ASSERT_EQ(run("/kept").back().error, QNetworkReply::NoError);
+  const QList<Event> events = run("/next");
+  EXPECT_EQ(describe(events), describe(run("/next")));  // the retried one as a plain one
+  EXPECT_EQ(calls->load(), 3);
+  EXPECT_EQ(server.connectionCount(), 2);
+  EXPECT_EQ(pool.handedOverTransferCount(), 0);
+  EXPECT_EQ(pool.ownClientTransferCount(), 3);
 }

@@ -77,11 +77,16 @@ protected:
 
   // Runs a saver on the store queue and serves the main thread until its
   // save reached the main context.
+  // With `preparedAhead`, the items' text is worked out on this thread
+  // first, as a refresh does (the value: most items are stored already).
   std::shared_ptr<ZPHCoreDataArticleSaverOperation> save(const QList<std::shared_ptr<CBParsedNewsItem>>& items,
-                                                         bool skipsMarking = false)
+                                                         bool skipsMarking = false,
+                                                         std::optional<bool> preparedAhead = std::nullopt)
   {
     auto saver = std::make_shared<ZPHCoreDataArticleSaverOperation>(items, QUrl(FeedURL));
     saver->setSkipsMarkingMissingItemsAsDeleted(skipsMarking);
+    if (preparedAhead)
+      saver->prepareItemsOnThisThread(*preparedAhead);
     delegate.addCoreDataQueueOperation(saver);
     EXPECT_TRUE(ZPHTestWaitUntil([&] { return saver->isFinished() && !controller.coreDataQueueHasOperations(); }));
     ZPHTestSpinEventLoop(20);
@@ -313,6 +318,46 @@ TEST_F(ArticleSaverTest, ARefreshStoresChangedBodiesAndKeepsEachArticlesRecord)
   EXPECT_EQ(articles().size(), 3);
   EXPECT_EQ(main->countForFetchRequest(ZPHFetchRequest(CBDataEntityNameArticleMetadata)), recordCount);
   EXPECT_EQ(saver->managedObjectIDsOfItemsInFeed().size(), 3);
+}
+
+// Items whose text was worked out ahead, in full or without the HTML's
+// stored forms (as for a feed saved before, whose items mostly come back
+// unchanged), are stored as items worked out on the store queue: a changed
+// body and a new article's body get their search text either way.
+TEST_F(ArticleSaverTest, ItemsWorkedOutAheadAreStoredAsAnyOther)
+{
+  const struct {
+    const char* name;
+    std::optional<bool> preparedAhead;
+  } modes[] = {{"store queue", std::nullopt}, {"ahead in full", false}, {"ahead without HTML", true}};
+  for (const auto& mode : modes) {
+    SCOPED_TRACE(mode.name);
+    const QString name = QString::fromUtf8(mode.name);
+    const auto item = [&](const QString& what, int d) {
+      return Item{name + what, name + QStringLiteral(" ") + what, QStringLiteral("https://example.com/") + name + what,
+                  day(d)};
+    };
+    save(items({item(QStringLiteral("edited"), 1), item(QStringLiteral("same"), 2)}), false, mode.preparedAhead);
+    auto next =
+        items({item(QStringLiteral("edited"), 1), item(QStringLiteral("same"), 2), item(QStringLiteral("new"), 3)});
+    const QString rewritten =
+        QStringLiteral("<p>A <b>rewritten</b> body &amp; <img src=\"https://example.com/i.png\"></p>");
+    next[0]->setContent(rewritten);
+    next[2]->setContent(QStringLiteral("<div>Brand <i>new</i></div>"));
+    save(next, false, mode.preparedAhead);
+
+    for (const std::shared_ptr<CBParsedNewsItem>& expected : next) {
+      SCOPED_TRACE(expected->title().toStdString());
+      CBDataArticle* article = articleTitled(expected->title());
+      ASSERT_NE(article, nullptr);
+      ASSERT_NE(article->content(), nullptr);
+      EXPECT_EQ(article->content()->htmlText(), expected->htmlText());
+      EXPECT_EQ(article->content()->normalizedText(),
+                CBDataArticleContent::normalizedTextFromHtmlText(expected->htmlText()));
+      EXPECT_EQ(article->plainTextPreview(), expected->preview());
+      EXPECT_EQ(article->thumbnailURL(), expected->thumbnailURL());
+    }
+  }
 }
 
 TEST_F(ArticleSaverTest, ItemsWithoutIdentityMarkEveryReadArticleAndSaveNothing)
