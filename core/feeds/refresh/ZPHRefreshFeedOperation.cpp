@@ -273,10 +273,6 @@ void ZPHRefreshFeedOperation::createRequest()
         setExtraRequestHeader(CBHTTPRequestHeaderIfModifiedSince, info->httpResponseLastModified());
     }
   }
-  // The connection stays open for the next feed of the same server (the
-  // network workers keep it a few seconds): most of a refresh's requests go
-  // to servers asked a moment before.
-  setExtraRequestHeader(QStringLiteral("Connection"), QStringLiteral("keep-alive"));
   CBDownloadOperation::createRequest();
 }
 
