@@ -74,6 +74,24 @@ inline const char16_t* firstAtMost(const char16_t* from, const char16_t* end, ch
   return end;
 }
 
+// The first unit of [from, end) that is above `most`; `end` when every unit
+// is at most that.
+inline const char16_t* firstAbove(const char16_t* from, const char16_t* end, char16_t most)
+{
+#if defined(__SSE2__)
+  for (; end - from >= 8; from += 8) {
+    const int above = ~_mm_movemask_epi8(detail::atMost(detail::load(from), most)) & 0xFFFF;
+    if (above != 0)
+      return from + __builtin_ctz(unsigned(above)) / 2;
+  }
+#endif
+  for (; from != end; ++from) {
+    if (*from > most)
+      return from;
+  }
+  return end;
+}
+
 // Copies `count` units from `in` to `out` with the ASCII capitals made
 // small. False, with `out` partly written, as soon as a unit is not ASCII.
 inline bool copyASCIILowerCased(const char16_t* in, char16_t* out, long count)

@@ -128,5 +128,28 @@ QString CBDataArticleContent::normalizedTextFromPlainText(const QString& text)
     return QString();
   if (std::optional<QString> ascii = asciiFolded(text))
     return *ascii;
-  return folded(text.normalized(QString::NormalizationForm_D).toLower());
+  // The text in runs: ASCII runs fold to their lower case, the others go
+  // through decomposition, lower case and the fold. The same as folding the
+  // whole text: an ASCII character decomposes to itself and is a starter,
+  // so no reordering of marks crosses it, and lower case and the fold go
+  // character by character.
+  const char16_t* at = reinterpret_cast<const char16_t*>(text.constData());
+  const char16_t* const end = at + text.size();
+  QString result;
+  result.reserve(text.size());
+  while (at != end) {
+    const char16_t* const other = ZPHTextScan::firstAbove(at, end, 0x7F);
+    if (other != at) {
+      const qsizetype written = result.size();
+      result.resize(written + (other - at));
+      ZPHTextScan::copyASCIILowerCased(at, reinterpret_cast<char16_t*>(result.data()) + written, long(other - at));
+      at = other;
+    }
+    if (at == end)
+      break;
+    const char16_t* const ascii = ZPHTextScan::firstAtMost(at, end, 0x7F);
+    result += folded(QStringView(at, ascii - at).toString().normalized(QString::NormalizationForm_D).toLower());
+    at = ascii;
+  }
+  return result;
 }

@@ -50,3 +50,36 @@ TEST_F(ArticleTextTest, SettingTheHTMLKeepsTheNormalizedTextInStep)
   content->setHtmlText(QStringLiteral("bad ") + QChar(0xD801));
   EXPECT_EQ(content->htmlText(), QStringLiteral("bad \uFFFD"));
 }
+
+// Search text is folded in runs; it must equal the fold of the whole text
+// (decomposed, lower case, without non-spacing marks, width forms made
+// plain) for every character, alone and between ASCII and other text.
+TEST(NormalizedText, FoldsEveryCharacterAsTheWholeTextWould)
+{
+  const auto wholeFold = [](const QString& text) {
+    const QString decomposed = text.normalized(QString::NormalizationForm_D).toLower();
+    QString result;
+    for (const QChar c : decomposed) {
+      if (c.category() == QChar::Mark_NonSpacing)
+        continue;
+      if (c.decompositionTag() == QChar::Wide || c.decompositionTag() == QChar::Narrow)
+        result += c.decomposition();
+      else
+        result += c;
+    }
+    return result;
+  };
+  QStringList texts;
+  for (char32_t code = 0x80; code <= 0x10FFFF; code += code < 0x10000 ? 1 : 97) {
+    if (code >= 0xD800 && code <= 0xDFFF)
+      continue;
+    const QString c = QString::fromUcs4(&code, 1);
+    texts << c << QStringLiteral("Ab") + c + QStringLiteral("\u0301 Z") + c;
+  }
+  // Marks in an order to sort, around ASCII and between other letters.
+  texts << QStringLiteral("a\u0323\u0302\u0301B\u0301\u0323 \u1EAC\u0301x") << QStringLiteral("\u0301\u0323A")
+        << QStringLiteral("\u0130stanbul \u03A3\u039F\u03A3 \uAC00\u1100 \uFF21b\u00C5")
+        << QStringLiteral("\U0001F600 E\u0301");
+  for (const QString& text : texts)
+    ASSERT_EQ(CBDataArticleContent::normalizedTextFromPlainText(text), wholeFold(text)) << text.toStdString();
+}
