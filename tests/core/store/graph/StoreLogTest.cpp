@@ -47,6 +47,13 @@ protected:
     return statement.columnInt64(0);
   }
 
+  static void expectIntact(ZPHSQLiteConnection& connection)
+  {
+    ZPHSQLiteStatement check = connection.prepare("PRAGMA integrity_check");
+    ASSERT_EQ(check.step(), SQLITE_ROW);
+    EXPECT_EQ(check.columnText(0), QStringLiteral("ok"));
+  }
+
   // Inserts `rows` rows of `size` letters each, and counts them in `tally`,
   // in one transaction.
   static bool writeBatch(ZPHSQLiteConnection& connection, int rows, int size, bool commit = true)
@@ -120,9 +127,7 @@ TEST_F(StoreLogTest, ReadersOnOtherConnectionsSeeEveryCommitWhole)
   for (std::thread& reader : readers) reader.join();
   EXPECT_EQ(faults.load(), 0);
   EXPECT_EQ(single(*writer, "SELECT count(*) FROM t"), 30 * (1 + 40 + 400 + 5 + 2));
-  ZPHSQLiteStatement check = writer->prepare("PRAGMA integrity_check");
-  ASSERT_EQ(check.step(), SQLITE_ROW);
-  EXPECT_EQ(check.columnText(0), QStringLiteral("ok"));
+  expectIntact(*writer);
 }
 
 // A transaction large enough to spill pages into the log before it ends,
@@ -145,9 +150,7 @@ TEST_F(StoreLogTest, ARolledBackTransactionLeavesNothingToWriteLater)
   EXPECT_EQ(single(*reopened, "SELECT count(*) FROM t"), 311);
   EXPECT_EQ(single(*reopened, "SELECT sum(length(payload)) FROM t"), 300 * 1000 + 10 * 50 + 10);
   EXPECT_EQ(single(*reopened, "SELECT rows FROM tally"), 311);
-  ZPHSQLiteStatement check = reopened->prepare("PRAGMA integrity_check");
-  ASSERT_EQ(check.step(), SQLITE_ROW);
-  EXPECT_EQ(check.columnText(0), QStringLiteral("ok"));
+  expectIntact(*reopened);
 }
 
 // A commit whose frames cannot all be written (the file size limit stands
@@ -185,9 +188,7 @@ TEST_F(StoreLogTest, ACommitThatCannotBeWrittenFailsAndLeavesTheStoreAsItWas)
   reader.reset();
   std::unique_ptr<ZPHSQLiteConnection> reopened = open();
   EXPECT_EQ(single(*reopened, "SELECT count(*) FROM t"), 15);
-  ZPHSQLiteStatement check = reopened->prepare("PRAGMA integrity_check");
-  ASSERT_EQ(check.step(), SQLITE_ROW);
-  EXPECT_EQ(check.columnText(0), QStringLiteral("ok"));
+  expectIntact(*reopened);
 }
 
 }  // namespace
