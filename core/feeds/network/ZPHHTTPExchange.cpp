@@ -129,33 +129,36 @@ bool isToken(const QByteArray& name)
 // The network manager's error for an HTTP status of 400 and above.
 QNetworkReply::NetworkError errorForStatus(int status)
 {
-  switch (status) {
-    case 400:
-    case 418:
-      return QNetworkReply::ProtocolInvalidOperationError;
-    case 401:
-      return QNetworkReply::AuthenticationRequiredError;
-    case 403:
-      return QNetworkReply::ContentAccessDenied;
-    case 404:
-      return QNetworkReply::ContentNotFoundError;
-    case 405:
-      return QNetworkReply::ContentOperationNotPermittedError;
-    case 407:
-      return QNetworkReply::ProxyAuthenticationRequiredError;
-    case 409:
-      return QNetworkReply::ContentConflictError;
-    case 410:
-      return QNetworkReply::ContentGoneError;
-    case 500:
-      return QNetworkReply::InternalServerError;
-    case 501:
-      return QNetworkReply::OperationNotImplementedError;
-    case 503:
-      return QNetworkReply::ServiceUnavailableError;
-    default:
-      return status > 500 ? QNetworkReply::UnknownServerError : QNetworkReply::UnknownContentError;
+  static const struct {
+    int status;
+    QNetworkReply::NetworkError error;
+  } errors[] = {
+      {400, QNetworkReply::ProtocolInvalidOperationError},
+      {401, QNetworkReply::AuthenticationRequiredError},
+      {403, QNetworkReply::ContentAccessDenied},
+      {404, QNetworkReply::ContentNotFoundError},
+      {405, QNetworkReply::ContentOperationNotPermittedError},
+      {407, QNetworkReply::ProxyAuthenticationRequiredError},
+      {409, QNetworkReply::ContentConflictError},
+      {410, QNetworkReply::ContentGoneError},
+      {418, QNetworkReply::ProtocolInvalidOperationError},
+      {500, QNetworkReply::InternalServerError},
+      {501, QNetworkReply::OperationNotImplementedError},
+      {503, QNetworkReply::ServiceUnavailableError},
+  };
+  for (const auto& entry : errors) {
+    if (entry.status == status)
+      return entry.error;
   }
+  return status > 500 ? QNetworkReply::UnknownServerError : QNetworkReply::UnknownContentError;
+}
+
+// Closes a socket that `owner` watched, without a word more from it.
+void closeSocket(QTcpSocket* socket, QObject* owner)
+{
+  QObject::disconnect(socket, nullptr, owner, nullptr);
+  socket->abort();
+  socket->deleteLater();
 }
 
 QByteArray acceptLanguage()
@@ -277,19 +280,11 @@ void ZPHHTTPExchange::connectTo(const QUrl& url, bool newConnection)
     // Any certificate question goes to the network manager, which asks the
     // trust store.
     connect(socket, &QSslSocket::sslErrors, this, [this] { giveUp(); });
-    connect(socket, &QSslSocket::encrypted, this, [this] {
-      restartTimer();
-      m_socket->write(requestHead());
-      m_socket->flush();  // now, not on the next turn of the event loop
-    });
+    connect(socket, &QSslSocket::encrypted, this, [this] { sendRequest(); });
     m_socket = socket;
   } else {
     m_socket = new QTcpSocket(this);
-    connect(m_socket, &QTcpSocket::connected, this, [this] {
-      restartTimer();
-      m_socket->write(requestHead());
-      m_socket->flush();  // now, not on the next turn of the event loop
-    });
+    connect(m_socket, &QTcpSocket::connected, this, [this] { sendRequest(); });
   }
   m_socket->setProxy(QNetworkProxy::NoProxy);
   watchSocket();
@@ -307,6 +302,13 @@ void ZPHHTTPExchange::watchSocket()
   connect(m_socket, &QAbstractSocket::errorOccurred, this, [this] { socketFailed(); });
 }
 
+void ZPHHTTPExchange::sendRequest()
+{
+  restartTimer();
+  m_socket->write(requestHead());
+  m_socket->flush();  // now, not on the next turn of the event loop
+}
+
 bool ZPHHTTPExchange::sendOnKeptConnection(const QUrl& url)
 {
   if (!m_connections)
@@ -318,9 +320,7 @@ bool ZPHHTTPExchange::sendOnKeptConnection(const QUrl& url)
   m_socket = socket;
   m_onKeptConnection = true;
   watchSocket();
-  restartTimer();
-  m_socket->write(requestHead());
-  m_socket->flush();
+  sendRequest();
   return true;
 }
 
@@ -879,9 +879,7 @@ void ZPHHTTPExchange::dropSocket()
     return;
   QTcpSocket* socket = m_socket;
   m_socket = nullptr;
-  QObject::disconnect(socket, nullptr, this, nullptr);
-  socket->abort();
-  socket->deleteLater();
+  closeSocket(socket, this);
 }
 
 // --- Connections kept between exchanges
@@ -928,8 +926,7 @@ void ZPHHTTPConnectionCache::put(const QString& key, QTcpSocket* socket)
   socket->setParent(this);
   if (socket->state() != QAbstractSocket::ConnectedState || socket->bytesAvailable() > 0 ||
       m_idle.value(key).size() >= MaximumIdlePerServer || idleCount() >= MaximumIdle) {
-    socket->abort();
-    socket->deleteLater();
+    closeSocket(socket, this);
     return;
   }
   // Anything from an idle connection (an answer nobody asked for, the
@@ -969,9 +966,7 @@ void ZPHHTTPConnectionCache::discard(QTcpSocket* socket)
       continue;
     if (it->isEmpty())
       m_idle.erase(it);
-    QObject::disconnect(socket, nullptr, this, nullptr);
-    socket->abort();
-    socket->deleteLater();
+    closeSocket(socket, this);
     return;
   }
 }
@@ -982,9 +977,7 @@ void ZPHHTTPConnectionCache::closeExpired()
     it->removeIf([this](const Idle& idle) {
       if (idle.since.elapsed() < IdleTimeoutMs)
         return false;
-      QObject::disconnect(idle.socket, nullptr, this, nullptr);
-      idle.socket->abort();
-      idle.socket->deleteLater();
+      closeSocket(idle.socket, this);
       return true;
     });
     it = it->isEmpty() ? m_idle.erase(it) : std::next(it);

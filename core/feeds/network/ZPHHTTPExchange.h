@@ -178,6 +178,8 @@ private:
   void finish(QNetworkReply::NetworkError error, const QString& errorString);
   void giveUp();
   void dropSocket();
+  // Writes the request on the connected socket, the time-out running.
+  void sendRequest();
   // Sends the request on a connection from the cache, if there is one.
   bool sendOnKeptConnection(const QUrl& url);
   void watchSocket();
