@@ -396,12 +396,7 @@ private:
                      });
   }
 
-  void readBody(const std::shared_ptr<Running>& state)
-  {
-    if (state->abortReason != ZPHNetworkTransfer::AbortReason::None || state->transfer->isAbandoned())
-      return;
-    takeBody(state, state->reply->readAll());
-  }
+  void readBody(const std::shared_ptr<Running>& state) { takeBody(state, state->reply->readAll()); }
 
   static bool allowsRedirect(const Running& state, const QUrl& target)
   {
