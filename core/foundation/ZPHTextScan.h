@@ -74,34 +74,17 @@ inline const char16_t* firstAtMost(const char16_t* from, const char16_t* end, ch
   return end;
 }
 
-// The first unit of [from, end) that is above `most`; `end` when every unit
-// is at most that.
-inline const char16_t* firstAbove(const char16_t* from, const char16_t* end, char16_t most)
-{
-#if defined(__SSE2__)
-  for (; end - from >= 8; from += 8) {
-    const int above = ~_mm_movemask_epi8(detail::atMost(detail::load(from), most)) & 0xFFFF;
-    if (above != 0)
-      return from + __builtin_ctz(unsigned(above)) / 2;
-  }
-#endif
-  for (; from != end; ++from) {
-    if (*from > most)
-      return from;
-  }
-  return end;
-}
-
-// Copies `count` units from `in` to `out` with the ASCII capitals made
-// small. False, with `out` partly written, as soon as a unit is not ASCII.
-inline bool copyASCIILowerCased(const char16_t* in, char16_t* out, long count)
+// Copies units from `in` to `out` with the ASCII capitals made small, up
+// to the first unit that is not ASCII or `count` units; returns how many
+// it copied.
+inline long copyASCIILowerCased(const char16_t* in, char16_t* out, long count)
 {
   long i = 0;
 #if defined(__SSE2__)
   for (; count - i >= 8; i += 8) {
     const __m128i units = detail::load(in + i);
     if (_mm_movemask_epi8(detail::atMost(units, 0x7F)) != 0xFFFF)
-      return false;
+      break;  // the plain loop finds where
     // Capitals are the units whose distance from 'A' is at most 25.
     const __m128i capitals = detail::atMost(_mm_sub_epi16(units, _mm_set1_epi16(short(u'A'))), 25);
     const __m128i lowered = _mm_add_epi16(units, _mm_and_si128(capitals, _mm_set1_epi16(short(u'a' - u'A'))));
@@ -111,10 +94,10 @@ inline bool copyASCIILowerCased(const char16_t* in, char16_t* out, long count)
   for (; i < count; ++i) {
     const char16_t u = in[i];
     if (u >= 0x80)
-      return false;
+      break;
     out[i] = u >= u'A' && u <= u'Z' ? char16_t(u + (u'a' - u'A')) : u;
   }
-  return true;
+  return i;
 }
 
 }  // namespace ZPHTextScan

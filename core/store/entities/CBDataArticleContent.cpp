@@ -6,8 +6,8 @@
 #include "foundation/ZPHTextScan.h"
 #include "store/entities/CBDataArticle.h"
 
+#include <algorithm>
 #include <climits>
-#include <optional>
 
 namespace {
 
@@ -83,18 +83,6 @@ QString folded(const QString& decomposedLowerCase)
   return result;
 }
 
-// Lower case of text that is all ASCII, nothing when it is not: such text
-// has nothing to decompose, no marks and no width forms, so this is the
-// whole fold.
-std::optional<QString> asciiFolded(const QString& text)
-{
-  QString result(text.size(), Qt::Uninitialized);
-  if (!ZPHTextScan::copyASCIILowerCased(reinterpret_cast<const char16_t*>(text.constData()),
-                                        reinterpret_cast<char16_t*>(result.data()), long(text.size())))
-    return std::nullopt;
-  return result;
-}
-
 }  // namespace
 
 CBDataArticle* CBDataArticleContent::article() const
@@ -126,8 +114,6 @@ QString CBDataArticleContent::normalizedTextFromPlainText(const QString& text)
 {
   if (text.isNull())
     return QString();
-  if (std::optional<QString> ascii = asciiFolded(text))
-    return *ascii;
   // The text in runs: ASCII runs fold to their lower case, the others go
   // through decomposition, lower case and the fold. The same as folding the
   // whole text: an ASCII character decomposes to itself and is a starter,
@@ -135,21 +121,25 @@ QString CBDataArticleContent::normalizedTextFromPlainText(const QString& text)
   // character by character.
   const char16_t* at = reinterpret_cast<const char16_t*>(text.constData());
   const char16_t* const end = at + text.size();
-  QString result;
-  result.reserve(text.size());
-  while (at != end) {
-    const char16_t* const other = ZPHTextScan::firstAbove(at, end, 0x7F);
-    if (other != at) {
-      const qsizetype written = result.size();
-      result.resize(written + (other - at));
-      ZPHTextScan::copyASCIILowerCased(at, reinterpret_cast<char16_t*>(result.data()) + written, long(other - at));
-      at = other;
-    }
+  QString result(text.size(), Qt::Uninitialized);
+  qsizetype written = 0;
+  while (true) {
+    const long copied =
+        ZPHTextScan::copyASCIILowerCased(at, reinterpret_cast<char16_t*>(result.data()) + written, long(end - at));
+    at += copied;
+    written += copied;
     if (at == end)
       break;
     const char16_t* const ascii = ZPHTextScan::firstAtMost(at, end, 0x7F);
-    result += folded(QStringView(at, ascii - at).toString().normalized(QString::NormalizationForm_D).toLower());
+    const QString run =
+        folded(QStringView(at, ascii - at).toString().normalized(QString::NormalizationForm_D).toLower());
+    // A run may fold longer than it was (a syllable into its letters).
+    if (written + run.size() + (end - ascii) > result.size())
+      result.resize(written + run.size() + (end - ascii));
+    std::copy(run.cbegin(), run.cend(), result.begin() + written);
+    written += run.size();
     at = ascii;
   }
+  result.truncate(written);
   return result;
 }
