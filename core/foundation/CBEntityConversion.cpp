@@ -7,7 +7,6 @@
 #include <QtCore/QStringList>
 
 #include <algorithm>
-#include <cstring>
 
 const QString ZPHAmp38 = QStringLiteral("&#38;");
 const QString ZPHAmpersand = QStringLiteral("&");

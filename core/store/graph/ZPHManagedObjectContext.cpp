@@ -698,7 +698,6 @@ std::vector<ZPHManagedObject*> ZPHManagedObjectContext::insertedWithTexts(const 
     index = m_textIndexes.insert(m_textIndexes.end(), TextIndex());
     index->root = root;
     index->key = key;
-    index->epoch = m_inserted.epoch();
   }
   if (index->epoch != m_inserted.epoch()) {
     index->objects.clear();

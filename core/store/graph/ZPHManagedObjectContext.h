@@ -274,7 +274,7 @@ private:
   struct TextIndex {
     const ZPHEntityDescription* root = nullptr;
     QString key;
-    quint64 epoch = 0;
+    quint64 epoch = std::numeric_limits<quint64>::max();         // none yet: taken in from the start
     size_t consumed = 0;                                         // of the table's inserted objects
     quint64 lastOrder = 0;                                       // the insert order of the last one taken in
     QHash<const ZPHEntityDescription*, int> indexOfKey;          // per entity of the table
