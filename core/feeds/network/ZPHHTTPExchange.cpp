@@ -798,6 +798,11 @@ void ZPHHTTPExchange::connectionClosed()
     bodyComplete();
     return;
   }
+  connectionLost();
+}
+
+void ZPHHTTPExchange::connectionLost()
+{
   if (retryOnNewConnection())
     return;
   if (!m_reported) {
@@ -827,12 +832,7 @@ void ZPHHTTPExchange::socketFailed()
     finish(QNetworkReply::HostNotFoundError, QStringLiteral("Host %1 not found").arg(m_url.host()));
     return;
   }
-  if (!m_reported) {
-    giveUp();
-    return;
-  }
-  flushData();
-  finish(QNetworkReply::RemoteHostClosedError, QStringLiteral("Connection closed"));
+  connectionLost();
 }
 
 void ZPHHTTPExchange::finish(QNetworkReply::NetworkError error, const QString& errorString)

@@ -172,6 +172,10 @@ private:
   bool deliver(const char* bytes, qsizetype size);
   void bodyComplete();
   void connectionClosed();
+  // The connection ended before the answer did: again on a new one (a kept
+  // one the server closed), to the network manager (nothing reported yet),
+  // or a failure.
+  void connectionLost();
   void socketFailed();
   void flushData();
   void restartTimer();
