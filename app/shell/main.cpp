@@ -1,6 +1,7 @@
 // Process entry of the Zephlin desktop program.
 
 #include "articleview/ZPHArticleSchemeHandler.h"
+#include "common/ZPHShellLog.h"
 #include "platform/ZPHLog.h"
 #include "shell/ZPHAppDelegate.h"
 #include "shell/ZPHCommandLine.h"
@@ -18,6 +19,26 @@
 
 #include <cstdio>
 
+#include <unistd.h>
+
+namespace {
+
+// The web engine will not start its page processes for the root user with
+// their sandbox on: it ends the whole program instead, while the other
+// threads are still at work, which crashes it. Run as root (as in many
+// containers), pages are shown without that sandbox; a choice the user made
+// in the environment is kept. Answers whether it was turned off here.
+bool turnOffWebSandboxForRoot()
+{
+  if (::geteuid() != 0 || qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX") ||
+      qgetenv("QTWEBENGINE_CHROMIUM_FLAGS").contains("--no-sandbox"))
+    return false;
+  qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+  return true;
+}
+
+}  // namespace
+
 int main(int argc, char** argv)
 {
   // --help and --version want no display, which the application object
@@ -34,6 +55,7 @@ int main(int argc, char** argv)
   ZPHInternalSchemes::registerSchemes();
   ZPHArticleSchemeHandler::registerScheme();
   ZPHWebRendering::prepareBeforeApplication();
+  const bool webSandboxOff = turnOffWebSandboxForRoot();
   QApplication::setOrganizationName(QStringLiteral("Fernhollow"));
   QApplication::setOrganizationDomain(QStringLiteral("fernhollow.com"));
   QApplication::setApplicationName(QStringLiteral("Zephlin"));
@@ -54,6 +76,9 @@ int main(int argc, char** argv)
   if (commandLine->answerInformationRequest())
     return 0;
   ZPHInstallLogHandler("zephlin");
+  if (webSandboxOff)
+    qCWarning(zphShell) << "running as root: web pages are shown without the web engine's sandbox, which does not "
+                           "start for root";
   // Before the first window.
   ZPHWebRendering::chooseRenderer();
   // Settings below the data directory, before anything reads them.
