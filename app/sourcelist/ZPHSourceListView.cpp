@@ -9,6 +9,7 @@
 #include "sourcelist/ZPHSourceListModel.h"
 
 #include <QtCore/QTimer>
+#include <QtGui/QAccessible>
 #include <QtGui/QDragMoveEvent>
 #include <QtGui/QKeyEvent>
 #include <QtGui/QLinearGradient>
@@ -149,6 +150,37 @@ void ZPHSourceListView::keyPressEvent(QKeyEvent* event)
       break;
   }
   event->accept();
+}
+
+void ZPHSourceListView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles)
+{
+  // The tree view finds the rectangle to draw again row by row, and the
+  // place of each row by adding up the heights of the rows above it, which
+  // are not all of one height: a change of every feed's row costs the
+  // square of the rows (0.15 s at 10,000 feeds, at every change of the
+  // counts). Such a range is drawn again whole. The rows' heights follow
+  // their kind, which no change of their data alters.
+  const QModelIndex parent = topLeft.parent();
+  if (!topLeft.isValid() || !bottomRight.isValid() || bottomRight.parent() != parent ||
+      bottomRight.row() - topLeft.row() < WideRangeRows) {
+    QTreeView::dataChanged(topLeft, bottomRight, roles);
+    return;
+  }
+  const QModelIndex editing = state() == EditingState ? currentIndex() : QModelIndex();
+  if (editing.isValid() && editing.parent() == parent && editing.row() >= topLeft.row() &&
+      editing.row() <= bottomRight.row())
+    QTreeView::dataChanged(editing, editing, roles);
+  viewport()->update();
+#if QT_CONFIG(accessibility)
+  if (QAccessible::isActive()) {
+    QAccessibleTableModelChangeEvent event(this, QAccessibleTableModelChangeEvent::DataChanged);
+    event.setFirstRow(topLeft.row());
+    event.setFirstColumn(topLeft.column());
+    event.setLastRow(bottomRight.row());
+    event.setLastColumn(bottomRight.column());
+    QAccessible::updateAccessibility(&event);
+  }
+#endif
 }
 
 void ZPHSourceListView::keyboardSearch(const QString& search)

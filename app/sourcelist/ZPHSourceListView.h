@@ -89,6 +89,13 @@ public:
   // yet) the row is brought into view as it shows.
   void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
 
+  // A change of more than WideRangeRows rows of one parent draws the
+  // list again whole; a narrower one goes to the tree view, which finds the
+  // rectangle of each row. An open rename field takes the change either way.
+  static constexpr int WideRangeRows = 64;
+  void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                   const QList<int>& roles = QList<int>()) override;
+
   // Type-select: the typed letters select the next row whose title,
   // without a leading article, starts with them.
   void keyboardSearch(const QString& search) override;
