@@ -928,14 +928,12 @@ void ZPHCoreDataArticleSaverOperation::processMetadataForSavedArticles(const QLi
                                                                        CBFeed* feed)
 {
   // An article that already holds the record of its key keeps it (most of
-  // a feed's items on a refresh): only the others are looked up.
+  // a feed's items on a refresh), and is not new either, as a new article
+  // has no record yet: only the others are looked up and gone through.
   QList<CBDataArticle*> unmatched;
-  QSet<const CBDataArticle*> holdTheirRecord;
   for (CBDataArticle* article : articles) {
     const ArticleMetadata* own = article->metadata();
-    if (own != nullptr && !own->guid().isEmpty() && own->guid() == article->bestLink())
-      holdTheirRecord.insert(article);
-    else
+    if (own == nullptr || own->guid().isEmpty() || own->guid() != article->bestLink())
       unmatched.append(article);
   }
   QHash<QString, QList<ArticleMetadata*>> recordsByGuid;
@@ -945,9 +943,7 @@ void ZPHCoreDataArticleSaverOperation::processMetadataForSavedArticles(const QLi
   }
 
   const double markAllAsReadDate = feed != nullptr ? feed->markAllAsReadLastArticleDate() : 0;
-  for (CBDataArticle* article : articles) {
-    if (holdTheirRecord.contains(article))
-      continue;  // not new either: a new article has no record yet
+  for (CBDataArticle* article : std::as_const(unmatched)) {
     QString key = article->bestLink();
     ArticleMetadata* chosen = nullptr;
     for (ArticleMetadata* record : recordsByGuid.value(key)) {

@@ -1,10 +1,9 @@
 #include "store/graph/ZPHSQLiteConnection.h"
 
-#include "store/graph/ZPHSQLiteLogVFS.h"
-
 #include "platform/ZPHLog.h"
 #include "store/graph/ZPHObjectGraphErrors.h"
 #include "store/graph/ZPHPredicate.h"
+#include "store/graph/ZPHSQLiteLogVFS.h"
 
 #include <QtCore/QDateTime>
 #include <QtCore/QStringEncoder>
