@@ -7,16 +7,20 @@
 #include "store/graph/ZPHManagedObjectContext.h"
 #include "store/graph/ZPHManagedObjectModel.h"
 #include "store/graph/ZPHPersistentStore.h"
+#include "store/graph/ZPHStoreIntegrityCheck.h"
 
 #include <QtCore/QRegularExpression>
 #include <QtCore/QThread>
 #include <QtCore/QTimer>
 #include <QtCore/QUrlQuery>
+#include <QtWidgets/QLabel>
 #include <QtWidgets/QMainWindow>
 #include <QtWidgets/QMessageBox>
 #include <QtWidgets/QPushButton>
 
 #include <unistd.h>
+
+#include <future>
 
 namespace {
 
@@ -397,6 +401,106 @@ TEST_F(StoreFailureTest, ContinueUpdatingLetsTheMigrationFinishWithItsProgressSh
   EXPECT_EQ(
       app.delegate->mainThreadManagedObjectContext()->countForFetchRequest(ZPHFetchRequest(CBDataEntityNameArticle)),
       1500);
+}
+
+// After a run that did not end normally, the store is checked before it
+// opens: its window shows, with the progress, while the check runs off the
+// main thread, and the window answers the user meanwhile.
+TEST_F(StoreFailureTest, TheCheckAfterAnUncleanEndShowsItsWindowWhileTheProgramAnswers)
+{
+  ASSERT_NO_FATAL_FAILURE(ZPHSeedStoreWithFeeds(dataFolder(), {QUrl(QStringLiteral("http://127.0.0.1:9/a.xml")),
+                                                               QUrl(QStringLiteral("http://127.0.0.1:9/b.xml"))}));
+  ZPHUserDefaults::standardUserDefaults().setBool(ZPHStoreIntegrityCheckDueKey, true);
+  std::promise<void> held;
+  ZPHStoreIntegrityCheck::setWillCheckHook([&] { held.get_future().wait(); });
+  AppHarness app(dataFolder());
+  app.connected = false;
+  QTimer user;
+  int turnsWhileShown = 0;
+  bool askedAndContinued = false;
+  QString title;
+  QObject::connect(&user, &QTimer::timeout, [&] {
+    ZPHMacCoreDataStack* stack = ZPHMacCoreDataStack::instance();
+    ZPHCoreDataMigrationWindowController* window = stack ? stack->integrityCheckWindowController() : nullptr;
+    if (askedAndContinued || window == nullptr || !window->window()->isVisible())
+      return;
+    EXPECT_TRUE(stack->integrityCheckIsRunning());
+    EXPECT_EQ(app.delegate->dataController(), nullptr);
+    if (++turnsWhileShown < 3)
+      return;
+    title = window->window()->findChildren<QLabel*>().value(0)->text();
+    // Cancel asks first; the check goes on.
+    window->cancelButton()->click();
+    ASSERT_TRUE(window->showingConfirmationSheet());
+    EXPECT_EQ(window->confirmationSheet()->text(), QStringLiteral("Stop the Check?"));
+    for (QAbstractButton* button : window->confirmationSheet()->buttons()) {
+      if (button->text() == QLatin1String("Continue Checking"))
+        button->click();
+    }
+    EXPECT_FALSE(window->showingConfirmationSheet());
+    askedAndContinued = true;
+    held.set_value();
+  });
+  user.start(1);
+  app.start();
+  user.stop();
+  ZPHStoreIntegrityCheck::setWillCheckHook({});
+  EXPECT_TRUE(askedAndContinued);
+  EXPECT_EQ(title, QStringLiteral("Checking Zephlin’s Database"));
+  ASSERT_TRUE(app.delegate->startupSequenceEnded());
+  EXPECT_NE(app.delegate->mainWindow(), nullptr);
+  EXPECT_TRUE(app.alerts.isEmpty());
+  EXPECT_EQ(CBFeed::feedsWithMOC(app.delegate->mainThreadManagedObjectContext()).size(), 2);
+  EXPECT_FALSE(ZPHUserDefaults::standardUserDefaults().boolForKey(ZPHStoreIntegrityCheckDueKey));
+}
+
+// A quit during the check (a signal, the session's end) stops it: nothing
+// opens the store, which stays as it was, and the next start checks again.
+TEST_F(StoreFailureTest, AQuitDuringTheCheckOpensNothingAndTheNextStartChecksAgain)
+{
+  ASSERT_NO_FATAL_FAILURE(ZPHSeedStoreWithFeeds(dataFolder(), {QUrl(QStringLiteral("http://127.0.0.1:9/a.xml"))}));
+  const QByteArray original = readFile(storePath());
+  ZPHUserDefaults::standardUserDefaults().setBool(ZPHStoreIntegrityCheckDueKey, true);
+  std::promise<void> held;
+  ZPHStoreIntegrityCheck::setWillCheckHook([&] { held.get_future().wait(); });
+  {
+    AppHarness app(dataFolder());
+    app.connected = false;
+    QTimer user;
+    bool quit = false;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+      ZPHMacCoreDataStack* stack = ZPHMacCoreDataStack::instance();
+      ZPHCoreDataMigrationWindowController* window = stack ? stack->integrityCheckWindowController() : nullptr;
+      if (quit || window == nullptr || !window->window()->isVisible())
+        return;
+      quit = true;
+      app.delegate->requestTermination();
+      held.set_value();
+    });
+    user.start(1);
+    app.start();
+    user.stop();
+    ZPHStoreIntegrityCheck::setWillCheckHook({});
+    EXPECT_TRUE(quit);
+    ASSERT_TRUE(app.waitForExit());
+    EXPECT_EQ(app.exitStatus, 0);
+    EXPECT_EQ(app.exits, 1);
+    EXPECT_TRUE(app.alerts.isEmpty());
+    EXPECT_EQ(app.delegate->dataController(), nullptr);
+    EXPECT_EQ(app.delegate->mainWindow(), nullptr);
+  }
+  EXPECT_EQ(readFile(storePath()), original);
+  EXPECT_TRUE(ZPHUserDefaults::standardUserDefaults().boolForKey(ZPHStoreIntegrityCheckDueKey));
+
+  AppHarness next(dataFolder());
+  next.connected = false;
+  std::atomic<bool> checked{false};
+  ZPHStoreIntegrityCheck::setWillCheckHook([&] { checked = true; });
+  next.start();
+  ZPHStoreIntegrityCheck::setWillCheckHook({});
+  EXPECT_TRUE(checked.load());
+  ASSERT_TRUE(next.delegate->startupSequenceEnded());
+  EXPECT_FALSE(ZPHUserDefaults::standardUserDefaults().boolForKey(ZPHStoreIntegrityCheckDueKey));
 }
 
 TEST(MigrationWindow, ProgressIsShownInPercent)
