@@ -46,6 +46,7 @@ protected:
     ZPHResetApplicationSettings();
     ASSERT_TRUE(QDir().mkpath(dataFolder()));
   }
+  void TearDown() override { ZPHStoreIntegrityCheck::setWillCheckHook({}); }
 
   QString dataFolder() const { return dir.filePath(QStringLiteral("data")); }
   QString storePath() const { return dataFolder() + QStringLiteral("/Articles"); }
@@ -53,6 +54,28 @@ protected:
   {
     return dataFolder() + QLatin1Char('/') + ZPHMacCoreDataStack::backupFileNameForDate("Articles", when);
   }
+  // The migration's window, or the integrity check's, while it is on
+  // screen.
+  static ZPHCoreDataMigrationWindowController* windowOnScreen(bool integrityCheck = false)
+  {
+    ZPHMacCoreDataStack* stack = ZPHMacCoreDataStack::instance();
+    ZPHCoreDataMigrationWindowController* window = nullptr;
+    if (stack != nullptr)
+      window = integrityCheck ? stack->integrityCheckWindowController() : stack->migrationWindowController();
+    return window != nullptr && window->window()->isVisible() ? window : nullptr;
+  }
+
+  // A store with `feeds` feeds whose integrity check is due; the next check
+  // waits before it reads anything until `held` is set.
+  void seedStoreToCheck(int feeds)
+  {
+    QList<QUrl> urls;
+    for (int i = 0; i < feeds; ++i) urls.append(QUrl(QStringLiteral("http://127.0.0.1:9/%1.xml").arg(i)));
+    ASSERT_NO_FATAL_FAILURE(ZPHSeedStoreWithFeeds(dataFolder(), urls));
+    ZPHUserDefaults::standardUserDefaults().setBool(ZPHStoreIntegrityCheckDueKey, true);
+    ZPHStoreIntegrityCheck::setWillCheckHook([this] { held.get_future().wait(); });
+  }
+
   QStringList storeFiles() const
   {
     return QDir(dataFolder()).entryList({QStringLiteral("Articles*")}, QDir::Files | QDir::Dirs, QDir::Name);
@@ -84,6 +107,7 @@ protected:
   }
 
   ZPHTestTempDir dir;
+  std::promise<void> held;
 };
 
 }  // namespace
@@ -343,9 +367,8 @@ TEST_F(StoreFailureTest, ACancelledMigrationQuitsAndLeavesTheStoreByteIdentical)
   QTimer user;
   bool cancelled = false;
   QObject::connect(&user, &QTimer::timeout, [&] {
-    ZPHMacCoreDataStack* stack = ZPHMacCoreDataStack::instance();
-    ZPHCoreDataMigrationWindowController* window = stack ? stack->migrationWindowController() : nullptr;
-    if (cancelled || window == nullptr || !window->window()->isVisible())
+    ZPHCoreDataMigrationWindowController* window = windowOnScreen();
+    if (cancelled || window == nullptr)
       return;
     window->cancelButton()->click();
     ASSERT_TRUE(window->showingConfirmationSheet());
@@ -408,11 +431,7 @@ TEST_F(StoreFailureTest, ContinueUpdatingLetsTheMigrationFinishWithItsProgressSh
 // main thread, and the window answers the user meanwhile.
 TEST_F(StoreFailureTest, TheCheckAfterAnUncleanEndShowsItsWindowWhileTheProgramAnswers)
 {
-  ASSERT_NO_FATAL_FAILURE(ZPHSeedStoreWithFeeds(dataFolder(), {QUrl(QStringLiteral("http://127.0.0.1:9/a.xml")),
-                                                               QUrl(QStringLiteral("http://127.0.0.1:9/b.xml"))}));
-  ZPHUserDefaults::standardUserDefaults().setBool(ZPHStoreIntegrityCheckDueKey, true);
-  std::promise<void> held;
-  ZPHStoreIntegrityCheck::setWillCheckHook([&] { held.get_future().wait(); });
+  ASSERT_NO_FATAL_FAILURE(seedStoreToCheck(2));
   AppHarness app(dataFolder());
   app.connected = false;
   QTimer user;
@@ -420,11 +439,10 @@ TEST_F(StoreFailureTest, TheCheckAfterAnUncleanEndShowsItsWindowWhileTheProgramA
   bool askedAndContinued = false;
   QString title;
   QObject::connect(&user, &QTimer::timeout, [&] {
-    ZPHMacCoreDataStack* stack = ZPHMacCoreDataStack::instance();
-    ZPHCoreDataMigrationWindowController* window = stack ? stack->integrityCheckWindowController() : nullptr;
-    if (askedAndContinued || window == nullptr || !window->window()->isVisible())
+    ZPHCoreDataMigrationWindowController* window = windowOnScreen(true);
+    if (askedAndContinued || window == nullptr)
       return;
-    EXPECT_TRUE(stack->integrityCheckIsRunning());
+    EXPECT_TRUE(ZPHMacCoreDataStack::instance()->integrityCheckIsRunning());
     EXPECT_EQ(app.delegate->dataController(), nullptr);
     if (++turnsWhileShown < 3)
       return;
@@ -444,7 +462,6 @@ TEST_F(StoreFailureTest, TheCheckAfterAnUncleanEndShowsItsWindowWhileTheProgramA
   user.start(1);
   app.start();
   user.stop();
-  ZPHStoreIntegrityCheck::setWillCheckHook({});
   EXPECT_TRUE(askedAndContinued);
   EXPECT_EQ(title, QStringLiteral("Checking Zephlin’s Database"));
   ASSERT_TRUE(app.delegate->startupSequenceEnded());
@@ -458,20 +475,15 @@ TEST_F(StoreFailureTest, TheCheckAfterAnUncleanEndShowsItsWindowWhileTheProgramA
 // opens the store, which stays as it was, and the next start checks again.
 TEST_F(StoreFailureTest, AQuitDuringTheCheckOpensNothingAndTheNextStartChecksAgain)
 {
-  ASSERT_NO_FATAL_FAILURE(ZPHSeedStoreWithFeeds(dataFolder(), {QUrl(QStringLiteral("http://127.0.0.1:9/a.xml"))}));
+  ASSERT_NO_FATAL_FAILURE(seedStoreToCheck(1));
   const QByteArray original = readFile(storePath());
-  ZPHUserDefaults::standardUserDefaults().setBool(ZPHStoreIntegrityCheckDueKey, true);
-  std::promise<void> held;
-  ZPHStoreIntegrityCheck::setWillCheckHook([&] { held.get_future().wait(); });
   {
     AppHarness app(dataFolder());
     app.connected = false;
     QTimer user;
     bool quit = false;
     QObject::connect(&user, &QTimer::timeout, [&] {
-      ZPHMacCoreDataStack* stack = ZPHMacCoreDataStack::instance();
-      ZPHCoreDataMigrationWindowController* window = stack ? stack->integrityCheckWindowController() : nullptr;
-      if (quit || window == nullptr || !window->window()->isVisible())
+      if (quit || windowOnScreen(true) == nullptr)
         return;
       quit = true;
       app.delegate->requestTermination();
@@ -480,7 +492,6 @@ TEST_F(StoreFailureTest, AQuitDuringTheCheckOpensNothingAndTheNextStartChecksAga
     user.start(1);
     app.start();
     user.stop();
-    ZPHStoreIntegrityCheck::setWillCheckHook({});
     EXPECT_TRUE(quit);
     ASSERT_TRUE(app.waitForExit());
     EXPECT_EQ(app.exitStatus, 0);
@@ -497,7 +508,6 @@ TEST_F(StoreFailureTest, AQuitDuringTheCheckOpensNothingAndTheNextStartChecksAga
   std::atomic<bool> checked{false};
   ZPHStoreIntegrityCheck::setWillCheckHook([&] { checked = true; });
   next.start();
-  ZPHStoreIntegrityCheck::setWillCheckHook({});
   EXPECT_TRUE(checked.load());
   ASSERT_TRUE(next.delegate->startupSequenceEnded());
   EXPECT_FALSE(ZPHUserDefaults::standardUserDefaults().boolForKey(ZPHStoreIntegrityCheckDueKey));
