@@ -1,9 +1,23 @@
 #include "SubscriptionsStoreFixture.h"
 
+#include "app/shell/AppHarness.h"
+#include "core/store/graph/KillMidSave.h"
 #include "store/CBDataController.h"
+#include "store/entities/CBDataModel.h"
+#include "store/graph/ZPHFetchRequest.h"
+#include "store/graph/ZPHManagedObjectContext.h"
+#include "store/graph/ZPHPersistentStore.h"
+#include "subscriptions/ZPHImportOPMLController.h"
 #include "subscriptions/ZPHOPMLImporter.h"
 
 #include <QtCore/QStringEncoder>
+#include <QtWidgets/QMessageBox>
+#include <QtWidgets/QWidget>
+
+#include <sys/resource.h>
+
+#include <csignal>
+#include <cstdio>
 
 namespace {
 
@@ -22,6 +36,47 @@ QByteArray utf16WithBOM(const QString& text)
   }
   return bytes;
 }
+
+// `folders` folders of `perFolder` feeds each.
+QByteArray largeSubscriptionList(int folders, int perFolder)
+{
+  QByteArray body;
+  for (int f = 0; f < folders; ++f) {
+    body += "<outline text=\"Folder " + QByteArray::number(f) + "\">";
+    for (int n = 0; n < perFolder; ++n) {
+      const QByteArray number = QByteArray::number(f * perFolder + n);
+      body += "<outline text=\"Feed " + number + "\" xmlUrl=\"http://feed" + number + ".test/rss\"/>";
+    }
+    body += "</outline>\n";
+  }
+  return opml(body);
+}
+
+// While it lives, no file of this process grows past `bytes`, as on a disk
+// that is full: a write beyond fails (EFBIG, the signal that goes with it
+// ignored).
+class FileSizeLimit {
+public:
+  explicit FileSizeLimit(qint64 bytes)
+  {
+    getrlimit(RLIMIT_FSIZE, &m_saved);
+    m_handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = m_saved;
+    limit.rlim_cur = rlim_t(bytes);
+    m_applied = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+  }
+  ~FileSizeLimit()
+  {
+    setrlimit(RLIMIT_FSIZE, &m_saved);
+    std::signal(SIGXFSZ, m_handler);
+  }
+  bool applied() const { return m_applied; }
+
+private:
+  rlimit m_saved{};
+  void (*m_handler)(int) = nullptr;
+  bool m_applied = false;
+};
 
 class OPMLImport : public SubscriptionsStoreFixture {
 protected:
@@ -320,6 +375,110 @@ TEST_F(OPMLImport, ImportedFeedsAreAnnouncedOnceForRefreshing)
   // Nothing new: nothing announced.
   importBytes(opml("<outline text=\"A\" xmlUrl=\"http://a.test/\"/>"), QStringLiteral("again.opml"));
   EXPECT_EQ(announced, QList<int>{2});
+}
+
+// The disk fills while a large import is saved: the import fails as a
+// whole, the store is as it was (and no reason to set it aside), and the
+// user is told.
+TEST_F(OPMLImport, OnADiskThatFillsTheImportFailsWholeAndSaysSo)
+{
+  addFeed(QStringLiteral("http://known.test/feed"), nullptr, QStringLiteral("Known"));
+  const QString before = storedTree();
+  const QString file = dir.writeFile(QStringLiteral("big.opml"), largeSubscriptionList(80, 50));
+  QWidget window;
+  ZPHImportOPMLController controller;
+  QList<CBFeed*> completed = {nullptr};
+  {
+    const QString store = QDir(delegate.pathToDataFolder()).filePath(QStringLiteral("Articles"));
+    FileSizeLimit full(std::max(QFileInfo(store).size(), QFileInfo(store + QStringLiteral("-wal")).size()) +
+                       256 * 1024);
+    ASSERT_TRUE(full.applied());
+    controller.runOPMLImportWithFileURL(file, &window, [&](const QList<CBFeed*>& feeds) { completed = feeds; });
+    ASSERT_TRUE(
+        ZPHTestWaitUntil([&] { return controller.errorAlert() != nullptr || !controller.isImporting(); }, 120000));
+  }
+  QMessageBox* alert = controller.errorAlert();
+  ASSERT_NE(alert, nullptr) << "the import was reported as a success";
+  EXPECT_EQ(alert->text(), QStringLiteral("OPML Import Error"));
+  EXPECT_TRUE(alert->informativeText().startsWith(QLatin1String("There was a problem importing your OPML file.")));
+  EXPECT_TRUE(alert->informativeText().contains(QLatin1String("None of it was imported.")))
+      << alert->informativeText().toStdString();
+  alert->accept();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !controller.isImporting(); }));
+  EXPECT_TRUE(completed.isEmpty());
+  EXPECT_TRUE(delegate.coreDataFailures().isEmpty());
+  EXPECT_EQ(liveTree(), before);
+  EXPECT_EQ(storedTree(), before);
+  ZPHError error;
+  EXPECT_TRUE(ZPHPersistentStore::checkIntegrityOfConnection(mainContext()->persistentStore()->connection(), &error))
+      << error.toString().toStdString();
+}
+
+namespace {
+
+constexpr char ImportKillVariable[] = "ZPH_OPML_IMPORT_KILL_CHILD";
+
+}  // namespace
+
+// Runs in a child process started by the test below: imports 10,000 feeds
+// in 200 folders into the store of the folder given, and is killed while the
+// import is saved.
+TEST(OPMLImportKillSafety, ChildImportsUntilKilled)
+{
+  const QString dataFolder = qEnvironmentVariable(ImportKillVariable);
+  if (dataFolder.isEmpty())
+    GTEST_SKIP() << "runs only as the child of AKilledImportLeavesAllOrNothing";
+  ZPHTestApplicationDelegate delegate;
+  delegate.setDataFolder(dataFolder);
+  CBDataController controller;
+  delegate.useDataController(&controller);
+  ASSERT_TRUE(controller.setupCoreDataStackWithClass({}, false, nullptr));
+  controller.completeSetup();
+  auto importer = std::make_shared<ZPHOPMLImporter>(QDir(dataFolder).filePath(QStringLiteral("big.opml")));
+  bool done = false;
+  std::fputs("saving\n", stdout);
+  std::fflush(stdout);
+  importer->importWithCompletionHandler([&](const QList<CBFeed*>&, const QList<CBFeed*>&, const ZPHError&) {
+    std::fputs("saved\n", stdout);
+    std::fflush(stdout);
+    done = true;
+  });
+  ZPHTestWaitUntil([&] { return done; }, 300000);
+}
+
+// kill -9 while a large import is saved: the next start finds all of it or
+// none of it.
+TEST(OPMLImportKillSafetyTest, AKilledImportLeavesAllOrNothing)
+{
+  ZPHTestTempDir dir;
+  const QString data = dir.filePath(QStringLiteral("data"));
+  ASSERT_TRUE(QDir().mkpath(data));
+  ASSERT_NO_FATAL_FAILURE(ZPHSeedStoreWithFeeds(data, {QUrl(QStringLiteral("http://known.test/feed"))}));
+  dir.writeFile(QStringLiteral("data/big.opml"), largeSubscriptionList(200, 50));
+
+  const QString wal = QDir(data).filePath(QStringLiteral("Articles-wal"));
+  bool finishedFirst = false;
+  ASSERT_NO_FATAL_FAILURE(killChildMidSave(ImportKillVariable, data,
+                                           QStringLiteral("OPMLImportKillSafety.ChildImportsUntilKilled"), wal,
+                                           &finishedFirst, QFileInfo(wal).size() + 1024 * 1024));
+
+  ZPHTestApplicationDelegate delegate;
+  delegate.setDataFolder(data);
+  CBDataController controller;
+  delegate.useDataController(&controller);
+  ZPHError error;
+  ASSERT_TRUE(controller.setupCoreDataStackWithClass({}, true, &error)) << error.toString().toStdString();
+  ZPHManagedObjectContext* main = controller.mainThreadManagedObjectContext();
+  const qint64 feeds = main->countForFetchRequest(ZPHFetchRequest(CBDataEntityNameFeed));
+  const qint64 folders = main->countForFetchRequest(ZPHFetchRequest(CBDataEntityNameFolder));
+  if (finishedFirst || feeds > 1) {
+    EXPECT_EQ(feeds, 10001);
+    EXPECT_EQ(folders, 200);
+  } else {
+    EXPECT_EQ(feeds, 1);
+    EXPECT_EQ(folders, 0);
+  }
+  delegate.useDataController(nullptr);
 }
 
 TEST(OPMLImporterFiles, ExtensionsThatLookLikeSubscriptionLists)
