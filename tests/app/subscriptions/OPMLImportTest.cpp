@@ -10,6 +10,8 @@
 #include "subscriptions/ZPHImportOPMLController.h"
 #include "subscriptions/ZPHOPMLImporter.h"
 
+#include <QtCore/QProcess>
+#include <QtCore/QStorageInfo>
 #include <QtCore/QStringEncoder>
 #include <QtWidgets/QMessageBox>
 #include <QtWidgets/QWidget>
@@ -83,6 +85,41 @@ protected:
   ImportOutcome importBytes(const QByteArray& bytes, const QString& name = QStringLiteral("list.opml"))
   {
     return runImport(std::make_shared<ZPHOPMLImporter>(dir.writeFile(name, bytes)));
+  }
+
+  // Imports 4,000 feeds in 80 folders through the import controller, as the
+  // user would, into a store with one feed, while what `fillTheDisk`
+  // answers lives (the disk is full then), and expects the import to fail
+  // as a whole and the alert to say so (its text goes to the output too).
+  void importOntoAFullDisk(const std::function<std::shared_ptr<void>()>& fillTheDisk)
+  {
+    addFeed(QStringLiteral("http://known.test/feed"), nullptr, QStringLiteral("Known"));
+    const QString before = storedTree();
+    const QString file = dir.writeFile(QStringLiteral("big.opml"), largeSubscriptionList(80, 50));
+    QWidget window;
+    ZPHImportOPMLController controller;
+    QList<CBFeed*> completed = {nullptr};
+    {
+      const std::shared_ptr<void> full = fillTheDisk();
+      controller.runOPMLImportWithFileURL(file, &window, [&](const QList<CBFeed*>& feeds) { completed = feeds; });
+      ASSERT_TRUE(
+          ZPHTestWaitUntil([&] { return controller.errorAlert() != nullptr || !controller.isImporting(); }, 120000));
+    }
+    QMessageBox* alert = controller.errorAlert();
+    ASSERT_NE(alert, nullptr) << "the import was reported as a success";
+    std::printf("%s\n", qPrintable(alert->informativeText()));
+    EXPECT_EQ(alert->text(), QStringLiteral("OPML Import Error"));
+    EXPECT_TRUE(alert->informativeText().startsWith(QLatin1String("There was a problem importing your OPML file.")));
+    EXPECT_TRUE(alert->informativeText().endsWith(QLatin1String("None of it was imported.")));
+    alert->accept();
+    ASSERT_TRUE(ZPHTestWaitUntil([&] { return !controller.isImporting(); }));
+    EXPECT_TRUE(completed.isEmpty());
+    EXPECT_TRUE(delegate.coreDataFailures().isEmpty());
+    EXPECT_EQ(liveTree(), before);
+    EXPECT_EQ(storedTree(), before);
+    ZPHError error;
+    EXPECT_TRUE(ZPHPersistentStore::checkIntegrityOfConnection(mainContext()->persistentStore()->connection(), &error))
+        << error.toString().toStdString();
   }
 };
 
@@ -377,41 +414,90 @@ TEST_F(OPMLImport, ImportedFeedsAreAnnouncedOnceForRefreshing)
   EXPECT_EQ(announced, QList<int>{2});
 }
 
-// The disk fills while a large import is saved: the import fails as a
-// whole, the store is as it was (and no reason to set it aside), and the
-// user is told.
+// The disk fills while a large import is saved, as the files may grow no
+// further: the import fails as a whole, the store is as it was (and no reason
+// to set it aside), and the user is told.
 TEST_F(OPMLImport, OnADiskThatFillsTheImportFailsWholeAndSaysSo)
 {
-  addFeed(QStringLiteral("http://known.test/feed"), nullptr, QStringLiteral("Known"));
-  const QString before = storedTree();
-  const QString file = dir.writeFile(QStringLiteral("big.opml"), largeSubscriptionList(80, 50));
-  QWidget window;
-  ZPHImportOPMLController controller;
-  QList<CBFeed*> completed = {nullptr};
-  {
+  ASSERT_NO_FATAL_FAILURE(importOntoAFullDisk([this] {
     const QString store = QDir(delegate.pathToDataFolder()).filePath(QStringLiteral("Articles"));
-    FileSizeLimit full(std::max(QFileInfo(store).size(), QFileInfo(store + QStringLiteral("-wal")).size()) +
-                       256 * 1024);
-    ASSERT_TRUE(full.applied());
-    controller.runOPMLImportWithFileURL(file, &window, [&](const QList<CBFeed*>& feeds) { completed = feeds; });
-    ASSERT_TRUE(
-        ZPHTestWaitUntil([&] { return controller.errorAlert() != nullptr || !controller.isImporting(); }, 120000));
+    auto full = std::make_shared<FileSizeLimit>(
+        std::max(QFileInfo(store).size(), QFileInfo(store + QStringLiteral("-wal")).size()) + 256 * 1024);
+    EXPECT_TRUE(full->applied());
+    return full;
+  }));
+}
+
+namespace {
+
+constexpr char SmallDiskVariable[] = "ZPH_OPML_IMPORT_SMALL_DISK";
+
+// The store on a small tmpfs of the child's own, filled up but for a little.
+class OPMLImportOnASmallDisk : public OPMLImport {
+protected:
+  void SetUp() override
+  {
+    const QString disk = qEnvironmentVariable(SmallDiskVariable);
+    if (disk.isEmpty())
+      GTEST_SKIP() << "runs only as the child of OnASmallTmpfsTheImportFailsWhole";
+    OPMLImport::SetUp();
+    closeStore();
+    delegate.setDataFolder(QDir(disk).filePath(QStringLiteral("data")));
+    QDir().mkpath(delegate.pathToDataFolder());
+    openStore();
   }
-  QMessageBox* alert = controller.errorAlert();
-  ASSERT_NE(alert, nullptr) << "the import was reported as a success";
-  EXPECT_EQ(alert->text(), QStringLiteral("OPML Import Error"));
-  EXPECT_TRUE(alert->informativeText().startsWith(QLatin1String("There was a problem importing your OPML file.")));
-  EXPECT_TRUE(alert->informativeText().contains(QLatin1String("None of it was imported.")))
-      << alert->informativeText().toStdString();
-  alert->accept();
-  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !controller.isImporting(); }));
-  EXPECT_TRUE(completed.isEmpty());
-  EXPECT_TRUE(delegate.coreDataFailures().isEmpty());
-  EXPECT_EQ(liveTree(), before);
-  EXPECT_EQ(storedTree(), before);
-  ZPHError error;
-  EXPECT_TRUE(ZPHPersistentStore::checkIntegrityOfConnection(mainContext()->persistentStore()->connection(), &error))
-      << error.toString().toStdString();
+};
+
+}  // namespace
+
+// Runs in a mount namespace of its own, started by the test below.
+TEST_F(OPMLImportOnASmallDisk, ChildImportsOntoAFullDisk)
+{
+  ASSERT_NO_FATAL_FAILURE(importOntoAFullDisk([this]() -> std::shared_ptr<void> {
+    // All the disk's room but a little goes to a file of its own.
+    const QString disk = qEnvironmentVariable(SmallDiskVariable);
+    const qint64 room = QStorageInfo(disk).bytesAvailable();
+    QFile filler(QDir(disk).filePath(QStringLiteral("filler")));
+    EXPECT_TRUE(filler.open(QIODevice::WriteOnly));
+    EXPECT_TRUE(filler.resize(0));
+    const QByteArray block(64 * 1024, 'f');
+    for (qint64 written = 0; written + 128 * 1024 < room && filler.write(block) == block.size();)
+      written += block.size();
+    filler.close();
+    return nullptr;
+  }));
+  std::fputs("imported onto a full disk\n", stdout);
+}
+
+// A store on a small tmpfs (in a mount namespace of this test's own, so
+// nothing outside sees it): the import fails as a whole, the store is as it
+// was, and the user is told that the disk is full.
+TEST(OPMLImportDiskFullTest, OnASmallTmpfsTheImportFailsWhole)
+{
+  ZPHTestTempDir dir;
+  const QString disk = dir.filePath(QStringLiteral("disk"));
+  ASSERT_TRUE(QDir().mkpath(disk));
+  QProcess child;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert(QString::fromLatin1(SmallDiskVariable), disk);
+  environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+  child.setProcessEnvironment(environment);
+  child.setProcessChannelMode(QProcess::MergedChannels);
+  child.start(QStringLiteral("unshare"),
+              {QStringLiteral("--mount"), QStringLiteral("--map-root-user"), QStringLiteral("--"), QStringLiteral("sh"),
+               QStringLiteral("-c"),
+               QStringLiteral("mount -t tmpfs -o size=4m tmpfs \"$0\" || exit 77; exec \"$1\" "
+                              "--gtest_filter=OPMLImportOnASmallDisk.ChildImportsOntoAFullDisk"),
+               disk, QCoreApplication::applicationFilePath()});
+  ASSERT_TRUE(child.waitForStarted());
+  ASSERT_TRUE(child.waitForFinished(300000));
+  const QByteArray output = child.readAll();
+  if (child.exitCode() == 77 || !output.contains("OPMLImportOnASmallDisk.ChildImportsOntoAFullDisk"))
+    GTEST_SKIP() << "no mount namespace with a tmpfs here: " << output.toStdString();
+  EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
+  EXPECT_TRUE(output.contains("imported onto a full disk")) << output.toStdString();
+  EXPECT_TRUE(output.contains("The disk is full. None of it was imported.")) << output.toStdString();
 }
 
 namespace {
