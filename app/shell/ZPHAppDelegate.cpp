@@ -574,8 +574,10 @@ bool ZPHAppDelegate::setupDataControllerReturningError(ZPHError* error)
   }
   const bool ok =
       controller->setupCoreDataStackWithClass([] { return std::make_unique<ZPHMacCoreDataStack>(); }, check, error);
-  if (check &&
-      (ok || error == nullptr || error->domain() != ZPHCocoaErrorDomain || error->code() != ZPHUserCancelledError)) {
+  // Done unless stopped (a check that found damage sends the store aside).
+  const bool stopped =
+      !ok && error != nullptr && error->domain() == ZPHCocoaErrorDomain && error->code() == ZPHUserCancelledError;
+  if (check && !stopped) {
     defaults.removeObject(ZPHStoreIntegrityCheckDueKey);
     defaults.synchronize();
   }
