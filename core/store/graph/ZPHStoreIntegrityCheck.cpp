@@ -25,9 +25,14 @@ std::function<void()> g_willCheckHook;
 
 struct ZPHStoreIntegrityCheck::State {
   QString path;
-  // About twice the store file and its log.
-  long long bytesToRead = 1;
+  // The store file and its log: what each of the check's two parts reads.
+  long long fileBytes = 1;
   std::atomic<long long> bytesRead{0};
+  // What was read when the second part (the rows and their indexes) began,
+  // -1 before. The first part, the walk over every page, is one step of
+  // the check's program: the step after it comes once much has been read.
+  std::atomic<long long> secondPartFrom{-1};
+  long long readAtLastStep = 0;  // the check's thread
   std::atomic<bool> ended{false};
   std::atomic<bool> cancelled{false};
   // The connection while the check runs on it, for cancel().
@@ -61,8 +66,15 @@ void ZPHStoreIntegrityCheck::State::run(const Completion& completion, const std:
     // interrupt).
     sqlite3_progress_handler(
         connection->handle(), 1,
-        [](void* flag) { return static_cast<std::atomic<bool>*>(flag)->load(std::memory_order_relaxed) ? 1 : 0; },
-        &cancelled);
+        [](void* self) {
+          State* state = static_cast<State*>(self);
+          const long long read = state->bytesRead.load(std::memory_order_relaxed);
+          if (read - state->readAtLastStep > state->fileBytes / 4 && state->secondPartFrom.load() < 0)
+            state->secondPartFrom = read;
+          state->readAtLastStep = read;
+          return state->cancelled.load(std::memory_order_relaxed) ? 1 : 0;
+        },
+        this);
     {
       std::lock_guard<std::mutex> locker(mutex);
       running = connection->handle();
@@ -98,7 +110,7 @@ ZPHStoreIntegrityCheck::ZPHStoreIntegrityCheck(const QString& path, Completion c
   m_state->path = path;
   const qint64 file = QFileInfo(path).size();
   const qint64 log = QFileInfo(path + QStringLiteral("-wal")).size();
-  m_state->bytesToRead = std::max<long long>(1, 2 * (std::max<qint64>(file, 0) + std::max<qint64>(log, 0)));
+  m_state->fileBytes = std::max<long long>(1, std::max<qint64>(file, 0) + std::max<qint64>(log, 0));
   std::shared_ptr<State> state = m_state;
   m_state->thread = std::thread([state, completion = std::move(completion)] { state->run(completion, state); });
 }
@@ -113,10 +125,21 @@ ZPHStoreIntegrityCheck::~ZPHStoreIntegrityCheck()
 
 double ZPHStoreIntegrityCheck::progress() const
 {
+  // What each part has read of the file. The walk reads the file in the
+  // order of its trees, the second part mostly what the walk has just
+  // brought into memory: from a cold disk the walk takes about nine tenths
+  // of the time (1.7 GB: 12 of 13.6 s), with the file in memory about half.
+  constexpr double FirstPartShare = 0.8;
   if (m_state->ended.load())
     return 1.0;
-  const double read = double(m_state->bytesRead.load()) / double(m_state->bytesToRead);
-  return std::clamp(read, 0.0, 0.99);
+  const long long read = m_state->bytesRead.load();
+  const long long secondFrom = m_state->secondPartFrom.load();
+  const auto part = [this](long long bytes) {
+    return std::clamp(double(bytes) / double(m_state->fileBytes), 0.0, 1.0);
+  };
+  const double done =
+      secondFrom < 0 ? FirstPartShare * part(read) : FirstPartShare + (1.0 - FirstPartShare) * part(read - secondFrom);
+  return std::min(done, 0.99);
 }
 
 void ZPHStoreIntegrityCheck::cancel()

@@ -13,8 +13,8 @@
 // when it closes). For a store that is not open yet.
 //
 // How far it has come is told by what it has read: the check reads the
-// whole file about twice (once walking every page, once with the rows and
-// their indexes).
+// whole file about twice, in two parts (a walk over every page, the longer
+// one, then the rows with their indexes).
 class ZPHStoreIntegrityCheck {
 public:
   // A null error: the file passed. Runs on the main thread.
