@@ -95,6 +95,7 @@ const QString ZPHDidSetWebKitPrefsKey = QStringLiteral("didSetWebKitPrefs");
 const QString ZPHNumberOfLaunchesKey = QStringLiteral("ZPHNumberOfLaunches");
 const QString ZPHHasAskedToSignUpToNewsletterKey = QStringLiteral("ZPHHasAskedToSignUpToNewsletter");
 const QString ZPHMainWindowControllerWasFullScreenKey = QStringLiteral("ZPHMainWindowControllerWasFullScreen");
+const QString ZPHStoreIntegrityCheckDueKey = QStringLiteral("ZPHStoreIntegrityCheckDue");
 const QString ZPHApplicationShouldActivatePrimaryWindow = QStringLiteral("ZPHApplicationShouldActivatePrimaryWindow");
 const QString ZPHApplicationResignedActiveNotification = QStringLiteral("ZPHApplicationResignedActive");
 
@@ -482,8 +483,9 @@ bool ZPHAppDelegate::zph_setupCoreData()
   ZPHError error;
   if (!setupDataControllerReturningError(&error)) {
     if (error.domain() == ZPHCocoaErrorDomain && error.code() == ZPHUserCancelledError) {
-      // The user stopped the migration: the store stays as it was.
-      qCInfo(zphShell) << "the migration was cancelled; Zephlin quits and leaves the store as it was";
+      // The user stopped the migration or the integrity check (or quit
+      // during it): the store stays as it was.
+      qCInfo(zphShell).noquote() << error.localizedDescription() << "Zephlin quits and leaves the store as it was";
       stopStartup(0);
     } else {
       handleCoreDataFailureWithError(error);  // quits through the failure path
@@ -562,10 +564,23 @@ bool ZPHAppDelegate::zph_setupCoreData()
 bool ZPHAppDelegate::setupDataControllerReturningError(ZPHError* error)
 {
   auto controller = std::make_unique<CBDataController>();
-  if (m_previousRunEndedUncleanly)
+  // A check that a quit stopped is still due.
+  ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
+  const bool check = m_previousRunEndedUncleanly || defaults.boolForKey(ZPHStoreIntegrityCheckDueKey);
+  if (check) {
     qCWarning(zphShell) << "the previous run did not end cleanly; the store's integrity is checked";
-  const bool ok = controller->setupCoreDataStackWithClass([] { return std::make_unique<ZPHMacCoreDataStack>(); },
-                                                          m_previousRunEndedUncleanly, error);
+    defaults.setBool(ZPHStoreIntegrityCheckDueKey, true);
+    defaults.synchronize();
+  }
+  const bool ok =
+      controller->setupCoreDataStackWithClass([] { return std::make_unique<ZPHMacCoreDataStack>(); }, check, error);
+  // Done unless stopped (a check that found damage sends the store aside).
+  const bool stopped =
+      !ok && error != nullptr && error->domain() == ZPHCocoaErrorDomain && error->code() == ZPHUserCancelledError;
+  if (check && !stopped) {
+    defaults.removeObject(ZPHStoreIntegrityCheckDueKey);
+    defaults.synchronize();
+  }
   if (!ok)
     return false;
   m_dataControllerOwner = std::move(controller);
@@ -865,8 +880,12 @@ void ZPHAppDelegate::requestTermination()
 
 ZPHAppDelegate::TerminateReply ZPHAppDelegate::applicationShouldTerminate()
 {
-  if (dataController() == nullptr || terminatingDueToCoreDataFailure())
+  if (dataController() == nullptr || terminatingDueToCoreDataFailure()) {
+    // A start-up still checking the store stops the check and opens nothing.
+    if (ZPHMacCoreDataStack* stack = ZPHMacCoreDataStack::instance(); stack != nullptr && dataController() == nullptr)
+      stack->cancelIntegrityCheck();
     return TerminateReply::TerminateNow;
+  }
   terminateAsynchronously();
   return TerminateReply::TerminateLater;
 }

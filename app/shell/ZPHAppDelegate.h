@@ -58,12 +58,16 @@ class ZPHSubscriptionCommands;
 
 // User defaults registered at start-up that no other part of the program
 // defines.
-extern const QString ZPHFavoritesFeedsEnabled;                   // "ZPHFavoritesFeedsEnabled"
-extern const QString ZPHFirstRunDateKey;                         // "FirstRunDate"
-extern const QString ZPHDidSetWebKitPrefsKey;                    // "didSetWebKitPrefs"
-extern const QString ZPHNumberOfLaunchesKey;                     // "ZPHNumberOfLaunches"
-extern const QString ZPHHasAskedToSignUpToNewsletterKey;         // "ZPHHasAskedToSignUpToNewsletter"
-extern const QString ZPHMainWindowControllerWasFullScreenKey;    // "ZPHMainWindowControllerWasFullScreen"
+extern const QString ZPHFavoritesFeedsEnabled;                 // "ZPHFavoritesFeedsEnabled"
+extern const QString ZPHFirstRunDateKey;                       // "FirstRunDate"
+extern const QString ZPHDidSetWebKitPrefsKey;                  // "didSetWebKitPrefs"
+extern const QString ZPHNumberOfLaunchesKey;                   // "ZPHNumberOfLaunches"
+extern const QString ZPHHasAskedToSignUpToNewsletterKey;       // "ZPHHasAskedToSignUpToNewsletter"
+extern const QString ZPHMainWindowControllerWasFullScreenKey;  // "ZPHMainWindowControllerWasFullScreen"
+// Set while the store's integrity check is due: from when a start decides
+// to check until the check has ended (a quit during the check leaves it
+// set, so the next start checks).
+extern const QString ZPHStoreIntegrityCheckDueKey;               // "ZPHStoreIntegrityCheckDue"
 extern const QString ZPHApplicationShouldActivatePrimaryWindow;  // notification, same text
 extern const QString ZPHApplicationResignedActiveNotification;   // "ZPHApplicationResignedActive"
 

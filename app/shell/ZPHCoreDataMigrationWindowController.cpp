@@ -10,21 +10,42 @@
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QVBoxLayout>
 
-ZPHCoreDataMigrationWindowController::ZPHCoreDataMigrationWindowController(Delegate* delegate, QObject* parent)
-    : QObject(parent), m_delegate(delegate)
+ZPHCoreDataMigrationWindowController::Texts ZPHCoreDataMigrationWindowController::migrationTexts()
+{
+  return {
+      QStringLiteral("Updating Zephlin’s Database"),
+      QStringLiteral("Your articles and sites are being moved to the new version’s database. This can take a while."),
+      QStringLiteral("Cancel Migration?"),
+      QStringLiteral("You will not be able to use Zephlin until the database is finished updating."),
+      QStringLiteral("Continue Updating")};
+}
+
+ZPHCoreDataMigrationWindowController::Texts ZPHCoreDataMigrationWindowController::integrityCheckTexts()
+{
+  return {QStringLiteral("Checking Zephlin’s Database"),
+          QStringLiteral("Zephlin did not quit normally the last time, so it checks that your articles and sites "
+                         "are intact before it opens them. This can take a while."),
+          QStringLiteral("Stop the Check?"),
+          QStringLiteral("Zephlin will quit, and check its database again the next time it opens."),
+          QStringLiteral("Continue Checking")};
+}
+
+ZPHCoreDataMigrationWindowController::ZPHCoreDataMigrationWindowController(Delegate* delegate, QObject* parent,
+                                                                           const Texts& texts)
+    : QObject(parent), m_delegate(delegate), m_texts(texts)
 {
   m_window = new QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
   m_window->setWindowTitle(QStringLiteral("Zephlin"));
   m_window->setWindowModality(Qt::ApplicationModal);
   auto* layout = new QVBoxLayout(m_window);
-  auto* title = new QLabel(QStringLiteral("Updating Zephlin’s Database"), m_window);
+  auto* title = new QLabel(m_texts.title, m_window);
+  title->setTextFormat(Qt::PlainText);
   QFont bold = title->font();
   bold.setBold(true);
   title->setFont(bold);
   layout->addWidget(title);
-  auto* message = new QLabel(
-      QStringLiteral("Your articles and sites are being moved to the new version’s database. This can take a while."),
-      m_window);
+  auto* message = new QLabel(m_texts.message, m_window);
+  message->setTextFormat(Qt::PlainText);
   message->setWordWrap(true);
   layout->addWidget(message);
   m_progressBar = new QProgressBar(m_window);
@@ -104,10 +125,9 @@ void ZPHCoreDataMigrationWindowController::showCancelAlert()
   sheet->setWindowModality(Qt::WindowModal);
   sheet->setIcon(QMessageBox::Warning);
   sheet->setTextFormat(Qt::PlainText);
-  sheet->setText(QStringLiteral("Cancel Migration?"));
-  sheet->setInformativeText(
-      QStringLiteral("You will not be able to use Zephlin until the database is finished updating."));
-  QPushButton* continueButton = sheet->addButton(QStringLiteral("Continue Updating"), QMessageBox::RejectRole);
+  sheet->setText(m_texts.confirmationTitle);
+  sheet->setInformativeText(m_texts.confirmationMessage);
+  QPushButton* continueButton = sheet->addButton(m_texts.continueButton, QMessageBox::RejectRole);
   QPushButton* quitButton = sheet->addButton(QStringLiteral("Quit Zephlin"), QMessageBox::DestructiveRole);
   sheet->setDefaultButton(continueButton);
   sheet->setEscapeButton(continueButton);

@@ -11,10 +11,11 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 
-// The window shown while the store of an older version is migrated: a
+// The window shown while the store of an older version is migrated, or
+// while the store is checked after a run that did not end normally: a
 // progress bar and a Cancel button that asks for confirmation before it
 // quits. runModalMigrationUI() runs the window application-modal until the
-// migration ends or the user cancels.
+// work ends or the user cancels.
 class ZPHCoreDataMigrationWindowController : public QObject {
   Q_OBJECT
 
@@ -26,7 +27,19 @@ public:
         ZPHCoreDataMigrationWindowController* controller) = 0;
   };
 
-  explicit ZPHCoreDataMigrationWindowController(Delegate* delegate, QObject* parent = nullptr);
+  // What the window says, and the confirmation sheet of its Cancel button.
+  struct Texts {
+    QString title;
+    QString message;
+    QString confirmationTitle;
+    QString confirmationMessage;
+    QString continueButton;
+  };
+  static Texts migrationTexts();
+  static Texts integrityCheckTexts();
+
+  explicit ZPHCoreDataMigrationWindowController(Delegate* delegate, QObject* parent = nullptr,
+                                                const Texts& texts = migrationTexts());
   ~ZPHCoreDataMigrationWindowController() override;
 
   QDialog* window() const { return m_window; }
@@ -45,8 +58,8 @@ public:
   void migrationFinished();
   void endMigrationUIUserInitiated(bool userInitiated);
 
-  // The Cancel button: the confirmation sheet ("Continue Updating" or
-  // "Quit Zephlin").
+  // The Cancel button: the confirmation sheet ("Continue Updating", or
+  // "Continue Checking", or "Quit Zephlin").
   void cancelButtonClicked();
   void showCancelAlert();
   // "Quit Zephlin": tells the delegate, then ends the window two turns of
@@ -58,6 +71,7 @@ protected:
 
 private:
   Delegate* m_delegate;
+  Texts m_texts;
   QPointer<QDialog> m_window;
   QProgressBar* m_progressBar = nullptr;
   QPushButton* m_cancelButton = nullptr;

@@ -66,10 +66,39 @@ void ZPHMacCoreDataStack::migrationProcessCompleted()
     m_migrationWindowController->migrationFinished();
 }
 
-void ZPHMacCoreDataStack::coreDataMigrationWindowControllerUserDidRequestCancel(ZPHCoreDataMigrationWindowController*)
+void ZPHMacCoreDataStack::coreDataMigrationWindowControllerUserDidRequestCancel(
+    ZPHCoreDataMigrationWindowController* controller)
 {
+  if (controller != nullptr && controller == m_integrityCheckWindowController.get()) {
+    qCInfo(zphShell) << "the user stopped the integrity check";
+    cancelIntegrityCheck();
+    return;
+  }
   qCInfo(zphShell) << "the user cancelled the migration";
   cancelMigrationAndTerminateFromMigrationUI();
+}
+
+// ------------------------------------------------------------ integrity check
+
+void ZPHMacCoreDataStack::runModalIntegrityCheckUI()
+{
+  m_integrityCheckWindowController = std::make_unique<ZPHCoreDataMigrationWindowController>(
+      this, nullptr, ZPHCoreDataMigrationWindowController::integrityCheckTexts());
+  qCInfo(zphShell) << "the previous run did not end normally; the store is checked before it opens";
+  m_integrityCheckWindowController->runModalMigrationUI();
+  m_integrityCheckWindowController.reset();
+}
+
+void ZPHMacCoreDataStack::integrityCheckProgressUpdated(double progress)
+{
+  if (m_integrityCheckWindowController)
+    m_integrityCheckWindowController->setMigrationProgress(progress * 100.0);
+}
+
+void ZPHMacCoreDataStack::integrityCheckCompleted()
+{
+  if (m_integrityCheckWindowController)
+    m_integrityCheckWindowController->migrationFinished();
 }
 
 void ZPHMacCoreDataStack::terminateApplication()

@@ -12,7 +12,8 @@
 #include <memory>
 
 // The application's store stack: it shows the migration window while the
-// core stack migrates a store of an older version, and it carries the
+// core stack migrates a store of an older version, the same window with the
+// check's texts while it checks the store's integrity, and it carries the
 // application's answer to a store that cannot be read or saved.
 //
 // That answer runs once per process: the user is told, every connection to
@@ -29,10 +30,19 @@ public:
   static ZPHMacCoreDataStack* instance();
 
   ZPHCoreDataMigrationWindowController* migrationWindowController() const { return m_migrationWindowController.get(); }
+  // The window of the integrity check while it runs.
+  ZPHCoreDataMigrationWindowController* integrityCheckWindowController() const
+  {
+    return m_integrityCheckWindowController.get();
+  }
 
   void runModalMigrationUI() override;
   void migrationProgressUpdated(double progress) override;
   void migrationProcessCompleted() override;
+  void runModalIntegrityCheckUI() override;
+  void integrityCheckProgressUpdated(double progress) override;
+  void integrityCheckCompleted() override;
+  // Cancel and "Quit Zephlin" in either window.
   void coreDataMigrationWindowControllerUserDidRequestCancel(ZPHCoreDataMigrationWindowController* controller) override;
 
   // The failure path; from any thread (the caller waits until the user has
@@ -62,4 +72,5 @@ protected:
 
 private:
   std::unique_ptr<ZPHCoreDataMigrationWindowController> m_migrationWindowController;
+  std::unique_ptr<ZPHCoreDataMigrationWindowController> m_integrityCheckWindowController;
 };

@@ -6,6 +6,7 @@
 #include "platform/ZPHMainThread.h"
 #include "platform/ZPHNotificationCenter.h"
 #include "store/entities/CBFeed.h"
+#include "store/graph/ZPHObjectGraphErrors.h"
 #include "subscriptions/ZPHExportOPMLController.h"
 #include "subscriptions/ZPHOPMLImporter.h"
 #include "subscriptions/ZPHSubscriptionsLog.h"
@@ -54,6 +55,10 @@ QString ZPHImportOPMLController::informativeTextForError(const ZPHError& error)
         break;
     }
   }
+  // The store could not save it (a full disk): nothing of it was kept.
+  if (error.domain() == ZPHObjectGraphErrorDomain)
+    return tr("There was a problem importing your OPML file. %1 None of it was imported.")
+        .arg(error.localizedDescription());
   return tr("There was a problem importing your OPML file.");
 }
 

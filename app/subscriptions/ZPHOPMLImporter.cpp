@@ -2,12 +2,13 @@
 
 #include "common/ZPHAppServices.h"
 #include "feeds/parsers/ZPHOPMLParser.h"
-#include "store/CBCoreDataUtilities.h"
+#include "foundation/ZPHCoreApplicationDelegate.h"
 #include "store/entities/CBFeed.h"
 #include "store/entities/CBFolder.h"
 #include "store/entities/ZPHFeedStub.h"
 #include "store/entities/ZPHFolderStub.h"
 #include "store/graph/ZPHManagedObjectContext.h"
+#include "store/graph/ZPHObjectGraphErrors.h"
 #include "subscriptions/ZPHSubscriptionsLog.h"
 
 #include <QtCore/QFile>
@@ -32,6 +33,13 @@ ZPHError readError(const QString& path, const QString& reason)
 }
 
 QString forLog(const QString& value) { return QStringLiteral("\"%1\"").arg(value); }
+
+// A save error that says the store file itself is damaged.
+bool storeIsDamaged(const ZPHError& error)
+{
+  return error.domain() == ZPHObjectGraphErrorDomain &&
+         (error.code() == ZPHObjectGraphIntegrityCheckError || error.code() == ZPHObjectGraphNotADatabaseError);
+}
 
 QString addressForLog(const QString& address)
 {
@@ -164,9 +172,22 @@ void ZPHOPMLImporter::runImportOnImportQueueWithTemporaryImportMOC(ZPHManagedObj
   m_feedsToImport = countFeeds(items);
 
   importItems(items, nullptr, context);
-  CBSaveManagedObjectContext(context);
   const QList<CBFeed*> imported = std::exchange(m_importedFeeds, {});
   const QList<CBFeed*> duplicates = std::exchange(m_duplicatedFeeds, {});
+  // All of the file or none of it, however large: one transaction. A save
+  // that fails (a full disk) leaves the store as it was, and the import
+  // ends with its error; only a store found damaged takes the failure path.
+  context->setSavesAllOrNothing(true);
+  ZPHError saveError;
+  if (!context->save(&saveError)) {
+    qCWarning(zphSubscriptions).noquote()
+        << "the import could not be saved; none of it was kept:" << saveError.toString();
+    if (storeIsDamaged(saveError)) {
+      if (ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate())
+        delegate->handleCoreDataFailureWithError(saveError);
+    }
+    return finishImportOnImportQueueWithError(saveError, {}, {});
+  }
   finishImportSuccessfullyOnImportQueueWithImportedFeeds(imported, duplicates);
 }
 

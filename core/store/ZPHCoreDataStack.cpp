@@ -7,6 +7,7 @@
 #include "store/graph/ZPHManagedObjectContext.h"
 #include "store/graph/ZPHManagedObjectModel.h"
 #include "store/graph/ZPHPersistentStore.h"
+#include "store/graph/ZPHStoreIntegrityCheck.h"
 #include "store/migration/CBDataMappingModel.h"
 #include "store/migration/ZPHMigrationManager.h"
 
@@ -39,10 +40,9 @@ ZPHError fileError(const QString& description, const QString& path)
                   {{ZPHLocalizedDescriptionKey, description}, {QStringLiteral("NSFilePath"), path}});
 }
 
-ZPHError userCancelledError()
+ZPHError userCancelledError(const QString& description = QStringLiteral("The migration was cancelled."))
 {
-  return ZPHError(ZPHCocoaErrorDomain, ZPHUserCancelledError,
-                  {{ZPHLocalizedDescriptionKey, QStringLiteral("The migration was cancelled.")}});
+  return ZPHError(ZPHCocoaErrorDomain, ZPHUserCancelledError, {{ZPHLocalizedDescriptionKey, description}});
 }
 
 bool isUserCancelled(const ZPHError& error)
@@ -127,9 +127,11 @@ bool ZPHCoreDataStack::setupCoreDataStackWithModelResourceName(const QString& mo
     }
   }
 
+  if (m_shouldPerformIntegrityCheckOnSetup && !checkIntegrityBeforeOpening(storePath, error))
+    return false;
   auto store = std::make_unique<ZPHPersistentStore>(m_model, storePath);
   ZPHError openError;
-  if (!store->open(m_shouldPerformIntegrityCheckOnSetup, &openError)) {
+  if (!store->open(false, &openError)) {
     qCCritical(zphStore) << "Problem loading CoreData persistent store." << openError.toString();
     return ZPHSetError(error, openError);
   }
@@ -143,6 +145,67 @@ bool ZPHCoreDataStack::setupCoreDataStackWithModelResourceName(const QString& mo
       std::make_unique<ZPHManagedObjectContext>(m_store.get(), ZPHManagedObjectContext::MainQueueConcurrencyType);
   m_databasesLoaded = true;
   return true;
+}
+
+bool ZPHCoreDataStack::checkIntegrityBeforeOpening(const QString& storePath, ZPHError* error)
+{
+  if (QFileInfo(storePath).size() <= 0)
+    return true;  // nothing to check; opening tells what it is
+  qCInfo(zphStore) << "checking the integrity of" << storePath;
+  struct Outcome {
+    bool done = false;
+    ZPHError error;
+  };
+  auto outcome = std::make_shared<Outcome>();
+  m_integrityCheck = std::make_unique<ZPHStoreIntegrityCheck>(storePath, [this, outcome](const ZPHError& checkError) {
+    outcome->error = checkError;
+    outcome->done = true;
+    integrityCheckProgressUpdated(1.0);
+    integrityCheckCompleted();
+  });
+  QTimer progress;
+  progress.setInterval(IntegrityCheckProgressIntervalMs);
+  double shown = -1;
+  QObject::connect(&progress, &QTimer::timeout, [this, outcome, &shown] {
+    if (outcome->done || m_integrityCheck == nullptr)
+      return;
+    const double now = m_integrityCheck->progress();
+    if (now > shown) {
+      shown = now;
+      integrityCheckProgressUpdated(now);
+    }
+  });
+  progress.start();
+  integrityCheckProgressUpdated(0.0);
+  runModalIntegrityCheckUI();
+  // A window that closed early still waits for the check's end.
+  ZPHMainThread::processEventsUntil([&] { return outcome->done; }, QDeadlineTimer::Forever);
+  progress.stop();
+  const bool cancelled = m_integrityCheck->wasCancelled();
+  m_integrityCheck.reset();
+  if (cancelled) {
+    // Even when it had passed by then: whoever stopped it quits.
+    qCInfo(zphStore) << "the integrity check was stopped; the store stays closed";
+    return ZPHSetError(error, userCancelledError(QStringLiteral("The integrity check was stopped.")));
+  }
+  if (!outcome->error.isNull()) {
+    qCCritical(zphStore) << "Problem loading CoreData persistent store." << outcome->error.toString();
+    return ZPHSetError(error, outcome->error);
+  }
+  return true;
+}
+
+void ZPHCoreDataStack::runModalIntegrityCheckUI() {}
+
+void ZPHCoreDataStack::integrityCheckProgressUpdated(double progress) { Q_UNUSED(progress); }
+
+void ZPHCoreDataStack::integrityCheckCompleted() {}
+
+void ZPHCoreDataStack::cancelIntegrityCheck()
+{
+  ZPH_ASSERT_MAIN_THREAD();
+  if (m_integrityCheck != nullptr)
+    m_integrityCheck->cancel();
 }
 
 bool ZPHCoreDataStack::persistentStoreAtURLIsCompatibleWithManagedObjectModel(const QString& storePath,

@@ -14,6 +14,7 @@ class ZPHManagedObjectContext;
 class ZPHManagedObjectModel;
 class ZPHMigrationManager;
 class ZPHPersistentStore;
+class ZPHStoreIntegrityCheck;
 
 // The store file, directly in the data folder: "Articles".
 extern const QString ZPHCoreDataStoreFileName;
@@ -28,7 +29,9 @@ constexpr qint64 ZPHUserCancelledError = 3072;
 // step by step into "Articles_migration" beside it, which then replaces it
 // in one rename (the store file is never missing, and a start after a crash
 // recovers from what an interrupted migration left); the application's
-// subclass shows the progress through the three hooks.
+// subclass shows the progress through the three hooks. The integrity check
+// runs off the main thread too, before the store opens, with three hooks of
+// its own.
 //
 // The store itself merges every other context's save into the main context
 // on the main thread while the saving thread waits, so the stack observes
@@ -48,10 +51,11 @@ public:
   static QString migrationStoreFileName();
 
   // On the main thread: loads the model named (CBCoreDataModelResourceName),
-  // makes sure the data folder exists, migrates an older store and opens
-  // the store. false with the error when the store cannot be opened, fails its
-  // integrity check or cannot be migrated; the original file is then left
-  // as it was.
+  // makes sure the data folder exists, migrates an older store, checks it
+  // when asked to and opens the store. false with the error when the store
+  // cannot be opened, fails its integrity check or cannot be migrated; the
+  // original file is then left as it was. A check stopped by
+  // cancelIntegrityCheck() answers the user-cancelled error.
   bool setupCoreDataStackWithModelResourceName(const QString& modelName, ZPHError* error);
 
   // Whether the store file fits the model. No file, or no readable
@@ -93,6 +97,21 @@ public:
   virtual void migrationProgressUpdated(double progress);
   virtual void migrationProcessCompleted();
 
+  // The integrity check runs on a thread of its own while the main thread
+  // runs runModalIntegrityCheckUI(); the set-up goes on once the check has
+  // ended (the base shows nothing, and the set-up serves the event loop
+  // meanwhile). The progress (0 to 1, a few times a second, and 1 at the
+  // end) and the end reach the other two hooks on the main thread.
+  virtual void runModalIntegrityCheckUI();
+  virtual void integrityCheckProgressUpdated(double progress);
+  virtual void integrityCheckCompleted();
+  bool integrityCheckIsRunning() const { return m_integrityCheck != nullptr; }
+  // Main thread: stops a running integrity check (a quit); the set-up then
+  // opens nothing and answers the user-cancelled error.
+  void cancelIntegrityCheck();
+  // How often the progress of the check is looked at.
+  static constexpr int IntegrityCheckProgressIntervalMs = 100;
+
   const ZPHManagedObjectModel* managedObjectModel() const { return m_model; }
   ZPHPersistentStore* persistentStore() const { return m_store.get(); }
   ZPHManagedObjectContext* mainThreadManagedObjectContext() const { return m_mainContext.get(); }
@@ -127,6 +146,9 @@ private:
   // complete migrated file or the set-aside original; leftovers beside an
   // existing store are removed.
   bool recoverStoreFiles(const QString& storePath);
+  // The integrity check of the store file before it opens, off the main
+  // thread (a file that is missing or empty has nothing to check).
+  bool checkIntegrityBeforeOpening(const QString& storePath, ZPHError* error);
 
   const ZPHManagedObjectModel* m_model = nullptr;
   std::unique_ptr<ZPHPersistentStore> m_store;
@@ -136,4 +158,5 @@ private:
   mutable QMutex m_migrationMutex;
   ZPHMigrationManager* m_currentMigrationManager = nullptr;
   bool m_migrationCancelled = false;
+  std::unique_ptr<ZPHStoreIntegrityCheck> m_integrityCheck;
 };

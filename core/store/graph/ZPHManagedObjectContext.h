@@ -163,6 +163,11 @@ public:
   // waits to write. When a slice fails, the slices before it stay saved (and
   // are merged as usual) and the context keeps the rest of its changes.
   bool save(ZPHError* error = nullptr);
+  // Saves of this context go in one transaction however large: all of it or
+  // nothing (an import). A main-thread save that comes meanwhile waits for
+  // the whole of it. Off by default.
+  void setSavesAllOrNothing(bool value) { m_savesAllOrNothing = value; }
+  bool savesAllOrNothing() const { return m_savesAllOrNothing; }
   // Drops every change and every registered object.
   void reset();
   // As reset(), but the objects are destroyed on a thread of the global
@@ -326,6 +331,7 @@ private:
   QThread* m_thread;
   std::unique_ptr<class ZPHOperationQueue> m_privateQueue;
   QVariantMap m_userInfo;
+  bool m_savesAllOrNothing = false;
   std::unordered_map<ZPHManagedObjectID, std::unique_ptr<ZPHManagedObject>, ZPHManagedObjectIDHash> m_registered;
   std::vector<std::unique_ptr<ZPHManagedObject>> m_forgotten;  // gone from the store; kept for holders
   ZPHPendingList m_inserted;

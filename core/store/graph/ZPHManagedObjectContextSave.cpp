@@ -231,8 +231,9 @@ bool ZPHManagedObjectContext::writeChanges(PendingWrites* writes, QHash<qint64, 
   // context, it goes in slices of whole groups of linked objects, each slice
   // committed once it has run a while or when another thread waits to
   // write, so no writer (above all the main thread) waits long for it. A
-  // store without a main context (a migration's) has nobody to wait.
-  const bool mayCommitInSlices = !isMainContext() && m_store->mainContext() != nullptr;
+  // store without a main context (a migration's) has nobody to wait, and a
+  // context that saves all or nothing never commits a part.
+  const bool mayCommitInSlices = !isMainContext() && m_store->mainContext() != nullptr && !m_savesAllOrNothing;
   std::vector<bool> groupEnds;
   if (mayCommitInSlices && writes->inserts.size() > size_t(RowsInOneChunkAtMost)) {
     groupEnds = orderByLinkedGroups(&writes->inserts, [](ZPHManagedObject* object, std::vector<qint64>* keys) {

@@ -321,8 +321,11 @@ bool ZPHPersistentStore::alignIndexesWithModel(ZPHError* error)
 bool ZPHPersistentStore::checkIntegrity(ZPHError* error)
 {
   ZPHSQLiteConnection* db = connection(error);
-  if (db == nullptr)
-    return false;
+  return db != nullptr && checkIntegrityOfConnection(db, error);
+}
+
+bool ZPHPersistentStore::checkIntegrityOfConnection(ZPHSQLiteConnection* db, ZPHError* error)
+{
   QStringList problems;
   ZPHSQLiteStatement statement = db->prepare("PRAGMA integrity_check");
   int rc = SQLITE_ERROR;
@@ -331,6 +334,12 @@ bool ZPHPersistentStore::checkIntegrity(ZPHError* error)
   }
   if (rc == SQLITE_DONE && problems == QStringList{QStringLiteral("ok")})
     return true;
+  if ((rc & 0xff) == SQLITE_INTERRUPT) {
+    // Stopped (a quit): nothing was found either way.
+    return ZPHSetError(error, ZPHObjectGraphError(ZPHObjectGraphSQLiteError,
+                                                  QStringLiteral("The store's integrity check was stopped."),
+                                                  {{ZPHSQLiteErrorCodeKey, rc}}));
+  }
   ZPHError failure =
       ZPHObjectGraphError(ZPHObjectGraphIntegrityCheckError, QStringLiteral("The store file is damaged."));
   if (rc != SQLITE_DONE) {

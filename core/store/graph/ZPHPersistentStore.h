@@ -69,6 +69,9 @@ public:
 
   // Runs "PRAGMA integrity_check"; anything but "ok" is an error.
   bool checkIntegrity(ZPHError* error);
+  // The same on a connection of the caller's (see ZPHStoreIntegrityCheck,
+  // which runs it off the main thread before the store is opened).
+  static bool checkIntegrityOfConnection(ZPHSQLiteConnection* connection, ZPHError* error);
 
   // The model version recorded in a store file: 0 when there is no file or
   // it holds no version (a fresh or empty file), -1 with an error when it

@@ -384,6 +384,9 @@ ZPHError ZPHSQLiteConnection::lastError() const
       code = ZPHObjectGraphBusyError;
       text = QStringLiteral("The store is in use.");
       break;
+    case SQLITE_FULL:
+      text = QStringLiteral("The disk is full.");
+      break;
     default:
       break;
   }

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <mutex>
 #include <new>
@@ -23,9 +24,16 @@ struct FileBase {
 };
 
 struct MainFile : FileBase {
-  const char* name;        // SQLite's own string, shared with its log's name
-  LogFile* log = nullptr;  // the log of the same connection, once open
+  const char* name;                             // SQLite's own string, shared with its log's name
+  LogFile* log = nullptr;                       // the log of the same connection, once open
+  std::atomic<long long>* bytesRead = nullptr;  // ZPHSQLiteLogVFSCountReads
 };
+
+void countRead(MainFile* main, int amount)
+{
+  if (main != nullptr && main->bytesRead != nullptr)
+    main->bytesRead->fetch_add(amount, std::memory_order_relaxed);
+}
 
 struct LogFile : FileBase {
   MainFile* main = nullptr;  // null when no main file was found: nothing gathered
@@ -115,6 +123,7 @@ int mainClose(sqlite3_file* file)
 
 int mainRead(sqlite3_file* file, void* data, int amount, sqlite3_int64 offset)
 {
+  countRead(static_cast<MainFile*>(reinterpret_cast<FileBase*>(file)), amount);
   return lowerFile(file)->pMethods->xRead(lowerFile(file), data, amount, offset);
 }
 int mainWrite(sqlite3_file* file, const void* data, int amount, sqlite3_int64 offset)
@@ -132,6 +141,11 @@ int mainFileSize(sqlite3_file* file, sqlite3_int64* size)
 }
 int mainFileControl(sqlite3_file* file, int op, void* argument)
 {
+  if (op == ZPHSQLiteLogVFSCountReads) {
+    static_cast<MainFile*>(reinterpret_cast<FileBase*>(file))->bytesRead =
+        static_cast<std::atomic<long long>*>(argument);
+    return SQLITE_OK;
+  }
   return lowerFile(file)->pMethods->xFileControl(lowerFile(file), op, argument);
 }
 int mainShmMap(sqlite3_file* file, int page, int pageSize, int extend, void volatile** out)
@@ -205,6 +219,7 @@ int logRead(sqlite3_file* file, void* data, int amount, sqlite3_int64 offset)
   const int rc = writeGathered(log);
   if (rc != SQLITE_OK)
     return rc;
+  countRead(log->main, amount);
   return log->lower->pMethods->xRead(log->lower, data, amount, offset);
 }
 

@@ -18,5 +18,15 @@
 // gathered. A process killed while frames are gathered loses only a
 // transaction that had not committed.
 //
+// It also counts, when asked, the bytes a connection reads of the store file
+// and its log (see ZPHSQLiteLogVFSCountReads).
+//
 // Registered with SQLite on the first call; safe to call from any thread.
 const char* ZPHSQLiteLogVFSName();
+
+// A file control of this layer: sqlite3_file_control(db, "main",
+// ZPHSQLiteLogVFSCountReads, counter) has every byte the connection reads
+// from then on, of the store file and of its log, added to `counter` (a
+// std::atomic<long long>*; nullptr stops the counting). The counter must
+// outlive the counting: until the connection closes or counts elsewhere.
+constexpr int ZPHSQLiteLogVFSCountReads = 0x5a504801;

@@ -195,13 +195,14 @@ public:
 inline void ZPHResetApplicationSettings()
 {
   ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
-  for (const QString& key : {ZPHFirstRunDateKey, ZPHNumberOfLaunchesKey, ZPHMainWindowControllerWasFullScreenKey,
-                             QStringLiteral("refreshFeedsInterval"), QStringLiteral("ZPHSubthemeStyleIndexKey"),
-                             QStringLiteral("ZPHHideReadItems"), QStringLiteral("ZPHHideReadArticles"),
-                             QStringLiteral("ZPHHideFeedsWithNoUnread"), QStringLiteral("ZPHKeyMapSetName"),
-                             QStringLiteral("ZPHMainWindowFrame"), QStringLiteral("ZPHMainWindowMaximized"),
-                             QStringLiteral("ZPHSourceListWidth"), QStringLiteral("ZPHStandardLayoutListWidth"),
-                             QStringLiteral("ZPHClassicLayoutListHeight")})
+  for (const QString& key :
+       {ZPHFirstRunDateKey, ZPHNumberOfLaunchesKey, ZPHMainWindowControllerWasFullScreenKey,
+        ZPHStoreIntegrityCheckDueKey, QStringLiteral("refreshFeedsInterval"),
+        QStringLiteral("ZPHSubthemeStyleIndexKey"), QStringLiteral("ZPHHideReadItems"),
+        QStringLiteral("ZPHHideReadArticles"), QStringLiteral("ZPHHideFeedsWithNoUnread"),
+        QStringLiteral("ZPHKeyMapSetName"), QStringLiteral("ZPHMainWindowFrame"),
+        QStringLiteral("ZPHMainWindowMaximized"), QStringLiteral("ZPHSourceListWidth"),
+        QStringLiteral("ZPHStandardLayoutListWidth"), QStringLiteral("ZPHClassicLayoutListHeight")})
     defaults.removeObject(key);
 }
 

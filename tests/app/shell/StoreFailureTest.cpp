@@ -7,16 +7,20 @@
 #include "store/graph/ZPHManagedObjectContext.h"
 #include "store/graph/ZPHManagedObjectModel.h"
 #include "store/graph/ZPHPersistentStore.h"
+#include "store/graph/ZPHStoreIntegrityCheck.h"
 
 #include <QtCore/QRegularExpression>
 #include <QtCore/QThread>
 #include <QtCore/QTimer>
 #include <QtCore/QUrlQuery>
+#include <QtWidgets/QLabel>
 #include <QtWidgets/QMainWindow>
 #include <QtWidgets/QMessageBox>
 #include <QtWidgets/QPushButton>
 
 #include <unistd.h>
+
+#include <future>
 
 namespace {
 
@@ -42,6 +46,7 @@ protected:
     ZPHResetApplicationSettings();
     ASSERT_TRUE(QDir().mkpath(dataFolder()));
   }
+  void TearDown() override { ZPHStoreIntegrityCheck::setWillCheckHook({}); }
 
   QString dataFolder() const { return dir.filePath(QStringLiteral("data")); }
   QString storePath() const { return dataFolder() + QStringLiteral("/Articles"); }
@@ -49,6 +54,28 @@ protected:
   {
     return dataFolder() + QLatin1Char('/') + ZPHMacCoreDataStack::backupFileNameForDate("Articles", when);
   }
+  // The migration's window, or the integrity check's, while it is on
+  // screen.
+  static ZPHCoreDataMigrationWindowController* windowOnScreen(bool integrityCheck = false)
+  {
+    ZPHMacCoreDataStack* stack = ZPHMacCoreDataStack::instance();
+    ZPHCoreDataMigrationWindowController* window = nullptr;
+    if (stack != nullptr)
+      window = integrityCheck ? stack->integrityCheckWindowController() : stack->migrationWindowController();
+    return window != nullptr && window->window()->isVisible() ? window : nullptr;
+  }
+
+  // A store with `feeds` feeds whose integrity check is due; the next check
+  // waits before it reads anything until `held` is set.
+  void seedStoreToCheck(int feeds)
+  {
+    QList<QUrl> urls;
+    for (int i = 0; i < feeds; ++i) urls.append(QUrl(QStringLiteral("http://127.0.0.1:9/%1.xml").arg(i)));
+    ASSERT_NO_FATAL_FAILURE(ZPHSeedStoreWithFeeds(dataFolder(), urls));
+    ZPHUserDefaults::standardUserDefaults().setBool(ZPHStoreIntegrityCheckDueKey, true);
+    ZPHStoreIntegrityCheck::setWillCheckHook([this] { held.get_future().wait(); });
+  }
+
   QStringList storeFiles() const
   {
     return QDir(dataFolder()).entryList({QStringLiteral("Articles*")}, QDir::Files | QDir::Dirs, QDir::Name);
@@ -80,6 +107,7 @@ protected:
   }
 
   ZPHTestTempDir dir;
+  std::promise<void> held;
 };
 
 }  // namespace
@@ -339,9 +367,8 @@ TEST_F(StoreFailureTest, ACancelledMigrationQuitsAndLeavesTheStoreByteIdentical)
   QTimer user;
   bool cancelled = false;
   QObject::connect(&user, &QTimer::timeout, [&] {
-    ZPHMacCoreDataStack* stack = ZPHMacCoreDataStack::instance();
-    ZPHCoreDataMigrationWindowController* window = stack ? stack->migrationWindowController() : nullptr;
-    if (cancelled || window == nullptr || !window->window()->isVisible())
+    ZPHCoreDataMigrationWindowController* window = windowOnScreen();
+    if (cancelled || window == nullptr)
       return;
     window->cancelButton()->click();
     ASSERT_TRUE(window->showingConfirmationSheet());
@@ -397,6 +424,93 @@ TEST_F(StoreFailureTest, ContinueUpdatingLetsTheMigrationFinishWithItsProgressSh
   EXPECT_EQ(
       app.delegate->mainThreadManagedObjectContext()->countForFetchRequest(ZPHFetchRequest(CBDataEntityNameArticle)),
       1500);
+}
+
+// After a run that did not end normally, the store is checked before it
+// opens: its window shows, with the progress, while the check runs off the
+// main thread, and the window answers the user meanwhile.
+TEST_F(StoreFailureTest, TheCheckAfterAnUncleanEndShowsItsWindowWhileTheProgramAnswers)
+{
+  ASSERT_NO_FATAL_FAILURE(seedStoreToCheck(2));
+  AppHarness app(dataFolder());
+  app.connected = false;
+  QTimer user;
+  int turnsWhileShown = 0;
+  bool askedAndContinued = false;
+  QString title;
+  QObject::connect(&user, &QTimer::timeout, [&] {
+    ZPHCoreDataMigrationWindowController* window = windowOnScreen(true);
+    if (askedAndContinued || window == nullptr)
+      return;
+    EXPECT_TRUE(ZPHMacCoreDataStack::instance()->integrityCheckIsRunning());
+    EXPECT_EQ(app.delegate->dataController(), nullptr);
+    if (++turnsWhileShown < 3)
+      return;
+    title = window->window()->findChildren<QLabel*>().value(0)->text();
+    // Cancel asks first; the check goes on.
+    window->cancelButton()->click();
+    ASSERT_TRUE(window->showingConfirmationSheet());
+    EXPECT_EQ(window->confirmationSheet()->text(), QStringLiteral("Stop the Check?"));
+    for (QAbstractButton* button : window->confirmationSheet()->buttons()) {
+      if (button->text() == QLatin1String("Continue Checking"))
+        button->click();
+    }
+    EXPECT_FALSE(window->showingConfirmationSheet());
+    askedAndContinued = true;
+    held.set_value();
+  });
+  user.start(1);
+  app.start();
+  user.stop();
+  EXPECT_TRUE(askedAndContinued);
+  EXPECT_EQ(title, QStringLiteral("Checking Zephlin’s Database"));
+  ASSERT_TRUE(app.delegate->startupSequenceEnded());
+  EXPECT_NE(app.delegate->mainWindow(), nullptr);
+  EXPECT_TRUE(app.alerts.isEmpty());
+  EXPECT_EQ(CBFeed::feedsWithMOC(app.delegate->mainThreadManagedObjectContext()).size(), 2);
+  EXPECT_FALSE(ZPHUserDefaults::standardUserDefaults().boolForKey(ZPHStoreIntegrityCheckDueKey));
+}
+
+// A quit during the check (a signal, the session's end) stops it: nothing
+// opens the store, which stays as it was, and the next start checks again.
+TEST_F(StoreFailureTest, AQuitDuringTheCheckOpensNothingAndTheNextStartChecksAgain)
+{
+  ASSERT_NO_FATAL_FAILURE(seedStoreToCheck(1));
+  const QByteArray original = readFile(storePath());
+  {
+    AppHarness app(dataFolder());
+    app.connected = false;
+    QTimer user;
+    bool quit = false;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+      if (quit || windowOnScreen(true) == nullptr)
+        return;
+      quit = true;
+      app.delegate->requestTermination();
+      held.set_value();
+    });
+    user.start(1);
+    app.start();
+    user.stop();
+    EXPECT_TRUE(quit);
+    ASSERT_TRUE(app.waitForExit());
+    EXPECT_EQ(app.exitStatus, 0);
+    EXPECT_EQ(app.exits, 1);
+    EXPECT_TRUE(app.alerts.isEmpty());
+    EXPECT_EQ(app.delegate->dataController(), nullptr);
+    EXPECT_EQ(app.delegate->mainWindow(), nullptr);
+  }
+  EXPECT_EQ(readFile(storePath()), original);
+  EXPECT_TRUE(ZPHUserDefaults::standardUserDefaults().boolForKey(ZPHStoreIntegrityCheckDueKey));
+
+  AppHarness next(dataFolder());
+  next.connected = false;
+  std::atomic<bool> checked{false};
+  ZPHStoreIntegrityCheck::setWillCheckHook([&] { checked = true; });
+  next.start();
+  EXPECT_TRUE(checked.load());
+  ASSERT_TRUE(next.delegate->startupSequenceEnded());
+  EXPECT_FALSE(ZPHUserDefaults::standardUserDefaults().boolForKey(ZPHStoreIntegrityCheckDueKey));
 }
 
 TEST(MigrationWindow, ProgressIsShownInPercent)

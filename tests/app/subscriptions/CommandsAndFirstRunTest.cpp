@@ -7,6 +7,7 @@
 #include "feeds/refresh/ZPHDeterminateProgressStatusItem.h"
 #include "mainwindow/status/ZPHStatusViewController.h"
 #include "shell/ZPHMacCoreDataStack.h"
+#include "store/graph/ZPHObjectGraphErrors.h"
 #include "subscriptions/ZPHAddSiteAddressContentViewController.h"
 #include "subscriptions/ZPHAddSitePopularSitesContentViewController.h"
 #include "subscriptions/ZPHAddSiteWindowController.h"
@@ -122,6 +123,10 @@ TEST_F(CommandsAndFirstRun, AFileThatIsNotOPMLShowsItsAlertAfterTheQueueIsFree)
   for (const Case& c : cases)
     EXPECT_EQ(ZPHImportOPMLController::informativeTextForError(ZPHError(ZPHOPMLImporterErrorDomain, c.code)),
               QString::fromUtf8(c.text));
+  // The store could not save it.
+  EXPECT_EQ(ZPHImportOPMLController::informativeTextForError(
+                ZPHObjectGraphError(ZPHObjectGraphSQLiteError, QStringLiteral("The disk is full."))),
+            QStringLiteral("There was a problem importing your OPML file. The disk is full. None of it was imported."));
 }
 
 TEST_F(CommandsAndFirstRun, AnOPMLFileOnTheCommandLineImportsIntoTheRunningWindow)

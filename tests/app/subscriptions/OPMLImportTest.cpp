@@ -1,9 +1,25 @@
 #include "SubscriptionsStoreFixture.h"
 
+#include "app/shell/AppHarness.h"
+#include "core/store/graph/KillMidSave.h"
 #include "store/CBDataController.h"
+#include "store/entities/CBDataModel.h"
+#include "store/graph/ZPHFetchRequest.h"
+#include "store/graph/ZPHManagedObjectContext.h"
+#include "store/graph/ZPHPersistentStore.h"
+#include "subscriptions/ZPHImportOPMLController.h"
 #include "subscriptions/ZPHOPMLImporter.h"
 
+#include <QtCore/QProcess>
+#include <QtCore/QStorageInfo>
 #include <QtCore/QStringEncoder>
+#include <QtWidgets/QMessageBox>
+#include <QtWidgets/QWidget>
+
+#include <sys/resource.h>
+
+#include <csignal>
+#include <cstdio>
 
 namespace {
 
@@ -23,11 +39,87 @@ QByteArray utf16WithBOM(const QString& text)
   return bytes;
 }
 
+// `folders` folders of `perFolder` feeds each.
+QByteArray largeSubscriptionList(int folders, int perFolder)
+{
+  QByteArray body;
+  for (int f = 0; f < folders; ++f) {
+    body += "<outline text=\"Folder " + QByteArray::number(f) + "\">";
+    for (int n = 0; n < perFolder; ++n) {
+      const QByteArray number = QByteArray::number(f * perFolder + n);
+      body += "<outline text=\"Feed " + number + "\" xmlUrl=\"http://feed" + number + ".test/rss\"/>";
+    }
+    body += "</outline>\n";
+  }
+  return opml(body);
+}
+
+// While it lives, no file of this process grows past `bytes`, as on a disk
+// that is full: a write beyond fails (EFBIG, the signal that goes with it
+// ignored).
+class FileSizeLimit {
+public:
+  explicit FileSizeLimit(qint64 bytes)
+  {
+    getrlimit(RLIMIT_FSIZE, &m_saved);
+    m_handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = m_saved;
+    limit.rlim_cur = rlim_t(bytes);
+    m_applied = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+  }
+  ~FileSizeLimit()
+  {
+    setrlimit(RLIMIT_FSIZE, &m_saved);
+    std::signal(SIGXFSZ, m_handler);
+  }
+  bool applied() const { return m_applied; }
+
+private:
+  rlimit m_saved{};
+  void (*m_handler)(int) = nullptr;
+  bool m_applied = false;
+};
+
 class OPMLImport : public SubscriptionsStoreFixture {
 protected:
   ImportOutcome importBytes(const QByteArray& bytes, const QString& name = QStringLiteral("list.opml"))
   {
     return runImport(std::make_shared<ZPHOPMLImporter>(dir.writeFile(name, bytes)));
+  }
+
+  // Imports 4,000 feeds in 80 folders through the import controller, as the
+  // user would, into a store with one feed, while what `fillTheDisk`
+  // answers lives (the disk is full then), and expects the import to fail
+  // as a whole and the alert to say so (its text goes to the output too).
+  void importOntoAFullDisk(const std::function<std::shared_ptr<void>()>& fillTheDisk)
+  {
+    addFeed(QStringLiteral("http://known.test/feed"), nullptr, QStringLiteral("Known"));
+    const QString before = storedTree();
+    const QString file = dir.writeFile(QStringLiteral("big.opml"), largeSubscriptionList(80, 50));
+    QWidget window;
+    ZPHImportOPMLController controller;
+    QList<CBFeed*> completed = {nullptr};
+    {
+      const std::shared_ptr<void> full = fillTheDisk();
+      controller.runOPMLImportWithFileURL(file, &window, [&](const QList<CBFeed*>& feeds) { completed = feeds; });
+      ASSERT_TRUE(
+          ZPHTestWaitUntil([&] { return controller.errorAlert() != nullptr || !controller.isImporting(); }, 120000));
+    }
+    QMessageBox* alert = controller.errorAlert();
+    ASSERT_NE(alert, nullptr) << "the import was reported as a success";
+    std::printf("%s\n", qPrintable(alert->informativeText()));
+    EXPECT_EQ(alert->text(), QStringLiteral("OPML Import Error"));
+    EXPECT_TRUE(alert->informativeText().startsWith(QLatin1String("There was a problem importing your OPML file.")));
+    EXPECT_TRUE(alert->informativeText().endsWith(QLatin1String("None of it was imported.")));
+    alert->accept();
+    ASSERT_TRUE(ZPHTestWaitUntil([&] { return !controller.isImporting(); }));
+    EXPECT_TRUE(completed.isEmpty());
+    EXPECT_TRUE(delegate.coreDataFailures().isEmpty());
+    EXPECT_EQ(liveTree(), before);
+    EXPECT_EQ(storedTree(), before);
+    ZPHError error;
+    EXPECT_TRUE(ZPHPersistentStore::checkIntegrityOfConnection(mainContext()->persistentStore()->connection(), &error))
+        << error.toString().toStdString();
   }
 };
 
@@ -320,6 +412,159 @@ TEST_F(OPMLImport, ImportedFeedsAreAnnouncedOnceForRefreshing)
   // Nothing new: nothing announced.
   importBytes(opml("<outline text=\"A\" xmlUrl=\"http://a.test/\"/>"), QStringLiteral("again.opml"));
   EXPECT_EQ(announced, QList<int>{2});
+}
+
+// The disk fills while a large import is saved, as the files may grow no
+// further: the import fails as a whole, the store is as it was (and no reason
+// to set it aside), and the user is told.
+TEST_F(OPMLImport, OnADiskThatFillsTheImportFailsWholeAndSaysSo)
+{
+  ASSERT_NO_FATAL_FAILURE(importOntoAFullDisk([this] {
+    const QString store = QDir(delegate.pathToDataFolder()).filePath(QStringLiteral("Articles"));
+    auto full = std::make_shared<FileSizeLimit>(
+        std::max(QFileInfo(store).size(), QFileInfo(store + QStringLiteral("-wal")).size()) + 256 * 1024);
+    EXPECT_TRUE(full->applied());
+    return full;
+  }));
+}
+
+namespace {
+
+constexpr char SmallDiskVariable[] = "ZPH_OPML_IMPORT_SMALL_DISK";
+
+// The store on a small tmpfs of the child's own, filled up but for a little.
+class OPMLImportOnASmallDisk : public OPMLImport {
+protected:
+  void SetUp() override
+  {
+    const QString disk = qEnvironmentVariable(SmallDiskVariable);
+    if (disk.isEmpty())
+      GTEST_SKIP() << "runs only as the child of OnASmallTmpfsTheImportFailsWhole";
+    OPMLImport::SetUp();
+    closeStore();
+    delegate.setDataFolder(QDir(disk).filePath(QStringLiteral("data")));
+    QDir().mkpath(delegate.pathToDataFolder());
+    openStore();
+  }
+};
+
+}  // namespace
+
+// Runs in a mount namespace of its own, started by the test below.
+TEST_F(OPMLImportOnASmallDisk, ChildImportsOntoAFullDisk)
+{
+  ASSERT_NO_FATAL_FAILURE(importOntoAFullDisk([this]() -> std::shared_ptr<void> {
+    // All the disk's room but a little goes to a file of its own.
+    const QString disk = qEnvironmentVariable(SmallDiskVariable);
+    const qint64 room = QStorageInfo(disk).bytesAvailable();
+    QFile filler(QDir(disk).filePath(QStringLiteral("filler")));
+    EXPECT_TRUE(filler.open(QIODevice::WriteOnly));
+    EXPECT_TRUE(filler.resize(0));
+    const QByteArray block(64 * 1024, 'f');
+    for (qint64 written = 0; written + 128 * 1024 < room && filler.write(block) == block.size();)
+      written += block.size();
+    filler.close();
+    return nullptr;
+  }));
+  std::fputs("imported onto a full disk\n", stdout);
+}
+
+// A store on a small tmpfs (in a mount namespace of this test's own, so
+// nothing outside sees it): the import fails as a whole, the store is as it
+// was, and the user is told that the disk is full.
+TEST(OPMLImportDiskFullTest, OnASmallTmpfsTheImportFailsWhole)
+{
+  ZPHTestTempDir dir;
+  const QString disk = dir.filePath(QStringLiteral("disk"));
+  ASSERT_TRUE(QDir().mkpath(disk));
+  QProcess child;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert(QString::fromLatin1(SmallDiskVariable), disk);
+  environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+  child.setProcessEnvironment(environment);
+  child.setProcessChannelMode(QProcess::MergedChannels);
+  child.start(QStringLiteral("unshare"),
+              {QStringLiteral("--mount"), QStringLiteral("--map-root-user"), QStringLiteral("--"), QStringLiteral("sh"),
+               QStringLiteral("-c"),
+               QStringLiteral("mount -t tmpfs -o size=4m tmpfs \"$0\" || exit 77; exec \"$1\" "
+                              "--gtest_filter=OPMLImportOnASmallDisk.ChildImportsOntoAFullDisk"),
+               disk, QCoreApplication::applicationFilePath()});
+  ASSERT_TRUE(child.waitForStarted());
+  ASSERT_TRUE(child.waitForFinished(300000));
+  const QByteArray output = child.readAll();
+  if (child.exitCode() == 77 || !output.contains("OPMLImportOnASmallDisk.ChildImportsOntoAFullDisk"))
+    GTEST_SKIP() << "no mount namespace with a tmpfs here: " << output.toStdString();
+  EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
+  EXPECT_TRUE(output.contains("imported onto a full disk")) << output.toStdString();
+  EXPECT_TRUE(output.contains("The disk is full. None of it was imported.")) << output.toStdString();
+}
+
+namespace {
+
+constexpr char ImportKillVariable[] = "ZPH_OPML_IMPORT_KILL_CHILD";
+
+}  // namespace
+
+// Runs in a child process started by the test below: imports 10,000 feeds
+// in 200 folders into the store of the folder given, and is killed while the
+// import is saved.
+TEST(OPMLImportKillSafety, ChildImportsUntilKilled)
+{
+  const QString dataFolder = qEnvironmentVariable(ImportKillVariable);
+  if (dataFolder.isEmpty())
+    GTEST_SKIP() << "runs only as the child of AKilledImportLeavesAllOrNothing";
+  ZPHTestApplicationDelegate delegate;
+  delegate.setDataFolder(dataFolder);
+  CBDataController controller;
+  delegate.useDataController(&controller);
+  ASSERT_TRUE(controller.setupCoreDataStackWithClass({}, false, nullptr));
+  controller.completeSetup();
+  auto importer = std::make_shared<ZPHOPMLImporter>(QDir(dataFolder).filePath(QStringLiteral("big.opml")));
+  bool done = false;
+  std::fputs("saving\n", stdout);
+  std::fflush(stdout);
+  importer->importWithCompletionHandler([&](const QList<CBFeed*>&, const QList<CBFeed*>&, const ZPHError&) {
+    std::fputs("saved\n", stdout);
+    std::fflush(stdout);
+    done = true;
+  });
+  ZPHTestWaitUntil([&] { return done; }, 300000);
+}
+
+// kill -9 while a large import is saved: the next start finds all of it or
+// none of it.
+TEST(OPMLImportKillSafetyTest, AKilledImportLeavesAllOrNothing)
+{
+  ZPHTestTempDir dir;
+  const QString data = dir.filePath(QStringLiteral("data"));
+  ASSERT_TRUE(QDir().mkpath(data));
+  ASSERT_NO_FATAL_FAILURE(ZPHSeedStoreWithFeeds(data, {QUrl(QStringLiteral("http://known.test/feed"))}));
+  dir.writeFile(QStringLiteral("data/big.opml"), largeSubscriptionList(200, 50));
+
+  const QString wal = QDir(data).filePath(QStringLiteral("Articles-wal"));
+  bool finishedFirst = false;
+  ASSERT_NO_FATAL_FAILURE(killChildMidSave(ImportKillVariable, data,
+                                           QStringLiteral("OPMLImportKillSafety.ChildImportsUntilKilled"), wal,
+                                           &finishedFirst, QFileInfo(wal).size() + 1024 * 1024));
+
+  ZPHTestApplicationDelegate delegate;
+  delegate.setDataFolder(data);
+  CBDataController controller;
+  delegate.useDataController(&controller);
+  ZPHError error;
+  ASSERT_TRUE(controller.setupCoreDataStackWithClass({}, true, &error)) << error.toString().toStdString();
+  ZPHManagedObjectContext* main = controller.mainThreadManagedObjectContext();
+  const qint64 feeds = main->countForFetchRequest(ZPHFetchRequest(CBDataEntityNameFeed));
+  const qint64 folders = main->countForFetchRequest(ZPHFetchRequest(CBDataEntityNameFolder));
+  if (finishedFirst || feeds > 1) {
+    EXPECT_EQ(feeds, 10001);
+    EXPECT_EQ(folders, 200);
+  } else {
+    EXPECT_EQ(feeds, 1);
+    EXPECT_EQ(folders, 0);
+  }
+  delegate.useDataController(nullptr);
 }
 
 TEST(OPMLImporterFiles, ExtensionsThatLookLikeSubscriptionLists)

@@ -8,6 +8,7 @@
 #include "store/graph/ZPHObjectGraphErrors.h"
 #include "store/graph/ZPHPersistentStore.h"
 #include "store/graph/ZPHSQLiteConnection.h"
+#include "store/graph/ZPHStoreIntegrityCheck.h"
 #include "store/migration/CBDataArticleContentv10v11MigrationPolicy.h"
 #include "store/migration/CBDataMappingModel.h"
 #include "store/migration/ZPHArticleToArticleMigrationPolicy.h"
@@ -18,13 +19,16 @@
 #include <QtCore/QFile>
 #include <QtCore/QFileInfo>
 #include <QtCore/QProcess>
+#include <QtCore/QTimer>
 #include <QtCore/QUuid>
 
 #include <gtest/gtest.h>
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <csignal>
+#include <future>
 
 namespace {
 
@@ -39,11 +43,26 @@ public:
   }
   void migrationProgressUpdated(double progress) override { progressValues.append(progress); }
   void migrationProcessCompleted() override { completed = true; }
+  // The check's "window": what the test does while it shows, then it
+  // serves the main thread until the check ends.
+  void runModalIntegrityCheckUI() override
+  {
+    ranCheckUI = true;
+    if (whileChecking)
+      whileChecking();
+    ZPHTestWaitUntil([&] { return checkCompleted; }, 60000);
+  }
+  void integrityCheckProgressUpdated(double progress) override { checkProgressValues.append(progress); }
+  void integrityCheckCompleted() override { checkCompleted = true; }
 
   bool ranModalUI = false;
   bool completed = false;
   bool terminated = false;
   QList<double> progressValues;
+  bool ranCheckUI = false;
+  bool checkCompleted = false;
+  QList<double> checkProgressValues;
+  std::function<void()> whileChecking;
 
 protected:
   void terminateApplication() override { terminated = true; }
@@ -142,6 +161,72 @@ TEST_F(StoreStackTest, ANewStoreIsMadeWithoutMigration)
   EXPECT_TRUE(
       stack.persistentStoreAtURLIsCompatibleWithManagedObjectModel(storePath(), CBDataManagedObjectModel(), &metadata));
   EXPECT_EQ(metadata.value(QStringLiteral("modelVersion")).toInt(), CBDataModelCurrentVersion);
+}
+
+// After a run that did not end normally: the check runs off the main
+// thread, whose event loop turns meanwhile, and the store opens after it.
+// Stopped, it opens nothing and leaves the file as it was.
+TEST_F(StoreStackTest, TheIntegrityCheckRunsWhileTheMainThreadServesItsEventsThenTheStoreOpens)
+{
+  {
+    ZPHPersistentStore store(CBDataManagedObjectModel(), storePath());
+    ZPHError error;
+    ASSERT_TRUE(store.open(false, &error)) << error.toString().toStdString();
+    {
+      ZPHManagedObjectContext context(&store, ZPHManagedObjectContext::ConfinementConcurrencyType);
+      for (int i = 0; i < 300; ++i)
+        context.insertNewObject(CBDataEntityNameArticle)->setValue(QStringLiteral("guid"), QString::number(i));
+      ASSERT_TRUE(context.save(&error)) << error.toString().toStdString();
+    }
+    ASSERT_TRUE(store.checkpointAndClose(&error));
+  }
+  const QByteArray original = storeBytes();
+  struct Case {
+    const char* name;
+    bool stop;
+  };
+  for (const Case& c : {Case{"checked", false}, Case{"stopped", true}}) {
+    SCOPED_TRACE(c.name);
+    std::promise<void> held;
+    ZPHStoreIntegrityCheck::setWillCheckHook([&] { held.get_future().wait(); });
+    TestStack stack;
+    stack.setShouldPerformIntegrityCheckOnSetup(true);
+    int turns = 0;
+    stack.whileChecking = [&] {
+      EXPECT_TRUE(stack.integrityCheckIsRunning());
+      EXPECT_FALSE(stack.databasesLoaded());
+      QTimer tick;
+      QObject::connect(&tick, &QTimer::timeout, [&] { ++turns; });
+      tick.start(1);
+      EXPECT_TRUE(ZPHTestWaitUntil([&] { return turns >= 3; }));
+      if (c.stop)
+        stack.cancelIntegrityCheck();
+      held.set_value();
+    };
+    ZPHError error;
+    const bool opened = stack.setupCoreDataStackWithModelResourceName(CBCoreDataModelResourceName, &error);
+    ZPHStoreIntegrityCheck::setWillCheckHook({});
+    EXPECT_TRUE(stack.ranCheckUI);
+    EXPECT_TRUE(stack.checkCompleted);
+    EXPECT_GE(turns, 3);
+    EXPECT_FALSE(stack.integrityCheckIsRunning());
+    ASSERT_GE(stack.checkProgressValues.size(), 2);
+    EXPECT_EQ(stack.checkProgressValues.first(), 0.0);
+    EXPECT_EQ(stack.checkProgressValues.last(), 1.0);
+    EXPECT_TRUE(std::is_sorted(stack.checkProgressValues.begin(), stack.checkProgressValues.end()));
+    if (c.stop) {
+      EXPECT_FALSE(opened);
+      EXPECT_EQ(error.domain(), ZPHCocoaErrorDomain);
+      EXPECT_EQ(error.code(), ZPHUserCancelledError);
+      EXPECT_FALSE(stack.databasesLoaded());
+      EXPECT_EQ(stack.persistentStore(), nullptr);
+    } else {
+      ASSERT_TRUE(opened) << error.toString().toStdString();
+      EXPECT_EQ(stack.mainThreadManagedObjectContext()->countForFetchRequest(ZPHFetchRequest(CBDataEntityNameArticle)),
+                300);
+    }
+  }
+  EXPECT_EQ(storeBytes(), original);
 }
 
 TEST_F(StoreStackTest, Version12MovesReadAndStarredIntoMetadataByBestLink)
@@ -467,22 +552,26 @@ TEST_F(StoreStackTest, AnUnreadableStoreKeepsItsLogAndIndexBesideIt)
   const QByteArray log = QByteArray("the log's frames ").repeated(64);
   const QByteArray index = QByteArray("the log's index ").repeated(64);
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    ASSERT_NO_FATAL_FAILURE(writeFile(storePath(), c.store));
-    ASSERT_NO_FATAL_FAILURE(writeFile(storePath() + QStringLiteral("-wal"), log));
-    ASSERT_NO_FATAL_FAILURE(writeFile(storePath() + QStringLiteral("-shm"), index));
-    {
-      TestStack stack;
-      ZPHError error;
-      EXPECT_FALSE(stack.setupCoreDataStackWithModelResourceName(CBCoreDataModelResourceName, &error));
-      EXPECT_EQ(error.code(), ZPHObjectGraphNotADatabaseError) << error.toString().toStdString();
-      EXPECT_FALSE(stack.databasesLoaded());
+    for (const bool check : {false, true}) {
+      SCOPED_TRACE(c.name);
+      SCOPED_TRACE(check ? "with the integrity check" : "without a check");
+      ASSERT_NO_FATAL_FAILURE(writeFile(storePath(), c.store));
+      ASSERT_NO_FATAL_FAILURE(writeFile(storePath() + QStringLiteral("-wal"), log));
+      ASSERT_NO_FATAL_FAILURE(writeFile(storePath() + QStringLiteral("-shm"), index));
+      {
+        TestStack stack;
+        stack.setShouldPerformIntegrityCheckOnSetup(check);
+        ZPHError error;
+        EXPECT_FALSE(stack.setupCoreDataStackWithModelResourceName(CBCoreDataModelResourceName, &error));
+        EXPECT_EQ(error.code(), ZPHObjectGraphNotADatabaseError) << error.toString().toStdString();
+        EXPECT_FALSE(stack.databasesLoaded());
+      }
+      EXPECT_EQ(readFile(storePath()), c.store);
+      EXPECT_EQ(readFile(storePath() + QStringLiteral("-wal")), log);
+      // The index is SQLite's to rebuild, but it stays.
+      EXPECT_TRUE(QFileInfo::exists(storePath() + QStringLiteral("-shm")));
+      EXPECT_TRUE(noMigrationFilesLeft());
     }
-    EXPECT_EQ(readFile(storePath()), c.store);
-    EXPECT_EQ(readFile(storePath() + QStringLiteral("-wal")), log);
-    // The index is SQLite's to rebuild, but it stays.
-    EXPECT_TRUE(QFileInfo::exists(storePath() + QStringLiteral("-shm")));
-    EXPECT_TRUE(noMigrationFilesLeft());
   }
 }
 

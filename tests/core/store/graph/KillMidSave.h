@@ -11,10 +11,11 @@
 // Runs this test program again as a child that runs only `childTest`, with the
 // environment variable `variable` set to `value`, and kills it once its large
 // save is well under way (its pages reach the write-ahead log `walPath` long
-// before the commit). `*finishedFirst` tells whether the child reported its
-// save done before the kill. Call it inside ASSERT_NO_FATAL_FAILURE.
+// before the commit: `walBytes` of them). `*finishedFirst` tells whether the
+// child reported its save done ("saved") before the kill. Call it inside
+// ASSERT_NO_FATAL_FAILURE.
 inline void killChildMidSave(const char* variable, const QString& value, const QString& childTest,
-                             const QString& walPath, bool* finishedFirst)
+                             const QString& walPath, bool* finishedFirst, qint64 walBytes = 4 * 1024 * 1024)
 {
   QProcess child;
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -29,7 +30,7 @@ inline void killChildMidSave(const char* variable, const QString& value, const Q
     output += child.readAllStandardOutput();
   }
   ASSERT_TRUE(output.contains("saving\n")) << output.toStdString();
-  while (child.state() == QProcess::Running && QFileInfo(walPath).size() < 4 * 1024 * 1024) child.waitForReadyRead(2);
+  while (child.state() == QProcess::Running && QFileInfo(walPath).size() < walBytes) child.waitForReadyRead(2);
   output += child.readAllStandardOutput();
   *finishedFirst = output.contains("saved\n");
   child.kill();

@@ -98,25 +98,7 @@ TEST_F(StoreFileTest, ADamagedFileFailsTheIntegrityCheckAndIsKept)
   ASSERT_FALSE(QFileInfo::exists(path() + QStringLiteral("-wal")) &&
                QFileInfo(path() + QStringLiteral("-wal")).size() > 0);
 
-  // Damage the root page of the article table; the schema stays readable.
-  qint64 rootPage = 0;
-  qint64 pageSize = 0;
-  {
-    std::unique_ptr<ZPHSQLiteConnection> raw = ZPHSQLiteConnection::open(path(), false, nullptr);
-    ASSERT_TRUE(raw);
-    ZPHSQLiteStatement root = raw->prepare("SELECT rootpage FROM sqlite_master WHERE name = 'Article'");
-    ASSERT_EQ(root.step(), SQLITE_ROW);
-    rootPage = root.columnInt64(0);
-    ZPHSQLiteStatement size = raw->prepare("PRAGMA page_size");
-    ASSERT_EQ(size.step(), SQLITE_ROW);
-    pageSize = size.columnInt64(0);
-  }
-  {
-    QFile file(path());
-    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(file.seek((rootPage - 1) * pageSize));
-    file.write(QByteArray(64, '\xa5'));
-  }
+  ASSERT_NO_FATAL_FAILURE(damageRootPageOf("Article"));
   const QByteArray damaged = readFile();
 
   const ZPHError integrity = openError(true);

@@ -3,9 +3,14 @@
 #include "store/graph/ZPHManagedObjectContext.h"
 #include "store/graph/ZPHManagedObjectModel.h"
 #include "store/graph/ZPHPersistentStore.h"
+#include "store/graph/ZPHSQLiteConnection.h"
 #include "support/ZPHTestSupport.h"
 
 #include <QtCore/QDateTime>
+#include <QtCore/QFile>
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <memory>
 
@@ -86,6 +91,29 @@ inline std::unique_ptr<ZPHManagedObjectModel> makeStoreTestModel(int version = 1
 
 // A store in a temp folder with its main context.
 struct StoreTestFixture {
+  // Overwrites the start of the root page of `table` in the closed store's
+  // file (its log written into it); the schema stays readable.
+  void damageRootPageOf(const char* table)
+  {
+    qint64 rootPage = 0;
+    qint64 pageSize = 0;
+    {
+      std::unique_ptr<ZPHSQLiteConnection> raw = ZPHSQLiteConnection::open(path(), false, nullptr);
+      ASSERT_TRUE(raw);
+      ZPHSQLiteStatement root = raw->prepare("SELECT rootpage FROM sqlite_master WHERE name = ?");
+      root.bindText(1, QString::fromLatin1(table));
+      ASSERT_EQ(root.step(), SQLITE_ROW);
+      rootPage = root.columnInt64(0);
+      ZPHSQLiteStatement size = raw->prepare("PRAGMA page_size");
+      ASSERT_EQ(size.step(), SQLITE_ROW);
+      pageSize = size.columnInt64(0);
+    }
+    QFile file(path());
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.seek((rootPage - 1) * pageSize));
+    file.write(QByteArray(64, '\xa5'));
+  }
+
   ZPHTestTempDir folder;
   std::unique_ptr<ZPHManagedObjectModel> model = makeStoreTestModel();
   std::unique_ptr<ZPHPersistentStore> store;
