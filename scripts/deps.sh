@@ -10,7 +10,8 @@
 # own, and the same tools let you try it by hand: xvfb, the openbox window
 # manager, xdotool for keys, clicks and windows, x11-utils (xprop) and
 # x11-apps (xwd, the window's pixels). qt6-image-formats-plugins reads and
-# writes the tabs' TIFF pictures.
+# writes the tabs' TIFF pictures. clang-format-14 and clang-tidy-14 are the
+# format and tidy gates.
 set -euo pipefail
 
 PACKAGES=(
@@ -38,6 +39,7 @@ PACKAGES=(
   libbenchmark-dev
   python3
   clang-format-14
+  clang-tidy-14
   qt6-webengine-dev
   qt6-webchannel-dev
   qt6-declarative-dev

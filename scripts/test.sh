@@ -7,9 +7,8 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 "$ZPH_ROOT/scripts/deps.sh"
 
-BUILD="$ZPH_ROOT/build/test"
-cmake -S "$ZPH_ROOT" -B "$BUILD" $(zph_generator) -DCMAKE_BUILD_TYPE=Debug -DZPH_SANITIZE=ON -DZPH_BUILD_TESTS=ON \
-  -DZPH_BUILD_BENCH=ON
+BUILD="$ZPH_TEST_BUILD"
+zph_configure_test_build
 cmake --build "$BUILD" -j "$(zph_jobs)"
 
 export QT_QPA_PLATFORM=offscreen

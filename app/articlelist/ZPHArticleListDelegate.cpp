@@ -842,6 +842,7 @@ void ZPHArticleListDelegate::showOrHideOverallEmptyContentsViewAsNeeded()
   const auto* smartFeed = dynamic_cast<const CBGlobalFeed*>(object);
   const auto* favorites = dynamic_cast<const ZPHGlobalFavoritesGroup*>(object);
   ZPHModel* model = ZPHModel::sharedModel();
+  // NOLINTNEXTLINE(bugprone-branch-clone): no selection is said twice, before and after the smart feeds' cases
   if (model != nullptr && !model->hasFeedsOtherThanGlobalFeeds()) {
     empty->configureForNoSelection();
   } else if (n == 0 && smartFeed != nullptr) {

@@ -43,9 +43,10 @@ QBrush ZPHEmptyLinenBackgroundView::patternColor()
     g_patternColor.reset();
   if (!g_patternColor.has_value()) {
     g_patternTheme = theme;
-    const QBrush underPage = theme != nullptr ? theme->underPageBackgroundColor() : QBrush();
-    const QImage texture = underPage.textureImage();
-    g_patternColor = texture.isNull() ? QBrush() : QBrush(monochromeImage(texture, theme->emptyLinenTintColor()));
+    const QImage texture = theme != nullptr ? theme->underPageBackgroundColor().textureImage() : QImage();
+    g_patternColor = theme == nullptr || texture.isNull()
+                         ? QBrush()
+                         : QBrush(monochromeImage(texture, theme->emptyLinenTintColor()));
   }
   return *g_patternColor;
 }

@@ -678,7 +678,8 @@ bool ZPHMainWindowController::validateUserInterfaceItem(QAction* item)
     enabled = browser != nullptr && (selector == QLatin1String("goBack:") || browser->canGoForward());
   } else if (selector == QLatin1String("nextUnread:")) {
     enabled = validateNextUnread();
-  } else if (selector == QLatin1String("zph_makeTextStandardSize:")) {
+  } else if (selector == QLatin1String("zph_makeTextStandardSize:") || selector == QLatin1String("copyArticleURL:") ||
+             selector == QLatin1String("openInTab:") || selector == QLatin1String("openInBrowser:")) {
     enabled = validForArticleActions;
   } else if (selector == QLatin1String("zph_makeTextLarger:")) {
     enabled = validForArticleActions && canShiftFontSizeInDirection(1);
@@ -704,9 +705,6 @@ bool ZPHMainWindowController::validateUserInterfaceItem(QAction* item)
     if (item != nullptr)
       item->setText(step.isEmpty() ? (isUndo ? tr("Undo") : tr("Redo"))
                                    : (isUndo ? tr("Undo %1") : tr("Redo %1")).arg(step));
-  } else if (selector == QLatin1String("copyArticleURL:") || selector == QLatin1String("openInTab:") ||
-             selector == QLatin1String("openInBrowser:")) {
-    enabled = validForArticleActions;
   }
   if (item != nullptr)
     item->setEnabled(enabled);

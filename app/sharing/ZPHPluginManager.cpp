@@ -42,7 +42,7 @@ QHash<QString, ZPHPluginManager::PluginFactory>& registry()
 void ZPHPluginManager::registerPluginClass(const QString& className, PluginFactory factory)
 {
   if (!className.isEmpty())
-    registry().insert(className, std::move(factory));
+    registry().emplace(className, std::move(factory));
 }
 
 bool ZPHPluginManager::isPluginClassKnown(const QString& className) { return registry().contains(className); }
@@ -54,7 +54,7 @@ QStringList ZPHPluginManager::sharingPluginClassNamesFromInformation(const QStri
     return {};
   const QJsonValue value = QJsonDocument::fromJson(file.readAll()).object().value(PluginsSharingKey);
   QStringList names;
-  for (const QJsonValue& name : value.toArray()) {
+  for (const auto& name : value.toArray()) {
     if (name.isString())
       names.append(name.toString());
   }

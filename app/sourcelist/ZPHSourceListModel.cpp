@@ -161,7 +161,7 @@ void ZPHSourceListModel::addEntry(const CBTreeNode::Pointer& node, CBTreeNode* p
   entry.children.reserve(shown.size());
   for (const CBTreeNode::Pointer& child : std::as_const(shown)) entry.children.append(child.get());
   const bool hasChildren = !entry.children.isEmpty();
-  m_entries.insert(node.get(), std::move(entry));
+  m_entries.emplace(node.get(), std::move(entry));
   if (hasChildren)
     m_parentsWithChildren.append(node.get());
   for (int index = 0; index < shown.size(); ++index) addEntry(shown.at(index), node.get(), index);

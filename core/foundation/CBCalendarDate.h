@@ -56,7 +56,7 @@ extern const QString CBCalendarDateHyphen;
 extern const QString CBCalendarDatePlus;
 extern const QString CBCalendarDateZ;
 extern const QString CBCalendarDateZeroTimezone;
-extern const QString _CBContextualDateFormat;
+extern const QString _CBContextualDateFormat;  // NOLINT(bugprone-reserved-identifier): the format's published name
 extern const QString junkDateFormatString;
 
 namespace CobbletonExtras {

@@ -39,8 +39,9 @@ bool CBIsEmpty(const T& object) { return object.isEmpty(); }
 template <typename T>
 bool CBIsNil(const T& value)
 {
+  // The branches that read alike act on different types.
   if constexpr (std::is_pointer_v<T> || std::is_null_pointer_v<T>)
-    return value == nullptr;
+    return value == nullptr;  // NOLINT(bugprone-branch-clone)
   else if constexpr (std::is_same_v<T, QVariant>)
     return !value.isValid();
   else if constexpr (std::is_same_v<T, QString>)

@@ -125,7 +125,7 @@ void post(std::function<void()> work)
   }
   auto job = std::make_unique<SyncJob>(SyncJob{nullptr, false, std::move(work)});
   if (handToMainThread(job.get()))
-    job.release();  // the drain deletes it
+    (void)job.release();  // the drain deletes it
 }
 
 void waitServingSync(const std::function<bool()>& done)

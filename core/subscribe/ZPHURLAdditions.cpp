@@ -30,9 +30,7 @@ QString withoutDotSegments(const QString& path)
   while (!input.isEmpty()) {
     if (input.startsWith(u"../")) {
       input = input.mid(3);
-    } else if (input.startsWith(u"./")) {
-      input = input.mid(2);
-    } else if (input.startsWith(u"/./")) {
+    } else if (input.startsWith(u"./") || input.startsWith(u"/./")) {
       input = input.mid(2);
     } else if (input == u"/.") {
       input = u"/";

@@ -77,7 +77,7 @@ void ZPHSyncFeedFetchOperation::feedFinderDidFindFeedsWithResults(ZPHFeedFinder*
     finish();
     return;
   }
-  const ZPHFeedResult found = results.first();
+  const ZPHFeedResult& found = results.first();
   updateFeed(found.foundTitle(), [found](CBFeed* feed) {
     feed->setURL(found.URL());
     if (!found.username().isEmpty()) {

@@ -195,7 +195,7 @@ void CBFaviconController::scheduleDownloadOperationForURLAtIndex(int index, cons
                                                                  const QUrl& homePageURL)
 {
   for (; index < possibleURLs.size(); ++index) {
-    const QUrl url = possibleURLs[index];
+    const QUrl& url = possibleURLs[index];
     if (QFileInfo(m_imageFolderCache->pathWithFilename(filenameOf(url))).isFile())
       return;
     {

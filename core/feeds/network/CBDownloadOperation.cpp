@@ -294,6 +294,7 @@ bool CBDownloadOperation::runTransfer()
     if (!transferEnded)
       transfer->abandon();
     QMutexLocker locker(&m_transferMutex);
+    // NOLINTNEXTLINE(clang-analyzer-core.CallAndMessage): the captured `this` is never null
     m_runningTransfer.reset();
     m_downloadThread = nullptr;
   });

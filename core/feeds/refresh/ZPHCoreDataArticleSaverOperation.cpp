@@ -499,7 +499,7 @@ void ZPHCoreDataArticleSaverOperation::prepareItems()
   preparation->finish();
   for (qsizetype i = 0; i < preparation->items.size(); ++i) {
     if (preparation->prepared[size_t(i)].isPrepared)
-      m_preparedItems.insert(preparation->items.at(i).get(), std::move(preparation->prepared[size_t(i)]));
+      m_preparedItems.emplace(preparation->items.at(i).get(), std::move(preparation->prepared[size_t(i)]));
   }
   QMutexLocker locker(&m_preparationMutex);
   m_preparation.reset();

@@ -98,7 +98,7 @@ void ZPHPersistentStore::ConnectionRegistry::insert(Qt::HANDLE thread, std::shar
 {
   {
     QMutexLocker locker(&mutex);
-    connections.insert(thread, std::move(connection));
+    connections.emplace(thread, std::move(connection));
   }
   auto& registries = t_threadConnections.registries;
   registries.erase(
@@ -485,6 +485,7 @@ void ZPHPersistentStore::beginWriteTurn()
 {
   const bool main = ZPHMainThread::isMainThread();
   QMutexLocker locker(&m_writeTurns->mutex);
+  // NOLINTNEXTLINE(clang-analyzer-core.NullDereference): made by the constructor, never reset
   int& waiting = main ? m_writeTurns->mainWaiting : m_writeTurns->othersWaiting;
   ++waiting;
   while (m_writeTurns->held || (!main && m_writeTurns->mainWaiting > 0))

@@ -237,7 +237,7 @@ bool QueryBuilder::resolve(const QString& keyPath, QByteArray* column, bool* isR
   auto [targetEntity, targetIndex] = findProperty(destination, parts[1]);
   if (targetEntity == nullptr || !(targetEntity->isStored(targetIndex) || targetEntity->isUnstoredToOne(targetIndex)))
     return false;
-  const QString joinKey = parts[0];
+  const QString& joinKey = parts[0];
   QByteArray alias = m_joinAliases.value(joinKey);
   if (alias.isEmpty()) {
     alias = "t" + QByteArray::number(m_joinAliases.size() + 1);

@@ -215,7 +215,7 @@ void CBTreeNode::moveChild(const Pointer& childReference)
 {
   // A copy: the reference may point into the old parent's list of children,
   // which the removal below changes.
-  const Pointer child = childReference;
+  const Pointer child = childReference;  // NOLINT(performance-unnecessary-copy-initialization): see above
   if (child == nullptr)
     return;
   if (CBTreeNode* oldParent = child->m_parent)
@@ -225,7 +225,7 @@ void CBTreeNode::moveChild(const Pointer& childReference)
 
 void CBTreeNode::moveChild(const Pointer& childReference, qsizetype index)
 {
-  const Pointer child = childReference;  // as above
+  const Pointer child = childReference;  // NOLINT(performance-unnecessary-copy-initialization): as above
   if (child == nullptr)
     return;
   if (child->m_parent == this) {
