@@ -328,7 +328,7 @@ void ZPHApplicationCommands::selectFind()
   QTimer::singleShot(0, this, [delegate] {
     ZPHMainWindowController* main = delegate != nullptr ? delegate->mainWindowController() : nullptr;
     if (main != nullptr && main->searchWindowController() != nullptr)
-      main->searchWindowController()->makeSearchFieldFirstResponderAndSetInsertionPointToEnd();
+      main->searchWindowController()->revealSearchField();
   });
 }
 
