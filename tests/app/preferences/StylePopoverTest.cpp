@@ -155,11 +155,22 @@ protected:
                                                            [] { return 1.0; });
   }
 
+  // A shown window with the Style button the popover opens under.
+  QWidget* showButtonWindow()
+  {
+    buttonWindow.resize(600, 400);
+    auto* button = new QWidget(&buttonWindow);
+    button->setGeometry(200, 10, 40, 30);
+    buttonWindow.show();
+    return button;
+  }
+
   ZPHTestTempDir folder;
   std::unique_ptr<ZPHStyleSheetController> style;
   QStringList allowed;
   QStringList sent;
   bool browserTab = false;
+  QWidget buttonWindow;
 };
 
 TEST_F(StylePopoverTest, ModesAndTheSizeSegments)
@@ -252,11 +263,7 @@ TEST_F(StylePopoverTest, TheSwitchFollowsTheThemeAndOnlyTheUsersFlipSendsTheComm
 
 TEST_F(StylePopoverTest, ThePopoverOpensUnderItsButtonAndClosesOnTheSecondPress)
 {
-  QWidget window;
-  window.resize(600, 400);
-  auto* button = new QWidget(&window);
-  button->setGeometry(200, 10, 40, 30);
-  window.show();
+  QWidget* button = showButtonWindow();
   std::unique_ptr<ZPHStylePopoverViewController> popover = makePopover();
   style->setStandardFontFamily(QStringLiteral("Palatino"));
   popover->togglePopoverRelativeTo(button);
@@ -271,11 +278,7 @@ TEST_F(StylePopoverTest, ThePopoverOpensUnderItsButtonAndClosesOnTheSecondPress)
 
 TEST_F(StylePopoverTest, ReturnEnterAndEscapeCloseThePopover)
 {
-  QWidget window;
-  window.resize(600, 400);
-  auto* button = new QWidget(&window);
-  button->setGeometry(200, 10, 40, 30);
-  window.show();
+  QWidget* button = showButtonWindow();
   std::unique_ptr<ZPHStylePopoverViewController> popover = makePopover();
   const struct {
     const char* name;
