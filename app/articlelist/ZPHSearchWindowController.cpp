@@ -262,9 +262,43 @@ void ZPHSearchWindowController::revealSearchField()
 {
   if (m_searchField == nullptr)
     return;
-  // The toolbar takes part here once it can hide and change.
-  if (!m_searchField->hasFocus())
-    m_searchField->setFocus(Qt::ShortcutFocusReason);
+  if (m_toolbar != nullptr && !m_preflightedAutoHide) {
+    m_oldToolbarVisibility = m_toolbar->isToolbarVisible();
+    m_oldDisplayMode = m_toolbar->toolbarDisplayMode();
+    m_oldSearchFieldPresent = m_toolbar->toolbarHasSearchItem();
+    m_preflightedAutoHide = true;
+  }
+  if (m_searchField->hasFocus())
+    return;
+  if (m_toolbar != nullptr) {
+    if (!m_toolbar->toolbarHasSearchItem())
+      m_toolbar->setToolbarHasSearchItemForSearch(true);
+    if (m_toolbar->toolbarDisplayMode() == 3)
+      m_toolbar->setToolbarDisplayModeForSearch(1);
+    m_toolbar->setToolbarVisible(true);
+  }
+  makeSearchFieldFirstResponderAndSetInsertionPointToEnd();
+}
+
+void ZPHSearchWindowController::toolbarDisplayModeDidChange(int mode)
+{
+  if (m_toolbar == nullptr)
+    return;
+  m_toolbar->setToolbarVisible(true);
+  m_oldDisplayMode = mode;
+}
+
+void ZPHSearchWindowController::restoreToolbarAfterSearch()
+{
+  if (m_toolbar == nullptr || !m_preflightedAutoHide || m_searchField == nullptr || !m_searchField->text().isEmpty() ||
+      m_searchField->hasFocus() || !m_toolbar->toolbarHasSearchItem() || !m_searchField->isVisible())
+    return;
+  m_preflightedAutoHide = false;
+  m_toolbar->setToolbarVisible(m_oldToolbarVisibility);
+  if (m_toolbar->toolbarDisplayMode() != m_oldDisplayMode)
+    m_toolbar->setToolbarDisplayModeForSearch(m_oldDisplayMode);
+  if (!m_oldSearchFieldPresent)
+    m_toolbar->setToolbarHasSearchItemForSearch(false);
 }
 
 void ZPHSearchWindowController::clearSearchField()
@@ -436,6 +470,10 @@ bool ZPHSearchWindowController::doCommand(Command command)
 
 bool ZPHSearchWindowController::eventFilter(QObject* watched, QEvent* event)
 {
+  // Editing ended (the field lost the focus) with the field empty: what a
+  // Find changed on the toolbar goes back, once the focus has moved on.
+  if (watched == m_searchField && event->type() == QEvent::FocusOut && m_preflightedAutoHide)
+    QTimer::singleShot(0, this, &ZPHSearchWindowController::restoreToolbarAfterSearch);
   if (watched == m_searchField && event->type() == QEvent::KeyPress) {
     const auto* key = static_cast<QKeyEvent*>(event);
     switch (key->key()) {

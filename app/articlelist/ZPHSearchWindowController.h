@@ -2,6 +2,7 @@
 
 // Qt kind: QObject that owns widgets.
 
+#include "articlelist/ZPHSearchFieldToolbar.h"
 #include "store/tree/ZPHTreeNodeRepresentedObjects.h"
 
 #include <QtCore/QObject>
@@ -59,8 +60,20 @@ public:
   void searchEntered();
   // A search of a type for the field's text.
   void executeSearchWithType(int type);
-  // The Find command: the field gets the focus.
+  // The toolbar the search field sits in (not owned; none: the Find
+  // command only focuses the field).
+  void setSearchFieldToolbar(ZPHSearchFieldToolbar* toolbar) { m_toolbar = toolbar; }
+  // The Find command: the field gets the focus. First the toolbar's state is
+  // recorded (once until it is given back); then, unless the field has the
+  // focus already, a missing search item is put back, text only becomes
+  // icon and text, and a hidden toolbar shows. When editing ends with the
+  // field empty, the toolbar gets back what was recorded.
   void revealSearchField();
+  // The user chose another display mode: the toolbar shows, and that mode
+  // is the one to give back.
+  void toolbarDisplayModeDidChange(int mode);
+  // Whether a Find changed the toolbar and has not given it back yet.
+  bool hasRecordedToolbarState() const { return m_preflightedAutoHide; }
   // With text: hides the options, empties the field, searches (which leaves
   // search mode).
   void clearSearchField();
@@ -106,6 +119,7 @@ private:
   void resetClearingSearchField(bool clearing);
   void cancelRunningSearch();
   void updatePopoverPosition();
+  void restoreToolbarAfterSearch();
   ZPHArticleListDelegate* articleListDelegate() const;
 
   QPointer<QWidget> m_host;
@@ -119,4 +133,10 @@ private:
   int m_lastSelectedRow = -1;
   bool m_preflighted = false;
   bool m_watchingClicks = false;
+  // The toolbar as it was before the Find command changed it.
+  ZPHSearchFieldToolbar* m_toolbar = nullptr;
+  bool m_oldToolbarVisibility = true;
+  int m_oldDisplayMode = 0;
+  bool m_oldSearchFieldPresent = true;
+  bool m_preflightedAutoHide = false;
 };

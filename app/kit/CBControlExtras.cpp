@@ -1,6 +1,8 @@
 #include "kit/CBControlExtras.h"
 
 #include <QtGui/QPalette>
+#include <QtWidgets/QAbstractButton>
+#include <QtWidgets/QAbstractSlider>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QLineEdit>
@@ -31,4 +33,18 @@ void cb_setDrawAsEnabled(QLineEdit* field, bool drawAsEnabled)
     palette.setColor(group, QPalette::Text, text);
   }
   field->setPalette(palette);
+}
+
+void setBoolValue(QAbstractButton* control, bool flag)
+{
+  if (control == nullptr)
+    return;
+  control->setCheckable(true);
+  control->setChecked(flag);
+}
+
+void setBoolValue(QAbstractSlider* control, bool flag)
+{
+  if (control != nullptr)
+    control->setValue(flag ? 1 : 0);
 }

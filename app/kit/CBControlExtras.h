@@ -7,6 +7,8 @@
 #include <QtGui/QAction>
 #include <QtGui/QIcon>
 
+class QAbstractButton;
+class QAbstractSlider;
 class QLabel;
 class QLineEdit;
 
@@ -20,6 +22,10 @@ void cb_safeSetStringValue(QLabel* label, const QString& string);
 // Gives a field the disabled look (its text in the desktop's disabled text
 // colour) or takes it away; whether it takes input is not changed.
 void cb_setDrawAsEnabled(QLineEdit* field, bool drawAsEnabled);
+
+// Sets the control's value to 1 (checked) for true and 0 for false.
+void setBoolValue(QAbstractButton* control, bool flag);
+void setBoolValue(QAbstractSlider* control, bool flag);
 
 // Sets a toolbar action's label (text and icon text alike), image and tool
 // tip, and connects its trigger to `action` of `target`.

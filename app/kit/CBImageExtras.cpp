@@ -47,3 +47,11 @@ QImage cb_imageScaledToSize(const QImage& image, const QSizeF& size)
 }
 
 bool cb_canBeDrawn(const QImage& image) { return !image.isNull() && image.width() > 0 && image.height() > 0; }
+
+QImage cb_firstBitmapImageRep(const QIcon& image)
+{
+  const QList<QSize> sizes = image.availableSizes();
+  if (sizes.isEmpty())
+    return {};
+  return image.pixmap(sizes.constFirst(), 1.0).toImage();
+}

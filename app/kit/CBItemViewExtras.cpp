@@ -3,7 +3,10 @@
 #include "kit/CBViewExtras.h"
 
 #include <QtCore/QItemSelectionModel>
+#include <QtGui/QFont>
+#include <QtGui/QIcon>
 #include <QtWidgets/QAbstractItemView>
+#include <QtWidgets/QHeaderView>
 
 #include <algorithm>
 
@@ -105,4 +108,41 @@ QMenu* cb_menuForEvent(QAbstractItemView* view, const QPoint& position,
     return nullptr;
   cb_goToRow(view, index.row());
   return menuForTableColumn(index.column(), index.row());
+}
+
+void cb_goToAbsoluteRow(QAbstractItemView* view, int row) { cb_goToRow(view, row); }
+
+void cb_deselectAllRows(QAbstractItemView* view)
+{
+  if (view == nullptr || view->selectionModel() == nullptr)
+    return;
+  for (const QModelIndex& row : view->selectionModel()->selectedRows(0))
+    view->selectionModel()->select(row, QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+}
+
+void cb_setIndicatorImage(QAbstractItemView* view, const QIcon& image, int column, bool removeOthers)
+{
+  QAbstractItemModel* model = view != nullptr ? view->model() : nullptr;
+  if (model == nullptr)
+    return;
+  if (removeOthers) {
+    for (int other = 0; other < model->columnCount(); ++other) {
+      if (other != column)
+        model->setHeaderData(other, Qt::Horizontal, QVariant(), Qt::DecorationRole);
+    }
+  }
+  model->setHeaderData(column, Qt::Horizontal, image.isNull() ? QVariant() : QVariant(image), Qt::DecorationRole);
+}
+
+void cb_setFontForAllColumns(QAbstractItemView* view, const QFont& font)
+{
+  if (view == nullptr)
+    return;
+  // A header takes the view's font unless it has one of its own.
+  for (QHeaderView* header : view->findChildren<QHeaderView*>(QString(), Qt::FindDirectChildrenOnly)) {
+    QFont own = header->font();
+    own.setResolveMask(QFont::AllPropertiesResolved);
+    header->setFont(own);
+  }
+  view->setFont(font);
 }

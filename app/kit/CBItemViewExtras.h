@@ -9,6 +9,8 @@
 #include <functional>
 
 class QAbstractItemView;
+class QFont;
+class QIcon;
 class QMenu;
 
 // Selection conveniences for outline (tree) and table views. An item is a
@@ -34,6 +36,10 @@ int cb_absoluteSelectedRow(const QAbstractItemView* view);
 QList<int> cb_absoluteSelectedRowIndexes(const QAbstractItemView* view);
 // Selects only that row, makes it current and scrolls it into view.
 void cb_goToRow(QAbstractItemView* view, int row);
+// The same (the row is one of the view's top level).
+void cb_goToAbsoluteRow(QAbstractItemView* view, int row);
+// Deselects each selected row in turn; the current index stays.
+void cb_deselectAllRows(QAbstractItemView* view);
 bool cb_isFirstResponderAndRowIsSelected(const QAbstractItemView* view, int row);
 
 // The context menu for a click at `position` (viewport coordinates): none
@@ -42,3 +48,10 @@ bool cb_isFirstResponderAndRowIsSelected(const QAbstractItemView* view, int row)
 // `menuForTableColumn(column, row)` answers.
 QMenu* cb_menuForEvent(QAbstractItemView* view, const QPoint& position,
                        const std::function<QMenu*(int column, int row)>& menuForTableColumn);
+
+// Shows `image` in the header of `column` (the model's header decoration);
+// with `removeOthers` every other column's header loses its image first. A
+// model that keeps no header data shows none.
+void cb_setIndicatorImage(QAbstractItemView* view, const QIcon& image, int column, bool removeOthers);
+// The rows of every column are drawn in `font`; the headers keep theirs.
+void cb_setFontForAllColumns(QAbstractItemView* view, const QFont& font);

@@ -59,3 +59,9 @@ QSizeF cb_sizeWithFont(const QString& text, const QFont& font, qreal width)
   const QRectF used = metrics.boundingRect(QRectF(0, 0, available, 10000000.0), Qt::TextWordWrap, text);
   return QSizeF(std::min(width, used.width() + 2 * kLineFragmentPadding), used.height());
 }
+
+void setNeedsDisplayToYes(QWidget* widget)
+{
+  if (widget != nullptr)
+    widget->update();
+}

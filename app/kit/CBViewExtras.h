@@ -15,6 +15,9 @@ class QFont;
 // ancestors.
 bool cb_isOrIsDescendedFromFirstResponder(const QWidget* widget);
 
+// Marks the widget for drawing again.
+void setNeedsDisplayToYes(QWidget* widget);
+
 // The first child widget, or null.
 QWidget* cb_firstSubview(const QWidget* widget);
 // The first direct child widget of that class, or null.

@@ -242,6 +242,7 @@ void ZPHMainWindowController::setUpArticleList()
 
   m_searchWindowController = std::make_unique<ZPHSearchWindowController>(m_window.get());
   m_searchWindowController->setSearchField(m_searchField);
+  m_searchWindowController->setSearchFieldToolbar(m_toolbarController.get());
 
   m_articleListDelegate = std::make_unique<ZPHArticleListDelegate>();
   m_articleListDelegate->setSearchWindowController(m_searchWindowController.get());

@@ -67,13 +67,21 @@ ZPHStylePopoverViewController::ZPHStylePopoverViewController(Window window,
   m_popover->setPalette(palette);
   m_popover->setAutoFillBackground(true);
 
-  auto* layout = new QVBoxLayout(m_popover.get());
+  // The key view holds the controls: Return and Enter that none of them
+  // takes close the popover.
+  auto* frameLayout = new QVBoxLayout(m_popover.get());
+  frameLayout->setContentsMargins(0, 0, 0, 0);
+  m_keyView = new ZPHPopoverKeyEventView(m_popover.get());
+  m_keyView->setObjectName(QStringLiteral("ZPHStylePopoverKeyView"));
+  m_keyView->setDelegate(this);
+  frameLayout->addWidget(m_keyView);
+  auto* layout = new QVBoxLayout(m_keyView);
   layout->setContentsMargins(Margin, Margin, Margin, Margin);
   layout->setSpacing(Margin);
   auto* switchRow = new QHBoxLayout();
-  auto* label = new QLabel(tr("Dark Theme"), m_popover.get());
+  auto* label = new QLabel(tr("Dark Theme"), m_keyView);
   label->setObjectName(QStringLiteral("darkThemeLabel"));
-  m_sliderControl = new TMSliderControl(m_popover.get());
+  m_sliderControl = new TMSliderControl(m_keyView);
   m_sliderControl->setObjectName(QStringLiteral("darkThemeSwitch"));
   m_sliderControl->setAccessibleName(tr("Dark Theme"));
   switchRow->addWidget(label);
@@ -81,7 +89,7 @@ ZPHStylePopoverViewController::ZPHStylePopoverViewController(Window window,
   switchRow->addWidget(m_sliderControl);
   layout->addLayout(switchRow);
 
-  m_fontSelector = new ZPHFontSelector(std::move(familyInstalled), std::move(scaleFactor), m_popover.get());
+  m_fontSelector = new ZPHFontSelector(std::move(familyInstalled), std::move(scaleFactor), m_keyView);
   m_fontSelector->setFixedWidth(PopoverWidth - 2 * Margin);
   m_fontSelector->setFixedHeight(m_fontSelector->sizeToFit().height());
   layout->addWidget(m_fontSelector);
@@ -237,6 +245,13 @@ void ZPHStylePopoverViewController::togglePopoverRelativeTo(QWidget* anchor)
   m_popover->show();
   m_popover->raise();
   m_popover->activateWindow();
+  m_keyView->setFocus(Qt::PopupFocusReason);
 }
 
 void ZPHStylePopoverViewController::closePopOver() { m_popover->hide(); }
+
+void ZPHStylePopoverViewController::closePopOver(QObject* sender)
+{
+  Q_UNUSED(sender);
+  closePopOver();
+}

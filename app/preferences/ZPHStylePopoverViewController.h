@@ -4,6 +4,8 @@
 
 #include "platform/ZPHNotificationCenter.h"
 
+#include "kit/ZPHPopoverKeyEventView.h"
+
 #include <QtCore/QObject>
 #include <QtCore/QPointer>
 
@@ -22,12 +24,14 @@ class ZPHStyleSheetController;
 // in step with the article style settings, the theme and what the main
 // window can adjust now, and turns clicks into the window's commands.
 //
-// The popover is a frame with Qt::Popup; the toolbar controller holds it,
+// The popover is a frame with Qt::Popup whose content is a key view
+// (ZPHPopoverKeyEventView): Escape, Return and Enter close it. The toolbar
+// controller holds it,
 // sets the mode before each showing and gives it the window's commands
 // (validate and send by selector, through the responder chain). A flip of
 // the switch by the user sends "toggleDarkMode:"; setting the switch from
 // the stored theme sends nothing. Main thread.
-class ZPHStylePopoverViewController : public QObject {
+class ZPHStylePopoverViewController : public QObject, public ZPHPopoverKeyEquivalentProtocol {
   Q_OBJECT
 
 public:
@@ -51,6 +55,8 @@ public:
 
   // The popover (made at once, hidden).
   QFrame* popover() const { return m_popover.get(); }
+  // The popover's content, which takes the keys while it is shown.
+  ZPHPopoverKeyEventView* keyView() const { return m_keyView; }
   ZPHFontSelector* fontSelector() const { return m_fontSelector; }
   TMSliderControl* sliderControl() const { return m_sliderControl; }
 
@@ -64,6 +70,8 @@ public:
   void togglePopoverRelativeTo(QWidget* anchor);
   void popoverWillShow();
   void closePopOver();
+  // Return or Enter in the popover (its key view): closes it.
+  void closePopOver(QObject* sender) override;
 
   // The size control's action, by segment.
   void fontSizeClicked(int segment);
@@ -81,6 +89,7 @@ private:
   Window m_window;
   ZPHStyleSheetController* m_styleSheetController;
   std::unique_ptr<QFrame> m_popover;
+  ZPHPopoverKeyEventView* m_keyView = nullptr;
   ZPHFontSelector* m_fontSelector = nullptr;
   TMSliderControl* m_sliderControl = nullptr;
   int m_mode = 1;

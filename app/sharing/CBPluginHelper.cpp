@@ -1,6 +1,7 @@
 #include "sharing/CBPluginHelper.h"
 
 #include "common/ZPHAppServices.h"
+#include "common/ZPHFeedbackProgressWindowController.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
 #include "kit/ZPHErrorSheet.h"
 #include "kit/ZPHInterfaceLog.h"
@@ -14,16 +15,14 @@ CBPluginHelper::~CBPluginHelper() = default;
 
 void CBPluginHelper::startIndeterminateFeedbackWithTitle(const QString& title, const QImage& image)
 {
-  Q_UNUSED(image);
-  qCInfo(zphInterface).noquote() << "sharing:" << title;
+  ZPHFeedbackProgressWindowController::runWindowWithTitle(title, image);
 }
 
-void CBPluginHelper::stopIndeterminateFeedback() {}
+void CBPluginHelper::stopIndeterminateFeedback() { ZPHFeedbackProgressWindowController::closeSharedWindow(); }
 
 void CBPluginHelper::showSuccessMessageWithTitle(const QString& title, const QImage& image)
 {
-  Q_UNUSED(image);
-  qCInfo(zphInterface).noquote() << "shared:" << title;
+  ZPHFeedbackProgressWindowController::runWindowWithSuccessMessage(title, image);
 }
 
 void CBPluginHelper::presentError(const ZPHError& error)

@@ -17,6 +17,9 @@ public:
   CBPluginHelper() = default;
   virtual ~CBPluginHelper();
 
+  // The shared progress window (ZPHFeedbackProgressWindowController): in
+  // progress mode, closed, or with a success message that fades out by
+  // itself.
   virtual void startIndeterminateFeedbackWithTitle(const QString& title, const QImage& image);
   virtual void stopIndeterminateFeedback();
   virtual void showSuccessMessageWithTitle(const QString& title, const QImage& image);

@@ -183,6 +183,10 @@ bool ZPHApplicationCommands::validate(QAction* item, bool* enabled)
     on = hasWindow && m_delegate->seams().numberOfTabs != nullptr;
   } else if (selector == QLatin1String("selectFind:")) {
     on = main != nullptr && main->searchWindowController() != nullptr;
+  } else if (selector == QLatin1String("importFeedsFromZPH3:")) {
+    // Only while there is something of the previous version to import.
+    const ZPHWelcomeImporter& importer = m_delegate->seams().zephlin3Importer;
+    on = importer.importIsCurrentlyPossible && importer.import && importer.importIsCurrentlyPossible();
   } else if (selector.startsWith(QLatin1String("goto")) || selector == QLatin1String("showReaderWindow:")) {
     on = hasWindow;
   } else {
@@ -324,7 +328,7 @@ void ZPHApplicationCommands::selectFind()
   QTimer::singleShot(0, this, [delegate] {
     ZPHMainWindowController* main = delegate != nullptr ? delegate->mainWindowController() : nullptr;
     if (main != nullptr && main->searchWindowController() != nullptr)
-      main->searchWindowController()->makeSearchFieldFirstResponderAndSetInsertionPointToEnd();
+      main->searchWindowController()->revealSearchField();
   });
 }
 

@@ -4,6 +4,7 @@
 #include "common/ZPHApplicationNotifications.h"
 #include "feeds/images/CBFaviconController.h"
 #include "feeds/network/ZPHNetworkController.h"
+#include "foundation/CBCalendarDate.h"
 #include "foundation/CBDateManager.h"
 #include "foundation/CBMimeTypes.h"
 #include "foundation/CBPrefs.h"
@@ -997,8 +998,10 @@ void ZPHSourceListViewController::sourceListGroupCellViewDidClickButton(const QM
 
 QDateTime ZPHSourceListViewController::nextLocalMidnightAfter(const QDateTime& now, const QTimeZone& zone)
 {
-  const QDateTime local = now.toTimeZone(zone);
-  return local.date().addDays(1).startOfDay(zone);
+  // The beginning of tomorrow, found from its noon: a day of 23 or 25 hours
+  // still ends at midnight.
+  const QDate tomorrow = now.toTimeZone(zone).date().addDays(1);
+  return CobbletonExtras::beginningOfDay(QDateTime(tomorrow, QTime(12, 0), zone));
 }
 
 void ZPHSourceListViewController::makeMidnightTimer()

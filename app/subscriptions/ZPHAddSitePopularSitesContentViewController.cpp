@@ -318,7 +318,9 @@ QSize ZPHAddSitePopularSitesContentViewController::contentSize()
 {
   view();
   const int rows = m_tableView->zph_fittingHeightForMaxNumberOfRows(MaximumVisibleRows);
-  return {Width, std::max(rows, 60) + 1};
+  const int list = rows > 0 ? rows - 1 : EmptyListHeight;
+  // The pane's bottom border below the list.
+  return {Width, list + 1};
 }
 
 void ZPHAddSitePopularSitesContentViewController::updateHeightConstraint(bool flexible)

@@ -29,7 +29,11 @@ class ZPHAddSitePopularSitesContentViewController : public ZPHAddSiteContentView
   Q_OBJECT
 public:
   static constexpr int Width = 480;
-  static constexpr int MaximumVisibleRows = 8;
+  // The list is as high as its first nine rows, less one point (the last
+  // row's separator meets the pane's bottom border).
+  static constexpr int MaximumVisibleRows = 9;
+  // The list's height without rows.
+  static constexpr int EmptyListHeight = 60;
 
   // A category's check box from its counts: entries that can be added,
   // of those the checked ones, and the already added ones.

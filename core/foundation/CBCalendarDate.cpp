@@ -417,9 +417,17 @@ QDateTime beginningOfDay(const QDateTime& date)
 {
   if (!date.isValid())
     return {};
-  QDateTime midnight = date;
-  midnight.setTime(QTime(0, 0));
-  return midnight;
+  // A day whose clocks jump over midnight begins at the first moment it has.
+  switch (date.timeSpec()) {
+    case Qt::TimeZone:
+      return date.date().startOfDay(date.timeZone());
+    case Qt::OffsetFromUTC:
+      return date.date().startOfDay(Qt::OffsetFromUTC, date.offsetFromUtc());
+    case Qt::UTC:
+    case Qt::LocalTime:
+      break;
+  }
+  return date.date().startOfDay(date.timeSpec());
 }
 
 bool inCurrentYear(const QDateTime& date) { return inCurrentYear(date, currentDateTime()); }

@@ -65,7 +65,8 @@ namespace CobbletonExtras {
 // an invalid date.
 QString hourMinuteString(const QDateTime& date);
 
-// Same year, month and day at 00:00:00 in the date's own zone.
+// Same year, month and day at 00:00:00 in the date's own zone (on a day that
+// has no midnight, its first moment).
 QDateTime beginningOfDay(const QDateTime& date);
 
 // The date's year (in its own zone) is the current year.

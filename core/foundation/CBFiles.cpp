@@ -354,14 +354,21 @@ bool CBFileIsPNG(const QString& path)
 {
   if (path.isEmpty())
     return false;
+  // The line reads "CBFileIsPNG: error reading <path>" (the log handler
+  // puts the function's name first).
+  const auto readingFailed = [&path] {
+    qCWarning(zphCore).noquote() << QStringLiteral("error reading %1").arg(path);
+    return false;
+  };
+  // A folder opens but cannot be read; a missing or unreadable file is no PNG.
+  if (QFileInfo(path).isDir())
+    return readingFailed();
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly))
     return false;
   const QByteArray head = file.read(8);
-  if (file.error() != QFileDevice::NoError) {
-    qCWarning(zphCore).noquote() << "error reading" << path;
-    return false;
-  }
+  if (file.error() != QFileDevice::NoError)
+    return readingFailed();
   return dataIsPNG(head);
 }
 

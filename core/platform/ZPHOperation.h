@@ -9,6 +9,11 @@
 
 class ZPHOperationQueue;
 
+// How soon a queue starts an operation among those that wait: a higher
+// priority first, operations of one priority in the order they were added.
+// Running operations are never stopped for a higher one.
+enum class ZPHOperationQueuePriority : int { VeryLow = -8, Low = -4, Normal = 0, High = 4, VeryHigh = 8 };
+
 // One unit of background work, run once by a ZPHOperationQueue.
 //
 // A plain operation does its work in main(); the queue's worker thread calls
@@ -41,6 +46,11 @@ public:
   bool isFinished() const;
   virtual bool isConcurrent() const { return false; }
 
+  // Set it before the operation is queued: its queue places it by the
+  // priority it has when added. Normal unless set.
+  ZPHOperationQueuePriority queuePriority() const { return m_queuePriority.load(); }
+  void setQueuePriority(ZPHOperationQueuePriority priority) { m_queuePriority.store(priority); }
+
   // Runs on the worker thread that finished the operation, after it finished.
   void setCompletionBlock(std::function<void()> block);
 
@@ -67,6 +77,7 @@ private:
   bool setFinishedHandler(std::function<void()> handler);
 
   std::atomic<bool> m_cancelled{false};
+  std::atomic<ZPHOperationQueuePriority> m_queuePriority{ZPHOperationQueuePriority::Normal};
   mutable QMutex m_stateMutex;
   mutable QWaitCondition m_finishedCondition;
   bool m_executing = false;

@@ -12,6 +12,24 @@ namespace {
 constexpr int UnboundedWidth = 64;
 thread_local ZPHOperationQueue* t_currentQueue = nullptr;
 
+// The list of waiting operations a priority belongs to: 0 for the highest.
+std::size_t waitingListIndex(ZPHOperationQueuePriority priority)
+{
+  switch (priority) {
+    case ZPHOperationQueuePriority::VeryHigh:
+      return 0;
+    case ZPHOperationQueuePriority::High:
+      return 1;
+    case ZPHOperationQueuePriority::Normal:
+      return 2;
+    case ZPHOperationQueuePriority::Low:
+      return 3;
+    case ZPHOperationQueuePriority::VeryLow:
+      return 4;
+  }
+  return 2;
+}
+
 // What a worker thread of a queue runs now, and the operation it takes on
 // next: when the operation it runs finishes and lets another one of its queue
 // start, that one runs on this thread right after it, instead of waking
@@ -91,15 +109,24 @@ void ZPHOperationQueue::addOperation(const std::shared_ptr<ZPHOperation>& operat
   m_operations.push_back(operation);
   const quint64 ticket = m_nextTicket++;
   m_entries.insert(raw, Entry{std::prev(m_operations.end()), ticket, true});
-  m_waiting.emplace_back(raw, ticket);
+  m_waiting[waitingListIndex(operation->queuePriority())].emplace_back(raw, ticket);
   startWaitingOperations();
 }
 
 void ZPHOperationQueue::startWaitingOperations(std::shared_ptr<ZPHOperation>* handOver)
 {
-  while (!m_suspended && m_running < effectiveWidth() && !m_waiting.empty()) {
-    const auto [next, ticket] = m_waiting.front();
-    m_waiting.pop_front();
+  while (!m_suspended && m_running < effectiveWidth()) {
+    WaitingList* list = nullptr;
+    for (WaitingList& candidate : m_waiting) {
+      if (!candidate.empty()) {
+        list = &candidate;
+        break;
+      }
+    }
+    if (list == nullptr)
+      break;
+    const auto [next, ticket] = list->front();
+    list->pop_front();
     const auto entry = m_entries.find(next);
     if (entry == m_entries.end() || entry->ticket != ticket)
       continue;  // finished while it waited
@@ -164,12 +191,14 @@ QList<std::shared_ptr<ZPHOperation>> ZPHOperationQueue::waitingOperations(int co
 {
   QList<std::shared_ptr<ZPHOperation>> waiting;
   QMutexLocker locker(&m_mutex);
-  for (const auto& [operation, ticket] : m_waiting) {
-    if (waiting.size() >= count)
-      break;
-    const auto entry = m_entries.constFind(operation);
-    if (entry != m_entries.constEnd() && entry->ticket == ticket)
-      waiting.append(*entry->position);
+  for (const WaitingList& list : m_waiting) {
+    for (const auto& [operation, ticket] : list) {
+      if (waiting.size() >= count)
+        return waiting;
+      const auto entry = m_entries.constFind(operation);
+      if (entry != m_entries.constEnd() && entry->ticket == ticket)
+        waiting.append(*entry->position);
+    }
   }
   return waiting;
 }

@@ -6,6 +6,7 @@
 #include <QtCore/QString>
 #include <QtCore/QWaitCondition>
 
+#include <array>
 #include <deque>
 #include <list>
 #include <memory>
@@ -14,7 +15,8 @@ class QThreadPool;
 class ZPHOperation;
 
 // Runs operations on worker threads of its own, at most `maxConcurrentOperationCount`
-// at a time, in the order added. Width 1 makes a serial queue; the default
+// at a time: those of a higher queue priority first, those of one priority in
+// the order added (ZPHOperationQueuePriority). Width 1 makes a serial queue; the default
 // (-1) allows a generous fixed number. A suspended queue starts nothing new.
 // A serial queue runs every operation on one thread, which lives as long as
 // the queue (it never ends for being idle). A thread whose operation ends
@@ -84,9 +86,12 @@ private:
   };
   std::list<std::shared_ptr<ZPHOperation>> m_operations;
   QHash<const ZPHOperation*, Entry> m_entries;
-  // Those not started yet, in order; one that finished while waiting stays
-  // here until its turn comes and is skipped then.
-  std::deque<std::pair<const ZPHOperation*, quint64>> m_waiting;
+  // Those not started yet, one list per priority (the highest first), each
+  // in order; one that finished while waiting stays here until its turn
+  // comes and is skipped then.
+  static constexpr std::size_t PriorityLevels = 5;
+  using WaitingList = std::deque<std::pair<const ZPHOperation*, quint64>>;
+  std::array<WaitingList, PriorityLevels> m_waiting;
   quint64 m_nextTicket = 1;
   std::unique_ptr<QThreadPool> m_pool;
   int m_defaultExpiryTimeout = 30000;

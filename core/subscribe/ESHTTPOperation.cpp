@@ -113,6 +113,16 @@ std::shared_ptr<ESHTTPOperation> ESHTTPOperation::newHTTPOperationWithRequest(co
   return std::make_shared<ESHTTPOperation>(request, std::move(work), std::move(completion));
 }
 
+std::shared_ptr<ESHTTPOperation> ESHTTPOperation::newHTTPOperationWithRequest(const ESURLRequest& request,
+                                                                              WorkBlock work,
+                                                                              CompletionBlock completion)
+{
+  auto operation = std::make_shared<ESHTTPOperation>(request.request, std::move(work), std::move(completion));
+  operation->setHTTPMethod(request.httpMethod);
+  operation->setHTTPBody(request.httpBody);
+  return operation;
+}
+
 ESHTTPOperation::ESHTTPOperation(const QNetworkRequest& request, WorkBlock work, CompletionBlock completion)
     : m_operationID(g_nextOperationID.fetch_add(1)),
       m_request(request),
@@ -243,6 +253,21 @@ bool ESHTTPOperation::setDownloadProgressBlock(ProgressBlock block)
     return false;
   QMutexLocker locker(&m_mutex);
   m_downloadProgress = std::move(block);
+  return true;
+}
+
+bool ESHTTPOperation::setUploadProgressBlock(ProgressBlock block)
+{
+  if (state() != Inited) {
+    qCWarning(zphNetwork).noquote() << QStringLiteral(
+                                           "Set Upload Progress Block in Invalid State: Attempted to "
+                                           "setUploadProgressBlock while in state: %1. UploadProgressBlock may only be "
+                                           "set prior to queueing operation")
+                                           .arg(int(state()));
+    return false;
+  }
+  QMutexLocker locker(&m_mutex);
+  m_uploadProgress = std::move(block);
   return true;
 }
 
@@ -422,6 +447,10 @@ void ESHTTPOperation::sendRequest(const QNetworkRequest& request)
   transferRequest.method = m_httpMethod;
   transferRequest.body = m_httpBody;
   transferRequest.maximumBodySize = qint64(m_maximumResponseSize);
+  {
+    QMutexLocker locker(&m_mutex);
+    transferRequest.reportsUploadProgress = bool(m_uploadProgress);
+  }
   // A shared manager would keep the credentials of an address that carries
   // them, and offer them to later requests of other callers.
   transferRequest.usesPrivateManager = usesPrivateConnectionForRequest(request) || !request.url().userInfo().isEmpty();
@@ -491,6 +520,16 @@ void ESHTTPOperation::handleEvent(ZPHNetworkTransfer& transfer, ZPHNetworkTransf
     case ZPHNetworkTransfer::Event::Data:
       didReceiveData(event.data);
       return;
+    case ZPHNetworkTransfer::Event::UploadProgress: {
+      ProgressBlock progress;
+      {
+        QMutexLocker locker(&m_mutex);
+        progress = m_uploadProgress;
+      }
+      if (progress)
+        progress(quint64(std::max<qint64>(0, event.bytesSent)), event.bytesTotal);
+      return;
+    }
     case ZPHNetworkTransfer::Event::Challenge: {
       bool answered = false;
       if (transfer.usesPrivateManager()) {
@@ -742,6 +781,7 @@ void ESHTTPOperation::operationDidFinish()
     if (!completion) {
       m_work = nullptr;
       m_downloadProgress = nullptr;
+      m_uploadProgress = nullptr;
     }
   }
   if (!completion)
@@ -752,6 +792,7 @@ void ESHTTPOperation::operationDidFinish()
     QMutexLocker locker(&self->m_mutex);
     self->m_work = nullptr;
     self->m_downloadProgress = nullptr;
+    self->m_uploadProgress = nullptr;
   };
   if (m_completionQueue != nullptr)
     m_completionQueue->addOperation(std::make_shared<ZPHBlockOperation>(deliver));

@@ -2,6 +2,7 @@
 
 #include "feeds/network/ZPHNetworkAccessPool.h"
 #include "subscribe/ESRunLoopOperation.h"
+#include "subscribe/ESURLRequest.h"
 
 #include <QtCore/QByteArray>
 #include <QtCore/QDeadlineTimer>
@@ -94,6 +95,9 @@ public:
   static std::shared_ptr<ESHTTPOperation> newHTTPOperationWithRequest(const QNetworkRequest& request,
                                                                       WorkBlock work = {},
                                                                       CompletionBlock completion = {});
+  // The same with the request's method and body (a form POST, say).
+  static std::shared_ptr<ESHTTPOperation> newHTTPOperationWithRequest(const ESURLRequest& request, WorkBlock work = {},
+                                                                      CompletionBlock completion = {});
   explicit ESHTTPOperation(const QNetworkRequest& request, WorkBlock work = {}, CompletionBlock completion = {});
   ~ESHTTPOperation() override;
 
@@ -122,6 +126,10 @@ public:
   // Called on the main thread with the bytes so far and the announced length
   // (-1 when unknown).
   bool setDownloadProgressBlock(ProgressBlock block);
+  // Called on the operation's run-loop thread with the bytes of the body sent
+  // so far and in all, as the body goes out. Refused, with a warning, once
+  // the operation is queued.
+  bool setUploadProgressBlock(ProgressBlock block);
   bool cancelOnStatusCodeError() const { return m_cancelOnStatusCodeError; }
   bool setCancelOnStatusCodeError(bool cancel);
   bool cancelOnContentTypeError() const { return m_cancelOnContentTypeError; }
@@ -209,6 +217,7 @@ private:
   WorkBlock m_work;
   CompletionBlock m_completion;
   ProgressBlock m_downloadProgress;
+  ProgressBlock m_uploadProgress;
   ZPHOperationQueue* m_completionQueue = nullptr;
   ZPHOperationQueue* m_workQueue = nullptr;
   ZPHNetworkAccessPool* m_networkAccessPool = nullptr;

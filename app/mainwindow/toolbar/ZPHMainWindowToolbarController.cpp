@@ -3,6 +3,7 @@
 #include "articlelist/ZPHArticleListDelegate.h"
 #include "articlelist/ZPHReadingLayoutViewController.h"
 #include "articlelist/ZPHSearchField.h"
+#include "articlelist/ZPHSearchWindowController.h"
 #include "feeds/network/ZPHNetworkController.h"
 #include "feeds/refresh/ZPHRefreshController.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
@@ -242,6 +243,38 @@ void ZPHMainWindowToolbarController::setDisplayMode(DisplayMode mode)
     return;
   m_displayMode = mode;
   save();
+  if (m_toolbar != nullptr)
+    rebuild();
+  if (ZPHSearchWindowController* search =
+          m_mainWindowController != nullptr ? m_mainWindowController->searchWindowController() : nullptr)
+    search->toolbarDisplayModeDidChange(int(mode));
+}
+
+bool ZPHMainWindowToolbarController::isToolbarVisible() const { return m_toolbar != nullptr && !m_toolbar->isHidden(); }
+
+void ZPHMainWindowToolbarController::setToolbarVisible(bool visible)
+{
+  if (m_toolbar != nullptr)
+    m_toolbar->setVisible(visible);
+}
+
+void ZPHMainWindowToolbarController::setToolbarDisplayModeForSearch(int mode)
+{
+  if (mode < IconAndLabel || mode > LabelOnly || mode == m_displayMode)
+    return;
+  m_displayMode = DisplayMode(mode);
+  if (m_toolbar != nullptr)
+    rebuild();
+}
+
+void ZPHMainWindowToolbarController::setToolbarHasSearchItemForSearch(bool has)
+{
+  if (has == toolbarHasSearchItem())
+    return;
+  if (has)
+    m_itemIdentifiers.append(SearchItemIdentifier);
+  else
+    m_itemIdentifiers.removeAll(SearchItemIdentifier);
   if (m_toolbar != nullptr)
     rebuild();
 }

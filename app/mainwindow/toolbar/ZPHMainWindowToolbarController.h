@@ -2,6 +2,7 @@
 
 // Qt kind: QObject that owns widgets.
 
+#include "articlelist/ZPHSearchFieldToolbar.h"
 #include "mainwindow/toolbar/ZPHToolbarCustomizationSheet.h"
 #include "platform/ZPHNotificationCenter.h"
 
@@ -39,7 +40,7 @@ class ZPHSharingPluginCommand;
 //
 // Made by the main window controller when it builds its window; never
 // replaced. Main thread.
-class ZPHMainWindowToolbarController : public QObject {
+class ZPHMainWindowToolbarController : public QObject, public ZPHSearchFieldToolbar {
   Q_OBJECT
 
 public:
@@ -98,9 +99,20 @@ public:
   // Identifiers not offered are dropped.
   QStringList itemIdentifiers() const { return m_itemIdentifiers; }
   void setItemIdentifiers(const QStringList& identifiers);
-  // How the items show; setting it rebuilds the toolbar and saves it.
+  // How the items show; setting it rebuilds the toolbar and saves it. The
+  // search window controller hears of the user's choice (the Find command
+  // gives that mode back).
   DisplayMode displayMode() const { return m_displayMode; }
   void setDisplayMode(DisplayMode mode);
+
+  // The Find command's changes (ZPHSearchFieldToolbar): shown or hidden, a
+  // mode, the search item put back or taken off again; none is saved.
+  bool isToolbarVisible() const override;
+  void setToolbarVisible(bool visible) override;
+  int toolbarDisplayMode() const override { return int(m_displayMode); }
+  void setToolbarDisplayModeForSearch(int mode) override;
+  bool toolbarHasSearchItem() const override { return m_itemIdentifiers.contains(SearchItemIdentifier); }
+  void setToolbarHasSearchItemForSearch(bool has) override;
   // The button an item shows in text-only mode; null when it is not shown
   // or the mode is another.
   QAbstractButton* textButtonForItemIdentifier(const QString& identifier) const;

@@ -312,6 +312,9 @@ QUrl CBFaviconController::updateAndReturnBestFaviconURLForHomePageURL(const QUrl
           {{CBFaviconControllerHomePageURLKey, homePageURL}, {CBURLKey, faviconURL}});
     });
   });
+  // Reading a home page for its icon waits for the icons and pictures
+  // themselves.
+  finder->setQueuePriority(ZPHOperationQueuePriority::Low);
   CBOperationController::sharedDownloadOperationController()->addOperation(finder);
   return {};
 }

@@ -99,6 +99,8 @@ void CBThumbnailController::fetchThumbnail(const QUrl& url)
       url, this, [this](const std::shared_ptr<CBOperation>& finished) { downloadOperationDidFinish(finished); }, true);
   operation->setOperationType(DownloadOperationType);
   operation->setOperationObject(url);
+  // A picture the list shows goes before the downloads that only fill caches.
+  operation->setQueuePriority(ZPHOperationQueuePriority::High);
   ZPHMainThread::async(
       [operation] { CBOperationController::sharedDownloadOperationController()->addOperation(operation); });
 }

@@ -205,6 +205,8 @@ void CBLocalAccountFeedMetadataCache::setResponseValues(const QByteArray& hash,
 
 void CBLocalAccountFeedMetadataCache::addOperationToOwnController(const std::shared_ptr<CBOperation>& operation)
 {
+  // Saves wait for everything else the database's controller runs.
+  operation->setQueuePriority(ZPHOperationQueuePriority::VeryLow);
   if (ZPHMainThread::isMainThread()) {
     m_operationController->addOperation(operation);
     return;
@@ -274,6 +276,8 @@ void CBLocalAccountFeedMetadataCache::deleteInfoForFeedURL(const QUrl& feedURL)
 {
   Q_ASSERT_X(!feedURL.isEmpty(), Q_FUNC_INFO, "feedURL != nil");
   auto operation = std::make_shared<CBDeleteFeedInfoOperation>(shared_from_this(), feedURL);
+  // Before the feed's first refresh can read what it deletes.
+  operation->setQueuePriority(ZPHOperationQueuePriority::VeryHigh);
   ZPHMainThread::async([operation] { CBOperationController::sharedController()->addOperation(operation); });
 }
 

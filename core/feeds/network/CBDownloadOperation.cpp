@@ -374,6 +374,8 @@ void CBDownloadOperation::handleEvent(ZPHNetworkTransfer& transfer, ZPHNetworkTr
     case ZPHNetworkTransfer::Event::Data:
       didReceiveData(event.data);
       return;
+    case ZPHNetworkTransfer::Event::UploadProgress:
+      return;  // never asked for
     case ZPHNetworkTransfer::Event::Challenge: {
       ChallengeResponse response =
           didReceiveAuthenticationChallenge(event.url, event.authenticator, m_challengeAnswers);

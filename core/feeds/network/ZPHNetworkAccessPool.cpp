@@ -367,6 +367,18 @@ private:
       state->bodyBytes = 0;
       state->transfer->push(std::move(event));
     });
+    if (request.reportsUploadProgress) {
+      QObject::connect(reply, &QNetworkReply::uploadProgress, reply, [state](qint64 sent, qint64 total) {
+        // The manager reports "0 of 0" once more as the reply finishes.
+        if (sent == 0 && total == 0)
+          return;
+        ZPHNetworkTransfer::Event event;
+        event.type = ZPHNetworkTransfer::Event::UploadProgress;
+        event.bytesSent = sent;
+        event.bytesTotal = total;
+        state->transfer->push(std::move(event));
+      });
+    }
     QObject::connect(reply, &QIODevice::readyRead, reply, [this, state] { readBody(state); });
     QObject::connect(reply, &QNetworkReply::finished, reply, [this, state] { finish(state); });
     QObject::connect(reply, &QNetworkReply::sslErrors, reply, [state](const QList<QSslError>& errors) {

@@ -34,7 +34,7 @@ public:
   enum class AbortReason { None, BodyTooLarge, RedirectToOtherScheme, PoolStopped };
 
   struct Event {
-    enum Type { Response, Data, Challenge, Finished };
+    enum Type { Response, Data, Challenge, Finished, UploadProgress };
     Type type = Response;
 
     // Response: the reply's address, its HTTP status attribute (invalid
@@ -45,6 +45,11 @@ public:
 
     // Data: the next piece of the body.
     QByteArray data;
+
+    // UploadProgress (only when the request asks for it): the bytes of the
+    // request's body sent so far and in all (-1 when unknown).
+    qint64 bytesSent = 0;
+    qint64 bytesTotal = -1;
 
     // Challenge (url: the challenged address): the worker waits until
     // answerChallenge(); the authenticator is valid until then.
@@ -76,6 +81,8 @@ public:
     // challenge, the end and every QuietWakeBytes of body, not for the
     // response's headers or each piece of the body.
     bool wakesOnlyToAct = false;
+    // Queues an UploadProgress event whenever more of the body went out.
+    bool reportsUploadProgress = false;
   };
 
   static constexpr qint64 QuietWakeBytes = 256 * 1024;

@@ -9,6 +9,7 @@ const QString ZPHMediaRSSNamespaceURI = QStringLiteral("http://search.yahoo.com/
 namespace {
 const QString kXMLBase = QStringLiteral("xml:base");
 const QString kType = QStringLiteral("type");
+const QString kMode = QStringLiteral("mode");
 
 // How a text construct (title, subtitle) holds its text, by its "type"
 // (Atom 0.3's media types too).
@@ -34,6 +35,10 @@ QString plainText(const QString& text, TextType type)
   cb_collapseWhitespace(plain);
   return plain;
 }
+
+// Whether a construct of that type holds markup as child elements: Atom's
+// "xhtml", and Atom 0.3's XHTML media type.
+bool holdsInlineMarkup(const QString& type) { return textTypeOf(type) == TextType::XHTML; }
 
 bool isUsableAuthorName(const QString& name)
 {
@@ -67,7 +72,8 @@ QString ZPHAtomFeedParser::attributeDictionaryKeyForAttributeLocalName(const QSt
 {
   if (prefix.isEmpty()) {
     if (localName == QLatin1String("term") || localName == kType || localName == QLatin1String("href") ||
-        localName == QLatin1String("length") || localName == QLatin1String("rel") || localName == QLatin1String("url"))
+        localName == QLatin1String("length") || localName == QLatin1String("rel") ||
+        localName == QLatin1String("url") || localName == kMode)
       return localName;
     return {};
   }
@@ -101,11 +107,11 @@ void ZPHAtomFeedParser::xmlStartElement(const QString& localName, const QString&
     } else if (localName == QLatin1String("author")) {
       m_parsingAuthor = true;
     } else if ((localName == QLatin1String("content") || localName == QLatin1String("summary")) &&
-               currentAttribute(kType) == QLatin1String("xhtml")) {
+               holdsInlineMarkup(currentAttribute(kType))) {
       m_inXHTML = true;
       m_xhtmlDepth = 0;
     } else if ((localName == QLatin1String("title") || localName == QLatin1String("subtitle")) &&
-               currentAttribute(kType) == QLatin1String("xhtml")) {
+               holdsInlineMarkup(currentAttribute(kType))) {
       m_inXHTMLText = true;
       m_xhtmlDepth = 0;
     }
@@ -183,7 +189,7 @@ void ZPHAtomFeedParser::xmlEndElement(const QString& localName, const QString& p
     endStoringCharacters();
   } else if (atom && (localName == QLatin1String("title") || localName == QLatin1String("subtitle"))) {
     // The feed's title and subtitle as text for people.
-    const QString text = currentString();
+    const QString text = decodedCurrentString();
     if (!text.isEmpty())
       mutableHeaderItems().insert(localName, plainText(text, textTypeOf(currentAttribute(kType))));
     endStoringCharacters();
@@ -238,7 +244,7 @@ void ZPHAtomFeedParser::addNewsItemElement(const QString& localName, const QStri
   if (localName == QLatin1String("id")) {
     item->setGuid(currentString());
   } else if (localName == QLatin1String("title")) {
-    const QString text = currentString();
+    const QString text = decodedCurrentString();
     if (!text.isEmpty()) {
       item->setTitle(text);
       // Only markup of type "html" is made plain from the title; the text
@@ -252,7 +258,8 @@ void ZPHAtomFeedParser::addNewsItemElement(const QString& localName, const QStri
       item->addCategory(term);
   } else if (localName == QLatin1String("published") || localName == QLatin1String("issued")) {
     item->setPubDate(currentDate());
-  } else if (localName == QLatin1String("updated")) {
+  } else if (localName == QLatin1String("updated") || localName == QLatin1String("modified")) {
+    // "modified" is Atom 0.3's name for it.
     item->setDateModified(currentDate());
   } else if (localName == QLatin1String("link")) {
     processLink();
@@ -260,18 +267,27 @@ void ZPHAtomFeedParser::addNewsItemElement(const QString& localName, const QStri
     if (m_parsingAuthor)
       processAuthor();
   } else if (localName == QLatin1String("summary")) {
-    const QString text = currentString();
+    const QString text = decodedCurrentString();
     if (!text.isEmpty()) {
       item->setSummary(text);
       item->setXmlBaseURLForSummary(currentAttribute(kXMLBase));
     }
   } else if (localName == QLatin1String("content")) {
-    const QString text = currentString();
+    const QString text = decodedCurrentString();
     if (!text.isEmpty()) {
       item->setContent(text);
       item->setXmlBaseURLForContent(currentAttribute(kXMLBase));
     }
   }
+}
+
+QString ZPHAtomFeedParser::decodedCurrentString() const
+{
+  const QString text = currentString();
+  if (currentAttribute(kMode) != QLatin1String("base64"))
+    return text;
+  // Line breaks and other stray characters of the encoding are skipped.
+  return QString::fromUtf8(QByteArray::fromBase64(text.toLatin1()));
 }
 
 void ZPHAtomFeedParser::processAuthor()

@@ -4,10 +4,12 @@
 // id as header values and its home page from the feed-level alternate link.
 // Atom's elements are recognised by their namespace URI, whatever prefix the
 // document gives them (a document without any namespace is read as Atom
-// too). Content and summary of type "xhtml" are written back out as markup
-// text, with text and attribute values escaped again; a title or subtitle of
-// type "xhtml" gives the text of its markup. Either ends only at the end tag
-// of the element that began it.
+// too). Content and summary of type "xhtml" (Atom 0.3: "application/xhtml+xml")
+// are written back out as markup text, with text and attribute values escaped
+// again; a title or subtitle of such a type gives the text of its markup.
+// Either ends only at the end tag of the element that began it. Atom 0.3's
+// base64 titles, summaries and contents (mode="base64") are decoded, and its
+// "modified" date is the entry's updated date.
 //
 // Titles are text for people wherever they are shown: an entry's title keeps
 // what the feed wrote (title()) and its plain text follows the title's type
@@ -44,6 +46,8 @@ protected:
   void processAuthor();
   void processFeedTag();
   QString expandedURLString(const QString& urlString) const;
+  // The element's text, decoded when Atom 0.3's mode="base64" encodes it.
+  QString decodedCurrentString() const;
 
 private:
   enum class Namespace { Atom, Media, Other };

@@ -95,6 +95,7 @@ void ZPHRSSFeedParser::xmlStartElement(const QString& localName, const QString& 
       m_xhtmlBody.clear();
       m_dctermsIssued = QDateTime();
       m_authorElementName.clear();
+      m_dcAuthor.clear();
       const QString about = currentAttribute(kRdfAbout);
       if (!about.isEmpty())
         newsItem()->setGuid(about);
@@ -180,12 +181,16 @@ void ZPHRSSFeedParser::addNewsItemElement(const QString& localName, const QStrin
     else if (localName == QLatin1String("enclosure"))
       processEnclosure();
   } else if (prefix == QLatin1String("dc")) {
-    if (localName == QLatin1String("creator")) {
+    if (localName == QLatin1String("creator") || localName == QLatin1String("author")) {
       // A name; an address written with one gives the name alone.
       QString name;
       QString email;
       CBSplitAuthorNameAndEmail(currentString(), &name, &email);
-      item->setAuthor(name.isNull() ? email : plainName(name));
+      const QString author = name.isNull() ? email : plainName(name);
+      if (localName == QLatin1String("creator"))
+        item->setAuthor(author);
+      else
+        m_dcAuthor = author;
     } else if (localName == QLatin1String("date"))
       item->setPubDate(currentDate());
     else if (localName == QLatin1String("subject"))
@@ -244,6 +249,8 @@ void ZPHRSSFeedParser::completeNewsItem()
     item->setPubDate(m_dctermsIssued);
   if (item->author().isEmpty() && !m_authorElementName.isEmpty())
     item->setAuthor(m_authorElementName);
+  if (item->author().isEmpty() && !m_dcAuthor.isEmpty())
+    item->setAuthor(m_dcAuthor);
 }
 
 void ZPHRSSFeedParser::processGuid()
@@ -270,6 +277,15 @@ void ZPHRSSFeedParser::processSource()
 
 void ZPHRSSFeedParser::addHeaderItem(const QString& localName, const QString& prefix)
 {
+  if (prefix == QLatin1String("dc") && localName == QLatin1String("title") && !m_inImageTree) {
+    // The feed's title until the channel's own title comes (the first one).
+    if (storedFeedTitle().isEmpty()) {
+      setFeedTitle(cb_stringByMakingPlainTextTitle(currentString()));
+      m_feedTitleIsDublinCore = !storedFeedTitle().isEmpty();
+    }
+    endStoringCharacters();
+    return;
+  }
   if (!prefix.isEmpty())
     return;
   if (localName == QLatin1String("link")) {
@@ -278,8 +294,13 @@ void ZPHRSSFeedParser::addHeaderItem(const QString& localName, const QString& pr
   } else if (localName == QLatin1String("title")) {
     // Shown as the site's name: the markup of an escaped title is read once,
     // as for an item's title.
-    if (storedFeedTitle().isEmpty())
-      setFeedTitle(cb_stringByMakingPlainTextTitle(currentString()));
+    if (storedFeedTitle().isEmpty() || m_feedTitleIsDublinCore) {
+      const QString title = cb_stringByMakingPlainTextTitle(currentString());
+      if (!title.isEmpty()) {
+        setFeedTitle(title);
+        m_feedTitleIsDublinCore = false;
+      }
+    }
   }
   endStoringCharacters();
 }

@@ -12,7 +12,9 @@
 // prefix) is written back out as markup text. The author element holds an
 // address, often with a name ("x@example.com (Name)", "Name <x@example.com>"):
 // the address is the author's e-mail and the name, when dc:creator gives
-// none, the author's name; text without an address is a name.
+// none, the author's name; text without an address is a name. Without either,
+// dc:author (used by some feeds) names the author. A channel without a
+// title element has its dc:title as the feed's title.
 
 #include "feeds/parsers/ZPHAbstractFeedParser.h"
 
@@ -60,4 +62,9 @@ private:
   QString m_xhtmlBody;
   QDateTime m_dctermsIssued;
   QString m_authorElementName;
+  // An item's dc:author.
+  QString m_dcAuthor;
+  // The feed's title so far is the channel's dc:title, which its own title
+  // replaces.
+  bool m_feedTitleIsDublinCore = false;
 };

@@ -788,6 +788,8 @@ void CBDataAccount::updateTotalUnreadCount()
           guard->accountUnreadCountUpdateOperationDidComplete(op);
       },
       m_identifier, generation);
+  // A recount gives way to the store work queued behind it.
+  operation->setQueuePriority(ZPHOperationQueuePriority::Low);
   delegate->addCoreDataQueueOperation(operation);
 }
 

@@ -235,6 +235,8 @@ void CBGlobalAccount::queueUpdateForTodayUnreadCount()
           guard->feedCountUnreadOperationDidComplete(op);
       },
       m_localAccount ? m_localAccount->identifier() : QString());
+  // A recount gives way to the store work queued behind it.
+  operation->setQueuePriority(ZPHOperationQueuePriority::Low);
   delegate->addCoreDataQueueOperation(operation);
 }
 
@@ -249,6 +251,7 @@ void CBGlobalAccount::queueUpdateForFlaggedUnreadCount()
         if (guard)
           guard->feedCountUnreadFlaggedOperationDidComplete(op);
       });
+  operation->setQueuePriority(ZPHOperationQueuePriority::Low);
   delegate->addCoreDataQueueOperation(operation);
 }
 

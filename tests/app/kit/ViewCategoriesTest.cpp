@@ -8,9 +8,12 @@
 #include <QtGui/QPainter>
 #include <QtGui/QStandardItemModel>
 #include <QtWidgets/QApplication>
+#include <QtWidgets/QCheckBox>
+#include <QtWidgets/QHeaderView>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QLineEdit>
 #include <QtWidgets/QMenu>
+#include <QtWidgets/QSlider>
 #include <QtWidgets/QTableView>
 #include <QtWidgets/QTreeView>
 
@@ -198,4 +201,87 @@ TEST(ViewCategories, FirstResponderSubviewsAndWindows)
   EXPECT_LE(wrapped.width(), 60);
   EXPECT_GT(wrapped.height(), one.height());
   EXPECT_EQ(cb_sizeWithFont(QString(), font, 100), QSizeF());
+}
+
+TEST(ViewCategories, TableColumnsRowsAndControls)
+{
+  QStandardItemModel model(4, 3);
+  QTableView table;
+  table.setModel(&model);
+  table.setSelectionBehavior(QAbstractItemView::SelectRows);
+  table.setSelectionMode(QAbstractItemView::ExtendedSelection);
+
+  // One column's indicator, with or without the others'.
+  QPixmap up(8, 8);
+  up.fill(Qt::black);
+  QPixmap down(8, 8);
+  down.fill(Qt::gray);
+  cb_setIndicatorImage(&table, QIcon(up), 0, false);
+  cb_setIndicatorImage(&table, QIcon(down), 2, false);
+  EXPECT_TRUE(model.headerData(0, Qt::Horizontal, Qt::DecorationRole).isValid());
+  EXPECT_TRUE(model.headerData(2, Qt::Horizontal, Qt::DecorationRole).isValid());
+  cb_setIndicatorImage(&table, QIcon(up), 1, true);
+  EXPECT_FALSE(model.headerData(0, Qt::Horizontal, Qt::DecorationRole).isValid());
+  EXPECT_TRUE(model.headerData(1, Qt::Horizontal, Qt::DecorationRole).isValid());
+  EXPECT_FALSE(model.headerData(2, Qt::Horizontal, Qt::DecorationRole).isValid());
+
+  // The rows take the font; the header keeps its own.
+  const QFont headerFont = table.horizontalHeader()->font();
+  QFont rows = table.font();
+  rows.setPointSizeF(rows.pointSizeF() + 5);
+  cb_setFontForAllColumns(&table, rows);
+  EXPECT_EQ(table.font().pointSizeF(), rows.pointSizeF());
+  EXPECT_EQ(table.horizontalHeader()->font().pointSizeF(), headerFont.pointSizeF());
+
+  // Deselecting every row; going to a row as cb_goToRow does.
+  table.selectionModel()->select(model.index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  table.selectionModel()->select(model.index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  EXPECT_EQ(cb_absoluteSelectedRowIndexes(&table), (QList<int>{0, 2}));
+  cb_deselectAllRows(&table);
+  EXPECT_TRUE(cb_absoluteSelectedRowIndexes(&table).isEmpty());
+  cb_deselectAllRows(nullptr);
+  cb_goToAbsoluteRow(&table, 3);
+  EXPECT_EQ(cb_absoluteSelectedRowIndexes(&table), QList<int>{3});
+  EXPECT_EQ(table.currentIndex().row(), 3);
+
+  // A control's value as a flag.
+  QCheckBox box;
+  setBoolValue(&box, true);
+  EXPECT_TRUE(box.isChecked());
+  setBoolValue(&box, false);
+  EXPECT_FALSE(box.isChecked());
+  QSlider slider;
+  slider.setRange(0, 1);
+  setBoolValue(&slider, true);
+  EXPECT_EQ(slider.value(), 1);
+  setBoolValue(&slider, false);
+  EXPECT_EQ(slider.value(), 0);
+}
+
+TEST(ViewCategories, RedrawAndTheFirstBitmap)
+{
+  // Marked for drawing, a shown view paints again.
+  struct Counting : QWidget {
+    int paints = 0;
+    void paintEvent(QPaintEvent*) override { ++paints; }
+  } view;
+  view.resize(20, 20);
+  view.show();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return view.paints > 0; }));
+  const int before = view.paints;
+  setNeedsDisplayToYes(&view);
+  EXPECT_TRUE(ZPHTestWaitUntil([&] { return view.paints > before; }));
+
+  // The first bitmap added, whatever the sizes; none for an empty icon.
+  QImage small(16, 16, QImage::Format_ARGB32);
+  small.fill(Qt::red);
+  QImage large(32, 32, QImage::Format_ARGB32);
+  large.fill(Qt::blue);
+  QIcon icon;
+  icon.addPixmap(QPixmap::fromImage(large));
+  icon.addPixmap(QPixmap::fromImage(small));
+  const QImage first = cb_firstBitmapImageRep(icon);
+  EXPECT_EQ(first.size(), QSize(32, 32));
+  EXPECT_EQ(first.pixelColor(5, 5), QColor(Qt::blue));
+  EXPECT_TRUE(cb_firstBitmapImageRep(QIcon()).isNull());
 }

@@ -8,6 +8,8 @@
 #include "articlelist/ZPHArticleListDelegate.h"
 #include "articlelist/ZPHReadingLayoutViewController.h"
 #include "articlelist/ZPHSearchField.h"
+#include "articlelist/ZPHSearchOperation.h"
+#include "articlelist/ZPHSearchWindowController.h"
 #include "articleview/ZPHArticleDetailPaneView.h"
 #include "articleview/ZPHStyleSheetController.h"
 #include "articleview/ZPHWebArticleDetailPane.h"
@@ -433,6 +435,83 @@ TEST_F(CommandsAndToolbarTest, ToolbarArrangementCustomisationAndTheAddControl)
   ASSERT_NE(removal, nullptr);
   EXPECT_EQ(removal->text(), QStringLiteral("Remove items?"));
   removal->reject();
+}
+
+TEST_F(CommandsAndToolbarTest, SearchArticlesBringsTheSearchFieldBackAndTheToolbarGoesBackAfterwards)
+{
+  using Toolbar = ZPHMainWindowToolbarController;
+  ASSERT_NO_FATAL_FAILURE(start());
+  Toolbar* toolbar = controller->toolbarController();
+  ZPHSearchField* field = controller->searchField();
+  QAction* find = app.delegate->commandAction(QStringLiteral("selectFind:"));
+  ASSERT_NE(find, nullptr);
+  // The command runs on the next turn of the event loop.
+  const auto runFind = [&] {
+    find->trigger();
+    QCoreApplication::sendPostedEvents();
+    return ZPHTestWaitUntil([&] { return field->hasFocus(); });
+  };
+  const auto endEditing = [&] {
+    controller->sourceListViewController()->makeSourceListOutlineViewFirstResponder();
+    return ZPHTestWaitUntil(
+        [&] { return !field->hasFocus() && !controller->searchWindowController()->hasRecordedToolbarState(); });
+  };
+  const auto storedMode = [] {
+    return ZPHUserDefaults::standardUserDefaults()
+        .dictionaryForKey(Toolbar::ToolbarIdentifier)
+        .value(Toolbar::DisplayModeKey)
+        .toInt();
+  };
+
+  // The user took the search item off, chose text only and hid the toolbar.
+  QStringList withoutSearch = Toolbar::defaultItemIdentifiers();
+  withoutSearch.removeAll(Toolbar::SearchItemIdentifier);
+  toolbar->setItemIdentifiers(withoutSearch);
+  toolbar->setDisplayMode(Toolbar::LabelOnly);
+  toolbar->setToolbarVisible(false);
+  ASSERT_FALSE(field->isVisible());
+
+  // Search Articles: the item is back at the end, with icons, the toolbar
+  // shows and the field has the focus.
+  ASSERT_TRUE(runFind());
+  EXPECT_TRUE(toolbar->toolbar()->isVisible());
+  EXPECT_EQ(toolbar->displayMode(), Toolbar::IconAndLabel);
+  EXPECT_EQ(toolbar->itemIdentifiers().constLast(), Toolbar::SearchItemIdentifier);
+  EXPECT_TRUE(field->isVisible());
+  // Nothing of it is kept in the settings.
+  EXPECT_EQ(storedMode(), int(Toolbar::LabelOnly));
+  // A second Find while the field has the focus changes nothing.
+  ASSERT_TRUE(runFind());
+  EXPECT_EQ(toolbar->displayMode(), Toolbar::IconAndLabel);
+
+  // Editing ends with text: all stays as the Find made it. (The search's
+  // results hand the focus back to the field: they come first.)
+  QTest::keyClicks(field, QStringLiteral("atom"));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] {
+    const auto search = controller->searchWindowController()->lastSearchOperation();
+    return search != nullptr && search->isFinished() && !field->isSpinnerPending() && !field->isSpinnerShown();
+  }));
+  controller->sourceListViewController()->makeSourceListOutlineViewFirstResponder();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !field->hasFocus(); }));
+  QCoreApplication::sendPostedEvents();  // the end of editing is looked at
+  EXPECT_TRUE(controller->searchWindowController()->hasRecordedToolbarState());
+  EXPECT_TRUE(toolbar->toolbar()->isVisible());
+
+  // With the field empty, the toolbar gets back what it had.
+  ASSERT_TRUE(runFind());
+  controller->searchWindowController()->clearSearchField();
+  ASSERT_TRUE(endEditing());
+  EXPECT_FALSE(toolbar->isToolbarVisible());
+  EXPECT_EQ(toolbar->displayMode(), Toolbar::LabelOnly);
+  EXPECT_EQ(toolbar->itemIdentifiers(), withoutSearch);
+
+  // The user's own choice of mode during a search is the one that stays.
+  ASSERT_TRUE(runFind());
+  toolbar->setDisplayMode(Toolbar::IconOnly);
+  ASSERT_TRUE(endEditing());
+  EXPECT_EQ(toolbar->displayMode(), Toolbar::IconOnly);
+  EXPECT_EQ(storedMode(), int(Toolbar::IconOnly));
+  EXPECT_EQ(toolbar->itemIdentifiers(), withoutSearch);
 }
 
 namespace {

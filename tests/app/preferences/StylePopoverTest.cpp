@@ -6,6 +6,7 @@
 
 #include "articleview/ZPHStyleSheetController.h"
 #include "kit/TMSliderControl.h"
+#include "kit/ZPHPopoverKeyEventView.h"
 #include "platform/ZPHNotificationCenter.h"
 #include "platform/ZPHUserDefaults.h"
 #include "preferences/ZPHFontSelector.h"
@@ -15,6 +16,8 @@
 #include "themes/ZPHRegisterThemes.h"
 #include "themes/ZPHTheme.h"
 
+#include <QtTest/QTest>
+#include <QtWidgets/QApplication>
 #include <QtWidgets/QFrame>
 
 #include <gtest/gtest.h>
@@ -152,11 +155,22 @@ protected:
                                                            [] { return 1.0; });
   }
 
+  // A shown window with the Style button the popover opens under.
+  QWidget* showButtonWindow()
+  {
+    buttonWindow.resize(600, 400);
+    auto* button = new QWidget(&buttonWindow);
+    button->setGeometry(200, 10, 40, 30);
+    buttonWindow.show();
+    return button;
+  }
+
   ZPHTestTempDir folder;
   std::unique_ptr<ZPHStyleSheetController> style;
   QStringList allowed;
   QStringList sent;
   bool browserTab = false;
+  QWidget buttonWindow;
 };
 
 TEST_F(StylePopoverTest, ModesAndTheSizeSegments)
@@ -249,11 +263,7 @@ TEST_F(StylePopoverTest, TheSwitchFollowsTheThemeAndOnlyTheUsersFlipSendsTheComm
 
 TEST_F(StylePopoverTest, ThePopoverOpensUnderItsButtonAndClosesOnTheSecondPress)
 {
-  QWidget window;
-  window.resize(600, 400);
-  auto* button = new QWidget(&window);
-  button->setGeometry(200, 10, 40, 30);
-  window.show();
+  QWidget* button = showButtonWindow();
   std::unique_ptr<ZPHStylePopoverViewController> popover = makePopover();
   style->setStandardFontFamily(QStringLiteral("Palatino"));
   popover->togglePopoverRelativeTo(button);
@@ -263,6 +273,40 @@ TEST_F(StylePopoverTest, ThePopoverOpensUnderItsButtonAndClosesOnTheSecondPress)
   EXPECT_NEAR(popover->popover()->geometry().center().x(), below.x(), 2);
   EXPECT_GE(popover->popover()->y(), below.y());
   popover->togglePopoverRelativeTo(button);
+  EXPECT_FALSE(popover->popover()->isVisible());
+}
+
+TEST_F(StylePopoverTest, ReturnEnterAndEscapeCloseThePopover)
+{
+  QWidget* button = showButtonWindow();
+  std::unique_ptr<ZPHStylePopoverViewController> popover = makePopover();
+  const struct {
+    const char* name;
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    bool closes;
+  } keys[] = {
+      {"a letter", Qt::Key_A, Qt::NoModifier, false},
+      {"Return", Qt::Key_Return, Qt::NoModifier, true},
+      {"Enter", Qt::Key_Enter, Qt::KeypadModifier, true},
+      {"Escape", Qt::Key_Escape, Qt::NoModifier, true},
+  };
+  for (const auto& k : keys) {
+    popover->togglePopoverRelativeTo(button);
+    ASSERT_TRUE(popover->popover()->isVisible()) << k.name;
+    // The key goes where the popover's keys go: its focus.
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr) << k.name;
+    EXPECT_TRUE(focus == popover->keyView() || popover->keyView()->isAncestorOf(focus)) << k.name;
+    QTest::keyClick(focus, k.key, k.modifiers);
+    EXPECT_EQ(popover->popover()->isVisible(), !k.closes) << k.name;
+    if (popover->popover()->isVisible())
+      popover->closePopOver();
+  }
+  // Return on a control that does not take it reaches the key view too.
+  popover->togglePopoverRelativeTo(button);
+  popover->sliderControl()->setFocus();
+  QTest::keyClick(popover->sliderControl(), Qt::Key_Return);
   EXPECT_FALSE(popover->popover()->isVisible());
 }
 

@@ -1,3 +1,5 @@
+#include "common/ZPHFeedbackProgressWindowController.h"
+#include "sharing/CBPluginHelper.h"
 #include "sharing/CBSharableItem.h"
 #include "sharing/CBUserInterfaceContext.h"
 #include "store/entities/CBDataArticle.h"
@@ -61,4 +63,34 @@ TEST(SharableItemTest, AContextFindsItsWindowAndControllersFromTheView)
   const CBUserInterfaceContext none(nullptr, &lone, nullptr);
   EXPECT_EQ(none.rootViewController(), nullptr);
   EXPECT_EQ(none.window(), &lone);
+}
+
+TEST(PluginHelperTest, FeedbackShowsAndClosesTheSharedProgressWindow)
+{
+  CBPluginHelper helper;
+  QImage image(16, 16, QImage::Format_ARGB32);
+  image.fill(Qt::green);
+  helper.stopIndeterminateFeedback();  // nothing shown yet: nothing to close
+
+  helper.startIndeterminateFeedbackWithTitle(QStringLiteral("Sending\u2026"), image);
+  ASSERT_TRUE(ZPHFeedbackProgressWindowController::hasSharedController());
+  ZPHFeedbackProgressWindowController* progress = ZPHFeedbackProgressWindowController::sharedController();
+  EXPECT_TRUE(progress->window()->isVisible());
+  EXPECT_TRUE(progress->isSpinning());
+  EXPECT_FALSE(progress->showingSuccessMessage());
+  EXPECT_EQ(progress->title(), QStringLiteral("Sending\u2026"));
+  EXPECT_EQ(progress->image(), image);
+  helper.stopIndeterminateFeedback();
+  EXPECT_FALSE(progress->window()->isVisible());
+  EXPECT_FALSE(progress->isSpinning());
+  EXPECT_TRUE(progress->image().isNull());
+
+  // A success message goes away by itself.
+  helper.showSuccessMessageWithTitle(QStringLiteral("Saved"), image);
+  EXPECT_TRUE(progress->window()->isVisible());
+  EXPECT_TRUE(progress->showingSuccessMessage());
+  EXPECT_FALSE(progress->isSpinning());
+  EXPECT_EQ(progress->title(), QStringLiteral("Saved"));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !progress->window()->isVisible(); }, 10000));
+  EXPECT_FALSE(progress->showingSuccessMessage());
 }

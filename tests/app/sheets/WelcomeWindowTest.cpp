@@ -316,18 +316,25 @@ TEST_F(WelcomeInTheApplicationTest, TheReminderComesOnceAtTheTenthLaunch)
   EXPECT_EQ(welcome(), nullptr);
 }
 
-TEST_F(WelcomeInTheApplicationTest, TheImportCommandBeepsWhenThereIsNothingToImport)
+TEST_F(WelcomeInTheApplicationTest, TheImportCommandIsOnlyEnabledWhenThereIsSomethingToImport)
 {
   defaults().setObject(ZPHFirstRunDateKey, QDateTime(QDate(2026, 1, 1), QTime(9, 0)));
   app.start();
+  QAction* command = app.delegate->commandAction(QStringLiteral("importFeedsFromZPH3:"));
+  EXPECT_FALSE(app.delegate->validateUserInterfaceItem(command));
+  EXPECT_FALSE(command->isEnabled());
+  // Run all the same while its item still shows enabled: a beep, nothing opens.
+  command->setEnabled(true);
   const int beeps = app.beeps;
-  app.delegate->commandAction(QStringLiteral("importFeedsFromZPH3:"))->trigger();
+  command->trigger();
   EXPECT_EQ(app.beeps, beeps + 1);
   EXPECT_EQ(welcome(), nullptr);
   // With the importer's answer, the import window opens.
   Importer importer;
   app.delegate->seams().zephlin3Importer = importer.seam();
-  app.delegate->commandAction(QStringLiteral("importFeedsFromZPH3:"))->trigger();
+  EXPECT_TRUE(app.delegate->validateUserInterfaceItem(command));
+  EXPECT_TRUE(command->isEnabled());
+  command->trigger();
   ASSERT_NE(welcome(), nullptr);
   EXPECT_EQ(welcome()->currentState(), 2u);
   app.delegate->seams().zephlin3Importer = {};

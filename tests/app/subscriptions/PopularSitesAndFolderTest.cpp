@@ -5,6 +5,7 @@
 #include "subscriptions/ZPHAddFolderWindowController.h"
 #include "subscriptions/ZPHAddSiteOrFolderTextView.h"
 #include "subscriptions/ZPHAddSitePopularSitesContentViewController.h"
+#include "subscriptions/ZPHAddSiteSubscriptionListTableView.h"
 #include "subscriptions/ZPHAddSiteWindowController.h"
 #include "subscriptions/ZPHModelAdditions.h"
 
@@ -160,6 +161,51 @@ TEST_F(PopularSites, CategoriesChecksAndRequestsInCatalogueOrder)
   app.settle();
   EXPECT_EQ(feedPathsIn(news), (QStringList{QStringLiteral("/a.xml"), QStringLiteral("/yankee.xml")}));
   EXPECT_NE(account()->feedWithURL(server.url(QStringLiteral("/zulu.xml"))), nullptr);
+}
+
+TEST_F(PopularSites, TheListIsAsHighAsItsFirstNineRowsLessOnePoint)
+{
+  start();
+  // Two categories of six sites: fourteen rows.
+  QJsonArray feeds;
+  for (const char* category : {"one", "two"})
+    for (int i = 0; i < 6; ++i)
+      feeds.append(
+          QJsonObject{{QStringLiteral("category"), QString::fromLatin1(category)},
+                      {QStringLiteral("name"), QStringLiteral("%1 %2").arg(QString::fromLatin1(category)).arg(i)},
+                      {QStringLiteral("rss"),
+                       server.url(QStringLiteral("/%1-%2.xml").arg(QString::fromLatin1(category)).arg(i)).toString()},
+                      {QStringLiteral("home"), server.url(QStringLiteral("/")).toString()},
+                      {QStringLiteral("description"), QStringLiteral("A site")}});
+  const QJsonObject catalogue{
+      {QStringLiteral("categories"),
+       QJsonObject{{QStringLiteral("one"), QStringLiteral("One")}, {QStringLiteral("two"), QStringLiteral("Two")}}},
+      {QStringLiteral("feeds"), feeds}};
+  CBDefaultFeedManager many(dir.writeFile(QStringLiteral("many.json"), QJsonDocument(catalogue).toJson()));
+  CBDefaultFeedManager nine(cataloguePath);
+  CBDefaultFeedManager none(dir.writeFile(QStringLiteral("none.json"), "{}"));
+  const auto heightOfRows = [](ZPHAddSitePopularSitesContentViewController& pane, int count) {
+    int height = 0;
+    for (int i = 0; i < count; ++i) height += pane.tableView()->rows().at(i)->sizeHint().height();
+    return height;
+  };
+
+  ZPHAddSitePopularSitesContentViewController longList(&many);
+  longList.view();
+  ASSERT_EQ(longList.tableView()->numberOfRows(), 14);
+  // Nine rows less a point, and the pane's border below them.
+  EXPECT_EQ(longList.contentSize(), QSize(480, heightOfRows(longList, 9) - 1 + 1));
+  EXPECT_GT(longList.contentSize().height(), heightOfRows(longList, 8) + 1);
+
+  ZPHAddSitePopularSitesContentViewController exactlyNine(&nine);
+  exactlyNine.view();
+  ASSERT_EQ(exactlyNine.tableView()->numberOfRows(), 9);
+  EXPECT_EQ(exactlyNine.contentSize().height(), heightOfRows(exactlyNine, 9));
+
+  ZPHAddSitePopularSitesContentViewController empty(&none);
+  empty.view();
+  ASSERT_EQ(empty.tableView()->numberOfRows(), 0);
+  EXPECT_EQ(empty.contentSize().height(), ZPHAddSitePopularSitesContentViewController::EmptyListHeight + 1);
 }
 
 TEST_F(PopularSites, TheNewFolderSheetMakesAFolderWhereTheSelectionIs)

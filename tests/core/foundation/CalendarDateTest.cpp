@@ -173,6 +173,13 @@ TEST(CalendarDate, BeginningOfDayKeepsTheDateAndItsZone)
     EXPECT_EQ(midnight.timeZone(), zone);
   }
   EXPECT_FALSE(beginningOfDay(QDateTime()).isValid());
+  // Santiago's clocks went from 00:00 to 01:00 on 2024-09-08: that day
+  // begins at one in the morning.
+  const QTimeZone santiago("America/Santiago");
+  ASSERT_TRUE(santiago.isValid());
+  const QDateTime dawn = beginningOfDay(QDateTime(QDate(2024, 9, 8), QTime(12, 0), santiago));
+  EXPECT_EQ(dawn.toUTC(), QDateTime(QDate(2024, 9, 8), QTime(4, 0), Qt::UTC));
+  EXPECT_EQ(dawn.toTimeZone(santiago).time(), QTime(1, 0));
 }
 
 TEST(CalendarDate, ConvertedToLocalKeepsTheWallClockToTheMinute)

@@ -1,4 +1,5 @@
 #include "foundation/CBFiles.h"
+#include "platform/ZPHLog.h"
 #include "support/ZPHTestSupport.h"
 
 #include <QtCore/QDir>
@@ -235,6 +236,32 @@ TEST(Files, PermissionsAndPNG)
   EXPECT_FALSE(CBFileIsPNG(dir.writeFile("text.png", "<html></html>")));
   EXPECT_FALSE(CBFileIsPNG(dir.filePath("missing.png")));
   EXPECT_FALSE(CBFileIsPNG(dir.path()));
+}
+
+namespace {
+// The lines as the program's log handler writes them: the function's name,
+// then the message.
+QStringList g_logLines;
+void recordLogLine(QtMsgType, const QMessageLogContext& context, const QString& message)
+{
+  g_logLines.append(QString::fromUtf8(ZPHShortFunctionName(context.function)) + QStringLiteral(": ") + message);
+}
+}  // namespace
+
+TEST(Files, AFileThatCannotBeReadForThePNGTestIsLogged)
+{
+  ZPHTestTempDir dir;
+  const QString folder = dir.filePath("folder.png");
+  ASSERT_TRUE(QDir().mkpath(folder));
+  g_logLines.clear();
+  const QtMessageHandler previous = qInstallMessageHandler(&recordLogLine);
+  const bool folderIsPNG = CBFileIsPNG(folder);
+  const bool missingIsPNG = CBFileIsPNG(dir.filePath("missing.png"));
+  qInstallMessageHandler(previous);
+  EXPECT_FALSE(folderIsPNG);
+  EXPECT_FALSE(missingIsPNG);
+  // The folder could not be read; a missing file is simply no PNG.
+  EXPECT_EQ(g_logLines, QStringList{QStringLiteral("CBFileIsPNG: error reading ") + folder});
 }
 
 TEST(Files, TempDirectoryIsPrivateToTheUser)

@@ -124,6 +124,42 @@ TEST(OperationQueue, SuspendedQueueStartsNothingUntilResumed)
   EXPECT_EQ(recorder.order, std::vector<int>{1});
 }
 
+TEST(OperationQueue, WaitingOperationsStartByPriorityThenInTheOrderAdded)
+{
+  // One runs and holds the serial queue; the others wait and then start by
+  // priority, those of one priority in the order added. The running one is
+  // not overtaken by a higher one added after it started.
+  ZPHOperationQueue queue(QStringLiteral("serial"));
+  queue.setMaxConcurrentOperationCount(1);
+  Recorder recorder;
+  QSemaphore gate;
+  queue.addOperation(recorder.operation(0, &gate));
+  while (recorder.running.load() < 1) QThread::usleep(100);
+  const struct {
+    int tag;
+    ZPHOperationQueuePriority priority;
+  } added[] = {
+      {1, ZPHOperationQueuePriority::Low},     {2, ZPHOperationQueuePriority::Normal},
+      {3, ZPHOperationQueuePriority::VeryLow}, {4, ZPHOperationQueuePriority::VeryHigh},
+      {5, ZPHOperationQueuePriority::Normal},  {6, ZPHOperationQueuePriority::High},
+      {7, ZPHOperationQueuePriority::Low},
+  };
+  for (const auto& [tag, priority] : added) {
+    auto operation = recorder.operation(tag);
+    EXPECT_EQ(operation->queuePriority(), ZPHOperationQueuePriority::Normal);
+    operation->setQueuePriority(priority);
+    queue.addOperation(operation);
+  }
+  // The waiting ones are listed in the order they will start.
+  std::vector<int> listed;
+  for (const std::shared_ptr<ZPHOperation>& operation : queue.waitingOperations(3))
+    listed.push_back(int(operation->queuePriority()));
+  EXPECT_EQ(listed, (std::vector<int>{8, 4, 0}));
+  gate.release();
+  queue.waitUntilAllOperationsAreFinished();
+  EXPECT_EQ(recorder.order, (std::vector<int>{0, 4, 6, 2, 5, 1, 7, 3}));
+}
+
 TEST(OperationQueue, ConcurrentOperationHoldsItsSlotUntilItFinishes)
 {
   ZPHOperationQueue queue;

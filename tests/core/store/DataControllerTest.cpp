@@ -15,6 +15,7 @@
 #include "store/graph/ZPHSQLiteConnection.h"
 #include "support/ZPHTestApplicationDelegate.h"
 
+#include <QtCore/QDeadlineTimer>
 #include <QtCore/QDir>
 #include <QtCore/QFile>
 #include <QtCore/QFileInfo>
@@ -360,8 +361,13 @@ TEST(DataControllerLifetimeTest, GoingAwayServesAMainThreadBlockThatAlreadyWaits
   {
     CBDataController controller;
     controller.addMainThreadCoreDataQueueBlock([&] { ran = true; });
-    // The queue's side now waits for the main thread, which is busy here.
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // The queue's side runs and waits for the main thread, which is busy here.
+    ZPHOperationQueue* queue = controller.coreDataBackgroundOperationQueue();
+    const QDeadlineTimer deadline(10000);
+    while (!deadline.hasExpired() &&
+           (queue->operations().isEmpty() || !queue->operations().constFirst()->isExecuting()))
+      std::this_thread::yield();
+    ASSERT_FALSE(deadline.hasExpired());
   }
   EXPECT_TRUE(ran);
 }

@@ -1,8 +1,11 @@
 // ESHTTPOperation and the finder's download, against the loopback server.
 
 #include "feeds/network/CBDownloadOperation.h"
+#include "platform/ZPHMainThread.h"
 #include "platform/ZPHOperationQueue.h"
 #include "subscribe/ESHTTPOperation.h"
+#include "subscribe/ESJSONOperation.h"
+#include "subscribe/ESURLRequest.h"
 #include "subscribe/ZPHFeedFinderHTTPOperation.h"
 #include "subscribe/ZPHURLAdditions.h"
 #include "support/ZPHTestApplicationDelegate.h"
@@ -10,6 +13,7 @@
 #include "support/ZPHTestSupport.h"
 
 #include <QtCore/QBuffer>
+#include <QtCore/QMutex>
 
 #include <gtest/gtest.h>
 
@@ -288,4 +292,132 @@ TEST_F(HTTPOperationTest, AnUnansweredQuestionGivesUpAfterItsTimeOut)
   ZPHTestSpinEventLoop(100);
   EXPECT_EQ(completions(), 1);
   EXPECT_EQ(server.requests().size(), 2);
+}
+
+TEST_F(HTTPOperationTest, AJSONOperationParsesTheBodyAndCallsOneOfItsBlocks)
+{
+  server.route("/object", [](const ZPHTestHTTPRequest&) {
+    return textResponse(R"({"feeds": ["a", "b"], "count": 2})", 200, "application/json; charset=utf-8");
+  });
+  server.route("/broken", [](const ZPHTestHTTPRequest&) { return textResponse("{\"feeds\": [", 200, "text/json"); });
+  server.route("/empty", [](const ZPHTestHTTPRequest&) { return textResponse("", 200, "text/plain"); });
+  server.route("/page", [](const ZPHTestHTTPRequest&) { return textResponse("{}", 200, "text/html"); });
+  server.route("/gone", [](const ZPHTestHTTPRequest&) { return textResponse("{}", 404, "application/json"); });
+
+  EXPECT_EQ(ESJSONOperation::defaultAcceptableContentTypes(),
+            (QSet<QString>{"application/json", "application/x-javascript", "text/javascript", "text/x-javascript",
+                           "text/x-json", "text/json", "text/plain"}));
+  const struct {
+    const char* path;
+    bool succeeds;
+    QString errorDomain;
+    qint64 errorCode;
+  } cases[] = {
+      {"/object", true, {}, 0},
+      {"/empty", true, {}, 0},
+      {"/broken", false, ZPHCocoaErrorDomain, ESJSONOperation::JSONReadingError},
+      {"/page", false, ESHTTPOperationErrorDomain, ESHTTPOperationErrorBadContentType},
+      {"/gone", false, ESHTTPOperationErrorDomain, ESHTTPOperationErrorBadStatusCode},
+  };
+  for (const auto& c : cases) {
+    int successes = 0;
+    int failures = 0;
+    QVariant json;
+    auto operation = ESJSONOperation::newJSONOperationWithRequest(
+        QNetworkRequest(server.url(QString::fromLatin1(c.path))),
+        [&](const std::shared_ptr<ESJSONOperation>&, const QVariant& value) {
+          EXPECT_TRUE(ZPHMainThread::isMainThread());
+          ++successes;
+          json = value;
+        },
+        [&](const std::shared_ptr<ESJSONOperation>&) { ++failures; });
+    EXPECT_EQ(operation->acceptableContentTypes(), ESJSONOperation::defaultAcceptableContentTypes());
+    queue.addOperation(operation);
+    ASSERT_TRUE(ZPHTestWaitUntil([&] { return successes + failures > 0; }, 20000)) << c.path;
+    ZPHTestSpinEventLoop(20);
+    EXPECT_EQ(successes, c.succeeds ? 1 : 0) << c.path;
+    EXPECT_EQ(failures, c.succeeds ? 0 : 1) << c.path;
+    EXPECT_EQ(operation->error().domain(), c.errorDomain) << c.path;
+    EXPECT_EQ(operation->error().code(), c.errorCode) << c.path;
+    if (QLatin1String(c.path) == QLatin1String("/object"))
+      EXPECT_EQ(json.toMap(), (QVariantMap{{"feeds", QVariantList{"a", "b"}}, {"count", 2}}));
+    else
+      EXPECT_FALSE(json.isValid()) << c.path;
+  }
+
+  // Without a failure block a failure calls nothing (and does not crash).
+  std::atomic<bool> succeeded{false};
+  auto quiet = ESJSONOperation::newJSONOperationWithRequest(
+      QNetworkRequest(server.url("/broken")),
+      [&](const std::shared_ptr<ESJSONOperation>&, const QVariant&) { succeeded = true; });
+  queue.addOperation(quiet);
+  quiet->waitUntilFinished();
+  ZPHTestSpinEventLoop(50);
+  EXPECT_FALSE(succeeded.load());
+  EXPECT_EQ(quiet->error().code(), ESJSONOperation::JSONReadingError);
+}
+
+TEST_F(HTTPOperationTest, FormPostsAreBuiltByTheRequestHelpers)
+{
+  // Escaping: UTF-8, and the characters that would split a form or a path.
+  EXPECT_EQ(ESURLRequest::urlEncodeString(QStringLiteral("a/b&c?d=e+f g~é")),
+            QStringLiteral("a%2Fb%26c%3Fd%3De%2Bf%20g~%C3%A9"));
+  EXPECT_EQ(ESURLRequest::urlEncodeString(QStringLiteral("x:y@z;1,2$")), QStringLiteral("x:y@z;1,2$"));
+  EXPECT_EQ(ESURLRequest::HTTPBodyWithDictionary({}), QByteArray());
+  // The pairs as they are, in key order, without a leading "&".
+  EXPECT_EQ(ESURLRequest::HTTPBodyWithDictionary(
+                {{"user", QStringLiteral("zoë")}, {"add", ESURLRequest::urlEncodeString(QStringLiteral("a&b"))}}),
+            QByteArray("add=a%26b&user=zo\xc3\xab"));
+
+  server.route("/form", [](const ZPHTestHTTPRequest& request) {
+    return textResponse(request.method + " " + request.header("Content-Type") + " " + request.body);
+  });
+  const ESURLRequest post = ESURLRequest::postRequestWithURL(server.url("/form"), {{"a", "1"}, {"b", "two"}});
+  EXPECT_EQ(post.httpMethod, "POST");
+  EXPECT_EQ(post.httpBody, "a=1&b=two");
+  std::atomic<int> completions{0};
+  auto operation = ESHTTPOperation::newHTTPOperationWithRequest(
+      post, {}, [&](const std::shared_ptr<ESHTTPOperation>&) { ++completions; });
+  queue.addOperation(operation);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return completions > 0; }, 20000));
+  EXPECT_EQ(operation->responseBody(), "POST application/x-www-form-urlencoded a=1&b=two");
+}
+
+TEST_F(HTTPOperationTest, TheUploadProgressBlockFollowsTheBodyOnTheRunLoopThread)
+{
+  server.route("/upload",
+               [](const ZPHTestHTTPRequest& request) { return textResponse(QByteArray::number(request.body.size())); });
+  const QByteArray body(300 * 1024, 'u');
+  auto operation = make<ESHTTPOperation>(server.url("/upload"));
+  operation->setHTTPMethod("POST");
+  operation->setHTTPBody(body);
+  struct Report {
+    quint64 sent;
+    qint64 total;
+    bool onMainThread;
+  };
+  QMutex mutex;
+  QList<Report> reports;
+  EXPECT_TRUE(operation->setUploadProgressBlock([&](quint64 sent, qint64 total) {
+    QMutexLocker locker(&mutex);
+    reports.append({sent, total, ZPHMainThread::isMainThread()});
+  }));
+  ASSERT_TRUE(run(operation));
+  EXPECT_TRUE(operation->error().isNull()) << operation->error().toString().toStdString();
+  EXPECT_EQ(operation->responseBody(), QByteArray::number(body.size()));
+  QMutexLocker locker(&mutex);
+  ASSERT_FALSE(reports.isEmpty());
+  EXPECT_EQ(reports.last().sent, quint64(body.size()));
+  EXPECT_EQ(reports.last().total, body.size());
+  for (const Report& report : reports) EXPECT_FALSE(report.onMainThread);
+  locker.unlock();
+
+  // Once queued the block is refused, and the log says why.
+  ZPHTestLogCapture log;
+  EXPECT_FALSE(operation->setUploadProgressBlock([](quint64, qint64) {}));
+  EXPECT_EQ(
+      log.linesContaining(QStringLiteral("Set Upload Progress Block in Invalid State")),
+      QStringList{QStringLiteral("Set Upload Progress Block in Invalid State: Attempted to setUploadProgressBlock "
+                                 "while in state: 2. UploadProgressBlock may only be set prior to queueing "
+                                 "operation")});
 }

@@ -232,6 +232,15 @@ TEST_F(FaviconsTest, TheBestIconLinkOfAHomePageIsLookedForOnce)
   auto controller = makeController();
 
   EXPECT_TRUE(controller->updateAndReturnBestFaviconURLForHomePageURL(server.url("/")).isEmpty());
+  // Reading the page waits for the downloads of icons and pictures.
+  int finders = 0;
+  for (const auto& operation : CBOperationController::sharedDownloadOperationController()->operations()) {
+    if (std::dynamic_pointer_cast<ZPHFaviconURLFinderOperation>(operation) != nullptr) {
+      ++finders;
+      EXPECT_EQ(operation->queuePriority(), ZPHOperationQueuePriority::Low);
+    }
+  }
+  EXPECT_EQ(finders, 1);
   EXPECT_TRUE(controller->updateAndReturnBestFaviconURLForHomePageURL(server.url("/")).isEmpty());
   EXPECT_TRUE(controller->updateAndReturnBestFaviconURLForHomePageURL(server.url("/plain")).isEmpty());
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return found.size() == 1; }));

@@ -5,6 +5,7 @@
 #include "foundation/CBData.h"
 #include "foundation/CBFiles.h"
 #include "foundation/CBMimeTypes.h"
+#include "platform/CBOperation.h"
 #include "platform/CBOperationController.h"
 #include "platform/ZPHNotificationCenter.h"
 #include "platform/ZPHUserDefaults.h"
@@ -131,6 +132,14 @@ TEST_F(ThumbnailControllerTest, FetchesStoresAndAnnouncesThumbnails)
 {
   server.route("/big.png", [](const ZPHTestHTTPRequest&) { return imageResponse(png(1000, 500)); });
   server.route("/small.jpg", [](const ZPHTestHTTPRequest&) { return imageResponse(jpeg(100, 80), "image/jpeg"); });
+  // Their downloads go before those that only fill caches.
+  QList<ZPHOperationQueuePriority> downloads;
+  ZPHObserverToken completions = ZPHNotificationCenter::defaultCenter().addObserver(
+      CBOperationDidCompleteNotification, QVariant(), [&](const ZPHNotification& notification) {
+        const auto operation = notification.object.value<std::shared_ptr<CBOperation>>();
+        if (operation != nullptr && operation->operationType() == 10)
+          downloads.append(operation->queuePriority());
+      });
   CBThumbnailController controller(delegate.pathToCacheFolder(), [this] { return now; });
   EXPECT_EQ(controller.folderPath(), QDir(delegate.pathToCacheFolder()).filePath("ThumbnailCache.noindex"));
   EXPECT_EQ(controller.imageFolderCache()->inMemoryCacheCountLimit(), 500u);
@@ -142,6 +151,9 @@ TEST_F(ThumbnailControllerTest, FetchesStoresAndAnnouncesThumbnails)
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return announced.size() == 2; }));
   EXPECT_TRUE(announced.contains(big));
   EXPECT_TRUE(announced.contains(small));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return downloads.size() == 2; }));
+  EXPECT_EQ(downloads,
+            (QList<ZPHOperationQueuePriority>{ZPHOperationQueuePriority::High, ZPHOperationQueuePriority::High}));
 
   EXPECT_EQ(controller.thumbnailForURL(big).size(), QSize(232, 116));
   EXPECT_EQ(controller.thumbnailForURL(small).size(), QSize(100, 80));

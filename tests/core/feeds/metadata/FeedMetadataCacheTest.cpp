@@ -1,7 +1,10 @@
+#include "feeds/metadata/CBDeleteFeedInfoOperation.h"
 #include "feeds/metadata/CBLocalAccountFeedMetadataCache.h"
 #include "foundation/CBFiles.h"
+#include "platform/CBOperation.h"
 #include "platform/CBOperationController.h"
 #include "platform/ZPHMainThread.h"
+#include "platform/ZPHNotificationCenter.h"
 #include "platform/ZPHUserDefaults.h"
 #include "support/ZPHTestApplicationDelegate.h"
 #include "support/ZPHTestSupport.h"
@@ -162,6 +165,9 @@ TEST_F(FeedMetadataCacheTest, StoredValuesComeBackThroughQueuedSaves)
     cache->setContentHash(c.hash, QUrl(QString::fromUtf8(c.url)));
   }
   EXPECT_TRUE(cache->hasOperations());
+  // Saves wait for everything else.
+  for (const auto& operation : cache->feedMetaDataCacheOperationsController()->operations())
+    EXPECT_EQ(operation->queuePriority(), ZPHOperationQueuePriority::VeryLow);
   ASSERT_TRUE(waitForOwnOperations(cache));
 
   for (const StoredValuesCase& c : cases) expectStoredValues(*cache, c);
@@ -219,11 +225,19 @@ TEST_F(FeedMetadataCacheTest, LaterWriteWinsAndDeleteRemovesBothRowsFromAnyThrea
   EXPECT_EQ(cache->contentHashForFeedURL(feed), md5("second"));
 
   // Asked from a worker thread, the removal is still queued on the main
-  // thread, on the shared controller.
+  // thread, on the shared controller, before anything else waiting there.
+  QList<ZPHOperationQueuePriority> deletions;
+  ZPHObserverToken completions = ZPHNotificationCenter::defaultCenter().addObserver(
+      CBOperationDidCompleteNotification, QVariant(), [&](const ZPHNotification& notification) {
+        const auto operation = notification.object.value<std::shared_ptr<CBOperation>>();
+        if (std::dynamic_pointer_cast<CBDeleteFeedInfoOperation>(operation) != nullptr)
+          deletions.append(operation->queuePriority());
+      });
   std::thread worker([&] { cache->deleteInfoForFeedURL(feed); });
   worker.join();
   EXPECT_EQ(CBOperationController::sharedController()->numberOfOperations(), 0);
-  ASSERT_TRUE(ZPHTestWaitUntil([&] { return cache->contentHashForFeedURL(feed).isNull(); }));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return cache->contentHashForFeedURL(feed).isNull() && !deletions.isEmpty(); }));
+  EXPECT_EQ(deletions.first(), ZPHOperationQueuePriority::VeryHigh);
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return CBOperationController::sharedController()->numberOfOperations() == 0; }));
   EXPECT_FALSE(cache->conditionalGetInfoForFeedURL(feed).has_value());
   EXPECT_TRUE(cache->contentHashForFeedURL(feed).isNull());

@@ -97,6 +97,49 @@ TEST(AtomParser, XHTMLTitlesGiveTheTextOfTheirMarkup)
   EXPECT_EQ(parsed.item(1)->title(), "Plain inner end");
 }
 
+TEST(AtomParser, Atom03MarkupBase64AndModifiedDates)
+{
+  const ParsedFixture parsed = ParseFeedBytes(
+      "<feed version=\"0.3\" xmlns=\"http://purl.org/atom/ns#\">"
+      "<title type=\"application/xhtml+xml\" mode=\"xml\"><div xmlns=\"http://www.w3.org/1999/xhtml\">"
+      "Example <b>Atom</b></div></title>"
+      "<entry><id>1</id>"
+      "<title type=\"application/xhtml+xml\" mode=\"xml\"><div xmlns=\"http://www.w3.org/1999/xhtml\">"
+      "Example <b>Atom</b> entry</div></title>"
+      "<issued>2003-12-13T08:29:29-04:00</issued><modified>2003-12-14T18:30:02Z</modified>"
+      "<summary type=\"application/xhtml+xml\" mode=\"xml\"><div xmlns=\"http://www.w3.org/1999/xhtml\">"
+      "A <i>short</i> summary</div></summary>"
+      // "<p>Hello <b>world</b></p>" in base64, in two lines.
+      "<content type=\"text/html\" mode=\"base64\">PHA+SGVsbG8gPGI+d29y\nbGQ8L2I+PC9wPg==</content></entry>"
+      // "Base64 title", "A base64 summary" (UTF-8: "caf\xC3\xA9").
+      "<entry><id>2</id><title type=\"text/plain\" mode=\"base64\">QmFzZTY0IHRpdGxl</title>"
+      "<summary type=\"text/plain\" mode=\"base64\">QSBiYXNlNjQgc3VtbWFyeSwgY2Fmw6k=</summary>"
+      "<modified>2003-12-15T18:30:02Z</modified></entry>"
+      // Escaped markup stays as the feed wrote it.
+      "<entry><id>3</id><title type=\"text/html\" mode=\"escaped\">&lt;b&gt;Bold&lt;/b&gt;</title></entry>"
+      "</feed>");
+  ASSERT_TRUE(parsed.isFeed);
+  EXPECT_TRUE(parsed.error.isNull()) << parsed.error.toString().toStdString();
+  EXPECT_EQ(parsed.proxy->feedTitle(), "Example Atom");
+  ASSERT_EQ(parsed.count(), 3);
+
+  const CBParsedNewsItem* one = parsed.item(0);
+  EXPECT_EQ(one->title(), "Example Atom entry");
+  EXPECT_EQ(one->plainTextTitle(), "Example Atom entry");
+  EXPECT_EQ(one->summary(), "<div>A <i>short</i> summary</div>");
+  EXPECT_EQ(one->content(), "<p>Hello <b>world</b></p>");
+  EXPECT_EQ(one->pubDate(), QDateTime(QDate(2003, 12, 13), QTime(12, 29, 29), QTimeZone::utc()));
+  EXPECT_EQ(one->dateModified(), QDateTime(QDate(2003, 12, 14), QTime(18, 30, 2), QTimeZone::utc()));
+
+  const CBParsedNewsItem* two = parsed.item(1);
+  EXPECT_EQ(two->title(), "Base64 title");
+  EXPECT_EQ(two->summary(), QString::fromUtf8("A base64 summary, caf\xC3\xA9"));
+  EXPECT_EQ(two->dateModified(), QDateTime(QDate(2003, 12, 15), QTime(18, 30, 2), QTimeZone::utc()));
+
+  EXPECT_EQ(parsed.item(2)->title(), "<b>Bold</b>");
+  EXPECT_EQ(parsed.item(2)->plainTextTitle(), "Bold");
+}
+
 TEST(AtomParser, XHTMLContentEndsOnlyWithTheElementThatBeganIt)
 {
   // The div does not declare the XHTML namespace, so the summary of the

@@ -190,6 +190,12 @@ TEST(RSSParser, AuthorsSplitIntoNameAndAddress)
       {"<dc:creator>Creator Name</dc:creator><author>x@example.com (Name In Author)</author>", "Creator Name",
        "x@example.com"},
       {"<dc:creator>y@example.com (Creator Name)</dc:creator>", "Creator Name", ""},
+      // dc:author names the author when nothing else does.
+      {"<dc:author>Dc Author</dc:author>", "Dc Author", ""},
+      {"<dc:author>Dc Author</dc:author><author>x@example.com (Name In Author)</author>", "Name In Author",
+       "x@example.com"},
+      {"<dc:author>Dc Author</dc:author><dc:creator>Creator Name</dc:creator>", "Creator Name", ""},
+      {"<dc:author>z@example.com (&lt;b&gt;Z&lt;/b&gt;)</dc:author>", "Z", ""},
       // Not an address with a name: kept whole as the address.
       {"<author>write to x@example.com please</author>", "", "write to x@example.com please"},
       {"<author></author>", "", ""},
@@ -216,6 +222,37 @@ TEST(RSSParser, TheChannelTitleIsShownAsText)
       "<rss version=\"2.0\"><channel><title>Hostile Corner &lt;i&gt;it&lt;/i&gt; &amp;amp; more</title>"
       "<item><title>I</title></item></channel></rss>");
   EXPECT_EQ(parsed.proxy->feedTitle(), "Hostile Corner it & more");
+}
+
+TEST(RSSParser, AChannelWithoutATitleHasItsDublinCoreTitle)
+{
+  const struct {
+    const char* name;
+    const char* channel;
+    const char* title;
+  } cases[] = {
+      {"dc:title alone", "<dc:title>Dublin &lt;b&gt;Core&lt;/b&gt;</dc:title>", "Dublin Core"},
+      {"the channel's own title first", "<title>Own</title><dc:title>Dublin Core</dc:title>", "Own"},
+      {"the channel's own title after it", "<dc:title>Dublin Core</dc:title><title>Own</title>", "Own"},
+      {"an empty own title", "<dc:title>Dublin Core</dc:title><title></title>", "Dublin Core"},
+      {"an image's dc:title is not the feed's", "<image><dc:title>Logo</dc:title></image>", ""},
+  };
+  for (const auto& c : cases) {
+    const ParsedFixture parsed =
+        ParseFeedBytes(QByteArray("<rss version=\"2.0\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><channel>") +
+                       c.channel + "<item><title>I</title><dc:title>Item DC</dc:title></item></channel></rss>");
+    ASSERT_EQ(parsed.count(), 1) << c.name;
+    EXPECT_EQ(parsed.proxy->feedTitle(), QString::fromUtf8(c.title)) << c.name;
+    EXPECT_EQ(parsed.item(0)->title(), "I") << c.name;
+  }
+  // In RSS 1.0 too, where the items follow the channel.
+  const ParsedFixture rdf = ParseFeedBytes(
+      "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\" xmlns=\"http://purl.org/rss/1.0/\" "
+      "xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><channel rdf:about=\"http://r.example.com/\">"
+      "<dc:title>RDF Channel</dc:title></channel><item rdf:about=\"http://r.example.com/1\"><title>One</title>"
+      "</item></rdf:RDF>");
+  ASSERT_EQ(rdf.count(), 1);
+  EXPECT_EQ(rdf.proxy->feedTitle(), "RDF Channel");
 }
 
 TEST(RSSParser, HexadecimalReferencesWithACapitalX)

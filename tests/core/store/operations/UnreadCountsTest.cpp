@@ -2,6 +2,7 @@
 #include "foundation/CBMimeTypes.h"
 #include "platform/CBOperation.h"
 #include "platform/ZPHNotificationCenter.h"
+#include "platform/ZPHOperationQueue.h"
 #include "platform/ZPHUserDefaults.h"
 #include "store/CBDataController.h"
 #include "store/accounts/CBDataAccount.h"
@@ -261,6 +262,33 @@ TEST_F(UnreadCountsTest, OnlyTheNewestRecountReports)
   drain();
   EXPECT_EQ(completedGenerations, QList<quint64>{newest + 1});
   EXPECT_EQ(account->lastUnreadCountOperationGeneration(), newest + 1);
+}
+
+TEST_F(UnreadCountsTest, ARecountGivesWayToStoreWorkQueuedBehindIt)
+{
+  drain();
+  blockStoreQueue();
+  account->updateTotalUnreadCount();
+  controller.addCoreDataQueueBlock([] {}, {});
+  // The block added after the recount starts before it (other recounts of
+  // the smart feeds may wait too).
+  qsizetype recount = -1;
+  qsizetype block = -1;
+  const QList<std::shared_ptr<ZPHOperation>> waiting =
+      controller.coreDataBackgroundOperationQueue()->waitingOperations(100);
+  for (qsizetype i = 0; i < waiting.size(); ++i) {
+    if (std::dynamic_pointer_cast<ZPHAccountCalculateUnreadCountsOperation>(waiting[i]) != nullptr)
+      recount = i;
+    else if (waiting[i]->queuePriority() == ZPHOperationQueuePriority::Normal)
+      block = i;
+  }
+  ASSERT_GE(recount, 0);
+  ASSERT_GE(block, 0);
+  EXPECT_LT(block, recount);
+  EXPECT_EQ(waiting[recount]->queuePriority(), ZPHOperationQueuePriority::Low);
+  release();
+  drain();
+  EXPECT_EQ(account->unreadCount(), 5u);
 }
 
 // A recount whose count fetch fails with an exception.

@@ -1,4 +1,4 @@
-#include "mainwindow/ZPHPopoverKeyEventView.h"
+#include "kit/ZPHPopoverKeyEventView.h"
 
 #include <QtTest/QTest>
 
