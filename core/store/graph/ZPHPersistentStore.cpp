@@ -108,9 +108,18 @@ void ZPHPersistentStore::ConnectionRegistry::insert(Qt::HANDLE thread, std::shar
 }
 
 struct ZPHPersistentStore::PendingMerges {
-  QMutex mutex;
+  mutable QMutex mutex;
   ZPHPersistentStore* store = nullptr;  // null once the store is gone
   int count = 0;                        // handed to the main thread, not yet run
+  // Deleted by commits of other contexts, not yet merged by the main one.
+  QSet<ZPHManagedObjectID> deletedNotMerged;
+
+  void merged(const QList<ZPHManagedObjectID>& deleted)
+  {
+    if (deletedNotMerged.isEmpty())
+      return;
+    for (const ZPHManagedObjectID& objectID : deleted) deletedNotMerged.remove(objectID);
+  }
 };
 
 struct ZPHPersistentStore::WriteTurns {
@@ -532,6 +541,30 @@ void ZPHPersistentStore::startCheckpoint()
   });
 }
 
+void ZPHPersistentStore::noteDeletionsCommitted(const ZPHManagedObjectContext* origin,
+                                                const QList<ZPHManagedObjectID>& deleted)
+{
+  if (deleted.isEmpty() || origin == nullptr || origin->isMainContext() || mainContext() == nullptr)
+    return;
+  QMutexLocker locker(&m_pendingMerges->mutex);
+  for (const ZPHManagedObjectID& objectID : deleted) m_pendingMerges->deletedNotMerged.insert(objectID);
+}
+
+bool ZPHPersistentStore::hasDeletionsNotMergedIntoMainContext() const
+{
+  QMutexLocker locker(&m_pendingMerges->mutex);
+  return !m_pendingMerges->deletedNotMerged.isEmpty();
+}
+
+QList<ZPHManagedObjectID> ZPHPersistentStore::takeDeletionsNotMergedIntoMainContext()
+{
+  QMutexLocker locker(&m_pendingMerges->mutex);
+  const QList<ZPHManagedObjectID> deleted(m_pendingMerges->deletedNotMerged.begin(),
+                                          m_pendingMerges->deletedNotMerged.end());
+  m_pendingMerges->deletedNotMerged.clear();
+  return deleted;
+}
+
 bool ZPHPersistentStore::writeTurnIsWanted() const
 {
   QMutexLocker locker(&m_writeTurns->mutex);
@@ -695,6 +728,8 @@ void ZPHPersistentStore::distributeChanges(ZPHManagedObjectContext* origin, cons
     }
     if (mainIsThere)
       main->mergeChanges(changes);
+    QMutexLocker locker(&pending->mutex);
+    pending->merged(changes.deleted);
   };
   bool wait = false;
   {

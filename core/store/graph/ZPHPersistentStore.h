@@ -121,6 +121,17 @@ public:
   void distributeChanges(ZPHManagedObjectContext* origin, const ZPHStoreChanges& changes, bool allContexts);
   static constexpr int MaxPendingMerges = 4;
 
+  // Deletions that another context committed and the main context has not
+  // merged yet. Such a context notes them after its commit, before it lets
+  // the write turn go; the main context's merge of its changes clears them.
+  // A main-context save merges them first, also when it finds some noted
+  // once it holds the write turn: it never writes a link to a row that a
+  // commit before it deleted (the store would refuse the whole save), and
+  // its outcome is the one it would have had after the merge.
+  void noteDeletionsCommitted(const ZPHManagedObjectContext* origin, const QList<ZPHManagedObjectID>& deleted);
+  bool hasDeletionsNotMergedIntoMainContext() const;
+  QList<ZPHManagedObjectID> takeDeletionsNotMergedIntoMainContext();
+
   // Write transactions of this process take turns: each holds the store's
   // write turn from its BEGIN to its COMMIT or ROLLBACK, and a waiting main
   // thread gets the next turn before any other thread. (SQLite's own lock
