@@ -119,7 +119,9 @@ private:
   void updateArticle(CBDataArticle* article, const CBParsedNewsItem& item);
   // Bit rate, file size, height, media type, medium, MIME type and width.
   static void updateEnclosure(ZPHManagedObject* enclosure, const CBParsedEnclosure& parsedEnclosure);
-  void processMetadataForSavedArticles(const QList<CBDataArticle*>& articles, CBFeed* feed);
+  // Whether it gave some article another state record (its read state may
+  // have changed with it).
+  bool processMetadataForSavedArticles(const QList<CBDataArticle*>& articles, CBFeed* feed);
   void markMissingItemsAsDeleted();
   // The feed's stored articles, fetched on first use.
   QList<CBDataArticle*> existingArticles();
