@@ -68,6 +68,10 @@ public:
   // True once a run saved its context and was not cancelled.
   bool didSaveUncancelled() const { return m_didSaveUncancelled.load(); }
 
+  // A cancelled saver leaves its feed's validators and digest unstored, so
+  // the next refresh saves its items again.
+  bool mayBeDroppedAtQuit() const override { return true; }
+
   QList<std::shared_ptr<CBParsedNewsItem>> parsedArticles() const { return m_parsedArticles; }
   QUrl feedURL() const { return m_feedURL; }
   ZPHManagedObjectContext* managedObjectContext() const { return m_context; }
