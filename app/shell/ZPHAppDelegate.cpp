@@ -892,8 +892,8 @@ ZPHAppDelegate::TerminateReply ZPHAppDelegate::applicationShouldTerminate()
 // 4. Everything already on the store queue runs: a main-thread block
 //    queued behind it writes back. Past QuitStoreQueueBoundMs, what a later
 //    refresh does again is cancelled (the article savers: those not started
-//    are dropped whole, the running one stops between two articles and
-//    keeps the ones it saved); the rest (the user's changes: marks, Mark
+//    are dropped whole, the running one stops at its next article and
+//    saves nothing of its batch); the rest (the user's changes: marks, Mark
 //    All Read, deletions, moves and renames) still runs before the write-
 //    back, main()'s deadline held meanwhile. Only work that does not end
 //    (savers still running QuitCancelledSaversBoundMs after their cancel,
@@ -1029,7 +1029,7 @@ void ZPHAppDelegate::finishAfterStoreQueue(bool modal)
 void ZPHAppDelegate::finishAfterTheUsersChanges(bool modal, std::shared_ptr<bool> written)
 {
   // What a later refresh does again is dropped: the savers not started
-  // whole, the running one at its next article. The rest of the queue (the
+  // whole, the running one's batch at its next article. The rest of the queue (the
   // user's changes above all) runs before the write-back, main()'s deadline
   // held meanwhile.
   if (CBDataController* data = dataController())
@@ -1101,7 +1101,8 @@ void ZPHAppDelegate::endQuit(bool modal)
   // the store afterwards waits for nothing. Work that ignored its cancel
   // holds it here until main()'s deadline ends the program.
   if (const CBDataController* data = dataController(); data != nullptr && data->coreDataQueueHasOperations()) {
-    if (!std::exchange(m_quitWaitsForDryStoreQueue, true))
+    // (The write-back's own block ends right after this.)
+    if (++m_quitStoreQueueChecks == 2)
       qCInfo(zphShell) << "quit: waiting for the store queue to run dry";
     QPointer<ZPHAppDelegate> self(this);
     QTimer::singleShot(QuitPollIntervalMs, this, [self, modal] {

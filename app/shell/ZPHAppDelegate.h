@@ -476,7 +476,7 @@ private:
   int m_exitStatus = 0;
   QDateTime m_lastRefreshDate;
   QElapsedTimer m_quitClock;
-  bool m_quitWaitsForDryStoreQueue = false;
+  int m_quitStoreQueueChecks = 0;
   quint64 m_unreadCount = 0;
   quint64 m_unreadFavoritesCount = 0;
 

@@ -346,7 +346,11 @@ void ZPHCoreDataArticleSaverOperation::runBatch()
     return;
   }
   bool saved = false;
-  if (!merged.empty()) {
+  // The saver that runs the batch cancelled meanwhile (the program quits):
+  // nothing of the batch is saved, so the cancel ends the run at its next
+  // article; every member's feed keeps its validators and digest unstored,
+  // and the next refresh saves these items.
+  if (!merged.empty() && !isCancelled()) {
     runGuarded(QString(), [&] {
       CBSaveManagedObjectContext(context.get());
       saved = !context->hasChanges();

@@ -39,7 +39,8 @@ class ZPHManagedObjectContext;
 // Runs once, on the store queue in a temporary context, or inside a
 // private-queue context the caller gives. On the store queue, savers queued
 // right behind one another save together: the first runs the items of each
-// in turn in one context and saves them all in one save (see runBatch()).
+// in turn in one context and saves them all in one save (see runBatch());
+// cancelled while it runs, it stops at its next item and saves nothing.
 // A failed save goes to the application delegate's store-failure path.
 class ZPHCoreDataArticleSaverOperation : public CBOperation {
 public:
