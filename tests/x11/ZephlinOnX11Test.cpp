@@ -637,8 +637,8 @@ TEST(ZephlinOnX11, MarkAllReadJustBeforeAQuitDuringTheFirstRefreshIsKept)
     return;
   const auto unreadOfFirstFeed = [&](const QString& dataFolder) {
     return storeCount(dataFolder,
-                      "SELECT count(*) FROM \"Article\" a LEFT JOIN \"ArticleMetadata\" m ON m.id = "
-                      "a.\"metadata_id\" WHERE coalesce(m.\"read\", 0) = 0 AND a.\"feedURL\" = '" +
+                      "SELECT count(*) FROM \"Article\" a JOIN \"ArticleMetadata\" m ON m.id = a.\"metadata_id\" "
+                      "WHERE m.\"read\" = 0 AND a.\"markedForDeletion\" = 0 AND a.\"feedURL\" = '" +
                           urls.first().toString().toUtf8() + "'");
   };
   ASSERT_EQ(unreadOfFirstFeed(base + QStringLiteral("/data")), 1000);
