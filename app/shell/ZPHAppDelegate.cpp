@@ -1029,9 +1029,9 @@ void ZPHAppDelegate::finishAfterStoreQueue(bool modal)
 void ZPHAppDelegate::finishAfterTheUsersChanges(bool modal, std::shared_ptr<bool> written)
 {
   // What a later refresh does again is dropped: the savers not started
-  // whole, the running one's batch at its next article. The rest of the queue (the
-  // user's changes above all) runs before the write-back, main()'s deadline
-  // held meanwhile.
+  // whole, the running one's batch at its next article. The rest of the
+  // queue (the user's changes above all) runs before the write-back, main()'s
+  // deadline held meanwhile.
   if (CBDataController* data = dataController())
     data->cancelCoreDataBackgroundOperationsThatMayBeDropped();
   if (m_environment.holdQuitDeadline)
