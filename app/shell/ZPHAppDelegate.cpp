@@ -55,6 +55,7 @@
 #include "store/entities/CBDataArticle.h"
 #include "store/entities/CBFeed.h"
 #include "store/entities/CBFolder.h"
+#include "store/graph/ZPHPersistentStore.h"
 #include "store/operations/ZPHDeleteEnclosuresWithoutArticlesOperation.h"
 #include "store/operations/ZPHDeleteMarkedArticlesOperation.h"
 #include "store/tree/ZPHSourceListTreeBuilder.h"
@@ -236,12 +237,18 @@ ZPHAppDelegate::~ZPHAppDelegate()
   ZPHReadingLayoutViewController::setDetailPaneFactory({});
   releaseRefreshController();
   m_sourceListTreeBuilder.reset();
+  // The store closes without writing its log back into the file: that
+  // grows with the log and the file, and the next start does it in the
+  // background. (The failure path let go of the store already.)
+  if (m_dataControllerOwner != nullptr && m_dataControllerOwner->persistentStore() != nullptr)
+    m_dataControllerOwner->persistentStore()->leaveLogOnClose();
   releaseDataController();
+  // The store is closed: the data folder is free for the next launch.
+  m_instanceLock.reset();
   // Web pages go before their profile, the profile before the application.
   m_internalPagesProfile.reset();
   ZPHDeleteMarkedArticlesOperation::setCachedImagesPurge({});
   m_ownNetworkController.reset();
-  m_instanceLock.reset();
   if (sharedDelegate() == this)
     setSharedDelegate(m_previousDelegate);
   unregisterServices(this);
@@ -901,16 +908,22 @@ ZPHAppDelegate::TerminateReply ZPHAppDelegate::applicationShouldTerminate()
 //    controller's operations, at once.
 // 3. The cancelled refreshes and the feed metadata writes end
 //    (QuitBackgroundWorkBoundMs).
-// 4. The article savers already on the store queue finish
-//    (QuitStoreQueueBoundMs): a main-thread block queued behind them runs.
-//    Past the bound, the store queue is cancelled: savers not yet started
-//    are dropped whole, the running one stops between two articles and
-//    keeps the ones it saved (QuitStoreQueueCancelBoundMs).
+// 4. Everything already on the store queue runs: a main-thread block
+//    queued behind it writes back. Past QuitStoreQueueBoundMs, what a later
+//    refresh does again is cancelled (the article savers: those not started
+//    are dropped whole, the running one stops at its next article and
+//    saves nothing of its batch); the rest (the user's changes: marks, Mark
+//    All Read, deletions, moves and renames) still runs before the write-
+//    back, main()'s deadline held meanwhile. Only work that does not end
+//    (savers still running QuitCancelledSaversBoundMs after their cancel,
+//    or anything after QuitUsersChangesBoundMs) has the whole queue
+//    cancelled (QuitStoreQueueCancelBoundMs).
 // 5. Write back once: the main context is saved.
-// 6. Close: the windows go, the event loop ends; the delegate's destructor
-//    lets go of the refresh controller (QuitTeardownBoundMs), the tree
-//    builder, the data controller (its queue is dry by now), the web
-//    profile and the lock.
+// 6. Close: once the store queue is dry, the windows go and the event loop
+//    ends; the delegate's destructor lets go of the refresh controller
+//    (QuitTeardownBoundMs), the tree builder, the data controller (its
+//    store closes without writing its log back), the lock and the web
+//    profile.
 // main() arms a deadline of QuitDeadlineMs when the quit begins
 // (Environment::quitBegan): a process still running then ends at once.
 void ZPHAppDelegate::terminateAsynchronously()
@@ -1027,12 +1040,46 @@ void ZPHAppDelegate::finishAfterStoreQueue(bool modal)
   waitForQuitStep(
       QStringLiteral("the store queue"), QuitStoreQueueBoundMs, [written] { return *written; },
       [this, modal, written](bool ended) {
-        if (ended)
-          return;
-        // What has not started is dropped whole; the running operation
-        // stops at its next article and keeps what it saved.
-        CBDataController* data = dataController();
-        if (data != nullptr)
+        if (!ended)
+          finishAfterTheUsersChanges(modal, written);
+      });
+}
+
+void ZPHAppDelegate::finishAfterTheUsersChanges(bool modal, std::shared_ptr<bool> written)
+{
+  // What a later refresh does again is dropped: the savers not started
+  // whole, the running one's batch at its next article. The rest of the
+  // queue (the user's changes above all) runs before the write-back, main()'s
+  // deadline held meanwhile.
+  if (CBDataController* data = dataController())
+    data->cancelCoreDataBackgroundOperationsThatMayBeDropped();
+  if (m_environment.holdQuitDeadline)
+    m_environment.holdQuitDeadline(true);
+  auto sinceCancel = std::make_shared<QElapsedTimer>();
+  sinceCancel->start();
+  auto saversStuck = std::make_shared<bool>(false);
+  waitForQuitStep(
+      QStringLiteral("the user's changes on the store queue"), QuitUsersChangesBoundMs,
+      [this, written, sinceCancel, saversStuck] {
+        const CBDataController* data = dataController();
+        if (!*written && data != nullptr && data->coreDataQueueRunsCancelledOperation() &&
+            sinceCancel->hasExpired(QuitCancelledSaversBoundMs)) {
+          qCWarning(zphShell).noquote() << QStringLiteral(
+                                               "quit: the cancelled savers did not end within their bound of %1 ms; "
+                                               "going on")
+                                               .arg(QuitCancelledSaversBoundMs);
+          *saversStuck = true;
+        }
+        return *written || *saversStuck;
+      },
+      [this, modal, written, saversStuck](bool ended) {
+        if (m_environment.holdQuitDeadline)
+          m_environment.holdQuitDeadline(false);
+        if (ended && !*saversStuck)
+          return;  // written back
+        // Work that ignores its cancel, or that does not end: the store queue
+        // is cancelled whole, and the main context is written back beside it.
+        if (CBDataController* data = dataController())
           data->cancelCoreDataBackgroundOperations();
         waitForQuitStep(
             QStringLiteral("the cancelled store queue"), QuitStoreQueueCancelBoundMs,
@@ -1069,6 +1116,20 @@ void ZPHAppDelegate::writeBackAndClose(bool modal)
 
 void ZPHAppDelegate::endQuit(bool modal)
 {
+  // The quit completes once the store queue is dry, so that letting go of
+  // the store afterwards waits for nothing. Work that ignored its cancel
+  // holds it here until main()'s deadline ends the program.
+  if (const CBDataController* data = dataController(); data != nullptr && data->coreDataQueueHasOperations()) {
+    // (The write-back's own block ends right after this.)
+    if (++m_quitStoreQueueChecks == 2)
+      qCInfo(zphShell) << "quit: waiting for the store queue to run dry";
+    QPointer<ZPHAppDelegate> self(this);
+    QTimer::singleShot(QuitPollIntervalMs, this, [self, modal] {
+      if (self)
+        self->endQuit(modal);
+    });
+    return;
+  }
   if (!modal) {
     replyToApplicationShouldTerminate(true);
     return;

@@ -129,6 +129,9 @@ public:
     QString workingDirectory;
     // Told once when a quit begins (main() arms its deadline).
     std::function<void()> quitBegan;
+    // Told when the quit begins (true) and ends (false) to wait for the
+    // user's changes on the store queue: main() holds its deadline meanwhile.
+    std::function<void(bool held)> holdQuitDeadline;
     // Menus, badge and windows: whether the welcome window shows on a first
     // run and the mailing-list reminder later (unset: yes); tests of other
     // things turn them off.
@@ -172,6 +175,10 @@ public:
   // end by itself. The steps together stay well within the deadline.
   static constexpr int QuitBackgroundWorkBoundMs = 300;
   static constexpr int QuitStoreQueueBoundMs = 600;
+  // Past QuitStoreQueueBoundMs: the cancelled savers stop, and the rest of
+  // the store queue (the user's changes) runs, with main()'s deadline held.
+  static constexpr int QuitCancelledSaversBoundMs = 2000;
+  static constexpr int QuitUsersChangesBoundMs = 10000;
   static constexpr int QuitStoreQueueCancelBoundMs = 300;
   static constexpr int QuitBackupBoundMs = 300;
   static constexpr int QuitTeardownBoundMs = 200;
@@ -435,6 +442,8 @@ private:
   int refreshOperationsLeft() const;
   void runFinishingSteps(bool modal);
   void finishAfterStoreQueue(bool modal);
+  // Past the store queue's bound: the savers are dropped, the rest runs.
+  void finishAfterTheUsersChanges(bool modal, std::shared_ptr<bool> written);
   void writeBackAndClose(bool modal);
   // The last step: the quitting window goes and the quit is answered.
   void endQuit(bool modal);
@@ -471,6 +480,7 @@ private:
   int m_exitStatus = 0;
   QDateTime m_lastRefreshDate;
   QElapsedTimer m_quitClock;
+  int m_quitStoreQueueChecks = 0;
   quint64 m_unreadCount = 0;
   quint64 m_unreadFavoritesCount = 0;
 

@@ -25,9 +25,18 @@ void ZPHQuitDeadline::arm()
   if (m_armed || m_done)
     return;
   m_armed = true;
+  m_deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_deadlineMs);
   m_watch = std::thread([this] {
     std::unique_lock<std::mutex> locker(m_mutex);
-    if (m_disarmed.wait_for(locker, std::chrono::milliseconds(m_deadlineMs), [this] { return m_done; }))
+    // Woken by the end, a hold and a release: the time to wait is worked
+    // out again each time.
+    while (!m_done) {
+      const auto until = m_heldSince ? m_holdEnds : m_deadline;
+      if (std::chrono::steady_clock::now() >= until)
+        break;
+      m_disarmed.wait_until(locker, until);
+    }
+    if (m_done)
       return;
     // Nothing of Qt is asked: it may be half torn down by now.
     const int completed = m_completedStatus;
@@ -40,6 +49,31 @@ void ZPHQuitDeadline::arm()
     [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, line.data(), line.size());
     ::_exit(completed >= 0 ? completed : 1);
   });
+}
+
+void ZPHQuitDeadline::hold(int atMostMs)
+{
+  {
+    std::lock_guard<std::mutex> locker(m_mutex);
+    if (!m_armed || m_heldSince)
+      return;
+    const auto now = std::chrono::steady_clock::now();
+    m_heldSince = now;
+    m_holdEnds = now + std::chrono::milliseconds(atMostMs);
+  }
+  m_disarmed.notify_all();
+}
+
+void ZPHQuitDeadline::release()
+{
+  {
+    std::lock_guard<std::mutex> locker(m_mutex);
+    if (!m_heldSince)
+      return;
+    m_deadline += std::chrono::steady_clock::now() - *m_heldSince;
+    m_heldSince.reset();
+  }
+  m_disarmed.notify_all();
 }
 
 void ZPHQuitDeadline::quitCompleted(int status)

@@ -96,6 +96,12 @@ int main(int argc, char** argv)
     environment.workingDirectory = QDir::currentPath();
     environment.screenshotStatePath = commandLine->screenshotStatePath;
     environment.quitBegan = [&quitDeadline] { quitDeadline.arm(); };
+    environment.holdQuitDeadline = [&quitDeadline](bool held) {
+      if (held)
+        quitDeadline.hold(ZPHAppDelegate::QuitUsersChangesBoundMs + ZPHAppDelegate::QuitDeadlineMs);
+      else
+        quitDeadline.release();
+    };
     ZPHAppDelegate delegate(std::move(environment));
 
     // SIGTERM, Ctrl+C and the session's end take the ordinary quit.

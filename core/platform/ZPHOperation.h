@@ -45,6 +45,10 @@ public:
   bool isExecuting() const;
   bool isFinished() const;
   virtual bool isConcurrent() const { return false; }
+  // Work that a later run does again by itself (a refresh's article saver):
+  // a quit in a hurry may cancel it. Everything else on the store queue,
+  // the user's changes above all, runs before the quit writes back.
+  virtual bool mayBeDroppedAtQuit() const { return false; }
 
   // Set it before the operation is queued: its queue places it by the
   // priority it has when added. Normal unless set.

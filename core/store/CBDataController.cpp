@@ -158,7 +158,24 @@ void CBDataController::addMainThreadCoreDataQueueBlock(std::function<void()> blo
 
 void CBDataController::cancelCoreDataBackgroundOperations() { m_queue->cancelAllOperations(); }
 
+void CBDataController::cancelCoreDataBackgroundOperationsThatMayBeDropped()
+{
+  for (const std::shared_ptr<ZPHOperation>& operation : m_queue->operations()) {
+    if (operation->mayBeDroppedAtQuit())
+      operation->cancel();
+  }
+}
+
 bool CBDataController::coreDataQueueHasOperations() const { return m_queue->operationCount() > 0; }
+
+bool CBDataController::coreDataQueueRunsCancelledOperation() const
+{
+  for (const std::shared_ptr<ZPHOperation>& operation : m_queue->operations()) {
+    if (operation->isExecuting())
+      return operation->isCancelled();
+  }
+  return false;
+}
 
 // ---------------------------------------------------------------- contexts
 

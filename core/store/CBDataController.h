@@ -86,7 +86,13 @@ public:
     addMainThreadCoreDataQueueBlock(std::move(block), true);
   }
   void cancelCoreDataBackgroundOperations();
+  // Cancels only the operations that a later run does again by itself
+  // (ZPHOperation::mayBeDroppedAtQuit(): the article savers); the rest runs.
+  void cancelCoreDataBackgroundOperationsThatMayBeDropped();
   bool coreDataQueueHasOperations() const;
+  // Whether the operation the store queue runs now was cancelled (and has
+  // not stopped yet).
+  bool coreDataQueueRunsCancelledOperation() const;
 
   // Contexts. The main one on the main thread (nullptr, with a log line,
   // elsewhere); new temporary ones for the store queue or an operation's own

@@ -232,19 +232,28 @@ QByteArray httpGet(const QString& url)
   return body;
 }
 
-// Subscribes a store to every feed of the farm and refreshes it once, as an
-// earlier run would have left it; then adds the slow site, never refreshed.
-void buildBaseStore(Stage& stage)
+// Every feed address of a farm.
+QList<QUrl> farmURLs(const QString& farmBase)
 {
-  const QString dataFolder = stage.baseFolder + QStringLiteral("/data");
-  ASSERT_TRUE(QDir().mkpath(dataFolder));
-  ASSERT_TRUE(QDir().mkpath(stage.baseFolder + QStringLiteral("/cache")));
   QList<QUrl> urls;
-  for (const QByteArray& line : httpGet(stage.farmBase + QStringLiteral("/urls.txt")).split('\n')) {
+  for (const QByteArray& line : httpGet(farmBase + QStringLiteral("/urls.txt")).split('\n')) {
     if (!line.trimmed().isEmpty())
       urls.append(QUrl(QString::fromUtf8(line.trimmed())));
   }
-  ASSERT_EQ(urls.size(), FeedCount);
+  return urls;
+}
+
+// Subscribes a store to the feeds `refreshed` and refreshes it once, as an
+// earlier run would have left it; then adds the feeds `addedAfter`, never
+// refreshed. With `rememberingRefresh`, what the refresh remembers of each
+// feed goes with it (possible once per test program: the feed metadata
+// cache lives in the cache folder of the first store's delegate).
+void buildStore(const QString& baseFolder, const QList<QUrl>& refreshed, const QList<QUrl>& addedAfter,
+                bool rememberingRefresh = true)
+{
+  const QString dataFolder = baseFolder + QStringLiteral("/data");
+  ASSERT_TRUE(QDir().mkpath(dataFolder));
+  ASSERT_TRUE(QDir().mkpath(baseFolder + QStringLiteral("/cache")));
 
   ZPHTestApplicationDelegate delegate;
   delegate.setDataFolder(dataFolder);
@@ -255,8 +264,7 @@ void buildBaseStore(Stage& stage)
   controller.completeSetup();
   CBDataAccount* account = controller.localAccount();
   ZPHManagedObjectContext* main = controller.mainThreadManagedObjectContext();
-  for (const QUrl& url : std::as_const(urls))
-    ASSERT_NE(account->addFeed(CBFeed::insertFeedWithURL(url, main)), nullptr);
+  for (const QUrl& url : refreshed) ASSERT_NE(account->addFeed(CBFeed::insertFeedWithURL(url, main)), nullptr);
   controller.saveMainThreadManagedObjectContext();
   ZPHTestSpinEventLoop(100);
 
@@ -274,25 +282,41 @@ void buildBaseStore(Stage& stage)
   // What the refresh remembers of each feed (its validators and digest) goes
   // with the store, with the date that keeps it from being thrown away: an
   // unchanged farm then answers "not modified" and nothing is saved.
-  std::shared_ptr<CBLocalAccountFeedMetadataCache> metadata = CBLocalAccountFeedMetadataCache::sharedCache();
-  ASSERT_TRUE(metadata);
-  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !metadata->hasOperations(); }, 60000));
-  ASSERT_TRUE(QFile::copy(metadata->databaseFilePath(), stage.baseFolder + QStringLiteral("/cache/") +
-                                                            CBLocalAccountFeedMetadataCache::DatabaseFileName));
+  if (rememberingRefresh) {
+    std::shared_ptr<CBLocalAccountFeedMetadataCache> metadata = CBLocalAccountFeedMetadataCache::sharedCache();
+    ASSERT_TRUE(metadata);
+    ASSERT_TRUE(ZPHTestWaitUntil([&] { return !metadata->hasOperations(); }, 60000));
+    ASSERT_TRUE(QFile::copy(metadata->databaseFilePath(), baseFolder + QStringLiteral("/cache/") +
+                                                              CBLocalAccountFeedMetadataCache::DatabaseFileName));
+  }
   {
-    QSettings settings(stage.baseFolder + QStringLiteral("/Fernhollow/Zephlin.conf"), QSettings::IniFormat);
+    QSettings settings(baseFolder + QStringLiteral("/Fernhollow/Zephlin.conf"), QSettings::IniFormat);
     settings.setValue(CBLocalAccountFeedMetadataCacheDateLastDeletedKey, QDateTime::currentDateTimeUtc());
     // Past its first run (no welcome window) and not asking to become the
     // default feed reader: the main window is the first to show.
     settings.setValue(QStringLiteral("FirstRunDate"), QDateTime::currentDateTimeUtc());
     settings.setValue(QStringLiteral("suppressDefaultAggregatorPrompt"), true);
   }
-  ASSERT_NE(account->addFeed(CBFeed::insertFeedWithURL(stage.slowSite.url(QStringLiteral("/slow.xml")), main)),
-            nullptr);
+  for (const QUrl& url : addedAfter) ASSERT_NE(account->addFeed(CBFeed::insertFeedWithURL(url, main)), nullptr);
   controller.saveMainThreadManagedObjectContext();
   ZPHTestSpinEventLoop(100);
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return !controller.coreDataQueueHasOperations(); }, 60000));
   delegate.useDataController(nullptr);
+}
+
+// Starts the feed farm with these options; its address.
+QString startFarm(QProcess& farm, const QString& portFile, const QStringList& options)
+{
+  farm.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  endsWithThisProgram(farm);
+  farm.start(tool("python3"),
+             QStringList{QStringLiteral(ZPH_FEEDFARM_SCRIPT), "--port", "0", "--port-file", portFile} + options);
+  if (!farm.waitForStarted(10000) || !ZPHTestWaitUntil([&] { return QFile(portFile).size() > 0; }, 30000))
+    return QString();
+  QFile port(portFile);
+  if (!port.open(QIODevice::ReadOnly))
+    return QString();
+  return QStringLiteral("http://127.0.0.1:%1").arg(QString::fromUtf8(port.readAll()).trimmed());
 }
 
 class ZephlinOnX11Environment : public ::testing::Environment {
@@ -305,17 +329,10 @@ public:
     QFile::setPermissions(stage->runtimeFolder(),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
-    const QString portFile = stage->temp.filePath(QStringLiteral("farm.port"));
-    stage->farm.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    endsWithThisProgram(stage->farm);
-    stage->farm.start(tool("python3"),
-                      {QStringLiteral(ZPH_FEEDFARM_SCRIPT), "--port", "0", "--feeds", QString::number(FeedCount),
-                       "--items", "10", "--churn", "1", "--max-seconds", "3000", "--port-file", portFile});
-    ASSERT_TRUE(stage->farm.waitForStarted(10000));
-    ASSERT_TRUE(ZPHTestWaitUntil([&] { return QFile(portFile).size() > 0; }, 30000));
-    QFile port(portFile);
-    ASSERT_TRUE(port.open(QIODevice::ReadOnly));
-    stage->farmBase = QStringLiteral("http://127.0.0.1:%1").arg(QString::fromUtf8(port.readAll()).trimmed());
+    stage->farmBase =
+        startFarm(stage->farm, stage->temp.filePath(QStringLiteral("farm.port")),
+                  {"--feeds", QString::number(FeedCount), "--items", "10", "--churn", "1", "--max-seconds", "3000"});
+    ASSERT_FALSE(stage->farmBase.isEmpty());
 
     ASSERT_TRUE(stage->slowSite.start());
     ZPHTestHTTPServer* slowSite = &stage->slowSite;
@@ -331,7 +348,9 @@ public:
     });
 
     stage->baseFolder = stage->temp.filePath(QStringLiteral("base"));
-    buildBaseStore(*stage);
+    const QList<QUrl> urls = farmURLs(stage->farmBase);
+    ASSERT_EQ(urls.size(), FeedCount);
+    buildStore(stage->baseFolder, urls, {stage->slowSite.url(QStringLiteral("/slow.xml"))});
     if (::testing::Test::HasFatalFailure())
       return;
     stage->baseArticles = storeCount(stage->baseFolder + QStringLiteral("/data"), "SELECT count(*) FROM \"Article\"");
@@ -357,12 +376,15 @@ class ProgramRun {
 public:
   // `sandboxVariable`: the environment turns the web engine's sandbox off,
   // as for every test program; without it the program decides for itself.
-  explicit ProgramRun(const QString& folder, bool fresh = true, bool sandboxVariable = true) : m_folder(folder)
+  // `base`: the store the run starts on a copy of (the stage's when empty).
+  explicit ProgramRun(const QString& folder, bool fresh = true, bool sandboxVariable = true,
+                      const QString& base = QString())
+      : m_folder(folder)
   {
     if (fresh) {
       QDir(folder).removeRecursively();
       QProcess copy;
-      copy.start(tool("cp"), {"-a", g_stage->baseFolder, folder});
+      copy.start(tool("cp"), {"-a", base.isEmpty() ? g_stage->baseFolder : base, folder});
       copy.waitForFinished(120000);
     }
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -465,7 +487,7 @@ private:
 
 // What every quit must leave: status 0 by itself (not by the deadline), a
 // whole store with no article lost, no lock (unless a later launch holds it).
-void expectCleanQuit(ProgramRun& run, bool folderTakenOver = false)
+void expectCleanQuit(ProgramRun& run, bool folderTakenOver = false, qint64 articlesAtLeast = -1)
 {
   ASSERT_TRUE(run.waitForExit()) << run.logText();
   EXPECT_FALSE(run.crashed()) << run.logText();
@@ -478,7 +500,8 @@ void expectCleanQuit(ProgramRun& run, bool folderTakenOver = false)
   QString integrity;
   storeCount(run.dataFolder(), "PRAGMA integrity_check", &integrity);
   EXPECT_EQ(integrity, QStringLiteral("ok"));
-  EXPECT_GE(storeCount(run.dataFolder(), "SELECT count(*) FROM \"Article\""), g_stage->baseArticles);
+  EXPECT_GE(storeCount(run.dataFolder(), "SELECT count(*) FROM \"Article\""),
+            articlesAtLeast >= 0 ? articlesAtLeast : g_stage->baseArticles);
   if (!folderTakenOver) {
     EXPECT_FALSE(QFileInfo::exists(run.dataFolder() + QStringLiteral("/Zephlin.lock")));
   }
@@ -591,6 +614,65 @@ TEST(ZephlinOnX11, QuitsDuringTheRefreshWithinItsBoundsEveryTime)
       return;
   }
   std::printf("longest quit after SIGTERM: %lld ms\n", static_cast<long long>(longest));
+}
+
+// Mark All Read on a feed and Ctrl+Q right after it, during the first
+// refresh of feeds of a thousand articles each: their savers hold the store
+// queue past its bound, and the marks are kept all the same.
+TEST(ZephlinOnX11, MarkAllReadJustBeforeAQuitDuringTheFirstRefreshIsKept)
+{
+  ASSERT_NE(g_stage, nullptr);
+  constexpr int BigFeeds = 100;
+  QProcess farm;
+  const QString farmBase =
+      startFarm(farm, g_stage->temp.filePath(QStringLiteral("big-farm.port")),
+                {"--feeds", QString::number(BigFeeds), "--items", "1000", "--max-seconds", "3000"});
+  ASSERT_FALSE(farmBase.isEmpty());
+  const QList<QUrl> urls = farmURLs(farmBase);
+  ASSERT_EQ(urls.size(), BigFeeds);
+  // The first feed saved by a refresh; the others never refreshed.
+  const QString base = g_stage->temp.filePath(QStringLiteral("marks-base"));
+  buildStore(base, {urls.first()}, urls.mid(1), false);
+  if (HasFatalFailure())
+    return;
+  const auto unreadOfFirstFeed = [&](const QString& dataFolder) {
+    return storeCount(dataFolder,
+                      "SELECT count(*) FROM \"Article\" a JOIN \"ArticleMetadata\" m ON m.id = a.\"metadata_id\" "
+                      "WHERE m.\"read\" = 0 AND a.\"markedForDeletion\" = 0 AND a.\"feedURL\" = '" +
+                          urls.first().toString().toUtf8() + "'");
+  };
+  ASSERT_EQ(unreadOfFirstFeed(base + QStringLiteral("/data")), 1000);
+
+  ProgramRun run(g_stage->temp.filePath(QStringLiteral("marks")), true, true, base);
+  const QString window = run.waitForWindow();
+  ASSERT_FALSE(window.isEmpty()) << run.logText();
+  // The first feed, shown in the article list (clicked as in the first test).
+  const auto listShows = [&] {
+    const std::optional<Pixels> pixels = Pixels::ofWindow(run.display(), window);
+    return pixels && pixels->darkPixelsIn(0.23, 0.1, 0.5, 0.3) > 200;
+  };
+  bool listed = false;
+  for (int attempt = 0; attempt < 5 && !listed; ++attempt) {
+    ASSERT_TRUE(runTool(run.display(), "xdotool",
+                        {"mousemove", "--window", window, QString::number(int(1100 * 0.1)),
+                         QString::number(int(700 * 0.309)), "click", "1"})
+                    .has_value());
+    listed = ZPHTestWaitUntil(listShows, 60000);
+  }
+  ASSERT_TRUE(listed) << "the article list did not show the feed's articles\n" << run.logText();
+  // The other feeds' articles arrive: their first refresh is under way.
+  ASSERT_TRUE(
+      ZPHTestWaitUntil([&] { return storeCount(run.dataFolder(), "SELECT count(*) FROM \"Article\"") > 1000; }, 120000))
+      << run.logText();
+  // Mark All Read (Ctrl+Shift+K), and at once Ctrl+Q.
+  ASSERT_TRUE(runTool(run.display(), "xdotool", {"windowactivate", "--sync", window}).has_value());
+  run.startClock();
+  ASSERT_TRUE(runTool(run.display(), "xdotool", {"key", "--clearmodifiers", "ctrl+shift+k", "ctrl+q"}).has_value());
+  expectCleanQuit(run, false, 1000);
+  EXPECT_TRUE(run.log().contains("quit: the store queue did not end within its bound"))
+      << "the savers did not hold the store queue past its bound\n"
+      << run.logText();
+  EXPECT_EQ(unreadOfFirstFeed(run.dataFolder()), 0) << run.logText();
 }
 
 TEST(ZephlinOnX11, ALaunchDuringOrJustAfterAQuitShowsItsWindow)

@@ -346,7 +346,11 @@ void ZPHCoreDataArticleSaverOperation::runBatch()
     return;
   }
   bool saved = false;
-  if (!merged.empty()) {
+  // The saver that runs the batch cancelled meanwhile (the program quits):
+  // nothing of the batch is saved, so the cancel ends the run at its next
+  // article; every member's feed keeps its validators and digest unstored,
+  // and the next refresh saves these items.
+  if (!merged.empty() && !isCancelled()) {
     runGuarded(QString(), [&] {
       CBSaveManagedObjectContext(context.get());
       saved = !context->hasChanges();
@@ -423,8 +427,14 @@ bool ZPHCoreDataArticleSaverOperation::mergeItemsIntoContext()
       m_latestPublishDate = published.toUTC();
   }
 
+  bool statesChanged = false;
   if (!savedArticles.isEmpty())
-    processMetadataForSavedArticles(savedArticles, feed);
+    statesChanged = processMetadataForSavedArticles(savedArticles, feed);
+  // New articles, or states taken from other records: the feed's stored
+  // count (and its folders') no longer holds, in this same save, until a
+  // recount writes it again; also when the program stops before that.
+  if ((statesChanged || !m_insertedArticles.isEmpty()) && feed->unreadCountIsValid())
+    feed->setUnreadCountIsValid(false);
 
   if (!stoppedByCancellation && !isCancelled()) {
     if (m_skipsMarkingMissingItemsAsDeleted)
@@ -924,7 +934,7 @@ void ZPHCoreDataArticleSaverOperation::updateEnclosure(ZPHManagedObject* enclosu
   set(QStringLiteral("width"), QVariant::fromValue<qint64>(parsedEnclosure.width()));
 }
 
-void ZPHCoreDataArticleSaverOperation::processMetadataForSavedArticles(const QList<CBDataArticle*>& articles,
+bool ZPHCoreDataArticleSaverOperation::processMetadataForSavedArticles(const QList<CBDataArticle*>& articles,
                                                                        CBFeed* feed)
 {
   // An article that already holds the record of its key keeps it (most of
@@ -975,6 +985,7 @@ void ZPHCoreDataArticleSaverOperation::processMetadataForSavedArticles(const QLi
       }
     }
   }
+  return !unmatched.isEmpty();
 }
 
 void ZPHCoreDataArticleSaverOperation::markMissingItemsAsDeleted()

@@ -39,7 +39,8 @@ class ZPHManagedObjectContext;
 // Runs once, on the store queue in a temporary context, or inside a
 // private-queue context the caller gives. On the store queue, savers queued
 // right behind one another save together: the first runs the items of each
-// in turn in one context and saves them all in one save (see runBatch()).
+// in turn in one context and saves them all in one save (see runBatch());
+// cancelled while it runs, it stops at its next item and saves nothing.
 // A failed save goes to the application delegate's store-failure path.
 class ZPHCoreDataArticleSaverOperation : public CBOperation {
 public:
@@ -67,6 +68,10 @@ public:
 
   // True once a run saved its context and was not cancelled.
   bool didSaveUncancelled() const { return m_didSaveUncancelled.load(); }
+
+  // A cancelled saver leaves its feed's validators and digest unstored, so
+  // the next refresh saves its items again.
+  bool mayBeDroppedAtQuit() const override { return true; }
 
   QList<std::shared_ptr<CBParsedNewsItem>> parsedArticles() const { return m_parsedArticles; }
   QUrl feedURL() const { return m_feedURL; }
@@ -119,7 +124,9 @@ private:
   void updateArticle(CBDataArticle* article, const CBParsedNewsItem& item);
   // Bit rate, file size, height, media type, medium, MIME type and width.
   static void updateEnclosure(ZPHManagedObject* enclosure, const CBParsedEnclosure& parsedEnclosure);
-  void processMetadataForSavedArticles(const QList<CBDataArticle*>& articles, CBFeed* feed);
+  // Whether it gave some article another state record (its read state may
+  // have changed with it).
+  bool processMetadataForSavedArticles(const QList<CBDataArticle*>& articles, CBFeed* feed);
   void markMissingItemsAsDeleted();
   // The feed's stored articles, fetched on first use.
   QList<CBDataArticle*> existingArticles();

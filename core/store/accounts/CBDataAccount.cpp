@@ -981,16 +981,22 @@ void CBDataAccount::refreshDidUpdateFeed(const ZPHNotification& notification)
                                 counts.swap(pending->counts);
                                 pending->blockQueued = false;
                               }
-                              const QList<CBFeed*> feeds = CBFeed::feedsWithURLs(counts.keys(), context);
-                              for (CBFeed* feed : feeds) {
+                              // A reported count shows at once, but it is the saver's
+                              // estimate (it counts before states are taken from other
+                              // records): it stays invalid, with the folders above, until
+                              // the recount this asks for, so a quit before that recount
+                              // leaves no wrong count stored as valid.
+                              bool changed = false;
+                              for (CBFeed* feed : CBFeed::feedsWithURLs(counts.keys(), context)) {
                                 const std::optional<quint64> feedCount = counts.value(feed->url());
-                                feed->setUnreadCountIsValid(false);  // the folders above stay invalid
-                                if (feedCount) {
+                                if (feedCount && *feedCount == feed->unreadCount())
+                                  continue;
+                                if (feedCount)
                                   feed->setUnreadCount(*feedCount);
-                                  feed->setUnreadCountIsValid(true);
-                                }
+                                feed->setUnreadCountIsValid(false);
+                                changed = true;
                               }
-                              if (!feeds.isEmpty())
+                              if (changed)
                                 d->saveManagedObjectContext(context);
                             });
 }

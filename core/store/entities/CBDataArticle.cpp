@@ -9,6 +9,7 @@
 #include "platform/ZPHMainThread.h"
 #include "platform/ZPHNotificationCenter.h"
 #include "store/CBCoreDataUtilities.h"
+#include "store/entities/AbstractManagedFolder.h"
 #include "store/entities/ArticleMetadata.h"
 #include "store/entities/CBDataArticleContent.h"
 #include "store/entities/CBDataModel.h"
@@ -674,6 +675,24 @@ QList<std::pair<CBFeed*, double>> markAllAsReadDatesToRaise(const QHash<QString,
   return raised;
 }
 
+// The feeds with these addresses and the folders above them: their stored
+// counts no longer hold once the read states of the feeds' articles change.
+// They are marked invalid in the same save as the change, so no count stays
+// valid past a change that no recount followed (the program quit first).
+QList<ZPHManagedObjectID> nodesCountingFeeds(const QSet<QString>& feedURLs, ZPHManagedObjectContext* context)
+{
+  QList<ZPHManagedObjectID> nodes;
+  if (feedURLs.isEmpty())
+    return nodes;
+  for (CBFeed* feed : CBFeed::feedsWithURLs(QStringList(feedURLs.begin(), feedURLs.end()), context)) {
+    nodes.append(feed->objectID());
+    int depth = 0;
+    for (const CBNode* folder = feed->parent(); folder != nullptr && depth < 1000; folder = folder->parent(), ++depth)
+      nodes.append(folder->objectID());
+  }
+  return nodes;
+}
+
 }  // namespace
 
 void CBDataArticle::operation_only_markArticles(const QList<CBDataArticle*>& articles, bool read,
@@ -690,6 +709,7 @@ void CBDataArticle::operation_only_markArticles(const QList<CBDataArticle*>& art
   }
 
   QHash<QString, QDateTime> newestDateByFeed;
+  QSet<QString> changedFeeds;
   for (CBDataArticle* article : articles) {
     const QString feed = article->feedURL();
     if (!feed.isEmpty()) {
@@ -703,8 +723,11 @@ void CBDataArticle::operation_only_markArticles(const QList<CBDataArticle*>& art
     const bool changes = article->read() != read;
     article->operation_only_markAsRead(read, false, false, false);
     // In this same save, so a change made just before quitting still syncs.
-    if (changes)
+    if (changes) {
       article->setNeedsSync(true);
+      if (!feed.isEmpty())
+        changedFeeds.insert(feed);
+    }
     const QString link = article->bestLink();
     if (!link.isEmpty()) {
       if (ArticleMetadata* record = metadataByGUID.value(link))
@@ -714,6 +737,8 @@ void CBDataArticle::operation_only_markArticles(const QList<CBDataArticle*>& art
 
   for (const auto& [feed, seconds] : markAllAsReadDatesToRaise(newestDateByFeed, context))
     feed->setMarkAllAsReadLastArticleDate(seconds);
+  for (CBFeed* feed : CBFeed::feedsWithURLs(QStringList(changedFeeds.begin(), changedFeeds.end()), context))
+    feed->setUnreadCountIsValid(false);  // and the folders above it (see nodesCountingFeeds())
 
   CBSaveManagedObjectContext(context);
 
@@ -792,6 +817,7 @@ void CBDataArticle::operation_only_markArticlesWithIDs(const QList<ZPHManagedObj
   updates.append({changed, {{QStringLiteral("modDate"), modified}, {QStringLiteral("needsSync"), true}}});
   for (const auto& [feed, seconds] : markAllAsReadDatesToRaise(newestDateByFeed, context))
     updates.append({{feed->objectID()}, {{QStringLiteral("markAllAsReadLastArticleDate"), seconds}}});
+  updates.append({nodesCountingFeeds(changedFeeds, context), {{QStringLiteral("unreadCountIsValid"), false}}});
   if (!context->batchUpdateObjects(updates, &error)) {
     qCWarning(zphStore) << "marking articles failed:" << error.toString();
     if (ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate())
@@ -804,12 +830,16 @@ void CBDataArticle::operation_only_markArticlesWithIDs(const QList<ZPHManagedObj
   // The few without a record get one, as one at a time would.
   if (!withoutRecord.isEmpty()) {
     const QList<CBDataArticle*> articles = articlesWithManagedObjectIDs(withoutRecord, context);
+    QSet<QString> feeds;
     for (CBDataArticle* article : articles) {
       if (!article->feedURL().isEmpty())
-        changedFeeds.insert(article->feedURL());
+        feeds.insert(article->feedURL());
       article->operation_only_markAsRead(read, false, false, false);
       article->setNeedsSync(true);
     }
+    for (CBFeed* feed : CBFeed::feedsWithURLs(QStringList(feeds.begin(), feeds.end()), context))
+      feed->setUnreadCountIsValid(false);
+    changedFeeds.unite(feeds);
     CBSaveManagedObjectContext(context);
   }
 

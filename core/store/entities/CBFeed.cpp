@@ -248,7 +248,13 @@ bool CBFeed::canBeRefreshed() const
 
 void CBFeed::updateUnreadCount()
 {
-  setUnreadCount(quint64(CBDataArticle::unreadCountForArticlesWithFeedURL(URL(), managedObjectContext())));
+  const quint64 count = quint64(CBDataArticle::unreadCountForArticlesWithFeedURL(URL(), managedObjectContext()));
+  // The folders above sum it: theirs no longer hold.
+  if (count != unreadCount()) {
+    if (AbstractManagedFolder* folder = parent())
+      folder->recursivelyInvalidateUnreadCountsUpTree();
+  }
+  setUnreadCount(count);
   setUnreadCountIsValid(true);
 }
 

@@ -318,7 +318,10 @@ private:
   // A save of at most this many new objects writes them as one chunk.
   static constexpr int RowsInOneChunkAtMost = 512;
   static constexpr qint64 SliceMilliseconds = 50;
-  bool writeChanges(PendingWrites* writes, QHash<qint64, ZPHManagedObjectID>* permanent, ZPHError* error);
+  // `deletedMeanwhile`: the main context's save wrote nothing, as deletions
+  // of other contexts wait for its merge (see ZPHPersistentStore).
+  bool writeChanges(PendingWrites* writes, QHash<qint64, ZPHManagedObjectID>* permanent, ZPHError* error,
+                    bool* deletedMeanwhile);
   bool writeInserts(class ZPHSQLiteConnection* db, const std::vector<ZPHManagedObject*>& inserts, size_t from,
                     size_t to, const QHash<qint64, ZPHManagedObjectID>& permanent) const;
   bool writeUpdates(class ZPHSQLiteConnection* db, const std::vector<ZPHManagedObject*>& updates, size_t from,

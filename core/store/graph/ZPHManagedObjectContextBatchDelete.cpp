@@ -178,6 +178,7 @@ bool ZPHManagedObjectContext::batchDeleteObjectsWithIDs(const QList<ZPHManagedOb
   }
   if (!db->exec("COMMIT"))
     return fail();
+  m_store->noteDeletionsCommitted(this, changes.deleted);
   m_store->endWriteTurn(db);
 
   mergeChanges(changes);

@@ -21,6 +21,17 @@ bool ZPHManagedObjectContext::save(ZPHError* error)
 {
   ZPH_ASSERT_CONTEXT_THREAD(this);
   drainInbox();
+  // Deletions committed elsewhere that the main thread has not merged yet
+  // are merged now, with their delete rules: this save then writes what it
+  // would write after that merge.
+  if (isMainContext()) {
+    const QList<ZPHManagedObjectID> deletedElsewhere = m_store->takeDeletionsNotMergedIntoMainContext();
+    if (!deletedElsewhere.isEmpty()) {
+      ZPHStoreChanges deletions;
+      deletions.deleted = deletedElsewhere;
+      mergeChanges(deletions);
+    }
+  }
   if (!hasChanges())
     return true;
   // Hooks first: what they change is saved too (the lists may grow).
@@ -72,7 +83,10 @@ bool ZPHManagedObjectContext::save(ZPHError* error)
       writes.deletes.push_back(object);
   }
   QHash<qint64, ZPHManagedObjectID> permanent;  // temporary key -> saved identifier
-  const bool ok = writeChanges(&writes, &permanent, error);
+  bool deletedMeanwhile = false;
+  const bool ok = writeChanges(&writes, &permanent, error, &deletedMeanwhile);
+  if (deletedMeanwhile)
+    return save(error);  // nothing written: again, after their merge
   if (writes.insertsDone == 0 && writes.updatesDone == 0 && writes.deletesDone == 0 && !ok)
     return false;
   const bool whole = ok;
@@ -221,7 +235,7 @@ std::vector<bool> orderByLinkedGroups(std::vector<ZPHManagedObject*>* inserts,
 }  // namespace
 
 bool ZPHManagedObjectContext::writeChanges(PendingWrites* writes, QHash<qint64, ZPHManagedObjectID>* permanent,
-                                           ZPHError* error)
+                                           ZPHError* error, bool* deletedMeanwhile)
 {
   ZPHSQLiteConnection* db = m_store->connection(error);
   if (db == nullptr)
@@ -271,12 +285,28 @@ bool ZPHManagedObjectContext::writeChanges(PendingWrites* writes, QHash<qint64, 
     ZPHSQLiteStatement statement = db->prepare("COMMIT");
     if (!statement.isValid() || !statement.execute())
       return fail();
+    if (!isMainContext() && writes->deletesWritten > writes->deletesDone) {
+      QList<ZPHManagedObjectID> deleted;
+      deleted.reserve(qsizetype(writes->deletesWritten - writes->deletesDone));
+      for (size_t i = writes->deletesDone; i < writes->deletesWritten; ++i)
+        deleted.append(writes->deletes[i]->m_objectID);
+      m_store->noteDeletionsCommitted(this, deleted);
+    }
     m_store->endWriteTurn(db);
     holdingTurn = false;
     return true;
   };
   if (!begin())
     return false;
+  // Holding the write turn, no other commit comes before this one: deletions
+  // committed before it that the main thread has not merged yet send the
+  // save back to merge them first.
+  if (isMainContext() && m_store->hasDeletionsNotMergedIntoMainContext()) {
+    db->exec("ROLLBACK");
+    m_store->endWriteTurn(db);
+    *deletedMeanwhile = true;
+    return false;
+  }
 
   // Row ids are handed out here, inside the write lock, so that every row
   // is written once with its links already in place.

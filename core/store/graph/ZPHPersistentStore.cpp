@@ -52,6 +52,14 @@ bool hasMetadataTable(ZPHSQLiteConnection* connection, bool* ok)
 struct ZPHPersistentStore::ConnectionRegistry : std::enable_shared_from_this<ConnectionRegistry> {
   QMutex mutex;
   QHash<Qt::HANDLE, std::shared_ptr<ZPHSQLiteConnection>> connections;
+  // The connections close without writing the log back (leaveLogOnClose()).
+  std::atomic<bool> leavesLog{false};
+
+  void closing(ZPHSQLiteConnection* connection) const
+  {
+    if (connection != nullptr && leavesLog.load())
+      connection->keepLogOnClose();
+  }
 
   std::shared_ptr<ZPHSQLiteConnection> find(Qt::HANDLE thread)
   {
@@ -65,6 +73,7 @@ struct ZPHPersistentStore::ConnectionRegistry : std::enable_shared_from_this<Con
     QMutexLocker locker(&mutex);
     closing = connections.take(thread);
     locker.unlock();
+    this->closing(closing.get());
   }
   void clear()
   {
@@ -72,6 +81,8 @@ struct ZPHPersistentStore::ConnectionRegistry : std::enable_shared_from_this<Con
     QMutexLocker locker(&mutex);
     closing.swap(connections);
     locker.unlock();
+    for (const std::shared_ptr<ZPHSQLiteConnection>& connection : std::as_const(closing))
+      this->closing(connection.get());
   }
 };
 
@@ -108,9 +119,18 @@ void ZPHPersistentStore::ConnectionRegistry::insert(Qt::HANDLE thread, std::shar
 }
 
 struct ZPHPersistentStore::PendingMerges {
-  QMutex mutex;
+  mutable QMutex mutex;
   ZPHPersistentStore* store = nullptr;  // null once the store is gone
   int count = 0;                        // handed to the main thread, not yet run
+  // Deleted by commits of other contexts, not yet merged by the main one.
+  QSet<ZPHManagedObjectID> deletedNotMerged;
+
+  void merged(const QList<ZPHManagedObjectID>& deleted)
+  {
+    if (deletedNotMerged.isEmpty())
+      return;
+    for (const ZPHManagedObjectID& objectID : deleted) deletedNotMerged.remove(objectID);
+  }
 };
 
 struct ZPHPersistentStore::WriteTurns {
@@ -125,6 +145,7 @@ struct ZPHPersistentStore::WriteTurns {
   QElapsedTimer sinceWrite;  // since the last write turn ended
   QWaitCondition checkpointWake;
   std::thread checkpointer;
+  sqlite3* checkpointConnection = nullptr;               // while a write-back runs: its connection
   QHash<const ZPHEntityDescription*, qint64> handedOut;  // highest row id per table given out here
 };
 
@@ -146,8 +167,13 @@ ZPHPersistentStore::~ZPHPersistentStore()
     m_pendingMerges->store = nullptr;
   }
   {
+    // A write-back under way stops at its next page: the last connection's
+    // close writes the log back (unless leaveLogOnClose()), else the next
+    // open takes it as it is.
     QMutexLocker locker(&m_writeTurns->mutex);
-    m_writeTurns->stopping = true;  // the last connection's close writes the log back
+    m_writeTurns->stopping = true;
+    if (m_writeTurns->checkpointConnection != nullptr)
+      sqlite3_interrupt(m_writeTurns->checkpointConnection);
     m_writeTurns->checkpointWake.wakeAll();
   }
   if (m_writeTurns->checkpointer.joinable())
@@ -424,6 +450,8 @@ bool ZPHPersistentStore::setMetadataValue(const QString& key, const QString& val
   return ok;
 }
 
+void ZPHPersistentStore::leaveLogOnClose() { m_registry->leavesLog = true; }
+
 bool ZPHPersistentStore::checkpointAndClose(ZPHError* error)
 {
   ZPHSQLiteConnection* db = connection(error);
@@ -532,14 +560,51 @@ void ZPHPersistentStore::startCheckpoint()
       }
     }
     if (std::unique_ptr<ZPHSQLiteConnection> connection = ZPHSQLiteConnection::open(m_path, false, nullptr)) {
-      int logFrames = 0;
-      int written = 0;
-      sqlite3_wal_checkpoint_v2(connection->handle(), nullptr, SQLITE_CHECKPOINT_PASSIVE, &logFrames, &written);
+      bool stopping = false;
+      {
+        // The store going away interrupts it through this handle.
+        QMutexLocker locker(&turns->mutex);
+        stopping = turns->stopping;
+        if (!stopping)
+          turns->checkpointConnection = connection->handle();
+      }
+      if (!stopping) {
+        int logFrames = 0;
+        int written = 0;
+        sqlite3_wal_checkpoint_v2(connection->handle(), nullptr, SQLITE_CHECKPOINT_PASSIVE, &logFrames, &written);
+      }
+      QMutexLocker locker(&turns->mutex);
+      turns->checkpointConnection = nullptr;
+      m_registry->closing(connection.get());
     }
     QMutexLocker locker(&turns->mutex);
     turns->logFrames = 0;
     turns->checkpointing = false;
   });
+}
+
+void ZPHPersistentStore::noteDeletionsCommitted(const ZPHManagedObjectContext* origin,
+                                                const QList<ZPHManagedObjectID>& deleted)
+{
+  if (deleted.isEmpty() || origin == nullptr || origin->isMainContext() || mainContext() == nullptr)
+    return;
+  QMutexLocker locker(&m_pendingMerges->mutex);
+  for (const ZPHManagedObjectID& objectID : deleted) m_pendingMerges->deletedNotMerged.insert(objectID);
+}
+
+bool ZPHPersistentStore::hasDeletionsNotMergedIntoMainContext() const
+{
+  QMutexLocker locker(&m_pendingMerges->mutex);
+  return !m_pendingMerges->deletedNotMerged.isEmpty();
+}
+
+QList<ZPHManagedObjectID> ZPHPersistentStore::takeDeletionsNotMergedIntoMainContext()
+{
+  QMutexLocker locker(&m_pendingMerges->mutex);
+  const QList<ZPHManagedObjectID> deleted(m_pendingMerges->deletedNotMerged.begin(),
+                                          m_pendingMerges->deletedNotMerged.end());
+  m_pendingMerges->deletedNotMerged.clear();
+  return deleted;
 }
 
 bool ZPHPersistentStore::writeTurnIsWanted() const
@@ -705,6 +770,8 @@ void ZPHPersistentStore::distributeChanges(ZPHManagedObjectContext* origin, cons
     }
     if (mainIsThere)
       main->mergeChanges(changes);
+    QMutexLocker locker(&pending->mutex);
+    pending->merged(changes.deleted);
   };
   bool wait = false;
   {

@@ -37,7 +37,8 @@ struct ZPHStoreChanges {
 // runs with a write-ahead log, synchronous=NORMAL and foreign keys on (the
 // log is written back into the file by a thread of the store's own once it
 // has grown large, in a pause of the writing, so no writer spends its time
-// on that); a
+// on that; the last connection's close writes back the rest, unless
+// leaveLogOnClose()); a
 // metadata table holds the model version and the store's identifier. Each
 // thread that touches the store gets its own connection, with its prepared
 // statements cached, closed when the thread ends or the store goes away.
@@ -93,6 +94,12 @@ public:
   // it, after a wait of up to 2 s) it fails, and the store is closed all the
   // same, the log keeping what it held.
   bool checkpointAndClose(ZPHError* error);
+  // From now on the store's connections close without writing the log back
+  // into the file, and a write-back under way stops at its next page (for
+  // the program's quit: that write-back grows with the log and the file).
+  // The store stays whole: the next open takes the log as it is, and the
+  // store writes it back in the background once it commits.
+  void leaveLogOnClose();
 
   const ZPHManagedObjectModel* model() const { return m_model; }
   QString path() const { return m_path; }
@@ -123,6 +130,17 @@ public:
   // thread, else on its next use).
   void distributeChanges(ZPHManagedObjectContext* origin, const ZPHStoreChanges& changes, bool allContexts);
   static constexpr int MaxPendingMerges = 4;
+
+  // Deletions that another context committed and the main context has not
+  // merged yet. Such a context notes them after its commit, before it lets
+  // the write turn go; the main context's merge of its changes clears them.
+  // A main-context save merges them first, also when it finds some noted
+  // once it holds the write turn: it never writes a link to a row that a
+  // commit before it deleted (the store would refuse the whole save), and
+  // its outcome is the one it would have had after the merge.
+  void noteDeletionsCommitted(const ZPHManagedObjectContext* origin, const QList<ZPHManagedObjectID>& deleted);
+  bool hasDeletionsNotMergedIntoMainContext() const;
+  QList<ZPHManagedObjectID> takeDeletionsNotMergedIntoMainContext();
 
   // Write transactions of this process take turns: each holds the store's
   // write turn from its BEGIN to its COMMIT or ROLLBACK, and a waiting main

@@ -10,6 +10,7 @@
 #include "store/entities/CBDataModel.h"
 #include "store/entities/CBFeed.h"
 #include "store/entities/CBFolder.h"
+#include "store/entities/CBNode.h"
 #include "store/graph/ZPHFetchRequest.h"
 #include "store/graph/ZPHManagedObjectContext.h"
 #include "store/operations/ZPHBatchDeletionOperation.h"
@@ -122,6 +123,15 @@ void ZPHDeletionOperation::main()
   bool deletedArticles = false;
   while (true) {
     context->reset();
+    if (next == 0) {
+      // With the first batch: the counts of the feeds that lose articles
+      // and of the folders above them no longer hold, also when the run is
+      // cut off before the end.
+      for (ZPHManagedObject* object : context->existingObjectsWithIDs(feedIDs + folderIDs)) {
+        if (auto* node = dynamic_cast<CBNode*>(object))
+          node->setUnreadCountIsValid(false);
+      }
+    }
     const QList<ZPHManagedObjectID> batch = articleIDs.mid(next, ArticleBatchSize);
     next += batch.size();
     const bool last = next >= articleIDs.size();

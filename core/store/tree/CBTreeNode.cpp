@@ -145,6 +145,9 @@ void CBTreeNode::didInsertChild(const Pointer& child)
   CBNode* c = child->m_node;
   if (c != nullptr) {
     if (representsFolder()) {
+      // A folder that gains a node sums one more count.
+      if (c->parent() != m_node)
+        m_node->recursivelyInvalidateUnreadCountsUpTree();
       c->setParentguid(m_node->guid());
       c->setParent(static_cast<CBFolder*>(m_node));
       markMoved(c);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 namespace {
@@ -20,6 +21,22 @@ void stuckAfterTheQuit(int completedStatus)
   std::_Exit(42);
 }
 
+// The quit waits for the user's changes: the deadline holds meanwhile and
+// then goes on with the time it had left; a hold that is never released
+// ends at its own bound.
+void heldWhileTheUsersChangesRun(bool released)
+{
+  ZPHQuitDeadline deadline(100);
+  deadline.arm();
+  deadline.hold(released ? 60000 : 200);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  std::fprintf(stderr, "still running when the changes are done\n");
+  if (released)
+    deadline.release();
+  std::this_thread::sleep_for(std::chrono::seconds(30));
+  std::_Exit(42);
+}
+
 }  // namespace
 
 TEST(QuitDeadlineDeathTest, EndsAStuckProcessWithTheQuitsStatusOnceTheQuitCompleted)
@@ -28,4 +45,12 @@ TEST(QuitDeadlineDeathTest, EndsAStuckProcessWithTheQuitsStatusOnceTheQuitComple
   EXPECT_EXIT(stuckAfterTheQuit(-1), ::testing::ExitedWithCode(1), "did not end within its deadline of 100 ms");
   EXPECT_EXIT(stuckAfterTheQuit(0), ::testing::ExitedWithCode(0), "the quit completed, but the libraries");
   EXPECT_EXIT(stuckAfterTheQuit(3), ::testing::ExitedWithCode(3), "the quit completed");
+}
+
+TEST(QuitDeadlineDeathTest, AHoldStopsTheClockUntilReleasedAndForAtMostItsBound)
+{
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(heldWhileTheUsersChangesRun(true), ::testing::ExitedWithCode(1),
+              "still running when the changes are done\n.*did not end within its deadline of 100 ms");
+  EXPECT_EXIT(heldWhileTheUsersChangesRun(false), ::testing::ExitedWithCode(1), "did not end within its deadline");
 }

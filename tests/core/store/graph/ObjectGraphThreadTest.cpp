@@ -352,33 +352,56 @@ TEST_F(ObjectGraphThreadTest, MergedDeletionsApplyTheirDeleteRulesToUnsavedLinks
        Outcome::LinkCleared},
       {"saved feed moved into a deleted folder", "Folder", false, savedFeedMovedInto, "parent", Outcome::LinkCleared},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    ZPHManagedObject* doomed = main->insertNewObject(QString::fromLatin1(c.deletedEntity));
-    if (QLatin1String(c.deletedEntity) == QLatin1String("ArticleMetadata"))
-      doomed->setValue(QStringLiteral("guid"), QStringLiteral("m"));
-    ASSERT_TRUE(main->save());
-    const ZPHManagedObjectID doomedID = doomed->objectID();
-    ZPHManagedObject* linking = c.link(main.get(), doomed);
-    onStoreQueue([&](ZPHManagedObjectContext& context) {
+  // The main context saves after the deletion's merge ran, or before it
+  // (the store queue has committed and handed the merge on, and the main
+  // thread has not come to it yet): either way as if merged first.
+  for (const bool mainSavesBeforeTheMerge : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.name);
+      SCOPED_TRACE(mainSavesBeforeTheMerge ? "the main context saves before the merge" : "merged first");
+      ZPHManagedObject* doomed = main->insertNewObject(QString::fromLatin1(c.deletedEntity));
+      if (QLatin1String(c.deletedEntity) == QLatin1String("ArticleMetadata"))
+        doomed->setValue(QStringLiteral("guid"), QStringLiteral("m"));
+      ASSERT_TRUE(main->save());
+      const ZPHManagedObjectID doomedID = doomed->objectID();
+      ZPHManagedObject* linking = c.link(main.get(), doomed);
+      const auto deleteDoomed = [&](ZPHManagedObjectContext& context) {
+        ZPHError error;
+        if (c.batch) {
+          EXPECT_TRUE(context.batchDeleteObjectsWithIDs({doomedID}, &error)) << error.toString().toStdString();
+        } else {
+          context.deleteObject(context.existingObjectWithID(doomedID));
+          EXPECT_TRUE(context.save(&error)) << error.toString().toStdString();
+        }
+      };
       ZPHError error;
-      if (c.batch) {
-        EXPECT_TRUE(context.batchDeleteObjectsWithIDs({doomedID}, &error)) << error.toString().toStdString();
+      if (mainSavesBeforeTheMerge) {
+        // The main thread waits without serving its event loop: the merge
+        // stays handed on, not run.
+        auto deletion = std::make_shared<ZPHBlockOperation>([&] {
+          ZPHManagedObjectContext context(store.get(), ZPHManagedObjectContext::ConfinementConcurrencyType);
+          deleteDoomed(context);
+        });
+        queue.addOperation(deletion);
+        deletion->waitUntilFinished();
+        EXPECT_TRUE(main->save(&error)) << error.toString().toStdString();
+        onStoreQueue([](ZPHManagedObjectContext&) {});  // the merge has come now, and changed nothing more
       } else {
-        context.deleteObject(context.existingObjectWithID(doomedID));
-        EXPECT_TRUE(context.save(&error)) << error.toString().toStdString();
+        onStoreQueue(deleteDoomed);
       }
-    });
-    if (c.outcome == Outcome::InsertGone) {
-      EXPECT_TRUE(linking->isDeleted());
-    } else {
-      EXPECT_FALSE(linking->isDeleted());
-      EXPECT_FALSE(linking->value(QString::fromLatin1(c.linkKey)).isValid());
+      if (c.outcome == Outcome::InsertGone) {
+        EXPECT_TRUE(linking->isDeleted());
+      } else {
+        EXPECT_FALSE(linking->isDeleted());
+        EXPECT_FALSE(linking->value(QString::fromLatin1(c.linkKey)).isValid());
+      }
+      EXPECT_TRUE(main->save(&error)) << error.toString().toStdString();
+      EXPECT_FALSE(main->hasChanges());
+      EXPECT_TRUE(store->checkIntegrity(&error));
+      std::unique_ptr<ZPHSQLiteConnection> raw = ZPHSQLiteConnection::open(path(), false, nullptr);
+      ZPHSQLiteStatement keys = raw->prepare("PRAGMA foreign_key_check");
+      EXPECT_EQ(keys.step(), SQLITE_DONE) << "a link to a row that is gone";
     }
-    ZPHError error;
-    EXPECT_TRUE(main->save(&error)) << error.toString().toStdString();
-    EXPECT_FALSE(main->hasChanges());
-    EXPECT_TRUE(store->checkIntegrity(&error));
   }
 
   // A link to a row that went away behind every context's back fails the
@@ -412,6 +435,16 @@ public:
     return connection->exec("CREATE TEMP TRIGGER zph_test_gate AFTER INSERT ON \"Article\" WHEN NEW.\"guid\" IN ('" +
                             rows.join(QStringLiteral("', '")).toUtf8() +
                             "') BEGIN SELECT zph_test_gate(NEW.\"guid\"); END");
+  }
+  // Or: the deletion of the row `rowID` of `table` waits for
+  // release(QString::number(rowID)).
+  bool installOnDeletion(ZPHSQLiteConnection* connection, const QByteArray& table, qint64 rowID)
+  {
+    if (sqlite3_create_function_v2(connection->handle(), "zph_test_gate", 1, SQLITE_UTF8, this, &SaveGate::call,
+                                   nullptr, nullptr, nullptr) != SQLITE_OK)
+      return false;
+    return connection->exec("CREATE TEMP TRIGGER zph_test_gate AFTER DELETE ON \"" + table + "\" WHEN OLD.\"id\" = " +
+                            QByteArray::number(rowID) + " BEGIN SELECT zph_test_gate(CAST(OLD.\"id\" AS TEXT)); END");
   }
   // The row the save waits at now; null while it waits at none.
   QString waitingAt() const
@@ -515,6 +548,48 @@ TEST_F(ObjectGraphThreadTest, MainThreadSavesDuringALargeStoreQueueSave)
   const QList<ZPHManagedObject*> feeds = main->executeFetchRequest(ZPHFetchRequest(QStringLiteral("Feed")));
   ASSERT_EQ(feeds.size(), 1);
   EXPECT_EQ(feeds[0]->value(QStringLiteral("unreadCount")).toULongLong(), 7u);
+}
+
+// A deletion the store queue commits while the main thread already waits
+// for its turn to save: once the main thread has the turn, the save merges
+// that deletion first instead of writing a link to the row it removed.
+TEST_F(ObjectGraphThreadTest, AMainSaveWaitingBehindADeletionMergesItFirst)
+{
+  ZPHManagedObject* folder = main->insertNewObject(QStringLiteral("Folder"));
+  ZPHManagedObject* feed = insertFeed(QStringLiteral("moved"));
+  ASSERT_TRUE(main->save());
+  const ZPHManagedObjectID folderID = folder->objectID();
+  SaveGate gate;
+  const QString held = QString::number(folderID.rowID());
+  auto deletion = std::make_shared<ZPHBlockOperation>([&] {
+    ZPHSQLiteConnection* connection = store->connection();
+    EXPECT_TRUE(connection != nullptr && gate.installOnDeletion(connection, "Node", folderID.rowID()));
+    ZPHManagedObjectContext context(store.get(), ZPHManagedObjectContext::ConfinementConcurrencyType);
+    ZPHError error;
+    EXPECT_TRUE(context.batchDeleteObjectsWithIDs({folderID}, &error)) << error.toString().toStdString();
+  });
+  queue.addOperation(deletion);
+  const auto releaseAll = qScopeGuard([&] { gate.release(held); });
+  // The folder's row is deleted inside the queue's transaction, which holds
+  // the write turn; the main thread moves the feed into it and saves.
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return gate.waitingAt() == held; }, 60000));
+  feed->setValue(QStringLiteral("parent"), QVariant::fromValue(folder));
+  std::thread letGo([&] {
+    QDeadlineTimer giveUp(120000);
+    while (!store->writeTurnIsWanted() && !giveUp.hasExpired()) QThread::yieldCurrentThread();
+    gate.release(held);
+  });
+  ZPHError error;
+  const bool saved = main->save(&error);
+  letGo.join();
+  deletion->waitUntilFinished();
+  EXPECT_TRUE(saved) << error.toString().toStdString();
+  EXPECT_EQ(folder->managedObjectContext(), nullptr);
+  EXPECT_FALSE(feed->value(QStringLiteral("parent")).isValid());
+  EXPECT_FALSE(main->hasChanges());
+  std::unique_ptr<ZPHSQLiteConnection> raw = ZPHSQLiteConnection::open(path(), false, nullptr);
+  ZPHSQLiteStatement keys = raw->prepare("PRAGMA foreign_key_check");
+  EXPECT_EQ(keys.step(), SQLITE_DONE) << "a link to a row that is gone";
 }
 
 // The main thread waiting for a private-queue context serves the merge of

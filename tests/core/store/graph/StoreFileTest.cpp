@@ -201,6 +201,39 @@ TEST_F(StoreFileTest, CheckpointThatCannotFinishFails)
   EXPECT_LE(QFileInfo(path() + QStringLiteral("-wal")).size(), 0);
 }
 
+// A store closed the ordinary way writes its log back into the file; one
+// told to leave its log (the program's quit) closes without that write, and
+// opens again whole from the file and the log, without any check.
+TEST_F(StoreFileTest, AStoreClosedLeavingItsLogOpensAgainWithEveryCommit)
+{
+  const auto size = [this](const QString& suffix) { return QFileInfo(path() + suffix).size(); };
+  for (const bool leavesLog : {false, true}) {
+    SCOPED_TRACE(leavesLog ? "leaving the log" : "writing the log back");
+    ASSERT_TRUE(open());
+    for (int save = 0; save < 5; ++save) {
+      insertArticles(*main, 200, 500, QStringLiteral("%1-%2-").arg(leavesLog).arg(save));
+      ASSERT_TRUE(main->save());
+    }
+    const qint64 fileBefore = size(QString());
+    ASSERT_GT(size(QStringLiteral("-wal")), 0);
+    if (leavesLog)
+      store->leaveLogOnClose();
+    close();
+    if (leavesLog) {
+      EXPECT_EQ(size(QString()), fileBefore);
+      EXPECT_GT(size(QStringLiteral("-wal")), 0);
+    } else {
+      EXPECT_GT(size(QString()), fileBefore);
+      EXPECT_LE(size(QStringLiteral("-wal")), 0);
+    }
+    ASSERT_TRUE(open());
+    EXPECT_EQ(main->countForFetchRequest(ZPHFetchRequest(QStringLiteral("Article"))), leavesLog ? 2000 : 1000);
+    ZPHError error;
+    EXPECT_TRUE(store->checkIntegrity(&error)) << error.toString().toStdString();
+    close();
+  }
+}
+
 // Runs in a child process started by the test below: commits a first save,
 // then starts a large one and is killed while it writes.
 TEST(StoreKillSafety, ChildSavesUntilKilled)
