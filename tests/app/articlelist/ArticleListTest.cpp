@@ -637,8 +637,9 @@ TEST_F(ArticleListTest, TablesMoveHeightsMenusKeysAndALayoutSwitchKeepsTheSelect
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return beta->read(); }, 20000));
   CBDataArticle::markArticles({beta}, false);
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return !beta->read(); }, 20000));
+  waitForSettledList();
   ZPHUserDefaults::standardUserDefaults().setInteger(ZPHContentLayoutMode, 1);
-  ZPHTestSpinEventLoop(20);
+  waitForSettledList();
   auto* classic = qobject_cast<ZPHClassicLayoutViewController*>(list->currentLayoutViewController());
   ASSERT_NE(classic, nullptr);
   EXPECT_FALSE(classic->supportsGroupHeaders());
@@ -650,7 +651,7 @@ TEST_F(ArticleListTest, TablesMoveHeightsMenusKeysAndALayoutSwitchKeepsTheSelect
   app.settle();
   EXPECT_FALSE(beta->read());
   ZPHUserDefaults::standardUserDefaults().setInteger(ZPHContentLayoutMode, 0);
-  ZPHTestSpinEventLoop(20);
+  waitForSettledList();
   EXPECT_TRUE(list->currentLayoutViewController()->supportsGroupHeaders());
   EXPECT_EQ(list->selectedArticle(), beta);
   EXPECT_EQ(table()->selectedRow(), rowOf(QStringLiteral("Beta today")));
