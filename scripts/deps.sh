@@ -10,7 +10,7 @@
 # own, and the same tools let you try it by hand: xvfb, the openbox window
 # manager, xdotool for keys, clicks and windows, x11-utils (xprop) and
 # x11-apps (xwd, the window's pixels). qt6-image-formats-plugins reads and
-# writes the tabs' TIFF pictures.
+# writes the tabs' TIFF pictures. lld links the large test programs fast.
 set -euo pipefail
 
 PACKAGES=(
@@ -18,6 +18,7 @@ PACKAGES=(
   cmake
   ninja-build
   ccache
+  lld
   pkg-config
   qt6-base-dev
   qt6-base-dev-tools
