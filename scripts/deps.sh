@@ -11,7 +11,7 @@
 # manager, xdotool for keys, clicks and windows, x11-utils (xprop) and
 # x11-apps (xwd, the window's pixels). qt6-image-formats-plugins reads and
 # writes the tabs' TIFF pictures. clang-format-14 and clang-tidy-14 are the
-# format and tidy gates.
+# format and tidy gates; lld links the large test programs fast.
 set -euo pipefail
 
 PACKAGES=(
@@ -19,6 +19,7 @@ PACKAGES=(
   cmake
   ninja-build
   ccache
+  lld
   pkg-config
   qt6-base-dev
   qt6-base-dev-tools

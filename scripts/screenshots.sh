@@ -94,10 +94,29 @@ cmake --build "$BUILD" --target zephlin refresh_bench -j "$(zph_jobs)"
 
 WORK="$(mktemp -d)"
 PIDS=()
+# Every process of this run has $WORK in its environment (exported below),
+# also one that outlives the program that started it, such as a web page
+# process of a zephlin that has ended.
+processes_of_this_run() {
+  local entry pid
+  for entry in /proc/[0-9]*; do
+    pid="${entry#/proc/}"
+    [ "$pid" = "$$" ] || [ "$pid" = "$BASHPID" ] && continue
+    grep -qzF "XDG_RUNTIME_DIR=$WORK/" "$entry/environ" 2>/dev/null && echo "$pid"
+  done
+}
 cleanup() {
   for pid in "${PIDS[@]}"; do
     kill "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
+  done
+  # What may still write into the folder ends before the folder goes.
+  local pid
+  for pid in $(processes_of_this_run); do
+    kill "$pid" 2>/dev/null || true
+  done
+  for pid in $(processes_of_this_run); do
+    timeout 30 tail --pid="$pid" -f /dev/null || kill -9 "$pid" 2>/dev/null || true
   done
   rm -rf "$WORK"
 }

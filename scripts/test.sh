@@ -18,4 +18,6 @@ export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$ZPH_ROOT/scripts/lsan.supp:pr
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 
 cd "$BUILD"
-ctest --output-on-failure -j "$(zph_jobs)" "$@"
+# The tests mostly wait (for loopback servers, timers, other processes):
+# half again as many as there are processors run side by side.
+ctest --output-on-failure -j "$(($(zph_jobs) * 3 / 2))" "$@"

@@ -483,10 +483,7 @@ void ZPHArticleListDelegate::refreshDidUpdateFeed(const QUrl& feedURL)
   }
 }
 
-bool ZPHArticleListDelegate::isFullReloadScheduled() const
-{
-  return m_fullArticleRefreshEventThrottler->eventTriggered();
-}
+bool ZPHArticleListDelegate::isFullReloadScheduled() const { return !m_fullArticleRefreshEventThrottler->isIdle(); }
 
 void ZPHArticleListDelegate::updateSortOrder()
 {

@@ -153,6 +153,7 @@ public:
   void reloadArticlesFully();
   // The reload rule of a refreshed feed (its address).
   void refreshDidUpdateFeed(const QUrl& feedURL);
+  // A full reload waits for its quiet time, or is on its way.
   bool isFullReloadScheduled() const;
   void updateSortOrder();
   void switchToLayoutMode(qint64 mode);

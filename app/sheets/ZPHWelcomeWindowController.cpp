@@ -19,6 +19,7 @@
 
 #include <pwd.h>
 #include <unistd.h>
+#include <utility>
 
 ZPHWelcomeWindowController::ZPHWelcomeWindowController(unsigned welcomeWindowType, Environment environment,
                                                        QObject* parent)
@@ -208,6 +209,10 @@ bool ZPHWelcomeWindowController::isProgressOverlayShown() const
 
 void ZPHWelcomeWindowController::showProgressOverlayAnimated(bool animated)
 {
+  // A fade still running gives way to this one.
+  if (m_overlayFade)
+    m_overlayFade->stop();
+  m_shouldCloseWindowAfterOverlayFade = false;
   m_progressOverlayView->setGeometry(m_window->rect());
   m_progressOverlayView->raise();
   m_progressOverlayView->show();
@@ -220,11 +225,14 @@ void ZPHWelcomeWindowController::showProgressOverlayAnimated(bool animated)
   fade->setDuration(OverlayFadeMs);
   fade->setEasingCurve(QEasingCurve::InOutQuad);
   fade->setEndValue(1.0);
+  m_overlayFade = fade;
   fade->start(QAbstractAnimation::DeleteWhenStopped);
 }
 
 void ZPHWelcomeWindowController::hideProgressOverlayAnimated(bool animated)
 {
+  if (m_overlayFade)
+    m_overlayFade->stop();
   if (!animated || !m_progressOverlayView->isVisible()) {
     m_progressOverlayView->hide();
     return;
@@ -234,10 +242,13 @@ void ZPHWelcomeWindowController::hideProgressOverlayAnimated(bool animated)
   fade->setEasingCurve(QEasingCurve::InOutQuad);
   fade->setEndValue(0.0);
   QPointer<ZPHWelcomeWindowProgressOverlayView> overlay = m_progressOverlayView;
-  connect(fade, &QAbstractAnimation::finished, this, [overlay] {
+  connect(fade, &QAbstractAnimation::finished, this, [this, overlay] {
     if (overlay != nullptr && overlay->alpha() <= 0)
       overlay->hide();
+    if (std::exchange(m_shouldCloseWindowAfterOverlayFade, false))
+      closeWindow();
   });
+  m_overlayFade = fade;
   fade->start(QAbstractAnimation::DeleteWhenStopped);
 }
 
@@ -255,7 +266,15 @@ bool ZPHWelcomeWindowController::windowShouldClose()
 
 void ZPHWelcomeWindowController::showWindow() { cb_showWindowCentered(m_window.get()); }
 
-void ZPHWelcomeWindowController::closeWindow() { m_window->close(); }
+void ZPHWelcomeWindowController::closeWindow()
+{
+  if (m_overlayFade && m_overlayFade->state() == QAbstractAnimation::Running &&
+      m_overlayFade->endValue().toReal() <= 0) {
+    m_shouldCloseWindowAfterOverlayFade = true;
+    return;
+  }
+  m_window->close();
+}
 
 void ZPHWelcomeWindowController::invalidate()
 {

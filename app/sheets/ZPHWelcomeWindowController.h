@@ -14,6 +14,7 @@
 
 class CSAPI;
 class QParallelAnimationGroup;
+class QPropertyAnimation;
 class QWidget;
 class ZPHWelcomeViewController;
 class ZPHWelcomeWindow;
@@ -69,6 +70,8 @@ public:
 
   // Centred on the screen when it was hidden, then shown.
   void showWindow();
+  // While the progress overlay fades out (an import has just ended), the
+  // window closes once it has faded.
   void closeWindow();
   // Whether the window may close now (deferred during a slide; refused under
   // the progress overlay).
@@ -116,6 +119,8 @@ private:
   std::unique_ptr<ZPHWelcomeViewController> m_leavingViewController;
   ZPHWelcomeWindowProgressOverlayView* m_progressOverlayView = nullptr;
   QPointer<QParallelAnimationGroup> m_slide;
+  QPointer<QPropertyAnimation> m_overlayFade;
+  bool m_shouldCloseWindowAfterOverlayFade = false;
   bool m_currentlyAnimatingTransition = false;
   bool m_shouldCloseWindowAfterCompletingAnimatedTransition = false;
   int m_slides = 0;

@@ -6,7 +6,6 @@
 #include "web/ZPHMacWebViewUIDelegate.h"
 
 #include <QtCore/QJsonDocument>
-#include <QtCore/QTimer>
 #include <QtGui/QContextMenuEvent>
 #include <QtGui/QDragEnterEvent>
 #include <QtGui/QKeyEvent>
@@ -42,24 +41,7 @@ bool isEditingShortcut(QKeyEvent* event)
 
 }  // namespace
 
-ZPHMacWebView::ZPHMacWebView(QWidget* parent) : QWebEngineView(parent), m_clock(&ZPHClock::systemClock())
-{
-  m_frameSettleTimer = new QTimer(this);
-  m_frameSettleTimer->setSingleShot(true);
-  m_frameSettleTimer->setInterval(FrameSettleDelay);
-  connect(m_frameSettleTimer, &QTimer::timeout, this, [this] {
-    if (!std::exchange(m_repaintAfterFrames, false) || !m_renderWidget || !m_renderWidget->isVisible())
-      return;
-    // One pixel taller and back again: the engine draws the page anew at a
-    // new size, which a page that only paints again does not always do.
-    const QSize shown = size();
-    resize(shown.width(), shown.height() + 1);
-    QTimer::singleShot(FrameSettleDelay, this, [this, shown] {
-      if (size() == QSize(shown.width(), shown.height() + 1))
-        resize(shown);
-    });
-  });
-}
+ZPHMacWebView::ZPHMacWebView(QWidget* parent) : QWebEngineView(parent), m_clock(&ZPHClock::systemClock()) {}
 
 ZPHMacWebView::~ZPHMacWebView() = default;
 
@@ -503,12 +485,6 @@ void ZPHMacWebView::attachToPage()
   });
   connect(current, &QWebEnginePage::loadFinished, this, [this](bool ok) {
     m_loading = false;
-    // A first page that finishes after the frames of the newly shown view
-    // settled (a slow or busy machine) is drawn anew the same way.
-    if (std::exchange(m_repaintAtFirstLoad, false) && m_renderWidget && m_renderWidget->isVisible()) {
-      m_repaintAfterFrames = true;
-      m_frameSettleTimer->start();
-    }
     // A new page has no find of its own yet. (A navigation that was refused
     // ends without success and leaves the page, and its find, as they were.)
     if (ok)
@@ -529,9 +505,12 @@ void ZPHMacWebView::followRenderWidget(QObject* child)
   if (!renderWidget || renderWidget == m_renderWidget)
     return;
   m_renderWidget = renderWidget;
+  // Drawn in software, the widget paints itself into the window.
+  if (QQuickWindow::graphicsApi() == QSGRendererInterface::Software)
+    return;
   connect(renderWidget->quickWindow(), &QQuickWindow::afterRendering, this, [this, renderWidget] {
-    if (renderWidget == m_renderWidget && m_repaintAfterFrames)
-      m_frameSettleTimer->start();
+    if (renderWidget == m_renderWidget && renderWidget->isVisible())
+      update();
   });
 }
 
@@ -569,11 +548,6 @@ bool ZPHMacWebView::eventFilter(QObject* watched, QEvent* event)
 {
   if (watched != focusProxy() && watched->parent() != this)
     return QWebEngineView::eventFilter(watched, event);
-  if (event->type() == QEvent::Show && watched == m_renderWidget) {
-    m_repaintAfterFrames = true;
-    m_repaintAtFirstLoad = true;
-    m_frameSettleTimer->start();
-  }
   switch (event->type()) {
     case QEvent::ShortcutOverride:
       return handleShortcutOverride(static_cast<QKeyEvent*>(event));

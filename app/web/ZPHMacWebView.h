@@ -15,7 +15,6 @@
 #include <functional>
 #include <optional>
 
-class QTimer;
 class ZPHClock;
 class ZPHMacWebViewUIDelegate;
 
@@ -40,13 +39,13 @@ class ZPHMacWebViewUIDelegate;
 // Keys held with Ctrl reach the window's shortcuts, but for the editing
 // ones (copy, cut, paste, select all, undo, redo), which stay with the page.
 //
-// Each time the engine's render widget is shown, the view is made one pixel
-// taller and back once its first frames settle (FrameSettleDelay without a
-// new one). A page loaded while its view was hidden now and then shows a
-// blank frame on an X11 desktop (an article's page stays empty until
-// another is chosen): drawing it again in the window, rendering the
-// widget's scene again or having the page paint again do not always help; a
-// frame at a new size does.
+// With OpenGL the engine's render widget draws its frames into a texture
+// that the window composes under its other contents, where a repaint of
+// the widget's area keeps a hole open for it. A new frame alone repaints
+// nothing: a widget that shows over what was drawn in its place while it
+// was hidden (a page loaded in a hidden view, a tab shown again) stays
+// covered by that, on X11 often on a slow machine. So after each frame the
+// view repaints its area.
 //
 // Main thread only.
 class ZPHMacWebView : public QWebEngineView {
@@ -63,8 +62,6 @@ public:
 
   // Input older than this has nothing to do with a navigation.
   static constexpr qint64 UserInputLifetime = 1500;  // ms
-  // Quiet time after the last frame before the view's size is nudged.
-  static constexpr int FrameSettleDelay = 100;  // ms
 
   explicit ZPHMacWebView(QWidget* parent = nullptr);
   ~ZPHMacWebView() override;
@@ -219,7 +216,8 @@ protected:
 private:
   void attachToPage();
   void watchChild(QObject* child);
-  // Follows the frames of the engine's render widget (a QQuickWidget).
+  // Repaints the view's area after each frame of the engine's render widget
+  // (a QQuickWidget).
   void followRenderWidget(QObject* child);
   void noteUserInput(Qt::KeyboardModifiers modifiers, Qt::MouseButton button);
   bool handleShortcutOverride(QKeyEvent* event);
@@ -231,9 +229,6 @@ private:
   ZPHClock* m_clock;
   ZPHMacWebViewUIDelegate* m_uiDelegate = nullptr;
   QPointer<QWidget> m_renderWidget;
-  QTimer* m_frameSettleTimer = nullptr;
-  bool m_repaintAfterFrames = false;
-  bool m_repaintAtFirstLoad = false;  // the next load to finish is drawn anew
   QPointer<QWebEnginePage> m_attachedPage;
   QString m_initialRequestedURL;
   QString m_lastRequestedURL;

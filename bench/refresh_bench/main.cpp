@@ -440,7 +440,7 @@ int main(int argc, char** argv)
     spinUntil(
         [&] {
           return (!queued || account->lastUnreadCountOperationGeneration() > generationBefore) &&
-                 !account->totalUnreadCountEventThrottler()->hasEventTimer() && !data.coreDataQueueHasOperations();
+                 account->totalUnreadCountEventThrottler()->isIdle() && !data.coreDataQueueHasOperations();
         },
         60000);
     flushMainThread();

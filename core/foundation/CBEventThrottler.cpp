@@ -120,6 +120,8 @@ struct CBEventThrottler::Private : std::enable_shared_from_this<CBEventThrottler
   QString tag;
   QVariantList notifications;
   QHash<QString, QVariantMap> notificationDictionary;
+  // Firings whose selector call is still queued on the main thread.
+  int deliveriesOnTheirWay = 0;
 
   // The event timer: `timerPending` says whether it is armed. Cancelling
   // from another thread clears the flag at once and stops the timer later on
@@ -243,6 +245,7 @@ struct CBEventThrottler::Private : std::enable_shared_from_this<CBEventThrottler
     eventTriggered = false;
     notifications.clear();
     notificationDictionary.clear();
+    ++deliveriesOnTheirWay;
 
     ZPHMainThread::async([weak = weak_from_this(), delivered] {
       auto self = weak.lock();
@@ -251,8 +254,11 @@ struct CBEventThrottler::Private : std::enable_shared_from_this<CBEventThrottler
       // The selector runs on a later turn of the main loop, after the records
       // have been posted.
       ZPHMainThread::async([weak, delivered] {
-        if (auto self = weak.lock())
+        if (auto self = weak.lock()) {
           self->callSelector(delivered);
+          QMutexLocker locker(&throttlerLock());
+          --self->deliveriesOnTheirWay;
+        }
       });
       bool pass = false;
       {
@@ -453,6 +459,12 @@ bool CBEventThrottler::hasEventTimer() const
 {
   QMutexLocker locker(&throttlerLock());
   return d->timerPending;
+}
+
+bool CBEventThrottler::isIdle() const
+{
+  QMutexLocker locker(&throttlerLock());
+  return !d->eventTriggered && d->deliveriesOnTheirWay == 0;
 }
 
 void CBEventThrottler::eventTimerDidFire() { d->fire(); }

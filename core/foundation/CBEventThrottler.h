@@ -95,6 +95,11 @@ public:
   // A timer is armed on the main event loop.
   bool hasEventTimer() const;
 
+  // Nothing of the triggers so far is still on its way: no burst under way
+  // (not even one whose timer is still to be armed on the main thread) and
+  // no firing whose selector has yet to run. Thread-safe.
+  bool isIdle() const;
+
   // The firing: ends the burst and queues the delivery. The timer's action;
   // also run at once when the postpone limit is passed.
   void eventTimerDidFire();

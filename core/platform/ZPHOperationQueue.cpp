@@ -45,7 +45,7 @@ thread_local HandOver t_handOver;
 ZPHOperationQueue::ZPHOperationQueue(const QString& name) : m_name(name), m_pool(std::make_unique<QThreadPool>())
 {
   m_pool->setMaxThreadCount(UnboundedWidth);
-  m_defaultExpiryTimeout = m_pool->expiryTimeout();
+  m_idleThreadExpiry = m_pool->expiryTimeout();
   if (!name.isEmpty())
     m_pool->setObjectName(name);
 }
@@ -84,8 +84,22 @@ void ZPHOperationQueue::setMaxConcurrentOperationCount(int count)
   // queue stayed idle, so its per-thread state (the store's connection and
   // its page cache) stays open and warm.
   m_pool->setMaxThreadCount(count == 1 ? 1 : UnboundedWidth);
-  m_pool->setExpiryTimeout(count == 1 ? -1 : m_defaultExpiryTimeout);
+  m_pool->setExpiryTimeout(count == 1 ? -1 : m_idleThreadExpiry);
   startWaitingOperations();
+}
+
+int ZPHOperationQueue::idleThreadExpiry() const
+{
+  QMutexLocker locker(&m_mutex);
+  return m_idleThreadExpiry;
+}
+
+void ZPHOperationQueue::setIdleThreadExpiry(int milliseconds)
+{
+  QMutexLocker locker(&m_mutex);
+  m_idleThreadExpiry = milliseconds;
+  if (m_width != 1)
+    m_pool->setExpiryTimeout(milliseconds);
 }
 
 int ZPHOperationQueue::effectiveWidth() const { return m_width > 0 ? m_width : UnboundedWidth; }

@@ -43,6 +43,12 @@ public:
   int maxConcurrentOperationCount() const;
   void setMaxConcurrentOperationCount(int count);
 
+  // How long a thread of a queue wider than one waits for work before it
+  // ends (the thread pool's 30 s unless set); a serial queue keeps its
+  // thread whatever this is.
+  int idleThreadExpiry() const;
+  void setIdleThreadExpiry(int milliseconds);
+
   // Queues an operation; an operation belongs to one queue, once.
   void addOperation(const std::shared_ptr<ZPHOperation>& operation);
 
@@ -94,5 +100,5 @@ private:
   std::array<WaitingList, PriorityLevels> m_waiting;
   quint64 m_nextTicket = 1;
   std::unique_ptr<QThreadPool> m_pool;
-  int m_defaultExpiryTimeout = 30000;
+  int m_idleThreadExpiry = 30000;
 };

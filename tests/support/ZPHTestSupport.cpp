@@ -2,6 +2,7 @@
 
 #include "platform/ZPHMainThread.h"
 
+#include <QtCore/QCoreApplication>
 #include <QtCore/QDir>
 #include <QtCore/QElapsedTimer>
 #include <QtCore/QFile>
@@ -86,6 +87,19 @@ void ZPHTestLogCapture::handle(QtMsgType type, const QMessageLogContext& context
 bool ZPHTestWaitUntil(const std::function<bool()>& done, int timeoutMs)
 {
   return ZPHMainThread::processEventsUntil(done, QDeadlineTimer(timeoutMs));
+}
+
+bool ZPHTestWaitUntilSettled(const std::function<bool()>& done, int timeoutMs)
+{
+  const QDeadlineTimer deadline(timeoutMs);
+  while (ZPHMainThread::processEventsUntil(done, deadline)) {
+    QCoreApplication::sendPostedEvents();
+    if (done())
+      return true;
+    if (deadline.hasExpired())
+      return false;
+  }
+  return false;
 }
 
 void ZPHTestSpinEventLoop(int ms)

@@ -30,6 +30,11 @@ QString ZPHTestReadOnlyFolder(const ZPHTestTempDir& dir);
 // answers the last value of `done`.
 bool ZPHTestWaitUntil(const std::function<bool()>& done, int timeoutMs = 5000);
 
+// As ZPHTestWaitUntil, and `done` still answers true once the main thread
+// has run what other threads handed it before that: the completion of an
+// operation that has just left its queue, a notification posted on the way.
+bool ZPHTestWaitUntilSettled(const std::function<bool()>& done, int timeoutMs = 5000);
+
 // Serves the main event loop for about `ms` milliseconds.
 void ZPHTestSpinEventLoop(int ms);
 

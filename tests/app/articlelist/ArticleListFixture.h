@@ -217,6 +217,13 @@ protected:
     ASSERT_TRUE(ZPHTestWaitUntil([&] { return !list->articleListController()->isUpdating(); }, 30000));
     ZPHTestSpinEventLoop(10);
   }
+  // Until no reload of the list is under way or waiting for its quiet time
+  // (a refresh's reload comes whenever the refresh ended).
+  void waitForSettledList()
+  {
+    ASSERT_TRUE(ZPHTestWaitUntilSettled(
+        [&] { return !list->articleListController()->isUpdating() && !list->isFullReloadScheduled(); }, 30000));
+  }
 
   // The rows as the list shows them: "[Header]" or the article's title.
   QStringList rows() const

@@ -24,6 +24,7 @@
 #include "web/ZPHExternalPagesProfile.h"
 #include "web/ZPHWebEnginePage.h"
 
+#include <QtCore/QElapsedTimer>
 #include <QtGui/QClipboard>
 #include <QtGui/QGuiApplication>
 #include <QtGui/QUndoStack>
@@ -224,6 +225,7 @@ TEST_F(ArticleListTest, WithHideReadTheSelectedReadArticleStaysAndRefreshesReloa
   // A burst of refreshes of feeds in the folder: one reload, 2 s after the
   // last.
   ZPHArticleListController* lists = list->articleListController();
+  waitForSettledList();
   const quint64 before = lists->requestCount();
   const auto refreshed = [&](const QString& path) {
     ZPHNotificationCenter::defaultCenter().post(ZPHFeedRefreshArticlesUpdatedNotification, QVariant(),
@@ -233,13 +235,15 @@ TEST_F(ArticleListTest, WithHideReadTheSelectedReadArticleStaysAndRefreshesReloa
   ZPHTestSpinEventLoop(300);
   refreshed(QStringLiteral("/beta.xml"));
   ZPHTestSpinEventLoop(300);
+  QElapsedTimer sinceLast;
+  sinceLast.start();
   refreshed(QStringLiteral("/alpha.xml"));
   EXPECT_TRUE(list->isFullReloadScheduled());
-  ZPHTestSpinEventLoop(1500);
   EXPECT_EQ(lists->requestCount(), before);
-  ASSERT_TRUE(ZPHTestWaitUntil([&] { return lists->requestCount() == before + 1; }, 5000));
-  waitForList();
-  ZPHTestSpinEventLoop(2500);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return lists->requestCount() != before; }, 30000));
+  EXPECT_GE(sinceLast.elapsed(), qint64(ZPHArticleListDelegate::FullReloadDelay * 1000));
+  // Nothing else waits to reload.
+  waitForSettledList();
   EXPECT_EQ(lists->requestCount(), before + 1);
   // The read article stays listed and selected.
   EXPECT_GE(rowOf(QStringLiteral("Alpha today")), 0);
@@ -262,9 +266,9 @@ TEST_F(ArticleListTest, WithHideReadTheSelectedReadArticleStaysAndRefreshesReloa
   search(QStringLiteral("Alpha"), 0);
   const quint64 searching = lists->requestCount();
   refreshed(QStringLiteral("/alpha.xml"));
-  ZPHTestSpinEventLoop(2500);
-  EXPECT_EQ(lists->requestCount(), searching);
   EXPECT_FALSE(list->isFullReloadScheduled());
+  waitForSettledList();
+  EXPECT_EQ(lists->requestCount(), searching);
 }
 
 TEST_F(ArticleListTest, StoreQueueDeletionsGoOnWhileTheMainThreadIsBusyAndEndSearchMode)
@@ -637,8 +641,9 @@ TEST_F(ArticleListTest, TablesMoveHeightsMenusKeysAndALayoutSwitchKeepsTheSelect
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return beta->read(); }, 20000));
   CBDataArticle::markArticles({beta}, false);
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return !beta->read(); }, 20000));
+  waitForSettledList();
   ZPHUserDefaults::standardUserDefaults().setInteger(ZPHContentLayoutMode, 1);
-  ZPHTestSpinEventLoop(20);
+  waitForSettledList();
   auto* classic = qobject_cast<ZPHClassicLayoutViewController*>(list->currentLayoutViewController());
   ASSERT_NE(classic, nullptr);
   EXPECT_FALSE(classic->supportsGroupHeaders());
@@ -650,7 +655,7 @@ TEST_F(ArticleListTest, TablesMoveHeightsMenusKeysAndALayoutSwitchKeepsTheSelect
   app.settle();
   EXPECT_FALSE(beta->read());
   ZPHUserDefaults::standardUserDefaults().setInteger(ZPHContentLayoutMode, 0);
-  ZPHTestSpinEventLoop(20);
+  waitForSettledList();
   EXPECT_TRUE(list->currentLayoutViewController()->supportsGroupHeaders());
   EXPECT_EQ(list->selectedArticle(), beta);
   EXPECT_EQ(table()->selectedRow(), rowOf(QStringLiteral("Beta today")));

@@ -198,6 +198,28 @@ TEST(EventThrottler, BumpUntilIdleDeliversOnlyAfterAFullQuietTimeout)
   }
 }
 
+TEST(EventThrottler, IsIdleOnlyOnceEveryTriggerHasReachedTheSelector)
+{
+  // What a reader of the selector's work waits for: the timer alone says
+  // nothing of a re-arming queued from another thread, nor of a firing whose
+  // call is still queued.
+  Calls calls;
+  CBEventThrottler throttler(calls.selector(), 0.05);
+  EXPECT_TRUE(throttler.isIdle());
+  std::thread([&] { throttler.setEventTriggered(true); }).join();
+  EXPECT_FALSE(throttler.hasEventTimer());
+  EXPECT_FALSE(throttler.isIdle());
+  QCoreApplication::sendPostedEvents();  // the re-arming, never a timer
+  EXPECT_TRUE(throttler.hasEventTimer());
+  EXPECT_FALSE(throttler.isIdle());
+  throttler.eventTimerDidFire();
+  EXPECT_FALSE(throttler.hasEventTimer());
+  EXPECT_FALSE(throttler.isIdle());
+  EXPECT_EQ(calls.count(), 0);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return throttler.isIdle(); }));
+  EXPECT_EQ(calls.count(), 1);
+}
+
 TEST(EventThrottler, FireAfterMaxPostponesMakesOneCallPerBurst)
 {
   // However the main thread keeps up with the re-armings queued by the

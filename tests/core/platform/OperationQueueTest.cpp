@@ -1,6 +1,7 @@
 #include "platform/ZPHOperation.h"
 #include "platform/ZPHOperationQueue.h"
 
+#include <QtCore/QDeadlineTimer>
 #include <QtCore/QMutex>
 #include <QtCore/QSemaphore>
 #include <QtCore/QSet>
@@ -228,27 +229,54 @@ TEST(OperationQueue, OperationsFinishedBeforeTheyStartNeverStallTheQueue)
 
 // A serial queue keeps its one thread however long it stays idle (longer
 // than a pool thread's default expiry of 30 seconds).
+namespace {
+
+// Notes the end of the thread it was set on.
+struct ThreadEnd {
+  std::atomic<bool>* ended = nullptr;
+  ~ThreadEnd()
+  {
+    if (ended != nullptr)
+      *ended = true;
+  }
+};
+thread_local ThreadEnd t_end;
+
+}  // namespace
+
 TEST(OperationQueue, SerialQueueKeepsItsThreadWhileIdle)
 {
-  // Set on the queue's thread by the first operation; a new thread starts
-  // without it.
+  // A serial and a wide queue whose idle threads end after 50 ms: the
+  // serial queue's thread is still there, and runs its next operation, once
+  // the wide queue's thread has ended for being idle.
   static thread_local bool t_seen = false;
-  ZPHOperationQueue queue(QStringLiteral("serial"));
-  queue.setMaxConcurrentOperationCount(1);
-  auto run = [&](bool mark) {
+  std::atomic<bool> serialEnded{false};
+  std::atomic<bool> wideEnded{false};
+  ZPHOperationQueue serial(QStringLiteral("serial"));
+  serial.setMaxConcurrentOperationCount(1);
+  serial.setIdleThreadExpiry(50);
+  ZPHOperationQueue wide(QStringLiteral("wide"));
+  wide.setIdleThreadExpiry(50);
+  const auto run = [](ZPHOperationQueue& queue, std::atomic<bool>* noteEnd) {
     std::atomic<bool> seen{false};
     auto operation = std::make_shared<ZPHBlockOperation>([&] {
       seen = t_seen;
-      if (mark)
+      if (noteEnd != nullptr) {
         t_seen = true;
+        t_end.ended = noteEnd;
+      }
     });
     queue.addOperation(operation);
     operation->waitUntilFinished();
     return seen.load();
   };
-  run(true);
-  std::this_thread::sleep_for(std::chrono::milliseconds(31500));
-  EXPECT_TRUE(run(false));
+  run(serial, &serialEnded);
+  run(wide, &wideEnded);
+  const QDeadlineTimer deadline(20000);
+  while (!wideEnded && !deadline.hasExpired()) QThread::msleep(5);
+  ASSERT_TRUE(wideEnded);
+  EXPECT_FALSE(serialEnded);
+  EXPECT_TRUE(run(serial, nullptr));
 }
 
 // The queue finds its operations by address: one that finished while it

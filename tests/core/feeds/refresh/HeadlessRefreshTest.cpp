@@ -166,13 +166,9 @@ protected:
     ASSERT_TRUE(
         ZPHTestWaitUntil([&] { return sessionEvents.count(ZPHRefreshSessionDidEndNotification) > endsBefore; }, 60000));
     ASSERT_TRUE(ZPHTestWaitUntil([&] { return account->lastUnreadCountOperationGeneration() > generation; }, 20000));
-    ASSERT_TRUE(ZPHTestWaitUntil(
-        [&] {
-          return !controller.coreDataQueueHasOperations() &&
-                 !account->totalUnreadCountEventThrottler()->hasEventTimer();
-        },
+    ASSERT_TRUE(ZPHTestWaitUntilSettled(
+        [&] { return !controller.coreDataQueueHasOperations() && account->totalUnreadCountEventThrottler()->isIdle(); },
         30000));
-    ZPHTestSpinEventLoop(50);
   }
 
   qint64 articleCount() { return main->countForFetchRequest(ZPHFetchRequest(CBDataEntityNameArticle)); }

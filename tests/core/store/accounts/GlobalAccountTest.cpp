@@ -130,11 +130,12 @@ protected:
   // Until no recount is pending anywhere.
   void drain()
   {
-    ASSERT_TRUE(waitFor([&] {
-      return !controller.coreDataQueueHasOperations() && !account->totalUnreadCountEventThrottler()->hasEventTimer() &&
-             !global->todayUnreadCountTimer()->isActive() && !global->flaggedUnreadCountTimer()->isActive();
-    }));
-    ZPHTestSpinEventLoop(20);
+    ASSERT_TRUE(ZPHTestWaitUntilSettled(
+        [&] {
+          return !controller.coreDataQueueHasOperations() && account->totalUnreadCountEventThrottler()->isIdle() &&
+                 !global->todayUnreadCountTimer()->isActive() && !global->flaggedUnreadCountTimer()->isActive();
+        },
+        20000));
   }
 
   // Runs `work` in a temporary context on the store queue and waits for it.

@@ -102,12 +102,12 @@ protected:
   quint64 count(const ZPHManagedObjectID& id) { return node(id)->unreadCount(); }
 
   bool waitFor(const std::function<bool()>& done) { return ZPHTestWaitUntil(done, 20000); }
+  // Until every recount asked for so far has run and reported.
   void drain()
   {
-    ASSERT_TRUE(waitFor([&] {
-      return !controller.coreDataQueueHasOperations() && !account->totalUnreadCountEventThrottler()->hasEventTimer();
-    }));
-    ZPHTestSpinEventLoop(20);
+    ASSERT_TRUE(ZPHTestWaitUntilSettled(
+        [&] { return !controller.coreDataQueueHasOperations() && account->totalUnreadCountEventThrottler()->isIdle(); },
+        20000));
   }
 
   // Holds the store queue until release() (nothing queued behind it runs).
@@ -247,6 +247,9 @@ TEST_F(UnreadCountsTest, RefreshReportedCountShowsAtOnceAndStaysInvalidUntilTheR
 
 TEST_F(UnreadCountsTest, OnlyTheNewestRecountReports)
 {
+  drain();
+  // A save on the store queue has just asked for a recount from there.
+  std::thread([&] { account->updateUnreadCountsOnMainThread(); }).join();
   drain();
   completedGenerations.clear();
   blockStoreQueue();
