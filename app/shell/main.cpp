@@ -52,6 +52,7 @@ int main(int argc, char** argv)
   // The web engine learns the internal schemes before the application exists,
   // and opens no debugging port.
   ZPHExternalPagesProfile::closeDebuggingEntrances();
+  ZPHExternalPagesProfile::settleStandardDataFolder();
   ZPHInternalSchemes::registerSchemes();
   ZPHArticleSchemeHandler::registerScheme();
   ZPHWebRendering::prepareBeforeApplication();
