@@ -262,6 +262,19 @@ void ZPHBrowserViewController::downloadWasHandedOut(const QUrl& url)
     m_tabs->closeTab(m_tab);
 }
 
+void ZPHBrowserViewController::webViewKeptPage(const QUrl& url)
+{
+  Q_UNUSED(url);
+  if (m_tab && !m_tab->isClosing())
+    m_tab->resetLoadingState();
+  // The page that stays is loaded: Reload, its address and feed button.
+  setProgressIndicatorRunning(false);
+  updateAddressField();
+  validateButtons();
+  updateFeedButton();
+  handleWebViewUpdated(false);
+}
+
 void ZPHBrowserViewController::handleWebViewUpdated(bool dirty)
 {
   if (dirty)

@@ -105,6 +105,7 @@ public:
   void webViewDidFinishLoad(const QUrl& url) override;
   void webViewDidFailLoad(const QUrl& url) override;
   void downloadWasHandedOut(const QUrl& url) override;
+  void webViewKeptPage(const QUrl& url) override;
 
   // The page's text size, one step up or down (the context menu's items).
   void makeTextLarger();

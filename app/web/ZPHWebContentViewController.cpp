@@ -363,14 +363,19 @@ void ZPHWebContentViewController::loadingChanged(const QWebEngineLoadingInfo& in
     case QWebEngineLoadingInfo::LoadStoppedStatus:
     case QWebEngineLoadingInfo::LoadFailedStatus: {
       const QUrl url = info.url();
-      if (m_refusedURLs.removeAll(url) > 0)
-        return;  // a navigation that was refused: the page is still there
+      if (m_refusedURLs.removeAll(url) > 0) {
+        // A navigation that was refused or handed out: the page is still
+        // there.
+        webViewKeptPage(url);
+        return;
+      }
       if (!url.isEmpty() && !ZPHNavigationPolicy::isWebScheme(url.scheme()) &&
           !ZPHInternalSchemes::isInternalScheme(url.scheme()) && url.scheme() != QLatin1String("about") &&
           !ZPHNavigationPolicy::isSameDocument(url, m_webView->url())) {
         // A link of a scheme the engine does not load (mail, feeds, …)
         // ends here without the page having asked: decided now, as a link.
         decideLinkTheEngineDoesNotLoad(url);
+        webViewKeptPage(url);
         return;
       }
       m_navigationFollowsUserInput = false;

@@ -120,6 +120,10 @@ public:
   // A load the user asked for turned out to be a download and went to the
   // default browser or the subscribe flow (the view stays as it was).
   virtual void downloadWasHandedOut(const QUrl& url) { Q_UNUSED(url); }
+  // A navigation of the main frame went elsewhere (the mail client, the
+  // subscribe flow, ...) or was refused: the page stays as it was, and the
+  // load the engine had begun for it is over.
+  virtual void webViewKeptPage(const QUrl& url) { Q_UNUSED(url); }
 
   // The navigation request the page asks about, as the policy sees it.
   ZPHNavigationPolicy::Request requestForNavigation(const QUrl& url, ZPHNavigationPolicy::Type type, bool isMainFrame);

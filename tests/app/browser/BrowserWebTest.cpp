@@ -22,6 +22,7 @@
 #include <QtWebEngineCore/QWebEngineScript>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QMenu>
+#include <QtWidgets/QToolButton>
 #include <QtWidgets/QVBoxLayout>
 
 namespace {
@@ -260,6 +261,43 @@ TEST_F(BrowserWebTest, OtherSchemesLeadNowhereByThemselvesAndOnlyMailAndFeedLink
   EXPECT_EQ(services.subscriptions, QStringList{host + QStringLiteral("/clicked.xml")});
   EXPECT_EQ(tab->webView()->url(), page);
   EXPECT_EQ(requestsFor(QStringLiteral("/clicked.xml")), 0);
+}
+
+TEST_F(BrowserWebTest, ALinkHandedElsewhereOrRefusedEndsTheTabsLoading)
+{
+  const QString host = server.url(QStringLiteral("/")).toString().chopped(1);
+  const QStringList targets{QStringLiteral("mailto:editor@example.com"),
+                            QStringLiteral("magnet:?xt=urn:btih:0123456789abcdef0123456789abcdef01234567"),
+                            QStringLiteral("feed:") + host + QStringLiteral("/clicked.xml"),
+                            QStringLiteral("zephlin://add/") + host + QStringLiteral("/added.xml"),
+                            QStringLiteral("tg://resolve?domain=example"),
+                            QStringLiteral("smb://server/share")};
+  QByteArray links;
+  for (int n = 0; n < targets.size(); ++n)
+    links += "<p><a id=\"l" + QByteArray::number(n) + "\" href=\"" + targets.at(n).toHtmlEscaped().toUtf8() +
+             "\">link " + QByteArray::number(n) + "</a></p>";
+  route(QStringLiteral("/links"),
+        "<html><head><title>Links</title><link rel=\"alternate\" type=\"application/rss+xml\" href=\"/rss.xml\">"
+        "</head><body>" +
+            links + "</body></html>");
+  ZPHBrowserTab* tab = openTab(QStringLiteral("/links"));
+  ZPHBrowserViewController* browser = tab->browserViewController();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !browser->addressField()->isAddButtonHidden(); }, 20000));
+  int ended = 0;
+  QObject::connect(browser, &ZPHWebContentViewController::linkHandedOut, [&] { ++ended; });
+  QObject::connect(browser, &ZPHWebContentViewController::navigationRefused, [&] { ++ended; });
+  for (int n = 0; n < targets.size(); ++n) {
+    SCOPED_TRACE(text(targets.at(n)));
+    const int before = ended;
+    click(tab, QStringLiteral("l%1").arg(n));
+    ASSERT_TRUE(ZPHTestWaitUntil([&] { return ended > before; }, 10000));
+    // The page stays and looks loaded: no spinner, Reload, the feed button.
+    EXPECT_TRUE(ZPHTestWaitUntil([&] { return !browser->pageLoadInProgress(); }, 5000));
+    EXPECT_EQ(browser->refreshButton()->toolTip(), QStringLiteral("Reload"));
+    EXPECT_FALSE(browser->addressField()->isAddButtonHidden());
+    EXPECT_FALSE(tab->loadInProgressAccordingToWebViewOrTimeOut());
+    EXPECT_EQ(tab->webView()->url(), server.url(QStringLiteral("/links")));
+  }
 }
 
 TEST_F(BrowserWebTest, FindCountsTheMatchesOfThePage)
