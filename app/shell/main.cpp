@@ -55,7 +55,7 @@ int main(int argc, char** argv)
   ZPHExternalPagesProfile::settleStandardDataFolder();
   ZPHInternalSchemes::registerSchemes();
   ZPHArticleSchemeHandler::registerScheme();
-  ZPHWebRendering::prepareBeforeApplication();
+  ZPHWebRendering::prepareBeforeApplication(ZPHCommandLine::argumentsOfMain(argc, argv));
   const bool webSandboxOff = turnOffWebSandboxForRoot();
   QApplication::setOrganizationName(QStringLiteral("Fernhollow"));
   QApplication::setOrganizationDomain(QStringLiteral("fernhollow.com"));
