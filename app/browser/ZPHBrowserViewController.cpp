@@ -12,7 +12,6 @@
 #include "browser/ZPHTypedAddress.h"
 #include "common/CBPasteboard.h"
 #include "common/ZPHWebLog.h"
-#include "keys/ZPHEditableFocusReporter.h"
 #include "platform/ZPHNotificationCenter.h"
 #include "web/ZPHMacWebView.h"
 #include "web/ZPHNavigationPolicy.h"
@@ -72,8 +71,6 @@ ZPHBrowserViewController::ZPHBrowserViewController(QWebEngineProfile* profile, Z
   view->setSkipKeystrokes(true);
   view->setRequestFavicons(true);
   view->setObjectName(QStringLiteral("ZPHBrowserWebView"));
-  // Whether the focus is in editable content, on a channel of its own.
-  new ZPHEditableFocusReporter(page());
 
   m_contentView = new ZPHBrowserContentView(this);
   buildToolbar();
@@ -273,6 +270,12 @@ void ZPHBrowserViewController::webViewKeptPage(const QUrl& url)
   validateButtons();
   updateFeedButton();
   handleWebViewUpdated(false);
+}
+
+QWebEnginePage* ZPHBrowserViewController::pageForNewWindow()
+{
+  ZPHBrowserTab* tab = m_tabs->openTabForNewWindow();
+  return tab != nullptr && tab->browserViewController() != nullptr ? tab->browserViewController()->page() : nullptr;
 }
 
 void ZPHBrowserViewController::handleWebViewUpdated(bool dirty)

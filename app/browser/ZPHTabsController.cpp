@@ -574,6 +574,22 @@ void ZPHTabsController::openEmptyPageInNewTab()
     browser->makeAddressFieldFirstResponder();
 }
 
+ZPHBrowserTab* ZPHTabsController::openTabForNewWindow()
+{
+  ZPHBrowserTab* tab = addBrowserTab();
+  if (tab == nullptr)
+    return nullptr;
+  if (m_defaults->integerForKey(ZPHBrowserTabsVisibility) == 2)
+    tab->storedTab()->setDisposable(true);
+  saveContext();
+  post(ZPHBrowserTabsDidChangeNotification, this);
+  tab->webViewCreatedIfNeeded();
+  selectLastTab();
+  markTabsAsDirty();
+  updateTabVisibilityWithAnimation(true);
+  return tab;
+}
+
 qsizetype ZPHTabsController::newTabWithPasteboardURLString(const QString& urlString, const QString& title,
                                                            qsizetype row)
 {

@@ -300,6 +300,111 @@ TEST_F(BrowserWebTest, ALinkHandedElsewhereOrRefusedEndsTheTabsLoading)
   }
 }
 
+TEST_F(BrowserWebTest, KeysActOnlyOnWhatTheUserChoseNeverOnWhatThePageFocused)
+{
+  const QString host = server.url(QStringLiteral("/")).toString().chopped(1);
+  // The page moves the focus to a mail link, then to a feed link, then to
+  // a button that opens a window, each after the user's Return, and waits
+  // for the next key; after the button comes another mail link.
+  const QByteArray page =
+      "<html><head><title>Keys 0</title></head><body>"
+      "<p><a id=\"mail\" href=\"mailto:bait@example.com\">mail</a></p>"
+      "<p><a id=\"feed\" href=\"feed:" +
+      host.toUtf8() +
+      "/bait.xml\">feed</a></p>"
+      "<p><button id=\"pop\" onclick=\"window.open('/popup')\">window</button></p>"
+      "<p><a id=\"chosen\" href=\"mailto:chosen@example.com\">the user's</a></p>"
+      "<script>var step = 0; var baits = ['mail', 'feed', 'pop'];"
+      "document.getElementById('mail').focus();"
+      "document.addEventListener('keyup', function (event) {"
+      "  if (event.key !== 'Enter') return;"
+      "  step++; if (step < baits.length) document.getElementById(baits[step]).focus();"
+      "  document.title = 'Keys ' + step; });</script></body></html>";
+  route(QStringLiteral("/keys"), page);
+  route(QStringLiteral("/popup"), "<html><head><title>Popup</title></head><body>popup</body></html>");
+  ZPHBrowserTab* tab = openTab(QStringLiteral("/keys"));
+  ZPHBrowserViewController* browser = tab->browserViewController();
+  QList<QUrl> refused;
+  QObject::connect(browser, &ZPHWebContentViewController::navigationRefused,
+                   [&](const QUrl& url) { refused.append(url); });
+  QWidget* input = tab->webView()->focusProxy();
+  input->setFocus();
+  const auto press = [&](Qt::Key key, const QUrl& refusal, const QString& title) {
+    QTest::keyClick(input, key);
+    EXPECT_TRUE(ZPHTestWaitUntil([&] { return refused.contains(refusal); }, 10000)) << text(refusal.toString());
+    EXPECT_TRUE(ZPHTestWaitUntil([&] { return tab->webView()->title() == title; }, 10000)) << text(title);
+  };
+  press(Qt::Key_Return, QUrl(QStringLiteral("mailto:bait@example.com")), QStringLiteral("Keys 1"));
+  press(Qt::Key_Return, QUrl(QStringLiteral("feed:") + host + QStringLiteral("/bait.xml")), QStringLiteral("Keys 2"));
+  press(Qt::Key_Space, server.url(QStringLiteral("/popup")), QStringLiteral("Keys 2"));
+  ZPHTestSpinEventLoop(300);
+  EXPECT_TRUE(services.links.isEmpty());
+  EXPECT_TRUE(services.subscriptions.isEmpty());
+  EXPECT_EQ(tabs->numberOfTabs(), 2);
+  EXPECT_EQ(requestsFor(QStringLiteral("/popup")), 0);
+
+  // The user moves on with Tab and presses Return: that link is the user's.
+  QTest::keyClick(input, Qt::Key_Tab);
+  QTest::keyClick(input, Qt::Key_Return);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !services.links.isEmpty(); }, 10000));
+  EXPECT_EQ(services.links, (QList<RecordingServices::Link>{{QUrl(QStringLiteral("mailto:chosen@example.com")),
+                                                             ZPHAppServices::LinkPlace::MailProgram}}));
+  EXPECT_EQ(tab->webView()->url(), server.url(QStringLiteral("/keys")));
+}
+
+TEST_F(BrowserWebTest, AWindowThePageOpensOnTheUsersClickIsASelectedTabAndItsCloseGoesBack)
+{
+  route(QStringLiteral("/opener"),
+        "<html><head><title>Opener</title></head><body>"
+        "<p><button id=\"address\" onclick=\"window.open('/popup')\">a window of an address</button></p>"
+        "<p><button id=\"empty\" onclick=\"var w = window.open(); w.document.title = 'Written';\">an empty "
+        "window</button></p>"
+        "<p><button id=\"mail\" onclick=\"window.open('mailto:editor@example.com')\">a mail window</button></p>"
+        "</body></html>");
+  route(QStringLiteral("/popup"),
+        "<html><head><title>Popup</title></head><body><p><a id=\"next\" href=\"/next\">next</a></p></body></html>");
+  route(QStringLiteral("/next"),
+        "<html><head><title>Next</title></head><body>"
+        "<p><button id=\"close\" onclick=\"window.close()\">close</button></p></body></html>");
+  ZPHBrowserTab* opener = openTab(QStringLiteral("/opener"));
+  tabs->selectTabAtIndex(1);
+
+  // window.open(address) on a click: a new tab, selected, showing it.
+  click(opener, QStringLiteral("address"));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return tabs->numberOfTabs() == 3; }, 10000));
+  EXPECT_EQ(tabs->selectedTabIndex(), 2);
+  ZPHBrowserTab* popup = tabs->browserTabAtIndex(2);
+  window->layout()->addWidget(popup->browserViewController()->contentView());
+  popup->browserViewController()->contentView()->show();
+  ASSERT_TRUE(waitForPage(popup, server.url(QStringLiteral("/popup"))));
+  EXPECT_EQ(popup->displayURL(), server.url(QStringLiteral("/popup")).toString());
+
+  // window.open() on a click: an empty tab the opener writes into.
+  tabs->selectTabAtIndex(1);
+  click(opener, QStringLiteral("empty"));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return tabs->numberOfTabs() == 4; }, 10000));
+  EXPECT_EQ(tabs->selectedTabIndex(), 3);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return tabs->browserTabAtIndex(3)->webView()->title() == "Written"; }, 10000));
+
+  // A window of another scheme opens nothing, and hands nothing out.
+  tabs->selectTabAtIndex(1);
+  QList<QUrl> refused;
+  QObject::connect(opener->browserViewController(), &ZPHWebContentViewController::navigationRefused,
+                   [&](const QUrl& url) { refused.append(url); });
+  click(opener, QStringLiteral("mail"));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !refused.isEmpty(); }, 10000));
+  EXPECT_EQ(tabs->numberOfTabs(), 4);
+  EXPECT_TRUE(services.links.isEmpty());
+
+  // The page's window.close(): back, when the view can go back.
+  tabs->selectTabAtIndex(2);
+  click(popup, QStringLiteral("next"));
+  ASSERT_TRUE(waitForPage(popup, server.url(QStringLiteral("/next"))));
+  click(popup, QStringLiteral("close"));
+  ASSERT_TRUE(waitForPage(popup, server.url(QStringLiteral("/popup"))));
+  EXPECT_EQ(tabs->numberOfTabs(), 4);
+}
+
 TEST_F(BrowserWebTest, FindCountsTheMatchesOfThePage)
 {
   route(QStringLiteral("/text"),
