@@ -192,9 +192,14 @@ void ZPHBrowserViewController::openSpecifiedURL(const QString& typed)
     return;
   if (address != typed)
     m_addressField->setText(address);
-  if (m_tab)
-    m_tab->setLastRequestedURL(address);
-  loadURLString(address, true);
+  // Only an address the tab loads becomes the tab's; a feed address goes to
+  // the subscribe flow and the tab stays as it was.
+  if (loadURLString(address, true)) {
+    if (m_tab)
+      m_tab->setLastRequestedURL(address);
+  } else {
+    updateAddressField();
+  }
   makeWebViewFirstResponder();
   // Again once the field has let go.
   QPointer<ZPHBrowserViewController> guard(this);

@@ -13,6 +13,7 @@
 #include "browser/ZPHBrowserViewController.h"
 #include "browser/ZPHFeedPopupButton.h"
 #include "store/accounts/CBDataAccount.h"
+#include "store/entities/AbstractTab.h"
 #include "store/entities/CBFeed.h"
 #include "support/ZPHTestHTTPServer.h"
 #include "web/ZPHMacWebView.h"
@@ -445,13 +446,29 @@ TEST_F(BrowserWebTest, ATypedAddressLoadsAndBackWithoutHistoryShowsTheNewsItems)
   // No history left: back shows the news items.
   browser->goBack();
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return tabs->isNewsItemsTabSelected(); }, 5000));
-  // A typed feed address subscribes; a typed script loads nothing.
+  // A typed feed address subscribes; a typed script loads nothing. Neither
+  // becomes the tab's address, shown or stored.
   browser->openSpecifiedURL(QStringLiteral("feed://example.com/typed.xml"));
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return !services.subscriptions.isEmpty(); }, 5000));
   EXPECT_EQ(services.subscriptions, QStringList{QStringLiteral("http://example.com/typed.xml")});
   browser->openSpecifiedURL(QStringLiteral("javascript:document.title='typed'"));
   ZPHTestSpinEventLoop(500);
   EXPECT_EQ(tab->webView()->title(), QStringLiteral("Start"));
+  EXPECT_EQ(browser->addressField()->text(), server.url(QStringLiteral("/start")).toString());
+  tabs->markTabsAsDirty();
+  tabs->saveTabsToDiskIfNeeded();
+  EXPECT_EQ(tab->storedTab()->url(), server.url(QStringLiteral("/start")).toString());
+
+  // A new empty tab, a feed address typed: nothing to bring back.
+  tabs->openEmptyPageInNewTab();
+  ZPHBrowserTab* empty = tabs->currentBrowserTab();
+  ASSERT_NE(empty, nullptr);
+  empty->browserViewController()->openSpecifiedURL(QStringLiteral("feed://example.com/other.xml"));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return services.subscriptions.size() == 2; }, 5000));
+  tabs->markTabsAsDirty();
+  tabs->saveTabsToDiskIfNeeded();
+  EXPECT_TRUE(empty->storedTab()->url().isEmpty()) << text(empty->storedTab()->url());
+  EXPECT_TRUE(empty->displayURL().isEmpty()) << text(empty->displayURL());
 }
 
 }  // namespace
