@@ -56,7 +56,7 @@ QString ZPHSheetDialog::passwordPlaceText()
     case ZPHPasswordStore::Place::SecretService:
       return tr("Your password is kept in your keyring.");
     case ZPHPasswordStore::Place::File:
-      return tr("Your password is kept on this computer, in a file only you can read.");
+      return tr("Your password is kept in a file only you can read.");
     case ZPHPasswordStore::Place::NotYetKnown:
       break;
   }

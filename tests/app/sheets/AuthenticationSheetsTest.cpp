@@ -105,7 +105,7 @@ TEST_F(AuthenticationSheetsTest, ARefreshsLoginIsAskedOnTheWindowAndKeptOnTheFee
   // The note says where the password goes: no keyring answered.
   const auto* note = sheet->sheetWindow()->findChild<QLabel*>(QStringLiteral("keychainMessageTextField"));
   ASSERT_NE(note, nullptr);
-  EXPECT_EQ(note->text(), QStringLiteral("Your password is kept on this computer, in a file only you can read."));
+  EXPECT_EQ(note->text(), QStringLiteral("Your password is kept in a file only you can read."));
 
   QTest::keyClicks(sheet->usernameTextField(), QString::fromLatin1(User));
   EXPECT_TRUE(sheet->okButton()->isEnabled());
