@@ -128,6 +128,8 @@ export XDG_CONFIG_HOME="$WORK/config" XDG_CACHE_HOME="$WORK/cache" XDG_DATA_HOME
 export XDG_RUNTIME_DIR="$WORK/runtime"
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 export QT_QPA_PLATFORM=offscreen
+# Headless whatever session it is started from: no display in reach.
+unset DISPLAY WAYLAND_DISPLAY
 unset ZEPHLIN_DATA_DIR
 # The web engine refuses to start its sandbox as root (as in a container).
 if [ "$(id -u)" -eq 0 ]; then

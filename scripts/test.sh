@@ -12,6 +12,8 @@ zph_configure_test_build
 cmake --build "$BUILD" -j "$(zph_jobs)"
 
 export QT_QPA_PLATFORM=offscreen
+# Headless whatever session it is started from: no display in reach.
+unset DISPLAY WAYLAND_DISPLAY
 export QTWEBENGINE_DISABLE_SANDBOX=1
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0:new_delete_type_mismatch=0}"
 export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$ZPH_ROOT/scripts/lsan.supp:print_suppressions=0}"

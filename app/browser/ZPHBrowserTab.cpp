@@ -42,6 +42,18 @@ void ZPHBrowserTab::forgetStoredTab()
   m_stored = nullptr;
 }
 
+bool ZPHBrowserTab::isDisposable() const { return m_stored != nullptr && m_stored->disposable(); }
+
+void ZPHBrowserTab::setDisposable(bool disposable)
+{
+  if (m_stored != nullptr)
+    m_stored->setDisposable(disposable);
+  if (m_browserViewController) {
+    m_browserViewController->setBackButtonClosesView(disposable);
+    m_browserViewController->validateButtons();
+  }
+}
+
 // ---- The browser view
 
 ZPHBrowserViewController* ZPHBrowserTab::browserViewControllerCreatingIfNeeded()
@@ -50,6 +62,7 @@ ZPHBrowserViewController* ZPHBrowserTab::browserViewControllerCreatingIfNeeded()
     m_browserViewController =
         std::make_unique<ZPHBrowserViewController>(m_tabs->browserProfile(), m_tabs, m_tabs->clock());
     m_browserViewController->setTab(this);
+    m_browserViewController->setBackButtonClosesView(isDisposable());
     m_browserViewController->updateAddressField();
     m_browserViewController->updateUI();
   }

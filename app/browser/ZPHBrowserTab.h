@@ -49,6 +49,11 @@ public:
 
   bool isBrowserTab() const override { return true; }
 
+  // A throw-away tab (the stored flag): it closes when the news items are
+  // shown again, and its Back button, without history, does that.
+  bool isDisposable() const;
+  void setDisposable(bool disposable);
+
   // ---- What is not stored
   QString initialRequestedURL() const { return m_initialRequestedURL; }
   void setInitialRequestedURL(const QString& url) { m_initialRequestedURL = url; }

@@ -12,7 +12,6 @@
 #include "browser/ZPHTypedAddress.h"
 #include "common/CBPasteboard.h"
 #include "common/ZPHWebLog.h"
-#include "keys/ZPHEditableFocusReporter.h"
 #include "platform/ZPHNotificationCenter.h"
 #include "web/ZPHMacWebView.h"
 #include "web/ZPHNavigationPolicy.h"
@@ -72,8 +71,6 @@ ZPHBrowserViewController::ZPHBrowserViewController(QWebEngineProfile* profile, Z
   view->setSkipKeystrokes(true);
   view->setRequestFavicons(true);
   view->setObjectName(QStringLiteral("ZPHBrowserWebView"));
-  // Whether the focus is in editable content, on a channel of its own.
-  new ZPHEditableFocusReporter(page());
 
   m_contentView = new ZPHBrowserContentView(this);
   buildToolbar();
@@ -195,9 +192,14 @@ void ZPHBrowserViewController::openSpecifiedURL(const QString& typed)
     return;
   if (address != typed)
     m_addressField->setText(address);
-  if (m_tab)
-    m_tab->setLastRequestedURL(address);
-  loadURLString(address, true);
+  // Only an address the tab loads becomes the tab's; a feed address goes to
+  // the subscribe flow and the tab stays as it was.
+  if (loadURLString(address, true)) {
+    if (m_tab)
+      m_tab->setLastRequestedURL(address);
+  } else {
+    updateAddressField();
+  }
   makeWebViewFirstResponder();
   // Again once the field has let go.
   QPointer<ZPHBrowserViewController> guard(this);
@@ -260,6 +262,25 @@ void ZPHBrowserViewController::downloadWasHandedOut(const QUrl& url)
   // A fresh tab opened only for it goes.
   if (m_tab && webView()->url().isEmpty() && webView()->lastLoadedURL().isEmpty())
     m_tabs->closeTab(m_tab);
+}
+
+void ZPHBrowserViewController::webViewKeptPage(const QUrl& url)
+{
+  Q_UNUSED(url);
+  if (m_tab && !m_tab->isClosing())
+    m_tab->resetLoadingState();
+  // The page that stays is loaded: Reload, its address and feed button.
+  setProgressIndicatorRunning(false);
+  updateAddressField();
+  validateButtons();
+  updateFeedButton();
+  handleWebViewUpdated(false);
+}
+
+QWebEnginePage* ZPHBrowserViewController::pageForNewWindow()
+{
+  ZPHBrowserTab* tab = m_tabs->openTabForNewWindow();
+  return tab != nullptr && tab->browserViewController() != nullptr ? tab->browserViewController()->page() : nullptr;
 }
 
 void ZPHBrowserViewController::handleWebViewUpdated(bool dirty)

@@ -105,6 +105,8 @@ public:
   void webViewDidFinishLoad(const QUrl& url) override;
   void webViewDidFailLoad(const QUrl& url) override;
   void downloadWasHandedOut(const QUrl& url) override;
+  void webViewKeptPage(const QUrl& url) override;
+  QWebEnginePage* pageForNewWindow() override;
 
   // The page's text size, one step up or down (the context menu's items).
   void makeTextLarger();

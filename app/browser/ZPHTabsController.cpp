@@ -428,7 +428,7 @@ void ZPHTabsController::selectTabAtIndex(qsizetype index)
     return;
   }
   ZPHBrowserTab* current = currentBrowserTab();
-  if (current != nullptr && current->storedTab() != nullptr && current->storedTab()->disposable()) {
+  if (current != nullptr && current->isDisposable()) {
     const qsizetype disposable = m_selectedTabIndex;
     switchToNewsItemsTab();
     closeTabAtIndex(disposable);
@@ -515,7 +515,7 @@ qsizetype ZPHTabsController::openURLStringInNewTab(const QString& urlString, boo
   post(ZPHBrowserTabsDidChangeNotification, this);
   tab->storedTab()->setUrl(urlString);
   if (m_defaults->integerForKey(ZPHBrowserTabsVisibility) == 2)
-    tab->storedTab()->setDisposable(true);
+    tab->setDisposable(true);
   saveContext();
   if (selectNewTab) {
     tab->webViewCreatedIfNeeded();
@@ -572,6 +572,22 @@ void ZPHTabsController::openEmptyPageInNewTab()
   selectLastTab();
   if (ZPHBrowserViewController* browser = currentBrowserViewController())
     browser->makeAddressFieldFirstResponder();
+}
+
+ZPHBrowserTab* ZPHTabsController::openTabForNewWindow()
+{
+  ZPHBrowserTab* tab = addBrowserTab();
+  if (tab == nullptr)
+    return nullptr;
+  if (m_defaults->integerForKey(ZPHBrowserTabsVisibility) == 2)
+    tab->setDisposable(true);
+  saveContext();
+  post(ZPHBrowserTabsDidChangeNotification, this);
+  tab->webViewCreatedIfNeeded();
+  selectLastTab();
+  markTabsAsDirty();
+  updateTabVisibilityWithAnimation(true);
+  return tab;
 }
 
 qsizetype ZPHTabsController::newTabWithPasteboardURLString(const QString& urlString, const QString& title,
@@ -739,7 +755,7 @@ void ZPHTabsController::toggleTabsVisible(bool animate)
   m_tabsVisible = !m_tabsVisible;
   if (m_tabsVisible)
     if (ZPHBrowserTab* current = currentBrowserTab(); current != nullptr && current->storedTab() != nullptr)
-      current->storedTab()->setDisposable(false);
+      current->setDisposable(false);
   if (m_host)
     m_host->updateTabsViewLayoutWithAnimation(animate);
   Q_EMIT tabsVisibleChanged(m_tabsVisible);
@@ -800,10 +816,18 @@ void ZPHTabsController::restoreTabs()
   ZPH_ASSERT_MAIN_THREAD();
   QList<AbstractTab*> fetched;
   if (ZPHManagedObjectContext* context = tabsManagedObjectContext()) {
-    // Rows with neither an identity nor an address are of no use.
+    // Rows with neither an identity nor an address are of no use, and
+    // throw-away tabs a quit left open are thrown away now.
     ZPHFetchRequest empty(CBDataEntityNameBrowserTab, ZPHPredicate::equal(QStringLiteral("guid"), QVariant()) &&
                                                           ZPHPredicate::equal(QStringLiteral("url"), QVariant()));
-    const QList<ZPHManagedObject*> useless = context->executeFetchRequest(empty);
+    QList<ZPHManagedObject*> useless = context->executeFetchRequest(empty);
+    ZPHFetchRequest disposable(CBDataEntityNameBrowserTab,
+                               ZPHPredicate::equal(QStringLiteral("disposable"), QVariant(true)));
+    QSet<const ZPHManagedObject*> open;
+    for (ZPHBrowserTab* tab : browserTabs()) open.insert(tab->storedTab());
+    for (ZPHManagedObject* object : context->executeFetchRequest(disposable))
+      if (!useless.contains(object) && !open.contains(object))
+        useless.append(object);
     if (!useless.isEmpty()) {
       for (ZPHManagedObject* object : useless) context->deleteObject(object);
       saveContext();

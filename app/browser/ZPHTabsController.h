@@ -156,6 +156,11 @@ public:
   // tab can be made).
   qsizetype openURLStringInNewTab(const QString& urlString, bool selectNewTab, bool reloadIfExists);
   void openEmptyPageInNewTab();
+  // A new tab, with its web view and selected, for a window a page's script
+  // opened on the user's click; its page then loads what the script asked
+  // for. Null when no tab can be made. Disposable while the column is never
+  // shown.
+  ZPHBrowserTab* openTabForNewWindow();
   // Loads the address into the browser tab ("&amp;" decoded).
   void openURLStringInTab(const QString& urlString, ZPHBrowserTab* tab);
   // A dropped address as a new tab at the row (1 or more), selected;

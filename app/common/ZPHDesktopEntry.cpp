@@ -7,6 +7,7 @@
 #include <QtCore/QDirIterator>
 #include <QtCore/QFile>
 #include <QtCore/QFileInfo>
+#include <QtCore/QHash>
 #include <QtCore/QProcess>
 #include <QtCore/QSet>
 #include <QtCore/QStandardPaths>
@@ -103,7 +104,47 @@ QStringList ZPHDesktopEntry::applicationFolders()
   return folders;
 }
 
-std::optional<ZPHDesktopEntry> ZPHDesktopEntry::fromFile(const QString& path, const QString& desktopFileID)
+QString ZPHDesktopEntry::messagesLocale()
+{
+  for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const QString value = qEnvironmentVariable(variable);
+    if (!value.isEmpty())
+      return value;
+  }
+  return {};
+}
+
+QStringList ZPHDesktopEntry::localeSuffixes(const QString& locale)
+{
+  // lang_COUNTRY.ENCODING@MODIFIER: the encoding plays no part.
+  QString lang = locale;
+  QString modifier;
+  if (const qsizetype at = lang.indexOf(u'@'); at >= 0) {
+    modifier = lang.mid(at + 1);
+    lang.truncate(at);
+  }
+  if (const qsizetype dot = lang.indexOf(u'.'); dot >= 0)
+    lang.truncate(dot);
+  QString country;
+  if (const qsizetype underscore = lang.indexOf(u'_'); underscore >= 0) {
+    country = lang.mid(underscore + 1);
+    lang.truncate(underscore);
+  }
+  if (lang.isEmpty() || lang == QLatin1String("C") || lang == QLatin1String("POSIX"))
+    return {};
+  QStringList suffixes;
+  if (!country.isEmpty() && !modifier.isEmpty())
+    suffixes.append(lang + u'_' + country + u'@' + modifier);
+  if (!country.isEmpty())
+    suffixes.append(lang + u'_' + country);
+  if (!modifier.isEmpty())
+    suffixes.append(lang + u'@' + modifier);
+  suffixes.append(lang);
+  return suffixes;
+}
+
+std::optional<ZPHDesktopEntry> ZPHDesktopEntry::fromFile(const QString& path, const QString& desktopFileID,
+                                                         const QString& locale)
 {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly) || file.size() > LargestDesktopEntry)
@@ -113,6 +154,9 @@ std::optional<ZPHDesktopEntry> ZPHDesktopEntry::fromFile(const QString& path, co
   entry.path = path;
   bool sawGroup = false;
   bool inEntry = false;
+  // The names for the locale, best first, and those the entry gives.
+  const QStringList suffixes = localeSuffixes(locale);
+  QHash<QString, QString> localizedNames;
   for (const QString& rawLine : QString::fromUtf8(file.read(LargestDesktopEntry)).split(u'\n')) {
     const QString line = rawLine.trimmed();
     if (line.isEmpty() || line.startsWith(u'#'))
@@ -129,6 +173,8 @@ std::optional<ZPHDesktopEntry> ZPHDesktopEntry::fromFile(const QString& path, co
     const QString value = line.mid(equals + 1).trimmed();
     if (key == QLatin1String("Name"))
       entry.name = unescapedValue(value);
+    else if (key.startsWith(QLatin1String("Name[")) && key.endsWith(u']'))
+      localizedNames.insert(key.mid(5, key.size() - 6), unescapedValue(value));
     else if (key == QLatin1String("Exec"))
       entry.exec = value;  // unescaped when split
     else if (key == QLatin1String("TryExec"))
@@ -148,6 +194,13 @@ std::optional<ZPHDesktopEntry> ZPHDesktopEntry::fromFile(const QString& path, co
   }
   if (!sawGroup)
     return std::nullopt;
+  for (const QString& suffix : suffixes) {
+    const QString localized = localizedNames.value(suffix);
+    if (!localized.isEmpty()) {
+      entry.name = localized;
+      break;
+    }
+  }
   return entry;
 }
 
@@ -199,7 +252,7 @@ QList<ZPHDesktopEntry> ZPHDesktopEntry::allEntries()
 
 bool ZPHDesktopEntry::isUsable() const
 {
-  if (isNull() || !isApplication || hidden || noDisplay)
+  if (isNull() || !isApplication || hidden || noDisplay || programPath().isEmpty())
     return false;
   return tryExec.isEmpty() || isExecutableProgram(tryExec);
 }
@@ -217,14 +270,7 @@ QString ZPHDesktopEntry::programPath() const
 
 bool ZPHDesktopEntry::takesURLs() const
 {
-  const std::optional<QStringList> words = splitExecLine(exec);
-  if (!words.has_value())
-    return false;
-  for (const QString& word : *words) {
-    if (word.contains(QLatin1String("%u")) || word.contains(QLatin1String("%U")))
-      return true;
-  }
-  return false;
+  return commandLineForURL(QUrl(QStringLiteral("https://example.com/"))).has_value();
 }
 
 bool ZPHDesktopEntry::isWebBrowser() const
@@ -233,11 +279,11 @@ bool ZPHDesktopEntry::isWebBrowser() const
          categories.contains(QStringLiteral("WebBrowser")) && takesURLs();
 }
 
-std::optional<QStringList> ZPHDesktopEntry::splitExecLine(const QString& exec)
+std::optional<QList<ZPHDesktopEntry::ExecWord>> ZPHDesktopEntry::splitExecWords(const QString& exec)
 {
   const QString line = unescapedValue(exec);
-  QStringList words;
-  QString word;
+  QList<ExecWord> words;
+  ExecWord word;
   bool inWord = false;
   bool quoted = false;
   for (qsizetype i = 0; i < line.size(); ++i) {
@@ -246,7 +292,7 @@ std::optional<QStringList> ZPHDesktopEntry::splitExecLine(const QString& exec)
       if (c == u'\\' && i + 1 < line.size()) {
         const QChar next = line.at(i + 1);
         if (next == u'"' || next == u'`' || next == u'$' || next == u'\\') {
-          word += next;
+          word.text += next;
           ++i;
           continue;
         }
@@ -255,13 +301,22 @@ std::optional<QStringList> ZPHDesktopEntry::splitExecLine(const QString& exec)
         quoted = false;
         continue;
       }
-      word += c;
+      if (c == u'%' && i + 1 < line.size()) {
+        // Only "%%" may stand inside quotes; any other field code there
+        // would end up inside a word the program reads as it likes.
+        if (line.at(i + 1) != u'%')
+          word.fieldCodeInQuotes = true;
+        word.text += c;
+        word.text += line.at(++i);
+        continue;
+      }
+      word.text += c;
       continue;
     }
     if (c == u' ' || c == u'\t' || c == u'\n' || c == u'\r') {
       if (inWord)
         words.append(word);
-      word.clear();
+      word = ExecWord();
       inWord = false;
       continue;
     }
@@ -270,7 +325,7 @@ std::optional<QStringList> ZPHDesktopEntry::splitExecLine(const QString& exec)
       quoted = true;
       continue;
     }
-    word += c;
+    word.text += c;
   }
   if (quoted)
     return std::nullopt;
@@ -279,28 +334,62 @@ std::optional<QStringList> ZPHDesktopEntry::splitExecLine(const QString& exec)
   return words;
 }
 
+std::optional<QStringList> ZPHDesktopEntry::splitExecLine(const QString& exec)
+{
+  const std::optional<QList<ExecWord>> words = splitExecWords(exec);
+  if (!words.has_value())
+    return std::nullopt;
+  QStringList texts;
+  for (const ExecWord& word : *words) texts.append(word.text);
+  return texts;
+}
+
+bool ZPHDesktopEntry::isShell(const QString& program)
+{
+  static const QStringList shells{QStringLiteral("sh"),     QStringLiteral("bash"), QStringLiteral("dash"),
+                                  QStringLiteral("zsh"),    QStringLiteral("ksh"),  QStringLiteral("mksh"),
+                                  QStringLiteral("fish"),   QStringLiteral("csh"),  QStringLiteral("tcsh"),
+                                  QStringLiteral("busybox")};
+  return shells.contains(QFileInfo(program).fileName());
+}
+
 std::optional<QStringList> ZPHDesktopEntry::commandLineForURL(const QUrl& url) const
 {
-  const std::optional<QStringList> words = splitExecLine(exec);
+  const std::optional<QList<ExecWord>> words = splitExecWords(exec);
   if (!words.has_value() || words->isEmpty())
     return std::nullopt;
   const QString address = QString::fromUtf8(url.toEncoded());
   QStringList arguments;
   bool tookURL = false;
-  for (const QString& word : *words) {
-    if (word == QLatin1String("%f") || word == QLatin1String("%F") || word == QLatin1String("%i") ||
-        word == QLatin1String("%d") || word == QLatin1String("%D") || word == QLatin1String("%n") ||
-        word == QLatin1String("%N") || word == QLatin1String("%v") || word == QLatin1String("%m"))
+  bool afterShell = false;
+  for (const ExecWord& word : *words) {
+    if (word.fieldCodeInQuotes)
+      return std::nullopt;
+    const QString& text = word.text;
+    if (text == QLatin1String("%u") || text == QLatin1String("%U")) {
+      // The address as one argument of its own, once.
+      if (!tookURL)
+        arguments.append(address);
+      tookURL = true;
+      continue;
+    }
+    if (text == QLatin1String("%f") || text == QLatin1String("%F") || text == QLatin1String("%i") ||
+        text == QLatin1String("%d") || text == QLatin1String("%D") || text == QLatin1String("%n") ||
+        text == QLatin1String("%N") || text == QLatin1String("%v") || text == QLatin1String("%m"))
       continue;  // a code that stands alone and names nothing here
     QString expanded;
-    for (qsizetype i = 0; i < word.size(); ++i) {
-      const QChar c = word.at(i);
-      if (c != u'%' || i + 1 == word.size()) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+      const QChar c = text.at(i);
+      if (c != u'%' || i + 1 == text.size()) {
         expanded += c;
         continue;
       }
-      const QChar code = word.at(++i);
+      const QChar code = text.at(++i);
       if (code == u'u' || code == u'U') {
+        // Inside a longer word only for a program that is no shell: a
+        // shell would read the address as commands.
+        if (afterShell || code == u'U')
+          return std::nullopt;
         if (!tookURL)
           expanded += address;
         tookURL = true;
@@ -312,8 +401,9 @@ std::optional<QStringList> ZPHDesktopEntry::commandLineForURL(const QUrl& url) c
         expanded += u'%';
       }
     }
-    if (!expanded.isEmpty() || !word.contains(u'%'))
+    if (!expanded.isEmpty() || !text.contains(u'%'))
       arguments.append(expanded);
+    afterShell = afterShell || isShell(expanded);
   }
   if (!tookURL || arguments.isEmpty() || arguments.first().isEmpty())
     return std::nullopt;

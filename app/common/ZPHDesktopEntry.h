@@ -23,7 +23,7 @@
 struct ZPHDesktopEntry {
   QString desktopFileID;
   QString path;
-  QString name;  // Name
+  QString name;  // Name, in the user's language when the entry has it (Name[xx])
   QString exec;  // Exec, as written
   QString tryExec;
   QString icon;
@@ -36,8 +36,16 @@ struct ZPHDesktopEntry {
   bool isNull() const { return desktopFileID.isEmpty(); }
 
   // Reads one entry file; nullopt when it is not readable, too large or has
-  // no [Desktop Entry] group.
-  static std::optional<ZPHDesktopEntry> fromFile(const QString& path, const QString& desktopFileID);
+  // no [Desktop Entry] group. The name is the one for `locale` (as in
+  // LC_MESSAGES: lang_COUNTRY.ENCODING@MODIFIER): Name[lang_COUNTRY@MODIFIER],
+  // Name[lang_COUNTRY], Name[lang@MODIFIER], Name[lang], then Name.
+  static std::optional<ZPHDesktopEntry> fromFile(const QString& path, const QString& desktopFileID,
+                                                 const QString& locale = messagesLocale());
+  // The locale of messages: LC_ALL, else LC_MESSAGES, else LANG.
+  static QString messagesLocale();
+  // The suffixes of localized keys for the locale, best first; none for
+  // "C", "POSIX" or an empty one.
+  static QStringList localeSuffixes(const QString& locale);
   // The entry of that ID in the first folder that has it; a null entry when
   // there is none or the ID is not a plain desktop-file ID.
   static ZPHDesktopEntry entryWithID(const QString& desktopFileID);
@@ -47,13 +55,14 @@ struct ZPHDesktopEntry {
   static QStringList applicationFolders();
 
   // Whether the entry is one to offer: an application, not Hidden, not
-  // NoDisplay, and its TryExec (when it has one) is an executable file.
+  // NoDisplay, its program exists (programPath()) and its TryExec (when it
+  // has one) is an executable file.
   bool isUsable() const;
   // Whether it handles web addresses: "x-scheme-handler/http" among its
   // MIME types, "WebBrowser" among its categories, and an Exec line that
-  // takes addresses (%u or %U).
+  // takes addresses.
   bool isWebBrowser() const;
-  // Whether its Exec line takes an address (%u or %U).
+  // Whether its Exec line can be given an address (commandLineForURL()).
   bool takesURLs() const;
   // The program its Exec line starts: an absolute path that is an
   // executable file, or the name found on PATH; empty when neither.
@@ -66,7 +75,12 @@ struct ZPHDesktopEntry {
   static std::optional<QStringList> splitExecLine(const QString& exec);
   // The program and its arguments to open `url` with: the field codes %u
   // and %U become the address, as one argument; %c the name, %k the entry's
-  // path, %% a "%"; the other codes (%f, %F, %i, ...) are dropped. nullopt
+  // path, %% a "%"; the other codes (%f, %F, %i, ...) are dropped. The
+  // address is never more than one argument, nor part of a shell's words:
+  // nullopt when a field code other than %% stands inside quotes (the
+  // Desktop Entry rules do not allow it; `sh -c "browser %u"` would hand the
+  // address to the shell as commands), when %U is not a word of its own, or
+  // %u is part of a longer word after a shell (sh, bash, ...). nullopt too
   // when the line does not split, takes no address or names no program.
   std::optional<QStringList> commandLineForURL(const QUrl& url) const;
   // Starts the program with the address, detached; never through a shell.
@@ -78,4 +92,15 @@ struct ZPHDesktopEntry {
   // them, ignoring case, with runs of digits by their value ("Browser 9"
   // before "Browser 10"). Negative, zero or positive.
   static int compareNames(const QString& a, const QString& b);
+
+private:
+  // A word of the Exec line, and whether a field code other than %% stood
+  // inside its quotes.
+  struct ExecWord {
+    QString text;
+    bool fieldCodeInQuotes = false;
+  };
+  static std::optional<QList<ExecWord>> splitExecWords(const QString& exec);
+  // Whether the program (a path or a name) is a shell.
+  static bool isShell(const QString& program);
 };

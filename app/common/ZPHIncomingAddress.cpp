@@ -40,7 +40,8 @@ QString ZPHIncomingAddress::subscriptionAddressForGetURLString(const QString& st
     return ignored(QString(), "too long");
   const QUrl url(string);
   QUrl address;
-  if (url.scheme().toLower().startsWith(QLatin1String("zephlin"))) {
+  const bool ownAddress = url.scheme().compare(QLatin1String("zephlin"), Qt::CaseInsensitive) == 0;
+  if (ownAddress) {
     if (url.host().compare(QLatin1String("add"), Qt::CaseInsensitive) != 0)
       return ignored(string, "not an add address");
     const QString prefix = url.scheme() + QStringLiteral("://add/");
@@ -63,5 +64,11 @@ QString ZPHIncomingAddress::subscriptionAddressForGetURLString(const QString& st
   address = zph_cleanedUpAbsoluteStandardizedURL(address);
   if (!isSubscribableURL(address))
     return ignored(string, "only http and https addresses with a host are subscribed to");
+  // Whoever hands over an add address (any web page can) does not choose
+  // the user name and password a feed is fetched with.
+  if (ownAddress && !address.userInfo().isEmpty()) {
+    qCWarning(zphShell) << "left the user name and password out of the address to add";
+    address.setUserInfo(QString());
+  }
   return address.toString(QUrl::FullyEncoded);
 }

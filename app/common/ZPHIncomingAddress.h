@@ -17,10 +17,11 @@ public:
 
   // The address to subscribe to for a get-URL string; empty when the string
   // asks for nothing that may be subscribed to:
-  // - "zephlin://add/<address>" (any scheme starting with "zephlin", host
-  //   "add"): the address after the prefix. One without "//" is none; one
-  //   whose colon was lost before "//" ("http//host/x") gets it back. A
-  //   feed: address there is turned into its web address.
+  // - "zephlin://add/<address>" (the scheme "zephlin" in any case, host
+  //   "add"): the address after the prefix, without a user name and
+  //   password (a page's link does not pick them). One without "//" is
+  //   none; one whose colon was lost before "//" ("http//host/x") gets it
+  //   back. A feed: address there is turned into its web address.
   // - any other string: its feed: or rss: address turned into its web
   //   address; an http or https address as it is.
   // The result is cleaned up (its path's "." and ".." resolved).

@@ -35,6 +35,65 @@ const char* const ScriptSource = R"JS(
     if (!event.relatedTarget)
       report(false);
   }, true);
+
+  // Whether the user chose the focused element: moved the focus to it with
+  // Tab, or pressed the mouse on it. An element a script focused (at any
+  // time, also while handling the user's key or mouse) is not chosen. The
+  // focus moves as the default action of a Tab key or mouse press, once its
+  // dispatch is over (its event phase back at 0) and unless a handler
+  // prevented it; for Tab, to the element the one losing the focus names.
+  // These listeners on the window's capture phase run before any of the
+  // page's.
+  var chosen = null;
+  var chosenLink = '';
+  var moving = null;
+  var expected;
+  function settled(event) { return event.eventPhase === 0 && !event.defaultPrevented; }
+  function startMove(event) {
+    moving = event;
+    expected = undefined;
+    setTimeout(function () { if (moving === event) moving = null; }, 0);
+  }
+  function focused() {
+    var element = document.activeElement;
+    while (element && element.shadowRoot && element.shadowRoot.activeElement)
+      element = element.shadowRoot.activeElement;
+    return element;
+  }
+  window.addEventListener('mousedown', function (event) { if (event.isTrusted) startMove(event); }, true);
+  window.addEventListener('focusout', function (event) {
+    if (moving && settled(moving) && expected === undefined)
+      expected = event.relatedTarget;
+  }, true);
+  window.addEventListener('focusin', function (event) {
+    var target = event.composedPath()[0] || event.target;
+    var move = moving;
+    moving = null;
+    var byUser = move && settled(move) && (move.type === 'mousedown'
+        ? target === move.target || (target.contains && target.contains(move.target))
+        : expected === undefined || expected === target);
+    if (byUser) {
+      chosen = target;
+      chosenLink = typeof target.href === 'string' ? target.href : '';
+    } else if (target !== chosen) {
+      chosen = null;
+      chosenLink = '';
+    }
+  }, true);
+  // Return or space: on the element the user chose (and its link, as it was
+  // when chosen), or not.
+  window.addEventListener('keydown', function (event) {
+    if (!event.isTrusted)
+      return;
+    if (event.key === 'Tab') {
+      startMove(event);
+      return;
+    }
+    if (event.key !== 'Enter' && event.key !== ' ')
+      return;
+    var onChosen = chosen !== null && focused() === chosen;
+    console.debug(prefix + 'k' + (onChosen ? '1' + chosenLink : '0'));
+  }, true);
 })();
 )JS";
 
@@ -78,7 +137,15 @@ bool ZPHEditableFocusReporter::widgetHasEditableWebFocus(const QWidget* widget)
 
 bool ZPHEditableFocusReporter::takeConsoleMessage(const QString& message)
 {
-  if (!message.startsWith(m_prefix) || message.size() != m_prefix.size() + 1)
+  if (!message.startsWith(m_prefix) || message.size() <= m_prefix.size())
+    return false;
+  if (message.at(m_prefix.size()) == u'k') {
+    const QStringView report = QStringView(message).mid(m_prefix.size() + 1);
+    const bool chosen = report.startsWith(u'1');
+    Q_EMIT keyPressReported(chosen, chosen ? report.mid(1).toString() : QString());
+    return true;
+  }
+  if (message.size() != m_prefix.size() + 1)
     return false;
   const bool editable = message.endsWith(QLatin1Char('1'));
   if (editable != m_editable) {

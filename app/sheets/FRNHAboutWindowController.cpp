@@ -6,6 +6,7 @@
 #include "sheets/FRNHAboutWindowContentView.h"
 #include "sheets/FRNHLicenseAgreementWindowController.h"
 
+#include <QtCore/QCoreApplication>
 #include <QtCore/QFile>
 #include <QtCore/QFileInfo>
 #include <QtCore/QTemporaryDir>
@@ -44,6 +45,10 @@ FRNHAboutWindowController::FRNHAboutWindowController(const QString& acknowledgem
 {
   if (!m_openFile)
     m_openFile = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+  // The acknowledgements' folder goes with the program's event loop (the
+  // shared controller itself lives as long as the process).
+  if (QCoreApplication* application = QCoreApplication::instance())
+    connect(application, &QCoreApplication::aboutToQuit, this, [this] { m_temporaryFolder.reset(); });
   auto* window = new FRNHAboutWindowContentView();
   m_window = window;
   window->setObjectName(QStringLiteral("AboutWindow"));

@@ -23,7 +23,8 @@ class FRNHAboutWindowContentView;
 // at the bottom right: the license agreement (a sheet on the window) and the
 // acknowledgements, which open in the desktop's viewer as a PDF written
 // into a temporary folder of this process's own (made once, never a fixed
-// name in the shared temporary folder). The acknowledgements button shows
+// name in the shared temporary folder; removed when the program's event
+// loop ends). The acknowledgements button shows
 // only when the program has them. Main thread.
 class FRNHAboutWindowController : public QObject {
   Q_OBJECT

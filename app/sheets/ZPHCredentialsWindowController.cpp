@@ -38,7 +38,7 @@ ZPHCredentialsWindowController::ZPHCredentialsWindowController(ZPHSheetHost host
   form->addRow(tr("Password:"), m_passwordTextField);
   column->addLayout(form);
 
-  m_keychainMessageTextField = window->makeFinePrint(tr("Your password is kept in your keyring."));
+  m_keychainMessageTextField = window->makeFinePrint(ZPHSheetDialog::passwordPlaceText());
   m_keychainMessageTextField->setObjectName(QStringLiteral("keychainMessageTextField"));
   column->addWidget(m_keychainMessageTextField);
 

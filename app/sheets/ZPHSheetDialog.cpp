@@ -1,5 +1,7 @@
 #include "sheets/ZPHSheetDialog.h"
 
+#include "platform/ZPHPasswordStore.h"
+
 #include <QtWidgets/QHBoxLayout>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QPushButton>
@@ -46,6 +48,19 @@ QPushButton* ZPHSheetDialog::makeButton(const QString& title, const QString& nam
   else
     button->setAutoDefault(false);
   return button;
+}
+
+QString ZPHSheetDialog::passwordPlaceText()
+{
+  switch (ZPHPasswordStore::defaultStorePlace()) {
+    case ZPHPasswordStore::Place::SecretService:
+      return tr("Your password is kept in your keyring.");
+    case ZPHPasswordStore::Place::File:
+      return tr("Your password is kept in a file only you can read.");
+    case ZPHPasswordStore::Place::NotYetKnown:
+      break;
+  }
+  return tr("Your password is kept on this computer.");
 }
 
 QLabel* ZPHSheetDialog::makeFinePrint(const QString& text)

@@ -38,6 +38,10 @@ public:
   // A line of fine print (the keyring's note, a warning's details): the
   // dialog's type a size smaller.
   QLabel* makeFinePrint(const QString& text);
+  // The fine print of a sheet that asks for a password: where the password
+  // is kept, as the password store knows it (the keyring only when the
+  // secret service answered).
+  static QString passwordPlaceText();
 
 private:
   std::function<void()> m_rejectHandler;

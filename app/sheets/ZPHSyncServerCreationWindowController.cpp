@@ -42,7 +42,7 @@ ZPHSyncServerCreationWindowController::ZPHSyncServerCreationWindowController(ZPH
   m_errorMessageTextField->setTextFormat(Qt::PlainText);
   m_errorMessageTextField->hide();
   column->addWidget(m_errorMessageTextField);
-  column->addWidget(window->makeFinePrint(tr("Your password is kept in your keyring.")));
+  column->addWidget(window->makeFinePrint(ZPHSheetDialog::passwordPlaceText()));
   auto* buttons = new QHBoxLayout();
   m_cancelButton = window->makeButton(tr("Cancel"), QStringLiteral("cancelButton"), false);
   m_createAccountButton = window->makeButton(tr("Create Account"), QStringLiteral("createAccountButton"), true);

@@ -42,7 +42,7 @@ QList<ZPHLaunchRequest> ZPHLaunchArguments::requestsForArguments(const QStringLi
       continue;
     }
     const QString scheme = QUrl(argument).scheme().toLower();
-    if (scheme == QLatin1String("feed") || scheme.startsWith(QLatin1String("zephlin"))) {
+    if (scheme == QLatin1String("feed") || scheme == QLatin1String("zephlin")) {
       requests.append({Kind::GetURL, argument});
       continue;
     }

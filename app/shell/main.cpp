@@ -52,9 +52,10 @@ int main(int argc, char** argv)
   // The web engine learns the internal schemes before the application exists,
   // and opens no debugging port.
   ZPHExternalPagesProfile::closeDebuggingEntrances();
+  ZPHExternalPagesProfile::settleStandardDataFolder();
   ZPHInternalSchemes::registerSchemes();
   ZPHArticleSchemeHandler::registerScheme();
-  ZPHWebRendering::prepareBeforeApplication();
+  ZPHWebRendering::prepareBeforeApplication(ZPHCommandLine::argumentsOfMain(argc, argv));
   const bool webSandboxOff = turnOffWebSandboxForRoot();
   QApplication::setOrganizationName(QStringLiteral("Fernhollow"));
   QApplication::setOrganizationDomain(QStringLiteral("fernhollow.com"));

@@ -204,16 +204,23 @@ void ZPHOPMLExporter::runExportWithCompletionHandler(const QList<CBDataAccount*>
 bool ZPHOPMLExporter::writeData(const QByteArray& data, const QString& path, QString* reason)
 {
   QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) {
+  // Unbuffered: a write the disk takes only in part (a full disk, a size
+  // limit) is told at once, and the next one says why.
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
     if (reason != nullptr)
       *reason = file.errorString();
     return false;
   }
-  if (file.write(data) != data.size()) {
-    if (reason != nullptr)
-      *reason = file.errorString();
-    file.cancelWriting();
-    return false;
+  for (qsizetype written = 0; written < data.size();) {
+    const qint64 wrote = file.write(data.constData() + written, data.size() - written);
+    if (wrote <= 0) {
+      if (reason != nullptr)
+        *reason = file.error() != QFileDevice::NoError ? file.errorString()
+                                                       : QStringLiteral("The file could not be written whole.");
+      file.cancelWriting();
+      return false;
+    }
+    written += wrote;
   }
   if (!file.commit()) {
     if (reason != nullptr)

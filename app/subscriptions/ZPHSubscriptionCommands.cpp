@@ -145,20 +145,41 @@ void ZPHSubscriptionCommands::importFeedsFromOPML()
     return;
   }
   m_importOPMLController = std::make_unique<ZPHImportOPMLController>();
-  m_importOPMLController->runOPMLImportWithBackgroundWindow(window, {});
+  m_importOPMLController->runOPMLImportWithBackgroundWindow(
+      window, [this](const QList<CBFeed*>&) { importNextWaitingOPMLFile(); });
 }
 
 void ZPHSubscriptionCommands::importFeedsFromOPMLFileAtPath(const QString& path)
 {
   QWidget* window = m_host.window ? m_host.window() : nullptr;
-  if (path.isEmpty() || (m_importOPMLController != nullptr && m_importOPMLController->isImporting()) ||
-      window == nullptr) {
+  if (path.isEmpty() || window == nullptr || m_waitingOPMLFiles.size() >= MostWaitingOPMLFiles) {
     if (m_host.beep)
       m_host.beep();
     return;
   }
+  const QString absolute = QFileInfo(path).absoluteFilePath();
+  if (m_importOPMLController != nullptr && m_importOPMLController->isImporting()) {
+    // Lists opened together (or while one imports) import one after the
+    // other.
+    qCInfo(zphSubscriptions).noquote() << "the subscription list" << absolute << "waits for the import under way";
+    m_waitingOPMLFiles.append(absolute);
+    return;
+  }
   m_importOPMLController = std::make_unique<ZPHImportOPMLController>();
-  m_importOPMLController->runOPMLImportWithFileURL(QFileInfo(path).absoluteFilePath(), window, {});
+  m_importOPMLController->runOPMLImportWithFileURL(absolute, window,
+                                                   [this](const QList<CBFeed*>&) { importNextWaitingOPMLFile(); });
+}
+
+void ZPHSubscriptionCommands::importNextWaitingOPMLFile()
+{
+  // Once the controller that finished has returned.
+  QPointer<ZPHSubscriptionCommands> self(this);
+  QTimer::singleShot(0, this, [self] {
+    if (self == nullptr || self->m_waitingOPMLFiles.isEmpty() ||
+        (self->m_importOPMLController != nullptr && self->m_importOPMLController->isImporting()))
+      return;
+    self->importFeedsFromOPMLFileAtPath(self->m_waitingOPMLFiles.takeFirst());
+  });
 }
 
 void ZPHSubscriptionCommands::exportFeeds()

@@ -6,6 +6,7 @@
 
 #include <QtCore/QObject>
 #include <QtCore/QPointer>
+#include <QtCore/QStringList>
 #include <QtCore/QUrl>
 
 #include <functional>
@@ -59,7 +60,11 @@ public:
   void addPopularSites();
   void addFolder();
   void importFeedsFromOPML();
+  // Imports the list; one opened while another imports waits its turn (at
+  // most MostWaitingOPMLFiles wait; more beep).
   void importFeedsFromOPMLFileAtPath(const QString& path);
+  static constexpr qsizetype MostWaitingOPMLFiles = 64;
+  QStringList waitingOPMLFiles() const { return m_waitingOPMLFiles; }
   void exportFeeds();
 
   // Runs the window as a sheet; `added` hears of the feeds it added (empty
@@ -74,11 +79,14 @@ public:
 
 private:
   QAction* makeAction(QObject* parent, const QString& title, const QString& selector, std::function<void()> run);
+  // The next list that waits, once the import under way has ended.
+  void importNextWaitingOPMLFile();
 
   Host m_host;
   std::unique_ptr<ZPHAddSiteWindowController> m_addSiteWindowController;
   std::unique_ptr<ZPHAddFolderWindowController> m_addFolderWindowController;
   std::unique_ptr<ZPHImportOPMLController> m_importOPMLController;
+  QStringList m_waitingOPMLFiles;
   std::unique_ptr<ZPHExportOPMLController> m_exportOPMLController;
   QList<QPointer<QAction>> m_actions;
 };

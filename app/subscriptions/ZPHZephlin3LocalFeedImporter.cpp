@@ -24,6 +24,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 const QString ZPHZephlin3LocalFeedImporter::ImportedArticleGUIDPrefix = QStringLiteral("ZPH3ImportedArticle");
 
@@ -33,6 +34,9 @@ QString g_previousVersionDataFolder;
 
 const QString PropertyListErrorDomain = QStringLiteral("ZPHPropertyListErrorDomain");
 constexpr int MaximumPropertyListDepth = 64;
+// A binary property list that would make more nodes (each reference to an
+// object copies it) is not read.
+constexpr quint32 MaximumPropertyListNodes = 4'000'000;
 
 // The 2001 epoch of property-list dates.
 const QDateTime ReferenceDate(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC);
@@ -109,6 +113,161 @@ QVariant variantFromNode(plist_t node, int depth, bool* tooDeep)
     default:
       return {};
   }
+}
+
+// Whether a binary property list can be parsed safely, read from its object
+// table without building anything. libplist parses containers (arrays,
+// sets, dictionaries) recursively and copies an object each time it is
+// referred to: a file of many nested arrays would use up the stack, and one
+// whose containers refer to the same objects over and over would grow
+// without bound, before anything could be checked. The walk keeps one frame
+// per open container and stops past `depthLimit`; each object is measured
+// once. False, with `why`, for a file nested deeper than `depthLimit`, one
+// that would make more than `nodeLimit` nodes, one whose containers hold
+// themselves, or one whose table points outside the file.
+bool binaryPropertyListIsBounded(const QByteArray& data, int depthLimit, quint32 nodeLimit, QString* why)
+{
+  const auto refuse = [why](const QString& text) {
+    *why = text;
+    return false;
+  };
+  const QString damaged = QStringLiteral("The property list is damaged.");
+  const QString tooLarge = QStringLiteral("The property list is too large.");
+  const auto* bytes = reinterpret_cast<const uchar*>(data.constData());
+  const quint64 size = quint64(data.size());
+  constexpr quint64 HeaderSize = 8;
+  constexpr quint64 TrailerSize = 32;
+  if (size < HeaderSize + TrailerSize + 1)
+    return refuse(QStringLiteral("The property list is cut off."));
+  const quint64 trailer = size - TrailerSize;
+  const auto readUnsigned = [bytes](quint64 at, uint width) {
+    quint64 value = 0;
+    for (uint i = 0; i < width; ++i) value = (value << 8) | bytes[at + i];
+    return value;
+  };
+  const uint offsetSize = bytes[trailer + 6];
+  const uint referenceSize = bytes[trailer + 7];
+  const quint64 objectCount = readUnsigned(trailer + 8, 8);
+  const quint64 topObject = readUnsigned(trailer + 16, 8);
+  const quint64 tableStart = readUnsigned(trailer + 24, 8);
+  if (offsetSize < 1 || offsetSize > 8 || referenceSize < 1 || referenceSize > 8 || objectCount == 0 ||
+      topObject >= objectCount || tableStart < HeaderSize || tableStart > trailer ||
+      objectCount > (trailer - tableStart) / offsetSize)
+    return refuse(damaged);
+  if (objectCount > nodeLimit)
+    return refuse(tooLarge);
+
+  // Where a container's references to other objects start, and how many it
+  // has; a start of 0 for anything else.
+  struct References {
+    quint64 start = 0;
+    quint64 count = 0;
+  };
+  const auto referencesOf = [&](quint64 object, References* references) {
+    *references = {};
+    const quint64 offset = readUnsigned(tableStart + object * offsetSize, offsetSize);
+    if (offset < HeaderSize || offset >= tableStart)
+      return false;
+    const uint marker = bytes[offset];
+    const uint type = marker >> 4;
+    if (type != 0xA && type != 0xB && type != 0xC && type != 0xD)
+      return true;
+    quint64 count = marker & 0xF;
+    quint64 start = offset + 1;
+    if (count == 0xF) {
+      // The count follows as an integer object of 1, 2, 4 or 8 bytes.
+      if (start >= tableStart || (bytes[start] >> 4) != 0x1 || (bytes[start] & 0xF) > 3)
+        return false;
+      const uint width = 1u << (bytes[start] & 0xF);
+      if (start + 1 + width > tableStart)
+        return false;
+      count = readUnsigned(start + 1, width);
+      start += 1 + width;
+    }
+    // A dictionary lists its keys, then its values.
+    const quint64 room = (tableStart - start) / referenceSize;
+    if (count > room || (type == 0xD && count > room / 2))
+      return false;
+    *references = {start, type == 0xD ? count * 2 : count};
+    return true;
+  };
+
+  // Per object, once measured: how deep the containers below it (itself
+  // included) nest, and how many nodes it makes (at most nodeLimit + 1).
+  // The path holds the containers being walked.
+  enum : uchar { Unseen = 0, Open = 1, Measured = 2 };
+  std::vector<uchar> state(size_t(objectCount), Unseen);
+  std::vector<uchar> depth(size_t(objectCount), 0);
+  std::vector<quint32> nodes(size_t(objectCount), 1);
+  struct Frame {
+    quint64 object;
+    References references;
+    quint64 next;
+    uchar deepest;  // the deepest child so far
+    quint64 nodes;  // its nodes so far
+  };
+  const auto add = [nodeLimit](quint64 a, quint64 b) { return qMin<quint64>(a + b, quint64(nodeLimit) + 1); };
+  std::vector<Frame> path;
+  path.reserve(size_t(depthLimit));
+  // Measures a leaf at once; opens a container.
+  const auto visit = [&](quint64 object, QString* problem) {
+    References references;
+    if (!referencesOf(object, &references)) {
+      *problem = damaged;
+      return false;
+    }
+    if (references.start == 0) {
+      state[size_t(object)] = Measured;
+      return true;
+    }
+    if (path.size() >= size_t(depthLimit)) {
+      *problem = QStringLiteral("The property list nests too deep.");
+      return false;
+    }
+    state[size_t(object)] = Open;
+    path.push_back({object, references, 0, 0, 1});
+    return true;
+  };
+  QString problem;
+  if (!visit(topObject, &problem))
+    return refuse(problem);
+  while (!path.empty()) {
+    Frame& frame = path.back();
+    if (frame.nodes > nodeLimit)
+      return refuse(tooLarge);
+    if (frame.next == frame.references.count) {
+      const size_t object = size_t(frame.object);
+      state[object] = Measured;
+      depth[object] = uchar(frame.deepest + 1);
+      nodes[object] = quint32(frame.nodes);
+      path.pop_back();
+      if (!path.empty()) {
+        path.back().deepest = qMax(path.back().deepest, depth[object]);
+        path.back().nodes = add(path.back().nodes, nodes[object]);
+      }
+      continue;
+    }
+    const quint64 child = readUnsigned(frame.references.start + frame.next * referenceSize, referenceSize);
+    ++frame.next;
+    if (child >= objectCount)
+      return refuse(damaged);
+    switch (state[size_t(child)]) {
+      case Open:
+        return refuse(QStringLiteral("The property list contains itself."));
+      case Unseen:
+        if (!visit(child, &problem))
+          return refuse(problem);
+        if (state[size_t(child)] == Open)
+          continue;  // walked now
+        break;
+      default:
+        break;
+    }
+    // A child measured before (or a leaf just now).
+    path.back().deepest = qMax(path.back().deepest, depth[size_t(child)]);
+    path.back().nodes = add(path.back().nodes, nodes[size_t(child)]);
+  }
+  return true;
 }
 
 // A readable file of at most `limit` bytes, whole; empty with `error` else.
@@ -229,9 +388,12 @@ QVariant ZPHZephlin3LocalFeedImporter::propertyListFromData(const QByteArray& da
   if (data.isEmpty() || data.size() > MaximumPropertyListBytes)
     return fail(QStringLiteral("The property list is empty or too large."));
   plist_t root = nullptr;
-  if (data.startsWith("bplist00"))
+  if (data.startsWith("bplist00")) {
+    QString why;
+    if (!binaryPropertyListIsBounded(data, MaximumPropertyListDepth, MaximumPropertyListNodes, &why))
+      return fail(why);
     plist_from_bin(data.constData(), uint32_t(data.size()), &root);
-  else
+  } else
     plist_from_xml(data.constData(), uint32_t(data.size()), &root);
   if (root == nullptr)
     return fail(QStringLiteral("The file is not a property list."));

@@ -5,8 +5,17 @@
 #include "platform/ZPHUserDefaults.h"
 
 #include <QtCore/QDir>
+#include <QtCore/QFile>
 #include <QtWebEngineCore/QWebEngineProfile>
 #include <QtWebEngineCore/QWebEngineSettings>
+
+namespace {
+
+// Below the data folder: where the engine's standard data folder points
+// while the profile is made.
+const QString StandardFolderWhileMade = QStringLiteral("WebEngine/Defaults");
+
+}  // namespace
 
 QString ZPHExternalPagesProfile::storageName() { return QStringLiteral("ZPHExternalPages"); }
 
@@ -23,6 +32,14 @@ void ZPHExternalPagesProfile::closeDebuggingEntrances()
     kept.append(flag);
   }
   qputenv("QTWEBENGINE_CHROMIUM_FLAGS", kept.join(' '));
+}
+
+void ZPHExternalPagesProfile::settleStandardDataFolder()
+{
+  // The XDG default, written out: everything that reads it finds the same.
+  const QString home = qEnvironmentVariable("XDG_DATA_HOME");
+  if (home.isEmpty() || !QDir::isAbsolutePath(home))
+    qputenv("XDG_DATA_HOME", QFile::encodeName(QDir::homePath() + QStringLiteral("/.local/share")));
 }
 
 ZPHExternalPagesProfile::ZPHExternalPagesProfile(const QString& dataFolder, const QString& cacheFolder,
@@ -43,7 +60,18 @@ QWebEngineProfile* ZPHExternalPagesProfile::profile()
   if (m_dataFolder.isEmpty()) {
     m_profile = new QWebEngineProfile;
   } else {
+    // A named profile writes its first settings below the standard data
+    // folder (the user's, whatever the data folder) before it can be told
+    // where it lives: for that moment the standard folder is one of ours.
+    const QString engineDefaults = QDir(m_dataFolder).filePath(StandardFolderWhileMade);
+    const QByteArray standardFolder = qgetenv("XDG_DATA_HOME");
+    const bool standardFolderSet = qEnvironmentVariableIsSet("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(engineDefaults));
     m_profile = new QWebEngineProfile(storageName());
+    if (standardFolderSet)
+      qputenv("XDG_DATA_HOME", standardFolder);
+    else
+      qunsetenv("XDG_DATA_HOME");
     const QString engineFolder = QStringLiteral("WebEngine/") + storageName();
     m_profile->setPersistentStoragePath(QDir(m_dataFolder).filePath(engineFolder));
     m_profile->setCachePath(QDir(m_cacheFolder.isEmpty() ? m_dataFolder : m_cacheFolder).filePath(engineFolder));

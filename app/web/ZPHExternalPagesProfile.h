@@ -9,7 +9,9 @@ class QWebEngineProfile;
 class ZPHUserDefaults;
 
 // The web profile of browser pages, "ZPHExternalPages": kept on disk
-// (cookies, caches) in the application's folders, scripts on but never
+// (cookies, caches) in the application's folders and nowhere else (the
+// engine's first settings of a named profile go to "WebEngine/Defaults"
+// in the data folder, not the user's standard data folder), scripts on but never
 // opening windows by themselves, tab moving through links, plug-ins as the
 // ZPHPluginsEnabled setting says (followed while the profile lives), PDF
 // and other documents never shown inside (they go to the default browser).
@@ -33,6 +35,11 @@ public:
   // debugging port or the developer tools, whatever the environment asks
   // (QTWEBENGINE_REMOTE_DEBUGGING, such flags in QTWEBENGINE_CHROMIUM_FLAGS).
   static void closeDebuggingEntrances();
+  // Before the web engine starts (main()): XDG_DATA_HOME written out (its
+  // default when unset or relative), so that the profile can point it at a
+  // folder of its own for the moment it is made without adding a variable
+  // to the environment while the engine's threads may read it.
+  static void settleStandardDataFolder();
 
   // The profile's files go below the folders ("WebEngine"); empty folders
   // keep it off the record. Null defaults: the standard ones.

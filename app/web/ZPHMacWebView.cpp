@@ -1,6 +1,7 @@
 #include "web/ZPHMacWebView.h"
 
 #include "common/ZPHWebLog.h"
+#include "keys/ZPHEditableFocusReporter.h"
 #include "kit/ZPHClock.h"
 #include "platform/ZPHUserDefaults.h"
 #include "web/ZPHMacWebViewUIDelegate.h"
@@ -350,29 +351,56 @@ void ZPHMacWebView::noteUserInput(Qt::KeyboardModifiers modifiers, Qt::MouseButt
   input.time = m_clock->now();
   input.modifiers = modifiers;
   input.button = button;
-  input.hoveredLink = m_hoveredLink;
+  // A key press's link comes with the page's report.
+  input.hoveredLink = button == Qt::NoButton ? QString() : m_hoveredLink;
   m_pendingInput = input;
   m_pointerMovedSinceInput = false;
   Q_EMIT userInputReceived();
 }
 
-std::optional<ZPHMacWebView::UserInput> ZPHMacWebView::takeUserInputForURL(const QUrl& url)
+void ZPHMacWebView::noteKeyTarget(bool onChosenElement, const QString& link)
+{
+  // The report follows the key press it is about; one report each.
+  if (!m_pendingInput || m_pendingInput->button != Qt::NoButton || m_pendingInput->keyReported)
+    return;
+  m_pendingInput->keyReported = true;
+  m_pendingInput->keyOnChosenElement = onChosenElement;
+  m_pendingInput->hoveredLink = onChosenElement ? link : QString();
+}
+
+std::optional<ZPHMacWebView::UserInput> ZPHMacWebView::recentUserInput()
 {
   if (!m_pendingInput)
     return std::nullopt;
-  const UserInput input = *m_pendingInput;
-  if (m_clock->now() - input.time > UserInputLifetime) {
+  if (m_clock->now() - m_pendingInput->time > UserInputLifetime) {
     m_pendingInput.reset();
     return std::nullopt;
   }
-  // A click counts for the link it was made on; a key press (Return or
-  // space on a focused link) for any.
-  if (input.button != Qt::NoButton) {
-    const QUrl hovered(input.hoveredLink);
-    if (input.hoveredLink.isEmpty() ||
-        hovered.adjusted(QUrl::NormalizePathSegments) != url.adjusted(QUrl::NormalizePathSegments))
-      return std::nullopt;
-  }
+  return m_pendingInput;
+}
+
+std::optional<ZPHMacWebView::UserInput> ZPHMacWebView::takeUserInputForURL(const QUrl& url)
+{
+  const std::optional<UserInput> input = recentUserInput();
+  if (!input)
+    return std::nullopt;
+  // A click counts for the link it was made on; a key press for the link
+  // the user chose and pressed it on.
+  if (input->button == Qt::NoButton && !input->keyOnChosenElement)
+    return std::nullopt;
+  const QUrl link(input->hoveredLink);
+  if (input->hoveredLink.isEmpty() ||
+      link.adjusted(QUrl::NormalizePathSegments) != url.adjusted(QUrl::NormalizePathSegments))
+    return std::nullopt;
+  m_pendingInput.reset();
+  return input;
+}
+
+std::optional<ZPHMacWebView::UserInput> ZPHMacWebView::takeUserInputForScriptWindow()
+{
+  const std::optional<UserInput> input = recentUserInput();
+  if (!input || (input->button == Qt::NoButton && !input->keyOnChosenElement))
+    return std::nullopt;
   m_pendingInput.reset();
   return input;
 }
@@ -464,6 +492,8 @@ void ZPHMacWebView::attachToPage()
     return;
   if (m_attachedPage)
     disconnect(m_attachedPage, nullptr, this, nullptr);
+  if (m_attachedReporter)
+    disconnect(m_attachedReporter, nullptr, this, nullptr);
   m_attachedPage = current;
   m_findString.clear();
   m_searchDismissed = false;
@@ -471,6 +501,12 @@ void ZPHMacWebView::attachToPage()
   m_loading = false;
   if (!current)
     return;
+  // Where the user's keys land, reported by the page.
+  ZPHEditableFocusReporter* reporter = ZPHEditableFocusReporter::reporterForPage(current);
+  if (!reporter)
+    reporter = new ZPHEditableFocusReporter(current);
+  m_attachedReporter = reporter;
+  connect(reporter, &ZPHEditableFocusReporter::keyPressReported, this, &ZPHMacWebView::noteKeyTarget);
   connect(current, &QWebEnginePage::linkHovered, this, [this](const QString& link) {
     m_hoveredLink = link;
     // The page names the link under the pointer a moment after the pointer

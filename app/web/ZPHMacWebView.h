@@ -35,7 +35,14 @@ class ZPHMacWebViewUIDelegate;
 //
 // The view notes each click and Return or space key press the user makes on
 // it, with the link under the mouse at that moment: a navigation that
-// follows such input on that link is the user's (takeUserInputForURL()).
+// follows such input on that link is the user's (takeUserInputForURL()). A
+// key press counts only on an element the user chose (moved the focus to
+// with Tab, or pressed the mouse on), never on one the page focused by
+// script: the page's focus reporter (ZPHEditableFocusReporter, installed on
+// every page the view shows) tells which element, and its link, the key
+// landed on. A window a page's script opens is the user's when a click
+// anywhere on the view, or such a key press, came just before
+// (takeUserInputForScriptWindow()).
 // Keys held with Ctrl reach the window's shortcuts, but for the editing
 // ones (copy, cut, paste, select all, undo, redo), which stay with the page.
 //
@@ -57,7 +64,13 @@ public:
     qint64 time = 0;  // on the view's clock
     Qt::KeyboardModifiers modifiers;
     Qt::MouseButton button = Qt::NoButton;  // none for a key press
-    QString hoveredLink;                    // the link under the mouse then
+    // The link under the mouse then; for a key press, the link of the
+    // element it landed on when the user chose that element.
+    QString hoveredLink;
+    // A key press: the page reported where it landed, and that was an
+    // element the user chose.
+    bool keyReported = false;
+    bool keyOnChosenElement = false;
   };
 
   // Input older than this has nothing to do with a navigation.
@@ -184,9 +197,13 @@ public:
   // ---- The user's input
   QString hoveredLink() const { return m_hoveredLink; }
   // The last click or key press of the user's when it is recent, was made
-  // on `url`'s link (a click) or anywhere (a key press), and has not served
-  // another navigation; it then serves this one.
+  // on `url`'s link (a click, or a key press on a link the user chose), and
+  // has not served another navigation; it then serves this one.
   std::optional<UserInput> takeUserInputForURL(const QUrl& url);
+  // The last click (anywhere on the view) or key press on an element the
+  // user chose, when it is recent and has not served a navigation: the
+  // user's for a window the page's script asks for; it then serves it.
+  std::optional<UserInput> takeUserInputForScriptWindow();
   const std::optional<UserInput>& pendingUserInput() const { return m_pendingInput; }
 
   // ---- Gestures
@@ -220,6 +237,10 @@ private:
   // (a QQuickWidget).
   void followRenderWidget(QObject* child);
   void noteUserInput(Qt::KeyboardModifiers modifiers, Qt::MouseButton button);
+  // The page's report of where the user's last Return or space landed.
+  void noteKeyTarget(bool onChosenElement, const QString& link);
+  // The pending input when it is recent; none (and forgotten) when too old.
+  std::optional<UserInput> recentUserInput();
   bool handleShortcutOverride(QKeyEvent* event);
   void handleWheel(QWheelEvent* event);
   void runInApplicationWorld(const QString& script, std::function<void(const QVariant&)> done);
@@ -230,6 +251,7 @@ private:
   ZPHMacWebViewUIDelegate* m_uiDelegate = nullptr;
   QPointer<QWidget> m_renderWidget;
   QPointer<QWebEnginePage> m_attachedPage;
+  QPointer<QObject> m_attachedReporter;
   QString m_initialRequestedURL;
   QString m_lastRequestedURL;
   QString m_lastLoadedURL;

@@ -34,6 +34,15 @@ bool ZPHNavigationPolicy::isSameDocument(const QUrl& a, const QUrl& b)
 ZPHNavigationPolicy::Decision ZPHNavigationPolicy::decide(const Request& request)
 {
   const QUrl& url = request.url;
+  // A script's window (window.open) the user opened: a new tab, empty or of
+  // a web address, which the tab's own page then loads by its own policy.
+  // The engine names an empty one "about:blank#blocked".
+  if (request.kind == Kind::NewWindow && !request.followsUserInput && request.scriptWindowFollowsUserInput) {
+    const bool empty = url.isEmpty() || (isAboutScheme(url.scheme()) && url.path() == QLatin1String("blank"));
+    if (empty || (url.isValid() && isWebScheme(url.scheme())))
+      return {Action::OpenInNewTab, {}};
+    return refuse("a window of an address that is not a web address");
+  }
   if (url.isEmpty() || !url.isValid())
     return refuse("no valid address");
   const QString scheme = url.scheme();
@@ -174,6 +183,8 @@ const char* ZPHNavigationPolicy::actionName(Action action)
       return "open in the mail client";
     case Action::Subscribe:
       return "subscribe";
+    case Action::OpenInNewTab:
+      return "open in a new tab";
   }
   return "?";
 }

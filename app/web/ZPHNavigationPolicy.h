@@ -13,7 +13,9 @@
 //
 // Only a click or key press of the user's on the view, on the link that
 // navigates, hands anything out, and only web, mail and feed addresses
-// leave the view. Everything a page does by itself (scripts, refreshes,
+// leave the view. A window a page's script asks for opens as a new tab only
+// when the user's click (or key press on an element the user chose) came
+// just before, and only for a web address or none. Everything a page does by itself (scripts, refreshes,
 // redirects, forms) stays inside the view when it is a web address the view
 // may show, and is refused otherwise. Schemes are compared whole (QUrl
 // gives them in lower case): "xhttp" is no web scheme.
@@ -37,6 +39,10 @@ public:
     // A real click or key press of the user's on the view came just before,
     // on this link (for a new window, the engine also calls it the user's).
     bool followsUserInput = false;
+    // A new window a page's script asks for: the user's click anywhere on
+    // the view, or key press on an element the user chose, came just before
+    // (and the engine calls it the user's).
+    bool scriptWindowFollowsUserInput = false;
     // The keys held and whether the middle button clicked, for that input.
     Qt::KeyboardModifiers modifiers;
     bool middleButton = false;
@@ -58,6 +64,7 @@ public:
     OpenURLInExternalBrowser,                  // a web link: the default browser
     OpenMail,                                  // a mailto link: the mail client
     Subscribe,                                 // a feed link: the subscribe flow
+    OpenInNewTab,                              // a script's window the user opened: a new tab, selected
   };
 
   struct Decision {

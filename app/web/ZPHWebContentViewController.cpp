@@ -33,6 +33,7 @@
 #include <QtGui/QClipboard>
 #include <QtGui/QGuiApplication>
 #include <QtWebEngineCore/QWebEngineDownloadRequest>
+#include <QtWebEngineCore/QWebEngineHistory>
 #include <QtWebEngineCore/QWebEngineLoadingInfo>
 #include <QtWebEngineCore/QWebEngineNewWindowRequest>
 #include <QtWebEngineCore/QWebEngineProfile>
@@ -86,6 +87,7 @@ ZPHWebContentViewController::ZPHWebContentViewController(QWebEngineProfile* prof
     return decideNavigation(url, type, isMainFrame);
   });
   connect(m_page, &QWebEnginePage::newWindowRequested, this, &ZPHWebContentViewController::decideNewWindow);
+  connect(m_page, &QWebEnginePage::windowCloseRequested, this, &ZPHWebContentViewController::webViewClose);
   connect(m_page, &QWebEnginePage::loadingChanged, this, &ZPHWebContentViewController::loadingChanged);
   connect(m_page, &QWebEnginePage::linkHovered, this, &ZPHWebContentViewController::mouseDidMoveOverLink);
   connect(profile, &QWebEngineProfile::downloadRequested, this, &ZPHWebContentViewController::decideDownload);
@@ -218,8 +220,13 @@ void ZPHWebContentViewController::decideNewWindow(QWebEngineNewWindowRequest& ne
   ZPHNavigationPolicy::Request request;
   request.kind = ZPHNavigationPolicy::Kind::NewWindow;
   request.url = adjustedURLForClickedLink(url);
-  if (newWindow.isUserInitiated())
+  if (newWindow.isUserInitiated()) {
+    // A link the user clicked (or chose and pressed Return on), else the
+    // page's script acting on the user's click or key.
     takeUserInput(url, request);
+    if (!request.followsUserInput)
+      request.scriptWindowFollowsUserInput = m_webView->takeUserInputForScriptWindow().has_value();
+  }
   fillPageState(request);
   const ZPHNavigationPolicy::Decision decision = ZPHNavigationPolicy::decide(request);
   switch (decision.action) {
@@ -227,6 +234,18 @@ void ZPHWebContentViewController::decideNewWindow(QWebEngineNewWindowRequest& ne
       qCInfo(zphWeb) << "refused a new window for" << forLog(url) << "-" << decision.reason;
       Q_EMIT navigationRefused(url, decision.reason);
       return;
+    case Action::OpenInNewTab: {
+      QWebEnginePage* target = pageForNewWindow();
+      if (target == nullptr) {
+        qCInfo(zphWeb) << "refused a new window for" << forLog(url) << "- no tab to open it in";
+        Q_EMIT navigationRefused(url, QStringLiteral("no tab to open it in"));
+        return;
+      }
+      qCInfo(zphWeb) << "the user's window for" << forLog(url) << "- open in a new tab";
+      newWindow.openIn(target);
+      Q_EMIT linkHandedOut(url, Action::OpenInNewTab);
+      return;
+    }
     case Action::Load:
       // The link opens in this view.
       m_webView->zph_loadRequest(request.url);
@@ -244,6 +263,13 @@ void ZPHWebContentViewController::decideNewWindow(QWebEngineNewWindowRequest& ne
       handOut(request.url, decision.action);
       return;
   }
+}
+
+void ZPHWebContentViewController::webViewClose()
+{
+  // A page's script closing its window: the view goes back when it can.
+  if (m_webView && m_webView->history()->canGoBack())
+    m_webView->back();
 }
 
 void ZPHWebContentViewController::handOut(const QUrl& url, Action action)
@@ -363,14 +389,19 @@ void ZPHWebContentViewController::loadingChanged(const QWebEngineLoadingInfo& in
     case QWebEngineLoadingInfo::LoadStoppedStatus:
     case QWebEngineLoadingInfo::LoadFailedStatus: {
       const QUrl url = info.url();
-      if (m_refusedURLs.removeAll(url) > 0)
-        return;  // a navigation that was refused: the page is still there
+      if (m_refusedURLs.removeAll(url) > 0) {
+        // A navigation that was refused or handed out: the page is still
+        // there.
+        webViewKeptPage(url);
+        return;
+      }
       if (!url.isEmpty() && !ZPHNavigationPolicy::isWebScheme(url.scheme()) &&
           !ZPHInternalSchemes::isInternalScheme(url.scheme()) && url.scheme() != QLatin1String("about") &&
           !ZPHNavigationPolicy::isSameDocument(url, m_webView->url())) {
         // A link of a scheme the engine does not load (mail, feeds, …)
         // ends here without the page having asked: decided now, as a link.
         decideLinkTheEngineDoesNotLoad(url);
+        webViewKeptPage(url);
         return;
       }
       m_navigationFollowsUserInput = false;

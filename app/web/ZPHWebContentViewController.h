@@ -48,7 +48,9 @@ enum ZPHWebContextMenuTag : int {
 // use). It decides where the page may go (ZPHNavigationPolicy): links the
 // user clicks leave for the default browser, a tab, the mail client or the
 // subscribe flow; nothing leaves without the user's click; what the page
-// does by itself stays in the view or is refused. Downloads the page starts
+// does by itself stays in the view or is refused. A window the page's
+// script opens on the user's click becomes a new tab (pageForNewWindow());
+// one it opens by itself is refused. Downloads the page starts
 // are never saved: a feed starts the subscribe flow, anything else goes to
 // the default browser, both only after the user's click. It carries out the
 // context menu's actions (open, copy link, copy source, save image) and
@@ -120,6 +122,17 @@ public:
   // A load the user asked for turned out to be a download and went to the
   // default browser or the subscribe flow (the view stays as it was).
   virtual void downloadWasHandedOut(const QUrl& url) { Q_UNUSED(url); }
+  // A navigation of the main frame went elsewhere (the mail client, the
+  // subscribe flow, ...) or was refused: the page stays as it was, and the
+  // load the engine had begun for it is over.
+  virtual void webViewKeptPage(const QUrl& url) { Q_UNUSED(url); }
+  // The page of a new, selected tab for a window the page's script opened
+  // on the user's click (window.open, with or without an address); the
+  // window's page loads into it. None (the base): the window is refused.
+  virtual QWebEnginePage* pageForNewWindow() { return nullptr; }
+  // The page's script closed its window (window.close()): the view goes
+  // back when it can; otherwise nothing.
+  virtual void webViewClose();
 
   // The navigation request the page asks about, as the policy sees it.
   ZPHNavigationPolicy::Request requestForNavigation(const QUrl& url, ZPHNavigationPolicy::Type type, bool isMainFrame);

@@ -207,6 +207,18 @@ void ZPHPasswordStore::setDefaultStore(std::shared_ptr<ZPHPasswordStore> store)
   choice.store = std::move(store);
 }
 
+ZPHPasswordStore::Place ZPHPasswordStore::defaultStorePlace()
+{
+  DefaultStoreChoice& choice = defaultStoreChoice();
+  QMutexLocker locker(&choice.mutex);
+  if (choice.store)
+    return dynamic_cast<ZPHSecretServicePasswordStore*>(choice.store.get()) != nullptr ? Place::SecretService
+                                                                                       : Place::File;
+  if (choice.hasAnswer)
+    return choice.answered ? Place::SecretService : Place::File;
+  return Place::NotYetKnown;
+}
+
 QString ZPHPasswordStore::messageForStatus(int status)
 {
   switch (status) {

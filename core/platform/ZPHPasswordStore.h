@@ -83,6 +83,15 @@ public:
   // defaultStore() choose again (a choice under way is dropped).
   static void setDefaultStore(std::shared_ptr<ZPHPasswordStore> store);
 
+  // Where the process's store keeps passwords, as far as it is known now;
+  // never waits for the probe.
+  enum class Place {
+    NotYetKnown,    // the probe has not answered and no store is chosen
+    SecretService,  // the desktop's keyring
+    File,           // a file in the data folder readable by the user only
+  };
+  static Place defaultStorePlace();
+
   // The first item that matches `query` (see ZPHPasswordItem::matchesQuery),
   // with its key and password; the label and dates may be missing.
   // ItemNotFound when none matches.

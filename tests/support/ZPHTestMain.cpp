@@ -25,6 +25,7 @@ using ZPHTestApplication = QCoreApplication;
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 
 #include <unistd.h>
 
@@ -61,6 +62,12 @@ int main(int argc, char** argv)
 
 #ifdef ZPH_TEST_WIDGETS
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  // Headless: no display of the session the tests were started from is in
+  // reach (the offscreen platform would make OpenGL contexts through it).
+  if (std::strncmp(getenv("QT_QPA_PLATFORM"), "offscreen", 9) == 0) {
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+  }
   if (geteuid() == 0)
     setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
   // Web views share one GL context with the application.

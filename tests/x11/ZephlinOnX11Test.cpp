@@ -17,6 +17,7 @@
 #include "support/ZPHTestApplicationDelegate.h"
 #include "support/ZPHTestHTTPServer.h"
 #include "support/ZPHTestSupport.h"
+#include "support/ZPHTestX11.h"
 
 #include <QtCore/QDir>
 #include <QtCore/QElapsedTimer>
@@ -25,7 +26,6 @@
 #include <QtCore/QMap>
 #include <QtCore/QProcess>
 #include <QtCore/QSettings>
-#include <QtCore/QStandardPaths>
 #include <QtCore/QtEndian>
 #include <QtNetwork/QNetworkAccessManager>
 #include <QtNetwork/QNetworkReply>
@@ -33,7 +33,6 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include <sys/prctl.h>
 #include <unistd.h>
 #include <algorithm>
 #include <csignal>
@@ -43,35 +42,10 @@
 
 namespace {
 
+using namespace ZPHTestX11;
+
 constexpr int FeedCount = 1000;
 constexpr int Runs = 20;
-
-QString tool(const char* name) { return QStandardPaths::findExecutable(QString::fromLatin1(name)); }
-
-// The processes started here end with the test program, however it ends.
-void endsWithThisProgram(QProcess& process)
-{
-  process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-}
-
-// Runs a short command to its end; its standard output, or nullopt when it
-// failed.
-std::optional<QByteArray> runTool(const QString& display, const char* name, const QStringList& arguments,
-                                  int timeoutMs = 20000, bool reportFailure = true)
-{
-  QProcess process;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert(QStringLiteral("DISPLAY"), display);
-  process.setProcessEnvironment(environment);
-  process.start(tool(name), arguments);
-  if (!process.waitForFinished(timeoutMs) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-    if (reportFailure)
-      std::fprintf(stderr, "%s %s failed: %s\n", name, qPrintable(arguments.join(QLatin1Char(' '))),
-                   process.readAllStandardError().constData());
-    return std::nullopt;
-  }
-  return process.readAllStandardOutput();
-}
 
 // The pixels of a window, from xwd's dump (ZPixmap, 24 or 32 bits).
 struct Pixels {
@@ -132,65 +106,6 @@ struct Pixels {
     }
     return pixels;
   }
-};
-
-// Xvfb on a display number it picks itself, and openbox on it.
-class Display {
-public:
-  bool start()
-  {
-    if (tool("Xvfb").isEmpty() || tool("openbox").isEmpty() || tool("xdotool").isEmpty() || tool("xwd").isEmpty() ||
-        tool("xprop").isEmpty())
-      return false;
-    endsWithThisProgram(m_server);
-    endsWithThisProgram(m_windowManager);
-    m_server.start(tool("Xvfb"), {"-displayfd", "1", "-screen", "0", "1280x900x24", "-nolisten", "tcp", "-noreset"});
-    if (!m_server.waitForStarted(10000))
-      return false;
-    QByteArray number;
-    if (!ZPHTestWaitUntil(
-            [&] {
-              number += m_server.readAllStandardOutput();
-              return number.contains('\n') || m_server.state() == QProcess::NotRunning;
-            },
-            30000) ||
-        !number.contains('\n'))
-      return false;
-    name = QStringLiteral(":") + QString::fromLatin1(number.trimmed());
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DISPLAY"), name);
-    m_windowManager.setProcessEnvironment(environment);
-    m_windowManager.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_windowManager.start(tool("openbox"), {"--sm-disable"});
-    if (!m_windowManager.waitForStarted(10000))
-      return false;
-    // The window manager is up once it names its check window on the root.
-    return ZPHTestWaitUntil(
-        [&] {
-          const std::optional<QByteArray> root =
-              runTool(name, "xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}, 20000, false);
-          return root && root->contains("window id");
-        },
-        30000);
-  }
-  ~Display()
-  {
-    for (QProcess* process : {&m_windowManager, &m_server}) {
-      if (process->state() != QProcess::NotRunning) {
-        process->terminate();
-        if (!process->waitForFinished(5000)) {
-          process->kill();
-          process->waitForFinished(5000);
-        }
-      }
-    }
-  }
-
-  QString name;
-
-private:
-  QProcess m_server;
-  QProcess m_windowManager;
 };
 
 // Everything the runs share, made once.

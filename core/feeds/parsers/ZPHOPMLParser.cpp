@@ -15,6 +15,10 @@ QString attributeIgnoringCase(const ZPHXMLAttributes* attributes, const QString&
 
 ZPHOPMLParser::ZPHOPMLParser() : m_rootFolder(std::make_shared<ZPHFolderStub>(QStringLiteral("OPML Imports")))
 {
+  // A subscription list names its sites in plain text: an entity of the
+  // file's own (or one it never declares) would end up in a name as
+  // written.
+  setRefusesUnknownEntities(true);
   m_folderItemStack.reserve(200);
   m_folderItemStack.append(m_rootFolder);
 }

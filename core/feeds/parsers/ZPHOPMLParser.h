@@ -3,7 +3,8 @@
 // Reads an OPML subscription list into feed and folder stubs under one root
 // folder, "OPML Imports". Only "outline" elements count. An outline nested
 // inside a feed outline lands, with its own children, in the folder that
-// holds that feed (a feed holds no children).
+// holds that feed (a feed holds no children). A reference to an entity
+// that is neither XML's nor HTML's ends the parse with an error.
 
 #include "feeds/parsers/ZPHStreamingXMLParser.h"
 #include "store/entities/ZPHFolderStub.h"

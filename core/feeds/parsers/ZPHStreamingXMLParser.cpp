@@ -254,13 +254,21 @@ struct ZPHStreamingXMLParserCallbacks {
 
   // Every general entity other than the five of XML, declared by the
   // document or not: an HTML name gives its text
-  // (CBNamedCharacterReferenceUTF8), any other name stays as written. No
-  // reference ever ends the parse or expands into another.
+  // (CBNamedCharacterReferenceUTF8), any other name stays as written, or
+  // ends the parse for a parser that refuses such names. No reference ever
+  // expands into another.
   static xmlEntityPtr getEntity(void* context, const xmlChar* name)
   {
     if (name == nullptr)
       return nullptr;
     ZPHStreamingXMLParser* self = parser(context);
+    if (self->m_refusesUnknownEntities && !self->m_stopped &&
+        CBNamedCharacterReferenceUTF8(reinterpret_cast<const char*>(name), nullptr) == nullptr) {
+      self->recordError(XML_ERR_UNDECLARED_ENTITY,
+                        QStringLiteral("The entity \u201C&%1;\u201D is neither one of XML's nor one of HTML's")
+                            .arg(QString::fromUtf8(reinterpret_cast<const char*>(name)).left(100)));
+      self->stopParsing();
+    }
     ZPHStreamingXMLParser::EntityScratch& scratch = *self->m_entityScratch;
     scratch.releaseOriginalValues();
     auto* parserContext = static_cast<xmlParserCtxtPtr>(self->m_context);

@@ -94,6 +94,13 @@ public:
   qsizetype maximumAttributeBytes() const { return m_maximumAttributeBytes; }
   void setMaximumAttributeBytes(qsizetype bytes) { m_maximumAttributeBytes = bytes; }
 
+  // Whether a reference to an entity that is neither one of XML's five nor
+  // one of HTML's names (an entity the document declares itself, or one it
+  // never declares) ends the parse with an error. Off by default: such a
+  // reference stays as written, as feeds need.
+  bool refusesUnknownEntities() const { return m_refusesUnknownEntities; }
+  void setRefusesUnknownEntities(bool refuses) { m_refusesUnknownEntities = refuses; }
+
   QString dataURL() const { return m_dataURL; }
   void setDataURL(const QString& dataURL) { m_dataURL = dataURL; }
 
@@ -159,6 +166,7 @@ private:
   int m_depth = 0;
   qsizetype m_attributeBytes = 0;
   qsizetype m_maximumAttributeBytes = MaximumAttributeBytes;
+  bool m_refusesUnknownEntities = false;
   std::unique_ptr<EntityScratch> m_entityScratch;
   ZPHError m_error;
   QString m_dataURL;

@@ -308,6 +308,14 @@ TEST_F(ArticleDetailWebTest, AnUnsanitisedPageStillLeadsNowhereByItself)
   EXPECT_EQ(handedOut.last().first, QUrl(QStringLiteral("feed://example.com/rss.xml")));
   EXPECT_EQ(handedOut.last().second, ZPHNavigationPolicy::Action::Subscribe);
   EXPECT_EQ(desktop.opened.size(), 1);
+  // From the keyboard: the link the user moves to with Tab (from the feed
+  // link clicked last), then Return.
+  QWidget* input = webView()->focusProxy();
+  input->setFocus();
+  QTest::keyClick(input, Qt::Key_Tab);
+  QTest::keyClick(input, Qt::Key_Return);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return desktop.opened.size() == 2; }, 10000));
+  EXPECT_EQ(desktop.opened.last(), QUrl(QStringLiteral("http://example.com/plain")));
   EXPECT_EQ(failures, 0);
   EXPECT_FALSE(detail->awaitingMainFrameLoad());
   for (const ZPHTestHTTPRequest& request : server.requests()) EXPECT_NE(request.path, QStringLiteral("/refreshed"));

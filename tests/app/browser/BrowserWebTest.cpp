@@ -13,6 +13,7 @@
 #include "browser/ZPHBrowserViewController.h"
 #include "browser/ZPHFeedPopupButton.h"
 #include "store/accounts/CBDataAccount.h"
+#include "store/entities/AbstractTab.h"
 #include "store/entities/CBFeed.h"
 #include "support/ZPHTestHTTPServer.h"
 #include "web/ZPHMacWebView.h"
@@ -22,6 +23,7 @@
 #include <QtWebEngineCore/QWebEngineScript>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QMenu>
+#include <QtWidgets/QToolButton>
 #include <QtWidgets/QVBoxLayout>
 
 namespace {
@@ -262,6 +264,148 @@ TEST_F(BrowserWebTest, OtherSchemesLeadNowhereByThemselvesAndOnlyMailAndFeedLink
   EXPECT_EQ(requestsFor(QStringLiteral("/clicked.xml")), 0);
 }
 
+TEST_F(BrowserWebTest, ALinkHandedElsewhereOrRefusedEndsTheTabsLoading)
+{
+  const QString host = server.url(QStringLiteral("/")).toString().chopped(1);
+  const QStringList targets{QStringLiteral("mailto:editor@example.com"),
+                            QStringLiteral("magnet:?xt=urn:btih:0123456789abcdef0123456789abcdef01234567"),
+                            QStringLiteral("feed:") + host + QStringLiteral("/clicked.xml"),
+                            QStringLiteral("zephlin://add/") + host + QStringLiteral("/added.xml"),
+                            QStringLiteral("tg://resolve?domain=example"),
+                            QStringLiteral("smb://server/share")};
+  QByteArray links;
+  for (int n = 0; n < targets.size(); ++n)
+    links += "<p><a id=\"l" + QByteArray::number(n) + "\" href=\"" + targets.at(n).toHtmlEscaped().toUtf8() +
+             "\">link " + QByteArray::number(n) + "</a></p>";
+  route(QStringLiteral("/links"),
+        "<html><head><title>Links</title><link rel=\"alternate\" type=\"application/rss+xml\" href=\"/rss.xml\">"
+        "</head><body>" +
+            links + "</body></html>");
+  ZPHBrowserTab* tab = openTab(QStringLiteral("/links"));
+  ZPHBrowserViewController* browser = tab->browserViewController();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !browser->addressField()->isAddButtonHidden(); }, 20000));
+  int ended = 0;
+  QObject::connect(browser, &ZPHWebContentViewController::linkHandedOut, [&] { ++ended; });
+  QObject::connect(browser, &ZPHWebContentViewController::navigationRefused, [&] { ++ended; });
+  for (int n = 0; n < targets.size(); ++n) {
+    SCOPED_TRACE(text(targets.at(n)));
+    const int before = ended;
+    click(tab, QStringLiteral("l%1").arg(n));
+    ASSERT_TRUE(ZPHTestWaitUntil([&] { return ended > before; }, 10000));
+    // The page stays and looks loaded: no spinner, Reload, the feed button.
+    EXPECT_TRUE(ZPHTestWaitUntil([&] { return !browser->pageLoadInProgress(); }, 5000));
+    EXPECT_EQ(browser->refreshButton()->toolTip(), QStringLiteral("Reload"));
+    EXPECT_FALSE(browser->addressField()->isAddButtonHidden());
+    EXPECT_FALSE(tab->loadInProgressAccordingToWebViewOrTimeOut());
+    EXPECT_EQ(tab->webView()->url(), server.url(QStringLiteral("/links")));
+  }
+}
+
+TEST_F(BrowserWebTest, KeysActOnlyOnWhatTheUserChoseNeverOnWhatThePageFocused)
+{
+  const QString host = server.url(QStringLiteral("/")).toString().chopped(1);
+  // The page moves the focus to a mail link, then to a feed link, then to
+  // a button that opens a window, each after the user's Return, and waits
+  // for the next key; after the button comes another mail link.
+  const QByteArray page =
+      "<html><head><title>Keys 0</title></head><body>"
+      "<p><a id=\"mail\" href=\"mailto:bait@example.com\">mail</a></p>"
+      "<p><a id=\"feed\" href=\"feed:" +
+      host.toUtf8() +
+      "/bait.xml\">feed</a></p>"
+      "<p><button id=\"pop\" onclick=\"window.open('/popup')\">window</button></p>"
+      "<p><a id=\"chosen\" href=\"mailto:chosen@example.com\">the user's</a></p>"
+      "<script>var step = 0; var baits = ['mail', 'feed', 'pop'];"
+      "document.getElementById('mail').focus();"
+      "document.addEventListener('keyup', function (event) {"
+      "  if (event.key !== 'Enter') return;"
+      "  step++; if (step < baits.length) document.getElementById(baits[step]).focus();"
+      "  document.title = 'Keys ' + step; });</script></body></html>";
+  route(QStringLiteral("/keys"), page);
+  route(QStringLiteral("/popup"), "<html><head><title>Popup</title></head><body>popup</body></html>");
+  ZPHBrowserTab* tab = openTab(QStringLiteral("/keys"));
+  ZPHBrowserViewController* browser = tab->browserViewController();
+  QList<QUrl> refused;
+  QObject::connect(browser, &ZPHWebContentViewController::navigationRefused,
+                   [&](const QUrl& url) { refused.append(url); });
+  QWidget* input = tab->webView()->focusProxy();
+  input->setFocus();
+  const auto press = [&](Qt::Key key, const QUrl& refusal, const QString& title) {
+    QTest::keyClick(input, key);
+    EXPECT_TRUE(ZPHTestWaitUntil([&] { return refused.contains(refusal); }, 10000)) << text(refusal.toString());
+    EXPECT_TRUE(ZPHTestWaitUntil([&] { return tab->webView()->title() == title; }, 10000)) << text(title);
+  };
+  press(Qt::Key_Return, QUrl(QStringLiteral("mailto:bait@example.com")), QStringLiteral("Keys 1"));
+  press(Qt::Key_Return, QUrl(QStringLiteral("feed:") + host + QStringLiteral("/bait.xml")), QStringLiteral("Keys 2"));
+  press(Qt::Key_Space, server.url(QStringLiteral("/popup")), QStringLiteral("Keys 2"));
+  ZPHTestSpinEventLoop(300);
+  EXPECT_TRUE(services.links.isEmpty());
+  EXPECT_TRUE(services.subscriptions.isEmpty());
+  EXPECT_EQ(tabs->numberOfTabs(), 2);
+  EXPECT_EQ(requestsFor(QStringLiteral("/popup")), 0);
+
+  // The user moves on with Tab and presses Return: that link is the user's.
+  QTest::keyClick(input, Qt::Key_Tab);
+  QTest::keyClick(input, Qt::Key_Return);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !services.links.isEmpty(); }, 10000));
+  EXPECT_EQ(services.links, (QList<RecordingServices::Link>{{QUrl(QStringLiteral("mailto:chosen@example.com")),
+                                                             ZPHAppServices::LinkPlace::MailProgram}}));
+  EXPECT_EQ(tab->webView()->url(), server.url(QStringLiteral("/keys")));
+}
+
+TEST_F(BrowserWebTest, AWindowThePageOpensOnTheUsersClickIsASelectedTabAndItsCloseGoesBack)
+{
+  route(QStringLiteral("/opener"),
+        "<html><head><title>Opener</title></head><body>"
+        "<p><button id=\"address\" onclick=\"window.open('/popup')\">a window of an address</button></p>"
+        "<p><button id=\"empty\" onclick=\"var w = window.open(); w.document.title = 'Written';\">an empty "
+        "window</button></p>"
+        "<p><button id=\"mail\" onclick=\"window.open('mailto:editor@example.com')\">a mail window</button></p>"
+        "</body></html>");
+  route(QStringLiteral("/popup"),
+        "<html><head><title>Popup</title></head><body><p><a id=\"next\" href=\"/next\">next</a></p></body></html>");
+  route(QStringLiteral("/next"),
+        "<html><head><title>Next</title></head><body>"
+        "<p><button id=\"close\" onclick=\"window.close()\">close</button></p></body></html>");
+  ZPHBrowserTab* opener = openTab(QStringLiteral("/opener"));
+  tabs->selectTabAtIndex(1);
+
+  // window.open(address) on a click: a new tab, selected, showing it.
+  click(opener, QStringLiteral("address"));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return tabs->numberOfTabs() == 3; }, 10000));
+  EXPECT_EQ(tabs->selectedTabIndex(), 2);
+  ZPHBrowserTab* popup = tabs->browserTabAtIndex(2);
+  window->layout()->addWidget(popup->browserViewController()->contentView());
+  popup->browserViewController()->contentView()->show();
+  ASSERT_TRUE(waitForPage(popup, server.url(QStringLiteral("/popup"))));
+  EXPECT_EQ(popup->displayURL(), server.url(QStringLiteral("/popup")).toString());
+
+  // window.open() on a click: an empty tab the opener writes into.
+  tabs->selectTabAtIndex(1);
+  click(opener, QStringLiteral("empty"));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return tabs->numberOfTabs() == 4; }, 10000));
+  EXPECT_EQ(tabs->selectedTabIndex(), 3);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return tabs->browserTabAtIndex(3)->webView()->title() == "Written"; }, 10000));
+
+  // A window of another scheme opens nothing, and hands nothing out.
+  tabs->selectTabAtIndex(1);
+  QList<QUrl> refused;
+  QObject::connect(opener->browserViewController(), &ZPHWebContentViewController::navigationRefused,
+                   [&](const QUrl& url) { refused.append(url); });
+  click(opener, QStringLiteral("mail"));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !refused.isEmpty(); }, 10000));
+  EXPECT_EQ(tabs->numberOfTabs(), 4);
+  EXPECT_TRUE(services.links.isEmpty());
+
+  // The page's window.close(): back, when the view can go back.
+  tabs->selectTabAtIndex(2);
+  click(popup, QStringLiteral("next"));
+  ASSERT_TRUE(waitForPage(popup, server.url(QStringLiteral("/next"))));
+  click(popup, QStringLiteral("close"));
+  ASSERT_TRUE(waitForPage(popup, server.url(QStringLiteral("/popup"))));
+  EXPECT_EQ(tabs->numberOfTabs(), 4);
+}
+
 TEST_F(BrowserWebTest, FindCountsTheMatchesOfThePage)
 {
   route(QStringLiteral("/text"),
@@ -302,13 +446,29 @@ TEST_F(BrowserWebTest, ATypedAddressLoadsAndBackWithoutHistoryShowsTheNewsItems)
   // No history left: back shows the news items.
   browser->goBack();
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return tabs->isNewsItemsTabSelected(); }, 5000));
-  // A typed feed address subscribes; a typed script loads nothing.
+  // A typed feed address subscribes; a typed script loads nothing. Neither
+  // becomes the tab's address, shown or stored.
   browser->openSpecifiedURL(QStringLiteral("feed://example.com/typed.xml"));
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return !services.subscriptions.isEmpty(); }, 5000));
   EXPECT_EQ(services.subscriptions, QStringList{QStringLiteral("http://example.com/typed.xml")});
   browser->openSpecifiedURL(QStringLiteral("javascript:document.title='typed'"));
   ZPHTestSpinEventLoop(500);
   EXPECT_EQ(tab->webView()->title(), QStringLiteral("Start"));
+  EXPECT_EQ(browser->addressField()->text(), server.url(QStringLiteral("/start")).toString());
+  tabs->markTabsAsDirty();
+  tabs->saveTabsToDiskIfNeeded();
+  EXPECT_EQ(tab->storedTab()->url(), server.url(QStringLiteral("/start")).toString());
+
+  // A new empty tab, a feed address typed: nothing to bring back.
+  tabs->openEmptyPageInNewTab();
+  ZPHBrowserTab* empty = tabs->currentBrowserTab();
+  ASSERT_NE(empty, nullptr);
+  empty->browserViewController()->openSpecifiedURL(QStringLiteral("feed://example.com/other.xml"));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return services.subscriptions.size() == 2; }, 5000));
+  tabs->markTabsAsDirty();
+  tabs->saveTabsToDiskIfNeeded();
+  EXPECT_TRUE(empty->storedTab()->url().isEmpty()) << text(empty->storedTab()->url());
+  EXPECT_TRUE(empty->displayURL().isEmpty()) << text(empty->displayURL());
 }
 
 }  // namespace

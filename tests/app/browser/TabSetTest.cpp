@@ -7,6 +7,7 @@
 #include "app/browser/BrowserTestSupport.h"
 
 #include "browser/ZPHBrowserTab.h"
+#include "browser/ZPHBrowserViewController.h"
 #include "browser/ZPHNewsItemsTab.h"
 #include "browser/ZPHTabThumbnailCache.h"
 #include "browser/ZPHTabThumbnailingController.h"
@@ -27,6 +28,7 @@
 #include <QtGui/QGuiApplication>
 #include <QtGui/QImage>
 #include <QtWidgets/QMenu>
+#include <QtWidgets/QToolButton>
 
 namespace {
 
@@ -200,12 +202,30 @@ TEST_F(TabSetTest, WithTheColumnNeverShownATabIsThrownAwayOnTheWayBack)
   EXPECT_EQ(tabs->numberOfTabs(), 1);
   EXPECT_TRUE(storedOrder().isEmpty());
 
+  // Its Back, without history, shows the news items and throws it away too.
+  tabs->openURLStringInNewTab(QStringLiteral("http://127.0.0.1:1/back"), true, false);
+  ZPHBrowserViewController* browser = tabs->currentBrowserViewController();
+  ASSERT_NE(browser, nullptr);
+  EXPECT_TRUE(browser->backButtonClosesView());
+  EXPECT_TRUE(browser->backButton()->isEnabled());
+  browser->goBack();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return tabs->numberOfTabs() == 1; }));
+  EXPECT_TRUE(storedOrder().isEmpty());
+  // One still open at a quit does not come back at the next start.
+  tabs->openURLStringInNewTab(QStringLiteral("http://127.0.0.1:1/left"), true, false);
+  EXPECT_EQ(storedOrder(), QStringList{QStringLiteral("http://127.0.0.1:1/left")});
+  makeTabs(&clock);
+  tabs->restoreTabs();
+  EXPECT_EQ(tabs->numberOfTabs(), 1);
+  EXPECT_TRUE(storedOrder().isEmpty());
+
   // Shown again, the column keeps the tab selected then.
   tabs->openURLStringInNewTab(QStringLiteral("http://127.0.0.1:1/kept"), true, false);
   ASSERT_TRUE(tabs->currentBrowserTab()->storedTab()->disposable());
   defaults.setInteger(ZPHBrowserTabsVisibility, 1);
   tabs->changeTabsVisibility(1, false);
   EXPECT_FALSE(tabs->currentBrowserTab()->storedTab()->disposable());
+  EXPECT_FALSE(tabs->currentBrowserViewController()->backButtonClosesView());
   tabs->selectNewsItemsTab();
   EXPECT_EQ(tabs->numberOfTabs(), 2);
   defaults.removeObject(ZPHBrowserTabsVisibility);

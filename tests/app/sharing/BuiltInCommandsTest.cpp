@@ -14,6 +14,7 @@
 #include "sharing/ZPHWebSharePage.h"
 
 #include <QtCore/QDir>
+#include <QtCore/QFileInfo>
 #include <QtCore/QUrlQuery>
 
 #include <gtest/gtest.h>
@@ -70,6 +71,16 @@ TEST(DesktopEntries, WhatIsOfferedAndHowItsLineSplits)
                          QStringLiteral("MimeType=x-scheme-handler/http;\n")),
        true, false},
       {"not-an-app.desktop", "[Desktop Entry]\nType=Link\nName=Link\nURL=https://example.com/\n", false, false},
+      {"missing-program.desktop",
+       QStringLiteral("[Desktop Entry]\nType=Application\nName=Gone\nExec=/nonexistent/zephlin-test-browser %u\n%1")
+           .arg(browser)
+           .toUtf8(),
+       false, true},
+      {"quoted-browser.desktop",
+       QStringLiteral("[Desktop Entry]\nType=Application\nName=Quoted\nExec=sh -c \"browser %u\"\n%1")
+           .arg(browser)
+           .toUtf8(),
+       true, false},
   };
   for (const Case& c : cases) {
     SharingTestEnvironment::writeFile(apps + u'/' + QLatin1String(c.id), c.contents);
@@ -115,8 +126,96 @@ TEST(DesktopEntries, WhatIsOfferedAndHowItsLineSplits)
   entry.name = QStringLiteral("N");
   EXPECT_EQ(entry.commandLineForURL(QUrl(QStringLiteral("https://x/"))),
             (QStringList{"prog", "--name=N", "--url=https://x/", "%"}));
-  entry.exec = QStringLiteral("prog %f");
-  EXPECT_EQ(entry.commandLineForURL(QUrl(QStringLiteral("https://x/"))), std::nullopt);
+  // The address is one argument of its own, or part of one word for a
+  // program that is no shell; never a field code inside quotes (a shell
+  // would read the address as commands), never split.
+  const QUrl shellWords(QStringLiteral("https://x/;touch$IFS/tmp/owned;"));
+  const QString encoded = QString::fromUtf8(shellWords.toEncoded());
+  struct Line {
+    QString exec;
+    std::optional<QStringList> arguments;
+  };
+  const QList<Line> lines = {
+      {QStringLiteral("prog %f"), std::nullopt},
+      {QStringLiteral("sh -c \"browser %u\""), std::nullopt},
+      {QStringLiteral("prog \"--url=%u\""), std::nullopt},
+      {QStringLiteral("prog \"%U\""), std::nullopt},
+      {QStringLiteral("sh -c browser%u"), std::nullopt},
+      {QStringLiteral("/usr/bin/env bash -c x%u"), std::nullopt},
+      {QStringLiteral("prog --urls=%U"), std::nullopt},
+      {QStringLiteral("prog \"100%% sure\" %u"), QStringList{"prog", "100% sure", encoded}},
+      {QStringLiteral("sh -c \"browser \\\"\\$1\\\"\" sh %u"),
+       QStringList{"sh", "-c", "browser \"$1\"", "sh", encoded}},
+      {QStringLiteral("prog %u %u"), QStringList{"prog", encoded}},
+  };
+  for (const Line& line : lines) {
+    entry.exec = line.exec;
+    EXPECT_EQ(entry.commandLineForURL(shellWords), line.arguments) << line.exec.toStdString();
+    EXPECT_EQ(entry.takesURLs(), line.arguments.has_value()) << line.exec.toStdString();
+  }
+
+  // The name in the user's language, the best match first.
+  const QString names = apps + QStringLiteral("/names.desktop");
+  SharingTestEnvironment::writeFile(names,
+                                    "[Desktop Entry]\nType=Application\nExec=prog %u\nName=Browser\n"
+                                    "Name[de]=Browser DE\nName[de_CH]=Browser CH\nName[sr@latin]=Pregledac\n"
+                                    "Name[fr]=\n[Other Group]\nName[it]=Not this one\n");
+  const QList<std::pair<const char*, const char*>> locales = {
+      {"de_CH.UTF-8", "Browser CH"},
+      {"de_AT.UTF-8@euro", "Browser DE"},
+      {"de", "Browser DE"},
+      {"sr_RS@latin", "Pregledac"},
+      {"fr_FR", "Browser"},
+      {"it_IT", "Browser"},
+      {"C", "Browser"},
+      {"", "Browser"},
+  };
+  for (const auto& [locale, name] : locales) {
+    const std::optional<ZPHDesktopEntry> read =
+        ZPHDesktopEntry::fromFile(names, QStringLiteral("names.desktop"), QString::fromLatin1(locale));
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(read->name, QString::fromUtf8(name)) << locale;
+  }
+}
+
+TEST(BuiltInCommands, AnAddressThatHoldsShellWordsRunsNothing)
+{
+  SharingTestEnvironment& environment = SharingTestEnvironment::shared();
+  ZPHTestTempDir folder;
+  const QString owned = folder.filePath(QStringLiteral("owned"));
+  const QString received = folder.filePath(QStringLiteral("received"));
+  const QString browser = QStringLiteral("MimeType=x-scheme-handler/http;\nCategories=WebBrowser;\n");
+  // A browser entry that wraps %u in a shell's quoted words, and one that
+  // hands it to the shell as an argument of its own.
+  SharingTestEnvironment::writeFile(
+      environment.userApplications() + QStringLiteral("/shell-wrapped.desktop"),
+      QStringLiteral("[Desktop Entry]\nType=Application\nName=Shell Wrapped\nExec=sh -c \"browser %u\"\n%1")
+          .arg(browser)
+          .toUtf8());
+  SharingTestEnvironment::writeFile(environment.userApplications() + QStringLiteral("/shell-argument.desktop"),
+                                    QStringLiteral("[Desktop Entry]\nType=Application\nName=Shell Argument\n"
+                                                   "Exec=sh -c \"printf %%s \\\"\\$1\\\" > '%1'\" sh %u\n%2")
+                                        .arg(received, browser)
+                                        .toUtf8());
+  const QUrl link(QStringLiteral("https://example.com/a;touch$IFS") + owned + QStringLiteral(";b"));
+
+  QStringList names;
+  for (const ZPHDesktopEntry& entry : ZPHSharingPluginOpenInAnyBrowser::installedBrowsers()) names.append(entry.name);
+  EXPECT_FALSE(names.contains(QStringLiteral("Shell Wrapped")));
+  EXPECT_TRUE(names.contains(QStringLiteral("Shell Argument")));
+  const ZPHDesktopEntry wrapped = ZPHDesktopEntry::entryWithID(QStringLiteral("shell-wrapped.desktop"));
+  EXPECT_FALSE(ZPHPluginCommandOpenInAnyBrowser(wrapped).performCommandWithArray(
+      itemsFor(link), CBUserInterfaceContext(), nullptr, nullptr));
+  ASSERT_TRUE(ZPHPluginCommandOpenInAnyBrowser(ZPHDesktopEntry::entryWithID(QStringLiteral("shell-argument.desktop")))
+                  .performCommandWithArray(itemsFor(link), CBUserInterfaceContext(), nullptr, nullptr));
+  // The address arrived whole, as data; the shell ran none of it.
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return QFileInfo(received).size() > 0; }, 10000));
+  QFile file(received);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.readAll(), link.toEncoded());
+  EXPECT_FALSE(QFileInfo::exists(owned));
+  QFile::remove(environment.userApplications() + QStringLiteral("/shell-wrapped.desktop"));
+  QFile::remove(environment.userApplications() + QStringLiteral("/shell-argument.desktop"));
 }
 
 TEST(BuiltInCommands, BrowsersAreListedByNameAndGetTheAddressAsOneArgument)

@@ -7,9 +7,11 @@
 #include "sheets/FRNHLicenseAgreementWindowController.h"
 #include "support/ZPHTestSupport.h"
 
+#include <QtCore/QCoreApplication>
 #include <QtCore/QDir>
 #include <QtCore/QFile>
 #include <QtCore/QFileInfo>
+#include <QtCore/QTimer>
 #include <QtGui/QFontMetricsF>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QPushButton>
@@ -108,6 +110,21 @@ TEST(AboutWindow, TheAcknowledgementsNeverOpenAFilePlantedInTheSharedTemporaryFo
   EXPECT_EQ(about.showAcknowledgements(), first);
   EXPECT_EQ(opened.size(), 2);
   QFile::remove(planted);
+}
+
+TEST(AboutWindow, TheAcknowledgementsFolderGoesWhenTheProgramQuits)
+{
+  FRNHAboutWindowController about(FRNHAboutWindowController::AcknowledgementsResource,
+                                  [](const QUrl&) { return true; });
+  const QString path = about.showAcknowledgements();
+  ASSERT_FALSE(path.isEmpty());
+  const QString folder = QFileInfo(path).absolutePath();
+  ASSERT_TRUE(QFileInfo(folder).isDir());
+  // The program's event loop ends; the controller lives on, as the shared
+  // one does until the process ends.
+  QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
+  QCoreApplication::exec();
+  EXPECT_FALSE(QFileInfo::exists(folder));
 }
 
 TEST(LicenseAgreement, OpensAtItsTopEveryTimeAndSaysWhenItIsMissing)

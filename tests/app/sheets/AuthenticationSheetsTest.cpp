@@ -7,6 +7,7 @@
 #include "feeds/refresh/ZPHRefreshFeedOperation.h"
 #include "foundation/CBMimeTypes.h"
 #include "platform/CBOperationController.h"
+#include "platform/ZPHFilePasswordStore.h"
 #include "sheets/ZPHAuthenticationController.h"
 #include "sheets/ZPHCredentialsWindowController.h"
 #include "sheets/ZPHTrustSelfSignedCertWindowController.h"
@@ -33,6 +34,9 @@ protected:
   void SetUp() override
   {
     ZPHResetApplicationSettings();
+    // No secret service: passwords go to a file.
+    ZPHPasswordStore::setDefaultStore(
+        std::make_shared<ZPHFilePasswordStore>(dir.filePath(QStringLiteral("passwords"))));
     ASSERT_TRUE(server.start());
     for (const QString& path : {QStringLiteral("/members.xml"), QStringLiteral("/a.xml"), QStringLiteral("/b.xml")}) {
       server.route(path, [this](const ZPHTestHTTPRequest& request) {
@@ -50,7 +54,11 @@ protected:
     authentication = app.delegate->authenticationController();
     ASSERT_NE(authentication, nullptr);
   }
-  void TearDown() override { app.stop(); }
+  void TearDown() override
+  {
+    app.stop();
+    ZPHPasswordStore::setDefaultStore(nullptr);
+  }
 
   CBFeed* subscribe(const QString& path)
   {
@@ -94,6 +102,10 @@ TEST_F(AuthenticationSheetsTest, ARefreshsLoginIsAskedOnTheWindowAndKeptOnTheFee
   EXPECT_EQ(sheet->sheetWindow()->windowModality(), Qt::WindowModal);
   EXPECT_FALSE(sheet->createAccountButton()->isVisible());
   EXPECT_FALSE(sheet->okButton()->isEnabled());
+  // The note says where the password goes: no keyring answered.
+  const auto* note = sheet->sheetWindow()->findChild<QLabel*>(QStringLiteral("keychainMessageTextField"));
+  ASSERT_NE(note, nullptr);
+  EXPECT_EQ(note->text(), QStringLiteral("Your password is kept in a file only you can read."));
 
   QTest::keyClicks(sheet->usernameTextField(), QString::fromLatin1(User));
   EXPECT_TRUE(sheet->okButton()->isEnabled());

@@ -4,6 +4,7 @@
 #include "app/ZPHAppTestSchemes.h"
 #include "app/shell/ZephlinProgram.h"
 #include "support/ZPHTestSupport.h"
+#include "support/ZPHTestX11.h"
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QDir>
@@ -102,6 +103,33 @@ TEST(ZephlinProgram, WritesItsWindowAndQuitsWithAScreenshot)
   EXPECT_TRUE(QFileInfo::exists(dir.filePath(QStringLiteral("home/Fernhollow/Zephlin.conf"))));
   EXPECT_TRUE(QFileInfo::exists(dir.filePath(QStringLiteral("home/data/Articles"))));
   EXPECT_TRUE(QFileInfo(dir.filePath(QStringLiteral("home/cache"))).isDir());
+}
+
+// Headless while DISPLAY names a live X server (a desktop session's
+// environment): the offscreen platform could make OpenGL contexts through
+// it, and the main window with its web views crashed in its first flush.
+TEST(ZephlinProgram, RunsHeadlessWhileDisplayNamesAnXServer)
+{
+  ZPHTestX11::Display display;
+  ASSERT_TRUE(display.start(false)) << "Xvfb is needed (scripts/deps.sh)";
+  const QList<std::pair<QString, QString>> variables{{QStringLiteral("DISPLAY"), display.name}};
+  ZPHTestTempDir dir;
+  const QString home = dir.filePath(QStringLiteral("home"));
+  {
+    // The first run; it leaves its settings and store.
+    Program first(home, {}, {}, variables);
+    ASSERT_TRUE(first.waitForLog("start-up complete")) << first.log().toStdString();
+    first.signal(SIGTERM);
+    ASSERT_TRUE(first.waitForExit()) << first.log().toStdString();
+    EXPECT_EQ(first.exitCode(), 0) << first.log().toStdString();
+  }
+  // The main window on what the first run left, drawn and written out.
+  const QString png = dir.filePath(QStringLiteral("window.png"));
+  Program second(home, {QStringLiteral("--screenshot"), png}, {}, variables);
+  ASSERT_TRUE(second.waitForExit()) << second.log().toStdString();
+  EXPECT_EQ(second.exitCode(), 0) << second.log().toStdString();
+  EXPECT_FALSE(QImage(png).isNull());
+  EXPECT_TRUE(second.log().contains("web pages are drawn in software")) << second.log().toStdString();
 }
 
 // The real program, with no display to connect to: --help and --version are

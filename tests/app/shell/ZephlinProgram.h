@@ -8,18 +8,21 @@
 #include <QtCore/QProcess>
 
 #include <csignal>
+#include <utility>
 
 // One run of the zephlin program, headless, with its log collected.
 class Program {
 public:
+  // `variables` are set in the program's environment, after the rest.
   Program(const QString& dataDirectory, const QStringList& extraArguments = {},
-          const QString& workingDirectory = QString())
+          const QString& workingDirectory = QString(), const QList<std::pair<QString, QString>>& variables = {})
   {
     if (!workingDirectory.isEmpty())
       m_process.setWorkingDirectory(workingDirectory);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     environment.remove(QStringLiteral("ZEPHLIN_DATA_DIR"));
+    for (const auto& [name, value] : variables) environment.insert(name, value);
     m_process.setProcessEnvironment(environment);
     m_process.setProcessChannelMode(QProcess::MergedChannels);
     QObject::connect(&m_process, &QProcess::readyRead, [this] { m_log += m_process.readAll(); });

@@ -61,10 +61,6 @@ TEST_F(CommandsAndFirstRun, AnOPMLFileOpenedImportsWithProgressAndAnnouncesItsBe
   const std::shared_ptr<ZPHStatusItem> status = import->statusItem();
   EXPECT_EQ(import->statusItem()->localizedDescription(), QStringLiteral("Importing OPML\u2026"));
   EXPECT_EQ(import->statusItem()->identifier(), ZPHImportOPMLController::statusItemIdentifierForPath(file));
-  // A second import while one runs is refused.
-  const int beeps = app.beeps;
-  commands->importFeedsFromOPMLFileAtPath(file);
-  EXPECT_EQ(app.beeps, beeps + 1);
 
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return finished.size() == 1; }, 60000));
   EXPECT_FALSE(import->isImporting());
@@ -83,6 +79,33 @@ TEST_F(CommandsAndFirstRun, AnOPMLFileOpenedImportsWithProgressAndAnnouncesItsBe
   ZPHStatusViewController* area = app.delegate->mainWindowController()->statusViewController();
   ASSERT_NE(area, nullptr);
   EXPECT_TRUE(ZPHTestWaitUntil([&] { return !area->orderedStatusItems().contains(status); }, 20000));
+}
+
+TEST_F(CommandsAndFirstRun, ListsOpenedTogetherImportOneAfterTheOther)
+{
+  seedStore();
+  serveFeed(QStringLiteral("/i1.xml"), "One");
+  serveFeed(QStringLiteral("/i2.xml"), "Two");
+  const QString first = dir.writeFile(QStringLiteral("first.opml"), opmlOf({QStringLiteral("/i1.xml")}));
+  const QString second =
+      dir.writeFile(QStringLiteral("second.opml"),
+                    opmlOf({QStringLiteral("/i2.xml")}).replace("text=\"Imported\"", "text=\"Imported Too\""));
+  start();
+  QList<QVariantMap> finished;
+  ZPHObserverToken observer = ZPHNotificationCenter::defaultCenter().addObserver(
+      ZPHImportDidFinishNotification, QVariant(),
+      [&](const ZPHNotification& notification) { finished.append(notification.userInfo); });
+  const int beeps = app.beeps;
+  app.delegate->applicationOpenFiles({first, second});
+  EXPECT_EQ(commands->waitingOPMLFiles(), QStringList{second});
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return finished.size() == 2; }, 60000));
+  EXPECT_EQ(app.beeps, beeps);
+  EXPECT_TRUE(commands->waitingOPMLFiles().isEmpty());
+  app.settle();
+  ASSERT_NE(folderNamed(QStringLiteral("Imported")), nullptr);
+  ASSERT_NE(folderNamed(QStringLiteral("Imported Too")), nullptr);
+  EXPECT_EQ(feedPathsIn(folderNamed(QStringLiteral("Imported"))), QStringList{QStringLiteral("/i1.xml")});
+  EXPECT_EQ(feedPathsIn(folderNamed(QStringLiteral("Imported Too"))), QStringList{QStringLiteral("/i2.xml")});
 }
 
 TEST_F(CommandsAndFirstRun, AFileThatIsNotOPMLShowsItsAlertAfterTheQueueIsFree)

@@ -4,7 +4,14 @@
 #include "subscriptions/ZPHOPMLExporter.h"
 #include "subscriptions/ZPHOPMLImporter.h"
 
+#include <QtCore/QDir>
+#include <QtCore/QFileInfo>
 #include <QtCore/QXmlStreamReader>
+
+#include <sys/resource.h>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 
 namespace {
 
@@ -128,6 +135,27 @@ TEST(OPMLExportValues, FileNamesCarryTheCalendarYear)
                                                         QDateTime(QDate(2024, 12, 30), QTime(15, 5, 9)));
   EXPECT_TRUE(name.startsWith(QStringLiteral("Zephlin Sites 2024-12-30 at 3.05.09 "))) << name.toStdString();
   EXPECT_TRUE(name.endsWith(QStringLiteral(".opml")));
+}
+
+TEST(OPMLExportWrites, AWriteCutShortSaysWhyAndLeavesNoFile)
+{
+  // A file size limit stops the write part way, as a full disk does.
+  ZPHTestTempDir dir;
+  const QString path = dir.filePath(QStringLiteral("list.opml"));
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limited = saved;
+  limited.rlim_cur = 2 * 1024 * 1024;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+  QString reason;
+  const bool written = ZPHOPMLExporter::writeData(QByteArray(4 * 1024 * 1024, 'x'), path, &reason);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previousHandler);
+  EXPECT_FALSE(written);
+  EXPECT_EQ(reason.toStdString(), std::string(std::strerror(EFBIG)));
+  EXPECT_FALSE(QFileInfo::exists(path));
+  EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
 
 TEST_F(OPMLExport, AFailedWriteSaysWhy)

@@ -294,8 +294,15 @@ TEST_F(OPMLImport, HostileFilesEndAsTheyShouldAndChangeNothingWhenTheyFail)
       {"cut off", file("cut.opml", opml(good).left(opml(good).size() - 20)), ZPHOPMLImporterErrorNotOPML, {}},
       {"2,000 deep", file("deep.opml", opml(deep)), ZPHOPMLImporterErrorNotOPML, {}},
       {"a 10 MB name", file("huge.opml", opml(huge)), ZPHOPMLImporterErrorNotOPML, {}},
-      {"billion laughs", file("laughs.opml", billionLaughs), 0, QStringLiteral("&lol9; http://laughs.test/")},
-      {"external entity", file("xxe.opml", externalEntity), 0, QStringLiteral("&xxe; http://xxe.test/")},
+      {"billion laughs", file("laughs.opml", billionLaughs), ZPHOPMLImporterErrorNotOPML, {}},
+      {"external entity", file("xxe.opml", externalEntity), ZPHOPMLImporterErrorNotOPML, {}},
+      {"an entity never declared",
+       file("undeclared.opml", opml("<outline text=\"&lol9;\" xmlUrl=\"http://laughs.test/\"/>")),
+       ZPHOPMLImporterErrorNotOPML,
+       {}},
+      {"HTML's names and escaped text",
+       file("names.opml", opml("<outline text=\"Caf&eacute; &amp;lol9; &#38;x;\" xmlUrl=\"http://names.test/\"/>")), 0,
+       QStringLiteral("Caf\u00E9 &lol9; &x; http://names.test/")},
       {"javascript:, file: and data: addresses",
        file("schemes.opml", opml("<outline text=\"J\" xmlUrl=\"javascript:alert(1)\"/>"
                                  "<outline text=\"F\" xmlUrl=\"file:///etc/passwd\"/>"

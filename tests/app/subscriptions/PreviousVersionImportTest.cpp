@@ -72,6 +72,47 @@ const QByteArray AlphaArticles =
         "<key>datePublished</key><date>2020-01-03T10:00:00Z</date>") +
     newsItem("<key>title</key><string>No key</string>") + "<string>not an item</string></array></dict>";
 
+// A binary property list written byte by byte: the objects as encoded (their
+// references to other objects, by index, `referenceSize` bytes each, already
+// in them), the first one the top one.
+QByteArray handMadeBinaryPlist(const QList<QByteArray>& objects, int referenceSize)
+{
+  const auto bigEndian = [](quint64 value, int width) {
+    QByteArray bytes(width, '\0');
+    for (int i = width - 1; i >= 0; --i, value >>= 8) bytes[i] = char(value & 0xFF);
+    return bytes;
+  };
+  QByteArray data = "bplist00";
+  QList<quint64> offsets;
+  for (const QByteArray& object : objects) {
+    offsets.append(quint64(data.size()));
+    data += object;
+  }
+  const quint64 table = quint64(data.size());
+  for (const quint64 offset : offsets) data += bigEndian(offset, 4);
+  data += QByteArray(6, '\0') + char(4) + char(referenceSize);
+  data += bigEndian(quint64(objects.size()), 8) + bigEndian(0, 8) + bigEndian(table, 8);
+  return data;
+}
+
+// An array of the objects with those indexes.
+QByteArray handMadeArray(const QList<quint64>& references, int referenceSize)
+{
+  QByteArray array(1, char(0xA0 | references.size()));  // fewer than 15
+  for (const quint64 reference : references)
+    array += QByteArray::fromHex(QByteArray::number(reference, 16).rightJustified(referenceSize * 2, '0'));
+  return array;
+}
+
+// `count` arrays, each holding the next; the last one holds a string.
+QByteArray nestedArrays(int count)
+{
+  QList<QByteArray> objects;
+  for (int i = 0; i < count; ++i) objects.append(handMadeArray({quint64(i + 1)}, 4));
+  objects.append(QByteArray("\x51x", 2));
+  return handMadeBinaryPlist(objects, 4);
+}
+
 class PreviousVersionImport : public SubscriptionsStoreFixture, public ::testing::WithParamInterface<bool> {
 protected:
   void SetUp() override
@@ -254,6 +295,57 @@ TEST(PreviousVersionImportRules, MarkAllAsReadDates)
     }
     EXPECT_EQ(ZPHZephlin3LocalFeedImporter::markAllAsReadDateForItems(items, now), c.date) << c.what;
   }
+}
+
+TEST(PreviousVersionImportRules, HostileBinaryPropertyListsAreRefusedBeforeTheyAreParsed)
+{
+  // 40 arrays, each holding the next twice: 2^40 nodes once copied.
+  QList<QByteArray> laughs;
+  for (int i = 0; i < 40; ++i) laughs.append(handMadeArray({quint64(i + 1), quint64(i + 1)}, 1));
+  laughs.append(QByteArray("\x51x", 2));
+  struct Case {
+    const char* what;
+    QByteArray data;
+    const char* error;  // null: read
+  };
+  const Case cases[] = {
+      {"100,000 nested arrays", nestedArrays(100000), "The property list nests too deep."},
+      {"65 nested arrays", nestedArrays(65), "The property list nests too deep."},
+      {"64 nested arrays", nestedArrays(64), nullptr},
+      {"an array that holds itself", handMadeBinaryPlist({handMadeArray({0}, 1)}, 1),
+       "The property list contains itself."},
+      {"shared arrays that multiply", handMadeBinaryPlist(laughs, 1), "The property list is too large."},
+      {"a reference past the table", handMadeBinaryPlist({handMadeArray({7}, 1)}, 1), "The property list is damaged."},
+      {"a table past the end", nestedArrays(3).chopped(8) + QByteArray(8, '\x7F'), "The property list is damaged."},
+      {"cut off", QByteArray("bplist00"), "The property list is cut off."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ZPHError error;
+    const QVariant value = ZPHZephlin3LocalFeedImporter::propertyListFromData(c.data, &error);
+    if (c.error == nullptr) {
+      EXPECT_TRUE(error.isNull()) << error.toString().toStdString();
+      EXPECT_EQ(value.typeId(), QMetaType::QVariantList);
+    } else {
+      EXPECT_FALSE(value.isValid());
+      EXPECT_EQ(error.localizedDescription(), QString::fromLatin1(c.error));
+    }
+  }
+}
+
+class PreviousVersionNesting : public SubscriptionsStoreFixture {};
+
+TEST_F(PreviousVersionNesting, AFileNestedTooDeepEndsTheImportWithItsError)
+{
+  ZPHZephlin3LocalFeedImporter::setPreviousVersionDataFolder(dir.filePath(QStringLiteral("old")));
+  dir.writeFile(QStringLiteral("old/Subscriptions.plist"), nestedArrays(100000));
+  addFeed(QStringLiteral("http://known.test/feed"), nullptr, QStringLiteral("Known"));
+  const QString before = storedTree();
+  const ImportOutcome outcome = runImport(std::make_shared<ZPHZephlin3LocalFeedImporter>());
+  ZPHZephlin3LocalFeedImporter::setPreviousVersionDataFolder(QString());
+  EXPECT_EQ(outcome.error.localizedDescription(), QStringLiteral("The property list nests too deep."));
+  EXPECT_TRUE(outcome.imported.isEmpty());
+  EXPECT_EQ(storedTree(), before);
 }
 
 TEST(PreviousVersionImportRules, FileNamesOfFeedArticles)

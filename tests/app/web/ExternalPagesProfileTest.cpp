@@ -7,6 +7,10 @@
 #include "web/ZPHExternalPagesProfile.h"
 #include "web/ZPHInternalSchemes.h"
 
+#include <QtCore/QDir>
+#include <QtCore/QFileInfo>
+#include <QtCore/QStandardPaths>
+#include <QtWebEngineCore/QWebEnginePage>
 #include <QtWebEngineCore/QWebEngineProfile>
 #include <QtWebEngineCore/QWebEngineSettings>
 
@@ -48,6 +52,29 @@ TEST(ExternalPagesProfileTest, BrowserPagesGetNoneOfTheApplicationsOwnContent)
   EXPECT_FALSE(settings->testAttribute(QWebEngineSettings::PluginsEnabled));
   defaults.setBool(ZPHPluginsEnabled, true);
   EXPECT_TRUE(settings->testAttribute(QWebEngineSettings::PluginsEnabled));
+}
+
+TEST(ExternalPagesProfileTest, NothingOfTheProfileLandsOutsideItsFolders)
+{
+  // The standard folders of the run (the user's, in a real run) stay clean.
+  const QStringList standard{QStandardPaths::writableLocation(QStandardPaths::AppDataLocation),
+                             QStandardPaths::writableLocation(QStandardPaths::CacheLocation)};
+  for (const QString& place : standard) QDir(place).removeRecursively();
+  ZPHTestTempDir folder;
+  {
+    ZPHUserDefaults defaults(folder.filePath(QStringLiteral("defaults.conf")));
+    ZPHExternalPagesProfile pages(folder.filePath(QStringLiteral("data")), folder.filePath(QStringLiteral("cache")),
+                                  &defaults);
+    QWebEnginePage page(pages.profile());
+    bool loaded = false;
+    QObject::connect(&page, &QWebEnginePage::loadFinished, [&] { loaded = true; });
+    page.setHtml(QStringLiteral("<p>a page</p>"));
+    ASSERT_TRUE(ZPHTestWaitUntil([&] { return loaded; }, 30000));
+  }
+  ZPHTestSpinEventLoop(200);
+  for (const QString& place : standard)
+    EXPECT_FALSE(QFileInfo::exists(place + QStringLiteral("/QtWebEngine"))) << place.toStdString();
+  EXPECT_TRUE(QFileInfo::exists(folder.filePath(QStringLiteral("data/WebEngine/ZPHExternalPages/user_prefs.json"))));
 }
 
 TEST(ExternalPagesProfileTest, NoDebuggingPortWhateverTheEnvironmentAsks)

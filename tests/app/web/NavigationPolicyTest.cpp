@@ -154,6 +154,38 @@ TEST(NavigationPolicyTest, DecidesEachCase)
   }
 }
 
+TEST(NavigationPolicyTest, AScriptsWindowIsATabOnlyForTheUsersInputAndAWebAddressOrNone)
+{
+  struct WindowCase {
+    const char* url;
+    bool userInput;  // the user's click or key on a chosen element came just before
+    Action expected;
+  } cases[] = {
+      {"https://example.com/popup", true, Action::OpenInNewTab},
+      {"", true, Action::OpenInNewTab},
+      {"about:blank", true, Action::OpenInNewTab},
+      {"about:blank#blocked", true, Action::OpenInNewTab},
+      {"https://example.com/popup", false, Action::Refuse},
+      {"", false, Action::Refuse},
+      {"mailto:x@example.com", true, Action::Refuse},
+      {"feed://example.com/rss", true, Action::Refuse},
+      {"javascript:alert(1)", true, Action::Refuse},
+      {"file:///etc/passwd", true, Action::Refuse},
+      {"about:srcdoc", true, Action::Refuse},
+  };
+  for (const bool article : {false, true}) {
+    for (const WindowCase& c : cases) {
+      ZPHNavigationPolicy::Request request;
+      request.kind = Kind::NewWindow;
+      request.url = QUrl(QString::fromLatin1(c.url));
+      request.scriptWindowFollowsUserInput = c.userInput;
+      request.pageNeverNavigates = article;
+      request.currentPageURL = article ? kArticlePage : kWebPage;
+      EXPECT_EQ(ZPHNavigationPolicy::decide(request).action, c.expected) << c.url << " " << c.userInput;
+    }
+  }
+}
+
 TEST(NavigationPolicyTest, SchemesAreComparedWhole)
 {
   // QUrl gives schemes in lower case.

@@ -2,6 +2,7 @@
 // user's input, keys, drops and swipes.
 
 #include "app/ZPHAppTestSchemes.h"
+#include "keys/ZPHEditableFocusReporter.h"
 #include "kit/ZPHManualClock.h"
 #include "web/ZPHMacWebView.h"
 #include "web/ZPHWebContentViewController.h"
@@ -134,13 +135,31 @@ TEST_F(WebViewTest, AClickServesOneNavigationOnItsLink)
   releaseMouse(Qt::MiddleButton);
   clock.advance(ZPHMacWebView::UserInputLifetime + 1);
   EXPECT_FALSE(view->takeUserInputForURL(link));
-  // A click off any link serves no link.
+  // A click off any link serves no link, but a window the page's script
+  // opens.
   Q_EMIT page->linkHovered(QString());
   releaseMouse(Qt::LeftButton);
   EXPECT_FALSE(view->takeUserInputForURL(link));
-  // Return on a focused link: any link.
+  EXPECT_TRUE(view->takeUserInputForScriptWindow());
+  EXPECT_FALSE(view->takeUserInputForScriptWindow()) << "served already";
+  // Return counts only on what the user chose, as the page reports it: on
+  // a link, for that link.
+  ZPHEditableFocusReporter* reporter = ZPHEditableFocusReporter::reporterForPage(page.get());
+  ASSERT_NE(reporter, nullptr);
   QTest::keyClick(view->focusProxy(), Qt::Key_Return);
+  EXPECT_FALSE(view->takeUserInputForURL(link)) << "not reported";
+  Q_EMIT reporter->keyPressReported(false, QString());
+  EXPECT_FALSE(view->takeUserInputForURL(link)) << "a focus the page moved";
+  EXPECT_FALSE(view->takeUserInputForScriptWindow()) << "a focus the page moved";
+  QTest::keyClick(view->focusProxy(), Qt::Key_Return);
+  Q_EMIT reporter->keyPressReported(true, link.toString());
+  Q_EMIT reporter->keyPressReported(true, QStringLiteral("https://example.com/b"));  // one report a key
+  EXPECT_FALSE(view->takeUserInputForURL(QUrl(QStringLiteral("https://example.com/b"))));
   EXPECT_TRUE(view->takeUserInputForURL(link));
+  QTest::keyClick(view->focusProxy(), Qt::Key_Space);
+  Q_EMIT reporter->keyPressReported(true, QString());
+  EXPECT_FALSE(view->takeUserInputForURL(link)) << "a button the user chose";
+  EXPECT_TRUE(view->takeUserInputForScriptWindow());
 
   // A click made as the pointer arrived: the page names the link after the
   // click, and it counts for that link; not once the pointer has moved on.
