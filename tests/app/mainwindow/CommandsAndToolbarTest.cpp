@@ -31,9 +31,12 @@
 #include "sharing/ZPHSharingPopoverViewController.h"
 #include "shell/ZPHMainMenuController.h"
 #include "sourcelist/ZPHSourceListCommands.h"
+#include "sourcelist/ZPHSourceListModel.h"
+#include "sourcelist/ZPHSourceListView.h"
 #include "sourcelist/ZPHSourceListViewController.h"
 #include "store/accounts/ZPHArticleListController.h"
 #include "store/entities/CBDataArticle.h"
+#include "store/entities/CBFeed.h"
 #include "store/entities/CBFolder.h"
 #include "themes/ZPHTheme.h"
 #include "web/ZPHFindBarSearchField.h"
@@ -56,6 +59,7 @@
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QMessageBox>
 #include <QtWidgets/QPushButton>
+#include <QtWidgets/QScrollBar>
 #include <QtWidgets/QToolBar>
 
 namespace {
@@ -362,6 +366,54 @@ TEST_F(CommandsAndToolbarTest, NextUnreadAndTwoQuickSpacesMoveOnce)
   app.settle();
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return controller->unreadCount() == 0; }));
   EXPECT_FALSE(validates("nextUnread:"));
+}
+
+TEST_F(CommandsAndToolbarTest, NextUnreadFromASiteWithNothingUnreadShowsTheNextSitesFirstUnreadArticle)
+{
+  // A second site, after "News", with two unread articles of its own.
+  const QUrl other = server.url(QStringLiteral("/zed.xml"));
+  server.route(QStringLiteral("/zed.xml"), [this](const ZPHTestHTTPRequest&) {
+    ZPHTestHTTPResponse response;
+    response.headers = {{"Content-Type", "application/rss+xml"}};
+    response.body = "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>Zed</title>";
+    for (const char* n : {"1", "2"})
+      response.body += QByteArray("<item><title>Zed ") + n + "</title><guid>zed-" + n + "</guid><link>" +
+                       server.url(QStringLiteral("/zed/")).toString().toUtf8() + n + "</link></item>";
+    response.body += "</channel></rss>";
+    return response;
+  });
+  ASSERT_NO_FATAL_FAILURE(start());
+  CBDataAccount* account = app.data()->localAccount();
+  account->addFeed(CBFeed::insertFeedWithURL(other, main));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return CBDataArticle::articlesForFeedWithURL(other, main).size() == 2; }, 30000));
+  // Everything in "News" read, and "News" shown.
+  controller->markAllAsRead();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return unreadCount() == 0; }, 20000));
+  app.settle();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return controller->unreadCount() == 2; }));
+  ASSERT_EQ(selected(), nullptr);
+  // A window so low that the new site's row is out of view.
+  ZPHSourceListViewController* sourceList = controller->sourceListViewController();
+  QTreeView* outline = sourceList->sourceListOutlineView();
+  window->resize(window->width(), window->minimumSizeHint().height() + 40);
+  outline->scrollToTop();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] {
+    const QModelIndex last = outline->model()->index(outline->model()->rowCount() - 1, 0);
+    return !outline->viewport()->rect().intersects(outline->visualRect(last));
+  })) << outline->viewport()->height();
+
+  // One press: the next site with unread articles is selected, in view,
+  // and its first unread article shown.
+  ASSERT_TRUE(controller->sendAction(QStringLiteral("nextUnread:")));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return selected() != nullptr; }))
+      << "the next site's first unread article is not shown";
+  EXPECT_EQ(selected()->feedURL(), other.toString());
+  EXPECT_EQ(selected(), list()->articleAtIndex(ZPHMainWindowController::unreadRowAfterRow(-1, list()->articles())));
+  const CBTreeNode::Pointer node = sourceList->currentTreeNode();
+  ASSERT_NE(node, nullptr);
+  EXPECT_EQ(ZPHSourceListModel::feedForNode(node.get())->URL(), other);
+  EXPECT_TRUE(outline->viewport()->rect().contains(outline->visualRect(outline->currentIndex()).center()));
+  EXPECT_TRUE(controller->articleListDelegate()->currentLayoutViewController()->controlView()->hasFocus());
 }
 
 TEST_F(CommandsAndToolbarTest, ToolbarArrangementCustomisationAndTheAddControl)
