@@ -876,10 +876,9 @@ void ZPHMainWindowController::nextUnread()
 
 void ZPHMainWindowController::copyArticleURL()
 {
-  if (CBDataArticle* article = selectedArticle()) {
-    const QString permalink = article->permalink();
-    CBCopyURLStringToPasteboard(permalink.isEmpty() ? article->link() : permalink);
-  }
+  // The link the article opens: a permalink counts only as a web address.
+  if (CBDataArticle* article = selectedArticle())
+    CBCopyURLStringToPasteboard(article->bestLink());
 }
 
 void ZPHMainWindowController::openInBrowser(bool respectingShortcuts)

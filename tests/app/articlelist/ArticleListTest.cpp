@@ -577,6 +577,15 @@ TEST_F(ArticleListTest, TablesMoveHeightsMenusKeysAndALayoutSwitchKeepsTheSelect
   EXPECT_EQ(titles(rowOf(QStringLiteral("Alpha january"))),
             (QStringList{"Copy Article Link", "Open in New Tab", "Open in Browser", "-", "Mark as Unread", "Bookmark",
                          "-", removeSite, "Share"}));
+  // "Copy Article Link" copies the link the article opens, not its guid
+  // (a permalink that is no web address).
+  ASSERT_FALSE(january->permalink().startsWith(QLatin1String("http")));
+  QGuiApplication::clipboard()->clear();
+  for (QAction* action : view->contextualMenu()->actions())
+    if (action->text() == QLatin1String("Copy Article Link"))
+      action->trigger();
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), january->bestLink());
+  EXPECT_EQ(january->bestLink(), january->link());
   // "Remove Site" asks as the source list does; Cancel keeps the site.
   for (QAction* action : view->contextualMenu()->actions())
     if (action->text() == removeSite)

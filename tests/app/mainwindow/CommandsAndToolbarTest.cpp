@@ -44,7 +44,10 @@
 #include "web/ZPHMacWebViewFindBarViewController.h"
 
 #include <QtCore/QFile>
+#include <QtCore/QMimeData>
 #include <QtGui/QAction>
+#include <QtGui/QClipboard>
+#include <QtGui/QGuiApplication>
 #include <QtGui/QImage>
 #include <QtGui/QUndoStack>
 #include <QtTest/QSignalSpy>
@@ -228,6 +231,14 @@ TEST_F(CommandsAndToolbarTest, ReadAndBookmarkTogglesWithUndoAndTitlesThatFollow
   QAction* menuItem = app.delegate->mainMenuController()->itemForSelector(QStringLiteral("toggleRead:"));
   ASSERT_NE(menuItem, nullptr);
   EXPECT_EQ(menuItem->text(), QStringLiteral("Mark As Unread"));
+
+  // Copy Link copies the link the article opens, not its guid (a
+  // permalink that is no web address).
+  ASSERT_TRUE(article->permalink().startsWith(QLatin1String("item-")));
+  ASSERT_TRUE(article->link().startsWith(server.url().toString()));
+  controller->commandAction(QStringLiteral("copyArticleURL:"))->trigger();
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), article->link());
+  EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->urls(), QList<QUrl>{QUrl(article->link())});
 
   const int undoBefore = controller->undoManager()->count();
   toggleRead->trigger();
