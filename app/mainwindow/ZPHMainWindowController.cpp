@@ -25,6 +25,7 @@
 #include "kit/ZPHSplitViewAutosave.h"
 #include "kit/ZPHWindowAutosave.h"
 #include "mainwindow/ZPHDockMenuController.h"
+#include "mainwindow/ZPHEditCommands.h"
 #include "mainwindow/ZPHMainWindow.h"
 #include "mainwindow/ZPHMainWindowSplitView.h"
 #include "mainwindow/ZPHRightPaneContainerView.h"
@@ -183,8 +184,11 @@ void ZPHMainWindowController::windowDidLoad()
   // The toolbar and the search popup come with their windows.
   m_sourceListViewController->completeInitialization();
   ZPHResponderChain::setViewController(m_sourceListViewController->view(), m_sourceListViewController.get());
-  // The commands' shortcuts work anywhere in the window.
-  m_window->addActions(findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly));
+  // The commands' shortcuts work anywhere in the window (the edit commands'
+  // keys are the controls').
+  for (QAction* action : findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly))
+    if (!ZPHEditCommands::commandForSelector(action->objectName(), nullptr))
+      m_window->addAction(action);
   registerObservers();
   selectInitialSourcelistItem();
 
@@ -618,6 +622,19 @@ void ZPHMainWindowController::makeCommands()
   // own typing while it has the focus.
   command("undo:", tr("Undo"), [this] { undo(); })->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
   command("redo:", tr("Redo"), [this] { redo(); })->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+  // Cut, Copy, Paste and Select All act on the control with the focus.
+  // Their keys stay the controls' own: the commands only show them (they
+  // are not the window's actions).
+  for (const auto& [selector, title, key] :
+       {std::tuple("cut:", tr("Cut"), QKeySequence::Cut), std::tuple("copy:", tr("Copy"), QKeySequence::Copy),
+        std::tuple("paste:", tr("Paste"), QKeySequence::Paste),
+        std::tuple("selectAll:", tr("Select All"), QKeySequence::SelectAll)}) {
+    ZPHEditCommands::Command edit = ZPHEditCommands::Command::Copy;
+    ZPHEditCommands::commandForSelector(QString::fromLatin1(selector), &edit);
+    command(selector, title, [this, edit] {
+      ZPHEditCommands::perform(edit, m_window != nullptr ? m_window->focusWidget() : nullptr);
+    })->setShortcut(key);
+  }
 }
 
 QAction* ZPHMainWindowController::commandAction(const QString& selector) const
@@ -704,6 +721,8 @@ bool ZPHMainWindowController::validateUserInterfaceItem(QAction* item)
     if (item != nullptr)
       item->setText(step.isEmpty() ? (isUndo ? tr("Undo") : tr("Redo"))
                                    : (isUndo ? tr("Undo %1") : tr("Redo %1")).arg(step));
+  } else if (ZPHEditCommands::Command edit; ZPHEditCommands::commandForSelector(selector, &edit)) {
+    enabled = ZPHEditCommands::canPerform(edit, m_window != nullptr ? m_window->focusWidget() : nullptr);
   } else if (selector == QLatin1String("copyArticleURL:") || selector == QLatin1String("openInTab:") ||
              selector == QLatin1String("openInBrowser:")) {
     enabled = validForArticleActions;

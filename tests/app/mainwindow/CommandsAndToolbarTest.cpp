@@ -326,6 +326,23 @@ TEST_F(CommandsAndToolbarTest, FindAndMarginCommandsWorkOnTheArticlesPage)
   QTest::keyClick(window->windowHandle(), Qt::Key_F, Qt::ControlModifier);
   EXPECT_TRUE(pane->paneView()->findBarShown());
 
+  // Edit ▸ Select All and Copy in the page: its text on the clipboard; no
+  // Cut or Paste in a page that is not editable.
+  pane->paneView()->findBarViewController()->doneAction();
+  pane->webView()->focusProxy()->setFocus();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return pane->webView()->focusProxy()->hasFocus(); }, 5000));
+  QGuiApplication::clipboard()->clear();
+  EXPECT_TRUE(validates("selectAll:"));
+  EXPECT_FALSE(validates("cut:"));
+  EXPECT_FALSE(validates("paste:"));
+  controller->commandAction(QStringLiteral("selectAll:"))->trigger();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return pane->webView()->hasSelection(); }, 10000));
+  ASSERT_TRUE(validates("copy:"));
+  controller->commandAction(QStringLiteral("copy:"))->trigger();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !QGuiApplication::clipboard()->text().isEmpty(); }, 10000));
+  EXPECT_TRUE(QGuiApplication::clipboard()->text().contains(selected()->title()))
+      << QGuiApplication::clipboard()->text().toStdString();
+
   // Margins: the column starts at its narrowest, steps wider and back; the
   // stored step follows, and the widest step ends the way up.
   ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();

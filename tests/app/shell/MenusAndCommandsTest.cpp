@@ -8,6 +8,7 @@
 #include "app/shell/AppHarness.h"
 #include "articlelist/ZPHArticleListDelegate.h"
 #include "articlelist/ZPHArticleListSettings.h"
+#include "articlelist/ZPHSearchField.h"
 #include "browser/CBBrowserTextField.h"
 #include "browser/ZPHBrowserViewController.h"
 #include "browser/ZPHTabCommands.h"
@@ -32,11 +33,14 @@
 #include <QtCore/QJsonObject>
 #include <QtCore/QUrlQuery>
 #include <QtGui/QAction>
+#include <QtGui/QClipboard>
+#include <QtGui/QGuiApplication>
 #include <QtGui/QUndoStack>
 #include <QtTest/QSignalSpy>
 #include <QtTest/QTest>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QCheckBox>
+#include <QtWidgets/QLineEdit>
 #include <QtWidgets/QMainWindow>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QMenuBar>
@@ -262,6 +266,72 @@ TEST_F(MenusAndCommandsTest, AMenuClosedWithEscapeLeavesEveryKeyToItsOneCommand)
                   ->text()
                   .endsWith(u'\t' + QKeySequence(Qt::CTRL | Qt::Key_Z).toString(QKeySequence::NativeText)))
       << item(QStringLiteral("undo:"))->text().toStdString();
+}
+
+TEST_F(MenusAndCommandsTest, F11IsFullScreenAndTheEditMenuCutsCopiesPastesAndSelectsAll)
+{
+  ASSERT_NO_FATAL_FAILURE(start());
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+  // F11 belongs to full screen alone, in both sets, beside the set's key.
+  for (const QString& name : {ZPHKeyMappingController::Zephlin3SetName, ZPHKeyMappingController::Zephlin4SetName}) {
+    defaults().setString(ZPHKeyMapSetName, name);
+    ASSERT_TRUE(
+        ZPHTestWaitUntil([&] { return ZPHKeyMappingController::sharedMappingController()->keySetName() == name; }));
+    QStringList holders;
+    for (QAction* action : window->findChildren<QAction*>() + app.delegate->findChildren<QAction*>() +
+                               controller->findChildren<QAction*>())
+      if (action->shortcuts().contains(QKeySequence(Qt::Key_F11)) && !holders.contains(action->objectName()))
+        holders.append(action->objectName());
+    EXPECT_EQ(holders, QStringList{QStringLiteral("toggleFullScreen:")}) << name.toStdString();
+    EXPECT_EQ(app.delegate->commandAction(QStringLiteral("toggleFullScreen:"))->shortcuts().size(), 2);
+  }
+  QTest::keyClick(window->windowHandle(), Qt::Key_F11);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return window->isFullScreen(); }));
+  QTest::keyClick(window->windowHandle(), Qt::Key_F11);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !window->isFullScreen(); }));
+  open(QStringLiteral("toggleFullScreen:"));
+  EXPECT_TRUE(item(QStringLiteral("toggleFullScreen:"))->text().endsWith(QStringLiteral("\tF11")))
+      << item(QStringLiteral("toggleFullScreen:"))->text().toStdString();
+
+  // The Edit menu's items on the field with the focus; their keys stay the
+  // field's.
+  QMenu* edit = menus->menuNamed(QStringLiteral("editMenu"));
+  QStringList titles;
+  for (QAction* action : edit->actions())
+    titles.append(action->isSeparator() ? QStringLiteral("-") : action->objectName());
+  EXPECT_EQ(titles.mid(2, 5), (QStringList{"-", "cut:", "copy:", "paste:", "selectAll:"}));
+  QLineEdit* field = controller->searchField();
+  ASSERT_NE(field, nullptr);
+  field->setFocus(Qt::OtherFocusReason);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return window->focusWidget() == field; }));
+  QGuiApplication::clipboard()->clear();
+  open(QStringLiteral("selectAll:"));
+  for (const char* selector : {"cut:", "copy:", "paste:", "selectAll:"})
+    EXPECT_FALSE(item(QString::fromLatin1(selector))->isEnabled()) << selector;  // an empty field
+  field->setText(QStringLiteral("harbor"));
+  open(QStringLiteral("selectAll:"));
+  EXPECT_TRUE(item(QStringLiteral("selectAll:"))->isEnabled());
+  EXPECT_FALSE(item(QStringLiteral("copy:"))->isEnabled());
+  EXPECT_TRUE(item(QStringLiteral("selectAll:"))
+                  ->text()
+                  .endsWith(u'\t' + QKeySequence(QKeySequence::SelectAll).toString(QKeySequence::NativeText)));
+  item(QStringLiteral("selectAll:"))->trigger();
+  EXPECT_EQ(field->selectedText(), QStringLiteral("harbor"));
+  open(QStringLiteral("cut:"));
+  EXPECT_TRUE(item(QStringLiteral("cut:"))->isEnabled());
+  item(QStringLiteral("cut:"))->trigger();
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("harbor"));
+  EXPECT_TRUE(field->text().isEmpty());
+  open(QStringLiteral("paste:"));
+  item(QStringLiteral("paste:"))->trigger();
+  item(QStringLiteral("paste:"))->trigger();
+  EXPECT_EQ(field->text(), QStringLiteral("harborharbor"));
+  // Ctrl+A and Ctrl+C in the field: the field's own, once.
+  QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+  EXPECT_EQ(field->selectedText(), QStringLiteral("harborharbor"));
+  QTest::keyClick(field, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("harborharbor"));
+  field->clear();
 }
 
 TEST_F(MenusAndCommandsTest, ItemsFollowTheirCommandsAndTheViewMenuSwitchesTheLayout)
