@@ -227,6 +227,9 @@ void ZPHMainWindowController::setUpTabIndicator()
           &ZPHTabIndicatorWindowController::setMouseInArticleDetailArea);
   connect(m_articleListDelegate.get(), &ZPHArticleListDelegate::tabsViewWidthChanged, indicator,
           &ZPHTabIndicatorWindowController::setLastTabsWidth);
+  // Ctrl+W: the key that closes tabs never ends the program.
+  tabs->setClosingWindowEndsProgram([this] { return closingWindowEndsProgram(); });
+  tabs->updateKeyboardShortcuts();
   indicator->setHasMoreThanOneTab(tabs->numberOfTabs() > 1);
   indicator->setShowingDetailsViewTab(tabs->isNewsItemsTabSelected());
   connect(tabs, &ZPHTabsController::selectedTabIndexChanged, this, &ZPHMainWindowController::scheduleValidation);
@@ -320,7 +323,18 @@ void ZPHMainWindowController::setUpTrayIcon()
       new QSystemTrayIcon(QIcon(QPixmap::fromImage(ZPHNamedImage(QStringLiteral("GenericFeedFavicon")))), this);
   m_trayIcon->setToolTip(QStringLiteral("Zephlin"));
   m_trayIcon->setContextMenu(m_dockMenuController);
+  connect(m_trayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+    if (reason != QSystemTrayIcon::Trigger && reason != QSystemTrayIcon::DoubleClick)
+      return;
+    showWindow();
+    window()->activateWindow();
+  });
   m_trayIcon->show();
+}
+
+bool ZPHMainWindowController::closingWindowEndsProgram() const
+{
+  return m_trayIcon == nullptr || !m_trayIcon->isVisible();
 }
 
 void ZPHMainWindowController::showWindow()

@@ -40,6 +40,7 @@
 #include <QtTest/QTest>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QCheckBox>
+#include <QtWidgets/QDialog>
 #include <QtWidgets/QLineEdit>
 #include <QtWidgets/QMainWindow>
 #include <QtWidgets/QMenu>
@@ -332,6 +333,71 @@ TEST_F(MenusAndCommandsTest, F11IsFullScreenAndTheEditMenuCutsCopiesPastesAndSel
   QTest::keyClick(field, Qt::Key_C, Qt::ControlModifier);
   EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("harborharbor"));
   field->clear();
+}
+
+TEST_F(MenusAndCommandsTest, TheApplicationsKeysWorkWithPreferencesOrAnAddSiteSheetInFront)
+{
+  ASSERT_NO_FATAL_FAILURE(start());
+  int addSites = 0;
+  app.delegate->seams().addSite = [&](const QString&, bool, bool) { ++addSites; };
+  // The preferences in front: Ctrl+N adds a site, Ctrl+Shift+I imports;
+  // Ctrl+W stays the preferences' own.
+  commands->openPreferencesWindow();
+  QPointer<QWidget> preferences = commands->preferenceWindowController()->window();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(preferences));
+  QTest::keyClick(preferences->windowHandle(), Qt::Key_N, Qt::ControlModifier);
+  EXPECT_EQ(addSites, 1);
+  preferences->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(preferences));
+  QTest::keyClick(preferences->windowHandle(), Qt::Key_I, Qt::ControlModifier | Qt::ShiftModifier);
+  auto* importSheet = window->findChild<QDialog*>(QStringLiteral("importSheet"));
+  ASSERT_NE(importSheet, nullptr);
+  importSheet->reject();
+  preferences->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(preferences));
+  QTest::keyClick(preferences->windowHandle(), Qt::Key_W, Qt::ControlModifier);
+  EXPECT_TRUE(ZPHTestWaitUntil([&] { return preferences == nullptr || !preferences->isVisible(); }));
+  EXPECT_TRUE(window->isVisible());
+
+  // A sheet in front of the main window (as Add Site is): Ctrl+Q quits.
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+  auto* sheet = new QDialog;
+  sheet->setAttribute(Qt::WA_DeleteOnClose);
+  ASSERT_TRUE(app.delegate->runModalSheet(sheet, {}));
+  ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
+  QTest::keyClick(sheet->windowHandle(), Qt::Key_Q, Qt::ControlModifier);
+  EXPECT_TRUE(app.waitForExit());
+}
+
+TEST_F(MenusAndCommandsTest, WithoutATrayCtrlWClosesTabsAndNeverQuits)
+{
+  ASSERT_NO_FATAL_FAILURE(start());
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+  ASSERT_EQ(controller->trayIcon(), nullptr);  // no tray on this desktop
+  ASSERT_TRUE(controller->closingWindowEndsProgram());
+  ZPHTabsController* tabs = controller->tabsController();
+  QAction* closeWindow = app.delegate->commandAction(QStringLiteral("performClose:"));
+  const QKeySequence ctrlShiftW(Qt::CTRL | Qt::SHIFT | Qt::Key_W);
+  EXPECT_EQ(closeWindow->shortcut(), ctrlShiftW);
+  // Two tabs, and Ctrl+W pressed more often than there are tabs: they
+  // close, the program stays.
+  app.delegate->openNewTabInInternalBrowser();
+  app.delegate->openNewTabInInternalBrowser();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return tabs->numberOfTabs() == 3; }));
+  for (int press = 0; press < 4; ++press) {
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    QTest::keyClick(window->windowHandle(), Qt::Key_W, Qt::ControlModifier);
+    ZPHTestSpinEventLoop(20);
+    EXPECT_EQ(closeWindow->shortcut(), ctrlShiftW);
+  }
+  EXPECT_TRUE(ZPHTestWaitUntil([&] { return tabs->numberOfTabs() == 1; }));
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_FALSE(app.exitStatus.has_value());
+  // Close Window has its own key, and closing the window quits.
+  QTest::keyClick(window->windowHandle(), Qt::Key_W, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_TRUE(app.waitForExit());
 }
 
 TEST_F(MenusAndCommandsTest, ItemsFollowTheirCommandsAndTheViewMenuSwitchesTheLayout)
