@@ -53,6 +53,7 @@
 #include "subscribe/ZPHSubscribeRequest.h"
 #include "subscribe/ZPHSubscriber.h"
 #include "themes/ZPHTheme.h"
+#include "themes/ZPHThemePalette.h"
 
 #include <QtCore/QEvent>
 #include <QtCore/QTimer>
@@ -452,6 +453,12 @@ void ZPHMainWindowController::registerObservers()
   m_observers.push_back(center.addObserver(
       ZPHStylesDidChangeNotification, QVariant(), this, [this](const ZPHNotification&) { scheduleValidation(); },
       D::MainThread));
+  // The window's plain controls follow the theme: no light block in a dark
+  // window.
+  m_observers.push_back(center.addObserver(
+      ZPHThemeChangedNotification, QVariant(), this,
+      [this](const ZPHNotification&) { ZPHThemePalette::applyCurrentTheme(m_window.get()); }, D::MainThread));
+  ZPHThemePalette::applyCurrentTheme(m_window.get());
 }
 
 bool ZPHMainWindowController::urlNotificationConcernsThisWindow(const ZPHNotification& notification) const

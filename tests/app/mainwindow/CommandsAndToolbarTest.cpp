@@ -55,11 +55,13 @@
 #include <QtWebEngineCore/QWebEngineFindTextResult>
 #include <QtWebEngineCore/QWebEnginePage>
 #include <QtWidgets/QAbstractButton>
+#include <QtWidgets/QAbstractItemView>
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QListWidget>
 #include <QtWidgets/QMainWindow>
 #include <QtWidgets/QMenu>
+#include <QtWidgets/QMenuBar>
 #include <QtWidgets/QMessageBox>
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QScrollBar>
@@ -270,6 +272,45 @@ TEST_F(CommandsAndToolbarTest, ReadAndBookmarkTogglesWithUndoAndTitlesThatFollow
   dark->trigger();
   EXPECT_EQ(ZPHTheme::currentTheme(), ZPHTheme::lightTheme());
   EXPECT_EQ(dark->text(), QStringLiteral("Switch to Dark Theme"));
+}
+
+TEST_F(CommandsAndToolbarTest, TheDarkThemeLeavesNoLightBlockInTheWindowInEitherLayout)
+{
+  ASSERT_NO_FATAL_FAILURE(start());
+  window->resize(1100, 700);
+  ZPHArticleListDelegate* articles = controller->articleListDelegate();
+  // The share in a part of the window that is light: its pixels brighter
+  // than the lightest grey of the dark theme's text.
+  const auto lightShare = [&](QWidget* part, QRect area = {}) {
+    const QImage image = part->grab(area.isNull() ? part->rect() : area).toImage();
+    qint64 light = 0;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) light += qGray(image.pixel(x, y)) > 200 ? 1 : 0;
+    return double(light) / double(std::max(1, image.width() * image.height()));
+  };
+  controller->commandAction(QStringLiteral("toggleDarkMode:"))->trigger();
+  ASSERT_EQ(ZPHTheme::currentTheme(), ZPHTheme::darkTheme());
+  for (const char* layout : {"useStandardLayout:", "useClassicLayout:"}) {
+    SCOPED_TRACE(layout);
+    app.delegate->commandAction(QString::fromLatin1(layout))->trigger();
+    ASSERT_TRUE(ZPHTestWaitUntil([&] { return list() != nullptr && list()->count() == 3; }));
+    ZPHTestSpinEventLoop(50);
+    // The list of three rows leaves room below them.
+    auto* table = qobject_cast<QAbstractItemView*>(articles->currentLayoutViewController()->controlView());
+    ASSERT_NE(table, nullptr);
+    const QRect last = table->visualRect(table->model()->index(table->model()->rowCount() - 1, 0));
+    const QRect below(0, last.bottom() + 1, table->viewport()->width(),
+                      table->viewport()->height() - last.bottom() - 1);
+    ASSERT_GT(below.height(), 50);
+    EXPECT_LT(lightShare(table->viewport(), below), 0.01) << "below the rows";
+    EXPECT_LT(lightShare(controller->sourceListViewController()->view()), 0.05) << "the source list";
+    EXPECT_LT(lightShare(controller->toolbar()), 0.05) << "the toolbar";
+    EXPECT_LT(lightShare(window->menuBar()), 0.05) << "the menu bar";
+  }
+  app.delegate->commandAction(QStringLiteral("useStandardLayout:"))->trigger();
+  controller->commandAction(QStringLiteral("toggleDarkMode:"))->trigger();
+  ASSERT_EQ(ZPHTheme::currentTheme(), ZPHTheme::lightTheme());
+  EXPECT_GT(lightShare(controller->sourceListViewController()->view()), 0.5) << "the light theme is light again";
 }
 
 TEST_F(CommandsAndToolbarTest, FindAndMarginCommandsWorkOnTheArticlesPage)
