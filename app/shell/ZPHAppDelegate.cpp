@@ -1674,6 +1674,16 @@ ZPHAppServices::LinkOutcome ZPHAppDelegate::openInInternalBrowser(const QUrl& ur
   return LinkOutcome::Internal;
 }
 
+bool ZPHAppDelegate::openDocument(const QUrl& fileURL)
+{
+  if (!fileURL.isLocalFile())
+    return false;
+  if (m_environment.openURL(fileURL))
+    return true;
+  linkDidNotOpen(fileURL);
+  return false;
+}
+
 void ZPHAppDelegate::linkDidNotOpen(const QUrl& url)
 {
   // Links that cannot open: the status area says so, with the address,

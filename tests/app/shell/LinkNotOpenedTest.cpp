@@ -8,6 +8,7 @@
 #include "feeds/refresh/ZPHStatusItem.h"
 #include "mainwindow/ZPHMainWindowController.h"
 #include "mainwindow/status/ZPHStatusViewController.h"
+#include "sheets/FRNHAboutWindowController.h"
 #include "shell/ZPHBrowserLauncher.h"
 
 #include <QtCore/QFile>
@@ -246,4 +247,29 @@ TEST_F(LinkNotOpenedTest, WithTheMainWindowNotOnScreenAnAlertTells)
   EXPECT_EQ(alert->textFormat(), Qt::PlainText);
   EXPECT_EQ(status->currentStatusItem(), nullptr);
   alert->close();
+}
+
+TEST_F(LinkNotOpenedTest, ADocumentNoProgramOpensIsToldAsALinkIs)
+{
+  // The desktop's xdg-open finds no program for PDF documents.
+  ZPHTestTempDir bin;
+  writeOpener(bin, QStringLiteral("xdg-open"), 3);
+  savedPath = qgetenv("PATH");
+  qputenv("PATH", bin.path().toUtf8() + ":" + savedPath);
+  app.useDesktopOpener = true;
+  ASSERT_NO_FATAL_FAILURE(start());
+
+  // About ▸ Acknowledgments: the document goes to the desktop's opener, and
+  // its failure shows in the status area with the document's name.
+  FRNHAboutWindowController about;
+  const QString path = about.showAcknowledgements();
+  ASSERT_FALSE(path.isEmpty());
+  const std::shared_ptr<ZPHStatusItem> item = shownItem();
+  ASSERT_NE(item, nullptr);
+  EXPECT_EQ(item->localizedDescription(), QStringLiteral("Could not open Acknowledgments.pdf"));
+  EXPECT_EQ(item->error().localizedDescription(),
+            QStringLiteral("\u201cAcknowledgments.pdf\u201d could not be opened."));
+  EXPECT_TRUE(item->error().localizedRecoverySuggestion().contains(QStringLiteral("kind of document")));
+  EXPECT_EQ(argumentsGiven(bin.filePath(QStringLiteral("xdg-open"))),
+            QStringList{QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)});
 }
