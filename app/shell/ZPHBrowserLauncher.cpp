@@ -94,8 +94,10 @@ bool ZPHBrowserLauncher::openURL(const QUrl& url)
 std::shared_ptr<ZPHStatusItem> ZPHBrowserLauncher::statusItemForURL(const QUrl& url)
 {
   const QString address = url.toDisplayString(QUrl::RemovePassword);
-  // The line shows where it leads first; the error has all of it.
-  const QString shortAddress = url.host().isEmpty() ? address : url.host() + url.path();
+  // The line names the site in a few words, short enough for the status
+  // area under the source list; the error (and the line's tool tip) has
+  // the whole address.
+  const QString shortAddress = url.host().isEmpty() ? address : url.host();
   const bool mail = url.scheme().compare(QLatin1String("mailto"), Qt::CaseInsensitive) == 0;
   // A mail is named by its subject or recipient, not by its encoded
   // address; its line stays short enough for the status area.
@@ -104,9 +106,9 @@ std::shared_ptr<ZPHStatusItem> ZPHBrowserLauncher::statusItemForURL(const QUrl& 
   // A document of ours by its name.
   const bool document = url.isLocalFile();
   const QString fileName = url.fileName();
-  const QString line = mail       ? tr("Could not open mail")
-                       : document ? tr("Could not open %1").arg(fileName)
-                                  : tr("Could not open %1").arg(shortAddress);
+  const QString line = mail       ? tr("Can\u2019t open mail")
+                       : document ? tr("Can\u2019t open %1").arg(fileName)
+                                  : tr("Can\u2019t open %1").arg(shortAddress);
   QString description = tr("The mail message could not be opened.");
   if (document)
     description = tr("\u201c%1\u201d could not be opened.").arg(fileName);
