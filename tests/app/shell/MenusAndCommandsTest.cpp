@@ -575,6 +575,8 @@ TEST_F(MenusAndCommandsTest, ClosingAllTabsAsksFirstAndExportingNamesAndWritesTh
   app.delegate->commandAction(QStringLiteral("closeAllTabs:"))->trigger();
   sheet = commands->closeAllTabsSheet();
   ASSERT_NE(sheet, nullptr);
+  // Its check box in the small size: smaller than the message, not larger.
+  EXPECT_LT(sheet->checkBox()->font().pointSizeF(), sheet->font().pointSizeF());
   sheet->checkBox()->setChecked(true);
   sheet->defaultButton()->click();
   EXPECT_EQ(closed, 1);
