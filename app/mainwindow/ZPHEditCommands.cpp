@@ -11,6 +11,8 @@
 #include <QtWidgets/QPlainTextEdit>
 #include <QtWidgets/QTextEdit>
 
+#include <optional>
+
 namespace {
 
 using Command = ZPHEditCommands::Command;
@@ -66,6 +68,12 @@ bool runOnText(Text* text, Command command)
   return true;
 }
 
+struct EditState {
+  bool editable;
+  bool copyableSelection;
+  bool hasText;
+};
+
 bool itemViewSelectsSeveral(const QAbstractItemView* view)
 {
   return view->selectionMode() == QAbstractItemView::ExtendedSelection ||
@@ -93,48 +101,28 @@ bool ZPHEditCommands::canPerform(Command command, QWidget* focus)
 {
   if (focus == nullptr || !focus->isEnabled())
     return false;
-  if (const auto* field = qobject_cast<const QLineEdit*>(focus)) {
-    // A password is never copied out.
-    const bool shown = field->echoMode() == QLineEdit::Normal;
+  // What the control holds: whether it takes typing, has a selection that
+  // may be copied out (never a password's), holds any text.
+  std::optional<EditState> state;
+  if (const auto* field = qobject_cast<const QLineEdit*>(focus))
+    state = EditState{!field->isReadOnly(), field->hasSelectedText() && field->echoMode() == QLineEdit::Normal,
+                      !field->text().isEmpty()};
+  else if (const auto* area = qobject_cast<const QPlainTextEdit*>(focus))
+    state = EditState{!area->isReadOnly(), area->textCursor().hasSelection(), !area->document()->isEmpty()};
+  else if (const auto* rich = qobject_cast<const QTextEdit*>(focus))
+    state = EditState{!rich->isReadOnly(), rich->textCursor().hasSelection(), !rich->document()->isEmpty()};
+  else if (QWebEngineView* view = webViewAround(focus))
+    state = EditState{ZPHEditableFocusReporter::widgetHasEditableWebFocus(view), view->hasSelection(), true};
+  if (state.has_value()) {
     switch (command) {
       case Command::Cut:
-        return shown && !field->isReadOnly() && field->hasSelectedText();
+        return state->editable && state->copyableSelection;
       case Command::Copy:
-        return shown && field->hasSelectedText();
+        return state->copyableSelection;
       case Command::Paste:
-        return !field->isReadOnly() && clipboardHasText();
+        return state->editable && clipboardHasText();
       case Command::SelectAll:
-        return !field->text().isEmpty();
-    }
-  }
-  const auto* area = qobject_cast<const QPlainTextEdit*>(focus);
-  const auto* rich = qobject_cast<const QTextEdit*>(focus);
-  if (area != nullptr || rich != nullptr) {
-    const bool readOnly = area != nullptr ? area->isReadOnly() : rich->isReadOnly();
-    const bool selection = area != nullptr ? area->textCursor().hasSelection() : rich->textCursor().hasSelection();
-    const bool empty = area != nullptr ? area->document()->isEmpty() : rich->document()->isEmpty();
-    switch (command) {
-      case Command::Cut:
-        return !readOnly && selection;
-      case Command::Copy:
-        return selection;
-      case Command::Paste:
-        return !readOnly && clipboardHasText();
-      case Command::SelectAll:
-        return !empty;
-    }
-  }
-  if (QWebEngineView* view = webViewAround(focus)) {
-    const bool editable = ZPHEditableFocusReporter::widgetHasEditableWebFocus(view);
-    switch (command) {
-      case Command::Cut:
-        return editable && view->hasSelection();
-      case Command::Copy:
-        return view->hasSelection();
-      case Command::Paste:
-        return editable && clipboardHasText();
-      case Command::SelectAll:
-        return true;
+        return state->hasText;
     }
   }
   if (const auto* list = qobject_cast<const QAbstractItemView*>(focus))

@@ -151,6 +151,17 @@ protected:
     ASSERT_NE(status, nullptr);
   }
 
+  // Starts with the desktop's opener (xdg-open, first on the PATH) a
+  // script in `bin` that ends with `status` (3: no program for it).
+  void startWithDesktopOpenerEndingWith(int openerStatus)
+  {
+    writeOpener(bin, QStringLiteral("xdg-open"), openerStatus);
+    savedPath = qgetenv("PATH");
+    qputenv("PATH", bin.path().toUtf8() + ":" + savedPath);
+    app.useDesktopOpener = true;
+    start();
+  }
+
   // The error item the status area shows, once it shows one.
   std::shared_ptr<ZPHStatusItem> shownItem()
   {
@@ -165,6 +176,7 @@ protected:
   }
 
   ZPHTestTempDir dir;
+  ZPHTestTempDir bin;
   AppHarness app{dir.filePath(QStringLiteral("data"))};
   ZPHStatusViewController* status = nullptr;
   QByteArray savedPath;
@@ -175,12 +187,7 @@ protected:
 TEST_F(LinkNotOpenedTest, NoBrowserOnTheDesktopIsToldWithTheAddress)
 {
   // The desktop's xdg-open finds no program for web addresses.
-  ZPHTestTempDir bin;
-  writeOpener(bin, QStringLiteral("xdg-open"), 3);
-  savedPath = qgetenv("PATH");
-  qputenv("PATH", bin.path().toUtf8() + ":" + savedPath);
-  app.useDesktopOpener = true;
-  ASSERT_NO_FATAL_FAILURE(start());
+  ASSERT_NO_FATAL_FAILURE(startWithDesktopOpenerEndingWith(3));
 
   int openedInBrowser = 0;
   ZPHObserverToken token = ZPHNotificationCenter::defaultCenter().addObserver(
@@ -279,12 +286,7 @@ TEST_F(LinkNotOpenedTest, WithTheMainWindowNotOnScreenAnAlertTells)
 TEST_F(LinkNotOpenedTest, ADocumentNoProgramOpensIsToldAsALinkIs)
 {
   // The desktop's xdg-open finds no program for PDF documents.
-  ZPHTestTempDir bin;
-  writeOpener(bin, QStringLiteral("xdg-open"), 3);
-  savedPath = qgetenv("PATH");
-  qputenv("PATH", bin.path().toUtf8() + ":" + savedPath);
-  app.useDesktopOpener = true;
-  ASSERT_NO_FATAL_FAILURE(start());
+  ASSERT_NO_FATAL_FAILURE(startWithDesktopOpenerEndingWith(3));
 
   // About ▸ Acknowledgments: the document goes to the desktop's opener, and
   // its failure shows in the status area with the document's name.
