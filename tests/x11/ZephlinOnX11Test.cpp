@@ -622,66 +622,6 @@ TEST(ZephlinOnX11, ALaunchDuringOrJustAfterAQuitShowsItsWindow)
   }
 }
 
-TEST(ZephlinOnX11, TheAddSiteWindowStaysWhereItIsWhileItsPanesChange)
-{
-  ASSERT_NE(g_stage, nullptr);
-  ProgramRun run(g_stage->temp.filePath(QStringLiteral("add-site")));
-  const QString window = run.waitForWindow();
-  ASSERT_FALSE(window.isEmpty()) << run.logText();
-  ASSERT_TRUE(runTool(run.display(), "xdotool", {"windowactivate", "--sync", window}).has_value());
-  ASSERT_TRUE(runTool(run.display(), "xdotool", {"key", "--clearmodifiers", "ctrl+n"}).has_value());
-  QString addSite;
-  ASSERT_TRUE(ZPHTestWaitUntil(
-      [&] {
-        return !(addSite = run.shownWindow({"--all", "--name", "^Add Site$"})).isEmpty();
-      },
-      30000))
-      << run.logText();
-  // Where the window manager has it: "X=…", "Y=…", "WIDTH=…", "HEIGHT=…".
-  const auto geometry = [&] {
-    QMap<QString, int> values;
-    const std::optional<QByteArray> shell =
-        runTool(run.display(), "xdotool", {"getwindowgeometry", "--shell", addSite});
-    for (const QByteArray& line : shell.value_or(QByteArray()).split('\n'))
-      if (const qsizetype equals = line.indexOf('='); equals > 0)
-        values.insert(QString::fromLatin1(line.left(equals)), line.mid(equals + 1).toInt());
-    return values;
-  };
-  // The same in two readings 0.2 s apart: a resize and the move that keeps
-  // the window in its place reach the window manager one after the other.
-  const auto settledGeometry = [&] {
-    QMap<QString, int> last = geometry();
-    for (int i = 0; i < 50; ++i) {
-      ZPHTestSpinEventLoop(200);
-      const QMap<QString, int> now = geometry();
-      if (now == last)
-        break;
-      last = now;
-    }
-    return last;
-  };
-  ASSERT_TRUE(runTool(run.display(), "xdotool", {"windowactivate", "--sync", addSite}).has_value());
-  const QMap<QString, int> before = settledGeometry();
-  // Typed in its address field (each key resizes the pane), then the
-  // feeds found: the window grows where it is.
-  ASSERT_TRUE(
-      runTool(run.display(), "xdotool", {"type", "--delay", "20", g_stage->farmBase + QStringLiteral("/feed/0.xml")})
-          .has_value());
-  ASSERT_TRUE(runTool(run.display(), "xdotool", {"key", "Return"}).has_value());
-  QMap<QString, int> after;
-  ASSERT_TRUE(ZPHTestWaitUntil(
-      [&] { return (after = geometry()).value(QStringLiteral("HEIGHT")) > before.value(QStringLiteral("HEIGHT")); },
-      60000))
-      << before.value(QStringLiteral("HEIGHT")) << " " << after.value(QStringLiteral("HEIGHT")) << "\n"
-      << run.logText();
-  after = settledGeometry();
-  EXPECT_EQ(after.value(QStringLiteral("Y")), before.value(QStringLiteral("Y")));
-  EXPECT_NEAR(after.value(QStringLiteral("X")) + after.value(QStringLiteral("WIDTH")) / 2,
-              before.value(QStringLiteral("X")) + before.value(QStringLiteral("WIDTH")) / 2, 2);
-  run.signal(SIGTERM);
-  expectCleanQuit(run);
-}
-
 namespace {
 
 // Where the window manager has a window: "X", "Y", "WIDTH", "HEIGHT".
@@ -724,6 +664,57 @@ std::optional<QPoint> trayIconCenter(const QString& display)
 }
 
 }  // namespace
+
+TEST(ZephlinOnX11, TheAddSiteWindowStaysWhereItIsWhileItsPanesChange)
+{
+  ASSERT_NE(g_stage, nullptr);
+  ProgramRun run(g_stage->temp.filePath(QStringLiteral("add-site")));
+  const QString window = run.waitForWindow();
+  ASSERT_FALSE(window.isEmpty()) << run.logText();
+  ASSERT_TRUE(runTool(run.display(), "xdotool", {"windowactivate", "--sync", window}).has_value());
+  ASSERT_TRUE(runTool(run.display(), "xdotool", {"key", "--clearmodifiers", "ctrl+n"}).has_value());
+  QString addSite;
+  ASSERT_TRUE(ZPHTestWaitUntil(
+      [&] {
+        return !(addSite = run.shownWindow({"--all", "--name", "^Add Site$"})).isEmpty();
+      },
+      30000))
+      << run.logText();
+  const auto geometry = [&] { return windowGeometry(run.display(), addSite); };
+  // The same in two readings 0.2 s apart: a resize and the move that keeps
+  // the window in its place reach the window manager one after the other.
+  const auto settledGeometry = [&] {
+    QMap<QString, int> last = geometry();
+    for (int i = 0; i < 50; ++i) {
+      ZPHTestSpinEventLoop(200);
+      const QMap<QString, int> now = geometry();
+      if (now == last)
+        break;
+      last = now;
+    }
+    return last;
+  };
+  ASSERT_TRUE(runTool(run.display(), "xdotool", {"windowactivate", "--sync", addSite}).has_value());
+  const QMap<QString, int> before = settledGeometry();
+  // Typed in its address field (each key resizes the pane), then the
+  // feeds found: the window grows where it is.
+  ASSERT_TRUE(
+      runTool(run.display(), "xdotool", {"type", "--delay", "20", g_stage->farmBase + QStringLiteral("/feed/0.xml")})
+          .has_value());
+  ASSERT_TRUE(runTool(run.display(), "xdotool", {"key", "Return"}).has_value());
+  QMap<QString, int> after;
+  ASSERT_TRUE(ZPHTestWaitUntil(
+      [&] { return (after = geometry()).value(QStringLiteral("HEIGHT")) > before.value(QStringLiteral("HEIGHT")); },
+      60000))
+      << before.value(QStringLiteral("HEIGHT")) << " " << after.value(QStringLiteral("HEIGHT")) << "\n"
+      << run.logText();
+  after = settledGeometry();
+  EXPECT_EQ(after.value(QStringLiteral("Y")), before.value(QStringLiteral("Y")));
+  EXPECT_NEAR(after.value(QStringLiteral("X")) + after.value(QStringLiteral("WIDTH")) / 2,
+              before.value(QStringLiteral("X")) + before.value(QStringLiteral("WIDTH")) / 2, 2);
+  run.signal(SIGTERM);
+  expectCleanQuit(run);
+}
 
 TEST(ZephlinOnX11, TheFirstRunsWindowsOpenInTheMiddleOfTheScreenAndReturnContinues)
 {
