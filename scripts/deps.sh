@@ -9,9 +9,10 @@
 # web views draw with. The X11 tests run the program on a display of their
 # own, and the same tools let you try it by hand: xvfb, the openbox window
 # manager, xdotool for keys, clicks and windows, x11-utils (xprop) and
-# x11-apps (xwd, the window's pixels). qt6-image-formats-plugins reads and
-# writes the tabs' TIFF pictures. clang-format-14 and clang-tidy-14 are the
-# format and tidy gates; lld links the large test programs fast.
+# x11-apps (xwd, the window's pixels), and trayer, a panel with a system
+# tray for the tray icon. qt6-image-formats-plugins reads and writes the
+# tabs' TIFF pictures. clang-format-14 and clang-tidy-14 are the format and
+# tidy gates; lld links the large test programs fast.
 set -euo pipefail
 
 PACKAGES=(
@@ -52,6 +53,7 @@ PACKAGES=(
   xvfb
   openbox
   xdotool
+  trayer
   x11-utils
   x11-apps
   "$@"

@@ -291,8 +291,10 @@ void ZPHArticleListCellView::paintArticle(QPainter* painter, const QRectF& row, 
   }
 
   // Geometry.
+  // No room is kept for a thumbnail that will not come (its download failed).
   QString thumbnailAddress = article->thumbnailURL();
-  if (!isThumbnailAddressUsable(thumbnailAddress))
+  if (!isThumbnailAddressUsable(thumbnailAddress) ||
+      CBThumbnailController::sharedController()->isThumbnailUnavailable(QUrl(thumbnailAddress)))
     thumbnailAddress.clear();
   const QRectF inner = innerBox(bounds);
   const QRectF thumbBox =

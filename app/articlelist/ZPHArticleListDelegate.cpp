@@ -749,6 +749,14 @@ void ZPHArticleListDelegate::navigateToSelectedArticleInCurrentList()
 
 void ZPHArticleListDelegate::navigateToFirstUnreadArticle()
 {
+  if (m_afterUpdate) {
+    std::function<void()> listUpdate = std::move(m_afterUpdate);
+    m_afterUpdate = [this, listUpdate] {
+      listUpdate();
+      navigateToFirstUnreadArticle();
+    };
+    return;
+  }
   if (CBDataArticle* article = m_articleListController->firstUnreadArticle())
     navigateToArticleInCurrentList(article);
 }

@@ -162,6 +162,8 @@ public:
   // ---- Navigation.
   void navigateToArticleInCurrentList(CBDataArticle* article);
   void navigateToSelectedArticleInCurrentList();
+  // The first unread article of the list; of the list of a new selection
+  // once it is there, when its articles are still being read.
   void navigateToFirstUnreadArticle();
 
   // ---- The content pane: the news-items tab's view (the article layout or

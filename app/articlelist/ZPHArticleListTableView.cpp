@@ -67,8 +67,10 @@ ZPHArticleListTableView::ZPHArticleListTableView(QWidget* parent) : QTableView(p
   m_observers.push_back(ZPHNotificationCenter::defaultCenter().addObserver(
       ZPHThemeChangedNotification, QVariant(), this, [this](const ZPHNotification&) { updateViewColors(); },
       ZPHNotificationCenter::Delivery::MainThread));
-  // A thumbnail or a favicon that came is drawn.
-  for (const QString& name : {CBThumbnailDownloadedNotification, CBFaviconDownloadedNotification}) {
+  // A thumbnail or a favicon that came is drawn; a row whose thumbnail will
+  // not come gives its text the room.
+  for (const QString& name :
+       {CBThumbnailDownloadedNotification, CBThumbnailUnavailableNotification, CBFaviconDownloadedNotification}) {
     m_observers.push_back(ZPHNotificationCenter::defaultCenter().addObserver(
         name, QVariant(), this, [this](const ZPHNotification&) { viewport()->update(); },
         ZPHNotificationCenter::Delivery::MainThread));

@@ -25,6 +25,7 @@
 #include <QtWidgets/QHeaderView>
 #include <QtWidgets/QScrollBar>
 #include <QtWidgets/QSplitter>
+#include <QtWidgets/QSplitterHandle>
 #include <QtWidgets/QStackedWidget>
 #include <QtWidgets/QVBoxLayout>
 
@@ -219,7 +220,15 @@ void ZPHClassicLayoutViewController::updateViewColors()
   const ZPHTheme* theme = ZPHTheme::currentTheme();
   const bool active = m_view == nullptr || m_view->window() == nullptr || zph_windowShouldDrawActive(m_view);
   const QColor divider = active ? theme->articleListDividerColor() : theme->articleListDividerInactiveColor();
-  m_splitView->setStyleSheet(QStringLiteral("QSplitter::handle { background-color: %1; }").arg(divider.name()));
+  // The divider fills itself with its colour: a style sheet on the split
+  // view would take the list's own background colours away.
+  for (int index = 1; index < m_splitView->count(); ++index)
+    if (QSplitterHandle* handle = m_splitView->handle(index)) {
+      QPalette colours;
+      colours.setColor(QPalette::Window, divider);
+      handle->setPalette(colours);
+      handle->setAutoFillBackground(true);
+    }
   if (m_searchHeader)
     m_searchHeader->update();
   if (m_searchHeaderRowView)

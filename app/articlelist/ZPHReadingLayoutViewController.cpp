@@ -4,6 +4,7 @@
 #include "articlelist/ZPHArticleListModel.h"
 #include "articlelist/ZPHPlainArticleDetailPane.h"
 #include "articlelist/ZPHTableViewContextualMenu.h"
+#include "common/CBPasteboard.h"
 #include "keys/ZPHResponderChain.h"
 #include "kit/CBMenuExtras.h"
 #include "sharing/CBSharableItem.h"
@@ -14,7 +15,6 @@
 #include "store/entities/CBFeed.h"
 #include "web/ZPHSearchUIProtocol.h"
 
-#include <QtCore/QMimeData>
 #include <QtCore/QTimer>
 #include <QtGui/QClipboard>
 #include <QtGui/QGuiApplication>
@@ -254,15 +254,8 @@ void ZPHReadingLayoutViewController::copyURLWithArticle(const CBDataArticle* art
 {
   if (!isLive(article))
     return;
-  const QString address = article->permalink().isEmpty() ? article->link() : article->permalink();
-  if (address.isEmpty())
-    return;
-  auto* data = new QMimeData;
-  const QUrl url(address, QUrl::StrictMode);
-  if (url.isValid() && !url.isRelative())
-    data->setUrls({url});
-  data->setText(address);
-  QGuiApplication::clipboard()->setMimeData(data);
+  // The link the article opens: a permalink counts only as a web address.
+  CBCopyURLStringToPasteboard(article->bestLink());
 }
 
 void ZPHReadingLayoutViewController::copyTitleWithArticle(const CBDataArticle* article)

@@ -180,8 +180,8 @@ public:
   void markContextualMenuArticleWithReadState(bool read);
   void markContextualMenuArticleWithFlag(bool flagged);
 
-  // The permalink, else the link, as an address on the clipboard (and as
-  // text); the plain title; the article's HTML as text.
+  // The link the article opens (its best link) as an address on the
+  // clipboard (and as text); the plain title; the article's HTML as text.
   static void copyURLWithArticle(const CBDataArticle* article);
   static void copyTitleWithArticle(const CBDataArticle* article);
   // Opens the article's best link (forcing: its link) under the link rule:

@@ -920,7 +920,11 @@ void ZPHTabsController::applyCloseTabMode(bool closeTabMode)
     m_closeTabMenuItem->setShortcut(QKeySequence());
 }
 
-void ZPHTabsController::updateKeyboardShortcuts() { applyCloseTabMode(mainWindowIsKey() && m_selectedTabIndex > 0); }
+void ZPHTabsController::updateKeyboardShortcuts()
+{
+  const bool closingEnds = m_closingWindowEndsProgram && m_closingWindowEndsProgram();
+  applyCloseTabMode(closingEnds || (mainWindowIsKey() && m_selectedTabIndex > 0));
+}
 
 bool ZPHTabsController::validateMenuItem(QAction* item)
 {
@@ -929,7 +933,7 @@ bool ZPHTabsController::validateMenuItem(QAction* item)
   bool enabled = true;
   if (!isNewsItemsTabSelected()) {
     if (item == m_closeTabMenuItem)
-      applyCloseTabMode(mainWindowIsKey());
+      applyCloseTabMode(mainWindowIsKey() || (m_closingWindowEndsProgram && m_closingWindowEndsProgram()));
     else if (item == m_closeWindowMenuItem)
       enabled = mainWindowIsKey() && numberOfTabs() > 1;
   }

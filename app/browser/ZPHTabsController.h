@@ -201,8 +201,12 @@ public:
   QAction* closeWindowMenuItem() const { return m_closeWindowMenuItem; }
   // Ctrl+W closes the tab while a browser tab is selected in the active
   // main window (Close Window then has Ctrl+Shift+W); else it closes the
-  // window (and Close Tab has none).
+  // window (and Close Tab has none). While closing the window would end
+  // the program, Ctrl+W stays Close Tab's and Close Window keeps
+  // Ctrl+Shift+W: the key that closes tabs never quits.
   void updateKeyboardShortcuts();
+  // Whether closing the window ends the program (unset: no).
+  void setClosingWindowEndsProgram(std::function<bool()> ends) { m_closingWindowEndsProgram = std::move(ends); }
   // Enables the item and, for Close Tab, moves the shortcut.
   bool validateMenuItem(QAction* item);
 
@@ -263,5 +267,6 @@ private:
   std::unique_ptr<ZPHTabThumbnailingController> m_thumbnailer;
   QPointer<QAction> m_closeTabMenuItem;
   QPointer<QAction> m_closeWindowMenuItem;
+  std::function<bool()> m_closingWindowEndsProgram;
   ShareMenuFiller m_shareMenuFiller;
 };

@@ -61,6 +61,11 @@ QString applicationVersion()
 
 ZPHAppServices::~ZPHAppServices() { unregisterServices(this); }
 
+bool ZPHAppServices::openDocument(const QUrl& fileURL)
+{
+  return fileURL.isLocalFile() && QDesktopServices::openUrl(fileURL);
+}
+
 ZPHAppServices& ZPHAppServices::current()
 {
   static DesktopOnlyServices standIn;

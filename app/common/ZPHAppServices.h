@@ -67,6 +67,12 @@ public:
   LinkOutcome openLink(const QUrl& url) { return openLink(url, LinkRequest{}); }
   LinkOutcome openLink(const QUrl& url, LinkPlace place) { return openLink(url, LinkRequest{place}); }
 
+  // A document of ours (a local file: the acknowledgements) in the
+  // desktop's program for its kind; false when it could not be handed over.
+  // The application tells when the desktop has no program for it, as it
+  // tells of a link that did not open; here the desktop decides alone.
+  virtual bool openDocument(const QUrl& fileURL);
+
   // ---- Subscribing and files
   // Shows the reader window, then subscribes to the address (the Add Site
   // window) or selects its feed when it is subscribed already.

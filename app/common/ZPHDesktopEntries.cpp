@@ -8,7 +8,9 @@
 #include <QtCore/QPointer>
 #include <QtCore/QProcess>
 #include <QtCore/QRegularExpression>
+#include <QtCore/QSaveFile>
 #include <QtCore/QSet>
+#include <QtCore/QStandardPaths>
 #include <QtCore/QTimer>
 
 #include <algorithm>
@@ -74,6 +76,60 @@ bool ZPHDesktopEntries::isValidMimeType(const QString& mimeType)
 {
   static const QRegularExpression valid(QStringLiteral("^[a-z0-9][a-z0-9.+-]*/[A-Za-z0-9][A-Za-z0-9.+-]*$"));
   return mimeType.size() <= 255 && valid.match(mimeType).hasMatch();
+}
+
+QString ZPHDesktopEntries::execLineProgram(const QString& program)
+{
+  // Reserved characters ask for the argument in double quotes, inside which
+  // ", `, $ and \ are escaped with a backslash; then every backslash of the
+  // line is escaped once more, as a string value's.
+  static const QRegularExpression reserved(QStringLiteral("[\\s\"'\\\\><~|&;$*?#()`]"));
+  // A percent sign of the path is no field code.
+  QString argument = QString(program).replace(u'%', QStringLiteral("%%"));
+  if (argument.contains(reserved)) {
+    QString quoted;
+    for (const QChar character : argument) {
+      if (character == u'"' || character == u'`' || character == u'$' || character == u'\\')
+        quoted += u'\\';
+      quoted += character;
+    }
+    argument = u'"' + quoted + u'"';
+  }
+  return argument.replace(u'\\', QStringLiteral("\\\\"));
+}
+
+bool ZPHDesktopEntries::installOwnEntryForUser(const QString& program, QString* error)
+{
+  const QString folder = QStandardPaths::writableLocation(QStandardPaths::ApplicationsLocation);
+  const auto fail = [&](const QString& reason) {
+    if (error != nullptr)
+      *error = reason;
+    qCWarning(zphShell) << "cannot install the desktop entry:" << reason;
+    return false;
+  };
+  if (folder.isEmpty() || !QDir().mkpath(folder))
+    return fail(QStringLiteral("no folder for applications"));
+  if (program.isEmpty() || program.contains(u'\n') || program.contains(u'\r'))
+    return fail(QStringLiteral("no program to start"));
+  const QString text = QStringLiteral(
+                           "[Desktop Entry]\n"
+                           "Type=Application\n"
+                           "Name=Zephlin\n"
+                           "GenericName=News Reader\n"
+                           "Comment=Read the news feeds of web sites\n"
+                           "Icon=%1\n"
+                           "Exec=%2 %U\n"
+                           "Terminal=false\n"
+                           "Categories=Network;Feed;\n"
+                           "MimeType=x-scheme-handler/feed;x-scheme-handler/zephlin;text/x-opml+xml;\n"
+                           "StartupNotify=true\n"
+                           "StartupWMClass=Zephlin\n")
+                           .arg(CBAppIdentifier(), execLineProgram(program));
+  const QString path = QDir(folder).filePath(ownDesktopFileID());
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0 || !file.commit())
+    return fail(QStringLiteral("%1: %2").arg(path, file.errorString()));
+  return true;
 }
 
 QString ZPHDesktopEntries::programOfExecLine(const QString& exec)

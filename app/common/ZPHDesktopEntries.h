@@ -48,6 +48,18 @@ public:
   static void setDefaultApplication(const QString& desktopFileID, const QString& mimeType, QObject* context,
                                     std::function<void(bool)> done);
 
+  // Writes the program's own desktop entry for the user, at
+  // <XDG_DATA_HOME>/applications/<own id>, starting `program` (this
+  // program where it is, say the build folder) with the addresses it is
+  // handed; the desktop's default-application settings then know Zephlin.
+  // An entry already there is replaced. False, with the reason, when the
+  // file cannot be written.
+  static bool installOwnEntryForUser(const QString& program, QString* error = nullptr);
+  // The program as the first word of an Exec line: quoted by the Desktop
+  // Entry rules where it needs to be, and escaped as a desktop file's
+  // string value.
+  static QString execLineProgram(const QString& program);
+
   // The program of an Exec line: its first word, quotes removed.
   static QString programOfExecLine(const QString& exec);
   // Whether the string is a desktop file id we may hand to xdg-mime.

@@ -98,8 +98,12 @@ void FRNHKeyMappingController::setupMenus()
   for (QAction* item : items) {
     if (mappings.contains(item->objectName()))
       setupMenuItem(item);
+    else if (const QList<QKeySequence> desktop = desktopKeysForIdentifier(item->objectName()); !desktop.isEmpty())
+      item->setShortcuts(desktop);
   }
 }
+
+QList<QKeySequence> FRNHKeyMappingController::desktopKeysForIdentifier(const QString&) const { return {}; }
 
 void FRNHKeyMappingController::setupMenuItem(QAction* item)
 {
@@ -129,7 +133,10 @@ void FRNHKeyMappingController::setupMenuItemWithKeyEquivalent(QAction* item, int
                                       << "(key code" << keyCode << "makes no key)";
     return;
   }
-  item->setShortcut(sequence);
+  QList<QKeySequence> keys = desktopKeysForIdentifier(item->objectName());
+  if (!keys.contains(sequence))
+    keys.append(sequence);
+  item->setShortcuts(keys);
 }
 
 QKeySequence FRNHKeyMappingController::keySequenceForKeyEquivalent(int keyCode, quint64 modifierMask) const

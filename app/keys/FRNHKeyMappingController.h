@@ -66,7 +66,8 @@ public:
   quint64 keyEquivalentModifierMaskForString(const QString& name) const;
 
   // Applies the set to menuItems(): first clears the shortcut of every
-  // action the set names, then sets each one's.
+  // action the set names, then sets each one's; an action with keys of the
+  // desktop (desktopKeysForIdentifier()) has those first, the set's after.
   void setupMenus();
   // Gives the action the shortcut of the entry named by its objectName.
   void setupMenuItem(QAction* item);
@@ -82,6 +83,9 @@ public:
   virtual QKeySequence keySequenceForKeyEquivalent(int keyCode, quint64 modifierMask) const;
   // Whether single keys without modifiers act as commands in the main window.
   virtual bool shouldSupportUnmodifiedSingleKeyShortcuts() const { return false; }
+  // The keys the desktop gives a command whatever the set (F11 for full
+  // screen, say); none here.
+  virtual QList<QKeySequence> desktopKeysForIdentifier(const QString& identifier) const;
 
   // Qt's modifiers for a set's mask.
   static Qt::KeyboardModifiers modifiersForMask(quint64 modifierMask);

@@ -61,3 +61,10 @@ bool ZPHKeyMappingController::shouldSupportUnmodifiedSingleKeyShortcuts() const
 {
   return keySetName() == Zephlin3SetName;
 }
+
+QList<QKeySequence> ZPHKeyMappingController::desktopKeysForIdentifier(const QString& identifier) const
+{
+  if (identifier == QLatin1String("toggleFullScreen:"))
+    return {QKeySequence(Qt::Key_F11)};
+  return {};
+}

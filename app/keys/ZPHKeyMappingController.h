@@ -33,6 +33,9 @@ public:
   QKeySequence keySequenceForKeyEquivalent(int keyCode, quint64 modifierMask) const override;
   // True exactly for "Zephlin 3".
   bool shouldSupportUnmodifiedSingleKeyShortcuts() const override;
+  // F11 for full screen, as on every Linux desktop; no set gives F11
+  // another command.
+  QList<QKeySequence> desktopKeysForIdentifier(const QString& identifier) const override;
 
 private:
   bool m_english;

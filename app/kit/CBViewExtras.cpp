@@ -4,6 +4,8 @@
 #include <QtGui/QFontMetricsF>
 #include <QtGui/QGuiApplication>
 #include <QtGui/QScreen>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QMessageBox>
 
 #include <algorithm>
 
@@ -32,6 +34,19 @@ void cb_closeWindow(QWidget* window)
 {
   if (window != nullptr)
     window->close();
+}
+
+void cb_giveMessageBoxRoom(QMessageBox* box, int width)
+{
+  if (box == nullptr)
+    return;
+  // The informative text where there is one (the message sits above it, in
+  // the same column), else the message.
+  auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"));
+  if (label == nullptr || label->text().isEmpty())
+    label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+  if (label != nullptr)
+    label->setMinimumWidth(width);
 }
 
 void cb_showWindowCentered(QWidget* window)

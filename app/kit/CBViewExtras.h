@@ -7,6 +7,7 @@
 #include <QtWidgets/QWidget>
 
 class QFont;
+class QMessageBox;
 
 // Conveniences for views and windows.
 
@@ -37,6 +38,11 @@ WidgetClass* cb_firstSubviewOfClass(const QWidget* widget)
 bool cb_isOpen(const QWidget* window);
 // Closes the window when there is one.
 void cb_closeWindow(QWidget* window);
+// Gives a message box room for its texts: its informative text wraps at no
+// less than `width` points, so a short message makes no narrow box whose
+// title the desktop cuts and whose text runs over many lines. Before the
+// box shows.
+void cb_giveMessageBoxRoom(QMessageBox* box, int width = 420);
 // Shows the window in front and active; one that was not open yet first
 // goes to the middle of its screen (the primary screen when it has none).
 void cb_showWindowCentered(QWidget* window);

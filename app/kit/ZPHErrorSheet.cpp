@@ -1,5 +1,6 @@
 #include "kit/ZPHErrorSheet.h"
 
+#include "kit/CBViewExtras.h"
 #include "platform/ZPHError.h"
 
 #include <QtWidgets/QLabel>
@@ -22,6 +23,7 @@ QMessageBox* ZPHErrorSheet::present(QWidget* window, const ZPHError& error)
   // Every text here may come from a server or a feed: no label may read it
   // as markup (the informative text would otherwise be guessed).
   for (QLabel* label : box->findChildren<QLabel*>()) label->setTextFormat(Qt::PlainText);
+  cb_giveMessageBoxRoom(box);
 
   const QStringList options = error.localizedRecoveryOptions();
   const std::shared_ptr<ZPHErrorRecoveryAttempter> attempter = error.recoveryAttempter();

@@ -25,6 +25,7 @@
 #include "kit/ZPHSplitViewAutosave.h"
 #include "kit/ZPHWindowAutosave.h"
 #include "mainwindow/ZPHDockMenuController.h"
+#include "mainwindow/ZPHEditCommands.h"
 #include "mainwindow/ZPHMainWindow.h"
 #include "mainwindow/ZPHMainWindowSplitView.h"
 #include "mainwindow/ZPHRightPaneContainerView.h"
@@ -52,6 +53,7 @@
 #include "subscribe/ZPHSubscribeRequest.h"
 #include "subscribe/ZPHSubscriber.h"
 #include "themes/ZPHTheme.h"
+#include "themes/ZPHThemePalette.h"
 
 #include <QtCore/QEvent>
 #include <QtCore/QTimer>
@@ -183,8 +185,11 @@ void ZPHMainWindowController::windowDidLoad()
   // The toolbar and the search popup come with their windows.
   m_sourceListViewController->completeInitialization();
   ZPHResponderChain::setViewController(m_sourceListViewController->view(), m_sourceListViewController.get());
-  // The commands' shortcuts work anywhere in the window.
-  m_window->addActions(findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly));
+  // The commands' shortcuts work anywhere in the window (the edit commands'
+  // keys are the controls').
+  for (QAction* action : findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly))
+    if (!ZPHEditCommands::commandForSelector(action->objectName(), nullptr))
+      m_window->addAction(action);
   registerObservers();
   selectInitialSourcelistItem();
 
@@ -223,6 +228,9 @@ void ZPHMainWindowController::setUpTabIndicator()
           &ZPHTabIndicatorWindowController::setMouseInArticleDetailArea);
   connect(m_articleListDelegate.get(), &ZPHArticleListDelegate::tabsViewWidthChanged, indicator,
           &ZPHTabIndicatorWindowController::setLastTabsWidth);
+  // Ctrl+W: the key that closes tabs never ends the program.
+  tabs->setClosingWindowEndsProgram([this] { return closingWindowEndsProgram(); });
+  tabs->updateKeyboardShortcuts();
   indicator->setHasMoreThanOneTab(tabs->numberOfTabs() > 1);
   indicator->setShowingDetailsViewTab(tabs->isNewsItemsTabSelected());
   connect(tabs, &ZPHTabsController::selectedTabIndexChanged, this, &ZPHMainWindowController::scheduleValidation);
@@ -317,7 +325,18 @@ void ZPHMainWindowController::setUpTrayIcon()
       new QSystemTrayIcon(QIcon(QPixmap::fromImage(ZPHNamedImage(QStringLiteral("GenericFeedFavicon")))), this);
   m_trayIcon->setToolTip(QStringLiteral("Zephlin"));
   m_trayIcon->setContextMenu(m_dockMenuController);
+  connect(m_trayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+    if (reason != QSystemTrayIcon::Trigger && reason != QSystemTrayIcon::DoubleClick)
+      return;
+    showWindow();
+    window()->activateWindow();
+  });
   m_trayIcon->show();
+}
+
+bool ZPHMainWindowController::closingWindowEndsProgram() const
+{
+  return m_trayIcon == nullptr || !m_trayIcon->isVisible();
 }
 
 void ZPHMainWindowController::showWindow()
@@ -435,6 +454,12 @@ void ZPHMainWindowController::registerObservers()
   m_observers.push_back(center.addObserver(
       ZPHStylesDidChangeNotification, QVariant(), this, [this](const ZPHNotification&) { scheduleValidation(); },
       D::MainThread));
+  // The window's plain controls follow the theme: no light block in a dark
+  // window.
+  m_observers.push_back(center.addObserver(
+      ZPHThemeChangedNotification, QVariant(), this,
+      [this](const ZPHNotification&) { ZPHThemePalette::applyCurrentTheme(m_window.get()); }, D::MainThread));
+  ZPHThemePalette::applyCurrentTheme(m_window.get());
 }
 
 bool ZPHMainWindowController::urlNotificationConcernsThisWindow(const ZPHNotification& notification) const
@@ -619,6 +644,19 @@ void ZPHMainWindowController::makeCommands()
   // own typing while it has the focus.
   command("undo:", tr("Undo"), [this] { undo(); })->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
   command("redo:", tr("Redo"), [this] { redo(); })->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+  // Cut, Copy, Paste and Select All act on the control with the focus.
+  // Their keys stay the controls' own: the commands only show them (they
+  // are not the window's actions).
+  for (const auto& [selector, title, key] :
+       {std::tuple("cut:", tr("Cut"), QKeySequence::Cut), std::tuple("copy:", tr("Copy"), QKeySequence::Copy),
+        std::tuple("paste:", tr("Paste"), QKeySequence::Paste),
+        std::tuple("selectAll:", tr("Select All"), QKeySequence::SelectAll)}) {
+    ZPHEditCommands::Command edit = ZPHEditCommands::Command::Copy;
+    ZPHEditCommands::commandForSelector(QString::fromLatin1(selector), &edit);
+    command(selector, title, [this, edit] {
+      ZPHEditCommands::perform(edit, m_window != nullptr ? m_window->focusWidget() : nullptr);
+    })->setShortcut(key);
+  }
 }
 
 QAction* ZPHMainWindowController::commandAction(const QString& selector) const
@@ -706,6 +744,8 @@ bool ZPHMainWindowController::validateUserInterfaceItem(QAction* item)
     if (item != nullptr)
       item->setText(step.isEmpty() ? (isUndo ? tr("Undo") : tr("Redo"))
                                    : (isUndo ? tr("Undo %1") : tr("Redo %1")).arg(step));
+  } else if (ZPHEditCommands::Command edit; ZPHEditCommands::commandForSelector(selector, &edit)) {
+    enabled = ZPHEditCommands::canPerform(edit, m_window != nullptr ? m_window->focusWidget() : nullptr);
   }
   if (item != nullptr)
     item->setEnabled(enabled);
@@ -875,10 +915,9 @@ void ZPHMainWindowController::nextUnread()
 
 void ZPHMainWindowController::copyArticleURL()
 {
-  if (CBDataArticle* article = selectedArticle()) {
-    const QString permalink = article->permalink();
-    CBCopyURLStringToPasteboard(permalink.isEmpty() ? article->link() : permalink);
-  }
+  // The link the article opens: a permalink counts only as a web address.
+  if (CBDataArticle* article = selectedArticle())
+    CBCopyURLStringToPasteboard(article->bestLink());
 }
 
 void ZPHMainWindowController::openInBrowser(bool respectingShortcuts)

@@ -123,8 +123,11 @@ public:
     return m_notificationBezelWindowController.get();
   }
   ZPHDockMenuController* dockMenuController() const { return m_dockMenuController; }
-  // Null where the desktop has no tray.
+  // Null where the desktop has no tray; a click on it brings the window.
   QSystemTrayIcon* trayIcon() const { return m_trayIcon; }
+  // Whether closing the window ends the program: unless the tray icon
+  // shows, which keeps the program (the window only hides).
+  bool closingWindowEndsProgram() const;
 
   // Shows a bezel over the window (the controller is made on first use).
   void showNotificationBezelWithText(const QString& text, const QImage& image);

@@ -11,9 +11,14 @@
 #include <QtGui/QAction>
 #include <QtGui/QActionGroup>
 #include <QtGui/QGuiApplication>
+#include <QtGui/QKeyEvent>
 #include <QtGui/QShortcut>
+#include <QtGui/QWindow>
+#include <QtWidgets/QApplication>
 #include <QtWidgets/QMainWindow>
 #include <QtWidgets/QToolBar>
+
+#include <utility>
 
 const QString FRNHPreferencesWindowSelectedIdentifier = QStringLiteral("FRNHPreferencesWindowSelectedIdentifier");
 
@@ -39,9 +44,10 @@ FRNHPreferenceWindowController::FRNHPreferenceWindowController(QObject* parent)
   m_itemGroup->setExclusive(true);
   m_window->installEventFilter(this);
   // The menus' Close Window belongs to the main window: this one closes
-  // with Ctrl+W, and with Escape as a dialog does.
-  for (const QKeySequence& keys : {QKeySequence(Qt::CTRL | Qt::Key_W), QKeySequence(Qt::Key_Escape)})
-    connect(new QShortcut(keys, m_window.get()), &QShortcut::activated, m_window.get(), &QWidget::close);
+  // with Ctrl+W, and with Escape as a dialog does (an Escape that no
+  // control took: an open drop-down closes by itself first).
+  connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_W), m_window.get()), &QShortcut::activated, m_window.get(),
+          &QWidget::close);
   m_keyboardModifiers = [] { return QGuiApplication::queryKeyboardModifiers(); };
 }
 
@@ -58,6 +64,22 @@ bool FRNHPreferenceWindowController::eventFilter(QObject* watched, QEvent* event
 {
   if (watched == m_window.get() && event->type() == QEvent::Close)
     Q_EMIT windowWillClose();
+  // Escape: the window sees a key first as the question whether a
+  // shortcut takes it; a drop-down open then closes on it, and the key that
+  // follows is the drop-down's, not the window's.
+  const auto isEscape = [](QEvent* key) {
+    return static_cast<QKeyEvent*>(key)->key() == Qt::Key_Escape &&
+           static_cast<QKeyEvent*>(key)->modifiers() == Qt::NoModifier;
+  };
+  if (watched == m_window.get() && event->type() == QEvent::Show && m_window->windowHandle() != nullptr)
+    m_window->windowHandle()->installEventFilter(this);
+  if (watched == m_window->windowHandle() && event->type() == QEvent::ShortcutOverride && isEscape(event))
+    m_escapeClosesPopup = QApplication::activePopupWidget() != nullptr;
+  if (watched == m_window.get() && event->type() == QEvent::KeyPress && isEscape(event)) {
+    if (!std::exchange(m_escapeClosesPopup, false))
+      m_window->close();
+    return true;
+  }
   return QObject::eventFilter(watched, event);
 }
 

@@ -96,4 +96,6 @@ private:
   QMetaObject::Connection m_transitionStep;
   int m_lastTransitionDuration = 0;
   std::function<Qt::KeyboardModifiers()> m_keyboardModifiers;
+  // The Escape pressed now closed an open drop-down.
+  bool m_escapeClosesPopup = false;
 };

@@ -2,12 +2,15 @@
 
 #include "preferences/ZPHFontSelectorButton.h"
 #include "themes/ZPHFontSizeSegmentedControl.h"
+#include "themes/ZPHTheme.h"
+#include "themes/ZPHThemePalette.h"
 
 #include <QtGui/QFontDatabase>
 #include <QtGui/QPainter>
 #include <QtGui/QPainterPath>
 #include <QtGui/QPixmap>
 #include <QtGui/QWindow>
+#include <QtWidgets/QApplication>
 
 #include <cmath>
 
@@ -20,14 +23,13 @@ constexpr int ControlHeight = ZPHFontSelectorButton::ButtonHeight;
 
 // The size control's pictures, drawn as line art: a column getting narrower
 // or wider, and a small or a large "A".
-QIcon segmentImage(int segment)
+QIcon segmentImage(int segment, const QColor& ink)
 {
   QPixmap pixmap(QSize(36, 36));
   pixmap.setDevicePixelRatio(2);
   pixmap.fill(Qt::transparent);
   QPainter painter(&pixmap);
   painter.setRenderHint(QPainter::Antialiasing);
-  const QColor ink(80, 80, 80);
   painter.setPen(QPen(ink, 1.3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
   if (segment < 2) {
     // Two bars and arrows between them: pointing in (narrower) or out.
@@ -52,6 +54,15 @@ QIcon segmentImage(int segment)
   }
   painter.end();
   return QIcon(pixmap);
+}
+
+// The pictures' colour: dark grey, or the dark theme's text.
+QColor segmentInk()
+{
+  if (!ZPHThemePalette::currentThemeIsDark())
+    return QColor(80, 80, 80);
+  return ZPHThemePalette::paletteForTheme(ZPHTheme::currentTheme(), QApplication::palette())
+      .color(QPalette::ButtonText);
 }
 
 }  // namespace
@@ -110,7 +121,7 @@ ZPHFontSelector::ZPHFontSelector(FamilyInstalled familyInstalled, ScaleFactor sc
   const char* toolTips[] = {QT_TR_NOOP("Make Margins Wider"), QT_TR_NOOP("Make Margins Narrower"),
                             QT_TR_NOOP("Make Text Smaller"), QT_TR_NOOP("Make Text Larger")};
   for (int segment = 0; segment < 4; ++segment) {
-    m_fontSizeControl->setImage(segmentImage(segment), segment);
+    m_fontSizeControl->setImage(segmentImage(segment, segmentInk()), segment);
     m_fontSizeControl->setToolTip(tr(toolTips[segment]), segment);
   }
   m_fontSizeControl->setHardDividers({1});
@@ -205,4 +216,6 @@ void ZPHFontSelector::themeChanged(const ZPHNotification& notification)
 {
   ZPHThemeUpdatingView<QWidget>::themeChanged(notification);
   for (ZPHFontSelectorButton* button : std::as_const(m_buttons)) button->update();
+  for (int segment = 0; segment < m_fontSizeControl->segmentCount(); ++segment)
+    m_fontSizeControl->setImage(segmentImage(segment, segmentInk()), segment);
 }

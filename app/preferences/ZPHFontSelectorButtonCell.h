@@ -13,7 +13,8 @@ class ZPHFontSelectorButton;
 // stack, square with a divider along its top for the others) that darkens
 // while the mouse holds it, the family's name set in its own font, centred
 // under a soft shadow, and a check mark on the chosen one; title and check
-// mark at half opacity while the button is disabled.
+// mark at half opacity while the button is disabled. In the dark theme the
+// bezel, outline and title take the dark greys of the button's palette.
 class ZPHFontSelectorButtonCell {
 public:
   static constexpr qreal CornerRadius = 5;

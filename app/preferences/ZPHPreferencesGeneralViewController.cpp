@@ -3,14 +3,18 @@
 #include "foundation/CBPrefs.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
 #include "keys/ZPHKeyMappingController.h"
+#include "kit/ZPHErrorSheet.h"
+#include "platform/ZPHError.h"
 #include "platform/ZPHUserDefaults.h"
 #include "store/CBDataController.h"
 
+#include <QtCore/QCoreApplication>
 #include <QtCore/QFileInfo>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QFormLayout>
+#include <QtWidgets/QMessageBox>
 #include <QtWidgets/QStyle>
 #include <QtWidgets/QVBoxLayout>
 #include <QtWidgets/QWidget>
@@ -61,10 +65,11 @@ QList<ZPHPreferencesGeneralViewController::FeedReader> ZPHPreferencesGeneralView
     readers.append({entry.name, iconOfEntry(entry), entry.desktopFileID, entry.name});
   }
   if (!ownListed) {
-    // Zephlin has an id only where its desktop entry is installed.
+    // Zephlin is offered also where its entry is not installed (choosing it
+    // installs one).
     const ZPHDesktopEntry entry = ZPHDesktopEntries::entryWithID(own);
-    if (!entry.isNull() && !entry.name.isEmpty())
-      readers.prepend({entry.name, QApplication::windowIcon(), own, entry.name});
+    const QString name = entry.isNull() || entry.name.isEmpty() ? QStringLiteral("Zephlin") : entry.name;
+    readers.prepend({name, QApplication::windowIcon(), own, name});
   }
   return readers;
 }
@@ -181,7 +186,37 @@ void ZPHPreferencesGeneralViewController::setDefaultFeedReaderBundleId(const QSt
 {
   if (bundleId.isEmpty() || m_updating)
     return;
-  ZPHDesktopEntries::setDefaultApplication(bundleId, FeedMimeType, this, [this](bool) { reloadDefaultFeedReader(); });
+  // Zephlin from where it is, its entry not installed: the user's own entry
+  // starts this program.
+  if (bundleId == ZPHDesktopEntries::ownDesktopFileID() && ZPHDesktopEntries::entryWithID(bundleId).isNull()) {
+    QString reason;
+    if (!ZPHDesktopEntries::installOwnEntryForUser(QCoreApplication::applicationFilePath(), &reason)) {
+      showDefaultFeedReaderFailure(tr("Its desktop entry could not be written (%1). Install Zephlin "
+                                      "(cmake --install) and choose it again.")
+                                       .arg(reason));
+      reloadDefaultFeedReader();
+      return;
+    }
+  }
+  ZPHDesktopEntries::setDefaultApplication(bundleId, FeedMimeType, this, [this, bundleId](bool done) {
+    if (!done)
+      showDefaultFeedReaderFailure(
+          tr("The desktop did not take it. To make it the default, run: xdg-mime default %1 %2")
+              .arg(bundleId, FeedMimeType));
+    reloadDefaultFeedReader();
+  });
+}
+
+void ZPHPreferencesGeneralViewController::showDefaultFeedReaderFailure(const QString& reason)
+{
+  QWidget* over = m_defaultFeedReaderPopupButton != nullptr ? m_defaultFeedReaderPopupButton->window() : nullptr;
+  delete m_failureAlert.data();
+  m_failureAlert = ZPHErrorSheet::present(
+      over, ZPHError(QStringLiteral("com.fernhollow.zephlin.errorDomains.preferences"), 1,
+                     {{ZPHLocalizedDescriptionKey, tr("The default news reader could not be set.")},
+                      {ZPHLocalizedRecoverySuggestionKey, reason}}));
+  if (m_failureAlert != nullptr)
+    m_failureAlert->setObjectName(QStringLiteral("defaultFeedReaderFailureAlert"));
 }
 
 void ZPHPreferencesGeneralViewController::updateFromDefaults()

@@ -6,8 +6,10 @@
 #include "preferences/FRNHPreferenceViewController.h"
 
 #include <QtCore/QList>
+#include <QtCore/QPointer>
 #include <QtCore/QString>
 #include <QtGui/QIcon>
+#include <QtWidgets/QMessageBox>
 
 class QCheckBox;
 class QComboBox;
@@ -19,8 +21,10 @@ class QComboBox;
 //
 // Feed readers are the desktop entries whose MimeType lists
 // "x-scheme-handler/feed" (ZPHDesktopEntries::entriesHandling); the default
-// is read and set with xdg-mime, never waited for. Zephlin is among them
-// when its own desktop entry is installed. Main thread.
+// is read and set with xdg-mime, never waited for. Zephlin is always among
+// them: where its desktop entry is not installed (it runs from its build
+// folder, say), choosing it installs the entry for the user first; what
+// fails is said in an alert over the pane, with what to run. Main thread.
 class ZPHPreferencesGeneralViewController : public FRNHPreferenceViewController {
   Q_OBJECT
 
@@ -40,14 +44,16 @@ public:
     QString bundleId;  // its desktop file id
     QString appTitle;  // what the pop-up shows: the name
   };
-  // The feed readers the desktop knows, in order; Zephlin's own entry comes
-  // first when it is installed but does not list feed: addresses.
+  // The feed readers the desktop knows, in order; Zephlin comes first when
+  // it is not among them (its entry missing, or not listing feed:
+  // addresses).
   static QList<FeedReader> allFeedReaders();
   QList<FeedReader> feedReaders() const { return m_feedReaders; }
 
   // The default feed reader's id as last read ("" when none or not known
   // yet); setting a non-empty id makes that reader the default (an empty
-  // one is ignored). Both go through xdg-mime without waiting;
+  // one is ignored), Zephlin's entry installed for the user first when it
+  // is missing. Both go through xdg-mime without waiting;
   // defaultFeedReaderChanged() tells when the answer came.
   QString defaultFeedReaderBundleId() const { return m_defaultFeedReaderBundleId; }
   void setDefaultFeedReaderBundleId(const QString& bundleId);
@@ -71,6 +77,9 @@ public:
   void displayAllFeedsPreferenceChanged(bool checked);
   void displayTodayFeedPreferenceChanged(bool checked);
 
+  // The alert of a default that could not be set, while it shows.
+  QMessageBox* failureAlert() const { return m_failureAlert; }
+
 Q_SIGNALS:
   void defaultFeedReaderChanged(const QString& bundleId);
 
@@ -81,6 +90,7 @@ private:
   void fillFeedReaderPopup();
   void selectDefaultFeedReaderInPopup();
   void updateFromDefaults();
+  void showDefaultFeedReaderFailure(const QString& reason);
 
   QList<FeedReader> m_feedReaders;
   QString m_defaultFeedReaderBundleId;
@@ -93,4 +103,5 @@ private:
   QCheckBox* m_badgeUnreadCountButton = nullptr;
   QCheckBox* m_allUnreadFavoritesOnlyButton = nullptr;
   QCheckBox* m_todayFavoritesOnlyButton = nullptr;
+  QPointer<QMessageBox> m_failureAlert;
 };

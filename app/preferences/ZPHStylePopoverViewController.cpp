@@ -7,10 +7,12 @@
 #include "preferences/ZPHFontSelector.h"
 #include "themes/ZPHFontSizeSegmentedControl.h"
 #include "themes/ZPHTheme.h"
+#include "themes/ZPHThemePalette.h"
 
 #include <QtCore/QSignalBlocker>
 #include <QtGui/QKeyEvent>
 #include <QtGui/QScreen>
+#include <QtWidgets/QApplication>
 #include <QtWidgets/QFrame>
 #include <QtWidgets/QHBoxLayout>
 #include <QtWidgets/QLabel>
@@ -60,12 +62,8 @@ ZPHStylePopoverViewController::ZPHStylePopoverViewController(Window window,
   m_popover = std::make_unique<PopoverFrame>([this] { closePopOver(); });
   m_popover->setObjectName(QStringLiteral("ZPHStylePopover"));
   m_popover->setFrameShape(QFrame::StyledPanel);
-  // The popover keeps its light look in both themes, as its buttons do.
-  QPalette palette = m_popover->palette();
-  palette.setColor(QPalette::Window, QColor(236, 236, 236));
-  palette.setColor(QPalette::WindowText, QColor(60, 60, 60));
-  m_popover->setPalette(palette);
   m_popover->setAutoFillBackground(true);
+  updatePopoverColors();
 
   // The key view holds the controls: Return and Enter that none of them
   // takes close the popover.
@@ -117,7 +115,11 @@ ZPHStylePopoverViewController::ZPHStylePopoverViewController(Window window,
       },
       ZPHNotificationCenter::Delivery::MainThread));
   m_observers.push_back(center.addObserver(
-      ZPHThemeChangedNotification, QVariant(), this, [this](const ZPHNotification&) { updateSliderFromStoredTheme(); },
+      ZPHThemeChangedNotification, QVariant(), this,
+      [this](const ZPHNotification&) {
+        updatePopoverColors();
+        updateSliderFromStoredTheme();
+      },
       ZPHNotificationCenter::Delivery::MainThread));
 
   updateSliderFromStoredTheme();
@@ -152,6 +154,20 @@ void ZPHStylePopoverViewController::updateForModeChange()
     return;
   }
   m_fontSelector->setFontButtonsEnabled(m_mode == 1);
+}
+
+void ZPHStylePopoverViewController::updatePopoverColors()
+{
+  // Light greys of its own in the light theme, as its buttons have; the
+  // dark theme's palette in the dark one.
+  if (ZPHThemePalette::currentThemeIsDark()) {
+    ZPHThemePalette::applyCurrentTheme(m_popover.get());
+    return;
+  }
+  QPalette palette = QApplication::palette(m_popover.get());
+  palette.setColor(QPalette::Window, QColor(236, 236, 236));
+  palette.setColor(QPalette::WindowText, QColor(60, 60, 60));
+  m_popover->setPalette(palette);
 }
 
 void ZPHStylePopoverViewController::updateSliderFromStoredTheme()

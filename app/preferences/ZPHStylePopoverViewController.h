@@ -82,6 +82,8 @@ public:
   // The switch as the stored theme says ("ZPHSubthemeStyleIndexKey" 1: on),
   // without sending anything.
   void updateSliderFromStoredTheme();
+  // The popover's colours for the theme.
+  void updatePopoverColors();
 
 private:
   ZPHStyleSheetController* styleSheet() const;

@@ -8,6 +8,7 @@
 
 #include <QtGui/QPainter>
 #include <QtGui/QPixmap>
+#include <QtWidgets/QFormLayout>
 #include <QtWidgets/QHBoxLayout>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QLineEdit>
@@ -78,15 +79,22 @@ void ZPHSharingLoginViewController::buildView()
   layout->addLayout(header);
   layout->addWidget(new ZPHSharingLoginDividerView(m_view));
 
+  // Each field has its label: a placeholder goes once something is typed.
+  auto* fields = new QFormLayout;
+  fields->setContentsMargins(0, 0, 0, 0);
+  fields->setHorizontalSpacing(8);
+  fields->setVerticalSpacing(8);
+  fields->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
   m_emailAddressTextField = new QLineEdit(m_view);
   m_emailAddressTextField->setObjectName(QStringLiteral("emailAddressTextField"));
   m_emailAddressTextField->setPlaceholderText(tr("User name or email"));
-  layout->addWidget(m_emailAddressTextField);
+  fields->addRow(tr("User name:"), m_emailAddressTextField);
   m_passwordTextField = new QLineEdit(m_view);
   m_passwordTextField->setObjectName(QStringLiteral("passwordTextField"));
   m_passwordTextField->setEchoMode(QLineEdit::Password);
   m_passwordTextField->setPlaceholderText(requiresPassword() ? tr("Password") : tr("If you have one"));
-  layout->addWidget(m_passwordTextField);
+  fields->addRow(tr("Password:"), m_passwordTextField);
+  layout->addLayout(fields);
 
   m_errorMessageLabel = new QLabel(m_view);
   m_errorMessageLabel->setObjectName(QStringLiteral("errorMessageLabel"));

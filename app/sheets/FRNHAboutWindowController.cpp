@@ -1,5 +1,6 @@
 #include "sheets/FRNHAboutWindowController.h"
 
+#include "common/ZPHAppServices.h"
 #include "common/ZPHBuildInfo.h"
 #include "common/ZPHShellLog.h"
 #include "kit/CBViewExtras.h"
@@ -10,7 +11,6 @@
 #include <QtCore/QFile>
 #include <QtCore/QFileInfo>
 #include <QtCore/QTemporaryDir>
-#include <QtGui/QDesktopServices>
 #include <QtGui/QFontMetricsF>
 #include <QtGui/QPageLayout>
 #include <QtGui/QPageSize>
@@ -43,8 +43,10 @@ FRNHAboutWindowController::FRNHAboutWindowController(const QString& acknowledgem
                                                      std::function<bool(const QUrl&)> openFile, QObject* parent)
     : QObject(parent), m_acknowledgementsPath(acknowledgementsPath), m_openFile(std::move(openFile))
 {
+  // The application's opener, which tells when the desktop has no program
+  // for the document.
   if (!m_openFile)
-    m_openFile = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+    m_openFile = [](const QUrl& url) { return ZPHAppServices::current().openDocument(url); };
   // The acknowledgements' folder goes with the program's event loop (the
   // shared controller itself lives as long as the process).
   if (QCoreApplication* application = QCoreApplication::instance())

@@ -105,7 +105,6 @@ ZPHWelcomeStayInformedViewController::ZPHWelcomeStayInformedViewController(ZPHWe
   connect(m_profileButton, &QPushButton::clicked, this, &ZPHWelcomeStayInformedViewController::openTwitterProfile);
   connect(m_emailAddressTextField, &ZPHWelcomeEmailTextField::willBecomeFirstResponder, this,
           &ZPHWelcomeStayInformedViewController::emailTextFieldWillBecomeFirstResponder);
-  connect(m_emailAddressTextField, &QLineEdit::returnPressed, this, &ZPHWelcomeStayInformedViewController::next);
   setInitialKeyView(m_hasMailingList ? static_cast<QWidget*>(m_emailAddressTextField) : m_nextButton);
 }
 

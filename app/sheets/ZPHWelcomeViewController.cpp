@@ -1,5 +1,6 @@
 #include "sheets/ZPHWelcomeViewController.h"
 
+#include "sheets/ZPHWelcomeButton.h"
 #include "sheets/ZPHWelcomeWindowController.h"
 
 #include <QtWidgets/QWidget>
@@ -21,4 +22,14 @@ QWidget* ZPHWelcomeViewController::makeView()
     m_view->resize(600, 400);
   }
   return m_view;
+}
+
+QPushButton* ZPHWelcomeViewController::defaultButton() const
+{
+  if (m_view == nullptr)
+    return nullptr;
+  for (ZPHWelcomeButton* button : m_view->findChildren<ZPHWelcomeButton*>())
+    if (button->kind() == ZPHWelcomeButton::Kind::Selected && button->isVisibleTo(m_view) && button->isEnabled())
+      return button;
+  return nullptr;
 }

@@ -5,6 +5,7 @@
 #include <QtCore/QObject>
 #include <QtCore/QPointer>
 
+class QPushButton;
 class QWidget;
 class ZPHWelcomeWindowController;
 
@@ -21,6 +22,9 @@ public:
   ZPHWelcomeWindowController* windowController() const { return m_windowController; }
   QWidget* view() const { return m_view; }
   QWidget* initialKeyView() const { return m_initialKeyView; }
+  // The step's main button, shown and enabled (the one drawn as the
+  // default, which Return presses); null while there is none.
+  QPushButton* defaultButton() const;
   // Lets go of the window controller.
   virtual void invalidate();
 

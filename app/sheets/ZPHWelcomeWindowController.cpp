@@ -15,6 +15,8 @@
 #include <QtCore/QParallelAnimationGroup>
 #include <QtCore/QPropertyAnimation>
 #include <QtCore/QTimer>
+#include <QtGui/QKeyEvent>
+#include <QtWidgets/QPushButton>
 #include <QtWidgets/QWidget>
 
 #include <pwd.h>
@@ -34,6 +36,7 @@ ZPHWelcomeWindowController::ZPHWelcomeWindowController(unsigned welcomeWindowTyp
   if (!m_environment.hasMailingList)
     m_environment.hasMailingList = [] { return CSRestClient::isUsableBaseURL(QUrl(ZPHBuildInfo::mailingListURL())); };
   m_window->setShouldCloseHandler([this] { return windowShouldClose(); });
+  m_window->installEventFilter(this);
   connect(m_window.get(), &ZPHWelcomeWindow::willClose, this, &ZPHWelcomeWindowController::windowWillClose);
   m_progressOverlayView = new ZPHWelcomeWindowProgressOverlayView(m_window.get());
   m_progressOverlayView->setObjectName(QStringLiteral("progressOverlayView"));
@@ -55,6 +58,25 @@ ZPHWelcomeWindowController::~ZPHWelcomeWindowController()
 }
 
 QWidget* ZPHWelcomeWindowController::window() const { return m_window.get(); }
+
+bool ZPHWelcomeWindowController::eventFilter(QObject* watched, QEvent* event)
+{
+  // Return and Enter that no control of the step took press its main
+  // button, the one drawn as the default (not during a slide).
+  if (watched == m_window.get() && event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const bool returnKey = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+    if (returnKey && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+      QPushButton* button = m_currentViewController != nullptr && !m_currentlyAnimatingTransition
+                                ? m_currentViewController->defaultButton()
+                                : nullptr;
+      if (button != nullptr)
+        button->click();
+      return true;
+    }
+  }
+  return QObject::eventFilter(watched, event);
+}
 
 QString ZPHWelcomeWindowController::passwdFullName()
 {

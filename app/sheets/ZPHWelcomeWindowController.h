@@ -107,6 +107,9 @@ public:
 Q_SIGNALS:
   void windowWillClose();
 
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
   void goToInitialState();
   std::unique_ptr<ZPHWelcomeViewController> makeStep(unsigned state);

@@ -1,6 +1,7 @@
 #include "shell/ZPHAppDelegate.h"
 
 #include "shell/ZPHApplicationCommands.h"
+#include "shell/ZPHApplicationKeys.h"
 #include "shell/ZPHDockIconController.h"
 #include "shell/ZPHMainMenuController.h"
 
@@ -84,7 +85,9 @@
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QDialog>
 #include <QtWidgets/QMainWindow>
+#include <QtWidgets/QMenu>
 #include <QtWidgets/QMessageBox>
+#include <QtWidgets/QSystemTrayIcon>
 #include <QtWidgets/QWidget>
 
 #include <pwd.h>
@@ -650,6 +653,9 @@ void ZPHAppDelegate::zph_setupInterfaceAndEventHandlers()
   if (!m_environment.screenshotPath.isEmpty())
     m_mainWindowController->window()->resize(ZPHMainWindowController::DefaultWindowSize);
   m_mainWindowController->window()->addActions(findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly));
+  // The application's keys work in its other windows too.
+  new ZPHApplicationKeys([this] { return findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly); },
+                         [this]() -> QWidget* { return mainWindow(); }, this);
   // Menus, badge and windows: the menu bar and the unread badge.
   m_mainMenuController = std::make_unique<ZPHMainMenuController>(this, m_mainWindowController.get());
   m_mainMenuController->setShareMenuFiller([this](QMenu* menu) {
@@ -669,6 +675,12 @@ void ZPHAppDelegate::zph_setupInterfaceAndEventHandlers()
   m_dockIconController->setUnreadCounts(m_unreadCount, m_unreadFavoritesCount);
   m_dockIconController->setMainWindow(m_mainWindowController->window());
   m_dockIconController->setTrayIcon(m_mainWindowController->trayIcon());
+  // The tray's menu brings the window back and quits, as a dock's does.
+  if (QSystemTrayIcon* tray = m_mainWindowController->trayIcon(); tray != nullptr && tray->contextMenu() != nullptr) {
+    tray->contextMenu()->addSeparator();
+    tray->contextMenu()->addActions(
+        {commandAction(QStringLiteral("showReaderWindow:")), commandAction(QStringLiteral("terminate:"))});
+  }
   const auto badge = [this] { m_dockIconController->setUnreadCounts(m_unreadCount, m_unreadFavoritesCount); };
   connect(this, &ZPHAppDelegate::unreadCountChanged, m_dockIconController.get(), badge);
   connect(this, &ZPHAppDelegate::unreadFavoritesCountChanged, m_dockIconController.get(), badge);
@@ -865,6 +877,10 @@ bool ZPHAppDelegate::eventFilter(QObject* watched, QEvent* event)
       ZPHUserDefaults::standardUserDefaults().setBool(ZPHMainWindowControllerWasFullScreenKey, fullScreen);
   }
   if (event->type() == QEvent::Close && mainWindow() != nullptr && watched == mainWindow()) {
+    // While the tray icon shows, the window only hides; else closing it
+    // quits.
+    if (!m_mainWindowController->closingWindowEndsProgram())
+      return QObject::eventFilter(watched, event);
     event->ignore();
     requestTermination();
     return true;
@@ -1736,6 +1752,16 @@ ZPHAppServices::LinkOutcome ZPHAppDelegate::openInInternalBrowser(const QUrl& ur
   }
   m_seams.openURLInInternalBrowser(url, selectNewTab);
   return LinkOutcome::Internal;
+}
+
+bool ZPHAppDelegate::openDocument(const QUrl& fileURL)
+{
+  if (!fileURL.isLocalFile())
+    return false;
+  if (m_environment.openURL(fileURL))
+    return true;
+  linkDidNotOpen(fileURL);
+  return false;
 }
 
 void ZPHAppDelegate::linkDidNotOpen(const QUrl& url)

@@ -286,6 +286,9 @@ public:
   void addFeedURLScript(const QString& urlString);
   // Imports the files that look like OPML subscription lists.
   void applicationOpenFiles(const QStringList& paths) override;
+  // Through the desktop's opener, as links go; one it has no program for is
+  // told as a link that did not open is (linkDidNotOpen()).
+  bool openDocument(const QUrl& fileURL) override;
   // The addresses and files of a command line (this launch's, or a later
   // one's handed over), with the folder it was given in. Taken once
   // start-up has ended.

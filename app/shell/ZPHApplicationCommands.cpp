@@ -30,6 +30,8 @@
 #include <QtWidgets/QMessageBox>
 #include <QtWidgets/QPushButton>
 
+#include <algorithm>
+
 const QString ZPHSuppressDefaultAggregatorPromptKey = QStringLiteral("suppressDefaultAggregatorPrompt");
 
 const QStringList ZPHApplicationCommands::Selectors = {
@@ -389,9 +391,12 @@ void ZPHApplicationCommands::closeAllTabs()
   QPushButton* close = box->addButton(button, QMessageBox::AcceptRole);
   box->addButton(tr("Cancel"), QMessageBox::RejectRole);
   box->setDefaultButton(close);
+  // The small control size: 11 points where the message is in 13, so a
+  // little smaller than the desktop's text whatever its size.
   auto* suppress = new QCheckBox(tr("Do not ask me again"), box);
-  QFont small = suppress->font();
-  small.setPointSize(11);
+  QFont small = box->font();
+  if (small.pointSizeF() > 0)
+    small.setPointSizeF(std::max(6.0, small.pointSizeF() * 11.0 / 13.0));
   suppress->setFont(small);
   box->setCheckBox(suppress);
   QPointer<ZPHMainWindowController> weakMain = main;

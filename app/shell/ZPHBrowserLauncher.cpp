@@ -94,16 +94,25 @@ bool ZPHBrowserLauncher::openURL(const QUrl& url)
 std::shared_ptr<ZPHStatusItem> ZPHBrowserLauncher::statusItemForURL(const QUrl& url)
 {
   const QString address = url.toDisplayString(QUrl::RemovePassword);
-  // The line shows where it leads first; the error has all of it.
-  const QString shortAddress = url.host().isEmpty() ? address : url.host() + url.path();
+  // The line names the site in a few words, short enough for the status
+  // area under the source list; the error (and the line's tool tip) has
+  // the whole address.
+  const QString shortAddress = url.host().isEmpty() ? address : url.host();
   const bool mail = url.scheme().compare(QLatin1String("mailto"), Qt::CaseInsensitive) == 0;
   // A mail is named by its subject or recipient, not by its encoded
   // address; its line stays short enough for the status area.
   const QString recipient = url.path(QUrl::FullyDecoded).left(200);
   const QString subject = QUrlQuery(url).queryItemValue(QStringLiteral("subject"), QUrl::FullyDecoded).left(200);
-  const QString line = mail ? tr("Could not open mail") : tr("Could not open %1").arg(shortAddress);
+  // A document of ours by its name.
+  const bool document = url.isLocalFile();
+  const QString fileName = url.fileName();
+  const QString line = mail       ? tr("Can\u2019t open mail")
+                       : document ? tr("Can\u2019t open %1").arg(fileName)
+                                  : tr("Can\u2019t open %1").arg(shortAddress);
   QString description = tr("The mail message could not be opened.");
-  if (!mail)
+  if (document)
+    description = tr("\u201c%1\u201d could not be opened.").arg(fileName);
+  else if (!mail)
     description = tr("\u201c%1\u201d could not be opened.").arg(address);
   else if (!subject.isEmpty())
     description = tr("The mail message \u201c%1\u201d could not be opened.").arg(subject);
@@ -113,9 +122,11 @@ std::shared_ptr<ZPHStatusItem> ZPHBrowserLauncher::statusItemForURL(const QUrl& 
       QStringLiteral("com.fernhollow.zephlin.ErrorDomain.linkOpening"), 1,
       {{ZPHLocalizedDescriptionKey, description},
        {ZPHLocalizedRecoverySuggestionKey,
-        mail ? tr("No mail program took the address. Install a mail program, or choose one as the default "
-                  "mail program in the desktop\u2019s settings.")
-             : tr("No web browser took the link. Install a web browser, or choose one as the default web "
-                  "browser in the desktop\u2019s settings.")}});
+        mail       ? tr("No mail program took the address. Install a mail program, or choose one as the default "
+                              "mail program in the desktop\u2019s settings.")
+        : document ? tr("No program of the desktop opens this kind of document. Install one, or choose one "
+                        "for it in the desktop\u2019s settings.")
+                   : tr("No web browser took the link. Install a web browser, or choose one as the default web "
+                        "browser in the desktop\u2019s settings.")}});
   return ZPHStatusItem::statusItemWithLocalizedDescription(line, StatusItemIdentifier, error);
 }

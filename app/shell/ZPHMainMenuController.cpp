@@ -25,6 +25,9 @@ Item item(const char* title, const char* selector)
 
 Item separator() { return Item{}; }
 
+// An item's title without the key it shows.
+QString titleWithoutKey(const QString& text) { return text.section(u'\t', 0, 0); }
+
 Item submenu(const char* title, QList<Item> items)
 {
   return Item{QCoreApplication::translate("ZPHMainMenuController", title), QString(), std::move(items)};
@@ -46,7 +49,8 @@ QList<ZPHMainMenuController::Menu> ZPHMainMenuController::menuBarData()
         item("Quit Zephlin", "terminate:")}},
       {tr("&Edit"),
        QStringLiteral("editMenu"),
-       {item("Undo", "undo:"), item("Redo", "redo:"), separator(), item("Find\u2026", "find:"),
+       {item("Undo", "undo:"), item("Redo", "redo:"), separator(), item("Cut", "cut:"), item("Copy", "copy:"),
+        item("Paste", "paste:"), item("Select All", "selectAll:"), separator(), item("Find\u2026", "find:"),
         item("Find Next", "findNext:"), item("Find Previous", "findPrevious:"), item("Search Articles", "selectFind:"),
         separator(), item("Preferences\u2026", "openPreferencesWindow:")}},
       {tr("&View"),
@@ -258,13 +262,21 @@ void ZPHMainMenuController::validateMenu(QMenu* menu)
     if (auto* validations = dynamic_cast<ZPHUserInterfaceValidations*>(command->parent()))
       enabled = validations->validateUserInterfaceItem(command);
     action->setEnabled(enabled);
-    if (!command->text().isEmpty())
-      action->setText(command->text());
+    const QString title = command->text().isEmpty() ? titleWithoutKey(action->text()) : command->text();
+    if (m_keyCarryingItems.contains(action)) {
+      action->setText(title);
+    } else {
+      // The command holds the key and the item only shows it, after a tab
+      // as the menu draws a key: an item holding it as well would answer it
+      // too wherever the menu bar has the focus (after Escape closed one of
+      // its menus), and a key with two actions runs neither.
+      action->setShortcut(QKeySequence());
+      const QKeySequence key = command->shortcut();
+      action->setText(key.isEmpty() ? title : title + u'\t' + key.toString(QKeySequence::NativeText));
+    }
     action->setCheckable(command->isCheckable());
     if (command->isCheckable())
       action->setChecked(command->isChecked());
-    if (!m_keyCarryingItems.contains(action))
-      action->setShortcut(command->shortcut());
   }
 }
 

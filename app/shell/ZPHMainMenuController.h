@@ -23,8 +23,9 @@ class ZPHMainWindowController;
 // item takes its command's enabled state, title, check mark and shortcut.
 //
 // Keys: a command of the application or of the window's controller has
-// its own shortcut from the shortcut set; its item only shows it. An item
-// whose command no one of those two owns carries the set's key itself
+// its own shortcut from the shortcut set; its item only shows it (after a
+// tab in its title) and holds no key, so one key runs one action wherever
+// the focus is, the menu bar's included. An item whose command no one of those two owns carries the set's key itself
 // (one item per selector), so every key of a set reaches its command.
 //
 // The Site menu takes, each time it opens, the source list's commands for

@@ -106,16 +106,7 @@ ZPHSourceListView::ZPHSourceListView(QWidget* parent)
   setAnimated(false);
   setItemDelegate(m_delegate);
 
-  // The list draws the selection itself, across the whole row: the view's
-  // own highlight is made clear, and the desktop's is kept for drawRow().
-  const QPalette desktop = QApplication::palette(this);
-  m_highlight = desktop.color(QPalette::Active, QPalette::Highlight);
-  m_inactiveHighlight = desktop.color(QPalette::Inactive, QPalette::Highlight);
-  QPalette own = palette();
-  own.setColor(QPalette::All, QPalette::Highlight, Qt::transparent);
-  // The list sits on the window's colour, apart from the reading area.
-  own.setColor(QPalette::All, QPalette::Base, desktop.color(QPalette::Active, QPalette::Window));
-  setPalette(own);
+  updateColors();
 
   m_liveResizeTimer->setSingleShot(true);
   m_liveResizeTimer->setInterval(LiveResizeQuietInterval);
@@ -359,6 +350,28 @@ void ZPHSourceListView::changeEvent(QEvent* event)
   QTreeView::changeEvent(event);
   if (event->type() == QEvent::ActivationChange)
     viewport()->update();
+  // The window's colours changed (a theme): the list takes them again.
+  if (event->type() == QEvent::PaletteChange)
+    updateColors();
+}
+
+void ZPHSourceListView::updateColors()
+{
+  // The list draws the selection itself, across the whole row: the view's
+  // own highlight is made clear, and the window's is kept for drawRow(). The
+  // list sits on the window's colour, apart from the reading area. Only
+  // these two are the list's own; the rest it inherits.
+  const QPalette window = parentWidget() != nullptr ? parentWidget()->palette() : QApplication::palette(this);
+  m_highlight = window.color(QPalette::Active, QPalette::Highlight);
+  m_inactiveHighlight = window.color(QPalette::Inactive, QPalette::Highlight);
+  const QColor background = window.color(QPalette::Active, QPalette::Window);
+  if (palette().color(QPalette::Base) == background && palette().color(QPalette::Highlight) == Qt::transparent)
+    return;
+  QPalette own;
+  own.setColor(QPalette::All, QPalette::Highlight, Qt::transparent);
+  own.setColor(QPalette::All, QPalette::Base, background);
+  setPalette(own);
+  viewport()->update();
 }
 
 // MARK: - Clicks

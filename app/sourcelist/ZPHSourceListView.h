@@ -140,6 +140,8 @@ protected:
   void paintEvent(QPaintEvent* event) override;
 
 private:
+  // The selection and background colours from the window's palette.
+  void updateColors();
   void endLiveResize();
   void updateFadeStrip();
 

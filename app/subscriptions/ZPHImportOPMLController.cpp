@@ -3,6 +3,7 @@
 #include "common/ZPHApplicationNotifications.h"
 #include "feeds/refresh/ZPHDeterminateProgressStatusItem.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
+#include "kit/CBViewExtras.h"
 #include "platform/ZPHMainThread.h"
 #include "platform/ZPHNotificationCenter.h"
 #include "store/entities/CBFeed.h"
@@ -146,6 +147,7 @@ void ZPHImportOPMLController::importFinished(const QList<CBFeed*>& imported, con
     alert->setObjectName(QStringLiteral("opmlImportError"));
     alert->setTextFormat(Qt::PlainText);
     alert->setInformativeText(informativeTextForError(error));
+    cb_giveMessageBoxRoom(alert);
     alert->setAttribute(Qt::WA_DeleteOnClose);
     alert->setWindowModality(Qt::WindowModal);
     self->m_errorAlert = alert;

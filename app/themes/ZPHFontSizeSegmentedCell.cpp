@@ -2,6 +2,7 @@
 
 #include "kit/CBDrawing.h"
 #include "themes/ZPHCustomSegmentedControl.h"
+#include "themes/ZPHThemePalette.h"
 
 #include <QtGui/QPainter>
 
@@ -69,12 +70,18 @@ void ZPHFontSizeSegmentedCell::drawSegment(int segment, const QRectF& frame, QPa
   painter.setRenderHint(QPainter::Antialiasing);
 
   const bool highlighted = controlView.isHighlightedForSegment(segment);
-  const QGradientStops stops = highlighted ? QGradientStops{{0, hsb(0.083, 0.01, 0.82)}, {1, hsb(0.083, 0.009, 0.902)}}
-                                           : QGradientStops{{0, hsb(0, 0, 0.976)}, {1, hsb(1, 0.008, 0.929)}};
+  // The dark theme's greys, darker while pressed; the light ones of their own.
+  const bool dark = ZPHThemePalette::currentThemeIsDark();
+  const QColor button = controlView.palette().color(QPalette::Button);
+  const QGradientStops stops = dark ? (highlighted ? QGradientStops{{0, button.darker(150)}, {1, button.darker(130)}}
+                                                   : QGradientStops{{0, button.lighter(110)}, {1, button}})
+                               : highlighted
+                                   ? QGradientStops{{0, hsb(0.083, 0.01, 0.82)}, {1, hsb(0.083, 0.009, 0.902)}}
+                                   : QGradientStops{{0, hsb(0, 0, 0.976)}, {1, hsb(1, 0.008, 0.929)}};
   // From the top edge to the bottom edge.
   painter.fillPath(fillPath(segment, count, frame), ZPHGradientAtAngle(frame, -90, stops));
 
-  painter.setPen(QPen(QColor(163, 163, 163), 1));
+  painter.setPen(QPen(dark ? controlView.palette().color(QPalette::Dark) : QColor(163, 163, 163), 1));
   painter.setBrush(Qt::NoBrush);
   painter.drawPath(outlinePath(segment, count, frame));
 

@@ -1,5 +1,6 @@
 #include "foundation/CBDates.h"
 
+#include <QtCore/QHash>
 #include <QtCore/QLocale>
 #include <QtCore/QMutex>
 #include <QtCore/QMutexLocker>
@@ -36,6 +37,16 @@ QString mediumTimePattern(const QLocale& locale)
   return pattern.trimmed();
 }
 
+// The locale's short time pattern without the seconds: some locales (the
+// C locale among them) give them in their short format too.
+QString shortTimePattern(const QLocale& locale)
+{
+  QString pattern = locale.timeFormat(QLocale::ShortFormat);
+  static const QRegularExpression seconds(QStringLiteral("\\s*[:.]\\s*(?<![A-Za-z'])s{1,2}(?:[.,]z+)?(?![A-Za-z'])"));
+  pattern.remove(seconds);
+  return pattern.trimmed();
+}
+
 enum class Style { None, Short, Medium, Long };
 
 QString makePattern(Style dateStyle, Style timeStyle)
@@ -60,7 +71,7 @@ QString makePattern(Style dateStyle, Style timeStyle)
     case Style::None:
       break;
     case Style::Short:
-      time = locale.timeFormat(QLocale::ShortFormat);
+      time = shortTimePattern(locale);
       break;
     case Style::Medium:
       time = mediumTimePattern(locale);
@@ -74,6 +85,20 @@ QString makePattern(Style dateStyle, Style timeStyle)
   if (time.isEmpty())
     return date;
   return date + QLatin1Char(' ') + time;
+}
+
+// The pattern of the styles for the current locale, made once per locale.
+QString patternFor(Style dateStyle, Style timeStyle)
+{
+  static QMutex mutex;
+  static QHash<QString, QString> patterns;
+  const QString key = QLocale().name() + QLatin1Char('/') + QString::number(int(dateStyle)) + QLatin1Char('/') +
+                      QString::number(int(timeStyle));
+  QMutexLocker locker(&mutex);
+  auto found = patterns.constFind(key);
+  if (found == patterns.constEnd())
+    found = patterns.insert(key, makePattern(dateStyle, timeStyle));
+  return *found;
 }
 
 QString formatLocal(const QDateTime& date, const QString& pattern)
@@ -94,55 +119,55 @@ QDateTime cb_dateWithNumberOfDaysInThePast(int days)
 
 QString cb_hourMinuteString(const QDateTime& date)
 {
-  static const QString pattern = makePattern(Style::None, Style::Short);
+  const QString pattern = patternFor(Style::None, Style::Short);
   return formatLocal(date, pattern);
 }
 
 QString cb_shortDateOnlyString(const QDateTime& date)
 {
-  static const QString pattern = makePattern(Style::Short, Style::None);
+  const QString pattern = patternFor(Style::Short, Style::None);
   return formatLocal(date, pattern);
 }
 
 QString cb_shortDateAndTimeString(const QDateTime& date)
 {
-  static const QString pattern = makePattern(Style::Short, Style::Short);
+  const QString pattern = patternFor(Style::Short, Style::Short);
   return formatLocal(date, pattern);
 }
 
 QString cb_mediumDateOnlyString(const QDateTime& date)
 {
-  static const QString pattern = makePattern(Style::Medium, Style::None);
+  const QString pattern = patternFor(Style::Medium, Style::None);
   return formatLocal(date, pattern);
 }
 
 QString cb_shortTimeOnlyString(const QDateTime& date)
 {
-  static const QString pattern = makePattern(Style::None, Style::Short);
+  const QString pattern = patternFor(Style::None, Style::Short);
   return formatLocal(date, pattern);
 }
 
 QString cb_mediumTimeOnlyString(const QDateTime& date)
 {
-  static const QString pattern = makePattern(Style::None, Style::Medium);
+  const QString pattern = patternFor(Style::None, Style::Medium);
   return formatLocal(date, pattern);
 }
 
 QString cb_mediumDateAndTimeString(const QDateTime& date)
 {
-  static const QString pattern = makePattern(Style::Medium, Style::Medium);
+  const QString pattern = patternFor(Style::Medium, Style::Medium);
   return formatLocal(date, pattern);
 }
 
 QString cb_longDateAndTimeString(const QDateTime& date)
 {
-  static const QString pattern = makePattern(Style::Long, Style::Long);
+  const QString pattern = patternFor(Style::Long, Style::Long);
   return formatLocal(date, pattern);
 }
 
 QString cb_monthDayYearHourMinuteString(const QDateTime& date)
 {
-  static const QString pattern = makePattern(Style::Medium, Style::None);
+  const QString pattern = patternFor(Style::Medium, Style::None);
   if (!date.isValid())
     return {};
   return formatLocal(date, pattern) + QLatin1Char(' ') + cb_shortTimeOnlyString(date);

@@ -16,9 +16,10 @@ QDateTime cb_dateWithNumberOfDaysInThePast(int days);
 
 // The date in the user's locale and time zone, in the named date and time
 // styles. Each style's pattern is taken from the locale on first use and
-// kept for the process. Short styles are the locale's short formats, long
-// the locale's long formats without the weekday, medium the long date with
-// an abbreviated month and the long time without the zone.
+// kept for the process (per locale). Short styles are the locale's short
+// formats, the time without seconds; long the locale's long formats without
+// the weekday; medium the long date with an abbreviated month and the long
+// time without the zone.
 QString cb_hourMinuteString(const QDateTime& date);         // time short
 QString cb_shortDateOnlyString(const QDateTime& date);      // date short
 QString cb_shortDateAndTimeString(const QDateTime& date);   // date short, time short

@@ -2,7 +2,9 @@
 // window manager, both started here, a store of 1,000 feeds of the loopback
 // feed farm (built once for the whole program) and one site that answers
 // only after 25 seconds. Quits during the refresh, relaunches, the first
-// article's page and the window it is drawn in.
+// article's page and the window it is drawn in; the first run's windows in
+// the middle of the screen and Return in the welcome window; with a tray
+// (trayer), closing the window hides it and the tray icon brings it back.
 
 #include "feeds/metadata/CBLocalAccountFeedMetadataCache.h"
 #include "feeds/refresh/ZPHRefreshController.h"
@@ -24,7 +26,9 @@
 #include <QtCore/QFile>
 #include <QtCore/QFileInfo>
 #include <QtCore/QMap>
+#include <QtCore/QPoint>
 #include <QtCore/QProcess>
+#include <QtCore/QRegularExpression>
 #include <QtCore/QSettings>
 #include <QtCore/QtEndian>
 #include <QtNetwork/QNetworkAccessManager>
@@ -339,6 +343,7 @@ public:
 
   QString dataFolder() const { return m_folder + QStringLiteral("/data"); }
   QString display() const { return g_stage->display.name; }
+  QString pid() const { return QString::number(m_process.processId()); }
   QByteArray log() const { return m_log; }
   std::string logText() const { return m_log.toStdString(); }
 
@@ -614,6 +619,49 @@ TEST(ZephlinOnX11, ALaunchDuringOrJustAfterAQuitShowsItsWindow)
   }
 }
 
+namespace {
+
+// Where the window manager has a window: "X", "Y", "WIDTH", "HEIGHT".
+QMap<QString, int> windowGeometry(const QString& display, const QString& window)
+{
+  QMap<QString, int> values;
+  const std::optional<QByteArray> shell = runTool(display, "xdotool", {"getwindowgeometry", "--shell", window});
+  for (const QByteArray& line : shell.value_or(QByteArray()).split('\n'))
+    if (const qsizetype equals = line.indexOf('='); equals > 0)
+      values.insert(QString::fromLatin1(line.left(equals)), line.mid(equals + 1).toInt());
+  return values;
+}
+
+// The program's shown window named so.
+QString programWindow(ProgramRun& run, const QString& name)
+{
+  const std::optional<QByteArray> found = runTool(
+      run.display(), "xdotool", {"search", "--onlyvisible", "--all", "--pid", run.pid(), "--name", name}, 20000, false);
+  const QByteArray first = found.value_or(QByteArray()).split('\n').value(0).trimmed();
+  return QString::fromLatin1(first);
+}
+
+// Where on the screen the program's tray icon is, from the tree of windows:
+// a window of class "zephlin" no larger than an icon, inside the tray.
+std::optional<QPoint> trayIconCenter(const QString& display)
+{
+  const std::optional<QByteArray> tree = runTool(display, "xwininfo", {"-root", "-tree"}, 20000, false);
+  static const QRegularExpression line(
+      QStringLiteral(R"(\("zephlin" "Zephlin"\)\s+(\d+)x(\d+)\+-?\d+\+-?\d+\s+\+(-?\d+)\+(-?\d+))"));
+  for (const QByteArray& text : tree.value_or(QByteArray()).split('\n')) {
+    const QRegularExpressionMatch match = line.match(QString::fromUtf8(text));
+    if (!match.hasMatch())
+      continue;
+    const int width = match.captured(1).toInt();
+    const int height = match.captured(2).toInt();
+    if (width > 1 && width <= 64 && height > 1 && height <= 64)
+      return QPoint(match.captured(3).toInt() + width / 2, match.captured(4).toInt() + height / 2);
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
 TEST(ZephlinOnX11, TheAddSiteWindowStaysWhereItIsWhileItsPanesChange)
 {
   ASSERT_NE(g_stage, nullptr);
@@ -629,16 +677,7 @@ TEST(ZephlinOnX11, TheAddSiteWindowStaysWhereItIsWhileItsPanesChange)
       },
       30000))
       << run.logText();
-  // Where the window manager has it: "X=…", "Y=…", "WIDTH=…", "HEIGHT=…".
-  const auto geometry = [&] {
-    QMap<QString, int> values;
-    const std::optional<QByteArray> shell =
-        runTool(run.display(), "xdotool", {"getwindowgeometry", "--shell", addSite});
-    for (const QByteArray& line : shell.value_or(QByteArray()).split('\n'))
-      if (const qsizetype equals = line.indexOf('='); equals > 0)
-        values.insert(QString::fromLatin1(line.left(equals)), line.mid(equals + 1).toInt());
-    return values;
-  };
+  const auto geometry = [&] { return windowGeometry(run.display(), addSite); };
   // The same in two readings 0.2 s apart: a resize and the move that keeps
   // the window in its place reach the window manager one after the other.
   const auto settledGeometry = [&] {
@@ -672,4 +711,92 @@ TEST(ZephlinOnX11, TheAddSiteWindowStaysWhereItIsWhileItsPanesChange)
               before.value(QStringLiteral("X")) + before.value(QStringLiteral("WIDTH")) / 2, 2);
   run.signal(SIGTERM);
   expectCleanQuit(run);
+}
+
+TEST(ZephlinOnX11, TheFirstRunsWindowsOpenInTheMiddleOfTheScreenAndReturnContinues)
+{
+  ASSERT_NE(g_stage, nullptr);
+  // An empty folder: a first run, with its welcome window.
+  const QString folder = g_stage->temp.filePath(QStringLiteral("first-run"));
+  QDir(folder).removeRecursively();
+  ASSERT_TRUE(QDir().mkpath(folder));
+  ProgramRun run(folder, false);
+  // Within a title bar of the middle of the 1,280 by 900 screen.
+  const auto inTheMiddle = [&](const QString& window) {
+    const QMap<QString, int> geometry = windowGeometry(run.display(), window);
+    const int x = geometry.value(QStringLiteral("X")) + geometry.value(QStringLiteral("WIDTH")) / 2;
+    const int y = geometry.value(QStringLiteral("Y")) + geometry.value(QStringLiteral("HEIGHT")) / 2;
+    return std::abs(x - 640) <= 40 && std::abs(y - 450) <= 50 && geometry.value(QStringLiteral("WIDTH")) > 0;
+  };
+  QString welcome;
+  ASSERT_TRUE(ZPHTestWaitUntil(
+      [&] {
+        return !(welcome = run.shownWindow({"--all", "--name", "^Welcome to Zephlin$"})).isEmpty();
+      },
+      120000))
+      << run.logText();
+  EXPECT_TRUE(inTheMiddle(welcome)) << windowGeometry(run.display(), welcome).value(QStringLiteral("X")) << ","
+                                    << windowGeometry(run.display(), welcome).value(QStringLiteral("Y"));
+  // Return presses Continue, the button drawn as the default.
+  ASSERT_TRUE(runTool(run.display(), "xdotool", {"windowactivate", "--sync", welcome}).has_value());
+  ASSERT_TRUE(runTool(run.display(), "xdotool", {"key", "Return"}).has_value());
+  ASSERT_TRUE(ZPHTestWaitUntil(
+      [&] {
+        return run.shownWindow({"--all", "--name", "^Welcome to Zephlin$"}).isEmpty();
+      },
+      30000))
+      << "Return did not continue\n"
+      << run.logText();
+  const QString window = run.waitForWindow();
+  ASSERT_FALSE(window.isEmpty()) << run.logText();
+  EXPECT_TRUE(inTheMiddle(window)) << windowGeometry(run.display(), window).value(QStringLiteral("X")) << ","
+                                   << windowGeometry(run.display(), window).value(QStringLiteral("Y"));
+  run.signal(SIGTERM);
+  ASSERT_TRUE(run.waitForExit()) << run.logText();
+  EXPECT_EQ(run.exitCode(), 0) << run.logText();
+}
+
+TEST(ZephlinOnX11, WithATrayClosingTheWindowHidesItAndTheTrayIconBringsItBack)
+{
+  ASSERT_NE(g_stage, nullptr);
+  // A panel with a system tray on the display, for this run only.
+  QProcess tray;
+  endsWithThisProgram(tray);
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert(QStringLiteral("DISPLAY"), g_stage->display.name);
+  tray.setProcessEnvironment(environment);
+  tray.start(tool("trayer"), {"--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "100", "--height",
+                              "24", "--SetDockType", "true"});
+  ASSERT_TRUE(tray.waitForStarted(10000)) << "trayer is needed (scripts/deps.sh)";
+  ASSERT_TRUE(ZPHTestWaitUntil(
+      [&] {
+        const std::optional<QByteArray> panel =
+            runTool(g_stage->display.name, "xdotool", {"search", "--onlyvisible", "--name", "^panel$"}, 20000, false);
+        return panel && !panel->trimmed().isEmpty();
+      },
+      30000));
+
+  ProgramRun run(g_stage->temp.filePath(QStringLiteral("tray")));
+  const QString window = run.waitForWindow();
+  ASSERT_FALSE(window.isEmpty()) << run.logText();
+  std::optional<QPoint> icon;
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return (icon = trayIconCenter(run.display())).has_value(); }, 60000))
+      << "no tray icon\n"
+      << run.logText();
+  // Ctrl+W on the news items closes the window: it hides, the program goes on.
+  ASSERT_TRUE(runTool(run.display(), "xdotool", {"windowactivate", "--sync", window}).has_value());
+  ASSERT_TRUE(runTool(run.display(), "xdotool", {"key", "--clearmodifiers", "ctrl+w"}).has_value());
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return programWindow(run, QStringLiteral("^Zephlin")).isEmpty(); }, 30000))
+      << run.logText();
+  // A click on the tray icon brings it back.
+  ASSERT_TRUE(runTool(run.display(), "xdotool",
+                      {"mousemove", QString::number(icon->x()), QString::number(icon->y()), "click", "1"})
+                  .has_value());
+  EXPECT_TRUE(ZPHTestWaitUntil([&] { return !programWindow(run, QStringLiteral("^Zephlin")).isEmpty(); }, 30000))
+      << run.logText();
+  EXPECT_FALSE(run.log().contains("quitting")) << run.logText();
+  run.signal(SIGTERM);
+  expectCleanQuit(run);
+  tray.terminate();
+  tray.waitForFinished(10000);
 }

@@ -11,13 +11,17 @@ class ZPHDeterminateProgressStatusItem;
 class ZPHStatusViewTextField;
 
 // A status item with a progress bar ("Importing OPML…"): the text, and a
-// bar that shows the item's progress value (0 to 1) and follows it.
+// bar that shows the item's progress value (0 to 1) and follows it; the bar
+// is shortened (to a stub at most) where the text would be cut.
 class ZPHDeterminateProgressStatusItemViewController : public ZPHStatusItemViewController {
   Q_OBJECT
 
 public:
   // The bar's range; a progress value of 1 fills it.
   static constexpr int ProgressBarMaximum = 1000;
+  // The bar's width, shortened down to a stub so the text shows whole.
+  static constexpr int BarWidth = 40;
+  static constexpr int MinimumBarWidth = 12;
 
   using ZPHStatusItemViewController::ZPHStatusItemViewController;
   ~ZPHDeterminateProgressStatusItemViewController() override;
@@ -32,9 +36,11 @@ public:
 
 protected:
   QWidget* loadView() override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
   void showProgressValue(double value);
+  void fitProgressIndicator();
 
   std::shared_ptr<ZPHDeterminateProgressStatusItem> m_observedStatusItem;
   QMetaObject::Connection m_observation;

@@ -2,6 +2,7 @@
 
 #include "mainwindow/toolbar/ZPHToolbarImages.h"
 
+#include <QtCore/QEvent>
 #include <QtCore/QTimer>
 #include <QtGui/QPainter>
 #include <QtGui/QPixmap>
@@ -57,6 +58,13 @@ void CBRefreshToolbarButton::zph_refreshHeartbeat()
   m_heartbeatStep = (m_heartbeatStep + 1) % NumberOfBars;
 }
 
+void CBRefreshToolbarButton::changeEvent(QEvent* event)
+{
+  CBToolbarSegmentedControl::changeEvent(event);
+  if (event->type() == QEvent::PaletteChange)
+    m_cacheImages.clear();
+}
+
 QString CBRefreshToolbarButton::cacheKeyForNumberOfBars(int bars, int step, int controlSize)
 {
   return QStringLiteral("refresh-cache-%1-%2-%3").arg(bars).arg(step).arg(controlSize);
@@ -86,7 +94,7 @@ QImage CBRefreshToolbarButton::zph_refreshImageForStep(int step)
   image.setDevicePixelRatio(scale);
   QPainter painter(&image);
   painter.setRenderHint(QPainter::Antialiasing);
-  const QColor base = ZPHToolbarImages::templateColor();
+  const QColor base = ZPHToolbarImages::templateColor(palette());
   for (int bar = 0; bar < NumberOfBars; ++bar) {
     const qreal angle = (1.0 - qreal(bar) / NumberOfBars) * 2 * std::numbers::pi + std::numbers::pi / 2;
     const qreal alpha =

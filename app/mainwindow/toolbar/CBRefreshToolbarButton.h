@@ -47,6 +47,10 @@ public:
   // Draws one frame and schedules the next.
   void zph_refreshHeartbeat();
 
+protected:
+  // New colours (a theme): the spinner's pictures are drawn again.
+  void changeEvent(QEvent* event) override;
+
 private:
   void zph_startRefreshHeartbeat();
   void zph_stopRefreshHeartbeat();

@@ -187,6 +187,8 @@ void ZPHMainWindowToolbarController::setupToolbar(QMainWindow* window, ZPHSearch
     menu->popup(m_toolbar->mapToGlobal(position));
   });
   window->addToolBar(Qt::TopToolBarArea, m_toolbar);
+  // The pictures take the toolbar's colours as they change (a theme).
+  m_toolbar->installEventFilter(this);
   if (m_searchField != nullptr) {
     m_searchField->setMinimumWidth(SearchFieldMinimumWidth);
     m_searchField->setMaximumWidth(SearchFieldMaximumWidth);
@@ -340,7 +342,7 @@ CBToolbarSegmentedControl* ZPHMainWindowToolbarController::makeControl(const QSt
   control->setObjectName(identifier);
   control->setSegmentCount(1);
   if (!imageName.isEmpty())
-    control->setImage(ZPHToolbarImages::icon(imageName, ZPHToolbarImages::templateColor()), 0);
+    control->setImage(ZPHToolbarImages::icon(imageName, ZPHToolbarImages::templateColor(m_toolbar->palette())), 0);
   control->setWidth(ControlWidth, 0);
   control->setToolTip(toolTip, 0);
   control->setToolTip(toolTip);
@@ -486,9 +488,18 @@ QWidget* ZPHMainWindowToolbarController::makeItem(const QString& identifier)
   return item;
 }
 
+bool ZPHMainWindowToolbarController::eventFilter(QObject* watched, QEvent* event)
+{
+  if (watched == m_toolbar && event->type() == QEvent::PaletteChange)
+    updateImages();
+  return QObject::eventFilter(watched, event);
+}
+
 void ZPHMainWindowToolbarController::updateImages()
 {
-  const QColor color = ZPHToolbarImages::templateColor();
+  if (m_toolbar == nullptr)
+    return;
+  const QColor color = ZPHToolbarImages::templateColor(m_toolbar->palette());
   for (const auto& [identifier, widget] : std::as_const(m_items)) {
     auto* control = qobject_cast<CBToolbarSegmentedControl*>(widget);
     // A plug-in command's picture is its own, in its own colours.

@@ -151,6 +151,9 @@ public:
   ZPHToolbarCustomizationSheet* runCustomizationSheet();
   ZPHToolbarCustomizationSheet* customizationSheet() const { return m_customizationSheet; }
 
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
   void rebuild();
   QWidget* makeItem(const QString& identifier);

@@ -1,6 +1,5 @@
 #include "mainwindow/toolbar/ZPHToolbarImages.h"
 
-#include <QtGui/QGuiApplication>
 #include <QtGui/QPainter>
 #include <QtGui/QPainterPath>
 #include <QtGui/QPalette>
@@ -9,11 +8,12 @@
 #include <cmath>
 #include <initializer_list>
 
-QColor ZPHToolbarImages::templateColor()
+QColor ZPHToolbarImages::templateColor(const QPalette& palette)
 {
-  // The toolbar is drawn with the desktop's colours, whatever the theme:
-  // the pictures take its button text colour, a little softened.
-  QColor color = QGuiApplication::palette().color(QPalette::ButtonText);
+  // The toolbar is drawn with the window's colours (the desktop's, or the
+  // dark theme's): the pictures take its button text colour, a little
+  // softened.
+  QColor color = palette.color(QPalette::ButtonText);
   color.setAlphaF(0.8f);
   return color;
 }

@@ -5,6 +5,7 @@
 #include <QtGui/QColor>
 #include <QtGui/QIcon>
 #include <QtGui/QImage>
+#include <QtGui/QPalette>
 
 // The toolbar's pictures, drawn as line art in one colour: "AddFeedTemplate",
 // "RefreshFeedsTemplate", "MarkAllReadTemplate", "NextUnreadTemplate",
@@ -15,8 +16,8 @@ class ZPHToolbarImages {
 public:
   ZPHToolbarImages() = delete;
 
-  // The colour of the pictures (the toolbar's button text).
-  static QColor templateColor();
+  // The colour of the pictures: the button text of the toolbar's palette.
+  static QColor templateColor(const QPalette& palette);
   // Null for an unknown name.
   static QIcon icon(const QString& name, const QColor& color);
   static QImage image(const QString& name, int pixels, const QColor& color);

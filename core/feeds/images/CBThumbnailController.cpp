@@ -17,6 +17,7 @@
 #include <QtCore/QMutexLocker>
 
 const QString CBThumbnailDownloadedNotification = QStringLiteral("CBThumbnailDownloadedNotification");
+const QString CBThumbnailUnavailableNotification = QStringLiteral("CBThumbnailUnavailableNotification");
 const QString CBThumbnailCacheLastNukedKey = QStringLiteral("dateThumbnailCacheLastNuked");
 
 namespace {
@@ -108,20 +109,48 @@ void CBThumbnailController::fetchThumbnail(const QUrl& url)
 void CBThumbnailController::downloadOperationDidFinish(const std::shared_ptr<CBOperation>& operation)
 {
   auto download = std::dynamic_pointer_cast<CBDownloadOperation>(operation);
-  if (!download || !download->okResponse() || ZPHCoreApplicationDelegate::sharedDelegateIsShuttingDown())
+  if (!download || ZPHCoreApplicationDelegate::sharedDelegateIsShuttingDown() || download->isCancelled())
     return;
-  const QByteArray body = download->responseBody();
   const QUrl url = download->url();
-  const QString filename = CBImageFolderCache::filenameForURLString(absoluteString(url));
-  if (body.isEmpty() || filename.isEmpty())
+  if (!download->okResponse()) {
+    noteUnavailable(url);
     return;
+  }
+  const QByteArray body = download->responseBody();
+  const QString filename = CBImageFolderCache::filenameForURLString(absoluteString(url));
+  if (body.isEmpty() || filename.isEmpty()) {
+    noteUnavailable(url);
+    return;
+  }
   m_thumbnailControllerOperationQueue->addOperation(std::make_shared<ZPHBlockOperation>([this, body, filename, url] {
     const QImage image = CBCGImageFromDataWithMaxPixelSize(body, ThumbnailMaxPixelSize);
-    if (image.isNull())
+    if (image.isNull()) {
+      noteUnavailable(url);
       return;
+    }
     if (m_imageFolderCache->saveCGImage(image, filename))
       postDownloaded(url);
   }));
+}
+
+bool CBThumbnailController::isThumbnailUnavailable(const QUrl& url)
+{
+  if (url.isEmpty() || !CBURLIsWebURL(url))
+    return true;
+  QMutexLocker locker(&m_mutex);
+  return m_unavailableURLs.contains(absoluteString(url));
+}
+
+void CBThumbnailController::noteUnavailable(const QUrl& url)
+{
+  {
+    QMutexLocker locker(&m_mutex);
+    m_unavailableURLs.insert(absoluteString(url));
+  }
+  if (ZPHCoreApplicationDelegate::sharedDelegateIsShuttingDown())
+    return;
+  ZPHNotificationCenter::defaultCenter().postOnMainThread(
+      CBThumbnailUnavailableNotification, QVariant::fromValue(static_cast<QObject*>(this)), {{CBURLKey, url}});
 }
 
 void CBThumbnailController::postDownloaded(const QUrl& url)

@@ -18,6 +18,10 @@ class ZPHOperationQueue;
 // Posted on the main thread when a thumbnail has been stored; object the
 // controller (QObject*), userInfo {CBURLKey: the image URL}.
 extern const QString CBThumbnailDownloadedNotification;  // "CBThumbnailDownloadedNotification"
+// Posted on the main thread when a thumbnail could not be had (the download
+// failed or gave no image); object the controller (QObject*), userInfo
+// {CBURLKey: the image URL}.
+extern const QString CBThumbnailUnavailableNotification;  // "CBThumbnailUnavailableNotification"
 // User default (date): when the thumbnail folder was last wiped.
 extern const QString CBThumbnailCacheLastNukedKey;  // "dateThumbnailCacheLastNuked"
 
@@ -52,6 +56,10 @@ public:
   // fetch is queued and the answer is null.
   QImage thumbnailForURL(const QUrl& url);
 
+  // Whether no thumbnail will come for the address: it is no web address,
+  // or its fetch ended without an image. Any thread.
+  bool isThumbnailUnavailable(const QUrl& url);
+
   // Cancels the pending fetches and saves.
   void cancelAllOperations();
 
@@ -62,10 +70,12 @@ private:
   void fetchThumbnail(const QUrl& url);
   void downloadOperationDidFinish(const std::shared_ptr<CBOperation>& operation);
   void postDownloaded(const QUrl& url);
+  void noteUnavailable(const QUrl& url);
 
   QString m_folderPath;
   std::unique_ptr<CBImageFolderCache> m_imageFolderCache;
   QMutex m_mutex;
   QSet<QString> m_checkedURLs;
+  QSet<QString> m_unavailableURLs;
   std::unique_ptr<ZPHOperationQueue> m_thumbnailControllerOperationQueue;
 };

@@ -15,6 +15,7 @@
 #include "articleview/ZPHArticleDetailViewController.h"
 #include "articleview/ZPHWebArticleDetailPane.h"
 #include "common/ZPHApplicationNotifications.h"
+#include "feeds/images/CBThumbnailController.h"
 #include "foundation/CBMimeTypes.h"
 #include "kit/ZPHPlainTextToolTip.h"
 #include "platform/ZPHMainThread.h"
@@ -24,6 +25,7 @@
 #include "web/ZPHExternalPagesProfile.h"
 #include "web/ZPHWebEnginePage.h"
 
+#include <QtCore/QBuffer>
 #include <QtCore/QElapsedTimer>
 #include <QtGui/QClipboard>
 #include <QtGui/QGuiApplication>
@@ -32,6 +34,7 @@
 #include <QtWebEngineCore/QWebEngineScript>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QHeaderView>
+#include <QtWidgets/QMainWindow>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QScrollBar>
 
@@ -581,6 +584,15 @@ TEST_F(ArticleListTest, TablesMoveHeightsMenusKeysAndALayoutSwitchKeepsTheSelect
   EXPECT_EQ(titles(rowOf(QStringLiteral("Alpha january"))),
             (QStringList{"Copy Article Link", "Open in New Tab", "Open in Browser", "-", "Mark as Unread", "Bookmark",
                          "-", removeSite, "Share"}));
+  // "Copy Article Link" copies the link the article opens, not its guid
+  // (a permalink that is no web address).
+  ASSERT_FALSE(january->permalink().startsWith(QLatin1String("http")));
+  QGuiApplication::clipboard()->clear();
+  for (QAction* action : view->contextualMenu()->actions())
+    if (action->text() == QLatin1String("Copy Article Link"))
+      action->trigger();
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), january->bestLink());
+  EXPECT_EQ(january->bestLink(), january->link());
   // "Remove Site" asks as the source list does; Cancel keeps the site.
   for (QAction* action : view->contextualMenu()->actions())
     if (action->text() == removeSite)
@@ -764,6 +776,74 @@ TEST_F(ArticleListTest, TypingStaysInTheFieldWhileTheOptionsFollowTheKeys)
   EXPECT_EQ(rows(), (QStringList{"[Future]", "Beta future", "[Today]", "Beta today", "Alpha today", "[Yesterday]",
                                  "Alpha yesterday", "[February 2026]", "Beta february", "Alpha february",
                                  "[January 2026]", "Alpha january"}));
+}
+
+TEST_F(ArticleListTest, ARowWhoseThumbnailWillNotComeGivesItsTextTheWholeWidth)
+{
+  // Two articles with long titles and a picture each: one that is there,
+  // one the server does not have.
+  const QString site = server.url(QStringLiteral("/")).toString();
+  const QString longTitle = QStringLiteral("Harbour lights over the quay ").repeated(6).trimmed();
+  const auto rowRectOf = [&](const QString& title) {
+    const int row = rowOf(title);
+    EXPECT_GE(row, 0) << title.toStdString();
+    return table()->visualRect(table()->model()->index(row, 0));
+  };
+  server.route(QStringLiteral("/there.png"), [](const ZPHTestHTTPRequest&) {
+    QImage image(120, 120, QImage::Format_RGB32);
+    image.fill(Qt::darkGreen);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    ZPHTestHTTPResponse response;
+    response.headers = {{"Content-Type", "image/png"}};
+    response.body = bytes;
+    return response;
+  });
+  const auto withPicture = [&](const QString& picture) {
+    return QStringLiteral("<p>Text</p><p><img src=\"%1\"></p>").arg(server.url(picture).toString());
+  };
+  serve(QStringLiteral("/alpha.xml"), QStringLiteral("Alpha"),
+        {{QStringLiteral("There ") + longTitle,
+          site + QStringLiteral("a/1"),
+          at(3, 8, 9),
+          {},
+          withPicture(QStringLiteral("/there.png"))},
+         {QStringLiteral("Missing ") + longTitle,
+          site + QStringLiteral("a/2"),
+          at(3, 8, 8),
+          {},
+          withPicture(QStringLiteral("/missing.png"))}});
+  int unavailable = 0;
+  ZPHObserverToken failures = ZPHNotificationCenter::defaultCenter().addObserver(
+      CBThumbnailUnavailableNotification, QVariant(), [&](const ZPHNotification&) { ++unavailable; });
+  start();
+  controller->window()->resize(1100, 700);
+  select(feed(QStringLiteral("/alpha.xml")));
+  ZPHArticleListTableView* view = table();
+  view->viewport()->repaint();  // asks for the pictures
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return unavailable == 1; }, 20000));
+  ZPHTestSpinEventLoop(50);
+
+  // Dark grey (text) pixels in the title's line where the picture's square
+  // is.
+  const auto textInPictureColumn = [&](const QString& title) {
+    const QRect rowRect = rowRectOf(title);
+    const QRectF inner = ZPHArticleListCellView::innerBox(QRectF(rowRect));
+    const QRect strip = QRectF(inner.right() - 61, inner.top(), 61 - 20, 14).toRect();
+    const QImage image = view->viewport()->grab(strip).toImage();
+    int dark = 0;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) {
+        // Grey text, not the green picture.
+        const QRgb pixel = image.pixel(x, y);
+        dark += qGray(pixel) < 128 && std::abs(qRed(pixel) - qGreen(pixel)) < 30 ? 1 : 0;
+      }
+    return dark;
+  };
+  EXPECT_GT(textInPictureColumn(QStringLiteral("Missing ") + longTitle), 20) << "the title stops short of the row";
+  EXPECT_EQ(textInPictureColumn(QStringLiteral("There ") + longTitle), 0) << "the picture keeps its square";
 }
 
 TEST_F(ArticleListTest, ArticlesComeAndGoInPlaceKeepingTheSelectionAndWhatIsInView)

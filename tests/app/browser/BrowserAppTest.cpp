@@ -75,6 +75,10 @@ TEST_F(BrowserAppTest, CtrlWClosesTheSelectedTabAndElseTheWindow)
   ASSERT_NE(closeWindow, nullptr);
   const QKeySequence ctrlW(Qt::CTRL | Qt::Key_W);
   const QKeySequence ctrlShiftW(Qt::CTRL | Qt::SHIFT | Qt::Key_W);
+  // Closing the window only hides it (as while a tray icon shows): Ctrl+W
+  // moves between the tab and the window.
+  tabs->setClosingWindowEndsProgram([] { return false; });
+  tabs->updateKeyboardShortcuts();
   // The news items: Ctrl+W closes the window; Close Tab does nothing.
   EXPECT_EQ(closeWindow->shortcut(), ctrlW);
   EXPECT_TRUE(closeTab->shortcut().isEmpty());

@@ -33,9 +33,12 @@
 #include "sharing/ZPHSharingPopoverViewController.h"
 #include "shell/ZPHMainMenuController.h"
 #include "sourcelist/ZPHSourceListCommands.h"
+#include "sourcelist/ZPHSourceListModel.h"
+#include "sourcelist/ZPHSourceListView.h"
 #include "sourcelist/ZPHSourceListViewController.h"
 #include "store/accounts/ZPHArticleListController.h"
 #include "store/entities/CBDataArticle.h"
+#include "store/entities/CBFeed.h"
 #include "store/entities/CBFolder.h"
 #include "themes/ZPHTheme.h"
 #include "web/ZPHFindBarSearchField.h"
@@ -43,7 +46,10 @@
 #include "web/ZPHMacWebViewFindBarViewController.h"
 
 #include <QtCore/QFile>
+#include <QtCore/QMimeData>
 #include <QtGui/QAction>
+#include <QtGui/QClipboard>
+#include <QtGui/QGuiApplication>
 #include <QtGui/QImage>
 #include <QtGui/QUndoStack>
 #include <QtTest/QSignalSpy>
@@ -51,13 +57,16 @@
 #include <QtWebEngineCore/QWebEngineFindTextResult>
 #include <QtWebEngineCore/QWebEnginePage>
 #include <QtWidgets/QAbstractButton>
+#include <QtWidgets/QAbstractItemView>
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QListWidget>
 #include <QtWidgets/QMainWindow>
 #include <QtWidgets/QMenu>
+#include <QtWidgets/QMenuBar>
 #include <QtWidgets/QMessageBox>
 #include <QtWidgets/QPushButton>
+#include <QtWidgets/QScrollBar>
 #include <QtWidgets/QToolBar>
 
 namespace {
@@ -227,6 +236,14 @@ TEST_F(CommandsAndToolbarTest, ReadAndBookmarkTogglesWithUndoAndTitlesThatFollow
   ASSERT_NE(menuItem, nullptr);
   EXPECT_EQ(menuItem->text(), QStringLiteral("Mark As Unread"));
 
+  // Copy Link copies the link the article opens, not its guid (a
+  // permalink that is no web address).
+  ASSERT_TRUE(article->permalink().startsWith(QLatin1String("item-")));
+  ASSERT_TRUE(article->link().startsWith(server.url().toString()));
+  controller->commandAction(QStringLiteral("copyArticleURL:"))->trigger();
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), article->link());
+  EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->urls(), QList<QUrl>{QUrl(article->link())});
+
   const int undoBefore = controller->undoManager()->count();
   toggleRead->trigger();
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return !article->read(); }, 20000));
@@ -257,6 +274,45 @@ TEST_F(CommandsAndToolbarTest, ReadAndBookmarkTogglesWithUndoAndTitlesThatFollow
   dark->trigger();
   EXPECT_EQ(ZPHTheme::currentTheme(), ZPHTheme::lightTheme());
   EXPECT_EQ(dark->text(), QStringLiteral("Switch to Dark Theme"));
+}
+
+TEST_F(CommandsAndToolbarTest, TheDarkThemeLeavesNoLightBlockInTheWindowInEitherLayout)
+{
+  ASSERT_NO_FATAL_FAILURE(start());
+  window->resize(1100, 700);
+  ZPHArticleListDelegate* articles = controller->articleListDelegate();
+  // The share in a part of the window that is light: its pixels brighter
+  // than the lightest grey of the dark theme's text.
+  const auto lightShare = [&](QWidget* part, QRect area = {}) {
+    const QImage image = part->grab(area.isNull() ? part->rect() : area).toImage();
+    qint64 light = 0;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) light += qGray(image.pixel(x, y)) > 200 ? 1 : 0;
+    return double(light) / double(std::max(1, image.width() * image.height()));
+  };
+  controller->commandAction(QStringLiteral("toggleDarkMode:"))->trigger();
+  ASSERT_EQ(ZPHTheme::currentTheme(), ZPHTheme::darkTheme());
+  for (const char* layout : {"useStandardLayout:", "useClassicLayout:"}) {
+    SCOPED_TRACE(layout);
+    app.delegate->commandAction(QString::fromLatin1(layout))->trigger();
+    ASSERT_TRUE(ZPHTestWaitUntil([&] { return list() != nullptr && list()->count() == 3; }));
+    ZPHTestSpinEventLoop(50);
+    // The list of three rows leaves room below them.
+    auto* table = qobject_cast<QAbstractItemView*>(articles->currentLayoutViewController()->controlView());
+    ASSERT_NE(table, nullptr);
+    const QRect last = table->visualRect(table->model()->index(table->model()->rowCount() - 1, 0));
+    const QRect below(0, last.bottom() + 1, table->viewport()->width(),
+                      table->viewport()->height() - last.bottom() - 1);
+    ASSERT_GT(below.height(), 50);
+    EXPECT_LT(lightShare(table->viewport(), below), 0.01) << "below the rows";
+    EXPECT_LT(lightShare(controller->sourceListViewController()->view()), 0.05) << "the source list";
+    EXPECT_LT(lightShare(controller->toolbar()), 0.05) << "the toolbar";
+    EXPECT_LT(lightShare(window->menuBar()), 0.05) << "the menu bar";
+  }
+  app.delegate->commandAction(QStringLiteral("useStandardLayout:"))->trigger();
+  controller->commandAction(QStringLiteral("toggleDarkMode:"))->trigger();
+  ASSERT_EQ(ZPHTheme::currentTheme(), ZPHTheme::lightTheme());
+  EXPECT_GT(lightShare(controller->sourceListViewController()->view()), 0.5) << "the light theme is light again";
 }
 
 TEST_F(CommandsAndToolbarTest, FindAndMarginCommandsWorkOnTheArticlesPage)
@@ -313,6 +369,23 @@ TEST_F(CommandsAndToolbarTest, FindAndMarginCommandsWorkOnTheArticlesPage)
   QTest::keyClick(window->windowHandle(), Qt::Key_F, Qt::ControlModifier);
   EXPECT_TRUE(pane->paneView()->findBarShown());
 
+  // Edit ▸ Select All and Copy in the page: its text on the clipboard; no
+  // Cut or Paste in a page that is not editable.
+  pane->paneView()->findBarViewController()->doneAction();
+  pane->webView()->focusProxy()->setFocus();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return pane->webView()->focusProxy()->hasFocus(); }, 5000));
+  QGuiApplication::clipboard()->clear();
+  EXPECT_TRUE(validates("selectAll:"));
+  EXPECT_FALSE(validates("cut:"));
+  EXPECT_FALSE(validates("paste:"));
+  controller->commandAction(QStringLiteral("selectAll:"))->trigger();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return pane->webView()->hasSelection(); }, 10000));
+  ASSERT_TRUE(validates("copy:"));
+  controller->commandAction(QStringLiteral("copy:"))->trigger();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !QGuiApplication::clipboard()->text().isEmpty(); }, 10000));
+  EXPECT_TRUE(QGuiApplication::clipboard()->text().contains(selected()->title()))
+      << QGuiApplication::clipboard()->text().toStdString();
+
   // Margins: the column starts at its narrowest, steps wider and back; the
   // stored step follows, and the widest step ends the way up.
   ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
@@ -364,6 +437,54 @@ TEST_F(CommandsAndToolbarTest, NextUnreadAndTwoQuickSpacesMoveOnce)
   app.settle();
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return controller->unreadCount() == 0; }));
   EXPECT_FALSE(validates("nextUnread:"));
+}
+
+TEST_F(CommandsAndToolbarTest, NextUnreadFromASiteWithNothingUnreadShowsTheNextSitesFirstUnreadArticle)
+{
+  // A second site, after "News", with two unread articles of its own.
+  const QUrl other = server.url(QStringLiteral("/zed.xml"));
+  server.route(QStringLiteral("/zed.xml"), [this](const ZPHTestHTTPRequest&) {
+    ZPHTestHTTPResponse response;
+    response.headers = {{"Content-Type", "application/rss+xml"}};
+    response.body = "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>Zed</title>";
+    for (const char* n : {"1", "2"})
+      response.body += QByteArray("<item><title>Zed ") + n + "</title><guid>zed-" + n + "</guid><link>" +
+                       server.url(QStringLiteral("/zed/")).toString().toUtf8() + n + "</link></item>";
+    response.body += "</channel></rss>";
+    return response;
+  });
+  ASSERT_NO_FATAL_FAILURE(start());
+  CBDataAccount* account = app.data()->localAccount();
+  account->addFeed(CBFeed::insertFeedWithURL(other, main));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return CBDataArticle::articlesForFeedWithURL(other, main).size() == 2; }, 30000));
+  // Everything in "News" read, and "News" shown.
+  controller->markAllAsRead();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return unreadCount() == 0; }, 20000));
+  app.settle();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return controller->unreadCount() == 2; }));
+  ASSERT_EQ(selected(), nullptr);
+  // A window so low that the new site's row is out of view.
+  ZPHSourceListViewController* sourceList = controller->sourceListViewController();
+  QTreeView* outline = sourceList->sourceListOutlineView();
+  window->resize(window->width(), window->minimumSizeHint().height() + 40);
+  outline->scrollToTop();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] {
+    const QModelIndex last = outline->model()->index(outline->model()->rowCount() - 1, 0);
+    return !outline->viewport()->rect().intersects(outline->visualRect(last));
+  })) << outline->viewport()->height();
+
+  // One press: the next site with unread articles is selected, in view,
+  // and its first unread article shown.
+  ASSERT_TRUE(controller->sendAction(QStringLiteral("nextUnread:")));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return selected() != nullptr; }))
+      << "the next site's first unread article is not shown";
+  EXPECT_EQ(selected()->feedURL(), other.toString());
+  EXPECT_EQ(selected(), list()->articleAtIndex(ZPHMainWindowController::unreadRowAfterRow(-1, list()->articles())));
+  const CBTreeNode::Pointer node = sourceList->currentTreeNode();
+  ASSERT_NE(node, nullptr);
+  EXPECT_EQ(ZPHSourceListModel::feedForNode(node.get())->URL(), other);
+  EXPECT_TRUE(outline->viewport()->rect().contains(outline->visualRect(outline->currentIndex()).center()));
+  EXPECT_TRUE(controller->articleListDelegate()->currentLayoutViewController()->controlView()->hasFocus());
 }
 
 TEST_F(CommandsAndToolbarTest, ToolbarArrangementCustomisationAndTheAddControl)

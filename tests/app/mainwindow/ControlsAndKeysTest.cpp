@@ -184,7 +184,8 @@ TEST_F(ControlsAndKeysTest, EveryKeyOfBothShortcutSetsReachesItsCommandOrIsBound
           action->setEnabled(wasEnabled);
 
         ASSERT_NE(action, nullptr) << "a key whose command is missing";
-        EXPECT_EQ(action->shortcut(), sequence);
+        // The set's key, beside a key of the desktop (F11 for full screen).
+        EXPECT_TRUE(action->shortcuts().contains(sequence));
         ASSERT_EQ(catcher.caught.size(), 1) << "the key reached " << catcher.caught.size() << " commands";
         EXPECT_EQ(catcher.caught.first().action, action);
         EXPECT_FALSE(catcher.caught.first().ambiguous);

@@ -3,14 +3,19 @@
 // xdg-mime.
 
 #include "common/ZPHDesktopEntries.h"
+#include "common/ZPHDesktopEntry.h"
 #include "preferences/ZPHPreferencesGeneralViewController.h"
 #include "support/ZPHTestSupport.h"
 #include "support/ZPHTestXdgFolders.h"
 
+#include <QtCore/QCoreApplication>
 #include <QtCore/QDir>
+#include <QtCore/QFile>
+#include <QtCore/QFileInfo>
 #include <QtCore/QStandardPaths>
 #include <QtTest/QSignalSpy>
 #include <QtWidgets/QComboBox>
+#include <QtWidgets/QMessageBox>
 
 #include <gtest/gtest.h>
 
@@ -44,12 +49,15 @@ TEST(DefaultFeedReader, ReadersInFolderOrderThenByNameWithoutTheBrokenOnes)
   xdg.reader(xdg.system(), QStringLiteral("c-reader.desktop"), QStringLiteral("C Reader"));
   xdg.reader(xdg.system(), QStringLiteral("vendor/sub.desktop"), QStringLiteral("Vendor Sub"));
 
+  // Zephlin, its entry not installed (run from its build folder), is
+  // offered first all the same.
   const QList<ZPHPreferencesGeneralViewController::FeedReader> readers =
       ZPHPreferencesGeneralViewController::allFeedReaders();
-  EXPECT_EQ(ids(readers),
-            (QStringList{"a-reader.desktop", "b-reader.desktop", "c-reader.desktop", "vendor-sub.desktop"}));
+  EXPECT_EQ(ids(readers), (QStringList{ZPHDesktopEntries::ownDesktopFileID(), "a-reader.desktop", "b-reader.desktop",
+                                       "c-reader.desktop", "vendor-sub.desktop"}));
   ASSERT_FALSE(readers.isEmpty());
-  EXPECT_EQ(readers.first().appTitle, QStringLiteral("A Reader"));
+  EXPECT_EQ(readers.first().appTitle, QStringLiteral("Zephlin"));
+  EXPECT_EQ(readers.at(1).appTitle, QStringLiteral("A Reader"));
 
   // Zephlin's own entry, once installed and listing feed: addresses, takes
   // its place in the order and is not added twice.
@@ -105,6 +113,63 @@ TEST(DefaultFeedReader, SetAsDefaultMakesXdgMimeAnswerZephlin)
   ZPHDesktopEntries::setDefaultApplication(QStringLiteral("x; rm -rf ~"), QStringLiteral("x-scheme-handler/feed"),
                                            &context, [&](bool ok) { refused = !ok; });
   EXPECT_TRUE(ZPHTestWaitUntil([&] { return refused; }));
+}
+
+TEST(DefaultFeedReader, ChoosingZephlinWithoutItsEntryInstallsItForTheUserOrSaysWhatFailed)
+{
+  // The program as an Exec line's first word, whatever its path holds.
+  for (const QString& path : {QStringLiteral("/opt/zephlin/bin/zephlin"), QStringLiteral("/home/a b/build/zephlin"),
+                              QStringLiteral("/tmp/x\"$`\\y/50%/zephlin")}) {
+    const std::optional<QStringList> words =
+        ZPHDesktopEntry::splitExecLine(ZPHDesktopEntries::execLineProgram(path) + QStringLiteral(" %U"));
+    ASSERT_TRUE(words.has_value()) << path.toStdString();
+    EXPECT_EQ(words->value(0), QString(path).replace(u'%', QStringLiteral("%%"))) << path.toStdString();
+  }
+  if (QStandardPaths::findExecutable(QStringLiteral("xdg-mime")).isEmpty())
+    GTEST_SKIP() << "xdg-mime is not installed (scripts/deps.sh installs xdg-utils)";
+  const QString own = ZPHDesktopEntries::ownDesktopFileID();
+  {
+    XdgFolders xdg;
+    xdg.reader(xdg.home(), QStringLiteral("other-reader.desktop"), QStringLiteral("Other Reader"));
+    ASSERT_TRUE(ZPHDesktopEntries::entryWithID(own).isNull());
+    ZPHPreferencesGeneralViewController pane;
+    QSignalSpy answers(&pane, &ZPHPreferencesGeneralViewController::defaultFeedReaderChanged);
+    pane.view();
+    ASSERT_TRUE(answers.wait(20000));
+    QComboBox* popup = pane.defaultFeedReaderPopupButton();
+    ASSERT_TRUE(popup->isEnabled());
+    ASSERT_EQ(popup->itemData(0).toString(), own);
+    popup->setCurrentIndex(0);
+    Q_EMIT popup->activated(0);
+    ASSERT_TRUE(answers.wait(20000));
+    EXPECT_EQ(pane.defaultFeedReaderBundleId(), own);
+    EXPECT_EQ(pane.failureAlert(), nullptr);
+    // The user's entry starts this program with the addresses.
+    const ZPHDesktopEntry entry = ZPHDesktopEntries::entryWithID(own);
+    ASSERT_FALSE(entry.isNull());
+    EXPECT_EQ(entry.name, QStringLiteral("Zephlin"));
+    EXPECT_EQ(ZPHDesktopEntry::splitExecLine(entry.exec)->value(0), QCoreApplication::applicationFilePath());
+    EXPECT_TRUE(QFileInfo::exists(xdg.home() + QStringLiteral("/applications/") + own));
+  }
+  {
+    // Where the entry cannot be written, an alert says so and what to do.
+    XdgFolders xdg;
+    QDir(xdg.home() + QStringLiteral("/applications")).removeRecursively();
+    QFile blocker(xdg.home() + QStringLiteral("/applications"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    ZPHPreferencesGeneralViewController pane;
+    QWidget window;
+    QSignalSpy answers(&pane, &ZPHPreferencesGeneralViewController::defaultFeedReaderChanged);
+    pane.view()->setParent(&window);
+    ASSERT_TRUE(answers.wait(20000));
+    pane.setDefaultFeedReaderBundleId(own);
+    ASSERT_NE(pane.failureAlert(), nullptr);
+    EXPECT_EQ(pane.failureAlert()->text(), QStringLiteral("The default news reader could not be set."));
+    EXPECT_TRUE(pane.failureAlert()->informativeText().contains(QStringLiteral("cmake --install")))
+        << pane.failureAlert()->informativeText().toStdString();
+    EXPECT_TRUE(ZPHDesktopEntries::entryWithID(own).isNull());
+  }
 }
 
 }  // namespace

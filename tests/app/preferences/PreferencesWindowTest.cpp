@@ -22,6 +22,7 @@
 #include <QtTest/QTest>
 #include <QtWebEngineCore/QWebEngineProfile>
 #include <QtWebEngineCore/QWebEngineSettings>
+#include <QtWidgets/QApplication>
 #include <QtWidgets/QButtonGroup>
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QComboBox>
@@ -117,6 +118,29 @@ TEST_F(PreferencesWindowTest, CtrlWAndEscapeCloseTheWindow)
     EXPECT_TRUE(ZPHTestWaitUntil([&] { return !controller.window()->isVisible(); }, 5000))
         << QKeySequence(keys).toString().toStdString();
   }
+}
+
+TEST_F(PreferencesWindowTest, EscapeInAnOpenDropDownClosesTheDropDownOnly)
+{
+  ZPHPreferenceWindowController controller;
+  controller.showWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(controller.window()));
+  controller.selectItemWithIdentifier(QStringLiteral("ZPHPreferencesGeneralViewController"));
+  settle(controller);
+  QComboBox* sets = controller.generalViewController()->keyboardShortcutsPopupButton();
+  ASSERT_TRUE(sets->isVisible());
+  sets->setFocus(Qt::OtherFocusReason);
+  QTest::keyClick(sets, Qt::Key_F4);  // the desktop's key that opens a drop-down
+  QWidget* popup = nullptr;
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return (popup = QApplication::activePopupWidget()) != nullptr; }));
+  // The desktop hands the key to the window that has the keyboard.
+  QTest::keyClick(controller.window()->windowHandle(), Qt::Key_Escape);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return QApplication::activePopupWidget() == nullptr; }));
+  ZPHTestSpinEventLoop(50);
+  EXPECT_TRUE(controller.window()->isVisible());
+  // Escape again, in the window: it closes.
+  QTest::keyClick(controller.window()->windowHandle(), Qt::Key_Escape);
+  EXPECT_TRUE(ZPHTestWaitUntil([&] { return !controller.window()->isVisible(); }, 5000));
 }
 
 TEST_F(PreferencesWindowTest, TheWindowKeepsItsTopLeftCornerAndShiftSlowsTheChange)

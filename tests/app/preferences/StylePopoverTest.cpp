@@ -261,6 +261,29 @@ TEST_F(StylePopoverTest, TheSwitchFollowsTheThemeAndOnlyTheUsersFlipSendsTheComm
   EXPECT_EQ(sent, QStringList{"toggleDarkMode:"});
 }
 
+TEST_F(StylePopoverTest, InTheDarkThemeThePopoverAndItsControlsAreDark)
+{
+  std::unique_ptr<ZPHStylePopoverViewController> popover = makePopover();
+  popover->popover()->adjustSize();
+  // The share of the popover's pixels lighter than the dark theme's text.
+  const auto lightShare = [&] {
+    const QImage image = popover->popover()->grab().toImage();
+    qint64 light = 0;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) light += qGray(image.pixel(x, y)) > 200 ? 1 : 0;
+    return double(light) / double(std::max(1, image.width() * image.height()));
+  };
+  ZPHTheme::switchToThemeWithIdentifier(ZPHLightThemeIdentifier);
+  EXPECT_GT(lightShare(), 0.6);
+  ZPHTheme::switchToThemeWithIdentifier(ZPHDarkThemeIdentifier);
+  EXPECT_LT(lightShare(), 0.05);
+  // The font buttons and the size control, on their own.
+  const QImage selector = popover->fontSelector()->grab().toImage();
+  EXPECT_LT(qGray(selector.pixel(selector.width() / 2, 3)), 128);
+  ZPHTheme::switchToThemeWithIdentifier(ZPHLightThemeIdentifier);
+  EXPECT_GT(lightShare(), 0.6);
+}
+
 TEST_F(StylePopoverTest, ThePopoverOpensUnderItsButtonAndClosesOnTheSecondPress)
 {
   QWidget* button = showButtonWindow();

@@ -249,6 +249,17 @@ TEST_F(ReadLater, LoggingInThroughThePopoverStoresTheLoginThenSends)
   ASSERT_TRUE(popover->isShown());
   ZPHInstapaperLoginViewController* login = command->instapaperLoginViewController();
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return login->view()->isVisible(); }));
+  // Each field is labelled, not only by a placeholder that goes as one types.
+  for (const auto& [field, label] : {std::pair{login->emailAddressTextField(), QStringLiteral("User name:")},
+                                     std::pair{login->passwordTextField(), QStringLiteral("Password:")}}) {
+    QLabel* buddyLabel = nullptr;
+    for (QLabel* candidate : login->view()->findChildren<QLabel*>())
+      if (candidate->buddy() == field)
+        buddyLabel = candidate;
+    ASSERT_NE(buddyLabel, nullptr) << label.toStdString();
+    EXPECT_EQ(buddyLabel->text(), label);
+    EXPECT_TRUE(buddyLabel->isVisible());
+  }
   // A second run while it asks opens no second login.
   ZPHPluginManager::sharedManager()->runPluginCommand(command, {item}, nullptr, &window, nullptr, {}, nullptr);
   EXPECT_EQ(command->instapaperLoginViewController(), login);

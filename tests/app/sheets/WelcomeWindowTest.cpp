@@ -157,6 +157,53 @@ TEST_F(WelcomeWindowTest, AFirstRunImportsThenStaysInformedAndACloseWaitsForTheS
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return !controller->isProgressOverlayShown(); }));
 }
 
+TEST_F(WelcomeWindowTest, ReturnPressesTheStepsDefaultButtonWhereverTheFocusIs)
+{
+  // The intro: Return is "Next".
+  std::unique_ptr<ZPHWelcomeWindowController> controller = make(0);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(controller->window()));
+  ASSERT_NE(qobject_cast<ZPHWelcomeIntroViewController*>(controller->currentViewController()), nullptr);
+  QTest::keyClick(controller->window()->windowHandle(), Qt::Key_Return);
+  EXPECT_EQ(controller->currentState(), 2u);
+  ASSERT_TRUE(slideEnds(*controller));
+
+  // A first run without the old version's sites and without a mailing
+  // list: Return (or Enter) is "Continue", also with the focus on the
+  // website link, and closes the window once.
+  importer.possible = false;
+  for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+    controller = make(0);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(controller->window()));
+    auto* informed = qobject_cast<ZPHWelcomeStayInformedViewController*>(controller->currentViewController());
+    ASSERT_NE(informed, nullptr);
+    auto* website = controller->window()->findChild<QPushButton*>(QStringLiteral("profileButton"));
+    ASSERT_NE(website, nullptr);
+    website->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(controller->window()->windowHandle(), key);
+    EXPECT_TRUE(ZPHTestWaitUntil([&] { return !controller->window()->isVisible(); }, 5000));
+  }
+
+  // With a mailing list, Return in the address field signs up once.
+  ASSERT_TRUE(service.start());
+  service.route(QStringLiteral("/api/v3/subscribers/") + ZPHBuildInfo::mailingListID() + QStringLiteral(".json"),
+                [](const ZPHTestHTTPRequest&) {
+                  ZPHTestHTTPResponse response;
+                  response.headers = {{"Content-Type", "application/json"}};
+                  response.body = "\"ok\"";
+                  return response;
+                });
+  controller = make(2, true);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(controller->window()));
+  auto* informed = qobject_cast<ZPHWelcomeStayInformedViewController*>(controller->currentViewController());
+  ASSERT_NE(informed, nullptr);
+  informed->emailAddressTextField()->setFocus(Qt::TabFocusReason);
+  informed->emailAddressTextField()->setText(QStringLiteral("ada@example.com"));
+  QTest::keyClick(controller->window()->windowHandle(), Qt::Key_Return);
+  EXPECT_TRUE(informed->isSigningUp());
+  EXPECT_TRUE(ZPHTestWaitUntil([&] { return !controller->window()->isVisible(); }, 30000));
+  EXPECT_EQ(service.requests().size(), 1);
+}
+
 TEST_F(WelcomeWindowTest, TheImportButtonChecksAgainAndTheImportWindowClosesByItself)
 {
   // Possible when the step showed, gone when the button is pressed.

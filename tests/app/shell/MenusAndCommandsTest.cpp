@@ -8,6 +8,7 @@
 #include "app/shell/AppHarness.h"
 #include "articlelist/ZPHArticleListDelegate.h"
 #include "articlelist/ZPHArticleListSettings.h"
+#include "articlelist/ZPHSearchField.h"
 #include "browser/CBBrowserTextField.h"
 #include "browser/ZPHBrowserViewController.h"
 #include "browser/ZPHTabCommands.h"
@@ -32,10 +33,15 @@
 #include <QtCore/QJsonObject>
 #include <QtCore/QUrlQuery>
 #include <QtGui/QAction>
+#include <QtGui/QClipboard>
+#include <QtGui/QGuiApplication>
+#include <QtGui/QUndoStack>
 #include <QtTest/QSignalSpy>
 #include <QtTest/QTest>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QCheckBox>
+#include <QtWidgets/QDialog>
+#include <QtWidgets/QLineEdit>
 #include <QtWidgets/QMainWindow>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QMenuBar>
@@ -219,6 +225,181 @@ TEST_F(MenusAndCommandsTest, KeysRunTheirCommandsThroughTheChain)
   EXPECT_TRUE(ZPHTestWaitUntil([&] { return tabs->isNewsItemsTabSelected(); }));
 }
 
+TEST_F(MenusAndCommandsTest, AMenuClosedWithEscapeLeavesEveryKeyToItsOneCommand)
+{
+  ASSERT_NO_FATAL_FAILURE(start());
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+  // A step to undo, and the keys that reach a command counted: Ctrl+Z (the
+  // window's) and Ctrl+Alt+2 (the application's).
+  struct Step : QUndoCommand {
+    int* undone;
+    explicit Step(int* count) : QUndoCommand(QStringLiteral("Step")), undone(count) {}
+    void undo() override { ++*undone; }
+  };
+  int undone = 0;
+  controller->undoManager()->push(new Step(&undone));
+  controller->undoManager()->push(new Step(&undone));
+  int today = 0;
+  QObject::connect(app.delegate->commandAction(QStringLiteral("gotoToday:")), &QAction::triggered, window,
+                   [&] { ++today; });
+  // Both menus have shown their items' keys once.
+  open(QStringLiteral("undo:"));
+  open(QStringLiteral("gotoToday:"));
+  QMenuBar* bar = menus->menuBar();
+  QMenu* edit = menus->menuNamed(QStringLiteral("editMenu"));
+  ASSERT_NE(edit, nullptr);
+  // Opened with a click and closed with Escape: the bar keeps the focus
+  // for its own keys, and no item may answer a key its command holds.
+  QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(edit->menuAction()).center());
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return edit->isVisible(); }));
+  QTest::keyClick(edit, Qt::Key_Escape);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !edit->isVisible(); }));
+  QWidget* focus = QApplication::focusWidget() != nullptr ? QApplication::focusWidget() : window;
+  for (int press = 1; press <= 2; ++press) {
+    QTest::keyClick(focus, Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(focus, Qt::Key_2, Qt::ControlModifier | Qt::AltModifier);
+  }
+  EXPECT_EQ(undone, 2);
+  EXPECT_EQ(today, 2);
+  // The items still show their keys.
+  open(QStringLiteral("undo:"));
+  EXPECT_TRUE(item(QStringLiteral("undo:"))
+                  ->text()
+                  .endsWith(u'\t' + QKeySequence(Qt::CTRL | Qt::Key_Z).toString(QKeySequence::NativeText)))
+      << item(QStringLiteral("undo:"))->text().toStdString();
+}
+
+TEST_F(MenusAndCommandsTest, F11IsFullScreenAndTheEditMenuCutsCopiesPastesAndSelectsAll)
+{
+  ASSERT_NO_FATAL_FAILURE(start());
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+  // F11 belongs to full screen alone, in both sets, beside the set's key.
+  for (const QString& name : {ZPHKeyMappingController::Zephlin3SetName, ZPHKeyMappingController::Zephlin4SetName}) {
+    defaults().setString(ZPHKeyMapSetName, name);
+    ASSERT_TRUE(
+        ZPHTestWaitUntil([&] { return ZPHKeyMappingController::sharedMappingController()->keySetName() == name; }));
+    QStringList holders;
+    for (QAction* action : window->findChildren<QAction*>() + app.delegate->findChildren<QAction*>() +
+                               controller->findChildren<QAction*>())
+      if (action->shortcuts().contains(QKeySequence(Qt::Key_F11)) && !holders.contains(action->objectName()))
+        holders.append(action->objectName());
+    EXPECT_EQ(holders, QStringList{QStringLiteral("toggleFullScreen:")}) << name.toStdString();
+    EXPECT_EQ(app.delegate->commandAction(QStringLiteral("toggleFullScreen:"))->shortcuts().size(), 2);
+  }
+  QTest::keyClick(window->windowHandle(), Qt::Key_F11);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return window->isFullScreen(); }));
+  QTest::keyClick(window->windowHandle(), Qt::Key_F11);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return !window->isFullScreen(); }));
+  open(QStringLiteral("toggleFullScreen:"));
+  EXPECT_TRUE(item(QStringLiteral("toggleFullScreen:"))->text().endsWith(QStringLiteral("\tF11")))
+      << item(QStringLiteral("toggleFullScreen:"))->text().toStdString();
+
+  // The Edit menu's items on the field with the focus; their keys stay the
+  // field's.
+  QMenu* edit = menus->menuNamed(QStringLiteral("editMenu"));
+  QStringList titles;
+  for (QAction* action : edit->actions())
+    titles.append(action->isSeparator() ? QStringLiteral("-") : action->objectName());
+  EXPECT_EQ(titles.mid(2, 5), (QStringList{"-", "cut:", "copy:", "paste:", "selectAll:"}));
+  QLineEdit* field = controller->searchField();
+  ASSERT_NE(field, nullptr);
+  field->setFocus(Qt::OtherFocusReason);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return window->focusWidget() == field; }));
+  QGuiApplication::clipboard()->clear();
+  open(QStringLiteral("selectAll:"));
+  for (const char* selector : {"cut:", "copy:", "paste:", "selectAll:"})
+    EXPECT_FALSE(item(QString::fromLatin1(selector))->isEnabled()) << selector;  // an empty field
+  field->setText(QStringLiteral("harbor"));
+  open(QStringLiteral("selectAll:"));
+  EXPECT_TRUE(item(QStringLiteral("selectAll:"))->isEnabled());
+  EXPECT_FALSE(item(QStringLiteral("copy:"))->isEnabled());
+  EXPECT_TRUE(item(QStringLiteral("selectAll:"))
+                  ->text()
+                  .endsWith(u'\t' + QKeySequence(QKeySequence::SelectAll).toString(QKeySequence::NativeText)));
+  item(QStringLiteral("selectAll:"))->trigger();
+  EXPECT_EQ(field->selectedText(), QStringLiteral("harbor"));
+  open(QStringLiteral("cut:"));
+  EXPECT_TRUE(item(QStringLiteral("cut:"))->isEnabled());
+  item(QStringLiteral("cut:"))->trigger();
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("harbor"));
+  EXPECT_TRUE(field->text().isEmpty());
+  open(QStringLiteral("paste:"));
+  item(QStringLiteral("paste:"))->trigger();
+  item(QStringLiteral("paste:"))->trigger();
+  EXPECT_EQ(field->text(), QStringLiteral("harborharbor"));
+  // Ctrl+A and Ctrl+C in the field: the field's own, once.
+  QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+  EXPECT_EQ(field->selectedText(), QStringLiteral("harborharbor"));
+  QTest::keyClick(field, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("harborharbor"));
+  field->clear();
+}
+
+TEST_F(MenusAndCommandsTest, TheApplicationsKeysWorkWithPreferencesOrAnAddSiteSheetInFront)
+{
+  ASSERT_NO_FATAL_FAILURE(start());
+  int addSites = 0;
+  app.delegate->seams().addSite = [&](const QString&, bool, bool) { ++addSites; };
+  // The preferences in front: Ctrl+N adds a site, Ctrl+Shift+I imports;
+  // Ctrl+W stays the preferences' own.
+  commands->openPreferencesWindow();
+  QPointer<QWidget> preferences = commands->preferenceWindowController()->window();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(preferences));
+  QTest::keyClick(preferences->windowHandle(), Qt::Key_N, Qt::ControlModifier);
+  EXPECT_EQ(addSites, 1);
+  preferences->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(preferences));
+  QTest::keyClick(preferences->windowHandle(), Qt::Key_I, Qt::ControlModifier | Qt::ShiftModifier);
+  auto* importSheet = window->findChild<QDialog*>(QStringLiteral("importSheet"));
+  ASSERT_NE(importSheet, nullptr);
+  importSheet->reject();
+  preferences->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(preferences));
+  QTest::keyClick(preferences->windowHandle(), Qt::Key_W, Qt::ControlModifier);
+  EXPECT_TRUE(ZPHTestWaitUntil([&] { return preferences == nullptr || !preferences->isVisible(); }));
+  EXPECT_TRUE(window->isVisible());
+
+  // A sheet in front of the main window (as Add Site is): Ctrl+Q quits.
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+  auto* sheet = new QDialog;
+  sheet->setAttribute(Qt::WA_DeleteOnClose);
+  ASSERT_TRUE(app.delegate->runModalSheet(sheet, {}));
+  ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
+  QTest::keyClick(sheet->windowHandle(), Qt::Key_Q, Qt::ControlModifier);
+  EXPECT_TRUE(app.waitForExit());
+}
+
+TEST_F(MenusAndCommandsTest, WithoutATrayCtrlWClosesTabsAndNeverQuits)
+{
+  ASSERT_NO_FATAL_FAILURE(start());
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+  ASSERT_EQ(controller->trayIcon(), nullptr);  // no tray on this desktop
+  ASSERT_TRUE(controller->closingWindowEndsProgram());
+  ZPHTabsController* tabs = controller->tabsController();
+  QAction* closeWindow = app.delegate->commandAction(QStringLiteral("performClose:"));
+  const QKeySequence ctrlShiftW(Qt::CTRL | Qt::SHIFT | Qt::Key_W);
+  EXPECT_EQ(closeWindow->shortcut(), ctrlShiftW);
+  // Two tabs, and Ctrl+W pressed more often than there are tabs: they
+  // close, the program stays.
+  app.delegate->openNewTabInInternalBrowser();
+  app.delegate->openNewTabInInternalBrowser();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return tabs->numberOfTabs() == 3; }));
+  for (int press = 0; press < 4; ++press) {
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    QTest::keyClick(window->windowHandle(), Qt::Key_W, Qt::ControlModifier);
+    ZPHTestSpinEventLoop(20);
+    EXPECT_EQ(closeWindow->shortcut(), ctrlShiftW);
+  }
+  EXPECT_TRUE(ZPHTestWaitUntil([&] { return tabs->numberOfTabs() == 1; }));
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_FALSE(app.exitStatus.has_value());
+  // Close Window has its own key, and closing the window quits.
+  QTest::keyClick(window->windowHandle(), Qt::Key_W, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_TRUE(app.waitForExit());
+}
+
 TEST_F(MenusAndCommandsTest, ItemsFollowTheirCommandsAndTheViewMenuSwitchesTheLayout)
 {
   ASSERT_NO_FATAL_FAILURE(start());
@@ -258,7 +439,8 @@ TEST_F(MenusAndCommandsTest, ItemsFollowTheirCommandsAndTheViewMenuSwitchesTheLa
   item(QStringLiteral("hideSourceList:"))->trigger();
   EXPECT_TRUE(commands->isSourceListHidden());
   open(QStringLiteral("hideSourceList:"));
-  EXPECT_EQ(item(QStringLiteral("hideSourceList:"))->text(), QStringLiteral("Show Source List"));
+  // The title, and after a tab the key it shows.
+  EXPECT_EQ(item(QStringLiteral("hideSourceList:"))->text().section(u'\t', 0, 0), QStringLiteral("Show Source List"));
   item(QStringLiteral("hideSourceList:"))->trigger();
   EXPECT_FALSE(commands->isSourceListHidden());
   EXPECT_GE(controller->sourceListViewController()->view()->width(), ZPHSourceListViewController::MinimumSidebarWidth);
@@ -393,6 +575,8 @@ TEST_F(MenusAndCommandsTest, ClosingAllTabsAsksFirstAndExportingNamesAndWritesTh
   app.delegate->commandAction(QStringLiteral("closeAllTabs:"))->trigger();
   sheet = commands->closeAllTabsSheet();
   ASSERT_NE(sheet, nullptr);
+  // Its check box in the small size: smaller than the message, not larger.
+  EXPECT_LT(sheet->checkBox()->font().pointSizeF(), sheet->font().pointSizeF());
   sheet->checkBox()->setChecked(true);
   sheet->defaultButton()->click();
   EXPECT_EQ(closed, 1);

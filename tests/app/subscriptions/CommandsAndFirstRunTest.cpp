@@ -20,6 +20,7 @@
 #include <QtCore/QDir>
 #include <QtGui/QAction>
 #include <QtWidgets/QFileDialog>
+#include <QtWidgets/QLabel>
 
 namespace {
 
@@ -123,6 +124,13 @@ TEST_F(CommandsAndFirstRun, AFileThatIsNotOPMLShowsItsAlertAfterTheQueueIsFree)
   EXPECT_EQ(alert->text(), "OPML Import Error");
   EXPECT_EQ(alert->informativeText(),
             "There was a problem importing your OPML file. The specified file is not a valid OPML file.");
+  // Wide enough for its title, its text in a few lines (it took six).
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return alert->isVisible(); }));
+  auto* informative = alert->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"));
+  ASSERT_NE(informative, nullptr);
+  EXPECT_GE(alert->width(), 400);
+  EXPECT_LE(informative->height(), 3 * informative->fontMetrics().lineSpacing());
+  EXPECT_GE(alert->width(), alert->fontMetrics().horizontalAdvance(alert->windowTitle()) + 120);
   // While the alert waits for the user, the store queue goes on.
   std::atomic<bool> ran{false};
   app.data()->addCoreDataQueueBlock([&] { ran = true; }, {});

@@ -154,6 +154,25 @@ TEST_F(DateFormats, StylesInTheUserLocaleAndZone)
   }
 }
 
+TEST_F(DateFormats, ShortTimesHaveNoSecondsInAnyLocale)
+{
+  // The C locale's short time format has seconds; the short styles drop
+  // them (the article page's date), the medium ones keep them.
+  ScopedTimeZone zone("UTC");
+  const QDateTime date = utc(2026, 1, 1, 13, 11, 6);
+  for (const QLocale& locale :
+       {QLocale::c(), QLocale(QLocale::German, QLocale::Germany), QLocale(QLocale::English, QLocale::UnitedKingdom)}) {
+    SCOPED_TRACE(locale.name().toStdString());
+    QLocale::setDefault(locale);
+    EXPECT_TRUE(cb_shortDateAndTimeString(date).endsWith(QStringLiteral("13:11")))
+        << cb_shortDateAndTimeString(date).toStdString();
+    EXPECT_EQ(cb_shortTimeOnlyString(date), QStringLiteral("13:11"));
+    EXPECT_EQ(cb_hourMinuteString(date), QStringLiteral("13:11"));
+    EXPECT_TRUE(cb_mediumTimeOnlyString(date).startsWith(QStringLiteral("13:11:06")));
+  }
+  QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+}
+
 TEST(Dates, W3CAndISOStrings)
 {
   const QDateTime reference = utc(2001, 1, 1);

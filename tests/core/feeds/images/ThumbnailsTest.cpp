@@ -177,12 +177,25 @@ TEST_F(ThumbnailControllerTest, FailuresAreNotRetriedAndOnlyWebImagesAreFetched)
   ZPHTestTempDir elsewhere;
   const QString localImage = elsewhere.writeFile(QStringLiteral("local.png"), png(20, 20));
   CBThumbnailController controller(delegate.pathToCacheFolder(), [this] { return now; });
+  QList<QUrl> unavailable;
+  ZPHObserverToken failures = ZPHNotificationCenter::defaultCenter().addObserver(
+      CBThumbnailUnavailableNotification, {},
+      [&](const ZPHNotification& notification) { unavailable.append(notification.userInfo.value(CBURLKey).toUrl()); });
 
   const QUrl urls[] = {server.url("/missing.png"), server.url("/page"), QUrl::fromLocalFile(localImage),
                        QUrl(QStringLiteral("ftp://127.0.0.1/x.png")),
                        QUrl(QStringLiteral("data:image/png;base64,AA=="))};
+  // Before the answers, a web image may still come; the others never do.
+  EXPECT_FALSE(controller.isThumbnailUnavailable(urls[0]));
   for (const QUrl& url : urls) EXPECT_TRUE(controller.thumbnailForURL(url).isNull()) << url.toString().toStdString();
+  for (const QUrl& url : {urls[2], urls[3], urls[4]}) EXPECT_TRUE(controller.isThumbnailUnavailable(url));
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return server.requests().size() == 2; }));
+  // A missing image and a page that is no image: told, and known from then.
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return unavailable.size() == 2; }));
+  EXPECT_TRUE(unavailable.contains(urls[0]));
+  EXPECT_TRUE(unavailable.contains(urls[1]));
+  EXPECT_TRUE(controller.isThumbnailUnavailable(urls[0]));
+  EXPECT_TRUE(controller.isThumbnailUnavailable(urls[1]));
   ASSERT_TRUE(ZPHTestWaitUntil(noThumbnailDownloadsRunning));
   ZPHTestSpinEventLoop(100);
 
