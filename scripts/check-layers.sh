@@ -40,6 +40,8 @@ FLOORS = {
     "preferences": 7,
     "mainwindow": 8,
     "shell": 9,
+    "screenshots": 10,
+    "program": 11,
 }
 # What of the core a room may include, when not all of it.
 CORE_ALLOWED = {"kit": {"platform", "foundation"}}

@@ -7,14 +7,10 @@
 #include "web/ZPHMacWebViewFindBarView.h"
 #include "web/ZPHMacWebViewFindBarViewController.h"
 
-#include <QtCore/QParallelAnimationGroup>
-#include <QtCore/QPropertyAnimation>
-#include <QtCore/QTimer>
 #include <QtCore/QVariantAnimation>
 #include <QtGui/QCursor>
 #include <QtGui/QGuiApplication>
 #include <QtGui/QPainter>
-#include <QtWidgets/QApplication>
 #include <QtWidgets/QGraphicsOpacityEffect>
 #include <QtWidgets/QLabel>
 
@@ -200,7 +196,7 @@ QRect ZPHArticleDetailPaneView::contentFrame(bool withFindBar) const
 
 void ZPHArticleDetailPaneView::layoutViews()
 {
-  if (m_findBarAnimation && m_findBarAnimation->state() == QAbstractAnimation::Running)
+  if (m_findBarSlide->isSliding())
     return;
   if (m_detailContentView && m_detailContentView->parentWidget() == this)
     m_detailContentView->setGeometry(contentFrame(m_findBarShown));
@@ -312,12 +308,9 @@ ZPHMacWebViewFindBarViewController* ZPHArticleDetailPaneView::findBarViewControl
 
 QWidget* ZPHArticleDetailPaneView::findBarView() { return findBarViewController()->view(); }
 
-void ZPHArticleDetailPaneView::stopFindBarAnimation()
+ZPHSlidingFindBar::Frames ZPHArticleDetailPaneView::findBarFrames() const
 {
-  if (m_findBarAnimation) {
-    m_findBarAnimation->stop();
-    delete m_findBarAnimation;
-  }
+  return {findBarFrame(true), findBarFrame(false), contentFrame(true), contentFrame(false)};
 }
 
 void ZPHArticleDetailPaneView::showFindPanelAnimated(bool animated)
@@ -329,36 +322,11 @@ void ZPHArticleDetailPaneView::showFindPanelAnimated(bool animated)
     controller->makeSearchFieldFirstResponder();
     return;
   }
-  stopFindBarAnimation();
   controller->setDelegate(this);
-  QWidget* bar = controller->view();
-  if (bar->parentWidget() != this)
-    bar->setParent(this);
-  bar->setGeometry(findBarFrame(false));
-  bar->lower();
-  m_detailContentView->setGeometry(contentFrame(false));
-  bar->show();
   m_findBarShown = true;
-  if (animated) {
-    auto* group = new QParallelAnimationGroup(this);
-    auto* barSlide = new QPropertyAnimation(bar, "geometry", group);
-    barSlide->setDuration(FindBarSlideDuration);
-    barSlide->setEndValue(findBarFrame(true));
-    auto* contentSlide = new QPropertyAnimation(m_detailContentView.data(), "geometry", group);
-    contentSlide->setDuration(FindBarSlideDuration);
-    contentSlide->setEndValue(contentFrame(true));
-    group->addAnimation(barSlide);
-    group->addAnimation(contentSlide);
-    m_findBarAnimation = group;
-    group->start(QAbstractAnimation::DeleteWhenStopped);
-  } else {
-    bar->setGeometry(findBarFrame(true));
-    m_detailContentView->setGeometry(contentFrame(true));
-  }
-  QPointer<ZPHArticleDetailPaneView> guard(this);
-  QTimer::singleShot(FindBarSlideDuration, this, [guard] {
-    if (guard && guard->m_findBarShown && guard->m_findBarViewController)
-      guard->m_findBarViewController->makeSearchFieldFirstResponder();
+  m_findBarSlide->slideIn(controller, m_detailContentView, findBarFrames(), animated, [this] {
+    if (m_findBarShown && m_findBarViewController)
+      m_findBarViewController->makeSearchFieldFirstResponder();
   });
 }
 
@@ -368,39 +336,14 @@ void ZPHArticleDetailPaneView::hideFindPanelAnimated(bool animated)
   m_findBarShown = false;
   if (!m_findBarViewController || !m_findBarViewController->isViewLoaded())
     return;
-  stopFindBarAnimation();
   QWidget* bar = m_findBarViewController->view();
-  if (bar->parentWidget() != this)
-    return;
-  if (bar->hasFocus() || bar->isAncestorOf(QApplication::focusWidget())) {
-    if (m_detailContentView)
-      m_detailContentView->setFocus(Qt::OtherFocusReason);
-  }
-  if (animated && wasShown) {
-    auto* group = new QParallelAnimationGroup(this);
-    auto* barSlide = new QPropertyAnimation(bar, "geometry", group);
-    barSlide->setDuration(FindBarSlideDuration);
-    barSlide->setEndValue(findBarFrame(false));
-    group->addAnimation(barSlide);
-    if (m_detailContentView && m_detailContentView->parentWidget() == this) {
-      auto* contentSlide = new QPropertyAnimation(m_detailContentView.data(), "geometry", group);
-      contentSlide->setDuration(FindBarSlideDuration);
-      contentSlide->setEndValue(contentFrame(false));
-      group->addAnimation(contentSlide);
-    }
-    QPointer<QWidget> barGuard(bar);
-    connect(group, &QAbstractAnimation::finished, this, [barGuard] {
-      if (barGuard)
-        barGuard->hide();
-    });
-    m_findBarAnimation = group;
-    group->start(QAbstractAnimation::DeleteWhenStopped);
+  if (bar->parentWidget() != this) {
+    m_findBarSlide->stop();
     return;
   }
-  bar->hide();
-  bar->setGeometry(findBarFrame(false));
-  if (m_detailContentView && m_detailContentView->parentWidget() == this)
-    m_detailContentView->setGeometry(contentFrame(false));
+  ZPHSlidingFindBar::moveFocusOutOf(bar, m_detailContentView);
+  QWidget* content = m_detailContentView && m_detailContentView->parentWidget() == this ? m_detailContentView : nullptr;
+  m_findBarSlide->slideOut(bar, content, findBarFrames(), animated && wasShown, true);
 }
 
 void ZPHArticleDetailPaneView::highlightNextSearchResult() { findBarViewController()->highlightNextSearchResult(); }

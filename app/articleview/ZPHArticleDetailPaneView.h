@@ -6,6 +6,7 @@
 #include "platform/ZPHNotificationCenter.h"
 #include "web/ZPHMacWebViewFindBarViewDelegate.h"
 #include "web/ZPHSearchUIProtocol.h"
+#include "web/ZPHSlidingFindBar.h"
 #include "web/ZPHWebViewFind.h"
 
 #include <QtCore/QPointer>
@@ -15,7 +16,6 @@
 
 #include <memory>
 
-class QParallelAnimationGroup;
 class QVariantAnimation;
 class ZPHMacWebView;
 class ZPHMacWebViewFindBarViewController;
@@ -38,7 +38,7 @@ class ZPHArticleDetailPaneView : public QWidget, public ZPHMacWebViewFindBarView
 public:
   static constexpr int FirstContentFadeDuration = 1200;  // ms
   static constexpr int ScreenshotFadeDuration = 250;     // ms
-  static constexpr int FindBarSlideDuration = 200;       // ms
+  static constexpr int FindBarSlideDuration = ZPHSlidingFindBar::SlideDuration;
 
   explicit ZPHArticleDetailPaneView(QWidget* parent = nullptr);
   ~ZPHArticleDetailPaneView() override;
@@ -114,7 +114,7 @@ private:
   // The picture of the widget (the pane itself for null) over everything,
   // fading out over `duration`.
   void fadeOutPictureOf(QWidget* widget, int duration);
-  void stopFindBarAnimation();
+  ZPHSlidingFindBar::Frames findBarFrames() const;
 
   QPointer<QWidget> m_detailContentView;
   QPointer<QWidget> m_detailTemporaryView;
@@ -122,7 +122,7 @@ private:
   QPointer<QVariantAnimation> m_screenshotFade;
   std::unique_ptr<ZPHMacWebViewFindBarViewController> m_findBarViewController;
   QPointer<ZPHSimpleColorView> m_inactiveWindowOverlayView;
-  QPointer<QParallelAnimationGroup> m_findBarAnimation;
+  ZPHSlidingFindBar* m_findBarSlide = new ZPHSlidingFindBar(this);
   ZPHWebViewFind* m_find = new ZPHWebViewFind(this);
   bool m_shouldAnimateIn = false;
   bool m_mouseInView = false;

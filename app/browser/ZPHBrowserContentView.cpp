@@ -5,11 +5,7 @@
 #include "web/ZPHMacWebView.h"
 #include "web/ZPHMacWebViewFindBarViewController.h"
 
-#include <QtCore/QParallelAnimationGroup>
-#include <QtCore/QPropertyAnimation>
-#include <QtCore/QTimer>
 #include <QtGui/QPainter>
-#include <QtWidgets/QApplication>
 
 ZPHBrowserContentView::ZPHBrowserContentView(ZPHBrowserViewController* controller, QWidget* parent)
     : ZPHThemeUpdatingView<QWidget>(parent), m_controller(controller)
@@ -17,7 +13,7 @@ ZPHBrowserContentView::ZPHBrowserContentView(ZPHBrowserViewController* controlle
   setObjectName(QStringLiteral("ZPHBrowserContentView"));
 }
 
-ZPHBrowserContentView::~ZPHBrowserContentView() { stopAnimation(); }
+ZPHBrowserContentView::~ZPHBrowserContentView() { m_findBarSlide->stop(); }
 
 ZPHMacWebView* ZPHBrowserContentView::webview() const { return m_controller ? m_controller->webView() : nullptr; }
 
@@ -79,7 +75,7 @@ void ZPHBrowserContentView::mountWebView(ZPHMacWebView* webView)
 void ZPHBrowserContentView::resizeEvent(QResizeEvent* event)
 {
   QWidget::resizeEvent(event);
-  stopAnimation();
+  m_findBarSlide->stop();
   if (m_toolbar)
     m_toolbar->setGeometry(0, 0, width(), m_toolbar->height());
   const bool shown = m_controller && m_controller->findBarShown();
@@ -107,11 +103,10 @@ void ZPHBrowserContentView::paintEvent(QPaintEvent* event)
   painter.fillRect(page, Qt::white);
 }
 
-void ZPHBrowserContentView::stopAnimation()
+ZPHSlidingFindBar::Frames ZPHBrowserContentView::findPanelFrames() const
 {
-  if (m_animation)
-    m_animation->stop();
-  m_animation = nullptr;
+  return {findPanelFrameWhenShown(), findPanelFrameWhenHidden(), browserFrameWithFindPanel(),
+          browserFrameWithoutFindPanel()};
 }
 
 void ZPHBrowserContentView::showFindPanelAnimated(bool animated)
@@ -124,39 +119,15 @@ void ZPHBrowserContentView::showFindPanelAnimated(bool animated)
     controller->makeSearchFieldFirstResponder();
     return;
   }
-  stopAnimation();
   controller->setDelegate(this);
-  QWidget* bar = controller->view();
-  if (bar->parentWidget() != this)
-    bar->setParent(this);
-  bar->setGeometry(findPanelFrameWhenHidden());
-  bar->lower();
-  bar->show();
+  controller->view();  // its height makes the frames
+  m_controller->setFindBarShown(true);
+  m_findBarSlide->slideIn(controller, view, findPanelFrames(), animated, [this] {
+    if (m_controller->findBarShown())
+      m_controller->findBarViewController()->makeSearchFieldFirstResponder();
+  });
   if (m_toolbar)
     m_toolbar->raise();
-  view->setGeometry(browserFrameWithoutFindPanel());
-  m_controller->setFindBarShown(true);
-  if (animated) {
-    auto* group = new QParallelAnimationGroup(this);
-    auto* barSlide = new QPropertyAnimation(bar, "geometry", group);
-    barSlide->setDuration(FindBarSlideDuration);
-    barSlide->setEndValue(findPanelFrameWhenShown());
-    auto* viewSlide = new QPropertyAnimation(view, "geometry", group);
-    viewSlide->setDuration(FindBarSlideDuration);
-    viewSlide->setEndValue(browserFrameWithFindPanel());
-    group->addAnimation(barSlide);
-    group->addAnimation(viewSlide);
-    m_animation = group;
-    group->start(QAbstractAnimation::DeleteWhenStopped);
-  } else {
-    bar->setGeometry(findPanelFrameWhenShown());
-    view->setGeometry(browserFrameWithFindPanel());
-  }
-  QPointer<ZPHBrowserContentView> guard(this);
-  QTimer::singleShot(FindBarSlideDuration, this, [guard] {
-    if (guard && guard->m_controller->findBarShown())
-      guard->m_controller->findBarViewController()->makeSearchFieldFirstResponder();
-  });
 }
 
 void ZPHBrowserContentView::hideFindPanelAnimated(bool animated)
@@ -165,26 +136,15 @@ void ZPHBrowserContentView::hideFindPanelAnimated(bool animated)
     m_controller->setFindBarShown(false);
     return;
   }
-  stopAnimation();
   QWidget* bar = m_controller->findBarViewController()->view();
   ZPHMacWebView* view = webview();
-  if (bar->isAncestorOf(QApplication::focusWidget()) && view != nullptr)
-    view->setFocus(Qt::OtherFocusReason);
-  if (animated && view != nullptr && bar->parentWidget() == this) {
-    auto* group = new QParallelAnimationGroup(this);
-    auto* barSlide = new QPropertyAnimation(bar, "geometry", group);
-    barSlide->setDuration(FindBarSlideDuration);
-    barSlide->setEndValue(findPanelFrameWhenHidden());
-    auto* viewSlide = new QPropertyAnimation(view, "geometry", group);
-    viewSlide->setDuration(FindBarSlideDuration);
-    viewSlide->setEndValue(browserFrameWithoutFindPanel());
-    group->addAnimation(barSlide);
-    group->addAnimation(viewSlide);
-    m_animation = group;
-    group->start(QAbstractAnimation::DeleteWhenStopped);
+  ZPHSlidingFindBar::moveFocusOutOf(bar, view);
+  const bool slides = animated && view != nullptr;
+  if (bar->parentWidget() == this) {
+    QWidget* content = view != nullptr && (slides || view->parentWidget() == this) ? view : nullptr;
+    m_findBarSlide->slideOut(bar, content, findPanelFrames(), slides, false);
   } else {
-    if (bar->parentWidget() == this)
-      bar->setGeometry(findPanelFrameWhenHidden());
+    m_findBarSlide->stop();
     if (view != nullptr && view->parentWidget() == this)
       view->setGeometry(browserFrameWithoutFindPanel());
   }

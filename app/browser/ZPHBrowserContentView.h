@@ -5,11 +5,11 @@
 #include "themes/ZPHThemeUpdatingView.h"
 #include "web/ZPHMacWebViewFindBarViewDelegate.h"
 #include "web/ZPHSearchUIProtocol.h"
+#include "web/ZPHSlidingFindBar.h"
 #include "web/ZPHWebViewFind.h"
 
 #include <QtCore/QPointer>
 
-class QAbstractAnimation;
 class ZPHBrowserViewController;
 class ZPHMacWebView;
 class ZPHToolbar;
@@ -25,7 +25,7 @@ class ZPHBrowserContentView : public ZPHThemeUpdatingView<QWidget>,
   Q_OBJECT
 
 public:
-  static constexpr int FindBarSlideDuration = 200;  // ms
+  static constexpr int FindBarSlideDuration = ZPHSlidingFindBar::SlideDuration;
 
   explicit ZPHBrowserContentView(ZPHBrowserViewController* controller, QWidget* parent = nullptr);
   ~ZPHBrowserContentView() override;
@@ -66,11 +66,11 @@ protected:
 
 private:
   void search(const QString& text, bool forward);
-  void stopAnimation();
+  ZPHSlidingFindBar::Frames findPanelFrames() const;
   int findBarHeight() const;
 
   ZPHBrowserViewController* m_controller;
   QPointer<ZPHToolbar> m_toolbar;
-  QPointer<QAbstractAnimation> m_animation;
+  ZPHSlidingFindBar* m_findBarSlide = new ZPHSlidingFindBar(this);
   ZPHWebViewFind* m_find = new ZPHWebViewFind(this);
 };

@@ -48,7 +48,7 @@
 #include "shell/ZPHLinkRouting.h"
 #include "shell/ZPHMacCoreDataStack.h"
 #include "shell/ZPHQuittingWindowController.h"
-#include "shell/ZPHScreenshotScript.h"
+#include "shell/ZPHScreenshotHook.h"
 #include "shell/ZPHWebRendering.h"
 #include "sourcelist/ZPHSourceListViewController.h"
 #include "store/CBDataController.h"
@@ -199,9 +199,10 @@ ZPHAppDelegate::ZPHAppDelegate(Environment environment, QObject* parent)
   m_previousDelegate = sharedDelegate();
   setSharedDelegate(this);
 
-  if (!m_environment.screenshotPath.isEmpty() && !m_environment.screenshotStatePath.isEmpty()) {
+  if (!m_environment.screenshotPath.isEmpty() && !m_environment.screenshotStatePath.isEmpty() &&
+      m_environment.loadScreenshotState) {
     QString problem;
-    m_screenshotScript = ZPHScreenshotScript::load(m_environment.screenshotStatePath, &problem);
+    m_screenshotScript = m_environment.loadScreenshotState(m_environment.screenshotStatePath, &problem);
     if (m_screenshotScript == nullptr)
       qCWarning(zphShell).noquote() << "cannot read the screenshot's state" << m_environment.screenshotStatePath
                                     << problem;
@@ -466,7 +467,7 @@ void ZPHAppDelegate::zph_setupMiscManagers()
   CBDateManager::sharedManager();
   if (m_screenshotScript != nullptr && m_screenshotScript->offline()) {
     m_ownNetworkController =
-        std::make_unique<ZPHNetworkController>(ZPHScreenshotScript::makeFixedReachabilitySource(false));
+        std::make_unique<ZPHNetworkController>(m_screenshotScript->makeFixedReachabilitySource(false));
     m_networkController = m_ownNetworkController.get();
   } else if (m_environment.makeReachabilitySource) {
     m_ownNetworkController = std::make_unique<ZPHNetworkController>(m_environment.makeReachabilitySource());

@@ -49,7 +49,7 @@ class ZPHDockIconController;
 class ZPHMainMenuController;
 class ZPHSyncQuestionsController;
 class ZPHQuittingWindowController;
-class ZPHScreenshotScript;
+class ZPHScreenshotHook;
 class ZPHSourceListTreeBuilder;
 class ZPHStatusViewController;
 class ZPHSyncManager;
@@ -103,6 +103,9 @@ public:
     // With a screenshot: the state to bring the program into first
     // (ZPHScreenshotScript).
     QString screenshotStatePath;
+    // Reads that state (null and the reason when it cannot); empty: the
+    // state is not read and the window is written as it comes up.
+    std::function<std::unique_ptr<ZPHScreenshotHook>(const QString& path, QString* errorMessage)> loadScreenshotState;
     // The clock.
     std::function<QDateTime()> now;
     // What times the main window's delays and timers (the system clock when
@@ -499,7 +502,7 @@ private:
   std::unique_ptr<ZPHInternalPagesProfile> m_internalPagesProfile;
   std::unique_ptr<ZPHMainWindowController> m_mainWindowController;
   std::unique_ptr<ZPHQuittingWindowController> m_quittingWindowController;
-  std::unique_ptr<ZPHScreenshotScript> m_screenshotScript;
+  std::unique_ptr<ZPHScreenshotHook> m_screenshotScript;
   // Links that cannot open: the desktop's opener (none when the environment
   // brings its own).
   std::unique_ptr<ZPHBrowserLauncher> m_browserLauncher;

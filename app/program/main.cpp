@@ -3,6 +3,7 @@
 #include "articleview/ZPHArticleSchemeHandler.h"
 #include "common/ZPHShellLog.h"
 #include "platform/ZPHLog.h"
+#include "screenshots/ZPHScreenshotScript.h"
 #include "shell/ZPHAppDelegate.h"
 #include "shell/ZPHCommandLine.h"
 #include "shell/ZPHQuitDeadline.h"
@@ -96,6 +97,10 @@ int main(int argc, char** argv)
     environment.launchArguments = commandLine->positionalArguments;
     environment.workingDirectory = QDir::currentPath();
     environment.screenshotStatePath = commandLine->screenshotStatePath;
+    environment.loadScreenshotState = [](const QString& path,
+                                         QString* errorMessage) -> std::unique_ptr<ZPHScreenshotHook> {
+      return ZPHScreenshotScript::load(path, errorMessage);
+    };
     environment.quitBegan = [&quitDeadline] { quitDeadline.arm(); };
     environment.holdQuitDeadline = [&quitDeadline](bool held) {
       if (held)

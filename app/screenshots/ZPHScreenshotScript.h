@@ -2,7 +2,7 @@
 
 // Qt kind: QObject.
 
-#include "feeds/network/ZPHNetworkController.h"
+#include "shell/ZPHScreenshotHook.h"
 
 #include <QtCore/QJsonObject>
 #include <QtCore/QObject>
@@ -13,6 +13,10 @@
 #include <vector>
 
 class ZPHAppDelegate;
+class ZPHArticleListDelegate;
+class ZPHMainWindowController;
+class ZPHSubscriptionCommands;
+class ZPHTabsController;
 
 // Puts the program into a given state before it writes its window as a
 // picture (--screenshot FILE --screenshot-state STATE). Read only in that
@@ -81,7 +85,7 @@ class ZPHAppDelegate;
 //
 // The picture is taken when everything asked for is on screen, or after 90
 // seconds whatever the state. Main thread only.
-class ZPHScreenshotScript : public QObject {
+class ZPHScreenshotScript : public QObject, public ZPHScreenshotHook {
   Q_OBJECT
 
 public:
@@ -91,12 +95,12 @@ public:
   explicit ZPHScreenshotScript(const QJsonObject& state, QObject* parent = nullptr);
   ~ZPHScreenshotScript() override;
 
-  bool offline() const;
+  bool offline() const override;
   // Connectivity that never changes, for "offline".
-  static std::unique_ptr<ZPHNetworkController::ReachabilitySource> makeFixedReachabilitySource(bool reachable);
+  std::unique_ptr<ZPHNetworkController::ReachabilitySource> makeFixedReachabilitySource(bool reachable) const override;
 
   // Runs the steps on the started application, then `takePicture`.
-  void run(ZPHAppDelegate* delegate, std::function<void()> takePicture);
+  void run(ZPHAppDelegate* delegate, std::function<void()> takePicture) override;
 
 private:
   struct Step {
@@ -104,21 +108,67 @@ private:
     std::function<void()> action;
   };
   void addStep(std::function<bool()> ready, std::function<void()> action = {});
+  // A step that acts at once.
+  void addAction(std::function<void()> action);
   void poll();
+  // The time since the step before ended is at least `milliseconds`.
+  bool waited(qint64 milliseconds) const;
+  // No work waits on the store's queue.
+  bool storeIdle() const;
+  // The downloads asked for (favicons, thumbnails, pictures) are done, or
+  // a few seconds have passed.
+  bool downloadsSettled() const;
+
+  // The first refresh, the store's shape, the selection.
+  void startSteps();
+  // After every other step: the second refresh, the bezel.
+  void finalSteps();
   void shapeStore();
   void markRead();
   void warmFavicons();
   void select();
+
+  // The article list: its layout, bookmarks, an article read, the page's
+  // find bar, a search, the list's menu.
   void articleListSteps();
+  void bookmarkSteps(ZPHArticleListDelegate* list);
+  void readArticleSteps(ZPHArticleListDelegate* list);
+  void articleFindSteps(ZPHArticleListDelegate* list);
+  void searchSteps(ZPHMainWindowController* window, ZPHArticleListDelegate* list);
+  void listMenuSteps(ZPHMainWindowController* window, ZPHArticleListDelegate* list);
+
   // The source list's menus, its removal box and renaming, and the
   // toolbar's customisation sheet.
   void commandSteps();
+  void sourceListSteps(ZPHMainWindowController* window);
+  void toolbarSteps(ZPHMainWindowController* window);
+  // Sharing: the popover, the read-later login and the Share submenu.
+  void sharingSteps(ZPHMainWindowController* window);
+  void shareLoginSteps();
+
   // Browser tabs ("tabs").
   void tabSteps();
+  void tabFindSteps(ZPHTabsController* tabs, const QString& find);
+  void tabFeedMenuSteps(ZPHMainWindowController* window, ZPHTabsController* tabs);
+
   // The Add Site and New Folder windows, the error list, imports.
   void subscriptionSteps();
+  void addSiteSteps(ZPHMainWindowController* window, ZPHSubscriptionCommands* commands);
+  void subscriptionErrorSteps(ZPHMainWindowController* window);
+  void addFolderSteps(ZPHMainWindowController* window, ZPHSubscriptionCommands* commands);
+  void importSteps(ZPHMainWindowController* window, ZPHSubscriptionCommands* commands);
+
   // Menus, badge and windows: their menus, popover, sheets and windows.
   void menusAndWindowsSteps();
+  void titleBarSteps(ZPHMainWindowController* window);
+  void siteMenuSteps(ZPHMainWindowController* window);
+  void stylePopoverSteps(ZPHMainWindowController* window);
+  void preferencesSteps(ZPHMainWindowController* window);
+  // The sheets the core's questions bring: a login, the first sync's.
+  void questionSheetSteps(ZPHMainWindowController* window);
+  void welcomeSteps(ZPHMainWindowController* window);
+  void mailNotOpenedSteps(ZPHMainWindowController* window);
+  void aboutSteps(ZPHMainWindowController* window);
 
   QJsonObject m_state;
   ZPHAppDelegate* m_delegate = nullptr;
