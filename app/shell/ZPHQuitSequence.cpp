@@ -261,22 +261,27 @@ void ZPHQuitSequence::finishAfterTheUsersChanges(bool modal, std::shared_ptr<boo
           m_environment.holdQuitDeadline(false);
         if (ended && !*saversStuck)
           return;  // written back
-        // Work that ignores its cancel, or that does not end: the store queue
-        // is cancelled whole, and the main context is written back beside it.
-        if (CBDataController* data = m_delegate.dataController())
-          data->cancelCoreDataBackgroundOperations();
-        waitForQuitStep(
-            QStringLiteral("the cancelled store queue"), m_bounds.storeQueueCancelMs,
-            [this, written] {
-              const CBDataController* data = m_delegate.dataController();
-              return *written || data == nullptr || !data->coreDataQueueHasOperations();
-            },
-            [this, modal, written](bool) {
-              if (*written)
-                return;
-              *written = true;
-              writeBackAndClose(modal);
-            });
+        finishAfterCancellingTheStoreQueue(modal, written);
+      });
+}
+
+void ZPHQuitSequence::finishAfterCancellingTheStoreQueue(bool modal, std::shared_ptr<bool> written)
+{
+  // Work that ignores its cancel, or that does not end: the store queue is
+  // cancelled whole, and the main context is written back beside it.
+  if (CBDataController* data = m_delegate.dataController())
+    data->cancelCoreDataBackgroundOperations();
+  waitForQuitStep(
+      QStringLiteral("the cancelled store queue"), m_bounds.storeQueueCancelMs,
+      [this, written] {
+        const CBDataController* data = m_delegate.dataController();
+        return *written || data == nullptr || !data->coreDataQueueHasOperations();
+      },
+      [this, modal, written](bool) {
+        if (*written)
+          return;
+        *written = true;
+        writeBackAndClose(modal);
       });
 }
 

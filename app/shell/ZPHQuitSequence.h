@@ -80,6 +80,8 @@ private:
   void finishAfterStoreQueue(bool modal);
   // Past the store queue's bound: the savers are dropped, the rest runs.
   void finishAfterTheUsersChanges(bool modal, std::shared_ptr<bool> written);
+  // Past their bound too: the whole store queue is cancelled.
+  void finishAfterCancellingTheStoreQueue(bool modal, std::shared_ptr<bool> written);
   void writeBackAndClose(bool modal);
   // The last step: the quitting window goes and the quit is answered.
   void endQuit(bool modal);

@@ -193,20 +193,30 @@ bool ZPHStartupSequence::zph_checkForOtherRunningZephlinProcessesAndQuit()
   }
 
   if (outcome == ZPHInstanceLock::Outcome::Acquired) {
-    m_delegate.m_previousRunEndedUncleanly = lock->tookOverStaleLock();
-    QObject::connect(lock.get(), &ZPHInstanceLock::handOverReceived, &m_delegate,
-                     [this](const QStringList& arguments, const QString& workingDirectory) {
-                       if (m_delegate.m_appIsShuttingDown)
-                         return;
-                       m_delegate.makePrimaryWindowKeyAndOrderedFront();
-                       m_delegate.handleLaunchArguments(arguments, workingDirectory);
-                     });
-    // This launch's own addresses and files, once start-up has ended.
-    m_delegate.m_pendingLaunchArguments.append({m_environment.launchArguments, m_environment.workingDirectory});
-    m_delegate.m_instanceLock = std::move(lock);
+    takeInstanceLock(std::move(lock));
     return true;
   }
+  quitWithoutTheLock(*lock, outcome);
+  return false;
+}
 
+void ZPHStartupSequence::takeInstanceLock(std::unique_ptr<ZPHInstanceLock> lock)
+{
+  m_delegate.m_previousRunEndedUncleanly = lock->tookOverStaleLock();
+  QObject::connect(lock.get(), &ZPHInstanceLock::handOverReceived, &m_delegate,
+                   [this](const QStringList& arguments, const QString& workingDirectory) {
+                     if (m_delegate.m_appIsShuttingDown)
+                       return;
+                     m_delegate.makePrimaryWindowKeyAndOrderedFront();
+                     m_delegate.handleLaunchArguments(arguments, workingDirectory);
+                   });
+  // This launch's own addresses and files, once start-up has ended.
+  m_delegate.m_pendingLaunchArguments.append({m_environment.launchArguments, m_environment.workingDirectory});
+  m_delegate.m_instanceLock = std::move(lock);
+}
+
+void ZPHStartupSequence::quitWithoutTheLock(const ZPHInstanceLock& lock, ZPHInstanceLock::Outcome outcome)
+{
   ZPHAlert alert;
   alert.buttons = {QStringLiteral("Quit")};
   if (outcome == ZPHInstanceLock::Outcome::Unavailable) {
@@ -217,10 +227,10 @@ bool ZPHStartupSequence::zph_checkForOtherRunningZephlinProcessesAndQuit()
         QStringLiteral(
             "The lock file “%1” could not be made (%2), so two copies of Zephlin could use the same data "
             "at once. Make the folder writable and open Zephlin again.")
-            .arg(lock->lockFilePath(), lock->lockError());
+            .arg(lock.lockFilePath(), lock.lockError());
     m_delegate.runModalAlert(alert);
     m_delegate.m_quitSequence->quitWithoutTheStore(1);
-    return false;
+    return;
   }
   alert.style = ZPHAlert::Style::Warning;
   alert.messageText = QStringLiteral("Zephlin already running.");
@@ -229,7 +239,6 @@ bool ZPHStartupSequence::zph_checkForOtherRunningZephlinProcessesAndQuit()
       "Please quit the other copy of Zephlin before launching this version.");
   m_delegate.runModalAlert(alert);
   m_delegate.m_quitSequence->quitWithoutTheStore(0);
-  return false;
 }
 
 void ZPHStartupSequence::zph_setupRuntimePreferences()

@@ -3,6 +3,9 @@
 // Qt kind: none (a plain class run by the application delegate).
 
 #include "shell/ZPHAppDelegate.h"
+#include "shell/ZPHInstanceLock.h"
+
+#include <memory>
 
 // The start-up, step by step: the support folders, the one-instance lock
 // (or the hand-over to the copy that holds it), the preferences, the
@@ -32,6 +35,10 @@ private:
   bool zph_setupSupportDirectories();
   bool zph_runHelperSequence();
   bool zph_checkForOtherRunningZephlinProcessesAndQuit();
+  // The lock is this launch's: it takes the launches handed over to it.
+  void takeInstanceLock(std::unique_ptr<ZPHInstanceLock> lock);
+  // Says why the lock could not be had, and quits.
+  void quitWithoutTheLock(const ZPHInstanceLock& lock, ZPHInstanceLock::Outcome outcome);
   void zph_setupRuntimePreferences();
   void migrateHidePreferences();
   void zph_setupMiscManagers();
