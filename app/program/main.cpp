@@ -7,6 +7,7 @@
 #include "shell/ZPHAppDelegate.h"
 #include "shell/ZPHCommandLine.h"
 #include "shell/ZPHQuitDeadline.h"
+#include "shell/ZPHQuitSequence.h"
 #include "shell/ZPHTerminationSignalWatcher.h"
 #include "shell/ZPHWebRendering.h"
 #include "web/ZPHExternalPagesProfile.h"
@@ -63,7 +64,7 @@ int main(int argc, char** argv)
   QApplication::setApplicationName(QStringLiteral("Zephlin"));
   QApplication::setApplicationVersion(QStringLiteral(ZEPHLIN_VERSION));
   // Made before the application object, so it also covers its teardown.
-  ZPHQuitDeadline quitDeadline(ZPHAppDelegate::QuitDeadlineMs);
+  ZPHQuitDeadline quitDeadline(ZPHQuitSequence::QuitDeadlineMs);
   QApplication app(argc, argv);
   // Quitting is the application delegate's: it saves first.
   app.setQuitOnLastWindowClosed(false);
@@ -104,7 +105,7 @@ int main(int argc, char** argv)
     environment.quitBegan = [&quitDeadline] { quitDeadline.arm(); };
     environment.holdQuitDeadline = [&quitDeadline](bool held) {
       if (held)
-        quitDeadline.hold(ZPHAppDelegate::QuitUsersChangesBoundMs + ZPHAppDelegate::QuitDeadlineMs);
+        quitDeadline.hold(ZPHQuitSequence::QuitUsersChangesBoundMs + ZPHQuitSequence::QuitDeadlineMs);
       else
         quitDeadline.release();
     };

@@ -1,41 +1,26 @@
 #include "shell/ZPHAppDelegate.h"
 
 #include "shell/ZPHApplicationCommands.h"
-#include "shell/ZPHApplicationKeys.h"
 #include "shell/ZPHDockIconController.h"
 #include "shell/ZPHMainMenuController.h"
 
 #include "articlelist/ZPHReadingLayoutViewController.h"
 #include "subscribe/ZPHSubscribeRequest.h"
 
-#include "articleview/ZPHStyleSheetController.h"
-#include "articleview/ZPHWebArticleDetailPane.h"
 #include "browser/ZPHTabCommands.h"
-#include "browser/ZPHTabsController.h"
 #include "common/ZPHApplicationNotifications.h"
 #include "common/ZPHIncomingAddress.h"
 #include "common/ZPHShellLog.h"
 #include "feeds/images/CBFaviconController.h"
-#include "feeds/images/CBFaviconURLProtocol.h"
-#include "feeds/images/CBLocalStyleSheetProtocol.h"
-#include "feeds/images/CBThumbnailController.h"
-#include "feeds/images/ZPHArticleImageCacheController.h"
 #include "feeds/metadata/CBLocalAccountFeedMetadataCache.h"
 #include "feeds/network/CBDownloadOperation.h"
 #include "feeds/refresh/ZPHRefreshController.h"
 #include "feeds/refresh/ZPHStatusItem.h"
-#include "foundation/CBDateManager.h"
 #include "foundation/CBPrefs.h"
-#include "keys/ZPHKeyMappingController.h"
-#include "kit/ZPHNamedImage.h"
 #include "mainwindow/ZPHMainWindowController.h"
 #include "mainwindow/status/ZPHStatusViewController.h"
-#include "platform/CBOperationController.h"
 #include "platform/ZPHMainThread.h"
-#include "platform/ZPHOperationQueue.h"
-#include "platform/ZPHTerminationCancelingOperation.h"
 #include "platform/ZPHUserDefaults.h"
-#include "preferences/ZPHPreferenceWindowController.h"
 #include "sharing/ZPHPluginManager.h"
 #include "sheets/ZPHAuthenticationController.h"
 #include "sheets/ZPHSyncQuestionsController.h"
@@ -47,9 +32,10 @@
 #include "shell/ZPHLaunchArguments.h"
 #include "shell/ZPHLinkRouting.h"
 #include "shell/ZPHMacCoreDataStack.h"
+#include "shell/ZPHQuitSequence.h"
 #include "shell/ZPHQuittingWindowController.h"
 #include "shell/ZPHScreenshotHook.h"
-#include "shell/ZPHWebRendering.h"
+#include "shell/ZPHStartupSequence.h"
 #include "sourcelist/ZPHSourceListViewController.h"
 #include "store/CBDataController.h"
 #include "store/accounts/CBDataAccount.h"
@@ -61,33 +47,24 @@
 #include "store/operations/ZPHDeleteMarkedArticlesOperation.h"
 #include "store/tree/ZPHSourceListTreeBuilder.h"
 #include "subscriptions/ZPHAddSiteAddressContentViewController.h"
-#include "subscriptions/ZPHExportTabs.h"
 #include "subscriptions/ZPHOPMLBackupController.h"
 #include "subscriptions/ZPHSubscriptionCommands.h"
 #include "subscriptions/ZPHZephlin3LocalFeedImporter.h"
 #include "sync/ZPHSyncManager.h"
-#include "themes/ZPHRegisterThemes.h"
-#include "themes/ZPHTheme.h"
 #include "web/ZPHInternalPagesProfile.h"
 #include "web/ZPHMacWebView.h"
 
-#include <QtCore/QBuffer>
 #include <QtCore/QCoreApplication>
 #include <QtCore/QDir>
-#include <QtCore/QElapsedTimer>
-#include <QtCore/QFileInfo>
 #include <QtCore/QStandardPaths>
 #include <QtCore/QTimer>
 #include <QtGui/QAction>
 #include <QtGui/QGuiApplication>
-#include <QtGui/QPixmap>
 #include <QtGui/QWindowStateChangeEvent>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QDialog>
 #include <QtWidgets/QMainWindow>
-#include <QtWidgets/QMenu>
 #include <QtWidgets/QMessageBox>
-#include <QtWidgets/QSystemTrayIcon>
 #include <QtWidgets/QWidget>
 
 #include <pwd.h>
@@ -111,25 +88,6 @@ const QString ProjectPage = QStringLiteral("https://www.fernhollow.com/zephlin/"
 constexpr int PeriodicRefreshIntervalMs = 60 * 1000;
 constexpr int InitialRefreshDelayMs = 1000;
 constexpr qint64 ShortestPeriodicRefreshMinutes = 10;
-constexpr int QuitPollIntervalMs = 20;
-
-QString applicationVersion()
-{
-  const QString version = QCoreApplication::applicationVersion();
-  return version.isEmpty() ? QStringLiteral(ZEPHLIN_VERSION) : version;
-}
-
-// Answers the folder's problem, or null when it exists as a folder or was
-// made.
-QString makeFolder(const QString& path)
-{
-  const QFileInfo info(path);
-  if (info.exists() && !info.isDir())
-    return QStringLiteral("“%1” is a file, not a folder.").arg(path);
-  if (!info.exists() && !QDir().mkpath(path))
-    return QStringLiteral("The folder “%1” could not be made.").arg(path);
-  return {};
-}
 
 template <typename T>
 void forwardOrDrop(CBDataController* controller, T&& call)
@@ -172,6 +130,8 @@ ZPHAppDelegate::ZPHAppDelegate(Environment environment, QObject* parent)
     m_environment.keyboardModifiers = [] { return QGuiApplication::keyboardModifiers(); };
   if (!m_environment.beep)
     m_environment.beep = [] { QApplication::beep(); };
+  m_startupSequence = std::make_unique<ZPHStartupSequence>(*this, m_environment);
+  m_quitSequence = std::make_unique<ZPHQuitSequence>(*this, m_environment);
   ZPHApplyDesktopIdentity();
 
   ZPHUserDefaults::standardUserDefaults().registerDefaults({
@@ -239,14 +199,14 @@ ZPHAppDelegate::~ZPHAppDelegate()
   m_mainMenuController.reset();
   m_mainWindowController.reset();
   ZPHReadingLayoutViewController::setDetailPaneFactory({});
-  releaseRefreshController();
+  m_quitSequence->releaseRefreshController();
   m_sourceListTreeBuilder.reset();
   // The store closes without writing its log back into the file: that
   // grows with the log and the file, and the next start does it in the
   // background. (The failure path let go of the store already.)
   if (m_dataControllerOwner != nullptr && m_dataControllerOwner->persistentStore() != nullptr)
     m_dataControllerOwner->persistentStore()->leaveLogOnClose();
-  releaseDataController();
+  m_quitSequence->releaseDataController();
   // The store is closed: the data folder is free for the next launch.
   m_instanceLock.reset();
   // Web pages go before their profile, the profile before the application.
@@ -260,6 +220,12 @@ ZPHAppDelegate::~ZPHAppDelegate()
 }
 
 ZPHAppDelegate* ZPHAppDelegate::appDelegate() { return g_appDelegate; }
+
+QString ZPHAppDelegate::applicationVersion()
+{
+  const QString version = QCoreApplication::applicationVersion();
+  return version.isEmpty() ? QStringLiteral(ZEPHLIN_VERSION) : version;
+}
 
 QString ZPHAppDelegate::userAgentString()
 {
@@ -277,509 +243,7 @@ void ZPHAppDelegate::applicationDidFinishLaunching()
   if (m_startupRan)
     return;
   m_startupRan = true;
-  zph_setupDebuggingFacilities();
-  zph_registerObservers();
-  zph_setupURLEventHandler();
-  zph_completeStartupSequence();
-}
-
-void ZPHAppDelegate::zph_setupDebuggingFacilities()
-{
-  // The log handler is main()'s. A lock left behind by a run that ended
-  // without quitting stands in for a crash report (see the helper sequence).
-  qCInfo(zphShell).noquote() << "Zephlin" << applicationVersion() << "starts; data in" << m_dataFolder << "cache in"
-                             << m_cacheFolder;
-}
-
-void ZPHAppDelegate::zph_registerObservers()
-{
-  m_observers.push_back(ZPHNotificationCenter::defaultCenter().addObserver(
-      ZPHDataAccountReadyNotification, QVariant(), this, [this](const ZPHNotification&) { accountReady(); },
-      ZPHNotificationCenter::Delivery::MainThread));
-}
-
-void ZPHAppDelegate::zph_setupURLEventHandler()
-{
-  // Addresses handed to a second launch reach this one through the instance
-  // lock's socket; the URL handling work adds them there.
-}
-
-void ZPHAppDelegate::zph_completeStartupSequence()
-{
-  if (m_completingStartupSequence)
-    return;
-  m_completingStartupSequence = true;
-
-  // The lock lives in the data folder, so the folders come first.
-  bool goOn = zph_setupSupportDirectories() && zph_runHelperSequence();
-  if (goOn) {
-    zph_setupRuntimePreferences();
-    zph_setupMiscManagers();
-    goOn = zph_setupCoreData();
-  }
-  if (goOn) {
-    zph_setupInterfaceAndEventHandlers();
-    zph_presentMainInterface();
-    ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
-    defaults.setInteger(ZPHNumberOfLaunchesKey, defaults.integerForKey(ZPHNumberOfLaunchesKey) + 1);
-    pesterAboutNewsLetterIfAppropriate();
-  }
-  if (m_instanceLock)  // not for a launch that found another one running
-    ZPHUserDefaults::standardUserDefaults().setString(ZPHLastVersionRun, applicationVersion());
-  m_completingStartupSequence = false;
-
-  if (goOn) {
-    m_startupEnded = true;
-    qCInfo(zphShell) << "start-up complete";
-    Q_EMIT startupSequenceCompleted();
-    takePendingLaunchArguments();
-    if (m_screenshotScript != nullptr)
-      m_screenshotScript->run(this, [this] { writeScreenshot(); });
-    else if (!m_environment.screenshotPath.isEmpty())
-      QTimer::singleShot(0, this, &ZPHAppDelegate::writeScreenshot);
-  }
-}
-
-bool ZPHAppDelegate::zph_setupSupportDirectories()
-{
-  // The cache can be made again; only its absence is logged.
-  const QString cacheProblem = makeFolder(m_cacheFolder);
-  if (!cacheProblem.isEmpty())
-    qCWarning(zphShell).noquote() << cacheProblem;
-
-  const QString dataProblem = m_dataFolder.isEmpty() ? QStringLiteral("No data folder.") : makeFolder(m_dataFolder);
-  if (dataProblem.isEmpty())
-    return true;
-  qCCritical(zphShell).noquote() << "the data folder can't be used:" << dataProblem;
-  ZPHAlert alert;
-  alert.style = ZPHAlert::Style::Critical;
-  alert.messageText = QStringLiteral("Zephlin can’t use its data folder.");
-  alert.informativeText = dataProblem + QStringLiteral(" Zephlin will quit.");
-  alert.buttons = {QStringLiteral("Quit")};
-  runModalAlert(alert);
-  stopStartup(1);
-  return false;
-}
-
-bool ZPHAppDelegate::zph_runHelperSequence()
-{
-  // No offer to move the program and no software updater: the package
-  // manager installs and updates.
-  return zph_checkForOtherRunningZephlinProcessesAndQuit();
-}
-
-bool ZPHAppDelegate::zph_checkForOtherRunningZephlinProcessesAndQuit()
-{
-  auto lock = std::make_unique<ZPHInstanceLock>(m_dataFolder);
-  ZPHInstanceLock::Outcome outcome = lock->acquire();
-  if (outcome == ZPHInstanceLock::Outcome::HeldByAnother) {
-    qCInfo(zphShell).noquote() << "another Zephlin uses" << m_dataFolder << "and is asked to come forward";
-    const ZPHInstanceLock::HandOver handOver =
-        lock->handOverToHolder(m_environment.launchArguments, m_environment.workingDirectory);
-    if (handOver == ZPHInstanceLock::HandOver::Accepted) {
-      qCInfo(zphShell) << "the running Zephlin came forward; this launch ends";
-      quitWithoutTheStore(0);
-      return false;
-    }
-    if (handOver == ZPHInstanceLock::HandOver::HolderQuitting) {
-      // It goes away within its quit's deadline: this launch starts then.
-      qCInfo(zphShell) << "the running Zephlin is quitting; this launch starts once it has gone";
-      outcome = lock->acquire(ZPHInstanceLock::HolderQuitWaitMs);
-    }
-  }
-
-  if (outcome == ZPHInstanceLock::Outcome::Acquired) {
-    m_previousRunEndedUncleanly = lock->tookOverStaleLock();
-    connect(lock.get(), &ZPHInstanceLock::handOverReceived, this,
-            [this](const QStringList& arguments, const QString& workingDirectory) {
-              if (m_appIsShuttingDown)
-                return;
-              makePrimaryWindowKeyAndOrderedFront();
-              handleLaunchArguments(arguments, workingDirectory);
-            });
-    // This launch's own addresses and files, once start-up has ended.
-    m_pendingLaunchArguments.append({m_environment.launchArguments, m_environment.workingDirectory});
-    m_instanceLock = std::move(lock);
-    return true;
-  }
-
-  ZPHAlert alert;
-  alert.buttons = {QStringLiteral("Quit")};
-  if (outcome == ZPHInstanceLock::Outcome::Unavailable) {
-    // Without the lock another copy could open the same store: none opens it.
-    alert.style = ZPHAlert::Style::Critical;
-    alert.messageText = QStringLiteral("Zephlin can’t lock its data folder.");
-    alert.informativeText =
-        QStringLiteral(
-            "The lock file “%1” could not be made (%2), so two copies of Zephlin could use the same data "
-            "at once. Make the folder writable and open Zephlin again.")
-            .arg(lock->lockFilePath(), lock->lockError());
-    runModalAlert(alert);
-    quitWithoutTheStore(1);
-    return false;
-  }
-  alert.style = ZPHAlert::Style::Warning;
-  alert.messageText = QStringLiteral("Zephlin already running.");
-  alert.informativeText = QStringLiteral(
-      "Another copy of Zephlin is already running; and running two copies at once can lead to data corruption. "
-      "Please quit the other copy of Zephlin before launching this version.");
-  runModalAlert(alert);
-  quitWithoutTheStore(0);
-  return false;
-}
-
-void ZPHAppDelegate::quitWithoutTheStore(int status)
-{
-  // At once, without the quit: nothing of this launch touched the store.
-  m_terminationRequested = true;
-  m_terminationReplied = true;
-  m_exitStatus = status;
-  m_environment.exitApplication(status);
-}
-
-void ZPHAppDelegate::zph_setupRuntimePreferences()
-{
-  ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
-  // The article style settings reset the font defaults once, themselves
-  // (ZPHStyleSheetController).
-  ZPHPreferenceWindowController::registerDefaults();
-  if (!defaults.hasStoredValue(ZPHFirstRunDateKey)) {
-    m_isFirstRun = true;
-    defaults.setObject(ZPHFirstRunDateKey, now());
-    defaults.setInteger(ZPHBrowserTabsVisibility, 0);
-  }
-  if (!defaults.hasStoredValue(ZPHDisplayCloseAllTabsWarningSheet))
-    defaults.setBool(ZPHDisplayCloseAllTabsWarningSheet, true);
-  migrateHidePreferences();
-  defaults.synchronize();
-}
-
-void ZPHAppDelegate::migrateHidePreferences()
-{
-  ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
-  if (defaults.hasStoredValue(ZPHHideReadItems) && !defaults.hasStoredValue(ZPHHideReadArticles) &&
-      !defaults.hasStoredValue(ZPHHideFeedsWithNoUnread))
-    defaults.removeObject(ZPHHideReadItems);
-}
-
-void ZPHAppDelegate::zph_setupMiscManagers()
-{
-  CBDateManager::sharedManager();
-  if (m_screenshotScript != nullptr && m_screenshotScript->offline()) {
-    m_ownNetworkController =
-        std::make_unique<ZPHNetworkController>(m_screenshotScript->makeFixedReachabilitySource(false));
-    m_networkController = m_ownNetworkController.get();
-  } else if (m_environment.makeReachabilitySource) {
-    m_ownNetworkController = std::make_unique<ZPHNetworkController>(m_environment.makeReachabilitySource());
-    m_networkController = m_ownNetworkController.get();
-  } else {
-    m_networkController = ZPHNetworkController::sharedController();
-  }
-  m_observers.push_back(ZPHNotificationCenter::defaultCenter().addObserver(
-      ZPHNetworkControllerInternetConnectivityChangedNotification, QVariant::fromValue(m_networkController), this,
-      [this](const ZPHNotification& notification) {
-        internetConnectivityChanged(
-            notification.userInfo.value(ZPHNetworkControllerHasInternetConnectivityKey).toBool());
-      },
-      ZPHNotificationCenter::Delivery::MainThread));
-}
-
-bool ZPHAppDelegate::zph_setupCoreData()
-{
-  // Articles deleted by the start-up clean-up take their cached images along.
-  ZPHDeleteMarkedArticlesOperation::setCachedImagesPurge([](const QString& html, const QUrl& baseURL) {
-    ZPHArticleImageCacheController::sharedController()->purgeCachedImagesFoundInArticleContentHTML(html, baseURL);
-  });
-
-  ZPHError error;
-  if (!setupDataControllerReturningError(&error)) {
-    if (error.domain() == ZPHCocoaErrorDomain && error.code() == ZPHUserCancelledError) {
-      // The user stopped the migration or the integrity check (or quit
-      // during it): the store stays as it was.
-      qCInfo(zphShell).noquote() << error.localizedDescription() << "Zephlin quits and leaves the store as it was";
-      stopStartup(0);
-    } else {
-      handleCoreDataFailureWithError(error);  // quits through the failure path
-      m_exitStatus = 1;
-    }
-    return false;
-  }
-
-  loadPlugins();
-
-  m_faviconController = CBFaviconController::sharedController();
-  m_metadataCache = CBLocalAccountFeedMetadataCache::sharedCache();
-  // The article themes are copied into the cache folder, which the style
-  // sheet scheme then serves.
-  for (const QString& folder : ZPHStyleSheetController::sharedController()->styleSheetFolders())
-    CBLocalStyleSheetProtocol::registerStyleSheetFolder(folder);
-
-  CBLocalImageURLProtocol::mapSchemeToImageFolderCache(CBFaviconURLProtocol::scheme(),
-                                                       m_faviconController->imageFolderCache());
-  CBLocalStyleSheetProtocol::setRipplesPicturesFolder(QStringLiteral(":/ripples"));
-  {
-    QByteArray png;
-    QBuffer buffer(&png);
-    if (buffer.open(QIODevice::WriteOnly) && ZPHNamedImage(QStringLiteral("GenericFeedFavicon")).save(&buffer, "PNG"))
-      CBFaviconURLProtocol::setGenericFeedFaviconData(png);
-  }
-  // The web engine starts with the first internal page that needs it.
-  m_internalPagesProfile = std::make_unique<ZPHInternalPagesProfile>();
-
-  m_sourceListTreeBuilder = std::make_unique<ZPHSourceListTreeBuilder>(dataController());
-  // The sort menu items take the stored order as their menu opens.
-
-  ZPHNotificationCenter& center = ZPHNotificationCenter::defaultCenter();
-  using D = ZPHNotificationCenter::Delivery;
-  m_observers.push_back(center.addObserver(
-      ZPHRefreshSessionDidBeginNotification, QVariant(), this,
-      [this](const ZPHNotification&) { refreshSessionDidBegin(); }, D::MainThread));
-  m_observers.push_back(center.addObserver(
-      ZPHRefreshSessionDidEndNotification, QVariant(), this, [this](const ZPHNotification&) { refreshSessionDidEnd(); },
-      D::MainThread));
-  m_observers.push_back(center.addObserver(
-      ZPHFeedsAndFoldersDidReorganizeNotification, QVariant(), this,
-      [this](const ZPHNotification&) { feedsAndFoldersDidReorganize(); }, D::MainThread));
-  m_observers.push_back(center.addObserver(
-      ZPHApplicationShouldActivatePrimaryWindow, QVariant(), this,
-      [this](const ZPHNotification&) { makePrimaryWindowKeyAndOrderedFront(); }, D::MainThread));
-
-  if (CBDiskSpaceChecker::isDiskSpaceLow(m_dataFolder, m_environment.freeDiskSpace)) {
-    qCCritical(zphShell) << "low on disk space; Zephlin quits";
-    runModalAlert(CBDiskSpaceChecker::diskSpaceLowAlert());
-    stopStartup(1);
-    return false;
-  }
-
-  m_refreshControllerOwner = std::make_unique<ZPHRefreshController>();
-  m_refreshController = m_refreshControllerOwner.get();
-
-  center.post(ZPHPersistentStoreConfigurationChangeNotification);
-  // Menus, badge and windows: the questions of the core library get their
-  // sheets on the main window (none while it is not built yet).
-  const ZPHSheetHost host{[this] { return static_cast<QWidget*>(mainWindow()); },
-                          [this] { return m_runningModalSheet; },
-                          [this](bool running) { m_runningModalSheet = running; }};
-  m_authenticationController = std::make_unique<ZPHAuthenticationController>(host);
-  // A search the user stops in the Add Site window withdraws its login sheet.
-  ZPHAddSiteAddressContentViewController::setCancelCurrentCredentialsRequest([this] {
-    if (m_authenticationController != nullptr)
-      m_authenticationController->cancelCurrentCredentialsRequest();
-  });
-  m_syncQuestionsController = std::make_unique<ZPHSyncQuestionsController>(host);
-  // Automatic backups of the subscription list.
-  ZPHOPMLBackupController::sharedOPMLBackupController()->startRunning();
-  return true;
-}
-
-bool ZPHAppDelegate::setupDataControllerReturningError(ZPHError* error)
-{
-  auto controller = std::make_unique<CBDataController>();
-  // A check that a quit stopped is still due.
-  ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
-  const bool check = m_previousRunEndedUncleanly || defaults.boolForKey(ZPHStoreIntegrityCheckDueKey);
-  if (check) {
-    qCWarning(zphShell) << "the previous run did not end cleanly; the store's integrity is checked";
-    defaults.setBool(ZPHStoreIntegrityCheckDueKey, true);
-    defaults.synchronize();
-  }
-  const bool ok =
-      controller->setupCoreDataStackWithClass([] { return std::make_unique<ZPHMacCoreDataStack>(); }, check, error);
-  // Done unless stopped (a check that found damage sends the store aside).
-  const bool stopped =
-      !ok && error != nullptr && error->domain() == ZPHCocoaErrorDomain && error->code() == ZPHUserCancelledError;
-  if (check && !stopped) {
-    defaults.removeObject(ZPHStoreIntegrityCheckDueKey);
-    defaults.synchronize();
-  }
-  if (!ok)
-    return false;
-  m_dataControllerOwner = std::move(controller);
-  CBDataController* data = m_dataControllerOwner.get();
-  m_dataController = data;
-  qCInfo(zphShell).noquote() << "opened the store in" << m_dataFolder;
-  connect(data, &CBDataController::unreadCountChanged, this, [this](quint64 count) {
-    m_unreadCount = count;
-    Q_EMIT unreadCountChanged(count);
-  });
-  connect(data, &CBDataController::unreadFavoritesCountChanged, this, [this](quint64 count) {
-    m_unreadFavoritesCount = count;
-    Q_EMIT unreadFavoritesCountChanged(count);
-  });
-  m_unreadCount = data->unreadCount();
-  m_unreadFavoritesCount = data->unreadFavoritesCount();
-  data->completeSetup();
-  // The sync client starts with the store when an account has synced before.
-  m_syncManager = std::make_unique<ZPHSyncManager>();
-  m_syncManager->startIfSetUp();
-  return true;
-}
-
-void ZPHAppDelegate::loadPlugins()
-{
-  // Sharing: the plug-ins the information resource names, and the
-  // open-in-browser one always. The Share menu, built with the main window,
-  // takes their commands as it opens (Seams::fillShareMenu).
-  ZPHPluginManager::sharedManager()->loadPlugins();
-}
-
-void ZPHAppDelegate::zph_setupInterfaceAndEventHandlers()
-{
-  ZPHRegisterThemes();
-  // The current theme follows the stored choice from its first use on.
-  qCInfo(zphShell).noquote() << "theme:" << ZPHTheme::currenThemeIdentifier();
-  // The reading layouts show the selected article as its rendered page.
-  ZPHReadingLayoutViewController::setDetailPaneFactory([this]() -> std::unique_ptr<ZPHArticleDetailPane> {
-    if (!m_internalPagesProfile)
-      return nullptr;
-    return std::make_unique<ZPHWebArticleDetailPane>(m_internalPagesProfile.get());
-  });
-  auto controller = std::make_unique<ZPHMainWindowController>(
-      m_environment.interfaceClock ? m_environment.interfaceClock() : nullptr);
-  controller->setDataController(dataController());
-  controller->setSourceListTreeBuilder(m_sourceListTreeBuilder.get());
-  controller->setNetworkController(m_networkController);
-  controller->setUnreadCounts(m_unreadCount, m_unreadFavoritesCount);
-  ZPHMainWindowController* mirror = controller.get();
-  const auto mirrorCounts = [this, mirror] { mirror->setUnreadCounts(m_unreadCount, m_unreadFavoritesCount); };
-  connect(this, &ZPHAppDelegate::unreadCountChanged, mirror, mirrorCounts);
-  connect(this, &ZPHAppDelegate::unreadFavoritesCountChanged, mirror, mirrorCounts);
-  // Commands the window does not answer come to the application.
-  controller->setApplicationResponder(this);
-  m_mainWindowController = std::move(controller);
-  // Its native window is made with the surface its web views draw on.
-  ZPHWebRendering::prepareWindowForWebViews(m_mainWindowController->window());
-  m_mainWindowController->window()->installEventFilter(this);
-  // Screenshots: the window at its own size, whatever the screen.
-  if (!m_environment.screenshotPath.isEmpty())
-    m_mainWindowController->window()->resize(ZPHMainWindowController::DefaultWindowSize);
-  m_mainWindowController->window()->addActions(findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly));
-  // The application's keys work in its other windows too.
-  new ZPHApplicationKeys([this] { return findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly); },
-                         [this]() -> QWidget* { return mainWindow(); }, this);
-  // Menus, badge and windows: the menu bar and the unread badge.
-  m_mainMenuController = std::make_unique<ZPHMainMenuController>(this, m_mainWindowController.get());
-  m_mainMenuController->setShareMenuFiller([this](QMenu* menu) {
-    if (m_seams.fillShareMenu)
-      m_seams.fillShareMenu(menu);
-  });
-  m_mainWindowController->window()->setMenuBar(m_mainMenuController->menuBar());
-  // The Article menu's Mark As Read item carries the window's title for it.
-  const auto mirrorToggleReadTitle = [menus = m_mainMenuController.get()](const QString& title) {
-    if (QAction* item = menus->itemForSelector(QStringLiteral("toggleRead:")))
-      item->setText(title);
-  };
-  mirrorToggleReadTitle(m_mainWindowController->toggleReadMenuItemTitle());
-  connect(m_mainWindowController.get(), &ZPHMainWindowController::toggleReadMenuItemTitleChanged,
-          m_mainMenuController.get(), mirrorToggleReadTitle);
-  m_dockIconController = std::make_unique<ZPHDockIconController>();
-  m_dockIconController->setUnreadCounts(m_unreadCount, m_unreadFavoritesCount);
-  m_dockIconController->setMainWindow(m_mainWindowController->window());
-  m_dockIconController->setTrayIcon(m_mainWindowController->trayIcon());
-  // The tray's menu brings the window back and quits, as a dock's does.
-  if (QSystemTrayIcon* tray = m_mainWindowController->trayIcon(); tray != nullptr && tray->contextMenu() != nullptr) {
-    tray->contextMenu()->addSeparator();
-    tray->contextMenu()->addActions(
-        {commandAction(QStringLiteral("showReaderWindow:")), commandAction(QStringLiteral("terminate:"))});
-  }
-  const auto badge = [this] { m_dockIconController->setUnreadCounts(m_unreadCount, m_unreadFavoritesCount); };
-  connect(this, &ZPHAppDelegate::unreadCountChanged, m_dockIconController.get(), badge);
-  connect(this, &ZPHAppDelegate::unreadFavoritesCountChanged, m_dockIconController.get(), badge);
-  setUpKeyMapping();
-  // Browser tabs: the tab commands act on the window's tabs, whose column
-  // takes its stored mode, and links go to tabs.
-  m_tabCommands->setTabsController(m_mainWindowController->tabsController());
-  m_seams.openURLInInternalBrowser = [this](const QUrl& url, bool select) { m_tabCommands->openURLInTab(url, select); };
-  m_seams.openNewTabInInternalBrowser = [this] { m_tabCommands->openNewTab(); };
-  // The application's tab commands count, list and export the same tabs.
-  m_seams.numberOfTabs = [this] {
-    ZPHTabsController* tabs = m_tabCommands->tabsController();
-    return tabs != nullptr ? int(tabs->numberOfTabs()) : 1;
-  };
-  m_seams.tabURLsAndTitles = [this] {
-    QList<QVariantMap> list;
-    if (ZPHTabsController* tabs = m_tabCommands->tabsController())
-      for (const ZPHTabAddress& tab : tabs->tabURLsAndTitlesArray())
-        list.append({{QStringLiteral("url"), tab.url}, {QStringLiteral("title"), tab.title}});
-    return list;
-  };
-  m_seams.exportTabsText = [](const QList<QVariantMap>& tabs, int format) {
-    switch (format) {
-      case 0:
-        return ZPHExportTabsAsHTML(tabs);
-      case 1:
-        return ZPHExportTabsAsText(tabs);
-      case 2:
-        return ZPHExportTabsAsOPML(tabs);
-      default:
-        return QString();
-    }
-  };
-  m_seams.fillShareMenu = [this](QMenu* menu) {
-    if (m_mainWindowController != nullptr)
-      m_mainWindowController->addSharingPluginCommandsToShareMenu(menu);
-  };
-
-  // The status items kept until now go to the status area, in order.
-  QList<std::shared_ptr<ZPHStatusItem>> kept;
-  {
-    QMutexLocker locker(&m_statusItemsMutex);
-    kept = std::exchange(m_statusItems, {});
-  }
-  if (ZPHStatusViewController* area = m_mainWindowController->statusViewController()) {
-    for (const std::shared_ptr<ZPHStatusItem>& item : std::as_const(kept)) area->addStatusItem(item);
-  }
-}
-
-void ZPHAppDelegate::zph_presentMainInterface()
-{
-  if (mainWindow() == nullptr)
-    return;
-  // Menus, badge and windows: on the first run the welcome window shows
-  // first and the main window once it closes; later, the offer to become
-  // the default feed reader (when the desktop answers) and Today.
-  if (m_isFirstRun && m_environment.presentsFirstRunWindows.value_or(true)) {
-    m_applicationCommands->showWelcomeWindow(0);
-    return;
-  }
-  if (!m_isFirstRun)
-    m_applicationCommands->offerToBecomeDefaultFeedReader();
-  if (QAction* today = commandAction(QStringLiteral("gotoToday:")))
-    today->trigger();
-  m_mainWindowController->showWindow();
-  if (ZPHUserDefaults::standardUserDefaults().boolForKey(ZPHMainWindowControllerWasFullScreenKey) &&
-      !mainWindow()->isFullScreen())
-    mainWindow()->showFullScreen();
-}
-
-void ZPHAppDelegate::pesterAboutNewsLetterIfAppropriate()
-{
-  // Menus, badge and windows: the mailing-list reminder.
-  if (m_environment.presentsFirstRunWindows.value_or(true))
-    m_applicationCommands->pesterAboutNewsLetterIfAppropriate();
-}
-
-void ZPHAppDelegate::writeScreenshot()
-{
-  const QString path = m_environment.screenshotPath;
-  if (mainWindow() != nullptr) {
-    if (QWidget* central = mainWindow()->centralWidget())
-      central->ensurePolished();
-    const QPixmap pixmap = mainWindow()->grab();
-    if (!pixmap.isNull() && pixmap.save(path, "PNG")) {
-      qCInfo(zphShell).noquote() << "wrote the window to" << path;
-    } else {
-      qCCritical(zphShell).noquote() << "cannot write the window to" << path;
-      m_exitStatus = 1;
-    }
-  }
-  requestTermination();
-}
-
-void ZPHAppDelegate::stopStartup(int status)
-{
-  m_exitStatus = status;
-  requestTermination();
+  m_startupSequence->run();
 }
 
 // =============================================================== refreshes
@@ -889,365 +353,11 @@ bool ZPHAppDelegate::eventFilter(QObject* watched, QEvent* event)
   return QObject::eventFilter(watched, event);
 }
 
-void ZPHAppDelegate::requestTermination()
-{
-  if (m_terminationRequested) {
-    if (m_appIsShuttingDown)
-      qCInfo(zphShell) << "already quitting";
-    return;
-  }
-  m_terminationRequested = true;
-  m_quitClock.start();
-  if (applicationShouldTerminate() == TerminateReply::TerminateNow)
-    replyToApplicationShouldTerminate(true);
-}
+void ZPHAppDelegate::requestTermination() { m_quitSequence->requestTermination(); }
 
-ZPHAppDelegate::TerminateReply ZPHAppDelegate::applicationShouldTerminate()
-{
-  if (dataController() == nullptr || terminatingDueToCoreDataFailure()) {
-    // A start-up still checking the store stops the check and opens nothing.
-    if (ZPHMacCoreDataStack* stack = ZPHMacCoreDataStack::instance(); stack != nullptr && dataController() == nullptr)
-      stack->cancelIntegrityCheck();
-    return TerminateReply::TerminateNow;
-  }
-  terminateAsynchronously();
-  return TerminateReply::TerminateLater;
-}
+void ZPHAppDelegate::terminateAfterCoreDataFailure() { m_quitSequence->terminateAfterCoreDataFailure(); }
 
-// The quit, step by step. Each wait serves the event loop (the window keeps
-// drawing) until the event it waits for, or until its bound, which is
-// logged; the quit then goes on without what did not end:
-// 1. No new work: the store queue and the operation controllers take none,
-//    the timers stop, launches are no longer taken, the termination
-//    notification goes out (sync stops, termination-cancelling operations
-//    cancel). The quitting window shows while work is pending.
-// 2. Cancel: downloads, favicons, thumbnails, refreshes and the shared
-//    controller's operations, at once.
-// 3. The cancelled refreshes and the feed metadata writes end
-//    (QuitBackgroundWorkBoundMs).
-// 4. Everything already on the store queue runs: a main-thread block
-//    queued behind it writes back. Past QuitStoreQueueBoundMs, what a later
-//    refresh does again is cancelled (the article savers: those not started
-//    are dropped whole, the running one stops at its next article and
-//    saves nothing of its batch); the rest (the user's changes: marks, Mark
-//    All Read, deletions, moves and renames) still runs before the write-
-//    back, main()'s deadline held meanwhile. Only work that does not end
-//    (savers still running QuitCancelledSaversBoundMs after their cancel,
-//    or anything after QuitUsersChangesBoundMs) has the whole queue
-//    cancelled (QuitStoreQueueCancelBoundMs).
-// 5. Write back once: the main context is saved.
-// 6. Close: once the store queue is dry, the windows go and the event loop
-//    ends; the delegate's destructor lets go of the refresh controller
-//    (QuitTeardownBoundMs), the tree builder, the data controller (its
-//    store closes without writing its log back), the lock and the web
-//    profile.
-// main() arms a deadline of QuitDeadlineMs when the quit begins
-// (Environment::quitBegan): a process still running then ends at once.
-void ZPHAppDelegate::terminateAsynchronously()
-{
-  // A queued backup of the subscription list is written before the quit
-  // goes on (its store-queue block runs once termination has begun).
-  ZPHOPMLBackupController::sharedOPMLBackupController()->startAnyQueuedBackups();
-  m_appIsShuttingDown = true;
-  if (m_environment.quitBegan)
-    m_environment.quitBegan();
-  if (m_periodicRefreshTimer)
-    m_periodicRefreshTimer->stop();
-  if (m_initialRefreshTimer)
-    m_initialRefreshTimer->stop();
-  if (m_instanceLock)
-    m_instanceLock->stopTakingHandOvers();
-  ZPHNotificationCenter::defaultCenter().post(ZPHApplicationWillTerminateNotification,
-                                              QVariant::fromValue(static_cast<QObject*>(this)));
-  CBDataController* data = dataController();
-  const bool pending = (m_metadataCache && m_metadataCache->hasOperations()) ||
-                       (data != nullptr && data->coreDataQueueHasOperations()) || refreshOperationsLeft() != 0 ||
-                       ZPHOPMLBackupController::sharedOPMLBackupController()->hasRemainingWork();
-  if (!pending) {
-    qCInfo(zphShell) << "quitting";
-    runFinishingSteps(false);
-    return;
-  }
-  qCInfo(zphShell) << "quitting once the pending work is done";
-  m_quittingWindowController = std::make_unique<ZPHQuittingWindowController>();
-  auto work = [this] { runFinishingSteps(true); };
-  // A sheet on the main window while it shows; else a window of its own, so
-  // the quit is seen and always ends.
-  if (!runModalSheet(m_quittingWindowController->window(), work)) {
-    m_quittingWindowController->showWindow();
-    QTimer::singleShot(0, this, work);
-  }
-}
-
-void ZPHAppDelegate::waitForQuitStep(const QString& what, int boundMs, std::function<bool()> done,
-                                     std::function<void(bool ended)> then)
-{
-  auto clock = std::make_shared<QElapsedTimer>();
-  clock->start();
-  auto poll = std::make_shared<std::function<void()>>();
-  // The poll holds itself only through the timer's copies; it ends with
-  // the step.
-  *poll = [this, what, boundMs, done = std::move(done), then = std::move(then), clock,
-           weakPoll = std::weak_ptr<std::function<void()>>(poll)]() {
-    if (done()) {
-      then(true);
-      return;
-    }
-    if (clock->hasExpired(boundMs)) {
-      qCWarning(zphShell).noquote()
-          << QStringLiteral("quit: %1 did not end within its bound of %2 ms; going on").arg(what).arg(boundMs);
-      then(false);
-      return;
-    }
-    if (const std::shared_ptr<std::function<void()>> self = weakPoll.lock())
-      QTimer::singleShot(QuitPollIntervalMs, this, [self] { (*self)(); });
-  };
-  (*poll)();
-}
-
-int ZPHAppDelegate::refreshOperationsLeft() const
-{
-  // The queue's count: a cancelled refresh leaves the controller's list at
-  // once, but its thread may still be at work.
-  const ZPHRefreshController* refresh = refreshController();
-  return refresh != nullptr ? refresh->refreshOperationController()->operationQueue()->operationCount() : 0;
-}
-
-void ZPHAppDelegate::runFinishingSteps(bool modal)
-{
-  if (terminatingDueToCoreDataFailure())
-    return;  // the failure path ends the program
-
-  // The open tabs are saved.
-  if (m_tabCommands != nullptr)
-    m_tabCommands->saveTabs();
-  CBOperationController::sharedDownloadOperationController()->cancelAllOperations();
-  if (m_faviconController)
-    m_faviconController->cancelAllOperations();
-  CBThumbnailController::sharedController()->cancelAllOperations();
-  if (ZPHRefreshController* refresh = refreshController())
-    refresh->cancelAllOperations();
-  CBOperationController::sharedController()->cancelAllOperations();
-
-  waitForQuitStep(
-      QStringLiteral("the cancelled refreshes and the feed metadata writes"), QuitBackgroundWorkBoundMs,
-      [this] { return refreshOperationsLeft() == 0 && (!m_metadataCache || !m_metadataCache->hasOperations()); },
-      [this, modal](bool) { finishAfterStoreQueue(modal); });
-}
-
-void ZPHAppDelegate::finishAfterStoreQueue(bool modal)
-{
-  if (terminatingDueToCoreDataFailure())
-    return;  // the failure path ends the program
-  CBDataController* data = dataController();
-  if (data == nullptr) {
-    replyToApplicationShouldTerminate(true);
-    return;
-  }
-  // Behind everything already on the store queue; whichever comes first,
-  // the block or the end of the wait, writes back.
-  auto written = std::make_shared<bool>(false);
-  QPointer<ZPHAppDelegate> self(this);
-  data->addMainThreadCoreDataQueueBlockIgnoringTermination([self, modal, written] {
-    if (self && !*written) {
-      *written = true;
-      self->writeBackAndClose(modal);
-    }
-  });
-  waitForQuitStep(
-      QStringLiteral("the store queue"), QuitStoreQueueBoundMs, [written] { return *written; },
-      [this, modal, written](bool ended) {
-        if (!ended)
-          finishAfterTheUsersChanges(modal, written);
-      });
-}
-
-void ZPHAppDelegate::finishAfterTheUsersChanges(bool modal, std::shared_ptr<bool> written)
-{
-  // What a later refresh does again is dropped: the savers not started
-  // whole, the running one's batch at its next article. The rest of the
-  // queue (the user's changes above all) runs before the write-back, main()'s
-  // deadline held meanwhile.
-  if (CBDataController* data = dataController())
-    data->cancelCoreDataBackgroundOperationsThatMayBeDropped();
-  if (m_environment.holdQuitDeadline)
-    m_environment.holdQuitDeadline(true);
-  auto sinceCancel = std::make_shared<QElapsedTimer>();
-  sinceCancel->start();
-  auto saversStuck = std::make_shared<bool>(false);
-  waitForQuitStep(
-      QStringLiteral("the user's changes on the store queue"), QuitUsersChangesBoundMs,
-      [this, written, sinceCancel, saversStuck] {
-        const CBDataController* data = dataController();
-        if (!*written && data != nullptr && data->coreDataQueueRunsCancelledOperation() &&
-            sinceCancel->hasExpired(QuitCancelledSaversBoundMs)) {
-          qCWarning(zphShell).noquote() << QStringLiteral(
-                                               "quit: the cancelled savers did not end within their bound of %1 ms; "
-                                               "going on")
-                                               .arg(QuitCancelledSaversBoundMs);
-          *saversStuck = true;
-        }
-        return *written || *saversStuck;
-      },
-      [this, modal, written, saversStuck](bool ended) {
-        if (m_environment.holdQuitDeadline)
-          m_environment.holdQuitDeadline(false);
-        if (ended && !*saversStuck)
-          return;  // written back
-        // Work that ignores its cancel, or that does not end: the store queue
-        // is cancelled whole, and the main context is written back beside it.
-        if (CBDataController* data = dataController())
-          data->cancelCoreDataBackgroundOperations();
-        waitForQuitStep(
-            QStringLiteral("the cancelled store queue"), QuitStoreQueueCancelBoundMs,
-            [this, written] {
-              const CBDataController* data = dataController();
-              return *written || data == nullptr || !data->coreDataQueueHasOperations();
-            },
-            [this, modal, written](bool) {
-              if (*written)
-                return;
-              *written = true;
-              writeBackAndClose(modal);
-            });
-      });
-}
-
-void ZPHAppDelegate::writeBackAndClose(bool modal)
-{
-  // Once: also a running store operation lets the main thread's save take
-  // its turn.
-  if (CBDataController* data = dataController())
-    data->saveManagedObjectContext(data->mainThreadManagedObjectContext());
-  if (terminatingDueToCoreDataFailure())
-    return;  // the save failed: the failure path ends the program
-  qCInfo(zphShell).noquote() << QStringLiteral("wrote the store back %1 ms after the quit began")
-                                    .arg(m_quitClock.isValid() ? m_quitClock.elapsed() : 0);
-  // The OPML backups queued at the quit's start read the list in store-queue
-  // order (before this write-back) and are written off the main thread.
-  waitForQuitStep(
-      QStringLiteral("the OPML backups"), QuitBackupBoundMs,
-      [] { return !ZPHOPMLBackupController::sharedOPMLBackupController()->hasRemainingWork(); },
-      [this, modal](bool) { endQuit(modal); });
-}
-
-void ZPHAppDelegate::endQuit(bool modal)
-{
-  // The quit completes once the store queue is dry, so that letting go of
-  // the store afterwards waits for nothing. Work that ignored its cancel
-  // holds it here until main()'s deadline ends the program.
-  if (const CBDataController* data = dataController(); data != nullptr && data->coreDataQueueHasOperations()) {
-    // (The write-back's own block ends right after this.)
-    if (++m_quitStoreQueueChecks == 2)
-      qCInfo(zphShell) << "quit: waiting for the store queue to run dry";
-    QPointer<ZPHAppDelegate> self(this);
-    QTimer::singleShot(QuitPollIntervalMs, this, [self, modal] {
-      if (self)
-        self->endQuit(modal);
-    });
-    return;
-  }
-  if (!modal) {
-    replyToApplicationShouldTerminate(true);
-    return;
-  }
-  if (m_quittingWindowController)
-    m_quittingWindowController->closeWindow();
-  m_runningModalSheet = false;
-  QPointer<ZPHAppDelegate> self(this);
-  QTimer::singleShot(0, this, [self] {
-    if (self)
-      self->replyToApplicationShouldTerminate(true);
-  });
-}
-
-void ZPHAppDelegate::terminateAfterCoreDataFailure()
-{
-  m_terminationRequested = true;
-  if (m_quittingWindowController)
-    m_quittingWindowController->closeWindow();
-  replyToApplicationShouldTerminate(true);
-}
-
-void ZPHAppDelegate::replyToApplicationShouldTerminate(bool shouldTerminate)
-{
-  if (!shouldTerminate || m_terminationReplied)
-    return;
-  m_terminationReplied = true;
-  // The window goes from the screen now, while the platform is whole.
-  if (QMainWindow* window = mainWindow())
-    window->hide();
-  qCInfo(zphShell).noquote()
-      << QStringLiteral("quit complete (%1 ms)").arg(m_quitClock.isValid() ? m_quitClock.elapsed() : 0);
-  m_environment.exitApplication(m_exitStatus);
-}
-
-void ZPHAppDelegate::closeStoreThen(std::function<void()> then)
-{
-  m_appIsShuttingDown = true;
-  if (m_periodicRefreshTimer)
-    m_periodicRefreshTimer->stop();
-  if (m_initialRefreshTimer)
-    m_initialRefreshTimer->stop();
-  ZPHNotificationCenter::defaultCenter().post(ZPHApplicationWillTerminateNotification,
-                                              QVariant::fromValue(static_cast<QObject*>(this)));
-  if (ZPHRefreshController* refresh = refreshController())
-    refresh->cancelAllOperations();
-  if (CBDataController* data = dataController())
-    data->cancelCoreDataBackgroundOperations();
-
-  auto idle = [this] {
-    const CBDataController* data = dataController();
-    const ZPHRefreshController* refresh = refreshController();
-    return (data == nullptr || !data->coreDataQueueHasOperations()) &&
-           (refresh == nullptr || refresh->refreshOperationController()->numberOfOperations() == 0);
-  };
-  if (!idle()) {
-    QTimer::singleShot(QuitPollIntervalMs, this,
-                       [this, then = std::move(then)]() mutable { closeStoreThen(std::move(then)); });
-    return;
-  }
-  // Views let go of store objects with their window.
-  m_quittingWindowController.reset();
-  m_mainWindowController.reset();
-  releaseRefreshController();
-  m_sourceListTreeBuilder.reset();
-  releaseDataController();
-  qCInfo(zphShell) << "closed the store";
-  if (then)
-    then();
-}
-
-void ZPHAppDelegate::releaseRefreshController()
-{
-  ZPHRefreshController* refresh = m_refreshControllerOwner.get();
-  if (refresh == nullptr)
-    return;
-  refresh->cancelAllOperations();
-  // The quit waited for the cancelled refreshes already, so this is quick
-  // unless one did not end; the controller's destructor then waits for it.
-  if (!ZPHMainThread::processEventsUntil([this] { return refreshOperationsLeft() == 0; },
-                                         QDeadlineTimer(QuitTeardownBoundMs)))
-    qCWarning(zphShell).noquote() << QStringLiteral(
-                                         "quit: %1 refreshes did not end within the bound of %2 ms after their cancel")
-                                         .arg(refreshOperationsLeft())
-                                         .arg(QuitTeardownBoundMs);
-  m_refreshController = nullptr;
-  m_refreshControllerOwner.reset();
-}
-
-void ZPHAppDelegate::releaseDataController()
-{
-  // The sync client's calls end in store work, so it goes first.
-  m_syncManager.reset();
-  if (!m_dataControllerOwner)
-    return;
-  m_dataControllerOwner->disconnect(this);
-  // Runs the store queue dry (serving the main thread), then closes the
-  // store and every connection to it.
-  m_dataControllerOwner.reset();
-  m_dataController = nullptr;
-}
+void ZPHAppDelegate::closeStoreThen(std::function<void()> then) { m_quitSequence->closeStoreThen(std::move(then)); }
 
 // ================================================================= windows
 
@@ -1885,30 +995,4 @@ bool ZPHAppDelegate::validateUserInterfaceItem(QAction* item)
   if (m_applicationCommands != nullptr)
     m_applicationCommands->validate(item, &enabled);
   return enabled;
-}
-
-void ZPHAppDelegate::setUpKeyMapping()
-{
-  QList<QAction*> items = findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly);
-  if (m_mainWindowController != nullptr)
-    items += m_mainWindowController->findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly);
-  // Menus, badge and windows: menu items whose commands live elsewhere in
-  // the chain carry their keys themselves.
-  if (m_mainMenuController != nullptr)
-    items += m_mainMenuController->keyCarryingItems();
-  ZPHKeyMappingController* mapping = ZPHKeyMappingController::sharedMappingController();
-  mapping->setMenuItems(items);
-  const auto apply = [this, mapping](const QVariant& stored) {
-    const QString name = keyMapSetNameForStoredValue(stored);
-    if (name == mapping->keySetName()) {
-      mapping->setupMenus();
-      // The set gave Close Tab its key again; the tabs decide who has it.
-      if (m_tabCommands != nullptr && m_tabCommands->tabsController() != nullptr)
-        m_tabCommands->tabsController()->updateKeyboardShortcuts();
-    } else {
-      mapping->setKeySetName(name);
-    }
-  };
-  apply(ZPHUserDefaults::standardUserDefaults().objectForKey(ZPHKeyMapSetName));
-  ZPHUserDefaults::standardUserDefaults().observe(ZPHKeyMapSetName, this, apply);
 }

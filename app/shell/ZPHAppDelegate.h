@@ -12,7 +12,6 @@
 #include "store/tree/ZPHTreeNodeRepresentedObjects.h"
 
 #include <QtCore/QDateTime>
-#include <QtCore/QElapsedTimer>
 #include <QtCore/QMutex>
 #include <QtCore/QObject>
 #include <QtCore/QPointer>
@@ -49,7 +48,9 @@ class ZPHDockIconController;
 class ZPHMainMenuController;
 class ZPHSyncQuestionsController;
 class ZPHQuittingWindowController;
+class ZPHQuitSequence;
 class ZPHScreenshotHook;
+class ZPHStartupSequence;
 class ZPHSourceListTreeBuilder;
 class ZPHStatusViewController;
 class ZPHSyncManager;
@@ -171,21 +172,6 @@ public:
     std::function<void(QMenu* menu)> fillShareMenu;
   };
 
-  enum class TerminateReply { TerminateNow, TerminateLater };
-
-  // The bounds of the quit's waits (see terminateAsynchronously() for the
-  // steps), and the deadline after which main() ends a quit that did not
-  // end by itself. The steps together stay well within the deadline.
-  static constexpr int QuitBackgroundWorkBoundMs = 300;
-  static constexpr int QuitStoreQueueBoundMs = 600;
-  // Past QuitStoreQueueBoundMs: the cancelled savers stop, and the rest of
-  // the store queue (the user's changes) runs, with main()'s deadline held.
-  static constexpr int QuitCancelledSaversBoundMs = 2000;
-  static constexpr int QuitUsersChangesBoundMs = 10000;
-  static constexpr int QuitStoreQueueCancelBoundMs = 300;
-  static constexpr int QuitBackupBoundMs = 300;
-  static constexpr int QuitTeardownBoundMs = 200;
-  static constexpr int QuitDeadlineMs = 1900;
   // Command lines handed over before start-up ends that are kept for it.
   static constexpr int MaxPendingLaunches = 16;
 
@@ -197,15 +183,18 @@ public:
 
   // "Zephlin/<version> (Linux; <project page>; gzip-happy)".
   static QString userAgentString();
+  // The application's version (the build's when the application has none).
+  static QString applicationVersion();
 
   // ---- Life
-  // Runs the start-up sequence (once).
+  // Runs the start-up sequence (ZPHStartupSequence) once.
   void applicationDidFinishLaunching();
   // Every request to quit ends here: closing the main window, the quit
-  // command, SIGTERM, the session ending. The first request starts the quit;
-  // the program ends once it is done. Later requests do nothing.
+  // command, SIGTERM, the session ending. The first request starts the quit
+  // (ZPHQuitSequence); the program ends once it is done. Later requests do
+  // nothing.
   void requestTermination();
-  TerminateReply applicationShouldTerminate();
+  ZPHQuitSequence* quitSequence() const { return m_quitSequence.get(); }
   // The status the program ends with: 0, or 1 when start-up was stopped by a
   // failure.
   int exitStatus() const { return m_exitStatus; }
@@ -403,32 +392,17 @@ protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-  // Start-up steps, in order.
-  void zph_setupDebuggingFacilities();
-  void zph_registerObservers();
-  void zph_setupURLEventHandler();
-  void zph_completeStartupSequence();
-  bool zph_setupSupportDirectories();
-  bool zph_runHelperSequence();
-  bool zph_checkForOtherRunningZephlinProcessesAndQuit();
-  void quitWithoutTheStore(int status);
-  void zph_setupRuntimePreferences();
-  void migrateHidePreferences();
-  void zph_setupMiscManagers();
-  bool zph_setupCoreData();
-  bool setupDataControllerReturningError(ZPHError* error);
-  void loadPlugins();
-  void zph_setupInterfaceAndEventHandlers();
+  // The start-up and the quit make and let go of the objects the delegate
+  // owns.
+  friend class ZPHStartupSequence;
+  friend class ZPHQuitSequence;
+
   void makeCommands();
-  void setUpKeyMapping();
   // The web browser: the desktop decides whether it comes to the front.
   // False (and a beep) for anything but an http or https address.
   bool openInExternalBrowser(const QUrl& url, bool inForeground);
   // A tab of the built-in browser (the web browser while there are no tabs).
   LinkOutcome openInInternalBrowser(const QUrl& url, bool selectNewTab);
-  void zph_presentMainInterface();
-  void pesterAboutNewsLetterIfAppropriate();
-  void writeScreenshot();
   ZPHStatusViewController* statusArea() const;
 
   // Notification handlers.
@@ -439,26 +413,10 @@ private:
   void internetConnectivityChanged(bool connected);
   void takePendingLaunchArguments();
 
-  // The quit.
-  void terminateAsynchronously();
-  // Serves the event loop until `done` answers true or `boundMs` have
-  // passed (logged), then calls `then` with whether it ended.
-  void waitForQuitStep(const QString& what, int boundMs, std::function<bool()> done,
-                       std::function<void(bool ended)> then);
-  int refreshOperationsLeft() const;
-  void runFinishingSteps(bool modal);
-  void finishAfterStoreQueue(bool modal);
-  // Past the store queue's bound: the savers are dropped, the rest runs.
-  void finishAfterTheUsersChanges(bool modal, std::shared_ptr<bool> written);
-  void writeBackAndClose(bool modal);
-  // The last step: the quitting window goes and the quit is answered.
-  void endQuit(bool modal);
-  void replyToApplicationShouldTerminate(bool shouldTerminate);
-  void stopStartup(int status);
-  void releaseRefreshController();
-  void releaseDataController();
-
   Environment m_environment;
+  // Made first and let go of last: they act on everything below.
+  std::unique_ptr<ZPHStartupSequence> m_startupSequence;
+  std::unique_ptr<ZPHQuitSequence> m_quitSequence;
   QString m_dataFolder;
   QString m_cacheFolder;
   QString m_userAgent;
@@ -481,12 +439,8 @@ private:
   bool m_refreshInProgress = false;
   bool m_initialRefreshDone = false;
   bool m_initialRefreshWaitsForConnectivity = false;
-  bool m_terminationRequested = false;
-  bool m_terminationReplied = false;
   int m_exitStatus = 0;
   QDateTime m_lastRefreshDate;
-  QElapsedTimer m_quitClock;
-  int m_quitStoreQueueChecks = 0;
   quint64 m_unreadCount = 0;
   quint64 m_unreadFavoritesCount = 0;
 

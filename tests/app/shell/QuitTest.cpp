@@ -12,6 +12,7 @@
 #include "platform/CBOperation.h"
 #include "platform/CBOperationController.h"
 #include "platform/ZPHOperationQueue.h"
+#include "shell/ZPHQuitSequence.h"
 #include "sourcelist/ZPHSourceListCommands.h"
 #include "sourcelist/ZPHSourceListViewController.h"
 #include "store/accounts/ZPHArticleListController.h"
@@ -181,20 +182,24 @@ TEST_F(QuitTest, FeedMetadataWritesUnderWayDoNotHoldTheQuit)
 // logged; the quit then goes on, and completes once the store queue has run
 // dry (in the program, main()'s deadline ends it if that never comes).
 // Store work that ignores its cancel: a saver, dropped at the store
-// queue's bound and then given QuitCancelledSaversBoundMs to stop; or the
-// user's own work, given QuitUsersChangesBoundMs.
+// queue's bound and then given the cancelled savers' bound to stop; or the
+// user's own work, given the bound of the user's changes. The quit runs
+// with those two bounds shortened (the program's are seconds long); the
+// program keeps its own.
 TEST_F(QuitTest, EveryWaitThatDoesNotEndStopsAtItsBoundAndSaysSo)
 {
+  ZPHQuitSequence::Bounds bounds;
+  bounds.cancelledSaversMs = 400;
+  bounds.usersChangesMs = 1200;
   struct Case {
     const char* name;
     bool droppable;
     const char* storeWait;
     int storeWaitBoundMs;
   } cases[] = {
-      {"a saver", true, "the cancelled savers did not end within their bound of %1 ms",
-       ZPHAppDelegate::QuitCancelledSaversBoundMs},
+      {"a saver", true, "the cancelled savers did not end within their bound of %1 ms", bounds.cancelledSaversMs},
       {"the user's work", false, "the user's changes on the store queue did not end within its bound of %1 ms",
-       ZPHAppDelegate::QuitUsersChangesBoundMs},
+       bounds.usersChangesMs},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -203,6 +208,10 @@ TEST_F(QuitTest, EveryWaitThatDoesNotEndStopsAtItsBoundAndSaysSo)
     ASSERT_TRUE(app.delegate->startupSequenceEnded());
     app.settle();
     ZPHAppDelegate* delegate = app.delegate.get();
+    const ZPHQuitSequence::Bounds program = delegate->quitSequence()->bounds();
+    EXPECT_EQ(program.cancelledSaversMs, ZPHQuitSequence::QuitCancelledSaversBoundMs);
+    EXPECT_EQ(program.usersChangesMs, ZPHQuitSequence::QuitUsersChangesBoundMs);
+    delegate->quitSequence()->setBounds(bounds);
 
     // A refresh that ignores its cancel, store work that ignores its
     // cancel, and a change only the main context has.
@@ -230,12 +239,12 @@ TEST_F(QuitTest, EveryWaitThatDoesNotEndStopsAtItsBoundAndSaysSo)
     const QStringList expected = {
         QStringLiteral(
             "quit: the cancelled refreshes and the feed metadata writes did not end within its bound of %1 ms")
-            .arg(ZPHAppDelegate::QuitBackgroundWorkBoundMs),
+            .arg(ZPHQuitSequence::QuitBackgroundWorkBoundMs),
         QStringLiteral("quit: the store queue did not end within its bound of %1 ms")
-            .arg(ZPHAppDelegate::QuitStoreQueueBoundMs),
+            .arg(ZPHQuitSequence::QuitStoreQueueBoundMs),
         QStringLiteral("quit: ") + QString::fromUtf8(c.storeWait).arg(c.storeWaitBoundMs),
         QStringLiteral("quit: the cancelled store queue did not end within its bound of %1 ms")
-            .arg(ZPHAppDelegate::QuitStoreQueueCancelBoundMs),
+            .arg(ZPHQuitSequence::QuitStoreQueueCancelBoundMs),
     };
     ASSERT_EQ(reached.size(), expected.size()) << log.lines().join('\n').toStdString();
     for (qsizetype i = 0; i < expected.size(); ++i)
@@ -253,10 +262,10 @@ TEST_F(QuitTest, EveryWaitThatDoesNotEndStopsAtItsBoundAndSaysSo)
   }
   // The waits that hold main()'s deadline are the store queue's; the others
   // together stay within it.
-  EXPECT_LT(ZPHAppDelegate::QuitBackgroundWorkBoundMs + ZPHAppDelegate::QuitStoreQueueBoundMs +
-                ZPHAppDelegate::QuitStoreQueueCancelBoundMs + ZPHAppDelegate::QuitBackupBoundMs +
-                ZPHAppDelegate::QuitTeardownBoundMs,
-            ZPHAppDelegate::QuitDeadlineMs);
+  EXPECT_LT(ZPHQuitSequence::QuitBackgroundWorkBoundMs + ZPHQuitSequence::QuitStoreQueueBoundMs +
+                ZPHQuitSequence::QuitStoreQueueCancelBoundMs + ZPHQuitSequence::QuitBackupBoundMs +
+                ZPHQuitSequence::QuitTeardownBoundMs,
+            ZPHQuitSequence::QuitDeadlineMs);
 }
 
 // The user's last changes queue behind a backlog of article savers that
