@@ -15,6 +15,7 @@
 #include "browser/ZPHTabsController.h"
 #include "browser/ZPHTabsTableView.h"
 #include "browser/ZPHTabsTableViewController.h"
+#include "mainwindow/ZPHContentPaneController.h"
 #include "store/entities/AbstractTab.h"
 #include "store/entities/CBDataModel.h"
 #include "store/graph/ZPHManagedObjectContext.h"
@@ -76,6 +77,7 @@ struct TabsStore {
 struct Shown {
   std::unique_ptr<QWidget> window;
   std::unique_ptr<ZPHArticleListDelegate> list;
+  std::unique_ptr<ZPHContentPaneController> pane;
 
   void start()
   {
@@ -83,17 +85,19 @@ struct Shown {
     window->resize(1100, 700);
     list = std::make_unique<ZPHArticleListDelegate>();
     list->setUp();
-    list->contentView()->setParent(window.get());
-    list->contentView()->setGeometry(window->rect());
+    pane = std::make_unique<ZPHContentPaneController>(list.get());
+    pane->setUp();
+    pane->contentView()->setParent(window.get());
+    pane->contentView()->setGeometry(window->rect());
     window->show();
-    ZPHTabsController* tabs = list->tabsController();
+    ZPHTabsController* tabs = pane->tabsController();
     serveUntil([&] {
       for (ZPHBrowserTab* tab : tabs->browserTabs())
         if (tab->thumbnailImage().isNull())
           return false;
       return true;
     });
-    list->tabsTableViewController()->browserTabsTable()->viewport()->repaint();
+    pane->tabsTableViewController()->browserTabsTable()->viewport()->repaint();
     QCoreApplication::processEvents();
   }
 };
@@ -113,7 +117,7 @@ static void BM_StartWithStoredTabs(benchmark::State& state)
     wall += double(timing.wall.nsecsElapsed()) / 1e6;
     state.PauseTiming();
     // No tab has a web view.
-    for (ZPHBrowserTab* tab : shown.list->tabsController()->browserTabs())
+    for (ZPHBrowserTab* tab : shown.pane->tabsController()->browserTabs())
       if (tab->webView() != nullptr)
         state.SkipWithError("a restored tab made a web view");
     shown = Shown();
@@ -129,7 +133,7 @@ static void BM_SwitchToARestoredTab(benchmark::State& state)
   TabsStore store(20);
   Shown shown;
   shown.start();
-  ZPHTabsController* tabs = shown.list->tabsController();
+  ZPHTabsController* tabs = shown.pane->tabsController();
   double wall = 0;
   double pictures = 0;
   qsizetype next = 1;
@@ -138,7 +142,7 @@ static void BM_SwitchToARestoredTab(benchmark::State& state)
     timing.start();
     tabs->selectTabAtIndex(next);
     pictures += tabs->currentBrowserTab()->thumbnailImage().isNull() ? 0 : 1;
-    shown.list->tabsTableViewController()->browserTabsTable()->viewport()->repaint();
+    shown.pane->tabsTableViewController()->browserTabsTable()->viewport()->repaint();
     state.SetIterationTime(timing.mainMilliseconds() / 1e3);
     wall += double(timing.wall.nsecsElapsed()) / 1e6;
     state.PauseTiming();

@@ -7,17 +7,6 @@
 #include "articlelist/ZPHSearchWindowController.h"
 #include "articlelist/ZPHStandardLayoutViewController.h"
 #include "articleview/ZPHArticleDetailPaneView.h"
-#include "browser/ZPHBrowserContentView.h"
-#include "browser/ZPHBrowserPaneView.h"
-#include "browser/ZPHBrowserTab.h"
-#include "browser/ZPHBrowserViewController.h"
-#include "browser/ZPHNewsItemsTab.h"
-#include "browser/ZPHTabCell.h"
-#include "browser/ZPHTabThumbnailingController.h"
-#include "browser/ZPHTabsContainerView.h"
-#include "browser/ZPHTabsController.h"
-#include "common/CBPasteboard.h"
-#include "common/ZPHAppServices.h"
 #include "common/ZPHApplicationNotifications.h"
 #include "foundation/CBDateManager.h"
 #include "foundation/CBEventThrottler.h"
@@ -25,11 +14,7 @@
 #include "foundation/CBPrefs.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
 #include "kit/ZPHWindowShouldDrawActive.h"
-#include "platform/ZPHMainThread.h"
-#include "platform/ZPHOperation.h"
-#include "platform/ZPHOperationQueue.h"
 #include "platform/ZPHUserDefaults.h"
-#include "sharing/CBSharableItem.h"
 #include "store/CBDataController.h"
 #include "store/ZPHFeedIngestionInterface.h"
 #include "store/accounts/CBGlobalFeed.h"
@@ -41,15 +26,9 @@
 #include "store/operations/ZPHBatchDeletionOperation.h"
 #include "store/tree/ZPHModel.h"
 #include "themes/ZPHTheme.h"
-#include "web/ZPHExternalPagesProfile.h"
-#include "web/ZPHMacWebView.h"
 
-#include <QtCore/QCoreApplication>
-#include <QtCore/QSet>
 #include <QtWidgets/QApplication>
-#include <QtWidgets/QMenu>
 #include <QtWidgets/QStackedWidget>
-#include <QtWidgets/QVBoxLayout>
 
 namespace {
 
@@ -99,22 +78,13 @@ ZPHArticleListDelegate::ZPHArticleListDelegate(QObject* parent) : QObject(parent
           [this](const ZPHNotification&) { articleListDisplayPreferencesDidChange(); });
   observe(ZPHThemeChangedNotification, [this](const ZPHNotification&) {
     recolor();
-    // Browser tabs: the tab cells' colours, and a new picture of the news items.
-    ZPHTabCell::resetForThemeChange();
     if (m_currentLayoutViewController)
       m_currentLayoutViewController->updateForChangedTheme();
-    updateNewsItemsThumbnailForcingUpdate(true);
   });
   observe(ZPHActiveTrackingWindowShouldDrawActiveChangedNotification, [this](const ZPHNotification&) {
     recolor();
     if (m_currentLayoutViewController)
       m_currentLayoutViewController->updateWindowForActiveStateChange();
-    updateNewsItemsThumbnailForcingUpdate(true);
-  });
-  // Browser tabs: a page's change re-announces what the tab shares.
-  observe(ZPHWebViewDidUpdateNotification, [this](const ZPHNotification&) {
-    if (m_tabsController && !m_tabsController->isNewsItemsTabSelected())
-      configureAndNotifySharableItem();
   });
   observe(CBDataDidDeleteArticlesNotification,
           [this](const ZPHNotification&) { updateArticlesShowingEmptyViewsIfNeeded(); });
@@ -126,14 +96,6 @@ ZPHArticleListDelegate::~ZPHArticleListDelegate()
   if (m_observedArticle != nullptr && m_flaggedObserver != 0)
     m_observedArticle->removeChangeObserver(m_flaggedObserver);
   m_observers.clear();
-  // Browser tabs: the column, then the tabs with their views, before the
-  // web profile they use.
-  m_tabsTableViewController.reset();
-  if (m_tabsController)
-    m_tabsController->setHost(nullptr);
-  m_tabsController.reset();
-  if (m_tabsThumbnailResizingOperationQueue)
-    m_tabsThumbnailResizingOperationQueue->waitUntilAllOperationsAreFinished();
   if (m_currentLayoutViewController)
     m_currentLayoutViewController->invalidate();
   m_currentLayoutViewController.reset();
@@ -188,14 +150,8 @@ void ZPHArticleListDelegate::setUp()
   if (m_setUp)
     return;
   m_setUp = true;
-  // Browser tabs: the pane holds the news-items tab's view or a tab's, with
-  // the tabs column beside it.
-  m_browserPaneView = new ZPHBrowserPaneView;
-  m_contentView = m_browserPaneView;
-  m_paneStack = new QStackedWidget;
-  m_contentStack = new QStackedWidget(m_paneStack);
-  m_paneStack->addWidget(m_contentStack);
-  m_browserPaneView->setContentView(m_paneStack);
+  m_contentStack = new QStackedWidget;
+  m_contentView = m_contentStack;
 
   m_layoutMode = ZPHUserDefaults::standardUserDefaults().integerForKey(ZPHContentLayoutMode) == 1 ? 1 : 0;
   installLayout(makeLayoutController(m_layoutMode));
@@ -214,13 +170,6 @@ void ZPHArticleListDelegate::setUp()
   m_overallEmptyContentsViewController->updateForWindowStateChange();
   recolor();
   showOrHideOverallEmptyContentsViewAsNeeded();
-  // Browser tabs: the column, then the stored tabs.
-  setupTabsTableView();
-  ZPHUserDefaults::standardUserDefaults().observe(ZPHBrowserTabsVisibility, this, [this](const QVariant&) {
-    if (m_tabsController)
-      m_tabsController->updateTabVisibilityWithAnimation(true);
-  });
-  m_tabsController->restoreTabs();
 }
 
 std::unique_ptr<ZPHReadingLayoutViewController> ZPHArticleListDelegate::makeLayoutController(qint64 mode)
@@ -306,8 +255,6 @@ void ZPHArticleListDelegate::setEntries(const QList<ZPHArticleListModel::Entry>&
   m_model->setEntries(entries);
   if (notify && m_currentLayoutViewController)
     m_currentLayoutViewController->reloadDataWithScrollingToTop(false);
-  if (m_tabsController)
-    m_tabsController->newsItemsTab()->markSelfAsNeedingRedisplay();
   Q_EMIT articlesChanged();
 }
 
@@ -575,8 +522,6 @@ void ZPHArticleListDelegate::setSelectedArticles(const QList<CBDataArticle*>& ar
         m_currentLayoutViewController->detailViewController()->updateArticleFlaggedState();
     });
   }
-  if (m_tabsController)
-    m_tabsController->newsItemsTab()->markSelfAsNeedingRedisplay();
   Q_EMIT selectedArticlesChanged();
 }
 
@@ -595,7 +540,7 @@ void ZPHArticleListDelegate::updateForSelectionChange()
       setSelectedArticles(articles);
   }
   announceSelectedArticles();
-  updateStatusBarURL();
+  Q_EMIT layoutSelectionChanged();
 }
 
 void ZPHArticleListDelegate::announceSelectedArticles()
@@ -603,101 +548,12 @@ void ZPHArticleListDelegate::announceSelectedArticles()
   ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
   if (CBDataController* data = delegate ? delegate->dataController() : nullptr)
     data->setCurrentArticles(m_selectedArticles);
-  configureAndNotifySharableItem();
-}
-
-// ----------------------------------------------------------- content pane
-
-ZPHExternalPagesProfile* ZPHArticleListDelegate::webPreferences()
-{
-  if (!m_webPreferences) {
-    ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();
-    // Without the application's folders the pages are kept off the record.
-    m_webPreferences = std::make_unique<ZPHExternalPagesProfile>(delegate ? delegate->pathToDataFolder() : QString(),
-                                                                 delegate ? delegate->pathToCacheFolder() : QString());
-  }
-  return m_webPreferences.get();
-}
-
-ZPHMacWebView* ZPHArticleListDelegate::detailViewWebView() const
-{
-  ZPHArticleDetailPane* pane =
-      m_currentLayoutViewController ? m_currentLayoutViewController->detailViewController() : nullptr;
-  return pane ? pane->webView() : nullptr;
-}
-
-bool ZPHArticleListDelegate::currentDetailViewSupportsTextSize() const
-{
-  return m_currentLayoutViewController && m_currentLayoutViewController->supportsTextSize();
-}
-
-bool ZPHArticleListDelegate::currentDetailViewSupportsMargins() const
-{
-  return m_currentLayoutViewController && m_currentLayoutViewController->supportsMargins();
+  Q_EMIT presentedArticleChanged();
 }
 
 bool ZPHArticleListDelegate::mouseInDetailViewArea() const
 {
   return m_currentLayoutViewController && m_currentLayoutViewController->mouseInArticleDetailArea();
-}
-
-bool ZPHArticleListDelegate::webviewCanScroll() const
-{
-  const ZPHMacWebView* view = currentWebView();
-  return view && view->zph_canScrollDown();
-}
-
-void ZPHArticleListDelegate::scrollWebviewDown()
-{
-  if (ZPHMacWebView* view = currentWebView())
-    view->zph_scrollDown();
-}
-
-bool ZPHArticleListDelegate::webviewCanScrollUp() const
-{
-  const ZPHMacWebView* view = currentWebView();
-  return view && view->zph_canScrollUp();
-}
-
-void ZPHArticleListDelegate::scrollWebviewUp()
-{
-  if (ZPHMacWebView* view = currentWebView())
-    view->zph_scrollUp();
-}
-
-void ZPHArticleListDelegate::updateStatusBarURL()
-{
-  QVariantMap userInfo;
-  if (m_selectedArticles.size() == 1 && isLive(m_selectedArticles.first())) {
-    const QString link = m_selectedArticles.first()->bestLink();
-    if (!link.isEmpty())
-      userInfo.insert(CBURLKey, link);
-  }
-  QWidget* view = detailViewWebView();
-  if (!view && m_currentLayoutViewController)
-    view = m_currentLayoutViewController->detailView();
-  if (view)
-    userInfo.insert(ZPHURLNotificationViewKey, QVariant::fromValue<QObject*>(view));
-  ZPHNotificationCenter::defaultCenter().post(ZPHSelectedURLDidUpdateNotification, QVariant::fromValue<QObject*>(this),
-                                              userInfo);
-}
-
-void ZPHArticleListDelegate::configureAndNotifySharableItem()
-{
-  QVariantMap userInfo;
-  userInfo.insert(ZPHSharableItemKey, QVariant());
-  if (ZPHBrowserTab* tab = m_tabsController ? m_tabsController->currentBrowserTab() : nullptr) {
-    // A browser tab: its page, unless it has no address yet.
-    const QString address = tab->displayURL();
-    if (!address.isEmpty() && !address.contains(QLatin1String("about:blank"), Qt::CaseInsensitive))
-      userInfo.insert(ZPHSharableItemKey, QVariant::fromValue(CBSharableItem::sharableItemWithURL(
-                                              QUrl(address), QUrl(), tab->displayTitle())));
-  } else if (CBDataArticle* article = selectedArticle(); isLive(article)) {
-    // The news-items tab: the current article.
-    userInfo.insert(ZPHSharableItemKey, QVariant::fromValue(CBSharableItem::sharableItemWithArticle(article)));
-  }
-  ZPHNotificationCenter::defaultCenter().post(ZPHPresentedSharableItemDidChangeNotification,
-                                              QVariant::fromValue<QObject*>(this), userInfo);
 }
 
 void ZPHArticleListDelegate::markCurrentArticleAsRead()
@@ -707,7 +563,7 @@ void ZPHArticleListDelegate::markCurrentArticleAsRead()
       !m_changingSelectedArticlesProgrammaticallyAndShouldIgnoreMarkAsReadActions)
     article->markAsRead(true);
   // Sharing: the current article is the item the share commands act on.
-  configureAndNotifySharableItem();
+  Q_EMIT presentedArticleChanged();
 }
 
 void ZPHArticleListDelegate::hideEmptyContentsView() { hideOverallEmptyContentsView(); }
@@ -894,8 +750,7 @@ void ZPHArticleListDelegate::hideOverallEmptyContentsView()
 void ZPHArticleListDelegate::sourcelistSelectionDidChange(const QList<ZPHRepresentedObject>& items)
 {
   QWidget* focus = QApplication::focusWidget();
-  if (m_tabsController)
-    m_tabsController->selectNewsItemsTab();
+  Q_EMIT articleListShowRequested(false);
   searchCanceledUpdatingArticles(false, false, true);
   QList<ZPHRepresentedObject> feeds;
   for (const ZPHRepresentedObject& item : items) {
@@ -981,11 +836,7 @@ void ZPHArticleListDelegate::searchResultsObtained(std::shared_ptr<ZPHSearchOper
   m_currentLayoutViewController->configureForSearchResults(operation->queryString());
   hideOverallEmptyContentsView();
   announceSelectedArticles();
-  if (m_tabsController && !m_tabsController->isNewsItemsTabSelected()) {
-    m_tabsController->selectNewsItemsTab();
-    if (m_searchWindowController)
-      m_searchWindowController->makeSearchFieldFirstResponderAndSetInsertionPointToEnd();
-  }
+  Q_EMIT articleListShowRequested(true);
 }
 
 void ZPHArticleListDelegate::searchCanceledUpdatingArticles(bool updateArticles, bool changeFirstResponder,
@@ -1007,39 +858,7 @@ void ZPHArticleListDelegate::searchCanceledUpdatingArticles(bool updateArticles,
     m_currentLayoutViewController->searchCanceled(changeFirstResponder);
 }
 
-// ----------------------------------------------------------- browser tabs
-
-void ZPHArticleListDelegate::setupTabsTableView()
-{
-  Q_ASSERT_X(!m_tabsTableViewController, Q_FUNC_INFO, "the tabs list is set up once");
-  ZPHTabsController::Environment environment;
-  environment.clock = m_clock;
-  environment.profile = [this] { return webPreferences()->profile(); };
-  m_tabsController = std::make_unique<ZPHTabsController>(environment);
-  m_tabsController->setHost(this);
-  m_tabsController->newsItemsTab()->setThumbnailProvider([this] { return m_newsItemsThumbnailImage; });
-  connect(m_tabsController.get(), &ZPHTabsController::selectedTabIndexChanged, this,
-          [this](qsizetype oldIndex, qsizetype newIndex) {
-            if ((oldIndex == 0) != (newIndex == 0))
-              Q_EMIT currentWebViewIsDetailViewChanged(newIndex == 0);
-          });
-  m_tabsThumbnailResizingOperationQueue = std::make_unique<ZPHOperationQueue>();
-  m_tabsThumbnailResizingOperationQueue->setMaxConcurrentOperationCount(1);
-
-  m_tabsTableViewController = std::make_unique<ZPHTabsTableViewController>(m_tabsController.get());
-  m_tabsTableViewController->setDelegate(this);
-  m_tabsTableViewController->setNewsItemsThumbnailUpdater(
-      [this](bool forcing) { updateNewsItemsThumbnailForcingUpdate(forcing); });
-  m_browserPaneView->setTabsColumn(m_tabsTableViewController->view(), ZPHTabsContainerView::Width);
-  connect(m_browserPaneView, &ZPHBrowserPaneView::tabsWidthChanged, this,
-          [this](int width) { Q_EMIT tabsViewWidthChanged(width); });
-  // A change asked for while the column slid comes now.
-  connect(m_browserPaneView, &ZPHBrowserPaneView::animationFinished, this, [this] {
-    if (m_tabsController && m_browserPaneView->tabsShown() != m_tabsController->tabsVisible())
-      updateTabsViewLayoutWithAnimation(false);
-  });
-  updateTabsViewLayoutWithAnimation(false);
-}
+// ------------------------------------------------------ the detail area
 
 void ZPHArticleListDelegate::followMouseInDetailArea()
 {
@@ -1049,152 +868,4 @@ void ZPHArticleListDelegate::followMouseInDetailArea()
   if (auto* pane = qobject_cast<ZPHArticleDetailPaneView*>(m_currentLayoutViewController->detailView()))
     connect(pane, &ZPHArticleDetailPaneView::mouseInViewChanged, this,
             &ZPHArticleListDelegate::mouseInDetailViewAreaChanged, Qt::UniqueConnection);
-}
-
-ZPHBrowserPaneView* ZPHArticleListDelegate::browserPaneView() const { return m_browserPaneView; }
-
-QWidget* ZPHArticleListDelegate::newsItemsView() const { return m_contentStack; }
-
-ZPHBrowserViewController* ZPHArticleListDelegate::currentBrowserViewController() const
-{
-  return m_tabsController && !m_tabsController->isNewsItemsTabSelected() ? m_currentBrowserViewController.data()
-                                                                         : nullptr;
-}
-
-ZPHMacWebView* ZPHArticleListDelegate::currentWebView() const
-{
-  if (ZPHBrowserViewController* browser = currentBrowserViewController())
-    return browser->webView();
-  return detailViewWebView();
-}
-
-QWidget* ZPHArticleListDelegate::currentWebViewWidget() const { return currentWebView(); }
-
-bool ZPHArticleListDelegate::currentWebViewIsDetailView() const { return currentBrowserViewController() == nullptr; }
-
-bool ZPHArticleListDelegate::currentDetailViewIsATab() const
-{
-  return m_tabsController && !m_tabsController->isNewsItemsTabSelected();
-}
-
-bool ZPHArticleListDelegate::animatingTabs() const { return m_browserPaneView && m_browserPaneView->animating(); }
-
-QWidget* ZPHArticleListDelegate::window() const { return m_contentView ? m_contentView->window() : nullptr; }
-
-QRect ZPHArticleListDelegate::webViewRect() const
-{
-  ZPHBrowserViewController* browser = currentBrowserViewController();
-  return browser != nullptr ? browser->webViewRect() : QRect();
-}
-
-void ZPHArticleListDelegate::showDetailWebView()
-{
-  if (!m_paneStack || m_paneStack->currentWidget() == m_contentStack)
-    return;
-  if (m_currentBrowserViewController && m_currentBrowserViewController->browserTab())
-    m_tabsController->thumbnailingController()->invalidateThumbnailForTab(m_currentBrowserViewController->browserTab());
-  m_currentBrowserViewController = nullptr;
-  m_paneStack->setCurrentWidget(m_contentStack);
-  completeLayoutSwitchWithSelection(m_layoutSwapSelectedArticleIndex);
-}
-
-void ZPHArticleListDelegate::swapInViewForBrowserTabAtIndex(qsizetype index)
-{
-  auto* tab = qobject_cast<ZPHBrowserTab*>(m_tabsController->tabItemAtIndex(index));
-  Q_ASSERT_X(tab, Q_FUNC_INFO, "the item must be a browser tab");
-  ZPHBrowserViewController* browser = tab != nullptr ? tab->browserViewControllerCreatingIfNeeded() : nullptr;
-  if (browser == nullptr)
-    return;
-  if (m_currentBrowserViewController && m_currentBrowserViewController != browser &&
-      m_currentBrowserViewController->browserTab())
-    m_tabsController->thumbnailingController()->invalidateThumbnailForTab(m_currentBrowserViewController->browserTab());
-  m_currentBrowserViewController = browser;
-  QWidget* view = browser->contentView();
-  if (m_paneStack->currentWidget() == view)
-    return;
-  if (m_paneStack->indexOf(view) < 0)
-    m_paneStack->addWidget(view);
-  m_paneStack->setCurrentWidget(view);
-  browser->mountWebView();
-  browser->makeWebViewFirstResponder();
-  tab->doLoadOnSelectIfNeeded();
-  m_tabsController->thumbnailingController()->invalidateThumbnailForTab(tab);
-  ZPHNotificationCenter::defaultCenter().post(QStringLiteral("ZPHBrowserWebPagesDidBecomeActiveNotification"),
-                                              QVariant::fromValue<QObject*>(this));
-}
-
-void ZPHArticleListDelegate::makeWebViewFirstResponder()
-{
-  if (m_tabsController && m_tabsController->isNewsItemsTabSelected())
-    return;
-  if (ZPHMacWebView* view = currentWebView())
-    view->setFocus(Qt::OtherFocusReason);
-}
-
-void ZPHArticleListDelegate::updateTabsViewLayoutWithAnimation(bool animate)
-{
-  if (!m_browserPaneView || !m_tabsController || animatingTabs())
-    return;
-  m_browserPaneView->setTabsShown(m_tabsController->tabsVisible(), animate);
-}
-
-void ZPHArticleListDelegate::updateNewsItemsThumbnailForcingUpdate(bool forcing)
-{
-  if (!m_tabsController || !m_currentLayoutViewController || m_thumbnailPending)
-    return;
-  if (!m_tabsController->isNewsItemsTabSelected() && !forcing)
-    return;
-  if (m_currentLayoutViewController->awaitingMainFrameLoadingComplete())
-    return;
-  QWidget* view = newsItemsView();
-  // Only what is on screen can be pictured.
-  if (view == nullptr || !view->isVisible() || view->width() <= 0 || view->height() <= 0)
-    return;
-  const QImage picture = view->grab().toImage();
-  if (picture.isNull())
-    return;
-  m_thumbnailPending = true;
-  QPointer<ZPHArticleListDelegate> self(this);
-  m_tabsThumbnailResizingOperationQueue->addOperation(std::make_shared<ZPHBlockOperation>([self, picture] {
-    const QImage scaled =
-        picture.scaled(ZPHTabThumbnailingController::ThumbnailWidth, ZPHTabThumbnailingController::ThumbnailHeight,
-                       Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    ZPHMainThread::async([self, scaled] {
-      if (!self)
-        return;
-      self->m_thumbnailPending = false;
-      self->m_newsItemsThumbnailImage = scaled;
-      if (self->m_tabsController)
-        self->m_tabsController->newsItemsTab()->markSelfAsNeedingRedisplay(false);
-    });
-  }));
-}
-
-QMenu* ZPHArticleListDelegate::menuForNewsItemTabOfTabsTableViewController(ZPHTabsTableViewController* controller)
-{
-  Q_UNUSED(controller);
-  auto* menu = new QMenu;
-  CBDataArticle* article = selectedArticle();
-  const QString link = isLive(article) ? article->bestLink() : QString();
-  QAction* copy = menu->addAction(QCoreApplication::translate("Browser", "Copy Article Link"));
-  copy->setEnabled(!link.isEmpty());
-  connect(copy, &QAction::triggered, this, [link] { CBCopyURLStringToPasteboard(link); });
-  menu->addAction(QCoreApplication::translate("Browser", "Close Tab"))->setEnabled(false);
-  QAction* open = menu->addAction(tr("Open in Browser"));
-  open->setEnabled(!link.isEmpty());
-  connect(open, &QAction::triggered, this, [this] { tabsTableViewDidReceiveDoubleClickOnNewsItemTab(nullptr); });
-  menu->addAction(QCoreApplication::translate("Browser", "Reload Page"))->setEnabled(false);
-  return menu;
-}
-
-void ZPHArticleListDelegate::tabsTableViewDidReceiveDoubleClickOnNewsItemTab(ZPHTabsTableViewController* controller)
-{
-  Q_UNUSED(controller);
-  CBDataArticle* article = selectedArticle();
-  if (!isLive(article) || !m_currentLayoutViewController)
-    return;
-  const QString link = article->bestLink();
-  const QUrl url(link);
-  if (!link.isEmpty() && url.isValid())
-    ZPHAppServices::current().openLink(url, ZPHAppServices::LinkPlace::ExternalBrowser);
 }

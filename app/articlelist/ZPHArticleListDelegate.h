@@ -4,15 +4,11 @@
 
 #include "articlelist/ZPHArticleListModel.h"
 #include "articlelist/ZPHReadingLayoutViewController.h"
-#include "browser/ZPHTabsControllerHost.h"
-#include "browser/ZPHTabsTableViewController.h"
-#include "kit/ZPHClock.h"
 #include "platform/ZPHNotificationCenter.h"
 #include "store/accounts/ZPHArticleListController.h"
 
 #include <QtCore/QObject>
 #include <QtCore/QPointer>
-#include <QtGui/QImage>
 
 #include <functional>
 #include <limits>
@@ -25,14 +21,8 @@ class CBEventThrottler;
 class QStackedWidget;
 class QWidget;
 class ZPHEmptyContentsViewController;
-class ZPHExternalPagesProfile;
-class ZPHMacWebView;
 class ZPHSearchOperation;
 class ZPHSearchWindowController;
-class ZPHBrowserPaneView;
-class ZPHBrowserViewController;
-class ZPHOperationQueue;
-class ZPHTabsController;
 
 // The coordinator of the main window's content side: it takes the source
 // list's selection, keeps the article list (through the article list
@@ -43,18 +33,13 @@ class ZPHTabsController;
 // next unread article, and shows search results.
 //
 // Its content view holds the layout's view and, in its place when there is
-// nothing to list, the overall empty-contents view.
-//
-// Browser tabs: it owns the tabs controller (ZPHTabsController) and the
-// tabs column, shows the news-items tab's view or a browser tab's view in
-// its content pane, lays the column out beside it and keeps the news-items
-// tab's picture. Main thread only.
+// nothing to list, the overall empty-contents view; the window's content
+// pane shows it as its news-items tab and follows the list's signals.
+// Main thread only.
 class ZPHArticleListDelegate : public QObject,
                                public ZPHReadingLayoutDelegate,
                                public ZPHReadingLayoutDataSource,
-                               public ZPHArticleListControllerDelegate,
-                               public ZPHTabsControllerHost,
-                               public ZPHTabsTableViewControllerDelegate {
+                               public ZPHArticleListControllerDelegate {
   Q_OBJECT
 
 public:
@@ -75,9 +60,6 @@ public:
   const CBDateManager* dateManager() const;
   void setSearchWindowController(ZPHSearchWindowController* controller);
   ZPHSearchWindowController* searchWindowController() const;
-  // Browser tabs: the clock of their timers (the system clock when null;
-  // it must outlive the delegate).
-  void setClock(ZPHClock* clock) { m_clock = clock; }
   // Where the source list's selection is read again when a search ends (its
   // represented objects, in order); the window that holds both sets it, and
   // hands every change of the selection in (sourcelistSelectionDidChange).
@@ -166,58 +148,17 @@ public:
   // once it is there, when its articles are still being read.
   void navigateToFirstUnreadArticle();
 
-  // ---- The content pane: the news-items tab's view (the article layout or
-  // the overall empty view) or the selected browser tab's.
-  // The web preferences of the browser tabs' web views ("ZPHExternalPages",
-  // in the data and cache folders), made on first use; the article view
-  // has the internal pages' profile instead.
-  ZPHExternalPagesProfile* webPreferences();
-  // The layout's detail web view; null before the first article's page.
-  ZPHMacWebView* detailViewWebView() const;
-  // The selected browser tab's web view, else the detail web view.
-  ZPHMacWebView* currentWebView() const;
-  QWidget* currentWebViewWidget() const override;
-  bool currentWebViewIsDetailView() const;
-  bool currentDetailViewIsATab() const;
-  bool currentDetailViewSupportsTextSize() const;
-  bool currentDetailViewSupportsMargins() const;
+  // ---- What the content pane asks of the list.
+  // The mouse is over the layout's article detail area.
   bool mouseInDetailViewArea() const;
-  bool webviewCanScroll() const;
-  void scrollWebviewDown();
-  bool webviewCanScrollUp() const;
-  void scrollWebviewUp();
-  // Posts ZPHSelectedURLDidUpdateNotification: the best link of the one
-  // selected article (none for several or none), and the detail web view
-  // (the layout's detail view before the page exists), each only when
-  // present.
-  void updateStatusBarURL();
-  // Posts ZPHPresentedSharableItemDidChangeNotification with the selected
-  // article's sharable item on the news-items tab, else the page's (none
-  // for a page without an address or at "about:blank").
-  void configureAndNotifySharableItem() override;
-
-  // ---- Browser tabs
-  ZPHTabsController* tabsController() const { return m_tabsController.get(); }
-  ZPHTabsTableViewController* tabsTableViewController() const { return m_tabsTableViewController.get(); }
-  ZPHBrowserPaneView* browserPaneView() const;
-  // The selected browser tab's controller; null on the news-items tab.
-  ZPHBrowserViewController* currentBrowserViewController() const;
-  bool animatingTabs() const;
-  // The news-items tab's picture.
-  QImage newsItemsThumbnailImage() const { return m_newsItemsThumbnailImage; }
-  void updateNewsItemsThumbnailForcingUpdate(bool forcing);
-  // ZPHTabsControllerHost
-  void showDetailWebView() override;
-  void makeArticleListFirstResponder() override;
-  void showOrHideOverallEmptyContentsViewAsNeeded() override;
-  void swapInViewForBrowserTabAtIndex(qsizetype index) override;
-  void makeWebViewFirstResponder() override;
-  QWidget* window() const override;
-  void updateTabsViewLayoutWithAnimation(bool animate) override;
-  QRect webViewRect() const override;
-  // ZPHTabsTableViewControllerDelegate
-  QMenu* menuForNewsItemTabOfTabsTableViewController(ZPHTabsTableViewController* controller) override;
-  void tabsTableViewDidReceiveDoubleClickOnNewsItemTab(ZPHTabsTableViewController* controller) override;
+  // The layout's article list takes the keyboard focus.
+  void makeArticleListFirstResponder();
+  // The overall empty view in place of the layout, or the layout, as the
+  // selection and the list say.
+  void showOrHideOverallEmptyContentsViewAsNeeded();
+  // The news-items view is back on screen: the colours and the selection a
+  // layout switch kept (`index`, a row, or NoRow) are put in place.
+  void completeLayoutSwitchWithSelection(qint64 index);
 
   // ---- Search.
   void searchResultsObtained(std::shared_ptr<ZPHSearchOperation> operation);
@@ -238,11 +179,15 @@ Q_SIGNALS:
   void moveFocusToSourceListRequested();
   // The source list should hide (or show again) its selection.
   void sourceListSelectionHiddenChanged(bool hidden);
-  // The article view became, or stopped being, the current web view.
-  void currentWebViewIsDetailViewChanged(bool isDetailView);
   void mouseInDetailViewAreaChanged(bool inside);
-  // The tabs column's width on screen (0 while hidden).
-  void tabsViewWidthChanged(double width);
+  // The list's view should be on screen (the source list's selection
+  // changed, or search results came; then the search field keeps the focus).
+  void articleListShowRequested(bool focusingSearchField);
+  // The article the window presents may have changed: the selection was
+  // announced, or the shown article was read.
+  void presentedArticleChanged();
+  // The layout's selection was taken in (by the user or the program).
+  void layoutSelectionChanged();
 
 private:
   std::unique_ptr<ZPHReadingLayoutViewController> makeLayoutController(qint64 mode);
@@ -256,13 +201,10 @@ private:
   // The controller's rows on screen, the selection kept where it still lists.
   void showControllerRows();
   void buildListForSearch();
-  void completeLayoutSwitchWithSelection(qint64 index);
   void showOverallEmptyContentsView();
   void hideOverallEmptyContentsView();
   void recolor();
-  void setupTabsTableView();
   void followMouseInDetailArea();
-  QWidget* newsItemsView() const;
   void invalidateUnreadCountsOfFeeds();
   QList<ZPHManagedObjectID> selectedObjectIDs() const;
   bool rowsEqual(const QList<ZPHArticleListModel::Entry>& a, const QList<ZPHArticleListRow>& rowsA,
@@ -276,21 +218,10 @@ private:
   std::unique_ptr<ZPHArticleListModel> m_model;
   std::unique_ptr<ZPHReadingLayoutViewController> m_currentLayoutViewController;
   std::unique_ptr<ZPHEmptyContentsViewController> m_overallEmptyContentsViewController;
-  std::unique_ptr<ZPHExternalPagesProfile> m_webPreferences;
   std::unique_ptr<CBEventThrottler> m_fullArticleRefreshEventThrottler;
-  QPointer<ZPHBrowserPaneView> m_browserPaneView;
   QPointer<QWidget> m_contentView;
-  // The news-items tab's view and the browser tabs' views, one at a time.
-  QStackedWidget* m_paneStack = nullptr;
-  // The news-items tab's view: the layout or the overall empty view.
+  // The content view: the layout or the overall empty view.
   QStackedWidget* m_contentStack = nullptr;
-  ZPHClock* m_clock = nullptr;
-  std::unique_ptr<ZPHTabsController> m_tabsController;
-  std::unique_ptr<ZPHTabsTableViewController> m_tabsTableViewController;
-  QPointer<ZPHBrowserViewController> m_currentBrowserViewController;
-  QImage m_newsItemsThumbnailImage;
-  std::unique_ptr<ZPHOperationQueue> m_tabsThumbnailResizingOperationQueue;
-  bool m_thumbnailPending = false;
 
   QList<ZPHRepresentedObject> m_feeds;
   QList<CBDataArticle*> m_selectedArticles;

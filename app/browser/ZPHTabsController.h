@@ -55,7 +55,7 @@ struct ZPHTabAddress {
 //
 // The rows of the model are the tabs (Qt::DisplayRole: the title as plain
 // text; TabRole: the ZPHTab*). The view work of a switch is the host's
-// (ZPHTabsControllerHost, the article list delegate).
+// (ZPHTabsControllerHost, the content pane controller).
 //
 // Browser tabs are stored objects of the entity "ZPHTab" in a context of
 // their own on the main thread, the tabs context (its user info marks it as
@@ -64,7 +64,7 @@ struct ZPHTabAddress {
 // save writes each tab's place in the list, so the tabs come back in the
 // order they had. Restored tabs make no web view until they are selected.
 //
-// Made by the article list delegate, which owns it; it must go before the
+// Made by the content pane controller, which owns it; it must go before the
 // store (the main window goes before the data controller). Main thread
 // only.
 class ZPHTabsController : public QAbstractListModel {

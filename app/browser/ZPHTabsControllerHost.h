@@ -8,7 +8,7 @@
 class QWidget;
 
 // What the tabs controller asks of the view side of the main window (the
-// article list delegate): the view work of a tab switch and the layout of
+// content pane controller): the view work of a tab switch and the layout of
 // the tabs column. Every operation has a default that does nothing, so a
 // controller may run without views.
 class ZPHTabsControllerHost {

@@ -22,7 +22,7 @@ class ZPHTabsController;
 class ZPHTabsTableView;
 class ZPHTabsTableViewController;
 
-// What the tabs list asks of the article list delegate about the
+// What the tabs list asks of the content pane controller about the
 // news-items row.
 class ZPHTabsTableViewControllerDelegate {
 public:
@@ -40,7 +40,7 @@ public:
 // file addresses dropped on the list open new tabs. The menus' items carry
 // the tab they were opened for, never a row number.
 //
-// Made once by the article list delegate over its tabs controller, which
+// Made once by the content pane controller over its tabs controller, which
 // outlives it. Main thread only.
 class ZPHTabsTableViewController : public QObject, public CBPopupButtonDelegate {
   Q_OBJECT
@@ -55,7 +55,7 @@ public:
   // Not owned.
   ZPHTabsTableViewControllerDelegate* delegate() const { return m_delegate; }
   void setDelegate(ZPHTabsTableViewControllerDelegate* delegate) { m_delegate = delegate; }
-  // Refreshes the news-items row's picture (the article list delegate's).
+  // Refreshes the news-items row's picture (the content pane controller's).
   void setNewsItemsThumbnailUpdater(std::function<void(bool forcing)> updater)
   {
     m_newsItemsThumbnailUpdater = std::move(updater);

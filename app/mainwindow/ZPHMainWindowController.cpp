@@ -24,6 +24,7 @@
 #include "kit/ZPHNamedImage.h"
 #include "kit/ZPHSplitViewAutosave.h"
 #include "kit/ZPHWindowAutosave.h"
+#include "mainwindow/ZPHContentPaneController.h"
 #include "mainwindow/ZPHDockMenuController.h"
 #include "mainwindow/ZPHEditCommands.h"
 #include "mainwindow/ZPHMainWindow.h"
@@ -117,6 +118,7 @@ ZPHMainWindowController::~ZPHMainWindowController()
   if (m_window != nullptr)
     m_window->removeEventFilter(this);
   m_searchWindowController.reset();
+  m_contentPaneController.reset();
   m_articleListDelegate.reset();
   m_toolbarController.reset();
   m_windowAutosave.reset();
@@ -222,11 +224,11 @@ void ZPHMainWindowController::setUpTabIndicator()
   ZPHTabIndicatorWindowController* indicator = m_tabIndicator.get();
   connect(tabs, &ZPHTabsController::numberOfTabsChanged, indicator,
           [indicator](qsizetype count) { indicator->setHasMoreThanOneTab(count > 1); });
-  connect(m_articleListDelegate.get(), &ZPHArticleListDelegate::currentWebViewIsDetailViewChanged, indicator,
+  connect(m_contentPaneController.get(), &ZPHContentPaneController::currentWebViewIsDetailViewChanged, indicator,
           &ZPHTabIndicatorWindowController::setShowingDetailsViewTab);
   connect(m_articleListDelegate.get(), &ZPHArticleListDelegate::mouseInDetailViewAreaChanged, indicator,
           &ZPHTabIndicatorWindowController::setMouseInArticleDetailArea);
-  connect(m_articleListDelegate.get(), &ZPHArticleListDelegate::tabsViewWidthChanged, indicator,
+  connect(m_contentPaneController.get(), &ZPHContentPaneController::tabsViewWidthChanged, indicator,
           &ZPHTabIndicatorWindowController::setLastTabsWidth);
   // Ctrl+W: the key that closes tabs never ends the program.
   tabs->setClosingWindowEndsProgram([this] { return closingWindowEndsProgram(); });
@@ -238,7 +240,7 @@ void ZPHMainWindowController::setUpTabIndicator()
 
 ZPHTabsController* ZPHMainWindowController::tabsController() const
 {
-  return m_articleListDelegate != nullptr ? m_articleListDelegate->tabsController() : nullptr;
+  return m_contentPaneController != nullptr ? m_contentPaneController->tabsController() : nullptr;
 }
 
 void ZPHMainWindowController::setUpArticleList()
@@ -254,7 +256,6 @@ void ZPHMainWindowController::setUpArticleList()
 
   m_articleListDelegate = std::make_unique<ZPHArticleListDelegate>();
   m_articleListDelegate->setSearchWindowController(m_searchWindowController.get());
-  m_articleListDelegate->setClock(m_clock);  // browser tabs
   // The main window hands the source list's selection to the article list
   // and carries the list's requests to the source list.
   m_articleListDelegate->setSourceListSelectionProvider([this] { return sourceListSelection(); });
@@ -269,7 +270,10 @@ void ZPHMainWindowController::setUpArticleList()
           m_sourceListViewController.get(), &ZPHSourceListViewController::setSelectionHidden);
   m_searchWindowController->setArticleListDelegate(m_articleListDelegate.get());
   m_articleListDelegate->setUp();
-  m_rightPaneContainerView->transitionToView(m_articleListDelegate->contentView(), false);
+  // The content pane shows the list beside the browser tabs.
+  m_contentPaneController = std::make_unique<ZPHContentPaneController>(m_articleListDelegate.get(), m_clock);
+  m_contentPaneController->setUp();
+  m_rightPaneContainerView->transitionToView(m_contentPaneController->contentView(), false);
 
   connect(m_searchWindowController.get(), &ZPHSearchWindowController::moveFocusToArticleListAndSelectNoneRequested,
           this, [this] {
@@ -713,7 +717,7 @@ bool ZPHMainWindowController::validateUserInterfaceItem(QAction* item)
       item->setText(toggleFlaggedTitle());
   } else if (selector == QLatin1String("goBack:") || selector == QLatin1String("goForward:")) {
     const ZPHBrowserViewController* browser =
-        m_articleListDelegate != nullptr ? m_articleListDelegate->currentBrowserViewController() : nullptr;
+        m_contentPaneController != nullptr ? m_contentPaneController->currentBrowserViewController() : nullptr;
     enabled = browser != nullptr && (selector == QLatin1String("goBack:") || browser->canGoForward());
   } else if (selector == QLatin1String("nextUnread:")) {
     enabled = validateNextUnread();
@@ -979,7 +983,7 @@ ZPHReadingLayoutViewController* ZPHMainWindowController::currentLayoutViewContro
 bool ZPHMainWindowController::validateFind() const
 {
   // A browser tab searches its page.
-  if (m_articleListDelegate != nullptr && m_articleListDelegate->currentBrowserViewController() != nullptr)
+  if (m_contentPaneController != nullptr && m_contentPaneController->currentBrowserViewController() != nullptr)
     return true;
   const ZPHReadingLayoutViewController* layout = currentLayoutViewController();
   return layout != nullptr && layout->selectedRow() >= 0;
@@ -988,21 +992,21 @@ bool ZPHMainWindowController::validateFind() const
 void ZPHMainWindowController::goBack()
 {
   if (ZPHBrowserViewController* browser =
-          m_articleListDelegate != nullptr ? m_articleListDelegate->currentBrowserViewController() : nullptr)
+          m_contentPaneController != nullptr ? m_contentPaneController->currentBrowserViewController() : nullptr)
     browser->goBack();
 }
 
 void ZPHMainWindowController::goForward()
 {
   if (ZPHBrowserViewController* browser =
-          m_articleListDelegate != nullptr ? m_articleListDelegate->currentBrowserViewController() : nullptr)
+          m_contentPaneController != nullptr ? m_contentPaneController->currentBrowserViewController() : nullptr)
     browser->goForward();
 }
 
 void ZPHMainWindowController::find()
 {
   if (ZPHBrowserViewController* browser =
-          m_articleListDelegate != nullptr ? m_articleListDelegate->currentBrowserViewController() : nullptr) {
+          m_contentPaneController != nullptr ? m_contentPaneController->currentBrowserViewController() : nullptr) {
     browser->contentView()->showFindPanelAnimated(true);
     return;
   }
@@ -1013,7 +1017,7 @@ void ZPHMainWindowController::find()
 void ZPHMainWindowController::findNext()
 {
   if (ZPHBrowserViewController* browser =
-          m_articleListDelegate != nullptr ? m_articleListDelegate->currentBrowserViewController() : nullptr) {
+          m_contentPaneController != nullptr ? m_contentPaneController->currentBrowserViewController() : nullptr) {
     browser->contentView()->highlightNextSearchResult();
     return;
   }
@@ -1024,7 +1028,7 @@ void ZPHMainWindowController::findNext()
 void ZPHMainWindowController::findPrevious()
 {
   if (ZPHBrowserViewController* browser =
-          m_articleListDelegate != nullptr ? m_articleListDelegate->currentBrowserViewController() : nullptr) {
+          m_contentPaneController != nullptr ? m_contentPaneController->currentBrowserViewController() : nullptr) {
     browser->contentView()->highlightPreviousSearchResult();
     return;
   }
@@ -1035,8 +1039,8 @@ void ZPHMainWindowController::findPrevious()
 bool ZPHMainWindowController::validateMargins(int direction) const
 {
   const ZPHReadingLayoutViewController* layout = currentLayoutViewController();
-  if (layout == nullptr || m_articleListDelegate->currentWebView() == nullptr ||
-      !m_articleListDelegate->currentDetailViewSupportsMargins())
+  if (layout == nullptr || m_contentPaneController->currentWebView() == nullptr ||
+      !m_contentPaneController->currentDetailViewSupportsMargins())
     return false;
   return direction > 0 ? layout->canMakeMarginsWider() : layout->canMakeMarginsNarrower();
 }
@@ -1300,7 +1304,7 @@ bool ZPHMainWindowController::performKeyAction(const ZPHMainWindowKeyTable::Acti
     }
     case Effect::MakeAddressFieldFirstResponder:
       if (ZPHBrowserViewController* browser =
-              m_articleListDelegate != nullptr ? m_articleListDelegate->currentBrowserViewController() : nullptr) {
+              m_contentPaneController != nullptr ? m_contentPaneController->currentBrowserViewController() : nullptr) {
         browser->makeAddressFieldFirstResponder();
         return true;
       }

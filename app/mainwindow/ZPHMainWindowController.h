@@ -25,6 +25,7 @@ class CBDataController;
 class QAction;
 class QToolBar;
 class ZPHArticleListDelegate;
+class ZPHContentPaneController;
 class ZPHSearchField;
 class ZPHSearchWindowController;
 class QMainWindow;
@@ -108,7 +109,10 @@ public:
   ZPHMainWindowSplitView* applicationSplitView() const { return m_applicationSplitView; }
   // The article list and its layouts, in the right pane.
   ZPHArticleListDelegate* articleListDelegate() const { return m_articleListDelegate.get(); }
-  // Browser tabs: the tab set (the article list delegate's) and the tab
+  // The content pane: the list's view or a browser tab's, the tabs column,
+  // the current web view, what the window shares.
+  ZPHContentPaneController* contentPaneController() const { return m_contentPaneController.get(); }
+  // Browser tabs: the tab set (the content pane's) and the tab
   // indicator over the window's corner.
   ZPHTabsController* tabsController() const;
   ZPHTabIndicatorWindowController* tabIndicatorWindowController() const { return m_tabIndicator.get(); }
@@ -296,6 +300,7 @@ private:
   std::unique_ptr<ZPHSourceListViewController> m_sourceListViewController;
   std::unique_ptr<ZPHStatusViewController> m_statusViewController;
   std::unique_ptr<ZPHArticleListDelegate> m_articleListDelegate;
+  std::unique_ptr<ZPHContentPaneController> m_contentPaneController;
   std::unique_ptr<ZPHSearchWindowController> m_searchWindowController;
   ZPHSearchField* m_searchField = nullptr;
   QToolBar* m_toolbar = nullptr;

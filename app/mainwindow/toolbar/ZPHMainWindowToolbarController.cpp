@@ -8,6 +8,7 @@
 #include "feeds/refresh/ZPHRefreshController.h"
 #include "foundation/ZPHCoreApplicationDelegate.h"
 #include "keys/ZPHUserInterfaceValidations.h"
+#include "mainwindow/ZPHContentPaneController.h"
 #include "mainwindow/ZPHMainWindowController.h"
 #include "mainwindow/toolbar/CBRefreshToolbarButton.h"
 #include "mainwindow/toolbar/ZPHToolbarCustomizationSheet.h"
@@ -696,8 +697,8 @@ ZPHStylePopoverViewController* ZPHMainWindowToolbarController::stylePopoverViewC
     };
     window.send = [this](const QString& selector) { return m_mainWindowController->sendAction(selector); };
     window.showsBrowserTab = [this] {
-      ZPHArticleListDelegate* list = m_mainWindowController->articleListDelegate();
-      return list != nullptr && list->currentDetailViewIsATab();
+      ZPHContentPaneController* pane = m_mainWindowController->contentPaneController();
+      return pane != nullptr && pane->currentDetailViewIsATab();
     };
     m_stylePopoverViewController = std::make_unique<ZPHStylePopoverViewController>(std::move(window));
   }

@@ -18,6 +18,7 @@
 #include "feeds/images/CBThumbnailController.h"
 #include "foundation/CBMimeTypes.h"
 #include "kit/ZPHPlainTextToolTip.h"
+#include "mainwindow/ZPHContentPaneController.h"
 #include "platform/ZPHMainThread.h"
 #include "sharing/CBSharableItem.h"
 #include "store/ZPHFeedIngestionInterface.h"
@@ -165,12 +166,13 @@ TEST_F(ArticleListTest, AnArticleIsReadWhenItsLoadStartsOnlyOnceAndNotByTheProgr
   // detail web view is the current one.
   EXPECT_EQ(controller->selectedURL(), today->bestLink());
   EXPECT_EQ(controller->presentedSharableItem().value<CBSharableItem>().title(), QStringLiteral("Alpha today"));
-  EXPECT_EQ(list->currentWebView(), pane->webView());
-  EXPECT_NE(list->currentWebView(), nullptr);
-  // The browser pages' profile is the delegate's, kept in the data folder.
-  ZPHExternalPagesProfile* browserPages = list->webPreferences();
+  ZPHContentPaneController* contentPane = controller->contentPaneController();
+  EXPECT_EQ(contentPane->currentWebView(), pane->webView());
+  EXPECT_NE(contentPane->currentWebView(), nullptr);
+  // The browser pages' profile is the content pane's, kept in the data folder.
+  ZPHExternalPagesProfile* browserPages = contentPane->webPreferences();
   ASSERT_NE(browserPages, nullptr);
-  EXPECT_EQ(list->webPreferences(), browserPages);
+  EXPECT_EQ(contentPane->webPreferences(), browserPages);
   EXPECT_EQ(browserPages->profile()->storageName(), ZPHExternalPagesProfile::storageName());
   EXPECT_TRUE(browserPages->profile()->persistentStoragePath().startsWith(app.delegate->pathToDataFolder()))
       << browserPages->profile()->persistentStoragePath().toStdString();

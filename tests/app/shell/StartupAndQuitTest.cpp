@@ -3,6 +3,7 @@
 #include "articlelist/ZPHEmptyContentsViewController.h"
 #include "feeds/refresh/ZPHRefreshController.h"
 #include "feeds/refresh/ZPHStatusItem.h"
+#include "mainwindow/ZPHContentPaneController.h"
 #include "mainwindow/ZPHMainWindowController.h"
 #include "mainwindow/ZPHMainWindowSplitView.h"
 #include "mainwindow/ZPHRightPaneContainerView.h"
@@ -370,7 +371,7 @@ TEST_F(StartupAndQuitTest, TheMainWindowHoldsTheSourceListAndTheArticleList)
   EXPECT_EQ(controller->applicationSplitView()->widget(1), controller->rightPaneContainerView());
   // The article list fills the right pane.
   ASSERT_NE(controller->articleListDelegate(), nullptr);
-  EXPECT_EQ(controller->rightPaneContainerView()->currentView(), controller->articleListDelegate()->contentView());
+  EXPECT_EQ(controller->rightPaneContainerView()->currentView(), controller->contentPaneController()->contentView());
   // The status area sits under the source list.
   EXPECT_TRUE(
       controller->sourceListStatusViewEnclosingView()->isAncestorOf(controller->statusViewController()->view()));
