@@ -113,8 +113,9 @@ ZPHMainWindowController::~ZPHMainWindowController()
   if (ZPHSharingPopoverViewController::sharingPopoverViewController()->mainWindowController() == this)
     ZPHSharingPopoverViewController::sharingPopoverViewController()->setMainWindowController(nullptr);
   ZPHPluginManager::sharedManager()->setPerformerForItemlessMenuItems({});
-  // The window and its views go first; the controllers of views already
-  // gone let go of nothing more.
+  // The controllers that hold views inside the window go first (the content
+  // pane before the list it shows), then the window, then the controllers
+  // of the views it held.
   if (m_window != nullptr)
     m_window->removeEventFilter(this);
   m_searchWindowController.reset();

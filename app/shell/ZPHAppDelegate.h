@@ -142,9 +142,10 @@ public:
     std::optional<bool> presentsFirstRunWindows;
   };
 
-  // What the application's windows do for the delegate. The delegate fills
-  // each itself (the subscription commands when it is made, the tabs and
-  // the Share menu when the main window is built); tests put in their own.
+  // What the application's windows do for the delegate: the subscription
+  // commands are filled in when the delegate is made, the tabs and the
+  // Share menu by the start-up when it builds the main window; tests put in
+  // their own.
   struct Seams {
     // Opens the Add Site window with an address.
     std::function<void(const QString& address, bool searchImmediately, bool useCurrentlySelectedContainer)> addSite;
