@@ -63,8 +63,10 @@ int main(int argc, char** argv)
   QApplication::setOrganizationDomain(QStringLiteral("fernhollow.com"));
   QApplication::setApplicationName(QStringLiteral("Zephlin"));
   QApplication::setApplicationVersion(QStringLiteral(ZEPHLIN_VERSION));
-  // Made before the application object, so it also covers its teardown.
-  ZPHQuitDeadline quitDeadline(ZPHQuitSequence::QuitDeadlineMs);
+  // Made before the application object and kept to the end of the process:
+  // once a quit has begun it covers the object's teardown and what the
+  // libraries run after main() returns.
+  ZPHQuitDeadline& quitDeadline = ZPHQuitDeadline::forTheProcess(ZPHQuitSequence::QuitDeadlineMs);
   QApplication app(argc, argv);
   // Quitting is the application delegate's: it saves first.
   app.setQuitOnLastWindowClosed(false);

@@ -19,6 +19,12 @@ ZPHQuitDeadline::~ZPHQuitDeadline()
     m_watch.join();
 }
 
+ZPHQuitDeadline& ZPHQuitDeadline::forTheProcess(int deadlineMs)
+{
+  static ZPHQuitDeadline* const deadline = new ZPHQuitDeadline(deadlineMs);
+  return *deadline;
+}
+
 void ZPHQuitDeadline::arm()
 {
   std::lock_guard<std::mutex> locker(m_mutex);

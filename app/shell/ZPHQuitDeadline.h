@@ -16,16 +16,20 @@
 // its cancel. The instance lock stays behind then, so the next start checks
 // the store; the store itself is safe, as after any sudden end.
 //
-// main() makes it before the application object, so it also covers the
-// object's teardown; destroying it disarms it. Once the quit has completed
-// (the store closed, the lock given back), what is left is the libraries'
-// teardown, which may wait on work of their own (a name lookup of a page
-// that was being fetched): the deadline then ends the process with the
-// quit's own status.
+// Destroying it disarms it: main() takes the process's own
+// (forTheProcess()) before the application object, so it covers the
+// object's teardown and whatever runs after main() returns. Once the quit has completed (the store closed,
+// the lock given back), what is left is the libraries' teardown, which may
+// wait on work of their own (a name lookup of a page that was being
+// fetched, threads joined at exit): the deadline then ends the process with
+// the quit's own status.
 class ZPHQuitDeadline {
 public:
   explicit ZPHQuitDeadline(int deadlineMs);
   ~ZPHQuitDeadline();
+  // The process's own, made on first use and never destroyed: once armed it
+  // also covers what runs after main() returns, to the end of the process.
+  static ZPHQuitDeadline& forTheProcess(int deadlineMs);
   ZPHQuitDeadline(const ZPHQuitDeadline&) = delete;
   ZPHQuitDeadline& operator=(const ZPHQuitDeadline&) = delete;
 

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <thread>
 
 namespace {
@@ -37,6 +38,20 @@ void heldWhileTheUsersChangesRun(bool released)
   std::_Exit(42);
 }
 
+// The quit completed and main() returned, but a handler run at the exit
+// waits on: the process's own deadline still ends the process.
+void stuckAtTheExit()
+{
+  ZPHQuitDeadline& deadline = ZPHQuitDeadline::forTheProcess(100);
+  deadline.arm();
+  deadline.quitCompleted(0);
+  std::atexit([] {
+    std::this_thread::sleep_for(std::chrono::seconds(30));
+    std::_Exit(42);
+  });
+  std::exit(0);
+}
+
 }  // namespace
 
 TEST(QuitDeadlineDeathTest, EndsAStuckProcessWithTheQuitsStatusOnceTheQuitCompleted)
@@ -45,6 +60,7 @@ TEST(QuitDeadlineDeathTest, EndsAStuckProcessWithTheQuitsStatusOnceTheQuitComple
   EXPECT_EXIT(stuckAfterTheQuit(-1), ::testing::ExitedWithCode(1), "did not end within its deadline of 100 ms");
   EXPECT_EXIT(stuckAfterTheQuit(0), ::testing::ExitedWithCode(0), "the quit completed, but the libraries");
   EXPECT_EXIT(stuckAfterTheQuit(3), ::testing::ExitedWithCode(3), "the quit completed");
+  EXPECT_EXIT(stuckAtTheExit(), ::testing::ExitedWithCode(0), "the quit completed, but the libraries");
 }
 
 TEST(QuitDeadlineDeathTest, AHoldStopsTheClockUntilReleasedAndForAtMostItsBound)
