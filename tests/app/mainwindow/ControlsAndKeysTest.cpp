@@ -179,7 +179,10 @@ TEST_F(ControlsAndKeysTest, EveryKeyOfBothShortcutSetsReachesItsCommandOrIsBound
         if (action != nullptr)
           action->setEnabled(true);
         ShortcutCatcher catcher;
-        QTest::keyClick(window->windowHandle(), pressed.key(), pressed.keyboardModifiers());
+        // Pressed on the focused view: the window's form of the press serves
+        // the event loop after each modifier, and a validation waiting there
+        // would turn the command off again before its key comes.
+        QTest::keyClick(focus, pressed.key(), pressed.keyboardModifiers());
         if (action != nullptr)
           action->setEnabled(wasEnabled);
 
