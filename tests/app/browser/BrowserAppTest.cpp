@@ -41,9 +41,7 @@ protected:
     tabs = controller->tabsController();
     ASSERT_NE(tabs, nullptr);
     window = controller->window();
-    window->show();
-    QApplication::setActiveWindow(window);
-    ASSERT_TRUE(ZPHTestWaitUntil([&] { return window->isActiveWindow(); }));
+    ASSERT_TRUE(AppHarness::showActive(window));
   }
 
   void TearDown() override

@@ -68,10 +68,7 @@ protected:
     ASSERT_TRUE(ZPHTestWaitUntil([&] { return sessions.finished > 0; }, 30000));
     app.settle();
     select(folder);
-    QMainWindow* window = controller->window();
-    window->show();
-    QApplication::setActiveWindow(window);
-    ASSERT_TRUE(ZPHTestWaitUntil([&] { return window->isActiveWindow(); }));
+    ASSERT_TRUE(AppHarness::showActive(controller->window()));
   }
 
   void TearDown() override

@@ -23,6 +23,8 @@
 #include <QtCore/QFile>
 #include <QtCore/QTimeZone>
 #include <QtGui/QDesktopServices>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QWidget>
 
 #include <gtest/gtest.h>
 
@@ -187,6 +189,15 @@ public:
       ZPHTestSpinEventLoop(20);
       quiet = data() && data()->coreDataQueueHasOperations() ? 0 : quiet + 1;
     }
+  }
+
+  // Shows a window and makes it the active one, as the user's click would;
+  // true once it is.
+  static bool showActive(QWidget* window)
+  {
+    window->show();
+    QApplication::setActiveWindow(window);
+    return ZPHTestWaitUntil([window] { return window->isActiveWindow(); });
   }
 };
 
