@@ -40,11 +40,6 @@ QPointer<ZPHArticleListDelegate>& sharedDelegate()
   return shared;
 }
 
-bool isLive(const ZPHManagedObject* object)
-{
-  return object != nullptr && object->managedObjectContext() != nullptr && !object->isDeleted();
-}
-
 }  // namespace
 
 ZPHArticleListDelegate::ZPHArticleListDelegate(QObject* parent) : QObject(parent)
@@ -272,7 +267,7 @@ void ZPHArticleListDelegate::keepSelectionIntersectingRows()
 {
   QList<CBDataArticle*> kept;
   for (CBDataArticle* article : std::as_const(m_selectedArticles)) {
-    if (isLive(article) && m_model->rowForObjectID(article->objectID()) >= 0)
+    if (ZPHManagedObject::isLive(article) && m_model->rowForObjectID(article->objectID()) >= 0)
       kept.append(article);
   }
   if (kept != m_selectedArticles)
@@ -376,7 +371,7 @@ void ZPHArticleListDelegate::reloadArticlesFully()
       setEntries(entries, false);
       int row = -1;
       for (const CBDataArticle* article : previous) {
-        if (isLive(article))
+        if (ZPHManagedObject::isLive(article))
           row = m_model->rowForObjectID(article->objectID());
         if (row >= 0)
           break;
@@ -402,7 +397,7 @@ void ZPHArticleListDelegate::refreshDidUpdateFeed(const QUrl& feedURL)
     return;
   for (const ZPHRepresentedObject& item : std::as_const(m_feeds)) {
     if (const auto* node = std::get_if<CBNode*>(&item)) {
-      if (!isLive(*node))
+      if (!ZPHManagedObject::isLive(*node))
         continue;
       if (!(*node)->isFolder()) {
         if (static_cast<const CBFeed*>(*node)->URL() == feedURL) {
@@ -442,7 +437,7 @@ void ZPHArticleListDelegate::updateSortOrder()
   std::function<void()> listUpdate = std::move(m_afterUpdate);
   m_afterUpdate = [this, listUpdate, kept] {
     listUpdate();
-    if (isLive(kept)) {
+    if (ZPHManagedObject::isLive(kept)) {
       m_changingSelectedArticlesProgrammaticallyAndShouldIgnoreMarkAsReadActions = true;
       navigateToArticleInCurrentList(kept);
       m_changingSelectedArticlesProgrammaticallyAndShouldIgnoreMarkAsReadActions = false;
@@ -514,7 +509,7 @@ void ZPHArticleListDelegate::setSelectedArticles(const QList<CBDataArticle*>& ar
   m_observedArticle = nullptr;
   m_flaggedObserver = 0;
   m_selectedArticles = articles;
-  if (CBDataArticle* first = selectedArticle(); isLive(first)) {
+  if (CBDataArticle* first = selectedArticle(); ZPHManagedObject::isLive(first)) {
     m_observedArticle = first;
     m_flaggedObserver = first->addChangeObserver([this](ZPHManagedObject*, const QString& key) {
       if (key == CBDataArticleFlaggedKey && m_currentLayoutViewController &&
@@ -533,7 +528,7 @@ void ZPHArticleListDelegate::updateForSelectionChange()
   if (rows.isEmpty() || rows.first() < m_model->rowCount()) {
     QList<CBDataArticle*> articles;
     for (const int row : rows) {
-      if (CBDataArticle* article = m_model->articleAtRow(row); isLive(article))
+      if (CBDataArticle* article = m_model->articleAtRow(row); ZPHManagedObject::isLive(article))
         articles.append(article);
     }
     if (articles != m_selectedArticles)
@@ -559,7 +554,7 @@ bool ZPHArticleListDelegate::mouseInDetailViewArea() const
 void ZPHArticleListDelegate::markCurrentArticleAsRead()
 {
   CBDataArticle* article = selectedArticle();
-  if (isLive(article) && !article->read() &&
+  if (ZPHManagedObject::isLive(article) && !article->read() &&
       !m_changingSelectedArticlesProgrammaticallyAndShouldIgnoreMarkAsReadActions)
     article->markAsRead(true);
   // Sharing: the current article is the item the share commands act on.
@@ -572,7 +567,7 @@ void ZPHArticleListDelegate::hideEmptyContentsView() { hideOverallEmptyContentsV
 
 void ZPHArticleListDelegate::navigateToArticleInCurrentList(CBDataArticle* article)
 {
-  if (!m_currentLayoutViewController || !isLive(article))
+  if (!m_currentLayoutViewController || !ZPHManagedObject::isLive(article))
     return;
   if (ZPHArticleDetailPane* pane = m_currentLayoutViewController->detailViewController())
     pane->stopLoading();
@@ -592,7 +587,7 @@ void ZPHArticleListDelegate::navigateToSelectedArticleInCurrentList()
   // Every selected article that is still listed (the first leads).
   QList<int> rows;
   for (const CBDataArticle* article : std::as_const(m_selectedArticles)) {
-    const int row = isLive(article) ? m_model->rowForObjectID(article->objectID()) : -1;
+    const int row = ZPHManagedObject::isLive(article) ? m_model->rowForObjectID(article->objectID()) : -1;
     if (row >= 0)
       rows.append(row);
   }
@@ -651,7 +646,7 @@ void ZPHArticleListDelegate::switchToLayoutMode(qint64 mode)
     buildListForSearch();
   else
     setEntries(entriesForControllerArticles());
-  const int row = isLive(kept) ? m_model->rowForObjectID(kept->objectID()) : -1;
+  const int row = ZPHManagedObject::isLive(kept) ? m_model->rowForObjectID(kept->objectID()) : -1;
   m_layoutSwapSelectedArticleIndex = row >= 0 ? row : NoRow;
   // The news-items tab counts as selected: the layout's view is in place.
   if (m_showingSearchResultSet && m_currentSearchOperation)
@@ -715,9 +710,9 @@ void ZPHArticleListDelegate::showOrHideOverallEmptyContentsViewAsNeeded()
       empty->configureForNoFeedsInFavoriteFeeds();
   } else if (first == nullptr) {
     empty->configureForNoSelection();
-  } else if (n == 0 && node != nullptr && isLive(node) && node->isFolder()) {
+  } else if (n == 0 && node != nullptr && ZPHManagedObject::isLive(node) && node->isFolder()) {
     empty->configureForNoArticlesSelectedWithFolder(static_cast<const CBFolder*>(node));
-  } else if (n == 0 && node != nullptr && isLive(node)) {
+  } else if (n == 0 && node != nullptr && ZPHManagedObject::isLive(node)) {
     empty->configureForNoArticlesWithFeed(static_cast<CBFeed*>(node));
   } else {
     hideOverallEmptyContentsView();
@@ -771,7 +766,7 @@ void ZPHArticleListDelegate::invalidateUnreadCountsOfFeeds()
 {
   QList<ZPHManagedObjectID> objectIDs;
   for (const ZPHRepresentedObject& item : std::as_const(m_feeds)) {
-    if (const auto* node = std::get_if<CBNode*>(&item); node != nullptr && isLive(*node))
+    if (const auto* node = std::get_if<CBNode*>(&item); node != nullptr && ZPHManagedObject::isLive(*node))
       objectIDs.append((*node)->objectID());
   }
   ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate();

@@ -33,11 +33,6 @@ ZPHArticleDetailPane::Factory& detailPaneFactory()
   return factory;
 }
 
-bool isLive(const CBDataArticle* article)
-{
-  return article != nullptr && article->managedObjectContext() != nullptr && !article->isDeleted();
-}
-
 }  // namespace
 
 ZPHReadingLayoutViewController::ZPHReadingLayoutViewController(QObject* parent) : QObject(parent) {}
@@ -76,14 +71,14 @@ QWidget* ZPHReadingLayoutViewController::view()
 
 CBDataArticle* ZPHReadingLayoutViewController::contextualMenuArticle() const
 {
-  return isLive(m_contextualMenuArticle) ? m_contextualMenuArticle : nullptr;
+  return ZPHManagedObject::isLive(m_contextualMenuArticle) ? m_contextualMenuArticle : nullptr;
 }
 
 CBDataArticle* ZPHReadingLayoutViewController::articleAtRow(int row) const
 {
   ZPHArticleListModel* model = m_dataSource ? m_dataSource->articleListModel() : nullptr;
   CBDataArticle* article = model ? model->articleAtRow(row) : nullptr;
-  return isLive(article) ? article : nullptr;
+  return ZPHManagedObject::isLive(article) ? article : nullptr;
 }
 
 bool ZPHReadingLayoutViewController::isArticleListFocused() const
@@ -252,7 +247,7 @@ void ZPHReadingLayoutViewController::markContextualMenuArticleWithFlag(bool flag
 
 void ZPHReadingLayoutViewController::copyURLWithArticle(const CBDataArticle* article)
 {
-  if (!isLive(article))
+  if (!ZPHManagedObject::isLive(article))
     return;
   // The link the article opens: a permalink counts only as a web address.
   CBCopyURLStringToPasteboard(article->bestLink());
@@ -260,13 +255,13 @@ void ZPHReadingLayoutViewController::copyURLWithArticle(const CBDataArticle* art
 
 void ZPHReadingLayoutViewController::copyTitleWithArticle(const CBDataArticle* article)
 {
-  if (isLive(article))
+  if (ZPHManagedObject::isLive(article))
     QGuiApplication::clipboard()->setText(article->plainTextTitle());
 }
 
 void ZPHReadingLayoutViewController::openExternalURLForArticle(const CBDataArticle* article, bool forcingExternal)
 {
-  if (!isLive(article))
+  if (!ZPHManagedObject::isLive(article))
     return;
   // Forced: the web browser; else where the preferences and keys say (the
   // web browser too while there are no tabs).

@@ -16,11 +16,6 @@ namespace {
 
 const QString DateForDisplayKey = QStringLiteral("dateForDisplay");
 
-bool isLive(const ZPHManagedObject* object)
-{
-  return object != nullptr && object->managedObjectContext() != nullptr && !object->isDeleted();
-}
-
 QVariantList variantList(const QStringList& strings)
 {
   QVariantList list;
@@ -100,12 +95,12 @@ ZPHSearchOperation::SelectedSites ZPHSearchOperation::selectedSitesForFeeds(cons
     dateManager = CBDateManager::sharedManager();
   for (const ZPHRepresentedObject& item : feeds) {
     if (const auto* node = std::get_if<CBNode*>(&item)) {
-      if (!isLive(*node))
+      if (!ZPHManagedObject::isLive(*node))
         continue;
       if ((*node)->isFolder()) {
         QStringList urls;
         for (const CBFeed* feed : static_cast<const CBFolder*>(*node)->allDescendantsThatAreFeeds()) {
-          if (isLive(feed) && !feed->url().isEmpty())
+          if (ZPHManagedObject::isLive(feed) && !feed->url().isEmpty())
             urls.append(feed->url());
         }
         if (!urls.isEmpty())

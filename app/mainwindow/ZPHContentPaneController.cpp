@@ -34,15 +34,6 @@
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QStackedWidget>
 
-namespace {
-
-bool isLive(const ZPHManagedObject* object)
-{
-  return object != nullptr && object->managedObjectContext() != nullptr && !object->isDeleted();
-}
-
-}  // namespace
-
 ZPHContentPaneController::ZPHContentPaneController(ZPHArticleListDelegate* list, ZPHClock* clock, QObject* parent)
     : QObject(parent), m_list(list), m_clock(clock)
 {
@@ -193,7 +184,7 @@ void ZPHContentPaneController::updateStatusBarURL()
 {
   QVariantMap userInfo;
   const QList<CBDataArticle*> selected = m_list ? m_list->selectedArticles() : QList<CBDataArticle*>();
-  if (selected.size() == 1 && isLive(selected.first())) {
+  if (selected.size() == 1 && ZPHManagedObject::isLive(selected.first())) {
     const QString link = selected.first()->bestLink();
     if (!link.isEmpty())
       userInfo.insert(CBURLKey, link);
@@ -217,7 +208,7 @@ void ZPHContentPaneController::configureAndNotifySharableItem()
     if (!address.isEmpty() && !address.contains(QLatin1String("about:blank"), Qt::CaseInsensitive))
       userInfo.insert(ZPHSharableItemKey, QVariant::fromValue(CBSharableItem::sharableItemWithURL(
                                               QUrl(address), QUrl(), tab->displayTitle())));
-  } else if (CBDataArticle* article = m_list ? m_list->selectedArticle() : nullptr; isLive(article)) {
+  } else if (CBDataArticle* article = m_list ? m_list->selectedArticle() : nullptr; ZPHManagedObject::isLive(article)) {
     // The news-items tab: the current article.
     userInfo.insert(ZPHSharableItemKey, QVariant::fromValue(CBSharableItem::sharableItemWithArticle(article)));
   }
@@ -397,7 +388,7 @@ QMenu* ZPHContentPaneController::menuForNewsItemTabOfTabsTableViewController(ZPH
   Q_UNUSED(controller);
   auto* menu = new QMenu;
   CBDataArticle* article = m_list ? m_list->selectedArticle() : nullptr;
-  const QString link = isLive(article) ? article->bestLink() : QString();
+  const QString link = ZPHManagedObject::isLive(article) ? article->bestLink() : QString();
   QAction* copy = menu->addAction(QCoreApplication::translate("Browser", "Copy Article Link"));
   copy->setEnabled(!link.isEmpty());
   connect(copy, &QAction::triggered, this, [link] { CBCopyURLStringToPasteboard(link); });
@@ -413,7 +404,7 @@ void ZPHContentPaneController::tabsTableViewDidReceiveDoubleClickOnNewsItemTab(Z
 {
   Q_UNUSED(controller);
   CBDataArticle* article = m_list ? m_list->selectedArticle() : nullptr;
-  if (!isLive(article) || !m_list->currentLayoutViewController())
+  if (!ZPHManagedObject::isLive(article) || !m_list->currentLayoutViewController())
     return;
   const QString link = article->bestLink();
   const QUrl url(link);

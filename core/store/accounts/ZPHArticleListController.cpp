@@ -32,15 +32,10 @@ const QString MetadataFlaggedKeyPath = QStringLiteral("metadata.flagged");
 
 enum class SmartKind { AllUnread, Today, Flagged, Favorites, FavoritesGroup };
 
-bool isLive(const ZPHManagedObject* object)
-{
-  return object != nullptr && object->managedObjectContext() != nullptr && !object->isDeleted();
-}
-
 CBFeed* liveFeed(const ZPHRepresentedObject& item)
 {
   if (const auto* node = std::get_if<CBNode*>(&item)) {
-    if (isLive(*node) && !(*node)->isFolder())
+    if (ZPHManagedObject::isLive(*node) && !(*node)->isFolder())
       return static_cast<CBFeed*>(*node);
   }
   return nullptr;
@@ -49,7 +44,7 @@ CBFeed* liveFeed(const ZPHRepresentedObject& item)
 CBFolder* liveFolder(const ZPHRepresentedObject& item)
 {
   if (const auto* node = std::get_if<CBNode*>(&item)) {
-    if (isLive(*node) && (*node)->isFolder())
+    if (ZPHManagedObject::isLive(*node) && (*node)->isFolder())
       return static_cast<CBFolder*>(*node);
   }
   return nullptr;
@@ -342,7 +337,7 @@ void ZPHArticleListController::updateArticles(const QList<ZPHManagedObjectID>& a
     }
   }
   for (CBFeed* feed : addFeedsFromFoldersToArray(m_feedsAndFolders)) {
-    if (!isLive(feed) || handled.contains(feed))
+    if (!ZPHManagedObject::isLive(feed) || handled.contains(feed))
       continue;
     handled.insert(feed);
     if (!feed->url().isEmpty())
@@ -441,7 +436,7 @@ void ZPHArticleListController::replaceRows(QList<ZPHArticleListRow> rows)
   if (!loaded.isEmpty()) {
     for (qsizetype i = 0; i < m_rows.size(); ++i) {
       CBDataArticle* article = loaded.value(m_rows.at(i).objectID);
-      if (isLive(article))
+      if (ZPHManagedObject::isLive(article))
         m_loaded[size_t(i)] = article;
     }
   }
@@ -459,7 +454,7 @@ qsizetype ZPHArticleListController::indexOfFirstUnreadArticle() const
 {
   for (qsizetype i = 0; i < m_rows.size(); ++i) {
     const CBDataArticle* article = m_loaded[size_t(i)];
-    if (isLive(article) ? !article->read() : !m_rows.at(i).read)
+    if (ZPHManagedObject::isLive(article) ? !article->read() : !m_rows.at(i).read)
       return i;
   }
   return -1;
@@ -517,7 +512,7 @@ CBDataArticle* ZPHArticleListController::articleAtIndex(qsizetype index)
   if (m_loaded[size_t(index)] == nullptr)
     loadArticles(index, index + 1);
   CBDataArticle* article = m_loaded[size_t(index)];
-  return isLive(article) ? article : nullptr;
+  return ZPHManagedObject::isLive(article) ? article : nullptr;
 }
 
 CBDataArticle* ZPHArticleListController::loadedArticleAtIndex(qsizetype index) const
@@ -525,7 +520,7 @@ CBDataArticle* ZPHArticleListController::loadedArticleAtIndex(qsizetype index) c
   if (index < 0 || index >= m_rows.size())
     return nullptr;
   CBDataArticle* article = m_loaded[size_t(index)];
-  return isLive(article) ? article : nullptr;
+  return ZPHManagedObject::isLive(article) ? article : nullptr;
 }
 
 void ZPHArticleListController::willDeleteCoreDataObjectsInBackground(const QList<ZPHManagedObjectID>& objectIDs)
@@ -574,7 +569,7 @@ void ZPHArticleListController::readStateDidChange(const ZPHNotification& notific
   const qsizetype index = indexOfArticle(object->objectID());
   if (index < 0)
     return;
-  const bool read = isLive(object) && static_cast<const CBDataArticle*>(object)->read();
+  const bool read = ZPHManagedObject::isLive(object) && static_cast<const CBDataArticle*>(object)->read();
   if (m_rows.at(index).read != read) {
     m_rows[index].read = read;
     tellStatesChanged({index});
@@ -646,7 +641,7 @@ QList<qsizetype> ZPHArticleListController::refreshStatesFromArticles(const QList
       article = found.value(m_rows.at(index).objectID);
       m_loaded[size_t(index)] = article;
     }
-    if (!isLive(article))
+    if (!ZPHManagedObject::isLive(article))
       continue;
     ZPHArticleListRow& row = m_rows[index];
     row.read = article->read();

@@ -42,6 +42,11 @@ public:
   bool isUpdated() const { return m_updated && !m_inserted && !m_deleted; }
   bool isDeleted() const { return m_deleted; }
   bool isFault() const { return m_fault; }
+  // Still in a context and not deleted: an object a view may read.
+  static bool isLive(const ZPHManagedObject* object)
+  {
+    return object != nullptr && object->managedObjectContext() != nullptr && !object->isDeleted();
+  }
   bool hasChanges() const { return m_inserted || m_deleted || m_updated; }
 
   // By key: attributes answer their value; a to-one relationship the related
