@@ -479,7 +479,11 @@ TEST_F(CommandsAndToolbarTest, NextUnreadFromASiteWithNothingUnreadShowsTheNextS
   ASSERT_TRUE(ZPHTestWaitUntil([&] { return selected() != nullptr; }))
       << "the next site's first unread article is not shown";
   EXPECT_EQ(selected()->feedURL(), other.toString());
-  EXPECT_EQ(selected(), list()->articleAtIndex(ZPHMainWindowController::unreadRowAfterRow(-1, list()->articles())));
+  // The list's first unread article: showing it marks it read, so every
+  // row before it is read, and it may be by now too.
+  const qsizetype shownRow = list()->indexOfArticle(selected()->objectID());
+  ASSERT_GE(shownRow, 0);
+  for (qsizetype row = 0; row < shownRow; ++row) EXPECT_TRUE(list()->articles().at(row).read) << row;
   const CBTreeNode::Pointer node = sourceList->currentTreeNode();
   ASSERT_NE(node, nullptr);
   EXPECT_EQ(ZPHSourceListModel::feedForNode(node.get())->URL(), other);
