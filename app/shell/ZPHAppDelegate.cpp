@@ -42,6 +42,7 @@
 #include "store/entities/CBDataArticle.h"
 #include "store/entities/CBFeed.h"
 #include "store/entities/CBFolder.h"
+#include "store/graph/ZPHObjectGraphErrors.h"
 #include "store/graph/ZPHPersistentStore.h"
 #include "store/operations/ZPHDeleteEnclosuresWithoutArticlesOperation.h"
 #include "store/operations/ZPHDeleteMarkedArticlesOperation.h"
@@ -544,7 +545,11 @@ void ZPHAppDelegate::saveManagedObjectContext(ZPHManagedObjectContext* context)
 
 void ZPHAppDelegate::handleCoreDataFailureWithError(const ZPHError& error)
 {
-  ZPHMacCoreDataStack::quitForCoreDataFailureWithError(error);
+  // Only a damaged store goes aside; after any other failure it stays.
+  if (ZPHObjectGraphErrorSaysStoreIsDamaged(error))
+    ZPHMacCoreDataStack::quitForCoreDataFailureWithError(error);
+  else
+    ZPHMacCoreDataStack::reportFailedSaveWithError(error);
 }
 
 void ZPHAppDelegate::performUndoableOperation(std::shared_ptr<ZPHUndoableOperation> operation)

@@ -5,6 +5,8 @@
 #include "platform/ZPHMainThread.h"
 #include "shell/ZPHAppDelegate.h"
 #include "shell/ZPHFeedbackMailer.h"
+#include "store/graph/ZPHManagedObjectContext.h"
+#include "store/graph/ZPHObjectGraphErrors.h"
 #include "subscriptions/ZPHOPMLBackupController.h"
 
 #include <QtCore/QDir>
@@ -157,6 +159,102 @@ void ZPHMacCoreDataStack::zph_quitForCoreDataFailureWithError(const ZPHError& er
       });
     });
   });
+}
+
+// ------------------------------------------------- a save that did not go in
+
+QString ZPHMacCoreDataStack::failedWriteAdvice(const ZPHError& error, const QString& dataFolder)
+{
+  if (error.domain() == ZPHObjectGraphErrorDomain) {
+    switch (error.code()) {
+      case ZPHObjectGraphDiskFullError:
+        return QStringLiteral("The disk is full. Free some space on it.");
+      case ZPHObjectGraphReadOnlyError:
+        return QStringLiteral("Zephlin’s data folder can’t be written to. Check that you may write to “%1”.")
+            .arg(QDir::toNativeSeparators(dataFolder));
+      case ZPHObjectGraphIOError:
+        return QStringLiteral("The disk failed to read or write Zephlin’s data. Check the disk.");
+      default:
+        break;
+    }
+  }
+  const QString description = error.localizedDescription();
+  return description.isEmpty() ? QStringLiteral("The store did not take the changes.") : description;
+}
+
+ZPHAlert ZPHMacCoreDataStack::failedSaveAlert(const ZPHError& error, const QString& dataFolder)
+{
+  ZPHAlert alert;
+  alert.style = ZPHAlert::Style::Warning;
+  alert.messageText = QStringLiteral("Zephlin couldn’t save your latest changes.");
+  alert.informativeText =
+      failedWriteAdvice(error, dataFolder) +
+      QStringLiteral(" Nothing Zephlin saved before is lost: your sites and articles stay as they were.") +
+      QStringLiteral("\n\n") +
+      QStringLiteral(
+          "Changes not saved yet are saved once Zephlin can write again; if Zephlin quits before, "
+          "they are lost.");
+  alert.buttons = {QStringLiteral("Continue"), QStringLiteral("Quit Zephlin")};
+  return alert;
+}
+
+void ZPHMacCoreDataStack::reportFailedSaveWithError(const ZPHError& error)
+{
+  qCWarning(zphShell) << "a save failed; the store stays where it is:" << error.toString();
+  ZPHMainThread::async([error] {
+    ZPHAppDelegate* delegate = ZPHAppDelegate::appDelegate();
+    ZPHMacCoreDataStack* stack = instance();
+    if (delegate == nullptr || stack == nullptr)
+      return;
+    if (delegate->appIsShuttingDown() || delegate->terminatingDueToCoreDataFailure()) {
+      qCWarning(zphShell) << "Zephlin quits; what that save held is not saved";
+      return;
+    }
+    if (stack->m_failedSaveAlertShowing || stack->m_failedSaveTold)
+      return;  // told already
+    stack->m_failedSaveAlertShowing = true;
+    stack->m_failedSaveTold = true;
+    const int answer = delegate->runModalAlert(failedSaveAlert(error, delegate->pathToDataFolder()));
+    stack = instance();
+    if (stack == nullptr)
+      return;
+    stack->m_failedSaveAlertShowing = false;
+    // A write the store takes from now on ends this run of failures: the
+    // next failure is told again.
+    if (ZPHManagedObjectContext* main = stack->mainThreadManagedObjectContext()) {
+      auto connection = std::make_shared<QMetaObject::Connection>();
+      *connection = QObject::connect(main, &ZPHManagedObjectContext::objectsDidChange, main, [connection] {
+        QObject::disconnect(*connection);
+        if (ZPHMacCoreDataStack* current = instance())
+          current->m_failedSaveTold = false;
+      });
+    }
+    if (answer == 1) {
+      qCInfo(zphShell) << "the user quits after a failed save; the store stays where it is";
+      delegate->requestTermination();
+    }
+  });
+}
+
+bool ZPHMacCoreDataStack::openingErrorLeavesStoreInPlace(const ZPHError& error)
+{
+  if (error.domain() == ZPHObjectGraphErrorDomain) {
+    return error.code() == ZPHObjectGraphDiskFullError || error.code() == ZPHObjectGraphReadOnlyError ||
+           error.code() == ZPHObjectGraphIOError || error.code() == ZPHObjectGraphBusyError;
+  }
+  // The data folder could not be made, or the store's files not moved.
+  return error.domain() == ZPHCocoaErrorDomain && error.code() == ZPHFileWriteUnknownError;
+}
+
+ZPHAlert ZPHMacCoreDataStack::storeNotOpenedAlert(const ZPHError& error, const QString& dataFolder)
+{
+  ZPHAlert alert;
+  alert.style = ZPHAlert::Style::Critical;
+  alert.messageText = QStringLiteral("Zephlin can’t open your sites and articles.");
+  alert.informativeText = failedWriteAdvice(error, dataFolder) +
+                          QStringLiteral(" Your sites and articles stay as they were; open Zephlin again then.");
+  alert.buttons = {QStringLiteral("Quit")};
+  return alert;
 }
 
 QString ZPHMacCoreDataStack::backupFileNameForDate(const QString& storeFileName, const QDateTime& date)

@@ -289,12 +289,19 @@ void ZPHQuitSequence::writeBackAndClose(bool modal)
 {
   // Once: also a running store operation lets the main thread's save take
   // its turn.
+  bool written = true;
   if (CBDataController* data = m_delegate.dataController())
-    data->saveManagedObjectContext(data->mainThreadManagedObjectContext());
+    written = data->saveManagedObjectContext(data->mainThreadManagedObjectContext());
   if (m_delegate.terminatingDueToCoreDataFailure())
-    return;  // the save failed: the failure path ends the program
-  qCInfo(zphShell).noquote() << QStringLiteral("wrote the store back %1 ms after the quit began")
-                                    .arg(m_quitClock.isValid() ? m_quitClock.elapsed() : 0);
+    return;  // the store is damaged: the failure path ends the program
+  const qint64 elapsed = m_quitClock.isValid() ? m_quitClock.elapsed() : 0;
+  if (written)
+    qCInfo(zphShell).noquote() << QStringLiteral("wrote the store back %1 ms after the quit began").arg(elapsed);
+  else
+    qCWarning(zphShell).noquote() << QStringLiteral(
+                                         "could not write the last changes back %1 ms after the quit began; the "
+                                         "store stays as it was saved before")
+                                         .arg(elapsed);
   // The OPML backups queued at the quit's start read the list in store-queue
   // order (before this write-back) and are written off the main thread.
   waitForQuitStep(

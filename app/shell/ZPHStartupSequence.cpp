@@ -303,8 +303,14 @@ bool ZPHStartupSequence::zph_setupCoreData()
       // during it): the store stays as it was.
       qCInfo(zphShell).noquote() << error.localizedDescription() << "Zephlin quits and leaves the store as it was";
       stopStartup(0);
+    } else if (ZPHMacCoreDataStack::openingErrorLeavesStoreInPlace(error)) {
+      // The disk or the folder failed, not the store: it stays for the next
+      // start.
+      qCCritical(zphShell).noquote() << "the store could not be opened; it stays where it is:" << error.toString();
+      m_delegate.runModalAlert(ZPHMacCoreDataStack::storeNotOpenedAlert(error, m_delegate.m_dataFolder));
+      stopStartup(1);
     } else {
-      m_delegate.handleCoreDataFailureWithError(error);  // quits through the failure path
+      ZPHMacCoreDataStack::quitForCoreDataFailureWithError(error);  // sets the store aside and quits
       m_delegate.m_exitStatus = 1;
     }
     return false;

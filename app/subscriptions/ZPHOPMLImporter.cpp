@@ -35,12 +35,6 @@ ZPHError readError(const QString& path, const QString& reason)
 QString forLog(const QString& value) { return QStringLiteral("\"%1\"").arg(value); }
 
 // A save error that says the store file itself is damaged.
-bool storeIsDamaged(const ZPHError& error)
-{
-  return error.domain() == ZPHObjectGraphErrorDomain &&
-         (error.code() == ZPHObjectGraphIntegrityCheckError || error.code() == ZPHObjectGraphNotADatabaseError);
-}
-
 QString addressForLog(const QString& address)
 {
   return QUrl(address, QUrl::TolerantMode).toString(QUrl::RemoveUserInfo | QUrl::FullyEncoded);
@@ -182,7 +176,7 @@ void ZPHOPMLImporter::runImportOnImportQueueWithTemporaryImportMOC(ZPHManagedObj
   if (!context->save(&saveError)) {
     qCWarning(zphSubscriptions).noquote()
         << "the import could not be saved; none of it was kept:" << saveError.toString();
-    if (storeIsDamaged(saveError)) {
+    if (ZPHObjectGraphErrorSaysStoreIsDamaged(saveError)) {
       if (ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate())
         delegate->handleCoreDataFailureWithError(saveError);
     }

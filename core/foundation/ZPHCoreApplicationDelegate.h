@@ -59,8 +59,12 @@ public:
 
   // Saves a context; a failed save ends in handleCoreDataFailureWithError().
   virtual void saveManagedObjectContext(ZPHManagedObjectContext* context) = 0;
-  // Runs on the main thread (callers elsewhere wait); the first call of a
-  // run tells the user, moves the store aside and terminates.
+  // A store that failed. When the error says the store file is damaged
+  // (ZPHObjectGraphErrorSaysStoreIsDamaged()), it runs on the main thread
+  // (callers elsewhere wait), and the first call of a run tells the user,
+  // moves the store aside and terminates. Any other failure (a full disk, a
+  // read-only folder, an I/O error) leaves the store where it is: the user
+  // is told without the caller waiting, and chooses to go on or to quit.
   virtual void handleCoreDataFailureWithError(const ZPHError& error) = 0;
 
   // Registers the operation's inverse with the undo stack, then performs it.

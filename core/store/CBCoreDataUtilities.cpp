@@ -3,6 +3,7 @@
 #include "foundation/ZPHCoreApplicationDelegate.h"
 #include "platform/ZPHLog.h"
 #include "store/graph/ZPHManagedObjectContext.h"
+#include "store/graph/ZPHObjectGraphErrors.h"
 
 #include <QtCore/QDebug>
 #include <QtCore/QHash>
@@ -150,16 +151,20 @@ ZPHManagedObject* CBFetchOrInsertObjectWithDictionary(const QVariantMap& diction
   return object ? object : CBInsertObjectWithDictionary(dictionary, entityName, context);
 }
 
-void CBSaveManagedObjectContext(ZPHManagedObjectContext* context)
+bool CBSaveManagedObjectContext(ZPHManagedObjectContext* context)
 {
   if (context == nullptr || !context->hasChanges())
-    return;
+    return true;
   ZPHError error;
   if (context->save(&error))
-    return;
-  qCCritical(zphStore) << "Quitting due to Core Data save error:" << error.toString();
+    return true;
+  if (ZPHObjectGraphErrorSaysStoreIsDamaged(error))
+    qCCritical(zphStore) << "Quitting due to Core Data save error:" << error.toString();
+  else
+    qCCritical(zphStore) << "Core Data save error; the store stays as it was:" << error.toString();
   if (ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate())
     delegate->handleCoreDataFailureWithError(error);
+  return false;
 }
 
 QStringList CBOverviewOfChangesInSet(const QList<ZPHManagedObject*>& objects)

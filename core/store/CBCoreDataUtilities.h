@@ -53,11 +53,16 @@ ZPHManagedObject* CBFetchOrInsertObjectWithValueForKey(const QString& attributeN
 ZPHManagedObject* CBFetchOrInsertObjectWithDictionary(const QVariantMap& dictionary, const QString& entityName,
                                                       ZPHManagedObjectContext* context, bool* inserted);
 
-// The one save routine of the program: saves a context that has changes;
-// a failed save is logged and handed to the application delegate's
-// handleCoreDataFailureWithError(), which tells the user and quits. The
-// caller must not go on working with a context whose save failed.
-void CBSaveManagedObjectContext(ZPHManagedObjectContext* context);
+// The one save routine of the program: saves a context that has changes
+// and answers whether the save went through (true also with nothing to
+// save). A failed save is logged and handed
+// to the application delegate's handleCoreDataFailureWithError(): a store
+// found damaged is set aside and the program quits; any other failure (a
+// full disk, a read-only folder, an I/O error) leaves the store as it was,
+// the user is told, and the program goes on. The context then keeps what
+// it could not save: the main context saves it with its next save; a
+// store-queue context is let go of with it (the change is not made).
+bool CBSaveManagedObjectContext(ZPHManagedObjectContext* context);
 
 // For logs: each inserted or deleted object as itself, each other changed
 // object as "<class> id:<URI> changes:<values>"; unchanged objects skipped.

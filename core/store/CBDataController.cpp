@@ -210,9 +210,9 @@ std::shared_ptr<ZPHManagedObjectContext> CBDataController::managedObjectContext(
 
 ZPHPersistentStore* CBDataController::persistentStore() const { return m_stack ? m_stack->persistentStore() : nullptr; }
 
-void CBDataController::saveManagedObjectContext(ZPHManagedObjectContext* context)
+bool CBDataController::saveManagedObjectContext(ZPHManagedObjectContext* context)
 {
-  CBSaveManagedObjectContext(context);
+  return CBSaveManagedObjectContext(context);
 }
 
 void CBDataController::saveMainThreadManagedObjectContext()

@@ -107,8 +107,9 @@ public:
   ZPHPersistentStore* persistentStore() const;
 
   // CBSaveManagedObjectContext: a failed save ends in the application
-  // delegate's handleCoreDataFailureWithError().
-  void saveManagedObjectContext(ZPHManagedObjectContext* context);
+  // delegate's handleCoreDataFailureWithError(); answers whether it went
+  // through.
+  bool saveManagedObjectContext(ZPHManagedObjectContext* context);
   // Saves the main context on the main thread (later, when called elsewhere).
   void saveMainThreadManagedObjectContext();
 

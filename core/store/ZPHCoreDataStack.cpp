@@ -36,7 +36,7 @@ const QStringList StoreFileSuffixes = {QString(), QStringLiteral("-wal"), QStrin
 
 ZPHError fileError(const QString& description, const QString& path)
 {
-  return ZPHError(ZPHCocoaErrorDomain, 512,
+  return ZPHError(ZPHCocoaErrorDomain, ZPHFileWriteUnknownError,
                   {{ZPHLocalizedDescriptionKey, description}, {QStringLiteral("NSFilePath"), path}});
 }
 

@@ -19,9 +19,11 @@ class ZPHStoreIntegrityCheck;
 // The store file, directly in the data folder: "Articles".
 extern const QString ZPHCoreDataStoreFileName;
 // Errors of the platform kind that the stack hands out: a cancelled
-// migration is ZPHCocoaErrorDomain ("NSCocoaErrorDomain") code 3072.
+// migration is ZPHCocoaErrorDomain ("NSCocoaErrorDomain") code 3072; a
+// folder or store file that could not be made, moved or deleted is code 512.
 extern const QString ZPHCocoaErrorDomain;
 constexpr qint64 ZPHUserCancelledError = 3072;
+constexpr qint64 ZPHFileWriteUnknownError = 512;
 
 // Opens the article store: the object model, the store file "Articles" in
 // the data folder (write-ahead log, an integrity check when asked for) and

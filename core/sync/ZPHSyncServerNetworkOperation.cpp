@@ -6,6 +6,7 @@
 #include "platform/ZPHNotificationCenter.h"
 #include "platform/ZPHOperation.h"
 #include "platform/ZPHUserDefaults.h"
+#include "store/CBCoreDataUtilities.h"
 #include "store/graph/ZPHManagedObjectContext.h"
 #include "subscribe/ZPHCredentialsResult.h"
 #include "sync/ZPHSyncConstants.h"
@@ -430,18 +431,8 @@ bool ZPHSyncServerNetworkOperation::performOnStoreQueue(
 
 bool ZPHSyncServerNetworkOperation::saveContext(ZPHManagedObjectContext* context)
 {
-  if (context == nullptr)
-    return false;
-  if (!context->hasChanges())
-    return true;
-  // As the program's one save routine does, but answering how it went (a
-  // context may hold changes again right after a good save: the marks its
-  // objects clear once saved).
-  ZPHError error;
-  if (context->save(&error))
-    return true;
-  qCCritical(zphStore) << "Quitting due to Core Data save error:" << error.toString();
-  if (ZPHCoreApplicationDelegate* delegate = ZPHCoreApplicationDelegate::sharedDelegate())
-    delegate->handleCoreDataFailureWithError(error);
-  return false;
+  // How the save went, not whether the context holds changes: it may hold
+  // some again right after a good save (the marks its objects clear once
+  // saved).
+  return context != nullptr && CBSaveManagedObjectContext(context);
 }

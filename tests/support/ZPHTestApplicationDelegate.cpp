@@ -160,8 +160,10 @@ void ZPHTestApplicationDelegate::addMainThreadCoreDataQueueBlockIgnoringTerminat
 
 void ZPHTestApplicationDelegate::saveManagedObjectContext(ZPHManagedObjectContext* context)
 {
-  if (CBDataController* controller = m_forwardTo)
-    return controller->saveManagedObjectContext(context);
+  if (CBDataController* controller = m_forwardTo) {
+    controller->saveManagedObjectContext(context);
+    return;
+  }
   if (onSave)
     onSave(context);
 }

@@ -7,8 +7,11 @@
 #include <QtCore/QElapsedTimer>
 #include <QtCore/QFile>
 #include <QtCore/QFileInfo>
+#include <QtCore/QProcess>
+#include <QtCore/QStorageInfo>
 
 #include <atomic>
+#include <csignal>
 #include <vector>
 
 ZPHTestTempDir::ZPHTestTempDir() : m_dir(QDir::tempPath() + QStringLiteral("/zph-XXXXXX")) {}
@@ -138,4 +141,74 @@ void ZPHTestRunBeforeApplicationHooks()
   std::vector<ZPHTestBeforeApplicationHook> hooks;
   hooks.swap(beforeApplicationHooks());
   for (ZPHTestBeforeApplicationHook hook : hooks) hook();
+}
+
+ZPHTestFileSizeLimit::ZPHTestFileSizeLimit(qint64 bytes)
+{
+  getrlimit(RLIMIT_FSIZE, &m_saved);
+  m_handler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limit = m_saved;
+  limit.rlim_cur = rlim_t(bytes);
+  m_applied = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+}
+
+ZPHTestFileSizeLimit::~ZPHTestFileSizeLimit()
+{
+  setrlimit(RLIMIT_FSIZE, &m_saved);
+  std::signal(SIGXFSZ, m_handler);
+}
+
+ZPHTestSmallDiskRun ZPHTestRunOnASmallDisk(const char* variable, const QString& filter, int megabytes)
+{
+  ZPHTestSmallDiskRun run;
+  ZPHTestTempDir dir;
+  const QString disk = dir.filePath(QStringLiteral("disk"));
+  if (!QDir().mkpath(disk))
+    return run;
+  QProcess child;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert(QString::fromLatin1(variable), disk);
+  // The child's leaks are its parent's business: a test it ends early would
+  // report what it had not freed yet.
+  environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+  child.setProcessEnvironment(environment);
+  child.setProcessChannelMode(QProcess::MergedChannels);
+  child.start(QStringLiteral("unshare"),
+              {QStringLiteral("--mount"), QStringLiteral("--map-root-user"), QStringLiteral("--"), QStringLiteral("sh"),
+               QStringLiteral("-c"),
+               QStringLiteral("mount -t tmpfs -o size=%1m tmpfs \"$0\" || exit 77; exec \"$1\" --gtest_filter=\"$2\"")
+                   .arg(megabytes),
+               disk, QCoreApplication::applicationFilePath(), filter});
+  if (!child.waitForStarted() || !child.waitForFinished(600000)) {
+    child.kill();
+    child.waitForFinished();
+    run.output = child.readAll();
+    run.ran = true;
+    return run;
+  }
+  run.output = child.readAll();
+  run.exitCode = child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1;
+  run.ran = run.exitCode != 77 && run.output.contains("[ RUN      ] " + filter.toUtf8());
+  return run;
+}
+
+qint64 ZPHTestFillDisk(const QString& folder, qint64 leaveBytes)
+{
+  QFile filler(QDir(folder).filePath(QStringLiteral("filler")));
+  if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+    return QStorageInfo(folder).bytesAvailable();
+  // Large blocks, then smaller ones, down to the last byte the disk takes.
+  for (qint64 block = 1024 * 1024; block >= 1; block /= 2) {
+    const QByteArray bytes(block, 'f');
+    while (true) {
+      QStorageInfo disk(folder);
+      disk.refresh();
+      if (disk.bytesAvailable() - block < leaveBytes || filler.write(bytes) != block)
+        break;
+    }
+  }
+  filler.close();
+  QStorageInfo disk(folder);
+  disk.refresh();
+  return disk.bytesAvailable();
 }

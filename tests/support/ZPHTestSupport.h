@@ -6,6 +6,8 @@
 #include <QtCore/QStringList>
 #include <QtCore/QTemporaryDir>
 
+#include <sys/resource.h>
+
 #include <functional>
 
 // A fresh folder for one test, removed with the object.
@@ -71,3 +73,36 @@ struct ZPHTestBeforeApplication {
 };
 // Runs the installed hooks once, in order (the test main calls it).
 void ZPHTestRunBeforeApplicationHooks();
+
+// While it lives, no file of this process grows past `bytes`, as on a disk
+// that is full: a write beyond fails (EFBIG, the signal that goes with it
+// ignored).
+class ZPHTestFileSizeLimit {
+public:
+  explicit ZPHTestFileSizeLimit(qint64 bytes);
+  ~ZPHTestFileSizeLimit();
+  ZPHTestFileSizeLimit(const ZPHTestFileSizeLimit&) = delete;
+  ZPHTestFileSizeLimit& operator=(const ZPHTestFileSizeLimit&) = delete;
+  bool applied() const { return m_applied; }
+
+private:
+  rlimit m_saved{};
+  void (*m_handler)(int) = nullptr;
+  bool m_applied = false;
+};
+
+// A disk of its own for a test: runs this test program again, in a mount
+// namespace of its own with a tmpfs of `megabytes` mounted on a new folder,
+// with only the test `filter` names (one, by its full name) and the folder
+// in the environment variable `variable`. Nothing outside the child sees
+// the disk.
+struct ZPHTestSmallDiskRun {
+  bool ran = false;  // false: no mount namespace with a tmpfs here (output says why)
+  int exitCode = -1;
+  QByteArray output;
+};
+ZPHTestSmallDiskRun ZPHTestRunOnASmallDisk(const char* variable, const QString& filter, int megabytes);
+
+// Fills the disk that holds `folder` but for `leaveBytes` (a file named
+// "filler" in it); answers the bytes still free then.
+qint64 ZPHTestFillDisk(const QString& folder, qint64 leaveBytes = 0);

@@ -740,7 +740,8 @@ void CBDataArticle::operation_only_markArticles(const QList<CBDataArticle*>& art
   for (CBFeed* feed : CBFeed::feedsWithURLs(QStringList(changedFeeds.begin(), changedFeeds.end()), context))
     feed->setUnreadCountIsValid(false);  // and the folders above it (see nodesCountingFeeds())
 
-  CBSaveManagedObjectContext(context);
+  if (!CBSaveManagedObjectContext(context))
+    return;  // nothing marked: nothing to announce
 
   QVariantList articleIDs;
   articleIDs.reserve(articles.size());
@@ -840,12 +841,18 @@ void CBDataArticle::operation_only_markArticlesWithIDs(const QList<ZPHManagedObj
     for (CBFeed* feed : CBFeed::feedsWithURLs(QStringList(feeds.begin(), feeds.end()), context))
       feed->setUnreadCountIsValid(false);
     changedFeeds.unite(feeds);
-    CBSaveManagedObjectContext(context);
+    // Not stored: these stay as they were, the others are marked.
+    if (CBSaveManagedObjectContext(context))
+      withoutRecord.clear();
   }
 
+  const QSet<ZPHManagedObjectID> notMarked(withoutRecord.cbegin(), withoutRecord.cend());
   QVariantList articleIDs;
   articleIDs.reserve(rows.objectIDs.size());
-  for (const ZPHManagedObjectID& objectID : rows.objectIDs) articleIDs.append(QVariant::fromValue(objectID));
+  for (const ZPHManagedObjectID& objectID : rows.objectIDs) {
+    if (!notMarked.contains(objectID))
+      articleIDs.append(QVariant::fromValue(objectID));
+  }
   QVariantMap userInfo;
   if (!articleIDs.isEmpty())
     userInfo.insert(ZPHArticlesKey, articleIDs);
@@ -867,7 +874,8 @@ void CBDataArticle::operation_only_markAsFlagged(bool flagged)
   ZPHManagedObjectContext* context = managedObjectContext();
   record->setFlagged(flagged);
   setModDate(now());
-  CBSaveManagedObjectContext(context);
+  if (!CBSaveManagedObjectContext(context))
+    return;  // not stored: nothing to announce
   ZPHNotificationCenter::defaultCenter().postOnMainThread(CBDataArticleFlaggedStatusDidChangeNotification,
                                                           QVariant::fromValue(objectID()),
                                                           {{CBDataArticleFlaggedKey, flagged}});

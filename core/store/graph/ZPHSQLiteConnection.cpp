@@ -11,6 +11,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <utility>
 
 // ---------------------------------------------------------------- statement
@@ -360,6 +361,8 @@ void ZPHSQLiteConnection::noteError(int code)
 {
   m_lastErrorCode = code;
   m_lastErrorMessage = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString::fromUtf8(sqlite3_errstr(code));
+  const int failedWrite = ZPHSQLiteLogVFSTakeFailedWriteErrno();
+  m_lastSystemErrno = failedWrite != 0 ? failedWrite : (m_db ? sqlite3_system_errno(m_db) : 0);
 }
 
 ZPHError ZPHSQLiteConnection::lastError() const
@@ -385,13 +388,36 @@ ZPHError ZPHSQLiteConnection::lastError() const
       text = QStringLiteral("The store is in use.");
       break;
     case SQLITE_FULL:
+      code = ZPHObjectGraphDiskFullError;
       text = QStringLiteral("The disk is full.");
+      break;
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+      code = ZPHObjectGraphReadOnlyError;
+      text = QStringLiteral("The store’s file or folder can’t be written to.");
+      break;
+    case SQLITE_IOERR:
+    case SQLITE_CANTOPEN:
+      // A write the disk refused for want of room (a quota, a file size
+      // limit) comes as an I/O error.
+      if (m_lastSystemErrno == ENOSPC || m_lastSystemErrno == EDQUOT || m_lastSystemErrno == EFBIG) {
+        code = ZPHObjectGraphDiskFullError;
+        text = QStringLiteral("The disk is full.");
+      } else if (m_lastSystemErrno == EROFS || m_lastSystemErrno == EACCES || m_lastSystemErrno == EPERM) {
+        code = ZPHObjectGraphReadOnlyError;
+        text = QStringLiteral("The store’s file or folder can’t be written to.");
+      } else {
+        code = ZPHObjectGraphIOError;
+        text = QStringLiteral("The disk could not read or write the store.");
+      }
       break;
     default:
       break;
   }
-  return ZPHObjectGraphError(
-      code, text, {{ZPHSQLiteErrorCodeKey, m_lastErrorCode}, {ZPHSQLiteErrorMessageKey, m_lastErrorMessage}});
+  QVariantMap extra{{ZPHSQLiteErrorCodeKey, m_lastErrorCode}, {ZPHSQLiteErrorMessageKey, m_lastErrorMessage}};
+  if (m_lastSystemErrno != 0)
+    extra.insert(ZPHSystemErrnoKey, m_lastSystemErrno);
+  return ZPHObjectGraphError(code, text, extra);
 }
 
 int ZPHSQLiteConnection::changes() const { return sqlite3_changes(m_db); }

@@ -144,6 +144,7 @@ private:
   std::vector<std::unique_ptr<char[]>> m_spareTextBlocks;
   qint64 m_preparedCount = 0;
   int m_lastErrorCode = 0;
+  int m_lastSystemErrno = 0;  // the errno behind it, where the disk failed
   int m_walFrames = 0;
   QString m_lastErrorMessage;
 };

@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstddef>
 #include <mutex>
 #include <new>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -45,6 +47,20 @@ struct LogFile : FileBase {
 sqlite3_vfs* lowerVFS(sqlite3_vfs* vfs) { return static_cast<sqlite3_vfs*>(vfs->pAppData); }
 sqlite3_file* lowerFile(sqlite3_file* file) { return reinterpret_cast<FileBase*>(file)->lower; }
 
+// The system's reason for this thread's last write that failed.
+thread_local int t_failedWriteErrno = 0;
+
+// A write handed to the layer below; its reason noted when it fails (the
+// default layer tells SQLite only that it failed).
+int writeDown(sqlite3_file* lower, const void* data, int amount, sqlite3_int64 offset)
+{
+  errno = 0;
+  const int rc = lower->pMethods->xWrite(lower, data, amount, offset);
+  if (rc != SQLITE_OK)
+    t_failedWriteErrno = (rc & 0xff) == SQLITE_FULL ? ENOSPC : errno;
+  return rc;
+}
+
 // The main files open through this layer, by the name SQLite gave them: a
 // log is paired with the main file whose name its own name was made from.
 // Never destroyed: connections close on threads that end after the
@@ -72,8 +88,7 @@ int writeGathered(LogFile* log)
   size_t written = 0;
   while (written < log->gathered.size()) {
     const size_t amount = std::min(Piece, log->gathered.size() - written);
-    rc = lower->pMethods->xWrite(lower, log->gathered.data() + written, int(amount),
-                                 log->gatheredAt + sqlite3_int64(written));
+    rc = writeDown(lower, log->gathered.data() + written, int(amount), log->gatheredAt + sqlite3_int64(written));
     if (rc != SQLITE_OK)
       break;
     written += amount;
@@ -128,7 +143,7 @@ int mainRead(sqlite3_file* file, void* data, int amount, sqlite3_int64 offset)
 }
 int mainWrite(sqlite3_file* file, const void* data, int amount, sqlite3_int64 offset)
 {
-  return lowerFile(file)->pMethods->xWrite(lowerFile(file), data, amount, offset);
+  return writeDown(lowerFile(file), data, amount, offset);
 }
 int mainTruncate(sqlite3_file* file, sqlite3_int64 size)
 {
@@ -239,7 +254,7 @@ int logWrite(sqlite3_file* file, const void* data, int amount, sqlite3_int64 off
 {
   LogFile* log = static_cast<LogFile*>(reinterpret_cast<FileBase*>(file));
   if (log->main == nullptr)
-    return log->lower->pMethods->xWrite(log->lower, data, amount, offset);
+    return writeDown(log->lower, data, amount, offset);
   const char* bytes = static_cast<const char*>(data);
   const bool follows = !log->gathered.empty() && offset == log->gatheredAt + sqlite3_int64(log->gathered.size());
   if (follows && log->gathered.size() + size_t(amount) <= GatherLimit) {
@@ -266,7 +281,7 @@ int logWrite(sqlite3_file* file, const void* data, int amount, sqlite3_int64 off
   const bool startsRun =
       (amount == FrameHeaderSize && !isCommitFrameHeader(data, amount)) || (offset == 0 && amount == LogHeaderSize);
   if (!startsRun)
-    return log->lower->pMethods->xWrite(log->lower, data, amount, offset);
+    return writeDown(log->lower, data, amount, offset);
   log->gathered.reserve(GatherLimit);
   log->gatheredAt = offset;
   log->gathered.insert(log->gathered.end(), bytes, bytes + amount);
@@ -443,6 +458,8 @@ int currentTimeInt64(sqlite3_vfs* vfs, sqlite3_int64* out)
 }
 
 }  // namespace
+
+int ZPHSQLiteLogVFSTakeFailedWriteErrno() { return std::exchange(t_failedWriteErrno, 0); }
 
 const char* ZPHSQLiteLogVFSName()
 {

@@ -24,6 +24,11 @@
 // Registered with SQLite on the first call; safe to call from any thread.
 const char* ZPHSQLiteLogVFSName();
 
+// The system's error number (errno) of the last write through this layer
+// that failed on the calling thread (ENOSPC for a disk SQLite found full),
+// then 0 until the next one fails: SQLite itself keeps only that it failed.
+int ZPHSQLiteLogVFSTakeFailedWriteErrno();
+
 // A file control of this layer: sqlite3_file_control(db, "main",
 // ZPHSQLiteLogVFSCountReads, counter) has every byte the connection reads
 // from then on, of the store file and of its log, added to `counter` (a

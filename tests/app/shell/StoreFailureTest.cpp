@@ -6,6 +6,7 @@
 #include "store/entities/CBDataModel.h"
 #include "store/graph/ZPHManagedObjectContext.h"
 #include "store/graph/ZPHManagedObjectModel.h"
+#include "store/graph/ZPHObjectGraphErrors.h"
 #include "store/graph/ZPHPersistentStore.h"
 #include "store/graph/ZPHStoreIntegrityCheck.h"
 
@@ -297,12 +298,13 @@ TEST_F(StoreFailureTest, AFailedSaveWhileRunningClosesTheStoreBeforeMovingIt)
   article->setGuid(QStringLiteral("kept"));
   ASSERT_TRUE(delegate->mainThreadManagedObjectContext()->save());
 
-  // The store queue reports a failed save, as the save routine does.
+  // The store queue reports a save that found the store damaged, as the
+  // save routine does.
   std::atomic<bool> reported{false};
   delegate->addCoreDataQueueBlock(
       [&] {
         ZPHCoreApplicationDelegate::sharedDelegate()->handleCoreDataFailureWithError(
-            ZPHError(ZPHCocoaErrorDomain, 134030, {{ZPHLocalizedDescriptionKey, QStringLiteral("disk I/O error")}}));
+            ZPHObjectGraphError(ZPHObjectGraphIntegrityCheckError, QStringLiteral("The store file is damaged.")));
         reported = true;
       },
       {});
@@ -313,7 +315,7 @@ TEST_F(StoreFailureTest, AFailedSaveWhileRunningClosesTheStoreBeforeMovingIt)
   EXPECT_EQ(delegate->dataController(), nullptr);
   EXPECT_EQ(delegate->mainWindow(), nullptr);
   const QString body = QUrlQuery(app.openedURLs.value(0)).queryItemValue("body", QUrl::FullyDecoded);
-  EXPECT_TRUE(body.contains(QLatin1String("disk I/O error")));
+  EXPECT_TRUE(body.contains(QLatin1String("The store file is damaged.")));
 
   // Every connection was closed before the move: the backup is a whole
   // store, with nothing left in a write-ahead log beside it.
@@ -340,7 +342,7 @@ TEST_F(StoreFailureTest, AFailureDuringTheQuitSetsTheStoreAsideAndEndsTheProgram
       [&] {
         for (int waited = 0; !release && waited < 60000; waited += 5) QThread::msleep(5);
         ZPHCoreApplicationDelegate::sharedDelegate()->handleCoreDataFailureWithError(
-            ZPHError(ZPHCocoaErrorDomain, 134030, {{ZPHLocalizedDescriptionKey, QStringLiteral("disk full")}}));
+            ZPHObjectGraphError(ZPHObjectGraphNotADatabaseError, QStringLiteral("The store file is not a database.")));
       },
       {});
   delegate->requestTermination();

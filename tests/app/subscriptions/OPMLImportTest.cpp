@@ -54,32 +54,6 @@ QByteArray largeSubscriptionList(int folders, int perFolder)
   return opml(body);
 }
 
-// While it lives, no file of this process grows past `bytes`, as on a disk
-// that is full: a write beyond fails (EFBIG, the signal that goes with it
-// ignored).
-class FileSizeLimit {
-public:
-  explicit FileSizeLimit(qint64 bytes)
-  {
-    getrlimit(RLIMIT_FSIZE, &m_saved);
-    m_handler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = m_saved;
-    limit.rlim_cur = rlim_t(bytes);
-    m_applied = setrlimit(RLIMIT_FSIZE, &limit) == 0;
-  }
-  ~FileSizeLimit()
-  {
-    setrlimit(RLIMIT_FSIZE, &m_saved);
-    std::signal(SIGXFSZ, m_handler);
-  }
-  bool applied() const { return m_applied; }
-
-private:
-  rlimit m_saved{};
-  void (*m_handler)(int) = nullptr;
-  bool m_applied = false;
-};
-
 class OPMLImport : public SubscriptionsStoreFixture {
 protected:
   ImportOutcome importBytes(const QByteArray& bytes, const QString& name = QStringLiteral("list.opml"))
@@ -428,7 +402,7 @@ TEST_F(OPMLImport, OnADiskThatFillsTheImportFailsWholeAndSaysSo)
 {
   ASSERT_NO_FATAL_FAILURE(importOntoAFullDisk([this] {
     const QString store = QDir(delegate.pathToDataFolder()).filePath(QStringLiteral("Articles"));
-    auto full = std::make_shared<FileSizeLimit>(
+    auto full = std::make_shared<ZPHTestFileSizeLimit>(
         std::max(QFileInfo(store).size(), QFileInfo(store + QStringLiteral("-wal")).size()) + 256 * 1024);
     EXPECT_TRUE(full->applied());
     return full;
@@ -460,17 +434,9 @@ protected:
 // Runs in a mount namespace of its own, started by the test below.
 TEST_F(OPMLImportOnASmallDisk, ChildImportsOntoAFullDisk)
 {
-  ASSERT_NO_FATAL_FAILURE(importOntoAFullDisk([this]() -> std::shared_ptr<void> {
+  ASSERT_NO_FATAL_FAILURE(importOntoAFullDisk([]() -> std::shared_ptr<void> {
     // All the disk's room but a little goes to a file of its own.
-    const QString disk = qEnvironmentVariable(SmallDiskVariable);
-    const qint64 room = QStorageInfo(disk).bytesAvailable();
-    QFile filler(QDir(disk).filePath(QStringLiteral("filler")));
-    EXPECT_TRUE(filler.open(QIODevice::WriteOnly));
-    EXPECT_TRUE(filler.resize(0));
-    const QByteArray block(64 * 1024, 'f');
-    for (qint64 written = 0; written + 128 * 1024 < room && filler.write(block) == block.size();)
-      written += block.size();
-    filler.close();
+    ZPHTestFillDisk(qEnvironmentVariable(SmallDiskVariable), 128 * 1024);
     return nullptr;
   }));
   std::fputs("imported onto a full disk\n", stdout);
@@ -481,28 +447,12 @@ TEST_F(OPMLImportOnASmallDisk, ChildImportsOntoAFullDisk)
 // was, and the user is told that the disk is full.
 TEST(OPMLImportDiskFullTest, OnASmallTmpfsTheImportFailsWhole)
 {
-  ZPHTestTempDir dir;
-  const QString disk = dir.filePath(QStringLiteral("disk"));
-  ASSERT_TRUE(QDir().mkpath(disk));
-  QProcess child;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert(QString::fromLatin1(SmallDiskVariable), disk);
-  environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
-  child.setProcessEnvironment(environment);
-  child.setProcessChannelMode(QProcess::MergedChannels);
-  child.start(QStringLiteral("unshare"),
-              {QStringLiteral("--mount"), QStringLiteral("--map-root-user"), QStringLiteral("--"), QStringLiteral("sh"),
-               QStringLiteral("-c"),
-               QStringLiteral("mount -t tmpfs -o size=4m tmpfs \"$0\" || exit 77; exec \"$1\" "
-                              "--gtest_filter=OPMLImportOnASmallDisk.ChildImportsOntoAFullDisk"),
-               disk, QCoreApplication::applicationFilePath()});
-  ASSERT_TRUE(child.waitForStarted());
-  ASSERT_TRUE(child.waitForFinished(300000));
-  const QByteArray output = child.readAll();
-  if (child.exitCode() == 77 || !output.contains("OPMLImportOnASmallDisk.ChildImportsOntoAFullDisk"))
-    GTEST_SKIP() << "no mount namespace with a tmpfs here: " << output.toStdString();
-  EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
+  const ZPHTestSmallDiskRun child =
+      ZPHTestRunOnASmallDisk(SmallDiskVariable, QStringLiteral("OPMLImportOnASmallDisk.ChildImportsOntoAFullDisk"), 4);
+  if (!child.ran)
+    GTEST_SKIP() << "no mount namespace with a tmpfs here: " << child.output.toStdString();
+  const QByteArray& output = child.output;
+  EXPECT_EQ(child.exitCode, 0) << output.toStdString();
   EXPECT_TRUE(output.contains("imported onto a full disk")) << output.toStdString();
   EXPECT_TRUE(output.contains("The disk is full. None of it was imported.")) << output.toStdString();
 }

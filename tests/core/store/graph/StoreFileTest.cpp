@@ -3,6 +3,7 @@
 
 #include "store/graph/ZPHObjectGraphErrors.h"
 #include "store/graph/ZPHSQLiteConnection.h"
+#include "support/ZPHTestSupport.h"
 
 #include <QtCore/QFile>
 #include <QtCore/QFileInfo>
@@ -12,7 +13,10 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <functional>
+#include <memory>
 
 namespace {
 
@@ -105,6 +109,57 @@ TEST_F(StoreFileTest, ADamagedFileFailsTheIntegrityCheckAndIsKept)
   EXPECT_EQ(integrity.code(), ZPHObjectGraphIntegrityCheckError) << integrity.toString().toStdString();
   EXPECT_FALSE(integrity.value(QStringLiteral("integrityCheck")).toStringList().isEmpty());
   EXPECT_EQ(readFile(), damaged);
+}
+
+// A write the disk does not take fails the save and says why; the store
+// stays as it was (not damaged) and the context keeps its changes, which a
+// later save writes.
+TEST_F(StoreFileTest, AFailedWriteSaysWhyAndLeavesTheStoreAndTheChanges)
+{
+  ASSERT_TRUE(open());
+  insertArticles(*main, 50, 100, QStringLiteral("kept"));
+  ASSERT_TRUE(main->save());
+  struct Case {
+    const char* what;
+    std::function<std::shared_ptr<void>()> failWrites;
+    ZPHObjectGraphErrorCode code;
+  };
+  const Case cases[] = {
+      {"no file may grow (a full disk)",
+       [this]() -> std::shared_ptr<void> {
+         auto limit = std::make_shared<ZPHTestFileSizeLimit>(
+             std::max(QFileInfo(path()).size(), QFileInfo(path() + QStringLiteral("-wal")).size()));
+         EXPECT_TRUE(limit->applied());
+         return limit;
+       },
+       ZPHObjectGraphDiskFullError},
+      {"the store may not be written",
+       [this]() -> std::shared_ptr<void> {
+         ZPHSQLiteConnection* connection = store->connection();
+         EXPECT_TRUE(connection != nullptr && connection->exec("PRAGMA query_only = ON"));
+         return std::shared_ptr<void>(nullptr, [connection](void*) { connection->exec("PRAGMA query_only = OFF"); });
+       },
+       ZPHObjectGraphReadOnlyError},
+  };
+  int saved = 50;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    insertArticles(*main, 500, 2000, QString::fromLatin1(c.what));
+    {
+      const std::shared_ptr<void> failing = c.failWrites();
+      ZPHError error;
+      EXPECT_FALSE(main->save(&error));
+      EXPECT_EQ(error.domain(), ZPHObjectGraphErrorDomain);
+      EXPECT_EQ(error.code(), c.code) << error.toString().toStdString();
+      EXPECT_FALSE(ZPHObjectGraphErrorSaysStoreIsDamaged(error));
+      EXPECT_TRUE(main->hasChanges());
+    }
+    EXPECT_TRUE(main->save());
+    saved += 500;
+  }
+  close();
+  ASSERT_TRUE(open());  // with its integrity check
+  EXPECT_EQ(main->countForFetchRequest(ZPHFetchRequest(QStringLiteral("Article"))), saved);
 }
 
 // Identifiers (and so stored URIs) are never handed out twice in a store:
