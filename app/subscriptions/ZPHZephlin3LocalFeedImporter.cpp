@@ -24,6 +24,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
 #include <vector>
 
 const QString ZPHZephlin3LocalFeedImporter::ImportedArticleGUIDPrefix = QStringLiteral("ZPH3ImportedArticle");
@@ -37,6 +38,15 @@ constexpr int MaximumPropertyListDepth = 64;
 // A binary property list that would make more nodes (each reference to an
 // object copies it) is not read.
 constexpr quint32 MaximumPropertyListNodes = 4'000'000;
+// Nor one whose values would copy more bytes than four times the file's size,
+// or 1 MiB for a smaller file. The writer stores equal values once, so a
+// file refers to its keys and repeated strings again and again, but each
+// reference costs bytes in the file too: an ordinary file copies about its
+// own size, and one that copies many times more is built to exhaust memory.
+constexpr quint32 PropertyListCopiedBytesPerFileByte = 4;
+constexpr quint32 MinimumPropertyListCopiedBytes = 1024 * 1024;
+static_assert(ZPHZephlin3LocalFeedImporter::MaximumPropertyListBytes * PropertyListCopiedBytesPerFileByte <
+              std::numeric_limits<quint32>::max());
 
 // The 2001 epoch of property-list dates.
 const QDateTime ReferenceDate(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC);
@@ -121,11 +131,15 @@ QVariant variantFromNode(plist_t node, int depth, bool* tooDeep)
 // referred to: a file of many nested arrays would use up the stack, and one
 // whose containers refer to the same objects over and over would grow
 // without bound, before anything could be checked. The walk keeps one frame
-// per open container and stops past `depthLimit`; each object is measured
-// once. False, with `why`, for a file nested deeper than `depthLimit`, one
-// that would make more than `nodeLimit` nodes, one whose containers hold
-// themselves, or one whose table points outside the file.
-bool binaryPropertyListIsBounded(const QByteArray& data, int depthLimit, quint32 nodeLimit, QString* why)
+// per open container and measures each object once: how deep the
+// containers below it nest, how many nodes it makes and how many bytes of
+// values (strings, data, numbers, dates) it copies, counted again for every
+// reference to it. False, with `why`, for a file that would nest deeper than
+// `depthLimit` as parsed, make more than `nodeLimit` nodes or copy more than
+// `byteLimit` bytes, one whose containers hold themselves, or one whose
+// objects lie outside the file.
+bool binaryPropertyListIsBounded(const QByteArray& data, int depthLimit, quint32 nodeLimit, quint32 byteLimit,
+                                 QString* why)
 {
   const auto refuse = [why](const QString& text) {
     *why = text;
@@ -133,6 +147,7 @@ bool binaryPropertyListIsBounded(const QByteArray& data, int depthLimit, quint32
   };
   const QString damaged = QStringLiteral("The property list is damaged.");
   const QString tooLarge = QStringLiteral("The property list is too large.");
+  const QString tooDeep = QStringLiteral("The property list nests too deep.");
   const auto* bytes = reinterpret_cast<const uchar*>(data.constData());
   const quint64 size = quint64(data.size());
   constexpr quint64 HeaderSize = 8;
@@ -157,24 +172,56 @@ bool binaryPropertyListIsBounded(const QByteArray& data, int depthLimit, quint32
   if (objectCount > nodeLimit)
     return refuse(tooLarge);
 
-  // Where a container's references to other objects start, and how many it
-  // has; a start of 0 for anything else.
-  struct References {
-    quint64 start = 0;
+  // A container's references to other objects (where they start, and how
+  // many), or the bytes a value's copy takes.
+  struct Contents {
+    quint64 start = 0;  // 0 for a value
     quint64 count = 0;
+    quint64 bytes = 0;
   };
-  const auto referencesOf = [&](quint64 object, References* references) {
-    *references = {};
+  // False for an object that does not lie in the file.
+  const auto contentsOf = [&](quint64 object, Contents* contents) {
+    *contents = {};
     const quint64 offset = readUnsigned(tableStart + object * offsetSize, offsetSize);
     if (offset < HeaderSize || offset >= tableStart)
       return false;
     const uint marker = bytes[offset];
     const uint type = marker >> 4;
-    if (type != 0xA && type != 0xB && type != 0xC && type != 0xD)
-      return true;
     quint64 count = marker & 0xF;
     quint64 start = offset + 1;
-    if (count == 0xF) {
+    // The bytes of one unit in the file, and of its copy.
+    quint64 unit = 1;
+    quint64 copied = 1;
+    switch (type) {
+      case 0x1:  // integer, real: 2^n bytes
+      case 0x2:
+        unit = copied = quint64(1) << count;
+        count = 1;
+        break;
+      case 0x3:  // date
+        unit = copied = 8;
+        count = 1;
+        break;
+      case 0x6:  // UTF-16, copied as UTF-8 (at most 3 bytes a unit)
+        unit = 2;
+        copied = 3;
+        break;
+      case 0x8:  // uid: n + 1 bytes
+        count += 1;
+        break;
+      case 0x4:  // data, ASCII string
+      case 0x5:
+        break;
+      case 0xA:  // containers: references
+      case 0xB:
+      case 0xC:
+      case 0xD:
+        unit = referenceSize;
+        break;
+      default:  // booleans, null and what libplist does not read
+        return true;
+    }
+    if ((marker & 0xF) == 0xF && type >= 0x4 && type != 0x8) {
       // The count follows as an integer object of 1, 2, 4 or 8 bytes.
       if (start >= tableStart || (bytes[start] >> 4) != 0x1 || (bytes[start] & 0xF) > 3)
         return false;
@@ -185,66 +232,80 @@ bool binaryPropertyListIsBounded(const QByteArray& data, int depthLimit, quint32
       start += 1 + width;
     }
     // A dictionary lists its keys, then its values.
-    const quint64 room = (tableStart - start) / referenceSize;
+    const quint64 room = (tableStart - start) / unit;
     if (count > room || (type == 0xD && count > room / 2))
       return false;
-    *references = {start, type == 0xD ? count * 2 : count};
+    if (type >= 0xA)
+      *contents = {start, type == 0xD ? count * 2 : count, 0};
+    else
+      contents->bytes = count * copied;
     return true;
   };
 
   // Per object, once measured: how deep the containers below it (itself
-  // included) nest, and how many nodes it makes (at most nodeLimit + 1).
-  // The path holds the containers being walked.
+  // included) nest, how many nodes it makes and how many bytes it copies
+  // (each at most its limit + 1). The path holds the containers being
+  // walked; as parsed, a container measured before nests the path's length
+  // plus its own depth deep wherever it is referred to again.
   enum : uchar { Unseen = 0, Open = 1, Measured = 2 };
   std::vector<uchar> state(size_t(objectCount), Unseen);
-  std::vector<uchar> depth(size_t(objectCount), 0);
+  std::vector<quint32> depth(size_t(objectCount), 0);
   std::vector<quint32> nodes(size_t(objectCount), 1);
+  std::vector<quint32> copies(size_t(objectCount), 0);
   struct Frame {
     quint64 object;
-    References references;
+    Contents references;
     quint64 next;
-    uchar deepest;  // the deepest child so far
-    quint64 nodes;  // its nodes so far
+    quint32 deepest;  // the deepest child so far
+    quint64 nodes;    // its nodes so far
+    quint64 bytes;    // its bytes so far
   };
-  const auto add = [nodeLimit](quint64 a, quint64 b) { return qMin<quint64>(a + b, quint64(nodeLimit) + 1); };
+  const auto add = [](quint64 a, quint64 b, quint32 limit) { return qMin<quint64>(a + b, quint64(limit) + 1); };
+  const auto addChild = [&](Frame* frame, size_t child) {
+    frame->deepest = qMax(frame->deepest, depth[child]);
+    frame->nodes = add(frame->nodes, nodes[child], nodeLimit);
+    frame->bytes = add(frame->bytes, copies[child], byteLimit);
+  };
   std::vector<Frame> path;
   path.reserve(size_t(depthLimit));
-  // Measures a leaf at once; opens a container.
+  // Measures a value at once; opens a container.
   const auto visit = [&](quint64 object, QString* problem) {
-    References references;
-    if (!referencesOf(object, &references)) {
+    Contents contents;
+    if (!contentsOf(object, &contents)) {
       *problem = damaged;
       return false;
     }
-    if (references.start == 0) {
+    if (contents.start == 0) {
       state[size_t(object)] = Measured;
+      copies[size_t(object)] = quint32(qMin<quint64>(contents.bytes, quint64(byteLimit) + 1));
       return true;
     }
     if (path.size() >= size_t(depthLimit)) {
-      *problem = QStringLiteral("The property list nests too deep.");
+      *problem = tooDeep;
       return false;
     }
     state[size_t(object)] = Open;
-    path.push_back({object, references, 0, 0, 1});
+    path.push_back({object, contents, 0, 0, 1, 0});
     return true;
   };
   QString problem;
   if (!visit(topObject, &problem))
     return refuse(problem);
+  if (path.empty() && copies[size_t(topObject)] > byteLimit)
+    return refuse(tooLarge);
   while (!path.empty()) {
     Frame& frame = path.back();
-    if (frame.nodes > nodeLimit)
+    if (frame.nodes > nodeLimit || frame.bytes > byteLimit)
       return refuse(tooLarge);
     if (frame.next == frame.references.count) {
       const size_t object = size_t(frame.object);
       state[object] = Measured;
-      depth[object] = uchar(frame.deepest + 1);
+      depth[object] = frame.deepest + 1;
       nodes[object] = quint32(frame.nodes);
+      copies[object] = quint32(frame.bytes);
       path.pop_back();
-      if (!path.empty()) {
-        path.back().deepest = qMax(path.back().deepest, depth[object]);
-        path.back().nodes = add(path.back().nodes, nodes[object]);
-      }
+      if (!path.empty())
+        addChild(&path.back(), object);
       continue;
     }
     const quint64 child = readUnsigned(frame.references.start + frame.next * referenceSize, referenceSize);
@@ -261,11 +322,12 @@ bool binaryPropertyListIsBounded(const QByteArray& data, int depthLimit, quint32
           continue;  // walked now
         break;
       default:
+        // Measured before: parsed again here, below the open path.
+        if (path.size() + depth[size_t(child)] > size_t(depthLimit))
+          return refuse(tooDeep);
         break;
     }
-    // A child measured before (or a leaf just now).
-    path.back().deepest = qMax(path.back().deepest, depth[size_t(child)]);
-    path.back().nodes = add(path.back().nodes, nodes[size_t(child)]);
+    addChild(&path.back(), size_t(child));
   }
   return true;
 }
@@ -390,7 +452,9 @@ QVariant ZPHZephlin3LocalFeedImporter::propertyListFromData(const QByteArray& da
   plist_t root = nullptr;
   if (data.startsWith("bplist00")) {
     QString why;
-    if (!binaryPropertyListIsBounded(data, MaximumPropertyListDepth, MaximumPropertyListNodes, &why))
+    const quint32 byteLimit =
+        qMax(MinimumPropertyListCopiedBytes, quint32(data.size()) * PropertyListCopiedBytesPerFileByte);
+    if (!binaryPropertyListIsBounded(data, MaximumPropertyListDepth, MaximumPropertyListNodes, byteLimit, &why))
       return fail(why);
     plist_from_bin(data.constData(), uint32_t(data.size()), &root);
   } else

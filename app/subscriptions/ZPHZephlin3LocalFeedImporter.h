@@ -70,8 +70,10 @@ public:
   // QVariantMap, arrays as QVariantList, strings, booleans, numbers, dates
   // (QDateTime, UTC) and data (QByteArray). Invalid, with `error`, when it
   // is no property list or nests deeper than 64. A binary one is measured
-  // before it is parsed: one nested deeper, one that would make more than
-  // 4,000,000 nodes, one that holds itself or is damaged is never parsed.
+  // before it is parsed, counting a shared object again for every reference
+  // to it: one that would nest deeper, make more than 4,000,000 nodes or
+  // copy more bytes of values than four times its size (1 MiB for a smaller
+  // file), one that holds itself or is damaged is never parsed.
   static QVariant propertyListFromData(const QByteArray& data, ZPHError* error);
 
   // The mark-all-as-read date of a feed whose articles are `items`: sorted

@@ -8,9 +8,12 @@
 #include "subscriptions/ZPHImportPostProcessor.h"
 #include "subscriptions/ZPHZephlin3LocalFeedImporter.h"
 
+#include <QtCore/QThread>
 #include <QtCore/QTimeZone>
 
 #include <plist/plist.h>
+
+#include <memory>
 
 namespace {
 
@@ -95,13 +98,61 @@ QByteArray handMadeBinaryPlist(const QList<QByteArray>& objects, int referenceSi
   return data;
 }
 
+// An object's marker of `type` and `count` (fewer than 65,536).
+QByteArray handMadeMarker(int type, int count)
+{
+  if (count < 15)
+    return QByteArray(1, char(type << 4 | count));
+  return QByteArray(1, char(type << 4 | 0xF)) + char(0x11) + char(count >> 8) + char(count & 0xFF);
+}
+
 // An array of the objects with those indexes.
 QByteArray handMadeArray(const QList<quint64>& references, int referenceSize)
 {
-  QByteArray array(1, char(0xA0 | references.size()));  // fewer than 15
+  QByteArray array = handMadeMarker(0xA, int(references.size()));
   for (const quint64 reference : references)
     array += QByteArray::fromHex(QByteArray::number(reference, 16).rightJustified(referenceSize * 2, '0'));
   return array;
+}
+
+// An array holding the string after it `count` times: `length` bytes each
+// time it is parsed.
+QByteArray sharedString(int count, int length)
+{
+  return handMadeBinaryPlist(
+      {handMadeArray(QList<quint64>(count, 1), 1), handMadeMarker(0x5, length) + QByteArray(length, 'x')}, 1);
+}
+
+// `stages` chains of `length` arrays, each held by the top array in turn:
+// the first one's last array holds a string, every later one's last array
+// holds the first array of the chain before. No chain is walked deeper than
+// `length` + 1 arrays (the top one's included), but as parsed they nest
+// `length` times `stages` deep, and the top one.
+QByteArray sharedChains(int stages, int length)
+{
+  const auto first = [length](int stage) { return quint64(1 + stage * length); };
+  QList<quint64> heads;
+  for (int stage = 0; stage < stages; ++stage) heads.append(first(stage));
+  QList<QByteArray> objects{handMadeArray(heads, 2)};
+  for (int stage = 0; stage < stages; ++stage) {
+    for (int i = 0; i + 1 < length; ++i) objects.append(handMadeArray({first(stage) + quint64(i) + 1}, 2));
+    objects.append(handMadeArray({stage == 0 ? first(stages) : first(stage - 1)}, 2));
+  }
+  objects.append(QByteArray("\x51x", 2));
+  return handMadeBinaryPlist(objects, 2);
+}
+
+// Parsed on a thread of a small stack: nesting thousands deep in the parser
+// would overflow it.
+QVariant propertyListOnASmallStack(const QByteArray& data, ZPHError* error)
+{
+  QVariant value;
+  std::unique_ptr<QThread> thread(
+      QThread::create([&] { value = ZPHZephlin3LocalFeedImporter::propertyListFromData(data, error); }));
+  thread->setStackSize(256 * 1024);
+  thread->start();
+  thread->wait();
+  return value;
 }
 
 // `count` arrays, each holding the next; the last one holds a string.
@@ -315,6 +366,10 @@ TEST(PreviousVersionImportRules, HostileBinaryPropertyListsAreRefusedBeforeTheyA
       {"an array that holds itself", handMadeBinaryPlist({handMadeArray({0}, 1)}, 1),
        "The property list contains itself."},
       {"shared arrays that multiply", handMadeBinaryPlist(laughs, 1), "The property list is too large."},
+      {"1,000 references to a string of 4 KiB", sharedString(1000, 4096), "The property list is too large."},
+      {"1,000 references to a string of 512 bytes", sharedString(1000, 512), nullptr},
+      {"shared chains nested 20,461 deep", sharedChains(330, 62), "The property list nests too deep."},
+      {"shared chains nested 64 deep", sharedChains(3, 21), nullptr},
       {"a reference past the table", handMadeBinaryPlist({handMadeArray({7}, 1)}, 1), "The property list is damaged."},
       {"a table past the end", nestedArrays(3).chopped(8) + QByteArray(8, '\x7F'), "The property list is damaged."},
       {"cut off", QByteArray("bplist00"), "The property list is cut off."},
@@ -322,7 +377,7 @@ TEST(PreviousVersionImportRules, HostileBinaryPropertyListsAreRefusedBeforeTheyA
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     ZPHError error;
-    const QVariant value = ZPHZephlin3LocalFeedImporter::propertyListFromData(c.data, &error);
+    const QVariant value = propertyListOnASmallStack(c.data, &error);
     if (c.error == nullptr) {
       EXPECT_TRUE(error.isNull()) << error.toString().toStdString();
       EXPECT_EQ(value.typeId(), QMetaType::QVariantList);
