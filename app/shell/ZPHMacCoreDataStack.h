@@ -35,6 +35,12 @@ public:
   {
     return m_integrityCheckWindowController.get();
   }
+  // Why the store is checked, which its window and the log tell (an unclean
+  // end unless set).
+  void setIntegrityCheckCause(ZPHCoreDataMigrationWindowController::IntegrityCheckCause cause)
+  {
+    m_integrityCheckCause = cause;
+  }
 
   void runModalMigrationUI() override;
   void migrationProgressUpdated(double progress) override;
@@ -73,4 +79,6 @@ protected:
 private:
   std::unique_ptr<ZPHCoreDataMigrationWindowController> m_migrationWindowController;
   std::unique_ptr<ZPHCoreDataMigrationWindowController> m_integrityCheckWindowController;
+  ZPHCoreDataMigrationWindowController::IntegrityCheckCause m_integrityCheckCause =
+      ZPHCoreDataMigrationWindowController::IntegrityCheckCause::UncleanEnd;
 };
