@@ -20,11 +20,15 @@ ZPHCoreDataMigrationWindowController::Texts ZPHCoreDataMigrationWindowController
       QStringLiteral("Continue Updating")};
 }
 
-ZPHCoreDataMigrationWindowController::Texts ZPHCoreDataMigrationWindowController::integrityCheckTexts()
+ZPHCoreDataMigrationWindowController::Texts ZPHCoreDataMigrationWindowController::integrityCheckTexts(
+    IntegrityCheckCause cause)
 {
   return {QStringLiteral("Checking Zephlin’s Database"),
-          QStringLiteral("Zephlin did not quit normally the last time, so it checks that your articles and sites "
-                         "are intact before it opens them. This can take a while."),
+          cause == IntegrityCheckCause::StoppedCheck
+              ? QStringLiteral("Zephlin’s last check of your articles and sites was stopped before it finished, so "
+                               "it checks them again before it opens them. This can take a while.")
+              : QStringLiteral("Zephlin did not quit normally the last time, so it checks that your articles and "
+                               "sites are intact before it opens them. This can take a while."),
           QStringLiteral("Stop the Check?"),
           QStringLiteral("Zephlin will quit, and check its database again the next time it opens."),
           QStringLiteral("Continue Checking")};

@@ -12,7 +12,8 @@ class QProgressBar;
 class QPushButton;
 
 // The window shown while the store of an older version is migrated, or
-// while the store is checked after a run that did not end normally: a
+// while the store is checked (after a run that did not end normally, or
+// because the last check was stopped before it finished): a
 // progress bar and a Cancel button that asks for confirmation before it
 // quits. runModalMigrationUI() runs the window application-modal until the
 // work ends or the user cancels.
@@ -36,7 +37,12 @@ public:
     QString continueButton;
   };
   static Texts migrationTexts();
-  static Texts integrityCheckTexts();
+  // Why the store is checked, which the window tells.
+  enum class IntegrityCheckCause {
+    UncleanEnd,    // the last run did not end normally
+    StoppedCheck,  // the last run ended normally, its check stopped before it finished
+  };
+  static Texts integrityCheckTexts(IntegrityCheckCause cause);
 
   explicit ZPHCoreDataMigrationWindowController(Delegate* delegate, QObject* parent = nullptr,
                                                 const Texts& texts = migrationTexts());

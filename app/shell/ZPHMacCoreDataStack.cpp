@@ -85,8 +85,12 @@ void ZPHMacCoreDataStack::coreDataMigrationWindowControllerUserDidRequestCancel(
 void ZPHMacCoreDataStack::runModalIntegrityCheckUI()
 {
   m_integrityCheckWindowController = std::make_unique<ZPHCoreDataMigrationWindowController>(
-      this, nullptr, ZPHCoreDataMigrationWindowController::integrityCheckTexts());
-  qCInfo(zphShell) << "the previous run did not end normally; the store is checked before it opens";
+      this, nullptr, ZPHCoreDataMigrationWindowController::integrityCheckTexts(m_integrityCheckCause));
+  if (m_integrityCheckCause == ZPHCoreDataMigrationWindowController::IntegrityCheckCause::StoppedCheck)
+    qCInfo(zphShell) << "the last integrity check was stopped before it finished; the store is checked again before "
+                        "it opens";
+  else
+    qCInfo(zphShell) << "the previous run did not end normally; the store is checked before it opens";
   m_integrityCheckWindowController->runModalMigrationUI();
   m_integrityCheckWindowController.reset();
 }

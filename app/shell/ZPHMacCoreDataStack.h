@@ -43,6 +43,12 @@ public:
   {
     return m_integrityCheckWindowController.get();
   }
+  // Why the store is checked, which its window and the log tell (an unclean
+  // end unless set).
+  void setIntegrityCheckCause(ZPHCoreDataMigrationWindowController::IntegrityCheckCause cause)
+  {
+    m_integrityCheckCause = cause;
+  }
 
   void runModalMigrationUI() override;
   void migrationProgressUpdated(double progress) override;
@@ -99,6 +105,8 @@ private:
 
   std::unique_ptr<ZPHCoreDataMigrationWindowController> m_migrationWindowController;
   std::unique_ptr<ZPHCoreDataMigrationWindowController> m_integrityCheckWindowController;
+  ZPHCoreDataMigrationWindowController::IntegrityCheckCause m_integrityCheckCause =
+      ZPHCoreDataMigrationWindowController::IntegrityCheckCause::UncleanEnd;
   // Main thread only.
   bool m_failedSaveAlertShowing = false;
   bool m_failedSaveTold = false;

@@ -402,14 +402,26 @@ bool ZPHStartupSequence::setupDataControllerReturningError(ZPHError* error)
   auto controller = std::make_unique<CBDataController>();
   // A check that a quit stopped is still due.
   ZPHUserDefaults& defaults = ZPHUserDefaults::standardUserDefaults();
-  const bool check = m_delegate.m_previousRunEndedUncleanly || defaults.boolForKey(ZPHStoreIntegrityCheckDueKey);
+  const bool unclean = m_delegate.m_previousRunEndedUncleanly;
+  const bool check = unclean || defaults.boolForKey(ZPHStoreIntegrityCheckDueKey);
   if (check) {
-    qCWarning(zphShell) << "the previous run did not end cleanly; the store's integrity is checked";
+    if (unclean)
+      qCWarning(zphShell) << "the previous run did not end cleanly; the store's integrity is checked";
+    else
+      qCInfo(zphShell) << "the store's integrity check is due, as the last one was stopped before it finished; the "
+                          "previous run ended cleanly";
     defaults.setBool(ZPHStoreIntegrityCheckDueKey, true);
     defaults.synchronize();
   }
-  const bool ok =
-      controller->setupCoreDataStackWithClass([] { return std::make_unique<ZPHMacCoreDataStack>(); }, check, error);
+  const auto cause = unclean ? ZPHCoreDataMigrationWindowController::IntegrityCheckCause::UncleanEnd
+                             : ZPHCoreDataMigrationWindowController::IntegrityCheckCause::StoppedCheck;
+  const bool ok = controller->setupCoreDataStackWithClass(
+      [cause] {
+        auto stack = std::make_unique<ZPHMacCoreDataStack>();
+        stack->setIntegrityCheckCause(cause);
+        return stack;
+      },
+      check, error);
   // Done unless stopped (a check that found damage sends the store aside).
   const bool stopped =
       !ok && error != nullptr && error->domain() == ZPHCocoaErrorDomain && error->code() == ZPHUserCancelledError;

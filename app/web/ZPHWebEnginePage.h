@@ -9,7 +9,8 @@
 // The page of every web view of the application. It asks its owner about
 // each navigation (no owner: every navigation is refused), opens no window
 // by itself (requests for one arrive as newWindowRequested, which the owner
-// answers), and shows no dialog for a page's alert, confirm or prompt.
+// answers) and none of a javascript: address at all, and shows no dialog
+// for a page's alert, confirm or prompt.
 class ZPHWebEnginePage : public QWebEnginePage {
   Q_OBJECT
 

@@ -2,6 +2,8 @@
 
 #include "foundation/CBString.h"
 
+#include <QtCore/QStringDecoder>
+
 const QString ZPHAtomNamespaceURI = QStringLiteral("http://www.w3.org/2005/Atom");
 const QString ZPHAtom03NamespaceURI = QStringLiteral("http://purl.org/atom/ns#");
 const QString ZPHMediaRSSNamespaceURI = QStringLiteral("http://search.yahoo.com/mrss/");
@@ -39,6 +41,36 @@ QString plainText(const QString& text, TextType type)
 // Whether a construct of that type holds markup as child elements: Atom's
 // "xhtml", and Atom 0.3's XHTML media type.
 bool holdsInlineMarkup(const QString& type) { return textTypeOf(type) == TextType::XHTML; }
+
+// Whether Atom 1.0 content of that "type" holds base64: a media type that
+// is neither text ("text/...") nor XML ("+xml", "/xml"). The names "text",
+// "html" and "xhtml" and a missing type are text.
+bool holdsBase64(const QString& type)
+{
+  const QString mediaType = type.section(QLatin1Char(';'), 0, 0).trimmed();
+  if (!mediaType.contains(QLatin1Char('/')))
+    return false;
+  return !mediaType.startsWith(QLatin1String("text/"), Qt::CaseInsensitive) &&
+         !mediaType.endsWith(QLatin1String("+xml"), Qt::CaseInsensitive) &&
+         !mediaType.endsWith(QLatin1String("/xml"), Qt::CaseInsensitive);
+}
+
+// Decoded base64 of another media type as text, or nothing when the bytes
+// are not UTF-8 text (an image, say): those are never shown as text.
+QString textOfBase64(const QString& encoded)
+{
+  // Line breaks and other stray characters of the encoding are skipped.
+  const QByteArray bytes = QByteArray::fromBase64(encoded.toLatin1());
+  QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+  const QString text = decoder(bytes);
+  if (decoder.hasError())
+    return {};
+  for (const QChar c : text) {
+    if (c.unicode() < 0x20 && c != QLatin1Char('\t') && c != QLatin1Char('\n') && c != QLatin1Char('\r'))
+      return {};
+  }
+  return text;
+}
 
 bool isUsableAuthorName(const QString& name)
 {
@@ -146,6 +178,7 @@ void ZPHAtomFeedParser::xmlEndElement(const QString& localName, const QString& p
     // The wrapper's own attributes (its xml:base) come back from the stack.
     ZPHAbstractFeedParser::xmlEndElement(localName, prefix, uri);
     m_elementNamespace = ns;
+    m_elementIsAtom10 = uri == ZPHAtomNamespaceURI;
     if (parsingNewsItem())
       addNewsItemElement(localName, prefix);
     m_inXHTML = false;
@@ -162,6 +195,7 @@ void ZPHAtomFeedParser::xmlEndElement(const QString& localName, const QString& p
 
   ZPHAbstractFeedParser::xmlEndElement(localName, prefix, uri);
   m_elementNamespace = ns;
+  m_elementIsAtom10 = uri == ZPHAtomNamespaceURI;
   if (atom && localName == QLatin1String("author")) {
     m_parsingAuthor = false;
   } else if (atom && localName == QLatin1String("entry")) {
@@ -273,7 +307,10 @@ void ZPHAtomFeedParser::addNewsItemElement(const QString& localName, const QStri
       item->setXmlBaseURLForSummary(currentAttribute(kXMLBase));
     }
   } else if (localName == QLatin1String("content")) {
-    const QString text = decodedCurrentString();
+    // Atom 1.0 content of a media type that is neither text nor XML is
+    // base64.
+    const QString text = m_elementIsAtom10 && holdsBase64(currentAttribute(kType)) ? textOfBase64(currentString())
+                                                                                   : decodedCurrentString();
     if (!text.isEmpty()) {
       item->setContent(text);
       item->setXmlBaseURLForContent(currentAttribute(kXMLBase));

@@ -9,7 +9,9 @@
 // again; a title or subtitle of such a type gives the text of its markup.
 // Either ends only at the end tag of the element that began it. Atom 0.3's
 // base64 titles, summaries and contents (mode="base64") are decoded, and its
-// "modified" date is the entry's updated date.
+// "modified" date is the entry's updated date. Atom 1.0 content of a media
+// type that is neither text nor XML holds base64 and is decoded too; when
+// the bytes are not UTF-8 text the entry has no content.
 //
 // Titles are text for people wherever they are shown: an entry's title keeps
 // what the feed wrote (title()) and its plain text follows the title's type
@@ -65,4 +67,6 @@ private:
   QUrl m_xmlBaseURLForFeed;
   QUrl m_xmlBaseURLForEntry;
   Namespace m_elementNamespace = Namespace::Other;
+  // The ending element is in Atom 1.0's namespace (not 0.3's, nor none).
+  bool m_elementIsAtom10 = false;
 };

@@ -406,6 +406,61 @@ TEST_F(BrowserWebTest, AWindowThePageOpensOnTheUsersClickIsASelectedTabAndItsClo
   EXPECT_EQ(tabs->numberOfTabs(), 4);
 }
 
+// A window of a javascript: address runs its script in the new window
+// before the engine tells of the window (as an empty one): on the user's
+// click too, it opens nothing and runs nothing, however the page asks for
+// it. An empty window and one of a web address still open as tabs.
+TEST_F(BrowserWebTest, AWindowOfAJavascriptAddressOpensNoTabAndRunsNothing)
+{
+  route(QStringLiteral("/opener"), R"html(<html><head><title>Opener</title><script>
+function trace(name) { return "javascript:opener.document.title = 'Ran " + name + "'; void 0"; }
+</script></head><body>
+<p><button id="script" onclick="window.open(trace('script'))">script</button></p>
+<p><button id="spelled" onclick="window.open(' \tJavaScript:' + trace('spelled').slice(11))">spelled</button></p>
+<p><button id="named" onclick="window.open(trace('named'), 'popup', 'width=300')">named</button></p>
+<p><button id="document" onclick="document.open(trace('document'), '_blank', '')">document</button></p>
+<p><button id="address" onclick="window.open(location.origin + '/popup')">address</button></p>
+<p><button id="empty" onclick="window.open('')">empty</button></p>
+</body></html>)html");
+  route(QStringLiteral("/popup"), "<html><head><title>Popup</title></head><body>popup</body></html>");
+  ZPHBrowserTab* opener = openTab(QStringLiteral("/opener"));
+
+  const QUrl popupURL = server.url(QStringLiteral("/popup"));
+  const auto tabsShowingPopup = [&] {
+    int count = 0;
+    for (qsizetype i = 0; i < tabs->numberOfTabs(); ++i) {
+      ZPHBrowserTab* tab = tabs->browserTabAtIndex(i);
+      count += tab != nullptr && tab->webView() != nullptr && tab->webView()->url() == popupURL ? 1 : 0;
+    }
+    return count;
+  };
+  for (const char* id : {"script", "spelled", "named", "document"}) {
+    SCOPED_TRACE(id);
+    const qsizetype before = tabs->numberOfTabs();
+    const int popups = tabsShowingPopup();
+    run(opener, QStringLiteral("document.title = 'Opener'"));
+    tabs->selectTabAtIndex(1);
+    click(opener, QString::fromLatin1(id));
+    // A window of a web address after it: once it shows its page, the first
+    // click's window would have been told of, and its script run.
+    tabs->selectTabAtIndex(1);
+    click(opener, QStringLiteral("address"));
+    ASSERT_TRUE(ZPHTestWaitUntil([&] { return tabsShowingPopup() == popups + 1; }, 30000));
+    EXPECT_EQ(tabs->numberOfTabs(), before + 1);
+    EXPECT_EQ(run(opener, QStringLiteral("document.title")).toString(), QStringLiteral("Opener"));
+  }
+
+  // window.open(''): an empty tab, selected, as before.
+  const qsizetype before = tabs->numberOfTabs();
+  tabs->selectTabAtIndex(1);
+  click(opener, QStringLiteral("empty"));
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return tabs->numberOfTabs() == before + 1; }, 10000));
+  EXPECT_EQ(tabs->selectedTabIndex(), before);
+  const QUrl emptyURL = tabs->browserTabAtIndex(before)->webView()->url();
+  EXPECT_TRUE(emptyURL.isEmpty() || emptyURL.scheme() == QLatin1String("about")) << text(emptyURL.toString());
+  EXPECT_EQ(opener->webView()->title(), QStringLiteral("Opener"));
+}
+
 TEST_F(BrowserWebTest, FindCountsTheMatchesOfThePage)
 {
   route(QStringLiteral("/text"),

@@ -10,6 +10,7 @@
 #include "store/graph/ZPHPersistentStore.h"
 #include "store/graph/ZPHStoreIntegrityCheck.h"
 
+#include <QtCore/QProcess>
 #include <QtCore/QRegularExpression>
 #include <QtCore/QThread>
 #include <QtCore/QTimer>
@@ -66,15 +67,77 @@ protected:
     return window != nullptr && window->window()->isVisible() ? window : nullptr;
   }
 
-  // A store with `feeds` feeds whose integrity check is due; the next check
-  // waits before it reads anything until `held` is set.
-  void seedStoreToCheck(int feeds)
+  // Why the store of seedStoreToCheck() is checked.
+  enum class CheckCause { Due, UncleanEnd };
+
+  // A store with `feeds` feeds whose integrity check is due, or that the
+  // last run left without quitting; the next check waits before it reads
+  // anything until `held` is set.
+  void seedStoreToCheck(int feeds, CheckCause cause = CheckCause::Due)
   {
     QList<QUrl> urls;
     for (int i = 0; i < feeds; ++i) urls.append(QUrl(QStringLiteral("http://127.0.0.1:9/%1.xml").arg(i)));
     ASSERT_NO_FATAL_FAILURE(ZPHSeedStoreWithFeeds(dataFolder(), urls));
-    ZPHUserDefaults::standardUserDefaults().setBool(ZPHStoreIntegrityCheckDueKey, true);
+    if (cause == CheckCause::UncleanEnd)
+      ASSERT_NO_FATAL_FAILURE(leaveTheLockOfARunThatDidNotQuit());
+    else
+      ZPHUserDefaults::standardUserDefaults().setBool(ZPHStoreIntegrityCheckDueKey, true);
     ZPHStoreIntegrityCheck::setWillCheckHook([this] { held.get_future().wait(); });
+  }
+
+  // The lock file of a run whose process ended without quitting.
+  void leaveTheLockOfARunThatDidNotQuit()
+  {
+    QProcess ended;
+    ended.start(QStringLiteral("/bin/true"));
+    ASSERT_TRUE(ended.waitForStarted());
+    const qint64 pid = ended.processId();
+    ASSERT_TRUE(ended.waitForFinished());
+    ASSERT_NO_FATAL_FAILURE(
+        writeFile(dataFolder() + QStringLiteral("/Zephlin.lock"), QByteArray::number(pid) + "\nzephlin\n\n"));
+  }
+
+  // The message of the check's window.
+  static QString messageOf(ZPHCoreDataMigrationWindowController* window)
+  {
+    return window->window()->findChildren<QLabel*>().value(1)->text();
+  }
+
+  // The start after a stopped check checks again; its window and the log
+  // say why, and claim no unclean end.
+  void expectTheNextStartToCheckAgainAsTheCheckWasStopped()
+  {
+    ZPHTestLogCapture log;
+    AppHarness next(dataFolder());
+    next.connected = false;
+    std::atomic<bool> checked{false};
+    std::promise<void> nextHeld;
+    ZPHStoreIntegrityCheck::setWillCheckHook([&] {
+      checked = true;
+      nextHeld.get_future().wait();
+    });
+    QTimer user;
+    QString message;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+      ZPHCoreDataMigrationWindowController* window = windowOnScreen(true);
+      if (!message.isEmpty() || window == nullptr)
+        return;
+      message = messageOf(window);
+      nextHeld.set_value();
+    });
+    user.start(1);
+    next.start();
+    user.stop();
+    EXPECT_TRUE(checked.load());
+    EXPECT_EQ(message, QStringLiteral("Zephlin’s last check of your articles and sites was stopped before it "
+                                      "finished, so it checks them again before it opens them. This can take a "
+                                      "while."));
+    ASSERT_TRUE(next.delegate->startupSequenceEnded());
+    EXPECT_FALSE(next.delegate->previousRunEndedUncleanly());
+    EXPECT_TRUE(log.linesContaining(QStringLiteral("did not end")).isEmpty()) << log.lines().join('\n').toStdString();
+    EXPECT_FALSE(log.linesContaining(QStringLiteral("the previous run ended cleanly")).isEmpty())
+        << log.lines().join('\n').toStdString();
+    EXPECT_FALSE(ZPHUserDefaults::standardUserDefaults().boolForKey(ZPHStoreIntegrityCheckDueKey));
   }
 
   QStringList storeFiles() const
@@ -433,13 +496,15 @@ TEST_F(StoreFailureTest, ContinueUpdatingLetsTheMigrationFinishWithItsProgressSh
 // main thread, and the window answers the user meanwhile.
 TEST_F(StoreFailureTest, TheCheckAfterAnUncleanEndShowsItsWindowWhileTheProgramAnswers)
 {
-  ASSERT_NO_FATAL_FAILURE(seedStoreToCheck(2));
+  ASSERT_NO_FATAL_FAILURE(seedStoreToCheck(2, CheckCause::UncleanEnd));
+  ZPHTestLogCapture log;
   AppHarness app(dataFolder());
   app.connected = false;
   QTimer user;
   int turnsWhileShown = 0;
   bool askedAndContinued = false;
   QString title;
+  QString message;
   QObject::connect(&user, &QTimer::timeout, [&] {
     ZPHCoreDataMigrationWindowController* window = windowOnScreen(true);
     if (askedAndContinued || window == nullptr)
@@ -449,6 +514,7 @@ TEST_F(StoreFailureTest, TheCheckAfterAnUncleanEndShowsItsWindowWhileTheProgramA
     if (++turnsWhileShown < 3)
       return;
     title = window->window()->findChildren<QLabel*>().value(0)->text();
+    message = messageOf(window);
     // Cancel asks first; the check goes on.
     window->cancelButton()->click();
     ASSERT_TRUE(window->showingConfirmationSheet());
@@ -466,7 +532,12 @@ TEST_F(StoreFailureTest, TheCheckAfterAnUncleanEndShowsItsWindowWhileTheProgramA
   user.stop();
   EXPECT_TRUE(askedAndContinued);
   EXPECT_EQ(title, QStringLiteral("Checking Zephlin’s Database"));
+  EXPECT_EQ(message, QStringLiteral("Zephlin did not quit normally the last time, so it checks that your articles "
+                                    "and sites are intact before it opens them. This can take a while."));
+  EXPECT_FALSE(log.linesContaining(QStringLiteral("the previous run did not end cleanly")).isEmpty())
+      << log.lines().join('\n').toStdString();
   ASSERT_TRUE(app.delegate->startupSequenceEnded());
+  EXPECT_TRUE(app.delegate->previousRunEndedUncleanly());
   EXPECT_NE(app.delegate->mainWindow(), nullptr);
   EXPECT_TRUE(app.alerts.isEmpty());
   EXPECT_EQ(CBFeed::feedsWithMOC(app.delegate->mainThreadManagedObjectContext()).size(), 2);
@@ -504,15 +575,46 @@ TEST_F(StoreFailureTest, AQuitDuringTheCheckOpensNothingAndTheNextStartChecksAga
   }
   EXPECT_EQ(readFile(storePath()), original);
   EXPECT_TRUE(ZPHUserDefaults::standardUserDefaults().boolForKey(ZPHStoreIntegrityCheckDueKey));
+  expectTheNextStartToCheckAgainAsTheCheckWasStopped();
+}
 
-  AppHarness next(dataFolder());
-  next.connected = false;
-  std::atomic<bool> checked{false};
-  ZPHStoreIntegrityCheck::setWillCheckHook([&] { checked = true; });
-  next.start();
-  EXPECT_TRUE(checked.load());
-  ASSERT_TRUE(next.delegate->startupSequenceEnded());
-  EXPECT_FALSE(ZPHUserDefaults::standardUserDefaults().boolForKey(ZPHStoreIntegrityCheckDueKey));
+// The user stops the check after an unclean end ("Quit Zephlin"): the
+// program quits cleanly, and the next start tells that it checks again
+// because the check was stopped, not because of an unclean end.
+TEST_F(StoreFailureTest, AfterTheUserStopsTheCheckTheNextStartSaysTheCheckWasStopped)
+{
+  ASSERT_NO_FATAL_FAILURE(seedStoreToCheck(1, CheckCause::UncleanEnd));
+  {
+    AppHarness app(dataFolder());
+    app.connected = false;
+    QTimer user;
+    bool stopped = false;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+      ZPHCoreDataMigrationWindowController* window = windowOnScreen(true);
+      if (stopped || window == nullptr)
+        return;
+      EXPECT_TRUE(messageOf(window).contains(QStringLiteral("did not quit normally")));
+      window->cancelButton()->click();
+      ASSERT_TRUE(window->showingConfirmationSheet());
+      for (QAbstractButton* button : window->confirmationSheet()->buttons()) {
+        if (button->text() == QLatin1String("Quit Zephlin"))
+          button->click();
+      }
+      stopped = true;
+      held.set_value();
+    });
+    user.start(1);
+    app.start();
+    user.stop();
+    EXPECT_TRUE(stopped);
+    ASSERT_TRUE(app.waitForExit());
+    EXPECT_EQ(app.exitStatus, 0);
+    EXPECT_TRUE(app.alerts.isEmpty());
+    EXPECT_EQ(app.delegate->dataController(), nullptr);
+  }
+  EXPECT_FALSE(QFileInfo::exists(dataFolder() + QStringLiteral("/Zephlin.lock")));
+  EXPECT_TRUE(ZPHUserDefaults::standardUserDefaults().boolForKey(ZPHStoreIntegrityCheckDueKey));
+  expectTheNextStartToCheckAgainAsTheCheckWasStopped();
 }
 
 TEST(MigrationWindow, ProgressIsShownInPercent)

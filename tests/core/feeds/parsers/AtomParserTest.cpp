@@ -227,3 +227,54 @@ TEST(AtomParser, FeedTitleSubtitleAndAuthor)
   ASSERT_EQ(plain.count(), 1);
   EXPECT_TRUE(plain.item(0)->author().isNull());
 }
+
+TEST(AtomParser, ContentOfABinaryMediaTypeIsDecodedFromBase64)
+{
+  // "Example <b>Atom</b>" in base64, in two lines.
+  const char* encoded = "RXhhbXBsZSA8Yj5B\ndG9tPC9iPg==";
+  struct Case {
+    const char* type;
+    const char* content;  // what the entry's content is
+  };
+  const Case cases[] = {
+      {"application/octet-stream", "Example <b>Atom</b>"},
+      {"Application/Octet-Stream; name=x", "Example <b>Atom</b>"},
+      // Text and XML hold their content as written.
+      {nullptr, "RXhhbXBsZSA8Yj5B\ndG9tPC9iPg=="},
+      {"text", "RXhhbXBsZSA8Yj5B\ndG9tPC9iPg=="},
+      {"html", "RXhhbXBsZSA8Yj5B\ndG9tPC9iPg=="},
+      {"text/plain", "RXhhbXBsZSA8Yj5B\ndG9tPC9iPg=="},
+      {"application/xhtml+xml", "RXhhbXBsZSA8Yj5B\ndG9tPC9iPg=="},
+      {"image/svg+xml", "RXhhbXBsZSA8Yj5B\ndG9tPC9iPg=="},
+      {"application/xml", "RXhhbXBsZSA8Yj5B\ndG9tPC9iPg=="},
+  };
+  for (const Case& c : cases) {
+    const QByteArray type = c.type != nullptr ? QByteArray(" type=\"") + c.type + "\"" : QByteArray();
+    const ParsedFixture parsed =
+        ParseFeedBytes(QByteArray("<feed xmlns=\"http://www.w3.org/2005/Atom\"><title>F</title><entry><id>1</id>"
+                                  "<content") +
+                       type + ">" + encoded + "</content></entry></feed>");
+    ASSERT_EQ(parsed.count(), 1) << c.type;
+    EXPECT_EQ(parsed.item(0)->content(), QString::fromUtf8(c.content)) << (c.type != nullptr ? c.type : "(none)");
+  }
+
+  // Bytes that are not text (a PNG's signature, invalid UTF-8, a NUL) are
+  // not shown as text: the entry has no content, its summary stays.
+  for (const char* binary : {"iVBORw0KGgoAAAANSUhEUg==", "/w==", "QQBC"}) {
+    const ParsedFixture parsed =
+        ParseFeedBytes(QByteArray("<feed xmlns=\"http://www.w3.org/2005/Atom\"><title>F</title><entry><id>1</id>"
+                                  "<summary>S</summary><content type=\"image/png\">") +
+                       binary + "</content></entry></feed>");
+    ASSERT_EQ(parsed.count(), 1) << binary;
+    EXPECT_TRUE(parsed.item(0)->content().isEmpty()) << binary;
+    EXPECT_EQ(parsed.item(0)->summary(), "S") << binary;
+  }
+
+  // Atom 0.3 content of that type is base64 only with mode="base64".
+  const ParsedFixture atom03 = ParseFeedBytes(
+      QByteArray("<feed version=\"0.3\" xmlns=\"http://purl.org/atom/ns#\"><title>F</title><entry><id>1</id>"
+                 "<content type=\"application/octet-stream\" mode=\"escaped\">") +
+      encoded + "</content></entry></feed>");
+  ASSERT_EQ(atom03.count(), 1);
+  EXPECT_EQ(atom03.item(0)->content(), QString::fromUtf8(encoded));
+}
