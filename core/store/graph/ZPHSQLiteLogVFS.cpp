@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstddef>
 #include <mutex>
 #include <new>
@@ -17,6 +18,13 @@ namespace {
 constexpr size_t GatherLimit = 1024 * 1024;
 
 struct LogFile;
+
+std::atomic<ZPHSQLiteLogVFSWriteHook*> writeHook{nullptr};
+
+// ZPHSQLiteLogVFSMillisecondsPerPageWritten(), or -1 before the first write.
+// Writes on several threads may each miss another's sample: an average
+// needs no more.
+std::atomic<double> millisecondsPerPage{-1};
 
 // Every file this layer opens itself (a main database or a log) begins with
 // one of these; the file of the layer below follows it in the same memory.
@@ -50,14 +58,25 @@ sqlite3_file* lowerFile(sqlite3_file* file) { return reinterpret_cast<FileBase*>
 // The system's reason for this thread's last write that failed.
 thread_local int t_failedWriteErrno = 0;
 
-// A write handed to the layer below; its reason noted when it fails (the
-// default layer tells SQLite only that it failed).
+// A write handed to the layer below (every write to a store file or its
+// log goes through here): its reason noted when it fails (the default layer
+// tells SQLite only that it failed), and the time it took measured.
 int writeDown(sqlite3_file* lower, const void* data, int amount, sqlite3_int64 offset)
 {
+  constexpr double PageSize = 8192;
+  constexpr double SampleWeight = 1.0 / 8;
+  const auto start = std::chrono::steady_clock::now();
+  if (ZPHSQLiteLogVFSWriteHook* hook = writeHook.load(std::memory_order_acquire))
+    hook->willWrite(amount);
   errno = 0;
   const int rc = lower->pMethods->xWrite(lower, data, amount, offset);
   if (rc != SQLITE_OK)
     t_failedWriteErrno = (rc & 0xff) == SQLITE_FULL ? ENOSPC : errno;
+  const double took = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  const double sample = took / std::max(1.0, double(amount) / PageSize);
+  const double average = millisecondsPerPage.load(std::memory_order_relaxed);
+  millisecondsPerPage.store(average < 0 ? sample : average + (sample - average) * SampleWeight,
+                            std::memory_order_relaxed);
   return rc;
 }
 
@@ -490,3 +509,7 @@ const char* ZPHSQLiteLogVFSName()
   }();
   return name;
 }
+
+double ZPHSQLiteLogVFSMillisecondsPerPageWritten() { return std::max(0.0, millisecondsPerPage.load()); }
+
+void ZPHSQLiteLogVFSSetWriteHook(ZPHSQLiteLogVFSWriteHook* hook) { writeHook.store(hook, std::memory_order_release); }

@@ -19,7 +19,9 @@
 // transaction that had not committed.
 //
 // It also counts, when asked, the bytes a connection reads of the store file
-// and its log (see ZPHSQLiteLogVFSCountReads).
+// and its log (see ZPHSQLiteLogVFSCountReads), measures how long its writes
+// take (see ZPHSQLiteLogVFSMillisecondsPerPageWritten()), and hands every
+// write to a hook that tests set (see ZPHSQLiteLogVFSSetWriteHook()).
 //
 // Registered with SQLite on the first call; safe to call from any thread.
 const char* ZPHSQLiteLogVFSName();
@@ -35,3 +37,22 @@ int ZPHSQLiteLogVFSTakeFailedWriteErrno();
 // std::atomic<long long>*; nullptr stops the counting). The counter must
 // outlive the counting: until the connection closes or counts elsewhere.
 constexpr int ZPHSQLiteLogVFSCountReads = 0x5a504801;
+
+// How long a write of a page (8 KiB; a smaller write counts as one) to a
+// store file or its log lately took, in milliseconds: an average over the
+// last writes of every file of this layer, whichever thread wrote. 0 before
+// the first write. A long writer sizes what it writes at once by it (see
+// ZPHManagedObjectContext::save()).
+double ZPHSQLiteLogVFSMillisecondsPerPageWritten();
+
+// For tests: called on the writing thread before every write this layer
+// hands down to a store file or its log, with the bytes about to be
+// written; it may sleep (a slow disk) or wait for the test. nullptr for
+// none (the default). The hook must outlive every write that may call it:
+// until the stores that wrote through it are closed.
+class ZPHSQLiteLogVFSWriteHook {
+public:
+  virtual ~ZPHSQLiteLogVFSWriteHook() = default;
+  virtual void willWrite(long long bytes) = 0;
+};
+void ZPHSQLiteLogVFSSetWriteHook(ZPHSQLiteLogVFSWriteHook* hook);
