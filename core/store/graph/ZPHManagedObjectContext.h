@@ -159,10 +159,27 @@ public:
   // objects (an article with its content and metadata): a save of up to 512
   // new objects (and its changes and deletions, if few), or one that nobody
   // waits for and that finishes quickly, is still one transaction; a longer
-  // one commits a slice whenever it has run for a while or another thread
-  // waits to write. When a slice fails, the slices before it stay saved (and
+  // one commits a slice whenever it has run for a while, another thread
+  // waits to write, or what the slice would write on its commit would take
+  // a while at the speed the store's writes lately had (a slow disk). The
+  // changes of saved objects that link to no new object go first, all in
+  // the first slice (a count marked invalid is stored with, or before, the
+  // objects that change it); then the new objects, the other changes and
+  // the deletions. When a slice fails, the slices before it stay saved (and
   // are merged as usual) and the context keeps the rest of its changes.
+  // A save that stops as asked (setSaveStopCondition()) answers true with
+  // the rest of its changes kept.
   bool save(ZPHError* error = nullptr);
+  // For a save in slices that may be asked to stop (an article saver's, at
+  // the quit): asked on the context's thread wherever such a save could end
+  // a slice; once it answers true, the save stops there. What it wrote since
+  // its last commit is rolled back, the slices committed before stay saved
+  // (and are merged as usual), and the context keeps the rest of its
+  // changes. Also a save of fewer new objects then commits in slices of
+  // whole groups, so that it can stop between them. A save in one
+  // transaction (the main context's, setSavesAllOrNothing()) does not stop.
+  // None by default.
+  void setSaveStopCondition(std::function<bool()> shouldStop) { m_saveStopCondition = std::move(shouldStop); }
   // Saves of this context go in one transaction however large: all of it or
   // nothing (an import). A main-thread save that comes meanwhile waits for
   // the whole of it. Off by default.
@@ -311,6 +328,9 @@ private:
     std::vector<ZPHManagedObject*> deletes;
     size_t insertsWritten = 0, updatesWritten = 0, deletesWritten = 0;
     size_t insertsDone = 0, updatesDone = 0, deletesDone = 0;  // committed
+    // The first updates link to no new object: they go before the inserts.
+    size_t updatesBeforeInserts = 0;
+    bool stopped = false;  // by the stop condition
   };
   // Rows written before a large save may commit a slice; a slice runs at
   // least this long before it commits unless another writer waits.
@@ -318,6 +338,13 @@ private:
   // A save of at most this many new objects writes them as one chunk.
   static constexpr int RowsInOneChunkAtMost = 512;
   static constexpr qint64 SliceMilliseconds = 50;
+  // A slice also commits once its commit would take about this long to
+  // write. The pages a commit writes are those the slice added to the file,
+  // one for each row changed or deleted in place, and the last pages of
+  // the tables and indexes it grew, which every commit writes again (about
+  // this many for a save of articles).
+  static constexpr double SliceWriteMilliseconds = 250;
+  static constexpr qint64 SliceBasePages = 16;
   // `deletedMeanwhile`: the main context's save wrote nothing, as deletions
   // of other contexts wait for its merge (see ZPHPersistentStore).
   bool writeChanges(PendingWrites* writes, QHash<qint64, ZPHManagedObjectID>* permanent, ZPHError* error,
@@ -335,6 +362,7 @@ private:
   std::unique_ptr<class ZPHOperationQueue> m_privateQueue;
   QVariantMap m_userInfo;
   bool m_savesAllOrNothing = false;
+  std::function<bool()> m_saveStopCondition;
   std::unordered_map<ZPHManagedObjectID, std::unique_ptr<ZPHManagedObject>, ZPHManagedObjectIDHash> m_registered;
   std::vector<std::unique_ptr<ZPHManagedObject>> m_forgotten;  // gone from the store; kept for holders
   ZPHPendingList m_inserted;

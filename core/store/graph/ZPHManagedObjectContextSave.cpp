@@ -4,6 +4,7 @@
 #include "store/graph/ZPHManagedObjectModel.h"
 #include "store/graph/ZPHObjectGraphErrors.h"
 #include "store/graph/ZPHSQLiteConnection.h"
+#include "store/graph/ZPHSQLiteLogVFS.h"
 
 #include <QtCore/QElapsedTimer>
 #include <QtCore/QSet>
@@ -87,12 +88,19 @@ bool ZPHManagedObjectContext::save(ZPHError* error)
   const bool ok = writeChanges(&writes, &permanent, error, &deletedMeanwhile);
   if (deletedMeanwhile)
     return save(error);  // nothing written: again, after their merge
-  if (writes.insertsDone == 0 && writes.updatesDone == 0 && writes.deletesDone == 0 && !ok)
-    return false;
-  const bool whole = ok;
+  const bool whole = ok && !writes.stopped;
+  if (writes.insertsDone == 0 && writes.updatesDone == 0 && writes.deletesDone == 0 && !whole)
+    return ok;  // nothing committed: failed, or stopped as asked
+  // The saved identifiers of new objects whose rows were not committed (a
+  // slice failed, or the save stopped) were never used: those objects keep
+  // their temporary ones, and links to them too.
+  if (!whole) {
+    for (size_t i = writes.insertsDone; i < writes.inserts.size(); ++i)
+      permanent.remove(writes.inserts[i]->m_objectID.rowID());
+  }
 
-  // Committed (all of it, or the slices before a failure): settle the
-  // objects written.
+  // Committed (all of it, or the slices before a failure or a stop): settle
+  // the objects written.
   ZPHStoreChanges changes;
   std::vector<ZPHManagedObject*> saved;
   saved.reserve(writes.insertsDone + writes.updatesDone);
@@ -168,7 +176,7 @@ bool ZPHManagedObjectContext::save(ZPHError* error)
   }
   m_store->distributeChanges(this, changes, false);
   Q_EMIT objectsDidChange(changes.inserted, updatedIDs, changes.deleted);
-  return whole;
+  return ok;
 }
 
 namespace {
@@ -248,8 +256,11 @@ bool ZPHManagedObjectContext::writeChanges(PendingWrites* writes, QHash<qint64, 
   // store without a main context (a migration's) has nobody to wait, and a
   // context that saves all or nothing never commits a part.
   const bool mayCommitInSlices = !isMainContext() && m_store->mainContext() != nullptr && !m_savesAllOrNothing;
+  // A save that may be asked to stop goes in slices of whole groups also
+  // when it is small, so that it can stop between them.
+  const bool mayStop = mayCommitInSlices && m_saveStopCondition;
   std::vector<bool> groupEnds;
-  if (mayCommitInSlices && writes->inserts.size() > size_t(RowsInOneChunkAtMost)) {
+  if (mayCommitInSlices && writes->inserts.size() > size_t(mayStop ? RowsPerChunk : RowsInOneChunkAtMost)) {
     groupEnds = orderByLinkedGroups(&writes->inserts, [](ZPHManagedObject* object, std::vector<qint64>* keys) {
       const ZPHEntityDescription* entity = object->m_entity;
       for (int i = entity->attributeCount(); i < entity->propertyCount(); ++i) {
@@ -261,6 +272,25 @@ bool ZPHManagedObjectContext::writeChanges(PendingWrites* writes, QHash<qint64, 
         }
       }
     });
+  }
+
+  // Changes of saved objects that link to no new object go first (in
+  // their own order), in the first slice: a slice that commits new
+  // objects, or changes that link to them, never comes before them.
+  if (mayCommitInSlices) {
+    const auto linksToNoNewObject = [](const ZPHManagedObject* object) {
+      const ZPHEntityDescription* entity = object->m_entity;
+      for (int i = entity->attributeCount(); i < entity->propertyCount(); ++i) {
+        if (!object->isChanged(i) || entity->columnPosition(i) < 0)
+          continue;
+        const QVariant& link = object->m_values[size_t(i)];
+        if (link.isValid() && link.value<ZPHManagedObjectID>().isTemporaryID())
+          return false;
+      }
+      return true;
+    };
+    const auto firstLinking = std::stable_partition(writes->updates.begin(), writes->updates.end(), linksToNoNewObject);
+    writes->updatesBeforeInserts = size_t(firstLinking - writes->updates.begin());
   }
 
   bool holdingTurn = false;
@@ -327,21 +357,72 @@ bool ZPHManagedObjectContext::writeChanges(PendingWrites* writes, QHash<qint64, 
     }
   }
 
+  // The pages the slice under way would write on its commit, estimated
+  // (see SliceBasePages), and how many may go in one commit at the speed
+  // the store's writes lately had.
+  auto pageCount = [db]() -> qint64 {
+    ZPHSQLiteStatement statement = db->prepare("PRAGMA page_count");
+    return statement.isValid() && statement.step() == SQLITE_ROW ? statement.columnInt64(0) : 0;
+  };
+  qint64 pagesAtSliceStart = mayCommitInSlices ? pageCount() : 0;
+  size_t rowsChangedAtSliceStart = 0;
+  auto sliceIsLargeForTheDisk = [&]() {
+    // Before the first write of the process, a slice of one chunk: its
+    // commit tells how fast the disk is.
+    const double msPerPage = ZPHSQLiteLogVFSMillisecondsPerPageWritten();
+    if (msPerPage <= 0)
+      return true;
+    const size_t rowsChanged = writes->updatesWritten + writes->deletesWritten;
+    const qint64 pages =
+        SliceBasePages + (pageCount() - pagesAtSliceStart) + qint64(rowsChanged) - qint64(rowsChangedAtSliceStart);
+    return double(pages) * msPerPage >= SliceWriteMilliseconds;
+  };
   QElapsedTimer slice;
   slice.start();
-  // After a chunk: commits and begins the next slice when it is time.
+  // After a chunk: stops when asked (rolling back what this slice wrote),
+  // or commits and begins the next slice when it is time. False when the
+  // save ends here: failed, or stopped (writes->stopped).
   auto maybeEndSlice = [&](bool moreToCome) {
-    if (!mayCommitInSlices || !moreToCome || (slice.elapsed() < SliceMilliseconds && !m_store->writeTurnIsWanted()))
+    if (!mayCommitInSlices || !moreToCome)
       return true;
-    if (!commit() || !begin())
+    const auto stopRequested = [&] { return mayStop && m_saveStopCondition(); };
+    if (stopRequested()) {
+      db->exec("ROLLBACK");
+      m_store->endWriteTurn(db);
+      holdingTurn = false;
+      writes->stopped = true;
+      return false;
+    }
+    // The first slice ends once the changes that go before the new objects
+    // are all written.
+    if (writes->updatesWritten < writes->updatesBeforeInserts ||
+        (slice.elapsed() < SliceMilliseconds && !m_store->writeTurnIsWanted() && !sliceIsLargeForTheDisk()))
+      return true;
+    if (!commit())
       return false;
     writes->insertsDone = writes->insertsWritten;
     writes->updatesDone = writes->updatesWritten;
     writes->deletesDone = writes->deletesWritten;
+    if (stopRequested()) {
+      writes->stopped = true;
+      return false;
+    }
+    if (!begin())
+      return false;
     slice.restart();
+    pagesAtSliceStart = pageCount();
+    rowsChangedAtSliceStart = writes->updatesWritten + writes->deletesWritten;
     return true;
   };
 
+  while (writes->updatesWritten < writes->updatesBeforeInserts) {
+    const size_t end = std::min(writes->updatesBeforeInserts, writes->updatesWritten + size_t(RowsPerChunk));
+    if (!writeUpdates(db, writes->updates, writes->updatesWritten, end, *permanent))
+      return fail();
+    writes->updatesWritten = end;
+    if (!maybeEndSlice(end < writes->updates.size() || !writes->inserts.empty() || !writes->deletes.empty()))
+      return writes->stopped;
+  }
   const size_t insertCount = writes->inserts.size();
   while (writes->insertsWritten < insertCount) {
     size_t end = std::min(insertCount, writes->insertsWritten + size_t(RowsPerChunk));
@@ -354,7 +435,7 @@ bool ZPHManagedObjectContext::writeChanges(PendingWrites* writes, QHash<qint64, 
       return fail();
     writes->insertsWritten = end;
     if (!maybeEndSlice(true))
-      return false;
+      return writes->stopped;
   }
   while (writes->updatesWritten < writes->updates.size()) {
     const size_t end = std::min(writes->updates.size(), writes->updatesWritten + size_t(RowsPerChunk));
@@ -362,7 +443,7 @@ bool ZPHManagedObjectContext::writeChanges(PendingWrites* writes, QHash<qint64, 
       return fail();
     writes->updatesWritten = end;
     if (!maybeEndSlice(writes->updatesWritten < writes->updates.size() || !writes->deletes.empty()))
-      return false;
+      return writes->stopped;
   }
   while (writes->deletesWritten < writes->deletes.size()) {
     const size_t end = std::min(writes->deletes.size(), writes->deletesWritten + size_t(RowsPerChunk));
@@ -384,7 +465,7 @@ bool ZPHManagedObjectContext::writeChanges(PendingWrites* writes, QHash<qint64, 
     }
     writes->deletesWritten = end;
     if (!maybeEndSlice(writes->deletesWritten < writes->deletes.size()))
-      return false;
+      return writes->stopped;
   }
   if (!commit())
     return false;

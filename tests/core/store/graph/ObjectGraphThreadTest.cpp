@@ -14,6 +14,7 @@
 #include <QtCore/QDeadlineTimer>
 #include <QtCore/QMutex>
 #include <QtCore/QScopeGuard>
+#include <QtCore/QSemaphore>
 #include <QtCore/QThread>
 #include <QtCore/QWaitCondition>
 
@@ -548,6 +549,102 @@ TEST_F(ObjectGraphThreadTest, MainThreadSavesDuringALargeStoreQueueSave)
   const QList<ZPHManagedObject*> feeds = main->executeFetchRequest(ZPHFetchRequest(QStringLiteral("Feed")));
   ASSERT_EQ(feeds.size(), 1);
   EXPECT_EQ(feeds[0]->value(QStringLiteral("unreadCount")).toULongLong(), 7u);
+}
+
+// A store-queue save asked to stop (an article saver cancelled by the quit)
+// stops at the end of a chunk: the slices it committed stay, each of whole
+// articles, with the changes of saved objects that link to no new object
+// (a feed's count) committed in the first of them, though made last; what
+// it wrote since is rolled back, and the context keeps the rest, which its
+// next save writes whole. The save is held at two rows: at the first until
+// the main thread waits to write (a slice commits), at the second until
+// the stop is asked.
+TEST_F(ObjectGraphThreadTest, ASaveAskedToStopKeepsItsWholeSlicesAndTheRest)
+{
+  constexpr int Articles = 6000;
+  const QStringList heldRows{QStringLiteral("1000"), QStringLiteral("4000")};
+  ZPHManagedObject* feed = insertFeed(QStringLiteral("one"));
+  ASSERT_TRUE(main->save());
+  const ZPHManagedObjectID feedID = feed->objectID();
+  SaveGate gate;
+  std::atomic<bool> stop{false};
+  std::atomic<int> stage{0};  // 1: stopped, 2: saved the rest
+  std::atomic<bool> stoppedAnswer{false}, keptChanges{false}, restSaved{false}, restWhole{false};
+  QSemaphore checked;
+  auto operation = std::make_shared<ZPHBlockOperation>([&] {
+    ZPHSQLiteConnection* connection = store->connection();
+    EXPECT_TRUE(connection != nullptr && gate.install(connection, heldRows));
+    ZPHManagedObjectContext context(store.get(), ZPHManagedObjectContext::ConfinementConcurrencyType);
+    for (int i = 0; i < Articles; ++i) {
+      ZPHManagedObject* article = context.insertNewObject(QStringLiteral("Article"));
+      article->setValue(QStringLiteral("guid"), QString::number(i));
+      ZPHManagedObject* content = context.insertNewObject(QStringLiteral("ArticleContent"));
+      article->setValue(QStringLiteral("content"), QVariant::fromValue(content));
+    }
+    context.existingObjectWithID(feedID)->setValue(QStringLiteral("unreadCount"), quint64(Articles));
+    context.setSaveStopCondition([&] { return stop.load(); });
+    stoppedAnswer = context.save();
+    keptChanges = context.hasChanges();
+    stage = 1;
+    checked.tryAcquire(1, 120000);  // bounded only against a broken test
+    stop = false;
+    restSaved = context.save();
+    restWhole = !context.hasChanges();
+    stage = 2;
+  });
+  queue.addOperation(operation);
+  const auto releaseAll = qScopeGuard([&] {
+    for (const QString& row : heldRows) gate.release(row);
+    checked.release();
+  });
+
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return gate.waitingAt() == heldRows[0]; }, 60000));
+  std::thread letGo([&] {
+    QDeadlineTimer giveUp(120000);
+    while (!store->writeTurnIsWanted() && !giveUp.hasExpired()) QThread::yieldCurrentThread();
+    gate.release(heldRows[0]);
+  });
+  feed->setValue(QStringLiteral("name"), QStringLiteral("renamed"));
+  const bool saved = main->save();
+  letGo.join();
+  ASSERT_TRUE(saved);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return gate.waitingAt() == heldRows[1]; }, 60000));
+  stop = true;
+  gate.release(heldRows[1]);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return stage.load() == 1; }, 60000));
+  EXPECT_TRUE(stoppedAnswer.load());
+  EXPECT_TRUE(keptChanges.load());
+
+  // A reader of its own sees the store as the stop left it.
+  {
+    ZPHManagedObjectContext reader(store.get(), ZPHManagedObjectContext::ConfinementConcurrencyType);
+    const qint64 articles = reader.countForFetchRequest(ZPHFetchRequest(QStringLiteral("Article")));
+    EXPECT_GE(articles, 1000);
+    EXPECT_LE(articles, 4000);
+    EXPECT_EQ(reader.countForFetchRequest(ZPHFetchRequest(QStringLiteral("ArticleContent"))), articles);
+    EXPECT_EQ(reader.countForFetchRequest(ZPHFetchRequest(QStringLiteral("Article"),
+                                                          ZPHPredicate::equal(QStringLiteral("content"), QVariant()))),
+              0);
+    EXPECT_EQ(reader.existingObjectWithID(feedID)->value(QStringLiteral("unreadCount")).toULongLong(),
+              quint64(Articles));
+  }
+
+  checked.release();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return stage.load() == 2; }, 120000));
+  operation->waitUntilFinished();
+  EXPECT_TRUE(restSaved.load());
+  EXPECT_TRUE(restWhole.load());
+  close();
+  ASSERT_TRUE(open());
+  EXPECT_EQ(main->countForFetchRequest(ZPHFetchRequest(QStringLiteral("Article"))), Articles);
+  EXPECT_EQ(main->countForFetchRequest(ZPHFetchRequest(QStringLiteral("ArticleContent"))), Articles);
+  EXPECT_EQ(main->countForFetchRequest(
+                ZPHFetchRequest(QStringLiteral("Article"), ZPHPredicate::equal(QStringLiteral("content"), QVariant()))),
+            0);
+  const QList<ZPHManagedObject*> feeds = main->executeFetchRequest(ZPHFetchRequest(QStringLiteral("Feed")));
+  ASSERT_EQ(feeds.size(), 1);
+  EXPECT_EQ(feeds[0]->value(QStringLiteral("name")).toString(), QStringLiteral("renamed"));
+  EXPECT_EQ(feeds[0]->value(QStringLiteral("unreadCount")).toULongLong(), quint64(Articles));
 }
 
 // A deletion the store queue commits while the main thread already waits
