@@ -86,7 +86,8 @@ ZPHQuitSequence::TerminateReply ZPHQuitSequence::applicationShouldTerminate()
 //    queued behind it writes back. Past QuitStoreQueueBoundMs, what a later
 //    refresh does again is cancelled (the article savers: those not started
 //    are dropped whole, the running one stops at its next article and
-//    saves nothing of its batch); the rest (the user's changes: marks, Mark
+//    saves nothing of its batch, or, saving, between two slices of its
+//    save); the rest (the user's changes: marks, Mark
 //    All Read, deletions, moves and renames) still runs before the write-
 //    back, main()'s deadline held meanwhile. Only work that does not end
 //    (savers still running QuitCancelledSaversBoundMs after their cancel,
@@ -232,7 +233,8 @@ void ZPHQuitSequence::finishAfterStoreQueue(bool modal)
 void ZPHQuitSequence::finishAfterTheUsersChanges(bool modal, std::shared_ptr<bool> written)
 {
   // What a later refresh does again is dropped: the savers not started
-  // whole, the running one's batch at its next article. The rest of the
+  // whole, the running one's batch at its next article or its save between
+  // two slices. The rest of the
   // queue (the user's changes above all) runs before the write-back, main()'s
   // deadline held meanwhile.
   if (CBDataController* data = m_delegate.dataController())

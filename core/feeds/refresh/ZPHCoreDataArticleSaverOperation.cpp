@@ -286,7 +286,11 @@ void ZPHCoreDataArticleSaverOperation::runCoreDataArticleSaverOperation()
   if (!mergeItemsIntoContext())
     return;
   // A failed save reaches the application delegate's store-failure path and
-  // leaves the context with its changes; nothing then counts as saved.
+  // leaves the context with its changes; nothing then counts as saved. A
+  // cancel stops the save of a temporary context between its slices, as in
+  // runBatch().
+  if (m_temporaryContext)
+    m_temporaryContext->setSaveStopCondition([this] { return isCancelled(); });
   CBSaveManagedObjectContext(m_context);
   settleAfterSave(!m_context->hasChanges());
 }
@@ -347,14 +351,19 @@ void ZPHCoreDataArticleSaverOperation::runBatch()
   }
   bool saved = false;
   // The saver that runs the batch cancelled meanwhile (the program quits):
-  // nothing of the batch is saved, so the cancel ends the run at its next
-  // article; every member's feed keeps its validators and digest unstored,
-  // and the next refresh saves these items.
+  // the cancel ends the run at its next article, or the save between two
+  // of its slices (what the slices before wrote stays, the rest goes with
+  // the context); every member's feed keeps its validators and digest
+  // unstored, and the next refresh saves these items again, finding the
+  // articles already saved.
   if (!merged.empty() && !isCancelled()) {
+    context->setSaveStopCondition([this] { return isCancelled(); });
     runGuarded(QString(), [&] {
       CBSaveManagedObjectContext(context.get());
       saved = !context->hasChanges();
     });
+    if (!saved && isCancelled())
+      qCInfo(zphFeeds) << "Saving the articles of" << merged.size() << "feeds stopped by a cancel";
   }
   for (ZPHCoreDataArticleSaverOperation* member : members) member->m_context = nullptr;
   // The batch's thousands of objects and parsed items are let go of on a

@@ -40,7 +40,9 @@ class ZPHManagedObjectContext;
 // private-queue context the caller gives. On the store queue, savers queued
 // right behind one another save together: the first runs the items of each
 // in turn in one context and saves them all in one save (see runBatch());
-// cancelled while it runs, it stops at its next item and saves nothing.
+// cancelled while it runs, it stops at its next item and saves nothing, or,
+// once its save has begun, between two slices of the save (the articles of
+// the slices committed stay saved; the next refresh finds them).
 // A failed save goes to the application delegate's store-failure path.
 class ZPHCoreDataArticleSaverOperation : public CBOperation {
 public:

@@ -24,17 +24,21 @@
 #include "store/graph/ZPHFetchRequest.h"
 #include "store/graph/ZPHManagedObjectContext.h"
 #include "store/graph/ZPHPredicate.h"
+#include "store/graph/ZPHSQLiteLogVFS.h"
 
 #include <QtCore/QCryptographicHash>
 #include <QtCore/QSemaphore>
 #include <QtCore/QThread>
+#include <QtCore/QTimeZone>
 #include <QtGui/QAction>
 #include <QtTest/QTest>
 #include <QtWidgets/QAbstractButton>
 #include <QtWidgets/QMainWindow>
 #include <QtWidgets/QMessageBox>
 
+#include <algorithm>
 #include <atomic>
+#include <functional>
 
 namespace {
 
@@ -70,6 +74,32 @@ protected:
 
 private:
   const bool m_droppable;
+};
+
+// A disk on which every write of the store takes its time, per page of
+// 8 KiB (a smaller write counts as one); once asked, the next write of one
+// thread waits until the test lets it go.
+class SlowDisk : public ZPHSQLiteLogVFSWriteHook {
+public:
+  explicit SlowDisk(int msPerPage) : m_msPerPage(msPerPage) { ZPHSQLiteLogVFSSetWriteHook(this); }
+  ~SlowDisk() override { ZPHSQLiteLogVFSSetWriteHook(nullptr); }
+  void holdNextWriteOf(QThread* thread) { m_held = thread; }
+  QSemaphore held;
+  QSemaphore gate;
+
+  void willWrite(long long bytes) override
+  {
+    QThread* self = QThread::currentThread();
+    if (m_held.load() == self && m_held.compare_exchange_strong(self, nullptr)) {
+      held.release();
+      gate.tryAcquire(1, 120000);  // bounded only against a broken test
+    }
+    QThread::msleep(m_msPerPage * std::max(1ll, (bytes + 8191) / 8192));
+  }
+
+private:
+  const int m_msPerPage;
+  std::atomic<QThread*> m_held{nullptr};
 };
 
 const QString BoundReached = QStringLiteral("did not end within its bound");
@@ -402,6 +432,167 @@ TEST_F(QuitTest, AQuitBehindSaversKeepsTheUsersChangesAndNoStaleCount)
       EXPECT_EQ(folder->unreadCount(), sums.value(folder)) << folder->nameForDisplay().toStdString();
     }
   }
+  reader.useDataController(nullptr);
+}
+
+// On a disk where every write takes 50 ms a page, the quit finds an
+// article saver in the middle of its save, whose whole save takes far
+// longer than the savers' bound. The save stops between two of its slices,
+// so the user's changes queued behind it still run and are stored before
+// the write-back, and the quit never gives up on the store queue. What the
+// saver committed is found by the next save of the same items: no article
+// twice; and no count is left stored as valid that its slices made wrong.
+TEST_F(QuitTest, OnASlowDiskTheSaversSaveStopsForTheUsersChanges)
+{
+  const auto url = [](const QString& name) { return QUrl(QStringLiteral("https://%1.example/feed").arg(name)); };
+  ZPHSeedStore(dataFolder(), [&](CBDataController& controller) {
+    CBDataAccount* account = controller.localAccount();
+    ZPHManagedObjectContext* main = controller.mainThreadManagedObjectContext();
+    CBFolder* group = account->addFolderWithName(QStringLiteral("Group"));
+    for (const QString& name : {QStringLiteral("marked"), QStringLiteral("all-read"), QStringLiteral("busy")}) {
+      CBFeed* feed = CBFeed::insertFeedWithURL(url(name), main);
+      account->addFeedAtEndOfFolder(feed, name == QLatin1String("busy") ? group : nullptr);
+      for (int i = 0; i < 5 && name != QLatin1String("busy"); ++i) {
+        CBDataArticle* article = CBDataArticle::insertArticleWithFeedURL(feed->URL(), main);
+        article->setGuid(name + QString::number(i));
+        article->setLink(url(name).toString() + QStringLiteral("/") + QString::number(i));
+        article->setMetadata(ArticleMetadata::insertArticleMetadataForGUID(article->link(), main));
+      }
+    }
+  });
+  // A refresh's saver of 2000 new items, half of them without guid.
+  constexpr int Items = 2000;
+  const auto busyItems = [&] {
+    QList<std::shared_ptr<CBParsedNewsItem>> items;
+    for (int n = 0; n < Items; ++n) {
+      auto item = std::make_shared<CBParsedNewsItem>();
+      if (n % 2 == 0)
+        item->setGuid(QStringLiteral("busy-%1").arg(n));
+      item->setTitle(QStringLiteral("Item %1").arg(n));
+      item->setLink(QStringLiteral("https://busy.example/%1").arg(n));
+      item->setPubDate(QDateTime::fromSecsSinceEpoch(1700000000 + n, QTimeZone::utc()));
+      item->setContent(QStringLiteral("<p>%1</p>").arg(QString(200, QLatin1Char('x'))));
+      items.append(item);
+    }
+    return items;
+  };
+
+  auto disk = std::make_unique<SlowDisk>(50);
+  AppHarness app(dataFolder());
+  app.connected = false;  // no refresh of its own
+  app.start();
+  ASSERT_TRUE(app.delegate->startupSequenceEnded());
+  app.settle();
+  ZPHAppDelegate* delegate = app.delegate.get();
+  ZPHManagedObjectContext* main = delegate->mainThreadManagedObjectContext();
+  CBDataAccount* account = app.data()->localAccount();
+  CBNode* allRead = account->feedWithURL(url(QStringLiteral("all-read")));
+  delegate->selectRepresentedObjectInMainWindowSourceList(ZPHRepresentedObject(allRead), true, true);
+  ZPHArticleListController* list = delegate->mainWindowController()->articleListDelegate()->articleListController();
+  QAction* markAllAsRead = delegate->mainWindowController()->commandAction(QStringLiteral("markAllAsRead:"));
+  ASSERT_TRUE(ZPHTestWaitUntil(
+      [&] {
+        return !list->isUpdating() && list->feedsAndFolders() == QList<ZPHRepresentedObject>{allRead} &&
+               markAllAsRead->isEnabled();
+      },
+      60000));
+
+  // The user marks an article read: the store has written on this disk.
+  const QList<CBDataArticle*> marked = CBDataArticle::articlesForFeedWithURL(url(QStringLiteral("marked")), main);
+  ASSERT_EQ(marked.size(), 5);
+  marked[0]->markAsRead(true);
+  ASSERT_TRUE(ZPHTestWaitUntil([] { return ZPHSQLiteLogVFSMillisecondsPerPageWritten() >= 25; }, 60000));
+
+  // The saver saves slice after slice; it is held in a write once the
+  // main context has some of its articles.
+  QSemaphore learnt;
+  QThread* storeQueueThread = nullptr;
+  app.data()->addCoreDataQueueBlock(
+      [&] {
+        storeQueueThread = QThread::currentThread();
+        learnt.release();
+      },
+      {});
+  ASSERT_TRUE(learnt.tryAcquire(1, 60000));
+  auto saver = std::make_shared<ZPHCoreDataArticleSaverOperation>(busyItems(), url(QStringLiteral("busy")));
+  delegate->addCoreDataQueueOperation(saver);
+  ASSERT_TRUE(ZPHTestWaitUntil(
+      [&] { return !CBDataArticle::articlesForFeedWithURL(url(QStringLiteral("busy")), main).isEmpty(); }, 120000));
+  disk->holdNextWriteOf(storeQueueThread);
+  ASSERT_TRUE(disk->held.tryAcquire(1, 120000));
+  ASSERT_TRUE(saver->isExecuting());
+
+  // The user's changes queue behind it: a star and Mark All Read. The quit
+  // cancels the saver at the store queue's bound, and the save goes on.
+  marked[1]->markAsFlagged(true);
+  markAllAsRead->trigger();
+  ZPHTestLogCapture log;
+  delegate->requestTermination();
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return saver->isCancelled(); }, 60000)) << log.lines().join('\n').toStdString();
+  disk->gate.release();
+  ASSERT_TRUE(app.waitForExit());
+  EXPECT_EQ(app.exitStatus, 0);
+  app.delegate.reset();
+  disk.reset();  // the store is closed
+  EXPECT_FALSE(log.linesContaining(QStringLiteral("quit: the store queue did not end within its bound")).isEmpty());
+  for (const char* later : {"the cancelled savers did not end", "the user's changes on the store queue did not end",
+                            "the cancelled store queue did not end"})
+    EXPECT_TRUE(log.linesContaining(QString::fromLatin1(later)).isEmpty()) << log.lines().join('\n').toStdString();
+  EXPECT_FALSE(saver->didSaveUncancelled());
+
+  ZPHTestApplicationDelegate reader;
+  reader.setDataFolder(dataFolder());
+  CBDataController controller;
+  reader.useDataController(&controller);
+  ZPHError error;
+  ASSERT_TRUE(controller.setupCoreDataStackWithClass({}, false, &error)) << error.toString().toStdString();
+  ZPHManagedObjectContext* stored = controller.mainThreadManagedObjectContext();
+  for (const CBDataArticle* article : CBDataArticle::articlesForFeedWithURL(url(QStringLiteral("marked")), stored)) {
+    EXPECT_EQ(article->read(), article->guid() == QLatin1String("marked0")) << article->guid().toStdString();
+    EXPECT_EQ(article->flagged(), article->guid() == QLatin1String("marked1")) << article->guid().toStdString();
+  }
+  const QList<CBDataArticle*> markedAllRead =
+      CBDataArticle::articlesForFeedWithURL(url(QStringLiteral("all-read")), stored);
+  EXPECT_EQ(markedAllRead.size(), 5);
+  for (const CBDataArticle* article : markedAllRead) EXPECT_TRUE(article->read()) << article->guid().toStdString();
+  // The saver's slices before its stop are saved, each article whole.
+  const QList<CBDataArticle*> saved = CBDataArticle::articlesForFeedWithURL(url(QStringLiteral("busy")), stored);
+  EXPECT_GT(saved.size(), 0);
+  EXPECT_LT(saved.size(), Items);
+  for (const CBDataArticle* article : saved) {
+    EXPECT_NE(article->content(), nullptr) << article->link().toStdString();
+    EXPECT_NE(article->metadata(), nullptr) << article->link().toStdString();
+  }
+  // No count stored as valid is wrong.
+  const QHash<QString, qint64> counts = CBFeed::feedUnreadCountsWithMOC(stored);
+  QHash<const CBNode*, quint64> sums;
+  for (const CBFeed* feed : CBFeed::feedsWithMOC(stored)) {
+    const quint64 actual = quint64(counts.value(feed->url()));
+    if (feed->unreadCountIsValid()) {
+      EXPECT_EQ(feed->unreadCount(), actual) << feed->url().toStdString();
+    }
+    for (const CBNode* folder = feed->parent(); folder != nullptr; folder = folder->parent()) sums[folder] += actual;
+  }
+  for (const CBFolder* folder : CBFolder::foldersWithMOC(stored)) {
+    if (folder->unreadCountIsValid()) {
+      EXPECT_EQ(folder->unreadCount(), sums.value(folder)) << folder->nameForDisplay().toStdString();
+    }
+  }
+
+  // The next refresh of the feed saves its items again, and finds the ones
+  // already saved.
+  auto again = std::make_shared<ZPHCoreDataArticleSaverOperation>(busyItems(), url(QStringLiteral("busy")));
+  controller.addCoreDataQueueOperation(again);
+  ASSERT_TRUE(ZPHTestWaitUntil([&] { return again->isFinished(); }, 120000));
+  EXPECT_TRUE(again->didSaveUncancelled());
+  ASSERT_TRUE(ZPHTestWaitUntil(
+      [&] { return CBDataArticle::articlesForFeedWithURL(url(QStringLiteral("busy")), stored).size() >= Items; },
+      60000));
+  QSet<QString> links;
+  for (const CBDataArticle* article : CBDataArticle::articlesForFeedWithURL(url(QStringLiteral("busy")), stored))
+    links.insert(article->link());
+  EXPECT_EQ(links.size(), Items);
+  EXPECT_EQ(CBDataArticle::articlesForFeedWithURL(url(QStringLiteral("busy")), stored).size(), Items);
   reader.useDataController(nullptr);
 }
 
