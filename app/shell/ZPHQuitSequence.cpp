@@ -16,6 +16,7 @@
 #include "shell/ZPHMacCoreDataStack.h"
 #include "shell/ZPHQuittingWindowController.h"
 #include "store/CBDataController.h"
+#include "store/operations/ZPHBatchDeletionOperation.h"
 #include "store/tree/ZPHSourceListTreeBuilder.h"
 #include "subscriptions/ZPHOPMLBackupController.h"
 #include "sync/ZPHSyncManager.h"
@@ -28,6 +29,14 @@
 namespace {
 
 constexpr int QuitPollIntervalMs = 20;
+
+// What the wait for the user's changes sees of the store queue moving on.
+struct StoreQueueProgress {
+  ZPHObserverToken deletions;
+  int batchesSaved = 0;  // announced by the deletions
+  int seenBatches = 0;
+  int seenOperations = 0;
+};
 
 }  // namespace
 
@@ -89,10 +98,11 @@ ZPHQuitSequence::TerminateReply ZPHQuitSequence::applicationShouldTerminate()
 //    saves nothing of its batch, or, saving, between two slices of its
 //    save); the rest (the user's changes: marks, Mark
 //    All Read, deletions, moves and renames) still runs before the write-
-//    back, main()'s deadline held meanwhile. Only work that does not end
-//    (savers still running QuitCancelledSaversBoundMs after their cancel,
-//    or anything after QuitUsersChangesBoundMs) has the whole queue
-//    cancelled (QuitStoreQueueCancelBoundMs).
+//    back, main()'s deadline held meanwhile, however long it takes while it
+//    moves on. Only work that does not end (savers still running
+//    QuitCancelledSaversBoundMs after their cancel, or a queue that did not
+//    move on for QuitUsersChangesBoundMs) has the whole queue cancelled
+//    (QuitStoreQueueCancelBoundMs).
 // 5. Write back once: the main context is saved.
 // 6. Close: once the store queue is dry, the windows go and the event loop
 //    ends; the delegate's destructor lets go of the refresh controller
@@ -145,19 +155,21 @@ void ZPHQuitSequence::stopRefreshTimers()
 }
 
 void ZPHQuitSequence::waitForQuitStep(const QString& what, int boundMs, std::function<bool()> done,
-                                      std::function<void(bool ended)> then)
+                                      std::function<void(bool ended)> then, std::function<bool()> progressed)
 {
   auto clock = std::make_shared<QElapsedTimer>();
   clock->start();
   auto poll = std::make_shared<std::function<void()>>();
   // The poll holds itself only through the timer's copies; it ends with
   // the step.
-  *poll = [this, what, boundMs, done = std::move(done), then = std::move(then), clock,
-           weakPoll = std::weak_ptr<std::function<void()>>(poll)]() {
+  *poll = [this, what, boundMs, done = std::move(done), then = std::move(then), progressed = std::move(progressed),
+           clock, weakPoll = std::weak_ptr<std::function<void()>>(poll)]() {
     if (done()) {
       then(true);
       return;
     }
+    if (progressed && progressed())
+      clock->restart();
     if (clock->hasExpired(boundMs)) {
       qCWarning(zphShell).noquote()
           << QStringLiteral("quit: %1 did not end within its bound of %2 ms; going on").arg(what).arg(boundMs);
@@ -237,13 +249,41 @@ void ZPHQuitSequence::finishAfterTheUsersChanges(bool modal, std::shared_ptr<boo
   // two slices. The rest of the
   // queue (the user's changes above all) runs before the write-back, main()'s
   // deadline held meanwhile.
-  if (CBDataController* data = m_delegate.dataController())
+  CBDataController* data = m_delegate.dataController();
+  if (data != nullptr)
     data->cancelCoreDataBackgroundOperationsThatMayBeDropped();
   if (m_environment.holdQuitDeadline)
     m_environment.holdQuitDeadline(true);
   auto sinceCancel = std::make_shared<QElapsedTimer>();
   sinceCancel->start();
   auto saversStuck = std::make_shared<bool>(false);
+  // The bound counts from the queue's last step forward: an operation that
+  // ended, or a batch of a deletion saved (a large deletion is one operation
+  // of many batches). So the user's work ends however slowly it moves on (a
+  // large deletion on a busy machine); only a queue that stands still is
+  // given up. It takes no new work since the quit began, so what moves on
+  // ends. Each step forward holds main()'s deadline anew.
+  auto progress = std::make_shared<StoreQueueProgress>();
+  progress->seenOperations = data != nullptr ? data->coreDataBackgroundOperationQueue()->operationCount() : 0;
+  progress->deletions = ZPHNotificationCenter::defaultCenter().addObserver(
+      ZPHWillDeleteCoreDataObjectsInBackgroundNotification, QVariant(), this,
+      [weak = std::weak_ptr<StoreQueueProgress>(progress)](const ZPHNotification&) {
+        if (const std::shared_ptr<StoreQueueProgress> progress = weak.lock())
+          ++progress->batchesSaved;
+      },
+      ZPHNotificationCenter::Delivery::MainThread);
+  auto movedOn = [this, progress] {
+    const CBDataController* data = m_delegate.dataController();
+    const int operations = data != nullptr ? data->coreDataBackgroundOperationQueue()->operationCount() : 0;
+    const bool moved = operations < progress->seenOperations || progress->batchesSaved != progress->seenBatches;
+    progress->seenOperations = operations;
+    progress->seenBatches = progress->batchesSaved;
+    if (moved && m_environment.holdQuitDeadline) {
+      m_environment.holdQuitDeadline(false);
+      m_environment.holdQuitDeadline(true);
+    }
+    return moved;
+  };
   waitForQuitStep(
       QStringLiteral("the user's changes on the store queue"), m_bounds.usersChangesMs,
       [this, written, sinceCancel, saversStuck] {
@@ -258,13 +298,15 @@ void ZPHQuitSequence::finishAfterTheUsersChanges(bool modal, std::shared_ptr<boo
         }
         return *written || *saversStuck;
       },
-      [this, modal, written, saversStuck](bool ended) {
+      [this, modal, written, saversStuck, progress](bool ended) {
+        progress->deletions.reset();
         if (m_environment.holdQuitDeadline)
           m_environment.holdQuitDeadline(false);
         if (ended && !*saversStuck)
           return;  // written back
         finishAfterCancellingTheStoreQueue(modal, written);
-      });
+      },
+      std::move(movedOn));
 }
 
 void ZPHQuitSequence::finishAfterCancellingTheStoreQueue(bool modal, std::shared_ptr<bool> written)

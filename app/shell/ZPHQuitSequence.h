@@ -30,7 +30,9 @@ public:
   static constexpr int QuitBackgroundWorkBoundMs = 300;
   static constexpr int QuitStoreQueueBoundMs = 600;
   // Past QuitStoreQueueBoundMs: the cancelled savers stop, and the rest of
-  // the store queue (the user's changes) runs, with main()'s deadline held.
+  // the store queue (the user's changes) runs, with main()'s deadline held,
+  // for as long as it moves on: QuitUsersChangesBoundMs count from its last
+  // step forward (an operation ended, a batch of a deletion saved).
   static constexpr int QuitCancelledSaversBoundMs = 2000;
   static constexpr int QuitUsersChangesBoundMs = 10000;
   static constexpr int QuitStoreQueueCancelBoundMs = 300;
@@ -72,9 +74,11 @@ private:
   void terminateAsynchronously();
   void stopRefreshTimers();
   // Serves the event loop until `done` answers true or `boundMs` have
-  // passed (logged), then calls `then` with whether it ended.
+  // passed (logged), then calls `then` with whether it ended. With
+  // `progressed` (asked at each turn), the bound counts from the last turn
+  // it answered true.
   void waitForQuitStep(const QString& what, int boundMs, std::function<bool()> done,
-                       std::function<void(bool ended)> then);
+                       std::function<void(bool ended)> then, std::function<bool()> progressed = {});
   int refreshOperationsLeft() const;
   void runFinishingSteps(bool modal);
   void finishAfterStoreQueue(bool modal);

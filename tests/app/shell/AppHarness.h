@@ -89,6 +89,8 @@ public:
   std::optional<qint64> freeBytes = qint64(50) * 1024 * 1024 * 1024;
   bool connected = true;
   QString screenshotPath;
+  // Told what main() is told of its quit deadline's holds (none unless set).
+  std::function<void(bool held)> holdQuitDeadline;
   // The button the user presses in an alert.
   std::function<int(const ZPHAlert&)> answerAlert = [](const ZPHAlert&) { return 0; };
 
@@ -124,6 +126,7 @@ public:
     environment.dataFolder = dataFolder;
     environment.cacheFolder = ZPHSharedTestCacheFolder();
     environment.screenshotPath = screenshotPath;
+    environment.holdQuitDeadline = holdQuitDeadline;
     environment.now = [this] { return clock; };
     environment.interfaceClock = [this] { return interfaceClock; };
     environment.freeDiskSpace = [this](const QString&) { return freeBytes; };

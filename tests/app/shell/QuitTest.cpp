@@ -7,6 +7,7 @@
 #include "feeds/parsers/CBParsedNewsItem.h"
 #include "feeds/refresh/ZPHCoreDataArticleSaverOperation.h"
 #include "foundation/CBPrefs.h"
+#include "foundation/ZPHCoreApplicationDelegate.h"
 #include "keys/ZPHKeyMappingController.h"
 #include "mainwindow/ZPHMainWindowController.h"
 #include "platform/CBOperation.h"
@@ -15,6 +16,7 @@
 #include "shell/ZPHQuitSequence.h"
 #include "sourcelist/ZPHSourceListCommands.h"
 #include "sourcelist/ZPHSourceListViewController.h"
+#include "store/CBCoreDataUtilities.h"
 #include "store/accounts/ZPHArticleListController.h"
 #include "store/entities/AbstractManagedFolder.h"
 #include "store/entities/ArticleMetadata.h"
@@ -25,8 +27,10 @@
 #include "store/graph/ZPHManagedObjectContext.h"
 #include "store/graph/ZPHPredicate.h"
 #include "store/graph/ZPHSQLiteLogVFS.h"
+#include "store/operations/ZPHBatchDeletionOperation.h"
 
 #include <QtCore/QCryptographicHash>
+#include <QtCore/QElapsedTimer>
 #include <QtCore/QSemaphore>
 #include <QtCore/QThread>
 #include <QtCore/QTimeZone>
@@ -100,6 +104,34 @@ public:
 private:
   const int m_msPerPage;
   std::atomic<QThread*> m_held{nullptr};
+};
+
+// The user's store work in steps, each let go by the test and saved on its
+// own, in a context of the operation's.
+class SteppedStoreWork : public ZPHOperation {
+public:
+  using Step = std::function<void(ZPHManagedObjectContext* context, int index)>;
+  SteppedStoreWork(int steps, Step step) : m_steps(steps), m_step(std::move(step)) {}
+  QSemaphore gate;
+  std::atomic<int> saved{0};
+
+protected:
+  void main() override
+  {
+    std::shared_ptr<ZPHManagedObjectContext> context =
+        ZPHCoreApplicationDelegate::sharedDelegate()->temporaryManagedObjectContext();
+    for (int i = 0; i < m_steps; ++i) {
+      if (!gate.tryAcquire(1, 120000))  // bounded only against a broken test
+        return;
+      m_step(context.get(), i);
+      CBSaveManagedObjectContext(context.get());
+      ++saved;
+    }
+  }
+
+private:
+  const int m_steps;
+  const Step m_step;
 };
 
 const QString BoundReached = QStringLiteral("did not end within its bound");
@@ -296,6 +328,91 @@ TEST_F(QuitTest, EveryWaitThatDoesNotEndStopsAtItsBoundAndSaysSo)
                 ZPHQuitSequence::QuitStoreQueueCancelBoundMs + ZPHQuitSequence::QuitBackupBoundMs +
                 ZPHQuitSequence::QuitTeardownBoundMs,
             ZPHQuitSequence::QuitDeadlineMs);
+}
+
+// The user's work that moves on is waited for however long it takes: the
+// bound of the user's changes counts from the store queue's last step
+// forward, an operation that ended or a deletion's batch saved, and main()'s
+// deadline is held anew at each. Here the steps come a fraction of the
+// (shortened) bound apart and last well past it: many small changes, and
+// one deletion of many batches (each announced before its save, as the
+// deletions do).
+TEST_F(QuitTest, TheUsersWorkThatMovesOnEndsPastTheBoundOfTheUsersChanges)
+{
+  ZPHQuitSequence::Bounds bounds;
+  bounds.usersChangesMs = 2000;
+  constexpr int Steps = 10;
+  constexpr int StepApartMs = 400;  // a fifth of the bound, so the steps last twice the bound
+  for (const bool oneDeletion : {false, true}) {
+    SCOPED_TRACE(oneDeletion ? "one deletion of many batches" : "many small changes");
+    const auto guid = [oneDeletion](int index) {
+      return QStringLiteral("%1 %2").arg(oneDeletion ? "deleted" : "made").arg(index);
+    };
+    AppHarness app(dataFolder());
+    QList<bool> holds;
+    app.holdQuitDeadline = [&holds](bool held) { holds.append(held); };
+    app.start();
+    ASSERT_TRUE(app.delegate->startupSequenceEnded());
+    ZPHAppDelegate* delegate = app.delegate.get();
+    delegate->quitSequence()->setBounds(bounds);
+    ZPHManagedObjectContext* main = delegate->mainThreadManagedObjectContext();
+
+    std::vector<std::shared_ptr<SteppedStoreWork>> work;
+    if (oneDeletion) {
+      // The folders it deletes, one a batch.
+      QList<ZPHManagedObject*> doomed;
+      for (int i = 0; i < Steps; ++i) {
+        doomed.append(main->insertNewObject(CBDataEntityNameFolder));
+        doomed.last()->setValue(QStringLiteral("guid"), guid(i));
+      }
+      app.data()->saveMainThreadManagedObjectContext();
+      app.settle();
+      QList<ZPHManagedObjectID> objectIDs;
+      for (const ZPHManagedObject* folder : std::as_const(doomed)) objectIDs.append(folder->objectID());
+      work.push_back(std::make_shared<SteppedStoreWork>(Steps, [objectIDs](ZPHManagedObjectContext* context, int i) {
+        context->deleteObject(context->existingObjectWithID(objectIDs.at(i)));
+        ZPHNotificationCenter::defaultCenter().post(
+            ZPHWillDeleteCoreDataObjectsInBackgroundNotification, QVariant(),
+            {{ZPHManagedObjectObjectIDsKey, QVariant::fromValue(QList<ZPHManagedObjectID>{objectIDs.at(i)})}});
+      }));
+    } else {
+      app.settle();
+      for (int i = 0; i < Steps; ++i) {
+        work.push_back(std::make_shared<SteppedStoreWork>(1, [guid, i](ZPHManagedObjectContext* context, int) {
+          context->insertNewObject(CBDataEntityNameFolder)->setValue(QStringLiteral("guid"), guid(i));
+        }));
+      }
+    }
+    for (const std::shared_ptr<SteppedStoreWork>& operation : work) delegate->addCoreDataQueueOperation(operation);
+
+    ZPHTestLogCapture log;
+    QElapsedTimer quitting;
+    quitting.start();
+    delegate->requestTermination();
+    for (int i = 0; i < Steps; ++i) {
+      ZPHTestSpinEventLoop(StepApartMs);
+      SteppedStoreWork& operation = *work.at(oneDeletion ? 0 : size_t(i));
+      const int saved = operation.saved;
+      operation.gate.release();
+      if (!ZPHTestWaitUntil([&] { return operation.saved > saved; }, 30000)) {
+        ADD_FAILURE() << "step " << i << " did not run\n" << log.lines().join('\n').toStdString();
+        break;
+      }
+    }
+    for (const std::shared_ptr<SteppedStoreWork>& operation : work) operation->gate.release(Steps);
+    ASSERT_TRUE(app.waitForExit());
+    EXPECT_EQ(app.exitStatus, 0);
+    EXPECT_GT(quitting.elapsed(), ZPHQuitSequence::QuitStoreQueueBoundMs + bounds.usersChangesMs);
+    EXPECT_FALSE(log.linesContaining(QStringLiteral("quit: the store queue did not end within its bound")).isEmpty());
+    EXPECT_TRUE(log.linesContaining(QStringLiteral("the user's changes on the store queue did not end")).isEmpty())
+        << log.lines().join('\n').toStdString();
+    EXPECT_EQ(log.linesContaining(QStringLiteral("wrote the store back")).size(), 1);
+    // main()'s deadline was held anew at the steps, and let go at the end.
+    EXPECT_GT(holds.count(true), 1);
+    EXPECT_FALSE(holds.value(holds.size() - 1, true));
+    app.delegate.reset();
+    for (int i = 0; i < Steps; ++i) EXPECT_EQ(storeHasFolder(guid(i)), !oneDeletion) << guid(i).toStdString();
+  }
 }
 
 // The user's last changes queue behind a backlog of article savers that
