@@ -106,6 +106,60 @@ private:
   std::atomic<QThread*> m_held{nullptr};
 };
 
+// The address of a made-up site's feed.
+QUrl siteFeedURL(const QString& name) { return QUrl(QStringLiteral("https://%1.example/feed").arg(name)); }
+
+// A site's feed at the end of the folder (none: the top), with articles
+// whose guids are the name and their number, each with its metadata.
+void insertSiteWithArticles(CBDataAccount* account, ZPHManagedObjectContext* context, const QString& name,
+                            CBFolder* folder, int articles)
+{
+  CBFeed* feed = CBFeed::insertFeedWithURL(siteFeedURL(name), context);
+  account->addFeedAtEndOfFolder(feed, folder);
+  for (int i = 0; i < articles; ++i) {
+    CBDataArticle* article = CBDataArticle::insertArticleWithFeedURL(feed->URL(), context);
+    article->setGuid(name + QString::number(i));
+    article->setLink(siteFeedURL(name).toString() + QStringLiteral("/") + QString::number(i));
+    article->setMetadata(ArticleMetadata::insertArticleMetadataForGUID(article->link(), context));
+  }
+}
+
+// Selects the feed in the main window and answers Mark All Read once the
+// article list shows that feed and the command acts on it (none if it
+// never does).
+QAction* markAllReadForFeed(ZPHAppDelegate* delegate, CBNode* feed)
+{
+  delegate->selectRepresentedObjectInMainWindowSourceList(ZPHRepresentedObject(feed), true, true);
+  ZPHArticleListController* list = delegate->mainWindowController()->articleListDelegate()->articleListController();
+  QAction* markAllAsRead = delegate->mainWindowController()->commandAction(QStringLiteral("markAllAsRead:"));
+  const bool shown = ZPHTestWaitUntil(
+      [&] {
+        return !list->isUpdating() && list->feedsAndFolders() == QList<ZPHRepresentedObject>{feed} &&
+               markAllAsRead->isEnabled();
+      },
+      60000);
+  return shown ? markAllAsRead : nullptr;
+}
+
+// No unread count the store keeps as valid differs from its articles'.
+void expectNoStaleValidCount(ZPHManagedObjectContext* stored)
+{
+  const QHash<QString, qint64> counts = CBFeed::feedUnreadCountsWithMOC(stored);
+  QHash<const CBNode*, quint64> sums;
+  for (const CBFeed* feed : CBFeed::feedsWithMOC(stored)) {
+    const quint64 actual = quint64(counts.value(feed->url()));
+    if (feed->unreadCountIsValid()) {
+      EXPECT_EQ(feed->unreadCount(), actual) << feed->url().toStdString();
+    }
+    for (const CBNode* folder = feed->parent(); folder != nullptr; folder = folder->parent()) sums[folder] += actual;
+  }
+  for (const CBFolder* folder : CBFolder::foldersWithMOC(stored)) {
+    if (folder->unreadCountIsValid()) {
+      EXPECT_EQ(folder->unreadCount(), sums.value(folder)) << folder->nameForDisplay().toStdString();
+    }
+  }
+}
+
 // The user's store work in steps, each let go by the test and saved on its
 // own, in a context of the operation's.
 class SteppedStoreWork : public ZPHOperation {
@@ -425,21 +479,14 @@ TEST_F(QuitTest, AQuitBehindSaversKeepsTheUsersChangesAndNoStaleCount)
 {
   constexpr int Savers = 30;
   constexpr int ItemsPerSaver = 1000;
-  const auto url = [](const QString& name) { return QUrl(QStringLiteral("https://%1.example/feed").arg(name)); };
+  const auto url = siteFeedURL;
   ZPHSeedStore(dataFolder(), [&](CBDataController& controller) {
     CBDataAccount* account = controller.localAccount();
     ZPHManagedObjectContext* main = controller.mainThreadManagedObjectContext();
     CBFolder* group = account->addFolderWithName(QStringLiteral("Group"));
-    for (const QString& name : {QStringLiteral("marked"), QStringLiteral("all-read"), QStringLiteral("deleted")}) {
-      CBFeed* feed = CBFeed::insertFeedWithURL(url(name), main);
-      account->addFeedAtEndOfFolder(feed, name == QLatin1String("all-read") ? group : nullptr);
-      for (int i = 0; i < 5; ++i) {
-        CBDataArticle* article = CBDataArticle::insertArticleWithFeedURL(feed->URL(), main);
-        article->setGuid(name + QString::number(i));
-        article->setLink(url(name).toString() + QStringLiteral("/") + QString::number(i));
-        article->setMetadata(ArticleMetadata::insertArticleMetadataForGUID(article->link(), main));
-      }
-    }
+    insertSiteWithArticles(account, main, QStringLiteral("marked"), nullptr, 5);
+    insertSiteWithArticles(account, main, QStringLiteral("all-read"), group, 5);
+    insertSiteWithArticles(account, main, QStringLiteral("deleted"), nullptr, 5);
     for (int i = 0; i < Savers; ++i)
       account->addFeedAtEndOfFolder(CBFeed::insertFeedWithURL(url(QStringLiteral("busy%1").arg(i)), main), group);
   });
@@ -452,17 +499,8 @@ TEST_F(QuitTest, AQuitBehindSaversKeepsTheUsersChangesAndNoStaleCount)
   ZPHManagedObjectContext* main = delegate->mainThreadManagedObjectContext();
   CBDataAccount* account = app.data()->localAccount();
 
-  CBNode* allRead = account->feedWithURL(url(QStringLiteral("all-read")));
-  delegate->selectRepresentedObjectInMainWindowSourceList(ZPHRepresentedObject(allRead), true, true);
-  // The article list shows the feed Mark All Read is for.
-  ZPHArticleListController* list = delegate->mainWindowController()->articleListDelegate()->articleListController();
-  QAction* markAllAsRead = delegate->mainWindowController()->commandAction(QStringLiteral("markAllAsRead:"));
-  ASSERT_TRUE(ZPHTestWaitUntil(
-      [&] {
-        return !list->isUpdating() && list->feedsAndFolders() == QList<ZPHRepresentedObject>{allRead} &&
-               markAllAsRead->isEnabled();
-      },
-      60000));
+  QAction* markAllAsRead = markAllReadForFeed(delegate, account->feedWithURL(url(QStringLiteral("all-read"))));
+  ASSERT_NE(markAllAsRead, nullptr);
   // A refresh's backlog: savers of a thousand new items each.
   for (int i = 0; i < Savers; ++i) {
     QList<std::shared_ptr<CBParsedNewsItem>> items;
@@ -535,20 +573,7 @@ TEST_F(QuitTest, AQuitBehindSaversKeepsTheUsersChangesAndNoStaleCount)
   EXPECT_TRUE(CBDataArticle::articlesForFeedWithURL(url(QStringLiteral("deleted")), stored).isEmpty());
 
   // Every count stored as valid is the count of the articles.
-  const QHash<QString, qint64> counts = CBFeed::feedUnreadCountsWithMOC(stored);
-  QHash<const CBNode*, quint64> sums;
-  for (const CBFeed* feed : CBFeed::feedsWithMOC(stored)) {
-    const quint64 actual = quint64(counts.value(feed->url()));
-    if (feed->unreadCountIsValid()) {
-      EXPECT_EQ(feed->unreadCount(), actual) << feed->url().toStdString();
-    }
-    for (const CBNode* folder = feed->parent(); folder != nullptr; folder = folder->parent()) sums[folder] += actual;
-  }
-  for (const CBFolder* folder : CBFolder::foldersWithMOC(stored)) {
-    if (folder->unreadCountIsValid()) {
-      EXPECT_EQ(folder->unreadCount(), sums.value(folder)) << folder->nameForDisplay().toStdString();
-    }
-  }
+  expectNoStaleValidCount(stored);
   reader.useDataController(nullptr);
 }
 
@@ -561,21 +586,14 @@ TEST_F(QuitTest, AQuitBehindSaversKeepsTheUsersChangesAndNoStaleCount)
 // twice; and no count is left stored as valid that its slices made wrong.
 TEST_F(QuitTest, OnASlowDiskTheSaversSaveStopsForTheUsersChanges)
 {
-  const auto url = [](const QString& name) { return QUrl(QStringLiteral("https://%1.example/feed").arg(name)); };
+  const auto url = siteFeedURL;
   ZPHSeedStore(dataFolder(), [&](CBDataController& controller) {
     CBDataAccount* account = controller.localAccount();
     ZPHManagedObjectContext* main = controller.mainThreadManagedObjectContext();
-    CBFolder* group = account->addFolderWithName(QStringLiteral("Group"));
-    for (const QString& name : {QStringLiteral("marked"), QStringLiteral("all-read"), QStringLiteral("busy")}) {
-      CBFeed* feed = CBFeed::insertFeedWithURL(url(name), main);
-      account->addFeedAtEndOfFolder(feed, name == QLatin1String("busy") ? group : nullptr);
-      for (int i = 0; i < 5 && name != QLatin1String("busy"); ++i) {
-        CBDataArticle* article = CBDataArticle::insertArticleWithFeedURL(feed->URL(), main);
-        article->setGuid(name + QString::number(i));
-        article->setLink(url(name).toString() + QStringLiteral("/") + QString::number(i));
-        article->setMetadata(ArticleMetadata::insertArticleMetadataForGUID(article->link(), main));
-      }
-    }
+    insertSiteWithArticles(account, main, QStringLiteral("marked"), nullptr, 5);
+    insertSiteWithArticles(account, main, QStringLiteral("all-read"), nullptr, 5);
+    insertSiteWithArticles(account, main, QStringLiteral("busy"), account->addFolderWithName(QStringLiteral("Group")),
+                           0);
   });
   // A refresh's saver of 2000 new items, half of them without guid.
   constexpr int Items = 2000;
@@ -603,16 +621,8 @@ TEST_F(QuitTest, OnASlowDiskTheSaversSaveStopsForTheUsersChanges)
   ZPHAppDelegate* delegate = app.delegate.get();
   ZPHManagedObjectContext* main = delegate->mainThreadManagedObjectContext();
   CBDataAccount* account = app.data()->localAccount();
-  CBNode* allRead = account->feedWithURL(url(QStringLiteral("all-read")));
-  delegate->selectRepresentedObjectInMainWindowSourceList(ZPHRepresentedObject(allRead), true, true);
-  ZPHArticleListController* list = delegate->mainWindowController()->articleListDelegate()->articleListController();
-  QAction* markAllAsRead = delegate->mainWindowController()->commandAction(QStringLiteral("markAllAsRead:"));
-  ASSERT_TRUE(ZPHTestWaitUntil(
-      [&] {
-        return !list->isUpdating() && list->feedsAndFolders() == QList<ZPHRepresentedObject>{allRead} &&
-               markAllAsRead->isEnabled();
-      },
-      60000));
+  QAction* markAllAsRead = markAllReadForFeed(delegate, account->feedWithURL(url(QStringLiteral("all-read"))));
+  ASSERT_NE(markAllAsRead, nullptr);
 
   // The user marks an article read: the store has written on this disk.
   const QList<CBDataArticle*> marked = CBDataArticle::articlesForFeedWithURL(url(QStringLiteral("marked")), main);
@@ -681,20 +691,7 @@ TEST_F(QuitTest, OnASlowDiskTheSaversSaveStopsForTheUsersChanges)
     EXPECT_NE(article->metadata(), nullptr) << article->link().toStdString();
   }
   // No count stored as valid is wrong.
-  const QHash<QString, qint64> counts = CBFeed::feedUnreadCountsWithMOC(stored);
-  QHash<const CBNode*, quint64> sums;
-  for (const CBFeed* feed : CBFeed::feedsWithMOC(stored)) {
-    const quint64 actual = quint64(counts.value(feed->url()));
-    if (feed->unreadCountIsValid()) {
-      EXPECT_EQ(feed->unreadCount(), actual) << feed->url().toStdString();
-    }
-    for (const CBNode* folder = feed->parent(); folder != nullptr; folder = folder->parent()) sums[folder] += actual;
-  }
-  for (const CBFolder* folder : CBFolder::foldersWithMOC(stored)) {
-    if (folder->unreadCountIsValid()) {
-      EXPECT_EQ(folder->unreadCount(), sums.value(folder)) << folder->nameForDisplay().toStdString();
-    }
-  }
+  expectNoStaleValidCount(stored);
 
   // The next refresh of the feed saves its items again, and finds the ones
   // already saved.
