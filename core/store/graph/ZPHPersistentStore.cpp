@@ -52,6 +52,12 @@ bool hasMetadataTable(ZPHSQLiteConnection* connection, bool* ok)
 struct ZPHPersistentStore::ConnectionRegistry : std::enable_shared_from_this<ConnectionRegistry> {
   QMutex mutex;
   QHash<Qt::HANDLE, std::shared_ptr<ZPHSQLiteConnection>> connections;
+  // Connections that ending threads took out and are closing. The store
+  // is not gone before they are closed: the last close of a store's file
+  // deletes its log by name, which would be the log of a new store made
+  // at the same path meanwhile.
+  int closingOnEndingThreads = 0;
+  QWaitCondition closedOnEndingThread;
   // The connections close without writing the log back (leaveLogOnClose()).
   std::atomic<bool> leavesLog{false};
 
@@ -67,14 +73,25 @@ struct ZPHPersistentStore::ConnectionRegistry : std::enable_shared_from_this<Con
     return connections.value(thread);
   }
   void insert(Qt::HANDLE thread, std::shared_ptr<ZPHSQLiteConnection> connection);
+  // On a thread that ends.
   void remove(Qt::HANDLE thread)
   {
     std::shared_ptr<ZPHSQLiteConnection> closing;
-    QMutexLocker locker(&mutex);
-    closing = connections.take(thread);
-    locker.unlock();
+    {
+      QMutexLocker locker(&mutex);
+      closing = connections.take(thread);
+      if (!closing)
+        return;
+      ++closingOnEndingThreads;
+    }
     this->closing(closing.get());
+    closing.reset();  // the last owner: closed here
+    QMutexLocker locker(&mutex);
+    if (--closingOnEndingThreads == 0)
+      closedOnEndingThread.wakeAll();
   }
+  // Closes every connection; returns once those that ending threads are
+  // closing are closed too.
   void clear()
   {
     QHash<Qt::HANDLE, std::shared_ptr<ZPHSQLiteConnection>> closing;
@@ -83,6 +100,11 @@ struct ZPHPersistentStore::ConnectionRegistry : std::enable_shared_from_this<Con
     locker.unlock();
     for (const std::shared_ptr<ZPHSQLiteConnection>& connection : std::as_const(closing))
       this->closing(connection.get());
+    closing.clear();
+    locker.relock();
+    if (closingOnEndingThreads > 0)
+      qCInfo(zphStore) << "waiting for" << closingOnEndingThreads << "connections that ending threads close";
+    while (closingOnEndingThreads > 0) closedOnEndingThread.wait(&mutex);
   }
 };
 

@@ -5,7 +5,9 @@
 #include "platform/ZPHOperationQueue.h"
 #include "store/CBCoreDataUtilities.h"
 #include "store/graph/ZPHObjectGraphErrors.h"
+#include "store/graph/ZPHPersistentStore.h"
 #include "store/graph/ZPHSQLiteConnection.h"
+#include "store/graph/ZPHSQLiteLogVFS.h"
 #include "support/ZPHTestApplicationDelegate.h"
 
 #include <gtest/gtest.h>
@@ -731,3 +733,109 @@ TEST_F(ObjectGraphThreadTest, UseFromAnotherThreadIsCaught)
   }
 }
 #endif
+
+namespace {
+
+// Holds the first write of one thread until the test lets it go.
+class HoldAWriteOf : public ZPHSQLiteLogVFSWriteHook {
+public:
+  explicit HoldAWriteOf(std::thread::id thread) : m_thread(thread) { ZPHSQLiteLogVFSSetWriteHook(this); }
+  ~HoldAWriteOf() override { ZPHSQLiteLogVFSSetWriteHook(nullptr); }
+  QSemaphore held;
+  QSemaphore gate;
+
+  void willWrite(long long) override
+  {
+    if (std::this_thread::get_id() != m_thread || m_done.exchange(true))
+      return;
+    held.release();
+    gate.tryAcquire(1, 120000);  // bounded only against a broken test
+  }
+
+private:
+  const std::thread::id m_thread;
+  std::atomic<bool> m_done{false};
+};
+
+}  // namespace
+
+// A thread that ends closes its own connection. When that is the store's
+// last, the close writes the log back into the file and deletes the log by
+// its name: the store is gone only once that close ended, or it would
+// delete the log of a new store made at the same path meanwhile (whose
+// committed data a new connection would then miss).
+TEST(ObjectGraphThreadEnd, AStoreIsGoneOnlyOnceTheConnectionsOfEndingThreadsAreClosed)
+{
+  StoreTestFixture files;
+  const auto makeStore = [&] {
+    auto store = std::make_unique<ZPHPersistentStore>(files.model.get(), files.path());
+    ZPHError error;
+    EXPECT_TRUE(store->open(false, &error)) << error.toString().toStdString();
+    return store;
+  };
+  // Opened, and written to, on a thread that ends; another thread reads
+  // and ends last.
+  std::unique_ptr<ZPHPersistentStore> store;
+  QSemaphore written, reading, readerMayEnd;
+  std::thread opener([&] {
+    store = makeStore();
+    ZPHSQLiteConnection* connection = store->connection();
+    EXPECT_TRUE(connection != nullptr && connection->exec("CREATE TABLE old(x); INSERT INTO old VALUES (1);"));
+    written.release();
+    reading.acquire();
+  });
+  ASSERT_TRUE(written.tryAcquire(1, 60000));
+  std::thread reader([&] {
+    ZPHSQLiteConnection* connection = store->connection();
+    EXPECT_TRUE(connection != nullptr && connection->exec("SELECT x FROM old;"));
+    reading.release();
+    readerMayEnd.acquire();
+  });
+  opener.join();
+  // The reader's close writes the log back: held in that write.
+  HoldAWriteOf hold(reader.get_id());
+  readerMayEnd.release();
+  ASSERT_TRUE(hold.held.tryAcquire(1, 60000));
+
+  ZPHTestLogCapture log;
+  std::atomic<bool> gone{false};
+  std::thread destroyer([&] {
+    store.reset();
+    gone = true;
+  });
+  ASSERT_TRUE(ZPHTestWaitUntil(
+      [&] {
+        return gone.load() || !log.linesContaining(QStringLiteral("connections that ending threads close")).isEmpty();
+      },
+      60000));
+  const bool goneWhileClosing = gone.load();
+  const auto makeNewStore = [&] {
+    for (const char* suffix : {"", "-wal", "-shm"}) QFile::remove(files.path() + QLatin1String(suffix));
+    auto fresh = makeStore();
+    ZPHSQLiteConnection* connection = fresh->connection();
+    EXPECT_TRUE(connection != nullptr && connection->exec("CREATE TABLE new(x); INSERT INTO new VALUES (2);"));
+    return fresh;
+  };
+  std::unique_ptr<ZPHPersistentStore> fresh;
+  if (goneWhileClosing)
+    fresh = makeNewStore();  // before the old close ends
+  hold.gate.release();
+  reader.join();
+  destroyer.join();
+  EXPECT_FALSE(goneWhileClosing) << "the store was gone while an ending thread still closed its connection";
+  if (!fresh)
+    fresh = makeNewStore();
+
+  // The new store's data, read by a new connection.
+  qint64 value = 0;
+  std::thread later([&] {
+    ZPHError error;
+    ZPHSQLiteConnection* connection = fresh->connection(&error);
+    ASSERT_NE(connection, nullptr) << error.toString().toStdString();
+    ZPHSQLiteStatement statement = connection->prepare("SELECT x FROM new");
+    if (statement.isValid() && statement.step() == SQLITE_ROW)
+      value = statement.columnInt64(0);
+  });
+  later.join();
+  EXPECT_EQ(value, 2);
+}
