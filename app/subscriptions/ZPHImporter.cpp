@@ -173,9 +173,12 @@ void ZPHImporter::reportProgressOnImportQueueWithProgressValue(double value)
     if (self->m_completed || !self->m_progressHandler)
       return;
     const double newest = self->m_progressValue.load();
-    // The final 100 belongs to the completion.
-    if (newest >= 0 && newest < 100.0)
+    // The final 100 belongs to the completion. A value that came while
+    // the last post ran was handed out by it already.
+    if (newest >= 0 && newest < 100.0 && newest > self->m_progressHandedOut) {
+      self->m_progressHandedOut = newest;
       self->m_progressHandler(newest);
+    }
   });
 }
 

@@ -146,6 +146,7 @@ private:
   std::atomic<bool> m_finishRequested{false};
   std::atomic<double> m_progressValue{-1.0};  // below 0: none reported
   std::atomic<bool> m_progressPostPending{false};
+  double m_progressHandedOut = -1.0;  // main thread: the last value the handler had
   std::shared_ptr<ZPHImportOperation> m_operation;
   std::shared_ptr<ZPHManagedObjectContext> m_context;
   QHash<CBFolder*, int> m_nextChildIndex;
