@@ -264,6 +264,22 @@ inline void ZPHSeedStore(const QString& dataFolder, const std::function<void(CBD
   seeder.useDataController(nullptr);
 }
 
+// Opens the store in `dataFolder` as the next run would, lets `read` look
+// at it, and closes it again.
+inline void ZPHReadStoredStore(const QString& dataFolder, const std::function<void(CBDataController&)>& read)
+{
+  ZPHTestApplicationDelegate reader;
+  reader.setDataFolder(dataFolder);
+  CBDataController controller;
+  reader.useDataController(&controller);
+  ZPHError error;
+  if (controller.setupCoreDataStackWithClass({}, false, &error))
+    read(controller);
+  else
+    ADD_FAILURE() << "the stored store did not open: " << error.toString().toStdString();
+  reader.useDataController(nullptr);
+}
+
 // Subscribes a store in `dataFolder` to the feeds, as an earlier run would
 // have left it; the store is closed again when this returns.
 inline void ZPHSeedStoreWithFeeds(const QString& dataFolder, const QList<QUrl>& feedURLs)

@@ -545,36 +545,31 @@ TEST_F(QuitTest, AQuitBehindSaversKeepsTheUsersChangesAndNoStaleCount)
                             "the cancelled store queue did not end"})
     EXPECT_TRUE(log.linesContaining(QString::fromLatin1(later)).isEmpty()) << log.lines().join('\n').toStdString();
 
-  ZPHTestApplicationDelegate reader;
-  reader.setDataFolder(dataFolder());
-  CBDataController controller;
-  reader.useDataController(&controller);
-  ZPHError error;
-  ASSERT_TRUE(controller.setupCoreDataStackWithClass({}, false, &error)) << error.toString().toStdString();
-  ZPHManagedObjectContext* stored = controller.mainThreadManagedObjectContext();
-  const QList<CBDataArticle*> markedAfter =
-      CBDataArticle::articlesForFeedWithURL(url(QStringLiteral("marked")), stored);
-  const auto withGuid = [&](const QString& guid) -> CBDataArticle* {
-    for (CBDataArticle* article : markedAfter) {
-      if (article->guid() == guid)
-        return article;
-    }
-    return nullptr;
-  };
-  ASSERT_NE(withGuid(QStringLiteral("marked0")), nullptr);
-  EXPECT_TRUE(withGuid(QStringLiteral("marked0"))->read());
-  ASSERT_NE(withGuid(QStringLiteral("marked1")), nullptr);
-  EXPECT_TRUE(withGuid(QStringLiteral("marked1"))->flagged());
-  const QList<CBDataArticle*> markedAllRead =
-      CBDataArticle::articlesForFeedWithURL(url(QStringLiteral("all-read")), stored);
-  EXPECT_EQ(markedAllRead.size(), 5);
-  for (const CBDataArticle* article : markedAllRead) EXPECT_TRUE(article->read()) << article->guid().toStdString();
-  EXPECT_EQ(CBFeed::feedWithURL(url(QStringLiteral("deleted")).toString(), stored), nullptr);
-  EXPECT_TRUE(CBDataArticle::articlesForFeedWithURL(url(QStringLiteral("deleted")), stored).isEmpty());
+  ZPHReadStoredStore(dataFolder(), [&](CBDataController& controller) {
+    ZPHManagedObjectContext* stored = controller.mainThreadManagedObjectContext();
+    const QList<CBDataArticle*> markedAfter =
+        CBDataArticle::articlesForFeedWithURL(url(QStringLiteral("marked")), stored);
+    const auto withGuid = [&](const QString& guid) -> CBDataArticle* {
+      for (CBDataArticle* article : markedAfter) {
+        if (article->guid() == guid)
+          return article;
+      }
+      return nullptr;
+    };
+    ASSERT_NE(withGuid(QStringLiteral("marked0")), nullptr);
+    EXPECT_TRUE(withGuid(QStringLiteral("marked0"))->read());
+    ASSERT_NE(withGuid(QStringLiteral("marked1")), nullptr);
+    EXPECT_TRUE(withGuid(QStringLiteral("marked1"))->flagged());
+    const QList<CBDataArticle*> markedAllRead =
+        CBDataArticle::articlesForFeedWithURL(url(QStringLiteral("all-read")), stored);
+    EXPECT_EQ(markedAllRead.size(), 5);
+    for (const CBDataArticle* article : markedAllRead) EXPECT_TRUE(article->read()) << article->guid().toStdString();
+    EXPECT_EQ(CBFeed::feedWithURL(url(QStringLiteral("deleted")).toString(), stored), nullptr);
+    EXPECT_TRUE(CBDataArticle::articlesForFeedWithURL(url(QStringLiteral("deleted")), stored).isEmpty());
 
-  // Every count stored as valid is the count of the articles.
-  expectNoStaleValidCount(stored);
-  reader.useDataController(nullptr);
+    // Every count stored as valid is the count of the articles.
+    expectNoStaleValidCount(stored);
+  });
 }
 
 // On a disk where every write takes 50 ms a page, the quit finds an
@@ -667,47 +662,42 @@ TEST_F(QuitTest, OnASlowDiskTheSaversSaveStopsForTheUsersChanges)
     EXPECT_TRUE(log.linesContaining(QString::fromLatin1(later)).isEmpty()) << log.lines().join('\n').toStdString();
   EXPECT_FALSE(saver->didSaveUncancelled());
 
-  ZPHTestApplicationDelegate reader;
-  reader.setDataFolder(dataFolder());
-  CBDataController controller;
-  reader.useDataController(&controller);
-  ZPHError error;
-  ASSERT_TRUE(controller.setupCoreDataStackWithClass({}, false, &error)) << error.toString().toStdString();
-  ZPHManagedObjectContext* stored = controller.mainThreadManagedObjectContext();
-  for (const CBDataArticle* article : CBDataArticle::articlesForFeedWithURL(url(QStringLiteral("marked")), stored)) {
-    EXPECT_EQ(article->read(), article->guid() == QLatin1String("marked0")) << article->guid().toStdString();
-    EXPECT_EQ(article->flagged(), article->guid() == QLatin1String("marked1")) << article->guid().toStdString();
-  }
-  const QList<CBDataArticle*> markedAllRead =
-      CBDataArticle::articlesForFeedWithURL(url(QStringLiteral("all-read")), stored);
-  EXPECT_EQ(markedAllRead.size(), 5);
-  for (const CBDataArticle* article : markedAllRead) EXPECT_TRUE(article->read()) << article->guid().toStdString();
-  // The saver's slices before its stop are saved, each article whole.
-  const QList<CBDataArticle*> saved = CBDataArticle::articlesForFeedWithURL(url(QStringLiteral("busy")), stored);
-  EXPECT_GT(saved.size(), 0);
-  EXPECT_LT(saved.size(), Items);
-  for (const CBDataArticle* article : saved) {
-    EXPECT_NE(article->content(), nullptr) << article->link().toStdString();
-    EXPECT_NE(article->metadata(), nullptr) << article->link().toStdString();
-  }
-  // No count stored as valid is wrong.
-  expectNoStaleValidCount(stored);
+  ZPHReadStoredStore(dataFolder(), [&](CBDataController& controller) {
+    ZPHManagedObjectContext* stored = controller.mainThreadManagedObjectContext();
+    for (const CBDataArticle* article : CBDataArticle::articlesForFeedWithURL(url(QStringLiteral("marked")), stored)) {
+      EXPECT_EQ(article->read(), article->guid() == QLatin1String("marked0")) << article->guid().toStdString();
+      EXPECT_EQ(article->flagged(), article->guid() == QLatin1String("marked1")) << article->guid().toStdString();
+    }
+    const QList<CBDataArticle*> markedAllRead =
+        CBDataArticle::articlesForFeedWithURL(url(QStringLiteral("all-read")), stored);
+    EXPECT_EQ(markedAllRead.size(), 5);
+    for (const CBDataArticle* article : markedAllRead) EXPECT_TRUE(article->read()) << article->guid().toStdString();
+    // The saver's slices before its stop are saved, each article whole.
+    const QList<CBDataArticle*> saved = CBDataArticle::articlesForFeedWithURL(url(QStringLiteral("busy")), stored);
+    EXPECT_GT(saved.size(), 0);
+    EXPECT_LT(saved.size(), Items);
+    for (const CBDataArticle* article : saved) {
+      EXPECT_NE(article->content(), nullptr) << article->link().toStdString();
+      EXPECT_NE(article->metadata(), nullptr) << article->link().toStdString();
+    }
+    // No count stored as valid is wrong.
+    expectNoStaleValidCount(stored);
 
-  // The next refresh of the feed saves its items again, and finds the ones
-  // already saved.
-  auto again = std::make_shared<ZPHCoreDataArticleSaverOperation>(busyItems(), url(QStringLiteral("busy")));
-  controller.addCoreDataQueueOperation(again);
-  ASSERT_TRUE(ZPHTestWaitUntil([&] { return again->isFinished(); }, 120000));
-  EXPECT_TRUE(again->didSaveUncancelled());
-  ASSERT_TRUE(ZPHTestWaitUntil(
-      [&] { return CBDataArticle::articlesForFeedWithURL(url(QStringLiteral("busy")), stored).size() >= Items; },
-      60000));
-  QSet<QString> links;
-  for (const CBDataArticle* article : CBDataArticle::articlesForFeedWithURL(url(QStringLiteral("busy")), stored))
-    links.insert(article->link());
-  EXPECT_EQ(links.size(), Items);
-  EXPECT_EQ(CBDataArticle::articlesForFeedWithURL(url(QStringLiteral("busy")), stored).size(), Items);
-  reader.useDataController(nullptr);
+    // The next refresh of the feed saves its items again, and finds the ones
+    // already saved.
+    auto again = std::make_shared<ZPHCoreDataArticleSaverOperation>(busyItems(), url(QStringLiteral("busy")));
+    controller.addCoreDataQueueOperation(again);
+    ASSERT_TRUE(ZPHTestWaitUntil([&] { return again->isFinished(); }, 120000));
+    EXPECT_TRUE(again->didSaveUncancelled());
+    ASSERT_TRUE(ZPHTestWaitUntil(
+        [&] { return CBDataArticle::articlesForFeedWithURL(url(QStringLiteral("busy")), stored).size() >= Items; },
+        60000));
+    QSet<QString> links;
+    for (const CBDataArticle* article : CBDataArticle::articlesForFeedWithURL(url(QStringLiteral("busy")), stored))
+      links.insert(article->link());
+    EXPECT_EQ(links.size(), Items);
+    EXPECT_EQ(CBDataArticle::articlesForFeedWithURL(url(QStringLiteral("busy")), stored).size(), Items);
+  });
 }
 
 TEST_F(QuitTest, ControlQQuitsInEitherKeySet)

@@ -66,6 +66,19 @@ protected:
     return feed;
   }
 
+  // Articles numbered from 0 as their guids, each with its content.
+  static void insertArticlesWithContent(ZPHManagedObjectContext& context, int count, const QString& title = {})
+  {
+    for (int i = 0; i < count; ++i) {
+      ZPHManagedObject* article = context.insertNewObject(QStringLiteral("Article"));
+      article->setValue(QStringLiteral("guid"), QString::number(i));
+      if (!title.isEmpty())
+        article->setValue(QStringLiteral("title"), title);
+      ZPHManagedObject* content = context.insertNewObject(QStringLiteral("ArticleContent"));
+      article->setValue(QStringLiteral("content"), QVariant::fromValue(content));
+    }
+  }
+
   ZPHOperationQueue queue{QStringLiteral("com.fernhollow.zephlin.coreDataBackgroundQueue")};
 };
 
@@ -503,13 +516,7 @@ TEST_F(ObjectGraphThreadTest, MainThreadSavesDuringALargeStoreQueueSave)
     ZPHSQLiteConnection* connection = store->connection();
     EXPECT_TRUE(connection != nullptr && gate.install(connection, heldRows));
     ZPHManagedObjectContext context(store.get(), ZPHManagedObjectContext::ConfinementConcurrencyType);
-    for (int i = 0; i < Articles; ++i) {
-      ZPHManagedObject* article = context.insertNewObject(QStringLiteral("Article"));
-      article->setValue(QStringLiteral("guid"), QString::number(i));
-      article->setValue(QStringLiteral("title"), QString(400, QLatin1Char('t')));
-      ZPHManagedObject* content = context.insertNewObject(QStringLiteral("ArticleContent"));
-      article->setValue(QStringLiteral("content"), QVariant::fromValue(content));
-    }
+    insertArticlesWithContent(context, Articles, QString(400, QLatin1Char('t')));
     EXPECT_TRUE(context.save());
     done = true;
   });
@@ -577,12 +584,7 @@ TEST_F(ObjectGraphThreadTest, ASaveAskedToStopKeepsItsWholeSlicesAndTheRest)
     ZPHSQLiteConnection* connection = store->connection();
     EXPECT_TRUE(connection != nullptr && gate.install(connection, heldRows));
     ZPHManagedObjectContext context(store.get(), ZPHManagedObjectContext::ConfinementConcurrencyType);
-    for (int i = 0; i < Articles; ++i) {
-      ZPHManagedObject* article = context.insertNewObject(QStringLiteral("Article"));
-      article->setValue(QStringLiteral("guid"), QString::number(i));
-      ZPHManagedObject* content = context.insertNewObject(QStringLiteral("ArticleContent"));
-      article->setValue(QStringLiteral("content"), QVariant::fromValue(content));
-    }
+    insertArticlesWithContent(context, Articles);
     context.existingObjectWithID(feedID)->setValue(QStringLiteral("unreadCount"), quint64(Articles));
     context.setSaveStopCondition([&] { return stop.load(); });
     stoppedAnswer = context.save();
